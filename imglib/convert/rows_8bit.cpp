@@ -1,0 +1,534 @@
+// Row kernels into 8- and 16-bit integer samples: rearranging and widening
+// samples, 16- and 32-bit samples to 8 bits with ordered dithering, the grey
+// map, premultiplied compositing into 8-bit colour, and the table of every
+// pair this family serves. The other stages live in rows_8bit_*.cpp.
+#include <algorithm>
+#include <cstring>
+#include <span>
+
+#include "imglib/convert/kernel_table.h"
+#include "imglib/convert/rows_8bit.h"
+#include "imglib/convert/srgb.h"
+
+namespace {
+
+template <typename S, typename T>
+inline T Widen(S v) {
+    if constexpr (sizeof(S) == 1 && sizeof(T) == 2)
+        return static_cast<T>(v * 257);
+    else
+        return static_cast<T>(v);
+}
+
+}  // namespace
+
+// Target sample k is source sample Ik (-1: not written), 8-bit samples widened
+// to 16 bits as v * 257 when the target is 16-bit. A target sample that no
+// source sample feeds (a new alpha or filler) keeps what the row held.
+template <typename S, typename T, int SN, int TN, int I0, int I1 = -1, int I2 = -1, int I3 = -1>
+void ILRowShuffle(ILConverter* c, const void* source, void* target) {
+    const S* s = static_cast<const S*>(source);
+    T* t = static_cast<T*>(target);
+    const uint64_t n = c->width;
+    for (uint64_t x = 0; x < n; ++x, s += SN, t += TN) {
+        if constexpr (I0 >= 0) t[0] = Widen<S, T>(s[I0]);
+        if constexpr (I1 >= 0) t[1] = Widen<S, T>(s[I1]);
+        if constexpr (I2 >= 0) t[2] = Widen<S, T>(s[I2]);
+        if constexpr (I3 >= 0) t[3] = Widen<S, T>(s[I3]);
+    }
+}
+
+// 16- and 32-bit samples to 8 bits: (v + d) div 257 with the pixel's dither
+// offset d; a 32-bit sample keeps its high half first. Never above 255, since
+// 65535 + 256 < 256 * 257.
+template <typename S, int SN, int TN, int I0, int I1 = -1, int I2 = -1, int I3 = -1>
+void ILRowDitherTo8(ILConverter* c, const void* source, void* target) {
+    const ILDitherOffsets o = ILRowDitherOffsets(c);
+    const S* s = static_cast<const S*>(source);
+    uint8_t* t = static_cast<uint8_t*>(target);
+    const uint64_t n = c->width;
+    auto narrow = [](S v, int32_t d) -> uint8_t {
+        uint32_t w = v;
+        if constexpr (sizeof(S) == 4) w >>= 16;
+        return static_cast<uint8_t>((w + static_cast<uint32_t>(d)) / 257u);
+    };
+    for (uint64_t x = 0; x < n; ++x, s += SN, t += TN) {
+        const int32_t d = o.d[x & 3];
+        if constexpr (I0 >= 0) t[0] = narrow(s[I0], d);
+        if constexpr (I1 >= 0) t[1] = narrow(s[I1], d);
+        if constexpr (I2 >= 0) t[2] = narrow(s[I2], d);
+        if constexpr (I3 >= 0) t[3] = narrow(s[I3], d);
+    }
+    ILAdvanceDitherRow(c);
+}
+
+// Grey 1 to grey 1 with a set bit meaning black: the target wants white set.
+// Whole bytes, so the padding bits of the last byte are inverted too.
+void ILRowInvertBytes(ILConverter* c, const void* source, void* target) {
+    const uint8_t* s = static_cast<const uint8_t*>(source);
+    uint8_t* t = static_cast<uint8_t*>(target);
+    const uint64_t bytes = (c->width + 7) / 8;
+    for (uint64_t i = 0; i < bytes; ++i) t[i] = static_cast<uint8_t>(~s[i]);
+}
+
+void ILRowGreyMapGrey8(ILConverter* c, const void* source, void* target) {
+    const uint8_t* s = static_cast<const uint8_t*>(source);
+    uint8_t* t = static_cast<uint8_t*>(target);
+    const uint8_t* map = c->greyMap;
+    for (uint64_t x = 0, n = c->width; x < n; ++x) t[x] = map[s[x]];
+}
+
+void ILRowGreyMapBGR8(ILConverter* c, const void* source, void* target) {
+    const uint8_t* s = static_cast<const uint8_t*>(source);
+    uint8_t* t = static_cast<uint8_t*>(target);
+    const uint8_t* map = c->greyMap;
+    for (uint64_t x = 0, n = c->width; x < n; ++x, t += 3) t[0] = t[1] = t[2] = map[s[x]];
+}
+
+void ILRowGreyMapGreyAlpha8(ILConverter* c, const void* source, void* target) {
+    const uint8_t* s = static_cast<const uint8_t*>(source);
+    uint8_t* t = static_cast<uint8_t*>(target);
+    const uint8_t* map = c->greyMap;
+    for (uint64_t x = 0, n = c->width; x < n; ++x) t[2 * x] = map[s[x]];
+}
+
+namespace {
+
+// One premultiplied colour sample v (full scale A) with alpha a, 0 < a < A,
+// laid over background channel k. The sample is limited to the alpha so that
+// a pixel brighter than its coverage allows cannot exceed white.
+inline uint8_t CompositePremul(const ILConverter* c, int k, float v, float alpha, float scale,
+                               float d) {
+    const float col = std::min(v / scale, alpha);
+    return ILClampToU8Dither(c->backgroundBGR16[k] / 65535.0f * (1.0f - alpha) + col, d);
+}
+
+}  // namespace
+
+void ILRowCompositePremulGreyAlpha8(ILConverter* c, const void* source, void* target) {
+    const ILDitherOffsets o = ILRowDitherOffsets(c);
+    const uint8_t* s = static_cast<const uint8_t*>(source);
+    uint8_t* t = static_cast<uint8_t*>(target);
+    for (uint64_t x = 0, n = c->width; x < n; ++x, s += 2, t += 3) {
+        const uint8_t v = s[0], a = s[1];
+        if (a == 0) {
+            std::memcpy(t, c->backgroundBGR8, 3);
+        } else if (a == 255) {
+            t[0] = t[1] = t[2] = v;
+        } else {
+            const float alpha = a / 255.0f;
+            for (int k = 0; k < 3; ++k) t[k] = CompositePremul(c, k, v, alpha, 255.0f, o.f[x & 3]);
+        }
+    }
+    ILAdvanceDitherRow(c);
+}
+
+void ILRowCompositePremulGreyAlpha16(ILConverter* c, const void* source, void* target) {
+    const ILDitherOffsets o = ILRowDitherOffsets(c);
+    const uint16_t* s = static_cast<const uint16_t*>(source);
+    uint8_t* t = static_cast<uint8_t*>(target);
+    for (uint64_t x = 0, n = c->width; x < n; ++x, s += 2, t += 3) {
+        const uint16_t v = s[0], a = s[1];
+        if (a == 0) {
+            std::memcpy(t, c->backgroundBGR8, 3);
+        } else if (a == 65535) {
+            t[0] = t[1] = t[2] = static_cast<uint8_t>((v + o.d[x & 3]) / 257);
+        } else {
+            const float alpha = a / 65535.0f;
+            for (int k = 0; k < 3; ++k)
+                t[k] = CompositePremul(c, k, v, alpha, 65535.0f, o.f[x & 3]);
+        }
+    }
+    ILAdvanceDitherRow(c);
+}
+
+void ILRowCompositePremulBGRA16(ILConverter* c, const void* source, void* target) {
+    const ILDitherOffsets o = ILRowDitherOffsets(c);
+    const uint16_t* s = static_cast<const uint16_t*>(source);
+    uint8_t* t = static_cast<uint8_t*>(target);
+    for (uint64_t x = 0, n = c->width; x < n; ++x, s += 4, t += 3) {
+        const uint16_t a = s[3];
+        if (a == 0) {
+            std::memcpy(t, c->backgroundBGR8, 3);
+        } else if (a == 65535) {
+            for (int k = 0; k < 3; ++k) t[k] = static_cast<uint8_t>((s[k] + o.d[x & 3]) / 257);
+        } else {
+            const float alpha = a / 65535.0f;
+            for (int k = 0; k < 3; ++k)
+                t[k] = CompositePremul(c, k, s[k], alpha, 65535.0f, o.f[x & 3]);
+        }
+    }
+    ILAdvanceDitherRow(c);
+}
+
+namespace {
+
+using U8 = uint8_t;
+using U16 = uint16_t;
+using U32 = uint32_t;
+
+constexpr ILKernelVariant ANY = IL_KV_ANY;
+constexpr ILKernelVariant COMPOSITE = IL_KV_COMPOSITE;
+constexpr ILKernelVariant WHITE = IL_KV_ONE_BIT_WHITE;
+constexpr ILKernelVariant BLACK = IL_KV_ONE_BIT_BLACK;
+constexpr ILKernelVariant GREY_MAP = IL_KV_GREY_MAP;
+
+// Rearranging and widening.
+constexpr ILRowKernel kGrey8ToBGR8 = ILRowShuffle<U8, U8, 1, 3, 0, 0, 0>;
+constexpr ILRowKernel kGrey8ToGreyAlpha8 = ILRowShuffle<U8, U8, 1, 2, 0>;
+constexpr ILRowKernel kGrey8ToGrey16 = ILRowShuffle<U8, U16, 1, 1, 0>;
+constexpr ILRowKernel kGrey8ToBGR16 = ILRowShuffle<U8, U16, 1, 3, 0, 0, 0>;
+constexpr ILRowKernel kGreyAlpha8ToGreyAlpha16 = ILRowShuffle<U8, U16, 2, 2, 0, 1>;
+constexpr ILRowKernel kGreyAlpha8ToBGRA16 = ILRowShuffle<U8, U16, 2, 4, 0, 0, 0, 1>;
+constexpr ILRowKernel kGreyAlpha8ToBGRA8 = ILRowShuffle<U8, U8, 2, 4, 0, 0, 0, 1>;
+constexpr ILRowKernel kGreyAlpha8ToBGR8 = ILRowShuffle<U8, U8, 2, 3, 0, 0, 0>;
+constexpr ILRowKernel kGreyAlpha8ToGrey8 = ILRowShuffle<U8, U8, 2, 1, 0>;
+constexpr ILRowKernel kBGR8ToBGR16 = ILRowShuffle<U8, U16, 3, 3, 0, 1, 2>;
+constexpr ILRowKernel kBGR8ToRGB16 = ILRowShuffle<U8, U16, 3, 3, 2, 1, 0>;
+constexpr ILRowKernel kBGRX8ToBGRA16 = ILRowShuffle<U8, U16, 4, 4, 0, 1, 2, 3>;
+constexpr ILRowKernel kRGBX8ToBGRA16 = ILRowShuffle<U8, U16, 4, 4, 2, 1, 0, 3>;
+constexpr ILRowKernel kBGR8ToBGRX8 = ILRowShuffle<U8, U8, 3, 4, 0, 1, 2>;
+constexpr ILRowKernel kSwapBGRX8 = ILRowShuffle<U8, U8, 4, 4, 2, 1, 0, 3>;
+constexpr ILRowKernel kBGRX8ToRGB8 = ILRowShuffle<U8, U8, 4, 3, 2, 1, 0>;
+constexpr ILRowKernel kBGRX8ToBGR8 = ILRowShuffle<U8, U8, 4, 3, 0, 1, 2>;
+constexpr ILRowKernel kSwapBGR8 = ILRowShuffle<U8, U8, 3, 3, 2, 1, 0>;
+constexpr ILRowKernel kGrey16ToBGR16 = ILRowShuffle<U16, U16, 1, 3, 0, 0, 0>;
+constexpr ILRowKernel kGreyAlpha16ToBGRA16 = ILRowShuffle<U16, U16, 2, 4, 0, 0, 0, 1>;
+constexpr ILRowKernel kGreyAlpha16ToGrey16 = ILRowShuffle<U16, U16, 2, 1, 0>;
+constexpr ILRowKernel kBGRA16ToBGR16 = ILRowShuffle<U16, U16, 4, 3, 0, 1, 2>;
+constexpr ILRowKernel kGrey16ToGreyAlpha16 = ILRowShuffle<U16, U16, 1, 2, 0>;
+constexpr ILRowKernel kBGR16ToBGRA16 = ILRowShuffle<U16, U16, 3, 4, 0, 1, 2>;
+constexpr ILRowKernel kSwapBGR16 = ILRowShuffle<U16, U16, 3, 3, 2, 1, 0>;
+constexpr ILRowKernel kSwapBGRA16 = ILRowShuffle<U16, U16, 4, 4, 2, 1, 0, 3>;
+
+// Dithered narrowing.
+constexpr ILRowKernel kGrey16ToGrey8 = ILRowDitherTo8<U16, 1, 1, 0>;
+constexpr ILRowKernel kGrey16ToBGR8 = ILRowDitherTo8<U16, 1, 3, 0, 0, 0>;
+constexpr ILRowKernel kGreyAlpha16ToGrey8 = ILRowDitherTo8<U16, 2, 1, 0>;
+constexpr ILRowKernel kGreyAlpha16ToGreyAlpha8 = ILRowDitherTo8<U16, 2, 2, 0, 1>;
+constexpr ILRowKernel kGreyAlpha16ToBGR8 = ILRowDitherTo8<U16, 2, 3, 0, 0, 0>;
+constexpr ILRowKernel kGreyAlpha16ToBGRA8 = ILRowDitherTo8<U16, 2, 4, 0, 0, 0, 1>;
+constexpr ILRowKernel kGrey32ToBGR8 = ILRowDitherTo8<U32, 1, 3, 0, 0, 0>;
+constexpr ILRowKernel kGreyAlpha32ToBGR8 = ILRowDitherTo8<U32, 2, 3, 0, 0, 0>;
+constexpr ILRowKernel kBGR16ToBGR8 = ILRowDitherTo8<U16, 3, 3, 0, 1, 2>;
+constexpr ILRowKernel kBGR16ToRGB8 = ILRowDitherTo8<U16, 3, 3, 2, 1, 0>;
+constexpr ILRowKernel kBGRA16ToBGRA8 = ILRowDitherTo8<U16, 4, 4, 0, 1, 2, 3>;
+constexpr ILRowKernel kBGRA16ToBGR8 = ILRowDitherTo8<U16, 4, 3, 0, 1, 2>;
+constexpr ILRowKernel kBGRA16ToRGB8 = ILRowDitherTo8<U16, 4, 3, 2, 1, 0>;
+
+constexpr ILKernelEntry kKernels[] = {
+    // 1-bit grey, one kernel per polarity; white-set to itself is the plain copy.
+    {0x11, 0x11, BLACK, ILRowInvertBytes, nullptr},
+    {0x11, 0x41, WHITE, ILRowBit1ToGrey8<true>, nullptr},
+    {0x11, 0x41, BLACK, ILRowBit1ToGrey8<false>, nullptr},
+    {0x11, 0x43, WHITE, ILRowBit1ToBGR8<true>, nullptr},
+    {0x11, 0x43, BLACK, ILRowBit1ToBGR8<false>, nullptr},
+    {0x11, 0x10043, WHITE, ILRowBit1ToBGR8<true>, nullptr},
+    {0x11, 0x10043, BLACK, ILRowBit1ToBGR8<false>, nullptr},
+    {0x11, 0x61, WHITE, ILRowBit1ToGrey16<true>, nullptr},
+    {0x11, 0x61, BLACK, ILRowBit1ToGrey16<false>, nullptr},
+    {0x11, 0x63, WHITE, ILRowBit1ToBGR16<true>, nullptr},
+    {0x11, 0x63, BLACK, ILRowBit1ToBGR16<false>, nullptr},
+    {0x11, 0x10063, WHITE, ILRowBit1ToBGR16<true>, nullptr},
+    {0x11, 0x10063, BLACK, ILRowBit1ToBGR16<false>, nullptr},
+
+    // 2- and 4-bit grey.
+    {0x21, 0x31, ANY, ILRowGrey2ToGrey4, nullptr},
+    {0x21, 0x41, ANY, ILRowGreyNToGrey8<2>, nullptr},
+    {0x21, 0x43, ANY, ILRowGreyNToBGR8<2>, nullptr},
+    {0x21, 0x10043, ANY, ILRowGreyNToBGR8<2>, nullptr},
+    {0x21, 0x61, ANY, ILRowGreyNToGrey16<2>, nullptr},
+    {0x21, 0x63, ANY, ILRowGreyNToBGR16<2>, nullptr},
+    {0x21, 0x10063, ANY, ILRowGreyNToBGR16<2>, nullptr},
+    {0x31, 0x41, ANY, ILRowGreyNToGrey8<4>, nullptr},
+    {0x31, 0x43, ANY, ILRowGreyNToBGR8<4>, nullptr},
+    {0x31, 0x10043, ANY, ILRowGreyNToBGR8<4>, nullptr},
+    {0x31, 0x61, ANY, ILRowGreyNToGrey16<4>, nullptr},
+    {0x31, 0x63, ANY, ILRowGreyNToBGR16<4>, nullptr},
+    {0x31, 0x10063, ANY, ILRowGreyNToBGR16<4>, nullptr},
+
+    // Grey 8.
+    {0x41, 0x43, ANY, kGrey8ToBGR8, nullptr},
+    {0x41, 0x10043, ANY, kGrey8ToBGR8, nullptr},
+    {0x41, 0x61, ANY, kGrey8ToGrey16, nullptr},
+    {0x41, 0x63, ANY, kGrey8ToBGR16, nullptr},
+    {0x41, 0x10063, ANY, kGrey8ToBGR16, nullptr},
+    {0x41, 0x2041, ANY, kGrey8ToGreyAlpha8, nullptr},
+    {0x41, 0x41, GREY_MAP, ILRowGreyMapGrey8, nullptr},
+    {0x41, 0x43, GREY_MAP, ILRowGreyMapBGR8, nullptr},
+    {0x41, 0x10043, GREY_MAP, ILRowGreyMapBGR8, nullptr},
+    {0x41, 0x2041, GREY_MAP, ILRowGreyMapGreyAlpha8, nullptr},
+
+    // BGR 8 and RGB 8.
+    {0x43, 0x41, ANY, ILRowBGR8ToGrey8<3, 1>, nullptr},
+    {0x43, 0x61, ANY, ILRowBGR8ToGrey16<3, 1>, nullptr},
+    {0x43, 0x63, ANY, kBGR8ToBGR16, nullptr},
+    {0x43, 0x10063, ANY, kBGR8ToRGB16, nullptr},
+    {0x43, 0x1043, ANY, kBGR8ToBGRX8, nullptr},
+    {0x43, 0x2043, ANY, kBGR8ToBGRX8, nullptr},
+    {0x43, 0x4043, ANY, kBGR8ToBGRX8, nullptr},
+    {0x43, 0x10043, ANY, kSwapBGR8, nullptr},
+    {0x10043, 0x43, ANY, kSwapBGR8, nullptr},
+    {0x10043, 0x63, ANY, kBGR8ToRGB16, nullptr},
+    {0x10043, 0x10063, ANY, kBGR8ToBGR16, nullptr},
+    {0x10043, 0x11043, ANY, kBGR8ToBGRX8, nullptr},
+    {0x10043, 0x12043, ANY, kBGR8ToBGRX8, nullptr},
+    {0x10043, 0x14043, ANY, kBGR8ToBGRX8, nullptr},
+
+    // Grey 16.
+    {0x61, 0x41, ANY, kGrey16ToGrey8, nullptr},
+    {0x61, 0x43, ANY, kGrey16ToBGR8, nullptr},
+    {0x61, 0x10043, ANY, kGrey16ToBGR8, nullptr},
+    {0x61, 0x63, ANY, kGrey16ToBGR16, nullptr},
+    {0x61, 0x10063, ANY, kGrey16ToBGR16, nullptr},
+    {0x61, 0x2061, ANY, kGrey16ToGreyAlpha16, nullptr},
+    {0x61, 0x4061, ANY, kGrey16ToGreyAlpha16, nullptr},
+
+    // BGR 16 and RGB 16.
+    {0x63, 0x41, ANY, ILRowBGR16ToGrey8<3, 1>, nullptr},
+    {0x63, 0x43, ANY, kBGR16ToBGR8, nullptr},
+    {0x63, 0x10043, ANY, kBGR16ToRGB8, nullptr},
+    {0x63, 0x61, ANY, ILRowBGR16ToGrey16<3, 1>, nullptr},
+    {0x63, 0x2063, ANY, kBGR16ToBGRA16, nullptr},
+    {0x63, 0x10063, ANY, kSwapBGR16, nullptr},
+    {0x10063, 0x43, ANY, kBGR16ToRGB8, nullptr},
+    {0x10063, 0x10043, ANY, kBGR16ToBGR8, nullptr},
+    {0x10063, 0x63, ANY, kSwapBGR16, nullptr},
+
+    // BGRX 8 and BGRA 8 (straight or premultiplied).
+    {0x1043, 0x43, ANY, kBGRX8ToBGR8, nullptr},
+    {0x2043, 0x43, ANY, kBGRX8ToBGR8, nullptr},
+    {0x4043, 0x43, ANY, kBGRX8ToBGR8, nullptr},
+    {0x1043, 0x10043, ANY, kBGRX8ToRGB8, nullptr},
+    {0x2043, 0x10043, ANY, kBGRX8ToRGB8, nullptr},
+    {0x4043, 0x10043, ANY, kBGRX8ToRGB8, nullptr},
+    {0x1043, 0x2041, ANY, ILRowBGR8ToGrey8<4, 2>, nullptr},
+    {0x2043, 0x2041, ANY, ILRowBGR8ToGrey8<4, 2>, nullptr},
+    {0x4043, 0x2041, ANY, ILRowBGR8ToGrey8<4, 2>, nullptr},
+    {0x1043, 0x4041, ANY, ILRowBGR8ToGrey8<4, 2>, nullptr},
+    {0x2043, 0x4041, ANY, ILRowBGR8ToGrey8<4, 2>, nullptr},
+    {0x4043, 0x4041, ANY, ILRowBGR8ToGrey8<4, 2>, nullptr},
+    {0x1043, 0x2061, ANY, ILRowBGR8ToGrey16<4, 2>, nullptr},
+    {0x2043, 0x2061, ANY, ILRowBGR8ToGrey16<4, 2>, nullptr},
+    {0x4043, 0x2061, ANY, ILRowBGR8ToGrey16<4, 2>, nullptr},
+    {0x1043, 0x4061, ANY, ILRowBGR8ToGrey16<4, 2>, nullptr},
+    {0x2043, 0x4061, ANY, ILRowBGR8ToGrey16<4, 2>, nullptr},
+    {0x4043, 0x4061, ANY, ILRowBGR8ToGrey16<4, 2>, nullptr},
+    {0x1043, 0x2063, ANY, kBGRX8ToBGRA16, nullptr},
+    {0x2043, 0x2063, ANY, kBGRX8ToBGRA16, nullptr},
+    {0x4043, 0x2063, ANY, kBGRX8ToBGRA16, nullptr},
+    {0x1043, 0x4063, ANY, kBGRX8ToBGRA16, nullptr},
+    {0x2043, 0x4063, ANY, kBGRX8ToBGRA16, nullptr},
+    {0x4043, 0x4063, ANY, kBGRX8ToBGRA16, nullptr},
+    {0x1043, 0x11043, ANY, kSwapBGRX8, nullptr},
+    {0x2043, 0x11043, ANY, kSwapBGRX8, nullptr},
+    {0x4043, 0x11043, ANY, kSwapBGRX8, nullptr},
+    {0x1043, 0x12043, ANY, kSwapBGRX8, nullptr},
+    {0x2043, 0x12043, ANY, kSwapBGRX8, nullptr},
+    {0x4043, 0x12043, ANY, kSwapBGRX8, nullptr},
+    {0x1043, 0x14043, ANY, kSwapBGRX8, nullptr},
+    {0x2043, 0x14043, ANY, kSwapBGRX8, nullptr},
+    {0x4043, 0x14043, ANY, kSwapBGRX8, nullptr},
+
+    // RGBX 8 and RGBA 8.
+    {0x11043, 0x43, ANY, kBGRX8ToRGB8, nullptr},
+    {0x12043, 0x43, ANY, kBGRX8ToRGB8, nullptr},
+    {0x14043, 0x43, ANY, kBGRX8ToRGB8, nullptr},
+    {0x11043, 0x10043, ANY, kBGRX8ToBGR8, nullptr},
+    {0x12043, 0x10043, ANY, kBGRX8ToBGR8, nullptr},
+    {0x14043, 0x10043, ANY, kBGRX8ToBGR8, nullptr},
+    {0x11043, 0x1043, ANY, kSwapBGRX8, nullptr},
+    {0x12043, 0x1043, ANY, kSwapBGRX8, nullptr},
+    {0x14043, 0x1043, ANY, kSwapBGRX8, nullptr},
+    {0x11043, 0x2043, ANY, kSwapBGRX8, nullptr},
+    {0x12043, 0x2043, ANY, kSwapBGRX8, nullptr},
+    {0x14043, 0x2043, ANY, kSwapBGRX8, nullptr},
+    {0x11043, 0x4043, ANY, kSwapBGRX8, nullptr},
+    {0x12043, 0x4043, ANY, kSwapBGRX8, nullptr},
+    {0x14043, 0x4043, ANY, kSwapBGRX8, nullptr},
+    {0x11043, 0x2063, ANY, kRGBX8ToBGRA16, nullptr},
+    {0x12043, 0x2063, ANY, kRGBX8ToBGRA16, nullptr},
+    {0x14043, 0x2063, ANY, kRGBX8ToBGRA16, nullptr},
+
+    // Grey+alpha 8.
+    {0x2041, 0x41, ANY, kGreyAlpha8ToGrey8, nullptr},
+    {0x4041, 0x41, ANY, kGreyAlpha8ToGrey8, nullptr},
+    {0x2041, 0x43, ANY, kGreyAlpha8ToBGR8, nullptr},
+    {0x4041, 0x43, ANY, kGreyAlpha8ToBGR8, nullptr},
+    {0x2041, 0x10043, ANY, kGreyAlpha8ToBGR8, nullptr},
+    {0x4041, 0x10043, ANY, kGreyAlpha8ToBGR8, nullptr},
+    {0x4041, 0x43, COMPOSITE, ILRowCompositePremulGreyAlpha8, nullptr},
+    {0x4041, 0x10043, COMPOSITE, ILRowCompositePremulGreyAlpha8, nullptr},
+    {0x2041, 0x2043, ANY, kGreyAlpha8ToBGRA8, nullptr},
+    {0x4041, 0x2043, ANY, kGreyAlpha8ToBGRA8, nullptr},
+    {0x2041, 0x4043, ANY, kGreyAlpha8ToBGRA8, nullptr},
+    {0x4041, 0x4043, ANY, kGreyAlpha8ToBGRA8, nullptr},
+    {0x2041, 0x12043, ANY, kGreyAlpha8ToBGRA8, nullptr},
+    {0x4041, 0x12043, ANY, kGreyAlpha8ToBGRA8, nullptr},
+    {0x2041, 0x14043, ANY, kGreyAlpha8ToBGRA8, nullptr},
+    {0x4041, 0x14043, ANY, kGreyAlpha8ToBGRA8, nullptr},
+    {0x2041, 0x2061, ANY, kGreyAlpha8ToGreyAlpha16, nullptr},
+    {0x4041, 0x2061, ANY, kGreyAlpha8ToGreyAlpha16, nullptr},
+    {0x2041, 0x4061, ANY, kGreyAlpha8ToGreyAlpha16, nullptr},
+    {0x4041, 0x4061, ANY, kGreyAlpha8ToGreyAlpha16, nullptr},
+    {0x2041, 0x2063, ANY, kGreyAlpha8ToBGRA16, nullptr},
+    {0x4041, 0x2063, ANY, kGreyAlpha8ToBGRA16, nullptr},
+    {0x2041, 0x4063, ANY, kGreyAlpha8ToBGRA16, nullptr},
+    {0x4041, 0x4063, ANY, kGreyAlpha8ToBGRA16, nullptr},
+    {0x2041, 0x12063, ANY, kGreyAlpha8ToBGRA16, nullptr},
+    {0x4041, 0x12063, ANY, kGreyAlpha8ToBGRA16, nullptr},
+    {0x2041, 0x14063, ANY, kGreyAlpha8ToBGRA16, nullptr},
+    {0x4041, 0x14063, ANY, kGreyAlpha8ToBGRA16, nullptr},
+
+    // Grey+alpha 16.
+    {0x2061, 0x41, ANY, kGreyAlpha16ToGrey8, nullptr},
+    {0x4061, 0x41, ANY, kGreyAlpha16ToGrey8, nullptr},
+    {0x2061, 0x43, ANY, kGreyAlpha16ToBGR8, nullptr},
+    {0x4061, 0x43, ANY, kGreyAlpha16ToBGR8, nullptr},
+    {0x2061, 0x10043, ANY, kGreyAlpha16ToBGR8, nullptr},
+    {0x4061, 0x10043, ANY, kGreyAlpha16ToBGR8, nullptr},
+    {0x4061, 0x43, COMPOSITE, ILRowCompositePremulGreyAlpha16, nullptr},
+    {0x4061, 0x10043, COMPOSITE, ILRowCompositePremulGreyAlpha16, nullptr},
+    {0x2061, 0x61, ANY, kGreyAlpha16ToGrey16, nullptr},
+    {0x4061, 0x61, ANY, kGreyAlpha16ToGrey16, nullptr},
+    {0x2061, 0x2041, ANY, kGreyAlpha16ToGreyAlpha8, nullptr},
+    {0x4061, 0x2041, ANY, kGreyAlpha16ToGreyAlpha8, nullptr},
+    {0x2061, 0x4041, ANY, kGreyAlpha16ToGreyAlpha8, nullptr},
+    {0x4061, 0x4041, ANY, kGreyAlpha16ToGreyAlpha8, nullptr},
+    {0x2061, 0x2043, ANY, kGreyAlpha16ToBGRA8, nullptr},
+    {0x4061, 0x2043, ANY, kGreyAlpha16ToBGRA8, nullptr},
+    {0x2061, 0x4043, ANY, kGreyAlpha16ToBGRA8, nullptr},
+    {0x4061, 0x4043, ANY, kGreyAlpha16ToBGRA8, nullptr},
+    {0x2061, 0x12043, ANY, kGreyAlpha16ToBGRA8, nullptr},
+    {0x4061, 0x12043, ANY, kGreyAlpha16ToBGRA8, nullptr},
+    {0x2061, 0x14043, ANY, kGreyAlpha16ToBGRA8, nullptr},
+    {0x4061, 0x14043, ANY, kGreyAlpha16ToBGRA8, nullptr},
+    {0x2061, 0x2063, ANY, kGreyAlpha16ToBGRA16, nullptr},
+    {0x4061, 0x2063, ANY, kGreyAlpha16ToBGRA16, nullptr},
+    {0x2061, 0x4063, ANY, kGreyAlpha16ToBGRA16, nullptr},
+    {0x4061, 0x4063, ANY, kGreyAlpha16ToBGRA16, nullptr},
+    {0x2061, 0x12063, ANY, kGreyAlpha16ToBGRA16, nullptr},
+    {0x4061, 0x12063, ANY, kGreyAlpha16ToBGRA16, nullptr},
+    {0x2061, 0x14063, ANY, kGreyAlpha16ToBGRA16, nullptr},
+    {0x4061, 0x14063, ANY, kGreyAlpha16ToBGRA16, nullptr},
+
+    // BGRA 16 and RGBA 16.
+    {0x2063, 0x43, ANY, kBGRA16ToBGR8, nullptr},
+    {0x4063, 0x43, ANY, kBGRA16ToBGR8, nullptr},
+    {0x4063, 0x43, COMPOSITE, ILRowCompositePremulBGRA16, nullptr},
+    {0x2063, 0x10043, ANY, kBGRA16ToRGB8, nullptr},
+    {0x4063, 0x10043, ANY, kBGRA16ToRGB8, nullptr},
+    {0x2063, 0x63, ANY, kBGRA16ToBGR16, nullptr},
+    {0x4063, 0x63, ANY, kBGRA16ToBGR16, nullptr},
+    {0x2063, 0x2041, ANY, ILRowBGR16ToGrey8<4, 2>, nullptr},
+    {0x4063, 0x2041, ANY, ILRowBGR16ToGrey8<4, 2>, nullptr},
+    {0x2063, 0x4041, ANY, ILRowBGR16ToGrey8<4, 2>, nullptr},
+    {0x4063, 0x4041, ANY, ILRowBGR16ToGrey8<4, 2>, nullptr},
+    {0x2063, 0x2043, ANY, kBGRA16ToBGRA8, nullptr},
+    {0x4063, 0x2043, ANY, kBGRA16ToBGRA8, nullptr},
+    {0x2063, 0x4043, ANY, kBGRA16ToBGRA8, nullptr},
+    {0x4063, 0x4043, ANY, kBGRA16ToBGRA8, nullptr},
+    {0x2063, 0x2061, ANY, ILRowBGR16ToGrey16<4, 2>, nullptr},
+    {0x4063, 0x2061, ANY, ILRowBGR16ToGrey16<4, 2>, nullptr},
+    {0x2063, 0x4061, ANY, ILRowBGR16ToGrey16<4, 2>, nullptr},
+    {0x4063, 0x4061, ANY, ILRowBGR16ToGrey16<4, 2>, nullptr},
+    {0x2063, 0x12063, ANY, kSwapBGRA16, nullptr},
+    {0x4063, 0x12063, ANY, kSwapBGRA16, nullptr},
+    {0x2063, 0x14063, ANY, kSwapBGRA16, nullptr},
+    {0x4063, 0x14063, ANY, kSwapBGRA16, nullptr},
+    {0x12063, 0x43, ANY, kBGRA16ToRGB8, nullptr},
+    {0x14063, 0x43, ANY, kBGRA16ToRGB8, nullptr},
+    {0x12063, 0x10043, ANY, kBGRA16ToBGR8, nullptr},
+    {0x14063, 0x10043, ANY, kBGRA16ToBGR8, nullptr},
+    {0x12063, 0x2063, ANY, kSwapBGRA16, nullptr},
+    {0x14063, 0x2063, ANY, kSwapBGRA16, nullptr},
+    {0x12063, 0x4063, ANY, kSwapBGRA16, nullptr},
+    {0x14063, 0x4063, ANY, kSwapBGRA16, nullptr},
+
+    // 32-bit grey.
+    {0x71, 0x43, ANY, kGrey32ToBGR8, nullptr},
+    {0x71, 0x10043, ANY, kGrey32ToBGR8, nullptr},
+    {0x2071, 0x43, ANY, kGreyAlpha32ToBGR8, nullptr},
+    {0x4071, 0x43, ANY, kGreyAlpha32ToBGR8, nullptr},
+    {0x2071, 0x10043, ANY, kGreyAlpha32ToBGR8, nullptr},
+    {0x4071, 0x10043, ANY, kGreyAlpha32ToBGR8, nullptr},
+
+    // Packed colour; RGB 8 targets of the B, G, R-only kernels are chained
+    // with the swap by the selection.
+    {0x223, 0x43, ANY, ILRowBGR101010ToBGR8, nullptr},
+    {0x223, 0x63, ANY, ILRowBGR101010ToBGR16, nullptr},
+    {0x213, 0x43, ANY, ILRowBGR565ToBGR8, nullptr},
+    {0x203, 0x43, ANY, ILRowBGR555ToBGR8, nullptr},
+    {0x1033, 0x43, ANY, ILRowBGRX4444ToRGB8<false>, nullptr},
+    {0x1033, 0x10043, ANY, ILRowBGRX4444ToRGB8<true>, nullptr},
+    {0x10033, 0x43, ANY, ILRowRGB444ToRGB8<false>, nullptr},
+    {0x10033, 0x10043, ANY, ILRowRGB444ToRGB8<true>, nullptr},
+    {0x12033, 0x43, ANY, ILRowRGBA4444ToBGR8<false>, nullptr},
+    {0x14033, 0x43, ANY, ILRowRGBA4444ToBGR8<false>, nullptr},
+    {0x12033, 0x2043, ANY, ILRowRGBA4444ToBGR8<true>, nullptr},
+    {0x14033, 0x2043, ANY, ILRowRGBA4444ToBGR8<true>, nullptr},
+    {0x12033, 0x4043, ANY, ILRowRGBA4444ToBGR8<true>, nullptr},
+    {0x14033, 0x4043, ANY, ILRowRGBA4444ToBGR8<true>, nullptr},
+
+    // YCbCr 8.
+    {0x45, 0x43, ANY, ILRowYCbCr8ToBGR8<3, 3>, nullptr},
+    {0x2045, 0x43, ANY, ILRowYCbCr8ToBGR8<4, 3>, nullptr},
+    {0x4045, 0x43, ANY, ILRowYCbCr8ToBGR8<4, 3>, nullptr},
+    {0x2045, 0x2043, ANY, ILRowYCbCr8ToBGR8<4, 4>, nullptr},
+    {0x4045, 0x2043, ANY, ILRowYCbCr8ToBGR8<4, 4>, nullptr},
+    {0x2045, 0x4043, ANY, ILRowYCbCr8ToBGR8<4, 4>, nullptr},
+    {0x4045, 0x4043, ANY, ILRowYCbCr8ToBGR8<4, 4>, nullptr},
+
+    // CMYK 8 and 16.
+    {0x44, 0x43, ANY, ILRowCmykToBGR<U8, 4, U8, 3>, nullptr},
+    {0x2044, 0x43, ANY, ILRowCmykToBGR<U8, 5, U8, 3>, nullptr},
+    {0x2044, 0x2043, ANY, ILRowCmykToBGR<U8, 5, U8, 4>, nullptr},
+    {0x64, 0x43, ANY, ILRowCmykToBGR<U16, 4, U8, 3>, nullptr},
+    {0x64, 0x63, ANY, ILRowCmykToBGR<U16, 4, U16, 3>, nullptr},
+    {0x2064, 0x43, ANY, ILRowCmykToBGR<U16, 5, U8, 3>, nullptr},
+    {0x2064, 0x2063, ANY, ILRowCmykToBGR<U16, 5, U16, 4>, nullptr},
+
+    // Linear float and half colour to grey.
+    {0x123, 0x41, ANY, ILRowLinearToGrey8<false, 3, 1>, nullptr},
+    {0x123, 0x61, ANY, ILRowLinearToGrey16<false, 3, 1>, nullptr},
+    {0x2123, 0x2041, ANY, ILRowLinearToGrey8<false, 4, 2>, nullptr},
+    {0x4123, 0x2041, ANY, ILRowLinearToGrey8<false, 4, 2>, nullptr},
+    {0x2123, 0x4041, ANY, ILRowLinearToGrey8<false, 4, 2>, nullptr},
+    {0x4123, 0x4041, ANY, ILRowLinearToGrey8<false, 4, 2>, nullptr},
+    {0x2123, 0x2061, ANY, ILRowLinearToGrey16<false, 4, 2>, nullptr},
+    {0x4123, 0x2061, ANY, ILRowLinearToGrey16<false, 4, 2>, nullptr},
+    {0x2123, 0x4061, ANY, ILRowLinearToGrey16<false, 4, 2>, nullptr},
+    {0x4123, 0x4061, ANY, ILRowLinearToGrey16<false, 4, 2>, nullptr},
+    {0x103, 0x41, ANY, ILRowLinearToGrey8<true, 3, 1>, nullptr},
+    {0x103, 0x61, ANY, ILRowLinearToGrey16<true, 3, 1>, nullptr},
+    {0x2103, 0x2041, ANY, ILRowLinearToGrey8<true, 4, 2>, nullptr},
+    {0x4103, 0x2041, ANY, ILRowLinearToGrey8<true, 4, 2>, nullptr},
+    {0x2103, 0x4041, ANY, ILRowLinearToGrey8<true, 4, 2>, nullptr},
+    {0x4103, 0x4041, ANY, ILRowLinearToGrey8<true, 4, 2>, nullptr},
+    {0x2103, 0x2061, ANY, ILRowLinearToGrey16<true, 4, 2>, nullptr},
+    {0x4103, 0x2061, ANY, ILRowLinearToGrey16<true, 4, 2>, nullptr},
+    {0x2103, 0x4061, ANY, ILRowLinearToGrey16<true, 4, 2>, nullptr},
+    {0x4103, 0x4061, ANY, ILRowLinearToGrey16<true, 4, 2>, nullptr},
+
+    // Grey float to 1 bit.
+    {0x121, 0x11, ANY, ILRowGreyFloatTo1, nullptr},
+
+    // 24-bit float and RGBE to 8-bit colour.
+    {0x111, 0x43, ANY, ILRowGreyFloat24ToBGR8<1>, nullptr},
+    {0x111, 0x10043, ANY, ILRowGreyFloat24ToBGR8<1>, nullptr},
+    {0x2111, 0x43, ANY, ILRowGreyFloat24ToBGR8<2>, nullptr},
+    {0x4111, 0x43, ANY, ILRowGreyFloat24ToBGR8<2>, nullptr},
+    {0x2111, 0x10043, ANY, ILRowGreyFloat24ToBGR8<2>, nullptr},
+    {0x4111, 0x10043, ANY, ILRowGreyFloat24ToBGR8<2>, nullptr},
+    {0x10113, 0x43, ANY, ILRowRGBFloat24ToRGB8<3, true>, nullptr},
+    {0x10113, 0x10043, ANY, ILRowRGBFloat24ToRGB8<3, false>, nullptr},
+    {0x12113, 0x43, ANY, ILRowRGBFloat24ToRGB8<4, true>, nullptr},
+    {0x14113, 0x43, ANY, ILRowRGBFloat24ToRGB8<4, true>, nullptr},
+    {0x163, 0x43, ANY, ILRowRGBEToBGR8, nullptr},
+};
+
+}  // namespace
+
+std::span<const ILKernelEntry> ILKernels8Bit() {
+    return kKernels;
+}

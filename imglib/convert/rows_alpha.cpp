@@ -1,0 +1,574 @@
+// Row kernels that deal with alpha rather than with sample kinds: laying a
+// source with alpha over the converter's background, straight <-> premultiplied
+// alpha for 8-bit, 16-bit and half samples, carrying alpha past an lcms2
+// transform, and packing grey with alpha into 1, 2 and 4-bit grey.
+#include <Imath/half.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <span>
+
+#include "imglib/convert/converter.h"
+#include "imglib/convert/kernel_table.h"
+#include "imglib/convert/srgb.h"
+
+namespace {
+
+using Imath::half;
+
+// Dither offsets of pixel x; all samples of a pixel share them.
+inline float DitherF(const ILConverter* c, uint64_t x) {
+    return c->ditherMatrixF[(x & 3) * 4 + c->ditherRow];
+}
+inline int32_t DitherI(const ILConverter* c, uint64_t x) {
+    return c->ditherMatrix[(x & 3) * 4 + c->ditherRow];
+}
+inline void NextDitherRow(ILConverter* c) { c->ditherRow = (c->ditherRow + 1) & 3; }
+
+inline float HalfToFloat(uint16_t bits) { return imath_half_to_float(bits); }
+inline float HalfAt(const uint16_t* p) { return HalfToFloat(*p); }
+inline uint16_t ToHalf(float v) { return half(v).bits(); }
+
+template <typename T>
+inline T Load(const uint8_t* p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+template <typename T>
+inline void Store(uint8_t* p, T v) {
+    std::memcpy(p, &v, sizeof v);
+}
+
+// Samples of the supported source kinds as linear values; 8- and 16-bit
+// alpha as a fraction.
+struct Src8 {
+    using Sample = uint8_t;
+    static float Linear(uint8_t v) { return ILSrgbTable8[v]; }
+    static float Alpha(uint8_t a) { return a / 255.0f; }
+};
+struct Src16 {
+    using Sample = uint16_t;
+    static float Linear(uint16_t v) { return ILSrgbTable16[v]; }
+    static float Alpha(uint16_t a) { return a / 65535.0f; }
+};
+struct SrcHalf {
+    using Sample = uint16_t;
+    static float Linear(uint16_t v) { return HalfToFloat(v); }
+    static float Alpha(uint16_t a) { return HalfToFloat(a); }
+};
+struct SrcFloat {
+    using Sample = float;
+    static float Linear(float v) { return v; }
+    static float Alpha(float a) { return a; }
+};
+
+inline float Blend(bool premultiplied, float c, float alpha, float bg) {
+    return premultiplied ? c + (1.0f - alpha) * bg : alpha * c + (1.0f - alpha) * bg;
+}
+
+// ---------------------------------------------------------------------------
+// Linear compositing of colour sources (B, G, R, A or R, G, B, A) into 8-bit
+// B, G, R. Prem: 0 straight, 1 premultiplied, 2 as premultipliedSource says.
+
+template <typename S, bool Reversed, int Prem, bool TransparentShortcut>
+void CompositeColorTo8(ILConverter* c, const void* source, void* target) {
+    const auto* in = static_cast<const typename S::Sample*>(source);
+    auto* out = static_cast<uint8_t*>(target);
+    const bool prem = Prem == 2 ? c->premultipliedSource : Prem == 1;
+    for (uint64_t x = 0; x < c->width; ++x, in += 4, out += 3) {
+        const float alpha = S::Alpha(in[3]);
+        if (TransparentShortcut && alpha == 0.0f) {
+            std::memcpy(out, c->backgroundBGR8, 3);
+            continue;
+        }
+        const float d = DitherF(c, x);
+        for (int k = 0; k < 3; ++k) {
+            const float v = S::Linear(in[Reversed ? 2 - k : k]);
+            out[k] = ILLinearToSrgb8Dither(Blend(prem, v, alpha, c->backgroundBGRF[k]), d);
+        }
+    }
+    NextDitherRow(c);
+}
+
+// Grey with alpha laid over each background channel, into 8-bit B, G, R.
+template <typename S, int Prem, bool TransparentShortcut>
+void CompositeGreyTo8(ILConverter* c, const void* source, void* target) {
+    const auto* in = static_cast<const typename S::Sample*>(source);
+    auto* out = static_cast<uint8_t*>(target);
+    const bool prem = Prem == 2 ? c->premultipliedSource : Prem == 1;
+    for (uint64_t x = 0; x < c->width; ++x, in += 2, out += 3) {
+        const float alpha = S::Alpha(in[1]);
+        if (TransparentShortcut && alpha == 0.0f) {
+            std::memcpy(out, c->backgroundBGR8, 3);
+            continue;
+        }
+        const float d = DitherF(c, x);
+        const float v = S::Linear(in[0]);
+        for (int k = 0; k < 3; ++k)
+            out[k] = ILLinearToSrgb8Dither(Blend(prem, v, alpha, c->backgroundBGRF[k]), d);
+    }
+    NextDitherRow(c);
+}
+
+// Straight 8-bit B, G, R, A into B, G, R: the hot path of showing images
+// with alpha, so opaque and transparent pixels skip the transfer functions.
+void Composite2043To43(ILConverter* c, const void* source, void* target) {
+    const auto* in = static_cast<const uint8_t*>(source);
+    auto* out = static_cast<uint8_t*>(target);
+    for (uint64_t x = 0; x < c->width; ++x, in += 4, out += 3) {
+        const uint8_t a = in[3];
+        if (a == 255) {
+            out[0] = in[0], out[1] = in[1], out[2] = in[2];
+            continue;
+        }
+        if (a == 0) {
+            std::memcpy(out, c->backgroundBGR8, 3);
+            continue;
+        }
+        const float alpha = a / 255.0f, d = DitherF(c, x);
+        for (int k = 0; k < 3; ++k)
+            out[k] = ILLinearToSrgb8Dither(
+                alpha * ILSrgbTable8[in[k]] + (1.0f - alpha) * c->backgroundBGRF[k], d);
+    }
+    NextDitherRow(c);
+}
+
+// Grey 8 or 16 with straight alpha into 8-bit B, G, R, with both shortcuts.
+void Composite2041To43(ILConverter* c, const void* source, void* target) {
+    const auto* in = static_cast<const uint8_t*>(source);
+    auto* out = static_cast<uint8_t*>(target);
+    for (uint64_t x = 0; x < c->width; ++x, in += 2, out += 3) {
+        const uint8_t v = in[0], a = in[1];
+        if (a == 255) {
+            out[0] = out[1] = out[2] = v;
+            continue;
+        }
+        if (a == 0) {
+            std::memcpy(out, c->backgroundBGR8, 3);
+            continue;
+        }
+        const float alpha = a / 255.0f, d = DitherF(c, x), lin = ILSrgbTable8[v];
+        for (int k = 0; k < 3; ++k)
+            out[k] = ILLinearToSrgb8Dither(alpha * lin + (1.0f - alpha) * c->backgroundBGRF[k], d);
+    }
+    NextDitherRow(c);
+}
+
+void Composite2061To43(ILConverter* c, const void* source, void* target) {
+    const auto* in = static_cast<const uint16_t*>(source);
+    auto* out = static_cast<uint8_t*>(target);
+    for (uint64_t x = 0; x < c->width; ++x, in += 2, out += 3) {
+        const uint16_t v = in[0], a = in[1];
+        if (a == 65535) {
+            out[0] = out[1] = out[2] = static_cast<uint8_t>((v + DitherI(c, x)) / 257);
+            continue;
+        }
+        if (a == 0) {
+            std::memcpy(out, c->backgroundBGR8, 3);
+            continue;
+        }
+        const float alpha = a / 65535.0f, d = DitherF(c, x), lin = ILSrgbTable16[v];
+        for (int k = 0; k < 3; ++k)
+            out[k] = ILLinearToSrgb8Dither(alpha * lin + (1.0f - alpha) * c->backgroundBGRF[k], d);
+    }
+    NextDitherRow(c);
+}
+
+void Composite2063To43(ILConverter* c, const void* source, void* target) {
+    const auto* in = static_cast<const uint16_t*>(source);
+    auto* out = static_cast<uint8_t*>(target);
+    for (uint64_t x = 0; x < c->width; ++x, in += 4, out += 3) {
+        const uint16_t a = in[3];
+        if (a == 65535) {
+            const int32_t dd = DitherI(c, x);
+            for (int k = 0; k < 3; ++k) out[k] = static_cast<uint8_t>((in[k] + dd) / 257);
+            continue;
+        }
+        if (a == 0) {
+            std::memcpy(out, c->backgroundBGR8, 3);
+            continue;
+        }
+        const float alpha = a / 65535.0f, d = DitherF(c, x);
+        for (int k = 0; k < 3; ++k)
+            out[k] = ILLinearToSrgb8Dither(
+                alpha * ILSrgbTable16[in[k]] + (1.0f - alpha) * c->backgroundBGRF[k], d);
+    }
+    NextDitherRow(c);
+}
+
+// ---------------------------------------------------------------------------
+// Encoded compositing of premultiplied integer sources: the code, limited to
+// the alpha, plus the uncovered part of the encoded background.
+
+template <typename S>
+inline float Fraction(typename S::Sample v) {
+    return S::Alpha(v);  // code / full scale
+}
+
+// Colour (B, G, R, A or reversed) into 8-bit B, G, R; straight pixels are
+// composited in linear light. bgE from the 16-bit background codes.
+template <typename S, bool Reversed>
+void CompositeColorTo8Encoded(ILConverter* c, const void* source, void* target) {
+    const auto* in = static_cast<const typename S::Sample*>(source);
+    auto* out = static_cast<uint8_t*>(target);
+    const bool prem = c->premultipliedSource;
+    float bgE[3];
+    for (int k = 0; k < 3; ++k) bgE[k] = c->backgroundBGR16[k] / 65535.0f;
+    for (uint64_t x = 0; x < c->width; ++x, in += 4, out += 3) {
+        const float alpha = S::Alpha(in[3]), d = DitherF(c, x);
+        for (int k = 0; k < 3; ++k) {
+            const auto v = in[Reversed ? 2 - k : k];
+            out[k] = prem ? ILClampToU8Dither(
+                                std::min(alpha, Fraction<S>(v)) + (1.0f - alpha) * bgE[k], d)
+                          : ILLinearToSrgb8Dither(
+                                alpha * S::Linear(v) + (1.0f - alpha) * c->backgroundBGRF[k], d);
+        }
+    }
+    NextDitherRow(c);
+}
+
+// Premultiplied 8-bit B, G, R, A into B, G, R against the encoded linear
+// background, with both shortcuts.
+void Composite4043To43(ILConverter* c, const void* source, void* target) {
+    const auto* in = static_cast<const uint8_t*>(source);
+    auto* out = static_cast<uint8_t*>(target);
+    float bgE[3];
+    for (int k = 0; k < 3; ++k) bgE[k] = ILLinearToSrgb(c->backgroundBGRF[k]);
+    for (uint64_t x = 0; x < c->width; ++x, in += 4, out += 3) {
+        const uint8_t a = in[3];
+        if (a == 255) {
+            out[0] = in[0], out[1] = in[1], out[2] = in[2];
+            continue;
+        }
+        if (a == 0) {
+            std::memcpy(out, c->backgroundBGR8, 3);
+            continue;
+        }
+        const float alpha = a / 255.0f, d = DitherF(c, x);
+        for (int k = 0; k < 3; ++k)
+            out[k] = ILClampToU8Dither(std::min(alpha, in[k] / 255.0f) + (1.0f - alpha) * bgE[k], d);
+    }
+    NextDitherRow(c);
+}
+
+// Grey with alpha into grey 8: straight on the linear grey background,
+// premultiplied against the 16-bit grey background code.
+template <typename S>
+void CompositeGreyToGrey8(ILConverter* c, const void* source, void* target) {
+    const auto* in = static_cast<const typename S::Sample*>(source);
+    auto* out = static_cast<uint8_t*>(target);
+    const bool prem = c->premultipliedSource;
+    const float bgE = c->backgroundGray16 / 65535.0f;
+    for (uint64_t x = 0; x < c->width; ++x, in += 2, ++out) {
+        const float alpha = S::Alpha(in[1]), d = DitherF(c, x);
+        *out = prem ? ILClampToU8Dither(std::min(alpha, Fraction<S>(in[0])) + (1.0f - alpha) * bgE, d)
+                    : ILLinearToSrgb8Dither(
+                          alpha * S::Linear(in[0]) + (1.0f - alpha) * c->backgroundGrayF, d);
+    }
+    NextDitherRow(c);
+}
+
+// Half and float grey with alpha into grey 8, linear either way.
+template <typename S>
+void CompositeLinearGreyToGrey8(ILConverter* c, const void* source, void* target) {
+    const auto* in = static_cast<const typename S::Sample*>(source);
+    auto* out = static_cast<uint8_t*>(target);
+    const bool prem = c->premultipliedSource;
+    for (uint64_t x = 0; x < c->width; ++x, in += 2, ++out) {
+        const float alpha = S::Alpha(in[1]);
+        *out = ILLinearToSrgb8Dither(Blend(prem, S::Linear(in[0]), alpha, c->backgroundGrayF),
+                                     DitherF(c, x));
+    }
+    NextDitherRow(c);
+}
+
+// 16-bit B, G, R, A into 16-bit B, G, R or float B, G, R.
+template <bool FloatTarget>
+void Composite2063To16OrFloat(ILConverter* c, const void* source, void* target) {
+    const auto* in = static_cast<const uint16_t*>(source);
+    const bool prem = c->premultipliedSource;
+    for (uint64_t x = 0; x < c->width; ++x, in += 4) {
+        const float alpha = in[3] / 65535.0f;
+        for (int k = 0; k < 3; ++k) {
+            float v;
+            if (prem) {
+                v = std::min(alpha, in[k] / 65535.0f) +
+                    (1.0f - alpha) * (c->backgroundBGR16[k] / 65535.0f);
+                if (FloatTarget) v = ILSrgbToLinear(v);
+            } else {
+                v = alpha * ILSrgbTable16[in[k]] + (1.0f - alpha) * c->backgroundBGRF[k];
+            }
+            if constexpr (FloatTarget) {
+                static_cast<float*>(target)[x * 3 + k] = v;
+            } else {
+                static_cast<uint16_t*>(target)[x * 3 + k] = prem ? ILClampToU16(v) : ILLinearToSrgb16(v);
+            }
+        }
+    }
+}
+
+void Composite2061To61(ILConverter* c, const void* source, void* target) {
+    const auto* in = static_cast<const uint16_t*>(source);
+    auto* out = static_cast<uint16_t*>(target);
+    const bool prem = c->premultipliedSource;
+    const float bgE = c->backgroundGray16 / 65535.0f;
+    for (uint64_t x = 0; x < c->width; ++x, in += 2, ++out) {
+        const float alpha = in[1] / 65535.0f;
+        *out = prem ? ILClampToU16(std::min(alpha, in[0] / 65535.0f) + (1.0f - alpha) * bgE)
+                    : ILLinearToSrgb16(alpha * ILSrgbTable16[in[0]] +
+                                       (1.0f - alpha) * c->backgroundGrayF);
+    }
+}
+
+// Half B, G, R, A into float B, G, R or half B, G, R.
+template <bool HalfTarget>
+void CompositeHalfColor(ILConverter* c, const void* source, void* target) {
+    const auto* in = static_cast<const uint16_t*>(source);
+    const bool prem = c->premultipliedSource;
+    for (uint64_t x = 0; x < c->width; ++x, in += 4) {
+        const float alpha = HalfAt(in + 3);
+        for (int k = 0; k < 3; ++k) {
+            const float v = Blend(prem, HalfAt(in + k), alpha, c->backgroundBGRF[k]);
+            if constexpr (HalfTarget)
+                static_cast<uint16_t*>(target)[x * 3 + k] = ToHalf(v);
+            else
+                static_cast<float*>(target)[x * 3 + k] = v;
+        }
+    }
+}
+
+// Half grey with alpha into float B, G, R: each channel over its own
+// background channel, like every other grey source bound for colour.
+void CompositeHalfGreyToFloatColor(ILConverter* c, const void* source, void* target) {
+    const auto* in = static_cast<const uint16_t*>(source);
+    auto* out = static_cast<float*>(target);
+    const bool prem = c->premultipliedSource;
+    for (uint64_t x = 0; x < c->width; ++x, in += 2, out += 3) {
+        const float alpha = HalfAt(in + 1), v = HalfAt(in);
+        for (int k = 0; k < 3; ++k) out[k] = Blend(prem, v, alpha, c->backgroundBGRF[k]);
+    }
+}
+
+void CompositeHalfGreyToHalf(ILConverter* c, const void* source, void* target) {
+    const auto* in = static_cast<const uint16_t*>(source);
+    auto* out = static_cast<uint16_t*>(target);
+    const bool prem = c->premultipliedSource;
+    for (uint64_t x = 0; x < c->width; ++x, in += 2, ++out)
+        *out = ToHalf(Blend(prem, HalfAt(in), HalfAt(in + 1), c->backgroundGrayF));
+}
+
+// ---------------------------------------------------------------------------
+// Straight <-> premultiplied, same layout on both sides. N samples a pixel,
+// alpha last; the alpha sample is kept.
+
+template <int N>
+void AlphaForm8(ILConverter* c, const void* source, void* target) {
+    const auto* in = static_cast<const uint8_t*>(source);
+    auto* out = static_cast<uint8_t*>(target);
+    const bool unpremultiply = c->premultipliedSource;
+    for (uint64_t x = 0; x < c->width; ++x, in += N, out += N) {
+        const uint8_t a = in[N - 1];
+        for (int k = 0; k < N - 1; ++k) {
+            const uint8_t v = in[k];
+            if (!unpremultiply) {
+                out[k] = static_cast<uint8_t>(ILPremultiply8(v, a));
+            } else if (a == 0) {
+                out[k] = 255;
+            } else if (a == 255) {
+                out[k] = v;
+            } else if constexpr (N == 4) {
+                out[k] = ILUnpremultiply8F(v, a / 255.0f);
+            } else {
+                out[k] = static_cast<uint8_t>(ILUnpremultiply8(v, a));
+            }
+        }
+        out[N - 1] = a;
+    }
+}
+
+template <int N>
+void AlphaForm16(ILConverter* c, const void* source, void* target) {
+    const auto* in = static_cast<const uint16_t*>(source);
+    auto* out = static_cast<uint16_t*>(target);
+    const bool unpremultiply = c->premultipliedSource;
+    for (uint64_t x = 0; x < c->width; ++x, in += N, out += N) {
+        const uint16_t a = in[N - 1];
+        for (int k = 0; k < N - 1; ++k) {
+            const uint16_t v = in[k];
+            if (!unpremultiply)
+                out[k] = static_cast<uint16_t>(ILPremultiply16(v, a));
+            else if (a == 0)
+                out[k] = 65535;
+            else
+                out[k] = a == 65535 ? v : static_cast<uint16_t>(ILUnpremultiply16(v, a));
+        }
+        out[N - 1] = a;
+    }
+}
+
+// A transparent pixel has no colour to recover: it gets the largest finite
+// half, so that premultiplying again gives 0 rather than NaN.
+template <int N>
+void AlphaFormHalf(ILConverter* c, const void* source, void* target) {
+    const auto* in = static_cast<const uint16_t*>(source);
+    auto* out = static_cast<uint16_t*>(target);
+    const bool unpremultiply = c->premultipliedSource;
+    constexpr uint16_t kHalfMax = 0x7BFF;
+    for (uint64_t x = 0; x < c->width; ++x, in += N, out += N) {
+        const float alpha = HalfAt(in + N - 1);
+        for (int k = 0; k < N - 1; ++k) {
+            const float v = HalfAt(in + k);
+            if (!unpremultiply)
+                out[k] = ToHalf(v * alpha);
+            else
+                out[k] = alpha > 0.0f ? ToHalf(v / alpha) : kHalfMax;
+        }
+        out[N - 1] = in[N - 1];
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Colour-managed conversion that keeps alpha: lcms2 converts the colour and
+// skips the extra sample, which is then copied from the source pixel.
+
+template <int SampleBytes, int SourceSamples, int TargetSamples>
+void TransformCarryAlpha(ILConverter* c, const void* source, void* target) {
+    cmsDoTransform(c->transform, source, target, static_cast<cmsUInt32Number>(c->width));
+    const auto* in = static_cast<const uint8_t*>(source) + (SourceSamples - 1) * SampleBytes;
+    auto* out = static_cast<uint8_t*>(target) + (TargetSamples - 1) * SampleBytes;
+    for (uint64_t x = 0; x < c->width; ++x) {
+        std::memcpy(out, in, SampleBytes);
+        in += SourceSamples * SampleBytes;
+        out += TargetSamples * SampleBytes;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Grey with alpha 8 into 1, 2 and 4-bit grey: the grey sample's top bits.
+
+void GreyAlphaTo1(ILConverter* c, const void* source, void* target) {
+    const auto* in = static_cast<const uint8_t*>(source);
+    auto* out = static_cast<uint8_t*>(target);
+    for (uint64_t x = 0; x < c->width; ++x) {
+        const uint8_t bit = static_cast<uint8_t>(0x80u >> (x & 7));
+        if (in[2 * x] >= 128)
+            out[x >> 3] |= bit;
+        else
+            out[x >> 3] &= static_cast<uint8_t>(~bit);
+    }
+}
+
+void GreyAlphaTo2(ILConverter* c, const void* source, void* target) {
+    const auto* in = static_cast<const uint8_t*>(source);
+    auto* out = static_cast<uint8_t*>(target);
+    for (uint64_t x = 0; x < c->width; ++x) {
+        const uint8_t code = in[2 * x] >> 6;
+        const int shift = 6 - 2 * static_cast<int>(x & 3);
+        if ((x & 3) == 0)
+            out[x >> 2] = static_cast<uint8_t>(code << shift);
+        else
+            out[x >> 2] = static_cast<uint8_t>(out[x >> 2] + (code << shift));
+    }
+}
+
+void GreyAlphaTo4(ILConverter* c, const void* source, void* target) {
+    const auto* in = static_cast<const uint8_t*>(source);
+    auto* out = static_cast<uint8_t*>(target);
+    for (uint64_t x = 0; x < c->width; ++x) {
+        const uint8_t v = in[2 * x];
+        if ((x & 1) == 0)
+            out[x >> 1] = v & 0xF0;
+        else
+            out[x >> 1] = static_cast<uint8_t>(out[x >> 1] + (v >> 4));
+    }
+}
+
+constexpr ILKernelVariant C = IL_KV_COMPOSITE;
+constexpr ILKernelVariant A = IL_KV_ANY;
+constexpr ILKernelVariant T = IL_KV_TRANSFORM;
+
+constexpr ILKernelEntry kEntries[] = {
+    // Compositing into 8-bit B, G, R.
+    {0x2043, 0x43, C, Composite2043To43, nullptr},
+    {0x4043, 0x43, C, Composite4043To43, nullptr},
+    {0x12043, 0x43, C, CompositeColorTo8Encoded<Src8, true>, nullptr},
+    {0x14043, 0x43, C, CompositeColorTo8Encoded<Src8, true>, nullptr},
+    {0x2041, 0x43, C, Composite2041To43, nullptr},
+    {0x2061, 0x43, C, Composite2061To43, nullptr},
+    {0x2063, 0x43, C, Composite2063To43, nullptr},
+    {0x12063, 0x43, C, CompositeColorTo8Encoded<Src16, true>, nullptr},
+    {0x14063, 0x43, C, CompositeColorTo8Encoded<Src16, true>, nullptr},
+    {0x2103, 0x43, C, CompositeColorTo8<SrcHalf, false, 0, true>, nullptr},
+    {0x4103, 0x43, C, CompositeColorTo8<SrcHalf, false, 1, true>, nullptr},
+    {0x12103, 0x43, C, CompositeColorTo8<SrcHalf, true, 2, false>, nullptr},
+    {0x14103, 0x43, C, CompositeColorTo8<SrcHalf, true, 2, false>, nullptr},
+    {0x2123, 0x43, C, CompositeColorTo8<SrcFloat, false, 0, true>, nullptr},
+    {0x4123, 0x43, C, CompositeColorTo8<SrcFloat, false, 1, true>, nullptr},
+    {0x2101, 0x43, C, CompositeGreyTo8<SrcHalf, 0, true>, nullptr},
+    {0x4101, 0x43, C, CompositeGreyTo8<SrcHalf, 1, true>, nullptr},
+    {0x2121, 0x43, C, CompositeGreyTo8<SrcFloat, 0, true>, nullptr},
+    {0x4121, 0x43, C, CompositeGreyTo8<SrcFloat, 1, true>, nullptr},
+    // Compositing into grey 8.
+    {0x2041, 0x41, C, CompositeGreyToGrey8<Src8>, nullptr},
+    {0x4041, 0x41, C, CompositeGreyToGrey8<Src8>, nullptr},
+    {0x2061, 0x41, C, CompositeGreyToGrey8<Src16>, nullptr},
+    {0x4061, 0x41, C, CompositeGreyToGrey8<Src16>, nullptr},
+    {0x2101, 0x41, C, CompositeLinearGreyToGrey8<SrcHalf>, nullptr},
+    {0x4101, 0x41, C, CompositeLinearGreyToGrey8<SrcHalf>, nullptr},
+    {0x2121, 0x41, C, CompositeLinearGreyToGrey8<SrcFloat>, nullptr},
+    {0x4121, 0x41, C, CompositeLinearGreyToGrey8<SrcFloat>, nullptr},
+    // Compositing into 16-bit, float and half.
+    {0x2063, 0x63, C, Composite2063To16OrFloat<false>, nullptr},
+    {0x4063, 0x63, C, Composite2063To16OrFloat<false>, nullptr},
+    {0x2063, 0x123, C, Composite2063To16OrFloat<true>, nullptr},
+    {0x4063, 0x123, C, Composite2063To16OrFloat<true>, nullptr},
+    {0x2061, 0x61, C, Composite2061To61, nullptr},
+    {0x4061, 0x61, C, Composite2061To61, nullptr},
+    {0x2103, 0x123, C, CompositeHalfColor<false>, nullptr},
+    {0x4103, 0x123, C, CompositeHalfColor<false>, nullptr},
+    {0x2103, 0x103, C, CompositeHalfColor<true>, nullptr},
+    {0x4103, 0x103, C, CompositeHalfColor<true>, nullptr},
+    {0x2101, 0x123, C, CompositeHalfGreyToFloatColor, nullptr},
+    {0x4101, 0x123, C, CompositeHalfGreyToFloatColor, nullptr},
+    {0x2101, 0x101, C, CompositeHalfGreyToHalf, nullptr},
+    {0x4101, 0x101, C, CompositeHalfGreyToHalf, nullptr},
+    // Straight <-> premultiplied.
+    {0x2041, 0x4041, A, AlphaForm8<2>, nullptr},
+    {0x4041, 0x2041, A, AlphaForm8<2>, nullptr},
+    {0x2043, 0x4043, A, AlphaForm8<4>, nullptr},
+    {0x4043, 0x2043, A, AlphaForm8<4>, nullptr},
+    {0x2061, 0x4061, A, AlphaForm16<2>, nullptr},
+    {0x4061, 0x2061, A, AlphaForm16<2>, nullptr},
+    {0x2063, 0x4063, A, AlphaForm16<4>, nullptr},
+    {0x4063, 0x2063, A, AlphaForm16<4>, nullptr},
+    {0x2101, 0x4101, A, AlphaFormHalf<2>, nullptr},
+    {0x4101, 0x2101, A, AlphaFormHalf<2>, nullptr},
+    {0x2103, 0x4103, A, AlphaFormHalf<4>, nullptr},
+    {0x4103, 0x2103, A, AlphaFormHalf<4>, nullptr},
+    // Grey with alpha 8 into packed grey.
+    {0x2041, 0x11, A, GreyAlphaTo1, nullptr},
+    {0x4041, 0x11, A, GreyAlphaTo1, nullptr},
+    {0x2041, 0x21, A, GreyAlphaTo2, nullptr},
+    {0x4041, 0x21, A, GreyAlphaTo2, nullptr},
+    {0x2041, 0x31, A, GreyAlphaTo4, nullptr},
+    {0x4041, 0x31, A, GreyAlphaTo4, nullptr},
+    // lcms2 transform, alpha carried over.
+    {0x2041, 0x2041, T, TransformCarryAlpha<1, 2, 2>, nullptr},
+    {0x2043, 0x2043, T, TransformCarryAlpha<1, 4, 4>, nullptr},
+    {0x2044, 0x2043, T, TransformCarryAlpha<1, 5, 4>, nullptr},
+    {0x2061, 0x2061, T, TransformCarryAlpha<2, 2, 2>, nullptr},
+    {0x2063, 0x2063, T, TransformCarryAlpha<2, 4, 4>, nullptr},
+    {0x2064, 0x2063, T, TransformCarryAlpha<2, 5, 4>, nullptr},
+    {0x2101, 0x2101, T, TransformCarryAlpha<2, 2, 2>, nullptr},
+    {0x2103, 0x2103, T, TransformCarryAlpha<2, 4, 4>, nullptr},
+    {0x2104, 0x2103, T, TransformCarryAlpha<2, 5, 4>, nullptr},
+    {0x2121, 0x2121, T, TransformCarryAlpha<4, 2, 2>, nullptr},
+    {0x2123, 0x2123, T, TransformCarryAlpha<4, 4, 4>, nullptr},
+    {0x2124, 0x2123, T, TransformCarryAlpha<4, 5, 4>, nullptr},
+};
+
+}  // namespace
+
+std::span<const ILKernelEntry> ILKernelsAlphaForm() { return kEntries; }

@@ -1,0 +1,227 @@
+// Row kernels into 32-bit float targets (grey, grey+alpha, B, G, R and R, G, B
+// with or without alpha) from 1- to 16-bit integer grey and colour, from float
+// itself (order, alpha handling, premultiplication), from 64-bit and 24-bit
+// floats and from RGBE, plus the colour-managed 24-bit float kernels that
+// carry alpha past the transform.
+//
+// Float samples are linear light and alpha a plain 0..1 fraction, so integer
+// colour is decoded through the sRGB tables and only integer alpha is scaled
+// linearly. None of these kernels dithers.
+#include <cmath>
+#include <span>
+#include <vector>
+
+#include "imglib/convert/kernel_table.h"
+#include "imglib/convert/rows_entries.h"
+#include "imglib/convert/rows_samples.h"
+
+namespace {
+
+using namespace ilrows;
+
+// --- 1-, 2- and 4-bit grey ----------------------------------------------------
+
+template <int N>
+void Grey4ToFloat(ILConverter* c, const void* s, void* t) {
+    float levels[16];
+    for (int n = 0; n < 16; ++n) levels[n] = ILSrgbTable8[n * 17];
+    UnpackGreyRow<4, float, N>(c, s, t, levels);
+}
+
+template <int N>
+void Grey2ToFloat(ILConverter* c, const void* s, void* t) {
+    UnpackGreyRow<2, float, N>(c, s, t, kGrey2Levels);
+}
+
+template <bool White, int N>
+void Grey1ToFloat(ILConverter* c, const void* s, void* t) {
+    static constexpr float kLevels[2] = {White ? 0.0f : 1.0f, White ? 1.0f : 0.0f};
+    UnpackGreyRow<1, float, N>(c, s, t, kLevels);
+}
+
+// --- Compositing onto the background (alpha handling 2) -----------------------
+
+// Lays each pixel over the linear background: out = bg (1 - a) + (c, or c a
+// for straight alpha). A grey source composites onto every channel of a
+// colour target, each with its own background channel; a grey target uses
+// the background's luminance.
+template <class CR, int SN, class AR, int TN>
+void CompositeToFloat(ILConverter* c, const void* source, void* target) {
+    constexpr size_t kSourceBytes = CR::kSize * SN + AR::kSize;
+    const uint8_t* s = static_cast<const uint8_t*>(source);
+    uint8_t* t = static_cast<uint8_t*>(target);
+    const bool premultiplied = c->premultipliedSource != 0;
+    float bg[3];
+    if constexpr (TN == 1)
+        bg[0] = c->backgroundGrayF;
+    else
+        for (int k = 0; k < 3; ++k) bg[k] = c->backgroundBGRF[k];
+    const CR readColour;
+    const AR readAlpha;
+    const uint64_t n = c->width;
+    for (uint64_t x = 0; x < n; ++x, s += kSourceBytes, t += TN * sizeof(float)) {
+        const float a = readAlpha(s + SN * CR::kSize);
+        const float rest = 1.0f - a;
+        for (int k = 0; k < TN; ++k) {
+            const float v = readColour(s + (SN == 1 ? 0 : k) * CR::kSize);
+            Store(t + k * sizeof(float), bg[k] * rest + (premultiplied ? v : v * a));
+        }
+    }
+}
+
+// --- Straight <-> premultiplied float ---------------------------------------
+
+// A straight source is multiplied by its alpha; a premultiplied one divided,
+// a pixel without coverage getting 1e8 (full scale in any integer target).
+template <int N>
+void PremultiplyFloat(ILConverter* c, const void* source, void* target) {
+    const uint8_t* s = static_cast<const uint8_t*>(source);
+    uint8_t* t = static_cast<uint8_t*>(target);
+    const bool premultiplied = c->premultipliedSource != 0;
+    const uint64_t n = c->width;
+    for (uint64_t x = 0; x < n; ++x, s += (N + 1) * 4, t += (N + 1) * 4) {
+        const float a = Load<float>(s + N * 4);
+        for (int k = 0; k < N; ++k) {
+            const float v = Load<float>(s + k * 4);
+            Store(t + k * 4, premultiplied ? (a > 0.0f ? v / a : 1e8f) : v * a);
+        }
+        Store(t + N * 4, a);
+    }
+}
+
+// --- RGBE ----------------------------------------------------------------------
+
+// Mantissas R, G, B and a shared exponent E: (m + 0.5) 2^(E - 136); E = 0 is black.
+void RgbeToBGRFloat(ILConverter* c, const void* source, void* target) {
+    const uint8_t* s = static_cast<const uint8_t*>(source);
+    uint8_t* t = static_cast<uint8_t*>(target);
+    const uint64_t n = c->width;
+    for (uint64_t x = 0; x < n; ++x, s += 4, t += 12) {
+        float out[3] = {0.0f, 0.0f, 0.0f};
+        if (s[3] != 0) {
+            const float f = std::ldexp(1.0f, s[3] - 136);
+            for (int k = 0; k < 3; ++k) out[k] = (static_cast<float>(s[2 - k]) + 0.5f) * f;
+        }
+        std::memcpy(t, out, sizeof out);
+    }
+}
+
+// --- Colour-managed 24-bit float sources with alpha ---------------------------
+
+// The transform writes the colour (lcms2 skips the extra sample); the alpha,
+// the last of SN 24-bit samples, is widened into the last of TN floats.
+template <int SN, int TN>
+void TransformFloat24Alpha(ILConverter* c, const void* source, void* target) {
+    cmsDoTransform(c->transform, source, target, static_cast<cmsUInt32Number>(c->width));
+    const uint8_t* s = static_cast<const uint8_t*>(source) + (SN - 1) * 3;
+    uint8_t* t = static_cast<uint8_t*>(target) + (TN - 1) * 4;
+    const ReadFloat24 read;
+    const uint64_t n = c->width;
+    for (uint64_t x = 0; x < n; ++x, s += SN * 3, t += TN * 4) Store(t, read(s));
+}
+
+// Shorthands for the plain conversions into float.
+template <class CR, int SN, class AR, int TN, bool TA, bool Reverse = false>
+constexpr ILRowKernel ToFloat = ConvertRow<CR, SN, AR, !std::is_same_v<AR, NoAlpha>, WF, TN,
+                                           std::conditional_t<TA, WF, NoAlpha>, TA, Reverse>;
+
+template <int SN, bool SA, int TN, bool TA, bool Reverse = false>
+constexpr ILRowKernel MoveFloat = RearrangeRow<float, SN, SA, TN, TA, Reverse>;
+
+std::vector<ILKernelEntry> BuildTable() {
+    constexpr auto kComposite = IL_KV_COMPOSITE;
+    return ILExpandKernelGroups({
+        // 1-, 2- and 4-bit grey.
+        {{0x11}, {0x121}, Grey1ToFloat<true, 1>, nullptr, IL_KV_ONE_BIT_WHITE},
+        {{0x11}, {0x121}, Grey1ToFloat<false, 1>, nullptr, IL_KV_ONE_BIT_BLACK},
+        {{0x11}, {0x123, 0x10123}, Grey1ToFloat<true, 3>, nullptr, IL_KV_ONE_BIT_WHITE},
+        {{0x11}, {0x123, 0x10123}, Grey1ToFloat<false, 3>, nullptr, IL_KV_ONE_BIT_BLACK},
+        {{0x21}, {0x121}, Grey2ToFloat<1>},
+        {{0x21}, {0x123, 0x10123}, Grey2ToFloat<3>},
+        {{0x31}, {0x121}, Grey4ToFloat<1>},
+        {{0x31}, {0x123, 0x10123}, Grey4ToFloat<3>},
+
+        // 8-bit grey and colour.
+        {{0x41}, {0x121}, ToFloat<ReadS8, 1, NoAlpha, 1, false>},
+        {{0x41}, {0x123, 0x10123}, ToFloat<ReadS8, 1, NoAlpha, 3, false>},
+        {{0x2041, 0x4041}, {0x2121, 0x4121}, ToFloat<ReadS8, 1, ReadAlpha8, 1, true>},
+        {{0x2041, 0x4041},
+         {0x2123, 0x4123, 0x12123, 0x14123},
+         ToFloat<ReadS8, 1, ReadAlpha8, 3, true>},
+        {{0x2041, 0x4041}, {0x123}, ToFloat<ReadS8, 1, ReadAlpha8, 3, false>},
+        {{0x2041, 0x4041}, {0x123}, CompositeToFloat<ReadS8, 1, ReadAlpha8, 3>, nullptr,
+         kComposite},
+        {{0x43, 0x10043},
+         {0x123, 0x10123},
+         ToFloat<ReadS8, 3, NoAlpha, 3, false>,
+         ToFloat<ReadS8, 3, NoAlpha, 3, false, true>},
+        {{0x1043, 0x2043, 0x4043}, {0x123}, ToFloat<ReadS8, 3, ReadAlpha8, 3, false>},
+        {{0x1043, 0x2043, 0x4043}, {0x123}, CompositeToFloat<ReadS8, 3, ReadAlpha8, 3>, nullptr,
+         kComposite},
+        {{0x1043, 0x2043, 0x4043}, {0x2123, 0x4123}, ToFloat<ReadS8, 3, ReadAlpha8, 3, true>},
+
+        // 16-bit grey and colour.
+        {{0x61}, {0x121}, ToFloat<ReadS16, 1, NoAlpha, 1, false>},
+        {{0x61}, {0x123, 0x10123}, ToFloat<ReadS16, 1, NoAlpha, 3, false>},
+        {{0x2061, 0x4061}, {0x2121, 0x4121}, ToFloat<ReadS16, 1, ReadAlpha16, 1, true>},
+        {{0x2061, 0x4061},
+         {0x2123, 0x4123, 0x12123, 0x14123},
+         ToFloat<ReadS16, 1, ReadAlpha16, 3, true>},
+        {{0x2061, 0x4061}, {0x123}, ToFloat<ReadS16, 1, ReadAlpha16, 3, false>},
+        {{0x2061, 0x4061}, {0x123}, CompositeToFloat<ReadS16, 1, ReadAlpha16, 3>, nullptr,
+         kComposite},
+        {{0x63}, {0x123}, ToFloat<ReadS16, 3, NoAlpha, 3, false>},
+        {{0x2063, 0x4063}, {0x123}, ToFloat<ReadS16, 3, ReadAlpha16, 3, false>},
+        {{0x2063, 0x4063}, {0x2123, 0x4123}, ToFloat<ReadS16, 3, ReadAlpha16, 3, true>},
+
+        // Float to float.
+        {{0x121}, {0x123, 0x10123}, MoveFloat<1, false, 3, false>},
+        {{0x121}, {0x2121, 0x4121}, MoveFloat<1, false, 1, true>},
+        {{0x123}, {0x2123}, MoveFloat<3, false, 3, true>},
+        {{0x123}, {0x10123}, MoveFloat<3, false, 3, false, true>},
+        {{0x10123}, {0x123}, MoveFloat<3, false, 3, false, true>},
+        {{0x2121, 0x4121}, {0x121}, MoveFloat<1, true, 1, false>},
+        {{0x2121, 0x4121}, {0x121}, CompositeToFloat<ReadFloat, 1, ReadFloat, 1>, nullptr,
+         kComposite},
+        {{0x2121, 0x4121}, {0x123}, MoveFloat<1, true, 3, false>},
+        {{0x2121, 0x4121}, {0x123}, CompositeToFloat<ReadFloat, 1, ReadFloat, 3>, nullptr,
+         kComposite},
+        {{0x2121, 0x4121}, {0x2123, 0x4123, 0x12123, 0x14123}, MoveFloat<1, true, 3, true>},
+        {{0x2123, 0x4123}, {0x123}, MoveFloat<3, true, 3, false>},
+        {{0x2123, 0x4123}, {0x123}, CompositeToFloat<ReadFloat, 3, ReadFloat, 3>, nullptr,
+         kComposite},
+        {{0x2123, 0x4123}, {0x12123, 0x14123}, MoveFloat<3, true, 3, true, true>},
+        {{0x12123, 0x14123}, {0x2123, 0x4123}, MoveFloat<3, true, 3, true, true>},
+        {{0x2123}, {0x4123}, PremultiplyFloat<3>},
+        {{0x4123}, {0x2123}, PremultiplyFloat<3>},
+        {{0x2121}, {0x4121}, PremultiplyFloat<1>},
+        {{0x4121}, {0x2121}, PremultiplyFloat<1>},
+
+        // Wider and narrower floats; 64-bit and 24-bit colour is R, G, B.
+        {{0x131}, {0x121}, ToFloat<ReadDouble, 1, NoAlpha, 1, false>},
+        {{0x2131, 0x4131}, {0x2121, 0x4121}, ToFloat<ReadDouble, 1, ReadDouble, 1, true>},
+        {{0x10133}, {0x123}, ToFloat<ReadDouble, 3, NoAlpha, 3, false, true>},
+        {{0x12133, 0x14133},
+         {0x2123, 0x4123},
+         ToFloat<ReadDouble, 3, ReadDouble, 3, true, true>},
+        {{0x111}, {0x121}, ToFloat<ReadFloat24, 1, NoAlpha, 1, false>},
+        {{0x2111, 0x4111}, {0x2121, 0x4121}, ToFloat<ReadFloat24, 1, ReadFloat24, 1, true>},
+        {{0x10113}, {0x123}, ToFloat<ReadFloat24, 3, NoAlpha, 3, false, true>},
+        {{0x12113, 0x14113},
+         {0x2123, 0x4123},
+         ToFloat<ReadFloat24, 3, ReadFloat24, 3, true, true>},
+        {{0x163}, {0x123}, RgbeToBGRFloat},
+
+        // Colour-managed: four-colour (15 bytes), colour (12) and grey (6) with alpha.
+        {{0x2114}, {0x2123}, TransformFloat24Alpha<5, 4>, nullptr, IL_KV_TRANSFORM},
+        {{0x2113}, {0x2123}, TransformFloat24Alpha<4, 4>, nullptr, IL_KV_TRANSFORM},
+        {{0x2111}, {0x2121}, TransformFloat24Alpha<2, 2>, nullptr, IL_KV_TRANSFORM},
+    });
+}
+
+}  // namespace
+
+std::span<const ILKernelEntry> ILKernelsFloatTarget() {
+    static const std::vector<ILKernelEntry> table = BuildTable();
+    return table;
+}

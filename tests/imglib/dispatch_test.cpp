@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "imglib/format.h"
+#include "imglib/info.h"
+#include "imglib/path.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Message {
+    std::string module, text;
+};
+std::vector<Message> errors;
+
+bool KeepError(const char* module, const char* text)
+{
+    errors.push_back({module ? module : "", text});
+    return true;
+}
+
+std::string ReadAll(const fs::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+class DispatchTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = fs::temp_directory_path() /
+              ("vx_dispatch_" + std::to_string(::getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir);
+        h = ILCreateHandle("test");
+        ASSERT_NE(h, nullptr);
+        ILSetErrorProc(h, KeepError);
+        errors.clear();
+        ASSERT_EQ(ILCreateImage(&image, 4, 3, IL_MODEL_RGB | IL_KIND_8, nullptr), IL_OK);
+    }
+    void TearDown() override
+    {
+        ILFreeImage(&image);
+        ILDestroyHandle(h);
+        fs::remove_all(dir);
+    }
+    std::u16string Wide(const std::string& name) { return ILUtf8ToPath((dir / name).string()); }
+    std::vector<std::string> Listing()
+    {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    fs::path dir;
+    ILHandle* h = nullptr;
+    ILImage image;
+};
+
+TEST_F(DispatchTest, LoadRefusesBadArgumentsWithoutCallingTheLoader)
+{
+    const std::u16string path = Wide("a.bmp");
+    std::ofstream(dir / "a.bmp") << std::string(64, 'B');
+    ILInfo info;
+    EXPECT_EQ(ILLoadImage(h, path.c_str(), nullptr, nullptr), IL_BAD_ARGUMENT);
+    EXPECT_EQ(ILLoadImage(h, nullptr, &image, &info), IL_BAD_ARGUMENT);
+    EXPECT_EQ(ILLoadImage(nullptr, path.c_str(), &image, &info), IL_BAD_ARGUMENT);
+    // Any loader call would have named its module and reported.
+    EXPECT_TRUE(errors.empty());
+    EXPECT_EQ(h->module, nullptr);
+}
+
+TEST_F(DispatchTest, UnknownExtensionIsUnsupportedWithoutMessage)
+{
+    ILInfo info;
+    for (const char* name : {"a.xyz", "noext", "a.jp", "a.jpegs"}) {
+        SCOPED_TRACE(name);
+        const std::u16string path = Wide(name);
+        EXPECT_EQ(ILLoadImage(h, path.c_str(), &image, &info), IL_UNSUPPORTED_FORMAT);
+        EXPECT_EQ(ILSaveImage(h, path.c_str(), &image, nullptr), IL_UNSUPPORTED_FORMAT);
+    }
+    EXPECT_TRUE(errors.empty());
+    EXPECT_TRUE(Listing().empty());
+}
+
+TEST_F(DispatchTest, FailedLoadClearsImageAndModule)
+{
+    std::ofstream(dir / "a.JP2") << std::string(64, 'J');
+    const std::u16string path = Wide("a.JP2");
+    EXPECT_EQ(ILLoadImage(h, path.c_str(), &image, nullptr), IL_UNSUPPORTED_FORMAT);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].module, "JPEG2000");
+    EXPECT_EQ(errors[0].text, "Unsupported data format");
+    EXPECT_EQ(h->module, nullptr);
+    EXPECT_EQ(image.data, nullptr);
+    EXPECT_EQ(image.width, 0u);
+}
+
+TEST_F(DispatchTest, SaveRefusesInvalidImagesAndReadOnlyFormats)
+{
+    std::ofstream(dir / "keep.pcd") << "photo cd bytes";
+    ILImage empty;
+    ILInitImage(&empty);
+    EXPECT_EQ(ILSaveImage(h, Wide("a.bmp").c_str(), &empty, nullptr), IL_BAD_ARGUMENT);
+    EXPECT_EQ(ILSaveImage(h, Wide("a.bmp").c_str(), nullptr, nullptr), IL_BAD_ARGUMENT);
+    EXPECT_EQ(ILSaveImage(h, nullptr, &image, nullptr), IL_BAD_ARGUMENT);
+    EXPECT_EQ(ILSaveImage(nullptr, Wide("a.bmp").c_str(), &image, nullptr), IL_BAD_ARGUMENT);
+    // No saver: nothing is written and the file of that name stays.
+    EXPECT_EQ(ILSaveImage(h, Wide("keep.pcd").c_str(), &image, nullptr), IL_UNSUPPORTED_FORMAT);
+    EXPECT_EQ(ReadAll(dir / "keep.pcd"), "photo cd bytes");
+    EXPECT_TRUE(errors.empty());
+    EXPECT_EQ(Listing(), std::vector<std::string> {"keep.pcd"});
+}
+
+TEST_F(DispatchTest, FailedSaveLeavesExistingFileUntouchedAndNoTemporary)
+{
+    std::string old(3000, '\0');
+    for (size_t i = 0; i < old.size(); ++i)
+        old[i] = static_cast<char>(i * 7);
+    std::ofstream(dir / "x.jp2", std::ios::binary) << old;
+    EXPECT_EQ(ILSaveImage(h, Wide("x.jp2").c_str(), &image, nullptr), IL_UNSUPPORTED_FORMAT);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].module, "JPEG2000");
+    EXPECT_EQ(h->module, nullptr);
+    EXPECT_EQ(ReadAll(dir / "x.jp2"), old);
+    EXPECT_EQ(Listing(), std::vector<std::string> {"x.jp2"});
+
+    // Nor does a failed save to a new name leave a file.
+    EXPECT_EQ(ILSaveImage(h, Wide("new.j2k").c_str(), &image, nullptr), IL_UNSUPPORTED_FORMAT);
+    EXPECT_EQ(Listing(), std::vector<std::string> {"x.jp2"});
+}
+
+TEST_F(DispatchTest, SaveOverSomethingItCannotWriteIsRefusedBeforeTheSaverRuns)
+{
+    fs::create_directory(dir / "folder.jp2");
+    std::ofstream(dir / "folder.jp2" / "inside") << "kept";
+    EXPECT_EQ(ILSaveImage(h, Wide("folder.jp2").c_str(), &image, nullptr), IL_CANNOT_OPEN);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].text, "Unable to open file for writing");
+    EXPECT_EQ(ReadAll(dir / "folder.jp2" / "inside"), "kept");
+    EXPECT_EQ(Listing(), std::vector<std::string> {"folder.jp2"});
+}
+
+}  // namespace

@@ -1,0 +1,118 @@
+// Win32 smoke test: the path a Win32 program holds (a DOS path such as
+// Z:\tmp\a.png) reaches ImgLib the way the viewer hands it over: DOS path ->
+// Unix path (wine_get_unix_file_name, UTF-8) -> UTF-16 char16_t path. Each
+// command-line argument is opened with ILOpenRead and loaded with ILLoadImage;
+// one line per call goes to stdout for the harness (run_smoke.sh) to check:
+//
+//   open <arg> <result> [<module>: <message>]
+//   load <arg> <result> [<module>: <message>] [<width>x<height>]
+//
+// wchar_t is 2 bytes under wineg++ and 4 in the native library: only WCHAR
+// (with Win32 string functions) and char16_t appear here.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "imglib/format.h"
+#include "imglib/handle.h"
+#include "imglib/image.h"
+#include "imglib/stream.h"
+
+namespace {
+
+// The last error the library reported; the message procedure has no user
+// pointer, and this program runs one call at a time on one thread.
+std::string g_lastError;
+
+bool RecordError(const char* module, const char* text) {
+    g_lastError = std::string(module ? module : "") + ": " + (text ? text : "");
+    return false;
+}
+
+std::string ToUtf8(const WCHAR* text) {
+    int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 1) return {};
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), n, nullptr, nullptr);
+    out.resize(static_cast<size_t>(n - 1));
+    return out;
+}
+
+// The library's wide paths are UTF-16 like WCHAR here, but the types stay
+// apart: convert through UTF-8 as the viewer's path helper will.
+std::u16string ToLibraryPath(const char* unixPath) {
+    int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, unixPath, -1, nullptr, 0);
+    if (n <= 1) return {};
+    auto wide = std::make_unique<WCHAR[]>(static_cast<size_t>(n));
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, unixPath, -1, wide.get(), n);
+    return std::u16string(wide.get(), wide.get() + (n - 1));
+}
+
+struct UnixNameDeleter {
+    void operator()(char* p) const { HeapFree(GetProcessHeap(), 0, p); }
+};
+
+void PrintResult(const char* call, const std::string& arg, ILResult result) {
+    std::printf("%s %s %d", call, arg.c_str(), static_cast<int>(result));
+    if (!g_lastError.empty()) std::printf(" [%s]", g_lastError.c_str());
+}
+
+void Check(ILHandle* h, const WCHAR* dosPath) {
+    const std::string arg = ToUtf8(dosPath);
+    std::unique_ptr<char, UnixNameDeleter> unixPath(wine_get_unix_file_name(dosPath));
+    if (!unixPath) {
+        std::printf("path %s has no Unix name\n", arg.c_str());
+        return;
+    }
+    const std::u16string path = ToLibraryPath(unixPath.get());
+
+    g_lastError.clear();
+    FILE* file = nullptr;
+    uint64_t size = 0;
+    const ILResult opened = ILOpenRead(h, path.c_str(), &file, nullptr, &size);
+    PrintResult("open", arg, opened);
+    if (file) std::fclose(file);
+    std::printf("\n");
+
+    g_lastError.clear();
+    ILImage image;
+    ILInitImage(&image);
+    const ILResult loaded = ILLoadImage(h, path.c_str(), &image, nullptr);
+    PrintResult("load", arg, loaded);
+    if (loaded >= 1) std::printf(" %ux%u", image.width, image.height);
+    std::printf("\n");
+    ILFreeImage(&image);
+}
+
+}  // namespace
+
+int main() {
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (!argv) {
+        std::fprintf(stderr, "cannot read the command line\n");
+        return 2;
+    }
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: smoke DOS-PATH...\n");
+        LocalFree(argv);
+        return 2;
+    }
+
+    ILHandle* h = ILCreateHandle("Vx smoke test");
+    if (!h) {
+        std::printf("create failed\n");
+        LocalFree(argv);
+        return 1;
+    }
+    ILSetErrorProc(h, RecordError);
+    for (int i = 1; i < argc; ++i) Check(h, argv[i]);
+    const bool destroyed = ILDestroyHandle(h);
+    std::printf("destroy %d\n", destroyed ? 1 : 0);
+    std::fflush(stdout);
+    LocalFree(argv);
+    return 0;
+}
