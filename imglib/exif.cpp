@@ -10,7 +10,7 @@
 
 namespace {
 
-// A payload shorter than this cannot hold the EXIF header and a TIFF header.
+// Eight bytes or fewer hold no EXIF worth a parse.
 constexpr size_t kMinPayload = 9;
 
 // Creates one entry of the given size, lets fill write its bytes and adds it
@@ -153,8 +153,7 @@ void ILApplyExifResolution(ILInfo* info) {
     ExifData* exif = info->exif;
 
     // Read before the fix below, which would invent a default resolution
-    // where the file gives none. The resolution unit is not consulted: files
-    // that state one use inches nearly always.
+    // where the file gives none. The resolution unit is not consulted.
     if (info->ppiX == 0) {
         info->ppiX = ReadResolution(exif, EXIF_TAG_X_RESOLUTION);
         uint32_t y = ReadResolution(exif, EXIF_TAG_Y_RESOLUTION);
@@ -170,5 +169,4 @@ void ILApplyExifResolution(ILInfo* info) {
     exif_content_fix(exif->ifd[EXIF_IFD_0]);
     exif_data_set_data_type(exif, EXIF_DATA_TYPE_UNCOMPRESSED_PLANAR);
     exif_content_fix(exif->ifd[EXIF_IFD_EXIF]);
-
 }

@@ -188,7 +188,8 @@ protected:
         ASSERT_TRUE(ILRegisterLcmsPlugin());
     }
     // Profiles close before the plug-ins go, as when the last handle dies:
-    // lcms2 leaks a lock of each profile still open at unregistration.
+    // lcms2 leaks memory for each profile still open when plug-ins are
+    // unregistered.
     void TearDown() override {
         for (Profile* p : {&srgb, &sgray, &scrgb, &scgray}) p->reset();
         ILUnregisterLcmsPlugin();

@@ -41,11 +41,11 @@ protected:
 };
 
 // A converter set up as the selection leaves it for one kernel.
-struct Run {
+struct KernelRun {
     ILConverter c;
     ILRowKernel kernel = nullptr;
 
-    Run(ILPixelType s, ILPixelType t, uint64_t width, ILKernelVariant v = IL_KV_ANY) {
+    KernelRun(ILPixelType s, ILPixelType t, uint64_t width, ILKernelVariant v = IL_KV_ANY) {
         ILConverterInit(&c);
         c.sourceType = s;
         c.targetType = t;
@@ -54,9 +54,9 @@ struct Run {
         if (const ILKernelEntry* e = FindEntry(s, t, v)) kernel = e->kernel;
         EXPECT_NE(kernel, nullptr) << std::hex << "no kernel 0x" << s << " -> 0x" << t;
     }
-    ~Run() { ILConverterFree(&c); }
-    Run(const Run&) = delete;
-    Run& operator=(const Run&) = delete;
+    ~KernelRun() { ILConverterFree(&c); }
+    KernelRun(const KernelRun&) = delete;
+    KernelRun& operator=(const KernelRun&) = delete;
 
     // Converts one row; the target starts as `target` (its size is the row's).
     template <class S, class T>
