@@ -59,6 +59,8 @@ struct ILPaletteEntry {
     uint16_t blue, green, red, alpha;
 };
 
+// Entries are owned; an allocation that fails leaves the palette empty
+// (count 0) instead of throwing.
 class ILPalette {
 public:
     ILPaletteEntry* entries = nullptr;
@@ -94,6 +96,7 @@ public:
     bool MakeGrayRamp();
     void MakeOpaque();
     bool IsGrayRamp() const;
+    // On an empty palette only sets the index to -1.
     void FindNearest(ILColor* color) const;
 };
 
@@ -109,7 +112,8 @@ public:
     ILPaletteMapper(const ILPaletteMapper&) = delete;
     ILPaletteMapper& operator=(const ILPaletteMapper&) = delete;
 
-    // False when the cache could not be allocated.
+    // False when the cache could not be allocated (Map then searches every
+    // colour afresh).
     bool IsReady() const { return cache != nullptr; }
     void Map(ILColor* color);
 };

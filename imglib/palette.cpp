@@ -18,8 +18,6 @@ uint8_t Narrow(uint16_t v) { return static_cast<uint8_t>(v / 257); }
 
 }  // namespace
 
-// Allocation failures leave the palette empty (count 0) rather than throw:
-// callers see an empty palette and refuse it.
 ILPalette::ILPalette(uint32_t n) { Resize(n); }
 
 ILPalette::ILPalette(uint32_t n, const uint8_t* bgra) { LoadBGRA8(n, bgra); }

@@ -41,7 +41,7 @@ bool ILBuildPaletteGrey8(ILConverter* c) {
 bool ILBuildPaletteGreyAlpha8(ILConverter* c) {
     return Build(c, 2, [](const ILPaletteEntry& e, uint8_t* out) {
         out[0] = ILGray8FromRGB16(e.red, e.green, e.blue);
-        out[1] = static_cast<uint8_t>((e.alpha + 128u) / 257u);
+        out[1] = static_cast<uint8_t>(e.alpha / 257u);
     });
 }
 

@@ -20,7 +20,7 @@ inline ILDitherOffsets ILRowDitherOffsets(const ILConverter* c) {
     ILDitherOffsets o;
     const uint32_t phase = c->ditherRow & 3;
     for (uint32_t x = 0; x < 4; ++x) {
-        o.d[x] = c->ditherMatrix[4 * x + phase];
+        o.d[x] = c->ditherMatrix[4 * phase + x];
         o.f[x] = c->ditherMatrixF[4 * x + phase];
     }
     return o;

@@ -105,7 +105,7 @@ void ILRowBGR8ToGrey8(ILConverter* c, const void* source, void* target) {
     const float* lin = ILSrgbTable8;
     for (uint64_t x = 0; x < n; ++x, s += SN, t += TN) {
         // The same expression as ILLuminance, so the same float.
-        const float y = 0.212656f * lin[s[2]] + 0.715158f * lin[s[1]] + 0.072186f * lin[s[0]];
+        const float y = 0.212656f * lin[s[0]] + 0.715158f * lin[s[1]] + 0.072186f * lin[s[2]];
         t[0] = Srgb8Lookup(tables, y);
         if constexpr (TN == 2) t[1] = s[3];
     }

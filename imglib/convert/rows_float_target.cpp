@@ -71,19 +71,23 @@ void CompositeToFloat(ILConverter* c, const void* source, void* target) {
 
 // --- Straight <-> premultiplied float ---------------------------------------
 
-// A straight source is multiplied by its alpha; a premultiplied one divided,
-// a pixel without coverage getting 1e8 (full scale in any integer target).
+// A straight source is multiplied by its alpha; a premultiplied one divided.
+// A pixel without coverage has no colour to recover and gets 1e8, full scale
+// in any integer target. When the row goes on into half (the first stage of a
+// float to half chain) it gets the largest finite half instead: 1e8 would
+// become infinity there, and premultiplying that again gives NaN.
 template <int N>
 void PremultiplyFloat(ILConverter* c, const void* source, void* target) {
     const uint8_t* s = static_cast<const uint8_t*>(source);
     uint8_t* t = static_cast<uint8_t*>(target);
     const bool premultiplied = c->premultipliedSource != 0;
+    const float uncovered = (c->targetType & IL_KIND_MASK) == IL_KIND_HALF ? 65504.0f : 1e8f;
     const uint64_t n = c->width;
     for (uint64_t x = 0; x < n; ++x, s += (N + 1) * 4, t += (N + 1) * 4) {
         const float a = Load<float>(s + N * 4);
         for (int k = 0; k < N; ++k) {
             const float v = Load<float>(s + k * 4);
-            Store(t + k * 4, premultiplied ? (a > 0.0f ? v / a : 1e8f) : v * a);
+            Store(t + k * 4, premultiplied ? (a > 0.0f ? v / a : uncovered) : v * a);
         }
         Store(t + N * 4, a);
     }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "imglib/convert/converter.h"
+#include "imglib/convert/srgb.h"
 #include "imglib/convert/kernel_table.h"
 #include "imglib/handle.h"
 #include "imglib/image.h"
@@ -74,7 +75,7 @@ inline float F(uint16_t bits) {
 }
 
 // Bytes of little-endian samples, for sources of 3-byte floats and the like.
-inline std::vector<uint8_t> Bytes(std::initializer_list<uint32_t> values, int bytesEach) {
+inline std::vector<uint8_t> Bytes(const std::vector<uint32_t>& values, int bytesEach) {
     std::vector<uint8_t> out;
     for (uint32_t v : values)
         for (int i = 0; i < bytesEach; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));

@@ -1,0 +1,62 @@
+// Shared body of the loader fuzz targets. The loaders read files by path, so
+// the input goes to a file in /dev/shm (memory, no disk wear) whose extension
+// picks the format-table row, and through ILLoadImage. Messages are silenced:
+// only crashes, leaks, undefined behaviour and runaway memory or time count.
+#pragma once
+
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include <exempi/xmp.h>
+
+#include "imglib/format.h"
+#include "imglib/image.h"
+#include "imglib/info.h"
+#include "imglib/path.h"
+
+namespace vxfuzz {
+
+inline ILHandle* Handle()
+{
+    static ILHandle* h = [] {
+        xmp_init();  // the program's duty; loaders parse XMP packets
+        ILHandle* created = ILCreateHandle("fuzz");
+        ILSetErrorProc(created, nullptr);
+        ILSetWarningProc(created, nullptr);
+        return created;
+    }();
+    return h;
+}
+
+// Writes the bytes to a per-process file named with the extension and loads
+// it into an image and an info record; thumbnailEdge above 0 asks for the
+// reduced load that thumbnails use. Always answers 0 (libFuzzer's "keep").
+inline int Load(const uint8_t* data, size_t size, const char* extension,
+                uint32_t thumbnailEdge = 0)
+{
+    ILHandle* h = Handle();
+    const std::string path =
+        "/dev/shm/vx_fuzz_" + std::to_string(::getpid()) + "." + extension;
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return 0;
+    const bool written = std::fwrite(data, 1, size, f) == size;
+    if (std::fclose(f) != 0 || !written)
+        return 0;
+
+    const std::u16string wide = ILUtf8ToPath(path);
+    ILSetThumbnailSize(h, thumbnailEdge);
+    ILImage image;
+    ILInfo info;
+    ILLoadImage(h, wide.c_str(), &image, &info);
+    ILFreeImage(&image);
+    ILClearInfo(&info);
+    std::remove(path.c_str());
+    return 0;
+}
+
+}  // namespace vxfuzz

@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets (fuzz/<codec>_fuzz.cpp, libFuzzer with clang 14 and
+# the address and undefined-behaviour sanitizers) in build/fuzz and runs each
+# one briefly:
+#   1. once over every seed of its format in the shared corpus, so that a
+#      known file that crashes shows up at once;
+#   2. fuzzing from those seeds for FUZZ_SECONDS seconds.
+# Any crash, leak, timeout or out-of-memory is a finding: the input is kept in
+# build/fuzz/findings/<target>/ and the script ends non-zero. Not part of the
+# test command; run it by hand or in a nightly job.
+#
+# Usage: scripts/fuzz.sh [target ...]     (default: every target)
+# Environment: VX_CORPUS_DIR (default ../shared/corpus), FUZZ_SECONDS
+# (default 30), VX_JOBS (build parallelism, default 4).
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build="$root/build/fuzz"
+corpus=${VX_CORPUS_DIR:-"$root/../shared/corpus"}
+seconds=${FUZZ_SECONDS:-30}
+jobs=${VX_JOBS:-4}
+
+cmake -S "$root/fuzz" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
+cmake --build "$build" -j "$jobs"
+
+# The corpus files a target starts from, by extension (the format table's
+# extensions of the target's row).
+extensions() {
+    case "$1" in
+        jpeg) echo "jpg jpe jpeg jfif" ;;
+        jpeg2000) echo "jp2 j2k j2c jpc jpf jpx" ;;
+        jxr) echo "jxr hdp wdp" ;;
+        tiff) echo "tif tiff" ;;
+        pnm) echo "pnm pam pgm pbm ppm pfm" ;;
+        tga) echo "tga vst vda icb" ;;
+        ras) echo "ras im1 im8 im24 im32" ;;
+        sgi) echo "sgi rgb rgba bw" ;;
+        radiance) echo "hdr rad rgbe xyze" ;;
+        exr) echo "exr" ;;
+        cineon) echo "cin" ;;
+        raw) echo "arw cr2 crw dcr dng eff erf kdc mef mos mrw nef orf pef raf raw rw2 srf sr2 x3f 3fr" ;;
+        wmf) echo "wmf emf" ;;
+        *) echo "$1" ;;
+    esac
+}
+
+if [ $# -gt 0 ]; then
+    targets=("$@")
+else
+    targets=()
+    for f in "$root"/fuzz/*_fuzz.cpp; do
+        name=$(basename "$f" .cpp)
+        targets+=("${name%_fuzz}")
+    done
+fi
+
+failed=()
+for codec in "${targets[@]}"; do
+    program="$build/${codec}_fuzz"
+    [ -x "$program" ] || { echo "no fuzz target $codec" >&2; failed+=("$codec"); continue; }
+    work="$build/corpus/$codec"
+    findings="$build/findings/$codec"
+    rm -rf "$work"
+    mkdir -p "$work" "$findings"
+
+    seeds=()
+    if [ -d "$corpus" ]; then
+        patterns=()
+        for ext in $(extensions "$codec"); do
+            patterns+=(-o -iname "*.$ext")
+        done
+        while IFS= read -r -d '' f; do
+            seeds+=("$f")
+        done < <(find "$corpus" -type f \( "${patterns[@]:1}" \) -print0 | sort -z)
+    fi
+    echo "== $codec: ${#seeds[@]} seeds"
+    for f in "${seeds[@]}"; do
+        cp "$f" "$work/$(echo "$f" | md5sum | cut -c1-16)"
+    done
+
+    options=(-artifact_prefix="$findings/" -timeout=20 -rss_limit_mb=2048)
+    ok=1
+    if [ ${#seeds[@]} -gt 0 ]; then
+        "$program" "${options[@]}" -runs=0 "$work" >"$build/$codec-seeds.log" 2>&1 || ok=0
+    fi
+    if [ $ok -eq 1 ]; then
+        "$program" "${options[@]}" -max_total_time="$seconds" -print_final_stats=1 \
+            "$work" >"$build/$codec-fuzz.log" 2>&1 || ok=0
+    fi
+    if [ $ok -eq 1 ]; then
+        tail -n 12 "$build/$codec-fuzz.log" | grep -E '^stat::(number_of_executed_units|peak_rss_mb)' || true
+    else
+        echo "   FINDING in $codec: see $build/$codec-*.log and $findings/" >&2
+        failed+=("$codec")
+    fi
+done
+
+if [ ${#failed[@]} -ne 0 ]; then
+    echo "fuzzing found problems in: ${failed[*]}" >&2
+    exit 1
+fi
+echo "fuzzing found nothing"

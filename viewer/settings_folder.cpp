@@ -1,0 +1,40 @@
+#include "viewer/settings_folder.h"
+
+#include <shlobj.h>
+
+bool FolderExists(const WCHAR* path) {
+    // Asking for the attributes answers the same question as making the folder
+    // current, without touching the process-wide current directory that
+    // worker threads share.
+    const DWORD attributes = GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool GetSettingsFolder(WCHAR (&path)[kPathUnits]) {
+    path[0] = 0;
+    if (!SHGetSpecialFolderPathW(nullptr, path, CSIDL_APPDATA, TRUE))
+        return false;
+    const int length = lstrlenW(path);
+    if (length + 5 >= static_cast<int>(kPathUnits))
+        return false;
+    lstrcatW(path, L"\\Vx");
+    if (!FolderExists(path) && !CreateDirectoryW(path, nullptr))
+        return false;
+    lstrcatW(path, L"\\");
+    return true;
+}
+
+bool GetUndoSnapshotPath(WCHAR (&path)[kPathUnits]) {
+    if (!GetSettingsFolder(path))
+        return false;
+    if (lstrlenW(path) + lstrlenW(g_viewer.undoSnapshotName) >= static_cast<int>(kPathUnits))
+        return false;
+    lstrcatW(path, g_viewer.undoSnapshotName);
+    return true;
+}
+
+void DeleteUndoSnapshot() {
+    WCHAR path[kPathUnits];
+    if (GetUndoSnapshotPath(path))
+        DeleteFileW(path);
+}

@@ -1,0 +1,32 @@
+// Copies between the Win32 side's WCHAR texts and the char16_t texts of the
+// portable code (same UTF-16 units, distinct C++ types).
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+inline std::u16string ToU16(const WCHAR* text) {
+    std::u16string out;
+    if (text)
+        for (; *text; ++text)
+            out.push_back(static_cast<char16_t>(*text));
+    return out;
+}
+
+// Copies at most units - 1 units and terminates.
+inline void CopyToWide(std::u16string_view text, WCHAR* out, size_t units) {
+    if (units == 0)
+        return;
+    const size_t n = text.size() < units - 1 ? text.size() : units - 1;
+    for (size_t i = 0; i < n; ++i)
+        out[i] = static_cast<WCHAR>(text[i]);
+    out[n] = 0;
+}
+
+template <size_t N>
+void CopyToWide(std::u16string_view text, WCHAR (&out)[N]) {
+    CopyToWide(text, out, N);
+}

@@ -1,0 +1,32 @@
+#include "viewer/worker_thread.h"
+
+WorkerThread::~WorkerThread() {
+    Join();
+}
+
+bool WorkerThread::Start() {
+    if (thread_) {
+        if (IsRunning())
+            return false;
+        Join();
+    }
+    thread_ = CreateThread(nullptr, 0, &WorkerThread::Entry, this, 0, nullptr);
+    return thread_ != nullptr;
+}
+
+void WorkerThread::Join() {
+    if (!thread_)
+        return;
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+    thread_ = nullptr;
+}
+
+bool WorkerThread::IsRunning() const {
+    return thread_ && WaitForSingleObject(thread_, 0) == WAIT_TIMEOUT;
+}
+
+DWORD WINAPI WorkerThread::Entry(void* self) {
+    static_cast<WorkerThread*>(self)->Run();
+    return 0;
+}
