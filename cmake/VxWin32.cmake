@@ -4,6 +4,12 @@
 # the native build's CTest run.
 include(ExternalProject)
 
+find_program(VX_WINEGXX_FOUND NAMES wineg++ wineg++-stable HINTS /usr/lib/wine /usr/bin)
+if(NOT VX_WINEGXX_FOUND)
+  message(FATAL_ERROR "wineg++ not found: install wine64-tools (scripts/setup.sh) "
+                      "or configure with -DVX_BUILD_WIN32=OFF for the native tree alone")
+endif()
+
 # imglib and every library target of this project it links, transitively:
 # export() needs the whole set.
 function(vx_collect_link_targets target out)

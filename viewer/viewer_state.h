@@ -57,6 +57,8 @@ struct ViewerState {
     int savedScrollX = 0;
     int savedScrollY = 0;
     int twainSourceCount = 0;
+    int pastedImageCounter = 0;    // numbered names of images without a file
+    int acquiredImageCounter = 0;
 
     // Opening and showing images (display).
 

@@ -41,7 +41,7 @@ bool ILBuildPaletteGrey8(ILConverter* c) {
 bool ILBuildPaletteGreyAlpha8(ILConverter* c) {
     return Build(c, 2, [](const ILPaletteEntry& e, uint8_t* out) {
         out[0] = ILGray8FromRGB16(e.red, e.green, e.blue);
-        out[1] = static_cast<uint8_t>(e.alpha / 257u);
+        out[1] = static_cast<uint8_t>((e.alpha + 128u) / 257u);
     });
 }
 
@@ -59,9 +59,8 @@ bool ILBuildPaletteGreyAlpha16(ILConverter* c) {
 }
 
 bool ILBuildPaletteGreyFloat(ILConverter* c) {
-    return Build(c, 4, [](const ILPaletteEntry& e, uint8_t* out) {
-        Store<float>(out, 0, Luminance16(e));
-    });
+    return Build(
+        c, 4, [](const ILPaletteEntry& e, uint8_t* out) { Store<float>(out, 0, Luminance16(e)); });
 }
 
 bool ILBuildPaletteGreyAlphaFloat(ILConverter* c) {
@@ -77,22 +76,23 @@ bool ILBuildPaletteColor8(ILConverter* c) {
     const bool fourth = (c->targetType & IL_EXTRA_MASK) != 0;
     const bool rgb = (c->targetType & IL_ORDER_RGB) != 0;
     const bool composite = c->alphaHandling == 2;
-    return Build(c, fourth ? 4 : 3, [c, fourth, rgb, composite](const ILPaletteEntry& e,
-                                                                  uint8_t* out) {
-        uint8_t bgr[3] = {static_cast<uint8_t>(e.blue / 257), static_cast<uint8_t>(e.green / 257),
-                          static_cast<uint8_t>(e.red / 257)};
-        uint8_t alpha = static_cast<uint8_t>(e.alpha / 257);
-        if (composite) {
-            uint8_t mixed[3];
-            ILConverterCompositeBGR8(c, mixed, bgr[0], bgr[1], bgr[2], alpha);
-            std::memcpy(bgr, mixed, 3);
-            alpha = 255;
-        }
-        out[0] = bgr[rgb ? 2 : 0];
-        out[1] = bgr[1];
-        out[2] = bgr[rgb ? 0 : 2];
-        if (fourth) out[3] = alpha;
-    });
+    return Build(c, fourth ? 4 : 3,
+                 [c, fourth, rgb, composite](const ILPaletteEntry& e, uint8_t* out) {
+                     uint8_t bgr[3] = {static_cast<uint8_t>(e.blue / 257),
+                                       static_cast<uint8_t>(e.green / 257),
+                                       static_cast<uint8_t>(e.red / 257)};
+                     uint8_t alpha = static_cast<uint8_t>(e.alpha / 257);
+                     if (composite) {
+                         uint8_t mixed[3];
+                         ILConverterCompositeBGR8(c, mixed, bgr[0], bgr[1], bgr[2], alpha);
+                         std::memcpy(bgr, mixed, 3);
+                         alpha = 255;
+                     }
+                     out[0] = bgr[rgb ? 2 : 0];
+                     out[1] = bgr[1];
+                     out[2] = bgr[rgb ? 0 : 2];
+                     if (fourth) out[3] = alpha;
+                 });
 }
 
 bool ILBuildPaletteBGR16(ILConverter* c) {

@@ -2,12 +2,15 @@
 // samples, 16- and 32-bit samples to 8 bits with ordered dithering, the grey
 // map, premultiplied compositing into 8-bit colour, and the table of every
 // pair this family serves. The other stages live in rows_8bit_*.cpp.
+#include "imglib/convert/rows_8bit.h"
+
 #include <algorithm>
 #include <cstring>
 #include <span>
+#include <vector>
 
 #include "imglib/convert/kernel_table.h"
-#include "imglib/convert/rows_8bit.h"
+#include "imglib/convert/rows_entries.h"
 #include "imglib/convert/srgb.h"
 
 namespace {
@@ -216,319 +219,169 @@ constexpr ILRowKernel kBGRA16ToBGRA8 = ILRowDitherTo8<U16, 4, 4, 0, 1, 2, 3>;
 constexpr ILRowKernel kBGRA16ToBGR8 = ILRowDitherTo8<U16, 4, 3, 0, 1, 2>;
 constexpr ILRowKernel kBGRA16ToRGB8 = ILRowDitherTo8<U16, 4, 3, 2, 1, 0>;
 
-constexpr ILKernelEntry kKernels[] = {
-    // 1-bit grey, one kernel per polarity; white-set to itself is the plain copy.
-    {0x11, 0x11, BLACK, ILRowInvertBytes, nullptr},
-    {0x11, 0x41, WHITE, ILRowBit1ToGrey8<true>, nullptr},
-    {0x11, 0x41, BLACK, ILRowBit1ToGrey8<false>, nullptr},
-    {0x11, 0x43, WHITE, ILRowBit1ToBGR8<true>, nullptr},
-    {0x11, 0x43, BLACK, ILRowBit1ToBGR8<false>, nullptr},
-    {0x11, 0x10043, WHITE, ILRowBit1ToBGR8<true>, nullptr},
-    {0x11, 0x10043, BLACK, ILRowBit1ToBGR8<false>, nullptr},
-    {0x11, 0x61, WHITE, ILRowBit1ToGrey16<true>, nullptr},
-    {0x11, 0x61, BLACK, ILRowBit1ToGrey16<false>, nullptr},
-    {0x11, 0x63, WHITE, ILRowBit1ToBGR16<true>, nullptr},
-    {0x11, 0x63, BLACK, ILRowBit1ToBGR16<false>, nullptr},
-    {0x11, 0x10063, WHITE, ILRowBit1ToBGR16<true>, nullptr},
-    {0x11, 0x10063, BLACK, ILRowBit1ToBGR16<false>, nullptr},
+std::vector<ILKernelEntry> BuildEntries() {
+    const auto bgra8 = {0x1043u, 0x2043u, 0x4043u};
+    const auto rgba8 = {0x11043u, 0x12043u, 0x14043u};
+    const auto greyAlpha8 = {0x2041u, 0x4041u};
+    const auto greyAlpha16 = {0x2061u, 0x4061u};
+    const auto bgra16 = {0x2063u, 0x4063u};
+    const auto rgba16 = {0x12063u, 0x14063u};
+    const auto bgr8Both = {0x43u, 0x10043u};
+    const auto bgr16Both = {0x63u, 0x10063u};
+    const auto alpha8Out = {0x2043u, 0x4043u, 0x12043u, 0x14043u};
+    const auto alpha16Out = {0x2063u, 0x4063u, 0x12063u, 0x14063u};
+    return ILExpandKernelGroups({
+        // 1-bit grey, one kernel per polarity; white-set to itself is the copy.
+        {{0x11}, {0x11}, ILRowInvertBytes, nullptr, BLACK},
+        {{0x11}, {0x41}, ILRowBit1ToGrey8<true>, nullptr, WHITE},
+        {{0x11}, {0x41}, ILRowBit1ToGrey8<false>, nullptr, BLACK},
+        {{0x11}, bgr8Both, ILRowBit1ToBGR8<true>, nullptr, WHITE},
+        {{0x11}, bgr8Both, ILRowBit1ToBGR8<false>, nullptr, BLACK},
+        {{0x11}, {0x61}, ILRowBit1ToGrey16<true>, nullptr, WHITE},
+        {{0x11}, {0x61}, ILRowBit1ToGrey16<false>, nullptr, BLACK},
+        {{0x11}, bgr16Both, ILRowBit1ToBGR16<true>, nullptr, WHITE},
+        {{0x11}, bgr16Both, ILRowBit1ToBGR16<false>, nullptr, BLACK},
 
-    // 2- and 4-bit grey.
-    {0x21, 0x31, ANY, ILRowGrey2ToGrey4, nullptr},
-    {0x21, 0x41, ANY, ILRowGreyNToGrey8<2>, nullptr},
-    {0x21, 0x43, ANY, ILRowGreyNToBGR8<2>, nullptr},
-    {0x21, 0x10043, ANY, ILRowGreyNToBGR8<2>, nullptr},
-    {0x21, 0x61, ANY, ILRowGreyNToGrey16<2>, nullptr},
-    {0x21, 0x63, ANY, ILRowGreyNToBGR16<2>, nullptr},
-    {0x21, 0x10063, ANY, ILRowGreyNToBGR16<2>, nullptr},
-    {0x31, 0x41, ANY, ILRowGreyNToGrey8<4>, nullptr},
-    {0x31, 0x43, ANY, ILRowGreyNToBGR8<4>, nullptr},
-    {0x31, 0x10043, ANY, ILRowGreyNToBGR8<4>, nullptr},
-    {0x31, 0x61, ANY, ILRowGreyNToGrey16<4>, nullptr},
-    {0x31, 0x63, ANY, ILRowGreyNToBGR16<4>, nullptr},
-    {0x31, 0x10063, ANY, ILRowGreyNToBGR16<4>, nullptr},
+        // 2- and 4-bit grey.
+        {{0x21}, {0x31}, ILRowGrey2ToGrey4},
+        {{0x21}, {0x41}, ILRowGreyNToGrey8<2>},
+        {{0x21}, bgr8Both, ILRowGreyNToBGR8<2>},
+        {{0x21}, {0x61}, ILRowGreyNToGrey16<2>},
+        {{0x21}, bgr16Both, ILRowGreyNToBGR16<2>},
+        {{0x31}, {0x41}, ILRowGreyNToGrey8<4>},
+        {{0x31}, bgr8Both, ILRowGreyNToBGR8<4>},
+        {{0x31}, {0x61}, ILRowGreyNToGrey16<4>},
+        {{0x31}, bgr16Both, ILRowGreyNToBGR16<4>},
 
-    // Grey 8.
-    {0x41, 0x43, ANY, kGrey8ToBGR8, nullptr},
-    {0x41, 0x10043, ANY, kGrey8ToBGR8, nullptr},
-    {0x41, 0x61, ANY, kGrey8ToGrey16, nullptr},
-    {0x41, 0x63, ANY, kGrey8ToBGR16, nullptr},
-    {0x41, 0x10063, ANY, kGrey8ToBGR16, nullptr},
-    {0x41, 0x2041, ANY, kGrey8ToGreyAlpha8, nullptr},
-    {0x41, 0x41, GREY_MAP, ILRowGreyMapGrey8, nullptr},
-    {0x41, 0x43, GREY_MAP, ILRowGreyMapBGR8, nullptr},
-    {0x41, 0x10043, GREY_MAP, ILRowGreyMapBGR8, nullptr},
-    {0x41, 0x2041, GREY_MAP, ILRowGreyMapGreyAlpha8, nullptr},
+        // Grey 8, and through the grey map.
+        {{0x41}, bgr8Both, kGrey8ToBGR8},
+        {{0x41}, {0x61}, kGrey8ToGrey16},
+        {{0x41}, bgr16Both, kGrey8ToBGR16},
+        {{0x41}, {0x2041}, kGrey8ToGreyAlpha8},
+        {{0x41}, {0x41}, ILRowGreyMapGrey8, nullptr, GREY_MAP},
+        {{0x41}, bgr8Both, ILRowGreyMapBGR8, nullptr, GREY_MAP},
+        {{0x41}, {0x2041}, ILRowGreyMapGreyAlpha8, nullptr, GREY_MAP},
 
-    // BGR 8 and RGB 8.
-    {0x43, 0x41, ANY, ILRowBGR8ToGrey8<3, 1>, nullptr},
-    {0x43, 0x61, ANY, ILRowBGR8ToGrey16<3, 1>, nullptr},
-    {0x43, 0x63, ANY, kBGR8ToBGR16, nullptr},
-    {0x43, 0x10063, ANY, kBGR8ToRGB16, nullptr},
-    {0x43, 0x1043, ANY, kBGR8ToBGRX8, nullptr},
-    {0x43, 0x2043, ANY, kBGR8ToBGRX8, nullptr},
-    {0x43, 0x4043, ANY, kBGR8ToBGRX8, nullptr},
-    {0x43, 0x10043, ANY, kSwapBGR8, nullptr},
-    {0x10043, 0x43, ANY, kSwapBGR8, nullptr},
-    {0x10043, 0x63, ANY, kBGR8ToRGB16, nullptr},
-    {0x10043, 0x10063, ANY, kBGR8ToBGR16, nullptr},
-    {0x10043, 0x11043, ANY, kBGR8ToBGRX8, nullptr},
-    {0x10043, 0x12043, ANY, kBGR8ToBGRX8, nullptr},
-    {0x10043, 0x14043, ANY, kBGR8ToBGRX8, nullptr},
+        // B, G, R 8 and R, G, B 8.
+        {{0x43}, {0x41}, ILRowBGR8ToGrey8<3, 1>},
+        {{0x43}, {0x61}, ILRowBGR8ToGrey16<3, 1>},
+        {bgr8Both, bgr16Both, kBGR8ToBGR16, kBGR8ToRGB16},
+        {{0x43}, {0x1043, 0x2043, 0x4043}, kBGR8ToBGRX8},
+        {{0x10043}, rgba8, kBGR8ToBGRX8},
+        {{0x43}, {0x10043}, kSwapBGR8},
+        {{0x10043}, {0x43}, kSwapBGR8},
 
-    // Grey 16.
-    {0x61, 0x41, ANY, kGrey16ToGrey8, nullptr},
-    {0x61, 0x43, ANY, kGrey16ToBGR8, nullptr},
-    {0x61, 0x10043, ANY, kGrey16ToBGR8, nullptr},
-    {0x61, 0x63, ANY, kGrey16ToBGR16, nullptr},
-    {0x61, 0x10063, ANY, kGrey16ToBGR16, nullptr},
-    {0x61, 0x2061, ANY, kGrey16ToGreyAlpha16, nullptr},
-    {0x61, 0x4061, ANY, kGrey16ToGreyAlpha16, nullptr},
+        // Grey 16.
+        {{0x61}, {0x41}, kGrey16ToGrey8},
+        {{0x61}, bgr8Both, kGrey16ToBGR8},
+        {{0x61}, bgr16Both, kGrey16ToBGR16},
+        {{0x61}, greyAlpha16, kGrey16ToGreyAlpha16},
 
-    // BGR 16 and RGB 16.
-    {0x63, 0x41, ANY, ILRowBGR16ToGrey8<3, 1>, nullptr},
-    {0x63, 0x43, ANY, kBGR16ToBGR8, nullptr},
-    {0x63, 0x10043, ANY, kBGR16ToRGB8, nullptr},
-    {0x63, 0x61, ANY, ILRowBGR16ToGrey16<3, 1>, nullptr},
-    {0x63, 0x2063, ANY, kBGR16ToBGRA16, nullptr},
-    {0x63, 0x10063, ANY, kSwapBGR16, nullptr},
-    {0x10063, 0x43, ANY, kBGR16ToRGB8, nullptr},
-    {0x10063, 0x10043, ANY, kBGR16ToBGR8, nullptr},
-    {0x10063, 0x63, ANY, kSwapBGR16, nullptr},
+        // B, G, R 16 and R, G, B 16.
+        {{0x63}, {0x41}, ILRowBGR16ToGrey8<3, 1>},
+        {{0x63}, {0x61}, ILRowBGR16ToGrey16<3, 1>},
+        {bgr16Both, bgr8Both, kBGR16ToBGR8, kBGR16ToRGB8},
+        {{0x63}, {0x2063}, kBGR16ToBGRA16},
+        {{0x63}, {0x10063}, kSwapBGR16},
+        {{0x10063}, {0x63}, kSwapBGR16},
 
-    // BGRX 8 and BGRA 8 (straight or premultiplied).
-    {0x1043, 0x43, ANY, kBGRX8ToBGR8, nullptr},
-    {0x2043, 0x43, ANY, kBGRX8ToBGR8, nullptr},
-    {0x4043, 0x43, ANY, kBGRX8ToBGR8, nullptr},
-    {0x1043, 0x10043, ANY, kBGRX8ToRGB8, nullptr},
-    {0x2043, 0x10043, ANY, kBGRX8ToRGB8, nullptr},
-    {0x4043, 0x10043, ANY, kBGRX8ToRGB8, nullptr},
-    {0x1043, 0x2041, ANY, ILRowBGR8ToGrey8<4, 2>, nullptr},
-    {0x2043, 0x2041, ANY, ILRowBGR8ToGrey8<4, 2>, nullptr},
-    {0x4043, 0x2041, ANY, ILRowBGR8ToGrey8<4, 2>, nullptr},
-    {0x1043, 0x4041, ANY, ILRowBGR8ToGrey8<4, 2>, nullptr},
-    {0x2043, 0x4041, ANY, ILRowBGR8ToGrey8<4, 2>, nullptr},
-    {0x4043, 0x4041, ANY, ILRowBGR8ToGrey8<4, 2>, nullptr},
-    {0x1043, 0x2061, ANY, ILRowBGR8ToGrey16<4, 2>, nullptr},
-    {0x2043, 0x2061, ANY, ILRowBGR8ToGrey16<4, 2>, nullptr},
-    {0x4043, 0x2061, ANY, ILRowBGR8ToGrey16<4, 2>, nullptr},
-    {0x1043, 0x4061, ANY, ILRowBGR8ToGrey16<4, 2>, nullptr},
-    {0x2043, 0x4061, ANY, ILRowBGR8ToGrey16<4, 2>, nullptr},
-    {0x4043, 0x4061, ANY, ILRowBGR8ToGrey16<4, 2>, nullptr},
-    {0x1043, 0x2063, ANY, kBGRX8ToBGRA16, nullptr},
-    {0x2043, 0x2063, ANY, kBGRX8ToBGRA16, nullptr},
-    {0x4043, 0x2063, ANY, kBGRX8ToBGRA16, nullptr},
-    {0x1043, 0x4063, ANY, kBGRX8ToBGRA16, nullptr},
-    {0x2043, 0x4063, ANY, kBGRX8ToBGRA16, nullptr},
-    {0x4043, 0x4063, ANY, kBGRX8ToBGRA16, nullptr},
-    {0x1043, 0x11043, ANY, kSwapBGRX8, nullptr},
-    {0x2043, 0x11043, ANY, kSwapBGRX8, nullptr},
-    {0x4043, 0x11043, ANY, kSwapBGRX8, nullptr},
-    {0x1043, 0x12043, ANY, kSwapBGRX8, nullptr},
-    {0x2043, 0x12043, ANY, kSwapBGRX8, nullptr},
-    {0x4043, 0x12043, ANY, kSwapBGRX8, nullptr},
-    {0x1043, 0x14043, ANY, kSwapBGRX8, nullptr},
-    {0x2043, 0x14043, ANY, kSwapBGRX8, nullptr},
-    {0x4043, 0x14043, ANY, kSwapBGRX8, nullptr},
+        // B, G, R plus a filler or alpha byte, and its R, G, B twin.
+        {bgra8, {0x43}, kBGRX8ToBGR8},
+        {bgra8, {0x10043}, kBGRX8ToRGB8},
+        {bgra8, {0x2041, 0x4041}, ILRowBGR8ToGrey8<4, 2>},
+        {bgra8, {0x2061, 0x4061}, ILRowBGR8ToGrey16<4, 2>},
+        {bgra8, {0x2063, 0x4063}, kBGRX8ToBGRA16},
+        {bgra8, rgba8, kSwapBGRX8},
+        {rgba8, {0x43}, kBGRX8ToRGB8},
+        {rgba8, {0x10043}, kBGRX8ToBGR8},
+        {rgba8, bgra8, kSwapBGRX8},
+        {rgba8, {0x2063}, kRGBX8ToBGRA16},
 
-    // RGBX 8 and RGBA 8.
-    {0x11043, 0x43, ANY, kBGRX8ToRGB8, nullptr},
-    {0x12043, 0x43, ANY, kBGRX8ToRGB8, nullptr},
-    {0x14043, 0x43, ANY, kBGRX8ToRGB8, nullptr},
-    {0x11043, 0x10043, ANY, kBGRX8ToBGR8, nullptr},
-    {0x12043, 0x10043, ANY, kBGRX8ToBGR8, nullptr},
-    {0x14043, 0x10043, ANY, kBGRX8ToBGR8, nullptr},
-    {0x11043, 0x1043, ANY, kSwapBGRX8, nullptr},
-    {0x12043, 0x1043, ANY, kSwapBGRX8, nullptr},
-    {0x14043, 0x1043, ANY, kSwapBGRX8, nullptr},
-    {0x11043, 0x2043, ANY, kSwapBGRX8, nullptr},
-    {0x12043, 0x2043, ANY, kSwapBGRX8, nullptr},
-    {0x14043, 0x2043, ANY, kSwapBGRX8, nullptr},
-    {0x11043, 0x4043, ANY, kSwapBGRX8, nullptr},
-    {0x12043, 0x4043, ANY, kSwapBGRX8, nullptr},
-    {0x14043, 0x4043, ANY, kSwapBGRX8, nullptr},
-    {0x11043, 0x2063, ANY, kRGBX8ToBGRA16, nullptr},
-    {0x12043, 0x2063, ANY, kRGBX8ToBGRA16, nullptr},
-    {0x14043, 0x2063, ANY, kRGBX8ToBGRA16, nullptr},
+        // Grey+alpha 8; the premultiplied form composites here, the straight
+        // one with the other compositing kernels.
+        {greyAlpha8, {0x41}, kGreyAlpha8ToGrey8},
+        {greyAlpha8, bgr8Both, kGreyAlpha8ToBGR8},
+        {{0x4041}, bgr8Both, ILRowCompositePremulGreyAlpha8, nullptr, COMPOSITE},
+        {greyAlpha8, alpha8Out, kGreyAlpha8ToBGRA8},
+        {greyAlpha8, greyAlpha16, kGreyAlpha8ToGreyAlpha16},
+        {greyAlpha8, alpha16Out, kGreyAlpha8ToBGRA16},
 
-    // Grey+alpha 8.
-    {0x2041, 0x41, ANY, kGreyAlpha8ToGrey8, nullptr},
-    {0x4041, 0x41, ANY, kGreyAlpha8ToGrey8, nullptr},
-    {0x2041, 0x43, ANY, kGreyAlpha8ToBGR8, nullptr},
-    {0x4041, 0x43, ANY, kGreyAlpha8ToBGR8, nullptr},
-    {0x2041, 0x10043, ANY, kGreyAlpha8ToBGR8, nullptr},
-    {0x4041, 0x10043, ANY, kGreyAlpha8ToBGR8, nullptr},
-    {0x4041, 0x43, COMPOSITE, ILRowCompositePremulGreyAlpha8, nullptr},
-    {0x4041, 0x10043, COMPOSITE, ILRowCompositePremulGreyAlpha8, nullptr},
-    {0x2041, 0x2043, ANY, kGreyAlpha8ToBGRA8, nullptr},
-    {0x4041, 0x2043, ANY, kGreyAlpha8ToBGRA8, nullptr},
-    {0x2041, 0x4043, ANY, kGreyAlpha8ToBGRA8, nullptr},
-    {0x4041, 0x4043, ANY, kGreyAlpha8ToBGRA8, nullptr},
-    {0x2041, 0x12043, ANY, kGreyAlpha8ToBGRA8, nullptr},
-    {0x4041, 0x12043, ANY, kGreyAlpha8ToBGRA8, nullptr},
-    {0x2041, 0x14043, ANY, kGreyAlpha8ToBGRA8, nullptr},
-    {0x4041, 0x14043, ANY, kGreyAlpha8ToBGRA8, nullptr},
-    {0x2041, 0x2061, ANY, kGreyAlpha8ToGreyAlpha16, nullptr},
-    {0x4041, 0x2061, ANY, kGreyAlpha8ToGreyAlpha16, nullptr},
-    {0x2041, 0x4061, ANY, kGreyAlpha8ToGreyAlpha16, nullptr},
-    {0x4041, 0x4061, ANY, kGreyAlpha8ToGreyAlpha16, nullptr},
-    {0x2041, 0x2063, ANY, kGreyAlpha8ToBGRA16, nullptr},
-    {0x4041, 0x2063, ANY, kGreyAlpha8ToBGRA16, nullptr},
-    {0x2041, 0x4063, ANY, kGreyAlpha8ToBGRA16, nullptr},
-    {0x4041, 0x4063, ANY, kGreyAlpha8ToBGRA16, nullptr},
-    {0x2041, 0x12063, ANY, kGreyAlpha8ToBGRA16, nullptr},
-    {0x4041, 0x12063, ANY, kGreyAlpha8ToBGRA16, nullptr},
-    {0x2041, 0x14063, ANY, kGreyAlpha8ToBGRA16, nullptr},
-    {0x4041, 0x14063, ANY, kGreyAlpha8ToBGRA16, nullptr},
+        // Grey+alpha 16.
+        {greyAlpha16, {0x41}, kGreyAlpha16ToGrey8},
+        {greyAlpha16, bgr8Both, kGreyAlpha16ToBGR8},
+        {{0x4061}, bgr8Both, ILRowCompositePremulGreyAlpha16, nullptr, COMPOSITE},
+        {greyAlpha16, {0x61}, kGreyAlpha16ToGrey16},
+        {greyAlpha16, greyAlpha8, kGreyAlpha16ToGreyAlpha8},
+        {greyAlpha16, alpha8Out, kGreyAlpha16ToBGRA8},
+        {greyAlpha16, alpha16Out, kGreyAlpha16ToBGRA16},
 
-    // Grey+alpha 16.
-    {0x2061, 0x41, ANY, kGreyAlpha16ToGrey8, nullptr},
-    {0x4061, 0x41, ANY, kGreyAlpha16ToGrey8, nullptr},
-    {0x2061, 0x43, ANY, kGreyAlpha16ToBGR8, nullptr},
-    {0x4061, 0x43, ANY, kGreyAlpha16ToBGR8, nullptr},
-    {0x2061, 0x10043, ANY, kGreyAlpha16ToBGR8, nullptr},
-    {0x4061, 0x10043, ANY, kGreyAlpha16ToBGR8, nullptr},
-    {0x4061, 0x43, COMPOSITE, ILRowCompositePremulGreyAlpha16, nullptr},
-    {0x4061, 0x10043, COMPOSITE, ILRowCompositePremulGreyAlpha16, nullptr},
-    {0x2061, 0x61, ANY, kGreyAlpha16ToGrey16, nullptr},
-    {0x4061, 0x61, ANY, kGreyAlpha16ToGrey16, nullptr},
-    {0x2061, 0x2041, ANY, kGreyAlpha16ToGreyAlpha8, nullptr},
-    {0x4061, 0x2041, ANY, kGreyAlpha16ToGreyAlpha8, nullptr},
-    {0x2061, 0x4041, ANY, kGreyAlpha16ToGreyAlpha8, nullptr},
-    {0x4061, 0x4041, ANY, kGreyAlpha16ToGreyAlpha8, nullptr},
-    {0x2061, 0x2043, ANY, kGreyAlpha16ToBGRA8, nullptr},
-    {0x4061, 0x2043, ANY, kGreyAlpha16ToBGRA8, nullptr},
-    {0x2061, 0x4043, ANY, kGreyAlpha16ToBGRA8, nullptr},
-    {0x4061, 0x4043, ANY, kGreyAlpha16ToBGRA8, nullptr},
-    {0x2061, 0x12043, ANY, kGreyAlpha16ToBGRA8, nullptr},
-    {0x4061, 0x12043, ANY, kGreyAlpha16ToBGRA8, nullptr},
-    {0x2061, 0x14043, ANY, kGreyAlpha16ToBGRA8, nullptr},
-    {0x4061, 0x14043, ANY, kGreyAlpha16ToBGRA8, nullptr},
-    {0x2061, 0x2063, ANY, kGreyAlpha16ToBGRA16, nullptr},
-    {0x4061, 0x2063, ANY, kGreyAlpha16ToBGRA16, nullptr},
-    {0x2061, 0x4063, ANY, kGreyAlpha16ToBGRA16, nullptr},
-    {0x4061, 0x4063, ANY, kGreyAlpha16ToBGRA16, nullptr},
-    {0x2061, 0x12063, ANY, kGreyAlpha16ToBGRA16, nullptr},
-    {0x4061, 0x12063, ANY, kGreyAlpha16ToBGRA16, nullptr},
-    {0x2061, 0x14063, ANY, kGreyAlpha16ToBGRA16, nullptr},
-    {0x4061, 0x14063, ANY, kGreyAlpha16ToBGRA16, nullptr},
+        // B, G, R, A 16 and R, G, B, A 16.
+        {bgra16, bgr8Both, kBGRA16ToBGR8, kBGRA16ToRGB8},
+        {rgba16, bgr8Both, kBGRA16ToBGR8, kBGRA16ToRGB8},
+        {{0x4063}, {0x43}, ILRowCompositePremulBGRA16, nullptr, COMPOSITE},
+        {bgra16, {0x63}, kBGRA16ToBGR16},
+        {bgra16, greyAlpha8, ILRowBGR16ToGrey8<4, 2>},
+        {bgra16, {0x2043, 0x4043}, kBGRA16ToBGRA8},
+        {bgra16, greyAlpha16, ILRowBGR16ToGrey16<4, 2>},
+        {bgra16, rgba16, kSwapBGRA16},
+        {rgba16, bgra16, kSwapBGRA16},
 
-    // BGRA 16 and RGBA 16.
-    {0x2063, 0x43, ANY, kBGRA16ToBGR8, nullptr},
-    {0x4063, 0x43, ANY, kBGRA16ToBGR8, nullptr},
-    {0x4063, 0x43, COMPOSITE, ILRowCompositePremulBGRA16, nullptr},
-    {0x2063, 0x10043, ANY, kBGRA16ToRGB8, nullptr},
-    {0x4063, 0x10043, ANY, kBGRA16ToRGB8, nullptr},
-    {0x2063, 0x63, ANY, kBGRA16ToBGR16, nullptr},
-    {0x4063, 0x63, ANY, kBGRA16ToBGR16, nullptr},
-    {0x2063, 0x2041, ANY, ILRowBGR16ToGrey8<4, 2>, nullptr},
-    {0x4063, 0x2041, ANY, ILRowBGR16ToGrey8<4, 2>, nullptr},
-    {0x2063, 0x4041, ANY, ILRowBGR16ToGrey8<4, 2>, nullptr},
-    {0x4063, 0x4041, ANY, ILRowBGR16ToGrey8<4, 2>, nullptr},
-    {0x2063, 0x2043, ANY, kBGRA16ToBGRA8, nullptr},
-    {0x4063, 0x2043, ANY, kBGRA16ToBGRA8, nullptr},
-    {0x2063, 0x4043, ANY, kBGRA16ToBGRA8, nullptr},
-    {0x4063, 0x4043, ANY, kBGRA16ToBGRA8, nullptr},
-    {0x2063, 0x2061, ANY, ILRowBGR16ToGrey16<4, 2>, nullptr},
-    {0x4063, 0x2061, ANY, ILRowBGR16ToGrey16<4, 2>, nullptr},
-    {0x2063, 0x4061, ANY, ILRowBGR16ToGrey16<4, 2>, nullptr},
-    {0x4063, 0x4061, ANY, ILRowBGR16ToGrey16<4, 2>, nullptr},
-    {0x2063, 0x12063, ANY, kSwapBGRA16, nullptr},
-    {0x4063, 0x12063, ANY, kSwapBGRA16, nullptr},
-    {0x2063, 0x14063, ANY, kSwapBGRA16, nullptr},
-    {0x4063, 0x14063, ANY, kSwapBGRA16, nullptr},
-    {0x12063, 0x43, ANY, kBGRA16ToRGB8, nullptr},
-    {0x14063, 0x43, ANY, kBGRA16ToRGB8, nullptr},
-    {0x12063, 0x10043, ANY, kBGRA16ToBGR8, nullptr},
-    {0x14063, 0x10043, ANY, kBGRA16ToBGR8, nullptr},
-    {0x12063, 0x2063, ANY, kSwapBGRA16, nullptr},
-    {0x14063, 0x2063, ANY, kSwapBGRA16, nullptr},
-    {0x12063, 0x4063, ANY, kSwapBGRA16, nullptr},
-    {0x14063, 0x4063, ANY, kSwapBGRA16, nullptr},
+        // 32-bit grey: the high half of each sample.
+        {{0x71}, bgr8Both, kGrey32ToBGR8},
+        {{0x2071, 0x4071}, bgr8Both, kGreyAlpha32ToBGR8},
 
-    // 32-bit grey.
-    {0x71, 0x43, ANY, kGrey32ToBGR8, nullptr},
-    {0x71, 0x10043, ANY, kGrey32ToBGR8, nullptr},
-    {0x2071, 0x43, ANY, kGreyAlpha32ToBGR8, nullptr},
-    {0x4071, 0x43, ANY, kGreyAlpha32ToBGR8, nullptr},
-    {0x2071, 0x10043, ANY, kGreyAlpha32ToBGR8, nullptr},
-    {0x4071, 0x10043, ANY, kGreyAlpha32ToBGR8, nullptr},
+        // Packed colour; R, G, B 8 targets of the B, G, R-only kernels are
+        // chained with the swap by the selection.
+        {{0x223}, {0x43}, ILRowBGR101010ToBGR8},
+        {{0x223}, {0x63}, ILRowBGR101010ToBGR16},
+        {{0x213}, {0x43}, ILRowBGR565ToBGR8},
+        {{0x203}, {0x43}, ILRowBGR555ToBGR8},
+        {{0x1033}, {0x43}, ILRowBGRX4444ToRGB8<false>},
+        {{0x1033}, {0x10043}, ILRowBGRX4444ToRGB8<true>},
+        {{0x10033}, {0x43}, ILRowRGB444ToRGB8<false>},
+        {{0x10033}, {0x10043}, ILRowRGB444ToRGB8<true>},
+        {{0x12033, 0x14033}, {0x43}, ILRowRGBA4444ToBGR8<false>},
+        {{0x12033, 0x14033}, {0x2043, 0x4043}, ILRowRGBA4444ToBGR8<true>},
 
-    // Packed colour; RGB 8 targets of the B, G, R-only kernels are chained
-    // with the swap by the selection.
-    {0x223, 0x43, ANY, ILRowBGR101010ToBGR8, nullptr},
-    {0x223, 0x63, ANY, ILRowBGR101010ToBGR16, nullptr},
-    {0x213, 0x43, ANY, ILRowBGR565ToBGR8, nullptr},
-    {0x203, 0x43, ANY, ILRowBGR555ToBGR8, nullptr},
-    {0x1033, 0x43, ANY, ILRowBGRX4444ToRGB8<false>, nullptr},
-    {0x1033, 0x10043, ANY, ILRowBGRX4444ToRGB8<true>, nullptr},
-    {0x10033, 0x43, ANY, ILRowRGB444ToRGB8<false>, nullptr},
-    {0x10033, 0x10043, ANY, ILRowRGB444ToRGB8<true>, nullptr},
-    {0x12033, 0x43, ANY, ILRowRGBA4444ToBGR8<false>, nullptr},
-    {0x14033, 0x43, ANY, ILRowRGBA4444ToBGR8<false>, nullptr},
-    {0x12033, 0x2043, ANY, ILRowRGBA4444ToBGR8<true>, nullptr},
-    {0x14033, 0x2043, ANY, ILRowRGBA4444ToBGR8<true>, nullptr},
-    {0x12033, 0x4043, ANY, ILRowRGBA4444ToBGR8<true>, nullptr},
-    {0x14033, 0x4043, ANY, ILRowRGBA4444ToBGR8<true>, nullptr},
+        // YCbCr 8.
+        {{0x45}, {0x43}, ILRowYCbCr8ToBGR8<3, 3>},
+        {{0x2045, 0x4045}, {0x43}, ILRowYCbCr8ToBGR8<4, 3>},
+        {{0x2045, 0x4045}, {0x2043, 0x4043}, ILRowYCbCr8ToBGR8<4, 4>},
 
-    // YCbCr 8.
-    {0x45, 0x43, ANY, ILRowYCbCr8ToBGR8<3, 3>, nullptr},
-    {0x2045, 0x43, ANY, ILRowYCbCr8ToBGR8<4, 3>, nullptr},
-    {0x4045, 0x43, ANY, ILRowYCbCr8ToBGR8<4, 3>, nullptr},
-    {0x2045, 0x2043, ANY, ILRowYCbCr8ToBGR8<4, 4>, nullptr},
-    {0x4045, 0x2043, ANY, ILRowYCbCr8ToBGR8<4, 4>, nullptr},
-    {0x2045, 0x4043, ANY, ILRowYCbCr8ToBGR8<4, 4>, nullptr},
-    {0x4045, 0x4043, ANY, ILRowYCbCr8ToBGR8<4, 4>, nullptr},
+        // CMYK 8 and 16.
+        {{0x44}, {0x43}, ILRowCmykToBGR<U8, 4, U8, 3>},
+        {{0x2044}, {0x43}, ILRowCmykToBGR<U8, 5, U8, 3>},
+        {{0x2044}, {0x2043}, ILRowCmykToBGR<U8, 5, U8, 4>},
+        {{0x64}, {0x43}, ILRowCmykToBGR<U16, 4, U8, 3>},
+        {{0x64}, {0x63}, ILRowCmykToBGR<U16, 4, U16, 3>},
+        {{0x2064}, {0x43}, ILRowCmykToBGR<U16, 5, U8, 3>},
+        {{0x2064}, {0x2063}, ILRowCmykToBGR<U16, 5, U16, 4>},
 
-    // CMYK 8 and 16.
-    {0x44, 0x43, ANY, ILRowCmykToBGR<U8, 4, U8, 3>, nullptr},
-    {0x2044, 0x43, ANY, ILRowCmykToBGR<U8, 5, U8, 3>, nullptr},
-    {0x2044, 0x2043, ANY, ILRowCmykToBGR<U8, 5, U8, 4>, nullptr},
-    {0x64, 0x43, ANY, ILRowCmykToBGR<U16, 4, U8, 3>, nullptr},
-    {0x64, 0x63, ANY, ILRowCmykToBGR<U16, 4, U16, 3>, nullptr},
-    {0x2064, 0x43, ANY, ILRowCmykToBGR<U16, 5, U8, 3>, nullptr},
-    {0x2064, 0x2063, ANY, ILRowCmykToBGR<U16, 5, U16, 4>, nullptr},
+        // Linear float and half colour to grey.
+        {{0x123}, {0x41}, ILRowLinearToGrey8<false, 3, 1>},
+        {{0x123}, {0x61}, ILRowLinearToGrey16<false, 3, 1>},
+        {{0x2123, 0x4123}, greyAlpha8, ILRowLinearToGrey8<false, 4, 2>},
+        {{0x2123, 0x4123}, greyAlpha16, ILRowLinearToGrey16<false, 4, 2>},
+        {{0x103}, {0x41}, ILRowLinearToGrey8<true, 3, 1>},
+        {{0x103}, {0x61}, ILRowLinearToGrey16<true, 3, 1>},
+        {{0x2103, 0x4103}, greyAlpha8, ILRowLinearToGrey8<true, 4, 2>},
+        {{0x2103, 0x4103}, greyAlpha16, ILRowLinearToGrey16<true, 4, 2>},
 
-    // Linear float and half colour to grey.
-    {0x123, 0x41, ANY, ILRowLinearToGrey8<false, 3, 1>, nullptr},
-    {0x123, 0x61, ANY, ILRowLinearToGrey16<false, 3, 1>, nullptr},
-    {0x2123, 0x2041, ANY, ILRowLinearToGrey8<false, 4, 2>, nullptr},
-    {0x4123, 0x2041, ANY, ILRowLinearToGrey8<false, 4, 2>, nullptr},
-    {0x2123, 0x4041, ANY, ILRowLinearToGrey8<false, 4, 2>, nullptr},
-    {0x4123, 0x4041, ANY, ILRowLinearToGrey8<false, 4, 2>, nullptr},
-    {0x2123, 0x2061, ANY, ILRowLinearToGrey16<false, 4, 2>, nullptr},
-    {0x4123, 0x2061, ANY, ILRowLinearToGrey16<false, 4, 2>, nullptr},
-    {0x2123, 0x4061, ANY, ILRowLinearToGrey16<false, 4, 2>, nullptr},
-    {0x4123, 0x4061, ANY, ILRowLinearToGrey16<false, 4, 2>, nullptr},
-    {0x103, 0x41, ANY, ILRowLinearToGrey8<true, 3, 1>, nullptr},
-    {0x103, 0x61, ANY, ILRowLinearToGrey16<true, 3, 1>, nullptr},
-    {0x2103, 0x2041, ANY, ILRowLinearToGrey8<true, 4, 2>, nullptr},
-    {0x4103, 0x2041, ANY, ILRowLinearToGrey8<true, 4, 2>, nullptr},
-    {0x2103, 0x4041, ANY, ILRowLinearToGrey8<true, 4, 2>, nullptr},
-    {0x4103, 0x4041, ANY, ILRowLinearToGrey8<true, 4, 2>, nullptr},
-    {0x2103, 0x2061, ANY, ILRowLinearToGrey16<true, 4, 2>, nullptr},
-    {0x4103, 0x2061, ANY, ILRowLinearToGrey16<true, 4, 2>, nullptr},
-    {0x2103, 0x4061, ANY, ILRowLinearToGrey16<true, 4, 2>, nullptr},
-    {0x4103, 0x4061, ANY, ILRowLinearToGrey16<true, 4, 2>, nullptr},
+        // Grey float to 1 bit.
+        {{0x121}, {0x11}, ILRowGreyFloatTo1},
 
-    // Grey float to 1 bit.
-    {0x121, 0x11, ANY, ILRowGreyFloatTo1, nullptr},
-
-    // 24-bit float and RGBE to 8-bit colour.
-    {0x111, 0x43, ANY, ILRowGreyFloat24ToBGR8<1>, nullptr},
-    {0x111, 0x10043, ANY, ILRowGreyFloat24ToBGR8<1>, nullptr},
-    {0x2111, 0x43, ANY, ILRowGreyFloat24ToBGR8<2>, nullptr},
-    {0x4111, 0x43, ANY, ILRowGreyFloat24ToBGR8<2>, nullptr},
-    {0x2111, 0x10043, ANY, ILRowGreyFloat24ToBGR8<2>, nullptr},
-    {0x4111, 0x10043, ANY, ILRowGreyFloat24ToBGR8<2>, nullptr},
-    {0x10113, 0x43, ANY, ILRowRGBFloat24ToRGB8<3, true>, nullptr},
-    {0x10113, 0x10043, ANY, ILRowRGBFloat24ToRGB8<3, false>, nullptr},
-    {0x12113, 0x43, ANY, ILRowRGBFloat24ToRGB8<4, true>, nullptr},
-    {0x14113, 0x43, ANY, ILRowRGBFloat24ToRGB8<4, true>, nullptr},
-    {0x163, 0x43, ANY, ILRowRGBEToBGR8, nullptr},
-};
+        // 24-bit float and RGBE to 8-bit colour.
+        {{0x111}, bgr8Both, ILRowGreyFloat24ToBGR8<1>},
+        {{0x2111, 0x4111}, bgr8Both, ILRowGreyFloat24ToBGR8<2>},
+        {{0x10113}, bgr8Both, ILRowRGBFloat24ToRGB8<3, false>, ILRowRGBFloat24ToRGB8<3, true>},
+        {{0x12113, 0x14113}, {0x43}, ILRowRGBFloat24ToRGB8<4, true>},
+        {{0x163}, {0x43}, ILRowRGBEToBGR8},
+    });
+}
 
 }  // namespace
 
 std::span<const ILKernelEntry> ILKernels8Bit() {
-    return kKernels;
+    static const std::vector<ILKernelEntry> table = BuildEntries();
+    return table;
 }

@@ -20,7 +20,7 @@ inline ILDitherOffsets ILRowDitherOffsets(const ILConverter* c) {
     ILDitherOffsets o;
     const uint32_t phase = c->ditherRow & 3;
     for (uint32_t x = 0; x < 4; ++x) {
-        o.d[x] = c->ditherMatrix[4 * phase + x];
+        o.d[x] = c->ditherMatrix[4 * x + phase];
         o.f[x] = c->ditherMatrixF[4 * x + phase];
     }
     return o;
@@ -53,15 +53,23 @@ void ILRowCompositePremulBGRA16(ILConverter* c, const void* source, void* target
 
 // --- 1-, 2- and 4-bit data (rows_8bit_bilevel.cpp) ----------------------------
 // 1-bit grey to grey 8 / BGR 8 / grey 16 / BGR 16, White: a set bit is white.
-template <bool White> void ILRowBit1ToGrey8(ILConverter* c, const void* source, void* target);
-template <bool White> void ILRowBit1ToBGR8(ILConverter* c, const void* source, void* target);
-template <bool White> void ILRowBit1ToGrey16(ILConverter* c, const void* source, void* target);
-template <bool White> void ILRowBit1ToBGR16(ILConverter* c, const void* source, void* target);
+template <bool White>
+void ILRowBit1ToGrey8(ILConverter* c, const void* source, void* target);
+template <bool White>
+void ILRowBit1ToBGR8(ILConverter* c, const void* source, void* target);
+template <bool White>
+void ILRowBit1ToGrey16(ILConverter* c, const void* source, void* target);
+template <bool White>
+void ILRowBit1ToBGR16(ILConverter* c, const void* source, void* target);
 // 2- and 4-bit grey (Bits) to grey 8 / BGR 8 / grey 16 / BGR 16.
-template <int Bits> void ILRowGreyNToGrey8(ILConverter* c, const void* source, void* target);
-template <int Bits> void ILRowGreyNToBGR8(ILConverter* c, const void* source, void* target);
-template <int Bits> void ILRowGreyNToGrey16(ILConverter* c, const void* source, void* target);
-template <int Bits> void ILRowGreyNToBGR16(ILConverter* c, const void* source, void* target);
+template <int Bits>
+void ILRowGreyNToGrey8(ILConverter* c, const void* source, void* target);
+template <int Bits>
+void ILRowGreyNToBGR8(ILConverter* c, const void* source, void* target);
+template <int Bits>
+void ILRowGreyNToGrey16(ILConverter* c, const void* source, void* target);
+template <int Bits>
+void ILRowGreyNToBGR16(ILConverter* c, const void* source, void* target);
 void ILRowGrey2ToGrey4(ILConverter* c, const void* source, void* target);
 // 8-bit samples packed into 1, 2 or 4 bits (their top bits).
 void ILRowPackTo1(ILConverter* c, const void* source, void* target);
@@ -74,23 +82,31 @@ void ILRowBGR101010ToBGR8(ILConverter* c, const void* source, void* target);
 void ILRowBGR101010ToBGR16(ILConverter* c, const void* source, void* target);
 void ILRowBGR565ToBGR8(ILConverter* c, const void* source, void* target);
 void ILRowBGR555ToBGR8(ILConverter* c, const void* source, void* target);
-template <bool RgbOut> void ILRowBGRX4444ToRGB8(ILConverter* c, const void* source, void* target);
-template <bool RgbOut> void ILRowRGB444ToRGB8(ILConverter* c, const void* source, void* target);
-template <bool Alpha> void ILRowRGBA4444ToBGR8(ILConverter* c, const void* source, void* target);
+template <bool RgbOut>
+void ILRowBGRX4444ToRGB8(ILConverter* c, const void* source, void* target);
+template <bool RgbOut>
+void ILRowRGB444ToRGB8(ILConverter* c, const void* source, void* target);
+template <bool Alpha>
+void ILRowRGBA4444ToBGR8(ILConverter* c, const void* source, void* target);
 
 // --- YCbCr and CMYK (rows_8bit_ycbcr_cmyk.cpp) --------------------------------
 // YCbCr 8 (SN = 3, or 4 with alpha) to BGR 8 (TN = 3) or BGRA 8 (TN = 4).
-template <int SN, int TN> void ILRowYCbCr8ToBGR8(ILConverter* c, const void* source, void* target);
+template <int SN, int TN>
+void ILRowYCbCr8ToBGR8(ILConverter* c, const void* source, void* target);
 // CMYK with SN samples of type S into BGR (TN = 3) or BGRA (TN = 4) of type T.
 template <typename S, int SN, typename T, int TN>
 void ILRowCmykToBGR(ILConverter* c, const void* source, void* target);
 
 // --- Colour to grey (rows_8bit_grey.cpp) --------------------------------------
 // BGR 8 (SN = 3) / BGRX 8 (SN = 4, fourth byte kept as alpha when TN = 2).
-template <int SN, int TN> void ILRowBGR8ToGrey8(ILConverter* c, const void* source, void* target);
-template <int SN, int TN> void ILRowBGR8ToGrey16(ILConverter* c, const void* source, void* target);
-template <int SN, int TN> void ILRowBGR16ToGrey8(ILConverter* c, const void* source, void* target);
-template <int SN, int TN> void ILRowBGR16ToGrey16(ILConverter* c, const void* source, void* target);
+template <int SN, int TN>
+void ILRowBGR8ToGrey8(ILConverter* c, const void* source, void* target);
+template <int SN, int TN>
+void ILRowBGR8ToGrey16(ILConverter* c, const void* source, void* target);
+template <int SN, int TN>
+void ILRowBGR16ToGrey8(ILConverter* c, const void* source, void* target);
+template <int SN, int TN>
+void ILRowBGR16ToGrey16(ILConverter* c, const void* source, void* target);
 // Linear float (Half false) or half (Half true) colour to grey.
 template <bool Half, int SN, int TN>
 void ILRowLinearToGrey8(ILConverter* c, const void* source, void* target);
@@ -99,7 +115,8 @@ void ILRowLinearToGrey16(ILConverter* c, const void* source, void* target);
 
 // --- 24-bit float and RGBE (rows_8bit_float.cpp) ------------------------------
 // Grey float24 (SN samples per pixel, the first one used) to BGR 8 / RGB 8.
-template <int SN> void ILRowGreyFloat24ToBGR8(ILConverter* c, const void* source, void* target);
+template <int SN>
+void ILRowGreyFloat24ToBGR8(ILConverter* c, const void* source, void* target);
 // RGB float24 with SN samples: Swap writes B, G, R.
 template <int SN, bool Swap>
 void ILRowRGBFloat24ToRGB8(ILConverter* c, const void* source, void* target);

@@ -26,17 +26,18 @@ inline uint32_t CodeAt(const uint8_t* s, uint64_t x) {
 }
 
 // Full-scale replication factors of 2- and 4-bit codes.
-template <int Bits> constexpr uint32_t kTo8 = Bits == 4 ? 17 : 85;
-template <int Bits> constexpr uint32_t kTo16 = Bits == 4 ? 4369 : 21845;
+template <int Bits>
+constexpr uint32_t kTo8 = Bits == 4 ? 17 : 85;
+template <int Bits>
+constexpr uint32_t kTo16 = Bits == 4 ? 4369 : 21845;
 
 }  // namespace
 
 template <bool White>
 void ILRowBit1ToGrey8(ILConverter* c, const void* source, void* target) {
     uint8_t* t = static_cast<uint8_t*>(target);
-    ForEachBit(static_cast<const uint8_t*>(source), c->width, [t](uint64_t x, uint32_t bit) {
-        t[x] = (bit != 0) == White ? 255 : 0;
-    });
+    ForEachBit(static_cast<const uint8_t*>(source), c->width,
+               [t](uint64_t x, uint32_t bit) { t[x] = (bit != 0) == White ? 255 : 0; });
 }
 
 template <bool White>
@@ -51,9 +52,8 @@ void ILRowBit1ToBGR8(ILConverter* c, const void* source, void* target) {
 template <bool White>
 void ILRowBit1ToGrey16(ILConverter* c, const void* source, void* target) {
     uint16_t* t = static_cast<uint16_t*>(target);
-    ForEachBit(static_cast<const uint8_t*>(source), c->width, [t](uint64_t x, uint32_t bit) {
-        t[x] = (bit != 0) == White ? 65535 : 0;
-    });
+    ForEachBit(static_cast<const uint8_t*>(source), c->width,
+               [t](uint64_t x, uint32_t bit) { t[x] = (bit != 0) == White ? 65535 : 0; });
 }
 
 template <bool White>

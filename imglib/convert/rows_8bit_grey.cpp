@@ -105,7 +105,7 @@ void ILRowBGR8ToGrey8(ILConverter* c, const void* source, void* target) {
     const float* lin = ILSrgbTable8;
     for (uint64_t x = 0; x < n; ++x, s += SN, t += TN) {
         // The same expression as ILLuminance, so the same float.
-        const float y = 0.212656f * lin[s[0]] + 0.715158f * lin[s[1]] + 0.072186f * lin[s[2]];
+        const float y = 0.212656f * lin[s[2]] + 0.715158f * lin[s[1]] + 0.072186f * lin[s[0]];
         t[0] = Srgb8Lookup(tables, y);
         if constexpr (TN == 2) t[1] = s[3];
     }
@@ -152,7 +152,8 @@ void ILRowLinearToGrey8(ILConverter* c, const void* source, void* target) {
                     r = ReadLinear<Half>(source, i + 2);
         const float d = o.f[x & 3];
         t[0] = ILTruncDither8(ILGray8FFromLinear(r, g, b), d);
-        if constexpr (TN == 2) t[1] = ILTruncDither8(ILClampToU8F(ReadLinear<Half>(source, i + 3)), d);
+        if constexpr (TN == 2)
+            t[1] = ILTruncDither8(ILClampToU8F(ReadLinear<Half>(source, i + 3)), d);
     }
     ILAdvanceDitherRow(c);
 }

@@ -17,9 +17,15 @@ inline uint32_t Load16(const uint8_t* p) {
     return p[0] | (static_cast<uint32_t>(p[1]) << 8);
 }
 
-inline uint8_t Widen5(uint32_t x) { return static_cast<uint8_t>((x << 3) | (x >> 2)); }
-inline uint8_t Widen6(uint32_t x) { return static_cast<uint8_t>((x << 2) | (x >> 4)); }
-inline uint8_t Widen4(uint32_t x) { return static_cast<uint8_t>(x * 17); }
+inline uint8_t Widen5(uint32_t x) {
+    return static_cast<uint8_t>((x << 3) | (x >> 2));
+}
+inline uint8_t Widen6(uint32_t x) {
+    return static_cast<uint8_t>((x << 2) | (x >> 4));
+}
+inline uint8_t Widen4(uint32_t x) {
+    return static_cast<uint8_t>(x * 17);
+}
 
 }  // namespace
 

@@ -19,7 +19,8 @@ struct ILKernelGroup {
     ILPaletteTableBuilder builder = nullptr;
 };
 
-inline std::vector<ILKernelEntry> ILExpandKernelGroups(std::initializer_list<ILKernelGroup> groups) {
+inline std::vector<ILKernelEntry> ILExpandKernelGroups(
+    std::initializer_list<ILKernelGroup> groups) {
     std::vector<ILKernelEntry> entries;
     for (const ILKernelGroup& g : groups) {
         for (ILPixelType s : g.sources) {

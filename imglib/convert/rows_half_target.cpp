@@ -52,7 +52,8 @@ void RgbeToBGRHalf(ILConverter* c, const void* source, void* target) {
         uint16_t out[3] = {0, 0, 0};
         if (s[3] != 0) {
             const float f = static_cast<float>(std::ldexp(1.0, s[3] - 136));
-            for (int k = 0; k < 3; ++k) out[k] = FloatToHalf((static_cast<float>(s[2 - k]) + 0.5f) * f);
+            for (int k = 0; k < 3; ++k)
+                out[k] = FloatToHalf((static_cast<float>(s[2 - k]) + 0.5f) * f);
         }
         std::memcpy(t, out, sizeof out);
     }
@@ -100,7 +101,6 @@ void IndexedToGreyHalf(ILConverter* c, const void* source, void* target) {
 template <size_t kBytes, class Fill>
 bool BuildTable(ILConverter* c, Fill fill) {
     if (!ILConverterAllocPaletteTable(c, kBytes)) return false;
-    if (!c->palette) return true;
     const float* s16 = ILSrgbTable16;
     uint8_t* out = static_cast<uint8_t*>(c->paletteTable);
     for (uint32_t i = 0; i < c->palette->count; ++i, out += kBytes) {
@@ -164,7 +164,10 @@ std::vector<ILKernelEntry> BuildEntries() {
 
         // Fixed point and float.
         {{0x141}, {0x101}, ToHalf<ReadFixed16, 1, N, 1>},
-        {{0x143, 0x10143}, {0x103}, ToHalf<ReadFixed16, 3, N, 3>, ToHalf<ReadFixed16, 3, N, 3, true>},
+        {{0x143, 0x10143},
+         {0x103},
+         ToHalf<ReadFixed16, 3, N, 3>,
+         ToHalf<ReadFixed16, 3, N, 3, true>},
         {{0x2143, 0x4143, 0x12143, 0x14143},
          {0x2103, 0x4103},
          ToHalf<ReadFixed16, 3, ReadFixed16, 3>,
@@ -214,11 +217,14 @@ std::vector<ILKernelEntry> BuildEntries() {
     });
     // Indexed sources: half grey has its own lookup kernels; the other
     // tables are read by the indexed family's lookup kernels.
-    const ILRowKernel toGrey[4] = {IndexedToGreyHalf<1>, IndexedToGreyHalf<2>,
-                                   IndexedToGreyHalf<4>, IndexedToGreyHalf<8>};
+    const ILRowKernel toGrey[4] = {IndexedToGreyHalf<1>, IndexedToGreyHalf<2>, IndexedToGreyHalf<4>,
+                                   IndexedToGreyHalf<8>};
     for (ILPixelType s : indexed) {
         const ILPixelType kind = s & IL_KIND_MASK;
-        const ILRowKernel grey = toGrey[kind == IL_KIND_1 ? 0 : kind == IL_KIND_2 ? 1 : kind == IL_KIND_4 ? 2 : 3];
+        const ILRowKernel grey = toGrey[kind == IL_KIND_1   ? 0
+                                        : kind == IL_KIND_2 ? 1
+                                        : kind == IL_KIND_4 ? 2
+                                                            : 3];
         entries.push_back({s, 0x101, IL_KV_ANY, grey, BuildGreyHalfTable});
         entries.push_back({s, 0x2101, IL_KV_ANY, nullptr, BuildGreyAlphaHalfTable});
         entries.push_back({s, 0x4101, IL_KV_ANY, nullptr, BuildGreyAlphaHalfTable});

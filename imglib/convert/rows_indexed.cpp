@@ -6,6 +6,7 @@
 // the palette's count (a damaged file, or a 1-bit image with a one-colour
 // palette) has no entry: it gives an all-zero pixel (black, transparent)
 // rather than a read past the table.
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <span>
@@ -35,24 +36,20 @@ void PaletteLookup(ILConverter* c, const void* source, void* target) {
     const uint8_t* table = static_cast<const uint8_t*>(c->paletteTable);
     const uint64_t n = c->width;
     const uint32_t count = table && c->palette ? c->palette->count : 0;
-    if constexpr (Bits == 8) {
-        if (count >= 256) {
-            for (uint64_t x = 0; x < n; ++x, t += Size) std::memcpy(t, table + s[x] * Size, Size);
-            return;
-        }
-    }
-    // Fewer entries than codes: the codes of this width with their entries,
-    // zeros where the palette has none (for 8-bit codes, checked per pixel).
-    constexpr uint32_t kCodes = Bits == 8 ? 0 : 1u << Bits;
-    uint8_t local[kCodes == 0 ? 1 : kCodes][Size] = {};
-    if constexpr (kCodes != 0) {
-        for (uint32_t i = 0; i < kCodes && i < count; ++i) std::memcpy(local[i], table + i * Size, Size);
+    constexpr uint32_t kCodes = 1u << Bits;
+    // A row long enough to pay for it copies from a local table of every
+    // code, zeros past the palette (also the fastest loop: the target cannot
+    // alias it); a short row of 8-bit codes checks each code instead.
+    if (Bits < 8 || n >= kCodes) {
+        uint8_t local[kCodes][Size] = {};
+        std::memcpy(local, table, size_t{std::min(count, kCodes)} * Size);
         for (uint64_t x = 0; x < n; ++x, t += Size) std::memcpy(t, local[CodeAt<Bits>(s, x)], Size);
-    } else {
-        for (uint64_t x = 0; x < n; ++x, t += Size) {
-            const uint32_t code = s[x];
-            std::memcpy(t, code < count ? table + code * Size : local[0], Size);
-        }
+        return;
+    }
+    static constexpr uint8_t kZero[Size] = {};
+    for (uint64_t x = 0; x < n; ++x, t += Size) {
+        const uint32_t code = s[x];
+        std::memcpy(t, code < count ? table + code * Size : kZero, Size);
     }
 }
 
@@ -102,30 +99,43 @@ void MapToIndex(ILConverter* c, const void* source, void* target) {
 template <int Bits>
 constexpr ILRowKernel LookupFor(uint32_t size) {
     switch (size) {
-        case 1: return PaletteLookup<Bits, 1>;
-        case 2: return PaletteLookup<Bits, 2>;
-        case 3: return PaletteLookup<Bits, 3>;
-        case 4: return PaletteLookup<Bits, 4>;
-        case 6: return PaletteLookup<Bits, 6>;
-        case 8: return PaletteLookup<Bits, 8>;
-        case 12: return PaletteLookup<Bits, 12>;
-        default: return PaletteLookup<Bits, 16>;
+        case 1:
+            return PaletteLookup<Bits, 1>;
+        case 2:
+            return PaletteLookup<Bits, 2>;
+        case 3:
+            return PaletteLookup<Bits, 3>;
+        case 4:
+            return PaletteLookup<Bits, 4>;
+        case 6:
+            return PaletteLookup<Bits, 6>;
+        case 8:
+            return PaletteLookup<Bits, 8>;
+        case 12:
+            return PaletteLookup<Bits, 12>;
+        default:
+            return PaletteLookup<Bits, 16>;
     }
 }
 
 constexpr ILRowKernel LookupFor(uint32_t bits, uint32_t size) {
     switch (bits) {
-        case 1: return LookupFor<1>(size);
-        case 2: return LookupFor<2>(size);
-        case 4: return LookupFor<4>(size);
-        default: return LookupFor<8>(size);
+        case 1:
+            return LookupFor<1>(size);
+        case 2:
+            return LookupFor<2>(size);
+        case 4:
+            return LookupFor<4>(size);
+        default:
+            return LookupFor<8>(size);
     }
 }
 
 struct LookupTarget {
     ILPixelType type;
     uint32_t entryBytes;
-    ILPaletteTableBuilder builder;  // null: the half and BGRA float tables come with their kernels' family
+    ILPaletteTableBuilder
+        builder;  // null: the half and BGRA float tables come with their kernels' family
 };
 
 constexpr LookupTarget kLookupTargets[] = {

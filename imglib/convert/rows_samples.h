@@ -230,7 +230,6 @@ struct NoAlpha {
     void Put(uint8_t*, float, const PixelDither&) const {}
 };
 
-
 // Converts `width` pixels: SN / TN colour samples (1 grey, 3 colour) read by
 // CR and written by CW, with an alpha sample read by AR and written by AW
 // where SA / TA say the side has one. Grey into colour is replicated (one
@@ -270,10 +269,11 @@ void ConvertRow(ILConverter* c, const void* source, void* target) {
             }
         } else {
             for (int i = 0; i < 3; ++i)
-                writeColour.Put(t + (Reverse ? 2 - i : i) * CW::kSize, readColour(s + i * CR::kSize),
-                                pd);
+                writeColour.Put(t + (Reverse ? 2 - i : i) * CW::kSize,
+                                readColour(s + i * CR::kSize), pd);
         }
-        if constexpr (SA && TA) writeAlpha.Put(t + TN * CW::kSize, readAlpha(s + SN * CR::kSize), pd);
+        if constexpr (SA && TA)
+            writeAlpha.Put(t + TN * CW::kSize, readAlpha(s + SN * CR::kSize), pd);
     }
     if constexpr (kDither) AdvanceDither(c);
 }

@@ -3,6 +3,7 @@
 // chunks, then its part of the profile), comments (COM), EXIF and XMP (APP1)
 // and IPTC inside Photoshop resources (APP13). Read into the info record and
 // written by the saver.
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <memory>

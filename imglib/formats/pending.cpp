@@ -54,16 +54,6 @@ ILResult ILSaveGIF(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*)
     return Unsupported(h, "GIF");
 }
 
-ILResult ILLoadJPEG(ILHandle* h, const char16_t*, ILImage*, ILInfo*)
-{
-    return Unsupported(h, "JPEG");
-}
-
-ILResult ILSaveJPEG(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*)
-{
-    return Unsupported(h, "JPEG");
-}
-
 ILResult ILLoadJPEG2000(ILHandle* h, const char16_t*, ILImage*, ILInfo*)
 {
     return Unsupported(h, "JPEG2000");

@@ -48,9 +48,11 @@ vx_wine_init() {
         vx_start_xvfb || return 1
     fi
 
-    # The server needs the prefix folder; wineboot fills it in.
+    # The server needs the prefix folder; wineboot fills it in. It stays up
+    # between commands, and goes by itself a minute after the last client
+    # should the cleanup never run (a test killed at its timeout).
     mkdir -p "$WINEPREFIX"
-    if ! "$VX_WINESERVER" -p </dev/null >"$VX_WINE_ROOT/out/wineserver.log" 2>&1; then
+    if ! "$VX_WINESERVER" -p60 </dev/null >"$VX_WINE_ROOT/out/wineserver.log" 2>&1; then
         vx_wine_log "wineserver did not start:"
         cat "$VX_WINE_ROOT/out/wineserver.log" >&2
         return 1

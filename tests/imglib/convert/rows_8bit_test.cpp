@@ -1,6 +1,5 @@
-#include <gtest/gtest.h>
-
 #include <Imath/half.h>
+#include <gtest/gtest.h>
 #include <jpeglib.h>
 
 #include <array>
@@ -66,7 +65,7 @@ TEST_F(Rows8BitTest, ColourToGrey8MatchesTheReferenceForEveryColour) {
     std::vector<uint8_t> source(width * 3), grey(width), sourceA(width * 4), greyA(width * 2);
     for (uint32_t red = 0; red < 256; ++red) {
         for (uint32_t i = 0; i < width; ++i) {
-            source[3 * i] = sourceA[4 * i] = uint8_t(i);          // blue
+            source[3 * i] = sourceA[4 * i] = uint8_t(i);               // blue
             source[3 * i + 1] = sourceA[4 * i + 1] = uint8_t(i >> 8);  // green
             source[3 * i + 2] = sourceA[4 * i + 2] = uint8_t(red);
             sourceA[4 * i + 3] = uint8_t(i * 7 + red);
@@ -90,7 +89,8 @@ TEST_F(Rows8BitTest, ColourToGrey8MatchesTheReferenceForEveryColour) {
         std::array<uint8_t, 1> out{};
         Conv one(0x43, 0x41, 1);
         one.Run(in, out);
-        EXPECT_NEAR(out[0], EncodeSrgb(y) * 255.5, 1.0) << int(p.r) << "," << int(p.g) << "," << int(p.b);
+        EXPECT_NEAR(out[0], EncodeSrgb(y) * 255.5, 1.0)
+            << int(p.r) << "," << int(p.g) << "," << int(p.b);
     }
 }
 
@@ -149,7 +149,7 @@ TEST_F(Rows8BitTest, YCbCrToBGR8MatchesLibjpeg) {
     // Noise, plus flat blocks of saturated colours whose decoded chroma lands
     // outside the RGB cube and must clamp.
     for (uint8_t& v : rgb) v = uint8_t(rng());
-    const uint8_t saturated[][3] = {{255, 0, 0}, {0, 0, 255}, {0, 255, 0}, {255, 255, 0},
+    const uint8_t saturated[][3] = {{255, 0, 0},   {0, 0, 255},   {0, 255, 0},     {255, 255, 0},
                                     {255, 0, 255}, {0, 255, 255}, {255, 255, 255}, {0, 0, 0}};
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < width; ++x)
@@ -169,7 +169,8 @@ TEST_F(Rows8BitTest, YCbCrToBGR8MatchesLibjpeg) {
             const uint8_t have[3] = {bgr[3 * x + 2], bgr[3 * x + 1], bgr[3 * x]};
             ASSERT_TRUE(std::memcmp(have, w, 3) == 0)
                 << "pixel " << x << "," << y << ": have " << int(have[0]) << " " << int(have[1])
-                << " " << int(have[2]) << ", want " << int(w[0]) << " " << int(w[1]) << " " << int(w[2]);
+                << " " << int(have[2]) << ", want " << int(w[0]) << " " << int(w[1]) << " "
+                << int(w[2]);
             clamped += (w[0] == 0 || w[0] == 255) && (w[2] == 0 || w[2] == 255);
         }
     }
@@ -198,7 +199,8 @@ TEST_F(Rows8BitTest, SixteenToEightBitFollowsTheDitherMatrix) {
         for (int r = 0; r < 5; ++r, ++rows) {  // a fifth row wraps the phase
             conv.Run(row, out);
             for (int x = 0; x < 8; ++x) {
-                ASSERT_EQ(out[x], (v + DitherOffset(x, rows)) / 257) << "x " << x << " row " << rows;
+                ASSERT_EQ(out[x], (v + DitherOffset(x, rows)) / 257)
+                    << "x " << x << " row " << rows;
                 if (r < 4 && x < 4) at128 += out[x] == 128;
             }
         }
@@ -276,7 +278,8 @@ TEST_F(Rows8BitTest, SubByteGreyUnpacksAndPacks) {
         ASSERT_TRUE(ILConverterPrepare(&c));
         std::vector<uint8_t> grey(10);
         c.rowKernel(&c, bits.data(), grey.data());
-        for (int x = 0; x < 10; ++x) EXPECT_EQ(grey[x], white ? whiteSet[x] : 255 - whiteSet[x]) << x;
+        for (int x = 0; x < 10; ++x)
+            EXPECT_EQ(grey[x], white ? whiteSet[x] : 255 - whiteSet[x]) << x;
         ILConverterSetModes(&c, 0x11, 0x63, 10);
         std::vector<uint16_t> bgr16(30);
         c.rowKernel(&c, bits.data(), bgr16.data());
@@ -340,7 +343,11 @@ TEST_F(Rows8BitTest, PackedColourWidensByBitReplication) {
         {"555", 0x203, 0x43, 2, {0xFF, 0x7F, 0x10, 0x80}, {255, 255, 255, 132, 0, 0}},
         // B 0x3FF, G 0x200, R 1.
         {"101010", 0x223, 0x43, 1, {0xFF, 0x03, 0x18, 0x00}, {255, 128, 0}},
-        {"101010 to 16", 0x223, 0x63, 1, {0xFF, 0x03, 0x18, 0x00},
+        {"101010 to 16",
+         0x223,
+         0x63,
+         1,
+         {0xFF, 0x03, 0x18, 0x00},
          {0xCC, 0xFF, 0x00, 0x80, 0x44, 0x00}},
         // byte 0: B low, G high; byte 1: R low, filler high.
         {"BGRX4444", 0x1033, 0x43, 1, {0x21, 0xF3}, {17, 34, 51}},
@@ -350,7 +357,11 @@ TEST_F(Rows8BitTest, PackedColourWidensByBitReplication) {
         {"RGBA4444 no alpha", 0x14033, 0x43, 1, {0xFF, 0xF0}, {255, 255, 255}},
         // Two pixels in three bytes: R1 G1 B1 R2 G2 B2 = 1 2 3 4 5 6, plus a
         // lone third pixel 7 8 9.
-        {"RGB444", 0x10033, 0x43, 3, {0x12, 0x34, 0x56, 0x78, 0x90},
+        {"RGB444",
+         0x10033,
+         0x43,
+         3,
+         {0x12, 0x34, 0x56, 0x78, 0x90},
          {51, 34, 17, 102, 85, 68, 153, 136, 119}},
         {"RGB444 to RGB", 0x10033, 0x10043, 2, {0xFF, 0xF0, 0x00}, {255, 255, 255, 0, 0, 0}},
     };
@@ -443,7 +454,7 @@ TEST_F(Rows8BitTest, LinearSourcesEncodeAndSaturate) {
     {
         Conv conv(0x2123, 0x2041, 4);
         ILConverterSetDither(&conv.c, false);
-        std::array<float, 16> in{nan, 0.0f, 0.0f, 0.5f,   inf, inf, inf, nan,
+        std::array<float, 16> in{nan,  0.0f,  0.0f, 0.5f, inf,  inf,  inf,  nan,
                                  -inf, -1.0f, 0.0f, 2.0f, 0.2f, 0.2f, 0.2f, 1.0f};
         std::array<uint8_t, 8> out{};
         conv.Run(in, out);
@@ -477,7 +488,8 @@ TEST_F(Rows8BitTest, LinearSourcesEncodeAndSaturate) {
         EXPECT_NEAR(out[0], EncodeSrgb(32.5 / 128) * 255 + 0.46875, 1.0);
         EXPECT_NEAR(out[1], EncodeSrgb(64.5 / 128) * 255 + 0.46875, 1.0);
         EXPECT_EQ(out[2], 255);
-        EXPECT_EQ((std::array<uint8_t, 3>{out[3], out[4], out[5]}), (std::array<uint8_t, 3>{0, 0, 0}));
+        EXPECT_EQ((std::array<uint8_t, 3>{out[3], out[4], out[5]}),
+                  (std::array<uint8_t, 3>{0, 0, 0}));
     }
     {
         // 24-bit floats R, G, B: 1.0 (0x3F0000), 0.25 (0x3D0000), NaN (0x7F0001).
@@ -535,9 +547,11 @@ TEST_F(Rows8BitTest, CmykFollowsTheInkModel) {
 uint64_t RowBytes(ILPixelType type, uint64_t width) {
     switch (type & (IL_KIND_MASK | IL_MODEL_MASK)) {
         case 0x203:
-        case 0x213: return 2 * width;
+        case 0x213:
+            return 2 * width;
         case 0x223:
-        case 0x163: return 4 * width;
+        case 0x163:
+            return 4 * width;
     }
     return (width * ILBitsPerSample(type) * ILChannelCount(type) + 7) / 8;
 }

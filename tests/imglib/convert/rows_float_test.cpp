@@ -20,7 +20,8 @@ TEST_F(FloatTarget, IntegerCodesDecodeToLinearLight) {
     for (int v = 0; v < 256; ++v) codes8[v] = static_cast<uint8_t>(v);
     KernelRun grey8(0x41, 0x121, 256);
     const auto out8 = grey8(codes8, std::vector<float>(256));
-    for (int v = 0; v < 256; ++v) EXPECT_NEAR(out8[v], Decode(v / 255.0), 2e-7 + 1e-6 * out8[v]) << v;
+    for (int v = 0; v < 256; ++v)
+        EXPECT_NEAR(out8[v], Decode(v / 255.0), 2e-7 + 1e-6 * out8[v]) << v;
     EXPECT_EQ(out8[255], 1.0f);
     EXPECT_EQ(out8[0], 0.0f);
 
@@ -51,7 +52,8 @@ TEST_F(FloatTarget, IntegerCodesDecodeToLinearLight) {
 TEST_F(FloatTarget, SubByteGreyLevels) {
     const float* lin8 = ILSrgbTable8;
     KernelRun grey4(0x31, 0x121, 9);
-    const auto g4 = grey4(std::vector<uint8_t>{0x0F, 0x1E, 0x2D, 0x3C, 0x50}, std::vector<float>(9));
+    const auto g4 =
+        grey4(std::vector<uint8_t>{0x0F, 0x1E, 0x2D, 0x3C, 0x50}, std::vector<float>(9));
     EXPECT_EQ(g4, (std::vector<float>{lin8[0], lin8[255], lin8[17], lin8[238], lin8[34], lin8[221],
                                       lin8[51], lin8[204], lin8[85]}));
 
@@ -61,7 +63,8 @@ TEST_F(FloatTarget, SubByteGreyLevels) {
     for (int x = 0; x < 5; ++x)
         for (int k = 0; k < 3; ++k) EXPECT_EQ(g2[3 * x + k], levels[x]) << x;
 
-    KernelRun white(0x11, 0x121, 9, IL_KV_ONE_BIT_WHITE), black(0x11, 0x121, 9, IL_KV_ONE_BIT_BLACK);
+    KernelRun white(0x11, 0x121, 9, IL_KV_ONE_BIT_WHITE),
+        black(0x11, 0x121, 9, IL_KV_ONE_BIT_BLACK);
     const std::vector<uint8_t> bits = {0xA0, 0x80};
     EXPECT_EQ(white(bits, std::vector<float>(9)), (std::vector<float>{1, 0, 1, 0, 0, 0, 0, 0, 1}));
     EXPECT_EQ(black(bits, std::vector<float>(9)), (std::vector<float>{0, 1, 0, 1, 1, 1, 1, 1, 0}));
@@ -90,14 +93,27 @@ TEST_F(FloatTarget, CompositesOntoTheBackground) {
         {"straight grey 8", 0x2041, 0x123, {200, 128}, {lin200}, 128 / 255.0},
         {"premultiplied grey 8", 0x4041, 0x123, {200, 128}, {lin200}, 128 / 255.0},
         {"straight grey 16", 0x2061, 0x123, Bytes({40000, 30000}, 2), {lin40000}, 30000 / 65535.0},
-        {"filler taken as alpha", 0x1043, 0x123, {200, 200, 200, 64}, {lin200, lin200, lin200}, 64 / 255.0},
+        {"filler taken as alpha",
+         0x1043,
+         0x123,
+         {200, 200, 200, 64},
+         {lin200, lin200, lin200},
+         64 / 255.0},
         {"premultiplied BGRA 8", 0x4043, 0x123, {0, 200, 200, 255}, {0, lin200, lin200}, 1.0},
         {"straight grey float to grey", 0x2121, 0x121, cat(f(0.3f), f(0.25f)), {0.3}, 0.25},
         {"premultiplied grey float", 0x4121, 0x123, cat(f(0.3f), f(0.5f)), {0.3}, 0.5},
-        {"straight BGRA float", 0x2123, 0x123,
-         cat(cat(f(0.1f), f(0.2f)), cat(f(0.4f), f(0.75f))), {0.1, 0.2, 0.4}, 0.75},
-        {"premultiplied BGRA float", 0x4123, 0x123,
-         cat(cat(f(0.1f), f(0.2f)), cat(f(0.4f), f(0.75f))), {0.1, 0.2, 0.4}, 0.75},
+        {"straight BGRA float",
+         0x2123,
+         0x123,
+         cat(cat(f(0.1f), f(0.2f)), cat(f(0.4f), f(0.75f))),
+         {0.1, 0.2, 0.4},
+         0.75},
+        {"premultiplied BGRA float",
+         0x4123,
+         0x123,
+         cat(cat(f(0.1f), f(0.2f)), cat(f(0.4f), f(0.75f))),
+         {0.1, 0.2, 0.4},
+         0.75},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
@@ -119,7 +135,7 @@ TEST_F(FloatTarget, CompositesOntoTheBackground) {
 // unpremultiplies to 1e8 and premultiplies back to 0, never NaN.
 TEST_F(FloatTarget, PremultipliesAndUnpremultiplies) {
     KernelRun toStraight(0x4123, 0x2123, 3), toPremultiplied(0x2123, 0x4123, 3);
-    const std::vector<float> premultiplied = {0.25f, 0.1f, 0.5f, 0.5f,  0.2f, 0.2f,
+    const std::vector<float> premultiplied = {0.25f, 0.1f, 0.5f, 0.5f, 0.2f, 0.2f,
                                               0.2f,  0.0f, 0.3f, 0.0f, 0.7f, -0.0f};
     const auto straight = toStraight(premultiplied, std::vector<float>(12));
     EXPECT_EQ(straight, (std::vector<float>{0.5f, 0.2f, 1.0f, 0.5f, 1e8f, 1e8f, 1e8f, 0.0f, 1e8f,
@@ -151,7 +167,8 @@ TEST_F(FloatTarget, TransparentPixelsSurviveAHalfRoundTrip) {
     ILConverterFree(&back);
     EXPECT_EQ(F(straight[0]), 0.5f);
     for (int k = 4; k < 7; ++k) EXPECT_TRUE(std::isfinite(F(straight[k]))) << k;
-    EXPECT_EQ(premultiplied, (std::vector<uint16_t>{H(0.25f), H(0.1f), H(0.5f), H(0.5f), 0, 0, 0, 0}));
+    EXPECT_EQ(premultiplied,
+              (std::vector<uint16_t>{H(0.25f), H(0.1f), H(0.5f), H(0.5f), 0, 0, 0, 0}));
 }
 
 // Moves between float layouts: replication, dropping, keeping and swapping,
@@ -202,8 +219,9 @@ TEST_F(FloatTarget, WiderNarrowerAndSharedExponentSources) {
 
     // RGBE: (m + 0.5) 2^(E - 136), B from the third mantissa; E = 0 is black.
     KernelRun rgbe(0x163, 0x123, 2);
-    EXPECT_EQ(rgbe(std::vector<uint8_t>{128, 64, 32, 128, 200, 200, 200, 0}, std::vector<float>(6, 1)),
-              (std::vector<float>{32.5f / 256, 64.5f / 256, 128.5f / 256, 0, 0, 0}));
+    EXPECT_EQ(
+        rgbe(std::vector<uint8_t>{128, 64, 32, 128, 200, 200, 200, 0}, std::vector<float>(6, 1)),
+        (std::vector<float>{32.5f / 256, 64.5f / 256, 128.5f / 256, 0, 0, 0}));
 }
 
 // The colour-managed 24-bit float kernels: lcms2 converts the colour (here
@@ -218,15 +236,19 @@ TEST_F(FloatTarget, ColourManagedFloat24CarriesAlpha) {
     };
     const Case cases[] = {
         {0x2111, 0x2121, 0x2111, ILProfileScGray, {0x3E8000, 0x3E0000}, {0.75f, 0.5f}},
-        {0x12113, 0x2123, 0x2113, ILProfileScRGB, {0x3E8000, 0x3E0000, 0x3F0000, 0x3D0000},
+        {0x12113,
+         0x2123,
+         0x2113,
+         ILProfileScRGB,
+         {0x3E8000, 0x3E0000, 0x3F0000, 0x3D0000},
          {1.0f, 0.5f, 0.75f, 0.25f}},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(testing::Message() << std::hex << k.source);
         ASSERT_NE(k.profile, nullptr);
-        cmsHTRANSFORM transform = cmsCreateTransform(
-            k.profile, ILPixelTypeToLcmsFormat(k.source), k.profile,
-            ILPixelTypeToLcmsFormat(k.target), INTENT_PERCEPTUAL, cmsFLAGS_NOCACHE);
+        cmsHTRANSFORM transform = cmsCreateTransform(k.profile, ILPixelTypeToLcmsFormat(k.source),
+                                                     k.profile, ILPixelTypeToLcmsFormat(k.target),
+                                                     INTENT_PERCEPTUAL, cmsFLAGS_NOCACHE);
         ASSERT_NE(transform, nullptr);
         const size_t n = k.want.size();
         KernelRun run(k.key, k.target, 2, IL_KV_TRANSFORM);

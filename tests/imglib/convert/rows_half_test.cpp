@@ -12,8 +12,14 @@ class HalfTarget : public RowsTest {};
 // Nearest even on ties, infinity from 65520 up, subnormals kept; the bit
 // patterns are written out, not computed with the half type.
 TEST_F(HalfTarget, FloatRoundsToNearestEvenHalf) {
-    const std::vector<float> in = {1.0f + 0x1p-11f, 1.0f + 3 * 0x1p-11f, 65504.0f, 65519.0f,
-                                   65520.0f,        0x1p-24f,            0x1p-26f, -0.0f,
+    const std::vector<float> in = {1.0f + 0x1p-11f,
+                                   1.0f + 3 * 0x1p-11f,
+                                   65504.0f,
+                                   65519.0f,
+                                   65520.0f,
+                                   0x1p-24f,
+                                   0x1p-26f,
+                                   -0.0f,
                                    -1e9f};
     const std::vector<uint16_t> want = {0x3C00, 0x3C02, 0x7BFF, 0x7BFF, 0x7C00,
                                         0x0001, 0x0000, 0x8000, 0xFC00};
@@ -63,7 +69,8 @@ TEST_F(HalfTarget, SubByteGreyLevels) {
               (std::vector<uint16_t>{0, H(0.0892f), H(0.40983f), H(1.0f)}));
     EXPECT_EQ(grey4(std::vector<uint8_t>{0xF0}, std::vector<uint16_t>(6)),
               (std::vector<uint16_t>{H(1.0f), H(1.0f), H(1.0f), 0, 0, 0}));
-    KernelRun white(0x11, 0x101, 3, IL_KV_ONE_BIT_WHITE), black(0x11, 0x103, 3, IL_KV_ONE_BIT_BLACK);
+    KernelRun white(0x11, 0x101, 3, IL_KV_ONE_BIT_WHITE),
+        black(0x11, 0x103, 3, IL_KV_ONE_BIT_BLACK);
     const uint16_t one = H(1.0f);
     EXPECT_EQ(white(std::vector<uint8_t>{0xA0}, std::vector<uint16_t>(3)),
               (std::vector<uint16_t>{one, 0, one}));

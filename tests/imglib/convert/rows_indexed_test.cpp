@@ -1,12 +1,12 @@
-#include <gtest/gtest.h>
-
 #include <Imath/half.h>
+#include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
 #include <cstring>
 #include <memory>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "imglib/convert/converter.h"
@@ -59,12 +59,23 @@ std::vector<uint8_t> Expected(const ILPalette& p, ILPixelType target, uint32_t c
     };
     const ILPaletteEntry e = code < p.count ? p.entries[code] : ILPaletteEntry{};
     switch (target) {
-        case 0x43: px.resize(3); if (code < p.count) p.ReadBGR8(code, px.data()); break;
-        case 0x12043: px.resize(4); if (code < p.count) p.ReadRGBA8(code, px.data()); break;
-        case 0x41: px.push_back(code < p.count ? ILGray8FromRGB16(e.red, e.green, e.blue) : 0); break;
-        case 0x63: put16(e.blue), put16(e.green), put16(e.red); break;
+        case 0x43:
+            px.resize(3);
+            if (code < p.count) p.ReadBGR8(code, px.data());
+            break;
+        case 0x12043:
+            px.resize(4);
+            if (code < p.count) p.ReadRGBA8(code, px.data());
+            break;
+        case 0x41:
+            px.push_back(code < p.count ? ILGray8FromRGB16(e.red, e.green, e.blue) : 0);
+            break;
+        case 0x63:
+            put16(e.blue), put16(e.green), put16(e.red);
+            break;
         case 0x123:
-            for (uint16_t v : {e.blue, e.green, e.red}) putF(code < p.count ? ILSrgbTable16[v] : 0.0f);
+            for (uint16_t v : {e.blue, e.green, e.red})
+                putF(code < p.count ? ILSrgbTable16[v] : 0.0f);
             break;
     }
     return px;
@@ -73,12 +84,13 @@ std::vector<uint8_t> Expected(const ILPalette& p, ILPixelType target, uint32_t c
 TEST_F(RowsIndexedTest, LookupsCopyTheEntryOfEveryCode) {
     const ILPalette palette = FivePalette();
     std::mt19937 rng(5);
-    for (int bits : {1, 2, 4, 8}) {
-        std::vector<uint32_t> codes(37);
+    // Short and long rows: a long one may take another path through the table.
+    for (auto [bits, width] : {std::pair{1, 37}, {2, 37}, {4, 37}, {8, 37}, {8, 300}}) {
+        std::vector<uint32_t> codes(width);
         for (uint32_t& code : codes) code = rng() % (1u << bits);
         codes[0] = (1u << bits) - 1;  // past the palette unless 1-bit
         const std::vector<uint8_t> row = PackCodes(codes, bits);
-        const ILPixelType source = ILPixelType(0x12 + 0x10 * (bits == 1 ? 0 : bits == 2 ? 1 : bits == 4 ? 2 : 3));
+        const ILPixelType source = bits == 1 ? 0x12 : bits == 2 ? 0x22 : bits == 4 ? 0x32 : 0x42;
         for (ILPixelType target : {0x43, 0x12043, 0x41, 0x63, 0x123}) {
             for (ILPixelType from : {source, source | IL_EXTRA_ALPHA}) {
                 SCOPED_TRACE(::testing::Message() << std::hex << from << " -> " << target);
@@ -138,7 +150,8 @@ TEST_F(RowsIndexedTest, CompositedEntriesTakeTheBackground) {
             const double v = (fg[ch] / 257) / 255.0;
             const double lin = v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
             const double mix = alpha * lin + (1 - alpha) * bg[ch];
-            const double enc = mix <= 0.0031308 ? 12.92 * mix : 1.055 * std::pow(mix, 1 / 2.4) - 0.055;
+            const double enc =
+                mix <= 0.0031308 ? 12.92 * mix : 1.055 * std::pow(mix, 1 / 2.4) - 0.055;
             const int at = k.size + (ch == 0 ? k.b : ch == 2 ? k.r : 1);
             EXPECT_NEAR(out[at], enc * 255.5, 1.0) << "channel " << ch;
         }
@@ -232,8 +245,8 @@ TEST_F(RowsIndexedTest, PaletteColoursMapToTheirIndex) {
     struct Case {
         ILPixelType source;
         const void* row;
-    } cases[] = {{0x43, row8.data()}, {0x63, row16.data()}, {0x123, rowF.data()},
-                 {0x103, rowHalf.data()}};
+    } cases[] = {
+        {0x43, row8.data()}, {0x63, row16.data()}, {0x123, rowF.data()}, {0x103, rowHalf.data()}};
     for (const Case& k : cases) {
         SCOPED_TRACE(k.source);
         ILConverter c;

@@ -4,9 +4,8 @@
 // a row), sample packing, and sRGB reference formulas in double precision.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <Imath/half.h>
+#include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
@@ -16,8 +15,8 @@
 #include <vector>
 
 #include "imglib/convert/converter.h"
-#include "imglib/convert/srgb.h"
 #include "imglib/convert/kernel_table.h"
+#include "imglib/convert/srgb.h"
 #include "imglib/handle.h"
 #include "imglib/image.h"
 
@@ -25,8 +24,7 @@ namespace rowstest {
 
 // The kernel of (source, target, variant) in the float-target, wide-source
 // and half-target tables, or null.
-inline const ILKernelEntry* FindEntry(ILPixelType s, ILPixelType t,
-                                      ILKernelVariant v = IL_KV_ANY) {
+inline const ILKernelEntry* FindEntry(ILPixelType s, ILPixelType t, ILKernelVariant v = IL_KV_ANY) {
     for (auto table : {ILKernelsFloatTarget(), ILKernelsWideSource(), ILKernelsHalfFloatTarget()})
         for (const ILKernelEntry& e : table)
             if (e.source == s && e.target == t && e.variant == v) return &e;
@@ -36,7 +34,10 @@ inline const ILKernelEntry* FindEntry(ILPixelType s, ILPixelType t,
 // A live handle keeps the sRGB tables, profiles and lcms2 plug-in in place.
 class RowsTest : public ::testing::Test {
 protected:
-    void SetUp() override { handle_ = ILCreateHandle("rows test"); ASSERT_NE(handle_, nullptr); }
+    void SetUp() override {
+        handle_ = ILCreateHandle("rows test");
+        ASSERT_NE(handle_, nullptr);
+    }
     void TearDown() override { ILDestroyHandle(handle_); }
     ILHandle* handle_ = nullptr;
 };

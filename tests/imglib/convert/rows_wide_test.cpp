@@ -88,7 +88,8 @@ TEST_F(WideSource, HalfToSrgb8MatchesTheCurve) {
             if (want >= 0)
                 ASSERT_EQ(out[x], want) << v;
             else
-                ASSERT_TRUE(TruncMatches(out[x], 255.0 * Encode(v) + d)) << v << " d " << d << " have " << +out[x];
+                ASSERT_TRUE(TruncMatches(out[x], 255.0 * Encode(v) + d))
+                    << v << " d " << d << " have " << +out[x];
         }
     }
     // 255 enc(0.5) is about 187.52: 188 where the offset is at least 0.53125.
@@ -112,8 +113,10 @@ TEST_F(WideSource, FloatColourToSrgb8KeepsOrderAndMatchesTheCurve) {
     constexpr size_t kWidth = 4096;
     std::vector<float> row(3 * kWidth);
     for (float& v : row) v = unit(rng) * unit(rng);  // denser near black
-    for (auto [s, t, reversed] : {std::tuple{0x123u, 0x43u, false}, {0x123u, 0x10043u, true},
-                                  {0x10123u, 0x43u, true}, {0x10123u, 0x10043u, false}}) {
+    for (auto [s, t, reversed] : {std::tuple{0x123u, 0x43u, false},
+                                  {0x123u, 0x10043u, true},
+                                  {0x10123u, 0x43u, true},
+                                  {0x10123u, 0x10043u, false}}) {
         SCOPED_TRACE(testing::Message() << std::hex << s << " -> " << t);
         KernelRun run(s, t, kWidth);
         const auto out = run(row, std::vector<uint8_t>(3 * kWidth));
@@ -132,7 +135,8 @@ TEST_F(WideSource, FloatColourToSrgb8KeepsOrderAndMatchesTheCurve) {
 // every dither offset (half keeps 11 bits, enough with dithering off).
 TEST_F(WideSource, EightBitCodesSurviveFloatAndHalf) {
     std::vector<uint8_t> codes(3 * 256);
-    for (int v = 0; v < 256; ++v) codes[3 * v] = codes[3 * v + 1] = codes[3 * v + 2] = static_cast<uint8_t>(v);
+    for (int v = 0; v < 256; ++v)
+        codes[3 * v] = codes[3 * v + 1] = codes[3 * v + 2] = static_cast<uint8_t>(v);
     for (bool dither : {true, false}) {
         KernelRun toFloat(0x43, 0x123, 256), back(0x123, 0x43, 256);
         ILConverterSetDither(&back.c, dither);
@@ -179,8 +183,10 @@ TEST_F(WideSource, SixteenBitWritersMatchTheirFormulas) {
         const double d = dithered.c.ditherMatrixF[4 * (x % 4)];
         SCOPED_TRACE(testing::Message() << "value " << v);
         EXPECT_TRUE(h >= 1 ? w16[x] == 65535 : TruncMatches(w16[x], 65535.5 * Encode(h), 1e-2));
-        EXPECT_TRUE(v >= 1 ? w16d[x] == 65535 : TruncMatches(w16d[x], 65535.0 * Encode(v) + d, 1e-2));
-        EXPECT_TRUE(h >= 1 ? a16[2 * x + 1] == 65535 : TruncMatches(a16[2 * x + 1], 65535.5 * h, 1e-2));
+        EXPECT_TRUE(v >= 1 ? w16d[x] == 65535
+                           : TruncMatches(w16d[x], 65535.0 * Encode(v) + d, 1e-2));
+        EXPECT_TRUE(h >= 1 ? a16[2 * x + 1] == 65535
+                           : TruncMatches(a16[2 * x + 1], 65535.5 * h, 1e-2));
         EXPECT_TRUE(v >= 1 ? a16d[2 * x + 1] == 65535
                            : TruncMatches(a16d[2 * x + 1], 65535.0 * v + d, 1e-2));
     }
@@ -247,7 +253,7 @@ TEST_F(WideSource, GreyPacksIntoSubByteTargets) {
     for (int x = 0; x < 12; ++x)
         if (to1.c.ditherMatrixF[4 * (x % 4)] >= 0.5f) want |= 0x8000u >> x;
     EXPECT_EQ(bits, (std::vector<uint8_t>{static_cast<uint8_t>(want >> 8),
-                                         static_cast<uint8_t>(want | 0x0F)}));
+                                          static_cast<uint8_t>(want | 0x0F)}));
 }
 
 // Two 12-bit samples in three bytes: the second of three-sample pixels starts
@@ -306,7 +312,8 @@ TEST_F(WideSource, LuminanceOfEachSourceKind) {
     EXPECT_NEAR(c8(std::vector<uint8_t>{200, 100, 50}, std::vector<float>(1))[0], codeWant, 1e-6);
     EXPECT_NEAR(c16(std::vector<uint16_t>{51400, 25700, 12850}, std::vector<float>(1))[0], codeWant,
                 1e-6);
-    EXPECT_EQ(c16a(std::vector<uint16_t>{51400, 25700, 12850, 65535}, std::vector<float>(2))[1], 1.0f);
+    EXPECT_EQ(c16a(std::vector<uint16_t>{51400, 25700, 12850, 65535}, std::vector<float>(2))[1],
+              1.0f);
     KernelRun s32(0x2071, 0x2121, 1);
     const auto grey32 = s32(std::vector<uint32_t>{0xFFFFFFFF, 0x80000000}, std::vector<float>(2));
     EXPECT_FLOAT_EQ(grey32[0], 1.0f);

@@ -1,0 +1,335 @@
+// JPEG reading (ITU-T T.81 with JFIF 1.02 and Adobe's APP14 colour
+// transform marker) through libjpeg-turbo's classic interface.
+// Read: 8-bit baseline, extended and progressive files, Huffman or arithmetic
+// coded, in grey, RGB, YCbCr, CMYK and YCCK; the JFIF resolution; the ICC
+// profile, comments, EXIF, XMP and IPTC; reduced-size decoding (1/2, 1/4,
+// 1/8) for thumbnails.
+// Not handled: 12-bit and lossless streams and JPEG-LS (libjpeg-turbo 2.1
+// refuses them), heights given by a DNL marker, further images of a file.
+#include <algorithm>
+#include <cinttypes>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "imglib/convert/converter.h"
+#include "imglib/formats/codecs.h"
+#include "imglib/formats/jpeg.h"
+#include "imglib/stream.h"
+
+namespace {
+
+// libjpeg pads a file that ends early with an end-of-image marker, so a few
+// bytes can claim a picture of 65500 x 65500. The densest Huffman coding
+// spends at least one bit per 8 x 8 block of each component, under 2048
+// samples per byte even with the coarsest chroma subsampling; larger claims
+// are refused before anything is allocated, unless the picture is of a size
+// any file may have.
+constexpr uint64_t kSamplesPerFileByte = 2048;
+constexpr uint64_t kSamplesAlwaysAllowed = uint64_t {1} << 27;
+
+struct FileCloser {
+    void operator()(FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<FILE, FileCloser>;
+
+struct ProfileCloser {
+    void operator()(void* p) const { cmsCloseProfile(p); }
+};
+using ProfilePtr = std::unique_ptr<void, ProfileCloser>;
+
+struct BufferFree {
+    void operator()(uint8_t* p) const { ILFree(p); }
+};
+using RowBuffer = std::unique_ptr<uint8_t, BufferFree>;
+
+struct ConverterOwner {
+    ILConverter c;
+    ConverterOwner() { ILConverterInit(&c); }
+    ~ConverterOwner() { ILConverterFree(&c); }
+    ConverterOwner(const ConverterOwner&) = delete;
+    ConverterOwner& operator=(const ConverterOwner&) = delete;
+};
+
+// The decompressor with its error manager, destroyed with the object.
+struct Decoder {
+    ILJpegErrors errors;
+    jpeg_decompress_struct cinfo;
+    bool created = false;
+    bool multiScan = false;
+
+    Decoder() = default;
+    Decoder(const Decoder&) = delete;
+    Decoder& operator=(const Decoder&) = delete;
+    ~Decoder()
+    {
+        if (created)
+            jpeg_destroy_decompress(&cinfo);
+    }
+};
+
+// How the file's colour space is delivered and described.
+struct Layout {
+    uint32_t colorType;     // of the info record
+    J_COLOR_SPACE output;   // asked of the library
+    ILPixelType source;     // the rows' type; 0 for an unsupported colour space
+    uint32_t bitsPerPixel;
+    cmsColorSpaceSignature profileSpace;  // the profile a conversion can use
+};
+
+Layout ChooseLayout(J_COLOR_SPACE space, cmsHPROFILE profile)
+{
+    switch (space) {
+    case JCS_GRAYSCALE:
+        return {IL_CT_GRAY, JCS_GRAYSCALE, IL_MODEL_GRAY | IL_KIND_8, 8, cmsSigGrayData};
+    case JCS_RGB:
+    case JCS_YCbCr: {
+        const uint32_t type = space == JCS_RGB ? IL_CT_RGB : IL_CT_YCC;
+        // A profile of the YCbCr data itself converts the undecoded samples.
+        if (profile && cmsGetColorSpace(profile) == cmsSigYCbCrData)
+            return {type, JCS_YCbCr, IL_MODEL_YCBCR | IL_KIND_8, 24, cmsSigYCbCrData};
+        return {type, JCS_EXT_BGR, IL_MODEL_RGB | IL_KIND_8, 24, cmsSigRgbData};
+    }
+    case JCS_CMYK:
+        return {IL_CT_CMYK, JCS_CMYK, IL_MODEL_CMYK | IL_KIND_8, 32, cmsSigCmykData};
+    case JCS_YCCK:
+        return {IL_CT_YCCK, JCS_CMYK, IL_MODEL_CMYK | IL_KIND_8, 32, cmsSigCmykData};
+    default:
+        return {IL_CT_NONE, JCS_UNKNOWN, 0, 0, cmsSigGrayData};
+    }
+}
+
+// Creates the decompressor, keeps the markers that are read and reads the
+// header. COM, APP1 and APP13 are kept only for metadata; APP2 always, since
+// the colour profile serves the conversion.
+bool ReadHeader(Decoder* d, FILE* file, bool metadata)
+{
+    return ILJpegGuard(&d->errors, [&] {
+        jpeg_create_decompress(&d->cinfo);
+        d->created = true;
+        if (metadata) {
+            jpeg_save_markers(&d->cinfo, JPEG_COM, 0xFFFF);
+            jpeg_save_markers(&d->cinfo, JPEG_APP0 + 1, 0xFFFF);
+            jpeg_save_markers(&d->cinfo, JPEG_APP0 + 13, 0xFFFF);
+        }
+        jpeg_save_markers(&d->cinfo, JPEG_APP0 + 2, 0xFFFF);
+        jpeg_stdio_src(&d->cinfo, file);
+        jpeg_read_header(&d->cinfo, TRUE);
+        d->multiScan = jpeg_has_multiple_scans(&d->cinfo);
+    });
+}
+
+uint32_t DotsPerInch(uint16_t density, uint8_t unit)
+{
+    if (unit == 1)
+        return density;
+    if (unit == 2)  // dots per centimetre
+        return static_cast<uint32_t>(density * 100 / 39.37007874016 + 0.4999);
+    return 0;
+}
+
+void FillInfo(ILInfo* info, const Decoder& d, const Layout& layout, cmsHPROFILE profile)
+{
+    const jpeg_decompress_struct& c = d.cinfo;
+    info->formatId = 0x50;
+    info->width = c.image_width;
+    info->height = c.image_height;
+    info->pages = 1;
+    info->compression = IL_COMP_DCT + (d.multiScan ? 1 : 0) + (c.arith_code ? 2 : 0);
+    if (c.saw_JFIF_marker) {
+        info->ppiX = DotsPerInch(c.X_density, c.density_unit);
+        info->ppiY = DotsPerInch(c.Y_density, c.density_unit);
+    }
+    info->colorType = layout.colorType;
+    info->bitsPerPixel = layout.bitsPerPixel;
+    info->channels = layout.bitsPerPixel / 8;
+    const bool cmyk = (layout.source & IL_MODEL_MASK) == IL_MODEL_CMYK;
+    if (profile && ILProfileIsSRGB(profile)) {
+        info->gamma = 2.2;
+        info->gammaKind = IL_GAMMA_ICC_SRGB;
+    } else if (profile) {
+        info->gamma = cmyk ? 0 : ILIccGamma(profile);
+        info->gammaKind = IL_GAMMA_ICC;
+    } else {
+        info->gamma = cmyk ? 0 : 2.2;
+        info->gammaKind = IL_GAMMA_ASSUMED;
+    }
+    if (profile)
+        ILReadIccInfo(&info->icc, profile);
+}
+
+ILResult CheckGeometry(ILHandle* h, const jpeg_decompress_struct& c, uint64_t fileSize)
+{
+    const uint64_t samples = uint64_t {c.image_width} * c.image_height * c.num_components;
+    if (samples <= kSamplesAlwaysAllowed || samples / kSamplesPerFileByte <= fileSize)
+        return IL_OK;
+    ILErrorF(h, "Image of %u x %u pixels cannot come from a file of %" PRIu64 " bytes",
+             c.image_width, c.image_height, fileSize);
+    return IL_INVALID_HEADER;
+}
+
+// Full quality for a full load; for a thumbnail of edge e the library
+// decodes at the largest reduction (1/2, 1/4, 1/8) that keeps the shorter
+// side above e, with the fast IDCT and plain upsampling.
+void SetDecodingParameters(jpeg_decompress_struct* c, uint32_t thumbnailEdge)
+{
+    if (thumbnailEdge == 0) {
+        c->dct_method = JDCT_ISLOW;
+        c->do_fancy_upsampling = TRUE;
+        c->do_block_smoothing = TRUE;
+        return;
+    }
+    const uint32_t n = (std::min(c->image_width, c->image_height) - 1) / thumbnailEdge;
+    c->scale_num = 1;
+    c->scale_denom = n >= 8 ? 8 : n >= 4 ? 4 : n >= 2 ? 2 : 1;
+    c->dct_method = JDCT_IFAST;
+    c->do_fancy_upsampling = FALSE;
+    c->do_block_smoothing = FALSE;
+}
+
+bool StartDecompress(Decoder* d)
+{
+    return ILJpegGuard(&d->errors, [&] { jpeg_start_decompress(&d->cinfo); });
+}
+
+// Reads the rows from the top into the image: straight into its rows when
+// the converter would only copy (row is null), else through the row buffer
+// and the converter. Adobe's CMYK files store inverted inks. False when the
+// library failed; output_scanline then counts the rows stored.
+bool DecodeRows(Decoder* d, ILImage* image, ILConverter* converter, uint8_t* row,
+                bool invert)
+{
+    return ILJpegGuard(&d->errors, [&] {
+        jpeg_decompress_struct& c = d->cinfo;
+        const size_t rowBytes = size_t {c.output_width} * c.out_color_components;
+        while (c.output_scanline < c.output_height) {
+            uint8_t* target = image->data + int64_t {c.output_scanline} * image->stride;
+            JSAMPROW into = row ? row : target;
+            if (jpeg_read_scanlines(&c, &into, 1) != 1)
+                return;
+            if (!row)
+                continue;
+            if (invert) {
+                for (size_t i = 0; i < rowBytes; ++i)
+                    row[i] = static_cast<uint8_t>(255 - row[i]);
+            }
+            converter->rowKernel(converter, row, target);
+        }
+    });
+}
+
+bool FinishDecompress(Decoder* d)
+{
+    return ILJpegGuard(&d->errors, [&] { jpeg_finish_decompress(&d->cinfo); });
+}
+
+// Converter from the rows' type to the image's. A profile whose colour space
+// does not describe the decoded rows cannot convert them and is left out:
+// the picture still loads, without colour management.
+bool PrepareConverter(ILHandle* h, ILConverter* c, const Layout& layout, cmsHPROFILE profile,
+                      ILPixelType target, uint32_t width)
+{
+    if (profile && !ILProfileIsSRGB(profile)) {
+        if (cmsGetColorSpace(profile) == layout.profileSpace)
+            ILConverterSetProfile(c, profile, ILPixelTypeToLcmsFormat(layout.source));
+        else
+            ILWarning(h, "The embedded colour profile does not fit the image and is ignored");
+    }
+    ILConverterSetModes(c, layout.source, target, width);
+    return ILConverterPrepare(c);
+}
+
+ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info)
+{
+    FILE* opened = nullptr;
+    uint64_t fileSize = 0;
+    const ILResult opening = ILOpenRead(h, path, &opened, info, &fileSize);
+    if (opening != IL_OK)
+        return opening;
+    FilePtr file(opened);
+    if (image)
+        ILClearImage(image);
+
+    auto decoder = std::make_unique<Decoder>();
+    Decoder* d = decoder.get();
+    jpeg_decompress_struct& c = d->cinfo;
+    c.err = ILJpegInitErrors(&d->errors, h);
+    if (!ReadHeader(d, file.get(), info && h->readMetadata)) {
+        ILError(h, d->errors.message);
+        return IL_INVALID_HEADER;
+    }
+    if (c.image_width == 0 || c.image_height == 0)
+        return ILReportInvalidHeader(h);
+
+    ProfilePtr profile(ILJpegReadMarkers(h, &c, info));
+    const Layout layout = ChooseLayout(c.jpeg_color_space, profile.get());
+    c.out_color_space = layout.output;
+    if (info)
+        FillInfo(info, *d, layout, profile.get());
+    if (!image)
+        return IL_OK;
+    if (!layout.source)
+        return ILReportUnsupportedColorFormat(h);
+    const ILPixelType target = ILGetLoadPixelType(h, layout.source, false);
+    if (!target)
+        return ILReportUnsupportedDataFormat(h);
+    const ILResult geometry = CheckGeometry(h, c, fileSize);
+    if (geometry != IL_OK)
+        return geometry;
+
+    SetDecodingParameters(&c, h->thumbnailEdge);
+    if (!StartDecompress(d)) {
+        ILError(h, d->errors.message);
+        return IL_REFUSED_CONTENTS;
+    }
+    if (ILReallocImage(image, c.output_width, c.output_height, target, nullptr) != IL_OK)
+        return ILReportOutOfMemory(h, ILImageBufferSize(c.output_width, c.output_height, target));
+
+    ConverterOwner converter;
+    if (!PrepareConverter(h, &converter.c, layout, profile.get(), target, c.output_width))
+        return ILReportUnsupportedDataFormat(h);
+    RowBuffer row;
+    if (!ILConverterIsPlainCopy(&converter.c)) {
+        row.reset(static_cast<uint8_t*>(
+            ILAlloc(h, static_cast<uint64_t>(c.out_color_components) * c.output_width)));
+        if (!row)
+            return IL_OUT_OF_MEMORY;
+    }
+    const bool invert =
+        (c.jpeg_color_space == JCS_CMYK || c.jpeg_color_space == JCS_YCCK) && c.saw_Adobe_marker;
+
+    ILResult result = IL_OK;
+    if (!DecodeRows(d, image, &converter.c, row.get(), invert)) {
+        ILError(h, d->errors.message);
+        result = IL_PARTIAL;
+    } else if (c.output_scanline < c.output_height) {
+        result = ILReportUnexpectedEnd(h);
+    }
+    if (result != IL_OK) {
+        // Rows the library never delivered are black, not stale memory.
+        const uint32_t stored = c.output_scanline;
+        std::memset(image->data + int64_t {stored} * image->stride, 0,
+                    static_cast<size_t>(image->stride) * (image->height - stored));
+    } else if (!FinishDecompress(d)) {
+        // Past the last row the picture is whole; only the tail was bad.
+        ILError(h, d->errors.message);
+        result = IL_PARTIAL;
+    }
+    if (d->errors.dataEnded && result == IL_OK)
+        result = ILReportUnexpectedEnd(h);
+    return result;
+}
+
+}  // namespace
+
+ILResult ILLoadJPEG(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info)
+{
+    ILSetModuleName(h, kJpegModule);
+    try {
+        return Load(h, path, image, info);
+    } catch (const std::bad_alloc&) {
+        if (image)
+            ILClearImage(image);
+        return ILReportOutOfMemory(h, 0);
+    }
+}

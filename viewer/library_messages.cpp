@@ -1,0 +1,95 @@
+#include "viewer/library_messages.h"
+
+#include <cstdio>
+#include <string>
+
+#include "viewer/busy_guard.h"
+#include "viewer/logic/library_message_list.h"
+#include "viewer/logic/preferences.h"
+#include "viewer/message_box.h"
+#include "viewer/viewer_state.h"
+#include "viewer/wide_text.h"
+
+namespace {
+
+// Filled by whichever thread holds the main handle (the guard lets one at a
+// time), shown and emptied on the user-interface thread: no lock.
+LibraryMessageList g_messages;
+
+// The boxes take a WCHAR text; the formatted text is char16_t.
+void ShowText(MessageSeverity severity, const std::u16string& text) {
+    std::basic_string<WCHAR> wide(text.begin(), text.end());
+    ShowMessage(severity, wide.c_str());
+}
+
+}  // namespace
+
+bool OnLibraryError(const char* module, const char* text) {
+    AddLibraryError(g_messages, module, text);
+    return true;
+}
+
+bool OnLibraryWarning(const char* module, const char* text) {
+    AddLibraryWarning(g_messages, module, text, g_preferences.warningMessages != 0);
+    return true;
+}
+
+void ReportTwainError(const char* text) {
+    OnLibraryError("TWAIN", text);
+}
+
+bool ShowLibraryMessages(const WCHAR* path) {
+    const std::u16string widePath = ToU16(path);
+    const char16_t* shownPath = path ? widePath.c_str() : nullptr;
+    if (g_messages.errors.count > 0)
+        ShowText(SEVERITY_ERROR, FormatLibraryMessages(shownPath, g_messages.errors));
+    else if (g_messages.warnings.count > 0)
+        ShowText(SEVERITY_WARNING, FormatLibraryMessages(shownPath, g_messages.warnings));
+    else
+        return false;
+    return true;
+}
+
+void ClearLibraryMessages() {
+    ClearLibraryMessages(g_messages);
+}
+
+void ReportOperationFailure() {
+    if (ShowLibraryMessages(nullptr))
+        ClearLibraryMessages();
+    else
+        ShowOutOfMemory();
+}
+
+void ShowMessage(MessageSeverity severity, const WCHAR* text) {
+    if (g_viewer.slideshow || !SetBusyFlag(BUSY_MESSAGE_BOX))
+        return;
+    ShowMessageBox(static_cast<MessageBoxKind>(severity), text);
+    ClearBusyFlag(BUSY_MESSAGE_BOX);
+}
+
+void ShowInformation(const WCHAR* text) {
+    ShowMessage(SEVERITY_INFORMATION, text);
+}
+
+void ShowWarning(const WCHAR* text) {
+    ShowMessage(SEVERITY_WARNING, text);
+}
+
+void ShowError(const WCHAR* text) {
+    ShowMessage(SEVERITY_ERROR, text);
+}
+
+void ShowOutOfMemory() {
+    ShowError(L"Out of memory");
+}
+
+void ShowNoImagesInFolder(const WCHAR* path) {
+    WCHAR text[311];
+    // wsprintfW stops at 1024 units; the path is cut to keep the text in 310.
+    WCHAR shortPath[260];
+    lstrcpynW(shortPath, path ? path : L"", 260);
+    wsprintfW(text, L"Folder: %s\n\nNo supported image files in folder\n", shortPath);
+    text[310] = 0;
+    ShowInformation(text);
+}

@@ -1,0 +1,194 @@
+#include "viewer/logic/action_list.h"
+
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+#include <new>
+#include <utility>
+
+namespace {
+
+// Block bytes by type, 0 "NONE" to 19 "3D Projection".
+constexpr uint32_t kParamSizes[] = {0,   964, 980, 12, 964, 24, 16, 20, 16, 36,
+                                    8,   4,   4,   12, 4,   4,  112, 64, 104, 60};
+
+char16_t* ReadTextPointer(const uint8_t* block) {
+    char16_t* text;
+    std::memcpy(&text, block + kWriteTextPointerOffset, sizeof text);
+    return text;
+}
+
+void WriteTextPointer(uint8_t* block, char16_t* text) {
+    std::memcpy(block + kWriteTextPointerOffset, &text, sizeof text);
+}
+
+// Own copy of a NUL-terminated text; null for none or an empty one, and
+// `failed` set when memory ran out.
+char16_t* DuplicateText(const char16_t* text, bool& failed) {
+    failed = false;
+    if (!text || !*text) return nullptr;
+    const size_t n = std::char_traits<char16_t>::length(text) + 1;
+    auto* copy = new (std::nothrow) char16_t[n];
+    if (!copy) {
+        failed = true;
+        return nullptr;
+    }
+    std::memcpy(copy, text, n * sizeof(char16_t));
+    return copy;
+}
+
+void PutLE32(uint8_t* out, uint32_t v) {
+    for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+}  // namespace
+
+uint32_t ActionParamSize(int32_t type) {
+    if (type < 0 || type >= static_cast<int32_t>(std::size(kParamSizes))) return 0;
+    return kParamSizes[type];
+}
+
+Action::Action(const Action& other) {
+    if (other.block)
+        Set(other.type, other.block);
+    else
+        type = other.type;
+}
+
+Action& Action::operator=(const Action& other) {
+    if (this != &other) {
+        if (other.block)
+            Assign(other.type, other.block);
+        else {
+            Clear();
+            type = other.type;
+        }
+    }
+    return *this;
+}
+
+Action::Action(Action&& other) noexcept
+    : type(std::exchange(other.type, -1)), block(std::exchange(other.block, nullptr)) {}
+
+Action& Action::operator=(Action&& other) noexcept {
+    if (this != &other) {
+        Clear();
+        type = std::exchange(other.type, -1);
+        block = std::exchange(other.block, nullptr);
+    }
+    return *this;
+}
+
+void Action::Clear() {
+    if (block && type == ACTION_WRITE_TEXT) delete[] ReadTextPointer(block);
+    delete[] block;
+    block = nullptr;
+    type = -1;
+}
+
+bool Action::Set(int32_t newType, const void* source) {
+    Clear();
+    type = newType;
+    const uint32_t size = ParamSize();
+    if (size == 0 || !source) return size == 0;
+    auto* own = new (std::nothrow) uint8_t[size];
+    if (!own) return false;
+    std::memcpy(own, source, size);
+    if (type == ACTION_WRITE_TEXT) {
+        bool failed;
+        char16_t* text = DuplicateText(ReadTextPointer(own), failed);
+        if (failed) {
+            delete[] own;
+            return false;
+        }
+        WriteTextPointer(own, text);
+    }
+    block = own;
+    return true;
+}
+
+bool Action::Assign(int32_t newType, const void* source) { return Set(newType, source); }
+
+void ActionList::Clear() {
+    items.clear();
+    items.shrink_to_fit();
+    name.clear();
+    cursor = -1;
+}
+
+Action* ActionList::At(uint32_t index) { return index < Count() ? &items[index] : nullptr; }
+
+bool ActionList::Append() {
+    // Make room first, so that a failure leaves the list as it was.
+    size_t kept = items.size();
+    if (cursor != -1 && static_cast<uint32_t>(cursor) < items.size())
+        kept = static_cast<size_t>(cursor) + 1;
+    try {
+        items.reserve(kept + 1);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    if (cursor != -1) {
+        while (items.size() > kept) Remove(Count() - 1);
+        ++cursor;
+    }
+    Action slot;
+    slot.type = ACTION_NONE;
+    items.push_back(std::move(slot));
+    return true;
+}
+
+bool ActionList::AppendCopy(const Action& action) {
+    if (!Append()) return false;
+    Action& last = items.back();
+    if (action.block) return last.Assign(action.type, action.block);
+    last.Clear();
+    last.type = action.type;
+    return true;
+}
+
+bool ActionList::Remove(uint32_t index) {
+    if (index >= Count()) return false;
+    if (Count() == 1) {
+        Clear();
+        return true;
+    }
+    items.erase(items.begin() + index);
+    if (static_cast<uint32_t>(cursor) >= Count()) cursor = static_cast<int32_t>(Count()) - 1;
+    return true;
+}
+
+int32_t GetHistoryCursor(const ActionList& history) {
+    if (!history.items.empty() && static_cast<uint32_t>(history.cursor) > history.Count())
+        return 0;
+    return history.cursor;
+}
+
+void SetHistoryCursor(ActionList& history, int32_t index) {
+    history.cursor = static_cast<uint32_t>(index) < history.Count()
+                         ? index
+                         : static_cast<int32_t>(history.Count()) - 1;
+}
+
+OpenBlock MakeOpenBlock(OpenSource source, std::u16string_view path, std::string_view sourceName) {
+    OpenBlock block;
+    PutLE32(block.bytes, static_cast<uint32_t>(source));
+    uint8_t* field = block.bytes + 4;
+    constexpr size_t kFieldBytes = kOpenBlockBytes - 4;
+    if (source == OPEN_FROM_FILE) {
+        const size_t n = std::min(path.size(), kFieldBytes / 2 - 1);
+        for (size_t i = 0; i < n; ++i) {
+            field[2 * i] = static_cast<uint8_t>(path[i]);
+            field[2 * i + 1] = static_cast<uint8_t>(path[i] >> 8);
+        }
+    } else if (source == OPEN_ACQUIRED) {
+        const size_t n = std::min(sourceName.size(), kFieldBytes - 1);
+        std::memcpy(field, sourceName.data(), n);
+    }
+    return block;
+}
+
+bool PushHistoryOpen(ActionList& history, const OpenBlock& block) {
+    if (!history.Append()) return false;
+    return history.items.back().Assign(ACTION_OPEN, block.bytes);
+}

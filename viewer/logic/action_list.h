@@ -1,0 +1,98 @@
+// Recorded edits (Action: a type and its parameter block) and the lists that
+// hold them (ActionList), as the history of the current image uses them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum ActionType : int32_t {
+    ACTION_NONE = 0,
+    ACTION_OPEN = 1,
+    ACTION_SAVE = 2,
+    ACTION_MODE = 3,
+    ACTION_ALPHA_CHANNEL = 4,
+    ACTION_TONEMAPPING = 5,
+    ACTION_COLOR_FILTER = 6,
+    ACTION_GAUSS_FILTER = 7,
+    ACTION_CROP = 8,
+    ACTION_EXPAND = 9,
+    ACTION_SHIFT = 10,
+    ACTION_ROTATE = 11,
+    ACTION_MIRROR = 12,
+    ACTION_RESAMPLE = 13,
+    ACTION_INVERT = 14,
+    ACTION_SWAP_RED_BLUE = 15,
+    ACTION_WRITE_TEXT = 16,
+    ACTION_AFFINE = 17,
+    ACTION_PERSPECTIVE = 18,
+    ACTION_PROJECTION_3D = 19,
+};
+
+// Block bytes of a type; 0 for "NONE" and unknown types.
+uint32_t ActionParamSize(int32_t type);
+
+// One recorded edit. The block is owned and copied with the action; a Write
+// Text block also owns the UTF-16 text its last field points to.
+struct Action {
+    int32_t type = -1;  // -1: empty
+    uint8_t* block = nullptr;
+
+    Action() = default;
+    ~Action() { Clear(); }
+    Action(const Action& other);
+    Action& operator=(const Action& other);
+    Action(Action&& other) noexcept;
+    Action& operator=(Action&& other) noexcept;
+
+    uint32_t ParamSize() const { return ActionParamSize(type); }
+    void Clear();
+    // Sets the type and copies ParamSize() bytes from `source` (and a Write
+    // Text block's text). False when memory runs out: the type stays, with no
+    // block.
+    bool Set(int32_t newType, const void* source);
+    bool Assign(int32_t newType, const void* source);
+};
+
+// Offset of the text pointer inside a Write Text block.
+inline constexpr size_t kWriteTextPointerOffset = 104;
+
+struct ActionList {
+    std::vector<Action> items;
+    std::u16string name;   // only from and for action-list files
+    int32_t cursor = -1;   // current item, -1 for none
+
+    uint32_t Count() const { return static_cast<uint32_t>(items.size()); }
+    void Clear();
+    // Null when index >= Count().
+    Action* At(uint32_t index);
+    // Drops the items after the cursor (the undone ones) and moves the cursor
+    // on, then adds an empty slot (type 0). With no cursor nothing is
+    // dropped. False, the list unchanged, when memory runs out.
+    bool Append();
+    bool AppendCopy(const Action& action);
+    // Removing the only item clears the list; a cursor past the new end
+    // moves to the last item.
+    bool Remove(uint32_t index);
+};
+
+// The history's cursor as callers use it: a non-empty history whose cursor
+// lies past its items (also -1) reads 0.
+int32_t GetHistoryCursor(const ActionList& history);
+// The cursor becomes index, or the last item when index lies beyond.
+void SetHistoryCursor(ActionList& history, int32_t index);
+
+// The Open action's block: where the image came from.
+enum OpenSource : int32_t { OPEN_FROM_FILE = 1, OPEN_FROM_CLIPBOARD = 2, OPEN_ACQUIRED = 3 };
+inline constexpr size_t kOpenBlockBytes = 964;
+struct OpenBlock {
+    uint8_t bytes[kOpenBlockBytes] = {};
+};
+// Source 1: the path as UTF-16 (at most 479 units); source 3: the TWAIN
+// source's name as 8-bit text; source 2: nothing. Little-endian, the rest 0.
+OpenBlock MakeOpenBlock(OpenSource source, std::u16string_view path, std::string_view sourceName);
+
+// Appends an Open action to the history (the caller has cleared it).
+bool PushHistoryOpen(ActionList& history, const OpenBlock& block);

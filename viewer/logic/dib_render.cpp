@@ -1,0 +1,191 @@
+#include "viewer/logic/dib_render.h"
+
+#include <cstring>
+#include <limits>
+#include <new>
+
+#include "imglib/convert/converter.h"
+
+namespace {
+
+constexpr std::align_val_t kAlignment{16};
+
+void* AllocateAligned(uint64_t bytes) {
+    if (bytes > std::numeric_limits<size_t>::max()) return nullptr;
+    return ::operator new(static_cast<size_t>(bytes), kAlignment, std::nothrow);
+}
+
+void FreeAligned(void* p) {
+    if (p) ::operator delete(p, kAlignment);
+}
+
+bool HasAlpha(ILPixelType type) { return (type & IL_EXTRA_MASK) > IL_EXTRA_FILLER; }
+
+// Frees the converter on every way out of Render.
+struct ConverterScope {
+    ILConverter converter;
+    ConverterScope() { ILConverterInit(&converter); }
+    ~ConverterScope() { ILConverterFree(&converter); }
+};
+
+// The layouts that a DIB shows as they are: 1, 4 and 8-bit grey or indexed
+// rows, 8-bit B,G,R rows (24 bits) and 8-bit B,G,R plus one extra byte (32
+// bits). Rows in R,G,B order or of another colour model would show wrong
+// colours, so they are converted.
+bool IsDibLayout(const ILImage& image) {
+    const uint32_t model = image.type & IL_MODEL_MASK;
+    if (image.type & IL_ORDER_RGB) return false;
+    switch (image.channels) {
+    case 1:
+        return (model == IL_MODEL_GRAY || model == IL_MODEL_INDEXED) &&
+               (image.bits == 1 || image.bits == 4 || image.bits == 8);
+    case 3:
+        return model == IL_MODEL_RGB && image.bits == 8;
+    case 4:
+        return model == IL_MODEL_RGB && image.bits == 8 && (image.type & IL_EXTRA_MASK) != 0;
+    default:
+        return false;
+    }
+}
+
+void FillGrayRamp(uint8_t* table, uint32_t entries) {
+    const uint32_t step = entries > 1 ? 255 / (entries - 1) : 0;
+    for (uint32_t i = 0; i < entries; ++i) {
+        const uint8_t v = static_cast<uint8_t>(step * i);
+        table[4 * i] = table[4 * i + 1] = table[4 * i + 2] = v;
+        table[4 * i + 3] = 0;
+    }
+}
+
+// The first `used` entries from the palette (as far as it reaches), the rest
+// black.
+void FillFromPalette(uint8_t* table, uint32_t entries, uint32_t used, const ILPalette& palette) {
+    std::memset(table, 0, 4 * size_t{entries});
+    const uint32_t n = used < palette.count ? used : palette.count;
+    for (uint32_t i = 0; i < n; ++i) palette.ReadBGR8(i, table + 4 * i);
+}
+
+}  // namespace
+
+int64_t DibStride(uint32_t width, uint32_t bits) {
+    return static_cast<int64_t>((uint64_t{width} * bits + 31) / 8) & ~int64_t{3};
+}
+
+void DibBuffer::Free() {
+    if (ownsPixels) FreeAligned(pixels);
+    FreeAligned(header);
+    pixels = nullptr;
+    header = nullptr;
+    stride = 0;
+    ownsPixels = false;
+}
+
+bool DibBuffer::Create(uint32_t width, uint32_t height, uint32_t bits, uint8_t* rows) {
+    Free();
+    constexpr uint32_t kMaxSide = std::numeric_limits<int32_t>::max();
+    const int64_t rowBytes = DibStride(width, bits);
+    // biSizeImage is 32 bits wide: a larger bitmap cannot be described.
+    const uint64_t imageBytes = uint64_t(rowBytes) * height;
+    if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide || bits == 0 ||
+        bits > 32 || imageBytes > std::numeric_limits<uint32_t>::max())
+        return false;
+
+    const uint32_t entries = bits <= 8 ? 1u << bits : 0;
+    auto* h = static_cast<DibHeader*>(AllocateAligned(sizeof(DibHeader) + 4 * uint64_t{entries}));
+    if (!h) return false;
+    uint8_t* own = nullptr;
+    if (!rows) {
+        own = static_cast<uint8_t*>(AllocateAligned(imageBytes));
+        if (!own) {
+            FreeAligned(h);
+            return false;
+        }
+    }
+    std::memset(h, 0, sizeof(DibHeader) + 4 * size_t{entries});
+    h->biSize = sizeof(DibHeader);
+    h->biWidth = static_cast<int32_t>(width);
+    h->biHeight = -static_cast<int32_t>(height);
+    h->biPlanes = 1;
+    h->biBitCount = static_cast<uint16_t>(bits);
+    h->biCompression = 0;  // BI_RGB
+    h->biSizeImage = static_cast<uint32_t>(imageBytes);
+    h->biClrUsed = entries;
+    h->biClrImportant = entries;
+
+    header = h;
+    pixels = rows ? rows : own;
+    ownsPixels = rows == nullptr;
+    stride = rowBytes;
+    return true;
+}
+
+bool DibBuffer::Render(const ILImage& image, const ILColor& background, bool useAlpha) {
+    Free();
+    if (!image.data || image.width == 0 || image.height == 0) return false;
+
+    const bool composite = useAlpha && HasAlpha(image.type);
+    const bool dibLayout = !composite && IsDibLayout(image);
+    uint32_t bits;
+    if (dibLayout)
+        bits = image.channels == 1 ? image.bits : image.channels * 8;
+    else
+        bits = (!composite && image.channels <= 2) ? 8 : 24;
+
+    // Rows are shared only when their spacing matches the DIB's too (a view
+    // into a larger image keeps its parent's stride); otherwise copied.
+    const bool shared = dibLayout && image.stride == DibStride(image.width, bits);
+    if (!Create(image.width, image.height, bits, shared ? image.data : nullptr)) return false;
+
+    const uint32_t entries = ColorCount();
+    const bool indexed = (image.type & IL_MODEL_MASK) == IL_MODEL_INDEXED;
+    if (entries) {
+        // A converted grey image holds grey codes, which only a ramp shows.
+        if (image.palette && (indexed || dibLayout)) {
+            const uint32_t sourceBits = image.bits * image.channels;
+            const uint32_t used = sourceBits < 8 ? 1u << sourceBits : entries;
+            FillFromPalette(ColorTable(), entries, used < entries ? used : entries,
+                            *image.palette);
+        } else {
+            FillGrayRamp(ColorTable(), entries);
+        }
+    }
+
+    if (shared) return true;
+    const uint8_t* in = image.data;
+    uint8_t* out = pixels;
+    if (dibLayout) {
+        const size_t rowBytes = static_cast<size_t>(stride);
+        for (uint32_t y = 0; y < image.height; ++y, in += image.stride, out += stride)
+            std::memcpy(out, in, rowBytes);
+        return true;
+    }
+
+    ILPixelType target = 0x43;  // B,G,R 8
+    if (bits == 8) target = (image.type & IL_MODEL_MASK) == IL_MODEL_GRAY ? 0x41 : 0x42;
+    ConverterScope scope;
+    ILConverter* c = &scope.converter;
+    ILConverterSetImageTarget(c, &image, target);
+    if (composite) ILConverterSetBackground(c, background);
+    ILConverterSetAlphaMode(c, composite ? 2 : 0);
+    if (!ILConverterPrepare(c)) {
+        Free();
+        return false;
+    }
+    for (uint32_t y = 0; y < image.height; ++y, in += image.stride, out += stride)
+        c->rowKernel(c, in, out);
+    return true;
+}
+
+uint32_t DibBuffer::Width() const { return header ? static_cast<uint32_t>(header->biWidth) : 0; }
+
+uint32_t DibBuffer::Height() const {
+    return header ? static_cast<uint32_t>(-int64_t{header->biHeight}) : 0;
+}
+
+uint32_t DibBuffer::Bits() const { return header ? header->biBitCount : 0; }
+
+uint32_t DibBuffer::ColorCount() const { return header ? header->biClrUsed : 0; }
+
+uint8_t* DibBuffer::ColorTable() const {
+    return header ? reinterpret_cast<uint8_t*>(header) + sizeof(DibHeader) : nullptr;
+}

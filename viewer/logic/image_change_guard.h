@@ -1,0 +1,34 @@
+// The rules of the busy guard: whether a command that changes or replaces the
+// current image may go on, and the text that tells the user why not.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// What else holds the image when the command arrives.
+struct GuardFacts {
+    bool toolDialogOpen = false;
+    bool saving = false;       // busy bit 8
+    bool twainActive = false;
+    bool boxUp = false;        // busy bit 1
+    bool folderScan = false;   // busy bit 4
+};
+
+enum class GuardVerdict {
+    Go,              // the command may go on (after the confirmation, for opening)
+    RefuseSilently,
+    RefuseWithText,  // tell the user why (GuardRefusalText)
+};
+
+enum class GuardCause {
+    ToolDialog,
+    Saving,
+    Twain,
+};
+
+// kind: 0 apply, 1 open, 2 acquire.
+GuardVerdict DecideImageChange(const GuardFacts& facts, int kind, bool userInitiated);
+// The first cause that holds, in the order tool dialog, saving, TWAIN.
+GuardCause FirstGuardCause(const GuardFacts& facts);
+// The dialog caption is cut to 31 characters.
+std::u16string GuardRefusalText(int kind, GuardCause cause, std::u16string_view dialogCaption);

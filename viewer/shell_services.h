@@ -1,0 +1,16 @@
+// Services of the Windows shell that the viewer uses: the recycle bin, the
+// folder chooser and the help file.
+#pragma once
+
+#include <windows.h>
+
+#include "viewer/viewer_state.h"
+
+// paths: NUL-terminated paths, the list ended by an empty one. Shows the
+// shell's own confirmation, no progress.
+bool DeleteToRecycleBin(const WCHAR* paths);
+bool RecycleFile(const WCHAR* path);
+// The folder chooser, owned by the List window; false when cancelled.
+bool ChooseFolder(const WCHAR* title, WCHAR (&path)[kPathUnits]);
+// Opens "Doc\Vx.htm" beside the program file.
+bool ShowHelp(HWND owner);

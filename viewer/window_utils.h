@@ -1,0 +1,22 @@
+// Window metrics and small drawing helpers shared by the viewer's windows.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// What a sizing window with caption adds to its client size, and the client
+// area's offset inside such a window.
+int WindowFrameWidth();
+int WindowFrameHeight();
+int WindowBorderWidth();
+int WindowCaptionOffset();
+// What a tool window (dialog frame, small caption) adds to its client size.
+int ToolWindowFrameWidth();
+int ToolWindowFrameHeight();
+
+// Invalidates the window (with erase) and all its children.
+void InvalidateWindowTree(HWND window);
+int PixelsToPoints(int height, HDC context);
+// "<face> <points>pt", the face shortened with "... " until it fits width.
+std::string FormatFontLabel(int width, const LOGFONTA& font, HDC context);
