@@ -95,7 +95,7 @@ bool BeginImageChange(bool waitCursor, bool userInitiated, ImageChangeKind kind)
     if (userInitiated && g_viewer.slideshow)
         StopSlideshow();
     if (waitCursor)
-        SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+        SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "viewer/busy_guard.h"
 #include "viewer/logic/library_message_list.h"
@@ -16,10 +17,12 @@ namespace {
 // time), shown and emptied on the user-interface thread: no lock.
 LibraryMessageList g_messages;
 
-// The boxes take a WCHAR text; the formatted text is char16_t.
+// The boxes take a WCHAR text; the formatted text is char16_t. (No
+// basic_string of WCHAR: libstdc++'s wide traits expect a 4-byte wchar_t.)
 void ShowText(MessageSeverity severity, const std::u16string& text) {
-    std::basic_string<WCHAR> wide(text.begin(), text.end());
-    ShowMessage(severity, wide.c_str());
+    std::vector<WCHAR> wide(text.begin(), text.end());
+    wide.push_back(0);
+    ShowMessage(severity, wide.data());
 }
 
 }  // namespace
@@ -42,9 +45,9 @@ bool ShowLibraryMessages(const WCHAR* path) {
     const std::u16string widePath = ToU16(path);
     const char16_t* shownPath = path ? widePath.c_str() : nullptr;
     if (g_messages.errors.count > 0)
-        ShowText(SEVERITY_ERROR, FormatLibraryMessages(shownPath, g_messages.errors));
+        ShowText(SHOW_ERROR, FormatLibraryMessages(shownPath, g_messages.errors));
     else if (g_messages.warnings.count > 0)
-        ShowText(SEVERITY_WARNING, FormatLibraryMessages(shownPath, g_messages.warnings));
+        ShowText(SHOW_WARNING, FormatLibraryMessages(shownPath, g_messages.warnings));
     else
         return false;
     return true;
@@ -69,15 +72,15 @@ void ShowMessage(MessageSeverity severity, const WCHAR* text) {
 }
 
 void ShowInformation(const WCHAR* text) {
-    ShowMessage(SEVERITY_INFORMATION, text);
+    ShowMessage(SHOW_INFORMATION, text);
 }
 
 void ShowWarning(const WCHAR* text) {
-    ShowMessage(SEVERITY_WARNING, text);
+    ShowMessage(SHOW_WARNING, text);
 }
 
 void ShowError(const WCHAR* text) {
-    ShowMessage(SEVERITY_ERROR, text);
+    ShowMessage(SHOW_ERROR, text);
 }
 
 void ShowOutOfMemory() {

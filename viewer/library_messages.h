@@ -18,7 +18,7 @@ void ClearLibraryMessages();
 // the library left none.
 void ReportOperationFailure();
 
-enum MessageSeverity : int { SEVERITY_INFORMATION = 1, SEVERITY_WARNING = 2, SEVERITY_ERROR = 3 };
+enum MessageSeverity : int { SHOW_INFORMATION = 1, SHOW_WARNING = 2, SHOW_ERROR = 3 };
 
 // Dropped (not queued) during the slideshow or while another box is up.
 void ShowMessage(MessageSeverity severity, const WCHAR* text);

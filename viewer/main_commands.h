@@ -14,3 +14,7 @@ bool IsCommandBuilt(UINT id);
 // guard: a folder is replaced by its first supported file, then the file is
 // opened.
 bool OpenPathFromOutside(WCHAR (&path)[480]);
+
+// Menu enabling (WM_INITMENUPOPUP): the rules for the current image, then
+// every item whose command is not built is greyed.
+void OnInitMenuPopup();

@@ -4,7 +4,7 @@
 
 #include "viewer/busy_guard.h"
 #include "viewer/commands.h"
-#include "viewer/logic/image_summary.h"
+#include "viewer/logic/menu_rules.h"
 #include "viewer/main_commands.h"
 #include "viewer/main_window.h"
 #include "viewer/menus.h"
@@ -18,19 +18,6 @@ constexpr int kFileMenu = 0;
 constexpr int kOptionsMenu = 2;
 constexpr int kWindowModeMenu = 11;
 constexpr int kFullScreenModeMenu = 12;
-
-void Grey(UINT id) {
-    EnableMainMenuItem(id, true);
-}
-
-void Enable(UINT id) {
-    EnableMainMenuItem(id, false);
-}
-
-void GreyRange(UINT first, UINT last) {
-    for (UINT id = first; id <= last; ++id)
-        Grey(id);
-}
 
 // Items whose command is not built stay grey whatever the rules said.
 void GreyUnbuiltCommands(HMENU menu) {
@@ -115,77 +102,18 @@ void UpdateModeMenu() {
 }
 
 void OnInitMenuPopup() {
-    const bool free = BeginImageChange(false, false, CHANGE_APPLY);
-    const bool image = !g_viewer.display.IsEmpty();
-    if (!free)
-        Grey(CMD_OPEN_IMAGE);
-    else
-        Enable(CMD_OPEN_IMAGE);
-    EnableMainMenuItem(CMD_COPY, !image);
-
-    if (image && free) {
-        for (UINT id : {CMD_SAVE_IMAGE, CMD_PRINT, CMD_MODE_MENU, CMD_RESOLUTION,
-                        CMD_TRANSFORM_MENU, CMD_TONEMAPPING, CMD_ALPHA_MENU})
-            Enable(id);
-        for (UINT id = CMD_GAUSS_FILTER; id <= CMD_PROJECTION_3D; ++id)
-            Enable(id);
-        // The folder list comes with the List window; until then it is empty.
-        for (UINT id : {CMD_NEXT_IMAGE, CMD_PREVIOUS_IMAGE, CMD_REOPEN_IMAGE, CMD_SHELL_FOLDER})
-            Grey(id);
-        const uint32_t type = g_viewer.image.type;
-        const uint32_t bits = g_viewer.image.bits;
-        EnableMainMenuItem(CMD_WRITE_TEXT, bits < 8);
-        Grey(CMD_PALETTE);
-        switch (type & IL_MODEL_MASK) {
-        case IL_MODEL_GRAY:
-            Grey(CMD_SWAP_RED_BLUE);
-            Grey(CMD_COLOR_FILTER);
-            if (bits < 8)
-                Grey(CMD_ALPHA_MENU);
-            if (bits == 1) {
-                Grey(CMD_TONEMAPPING);
-                Grey(CMD_GAUSS_FILTER);
-            }
-            break;
-        case IL_MODEL_INDEXED:
-            Enable(CMD_PALETTE);
-            Grey(CMD_GAUSS_FILTER);
-            Grey(CMD_ALPHA_MENU);
-            break;
-        default: {
-            Enable(CMD_SWAP_RED_BLUE);
-            Enable(CMD_COLOR_FILTER);
-            Enable(CMD_ALPHA_LOAD);
-            const bool alpha = HasAlphaChannel(type);
-            EnableMainMenuItem(CMD_ALPHA_ADD, alpha);
-            for (UINT id : {CMD_ALPHA_REMOVE, CMD_ALPHA_INVERT, CMD_ALPHA_SAVE})
-                EnableMainMenuItem(id, !alpha);
-            break;
-        }
-        }
-    } else {
-        for (UINT id : {CMD_SAVE_IMAGE, CMD_NEXT_IMAGE, CMD_PREVIOUS_IMAGE, CMD_REOPEN_IMAGE,
-                        CMD_SHELL_FOLDER, CMD_PRINT, CMD_MODE_MENU, CMD_RESOLUTION,
-                        CMD_TRANSFORM_MENU, CMD_ALPHA_MENU})
-            Grey(id);
-        GreyRange(CMD_PALETTE, CMD_WRITE_TEXT);
-    }
-
-    // No TWAIN sources are listed yet.
-    EnableMainMenuItem(CMD_ACQUIRE,
-                       g_viewer.twainSourceCount == 0 || !BeginImageChange(false, false, CHANGE_ACQUIRE));
-
-    if (IsClipboardFormatAvailable(CF_DIB)) {
-        EnableMainMenuItem(CMD_PASTE, !free);
-        Enable(CMD_EMPTY_CLIPBOARD);
-    } else {
-        Grey(CMD_PASTE);
-        Grey(CMD_EMPTY_CLIPBOARD);
-    }
-
-    for (UINT id = CMD_FX_OFF; id <= CMD_FX_PUSH_UP_DOWN; ++id)
-        EnableMainMenuItem(id, !g_preferences.highQualityResizing);
-
+    MenuFacts facts;
+    facts.free = BeginImageChange(false, false, CHANGE_APPLY);
+    facts.image = !g_viewer.display.IsEmpty();
+    facts.pixelType = g_viewer.image.type;
+    facts.bits = g_viewer.image.bits;
+    facts.folderEntries = 0;  // the folder list comes with the List window
+    facts.twainSources = g_viewer.twainSourceCount;
+    facts.acquireFree = facts.twainSources > 0 && BeginImageChange(false, false, CHANGE_ACQUIRE);
+    facts.clipboardHasDib = IsClipboardFormatAvailable(CF_DIB);
+    facts.highQualityResizing = g_preferences.highQualityResizing != 0;
+    for (const MenuItemState& item : MainMenuStates(facts))
+        EnableMainMenuItem(item.id, !item.enabled);
     GreyUnbuiltCommands(g_viewer.mainMenu);
 }
 

@@ -8,6 +8,10 @@
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+// Opens a path that came from outside (the command line of this or a second
+// instance) after the guard: a folder yields its first supported file.
+void OpenHandedOverPath(const WCHAR* path);
+
 // Tag of the WM_COPYDATA block with which a second instance hands over a
 // path that is too long for a global atom (UTF-16, NUL-terminated).
 inline constexpr ULONG_PTR kCopyDataOpenPath = 0x56584F50;

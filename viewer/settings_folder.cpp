@@ -1,6 +1,8 @@
-#include "viewer/settings_folder.h"
-
+// The shell's header comes before ImgLib's: both declare an ILFree.
 #include <shlobj.h>
+
+#include "viewer/settings_folder.h"
+#include "viewer/viewer_state.h"
 
 bool FolderExists(const WCHAR* path) {
     // Asking for the attributes answers the same question as making the folder

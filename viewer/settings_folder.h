@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "viewer/viewer_state.h"
+#include "viewer/paths.h"
 
 // The folder with a trailing backslash; made when missing. False when there
 // is no application-data folder or "Vx" cannot be made: callers then skip

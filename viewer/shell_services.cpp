@@ -1,7 +1,10 @@
-#include "viewer/shell_services.h"
-
+// The shell's headers come before ImgLib's: both declare an ILFree.
+#include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
+
+#include "viewer/shell_services.h"
+#include "viewer/viewer_state.h"
 
 namespace {
 

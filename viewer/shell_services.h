@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "viewer/viewer_state.h"
+#include "viewer/paths.h"
 
 // paths: NUL-terminated paths, the list ended by an empty one. Shows the
 // shell's own confirmation, no progress.

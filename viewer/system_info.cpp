@@ -12,7 +12,8 @@ int CountLogicalProcessors() {
     using Query = BOOL(WINAPI*)(PSYSTEM_LOGICAL_PROCESSOR_INFORMATION, PDWORD);
     HMODULE kernel = GetModuleHandleW(L"kernel32");
     const auto query =
-        kernel ? reinterpret_cast<Query>(GetProcAddress(kernel, "GetLogicalProcessorInformation"))
+        kernel ? reinterpret_cast<Query>(reinterpret_cast<void*>(
+                         GetProcAddress(kernel, "GetLogicalProcessorInformation")))
                : nullptr;
     if (!query)
         return 0;

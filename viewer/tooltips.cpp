@@ -8,6 +8,7 @@
 #include "viewer/logic/image_summary.h"
 #include "viewer/main_window.h"
 #include "viewer/preferences_file.h"
+#include "viewer/style.h"
 #include "viewer/viewer_state.h"
 #include "viewer/window_utils.h"
 
@@ -36,6 +37,7 @@ HWND CreateTip(HINSTANCE instance, HWND owner, DWORD style, int maxWidth) {
     SendMessageW(tip, TTM_SETMAXTIPWIDTH, 0, maxWidth);
     SendMessageW(tip, TTM_SETTIPBKCOLOR, kTipBackground, 0);
     SendMessageW(tip, TTM_SETTIPTEXTCOLOR, kTipText, 0);
+    SendMessageW(tip, WM_SETFONT, reinterpret_cast<WPARAM>(g_interfaceFonts.normalFont), FALSE);
     return tip;
 }
 

@@ -9,9 +9,10 @@
 #include <cstdint>
 
 #include "imglib/imglib.h"
-
-// UTF-16 units of every path the viewer keeps (current, last opened, dropped).
-inline constexpr size_t kPathUnits = 480;
+#include "viewer/logic/action_list.h"
+#include "viewer/logic/dib_render.h"
+#include "viewer/logic/view_geometry.h"
+#include "viewer/paths.h"
 
 // BusyFlags bits.
 enum : uint32_t {
@@ -61,6 +62,18 @@ struct ViewerState {
     int acquiredImageCounter = 0;
 
     // Opening and showing images (display).
+    DibBuffer display;                   // the current image as Windows draws it
+    ViewGeometry view;                   // display rectangle, zoom and scrolling
+    SCROLLINFO hScrollInfo = {};         // last values given to the scroll bars
+    SCROLLINFO vScrollInfo = {};
+    ActionList history;                  // actions of the current image, "Open" first
+    WCHAR linkTarget[kPathUnits] = {};   // target of an opened shell link
+    bool openedThroughLink = false;
+    const WCHAR* displayPath = L"NONE";  // link target or current path
+    WCHAR displayName[kPathUnits] = {};  // displayPath after its last backslash
+    WCHAR loadTimeText[30] = {};         // "(time: ...)" of the last load
+    int viewResolutionX = 0;             // pixels per inch, 0 when none
+    int viewResolutionY = 0;
 
     // Preferences and style.
 };

@@ -11,6 +11,7 @@
 
 #include "imglib/convert/converter.h"
 #include "imglib/convert/kernel_table.h"
+#include "imglib/convert/rows_srgb8_dither.h"
 #include "imglib/convert/srgb.h"
 
 namespace {
@@ -113,8 +114,11 @@ void CompositeGreyTo8(ILConverter* c, const void* source, void* target) {
 }
 
 // Straight 8-bit B, G, R, A into B, G, R: the hot path of showing images
-// with alpha, so opaque and transparent pixels skip the transfer functions.
-void Composite2043To43(ILConverter* c, const void* source, void* target) {
+// with alpha. Opaque and transparent pixels skip the arithmetic; the others
+// encode through the exact threshold tables of the dithered 8-bit encoder,
+// with the background's share precomputed per alpha code (the same float
+// products the formula forms).
+void Composite2043To43Slow(ILConverter* c, const void* source, void* target) {
     const auto* in = static_cast<const uint8_t*>(source);
     auto* out = static_cast<uint8_t*>(target);
     for (uint64_t x = 0; x < c->width; ++x, in += 4, out += 3) {
@@ -131,6 +135,45 @@ void Composite2043To43(ILConverter* c, const void* source, void* target) {
         for (int k = 0; k < 3; ++k)
             out[k] = ILLinearToSrgb8Dither(
                 alpha * ILSrgbTable8[in[k]] + (1.0f - alpha) * c->backgroundBGRF[k], d);
+    }
+    NextDitherRow(c);
+}
+
+void Composite2043To43(ILConverter* c, const void* source, void* target) {
+    const ILSrgb8DitherTables* tables = ILSrgb8DitherTablesGet();
+    const float* rows[4] = {};
+    for (uint64_t x = 0; tables && x < 4; ++x)
+        if (!(rows[x] = ILSrgb8DitherThresholds(tables, DitherF(c, x)))) tables = nullptr;
+    if (!tables) return Composite2043To43Slow(c, source, target);
+
+    // Per alpha code: (1 - alpha) x background, and alpha.
+    float share[256][4];
+    for (int a = 0; a < 256; ++a) {
+        share[a][3] = a / 255.0f;
+        for (int k = 0; k < 3; ++k) share[a][k] = (1.0f - share[a][3]) * c->backgroundBGRF[k];
+    }
+    // Locals, so that stores through the byte pointer cannot force reloads.
+    const float* lin = ILSrgbTable8;
+    const uint8_t b0 = c->backgroundBGR8[0], b1 = c->backgroundBGR8[1], b2 = c->backgroundBGR8[2];
+    const uint64_t width = c->width;
+    const auto* in = static_cast<const uint8_t*>(source);
+    auto* out = static_cast<uint8_t*>(target);
+    for (uint64_t x = 0; x < width; ++x, in += 4, out += 3) {
+        const uint8_t a = in[3];
+        uint8_t r0, r1, r2;
+        if (a == 255) {
+            r0 = in[0], r1 = in[1], r2 = in[2];
+        } else if (a == 0) {
+            r0 = b0, r1 = b1, r2 = b2;
+        } else {
+            const float* t = rows[x & 3];
+            const float* sh = share[a];
+            const float alpha = sh[3];
+            r0 = ILSrgb8DitherLookup(tables, t, alpha * lin[in[0]] + sh[0]);
+            r1 = ILSrgb8DitherLookup(tables, t, alpha * lin[in[1]] + sh[1]);
+            r2 = ILSrgb8DitherLookup(tables, t, alpha * lin[in[2]] + sh[2]);
+        }
+        out[0] = r0, out[1] = r1, out[2] = r2;
     }
     NextDitherRow(c);
 }

@@ -36,9 +36,10 @@ jpeg_error_mgr* ILJpegInitErrors(ILJpegErrors* errors, ILHandle* h);
 // Runs one library step; false when libjpeg's error exit fired inside it, with
 // the text in errors->message. The step's locals must be trivially
 // destructible, as the jump skips their destructors: RAII owners live in the
-// caller. Guards do not nest.
+// caller. Guards do not nest. Never inlined, so that the jump lands in a
+// frame of its own.
 template <typename Step>
-bool ILJpegGuard(ILJpegErrors* errors, Step&& step)
+[[gnu::noinline]] bool ILJpegGuard(ILJpegErrors* errors, Step&& step)
 {
     if (setjmp(errors->jump))
         return false;

@@ -279,11 +279,18 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info)
 
     SetDecodingParameters(&c, h->thumbnailEdge);
     if (!StartDecompress(d)) {
+        // Multi-scan files are read whole here: a cut between two scans
+        // leaves nothing the library can still deliver.
         ILError(h, d->errors.message);
+        if (d->errors.dataEnded)
+            ILReportUnexpectedEnd(h);
         return IL_REFUSED_CONTENTS;
     }
     if (ILReallocImage(image, c.output_width, c.output_height, target, nullptr) != IL_OK)
         return ILReportOutOfMemory(h, ILImageBufferSize(c.output_width, c.output_height, target));
+    // The converter leaves an alpha sample the file lacks alone: opaque.
+    if (target & (IL_EXTRA_ALPHA | IL_EXTRA_PREMULTIPLIED))
+        std::memset(image->data, 0xFF, static_cast<size_t>(image->stride) * image->height);
 
     ConverterOwner converter;
     if (!PrepareConverter(h, &converter.c, layout, profile.get(), target, c.output_width))

@@ -134,7 +134,7 @@ bool Compress(Encoder* e, FILE* file, const Job& job)
                                   IL_TEXT_DESCRIPTION, IL_TEXT_COPYRIGHT})
                 ILJpegWriteTextMarker(c, job.info, key);
         }
-        if (job.creator)
+        if (job.creator && *job.creator)
             WriteSoftware(c, job.creator);
 
         const ILImage& image = *job.image;

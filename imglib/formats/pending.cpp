@@ -14,16 +14,6 @@ ILResult Unsupported(ILHandle* h, const char* module)
 
 }  // namespace
 
-ILResult ILLoadBMP(ILHandle* h, const char16_t*, ILImage*, ILInfo*)
-{
-    return Unsupported(h, "BMP");
-}
-
-ILResult ILSaveBMP(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*)
-{
-    return Unsupported(h, "BMP");
-}
-
 ILResult ILLoadPCX(ILHandle* h, const char16_t*, ILImage*, ILInfo*)
 {
     return Unsupported(h, "PCX");
@@ -32,16 +22,6 @@ ILResult ILLoadPCX(ILHandle* h, const char16_t*, ILImage*, ILInfo*)
 ILResult ILSavePCX(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*)
 {
     return Unsupported(h, "PCX");
-}
-
-ILResult ILLoadPNG(ILHandle* h, const char16_t*, ILImage*, ILInfo*)
-{
-    return Unsupported(h, "PNG");
-}
-
-ILResult ILSavePNG(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*)
-{
-    return Unsupported(h, "PNG");
 }
 
 ILResult ILLoadGIF(ILHandle* h, const char16_t*, ILImage*, ILInfo*)

@@ -68,6 +68,40 @@ TEST_F(AlphaRowsTest, SixteenBitCompositingShortcuts) {
     EXPECT_EQ(out[5], 255);
 }
 
+TEST_F(AlphaRowsTest, EightBitCompositingIsTheDitheredEncoderForEveryCodeAndAlpha) {
+    // Every (value, alpha) pair, in four successive rows, against the
+    // formula evaluated with the library's own encoder.
+    Background(0.8f, 0.3f, 0.1f);
+    std::vector<uint8_t> row(65536 * 4), out(65536 * 3);
+    for (uint32_t i = 0; i < 65536; ++i) {
+        row[i * 4 + 0] = static_cast<uint8_t>(i);
+        row[i * 4 + 1] = static_cast<uint8_t>(i * 7);
+        row[i * 4 + 2] = static_cast<uint8_t>(255 - i);
+        row[i * 4 + 3] = static_cast<uint8_t>(i >> 8);
+    }
+    ILConverterSetAlphaMode(&c_, 2);
+    ILConverterSetModes(&c_, 0x2043, 0x43, 65536);
+    ASSERT_TRUE(ILConverterPrepare(&c_));
+    int wrong = 0;
+    for (uint32_t r = 0; r < 4; ++r) {
+        c_.rowKernel(&c_, row.data(), out.data());
+        for (uint32_t x = 0; x < 65536; ++x) {
+            const uint8_t a = row[x * 4 + 3];
+            const float alpha = a / 255.0f, d = c_.ditherMatrixF[(x % 4) * 4 + r];
+            for (int k = 0; k < 3; ++k) {
+                const uint8_t v = row[x * 4 + k];
+                const uint8_t want =
+                    a == 255 ? v
+                    : a == 0 ? c_.backgroundBGR8[k]
+                             : ILLinearToSrgb8Dither(
+                                   alpha * ILSrgbTable8[v] + (1.0f - alpha) * c_.backgroundBGRF[k], d);
+                wrong += out[x * 3 + k] != want;
+            }
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
 TEST_F(AlphaRowsTest, PremultipliedGreyCompositesInEncodedValues) {
     // Grey 200 at alpha 100 over a black background: min(100, 200) / 255.
     Background(0, 0, 0);

@@ -333,7 +333,7 @@ TEST_F(ConverterTest, ConvertImageNeedsMatchingSizes) {
         ASSERT_EQ(ILAllocImage(&other, w, h, 0x10043, nullptr), IL_OK);
         std::memset(other.data, 0x5A, other.stride * h);
         EXPECT_FALSE(ILConverterConvertImage(c.get(), handle_, &source, &other));
-        for (uint64_t i = 0; i < other.stride * h; ++i) ASSERT_EQ(other.data[i], 0x5A);
+        for (int64_t i = 0; i < other.stride * h; ++i) ASSERT_EQ(other.data[i], 0x5A);
         ILFreeImage(&other);
     }
     EXPECT_FALSE(ILConverterConvertImage(c.get(), nullptr, &source, &target));
@@ -378,6 +378,26 @@ TEST_F(ConverterTest, DitherPhaseAdvancesEveryRowWhetherOrNotDithering) {
     EXPECT_EQ(out[1], 1);
     EXPECT_EQ(out[2], 255);
     EXPECT_EQ(out[3], 0);
+}
+
+TEST_F(ConverterTest, EightBitRoundTripsThroughSixteenBitsAndFloatAreIdentities) {
+    // Every code in every colour position and dither phase.
+    std::vector<uint8_t> codes(256 * 3 * 4), back(codes.size());
+    for (size_t i = 0; i < codes.size(); ++i) codes[i] = static_cast<uint8_t>(i / 3 + i);
+    const uint64_t width = codes.size() / 3;
+    for (ILPixelType middle : {0x63u, 0x123u, 0x10063u, 0x10123u}) {
+        SCOPED_TRACE(middle);
+        std::vector<uint8_t> wide(width * (middle & 0x100 ? 12 : 6));
+        Conv up, down;
+        ILConverterSetModes(up.get(), 0x43, middle, width);
+        ILConverterSetModes(down.get(), middle, 0x43, width);
+        ASSERT_TRUE(ILConverterPrepare(up.get()) && ILConverterPrepare(down.get()));
+        for (int row = 0; row < 4; ++row) {
+            up->rowKernel(up.get(), codes.data(), wide.data());
+            down->rowKernel(down.get(), wide.data(), back.data());
+            ASSERT_EQ(back, codes) << "row " << row;
+        }
+    }
 }
 
 TEST_F(ConverterTest, RowsTooWideToAllocateFailToPrepare) {

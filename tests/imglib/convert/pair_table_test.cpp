@@ -175,7 +175,6 @@ int ColourCount(uint32_t t) {
     default: return 3;
     }
 }
-bool LinearKind(uint32_t kind) { return kind >= 0x100 && kind <= 0x160; }
 
 enum Domain { kEnc, kLin };
 

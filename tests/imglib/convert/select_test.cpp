@@ -148,7 +148,7 @@ TEST_F(SelectTest, PlainRouteKernelKinds) {
         ILPixelType s, t;
         uint8_t alphaHandling;
         enum { kCopy, kSingle, kChain } kind;
-        uint64_t rowBytesPerPixel8;  // rowBytes for a width of 8
+        uint64_t rowBytesAtWidth8;  // rowBytes for a width of 8
     } rows[] = {
         {0x43, 0x43, 1, Row::kCopy, 24},
         {0x11, 0x11, 1, Row::kCopy, 1},
@@ -186,7 +186,9 @@ TEST_F(SelectTest, PlainRouteKernelKinds) {
             EXPECT_NE(c_.chainRow, nullptr);
             break;
         }
-        if (r.kind != Row::kSingle) EXPECT_EQ(c_.rowBytes, r.rowBytesPerPixel8);
+        if (r.kind != Row::kSingle) {
+            EXPECT_EQ(c_.rowBytes, r.rowBytesAtWidth8);
+        }
     }
 }
 

@@ -1,0 +1,23 @@
+# `vx a.png` shows the image with the file name, the zoom and the load time in
+# the title; at 1:1 the screen shows the image's own pixels, and Copy puts
+# them on the clipboard. A noise image, so that any shift, flip or colour
+# error changes many pixels.
+convert-im6.q16 -size 300x200 -seed 11 plasma: -depth 8 "PNG24:$VX_DATA/a.png"
+
+vx_viewer_start "$(vx_dos_path "$VX_DATA/a.png")"
+# The default window mode fits the image to the 512 x 384 client area:
+# 512 / 300 = 171 %.
+vx_wait_title 'a.png 171% (time: ?.??? sec)' >/dev/null
+
+# Fit the window to the image: 1:1 in a client area of the image's size.
+vx_command 40052 'a.png [1:1] (time: ?.??? sec)'
+vx_shot class=Vx "$VX_OUT/shown.png"
+vx_expect_eq "$(identify-im6.q16 -format '%wx%h' "$VX_OUT/shown.png")" 300x200 "client size"
+vx_expect_eq "$(vx_count_differences "$VX_OUT/shown.png" "$VX_DATA/a.png")" 0 \
+    "pixels on screen that differ from the image"
+
+vx_drive clip-empty
+vx_command 40421
+vx_drive clip-dib "$(vx_dos_path "$VX_OUT/clip.bmp")" >/dev/null || vx_fail "Copy left no bitmap"
+vx_expect_eq "$(vx_count_differences "$VX_OUT/clip.bmp" "$VX_DATA/a.png")" 0 \
+    "pixels on the clipboard that differ from the image"

@@ -1,0 +1,522 @@
+// vxdrive: drives a running Win32 program from outside, under the same
+// wineserver, for the viewer's tests. Each run performs one step and prints
+// what it found on stdout (UTF-8):
+//
+//   vxdrive [--timeout SECONDS] STEP ARGS...
+//
+// Windows are named by a selector: a handle (0x1234), or one or more of
+// class=NAME, title=TEXT (exact), title~=GLOB (* and ?), pid=N, joined by
+// commas; top-level windows only (message boxes and popup menus are
+// top-level too). "visible" steps ignore hidden windows.
+//
+//   find SEL                 first visible match, as 0x...
+//   count SEL                number of matches, hidden ones included
+//   wait SEL                 waits until a visible match exists; prints it
+//   wait-gone SEL            waits until no visible match is left
+//   title SEL                the window text
+//   wait-title SEL GLOB      waits until the title matches; prints it
+//   rect SEL                 "X Y W H CX CY CW CH": window and client area on
+//                            the screen
+//   children SEL             one line per descendant: handle, id, class, text
+//   post SEL ID [LPARAM]     posts WM_COMMAND ID
+//   press SEL ID             posts WM_COMMAND (ID, BN_CLICKED) with the control
+//   message SEL MSG [WPARAM [LPARAM]]  posts any message
+//   key SEL VK               posts WM_KEYDOWN and WM_KEYUP of a virtual key
+//   click SEL X Y [right]    posts a button press and release at client (X, Y)
+//   sync SEL                 returns once the window's thread answers a message
+//   pid SEL                  the owning process id
+//   clip-formats             the clipboard's format numbers
+//   clip-text                waits for a Unicode text on the clipboard; prints it
+//   clip-set-text TEXT       puts a Unicode text on the clipboard
+//   clip-dib FILE            waits for a CF_DIB on the clipboard; writes it as a
+//                            .bmp file
+//   clip-empty               empties the clipboard
+//
+// Exit status: 0 done, 1 not found or timed out, 2 bad usage. Every wait
+// polls every 20 ms until its timeout (default 10 s): dialogs take hundreds
+// of milliseconds to come and go, and fixed sleeps would either waste time
+// or race.
+//
+// wchar_t is 2 bytes under wineg++ and glibc's wide functions expect 4: the
+// text work here uses WCHAR with Win32 calls and converts to UTF-8 to print.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+// char16_t strings, never std::basic_string<WCHAR>: libstdc++ was built for a
+// 4-byte wchar_t, and its wide string code corrupts the 2-byte one.
+using WString = std::u16string;
+
+const WCHAR* W(const WString& text) { return reinterpret_cast<const WCHAR*>(text.c_str()); }
+
+constexpr DWORD kPollMs = 20;
+DWORD g_timeoutMs = 10000;
+
+enum Status { kDone = 0, kNotFound = 1, kUsage = 2 };
+
+WString FromWide(const WCHAR* text, size_t length) {
+    return WString(reinterpret_cast<const char16_t*>(text), length);
+}
+
+std::string ToUtf8(const WString& text) {
+    if (text.empty())
+        return {};
+    const int length = static_cast<int>(text.size());
+    const int n = WideCharToMultiByte(CP_UTF8, 0, W(text), length, nullptr, 0, nullptr, nullptr);
+    if (n <= 0)
+        return {};
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, W(text), length, out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+bool StartsWith(const WString& text, std::u16string_view prefix) {
+    return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// Parses decimal or 0x-prefixed hexadecimal; false for anything else.
+bool ParseNumber(const WString& text, long long* value) {
+    const std::string narrow = ToUtf8(text);
+    if (narrow.empty())
+        return false;
+    char* end = nullptr;
+    *value = std::strtoll(narrow.c_str(), &end, 0);
+    return end && *end == 0;
+}
+
+// Glob over UTF-16 units: * any run, ? any one unit.
+bool GlobMatch(const char16_t* pattern, const char16_t* text) {
+    const char16_t* star = nullptr;
+    const char16_t* resume = nullptr;
+    while (*text) {
+        if (*pattern == u'*') {
+            star = pattern++;
+            resume = text;
+        } else if (*pattern == u'?' || *pattern == *text) {
+            ++pattern;
+            ++text;
+        } else if (star) {
+            pattern = star + 1;
+            text = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (*pattern == u'*')
+        ++pattern;
+    return *pattern == 0;
+}
+
+// The window text of a window of another process. WM_GETTEXT with a timeout
+// would answer for a hung window too, but GetWindowTextW reads the text
+// Wine keeps for every window without calling into the owner at all.
+WString WindowText(HWND window) {
+    const int length = GetWindowTextLengthW(window);
+    std::vector<WCHAR> buffer(static_cast<size_t>(length) + 2, 0);
+    const int n = GetWindowTextW(window, buffer.data(), length + 1);
+    return FromWide(buffer.data(), static_cast<size_t>(n > 0 ? n : 0));
+}
+
+WString ClassName(HWND window) {
+    WCHAR name[256] = {};
+    const int n = GetClassNameW(window, name, 256);
+    return FromWide(name, static_cast<size_t>(n > 0 ? n : 0));
+}
+
+struct Selector {
+    HWND handle = nullptr;  // an explicit handle; the other fields are unused
+    bool hasClass = false;
+    WString className;
+    bool hasTitle = false;
+    WString title;
+    bool titleIsGlob = false;
+    DWORD pid = 0;
+};
+
+bool ParseSelector(const WString& text, Selector* sel) {
+    long long number = 0;
+    if (ParseNumber(text, &number)) {
+        sel->handle = reinterpret_cast<HWND>(static_cast<INT_PTR>(number));
+        return true;
+    }
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find(u',', start);
+        if (end == WString::npos)
+            end = text.size();
+        const WString part = text.substr(start, end - start);
+        if (StartsWith(part, u"class=")) {
+            sel->hasClass = true;
+            sel->className = part.substr(6);
+        } else if (StartsWith(part, u"title~=")) {
+            sel->hasTitle = true;
+            sel->titleIsGlob = true;
+            sel->title = part.substr(7);
+        } else if (StartsWith(part, u"title=")) {
+            sel->hasTitle = true;
+            sel->title = part.substr(6);
+        } else if (StartsWith(part, u"pid=")) {
+            long long pid = 0;
+            if (!ParseNumber(part.substr(4), &pid) || pid <= 0)
+                return false;
+            sel->pid = static_cast<DWORD>(pid);
+        } else {
+            return false;
+        }
+        start = end + 1;
+    }
+    return sel->hasClass || sel->hasTitle || sel->pid;
+}
+
+bool Matches(HWND window, const Selector& sel) {
+    if (sel.hasClass && ClassName(window) != sel.className)
+        return false;
+    if (sel.pid) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        if (pid != sel.pid)
+            return false;
+    }
+    if (sel.hasTitle) {
+        const WString title = WindowText(window);
+        if (sel.titleIsGlob ? !GlobMatch(sel.title.c_str(), title.c_str()) : title != sel.title)
+            return false;
+    }
+    return true;
+}
+
+struct Search {
+    const Selector* sel;
+    bool visibleOnly;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectMatch(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<Search*>(param);
+    if (search->visibleOnly && !IsWindowVisible(window))
+        return TRUE;
+    if (Matches(window, *search->sel))
+        search->found.push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> FindAll(const Selector& sel, bool visibleOnly) {
+    if (sel.handle) {
+        if (IsWindow(sel.handle) && (!visibleOnly || IsWindowVisible(sel.handle)))
+            return {sel.handle};
+        return {};
+    }
+    Search search{&sel, visibleOnly, {}};
+    EnumWindows(CollectMatch, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND FindFirst(const Selector& sel) {
+    const std::vector<HWND> all = FindAll(sel, true);
+    return all.empty() ? nullptr : all.front();
+}
+
+// Polls a condition until it holds or the timeout passes.
+template <typename Condition>
+bool WaitFor(Condition condition) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (condition())
+            return true;
+        if (GetTickCount() - start >= g_timeoutMs)
+            return false;
+        Sleep(kPollMs);
+    }
+}
+
+void PrintHandle(HWND window) {
+    std::printf("0x%llx\n", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window)));
+}
+
+std::string Describe(const Selector& sel) {
+    if (sel.handle) {
+        char text[32];
+        std::snprintf(text, sizeof text, "0x%llx",
+                      static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(sel.handle)));
+        return text;
+    }
+    std::string out;
+    if (sel.hasClass)
+        out += "class " + ToUtf8(sel.className) + " ";
+    if (sel.hasTitle)
+        out += "title " + ToUtf8(sel.title) + " ";
+    if (sel.pid)
+        out += "pid " + std::to_string(sel.pid) + " ";
+    return out + "(no window)";
+}
+
+// Steps that need one existing window resolve it here, waiting for it.
+HWND Resolve(const Selector& sel) {
+    HWND window = nullptr;
+    if (!WaitFor([&] { return (window = FindFirst(sel)) != nullptr; })) {
+        std::fprintf(stderr, "vxdrive: %s\n", Describe(sel).c_str());
+        return nullptr;
+    }
+    return window;
+}
+
+struct ChildList {
+    std::vector<HWND> windows;
+};
+
+BOOL CALLBACK CollectChild(HWND window, LPARAM param) {
+    reinterpret_cast<ChildList*>(param)->windows.push_back(window);
+    return TRUE;
+}
+
+// Writes a packed DIB as a .bmp file: the file header, then the DIB as is.
+bool WriteBitmapFile(const WCHAR* path, const BYTE* dib, SIZE_T size) {
+    if (size < sizeof(BITMAPINFOHEADER))
+        return false;
+    const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(dib);
+    DWORD colors = header->biClrUsed;
+    if (colors == 0 && header->biBitCount <= 8)
+        colors = 1u << header->biBitCount;
+    DWORD masks = header->biCompression == BI_BITFIELDS ? 12 : 0;
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;  // "BM"
+    file.bfOffBits = static_cast<DWORD>(sizeof file + header->biSize + masks + colors * 4);
+    file.bfSize = static_cast<DWORD>(sizeof file + size);
+    const HANDLE out = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (out == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    bool ok = WriteFile(out, &file, sizeof file, &written, nullptr) && written == sizeof file;
+    ok = ok && WriteFile(out, dib, static_cast<DWORD>(size), &written, nullptr) &&
+         written == size;
+    CloseHandle(out);
+    return ok;
+}
+
+// The clipboard belongs to whoever opened it last: retry while another
+// process holds it.
+bool OpenClipboardPatiently() {
+    return WaitFor([] { return OpenClipboard(nullptr) != FALSE; });
+}
+
+int StepClipboard(const WString& step, const std::vector<WString>& args) {
+    // A reader waits for its format: the program under test fills the
+    // clipboard when it gets round to the posted command.
+    const UINT wanted = step == u"clip-text" ? CF_UNICODETEXT : step == u"clip-dib" ? CF_DIB : 0;
+    if (wanted && !WaitFor([&] { return IsClipboardFormatAvailable(wanted) != FALSE; })) {
+        std::fprintf(stderr, "vxdrive: no clipboard format %u\n", wanted);
+        return kNotFound;
+    }
+    if (!OpenClipboardPatiently()) {
+        std::fprintf(stderr, "vxdrive: the clipboard stays locked\n");
+        return kNotFound;
+    }
+    int status = kDone;
+    if (step == u"clip-formats") {
+        for (UINT format = EnumClipboardFormats(0); format; format = EnumClipboardFormats(format))
+            std::printf("%u\n", format);
+    } else if (step == u"clip-text") {
+        const HANDLE data = GetClipboardData(CF_UNICODETEXT);
+        const auto* text = data ? static_cast<const WCHAR*>(GlobalLock(data)) : nullptr;
+        if (text) {
+            std::printf("%s\n", ToUtf8(FromWide(text, static_cast<size_t>(lstrlenW(text)))).c_str());
+            GlobalUnlock(data);
+        } else {
+            status = kNotFound;
+        }
+    } else if (step == u"clip-set-text" && args.size() == 1) {
+        const SIZE_T bytes = (args[0].size() + 1) * sizeof(WCHAR);
+        const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+        void* target = memory ? GlobalLock(memory) : nullptr;
+        if (target) {
+            std::memcpy(target, W(args[0]), bytes);
+            GlobalUnlock(memory);
+        }
+        EmptyClipboard();
+        if (!target || !SetClipboardData(CF_UNICODETEXT, memory)) {
+            if (memory)
+                GlobalFree(memory);
+            status = kNotFound;
+        }
+    } else if (step == u"clip-dib" && args.size() == 1) {
+        const HANDLE data = GetClipboardData(CF_DIB);
+        const auto* dib = data ? static_cast<const BYTE*>(GlobalLock(data)) : nullptr;
+        if (dib) {
+            if (!WriteBitmapFile(W(args[0]), dib, GlobalSize(data)))
+                status = kNotFound;
+            GlobalUnlock(data);
+        } else {
+            status = kNotFound;
+        }
+    } else if (step == u"clip-empty") {
+        EmptyClipboard();
+    } else {
+        status = kUsage;
+    }
+    CloseClipboard();
+    return status;
+}
+
+bool ParseArg(const WString& text, long long* value) {
+    if (ParseNumber(text, value))
+        return true;
+    std::fprintf(stderr, "vxdrive: not a number: %s\n", ToUtf8(text).c_str());
+    return false;
+}
+
+int RunStep(const WString& step, const std::vector<WString>& args) {
+    if (StartsWith(step, u"clip-"))
+        return StepClipboard(step, args);
+    if (args.empty())
+        return kUsage;
+    Selector sel;
+    if (!ParseSelector(args[0], &sel)) {
+        std::fprintf(stderr, "vxdrive: bad selector %s\n", ToUtf8(args[0]).c_str());
+        return kUsage;
+    }
+    const size_t extra = args.size() - 1;
+
+    if (step == u"count" && extra == 0) {
+        std::printf("%zu\n", FindAll(sel, false).size());
+        return kDone;
+    }
+    if (step == u"wait-gone" && extra == 0) {
+        if (WaitFor([&] { return FindAll(sel, true).empty(); }))
+            return kDone;
+        std::fprintf(stderr, "vxdrive: still there: %s\n", Describe(sel).c_str());
+        return kNotFound;
+    }
+    if (step == u"find" && extra == 0) {
+        const HWND window = FindFirst(sel);
+        if (!window)
+            return kNotFound;
+        PrintHandle(window);
+        return kDone;
+    }
+
+    const HWND window = Resolve(sel);
+    if (!window)
+        return kNotFound;
+    long long a = 0, b = 0, c = 0;
+
+    if (step == u"wait" && extra == 0) {
+        PrintHandle(window);
+    } else if (step == u"title" && extra == 0) {
+        std::printf("%s\n", ToUtf8(WindowText(window)).c_str());
+    } else if (step == u"wait-title" && extra == 1) {
+        WString title;
+        const bool ok = WaitFor([&] {
+            title = WindowText(window);
+            return GlobMatch(args[1].c_str(), title.c_str());
+        });
+        std::printf("%s\n", ToUtf8(title).c_str());
+        return ok ? kDone : kNotFound;
+    } else if (step == u"rect" && extra == 0) {
+        RECT outer = {}, client = {};
+        GetWindowRect(window, &outer);
+        GetClientRect(window, &client);
+        POINT origin = {0, 0};
+        ClientToScreen(window, &origin);
+        std::printf("%d %d %d %d %d %d %d %d\n", static_cast<int>(outer.left),
+                    static_cast<int>(outer.top), static_cast<int>(outer.right - outer.left),
+                    static_cast<int>(outer.bottom - outer.top), static_cast<int>(origin.x),
+                    static_cast<int>(origin.y), static_cast<int>(client.right),
+                    static_cast<int>(client.bottom));
+    } else if (step == u"children" && extra == 0) {
+        ChildList list;
+        EnumChildWindows(window, CollectChild, reinterpret_cast<LPARAM>(&list));
+        for (HWND child : list.windows) {
+            std::printf("0x%llx %d %s %s\n",
+                        static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(child)),
+                        GetDlgCtrlID(child), ToUtf8(ClassName(child)).c_str(),
+                        ToUtf8(WindowText(child)).c_str());
+        }
+    } else if (step == u"post" && (extra == 1 || extra == 2)) {
+        if (!ParseArg(args[1], &a) || (extra == 2 && !ParseArg(args[2], &b)))
+            return kUsage;
+        if (!PostMessageW(window, WM_COMMAND, static_cast<WPARAM>(a), static_cast<LPARAM>(b)))
+            return kNotFound;
+    } else if (step == u"press" && extra == 1) {
+        if (!ParseArg(args[1], &a))
+            return kUsage;
+        const HWND control = GetDlgItem(window, static_cast<int>(a));
+        if (!PostMessageW(window, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(a), BN_CLICKED),
+                          reinterpret_cast<LPARAM>(control)))
+            return kNotFound;
+    } else if (step == u"message" && extra >= 1 && extra <= 3) {
+        if (!ParseArg(args[1], &a) || (extra >= 2 && !ParseArg(args[2], &b)) ||
+            (extra == 3 && !ParseArg(args[3], &c)))
+            return kUsage;
+        if (!PostMessageW(window, static_cast<UINT>(a), static_cast<WPARAM>(b),
+                          static_cast<LPARAM>(c)))
+            return kNotFound;
+    } else if (step == u"key" && extra == 1) {
+        if (!ParseArg(args[1], &a))
+            return kUsage;
+        const UINT scan = MapVirtualKeyW(static_cast<UINT>(a), MAPVK_VK_TO_VSC);
+        PostMessageW(window, WM_KEYDOWN, static_cast<WPARAM>(a), 1 | (scan << 16));
+        PostMessageW(window, WM_KEYUP, static_cast<WPARAM>(a), 1 | (scan << 16) | 0xC0000000u);
+    } else if (step == u"click" && (extra == 2 || extra == 3)) {
+        if (!ParseArg(args[1], &a) || !ParseArg(args[2], &b))
+            return kUsage;
+        const bool right = extra == 3 && args[3] == u"right";
+        const LPARAM point = MAKELPARAM(static_cast<WORD>(a), static_cast<WORD>(b));
+        PostMessageW(window, WM_MOUSEMOVE, 0, point);
+        PostMessageW(window, right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN,
+                     right ? MK_RBUTTON : MK_LBUTTON, point);
+        PostMessageW(window, right ? WM_RBUTTONUP : WM_LBUTTONUP, 0, point);
+    } else if (step == u"sync" && extra == 0) {
+        DWORD_PTR answer = 0;
+        if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, g_timeoutMs, &answer)) {
+            std::fprintf(stderr, "vxdrive: no answer from %s\n", Describe(sel).c_str());
+            return kNotFound;
+        }
+    } else if (step == u"pid" && extra == 0) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        std::printf("%lu\n", static_cast<unsigned long>(pid));
+    } else {
+        return kUsage;
+    }
+    return kDone;
+}
+
+}  // namespace
+
+int main() {
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (!argv)
+        return kUsage;
+    std::vector<WString> args;
+    for (int i = 1; i < argc; ++i)
+        args.push_back(FromWide(argv[i], static_cast<size_t>(lstrlenW(argv[i]))));
+    LocalFree(argv);
+
+    if (args.size() >= 2 && args[0] == u"--timeout") {
+        long long seconds = 0;
+        if (!ParseNumber(args[1], &seconds) || seconds < 0)
+            return kUsage;
+        g_timeoutMs = static_cast<DWORD>(seconds * 1000);
+        args.erase(args.begin(), args.begin() + 2);
+    }
+    int status = kUsage;
+    if (!args.empty()) {
+        const WString step = args.front();
+        args.erase(args.begin());
+        status = RunStep(step, args);
+    }
+    if (status == kUsage)
+        std::fprintf(stderr, "vxdrive: bad usage (see the comment at the top of vxdrive.cpp)\n");
+    std::fflush(stdout);
+    return status;
+}

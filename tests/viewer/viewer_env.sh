@@ -1,0 +1,267 @@
+# Helpers for the viewer's tests under Wine. run_viewer_test.sh sources this
+# file, calls vx_case_init, then sources one case script from cases/. Built
+# on tests/wine/env.sh (Xvfb, DOS paths, clean-up).
+#
+# Environment (set by CTest, see CMakeLists.txt):
+#   VX_VIEWER           the viewer, vx.exe.so
+#   VX_DRIVER           the driver, vxdrive.exe.so (steps: see vxdrive.cpp)
+#   VX_VIEWER_WORK_DIR  where the booted prefix and the case folders live
+#
+# Each case gets a hard-linked copy of one booted prefix (a boot costs about
+# ten seconds, a copy a tenth of one), its own HOME, Xvfb and wineserver, so
+# cases can run in parallel and start with no preferences.
+#
+# Failures read "have X, want Y". VX_KEEP_WINE_TEMP=1 keeps the case folder
+# (screenshots in out/, the viewer's output, the prefix) for a look.
+
+# shellcheck source=../wine/env.sh
+. "$(dirname "${BASH_SOURCE[0]}")/../wine/env.sh"
+
+VX_DATA=""          # the case's folder for test files
+VX_OUT=""           # screenshots, logs
+VX_VIEWER_PID=""    # the loader process of the running viewer
+VX_VIEWER_LOG=""    # its stderr, where the drawn texts are traced
+VX_TRACE_MARK=0     # byte offset into that log; see vx_mark
+VX_RUNS=0           # viewer starts so far, to name their logs
+VX_BOX_TEXT=""      # text of the last box seen by vx_expect_box*
+
+vx_fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+# vx_expect_eq HAVE WANT WHAT
+vx_expect_eq() {
+    [ "$1" = "$2" ] || vx_fail "$3: have '$1', want '$2'"
+}
+
+# The booted prefix that every case copies, made once under a lock. Its
+# stamp names the Wine version, so an upgraded Wine boots a new one.
+vx_template_prefix() {
+    local template="$VX_VIEWER_WORK_DIR/template"
+    local version
+    version=$("$VX_WINE_LOADER" --version 2>/dev/null </dev/null)
+    mkdir -p "$VX_VIEWER_WORK_DIR"
+    (
+        flock 9
+        if [ "$(cat "$template/stamp" 2>/dev/null)" = "$version" ]; then
+            exit 0
+        fi
+        rm -rf "$template"
+        mkdir -p "$template"
+        # Boot in a throw-away root (env.sh cleans it up at the subshell's
+        # end) after the server has gone, then keep only the prefix.
+        (
+            vx_wine_init --display || exit 1
+            "$VX_WINESERVER" -k </dev/null >/dev/null 2>&1
+            "$VX_WINESERVER" -w </dev/null >/dev/null 2>&1
+            mv "$WINEPREFIX" "$template/prefix"
+        ) || exit 1
+        echo "$version" >"$template/stamp"
+    ) 9>"$VX_VIEWER_WORK_DIR/template.lock" || vx_fail "cannot boot a Wine prefix"
+    echo "$template/prefix"
+}
+
+# Sets up the case: folders, environment, prefix copy, Xvfb, wineserver.
+vx_case_init() {
+    local var
+    for var in VX_VIEWER VX_DRIVER VX_VIEWER_WORK_DIR; do
+        [ -n "${!var:-}" ] || vx_fail "$var is not set"
+    done
+    [ -f "$VX_VIEWER" ] || vx_fail "no viewer at $VX_VIEWER"
+    [ -f "$VX_DRIVER" ] || vx_fail "no driver at $VX_DRIVER"
+    command -v import-im6.q16 >/dev/null || vx_fail "ImageMagick (import-im6.q16) is missing"
+    command -v perl >/dev/null || vx_fail "perl is missing"
+
+    local template
+    template=$(vx_template_prefix) || exit 1
+
+    VX_WINE_ROOT=$(mktemp -d "$VX_VIEWER_WORK_DIR/case.XXXXXX")
+    trap vx_wine_cleanup EXIT
+    VX_DATA="$VX_WINE_ROOT/data"
+    VX_OUT="$VX_WINE_ROOT/out"
+    mkdir -p "$VX_WINE_ROOT/home" "$VX_DATA" "$VX_OUT"
+
+    # As env.sh's vx_wine_init, without the boot.
+    export WINEPREFIX="$VX_WINE_ROOT/prefix"
+    export HOME="$VX_WINE_ROOT/home"
+    export XDG_DATA_HOME="$HOME/.local/share"
+    export XDG_CONFIG_HOME="$HOME/.config"
+    export XDG_CACHE_HOME="$HOME/.cache"
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    export TZ=UTC
+    export LANG=C.UTF-8
+    unset LC_ALL LC_CTYPE LANGUAGE DISPLAY
+
+    # Hard links share the files; Wine replaces the registry files by
+    # renaming, so the template stays as it was.
+    cp -al "$template" "$WINEPREFIX" 2>/dev/null || cp -a "$template" "$WINEPREFIX" ||
+        vx_fail "cannot copy the Wine prefix"
+    # The shell folders link to the HOME of the boot: point them at ours.
+    local link
+    for link in "$WINEPREFIX"/drive_c/users/*/*; do
+        if [ -L "$link" ]; then
+            rm -f "$link"
+            ln -s "$HOME" "$link"
+        fi
+    done
+
+    vx_start_xvfb || exit 1
+    "$VX_WINESERVER" -p60 </dev/null >"$VX_OUT/wineserver.log" 2>&1 ||
+        vx_fail "wineserver did not start"
+}
+
+# The settings folder of the viewer in this prefix.
+vx_settings_dir() {
+    local users="$WINEPREFIX/drive_c/users"
+    printf '%s/%s/AppData/Roaming/Vx\n' "$users" "${USER:-$(id -un)}"
+}
+
+# vx_drive STEP ARGS...: one driver step; prints what it prints. Its
+# complaints go to the test's output only when the step fails.
+vx_drive() {
+    local err="$VX_OUT/driver.err" status=0
+    : >"$err"
+    timeout --kill-after=5 "$VX_WINE_TIMEOUT" "$VX_WINE_LOADER" "$VX_DRIVER" "$@" \
+        </dev/null 2>"$err" || status=$?
+    [ "$status" -eq 0 ] || cat "$err" >&2
+    return "$status"
+}
+
+# vx_viewer_start ARGS...: starts the viewer in the background and waits for
+# its main window. Its drawn texts are traced to its log (vx_box_texts).
+vx_viewer_start() {
+    VX_RUNS=$((VX_RUNS + 1))
+    VX_VIEWER_LOG="$VX_OUT/vx.$VX_RUNS.err"
+    VX_TRACE_MARK=0
+    WINEDEBUG="-all,trace+text" timeout --kill-after=5 "$VX_WINE_TIMEOUT" \
+        "$VX_WINE_LOADER" "$VX_VIEWER" "$@" \
+        </dev/null >"$VX_OUT/vx.$VX_RUNS.out" 2>"$VX_VIEWER_LOG" &
+    VX_VIEWER_PID=$!
+    vx_drive wait class=Vx >/dev/null || vx_fail "the viewer showed no main window"
+}
+
+# vx_viewer_run ARGS...: runs a viewer process to its end (a second instance);
+# answers its exit status, 124 when it did not end in time.
+vx_viewer_run() {
+    VX_RUNS=$((VX_RUNS + 1))
+    timeout --kill-after=5 30 "$VX_WINE_LOADER" "$VX_VIEWER" "$@" \
+        </dev/null >"$VX_OUT/vx.$VX_RUNS.out" 2>"$VX_OUT/vx.$VX_RUNS.err"
+}
+
+# Closes the viewer as the user would (the preferences are written then) and
+# waits for its process to end.
+vx_viewer_close() {
+    [ -n "$VX_VIEWER_PID" ] || return 0
+    vx_drive message class=Vx 0x10 >/dev/null || vx_fail "no main window to close"
+    local i
+    for ((i = 0; i < 500; i++)); do
+        kill -0 "$VX_VIEWER_PID" 2>/dev/null || break
+        sleep 0.02
+    done
+    kill -0 "$VX_VIEWER_PID" 2>/dev/null && vx_fail "the viewer did not end after WM_CLOSE"
+    wait "$VX_VIEWER_PID" 2>/dev/null || true
+    VX_VIEWER_PID=""
+}
+
+# vx_wait_title GLOB: waits until the main window's title matches; prints it.
+vx_wait_title() {
+    local title
+    title=$(vx_drive wait-title class=Vx "$1") ||
+        vx_fail "title: have '$title', want '$1'"
+    printf '%s\n' "$title"
+}
+
+# vx_command ID [WAIT_GLOB]: posts a command to the main window, then waits
+# until the title matches WAIT_GLOB when one is given.
+vx_command() {
+    vx_drive post class=Vx "$1" >/dev/null || vx_fail "cannot post command $1"
+    [ $# -lt 2 ] || vx_wait_title "$2" >/dev/null
+}
+
+# vx_shot SEL FILE: the client area of a window (or, for a popup menu, the
+# whole window: pass "window" as a third argument), from the screen.
+vx_shot() {
+    local rect x y w h cx cy cw ch
+    rect=$(vx_drive rect "$1") || vx_fail "no window $1 to photograph"
+    read -r x y w h cx cy cw ch <<<"$rect"
+    if [ "${3:-}" = window ]; then
+        cx=$x cy=$y cw=$w ch=$h
+    fi
+    import-im6.q16 -window root -crop "${cw}x${ch}+${cx}+${cy}" +repage "$2" ||
+        vx_fail "screenshot failed"
+}
+
+# vx_pixel FILE X Y: prints "R G B" of one pixel.
+vx_pixel() {
+    convert-im6.q16 "$1" -format "%[fx:int(255*p{$2,$3}.r+0.5)] %[fx:int(255*p{$2,$3}.g+0.5)] %[fx:int(255*p{$2,$3}.b+0.5)]" info:
+}
+
+# vx_expect_pixel FILE X Y "R G B" [TOLERANCE] [WHAT]
+vx_expect_pixel() {
+    local have tol=${5:-0} r g b hr hg hb
+    have=$(vx_pixel "$1" "$2" "$3")
+    read -r r g b <<<"$4"
+    read -r hr hg hb <<<"$have"
+    if ((hr - r > tol || r - hr > tol || hg - g > tol || g - hg > tol || hb - b > tol ||
+         b - hb > tol)); then
+        vx_fail "${6:-pixel} at ($2, $3) of $(basename "$1"): have '$have', want '$4' (±$tol)"
+    fi
+}
+
+# vx_count_differences A B: the number of pixels in which two images of the
+# same size differ.
+vx_count_differences() {
+    compare-im6.q16 -metric AE "$1" "$2" null: 2>&1 || true
+}
+
+# Remembers where the viewer's trace stands: vx_expect_box looks only at the
+# texts drawn after the last mark.
+vx_mark() {
+    VX_TRACE_MARK=$(stat -c %s "$VX_VIEWER_LOG")
+}
+
+# The texts the viewer drew (DrawText) since the mark, NUL-separated, read
+# back from Wine's trace of them (L"..." with \n, \\, \" and \xxxx escapes).
+vx_box_texts() {
+    tail -c +$((VX_TRACE_MARK + 1)) "$VX_VIEWER_LOG" | perl -ne '
+        next unless /:trace:text:DrawTextExW L"(.*)"(?:\.\.\.)?, -?\d+, \[/;
+        my $t = $1;
+        $t =~ s/\\(n|r|t|"|\\|[0-9a-f]{4})/
+            $1 eq "n" ? "\n" : $1 eq "r" ? "\r" : $1 eq "t" ? "\t" :
+            length($1) == 4 ? chr(hex($1)) : $1/ge;
+        binmode STDOUT, ":utf8";
+        print $t, "\0";'
+}
+
+# vx_expect_box KIND PREFIX [PART...]: waits for the "Vx KIND" box, checks
+# that it shows a text that starts with PREFIX and holds every PART, keeps it
+# in VX_BOX_TEXT and closes the box with its OK button (a question box is
+# left open for the case to answer).
+vx_expect_box() {
+    local kind=$1 prefix=$2
+    shift 2
+    local box text part ok i
+    box=$(vx_drive wait "title=Vx $kind") || vx_fail "no 'Vx $kind' box"
+    for ((i = 0; i < 100; i++)); do
+        while IFS= read -r -d '' text; do
+            ok=1
+            [[ $text == "$prefix"* ]] || ok=0
+            for part in "$@"; do
+                [[ $text == *"$part"* ]] || ok=0
+            done
+            if [ "$ok" = 1 ]; then
+                VX_BOX_TEXT=$text
+                [ "$kind" = Confirmation ] && return 0
+                vx_drive press "$box" 1 >/dev/null
+                vx_drive wait-gone "$box" >/dev/null || vx_fail "the 'Vx $kind' box stays"
+                return 0
+            fi
+        done < <(vx_box_texts)
+        sleep 0.05
+    done
+    echo "texts drawn since the mark:" >&2
+    vx_box_texts | tr '\0' '\n' | sed 's/^/  | /' >&2
+    vx_fail "'Vx $kind' box: want a text starting with '$prefix'${*:+ and holding: $*}"
+}

@@ -1,0 +1,410 @@
+// iltool: ImgLib on the command line, for developers and for the benchmark
+// scripts that run it beside a peer program.
+//
+//   iltool info FILE                 load result, every info field, metadata
+//   iltool topam FILE OUT.pam        decoded pixels as RGBA, 8 or 16 bits
+//   iltool convert IN OUT [--opt NAME=VALUE ...]
+//                                    load and save by extension; NAME is a
+//                                    save or import option: jpeg.quality,
+//                                    png.compression, bmp.os2, ...
+//
+// The library's messages go to the standard error stream through its default
+// procedures; the exit status is 0 only when every load and save answered 1.
+#include <cerrno>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include <exempi/xmp.h>
+
+#include "imglib/convert/converter.h"
+#include "imglib/imglib.h"
+
+namespace {
+
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+void Usage()
+{
+    std::fputs("usage: iltool info FILE\n"
+               "       iltool topam FILE OUT.pam\n"
+               "       iltool convert IN OUT [--opt NAME=VALUE ...]\n",
+               stderr);
+}
+
+// ---------------------------------------------------------------------------
+// Options: the fields of the handle's option records, by format.
+
+using Field = std::variant<uint8_t*, uint32_t*, float*>;
+
+struct Option {
+    const char* name;
+    Field (*field)(ILHandle& h);
+};
+
+const Option kOptions[] = {
+    {"bmp.os2", [](ILHandle& h) -> Field { return &h.bmpOS2; }},
+    {"pcx.rle", [](ILHandle& h) -> Field { return &h.pcxRLE; }},
+    {"gif.interlaced", [](ILHandle& h) -> Field { return &h.gifInterlaced; }},
+    {"tga.rle", [](ILHandle& h) -> Field { return &h.tgaRLE; }},
+    {"pnm.ascii", [](ILHandle& h) -> Field { return &h.pnmASCII; }},
+    {"radiance.xyze", [](ILHandle& h) -> Field { return &h.radianceXYZE; }},
+    {"exr.compression", [](ILHandle& h) -> Field { return &h.exrCompression; }},
+    {"exr.keepPremultiplied", [](ILHandle& h) -> Field { return &h.exrKeepPremultiplied; }},
+    {"webp.quality", [](ILHandle& h) -> Field { return &h.webpQuality; }},
+    {"png.compression", [](ILHandle& h) -> Field { return &h.png.compression; }},
+    {"png.interlaced", [](ILHandle& h) -> Field { return &h.png.interlaced; }},
+    {"png.gamma", [](ILHandle& h) -> Field { return &h.png.gamma; }},
+    {"jpeg.quality", [](ILHandle& h) -> Field { return &h.jpeg.quality; }},
+    {"jpeg.progressive", [](ILHandle& h) -> Field { return &h.jpeg.progressive; }},
+    {"jpeg.arithmetic", [](ILHandle& h) -> Field { return &h.jpeg.arithmetic; }},
+    {"jpeg.subsampling", [](ILHandle& h) -> Field { return &h.jpeg.subsampling; }},
+    {"jpeg.embedProfile", [](ILHandle& h) -> Field { return &h.jpeg.embedProfile; }},
+    {"jpeg2000.rate", [](ILHandle& h) -> Field { return &h.jpeg2000.rate; }},
+    {"jpeg2000.layers", [](ILHandle& h) -> Field { return &h.jpeg2000.layers; }},
+    {"jpeg2000.colorFormat", [](ILHandle& h) -> Field { return &h.jpeg2000.colorFormat; }},
+    {"jpeg2000.reversible", [](ILHandle& h) -> Field { return &h.jpeg2000.reversible; }},
+    {"jpeg2000.lossless", [](ILHandle& h) -> Field { return &h.jpeg2000.lossless; }},
+    {"jpeg2000.subsampling", [](ILHandle& h) -> Field { return &h.jpeg2000.subsampling; }},
+    {"jpegxr.quality", [](ILHandle& h) -> Field { return &h.jpegxr.quality; }},
+    {"jpegxr.overlap", [](ILHandle& h) -> Field { return &h.jpegxr.overlap; }},
+    {"jpegxr.subsampling", [](ILHandle& h) -> Field { return &h.jpegxr.subsampling; }},
+    {"jpegxr.lossless", [](ILHandle& h) -> Field { return &h.jpegxr.lossless; }},
+    {"tiff.byteOrder", [](ILHandle& h) -> Field { return &h.tiff.byteOrder; }},
+    {"tiff.compression", [](ILHandle& h) -> Field { return &h.tiff.compression; }},
+    {"tiff.predictor", [](ILHandle& h) -> Field { return &h.tiff.predictor; }},
+    {"tiff.embedProfile", [](ILHandle& h) -> Field { return &h.tiff.embedProfile; }},
+    {"pgf.level", [](ILHandle& h) -> Field { return &h.pgf.level; }},
+    {"pgf.lossless", [](ILHandle& h) -> Field { return &h.pgf.lossless; }},
+    {"raw.sampleKind", [](ILHandle& h) -> Field { return &h.raw.sampleKind; }},
+    {"raw.interpolation", [](ILHandle& h) -> Field { return &h.raw.interpolation; }},
+    {"raw.waveletThreshold", [](ILHandle& h) -> Field { return &h.raw.waveletThreshold; }},
+    {"pcd.sampleKind", [](ILHandle& h) -> Field { return &h.pcd.sampleKind; }},
+    {"pcd.resolution", [](ILHandle& h) -> Field { return &h.pcd.resolution; }},
+};
+
+bool ParseUnsigned(const char* text, uint64_t max, uint64_t* out)
+{
+    if (*text == '\0' || *text == '-')
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long v = std::strtoull(text, &end, 0);
+    if (errno != 0 || *end != '\0' || v > max)
+        return false;
+    *out = v;
+    return true;
+}
+
+// "NAME=VALUE" into the handle; false with a message for an unknown name or
+// a value the field cannot hold.
+bool ApplyOption(ILHandle* h, const char* assignment)
+{
+    const char* equals = std::strchr(assignment, '=');
+    if (!equals) {
+        std::fprintf(stderr, "iltool: option \"%s\" is not NAME=VALUE\n", assignment);
+        return false;
+    }
+    const std::string name(assignment, equals);
+    const char* value = equals + 1;
+    for (const Option& option : kOptions) {
+        if (name != option.name)
+            continue;
+        const Field field = option.field(*h);
+        uint64_t n = 0;
+        if (auto* u8 = std::get_if<uint8_t*>(&field); u8 && ParseUnsigned(value, UINT8_MAX, &n)) {
+            **u8 = static_cast<uint8_t>(n);
+            return true;
+        }
+        if (auto* u32 = std::get_if<uint32_t*>(&field); u32 && ParseUnsigned(value, UINT32_MAX, &n)) {
+            **u32 = static_cast<uint32_t>(n);
+            return true;
+        }
+        if (auto* f32 = std::get_if<float*>(&field)) {
+            char* end = nullptr;
+            const float v = std::strtof(value, &end);
+            if (*value != '\0' && *end == '\0') {
+                **f32 = v;
+                return true;
+            }
+        }
+        std::fprintf(stderr, "iltool: bad value \"%s\" for option %s\n", value, option.name);
+        return false;
+    }
+    std::fprintf(stderr, "iltool: unknown option %s; known options:\n", name.c_str());
+    for (const Option& option : kOptions)
+        std::fprintf(stderr, "  %s\n", option.name);
+    return false;
+}
+
+// ---------------------------------------------------------------------------
+// Owners of the library's records.
+
+struct Handle {
+    ILHandle* h = ILCreateHandle("iltool");
+    ~Handle() { ILDestroyHandle(h); }
+};
+
+struct Image {
+    ILImage image;
+    ~Image() { ILFreeImage(&image); }
+};
+
+struct Converter {
+    ILConverter c;
+    Converter() { ILConverterInit(&c); }
+    ~Converter() { ILConverterFree(&c); }
+};
+
+struct FileCloser {
+    void operator()(FILE* f) const { std::fclose(f); }
+};
+
+std::u16string Wide(const char* path)
+{
+    return ILUtf8ToPath(path);
+}
+
+// ---------------------------------------------------------------------------
+// info
+
+// The dumps end their lines in CR LF, as the viewer's info window wants.
+void PrintSection(const char* title, const std::string& text)
+{
+    if (text.empty())
+        return;
+    std::printf("%s:\n", title);
+    for (char ch : text) {
+        if (ch != '\r')
+            std::putchar(ch);
+    }
+}
+
+int Info(ILHandle* h, const char* path)
+{
+    Image image;
+    ILInfo info;
+    const ILResult result = ILLoadImage(h, Wide(path).c_str(), &image.image, &info);
+    std::printf("result: %d\n", result);
+    std::printf("formatId: 0x%X (%s)\n", info.formatId, ILGetFormatDescription(info.formatId));
+    std::printf("colorType: %u\n", info.colorType);
+    std::printf("compression: %u\n", info.compression);
+    std::printf("fileSize: %" PRId64 "\n", info.fileSize);
+    std::printf("created: %" PRId64 "\n", info.created);
+    std::printf("modified: %" PRId64 "\n", info.modified);
+    std::printf("width: %u\n", info.width);
+    std::printf("height: %u\n", info.height);
+    std::printf("channels: %u\n", info.channels);
+    std::printf("bitsPerPixel: %u\n", info.bitsPerPixel);
+    std::printf("tilesX: %u\n", info.tilesX);
+    std::printf("tilesY: %u\n", info.tilesY);
+    std::printf("tiled: %u\n", info.tiled);
+    std::printf("alphaKind: %u\n", info.alphaKind);
+    std::printf("gamma: %g\n", info.gamma);
+    std::printf("gammaKind: %u\n", info.gammaKind);
+    std::printf("ppiX: %u\n", info.ppiX);
+    std::printf("ppiY: %u\n", info.ppiY);
+    std::printf("pages: %u\n", info.pages);
+    std::printf("page: %u\n", info.page);
+
+    std::string text;
+    ILFormatTexts(&info.texts, &text);
+    PrintSection("texts", text);
+    text.clear();
+    ILFormatIccInfo(&info.icc, &text);
+    PrintSection("icc", text);
+    text.clear();
+    ILFormatExif(info.exif, &text);
+    PrintSection("exif", text);
+    text.clear();
+    ILFormatIPTC(info.iptc, &text);
+    PrintSection("iptc", text);
+    text.clear();
+    ILFormatXMP(info.xmp, &text);
+    PrintSection("xmp", text);
+    return result == IL_OK ? 0 : kExitFailed;
+}
+
+// ---------------------------------------------------------------------------
+// topam
+
+bool HasAlpha(ILPixelType type)
+{
+    return (type & (IL_EXTRA_ALPHA | IL_EXTRA_PREMULTIPLIED)) != 0;
+}
+
+// Prepares a conversion of the image to 8 or 16-bit R, G, B (and alpha where
+// the source has one or may have one through its palette); the converter
+// serves some pairs only in B, G, R order, which the caller then swaps.
+bool PrepareRgba(Converter* conv, const ILImage& image, bool deep, ILPixelType* chosen)
+{
+    const uint32_t kind = deep ? IL_KIND_16 : IL_KIND_8;
+    const bool indexed = (image.type & IL_MODEL_MASK) == IL_MODEL_INDEXED;
+    std::vector<ILPixelType> candidates;
+    // A conversion never writes an alpha sample its source lacks: only sources
+    // with alpha, or palettes that may carry it, ask for one.
+    if (HasAlpha(image.type) || indexed) {
+        candidates.push_back(IL_ORDER_RGB | IL_MODEL_RGB | kind | IL_EXTRA_ALPHA);
+        candidates.push_back(IL_MODEL_RGB | kind | IL_EXTRA_ALPHA);
+    }
+    candidates.push_back(IL_ORDER_RGB | IL_MODEL_RGB | kind);
+    candidates.push_back(IL_MODEL_RGB | kind);
+    for (ILPixelType type : candidates) {
+        ILConverterFree(&conv->c);
+        ILConverterInit(&conv->c);
+        ILConverterSetImageTarget(&conv->c, &image, type);
+        if (ILConverterPrepare(&conv->c)) {
+            *chosen = type;
+            return true;
+        }
+    }
+    return false;
+}
+
+void PutSample(std::vector<uint8_t>* out, uint32_t v, bool deep)
+{
+    if (deep)
+        out->push_back(static_cast<uint8_t>(v >> 8));
+    out->push_back(static_cast<uint8_t>(v));
+}
+
+bool WritePam(const ILImage& image, const char* path)
+{
+    const bool deep = image.bits > 8;
+    Converter conv;
+    ILPixelType type = 0;
+    if (!PrepareRgba(&conv, image, deep, &type)) {
+        std::fprintf(stderr, "iltool: pixel type 0x%X does not convert to RGBA\n", image.type);
+        return false;
+    }
+    const bool alpha = HasAlpha(type);
+    const bool bgr = !(type & IL_ORDER_RGB);
+    const size_t channels = alpha ? 4 : 3;
+    const size_t bytes = deep ? 2 : 1;
+    std::vector<uint8_t> converted(image.width * channels * bytes);
+    std::vector<uint8_t> out;
+    out.reserve(size_t {image.width} * 4 * bytes);
+
+    std::unique_ptr<FILE, FileCloser> file(std::fopen(path, "wb"));
+    if (!file) {
+        std::fprintf(stderr, "iltool: cannot create %s: %s\n", path, std::strerror(errno));
+        return false;
+    }
+    std::fprintf(file.get(), "P7\nWIDTH %u\nHEIGHT %u\nDEPTH 4\nMAXVAL %u\nTUPLTYPE RGB_ALPHA\nENDHDR\n",
+                 image.width, image.height, deep ? 65535u : 255u);
+    const uint32_t opaque = deep ? 65535 : 255;
+    for (uint32_t y = 0; y < image.height; ++y) {
+        conv.c.rowKernel(&conv.c, image.data + static_cast<int64_t>(y) * image.stride,
+                         converted.data());
+        out.clear();
+        for (uint32_t x = 0; x < image.width; ++x) {
+            uint32_t s[4] = {0, 0, 0, opaque};
+            for (size_t i = 0; i < channels; ++i) {
+                const size_t at = (x * channels + i) * bytes;
+                if (deep) {
+                    uint16_t v;
+                    std::memcpy(&v, &converted[at], 2);
+                    s[i] = v;
+                } else {
+                    s[i] = converted[at];
+                }
+            }
+            if (bgr)
+                std::swap(s[0], s[2]);
+            for (uint32_t v : s)
+                PutSample(&out, v, deep);
+        }
+        if (std::fwrite(out.data(), 1, out.size(), file.get()) != out.size()) {
+            std::fprintf(stderr, "iltool: cannot write %s\n", path);
+            return false;
+        }
+    }
+    if (std::fclose(file.release()) != 0) {
+        std::fprintf(stderr, "iltool: cannot write %s\n", path);
+        return false;
+    }
+    return true;
+}
+
+// A partial image (result 2) is still written, so that it can be compared;
+// the exit status then tells that the load was not whole.
+int ToPam(ILHandle* h, const char* path, const char* outPath)
+{
+    Image image;
+    const ILResult result = ILLoadImage(h, Wide(path).c_str(), &image.image, nullptr);
+    if (result != IL_OK && result != IL_PARTIAL)
+        return kExitFailed;
+    if (!WritePam(image.image, outPath))
+        return kExitFailed;
+    return result == IL_OK ? 0 : kExitFailed;
+}
+
+// ---------------------------------------------------------------------------
+// convert
+
+int Convert(ILHandle* h, const char* in, const char* out, int optionCount, char** options)
+{
+    for (int i = 0; i < optionCount; ++i) {
+        if (std::strcmp(options[i], "--opt") != 0 || i + 1 == optionCount) {
+            Usage();
+            return kExitUsage;
+        }
+        if (!ApplyOption(h, options[++i]))
+            return kExitUsage;
+    }
+    Image image;
+    ILInfo info;
+    if (ILLoadImage(h, Wide(in).c_str(), &image.image, &info) != IL_OK)
+        return kExitFailed;
+    return ILSaveImage(h, Wide(out).c_str(), &image.image, &info) == IL_OK ? 0 : kExitFailed;
+}
+
+int Run(int argc, char** argv)
+{
+    if (argc < 3) {
+        Usage();
+        return kExitUsage;
+    }
+    const std::string command = argv[1];
+    Handle handle;
+    if (!handle.h) {
+        std::fputs("iltool: cannot create the library handle\n", stderr);
+        return kExitFailed;
+    }
+    if (command == "info" && argc == 3)
+        return Info(handle.h, argv[2]);
+    if (command == "topam" && argc == 4)
+        return ToPam(handle.h, argv[2], argv[3]);
+    if (command == "convert" && argc >= 4)
+        return Convert(handle.h, argv[2], argv[3], argc - 4, argv + 4);
+    Usage();
+    return kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    // The library parses XMP packets with the toolkit, which the program sets up.
+    if (!xmp_init()) {
+        std::fputs("iltool: cannot initialise the XMP toolkit\n", stderr);
+        return kExitFailed;
+    }
+    int status;
+    try {
+        status = Run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fputs("iltool: out of memory\n", stderr);
+        status = kExitFailed;
+    }
+    xmp_terminate();
+    return status;
+}

@@ -1,0 +1,57 @@
+// Drawing the display bitmap and its packed copy for the clipboard.
+#include "viewer/display_bitmap.h"
+
+#include <cstring>
+
+namespace {
+
+const BITMAPINFO* Info(const DibHeader* header) {
+    return reinterpret_cast<const BITMAPINFO*>(header);
+}
+
+}  // namespace
+
+void DibBuffer::Draw(HDC context, int x, int y) const {
+    if (!header) return;
+    const int w = static_cast<int>(Width()), h = static_cast<int>(Height());
+    StretchDIBits(context, x, y, w, h, 0, 0, w, h, pixels, Info(header), DIB_RGB_COLORS, SRCCOPY);
+}
+
+void DibBuffer::DrawScaled(HDC context, int x, int y, int width, int height) const {
+    if (!header) return;
+    StretchDIBits(context, x, y, width, height, 0, 0, static_cast<int>(Width()),
+                  static_cast<int>(Height()), pixels, Info(header), DIB_RGB_COLORS, SRCCOPY);
+}
+
+void DibBuffer::DrawRect(HDC context, int originX, int originY, int x, int y, int width,
+                         int height) const {
+    if (!header) return;
+    // GDI measures the source rectangle of a top-down DIB from its last row:
+    // rows y .. y + height - 1 from the top start bitmap height - y - height
+    // rows up from the bottom.
+    const int sourceY = static_cast<int>(Height()) - y - height;
+    StretchDIBits(context, originX + x, originY + y, width, height, x, sourceY, width, height,
+                  pixels, Info(header), DIB_RGB_COLORS, SRCCOPY);
+}
+
+void* DibBuffer::ToClipboard() const {
+    if (!header) return nullptr;
+    const size_t headerBytes = header->biSize + 4 * size_t{header->biClrUsed};
+    const uint32_t rows = Height();
+    const size_t rowBytes = header->biSizeImage / rows;
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, headerBytes + header->biSizeImage);
+    if (!memory) return nullptr;
+    auto* packed = static_cast<uint8_t*>(GlobalLock(memory));
+    if (!packed) {
+        GlobalFree(memory);
+        return nullptr;
+    }
+    std::memcpy(packed, header, headerBytes);
+    // The clipboard's DIBs run bottom-up.
+    reinterpret_cast<DibHeader*>(packed)->biHeight = static_cast<int32_t>(rows);
+    uint8_t* out = packed + headerBytes;
+    for (uint32_t i = 0; i < rows; ++i, out += rowBytes)
+        std::memcpy(out, pixels + (rows - 1 - i) * stride, rowBytes);
+    GlobalUnlock(memory);
+    return memory;
+}

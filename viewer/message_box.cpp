@@ -1,0 +1,229 @@
+// The viewer's message boxes: a mark (?, i, !, x) in the kind's colour beside
+// the text, one "OK" button, or "Yes" and "No" for a question. Each box is an
+// empty dialog template sized to its text in code.
+#include "viewer/message_box.h"
+
+#include <algorithm>
+
+#include "viewer/busy_guard.h"
+#include "viewer/style.h"
+#include "viewer/viewer_state.h"
+
+namespace {
+
+constexpr int kButtonBar = 32;
+constexpr int kButtonHeight = 20;
+constexpr int kButtonYes = 6;
+constexpr int kButtonNo = 7;
+
+struct MessageDialog {
+    const WCHAR* text = nullptr;  // not owned
+    MessageBoxKind kind = BOX_INFORMATION;
+    bool cancelAllowed = false;
+    RECT textRect = {};
+    RECT markRect = {};
+    int width = 0;
+    int height = 0;
+};
+
+// Only one box at a time.
+MessageDialog* g_openBox = nullptr;
+
+struct Mark {
+    const WCHAR* caption;
+    WCHAR letter;
+    COLORREF fill;
+    COLORREF ink;
+    int offset;
+};
+
+Mark MarkOf(MessageBoxKind kind) {
+    switch (kind) {
+    case BOX_CONFIRMATION:
+        return {L"Vx Confirmation", L'?', 0x00C000, 0xFFFFFF, 2};
+    case BOX_WARNING:
+        return {L"Vx Warning", L'!', 0x00E0E0, 0x000000, 4};
+    case BOX_ERROR:
+        return {L"Vx Error", L'x', 0x0000FF, 0xFFFFFF, 2};
+    case BOX_INFORMATION:
+    default:
+        return {L"Vx Information", L'i', 0xFF4040, 0xFFFFFF, 4};
+    }
+}
+
+HWND MakeButton(HWND dialog, const WCHAR* label, int id, int x, int y, int width) {
+    const HWND button = CreateWindowExW(0, L"BUTTON", label,
+                                        WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, x, y,
+                                        width, kButtonHeight, dialog,
+                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                        g_viewer.instance, nullptr);
+    if (g_interfaceFonts.normalFont)
+        SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(g_interfaceFonts.normalFont), 0);
+    return button;
+}
+
+// Over the main window's client area, kept on the screen.
+void PlaceOverMainWindow(HWND dialog, int outerWidth, int outerHeight) {
+    RECT owner = {};
+    if (g_viewer.mainWindow)
+        GetWindowRect(g_viewer.mainWindow, &owner);
+    int x = owner.left + ((owner.right - owner.left) - outerWidth) / 2;
+    int y = owner.top + ((owner.bottom - owner.top) - outerHeight) / 2;
+    x = std::max(0, std::min(x, GetSystemMetrics(SM_CXSCREEN) - outerWidth));
+    y = std::max(0, std::min(y, GetSystemMetrics(SM_CYSCREEN) - outerHeight));
+    SetWindowPos(dialog, nullptr, x, y, outerWidth, outerHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void CreateControls(HWND dialog, MessageDialog& box) {
+    const HDC dc = GetDC(dialog);
+    const HGDIOBJ oldFont = SelectObject(dc, g_interfaceFonts.normalFont);
+    RECT measured = {0, 0, 0, 0};
+    DrawTextW(dc, box.text, -1, &measured, DT_CALCRECT | DT_NOPREFIX);
+    SelectObject(dc, oldFont);
+    ReleaseDC(dialog, dc);
+
+    const int textWidth = measured.right - measured.left;
+    box.width = textWidth < 116 ? 160 : textWidth + 44;
+    box.height = (measured.bottom - measured.top) + 52;
+    RECT outer = {0, 0, box.width, box.height};
+    AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongW(dialog, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongW(dialog, GWL_EXSTYLE)));
+    PlaceOverMainWindow(dialog, outer.right - outer.left, outer.bottom - outer.top);
+
+    box.textRect = measured;
+    OffsetRect(&box.textRect, 28, 10);
+    box.markRect = {10, 10, 21, box.textRect.bottom + 1};
+
+    if (box.kind == BOX_CONFIRMATION) {
+        MakeButton(dialog, L"Yes", kButtonYes, box.width / 2 - 42, box.height - 26, 36);
+        MakeButton(dialog, L"No", kButtonNo, box.width / 2 + 6, box.height - 26, 36);
+    } else {
+        MakeButton(dialog, L"OK", IDOK, box.width - 70, box.height - 26, 64);
+    }
+}
+
+void Paint(HWND dialog, const MessageDialog& box) {
+    PAINTSTRUCT ps;
+    const HDC dc = BeginPaint(dialog, &ps);
+    const RECT content = {0, 0, box.width, box.height - kButtonBar};
+    const RECT line = {0, content.bottom - 1, box.width, content.bottom};
+    const RECT bar = {0, box.height - kButtonBar, box.width, box.height};
+    FillRect(dc, &content, g_styleBrushes.Face);
+    FillRect(dc, &line, g_styleBrushes.Highlight);
+    FillRect(dc, &bar, g_styleBrushes.Window);
+
+    const Mark mark = MarkOf(box.kind);
+    const HBRUSH fill = CreateSolidBrush(mark.fill);
+    FillRect(dc, &box.markRect, fill);
+    DeleteObject(fill);
+    FrameRect(dc, &box.markRect, g_styleBrushes.Text);
+    SetBkMode(dc, TRANSPARENT);
+    const HGDIOBJ oldFont = SelectObject(dc, g_interfaceFonts.boldFont);
+    SetTextColor(dc, mark.ink);
+    TextOutW(dc, box.markRect.left + mark.offset, box.markRect.top + 1, &mark.letter, 1);
+
+    SelectObject(dc, g_interfaceFonts.normalFont);
+    SetTextColor(dc, g_styleColors.Text);
+    RECT text = box.textRect;
+    DrawTextW(dc, box.text, -1, &text, DT_NOCLIP | DT_NOPREFIX);
+    SelectObject(dc, oldFont);
+    EndPaint(dialog, &ps);
+}
+
+// Y and N answer a question wherever the focus is: the buttons pass them on.
+LRESULT CALLBACK QuestionButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam) {
+    const auto original = reinterpret_cast<WNDPROC>(GetPropW(button, L"VxOriginalProc"));
+    if (message == WM_KEYDOWN && (wParam == 'Y' || wParam == 'N'))
+        return SendMessageW(GetParent(button), message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+        RemovePropW(button, L"VxOriginalProc");
+    }
+    return CallWindowProcW(original, button, message, wParam, lParam);
+}
+
+void PassAnswerKeys(HWND dialog) {
+    for (int id : {kButtonYes, kButtonNo}) {
+        const HWND button = GetDlgItem(dialog, id);
+        const auto original = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+            button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(QuestionButtonProc)));
+        SetPropW(button, L"VxOriginalProc", reinterpret_cast<HANDLE>(original));
+    }
+}
+
+INT_PTR CALLBACK MessageDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* box = reinterpret_cast<MessageDialog*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    switch (message) {
+    case WM_INITDIALOG:
+        box = reinterpret_cast<MessageDialog*>(lParam);
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        SetWindowTextW(dialog, MarkOf(box->kind).caption);
+        CreateControls(dialog, *box);
+        if (box->kind == BOX_CONFIRMATION)
+            PassAnswerKeys(dialog);
+        return TRUE;
+    case WM_ERASEBKGND:
+        return TRUE;
+    case WM_PAINT:
+        Paint(dialog, *box);
+        return TRUE;
+    case WM_KEYDOWN:
+        if (box->kind == BOX_CONFIRMATION && (wParam == 'Y' || wParam == 'N'))
+            EndDialog(dialog, wParam == 'Y' ? 1 : 0);
+        return TRUE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK:
+            EndDialog(dialog, box->kind == BOX_CONFIRMATION ? 1 : 0);
+            return TRUE;
+        case kButtonYes:
+            EndDialog(dialog, 1);
+            return TRUE;
+        case kButtonNo:
+            EndDialog(dialog, 0);
+            return TRUE;
+        case IDCANCEL:
+            if (box->kind != BOX_CONFIRMATION || box->cancelAllowed)
+                EndDialog(dialog, 0);
+            return TRUE;
+        default:
+            return FALSE;
+        }
+    default:
+        return FALSE;
+    }
+}
+
+// Runs the box modally over the main window with busy bit 1 set.
+int RunMessageBox(MessageDialog& box) {
+    g_openBox = &box;
+    const bool setBusy = SetBusyFlag(BUSY_MESSAGE_BOX);
+    const WCHAR* templateName = box.kind == BOX_CONFIRMATION ? L"VxASK" : L"VxDLG";
+    const INT_PTR result = DialogBoxParamW(g_viewer.instance, templateName, g_viewer.mainWindow,
+                                           MessageDialogProc, reinterpret_cast<LPARAM>(&box));
+    if (setBusy)
+        ClearBusyFlag(BUSY_MESSAGE_BOX);
+    g_openBox = nullptr;
+    return result > 0 ? static_cast<int>(result) : 0;
+}
+
+}  // namespace
+
+void ShowMessageBox(MessageBoxKind kind, const WCHAR* text) {
+    if (g_openBox || kind == BOX_CONFIRMATION)
+        return;
+    MessageDialog box;
+    box.text = text ? text : L"";
+    box.kind = kind;
+    RunMessageBox(box);
+}
+
+int AskConfirmation(const WCHAR* text, bool cancelAllowed) {
+    if (g_openBox)
+        return 0;
+    MessageDialog box;
+    box.text = text ? text : L"";
+    box.kind = BOX_CONFIRMATION;
+    box.cancelAllowed = cancelAllowed;
+    return RunMessageBox(box);
+}

@@ -1,0 +1,15 @@
+// The preferences file "Vx.up" in the settings folder: read at start-up,
+// written when the main window closes.
+#pragma once
+
+#include "viewer/logic/preferences.h"
+
+// Reads the file into g_preferences (every default when there is no settings
+// folder, no file, or one that is not accepted) and pushes the stored save and
+// import options into the main handle, or reads the library's defaults out
+// of it. The main window's stored client size becomes a window size. True
+// when the file was accepted.
+bool LoadPreferences();
+// Stores the main window's normal placement and writes the file; nothing when
+// there is no settings folder, and nothing is reported when writing fails.
+void SavePreferences();
