@@ -7,7 +7,9 @@
 #   encode     save with the default options          vs  cjpeg -quality 90 -progressive
 #              (quality 90, progressive, 4:2:0)
 # Our side is a small driver compiled here against a built ImgLib; it loads
-# into memory, while djpeg also writes its PPM (to /dev/null).
+# into memory, while djpeg also writes its PPM (to /dev/null). (iltool's
+# topam would add its RGBA conversion and PAM writer, and it has no
+# thumbnail load: the driver measures the codec alone.)
 # Prints for both sides the processor time (user + system, hyperfine's mean
 # of several runs: steadier than wall time on a shared machine) with its
 # system part, ours/peer, and the peak resident memory of one run

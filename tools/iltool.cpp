@@ -173,6 +173,16 @@ std::u16string Wide(const char* path)
     return ILUtf8ToPath(path);
 }
 
+// The dispatcher answers an extension no format takes with -3 and no message.
+bool HasCodec(const char* path, bool save)
+{
+    const ILFormat& row = ILGetFormatRow(ILFindFormatRow(Wide(path).c_str()));
+    if (save ? row.save != nullptr : row.load != nullptr)
+        return true;
+    std::fprintf(stderr, "iltool: no format %s %s\n", save ? "writes" : "reads", path);
+    return false;
+}
+
 // ---------------------------------------------------------------------------
 // info
 
@@ -190,6 +200,8 @@ void PrintSection(const char* title, const std::string& text)
 
 int Info(ILHandle* h, const char* path)
 {
+    if (!HasCodec(path, false))
+        return kExitFailed;
     Image image;
     ILInfo info;
     const ILResult result = ILLoadImage(h, Wide(path).c_str(), &image.image, &info);
@@ -338,6 +350,8 @@ bool WritePam(const ILImage& image, const char* path)
 // the exit status then tells that the load was not whole.
 int ToPam(ILHandle* h, const char* path, const char* outPath)
 {
+    if (!HasCodec(path, false))
+        return kExitFailed;
     Image image;
     const ILResult result = ILLoadImage(h, Wide(path).c_str(), &image.image, nullptr);
     if (result != IL_OK && result != IL_PARTIAL)
@@ -360,6 +374,8 @@ int Convert(ILHandle* h, const char* in, const char* out, int optionCount, char*
         if (!ApplyOption(h, options[++i]))
             return kExitUsage;
     }
+    if (!HasCodec(in, false) || !HasCodec(out, true))
+        return kExitFailed;
     Image image;
     ILInfo info;
     if (ILLoadImage(h, Wide(in).c_str(), &image.image, &info) != IL_OK)

@@ -7,7 +7,6 @@
 
 #include <cstdint>
 
-#include "viewer/app.h"
 #include "viewer/commands.h"
 #include "viewer/library_messages.h"
 #include "viewer/main_window.h"
@@ -120,6 +119,21 @@ HWND CreateMainWindow(HINSTANCE instance) {
                            nullptr, instance, nullptr);
 }
 
+// Gives a modeless dialog its keyboard navigation; true when it took the
+// message. Ctrl and the Apps key also reach the dialog itself; any other key
+// turns the focus cues on.
+bool ForwardDialogMessage(HWND window, MSG* msg) {
+    if (!window || !IsWindow(window))
+        return false;
+    if (GetForegroundWindow() == window && (msg->message == WM_KEYDOWN || msg->message == WM_KEYUP)) {
+        if (msg->wParam == VK_CONTROL || msg->wParam == VK_APPS)
+            SendMessageW(window, msg->message, msg->wParam, msg->lParam);
+        else
+            g_styleColors.ShowFocusCues = 1;
+    }
+    return IsDialogMessageA(window, msg);
+}
+
 int RunMessageLoop() {
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
@@ -135,18 +149,6 @@ int RunMessageLoop() {
 }
 
 }  // namespace
-
-bool ForwardDialogMessage(HWND window, MSG* msg) {
-    if (!window || !IsWindow(window))
-        return false;
-    if (GetForegroundWindow() == window && (msg->message == WM_KEYDOWN || msg->message == WM_KEYUP)) {
-        if (msg->wParam == VK_CONTROL || msg->wParam == VK_APPS)
-            SendMessageW(window, msg->message, msg->wParam, msg->lParam);
-        else
-            g_styleColors.ShowFocusCues = 1;
-    }
-    return IsDialogMessageA(window, msg);
-}
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     g_viewer.instance = instance;

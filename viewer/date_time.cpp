@@ -25,7 +25,9 @@ void FormatFileTime(int64_t seconds, WCHAR (&text)[120], bool longDate) {
     GetDateFormatW(LOCALE_USER_DEFAULT, longDate ? DATE_LONGDATE : DATE_SHORTDATE, &time, nullptr,
                    date, 80);
     GetTimeFormatW(LOCALE_USER_DEFAULT, TIME_FORCE24HOURFORMAT, &time, nullptr, clock, 40);
-    wsprintfW(text, L"%s,  %s", date, clock);
+    WCHAR joined[128];
+    wsprintfW(joined, L"%s,  %s", date, clock);
+    lstrcpynW(text, joined, 120);
 }
 
 void FormatFileTimeA(int64_t seconds, char (&text)[120]) {
@@ -35,5 +37,7 @@ void FormatFileTimeA(int64_t seconds, char (&text)[120]) {
     char clock[40] = {};
     GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, date, 80);
     GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_FORCE24HOURFORMAT, &time, nullptr, clock, 40);
-    wsprintfA(text, "%s,  %s", date, clock);
+    char joined[128];
+    wsprintfA(joined, "%s,  %s", date, clock);
+    lstrcpynA(text, joined, 120);
 }

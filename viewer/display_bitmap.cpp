@@ -26,11 +26,11 @@ void DibBuffer::DrawScaled(HDC context, int x, int y, int width, int height) con
 void DibBuffer::DrawRect(HDC context, int originX, int originY, int x, int y, int width,
                          int height) const {
     if (!header) return;
-    // GDI measures the source rectangle of a top-down DIB from its last row:
-    // rows y .. y + height - 1 from the top start bitmap height - y - height
-    // rows up from the bottom.
-    const int sourceY = static_cast<int>(Height()) - y - height;
-    StretchDIBits(context, originX + x, originY + y, width, height, x, sourceY, width, height,
+    // Both rectangles mirrored (negative heights): GDI then takes the source
+    // rows of this top-down bitmap from the top, y .. y + height - 1.
+    const int sourceY = static_cast<int>(Height()) + 1 - y;
+    StretchDIBits(context, originX + x, originY + y + height - 1, width, -height, x, sourceY, width,
+                  -height,
                   pixels, Info(header), DIB_RGB_COLORS, SRCCOPY);
 }
 

@@ -65,9 +65,19 @@ void RunFullScreenStep(int step) {
         SetStyle(WS_POPUP);
         InvalidateRect(window, nullptr, TRUE);
         break;
-    case 3:
+    case 3: {
+        // Without a window manager Wine does not move a pop-up that is
+        // maximised: it gets the monitor's rectangle first.
+        MONITORINFO monitor = {};
+        monitor.cbSize = sizeof monitor;
+        if (GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &monitor)) {
+            const RECT& m = monitor.rcMonitor;
+            SetWindowPos(window, nullptr, m.left, m.top, m.right - m.left, m.bottom - m.top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+        }
         ShowWindow(window, SW_SHOWMAXIMIZED);
         break;
+    }
     default:
         break;
     }

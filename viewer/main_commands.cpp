@@ -20,41 +20,28 @@
 
 namespace {
 
+// What a command does to the current image, and so which guard it passes.
 enum class Guard {
     None,
-    ApplyUser,
-    ApplySilent,
-    OpenUser,
-    OpenSilent,
+    OpenUser,  // replaces the image; the user is told why when refused
 };
 
 struct Command {
     UINT first;
     UINT last;
     void (*handler)(UINT id, LPARAM lParam);
-    bool needsImage;   // does nothing without a current image
-    Guard guard;       // what the command does to the current image
-    bool waitCursor;
+    bool needsImage;  // does nothing without a current image
+    Guard guard;
 };
 
-bool PassGuard(Guard guard, bool waitCursor) {
+bool PassGuard(Guard guard) {
     switch (guard) {
     case Guard::None:
         return true;
-    case Guard::ApplyUser:
-        return BeginImageChange(waitCursor, true, CHANGE_APPLY);
-    case Guard::ApplySilent:
-        return BeginImageChange(waitCursor, false, CHANGE_APPLY);
     case Guard::OpenUser:
-        return BeginImageChange(waitCursor, true, CHANGE_OPEN);
-    case Guard::OpenSilent:
-        return BeginImageChange(waitCursor, false, CHANGE_OPEN);
+        return BeginImageChange(false, true, CHANGE_OPEN);
     }
     return false;
-}
-
-void PostToMain(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
-    PostMessageW(g_viewer.mainWindow, message, wParam, lParam);
 }
 
 // File
@@ -74,7 +61,7 @@ void OpenImage(UINT, LPARAM) {
 }
 
 void Exit(UINT, LPARAM) {
-    PostToMain(WM_CLOSE);
+    PostMessageW(g_viewer.mainWindow, WM_CLOSE, 0, 0);
 }
 
 void CopyToClipboard(UINT, LPARAM) {
@@ -99,8 +86,9 @@ void EmptyTheClipboard(UINT, LPARAM) {
     }
 }
 
+// The page comes from another window's message: only pages the file has.
 void GoToPage(UINT, LPARAM page) {
-    if (static_cast<uint32_t>(page) != g_viewer.info.page)
+    if (page >= 0 && page < g_viewer.info.pages && page != g_viewer.info.page)
         OpenImageFile(g_viewer.currentPath, static_cast<int>(page));
 }
 
@@ -266,37 +254,37 @@ void FitWindowToDisplay(UINT, LPARAM) {
 }
 
 constexpr Command kCommands[] = {
-    {CMD_OPEN_IMAGE, CMD_OPEN_IMAGE, OpenImage, false, Guard::OpenUser, false},
-    {CMD_EXIT, CMD_EXIT, Exit, false, Guard::None, false},
-    {CMD_COPY, CMD_COPY, CopyToClipboard, true, Guard::None, false},
-    {CMD_EMPTY_CLIPBOARD, CMD_EMPTY_CLIPBOARD, EmptyTheClipboard, false, Guard::None, false},
-    {CMD_GO_TO_PAGE, CMD_GO_TO_PAGE, GoToPage, true, Guard::None, false},
+    {CMD_OPEN_IMAGE, CMD_OPEN_IMAGE, OpenImage, false, Guard::OpenUser},
+    {CMD_EXIT, CMD_EXIT, Exit, false, Guard::None},
+    {CMD_COPY, CMD_COPY, CopyToClipboard, true, Guard::None},
+    {CMD_EMPTY_CLIPBOARD, CMD_EMPTY_CLIPBOARD, EmptyTheClipboard, false, Guard::None},
+    {CMD_GO_TO_PAGE, CMD_GO_TO_PAGE, GoToPage, true, Guard::None},
 
-    {CMD_USE_ALPHA, CMD_USE_ALPHA, ToggleUseAlpha, false, Guard::None, false},
-    {CMD_USE_BACKGROUND, CMD_USE_BACKGROUND, ToggleUseBackground, false, Guard::None, false},
+    {CMD_USE_ALPHA, CMD_USE_ALPHA, ToggleUseAlpha, false, Guard::None},
+    {CMD_USE_BACKGROUND, CMD_USE_BACKGROUND, ToggleUseBackground, false, Guard::None},
 
-    {CMD_WARNING_MESSAGES, CMD_ASK_IF_CHANGED, ToggleOption, false, Guard::None, false},
-    {CMD_MULTIPAGE_DIALOG, CMD_MULTIPAGE_DIALOG, ToggleMultipageDialog, false, Guard::None, false},
-    {CMD_DIALOG_TIPS, CMD_AUTO_FOCUS, ToggleOption, false, Guard::None, false},
-    {CMD_MONO_DITHER_OFF, CMD_MONO_DITHER_ASK, ChooseMonochromeDither, false, Guard::None, false},
-    {CMD_DITHER_OFF, CMD_DITHER_TOGGLE, ChooseDither, false, Guard::None, false},
-    {CMD_UNIT_CM, CMD_UNIT_INCH, ChooseResolutionUnit, false, Guard::None, false},
-    {CMD_WHEEL_ZOOM, CMD_WHEEL_BROWSE, ChooseWheelMode, false, Guard::None, false},
-    {CMD_STYLE_LIGHT, CMD_STYLE_DARK, ChooseInterfaceStyle, false, Guard::None, false},
-    {CMD_SMOOTH_RESIZING, CMD_SMOOTH_RESIZING, ToggleSmoothResizing, false, Guard::None, false},
-    {CMD_FIT_NOTHING, CMD_FIT_WINDOW_TO_IMAGE, ChooseWindowMode, false, Guard::None, false},
-    {CMD_HIGH_QUALITY_RESIZING, CMD_UPSAMPLE_SMALLER, ToggleOption, false, Guard::None, false},
-    {CMD_FX_OFF, CMD_FX_PUSH_UP_DOWN, ChooseTransitionEffect, false, Guard::None, false},
-    {CMD_FULL_SCREEN, CMD_FULL_SCREEN, ToggleFullScreen, false, Guard::None, false},
-    {CMD_FULL_SCREEN_STEP, CMD_FULL_SCREEN_STEP, FullScreenStep, false, Guard::None, false},
+    {CMD_WARNING_MESSAGES, CMD_ASK_IF_CHANGED, ToggleOption, false, Guard::None},
+    {CMD_MULTIPAGE_DIALOG, CMD_MULTIPAGE_DIALOG, ToggleMultipageDialog, false, Guard::None},
+    {CMD_DIALOG_TIPS, CMD_AUTO_FOCUS, ToggleOption, false, Guard::None},
+    {CMD_MONO_DITHER_OFF, CMD_MONO_DITHER_ASK, ChooseMonochromeDither, false, Guard::None},
+    {CMD_DITHER_OFF, CMD_DITHER_TOGGLE, ChooseDither, false, Guard::None},
+    {CMD_UNIT_CM, CMD_UNIT_INCH, ChooseResolutionUnit, false, Guard::None},
+    {CMD_WHEEL_ZOOM, CMD_WHEEL_BROWSE, ChooseWheelMode, false, Guard::None},
+    {CMD_STYLE_LIGHT, CMD_STYLE_DARK, ChooseInterfaceStyle, false, Guard::None},
+    {CMD_SMOOTH_RESIZING, CMD_SMOOTH_RESIZING, ToggleSmoothResizing, false, Guard::None},
+    {CMD_FIT_NOTHING, CMD_FIT_WINDOW_TO_IMAGE, ChooseWindowMode, false, Guard::None},
+    {CMD_HIGH_QUALITY_RESIZING, CMD_UPSAMPLE_SMALLER, ToggleOption, false, Guard::None},
+    {CMD_FX_OFF, CMD_FX_PUSH_UP_DOWN, ChooseTransitionEffect, false, Guard::None},
+    {CMD_FULL_SCREEN, CMD_FULL_SCREEN, ToggleFullScreen, false, Guard::None},
+    {CMD_FULL_SCREEN_STEP, CMD_FULL_SCREEN_STEP, FullScreenStep, false, Guard::None},
 
-    {CMD_HELP, CMD_HELP, OpenHelp, false, Guard::None, false},
+    {CMD_HELP, CMD_HELP, OpenHelp, false, Guard::None},
 
-    {CMD_CONTEXT_MENU, CMD_CONTEXT_MENU_CONTROL, ContextMenuFromKeyboard, false, Guard::None, false},
-    {CMD_ZOOM_1_1, CMD_ZOOM_OUT, Zoom, false, Guard::None, false},
-    {CMD_ZOOM_1_1_RATIO, CMD_ZOOM_OUT_RATIO, Zoom, false, Guard::None, false},
-    {CMD_SCROLL_UP, CMD_SCROLL_RIGHT, ScrollByKey, false, Guard::None, false},
-    {CMD_FIT_WINDOW_TO_CLIENT, CMD_FIT_WINDOW_TO_CLIENT, FitWindowToDisplay, true, Guard::None, false},
+    {CMD_CONTEXT_MENU, CMD_CONTEXT_MENU_CONTROL, ContextMenuFromKeyboard, false, Guard::None},
+    {CMD_ZOOM_1_1, CMD_ZOOM_OUT, Zoom, false, Guard::None},
+    {CMD_ZOOM_1_1_RATIO, CMD_ZOOM_OUT_RATIO, Zoom, false, Guard::None},
+    {CMD_SCROLL_UP, CMD_SCROLL_RIGHT, ScrollByKey, false, Guard::None},
+    {CMD_FIT_WINDOW_TO_CLIENT, CMD_FIT_WINDOW_TO_CLIENT, FitWindowToDisplay, true, Guard::None},
 };
 
 const Command* FindCommand(UINT id) {
@@ -318,7 +306,7 @@ bool DispatchCommand(UINT id, LPARAM lParam) {
         return false;
     if (command->needsImage && !g_viewer.image.data)
         return true;
-    if (PassGuard(command->guard, command->waitCursor))
+    if (PassGuard(command->guard))
         command->handler(id, lParam);
     return true;
 }

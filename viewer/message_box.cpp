@@ -3,11 +3,10 @@
 // empty dialog template sized to its text in code.
 #include "viewer/message_box.h"
 
-#include <algorithm>
-
 #include "viewer/busy_guard.h"
 #include "viewer/style.h"
 #include "viewer/viewer_state.h"
+#include "viewer/window_utils.h"
 
 namespace {
 
@@ -62,16 +61,14 @@ HWND MakeButton(HWND dialog, const WCHAR* label, int id, int x, int y, int width
     return button;
 }
 
-// Over the main window's client area, kept on the screen.
-void PlaceOverMainWindow(HWND dialog, int outerWidth, int outerHeight) {
+// At the main window's client corner, as every simple dialog opens.
+void PlaceAtMainWindow(HWND dialog, int outerWidth, int outerHeight) {
     RECT owner = {};
     if (g_viewer.mainWindow)
         GetWindowRect(g_viewer.mainWindow, &owner);
-    int x = owner.left + ((owner.right - owner.left) - outerWidth) / 2;
-    int y = owner.top + ((owner.bottom - owner.top) - outerHeight) / 2;
-    x = std::max(0, std::min(x, GetSystemMetrics(SM_CXSCREEN) - outerWidth));
-    y = std::max(0, std::min(y, GetSystemMetrics(SM_CYSCREEN) - outerHeight));
-    SetWindowPos(dialog, nullptr, x, y, outerWidth, outerHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(dialog, nullptr, owner.left + WindowBorderWidth(),
+                 owner.top + WindowCaptionOffset(), outerWidth, outerHeight,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
 }
 
 void CreateControls(HWND dialog, MessageDialog& box) {
@@ -88,7 +85,7 @@ void CreateControls(HWND dialog, MessageDialog& box) {
     RECT outer = {0, 0, box.width, box.height};
     AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongW(dialog, GWL_STYLE)), FALSE,
                        static_cast<DWORD>(GetWindowLongW(dialog, GWL_EXSTYLE)));
-    PlaceOverMainWindow(dialog, outer.right - outer.left, outer.bottom - outer.top);
+    PlaceAtMainWindow(dialog, outer.right - outer.left, outer.bottom - outer.top);
 
     box.textRect = measured;
     OffsetRect(&box.textRect, 28, 10);

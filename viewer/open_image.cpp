@@ -27,11 +27,20 @@ ILResult LoadInto(const WCHAR* dosPath) {
     return ILLoadImage(g_viewer.handle, path.c_str(), &g_viewer.image, &g_viewer.info);
 }
 
+// Milliseconds of a monotonic clock; the tick count is too coarse under Wine
+// to time a small file.
+int64_t NowMilliseconds() {
+    LARGE_INTEGER count, frequency;
+    QueryPerformanceCounter(&count);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<int64_t>(count.QuadPart * 1000.0 / frequency.QuadPart);
+}
+
 void SetArrowCursor() { SetCursor(LoadCursorA(nullptr, IDC_ARROW)); }
 
-bool RenderDisplay() {
-    return g_viewer.display.Render(g_viewer.image, g_viewer.background,
-                                   g_preferences.useAlpha != 0);
+// A bitmap that cannot be made leaves the window painting its background.
+void RenderDisplay() {
+    g_viewer.display.Render(g_viewer.image, g_viewer.background, g_preferences.useAlpha != 0);
 }
 
 void LayOutNewImage() {
@@ -60,7 +69,7 @@ bool IsLoadableEntry(const WIN32_FIND_DATAW& entry, const std::u16string& folder
 }  // namespace
 
 bool OpenImageFile(const WCHAR* path, int page) {
-    const ULONGLONG start = GetTickCount64();
+    const int64_t start = NowMilliseconds();
     SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     // The path may be the current path itself, which success overwrites.
     WCHAR opened[kPathUnits];
@@ -91,7 +100,7 @@ bool OpenImageFile(const WCHAR* path, int page) {
         lstrcpynW(g_viewer.linkTarget, target, kPathUnits);
         g_viewer.openedThroughLink = throughLink;
         SetDisplayPath(throughLink ? g_viewer.linkTarget : g_viewer.currentPath);
-        CopyToWide(FormatLoadTime(static_cast<int64_t>(GetTickCount64() - start)),
+        CopyToWide(FormatLoadTime(NowMilliseconds() - start),
                    g_viewer.loadTimeText);
         ILApplyExifResolution(&g_viewer.info);
         ShowNewImage(IMAGE_FROM_FILE);

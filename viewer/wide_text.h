@@ -1,5 +1,8 @@
 // Copies between the Win32 side's WCHAR texts and the char16_t texts of the
-// portable code (same UTF-16 units, distinct C++ types).
+// portable code (same UTF-16 units, distinct C++ types). Wide texts are held
+// as std::u16string or WCHAR arrays, never std::basic_string<WCHAR>: WCHAR is
+// a 2-byte wchar_t here, and libstdc++'s wide traits call glibc functions
+// built for a 4-byte one.
 #pragma once
 
 #include <windows.h>

@@ -328,6 +328,8 @@ ILResult ReadProgressive(ILHandle* h, png_structp png, ILImage* image, ILConvert
     uint32_t stored = 0;
     if (DecodeRows(png, image, converter, row.get(), &stored))
         return IL_OK;
+    if (stored == 0)
+        return IL_FAILED;  // nothing usable arrived
     // Rows that never arrived are black, not stale memory.
     std::memset(image->data + int64_t {stored} * image->stride, 0,
                 static_cast<size_t>(image->stride) * (image->height - stored));
@@ -366,7 +368,10 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info)
     uint8_t gammaKind = IL_GAMMA_ASSUMED;
     double gamma = 2.2;
     ProfilePtr profile(ILPngReadColorInfo(r.png, r.info, &gammaKind, &gamma, grey));
-    if (!SetTransforms(r.png, profile != nullptr, header.bitDepth))
+    // Chromaticities equal to sRGB's still come with the file's own gAMA
+    // curve, which libpng corrects as for a file without cHRM.
+    const bool managed = profile && gammaKind != IL_GAMMA_CHROMATICITIES_SRGB;
+    if (!SetTransforms(r.png, managed, header.bitDepth))
         return IL_FAILED;
 
     const Layout layout = ChooseLayout(header, HasTransparency(r.png, r.info));

@@ -100,8 +100,12 @@ ILResult MakePlan(ILHandle* h, const ILImage& image, Plan* plan)
         return ILReportUnsupportedColorFormat(h);
     const bool alpha = HasAlpha(type);
     plan->convert = !IsDirect(type);
+    // Indexes of another depth or alpha form have no PNG counterpart.
+    if (plan->convert && model == IL_MODEL_INDEXED)
+        return ILReportUnsupportedDataFormat(h);
     if (plan->convert) {
-        // Deeper samples keep 16 bits; everything else fits in 8.
+        // Deeper samples keep 16 bits, high dynamic range ones too;
+        // everything else fits in 8.
         const uint32_t kind = type & IL_KIND_MASK;
         const bool deep = ILBitsPerSample(type) > 8 || kind >= IL_KIND_16;
         plan->rowType = model | (deep ? IL_KIND_16 : IL_KIND_8) | (alpha ? IL_EXTRA_ALPHA : 0u);

@@ -133,9 +133,10 @@ bool ILPngStreamWriter::Close()
         Release();
         return false;
     }
-    // The recovery point of its own: a failing disk write at the end still
-    // releases everything and answers false.
-    const bool finished = FinishFile(pngWrite, pngInfo);
+    // A file short of rows (or whose writing failed) is not finished: libpng
+    // would end it as if it were whole. Finishing has a recovery point of
+    // its own, so that a failing disk write still releases everything.
+    const bool finished = rowsWritten == height && FinishFile(pngWrite, pngInfo);
     png_destroy_write_struct(&pngWrite, &pngInfo);
     const bool closed = std::fclose(file) == 0;
     file = nullptr;

@@ -48,7 +48,7 @@ struct ILPngStreamWriter {
     // taken).
     bool WriteRows();
     // Finishes the file and releases everything; true only when a file was
-    // open and all of it reached the disk.
+    // open, all its rows were written and all of it reached the disk.
     bool Close();
 
 private:

@@ -36,11 +36,17 @@ vx_expect_eq() {
 }
 
 # The booted prefix that every case copies, made once under a lock. Its
-# stamp names the Wine version, so an upgraded Wine boots a new one.
+# stamp names the Wine version and the settings below, so an upgraded Wine
+# or a changed setting boots a new one.
+#
+# Wine's windows are unmanaged: there is no window manager on Xvfb, and a
+# managed window that hides waits two seconds for one to answer.
+VX_TEMPLATE_SETTINGS='X11 Driver: Managed=N'
+
 vx_template_prefix() {
     local template="$VX_VIEWER_WORK_DIR/template"
     local version
-    version=$("$VX_WINE_LOADER" --version 2>/dev/null </dev/null)
+    version="$("$VX_WINE_LOADER" --version 2>/dev/null </dev/null); $VX_TEMPLATE_SETTINGS"
     mkdir -p "$VX_VIEWER_WORK_DIR"
     (
         flock 9
@@ -53,6 +59,8 @@ vx_template_prefix() {
         # end) after the server has gone, then keep only the prefix.
         (
             vx_wine_init --display || exit 1
+            vx_wine "$VX_WINE_ROOT/out/reg.out" "$VX_WINE_ROOT/out/reg.err" reg add \
+                'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f || exit 1
             "$VX_WINESERVER" -k </dev/null >/dev/null 2>&1
             "$VX_WINESERVER" -w </dev/null >/dev/null 2>&1
             mv "$WINEPREFIX" "$template/prefix"
@@ -180,15 +188,12 @@ vx_command() {
     [ $# -lt 2 ] || vx_wait_title "$2" >/dev/null
 }
 
-# vx_shot SEL FILE: the client area of a window (or, for a popup menu, the
-# whole window: pass "window" as a third argument), from the screen.
+# vx_shot SEL FILE: the client area of a window, from the screen (a popup
+# menu's client area is the whole menu).
 vx_shot() {
     local rect x y w h cx cy cw ch
     rect=$(vx_drive rect "$1") || vx_fail "no window $1 to photograph"
     read -r x y w h cx cy cw ch <<<"$rect"
-    if [ "${3:-}" = window ]; then
-        cx=$x cy=$y cw=$w ch=$h
-    fi
     import-im6.q16 -window root -crop "${cw}x${ch}+${cx}+${cy}" +repage "$2" ||
         vx_fail "screenshot failed"
 }
@@ -198,22 +203,59 @@ vx_pixel() {
     convert-im6.q16 "$1" -format "%[fx:int(255*p{$2,$3}.r+0.5)] %[fx:int(255*p{$2,$3}.g+0.5)] %[fx:int(255*p{$2,$3}.b+0.5)]" info:
 }
 
-# vx_expect_pixel FILE X Y "R G B" [TOLERANCE] [WHAT]
-vx_expect_pixel() {
+# The number of pixels in which two images of the same size differ.
+vx_count_differences() {
+    compare-im6.q16 -metric AE "$1" "$2" null: 2>&1 || true
+}
+
+# Checks on a screenshot for vx_expect_screen: each answers 0 when it holds,
+# else sets VX_WHY and answers 1.
+VX_WHY=""
+
+# vx_check_pixel FILE X Y "R G B" [TOLERANCE]
+vx_check_pixel() {
     local have tol=${5:-0} r g b hr hg hb
     have=$(vx_pixel "$1" "$2" "$3")
     read -r r g b <<<"$4"
     read -r hr hg hb <<<"$have"
     if ((hr - r > tol || r - hr > tol || hg - g > tol || g - hg > tol || hb - b > tol ||
          b - hb > tol)); then
-        vx_fail "${6:-pixel} at ($2, $3) of $(basename "$1"): have '$have', want '$4' (±$tol)"
+        VX_WHY="pixel ($2, $3) of $(basename "$1"): have '$have', want '$4' (±$tol)"
+        return 1
     fi
 }
 
-# vx_count_differences A B: the number of pixels in which two images of the
-# same size differ.
-vx_count_differences() {
-    compare-im6.q16 -metric AE "$1" "$2" null: 2>&1 || true
+# vx_check_size FILE WxH
+vx_check_size() {
+    local have
+    have=$(identify-im6.q16 -format '%wx%h' "$1")
+    [ "$have" = "$2" ] && return 0
+    VX_WHY="size of $(basename "$1"): have $have, want $2"
+    return 1
+}
+
+# vx_check_same FILE REFERENCE: the same size and every pixel the same.
+vx_check_same() {
+    vx_check_size "$1" "$(identify-im6.q16 -format '%wx%h' "$2")" || return 1
+    local n
+    n=$(vx_count_differences "$1" "$2")
+    [ "$n" = 0 ] && return 0
+    VX_WHY="$(basename "$1"): have $n pixels that differ from $(basename "$2"), want 0"
+    return 1
+}
+
+# vx_expect_screen SEL FILE CHECK [ARGS...]: photographs the window's client
+# area into FILE until CHECK FILE ARGS... holds. Painting reaches the screen
+# some time after the title changed, so one photograph could come too early.
+vx_expect_screen() {
+    local sel=$1 file=$2 check=$3 i
+    shift 3
+    for ((i = 0; i < 50; i++)); do
+        vx_shot "$sel" "$file"
+        "$check" "$file" "$@" && return 0
+        sleep 0.1
+    done
+    vx_fail "$VX_WHY"
 }
 
 # Remembers where the viewer's trace stands: vx_expect_box looks only at the

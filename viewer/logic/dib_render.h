@@ -39,6 +39,7 @@ public:
     DibHeader* header = nullptr;   // with the colour table after it
     int64_t stride = 0;
     bool ownsPixels = false;       // false when the rows belong to an ILImage
+    uint64_t ownedBytes = 0;       // size of the owned rows' block
 
     DibBuffer() = default;
     ~DibBuffer() { Free(); }
@@ -46,9 +47,10 @@ public:
     DibBuffer& operator=(const DibBuffer&) = delete;
 
     void Free();
-    // Takes the caller's rows (not owned) or allocates them. False, and the
-    // buffer empty, when memory runs out or the size exceeds what a DIB
-    // header can describe.
+    // Frees what it held (keeping an owned block of the same size for the
+    // new rows), then takes the caller's rows (not owned) or allocates them.
+    // False, and the buffer empty, when memory runs out or the size exceeds
+    // what a DIB header can describe.
     bool Create(uint32_t width, uint32_t height, uint32_t bits, uint8_t* rows);
     // Shares the image's rows when they already have a DIB layout, otherwise
     // converts them row by row (to grey 8, index 8 or B,G,R 8); an image with

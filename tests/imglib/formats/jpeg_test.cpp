@@ -8,13 +8,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -239,6 +239,14 @@ Bytes IccChunk(int number, int count, const Bytes& part)
                    static_cast<uint8_t>(number), static_cast<uint8_t>(count)};
     payload.insert(payload.end(), part.begin(), part.end());
     return Segment(0xE2, payload);
+}
+
+Bytes ExtendedXmp()
+{
+    const std::string payload = std::string("http://ns.adobe.com/xmp/extension/") + '\0' +
+                                "0123456789ABCDEF0123456789ABCDEF" + std::string(8, '\0') +
+                                "<x:xmpmeta/>";
+    return Segment(0xE1, Bytes(payload.begin(), payload.end()));
 }
 
 Bytes SaveProfile(cmsHPROFILE profile)
@@ -731,6 +739,8 @@ TEST_F(Jpeg, MetadataMarkers)
         {"counts differ", {IccChunk(1, 2, first), IccChunk(2, 3, second)}, false},
         {"number zero", {IccChunk(0, 2, first), IccChunk(2, 2, second)}, false},
         {"none", {}, false},
+        // The rest of a large XMP packet, ahead of the EXIF segment: not EXIF.
+        {"extended XMP", {ExtendedXmp()}, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -1022,6 +1032,32 @@ TEST_F(Jpeg, LargeProfileSpansChunks)
     ASSERT_EQ(Load(Path("big.jpg"), &image, &info), IL_OK);
     EXPECT_TRUE(info.icc.present);
     EXPECT_EQ(info.gammaKind, IL_GAMMA_ICC_SRGB);
+}
+
+// The resolution goes into the JFIF header in dots per inch; an unknown one
+// (0) keeps the 1:1 aspect ratio, since a density of 0 is invalid.
+TEST_F(Jpeg, SaveResolution)
+{
+    PictureImage(8, 8, &image);
+    struct Case {
+        uint32_t ppiX, ppiY, wantX, wantY;
+    } cases[] = {{300, 150, 300, 150}, {0, 0, 0, 0}, {0, 96, 0, 0}, {70000, 72, 65535, 72}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.ppiX) + " x " + std::to_string(c.ppiY));
+        ILInfo info;
+        info.ppiX = c.ppiX;
+        info.ppiY = c.ppiY;
+        ASSERT_EQ(Save(Path("r.jpg"), image, &info), IL_OK);
+        const Bytes file = ReadBytes(Path("r.jpg"));
+        ASSERT_EQ(FindMarker(file, 0xE0), 2u);
+        EXPECT_EQ(file[13], c.wantX ? 1 : 0);  // density unit
+        EXPECT_EQ(file[14] << 8 | file[15], c.wantX ? c.wantX : 1);
+        EXPECT_EQ(file[16] << 8 | file[17], c.wantY ? c.wantY : 1);
+        ILInfo back;
+        ASSERT_EQ(Load(Path("r.jpg"), nullptr, &back), IL_OK);
+        EXPECT_EQ(back.ppiX, c.wantX);
+        EXPECT_EQ(back.ppiY, c.wantY);
+    }
 }
 
 // What the format cannot hold is refused before a file exists; a full disk

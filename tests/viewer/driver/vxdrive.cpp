@@ -4,12 +4,12 @@
 //
 //   vxdrive [--timeout SECONDS] STEP ARGS...
 //
-// Windows are named by a selector: a handle (0x1234), or one or more of
-// class=NAME, title=TEXT (exact), title~=GLOB (* and ?), pid=N, joined by
-// commas; top-level windows only (message boxes and popup menus are
-// top-level too). "visible" steps ignore hidden windows.
+// Windows are named by a selector: a handle (0x1234), or class=NAME,
+// title=TEXT (exact) and title~=GLOB (* and ?), joined by commas. Only
+// top-level windows are searched (message boxes and popup menus are
+// top-level too), and only visible ones unless a step says otherwise.
 //
-//   find SEL                 first visible match, as 0x...
+//   list SEL                 every visible match, topmost first
 //   count SEL                number of matches, hidden ones included
 //   wait SEL                 waits until a visible match exists; prints it
 //   wait-gone SEL            waits until no visible match is left
@@ -22,10 +22,6 @@
 //   press SEL ID             posts WM_COMMAND (ID, BN_CLICKED) with the control
 //   message SEL MSG [WPARAM [LPARAM]]  posts any message
 //   key SEL VK               posts WM_KEYDOWN and WM_KEYUP of a virtual key
-//   click SEL X Y [right]    posts a button press and release at client (X, Y)
-//   sync SEL                 returns once the window's thread answers a message
-//   pid SEL                  the owning process id
-//   clip-formats             the clipboard's format numbers
 //   clip-text                waits for a Unicode text on the clipboard; prints it
 //   clip-set-text TEXT       puts a Unicode text on the clipboard
 //   clip-dib FILE            waits for a CF_DIB on the clipboard; writes it as a
@@ -115,9 +111,9 @@ bool GlobMatch(const char16_t* pattern, const char16_t* text) {
     return *pattern == 0;
 }
 
-// The window text of a window of another process. WM_GETTEXT with a timeout
-// would answer for a hung window too, but GetWindowTextW reads the text
-// Wine keeps for every window without calling into the owner at all.
+// For a window of another process GetWindowTextW reads the text the system
+// keeps for it, without calling into that process: a busy program cannot
+// block the driver.
 WString WindowText(HWND window) {
     const int length = GetWindowTextLengthW(window);
     std::vector<WCHAR> buffer(static_cast<size_t>(length) + 2, 0);
@@ -138,7 +134,6 @@ struct Selector {
     bool hasTitle = false;
     WString title;
     bool titleIsGlob = false;
-    DWORD pid = 0;
 };
 
 bool ParseSelector(const WString& text, Selector* sel) {
@@ -163,28 +158,17 @@ bool ParseSelector(const WString& text, Selector* sel) {
         } else if (StartsWith(part, u"title=")) {
             sel->hasTitle = true;
             sel->title = part.substr(6);
-        } else if (StartsWith(part, u"pid=")) {
-            long long pid = 0;
-            if (!ParseNumber(part.substr(4), &pid) || pid <= 0)
-                return false;
-            sel->pid = static_cast<DWORD>(pid);
         } else {
             return false;
         }
         start = end + 1;
     }
-    return sel->hasClass || sel->hasTitle || sel->pid;
+    return sel->hasClass || sel->hasTitle;
 }
 
 bool Matches(HWND window, const Selector& sel) {
     if (sel.hasClass && ClassName(window) != sel.className)
         return false;
-    if (sel.pid) {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(window, &pid);
-        if (pid != sel.pid)
-            return false;
-    }
     if (sel.hasTitle) {
         const WString title = WindowText(window);
         if (sel.titleIsGlob ? !GlobMatch(sel.title.c_str(), title.c_str()) : title != sel.title)
@@ -253,8 +237,6 @@ std::string Describe(const Selector& sel) {
         out += "class " + ToUtf8(sel.className) + " ";
     if (sel.hasTitle)
         out += "title " + ToUtf8(sel.title) + " ";
-    if (sel.pid)
-        out += "pid " + std::to_string(sel.pid) + " ";
     return out + "(no window)";
 }
 
@@ -268,12 +250,8 @@ HWND Resolve(const Selector& sel) {
     return window;
 }
 
-struct ChildList {
-    std::vector<HWND> windows;
-};
-
 BOOL CALLBACK CollectChild(HWND window, LPARAM param) {
-    reinterpret_cast<ChildList*>(param)->windows.push_back(window);
+    reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
     return TRUE;
 }
 
@@ -321,10 +299,7 @@ int StepClipboard(const WString& step, const std::vector<WString>& args) {
         return kNotFound;
     }
     int status = kDone;
-    if (step == u"clip-formats") {
-        for (UINT format = EnumClipboardFormats(0); format; format = EnumClipboardFormats(format))
-            std::printf("%u\n", format);
-    } else if (step == u"clip-text") {
+    if (step == u"clip-text") {
         const HANDLE data = GetClipboardData(CF_UNICODETEXT);
         const auto* text = data ? static_cast<const WCHAR*>(GlobalLock(data)) : nullptr;
         if (text) {
@@ -395,11 +370,9 @@ int RunStep(const WString& step, const std::vector<WString>& args) {
         std::fprintf(stderr, "vxdrive: still there: %s\n", Describe(sel).c_str());
         return kNotFound;
     }
-    if (step == u"find" && extra == 0) {
-        const HWND window = FindFirst(sel);
-        if (!window)
-            return kNotFound;
-        PrintHandle(window);
+    if (step == u"list" && extra == 0) {
+        for (HWND window : FindAll(sel, true))
+            PrintHandle(window);
         return kDone;
     }
 
@@ -432,9 +405,9 @@ int RunStep(const WString& step, const std::vector<WString>& args) {
                     static_cast<int>(origin.y), static_cast<int>(client.right),
                     static_cast<int>(client.bottom));
     } else if (step == u"children" && extra == 0) {
-        ChildList list;
-        EnumChildWindows(window, CollectChild, reinterpret_cast<LPARAM>(&list));
-        for (HWND child : list.windows) {
+        std::vector<HWND> children;
+        EnumChildWindows(window, CollectChild, reinterpret_cast<LPARAM>(&children));
+        for (HWND child : children) {
             std::printf("0x%llx %d %s %s\n",
                         static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(child)),
                         GetDlgCtrlID(child), ToUtf8(ClassName(child)).c_str(),
@@ -465,25 +438,6 @@ int RunStep(const WString& step, const std::vector<WString>& args) {
         const UINT scan = MapVirtualKeyW(static_cast<UINT>(a), MAPVK_VK_TO_VSC);
         PostMessageW(window, WM_KEYDOWN, static_cast<WPARAM>(a), 1 | (scan << 16));
         PostMessageW(window, WM_KEYUP, static_cast<WPARAM>(a), 1 | (scan << 16) | 0xC0000000u);
-    } else if (step == u"click" && (extra == 2 || extra == 3)) {
-        if (!ParseArg(args[1], &a) || !ParseArg(args[2], &b))
-            return kUsage;
-        const bool right = extra == 3 && args[3] == u"right";
-        const LPARAM point = MAKELPARAM(static_cast<WORD>(a), static_cast<WORD>(b));
-        PostMessageW(window, WM_MOUSEMOVE, 0, point);
-        PostMessageW(window, right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN,
-                     right ? MK_RBUTTON : MK_LBUTTON, point);
-        PostMessageW(window, right ? WM_RBUTTONUP : WM_LBUTTONUP, 0, point);
-    } else if (step == u"sync" && extra == 0) {
-        DWORD_PTR answer = 0;
-        if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, g_timeoutMs, &answer)) {
-            std::fprintf(stderr, "vxdrive: no answer from %s\n", Describe(sel).c_str());
-            return kNotFound;
-        }
-    } else if (step == u"pid" && extra == 0) {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(window, &pid);
-        std::printf("%lu\n", static_cast<unsigned long>(pid));
     } else {
         return kUsage;
     }

@@ -226,6 +226,30 @@ TEST_F(DibRender, RefusesWhatADibCannotHold) {
     EXPECT_EQ(dib.pixels, nullptr);
 }
 
+TEST_F(DibRender, RenderingAgainReusesTheRowsOnlyWhenTheSizeAgrees) {
+    // 4 x 2 and 8 x 1 pixels of B,G,R 8 take 24 bytes each: the second render
+    // keeps the block but must lay out its own rows and header.
+    Image first, second, shared;
+    MakeImage(first, 4, 2, 0x63);
+    MakeImage(second, 8, 1, 0x63);
+    MakeImage(shared, 8, 1, 0x43);
+    for (uint32_t x = 0; x < 8; ++x) reinterpret_cast<uint16_t*>(second.data)[3 * x] = uint16_t(x * 257);
+
+    DibBuffer dib;
+    ASSERT_TRUE(dib.Render(first, ILColor{}, false));
+    const uint8_t* block = dib.pixels;
+    ASSERT_TRUE(dib.Render(second, ILColor{}, false));
+    EXPECT_EQ(dib.pixels, block);
+    EXPECT_EQ(dib.Width(), 8u);
+    EXPECT_EQ(dib.stride, 24);
+    for (uint32_t x = 0; x < 8; ++x) EXPECT_EQ(Pixel24(dib, x, 0)[0], x) << "x " << x;
+    // Shared rows replace the block, which is freed (the leak checker of the
+    // sanitizer build sees it otherwise).
+    ASSERT_TRUE(dib.Render(shared, ILColor{}, false));
+    EXPECT_EQ(dib.pixels, shared.data);
+    EXPECT_EQ(dib.ownedBytes, 0u);
+}
+
 TEST_F(DibRender, CreateFillsTheHeader) {
     DibBuffer dib;
     ASSERT_TRUE(dib.Create(33, 2, 1, nullptr));
