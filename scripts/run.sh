@@ -23,8 +23,7 @@ if [ $# -ge 1 ]; then
     image=$(realpath -- "$1")
 else
     image="$root/build/default/sample.png"
-    [ -f "$image" ] || convert-im6.q16 -size 640x400 gradient:'#ffd070-#2050a0' \
-        -fill white -pointsize 72 -gravity center -annotate 0 'Vx' "$image"
+    [ -f "$image" ] || convert-im6.q16 -size 640x400 gradient:'#ffd070-#2050a0' "PNG24:$image"
 fi
 # The viewer takes DOS paths; Wine's Z: drive is the Unix root.
 dos="Z:${image//\//\\}"

@@ -10,7 +10,10 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=viewer_env.sh
 . "$here/viewer_env.sh"
 
-[ $# -eq 1 ] && [ -f "$1" ] || { echo "usage: $0 cases/NAME.sh" >&2; exit 2; }
+if [ $# -ne 1 ] || [ ! -f "$1" ]; then
+    echo "usage: $0 cases/NAME.sh" >&2
+    exit 2
+fi
 
 vx_case_init
 # shellcheck disable=SC1090

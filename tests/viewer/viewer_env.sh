@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Helpers for the viewer's tests under Wine. run_viewer_test.sh sources this
 # file, calls vx_case_init, then sources one case script from cases/. Built
 # on tests/wine/env.sh (Xvfb, DOS paths, clean-up).
@@ -23,11 +24,17 @@ VX_VIEWER_PID=""    # the loader process of the running viewer
 VX_VIEWER_LOG=""    # its stderr, where the drawn texts are traced
 VX_TRACE_MARK=0     # byte offset into that log; see vx_mark
 VX_RUNS=0           # viewer starts so far, to name their logs
-VX_BOX_TEXT=""      # text of the last box seen by vx_expect_box*
+VX_BOX_TEXT=""      # text of the last box seen by vx_expect_box
 
 vx_fail() {
     echo "FAIL: $*" >&2
     exit 1
+}
+
+# CTest counts this status as skipped (SKIP_RETURN_CODE).
+vx_skip() {
+    echo "SKIP: $*"
+    exit 77
 }
 
 # vx_expect_eq HAVE WANT WHAT
@@ -78,8 +85,10 @@ vx_case_init() {
     done
     [ -f "$VX_VIEWER" ] || vx_fail "no viewer at $VX_VIEWER"
     [ -f "$VX_DRIVER" ] || vx_fail "no driver at $VX_DRIVER"
-    command -v import-im6.q16 >/dev/null || vx_fail "ImageMagick (import-im6.q16) is missing"
-    command -v perl >/dev/null || vx_fail "perl is missing"
+    local tool
+    for tool in Xvfb xdpyinfo import-im6.q16 convert-im6.q16 compare-im6.q16 perl flock; do
+        command -v "$tool" >/dev/null || vx_skip "$tool is missing (scripts/setup.sh installs it)"
+    done
 
     local template
     template=$(vx_template_prefix) || exit 1
@@ -102,10 +111,15 @@ vx_case_init() {
     export LANG=C.UTF-8
     unset LC_ALL LC_CTYPE LANGUAGE DISPLAY
 
-    # Hard links share the files; Wine replaces the registry files by
-    # renaming, so the template stays as it was.
+    # Hard links share the files (the DLLs make up most of the prefix); the
+    # few that Wine rewrites, the registry and the .ini files, get copies of
+    # their own so that the template stays as it was.
     cp -al "$template" "$WINEPREFIX" 2>/dev/null || cp -a "$template" "$WINEPREFIX" ||
         vx_fail "cannot copy the Wine prefix"
+    local file
+    while IFS= read -r -d '' file; do
+        cp --remove-destination "$template/${file#"$WINEPREFIX"/}" "$file"
+    done < <(find "$WINEPREFIX" -type f \( -name '*.reg' -o -name '*.ini' \) -print0)
     # The shell folders link to the HOME of the boot: point them at ours.
     local link
     for link in "$WINEPREFIX"/drive_c/users/*/*; do
@@ -120,10 +134,15 @@ vx_case_init() {
         vx_fail "wineserver did not start"
 }
 
-# The settings folder of the viewer in this prefix.
+# The settings folder of the viewer in this prefix: in the application data
+# of the one user the boot made (named after the Unix user).
 vx_settings_dir() {
-    local users="$WINEPREFIX/drive_c/users"
-    printf '%s/%s/AppData/Roaming/Vx\n' "$users" "${USER:-$(id -un)}"
+    local roaming
+    for roaming in "$WINEPREFIX"/drive_c/users/*/AppData/Roaming; do
+        printf '%s/Vx\n' "$roaming"
+        return 0
+    done
+    vx_fail "the prefix has no user folder"
 }
 
 # vx_drive STEP ARGS...: one driver step; prints what it prints. Its
@@ -191,9 +210,9 @@ vx_command() {
 # vx_shot SEL FILE: the client area of a window, from the screen (a popup
 # menu's client area is the whole menu).
 vx_shot() {
-    local rect x y w h cx cy cw ch
+    local rect cx cy cw ch
     rect=$(vx_drive rect "$1") || vx_fail "no window $1 to photograph"
-    read -r x y w h cx cy cw ch <<<"$rect"
+    read -r _ _ _ _ cx cy cw ch <<<"$rect"
     import-im6.q16 -window root -crop "${cw}x${ch}+${cx}+${cy}" +repage "$2" ||
         vx_fail "screenshot failed"
 }
@@ -268,19 +287,19 @@ vx_mark() {
 # back from Wine's trace of them (L"..." with \n, \\, \" and \xxxx escapes).
 vx_box_texts() {
     tail -c +$((VX_TRACE_MARK + 1)) "$VX_VIEWER_LOG" | perl -ne '
+        BEGIN { binmode STDOUT, ":utf8" }
         next unless /:trace:text:DrawTextExW L"(.*)"(?:\.\.\.)?, -?\d+, \[/;
         my $t = $1;
         $t =~ s/\\(n|r|t|"|\\|[0-9a-f]{4})/
             $1 eq "n" ? "\n" : $1 eq "r" ? "\r" : $1 eq "t" ? "\t" :
             length($1) == 4 ? chr(hex($1)) : $1/ge;
-        binmode STDOUT, ":utf8";
         print $t, "\0";'
 }
 
-# vx_expect_box KIND PREFIX [PART...]: waits for the "Vx KIND" box, checks
-# that it shows a text that starts with PREFIX and holds every PART, keeps it
-# in VX_BOX_TEXT and closes the box with its OK button (a question box is
-# left open for the case to answer).
+# vx_expect_box KIND PREFIX [PART...]: waits for the "Vx KIND" box (Error,
+# Warning, Information), checks that it shows a text that starts with PREFIX
+# and holds every PART, keeps that text in VX_BOX_TEXT and closes the box
+# with its OK button.
 vx_expect_box() {
     local kind=$1 prefix=$2
     shift 2
@@ -294,9 +313,9 @@ vx_expect_box() {
                 [[ $text == *"$part"* ]] || ok=0
             done
             if [ "$ok" = 1 ]; then
+                # shellcheck disable=SC2034  # read by the cases
                 VX_BOX_TEXT=$text
-                [ "$kind" = Confirmation ] && return 0
-                vx_drive press "$box" 1 >/dev/null
+                vx_drive press "$box" 1 >/dev/null || vx_fail "cannot press OK"
                 vx_drive wait-gone "$box" >/dev/null || vx_fail "the 'Vx $kind' box stays"
                 return 0
             fi

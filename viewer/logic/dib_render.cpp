@@ -5,50 +5,15 @@
 #include <limits>
 #include <utility>
 
-#ifdef __linux__
-#include <sys/mman.h>
-#endif
-
 #include "imglib/convert/converter.h"
+#include "imglib/image.h"
 
 namespace {
-
-constexpr size_t kAlignment = 16;
-constexpr size_t kHugePage = size_t{2} << 20;
-
-// aligned_alloc wants a size that is a multiple of the alignment; 0 when
-// rounding up does not fit.
-size_t RoundUp(uint64_t bytes, size_t alignment) {
-    if (bytes > std::numeric_limits<size_t>::max() - alignment) return 0;
-    return (static_cast<size_t>(bytes) + alignment - 1) & ~(alignment - 1);
-}
-
-void* AllocateAligned(uint64_t bytes) {
-    const size_t rounded = RoundUp(bytes, kAlignment);
-    return rounded ? std::aligned_alloc(kAlignment, rounded) : nullptr;
-}
-
-void FreeAligned(void* p) { std::free(p); }
-
-// The rows of a large bitmap go on huge pages where the system offers them:
-// a fresh block of many megabytes otherwise costs a page fault every 4 KiB
-// on its first write, which adds half to a conversion's time.
-void* AllocateRows(uint64_t bytes) {
-#ifdef __linux__
-    if (bytes >= 4 * kHugePage) {
-        const size_t rounded = RoundUp(bytes, kHugePage);
-        void* p = rounded ? std::aligned_alloc(kHugePage, rounded) : nullptr;
-        if (p) madvise(p, rounded, MADV_HUGEPAGE);
-        return p;
-    }
-#endif
-    return AllocateAligned(bytes);
-}
 
 // Frees its block unless released.
 struct AlignedBlock {
     void* p = nullptr;
-    ~AlignedBlock() { FreeAligned(p); }
+    ~AlignedBlock() { ILFree(p); }
     void* Release() { return std::exchange(p, nullptr); }
 };
 
@@ -105,8 +70,8 @@ int64_t DibStride(uint32_t width, uint32_t bits) {
 }
 
 void DibBuffer::Free() {
-    if (ownsPixels) FreeAligned(pixels);
-    FreeAligned(header);
+    if (ownsPixels) ILFree(pixels);
+    ILFree(header);
     pixels = nullptr;
     header = nullptr;
     stride = 0;
@@ -134,10 +99,10 @@ bool DibBuffer::Create(uint32_t width, uint32_t height, uint32_t bits, uint8_t* 
 
     const uint32_t entries = bits <= 8 ? 1u << bits : 0;
     const size_t headerBytes = sizeof(DibHeader) + 4 * size_t{entries};
-    AlignedBlock headerBlock{AllocateAligned(headerBytes)};
+    AlignedBlock headerBlock{ILAlloc(nullptr, headerBytes)};
     if (!headerBlock.p) return false;
     if (!rows && !block.p) {
-        block.p = AllocateRows(imageBytes);
+        block.p = ILAlloc(nullptr, imageBytes);
         if (!block.p) return false;
     }
     std::memset(headerBlock.p, 0, headerBytes);

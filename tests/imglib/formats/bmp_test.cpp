@@ -293,7 +293,8 @@ protected:
         errors.clear();
         warnings.clear();
         dir = fs::path(::testing::TempDir()) /
-              ("vx_bmp_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+              ("vx_bmp_" + std::to_string(getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
         fs::create_directories(dir);
     }
@@ -494,6 +495,37 @@ TEST_F(Bmp, SuiteBadFilesFailCleanly)
     ASSERT_EQ(Load(CorpusDir() / "b" / "rgb16-880.bmp", &image), IL_OK);
     EXPECT_TRUE(SamePixels(ToRgba(image), want));
     ILFreeImage(&image);
+}
+
+// The image crate's test files with their PNG renderings ("name.bmp.png").
+TEST_F(Bmp, ImageRsFilesMatchTheirRenderings)
+{
+    const fs::path folder = fs::path(VX_CORPUS_DIR) / "image-rs-tests" / "bmp" / "images";
+    if (!fs::is_directory(folder))
+        GTEST_SKIP() << "no image-rs test files at " << folder;
+    size_t compared = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const fs::path reference = entry.path().string() + ".png";
+        if (entry.path().extension() != ".bmp" || !fs::exists(reference))
+            continue;
+        const std::string name = entry.path().filename().string();
+        SCOPED_TRACE(name);
+        Rgba want;
+        ASSERT_TRUE(ReadPng(reference, &want));
+        // Without bit fields the fourth byte of 32-bit pixels is not alpha,
+        // whatever mask a version 5 header carries.
+        if (name == "V5_A8_R8_G8_B8_Rgb.bmp") {
+            for (size_t i = 3; i < want.data.size(); i += 4)
+                want.data[i] = 255;
+        }
+        ILImage image;
+        ASSERT_EQ(Load(entry.path(), &image), IL_OK) << (errors.empty() ? "" : errors.back());
+        // 5 and 6-bit samples are widened by bit replication, the renderings scale.
+        EXPECT_TRUE(SamePixels(ToRgba(image), want, 1));
+        ILFreeImage(&image);
+        ++compared;
+    }
+    EXPECT_GT(compared, 20u);
 }
 
 // Truncated and bit-flipped copies of every suite file (fixed seed): a

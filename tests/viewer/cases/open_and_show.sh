@@ -17,3 +17,12 @@ vx_drive clip-empty
 vx_command 40421
 vx_drive clip-dib "$(vx_dos_path "$VX_OUT/clip.bmp")" >/dev/null || vx_fail "Copy left no bitmap"
 vx_check_same "$VX_OUT/clip.bmp" "$VX_DATA/a.png" || vx_fail "clipboard: $VX_WHY"
+
+# The open command: the file dialog starts, takes a path and the image
+# replaces the shown one.
+convert-im6.q16 -size 40x30 xc:teal -depth 8 "PNG24:$VX_DATA/b.png"
+vx_command 40011
+dialog=$(vx_drive wait 'title=Open image file') || vx_fail "no open dialog"
+vx_drive set-text "$dialog" 1148 "$(vx_dos_path "$VX_DATA/b.png")"   # the file name box
+vx_drive press "$dialog" 1
+vx_wait_title 'b.png [1:1] *' >/dev/null

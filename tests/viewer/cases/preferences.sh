@@ -8,7 +8,7 @@ prefs="$(vx_settings_dir)/Vx.up"
 
 int32_at() { od -An -td4 -j "$2" -N4 "$1" | tr -d ' '; }  # FILE OFFSET
 byte_at() { od -An -tu1 -j "$2" -N1 "$1" | tr -d ' '; }   # FILE OFFSET
-put_bytes() { printf "$3" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none; }
+put_bytes() { printf '%b' "$3" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none; }
 size_of() { stat -c %s "$1"; }
 
 # A run without a file writes the defaults: a 512 x 384 client area, fit

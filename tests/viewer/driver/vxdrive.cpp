@@ -21,6 +21,7 @@
 //   post SEL ID [LPARAM]     posts WM_COMMAND ID
 //   press SEL ID             posts WM_COMMAND (ID, BN_CLICKED) with the control
 //   message SEL MSG [WPARAM [LPARAM]]  posts any message
+//   set-text SEL ID TEXT     sets the text of the window's control ID
 //   key SEL VK               posts WM_KEYDOWN and WM_KEYUP of a virtual key
 //   clip-text                waits for a Unicode text on the clipboard; prints it
 //   clip-set-text TEXT       puts a Unicode text on the clipboard
@@ -432,6 +433,19 @@ int RunStep(const WString& step, const std::vector<WString>& args) {
         if (!PostMessageW(window, static_cast<UINT>(a), static_cast<WPARAM>(b),
                           static_cast<LPARAM>(c)))
             return kNotFound;
+    } else if (step == u"set-text" && extra == 2) {
+        if (!ParseArg(args[1], &a))
+            return kUsage;
+        // Sent, not posted: the text is copied across to the other process
+        // while the driver waits.
+        const HWND control = GetDlgItem(window, static_cast<int>(a));
+        DWORD_PTR answer = 0;
+        if (!control || !SendMessageTimeoutW(control, WM_SETTEXT, 0,
+                                             reinterpret_cast<LPARAM>(W(args[2])), SMTO_NORMAL,
+                                             g_timeoutMs, &answer)) {
+            std::fprintf(stderr, "vxdrive: cannot set the text of control %lld\n", a);
+            return kNotFound;
+        }
     } else if (step == u"key" && extra == 1) {
         if (!ParseArg(args[1], &a))
             return kUsage;

@@ -1,0 +1,139 @@
+// The iltool program, run as the benchmark scripts run it: its exit status,
+// what it prints and the files it writes.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "imglib/format.h"
+#include "imglib/image.h"
+#include "imglib/path.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes ReadBytes(const fs::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::string ReadText(const fs::path& p)
+{
+    const Bytes b = ReadBytes(p);
+    return {b.begin(), b.end()};
+}
+
+class IlTool : public ::testing::Test {
+protected:
+    fs::path tool = fs::path(VX_BUILD_DIR) / "tools" / "iltool";
+    fs::path dir;
+    std::string out, err;
+
+    void SetUp() override
+    {
+        if (!fs::exists(tool))
+            GTEST_SKIP() << "iltool is not built at " << tool;
+        dir = fs::path(::testing::TempDir()) /
+              ("vx_iltool_" + std::to_string(getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    // Runs iltool with the arguments (paths relative to dir); keeps what it
+    // printed and answers its exit status.
+    int Run(const std::string& arguments)
+    {
+        const std::string command = "cd '" + dir.string() + "' && '" + tool.string() + "' " +
+                                    arguments + " >stdout.txt 2>stderr.txt";
+        const int status = std::system(command.c_str());
+        out = ReadText(dir / "stdout.txt");
+        err = ReadText(dir / "stderr.txt");
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    // A 5 x 3 indexed image whose pixel (x, y) is index x + 5 y, saved as BMP.
+    void WriteInput(const fs::path& p, ILPalette* palette)
+    {
+        ILImage image;
+        ASSERT_EQ(ILCreateImage(&image, 5, 3, 0x42, nullptr), IL_OK);
+        image.palette = new ILPalette(256);
+        for (uint32_t i = 0; i < 256; ++i)
+            image.palette->SetEntryBGR8(i, uint8_t(i), uint8_t(i * 3), uint8_t(255 - i));
+        for (uint32_t y = 0; y < 3; ++y)
+            for (uint32_t x = 0; x < 5; ++x)
+                image.data[y * image.stride + x] = uint8_t(x + 5 * y);
+        *palette = *image.palette;
+        ILHandle* h = ILCreateHandle("test");
+        ASSERT_EQ(ILSaveImage(h, ILUtf8ToPath(p.string()).c_str(), &image, nullptr), IL_OK);
+        ILDestroyHandle(h);
+        ILFreeImage(&image);
+    }
+};
+
+TEST_F(IlTool, InfoConvertAndTopam)
+{
+    ILPalette palette;
+    WriteInput(dir / "in.bmp", &palette);
+
+    ASSERT_EQ(Run("info in.bmp"), 0) << err;
+    for (const char* line : {"result: 1\n", "formatId: 0x12 (Windows/OS2 Bitmap)\n", "width: 5\n",
+                             "height: 3\n", "bitsPerPixel: 8\n", "colorType: 3\n"})
+        EXPECT_NE(out.find(line), std::string::npos) << line << " in\n" << out;
+
+    ASSERT_EQ(Run("convert in.bmp os2.bmp --opt bmp.os2=1"), 0) << err;
+    const Bytes os2 = ReadBytes(dir / "os2.bmp");
+    ASSERT_GT(os2.size(), 18u);
+    EXPECT_EQ(os2[14], 12);  // the OS/2 core header
+
+    ASSERT_EQ(Run("topam os2.bmp out.pam"), 0) << err;
+    const std::string header = "P7\nWIDTH 5\nHEIGHT 3\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
+    const Bytes pam = ReadBytes(dir / "out.pam");
+    ASSERT_EQ(pam.size(), header.size() + 5 * 3 * 4);
+    EXPECT_EQ(std::string(pam.begin(), pam.begin() + header.size()), header);
+    for (uint32_t i = 0; i < 15; ++i) {
+        uint8_t rgb[3];
+        palette.ReadRGB8(i, rgb);
+        const uint8_t* p = &pam[header.size() + 4 * i];
+        EXPECT_EQ(Bytes(p, p + 4), (Bytes {rgb[0], rgb[1], rgb[2], 255})) << "pixel " << i;
+    }
+}
+
+TEST_F(IlTool, FailuresPrintAMessageAndExitNonZero)
+{
+    ILPalette palette;
+    WriteInput(dir / "in.bmp", &palette);
+    const struct {
+        const char* arguments;
+        int status;
+        const char* message;
+    } cases[] = {
+        {"info missing.bmp", 1, "File not found"},
+        {"topam in.bmp", 2, "usage"},
+        {"resize in.bmp out.bmp", 2, "usage"},
+        {"convert in.bmp out.xyz", 1, "no format writes out.xyz"},
+        {"convert in.bmp out.bmp --opt bmp.unknown=1", 2, "unknown option bmp.unknown"},
+        {"convert in.bmp out.bmp --opt bmp.os2=256", 2, "bad value"},
+        {"convert in.bmp out.bmp --opt jpeg.quality=high", 2, "bad value"},
+        {"convert in.bmp out.bmp --opt", 2, "usage"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        EXPECT_EQ(Run(c.arguments), c.status);
+        EXPECT_NE(err.find(c.message), std::string::npos) << err;
+    }
+    EXPECT_FALSE(fs::exists(dir / "out.bmp"));
+}
+
+}  // namespace
