@@ -10,6 +10,7 @@
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -27,6 +28,29 @@ constexpr uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 // Deflate spends at least two bits on a 258-byte match, so the image data
 // inflates to at most 1032 times the file's size.
 constexpr uint64_t kMaxDeflateRatio = 1032;
+
+// libpng allocates (and clears) what a chunk's length field claims before
+// it reads the data, so a file of a few hundred bytes can cost gigabytes.
+// No allocation for a sound file exceeds the file itself, libpng's 8 MB
+// limit on decompressed chunks or a row of 1,000,000 pixels of 8 bytes
+// (libpng's width limit), with some room: larger requests fail, and libpng
+// reports them.
+constexpr uint64_t kAllocationFloor = uint64_t {9} << 20;
+
+struct AllocationLimit {
+    uint64_t bytes;
+};
+
+png_voidp LimitedMalloc(png_structp png, png_alloc_size_t size)
+{
+    const auto* limit = static_cast<const AllocationLimit*>(png_get_mem_ptr(png));
+    return size <= limit->bytes ? std::malloc(size) : nullptr;
+}
+
+void LimitedFree(png_structp, png_voidp p)
+{
+    std::free(p);
+}
 
 struct FileCloser {
     void operator()(FILE* f) const { std::fclose(f); }
@@ -190,7 +214,7 @@ void ReadTexts(const Reader& r, ILInfo* info)
         if (!t.text)
             continue;
         const bool international = t.compression == PNG_ITXT_COMPRESSION_NONE ||
-                                   t.compression == PNG_ITXT_COMPRESSION_zTXt;
+            t.compression == PNG_ITXT_COMPRESSION_zTXt;
         const size_t length = international ? t.itxt_length : t.text_length;
         if (international && std::strncmp(t.key, "XML:com.adobe.xmp", 17) == 0)
             ILParseXMP(&info->xmp, length, t.text);
@@ -240,7 +264,8 @@ void ApplyBackground(const Reader& r, const Header& header, double e, ILImage* i
         red = green = blue = colour->gray;
     const uint32_t maximum = (1u << depth) - 1;
     auto widen = [&](uint32_t v) {
-        return Corrected(static_cast<uint32_t>(std::min<uint64_t>(v, maximum) * 65535 / maximum), e);
+        return Corrected(static_cast<uint32_t>(std::min<uint64_t>(v, maximum) * 65535 / maximum),
+                         e);
     };
     image->SetBackgroundBGR16(widen(blue), widen(green), widen(red));
 }
@@ -251,8 +276,8 @@ void ConvertPalette(ILPalette* palette, cmsHPROFILE profile)
 {
     if (!palette || !palette->entries || !ILProfileSRGB)
         return;
-    cmsHTRANSFORM transform =
-        cmsCreateTransform(profile, TYPE_BGRA_16, ILProfileSRGB, TYPE_BGRA_16, INTENT_PERCEPTUAL, 0);
+    cmsHTRANSFORM transform = cmsCreateTransform(profile, TYPE_BGRA_16, ILProfileSRGB, TYPE_BGRA_16,
+                                                 INTENT_PERCEPTUAL, 0);
     if (!transform)
         return;
     cmsDoTransform(transform, palette->entries, palette->entries, palette->count);
@@ -298,8 +323,8 @@ ILResult ReadInterlaced(ILHandle* h, png_structp png, ILImage* image, ILConverte
             return ILReportOutOfMemory(h, ILImageBufferSize(image->width, image->height, source));
         into = &temporary.image;
     }
-    Buffer<png_bytep> rows(static_cast<png_bytepp>(ILAlloc(h, uint64_t {image->height} *
-                                                                  sizeof(png_bytep))));
+    Buffer<png_bytep> rows(
+        static_cast<png_bytepp>(ILAlloc(h, uint64_t {image->height} * sizeof(png_bytep))));
     if (!rows)
         return IL_OUT_OF_MEMORY;
     for (uint32_t y = 0; y < image->height; ++y)
@@ -350,8 +375,10 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info)
         std::memcmp(signature, kSignature, sizeof signature) != 0)
         return ILReportInvalidHeader(h);
 
+    AllocationLimit limit {std::max(fileSize, kAllocationFloor)};
     Reader r;
-    r.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    r.png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr, &limit,
+                                     LimitedMalloc, LimitedFree);
     if (r.png)
         r.info = png_create_info_struct(r.png);
     if (!r.png || !r.info)
@@ -393,8 +420,8 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info)
 
     // The pixels of a file with its own profile reach sRGB through it, not
     // through a gamma correction.
-    const bool converting = profile && (gammaKind == IL_GAMMA_CHROMATICITIES ||
-                                        gammaKind == IL_GAMMA_ICC);
+    const bool converting =
+        profile && (gammaKind == IL_GAMMA_CHROMATICITIES || gammaKind == IL_GAMMA_ICC);
     ConverterOwner converter;
     ILConverter* c = &converter.c;
     const bool indexed = header.colorType == PNG_COLOR_TYPE_PALETTE;
@@ -464,8 +491,8 @@ cmsHPROFILE ILPngReadColorInfo(png_structp png, png_infop info, uint8_t* gammaKi
     png_uint_32 length = 0;
     if (png_get_iCCP(png, info, &name, &compression, &data, &length) && data && length >= 4) {
         // The profile's own size field; a claim beyond the chunk is not read.
-        const uint32_t size = uint32_t {data[0]} << 24 | uint32_t {data[1]} << 16 |
-                              uint32_t {data[2]} << 8 | data[3];
+        const uint32_t size =
+            uint32_t {data[0]} << 24 | uint32_t {data[1]} << 16 | uint32_t {data[2]} << 8 | data[3];
         cmsHPROFILE profile = size <= length ? cmsOpenProfileFromMem(data, size) : nullptr;
         if (profile) {
             if (ILProfileIsSRGB(profile)) {

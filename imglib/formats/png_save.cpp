@@ -113,7 +113,9 @@ ILResult MakePlan(ILHandle* h, const ILImage& image, Plan* plan)
         plan->rowType = type;
     }
     switch (model) {
-    case IL_MODEL_GRAY: plan->colorType = alpha ? PNG_COLOR_TYPE_GRAY_ALPHA : PNG_COLOR_TYPE_GRAY; break;
+    case IL_MODEL_GRAY:
+        plan->colorType = alpha ? PNG_COLOR_TYPE_GRAY_ALPHA : PNG_COLOR_TYPE_GRAY;
+        break;
     case IL_MODEL_INDEXED: plan->colorType = PNG_COLOR_TYPE_PALETTE; break;
     default: plan->colorType = alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB; break;
     }
@@ -153,10 +155,10 @@ bool MakePaletteArrays(const ILImage& image, int bitDepth, PaletteArrays* out)
 
 // Everything one save hands to libpng, gathered before the library runs.
 struct Job {
-    const ILImage* image;       // the rows written, the converted copy where one was made
-    ILConverter* converter;     // non-null: each row passes through it into row
+    const ILImage* image;    // the rows written, the converted copy where one was made
+    ILConverter* converter;  // non-null: each row passes through it into row
     uint8_t* row;
-    png_bytepp rows;            // row pointers for png_write_image
+    png_bytepp rows;  // row pointers for png_write_image
     const Plan* plan;
     const ILPNGOptions* options;
     const ILInfo* info;
@@ -186,7 +188,8 @@ void SetChunks(png_structp png, png_infop pngInfo, const Job& job)
     const ILImage& image = *job.image;
     png_set_IHDR(png, pngInfo, image.width, image.height,
                  static_cast<int>(ILBitsPerSample(job.plan->rowType)), job.plan->colorType,
-                 job.options->interlaced, PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
+                 job.options->interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
     if (job.info && job.info->ppiX && job.info->ppiY)
         png_set_pHYs(png, pngInfo, PixelsPerMetre(job.info->ppiX), PixelsPerMetre(job.info->ppiY),
                      PNG_RESOLUTION_METER);
@@ -285,8 +288,8 @@ ILResult Save(ILHandle* h, const char16_t* path, const ILImage* image, const ILI
     const ILImage* rowsFrom = image;
     bool rowByRow = false;
     if (plan.convert && h->png.interlaced) {
-        if (ILReallocImage(&converted.image, image->width, image->height, plan.rowType,
-                           nullptr) != IL_OK)
+        if (ILReallocImage(&converted.image, image->width, image->height, plan.rowType, nullptr) !=
+            IL_OK)
             return ILReportOutOfMemory(
                 h, ILImageBufferSize(image->width, image->height, plan.rowType));
         if (!ILConverterConvertImage(&converter.c, h, image, &converted.image))
@@ -296,8 +299,8 @@ ILResult Save(ILHandle* h, const char16_t* path, const ILImage* image, const ILI
         ILConverterSetImageTarget(&converter.c, image, plan.rowType);
         if (!ILConverterPrepare(&converter.c))
             return ILReportUnsupportedDataFormat(h);
-        const uint64_t bytes = uint64_t {ILChannelCount(plan.rowType)} * image->width *
-                                   (ILBitsPerSample(plan.rowType) / 8) + 4;
+        const uint64_t sampleBytes = ILBitsPerSample(plan.rowType) / 8;
+        const uint64_t bytes = ILChannelCount(plan.rowType) * sampleBytes * image->width + 4;
         row.reset(static_cast<uint8_t*>(ILAlloc(h, bytes)));
         if (!row)
             return IL_OUT_OF_MEMORY;
@@ -305,7 +308,8 @@ ILResult Save(ILHandle* h, const char16_t* path, const ILImage* image, const ILI
     }
     Buffer<png_bytep> rows;
     if (!rowByRow) {
-        rows.reset(static_cast<png_bytepp>(ILAlloc(h, uint64_t {image->height} * sizeof(png_bytep))));
+        rows.reset(
+            static_cast<png_bytepp>(ILAlloc(h, uint64_t {image->height} * sizeof(png_bytep))));
         if (!rows)
             return IL_OUT_OF_MEMORY;
         for (uint32_t y = 0; y < image->height; ++y)
@@ -324,16 +328,17 @@ ILResult Save(ILHandle* h, const char16_t* path, const ILImage* image, const ILI
     if (!w.png || !w.info)
         return ILReportOutOfMemory(h, 512);
 
-    const Job job {rowsFrom,
-                   rowByRow ? &converter.c : nullptr,
-                   row.get(),
-                   rows.get(),
-                   &plan,
-                   &h->png,
-                   info,
-                   ILShouldWriteTexts(h, info),
-                   h->creator,
-                   &palette};
+    Job job {};
+    job.image = rowsFrom;
+    job.converter = rowByRow ? &converter.c : nullptr;
+    job.row = row.get();
+    job.rows = rows.get();
+    job.plan = &plan;
+    job.options = &h->png;
+    job.info = info;
+    job.writeTexts = ILShouldWriteTexts(h, info);
+    job.creator = h->creator;
+    job.palette = &palette;
     if (!Encode(w.png, w.info, file.get(), job))
         return ILReportWriteFailed(h);
     // The last buffered bytes reach the disk only now.

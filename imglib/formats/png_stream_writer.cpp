@@ -63,15 +63,15 @@ bool FinishFile(png_structp png, png_infop info)
 
 ILPngStreamWriter::ILPngStreamWriter(ILHandle* h, const char16_t* path, uint64_t width,
                                      uint64_t height, uint64_t rowsPerBand, uint8_t* band)
-    : file(nullptr),
-      pngWrite(nullptr),
-      pngInfo(nullptr),
-      rowPointers(nullptr),
-      width(0),
-      height(0),
-      rowsPerBand(0),
-      rowsWritten(0),
-      isOpen(0)
+    : file(nullptr)
+    , pngWrite(nullptr)
+    , pngInfo(nullptr)
+    , rowPointers(nullptr)
+    , width(0)
+    , height(0)
+    , rowsPerBand(0)
+    , rowsWritten(0)
+    , isOpen(0)
 {
     Open(h, path, width, height, rowsPerBand, band);
 }

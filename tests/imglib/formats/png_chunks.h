@@ -53,13 +53,15 @@ inline std::vector<uint8_t> ReadFile(const std::string& path)
 inline bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes)
 {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out);
 }
 
 // The chunks after the signature, up to IEND or a length that runs past
 // the end; byte offset of the end of each chunk in ends (when given).
-inline std::vector<Chunk> Chunks(const std::vector<uint8_t>& file, std::vector<size_t>* ends = nullptr)
+inline std::vector<Chunk> Chunks(const std::vector<uint8_t>& file,
+                                 std::vector<size_t>* ends = nullptr)
 {
     std::vector<Chunk> chunks;
     size_t at = sizeof kSignature;
@@ -96,7 +98,8 @@ inline std::vector<uint8_t> File(const std::vector<Chunk>& chunks)
         const size_t typeAt = out.size();
         PutText(&out, type, false);
         out.insert(out.end(), data.begin(), data.end());
-        PutBe32(&out, static_cast<uint32_t>(crc32(0, &out[typeAt], static_cast<uInt>(4 + data.size()))));
+        PutBe32(&out,
+                static_cast<uint32_t>(crc32(0, &out[typeAt], static_cast<uInt>(4 + data.size()))));
     };
     for (const Chunk& c : chunks)
         put(c.type, c.data);
@@ -109,8 +112,9 @@ inline Chunk Ihdr(uint32_t width, uint32_t height, int depth, int colorType, int
     Chunk c {"IHDR", {}};
     PutBe32(&c.data, width);
     PutBe32(&c.data, height);
-    c.data.insert(c.data.end(), {static_cast<uint8_t>(depth), static_cast<uint8_t>(colorType), 0, 0,
-                                 static_cast<uint8_t>(interlace)});
+    c.data.insert(c.data.end(),
+                  {static_cast<uint8_t>(depth), static_cast<uint8_t>(colorType), 0, 0,
+                   static_cast<uint8_t>(interlace)});
     return c;
 }
 

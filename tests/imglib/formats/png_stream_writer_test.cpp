@@ -57,8 +57,8 @@ protected:
         ILSetErrorProc(h, KeepError);
         errors.clear();
         dir = fs::path(::testing::TempDir()) /
-              ("vx_pngstream_" + std::to_string(getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+            ("vx_pngstream_" + std::to_string(getpid()) + "_" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
         fs::create_directories(dir);
         path = (dir / "sheet.png").string();
@@ -107,7 +107,8 @@ TEST_F(PngStreamWriterTest, BandsOfATallPictureReadBack)
     EXPECT_EQ(idat->data[1] >> 6, 3);  // zlib's "maximum compression" level field
     const pngtest::Chunk* text = pngtest::Find(chunks, "tEXt");
     ASSERT_NE(text, nullptr);
-    EXPECT_EQ(std::string(text->data.begin(), text->data.end()), std::string("Software\0Vx sheet", 17));
+    EXPECT_EQ(std::string(text->data.begin(), text->data.end()),
+              std::string("Software\0Vx sheet", 17));
 
     ILImage image;
     ASSERT_EQ(ILLoadImage(h, wide.c_str(), &image, nullptr), IL_OK);
@@ -116,7 +117,8 @@ TEST_F(PngStreamWriterTest, BandsOfATallPictureReadBack)
     for (uint64_t y = 0; y < kHeight; ++y)
         for (uint64_t x = 0; x < kWidth; ++x)
             for (int c = 0; c < 3; ++c)
-                ASSERT_EQ(image.data[y * image.stride + 3 * x + c], Sample(x, y, c)) << x << "," << y;
+                ASSERT_EQ(image.data[y * image.stride + 3 * x + c], Sample(x, y, c))
+                    << x << "," << y;
     ILFreeImage(&image);
 
     if (std::system("command -v pngcheck >/dev/null 2>&1") == 0) {
@@ -125,7 +127,8 @@ TEST_F(PngStreamWriterTest, BandsOfATallPictureReadBack)
     if (std::system("command -v pngtopnm >/dev/null 2>&1") == 0) {
         // netpbm's reading of the last row, R, G, B.
         const std::string tail = path + ".tail";
-        ASSERT_EQ(std::system(("pngtopnm " + path + " | pamcut -top 999 | pamtopnm -plain 2>/dev/null > " + tail)
+        ASSERT_EQ(std::system(("pngtopnm " + path +
+                               " | pamcut -top 999 | pamtopnm -plain 2>/dev/null > " + tail)
                                   .c_str()),
                   0);
         const std::vector<uint8_t> text = pngtest::ReadFile(tail);
@@ -216,8 +219,7 @@ TEST_F(PngStreamWriterTest, UnfinishedOrFailedFilesCloseWithFalse)
             v = static_cast<uint8_t>((state = state * 1103515245 + 12345) >> 16);
         ILPngStreamWriter writer(h, u"/dev/full", kWidth, 64 * 8, 64, noise.data());
         ASSERT_TRUE(writer.isOpen);
-        while (writer.WriteRows()) {
-        }
+        while (writer.WriteRows()) { }
         EXPECT_FALSE(writer.Close());
     }
 }
