@@ -7,6 +7,7 @@
 //                                          (convert_vs_vips.sh feeds them to vips)
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -27,6 +28,7 @@ struct Input {
     ILPixelType source, target;
     uint8_t alphaHandling;
     uint32_t bytesPerPixel;
+    bool shapes = false;  // alpha from discs with soft edges instead of random (no vips input)
 };
 
 const Input kInputs[] = {
@@ -34,6 +36,7 @@ const Input kInputs[] = {
     {"rgb16_to_rgb8", 0x63, 0x43, 1, 6},
     {"linear_float_to_srgb8", 0x123, 0x43, 1, 12},
     {"rgba8_composite", 0x2043, 0x43, 2, 4},
+    {"rgba8_composite_shapes", 0x2043, 0x43, 2, 4, true},
     {"ycbcr8_to_rgb8", 0x45, 0x43, 1, 3},
     {"index8_to_rgb8", 0x42, 0x43, 1, 1},
 };
@@ -53,6 +56,17 @@ std::vector<uint8_t> MakePixels(const Input& in) {
             const uint32_t r = rng();
             std::memcpy(&data[i], &r, 4);
         }
+    }
+    // Opaque discs of radius 300 on an 800-pixel grid, transparent between
+    // them, with an edge two pixels wide: what cut-outs and icons look like.
+    if (in.shapes) {
+        for (uint32_t y = 0; y < kHeight; ++y)
+            for (uint32_t x = 0; x < kWidth; ++x) {
+                const double dx = x % 800 - 400.0, dy = y % 800 - 400.0;
+                const double cover = (301.0 - std::sqrt(dx * dx + dy * dy)) / 2.0;
+                data[(size_t{y} * kWidth + x) * 4 + 3] =
+                    static_cast<uint8_t>(std::lround(255.0 * std::clamp(cover, 0.0, 1.0)));
+            }
     }
     return data;
 }
@@ -103,6 +117,7 @@ void BM_Convert(benchmark::State& state, const Input* in) {
 
 bool WriteInputs(const std::string& dir) {
     for (const Input& in : kInputs) {
+        if (in.shapes) continue;
         const std::vector<uint8_t> data = MakePixels(in);
         FILE* f = std::fopen((dir + "/" + in.name + ".raw").c_str(), "wb");
         if (!f || std::fwrite(data.data(), 1, data.size(), f) != data.size()) return false;

@@ -5,6 +5,7 @@
 #include <Imath/half.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <span>
@@ -13,6 +14,10 @@
 #include "imglib/convert/kernel_table.h"
 #include "imglib/convert/rows_srgb8_dither.h"
 #include "imglib/convert/srgb.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -114,10 +119,10 @@ void CompositeGreyTo8(ILConverter* c, const void* source, void* target) {
 }
 
 // Straight 8-bit B, G, R, A into B, G, R: the hot path of showing images
-// with alpha. Opaque and transparent pixels skip the arithmetic; the others
-// encode through the exact threshold tables of the dithered 8-bit encoder,
-// with the background's share precomputed per alpha code (the same float
-// products the formula forms).
+// with alpha. Opaque and transparent pixels take the source or the
+// background code; the others encode alpha x linear + (1 - alpha) x
+// background, through the step entries of the dithered 8-bit encoder where
+// the dither offsets and the background allow, else through the encoder.
 void Composite2043To43Slow(ILConverter* c, const void* source, void* target) {
     const auto* in = static_cast<const uint8_t*>(source);
     auto* out = static_cast<uint8_t*>(target);
@@ -139,42 +144,148 @@ void Composite2043To43Slow(ILConverter* c, const void* source, void* target) {
     NextDitherRow(c);
 }
 
+// Pixels x..width - 1, one at a time; steps[j] serves pixels with x % 4 == j.
+void Composite2043Pixels(const ILConverter* c, const uint32_t* const steps[4], uint64_t x,
+                         const uint8_t* in, uint8_t* out) {
+    const float* lin = ILSrgbTable8;
+    const float* bg = c->backgroundBGRF;
+    for (; x < c->width; ++x, in += 4, out += 3) {
+        const uint8_t a = in[3];
+        if (a == 255) {
+            out[0] = in[0], out[1] = in[1], out[2] = in[2];
+        } else if (a == 0) {
+            std::memcpy(out, c->backgroundBGR8, 3);
+        } else {
+            const float alpha = a / 255.0f, rest = 1.0f - alpha;
+            for (int k = 0; k < 3; ++k)
+                out[k] = ILSrgb8DitherStep(steps[x & 3], alpha * lin[in[k]] + rest * bg[k]);
+        }
+    }
+}
+
+#if defined(__SSE2__)
+inline __m128i Load16(const uint8_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+// Four pixels held in the low three bytes of 32-bit lanes, stored as 12 bytes.
+inline void Store4x3(__m128i v, uint8_t* out) {
+    const __m128i evenLanes = _mm_set1_epi64x(0xFFFFFF), oddLanes = _mm_set1_epi64x(0xFFFFFF000000);
+    const __m128i low6 = _mm_setr_epi32(-1, 0xFFFF, 0, 0), next6 = _mm_setr_epi32(0, -65536, -1, 0);
+    v = _mm_or_si128(_mm_and_si128(v, evenLanes), _mm_and_si128(_mm_srli_epi64(v, 8), oddLanes));
+    v = _mm_or_si128(_mm_and_si128(v, low6), _mm_and_si128(_mm_srli_si128(v, 2), next6));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), v);
+    const int32_t last = _mm_cvtsi128_si32(_mm_srli_si128(v, 8));
+    std::memcpy(out + 8, &last, 4);
+}
+
+// 255 when every pixel of the groups is opaque, 0 when every one is
+// transparent, 1 otherwise (mostly known from the first group).
+int CommonAlpha(const uint8_t* in, uint64_t quads) {
+    const __m128i mask = _mm_set1_epi32(static_cast<int32_t>(0xFF000000));
+    auto alphas = [&](uint64_t q) { return _mm_and_si128(Load16(in + 16 * q), mask); };
+    auto same = [](__m128i a, __m128i b) {
+        return _mm_movemask_epi8(_mm_cmpeq_epi32(a, b)) == 0xFFFF;
+    };
+    const __m128i want = alphas(0);
+    if (!same(want, mask) && !same(want, _mm_setzero_si128())) return 1;
+    for (uint64_t q = 1; q < quads; ++q)
+        if (!same(alphas(q), want)) return 1;
+    return _mm_cvtsi128_si32(want) ? 255 : 0;
+}
+
+// Whole groups of four pixels, in chunks of up to kChunk pixels. A chunk that
+// is wholly opaque or transparent is copied or filled; any other passes
+// through two loops: the blended values and their buckets, then the step
+// entries (plain loads, many of them in flight at once) and the codes.
+// Returns the number of pixels done.
+uint64_t Composite2043Blocks(const ILConverter* c, const uint32_t* const steps[4],
+                             const uint8_t* in, uint8_t* out) {
+    constexpr uint64_t kChunk = 32;
+    using T = ILSrgb8DitherTables;
+    const float* lin = ILSrgbTable8;
+    const __m128 full = _mm_set1_ps(255.0f), one = _mm_set1_ps(1.0f);
+    const __m128 bg[3] = {_mm_set1_ps(c->backgroundBGRF[0]), _mm_set1_ps(c->backgroundBGRF[1]),
+                          _mm_set1_ps(c->backgroundBGRF[2])};
+    const __m128i first = _mm_set1_epi16(T::kStepFirst), last = _mm_set1_epi16(T::kStepLast);
+    const __m128i low16 = _mm_set1_epi32(0xFFFF), opaqueA = _mm_set1_epi32(0xFF);
+    const __m128i bg8 = _mm_set1_epi32(c->backgroundBGR8[0] | c->backgroundBGR8[1] << 8 |
+                                       c->backgroundBGR8[2] << 16);
+    const uint32_t *s0 = steps[0], *s1 = steps[1], *s2 = steps[2], *s3 = steps[3];
+
+    __m128i blend[kChunk / 4][3];
+    alignas(16) uint16_t index[kChunk * 3];
+    const uint64_t width = c->width & ~uint64_t{3};
+    for (uint64_t x = 0; x < width;) {
+        const uint64_t quads = std::min(kChunk, width - x) / 4;
+        const int common = CommonAlpha(in, quads);
+        if (common != 1) {
+            for (uint64_t q = 0; q < quads; ++q)
+                Store4x3(common ? Load16(in + 16 * q) : bg8, out + 12 * q);
+            x += 4 * quads, in += 16 * quads, out += 12 * quads;
+            continue;
+        }
+        for (uint64_t q = 0; q < quads; ++q) {
+            const uint8_t* p = in + 16 * q;
+            const __m128 alpha = _mm_div_ps(_mm_cvtepi32_ps(_mm_srli_epi32(Load16(p), 24)), full);
+            const __m128 rest = _mm_sub_ps(one, alpha);
+            auto mix = [&](int k) {
+                const __m128 v =
+                    _mm_setr_ps(lin[p[k]], lin[p[4 + k]], lin[p[8 + k]], lin[p[12 + k]]);
+                return _mm_castps_si128(_mm_add_ps(_mm_mul_ps(alpha, v), _mm_mul_ps(rest, bg[k])));
+            };
+            const __m128i b = mix(0), g = mix(1), r = mix(2);
+            blend[q][0] = b, blend[q][1] = g, blend[q][2] = r;
+            // Buckets of B and G, then of R twice; packing keeps them in 16 bits.
+            const __m128i r16 = _mm_srai_epi32(r, 16);
+            __m128i bg16 = _mm_packs_epi32(_mm_srai_epi32(b, 16), _mm_srai_epi32(g, 16));
+            __m128i rr16 = _mm_packs_epi32(r16, r16);
+            bg16 = _mm_sub_epi16(_mm_min_epi16(_mm_max_epi16(bg16, first), last), first);
+            rr16 = _mm_sub_epi16(_mm_min_epi16(_mm_max_epi16(rr16, first), last), first);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(index + 12 * q), bg16);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(index + 12 * q + 8), rr16);
+        }
+        for (uint64_t q = 0; q < quads; ++q) {
+            // Code x 65536 plus the step's carry, shifted down.
+            auto code = [&](int k) {
+                const uint16_t* i = index + 12 * q + 4 * k;
+                const __m128i e = _mm_setr_epi32(s0[i[0]], s1[i[1]], s2[i[2]], s3[i[3]]);
+                return _mm_srli_epi32(_mm_add_epi32(e, _mm_and_si128(blend[q][k], low16)), 16);
+            };
+            __m128i v = _mm_or_si128(code(0), _mm_or_si128(_mm_slli_epi32(code(1), 8),
+                                                           _mm_slli_epi32(code(2), 16)));
+            const __m128i px = Load16(in + 16 * q), a = _mm_srli_epi32(px, 24);
+            const __m128i opaque = _mm_cmpeq_epi32(a, opaqueA);
+            const __m128i clear = _mm_cmpeq_epi32(a, _mm_setzero_si128());
+            v = _mm_or_si128(_mm_andnot_si128(_mm_or_si128(opaque, clear), v),
+                             _mm_or_si128(_mm_and_si128(opaque, px), _mm_and_si128(clear, bg8)));
+            Store4x3(v, out + 12 * q);
+        }
+        x += 4 * quads, in += 16 * quads, out += 12 * quads;
+    }
+    return width;
+}
+#endif
+
 void Composite2043To43(ILConverter* c, const void* source, void* target) {
     const ILSrgb8DitherTables* tables = ILSrgb8DitherTablesGet();
-    const float* rows[4] = {};
-    for (uint64_t x = 0; tables && x < 4; ++x)
-        if (!(rows[x] = ILSrgb8DitherThresholds(tables, DitherF(c, x)))) tables = nullptr;
-    if (!tables) return Composite2043To43Slow(c, source, target);
-
-    // Per alpha code: (1 - alpha) x background, and alpha.
-    float share[256][4];
-    for (int a = 0; a < 256; ++a) {
-        share[a][3] = a / 255.0f;
-        for (int k = 0; k < 3; ++k) share[a][k] = (1.0f - share[a][3]) * c->backgroundBGRF[k];
+    const uint32_t* steps[4] = {};
+    bool fast = tables != nullptr;
+    for (uint64_t x = 0; x < 4 && fast; ++x) {
+        steps[x] = ILSrgb8DitherSteps(tables, DitherF(c, x));
+        fast = steps[x] != nullptr;
     }
-    // Locals, so that stores through the byte pointer cannot force reloads.
-    const float* lin = ILSrgbTable8;
-    const uint8_t b0 = c->backgroundBGR8[0], b1 = c->backgroundBGR8[1], b2 = c->backgroundBGR8[2];
-    const uint64_t width = c->width;
+    // Steps answer NaN unlike the encoder; only a NaN background makes one.
+    for (int k = 0; k < 3; ++k) fast = fast && !std::isnan(c->backgroundBGRF[k]);
+    if (!fast) return Composite2043To43Slow(c, source, target);
+
     const auto* in = static_cast<const uint8_t*>(source);
     auto* out = static_cast<uint8_t*>(target);
-    for (uint64_t x = 0; x < width; ++x, in += 4, out += 3) {
-        const uint8_t a = in[3];
-        uint8_t r0, r1, r2;
-        if (a == 255) {
-            r0 = in[0], r1 = in[1], r2 = in[2];
-        } else if (a == 0) {
-            r0 = b0, r1 = b1, r2 = b2;
-        } else {
-            const float* t = rows[x & 3];
-            const float* sh = share[a];
-            const float alpha = sh[3];
-            r0 = ILSrgb8DitherLookup(tables, t, alpha * lin[in[0]] + sh[0]);
-            r1 = ILSrgb8DitherLookup(tables, t, alpha * lin[in[1]] + sh[1]);
-            r2 = ILSrgb8DitherLookup(tables, t, alpha * lin[in[2]] + sh[2]);
-        }
-        out[0] = r0, out[1] = r1, out[2] = r2;
-    }
+    uint64_t done = 0;
+#if defined(__SSE2__)
+    done = Composite2043Blocks(c, steps, in, out);
+#endif
+    Composite2043Pixels(c, steps, done, in + 4 * done, out + 3 * done);
     NextDitherRow(c);
 }
 

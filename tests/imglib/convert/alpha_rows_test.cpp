@@ -1,16 +1,22 @@
 // Compositing and alpha-form kernels at their boundaries: shortcuts, encoded
 // compositing, straight <-> premultiplied, half transparency, packing of grey
-// with alpha, and sources whose fourth byte is no alpha.
+// with alpha, and sources whose fourth byte is no alpha; the step entries of
+// the dithered 8-bit encoder that 8-bit compositing uses.
 #include <gtest/gtest.h>
 
 #include <Imath/half.h>
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
+#include <thread>
 #include <vector>
 
 #include "imglib/convert/converter.h"
+#include "imglib/convert/rows_srgb8_dither.h"
 #include "imglib/convert/srgb.h"
 #include "imglib/handle.h"
 
@@ -69,37 +75,129 @@ TEST_F(AlphaRowsTest, SixteenBitCompositingShortcuts) {
 }
 
 TEST_F(AlphaRowsTest, EightBitCompositingIsTheDitheredEncoderForEveryCodeAndAlpha) {
-    // Every (value, alpha) pair, in four successive rows, against the
-    // formula evaluated with the library's own encoder.
-    Background(0.8f, 0.3f, 0.1f);
-    std::vector<uint8_t> row(65536 * 4), out(65536 * 3);
-    for (uint32_t i = 0; i < 65536; ++i) {
-        row[i * 4 + 0] = static_cast<uint8_t>(i);
-        row[i * 4 + 1] = static_cast<uint8_t>(i * 7);
-        row[i * 4 + 2] = static_cast<uint8_t>(255 - i);
-        row[i * 4 + 3] = static_cast<uint8_t>(i >> 8);
+    // Every (value, alpha) pair against the formula evaluated with the
+    // library's own encoder. Alpha changes every 256 pixels, so wide rows
+    // also hold runs that are wholly opaque or transparent. Rows of 37 mix
+    // whole chunks, groups of four and single pixels; rows of 3 are single
+    // pixels only. Backgrounds past 0..1 reach both ends of the encoder; a
+    // NaN background must still give what the formula gives.
+    struct Case {
+        const char* name;
+        uint64_t width;
+        float r, g, b;
+        bool dither;
+        int passes;  // each pass meets every pair once
+    };
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const Case cases[] = {
+        {"wide rows", 65536, 0.8f, 0.3f, 0.1f, true, 4},
+        {"white, rows of 37", 37, 1, 1, 1, true, 2},
+        {"black, no dither", 65536, 0, 0, 0, false, 1},
+        {"rows of 3", 3, 0.8f, 0.3f, 0.1f, true, 1},
+        {"background past 0..1", 65536, -0.5f, 1.5f, inf, true, 2},
+        {"NaN background", 37, nan, 0.5f, 0.5f, true, 1},
+    };
+    constexpr uint64_t kPairs = 65536;
+    std::vector<uint8_t> pairs(kPairs * 4);
+    for (uint32_t i = 0; i < kPairs; ++i) {
+        pairs[i * 4 + 0] = static_cast<uint8_t>(i);
+        pairs[i * 4 + 1] = static_cast<uint8_t>(i * 7);
+        pairs[i * 4 + 2] = static_cast<uint8_t>(255 - i);
+        pairs[i * 4 + 3] = static_cast<uint8_t>(i >> 8);
     }
-    ILConverterSetAlphaMode(&c_, 2);
-    ILConverterSetModes(&c_, 0x2043, 0x43, 65536);
-    ASSERT_TRUE(ILConverterPrepare(&c_));
-    int wrong = 0;
-    for (uint32_t r = 0; r < 4; ++r) {
-        c_.rowKernel(&c_, row.data(), out.data());
-        for (uint32_t x = 0; x < 65536; ++x) {
-            const uint8_t a = row[x * 4 + 3];
-            const float alpha = a / 255.0f, d = c_.ditherMatrixF[(x % 4) * 4 + r];
-            for (int k = 0; k < 3; ++k) {
-                const uint8_t v = row[x * 4 + k];
-                const uint8_t want =
-                    a == 255 ? v
-                    : a == 0 ? c_.backgroundBGR8[k]
-                             : ILLinearToSrgb8Dither(
-                                   alpha * ILSrgbTable8[v] + (1.0f - alpha) * c_.backgroundBGRF[k], d);
-                wrong += out[x * 3 + k] != want;
+    for (const Case& t : cases) {
+        SCOPED_TRACE(t.name);
+        ILConverterFree(&c_);
+        ILConverterInit(&c_);
+        Background(t.r, t.g, t.b);
+        ILConverterSetDither(&c_, t.dither);
+        ILConverterSetAlphaMode(&c_, 2);
+        ILConverterSetModes(&c_, 0x2043, 0x43, t.width);
+        ASSERT_TRUE(ILConverterPrepare(&c_));
+        std::vector<uint8_t> row(t.width * 4), out(t.width * 3);
+        int wrong = 0;
+        for (uint64_t start = 0; start < kPairs * t.passes; start += t.width) {
+            for (uint64_t x = 0; x < t.width; ++x)
+                std::memcpy(&row[x * 4], &pairs[(start + x) % kPairs * 4], 4);
+            const uint32_t r = c_.ditherRow;
+            c_.rowKernel(&c_, row.data(), out.data());
+            for (uint64_t x = 0; x < t.width; ++x) {
+                const uint8_t a = row[x * 4 + 3];
+                const float alpha = a / 255.0f, d = c_.ditherMatrixF[(x % 4) * 4 + r];
+                for (int k = 0; k < 3; ++k) {
+                    const uint8_t v = row[x * 4 + k];
+                    const uint8_t want =
+                        a == 255 ? v
+                        : a == 0 ? c_.backgroundBGR8[k]
+                                 : ILLinearToSrgb8Dither(alpha * ILSrgbTable8[v] +
+                                                             (1.0f - alpha) * c_.backgroundBGRF[k],
+                                                         d);
+                    if (out[x * 3 + k] != want && wrong++ == 0)
+                        ADD_FAILURE() << "value " << int(v) << " alpha " << int(a) << " at x " << x
+                                      << " channel " << k << ": have " << int(out[x * 3 + k])
+                                      << ", want " << int(want);
+                }
             }
         }
+        EXPECT_EQ(wrong, 0);
     }
-    EXPECT_EQ(wrong, 0);
+}
+
+// The step entries the compositing kernel encodes with, against the encoder
+// for every float where they hold a curve (2^-17 up to 1), under all sixteen
+// offsets; below and above that they are constant, which the edge values
+// check. Unoptimised builds (the sanitizer run) take every 97th float.
+TEST(DitheredSrgb8Steps, MatchTheEncoder) {
+    const ILSrgb8DitherTables* tables = ILSrgb8DitherTablesGet();
+    ASSERT_NE(tables, nullptr);
+    float offsets[16];
+    const uint32_t* steps[16];
+    for (int b = 0; b < 16; ++b) {
+        offsets[b] = (2 * b + 1) / 32.0f;
+        steps[b] = ILSrgb8DitherSteps(tables, offsets[b]);
+        ASSERT_NE(steps[b], nullptr) << offsets[b];
+    }
+    EXPECT_EQ(ILSrgb8DitherSteps(tables, 0.5f), nullptr);
+
+    const float inf = std::numeric_limits<float>::infinity();
+    const float edges[] = {-inf, -1.0f, -0.0f, 0.0f, 1e-45f, 1e-30f, std::nextafter(0x1p-17f, 0.0f),
+                           0x1p-17f, 0.0031308f, 0.5f, std::nextafter(1.0f, 0.0f), 1.0f, 1.0078125f,
+                           2.0f, 1e30f, inf};
+    for (float x : edges)
+        for (int b = 0; b < 16; ++b)
+            EXPECT_EQ(ILSrgb8DitherStep(steps[b], x), ILLinearToSrgb8Dither(x, offsets[b]))
+                << "x " << x << " offset " << offsets[b];
+
+#ifdef __OPTIMIZE__
+    constexpr uint32_t kStride = 1;
+#else
+    constexpr uint32_t kStride = 97;
+#endif
+    constexpr uint32_t kBegin = 0x37000000, kEnd = 0x3F800000;  // 2^-17 .. 1
+    const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
+    std::vector<uint64_t> bad(threads, 0);
+    std::vector<uint32_t> firstBad(threads, 0);
+    std::vector<std::thread> pool;
+    for (unsigned i = 0; i < threads; ++i) {
+        pool.emplace_back([&, i] {
+            const uint32_t span = (kEnd - kBegin) / kStride / threads + 1;
+            for (uint32_t n = span * i; n < span * (i + 1); ++n) {
+                const uint32_t bits = kBegin + n * kStride;
+                if (bits >= kEnd) break;
+                const float x = std::bit_cast<float>(bits);
+                const float encoded = ILLinearToSrgb(x) * 255.0f;
+                for (int b = 0; b < 16; ++b) {
+                    const float v = encoded + offsets[b];
+                    const int want = v >= 255.0f ? 255 : static_cast<int>(v);
+                    if (ILSrgb8DitherStep(steps[b], x) != want && bad[i]++ == 0) firstBad[i] = bits;
+                }
+            }
+        });
+    }
+    for (std::thread& t : pool) t.join();
+    for (unsigned i = 0; i < threads; ++i)
+        EXPECT_EQ(bad[i], 0u) << "first mismatch at float bits 0x" << std::hex << firstBad[i];
 }
 
 TEST_F(AlphaRowsTest, PremultipliedGreyCompositesInEncodedValues) {
