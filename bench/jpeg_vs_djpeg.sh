@@ -21,16 +21,12 @@
 # Usage: bench/jpeg_vs_djpeg.sh [build-dir]     (default: build/default)
 set -euo pipefail
 
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build=$(cd "${1:-$root/build/default}" && pwd)
-lib="$build/imglib/libimglib.a"
-[ -f "$lib" ] || { echo "no ImgLib at $lib: build it first" >&2; exit 1; }
-for tool in djpeg cjpeg hyperfine /usr/bin/time g++ pkg-config python3; do
-    command -v "$tool" >/dev/null || { echo "missing $tool" >&2; exit 1; }
-done
-
-work=$(mktemp -d /tmp/vx_jpeg_bench.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+# shellcheck source-path=SCRIPTDIR source=common.sh
+. "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+bench_use_build "${1:-}"
+bench_require_files "$lib"
+bench_require_tools djpeg cjpeg hyperfine /usr/bin/time g++ pkg-config python3
+bench_make_work vx_jpeg_bench
 
 cat >"$work/driver.cpp" <<'EOF'
 // picture W H OUT.ppm | startup | decode IN | thumbnail IN EDGE | encode IN.ppm OUT.jpg
@@ -99,35 +95,19 @@ int main(int argc, char** argv) {
 }
 EOF
 
-# The libraries ImgLib links, as the build names them.
-modules=$(sed -n '/IMPORTED_TARGET/,/)/p' "$root/cmake/VxDependencies.cmake" |
-          sed -e 's/.*IMPORTED_TARGET//' -e 's/)//')
-# shellcheck disable=SC2046,SC2086
-g++ -std=c++20 -O2 -I"$root" "$work/driver.cpp" "$lib" \
-    $(pkg-config --cflags --libs $modules) -pthread -o "$work/driver"
+bench_compile_driver "$work/driver.cpp" "$work/driver"
 
 driver="$work/driver"
 "$driver" picture 6000 4000 "$work/in.ppm"
 cjpeg -quality 90 -outfile "$work/in.jpg" "$work/in.ppm"
 echo "input: 6000 x 4000, 4:2:0, quality 90, $(stat -c %s "$work/in.jpg") bytes"
 
-# "user system" mean seconds of a command over several runs.
-cpu() {
-    hyperfine -N --warmup 1 --runs "${RUNS:-5}" --export-json "$work/t.json" "$1" >/dev/null 2>&1
-    python3 -c 'import json,sys; r=json.load(open(sys.argv[1]))["results"][0]; print(r["user"], r["system"])' "$work/t.json"
-}
-# Peak resident memory of one run, in MiB.
-peak() {
-    /usr/bin/time -v $1 2>&1 >/dev/null |
-        awk '/Maximum resident set size/ {printf "%.0f", $6 / 1024}'
-}
-
 compare() {
     local name=$1 ours=$2 peer=$3
     local o p
-    o=$(cpu "$ours")
-    p=$(cpu "$peer")
-    python3 - "$name" "$o" "$p" "$(peak "$ours")" "$(peak "$peer")" <<'PY'
+    o=$(bench_times "$ours" user system)
+    p=$(bench_times "$peer" user system)
+    python3 - "$name" "$o" "$p" "$(bench_peak "$ours")" "$(bench_peak "$peer")" <<'PY'
 import sys
 name, (ou, os_), (pu, ps) = sys.argv[1], map(float, sys.argv[2].split()), map(float, sys.argv[3].split())
 print(f"{name:<10} ours {1000*(ou+os_):7.1f} ms (sys {1000*os_:5.1f}) {sys.argv[4]:>4} MiB   "
@@ -136,7 +116,7 @@ print(f"{name:<10} ours {1000*(ou+os_):7.1f} ms (sys {1000*os_:5.1f}) {sys.argv[
 PY
 }
 
-read -r su ss <<<"$(cpu "$driver startup")"
+read -r su ss <<<"$(bench_times "$driver startup" user system)"
 python3 -c "print(f'startup    ours {1000*($su+$ss):7.1f} ms')"
 compare decode "$driver decode $work/in.jpg" "djpeg -ppm -outfile /dev/null $work/in.jpg"
 compare thumbnail "$driver thumbnail $work/in.jpg 256" \

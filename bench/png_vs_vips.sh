@@ -23,16 +23,12 @@
 # Usage: bench/png_vs_vips.sh [build-dir]     (default: build/default)
 set -euo pipefail
 
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build=$(cd "${1:-$root/build/default}" && pwd)
-lib="$build/imglib/libimglib.a"
-[ -f "$lib" ] || { echo "no ImgLib at $lib: build it first" >&2; exit 1; }
-for tool in vips hyperfine /usr/bin/time g++ pkg-config python3; do
-    command -v "$tool" >/dev/null || { echo "missing $tool" >&2; exit 1; }
-done
-
-work=$(mktemp -d /tmp/vx_png_bench.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+# shellcheck source-path=SCRIPTDIR source=common.sh
+. "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+bench_use_build "${1:-}"
+bench_require_files "$lib"
+bench_require_tools vips hyperfine /usr/bin/time g++ pkg-config python3
+bench_make_work vx_png_bench
 
 cat >"$work/driver.cpp" <<'EOF'
 // picture W H OUT.raw | decode IN.png | encode IN.raw W H OUT.png [COMPRESSION]
@@ -97,12 +93,7 @@ int main(int argc, char** argv) {
 }
 EOF
 
-# The libraries ImgLib links, as the build names them.
-modules=$(sed -n '/IMPORTED_TARGET/,/)/p' "$root/cmake/VxDependencies.cmake" |
-          sed -e 's/.*IMPORTED_TARGET//' -e 's/)//')
-# shellcheck disable=SC2046,SC2086
-g++ -std=c++20 -O2 -I"$root" "$work/driver.cpp" "$lib" \
-    $(pkg-config --cflags --libs $modules) -pthread -o "$work/driver"
+bench_compile_driver "$work/driver.cpp" "$work/driver"
 
 driver="$work/driver"
 w=4096
@@ -112,23 +103,12 @@ vips rawload "$work/in.raw" "$work/in.v" $w $h 4
 vips pngsave "$work/in.v" "$work/in.png"
 echo "input: $w x $h RGBA 8-bit, $(stat -c %s "$work/in.png") bytes as PNG (written by vips)"
 
-# "wall user system" mean seconds of a command over several runs.
-times() {
-    hyperfine -N --warmup 1 --runs "${RUNS:-5}" --export-json "$work/t.json" "$1" >/dev/null 2>&1
-    python3 -c 'import json,sys; r=json.load(open(sys.argv[1]))["results"][0]; print(r["mean"], r["user"], r["system"])' "$work/t.json"
-}
-# Peak resident memory of one run, in MiB.
-peak() {
-    /usr/bin/time -v $1 2>&1 >/dev/null |
-        awk '/Maximum resident set size/ {printf "%.0f", $6 / 1024}'
-}
-
 # name, our command, peer command, peer label, "cpu" or "wall" for the ratio,
 # and for encoding the two output files.
 compare() {
     local name=$1 ours=$2 peer=$3 label=$4 basis=$5 ourFile=${6:-} peerFile=${7:-}
-    python3 - "$name" "$label" "$basis" "$(times "$ours")" "$(times "$peer")" \
-        "$(peak "$ours")" "$(peak "$peer")" \
+    python3 - "$name" "$label" "$basis" "$(bench_times "$ours" mean user system)" \
+        "$(bench_times "$peer" mean user system)" "$(bench_peak "$ours")" "$(bench_peak "$peer")" \
         "$( [ -n "$ourFile" ] && stat -c %s "$ourFile" || echo -)" \
         "$( [ -n "$peerFile" ] && stat -c %s "$peerFile" || echo -)" <<'PY'
 import sys

@@ -16,19 +16,15 @@
 #        RUNS=N sets the number of loads on each side (default 7).
 set -euo pipefail
 
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build=$(cd "${1:-$root/build/default}" && pwd)
+# shellcheck source-path=SCRIPTDIR source=common.sh
+. "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+bench_use_build "${1:-}"
 runs=${RUNS:-7}
-lib="$build/imglib/libimglib.a"
 export VX_VIEWER="$build/win32/viewer/vx.exe.so"
 export VX_DRIVER="$build/win32/tests/viewer/vxdrive.exe.so"
 export VX_VIEWER_WORK_DIR="$build/win32/tests/viewer/work"
-for file in "$lib" "$VX_VIEWER" "$VX_DRIVER"; do
-    [ -f "$file" ] || { echo "no $file: build the default preset first" >&2; exit 1; }
-done
-for tool in g++ pkg-config convert-im6.q16; do
-    command -v "$tool" >/dev/null || { echo "missing $tool" >&2; exit 1; }
-done
+bench_require_files "$lib" "$VX_VIEWER" "$VX_DRIVER"
+bench_require_tools g++ pkg-config convert-im6.q16
 
 # shellcheck source=../tests/viewer/viewer_env.sh
 . "$root/tests/viewer/viewer_env.sh"
@@ -64,12 +60,7 @@ int main(int argc, char** argv) {
     return 0;
 }
 EOF
-# The libraries ImgLib links, as the build names them.
-modules=$(sed -n '/IMPORTED_TARGET/,/)/p' "$root/cmake/VxDependencies.cmake" |
-          sed -e 's/.*IMPORTED_TARGET//' -e 's/)//')
-# shellcheck disable=SC2046,SC2086
-g++ -std=c++20 -O2 -I"$root" "$VX_OUT/decode.cpp" "$lib" \
-    $(pkg-config --cflags --libs $modules) -pthread -o "$VX_OUT/decode"
+bench_compile_driver "$VX_OUT/decode.cpp" "$VX_OUT/decode"
 
 convert-im6.q16 -size 6000x4000 gradient:navy-orange -seed 42 -attenuate 1 +noise Gaussian \
     -quality 90 -sampling-factor 2x2 "$VX_DATA/one.jpg"

@@ -13,11 +13,12 @@
 #include <bit>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <new>
 #include <vector>
 
+#include "imglib/byte_order.h"
 #include "imglib/convert/converter.h"
+#include "imglib/file_owner.h"
 #include "imglib/image.h"
 #include "imglib/path.h"
 
@@ -26,33 +27,6 @@ namespace {
 constexpr uint32_t kMagic = 0x494C5678;
 constexpr size_t kHeaderSize = 40;
 constexpr size_t kEntrySize = 8;
-
-struct FileCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<FILE, FileCloser>;
-
-void Put32(uint8_t* p, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-uint32_t Get32(const uint8_t* p)
-{
-    return p[0] | p[1] << 8 | p[2] << 16 | uint32_t{p[3]} << 24;
-}
-
-void Put16(uint8_t* p, uint16_t v)
-{
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-
-uint16_t Get16(const uint8_t* p)
-{
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
 
 bool WriteAll(FILE* f, const void* data, size_t size)
 {
@@ -63,16 +37,16 @@ bool WriteContents(FILE* f, const ILImage& image, uint32_t packed)
 {
     uint8_t header[kHeaderSize];
     const uint32_t count = image.palette ? image.palette->count : 0;
-    Put32(header + 0, kMagic);
-    Put32(header + 4, image.width);
-    Put32(header + 8, image.height);
-    Put32(header + 12, image.type);
-    Put32(header + 16, std::bit_cast<uint32_t>(image.background.r));
-    Put32(header + 20, std::bit_cast<uint32_t>(image.background.g));
-    Put32(header + 24, std::bit_cast<uint32_t>(image.background.b));
-    Put32(header + 28, std::bit_cast<uint32_t>(image.background.a));
-    Put32(header + 32, static_cast<uint32_t>(image.background.index));
-    Put32(header + 36, count);
+    ILPutLe32(header + 0, kMagic);
+    ILPutLe32(header + 4, image.width);
+    ILPutLe32(header + 8, image.height);
+    ILPutLe32(header + 12, image.type);
+    ILPutLe32(header + 16, std::bit_cast<uint32_t>(image.background.r));
+    ILPutLe32(header + 20, std::bit_cast<uint32_t>(image.background.g));
+    ILPutLe32(header + 24, std::bit_cast<uint32_t>(image.background.b));
+    ILPutLe32(header + 28, std::bit_cast<uint32_t>(image.background.a));
+    ILPutLe32(header + 32, static_cast<uint32_t>(image.background.index));
+    ILPutLe32(header + 36, count);
     if (!WriteAll(f, header, sizeof header))
         return false;
 
@@ -93,10 +67,10 @@ bool WriteContents(FILE* f, const ILImage& image, uint32_t packed)
     for (uint32_t i = 0; i < count; ++i) {
         const ILPaletteEntry& e = image.palette->entries[i];
         uint8_t entry[kEntrySize];
-        Put16(entry + 0, e.blue);
-        Put16(entry + 2, e.green);
-        Put16(entry + 4, e.red);
-        Put16(entry + 6, e.alpha);
+        ILPutLe16(entry + 0, e.blue);
+        ILPutLe16(entry + 2, e.green);
+        ILPutLe16(entry + 4, e.red);
+        ILPutLe16(entry + 6, e.alpha);
         if (!WriteAll(f, entry, sizeof entry))
             return false;
     }
@@ -119,12 +93,12 @@ bool ReadContents(FILE* f, ILImage* image)
     const int64_t fileSize = FileSize(f);
     uint8_t header[kHeaderSize];
     if (fileSize < static_cast<int64_t>(kHeaderSize) ||
-        std::fread(header, 1, sizeof header, f) != sizeof header || Get32(header) != kMagic)
+        std::fread(header, 1, sizeof header, f) != sizeof header || ILGetLe32(header) != kMagic)
         return false;
-    const uint32_t width = Get32(header + 4);
-    const uint32_t height = Get32(header + 8);
-    const ILPixelType type = Get32(header + 12);
-    const uint32_t count = Get32(header + 36);
+    const uint32_t width = ILGetLe32(header + 4);
+    const uint32_t height = ILGetLe32(header + 8);
+    const ILPixelType type = ILGetLe32(header + 12);
+    const uint32_t count = ILGetLe32(header + 36);
 
     // The sizes in the header must account for the whole file before anything
     // is allocated: a damaged header must not ask for a huge buffer.
@@ -136,11 +110,11 @@ bool ReadContents(FILE* f, ILImage* image)
 
     if (ILReallocImage(image, width, height, type, nullptr) != IL_OK)
         return false;
-    image->background.r = std::bit_cast<float>(Get32(header + 16));
-    image->background.g = std::bit_cast<float>(Get32(header + 20));
-    image->background.b = std::bit_cast<float>(Get32(header + 24));
-    image->background.a = std::bit_cast<float>(Get32(header + 28));
-    image->background.index = static_cast<int32_t>(Get32(header + 32));
+    image->background.r = std::bit_cast<float>(ILGetLe32(header + 16));
+    image->background.g = std::bit_cast<float>(ILGetLe32(header + 20));
+    image->background.b = std::bit_cast<float>(ILGetLe32(header + 24));
+    image->background.a = std::bit_cast<float>(ILGetLe32(header + 28));
+    image->background.index = static_cast<int32_t>(ILGetLe32(header + 32));
     if (std::fread(image->data, 1, rowBytes, f) != rowBytes)
         return false;
     if (count == 0)
@@ -154,7 +128,7 @@ bool ReadContents(FILE* f, ILImage* image)
         return false;
     for (uint32_t i = 0; i < count; ++i) {
         const uint8_t* p = entries.data() + uint64_t{i} * kEntrySize;
-        image->palette->entries[i] = {Get16(p), Get16(p + 2), Get16(p + 4), Get16(p + 6)};
+        image->palette->entries[i] = {ILGetLe16(p), ILGetLe16(p + 2), ILGetLe16(p + 4), ILGetLe16(p + 6)};
     }
     return true;
 }
@@ -186,7 +160,7 @@ bool ILLoadRawImage(ILImage* image, const char16_t* path)
         return false;
     bool ok = false;
     try {
-        File f(path ? ILPathOpen(path, "rb") : nullptr);
+        ILFilePtr f(path ? ILPathOpen(path, "rb") : nullptr);
         ok = f && ReadContents(f.get(), image);
     } catch (const std::bad_alloc&) {
         ok = false;

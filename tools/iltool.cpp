@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <new>
 #include <string>
 #include <utility>
@@ -24,8 +23,10 @@
 
 #include <exempi/xmp.h>
 
-#include "imglib/convert/converter.h"
+#include "imglib/convert/converter_owner.h"
+#include "imglib/file_owner.h"
 #include "imglib/imglib.h"
+#include "imglib/memory_owner.h"
 
 namespace {
 
@@ -146,26 +147,10 @@ bool ApplyOption(ILHandle* h, const char* assignment)
 }
 
 // ---------------------------------------------------------------------------
-// Owners of the library's records.
-
+// The handle, freed with its owner.
 struct Handle {
     ILHandle* h = ILCreateHandle("iltool");
     ~Handle() { ILDestroyHandle(h); }
-};
-
-struct Image {
-    ILImage image;
-    ~Image() { ILFreeImage(&image); }
-};
-
-struct Converter {
-    ILConverter c;
-    Converter() { ILConverterInit(&c); }
-    ~Converter() { ILConverterFree(&c); }
-};
-
-struct FileCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
 };
 
 std::u16string Wide(const char* path)
@@ -202,7 +187,7 @@ int Info(ILHandle* h, const char* path)
 {
     if (!HasCodec(path, false))
         return kExitFailed;
-    Image image;
+    ILImageOwner image;
     ILInfo info;
     const ILResult result = ILLoadImage(h, Wide(path).c_str(), &image.image, &info);
     std::printf("result: %d\n", result);
@@ -256,7 +241,7 @@ bool HasAlpha(ILPixelType type)
 // Prepares a conversion of the image to 8 or 16-bit R, G, B (and alpha where
 // the source has one or may have one through its palette); the converter
 // serves some pairs only in B, G, R order, which the caller then swaps.
-bool PrepareRgba(Converter* conv, const ILImage& image, bool deep, ILPixelType* chosen)
+bool PrepareRgba(ILConverterOwner* conv, const ILImage& image, bool deep, ILPixelType* chosen)
 {
     const uint32_t kind = deep ? IL_KIND_16 : IL_KIND_8;
     const bool indexed = (image.type & IL_MODEL_MASK) == IL_MODEL_INDEXED;
@@ -291,7 +276,7 @@ void PutSample(std::vector<uint8_t>* out, uint32_t v, bool deep)
 bool WritePam(const ILImage& image, const char* path)
 {
     const bool deep = image.bits > 8;
-    Converter conv;
+    ILConverterOwner conv;
     ILPixelType type = 0;
     if (!PrepareRgba(&conv, image, deep, &type)) {
         std::fprintf(stderr, "iltool: pixel type 0x%X does not convert to RGBA\n", image.type);
@@ -305,7 +290,7 @@ bool WritePam(const ILImage& image, const char* path)
     std::vector<uint8_t> out;
     out.reserve(size_t {image.width} * 4 * bytes);
 
-    std::unique_ptr<FILE, FileCloser> file(std::fopen(path, "wb"));
+    ILFilePtr file(std::fopen(path, "wb"));
     if (!file) {
         std::fprintf(stderr, "iltool: cannot create %s: %s\n", path, std::strerror(errno));
         return false;
@@ -352,7 +337,7 @@ int ToPam(ILHandle* h, const char* path, const char* outPath)
 {
     if (!HasCodec(path, false))
         return kExitFailed;
-    Image image;
+    ILImageOwner image;
     const ILResult result = ILLoadImage(h, Wide(path).c_str(), &image.image, nullptr);
     if (result != IL_OK && result != IL_PARTIAL)
         return kExitFailed;
@@ -376,7 +361,7 @@ int Convert(ILHandle* h, const char* in, const char* out, int optionCount, char*
     }
     if (!HasCodec(in, false) || !HasCodec(out, true))
         return kExitFailed;
-    Image image;
+    ILImageOwner image;
     ILInfo info;
     if (ILLoadImage(h, Wide(in).c_str(), &image.image, &info) != IL_OK)
         return kExitFailed;

@@ -12,14 +12,15 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstring>
-#include <memory>
-#include <new>
 #include <utility>
 
-#include "imglib/convert/converter.h"
+#include "imglib/byte_order.h"
+#include "imglib/convert/converter_owner.h"
 #include "imglib/formats/bmp.h"
+#include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
 #include "imglib/info.h"
+#include "imglib/memory_owner.h"
 
 namespace {
 
@@ -62,29 +63,6 @@ constexpr uint64_t kRleExpansion = 128;
 
 constexpr double kInchesPerMetre = 39.37007874016;
 
-uint16_t Le16(const uint8_t* p)
-{
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-
-uint32_t Le32(const uint8_t* p)
-{
-    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-struct BufferFree {
-    void operator()(uint8_t* p) const { ILFree(p); }
-};
-using Buffer = std::unique_ptr<uint8_t, BufferFree>;
-
-struct ConverterOwner {
-    ILConverter c;
-    ConverterOwner() { ILConverterInit(&c); }
-    ~ConverterOwner() { ILConverterFree(&c); }
-    ConverterOwner(const ConverterOwner&) = delete;
-    ConverterOwner& operator=(const ConverterOwner&) = delete;
-};
-
 bool IsRle(const ILBmpReader& r)
 {
     return r.compression == IL_BMP_RLE8 || r.compression == IL_BMP_RLE4;
@@ -113,7 +91,7 @@ bool ReadMasks(ILBmpReader* r, bool* present)
     if (!r->Seek(kMasksOffset, 0) || r->Read(bytes, 4 * count) != 4 * count)
         return false;
     for (size_t i = 0; i < count; ++i)
-        r->masks[i] = Le32(bytes + 4 * i);
+        r->masks[i] = ILGetLe32(bytes + 4 * i);
     *present = r->masks[0] | r->masks[1] | r->masks[2];
     if (!*present)
         r->masks[3] = 0;
@@ -185,7 +163,7 @@ void UnpackMasked(const ILBmpReader& r, const uint8_t* in, uint8_t* out)
     const bool withAlpha = r.masks[3] != 0;
     const size_t step = r.fileBits / 8;
     for (uint32_t x = 0; x < r.width; ++x, in += step) {
-        const uint32_t p = step == 2 ? Le16(in) : Le32(in);
+        const uint32_t p = step == 2 ? ILGetLe16(in) : ILGetLe32(in);
         *out++ = blue.Scale(p);
         *out++ = green.Scale(p);
         *out++ = red.Scale(p);
@@ -280,7 +258,7 @@ ILResult DecodeRows(ILHandle* h, ILBmpReader* r, ILImage* image, ILConverter* c)
     const bool direct = ILConverterIsPlainCopy(c) && !r->unpackMasks &&
                         r->rowBytes == static_cast<uint64_t>(image->stride);
     const uint64_t pixelBytes = (uint64_t {r->width} * r->fileBits + 7) / 8;
-    Buffer row, unpacked;
+    ILBuffer<uint8_t> row, unpacked;
     if (!direct) {
         row.reset(static_cast<uint8_t*>(ILAlloc(h, r->rowBytes)));
         if (!row)
@@ -320,8 +298,8 @@ ILResult DecodeRows(ILHandle* h, ILBmpReader* r, ILImage* image, ILConverter* c)
 // decoded into a zeroed row buffer and converted.
 ILResult DecodeRleRows(ILHandle* h, ILBmpReader* r, ILImage* image, ILConverter* c)
 {
-    Buffer data(static_cast<uint8_t*>(ILAlloc(h, r->dataSize)));
-    Buffer row(static_cast<uint8_t*>(ILAlloc(h, r->rowBytes)));
+    ILBuffer<uint8_t> data(static_cast<uint8_t*>(ILAlloc(h, r->dataSize)));
+    ILBuffer<uint8_t> row(static_cast<uint8_t*>(ILAlloc(h, r->rowBytes)));
     if (!data || !row)
         return IL_OUT_OF_MEMORY;
     const size_t got = r->Read(data.get(), r->dataSize);
@@ -366,7 +344,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info)
         (r.compression == IL_BMP_BITFIELDS && !fieldsFit))
         return ILReportInvalidCompression(h);
 
-    ConverterOwner converter;
+    ILConverterOwner converter;
     ILConverter* c = &converter.c;
     if (r.paletteEntries && !ReadPalette(h, &r, c))
         return IL_OUT_OF_MEMORY;
@@ -405,8 +383,8 @@ bool ILBmpReadHeader(ILBmpReader* r)
         return false;
     if (head[0] != 'B' || head[1] != 'M')
         return false;
-    r->dataOffset = Le32(head + kDataOffsetField);
-    r->headerSize = Le32(head + kFileHeaderBytes);
+    r->dataOffset = ILGetLe32(head + kDataOffsetField);
+    r->headerSize = ILGetLe32(head + kFileHeaderBytes);
     if (r->headerSize < kCoreHeaderMin)
         return false;
 
@@ -416,21 +394,21 @@ bool ILBmpReadHeader(ILBmpReader* r)
         if (r->Read(f, sizeof f) != sizeof f)
             return false;
         r->kind = 1;
-        width = Le16(f);
-        height = Le16(f + 2);
-        r->fileBits = Le16(f + 6);
+        width = ILGetLe16(f);
+        height = ILGetLe16(f + 2);
+        r->fileBits = ILGetLe16(f + 6);
         r->compression = IL_BMP_RGB;
     } else {
         uint8_t f[36];
         if (r->Read(f, sizeof f) != sizeof f)
             return false;
         r->kind = r->headerSize >= kV5HeaderMin ? 5 : r->headerSize >= kV4HeaderMin ? 4 : 2;
-        width = static_cast<int32_t>(Le32(f));
-        height = static_cast<int32_t>(Le32(f + 4));
-        r->fileBits = Le16(f + 10);
-        r->compression = Le32(f + 12);
-        r->ppmX = static_cast<int32_t>(Le32(f + 20));
-        r->ppmY = static_cast<int32_t>(Le32(f + 24));
+        width = static_cast<int32_t>(ILGetLe32(f));
+        height = static_cast<int32_t>(ILGetLe32(f + 4));
+        r->fileBits = ILGetLe16(f + 10);
+        r->compression = ILGetLe32(f + 12);
+        r->ppmX = static_cast<int32_t>(ILGetLe32(f + 20));
+        r->ppmY = static_cast<int32_t>(ILGetLe32(f + 24));
         if (r->compression > IL_BMP_PNG)
             return false;
     }
@@ -580,12 +558,5 @@ bool ILBmpDecodeRle(ILHandle* h, uint8_t* row, ILBmpReader* r, uint32_t rowIndex
 
 ILResult ILLoadBMP(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info)
 {
-    ILSetModuleName(h, kBmpModule);
-    try {
-        return Load(h, path, image, info);
-    } catch (const std::bad_alloc&) {
-        if (image)
-            ILClearImage(image);
-        return ILReportOutOfMemory(h, 0);
-    }
+    return ILGuardLoad(h, kBmpModule, image, [&] { return Load(h, path, image, info); });
 }

@@ -8,14 +8,15 @@
 // Not written: compression, bit fields, alpha, colour profiles, texts.
 #include <algorithm>
 #include <cstring>
-#include <memory>
-#include <new>
 #include <vector>
 
-#include "imglib/convert/converter.h"
+#include "imglib/convert/converter_owner.h"
+#include "imglib/file_owner.h"
 #include "imglib/formats/bmp.h"
+#include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
 #include "imglib/info.h"
+#include "imglib/memory_owner.h"
 
 namespace {
 
@@ -23,22 +24,6 @@ constexpr uint32_t kFileHeaderBytes = 14;
 constexpr uint32_t kCoreHeaderBytes = 12;
 constexpr uint32_t kInfoHeaderBytes = 40;
 constexpr double kInchesPerMetre = 39.37007874016;
-
-struct BufferFree {
-    void operator()(uint8_t* p) const { ILFree(p); }
-};
-struct FileCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<FILE, FileCloser>;
-
-struct ConverterOwner {
-    ILConverter c;
-    ConverterOwner() { ILConverterInit(&c); }
-    ~ConverterOwner() { ILConverterFree(&c); }
-    ConverterOwner(const ConverterOwner&) = delete;
-    ConverterOwner& operator=(const ConverterOwner&) = delete;
-};
 
 // Little-endian fields appended to the header bytes.
 struct HeaderBytes {
@@ -170,14 +155,14 @@ ILResult Save(ILHandle* h, const char16_t* path, const ILImage* image, const ILI
     if (planned != IL_OK)
         return planned;
 
-    ConverterOwner converter;
+    ILConverterOwner converter;
     ILConverter* c = &converter.c;
     ILConverterSetAlphaMode(c, h->alphaMode);
     ILConverterSetBackground(c, h->background);
     ILConverterSetImageTarget(c, image, layout.rowType);
     if (!ILConverterPrepare(c))
         return ILReportUnsupportedDataFormat(h);
-    std::unique_ptr<uint8_t, BufferFree> row(static_cast<uint8_t*>(ILAlloc(h, layout.rowBytes)));
+    ILBuffer<uint8_t> row(static_cast<uint8_t*>(ILAlloc(h, layout.rowBytes)));
     if (!row)
         return IL_OUT_OF_MEMORY;
     // The converter writes whole bytes of pixels; the padding stays zero.
@@ -188,7 +173,7 @@ ILResult Save(ILHandle* h, const char16_t* path, const ILImage* image, const ILI
     const ILResult opening = ILOpenWrite(h, path, &opened);
     if (opening != IL_OK)
         return opening;
-    FilePtr file(opened);
+    ILFilePtr file(opened);
     if (std::fwrite(headers.data(), 1, headers.size(), file.get()) != headers.size())
         return ILReportWriteFailed(h);
     for (uint32_t y = image->height; y-- > 0;) {
@@ -230,10 +215,5 @@ uint32_t ILBmpBitCount(const ILImage* image)
 
 ILResult ILSaveBMP(ILHandle* h, const char16_t* path, const ILImage* image, const ILInfo* info)
 {
-    ILSetModuleName(h, kBmpModule);
-    try {
-        return Save(h, path, image, info);
-    } catch (const std::bad_alloc&) {
-        return ILReportOutOfMemory(h, 0);
-    }
+    return ILGuardSave(h, kBmpModule, [&] { return Save(h, path, image, info); });
 }

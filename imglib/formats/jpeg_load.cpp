@@ -10,11 +10,14 @@
 #include <cinttypes>
 #include <cstring>
 #include <memory>
-#include <new>
 
-#include "imglib/convert/converter.h"
+#include "imglib/convert/converter_owner.h"
+#include "imglib/convert/profile_owner.h"
+#include "imglib/file_owner.h"
+#include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
 #include "imglib/formats/jpeg.h"
+#include "imglib/memory_owner.h"
 #include "imglib/stream.h"
 
 namespace {
@@ -27,29 +30,6 @@ namespace {
 // any file may have.
 constexpr uint64_t kSamplesPerFileByte = 2048;
 constexpr uint64_t kSamplesAlwaysAllowed = uint64_t {1} << 27;
-
-struct FileCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<FILE, FileCloser>;
-
-struct ProfileCloser {
-    void operator()(void* p) const { cmsCloseProfile(p); }
-};
-using ProfilePtr = std::unique_ptr<void, ProfileCloser>;
-
-struct BufferFree {
-    void operator()(uint8_t* p) const { ILFree(p); }
-};
-using RowBuffer = std::unique_ptr<uint8_t, BufferFree>;
-
-struct ConverterOwner {
-    ILConverter c;
-    ConverterOwner() { ILConverterInit(&c); }
-    ~ConverterOwner() { ILConverterFree(&c); }
-    ConverterOwner(const ConverterOwner&) = delete;
-    ConverterOwner& operator=(const ConverterOwner&) = delete;
-};
 
 // The decompressor with its error manager, destroyed with the object.
 struct Decoder {
@@ -246,7 +226,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info)
     const ILResult opening = ILOpenRead(h, path, &opened, info, &fileSize);
     if (opening != IL_OK)
         return opening;
-    FilePtr file(opened);
+    ILFilePtr file(opened);
     if (image)
         ILClearImage(image);
 
@@ -261,7 +241,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info)
     if (c.image_width == 0 || c.image_height == 0)
         return ILReportInvalidHeader(h);
 
-    ProfilePtr profile(ILJpegReadMarkers(h, &c, info));
+    ILProfilePtr profile(ILJpegReadMarkers(h, &c, info));
     const Layout layout = ChooseLayout(c.jpeg_color_space, profile.get());
     c.out_color_space = layout.output;
     if (info)
@@ -292,10 +272,10 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info)
     if (target & (IL_EXTRA_ALPHA | IL_EXTRA_PREMULTIPLIED))
         std::memset(image->data, 0xFF, static_cast<size_t>(image->stride) * image->height);
 
-    ConverterOwner converter;
+    ILConverterOwner converter;
     if (!PrepareConverter(h, &converter.c, layout, profile.get(), target, c.output_width))
         return ILReportUnsupportedDataFormat(h);
-    RowBuffer row;
+    ILBuffer<uint8_t> row;
     if (!ILConverterIsPlainCopy(&converter.c)) {
         row.reset(static_cast<uint8_t*>(
             ILAlloc(h, static_cast<uint64_t>(c.out_color_components) * c.output_width)));
@@ -331,12 +311,5 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info)
 
 ILResult ILLoadJPEG(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info)
 {
-    ILSetModuleName(h, kJpegModule);
-    try {
-        return Load(h, path, image, info);
-    } catch (const std::bad_alloc&) {
-        if (image)
-            ILClearImage(image);
-        return ILReportOutOfMemory(h, 0);
-    }
+    return ILGuardLoad(h, kJpegModule, image, [&] { return Load(h, path, image, info); });
 }

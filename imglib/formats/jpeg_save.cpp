@@ -9,34 +9,21 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <new>
 
-#include "imglib/convert/converter.h"
+#include "imglib/convert/converter_owner.h"
+#include "imglib/file_owner.h"
+#include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
 #include "imglib/formats/jpeg.h"
+#include "imglib/memory_owner.h"
 #include "imglib/stream.h"
 
 namespace {
 
 constexpr size_t kMarkerPayloadMax = 65533;
 
-struct BufferFree {
-    void operator()(uint8_t* p) const { ILFree(p); }
-};
-struct FileCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<FILE, FileCloser>;
 struct MallocFree {
     void operator()(uint8_t* p) const { std::free(p); }
-};
-
-struct ConverterOwner {
-    ILConverter c;
-    ConverterOwner() { ILConverterInit(&c); }
-    ~ConverterOwner() { ILConverterFree(&c); }
-    ConverterOwner(const ConverterOwner&) = delete;
-    ConverterOwner& operator=(const ConverterOwner&) = delete;
 };
 
 // The compressor with its error manager, destroyed with the object.
@@ -163,14 +150,14 @@ ILResult Save(ILHandle* h, const char16_t* path, const ILImage* image, const ILI
     const bool grey = (image->type & IL_MODEL_MASK) == IL_MODEL_GRAY;
     const ILPixelType rowType = grey ? IL_MODEL_GRAY | IL_KIND_8 : IL_MODEL_RGB | IL_KIND_8;
 
-    ConverterOwner converter;
+    ILConverterOwner converter;
     ILConverterSetAlphaMode(&converter.c, h->alphaMode);
     ILConverterSetBackground(&converter.c, h->background);
     ILConverterSetImageTarget(&converter.c, image, rowType);
     if (!ILConverterPrepare(&converter.c))
         return ILReportUnsupportedDataFormat(h);
     const bool copy = ILConverterIsPlainCopy(&converter.c);
-    std::unique_ptr<uint8_t, BufferFree> row;
+    ILBuffer<uint8_t> row;
     if (!copy) {
         row.reset(static_cast<uint8_t*>(ILAlloc(h, uint64_t {image->width} * (grey ? 1 : 3))));
         if (!row)
@@ -188,7 +175,7 @@ ILResult Save(ILHandle* h, const char16_t* path, const ILImage* image, const ILI
     const ILResult opening = ILOpenWrite(h, path, &opened);
     if (opening != IL_OK)
         return opening;
-    FilePtr file(opened);
+    ILFilePtr file(opened);
     auto encoder = std::make_unique<Encoder>();
     encoder->cinfo.err = ILJpegInitErrors(&encoder->errors, h);
     const Job job {image,
@@ -216,10 +203,5 @@ ILResult Save(ILHandle* h, const char16_t* path, const ILImage* image, const ILI
 
 ILResult ILSaveJPEG(ILHandle* h, const char16_t* path, const ILImage* image, const ILInfo* info)
 {
-    ILSetModuleName(h, kJpegModule);
-    try {
-        return Save(h, path, image, info);
-    } catch (const std::bad_alloc&) {
-        return ILReportOutOfMemory(h, 0);
-    }
+    return ILGuardSave(h, kJpegModule, [&] { return Save(h, path, image, info); });
 }

@@ -12,13 +12,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
-#include <new>
 
 #include "imglib/convert/cms.h"
-#include "imglib/convert/converter.h"
+#include "imglib/convert/converter_owner.h"
+#include "imglib/convert/profile_owner.h"
+#include "imglib/file_owner.h"
+#include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
 #include "imglib/formats/png.h"
+#include "imglib/memory_owner.h"
 #include "imglib/stream.h"
 
 namespace {
@@ -51,35 +53,6 @@ void LimitedFree(png_structp, png_voidp p)
 {
     std::free(p);
 }
-
-struct FileCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<FILE, FileCloser>;
-
-struct ProfileCloser {
-    void operator()(void* p) const { cmsCloseProfile(p); }
-};
-using ProfilePtr = std::unique_ptr<void, ProfileCloser>;
-
-struct BufferFree {
-    void operator()(void* p) const { ILFree(p); }
-};
-template <typename T>
-using Buffer = std::unique_ptr<T, BufferFree>;
-
-struct ConverterOwner {
-    ILConverter c;
-    ConverterOwner() { ILConverterInit(&c); }
-    ~ConverterOwner() { ILConverterFree(&c); }
-    ConverterOwner(const ConverterOwner&) = delete;
-    ConverterOwner& operator=(const ConverterOwner&) = delete;
-};
-
-struct ImageOwner {
-    ILImage image;
-    ~ImageOwner() { ILFreeImage(&image); }
-};
 
 // libpng's read and info structures, destroyed together.
 struct Reader {
@@ -316,14 +289,14 @@ ILResult ReadInterlaced(ILHandle* h, png_structp png, ILImage* image, ILConverte
                         ILPixelType source)
 {
     const bool copy = ILConverterIsPlainCopy(converter);
-    ImageOwner temporary;
+    ILImageOwner temporary;
     ILImage* into = image;
     if (!copy) {
         if (ILCreateImage(&temporary.image, image->width, image->height, source, nullptr) != IL_OK)
             return ILReportOutOfMemory(h, ILImageBufferSize(image->width, image->height, source));
         into = &temporary.image;
     }
-    Buffer<png_bytep> rows(
+    ILBuffer<png_bytep> rows(
         static_cast<png_bytepp>(ILAlloc(h, uint64_t {image->height} * sizeof(png_bytep))));
     if (!rows)
         return IL_OUT_OF_MEMORY;
@@ -344,7 +317,7 @@ ILResult ReadInterlaced(ILHandle* h, png_structp png, ILImage* image, ILConverte
 ILResult ReadProgressive(ILHandle* h, png_structp png, ILImage* image, ILConverter* converter,
                          uint64_t rowBytes)
 {
-    Buffer<uint8_t> row;
+    ILBuffer<uint8_t> row;
     if (!ILConverterIsPlainCopy(converter)) {
         row.reset(static_cast<uint8_t*>(ILAlloc(h, rowBytes)));
         if (!row)
@@ -368,7 +341,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info)
     const ILResult opening = ILOpenRead(h, path, &opened, info, &fileSize);
     if (opening != IL_OK)
         return opening;
-    FilePtr file(opened);
+    ILFilePtr file(opened);
 
     uint8_t signature[sizeof kSignature];
     if (std::fread(signature, 1, sizeof signature, file.get()) != sizeof signature ||
@@ -394,7 +367,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info)
     const bool grey = !(header.colorType & PNG_COLOR_MASK_COLOR);
     uint8_t gammaKind = IL_GAMMA_ASSUMED;
     double gamma = 2.2;
-    ProfilePtr profile(ILPngReadColorInfo(r.png, r.info, &gammaKind, &gamma, grey));
+    ILProfilePtr profile(ILPngReadColorInfo(r.png, r.info, &gammaKind, &gamma, grey));
     // Chromaticities equal to sRGB's still come with the file's own gAMA
     // curve, which libpng corrects as for a file without cHRM.
     const bool managed = profile && gammaKind != IL_GAMMA_CHROMATICITIES_SRGB;
@@ -422,7 +395,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info)
     // through a gamma correction.
     const bool converting =
         profile && (gammaKind == IL_GAMMA_CHROMATICITIES || gammaKind == IL_GAMMA_ICC);
-    ConverterOwner converter;
+    ILConverterOwner converter;
     ILConverter* c = &converter.c;
     const bool indexed = header.colorType == PNG_COLOR_TYPE_PALETTE;
     if (indexed) {
@@ -571,12 +544,5 @@ bool ILPngBuildPalette(png_structp png, png_infop info, ILPalette* palette, uint
 
 ILResult ILLoadPNG(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info)
 {
-    ILSetModuleName(h, kPngModule);
-    try {
-        return Load(h, path, image, info);
-    } catch (const std::bad_alloc&) {
-        if (image)
-            ILClearImage(image);
-        return ILReportOutOfMemory(h, 0);
-    }
+    return ILGuardLoad(h, kPngModule, image, [&] { return Load(h, path, image, info); });
 }

@@ -15,36 +15,15 @@
 
 #include <zlib.h>
 
-#include "imglib/convert/converter.h"
+#include "imglib/convert/converter_owner.h"
+#include "imglib/file_owner.h"
+#include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
 #include "imglib/formats/png.h"
+#include "imglib/memory_owner.h"
 #include "imglib/stream.h"
 
 namespace {
-
-struct FileCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<FILE, FileCloser>;
-
-struct BufferFree {
-    void operator()(void* p) const { ILFree(p); }
-};
-template <typename T>
-using Buffer = std::unique_ptr<T, BufferFree>;
-
-struct ConverterOwner {
-    ILConverter c;
-    ConverterOwner() { ILConverterInit(&c); }
-    ~ConverterOwner() { ILConverterFree(&c); }
-    ConverterOwner(const ConverterOwner&) = delete;
-    ConverterOwner& operator=(const ConverterOwner&) = delete;
-};
-
-struct ImageOwner {
-    ILImage image;
-    ~ImageOwner() { ILFreeImage(&image); }
-};
 
 // libpng's write and info structures, destroyed together.
 struct Writer {
@@ -280,11 +259,11 @@ ILResult Save(ILHandle* h, const char16_t* path, const ILImage* image, const ILI
 
     // Converted rows: one row at a time, or for interlacing, which needs all
     // rows at once, a converted copy of the image.
-    ConverterOwner converter;
+    ILConverterOwner converter;
     ILConverterSetAlphaMode(&converter.c, h->alphaMode);
     ILConverterSetBackground(&converter.c, h->background);
-    ImageOwner converted;
-    Buffer<uint8_t> row;
+    ILImageOwner converted;
+    ILBuffer<uint8_t> row;
     const ILImage* rowsFrom = image;
     bool rowByRow = false;
     if (plan.convert && h->png.interlaced) {
@@ -306,7 +285,7 @@ ILResult Save(ILHandle* h, const char16_t* path, const ILImage* image, const ILI
             return IL_OUT_OF_MEMORY;
         rowByRow = true;
     }
-    Buffer<png_bytep> rows;
+    ILBuffer<png_bytep> rows;
     if (!rowByRow) {
         rows.reset(
             static_cast<png_bytepp>(ILAlloc(h, uint64_t {image->height} * sizeof(png_bytep))));
@@ -320,7 +299,7 @@ ILResult Save(ILHandle* h, const char16_t* path, const ILImage* image, const ILI
     const ILResult opening = ILOpenWrite(h, path, &opened);
     if (opening != IL_OK)
         return opening;
-    FilePtr file(opened);
+    ILFilePtr file(opened);
     Writer w;
     w.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     if (w.png)
@@ -363,10 +342,5 @@ void ILPngAddText(png_structp png, png_infop pngInfo, const ILInfo* info, ILText
 
 ILResult ILSavePNG(ILHandle* h, const char16_t* path, const ILImage* image, const ILInfo* info)
 {
-    ILSetModuleName(h, kPngModule);
-    try {
-        return Save(h, path, image, info);
-    } catch (const std::bad_alloc&) {
-        return ILReportOutOfMemory(h, 0);
-    }
+    return ILGuardSave(h, kPngModule, [&] { return Save(h, path, image, info); });
 }

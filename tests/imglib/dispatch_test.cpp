@@ -8,6 +8,8 @@
 #include "imglib/format.h"
 #include "imglib/info.h"
 #include "imglib/path.h"
+#include "support/files.h"
+#include "support/test_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -24,20 +26,11 @@ bool KeepError(const char* module, const char* text)
     return true;
 }
 
-std::string ReadAll(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 class DispatchTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = fs::temp_directory_path() /
-              ("vx_dispatch_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
+        dir = vxtest::MakeTestFolder("vx_dispatch");
         h = ILCreateHandle("test");
         ASSERT_NE(h, nullptr);
         ILSetErrorProc(h, KeepError);
@@ -115,7 +108,7 @@ TEST_F(DispatchTest, SaveRefusesInvalidImagesAndReadOnlyFormats)
     EXPECT_EQ(ILSaveImage(nullptr, Wide("a.bmp").c_str(), &image, nullptr), IL_BAD_ARGUMENT);
     // No saver: nothing is written and the file of that name stays.
     EXPECT_EQ(ILSaveImage(h, Wide("keep.pcd").c_str(), &image, nullptr), IL_UNSUPPORTED_FORMAT);
-    EXPECT_EQ(ReadAll(dir / "keep.pcd"), "photo cd bytes");
+    EXPECT_EQ(vxtest::ReadText(dir / "keep.pcd"), "photo cd bytes");
     EXPECT_TRUE(errors.empty());
     EXPECT_EQ(Listing(), std::vector<std::string> {"keep.pcd"});
 }
@@ -130,7 +123,7 @@ TEST_F(DispatchTest, FailedSaveLeavesExistingFileUntouchedAndNoTemporary)
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].module, "JPEG2000");
     EXPECT_EQ(h->module, nullptr);
-    EXPECT_EQ(ReadAll(dir / "x.jp2"), old);
+    EXPECT_EQ(vxtest::ReadText(dir / "x.jp2"), old);
     EXPECT_EQ(Listing(), std::vector<std::string> {"x.jp2"});
 
     // Nor does a failed save to a new name leave a file.
@@ -145,7 +138,7 @@ TEST_F(DispatchTest, SaveOverSomethingItCannotWriteIsRefusedBeforeTheSaverRuns)
     EXPECT_EQ(ILSaveImage(h, Wide("folder.jp2").c_str(), &image, nullptr), IL_CANNOT_OPEN);
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].text, "Unable to open file for writing");
-    EXPECT_EQ(ReadAll(dir / "folder.jp2" / "inside"), "kept");
+    EXPECT_EQ(vxtest::ReadText(dir / "folder.jp2" / "inside"), "kept");
     EXPECT_EQ(Listing(), std::vector<std::string> {"folder.jp2"});
 }
 

@@ -1,23 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <memory>
 #include <string>
 
 #include <lcms2.h>
 
+#include "imglib/convert/profile_owner.h"
 #include "imglib/handle.h"
 #include "imglib/image.h"
 #include "imglib/info.h"
 
 namespace {
 
-struct ProfileCloser {
-    void operator()(void* p) const {
-        if (p) cmsCloseProfile(p);
-    }
-};
-using Profile = std::unique_ptr<void, ProfileCloser>;
+using Profile = ILProfilePtr;
 
 void WriteText(cmsHPROFILE profile, cmsTagSignature tag, const char* text) {
     cmsMLU* mlu = cmsMLUalloc(nullptr, 1);

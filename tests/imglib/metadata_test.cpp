@@ -8,7 +8,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -21,32 +20,16 @@
 #include <unistd.h>
 
 #include "imglib/info.h"
+#include "support/files.h"
+#include "support/tools.h"
+
+using namespace vxtest;
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-bool HaveTool(const char* name) {
-    return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-bool RunQuiet(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
-
-std::string RunOutput(const std::string& command) {
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[512];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-        pclose(pipe);
-    }
-    return out;
-}
-
-Bytes ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
+bool RunQuiet(const std::string& command) { return Shell(command + " >/dev/null 2>&1") == 0; }
 
 std::string TempPath(const char* name) {
     return testing::TempDir() + "vx_meta_" + std::to_string(getpid()) + "_" + name;
@@ -122,7 +105,7 @@ protected:
                 "'-IPTC:Caption-Abstract=A red square' -XMP-dc:Title=Sunset "
                 "-XMP-dc:Creator=Ann -XMP-dc:Subject=red -XMP-dc:Subject=square '" +
                 path + "'");
-        if (made) tagged_ = new Segments(ReadSegments(ReadFile(path)));
+        if (made) tagged_ = new Segments(ReadSegments(ReadBytes(path)));
         std::remove(path.c_str());
     }
     static void TearDownTestSuite() {
@@ -279,7 +262,7 @@ TEST(MetadataCorpus, JpegsParseAndDumpSafely) {
         std::string ext = file.path().extension().string();
         if (ext != ".jpg" && ext != ".jpeg" && ext != ".JPG") continue;
         std::string path = file.path().string();
-        Segments segments = ReadSegments(ReadFile(path));
+        Segments segments = ReadSegments(ReadBytes(path));
         if (segments.exif.empty() && segments.iptc.empty() && segments.xmp.empty()) continue;
         SCOPED_TRACE(path);
         ++withMetadata;
@@ -389,7 +372,7 @@ TEST(ExifAdders, ExiftoolReadsWhatWeWrote) {
         GTEST_SKIP() << "needs convert-im6.q16 and exiftool";
     std::string plain = TempPath("plain.jpg");
     ASSERT_TRUE(RunQuiet("convert-im6.q16 -size 4x4 xc:blue '" + plain + "'"));
-    Bytes jpeg = ReadFile(plain);
+    Bytes jpeg = ReadBytes(plain);
     std::remove(plain.c_str());
 
     const char* tz = std::getenv("TZ");

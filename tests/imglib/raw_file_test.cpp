@@ -5,8 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -14,6 +12,7 @@
 
 #include "imglib/image.h"
 #include "imglib/path.h"
+#include "support/files.h"
 
 namespace {
 
@@ -38,16 +37,8 @@ protected:
     }
     void TearDown() override { fs::remove(path); }
 
-    std::vector<uint8_t> ReadBytes() const
-    {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
-    void WriteBytes(const std::vector<uint8_t>& bytes) const
-    {
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    }
+    std::vector<uint8_t> ReadBytes() const { return vxtest::ReadBytes(path); }
+    void WriteBytes(const std::vector<uint8_t>& bytes) const { vxtest::WriteBytes(path, bytes); }
 
     fs::path path;
     std::u16string wide;

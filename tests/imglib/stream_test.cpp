@@ -11,6 +11,7 @@
 #include "imglib/info.h"
 #include "imglib/path.h"
 #include "imglib/stream.h"
+#include "support/test_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -39,10 +40,7 @@ class StreamTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = fs::temp_directory_path() /
-              ("vx_stream_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
+        dir = vxtest::MakeTestFolder("vx_stream");
         h = ILCreateHandle("test");
         ASSERT_NE(h, nullptr);
         ILSetErrorProc(h, KeepError);

@@ -2,36 +2,23 @@
 // what it prints and the files it writes.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "imglib/format.h"
 #include "imglib/image.h"
 #include "imglib/path.h"
+#include "support/files.h"
+#include "support/test_folder.h"
+#include "support/tools.h"
 
 namespace fs = std::filesystem;
+using namespace vxtest;
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-Bytes ReadBytes(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-std::string ReadText(const fs::path& p)
-{
-    const Bytes b = ReadBytes(p);
-    return {b.begin(), b.end()};
-}
 
 class IlTool : public ::testing::Test {
 protected:
@@ -43,11 +30,7 @@ protected:
     {
         if (!fs::exists(tool))
             GTEST_SKIP() << "iltool is not built at " << tool;
-        dir = fs::path(::testing::TempDir()) /
-              ("vx_iltool_" + std::to_string(getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        dir = MakeTestFolder("vx_iltool");
     }
     void TearDown() override { fs::remove_all(dir); }
 
@@ -57,10 +40,10 @@ protected:
     {
         const std::string command = "cd '" + dir.string() + "' && '" + tool.string() + "' " +
                                     arguments + " >stdout.txt 2>stderr.txt";
-        const int status = std::system(command.c_str());
+        const int status = Shell(command);
         out = ReadText(dir / "stdout.txt");
         err = ReadText(dir / "stderr.txt");
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return status;
     }
 
     // A 5 x 3 indexed image whose pixel (x, y) is index x + 5 y, saved as BMP.

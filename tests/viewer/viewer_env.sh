@@ -99,17 +99,7 @@ vx_case_init() {
     VX_OUT="$VX_WINE_ROOT/out"
     mkdir -p "$VX_WINE_ROOT/home" "$VX_DATA" "$VX_OUT"
 
-    # As env.sh's vx_wine_init, without the boot.
-    export WINEPREFIX="$VX_WINE_ROOT/prefix"
-    export HOME="$VX_WINE_ROOT/home"
-    export XDG_DATA_HOME="$HOME/.local/share"
-    export XDG_CONFIG_HOME="$HOME/.config"
-    export XDG_CACHE_HOME="$HOME/.cache"
-    export WINEDEBUG=-all
-    export WINEDLLOVERRIDES="mscoree,mshtml="
-    export TZ=UTC
-    export LANG=C.UTF-8
-    unset LC_ALL LC_CTYPE LANGUAGE DISPLAY
+    vx_wine_env
 
     # Hard links share the files (the DLLs make up most of the prefix); the
     # few that Wine rewrites, the registry and the .ini files, get copies of

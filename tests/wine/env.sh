@@ -30,20 +30,7 @@ vx_wine_init() {
     trap vx_wine_cleanup EXIT
     mkdir -p "$VX_WINE_ROOT/home" "$VX_WINE_ROOT/data" "$VX_WINE_ROOT/out"
 
-    export WINEPREFIX="$VX_WINE_ROOT/prefix"
-    export HOME="$VX_WINE_ROOT/home"
-    export XDG_DATA_HOME="$HOME/.local/share"
-    export XDG_CONFIG_HOME="$HOME/.config"
-    export XDG_CACHE_HOME="$HOME/.cache"
-    export WINEDEBUG=-all
-    # No Mono or Gecko installer prompts while the prefix boots.
-    export WINEDLLOVERRIDES="mscoree,mshtml="
-    export TZ=UTC
-    # Wine takes the Unix code page from the locale; C.UTF-8 is always there
-    # (en_US.UTF-8 often is not) and still gives the en-US user locale.
-    export LANG=C.UTF-8
-    unset LC_ALL LC_CTYPE LANGUAGE
-    unset DISPLAY
+    vx_wine_env
     if [ "${1:-}" = --display ]; then
         vx_start_xvfb || return 1
     fi
@@ -63,6 +50,24 @@ vx_wine_init() {
         cat "$VX_WINE_ROOT/out/wineboot.err" >&2
         return 1
     fi
+}
+
+# The environment of the programs run under VX_WINE_ROOT: its prefix and
+# HOME, and no display until vx_start_xvfb sets one.
+vx_wine_env() {
+    export WINEPREFIX="$VX_WINE_ROOT/prefix"
+    export HOME="$VX_WINE_ROOT/home"
+    export XDG_DATA_HOME="$HOME/.local/share"
+    export XDG_CONFIG_HOME="$HOME/.config"
+    export XDG_CACHE_HOME="$HOME/.cache"
+    export WINEDEBUG=-all
+    # No Mono or Gecko installer prompts while the prefix boots.
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    export TZ=UTC
+    # Wine takes the Unix code page from the locale; C.UTF-8 is always there
+    # (en_US.UTF-8 often is not) and still gives the en-US user locale.
+    export LANG=C.UTF-8
+    unset LC_ALL LC_CTYPE LANGUAGE DISPLAY
 }
 
 # Starts Xvfb on a display it picks itself (-displayfd, so parallel tests never

@@ -5,7 +5,7 @@
 #include <limits>
 #include <utility>
 
-#include "imglib/convert/converter.h"
+#include "imglib/convert/converter_owner.h"
 #include "imglib/image.h"
 
 namespace {
@@ -18,13 +18,6 @@ struct AlignedBlock {
 };
 
 bool HasAlpha(ILPixelType type) { return (type & IL_EXTRA_MASK) > IL_EXTRA_FILLER; }
-
-// Frees the converter on every way out of Render.
-struct ConverterScope {
-    ILConverter converter;
-    ConverterScope() { ILConverterInit(&converter); }
-    ~ConverterScope() { ILConverterFree(&converter); }
-};
 
 // The layouts that a DIB shows as they are: 1, 4 and 8-bit grey or indexed
 // rows, 8-bit B,G,R rows (24 bits) and 8-bit B,G,R plus one extra byte (32
@@ -170,8 +163,8 @@ bool DibBuffer::Render(const ILImage& image, const ILColor& background, bool use
 
     ILPixelType target = 0x43;  // B,G,R 8
     if (bits == 8) target = (image.type & IL_MODEL_MASK) == IL_MODEL_GRAY ? 0x41 : 0x42;
-    ConverterScope scope;
-    ILConverter* c = &scope.converter;
+    ILConverterOwner converter;
+    ILConverter* c = &converter.c;
     ILConverterSetImageTarget(c, &image, target);
     if (composite) ILConverterSetBackground(c, background);
     ILConverterSetAlphaMode(c, composite ? 2 : 0);

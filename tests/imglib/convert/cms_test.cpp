@@ -12,14 +12,12 @@
 
 #include "imglib/convert/cms.h"
 #include "imglib/convert/converter.h"
+#include "imglib/convert/profile_owner.h"
 #include "imglib/convert/srgb.h"
 
 namespace {
 
-struct ProfileCloser {
-    void operator()(void* p) const { cmsCloseProfile(p); }
-};
-using Profile = std::unique_ptr<void, ProfileCloser>;
+using Profile = ILProfilePtr;
 
 struct TransformDeleter {
     void operator()(void* t) const { cmsDeleteTransform(t); }

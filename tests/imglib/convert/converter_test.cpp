@@ -16,17 +16,11 @@
 #include "imglib/convert/converter.h"
 #include "imglib/handle.h"
 #include "imglib/image.h"
+#include "suite_handle.h"
 
 namespace {
 
-class ConverterTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { handle_ = ILCreateHandle("converter test"); }
-    static void TearDownTestSuite() { ILDestroyHandle(handle_); }
-    void SetUp() override { ASSERT_NE(handle_, nullptr); }
-    static ILHandle* handle_;
-};
-ILHandle* ConverterTest::handle_ = nullptr;
+class ConverterTest : public SuiteHandleTest {};
 
 // RAII for a converter in a test.
 struct Conv {

@@ -21,6 +21,7 @@
 #include "imglib/convert/converter.h"
 #include "imglib/handle.h"
 #include "imglib/image.h"
+#include "suite_handle.h"
 
 namespace {
 
@@ -845,13 +846,7 @@ size_t RowBytes(uint32_t t) {
 
 constexpr uint8_t kSentinel = 0xA5;
 
-class PairTableTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { handle_ = ILCreateHandle("pair table test"); }
-    static void TearDownTestSuite() { ILDestroyHandle(handle_); }
-    static ILHandle* handle_;
-};
-ILHandle* PairTableTest::handle_ = nullptr;
+class PairTableTest : public SuiteHandleTest {};
 
 // One conversion; returns the failure text, empty on success.
 std::string RunCase(const Case& c, Generator& g, const Background& bg) {

@@ -14,18 +14,11 @@
 #include "imglib/convert/kernel_table.h"
 #include "imglib/convert/srgb.h"
 #include "imglib/handle.h"
+#include "suite_handle.h"
 
 namespace {
 
-// The shared tables (sRGB, YCbCr) live while a handle does.
-class Rows8BitTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { handle_ = ILCreateHandle("rows_8bit_test"); }
-    static void TearDownTestSuite() { ILDestroyHandle(handle_); }
-    void SetUp() override { ASSERT_NE(handle_, nullptr); }
-    static ILHandle* handle_;
-};
-ILHandle* Rows8BitTest::handle_ = nullptr;
+class Rows8BitTest : public SuiteHandleTest {};
 
 // A converter prepared for one pair through the public calls.
 struct Conv {

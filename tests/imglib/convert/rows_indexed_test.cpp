@@ -13,17 +13,11 @@
 #include "imglib/convert/kernel_table.h"
 #include "imglib/convert/srgb.h"
 #include "imglib/handle.h"
+#include "suite_handle.h"
 
 namespace {
 
-class RowsIndexedTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { handle_ = ILCreateHandle("rows_indexed_test"); }
-    static void TearDownTestSuite() { ILDestroyHandle(handle_); }
-    void SetUp() override { ASSERT_NE(handle_, nullptr); }
-    static ILHandle* handle_;
-};
-ILHandle* RowsIndexedTest::handle_ = nullptr;
+class RowsIndexedTest : public SuiteHandleTest {};
 
 // Five distinct entries, one of them half transparent.
 ILPalette FivePalette() {

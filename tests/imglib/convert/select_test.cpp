@@ -13,13 +13,12 @@
 #include "imglib/convert/cms.h"
 #include "imglib/convert/converter.h"
 #include "imglib/handle.h"
+#include "suite_handle.h"
 
 namespace {
 
-class SelectTest : public ::testing::Test {
+class SelectTest : public SuiteHandleTest {
 protected:
-    static void SetUpTestSuite() { handle_ = ILCreateHandle("select test"); }
-    static void TearDownTestSuite() { ILDestroyHandle(handle_); }
     void SetUp() override {
         ASSERT_NE(handle_, nullptr);
         ILConverterInit(&c_);
@@ -27,11 +26,9 @@ protected:
         ILConverterSetBackground(&c_, background_);
     }
     void TearDown() override { ILConverterFree(&c_); }
-    static ILHandle* handle_;
     ILConverter c_;
     ILColor background_;
 };
-ILHandle* SelectTest::handle_ = nullptr;
 
 // A wide-gamut RGB source with gamma 2.2, unlike the sRGB target.
 struct WideProfile {

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <memory>
 
+#include "imglib/convert/profile_owner.h"
 #include "imglib/convert/srgb.h"
 
 namespace {
@@ -134,10 +134,7 @@ TEST_F(SrgbTest, D50MatricesMapWhiteToD50AndInvertEachOther) {
         for (int j = 0; j < 3; ++j) EXPECT_NEAR(identity[i][j], i == j ? 1.0 : 0.0, 1e-3) << i << j;
 }
 
-struct ProfileCloser {
-    void operator()(void* p) const { cmsCloseProfile(p); }
-};
-using Profile = std::unique_ptr<void, ProfileCloser>;
+using Profile = ILProfilePtr;
 
 // lcms2 converts the same linear colours to Lab from primaries of its own
 // making; the two agree to a small fraction of a just-noticeable difference.

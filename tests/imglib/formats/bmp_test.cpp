@@ -3,8 +3,6 @@
 // files built byte by byte where a header field or a run-length code matters.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <png.h>
 
 #include <algorithm>
@@ -13,7 +11,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -24,47 +21,21 @@
 #include "imglib/image.h"
 #include "imglib/info.h"
 #include "imglib/path.h"
+#include "support/files.h"
+#include "support/messages.h"
+#include "support/test_folder.h"
+#include "support/tools.h"
 
 namespace fs = std::filesystem;
+using namespace vxtest;
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-std::vector<std::string> errors, warnings;
-
-bool KeepError(const char* module, const char* text)
-{
-    errors.push_back(std::string(module ? module : "") + ": " + text);
-    return true;
-}
-
-bool KeepWarning(const char* module, const char* text)
-{
-    warnings.push_back(std::string(module ? module : "") + ": " + text);
-    return true;
-}
-
-Bytes ReadBytes(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void WriteBytes(const fs::path& p, const Bytes& b)
-{
-    std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(b.data()),
-                                             static_cast<std::streamsize>(b.size()));
-}
-
 uint32_t Le32At(const Bytes& b, size_t at)
 {
     return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
-
-bool HaveTool(const char* name)
-{
-    return std::system(("command -v " + std::string(name) + " >/dev/null 2>&1").c_str()) == 0;
 }
 
 fs::path CorpusDir()
@@ -166,16 +137,8 @@ Rgba ToRgba(const ILImage& image)
 // netpbm's reading of a file, as RGBA (bmptopnm, then ppmtoppm for PPM).
 bool NetpbmRgba(const fs::path& bmp, Rgba* out)
 {
-    const std::string command = "bmptopnm '" + bmp.string() + "' 2>/dev/null | ppmtoppm";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return false;
-    Bytes b;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        b.insert(b.end(), buffer, buffer + n);
-    pclose(pipe);
+    const std::string text = RunOutput("bmptopnm '" + bmp.string() + "' 2>/dev/null | ppmtoppm");
+    const Bytes b(text.begin(), text.end());
     uint32_t fields[3] = {};
     size_t at = 2;
     if (b.size() < 2 || b[0] != 'P' || b[1] != '6')
@@ -288,15 +251,8 @@ protected:
     {
         h = ILCreateHandle("Vx test");
         ASSERT_NE(h, nullptr);
-        ILSetErrorProc(h, KeepError);
-        ILSetWarningProc(h, KeepWarning);
-        errors.clear();
-        warnings.clear();
-        dir = fs::path(::testing::TempDir()) /
-              ("vx_bmp_" + std::to_string(getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        KeepMessages(h);
+        dir = MakeTestFolder("vx_bmp");
     }
     void TearDown() override
     {

@@ -4,16 +4,12 @@
 // as our saver; rdjpgcom and exiftool read back what we write.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -27,68 +23,22 @@
 #include "imglib/image.h"
 #include "imglib/info.h"
 #include "imglib/path.h"
+#include "support/files.h"
+#include "support/messages.h"
+#include "support/test_folder.h"
+#include "support/tools.h"
 
 namespace fs = std::filesystem;
+using namespace vxtest;
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-std::vector<std::string> errors, warnings;
-
-bool KeepError(const char* module, const char* text)
-{
-    errors.push_back(std::string(module ? module : "") + ": " + text);
-    return true;
-}
-
-bool KeepWarning(const char* module, const char* text)
-{
-    warnings.push_back(std::string(module ? module : "") + ": " + text);
-    return true;
-}
-
 bool Contains(const std::vector<std::string>& list, const std::string& text)
 {
     return std::any_of(list.begin(), list.end(),
                        [&](const std::string& s) { return s.find(text) != std::string::npos; });
-}
-
-Bytes ReadBytes(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void WriteBytes(const fs::path& p, const Bytes& b)
-{
-    std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(b.data()),
-                                             static_cast<std::streamsize>(b.size()));
-}
-
-bool HaveTool(const char* name)
-{
-    return std::system(("command -v " + std::string(name) + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-// Exit status of a shell command.
-int Shell(const std::string& command)
-{
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string RunOutput(const std::string& command)
-{
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0)
-            out.append(buffer, n);
-        pclose(p);
-    }
-    return out;
 }
 
 // Packed pixels, R, G, B or grey, as netpbm stores them.
@@ -287,16 +237,10 @@ protected:
 
     void SetUp() override
     {
-        dir = fs::temp_directory_path() /
-              ("vx_jpeg_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
+        dir = MakeTestFolder("vx_jpeg");
         h = ILCreateHandle("Vx test 1.0");
         ASSERT_NE(h, nullptr);
-        ILSetErrorProc(h, KeepError);
-        ILSetWarningProc(h, KeepWarning);
-        errors.clear();
-        warnings.clear();
+        KeepMessages(h);
     }
     void TearDown() override
     {

@@ -6,7 +6,6 @@
 #include <zlib.h>
 
 #include <cstdint>
-#include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -42,20 +41,6 @@ inline void PutText(std::vector<uint8_t>* out, const std::string& s, bool termin
     out->insert(out->end(), s.begin(), s.end());
     if (terminate)
         out->push_back(0);
-}
-
-inline std::vector<uint8_t> ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
 }
 
 // The chunks after the signature, up to IEND or a length that runs past

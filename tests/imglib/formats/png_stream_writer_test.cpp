@@ -3,8 +3,6 @@
 // header and chunks; the refusals and failures.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -15,18 +13,15 @@
 #include "imglib/image.h"
 #include "imglib/path.h"
 #include "png_chunks.h"
+#include "support/files.h"
+#include "support/messages.h"
+#include "support/test_folder.h"
+#include "support/tools.h"
 
 namespace fs = std::filesystem;
+using namespace vxtest;
 
 namespace {
-
-std::vector<std::string> errors;
-
-bool KeepError(const char* module, const char* text)
-{
-    errors.push_back(std::string(module ? module : "") + ": " + text);
-    return true;
-}
 
 // B, G, R of the pixel at (x, y): distinct along both axes.
 uint8_t Sample(uint64_t x, uint64_t y, int c)
@@ -54,13 +49,8 @@ protected:
     {
         h = ILCreateHandle("Vx sheet");
         ASSERT_NE(h, nullptr);
-        ILSetErrorProc(h, KeepError);
-        errors.clear();
-        dir = fs::path(::testing::TempDir()) /
-            ("vx_pngstream_" + std::to_string(getpid()) + "_" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        KeepMessages(h);
+        dir = MakeTestFolder("vx_pngstream");
         path = (dir / "sheet.png").string();
         wide = ILUtf8ToPath(path);
     }
@@ -99,7 +89,7 @@ TEST_F(PngStreamWriterTest, BandsOfATallPictureReadBack)
         EXPECT_FALSE(writer.isOpen);
     }  // the destructor's Close does nothing more
 
-    const std::vector<pngtest::Chunk> chunks = pngtest::Chunks(pngtest::ReadFile(path));
+    const std::vector<pngtest::Chunk> chunks = pngtest::Chunks(ReadBytes(path));
     ASSERT_FALSE(chunks.empty());
     EXPECT_EQ(chunks[0].data, pngtest::Ihdr(kWidth, kHeight, 8, 2).data);
     const pngtest::Chunk* idat = pngtest::Find(chunks, "IDAT");
@@ -121,18 +111,16 @@ TEST_F(PngStreamWriterTest, BandsOfATallPictureReadBack)
                     << x << "," << y;
     ILFreeImage(&image);
 
-    if (std::system("command -v pngcheck >/dev/null 2>&1") == 0) {
-        EXPECT_EQ(std::system(("pngcheck -q " + path + " >/dev/null 2>&1").c_str()), 0);
+    if (HaveTool("pngcheck")) {
+        EXPECT_EQ(Shell("pngcheck -q " + path + " >/dev/null 2>&1"), 0);
     }
-    if (std::system("command -v pngtopnm >/dev/null 2>&1") == 0) {
+    if (HaveTool("pngtopnm")) {
         // netpbm's reading of the last row, R, G, B.
         const std::string tail = path + ".tail";
-        ASSERT_EQ(std::system(("pngtopnm " + path +
-                               " | pamcut -top 999 | pamtopnm -plain 2>/dev/null > " + tail)
-                                  .c_str()),
+        ASSERT_EQ(Shell("pngtopnm " + path + " | pamcut -top 999 | pamtopnm -plain 2>/dev/null > " +
+                        tail),
                   0);
-        const std::vector<uint8_t> text = pngtest::ReadFile(tail);
-        const std::string have(text.begin(), text.end());
+        const std::string have = ReadText(tail);
         std::vector<int> numbers;
         for (size_t i = 2; i < have.size();) {
             if (!std::isdigit(static_cast<unsigned char>(have[i]))) {
@@ -234,7 +222,7 @@ TEST_F(PngStreamWriterTest, HandleWithoutCreatorWritesNoText)
         ASSERT_TRUE(writer.Close());
     }
     ILDestroyHandle(plain);
-    for (const pngtest::Chunk& c : pngtest::Chunks(pngtest::ReadFile(path)))
+    for (const pngtest::Chunk& c : pngtest::Chunks(ReadBytes(path)))
         EXPECT_TRUE(c.type != "tEXt" && c.type != "zTXt" && c.type != "iTXt") << c.type;
 }
 

@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -31,50 +29,17 @@
 #include "imglib/info.h"
 #include "imglib/path.h"
 #include "png_chunks.h"
+#include "support/files.h"
+#include "support/messages.h"
+#include "support/test_folder.h"
+#include "support/tools.h"
 
 namespace fs = std::filesystem;
+using namespace vxtest;
 using pngtest::Chunk;
 using Bytes = std::vector<uint8_t>;
 
 namespace {
-
-std::vector<std::string> errors, warnings;
-
-bool KeepError(const char* module, const char* text)
-{
-    errors.push_back(std::string(module ? module : "") + ": " + text);
-    return true;
-}
-
-bool KeepWarning(const char* module, const char* text)
-{
-    warnings.push_back(std::string(module ? module : "") + ": " + text);
-    return true;
-}
-
-bool HaveTool(const char* name)
-{
-    return std::system(("command -v " + std::string(name) + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-int Shell(const std::string& command)
-{
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string RunOutput(const std::string& command)
-{
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0)
-            out.append(buffer, n);
-        pclose(p);
-    }
-    return out;
-}
 
 fs::path Corpus(const char* suite)
 {
@@ -84,7 +49,7 @@ fs::path Corpus(const char* suite)
 // The numbers of a flat JSON array.
 std::vector<double> JsonNumbers(const fs::path& p)
 {
-    const Bytes text = pngtest::ReadFile(p.string());
+    const Bytes text = ReadBytes(p.string());
     std::vector<double> out;
     for (size_t i = 0; i < text.size();) {
         if (!std::isdigit(text[i])) {
@@ -145,15 +110,8 @@ protected:
     {
         h = ILCreateHandle("Vx PNG test");
         ASSERT_NE(h, nullptr);
-        ILSetErrorProc(h, KeepError);
-        ILSetWarningProc(h, KeepWarning);
-        errors.clear();
-        warnings.clear();
-        dir = fs::path(::testing::TempDir()) /
-            ("vx_png_" + std::to_string(getpid()) + "_" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        KeepMessages(h);
+        dir = MakeTestFolder("vx_png");
     }
 
     void TearDown() override
@@ -173,7 +131,7 @@ protected:
     ILResult LoadChunks(const std::vector<Chunk>& chunks, ILImage* image, ILInfo* info)
     {
         const std::string path = PathOf("built.png");
-        EXPECT_TRUE(pngtest::WriteFile(path, pngtest::File(chunks)));
+        EXPECT_TRUE(WriteBytes(path, pngtest::File(chunks)));
         return Load(path, image, info);
     }
 
@@ -207,7 +165,7 @@ TEST_F(PngTest, PngSuiteDecodesToItsReferences)
 
     for (const fs::path& file : files) {
         SCOPED_TRACE(file.filename().string());
-        const std::vector<Chunk> chunks = pngtest::Chunks(pngtest::ReadFile(file.string()));
+        const std::vector<Chunk> chunks = pngtest::Chunks(ReadBytes(file.string()));
         ASSERT_FALSE(chunks.empty());
         const int depth = chunks[0].data[8], colorType = chunks[0].data[9];
         double exponent = 1.0;
@@ -327,7 +285,7 @@ TEST_F(PngTest, TruncatedAndBitFlippedFilesFailCleanly)
     for (const char* name :
          {"basn2c16", "basi6a16", "basn3p04", "tbgn3p08", "oi9n2c16", "ccwn2c08"}) {
         SCOPED_TRACE(name);
-        const Bytes original = pngtest::ReadFile((suite / (std::string(name) + ".png")).string());
+        const Bytes original = ReadBytes((suite / (std::string(name) + ".png")).string());
         std::vector<size_t> ends;
         const std::vector<Chunk> chunks = pngtest::Chunks(original, &ends);
         // Cuts end before the last 4 bytes of the zlib stream (its checksum),
@@ -346,7 +304,7 @@ TEST_F(PngTest, TruncatedAndBitFlippedFilesFailCleanly)
             const size_t length = 12 + random() % (limit - 12);
             SCOPED_TRACE("cut at " + std::to_string(length));
             ASSERT_TRUE(
-                pngtest::WriteFile(path, Bytes(original.begin(), original.begin() + length)));
+                WriteBytes(path, Bytes(original.begin(), original.begin() + length)));
             errors.clear();
             ILImage image;
             const ILResult result = Load(path, &image, nullptr);
@@ -362,7 +320,7 @@ TEST_F(PngTest, TruncatedAndBitFlippedFilesFailCleanly)
             const size_t at = random() % original.size();
             copy[at] ^= static_cast<uint8_t>(1u << (random() % 8));
             SCOPED_TRACE("bit flipped at " + std::to_string(at));
-            ASSERT_TRUE(pngtest::WriteFile(path, copy));
+            ASSERT_TRUE(WriteBytes(path, copy));
             errors.clear();
             ILImage image;
             ILInfo info;
@@ -386,7 +344,7 @@ TEST_F(PngTest, SignatureMismatchInAnyByteIsAnInvalidHeader)
         SCOPED_TRACE(i);
         Bytes copy = file;
         copy[i] ^= 0x20;
-        ASSERT_TRUE(pngtest::WriteFile(path, copy));
+        ASSERT_TRUE(WriteBytes(path, copy));
         errors.clear();
         ILImage image;
         EXPECT_EQ(Load(path, &image, nullptr), IL_INVALID_HEADER);
@@ -423,7 +381,7 @@ TEST_F(PngTest, ChunkLengthBeyondTheFileCostsNoMemory)
     pngtest::PutBe32(&file, 0x6E67A01B);
     pngtest::PutText(&file, "iTXtTitle", true);
     const std::string path = PathOf("claim.png");
-    ASSERT_TRUE(pngtest::WriteFile(path, file));
+    ASSERT_TRUE(WriteBytes(path, file));
     rusage before {}, after {};
     getrusage(RUSAGE_SELF, &before);
     ILImage image;
@@ -446,7 +404,7 @@ TEST_F(PngTest, TruncatedFileKeepsTheDecodedRows)
             v = static_cast<uint8_t>(random() | 1);  // never 0: missing rows stand out
     const Bytes whole = pngtest::File({pngtest::Ihdr(128, 128, 8, 2), pngtest::Idat(rows, 0)});
     const std::string path = PathOf("cut.png");
-    ASSERT_TRUE(pngtest::WriteFile(path, Bytes(whole.begin(), whole.begin() + whole.size() / 2)));
+    ASSERT_TRUE(WriteBytes(path, Bytes(whole.begin(), whole.begin() + whole.size() / 2)));
 
     ILImage image;
     ASSERT_EQ(Load(path, &image, nullptr), IL_PARTIAL);
@@ -943,7 +901,7 @@ TEST_F(PngTest, SavedFilesRoundTrip)
             ILImage image = MakeImage(c.type, 13, 7, c.type);
             const std::string path = PathOf("round.png");
             ASSERT_EQ(Save(path, image), IL_OK) << (errors.empty() ? "" : errors.back());
-            const std::vector<Chunk> chunks = pngtest::Chunks(pngtest::ReadFile(path));
+            const std::vector<Chunk> chunks = pngtest::Chunks(ReadBytes(path));
             ASSERT_FALSE(chunks.empty());
             EXPECT_EQ(chunks[0].data[8], c.depth);
             EXPECT_EQ(chunks[0].data[9], c.colorType);
@@ -1018,7 +976,7 @@ TEST_F(PngTest, ConvertedKindsGetMatchingHeaders)
             }
             const std::string path = PathOf("converted.png");
             ASSERT_EQ(Save(path, image), IL_OK) << (errors.empty() ? "" : errors.back());
-            const std::vector<Chunk> chunks = pngtest::Chunks(pngtest::ReadFile(path));
+            const std::vector<Chunk> chunks = pngtest::Chunks(ReadBytes(path));
             EXPECT_EQ(chunks[0].data[8], c.depth);
             EXPECT_EQ(chunks[0].data[9], c.colorType);
 
@@ -1116,7 +1074,7 @@ TEST_F(PngTest, CompressionOptionChoosesLevelAndFilters)
         SCOPED_TRACE(c.compression);
         h->png.compression = c.compression;
         ASSERT_EQ(Save(path, rgb), IL_OK);
-        std::vector<Chunk> chunks = pngtest::Chunks(pngtest::ReadFile(path));
+        std::vector<Chunk> chunks = pngtest::Chunks(ReadBytes(path));
         const Chunk* idat = pngtest::Find(chunks, "IDAT");
         ASSERT_NE(idat, nullptr);
         EXPECT_EQ(idat->data[1] >> 6, c.zlibLevelField);
@@ -1127,7 +1085,7 @@ TEST_F(PngTest, CompressionOptionChoosesLevelAndFilters)
         }
 
         ASSERT_EQ(Save(path, indexed), IL_OK);
-        chunks = pngtest::Chunks(pngtest::ReadFile(path));
+        chunks = pngtest::Chunks(ReadBytes(path));
         EXPECT_EQ(FiltersUsed(chunks, 64), std::set<int> {0});
         EXPECT_EQ(pngtest::Find(chunks, "IDAT")->data[1] >> 6, c.zlibLevelField);
     }
@@ -1145,7 +1103,7 @@ TEST_F(PngTest, PaletteSizeFollowsTheLargestIndex)
             image.data[y * image.stride + x] = static_cast<uint8_t>((x + y) % 6);
     const std::string path = PathOf("plte.png");
     ASSERT_EQ(Save(path, image), IL_OK);
-    const std::vector<Chunk> chunks = pngtest::Chunks(pngtest::ReadFile(path));
+    const std::vector<Chunk> chunks = pngtest::Chunks(ReadBytes(path));
     ASSERT_NE(pngtest::Find(chunks, "PLTE"), nullptr);
     EXPECT_EQ(pngtest::Find(chunks, "PLTE")->data.size(), 8u * 3);
     ASSERT_NE(pngtest::Find(chunks, "tRNS"), nullptr);
@@ -1162,7 +1120,7 @@ TEST_F(PngTest, PaletteSizeFollowsTheLargestIndex)
     small.data[0] = 0x12;
     small.data[1] = 0x00;
     ASSERT_EQ(Save(path, small), IL_OK);
-    const std::vector<Chunk> smallChunks = pngtest::Chunks(pngtest::ReadFile(path));
+    const std::vector<Chunk> smallChunks = pngtest::Chunks(ReadBytes(path));
     const Chunk* plte = pngtest::Find(smallChunks, "PLTE");
     ASSERT_NE(plte, nullptr);
     ASSERT_EQ(plte->data.size(), 16u * 3);
@@ -1180,7 +1138,7 @@ TEST_F(PngTest, GammaAndResolutionChunks)
     info.ppiY = 300;
     const std::string path = PathOf("chunks.png");
     ASSERT_EQ(Save(path, image, &info), IL_OK);
-    std::vector<Chunk> chunks = pngtest::Chunks(pngtest::ReadFile(path));
+    std::vector<Chunk> chunks = pngtest::Chunks(ReadBytes(path));
     ASSERT_NE(pngtest::Find(chunks, "gAMA"), nullptr);
     EXPECT_EQ(pngtest::Be32(pngtest::Find(chunks, "gAMA")->data.data()), 45455u);
     ASSERT_NE(pngtest::Find(chunks, "sRGB"), nullptr);
@@ -1199,7 +1157,7 @@ TEST_F(PngTest, GammaAndResolutionChunks)
 
     h->png.gamma = 0;
     ASSERT_EQ(Save(path, image), IL_OK);
-    chunks = pngtest::Chunks(pngtest::ReadFile(path));
+    chunks = pngtest::Chunks(ReadBytes(path));
     EXPECT_EQ(pngtest::Find(chunks, "gAMA"), nullptr);
     EXPECT_EQ(pngtest::Find(chunks, "sRGB"), nullptr);
     EXPECT_EQ(pngtest::Find(chunks, "pHYs"), nullptr);
@@ -1220,7 +1178,7 @@ TEST_F(PngTest, TextsAndCreatorAreWritten)
     const std::string path = PathOf("texts.png");
     ASSERT_EQ(Save(path, image, &info), IL_OK);
 
-    std::vector<Chunk> chunks = pngtest::Chunks(pngtest::ReadFile(path));
+    std::vector<Chunk> chunks = pngtest::Chunks(ReadBytes(path));
     std::vector<std::string> keys;
     for (const Chunk& c : chunks)
         if (c.type == "zTXt")
@@ -1250,7 +1208,7 @@ TEST_F(PngTest, TextsAndCreatorAreWritten)
 
     h->writeMetadata = 0;
     ASSERT_EQ(Save(path, image, &info), IL_OK);
-    chunks = pngtest::Chunks(pngtest::ReadFile(path));
+    chunks = pngtest::Chunks(ReadBytes(path));
     keys.clear();
     for (const Chunk& c : chunks)
         if (c.type == "zTXt" || c.type == "tEXt")
