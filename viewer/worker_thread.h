@@ -1,4 +1,4 @@
-// A worker thread made with CreateThread: threads made by std::thread or
+// A worker thread made with CreateThread: threads made by the C++ library or
 // pthreads crash as soon as they call Win32. Derive, implement Run, Start.
 #pragma once
 
