@@ -116,10 +116,12 @@ struct ReadFixed32 {
 
 // --- Dither offsets ----------------------------------------------------------
 
-// The float offset of one column, with the dithered 8-bit encoder's threshold
-// row for it (null when the offset has none: the encoder is then called).
+// The float offset of one column, with the dithered 8-bit encoder's step
+// entries and threshold row for it (null when the offset has none: the
+// encoder is then called).
 struct PixelDither {
     float d = 0.0f;
+    const uint32_t* steps = nullptr;
     const float* thresholds = nullptr;
 };
 
@@ -134,6 +136,7 @@ struct RowDither {
         const uint32_t phase = c->ditherRow & 3;
         for (uint32_t x = 0; x < 4; ++x) {
             column[x].d = c->ditherMatrixF[4 * x + phase];
+            column[x].steps = ILSrgb8DitherSteps(tables, column[x].d);
             column[x].thresholds = ILSrgb8DitherThresholds(tables, column[x].d);
         }
     }
@@ -159,6 +162,10 @@ struct W8 {  // 8-bit sRGB, dithered
     const ILSrgb8DitherTables* tables;
     explicit W8(const RowDither& r) : tables(r.tables) {}
     uint8_t Code(float x, const PixelDither& pd) const {
+        if (pd.steps) {
+            if (!(x > 0.0f)) return 0;
+            return x >= 1.0f ? 255 : ILSrgb8DitherStep(pd.steps, x);
+        }
         return pd.thresholds ? ILSrgb8DitherLookup(tables, pd.thresholds, x)
                              : ILLinearToSrgb8Dither(x, pd.d);
     }
@@ -277,6 +284,13 @@ void ConvertRow(ILConverter* c, const void* source, void* target) {
     }
     if constexpr (kDither) AdvanceDither(c);
 }
+
+// Linear float grey or colour (SN samples, then an alpha sample that is
+// dropped where SA says there is one) into dithered 8-bit sRGB grey or colour
+// (TN samples), as ConvertRow with ReadFloat and W8 but faster; defined in
+// rows_float_srgb8.cpp for the pairs the wide-source family lists.
+template <int SN, bool SA, int TN, bool Reverse = false>
+void FloatToSrgb8(ILConverter* c, const void* source, void* target);
 
 // Moves samples of type T without converting them: grey replicated into
 // colour, colour copied or reversed, alpha copied, dropped or (without a
