@@ -32,18 +32,28 @@ uint32_t TempSeed()
     }
 }
 
+// The extension of a path, with its dot; empty when the last name has none.
+std::u16string ExtensionOf(const std::u16string& path)
+{
+    const size_t dot = path.rfind(u'.');
+    const size_t slash = path.find_last_of(u"/\\");
+    if (dot == std::u16string::npos || (slash != std::u16string::npos && dot < slash))
+        return {};
+    return path.substr(dot);
+}
+
 // "dir/name.~vx1234.ext" beside "dir/name.ext": the same folder, so that the
-// rename cannot cross file systems, and the same extension, which savers may
-// look at. Empty when no free name turns up.
-std::u16string TempPathBeside(const std::u16string& path)
+// rename cannot cross file systems, and the extension the caller gave, which
+// savers may look at. Empty when no free name turns up.
+std::u16string TempPathBeside(const std::u16string& path, const std::u16string& extension)
 {
     static std::atomic<uint32_t> next {TempSeed()};
-    const size_t dot = path.rfind(u'.');
+    const std::u16string stem = path.substr(0, path.size() - ExtensionOf(path).size());
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string number = std::to_string(next.fetch_add(1) % 1000000);
-        std::u16string temp = path.substr(0, dot) + u".~vx";
+        std::u16string temp = stem + u".~vx";
         temp.append(number.begin(), number.end());
-        temp += path.substr(dot);
+        temp += extension;
         if (!ILPathExists(temp.c_str()))
             return temp;
     }
@@ -51,17 +61,22 @@ std::u16string TempPathBeside(const std::u16string& path)
 }
 
 // Saves through a temporary file that replaces the target only on success.
-ILResult SaveReplacing(ILHandle* h, ILSaveProc save, const char16_t* path, const ILImage* image,
-                       const ILInfo* info)
+ILResult SaveReplacing(ILHandle* h, ILSaveProc save, const char16_t* givenPath,
+                       const ILImage* image, const ILInfo* info)
 {
+    // A symbolic link is saved through: renaming over the link itself would
+    // leave the picture it points to unchanged and the link gone.
+    const std::u16string finalPath = ILPathFinal(givenPath);
+    const char16_t* path = finalPath.c_str();
     // The rename below would also replace a file the user may not write to.
-    if (ILPathExists(path)) {
+    const bool replacing = ILPathExists(path);
+    if (replacing) {
         FILE* probe = ILPathOpen(path, "ab");
         if (!probe)
             return ILReportErrno(h, false);
         std::fclose(probe);
     }
-    const std::u16string temp = TempPathBeside(path);
+    const std::u16string temp = TempPathBeside(finalPath, ExtensionOf(givenPath));
     if (temp.empty())
         return ILReportOpenFailed(h, false);
     const ILResult result = RunCodec(h, [&] { return save(h, temp.c_str(), image, info); });
@@ -69,6 +84,11 @@ ILResult SaveReplacing(ILHandle* h, ILSaveProc save, const char16_t* path, const
         ILPathRemove(temp.c_str());
         return result;
     }
+    // The new file is created with default permissions; a file kept private
+    // must not turn readable by others because it was saved again. Should the
+    // mode not carry over, the picture is still saved.
+    if (replacing)
+        ILPathCopyMode(path, temp.c_str());
     if (!ILPathRename(temp.c_str(), path)) {
         const ILResult failed = ILReportErrno(h, false);
         ILPathRemove(temp.c_str());

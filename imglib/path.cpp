@@ -2,6 +2,8 @@
 #include "imglib/path.h"
 
 #include <cerrno>
+#include <cstdlib>
+#include <memory>
 #include <new>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -170,4 +172,29 @@ bool ILPathRename(const char16_t* from, const char16_t* to)
     if (!b)
         return false;
     return std::rename(a->c_str(), b->c_str()) == 0;
+}
+
+std::u16string ILPathFinal(const char16_t* path)
+{
+    const auto utf8 = FileSystemPath(path);
+    if (!utf8)
+        return path ? std::u16string(path) : std::u16string();
+    std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(utf8->c_str(), nullptr),
+                                                         &std::free);
+    if (!resolved)
+        return std::u16string(path);
+    const std::u16string wide = ILUtf8ToPath(resolved.get());
+    return wide.empty() ? std::u16string(path) : wide;
+}
+
+bool ILPathCopyMode(const char16_t* from, const char16_t* to)
+{
+    const auto a = FileSystemPath(from);
+    if (!a)
+        return false;
+    const auto b = FileSystemPath(to);
+    if (!b)
+        return false;
+    struct stat st {};
+    return ::stat(a->c_str(), &st) == 0 && ::chmod(b->c_str(), st.st_mode & 07777) == 0;
 }

@@ -33,3 +33,9 @@ bool ILPathExists(const char16_t* path);
 // remove / rename by wide path; false with errno set when they fail.
 bool ILPathRemove(const char16_t* path);
 bool ILPathRename(const char16_t* from, const char16_t* to);
+// The file a path names once symbolic links are followed: the path itself
+// when it names nothing yet or cannot be resolved.
+std::u16string ILPathFinal(const char16_t* path);
+// Gives `to` the permission bits of `from`; false with errno set when either
+// call fails.
+bool ILPathCopyMode(const char16_t* from, const char16_t* to);

@@ -157,7 +157,7 @@ void OnMeasureItem(HWND window, MEASUREITEMSTRUCT* item) {
 
 // Scrolling and the mouse
 
-int NewScrollPosition(WORD code, int current, int page, WORD thumb) {
+int NewScrollPosition(WORD code, int current, int page, int thumb) {
     switch (code) {
     case SB_LINEUP: return current - 1;
     case SB_LINEDOWN: return current + 1;
@@ -168,16 +168,25 @@ int NewScrollPosition(WORD code, int current, int page, WORD thumb) {
     }
 }
 
-void OnHScroll(WPARAM wParam) {
-    const ViewGeometry& view = g_viewer.view;
-    ScrollViewHorizontally(
-        NewScrollPosition(LOWORD(wParam), view.scrollX, view.clientWidth, HIWORD(wParam)));
+// The thumb's position from the bar itself: the message carries only 16
+// bits of it, and a zoomed display can be wider than that.
+int ThumbTrackPosition(HWND window, int bar) {
+    SCROLLINFO info = {};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_TRACKPOS;
+    return GetScrollInfo(window, bar, &info) ? info.nTrackPos : 0;
 }
 
-void OnVScroll(WPARAM wParam) {
+void OnHScroll(HWND window, WPARAM wParam) {
     const ViewGeometry& view = g_viewer.view;
-    ScrollViewVertically(
-        NewScrollPosition(LOWORD(wParam), view.scrollY, view.clientHeight, HIWORD(wParam)));
+    ScrollViewHorizontally(NewScrollPosition(LOWORD(wParam), view.scrollX, view.clientWidth,
+                                             ThumbTrackPosition(window, SB_HORZ)));
+}
+
+void OnVScroll(HWND window, WPARAM wParam) {
+    const ViewGeometry& view = g_viewer.view;
+    ScrollViewVertically(NewScrollPosition(LOWORD(wParam), view.scrollY, view.clientHeight,
+                                           ThumbTrackPosition(window, SB_VERT)));
 }
 
 void OnMouseMove(int x, int y) {
@@ -244,9 +253,14 @@ void FocusAfterHandOver() {
 }
 
 void OnDropFiles(HDROP drop) {
+    // A name longer than the path buffer is not cut into another file's name.
+    const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
     WCHAR path[kPathUnits] = {};
-    DragQueryFileW(drop, 0, path, kPathUnits);
+    if (length > 0 && length < kPathUnits)
+        DragQueryFileW(drop, 0, path, kPathUnits);
     DragFinish(drop);
+    if (!path[0])
+        return;
     // Action lists are applied through the Actions window, which comes later.
     if (IsActionListFile(ToU16(path)))
         return;
@@ -277,7 +291,9 @@ bool OnCopyData(HWND window, const COPYDATASTRUCT* data) {
     std::u16string path;
     for (size_t i = 0; i < units && text[i]; ++i)
         path.push_back(static_cast<char16_t>(text[i]));
-    if (path.empty())
+    // Empty, or without a terminator inside the viewer's path size: opening
+    // it cut would open another file.
+    if (path.empty() || path.size() >= kPathUnits)
         return false;
     g_queuedPaths.push_back(std::move(path));
     PostMessageW(window, kMsgOpenQueuedPath, 0, 0);
@@ -354,10 +370,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         OnTimer(window, wParam);
         return 0;
     case WM_HSCROLL:
-        OnHScroll(wParam);
+        OnHScroll(window, wParam);
         return 0;
     case WM_VSCROLL:
-        OnVScroll(wParam);
+        OnVScroll(window, wParam);
         return 0;
     case WM_INITMENUPOPUP:
         OnInitMenuPopup();
@@ -370,6 +386,11 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     case WM_LBUTTONUP:
         OnLButtonUp();
+        return 0;
+    case WM_CAPTURECHANGED:
+        // Capture taken away mid-drag (a box, another window): the button-up
+        // never comes, so the image must stop following the mouse here.
+        g_viewer.panning = false;
         return 0;
     case WM_LBUTTONDBLCLK:
         PostMessageW(window, WM_COMMAND, CMD_FULL_SCREEN, 0);

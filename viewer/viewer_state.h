@@ -31,7 +31,7 @@ struct ViewerState {
     char creator[64] = {};       // "Software" text of saved files
     WCHAR currentPath[kPathUnits] = {};
     WCHAR lastOpenedPath[kPathUnits] = {};
-    WCHAR undoSnapshotName[16] = {};
+    WCHAR undoSnapshotName[18] = {};  // "img", up to 10 digits, ".tmp"
 
     // Windows and interface objects.
     HINSTANCE instance = nullptr;

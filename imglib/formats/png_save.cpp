@@ -301,7 +301,10 @@ ILResult Save(ILHandle* h, const char16_t* path, const ILImage* image, const ILI
         return opening;
     ILFilePtr file(opened);
     Writer w;
-    w.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    // libpng's own handlers would print to standard error, which a program
+    // with a window never shows: its texts go to the handle instead.
+    w.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, h, ILPngErrorHandler,
+                                    ILPngWarningHandler);
     if (w.png)
         w.info = png_create_info_struct(w.png);
     if (!w.png || !w.info)

@@ -131,6 +131,36 @@ TEST_F(DispatchTest, FailedSaveLeavesExistingFileUntouchedAndNoTemporary)
     EXPECT_EQ(Listing(), std::vector<std::string> {"x.jp2"});
 }
 
+// Saving replaces the file through a new one: the old file's permissions
+// must survive, or a private picture turns readable by everyone.
+TEST_F(DispatchTest, ReplacedFileKeepsItsPermissions)
+{
+    const fs::path target = dir / "private.png";
+    std::ofstream(target, std::ios::binary) << "old";
+    const auto mode = fs::perms::owner_read | fs::perms::owner_write;
+    fs::permissions(target, mode, fs::perm_options::replace);
+    ASSERT_EQ(ILSaveImage(h, Wide("private.png").c_str(), &image, nullptr), IL_OK);
+    EXPECT_NE(vxtest::ReadText(target), "old");
+    EXPECT_EQ(fs::status(target).permissions(), mode);
+}
+
+// Saving to a symbolic link writes the picture it points to (whatever that
+// file's name) and leaves the link in place.
+TEST_F(DispatchTest, SavingThroughALinkUpdatesItsTarget)
+{
+    for (const std::string real : {"real.png", "real"}) {
+        SCOPED_TRACE(real);
+        std::ofstream(dir / real, std::ios::binary) << "old";
+        fs::create_symlink(dir / real, dir / "link.png");
+        ASSERT_EQ(ILSaveImage(h, Wide("link.png").c_str(), &image, nullptr), IL_OK);
+        EXPECT_TRUE(fs::is_symlink(dir / "link.png"));
+        EXPECT_EQ(vxtest::ReadText(dir / real).substr(1, 3), "PNG");
+        EXPECT_EQ(Listing().size(), 2u);
+        fs::remove(dir / "link.png");
+        fs::remove(dir / real);
+    }
+}
+
 TEST_F(DispatchTest, SaveOverSomethingItCannotWriteIsRefusedBeforeTheSaverRuns)
 {
     fs::create_directory(dir / "folder.jp2");

@@ -295,7 +295,7 @@ vx_expect_box() {
     shift 2
     local box text part ok i
     box=$(vx_drive wait "title=Vx $kind") || vx_fail "no 'Vx $kind' box"
-    for ((i = 0; i < 100; i++)); do
+    for ((i = 0; i < 400; i++)); do
         while IFS= read -r -d '' text; do
             ok=1
             [[ $text == "$prefix"* ]] || ok=0

@@ -41,11 +41,14 @@ std::u16string_view DisplayNameOf(std::u16string_view path) {
 }
 
 std::u16string FormatOpenFailure(std::u16string_view path, int32_t result) {
+    std::u16string tail;
+    AppendAscii(tail, "  \n\n");
+    AppendAscii(tail, FailureReason(result));
+    AppendAscii(tail, ".  ");
     std::u16string text = u"File: ";
-    text.append(path);
-    AppendAscii(text, "  \n\n");
-    AppendAscii(text, FailureReason(result));
-    AppendAscii(text, ".  ");
-    if (text.size() > kFailureUnits - 1) text.resize(kFailureUnits - 1);
-    return text;
+    // A long path is cut rather than the reason, which is what the user
+    // needs to read.
+    const size_t room = kFailureUnits - 1 - text.size() - tail.size();
+    text.append(path.substr(0, room));
+    return text + tail;
 }

@@ -13,5 +13,6 @@ std::u16string FormatLoadTime(int64_t milliseconds);
 std::u16string_view DisplayNameOf(std::u16string_view path);
 
 // "File: <path>  \n\n<reason>.  " for a load that failed with `result` and
-// left no library messages; at most 299 units.
+// left no library messages; at most 299 units, a long path cut so that the
+// reason stays.
 std::u16string FormatOpenFailure(std::u16string_view path, int32_t result);

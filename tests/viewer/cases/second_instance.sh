@@ -29,3 +29,18 @@ vx_viewer_close
 
 vx_viewer_start "$long"
 vx_wait_title 'long.png *' >/dev/null
+
+# WM_COPYDATA texts need not be terminated: one that fills all 480 units of
+# the viewer's path buffer is refused, not cut to the 479 units that name
+# another file; 479 units without a terminator still arrive.
+base=$(vx_dos_path "$VX_DATA")
+room=$((479 - ${#base} - 10))
+first=$(printf 'c%.0s' $(seq 1 $((room / 2))))
+second=$(printf 'd%.0s' $(seq 1 $((room - room / 2))))
+mkdir -p "$VX_DATA/$first/$second"
+cp "$VX_DATA/a.png" "$VX_DATA/$first/$second/cut.png"
+cut=$(vx_dos_path "$VX_DATA/$first/$second/cut.png")
+((${#cut} == 479)) || vx_fail "the cut path has ${#cut} characters"
+vx_expect_eq "$(vx_drive copy-data class=Vx 0x56584F50 "${cut}X")" 0 "answer to 480 units"
+vx_expect_eq "$(vx_drive copy-data class=Vx 0x56584F50 "$cut")" 1 "answer to 479 units"
+vx_wait_title 'cut.png *' >/dev/null

@@ -22,6 +22,8 @@
 //   press SEL ID             posts WM_COMMAND (ID, BN_CLICKED) with the control
 //   message SEL MSG [WPARAM [LPARAM]]  posts any message
 //   set-text SEL ID TEXT     sets the text of the window's control ID
+//   copy-data SEL TAG TEXT   sends WM_COPYDATA (dwData TAG) with TEXT's UTF-16
+//                            units and no terminator; prints the answer
 //   key SEL VK               posts WM_KEYDOWN and WM_KEYUP of a virtual key
 //   clip-text                waits for a Unicode text on the clipboard; prints it
 //   clip-set-text TEXT       puts a Unicode text on the clipboard
@@ -30,7 +32,7 @@
 //   clip-empty               empties the clipboard
 //
 // Exit status: 0 done, 1 not found or timed out, 2 bad usage. Every wait
-// polls every 20 ms until its timeout (default 10 s): dialogs take hundreds
+// polls every 20 ms until its timeout (default 30 s): dialogs take hundreds
 // of milliseconds to come and go, and fixed sleeps would either waste time
 // or race.
 //
@@ -55,7 +57,7 @@ using WString = std::u16string;
 const WCHAR* W(const WString& text) { return reinterpret_cast<const WCHAR*>(text.c_str()); }
 
 constexpr DWORD kPollMs = 20;
-DWORD g_timeoutMs = 10000;
+DWORD g_timeoutMs = 30000;
 
 enum Status { kDone = 0, kNotFound = 1, kUsage = 2 };
 
@@ -446,6 +448,20 @@ int RunStep(const WString& step, const std::vector<WString>& args) {
             std::fprintf(stderr, "vxdrive: cannot set the text of control %lld\n", a);
             return kNotFound;
         }
+    } else if (step == u"copy-data" && extra == 2) {
+        if (!ParseArg(args[1], &a))
+            return kUsage;
+        // No terminator, so that the receiver's own checks are what stops
+        // an over-long or unterminated text.
+        COPYDATASTRUCT data = {};
+        data.dwData = static_cast<ULONG_PTR>(a);
+        data.cbData = static_cast<DWORD>(args[2].size() * sizeof(WCHAR));
+        data.lpData = const_cast<WCHAR*>(W(args[2]));
+        DWORD_PTR answer = 0;
+        if (!SendMessageTimeoutW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
+                                 SMTO_NORMAL, g_timeoutMs, &answer))
+            return kNotFound;
+        std::printf("%llu\n", static_cast<unsigned long long>(answer));
     } else if (step == u"key" && extra == 1) {
         if (!ParseArg(args[1], &a))
             return kUsage;
