@@ -3,7 +3,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <memory>
 #include <new>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -179,11 +178,16 @@ std::u16string ILPathFinal(const char16_t* path)
     const auto utf8 = FileSystemPath(path);
     if (!utf8)
         return path ? std::u16string(path) : std::u16string();
-    std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(utf8->c_str(), nullptr),
-                                                         &std::free);
+    char* resolved = ::realpath(utf8->c_str(), nullptr);
     if (!resolved)
         return std::u16string(path);
-    const std::u16string wide = ILUtf8ToPath(resolved.get());
+    std::u16string wide;
+    try {
+        wide = ILUtf8ToPath(resolved);
+    } catch (const std::bad_alloc&) {
+        // the given path serves, below
+    }
+    std::free(resolved);
     return wide.empty() ? std::u16string(path) : wide;
 }
 
