@@ -51,6 +51,15 @@ ILResult ILOpenRead(ILHandle* h, const char16_t* path, FILE** fileOut, ILInfo* i
     return IL_OK;
 }
 
+ILResult ILOpenReadOwned(ILHandle* h, const char16_t* path, ILFilePtr* fileOut, ILInfo* info,
+                    uint64_t* sizeOut)
+{
+    FILE* opened = nullptr;
+    const ILResult result = ILOpenRead(h, path, &opened, info, sizeOut);
+    fileOut->reset(opened);
+    return result;
+}
+
 ILResult ILOpenWrite(ILHandle* h, const char16_t* path, FILE** fileOut)
 {
     if (!fileOut)

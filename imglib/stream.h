@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "imglib/file_owner.h"
 #include "imglib/handle.h"
 
 struct ILInfo;
@@ -15,6 +16,9 @@ struct ILInfo;
 // clears info and stores the file size and times in it when given; answers 1.
 // fileOut is null after any failure.
 ILResult ILOpenRead(ILHandle* h, const char16_t* path, FILE** fileOut, ILInfo* info,
+                    uint64_t* sizeOut);
+// The same, handing the open file to an owner that closes it.
+ILResult ILOpenReadOwned(ILHandle* h, const char16_t* path, ILFilePtr* fileOut, ILInfo* info,
                     uint64_t* sizeOut);
 // Creates or truncates the file "wb"; reports a failure through the handle.
 ILResult ILOpenWrite(ILHandle* h, const char16_t* path, FILE** fileOut);

@@ -221,12 +221,11 @@ bool PrepareConverter(ILHandle* h, ILConverter* c, const Layout& layout, cmsHPRO
 
 ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info)
 {
-    FILE* opened = nullptr;
+    ILFilePtr file;
     uint64_t fileSize = 0;
-    const ILResult opening = ILOpenRead(h, path, &opened, info, &fileSize);
+    const ILResult opening = ILOpenReadOwned(h, path, &file, info, &fileSize);
     if (opening != IL_OK)
         return opening;
-    ILFilePtr file(opened);
     if (image)
         ILClearImage(image);
 

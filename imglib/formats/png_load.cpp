@@ -336,12 +336,11 @@ ILResult ReadProgressive(ILHandle* h, png_structp png, ILImage* image, ILConvert
 
 ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info)
 {
-    FILE* opened = nullptr;
+    ILFilePtr file;
     uint64_t fileSize = 0;
-    const ILResult opening = ILOpenRead(h, path, &opened, info, &fileSize);
+    const ILResult opening = ILOpenReadOwned(h, path, &file, info, &fileSize);
     if (opening != IL_OK)
         return opening;
-    ILFilePtr file(opened);
 
     uint8_t signature[sizeof kSignature];
     if (std::fread(signature, 1, sizeof signature, file.get()) != sizeof signature ||
