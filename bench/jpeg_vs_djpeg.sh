@@ -39,7 +39,7 @@ cat >"$work/driver.cpp" <<'EOF'
 #include <exempi/xmp.h>
 #include "imglib/format.h"
 #include "imglib/image.h"
-#include "imglib/path.h"
+#include "imglib/io/path.h"
 
 static int Picture(unsigned w, unsigned h, const char* out) {
     std::mt19937 noise(42);

@@ -42,7 +42,7 @@ cat >"$work/driver.cpp" <<'EOF'
 #include <exempi/xmp.h>
 #include "imglib/format.h"
 #include "imglib/image.h"
-#include "imglib/path.h"
+#include "imglib/io/path.h"
 
 // R, G, B, A rows.
 static int Picture(unsigned w, unsigned h, const char* out) {

@@ -38,7 +38,7 @@ cat >"$VX_OUT/decode.cpp" <<'EOF'
 #include <exempi/xmp.h>
 #include "imglib/format.h"
 #include "imglib/image.h"
-#include "imglib/path.h"
+#include "imglib/io/path.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) return 2;

@@ -15,8 +15,8 @@
 
 #include "imglib/format.h"
 #include "imglib/image.h"
-#include "imglib/info.h"
-#include "imglib/path.h"
+#include "imglib/metadata/info.h"
+#include "imglib/io/path.h"
 
 namespace vxfuzz {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "imglib/format.h"
-#include "imglib/path.h"
+#include "imglib/io/path.h"
 
 namespace {
 

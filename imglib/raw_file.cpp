@@ -18,9 +18,9 @@
 
 #include "imglib/byte_order.h"
 #include "imglib/convert/converter.h"
-#include "imglib/file_owner.h"
+#include "imglib/io/file_owner.h"
 #include "imglib/image.h"
-#include "imglib/path.h"
+#include "imglib/io/path.h"
 
 namespace {
 

@@ -13,7 +13,7 @@ packages=(
   libpgf-dev libraw-dev libexempi-dev libexif-dev libiptcdata0-dev
   libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-liberation
   # the Win32 build (winelib headers come with libwine-dev) and its test display
-  wine64 wine64-tools libwine-dev xvfb x11-utils xauth
+  wine64 wine64-tools libwine-dev fonts-wine xvfb x11-utils xauth
   # peers and oracles
   imagemagick netpbm libtiff-tools libjpeg-turbo-progs webp libvips-tools
   libopenjp2-tools pngcheck libimage-exiftool-perl hyperfine time

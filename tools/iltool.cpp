@@ -24,7 +24,7 @@
 #include <exempi/xmp.h>
 
 #include "imglib/convert/converter_owner.h"
-#include "imglib/file_owner.h"
+#include "imglib/io/file_owner.h"
 #include "imglib/imglib.h"
 #include "imglib/memory_owner.h"
 

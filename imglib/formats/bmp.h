@@ -8,7 +8,7 @@
 
 #include "imglib/handle.h"
 #include "imglib/image.h"
-#include "imglib/stream.h"
+#include "imglib/io/stream.h"
 
 inline constexpr char kBmpModule[] = "BMP";
 

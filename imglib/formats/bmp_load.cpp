@@ -19,7 +19,7 @@
 #include "imglib/formats/bmp.h"
 #include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
-#include "imglib/info.h"
+#include "imglib/metadata/info.h"
 #include "imglib/memory_owner.h"
 
 namespace {

@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "imglib/convert/converter_owner.h"
-#include "imglib/file_owner.h"
+#include "imglib/io/file_owner.h"
 #include "imglib/formats/bmp.h"
 #include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
-#include "imglib/info.h"
+#include "imglib/metadata/info.h"
 #include "imglib/memory_owner.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <lcms2.h>
 
 #include "imglib/handle.h"
-#include "imglib/info.h"
+#include "imglib/metadata/info.h"
 
 inline constexpr char kJpegModule[] = "JPEG";
 

@@ -11,12 +11,12 @@
 #include <memory>
 
 #include "imglib/convert/converter_owner.h"
-#include "imglib/file_owner.h"
+#include "imglib/io/file_owner.h"
 #include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
 #include "imglib/formats/jpeg.h"
 #include "imglib/memory_owner.h"
-#include "imglib/stream.h"
+#include "imglib/io/stream.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "imglib/color.h"
 #include "imglib/handle.h"
-#include "imglib/info.h"
+#include "imglib/metadata/info.h"
 
 inline constexpr char kPngModule[] = "PNG";
 

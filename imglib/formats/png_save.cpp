@@ -16,12 +16,12 @@
 #include <zlib.h>
 
 #include "imglib/convert/converter_owner.h"
-#include "imglib/file_owner.h"
+#include "imglib/io/file_owner.h"
 #include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
 #include "imglib/formats/png.h"
 #include "imglib/memory_owner.h"
-#include "imglib/stream.h"
+#include "imglib/io/stream.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <zlib.h>
 
 #include "imglib/image.h"
-#include "imglib/stream.h"
+#include "imglib/io/stream.h"
 
 namespace {
 

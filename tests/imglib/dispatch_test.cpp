@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "imglib/format.h"
-#include "imglib/info.h"
-#include "imglib/path.h"
+#include "imglib/metadata/info.h"
+#include "imglib/io/path.h"
 #include "support/files.h"
 #include "support/test_folder.h"
 

@@ -9,7 +9,7 @@
 #include "imglib/convert/srgb.h"
 #include "imglib/format.h"
 #include "imglib/handle.h"
-#include "imglib/info.h"
+#include "imglib/metadata/info.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "imglib/image.h"
-#include "imglib/path.h"
+#include "imglib/io/path.h"
 #include "support/files.h"
 
 namespace {

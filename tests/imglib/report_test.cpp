@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "imglib/handle.h"
-#include "imglib/path.h"
+#include "imglib/io/path.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "imglib/format.h"
 #include "imglib/image.h"
-#include "imglib/path.h"
+#include "imglib/io/path.h"
 #include "support/files.h"
 #include "support/test_folder.h"
 #include "support/tools.h"

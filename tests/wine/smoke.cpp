@@ -19,7 +19,7 @@
 #include "imglib/format.h"
 #include "imglib/handle.h"
 #include "imglib/image.h"
-#include "imglib/stream.h"
+#include "imglib/io/stream.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "imglib/format.h"
 #include "imglib/formats/png_stream_writer.h"
 #include "imglib/image.h"
-#include "imglib/path.h"
+#include "imglib/io/path.h"
 #include "png_chunks.h"
 #include "support/files.h"
 #include "support/messages.h"

@@ -3,7 +3,7 @@
 
 #include <libexif/exif-tag.h>
 
-#include "imglib/info.h"
+#include "imglib/metadata/info.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // toolkit once at start-up.
 #include <exempi/xmp.h>
 
-#include "imglib/info.h"
+#include "imglib/metadata/info.h"
 
 bool ILParseXMP(XmpPtr* holder, size_t length, const char* packet) {
     if (!holder) return false;

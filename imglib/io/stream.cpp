@@ -1,10 +1,10 @@
 // Opening files with the library's checks and messages; the file streams.
-#include "imglib/stream.h"
+#include "imglib/io/stream.h"
 
 #include <cerrno>
 
-#include "imglib/info.h"
-#include "imglib/path.h"
+#include "imglib/metadata/info.h"
+#include "imglib/io/path.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <libiptcdata/iptc-tag.h>
 
-#include "imglib/info.h"
+#include "imglib/metadata/info.h"
 
 namespace {
 

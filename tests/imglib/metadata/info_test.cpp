@@ -7,7 +7,7 @@
 #include <libexif/exif-data.h>
 #include <libiptcdata/iptc-data.h>
 
-#include "imglib/info.h"
+#include "imglib/metadata/info.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Life of the info record.
-#include "imglib/info.h"
+#include "imglib/metadata/info.h"
 
 ILTextList::~ILTextList() { ILFreeTexts(this); }
 

@@ -19,7 +19,7 @@
 #include <libiptcdata/iptc-tag.h>
 #include <unistd.h>
 
-#include "imglib/info.h"
+#include "imglib/metadata/info.h"
 #include "support/files.h"
 #include "support/tools.h"
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "imglib/file_owner.h"
+#include "imglib/io/file_owner.h"
 #include "imglib/handle.h"
 
 struct ILInfo;

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <strings.h>
 
-#include "imglib/info.h"
+#include "imglib/metadata/info.h"
 
 const char* const ILTextKeyNames[IL_TEXT_KEY_COUNT] = {
     "Copyright", "Software", "Comment",     "Make",          "Model",

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "imglib/info.h"
+#include "imglib/metadata/info.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "imglib/info.h"
-#include "imglib/path.h"
-#include "imglib/stream.h"
+#include "imglib/metadata/info.h"
+#include "imglib/io/path.h"
+#include "imglib/io/stream.h"
 #include "support/test_folder.h"
 
 namespace fs = std::filesystem;

@@ -6,7 +6,7 @@
 
 #include <libexif/exif-data.h>
 
-#include "imglib/info.h"
+#include "imglib/metadata/info.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <libiptcdata/iptc-data.h>
 
-#include "imglib/info.h"
+#include "imglib/metadata/info.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // UTF-16 paths to UTF-8 and back, and the file-system calls by wide path.
-#include "imglib/path.h"
+#include "imglib/io/path.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -8,7 +8,7 @@
 #include "imglib/convert/profile_owner.h"
 #include "imglib/handle.h"
 #include "imglib/image.h"
-#include "imglib/info.h"
+#include "imglib/metadata/info.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "imglib/convert/cms.h"
 #include "imglib/image.h"
-#include "imglib/info.h"
+#include "imglib/metadata/info.h"
 
 namespace {
 
