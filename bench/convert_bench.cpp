@@ -28,7 +28,7 @@ struct Input {
     ILPixelType source, target;
     uint8_t alphaHandling;
     uint32_t bytesPerPixel;
-    bool shapes = false;  // alpha from discs with soft edges instead of random (no vips input)
+    bool shapes = false; // alpha from discs with soft edges instead of random (no vips input)
 };
 
 const Input kInputs[] = {
@@ -133,7 +133,7 @@ bool WriteInputs(const std::string& dir) {
     return true;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--write-inputs") == 0) {
@@ -144,7 +144,9 @@ int main(int argc, char** argv) {
         return ok ? 0 : 1;
     }
     for (const Input& in : kInputs)
-        benchmark::RegisterBenchmark(in.name, BM_Convert, &in)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+        benchmark::RegisterBenchmark(in.name, BM_Convert, &in)
+            ->Unit(benchmark::kMillisecond)
+            ->MinTime(2.0);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

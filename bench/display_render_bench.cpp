@@ -59,8 +59,8 @@ void BM_Render(benchmark::State& state, ILPixelType type, bool useAlpha, bool fr
         benchmark::ClobberMemory();
         if (fresh) dib.Free();
     }
-    state.counters["Mpix/s"] = benchmark::Counter(double(kWidth) * kHeight * state.iterations() / 1e6,
-                                                  benchmark::Counter::kIsRate);
+    state.counters["Mpix/s"] = benchmark::Counter(
+        double(kWidth) * kHeight * state.iterations() / 1e6, benchmark::Counter::kIsRate);
     dib.Free();
     ILClearImage(&image);
     ILDestroyHandle(handle);
@@ -78,6 +78,6 @@ BENCHMARK_CAPTURE(BM_Render, rgb_float_converted_fresh, 0x123, false, true)
 BENCHMARK_CAPTURE(BM_Render, rgba8_blended_fresh, 0x2043, true, true)
     ->Unit(benchmark::kMillisecond);
 
-}  // namespace
+} // namespace
 
 BENCHMARK_MAIN();

@@ -20,10 +20,9 @@
 
 namespace vxfuzz {
 
-inline ILHandle* Handle()
-{
+inline ILHandle* Handle() {
     static ILHandle* h = [] {
-        xmp_init();  // the program's duty; loaders parse XMP packets
+        xmp_init(); // the program's duty; loaders parse XMP packets
         ILHandle* created = ILCreateHandle("fuzz");
         ILSetErrorProc(created, nullptr);
         ILSetWarningProc(created, nullptr);
@@ -36,17 +35,13 @@ inline ILHandle* Handle()
 // it into an image and an info record; thumbnailEdge above 0 asks for the
 // reduced load that thumbnails use. Always answers 0 (libFuzzer's "keep").
 inline int Load(const uint8_t* data, size_t size, const char* extension,
-                uint32_t thumbnailEdge = 0)
-{
+                uint32_t thumbnailEdge = 0) {
     ILHandle* h = Handle();
-    const std::string path =
-        "/dev/shm/vx_fuzz_" + std::to_string(::getpid()) + "." + extension;
+    const std::string path = "/dev/shm/vx_fuzz_" + std::to_string(::getpid()) + "." + extension;
     FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return 0;
+    if (!f) return 0;
     const bool written = std::fwrite(data, 1, size, f) == size;
-    if (std::fclose(f) != 0 || !written)
-        return 0;
+    if (std::fclose(f) != 0 || !written) return 0;
 
     const std::u16string wide = ILUtf8ToPath(path);
     ILSetThumbnailSize(h, thumbnailEdge);
@@ -59,4 +54,4 @@ inline int Load(const uint8_t* data, size_t size, const char* extension,
     return 0;
 }
 
-}  // namespace vxfuzz
+} // namespace vxfuzz

@@ -10,18 +10,30 @@
 
 namespace {
 
-uint16_t ToHalf(float v) { return imath_float_to_half(v); }
-float FromHalf(uint16_t bits) { return imath_half_to_float(bits); }
+uint16_t ToHalf(float v) {
+    return imath_float_to_half(v);
+}
+float FromHalf(uint16_t bits) {
+    return imath_half_to_float(bits);
+}
 
-}  // namespace
+} // namespace
 
-void ILColor::Reset() { *this = ILColor{}; }
+void ILColor::Reset() {
+    *this = ILColor{};
+}
 
-void ILColor::SetBlack() { Set(0.0f, 0.0f, 0.0f); }
+void ILColor::SetBlack() {
+    Set(0.0f, 0.0f, 0.0f);
+}
 
-void ILColor::SetWhite() { Set(1.0f, 1.0f, 1.0f); }
+void ILColor::SetWhite() {
+    Set(1.0f, 1.0f, 1.0f);
+}
 
-void ILColor::SetYellow() { Set(1.0f, 1.0f, 0.0f); }
+void ILColor::SetYellow() {
+    Set(1.0f, 1.0f, 0.0f);
+}
 
 void ILColor::Set(float red, float green, float blue) {
     r = red;
@@ -31,16 +43,22 @@ void ILColor::Set(float red, float green, float blue) {
     index = -1;
 }
 
-void ILColor::SetGray(float v) { Set(v, v, v); }
+void ILColor::SetGray(float v) {
+    Set(v, v, v);
+}
 
-void ILColor::MakeGray() { SetGray(Luminance()); }
+void ILColor::MakeGray() {
+    SetGray(Luminance());
+}
 
 bool ILColor::Differs(const ILColor& other) const {
     // Written as negated equality so that a NaN on either side differs.
     return !(r == other.r) || !(g == other.g) || !(b == other.b) || !(a == other.a);
 }
 
-float ILColor::Luminance() const { return (g * 0.715158f + r * 0.212656f) + b * 0.072186f; }
+float ILColor::Luminance() const {
+    return (g * 0.715158f + r * 0.212656f) + b * 0.072186f;
+}
 
 void ILColor::FromBGR8(const uint8_t* bgr) {
     Set(ILSrgbTable8[bgr[2]], ILSrgbTable8[bgr[1]], ILSrgbTable8[bgr[0]]);
@@ -60,7 +78,9 @@ void ILColor::FromBGRA16(const uint16_t* bgra) {
     a = bgra[3] / 65535.0f;
 }
 
-void ILColor::FromBGRFloat(const float* bgr) { Set(bgr[2], bgr[1], bgr[0]); }
+void ILColor::FromBGRFloat(const float* bgr) {
+    Set(bgr[2], bgr[1], bgr[0]);
+}
 
 void ILColor::FromBGRAFloat(const float* bgra) {
     FromBGRFloat(bgra);
@@ -124,9 +144,13 @@ void ILColor::ToBGRAHalf(uint16_t* out) const {
     out[3] = ToHalf(a);
 }
 
-uint8_t ILColor::ToGray8() const { return ILLinearToSrgb8(Luminance()); }
+uint8_t ILColor::ToGray8() const {
+    return ILLinearToSrgb8(Luminance());
+}
 
-uint16_t ILColor::ToGray16() const { return ILLinearToSrgb16(Luminance()); }
+uint16_t ILColor::ToGray16() const {
+    return ILLinearToSrgb16(Luminance());
+}
 
 void ILColor::ToGrayAlpha8(uint8_t* out) const {
     out[0] = ToGray8();
@@ -138,14 +162,18 @@ void ILColor::ToGrayAlpha16(uint16_t* out) const {
     out[1] = ILClampToU16(a);
 }
 
-float ILColor::ToGrayFloat() const { return Luminance(); }
+float ILColor::ToGrayFloat() const {
+    return Luminance();
+}
 
 void ILColor::ToGrayAlphaFloat(float* out) const {
     out[0] = Luminance();
     out[1] = a;
 }
 
-uint16_t ILColor::ToGrayHalf() const { return ToHalf(Luminance()); }
+uint16_t ILColor::ToGrayHalf() const {
+    return ToHalf(Luminance());
+}
 
 void ILColor::ToGrayAlphaHalf(uint16_t* out) const {
     out[0] = ToGrayHalf();
@@ -169,31 +197,64 @@ bool ILColor::ToPixel(ILPixelType type, void* destination) const {
     if (model == IL_MODEL_GRAY) {
         if (!extra) {
             switch (kind) {
-                case IL_KIND_1: *out = ILLumaToBit(Luminance()) ? 1 : 0; return true;
-                case IL_KIND_2: *out = ILLinearToSrgb2(Luminance()); return true;
-                case IL_KIND_4: *out = ILLinearToSrgb4(Luminance()); return true;
-                case IL_KIND_8: *out = ToGray8(); return true;
-                case IL_KIND_16: words[0] = ToGray16(); break;
-                case IL_KIND_HALF: words[0] = ToGrayHalf(); break;
-                case IL_KIND_FLOAT: floats[0] = ToGrayFloat(); break;
-                default: return false;
+                case IL_KIND_1:
+                    *out = ILLumaToBit(Luminance()) ? 1 : 0;
+                    return true;
+                case IL_KIND_2:
+                    *out = ILLinearToSrgb2(Luminance());
+                    return true;
+                case IL_KIND_4:
+                    *out = ILLinearToSrgb4(Luminance());
+                    return true;
+                case IL_KIND_8:
+                    *out = ToGray8();
+                    return true;
+                case IL_KIND_16:
+                    words[0] = ToGray16();
+                    break;
+                case IL_KIND_HALF:
+                    words[0] = ToGrayHalf();
+                    break;
+                case IL_KIND_FLOAT:
+                    floats[0] = ToGrayFloat();
+                    break;
+                default:
+                    return false;
             }
         } else {
             switch (kind) {
-                case IL_KIND_8: ToGrayAlpha8(out); return true;
-                case IL_KIND_16: ToGrayAlpha16(words); break;
-                case IL_KIND_HALF: ToGrayAlphaHalf(words); break;
-                case IL_KIND_FLOAT: ToGrayAlphaFloat(floats); break;
-                default: return false;
+                case IL_KIND_8:
+                    ToGrayAlpha8(out);
+                    return true;
+                case IL_KIND_16:
+                    ToGrayAlpha16(words);
+                    break;
+                case IL_KIND_HALF:
+                    ToGrayAlphaHalf(words);
+                    break;
+                case IL_KIND_FLOAT:
+                    ToGrayAlphaFloat(floats);
+                    break;
+                default:
+                    return false;
             }
         }
     } else if (model == IL_MODEL_RGB) {
         switch (kind) {
-            case IL_KIND_8: extra ? ToBGRA8(out) : ToBGR8(out); return true;
-            case IL_KIND_16: extra ? ToBGRA16(words) : ToBGR16(words); break;
-            case IL_KIND_HALF: extra ? ToBGRAHalf(words) : ToBGRHalf(words); break;
-            case IL_KIND_FLOAT: extra ? ToBGRAFloat(floats) : ToBGRFloat(floats); break;
-            default: return false;
+            case IL_KIND_8:
+                extra ? ToBGRA8(out) : ToBGR8(out);
+                return true;
+            case IL_KIND_16:
+                extra ? ToBGRA16(words) : ToBGR16(words);
+                break;
+            case IL_KIND_HALF:
+                extra ? ToBGRAHalf(words) : ToBGRHalf(words);
+                break;
+            case IL_KIND_FLOAT:
+                extra ? ToBGRAFloat(floats) : ToBGRFloat(floats);
+                break;
+            default:
+                return false;
         }
     } else {
         return false;

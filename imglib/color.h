@@ -104,7 +104,7 @@ public:
 class ILPaletteMapper {
 public:
     const ILPalette* palette = nullptr;
-    uint8_t* cache = nullptr;  // 2^24 bytes; 0 = key not met yet
+    uint8_t* cache = nullptr; // 2^24 bytes; 0 = key not met yet
     ILColor blackEntry;
 
     explicit ILPaletteMapper(const ILPalette* p);

@@ -20,11 +20,11 @@ using ILSaveProc = ILResult (*)(ILHandle* h, const char16_t* path, const ILImage
                                 const ILInfo* info);
 
 struct ILFormat {
-    uint32_t id;  // a multiple of 16; ILInfo::formatId adds a variant in the low 4 bits
+    uint32_t id; // a multiple of 16; ILInfo::formatId adds a variant in the low 4 bits
     ILLoadProc load;
-    ILSaveProc save;  // null for formats that are only read
+    ILSaveProc save; // null for formats that are only read
     const char* description;
-    const char* extensions;  // lower case, each followed by ";"
+    const char* extensions; // lower case, each followed by ";"
 };
 
 // Buffer size for one extension with its terminating zero.

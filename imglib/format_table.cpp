@@ -41,49 +41,41 @@ constexpr ILFormat kFormats[] = {
 constexpr uint32_t kTerminator = std::size(kFormats) - 1;
 constexpr uint32_t kRawId = 0x200;
 
-std::atomic<uint32_t> formatCount {0};
+std::atomic<uint32_t> formatCount{0};
 
-bool HasCodec(const ILFormat& row, bool save)
-{
+bool HasCodec(const ILFormat& row, bool save) {
     return save ? row.save != nullptr : row.load != nullptr;
 }
 
 // The n-th extension of a list, or an empty view past its end.
-std::string_view NthExtension(std::string_view list, uint32_t n)
-{
+std::string_view NthExtension(std::string_view list, uint32_t n) {
     size_t start = 0;
     for (;;) {
         const size_t end = list.find(';', start);
-        if (end == std::string_view::npos)
-            return {};
-        if (n-- == 0)
-            return list.substr(start, end - start);
+        if (end == std::string_view::npos) return {};
+        if (n-- == 0) return list.substr(start, end - start);
         start = end + 1;
     }
 }
 
-uint32_t ExtensionCount(const ILFormat& row)
-{
+uint32_t ExtensionCount(const ILFormat& row) {
     const std::string_view list = row.extensions;
     return static_cast<uint32_t>(std::count(list.begin(), list.end(), ';'));
 }
 
-void Append(std::u16string& out, std::string_view ascii)
-{
+void Append(std::u16string& out, std::string_view ascii) {
     out.append(ascii.begin(), ascii.end());
 }
 
 // One dialog entry: the description with the extensions shown, then the
 // pattern. Each ends with a zero.
-void AppendEntry(std::u16string& out, const ILFormat& row, bool save)
-{
+void AppendEntry(std::u16string& out, const ILFormat& row, bool save) {
     const uint32_t shown = save ? 1 : ExtensionCount(row);
     Append(out, row.description);
     if (row.id != kRawId) {
         Append(out, " - ");
         for (uint32_t i = 0; i < shown; ++i) {
-            if (i)
-                Append(out, ", ");
+            if (i) Append(out, ", ");
             Append(out, NthExtension(row.extensions, i));
         }
     }
@@ -95,63 +87,51 @@ void AppendEntry(std::u16string& out, const ILFormat& row, bool save)
     out += u'\0';
 }
 
-}  // namespace
+} // namespace
 
-const ILFormat& ILGetFormatRow(uint32_t row)
-{
+const ILFormat& ILGetFormatRow(uint32_t row) {
     return kFormats[std::min(row, kTerminator)];
 }
 
-void ILInitFormatCount()
-{
+void ILInitFormatCount() {
     uint32_t n = 0;
     while (kFormats[n].id != 0)
         ++n;
     formatCount.store(n, std::memory_order_relaxed);
 }
 
-uint32_t ILGetFormatCount()
-{
+uint32_t ILGetFormatCount() {
     return formatCount.load(std::memory_order_relaxed);
 }
 
-uint32_t ILFindFormatRow(const char16_t* path)
-{
-    if (!path)
-        return kTerminator;
+uint32_t ILFindFormatRow(const char16_t* path) {
+    if (!path) return kTerminator;
     const std::u16string_view p(path);
     const size_t dot = p.rfind(u'.');
-    if (dot == std::u16string_view::npos)
-        return kTerminator;
+    if (dot == std::u16string_view::npos) return kTerminator;
     const std::u16string_view ext = p.substr(dot + 1);
-    if (ext.size() != 3 && ext.size() != 4)
-        return kTerminator;
+    if (ext.size() != 3 && ext.size() != 4) return kTerminator;
     char key[6] = {};
     for (size_t i = 0; i < ext.size(); ++i) {
         const char16_t c = ext[i];
         // ";" would match across two entries of a list.
-        if (c == 0 || c > 0x7F || c == u';')
-            return kTerminator;
+        if (c == 0 || c > 0x7F || c == u';') return kTerminator;
         key[i] = static_cast<char>(c >= u'A' && c <= u'Z' ? c + (u'a' - u'A') : c);
     }
     // A 3-character extension carries its ";", so that "tif" does not stop at
     // "tiff" and "peg" finds "jpeg;"; a 4-character one stands alone.
-    if (ext.size() == 3)
-        key[3] = ';';
+    if (ext.size() == 3) key[3] = ';';
     for (uint32_t row = 0; kFormats[row].id != 0; ++row) {
-        if (std::strstr(kFormats[row].extensions, key))
-            return row;
+        if (std::strstr(kFormats[row].extensions, key)) return row;
     }
     return kTerminator;
 }
 
-uint32_t ILGetFormatIdOfPath(const char16_t* path)
-{
+uint32_t ILGetFormatIdOfPath(const char16_t* path) {
     return kFormats[ILFindFormatRow(path)].id;
 }
 
-const char* ILGetFormatDescription(uint32_t id)
-{
+const char* ILGetFormatDescription(uint32_t id) {
     const uint32_t wanted = id & 0xFFF0;
     uint32_t row = 0;
     while (kFormats[row].id != 0 && kFormats[row].id != wanted)
@@ -159,75 +139,63 @@ const char* ILGetFormatDescription(uint32_t id)
     return kFormats[row].description;
 }
 
-bool ILFormatHasCodec(bool save, uint32_t row)
-{
+bool ILFormatHasCodec(bool save, uint32_t row) {
     return HasCodec(ILGetFormatRow(row), save);
 }
 
-uint32_t ILGetNthFormatRow(uint32_t n, bool save)
-{
+uint32_t ILGetNthFormatRow(uint32_t n, bool save) {
     for (uint32_t row = 0; kFormats[row].id != 0; ++row) {
-        if (HasCodec(kFormats[row], save) && n-- == 0)
-            return row;
+        if (HasCodec(kFormats[row], save) && n-- == 0) return row;
     }
     return kTerminator;
 }
 
-const char* ILGetLoadFormatName(uint32_t n)
-{
+const char* ILGetLoadFormatName(uint32_t n) {
     return kFormats[ILGetNthFormatRow(n, false)].description;
 }
 
-uint32_t ILGetFormatId(uint32_t n, bool save)
-{
+uint32_t ILGetFormatId(uint32_t n, bool save) {
     return kFormats[ILGetNthFormatRow(n, save)].id;
 }
 
-bool ILGetFormatExtension(uint32_t row, uint32_t n, char* buffer)
-{
+bool ILGetFormatExtension(uint32_t row, uint32_t n, char* buffer) {
     const std::string_view ext = NthExtension(ILGetFormatRow(row).extensions, n);
     ext.copy(buffer, IL_EXTENSION_BUFFER - 1);
     buffer[std::min<size_t>(ext.size(), IL_EXTENSION_BUFFER - 1)] = '\0';
     return !ext.empty();
 }
 
-bool ILGetSaveFormatExtension(uint32_t n, char* buffer)
-{
+bool ILGetSaveFormatExtension(uint32_t n, char* buffer) {
     return ILGetFormatExtension(ILGetNthFormatRow(n, true), 0, buffer);
 }
 
-uint32_t ILBuildFilterString(bool save, char16_t* buffer)
-{
+uint32_t ILBuildFilterString(bool save, char16_t* buffer) {
     // The size callers allocate, kept as the dialogs have always sized it; it
     // leaves room to spare over what is written.
     uint32_t needed = 0;
     uint32_t shownTotal = 0;
     for (uint32_t row = 0; kFormats[row].id != 0; ++row) {
-        if (!HasCodec(kFormats[row], save))
-            continue;
+        if (!HasCodec(kFormats[row], save)) continue;
         const uint32_t listLength = static_cast<uint32_t>(std::strlen(kFormats[row].extensions));
         const uint32_t shown = save ? 1 : listLength / 4;
         needed += static_cast<uint32_t>(std::strlen(kFormats[row].description)) + 12 * shown + 5;
         shownTotal += shown;
     }
     needed += save ? 18 : 7 * shownTotal + 48;
-    if (!buffer)
-        return needed;
+    if (!buffer) return needed;
 
     std::fill_n(buffer, needed, u'\0');
     try {
         std::u16string list;
         for (uint32_t row = 0; kFormats[row].id != 0; ++row) {
-            if (HasCodec(kFormats[row], save))
-                AppendEntry(list, kFormats[row], save);
+            if (HasCodec(kFormats[row], save)) AppendEntry(list, kFormats[row], save);
         }
         if (!save) {
             Append(list, "All supported file formats");
             list += u'\0';
             bool first = true;
             for (uint32_t row = 0; kFormats[row].id != 0; ++row) {
-                if (!HasCodec(kFormats[row], false))
-                    continue;
+                if (!HasCodec(kFormats[row], false)) continue;
                 const uint32_t count = ExtensionCount(kFormats[row]);
                 for (uint32_t i = 0; i < count; ++i) {
                     Append(list, first ? "*." : ";*.");

@@ -84,8 +84,8 @@ void ILFreeImage(ILImage* image);
 void ILMoveImage(ILImage* target, ILImage* source, bool zeroSource, bool keepTargetPalette);
 ILResult ILAssignImage(ILImage* target, const ILImage* source);
 void ILAliasImage(ILImage* target, const ILImage* source);
-ILResult ILViewImageRect(ILImage* target, const ILImage* source, int32_t x, int32_t y,
-                         int32_t w, int32_t h);
+ILResult ILViewImageRect(ILImage* target, const ILImage* source, int32_t x, int32_t y, int32_t w,
+                         int32_t h);
 ILResult ILImageFromBuffer(ILHandle* h, ILImage* image, bool bottomUp);
 bool ILIsValidImage(const ILImage* image);
 

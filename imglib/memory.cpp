@@ -14,8 +14,7 @@ constexpr uint64_t kHugePage = uint64_t{2} << 20;
 // Large image buffers go on huge pages where the system offers them: a fresh
 // block of many megabytes otherwise costs a page fault every 4 KiB on its
 // first write, a large share of decoding or converting a big image.
-void* AllocateLarge(uint64_t bytes)
-{
+void* AllocateLarge(uint64_t bytes) {
 #ifdef __linux__
     if (bytes >= 4 * kHugePage) {
         const uint64_t rounded = (bytes + kHugePage - 1) & ~(kHugePage - 1);
@@ -30,17 +29,14 @@ void* AllocateLarge(uint64_t bytes)
     const uint64_t rounded = bytes == 0 ? kAlignment : (bytes + kAlignment - 1) & ~(kAlignment - 1);
     return rounded < bytes ? nullptr : std::aligned_alloc(kAlignment, rounded);
 }
-}  // namespace
+} // namespace
 
-void* ILAlloc(ILHandle* h, uint64_t bytes)
-{
+void* ILAlloc(ILHandle* h, uint64_t bytes) {
     void* p = AllocateLarge(bytes);
-    if (!p)
-        ILReportOutOfMemory(h, bytes);
+    if (!p) ILReportOutOfMemory(h, bytes);
     return p;
 }
 
-void ILFree(void* p)
-{
+void ILFree(void* p) {
     std::free(p);
 }

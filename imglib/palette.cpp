@@ -13,16 +13,26 @@ ILPaletteEntry* NewEntries(uint32_t n) {
     return n == 0 ? nullptr : new (std::nothrow) ILPaletteEntry[n]();
 }
 
-uint16_t Widen(uint8_t v) { return static_cast<uint16_t>(v * 257); }
-uint8_t Narrow(uint16_t v) { return static_cast<uint8_t>(v / 257); }
+uint16_t Widen(uint8_t v) {
+    return static_cast<uint16_t>(v * 257);
+}
+uint8_t Narrow(uint16_t v) {
+    return static_cast<uint8_t>(v / 257);
+}
 
-}  // namespace
+} // namespace
 
-ILPalette::ILPalette(uint32_t n) { Resize(n); }
+ILPalette::ILPalette(uint32_t n) {
+    Resize(n);
+}
 
-ILPalette::ILPalette(uint32_t n, const uint8_t* bgra) { LoadBGRA8(n, bgra); }
+ILPalette::ILPalette(uint32_t n, const uint8_t* bgra) {
+    LoadBGRA8(n, bgra);
+}
 
-ILPalette::ILPalette(const ILPalette& other) { *this = other; }
+ILPalette::ILPalette(const ILPalette& other) {
+    *this = other;
+}
 
 ILPalette& ILPalette::operator=(const ILPalette& other) {
     if (this == &other) return *this;
@@ -34,7 +44,9 @@ ILPalette& ILPalette::operator=(const ILPalette& other) {
     return *this;
 }
 
-ILPalette::~ILPalette() { delete[] entries; }
+ILPalette::~ILPalette() {
+    delete[] entries;
+}
 
 void ILPalette::Resize(uint32_t n) {
     if (n == count) return;
@@ -88,15 +100,18 @@ void ILPalette::GetColor(uint32_t i, ILColor* color) const {
 }
 
 void ILPalette::WriteBGRA8(uint32_t n, uint8_t* out) const {
-    for (uint32_t i = 0; i < std::min(n, count); ++i) ReadBGRA8(i, out + 4 * i);
+    for (uint32_t i = 0; i < std::min(n, count); ++i)
+        ReadBGRA8(i, out + 4 * i);
 }
 
 void ILPalette::WriteBGR8(uint32_t n, uint8_t* out) const {
-    for (uint32_t i = 0; i < std::min(n, count); ++i) ReadBGR8(i, out + 3 * i);
+    for (uint32_t i = 0; i < std::min(n, count); ++i)
+        ReadBGR8(i, out + 3 * i);
 }
 
 void ILPalette::WriteRGB8(uint32_t n, uint8_t* out) const {
-    for (uint32_t i = 0; i < std::min(n, count); ++i) ReadRGB8(i, out + 3 * i);
+    for (uint32_t i = 0; i < std::min(n, count); ++i)
+        ReadRGB8(i, out + 3 * i);
 }
 
 void ILPalette::LoadBGRA8(uint32_t n, const uint8_t* in) {
@@ -109,13 +124,15 @@ void ILPalette::LoadBGRA8(uint32_t n, const uint8_t* in) {
 void ILPalette::LoadBGR8(uint32_t n, const uint8_t* in) {
     if (!in) return;
     Resize(n);
-    for (uint32_t i = 0; i < count; ++i, in += 3) SetEntryBGR8(i, in[0], in[1], in[2]);
+    for (uint32_t i = 0; i < count; ++i, in += 3)
+        SetEntryBGR8(i, in[0], in[1], in[2]);
 }
 
 void ILPalette::LoadRGB8(uint32_t n, const uint8_t* in) {
     if (!in) return;
     Resize(n);
-    for (uint32_t i = 0; i < count; ++i, in += 3) SetEntryBGR8(i, in[2], in[1], in[0]);
+    for (uint32_t i = 0; i < count; ++i, in += 3)
+        SetEntryBGR8(i, in[2], in[1], in[0]);
 }
 
 bool ILPalette::MakeGrayRamp() {
@@ -129,17 +146,27 @@ bool ILPalette::MakeGrayRamp() {
 }
 
 void ILPalette::MakeOpaque() {
-    for (uint32_t i = 0; i < count; ++i) entries[i].alpha = 65535;
+    for (uint32_t i = 0; i < count; ++i)
+        entries[i].alpha = 65535;
 }
 
 bool ILPalette::IsGrayRamp() const {
     uint32_t step;
     switch (count) {
-        case 2: step = 65535; break;
-        case 4: step = 21845; break;
-        case 16: step = 4369; break;
-        case 256: step = 257; break;
-        default: return false;
+        case 2:
+            step = 65535;
+            break;
+        case 4:
+            step = 21845;
+            break;
+        case 16:
+            step = 4369;
+            break;
+        case 256:
+            step = 257;
+            break;
+        default:
+            return false;
     }
     for (uint32_t i = 0; i < count; ++i) {
         const uint32_t v = i * step;

@@ -8,7 +8,7 @@ namespace {
 
 constexpr size_t kCacheBytes = size_t{1} << 24;
 
-}  // namespace
+} // namespace
 
 // calloc: the 16 MiB cache comes as untouched zero pages, so a conversion
 // pays only for the keys it meets.
@@ -17,7 +17,9 @@ ILPaletteMapper::ILPaletteMapper(const ILPalette* p)
     palette->FindNearest(&blackEntry);
 }
 
-ILPaletteMapper::~ILPaletteMapper() { std::free(cache); }
+ILPaletteMapper::~ILPaletteMapper() {
+    std::free(cache);
+}
 
 void ILPaletteMapper::Map(ILColor* color) {
     uint8_t bgr[3];

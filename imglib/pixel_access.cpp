@@ -7,15 +7,13 @@
 
 namespace {
 
-uint8_t* Row(const ILImage* image, int32_t y)
-{
+uint8_t* Row(const ILImage* image, int32_t y) {
     return image->data + int64_t{y} * image->stride;
 }
 
 // Sub-byte pixels are packed from the most significant end of each byte.
 template <unsigned Bits>
-void GetSmall(const ILImage* image, int32_t x, int32_t y, void* value)
-{
+void GetSmall(const ILImage* image, int32_t x, int32_t y, void* value) {
     constexpr unsigned perByte = 8 / Bits, mask = (1u << Bits) - 1;
     const uint8_t byte = Row(image, y)[x / perByte];
     const unsigned shift = 8 - Bits * (x % perByte + 1);
@@ -23,8 +21,7 @@ void GetSmall(const ILImage* image, int32_t x, int32_t y, void* value)
 }
 
 template <unsigned Bits>
-void SetSmall(ILImage* image, int32_t x, int32_t y, const void* value)
-{
+void SetSmall(ILImage* image, int32_t x, int32_t y, const void* value) {
     constexpr unsigned perByte = 8 / Bits, mask = (1u << Bits) - 1;
     uint8_t& byte = Row(image, y)[x / perByte];
     const unsigned shift = 8 - Bits * (x % perByte + 1);
@@ -33,50 +30,91 @@ void SetSmall(ILImage* image, int32_t x, int32_t y, const void* value)
 }
 
 template <unsigned Bytes>
-void GetWide(const ILImage* image, int32_t x, int32_t y, void* value)
-{
+void GetWide(const ILImage* image, int32_t x, int32_t y, void* value) {
     std::memcpy(value, Row(image, y) + int64_t{x} * Bytes, Bytes);
 }
 
 template <unsigned Bytes>
-void SetWide(ILImage* image, int32_t x, int32_t y, const void* value)
-{
+void SetWide(ILImage* image, int32_t x, int32_t y, const void* value) {
     std::memcpy(Row(image, y) + int64_t{x} * Bytes, value, Bytes);
 }
 
-uint32_t NextPaletteSize(uint32_t largestIndex)
-{
+uint32_t NextPaletteSize(uint32_t largestIndex) {
     uint32_t size = 2;
     while (size <= largestIndex)
         size *= 2;
     return size;
 }
 
-}  // namespace
+} // namespace
 
 // The named accessors, for callers that know the depth.
-void ILGetPixel1(const ILImage* i, int32_t x, int32_t y, void* v) { GetSmall<1>(i, x, y, v); }
-void ILSetPixel1(ILImage* i, int32_t x, int32_t y, const void* v) { SetSmall<1>(i, x, y, v); }
-void ILGetPixel2(const ILImage* i, int32_t x, int32_t y, void* v) { GetSmall<2>(i, x, y, v); }
-void ILSetPixel2(ILImage* i, int32_t x, int32_t y, const void* v) { SetSmall<2>(i, x, y, v); }
-void ILGetPixel4(const ILImage* i, int32_t x, int32_t y, void* v) { GetSmall<4>(i, x, y, v); }
-void ILSetPixel4(ILImage* i, int32_t x, int32_t y, const void* v) { SetSmall<4>(i, x, y, v); }
-void ILGetPixel8(const ILImage* i, int32_t x, int32_t y, void* v) { GetWide<1>(i, x, y, v); }
-void ILSetPixel8(ILImage* i, int32_t x, int32_t y, const void* v) { SetWide<1>(i, x, y, v); }
-void ILGetPixel16(const ILImage* i, int32_t x, int32_t y, void* v) { GetWide<2>(i, x, y, v); }
-void ILSetPixel16(ILImage* i, int32_t x, int32_t y, const void* v) { SetWide<2>(i, x, y, v); }
-void ILGetPixel24(const ILImage* i, int32_t x, int32_t y, void* v) { GetWide<3>(i, x, y, v); }
-void ILSetPixel24(ILImage* i, int32_t x, int32_t y, const void* v) { SetWide<3>(i, x, y, v); }
-void ILGetPixel32(const ILImage* i, int32_t x, int32_t y, void* v) { GetWide<4>(i, x, y, v); }
-void ILSetPixel32(ILImage* i, int32_t x, int32_t y, const void* v) { SetWide<4>(i, x, y, v); }
-void ILGetPixel48(const ILImage* i, int32_t x, int32_t y, void* v) { GetWide<6>(i, x, y, v); }
-void ILSetPixel48(ILImage* i, int32_t x, int32_t y, const void* v) { SetWide<6>(i, x, y, v); }
-void ILGetPixel64(const ILImage* i, int32_t x, int32_t y, void* v) { GetWide<8>(i, x, y, v); }
-void ILSetPixel64(ILImage* i, int32_t x, int32_t y, const void* v) { SetWide<8>(i, x, y, v); }
-void ILGetPixel96(const ILImage* i, int32_t x, int32_t y, void* v) { GetWide<12>(i, x, y, v); }
-void ILSetPixel96(ILImage* i, int32_t x, int32_t y, const void* v) { SetWide<12>(i, x, y, v); }
-void ILGetPixel128(const ILImage* i, int32_t x, int32_t y, void* v) { GetWide<16>(i, x, y, v); }
-void ILSetPixel128(ILImage* i, int32_t x, int32_t y, const void* v) { SetWide<16>(i, x, y, v); }
+void ILGetPixel1(const ILImage* i, int32_t x, int32_t y, void* v) {
+    GetSmall<1>(i, x, y, v);
+}
+void ILSetPixel1(ILImage* i, int32_t x, int32_t y, const void* v) {
+    SetSmall<1>(i, x, y, v);
+}
+void ILGetPixel2(const ILImage* i, int32_t x, int32_t y, void* v) {
+    GetSmall<2>(i, x, y, v);
+}
+void ILSetPixel2(ILImage* i, int32_t x, int32_t y, const void* v) {
+    SetSmall<2>(i, x, y, v);
+}
+void ILGetPixel4(const ILImage* i, int32_t x, int32_t y, void* v) {
+    GetSmall<4>(i, x, y, v);
+}
+void ILSetPixel4(ILImage* i, int32_t x, int32_t y, const void* v) {
+    SetSmall<4>(i, x, y, v);
+}
+void ILGetPixel8(const ILImage* i, int32_t x, int32_t y, void* v) {
+    GetWide<1>(i, x, y, v);
+}
+void ILSetPixel8(ILImage* i, int32_t x, int32_t y, const void* v) {
+    SetWide<1>(i, x, y, v);
+}
+void ILGetPixel16(const ILImage* i, int32_t x, int32_t y, void* v) {
+    GetWide<2>(i, x, y, v);
+}
+void ILSetPixel16(ILImage* i, int32_t x, int32_t y, const void* v) {
+    SetWide<2>(i, x, y, v);
+}
+void ILGetPixel24(const ILImage* i, int32_t x, int32_t y, void* v) {
+    GetWide<3>(i, x, y, v);
+}
+void ILSetPixel24(ILImage* i, int32_t x, int32_t y, const void* v) {
+    SetWide<3>(i, x, y, v);
+}
+void ILGetPixel32(const ILImage* i, int32_t x, int32_t y, void* v) {
+    GetWide<4>(i, x, y, v);
+}
+void ILSetPixel32(ILImage* i, int32_t x, int32_t y, const void* v) {
+    SetWide<4>(i, x, y, v);
+}
+void ILGetPixel48(const ILImage* i, int32_t x, int32_t y, void* v) {
+    GetWide<6>(i, x, y, v);
+}
+void ILSetPixel48(ILImage* i, int32_t x, int32_t y, const void* v) {
+    SetWide<6>(i, x, y, v);
+}
+void ILGetPixel64(const ILImage* i, int32_t x, int32_t y, void* v) {
+    GetWide<8>(i, x, y, v);
+}
+void ILSetPixel64(ILImage* i, int32_t x, int32_t y, const void* v) {
+    SetWide<8>(i, x, y, v);
+}
+void ILGetPixel96(const ILImage* i, int32_t x, int32_t y, void* v) {
+    GetWide<12>(i, x, y, v);
+}
+void ILSetPixel96(ILImage* i, int32_t x, int32_t y, const void* v) {
+    SetWide<12>(i, x, y, v);
+}
+void ILGetPixel128(const ILImage* i, int32_t x, int32_t y, void* v) {
+    GetWide<16>(i, x, y, v);
+}
+void ILSetPixel128(ILImage* i, int32_t x, int32_t y, const void* v) {
+    SetWide<16>(i, x, y, v);
+}
 
 namespace {
 
@@ -95,32 +133,25 @@ constexpr Accessors kAccessors[] = {
     {128, ILSetPixel128, ILGetPixel128},
 };
 
-}  // namespace
+} // namespace
 
-bool ILGetPixelAccessors(const ILImage* image, ILSetPixelProc* set, ILGetPixelProc* get)
-{
+bool ILGetPixelAccessors(const ILImage* image, ILSetPixelProc* set, ILGetPixelProc* get) {
     const uint32_t bitsPerPixel = image->channels * image->bits;
     for (const Accessors& a : kAccessors) {
-        if (a.bitsPerPixel != bitsPerPixel)
-            continue;
-        if (set)
-            *set = a.set;
-        if (get)
-            *get = a.get;
+        if (a.bitsPerPixel != bitsPerPixel) continue;
+        if (set) *set = a.set;
+        if (get) *get = a.get;
         return true;
     }
     return false;
 }
 
-bool ILTestBit(const uint8_t* bytes, uint32_t n)
-{
+bool ILTestBit(const uint8_t* bytes, uint32_t n) {
     return (bytes[n / 8] & (0x80 >> (n % 8))) != 0;
 }
 
-ILResult ILFillImagePixel(ILImage* image, const void* value)
-{
-    if (!ILIsValidImage(image))
-        return IL_BAD_ARGUMENT;
+ILResult ILFillImagePixel(ILImage* image, const void* value) {
+    if (!ILIsValidImage(image)) return IL_BAD_ARGUMENT;
     const uint8_t* v = static_cast<const uint8_t*>(value);
     const uint32_t bitsPerPixel = image->channels * image->bits;
     const uint64_t width = image->width;
@@ -130,28 +161,28 @@ ILResult ILFillImagePixel(ILImage* image, const void* value)
     // four pixels, 4 bits times 17 two.
     uint64_t rowBytes = 0;
     switch (bitsPerPixel) {
-    case 1:
-        rowBytes = (width + 7) / 8;
-        std::memset(first, v[0] ? 0xFF : 0, rowBytes);
-        break;
-    case 2:
-        rowBytes = (width + 3) / 4;
-        std::memset(first, (v[0] & 3) * 85, rowBytes);
-        break;
-    case 4:
-        rowBytes = (width + 1) / 2;
-        std::memset(first, (v[0] & 15) * 17, rowBytes);
-        break;
-    case 8:
-        rowBytes = width;
-        std::memset(first, v[0], rowBytes);
-        break;
-    default: {
-        const uint32_t bytes = bitsPerPixel / 8;
-        rowBytes = width * bytes;
-        for (uint64_t x = 0; x < width; ++x)
-            std::memcpy(first + x * bytes, v, bytes);
-    }
+        case 1:
+            rowBytes = (width + 7) / 8;
+            std::memset(first, v[0] ? 0xFF : 0, rowBytes);
+            break;
+        case 2:
+            rowBytes = (width + 3) / 4;
+            std::memset(first, (v[0] & 3) * 85, rowBytes);
+            break;
+        case 4:
+            rowBytes = (width + 1) / 2;
+            std::memset(first, (v[0] & 15) * 17, rowBytes);
+            break;
+        case 8:
+            rowBytes = width;
+            std::memset(first, v[0], rowBytes);
+            break;
+        default: {
+            const uint32_t bytes = bitsPerPixel / 8;
+            rowBytes = width * bytes;
+            for (uint64_t x = 0; x < width; ++x)
+                std::memcpy(first + x * bytes, v, bytes);
+        }
     }
 
     // Only the pixel bytes are copied down: a view's padding belongs to the
@@ -161,27 +192,20 @@ ILResult ILFillImagePixel(ILImage* image, const void* value)
     return IL_OK;
 }
 
-ILResult ILFillImage(ILImage* image, const ILColor& color)
-{
-    if (!ILIsValidImage(image))
-        return IL_BAD_ARGUMENT;
+ILResult ILFillImage(ILImage* image, const ILColor& color) {
+    if (!ILIsValidImage(image)) return IL_BAD_ARGUMENT;
     alignas(16) uint8_t pixel[16] = {};
-    if (!color.ToPixel(image->type, pixel))
-        return IL_BAD_ARGUMENT;
+    if (!color.ToPixel(image->type, pixel)) return IL_BAD_ARGUMENT;
     return ILFillImagePixel(image, pixel);
 }
 
-uint32_t ILImage::UsedPaletteSize() const
-{
+uint32_t ILImage::UsedPaletteSize() const {
     const uint32_t bitsPerPixel = channels * bits;
     if ((type & IL_MODEL_MASK) == IL_MODEL_GRAY)
         return bitsPerPixel < 32 ? 1u << bitsPerPixel : UINT32_MAX;
-    if (!palette)
-        return 0;
-    if (bitsPerPixel == 1 || bitsPerPixel == 2 || bitsPerPixel == 4)
-        return 1u << bitsPerPixel;
-    if (bitsPerPixel != 8)
-        return 0;
+    if (!palette) return 0;
+    if (bitsPerPixel == 1 || bitsPerPixel == 2 || bitsPerPixel == 4) return 1u << bitsPerPixel;
+    if (bitsPerPixel != 8) return 0;
     uint32_t largest = 0;
     for (uint32_t y = 0; data && width > 0 && y < height && largest < 128; ++y) {
         const uint8_t* row = data + y * stride;

@@ -21,15 +21,15 @@ struct ILGdiBitmap final : ILGdiObject {
 
 // A memory drawing context with what is selected into it.
 struct ILGdiContext final : ILGdiObject {
-    uint32_t textColor = 0xFFFFFF;  // 0x00BBGGRR
+    uint32_t textColor = 0xFFFFFF; // 0x00BBGGRR
     bool transparentBackground = true;
     ILGdiBitmap* bitmap = nullptr;
     ILGdiObject* font = nullptr;
 };
 
 struct ILGdiSurface {
-    uint8_t* bits;   // top row; owned by the bitmap
-    int64_t stride;  // ((width * 24 + 31) / 32) * 4
+    uint8_t* bits;  // top row; owned by the bitmap
+    int64_t stride; // ((width * 24 + 31) / 32) * 4
     uint32_t width;
     uint32_t height;
     ILGdiBitmap* bitmap;

@@ -33,12 +33,12 @@ namespace {
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
-void Usage()
-{
-    std::fputs("usage: iltool info FILE\n"
-               "       iltool topam FILE OUT.pam\n"
-               "       iltool convert IN OUT [--opt NAME=VALUE ...]\n",
-               stderr);
+void Usage() {
+    std::fputs(
+        "usage: iltool info FILE\n"
+        "       iltool topam FILE OUT.pam\n"
+        "       iltool convert IN OUT [--opt NAME=VALUE ...]\n",
+        stderr);
 }
 
 // ---------------------------------------------------------------------------
@@ -92,23 +92,19 @@ const Option kOptions[] = {
     {"pcd.resolution", [](ILHandle& h) -> Field { return &h.pcd.resolution; }},
 };
 
-bool ParseUnsigned(const char* text, uint64_t max, uint64_t* out)
-{
-    if (*text == '\0' || *text == '-')
-        return false;
+bool ParseUnsigned(const char* text, uint64_t max, uint64_t* out) {
+    if (*text == '\0' || *text == '-') return false;
     char* end = nullptr;
     errno = 0;
     const unsigned long long v = std::strtoull(text, &end, 0);
-    if (errno != 0 || *end != '\0' || v > max)
-        return false;
+    if (errno != 0 || *end != '\0' || v > max) return false;
     *out = v;
     return true;
 }
 
 // "NAME=VALUE" into the handle; false with a message for an unknown name or
 // a value the field cannot hold.
-bool ApplyOption(ILHandle* h, const char* assignment)
-{
+bool ApplyOption(ILHandle* h, const char* assignment) {
     const char* equals = std::strchr(assignment, '=');
     if (!equals) {
         std::fprintf(stderr, "iltool: option \"%s\" is not NAME=VALUE\n", assignment);
@@ -117,15 +113,15 @@ bool ApplyOption(ILHandle* h, const char* assignment)
     const std::string name(assignment, equals);
     const char* value = equals + 1;
     for (const Option& option : kOptions) {
-        if (name != option.name)
-            continue;
+        if (name != option.name) continue;
         const Field field = option.field(*h);
         uint64_t n = 0;
         if (auto* u8 = std::get_if<uint8_t*>(&field); u8 && ParseUnsigned(value, UINT8_MAX, &n)) {
             **u8 = static_cast<uint8_t>(n);
             return true;
         }
-        if (auto* u32 = std::get_if<uint32_t*>(&field); u32 && ParseUnsigned(value, UINT32_MAX, &n)) {
+        if (auto* u32 = std::get_if<uint32_t*>(&field);
+            u32 && ParseUnsigned(value, UINT32_MAX, &n)) {
             **u32 = static_cast<uint32_t>(n);
             return true;
         }
@@ -153,17 +149,14 @@ struct Handle {
     ~Handle() { ILDestroyHandle(h); }
 };
 
-std::u16string Wide(const char* path)
-{
+std::u16string Wide(const char* path) {
     return ILUtf8ToPath(path);
 }
 
 // The dispatcher answers an extension no format takes with -3 and no message.
-bool HasCodec(const char* path, bool save)
-{
+bool HasCodec(const char* path, bool save) {
     const ILFormat& row = ILGetFormatRow(ILFindFormatRow(Wide(path).c_str()));
-    if (save ? row.save != nullptr : row.load != nullptr)
-        return true;
+    if (save ? row.save != nullptr : row.load != nullptr) return true;
     std::fprintf(stderr, "iltool: no format %s %s\n", save ? "writes" : "reads", path);
     return false;
 }
@@ -172,21 +165,16 @@ bool HasCodec(const char* path, bool save)
 // info
 
 // The dumps end their lines in CR LF, as the viewer's info window wants.
-void PrintSection(const char* title, const std::string& text)
-{
-    if (text.empty())
-        return;
+void PrintSection(const char* title, const std::string& text) {
+    if (text.empty()) return;
     std::printf("%s:\n", title);
     for (char ch : text) {
-        if (ch != '\r')
-            std::putchar(ch);
+        if (ch != '\r') std::putchar(ch);
     }
 }
 
-int Info(ILHandle* h, const char* path)
-{
-    if (!HasCodec(path, false))
-        return kExitFailed;
+int Info(ILHandle* h, const char* path) {
+    if (!HasCodec(path, false)) return kExitFailed;
     ILImageOwner image;
     ILInfo info;
     const ILResult result = ILLoadImage(h, Wide(path).c_str(), &image.image, &info);
@@ -233,16 +221,14 @@ int Info(ILHandle* h, const char* path)
 // ---------------------------------------------------------------------------
 // topam
 
-bool HasAlpha(ILPixelType type)
-{
+bool HasAlpha(ILPixelType type) {
     return (type & (IL_EXTRA_ALPHA | IL_EXTRA_PREMULTIPLIED)) != 0;
 }
 
 // Prepares a conversion of the image to 8 or 16-bit R, G, B (and alpha where
 // the source has one or may have one through its palette); the converter
 // serves some pairs only in B, G, R order, which the caller then swaps.
-bool PrepareRgba(ILConverterOwner* conv, const ILImage& image, bool deep, ILPixelType* chosen)
-{
+bool PrepareRgba(ILConverterOwner* conv, const ILImage& image, bool deep, ILPixelType* chosen) {
     const uint32_t kind = deep ? IL_KIND_16 : IL_KIND_8;
     const bool indexed = (image.type & IL_MODEL_MASK) == IL_MODEL_INDEXED;
     std::vector<ILPixelType> candidates;
@@ -266,15 +252,12 @@ bool PrepareRgba(ILConverterOwner* conv, const ILImage& image, bool deep, ILPixe
     return false;
 }
 
-void PutSample(std::vector<uint8_t>* out, uint32_t v, bool deep)
-{
-    if (deep)
-        out->push_back(static_cast<uint8_t>(v >> 8));
+void PutSample(std::vector<uint8_t>* out, uint32_t v, bool deep) {
+    if (deep) out->push_back(static_cast<uint8_t>(v >> 8));
     out->push_back(static_cast<uint8_t>(v));
 }
 
-bool WritePam(const ILImage& image, const char* path)
-{
+bool WritePam(const ILImage& image, const char* path) {
     const bool deep = image.bits > 8;
     ILConverterOwner conv;
     ILPixelType type = 0;
@@ -288,14 +271,15 @@ bool WritePam(const ILImage& image, const char* path)
     const size_t bytes = deep ? 2 : 1;
     std::vector<uint8_t> converted(image.width * channels * bytes);
     std::vector<uint8_t> out;
-    out.reserve(size_t {image.width} * 4 * bytes);
+    out.reserve(size_t{image.width} * 4 * bytes);
 
     ILFilePtr file(std::fopen(path, "wb"));
     if (!file) {
         std::fprintf(stderr, "iltool: cannot create %s: %s\n", path, std::strerror(errno));
         return false;
     }
-    std::fprintf(file.get(), "P7\nWIDTH %u\nHEIGHT %u\nDEPTH 4\nMAXVAL %u\nTUPLTYPE RGB_ALPHA\nENDHDR\n",
+    std::fprintf(file.get(),
+                 "P7\nWIDTH %u\nHEIGHT %u\nDEPTH 4\nMAXVAL %u\nTUPLTYPE RGB_ALPHA\nENDHDR\n",
                  image.width, image.height, deep ? 65535u : 255u);
     const uint32_t opaque = deep ? 65535 : 255;
     for (uint32_t y = 0; y < image.height; ++y) {
@@ -314,8 +298,7 @@ bool WritePam(const ILImage& image, const char* path)
                     s[i] = converted[at];
                 }
             }
-            if (bgr)
-                std::swap(s[0], s[2]);
+            if (bgr) std::swap(s[0], s[2]);
             for (uint32_t v : s)
                 PutSample(&out, v, deep);
         }
@@ -333,43 +316,34 @@ bool WritePam(const ILImage& image, const char* path)
 
 // A partial image (result 2) is still written, so that it can be compared;
 // the exit status then tells that the load was not whole.
-int ToPam(ILHandle* h, const char* path, const char* outPath)
-{
-    if (!HasCodec(path, false))
-        return kExitFailed;
+int ToPam(ILHandle* h, const char* path, const char* outPath) {
+    if (!HasCodec(path, false)) return kExitFailed;
     ILImageOwner image;
     const ILResult result = ILLoadImage(h, Wide(path).c_str(), &image.image, nullptr);
-    if (result != IL_OK && result != IL_PARTIAL)
-        return kExitFailed;
-    if (!WritePam(image.image, outPath))
-        return kExitFailed;
+    if (result != IL_OK && result != IL_PARTIAL) return kExitFailed;
+    if (!WritePam(image.image, outPath)) return kExitFailed;
     return result == IL_OK ? 0 : kExitFailed;
 }
 
 // ---------------------------------------------------------------------------
 // convert
 
-int Convert(ILHandle* h, const char* in, const char* out, int optionCount, char** options)
-{
+int Convert(ILHandle* h, const char* in, const char* out, int optionCount, char** options) {
     for (int i = 0; i < optionCount; ++i) {
         if (std::strcmp(options[i], "--opt") != 0 || i + 1 == optionCount) {
             Usage();
             return kExitUsage;
         }
-        if (!ApplyOption(h, options[++i]))
-            return kExitUsage;
+        if (!ApplyOption(h, options[++i])) return kExitUsage;
     }
-    if (!HasCodec(in, false) || !HasCodec(out, true))
-        return kExitFailed;
+    if (!HasCodec(in, false) || !HasCodec(out, true)) return kExitFailed;
     ILImageOwner image;
     ILInfo info;
-    if (ILLoadImage(h, Wide(in).c_str(), &image.image, &info) != IL_OK)
-        return kExitFailed;
+    if (ILLoadImage(h, Wide(in).c_str(), &image.image, &info) != IL_OK) return kExitFailed;
     return ILSaveImage(h, Wide(out).c_str(), &image.image, &info) == IL_OK ? 0 : kExitFailed;
 }
 
-int Run(int argc, char** argv)
-{
+int Run(int argc, char** argv) {
     if (argc < 3) {
         Usage();
         return kExitUsage;
@@ -380,20 +354,17 @@ int Run(int argc, char** argv)
         std::fputs("iltool: cannot create the library handle\n", stderr);
         return kExitFailed;
     }
-    if (command == "info" && argc == 3)
-        return Info(handle.h, argv[2]);
-    if (command == "topam" && argc == 4)
-        return ToPam(handle.h, argv[2], argv[3]);
+    if (command == "info" && argc == 3) return Info(handle.h, argv[2]);
+    if (command == "topam" && argc == 4) return ToPam(handle.h, argv[2], argv[3]);
     if (command == "convert" && argc >= 4)
         return Convert(handle.h, argv[2], argv[3], argc - 4, argv + 4);
     Usage();
     return kExitUsage;
 }
 
-}  // namespace
+} // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     // The library parses XMP packets with the toolkit, which the program sets up.
     if (!xmp_init()) {
         std::fputs("iltool: cannot initialise the XMP toolkit\n", stderr);

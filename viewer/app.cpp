@@ -25,10 +25,8 @@ constexpr int kAtomNameUnits = 255;
 
 BOOL CALLBACK FindRunningInstanceCallback(HWND window, LPARAM) {
     WCHAR name[81];
-    if (GetClassNameW(window, name, 81) == 0)
-        return TRUE;
-    if (lstrcmpW(name, L"Vx") != 0)
-        return TRUE;
+    if (GetClassNameW(window, name, 81) == 0) return TRUE;
+    if (lstrcmpW(name, L"Vx") != 0) return TRUE;
     g_viewer.mainWindow = window;
     return FALSE;
 }
@@ -41,15 +39,13 @@ void TakeCommandLinePath() {
     g_viewer.currentPath[0] = 0;
     int count = 0;
     LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (!args)
-        return;
+    if (!args) return;
     if (count > 1 && args[1][0] != 0) {
         WCHAR* arg = args[1];
         if (arg[0] == L'"') {
             ++arg;
             const int length = lstrlenW(arg);
-            if (length > 0)
-                arg[length - 1] = 0;
+            if (length > 0) arg[length - 1] = 0;
         }
         WCHAR full[kPathUnits];
         const DWORD length = GetFullPathNameW(arg, kPathUnits, full, nullptr);
@@ -66,15 +62,12 @@ bool HandPathToRunningInstance() {
     EnumWindows(FindRunningInstanceCallback, 0);
     const HWND running = g_viewer.mainWindow;
     g_viewer.mainWindow = nullptr;
-    if (!running)
-        return false;
+    if (!running) return false;
     const int length = lstrlenW(g_viewer.currentPath);
     if (length <= kAtomNameUnits) {
         const ATOM atom = GlobalAddAtomW(g_viewer.currentPath);
-        if (atom && PostMessageW(running, MSG_OPEN_PATH_ATOM, atom, 0))
-            return true;
-        if (atom)
-            GlobalDeleteAtom(atom);
+        if (atom && PostMessageW(running, MSG_OPEN_PATH_ATOM, atom, 0)) return true;
+        if (atom) GlobalDeleteAtom(atom);
     }
     COPYDATASTRUCT data = {};
     data.dwData = kCopyDataOpenPath;
@@ -103,29 +96,27 @@ bool RegisterMainWindowClass(HINSTANCE instance) {
 bool CreateMainHandle() {
     lstrcpynA(g_viewer.creator, kCreator, sizeof g_viewer.creator);
     g_viewer.handle = ILCreateHandle(g_viewer.creator);
-    if (!g_viewer.handle)
-        return false;
+    if (!g_viewer.handle) return false;
     ILSetErrorProc(g_viewer.handle, OnLibraryError);
     ILSetWarningProc(g_viewer.handle, OnLibraryWarning);
-    ILSetAlphaMode(g_viewer.handle, 1);  // keep alpha
+    ILSetAlphaMode(g_viewer.handle, 1); // keep alpha
     return true;
 }
 
 HWND CreateMainWindow(HINSTANCE instance) {
     return CreateWindowExW(0, L"Vx", L"Vx - Version 1.1.7",
-                           WS_OVERLAPPEDWINDOW | WS_VSCROLL | WS_HSCROLL,
-                           g_preferences.mainWindowX, g_preferences.mainWindowY,
-                           g_preferences.mainWindowWidth, g_preferences.mainWindowHeight, nullptr,
-                           nullptr, instance, nullptr);
+                           WS_OVERLAPPEDWINDOW | WS_VSCROLL | WS_HSCROLL, g_preferences.mainWindowX,
+                           g_preferences.mainWindowY, g_preferences.mainWindowWidth,
+                           g_preferences.mainWindowHeight, nullptr, nullptr, instance, nullptr);
 }
 
 // Gives a modeless dialog its keyboard navigation; true when it took the
 // message. Ctrl and the Apps key also reach the dialog itself; any other key
 // turns the focus cues on.
 bool ForwardDialogMessage(HWND window, MSG* msg) {
-    if (!window || !IsWindow(window))
-        return false;
-    if (GetForegroundWindow() == window && (msg->message == WM_KEYDOWN || msg->message == WM_KEYUP)) {
+    if (!window || !IsWindow(window)) return false;
+    if (GetForegroundWindow() == window &&
+        (msg->message == WM_KEYDOWN || msg->message == WM_KEYUP)) {
         if (msg->wParam == VK_CONTROL || msg->wParam == VK_APPS)
             SendMessageW(window, msg->message, msg->wParam, msg->lParam);
         else
@@ -137,8 +128,7 @@ bool ForwardDialogMessage(HWND window, MSG* msg) {
 int RunMessageLoop() {
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (ForwardDialogMessage(g_viewer.toolDialogWindow, &msg))
-            continue;
+        if (ForwardDialogMessage(g_viewer.toolDialogWindow, &msg)) continue;
         if (g_viewer.accelerators &&
             TranslateAcceleratorW(g_viewer.mainWindow, g_viewer.accelerators, &msg))
             continue;
@@ -148,27 +138,22 @@ int RunMessageLoop() {
     return static_cast<int>(msg.wParam);
 }
 
-}  // namespace
+} // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     g_viewer.instance = instance;
     TakeCommandLinePath();
-    if (g_viewer.currentPath[0] && HandPathToRunningInstance())
-        return 0;
+    if (g_viewer.currentPath[0] && HandPathToRunningInstance()) return 0;
 
-    if (!RegisterMainWindowClass(instance))
-        return 0;
-    if (!CreateMainHandle())
-        return 0;
+    if (!RegisterMainWindowClass(instance)) return 0;
+    if (!CreateMainHandle()) return 0;
     LoadPreferences();
     SetInterfaceStyle(g_preferences.interfaceStyle);
 
     const HWND window = CreateMainWindow(instance);
-    if (!window)
-        return 0;
+    if (!window) return 0;
     CreateTooltips(instance, window);
-    if (!CreateShellLinkResolver())
-        return 0;
+    if (!CreateShellLinkResolver()) return 0;
     wsprintfW(g_viewer.undoSnapshotName, L"img%u.tmp",
               static_cast<unsigned>(reinterpret_cast<uintptr_t>(window)));
     ShowScrollBar(window, SB_BOTH, FALSE);

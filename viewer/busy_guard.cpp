@@ -22,7 +22,7 @@ GuardFacts CurrentFacts() {
     GuardFacts facts;
     facts.toolDialogOpen = g_viewer.toolDialogWindow != nullptr;
     facts.saving = IsBusy(BUSY_SAVING);
-    facts.twainActive = false;  // no TWAIN transfers yet
+    facts.twainActive = false; // no TWAIN transfers yet
     facts.boxUp = IsBusy(BUSY_MESSAGE_BOX);
     facts.folderScan = IsBusy(BUSY_FOLDER_SCAN);
     return facts;
@@ -31,11 +31,9 @@ GuardFacts CurrentFacts() {
 // Keeps the image as it was before its first change, for undo by replay.
 void WriteUndoSnapshot() {
     WCHAR path[kPathUnits];
-    if (!GetUndoSnapshotPath(path))
-        return;
+    if (!GetUndoSnapshotPath(path)) return;
     const std::u16string libraryPath = ToLibraryPath(path);
-    if (!libraryPath.empty())
-        ILSaveRawImage(&g_viewer.image, libraryPath.c_str());
+    if (!libraryPath.empty()) ILSaveRawImage(&g_viewer.image, libraryPath.c_str());
 }
 
 void StopSlideshow() {
@@ -44,22 +42,20 @@ void StopSlideshow() {
     KillTimer(g_viewer.mainWindow, kSlideshowTimer);
 }
 
-}  // namespace
+} // namespace
 
 bool IsBusy(uint32_t bits) {
     return (g_viewer.busyFlags & bits) == bits;
 }
 
 bool SetBusyFlag(uint32_t bit) {
-    if (g_viewer.busyFlags & bit)
-        return false;
+    if (g_viewer.busyFlags & bit) return false;
     g_viewer.busyFlags |= bit;
     return true;
 }
 
 bool ClearBusyFlag(uint32_t bit) {
-    if (!(g_viewer.busyFlags & bit))
-        return false;
+    if (!(g_viewer.busyFlags & bit)) return false;
     g_viewer.busyFlags &= ~bit;
     return true;
 }
@@ -67,43 +63,37 @@ bool ClearBusyFlag(uint32_t bit) {
 bool BeginImageChange(bool waitCursor, bool userInitiated, ImageChangeKind kind) {
     const GuardFacts facts = CurrentFacts();
     switch (DecideImageChange(facts, kind, userInitiated)) {
-    case GuardVerdict::RefuseSilently:
-        return false;
-    case GuardVerdict::RefuseWithText: {
-        WCHAR caption[32] = {};
-        if (g_viewer.toolDialogWindow)
-            GetWindowTextW(g_viewer.toolDialogWindow, caption, 32);
-        const std::u16string text = GuardRefusalText(kind, FirstGuardCause(facts), ToU16(caption));
-        WCHAR wide[128];
-        CopyToWide(text, wide);
-        ShowInformation(wide);
-        return false;
-    }
-    case GuardVerdict::Go:
-        break;
+        case GuardVerdict::RefuseSilently:
+            return false;
+        case GuardVerdict::RefuseWithText: {
+            WCHAR caption[32] = {};
+            if (g_viewer.toolDialogWindow) GetWindowTextW(g_viewer.toolDialogWindow, caption, 32);
+            const std::u16string text =
+                GuardRefusalText(kind, FirstGuardCause(facts), ToU16(caption));
+            WCHAR wide[128];
+            CopyToWide(text, wide);
+            ShowInformation(wide);
+            return false;
+        }
+        case GuardVerdict::Go:
+            break;
     }
     const bool hasImage = g_viewer.image.data != nullptr;
     if (kind == CHANGE_OPEN) {
         RestoreMainWindow();
-        if (!ConfirmDiscardChanges(true))
-            return false;
-        if (g_viewer.history.Count() > 1)
-            DeleteUndoSnapshot();
+        if (!ConfirmDiscardChanges(true)) return false;
+        if (g_viewer.history.Count() > 1) DeleteUndoSnapshot();
     } else if (userInitiated && hasImage && g_viewer.history.Count() == 1) {
         WriteUndoSnapshot();
     }
-    if (userInitiated && g_viewer.slideshow)
-        StopSlideshow();
-    if (waitCursor)
-        SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    if (userInitiated && g_viewer.slideshow) StopSlideshow();
+    if (waitCursor) SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     return true;
 }
 
 bool ConfirmDiscardChanges(bool open) {
-    if (g_viewer.history.Count() <= 1 || !g_preferences.askIfChanged)
-        return true;
-    if (!open)
-        RestoreMainWindow();
+    if (g_viewer.history.Count() <= 1 || !g_preferences.askIfChanged) return true;
+    if (!open) RestoreMainWindow();
     const WCHAR* question =
         open ? L"Discard changes and open new image?" : L"Discard changes and exit Vx?";
     return AskConfirmation(question, true) == 1;

@@ -6,15 +6,15 @@
 
 // What the command is about to do to the current image.
 enum ImageChangeKind : int {
-    CHANGE_APPLY = 0,    // changes the current image
-    CHANGE_OPEN = 1,     // replaces it by another file, the clipboard or a page
-    CHANGE_ACQUIRE = 2,  // a TWAIN transfer will replace it
+    CHANGE_APPLY = 0,   // changes the current image
+    CHANGE_OPEN = 1,    // replaces it by another file, the clipboard or a page
+    CHANGE_ACQUIRE = 2, // a TWAIN transfer will replace it
 };
 
 // Busy bits are the BUSY_* values of viewer_state.h.
-bool IsBusy(uint32_t bits);      // all bits set
-bool SetBusyFlag(uint32_t bit);  // false when it was set already
-bool ClearBusyFlag(uint32_t bit);  // false when it was clear
+bool IsBusy(uint32_t bits);       // all bits set
+bool SetBusyFlag(uint32_t bit);   // false when it was set already
+bool ClearBusyFlag(uint32_t bit); // false when it was clear
 
 // True when the command may go on. A user-initiated command that is refused
 // because other work holds the image is told why in an information box;

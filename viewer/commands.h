@@ -9,7 +9,7 @@
 #define CMD_OPEN_IMAGE 40011
 #define CMD_SAVE_IMAGE 40012
 #define CMD_PRINT 40014
-#define CMD_GO_TO_IMAGE 40015        // List window, lParam = entry index
+#define CMD_GO_TO_IMAGE 40015 // List window, lParam = entry index
 #define CMD_NEXT_IMAGE 40016
 #define CMD_PREVIOUS_IMAGE 40017
 #define CMD_FIRST_IMAGE 40018
@@ -17,11 +17,11 @@
 #define CMD_REOPEN_IMAGE 40020
 #define CMD_SHELL_FOLDER 40021
 #define CMD_EXIT 40022
-#define CMD_REREAD_FOLDER 40024      // List window
+#define CMD_REREAD_FOLDER 40024 // List window
 #define CMD_DELETE_FILE 40025
-#define CMD_DELETE_SELECTED 40026    // List window
-#define CMD_COPY_SELECTED 40027      // List window
-#define CMD_MOVE_SELECTED 40028      // List window
+#define CMD_DELETE_SELECTED 40026 // List window
+#define CMD_COPY_SELECTED 40027   // List window
+#define CMD_MOVE_SELECTED 40028   // List window
 #define CMD_COPY 40421
 #define CMD_PASTE 40422
 #define CMD_EMPTY_CLIPBOARD 40423
@@ -95,7 +95,7 @@
 #define CMD_SMOOTH_RESIZING 40053
 #define CMD_HIGH_QUALITY_RESIZING 40060
 #define CMD_UPSAMPLE_SMALLER 40061
-#define CMD_FX_OFF 40062             // 40062-40067: transition effects 0-5
+#define CMD_FX_OFF 40062 // 40062-40067: transition effects 0-5
 #define CMD_FX_BLEND 40063
 #define CMD_FX_MOSAIK 40064
 #define CMD_FX_STRIPES 40065
@@ -106,11 +106,11 @@
 #define CMD_IMPORT_EXR 40201
 #define CMD_IMPORT_RAW 40202
 #define CMD_IMPORT_PCD 40203
-#define CMD_DITHER_OFF 40510         // 40510-40512: SetDither 0-2
+#define CMD_DITHER_OFF 40510 // 40510-40512: SetDither 0-2
 #define CMD_DITHER_ON 40511
 #define CMD_DITHER_ASK 40512
-#define CMD_DITHER_TOGGLE 40513      // Shift+D, no menu item
-#define CMD_MONO_DITHER_OFF 40520    // 40520-40523: SetMonochromeDither 0-3
+#define CMD_DITHER_TOGGLE 40513   // Shift+D, no menu item
+#define CMD_MONO_DITHER_OFF 40520 // 40520-40523: SetMonochromeDither 0-3
 #define CMD_MONO_DITHER_ORDERED 40521
 #define CMD_MONO_DITHER_FLOYD 40522
 #define CMD_MONO_DITHER_HALFTONE 40523
@@ -141,13 +141,13 @@
 #define CMD_FIT_WINDOW_TO_CLIENT 40999
 #define CMD_UNDO 40530
 #define CMD_REDO 40531
-#define CMD_FULL_SCREEN_STEP 40118   // sent by 40108, lParam = step 1-3
-#define CMD_GO_TO_PAGE 40426         // multipage dialog, lParam = page index
-#define CMD_SAVE_FINISHED 40301      // save thread
+#define CMD_FULL_SCREEN_STEP 40118 // sent by 40108, lParam = step 1-3
+#define CMD_GO_TO_PAGE 40426       // multipage dialog, lParam = page index
+#define CMD_SAVE_FINISHED 40301    // save thread
 #define CMD_FOLDER_SCAN_FINISHED 40302
-#define CMD_TWAIN_EVENT 1033         // TWAIN, lParam = code
-#define CMD_TOOL_WORKER_DONE 40517   // tool-dialog worker to its dialog
-#define CMD_ESCAPE 39999             // accelerators that reach no command
+#define CMD_TWAIN_EVENT 1033       // TWAIN, lParam = code
+#define CMD_TOOL_WORKER_DONE 40517 // tool-dialog worker to its dialog
+#define CMD_ESCAPE 39999           // accelerators that reach no command
 #define CMD_BACKSPACE 39998
 
 // Message 1125 (WM_USER + 101): wParam is a global atom naming a path to open.

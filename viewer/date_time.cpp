@@ -6,8 +6,7 @@ void TimeToSystemTime(int64_t seconds, SYSTEMTIME& out) {
     out = SYSTEMTIME{};
     const time_t t = static_cast<time_t>(seconds);
     struct tm local;
-    if (!localtime_r(&t, &local))
-        return;
+    if (!localtime_r(&t, &local)) return;
     out.wYear = static_cast<WORD>(local.tm_year + 1900);
     out.wMonth = static_cast<WORD>(local.tm_mon + 1);
     out.wDayOfWeek = static_cast<WORD>(local.tm_wday);

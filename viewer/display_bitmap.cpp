@@ -9,7 +9,7 @@ const BITMAPINFO* Info(const DibHeader* header) {
     return reinterpret_cast<const BITMAPINFO*>(header);
 }
 
-}  // namespace
+} // namespace
 
 void DibBuffer::Draw(HDC context, int x, int y) const {
     if (!header) return;
@@ -30,8 +30,7 @@ void DibBuffer::DrawRect(HDC context, int originX, int originY, int x, int y, in
     // rows of this top-down bitmap from the top, y .. y + height - 1.
     const int sourceY = static_cast<int>(Height()) + 1 - y;
     StretchDIBits(context, originX + x, originY + y + height - 1, width, -height, x, sourceY, width,
-                  -height,
-                  pixels, Info(header), DIB_RGB_COLORS, SRCCOPY);
+                  -height, pixels, Info(header), DIB_RGB_COLORS, SRCCOPY);
 }
 
 void* DibBuffer::ToClipboard() const {

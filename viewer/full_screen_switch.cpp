@@ -26,7 +26,7 @@ void HideScrollBars() {
     g_viewer.view.vBarShown = false;
 }
 
-}  // namespace
+} // namespace
 
 void SetFullScreen(bool on) {
     const HWND window = g_viewer.mainWindow;
@@ -57,28 +57,28 @@ void SetFullScreen(bool on) {
 void RunFullScreenStep(int step) {
     const HWND window = g_viewer.mainWindow;
     switch (step) {
-    case 1:
-        SelectClipRgn(g_viewer.mainDC, nullptr);
-        HideScrollBars();
-        break;
-    case 2:
-        SetStyle(WS_POPUP);
-        InvalidateRect(window, nullptr, TRUE);
-        break;
-    case 3: {
-        // Without a window manager Wine does not move a pop-up that is
-        // maximised: it gets the monitor's rectangle first.
-        MONITORINFO monitor = {};
-        monitor.cbSize = sizeof monitor;
-        if (GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &monitor)) {
-            const RECT& m = monitor.rcMonitor;
-            SetWindowPos(window, nullptr, m.left, m.top, m.right - m.left, m.bottom - m.top,
-                         SWP_NOZORDER | SWP_NOACTIVATE);
+        case 1:
+            SelectClipRgn(g_viewer.mainDC, nullptr);
+            HideScrollBars();
+            break;
+        case 2:
+            SetStyle(WS_POPUP);
+            InvalidateRect(window, nullptr, TRUE);
+            break;
+        case 3: {
+            // Without a window manager Wine does not move a pop-up that is
+            // maximised: it gets the monitor's rectangle first.
+            MONITORINFO monitor = {};
+            monitor.cbSize = sizeof monitor;
+            if (GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &monitor)) {
+                const RECT& m = monitor.rcMonitor;
+                SetWindowPos(window, nullptr, m.left, m.top, m.right - m.left, m.bottom - m.top,
+                             SWP_NOZORDER | SWP_NOACTIVATE);
+            }
+            ShowWindow(window, SW_SHOWMAXIMIZED);
+            break;
         }
-        ShowWindow(window, SW_SHOWMAXIMIZED);
-        break;
-    }
-    default:
-        break;
+        default:
+            break;
     }
 }

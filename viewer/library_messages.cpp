@@ -25,7 +25,7 @@ void ShowText(MessageSeverity severity, const std::u16string& text) {
     ShowMessage(severity, wide.data());
 }
 
-}  // namespace
+} // namespace
 
 bool OnLibraryError(const char* module, const char* text) {
     AddLibraryError(g_messages, module, text);
@@ -65,8 +65,7 @@ void ReportOperationFailure() {
 }
 
 void ShowMessage(MessageSeverity severity, const WCHAR* text) {
-    if (g_viewer.slideshow || !SetBusyFlag(BUSY_MESSAGE_BOX))
-        return;
+    if (g_viewer.slideshow || !SetBusyFlag(BUSY_MESSAGE_BOX)) return;
     ShowMessageBox(static_cast<MessageBoxKind>(severity), text);
     ClearBusyFlag(BUSY_MESSAGE_BOX);
 }

@@ -23,23 +23,23 @@ namespace {
 // What a command does to the current image, and so which guard it passes.
 enum class Guard {
     None,
-    OpenUser,  // replaces the image; the user is told why when refused
+    OpenUser, // replaces the image; the user is told why when refused
 };
 
 struct Command {
     UINT first;
     UINT last;
     void (*handler)(UINT id, LPARAM lParam);
-    bool needsImage;  // does nothing without a current image
+    bool needsImage; // does nothing without a current image
     Guard guard;
 };
 
 bool PassGuard(Guard guard) {
     switch (guard) {
-    case Guard::None:
-        return true;
-    case Guard::OpenUser:
-        return BeginImageChange(false, true, CHANGE_OPEN);
+        case Guard::None:
+            return true;
+        case Guard::OpenUser:
+            return BeginImageChange(false, true, CHANGE_OPEN);
     }
     return false;
 }
@@ -54,8 +54,7 @@ void OpenImage(UINT, LPARAM) {
         lstrcpynW(path, g_viewer.lastOpenedPath, kPathUnits);
     else
         CopyToWide(g_preferences.lastImagePath, path);
-    if (!ChooseImageToOpen(path, g_preferences.openFilterIndex))
-        return;
+    if (!ChooseImageToOpen(path, g_preferences.openFilterIndex)) return;
     UpdateWindow(g_viewer.mainWindow);
     OpenImageFile(path, 0);
 }
@@ -65,13 +64,11 @@ void Exit(UINT, LPARAM) {
 }
 
 void CopyToClipboard(UINT, LPARAM) {
-    if (g_viewer.display.IsEmpty() || !OpenClipboard(g_viewer.mainWindow))
-        return;
+    if (g_viewer.display.IsEmpty() || !OpenClipboard(g_viewer.mainWindow)) return;
     EmptyClipboard();
     const HGLOBAL dib = static_cast<HGLOBAL>(g_viewer.display.ToClipboard());
     if (!dib || !SetClipboardData(CF_DIB, dib)) {
-        if (dib)
-            GlobalFree(dib);
+        if (dib) GlobalFree(dib);
         CloseClipboard();
         ShowError(L"Copy to clipboard failed");
         return;
@@ -96,8 +93,7 @@ void GoToPage(UINT, LPARAM page) {
 
 // After an option that changes how the image is drawn.
 void RenderAgainIfAlpha() {
-    if (g_viewer.image.data && HasAlphaChannel(g_viewer.image.type))
-        RefreshImageView(false);
+    if (g_viewer.image.data && HasAlphaChannel(g_viewer.image.type)) RefreshImageView(false);
 }
 
 void ToggleUseAlpha(UINT, LPARAM) {
@@ -132,13 +128,11 @@ constexpr Toggle kToggles[] = {
 
 void ToggleOption(UINT id, LPARAM) {
     for (const Toggle& toggle : kToggles) {
-        if (toggle.id != id)
-            continue;
+        if (toggle.id != id) continue;
         uint8_t& value = g_preferences.*toggle.field;
         value = value ? 0 : 1;
         CheckMainMenuItem(id, value);
-        if (toggle.name)
-            ShowOptionToggled(toggle.name, value);
+        if (toggle.name) ShowOptionToggled(toggle.name, value);
     }
     if (id == CMD_UPSAMPLE_SMALLER && g_viewer.fullScreen) {
         LayoutView(g_viewer.view.zoomLevel, false);
@@ -190,8 +184,7 @@ void ToggleSmoothResizing(UINT, LPARAM) {
 void ChooseWindowMode(UINT id, LPARAM) {
     const int mode = static_cast<int>(id - CMD_FIT_NOTHING);
     SetWindowMode(mode);
-    if (g_viewer.fullScreen)
-        return;
+    if (g_viewer.fullScreen) return;
     if (mode == 1) {
         ShowScrollBar(g_viewer.mainWindow, SB_BOTH, FALSE);
         g_viewer.view.hBarShown = false;
@@ -237,15 +230,14 @@ void Zoom(UINT id, LPARAM) {
 void ScrollByKey(UINT id, LPARAM) {
     ViewGeometry& view = g_viewer.view;
     switch (id) {
-    case CMD_SCROLL_UP:
-    case CMD_SCROLL_DOWN:
-        if (view.vBarShown)
-            ScrollViewVertically(view.scrollY + (id == CMD_SCROLL_UP ? -1 : 1));
-        break;
-    default:
-        if (view.hBarShown)
-            ScrollViewHorizontally(view.scrollX + (id == CMD_SCROLL_LEFT ? -1 : 1));
-        break;
+        case CMD_SCROLL_UP:
+        case CMD_SCROLL_DOWN:
+            if (view.vBarShown) ScrollViewVertically(view.scrollY + (id == CMD_SCROLL_UP ? -1 : 1));
+            break;
+        default:
+            if (view.hBarShown)
+                ScrollViewHorizontally(view.scrollX + (id == CMD_SCROLL_LEFT ? -1 : 1));
+            break;
     }
 }
 
@@ -289,12 +281,11 @@ constexpr Command kCommands[] = {
 
 const Command* FindCommand(UINT id) {
     for (const Command& command : kCommands)
-        if (id >= command.first && id <= command.last)
-            return &command;
+        if (id >= command.first && id <= command.last) return &command;
     return nullptr;
 }
 
-}  // namespace
+} // namespace
 
 bool IsCommandBuilt(UINT id) {
     return FindCommand(id) != nullptr;
@@ -302,12 +293,9 @@ bool IsCommandBuilt(UINT id) {
 
 bool DispatchCommand(UINT id, LPARAM lParam) {
     const Command* command = FindCommand(id);
-    if (!command)
-        return false;
-    if (command->needsImage && !g_viewer.image.data)
-        return true;
-    if (PassGuard(command->guard))
-        command->handler(id, lParam);
+    if (!command) return false;
+    if (command->needsImage && !g_viewer.image.data) return true;
+    if (PassGuard(command->guard)) command->handler(id, lParam);
     return true;
 }
 

@@ -26,8 +26,7 @@ void GreyUnbuiltCommands(HMENU menu) {
         MENUITEMINFOW info = {};
         info.cbSize = sizeof info;
         info.fMask = MIIM_ID | MIIM_SUBMENU | MIIM_FTYPE;
-        if (!GetMenuItemInfoW(menu, i, TRUE, &info) || (info.fType & MFT_SEPARATOR))
-            continue;
+        if (!GetMenuItemInfoW(menu, i, TRUE, &info) || (info.fType & MFT_SEPARATOR)) continue;
         if (info.wID == 0 && info.hSubMenu) {
             GreyUnbuiltCommands(info.hSubMenu);
         } else if (!IsCommandBuilt(info.wID)) {
@@ -42,39 +41,57 @@ void GreyUnbuiltCommands(HMENU menu) {
 UINT ModeMenuItem(uint32_t type) {
     const uint32_t kind = type & IL_KIND_MASK;
     switch (type & IL_MODEL_MASK) {
-    case IL_MODEL_GRAY:
-        switch (kind) {
-        case IL_KIND_1: return CMD_MODE_MONOCHROME;
-        case IL_KIND_2: return CMD_MODE_GRAY2;
-        case IL_KIND_4: return CMD_MODE_GRAY4;
-        case IL_KIND_8: return CMD_MODE_GRAY8;
-        case IL_KIND_16: return CMD_MODE_GRAY16;
-        case IL_KIND_HALF: return CMD_MODE_GRAY_HALF;
-        case IL_KIND_FLOAT: return CMD_MODE_GRAY_FLOAT;
-        default: return 0;
-        }
-    case IL_MODEL_INDEXED:
-        switch (kind) {
-        case IL_KIND_1: return CMD_MODE_INDEX1;
-        case IL_KIND_2: return CMD_MODE_INDEX2;
-        case IL_KIND_4: return CMD_MODE_INDEX4;
-        case IL_KIND_8: return CMD_MODE_INDEX8;
-        default: return 0;
-        }
-    case IL_MODEL_RGB:
-        switch (kind) {
-        case IL_KIND_8: return CMD_MODE_RGB8;
-        case IL_KIND_16: return CMD_MODE_RGB16;
-        case IL_KIND_HALF: return CMD_MODE_RGB_HALF;
-        case IL_KIND_FLOAT: return CMD_MODE_RGB_FLOAT;
-        default: return 0;
-        }
-    default:
-        return 0;
+        case IL_MODEL_GRAY:
+            switch (kind) {
+                case IL_KIND_1:
+                    return CMD_MODE_MONOCHROME;
+                case IL_KIND_2:
+                    return CMD_MODE_GRAY2;
+                case IL_KIND_4:
+                    return CMD_MODE_GRAY4;
+                case IL_KIND_8:
+                    return CMD_MODE_GRAY8;
+                case IL_KIND_16:
+                    return CMD_MODE_GRAY16;
+                case IL_KIND_HALF:
+                    return CMD_MODE_GRAY_HALF;
+                case IL_KIND_FLOAT:
+                    return CMD_MODE_GRAY_FLOAT;
+                default:
+                    return 0;
+            }
+        case IL_MODEL_INDEXED:
+            switch (kind) {
+                case IL_KIND_1:
+                    return CMD_MODE_INDEX1;
+                case IL_KIND_2:
+                    return CMD_MODE_INDEX2;
+                case IL_KIND_4:
+                    return CMD_MODE_INDEX4;
+                case IL_KIND_8:
+                    return CMD_MODE_INDEX8;
+                default:
+                    return 0;
+            }
+        case IL_MODEL_RGB:
+            switch (kind) {
+                case IL_KIND_8:
+                    return CMD_MODE_RGB8;
+                case IL_KIND_16:
+                    return CMD_MODE_RGB16;
+                case IL_KIND_HALF:
+                    return CMD_MODE_RGB_HALF;
+                case IL_KIND_FLOAT:
+                    return CMD_MODE_RGB_FLOAT;
+                default:
+                    return 0;
+            }
+        default:
+            return 0;
     }
 }
 
-}  // namespace
+} // namespace
 
 void CheckMainMenuItem(UINT id, bool on) {
     if (g_viewer.mainMenu)
@@ -93,8 +110,7 @@ void CheckModeMenuRadio(UINT id) {
 
 void GetMainMenuText(UINT id, WCHAR (&text)[17]) {
     text[0] = 0;
-    if (g_viewer.mainMenu)
-        GetMenuStringW(g_viewer.mainMenu, id, text, 17, MF_BYCOMMAND);
+    if (g_viewer.mainMenu) GetMenuStringW(g_viewer.mainMenu, id, text, 17, MF_BYCOMMAND);
 }
 
 void UpdateModeMenu() {
@@ -107,7 +123,7 @@ void OnInitMenuPopup() {
     facts.image = !g_viewer.display.IsEmpty();
     facts.pixelType = g_viewer.image.type;
     facts.bits = g_viewer.image.bits;
-    facts.folderEntries = 0;  // the folder list comes with the List window
+    facts.folderEntries = 0; // the folder list comes with the List window
     facts.twainSources = g_viewer.twainSourceCount;
     facts.acquireFree = facts.twainSources > 0 && BeginImageChange(false, false, CHANGE_ACQUIRE);
     facts.clipboardHasDib = IsClipboardFormatAvailable(CF_DIB);
@@ -118,8 +134,7 @@ void OnInitMenuPopup() {
 }
 
 void ShowContextMenu(const POINT* clientPoint, WPARAM keyState, bool fromKeyboard) {
-    if (!g_viewer.mainMenu)
-        return;
+    if (!g_viewer.mainMenu) return;
     POINT point = clientPoint ? *clientPoint : POINT{0, 0};
     ClientToScreen(g_viewer.mainWindow, &point);
     HMENU menu = g_viewer.mainMenu;

@@ -48,8 +48,7 @@ void OnCreate(HWND window) {
     g_viewer.mainMenu = g_viewer.menuResource ? GetSubMenu(g_viewer.menuResource, 0) : nullptr;
     g_viewer.mainDC = GetDC(window);
     // No TWAIN sources are listed yet: "Acquire" keeps no submenu.
-    if (g_viewer.mainMenu)
-        MakeMenuOwnerDrawn(g_viewer.mainMenu);
+    if (g_viewer.mainMenu) MakeMenuOwnerDrawn(g_viewer.mainMenu);
     ApplyStretchMode();
 
     SetUseAlpha(g_preferences.useAlpha);
@@ -94,8 +93,7 @@ bool OnClose(HWND window) {
         PostMessageW(window, WM_CLOSE, 0, 0);
         return false;
     }
-    if (!ConfirmDiscardChanges(false))
-        return false;
+    if (!ConfirmDiscardChanges(false)) return false;
     DragAcceptFiles(window, FALSE);
     SavePreferences();
     return true;
@@ -104,7 +102,7 @@ bool OnClose(HWND window) {
 // Static destructors do not run once a worker thread existed: everything is
 // released here.
 void OnDestroy() {
-    g_viewer.display.Free();  // may share the image's rows: goes first
+    g_viewer.display.Free(); // may share the image's rows: goes first
     ILClearImage(&g_viewer.image);
     ILClearInfo(&g_viewer.info);
     g_viewer.history.Clear();
@@ -112,13 +110,10 @@ void OnDestroy() {
     DeleteUndoSnapshot();
     ILDestroyHandle(g_viewer.handle);
     g_viewer.handle = nullptr;
-    if (g_viewer.mainMenu)
-        FreeOwnerDrawnMenu(g_viewer.mainMenu);
-    if (g_viewer.menuResource)
-        DestroyMenu(g_viewer.menuResource);
+    if (g_viewer.mainMenu) FreeOwnerDrawnMenu(g_viewer.mainMenu);
+    if (g_viewer.menuResource) DestroyMenu(g_viewer.menuResource);
     g_viewer.menuResource = g_viewer.mainMenu = nullptr;
-    if (g_viewer.backgroundBrush)
-        DeleteObject(g_viewer.backgroundBrush);
+    if (g_viewer.backgroundBrush) DeleteObject(g_viewer.backgroundBrush);
     g_viewer.backgroundBrush = nullptr;
     DestroyInterfaceStyle();
     ReleaseShellLinkResolver();
@@ -146,25 +141,29 @@ void OnPaint(HWND window) {
 
 // Owner-drawn items: the main window owns only menu items.
 void OnDrawItem(DRAWITEMSTRUCT* item) {
-    if (item->CtlType == ODT_MENU)
-        DrawMenuItem(item);
+    if (item->CtlType == ODT_MENU) DrawMenuItem(item);
 }
 
 void OnMeasureItem(HWND window, MEASUREITEMSTRUCT* item) {
-    if (item->CtlType == ODT_MENU)
-        MeasureMenuItem(window, item);
+    if (item->CtlType == ODT_MENU) MeasureMenuItem(window, item);
 }
 
 // Scrolling and the mouse
 
 int NewScrollPosition(WORD code, int current, int page, int thumb) {
     switch (code) {
-    case SB_LINEUP: return current - 1;
-    case SB_LINEDOWN: return current + 1;
-    case SB_PAGEUP: return current - page;
-    case SB_PAGEDOWN: return current + page;
-    case SB_THUMBTRACK: return thumb;
-    default: return current;
+        case SB_LINEUP:
+            return current - 1;
+        case SB_LINEDOWN:
+            return current + 1;
+        case SB_PAGEUP:
+            return current - page;
+        case SB_PAGEDOWN:
+            return current + page;
+        case SB_THUMBTRACK:
+            return thumb;
+        default:
+            return current;
     }
 }
 
@@ -199,8 +198,7 @@ void OnMouseMove(int x, int y) {
 
 void OnLButtonDown(HWND window, int x, int y, WPARAM keys) {
     g_viewer.lastMouse = {x, y};
-    if (keys & MK_CONTROL)
-        return;  // picks a pixel into the Histogram window, which comes later
+    if (keys & MK_CONTROL) return; // picks a pixel into the Histogram window, which comes later
     if (g_viewer.view.hBarShown || g_viewer.view.vBarShown) {
         SetCapture(window);
         SetCursor(LoadCursorA(nullptr, IDC_SIZEALL));
@@ -209,8 +207,7 @@ void OnLButtonDown(HWND window, int x, int y, WPARAM keys) {
 }
 
 void OnLButtonUp() {
-    if (!g_viewer.panning)
-        return;
+    if (!g_viewer.panning) return;
     SetCursor(LoadCursorA(nullptr, IDC_ARROW));
     ReleaseCapture();
     g_viewer.panning = false;
@@ -220,8 +217,7 @@ void OnRButtonDown(HWND window, int x, int y, WPARAM keys) {
     RECT client;
     GetClientRect(window, &client);
     const POINT point = {x, y};
-    if (PtInRect(&client, point))
-        ShowContextMenu(&point, keys & (MK_SHIFT | MK_CONTROL), false);
+    if (PtInRect(&client, point)) ShowContextMenu(&point, keys & (MK_SHIFT | MK_CONTROL), false);
 }
 
 void OnSize(int width, int height) {
@@ -232,8 +228,7 @@ void OnSize(int width, int height) {
 
 void OnGetMinMaxInfo(MINMAXINFO* info) {
     info->ptMinTrackSize.x = 2 * GetSystemMetrics(SM_CXFRAME) + 32;
-    info->ptMinTrackSize.y =
-        2 * GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) + 32;
+    info->ptMinTrackSize.y = 2 * GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) + 32;
 }
 
 void OnTimer(HWND window, UINT_PTR timer) {
@@ -246,35 +241,27 @@ void OnTimer(HWND window, UINT_PTR timer) {
 // Paths from outside: dropped files and paths of a second instance
 
 void FocusAfterHandOver() {
-    if (!g_preferences.autoFocus || g_viewer.fullScreen)
-        return;
-    if (!RestoreMainWindow())
-        BringMainWindowToFront();
+    if (!g_preferences.autoFocus || g_viewer.fullScreen) return;
+    if (!RestoreMainWindow()) BringMainWindowToFront();
 }
 
 void OnDropFiles(HDROP drop) {
     // A name longer than the path buffer is not cut into another file's name.
     const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
     WCHAR path[kPathUnits] = {};
-    if (length > 0 && length < kPathUnits)
-        DragQueryFileW(drop, 0, path, kPathUnits);
+    if (length > 0 && length < kPathUnits) DragQueryFileW(drop, 0, path, kPathUnits);
     DragFinish(drop);
-    if (!path[0])
-        return;
+    if (!path[0]) return;
     // Action lists are applied through the Actions window, which comes later.
-    if (IsActionListFile(ToU16(path)))
-        return;
-    if (BeginImageChange(false, true, CHANGE_OPEN))
-        OpenPathFromOutside(path);
-    if (g_preferences.autoFocus)
-        BringMainWindowToFront();
+    if (IsActionListFile(ToU16(path))) return;
+    if (BeginImageChange(false, true, CHANGE_OPEN)) OpenPathFromOutside(path);
+    if (g_preferences.autoFocus) BringMainWindowToFront();
 }
 
 void OnOpenPathAtom(ATOM atom) {
     if (BeginImageChange(false, true, CHANGE_OPEN)) {
         WCHAR path[kPathUnits] = {};
-        if (GlobalGetAtomNameW(atom, path, kPathUnits) > 0)
-            OpenPathFromOutside(path);
+        if (GlobalGetAtomNameW(atom, path, kPathUnits) > 0) OpenPathFromOutside(path);
         FocusAfterHandOver();
     }
     GlobalDeleteAtom(atom);
@@ -282,27 +269,23 @@ void OnOpenPathAtom(ATOM atom) {
 
 // A second instance's path that did not fit into an atom.
 bool OnCopyData(HWND window, const COPYDATASTRUCT* data) {
-    if (!data || data->dwData != kCopyDataOpenPath || !data->lpData)
-        return false;
+    if (!data || data->dwData != kCopyDataOpenPath || !data->lpData) return false;
     const size_t units = data->cbData / sizeof(WCHAR);
-    if (units == 0 || units > kPathUnits)
-        return false;
+    if (units == 0 || units > kPathUnits) return false;
     const auto* text = static_cast<const WCHAR*>(data->lpData);
     std::u16string path;
     for (size_t i = 0; i < units && text[i]; ++i)
         path.push_back(static_cast<char16_t>(text[i]));
     // Empty, or without a terminator inside the viewer's path size: opening
     // it cut would open another file.
-    if (path.empty() || path.size() >= kPathUnits)
-        return false;
+    if (path.empty() || path.size() >= kPathUnits) return false;
     g_queuedPaths.push_back(std::move(path));
     PostMessageW(window, kMsgOpenQueuedPath, 0, 0);
     return true;
 }
 
 void OnOpenQueuedPath() {
-    if (g_queuedPaths.empty())
-        return;
+    if (g_queuedPaths.empty()) return;
     const std::u16string path = std::move(g_queuedPaths.front());
     g_queuedPaths.pop_front();
     if (BeginImageChange(false, true, CHANGE_OPEN)) {
@@ -313,11 +296,10 @@ void OnOpenQueuedPath() {
     }
 }
 
-}  // namespace
+} // namespace
 
 void OpenHandedOverPath(const WCHAR* path) {
-    if (!BeginImageChange(false, true, CHANGE_OPEN))
-        return;
+    if (!BeginImageChange(false, true, CHANGE_OPEN)) return;
     WCHAR copy[kPathUnits];
     lstrcpynW(copy, path, kPathUnits);
     OpenPathFromOutside(copy);
@@ -326,101 +308,99 @@ void OpenHandedOverPath(const WCHAR* path) {
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_CREATE:
-        OnCreate(window);
-        return 0;
-    case WM_CLOSE:
-        if (OnClose(window))
-            break;
-        return 0;
-    case WM_DESTROY:
-        OnDestroy();
-        return 0;
-    case WM_MOVE:
-        MoveStatusTooltip(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
-        return 0;
-    case WM_SIZE:
-        OnSize(LOWORD(lParam), HIWORD(lParam));
-        return 0;
-    case WM_PAINT:
-        OnPaint(window);
-        return 0;
-    case WM_ERASEBKGND:
-        return 1;
-    case WM_GETMINMAXINFO:
-        OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam));
-        return 0;
-    case WM_DRAWITEM:
-        OnDrawItem(reinterpret_cast<DRAWITEMSTRUCT*>(lParam));
-        return 1;
-    case WM_MEASUREITEM:
-        OnMeasureItem(window, reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
-        return 1;
-    case WM_DISPLAYCHANGE:
-        SetInterfaceStyle(g_preferences.interfaceStyle);
-        break;
-    case WM_SYSCOMMAND:
-        if (g_viewer.slideshow && ((wParam & 0xFFF0) == SC_SCREENSAVE ||
-                                   (wParam & 0xFFF0) == SC_MONITORPOWER))
+        case WM_CREATE:
+            OnCreate(window);
             return 0;
-        break;
-    case WM_TIMER:
-        if (wParam != kSlideshowTimer && wParam != kStatusTimer)
-            break;
-        OnTimer(window, wParam);
-        return 0;
-    case WM_HSCROLL:
-        OnHScroll(window, wParam);
-        return 0;
-    case WM_VSCROLL:
-        OnVScroll(window, wParam);
-        return 0;
-    case WM_INITMENUPOPUP:
-        OnInitMenuPopup();
-        return 0;
-    case WM_MOUSEMOVE:
-        OnMouseMove(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
-        return 0;
-    case WM_LBUTTONDOWN:
-        OnLButtonDown(window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), wParam);
-        return 0;
-    case WM_LBUTTONUP:
-        OnLButtonUp();
-        return 0;
-    case WM_CAPTURECHANGED:
-        // Capture taken away mid-drag (a box, another window): the button-up
-        // never comes, so the image must stop following the mouse here.
-        g_viewer.panning = false;
-        return 0;
-    case WM_LBUTTONDBLCLK:
-        PostMessageW(window, WM_COMMAND, CMD_FULL_SCREEN, 0);
-        return 0;
-    case WM_RBUTTONDOWN:
-        OnRButtonDown(window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), wParam);
-        return 0;
-    case WM_MBUTTONDOWN:
-        SetWheelMode(g_preferences.wheelZoom ? 0 : 1);
-        return 0;
-    case WM_MOUSEWHEEL:
-        OnMouseWheel(wParam, false);
-        return 0;
-    case WM_DROPFILES:
-        OnDropFiles(reinterpret_cast<HDROP>(wParam));
-        return 0;
-    case WM_COMMAND:
-        if (DispatchCommand(LOWORD(wParam), lParam))
+        case WM_CLOSE:
+            if (OnClose(window)) break;
             return 0;
-        break;
-    case WM_COPYDATA:
-        return OnCopyData(window, reinterpret_cast<const COPYDATASTRUCT*>(lParam)) ? TRUE : FALSE;
-    case MSG_OPEN_PATH_ATOM:
-        OnOpenPathAtom(static_cast<ATOM>(wParam));
-        return 0;
-    case kMsgOpenQueuedPath:
-        OnOpenQueuedPath();
-        return 0;
-    default:
-        break;
+        case WM_DESTROY:
+            OnDestroy();
+            return 0;
+        case WM_MOVE:
+            MoveStatusTooltip(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+            return 0;
+        case WM_SIZE:
+            OnSize(LOWORD(lParam), HIWORD(lParam));
+            return 0;
+        case WM_PAINT:
+            OnPaint(window);
+            return 0;
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_GETMINMAXINFO:
+            OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam));
+            return 0;
+        case WM_DRAWITEM:
+            OnDrawItem(reinterpret_cast<DRAWITEMSTRUCT*>(lParam));
+            return 1;
+        case WM_MEASUREITEM:
+            OnMeasureItem(window, reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
+            return 1;
+        case WM_DISPLAYCHANGE:
+            SetInterfaceStyle(g_preferences.interfaceStyle);
+            break;
+        case WM_SYSCOMMAND:
+            if (g_viewer.slideshow &&
+                ((wParam & 0xFFF0) == SC_SCREENSAVE || (wParam & 0xFFF0) == SC_MONITORPOWER))
+                return 0;
+            break;
+        case WM_TIMER:
+            if (wParam != kSlideshowTimer && wParam != kStatusTimer) break;
+            OnTimer(window, wParam);
+            return 0;
+        case WM_HSCROLL:
+            OnHScroll(window, wParam);
+            return 0;
+        case WM_VSCROLL:
+            OnVScroll(window, wParam);
+            return 0;
+        case WM_INITMENUPOPUP:
+            OnInitMenuPopup();
+            return 0;
+        case WM_MOUSEMOVE:
+            OnMouseMove(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+            return 0;
+        case WM_LBUTTONDOWN:
+            OnLButtonDown(window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), wParam);
+            return 0;
+        case WM_LBUTTONUP:
+            OnLButtonUp();
+            return 0;
+        case WM_CAPTURECHANGED:
+            // Capture taken away mid-drag (a box, another window): the button-up
+            // never comes, so the image must stop following the mouse here.
+            g_viewer.panning = false;
+            return 0;
+        case WM_LBUTTONDBLCLK:
+            PostMessageW(window, WM_COMMAND, CMD_FULL_SCREEN, 0);
+            return 0;
+        case WM_RBUTTONDOWN:
+            OnRButtonDown(window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), wParam);
+            return 0;
+        case WM_MBUTTONDOWN:
+            SetWheelMode(g_preferences.wheelZoom ? 0 : 1);
+            return 0;
+        case WM_MOUSEWHEEL:
+            OnMouseWheel(wParam, false);
+            return 0;
+        case WM_DROPFILES:
+            OnDropFiles(reinterpret_cast<HDROP>(wParam));
+            return 0;
+        case WM_COMMAND:
+            if (DispatchCommand(LOWORD(wParam), lParam)) return 0;
+            break;
+        case WM_COPYDATA:
+            return OnCopyData(window, reinterpret_cast<const COPYDATASTRUCT*>(lParam)) ? TRUE
+                                                                                       : FALSE;
+        case MSG_OPEN_PATH_ATOM:
+            OnOpenPathAtom(static_cast<ATOM>(wParam));
+            return 0;
+        case kMsgOpenQueuedPath:
+            OnOpenQueuedPath();
+            return 0;
+        default:
+            break;
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }
@@ -440,27 +420,24 @@ void BringMainWindowToFront() {
     const DWORD self = GetCurrentThreadId();
     const DWORD front = GetWindowThreadProcessId(GetForegroundWindow(), nullptr);
     const bool attach = front != 0 && front != self;
-    if (attach)
-        AttachThreadInput(self, front, TRUE);
+    if (attach) AttachThreadInput(self, front, TRUE);
     SetForegroundWindow(g_viewer.mainWindow);
     SetFocus(g_viewer.mainWindow);
-    if (attach)
-        AttachThreadInput(self, front, FALSE);
+    if (attach) AttachThreadInput(self, front, FALSE);
 }
 
 bool RestoreMainWindow() {
-    if (!IsIconic(g_viewer.mainWindow))
-        return false;
+    if (!IsIconic(g_viewer.mainWindow)) return false;
     ShowWindow(g_viewer.mainWindow, SW_RESTORE);
     return true;
 }
 
 void OnMouseWheel(WPARAM wParam, bool browseOnly) {
     const short delta = GET_WHEEL_DELTA_WPARAM(wParam);
-    if (delta == 0)
-        return;
+    if (delta == 0) return;
     if (!g_preferences.wheelZoom || browseOnly) {
-        PostMessageW(g_viewer.mainWindow, WM_COMMAND, delta < 0 ? CMD_NEXT_IMAGE : CMD_PREVIOUS_IMAGE, 0);
+        PostMessageW(g_viewer.mainWindow, WM_COMMAND,
+                     delta < 0 ? CMD_NEXT_IMAGE : CMD_PREVIOUS_IMAGE, 0);
         return;
     }
     ZoomView(delta > 0 ? 1 : -1, (GET_KEYSTATE_WPARAM(wParam) & MK_CONTROL) != 0);

@@ -26,7 +26,7 @@ void UpdateTitleAndTooltip();
 void ShowStatusTooltip(const char* text, bool autoHide);
 void HideStatusTooltip();
 void MoveStatusTooltip(int x, int y);
-void ShowOptionToggled(const char* name, bool on);  // "%s turned %s"
+void ShowOptionToggled(const char* name, bool on); // "%s turned %s"
 
 // Shows the main menu (key state 0), the File submenu (MK_SHIFT) or the
 // window-mode submenu (MK_CONTROL) at a client point, or at (0, 0) for none.
@@ -35,7 +35,7 @@ void ShowContextMenu(const POINT* clientPoint, WPARAM keyState, bool fromKeyboar
 // Main menu items, by command id.
 void CheckMainMenuItem(UINT id, bool on);
 void EnableMainMenuItem(UINT id, bool greyed);
-void CheckModeMenuRadio(UINT id);  // one of 40911-40925; 0 clears all
+void CheckModeMenuRadio(UINT id); // one of 40911-40925; 0 clears all
 void GetMainMenuText(UINT id, WCHAR (&text)[17]);
 void UpdateModeMenu();
 
@@ -43,18 +43,18 @@ void EnableFileDrop();
 void DisableFileDrop();
 void ApplyToolWindowAlpha(HWND window);
 void BringMainWindowToFront();
-bool RestoreMainWindow();  // true when it was minimised
+bool RestoreMainWindow(); // true when it was minimised
 void OnMouseWheel(WPARAM wParam, bool browseOnly);
 
 // Option setters: each stores its preference and sets its menu checks.
 void SetUseAlpha(bool on);
 void SetUseBackground(bool on);
-void SetDither(int mode);            // 0 off, 1 on, 2 ask
-void SetMonochromeDither(int mode);  // 0-3, plus 0x10 for ask
-void SetWheelMode(int zoom);         // 1 zoom, 0 browse
-void SetWindowMode(int mode);        // 0 fit nothing, 1 image to window, 2 window to image
+void SetDither(int mode);           // 0 off, 1 on, 2 ask
+void SetMonochromeDither(int mode); // 0-3, plus 0x10 for ask
+void SetWheelMode(int zoom);        // 1 zoom, 0 browse
+void SetWindowMode(int mode);       // 0 fit nothing, 1 image to window, 2 window to image
 void SetTransitionEffect(int effect);
 void SetMultipageDialog(bool on);
-void SetResolutionUnit(int unit);    // 0 cm, 1 inch
+void SetResolutionUnit(int unit); // 0 cm, 1 inch
 void ApplyStretchMode();
 void UpdateBackgroundBrush();

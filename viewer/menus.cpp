@@ -28,21 +28,18 @@ void MakeMenuItemOwnerDrawn(HMENU menu, int position) {
     info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_STRING;
     info.dwTypeData = text;
     info.cch = kMenuTextUnits;
-    if (!GetMenuItemInfoW(menu, position, TRUE, &info))
-        return;
-    text[kMenuTextUnits - 1] = 0;  // longer texts are cut
+    if (!GetMenuItemInfoW(menu, position, TRUE, &info)) return;
+    text[kMenuTextUnits - 1] = 0; // longer texts are cut
     const int length = lstrlenW(text);
 
     // Sized to the text actually read.
     auto* record = static_cast<MenuItemRecord*>(
         std::malloc(offsetof(MenuItemRecord, text) + (length + 1) * sizeof(WCHAR)));
-    if (!record)
-        return;
+    if (!record) return;
     record->flags = info.fType & 0x3FFF;
     if ((info.fState & MFS_CHECKED) && !(info.fType & MFT_RADIOCHECK))
         record->flags |= kMenuCheckItem;
-    if (GetSubMenu(menu, position))
-        record->flags |= kMenuOpensSubmenu;
+    if (GetSubMenu(menu, position)) record->flags |= kMenuOpensSubmenu;
     record->length = static_cast<uint32_t>(length);
     std::memcpy(record->text, text, (length + 1) * sizeof(WCHAR));
     record->accelerator = nullptr;
@@ -59,16 +56,14 @@ void MakeMenuItemOwnerDrawn(HMENU menu, int position) {
     update.fMask = MIIM_FTYPE | MIIM_DATA;
     update.fType = info.fType | MFT_OWNERDRAW;
     update.dwItemData = reinterpret_cast<ULONG_PTR>(record);
-    if (!SetMenuItemInfoW(menu, position, TRUE, &update))
-        std::free(record);
+    if (!SetMenuItemInfoW(menu, position, TRUE, &update)) std::free(record);
 }
 
 void FreeOwnerDrawnMenuItem(HMENU menu, int position) {
     MENUITEMINFOW info = {};
     info.cbSize = sizeof info;
     info.fMask = MIIM_FTYPE | MIIM_DATA;
-    if (!GetMenuItemInfoW(menu, position, TRUE, &info))
-        return;
+    if (!GetMenuItemInfoW(menu, position, TRUE, &info)) return;
     std::free(RecordOf(info.dwItemData));
     info.fType &= ~MFT_OWNERDRAW;
     info.dwItemData = 0;
@@ -95,14 +90,13 @@ void DrawLine(HDC dc, int left, int right, int y, COLORREF color) {
     LineTo(dc, right, y);
 }
 
-}  // namespace
+} // namespace
 
 void MakeMenuOwnerDrawn(HMENU menu) {
     const int count = GetMenuItemCount(menu);
     for (int i = 0; i < count; ++i) {
         MakeMenuItemOwnerDrawn(menu, i);
-        if (HMENU sub = GetSubMenu(menu, i))
-            MakeMenuOwnerDrawn(sub);
+        if (HMENU sub = GetSubMenu(menu, i)) MakeMenuOwnerDrawn(sub);
     }
 }
 
@@ -110,8 +104,7 @@ void FreeOwnerDrawnMenu(HMENU menu) {
     const int count = GetMenuItemCount(menu);
     for (int i = 0; i < count; ++i) {
         FreeOwnerDrawnMenuItem(menu, i);
-        if (HMENU sub = GetSubMenu(menu, i))
-            FreeOwnerDrawnMenu(sub);
+        if (HMENU sub = GetSubMenu(menu, i)) FreeOwnerDrawnMenu(sub);
     }
 }
 
@@ -121,8 +114,7 @@ void SetMenuUnderlineMode(bool byKeyboard) {
 
 void MeasureMenuItem(HWND window, MEASUREITEMSTRUCT* measure) {
     const MenuItemRecord* record = RecordOf(measure->itemData);
-    if (!record)
-        return;
+    if (!record) return;
     if (record->flags & MFT_SEPARATOR) {
         measure->itemWidth = 0;
         measure->itemHeight = 2;
@@ -135,16 +127,14 @@ void MeasureMenuItem(HWND window, MEASUREITEMSTRUCT* measure) {
     SelectObject(dc, oldFont);
     ReleaseDC(window, dc);
     width += record->accelerator ? 14 : 12;
-    if (record->flags & kMenuOpensSubmenu)
-        width += 8;
+    if (record->flags & kMenuOpensSubmenu) width += 8;
     measure->itemWidth = static_cast<UINT>(width);
     measure->itemHeight = g_interfaceFonts.lineHeight <= 16 ? 19 : 21;
 }
 
 void DrawMenuItem(const DRAWITEMSTRUCT* draw) {
     const MenuItemRecord* record = RecordOf(draw->itemData);
-    if (!record)
-        return;
+    if (!record) return;
     HDC dc = draw->hDC;
     const RECT& item = draw->rcItem;
     const int saved = SaveDC(dc);
@@ -204,16 +194,14 @@ void DrawMenuItem(const DRAWITEMSTRUCT* draw) {
 }
 
 PopupMenu::~PopupMenu() {
-    if (!menu_)
-        return;
+    if (!menu_) return;
     FreeOwnerDrawnMenu(popup_);
     DestroyMenu(menu_);
 }
 
 bool PopupMenu::Load(const WCHAR* resourceName) {
     menu_ = LoadMenuW(g_viewer.instance, resourceName);
-    if (!menu_)
-        return false;
+    if (!menu_) return false;
     trackFlags_ = TPM_RIGHTBUTTON | TPM_NOANIMATION;
     popup_ = GetSubMenu(menu_, 0);
     MakeMenuOwnerDrawn(popup_);
@@ -221,15 +209,13 @@ bool PopupMenu::Load(const WCHAR* resourceName) {
 }
 
 void PopupMenu::Track(HWND owner, int x, int y, bool byKeyboard) const {
-    if (!popup_)
-        return;
+    if (!popup_) return;
     SetMenuUnderlineMode(byKeyboard);
     TrackPopupMenuEx(popup_, trackFlags_, x, y, owner, nullptr);
 }
 
 void PopupMenu::EnableItem(UINT commandId, bool enable) const {
-    if (popup_)
-        EnableMenuItem(popup_, commandId, MF_BYCOMMAND | (enable ? MF_ENABLED : MF_GRAYED));
+    if (popup_) EnableMenuItem(popup_, commandId, MF_BYCOMMAND | (enable ? MF_ENABLED : MF_GRAYED));
 }
 
 void PercentBar::Init(int x, int y, int width) {
@@ -244,11 +230,9 @@ void PercentBar::Init(int x, int y, int width) {
 void PercentBar::Update(HWND window, double fraction) {
     // Progress from a worker may overshoot or be NaN; the bar stays inside.
     const double f = fraction > 0.0 ? std::min(fraction, 1.0) : 0.0;
-    if (!SetFilled(static_cast<int>(width_ * f)))
-        return;
+    if (!SetFilled(static_cast<int>(width_ * f))) return;
     HDC dc = GetDC(window);
-    if (!dc)
-        return;
+    if (!dc) return;
     const HGDIOBJ oldFont = SelectObject(dc, g_interfaceFonts.smallFont);
     const COLORREF oldColor = SetTextColor(dc, g_styleColors.Text);
     Draw(dc);
@@ -258,8 +242,7 @@ void PercentBar::Update(HWND window, double fraction) {
 }
 
 bool PercentBar::SetFilled(int pixels) {
-    if (pixels == filled_)
-        return false;
+    if (pixels == filled_) return false;
     filled_ = pixels;
     percent_ = width_ > 0 ? (pixels * 100 + pixels / 2) / width_ : 0;
     fill_.right = fill_.left + pixels;
@@ -267,8 +250,7 @@ bool PercentBar::SetFilled(int pixels) {
 }
 
 void PercentBar::Draw(HDC context) const {
-    if (width_ == 0)
-        return;
+    if (width_ == 0) return;
     FrameRect(context, &frame_, g_styleBrushes.Text);
     const RECT empty = {fill_.right, fill_.top, frame_.right - 1, fill_.bottom};
     FillRect(context, &empty, g_styleBrushes.Face);

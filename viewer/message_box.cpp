@@ -16,7 +16,7 @@ constexpr int kButtonYes = 6;
 constexpr int kButtonNo = 7;
 
 struct MessageDialog {
-    const WCHAR* text = nullptr;  // not owned
+    const WCHAR* text = nullptr; // not owned
     MessageBoxKind kind = BOX_INFORMATION;
     bool cancelAllowed = false;
     RECT textRect = {};
@@ -38,24 +38,23 @@ struct Mark {
 
 Mark MarkOf(MessageBoxKind kind) {
     switch (kind) {
-    case BOX_CONFIRMATION:
-        return {L"Vx Confirmation", L'?', 0x00C000, 0xFFFFFF, 2};
-    case BOX_WARNING:
-        return {L"Vx Warning", L'!', 0x00E0E0, 0x000000, 4};
-    case BOX_ERROR:
-        return {L"Vx Error", L'x', 0x0000FF, 0xFFFFFF, 2};
-    case BOX_INFORMATION:
-    default:
-        return {L"Vx Information", L'i', 0xFF4040, 0xFFFFFF, 4};
+        case BOX_CONFIRMATION:
+            return {L"Vx Confirmation", L'?', 0x00C000, 0xFFFFFF, 2};
+        case BOX_WARNING:
+            return {L"Vx Warning", L'!', 0x00E0E0, 0x000000, 4};
+        case BOX_ERROR:
+            return {L"Vx Error", L'x', 0x0000FF, 0xFFFFFF, 2};
+        case BOX_INFORMATION:
+        default:
+            return {L"Vx Information", L'i', 0xFF4040, 0xFFFFFF, 4};
     }
 }
 
 HWND MakeButton(HWND dialog, const WCHAR* label, int id, int x, int y, int width) {
-    const HWND button = CreateWindowExW(0, L"BUTTON", label,
-                                        WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, x, y,
-                                        width, kButtonHeight, dialog,
-                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                        g_viewer.instance, nullptr);
+    const HWND button = CreateWindowExW(
+        0, L"BUTTON", label, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, x, y, width,
+        kButtonHeight, dialog, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), g_viewer.instance,
+        nullptr);
     if (g_interfaceFonts.normalFont)
         SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(g_interfaceFonts.normalFont), 0);
     return button;
@@ -64,8 +63,7 @@ HWND MakeButton(HWND dialog, const WCHAR* label, int id, int x, int y, int width
 // At the main window's client corner, as every simple dialog opens.
 void PlaceAtMainWindow(HWND dialog, int outerWidth, int outerHeight) {
     RECT owner = {};
-    if (g_viewer.mainWindow)
-        GetWindowRect(g_viewer.mainWindow, &owner);
+    if (g_viewer.mainWindow) GetWindowRect(g_viewer.mainWindow, &owner);
     SetWindowPos(dialog, nullptr, owner.left + WindowBorderWidth(),
                  owner.top + WindowCaptionOffset(), outerWidth, outerHeight,
                  SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
@@ -151,43 +149,41 @@ void PassAnswerKeys(HWND dialog) {
 INT_PTR CALLBACK MessageDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* box = reinterpret_cast<MessageDialog*>(GetWindowLongPtrW(dialog, DWLP_USER));
     switch (message) {
-    case WM_INITDIALOG:
-        box = reinterpret_cast<MessageDialog*>(lParam);
-        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-        SetWindowTextW(dialog, MarkOf(box->kind).caption);
-        CreateControls(dialog, *box);
-        if (box->kind == BOX_CONFIRMATION)
-            PassAnswerKeys(dialog);
-        return TRUE;
-    case WM_ERASEBKGND:
-        return TRUE;
-    case WM_PAINT:
-        Paint(dialog, *box);
-        return TRUE;
-    case WM_KEYDOWN:
-        if (box->kind == BOX_CONFIRMATION && (wParam == 'Y' || wParam == 'N'))
-            EndDialog(dialog, wParam == 'Y' ? 1 : 0);
-        return TRUE;
-    case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDOK:
-            EndDialog(dialog, box->kind == BOX_CONFIRMATION ? 1 : 0);
+        case WM_INITDIALOG:
+            box = reinterpret_cast<MessageDialog*>(lParam);
+            SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+            SetWindowTextW(dialog, MarkOf(box->kind).caption);
+            CreateControls(dialog, *box);
+            if (box->kind == BOX_CONFIRMATION) PassAnswerKeys(dialog);
             return TRUE;
-        case kButtonYes:
-            EndDialog(dialog, 1);
+        case WM_ERASEBKGND:
             return TRUE;
-        case kButtonNo:
-            EndDialog(dialog, 0);
+        case WM_PAINT:
+            Paint(dialog, *box);
             return TRUE;
-        case IDCANCEL:
-            if (box->kind != BOX_CONFIRMATION || box->cancelAllowed)
-                EndDialog(dialog, 0);
+        case WM_KEYDOWN:
+            if (box->kind == BOX_CONFIRMATION && (wParam == 'Y' || wParam == 'N'))
+                EndDialog(dialog, wParam == 'Y' ? 1 : 0);
             return TRUE;
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+                case IDOK:
+                    EndDialog(dialog, box->kind == BOX_CONFIRMATION ? 1 : 0);
+                    return TRUE;
+                case kButtonYes:
+                    EndDialog(dialog, 1);
+                    return TRUE;
+                case kButtonNo:
+                    EndDialog(dialog, 0);
+                    return TRUE;
+                case IDCANCEL:
+                    if (box->kind != BOX_CONFIRMATION || box->cancelAllowed) EndDialog(dialog, 0);
+                    return TRUE;
+                default:
+                    return FALSE;
+            }
         default:
             return FALSE;
-        }
-    default:
-        return FALSE;
     }
 }
 
@@ -198,17 +194,15 @@ int RunMessageBox(MessageDialog& box) {
     const WCHAR* templateName = box.kind == BOX_CONFIRMATION ? L"VxASK" : L"VxDLG";
     const INT_PTR result = DialogBoxParamW(g_viewer.instance, templateName, g_viewer.mainWindow,
                                            MessageDialogProc, reinterpret_cast<LPARAM>(&box));
-    if (setBusy)
-        ClearBusyFlag(BUSY_MESSAGE_BOX);
+    if (setBusy) ClearBusyFlag(BUSY_MESSAGE_BOX);
     g_openBox = nullptr;
     return result > 0 ? static_cast<int>(result) : 0;
 }
 
-}  // namespace
+} // namespace
 
 void ShowMessageBox(MessageBoxKind kind, const WCHAR* text) {
-    if (g_openBox || kind == BOX_CONFIRMATION)
-        return;
+    if (g_openBox || kind == BOX_CONFIRMATION) return;
     MessageDialog box;
     box.text = text ? text : L"";
     box.kind = kind;
@@ -216,8 +210,7 @@ void ShowMessageBox(MessageBoxKind kind, const WCHAR* text) {
 }
 
 int AskConfirmation(const WCHAR* text, bool cancelAllowed) {
-    if (g_openBox)
-        return 0;
+    if (g_openBox) return 0;
     MessageDialog box;
     box.text = text ? text : L"";
     box.kind = BOX_CONFIRMATION;

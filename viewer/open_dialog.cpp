@@ -21,8 +21,7 @@ bool ChooseImageToOpen(WCHAR (&path)[kPathUnits], int32_t& filterIndex) {
     dialog.lpstrTitle = L"Open image file";
     dialog.Flags = OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_NODEREFERENCELINKS | OFN_EXPLORER |
                    OFN_ENABLESIZING;
-    if (!GetOpenFileNameW(&dialog))
-        return false;
+    if (!GetOpenFileNameW(&dialog)) return false;
     filterIndex = static_cast<int32_t>(dialog.nFilterIndex);
     return true;
 }

@@ -36,7 +36,9 @@ int64_t NowMilliseconds() {
     return static_cast<int64_t>(count.QuadPart * 1000.0 / frequency.QuadPart);
 }
 
-void SetArrowCursor() { SetCursor(LoadCursorA(nullptr, IDC_ARROW)); }
+void SetArrowCursor() {
+    SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+}
 
 // A bitmap that cannot be made leaves the window painting its background.
 void RenderDisplay() {
@@ -62,11 +64,10 @@ bool IsLoadableEntry(const WIN32_FIND_DATAW& entry, const std::u16string& folder
     WCHAR link[kPathUnits];
     CopyToWide(folder + name, link);
     WCHAR target[MAX_PATH];
-    return ResolveShellLink(link, target) &&
-           ILGetFormatIdOfPath(ToU16(target).c_str()) > 0;
+    return ResolveShellLink(link, target) && ILGetFormatIdOfPath(ToU16(target).c_str()) > 0;
 }
 
-}  // namespace
+} // namespace
 
 bool OpenImageFile(const WCHAR* path, int page) {
     const int64_t start = NowMilliseconds();
@@ -100,8 +101,7 @@ bool OpenImageFile(const WCHAR* path, int page) {
         lstrcpynW(g_viewer.linkTarget, target, kPathUnits);
         g_viewer.openedThroughLink = throughLink;
         SetDisplayPath(throughLink ? g_viewer.linkTarget : g_viewer.currentPath);
-        CopyToWide(FormatLoadTime(NowMilliseconds() - start),
-                   g_viewer.loadTimeText);
+        CopyToWide(FormatLoadTime(NowMilliseconds() - start), g_viewer.loadTimeText);
         ILApplyExifResolution(&g_viewer.info);
         ShowNewImage(IMAGE_FROM_FILE);
         SetArrowCursor();
@@ -111,7 +111,7 @@ bool OpenImageFile(const WCHAR* path, int page) {
     }
 
     if (g_viewer.image.data)
-        RefreshImageView(true);  // the library kept the previous image
+        RefreshImageView(true); // the library kept the previous image
     else
         ClearImage();
     SetArrowCursor();
@@ -127,22 +127,22 @@ bool OpenImageFile(const WCHAR* path, int page) {
 void ShowNewImage(ImageSource source, const char* acquiredFrom) {
     OpenBlock block;
     switch (source) {
-    case IMAGE_FROM_FILE:
-        block = MakeOpenBlock(OPEN_FROM_FILE, ToU16(g_viewer.displayPath), {});
-        break;
-    case IMAGE_FROM_CLIPBOARD:
-        block = MakeOpenBlock(OPEN_FROM_CLIPBOARD, {}, {});
-        g_viewer.info.formatId = kPastedFormatId;
-        break;
-    case IMAGE_ACQUIRED: {
-        const char* name = acquiredFrom ? acquiredFrom : "";
-        block = MakeOpenBlock(OPEN_ACQUIRED, {}, name);
-        g_viewer.info.formatId = kAcquiredFormatId;
-        g_viewer.linkTarget[0] = 0;
-        MultiByteToWideChar(CP_ACP, 0, name, -1, g_viewer.linkTarget, kPathUnits);
-        g_viewer.linkTarget[kPathUnits - 1] = 0;
-        break;
-    }
+        case IMAGE_FROM_FILE:
+            block = MakeOpenBlock(OPEN_FROM_FILE, ToU16(g_viewer.displayPath), {});
+            break;
+        case IMAGE_FROM_CLIPBOARD:
+            block = MakeOpenBlock(OPEN_FROM_CLIPBOARD, {}, {});
+            g_viewer.info.formatId = kPastedFormatId;
+            break;
+        case IMAGE_ACQUIRED: {
+            const char* name = acquiredFrom ? acquiredFrom : "";
+            block = MakeOpenBlock(OPEN_ACQUIRED, {}, name);
+            g_viewer.info.formatId = kAcquiredFormatId;
+            g_viewer.linkTarget[0] = 0;
+            MultiByteToWideChar(CP_ACP, 0, name, -1, g_viewer.linkTarget, kPathUnits);
+            g_viewer.linkTarget[kPathUnits - 1] = 0;
+            break;
+        }
     }
     UpdateBackgroundBrush();
 

@@ -15,7 +15,7 @@ void CheckRange(UINT first, UINT last, UINT checked) {
         CheckMainMenuItem(id, id == checked);
 }
 
-}  // namespace
+} // namespace
 
 void SetUseAlpha(bool on) {
     g_preferences.useAlpha = on;
@@ -88,7 +88,7 @@ void ApplyStretchMode() {
         SetStretchBltMode(dc, COLORONCOLOR);
     } else if (SetStretchBltMode(dc, HALFTONE)) {
         g_preferences.stretchMode = HALFTONE;
-        SetBrushOrgEx(dc, 0, 0, nullptr);  // HALFTONE leaves the brush origin undefined
+        SetBrushOrgEx(dc, 0, 0, nullptr); // HALFTONE leaves the brush origin undefined
     } else {
         SetStretchBltMode(dc, COLORONCOLOR);
         g_preferences.stretchMode = COLORONCOLOR;
@@ -107,8 +107,7 @@ void UpdateBackgroundBrush() {
         changed = true;
     }
     if (changed || !g_viewer.backgroundBrush) {
-        if (g_viewer.backgroundBrush)
-            DeleteObject(g_viewer.backgroundBrush);
+        if (g_viewer.backgroundBrush) DeleteObject(g_viewer.backgroundBrush);
         g_viewer.backgroundBrush = CreateSolidBrush(g_viewer.background.ToCOLORREF());
     }
     ILSetBackgroundColor(g_viewer.handle, &g_viewer.background);

@@ -17,10 +17,8 @@ namespace {
 // or the name does not fit.
 bool GetPreferencesPath(WCHAR (&path)[kPathUnits]) {
     static const WCHAR kName[] = L"Vx.up";
-    if (!GetSettingsFolder(path))
-        return false;
-    if (static_cast<size_t>(lstrlenW(path)) + ARRAYSIZE(kName) > kPathUnits)
-        return false;
+    if (!GetSettingsFolder(path)) return false;
+    if (static_cast<size_t>(lstrlenW(path)) + ARRAYSIZE(kName) > kPathUnits) return false;
     lstrcatW(path, kName);
     return true;
 }
@@ -29,8 +27,7 @@ class FileHandle {
 public:
     explicit FileHandle(HANDLE h) : handle_(h) {}
     ~FileHandle() {
-        if (IsOpen())
-            CloseHandle(handle_);
+        if (IsOpen()) CloseHandle(handle_);
     }
     FileHandle(const FileHandle&) = delete;
     FileHandle& operator=(const FileHandle&) = delete;
@@ -57,7 +54,7 @@ bool ReadPreferencesFile(const WCHAR* path) {
     return ReadPreferences(g_preferences, bytes);
 }
 
-}  // namespace
+} // namespace
 
 bool LoadPreferences() {
     WCHAR path[kPathUnits];
@@ -74,12 +71,10 @@ bool LoadPreferences() {
 
 void SavePreferences() {
     WCHAR path[kPathUnits];
-    if (!GetPreferencesPath(path))
-        return;
+    if (!GetPreferencesPath(path)) return;
     FileHandle file(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsOpen())
-        return;
+    if (!file.IsOpen()) return;
     // The normal rectangle, so that a window closed maximised or minimised
     // comes back at its restored size.
     WINDOWPLACEMENT placement = {};

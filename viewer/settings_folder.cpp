@@ -14,21 +14,17 @@ bool FolderExists(const WCHAR* path) {
 
 bool GetSettingsFolder(WCHAR (&path)[kPathUnits]) {
     path[0] = 0;
-    if (!SHGetSpecialFolderPathW(nullptr, path, CSIDL_APPDATA, TRUE))
-        return false;
+    if (!SHGetSpecialFolderPathW(nullptr, path, CSIDL_APPDATA, TRUE)) return false;
     const int length = lstrlenW(path);
-    if (length + 5 >= static_cast<int>(kPathUnits))
-        return false;
+    if (length + 5 >= static_cast<int>(kPathUnits)) return false;
     lstrcatW(path, L"\\Vx");
-    if (!FolderExists(path) && !CreateDirectoryW(path, nullptr))
-        return false;
+    if (!FolderExists(path) && !CreateDirectoryW(path, nullptr)) return false;
     lstrcatW(path, L"\\");
     return true;
 }
 
 bool GetUndoSnapshotPath(WCHAR (&path)[kPathUnits]) {
-    if (!GetSettingsFolder(path))
-        return false;
+    if (!GetSettingsFolder(path)) return false;
     if (lstrlenW(path) + lstrlenW(g_viewer.undoSnapshotName) >= static_cast<int>(kPathUnits))
         return false;
     lstrcatW(path, g_viewer.undoSnapshotName);
@@ -37,6 +33,5 @@ bool GetUndoSnapshotPath(WCHAR (&path)[kPathUnits]) {
 
 void DeleteUndoSnapshot() {
     WCHAR path[kPathUnits];
-    if (GetUndoSnapshotPath(path))
-        DeleteFileW(path);
+    if (GetUndoSnapshotPath(path)) DeleteFileW(path);
 }

@@ -9,16 +9,15 @@ namespace {
 IShellLinkW* g_shellLink = nullptr;
 IPersistFile* g_persistFile = nullptr;
 
-}  // namespace
+} // namespace
 
 bool CreateShellLinkResolver() {
-    if (FAILED(CoInitialize(nullptr)))
-        return false;
+    if (FAILED(CoInitialize(nullptr))) return false;
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                 reinterpret_cast<void**>(&g_shellLink))))
         return false;
-    return SUCCEEDED(g_shellLink->QueryInterface(IID_IPersistFile,
-                                                 reinterpret_cast<void**>(&g_persistFile)));
+    return SUCCEEDED(
+        g_shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&g_persistFile)));
 }
 
 void ReleaseShellLinkResolver() {
@@ -35,12 +34,9 @@ void ReleaseShellLinkResolver() {
 
 bool ResolveShellLink(const WCHAR* linkPath, WCHAR (&target)[MAX_PATH]) {
     target[0] = 0;
-    if (!g_shellLink || !g_persistFile)
-        return false;
-    if (FAILED(g_persistFile->Load(linkPath, STGM_READ)))
-        return false;
-    if (FAILED(g_shellLink->GetPath(target, MAX_PATH, nullptr, SLGP_UNCPRIORITY)))
-        return false;
+    if (!g_shellLink || !g_persistFile) return false;
+    if (FAILED(g_persistFile->Load(linkPath, STGM_READ))) return false;
+    if (FAILED(g_shellLink->GetPath(target, MAX_PATH, nullptr, SLGP_UNCPRIORITY))) return false;
     // GetPath answers S_FALSE with an empty target for links to no file.
     return target[0] != 0;
 }

@@ -10,25 +10,24 @@ namespace {
 
 int CALLBACK BrowseFolderCallback(HWND window, UINT message, LPARAM parameter, LPARAM) {
     switch (message) {
-    case BFFM_INITIALIZED:
-        SetWindowTextW(window, L"Select folder");
-        return 0;
-    case BFFM_VALIDATEFAILEDW: {
-        WCHAR text[kPathUnits + 20] = L"Invalid selection\n";
-        lstrcpynW(text + lstrlenW(text), reinterpret_cast<const WCHAR*>(parameter), kPathUnits);
-        MessageBoxW(window, text, L"Error", MB_ICONWARNING);
-        return 1;  // keep the chooser open
-    }
-    default:
-        return 0;
+        case BFFM_INITIALIZED:
+            SetWindowTextW(window, L"Select folder");
+            return 0;
+        case BFFM_VALIDATEFAILEDW: {
+            WCHAR text[kPathUnits + 20] = L"Invalid selection\n";
+            lstrcpynW(text + lstrlenW(text), reinterpret_cast<const WCHAR*>(parameter), kPathUnits);
+            MessageBoxW(window, text, L"Error", MB_ICONWARNING);
+            return 1; // keep the chooser open
+        }
+        default:
+            return 0;
     }
 }
 
-}  // namespace
+} // namespace
 
 bool DeleteToRecycleBin(const WCHAR* paths) {
-    if (!paths)
-        return false;
+    if (!paths) return false;
     SHFILEOPSTRUCTW op = {};
     op.wFunc = FO_DELETE;
     op.pFrom = paths;
@@ -50,13 +49,11 @@ bool ChooseFolder(const WCHAR* title, WCHAR (&path)[kPathUnits]) {
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX | BIF_VALIDATE | BIF_NEWDIALOGSTYLE;
     info.lpfn = BrowseFolderCallback;
     PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&info);
-    if (!item)
-        return false;
+    if (!item) return false;
     WCHAR chosen[MAX_PATH] = {};
     const bool ok = SHGetPathFromIDListW(item, chosen);
     CoTaskMemFree(item);
-    if (ok)
-        lstrcpynW(path, chosen, kPathUnits);
+    if (ok) lstrcpynW(path, chosen, kPathUnits);
     return ok;
 }
 
@@ -69,17 +66,14 @@ bool ShowHelp(HWND owner) {
         // A program path without a folder part: look beside the working folder.
         WCHAR* slash = nullptr;
         for (WCHAR* p = path; *p; ++p)
-            if (*p == L'\\')
-                slash = p;
+            if (*p == L'\\') slash = p;
         if (slash)
             slash[1] = 0;
         else
             path[0] = 0;
     }
-    if (args)
-        LocalFree(args);
-    if (lstrlenW(path) + 11 >= static_cast<int>(kPathUnits))
-        return false;
+    if (args) LocalFree(args);
+    if (lstrlenW(path) + 11 >= static_cast<int>(kPathUnits)) return false;
     lstrcatW(path, L"Doc\\Vx.htm");
     const auto result = reinterpret_cast<INT_PTR>(
         ShellExecuteW(owner, L"open", path, nullptr, nullptr, SW_SHOWNORMAL));

@@ -42,8 +42,7 @@ void CreateInterfaceFonts() {
 }
 
 void DeleteInterfaceFonts() {
-    if (g_interfaceFonts.lineHeight == 0)
-        return;
+    if (g_interfaceFonts.lineHeight == 0) return;
     for (HFONT* font : {&g_interfaceFonts.normalFont, &g_interfaceFonts.boldFont,
                         &g_interfaceFonts.smallFont, &g_interfaceFonts.smallBoldFont}) {
         DeleteObject(*font);
@@ -67,8 +66,7 @@ void RemakeBrushes() {
         {&g_styleBrushes.Highlight, &g_styleColors.Highlight},
     };
     for (const BrushSlot& slot : slots) {
-        if (*slot.brush)
-            DeleteObject(*slot.brush);
+        if (*slot.brush) DeleteObject(*slot.brush);
         *slot.brush = CreateSolidBrush(*slot.color);
     }
 }
@@ -76,8 +74,7 @@ void RemakeBrushes() {
 void DeleteBrushes() {
     for (HBRUSH* brush : {&g_styleBrushes.Text, &g_styleBrushes.Shadow, &g_styleBrushes.Window,
                           &g_styleBrushes.Face, &g_styleBrushes.Field, &g_styleBrushes.Highlight}) {
-        if (*brush)
-            DeleteObject(*brush);
+        if (*brush) DeleteObject(*brush);
         *brush = nullptr;
     }
 }
@@ -91,8 +88,7 @@ void BuildControlGlyphs() {
                               Grey(g_styleColors.Text), Grey(g_styleColors.Highlight),
                               Grey(g_styleColors.Shadow)};
     BuildGlyphs(g_glyphs, greys);
-    if (!g_glyphDib.IsEmpty())
-        return;
+    if (!g_glyphDib.IsEmpty()) return;
     // The first build makes the bitmap, over the normal radio glyph, with a
     // grey ramp for its colour table.
     if (!g_glyphDib.Create(kGlyphSize, kGlyphSize, 8, g_glyphs.glyphs[GLYPH_CIRCLE][GLYPH_NORMAL]))
@@ -106,28 +102,24 @@ void BuildControlGlyphs() {
 }
 
 void DrawGlyph(HDC context, int x, int y, GlyphShape shape, GlyphKind kind) {
-    if (g_glyphDib.IsEmpty())
-        return;
+    if (g_glyphDib.IsEmpty()) return;
     g_glyphDib.pixels = g_glyphs.glyphs[shape][kind];
     g_glyphDib.Draw(context, x, y);
 }
 
 GlyphKind ControlGlyphKind(int state, bool enabled) {
-    if (!enabled)
-        return state == 0 ? GLYPH_DISABLED : GLYPH_DISABLED_CHECKED;
-    if (state == 0)
-        return GLYPH_NORMAL;
+    if (!enabled) return state == 0 ? GLYPH_DISABLED : GLYPH_DISABLED_CHECKED;
+    if (state == 0) return GLYPH_NORMAL;
     return state == 1 ? GLYPH_CHECKED : GLYPH_PRESSED;
 }
 
-}  // namespace
+} // namespace
 
 void SetInterfaceStyle(int style) {
     const uint8_t focusCues = g_styleColors.ShowFocusCues;
     g_styleColors = style == 1 ? kDark : kLight;
     g_styleColors.ShowFocusCues = focusCues;
-    if (g_interfaceFonts.lineHeight == 0)
-        CreateInterfaceFonts();
+    if (g_interfaceFonts.lineHeight == 0) CreateInterfaceFonts();
     RemakeBrushes();
     BuildControlGlyphs();
 }

@@ -11,15 +11,15 @@
 // Windows colour values (0x00BBGGRR). All but Accent are neutral greys: the
 // glyphs take the low (red) byte as their grey level.
 struct StyleColors {
-    COLORREF Window;     // tool windows, tool dialogs' button bar, about box
-    COLORREF Accent;     // accelerator texts of menu items
-    COLORREF Face;       // controls, labels, static texts, glyph background
-    COLORREF HotText;    // text and pen of a hot or pressed control
-    COLORREF Field;      // edits, list boxes, slider tracks, menus
-    COLORREF Text;       // normal text, frames, glyph rings and marks
-    COLORREF Highlight;  // hot controls, selected items, menu glyph strip
-    uint8_t ShowFocusCues;  // owner-drawn controls draw focus rectangles only while set
-    COLORREF Shadow;     // pressed controls; text and frames of disabled ones
+    COLORREF Window;       // tool windows, tool dialogs' button bar, about box
+    COLORREF Accent;       // accelerator texts of menu items
+    COLORREF Face;         // controls, labels, static texts, glyph background
+    COLORREF HotText;      // text and pen of a hot or pressed control
+    COLORREF Field;        // edits, list boxes, slider tracks, menus
+    COLORREF Text;         // normal text, frames, glyph rings and marks
+    COLORREF Highlight;    // hot controls, selected items, menu glyph strip
+    uint8_t ShowFocusCues; // owner-drawn controls draw focus rectangles only while set
+    COLORREF Shadow;       // pressed controls; text and frames of disabled ones
 };
 
 // One solid brush per colour; they belong to the style and are never deleted
@@ -34,12 +34,12 @@ struct StyleBrushes {
 };
 
 struct InterfaceFonts {
-    HFONT normalFont;     // "Arial" 15, weight 400
-    HFONT boldFont;       // "Arial" 15, weight 900
-    HFONT smallFont;      // "Arial" 14, weight 400
-    HFONT smallBoldFont;  // "Arial" 14, weight 900
-    int lineHeight;       // 17 while the fonts exist, 0 before
-    int smallLineHeight;  // 16
+    HFONT normalFont;    // "Arial" 15, weight 400
+    HFONT boldFont;      // "Arial" 15, weight 900
+    HFONT smallFont;     // "Arial" 14, weight 400
+    HFONT smallBoldFont; // "Arial" 14, weight 900
+    int lineHeight;      // 17 while the fonts exist, 0 before
+    int smallLineHeight; // 16
 };
 
 extern StyleColors g_styleColors;

@@ -32,8 +32,7 @@ HWND CreateTip(HINSTANCE instance, HWND owner, DWORD style, int maxWidth) {
                                      WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX | style, CW_USEDEFAULT,
                                      CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr,
                                      instance, nullptr);
-    if (!tip)
-        return nullptr;
+    if (!tip) return nullptr;
     SendMessageW(tip, TTM_SETMAXTIPWIDTH, 0, maxWidth);
     SendMessageW(tip, TTM_SETTIPBKCOLOR, kTipBackground, 0);
     SendMessageW(tip, TTM_SETTIPTEXTCOLOR, kTipText, 0);
@@ -41,7 +40,7 @@ HWND CreateTip(HINSTANCE instance, HWND owner, DWORD style, int maxWidth) {
     return tip;
 }
 
-}  // namespace
+} // namespace
 
 void CreateTooltips(HINSTANCE instance, HWND mainWindow) {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
@@ -68,8 +67,7 @@ void CreateTooltips(HINSTANCE instance, HWND mainWindow) {
 }
 
 void PlaceCaptionTooltip() {
-    if (!g_viewer.captionTooltip)
-        return;
+    if (!g_viewer.captionTooltip) return;
     const int caption = GetSystemMetrics(SM_CYCAPTION);
     TTTOOLINFOW info = ToolInfo(0);
     info.rect = g_viewer.fullScreen ? RECT{0, 0, caption, caption} : RECT{0, -caption, caption, 0};
@@ -81,17 +79,18 @@ void UpdateTitleAndTooltip() {
     if (hasImage) {
         SetWindowTextW(g_viewer.mainWindow, g_viewer.windowTitle);
         const std::string mode = FormatModeName(g_viewer.image.type);
-        const std::string alpha = FormatAlphaState(g_viewer.image.type, g_preferences.useAlpha != 0);
+        const std::string alpha =
+            FormatAlphaState(g_viewer.image.type, g_preferences.useAlpha != 0);
         char text[200];
-        wsprintfA(text, "Size: %i x %i pixel \n\rMode: %s  %s", static_cast<int>(g_viewer.image.width),
-                  static_cast<int>(g_viewer.image.height), mode.c_str(), alpha.c_str());
+        wsprintfA(text, "Size: %i x %i pixel \n\rMode: %s  %s",
+                  static_cast<int>(g_viewer.image.width), static_cast<int>(g_viewer.image.height),
+                  mode.c_str(), alpha.c_str());
         MultiByteToWideChar(CP_ACP, 0, text, -1, g_viewer.captionTooltipText, 200);
     } else {
         SetWindowTextW(g_viewer.mainWindow, L"Vx - Version 1.1.7");
         lstrcpyW(g_viewer.captionTooltipText, L"no image");
     }
-    if (!g_viewer.captionTooltip)
-        return;
+    if (!g_viewer.captionTooltip) return;
     SendMessageW(g_viewer.captionTooltip, TTM_SETTITLEW, hasImage ? TTI_INFO : TTI_NONE,
                  reinterpret_cast<LPARAM>(hasImage ? g_viewer.windowTitle : L""));
     TTTOOLINFOW info = ToolInfo(0);
@@ -100,8 +99,7 @@ void UpdateTitleAndTooltip() {
 }
 
 void ShowStatusTooltip(const char* text, bool autoHide) {
-    if (!g_viewer.statusTooltip)
-        return;
+    if (!g_viewer.statusTooltip) return;
     RECT window;
     GetWindowRect(g_viewer.mainWindow, &window);
     int x = window.left;
@@ -118,14 +116,14 @@ void ShowStatusTooltip(const char* text, bool autoHide) {
     SendMessageW(g_viewer.statusTooltip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&info));
     MoveStatusTooltip(x, y);
     SendMessageW(g_viewer.statusTooltip, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&info));
-    if (autoHide)
-        SetTimer(g_viewer.mainWindow, kStatusTimer, kStatusHideMs, nullptr);
+    if (autoHide) SetTimer(g_viewer.mainWindow, kStatusTimer, kStatusHideMs, nullptr);
 }
 
 void HideStatusTooltip() {
     if (g_viewer.statusTooltip) {
         TTTOOLINFOW info = ToolInfo(1);
-        SendMessageW(g_viewer.statusTooltip, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&info));
+        SendMessageW(g_viewer.statusTooltip, TTM_TRACKACTIVATE, FALSE,
+                     reinterpret_cast<LPARAM>(&info));
     }
     KillTimer(g_viewer.mainWindow, kStatusTimer);
 }

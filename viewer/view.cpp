@@ -50,7 +50,7 @@ void SetScrollPosition(int bar, SCROLLINFO& info, int position) {
     SetScrollInfo(g_viewer.mainWindow, bar, &info, TRUE);
 }
 
-}  // namespace
+} // namespace
 
 void LayoutView(int level, bool resizeWindow) {
     ViewGeometry& view = g_viewer.view;

@@ -21,8 +21,7 @@ inline std::u16string ToU16(const WCHAR* text) {
 
 // Copies at most units - 1 units and terminates.
 inline void CopyToWide(std::u16string_view text, WCHAR* out, size_t units) {
-    if (units == 0)
-        return;
+    if (units == 0) return;
     const size_t n = text.size() < units - 1 ? text.size() : units - 1;
     for (size_t i = 0; i < n; ++i)
         out[i] = static_cast<WCHAR>(text[i]);

@@ -34,11 +34,10 @@ BOOL CALLBACK InvalidateChildCallback(HWND child, LPARAM) {
     return TRUE;
 }
 
-}  // namespace
+} // namespace
 
 void InvalidateWindowTree(HWND window) {
-    if (!window)
-        return;
+    if (!window) return;
     InvalidateRect(window, nullptr, TRUE);
     EnumChildWindows(window, InvalidateChildCallback, 0);
 }
@@ -56,14 +55,12 @@ std::string FormatFontLabel(int width, const LOGFONTA& font, HDC context) {
         return extent.cx <= width;
     };
     std::string label = face + " " + size;
-    if (fits(label))
-        return label;
+    if (fits(label)) return label;
     // The first cut keeps all but the last two characters of the face.
     face.resize(face.size() >= 2 ? face.size() - 2 : 0);
     for (;;) {
         label = face + "... " + size;
-        if (face.empty() || fits(label))
-            return label;
+        if (face.empty() || fits(label)) return label;
         face.pop_back();
     }
 }

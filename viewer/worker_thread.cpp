@@ -6,8 +6,7 @@ WorkerThread::~WorkerThread() {
 
 bool WorkerThread::Start() {
     if (thread_) {
-        if (IsRunning())
-            return false;
+        if (IsRunning()) return false;
         Join();
     }
     thread_ = CreateThread(nullptr, 0, &WorkerThread::Entry, this, 0, nullptr);
@@ -15,8 +14,7 @@ bool WorkerThread::Start() {
 }
 
 void WorkerThread::Join() {
-    if (!thread_)
-        return;
+    if (!thread_) return;
     WaitForSingleObject(thread_, INFINITE);
     CloseHandle(thread_);
     thread_ = nullptr;

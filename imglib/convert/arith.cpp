@@ -15,20 +15,24 @@ uint32_t ILUnpremultiply16(uint32_t v, uint32_t a) {
     return std::min<uint32_t>(v * 65535u / a, 65535u);
 }
 
-uint32_t ILPremultiply16(uint32_t v, uint32_t a) { return v * a / 65535u; }
+uint32_t ILPremultiply16(uint32_t v, uint32_t a) {
+    return v * a / 65535u;
+}
 
 uint32_t ILUnpremultiply8(uint32_t v, uint32_t a) {
     if (a == 0) return 255;
     return std::min<uint32_t>(v * 255u / a, 255u);
 }
 
-uint32_t ILPremultiply8(uint32_t v, uint32_t a) { return v * a / 255u; }
+uint32_t ILPremultiply8(uint32_t v, uint32_t a) {
+    return v * a / 255u;
+}
 
 uint8_t ILUnpremultiply8F(float v, float a) {
     if (!(a > 0.0f)) return 255;
     const float q = v / a;
     if (q > 255.0f) return 255;
-    if (!(q > 0.0f)) return 0;  // also NaN
+    if (!(q > 0.0f)) return 0; // also NaN
     return static_cast<uint8_t>(q);
 }
 

@@ -64,14 +64,16 @@ cmsUInt16Number To16(float v) {
 template <class S, int N, bool Swap>
 cmsUInt8Number* UnpackToFloat(_cmstransform_struct*, cmsFloat32Number values[],
                               cmsUInt8Number* source, cmsUInt32Number) {
-    for (int v = 0; v < N; ++v) values[v] = S::Read(source + Slot(v, N, Swap) * S::kBytes);
+    for (int v = 0; v < N; ++v)
+        values[v] = S::Read(source + Slot(v, N, Swap) * S::kBytes);
     return source + N * S::kBytes;
 }
 
 template <class S, int N, bool Swap>
-cmsUInt8Number* UnpackTo16(_cmstransform_struct*, cmsUInt16Number values[],
-                           cmsUInt8Number* source, cmsUInt32Number) {
-    for (int v = 0; v < N; ++v) values[v] = To16(S::Read(source + Slot(v, N, Swap) * S::kBytes));
+cmsUInt8Number* UnpackTo16(_cmstransform_struct*, cmsUInt16Number values[], cmsUInt8Number* source,
+                           cmsUInt32Number) {
+    for (int v = 0; v < N; ++v)
+        values[v] = To16(S::Read(source + Slot(v, N, Swap) * S::kBytes));
     return source + N * S::kBytes;
 }
 
@@ -81,7 +83,8 @@ cmsUInt8Number* UnpackTo16(_cmstransform_struct*, cmsUInt16Number values[],
 template <class S, int C, int N, bool Swap>
 cmsUInt8Number* PackFromFloat(_cmstransform_struct*, cmsFloat32Number values[],
                               cmsUInt8Number* target, cmsUInt32Number) {
-    for (int v = 0; v < C && v < N; ++v) S::Write(target + Slot(v, N, Swap) * S::kBytes, values[v]);
+    for (int v = 0; v < C && v < N; ++v)
+        S::Write(target + Slot(v, N, Swap) * S::kBytes, values[v]);
     return target + N * S::kBytes;
 }
 
@@ -110,8 +113,8 @@ constexpr uint32_t kMaxOutputSamples = 4;
 constexpr uint32_t kByteCodeFloat24 = 3;
 constexpr uint32_t kByteCodeFloat = 4;
 constexpr uint32_t kByteCodeHalf = 5;
-constexpr uint32_t kSignedLab8 = 0x1E0019;   // Lab V2, 3 channels, 1 byte
-constexpr uint32_t kSignedLab16 = 0x1E001A;  // Lab V2, 3 channels, 2 bytes
+constexpr uint32_t kSignedLab8 = 0x1E0019;  // Lab V2, 3 channels, 1 byte
+constexpr uint32_t kSignedLab16 = 0x1E001A; // Lab V2, 3 channels, 2 bytes
 
 // Tables of instantiations indexed by sample count - 1 (and colour count - 1).
 template <class S, bool Swap, size_t... I>
@@ -124,8 +127,8 @@ constexpr std::array<cmsFormatter16, sizeof...(I)> Unpackers16(std::index_sequen
 }
 template <class S, bool Swap, size_t... I>
 constexpr std::array<cmsFormatterFloat, sizeof...(I)> FloatPackers(std::index_sequence<I...>) {
-    return {&PackFromFloat<S, int(I / kMaxOutputSamples) + 1, int(I % kMaxOutputSamples) + 1,
-                           Swap>...};
+    return {
+        &PackFromFloat<S, int(I / kMaxOutputSamples) + 1, int(I % kMaxOutputSamples) + 1, Swap>...};
 }
 
 template <class S>
@@ -159,7 +162,7 @@ cmsPluginFormatters ILLcmsFormatterPlugin = {
     ILLcmsFormatterFactory,
 };
 
-}  // namespace
+} // namespace
 
 cmsFormatter ILLcmsFormatterFactory(cmsUInt32Number format, cmsFormatterDirection direction,
                                     cmsUInt32Number flags) {
@@ -174,7 +177,8 @@ cmsFormatter ILLcmsFormatterFactory(cmsUInt32Number format, cmsFormatterDirectio
         if (samples >= 1 && samples <= kMaxInputSamples) {
             if (byteCode == kByteCodeFloat24)
                 return InputFormatter<Float24Sample>(samples, swap, isFloat);
-            if (byteCode == kByteCodeHalf) return InputFormatter<HalfSample>(samples, swap, isFloat);
+            if (byteCode == kByteCodeHalf)
+                return InputFormatter<HalfSample>(samples, swap, isFloat);
             if (byteCode == kByteCodeFloat && isFloat)
                 return InputFormatter<FloatSample>(samples, swap, true);
         }
@@ -197,6 +201,10 @@ cmsFormatter ILLcmsFormatterFactory(cmsUInt32Number format, cmsFormatterDirectio
     return none;
 }
 
-bool ILRegisterLcmsPlugin() { return cmsPlugin(&ILLcmsFormatterPlugin) != FALSE; }
+bool ILRegisterLcmsPlugin() {
+    return cmsPlugin(&ILLcmsFormatterPlugin) != FALSE;
+}
 
-void ILUnregisterLcmsPlugin() { cmsUnregisterPlugins(); }
+void ILUnregisterLcmsPlugin() {
+    cmsUnregisterPlugins();
+}

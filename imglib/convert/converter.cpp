@@ -13,7 +13,7 @@ namespace {
 
 // 17 x the 4x4 Bayer value + 1, and (Bayer value + 0.5) / 16, indexed by
 // 4 x (x mod 4) + row phase.
-constexpr int32_t kDitherOn[16] = {1, 137, 35, 171, 205, 69, 239, 103,
+constexpr int32_t kDitherOn[16] = {1,  137, 35, 171, 205, 69,  239, 103,
                                    52, 188, 18, 154, 256, 120, 222, 86};
 constexpr float kDitherOnF[16] = {0.03125f, 0.53125f, 0.15625f, 0.65625f, 0.78125f, 0.28125f,
                                   0.90625f, 0.40625f, 0.21875f, 0.71875f, 0.09375f, 0.59375f,
@@ -38,9 +38,11 @@ void DropPaletteDerived(ILConverter* c) {
     c->paletteMapper = nullptr;
 }
 
-bool IsIndexed(ILPixelType t) { return (t & IL_MODEL_MASK) == IL_MODEL_INDEXED; }
+bool IsIndexed(ILPixelType t) {
+    return (t & IL_MODEL_MASK) == IL_MODEL_INDEXED;
+}
 
-}  // namespace
+} // namespace
 
 ILConverter* ILConverterInit(ILConverter* c) {
     ILConverterClear(c);
@@ -183,9 +185,13 @@ void ILConverterGivePalette(ILConverter* c, ILImage* target) {
     c->ownsPalette = 0;
 }
 
-bool ILConverterHasPalette(const ILConverter* c) { return c->palette != nullptr; }
+bool ILConverterHasPalette(const ILConverter* c) {
+    return c->palette != nullptr;
+}
 
-bool ILConverterIsPlainCopy(const ILConverter* c) { return c->rowKernel == ILConverterCopyRow; }
+bool ILConverterIsPlainCopy(const ILConverter* c) {
+    return c->rowKernel == ILConverterCopyRow;
+}
 
 void ILConverterUpdate(ILConverter* c) {
     if (c->sourceType && c->targetType && c->width) ILConverterSelectKernel(c);
@@ -285,15 +291,22 @@ ILPixelType ILGetLoadPixelType(const ILHandle* h, ILPixelType fileType, bool kee
     if (model == IL_MODEL_RGB && (kind == IL_KIND_4 || kind == IL_KIND_555 || kind == IL_KIND_565))
         kind = IL_KIND_8;
     switch (kind) {
-    case IL_KIND_12:
-    case IL_KIND_101010: kind = IL_KIND_16; break;
-    case IL_KIND_FIXED16:
-    case IL_KIND_RGBE: kind = IL_KIND_HALF; break;
-    case IL_KIND_32:
-    case IL_KIND_FLOAT24:
-    case IL_KIND_DOUBLE:
-    case IL_KIND_FIXED32: kind = IL_KIND_FLOAT; break;
-    default: break;
+        case IL_KIND_12:
+        case IL_KIND_101010:
+            kind = IL_KIND_16;
+            break;
+        case IL_KIND_FIXED16:
+        case IL_KIND_RGBE:
+            kind = IL_KIND_HALF;
+            break;
+        case IL_KIND_32:
+        case IL_KIND_FLOAT24:
+        case IL_KIND_DOUBLE:
+        case IL_KIND_FIXED32:
+            kind = IL_KIND_FLOAT;
+            break;
+        default:
+            break;
     }
 
     uint32_t extra = 0;
@@ -309,20 +322,42 @@ uint32_t ILPixelTypeToLcmsFormat(ILPixelType type) {
     const bool rgbOrder = type & IL_ORDER_RGB;
     uint32_t format;
     switch (type & IL_MODEL_MASK) {
-    case IL_MODEL_GRAY: format = 0x30008; break;
-    case IL_MODEL_RGB: format = rgbOrder ? 0x40018 : 0x40418; break;
-    case IL_MODEL_CMYK: format = 0x60020; break;
-    case IL_MODEL_YCBCR: format = 0x70018; break;
-    case IL_MODEL_LAB: format = 0xA0018; break;
-    default: return 0;
+        case IL_MODEL_GRAY:
+            format = 0x30008;
+            break;
+        case IL_MODEL_RGB:
+            format = rgbOrder ? 0x40018 : 0x40418;
+            break;
+        case IL_MODEL_CMYK:
+            format = 0x60020;
+            break;
+        case IL_MODEL_YCBCR:
+            format = 0x70018;
+            break;
+        case IL_MODEL_LAB:
+            format = 0xA0018;
+            break;
+        default:
+            return 0;
     }
     switch (type & IL_KIND_MASK) {
-    case IL_KIND_8: format += 1; break;
-    case IL_KIND_16: format += 2; break;
-    case IL_KIND_HALF: format += 0x400005; break;
-    case IL_KIND_FLOAT24: format += 0x400003; break;
-    case IL_KIND_FLOAT: format += 0x400004; break;
-    default: return 0;
+        case IL_KIND_8:
+            format += 1;
+            break;
+        case IL_KIND_16:
+            format += 2;
+            break;
+        case IL_KIND_HALF:
+            format += 0x400005;
+            break;
+        case IL_KIND_FLOAT24:
+            format += 0x400003;
+            break;
+        case IL_KIND_FLOAT:
+            format += 0x400004;
+            break;
+        default:
+            return 0;
     }
     if (type & IL_EXTRA_MASK) {
         format += 0x80;
@@ -334,37 +369,62 @@ uint32_t ILPixelTypeToLcmsFormat(ILPixelType type) {
 
 uint32_t ILBitsPerSample(ILPixelType type) {
     switch (type & IL_KIND_MASK) {
-    case 0x10: return 1;
-    case 0x20: return 2;
-    case 0x30: return 4;
-    case 0x40: return 8;
-    case 0x50: return 12;
-    case 0x60: return 16;
-    case 0x70: return 32;
-    case 0x100: return 16;
-    case 0x110: return 24;
-    case 0x120: return 32;
-    case 0x130: return 64;
-    case 0x140: return 16;
-    case 0x150: return 32;
-    case 0x160: return 8;
-    case 0x200: return 5;
-    case 0x210: return 5;
-    case 0x220: return 10;
-    default: return 0;
+        case 0x10:
+            return 1;
+        case 0x20:
+            return 2;
+        case 0x30:
+            return 4;
+        case 0x40:
+            return 8;
+        case 0x50:
+            return 12;
+        case 0x60:
+            return 16;
+        case 0x70:
+            return 32;
+        case 0x100:
+            return 16;
+        case 0x110:
+            return 24;
+        case 0x120:
+            return 32;
+        case 0x130:
+            return 64;
+        case 0x140:
+            return 16;
+        case 0x150:
+            return 32;
+        case 0x160:
+            return 8;
+        case 0x200:
+            return 5;
+        case 0x210:
+            return 5;
+        case 0x220:
+            return 10;
+        default:
+            return 0;
     }
 }
 
 uint32_t ILChannelCount(ILPixelType type) {
     uint32_t n;
     switch (type & IL_MODEL_MASK) {
-    case IL_MODEL_GRAY:
-    case IL_MODEL_INDEXED: n = 1; break;
-    case IL_MODEL_RGB:
-    case IL_MODEL_YCBCR:
-    case IL_MODEL_LAB: n = 3; break;
-    case IL_MODEL_CMYK: n = 4; break;
-    default: return 0;
+        case IL_MODEL_GRAY:
+        case IL_MODEL_INDEXED:
+            n = 1;
+            break;
+        case IL_MODEL_RGB:
+        case IL_MODEL_YCBCR:
+        case IL_MODEL_LAB:
+            n = 3;
+            break;
+        case IL_MODEL_CMYK:
+            n = 4;
+            break;
+        default:
+            return 0;
     }
     if ((type & IL_MODEL_MASK) != IL_MODEL_INDEXED && (type & 0x7000)) ++n;
     return n;

@@ -38,12 +38,12 @@
 
 // Which converter settings an entry is for.
 enum ILKernelVariant : uint8_t {
-    IL_KV_ANY = 0,            // every alpha handling and polarity
-    IL_KV_COMPOSITE = 1,      // alpha handling 2: composite onto the background
-    IL_KV_ONE_BIT_WHITE = 2,  // 1-bit grey source, a set bit is white
-    IL_KV_ONE_BIT_BLACK = 3,  // 1-bit grey source, a set bit is black
-    IL_KV_GREY_MAP = 4,       // grey 8 source through the converter's greyMap
-    IL_KV_TRANSFORM = 5,      // lcms2 transform over the row, alpha carried over
+    IL_KV_ANY = 0,           // every alpha handling and polarity
+    IL_KV_COMPOSITE = 1,     // alpha handling 2: composite onto the background
+    IL_KV_ONE_BIT_WHITE = 2, // 1-bit grey source, a set bit is white
+    IL_KV_ONE_BIT_BLACK = 3, // 1-bit grey source, a set bit is black
+    IL_KV_GREY_MAP = 4,      // grey 8 source through the converter's greyMap
+    IL_KV_TRANSFORM = 5,     // lcms2 transform over the row, alpha carried over
 };
 
 // Builds the converter's palette table for an indexed source (allocates it
@@ -55,13 +55,13 @@ struct ILKernelEntry {
     ILPixelType target;
     ILKernelVariant variant;
     ILRowKernel kernel;
-    ILPaletteTableBuilder paletteBuilder;  // null unless the kernel reads paletteTable
+    ILPaletteTableBuilder paletteBuilder; // null unless the kernel reads paletteTable
 };
 
 // The families' tables.
-std::span<const ILKernelEntry> ILKernels8Bit();       // 8-bit, 1-bit, packed, YCbCr, CMYK sources
-std::span<const ILKernelEntry> ILKernelsIndexed();    // indexed sources and targets
+std::span<const ILKernelEntry> ILKernels8Bit();    // 8-bit, 1-bit, packed, YCbCr, CMYK sources
+std::span<const ILKernelEntry> ILKernelsIndexed(); // indexed sources and targets
 std::span<const ILKernelEntry> ILKernelsFloatTarget();
 std::span<const ILKernelEntry> ILKernelsWideSource(); // 16-bit, half, float and RGBE sources
 std::span<const ILKernelEntry> ILKernelsHalfFloatTarget();
-std::span<const ILKernelEntry> ILKernelsAlphaForm();  // compositing, (un)premultiplying, alpha carry
+std::span<const ILKernelEntry> ILKernelsAlphaForm(); // compositing, (un)premultiplying, alpha carry

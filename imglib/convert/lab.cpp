@@ -10,7 +10,7 @@ constexpr float kWhiteZ = 0.82521f;
 // (6/29)^3: below it the cube root is replaced by a straight line.
 constexpr float kEpsilon = 0.008856452f;
 constexpr float kSlope = 7.787f;
-constexpr float kOffset = 0.13793103f;  // 4/29
+constexpr float kOffset = 0.13793103f; // 4/29
 
 float LabF(float t) {
     return t > kEpsilon ? std::exp(std::log(t) / 3.0f) : kSlope * t + kOffset;
@@ -21,7 +21,7 @@ float LabFInverse(float f) {
     return cube > kEpsilon ? cube : (f - kOffset) / kSlope;
 }
 
-}  // namespace
+} // namespace
 
 void ILRgbToLab(float r, float g, float b, float* L, float* A, float* B) {
     const auto& m = ILMatrixRgbToXyz50;

@@ -16,7 +16,8 @@ bool Build(ILConverter* c, uint32_t entryBytes, Fill fill) {
         return false;
     uint8_t* out = static_cast<uint8_t*>(c->paletteTable);
     const ILPalette& p = *c->palette;
-    for (uint32_t i = 0; i < p.count; ++i, out += entryBytes) fill(p.entries[i], out);
+    for (uint32_t i = 0; i < p.count; ++i, out += entryBytes)
+        fill(p.entries[i], out);
     return true;
 }
 
@@ -29,7 +30,7 @@ float Luminance16(const ILPaletteEntry& e) {
     return ILLuminance(ILSrgbTable16[e.red], ILSrgbTable16[e.green], ILSrgbTable16[e.blue]);
 }
 
-}  // namespace
+} // namespace
 
 bool ILBuildPaletteGrey8(ILConverter* c) {
     return Build(c, 1, [](const ILPaletteEntry& e, uint8_t* out) {

@@ -47,29 +47,31 @@ cmsHPROFILE CreateRgb(const cmsCIExyY& white, cmsToneCurve* curve, const char* n
 cmsHPROFILE CreateGray(cmsToneCurve* curve, const char* name) {
     cmsCIExyY white;
     if (!curve) return nullptr;
-    cmsHPROFILE profile = cmsWhitePointFromTemp(&white, 6504.0)
-                              ? cmsCreateGrayProfile(&white, curve)
-                              : nullptr;
+    cmsHPROFILE profile =
+        cmsWhitePointFromTemp(&white, 6504.0) ? cmsCreateGrayProfile(&white, curve) : nullptr;
     cmsFreeToneCurve(curve);
     return Describe(profile, name);
 }
 
-}  // namespace
+} // namespace
 
 cmsToneCurve* ILBuildSrgbToneCurve() {
     // Y = (X / 1.055 + 0.055 / 1.055)^2.4 from X = 0.04045 up, X / 12.92 below.
-    const cmsFloat64Number parameters[5] = {2.4, 1.0 / 1.055, 0.055 / 1.055, 1.0 / 12.92,
-                                            0.04045};
+    const cmsFloat64Number parameters[5] = {2.4, 1.0 / 1.055, 0.055 / 1.055, 1.0 / 12.92, 0.04045};
     return cmsBuildParametricToneCurve(nullptr, 4, parameters);
 }
 
-cmsToneCurve* ILBuildLinearToneCurve() { return cmsBuildGamma(nullptr, 1.0); }
+cmsToneCurve* ILBuildLinearToneCurve() {
+    return cmsBuildGamma(nullptr, 1.0);
+}
 
 cmsHPROFILE ILCreateSRgbProfile() {
     return CreateRgb({0.3127, 0.3290, 1.0}, ILBuildSrgbToneCurve(), "sRGB");
 }
 
-cmsHPROFILE ILCreateSGrayProfile() { return CreateGray(ILBuildSrgbToneCurve(), "sGRAY"); }
+cmsHPROFILE ILCreateSGrayProfile() {
+    return CreateGray(ILBuildSrgbToneCurve(), "sGRAY");
+}
 
 cmsHPROFILE ILCreateScRgbProfile() {
     cmsCIExyY white;

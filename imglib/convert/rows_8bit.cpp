@@ -23,7 +23,7 @@ inline T Widen(S v) {
         return static_cast<T>(v);
 }
 
-}  // namespace
+} // namespace
 
 // Target sample k is source sample Ik (-1: not written), 8-bit samples widened
 // to 16 bits as v * 257 when the target is 16-bit. A target sample that no
@@ -71,28 +71,32 @@ void ILRowInvertBytes(ILConverter* c, const void* source, void* target) {
     const uint8_t* s = static_cast<const uint8_t*>(source);
     uint8_t* t = static_cast<uint8_t*>(target);
     const uint64_t bytes = (c->width + 7) / 8;
-    for (uint64_t i = 0; i < bytes; ++i) t[i] = static_cast<uint8_t>(~s[i]);
+    for (uint64_t i = 0; i < bytes; ++i)
+        t[i] = static_cast<uint8_t>(~s[i]);
 }
 
 void ILRowGreyMapGrey8(ILConverter* c, const void* source, void* target) {
     const uint8_t* s = static_cast<const uint8_t*>(source);
     uint8_t* t = static_cast<uint8_t*>(target);
     const uint8_t* map = c->greyMap;
-    for (uint64_t x = 0, n = c->width; x < n; ++x) t[x] = map[s[x]];
+    for (uint64_t x = 0, n = c->width; x < n; ++x)
+        t[x] = map[s[x]];
 }
 
 void ILRowGreyMapBGR8(ILConverter* c, const void* source, void* target) {
     const uint8_t* s = static_cast<const uint8_t*>(source);
     uint8_t* t = static_cast<uint8_t*>(target);
     const uint8_t* map = c->greyMap;
-    for (uint64_t x = 0, n = c->width; x < n; ++x, t += 3) t[0] = t[1] = t[2] = map[s[x]];
+    for (uint64_t x = 0, n = c->width; x < n; ++x, t += 3)
+        t[0] = t[1] = t[2] = map[s[x]];
 }
 
 void ILRowGreyMapGreyAlpha8(ILConverter* c, const void* source, void* target) {
     const uint8_t* s = static_cast<const uint8_t*>(source);
     uint8_t* t = static_cast<uint8_t*>(target);
     const uint8_t* map = c->greyMap;
-    for (uint64_t x = 0, n = c->width; x < n; ++x) t[2 * x] = map[s[x]];
+    for (uint64_t x = 0, n = c->width; x < n; ++x)
+        t[2 * x] = map[s[x]];
 }
 
 namespace {
@@ -106,7 +110,7 @@ inline uint8_t CompositePremul(const ILConverter* c, int k, float v, float alpha
     return ILClampToU8Dither(c->backgroundBGR16[k] / 65535.0f * (1.0f - alpha) + col, d);
 }
 
-}  // namespace
+} // namespace
 
 void ILRowCompositePremulGreyAlpha8(ILConverter* c, const void* source, void* target) {
     const ILDitherOffsets o = ILRowDitherOffsets(c);
@@ -120,7 +124,8 @@ void ILRowCompositePremulGreyAlpha8(ILConverter* c, const void* source, void* ta
             t[0] = t[1] = t[2] = v;
         } else {
             const float alpha = a / 255.0f;
-            for (int k = 0; k < 3; ++k) t[k] = CompositePremul(c, k, v, alpha, 255.0f, o.f[x & 3]);
+            for (int k = 0; k < 3; ++k)
+                t[k] = CompositePremul(c, k, v, alpha, 255.0f, o.f[x & 3]);
         }
     }
     ILAdvanceDitherRow(c);
@@ -154,7 +159,8 @@ void ILRowCompositePremulBGRA16(ILConverter* c, const void* source, void* target
         if (a == 0) {
             std::memcpy(t, c->backgroundBGR8, 3);
         } else if (a == 65535) {
-            for (int k = 0; k < 3; ++k) t[k] = static_cast<uint8_t>((s[k] + o.d[x & 3]) / 257);
+            for (int k = 0; k < 3; ++k)
+                t[k] = static_cast<uint8_t>((s[k] + o.d[x & 3]) / 257);
         } else {
             const float alpha = a / 65535.0f;
             for (int k = 0; k < 3; ++k)
@@ -379,7 +385,7 @@ std::vector<ILKernelEntry> BuildEntries() {
     });
 }
 
-}  // namespace
+} // namespace
 
 std::span<const ILKernelEntry> ILKernels8Bit() {
     static const std::vector<ILKernelEntry> table = BuildEntries();

@@ -12,8 +12,8 @@
 // The dither offsets of one row: index x & 3 gives the column's offset for
 // the converter's current row phase.
 struct ILDitherOffsets {
-    int32_t d[4];  // integer offsets, added before dividing a 16-bit sample by 257
-    float f[4];    // float offsets, added before truncating a 0..255 value
+    int32_t d[4]; // integer offsets, added before dividing a 16-bit sample by 257
+    float f[4];   // float offsets, added before truncating a 0..255 value
 };
 
 inline ILDitherOffsets ILRowDitherOffsets(const ILConverter* c) {

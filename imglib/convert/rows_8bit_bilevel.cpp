@@ -12,9 +12,11 @@ inline void ForEachBit(const uint8_t* s, uint64_t width, Put put) {
     const uint64_t full = width / 8;
     for (uint64_t i = 0; i < full; ++i) {
         const uint32_t b = s[i];
-        for (uint32_t k = 0; k < 8; ++k) put(8 * i + k, (b >> (7 - k)) & 1u);
+        for (uint32_t k = 0; k < 8; ++k)
+            put(8 * i + k, (b >> (7 - k)) & 1u);
     }
-    for (uint64_t x = full * 8; x < width; ++x) put(x, (s[x >> 3] >> (7 - (x & 7))) & 1u);
+    for (uint64_t x = full * 8; x < width; ++x)
+        put(x, (s[x >> 3] >> (7 - (x & 7))) & 1u);
 }
 
 // The code of pixel x in a row of Bits-bit codes.
@@ -31,7 +33,7 @@ constexpr uint32_t kTo8 = Bits == 4 ? 17 : 85;
 template <int Bits>
 constexpr uint32_t kTo16 = Bits == 4 ? 4369 : 21845;
 
-}  // namespace
+} // namespace
 
 template <bool White>
 void ILRowBit1ToGrey8(ILConverter* c, const void* source, void* target) {

@@ -19,7 +19,7 @@ inline uint8_t Encode(float v, float d) {
     return ILTruncDither8(ILLinearToSrgb8F(v), d);
 }
 
-}  // namespace
+} // namespace
 
 // The first of SN samples is the grey; an alpha sample is dropped.
 template <int SN>

@@ -22,13 +22,13 @@
 namespace {
 
 struct Srgb8Tables {
-    static constexpr uint32_t kBuckets = 0x3F80;  // floats below 1.0, by their top 16 bits
+    static constexpr uint32_t kBuckets = 0x3F80; // floats below 1.0, by their top 16 bits
     uint8_t base[kBuckets];
     // thresholds[k]: smallest float whose code is at least k; [256] = +inf.
     float thresholds[257];
 };
 
-constexpr uint32_t kOne = 0x3F800000;  // bits of 1.0f
+constexpr uint32_t kOne = 0x3F800000; // bits of 1.0f
 
 std::unique_ptr<Srgb8Tables> BuildSrgb8Tables() {
     std::unique_ptr<Srgb8Tables> t(new (std::nothrow) Srgb8Tables);
@@ -86,7 +86,7 @@ inline uint16_t Trunc16(float v) {
     return static_cast<uint16_t>(v);
 }
 
-}  // namespace
+} // namespace
 
 // SN = 3 (B, G, R) or 4 (with a fourth sample, kept as alpha when TN = 2).
 template <int SN, int TN>

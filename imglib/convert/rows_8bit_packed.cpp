@@ -27,7 +27,7 @@ inline uint8_t Widen4(uint32_t x) {
     return static_cast<uint8_t>(x * 17);
 }
 
-}  // namespace
+} // namespace
 
 // u32: B bits 0-9, G bits 10-19, R bits 20-29.
 void ILRowBGR101010ToBGR8(ILConverter* c, const void* source, void* target) {

@@ -9,7 +9,7 @@ inline uint8_t Clamp8(int64_t v) {
     return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
 }
 
-}  // namespace
+} // namespace
 
 // Samples Y, Cb, Cr (, alpha). The sums are formed in 64 bits: a converter's
 // own tables (built from a file's coefficients) are not bounded, and a sum

@@ -30,11 +30,19 @@ inline float DitherF(const ILConverter* c, uint64_t x) {
 inline int32_t DitherI(const ILConverter* c, uint64_t x) {
     return c->ditherMatrix[(x & 3) * 4 + c->ditherRow];
 }
-inline void NextDitherRow(ILConverter* c) { c->ditherRow = (c->ditherRow + 1) & 3; }
+inline void NextDitherRow(ILConverter* c) {
+    c->ditherRow = (c->ditherRow + 1) & 3;
+}
 
-inline float HalfToFloat(uint16_t bits) { return imath_half_to_float(bits); }
-inline float HalfAt(const uint16_t* p) { return HalfToFloat(*p); }
-inline uint16_t ToHalf(float v) { return half(v).bits(); }
+inline float HalfToFloat(uint16_t bits) {
+    return imath_half_to_float(bits);
+}
+inline float HalfAt(const uint16_t* p) {
+    return HalfToFloat(*p);
+}
+inline uint16_t ToHalf(float v) {
+    return half(v).bits();
+}
 
 template <typename T>
 inline T Load(const uint8_t* p) {
@@ -252,8 +260,8 @@ uint64_t Composite2043Blocks(const ILConverter* c, const uint32_t* const steps[4
                 const __m128i e = _mm_setr_epi32(s0[i[0]], s1[i[1]], s2[i[2]], s3[i[3]]);
                 return _mm_srli_epi32(_mm_add_epi32(e, _mm_and_si128(blend[q][k], low16)), 16);
             };
-            __m128i v = _mm_or_si128(code(0), _mm_or_si128(_mm_slli_epi32(code(1), 8),
-                                                           _mm_slli_epi32(code(2), 16)));
+            __m128i v = _mm_or_si128(
+                code(0), _mm_or_si128(_mm_slli_epi32(code(1), 8), _mm_slli_epi32(code(2), 16)));
             const __m128i px = Load16(in + 16 * q), a = _mm_srli_epi32(px, 24);
             const __m128i opaque = _mm_cmpeq_epi32(a, opaqueA);
             const __m128i clear = _mm_cmpeq_epi32(a, _mm_setzero_si128());
@@ -276,7 +284,8 @@ void Composite2043To43(ILConverter* c, const void* source, void* target) {
         fast = steps[x] != nullptr;
     }
     // Steps answer NaN unlike the encoder; only a NaN background makes one.
-    for (int k = 0; k < 3; ++k) fast = fast && !std::isnan(c->backgroundBGRF[k]);
+    for (int k = 0; k < 3; ++k)
+        fast = fast && !std::isnan(c->backgroundBGRF[k]);
     if (!fast) return Composite2043To43Slow(c, source, target);
 
     const auto* in = static_cast<const uint8_t*>(source);
@@ -337,7 +346,8 @@ void Composite2063To43(ILConverter* c, const void* source, void* target) {
         const uint16_t a = in[3];
         if (a == 65535) {
             const int32_t dd = DitherI(c, x);
-            for (int k = 0; k < 3; ++k) out[k] = static_cast<uint8_t>((in[k] + dd) / 257);
+            for (int k = 0; k < 3; ++k)
+                out[k] = static_cast<uint8_t>((in[k] + dd) / 257);
             continue;
         }
         if (a == 0) {
@@ -358,7 +368,7 @@ void Composite2063To43(ILConverter* c, const void* source, void* target) {
 
 template <typename S>
 inline float Fraction(typename S::Sample v) {
-    return S::Alpha(v);  // code / full scale
+    return S::Alpha(v); // code / full scale
 }
 
 // Colour (B, G, R, A or reversed) into 8-bit B, G, R; straight pixels are
@@ -369,7 +379,8 @@ void CompositeColorTo8Encoded(ILConverter* c, const void* source, void* target) 
     auto* out = static_cast<uint8_t*>(target);
     const bool prem = c->premultipliedSource;
     float bgE[3];
-    for (int k = 0; k < 3; ++k) bgE[k] = c->backgroundBGR16[k] / 65535.0f;
+    for (int k = 0; k < 3; ++k)
+        bgE[k] = c->backgroundBGR16[k] / 65535.0f;
     for (uint64_t x = 0; x < c->width; ++x, in += 4, out += 3) {
         const float alpha = S::Alpha(in[3]), d = DitherF(c, x);
         for (int k = 0; k < 3; ++k) {
@@ -389,7 +400,8 @@ void Composite4043To43(ILConverter* c, const void* source, void* target) {
     const auto* in = static_cast<const uint8_t*>(source);
     auto* out = static_cast<uint8_t*>(target);
     float bgE[3];
-    for (int k = 0; k < 3; ++k) bgE[k] = ILLinearToSrgb(c->backgroundBGRF[k]);
+    for (int k = 0; k < 3; ++k)
+        bgE[k] = ILLinearToSrgb(c->backgroundBGRF[k]);
     for (uint64_t x = 0; x < c->width; ++x, in += 4, out += 3) {
         const uint8_t a = in[3];
         if (a == 255) {
@@ -402,7 +414,8 @@ void Composite4043To43(ILConverter* c, const void* source, void* target) {
         }
         const float alpha = a / 255.0f, d = DitherF(c, x);
         for (int k = 0; k < 3; ++k)
-            out[k] = ILClampToU8Dither(std::min(alpha, in[k] / 255.0f) + (1.0f - alpha) * bgE[k], d);
+            out[k] =
+                ILClampToU8Dither(std::min(alpha, in[k] / 255.0f) + (1.0f - alpha) * bgE[k], d);
     }
     NextDitherRow(c);
 }
@@ -417,9 +430,10 @@ void CompositeGreyToGrey8(ILConverter* c, const void* source, void* target) {
     const float bgE = c->backgroundGray16 / 65535.0f;
     for (uint64_t x = 0; x < c->width; ++x, in += 2, ++out) {
         const float alpha = S::Alpha(in[1]), d = DitherF(c, x);
-        *out = prem ? ILClampToU8Dither(std::min(alpha, Fraction<S>(in[0])) + (1.0f - alpha) * bgE, d)
-                    : ILLinearToSrgb8Dither(
-                          alpha * S::Linear(in[0]) + (1.0f - alpha) * c->backgroundGrayF, d);
+        *out =
+            prem ? ILClampToU8Dither(std::min(alpha, Fraction<S>(in[0])) + (1.0f - alpha) * bgE, d)
+                 : ILLinearToSrgb8Dither(
+                       alpha * S::Linear(in[0]) + (1.0f - alpha) * c->backgroundGrayF, d);
     }
     NextDitherRow(c);
 }
@@ -457,7 +471,8 @@ void Composite2063To16OrFloat(ILConverter* c, const void* source, void* target) 
             if constexpr (FloatTarget) {
                 static_cast<float*>(target)[x * 3 + k] = v;
             } else {
-                static_cast<uint16_t*>(target)[x * 3 + k] = prem ? ILClampToU16(v) : ILLinearToSrgb16(v);
+                static_cast<uint16_t*>(target)[x * 3 + k] =
+                    prem ? ILClampToU16(v) : ILLinearToSrgb16(v);
             }
         }
     }
@@ -501,7 +516,8 @@ void CompositeHalfGreyToFloatColor(ILConverter* c, const void* source, void* tar
     const bool prem = c->premultipliedSource;
     for (uint64_t x = 0; x < c->width; ++x, in += 2, out += 3) {
         const float alpha = HalfAt(in + 1), v = HalfAt(in);
-        for (int k = 0; k < 3; ++k) out[k] = Blend(prem, v, alpha, c->backgroundBGRF[k]);
+        for (int k = 0; k < 3; ++k)
+            out[k] = Blend(prem, v, alpha, c->backgroundBGRF[k]);
     }
 }
 
@@ -723,6 +739,8 @@ constexpr ILKernelEntry kEntries[] = {
     {0x2124, 0x2123, T, TransformCarryAlpha<4, 5, 4>, nullptr},
 };
 
-}  // namespace
+} // namespace
 
-std::span<const ILKernelEntry> ILKernelsAlphaForm() { return kEntries; }
+std::span<const ILKernelEntry> ILKernelsAlphaForm() {
+    return kEntries;
+}

@@ -25,8 +25,9 @@ constexpr int32_t kFirst = ILSrgb8DitherTables::kStepFirst;
 
 // The generic kernel of the same pair, for offsets without step entries.
 template <int SN, bool SA, int TN, bool Reverse>
-constexpr ILRowKernel Generic = ConvertRow<ReadFloat, SN, std::conditional_t<SA, ReadFloat, NoAlpha>,
-                                           SA, W8, TN, NoAlpha, false, Reverse>;
+constexpr ILRowKernel Generic =
+    ConvertRow<ReadFloat, SN, std::conditional_t<SA, ReadFloat, NoAlpha>, SA, W8, TN, NoAlpha,
+               false, Reverse>;
 
 // One sample: its step entry plus the low bits of the clamped float, whose
 // top 16 bits are the code.
@@ -56,7 +57,8 @@ inline void GroupIndices(const uint8_t* s, uint32_t* bits, uint16_t* index) {
     }
     // Buckets fit 16 bits; the saturating subtraction clamps the low end.
     for (int v = 0; v + 2 <= Lanes / 4; v += 2) {
-        const __m128i buckets = _mm_packs_epi32(_mm_srli_epi32(b[v], 16), _mm_srli_epi32(b[v + 1], 16));
+        const __m128i buckets =
+            _mm_packs_epi32(_mm_srli_epi32(b[v], 16), _mm_srli_epi32(b[v + 1], 16));
         _mm_store_si128(reinterpret_cast<__m128i*>(index + 4 * v), _mm_subs_epu16(buckets, first));
     }
     if constexpr (Lanes % 8 != 0) {
@@ -87,11 +89,11 @@ inline void StoreCodes(const uint32_t* sums, uint8_t* t) {
 
 #endif
 
-}  // namespace
+} // namespace
 
 template <int SN, bool SA, int TN, bool Reverse>
 void FloatToSrgb8(ILConverter* c, const void* source, void* target) {
-    constexpr int kStride = SN + SA;  // floats a source pixel
+    constexpr int kStride = SN + SA; // floats a source pixel
     const RowDither dither(c, true);
     const uint32_t* steps[4];
     for (int j = 0; j < 4; ++j) {
@@ -115,7 +117,8 @@ void FloatToSrgb8(ILConverter* c, const void* source, void* target) {
             if constexpr (SN == 1) {
                 const uint32_t sum = p[index[k]] + (bits[k] & 0xFFFF);
 #pragma GCC unroll 3
-                for (int i = 0; i < TN; ++i) sums[j * TN + i] = sum;
+                for (int i = 0; i < TN; ++i)
+                    sums[j * TN + i] = sum;
             } else {
 #pragma GCC unroll 3
                 for (int i = 0; i < 3; ++i)
@@ -129,10 +132,12 @@ void FloatToSrgb8(ILConverter* c, const void* source, void* target) {
         const uint32_t* p = steps[x & 3];
         if constexpr (SN == 1) {
             const uint8_t code = static_cast<uint8_t>(StepSum(p, Load<float>(s)) >> 16);
-            for (int i = 0; i < TN; ++i) t[i] = code;
+            for (int i = 0; i < TN; ++i)
+                t[i] = code;
         } else {
             for (int i = 0; i < 3; ++i)
-                t[Reverse ? 2 - i : i] = static_cast<uint8_t>(StepSum(p, Load<float>(s + 4 * i)) >> 16);
+                t[Reverse ? 2 - i : i] =
+                    static_cast<uint8_t>(StepSum(p, Load<float>(s + 4 * i)) >> 16);
         }
     }
     AdvanceDither(c);
@@ -147,4 +152,4 @@ template void FloatToSrgb8<1, false, 3, false>(ILConverter*, const void*, void*)
 template void FloatToSrgb8<1, true, 1, false>(ILConverter*, const void*, void*);
 template void FloatToSrgb8<1, true, 3, false>(ILConverter*, const void*, void*);
 
-}  // namespace ilrows
+} // namespace ilrows

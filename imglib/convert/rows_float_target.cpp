@@ -24,7 +24,8 @@ using namespace ilrows;
 template <int N>
 void Grey4ToFloat(ILConverter* c, const void* s, void* t) {
     float levels[16];
-    for (int n = 0; n < 16; ++n) levels[n] = ILSrgbTable8[n * 17];
+    for (int n = 0; n < 16; ++n)
+        levels[n] = ILSrgbTable8[n * 17];
     UnpackGreyRow<4, float, N>(c, s, t, levels);
 }
 
@@ -55,7 +56,8 @@ void CompositeToFloat(ILConverter* c, const void* source, void* target) {
     if constexpr (TN == 1)
         bg[0] = c->backgroundGrayF;
     else
-        for (int k = 0; k < 3; ++k) bg[k] = c->backgroundBGRF[k];
+        for (int k = 0; k < 3; ++k)
+            bg[k] = c->backgroundBGRF[k];
     const CR readColour;
     const AR readAlpha;
     const uint64_t n = c->width;
@@ -104,7 +106,8 @@ void RgbeToBGRFloat(ILConverter* c, const void* source, void* target) {
         float out[3] = {0.0f, 0.0f, 0.0f};
         if (s[3] != 0) {
             const float f = std::ldexp(1.0f, s[3] - 136);
-            for (int k = 0; k < 3; ++k) out[k] = (static_cast<float>(s[2 - k]) + 0.5f) * f;
+            for (int k = 0; k < 3; ++k)
+                out[k] = (static_cast<float>(s[2 - k]) + 0.5f) * f;
         }
         std::memcpy(t, out, sizeof out);
     }
@@ -121,7 +124,8 @@ void TransformFloat24Alpha(ILConverter* c, const void* source, void* target) {
     uint8_t* t = static_cast<uint8_t*>(target) + (TN - 1) * 4;
     const ReadFloat24 read;
     const uint64_t n = c->width;
-    for (uint64_t x = 0; x < n; ++x, s += SN * 3, t += TN * 4) Store(t, read(s));
+    for (uint64_t x = 0; x < n; ++x, s += SN * 3, t += TN * 4)
+        Store(t, read(s));
 }
 
 // Shorthands for the plain conversions into float.
@@ -237,7 +241,7 @@ std::vector<ILKernelEntry> BuildTable() {
     });
 }
 
-}  // namespace
+} // namespace
 
 std::span<const ILKernelEntry> ILKernelsFloatTarget() {
     static const std::vector<ILKernelEntry> table = BuildTable();

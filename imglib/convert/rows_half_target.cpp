@@ -23,14 +23,16 @@ using namespace ilrows;
 template <int N>
 void Grey4ToHalf(ILConverter* c, const void* s, void* t) {
     uint16_t levels[16];
-    for (int n = 0; n < 16; ++n) levels[n] = FloatToHalf(ILSrgbTable8[n * 17]);
+    for (int n = 0; n < 16; ++n)
+        levels[n] = FloatToHalf(ILSrgbTable8[n * 17]);
     UnpackGreyRow<4, uint16_t, N>(c, s, t, levels);
 }
 
 template <int N>
 void Grey2ToHalf(ILConverter* c, const void* s, void* t) {
     uint16_t levels[4];
-    for (int n = 0; n < 4; ++n) levels[n] = FloatToHalf(kGrey2Levels[n]);
+    for (int n = 0; n < 4; ++n)
+        levels[n] = FloatToHalf(kGrey2Levels[n]);
     UnpackGreyRow<2, uint16_t, N>(c, s, t, levels);
 }
 
@@ -88,7 +90,8 @@ void IndexedToGreyHalf(ILConverter* c, const void* source, void* target) {
         const uint8_t* s = static_cast<const uint8_t*>(source);
         uint8_t* t = static_cast<uint8_t*>(target);
         const uint64_t n = c->width;
-        for (uint64_t x = 0; x < n; ++x) Store(t + 2 * x, lut[s[x]]);
+        for (uint64_t x = 0; x < n; ++x)
+            Store(t + 2 * x, lut[s[x]]);
     } else {
         UnpackGreyRow<Bits, uint16_t, 1>(c, source, target, lut);
     }
@@ -236,7 +239,7 @@ std::vector<ILKernelEntry> BuildEntries() {
     return entries;
 }
 
-}  // namespace
+} // namespace
 
 std::span<const ILKernelEntry> ILKernelsHalfFloatTarget() {
     static const std::vector<ILKernelEntry> table = BuildEntries();

@@ -43,7 +43,8 @@ void PaletteLookup(ILConverter* c, const void* source, void* target) {
     if (Bits < 8 || n >= kCodes) {
         uint8_t local[kCodes][Size] = {};
         std::memcpy(local, table, size_t{std::min(count, kCodes)} * Size);
-        for (uint64_t x = 0; x < n; ++x, t += Size) std::memcpy(t, local[CodeAt<Bits>(s, x)], Size);
+        for (uint64_t x = 0; x < n; ++x, t += Size)
+            std::memcpy(t, local[CodeAt<Bits>(s, x)], Size);
         return;
     }
     static constexpr uint8_t kZero[Size] = {};
@@ -58,7 +59,8 @@ template <int Bits>
 void UnpackToIndex8(ILConverter* c, const void* source, void* target) {
     const uint8_t* s = static_cast<const uint8_t*>(source);
     uint8_t* t = static_cast<uint8_t*>(target);
-    for (uint64_t x = 0, n = c->width; x < n; ++x) t[x] = static_cast<uint8_t>(CodeAt<Bits>(s, x));
+    for (uint64_t x = 0, n = c->width; x < n; ++x)
+        t[x] = static_cast<uint8_t>(CodeAt<Bits>(s, x));
 }
 
 // 2-bit codes to 4-bit codes; an odd width leaves the last low nibble clear.
@@ -135,7 +137,7 @@ struct LookupTarget {
     ILPixelType type;
     uint32_t entryBytes;
     ILPaletteTableBuilder
-        builder;  // null: the half and BGRA float tables come with their kernels' family
+        builder; // null: the half and BGRA float tables come with their kernels' family
 };
 
 constexpr LookupTarget kLookupTargets[] = {
@@ -210,11 +212,12 @@ constexpr auto kKernels = [] {
     for (const IndexSource& s : kIndexSources)
         for (const LookupTarget& t : kLookupTargets)
             table[i++] = {s.type, t.type, IL_KV_ANY, LookupFor(s.bits, t.entryBytes), t.builder};
-    for (const ILKernelEntry& e : kOtherKernels) table[i++] = e;
+    for (const ILKernelEntry& e : kOtherKernels)
+        table[i++] = e;
     return table;
 }();
 
-}  // namespace
+} // namespace
 
 std::span<const ILKernelEntry> ILKernelsIndexed() {
     return kKernels;

@@ -39,23 +39,25 @@ inline float HalfToFloat(uint16_t bits) {
     return h;
 }
 
-inline uint16_t FloatToHalf(float v) { return half(v).bits(); }
+inline uint16_t FloatToHalf(float v) {
+    return half(v).bits();
+}
 
 // --- Readers -----------------------------------------------------------------
 
-struct ReadS8 {  // 8-bit sRGB code
+struct ReadS8 { // 8-bit sRGB code
     static constexpr size_t kSize = 1;
     const float* table = ILSrgbTable8;
     float operator()(const uint8_t* p) const { return table[*p]; }
 };
 
-struct ReadS16 {  // 16-bit sRGB code
+struct ReadS16 { // 16-bit sRGB code
     static constexpr size_t kSize = 2;
     const float* table = ILSrgbTable16;
     float operator()(const uint8_t* p) const { return table[Load<uint16_t>(p)]; }
 };
 
-struct ReadS32 {  // 32-bit sRGB code
+struct ReadS32 { // 32-bit sRGB code
     static constexpr size_t kSize = 4;
     float operator()(const uint8_t* p) const {
         return static_cast<float>(ILSrgb32ToLinear(Load<uint32_t>(p)));
@@ -96,7 +98,7 @@ struct ReadDouble {
     float operator()(const uint8_t* p) const { return static_cast<float>(Load<double>(p)); }
 };
 
-struct ReadFloat24 {  // three little-endian bytes
+struct ReadFloat24 { // three little-endian bytes
     static constexpr size_t kSize = 3;
     float operator()(const uint8_t* p) const {
         return ILFloat24ToFloat(p[0] | static_cast<uint32_t>(p[1]) << 8 |
@@ -143,7 +145,9 @@ struct RowDither {
     const PixelDither& operator[](uint64_t x) const { return column[x & 3]; }
 };
 
-inline void AdvanceDither(ILConverter* c) { c->ditherRow = (c->ditherRow + 1) & 3; }
+inline void AdvanceDither(ILConverter* c) {
+    c->ditherRow = (c->ditherRow + 1) & 3;
+}
 
 // A 0..max float value plus its offset, truncated, at most max.
 inline uint32_t TruncDither(float v, float d, float max) {
@@ -156,7 +160,7 @@ inline uint32_t TruncDither(float v, float d, float max) {
 // kDither: the writer reads the pixel's offset (and the kernel then advances
 // the row phase).
 
-struct W8 {  // 8-bit sRGB, dithered
+struct W8 { // 8-bit sRGB, dithered
     static constexpr size_t kSize = 1;
     static constexpr bool kDither = true;
     const ILSrgb8DitherTables* tables;
@@ -172,28 +176,28 @@ struct W8 {  // 8-bit sRGB, dithered
     void Put(uint8_t* p, float x, const PixelDither& pd) const { *p = Code(x, pd); }
 };
 
-struct A8 {  // 8-bit linear, dithered
+struct A8 { // 8-bit linear, dithered
     static constexpr size_t kSize = 1;
     static constexpr bool kDither = true;
     explicit A8(const RowDither&) {}
     void Put(uint8_t* p, float x, const PixelDither& pd) const { *p = ILClampToU8Dither(x, pd.d); }
 };
 
-struct W16 {  // 16-bit sRGB, rounded
+struct W16 { // 16-bit sRGB, rounded
     static constexpr size_t kSize = 2;
     static constexpr bool kDither = false;
     explicit W16(const RowDither&) {}
     void Put(uint8_t* p, float x, const PixelDither&) const { Store(p, ILLinearToSrgb16(x)); }
 };
 
-struct A16 {  // 16-bit linear, rounded
+struct A16 { // 16-bit linear, rounded
     static constexpr size_t kSize = 2;
     static constexpr bool kDither = false;
     explicit A16(const RowDither&) {}
     void Put(uint8_t* p, float x, const PixelDither&) const { Store(p, ILClampToU16(x)); }
 };
 
-struct W16d {  // 16-bit sRGB, dithered
+struct W16d { // 16-bit sRGB, dithered
     static constexpr size_t kSize = 2;
     static constexpr bool kDither = true;
     explicit W16d(const RowDither&) {}
@@ -202,7 +206,7 @@ struct W16d {  // 16-bit sRGB, dithered
     }
 };
 
-struct A16d {  // 16-bit linear, dithered
+struct A16d { // 16-bit linear, dithered
     static constexpr size_t kSize = 2;
     static constexpr bool kDither = true;
     explicit A16d(const RowDither&) {}
@@ -211,14 +215,14 @@ struct A16d {  // 16-bit linear, dithered
     }
 };
 
-struct WF {  // float, unchanged
+struct WF { // float, unchanged
     static constexpr size_t kSize = 4;
     static constexpr bool kDither = false;
     explicit WF(const RowDither&) {}
     void Put(uint8_t* p, float x, const PixelDither&) const { Store(p, x); }
 };
 
-struct WH {  // half, nearest even; overflow gives infinity
+struct WH { // half, nearest even; overflow gives infinity
     static constexpr size_t kSize = 2;
     static constexpr bool kDither = false;
     explicit WH(const RowDither&) {}
@@ -305,7 +309,8 @@ void RearrangeRow(ILConverter* c, const void* source, void* target) {
     const uint64_t n = c->width;
     for (uint64_t x = 0; x < n; ++x, s += kSourceBytes, t += kTargetBytes) {
         if constexpr (SN == 1) {
-            for (int i = 0; i < TN; ++i) std::memcpy(t + i * sizeof(T), s, sizeof(T));
+            for (int i = 0; i < TN; ++i)
+                std::memcpy(t + i * sizeof(T), s, sizeof(T));
         } else {
             for (int i = 0; i < 3; ++i)
                 std::memcpy(t + (Reverse ? 2 - i : i) * sizeof(T), s + i * sizeof(T), sizeof(T));
@@ -326,11 +331,12 @@ void UnpackGreyRow(const ILConverter* c, const void* source, void* target, const
     for (uint64_t x = 0; x < n; ++x, t += N * sizeof(T)) {
         const unsigned shift = 8 - Bits * static_cast<unsigned>(x % kPerByte + 1);
         const unsigned code = (s[x / kPerByte] >> shift) & kMask;
-        for (int i = 0; i < N; ++i) std::memcpy(t + i * sizeof(T), &levels[code], sizeof(T));
+        for (int i = 0; i < N; ++i)
+            std::memcpy(t + i * sizeof(T), &levels[code], sizeof(T));
     }
 }
 
 // Linear levels of 2-bit grey: about (n / 3)^2.2, not the sRGB curve.
 inline constexpr float kGrey2Levels[4] = {0.0f, 0.0892f, 0.40983f, 1.0f};
 
-}  // namespace ilrows
+} // namespace ilrows

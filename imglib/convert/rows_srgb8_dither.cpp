@@ -8,11 +8,15 @@
 
 namespace {
 
-constexpr uint32_t kOne = 0x3F800000;  // bits of 1.0f
+constexpr uint32_t kOne = 0x3F800000; // bits of 1.0f
 
-float FloatFromBits(uint32_t bits) { return std::bit_cast<float>(bits); }
+float FloatFromBits(uint32_t bits) {
+    return std::bit_cast<float>(bits);
+}
 
-float Offset(int b) { return static_cast<float>(2 * b + 1) / 32.0f; }
+float Offset(int b) {
+    return static_cast<float>(2 * b + 1) / 32.0f;
+}
 
 // Smallest float bits in (0, 1) whose code under offset d is at least k, or
 // the bits of 1.0 when no float below 1 reaches k.
@@ -56,7 +60,8 @@ std::unique_ptr<ILSrgb8DitherTables> Build() {
     for (int b = 0; b < 16; ++b) {
         float* row = t->thresholds[b];
         row[0] = 0.0f;
-        for (uint32_t k = 1; k <= 255; ++k) row[k] = FloatFromBits(FirstWithCode(Offset(b), k));
+        for (uint32_t k = 1; k <= 255; ++k)
+            row[k] = FloatFromBits(FirstWithCode(Offset(b), k));
         row[256] = row[257] = INFINITY;
     }
     const float dLow = Offset(0), dHigh = Offset(15);
@@ -69,11 +74,12 @@ std::unique_ptr<ILSrgb8DitherTables> Build() {
         t->base[i] = base;
     }
     t->hasSteps = true;
-    for (int b = 0; b < 16 && t->hasSteps; ++b) t->hasSteps = BuildSteps(*t, b);
+    for (int b = 0; b < 16 && t->hasSteps; ++b)
+        t->hasSteps = BuildSteps(*t, b);
     return t;
 }
 
-}  // namespace
+} // namespace
 
 const ILSrgb8DitherTables* ILSrgb8DitherTablesGet() {
     static const std::unique_ptr<ILSrgb8DitherTables> tables = Build();
@@ -84,14 +90,14 @@ namespace {
 
 // b for the offset (2b + 1) / 32, or -1.
 int OffsetIndex(float d) {
-    const float scaled = d * 32.0f;  // exact for the offsets that have tables
+    const float scaled = d * 32.0f; // exact for the offsets that have tables
     if (!(scaled >= 1.0f && scaled <= 31.0f)) return -1;
     const int n = static_cast<int>(scaled);
     if (static_cast<float>(n) != scaled || n % 2 == 0) return -1;
     return (n - 1) / 2;
 }
 
-}  // namespace
+} // namespace
 
 const float* ILSrgb8DitherThresholds(const ILSrgb8DitherTables* tables, float d) {
     const int b = tables ? OffsetIndex(d) : -1;

@@ -32,18 +32,18 @@
 #include "imglib/convert/srgb.h"
 
 struct ILSrgb8DitherTables {
-    static constexpr uint32_t kBuckets = 0x3F80;  // floats below 1.0, by their top 16 bits
+    static constexpr uint32_t kBuckets = 0x3F80; // floats below 1.0, by their top 16 bits
     uint8_t base[kBuckets];
     // thresholds[b][k]: smallest float whose code is at least k under the
     // offset (2b + 1) / 32; entries 256 and 257 are +infinity.
     float thresholds[16][258];
 
-    static constexpr int32_t kStepFirst = 0x3700;  // 2^-17
-    static constexpr int32_t kStepLast = 0x3F80;   // 1.0
+    static constexpr int32_t kStepFirst = 0x3700; // 2^-17
+    static constexpr int32_t kStepLast = 0x3F80;  // 1.0
     static constexpr int32_t kStepCount = kStepLast - kStepFirst + 1;
     // steps[b][i - kStepFirst] for bucket i under the offset (2b + 1) / 32.
     uint32_t steps[16][kStepCount];
-    bool hasSteps;  // false when the curve does not fit one step per bucket
+    bool hasSteps; // false when the curve does not fit one step per bucket
 };
 
 // The tables, built on first use; null when they could not be made.
@@ -61,8 +61,8 @@ const uint32_t* ILSrgb8DitherSteps(const ILSrgb8DitherTables* tables, float d);
 inline uint8_t ILSrgb8DitherStep(const uint32_t* s, float x) {
     int32_t bits;
     std::memcpy(&bits, &x, sizeof bits);
-    const int32_t bucket = std::clamp(bits >> 16, ILSrgb8DitherTables::kStepFirst,
-                                      ILSrgb8DitherTables::kStepLast);
+    const int32_t bucket =
+        std::clamp(bits >> 16, ILSrgb8DitherTables::kStepFirst, ILSrgb8DitherTables::kStepLast);
     const uint32_t e = s[bucket - ILSrgb8DitherTables::kStepFirst];
     return static_cast<uint8_t>((e + (static_cast<uint32_t>(bits) & 0xFFFF)) >> 16);
 }

@@ -88,7 +88,8 @@ void Unpack12(ILConverter* c, const void* source, void* target) {
         else if constexpr (!kSourceColour)
             out[0] = out[1] = out[2] = v[0];
         else
-            for (int i = 0; i < 3; ++i) out[Reverse ? 2 - i : i] = v[i];
+            for (int i = 0; i < 3; ++i)
+                out[Reverse ? 2 - i : i] = v[i];
         if constexpr (kKeepAlpha) out[TN - 1] = v[SN - 1];
         std::memcpy(t, out, sizeof out);
     }
@@ -265,7 +266,7 @@ std::vector<ILKernelEntry> BuildTable() {
     });
 }
 
-}  // namespace
+} // namespace
 
 std::span<const ILKernelEntry> ILKernelsWideSource() {
     static const std::vector<ILKernelEntry> table = BuildTable();

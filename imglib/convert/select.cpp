@@ -17,62 +17,60 @@ using Types = std::initializer_list<ILPixelType>;
 // ---------------------------------------------------------------------------
 // The plain route's pairs: each group converts every source to every target.
 
-constexpr ILPixelType kFromOneBit[] = {0x11,  0x41,    0x43,    0x61,    0x63,   0x101,  0x103,
-                                       0x121, 0x123,   0x10043, 0x10063, 0x10103, 0x10123};
-constexpr ILPixelType kFromTwoBit[] = {0x21,   0x31,    0x41,    0x43,    0x61,   0x63,  0x101,
-                                       0x103,  0x121,   0x123,   0x10043, 0x10063, 0x10103,
-                                       0x10123};
-constexpr ILPixelType kFromFourBit[] = {0x31,  0x41,    0x43,    0x61,    0x63,   0x101,  0x103,
-                                        0x121, 0x123,   0x10043, 0x10063, 0x10103, 0x10123};
+constexpr ILPixelType kFromOneBit[] = {0x11,  0x41,  0x43,    0x61,    0x63,    0x101,  0x103,
+                                       0x121, 0x123, 0x10043, 0x10063, 0x10103, 0x10123};
+constexpr ILPixelType kFromTwoBit[] = {0x21,  0x31,  0x41,  0x43,    0x61,    0x63,    0x101,
+                                       0x103, 0x121, 0x123, 0x10043, 0x10063, 0x10103, 0x10123};
+constexpr ILPixelType kFromFourBit[] = {0x31,  0x41,  0x43,    0x61,    0x63,    0x101,  0x103,
+                                        0x121, 0x123, 0x10043, 0x10063, 0x10103, 0x10123};
 constexpr ILPixelType kFromGrey8[] = {0x41,  0x43,   0x61,    0x63,    0x101,   0x103,  0x121,
                                       0x123, 0x2041, 0x10043, 0x10063, 0x10103, 0x10123};
-#define IL_INDEXED_SET                                                                          \
-    0x41, 0x42, 0x43, 0x61, 0x63, 0x101, 0x103, 0x121, 0x123, 0x1043, 0x2041, 0x2042, 0x2043,  \
+#define IL_INDEXED_SET                                                                        \
+    0x41, 0x42, 0x43, 0x61, 0x63, 0x101, 0x103, 0x121, 0x123, 0x1043, 0x2041, 0x2042, 0x2043, \
         0x2061, 0x2063, 0x2101, 0x2103, 0x2121, 0x2123, 0x4101, 0x4103, 0x10043, 0x11043, 0x12043
-#define IL_ALPHA_SET                                                                            \
-    0x2041, 0x2043, 0x2061, 0x2063, 0x2101, 0x2103, 0x2121, 0x2123, 0x4041, 0x4043, 0x4061,     \
+#define IL_ALPHA_SET                                                                        \
+    0x2041, 0x2043, 0x2061, 0x2063, 0x2101, 0x2103, 0x2121, 0x2123, 0x4041, 0x4043, 0x4061, \
         0x4063, 0x4101, 0x4103, 0x4121, 0x4123
 #define IL_RGBA_ORDER_ALPHA 0x12043, 0x12063, 0x12103, 0x12123, 0x14043, 0x14063, 0x14103, 0x14123
 constexpr ILPixelType kFromIndex1[] = {0x12, 0x2012, IL_INDEXED_SET};
 constexpr ILPixelType kFromIndex2[] = {0x22, 0x32, 0x2022, 0x2032, IL_INDEXED_SET};
 constexpr ILPixelType kFromIndex4[] = {0x32, 0x2032, IL_INDEXED_SET};
 constexpr ILPixelType kFromIndex8[] = {0x12, 0x22, 0x32, IL_INDEXED_SET};
-constexpr ILPixelType kFromBGR8[] = {0x41,  0x42,   0x43,   0x61,    0x63,    0x101,   0x103,  0x121,
-                                     0x123, 0x1043, 0x2043, 0x4043, 0x10043, 0x10063, 0x10103,
-                                     0x10123};
-constexpr ILPixelType kFromGrey16[] = {0x41,   0x43,   0x61,    0x63,    0x101,   0x103,  0x121,
-                                       0x123,  0x2061, 0x4061, 0x10043, 0x10063, 0x10103, 0x10123};
-constexpr ILPixelType kFromBGR16[] = {0x41,  0x42,  0x43,   0x61,    0x63,   0x101,
-                                      0x103, 0x121, 0x123,  0x2063,  0x10043, 0x10063};
-constexpr ILPixelType kFromGreyHalf[] = {0x11,   0x21,   0x31,    0x41,    0x43,    0x61,
-                                         0x63,   0x101,  0x103,   0x121,   0x123,   0x2101,
+constexpr ILPixelType kFromBGR8[] = {0x41,    0x42,    0x43,    0x61,   0x63,   0x101,
+                                     0x103,   0x121,   0x123,   0x1043, 0x2043, 0x4043,
+                                     0x10043, 0x10063, 0x10103, 0x10123};
+constexpr ILPixelType kFromGrey16[] = {0x41,  0x43,   0x61,   0x63,    0x101,   0x103,   0x121,
+                                       0x123, 0x2061, 0x4061, 0x10043, 0x10063, 0x10103, 0x10123};
+constexpr ILPixelType kFromBGR16[] = {0x41,  0x42,  0x43,  0x61,   0x63,    0x101,
+                                      0x103, 0x121, 0x123, 0x2063, 0x10043, 0x10063};
+constexpr ILPixelType kFromGreyHalf[] = {0x11,   0x21,    0x31,    0x41,    0x43,   0x61,
+                                         0x63,   0x101,   0x103,   0x121,   0x123,  0x2101,
                                          0x4101, 0x10043, 0x10063, 0x10103, 0x10123};
-constexpr ILPixelType kFromGreyFloat[] = {0x11,   0x21,   0x31,    0x41,    0x43,    0x61,
-                                          0x63,   0x101,  0x103,   0x121,   0x123,   0x2121,
+constexpr ILPixelType kFromGreyFloat[] = {0x11,   0x21,    0x31,    0x41,    0x43,   0x61,
+                                          0x63,   0x101,   0x103,   0x121,   0x123,  0x2121,
                                           0x4121, 0x10043, 0x10063, 0x10103, 0x10123};
 constexpr ILPixelType kFromBGRHalf[] = {0x41,  0x42,  0x43,   0x61,    0x63,    0x101,   0x103,
                                         0x121, 0x123, 0x2103, 0x10043, 0x10063, 0x10103, 0x10123};
-constexpr ILPixelType kFromBGRFloat[] = {0x41,  0x42,  0x43,   0x61,    0x63,    0x101,
-                                         0x103, 0x121, 0x123,  0x2123,  0x10043, 0x10123};
+constexpr ILPixelType kFromBGRFloat[] = {0x41,  0x42,  0x43,  0x61,   0x63,    0x101,
+                                         0x103, 0x121, 0x123, 0x2123, 0x10043, 0x10123};
 constexpr ILPixelType kFromRGB8[] = {0x43,    0x63,    0x103,   0x123,   0x10043, 0x10063,
                                      0x10103, 0x10123, 0x11043, 0x12043, 0x14043};
 constexpr ILPixelType kFromRGB16[] = {0x43, 0x63, 0x10043, 0x10063};
 constexpr ILPixelType kFromRGBHalf[] = {0x43, 0x63, 0x103, 0x123, 0x10043, 0x10103, 0x10123};
-constexpr ILPixelType kFromBGRA8[] = {0x43, 0x123, 0x1043, IL_ALPHA_SET, 0x10043, 0x11043, 0x12043,
-                                      0x14043};
-constexpr ILPixelType kFromGreyAlpha8[] = {0x11,    0x21,    0x31,    0x41,    0x43,
-                                           0x123,   IL_ALPHA_SET,     0x10043, 0x12043,
-                                           0x12063, 0x12103, 0x12123, 0x14043, 0x14063,
-                                           0x14103, 0x14123};
-constexpr ILPixelType kFromGreyAlpha16[] = {0x41, 0x43, 0x61, 0x123, IL_ALPHA_SET, 0x10043,
-                                            IL_RGBA_ORDER_ALPHA};
-constexpr ILPixelType kFromGreyAlphaHalf[] = {0x41, 0x43, 0x101, 0x123, IL_ALPHA_SET, 0x10043,
-                                              IL_RGBA_ORDER_ALPHA};
-constexpr ILPixelType kFromGreyAlphaFloat[] = {0x41, 0x43, 0x121, 0x123, IL_ALPHA_SET, 0x10043,
-                                               IL_RGBA_ORDER_ALPHA};
+constexpr ILPixelType kFromBGRA8[] = {0x43,    0x123,   0x1043,  IL_ALPHA_SET,
+                                      0x10043, 0x11043, 0x12043, 0x14043};
+constexpr ILPixelType kFromGreyAlpha8[] = {
+    0x11,    0x21,    0x31,    0x41,    0x43,    0x123,   IL_ALPHA_SET, 0x10043,
+    0x12043, 0x12063, 0x12103, 0x12123, 0x14043, 0x14063, 0x14103,      0x14123};
+constexpr ILPixelType kFromGreyAlpha16[] = {
+    0x41, 0x43, 0x61, 0x123, IL_ALPHA_SET, 0x10043, IL_RGBA_ORDER_ALPHA};
+constexpr ILPixelType kFromGreyAlphaHalf[] = {
+    0x41, 0x43, 0x101, 0x123, IL_ALPHA_SET, 0x10043, IL_RGBA_ORDER_ALPHA};
+constexpr ILPixelType kFromGreyAlphaFloat[] = {
+    0x41, 0x43, 0x121, 0x123, IL_ALPHA_SET, 0x10043, IL_RGBA_ORDER_ALPHA};
 constexpr ILPixelType kFromBGRA16[] = {0x43, 0x63, 0x123, IL_ALPHA_SET, 0x10043, 0x12063, 0x14063};
-constexpr ILPixelType kFromBGRAHalf[] = {0x43, 0x103, 0x123, IL_ALPHA_SET, 0x10043, 0x12103,
-                                         0x14103};
+constexpr ILPixelType kFromBGRAHalf[] = {0x43,    0x103,   0x123,  IL_ALPHA_SET,
+                                         0x10043, 0x12103, 0x14103};
 constexpr ILPixelType kFromBGRAFloat[] = {0x43, 0x123, IL_ALPHA_SET, 0x10043, 0x12123, 0x14123};
 constexpr ILPixelType kFromRGBX8[] = {0x43, 0x1043, 0x2043, 0x2063, 0x4043, 0x10043};
 constexpr ILPixelType kToBGR8Both[] = {0x43, 0x10043};
@@ -172,9 +170,9 @@ bool IsPlainPair(ILPixelType s, ILPixelType t) {
 // Kinds of plain-route kernel that the selection settles itself.
 
 constexpr ILPixelType kCopyTypes[] = {
-    0x12,   0x21,   0x22,   0x31,   0x32,   0x41,   0x42,   0x43,   0x61,   0x63,
-    0x101,  0x103,  0x121,  0x123,  0x1043, 0x2012, 0x2022, 0x2032, 0x2041, 0x2042,
-    0x2043, 0x2061, 0x2063, 0x2101, 0x2103, 0x2121, 0x2123, 0x4041, 0x4043, 0x4061,
+    0x12,   0x21,   0x22,   0x31,   0x32,   0x41,    0x42,    0x43,   0x61,   0x63,
+    0x101,  0x103,  0x121,  0x123,  0x1043, 0x2012,  0x2022,  0x2032, 0x2041, 0x2042,
+    0x2043, 0x2061, 0x2063, 0x2101, 0x2103, 0x2121,  0x2123,  0x4041, 0x4043, 0x4061,
     0x4063, 0x4101, 0x4103, 0x4121, 0x4123, 0x10043, 0x10063, 0x10103};
 
 // Alpha handling 2 composites these sources into these targets. Filler
@@ -257,9 +255,9 @@ struct Found {
 
 Found Find(ILPixelType s, ILPixelType t, ILKernelVariant v) {
     using Table = std::span<const ILKernelEntry> (*)();
-    static constexpr Table kTables[] = {ILKernels8Bit,         ILKernelsIndexed,
-                                        ILKernelsFloatTarget,  ILKernelsWideSource,
-                                        ILKernelsHalfFloatTarget, ILKernelsAlphaForm};
+    static constexpr Table kTables[] = {
+        ILKernels8Bit,       ILKernelsIndexed,         ILKernelsFloatTarget,
+        ILKernelsWideSource, ILKernelsHalfFloatTarget, ILKernelsAlphaForm};
     Found f;
     for (Table table : kTables)
         for (const ILKernelEntry& e : table())
@@ -270,10 +268,18 @@ Found Find(ILPixelType s, ILPixelType t, ILKernelVariant v) {
     return f;
 }
 
-uint32_t Extra(ILPixelType t) { return t & IL_EXTRA_MASK; }
-ILPixelType WithExtra(ILPixelType t, uint32_t extra) { return (t & ~IL_EXTRA_MASK) | extra; }
-ILPixelType Layout(ILPixelType t) { return t & ~IL_EXTRA_MASK; }
-bool IsIndexed(ILPixelType t) { return (t & IL_MODEL_MASK) == IL_MODEL_INDEXED; }
+uint32_t Extra(ILPixelType t) {
+    return t & IL_EXTRA_MASK;
+}
+ILPixelType WithExtra(ILPixelType t, uint32_t extra) {
+    return (t & ~IL_EXTRA_MASK) | extra;
+}
+ILPixelType Layout(ILPixelType t) {
+    return t & ~IL_EXTRA_MASK;
+}
+bool IsIndexed(ILPixelType t) {
+    return (t & IL_MODEL_MASK) == IL_MODEL_INDEXED;
+}
 
 // Alpha form of a type: 0 none, 0x2000 straight, 0x4000 premultiplied. A
 // filler and an indexed palette's alpha count as straight.
@@ -291,7 +297,8 @@ Found FindKeeping(ILPixelType s, ILPixelType t, ILKernelVariant v = IL_KV_ANY) {
     const uint32_t se = Extra(s), te = Extra(t);
     const uint32_t forms[] = {se, te, IL_EXTRA_ALPHA, IL_EXTRA_PREMULTIPLIED, IL_EXTRA_FILLER};
     // Grey replicated into colour comes out the same in either order.
-    const bool anyOrder = (s & IL_MODEL_MASK) == IL_MODEL_GRAY && (t & IL_MODEL_MASK) == IL_MODEL_RGB;
+    const bool anyOrder =
+        (s & IL_MODEL_MASK) == IL_MODEL_GRAY && (t & IL_MODEL_MASK) == IL_MODEL_RGB;
     for (int order = 0; order < (anyOrder ? 2 : 1); ++order) {
         const ILPixelType tt = order ? (t ^ IL_ORDER_RGB) : t;
         for (uint32_t sx : forms) {
@@ -312,13 +319,15 @@ ILRowKernel FindAlphaForm(ILPixelType layout, uint32_t from, uint32_t to) {
     return Find(base | from, base | to, IL_KV_ANY).kernel;
 }
 
-uint64_t PixelBytes(ILPixelType t) { return ILBitsPerSample(t) * ILChannelCount(t) / 8; }
+uint64_t PixelBytes(ILPixelType t) {
+    return ILBitsPerSample(t) * ILChannelCount(t) / 8;
+}
 
 // What the plain route decided.
 struct Plan {
     ILRowKernel first = nullptr;
-    ILRowKernel second = nullptr;     // runs on the temporary row's output
-    uint64_t chainBytesPerPixel = 0;  // size of the temporary row per pixel
+    ILRowKernel second = nullptr;    // runs on the temporary row's output
+    uint64_t chainBytesPerPixel = 0; // size of the temporary row per pixel
     bool copy = false;
 };
 
@@ -428,7 +437,7 @@ Plan PlanPlain(ILConverter* c) {
     if (fs && ft) {
         if (Layout(s) == Layout(t)) {
             if (fs == ft) {
-                p.copy = true;  // filler and straight alpha: the same bytes
+                p.copy = true; // filler and straight alpha: the same bytes
             } else {
                 p.first = FindAlphaForm(s, fs, ft);
             }
@@ -449,9 +458,9 @@ void SelectManaged(ILConverter* c) {
                               : (scene ? ILProfileScRGB : ILProfileSRGB);
     const uint32_t format = ILPixelTypeToLcmsFormat(t);
     if (!output || !format) return;
-    c->transform = cmsCreateTransform(c->sourceProfile, c->sourceFormat, output, format,
-                                      INTENT_PERCEPTUAL,
-                                      cmsFLAGS_BLACKPOINTCOMPENSATION | cmsFLAGS_HIGHRESPRECALC);
+    c->transform =
+        cmsCreateTransform(c->sourceProfile, c->sourceFormat, output, format, INTENT_PERCEPTUAL,
+                           cmsFLAGS_BLACKPOINTCOMPENSATION | cmsFLAGS_HIGHRESPRECALC);
     if (!c->transform) return;
 
     const uint32_t kind = s & IL_KIND_MASK;
@@ -466,7 +475,7 @@ void SelectManaged(ILConverter* c) {
 // Rows wider than this could not be sized without overflow.
 constexpr uint64_t kMaxWidth = uint64_t{1} << 48;
 
-}  // namespace
+} // namespace
 
 void ILConverterSelectKernel(ILConverter* c) {
     c->needsPaletteTable = 0;
@@ -490,7 +499,8 @@ void ILConverterSelectKernel(ILConverter* c) {
 
     const Plan p = PlanPlain(c);
     if (p.copy) {
-        const uint64_t bits = uint64_t{ILBitsPerSample(c->sourceType)} * ILChannelCount(c->sourceType);
+        const uint64_t bits =
+            uint64_t{ILBitsPerSample(c->sourceType)} * ILChannelCount(c->sourceType);
         c->rowBytes = (c->width * bits + 7) / 8;
         c->rowKernel = ILConverterCopyRow;
         return;
@@ -504,7 +514,7 @@ void ILConverterSelectKernel(ILConverter* c) {
     c->chainRow = std::malloc(c->rowBytes);
     if (!c->chainRow) {
         c->rowBytes = 0;
-        return;  // no row kernel: ILConverterPrepare fails
+        return; // no row kernel: ILConverterPrepare fails
     }
     c->chainFirst = p.first;
     c->chainSecond = p.second;

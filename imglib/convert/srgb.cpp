@@ -17,7 +17,8 @@ constexpr void Multiply(const float a[3][3], float result[3][3], const float b[3
     for (int i = 0; i < 3; ++i) {
         for (int j = 0; j < 3; ++j) {
             result[i][j] = 0.0f;
-            for (int k = 0; k < 3; ++k) result[i][j] += a[i][k] * b[k][j];
+            for (int k = 0; k < 3; ++k)
+                result[i][j] += a[i][k] * b[k][j];
         }
     }
 }
@@ -60,7 +61,7 @@ float* BuildTable(int codes, int split, float slope) {
     return table;
 }
 
-}  // namespace
+} // namespace
 
 float ILMatrixRgbToXyz50[3][3] = {
     {kRgbToXyz50.m[0][0], kRgbToXyz50.m[0][1], kRgbToXyz50.m[0][2]},

@@ -116,7 +116,9 @@ inline uint8_t ILClampToU8Dither(float x, float d) {
 }
 
 // True (white) when the linear luminance is above 0.625.
-inline bool ILLumaToBit(float y) { return y > 0.625f; }
+inline bool ILLumaToBit(float y) {
+    return y > 0.625f;
+}
 
 // result = a x b; result may not alias a or b.
 void ILMatrix3Multiply(const float a[3][3], float result[3][3], const float b[3][3]);

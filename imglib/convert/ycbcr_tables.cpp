@@ -19,7 +19,9 @@ int32_t gCrR[256], gCbB[256], gCrG[256], gCbG[256], gY[256];
 constexpr int64_t kOffsetLimit = int64_t{1} << 20;
 constexpr int64_t kFixedLimit = int64_t{1} << 29;
 
-int32_t Limit(int64_t v, int64_t limit) { return static_cast<int32_t>(std::clamp(v, -limit, limit)); }
+int32_t Limit(int64_t v, int64_t limit) {
+    return static_cast<int32_t>(std::clamp(v, -limit, limit));
+}
 
 // 0.5 added in double precision, then rounded down (the documented factors
 // of the BT.601 coefficients, 91881, -46802, 116130 and -22553, need the
@@ -38,9 +40,11 @@ int64_t Quotient(float q) {
 
 // A float range that stays within int conversion; anything else keeps the
 // defaults.
-bool Sane(float v) { return std::isfinite(v) && std::fabs(v) <= 1e6f; }
+bool Sane(float v) {
+    return std::isfinite(v) && std::fabs(v) <= 1e6f;
+}
 
-}  // namespace
+} // namespace
 
 bool ILInitYCbCrTables() {
     for (int32_t i = 0; i < 256; ++i) {

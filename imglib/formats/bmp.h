@@ -25,10 +25,10 @@ enum : uint32_t {
 // A BMP file being read: the stream, the facts of its headers, and the
 // position in its run-length data, which carries over from row to row.
 struct ILBmpReader : ILFileReader {
-    uint32_t kind = 0;         // 1 OS/2 core, 2 Windows 3, 4 Windows v4, 5 Windows v5
-    uint32_t headerSize = 0;   // of the information header
+    uint32_t kind = 0;       // 1 OS/2 core, 2 Windows 3, 4 Windows v4, 5 Windows v5
+    uint32_t headerSize = 0; // of the information header
     uint32_t width = 0;
-    uint32_t height = 0;       // made positive
+    uint32_t height = 0; // made positive
     bool bottomUp = true;
     uint32_t compression = 0;  // the file's field
     uint32_t fileBits = 0;     // bits per pixel as stored
@@ -39,12 +39,12 @@ struct ILBmpReader : ILFileReader {
     ILPixelType sourceType = 0;
     bool unpackMasks = false;
     uint32_t colorType = 0;
-    uint32_t masks[4] = {};    // red, green, blue, alpha
+    uint32_t masks[4] = {}; // red, green, blue, alpha
     uint32_t paletteEntries = 0;
     uint64_t paletteOffset = 0;
     uint64_t dataOffset = 0;
-    uint64_t dataSize = 0;     // from dataOffset to the end of the file
-    int32_t ppmX = 0;          // resolution in pixels per metre
+    uint64_t dataSize = 0; // from dataOffset to the end of the file
+    int32_t ppmX = 0;      // resolution in pixels per metre
     int32_t ppmY = 0;
 
     // Run-length decoding.

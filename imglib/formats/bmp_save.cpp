@@ -29,13 +29,11 @@ constexpr double kInchesPerMetre = 39.37007874016;
 struct HeaderBytes {
     std::vector<uint8_t> bytes;
 
-    void U16(uint32_t v)
-    {
+    void U16(uint32_t v) {
         bytes.push_back(static_cast<uint8_t>(v));
         bytes.push_back(static_cast<uint8_t>(v >> 8));
     }
-    void U32(uint32_t v)
-    {
+    void U32(uint32_t v) {
         U16(v & 0xFFFF);
         U16(v >> 16);
     }
@@ -53,10 +51,8 @@ struct Layout {
 
 // The pixel type of the written rows, by the file's bit count: 24-bit files
 // take B, G, R bytes; the others the grey or indexed type of their depth.
-ILPixelType RowType(const ILImage& image, uint32_t bitCount)
-{
-    if (bitCount == 24)
-        return IL_MODEL_RGB | IL_KIND_8;
+ILPixelType RowType(const ILImage& image, uint32_t bitCount) {
+    if (bitCount == 24) return IL_MODEL_RGB | IL_KIND_8;
     const uint32_t kind = bitCount == 1 ? IL_KIND_1 : bitCount == 4 ? IL_KIND_4 : IL_KIND_8;
     const bool grey = (image.type & IL_MODEL_MASK) == IL_MODEL_GRAY;
     return kind | (grey ? IL_MODEL_GRAY : IL_MODEL_INDEXED);
@@ -65,12 +61,10 @@ ILPixelType RowType(const ILImage& image, uint32_t bitCount)
 // Refuses, with a message, images whose size the header fields cannot hold:
 // 16-bit dimensions in the OS/2 header, 32-bit ones and a file size below
 // 4 GB in the Windows header.
-ILResult PlanLayout(ILHandle* h, const ILImage& image, bool os2, Layout* out)
-{
-    Layout l {};
+ILResult PlanLayout(ILHandle* h, const ILImage& image, bool os2, Layout* out) {
+    Layout l{};
     l.bitCount = ILBmpBitCount(&image);
-    if (!l.bitCount)
-        return ILReportUnsupportedDataFormat(h);
+    if (!l.bitCount) return ILReportUnsupportedDataFormat(h);
     l.rowType = RowType(image, l.bitCount);
     l.paletteEntries = l.bitCount <= 8 ? 1u << l.bitCount : 0;
     const uint32_t maxDimension = os2 ? UINT16_MAX : INT32_MAX;
@@ -82,7 +76,7 @@ ILResult PlanLayout(ILHandle* h, const ILImage& image, bool os2, Layout* out)
     const uint32_t entryBytes = os2 ? 3 : 4;
     l.dataOffset = kFileHeaderBytes + (os2 ? kCoreHeaderBytes : kInfoHeaderBytes) +
                    entryBytes * l.paletteEntries;
-    const uint64_t fileSize = l.dataOffset + uint64_t {l.rowBytes} * image.height;
+    const uint64_t fileSize = l.dataOffset + uint64_t{l.rowBytes} * image.height;
     if (l.rowBytes == 0 || fileSize > UINT32_MAX) {
         ILError(h, "The image is too large for a BMP file (at most 4 GB)");
         return IL_BAD_ARGUMENT;
@@ -92,17 +86,14 @@ ILResult PlanLayout(ILHandle* h, const ILImage& image, bool os2, Layout* out)
     return IL_OK;
 }
 
-uint32_t PixelsPerMetre(const ILInfo* info, bool vertical)
-{
-    if (!info)
-        return 0;
+uint32_t PixelsPerMetre(const ILInfo* info, bool vertical) {
+    if (!info) return 0;
     const double ppi = vertical ? info->ppiY : info->ppiX;
-    return static_cast<uint32_t>(std::min(ppi * kInchesPerMetre, double {INT32_MAX}));
+    return static_cast<uint32_t>(std::min(ppi * kInchesPerMetre, double{INT32_MAX}));
 }
 
 // File header, information header and palette.
-std::vector<uint8_t> Headers(const ILImage& image, const ILInfo* info, const Layout& l, bool os2)
-{
+std::vector<uint8_t> Headers(const ILImage& image, const ILInfo* info, const Layout& l, bool os2) {
     HeaderBytes out;
     out.bytes.reserve(l.dataOffset);
     out.U16('B' | 'M' << 8);
@@ -145,34 +136,28 @@ std::vector<uint8_t> Headers(const ILImage& image, const ILInfo* info, const Lay
     return out.bytes;
 }
 
-ILResult Save(ILHandle* h, const char16_t* path, const ILImage* image, const ILInfo* info)
-{
-    if (!image || !ILIsValidImage(image))
-        return IL_BAD_ARGUMENT;
+ILResult Save(ILHandle* h, const char16_t* path, const ILImage* image, const ILInfo* info) {
+    if (!image || !ILIsValidImage(image)) return IL_BAD_ARGUMENT;
     const bool os2 = h->bmpOS2 != 0;
-    Layout layout {};
+    Layout layout{};
     const ILResult planned = PlanLayout(h, *image, os2, &layout);
-    if (planned != IL_OK)
-        return planned;
+    if (planned != IL_OK) return planned;
 
     ILConverterOwner converter;
     ILConverter* c = &converter.c;
     ILConverterSetAlphaMode(c, h->alphaMode);
     ILConverterSetBackground(c, h->background);
     ILConverterSetImageTarget(c, image, layout.rowType);
-    if (!ILConverterPrepare(c))
-        return ILReportUnsupportedDataFormat(h);
+    if (!ILConverterPrepare(c)) return ILReportUnsupportedDataFormat(h);
     ILBuffer<uint8_t> row(static_cast<uint8_t*>(ILAlloc(h, layout.rowBytes)));
-    if (!row)
-        return IL_OUT_OF_MEMORY;
+    if (!row) return IL_OUT_OF_MEMORY;
     // The converter writes whole bytes of pixels; the padding stays zero.
     std::memset(row.get(), 0, layout.rowBytes);
     const std::vector<uint8_t> headers = Headers(*image, info, layout, os2);
 
     FILE* opened = nullptr;
     const ILResult opening = ILOpenWrite(h, path, &opened);
-    if (opening != IL_OK)
-        return opening;
+    if (opening != IL_OK) return opening;
     ILFilePtr file(opened);
     if (std::fwrite(headers.data(), 1, headers.size(), file.get()) != headers.size())
         return ILReportWriteFailed(h);
@@ -182,38 +167,35 @@ ILResult Save(ILHandle* h, const char16_t* path, const ILImage* image, const ILI
             return ILReportWriteFailed(h);
     }
     // The last buffered bytes reach the disk only now.
-    if (std::fclose(file.release()) != 0)
-        return ILReportWriteFailed(h);
+    if (std::fclose(file.release()) != 0) return ILReportWriteFailed(h);
     return IL_OK;
 }
 
-}  // namespace
+} // namespace
 
-uint32_t ILBmpBitCount(const ILImage* image)
-{
+uint32_t ILBmpBitCount(const ILImage* image) {
     switch (image->channels * image->bits) {
-    case 1:
-        return 1;
-    case 2:
-    case 4:
-        return 4;
-    case 8:
-    case 16:
-        return 8;
-    case 32:
-    case 64:
-        return image->channels <= 2 ? 8 : 24;
-    case 24:
-    case 48:
-    case 96:
-    case 128:
-        return 24;
-    default:
-        return 0;
+        case 1:
+            return 1;
+        case 2:
+        case 4:
+            return 4;
+        case 8:
+        case 16:
+            return 8;
+        case 32:
+        case 64:
+            return image->channels <= 2 ? 8 : 24;
+        case 24:
+        case 48:
+        case 96:
+        case 128:
+            return 24;
+        default:
+            return 0;
     }
 }
 
-ILResult ILSaveBMP(ILHandle* h, const char16_t* path, const ILImage* image, const ILInfo* info)
-{
+ILResult ILSaveBMP(ILHandle* h, const char16_t* path, const ILImage* image, const ILInfo* info) {
     return ILGuardSave(h, kBmpModule, [&] { return Save(h, path, image, info); });
 }

@@ -10,21 +10,18 @@
 
 // A failed load leaves no half-made image behind.
 template <typename Load>
-ILResult ILGuardLoad(ILHandle* h, const char* module, ILImage* image, Load&& load)
-{
+ILResult ILGuardLoad(ILHandle* h, const char* module, ILImage* image, Load&& load) {
     ILSetModuleName(h, module);
     try {
         return load();
     } catch (const std::bad_alloc&) {
-        if (image)
-            ILClearImage(image);
+        if (image) ILClearImage(image);
         return ILReportOutOfMemory(h, 0);
     }
 }
 
 template <typename Save>
-ILResult ILGuardSave(ILHandle* h, const char* module, Save&& save)
-{
+ILResult ILGuardSave(ILHandle* h, const char* module, Save&& save) {
     ILSetModuleName(h, module);
     try {
         return save();

@@ -19,12 +19,12 @@ inline constexpr char kJpegModule[] = "JPEG";
 // libjpeg's error manager with the handle it reports to. libjpeg is C: its
 // error exit may not throw through it, so it jumps back to the guard.
 struct ILJpegErrors {
-    jpeg_error_mgr manager;  // first: libjpeg hands back &manager as cinfo->err
+    jpeg_error_mgr manager; // first: libjpeg hands back &manager as cinfo->err
     ILHandle* handle;
     std::jmp_buf jump;
-    char message[JMSG_LENGTH_MAX];  // the text of the last error
-    bool dataEnded;                 // the file or a scan's data ended early
-    uint64_t warned[2];             // warning codes already passed on, one bit each
+    char message[JMSG_LENGTH_MAX]; // the text of the last error
+    bool dataEnded;                // the file or a scan's data ended early
+    uint64_t warned[2];            // warning codes already passed on, one bit each
 };
 
 // Sets up the manager: errors jump to the guard, warnings go to the handle's
@@ -39,10 +39,8 @@ jpeg_error_mgr* ILJpegInitErrors(ILJpegErrors* errors, ILHandle* h);
 // caller. Guards do not nest. Never inlined, so that the jump lands in a
 // frame of its own.
 template <typename Step>
-[[gnu::noinline]] bool ILJpegGuard(ILJpegErrors* errors, Step&& step)
-{
-    if (setjmp(errors->jump))
-        return false;
+[[gnu::noinline]] bool ILJpegGuard(ILJpegErrors* errors, Step&& step) {
+    if (setjmp(errors->jump)) return false;
     step();
     return true;
 }

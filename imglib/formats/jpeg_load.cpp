@@ -29,7 +29,7 @@ namespace {
 // are refused before anything is allocated, unless the picture is of a size
 // any file may have.
 constexpr uint64_t kSamplesPerFileByte = 2048;
-constexpr uint64_t kSamplesAlwaysAllowed = uint64_t {1} << 27;
+constexpr uint64_t kSamplesAlwaysAllowed = uint64_t{1} << 27;
 
 // The decompressor with its error manager, destroyed with the object.
 struct Decoder {
@@ -41,49 +41,45 @@ struct Decoder {
     Decoder() = default;
     Decoder(const Decoder&) = delete;
     Decoder& operator=(const Decoder&) = delete;
-    ~Decoder()
-    {
-        if (created)
-            jpeg_destroy_decompress(&cinfo);
+    ~Decoder() {
+        if (created) jpeg_destroy_decompress(&cinfo);
     }
 };
 
 // How the file's colour space is delivered and described.
 struct Layout {
-    uint32_t colorType;     // of the info record
-    J_COLOR_SPACE output;   // asked of the library
-    ILPixelType source;     // the rows' type; 0 for an unsupported colour space
+    uint32_t colorType;   // of the info record
+    J_COLOR_SPACE output; // asked of the library
+    ILPixelType source;   // the rows' type; 0 for an unsupported colour space
     uint32_t bitsPerPixel;
-    cmsColorSpaceSignature profileSpace;  // the profile a conversion can use
+    cmsColorSpaceSignature profileSpace; // the profile a conversion can use
 };
 
-Layout ChooseLayout(J_COLOR_SPACE space, cmsHPROFILE profile)
-{
+Layout ChooseLayout(J_COLOR_SPACE space, cmsHPROFILE profile) {
     switch (space) {
-    case JCS_GRAYSCALE:
-        return {IL_CT_GRAY, JCS_GRAYSCALE, IL_MODEL_GRAY | IL_KIND_8, 8, cmsSigGrayData};
-    case JCS_RGB:
-    case JCS_YCbCr: {
-        const uint32_t type = space == JCS_RGB ? IL_CT_RGB : IL_CT_YCC;
-        // A profile of the YCbCr data itself converts the undecoded samples.
-        if (profile && cmsGetColorSpace(profile) == cmsSigYCbCrData)
-            return {type, JCS_YCbCr, IL_MODEL_YCBCR | IL_KIND_8, 24, cmsSigYCbCrData};
-        return {type, JCS_EXT_BGR, IL_MODEL_RGB | IL_KIND_8, 24, cmsSigRgbData};
-    }
-    case JCS_CMYK:
-        return {IL_CT_CMYK, JCS_CMYK, IL_MODEL_CMYK | IL_KIND_8, 32, cmsSigCmykData};
-    case JCS_YCCK:
-        return {IL_CT_YCCK, JCS_CMYK, IL_MODEL_CMYK | IL_KIND_8, 32, cmsSigCmykData};
-    default:
-        return {IL_CT_NONE, JCS_UNKNOWN, 0, 0, cmsSigGrayData};
+        case JCS_GRAYSCALE:
+            return {IL_CT_GRAY, JCS_GRAYSCALE, IL_MODEL_GRAY | IL_KIND_8, 8, cmsSigGrayData};
+        case JCS_RGB:
+        case JCS_YCbCr: {
+            const uint32_t type = space == JCS_RGB ? IL_CT_RGB : IL_CT_YCC;
+            // A profile of the YCbCr data itself converts the undecoded samples.
+            if (profile && cmsGetColorSpace(profile) == cmsSigYCbCrData)
+                return {type, JCS_YCbCr, IL_MODEL_YCBCR | IL_KIND_8, 24, cmsSigYCbCrData};
+            return {type, JCS_EXT_BGR, IL_MODEL_RGB | IL_KIND_8, 24, cmsSigRgbData};
+        }
+        case JCS_CMYK:
+            return {IL_CT_CMYK, JCS_CMYK, IL_MODEL_CMYK | IL_KIND_8, 32, cmsSigCmykData};
+        case JCS_YCCK:
+            return {IL_CT_YCCK, JCS_CMYK, IL_MODEL_CMYK | IL_KIND_8, 32, cmsSigCmykData};
+        default:
+            return {IL_CT_NONE, JCS_UNKNOWN, 0, 0, cmsSigGrayData};
     }
 }
 
 // Creates the decompressor, keeps the markers that are read and reads the
 // header. COM, APP1 and APP13 are kept only for metadata; APP2 always, since
 // the colour profile serves the conversion.
-bool ReadHeader(Decoder* d, FILE* file, bool metadata)
-{
+bool ReadHeader(Decoder* d, FILE* file, bool metadata) {
     return ILJpegGuard(&d->errors, [&] {
         jpeg_create_decompress(&d->cinfo);
         d->created = true;
@@ -99,17 +95,14 @@ bool ReadHeader(Decoder* d, FILE* file, bool metadata)
     });
 }
 
-uint32_t DotsPerInch(uint16_t density, uint8_t unit)
-{
-    if (unit == 1)
-        return density;
-    if (unit == 2)  // dots per centimetre
+uint32_t DotsPerInch(uint16_t density, uint8_t unit) {
+    if (unit == 1) return density;
+    if (unit == 2) // dots per centimetre
         return static_cast<uint32_t>(density * 100 / 39.37007874016 + 0.4999);
     return 0;
 }
 
-void FillInfo(ILInfo* info, const Decoder& d, const Layout& layout, cmsHPROFILE profile)
-{
+void FillInfo(ILInfo* info, const Decoder& d, const Layout& layout, cmsHPROFILE profile) {
     const jpeg_decompress_struct& c = d.cinfo;
     info->formatId = 0x50;
     info->width = c.image_width;
@@ -134,15 +127,12 @@ void FillInfo(ILInfo* info, const Decoder& d, const Layout& layout, cmsHPROFILE 
         info->gamma = cmyk ? 0 : 2.2;
         info->gammaKind = IL_GAMMA_ASSUMED;
     }
-    if (profile)
-        ILReadIccInfo(&info->icc, profile);
+    if (profile) ILReadIccInfo(&info->icc, profile);
 }
 
-ILResult CheckGeometry(ILHandle* h, const jpeg_decompress_struct& c, uint64_t fileSize)
-{
-    const uint64_t samples = uint64_t {c.image_width} * c.image_height * c.num_components;
-    if (samples <= kSamplesAlwaysAllowed || samples / kSamplesPerFileByte <= fileSize)
-        return IL_OK;
+ILResult CheckGeometry(ILHandle* h, const jpeg_decompress_struct& c, uint64_t fileSize) {
+    const uint64_t samples = uint64_t{c.image_width} * c.image_height * c.num_components;
+    if (samples <= kSamplesAlwaysAllowed || samples / kSamplesPerFileByte <= fileSize) return IL_OK;
     ILErrorF(h, "Image of %u x %u pixels cannot come from a file of %" PRIu64 " bytes",
              c.image_width, c.image_height, fileSize);
     return IL_INVALID_HEADER;
@@ -151,8 +141,7 @@ ILResult CheckGeometry(ILHandle* h, const jpeg_decompress_struct& c, uint64_t fi
 // Full quality for a full load; for a thumbnail of edge e the library
 // decodes at the largest reduction (1/2, 1/4, 1/8) that keeps the shorter
 // side above e, with the fast IDCT and plain upsampling.
-void SetDecodingParameters(jpeg_decompress_struct* c, uint32_t thumbnailEdge)
-{
+void SetDecodingParameters(jpeg_decompress_struct* c, uint32_t thumbnailEdge) {
     if (thumbnailEdge == 0) {
         c->dct_method = JDCT_ISLOW;
         c->do_fancy_upsampling = TRUE;
@@ -167,8 +156,7 @@ void SetDecodingParameters(jpeg_decompress_struct* c, uint32_t thumbnailEdge)
     c->do_block_smoothing = FALSE;
 }
 
-bool StartDecompress(Decoder* d)
-{
+bool StartDecompress(Decoder* d) {
     return ILJpegGuard(&d->errors, [&] { jpeg_start_decompress(&d->cinfo); });
 }
 
@@ -176,19 +164,15 @@ bool StartDecompress(Decoder* d)
 // the converter would only copy (row is null), else through the row buffer
 // and the converter. Adobe's CMYK files store inverted inks. False when the
 // library failed; output_scanline then counts the rows stored.
-bool DecodeRows(Decoder* d, ILImage* image, ILConverter* converter, uint8_t* row,
-                bool invert)
-{
+bool DecodeRows(Decoder* d, ILImage* image, ILConverter* converter, uint8_t* row, bool invert) {
     return ILJpegGuard(&d->errors, [&] {
         jpeg_decompress_struct& c = d->cinfo;
-        const size_t rowBytes = size_t {c.output_width} * c.out_color_components;
+        const size_t rowBytes = size_t{c.output_width} * c.out_color_components;
         while (c.output_scanline < c.output_height) {
-            uint8_t* target = image->data + int64_t {c.output_scanline} * image->stride;
+            uint8_t* target = image->data + int64_t{c.output_scanline} * image->stride;
             JSAMPROW into = row ? row : target;
-            if (jpeg_read_scanlines(&c, &into, 1) != 1)
-                return;
-            if (!row)
-                continue;
+            if (jpeg_read_scanlines(&c, &into, 1) != 1) return;
+            if (!row) continue;
             if (invert) {
                 for (size_t i = 0; i < rowBytes; ++i)
                     row[i] = static_cast<uint8_t>(255 - row[i]);
@@ -198,8 +182,7 @@ bool DecodeRows(Decoder* d, ILImage* image, ILConverter* converter, uint8_t* row
     });
 }
 
-bool FinishDecompress(Decoder* d)
-{
+bool FinishDecompress(Decoder* d) {
     return ILJpegGuard(&d->errors, [&] { jpeg_finish_decompress(&d->cinfo); });
 }
 
@@ -207,8 +190,7 @@ bool FinishDecompress(Decoder* d)
 // does not describe the decoded rows cannot convert them and is left out:
 // the picture still loads, without colour management.
 bool PrepareConverter(ILHandle* h, ILConverter* c, const Layout& layout, cmsHPROFILE profile,
-                      ILPixelType target, uint32_t width)
-{
+                      ILPixelType target, uint32_t width) {
     if (profile && !ILProfileIsSRGB(profile)) {
         if (cmsGetColorSpace(profile) == layout.profileSpace)
             ILConverterSetProfile(c, profile, ILPixelTypeToLcmsFormat(layout.source));
@@ -219,15 +201,12 @@ bool PrepareConverter(ILHandle* h, ILConverter* c, const Layout& layout, cmsHPRO
     return ILConverterPrepare(c);
 }
 
-ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info)
-{
+ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     ILFilePtr file;
     uint64_t fileSize = 0;
     const ILResult opening = ILOpenReadOwned(h, path, &file, info, &fileSize);
-    if (opening != IL_OK)
-        return opening;
-    if (image)
-        ILClearImage(image);
+    if (opening != IL_OK) return opening;
+    if (image) ILClearImage(image);
 
     auto decoder = std::make_unique<Decoder>();
     Decoder* d = decoder.get();
@@ -237,32 +216,25 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info)
         ILError(h, d->errors.message);
         return IL_INVALID_HEADER;
     }
-    if (c.image_width == 0 || c.image_height == 0)
-        return ILReportInvalidHeader(h);
+    if (c.image_width == 0 || c.image_height == 0) return ILReportInvalidHeader(h);
 
     ILProfilePtr profile(ILJpegReadMarkers(h, &c, info));
     const Layout layout = ChooseLayout(c.jpeg_color_space, profile.get());
     c.out_color_space = layout.output;
-    if (info)
-        FillInfo(info, *d, layout, profile.get());
-    if (!image)
-        return IL_OK;
-    if (!layout.source)
-        return ILReportUnsupportedColorFormat(h);
+    if (info) FillInfo(info, *d, layout, profile.get());
+    if (!image) return IL_OK;
+    if (!layout.source) return ILReportUnsupportedColorFormat(h);
     const ILPixelType target = ILGetLoadPixelType(h, layout.source, false);
-    if (!target)
-        return ILReportUnsupportedDataFormat(h);
+    if (!target) return ILReportUnsupportedDataFormat(h);
     const ILResult geometry = CheckGeometry(h, c, fileSize);
-    if (geometry != IL_OK)
-        return geometry;
+    if (geometry != IL_OK) return geometry;
 
     SetDecodingParameters(&c, h->thumbnailEdge);
     if (!StartDecompress(d)) {
         // Multi-scan files are read whole here: a cut between two scans
         // leaves nothing the library can still deliver.
         ILError(h, d->errors.message);
-        if (d->errors.dataEnded)
-            ILReportUnexpectedEnd(h);
+        if (d->errors.dataEnded) ILReportUnexpectedEnd(h);
         return IL_REFUSED_CONTENTS;
     }
     if (ILReallocImage(image, c.output_width, c.output_height, target, nullptr) != IL_OK)
@@ -278,8 +250,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info)
     if (!ILConverterIsPlainCopy(&converter.c)) {
         row.reset(static_cast<uint8_t*>(
             ILAlloc(h, static_cast<uint64_t>(c.out_color_components) * c.output_width)));
-        if (!row)
-            return IL_OUT_OF_MEMORY;
+        if (!row) return IL_OUT_OF_MEMORY;
     }
     const bool invert =
         (c.jpeg_color_space == JCS_CMYK || c.jpeg_color_space == JCS_YCCK) && c.saw_Adobe_marker;
@@ -294,21 +265,19 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info)
     if (result != IL_OK) {
         // Rows the library never delivered are black, not stale memory.
         const uint32_t stored = c.output_scanline;
-        std::memset(image->data + int64_t {stored} * image->stride, 0,
+        std::memset(image->data + int64_t{stored} * image->stride, 0,
                     static_cast<size_t>(image->stride) * (image->height - stored));
     } else if (!FinishDecompress(d)) {
         // Past the last row the picture is whole; only the tail was bad.
         ILError(h, d->errors.message);
         result = IL_PARTIAL;
     }
-    if (d->errors.dataEnded && result == IL_OK)
-        result = ILReportUnexpectedEnd(h);
+    if (d->errors.dataEnded && result == IL_OK) result = ILReportUnexpectedEnd(h);
     return result;
 }
 
-}  // namespace
+} // namespace
 
-ILResult ILLoadJPEG(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info)
-{
+ILResult ILLoadJPEG(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     return ILGuardLoad(h, kJpegModule, image, [&] { return Load(h, path, image, info); });
 }

@@ -6,165 +6,133 @@
 
 namespace {
 
-ILResult Unsupported(ILHandle* h, const char* module)
-{
+ILResult Unsupported(ILHandle* h, const char* module) {
     ILSetModuleName(h, module);
     return ILReportUnsupportedDataFormat(h);
 }
 
-}  // namespace
+} // namespace
 
-ILResult ILLoadPCX(ILHandle* h, const char16_t*, ILImage*, ILInfo*)
-{
+ILResult ILLoadPCX(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "PCX");
 }
 
-ILResult ILSavePCX(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*)
-{
+ILResult ILSavePCX(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
     return Unsupported(h, "PCX");
 }
 
-ILResult ILLoadGIF(ILHandle* h, const char16_t*, ILImage*, ILInfo*)
-{
+ILResult ILLoadGIF(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "GIF");
 }
 
-ILResult ILSaveGIF(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*)
-{
+ILResult ILSaveGIF(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
     return Unsupported(h, "GIF");
 }
 
-ILResult ILLoadJPEG2000(ILHandle* h, const char16_t*, ILImage*, ILInfo*)
-{
+ILResult ILLoadJPEG2000(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "JPEG2000");
 }
 
-ILResult ILSaveJPEG2000(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*)
-{
+ILResult ILSaveJPEG2000(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
     return Unsupported(h, "JPEG2000");
 }
 
-ILResult ILLoadJXR(ILHandle* h, const char16_t*, ILImage*, ILInfo*)
-{
+ILResult ILLoadJXR(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "JXR");
 }
 
-ILResult ILSaveJXR(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*)
-{
+ILResult ILSaveJXR(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
     return Unsupported(h, "JXR");
 }
 
-ILResult ILLoadTIFF(ILHandle* h, const char16_t*, ILImage*, ILInfo*)
-{
+ILResult ILLoadTIFF(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "TIFF");
 }
 
-ILResult ILSaveTIFF(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*)
-{
+ILResult ILSaveTIFF(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
     return Unsupported(h, "TIFF");
 }
 
-ILResult ILLoadPNM(ILHandle* h, const char16_t*, ILImage*, ILInfo*)
-{
+ILResult ILLoadPNM(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "PNM/PAM");
 }
 
-ILResult ILSavePNM(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*)
-{
+ILResult ILSavePNM(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
     return Unsupported(h, "PNM/PAM");
 }
 
-ILResult ILLoadTGA(ILHandle* h, const char16_t*, ILImage*, ILInfo*)
-{
+ILResult ILLoadTGA(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "TGA");
 }
 
-ILResult ILSaveTGA(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*)
-{
+ILResult ILSaveTGA(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
     return Unsupported(h, "TGA");
 }
 
-ILResult ILLoadRAS(ILHandle* h, const char16_t*, ILImage*, ILInfo*)
-{
+ILResult ILLoadRAS(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "RAS");
 }
 
-ILResult ILLoadSGI(ILHandle* h, const char16_t*, ILImage*, ILInfo*)
-{
+ILResult ILLoadSGI(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "SGI");
 }
 
-ILResult ILSaveSGI(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*)
-{
+ILResult ILSaveSGI(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
     return Unsupported(h, "SGI");
 }
 
-ILResult ILLoadPGF(ILHandle* h, const char16_t*, ILImage*, ILInfo*)
-{
+ILResult ILLoadPGF(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "PGF");
 }
 
-ILResult ILSavePGF(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*)
-{
+ILResult ILSavePGF(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
     return Unsupported(h, "PGF");
 }
 
-ILResult ILLoadWebP(ILHandle* h, const char16_t*, ILImage*, ILInfo*)
-{
+ILResult ILLoadWebP(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "WebP");
 }
 
-ILResult ILSaveWebP(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*)
-{
+ILResult ILSaveWebP(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
     return Unsupported(h, "WebP");
 }
 
-ILResult ILLoadRadiance(ILHandle* h, const char16_t*, ILImage*, ILInfo*)
-{
+ILResult ILLoadRadiance(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "RADIANCE");
 }
 
-ILResult ILSaveRadiance(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*)
-{
+ILResult ILSaveRadiance(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
     return Unsupported(h, "RADIANCE");
 }
 
-ILResult ILLoadEXR(ILHandle* h, const char16_t*, ILImage*, ILInfo*)
-{
+ILResult ILLoadEXR(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "OpenEXR");
 }
 
-ILResult ILSaveEXR(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*)
-{
+ILResult ILSaveEXR(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
     return Unsupported(h, "OpenEXR");
 }
 
-ILResult ILLoadCineon(ILHandle* h, const char16_t*, ILImage*, ILInfo*)
-{
+ILResult ILLoadCineon(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "Cineon");
 }
 
-ILResult ILSaveCineon(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*)
-{
+ILResult ILSaveCineon(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
     return Unsupported(h, "Cineon");
 }
 
-ILResult ILLoadPCD(ILHandle* h, const char16_t*, ILImage*, ILInfo*)
-{
+ILResult ILLoadPCD(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "PCD");
 }
 
-ILResult ILLoadRAW(ILHandle* h, const char16_t*, ILImage*, ILInfo*)
-{
+ILResult ILLoadRAW(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "DC-RAW");
 }
 
-ILResult ILLoadDDS(ILHandle* h, const char16_t*, ILImage*, ILInfo*)
-{
+ILResult ILLoadDDS(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "DDS");
 }
 
-ILResult ILLoadWMF(ILHandle* h, const char16_t*, ILImage*, ILInfo*)
-{
+ILResult ILLoadWMF(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "WMF/EMF");
 }

@@ -39,40 +39,37 @@ struct Writer {
 // What the file stores and how the image's rows get there.
 struct Plan {
     int colorType;
-    ILPixelType rowType;  // of the rows handed to libpng
-    bool convert;         // rows pass through the converter first
-    bool bgr;             // samples in B, G, R order
-    bool filler;          // a fourth byte per RGB pixel to leave out
+    ILPixelType rowType; // of the rows handed to libpng
+    bool convert;        // rows pass through the converter first
+    bool bgr;            // samples in B, G, R order
+    bool filler;         // a fourth byte per RGB pixel to leave out
 };
 
-bool HasAlpha(ILPixelType type)
-{
+bool HasAlpha(ILPixelType type) {
     return (type & (IL_EXTRA_ALPHA | IL_EXTRA_PREMULTIPLIED)) != 0;
 }
 
 // Rows that libpng can take as they are: PNG's own bit depths for the
 // colour type, straight alpha or (for RGB) a filler byte.
-bool IsDirect(ILPixelType type)
-{
+bool IsDirect(ILPixelType type) {
     const uint32_t kind = type & IL_KIND_MASK, extra = type & IL_EXTRA_MASK;
     const bool lowDepth =
         kind == IL_KIND_1 || kind == IL_KIND_2 || kind == IL_KIND_4 || kind == IL_KIND_8;
     const bool wide = kind == IL_KIND_8 || kind == IL_KIND_16;
     switch (type & IL_MODEL_MASK) {
-    case IL_MODEL_GRAY:
-        if (type & IL_ORDER_RGB)
+        case IL_MODEL_GRAY:
+            if (type & IL_ORDER_RGB) return false;
+            return extra == 0 ? lowDepth || kind == IL_KIND_16 : extra == IL_EXTRA_ALPHA && wide;
+        case IL_MODEL_INDEXED:
+            return !(type & IL_ORDER_RGB) && lowDepth && (extra == 0 || extra == IL_EXTRA_ALPHA);
+        case IL_MODEL_RGB:
+            return wide && (extra == 0 || extra == IL_EXTRA_FILLER || extra == IL_EXTRA_ALPHA);
+        default:
             return false;
-        return extra == 0 ? lowDepth || kind == IL_KIND_16 : extra == IL_EXTRA_ALPHA && wide;
-    case IL_MODEL_INDEXED:
-        return !(type & IL_ORDER_RGB) && lowDepth && (extra == 0 || extra == IL_EXTRA_ALPHA);
-    case IL_MODEL_RGB:
-        return wide && (extra == 0 || extra == IL_EXTRA_FILLER || extra == IL_EXTRA_ALPHA);
-    default: return false;
     }
 }
 
-ILResult MakePlan(ILHandle* h, const ILImage& image, Plan* plan)
-{
+ILResult MakePlan(ILHandle* h, const ILImage& image, Plan* plan) {
     const ILPixelType type = image.type;
     const uint32_t model = type & IL_MODEL_MASK;
     if (model != IL_MODEL_GRAY && model != IL_MODEL_INDEXED && model != IL_MODEL_RGB)
@@ -80,8 +77,7 @@ ILResult MakePlan(ILHandle* h, const ILImage& image, Plan* plan)
     const bool alpha = HasAlpha(type);
     plan->convert = !IsDirect(type);
     // Indexes of another depth or alpha form have no PNG counterpart.
-    if (plan->convert && model == IL_MODEL_INDEXED)
-        return ILReportUnsupportedDataFormat(h);
+    if (plan->convert && model == IL_MODEL_INDEXED) return ILReportUnsupportedDataFormat(h);
     if (plan->convert) {
         // Deeper samples keep 16 bits, high dynamic range ones too;
         // everything else fits in 8.
@@ -92,11 +88,15 @@ ILResult MakePlan(ILHandle* h, const ILImage& image, Plan* plan)
         plan->rowType = type;
     }
     switch (model) {
-    case IL_MODEL_GRAY:
-        plan->colorType = alpha ? PNG_COLOR_TYPE_GRAY_ALPHA : PNG_COLOR_TYPE_GRAY;
-        break;
-    case IL_MODEL_INDEXED: plan->colorType = PNG_COLOR_TYPE_PALETTE; break;
-    default: plan->colorType = alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB; break;
+        case IL_MODEL_GRAY:
+            plan->colorType = alpha ? PNG_COLOR_TYPE_GRAY_ALPHA : PNG_COLOR_TYPE_GRAY;
+            break;
+        case IL_MODEL_INDEXED:
+            plan->colorType = PNG_COLOR_TYPE_PALETTE;
+            break;
+        default:
+            plan->colorType = alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB;
+            break;
     }
     plan->bgr = model == IL_MODEL_RGB && !(plan->rowType & IL_ORDER_RGB);
     plan->filler = (plan->rowType & IL_EXTRA_MASK) == IL_EXTRA_FILLER;
@@ -112,21 +112,16 @@ struct PaletteArrays {
     int count = 0;
 };
 
-bool MakePaletteArrays(const ILImage& image, int bitDepth, PaletteArrays* out)
-{
+bool MakePaletteArrays(const ILImage& image, int bitDepth, PaletteArrays* out) {
     const uint32_t n = std::min(image.UsedPaletteSize(), 1u << bitDepth);
     out->colours.reset(new (std::nothrow) png_color[n]);
-    if (HasAlpha(image.type))
-        out->alphas.reset(new (std::nothrow) png_byte[n]);
-    if (!out->colours || (HasAlpha(image.type) && !out->alphas))
-        return false;
+    if (HasAlpha(image.type)) out->alphas.reset(new (std::nothrow) png_byte[n]);
+    if (!out->colours || (HasAlpha(image.type) && !out->alphas)) return false;
     for (uint32_t i = 0; i < n; ++i) {
         uint8_t bgra[4] = {0, 0, 0, 255};
-        if (image.palette && i < image.palette->count)
-            image.palette->ReadBGRA8(i, bgra);
+        if (image.palette && i < image.palette->count) image.palette->ReadBGRA8(i, bgra);
         out->colours[i] = {bgra[2], bgra[1], bgra[0]};
-        if (out->alphas)
-            out->alphas[i] = bgra[3];
+        if (out->alphas) out->alphas[i] = bgra[3];
     }
     out->count = static_cast<int>(n);
     return true;
@@ -134,10 +129,10 @@ bool MakePaletteArrays(const ILImage& image, int bitDepth, PaletteArrays* out)
 
 // Everything one save hands to libpng, gathered before the library runs.
 struct Job {
-    const ILImage* image;    // the rows written, the converted copy where one was made
-    ILConverter* converter;  // non-null: each row passes through it into row
+    const ILImage* image;   // the rows written, the converted copy where one was made
+    ILConverter* converter; // non-null: each row passes through it into row
     uint8_t* row;
-    png_bytepp rows;  // row pointers for png_write_image
+    png_bytepp rows; // row pointers for png_write_image
     const Plan* plan;
     const ILPNGOptions* options;
     const ILInfo* info;
@@ -147,9 +142,8 @@ struct Job {
 };
 
 // trunc(dots per inch x 39.37...), within PNG's 31-bit integers.
-png_uint_32 PixelsPerMetre(uint32_t ppi)
-{
-    return static_cast<png_uint_32>(std::min(ppi * 39.37007874016, double {PNG_UINT_31_MAX}));
+png_uint_32 PixelsPerMetre(uint32_t ppi) {
+    return static_cast<png_uint_32>(std::min(ppi * 39.37007874016, double{PNG_UINT_31_MAX}));
 }
 
 // compression 0..3 from fastest to smallest; other values keep libpng's
@@ -162,8 +156,7 @@ constexpr int kFilters[4] = {
     PNG_ALL_FILTERS,
 };
 
-void SetChunks(png_structp png, png_infop pngInfo, const Job& job)
-{
+void SetChunks(png_structp png, png_infop pngInfo, const Job& job) {
     const ILImage& image = *job.image;
     png_set_IHDR(png, pngInfo, image.width, image.height,
                  static_cast<int>(ILBitsPerSample(job.plan->rowType)), job.plan->colorType,
@@ -178,7 +171,7 @@ void SetChunks(png_structp png, png_infop pngInfo, const Job& job)
             ILPngAddText(png, pngInfo, job.info, key);
     }
     if (job.creator) {
-        png_text software {};
+        png_text software{};
         software.compression = PNG_TEXT_COMPRESSION_zTXt;
         software.key = const_cast<png_charp>(ILTextKeyNames[IL_TEXT_SOFTWARE]);
         software.text = const_cast<png_charp>(job.creator);
@@ -190,8 +183,7 @@ void SetChunks(png_structp png, png_infop pngInfo, const Job& job)
     }
     const bool indexed = job.plan->colorType == PNG_COLOR_TYPE_PALETTE;
     const uint32_t option = job.options->compression;
-    if (option < 4)
-        png_set_compression_level(png, kLevels[option]);
+    if (option < 4) png_set_compression_level(png, kLevels[option]);
     // Palette indexes are not numbers: filtering them only costs time.
     if (indexed)
         png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
@@ -209,26 +201,21 @@ void SetChunks(png_structp png, png_infop pngInfo, const Job& job)
 
 // Every library call of the save under one recovery point; nothing here
 // owns memory.
-bool Encode(png_structp png, png_infop pngInfo, FILE* file, const Job& job)
-{
-    if (setjmp(png_jmpbuf(png)))
-        return false;
+bool Encode(png_structp png, png_infop pngInfo, FILE* file, const Job& job) {
+    if (setjmp(png_jmpbuf(png))) return false;
     png_init_io(png, file);
     // PNG allows 2^31 - 1 pixels a side; libpng's default limit is lower.
     png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
     SetChunks(png, pngInfo, job);
     png_write_info(png, pngInfo);
-    if (job.plan->bgr)
-        png_set_bgr(png);
-    if (ILBitsPerSample(job.plan->rowType) == 16)
-        png_set_swap(png);
-    if (job.plan->filler)
-        png_set_filler(png, 0, PNG_FILLER_AFTER);
+    if (job.plan->bgr) png_set_bgr(png);
+    if (ILBitsPerSample(job.plan->rowType) == 16) png_set_swap(png);
+    if (job.plan->filler) png_set_filler(png, 0, PNG_FILLER_AFTER);
 
     const ILImage& image = *job.image;
     if (job.converter) {
         for (uint32_t y = 0; y < image.height; ++y) {
-            job.converter->rowKernel(job.converter, image.data + int64_t {y} * image.stride,
+            job.converter->rowKernel(job.converter, image.data + int64_t{y} * image.stride,
                                      job.row);
             png_write_row(png, job.row);
         }
@@ -239,23 +226,20 @@ bool Encode(png_structp png, png_infop pngInfo, FILE* file, const Job& job)
     return true;
 }
 
-ILResult Save(ILHandle* h, const char16_t* path, const ILImage* image, const ILInfo* info)
-{
-    if (!image || !ILIsValidImage(image))
-        return IL_BAD_ARGUMENT;
+ILResult Save(ILHandle* h, const char16_t* path, const ILImage* image, const ILInfo* info) {
+    if (!image || !ILIsValidImage(image)) return IL_BAD_ARGUMENT;
     if (image->width > PNG_UINT_31_MAX || image->height > PNG_UINT_31_MAX) {
         ILErrorF(h, "PNG stores at most %u pixels a side", PNG_UINT_31_MAX);
         return IL_BAD_ARGUMENT;
     }
-    Plan plan {};
+    Plan plan{};
     const ILResult planned = MakePlan(h, *image, &plan);
-    if (planned != IL_OK)
-        return planned;
+    if (planned != IL_OK) return planned;
 
     PaletteArrays palette;
     if (plan.colorType == PNG_COLOR_TYPE_PALETTE &&
         !MakePaletteArrays(*image, static_cast<int>(ILBitsPerSample(plan.rowType)), &palette))
-        return ILReportOutOfMemory(h, uint64_t {image->UsedPaletteSize()} * 4);
+        return ILReportOutOfMemory(h, uint64_t{image->UsedPaletteSize()} * 4);
 
     // Converted rows: one row at a time, or for interlacing, which needs all
     // rows at once, a converted copy of the image.
@@ -276,41 +260,35 @@ ILResult Save(ILHandle* h, const char16_t* path, const ILImage* image, const ILI
         rowsFrom = &converted.image;
     } else if (plan.convert) {
         ILConverterSetImageTarget(&converter.c, image, plan.rowType);
-        if (!ILConverterPrepare(&converter.c))
-            return ILReportUnsupportedDataFormat(h);
+        if (!ILConverterPrepare(&converter.c)) return ILReportUnsupportedDataFormat(h);
         const uint64_t sampleBytes = ILBitsPerSample(plan.rowType) / 8;
         const uint64_t bytes = ILChannelCount(plan.rowType) * sampleBytes * image->width + 4;
         row.reset(static_cast<uint8_t*>(ILAlloc(h, bytes)));
-        if (!row)
-            return IL_OUT_OF_MEMORY;
+        if (!row) return IL_OUT_OF_MEMORY;
         rowByRow = true;
     }
     ILBuffer<png_bytep> rows;
     if (!rowByRow) {
         rows.reset(
-            static_cast<png_bytepp>(ILAlloc(h, uint64_t {image->height} * sizeof(png_bytep))));
-        if (!rows)
-            return IL_OUT_OF_MEMORY;
+            static_cast<png_bytepp>(ILAlloc(h, uint64_t{image->height} * sizeof(png_bytep))));
+        if (!rows) return IL_OUT_OF_MEMORY;
         for (uint32_t y = 0; y < image->height; ++y)
-            rows.get()[y] = rowsFrom->data + int64_t {y} * rowsFrom->stride;
+            rows.get()[y] = rowsFrom->data + int64_t{y} * rowsFrom->stride;
     }
 
     FILE* opened = nullptr;
     const ILResult opening = ILOpenWrite(h, path, &opened);
-    if (opening != IL_OK)
-        return opening;
+    if (opening != IL_OK) return opening;
     ILFilePtr file(opened);
     Writer w;
     // libpng's own handlers would print to standard error, which a program
     // with a window never shows: its texts go to the handle instead.
-    w.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, h, ILPngErrorHandler,
-                                    ILPngWarningHandler);
-    if (w.png)
-        w.info = png_create_info_struct(w.png);
-    if (!w.png || !w.info)
-        return ILReportOutOfMemory(h, 512);
+    w.png =
+        png_create_write_struct(PNG_LIBPNG_VER_STRING, h, ILPngErrorHandler, ILPngWarningHandler);
+    if (w.png) w.info = png_create_info_struct(w.png);
+    if (!w.png || !w.info) return ILReportOutOfMemory(h, 512);
 
-    Job job {};
+    Job job{};
     job.image = rowsFrom;
     job.converter = rowByRow ? &converter.c : nullptr;
     job.row = row.get();
@@ -321,29 +299,24 @@ ILResult Save(ILHandle* h, const char16_t* path, const ILImage* image, const ILI
     job.writeTexts = ILShouldWriteTexts(h, info);
     job.creator = h->creator;
     job.palette = &palette;
-    if (!Encode(w.png, w.info, file.get(), job))
-        return ILReportWriteFailed(h);
+    if (!Encode(w.png, w.info, file.get(), job)) return ILReportWriteFailed(h);
     // The last buffered bytes reach the disk only now.
-    if (std::fclose(file.release()) != 0)
-        return ILReportWriteFailed(h);
+    if (std::fclose(file.release()) != 0) return ILReportWriteFailed(h);
     return IL_OK;
 }
 
-}  // namespace
+} // namespace
 
-void ILPngAddText(png_structp png, png_infop pngInfo, const ILInfo* info, ILTextKey key)
-{
+void ILPngAddText(png_structp png, png_infop pngInfo, const ILInfo* info, ILTextKey key) {
     const char* text = info ? ILFindText(&info->texts, key) : nullptr;
-    if (!text)
-        return;
-    png_text entry {};
+    if (!text) return;
+    png_text entry{};
     entry.compression = PNG_TEXT_COMPRESSION_zTXt;
     entry.key = const_cast<png_charp>(ILTextKeyNames[key]);
     entry.text = const_cast<png_charp>(text);
     png_set_text(png, pngInfo, &entry, 1);
 }
 
-ILResult ILSavePNG(ILHandle* h, const char16_t* path, const ILImage* image, const ILInfo* info)
-{
+ILResult ILSavePNG(ILHandle* h, const char16_t* path, const ILImage* image, const ILInfo* info) {
     return ILGuardSave(h, kPngModule, [&] { return Save(h, path, image, info); });
 }

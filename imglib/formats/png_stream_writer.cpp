@@ -17,10 +17,8 @@ namespace {
 
 // The header and the writer's settings, under one recovery point.
 bool StartFile(png_structp png, png_infop info, FILE* file, uint64_t width, uint64_t height,
-               const char* creator)
-{
-    if (setjmp(png_jmpbuf(png)))
-        return false;
+               const char* creator) {
+    if (setjmp(png_jmpbuf(png))) return false;
     png_init_io(png, file);
     png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
     // A size beyond PNG's 31 bits is cut here and refused by png_set_IHDR.
@@ -29,7 +27,7 @@ bool StartFile(png_structp png, png_infop info, FILE* file, uint64_t width, uint
                  PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_BASE,
                  PNG_FILTER_TYPE_BASE);
     if (creator) {
-        png_text software {};
+        png_text software{};
         software.compression = PNG_TEXT_COMPRESSION_NONE;
         software.key = const_cast<png_charp>("Software");
         software.text = const_cast<png_charp>(creator);
@@ -43,52 +41,43 @@ bool StartFile(png_structp png, png_infop info, FILE* file, uint64_t width, uint
     return true;
 }
 
-bool WriteBand(png_structp png, png_bytepp rows, uint64_t count)
-{
-    if (setjmp(png_jmpbuf(png)))
-        return false;
+bool WriteBand(png_structp png, png_bytepp rows, uint64_t count) {
+    if (setjmp(png_jmpbuf(png))) return false;
     png_write_rows(png, rows, static_cast<png_uint_32>(count));
     return true;
 }
 
-bool FinishFile(png_structp png, png_infop info)
-{
-    if (setjmp(png_jmpbuf(png)))
-        return false;
+bool FinishFile(png_structp png, png_infop info) {
+    if (setjmp(png_jmpbuf(png))) return false;
     png_write_end(png, info);
     return true;
 }
 
-}  // namespace
+} // namespace
 
 ILPngStreamWriter::ILPngStreamWriter(ILHandle* h, const char16_t* path, uint64_t width,
                                      uint64_t height, uint64_t rowsPerBand, uint8_t* band)
-    : file(nullptr)
-    , pngWrite(nullptr)
-    , pngInfo(nullptr)
-    , rowPointers(nullptr)
-    , width(0)
-    , height(0)
-    , rowsPerBand(0)
-    , rowsWritten(0)
-    , isOpen(0)
-{
+    : file(nullptr),
+      pngWrite(nullptr),
+      pngInfo(nullptr),
+      rowPointers(nullptr),
+      width(0),
+      height(0),
+      rowsPerBand(0),
+      rowsWritten(0),
+      isOpen(0) {
     Open(h, path, width, height, rowsPerBand, band);
 }
 
-ILPngStreamWriter::~ILPngStreamWriter()
-{
+ILPngStreamWriter::~ILPngStreamWriter() {
     Close();
 }
 
 bool ILPngStreamWriter::Open(ILHandle* h, const char16_t* path, uint64_t width, uint64_t height,
-                             uint64_t rowsPerBand, uint8_t* band)
-{
-    if (isOpen)
-        return false;
+                             uint64_t rowsPerBand, uint8_t* band) {
+    if (isOpen) return false;
     this->width = width;
-    if (width == 0 || height == 0 || rowsPerBand == 0 || !band)
-        return false;
+    if (width == 0 || height == 0 || rowsPerBand == 0 || !band) return false;
     this->height = height;
     this->rowsPerBand = std::min(rowsPerBand, height);
 
@@ -97,8 +86,7 @@ bool ILPngStreamWriter::Open(ILHandle* h, const char16_t* path, uint64_t width, 
         return false;
     }
     pngWrite = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    if (pngWrite)
-        pngInfo = png_create_info_struct(pngWrite);
+    if (pngWrite) pngInfo = png_create_info_struct(pngWrite);
     const uint64_t stride = (24 * width + 31) / 32 * 4;
     if (pngInfo && StartFile(pngWrite, pngInfo, file, width, height, h ? h->creator : nullptr))
         rowPointers = static_cast<uint8_t**>(ILAlloc(h, this->rowsPerBand * sizeof(uint8_t*)));
@@ -112,12 +100,9 @@ bool ILPngStreamWriter::Open(ILHandle* h, const char16_t* path, uint64_t width, 
     return true;
 }
 
-bool ILPngStreamWriter::WriteRows()
-{
-    if (rowsWritten + rowsPerBand > height)
-        rowsPerBand = height - rowsWritten;
-    if (!isOpen || rowsPerBand == 0)
-        return false;
+bool ILPngStreamWriter::WriteRows() {
+    if (rowsWritten + rowsPerBand > height) rowsPerBand = height - rowsWritten;
+    if (!isOpen || rowsPerBand == 0) return false;
     if (!WriteBand(pngWrite, rowPointers, rowsPerBand)) {
         // libpng's state after an error is undefined: no further band.
         rowsPerBand = 0;
@@ -127,8 +112,7 @@ bool ILPngStreamWriter::WriteRows()
     return true;
 }
 
-bool ILPngStreamWriter::Close()
-{
+bool ILPngStreamWriter::Close() {
     if (!isOpen) {
         Release();
         return false;
@@ -146,12 +130,9 @@ bool ILPngStreamWriter::Close()
 
 // Frees whatever exists and zeroes the record; a file still open is closed
 // as far as it got.
-void ILPngStreamWriter::Release()
-{
-    if (pngWrite)
-        png_destroy_write_struct(&pngWrite, pngInfo ? &pngInfo : nullptr);
-    if (file)
-        std::fclose(file);
+void ILPngStreamWriter::Release() {
+    if (pngWrite) png_destroy_write_struct(&pngWrite, pngInfo ? &pngInfo : nullptr);
+    if (file) std::fclose(file);
     ILFree(rowPointers);
     file = nullptr;
     pngWrite = nullptr;

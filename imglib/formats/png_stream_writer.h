@@ -22,10 +22,10 @@ struct ILPngStreamWriter {
     FILE* file;
     png_struct_def* pngWrite;
     png_info_def* pngInfo;
-    uint8_t** rowPointers;  // one per band row, into the band buffer
+    uint8_t** rowPointers; // one per band row, into the band buffer
     uint64_t width;
     uint64_t height;
-    uint64_t rowsPerBand;  // at most height; lowered for the last band
+    uint64_t rowsPerBand; // at most height; lowered for the last band
     uint64_t rowsWritten;
     uint8_t isOpen;
 

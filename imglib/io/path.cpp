@@ -10,28 +10,23 @@
 namespace {
 
 // Converts for a file-system call; sets errno when the path cannot name a file.
-std::optional<std::string> FileSystemPath(const char16_t* path)
-{
+std::optional<std::string> FileSystemPath(const char16_t* path) {
     auto utf8 = ILPathToUtf8(path);
-    if (!utf8)
-        errno = path ? EILSEQ : EINVAL;
+    if (!utf8) errno = path ? EILSEQ : EINVAL;
     return utf8;
 }
 
-}  // namespace
+} // namespace
 
-std::optional<std::string> ILPathToUtf8(const char16_t* path)
-{
-    if (!path)
-        return std::nullopt;
+std::optional<std::string> ILPathToUtf8(const char16_t* path) {
+    if (!path) return std::nullopt;
     try {
         std::string out;
         for (const char16_t* p = path; *p; ++p) {
             uint32_t c = *p;
             if (c >= 0xD800 && c <= 0xDBFF) {
                 const uint32_t low = p[1];
-                if (low < 0xDC00 || low > 0xDFFF)
-                    return std::nullopt;
+                if (low < 0xDC00 || low > 0xDFFF) return std::nullopt;
                 c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
                 ++p;
             } else if (c >= 0xDC00 && c <= 0xDFFF) {
@@ -59,8 +54,7 @@ std::optional<std::string> ILPathToUtf8(const char16_t* path)
     }
 }
 
-std::u16string ILUtf8ToPath(const std::string& utf8)
-try {
+std::u16string ILUtf8ToPath(const std::string& utf8) try {
     std::u16string out;
     const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
     const size_t n = utf8.size();
@@ -79,7 +73,7 @@ try {
         } else if ((b & 0xF8) == 0xF0) {
             len = 4, c = b & 0x07, min = 0x10000;
         } else {
-            len = 0;  // stray continuation or invalid lead byte
+            len = 0; // stray continuation or invalid lead byte
         }
         if (len == 0) {
             out += u'\uFFFD';
@@ -112,19 +106,15 @@ try {
     return {};
 }
 
-FILE* ILPathOpen(const char16_t* path, const char* mode)
-{
+FILE* ILPathOpen(const char16_t* path, const char* mode) {
     const auto utf8 = FileSystemPath(path);
-    if (!utf8)
-        return nullptr;
+    if (!utf8) return nullptr;
     return std::fopen(utf8->c_str(), mode);
 }
 
-bool ILPathStatOf(const char16_t* path, ILPathStat* out)
-{
+bool ILPathStatOf(const char16_t* path, ILPathStat* out) {
     const auto utf8 = FileSystemPath(path);
-    if (!utf8)
-        return false;
+    if (!utf8) return false;
 #ifdef STATX_BTIME
     struct statx st {};
     if (::statx(AT_FDCWD, utf8->c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &st) != 0)
@@ -137,8 +127,7 @@ bool ILPathStatOf(const char16_t* path, ILPathStat* out)
     }
 #else
     struct stat st {};
-    if (::stat(utf8->c_str(), &st) != 0)
-        return false;
+    if (::stat(utf8->c_str(), &st) != 0) return false;
     if (out) {
         out->size = static_cast<uint64_t>(st.st_size);
         out->created = st.st_ctime;
@@ -149,38 +138,29 @@ bool ILPathStatOf(const char16_t* path, ILPathStat* out)
     return true;
 }
 
-bool ILPathExists(const char16_t* path)
-{
+bool ILPathExists(const char16_t* path) {
     return ILPathStatOf(path, nullptr);
 }
 
-bool ILPathRemove(const char16_t* path)
-{
+bool ILPathRemove(const char16_t* path) {
     const auto utf8 = FileSystemPath(path);
-    if (!utf8)
-        return false;
+    if (!utf8) return false;
     return std::remove(utf8->c_str()) == 0;
 }
 
-bool ILPathRename(const char16_t* from, const char16_t* to)
-{
+bool ILPathRename(const char16_t* from, const char16_t* to) {
     const auto a = FileSystemPath(from);
-    if (!a)
-        return false;
+    if (!a) return false;
     const auto b = FileSystemPath(to);
-    if (!b)
-        return false;
+    if (!b) return false;
     return std::rename(a->c_str(), b->c_str()) == 0;
 }
 
-std::u16string ILPathFinal(const char16_t* path)
-{
+std::u16string ILPathFinal(const char16_t* path) {
     const auto utf8 = FileSystemPath(path);
-    if (!utf8)
-        return path ? std::u16string(path) : std::u16string();
+    if (!utf8) return path ? std::u16string(path) : std::u16string();
     char* resolved = ::realpath(utf8->c_str(), nullptr);
-    if (!resolved)
-        return std::u16string(path);
+    if (!resolved) return std::u16string(path);
     std::u16string wide;
     try {
         wide = ILUtf8ToPath(resolved);
@@ -191,14 +171,11 @@ std::u16string ILPathFinal(const char16_t* path)
     return wide.empty() ? std::u16string(path) : wide;
 }
 
-bool ILPathCopyMode(const char16_t* from, const char16_t* to)
-{
+bool ILPathCopyMode(const char16_t* from, const char16_t* to) {
     const auto a = FileSystemPath(from);
-    if (!a)
-        return false;
+    if (!a) return false;
     const auto b = FileSystemPath(to);
-    if (!b)
-        return false;
+    if (!b) return false;
     struct stat st {};
     return ::stat(a->c_str(), &st) == 0 && ::chmod(b->c_str(), st.st_mode & 07777) == 0;
 }

@@ -18,8 +18,8 @@ std::u16string ILUtf8ToPath(const std::string& utf8);
 // What stat tells about a path.
 struct ILPathStat {
     uint64_t size;
-    int64_t created;   // seconds since 1970-01-01 UTC; the status change time
-                       // where the file system keeps no birth time
+    int64_t created; // seconds since 1970-01-01 UTC; the status change time
+                     // where the file system keeps no birth time
     int64_t modified;
     bool isDirectory;
 };

@@ -8,39 +8,30 @@
 
 namespace {
 
-bool SeekFile(FILE* file, int64_t offset, int origin)
-{
+bool SeekFile(FILE* file, int64_t offset, int origin) {
     static constexpr int kWhence[] = {SEEK_SET, SEEK_CUR, SEEK_END};
-    if (!file || origin < 0 || origin > 2)
-        return false;
+    if (!file || origin < 0 || origin > 2) return false;
     return fseeko(file, static_cast<off_t>(offset), kWhence[origin]) == 0;
 }
 
-}  // namespace
+} // namespace
 
 ILResult ILOpenRead(ILHandle* h, const char16_t* path, FILE** fileOut, ILInfo* info,
-                    uint64_t* sizeOut)
-{
-    if (fileOut)
-        *fileOut = nullptr;
-    ILPathStat st {};
-    if (!ILPathStatOf(path, &st))
-        return ILReportErrno(h, true);
+                    uint64_t* sizeOut) {
+    if (fileOut) *fileOut = nullptr;
+    ILPathStat st{};
+    if (!ILPathStatOf(path, &st)) return ILReportErrno(h, true);
     // A folder opens "rb" on some systems and then fails every read.
     if (st.isDirectory) {
         errno = EISDIR;
         return ILReportErrno(h, true);
     }
-    if (st.size == 0)
-        return ILReportEmptyFile(h);
-    if (st.size < 12)
-        return ILReportInvalidHeader(h);
-    if (sizeOut)
-        *sizeOut = st.size;
+    if (st.size == 0) return ILReportEmptyFile(h);
+    if (st.size < 12) return ILReportInvalidHeader(h);
+    if (sizeOut) *sizeOut = st.size;
     if (fileOut) {
         *fileOut = ILPathOpen(path, "rb");
-        if (!*fileOut)
-            return ILReportErrno(h, true);
+        if (!*fileOut) return ILReportErrno(h, true);
     }
     if (info) {
         ILClearInfo(info);
@@ -52,94 +43,76 @@ ILResult ILOpenRead(ILHandle* h, const char16_t* path, FILE** fileOut, ILInfo* i
 }
 
 ILResult ILOpenReadOwned(ILHandle* h, const char16_t* path, ILFilePtr* fileOut, ILInfo* info,
-                    uint64_t* sizeOut)
-{
+                         uint64_t* sizeOut) {
     FILE* opened = nullptr;
     const ILResult result = ILOpenRead(h, path, &opened, info, sizeOut);
     fileOut->reset(opened);
     return result;
 }
 
-ILResult ILOpenWrite(ILHandle* h, const char16_t* path, FILE** fileOut)
-{
-    if (!fileOut)
-        return IL_BAD_ARGUMENT;
+ILResult ILOpenWrite(ILHandle* h, const char16_t* path, FILE** fileOut) {
+    if (!fileOut) return IL_BAD_ARGUMENT;
     *fileOut = ILPathOpen(path, "wb");
-    if (!*fileOut)
-        return ILReportErrno(h, false);
+    if (!*fileOut) return ILReportErrno(h, false);
     return IL_OK;
 }
 
-ILResult ILFileReader::Open(ILHandle* h, const char16_t* path, ILInfo* info)
-{
+ILResult ILFileReader::Open(ILHandle* h, const char16_t* path, ILInfo* info) {
     Close();
     return ILOpenRead(h, path, &file, info, &size);
 }
 
-void ILFileReader::Close()
-{
+void ILFileReader::Close() {
     if (file) {
         std::fclose(file);
         file = nullptr;
     }
 }
 
-bool ILFileReader::Seek(int64_t offset, int origin)
-{
+bool ILFileReader::Seek(int64_t offset, int origin) {
     return SeekFile(file, offset, origin);
 }
 
-size_t ILFileReader::Read(void* buffer, size_t n)
-{
+size_t ILFileReader::Read(void* buffer, size_t n) {
     return file ? std::fread(buffer, 1, n, file) : 0;
 }
 
-int64_t ILFileReader::Tell()
-{
+int64_t ILFileReader::Tell() {
     return file ? ftello(file) : -1;
 }
 
-ILFileReader::~ILFileReader()
-{
+ILFileReader::~ILFileReader() {
     Close();
 }
 
-ILResult ILFileWriter::Open(ILHandle* h, const char16_t* path)
-{
+ILResult ILFileWriter::Open(ILHandle* h, const char16_t* path) {
     Close();
     return ILOpenWrite(h, path, &file);
 }
 
-bool ILFileWriter::Close()
-{
-    if (!file)
-        return true;
+bool ILFileWriter::Close() {
+    if (!file) return true;
     const bool ok = std::fclose(file) == 0;
     file = nullptr;
     return ok;
 }
 
-size_t ILFileWriter::Write(const void* buffer, size_t n)
-{
+size_t ILFileWriter::Write(const void* buffer, size_t n) {
     return file ? std::fwrite(buffer, 1, n, file) : 0;
 }
 
-bool ILFileWriter::Seek(int64_t offset, int origin)
-{
+bool ILFileWriter::Seek(int64_t offset, int origin) {
     return SeekFile(file, offset, origin);
 }
 
-int ILFileWriter::Flush()
-{
+int ILFileWriter::Flush() {
     return file && std::fflush(file) == 0 ? 0 : IL_WRITE_FAILED;
 }
 
-int64_t ILFileWriter::Tell()
-{
+int64_t ILFileWriter::Tell() {
     return file ? ftello(file) : -1;
 }
 
-ILFileWriter::~ILFileWriter()
-{
+ILFileWriter::~ILFileWriter() {
     Close();
 }

@@ -19,7 +19,7 @@ ILResult ILOpenRead(ILHandle* h, const char16_t* path, FILE** fileOut, ILInfo* i
                     uint64_t* sizeOut);
 // The same, handing the open file to an owner that closes it.
 ILResult ILOpenReadOwned(ILHandle* h, const char16_t* path, ILFilePtr* fileOut, ILInfo* info,
-                    uint64_t* sizeOut);
+                         uint64_t* sizeOut);
 // Creates or truncates the file "wb"; reports a failure through the handle.
 ILResult ILOpenWrite(ILHandle* h, const char16_t* path, FILE** fileOut);
 

@@ -47,15 +47,15 @@ bool AddEntry(ExifData* exif, uint32_t ifd, uint16_t tag, ExifFormat format,
 // entry (a zero denominator among them).
 uint32_t ReadResolution(ExifData* exif, ExifTag tag) {
     ExifEntry* entry = exif_content_get_entry(exif->ifd[EXIF_IFD_0], tag);
-    if (!entry || entry->format != EXIF_FORMAT_RATIONAL || entry->components < 1 ||
-        !entry->data || entry->size < 8)
+    if (!entry || entry->format != EXIF_FORMAT_RATIONAL || entry->components < 1 || !entry->data ||
+        entry->size < 8)
         return 0;
     ExifRational r = exif_get_rational(entry->data, exif_data_get_byte_order(exif));
     if (r.denominator == 0) return 0;
     return r.numerator / r.denominator;
 }
 
-}  // namespace
+} // namespace
 
 bool ILInfoSetEXIF(ExifData** holder, size_t length, const uint8_t* bytes) {
     if (!holder) return false;
@@ -109,8 +109,7 @@ bool ILExifAddAscii(ExifData* exif, uint32_t ifd, uint16_t tag, const char* text
                     [&](unsigned char* b, ExifByteOrder) { std::memcpy(b, text, size); });
 }
 
-bool ILExifAddSignedRational(ExifData* exif, uint16_t tag, int32_t numerator,
-                             int32_t denominator) {
+bool ILExifAddSignedRational(ExifData* exif, uint16_t tag, int32_t numerator, int32_t denominator) {
     return AddEntry(exif, EXIF_IFD_EXIF, tag, EXIF_FORMAT_SRATIONAL, 1, 8,
                     [&](unsigned char* b, ExifByteOrder o) {
                         exif_set_srational(b, o, ExifSRational{numerator, denominator});
@@ -163,7 +162,8 @@ void ILApplyExifResolution(ILInfo* info) {
     // The thumbnail no longer matches once the image is edited; the saver
     // writes no thumbnail IFD when it is empty.
     ExifContent* thumbnail = exif->ifd[EXIF_IFD_1];
-    while (thumbnail->count > 0) exif_content_remove_entry(thumbnail, thumbnail->entries[0]);
+    while (thumbnail->count > 0)
+        exif_content_remove_entry(thumbnail, thumbnail->entries[0]);
 
     exif_data_set_data_type(exif, EXIF_DATA_TYPE_COMPRESSED);
     exif_content_fix(exif->ifd[EXIF_IFD_0]);

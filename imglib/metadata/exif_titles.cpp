@@ -139,10 +139,10 @@ static_assert(std::size(kTags) == 124);
 
 constexpr uint16_t kNotRecorded = 0x1111;
 
-}  // namespace
+} // namespace
 
 const char* const ILExifIfdNames[IL_EXIF_IFD_COUNT] = {"TIFF", "THUMBNAIL", "EXIF", "GPS",
-                                                        "Interoperability"};
+                                                       "Interoperability"};
 
 const ILExifTag* ILFindExifTag(uint16_t tag, uint32_t ifd) {
     if (ifd >= IL_EXIF_IFD_COUNT) return nullptr;

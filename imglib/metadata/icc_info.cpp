@@ -42,7 +42,7 @@ bool ChromaticityIs(const cmsCIExyY& xyY, const Chromaticity& ref) {
            ILNearlyEqual(xyY.y, ref.y, kSrgbTolerance);
 }
 
-}  // namespace
+} // namespace
 
 void ILReadIccInfo(ILIccInfo* icc, cmsHPROFILE profile) {
     if (!icc) return;
@@ -66,7 +66,9 @@ void ILFreeIccInfo(ILIccInfo* icc) {
     icc->present = 0;
 }
 
-bool ILNearlyEqual(double a, double b, double tolerance) { return std::fabs(a - b) < tolerance; }
+bool ILNearlyEqual(double a, double b, double tolerance) {
+    return std::fabs(a - b) < tolerance;
+}
 
 bool ILIsSRGBProfile(cmsHPROFILE profile) {
     if (!profile || cmsGetColorSpace(profile) != cmsSigRgbData) return false;
@@ -82,10 +84,14 @@ bool ILIsSRGBProfile(cmsHPROFILE profile) {
     return true;
 }
 
-bool ILProfileIsSRGB(cmsHPROFILE profile) { return profile && ILIsSRGBProfile(profile); }
+bool ILProfileIsSRGB(cmsHPROFILE profile) {
+    return profile && ILIsSRGBProfile(profile);
+}
 
 // The profile carries the transfer curve itself; the gamma field stays neutral.
-double ILIccGamma(cmsHPROFILE) { return 1.0; }
+double ILIccGamma(cmsHPROFILE) {
+    return 1.0;
+}
 
 uint32_t ILSaveBuiltinProfile(ILPixelType type, uint8_t** out) {
     if (!out) return 0;

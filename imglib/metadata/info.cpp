@@ -1,11 +1,17 @@
 // Life of the info record.
 #include "imglib/metadata/info.h"
 
-ILTextList::~ILTextList() { ILFreeTexts(this); }
+ILTextList::~ILTextList() {
+    ILFreeTexts(this);
+}
 
-ILIccInfo::~ILIccInfo() { ILFreeIccInfo(this); }
+ILIccInfo::~ILIccInfo() {
+    ILFreeIccInfo(this);
+}
 
-ILInfo::~ILInfo() { ILClearInfo(this); }
+ILInfo::~ILInfo() {
+    ILClearInfo(this);
+}
 
 void ILClearInfo(ILInfo* info) {
     if (!info) return;

@@ -61,7 +61,7 @@ struct ILTextList {
 // profile has no such text.
 struct ILIccInfo {
     uint8_t present = 0;
-    uint32_t colorSpace = 0;  // ICC colour-space signature, e.g. 'RGB '
+    uint32_t colorSpace = 0; // ICC colour-space signature, e.g. 'RGB '
     char* description = nullptr;
     char* manufacturer = nullptr;
     char* model = nullptr;
@@ -155,12 +155,12 @@ enum : uint8_t {
 };
 
 struct ILInfo {
-    uint32_t formatId = 0;  // format-table id, codec variant in the low 4 bits
+    uint32_t formatId = 0; // format-table id, codec variant in the low 4 bits
     uint32_t colorType = 0;
     uint32_t compression = 0;
     int64_t fileSize = 0;
-    int64_t created = 0;   // seconds since 1970-01-01 UTC
-    int64_t modified = 0;  // same unit
+    int64_t created = 0;  // seconds since 1970-01-01 UTC
+    int64_t modified = 0; // same unit
     uint32_t width = 0;
     uint32_t height = 0;
     uint32_t channels = 0;
@@ -171,10 +171,10 @@ struct ILInfo {
     uint8_t tiled = 0;
     double gamma = 0;
     uint8_t gammaKind = 0;
-    uint32_t ppiX = 0;  // 0 when the file gives none
+    uint32_t ppiX = 0; // 0 when the file gives none
     uint32_t ppiY = 0;
     uint16_t pages = 0;
-    uint16_t page = 0;  // set by the caller before a multi-page load
+    uint16_t page = 0; // set by the caller before a multi-page load
     ILIccInfo icc;
     ILTextList texts;
     IptcData* iptc = nullptr;
@@ -232,8 +232,7 @@ bool ILExifAddSignedLong(ExifData* exif, uint16_t tag, int32_t value);
 bool ILExifAddSignedShort(ExifData* exif, uint16_t tag, int16_t value);
 bool ILExifAddUndefined(ExifData* exif, uint16_t tag, const uint8_t* bytes, uint32_t n);
 bool ILExifAddAscii(ExifData* exif, uint32_t ifd, uint16_t tag, const char* text);
-bool ILExifAddSignedRational(ExifData* exif, uint16_t tag, int32_t numerator,
-                             int32_t denominator);
+bool ILExifAddSignedRational(ExifData* exif, uint16_t tag, int32_t numerator, int32_t denominator);
 bool ILExifAddUnsignedLong(ExifData* exif, uint16_t tag, uint32_t value);
 bool ILExifAddUnsignedShort(ExifData* exif, uint32_t ifd, uint16_t tag, uint16_t value);
 bool ILExifAddUnsignedRational(ExifData* exif, uint32_t ifd, uint16_t tag, uint32_t numerator,

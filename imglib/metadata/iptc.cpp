@@ -9,7 +9,7 @@ namespace {
 
 constexpr size_t kMinPayload = 9;
 
-}  // namespace
+} // namespace
 
 bool ILInfoSetIPTC(IptcData** holder, size_t length, const uint8_t* bytes) {
     if (!holder) return false;
@@ -23,7 +23,9 @@ bool ILInfoSetIPTC(IptcData** holder, size_t length, const uint8_t* bytes) {
     return iptc != nullptr;
 }
 
-bool ILHasIPTC(const IptcData* iptc) { return iptc != nullptr; }
+bool ILHasIPTC(const IptcData* iptc) {
+    return iptc != nullptr;
+}
 
 void ILFreeIPTC(IptcData** holder) {
     if (!holder || !*holder) return;

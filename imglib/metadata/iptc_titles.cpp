@@ -90,7 +90,7 @@ constexpr ILIptcTag kDatasets[] = {
 };
 static_assert(std::size(kDatasets) == 77);
 
-}  // namespace
+} // namespace
 
 const ILIptcTag* ILFindIptcTag(uint32_t record, uint32_t dataset) {
     for (const ILIptcTag& row : kDatasets) {

@@ -36,7 +36,7 @@ struct XmpIteratorDeleter {
     void operator()(_XmpIterator* it) const { xmp_iterator_free(it); }
 };
 
-}  // namespace
+} // namespace
 
 void ILFormatTexts(const ILTextList* list, std::string* out) {
     if (!list || !out) return;
@@ -47,8 +47,7 @@ void ILFormatTexts(const ILTextList* list, std::string* out) {
             out->append(list->items[i].text);
             out->append(kCrLf);
         }
-    } catch (const std::bad_alloc&) {
-    }
+    } catch (const std::bad_alloc&) {}
 }
 
 void ILFormatIccInfo(const ILIccInfo* icc, std::string* out) {
@@ -72,8 +71,7 @@ void ILFormatIccInfo(const ILIccInfo* icc, std::string* out) {
             out->append(kCrLf);
             AppendLabelled(out, label, text);
         }
-    } catch (const std::bad_alloc&) {
-    }
+    } catch (const std::bad_alloc&) {}
 }
 
 void ILFormatExif(ExifData* exif, std::string* out) {
@@ -100,8 +98,7 @@ void ILFormatExif(ExifData* exif, std::string* out) {
                 AppendLabelled(out, title, text ? text : "");
             }
         }
-    } catch (const std::bad_alloc&) {
-    }
+    } catch (const std::bad_alloc&) {}
 }
 
 void ILFormatIPTC(IptcData* iptc, std::string* out) {
@@ -126,8 +123,7 @@ void ILFormatIPTC(IptcData* iptc, std::string* out) {
             const char* text = iptc_dataset_get_as_str(dataset, value.get(), kValueBuffer);
             AppendLabelled(out, ": ", text ? text : "");
         }
-    } catch (const std::bad_alloc&) {
-    }
+    } catch (const std::bad_alloc&) {}
 }
 
 int32_t ILXMPTextSink(void* sink, const char* buffer, uint32_t size) {
@@ -140,8 +136,7 @@ int32_t ILXMPTextSink(void* sink, const char* buffer, uint32_t size) {
         } else {
             out->append(buffer, size);
         }
-    } catch (const std::bad_alloc&) {
-    }
+    } catch (const std::bad_alloc&) {}
     return 0;
 }
 
@@ -155,8 +150,7 @@ void ILFormatXMP(XmpPtr xmp, std::string* out) {
         XmpString schema(xmp_string_new()), path(xmp_string_new()), value(xmp_string_new());
         if (!iterator || !schema || !path || !value) return;
         uint32_t options = 0;
-        while (xmp_iterator_next(iterator.get(), schema.get(), path.get(), value.get(),
-                                 &options)) {
+        while (xmp_iterator_next(iterator.get(), schema.get(), path.get(), value.get(), &options)) {
             if (options & kXmpSchemaNode) continue;
             std::string line = xmp_string_cstr(path.get());
             const char* text = xmp_string_cstr(value.get());
@@ -172,6 +166,5 @@ void ILFormatXMP(XmpPtr xmp, std::string* out) {
                 ILXMPTextSink(out, line.data() + start, static_cast<uint32_t>(end + 1 - start));
             }
         }
-    } catch (const std::bad_alloc&) {
-    }
+    } catch (const std::bad_alloc&) {}
 }

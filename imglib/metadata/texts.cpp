@@ -6,9 +6,8 @@
 #include "imglib/metadata/info.h"
 
 const char* const ILTextKeyNames[IL_TEXT_KEY_COUNT] = {
-    "Copyright", "Software", "Comment",     "Make",          "Model",
-    "Title",     "Author",   "Description", "Creation Time", "Disclaimer",
-    "Warning",   "Source",   "URL",
+    "Copyright",   "Software",      "Comment",    "Make",    "Model",  "Title", "Author",
+    "Description", "Creation Time", "Disclaimer", "Warning", "Source", "URL",
 };
 
 namespace {
@@ -24,9 +23,11 @@ char* CopyText(const char* text, size_t length) {
 }
 
 // Blanks, control characters and every byte from 0x80 up start no comment.
-bool IsLeadingFiller(char c) { return c == ' ' || static_cast<signed char>(c) < 15; }
+bool IsLeadingFiller(char c) {
+    return c == ' ' || static_cast<signed char>(c) < 15;
+}
 
-}  // namespace
+} // namespace
 
 void ILTextList::Append(const char* key, size_t length, const char* text) {
     if (length == 0 || !text) return;
@@ -51,7 +52,8 @@ void ILInfoAddText(ILTextList* list, ILTextKey key, size_t length, const char* t
 
 void ILAddComment(ILTextList* list, size_t length, const char* text) {
     if (!list || length == 0 || !text) return;
-    while (length && IsLeadingFiller(*text)) ++text, --length;
+    while (length && IsLeadingFiller(*text))
+        ++text, --length;
     if (!length) return;
 
     const char* key = "Comment";
@@ -61,7 +63,8 @@ void ILAddComment(ILTextList* list, size_t length, const char* text) {
         if (text[n] != ' ' && text[n] != ':') continue;
         text += n + 1;
         length -= n + 1;
-        while (length && (*text == ':' || IsLeadingFiller(*text))) ++text, --length;
+        while (length && (*text == ':' || IsLeadingFiller(*text)))
+            ++text, --length;
         if (!length) return;
         key = name;
         break;

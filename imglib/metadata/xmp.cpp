@@ -12,7 +12,9 @@ bool ILParseXMP(XmpPtr* holder, size_t length, const char* packet) {
     return *holder != nullptr;
 }
 
-bool ILHasXMP(XmpPtr xmp) { return xmp != nullptr; }
+bool ILHasXMP(XmpPtr xmp) {
+    return xmp != nullptr;
+}
 
 void ILFreeXMP(XmpPtr* holder) {
     if (!holder || !*holder) return;

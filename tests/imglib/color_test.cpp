@@ -95,7 +95,8 @@ TEST_F(ColorTest, ToPixelWritesEachServedTypeAndNothingMore) {
         std::memset(out, 0xEE, sizeof out);
         EXPECT_EQ(c.color.ToPixel(c.type, out), c.served);
         EXPECT_EQ(std::vector<uint8_t>(out, out + c.want.size()), c.want);
-        for (size_t i = c.want.size(); i < sizeof out; ++i) ASSERT_EQ(out[i], 0xEE) << "byte " << i;
+        for (size_t i = c.want.size(); i < sizeof out; ++i)
+            ASSERT_EQ(out[i], 0xEE) << "byte " << i;
     }
 }
 
@@ -172,4 +173,4 @@ TEST_F(ColorTest, GreyIsTheLuminanceOfLinearLight) {
     EXPECT_EQ(Make(0, 0, 1).ToGray8(), ILLinearToSrgb8(0.072186f));
 }
 
-}  // namespace
+} // namespace

@@ -20,16 +20,14 @@ struct Message {
 };
 std::vector<Message> errors;
 
-bool KeepError(const char* module, const char* text)
-{
+bool KeepError(const char* module, const char* text) {
     errors.push_back({module ? module : "", text});
     return true;
 }
 
 class DispatchTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         dir = vxtest::MakeTestFolder("vx_dispatch");
         h = ILCreateHandle("test");
         ASSERT_NE(h, nullptr);
@@ -37,15 +35,13 @@ protected:
         errors.clear();
         ASSERT_EQ(ILCreateImage(&image, 4, 3, IL_MODEL_RGB | IL_KIND_8, nullptr), IL_OK);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         ILFreeImage(&image);
         ILDestroyHandle(h);
         fs::remove_all(dir);
     }
     std::u16string Wide(const std::string& name) { return ILUtf8ToPath((dir / name).string()); }
-    std::vector<std::string> Listing()
-    {
+    std::vector<std::string> Listing() {
         std::vector<std::string> names;
         for (const auto& e : fs::directory_iterator(dir))
             names.push_back(e.path().filename().string());
@@ -58,8 +54,7 @@ protected:
     ILImage image;
 };
 
-TEST_F(DispatchTest, LoadRefusesBadArgumentsWithoutCallingTheLoader)
-{
+TEST_F(DispatchTest, LoadRefusesBadArgumentsWithoutCallingTheLoader) {
     const std::u16string path = Wide("a.bmp");
     std::ofstream(dir / "a.bmp") << std::string(64, 'B');
     ILInfo info;
@@ -71,8 +66,7 @@ TEST_F(DispatchTest, LoadRefusesBadArgumentsWithoutCallingTheLoader)
     EXPECT_EQ(h->module, nullptr);
 }
 
-TEST_F(DispatchTest, UnknownExtensionIsUnsupportedWithoutMessage)
-{
+TEST_F(DispatchTest, UnknownExtensionIsUnsupportedWithoutMessage) {
     ILInfo info;
     for (const char* name : {"a.xyz", "noext", "a.jp", "a.jpegs"}) {
         SCOPED_TRACE(name);
@@ -84,8 +78,7 @@ TEST_F(DispatchTest, UnknownExtensionIsUnsupportedWithoutMessage)
     EXPECT_TRUE(Listing().empty());
 }
 
-TEST_F(DispatchTest, FailedLoadClearsImageAndModule)
-{
+TEST_F(DispatchTest, FailedLoadClearsImageAndModule) {
     std::ofstream(dir / "a.JP2") << std::string(64, 'J');
     const std::u16string path = Wide("a.JP2");
     EXPECT_EQ(ILLoadImage(h, path.c_str(), &image, nullptr), IL_UNSUPPORTED_FORMAT);
@@ -97,8 +90,7 @@ TEST_F(DispatchTest, FailedLoadClearsImageAndModule)
     EXPECT_EQ(image.width, 0u);
 }
 
-TEST_F(DispatchTest, SaveRefusesInvalidImagesAndReadOnlyFormats)
-{
+TEST_F(DispatchTest, SaveRefusesInvalidImagesAndReadOnlyFormats) {
     std::ofstream(dir / "keep.pcd") << "photo cd bytes";
     ILImage empty;
     ILInitImage(&empty);
@@ -110,11 +102,10 @@ TEST_F(DispatchTest, SaveRefusesInvalidImagesAndReadOnlyFormats)
     EXPECT_EQ(ILSaveImage(h, Wide("keep.pcd").c_str(), &image, nullptr), IL_UNSUPPORTED_FORMAT);
     EXPECT_EQ(vxtest::ReadText(dir / "keep.pcd"), "photo cd bytes");
     EXPECT_TRUE(errors.empty());
-    EXPECT_EQ(Listing(), std::vector<std::string> {"keep.pcd"});
+    EXPECT_EQ(Listing(), std::vector<std::string>{"keep.pcd"});
 }
 
-TEST_F(DispatchTest, FailedSaveLeavesExistingFileUntouchedAndNoTemporary)
-{
+TEST_F(DispatchTest, FailedSaveLeavesExistingFileUntouchedAndNoTemporary) {
     std::string old(3000, '\0');
     for (size_t i = 0; i < old.size(); ++i)
         old[i] = static_cast<char>(i * 7);
@@ -124,17 +115,16 @@ TEST_F(DispatchTest, FailedSaveLeavesExistingFileUntouchedAndNoTemporary)
     EXPECT_EQ(errors[0].module, "JPEG2000");
     EXPECT_EQ(h->module, nullptr);
     EXPECT_EQ(vxtest::ReadText(dir / "x.jp2"), old);
-    EXPECT_EQ(Listing(), std::vector<std::string> {"x.jp2"});
+    EXPECT_EQ(Listing(), std::vector<std::string>{"x.jp2"});
 
     // Nor does a failed save to a new name leave a file.
     EXPECT_EQ(ILSaveImage(h, Wide("new.j2k").c_str(), &image, nullptr), IL_UNSUPPORTED_FORMAT);
-    EXPECT_EQ(Listing(), std::vector<std::string> {"x.jp2"});
+    EXPECT_EQ(Listing(), std::vector<std::string>{"x.jp2"});
 }
 
 // Saving replaces the file through a new one: the old file's permissions
 // must survive, or a private picture turns readable by everyone.
-TEST_F(DispatchTest, ReplacedFileKeepsItsPermissions)
-{
+TEST_F(DispatchTest, ReplacedFileKeepsItsPermissions) {
     const fs::path target = dir / "private.png";
     std::ofstream(target, std::ios::binary) << "old";
     const auto mode = fs::perms::owner_read | fs::perms::owner_write;
@@ -146,8 +136,7 @@ TEST_F(DispatchTest, ReplacedFileKeepsItsPermissions)
 
 // Saving to a symbolic link writes the picture it points to (whatever that
 // file's name) and leaves the link in place.
-TEST_F(DispatchTest, SavingThroughALinkUpdatesItsTarget)
-{
+TEST_F(DispatchTest, SavingThroughALinkUpdatesItsTarget) {
     for (const std::string real : {"real.png", "real"}) {
         SCOPED_TRACE(real);
         std::ofstream(dir / real, std::ios::binary) << "old";
@@ -161,15 +150,14 @@ TEST_F(DispatchTest, SavingThroughALinkUpdatesItsTarget)
     }
 }
 
-TEST_F(DispatchTest, SaveOverSomethingItCannotWriteIsRefusedBeforeTheSaverRuns)
-{
+TEST_F(DispatchTest, SaveOverSomethingItCannotWriteIsRefusedBeforeTheSaverRuns) {
     fs::create_directory(dir / "folder.jp2");
     std::ofstream(dir / "folder.jp2" / "inside") << "kept";
     EXPECT_EQ(ILSaveImage(h, Wide("folder.jp2").c_str(), &image, nullptr), IL_CANNOT_OPEN);
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].text, "Unable to open file for writing");
     EXPECT_EQ(vxtest::ReadText(dir / "folder.jp2" / "inside"), "kept");
-    EXPECT_EQ(Listing(), std::vector<std::string> {"folder.jp2"});
+    EXPECT_EQ(Listing(), std::vector<std::string>{"folder.jp2"});
 }
 
-}  // namespace
+} // namespace

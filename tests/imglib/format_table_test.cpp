@@ -10,8 +10,7 @@ namespace {
 
 constexpr uint32_t kTerminator = 21;
 
-TEST(FormatTableTest, RowsEndAtTheTerminatorAndSixteenHaveSavers)
-{
+TEST(FormatTableTest, RowsEndAtTheTerminatorAndSixteenHaveSavers) {
     std::set<uint32_t> ids;
     uint32_t rows = 0, savers = 0;
     for (; ILGetFormatRow(rows).id != 0; ++rows) {
@@ -40,8 +39,7 @@ TEST(FormatTableTest, RowsEndAtTheTerminatorAndSixteenHaveSavers)
     ILDestroyHandle(h);
 }
 
-TEST(FormatTableTest, JPEG2000RowLoadsAndSaves)
-{
+TEST(FormatTableTest, JPEG2000RowLoadsAndSaves) {
     const ILFormat& row = ILGetFormatRow(ILFindFormatRow(u"a.jp2"));
     EXPECT_EQ(row.id, 0x60u);
     EXPECT_STREQ(row.description, "JPEG 2000");
@@ -50,35 +48,23 @@ TEST(FormatTableTest, JPEG2000RowLoadsAndSaves)
     EXPECT_NE(row.save, nullptr);
 }
 
-TEST(FormatTableTest, ExtensionChoosesTheRow)
-{
+TEST(FormatTableTest, ExtensionChoosesTheRow) {
     const struct {
         const char16_t* path;
         uint32_t id;
     } cases[] = {
-        {u"a.bmp", 0x10},
-        {u"C:\\Pictures\\A.JPG", 0x50},
-        {u"x.JPEG", 0x50},
-        {u"x.jfif", 0x50},
-        {u"x.peg", 0x50},  // inside "jpeg;"
-        {u"x.tif", 0x70},
-        {u"x.tiff", 0x70},
-        {u"x.im24", 0xA0},
-        {u"x.rgb", 0xB0},
-        {u"x.rgba", 0xB0},
-        {u"x.j2k", 0x60},
-        {u"x.Webp", 0x140},
-        {u"x.3fr", 0x200},
-        {u"x.emf", 0x300},
-        {u"photo.2024.png", 0x40},
-        {u"noextension", 0},
-        {u"x.", 0},
-        {u"x.jp", 0},
-        {u"x.jpegs", 0},
-        {u"dir.png/file", 0},
-        {u"x.g;jp", 0},  // would match across "jpg;jpe;"
-        {u"x.p\u00E9g", 0},
-        {u"x.\U0001F600g", 0},
+        {u"a.bmp", 0x10},     {u"C:\\Pictures\\A.JPG", 0x50},
+        {u"x.JPEG", 0x50},    {u"x.jfif", 0x50},
+        {u"x.peg", 0x50}, // inside "jpeg;"
+        {u"x.tif", 0x70},     {u"x.tiff", 0x70},
+        {u"x.im24", 0xA0},    {u"x.rgb", 0xB0},
+        {u"x.rgba", 0xB0},    {u"x.j2k", 0x60},
+        {u"x.Webp", 0x140},   {u"x.3fr", 0x200},
+        {u"x.emf", 0x300},    {u"photo.2024.png", 0x40},
+        {u"noextension", 0},  {u"x.", 0},
+        {u"x.jp", 0},         {u"x.jpegs", 0},
+        {u"dir.png/file", 0}, {u"x.g;jp", 0}, // would match across "jpg;jpe;"
+        {u"x.p\u00E9g", 0},   {u"x.\U0001F600g", 0},
         {u"x.xyz", 0},
     };
     for (const auto& c : cases) {
@@ -90,23 +76,21 @@ TEST(FormatTableTest, ExtensionChoosesTheRow)
     EXPECT_EQ(ILFindFormatRow(u"x.pcx"), 1u);
 }
 
-TEST(FormatTableTest, DescriptionIgnoresTheVariant)
-{
+TEST(FormatTableTest, DescriptionIgnoresTheVariant) {
     const struct {
         uint32_t id;
         const char* text;
     } cases[] = {
-        {0x22, "Graphics Interchange Format"}, {0x55, "JPEG"},       {0x61, "JPEG 2000"},
-        {0x301, "Windows Metafile"},           {0x999, "unknown"},   {0, "unknown"},
+        {0x22, "Graphics Interchange Format"}, {0x55, "JPEG"},     {0x61, "JPEG 2000"},
+        {0x301, "Windows Metafile"},           {0x999, "unknown"}, {0, "unknown"},
         {0x10070, "Tagged Image File Format"},
     };
     for (const auto& c : cases)
         EXPECT_STREQ(ILGetFormatDescription(c.id), c.text) << std::hex << c.id;
 }
 
-TEST(FormatTableTest, NthRowsSkipRowsWithoutTheCodec)
-{
-    EXPECT_EQ(ILGetNthFormatRow(10, true), 11u);  // Sun raster is read only
+TEST(FormatTableTest, NthRowsSkipRowsWithoutTheCodec) {
+    EXPECT_EQ(ILGetNthFormatRow(10, true), 11u); // Sun raster is read only
     EXPECT_EQ(ILGetNthFormatRow(10, false), 10u);
     EXPECT_EQ(ILGetNthFormatRow(15, true), 16u);
     EXPECT_EQ(ILGetNthFormatRow(16, true), kTerminator);
@@ -122,8 +106,7 @@ TEST(FormatTableTest, NthRowsSkipRowsWithoutTheCodec)
     EXPECT_FALSE(ILFormatHasCodec(false, 1000));
 }
 
-TEST(FormatTableTest, ExtensionsByIndex)
-{
+TEST(FormatTableTest, ExtensionsByIndex) {
     char buf[IL_EXTENSION_BUFFER];
     EXPECT_TRUE(ILGetFormatExtension(4, 3, buf));
     EXPECT_STREQ(buf, "jfif");
@@ -142,8 +125,7 @@ TEST(FormatTableTest, ExtensionsByIndex)
 }
 
 // Splits a double-zero-ended list; fails when the end is not within size.
-std::vector<std::u16string> SplitFilter(const std::vector<char16_t>& buf, size_t size)
-{
+std::vector<std::u16string> SplitFilter(const std::vector<char16_t>& buf, size_t size) {
     std::vector<std::u16string> parts;
     size_t i = 0;
     while (i < size && buf[i] != 0) {
@@ -155,8 +137,7 @@ std::vector<std::u16string> SplitFilter(const std::vector<char16_t>& buf, size_t
     return parts;
 }
 
-TEST(FormatTableTest, FilterStrings)
-{
+TEST(FormatTableTest, FilterStrings) {
     for (const bool save : {false, true}) {
         SCOPED_TRACE(save ? "save" : "open");
         const uint32_t size = ILBuildFilterString(save, nullptr);
@@ -192,4 +173,4 @@ TEST(FormatTableTest, FilterStrings)
     }
 }
 
-}  // namespace
+} // namespace

@@ -18,18 +18,16 @@ struct HandleDeleter {
 };
 using HandlePtr = std::unique_ptr<ILHandle, HandleDeleter>;
 
-HandlePtr NewHandle()
-{
+HandlePtr NewHandle() {
     return HandlePtr(ILCreateHandle("Vx test"));
 }
 
-TEST(Handle, FreshHandleReportsDefaults)
-{
+TEST(Handle, FreshHandleReportsDefaults) {
     static const char creator[] = "Vx 1.0";
     HandlePtr h(ILCreateHandle(creator));
     ASSERT_TRUE(ILCheckHandle(h.get()));
     EXPECT_EQ(h->magic, 208u);
-    EXPECT_EQ(h->creator, creator);  // the pointer, not a copy
+    EXPECT_EQ(h->creator, creator); // the pointer, not a copy
     EXPECT_EQ(h->loadMode, 0);
     EXPECT_EQ(h->readMetadata, 1);
     EXPECT_EQ(h->writeMetadata, 1);
@@ -117,8 +115,7 @@ TEST(Handle, FreshHandleReportsDefaults)
 
 // Every option is set to a value no default or other option has; reading
 // them all back afterwards shows that no setter or getter crosses fields.
-TEST(Handle, EachOptionKeepsItsOwnValue)
-{
+TEST(Handle, EachOptionKeepsItsOwnValue) {
     HandlePtr h = NewHandle();
     const uint8_t bmp = 11, pcx = 12, gif = 13, tga = 14, pnm = 15, radiance = 16, exrImport = 17;
     const uint32_t exr = 18, webp = 19;
@@ -196,8 +193,7 @@ TEST(Handle, EachOptionKeepsItsOwnValue)
     EXPECT_EQ(h->background.index, 3);
 }
 
-TEST(Handle, BadHandlesAreRefusedAndLeftAlone)
-{
+TEST(Handle, BadHandlesAreRefusedAndLeftAlone) {
     ILHandle foreign{};
     foreign.magic = 207;
     foreign.webpQuality = 55;
@@ -218,11 +214,14 @@ TEST(Handle, BadHandlesAreRefusedAndLeftAlone)
     EXPECT_EQ(foreign.magic, 207u);
 }
 
-bool KeepGoing(uint32_t, uint32_t, void*) { return true; }
-bool Cancel(uint32_t, uint32_t, void*) { return false; }
+bool KeepGoing(uint32_t, uint32_t, void*) {
+    return true;
+}
+bool Cancel(uint32_t, uint32_t, void*) {
+    return false;
+}
 
-TEST(Handle, ProcSettersReturnThePreviousProc)
-{
+TEST(Handle, ProcSettersReturnThePreviousProc) {
     HandlePtr h = NewHandle();
     EXPECT_EQ(ILSetErrorProc(h.get(), nullptr), &ILDefaultErrorHandler);
     EXPECT_EQ(ILSetErrorProc(h.get(), nullptr), nullptr);
@@ -237,35 +236,30 @@ TEST(Handle, ProcSettersReturnThePreviousProc)
     EXPECT_TRUE(ILProgress(h.get(), 0, 10));
 }
 
-TEST(Handle, ShouldWriteTextsNeedsTextsAndTheFlag)
-{
+TEST(Handle, ShouldWriteTextsNeedsTextsAndTheFlag) {
     HandlePtr h = NewHandle();
     ILInfo info;
     EXPECT_FALSE(ILShouldWriteTexts(h.get(), nullptr));
     EXPECT_FALSE(ILShouldWriteTexts(h.get(), &info));
     ILInfoAddText(&info.texts, IL_TEXT_TITLE, 5, "Title");
     EXPECT_TRUE(ILShouldWriteTexts(h.get(), &info));
-    h->writeMetadata = 2;  // only bit 0 counts
+    h->writeMetadata = 2; // only bit 0 counts
     EXPECT_FALSE(ILShouldWriteTexts(h.get(), &info));
     EXPECT_FALSE(ILShouldWriteTexts(nullptr, &info));
 }
 
-bool SharedStatePresent()
-{
+bool SharedStatePresent() {
     return ILSrgbTable8 && ILSrgbTable16 && ILProfileSRGB && ILProfileSGray && ILProfileScRGB &&
            ILProfileScGray;
 }
 
-bool SharedStateAbsent()
-{
+bool SharedStateAbsent() {
     return !ILSrgbTable8 && !ILSrgbTable16 && !ILProfileSRGB && !ILProfileSGray &&
            !ILProfileScRGB && !ILProfileScGray;
 }
 
-TEST(Handle, FirstHandleBuildsSharedStateAndLastFreesIt)
-{
-    if (!SharedStateAbsent())
-        GTEST_SKIP() << "another handle of this process is alive";
+TEST(Handle, FirstHandleBuildsSharedStateAndLastFreesIt) {
+    if (!SharedStateAbsent()) GTEST_SKIP() << "another handle of this process is alive";
 
     HandlePtr first = NewHandle();
     ASSERT_TRUE(SharedStatePresent());
@@ -297,16 +291,14 @@ TEST(Handle, FirstHandleBuildsSharedStateAndLastFreesIt)
 
 // Worker threads create and destroy handles while others live: every thread
 // must see the shared state whole for as long as its own handle lives.
-TEST(Handle, ConcurrentLifeCyclesKeepSharedStateWhole)
-{
+TEST(Handle, ConcurrentLifeCyclesKeepSharedStateWhole) {
     std::atomic<int> broken = 0;
     std::vector<std::thread> threads;
     for (int t = 0; t < 6; ++t) {
         threads.emplace_back([&] {
             for (int i = 0; i < 50; ++i) {
                 HandlePtr h = NewHandle();
-                if (!h || !SharedStatePresent() || ILSrgbTable8[255] != 1.0f)
-                    ++broken;
+                if (!h || !SharedStatePresent() || ILSrgbTable8[255] != 1.0f) ++broken;
             }
         });
     }
@@ -315,4 +307,4 @@ TEST(Handle, ConcurrentLifeCyclesKeepSharedStateWhole)
     EXPECT_EQ(broken.load(), 0);
 }
 
-}  // namespace
+} // namespace

@@ -18,22 +18,19 @@ struct Image : ILImage {
 };
 
 // Fills every byte of the buffer (padding included) with a counting pattern.
-void Pattern(ILImage* image, uint8_t seed = 1)
-{
+void Pattern(ILImage* image, uint8_t seed = 1) {
     const uint64_t size = static_cast<uint64_t>(image->stride) * image->height;
     for (uint64_t i = 0; i < size; ++i)
         image->data[i] = static_cast<uint8_t>(seed + i * 7);
 }
 
-bool IsZeroed(const ILImage& image)
-{
+bool IsZeroed(const ILImage& image) {
     return !image.data && image.width == 0 && image.height == 0 && image.stride == 0 &&
            image.type == 0 && image.channels == 0 && image.bits == 0 && !image.ownsData &&
            !image.palette;
 }
 
-TEST(ImageAlloc, StridesChannelsAndStoredTypes)
-{
+TEST(ImageAlloc, StridesChannelsAndStoredTypes) {
     struct Row {
         uint32_t width;
         ILPixelType type;
@@ -42,14 +39,20 @@ TEST(ImageAlloc, StridesChannelsAndStoredTypes)
         ILPixelType storedType;
     };
     const Row rows[] = {
-        {3, 0x41, 4, 1, 8, 0x41},          {3, 0x43, 12, 3, 8, 0x43},
-        {33, 0x11, 8, 1, 1, 0x11},         {5, 0x21, 4, 1, 2, 0x21},
-        {9, 0x32, 8, 1, 4, 0x32},          {3, 0x2041, 8, 2, 8, 0x2041},
-        {3, 0x2043, 12, 4, 8, 0x2043},     {3, 0x63, 20, 3, 16, 0x63},
-        {1, 0x2123, 16, 4, 32, 0x2123},    {3, 0x103, 20, 3, 16, 0x103},
-        {2, 0x2042, 4, 1, 8, 0x2042},  // indexed never counts an extra channel
+        {3, 0x41, 4, 1, 8, 0x41},
+        {3, 0x43, 12, 3, 8, 0x43},
+        {33, 0x11, 8, 1, 1, 0x11},
+        {5, 0x21, 4, 1, 2, 0x21},
+        {9, 0x32, 8, 1, 4, 0x32},
+        {3, 0x2041, 8, 2, 8, 0x2041},
+        {3, 0x2043, 12, 4, 8, 0x2043},
+        {3, 0x63, 20, 3, 16, 0x63},
+        {1, 0x2123, 16, 4, 32, 0x2123},
+        {3, 0x103, 20, 3, 16, 0x103},
+        {2, 0x2042, 4, 1, 8, 0x2042}, // indexed never counts an extra channel
         // An even count without an extra flag gains the filler flag.
-        {3, 0x44, 12, 4, 8, 0x1044},       {1, 0x64, 8, 4, 16, 0x1064},
+        {3, 0x44, 12, 4, 8, 0x1044},
+        {1, 0x64, 8, 4, 16, 0x1064},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(::testing::Message() << std::hex << "type 0x" << row.type);
@@ -61,12 +64,11 @@ TEST(ImageAlloc, StridesChannelsAndStoredTypes)
         EXPECT_EQ(image.type, row.storedType);
         EXPECT_TRUE(image.ownsData);
         EXPECT_EQ(reinterpret_cast<uintptr_t>(image.data) % 16, 0u);
-        std::memset(image.data, 0xAB, image.stride * 2);  // the whole buffer is ours
+        std::memset(image.data, 0xAB, image.stride * 2); // the whole buffer is ours
     }
 }
 
-TEST(ImageAlloc, EmptyAndOversizedImagesAreRefused)
-{
+TEST(ImageAlloc, EmptyAndOversizedImagesAreRefused) {
     struct Row {
         const char* name;
         uint32_t width, height;
@@ -106,16 +108,14 @@ TEST(ImageAlloc, EmptyAndOversizedImagesAreRefused)
     borrowed.data = nullptr;
 }
 
-TEST(ImageAlloc, BufferSizeIsTakenIn64Bits)
-{
+TEST(ImageAlloc, BufferSizeIsTakenIn64Bits) {
     EXPECT_EQ(ILImageBufferSize(3, 2, 0x43), 24u);
     EXPECT_EQ(ILImageBufferSize(33, 1, 0x11), 8u);
     EXPECT_EQ(ILImageBufferSize(100000, 100000, 0x2123), 160000000000ull);
     EXPECT_EQ(ILImageBufferSize(UINT32_MAX, UINT32_MAX, 0x2123), UINT64_MAX);
 }
 
-TEST(ImageLife, ClearFreesAndZeroes)
-{
+TEST(ImageLife, ClearFreesAndZeroes) {
     Image image;
     EXPECT_EQ(image.background.a, 1.0f);
     EXPECT_EQ(image.background.index, -1);
@@ -127,8 +127,7 @@ TEST(ImageLife, ClearFreesAndZeroes)
     EXPECT_EQ(image.background.index, 0);
 }
 
-TEST(ImageLife, MoveKeepsOrTakesThePalette)
-{
+TEST(ImageLife, MoveKeepsOrTakesThePalette) {
     for (bool keep : {false, true}) {
         SCOPED_TRACE(keep ? "keep target palette" : "take source palette");
         Image target, source;
@@ -144,15 +143,14 @@ TEST(ImageLife, MoveKeepsOrTakesThePalette)
         EXPECT_TRUE(IsZeroed(source));
         if (keep) {
             EXPECT_EQ(target.palette, targetPalette);
-            delete sourcePalette;  // the caller's to free when it keeps its own
+            delete sourcePalette; // the caller's to free when it keeps its own
         } else {
             EXPECT_EQ(target.palette, sourcePalette);
         }
     }
 }
 
-TEST(ImageLife, AliasSharesWithoutOwning)
-{
+TEST(ImageLife, AliasSharesWithoutOwning) {
     Image source, alias;
     ASSERT_EQ(ILCreateImage(&source, 4, 4, 0x42, nullptr), IL_OK);
     source.palette = new ILPalette(4);
@@ -160,16 +158,15 @@ TEST(ImageLife, AliasSharesWithoutOwning)
     EXPECT_EQ(alias.data, source.data);
     EXPECT_EQ(alias.palette, source.palette);
     EXPECT_FALSE(alias.ownsData);
-    ILAliasImage(&source, &source);  // no-op, not a lost buffer
+    ILAliasImage(&source, &source); // no-op, not a lost buffer
     EXPECT_TRUE(source.ownsData);
-    alias.palette = nullptr;  // forgotten, not cleared: the palette is shared
+    alias.palette = nullptr; // forgotten, not cleared: the palette is shared
 }
 
-TEST(ImageAssign, EqualSizeKeepsTheTargetBuffer)
-{
+TEST(ImageAssign, EqualSizeKeepsTheTargetBuffer) {
     Image source, target;
-    ASSERT_EQ(ILCreateImage(&source, 4, 3, 0x43, nullptr), IL_OK);   // 12 x 3 bytes
-    ASSERT_EQ(ILCreateImage(&target, 12, 3, 0x41, nullptr), IL_OK);  // 12 x 3 bytes
+    ASSERT_EQ(ILCreateImage(&source, 4, 3, 0x43, nullptr), IL_OK);  // 12 x 3 bytes
+    ASSERT_EQ(ILCreateImage(&target, 12, 3, 0x41, nullptr), IL_OK); // 12 x 3 bytes
     Pattern(&source);
     target.palette = new ILPalette(2);
     uint8_t* kept = target.data;
@@ -185,8 +182,7 @@ TEST(ImageAssign, EqualSizeKeepsTheTargetBuffer)
     EXPECT_EQ(std::memcmp(target.data, source.data, 36), 0);
 }
 
-TEST(ImageAssign, DifferentSizeGetsItsOwnBufferAndPalette)
-{
+TEST(ImageAssign, DifferentSizeGetsItsOwnBufferAndPalette) {
     Image source, target;
     ASSERT_EQ(ILCreateImage(&source, 5, 2, 0x42, nullptr), IL_OK);
     Pattern(&source);
@@ -208,8 +204,7 @@ TEST(ImageAssign, DifferentSizeGetsItsOwnBufferAndPalette)
 
 // The view lies in the bottom-right corner of a larger image: copying
 // stride x height bytes from it would run past the end of the parent.
-TEST(ImageAssign, ViewIsCopiedRowByRow)
-{
+TEST(ImageAssign, ViewIsCopiedRowByRow) {
     Image parent, copy;
     ILImage view;
     ASSERT_EQ(ILCreateImage(&parent, 10, 10, 0x41, nullptr), IL_OK);
@@ -226,12 +221,11 @@ TEST(ImageAssign, ViewIsCopiedRowByRow)
 
 // A view as the target is not a block of its own: it gets a buffer instead of
 // being written over the image it looks into.
-TEST(ImageAssign, ViewTargetIsNotWrittenThrough)
-{
+TEST(ImageAssign, ViewTargetIsNotWrittenThrough) {
     Image parent, source, target;
     ASSERT_EQ(ILCreateImage(&parent, 8, 4, 0x41, nullptr), IL_OK);
     std::memset(parent.data, 0x11, 32);
-    ASSERT_EQ(ILViewImageRect(&target, &parent, 2, 0, 4, 4), IL_OK);  // stride 8, 4 x 4
+    ASSERT_EQ(ILViewImageRect(&target, &parent, 2, 0, 4, 4), IL_OK); // stride 8, 4 x 4
     ASSERT_EQ(ILCreateImage(&source, 8, 4, 0x41, nullptr), IL_OK);
     std::memset(source.data, 0x22, 32);
 
@@ -244,8 +238,7 @@ TEST(ImageAssign, ViewTargetIsNotWrittenThrough)
 
 // An alias shares the source's palette: assigning the source to it must copy
 // that palette before the alias lets go of it.
-TEST(ImageAssign, IntoAnAliasOfTheSource)
-{
+TEST(ImageAssign, IntoAnAliasOfTheSource) {
     Image source;
     ASSERT_EQ(ILCreateImage(&source, 4, 4, 0x42, nullptr), IL_OK);
     Pattern(&source);
@@ -257,25 +250,23 @@ TEST(ImageAssign, IntoAnAliasOfTheSource)
     ILAliasImage(&alias, &source);
 
     ASSERT_EQ(ILAssignImage(&alias, &source), IL_OK);
-    EXPECT_EQ(alias.data, source.data);  // same size: the (shared) buffer is kept
+    EXPECT_EQ(alias.data, source.data); // same size: the (shared) buffer is kept
     ASSERT_NE(alias.palette, nullptr);
     EXPECT_NE(alias.palette, shared);
     EXPECT_EQ(alias.palette->entries[3].red, 7);
     EXPECT_EQ(source.palette, shared);
     EXPECT_EQ(shared->entries[3].red, 7);
-    ILClearImage(&alias);  // owns its palette copy, not the pixels
+    ILClearImage(&alias); // owns its palette copy, not the pixels
 }
 
-TEST(ImageAssign, EmptySourceEmptiesTheTarget)
-{
+TEST(ImageAssign, EmptySourceEmptiesTheTarget) {
     Image empty, target;
     ASSERT_EQ(ILCreateImage(&target, 4, 4, 0x41, nullptr), IL_OK);
     EXPECT_EQ(ILAssignImage(&target, &empty), IL_BAD_ARGUMENT);
     EXPECT_TRUE(IsZeroed(target));
 }
 
-TEST(ImageView, RectanglesAreClippedToTheSource)
-{
+TEST(ImageView, RectanglesAreClippedToTheSource) {
     Image source;
     ASSERT_EQ(ILCreateImage(&source, 100, 50, 0x43, nullptr), IL_OK);
     struct Row {
@@ -315,8 +306,7 @@ TEST(ImageView, RectanglesAreClippedToTheSource)
     }
 }
 
-TEST(ImageView, SubBytePixelsStartAtTheirByte)
-{
+TEST(ImageView, SubBytePixelsStartAtTheirByte) {
     Image source;
     ASSERT_EQ(ILCreateImage(&source, 64, 4, 0x11, nullptr), IL_OK);
     ILImage view;
@@ -325,8 +315,7 @@ TEST(ImageView, SubBytePixelsStartAtTheirByte)
     EXPECT_EQ(view.data - source.data, 2 * 8 + 1);
 }
 
-TEST(ImageValidity, BitsPerPixelAndChannels)
-{
+TEST(ImageValidity, BitsPerPixelAndChannels) {
     struct Row {
         const char* name;
         ILPixelType type;
@@ -370,8 +359,7 @@ TEST(ImageValidity, BitsPerPixelAndChannels)
     EXPECT_FALSE(ILIsValidImage(nullptr));
 }
 
-TEST(ImageSetters, ExtraChannelBitsAndBackground)
-{
+TEST(ImageSetters, ExtraChannelBitsAndBackground) {
     // Colours decode through the sRGB tables, which live with a handle.
     std::unique_ptr<ILHandle, bool (*)(ILHandle*)> handle(ILCreateHandle("test"), ILDestroyHandle);
     Image image;
@@ -391,21 +379,19 @@ TEST(ImageSetters, ExtraChannelBitsAndBackground)
     EXPECT_EQ(image.background.index, -1);
 }
 
-}  // namespace
+} // namespace
 
 namespace {
 
 using HandlePtr = std::unique_ptr<ILHandle, bool (*)(ILHandle*)>;
 
-HandlePtr NewHandle()
-{
+HandlePtr NewHandle() {
     return HandlePtr(ILCreateHandle("test"), ILDestroyHandle);
 }
 
 // A record over a caller's buffer, as the clipboard hands it over.
 ILImage BufferRecord(uint8_t* buffer, uint32_t width, uint32_t height, ILPixelType type,
-                     int64_t stride)
-{
+                     int64_t stride) {
     ILImage record;
     ILInitImage(&record);
     record.data = buffer;
@@ -416,8 +402,7 @@ ILImage BufferRecord(uint8_t* buffer, uint32_t width, uint32_t height, ILPixelTy
     return record;
 }
 
-TEST(ImageFromBuffer, RowsAreCopiedAndTurnedOver)
-{
+TEST(ImageFromBuffer, RowsAreCopiedAndTurnedOver) {
     HandlePtr h = NewHandle();
     // 3 x 2 RGB rows of 16 bytes each (the packed size would be 12).
     std::vector<uint8_t> buffer(32);
@@ -437,12 +422,11 @@ TEST(ImageFromBuffer, RowsAreCopiedAndTurnedOver)
     }
 }
 
-TEST(ImageFromBuffer, IndexedImagesKeepTheirPalette)
-{
+TEST(ImageFromBuffer, IndexedImagesKeepTheirPalette) {
     HandlePtr h = NewHandle();
     uint8_t buffer[8] = {0, 1, 2, 3, 3, 2, 1, 0};
     Image image;
-    static_cast<ILImage&>(image) = BufferRecord(buffer, 4, 2, 0x42, 0);  // 0: packed rows
+    static_cast<ILImage&>(image) = BufferRecord(buffer, 4, 2, 0x42, 0); // 0: packed rows
     ILPalette* palette = image.palette = new ILPalette(4);
     ASSERT_EQ(ILImageFromBuffer(h.get(), &image, false), IL_OK);
     EXPECT_EQ(image.type, 0x42u);
@@ -452,8 +436,7 @@ TEST(ImageFromBuffer, IndexedImagesKeepTheirPalette)
 
 // Converted to the handle's load type, the palette has served its purpose and
 // is released with the conversion rather than left on a true-colour image.
-TEST(ImageFromBuffer, ConvertedIndexedImageDropsThePalette)
-{
+TEST(ImageFromBuffer, ConvertedIndexedImageDropsThePalette) {
     HandlePtr h = NewHandle();
     ILSetLoadModeRGB8(h.get());
     uint8_t buffer[4] = {0, 1, 1, 0};
@@ -469,8 +452,7 @@ TEST(ImageFromBuffer, ConvertedIndexedImageDropsThePalette)
               (std::vector<uint8_t>{0, 0, 0, 255, 128, 0}));
 }
 
-TEST(ImageFromBuffer, BadRecordsAreRefused)
-{
+TEST(ImageFromBuffer, BadRecordsAreRefused) {
     HandlePtr h = NewHandle();
     uint8_t buffer[64] = {};
     struct Row {
@@ -495,4 +477,4 @@ TEST(ImageFromBuffer, BadRecordsAreRefused)
     EXPECT_EQ(ILImageFromBuffer(nullptr, &record, false), IL_BAD_ARGUMENT);
 }
 
-}  // namespace
+} // namespace

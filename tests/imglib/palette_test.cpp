@@ -25,7 +25,8 @@ ILColor Linear(float r, float g, float b, float a = 1.0f) {
 ILPalette Greys(std::initializer_list<uint8_t> codes) {
     ILPalette p(static_cast<uint32_t>(codes.size()));
     uint32_t i = 0;
-    for (uint8_t v : codes) p.SetEntryBGR8(i++, v, v, v);
+    for (uint8_t v : codes)
+        p.SetEntryBGR8(i++, v, v, v);
     return p;
 }
 
@@ -41,12 +42,12 @@ TEST_F(PaletteTest, FindNearestMeasuresInLinearLightAndKeepsTheFirstOfEquals) {
     cases.push_back({"linear light", Greys({0, 212, 160, 255}), Linear(0.5f, 0.5f, 0.5f), 2});
     cases.push_back({"tie", Greys({0, 10, 20, 90, 40, 50, 60, 90}), Linear(0.1f, 0.1f, 0.1f), 3});
     ILPalette alpha = Greys({200, 90, 200, 90});
-    alpha.SetEntry16(1, 90 * 257, 90 * 257, 90 * 257, 0);  // transparent twin of entry 3
+    alpha.SetEntry16(1, 90 * 257, 90 * 257, 90 * 257, 0); // transparent twin of entry 3
     cases.push_back({"alpha ignored", alpha, Linear(0.1f, 0.1f, 0.1f), 1});
     ILPalette colours(3);
-    colours.SetEntryBGR8(0, 0, 0, 255);  // red
-    colours.SetEntryBGR8(1, 0, 255, 0);  // green
-    colours.SetEntryBGR8(2, 255, 0, 0);  // blue
+    colours.SetEntryBGR8(0, 0, 0, 255); // red
+    colours.SetEntryBGR8(1, 0, 255, 0); // green
+    colours.SetEntryBGR8(2, 255, 0, 0); // blue
     cases.push_back({"blue", colours, Linear(0.1f, 0.2f, 0.9f), 2});
     cases.push_back({"far beyond white", colours, Linear(1e6f, 0, 0), 0});
 
@@ -106,7 +107,7 @@ TEST_F(PaletteTest, ByteTransfers) {
     ASSERT_EQ(p.count, 2u);
     uint8_t out[12];
     std::memset(out, 0xEE, sizeof out);
-    p.WriteBGRA8(3, out);  // more than count: only two entries written
+    p.WriteBGRA8(3, out); // more than count: only two entries written
     EXPECT_EQ(0, std::memcmp(out, bgra, 8));
     EXPECT_EQ(out[8], 0xEE);
     p.WriteRGB8(2, out);
@@ -114,9 +115,9 @@ TEST_F(PaletteTest, ByteTransfers) {
     EXPECT_EQ(0, std::memcmp(out, wantRGB, 6));
     p.WriteBGR8(1, out);
     EXPECT_EQ(0, std::memcmp(out, bgra, 3));
-    EXPECT_EQ(out[3], 252);  // left from the RGB write
+    EXPECT_EQ(out[3], 252); // left from the RGB write
 
-    p.LoadBGR8(5, nullptr);  // no source: nothing changes
+    p.LoadBGR8(5, nullptr); // no source: nothing changes
     EXPECT_EQ(p.count, 2u);
     EXPECT_EQ(p.entries[1].red, 252 * 257);
 }
@@ -133,9 +134,9 @@ TEST_F(PaletteTest, CopiesOwnTheirEntries) {
         EXPECT_EQ(p->entries[1].red, 20 * 257);
     }
     b.Resize(3);
-    EXPECT_EQ(b.entries[1].red, 20 * 257);  // same count: kept
+    EXPECT_EQ(b.entries[1].red, 20 * 257); // same count: kept
     b.Resize(2);
-    EXPECT_EQ(b.entries[1].red, 0);  // new count: zeroed
+    EXPECT_EQ(b.entries[1].red, 0); // new count: zeroed
 }
 
 // The mapper must answer exactly what the search answers, on first sight of
@@ -184,7 +185,8 @@ TEST_F(PaletteTest, MapperAnswersEntryZeroEveryTime) {
 // hand a later pixel the wrong entry.
 TEST_F(PaletteTest, MapperKeepsIndicesPastTheCacheByte) {
     ILPalette p(300);
-    for (uint32_t i = 0; i < p.count; ++i) p.SetEntryBGR8(i, 255, 0, 0);
+    for (uint32_t i = 0; i < p.count; ++i)
+        p.SetEntryBGR8(i, 255, 0, 0);
     p.SetEntryBGR8(299, 0, 200, 0);
     ILPaletteMapper mapper(&p);
     for (int i = 0; i < 2; ++i) {
@@ -202,4 +204,4 @@ TEST_F(PaletteTest, EmptyPaletteGivesNoIndex) {
     EXPECT_EQ(c.index, -1);
 }
 
-}  // namespace
+} // namespace

@@ -17,8 +17,7 @@ struct Image : ILImage {
 
 // Sub-byte pixels: setting pixel x to all ones in a cleared row, and to zero
 // in a row of ones, touches exactly the bits from the top of byte x*bpp/8.
-TEST(PixelAccess, SubBytePixelsArePackedFromTheTop)
-{
+TEST(PixelAccess, SubBytePixelsArePackedFromTheTop) {
     for (ILPixelType type : {0x11u, 0x21u, 0x31u}) {
         Image image;
         ASSERT_EQ(ILCreateImage(&image, 16, 1, type, nullptr), IL_OK);
@@ -50,11 +49,10 @@ TEST(PixelAccess, SubBytePixelsArePackedFromTheTop)
     }
 }
 
-TEST(PixelAccess, KnownPositions)
-{
+TEST(PixelAccess, KnownPositions) {
     Image image;
     ASSERT_EQ(ILCreateImage(&image, 8, 2, 0x21, nullptr), IL_OK);
-    image.data[4 + 1] = 0b00100000;  // row 1, byte 1: pixel 5 holds bits 5..4 = 2
+    image.data[4 + 1] = 0b00100000; // row 1, byte 1: pixel 5 holds bits 5..4 = 2
     uint8_t value = 0;
     ILGetPixel2(&image, 5, 1, &value);
     EXPECT_EQ(value, 2);
@@ -64,7 +62,7 @@ TEST(PixelAccess, KnownPositions)
     Image nibbles;
     ASSERT_EQ(ILCreateImage(&nibbles, 8, 1, 0x32, nullptr), IL_OK);
     std::memset(nibbles.data, 0xAB, 4);
-    const uint8_t v = 0x15;  // only the low nibble counts
+    const uint8_t v = 0x15; // only the low nibble counts
     ILSetPixel4(&nibbles, 3, 0, &v);
     EXPECT_EQ(nibbles.data[1], 0xA5);
     EXPECT_EQ(nibbles.data[0], 0xAB);
@@ -73,15 +71,14 @@ TEST(PixelAccess, KnownPositions)
     Image bits;
     ASSERT_EQ(ILCreateImage(&bits, 16, 1, 0x11, nullptr), IL_OK);
     std::memset(bits.data, 0, 4);
-    const uint8_t odd = 3;  // bit 0 decides
+    const uint8_t odd = 3; // bit 0 decides
     ILSetPixel1(&bits, 9, 0, &odd);
     EXPECT_EQ(bits.data[1], 0x40);
 }
 
 // Wide pixels: every pixel of every row gets its own value, read back
 // through the getter and found at x * bytes in its row.
-TEST(PixelAccess, WidePixelsRoundTrip)
-{
+TEST(PixelAccess, WidePixelsRoundTrip) {
     const ILPixelType types[] = {0x41, 0x2041, 0x43, 0x2043, 0x63, 0x2063, 0x2123, 0x123, 0x103};
     for (ILPixelType type : types) {
         SCOPED_TRACE(::testing::Message() << std::hex << "type 0x" << type);
@@ -113,12 +110,11 @@ TEST(PixelAccess, WidePixelsRoundTrip)
     }
 }
 
-TEST(PixelAccess, UnknownDepthHasNoAccessors)
-{
+TEST(PixelAccess, UnknownDepthHasNoAccessors) {
     ILImage image;
     ILInitImage(&image);
     image.channels = 3;
-    image.bits = 4;  // 12 bits per pixel
+    image.bits = 4; // 12 bits per pixel
     ILSetPixelProc set = nullptr;
     ILGetPixelProc get = nullptr;
     EXPECT_FALSE(ILGetPixelAccessors(&image, &set, &get));
@@ -130,8 +126,7 @@ TEST(PixelAccess, UnknownDepthHasNoAccessors)
     EXPECT_EQ(get, &ILGetPixel8);
 }
 
-TEST(PixelAccess, TestBitCountsFromTheTopOfEachByte)
-{
+TEST(PixelAccess, TestBitCountsFromTheTopOfEachByte) {
     const uint8_t bytes[] = {0x80, 0x08, 0x01};
     EXPECT_TRUE(ILTestBit(bytes, 0));
     EXPECT_FALSE(ILTestBit(bytes, 1));
@@ -141,9 +136,8 @@ TEST(PixelAccess, TestBitCountsFromTheTopOfEachByte)
     EXPECT_FALSE(ILTestBit(bytes, 7));
 }
 
-TEST(Fill, EveryPixelGetsTheValue)
-{
-    const ILPixelType types[] = {0x11, 0x21, 0x31, 0x41, 0x61, 0x2041, 0x43,
+TEST(Fill, EveryPixelGetsTheValue) {
+    const ILPixelType types[] = {0x11,   0x21, 0x31,   0x41,  0x61,   0x2041, 0x43,
                                  0x2043, 0x63, 0x2063, 0x123, 0x2123, 0x2103};
     for (ILPixelType type : types) {
         SCOPED_TRACE(::testing::Message() << std::hex << "type 0x" << type);
@@ -154,8 +148,7 @@ TEST(Fill, EveryPixelGetsTheValue)
         for (uint8_t i = 0; i < 16; ++i)
             value[i] = static_cast<uint8_t>(0xC1 + i * 3);
         const uint32_t bpp = image.channels * image.bits;
-        if (bpp < 8)
-            value[0] = static_cast<uint8_t>((1u << bpp) - 2 + (bpp == 1));  // 1, 2, 14
+        if (bpp < 8) value[0] = static_cast<uint8_t>((1u << bpp) - 2 + (bpp == 1)); // 1, 2, 14
         ASSERT_EQ(ILFillImagePixel(&image, value), IL_OK);
 
         ILGetPixelProc get = nullptr;
@@ -169,8 +162,7 @@ TEST(Fill, EveryPixelGetsTheValue)
     }
 }
 
-TEST(Fill, SubByteValuesFillWholeBytes)
-{
+TEST(Fill, SubByteValuesFillWholeBytes) {
     struct Row {
         ILPixelType type;
         uint8_t value, byte;
@@ -187,10 +179,9 @@ TEST(Fill, SubByteValuesFillWholeBytes)
 
 // Filling a view changes only the view's pixels, not the rest of its parent,
 // even where a row's stride reaches beyond the view.
-TEST(Fill, ViewLeavesItsParentAlone)
-{
+TEST(Fill, ViewLeavesItsParentAlone) {
     Image parent;
-    ASSERT_EQ(ILCreateImage(&parent, 10, 6, 0x43, nullptr), IL_OK);  // stride 32
+    ASSERT_EQ(ILCreateImage(&parent, 10, 6, 0x43, nullptr), IL_OK); // stride 32
     std::memset(parent.data, 0, 32 * 6);
     ILImage view;
     ASSERT_EQ(ILViewImageRect(&view, &parent, 7, 3, 3, 3), IL_OK);
@@ -205,8 +196,7 @@ TEST(Fill, ViewLeavesItsParentAlone)
         }
 }
 
-TEST(Fill, InvalidImagesAreRefused)
-{
+TEST(Fill, InvalidImagesAreRefused) {
     Image indexedWithoutPalette;
     ASSERT_EQ(ILCreateImage(&indexedWithoutPalette, 2, 2, 0x42, nullptr), IL_OK);
     const uint8_t value[16] = {};
@@ -216,8 +206,7 @@ TEST(Fill, InvalidImagesAreRefused)
     EXPECT_EQ(ILFillImage(&empty, ILColor{}), IL_BAD_ARGUMENT);
 }
 
-TEST(Fill, ColoursArePackedForTheImageType)
-{
+TEST(Fill, ColoursArePackedForTheImageType) {
     // Colours encode through the sRGB tables, which live with a handle.
     std::unique_ptr<ILHandle, bool (*)(ILHandle*)> handle(ILCreateHandle("test"), ILDestroyHandle);
     Image indexed;
@@ -229,7 +218,7 @@ TEST(Fill, ColoursArePackedForTheImageType)
     ASSERT_EQ(ILFillImage(&indexed, colour), IL_OK);
     for (int i : {0, 1, 2, 4, 5, 6})
         EXPECT_EQ(indexed.data[i], 5) << i;
-    colour.index = -1;  // an indexed image needs an index
+    colour.index = -1; // an indexed image needs an index
     std::memset(indexed.data, 9, 8);
     EXPECT_EQ(ILFillImage(&indexed, colour), IL_BAD_ARGUMENT);
     EXPECT_EQ(indexed.data[0], 9);
@@ -252,8 +241,7 @@ TEST(Fill, ColoursArePackedForTheImageType)
               (std::vector<uint8_t>{0, 0, 255, 255, 0, 0, 255, 255}));
 }
 
-TEST(UsedPaletteSize, ByTypeAndLargestIndex)
-{
+TEST(UsedPaletteSize, ByTypeAndLargestIndex) {
     struct Row {
         const char* name;
         ILPixelType type;
@@ -261,9 +249,12 @@ TEST(UsedPaletteSize, ByTypeAndLargestIndex)
         uint32_t size;
     };
     const Row rows[] = {
-        {"grey 1", 0x11, false, 2},       {"grey 4", 0x31, false, 16},
-        {"grey 8", 0x41, false, 256},     {"grey 16", 0x61, false, 65536},
-        {"indexed 2", 0x22, true, 4},     {"indexed 4", 0x32, true, 16},
+        {"grey 1", 0x11, false, 2},
+        {"grey 4", 0x31, false, 16},
+        {"grey 8", 0x41, false, 256},
+        {"grey 16", 0x61, false, 65536},
+        {"indexed 2", 0x22, true, 4},
+        {"indexed 4", 0x32, true, 16},
         {"indexed 8 without palette", 0x42, false, 0},
         {"RGB 8", 0x43, false, 0},
     };
@@ -271,8 +262,7 @@ TEST(UsedPaletteSize, ByTypeAndLargestIndex)
         SCOPED_TRACE(row.name);
         Image image;
         ASSERT_EQ(ILCreateImage(&image, 4, 2, row.type, nullptr), IL_OK);
-        if (row.palette)
-            image.palette = new ILPalette(2);
+        if (row.palette) image.palette = new ILPalette(2);
         EXPECT_EQ(image.UsedPaletteSize(), row.size);
     }
 
@@ -286,8 +276,8 @@ TEST(UsedPaletteSize, ByTypeAndLargestIndex)
     std::memset(indexed.data + 304, 1, 301);
     indexed.data[304 + 300] = 40;
     EXPECT_EQ(indexed.UsedPaletteSize(), 64u);
-    const std::pair<uint8_t, uint32_t> limits[] = {{0, 2},   {1, 2},   {2, 4},    {3, 4},
-                                                   {7, 8},   {8, 16},  {15, 16},  {16, 32},
+    const std::pair<uint8_t, uint32_t> limits[] = {{0, 2},   {1, 2},    {2, 4},     {3, 4},
+                                                   {7, 8},   {8, 16},   {15, 16},   {16, 32},
                                                    {63, 64}, {64, 128}, {128, 256}, {255, 256}};
     for (auto [largest, size] : limits) {
         std::memset(indexed.data, 0, 301);
@@ -297,4 +287,4 @@ TEST(UsedPaletteSize, ByTypeAndLargestIndex)
     }
 }
 
-}  // namespace
+} // namespace

@@ -28,8 +28,7 @@ struct Image : ILImage {
 // A file name of this test in the temporary folder, removed afterwards.
 class RawFile : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         path = fs::path(::testing::TempDir()) /
                (std::string("vx_raw_") + info->name() + "_" + std::to_string(getpid()) + ".raw");
@@ -44,8 +43,7 @@ protected:
     std::u16string wide;
 };
 
-void Pattern(ILImage* image, uint8_t seed)
-{
+void Pattern(ILImage* image, uint8_t seed) {
     const uint64_t size = static_cast<uint64_t>(image->stride) * image->height;
     for (uint64_t i = 0; i < size; ++i)
         image->data[i] = static_cast<uint8_t>(seed + i * 13);
@@ -53,20 +51,17 @@ void Pattern(ILImage* image, uint8_t seed)
 
 // A loaded image starts from a record that holds something, so that a
 // failed load must visibly clear it.
-void MakeNonEmpty(ILImage* image)
-{
+void MakeNonEmpty(ILImage* image) {
     ASSERT_EQ(ILReallocImage(image, 3, 3, 0x42, nullptr), IL_OK);
     image->palette = new ILPalette(2);
 }
 
-bool IsEmpty(const ILImage& image)
-{
+bool IsEmpty(const ILImage& image) {
     return !image.data && !image.palette && image.width == 0 && image.height == 0 &&
            image.type == 0;
 }
 
-TEST_F(RawFile, EveryImageTypeRoundTrips)
-{
+TEST_F(RawFile, EveryImageTypeRoundTrips) {
     const ILPixelType types[] = {
         0x11,   0x21,   0x31,   0x41,   0x61,   0x101,  0x121,  0x2041, 0x2061, 0x2101,
         0x2121, 0x12,   0x22,   0x32,   0x42,   0x43,   0x63,   0x103,  0x123,  0x2043,
@@ -82,7 +77,8 @@ TEST_F(RawFile, EveryImageTypeRoundTrips)
             const uint32_t count = 1u << saved.bits;
             saved.palette = new ILPalette(count);
             for (uint32_t i = 0; i < count; ++i)
-                saved.palette->entries[i] = {static_cast<uint16_t>(i), static_cast<uint16_t>(i * 257),
+                saved.palette->entries[i] = {static_cast<uint16_t>(i),
+                                             static_cast<uint16_t>(i * 257),
                                              static_cast<uint16_t>(65535 - i), 65535};
             saved.background.index = static_cast<int32_t>(count - 1);
         }
@@ -111,8 +107,7 @@ TEST_F(RawFile, EveryImageTypeRoundTrips)
     }
 }
 
-TEST_F(RawFile, IndexedTwoByTwoIsEightyBytes)
-{
+TEST_F(RawFile, IndexedTwoByTwoIsEightyBytes) {
     Image image;
     ASSERT_EQ(ILCreateImage(&image, 2, 2, 0x42, nullptr), IL_OK);
     std::memset(image.data, 3, 8);
@@ -123,10 +118,10 @@ TEST_F(RawFile, IndexedTwoByTwoIsEightyBytes)
     const std::vector<uint8_t> bytes = ReadBytes();
     ASSERT_EQ(bytes.size(), 80u);
     const std::vector<uint8_t> header(bytes.begin(), bytes.begin() + 16);
-    EXPECT_EQ(header, (std::vector<uint8_t>{0x78, 0x56, 0x4C, 0x49, 2, 0, 0, 0, 2, 0, 0, 0, 0x42,
-                                            0, 0, 0}));
-    EXPECT_EQ(bytes[28 + 3], 0x3F);  // alpha 1.0f, the high byte
-    EXPECT_EQ(bytes[32], 0xFF);      // index -1
+    EXPECT_EQ(header, (std::vector<uint8_t>{0x78, 0x56, 0x4C, 0x49, 2, 0, 0, 0, 2, 0, 0, 0, 0x42, 0,
+                                            0, 0}));
+    EXPECT_EQ(bytes[28 + 3], 0x3F); // alpha 1.0f, the high byte
+    EXPECT_EQ(bytes[32], 0xFF);     // index -1
     EXPECT_EQ(bytes[36], 4);
     const std::vector<uint8_t> last(bytes.end() - 8, bytes.end());
     EXPECT_EQ(last, (std::vector<uint8_t>{2, 1, 4, 3, 6, 5, 8, 7}));
@@ -134,8 +129,7 @@ TEST_F(RawFile, IndexedTwoByTwoIsEightyBytes)
 
 // A view's rows are spread over its parent; it is written at its own packed
 // row size and reads back as an ordinary image.
-TEST_F(RawFile, ViewIsWrittenWithoutItsSurroundings)
-{
+TEST_F(RawFile, ViewIsWrittenWithoutItsSurroundings) {
     Image parent, loaded;
     ASSERT_EQ(ILCreateImage(&parent, 7, 5, 0x43, nullptr), IL_OK);
     Pattern(&parent, 5);
@@ -151,8 +145,7 @@ TEST_F(RawFile, ViewIsWrittenWithoutItsSurroundings)
         EXPECT_EQ(std::memcmp(loaded.data + y * 12, view.data + y * view.stride, 9), 0) << y;
 }
 
-TEST_F(RawFile, DamagedFilesAreRefusedAndLeaveAnEmptyImage)
-{
+TEST_F(RawFile, DamagedFilesAreRefusedAndLeaveAnEmptyImage) {
     Image image;
     ASSERT_EQ(ILCreateImage(&image, 3, 2, 0x42, nullptr), IL_OK);
     std::memset(image.data, 1, 8);
@@ -177,7 +170,12 @@ TEST_F(RawFile, DamagedFilesAreRefusedAndLeaveAnEmptyImage)
         {"half a header", std::vector<uint8_t>(good.begin(), good.begin() + 20)},
         {"header only", std::vector<uint8_t>(good.begin(), good.begin() + 40)},
         {"short palette", std::vector<uint8_t>(good.begin(), good.end() - 1)},
-        {"trailing byte", [&] { auto b = good; b.push_back(0); return b; }()},
+        {"trailing byte",
+         [&] {
+             auto b = good;
+             b.push_back(0);
+             return b;
+         }()},
         {"wrong magic", with({{0, 0x78564C49}})},
         {"no pixel kind", with({{12, 0x2}})},
         {"zero width", with({{4, 0}})},
@@ -202,21 +200,20 @@ TEST_F(RawFile, DamagedFilesAreRefusedAndLeaveAnEmptyImage)
     EXPECT_TRUE(IsEmpty(loaded));
 }
 
-TEST_F(RawFile, SaveRefusesWhatItCannotWrite)
-{
+TEST_F(RawFile, SaveRefusesWhatItCannotWrite) {
     Image empty, image;
     EXPECT_FALSE(ILSaveRawImage(&empty, wide.c_str()));
     EXPECT_FALSE(fs::exists(path));
     ASSERT_EQ(ILCreateImage(&image, 2, 2, 0x41, nullptr), IL_OK);
-    const std::u16string noFolder = ILUtf8ToPath((path.parent_path() / "no such folder" / "x.raw").string());
+    const std::u16string noFolder =
+        ILUtf8ToPath((path.parent_path() / "no such folder" / "x.raw").string());
     EXPECT_FALSE(ILSaveRawImage(&image, noFolder.c_str()));
 }
 
 // A file-size limit makes the writes fail: a large image fails in fwrite, a
 // small one only when the buffered bytes are flushed. Both must answer false
 // and leave no file. Runs in a child process so the limit stays there.
-TEST_F(RawFile, FailedWriteOrFlushDeletesTheFile)
-{
+TEST_F(RawFile, FailedWriteOrFlushDeletesTheFile) {
     for (uint32_t width : {8000u, 20u}) {
         SCOPED_TRACE(width);
         Image image;
@@ -233,4 +230,4 @@ TEST_F(RawFile, FailedWriteOrFlushDeletesTheFile)
     }
 }
 
-}  // namespace
+} // namespace

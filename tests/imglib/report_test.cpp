@@ -19,16 +19,14 @@ struct Message {
 std::vector<Message> g_messages;
 bool g_answer = true;
 
-bool Record(const char* module, const char* text)
-{
+bool Record(const char* module, const char* text) {
     g_messages.push_back({module ? module : "(null)", text});
     return g_answer;
 }
 
 class Report : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         g_messages.clear();
         g_answer = true;
         h = ILCreateHandle("test");
@@ -41,8 +39,7 @@ protected:
     ILHandle* h = nullptr;
 };
 
-TEST_F(Report, ReportersSendTheirTextAndAnswerTheirCode)
-{
+TEST_F(Report, ReportersSendTheirTextAndAnswerTheirCode) {
     struct Row {
         std::function<ILResult(ILHandle*)> report;
         const char* text;
@@ -62,8 +59,8 @@ TEST_F(Report, ReportersSendTheirTextAndAnswerTheirCode)
         {ILReportFileNotFound, "File not found", -5},
         {[](ILHandle* h) { return ILReportOpenFailed(h, true); }, "Unable to open file for reading",
          -6},
-        {[](ILHandle* h) { return ILReportOpenFailed(h, false); }, "Unable to open file for writing",
-         -6},
+        {[](ILHandle* h) { return ILReportOpenFailed(h, false); },
+         "Unable to open file for writing", -6},
         // Sizes round up to the unit shown; the units change above 1 MiB and 1 GiB.
         {[](ILHandle* h) { return ILReportOutOfMemory(h, 0); }, "Out of memory", -100},
         {[](ILHandle* h) { return ILReportOutOfMemory(h, 1048576); },
@@ -96,8 +93,7 @@ TEST_F(Report, ReportersSendTheirTextAndAnswerTheirCode)
     }
 }
 
-TEST_F(Report, ErrnoIsMappedByItsMeaning)
-{
+TEST_F(Report, ErrnoIsMappedByItsMeaning) {
     struct Row {
         int error;
         const char* text;
@@ -131,8 +127,7 @@ TEST_F(Report, ErrnoIsMappedByItsMeaning)
     EXPECT_EQ(g_messages.back().text, "Unable to open file for reading");
 }
 
-TEST_F(Report, ErrnoOfRealFailedOpens)
-{
+TEST_F(Report, ErrnoOfRealFailedOpens) {
     const std::filesystem::path dir = ::testing::TempDir();
     struct Row {
         std::string path;
@@ -142,7 +137,7 @@ TEST_F(Report, ErrnoOfRealFailedOpens)
     const Row rows[] = {
         {(dir / "no such folder" / "a.png").string(), "rb", "File not found"},
         {dir.string() + "/" + std::string(300, 'x') + ".png", "rb", "File name too long"},
-        {dir.string(), "wb", "Unable to open file for writing"},  // a folder
+        {dir.string(), "wb", "Unable to open file for writing"}, // a folder
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.text);
@@ -156,8 +151,7 @@ TEST_F(Report, ErrnoOfRealFailedOpens)
     }
 }
 
-TEST_F(Report, MessagesAreTaggedWithTheModule)
-{
+TEST_F(Report, MessagesAreTaggedWithTheModule) {
     ILSetModuleName(h, "PNG");
     EXPECT_TRUE(ILWarning(h, "gamma ignored"));
     ILSetModuleName(h, nullptr);
@@ -170,8 +164,7 @@ TEST_F(Report, MessagesAreTaggedWithTheModule)
     EXPECT_STREQ(h->module, "ImgLib");
 }
 
-TEST_F(Report, TextsAreCutAndWarningsLoseOneNewline)
-{
+TEST_F(Report, TextsAreCutAndWarningsLoseOneNewline) {
     const std::string long600(600, 'a');
     EXPECT_TRUE(ILError(h, long600.c_str()));
     EXPECT_TRUE(ILErrorF(h, "%s%s", long600.c_str(), "tail"));
@@ -192,8 +185,7 @@ TEST_F(Report, TextsAreCutAndWarningsLoseOneNewline)
     EXPECT_EQ(g_messages[7].text, "Unexpected internal warning");
 }
 
-TEST_F(Report, ResultsOfTheEntryPoints)
-{
+TEST_F(Report, ResultsOfTheEntryPoints) {
     EXPECT_FALSE(ILError(h, ""));
     EXPECT_FALSE(ILWarningF(h, "%s", ""));
     EXPECT_TRUE(g_messages.empty());
@@ -216,8 +208,7 @@ TEST_F(Report, ResultsOfTheEntryPoints)
     EXPECT_EQ(h->module, nullptr);
 }
 
-TEST_F(Report, DefaultProceduresPrintToStandardError)
-{
+TEST_F(Report, DefaultProceduresPrintToStandardError) {
     ILSetErrorProc(h, ILDefaultErrorHandler);
     ::testing::internal::CaptureStderr();
     ILError(h, nullptr);
@@ -230,15 +221,13 @@ TEST_F(Report, DefaultProceduresPrintToStandardError)
     EXPECT_STREQ(h->module, "ImgLib");
 }
 
-bool CountRows(uint32_t done, uint32_t total, void* user)
-{
+bool CountRows(uint32_t done, uint32_t total, void* user) {
     auto* seen = static_cast<std::vector<uint32_t>*>(user);
     seen->push_back(done);
     return done + 1 < total;
 }
 
-TEST_F(Report, ProgressAsksTheProcedure)
-{
+TEST_F(Report, ProgressAsksTheProcedure) {
     EXPECT_TRUE(ILProgress(h, 0, 2));
     EXPECT_TRUE(ILProgress(nullptr, 0, 2));
     std::vector<uint32_t> seen;
@@ -248,4 +237,4 @@ TEST_F(Report, ProgressAsksTheProcedure)
     EXPECT_EQ(seen, (std::vector<uint32_t>{0, 1}));
 }
 
-}  // namespace
+} // namespace

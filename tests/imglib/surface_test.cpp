@@ -7,21 +7,18 @@
 
 namespace {
 
-ILColor Rgb(float r, float g, float b)
-{
+ILColor Rgb(float r, float g, float b) {
     ILColor c;
     c.Set(r, g, b);
     return c;
 }
 
-std::vector<uint8_t> Row(const ILGdiSurface& s, uint32_t y)
-{
+std::vector<uint8_t> Row(const ILGdiSurface& s, uint32_t y) {
     const uint8_t* p = s.bits + y * s.stride;
     return {p, p + s.stride};
 }
 
-TEST(SurfaceTest, CreateGivesZeroedTopDownRowsPaddedTo32Bits)
-{
+TEST(SurfaceTest, CreateGivesZeroedTopDownRowsPaddedTo32Bits) {
     ILGdiSurface s;
     ASSERT_TRUE(s.Create(5, 2));
     EXPECT_EQ(s.width, 5u);
@@ -38,11 +35,10 @@ TEST(SurfaceTest, CreateGivesZeroedTopDownRowsPaddedTo32Bits)
     EXPECT_EQ(s.dc, nullptr);
 }
 
-TEST(SurfaceTest, FillWritesBgrAndCopiesTheFirstRowWhole)
-{
+TEST(SurfaceTest, FillWritesBgrAndCopiesTheFirstRowWhole) {
     ILGdiSurface s;
     ASSERT_TRUE(s.Create(5, 2));
-    s.bits[15] = 0xAB;  // padding of the first row
+    s.bits[15] = 0xAB; // padding of the first row
     s.Fill(Rgb(1, 0, 0));
     for (uint32_t y = 0; y < 2; ++y) {
         SCOPED_TRACE(y);
@@ -62,8 +58,7 @@ TEST(SurfaceTest, FillWritesBgrAndCopiesTheFirstRowWhole)
     s.Destroy();
 }
 
-TEST(SurfaceTest, FailedResizeKeepsPixelsGeometryAndStride)
-{
+TEST(SurfaceTest, FailedResizeKeepsPixelsGeometryAndStride) {
     ILGdiSurface s;
     ASSERT_TRUE(s.Create(5, 2));
     uint8_t* const bits = s.bits;
@@ -85,16 +80,15 @@ TEST(SurfaceTest, FailedResizeKeepsPixelsGeometryAndStride)
     s.Destroy();
 }
 
-TEST(SurfaceTest, SurfaceWithoutPixelsIgnoresFillAndClear)
-{
+TEST(SurfaceTest, SurfaceWithoutPixelsIgnoresFillAndClear) {
     ILGdiSurface s;
     s.Init();
     s.Fill(Rgb(1, 1, 1));
     s.Clear();
     EXPECT_EQ(s.bits, nullptr);
     s.SetTextColor(Rgb(0, 0, 1));
-    EXPECT_EQ(s.dc->textColor, 0xFF0000u);  // 0x00BBGGRR
+    EXPECT_EQ(s.dc->textColor, 0xFF0000u); // 0x00BBGGRR
     s.Destroy();
 }
 
-}  // namespace
+} // namespace

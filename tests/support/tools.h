@@ -10,21 +10,18 @@
 
 namespace vxtest {
 
-inline bool HaveTool(const std::string& name)
-{
+inline bool HaveTool(const std::string& name) {
     return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
 }
 
 // The command's exit status; -1 when it did not exit normally.
-inline int Shell(const std::string& command)
-{
+inline int Shell(const std::string& command) {
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // What the command printed on its standard output.
-inline std::string RunOutput(const std::string& command)
-{
+inline std::string RunOutput(const std::string& command) {
     std::string out;
     if (FILE* p = popen(command.c_str(), "r")) {
         char buffer[4096];
@@ -36,4 +33,4 @@ inline std::string RunOutput(const std::string& command)
     return out;
 }
 
-}  // namespace vxtest
+} // namespace vxtest

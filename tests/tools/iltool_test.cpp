@@ -26,18 +26,15 @@ protected:
     fs::path dir;
     std::string out, err;
 
-    void SetUp() override
-    {
-        if (!fs::exists(tool))
-            GTEST_SKIP() << "iltool is not built at " << tool;
+    void SetUp() override {
+        if (!fs::exists(tool)) GTEST_SKIP() << "iltool is not built at " << tool;
         dir = MakeTestFolder("vx_iltool");
     }
     void TearDown() override { fs::remove_all(dir); }
 
     // Runs iltool with the arguments (paths relative to dir); keeps what it
     // printed and answers its exit status.
-    int Run(const std::string& arguments)
-    {
+    int Run(const std::string& arguments) {
         const std::string command = "cd '" + dir.string() + "' && '" + tool.string() + "' " +
                                     arguments + " >stdout.txt 2>stderr.txt";
         const int status = Shell(command);
@@ -47,8 +44,7 @@ protected:
     }
 
     // A 5 x 3 indexed image whose pixel (x, y) is index x + 5 y, saved as BMP.
-    void WriteInput(const fs::path& p, ILPalette* palette)
-    {
+    void WriteInput(const fs::path& p, ILPalette* palette) {
         ILImage image;
         ASSERT_EQ(ILCreateImage(&image, 5, 3, 0x42, nullptr), IL_OK);
         image.palette = new ILPalette(256);
@@ -65,8 +61,7 @@ protected:
     }
 };
 
-TEST_F(IlTool, InfoConvertAndTopam)
-{
+TEST_F(IlTool, InfoConvertAndTopam) {
     ILPalette palette;
     WriteInput(dir / "in.bmp", &palette);
 
@@ -78,10 +73,11 @@ TEST_F(IlTool, InfoConvertAndTopam)
     ASSERT_EQ(Run("convert in.bmp os2.bmp --opt bmp.os2=1"), 0) << err;
     const Bytes os2 = ReadBytes(dir / "os2.bmp");
     ASSERT_GT(os2.size(), 18u);
-    EXPECT_EQ(os2[14], 12);  // the OS/2 core header
+    EXPECT_EQ(os2[14], 12); // the OS/2 core header
 
     ASSERT_EQ(Run("topam os2.bmp out.pam"), 0) << err;
-    const std::string header = "P7\nWIDTH 5\nHEIGHT 3\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
+    const std::string header =
+        "P7\nWIDTH 5\nHEIGHT 3\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
     const Bytes pam = ReadBytes(dir / "out.pam");
     ASSERT_EQ(pam.size(), header.size() + 5 * 3 * 4);
     EXPECT_EQ(std::string(pam.begin(), pam.begin() + header.size()), header);
@@ -89,12 +85,11 @@ TEST_F(IlTool, InfoConvertAndTopam)
         uint8_t rgb[3];
         palette.ReadRGB8(i, rgb);
         const uint8_t* p = &pam[header.size() + 4 * i];
-        EXPECT_EQ(Bytes(p, p + 4), (Bytes {rgb[0], rgb[1], rgb[2], 255})) << "pixel " << i;
+        EXPECT_EQ(Bytes(p, p + 4), (Bytes{rgb[0], rgb[1], rgb[2], 255})) << "pixel " << i;
     }
 }
 
-TEST_F(IlTool, FailuresPrintAMessageAndExitNonZero)
-{
+TEST_F(IlTool, FailuresPrintAMessageAndExitNonZero) {
     ILPalette palette;
     WriteInput(dir / "in.bmp", &palette);
     const struct {
@@ -119,4 +114,4 @@ TEST_F(IlTool, FailuresPrintAMessageAndExitNonZero)
     EXPECT_FALSE(fs::exists(dir / "out.bmp"));
 }
 
-}  // namespace
+} // namespace

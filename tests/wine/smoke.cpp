@@ -87,7 +87,7 @@ void Check(ILHandle* h, const WCHAR* dosPath) {
     ILFreeImage(&image);
 }
 
-}  // namespace
+} // namespace
 
 int main() {
     int argc = 0;
@@ -109,7 +109,8 @@ int main() {
         return 1;
     }
     ILSetErrorProc(h, RecordError);
-    for (int i = 1; i < argc; ++i) Check(h, argv[i]);
+    for (int i = 1; i < argc; ++i)
+        Check(h, argv[i]);
     const bool destroyed = ILDestroyHandle(h);
     std::printf("destroy %d\n", destroyed ? 1 : 0);
     std::fflush(stdout);

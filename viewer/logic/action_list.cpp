@@ -9,8 +9,8 @@
 namespace {
 
 // Block bytes by type, 0 "NONE" to 19 "3D Projection".
-constexpr uint32_t kParamSizes[] = {0,   964, 980, 12, 964, 24, 16, 20, 16, 36,
-                                    8,   4,   4,   12, 4,   4,  112, 64, 104, 60};
+constexpr uint32_t kParamSizes[] = {0, 964, 980, 12, 964, 24, 16,  20, 16,  36,
+                                    8, 4,   4,   12, 4,   4,  112, 64, 104, 60};
 
 char16_t* ReadTextPointer(const uint8_t* block) {
     char16_t* text;
@@ -38,10 +38,11 @@ char16_t* DuplicateText(const char16_t* text, bool& failed) {
 }
 
 void PutLE32(uint8_t* out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        out[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-}  // namespace
+} // namespace
 
 uint32_t ActionParamSize(int32_t type) {
     if (type < 0 || type >= static_cast<int32_t>(std::size(kParamSizes))) return 0;
@@ -107,7 +108,9 @@ bool Action::Set(int32_t newType, const void* source) {
     return true;
 }
 
-bool Action::Assign(int32_t newType, const void* source) { return Set(newType, source); }
+bool Action::Assign(int32_t newType, const void* source) {
+    return Set(newType, source);
+}
 
 void ActionList::Clear() {
     items.clear();
@@ -116,7 +119,9 @@ void ActionList::Clear() {
     cursor = -1;
 }
 
-Action* ActionList::At(uint32_t index) { return index < Count() ? &items[index] : nullptr; }
+Action* ActionList::At(uint32_t index) {
+    return index < Count() ? &items[index] : nullptr;
+}
 
 bool ActionList::Append() {
     // Make room first, so that a failure leaves the list as it was.
@@ -129,7 +134,8 @@ bool ActionList::Append() {
         return false;
     }
     if (cursor != -1) {
-        while (items.size() > kept) Remove(Count() - 1);
+        while (items.size() > kept)
+            Remove(Count() - 1);
         ++cursor;
     }
     Action slot;
@@ -159,8 +165,7 @@ bool ActionList::Remove(uint32_t index) {
 }
 
 int32_t GetHistoryCursor(const ActionList& history) {
-    if (!history.items.empty() && static_cast<uint32_t>(history.cursor) > history.Count())
-        return 0;
+    if (!history.items.empty() && static_cast<uint32_t>(history.cursor) > history.Count()) return 0;
     return history.cursor;
 }
 

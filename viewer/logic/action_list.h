@@ -37,7 +37,7 @@ uint32_t ActionParamSize(int32_t type);
 // One recorded edit. The block is owned and copied with the action; a Write
 // Text block also owns the UTF-16 text its last field points to.
 struct Action {
-    int32_t type = -1;  // -1: empty
+    int32_t type = -1; // -1: empty
     uint8_t* block = nullptr;
 
     Action() = default;
@@ -61,8 +61,8 @@ inline constexpr size_t kWriteTextPointerOffset = 104;
 
 struct ActionList {
     std::vector<Action> items;
-    std::u16string name;   // only from and for action-list files
-    int32_t cursor = -1;   // current item, -1 for none
+    std::u16string name; // only from and for action-list files
+    int32_t cursor = -1; // current item, -1 for none
 
     uint32_t Count() const { return static_cast<uint32_t>(items.size()); }
     void Clear();

@@ -11,9 +11,13 @@
 
 namespace {
 
-uint8_t& At(Glyph& glyph, int x, int y) { return glyph[static_cast<size_t>(y) * kGlyphStride + x]; }
+uint8_t& At(Glyph& glyph, int x, int y) {
+    return glyph[static_cast<size_t>(y) * kGlyphStride + x];
+}
 
-void SetGlyphPixel(Glyph& glyph, int x, int y, uint8_t g) { At(glyph, x, y) = g; }
+void SetGlyphPixel(Glyph& glyph, int x, int y, uint8_t g) {
+    At(glyph, x, y) = g;
+}
 
 // Mixes grey g into the pixel with weight w, in linear light.
 void BlendGlyphPixel(Glyph& glyph, int x, int y, uint8_t g, float w) {
@@ -21,7 +25,9 @@ void BlendGlyphPixel(Glyph& glyph, int x, int y, uint8_t g, float w) {
     pixel = ILLinearToSrgb8((1.0f - w) * ILSrgbTable8[pixel] + w * ILSrgbTable8[g]);
 }
 
-void Fill(Glyph& glyph, uint8_t g) { std::memset(glyph, g, kGlyphBytes); }
+void Fill(Glyph& glyph, uint8_t g) {
+    std::memset(glyph, g, kGlyphBytes);
+}
 
 // The eight mirror images of (a, b) about the centre: (c +- a, c +- b) and
 // (c +- b, c +- a).
@@ -66,7 +72,7 @@ void BuildShape(Glyph (&set)[GLYPH_KINDS], GlyphShape shape, const GlyphGreys& g
     DrawShape(set[GLYPH_MENU_CHECKED], shape, 3, greys.text, true);
 }
 
-}  // namespace
+} // namespace
 
 void DrawSquareGlyph(Glyph& glyph, int r, uint8_t g, bool filled) {
     for (int y = 0; y < kGlyphSize; ++y)
@@ -106,7 +112,8 @@ void DrawCircleGlyph(Glyph& glyph, int r, uint8_t g, bool disc) {
     const int e = static_cast<int>(std::ceil(d));
     const float w = static_cast<float>((d - std::floor(d)) * 0.5);
     for (int sx : {-1, 1})
-        for (int sy : {-1, 1}) BlendGlyphPixel(glyph, c + sx * e, c + sy * e, g, w);
+        for (int sy : {-1, 1})
+            BlendGlyphPixel(glyph, c + sx * e, c + sy * e, g, w);
 }
 
 void BuildGlyphs(ControlGlyphs& glyphs, const GlyphGreys& greys) {

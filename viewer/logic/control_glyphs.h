@@ -7,7 +7,7 @@
 
 inline constexpr int kGlyphSize = 13;
 inline constexpr int kGlyphCentre = 6;
-inline constexpr size_t kGlyphStride = 16;  // rows padded for a device-independent bitmap
+inline constexpr size_t kGlyphStride = 16; // rows padded for a device-independent bitmap
 inline constexpr size_t kGlyphBytes = kGlyphStride * kGlyphSize;
 
 // One byte per pixel holds its grey level.
@@ -26,7 +26,7 @@ enum GlyphKind : int {
 enum GlyphShape : int { GLYPH_SQUARE = 0, GLYPH_CIRCLE = 1 };
 
 struct ControlGlyphs {
-    Glyph glyphs[2][GLYPH_KINDS];  // [shape][kind]
+    Glyph glyphs[2][GLYPH_KINDS]; // [shape][kind]
 };
 
 // The grey levels the glyphs are drawn with: the low (red) byte of the

@@ -17,7 +17,9 @@ struct AlignedBlock {
     void* Release() { return std::exchange(p, nullptr); }
 };
 
-bool HasAlpha(ILPixelType type) { return (type & IL_EXTRA_MASK) > IL_EXTRA_FILLER; }
+bool HasAlpha(ILPixelType type) {
+    return (type & IL_EXTRA_MASK) > IL_EXTRA_FILLER;
+}
 
 // The layouts that a DIB shows as they are: 1, 4 and 8-bit grey or indexed
 // rows, 8-bit B,G,R rows (24 bits) and 8-bit B,G,R plus one extra byte (32
@@ -27,15 +29,15 @@ bool IsDibLayout(const ILImage& image) {
     const uint32_t model = image.type & IL_MODEL_MASK;
     if (image.type & IL_ORDER_RGB) return false;
     switch (image.channels) {
-    case 1:
-        return (model == IL_MODEL_GRAY || model == IL_MODEL_INDEXED) &&
-               (image.bits == 1 || image.bits == 4 || image.bits == 8);
-    case 3:
-        return model == IL_MODEL_RGB && image.bits == 8;
-    case 4:
-        return model == IL_MODEL_RGB && image.bits == 8 && (image.type & IL_EXTRA_MASK) != 0;
-    default:
-        return false;
+        case 1:
+            return (model == IL_MODEL_GRAY || model == IL_MODEL_INDEXED) &&
+                   (image.bits == 1 || image.bits == 4 || image.bits == 8);
+        case 3:
+            return model == IL_MODEL_RGB && image.bits == 8;
+        case 4:
+            return model == IL_MODEL_RGB && image.bits == 8 && (image.type & IL_EXTRA_MASK) != 0;
+        default:
+            return false;
     }
 }
 
@@ -53,10 +55,11 @@ void FillGrayRamp(uint8_t* table, uint32_t entries) {
 void FillFromPalette(uint8_t* table, uint32_t entries, uint32_t used, const ILPalette& palette) {
     std::memset(table, 0, 4 * size_t{entries});
     const uint32_t n = used < palette.count ? used : palette.count;
-    for (uint32_t i = 0; i < n; ++i) palette.ReadBGR8(i, table + 4 * i);
+    for (uint32_t i = 0; i < n; ++i)
+        palette.ReadBGR8(i, table + 4 * i);
 }
 
-}  // namespace
+} // namespace
 
 int64_t DibStride(uint32_t width, uint32_t bits) {
     return static_cast<int64_t>((uint64_t{width} * bits + 31) / 8) & ~int64_t{3};
@@ -105,7 +108,7 @@ bool DibBuffer::Create(uint32_t width, uint32_t height, uint32_t bits, uint8_t* 
     h->biHeight = -static_cast<int32_t>(height);
     h->biPlanes = 1;
     h->biBitCount = static_cast<uint16_t>(bits);
-    h->biCompression = 0;  // BI_RGB
+    h->biCompression = 0; // BI_RGB
     h->biSizeImage = static_cast<uint32_t>(imageBytes);
     h->biClrUsed = entries;
     h->biClrImportant = entries;
@@ -144,8 +147,7 @@ bool DibBuffer::Render(const ILImage& image, const ILColor& background, bool use
         if (image.palette && (indexed || dibLayout)) {
             const uint32_t sourceBits = image.bits * image.channels;
             const uint32_t used = sourceBits < 8 ? 1u << sourceBits : entries;
-            FillFromPalette(ColorTable(), entries, used < entries ? used : entries,
-                            *image.palette);
+            FillFromPalette(ColorTable(), entries, used < entries ? used : entries, *image.palette);
         } else {
             FillGrayRamp(ColorTable(), entries);
         }
@@ -161,7 +163,7 @@ bool DibBuffer::Render(const ILImage& image, const ILColor& background, bool use
         return true;
     }
 
-    ILPixelType target = 0x43;  // B,G,R 8
+    ILPixelType target = 0x43; // B,G,R 8
     if (bits == 8) target = (image.type & IL_MODEL_MASK) == IL_MODEL_GRAY ? 0x41 : 0x42;
     ILConverterOwner converter;
     ILConverter* c = &converter.c;
@@ -177,15 +179,21 @@ bool DibBuffer::Render(const ILImage& image, const ILColor& background, bool use
     return true;
 }
 
-uint32_t DibBuffer::Width() const { return header ? static_cast<uint32_t>(header->biWidth) : 0; }
+uint32_t DibBuffer::Width() const {
+    return header ? static_cast<uint32_t>(header->biWidth) : 0;
+}
 
 uint32_t DibBuffer::Height() const {
     return header ? static_cast<uint32_t>(-int64_t{header->biHeight}) : 0;
 }
 
-uint32_t DibBuffer::Bits() const { return header ? header->biBitCount : 0; }
+uint32_t DibBuffer::Bits() const {
+    return header ? header->biBitCount : 0;
+}
 
-uint32_t DibBuffer::ColorCount() const { return header ? header->biClrUsed : 0; }
+uint32_t DibBuffer::ColorCount() const {
+    return header ? header->biClrUsed : 0;
+}
 
 uint8_t* DibBuffer::ColorTable() const {
     return header ? reinterpret_cast<uint8_t*>(header) + sizeof(DibHeader) : nullptr;

@@ -18,7 +18,7 @@ struct HDC__;
 struct DibHeader {
     uint32_t biSize;
     int32_t biWidth;
-    int32_t biHeight;  // negative: rows run top to bottom
+    int32_t biHeight; // negative: rows run top to bottom
     uint16_t biPlanes;
     uint16_t biBitCount;
     uint32_t biCompression;
@@ -35,11 +35,11 @@ int64_t DibStride(uint32_t width, uint32_t bits);
 
 class DibBuffer {
 public:
-    uint8_t* pixels = nullptr;     // rows, top to bottom, stride bytes apart
-    DibHeader* header = nullptr;   // with the colour table after it
+    uint8_t* pixels = nullptr;   // rows, top to bottom, stride bytes apart
+    DibHeader* header = nullptr; // with the colour table after it
     int64_t stride = 0;
-    bool ownsPixels = false;       // false when the rows belong to an ILImage
-    uint64_t ownedBytes = 0;       // size of the owned rows' block
+    bool ownsPixels = false; // false when the rows belong to an ILImage
+    uint64_t ownedBytes = 0; // size of the owned rows' block
 
     DibBuffer() = default;
     ~DibBuffer() { Free(); }
@@ -62,7 +62,7 @@ public:
     uint32_t Width() const;
     uint32_t Height() const;
     uint32_t Bits() const;
-    uint32_t ColorCount() const;  // colour-table entries
+    uint32_t ColorCount() const; // colour-table entries
     uint8_t* ColorTable() const;
 
     // Win32 side. DrawScaled uses the context's own stretching mode.

@@ -2,49 +2,44 @@
 
 GuardVerdict DecideImageChange(const GuardFacts& facts, int kind, bool userInitiated) {
     const bool free = !facts.toolDialogOpen && !facts.saving && !facts.twainActive;
-    if (!free)
-        return userInitiated ? GuardVerdict::RefuseWithText : GuardVerdict::RefuseSilently;
-    if (facts.boxUp)
-        return GuardVerdict::RefuseSilently;
+    if (!free) return userInitiated ? GuardVerdict::RefuseWithText : GuardVerdict::RefuseSilently;
+    if (facts.boxUp) return GuardVerdict::RefuseSilently;
     // The folder scan writes the folder list; opening would move through it.
-    if (kind == 1 && facts.folderScan)
-        return GuardVerdict::RefuseSilently;
+    if (kind == 1 && facts.folderScan) return GuardVerdict::RefuseSilently;
     return GuardVerdict::Go;
 }
 
 GuardCause FirstGuardCause(const GuardFacts& facts) {
-    if (facts.toolDialogOpen)
-        return GuardCause::ToolDialog;
-    if (facts.saving)
-        return GuardCause::Saving;
+    if (facts.toolDialogOpen) return GuardCause::ToolDialog;
+    if (facts.saving) return GuardCause::Saving;
     return GuardCause::Twain;
 }
 
 std::u16string GuardRefusalText(int kind, GuardCause cause, std::u16string_view dialogCaption) {
     std::u16string text;
     switch (kind) {
-    case 1:
-        text = u"Cannot open new image while";
-        break;
-    case 2:
-        text = u"Cannot acquire while";
-        break;
-    default:
-        text = u"Cannot apply actions while";
-        break;
+        case 1:
+            text = u"Cannot open new image while";
+            break;
+        case 2:
+            text = u"Cannot acquire while";
+            break;
+        default:
+            text = u"Cannot apply actions while";
+            break;
     }
     switch (cause) {
-    case GuardCause::ToolDialog:
-        text += u" dialog\n'";
-        text += dialogCaption.substr(0, 31);
-        text += u"' is running.";
-        break;
-    case GuardCause::Saving:
-        text += u" saving.";
-        break;
-    case GuardCause::Twain:
-        text += u" TWAIN transfer is active.";
-        break;
+        case GuardCause::ToolDialog:
+            text += u" dialog\n'";
+            text += dialogCaption.substr(0, 31);
+            text += u"' is running.";
+            break;
+        case GuardCause::Saving:
+            text += u" saving.";
+            break;
+        case GuardCause::Twain:
+            text += u" TWAIN transfer is active.";
+            break;
     }
     return text;
 }

@@ -8,16 +8,16 @@
 // What else holds the image when the command arrives.
 struct GuardFacts {
     bool toolDialogOpen = false;
-    bool saving = false;       // busy bit 8
+    bool saving = false; // busy bit 8
     bool twainActive = false;
-    bool boxUp = false;        // busy bit 1
-    bool folderScan = false;   // busy bit 4
+    bool boxUp = false;      // busy bit 1
+    bool folderScan = false; // busy bit 4
 };
 
 enum class GuardVerdict {
-    Go,              // the command may go on (after the confirmation, for opening)
+    Go, // the command may go on (after the confirmation, for opening)
     RefuseSilently,
-    RefuseWithText,  // tell the user why (GuardRefusalText)
+    RefuseWithText, // tell the user why (GuardRefusalText)
 };
 
 enum class GuardCause {

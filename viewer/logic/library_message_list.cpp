@@ -11,20 +11,17 @@ void Append(LibraryMessageBatch& batch, const char* module, const char* text) {
     ++batch.count;
 }
 
-}  // namespace
+} // namespace
 
 void AddLibraryError(LibraryMessageList& list, const char* module, const char* text) {
-    if (list.errors.count < LibraryMessageBatch::kCapacity)
-        Append(list.errors, module, text);
+    if (list.errors.count < LibraryMessageBatch::kCapacity) Append(list.errors, module, text);
 }
 
 void AddLibraryWarning(LibraryMessageList& list, const char* module, const char* text,
                        bool warningsOn) {
     LibraryMessageBatch& w = list.warnings;
-    if (!warningsOn || w.count >= LibraryMessageBatch::kCapacity)
-        return;
-    if (w.count > 0 && w.entries[w.count - 1].text == (text ? text : ""))
-        return;
+    if (!warningsOn || w.count >= LibraryMessageBatch::kCapacity) return;
+    if (w.count > 0 && w.entries[w.count - 1].text == (text ? text : "")) return;
     Append(w, module, text);
 }
 

@@ -29,33 +29,32 @@ std::vector<MenuItemState> MainMenuStates(const MenuFacts& facts) {
         set(CMD_WRITE_TEXT, facts.bits >= 8);
         set(CMD_PALETTE, false);
         switch (facts.pixelType & IL_MODEL_MASK) {
-        case IL_MODEL_GRAY:
-            set(CMD_SWAP_RED_BLUE, false);
-            set(CMD_COLOR_FILTER, false);
-            if (facts.bits < 8)
-                set(CMD_ALPHA_MENU, false);
-            if (facts.bits == 1) {
-                set(CMD_TONEMAPPING, false);
+            case IL_MODEL_GRAY:
+                set(CMD_SWAP_RED_BLUE, false);
+                set(CMD_COLOR_FILTER, false);
+                if (facts.bits < 8) set(CMD_ALPHA_MENU, false);
+                if (facts.bits == 1) {
+                    set(CMD_TONEMAPPING, false);
+                    set(CMD_GAUSS_FILTER, false);
+                }
+                break;
+            case IL_MODEL_INDEXED:
+                set(CMD_PALETTE, true);
                 set(CMD_GAUSS_FILTER, false);
+                set(CMD_ALPHA_MENU, false);
+                break;
+            default: {
+                set(CMD_SWAP_RED_BLUE, true);
+                set(CMD_COLOR_FILTER, true);
+                set(CMD_ALPHA_LOAD, true);
+                // Likewise each alpha item comes back when the image fits it.
+                const bool alpha = HasAlphaChannel(facts.pixelType);
+                set(CMD_ALPHA_ADD, !alpha);
+                set(CMD_ALPHA_REMOVE, alpha);
+                set(CMD_ALPHA_INVERT, alpha);
+                set(CMD_ALPHA_SAVE, alpha);
+                break;
             }
-            break;
-        case IL_MODEL_INDEXED:
-            set(CMD_PALETTE, true);
-            set(CMD_GAUSS_FILTER, false);
-            set(CMD_ALPHA_MENU, false);
-            break;
-        default: {
-            set(CMD_SWAP_RED_BLUE, true);
-            set(CMD_COLOR_FILTER, true);
-            set(CMD_ALPHA_LOAD, true);
-            // Likewise each alpha item comes back when the image fits it.
-            const bool alpha = HasAlphaChannel(facts.pixelType);
-            set(CMD_ALPHA_ADD, !alpha);
-            set(CMD_ALPHA_REMOVE, alpha);
-            set(CMD_ALPHA_INVERT, alpha);
-            set(CMD_ALPHA_SAVE, alpha);
-            break;
-        }
         }
     } else {
         for (unsigned id : {CMD_SAVE_IMAGE, CMD_NEXT_IMAGE, CMD_PREVIOUS_IMAGE, CMD_REOPEN_IMAGE,

@@ -12,7 +12,7 @@ struct MenuFacts {
     uint32_t bits = 0;          // bits per channel of the current image
     uint32_t folderEntries = 0; // entries of the folder list
     int twainSources = 0;
-    bool acquireFree = false;   // the guard would let an acquisition through
+    bool acquireFree = false; // the guard would let an acquisition through
     bool clipboardHasDib = false;
     bool highQualityResizing = false;
 };

@@ -9,20 +9,26 @@ namespace {
 constexpr size_t kFailureUnits = 300;
 
 void AppendAscii(std::u16string& out, const char* text) {
-    for (; *text; ++text) out.push_back(static_cast<char16_t>(static_cast<unsigned char>(*text)));
+    for (; *text; ++text)
+        out.push_back(static_cast<char16_t>(static_cast<unsigned char>(*text)));
 }
 
 const char* FailureReason(int32_t result) {
     switch (result) {
-    case IL_READ_FAILED: return "File read failed";
-    case IL_CANNOT_OPEN: return "Unable to open file";
-    case IL_FILE_NOT_FOUND: return "File not found";
-    case IL_UNSUPPORTED_FORMAT: return "Unsupported file format";
-    default: return "Unexpected internal error";
+        case IL_READ_FAILED:
+            return "File read failed";
+        case IL_CANNOT_OPEN:
+            return "Unable to open file";
+        case IL_FILE_NOT_FOUND:
+            return "File not found";
+        case IL_UNSUPPORTED_FORMAT:
+            return "Unsupported file format";
+        default:
+            return "Unexpected internal error";
     }
 }
 
-}  // namespace
+} // namespace
 
 std::u16string FormatLoadTime(int64_t milliseconds) {
     if (milliseconds < 0) milliseconds = 0;

@@ -12,7 +12,9 @@
 
 namespace {
 
-constexpr ILColor MakeColor(float r, float g, float b) { return ILColor{r, g, b, 1.0f, -1}; }
+constexpr ILColor MakeColor(float r, float g, float b) {
+    return ILColor{r, g, b, 1.0f, -1};
+}
 
 constexpr ILColor kDarkBlue = MakeColor(0.0f, 0.0f, 0.5f);
 constexpr ILColor kWhite = MakeColor(1.0f, 1.0f, 1.0f);
@@ -30,7 +32,9 @@ void SetText(char16_t* text, size_t units, std::u16string_view value) {
 }
 
 // Booleans are bytes in the file: anything but 0 is on.
-void ClampFlag(uint8_t& flag) { flag = flag != 0; }
+void ClampFlag(uint8_t& flag) {
+    flag = flag != 0;
+}
 
 template <typename T>
 void ClampRange(T& value, T low, T high) {
@@ -43,8 +47,12 @@ void ClampChoice(T& value, T low, T high, T fallback) {
     if (value < low || value > high) value = fallback;
 }
 
-void ClampPosition(int32_t& value) { ClampRange(value, -kCoordinateLimit, kCoordinateLimit); }
-void ClampSize(int32_t& value) { ClampRange(value, 0, kCoordinateLimit); }
+void ClampPosition(int32_t& value) {
+    ClampRange(value, -kCoordinateLimit, kCoordinateLimit);
+}
+void ClampSize(int32_t& value) {
+    ClampRange(value, 0, kCoordinateLimit);
+}
 
 // A colour component outside 0..1 (or NaN) is brought back; a colour that is
 // not finite at all falls back to the field's default.
@@ -60,7 +68,8 @@ void ClampColor(ILColor& color, const ILColor& fallback) {
 }
 
 void ClampFloats(float* values, size_t n) {
-    for (size_t i = 0; i < n; ++i) values[i] = std::isfinite(values[i]) ? std::clamp(values[i], 0.0f, 1.0f) : 0.0f;
+    for (size_t i = 0; i < n; ++i)
+        values[i] = std::isfinite(values[i]) ? std::clamp(values[i], 0.0f, 1.0f) : 0.0f;
 }
 
 void ClampExportSettings(int32_t& columns, int32_t& frame, int32_t& spacing, ILColor& background,
@@ -72,7 +81,8 @@ void ClampExportSettings(int32_t& columns, int32_t& frame, int32_t& spacing, ILC
     ClampColor(background, kDarkBlue);
     ClampColor(frameColor, kWhite);
     ClampColor(textColor, kYellow);
-    for (uint8_t* flag : flags) ClampFlag(*flag);
+    for (uint8_t* flag : flags)
+        ClampFlag(*flag);
 }
 
 void ClampWriteText(WriteTextSettings& w) {
@@ -109,13 +119,16 @@ bool IsSortKey(int32_t key) {
 int32_t CountFormats(bool save) {
     const uint32_t rows = ILGetFormatCount();
     int32_t n = 0;
-    while (ILGetNthFormatRow(static_cast<uint32_t>(n), save) < rows) ++n;
+    while (ILGetNthFormatRow(static_cast<uint32_t>(n), save) < rows)
+        ++n;
     return n;
 }
 
-}  // namespace
+} // namespace
 
-int32_t AllFormatsFilterIndex() { return CountFormats(false) + 1; }
+int32_t AllFormatsFilterIndex() {
+    return CountFormats(false) + 1;
+}
 
 void SetDefaultPreferences(Preferences& p, const ILHandle* handle, int32_t screenWidth) {
     std::memset(static_cast<void*>(&p), 0, sizeof p);
@@ -228,17 +241,17 @@ void ClampPreferences(Preferences& p) {
     if ((p.monochromeDither & ~(3 | kMonochromeDitherAsk)) != 0) p.monochromeDither = 2;
     ClampChoice<uint8_t>(p.transitionEffect, 0, 5, 0);
     ClampChoice<uint8_t>(p.resampleFilter, 0, 6, 4);
-    for (uint8_t* flag : {&p.wheelZoom, &p.autoFocus, &p.warningMessages, &p.askIfChanged,
-                          &p.dialogTips, &p.multipageDialog, &p.useAlpha, &p.useBackground,
-                          &p.highQualityResizing, &p.upsampleSmallImages, &p.resampleKeepAspect,
-                          &p.infoWindowShown, &p.listWindowShown, &p.histogramWindowShown,
-                          &p.actionsWindowShown})
+    for (uint8_t* flag :
+         {&p.wheelZoom, &p.autoFocus, &p.warningMessages, &p.askIfChanged, &p.dialogTips,
+          &p.multipageDialog, &p.useAlpha, &p.useBackground, &p.highQualityResizing,
+          &p.upsampleSmallImages, &p.resampleKeepAspect, &p.infoWindowShown, &p.listWindowShown,
+          &p.histogramWindowShown, &p.actionsWindowShown})
         ClampFlag(*flag);
 
     ClampChoice(p.infoWindowPage, 0, 5, 0);
-    for (int32_t* position : {&p.infoWindowX, &p.infoWindowY, &p.listWindowX, &p.listWindowY,
-                              &p.histogramWindowX, &p.histogramWindowY, &p.actionsWindowX,
-                              &p.actionsWindowY})
+    for (int32_t* position :
+         {&p.infoWindowX, &p.infoWindowY, &p.listWindowX, &p.listWindowY, &p.histogramWindowX,
+          &p.histogramWindowY, &p.actionsWindowX, &p.actionsWindowY})
         ClampPosition(*position);
     ClampSize(p.listWindowWidth);
     ClampSize(p.listWindowHeight);
@@ -301,8 +314,12 @@ std::span<const uint8_t, kPreferencesFileSize> PreferencesBytes(const Preference
                                                           kPreferencesFileSize);
 }
 
-void GetFillColor(const Preferences& p, float (&bgra)[4]) { std::memcpy(bgra, p.fillColor, sizeof bgra); }
-void SetFillColor(Preferences& p, const float (&bgra)[4]) { std::memcpy(p.fillColor, bgra, sizeof bgra); }
+void GetFillColor(const Preferences& p, float (&bgra)[4]) {
+    std::memcpy(bgra, p.fillColor, sizeof bgra);
+}
+void SetFillColor(Preferences& p, const float (&bgra)[4]) {
+    std::memcpy(p.fillColor, bgra, sizeof bgra);
+}
 void GetFillGray(const Preferences& p, float (&grayAlpha)[2]) {
     std::memcpy(grayAlpha, p.fillGray, sizeof grayAlpha);
 }

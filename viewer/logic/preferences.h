@@ -19,7 +19,7 @@ inline constexpr size_t kPreferencesFileSize = 2688;
 inline constexpr int32_t kDefaultWindowPosition = INT32_MIN;
 // UTF-16 units of the two paths the record keeps.
 inline constexpr size_t kPreferencesPathUnits = 480;
-inline constexpr size_t kFontSampleTextUnits = 61;  // 60 characters and a terminator
+inline constexpr size_t kFontSampleTextUnits = 61; // 60 characters and a terminator
 
 // LOGFONTA's layout, so that the record builds without <windows.h>.
 struct FontRecord {
@@ -43,15 +43,15 @@ struct FontRecord {
 struct WriteTextSettings {
     FontRecord font;
     ILColor textColor;
-    int32_t alignment;  // bits 0-1: 0 left, 1 center, 2 right; bit 17 right-to-left
+    int32_t alignment; // bits 0-1: 0 left, 1 center, 2 right; bit 17 right-to-left
     int32_t offsetX;
     int32_t offsetY;
-    uint8_t anchor;       // 0-8: row x 3 + column
-    uint8_t orientation;  // 0-3: quarter turns clockwise
-    uint8_t extra;        // a further byte of the parameters, carried unchanged
+    uint8_t anchor;      // 0-8: row x 3 + column
+    uint8_t orientation; // 0-3: quarter turns clockwise
+    uint8_t extra;       // a further byte of the parameters, carried unchanged
     uint8_t padding0;
-    float effect;  // glow above 0, shadow below 0, -1..1
-    uint8_t blur;  // 0-9
+    float effect; // glow above 0, shadow below 0, -1..1
+    uint8_t blur; // 0-9
     int8_t effectX;
     int8_t effectY;
     uint8_t padding1;
@@ -67,27 +67,27 @@ struct Preferences {
     int32_t mainWindowWidth;
     int32_t mainWindowHeight;
     ILColor backgroundColor;
-    uint8_t stretchMode;  // 4 HALFTONE, 3 COLORONCOLOR
-    uint8_t windowMode;   // 0 fit nothing, 1 image to window, 2 window to image
+    uint8_t stretchMode; // 4 HALFTONE, 3 COLORONCOLOR
+    uint8_t windowMode;  // 0 fit nothing, 1 image to window, 2 window to image
     uint8_t wheelZoom;
     uint8_t autoFocus;
     uint8_t warningMessages;
     uint8_t askIfChanged;
     uint8_t dialogTips;
     uint8_t multipageDialog;
-    uint8_t interfaceStyle;  // 0 light, 1 dark
-    uint8_t resolutionUnit;  // 0 cm, 1 inch
+    uint8_t interfaceStyle; // 0 light, 1 dark
+    uint8_t resolutionUnit; // 0 cm, 1 inch
     uint8_t useAlpha;
     uint8_t useBackground;
-    uint8_t dither;            // 0 off, 1 on, 2 ask
-    uint8_t monochromeDither;  // 0-3, plus kMonochromeDitherAsk
+    uint8_t dither;           // 0 off, 1 on, 2 ask
+    uint8_t monochromeDither; // 0-3, plus kMonochromeDitherAsk
     uint8_t highQualityResizing;
     uint8_t upsampleSmallImages;
-    uint8_t transitionEffect;  // 0 off, 1-5
-    uint8_t resampleFilter;    // 0-6
+    uint8_t transitionEffect; // 0 off, 1-5
+    uint8_t resampleFilter;   // 0-6
     uint8_t resampleKeepAspect;
     uint8_t infoWindowShown;
-    int32_t infoWindowPage;  // 0 none, 1-5
+    int32_t infoWindowPage; // 0 none, 1-5
     int32_t infoWindowX;
     int32_t infoWindowY;
     uint8_t listWindowShown;
@@ -96,20 +96,20 @@ struct Preferences {
     int32_t listWindowY;
     int32_t listWindowWidth;
     int32_t listWindowHeight;
-    int32_t thumbnailSize;  // 0, 64, 96, 128, 160 or 192
-    int32_t SortKey;        // 40760-40766, negative (but not -40766) descending
+    int32_t thumbnailSize; // 0, 64, 96, 128, 160 or 192
+    int32_t SortKey;       // 40760-40766, negative (but not -40766) descending
     uint8_t histogramWindowShown;
     uint8_t padding1[3];
     int32_t histogramWindowX;
     int32_t histogramWindowY;
-    int32_t histogramScale;  // slider value (100-500) x 10
+    int32_t histogramScale; // slider value (100-500) x 10
     uint8_t actionsWindowShown;
     uint8_t padding2[3];
     int32_t actionsWindowX;
     int32_t actionsWindowY;
-    int32_t sheetColumns;     // 1-100
-    int32_t sheetFrameWidth;  // 0-10
-    int32_t sheetSpacing;     // 1-100
+    int32_t sheetColumns;    // 1-100
+    int32_t sheetFrameWidth; // 0-10
+    int32_t sheetSpacing;    // 1-100
     ILColor sheetBackground;
     ILColor sheetFrameColor;
     ILColor sheetTextColor;
@@ -131,13 +131,13 @@ struct Preferences {
     uint8_t galleryShowCreated;
     uint8_t galleryShowModified;
     uint8_t padding4[3];
-    uint8_t cropPreviewMask;  // 1 darken, 2 lighten, 3 invert
+    uint8_t cropPreviewMask; // 1 darken, 2 lighten, 3 invert
     // Unaligned floats: reach them through the Fill* functions below.
-    uint8_t fillColor[16];  // blue, green, red, alpha
-    uint8_t fillGray[8];    // grey, alpha
+    uint8_t fillColor[16]; // blue, green, red, alpha
+    uint8_t fillGray[8];   // grey, alpha
     uint8_t padding5;
     char16_t fontSampleText[kFontSampleTextUnits];
-    uint8_t fontFamilyFilter;  // 0 all, 1-5 the LOGFONT family codes
+    uint8_t fontFamilyFilter; // 0 all, 1-5 the LOGFONT family codes
     uint8_t padding6[3];
     WriteTextSettings writeTextSettings;
     int32_t openFilterIndex;
@@ -160,7 +160,7 @@ struct Preferences {
     uint8_t radianceOptions;
     uint8_t padding9;
     uint32_t exrOptions;
-    uint32_t reservedOption;  // read from a fresh handle, never pushed back
+    uint32_t reservedOption; // read from a fresh handle, never pushed back
     ILPGFOptions pgfOptions;
     uint32_t webpOptions;
     int32_t tiffHalfFloatCompression;

@@ -12,15 +12,14 @@ char16_t LowerAscii(char16_t c) {
 
 bool ExtensionIs(std::u16string_view path, std::u16string_view lowerExtension) {
     const size_t dot = path.rfind(u'.');
-    if (dot == std::u16string_view::npos)
-        return false;
+    if (dot == std::u16string_view::npos) return false;
     const std::u16string_view ext = path.substr(dot + 1);
     return ext.size() == lowerExtension.size() &&
            std::equal(ext.begin(), ext.end(), lowerExtension.begin(),
                       [](char16_t a, char16_t b) { return LowerAscii(a) == b; });
 }
 
-}  // namespace
+} // namespace
 
 bool IsShellLinkFile(std::u16string_view path) {
     return ExtensionIs(path, u"lnk");
@@ -32,11 +31,9 @@ bool IsActionListFile(std::u16string_view path) {
 
 void StripExtension(std::u16string& path) {
     const size_t dot = path.rfind(u'.');
-    if (dot == std::u16string::npos)
-        return;
+    if (dot == std::u16string::npos) return;
     const size_t slash = path.rfind(u'\\');
-    if (slash == std::u16string::npos || dot > slash)
-        path.erase(dot);
+    if (slash == std::u16string::npos || dot > slash) path.erase(dot);
 }
 
 void SetActionListExtension(std::u16string& path) {
@@ -59,8 +56,7 @@ void TrimBlanks(std::string& text) {
 }
 
 std::string FormatFixedPoint(double value, int decimals) {
-    if (!std::isfinite(value))
-        value = 0;
+    if (!std::isfinite(value)) value = 0;
     std::string out(1, value < 0 ? '-' : ' ');
     const double magnitude = std::fabs(value);
     double whole = std::floor(magnitude);
@@ -89,7 +85,6 @@ std::u16string FormatNumberedName(std::u16string_view base, int number) {
 
 int WorkerThreadCountFor(int processors) {
     int n = std::max(processors, 1);
-    if (n > 2)
-        n = (3 * n + 2) >> 2;
+    if (n > 2) n = (3 * n + 2) >> 2;
     return std::min(n, 8);
 }

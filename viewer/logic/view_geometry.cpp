@@ -8,15 +8,20 @@ namespace {
 
 constexpr int64_t kMaxSide = std::numeric_limits<int32_t>::max();
 
-int32_t ToSide(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, 0, kMaxSide)); }
-
-void AppendAscii(std::u16string& out, std::string_view text) {
-    for (char ch : text) out.push_back(static_cast<char16_t>(static_cast<unsigned char>(ch)));
+int32_t ToSide(int64_t v) {
+    return static_cast<int32_t>(std::clamp<int64_t>(v, 0, kMaxSide));
 }
 
-void AppendNumber(std::u16string& out, int64_t v) { AppendAscii(out, std::to_string(v)); }
+void AppendAscii(std::u16string& out, std::string_view text) {
+    for (char ch : text)
+        out.push_back(static_cast<char16_t>(static_cast<unsigned char>(ch)));
+}
 
-}  // namespace
+void AppendNumber(std::u16string& out, int64_t v) {
+    AppendAscii(out, std::to_string(v));
+}
+
+} // namespace
 
 ZoomedSize ZoomedDisplaySize(uint32_t imageWidth, uint32_t imageHeight, int level) {
     level = std::clamp(level, kMinZoomLevel, kMaxZoomLevel);

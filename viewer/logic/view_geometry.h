@@ -13,17 +13,17 @@ inline constexpr int kMaxZoomLevel = 15;
 inline constexpr size_t kWindowTitleUnits = 164;
 
 struct ViewGeometry {
-    int32_t clientWidth = 0;   // client size; the layout takes off the scroll bars
+    int32_t clientWidth = 0; // client size; the layout takes off the scroll bars
     int32_t clientHeight = 0;
-    int32_t zoomLevel = 0;     // z >= 0 shows (z + 1):1, z < 0 shows 1:(1 - z)
-    int32_t displayWidth = 0;  // the image as shown
+    int32_t zoomLevel = 0;    // z >= 0 shows (z + 1):1, z < 0 shows 1:(1 - z)
+    int32_t displayWidth = 0; // the image as shown
     int32_t displayHeight = 0;
-    int32_t displayLeft = 0;   // client position, negative when scrolled
+    int32_t displayLeft = 0; // client position, negative when scrolled
     int32_t displayTop = 0;
-    double scale = 0;          // image pixels per screen pixel; 0 with nothing shown
-    int32_t scrollX = 0;       // scroll positions, 0..limit
+    double scale = 0;    // image pixels per screen pixel; 0 with nothing shown
+    int32_t scrollX = 0; // scroll positions, 0..limit
     int32_t scrollY = 0;
-    int32_t limitX = 0;        // display size - client size, at least 0
+    int32_t limitX = 0; // display size - client size, at least 0
     int32_t limitY = 0;
     bool hBarShown = false;
     bool vBarShown = false;
@@ -75,7 +75,7 @@ int32_t NextPlainZoomSide(int32_t side, bool zoomIn);
 
 struct TitleParts {
     std::u16string_view displayName;
-    std::u16string_view loadTime;  // "(time: ...)", may be empty
+    std::u16string_view loadTime; // "(time: ...)", may be empty
     uint32_t pageCount = 1;
     uint32_t pageIndex = 0;
     int32_t displayWidth = 0;

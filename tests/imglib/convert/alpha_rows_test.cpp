@@ -24,7 +24,9 @@ namespace {
 
 using Imath::half;
 
-uint16_t H(float v) { return half(v).bits(); }
+uint16_t H(float v) {
+    return half(v).bits();
+}
 float F(uint16_t bits) {
     half h;
     h.setBits(bits);
@@ -64,7 +66,7 @@ ILHandle* AlphaRowsTest::handle_ = nullptr;
 TEST_F(AlphaRowsTest, SixteenBitCompositingShortcuts) {
     Background(0.2f, 0.5f, 0.9f);
     ILConverterSetDither(&c_, false);
-    const uint16_t row[8] = {1000, 30000, 65535, 0,  // transparent
+    const uint16_t row[8] = {1000, 30000, 65535, 0, // transparent
                              1000, 30000, 65535, 65535};
     uint8_t out[6];
     Convert(0x2063, 0x43, 2, row, out, 2);
@@ -86,7 +88,7 @@ TEST_F(AlphaRowsTest, EightBitCompositingIsTheDitheredEncoderForEveryCodeAndAlph
         uint64_t width;
         float r, g, b;
         bool dither;
-        int passes;  // each pass meets every pair once
+        int passes; // each pass meets every pair once
     };
     const float inf = std::numeric_limits<float>::infinity();
     const float nan = std::numeric_limits<float>::quiet_NaN();
@@ -161,9 +163,22 @@ TEST(DitheredSrgb8Steps, MatchTheEncoder) {
     EXPECT_EQ(ILSrgb8DitherSteps(tables, 0.5f), nullptr);
 
     const float inf = std::numeric_limits<float>::infinity();
-    const float edges[] = {-inf, -1.0f, -0.0f, 0.0f, 1e-45f, 1e-30f, std::nextafter(0x1p-17f, 0.0f),
-                           0x1p-17f, 0.0031308f, 0.5f, std::nextafter(1.0f, 0.0f), 1.0f, 1.0078125f,
-                           2.0f, 1e30f, inf};
+    const float edges[] = {-inf,
+                           -1.0f,
+                           -0.0f,
+                           0.0f,
+                           1e-45f,
+                           1e-30f,
+                           std::nextafter(0x1p-17f, 0.0f),
+                           0x1p-17f,
+                           0.0031308f,
+                           0.5f,
+                           std::nextafter(1.0f, 0.0f),
+                           1.0f,
+                           1.0078125f,
+                           2.0f,
+                           1e30f,
+                           inf};
     for (float x : edges)
         for (int b = 0; b < 16; ++b)
             EXPECT_EQ(ILSrgb8DitherStep(steps[b], x), ILLinearToSrgb8Dither(x, offsets[b]))
@@ -174,7 +189,7 @@ TEST(DitheredSrgb8Steps, MatchTheEncoder) {
 #else
     constexpr uint32_t kStride = 97;
 #endif
-    constexpr uint32_t kBegin = 0x37000000, kEnd = 0x3F800000;  // 2^-17 .. 1
+    constexpr uint32_t kBegin = 0x37000000, kEnd = 0x3F800000; // 2^-17 .. 1
     const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
     std::vector<uint64_t> bad(threads, 0);
     std::vector<uint32_t> firstBad(threads, 0);
@@ -195,7 +210,8 @@ TEST(DitheredSrgb8Steps, MatchTheEncoder) {
             }
         });
     }
-    for (std::thread& t : pool) t.join();
+    for (std::thread& t : pool)
+        t.join();
     for (unsigned i = 0; i < threads; ++i)
         EXPECT_EQ(bad[i], 0u) << "first mismatch at float bits 0x" << std::hex << firstBad[i];
 }
@@ -217,7 +233,7 @@ TEST_F(AlphaRowsTest, EightBitStraightAndPremultipliedRoundTrip) {
     const uint8_t wantPrem[8] = {100, 50, 25, 128, 0, 0, 0, 0};
     EXPECT_EQ(std::memcmp(prem, wantPrem, 8), 0);
     Convert(0x4043, 0x2043, 1, prem, back, 2);
-    EXPECT_EQ(back[0], 199);  // 100 / (128 / 255), truncated
+    EXPECT_EQ(back[0], 199); // 100 / (128 / 255), truncated
     EXPECT_EQ(back[3], 128);
     const uint8_t transparent[4] = {255, 255, 255, 0};
     EXPECT_EQ(std::memcmp(back + 4, transparent, 4), 0);
@@ -228,7 +244,7 @@ TEST_F(AlphaRowsTest, EightBitStraightAndPremultipliedRoundTrip) {
     EXPECT_EQ(p16[0], uint16_t(40000u * 32768u / 65535u));
     Convert(0x4061, 0x2061, 1, p16, s16, 2);
     EXPECT_NEAR(s16[0], 40000, 2);
-    EXPECT_EQ(s16[2], 65535);  // transparent: full scale
+    EXPECT_EQ(s16[2], 65535); // transparent: full scale
     EXPECT_EQ(s16[3], 0);
 }
 
@@ -244,14 +260,16 @@ TEST_F(AlphaRowsTest, HalfAlphaForms) {
 
     // Unpremultiplying a transparent pixel gives the largest finite half,
     // so premultiplying again restores 0 instead of NaN.
-    const uint16_t premRow[8] = {H(0.25f), H(0.25f), H(0.25f), H(0.5f), H(0.3f), H(0.3f), H(0.3f), H(0)};
+    const uint16_t premRow[8] = {H(0.25f), H(0.25f), H(0.25f), H(0.5f),
+                                 H(0.3f),  H(0.3f),  H(0.3f),  H(0)};
     uint16_t back[8], again[8];
     Convert(0x4103, 0x2103, 1, premRow, back, 2);
     EXPECT_EQ(F(back[0]), 0.5f);
     EXPECT_EQ(F(back[4]), 65504.0f);
     EXPECT_EQ(back[7], H(0));
     Convert(0x2103, 0x4103, 1, back, again, 2);
-    for (int k = 4; k < 7; ++k) EXPECT_EQ(F(again[k]), 0.0f);
+    for (int k = 4; k < 7; ++k)
+        EXPECT_EQ(F(again[k]), 0.0f);
 
     const uint16_t grey[4] = {H(0.2f), H(0.5f), H(0.7f), H(0)};
     uint16_t greyBack[4];
@@ -275,7 +293,7 @@ TEST_F(AlphaRowsTest, GreyWithAlphaPacksItsGreySample) {
     const uint8_t row[10] = {0, 255, 64, 191, 128, 127, 192, 63, 255, 0};
     uint8_t one[1] = {0xFF}, two[2] = {0xFF, 0xFF}, four[3] = {0xFF, 0xFF, 0xFF};
     Convert(0x2041, 0x11, 1, row, one, 5);
-    EXPECT_EQ(one[0], 0b00111111);  // bits past the row keep their value
+    EXPECT_EQ(one[0], 0b00111111); // bits past the row keep their value
     Convert(0x4041, 0x21, 1, row, two, 5);
     EXPECT_EQ(two[0], 0b00011011);
     EXPECT_EQ(two[1] >> 6, 3);
@@ -299,7 +317,7 @@ TEST_F(AlphaRowsTest, FillerIsNotCoverage) {
 }
 
 TEST_F(AlphaRowsTest, GreyOverColouredBackgroundKeepsTheChannelOrder) {
-    Background(1, 0, 0);  // red
+    Background(1, 0, 0); // red
     const uint8_t grey8[2] = {77, 0};
     const uint16_t grey16[2] = {500, 0};
     const uint16_t greyHalf[2] = {H(0.5f), H(0)};
@@ -316,4 +334,4 @@ TEST_F(AlphaRowsTest, GreyOverColouredBackgroundKeepsTheChannelOrder) {
     EXPECT_EQ(bgr[0], 0.0f);
 }
 
-}  // namespace
+} // namespace

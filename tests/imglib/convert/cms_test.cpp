@@ -26,15 +26,15 @@ using Transform = std::unique_ptr<void, TransformDeleter>;
 
 Transform MakeTransform(const Profile& in, uint32_t inFormat, const Profile& out,
                         uint32_t outFormat, uint32_t flags = 0) {
-    return Transform(cmsCreateTransform(in.get(), inFormat, out.get(), outFormat,
-                                        INTENT_PERCEPTUAL, flags));
+    return Transform(
+        cmsCreateTransform(in.get(), inFormat, out.get(), outFormat, INTENT_PERCEPTUAL, flags));
 }
 
 // The library's lcms2 formats: byte code 5 is half, 3 is 24-bit float.
 constexpr uint32_t kHalfRGB = FLOAT_SH(1) | COLORSPACE_SH(PT_RGB) | CHANNELS_SH(3) | BYTES_SH(5);
 constexpr uint32_t kHalfBGR = kHalfRGB | DOSWAP_SH(1);
 constexpr uint32_t kHalfBGRA = kHalfBGR | EXTRA_SH(1) | SWAPFIRST_SH(1);
-constexpr uint32_t kFloatBGRA = TYPE_BGRA_FLT;  // 4-byte floats with the same flags
+constexpr uint32_t kFloatBGRA = TYPE_BGRA_FLT; // 4-byte floats with the same flags
 constexpr uint32_t kFloat24GrayAlpha =
     FLOAT_SH(1) | COLORSPACE_SH(PT_GRAY) | CHANNELS_SH(1) | EXTRA_SH(1) | BYTES_SH(3);
 constexpr uint32_t kSignedLab8 = 0x1E0019;
@@ -86,7 +86,8 @@ TEST(BuiltInProfiles, CarryTheirNamesCurvesAndColorants) {
                 << x;
 
         if (!c.rgb) continue;
-        for (cmsTagSignature tag : {cmsSigRedColorantTag, cmsSigGreenColorantTag, cmsSigBlueColorantTag}) {
+        for (cmsTagSignature tag :
+             {cmsSigRedColorantTag, cmsSigGreenColorantTag, cmsSigBlueColorantTag}) {
             const auto* want = static_cast<const cmsCIEXYZ*>(cmsReadTag(reference.get(), tag));
             const auto* have = static_cast<const cmsCIEXYZ*>(cmsReadTag(p.get(), tag));
             ASSERT_TRUE(want && have);
@@ -122,21 +123,26 @@ TEST(BuiltInProfiles, AgreeWithLcms2Srgb) {
                     ASSERT_NEAR(here[i], in[i], 1) << r << " " << g << " " << b;
                 }
                 if (r == g && g == b) {
-                    for (int i = 0; i < 3; ++i) ASSERT_NEAR(lin[i], ILSrgbToLinear(r / 255.0f), 2e-3) << r;
+                    for (int i = 0; i < 3; ++i)
+                        ASSERT_NEAR(lin[i], ILSrgbToLinear(r / 255.0f), 2e-3) << r;
                 }
             }
     for (int v = 0; v < 256; ++v) {
         const uint8_t grey = uint8_t(v);
         uint8_t rgb[3];
         cmsDoTransform(grayToRgb.get(), &grey, rgb, 1);
-        for (uint8_t c : rgb) ASSERT_NEAR(c, v, 1) << v;
+        for (uint8_t c : rgb)
+            ASSERT_NEAR(c, v, 1) << v;
     }
 }
 
 TEST(FormatterFactory, ServesOnlyTheLibrarysFormats) {
-    const uint32_t halfRGB5 = FLOAT_SH(1) | COLORSPACE_SH(PT_RGB) | CHANNELS_SH(3) | EXTRA_SH(2) | BYTES_SH(5);
-    const uint32_t halfCMYKA = FLOAT_SH(1) | COLORSPACE_SH(PT_CMYK) | CHANNELS_SH(4) | EXTRA_SH(1) | BYTES_SH(5);
-    const uint32_t half6 = FLOAT_SH(1) | COLORSPACE_SH(PT_RGB) | CHANNELS_SH(3) | EXTRA_SH(3) | BYTES_SH(5);
+    const uint32_t halfRGB5 =
+        FLOAT_SH(1) | COLORSPACE_SH(PT_RGB) | CHANNELS_SH(3) | EXTRA_SH(2) | BYTES_SH(5);
+    const uint32_t halfCMYKA =
+        FLOAT_SH(1) | COLORSPACE_SH(PT_CMYK) | CHANNELS_SH(4) | EXTRA_SH(1) | BYTES_SH(5);
+    const uint32_t half6 =
+        FLOAT_SH(1) | COLORSPACE_SH(PT_RGB) | CHANNELS_SH(3) | EXTRA_SH(3) | BYTES_SH(5);
     struct Case {
         const char* name;
         uint32_t format;
@@ -146,14 +152,16 @@ TEST(FormatterFactory, ServesOnlyTheLibrarysFormats) {
     } cases[] = {
         {"half in, float path", kHalfBGR, cmsFormatterInput, CMS_PACK_FLAGS_FLOAT, true},
         {"half in, 16-bit path", kHalfBGR, cmsFormatterInput, CMS_PACK_FLAGS_16BITS, true},
-        {"float24 in, 16-bit path", kFloat24GrayAlpha, cmsFormatterInput, CMS_PACK_FLAGS_16BITS, true},
+        {"float24 in, 16-bit path", kFloat24GrayAlpha, cmsFormatterInput, CMS_PACK_FLAGS_16BITS,
+         true},
         {"float in, float path", TYPE_RGB_FLT, cmsFormatterInput, CMS_PACK_FLAGS_FLOAT, true},
         {"float in, 16-bit path", TYPE_RGB_FLT, cmsFormatterInput, CMS_PACK_FLAGS_16BITS, false},
         {"five halves in", halfCMYKA, cmsFormatterInput, CMS_PACK_FLAGS_FLOAT, true},
         {"six halves in", half6, cmsFormatterInput, CMS_PACK_FLAGS_FLOAT, false},
         {"signed Lab 8", kSignedLab8, cmsFormatterInput, CMS_PACK_FLAGS_16BITS, true},
         {"signed Lab 16", kSignedLab16, cmsFormatterInput, CMS_PACK_FLAGS_16BITS, true},
-        {"signed Lab on the float path", kSignedLab8, cmsFormatterInput, CMS_PACK_FLAGS_FLOAT, false},
+        {"signed Lab on the float path", kSignedLab8, cmsFormatterInput, CMS_PACK_FLAGS_FLOAT,
+         false},
         {"Lab v4 8", TYPE_Lab_8, cmsFormatterInput, CMS_PACK_FLAGS_16BITS, false},
         {"8-bit in", TYPE_RGB_8, cmsFormatterInput, CMS_PACK_FLAGS_16BITS, false},
         {"half out, float path", kHalfBGRA, cmsFormatterOutput, CMS_PACK_FLAGS_FLOAT, true},
@@ -180,7 +188,8 @@ protected:
     // lcms2 leaks memory for each profile still open when plug-ins are
     // unregistered.
     void TearDown() override {
-        for (Profile* p : {&srgb, &sgray, &scrgb, &scgray}) p->reset();
+        for (Profile* p : {&srgb, &sgray, &scrgb, &scgray})
+            p->reset();
         ILUnregisterLcmsPlugin();
     }
 
@@ -189,8 +198,18 @@ protected:
 };
 
 const uint16_t kHalves[] = {
-    0x0000, 0x8000, 0x0001 /* smallest denormal */, 0x03FF, 0x1400, 0x3555 /* ~1/3 */,
-    0x3800 /* 0.5 */, 0x3BFF, 0x3C00 /* 1 */, 0x4100 /* 2.5 */, 0xB800 /* -0.5 */, 0x2E66,
+    0x0000,
+    0x8000,
+    0x0001 /* smallest denormal */,
+    0x03FF,
+    0x1400,
+    0x3555 /* ~1/3 */,
+    0x3800 /* 0.5 */,
+    0x3BFF,
+    0x3C00 /* 1 */,
+    0x4100 /* 2.5 */,
+    0xB800 /* -0.5 */,
+    0x2E66,
 };
 constexpr size_t kHalfCount = sizeof kHalves / sizeof kHalves[0];
 
@@ -199,7 +218,7 @@ TEST_F(FormatterPlugin, HalfRowsReadAsImathDecodesThem) {
     // show exactly what the unpacker read, in R, G, B order.
     Transform t = MakeTransform(scrgb, kHalfBGR, scrgb, TYPE_RGB_DBL);
     ASSERT_TRUE(t);
-    std::vector<uint16_t> in(kHalves, kHalves + kHalfCount);  // four B, G, R pixels
+    std::vector<uint16_t> in(kHalves, kHalves + kHalfCount); // four B, G, R pixels
     std::vector<double> out(kHalfCount);
     cmsDoTransform(t.get(), in.data(), out.data(), kHalfCount / 3);
     for (size_t p = 0; p < kHalfCount / 3; ++p)
@@ -213,7 +232,8 @@ TEST_F(FormatterPlugin, HalfRowsReadAsImathDecodesThem) {
 TEST_F(FormatterPlugin, HalfAndFloatRowsWrittenWithoutTouchingAlpha) {
     const float sentinel = 0.125f;
     const uint16_t sentinelHalf = imath_float_to_half(sentinel);
-    const std::vector<float> values = {0.0f, 1e-7f, 0.001f, 0.25f, 0.3333f, 0.5f, 0.7f, 1.0f, 1.75f};
+    const std::vector<float> values = {0.0f, 1e-7f, 0.001f, 0.25f, 0.3333f,
+                                       0.5f, 0.7f,  1.0f,   1.75f};
     const size_t pixels = values.size() / 3;
     // B, G, R, A floats in; alpha in the source differs from the target's.
     std::vector<float> in;
@@ -245,9 +265,11 @@ TEST_F(FormatterPlugin, HalfRowsOnThe16BitPathMatchLcms2FloatRows) {
     Transform theirs = MakeTransform(scrgb, TYPE_RGB_DBL, srgb, TYPE_RGB_8, 0x2400);
     ASSERT_TRUE(ours && theirs);
     std::vector<uint16_t> in;
-    for (uint32_t v = 0; v <= 0x3C00; v += 0x1F3) in.push_back(uint16_t(v));
+    for (uint32_t v = 0; v <= 0x3C00; v += 0x1F3)
+        in.push_back(uint16_t(v));
     in.insert(in.end(), {0x3C00, 0x4000, 0xBC00, 0x7E00 /* NaN */, 0x7C00, 0xFC00});
-    while (in.size() % 3) in.push_back(0x3800);
+    while (in.size() % 3)
+        in.push_back(0x3800);
     std::vector<double> asDouble;
     for (uint16_t h : in) {
         const float f = imath_half_to_float(h);
@@ -259,16 +281,18 @@ TEST_F(FormatterPlugin, HalfRowsOnThe16BitPathMatchLcms2FloatRows) {
     cmsDoTransform(theirs.get(), asDouble.data(), want.data(), pixels);
     for (size_t i = 0; i < in.size(); ++i) {
         ASSERT_NEAR(have[i], want[i], 1) << "half 0x" << std::hex << in[i];
-        ASSERT_NEAR(have[i], ILLinearToSrgb8(float(asDouble[i])), 1) << "half 0x" << std::hex << in[i];
+        ASSERT_NEAR(have[i], ILLinearToSrgb8(float(asDouble[i])), 1)
+            << "half 0x" << std::hex << in[i];
     }
 }
 
 TEST_F(FormatterPlugin, Float24GreyAlphaRows) {
     // Grey, alpha pairs of three little-endian bytes each.
-    const uint32_t samples[] = {0x3F0000 /* 1 */, 0x3E0000 /* 0.5 */, 0x3D8000 /* 0.375 */,
-                                0x800000 /* -0 */, 0x3C4000, 0x3F0000};
+    const uint32_t samples[] = {0x3F0000 /* 1 */,  0x3E0000 /* 0.5 */, 0x3D8000 /* 0.375 */,
+                                0x800000 /* -0 */, 0x3C4000,           0x3F0000};
     std::vector<uint8_t> in;
-    for (uint32_t s : samples) in.insert(in.end(), {uint8_t(s), uint8_t(s >> 8), uint8_t(s >> 16)});
+    for (uint32_t s : samples)
+        in.insert(in.end(), {uint8_t(s), uint8_t(s >> 8), uint8_t(s >> 16)});
     Transform toFloat = MakeTransform(scgray, kFloat24GrayAlpha, scgray, TYPE_GRAY_DBL);
     Transform to8 = MakeTransform(scgray, kFloat24GrayAlpha, sgray, TYPE_GRAY_8);
     ASSERT_TRUE(toFloat && to8);
@@ -294,14 +318,15 @@ TEST_F(FormatterPlugin, SignedLabRowsMatchLcms2Lab) {
     ASSERT_TRUE(from8 && from16 && oracle);
     struct Lab {
         double L, a, b;
-    } colours[] = {{100, 0, 0}, {50, 0, 0}, {0, 0, 0}, {60, 40, -30}, {45, -50, 20},
-                   {80, -10, 70}, {30, 25, 25}, {70, -60, -40}};
+    } colours[] = {{100, 0, 0},   {50, 0, 0},    {0, 0, 0},    {60, 40, -30},
+                   {45, -50, 20}, {80, -10, 70}, {30, 25, 25}, {70, -60, -40}};
     for (const Lab& c : colours) {
         SCOPED_TRACE(testing::Message() << c.L << " " << c.a << " " << c.b);
         const int8_t a8 = int8_t(std::lround(c.a)), b8 = int8_t(std::lround(c.b));
         const uint8_t in8[3] = {uint8_t(std::lround(c.L * 2.55)), uint8_t(a8), uint8_t(b8)};
         const int16_t a16 = int16_t(std::lround(c.a * 256)), b16 = int16_t(std::lround(c.b * 256));
-        const uint16_t in16[3] = {uint16_t(std::lround(c.L * 655.35)), uint16_t(a16), uint16_t(b16)};
+        const uint16_t in16[3] = {uint16_t(std::lround(c.L * 655.35)), uint16_t(a16),
+                                  uint16_t(b16)};
         uint8_t have8[3], have16[3], want[3];
         cmsDoTransform(from8.get(), in8, have8, 1);
         cmsDoTransform(from16.get(), in16, have16, 1);
@@ -313,4 +338,4 @@ TEST_F(FormatterPlugin, SignedLabRowsMatchLcms2Lab) {
     }
 }
 
-}  // namespace
+} // namespace

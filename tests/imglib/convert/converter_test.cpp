@@ -49,7 +49,8 @@ TEST_F(ConverterTest, ClearedConverterHasTheDocumentedDefaults) {
         EXPECT_EQ(c->ditherMatrix[i], 120);
         EXPECT_EQ(c->ditherMatrixF[i], 0.46875f);
     }
-    for (int i = 0; i < 256; ++i) ASSERT_EQ(c->ycbcrY[i], i);
+    for (int i = 0; i < 256; ++i)
+        ASSERT_EQ(c->ycbcrY[i], i);
 }
 
 // Encodes YCbCr samples losslessly enough to be decoded twice by libjpeg: to
@@ -72,7 +73,8 @@ JpegDecode DecodeBothWays(const std::vector<uint8_t>& pixels, int width, int hei
     cinfo.in_color_space = JCS_YCbCr;
     jpeg_set_defaults(&cinfo);
     jpeg_set_colorspace(&cinfo, JCS_YCbCr);
-    for (int i = 0; i < 3; ++i) cinfo.comp_info[i].h_samp_factor = cinfo.comp_info[i].v_samp_factor = 1;
+    for (int i = 0; i < 3; ++i)
+        cinfo.comp_info[i].h_samp_factor = cinfo.comp_info[i].v_samp_factor = 1;
     jpeg_set_quality(&cinfo, 100, TRUE);
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
@@ -108,10 +110,12 @@ TEST_F(ConverterTest, DefaultYCbCrTablesDecodeLikeLibjpeg) {
     const int width = 64, height = 64;
     std::vector<uint8_t> pixels(width * height * 3);
     std::mt19937 rng(7);
-    for (auto& v : pixels) v = static_cast<uint8_t>(rng());
+    for (auto& v : pixels)
+        v = static_cast<uint8_t>(rng());
     // Extremes that clamp: full Cr and Cb either way.
     const uint8_t corners[][3] = {{255, 255, 255}, {0, 0, 0}, {255, 128, 128}, {0, 128, 128}};
-    for (int i = 0; i < 4; ++i) std::memcpy(&pixels[i * 3], corners[i], 3);
+    for (int i = 0; i < 4; ++i)
+        std::memcpy(&pixels[i * 3], corners[i], 3);
     const JpegDecode jpeg = DecodeBothWays(pixels, width, height);
 
     Conv c;
@@ -120,7 +124,8 @@ TEST_F(ConverterTest, DefaultYCbCrTablesDecodeLikeLibjpeg) {
     std::vector<uint8_t> ours(jpeg.bgr.size());
     c->rowKernel(c.get(), jpeg.ycbcr.data(), ours.data());
     int mismatches = 0;
-    for (size_t i = 0; i < ours.size(); ++i) mismatches += ours[i] != jpeg.bgr[i];
+    for (size_t i = 0; i < ours.size(); ++i)
+        mismatches += ours[i] != jpeg.bgr[i];
     EXPECT_EQ(mismatches, 0);
 }
 
@@ -136,7 +141,7 @@ TEST_F(ConverterTest, OwnYCbCrTablesFromCoefficients) {
         EXPECT_EQ(c->ycbcrCrR[j], defaults[0][j]);
         EXPECT_EQ(c->ycbcrCbB[j], defaults[1][j]);
         EXPECT_EQ(c->ycbcrCrG[j], defaults[2][j]);
-        EXPECT_EQ(c->ycbcrCbG[j], -22553 * (j - 128) + 32768);  // one less than the default weight
+        EXPECT_EQ(c->ycbcrCbG[j], -22553 * (j - 128) + 32768); // one less than the default weight
         EXPECT_EQ(c->ycbcrY[j], defaults[4][j]);
     }
 
@@ -148,7 +153,8 @@ TEST_F(ConverterTest, OwnYCbCrTablesFromCoefficients) {
     ILConverterSetModes(c.get(), 0x45, 0x43, 256);
     ASSERT_TRUE(ILConverterPrepare(c.get()));
     std::vector<uint8_t> in(256 * 3), out(256 * 3);
-    for (int i = 0; i < 256 * 3; ++i) in[i] = static_cast<uint8_t>(i);
+    for (int i = 0; i < 256 * 3; ++i)
+        in[i] = static_cast<uint8_t>(i);
     c->rowKernel(c.get(), in.data(), out.data());
 
     // Coefficients that would divide by zero or overflow keep what was there.
@@ -168,16 +174,16 @@ TEST_F(ConverterTest, LoadPixelTypes) {
         bool keepPremultiplied;
         ILPixelType want;
     } rows[] = {
-        {1, 1, 0x2063, false, 0x43},      {2, 1, 0x61, false, 0x2043},
-        {3, 1, 0x43, false, 0},           {0, 1, 0x34, false, 0x43},  // 4-bit CMYK
-        {0, 1, 0x2045, false, 0x2043},    {0, 0, 0x2045, false, 0x43},
-        {0, 2, 0x2063, false, 0x63},      {0, 1, 0x4063, false, 0x2063},
-        {0, 1, 0x4063, true, 0x4063},     {0, 1, 0x11043, false, 0x43},
-        {0, 1, 0x10053, false, 0x63},     {0, 1, 0x223, false, 0x63},
-        {0, 1, 0x213, false, 0x43},       {0, 1, 0x163, false, 0x103},
-        {0, 1, 0x14113, false, 0x2123},   {0, 1, 0x131, false, 0x121},
-        {0, 1, 0x31, false, 0x31},        {0, 1, 0x12, false, 0x12},
-        {0, 1, 0x2042, false, 0x2042},    {0, 1, 0x10043, false, 0x43},
+        {1, 1, 0x2063, false, 0x43},    {2, 1, 0x61, false, 0x2043},
+        {3, 1, 0x43, false, 0},         {0, 1, 0x34, false, 0x43}, // 4-bit CMYK
+        {0, 1, 0x2045, false, 0x2043},  {0, 0, 0x2045, false, 0x43},
+        {0, 2, 0x2063, false, 0x63},    {0, 1, 0x4063, false, 0x2063},
+        {0, 1, 0x4063, true, 0x4063},   {0, 1, 0x11043, false, 0x43},
+        {0, 1, 0x10053, false, 0x63},   {0, 1, 0x223, false, 0x63},
+        {0, 1, 0x213, false, 0x43},     {0, 1, 0x163, false, 0x103},
+        {0, 1, 0x14113, false, 0x2123}, {0, 1, 0x131, false, 0x121},
+        {0, 1, 0x31, false, 0x31},      {0, 1, 0x12, false, 0x12},
+        {0, 1, 0x2042, false, 0x2042},  {0, 1, 0x10043, false, 0x43},
     };
     ILHandle h = *handle_;
     for (const Row& r : rows) {
@@ -194,13 +200,27 @@ TEST_F(ConverterTest, LcmsFormatsMatchLcmsOwnDescriptions) {
         ILPixelType type;
         uint32_t want;
     } rows[] = {
-        {0x41, TYPE_GRAY_8},       {0x61, TYPE_GRAY_16},     {0x121, TYPE_GRAY_FLT},
-        {0x43, TYPE_BGR_8},        {0x10043, TYPE_RGB_8},    {0x2043, TYPE_BGRA_8},
-        {0x12043, TYPE_RGBA_8},    {0x63, TYPE_BGR_16},      {0x14063, TYPE_RGBA_16},
-        {0x123, TYPE_BGR_FLT},     {0x10123, TYPE_RGB_FLT},  {0x44, TYPE_CMYK_8},
-        {0x64, TYPE_CMYK_16},      {0x45, TYPE_YCbCr_8},     {0x47, TYPE_Lab_8},
-        {0x2041, TYPE_GRAYA_8},    {0x2101, 0x43008D},       {0x113, 0x44041B},
-        {0x42, 0},                 {0x11, 0},                {0x163, 0},
+        {0x41, TYPE_GRAY_8},
+        {0x61, TYPE_GRAY_16},
+        {0x121, TYPE_GRAY_FLT},
+        {0x43, TYPE_BGR_8},
+        {0x10043, TYPE_RGB_8},
+        {0x2043, TYPE_BGRA_8},
+        {0x12043, TYPE_RGBA_8},
+        {0x63, TYPE_BGR_16},
+        {0x14063, TYPE_RGBA_16},
+        {0x123, TYPE_BGR_FLT},
+        {0x10123, TYPE_RGB_FLT},
+        {0x44, TYPE_CMYK_8},
+        {0x64, TYPE_CMYK_16},
+        {0x45, TYPE_YCbCr_8},
+        {0x47, TYPE_Lab_8},
+        {0x2041, TYPE_GRAYA_8},
+        {0x2101, 0x43008D},
+        {0x113, 0x44041B},
+        {0x42, 0},
+        {0x11, 0},
+        {0x163, 0},
     };
     for (const Row& r : rows)
         EXPECT_EQ(ILPixelTypeToLcmsFormat(r.type), r.want) << std::hex << r.type;
@@ -231,7 +251,7 @@ TEST_F(ConverterTest, IndexedSourceNeedsAPaletteAndTakesOneAttachedLate) {
     ILPalette palette(2);
     palette.SetEntryBGR8(0, 10, 20, 30);
     palette.SetEntryBGR8(1, 200, 100, 50);
-    const uint8_t row[] = {0b10100000};  // pixels 1, 0, 1
+    const uint8_t row[] = {0b10100000}; // pixels 1, 0, 1
     uint8_t out[9] = {};
 
     Conv c;
@@ -247,7 +267,8 @@ TEST_F(ConverterTest, IndexedSourceNeedsAPaletteAndTakesOneAttachedLate) {
     // A different palette attached after preparing replaces the table, also
     // when it is longer than the first (no read past the old table).
     ILPalette longer(256);
-    for (uint32_t i = 0; i < 256; ++i) longer.SetEntryBGR8(i, uint8_t(i), 0, 0);
+    for (uint32_t i = 0; i < 256; ++i)
+        longer.SetEntryBGR8(i, uint8_t(i), 0, 0);
     ILConverterSetPalette(c.get(), &longer);
     ILConverterSetModes(c.get(), 0x42, 0x43, 3);
     ASSERT_TRUE(ILConverterPrepare(c.get()));
@@ -312,7 +333,8 @@ TEST_F(ConverterTest, ConvertImageNeedsMatchingSizes) {
     ASSERT_EQ(ILAllocImage(&source, 5, 3, 0x43, nullptr), IL_OK);
     ASSERT_EQ(ILAllocImage(&target, 5, 3, 0x10043, nullptr), IL_OK);
     for (uint32_t y = 0; y < 3; ++y)
-        for (uint32_t x = 0; x < 15; ++x) source.data[y * source.stride + x] = uint8_t(y * 15 + x);
+        for (uint32_t x = 0; x < 15; ++x)
+            source.data[y * source.stride + x] = uint8_t(y * 15 + x);
     Conv c;
     ASSERT_TRUE(ILConverterConvertImage(c.get(), handle_, &source, &target));
     for (uint32_t y = 0; y < 3; ++y)
@@ -327,7 +349,8 @@ TEST_F(ConverterTest, ConvertImageNeedsMatchingSizes) {
         ASSERT_EQ(ILAllocImage(&other, w, h, 0x10043, nullptr), IL_OK);
         std::memset(other.data, 0x5A, other.stride * h);
         EXPECT_FALSE(ILConverterConvertImage(c.get(), handle_, &source, &other));
-        for (int64_t i = 0; i < other.stride * h; ++i) ASSERT_EQ(other.data[i], 0x5A);
+        for (int64_t i = 0; i < other.stride * h; ++i)
+            ASSERT_EQ(other.data[i], 0x5A);
         ILFreeImage(&other);
     }
     EXPECT_FALSE(ILConverterConvertImage(c.get(), nullptr, &source, &target));
@@ -377,7 +400,8 @@ TEST_F(ConverterTest, DitherPhaseAdvancesEveryRowWhetherOrNotDithering) {
 TEST_F(ConverterTest, EightBitRoundTripsThroughSixteenBitsAndFloatAreIdentities) {
     // Every code in every colour position and dither phase.
     std::vector<uint8_t> codes(256 * 3 * 4), back(codes.size());
-    for (size_t i = 0; i < codes.size(); ++i) codes[i] = static_cast<uint8_t>(i / 3 + i);
+    for (size_t i = 0; i < codes.size(); ++i)
+        codes[i] = static_cast<uint8_t>(i / 3 + i);
     const uint64_t width = codes.size() / 3;
     for (ILPixelType middle : {0x63u, 0x123u, 0x10063u, 0x10123u}) {
         SCOPED_TRACE(middle);
@@ -399,11 +423,11 @@ TEST_F(ConverterTest, RowsTooWideToAllocateFailToPrepare) {
     GTEST_SKIP() << "the sanitizer aborts on impossible allocations instead of failing them";
 #else
     Conv c;
-    ILConverterSetModes(c.get(), 0x2043, 0x4063, uint64_t{1} << 46);  // chain row of 2^49 bytes
+    ILConverterSetModes(c.get(), 0x2043, 0x4063, uint64_t{1} << 46); // chain row of 2^49 bytes
     EXPECT_FALSE(ILConverterPrepare(c.get()));
     ILConverterSetModes(c.get(), 0x43, 0x43, uint64_t{1} << 60);
     EXPECT_FALSE(ILConverterPrepare(c.get()));
 #endif
 }
 
-}  // namespace
+} // namespace

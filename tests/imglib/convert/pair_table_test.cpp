@@ -118,13 +118,17 @@ std::vector<uint32_t> ParseCodes(const std::string& list, uint32_t source) {
         item.erase(item.find_last_not_of(' ') + 1);
         if (item.empty()) continue;
         if (item == "INDEXED") {
-            for (uint32_t c : ParseCodes(kIndexedSet, 0)) codes.push_back(c);
+            for (uint32_t c : ParseCodes(kIndexedSet, 0))
+                codes.push_back(c);
         } else if (item == "ALPHA") {
-            for (uint32_t c : ParseCodes(kAlphaSet, 0)) codes.push_back(c);
+            for (uint32_t c : ParseCodes(kAlphaSet, 0))
+                codes.push_back(c);
         } else if (item == "RGBA") {
-            for (uint32_t c : ParseCodes(kRgbaSet, 0)) codes.push_back(c);
+            for (uint32_t c : ParseCodes(kRgbaSet, 0))
+                codes.push_back(c);
         } else if (item == "ONEBIT") {
-            for (uint32_t c : ParseCodes(kOneBitSet, 0)) codes.push_back(c);
+            for (uint32_t c : ParseCodes(kOneBitSet, 0))
+                codes.push_back(c);
         } else if (item == "PLUS2000") {
             codes.push_back(source + 0x2000);
         } else if (item == "PLUS4000") {
@@ -144,7 +148,8 @@ std::set<std::pair<uint32_t, uint32_t>> ListedPairs() {
         const auto bar = line.find('|');
         if (bar == std::string::npos) continue;
         for (uint32_t s : ParseCodes(line.substr(0, bar), 0))
-            for (uint32_t t : ParseCodes(line.substr(bar + 1), s)) pairs.insert({s, t});
+            for (uint32_t t : ParseCodes(line.substr(bar + 1), s))
+                pairs.insert({s, t});
     }
     return pairs;
 }
@@ -152,28 +157,54 @@ std::set<std::pair<uint32_t, uint32_t>> ListedPairs() {
 // ---------------------------------------------------------------------------
 // Independent arithmetic.
 
-double Enc(double x) { return x <= 0.0031308 ? 12.92 * x : 1.055 * std::pow(x, 1 / 2.4) - 0.055; }
-double Dec(double e) { return e <= 0.04045 ? e / 12.92 : std::pow((e + 0.055) / 1.055, 2.4); }
-double Clamp01(double v) { return std::isnan(v) ? 0 : std::clamp(v, 0.0, 1.0); }
-double Lum(const double* rgb) { return 0.212656 * rgb[0] + 0.715158 * rgb[1] + 0.072186 * rgb[2]; }
-double HalfOf(double v) { return static_cast<float>(half(static_cast<float>(v))); }
+double Enc(double x) {
+    return x <= 0.0031308 ? 12.92 * x : 1.055 * std::pow(x, 1 / 2.4) - 0.055;
+}
+double Dec(double e) {
+    return e <= 0.04045 ? e / 12.92 : std::pow((e + 0.055) / 1.055, 2.4);
+}
+double Clamp01(double v) {
+    return std::isnan(v) ? 0 : std::clamp(v, 0.0, 1.0);
+}
+double Lum(const double* rgb) {
+    return 0.212656 * rgb[0] + 0.715158 * rgb[1] + 0.072186 * rgb[2];
+}
+double HalfOf(double v) {
+    return static_cast<float>(half(static_cast<float>(v)));
+}
 double HalfBits(uint16_t b) {
     half h;
     h.setBits(b);
     return static_cast<float>(h);
 }
 
-uint32_t Model(uint32_t t) { return t & 0xF; }
-uint32_t Kind(uint32_t t) { return t & 0xFF0; }
-uint32_t Extra(uint32_t t) { return t & 0xF000; }
-bool RgbOrder(uint32_t t) { return t & 0x10000; }
-bool HasAlpha(uint32_t t) { return t & 0x6000; }
-bool IsIndexed(uint32_t t) { return Model(t) == 2; }
+uint32_t Model(uint32_t t) {
+    return t & 0xF;
+}
+uint32_t Kind(uint32_t t) {
+    return t & 0xFF0;
+}
+uint32_t Extra(uint32_t t) {
+    return t & 0xF000;
+}
+bool RgbOrder(uint32_t t) {
+    return t & 0x10000;
+}
+bool HasAlpha(uint32_t t) {
+    return t & 0x6000;
+}
+bool IsIndexed(uint32_t t) {
+    return Model(t) == 2;
+}
 int ColourCount(uint32_t t) {
     switch (Model(t)) {
-    case 1: case 2: return 1;
-    case 4: return 4;
-    default: return 3;
+        case 1:
+        case 2:
+            return 1;
+        case 4:
+            return 4;
+        default:
+            return 3;
     }
 }
 
@@ -187,10 +218,10 @@ struct Px {
     double lin[3] = {0, 0, 0};
     Domain domain = kEnc;
     bool grey = false;
-    bool hasAlpha = false;  // alpha or filler sample present
+    bool hasAlpha = false; // alpha or filler sample present
     double alpha = 1;
-    double abs = 0, rel = 0;  // error budget of the values (normalised units)
-    int index = -1;           // indexed source code
+    double abs = 0, rel = 0; // error budget of the values (normalised units)
+    int index = -1;          // indexed source code
 };
 
 void SetEnc(Px& p, int k, double e) {
@@ -207,7 +238,7 @@ void SetLin(Px& p, int k, double l) {
 
 constexpr uint32_t kWidth = 11;
 
-struct Bits {  // big-endian bit writer for 12-bit and 4-4-4 streams
+struct Bits { // big-endian bit writer for 12-bit and 4-4-4 streams
     std::vector<uint8_t>& out;
     size_t bit = 0;
     void Put(uint32_t v, int n) {
@@ -251,7 +282,9 @@ class Generator {
 public:
     explicit Generator(uint32_t seed) : rng_(seed) {}
     uint32_t Int(uint32_t max) { return std::uniform_int_distribution<uint32_t>(0, max)(rng_); }
-    double Real(double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng_); }
+    double Real(double lo, double hi) {
+        return std::uniform_real_distribution<double>(lo, hi)(rng_);
+    }
 
     // Alpha as a fraction: transparent, opaque, then varied.
     double AlphaFraction(uint32_t x) {
@@ -276,87 +309,89 @@ SampleOut WriteSample(uint32_t kind, std::vector<uint8_t>& b, Generator& g, bool
                       double alpha, double scale = 1) {
     SampleOut s;
     switch (kind) {
-    case 0x40: {
-        const uint32_t v = static_cast<uint32_t>(std::lround(isAlpha ? alpha * 255 : g.Int(255) * scale));
-        b.push_back(static_cast<uint8_t>(v));
-        s.enc = v / 255.0;
-        s.lin = Dec(s.enc);
-        break;
-    }
-    case 0x60: {
-        const uint32_t v =
-            static_cast<uint32_t>(std::lround(isAlpha ? alpha * 65535 : g.Int(65535) * scale));
-        Append<uint16_t>(b, static_cast<uint16_t>(v));
-        s.enc = v / 65535.0;
-        s.lin = Dec(s.enc);
-        break;
-    }
-    case 0x70: {
-        const uint32_t v = isAlpha ? static_cast<uint32_t>(std::llround(alpha * 4294967295.0))
-                                   : static_cast<uint32_t>(g.Int(0xFFFFFFFFu));
-        Append<uint32_t>(b, v);
-        // Integer targets see the high 16 bits; alpha reads as v * 2^-32.
-        s.enc = isAlpha ? std::ldexp(v, -32) : (v >> 16) / 65535.0;
-        s.lin = isAlpha ? s.enc
-                        : (v > 173731427u ? std::pow((v / 4294967295.0 + 0.055) / 1.055, 2.4)
-                                          : v / 55490977451.4);
-        break;
-    }
-    case 0x100: {
-        const float v = static_cast<float>(isAlpha ? alpha : g.Real(-0.05, 1.2) * scale);
-        const half h(v);
-        Append<uint16_t>(b, h.bits());
-        s.lin = static_cast<float>(h);
-        s.domain = kLin;
-        break;
-    }
-    case 0x110: {
-        uint32_t v;
-        if (isAlpha) {
-            // 0, 1, or a value in [0.5, 1) with a random mantissa.
-            v = alpha == 0 ? 0 : alpha == 1 ? 0x3F0000u : (62u << 16) | g.Int(0xFFFF);
-        } else {
-            v = (static_cast<uint32_t>(55 + g.Int(8)) << 16) | g.Int(0xFFFF);
-            if (g.Int(9) == 0) v |= 0x800000;
+        case 0x40: {
+            const uint32_t v =
+                static_cast<uint32_t>(std::lround(isAlpha ? alpha * 255 : g.Int(255) * scale));
+            b.push_back(static_cast<uint8_t>(v));
+            s.enc = v / 255.0;
+            s.lin = Dec(s.enc);
+            break;
         }
-        b.push_back(static_cast<uint8_t>(v));
-        b.push_back(static_cast<uint8_t>(v >> 8));
-        b.push_back(static_cast<uint8_t>(v >> 16));
-        s.lin = Float24Value(v);
-        s.domain = kLin;
-        break;
-    }
-    case 0x120: {
-        const float v = static_cast<float>(isAlpha ? alpha : g.Real(-0.05, 1.2) * scale);
-        Append<float>(b, v);
-        s.lin = v;
-        s.domain = kLin;
-        break;
-    }
-    case 0x130: {
-        const double v = isAlpha ? alpha : g.Real(-0.05, 1.2);
-        Append<double>(b, v);
-        s.lin = static_cast<float>(v);
-        s.domain = kLin;
-        break;
-    }
-    case 0x140: {
-        const int32_t n = isAlpha ? static_cast<int32_t>(std::lround(alpha * 8191))
-                                  : static_cast<int32_t>(g.Int(9500)) - 400;
-        Append<int16_t>(b, static_cast<int16_t>(n));
-        s.lin = n / 8191.0;
-        s.domain = kLin;
-        break;
-    }
-    case 0x150: {
-        const int64_t n = isAlpha ? std::llround(alpha * 16777215)
-                                  : static_cast<int64_t>(g.Int(19000000)) - 700000;
-        Append<int32_t>(b, static_cast<int32_t>(n));
-        s.lin = n / 16777215.0;
-        s.domain = kLin;
-        break;
-    }
-    default: ADD_FAILURE() << "no sample writer for kind " << kind;
+        case 0x60: {
+            const uint32_t v =
+                static_cast<uint32_t>(std::lround(isAlpha ? alpha * 65535 : g.Int(65535) * scale));
+            Append<uint16_t>(b, static_cast<uint16_t>(v));
+            s.enc = v / 65535.0;
+            s.lin = Dec(s.enc);
+            break;
+        }
+        case 0x70: {
+            const uint32_t v = isAlpha ? static_cast<uint32_t>(std::llround(alpha * 4294967295.0))
+                                       : static_cast<uint32_t>(g.Int(0xFFFFFFFFu));
+            Append<uint32_t>(b, v);
+            // Integer targets see the high 16 bits; alpha reads as v * 2^-32.
+            s.enc = isAlpha ? std::ldexp(v, -32) : (v >> 16) / 65535.0;
+            s.lin = isAlpha ? s.enc
+                            : (v > 173731427u ? std::pow((v / 4294967295.0 + 0.055) / 1.055, 2.4)
+                                              : v / 55490977451.4);
+            break;
+        }
+        case 0x100: {
+            const float v = static_cast<float>(isAlpha ? alpha : g.Real(-0.05, 1.2) * scale);
+            const half h(v);
+            Append<uint16_t>(b, h.bits());
+            s.lin = static_cast<float>(h);
+            s.domain = kLin;
+            break;
+        }
+        case 0x110: {
+            uint32_t v;
+            if (isAlpha) {
+                // 0, 1, or a value in [0.5, 1) with a random mantissa.
+                v = alpha == 0 ? 0 : alpha == 1 ? 0x3F0000u : (62u << 16) | g.Int(0xFFFF);
+            } else {
+                v = (static_cast<uint32_t>(55 + g.Int(8)) << 16) | g.Int(0xFFFF);
+                if (g.Int(9) == 0) v |= 0x800000;
+            }
+            b.push_back(static_cast<uint8_t>(v));
+            b.push_back(static_cast<uint8_t>(v >> 8));
+            b.push_back(static_cast<uint8_t>(v >> 16));
+            s.lin = Float24Value(v);
+            s.domain = kLin;
+            break;
+        }
+        case 0x120: {
+            const float v = static_cast<float>(isAlpha ? alpha : g.Real(-0.05, 1.2) * scale);
+            Append<float>(b, v);
+            s.lin = v;
+            s.domain = kLin;
+            break;
+        }
+        case 0x130: {
+            const double v = isAlpha ? alpha : g.Real(-0.05, 1.2);
+            Append<double>(b, v);
+            s.lin = static_cast<float>(v);
+            s.domain = kLin;
+            break;
+        }
+        case 0x140: {
+            const int32_t n = isAlpha ? static_cast<int32_t>(std::lround(alpha * 8191))
+                                      : static_cast<int32_t>(g.Int(9500)) - 400;
+            Append<int16_t>(b, static_cast<int16_t>(n));
+            s.lin = n / 8191.0;
+            s.domain = kLin;
+            break;
+        }
+        case 0x150: {
+            const int64_t n = isAlpha ? std::llround(alpha * 16777215)
+                                      : static_cast<int64_t>(g.Int(19000000)) - 700000;
+            Append<int32_t>(b, static_cast<int32_t>(n));
+            s.lin = n / 16777215.0;
+            s.domain = kLin;
+            break;
+        }
+        default:
+            ADD_FAILURE() << "no sample writer for kind " << kind;
     }
     if (s.domain == kLin) s.enc = Clamp01(Enc(std::max(s.lin, 0.0)));
     if (isAlpha) {
@@ -371,7 +406,7 @@ SourceRow MakeSource(uint32_t type, Generator& g, bool oneBitWhite) {
     auto& b = row.bytes;
     const uint32_t kind = Kind(type), model = Model(type);
     const bool alpha = Extra(type) != 0;
-    const bool reversed = !RgbOrder(type);  // stored B, G, R
+    const bool reversed = !RgbOrder(type); // stored B, G, R
     for (uint32_t x = 0; x < kWidth; ++x) {
         Px p;
         p.hasAlpha = alpha;
@@ -390,22 +425,24 @@ SourceRow MakeSource(uint32_t type, Generator& g, bool oneBitWhite) {
             p.index = static_cast<int>(n);
             double e = n / double((1u << bits) - 1);
             if (bits == 1 && !oneBitWhite) e = 1 - e;
-            for (int k = 0; k < 3; ++k) SetEnc(p, k, e);
+            for (int k = 0; k < 3; ++k)
+                SetEnc(p, k, e);
             if (bits == 2) {
                 static const double kLevels[4] = {0, 0.0892, 0.40983, 1.0};
-                for (double& l : p.lin) l = kLevels[n];
+                for (double& l : p.lin)
+                    l = kLevels[n];
             }
         }
         return row;
     }
-    if (model == 2) {  // 8-bit indices
+    if (model == 2) { // 8-bit indices
         for (Px& p : row.pixels) {
             p.index = static_cast<int>(g.Int(255));
             b.push_back(static_cast<uint8_t>(p.index));
         }
         return row;
     }
-    if (kind == 0x50) {  // 12-bit stream
+    if (kind == 0x50) { // 12-bit stream
         Bits w{b};
         const int n = ColourCount(type) + (alpha ? 1 : 0);
         for (Px& p : row.pixels) {
@@ -413,12 +450,14 @@ SourceRow MakeSource(uint32_t type, Generator& g, bool oneBitWhite) {
             double values[4];
             for (int s = 0; s < n; ++s) {
                 const bool isA = alpha && s == n - 1;
-                const uint32_t v = isA ? static_cast<uint32_t>(std::lround(p.alpha * 4095)) : g.Int(4095);
+                const uint32_t v =
+                    isA ? static_cast<uint32_t>(std::lround(p.alpha * 4095)) : g.Int(4095);
                 w.Put(v, 12);
                 values[s] = (v * 16 + v / 256) / 65535.0;
             }
             if (alpha) p.alpha = values[n - 1];
-            for (int k = 0; k < 3; ++k) SetEnc(p, k, values[p.grey ? 0 : (reversed ? 2 - k : k)]);
+            for (int k = 0; k < 3; ++k)
+                SetEnc(p, k, values[p.grey ? 0 : (reversed ? 2 - k : k)]);
         }
         return row;
     }
@@ -427,9 +466,11 @@ SourceRow MakeSource(uint32_t type, Generator& g, bool oneBitWhite) {
             double rgb[3];
             if (kind == 0x220) {
                 uint32_t f[3], v = 0;
-                for (int k = 0; k < 3; ++k) f[k] = g.Int(1023), v |= f[k] << (10 * k);
+                for (int k = 0; k < 3; ++k)
+                    f[k] = g.Int(1023), v |= f[k] << (10 * k);
                 Append<uint32_t>(b, v);
-                for (int k = 0; k < 3; ++k) rgb[2 - k] = ((f[k] << 6) | ((f[k] & 3) << 2)) / 65535.0;
+                for (int k = 0; k < 3; ++k)
+                    rgb[2 - k] = ((f[k] << 6) | ((f[k] & 3) << 2)) / 65535.0;
             } else {
                 const int gBits = kind == 0x210 ? 6 : 5;
                 const uint32_t bl = g.Int(31), gr = g.Int((1u << gBits) - 1), rd = g.Int(31);
@@ -439,37 +480,40 @@ SourceRow MakeSource(uint32_t type, Generator& g, bool oneBitWhite) {
                 rgb[1] = (gBits == 6 ? ((gr << 2) | (gr >> 4)) : ((gr << 3) | (gr >> 2))) / 255.0;
                 rgb[2] = ((bl << 3) | (bl >> 2)) / 255.0;
             }
-            for (int k = 0; k < 3; ++k) SetEnc(p, k, rgb[k]);
+            for (int k = 0; k < 3; ++k)
+                SetEnc(p, k, rgb[k]);
         }
         return row;
     }
-    if (kind == 0x30) {  // 4-4-4 colour
+    if (kind == 0x30) { // 4-4-4 colour
         Bits w{b};
         for (uint32_t x = 0; x < kWidth; ++x) {
             Px& p = row.pixels[x];
             uint32_t n[4] = {g.Int(15), g.Int(15), g.Int(15), g.Int(15)};
-            if (type == 0x1033) {  // byte 0: B low, G high; byte 1: R low, filler high
+            if (type == 0x1033) { // byte 0: B low, G high; byte 1: R low, filler high
                 b.push_back(static_cast<uint8_t>(n[2] | (n[1] << 4)));
                 b.push_back(static_cast<uint8_t>(n[0] | (n[3] << 4)));
             } else if (type == 0x10033) {
                 w.Put(n[0], 4), w.Put(n[1], 4), w.Put(n[2], 4);
-            } else {  // RGBA: byte 0 R high, G low; byte 1 B high, A low
+            } else { // RGBA: byte 0 R high, G low; byte 1 B high, A low
                 n[3] = static_cast<uint32_t>(std::lround(p.alpha * 15));
                 p.alpha = n[3] / 15.0;
                 b.push_back(static_cast<uint8_t>((n[0] << 4) | n[1]));
                 b.push_back(static_cast<uint8_t>((n[2] << 4) | n[3]));
             }
-            for (int k = 0; k < 3; ++k) SetEnc(p, k, n[k] / 15.0);
+            for (int k = 0; k < 3; ++k)
+                SetEnc(p, k, n[k] / 15.0);
             if (type == 0x1033) p.hasAlpha = false;
         }
         return row;
     }
-    if (kind == 0x160) {  // RGBE
+    if (kind == 0x160) { // RGBE
         for (uint32_t x = 0; x < kWidth; ++x) {
             Px& p = row.pixels[x];
             const uint32_t m[3] = {g.Int(255), g.Int(255), g.Int(255)};
             const uint32_t e = x == 3 ? 0 : 128 + g.Int(3);
-            for (uint32_t v : m) b.push_back(static_cast<uint8_t>(v));
+            for (uint32_t v : m)
+                b.push_back(static_cast<uint8_t>(v));
             b.push_back(static_cast<uint8_t>(e));
             for (int k = 0; k < 3; ++k)
                 SetLin(p, k, e == 0 ? 0 : (m[k] + 0.5) * std::ldexp(1.0, int(e) - 136));
@@ -477,15 +521,16 @@ SourceRow MakeSource(uint32_t type, Generator& g, bool oneBitWhite) {
         }
         return row;
     }
-    if (model == 5) {  // YCbCr 8
+    if (model == 5) { // YCbCr 8
         for (Px& p : row.pixels) {
             const double y = g.Int(255), cb = g.Int(255), cr = g.Int(255);
             b.push_back(uint8_t(y)), b.push_back(uint8_t(cb)), b.push_back(uint8_t(cr));
             const double rgb[3] = {y + 1.402 * (cr - 128),
                                    y - 0.344136 * (cb - 128) - 0.714136 * (cr - 128),
                                    y + 1.772 * (cb - 128)};
-            for (int k = 0; k < 3; ++k) SetEnc(p, k, Clamp01(rgb[k] / 255));
-            p.abs = 1.0 / 255;  // the tables round each term
+            for (int k = 0; k < 3; ++k)
+                SetEnc(p, k, Clamp01(rgb[k] / 255));
+            p.abs = 1.0 / 255; // the tables round each term
             if (alpha) {
                 const uint32_t a = static_cast<uint32_t>(std::lround(p.alpha * 255));
                 b.push_back(static_cast<uint8_t>(a));
@@ -494,7 +539,7 @@ SourceRow MakeSource(uint32_t type, Generator& g, bool oneBitWhite) {
         }
         return row;
     }
-    if (model == 4) {  // CMYK 8 or 16
+    if (model == 4) { // CMYK 8 or 16
         for (Px& p : row.pixels) {
             double inv[4];
             for (double& v : inv) {
@@ -503,7 +548,8 @@ SourceRow MakeSource(uint32_t type, Generator& g, bool oneBitWhite) {
             }
             double rgb[3];
             CmykToLinear(inv[0], inv[1], inv[2], inv[3], rgb);
-            for (int k = 0; k < 3; ++k) SetLin(p, k, rgb[k]);
+            for (int k = 0; k < 3; ++k)
+                SetLin(p, k, rgb[k]);
             p.domain = kLin;
             if (alpha) p.alpha = WriteSample(kind, b, g, true, p.alpha).lin;
         }
@@ -516,7 +562,8 @@ SourceRow MakeSource(uint32_t type, Generator& g, bool oneBitWhite) {
         p.grey = colours == 1;
         SampleOut s[3];
         const double scale = Extra(type) == 0x4000 ? p.alpha : 1;
-        for (int i = 0; i < colours; ++i) s[i] = WriteSample(kind, b, g, false, 0, scale);
+        for (int i = 0; i < colours; ++i)
+            s[i] = WriteSample(kind, b, g, false, 0, scale);
         for (int k = 0; k < 3; ++k) {
             const SampleOut& o = s[p.grey ? 0 : (reversed ? 2 - k : k)];
             p.enc[k] = o.enc;
@@ -530,7 +577,8 @@ SourceRow MakeSource(uint32_t type, Generator& g, bool oneBitWhite) {
         }
     }
     if (kind == 0x70 || kind == 0x60 || kind == 0x40)
-        for (Px& p : row.pixels) p.domain = kEnc;
+        for (Px& p : row.pixels)
+            p.domain = kEnc;
     return row;
 }
 
@@ -538,7 +586,7 @@ SourceRow MakeSource(uint32_t type, Generator& g, bool oneBitWhite) {
 // The background and palettes of the walk.
 
 struct Background {
-    double lin[3] = {0.8, 0.3, 0.1};  // R, G, B
+    double lin[3] = {0.8, 0.3, 0.1}; // R, G, B
     double greyLin() const { return Lum(lin); }
 };
 
@@ -558,8 +606,8 @@ std::vector<ILPaletteEntry> MakePalette(Generator& g, uint32_t count) {
 // The model of one conversion.
 
 struct Expect {
-    bool sentinel = false;  // the sample must keep what the row held
-    double value = 0;       // in target units (codes for integers, values for floats)
+    bool sentinel = false; // the sample must keep what the row held
+    double value = 0;      // in target units (codes for integers, values for floats)
     double tolerance = 0;
     bool infinite = false;
 };
@@ -588,28 +636,37 @@ void ChangeForm(Px& p, uint32_t kind, uint32_t to, uint32_t targetKind) {
     for (int k = 0; k < 3; ++k) {
         if (lin) {
             double v = p.lin[k];
-            if (to == 0x4000) v *= a;
-            else v = a > 0 ? v / a : (targetKind == 0x100 ? 65504.0 : 1e8);
+            if (to == 0x4000)
+                v *= a;
+            else
+                v = a > 0 ? v / a : (targetKind == 0x100 ? 65504.0 : 1e8);
             SetLin(p, k, v);
         } else {
             double v = p.enc[k];
-            if (to == 0x4000) v *= a;
-            else v = a > 0 ? std::min(v / a, 1.0) : 1.0;
+            if (to == 0x4000)
+                v *= a;
+            else
+                v = a > 0 ? std::min(v / a, 1.0) : 1.0;
             SetEnc(p, k, v);
         }
     }
     p.domain = lin ? kLin : kEnc;
     // Earlier errors scale with the colour.
-    if (to == 0x4000) p.abs *= a;
-    else if (a > 0) p.abs /= a;
+    if (to == 0x4000)
+        p.abs *= a;
+    else if (a > 0)
+        p.abs /= a;
 }
 
 // Precision of a source kind's codes as the model holds them.
 double CodeScale(uint32_t kind) {
     switch (kind) {
-    case 0x30: return 15;
-    case 0x40: return 255;
-    default: return 65535;
+        case 0x30:
+            return 15;
+        case 0x40:
+            return 255;
+        default:
+            return 65535;
     }
 }
 
@@ -620,10 +677,12 @@ void Quantise(Px& p, uint32_t kind, uint32_t fromKind, bool greyTarget) {
         const double y = Lum(p.lin);
         p.grey = true;
         if (kind >= 0x100) {
-            for (int k = 0; k < 3; ++k) SetLin(p, k, y);
+            for (int k = 0; k < 3; ++k)
+                SetLin(p, k, y);
         } else {
-            for (int k = 0; k < 3; ++k) SetEnc(p, k, Clamp01(Enc(std::max(y, 0.0))));
-            p.domain = kLin;  // a code made from light
+            for (int k = 0; k < 3; ++k)
+                SetEnc(p, k, Clamp01(Enc(std::max(y, 0.0))));
+            p.domain = kLin; // a code made from light
         }
     }
     if (kind >= 0x100) {
@@ -655,11 +714,13 @@ bool IsComposite(uint32_t s, uint32_t t) {
             {{0x2103, 0x4103}, {0x43, 0x103, 0x123, 0x10043}},
             {{0x12043, 0x12063, 0x12103, 0x14043, 0x14063, 0x14103}, {0x43, 0x10043}}};
         for (auto& [ss, ts] : add)
-            for (uint32_t x : ss) m[x] = ts;
+            for (uint32_t x : ss)
+                m[x] = ts;
         return m;
     }();
     auto it = kList.find(s);
-    return it != kList.end() && std::find(it->second.begin(), it->second.end(), t) != it->second.end();
+    return it != kList.end() &&
+           std::find(it->second.begin(), it->second.end(), t) != it->second.end();
 }
 
 // Composites p over the background; returns the pixel in the domain the
@@ -668,7 +729,8 @@ void Composite(Px& p, uint32_t s, uint32_t t, const Background& bg) {
     const bool prem = s & 0x4000;
     const bool greyTarget = Model(t) == 1;
     const double a = p.alpha;
-    const bool encoded = prem && (Kind(s) == 0x40 || Kind(s) == 0x60) && (t != 0x123 || s == 0x4063);
+    const bool encoded =
+        prem && (Kind(s) == 0x40 || Kind(s) == 0x60) && (t != 0x123 || s == 0x4063);
     for (int k = 0; k < 3; ++k) {
         const double bgLin = greyTarget ? bg.greyLin() : bg.lin[k];
         if (encoded) {
@@ -680,17 +742,23 @@ void Composite(Px& p, uint32_t s, uint32_t t, const Background& bg) {
         }
     }
     p.domain = encoded ? kEnc : kLin;
-    p.abs += 2 / 65535.0;  // background codes
+    p.abs += 2 / 65535.0; // background codes
 }
 
 double FullScale(uint32_t kind) {
     switch (kind) {
-    case 0x10: return 1;
-    case 0x20: return 3;
-    case 0x30: return 15;
-    case 0x40: return 255;
-    case 0x60: return 65535;
-    default: return 0;
+        case 0x10:
+            return 1;
+        case 0x20:
+            return 3;
+        case 0x30:
+            return 15;
+        case 0x40:
+            return 255;
+        case 0x60:
+            return 65535;
+        default:
+            return 0;
     }
 }
 
@@ -713,7 +781,8 @@ Expect RealExpect(double v, uint32_t kind, const Px& p) {
             e.value = h;
             return e;
         }
-        const double ulp = std::ldexp(1.0, std::max(std::ilogb(std::max(std::fabs(v), 6.2e-5)), -14) - 10);
+        const double ulp =
+            std::ldexp(1.0, std::max(std::ilogb(std::max(std::fabs(v), 6.2e-5)), -14) - 10);
         e.value = v;
         e.tolerance = 0.5 * ulp + 2.5 * p.abs + (p.rel + 2e-6) * std::fabs(v) + 1e-9;
         return e;
@@ -738,7 +807,8 @@ std::vector<Expect> ExpectPixel(Px p, const Case& c, const Background& bg) {
         if (fs && ft && fs != ft && (HasAlpha(t) || Extra(t))) {
             const bool sameLayout = (s & ~0xF000u) == (t & ~0xF000u);
             const bool sourceWider = Kind(s) > Kind(t);
-            const bool onSource = !IsIndexed(s) && AlphaFormKind(s) && (sourceWider || !AlphaFormKind(t));
+            const bool onSource =
+                !IsIndexed(s) && AlphaFormKind(s) && (sourceWider || !AlphaFormKind(t));
             if (sameLayout || onSource) {
                 ChangeForm(p, Kind(s), ft, tk);
                 if (!sameLayout) Quantise(p, tk, Kind(s), greyTarget);
@@ -759,8 +829,10 @@ std::vector<Expect> ExpectPixel(Px p, const Case& c, const Background& bg) {
         throughEnc = true;
     } else {
         for (int k = 0; k < 3; ++k) {
-            if (full) colour[k] = p.enc[k];
-            else colour[k] = p.lin[k];
+            if (full)
+                colour[k] = p.enc[k];
+            else
+                colour[k] = p.lin[k];
         }
     }
     // One-bit targets of linear sources threshold the linear value.
@@ -769,7 +841,8 @@ std::vector<Expect> ExpectPixel(Px p, const Case& c, const Background& bg) {
     const int n = greyTarget ? 1 : 3;
     for (int i = 0; i < n; ++i) {
         const int k = greyTarget ? 0 : (RgbOrder(t) ? i : 2 - i);
-        out.push_back(full ? IntegerExpect(colour[k], full, p, throughEnc) : RealExpect(colour[k], tk, p));
+        out.push_back(full ? IntegerExpect(colour[k], full, p, throughEnc)
+                           : RealExpect(colour[k], tk, p));
     }
     if (Extra(t)) {
         if (!p.hasAlpha) {
@@ -792,21 +865,24 @@ std::vector<Expect> ExpectPixel(Px p, const Case& c, const Background& bg) {
 Px PalettePixel(const ILPaletteEntry& e, uint32_t t, int alphaHandling, const Background& bg) {
     Px p;
     const double rgb[3] = {e.red / 65535.0, e.green / 65535.0, e.blue / 65535.0};
-    for (int k = 0; k < 3; ++k) SetEnc(p, k, rgb[k]);
+    for (int k = 0; k < 3; ++k)
+        SetEnc(p, k, rgb[k]);
     p.hasAlpha = true;
     p.alpha = e.alpha / 65535.0;
     const bool eightBitColour = Kind(t) == 0x40 && Model(t) == 3;
     if (eightBitColour) {
         const int codes[3] = {e.red / 257, e.green / 257, e.blue / 257};
-        for (int k = 0; k < 3; ++k) SetEnc(p, k, codes[k] / 255.0);
+        for (int k = 0; k < 3; ++k)
+            SetEnc(p, k, codes[k] / 255.0);
         if (alphaHandling == 2) {
             const double a = (e.alpha / 257) / 255.0;
-            for (int k = 0; k < 3; ++k) SetLin(p, k, a * p.lin[k] + (1 - a) * bg.lin[k]);
+            for (int k = 0; k < 3; ++k)
+                SetLin(p, k, a * p.lin[k] + (1 - a) * bg.lin[k]);
             p.domain = kLin;
             p.alpha = 1;
             p.abs += 1 / 65535.0;
         }
-        p.abs += 1 / 255.0;  // entries reduced to 8 bits first
+        p.abs += 1 / 255.0; // entries reduced to 8 bits first
     }
     return p;
 }
@@ -828,15 +904,30 @@ double ReadSample(const std::vector<uint8_t>& row, uint32_t t, uint32_t x, int s
     }
     const uint32_t i = x * SamplesPerPixel(t) + sample;
     switch (kind) {
-    case 0x40: return row[i];
-    case 0x60: { uint16_t v; std::memcpy(&v, &row[i * 2], 2); return v; }
-    case 0x100: { uint16_t v; std::memcpy(&v, &row[i * 2], 2); return HalfBits(v); }
-    case 0x120: { float v; std::memcpy(&v, &row[i * 4], 4); return v; }
+        case 0x40:
+            return row[i];
+        case 0x60: {
+            uint16_t v;
+            std::memcpy(&v, &row[i * 2], 2);
+            return v;
+        }
+        case 0x100: {
+            uint16_t v;
+            std::memcpy(&v, &row[i * 2], 2);
+            return HalfBits(v);
+        }
+        case 0x120: {
+            float v;
+            std::memcpy(&v, &row[i * 4], 4);
+            return v;
+        }
     }
     return NAN;
 }
 
-size_t SampleBytes(uint32_t t) { return Kind(t) == 0x40 ? 1 : Kind(t) == 0x120 ? 4 : 2; }
+size_t SampleBytes(uint32_t t) {
+    return Kind(t) == 0x40 ? 1 : Kind(t) == 0x120 ? 4 : 2;
+}
 
 size_t RowBytes(uint32_t t) {
     const uint32_t kind = Kind(t);
@@ -860,40 +951,55 @@ std::string RunCase(const Case& c, Generator& g, const Background& bg) {
     ILPalette palette;
     std::vector<ILPaletteEntry> entries;
     if (IsIndexed(c.s)) {
-        const uint32_t bits = Kind(c.s) == 0x10 ? 1 : Kind(c.s) == 0x20 ? 2 : Kind(c.s) == 0x30 ? 4 : 8;
+        const uint32_t bits = Kind(c.s) == 0x10   ? 1
+                              : Kind(c.s) == 0x20 ? 2
+                              : Kind(c.s) == 0x30 ? 4
+                                                  : 8;
         entries = MakePalette(g, 1u << bits);
     } else if (toIndex) {
-        const uint8_t colours[8][3] = {{0, 0, 0},     {255, 255, 255}, {255, 0, 0}, {0, 255, 0},
-                                       {0, 0, 255},   {255, 255, 0},   {0, 255, 255}, {128, 128, 128}};
+        const uint8_t colours[8][3] = {{0, 0, 0},     {255, 255, 255}, {255, 0, 0},
+                                       {0, 255, 0},   {0, 0, 255},     {255, 255, 0},
+                                       {0, 255, 255}, {128, 128, 128}};
         for (auto& col : colours)
-            entries.push_back({uint16_t(col[2] * 257), uint16_t(col[1] * 257), uint16_t(col[0] * 257), 65535});
+            entries.push_back(
+                {uint16_t(col[2] * 257), uint16_t(col[1] * 257), uint16_t(col[0] * 257), 65535});
         src.bytes.clear();
         for (uint32_t x = 0; x < kWidth; ++x) {
             const int i = static_cast<int>(g.Int(7));
             src.pixels[x].index = i;
-            for (int k = 2; k >= 0; --k) {  // B, G, R
+            for (int k = 2; k >= 0; --k) { // B, G, R
                 const uint8_t code = colours[i][k];
                 switch (Kind(c.s)) {
-                case 0x40: src.bytes.push_back(code); break;
-                case 0x60: Append<uint16_t>(src.bytes, uint16_t(code * 257)); break;
-                case 0x100: Append<uint16_t>(src.bytes, half(float(Dec(code / 255.0))).bits()); break;
-                default: Append<float>(src.bytes, float(Dec(code / 255.0)));
+                    case 0x40:
+                        src.bytes.push_back(code);
+                        break;
+                    case 0x60:
+                        Append<uint16_t>(src.bytes, uint16_t(code * 257));
+                        break;
+                    case 0x100:
+                        Append<uint16_t>(src.bytes, half(float(Dec(code / 255.0))).bits());
+                        break;
+                    default:
+                        Append<float>(src.bytes, float(Dec(code / 255.0)));
                 }
             }
         }
     }
     if (!entries.empty()) {
         palette.Resize(static_cast<uint32_t>(entries.size()));
-        for (size_t i = 0; i < entries.size(); ++i) palette.entries[i] = entries[i];
+        for (size_t i = 0; i < entries.size(); ++i)
+            palette.entries[i] = entries[i];
     }
-    src.bytes.resize(src.bytes.size() + 16, 0);  // kernels must not need it, but packers read whole bytes
+    src.bytes.resize(src.bytes.size() + 16,
+                     0); // kernels must not need it, but packers read whole bytes
 
     ILConverter conv;
     ILConverterInit(&conv);
     conv.oneBitWhite = c.oneBitWhite;
     if (!entries.empty()) ILConverterSetPalette(&conv, &palette);
     ILColor background;
-    background.Set(static_cast<float>(bg.lin[0]), static_cast<float>(bg.lin[1]), static_cast<float>(bg.lin[2]));
+    background.Set(static_cast<float>(bg.lin[0]), static_cast<float>(bg.lin[1]),
+                   static_cast<float>(bg.lin[2]));
     ILConverterSetBackground(&conv, background);
     ILConverterSetAlphaMode(&conv, static_cast<uint8_t>(c.alphaHandling));
     ILConverterSetModes(&conv, c.s, c.t, kWidth);
@@ -913,16 +1019,23 @@ std::string RunCase(const Case& c, Generator& g, const Background& bg) {
             const int have = static_cast<int>(ReadSample(target, c.t, x, 0));
             int want;
             if (IsIndexed(c.s)) {
-                const int tb = Kind(c.t) == 0x10 ? 1 : Kind(c.t) == 0x20 ? 2 : Kind(c.t) == 0x30 ? 4 : 8;
-                const int sb = Kind(c.s) == 0x10 ? 1 : Kind(c.s) == 0x20 ? 2 : Kind(c.s) == 0x30 ? 4 : 8;
+                const int tb = Kind(c.t) == 0x10   ? 1
+                               : Kind(c.t) == 0x20 ? 2
+                               : Kind(c.t) == 0x30 ? 4
+                                                   : 8;
+                const int sb = Kind(c.s) == 0x10   ? 1
+                               : Kind(c.s) == 0x20 ? 2
+                               : Kind(c.s) == 0x30 ? 4
+                                                   : 8;
                 want = sb == 8 && tb < 8 ? src.pixels[x].index >> (8 - tb) : src.pixels[x].index;
             } else if (c.s == 0x11) {
                 want = static_cast<int>(src.pixels[x].enc[0]);
             } else {
-                continue;  // compared bytewise below
+                continue; // compared bytewise below
             }
-            if (have != want) return why.str() + "pixel " + std::to_string(x) + ": have " +
-                                     std::to_string(have) + ", want " + std::to_string(want);
+            if (have != want)
+                return why.str() + "pixel " + std::to_string(x) + ": have " + std::to_string(have) +
+                       ", want " + std::to_string(want);
         }
         if (!IsIndexed(c.s) && c.s != 0x11 &&
             std::memcmp(target.data(), src.bytes.data(), RowBytes(c.t)) != 0)
@@ -949,7 +1062,8 @@ std::string RunCase(const Case& c, Generator& g, const Background& bg) {
                 const size_t at = (x * samples + i) * bytes;
                 for (size_t b = 0; b < bytes; ++b)
                     if (target[at + b] != kSentinel)
-                        return why.str() + "pixel " + std::to_string(x) + " wrote alpha the source lacks";
+                        return why.str() + "pixel " + std::to_string(x) +
+                               " wrote alpha the source lacks";
                 continue;
             }
             const double have = ReadSample(target, c.t, x, i);
@@ -991,7 +1105,8 @@ TEST_F(PairTableTest, EveryListedPairConvertsLikeTheModel) {
         }
     }
     std::ostringstream report;
-    for (size_t i = 0; i < failures.size() && i < 60; ++i) report << failures[i] << "\n";
+    for (size_t i = 0; i < failures.size() && i < 60; ++i)
+        report << failures[i] << "\n";
     EXPECT_TRUE(failures.empty()) << failures.size() << " of " << cases << " cases fail:\n"
                                   << report.str();
 }
@@ -1022,4 +1137,4 @@ TEST_F(PairTableTest, EveryOtherPairIsRefused) {
                                   << (accepted.empty() ? "" : accepted.front());
 }
 
-}  // namespace
+} // namespace

@@ -58,8 +58,8 @@ TEST_F(Rows8BitTest, ColourToGrey8MatchesTheReferenceForEveryColour) {
     std::vector<uint8_t> source(width * 3), grey(width), sourceA(width * 4), greyA(width * 2);
     for (uint32_t red = 0; red < 256; ++red) {
         for (uint32_t i = 0; i < width; ++i) {
-            source[3 * i] = sourceA[4 * i] = uint8_t(i);               // blue
-            source[3 * i + 1] = sourceA[4 * i + 1] = uint8_t(i >> 8);  // green
+            source[3 * i] = sourceA[4 * i] = uint8_t(i);              // blue
+            source[3 * i + 1] = sourceA[4 * i + 1] = uint8_t(i >> 8); // green
             source[3 * i + 2] = sourceA[4 * i + 2] = uint8_t(red);
             sourceA[4 * i + 3] = uint8_t(i * 7 + red);
         }
@@ -103,7 +103,8 @@ std::vector<uint8_t> EncodeJpeg(const std::vector<uint8_t>& rgb, int width, int 
     ci.in_color_space = JCS_RGB;
     jpeg_set_defaults(&ci);
     jpeg_set_quality(&ci, 75, TRUE);
-    for (int k = 0; k < 3; ++k) ci.comp_info[k].h_samp_factor = ci.comp_info[k].v_samp_factor = 1;
+    for (int k = 0; k < 3; ++k)
+        ci.comp_info[k].h_samp_factor = ci.comp_info[k].v_samp_factor = 1;
     jpeg_start_compress(&ci, TRUE);
     while (ci.next_scanline < ci.image_height) {
         JSAMPROW row = const_cast<JSAMPROW>(&rgb[ci.next_scanline * width * 3]);
@@ -141,7 +142,8 @@ TEST_F(Rows8BitTest, YCbCrToBGR8MatchesLibjpeg) {
     std::mt19937 rng(7);
     // Noise, plus flat blocks of saturated colours whose decoded chroma lands
     // outside the RGB cube and must clamp.
-    for (uint8_t& v : rgb) v = uint8_t(rng());
+    for (uint8_t& v : rgb)
+        v = uint8_t(rng());
     const uint8_t saturated[][3] = {{255, 0, 0},   {0, 0, 255},   {0, 255, 0},     {255, 255, 0},
                                     {255, 0, 255}, {0, 255, 255}, {255, 255, 255}, {0, 0, 0}};
     for (int y = 0; y < 16; ++y)
@@ -167,7 +169,7 @@ TEST_F(Rows8BitTest, YCbCrToBGR8MatchesLibjpeg) {
             clamped += (w[0] == 0 || w[0] == 255) && (w[2] == 0 || w[2] == 255);
         }
     }
-    EXPECT_GT(clamped, 100);  // the saturated blocks did reach the clamps
+    EXPECT_GT(clamped, 100); // the saturated blocks did reach the clamps
 
     // With alpha: the fourth sample is copied or dropped.
     Conv withAlpha(0x2045, 0x2043, 2);
@@ -183,13 +185,13 @@ TEST_F(Rows8BitTest, SixteenToEightBitFollowsTheDitherMatrix) {
     Conv conv(0x61, 0x41, 8);
     ASSERT_TRUE(ILConverterPrepare(&conv.c));
     const uint16_t values[] = {0, 65535, 32896, 32796, 1000, 51234};
-    int rows = 0;  // the phase carries on from value to value
+    int rows = 0; // the phase carries on from value to value
     for (uint16_t v : values) {
         SCOPED_TRACE(v);
         std::vector<uint16_t> row(8, v);
         std::vector<uint8_t> out(8);
         int at128 = 0;
-        for (int r = 0; r < 5; ++r, ++rows) {  // a fifth row wraps the phase
+        for (int r = 0; r < 5; ++r, ++rows) { // a fifth row wraps the phase
             conv.Run(row, out);
             for (int x = 0; x < 8; ++x) {
                 ASSERT_EQ(out[x], (v + DitherOffset(x, rows)) / 257)
@@ -221,7 +223,7 @@ TEST_F(Rows8BitTest, SamplesLandInTheTargetOrder) {
         const char* name;
         ILPixelType source, target;
         std::vector<uint8_t> in;
-        std::vector<uint8_t> want;  // bytes of the target pixel; unwritten bytes stay 0xEE
+        std::vector<uint8_t> want; // bytes of the target pixel; unwritten bytes stay 0xEE
     } cases[] = {
         {"BGR8 to RGB8", 0x43, 0x10043, {1, 2, 3}, {3, 2, 1}},
         {"BGR8 to BGRA8", 0x43, 0x2043, {1, 2, 3}, {1, 2, 3, 0xEE}},
@@ -385,8 +387,8 @@ TEST_F(Rows8BitTest, PremultipliedGreyCompositesOverTheBackground) {
     const Case cases[] = {
         {teal, 77, 0, {tealBGR[0], tealBGR[1], tealBGR[2]}},
         {teal, 77, 255, {77, 77, 77}},
-        {black, 200, 100, {100, 100, 100}},  // min(200, 100) / 255 on black
-        {white, 50, 100, {205, 205, 205}},   // 1 - 100/255 + 50/255
+        {black, 200, 100, {100, 100, 100}}, // min(200, 100) / 255 on black
+        {white, 50, 100, {205, 205, 205}},  // 1 - 100/255 + 50/255
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(int(k.a));
@@ -415,7 +417,8 @@ TEST_F(Rows8BitTest, PremultipliedGreyCompositesOverTheBackground) {
 
 TEST_F(Rows8BitTest, GreyMapPassesEverySample) {
     uint8_t map[256];
-    for (int i = 0; i < 256; ++i) map[i] = uint8_t(255 - i);
+    for (int i = 0; i < 256; ++i)
+        map[i] = uint8_t(255 - i);
     const std::vector<uint8_t> in{0, 10, 255};
     struct Case {
         ILPixelType target;
@@ -423,7 +426,7 @@ TEST_F(Rows8BitTest, GreyMapPassesEverySample) {
     } cases[] = {
         {0x41, {255, 245, 0}},
         {0x10043, {255, 255, 255, 245, 245, 245, 0, 0, 0}},
-        {0x2041, {255, 0xEE, 245, 0xEE, 0, 0xEE}},  // alpha not written
+        {0x2041, {255, 0xEE, 245, 0xEE, 0, 0xEE}}, // alpha not written
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.target);
@@ -513,7 +516,7 @@ TEST_F(Rows8BitTest, CmykFollowsTheInkModel) {
     std::vector<uint8_t> cmyka(5 * 64);
     std::vector<uint16_t> cmyka16(5 * 64);
     for (size_t i = 0; i < cmyka.size(); ++i) {
-        cmyka[i] = i < 4 ? 0 : uint8_t(rng());  // the first pixel has no ink
+        cmyka[i] = i < 4 ? 0 : uint8_t(rng()); // the first pixel has no ink
         cmyka16[i] = uint16_t(cmyka[i] * 257);
     }
     Conv eight(0x2044, 0x2043, 64), sixteen(0x2064, 0x2063, 64);
@@ -552,7 +555,8 @@ uint64_t RowBytes(ILPixelType type, uint64_t width) {
 TEST_F(Rows8BitTest, KernelsStayInsideTheirRows) {
     std::mt19937 rng(11);
     uint8_t map[256];
-    for (int i = 0; i < 256; ++i) map[i] = uint8_t(i);
+    for (int i = 0; i < 256; ++i)
+        map[i] = uint8_t(i);
     for (const ILKernelEntry& e : ILKernels8Bit()) {
         SCOPED_TRACE(::testing::Message() << std::hex << e.source << " -> " << e.target);
         for (uint64_t width = 1; width <= 9; ++width) {
@@ -561,7 +565,8 @@ TEST_F(Rows8BitTest, KernelsStayInsideTheirRows) {
             c.width = width;
             c.greyMap = map;
             std::vector<uint8_t> source(RowBytes(e.source, width));
-            for (uint8_t& b : source) b = uint8_t(rng());
+            for (uint8_t& b : source)
+                b = uint8_t(rng());
             const uint64_t targetBytes = RowBytes(e.target, width);
             std::vector<uint8_t> target(targetBytes + 16, 0x5A);
             e.kernel(&c, source.data(), target.data());
@@ -572,4 +577,4 @@ TEST_F(Rows8BitTest, KernelsStayInsideTheirRows) {
     }
 }
 
-}  // namespace
+} // namespace

@@ -22,7 +22,8 @@ std::vector<float> HardValues() {
     if (!tables) return v;
     for (float d : kOffsets) {
         const float* row = ILSrgb8DitherThresholds(tables, d);
-        for (int k = 1; k <= 255; ++k) v.insert(v.end(), {row[k], std::nextafter(row[k], 0.0f)});
+        for (int k = 1; k <= 255; ++k)
+            v.insert(v.end(), {row[k], std::nextafter(row[k], 0.0f)});
     }
     const float inf = std::numeric_limits<float>::infinity();
     v.insert(v.end(), {0.0f, -0.0f, -1.0f, -1e-30f, -inf, inf, 1.0f, std::nextafter(1.0f, 2.0f),
@@ -34,14 +35,15 @@ std::vector<float> HardValues() {
         v.push_back(std::bit_cast<float>(bits));
     std::mt19937 rng(11);
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-    for (int i = 0; i < 2000; ++i) v.push_back(unit(rng) * unit(rng));
-    if (v.size() % 2 == 0) v.push_back(0.25f);  // odd: each value meets every column
+    for (int i = 0; i < 2000; ++i)
+        v.push_back(unit(rng) * unit(rng));
+    if (v.size() % 2 == 0) v.push_back(0.25f); // odd: each value meets every column
     return v;
 }
 
 struct Pair {
     ILPixelType source, target;
-    int colours, alpha, targetSamples;  // per pixel
+    int colours, alpha, targetSamples; // per pixel
     bool reversed;
 };
 
@@ -52,12 +54,12 @@ TEST_F(RowsTest, FloatToSrgb8EqualsTheEncoder) {
     const std::vector<float> values = HardValues();
     const uint64_t width = 4 * values.size() + 3;
     const Pair pairs[] = {
-        {0x123, 0x43, 3, 0, 3, false},     {0x123, 0x10043, 3, 0, 3, true},
-        {0x10123, 0x43, 3, 0, 3, true},    {0x10123, 0x10043, 3, 0, 3, false},
-        {0x2123, 0x43, 3, 1, 3, false},    {0x4123, 0x10043, 3, 1, 3, true},
-        {0x12123, 0x43, 3, 1, 3, true},    {0x14123, 0x10043, 3, 1, 3, false},
-        {0x121, 0x41, 1, 0, 1, false},     {0x121, 0x43, 1, 0, 3, false},
-        {0x121, 0x10043, 1, 0, 3, false},  {0x2121, 0x41, 1, 1, 1, false},
+        {0x123, 0x43, 3, 0, 3, false},    {0x123, 0x10043, 3, 0, 3, true},
+        {0x10123, 0x43, 3, 0, 3, true},   {0x10123, 0x10043, 3, 0, 3, false},
+        {0x2123, 0x43, 3, 1, 3, false},   {0x4123, 0x10043, 3, 1, 3, true},
+        {0x12123, 0x43, 3, 1, 3, true},   {0x14123, 0x10043, 3, 1, 3, false},
+        {0x121, 0x41, 1, 0, 1, false},    {0x121, 0x43, 1, 0, 3, false},
+        {0x121, 0x10043, 1, 0, 3, false}, {0x2121, 0x41, 1, 1, 1, false},
         {0x4121, 0x43, 1, 1, 3, false},
     };
     const float junk[] = {std::nanf(""), -1.0f, 0.5f, 1e30f};
@@ -67,7 +69,8 @@ TEST_F(RowsTest, FloatToSrgb8EqualsTheEncoder) {
         std::vector<float> source(width * stride);
         size_t next = 0;
         for (uint64_t x = 0; x < width; ++x) {
-            for (int i = 0; i < p.colours; ++i) source[x * stride + i] = values[next++ % values.size()];
+            for (int i = 0; i < p.colours; ++i)
+                source[x * stride + i] = values[next++ % values.size()];
             if (p.alpha) source[x * stride + p.colours] = junk[x % 4];
         }
         KernelRun run(p.source, p.target, width);
@@ -102,18 +105,19 @@ TEST_F(RowsTest, FloatToSrgb8WithOtherOffsets) {
     std::uniform_real_distribution<float> unit(-0.1f, 1.1f);
     for (uint64_t width : {1u, 5u, 64u}) {
         std::vector<float> source(3 * width);
-        for (float& v : source) v = unit(rng);
+        for (float& v : source)
+            v = unit(rng);
         KernelRun run(0x123, 0x43, width);
         run.c.ditherMatrixF = kMatrix;
         for (uint32_t phase = 0; phase < 4; ++phase) {
             const auto out = run(source, std::vector<uint8_t>(3 * width));
             for (uint64_t x = 0; x < width; ++x)
                 for (int i = 0; i < 3; ++i)
-                    ASSERT_EQ(out[3 * x + i],
-                              ILLinearToSrgb8Dither(source[3 * x + i], kMatrix[4 * (x % 4) + phase]))
+                    ASSERT_EQ(out[3 * x + i], ILLinearToSrgb8Dither(source[3 * x + i],
+                                                                    kMatrix[4 * (x % 4) + phase]))
                         << "width " << width << " phase " << phase << " pixel " << x;
         }
     }
 }
 
-}  // namespace
+} // namespace

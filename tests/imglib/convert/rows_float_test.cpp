@@ -17,7 +17,8 @@ class FloatTarget : public RowsTest {};
 // scale is exactly 1 and 0 exactly 0. Colour lands in its own slot.
 TEST_F(FloatTarget, IntegerCodesDecodeToLinearLight) {
     std::vector<uint8_t> codes8(256);
-    for (int v = 0; v < 256; ++v) codes8[v] = static_cast<uint8_t>(v);
+    for (int v = 0; v < 256; ++v)
+        codes8[v] = static_cast<uint8_t>(v);
     KernelRun grey8(0x41, 0x121, 256);
     const auto out8 = grey8(codes8, std::vector<float>(256));
     for (int v = 0; v < 256; ++v)
@@ -26,7 +27,8 @@ TEST_F(FloatTarget, IntegerCodesDecodeToLinearLight) {
     EXPECT_EQ(out8[0], 0.0f);
 
     std::vector<uint16_t> codes16(65536);
-    for (int v = 0; v < 65536; ++v) codes16[v] = static_cast<uint16_t>(v);
+    for (int v = 0; v < 65536; ++v)
+        codes16[v] = static_cast<uint16_t>(v);
     KernelRun grey16(0x61, 0x121, 65536);
     const auto out16 = grey16(codes16, std::vector<float>(65536));
     for (int v = 0; v < 65536; ++v)
@@ -61,7 +63,8 @@ TEST_F(FloatTarget, SubByteGreyLevels) {
     const auto g2 = grey2(std::vector<uint8_t>{0x1B, 0x80}, std::vector<float>(15));
     const float levels[5] = {0.0f, 0.0892f, 0.40983f, 1.0f, 0.40983f};
     for (int x = 0; x < 5; ++x)
-        for (int k = 0; k < 3; ++k) EXPECT_EQ(g2[3 * x + k], levels[x]) << x;
+        for (int k = 0; k < 3; ++k)
+            EXPECT_EQ(g2[3 * x + k], levels[x]) << x;
 
     KernelRun white(0x11, 0x121, 9, IL_KV_ONE_BIT_WHITE),
         black(0x11, 0x121, 9, IL_KV_ONE_BIT_BLACK);
@@ -73,13 +76,13 @@ TEST_F(FloatTarget, SubByteGreyLevels) {
 // Alpha handling 2 lays each pixel over the linear background:
 // bg (1 - a) + c a for straight alpha, bg (1 - a) + c for premultiplied.
 TEST_F(FloatTarget, CompositesOntoTheBackground) {
-    const float bg[3] = {0.2f, 0.5f, 0.9f};  // B, G, R
+    const float bg[3] = {0.2f, 0.5f, 0.9f}; // B, G, R
     const float bgY = 0.6f;
     struct Case {
         const char* name;
         ILPixelType source, target;
         std::vector<uint8_t> pixel;
-        std::vector<double> colour;  // linear colour of the pixel, B, G, R (grey: one value)
+        std::vector<double> colour; // linear colour of the pixel, B, G, R (grey: one value)
         double alpha;
     };
     auto f = [](float v) { return Bytes({std::bit_cast<uint32_t>(v)}, 4); };
@@ -166,7 +169,8 @@ TEST_F(FloatTarget, TransparentPixelsSurviveAHalfRoundTrip) {
     ILConverterFree(&toHalf);
     ILConverterFree(&back);
     EXPECT_EQ(F(straight[0]), 0.5f);
-    for (int k = 4; k < 7; ++k) EXPECT_TRUE(std::isfinite(F(straight[k]))) << k;
+    for (int k = 4; k < 7; ++k)
+        EXPECT_TRUE(std::isfinite(F(straight[k]))) << k;
     EXPECT_EQ(premultiplied,
               (std::vector<uint16_t>{H(0.25f), H(0.1f), H(0.5f), H(0.5f), 0, 0, 0, 0}));
 }
@@ -252,16 +256,17 @@ TEST_F(FloatTarget, ColourManagedFloat24CarriesAlpha) {
         ASSERT_NE(transform, nullptr);
         const size_t n = k.want.size();
         KernelRun run(k.key, k.target, 2, IL_KV_TRANSFORM);
-        run.c.transform = transform;  // freed with the converter
+        run.c.transform = transform; // freed with the converter
         std::vector<uint8_t> in = Bytes(k.in, 3);
         const std::vector<uint8_t> once = in;
-        in.insert(in.end(), once.begin(), once.end());  // two pixels
+        in.insert(in.end(), once.begin(), once.end()); // two pixels
         const auto out = run(in, std::vector<float>(2 * n));
         for (size_t x = 0; x < 2; ++x) {
-            for (size_t i = 0; i + 1 < n; ++i) EXPECT_NEAR(out[x * n + i], k.want[i], 1e-4) << i;
+            for (size_t i = 0; i + 1 < n; ++i)
+                EXPECT_NEAR(out[x * n + i], k.want[i], 1e-4) << i;
             EXPECT_EQ(out[x * n + n - 1], k.want[n - 1]);
         }
     }
 }
 
-}  // namespace
+} // namespace

@@ -34,10 +34,12 @@ TEST_F(HalfTarget, IntegerSourcesDecodeBeforeRounding) {
         return std::abs(F(have) - want) <= want * 0x1p-11 + 0x1p-25;
     };
     std::vector<uint16_t> codes16(65536);
-    for (int v = 0; v < 65536; ++v) codes16[v] = static_cast<uint16_t>(v);
+    for (int v = 0; v < 65536; ++v)
+        codes16[v] = static_cast<uint16_t>(v);
     KernelRun grey16(0x61, 0x101, 65536);
     const auto out16 = grey16(codes16, std::vector<uint16_t>(65536));
-    for (int v = 0; v < 65536; ++v) ASSERT_TRUE(close(out16[v], Decode(v / 65535.0))) << v;
+    for (int v = 0; v < 65536; ++v)
+        ASSERT_TRUE(close(out16[v], Decode(v / 65535.0))) << v;
 
     KernelRun same(0x43, 0x103, 1), reversed(0x43, 0x10103, 1), alpha(0x2041, 0x12103, 1);
     const double b = Decode(10 / 255.0), g = Decode(128 / 255.0), r = Decode(250 / 255.0);
@@ -144,7 +146,7 @@ TEST_F(PaletteTables, EntriesHoldDecodedColourAndLinearAlpha) {
         ILConverterFree(&c);
     }
 
-    ILConverterInit(&c);  // no palette: no table
+    ILConverterInit(&c); // no palette: no table
     EXPECT_FALSE(FindEntry(0x42, 0x101)->paletteBuilder(&c));
     EXPECT_EQ(c.paletteTable, nullptr);
     ILConverterFree(&c);
@@ -156,7 +158,7 @@ TEST_F(PaletteTables, IndexedRowsIntoHalfGrey) {
     ILPalette small(3);
     small.SetEntry16(0, 0, 0, 0, 65535);
     small.SetEntry16(1, 65535, 65535, 65535, 65535);
-    small.SetEntry16(2, 0, 65535, 0, 65535);  // green
+    small.SetEntry16(2, 0, 65535, 0, 65535); // green
     const uint16_t green = H(0.715158f), white = H(1.0f);
     struct Case {
         ILPixelType source;
@@ -180,10 +182,11 @@ TEST_F(PaletteTables, IndexedRowsIntoHalfGrey) {
         ASSERT_TRUE(e->paletteBuilder(&c));
         std::vector<uint16_t> out(k.want.size(), 0xAAAA);
         e->kernel(&c, k.row.data(), out.data());
-        for (size_t x = 0; x < out.size(); ++x) EXPECT_NEAR(F(out[x]), F(k.want[x]), 1e-3) << x;
+        for (size_t x = 0; x < out.size(); ++x)
+            EXPECT_NEAR(F(out[x]), F(k.want[x]), 1e-3) << x;
         ILConverterSetPalette(&c, nullptr);
         ILConverterFree(&c);
     }
 }
 
-}  // namespace
+} // namespace

@@ -81,8 +81,9 @@ TEST_F(RowsIndexedTest, LookupsCopyTheEntryOfEveryCode) {
     // Short and long rows: a long one may take another path through the table.
     for (auto [bits, width] : {std::pair{1, 37}, {2, 37}, {4, 37}, {8, 37}, {8, 300}}) {
         std::vector<uint32_t> codes(width);
-        for (uint32_t& code : codes) code = rng() % (1u << bits);
-        codes[0] = (1u << bits) - 1;  // past the palette unless 1-bit
+        for (uint32_t& code : codes)
+            code = rng() % (1u << bits);
+        codes[0] = (1u << bits) - 1; // past the palette unless 1-bit
         const std::vector<uint8_t> row = PackCodes(codes, bits);
         const ILPixelType source = bits == 1 ? 0x12 : bits == 2 ? 0x22 : bits == 4 ? 0x32 : 0x42;
         for (ILPixelType target : {0x43, 0x12043, 0x41, 0x63, 0x123}) {
@@ -91,7 +92,7 @@ TEST_F(RowsIndexedTest, LookupsCopyTheEntryOfEveryCode) {
                 ILConverter c;
                 ILConverterInit(&c);
                 ILConverterSetModes(&c, from, target, codes.size());
-                ILConverterSetPalette(&c, const_cast<ILPalette*>(&palette));  // attached late
+                ILConverterSetPalette(&c, const_cast<ILPalette*>(&palette)); // attached late
                 ASSERT_TRUE(ILConverterPrepare(&c));
                 std::vector<uint8_t> want;
                 for (uint32_t code : codes) {
@@ -112,13 +113,13 @@ TEST_F(RowsIndexedTest, LookupsCopyTheEntryOfEveryCode) {
 TEST_F(RowsIndexedTest, CompositedEntriesTakeTheBackground) {
     const ILPalette palette = FivePalette();
     ILColor background;
-    background.Set(0.8f, 0.1f, 0.4f);  // r, g, b
+    background.Set(0.8f, 0.1f, 0.4f); // r, g, b
     uint8_t bgBGR[3];
     background.ToBGR8(bgBGR);
     const std::vector<uint8_t> codes{4, 3, 1};
     struct Case {
         ILPixelType target;
-        int size, b, r;  // bytes per pixel, positions of blue and red
+        int size, b, r; // bytes per pixel, positions of blue and red
     } cases[] = {{0x43, 3, 0, 2}, {0x10043, 3, 2, 0}, {0x2043, 4, 0, 2}, {0x12043, 4, 2, 0}};
     for (const Case& k : cases) {
         SCOPED_TRACE(k.target);
@@ -222,7 +223,8 @@ TEST_F(RowsIndexedTest, CodesRepackBetweenWidths) {
 TEST_F(RowsIndexedTest, PaletteColoursMapToTheirIndex) {
     ILPalette palette(4);
     const uint8_t bgr[4][3] = {{0, 0, 0}, {255, 255, 255}, {10, 200, 60}, {90, 20, 240}};
-    for (uint32_t i = 0; i < 4; ++i) palette.SetEntryBGR8(i, bgr[i][0], bgr[i][1], bgr[i][2]);
+    for (uint32_t i = 0; i < 4; ++i)
+        palette.SetEntryBGR8(i, bgr[i][0], bgr[i][1], bgr[i][2]);
     const std::vector<uint8_t> want{2, 3, 1, 0, 2};
     std::vector<uint8_t> row8;
     std::vector<uint16_t> row16, rowHalf;
@@ -259,7 +261,8 @@ TEST_F(RowsIndexedTest, PaletteColoursMapToTheirIndex) {
 // test); lookups get a palette of three entries, so most codes have none.
 TEST_F(RowsIndexedTest, KernelsStayInsideTheirRows) {
     ILPalette palette(3);
-    for (uint32_t i = 0; i < 3; ++i) palette.SetEntryBGR8(i, uint8_t(i * 50), uint8_t(i * 70), 9);
+    for (uint32_t i = 0; i < 3; ++i)
+        palette.SetEntryBGR8(i, uint8_t(i * 50), uint8_t(i * 70), 9);
     auto mapper = std::make_unique<ILPaletteMapper>(&palette);
     std::mt19937 rng(13);
     for (const ILKernelEntry& e : ILKernelsIndexed()) {
@@ -278,12 +281,13 @@ TEST_F(RowsIndexedTest, KernelsStayInsideTheirRows) {
                                 (e.target & IL_MODEL_MASK) != IL_MODEL_INDEXED;
             if (e.paletteBuilder) {
                 ASSERT_TRUE(e.paletteBuilder(&c));
-            } else if (lookup) {  // a table of another family: zeros do
+            } else if (lookup) { // a table of another family: zeros do
                 ASSERT_TRUE(ILConverterAllocPaletteTable(&c, uint32_t(targetBytes / width)));
             }
             std::vector<uint8_t> source(
                 (width * ILBitsPerSample(e.source) * ILChannelCount(e.source) + 7) / 8);
-            for (uint8_t& b : source) b = uint8_t(rng());
+            for (uint8_t& b : source)
+                b = uint8_t(rng());
             std::vector<uint8_t> target(targetBytes + 16, 0x5A);
             e.kernel(&c, source.data(), target.data());
             for (uint64_t i = targetBytes; i < target.size(); ++i)
@@ -294,4 +298,4 @@ TEST_F(RowsIndexedTest, KernelsStayInsideTheirRows) {
     }
 }
 
-}  // namespace
+} // namespace

@@ -68,7 +68,9 @@ struct KernelRun {
     }
 };
 
-inline uint16_t H(float v) { return half(v).bits(); }
+inline uint16_t H(float v) {
+    return half(v).bits();
+}
 inline float F(uint16_t bits) {
     half h;
     h.setBits(bits);
@@ -79,7 +81,8 @@ inline float F(uint16_t bits) {
 inline std::vector<uint8_t> Bytes(const std::vector<uint32_t>& values, int bytesEach) {
     std::vector<uint8_t> out;
     for (uint32_t v : values)
-        for (int i = 0; i < bytesEach; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+        for (int i = 0; i < bytesEach; ++i)
+            out.push_back(static_cast<uint8_t>(v >> (8 * i)));
     return out;
 }
 
@@ -106,4 +109,4 @@ inline bool TruncMatches(int have, double exact, double slack = 1e-4) {
     return (have == want + 1 && frac > 1.0 - slack) || (have == want - 1 && frac < slack);
 }
 
-}  // namespace rowstest
+} // namespace rowstest

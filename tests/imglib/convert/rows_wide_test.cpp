@@ -64,7 +64,8 @@ TEST(DitheredSrgb8, LookupMatchesEncoderForEveryFloat) {
             }
         });
     }
-    for (std::thread& t : pool) t.join();
+    for (std::thread& t : pool)
+        t.join();
     for (unsigned i = 0; i < threads; ++i)
         EXPECT_EQ(bad[i], 0u) << "first mismatch at float bits 0x" << std::hex << firstBad[i];
 }
@@ -76,7 +77,8 @@ class WideSource : public RowsTest {};
 // double precision plus the pixel's offset, truncated.
 TEST_F(WideSource, HalfToSrgb8MatchesTheCurve) {
     std::vector<uint16_t> row;
-    for (uint16_t bits = 0; bits <= H(1.0f); ++bits) row.push_back(bits);
+    for (uint16_t bits = 0; bits <= H(1.0f); ++bits)
+        row.push_back(bits);
     KernelRun run(0x101, 0x41, row.size());
     for (uint32_t phase = 0; phase < 4; ++phase) {
         ASSERT_EQ(run.c.ditherRow, phase);
@@ -112,7 +114,8 @@ TEST_F(WideSource, FloatColourToSrgb8KeepsOrderAndMatchesTheCurve) {
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);
     constexpr size_t kWidth = 4096;
     std::vector<float> row(3 * kWidth);
-    for (float& v : row) v = unit(rng) * unit(rng);  // denser near black
+    for (float& v : row)
+        v = unit(rng) * unit(rng); // denser near black
     for (auto [s, t, reversed] : {std::tuple{0x123u, 0x43u, false},
                                   {0x123u, 0x10043u, true},
                                   {0x10123u, 0x43u, true},
@@ -156,8 +159,10 @@ TEST_F(WideSource, SixteenBitWritersMatchTheirFormulas) {
     std::vector<float> values;
     std::mt19937 rng(11);
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-    for (int i = 0; i < 2000; ++i) values.push_back(unit(rng) * unit(rng));
-    for (float v : {0.0f, 0.0031308f, 0.5f, 0.99999f, 1.0f}) values.push_back(v);
+    for (int i = 0; i < 2000; ++i)
+        values.push_back(unit(rng) * unit(rng));
+    for (float v : {0.0f, 0.0031308f, 0.5f, 0.99999f, 1.0f})
+        values.push_back(v);
     const size_t n = values.size();
     std::vector<uint16_t> halves;
     std::vector<float> greyAlpha;
@@ -190,7 +195,7 @@ TEST_F(WideSource, SixteenBitWritersMatchTheirFormulas) {
         EXPECT_TRUE(v >= 1 ? a16d[2 * x + 1] == 65535
                            : TruncMatches(a16d[2 * x + 1], 65535.0 * v + d, 1e-2));
     }
-    EXPECT_EQ(rounded.c.ditherRow, 0u);  // rounding writers leave the phase alone
+    EXPECT_EQ(rounded.c.ditherRow, 0u); // rounding writers leave the phase alone
     EXPECT_EQ(dithered.c.ditherRow, 1u);
 }
 
@@ -203,7 +208,8 @@ TEST_F(WideSource, NonFiniteSamplesGiveDefinedResults) {
     const std::vector<uint16_t> h = {H(nan), H(inf), H(-inf), H(-300.0f), H(300.0f)};
     const std::vector<uint8_t> want8 = {0, 255, 0, 0, 255};
     std::vector<float> fa;
-    for (float v : f) fa.insert(fa.end(), {0.5f, v});
+    for (float v : f)
+        fa.insert(fa.end(), {0.5f, v});
 
     KernelRun toGrey8(0x121, 0x41, 5), halfToGrey8(0x101, 0x41, 5), toRgb8(0x123, 0x43, 1);
     EXPECT_EQ(toGrey8(f, std::vector<uint8_t>(5)), want8);
@@ -323,7 +329,7 @@ TEST_F(WideSource, LuminanceOfEachSourceKind) {
 // Kernels of a source without alpha leave the target's alpha as it was; the
 // half copies move samples bit for bit.
 TEST_F(WideSource, HalfSamplesMoveUnchanged) {
-    const uint16_t nan = 0x7C01;  // a signalling NaN half keeps its payload
+    const uint16_t nan = 0x7C01; // a signalling NaN half keeps its payload
     KernelRun grey(0x101, 0x2101, 2), colour(0x103, 0x2103, 1), swap(0x2103, 0x12103, 1);
     EXPECT_EQ(grey(std::vector<uint16_t>{nan, H(2.0f)}, std::vector<uint16_t>(4, 0xAAAA)),
               (std::vector<uint16_t>{nan, 0xAAAA, H(2.0f), 0xAAAA}));
@@ -360,7 +366,8 @@ uint64_t RowBytes(ILPixelType type, uint64_t width) {
 TEST_F(WideSource, EveryKernelStaysInsideItsRows) {
     std::mt19937 rng(3);
     ILPalette palette(4);
-    for (uint32_t i = 0; i < 4; ++i) palette.SetEntry16(i, 1000 * i, 20000, 65535 - i, 30000);
+    for (uint32_t i = 0; i < 4; ++i)
+        palette.SetEntry16(i, 1000 * i, 20000, 65535 - i, 30000);
     for (auto table : {ILKernelsFloatTarget(), ILKernelsWideSource(), ILKernelsHalfFloatTarget()}) {
         for (const ILKernelEntry& e : table) {
             if (!e.kernel || e.variant == IL_KV_TRANSFORM) continue;
@@ -375,7 +382,8 @@ TEST_F(WideSource, EveryKernelStaysInsideItsRows) {
                     ASSERT_TRUE(e.paletteBuilder(&c));
                 }
                 std::vector<uint8_t> source(RowBytes(e.source, width));
-                for (uint8_t& b : source) b = static_cast<uint8_t>(rng());
+                for (uint8_t& b : source)
+                    b = static_cast<uint8_t>(rng());
                 const uint64_t targetBytes = RowBytes(e.target, width);
                 std::vector<uint8_t> target(targetBytes + 16, 0xA5);
                 e.kernel(&c, source.data(), target.data());
@@ -401,4 +409,4 @@ TEST(KernelTables, EachKeyHasOneEntry) {
     }
 }
 
-}  // namespace
+} // namespace

@@ -46,7 +46,8 @@ struct WideProfile {
 
 std::vector<uint8_t> Ramp(size_t n) {
     std::vector<uint8_t> v(n);
-    for (size_t i = 0; i < n; ++i) v[i] = static_cast<uint8_t>(i * 37 + 11);
+    for (size_t i = 0; i < n; ++i)
+        v[i] = static_cast<uint8_t>(i * 37 + 11);
     return v;
 }
 
@@ -76,7 +77,8 @@ TEST_F(SelectTest, ColourManagedRowsMatchLcms) {
     EXPECT_EQ(c_.rowKernel, ILConverterTransformRow);
     std::vector<uint8_t> out(n * 3);
     c_.rowKernel(&c_, bgr.data(), out.data());
-    EXPECT_EQ(out, LcmsReference(wide.p, TYPE_BGR_8, ILProfileSRGB, TYPE_BGR_8, bgr.data(), n, n * 3));
+    EXPECT_EQ(out,
+              LcmsReference(wide.p, TYPE_BGR_8, ILProfileSRGB, TYPE_BGR_8, bgr.data(), n, n * 3));
 
     // Half grey target: "scGRAY", linear light rounded to half.
     ILConverterSetModes(&c_, 0x43, 0x101, n);
@@ -145,24 +147,24 @@ TEST_F(SelectTest, PlainRouteKernelKinds) {
         ILPixelType s, t;
         uint8_t alphaHandling;
         enum { kCopy, kSingle, kChain } kind;
-        uint64_t rowBytesAtWidth8;  // rowBytes for a width of 8
+        uint64_t rowBytesAtWidth8; // rowBytes for a width of 8
     } rows[] = {
         {0x43, 0x43, 1, Row::kCopy, 24},
         {0x11, 0x11, 1, Row::kCopy, 1},
         {0x21, 0x21, 1, Row::kCopy, 2},
         {0x2012, 0x12, 1, Row::kCopy, 1},
-        {0x1043, 0x2043, 1, Row::kCopy, 32},  // filler and straight alpha: same bytes
+        {0x1043, 0x2043, 1, Row::kCopy, 32}, // filler and straight alpha: same bytes
         {0x2043, 0x43, 1, Row::kSingle, 0},
         {0x2043, 0x43, 2, Row::kSingle, 0},
         {0x2043, 0x10043, 2, Row::kChain, 24},
-        {0x2041, 0x10043, 2, Row::kChain, 24},  // background channels keep their order
+        {0x2041, 0x10043, 2, Row::kChain, 24}, // background channels keep their order
         {0x44, 0x10043, 1, Row::kChain, 24},
         {0x2043, 0x4063, 1, Row::kChain, 64},
         {0x2043, 0x2063, 1, Row::kSingle, 0},
-        {0x4103, 0x2043, 1, Row::kChain, 64},  // unpremultiplied in half first
+        {0x4103, 0x2043, 1, Row::kChain, 64}, // unpremultiplied in half first
         {0x2123, 0x14123, 1, Row::kChain, 128},
         {0x2043, 0x4043, 1, Row::kSingle, 0},
-        {0x42, 0x4103, 1, Row::kChain, 64},  // palette colours premultiplied
+        {0x42, 0x4103, 1, Row::kChain, 64}, // palette colours premultiplied
     };
     ILPalette palette(4);
     for (const Row& r : rows) {
@@ -173,15 +175,17 @@ TEST_F(SelectTest, PlainRouteKernelKinds) {
         ILConverterSetModes(&c_, r.s, r.t, 8);
         ASSERT_TRUE(ILConverterPrepare(&c_));
         switch (r.kind) {
-        case Row::kCopy: EXPECT_TRUE(ILConverterIsPlainCopy(&c_)); break;
-        case Row::kSingle:
-            EXPECT_NE(c_.rowKernel, ILConverterChainRow);
-            EXPECT_FALSE(ILConverterIsPlainCopy(&c_));
-            break;
-        case Row::kChain:
-            EXPECT_EQ(c_.rowKernel, ILConverterChainRow);
-            EXPECT_NE(c_.chainRow, nullptr);
-            break;
+            case Row::kCopy:
+                EXPECT_TRUE(ILConverterIsPlainCopy(&c_));
+                break;
+            case Row::kSingle:
+                EXPECT_NE(c_.rowKernel, ILConverterChainRow);
+                EXPECT_FALSE(ILConverterIsPlainCopy(&c_));
+                break;
+            case Row::kChain:
+                EXPECT_EQ(c_.rowKernel, ILConverterChainRow);
+                EXPECT_NE(c_.chainRow, nullptr);
+                break;
         }
         if (r.kind != Row::kSingle) {
             EXPECT_EQ(c_.rowBytes, r.rowBytesAtWidth8);
@@ -197,7 +201,7 @@ TEST_F(SelectTest, OneBitPolarity) {
     ASSERT_TRUE(ILConverterPrepare(&c_));
     c_.rowKernel(&c_, row, copy);
     EXPECT_EQ(copy[0], 0b01001111);
-    EXPECT_EQ(copy[1], 0b10111111);  // whole bytes, past the width too
+    EXPECT_EQ(copy[1], 0b10111111); // whole bytes, past the width too
     ILConverterSetModes(&c_, 0x11, 0x41, 10);
     ASSERT_TRUE(ILConverterPrepare(&c_));
     c_.rowKernel(&c_, row, grey);
@@ -207,7 +211,8 @@ TEST_F(SelectTest, OneBitPolarity) {
 
 TEST_F(SelectTest, GreyMapServesThreeTargetsOnly) {
     uint8_t map[256];
-    for (int i = 0; i < 256; ++i) map[i] = static_cast<uint8_t>(255 - i);
+    for (int i = 0; i < 256; ++i)
+        map[i] = static_cast<uint8_t>(255 - i);
     c_.greyMap = map;
     const uint8_t row[2] = {0, 200};
     for (ILPixelType t : {0x41u, 0x43u, 0x10043u, 0x2041u}) {
@@ -228,7 +233,7 @@ TEST_F(SelectTest, SettingsAfterTheTypesReselect) {
     // An indexed palette table follows the alpha handling set afterwards: a
     // transparent entry becomes the background only when compositing.
     ILPalette palette(2);
-    palette.SetEntry16(0, 0, 0, 65535, 0);  // transparent red
+    palette.SetEntry16(0, 0, 0, 65535, 0); // transparent red
     palette.SetEntry16(1, 0, 65535, 0, 65535);
     ILConverterSetPalette(&c_, &palette);
     ILConverterSetModes(&c_, 0x42, 0x43, 2);
@@ -252,4 +257,4 @@ TEST_F(SelectTest, SettingsAfterTheTypesReselect) {
     EXPECT_EQ(out[0] | out[1] | out[2], 0);
 }
 
-}  // namespace
+} // namespace

@@ -52,9 +52,12 @@ TEST_F(SrgbTest, EncodersInvertTheDecodeTables) {
         ASSERT_NEAR(ILLinearToSrgb8F(ILSrgbTable8[c]), c, 1e-3);
         ASSERT_EQ(ILLinearToSrgb8Dither(ILSrgbTable8[c], 0.001f), c);
     }
-    for (int c = 0; c < 65536; ++c) ASSERT_EQ(ILLinearToSrgb16(ILSrgbTable16[c]), c);
-    for (int c = 0; c < 16; ++c) EXPECT_EQ(ILLinearToSrgb4(ILSrgbToLinear(c / 15.0f)), c);
-    for (int c = 0; c < 4; ++c) EXPECT_EQ(ILLinearToSrgb2(ILSrgbToLinear(c / 3.0f)), c);
+    for (int c = 0; c < 65536; ++c)
+        ASSERT_EQ(ILLinearToSrgb16(ILSrgbTable16[c]), c);
+    for (int c = 0; c < 16; ++c)
+        EXPECT_EQ(ILLinearToSrgb4(ILSrgbToLinear(c / 15.0f)), c);
+    for (int c = 0; c < 4; ++c)
+        EXPECT_EQ(ILLinearToSrgb2(ILSrgbToLinear(c / 3.0f)), c);
 }
 
 TEST_F(SrgbTest, EncodersAtTheirLimits) {
@@ -82,11 +85,13 @@ TEST_F(SrgbTest, EncodersAtTheirLimits) {
     };
     for (const Encoder& e : encoders) {
         SCOPED_TRACE(e.name);
-        for (float zero : {0.0f, -0.0f, -1e-30f, -5.0f, -inf, nan}) EXPECT_EQ(e.fn(zero), 0.0) << zero;
-        for (float full : {1.0f, 1.5f, 1e30f, inf}) EXPECT_EQ(e.fn(full), e.max) << full;
+        for (float zero : {0.0f, -0.0f, -1e-30f, -5.0f, -inf, nan})
+            EXPECT_EQ(e.fn(zero), 0.0) << zero;
+        for (float full : {1.0f, 1.5f, 1e30f, inf})
+            EXPECT_EQ(e.fn(full), e.max) << full;
         EXPECT_LE(e.fn(std::nextafter(1.0f, 0.0f)), e.max);
     }
-    EXPECT_EQ(ILLinearToSrgb8(0.0031308f), 10);  // last value on the linear segment
+    EXPECT_EQ(ILLinearToSrgb8(0.0031308f), 10); // last value on the linear segment
     EXPECT_EQ(ILClampToU8(0.5f), 127);
     EXPECT_EQ(ILClampToU16(0.5f), 32767);
 }
@@ -107,7 +112,8 @@ TEST_F(SrgbTest, TransferFunctionsAreUnclampedInverses) {
     EXPECT_NEAR(ILLinearToSrgb(-0.1f), -1.292f, 1e-6);
     for (float x : {-0.5f, 0.0f, 0.002f, 0.0031308f, 0.01f, 0.2f, 0.5f, 1.0f, 2.0f, 40.0f}) {
         SCOPED_TRACE(x);
-        EXPECT_NEAR(ILLinearToSrgb(x), EncodeReference(x), 2e-6 * std::max(1.0, std::abs(EncodeReference(x))));
+        EXPECT_NEAR(ILLinearToSrgb(x), EncodeReference(x),
+                    2e-6 * std::max(1.0, std::abs(EncodeReference(x))));
         EXPECT_NEAR(ILSrgbToLinear(ILLinearToSrgb(x)), x, 4e-6 * std::max(1.0f, std::abs(x)));
     }
 }
@@ -119,19 +125,22 @@ TEST_F(SrgbTest, MatrixProductIsRowTimesColumn) {
     ILMatrix3Multiply(a, r, b);
     const float want[3][3] = {{3, 1, 2}, {6, 4, 5}, {10, 7, 8}};
     for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) EXPECT_EQ(r[i][j], want[i][j]) << i << j;
+        for (int j = 0; j < 3; ++j)
+            EXPECT_EQ(r[i][j], want[i][j]) << i << j;
 }
 
 TEST_F(SrgbTest, D50MatricesMapWhiteToD50AndInvertEachOther) {
     const float white[3] = {0.96422f, 1.0f, 0.82521f};
     for (int j = 0; j < 3; ++j) {
-        const float sum = ILMatrixRgbToXyz50[0][j] + ILMatrixRgbToXyz50[1][j] + ILMatrixRgbToXyz50[2][j];
+        const float sum =
+            ILMatrixRgbToXyz50[0][j] + ILMatrixRgbToXyz50[1][j] + ILMatrixRgbToXyz50[2][j];
         EXPECT_NEAR(sum, white[j], 2e-4) << j;
     }
     float identity[3][3];
     ILMatrix3Multiply(ILMatrixRgbToXyz50, identity, ILMatrixXyz50ToRgb);
     for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) EXPECT_NEAR(identity[i][j], i == j ? 1.0 : 0.0, 1e-3) << i << j;
+        for (int j = 0; j < 3; ++j)
+            EXPECT_NEAR(identity[i][j], i == j ? 1.0 : 0.0, 1e-3) << i << j;
 }
 
 using Profile = ILProfilePtr;
@@ -165,7 +174,8 @@ TEST_F(SrgbTest, LabAgreesWithLcms2AndRoundTrips) {
                 EXPECT_NEAR(B, want.b, 0.15);
                 float back[3];
                 ILLabToRgb(L, A, B, &back[0], &back[1], &back[2]);
-                for (int i = 0; i < 3; ++i) EXPECT_NEAR(back[i], in[i], 2e-5);
+                for (int i = 0; i < 3; ++i)
+                    EXPECT_NEAR(back[i], in[i], 2e-5);
             }
     cmsDeleteTransform(toLab);
 
@@ -178,4 +188,4 @@ TEST_F(SrgbTest, LabAgreesWithLcms2AndRoundTrips) {
     EXPECT_NEAR(B, 0, 0.02);
 }
 
-}  // namespace
+} // namespace

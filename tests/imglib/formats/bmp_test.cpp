@@ -33,13 +33,11 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-uint32_t Le32At(const Bytes& b, size_t at)
-{
+uint32_t Le32At(const Bytes& b, size_t at) {
     return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
 }
 
-fs::path CorpusDir()
-{
+fs::path CorpusDir() {
     return fs::path(VX_CORPUS_DIR) / "bmpsuite" / "bmp";
 }
 
@@ -51,14 +49,12 @@ struct Rgba {
 
 // Any PNG as 8-bit RGBA through libpng (16-bit samples scaled with rounding).
 // Plain C: libpng's errors jump back here.
-bool ReadPng(const fs::path& p, Rgba* out)
-{
+bool ReadPng(const fs::path& p, Rgba* out) {
     FILE* file = std::fopen(p.c_str(), "rb");
-    if (!file)
-        return false;
+    if (!file) return false;
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
-    std::vector<png_bytep> rows;  // outside the jump's reach
+    std::vector<png_bytep> rows; // outside the jump's reach
     bool ok = false;
     if (png && info && !setjmp(png_jmpbuf(png))) {
         png_init_io(png, file);
@@ -70,10 +66,10 @@ bool ReadPng(const fs::path& p, Rgba* out)
         png_read_update_info(png, info);
         out->width = png_get_image_width(png, info);
         out->height = png_get_image_height(png, info);
-        out->data.assign(size_t {out->width} * out->height * 4, 0);
+        out->data.assign(size_t{out->width} * out->height * 4, 0);
         rows.resize(out->height);
         for (uint32_t y = 0; y < out->height; ++y)
-            rows[y] = out->data.data() + size_t {y} * out->width * 4;
+            rows[y] = out->data.data() + size_t{y} * out->width * 4;
         png_read_image(png, rows.data());
         ok = true;
     }
@@ -84,27 +80,26 @@ bool ReadPng(const fs::path& p, Rgba* out)
 
 // Our image as RGBA through the library's converter (to B, G, R with or
 // without alpha); sources without alpha are opaque.
-Rgba ToRgba(const ILImage& image)
-{
+Rgba ToRgba(const ILImage& image) {
     const bool alpha = image.type & (IL_EXTRA_ALPHA | IL_EXTRA_PREMULTIPLIED);
-    const ILPixelType target = alpha ? IL_MODEL_RGB | IL_KIND_8 | IL_EXTRA_ALPHA
-                                     : IL_MODEL_RGB | IL_KIND_8;
+    const ILPixelType target =
+        alpha ? IL_MODEL_RGB | IL_KIND_8 | IL_EXTRA_ALPHA : IL_MODEL_RGB | IL_KIND_8;
     ILConverter c;
     ILConverterInit(&c);
     ILConverterSetImageTarget(&c, &image, target);
-    Rgba out {image.width, image.height, {}};
+    Rgba out{image.width, image.height, {}};
     if (!ILConverterPrepare(&c)) {
         ILConverterFree(&c);
         ADD_FAILURE() << "no conversion from 0x" << std::hex << image.type;
         return out;
     }
     const size_t step = alpha ? 4 : 3;
-    Bytes row(size_t {image.width} * step);
+    Bytes row(size_t{image.width} * step);
     for (uint32_t y = 0; y < image.height; ++y) {
-        c.rowKernel(&c, image.data + int64_t {y} * image.stride, row.data());
+        c.rowKernel(&c, image.data + int64_t{y} * image.stride, row.data());
         for (uint32_t x = 0; x < image.width; ++x) {
             const uint8_t* p = &row[x * step];
-            out.data.insert(out.data.end(), {p[2], p[1], p[0], alpha ? p[3] : uint8_t {255}});
+            out.data.insert(out.data.end(), {p[2], p[1], p[0], alpha ? p[3] : uint8_t{255}});
         }
     }
     ILConverterFree(&c);
@@ -113,21 +108,19 @@ Rgba ToRgba(const ILImage& image)
 
 // Whether every sample is within tolerance; pixels transparent in both count
 // as equal, whatever their colour. "have X, want Y" for the first miss.
-::testing::AssertionResult SamePixels(const Rgba& have, const Rgba& want, int tolerance = 0)
-{
+::testing::AssertionResult SamePixels(const Rgba& have, const Rgba& want, int tolerance = 0) {
     if (have.width != want.width || have.height != want.height)
         return ::testing::AssertionFailure() << "have " << have.width << "x" << have.height
                                              << ", want " << want.width << "x" << want.height;
     for (size_t i = 0; i < have.data.size(); i += 4) {
-        if (have.data[i + 3] == 0 && want.data[i + 3] == 0)
-            continue;
+        if (have.data[i + 3] == 0 && want.data[i + 3] == 0) continue;
         for (size_t k = 0; k < 4; ++k) {
             if (std::abs(have.data[i + k] - want.data[i + k]) > tolerance) {
                 const size_t pixel = i / 4;
                 return ::testing::AssertionFailure()
-                       << "at (" << pixel % have.width << ", " << pixel / have.width
-                       << ") sample " << k << ": have " << int {have.data[i + k]} << ", want "
-                       << int {want.data[i + k]};
+                       << "at (" << pixel % have.width << ", " << pixel / have.width << ") sample "
+                       << k << ": have " << int{have.data[i + k]} << ", want "
+                       << int{want.data[i + k]};
             }
         }
     }
@@ -135,14 +128,12 @@ Rgba ToRgba(const ILImage& image)
 }
 
 // netpbm's reading of a file, as RGBA (bmptopnm, then ppmtoppm for PPM).
-bool NetpbmRgba(const fs::path& bmp, Rgba* out)
-{
+bool NetpbmRgba(const fs::path& bmp, Rgba* out) {
     const std::string text = RunOutput("bmptopnm '" + bmp.string() + "' 2>/dev/null | ppmtoppm");
     const Bytes b(text.begin(), text.end());
     uint32_t fields[3] = {};
     size_t at = 2;
-    if (b.size() < 2 || b[0] != 'P' || b[1] != '6')
-        return false;
+    if (b.size() < 2 || b[0] != 'P' || b[1] != '6') return false;
     for (uint32_t& f : fields) {
         while (at < b.size() && std::isspace(b[at]))
             ++at;
@@ -152,10 +143,9 @@ bool NetpbmRgba(const fs::path& bmp, Rgba* out)
     ++at;
     out->width = fields[0];
     out->height = fields[1];
-    if (fields[2] != 255 || b.size() < at + size_t {out->width} * out->height * 3)
-        return false;
+    if (fields[2] != 255 || b.size() < at + size_t{out->width} * out->height * 3) return false;
     out->data.clear();
-    for (size_t i = 0; i < size_t {out->width} * out->height; ++i, at += 3)
+    for (size_t i = 0; i < size_t{out->width} * out->height; ++i, at += 3)
         out->data.insert(out->data.end(), {b[at], b[at + 1], b[at + 2], 255});
     return true;
 }
@@ -172,7 +162,7 @@ struct BmpSpec {
     std::vector<uint32_t> masks = {};
     Bytes palette = {};
     Bytes pixels = {};
-    int64_t dataOffset = -1;  // -1: right after the palette
+    int64_t dataOffset = -1; // -1: right after the palette
     int32_t pixelsPerMetre = 0;
     char magic[2] = {'B', 'M'};
 };
@@ -180,20 +170,17 @@ struct BmpSpec {
 struct Writer {
     Bytes b;
     void U16(uint32_t v) { b.insert(b.end(), {uint8_t(v), uint8_t(v >> 8)}); }
-    void U32(uint32_t v)
-    {
+    void U32(uint32_t v) {
         U16(v & 0xFFFF);
         U16(v >> 16);
     }
-    void Put32(size_t at, uint32_t v)
-    {
+    void Put32(size_t at, uint32_t v) {
         for (int i = 0; i < 4; ++i)
             b[at + i] = uint8_t(v >> 8 * i);
     }
 };
 
-Bytes MakeBmp(const BmpSpec& s)
-{
+Bytes MakeBmp(const BmpSpec& s) {
     Writer w;
     w.b = {uint8_t(s.magic[0]), uint8_t(s.magic[1])};
     w.U32(0);
@@ -220,20 +207,17 @@ Bytes MakeBmp(const BmpSpec& s)
         for (uint32_t m : s.masks)
             w.U32(m);
     }
-    if (w.b.size() < headerStart + s.headerSize)
-        w.b.resize(headerStart + s.headerSize, 0);
+    if (w.b.size() < headerStart + s.headerSize) w.b.resize(headerStart + s.headerSize, 0);
     w.b.insert(w.b.end(), s.palette.begin(), s.palette.end());
     const size_t offset = s.dataOffset >= 0 ? size_t(s.dataOffset) : w.b.size();
-    if (w.b.size() < offset && !s.pixels.empty())
-        w.b.resize(offset, 0);
+    if (w.b.size() < offset && !s.pixels.empty()) w.b.resize(offset, 0);
     w.Put32(10, uint32_t(offset));
     w.b.insert(w.b.end(), s.pixels.begin(), s.pixels.end());
     w.Put32(2, uint32_t(w.b.size()));
     return w.b;
 }
 
-Bytes GreyRampPalette(uint32_t entries)
-{
+Bytes GreyRampPalette(uint32_t entries) {
     Bytes p;
     for (uint32_t i = 0; i < entries; ++i) {
         const uint8_t v = uint8_t(i * (255 / (entries - 1)));
@@ -247,61 +231,54 @@ protected:
     ILHandle* h = nullptr;
     fs::path dir;
 
-    void SetUp() override
-    {
+    void SetUp() override {
         h = ILCreateHandle("Vx test");
         ASSERT_NE(h, nullptr);
         KeepMessages(h);
         dir = MakeTestFolder("vx_bmp");
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         ILDestroyHandle(h);
         fs::remove_all(dir);
     }
 
-    ILResult Load(const fs::path& p, ILImage* image, ILInfo* info = nullptr)
-    {
+    ILResult Load(const fs::path& p, ILImage* image, ILInfo* info = nullptr) {
         return ILLoadImage(h, ILUtf8ToPath(p.string()).c_str(), image, info);
     }
-    ILResult LoadBytes(const Bytes& b, ILImage* image, ILInfo* info = nullptr)
-    {
+    ILResult LoadBytes(const Bytes& b, ILImage* image, ILInfo* info = nullptr) {
         const fs::path p = dir / "in.bmp";
         WriteBytes(p, b);
         return Load(p, image, info);
     }
-    ILResult Save(const fs::path& p, const ILImage& image, const ILInfo* info = nullptr)
-    {
+    ILResult Save(const fs::path& p, const ILImage& image, const ILInfo* info = nullptr) {
         return ILSaveImage(h, ILUtf8ToPath(p.string()).c_str(), &image, info);
     }
 };
 
-#define REQUIRE_CORPUS()                 \
-    if (!fs::is_directory(CorpusDir()))  \
-    GTEST_SKIP() << "no BMP Suite at " << CorpusDir()
+#define REQUIRE_CORPUS() \
+    if (!fs::is_directory(CorpusDir())) GTEST_SKIP() << "no BMP Suite at " << CorpusDir()
 
 // ---------------------------------------------------------------------------
 // The BMP Suite.
 
 // The 16-bit references scale 5 and 6-bit samples exactly; our converter
 // widens them by bit replication, which differs by at most 1.
-TEST_F(Bmp, SuiteGoodFilesMatchTheirReferences)
-{
+TEST_F(Bmp, SuiteGoodFilesMatchTheirReferences) {
     REQUIRE_CORPUS();
     const struct {
         const char* file;
         const char* reference;
         int tolerance;
     } cases[] = {
-        {"pal1", "pal1", 0},          {"pal1wb", "pal1", 0},
-        {"pal1bg", "pal1bg", 0},      {"pal4", "pal4", 0},
-        {"pal4gs", "pal4gs", 0},      {"pal4rle", "pal4", 0},
-        {"pal8", "pal8", 0},          {"pal8gs", "pal8gs", 0},
-        {"pal8rle", "pal8", 0},       {"pal8w124", "pal8w124", 0},
-        {"pal8topdown", "pal8", 0},   {"pal8os2", "pal8", 0},
-        {"pal8v5", "pal8", 0},        {"rgb16bfdef", "rgb16", 1},
+        {"pal1", "pal1", 0},           {"pal1wb", "pal1", 0},
+        {"pal1bg", "pal1bg", 0},       {"pal4", "pal4", 0},
+        {"pal4gs", "pal4gs", 0},       {"pal4rle", "pal4", 0},
+        {"pal8", "pal8", 0},           {"pal8gs", "pal8gs", 0},
+        {"pal8rle", "pal8", 0},        {"pal8w124", "pal8w124", 0},
+        {"pal8topdown", "pal8", 0},    {"pal8os2", "pal8", 0},
+        {"pal8v5", "pal8", 0},         {"rgb16bfdef", "rgb16", 1},
         {"rgb16-565", "rgb16-565", 1}, {"rgb16-565pal", "rgb16-565", 1},
-        {"rgb24", "rgb24", 0},        {"rgb24pal", "rgb24", 0},
+        {"rgb24", "rgb24", 0},         {"rgb24pal", "rgb24", 0},
         {"rgb32bf", "rgb24", 0},
     };
     for (const auto& c : cases) {
@@ -317,16 +294,15 @@ TEST_F(Bmp, SuiteGoodFilesMatchTheirReferences)
     EXPECT_TRUE(warnings.empty()) << warnings.front();
 }
 
-TEST_F(Bmp, SuiteInfoDescribesTheFile)
-{
+TEST_F(Bmp, SuiteInfoDescribesTheFile) {
     REQUIRE_CORPUS();
     const struct {
         const char* file;
         uint32_t formatId, colorType, bitsPerPixel, compression, channels;
         ILPixelType imageType;
     } cases[] = {
-        {"pal1", 0x12, IL_CT_MONOCHROME, 1, 0, 1, 0x11},  // black, white: grey
-        {"pal1wb", 0x12, IL_CT_INDEXED, 1, 0, 1, 0x12},   // white, black: stays indexed
+        {"pal1", 0x12, IL_CT_MONOCHROME, 1, 0, 1, 0x11}, // black, white: grey
+        {"pal1wb", 0x12, IL_CT_INDEXED, 1, 0, 1, 0x12},  // white, black: stays indexed
         {"pal4rle", 0x12, IL_CT_INDEXED, 4, IL_COMP_RLE, 1, 0x32},
         {"pal8os2", 0x11, IL_CT_INDEXED, 8, 0, 1, 0x42},
         {"pal8v5", 0x15, IL_CT_INDEXED, 8, 0, 1, 0x42},
@@ -355,21 +331,20 @@ TEST_F(Bmp, SuiteInfoDescribesTheFile)
 // Each file decodes to one of the renderings the suite lists for it, or is
 // refused with a message. Bit-field samples wider than 8 bits may round
 // either way.
-TEST_F(Bmp, SuiteQuestionableFilesDecodeToAReferenceOrAreRefused)
-{
+TEST_F(Bmp, SuiteQuestionableFilesDecodeToAReferenceOrAreRefused) {
     REQUIRE_CORPUS();
     const struct {
         const char* file;
-        std::vector<const char*> references;  // empty: must be refused
+        std::vector<const char*> references; // empty: must be refused
         int tolerance;
     } cases[] = {
-        {"pal1huffmsb", {}, 0},  // Huffman coding
-        {"pal2color", {}, 0},    // 2 bits per pixel
+        {"pal1huffmsb", {}, 0}, // Huffman coding
+        {"pal2color", {}, 0},   // 2 bits per pixel
         {"pal4rlecut", {"pal4rlecut", "pal4rlecut-0", "pal4rlecut-b"}, 0},
         {"pal8offs", {"pal8"}, 0},
         {"pal8os2-hs", {"pal8"}, 0},
         {"pal8os2sp", {"pal8"}, 0},
-        {"pal8os2v2-16", {}, 0},  // 16-byte OS/2 2.x header
+        {"pal8os2v2-16", {}, 0}, // 16-byte OS/2 2.x header
         {"pal8os2v2-40sz", {"pal8"}, 0},
         {"pal8rletrns", {"pal8rletrns", "pal8rletrns-0", "pal8rletrns-b"}, 0},
         {"rgb16-3103", {"rgb16-3103"}, 1},
@@ -385,7 +360,7 @@ TEST_F(Bmp, SuiteQuestionableFilesDecodeToAReferenceOrAreRefused)
         {"rgba32-2", {"rgba32"}, 0},
         {"rgba32-61754", {"rgba32-61754"}, 1},
         {"rgba32-81284", {"rgba32-81284"}, 1},
-        {"rgba32abf", {}, 0},  // compression 6
+        {"rgba32abf", {}, 0}, // compression 6
         {"rgba32h56", {"rgba32"}, 0},
         {"rgba64", {}, 0},
     };
@@ -412,19 +387,18 @@ TEST_F(Bmp, SuiteQuestionableFilesDecodeToAReferenceOrAreRefused)
     }
 }
 
-TEST_F(Bmp, SuiteBadFilesFailCleanly)
-{
+TEST_F(Bmp, SuiteBadFilesFailCleanly) {
     REQUIRE_CORPUS();
     const struct {
         const char* file;
         ILResult result;
     } cases[] = {
         {"badbitcount", IL_INVALID_HEADER},
-        {"badrle", IL_FAILED},          // runs past the row
+        {"badrle", IL_FAILED}, // runs past the row
         {"badrle4", IL_FAILED},
         {"badrle4ter", IL_FAILED},
         {"badrleter", IL_FAILED},
-        {"reallybig", IL_INVALID_HEADER},  // 3000000 x 2000000 from 24 KB
+        {"reallybig", IL_INVALID_HEADER}, // 3000000 x 2000000 from 24 KB
         {"shortfile", IL_PARTIAL},
         // Odd but readable.
         {"badbitssize", IL_OK},
@@ -454,16 +428,13 @@ TEST_F(Bmp, SuiteBadFilesFailCleanly)
 }
 
 // The image crate's test files with their PNG renderings ("name.bmp.png").
-TEST_F(Bmp, ImageRsFilesMatchTheirRenderings)
-{
+TEST_F(Bmp, ImageRsFilesMatchTheirRenderings) {
     const fs::path folder = fs::path(VX_CORPUS_DIR) / "image-rs-tests" / "bmp" / "images";
-    if (!fs::is_directory(folder))
-        GTEST_SKIP() << "no image-rs test files at " << folder;
+    if (!fs::is_directory(folder)) GTEST_SKIP() << "no image-rs test files at " << folder;
     size_t compared = 0;
     for (const auto& entry : fs::directory_iterator(folder)) {
         const fs::path reference = entry.path().string() + ".png";
-        if (entry.path().extension() != ".bmp" || !fs::exists(reference))
-            continue;
+        if (entry.path().extension() != ".bmp" || !fs::exists(reference)) continue;
         const std::string name = entry.path().filename().string();
         SCOPED_TRACE(name);
         Rgba want;
@@ -486,20 +457,18 @@ TEST_F(Bmp, ImageRsFilesMatchTheirRenderings)
 
 // Truncated and bit-flipped copies of every suite file (fixed seed): a
 // result and, unless it is 1, exactly one error message; never a crash.
-TEST_F(Bmp, DamagedCopiesFailCleanly)
-{
+TEST_F(Bmp, DamagedCopiesFailCleanly) {
     REQUIRE_CORPUS();
     std::mt19937 random(2101);
     size_t files = 0;
     for (const char* folder : {"g", "q"}) {
         for (const auto& entry : fs::directory_iterator(CorpusDir() / folder)) {
-            if (entry.path().extension() != ".bmp")
-                continue;
+            if (entry.path().extension() != ".bmp") continue;
             ++files;
             const Bytes original = ReadBytes(entry.path());
             std::vector<Bytes> copies;
-            for (size_t cut : {size_t {13}, size_t {20}, size_t {60}, original.size() / 2,
-                               original.size() - 1})
+            for (size_t cut :
+                 {size_t{13}, size_t{20}, size_t{60}, original.size() / 2, original.size() - 1})
                 copies.emplace_back(original.begin(),
                                     original.begin() + std::min(cut, original.size()));
             for (int i = 0; i < 12; ++i) {
@@ -507,8 +476,8 @@ TEST_F(Bmp, DamagedCopiesFailCleanly)
                 const int flips = 1 + int(random() % 6);
                 for (int k = 0; k < flips; ++k) {
                     // Mostly the headers, where one bit changes the most.
-                    const size_t span = random() % 3 ? std::min<size_t>(original.size(), 140)
-                                                     : original.size();
+                    const size_t span =
+                        random() % 3 ? std::min<size_t>(original.size(), 140) : original.size();
                     damaged[random() % span] ^= uint8_t(1u << (random() % 8));
                 }
                 copies.push_back(damaged);
@@ -534,8 +503,7 @@ TEST_F(Bmp, DamagedCopiesFailCleanly)
 // ---------------------------------------------------------------------------
 // Headers built by hand.
 
-TEST_F(Bmp, RefusesHeadersItCannotRead)
-{
+TEST_F(Bmp, RefusesHeadersItCannotRead) {
     const Bytes pixels(16, 0);
     const struct {
         const char* name;
@@ -562,7 +530,8 @@ TEST_F(Bmp, RefusesHeadersItCannotRead)
          {.compression = 3, .masks = {0xFF, 0xFF00, 0xFF0000}, .pixels = pixels},
          IL_INVALID_COMPRESSION},
         // 60000 x 60000 x 3 bytes claimed by a file of 70 bytes.
-        {"size beyond the file", {.width = 60000, .height = 60000, .pixels = pixels},
+        {"size beyond the file",
+         {.width = 60000, .height = 60000, .pixels = pixels},
          IL_INVALID_HEADER},
         {"height -2^31", {.height = INT32_MIN, .pixels = pixels}, IL_INVALID_HEADER},
     };
@@ -578,10 +547,9 @@ TEST_F(Bmp, RefusesHeadersItCannotRead)
 
 // Rows are padded to 4 bytes and stored bottom-up unless the height is
 // negative.
-TEST_F(Bmp, RowOrderAndPadding)
-{
+TEST_F(Bmp, RowOrderAndPadding) {
     // 3 x 2 pixels of B, G, R: stored rows of 9 bytes padded to 12.
-    const Bytes stored = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0xEE, 0xEE, 0xEE,
+    const Bytes stored = {1,  2,  3,  4,  5,  6,  7,  8,  9,  0xEE, 0xEE, 0xEE,
                           11, 12, 13, 14, 15, 16, 17, 18, 19, 0xEE, 0xEE, 0xEE};
     for (int32_t height : {2, -2}) {
         SCOPED_TRACE(height);
@@ -598,8 +566,7 @@ TEST_F(Bmp, RowOrderAndPadding)
     }
 }
 
-TEST_F(Bmp, EvenGreyRampPalettesLoadAsGrey)
-{
+TEST_F(Bmp, EvenGreyRampPalettesLoadAsGrey) {
     const struct {
         const char* name;
         uint16_t bits;
@@ -617,9 +584,10 @@ TEST_F(Bmp, EvenGreyRampPalettesLoadAsGrey)
         SCOPED_TRACE(c.name);
         ILImage image;
         ILInfo info;
-        ASSERT_EQ(LoadBytes(MakeBmp({.bits = c.bits, .palette = c.palette, .pixels = Bytes(8, 0x5A)}),
-                            &image, &info),
-                  IL_OK);
+        ASSERT_EQ(
+            LoadBytes(MakeBmp({.bits = c.bits, .palette = c.palette, .pixels = Bytes(8, 0x5A)}),
+                      &image, &info),
+            IL_OK);
         EXPECT_EQ(image.type, c.type);
         EXPECT_EQ(info.colorType, c.colorType);
         EXPECT_EQ(image.palette != nullptr, (c.type & IL_MODEL_MASK) == IL_MODEL_INDEXED);
@@ -629,22 +597,39 @@ TEST_F(Bmp, EvenGreyRampPalettesLoadAsGrey)
 
 // Where 16-bit masks come from: after a 40-byte header, inside the longer
 // headers when the compression is bit fields; without them 5-5-5.
-TEST_F(Bmp, SixteenBitMasks)
-{
-    const Bytes pixel = {0xFF, 0xFF, 0, 0};  // 0xFFFF, padded
+TEST_F(Bmp, SixteenBitMasks) {
+    const Bytes pixel = {0xFF, 0xFF, 0, 0}; // 0xFFFF, padded
     const std::vector<uint32_t> masks565 = {0xF800, 0x7E0, 0x1F};
     const struct {
         const char* name;
         BmpSpec spec;
         uint32_t bitsPerPixel;
     } cases[] = {
-        {"40-byte header, masks after it", {.width = 1, .height = 1, .bits = 16, .compression = 3,
-                                            .masks = masks565, .pixels = pixel}, 16},
-        {"124-byte header, masks inside", {.headerSize = 124, .width = 1, .height = 1, .bits = 16,
-                                           .compression = 3, .masks = masks565, .pixels = pixel},
+        {"40-byte header, masks after it",
+         {.width = 1,
+          .height = 1,
+          .bits = 16,
+          .compression = 3,
+          .masks = masks565,
+          .pixels = pixel},
          16},
-        {"108-byte header, no bit fields", {.headerSize = 108, .width = 1, .height = 1, .bits = 16,
-                                            .masks = masks565, .pixels = pixel}, 15},
+        {"124-byte header, masks inside",
+         {.headerSize = 124,
+          .width = 1,
+          .height = 1,
+          .bits = 16,
+          .compression = 3,
+          .masks = masks565,
+          .pixels = pixel},
+         16},
+        {"108-byte header, no bit fields",
+         {.headerSize = 108,
+          .width = 1,
+          .height = 1,
+          .bits = 16,
+          .masks = masks565,
+          .pixels = pixel},
+         15},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -652,22 +637,26 @@ TEST_F(Bmp, SixteenBitMasks)
         ILInfo info;
         ASSERT_EQ(LoadBytes(MakeBmp(c.spec), &image, &info), IL_OK);
         EXPECT_EQ(info.bitsPerPixel, c.bitsPerPixel);
-        EXPECT_EQ(ToRgba(image).data, (Bytes {255, 255, 255, 255}));
+        EXPECT_EQ(ToRgba(image).data, (Bytes{255, 255, 255, 255}));
         ILFreeImage(&image);
     }
     // 5-6-5 and 5-5-5 tell apart on green alone: 0x07E0 is full green in
     // 5-6-5, but green 31 and red 1 in 5-5-5.
     ILImage image;
-    ASSERT_EQ(LoadBytes(MakeBmp({.headerSize = 124, .width = 1, .height = 1, .bits = 16,
-                                 .compression = 3, .masks = masks565, .pixels = {0xE0, 0x07, 0, 0}}),
+    ASSERT_EQ(LoadBytes(MakeBmp({.headerSize = 124,
+                                 .width = 1,
+                                 .height = 1,
+                                 .bits = 16,
+                                 .compression = 3,
+                                 .masks = masks565,
+                                 .pixels = {0xE0, 0x07, 0, 0}}),
                         &image),
               IL_OK);
-    EXPECT_EQ(ToRgba(image).data, (Bytes {0, 255, 0, 255}));
+    EXPECT_EQ(ToRgba(image).data, (Bytes{0, 255, 0, 255}));
     ILFreeImage(&image);
 }
 
-TEST_F(Bmp, ResolutionInPixelsPerMetre)
-{
+TEST_F(Bmp, ResolutionInPixelsPerMetre) {
     ILImage image;
     ILInfo info;
     ASSERT_EQ(LoadBytes(MakeBmp({.pixels = Bytes(24), .pixelsPerMetre = 2834}), &image, &info),
@@ -679,15 +668,16 @@ TEST_F(Bmp, ResolutionInPixelsPerMetre)
 
 // A file that stops inside the pixels keeps the rows it has (result 2);
 // the rows it lacks are index 0.
-TEST_F(Bmp, TruncatedPixelsGiveAPartialImage)
-{
+TEST_F(Bmp, TruncatedPixelsGiveAPartialImage) {
     // 8 x 4 pixels of 8 bits, of which one row and a half are there.
     Bytes stored(12, 9);
     ILImage image;
-    ASSERT_EQ(LoadBytes(MakeBmp({.width = 8, .height = 4, .bits = 8, .palette = Bytes(1024, 1),
-                                 .pixels = stored}),
-                        &image),
-              IL_PARTIAL);
+    ASSERT_EQ(
+        LoadBytes(
+            MakeBmp(
+                {.width = 8, .height = 4, .bits = 8, .palette = Bytes(1024, 1), .pixels = stored}),
+            &image),
+        IL_PARTIAL);
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_NE(errors[0].find("Unexpected end"), std::string::npos);
     const Bytes want[4] = {Bytes(8, 0), Bytes(8, 0), {9, 9, 9, 9, 0, 0, 0, 0}, Bytes(8, 9)};
@@ -705,22 +695,32 @@ struct RleCase {
     uint32_t compression;
     uint32_t width;
     Bytes codes;
-    std::vector<Bytes> rows;  // expected indexes; empty row: decoding fails there
+    std::vector<Bytes> rows; // expected indexes; empty row: decoding fails there
     bool outOfData = false;
     size_t warnings = 0;
 };
 
-TEST_F(Bmp, RunLengthRows)
-{
+TEST_F(Bmp, RunLengthRows) {
     const RleCase cases[] = {
-        {"RLE8 runs and end of line", 1, 4, {2, 5, 2, 6, 0, 0, 4, 7, 0, 1}, {{5, 5, 6, 6}, {7, 7, 7, 7}}},
+        {"RLE8 runs and end of line",
+         1,
+         4,
+         {2, 5, 2, 6, 0, 0, 4, 7, 0, 1},
+         {{5, 5, 6, 6}, {7, 7, 7, 7}}},
         {"RLE8 absolute run padded to even", 1, 4, {0, 3, 1, 2, 3, 0, 1, 9, 0, 1}, {{1, 2, 3, 9}}},
-        {"delta skips pixels and rows, end of bitmap the rest", 1, 4,
+        {"delta skips pixels and rows, end of bitmap the rest",
+         1,
+         4,
          {1, 5, 0, 2, 2, 1, 1, 6, 0, 1},
          {{5, 0, 0, 0}, {0, 0, 0, 6}, {0, 0, 0, 0}}},
         {"delta within the row", 1, 4, {1, 5, 0, 2, 2, 0, 1, 6, 0, 0}, {{5, 0, 0, 6}}},
-        {"RLE8 end of line first in a row warns once", 1, 2, {0, 0, 0, 0, 2, 4, 0, 0}, {{4, 4}},
-         false, 1},
+        {"RLE8 end of line first in a row warns once",
+         1,
+         2,
+         {0, 0, 0, 0, 2, 4, 0, 0},
+         {{4, 4}},
+         false,
+         1},
         {"data ends with a full row", 1, 2, {2, 3}, {{3, 3}}},
         {"run past the width", 1, 2, {3, 1}, {{}}},
         {"absolute run past the width", 1, 2, {0, 3, 1, 2, 3, 0}, {{}}},
@@ -728,7 +728,9 @@ TEST_F(Bmp, RunLengthRows)
         {"data ends inside a row", 1, 4, {2, 1}, {{}}, true},
         {"absolute run cut short", 1, 4, {0, 4, 1, 2}, {{}}, true},
         {"RLE4 runs alternate nibbles", 2, 5, {5, 0x12, 0, 0}, {{1, 2, 1, 2, 1}}},
-        {"RLE4 absolute nibbles, end of line ends even an empty row", 2, 6,
+        {"RLE4 absolute nibbles, end of line ends even an empty row",
+         2,
+         6,
          {0, 5, 0x34, 0x56, 0x70, 0, 1, 0x80, 0, 0, 0, 0},
          {{3, 4, 5, 6, 7, 8}, {0, 0, 0, 0, 0, 0}}},
     };
@@ -763,8 +765,7 @@ TEST_F(Bmp, RunLengthRows)
 
 // Through the loader: end of bitmap is a whole image; data that stops early
 // keeps the rows decoded; overflowing codes fail the load.
-TEST_F(Bmp, RunLengthFiles)
-{
+TEST_F(Bmp, RunLengthFiles) {
     const struct {
         const char* name;
         Bytes codes;
@@ -779,15 +780,19 @@ TEST_F(Bmp, RunLengthFiles)
         SCOPED_TRACE(c.name);
         errors.clear();
         ILImage image;
-        ASSERT_EQ(LoadBytes(MakeBmp({.width = 4, .height = 3, .bits = 8, .compression = 1,
-                                     .palette = Bytes(1024, 1), .pixels = c.codes}),
+        ASSERT_EQ(LoadBytes(MakeBmp({.width = 4,
+                                     .height = 3,
+                                     .bits = 8,
+                                     .compression = 1,
+                                     .palette = Bytes(1024, 1),
+                                     .pixels = c.codes}),
                             &image),
                   c.result);
         EXPECT_EQ(errors.size(), c.result == IL_OK ? 0u : 1u);
-        if (c.result == IL_FAILED)
-            continue;
-        EXPECT_TRUE(std::equal(c.bottomRow.begin(), c.bottomRow.end(), image.data + 2 * image.stride));
-        EXPECT_EQ(image.data[0], 0);  // the top row was never reached
+        if (c.result == IL_FAILED) continue;
+        EXPECT_TRUE(
+            std::equal(c.bottomRow.begin(), c.bottomRow.end(), image.data + 2 * image.stride));
+        EXPECT_EQ(image.data[0], 0); // the top row was never reached
         ILFreeImage(&image);
     }
 }
@@ -797,13 +802,12 @@ TEST_F(Bmp, RunLengthFiles)
 
 // An image of the type filled with a fixed-seed pattern; indexed images get
 // a palette of distinct colours.
-void MakeImage(ILImage* image, ILPixelType type, uint32_t width, uint32_t height)
-{
+void MakeImage(ILImage* image, ILPixelType type, uint32_t width, uint32_t height) {
     ASSERT_EQ(ILCreateImage(image, width, height, type, nullptr), IL_OK);
     std::mt19937 random(type);
     const uint32_t kind = type & IL_KIND_MASK;
     for (uint32_t y = 0; y < height; ++y) {
-        uint8_t* row = image->data + int64_t {y} * image->stride;
+        uint8_t* row = image->data + int64_t{y} * image->stride;
         if (kind == IL_KIND_FLOAT) {
             float* f = reinterpret_cast<float*>(row);
             for (uint32_t i = 0; i < width * image->channels; ++i)
@@ -821,8 +825,7 @@ void MakeImage(ILImage* image, ILPixelType type, uint32_t width, uint32_t height
     }
 }
 
-TEST_F(Bmp, SaveRoundTripsThroughUsAndBmptopnm)
-{
+TEST_F(Bmp, SaveRoundTripsThroughUsAndBmptopnm) {
     const bool netpbm = HaveTool("bmptopnm") && HaveTool("ppmtoppm");
     const struct {
         const char* name;
@@ -866,17 +869,15 @@ TEST_F(Bmp, SaveRoundTripsThroughUsAndBmptopnm)
             EXPECT_TRUE(SamePixels(theirs, want, 1));
         }
     }
-    if (!netpbm)
-        GTEST_SKIP() << "bmptopnm is not installed: checked by our reader only";
+    if (!netpbm) GTEST_SKIP() << "bmptopnm is not installed: checked by our reader only";
 }
 
 // A 2-bit image becomes a 4-bit file whose palette has 16 entries, 4 to 15
 // zero; the OS/2 header has 3-byte entries.
-TEST_F(Bmp, SavePaletteLayout)
-{
+TEST_F(Bmp, SavePaletteLayout) {
     ILImage source;
     MakeImage(&source, 0x22, 8, 2);
-    for (uint8_t os2 : {uint8_t {0}, uint8_t {1}}) {
+    for (uint8_t os2 : {uint8_t{0}, uint8_t{1}}) {
         SCOPED_TRACE(os2 ? "OS/2" : "Windows");
         ILSetBMPOptions(h, &os2);
         const fs::path file = dir / "pal.bmp";
@@ -901,8 +902,7 @@ TEST_F(Bmp, SavePaletteLayout)
     ILFreeImage(&source);
 }
 
-TEST_F(Bmp, SaveOs2EightBitOffsetAndNetpbm)
-{
+TEST_F(Bmp, SaveOs2EightBitOffsetAndNetpbm) {
     ILImage source;
     MakeImage(&source, 0x42, 13, 3);
     const uint8_t os2 = 1;
@@ -922,26 +922,24 @@ TEST_F(Bmp, SaveOs2EightBitOffsetAndNetpbm)
 
 // Under alpha mode 2 transparent pixels take the background, opaque ones keep
 // their colour.
-TEST_F(Bmp, SaveCompositesAlphaOntoTheBackground)
-{
+TEST_F(Bmp, SaveCompositesAlphaOntoTheBackground) {
     ILImage source;
     ASSERT_EQ(ILCreateImage(&source, 2, 1, 0x2043, nullptr), IL_OK);
     const uint8_t pixels[8] = {10, 20, 30, 0, 40, 50, 60, 255};
     std::memcpy(source.data, pixels, sizeof pixels);
     ILSetAlphaMode(h, 2);
     ILColor background;
-    background.FromBGR8(std::array<uint8_t, 3> {200, 100, 0}.data());
+    background.FromBGR8(std::array<uint8_t, 3>{200, 100, 0}.data());
     ILSetBackgroundColor(h, &background);
     const fs::path file = dir / "alpha.bmp";
     ASSERT_EQ(Save(file, source), IL_OK);
     const Bytes b = ReadBytes(file);
     ASSERT_EQ(b.size(), 54u + 8u);
-    EXPECT_EQ(Bytes(b.begin() + 54, b.begin() + 60), (Bytes {200, 100, 0, 40, 50, 60}));
+    EXPECT_EQ(Bytes(b.begin() + 54, b.begin() + 60), (Bytes{200, 100, 0, 40, 50, 60}));
     ILFreeImage(&source);
 }
 
-TEST_F(Bmp, SaveWritesTheResolution)
-{
+TEST_F(Bmp, SaveWritesTheResolution) {
     ILImage source;
     MakeImage(&source, 0x43, 4, 4);
     ILInfo info;
@@ -961,8 +959,7 @@ TEST_F(Bmp, SaveWritesTheResolution)
 
 // Sizes the header fields cannot hold are refused before a file exists. The
 // pixels are never read, so a small buffer stands in for them.
-TEST_F(Bmp, SaveRefusesSizesTheFormatCannotHold)
-{
+TEST_F(Bmp, SaveRefusesSizesTheFormatCannotHold) {
     static uint8_t buffer[64];
     const struct {
         const char* name;
@@ -986,4 +983,4 @@ TEST_F(Bmp, SaveRefusesSizesTheFormatCannotHold)
     }
 }
 
-}  // namespace
+} // namespace

@@ -35,8 +35,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-bool Contains(const std::vector<std::string>& list, const std::string& text)
-{
+bool Contains(const std::vector<std::string>& list, const std::string& text) {
     return std::any_of(list.begin(), list.end(),
                        [&](const std::string& s) { return s.find(text) != std::string::npos; });
 }
@@ -47,11 +46,9 @@ struct Pixels {
     Bytes data;
 };
 
-bool ReadPnm(const fs::path& p, Pixels* out)
-{
+bool ReadPnm(const fs::path& p, Pixels* out) {
     const Bytes b = ReadBytes(p);
-    if (b.size() < 2 || b[0] != 'P' || (b[1] != '5' && b[1] != '6'))
-        return false;
+    if (b.size() < 2 || b[0] != 'P' || (b[1] != '5' && b[1] != '6')) return false;
     size_t at = 2;
     uint32_t fields[3];
     for (uint32_t& f : fields) {
@@ -65,23 +62,21 @@ bool ReadPnm(const fs::path& p, Pixels* out)
     out->width = fields[0];
     out->height = fields[1];
     out->channels = b[1] == '5' ? 1 : 3;
-    const size_t n = size_t {out->width} * out->height * out->channels;
-    if (fields[2] != 255 || b.size() < at + n)
-        return false;
+    const size_t n = size_t{out->width} * out->height * out->channels;
+    if (fields[2] != 255 || b.size() < at + n) return false;
     out->data.assign(b.begin() + static_cast<ptrdiff_t>(at),
                      b.begin() + static_cast<ptrdiff_t>(at + n));
     return true;
 }
 
 // Our grey 8 or B, G, R 8 image as netpbm pixels.
-Pixels FromImage(const ILImage& image)
-{
+Pixels FromImage(const ILImage& image) {
     Pixels p;
     p.width = image.width;
     p.height = image.height;
     p.channels = (image.type & IL_MODEL_MASK) == IL_MODEL_GRAY ? 1 : 3;
     for (uint32_t y = 0; y < image.height; ++y) {
-        const uint8_t* row = image.data + int64_t {y} * image.stride;
+        const uint8_t* row = image.data + int64_t{y} * image.stride;
         for (uint32_t x = 0; x < image.width; ++x) {
             if (p.channels == 1) {
                 p.data.push_back(row[x]);
@@ -94,34 +89,29 @@ Pixels FromImage(const ILImage& image)
 }
 
 // "have X, want Y" for the first differing sample.
-::testing::AssertionResult SamePixels(const Pixels& have, const Pixels& want)
-{
-    if (have.width != want.width || have.height != want.height ||
-        have.channels != want.channels)
+::testing::AssertionResult SamePixels(const Pixels& have, const Pixels& want) {
+    if (have.width != want.width || have.height != want.height || have.channels != want.channels)
         return ::testing::AssertionFailure()
-               << "have " << have.width << "x" << have.height << "x" << have.channels
-               << ", want " << want.width << "x" << want.height << "x" << want.channels;
+               << "have " << have.width << "x" << have.height << "x" << have.channels << ", want "
+               << want.width << "x" << want.height << "x" << want.channels;
     const auto [a, b] = std::mismatch(have.data.begin(), have.data.end(), want.data.begin());
-    if (a == have.data.end())
-        return ::testing::AssertionSuccess();
+    if (a == have.data.end()) return ::testing::AssertionSuccess();
     const size_t i = static_cast<size_t>(a - have.data.begin());
     const size_t pixel = i / have.channels;
     return ::testing::AssertionFailure()
            << "at (" << pixel % have.width << ", " << pixel / have.width << ") sample "
-           << i % have.channels << ": have " << int {*a} << ", want " << int {*b};
+           << i % have.channels << ": have " << int{*a} << ", want " << int{*b};
 }
 
-double MeanDifference(const Pixels& a, const Pixels& b)
-{
+double MeanDifference(const Pixels& a, const Pixels& b) {
     double sum = 0;
     for (size_t i = 0; i < a.data.size(); ++i)
-        sum += std::abs(int {a.data[i]} - int {b.data[i]});
+        sum += std::abs(int{a.data[i]} - int{b.data[i]});
     return a.data.empty() ? 0 : sum / static_cast<double>(a.data.size());
 }
 
 // A picture with gradients, edges and noise (fixed seed), as a binary PPM.
-Bytes TestPpm(uint32_t width, uint32_t height)
-{
+Bytes TestPpm(uint32_t width, uint32_t height) {
     std::string header = "P6\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
     Bytes b(header.begin(), header.end());
     std::mt19937 noise(7);
@@ -136,16 +126,14 @@ Bytes TestPpm(uint32_t width, uint32_t height)
 }
 
 // One marker segment: FF, code, big-endian length, payload.
-Bytes Segment(uint8_t code, const Bytes& payload)
-{
+Bytes Segment(uint8_t code, const Bytes& payload) {
     const size_t n = payload.size() + 2;
-    Bytes b {0xFF, code, static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n & 0xFF)};
+    Bytes b{0xFF, code, static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n & 0xFF)};
     b.insert(b.end(), payload.begin(), payload.end());
     return b;
 }
 
-Bytes InsertAfterSoi(const Bytes& jpeg, const std::vector<Bytes>& segments)
-{
+Bytes InsertAfterSoi(const Bytes& jpeg, const std::vector<Bytes>& segments) {
     Bytes out(jpeg.begin(), jpeg.begin() + 2);
     for (const Bytes& s : segments)
         out.insert(out.end(), s.begin(), s.end());
@@ -154,53 +142,57 @@ Bytes InsertAfterSoi(const Bytes& jpeg, const std::vector<Bytes>& segments)
 }
 
 // Offset of the first marker with the code, or 0.
-size_t FindMarker(const Bytes& jpeg, uint8_t code)
-{
+size_t FindMarker(const Bytes& jpeg, uint8_t code) {
     size_t at = 2;
     while (at + 4 <= jpeg.size() && jpeg[at] == 0xFF) {
-        if (jpeg[at + 1] == code)
-            return at;
-        if (jpeg[at + 1] == 0xDA)
-            return 0;
-        at += 2 + (size_t {jpeg[at + 2]} << 8 | jpeg[at + 3]);
+        if (jpeg[at + 1] == code) return at;
+        if (jpeg[at + 1] == 0xDA) return 0;
+        at += 2 + (size_t{jpeg[at + 2]} << 8 | jpeg[at + 3]);
     }
     return 0;
 }
 
 // Offsets of every marker with the code, entropy-coded data skipped.
-std::vector<size_t> MarkerOffsets(const Bytes& jpeg, uint8_t code)
-{
+std::vector<size_t> MarkerOffsets(const Bytes& jpeg, uint8_t code) {
     std::vector<size_t> found;
     for (size_t at = 2; at + 1 < jpeg.size(); ++at) {
         if (jpeg[at] != 0xFF || jpeg[at + 1] == 0 || jpeg[at + 1] == 0xFF ||
             (jpeg[at + 1] >= 0xD0 && jpeg[at + 1] <= 0xD7))
             continue;
-        if (jpeg[at + 1] == code)
-            found.push_back(at);
+        if (jpeg[at + 1] == code) found.push_back(at);
         if (jpeg[at + 1] != 0xD9 && at + 3 < jpeg.size() && jpeg[at + 1] != 0xDA)
-            at += 1 + (size_t {jpeg[at + 2]} << 8 | jpeg[at + 3]);
+            at += 1 + (size_t{jpeg[at + 2]} << 8 | jpeg[at + 3]);
     }
     return found;
 }
 
-Bytes IccChunk(int number, int count, const Bytes& part)
-{
-    Bytes payload {'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0,
-                   static_cast<uint8_t>(number), static_cast<uint8_t>(count)};
+Bytes IccChunk(int number, int count, const Bytes& part) {
+    Bytes payload{'I',
+                  'C',
+                  'C',
+                  '_',
+                  'P',
+                  'R',
+                  'O',
+                  'F',
+                  'I',
+                  'L',
+                  'E',
+                  0,
+                  static_cast<uint8_t>(number),
+                  static_cast<uint8_t>(count)};
     payload.insert(payload.end(), part.begin(), part.end());
     return Segment(0xE2, payload);
 }
 
-Bytes ExtendedXmp()
-{
+Bytes ExtendedXmp() {
     const std::string payload = std::string("http://ns.adobe.com/xmp/extension/") + '\0' +
                                 "0123456789ABCDEF0123456789ABCDEF" + std::string(8, '\0') +
                                 "<x:xmpmeta/>";
     return Segment(0xE1, Bytes(payload.begin(), payload.end()));
 }
 
-Bytes SaveProfile(cmsHPROFILE profile)
-{
+Bytes SaveProfile(cmsHPROFILE profile) {
     cmsUInt32Number size = 0;
     cmsSaveProfileToMem(profile, nullptr, &size);
     Bytes b(size);
@@ -209,10 +201,9 @@ Bytes SaveProfile(cmsHPROFILE profile)
 }
 
 // An RGB profile with wide primaries and a description to recognise it by.
-Bytes WideGamutProfile(const char* description)
-{
-    const cmsCIExyY white {0.3127, 0.3290, 1.0};
-    const cmsCIExyYTRIPLE primaries {{0.64, 0.33, 1.0}, {0.21, 0.71, 1.0}, {0.15, 0.06, 1.0}};
+Bytes WideGamutProfile(const char* description) {
+    const cmsCIExyY white{0.3127, 0.3290, 1.0};
+    const cmsCIExyYTRIPLE primaries{{0.64, 0.33, 1.0}, {0.21, 0.71, 1.0}, {0.15, 0.06, 1.0}};
     cmsToneCurve* gamma = cmsBuildGamma(nullptr, 2.2);
     cmsToneCurve* curves[3] = {gamma, gamma, gamma};
     cmsHPROFILE p = cmsCreateRGBProfile(&white, &primaries, curves);
@@ -226,8 +217,7 @@ Bytes WideGamutProfile(const char* description)
     return b;
 }
 
-fs::path CorpusDir()
-{
+fs::path CorpusDir() {
     return fs::path(VX_CORPUS_DIR);
 }
 
@@ -235,15 +225,13 @@ class Jpeg : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { ASSERT_TRUE(xmp_init()); }
 
-    void SetUp() override
-    {
+    void SetUp() override {
         dir = MakeTestFolder("vx_jpeg");
         h = ILCreateHandle("Vx test 1.0");
         ASSERT_NE(h, nullptr);
         KeepMessages(h);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         ILFreeImage(&image);
         ILDestroyHandle(h);
         fs::remove_all(dir);
@@ -251,41 +239,36 @@ protected:
 
     fs::path Path(const std::string& name) const { return dir / name; }
 
-    ILResult Load(const fs::path& p, ILImage* target, ILInfo* info)
-    {
+    ILResult Load(const fs::path& p, ILImage* target, ILInfo* info) {
         return ILLoadImage(h, ILUtf8ToPath(p.string()).c_str(), target, info);
     }
-    ILResult Save(const fs::path& p, const ILImage& source, const ILInfo* info = nullptr)
-    {
+    ILResult Save(const fs::path& p, const ILImage& source, const ILInfo* info = nullptr) {
         return ILSaveImage(h, ILUtf8ToPath(p.string()).c_str(), &source, info);
     }
 
     // djpeg's decoding of a file, with extra options; false when it made none.
-    bool Djpeg(const fs::path& jpeg, const std::string& options, Pixels* out)
-    {
+    bool Djpeg(const fs::path& jpeg, const std::string& options, Pixels* out) {
         const fs::path pnm = Path("djpeg.pnm");
         fs::remove(pnm);
         Shell("djpeg -pnm " + options + " '" + jpeg.string() + "' > '" + pnm.string() +
-            "' 2>/dev/null");
+              "' 2>/dev/null");
         return fs::file_size(pnm) > 0 && ReadPnm(pnm, out);
     }
 
     // A JPEG made by cjpeg from the test picture.
     fs::path Cjpeg(const std::string& name, uint32_t width, uint32_t height,
-                   const std::string& options)
-    {
+                   const std::string& options) {
         const fs::path ppm = Path(name + ".ppm");
         WriteBytes(ppm, TestPpm(width, height));
         const fs::path jpeg = Path(name);
-        EXPECT_EQ(Shell("cjpeg " + options + " -outfile '" + jpeg.string() + "' '" +
-                      ppm.string() + "'"),
-                  0);
+        EXPECT_EQ(
+            Shell("cjpeg " + options + " -outfile '" + jpeg.string() + "' '" + ppm.string() + "'"),
+            0);
         return jpeg;
     }
 
     // The test picture as our image.
-    void PictureImage(uint32_t width, uint32_t height, ILImage* out)
-    {
+    void PictureImage(uint32_t width, uint32_t height, ILImage* out) {
         const fs::path ppm = Path("picture.ppm");
         WriteBytes(ppm, TestPpm(width, height));
         Pixels p;
@@ -302,14 +285,12 @@ protected:
     ILImage image;
 };
 
-#define REQUIRE_TOOLS(...)                                                \
-    for (const char* tool : {__VA_ARGS__})                                \
-        if (!HaveTool(tool))                                              \
-            GTEST_SKIP() << tool << " is not installed"
+#define REQUIRE_TOOLS(...)                 \
+    for (const char* tool : {__VA_ARGS__}) \
+        if (!HaveTool(tool)) GTEST_SKIP() << tool << " is not installed"
 
-#define REQUIRE_CORPUS()                                                  \
-    if (!fs::is_directory(CorpusDir()))                                   \
-    GTEST_SKIP() << "no test corpus at " << CorpusDir()
+#define REQUIRE_CORPUS() \
+    if (!fs::is_directory(CorpusDir())) GTEST_SKIP() << "no test corpus at " << CorpusDir()
 
 // ---------------------------------------------------------------------------
 // Loading
@@ -317,16 +298,14 @@ protected:
 // Every JPEG of the corpus either decodes to exactly djpeg's pixels, or both
 // refuse it (lossless, 12-bit, JPEG-LS and DNL streams) and we say why.
 // CMYK files are left to their own test: djpeg has its own CMYK-to-RGB rule.
-TEST_F(Jpeg, CorpusDecodesLikeDjpeg)
-{
+TEST_F(Jpeg, CorpusDecodesLikeDjpeg) {
     REQUIRE_CORPUS();
     REQUIRE_TOOLS("djpeg");
     std::vector<fs::path> files;
     for (const auto& e : fs::recursive_directory_iterator(CorpusDir())) {
         std::string ext = e.path().extension().string();
         std::transform(ext.begin(), ext.end(), ext.begin(), ::tolower);
-        if (e.is_regular_file() && (ext == ".jpg" || ext == ".jpeg"))
-            files.push_back(e.path());
+        if (e.is_regular_file() && (ext == ".jpg" || ext == ".jpeg")) files.push_back(e.path());
     }
     std::sort(files.begin(), files.end());
     int compared = 0, refused = 0;
@@ -356,17 +335,14 @@ TEST_F(Jpeg, CorpusDecodesLikeDjpeg)
 // Adobe's CMYK files store inverted inks: read as stored they would show a
 // negative. ImageMagick's rendering is the reference within CMYK-to-RGB
 // differences; the same data without the Adobe marker holds plain inks.
-TEST_F(Jpeg, CmykFollowsTheAdobeConvention)
-{
+TEST_F(Jpeg, CmykFollowsTheAdobeConvention) {
     REQUIRE_CORPUS();
     REQUIRE_TOOLS("convert-im6.q16");
     const fs::path adobe = CorpusDir() / "pillow-tests/jpeg/pil_sample_cmyk.jpg";
-    if (!fs::exists(adobe))
-        GTEST_SKIP() << "missing " << adobe;
+    if (!fs::exists(adobe)) GTEST_SKIP() << "missing " << adobe;
     const fs::path reference = Path("im.ppm");
-    ASSERT_EQ(Shell("convert-im6.q16 '" + adobe.string() + "' -depth 8 '" + reference.string() +
-                  "'"),
-              0);
+    ASSERT_EQ(
+        Shell("convert-im6.q16 '" + adobe.string() + "' -depth 8 '" + reference.string() + "'"), 0);
     Pixels want;
     ASSERT_TRUE(ReadPnm(reference, &want));
 
@@ -374,8 +350,8 @@ TEST_F(Jpeg, CmykFollowsTheAdobeConvention)
     const size_t app14 = FindMarker(plain, 0xEE);
     ASSERT_GT(app14, 0u);
     plain.erase(plain.begin() + static_cast<ptrdiff_t>(app14),
-                plain.begin() + static_cast<ptrdiff_t>(app14 + 2 + (plain[app14 + 2] << 8 |
-                                                                    plain[app14 + 3])));
+                plain.begin() +
+                    static_cast<ptrdiff_t>(app14 + 2 + (plain[app14 + 2] << 8 | plain[app14 + 3])));
     WriteBytes(Path("plain.jpg"), plain);
 
     ASSERT_EQ(Load(adobe, &image, nullptr), IL_OK);
@@ -388,13 +364,12 @@ TEST_F(Jpeg, CmykFollowsTheAdobeConvention)
 // as djpeg does) and says so; the library's own warning reaches the handle,
 // not standard error. Cut inside a marker between progressive scans, the
 // decoding cannot even start.
-TEST_F(Jpeg, TruncatedFile)
-{
+TEST_F(Jpeg, TruncatedFile) {
     REQUIRE_TOOLS("cjpeg", "djpeg");
     struct Case {
         const char* name;
         const char* options;
-        bool inLastScan;  // else inside the second scan's table marker
+        bool inLastScan; // else inside the second scan's table marker
         ILResult result;
     } cases[] = {
         {"baseline", "", true, IL_PARTIAL},
@@ -414,8 +389,8 @@ TEST_F(Jpeg, TruncatedFile)
         if (c.inLastScan) {
             at = (scans.back() + whole.size()) / 2;
         } else {
-            const auto second = std::find_if(tables.begin(), tables.end(),
-                                             [&](size_t t) { return t > scans[0]; });
+            const auto second =
+                std::find_if(tables.begin(), tables.end(), [&](size_t t) { return t > scans[0]; });
             ASSERT_NE(second, tables.end());
             at = *second + 6;
         }
@@ -437,20 +412,17 @@ TEST_F(Jpeg, TruncatedFile)
 
 // Damaged copies of real files: cut anywhere or with bits flipped (fixed
 // seeds), they load, load partially or fail, always with a message.
-TEST_F(Jpeg, DamagedCopiesFailCleanly)
-{
+TEST_F(Jpeg, DamagedCopiesFailCleanly) {
     REQUIRE_CORPUS();
     const char* sources[] = {"libjpeg-turbo-testimages/jpeg/testimgint.jpg",
                              "libjpeg-turbo-testimages/jpeg/testimgari.jpg",
                              "jpegsuite/jpeg/progressive_huffman/32x32x8_ycbcr_interleaved.jpg",
-                             "pillow-tests/jpeg/pil_sample_cmyk.jpg",
-                             "pillow-tests/jpeg/iptc.jpg"};
+                             "pillow-tests/jpeg/pil_sample_cmyk.jpg", "pillow-tests/jpeg/iptc.jpg"};
     std::mt19937 random(1234);
     int variants = 0;
     for (const char* source : sources) {
         const Bytes original = ReadBytes(CorpusDir() / source);
-        if (original.empty())
-            continue;
+        if (original.empty()) continue;
         for (int k = 0; k < 40; ++k) {
             Bytes damaged = original;
             if (k % 2 == 0) {
@@ -474,26 +446,24 @@ TEST_F(Jpeg, DamagedCopiesFailCleanly)
             ++variants;
         }
     }
-    if (variants == 0)
-        GTEST_SKIP() << "no source files in the corpus";
+    if (variants == 0) GTEST_SKIP() << "no source files in the corpus";
 }
 
 // Thumbnails decode at 1/2, 1/4 or 1/8 size, keeping the shorter side above
 // the edge; the info keeps the full size. The pixels are djpeg's with the
 // same reduction, fast IDCT and plain upsampling.
-TEST_F(Jpeg, ThumbnailLoadsReduced)
-{
+TEST_F(Jpeg, ThumbnailLoadsReduced) {
     REQUIRE_TOOLS("cjpeg", "djpeg");
     struct Case {
         uint32_t width, height, edge, wantWidth, wantHeight;
         const char* djpegScale;
     } cases[] = {
-        {800, 600, 50, 100, 75, "1/8"},    // n = 599 / 50 = 11
-        {800, 600, 100, 200, 150, "1/4"},  // n = 5
-        {800, 600, 200, 400, 300, "1/2"},  // n = 2
-        {800, 600, 300, 800, 600, "1/1"},  // n = 1
-        {300, 200, 256, 300, 200, "1/1"},  // n = 0
-        {9, 2000, 1, 2, 250, "1/8"},       // the shorter side decides
+        {800, 600, 50, 100, 75, "1/8"},   // n = 599 / 50 = 11
+        {800, 600, 100, 200, 150, "1/4"}, // n = 5
+        {800, 600, 200, 400, 300, "1/2"}, // n = 2
+        {800, 600, 300, 800, 600, "1/1"}, // n = 1
+        {300, 200, 256, 300, 200, "1/1"}, // n = 0
+        {9, 2000, 1, 2, 250, "1/8"},      // the shorter side decides
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + " edge " +
@@ -514,8 +484,7 @@ TEST_F(Jpeg, ThumbnailLoadsReduced)
 }
 
 // The JFIF density in the info record, in pixels per inch.
-TEST_F(Jpeg, JfifResolution)
-{
+TEST_F(Jpeg, JfifResolution) {
     REQUIRE_TOOLS("cjpeg");
     const Bytes original = ReadBytes(Cjpeg("r.jpg", 16, 16, ""));
     ASSERT_EQ(FindMarker(original, 0xE0), 2u);
@@ -524,14 +493,14 @@ TEST_F(Jpeg, JfifResolution)
         uint16_t x, y;
         uint32_t ppiX, ppiY;
     } cases[] = {
-        {0, 1, 1, 0, 0},          // aspect ratio only
-        {1, 300, 150, 300, 150},  // dots per inch
-        {2, 118, 40, 300, 102},   // 118 x 2.54 = 299.72 rounds to 300; 101.6 to 102
+        {0, 1, 1, 0, 0},         // aspect ratio only
+        {1, 300, 150, 300, 150}, // dots per inch
+        {2, 118, 40, 300, 102},  // 118 x 2.54 = 299.72 rounds to 300; 101.6 to 102
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(int {c.unit});
+        SCOPED_TRACE(int{c.unit});
         Bytes b = original;
-        b[13] = c.unit;  // SOI, APP0 header and "JFIF\0" and version come first
+        b[13] = c.unit; // SOI, APP0 header and "JFIF\0" and version come first
         b[14] = static_cast<uint8_t>(c.x >> 8);
         b[15] = static_cast<uint8_t>(c.x);
         b[16] = static_cast<uint8_t>(c.y >> 8);
@@ -544,8 +513,7 @@ TEST_F(Jpeg, JfifResolution)
     }
 }
 
-TEST_F(Jpeg, InfoDescribesTheFile)
-{
+TEST_F(Jpeg, InfoDescribesTheFile) {
     REQUIRE_TOOLS("cjpeg");
     struct Case {
         const char* options;
@@ -580,8 +548,7 @@ TEST_F(Jpeg, InfoDescribesTheFile)
 
 // The handle's load modes ask for RGB 8, or RGB 8 with alpha, whatever the
 // file holds; a JPEG has no alpha, so it comes opaque.
-TEST_F(Jpeg, LoadModes)
-{
+TEST_F(Jpeg, LoadModes) {
     REQUIRE_TOOLS("cjpeg", "djpeg");
     struct Case {
         const char* options;
@@ -612,18 +579,17 @@ TEST_F(Jpeg, LoadModes)
     }
 }
 
-TEST_F(Jpeg, RefusesWhatIsNoJpeg)
-{
+TEST_F(Jpeg, RefusesWhatIsNoJpeg) {
     REQUIRE_TOOLS("cjpeg");
     const Bytes small = ReadBytes(Cjpeg("s.jpg", 16, 16, ""));
     const size_t sof = FindMarker(small, 0xC0);
     ASSERT_GT(sof, 0u);
-    Bytes huge = small;  // claims 65000 x 65000 in a few hundred bytes
+    Bytes huge = small; // claims 65000 x 65000 in a few hundred bytes
     for (size_t at : {sof + 5, sof + 7}) {
         huge[at] = 65000 >> 8;
         huge[at + 1] = 65000 & 0xFF;
     }
-    Bytes empty = small;  // zero height
+    Bytes empty = small; // zero height
     empty[sof + 5] = empty[sof + 6] = 0;
 
     struct Case {
@@ -656,13 +622,13 @@ TEST_F(Jpeg, RefusesWhatIsNoJpeg)
 // Comments, EXIF, XMP and IPTC written by exiftool come back in the info
 // record, whatever state the ICC chunks are in; an inconsistent chunk set
 // gives no profile.
-TEST_F(Jpeg, MetadataMarkers)
-{
+TEST_F(Jpeg, MetadataMarkers) {
     REQUIRE_TOOLS("cjpeg", "exiftool");
     const fs::path tagged = Cjpeg("m.jpg", 24, 16, "");
     ASSERT_EQ(Shell("exiftool -q -overwrite_original -EXIF:Artist='Ann Example' "
-                  "-XMP-dc:Title='Harbour at dawn' -IPTC:Keywords='boats' "
-                  "-Comment='Author: Ann' '" + tagged.string() + "'"),
+                    "-XMP-dc:Title='Harbour at dawn' -IPTC:Keywords='boats' "
+                    "-Comment='Author: Ann' '" +
+                    tagged.string() + "'"),
               0);
     const Bytes base = ReadBytes(tagged);
     const Bytes profile = WideGamutProfile("Vx wide test");
@@ -724,8 +690,7 @@ TEST_F(Jpeg, MetadataMarkers)
 // An embedded profile converts the pixels into sRGB, as ImageMagick's
 // conversion to our sRGB profile does (both on lcms2); a profile of another
 // colour space than the pixels' cannot, and the picture loads unmanaged.
-TEST_F(Jpeg, EmbeddedProfileConvertsPixels)
-{
+TEST_F(Jpeg, EmbeddedProfileConvertsPixels) {
     REQUIRE_TOOLS("cjpeg", "djpeg", "convert-im6.q16");
     const Bytes base = ReadBytes(Cjpeg("p.jpg", 64, 48, ""));
     Pixels unmanaged;
@@ -738,7 +703,7 @@ TEST_F(Jpeg, EmbeddedProfileConvertsPixels)
     WriteBytes(Path("srgb.icc"), Bytes(srgb, srgb + srgbSize));
     std::free(srgb);
     ASSERT_EQ(Shell("convert-im6.q16 '" + Path("wide.jpg").string() + "' -profile '" +
-                  Path("srgb.icc").string() + "' -depth 8 '" + Path("im.ppm").string() + "'"),
+                    Path("srgb.icc").string() + "' -depth 8 '" + Path("im.ppm").string() + "'"),
               0);
     Pixels managed;
     ASSERT_TRUE(ReadPnm(Path("im.ppm"), &managed));
@@ -764,8 +729,7 @@ TEST_F(Jpeg, EmbeddedProfileConvertsPixels)
 // to the same pixels (same quantisation tables, sampling and DCT), and our
 // loader reads our file as djpeg does. Tables stay baseline (at most 255)
 // even at the lowest qualities.
-TEST_F(Jpeg, SaveMatchesCjpeg)
-{
+TEST_F(Jpeg, SaveMatchesCjpeg) {
     REQUIRE_TOOLS("cjpeg", "djpeg");
     PictureImage(75, 50, &image);
     WriteBytes(Path("in.ppm"), TestPpm(75, 50));
@@ -774,13 +738,14 @@ TEST_F(Jpeg, SaveMatchesCjpeg)
         const char* cjpeg;
         uint32_t compression;
     } cases[] = {
-        {{90, 1, 0, 1, 0}, "-quality 90 -progressive", IL_COMP_DCT_PROGRESSIVE},  // defaults
+        {{90, 1, 0, 1, 0}, "-quality 90 -progressive", IL_COMP_DCT_PROGRESSIVE}, // defaults
         {{75, 0, 0, 1, 0}, "-quality 75", IL_COMP_DCT},
         {{0, 0, 0, 1, 0}, "-quality 1", IL_COMP_DCT},
         {{10, 0, 0, 1, 0}, "-quality 10", IL_COMP_DCT},
         {{49, 0, 0, 0, 0}, "-quality 49 -sample 1x1", IL_COMP_DCT},
         {{101, 0, 1, 1, 0}, "-quality 100 -arithmetic", IL_COMP_DCT_ARITHMETIC},
-        {{60, 1, 1, 0, 0}, "-quality 60 -arithmetic -progressive -sample 1x1",
+        {{60, 1, 1, 0, 0},
+         "-quality 60 -arithmetic -progressive -sample 1x1",
          IL_COMP_DCT_ARITHMETIC_PROGRESSIVE},
     };
     for (const Case& c : cases) {
@@ -788,7 +753,7 @@ TEST_F(Jpeg, SaveMatchesCjpeg)
         ILSetJPEGOptions(h, &c.options);
         ASSERT_EQ(Save(Path("ours.jpg"), image), IL_OK);
         ASSERT_EQ(Shell("cjpeg -baseline " + std::string(c.cjpeg) + " -outfile '" +
-                      Path("peer.jpg").string() + "' '" + Path("in.ppm").string() + "'"),
+                        Path("peer.jpg").string() + "' '" + Path("in.ppm").string() + "'"),
                   0);
         Pixels ours, peer;
         ASSERT_TRUE(Djpeg(Path("ours.jpg"), "", &ours));
@@ -807,10 +772,9 @@ TEST_F(Jpeg, SaveMatchesCjpeg)
 // Grey images give one-component files, every other image three: alpha is
 // dropped or laid over the background as the handle says, indices become
 // their palette colours.
-TEST_F(Jpeg, SaveConvertsPixelTypes)
-{
+TEST_F(Jpeg, SaveConvertsPixelTypes) {
     REQUIRE_TOOLS("djpeg");
-    const ILJPEGOptions exact {100, 0, 0, 0, 0};
+    const ILJPEGOptions exact{100, 0, 0, 0, 0};
     ILSetJPEGOptions(h, &exact);
     ILColor white;
     white.SetWhite();
@@ -819,9 +783,9 @@ TEST_F(Jpeg, SaveConvertsPixelTypes)
     struct Case {
         const char* name;
         ILPixelType type;
-        Bytes pixel;       // as stored in the image
+        Bytes pixel; // as stored in the image
         uint8_t alphaMode;
-        Bytes want;        // R, G, B or grey as djpeg gives it
+        Bytes want; // R, G, B or grey as djpeg gives it
     } cases[] = {
         {"grey", 0x41, {90}, 0, {90}},
         {"grey 16", 0x61, {0x00, 0x80}, 0, {128}},
@@ -858,8 +822,7 @@ TEST_F(Jpeg, SaveConvertsPixelTypes)
 
 // The info's texts become comments "Key: text" in a fixed order, the
 // creator "Software:creator"; rdjpgcom lists them in file order.
-TEST_F(Jpeg, SaveWritesTextsAndCreator)
-{
+TEST_F(Jpeg, SaveWritesTextsAndCreator) {
     REQUIRE_TOOLS("rdjpgcom");
     PictureImage(8, 8, &image);
     ILInfo info;
@@ -867,7 +830,7 @@ TEST_F(Jpeg, SaveWritesTextsAndCreator)
     ILSetText(&info.texts, IL_TEXT_TITLE, 7, "Harbour");
     ILSetText(&info.texts, IL_TEXT_COPYRIGHT, 8, "(c) Ann.");
     ILSetText(&info.texts, IL_TEXT_AUTHOR, 3, "Ann");
-    ILSetText(&info.texts, IL_TEXT_URL, 5, "x.org");  // not among the written keys
+    ILSetText(&info.texts, IL_TEXT_URL, 5, "x.org"); // not among the written keys
     ASSERT_EQ(Save(Path("t.jpg"), image, &info), IL_OK);
     EXPECT_EQ(RunOutput("rdjpgcom '" + Path("t.jpg").string() + "'"),
               "Title: Harbour\nAuthor: Ann\nDescription: A quay\nCopyright: (c) Ann.\n"
@@ -887,10 +850,9 @@ TEST_F(Jpeg, SaveWritesTextsAndCreator)
 
 // With embedProfile the built-in sRGB (or sGray) profile goes into the file,
 // where exiftool finds it and our loader calls it sRGB.
-TEST_F(Jpeg, SaveEmbedsBuiltinProfile)
-{
+TEST_F(Jpeg, SaveEmbedsBuiltinProfile) {
     REQUIRE_TOOLS("exiftool");
-    ILJPEGOptions options {};
+    ILJPEGOptions options{};
     ILGetJPEGOptions(h, &options);
     options.embedProfile = 1;
     ILSetJPEGOptions(h, &options);
@@ -920,8 +882,7 @@ TEST_F(Jpeg, SaveEmbedsBuiltinProfile)
 
 // A profile above 65519 bytes spans several APP2 chunks, each giving the
 // count; the loader puts them together again.
-TEST_F(Jpeg, LargeProfileSpansChunks)
-{
+TEST_F(Jpeg, LargeProfileSpansChunks) {
     // A profile padded to about 150,000 bytes by a long text tag.
     cmsHPROFILE profile = cmsCreate_sRGBProfile();
     cmsMLU* text = cmsMLUalloc(nullptr, 1);
@@ -961,15 +922,14 @@ TEST_F(Jpeg, LargeProfileSpansChunks)
 
     std::vector<size_t> lengths;
     for (size_t at = 2; at + 4 <= file.size() && file[at + 1] != 0xDA;
-         at += 2 + (size_t {file[at + 2]} << 8 | file[at + 3])) {
-        if (file[at + 1] != 0xE2)
-            continue;
-        const size_t payload = (size_t {file[at + 2]} << 8 | file[at + 3]) - 2;
-        EXPECT_EQ(file[at + 4 + 12], lengths.size() + 1);  // number
-        EXPECT_EQ(file[at + 4 + 13], 3);                     // count
+         at += 2 + (size_t{file[at + 2]} << 8 | file[at + 3])) {
+        if (file[at + 1] != 0xE2) continue;
+        const size_t payload = (size_t{file[at + 2]} << 8 | file[at + 3]) - 2;
+        EXPECT_EQ(file[at + 4 + 12], lengths.size() + 1); // number
+        EXPECT_EQ(file[at + 4 + 13], 3);                  // count
         lengths.push_back(payload - 14);
     }
-    EXPECT_EQ(lengths, (std::vector<size_t> {65519, 65519, bytes.size() - 2 * 65519}));
+    EXPECT_EQ(lengths, (std::vector<size_t>{65519, 65519, bytes.size() - 2 * 65519}));
 
     WriteBytes(Path("big.jpg"), file);
     ILInfo info;
@@ -980,8 +940,7 @@ TEST_F(Jpeg, LargeProfileSpansChunks)
 
 // The resolution goes into the JFIF header in dots per inch; an unknown one
 // (0) keeps the 1:1 aspect ratio, since a density of 0 is invalid.
-TEST_F(Jpeg, SaveResolution)
-{
+TEST_F(Jpeg, SaveResolution) {
     PictureImage(8, 8, &image);
     struct Case {
         uint32_t ppiX, ppiY, wantX, wantY;
@@ -994,7 +953,7 @@ TEST_F(Jpeg, SaveResolution)
         ASSERT_EQ(Save(Path("r.jpg"), image, &info), IL_OK);
         const Bytes file = ReadBytes(Path("r.jpg"));
         ASSERT_EQ(FindMarker(file, 0xE0), 2u);
-        EXPECT_EQ(file[13], c.wantX ? 1 : 0);  // density unit
+        EXPECT_EQ(file[13], c.wantX ? 1 : 0); // density unit
         EXPECT_EQ(file[14] << 8 | file[15], c.wantX ? c.wantX : 1);
         EXPECT_EQ(file[16] << 8 | file[17], c.wantY ? c.wantY : 1);
         ILInfo back;
@@ -1006,8 +965,7 @@ TEST_F(Jpeg, SaveResolution)
 
 // What the format cannot hold is refused before a file exists; a full disk
 // is a write failure with the library's message.
-TEST_F(Jpeg, SaveFailures)
-{
+TEST_F(Jpeg, SaveFailures) {
     ILImage wide;
     ASSERT_EQ(ILCreateImage(&wide, 65501, 1, 0x41, nullptr), IL_OK);
     EXPECT_EQ(Save(Path("wide.jpg"), wide), IL_BAD_ARGUMENT);
@@ -1015,12 +973,11 @@ TEST_F(Jpeg, SaveFailures)
     EXPECT_TRUE(Contains(errors, "JPEG: JPEG stores at most 65500 x 65500 pixels"));
     EXPECT_TRUE(fs::is_empty(dir));
 
-    if (!fs::exists("/dev/full"))
-        GTEST_SKIP() << "no /dev/full";
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     errors.clear();
     PictureImage(64, 64, &image);
     EXPECT_EQ(ILSaveJPEG(h, u"/dev/full", &image, nullptr), IL_WRITE_FAILED);
     EXPECT_FALSE(errors.empty());
 }
 
-}  // namespace
+} // namespace

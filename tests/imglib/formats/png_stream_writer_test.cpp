@@ -24,19 +24,16 @@ using namespace vxtest;
 namespace {
 
 // B, G, R of the pixel at (x, y): distinct along both axes.
-uint8_t Sample(uint64_t x, uint64_t y, int c)
-{
+uint8_t Sample(uint64_t x, uint64_t y, int c) {
     return static_cast<uint8_t>(c == 0 ? x * 7 + y : c == 1 ? y : (y >> 8) * 31 + x);
 }
 
-uint64_t StrideOf(uint64_t width)
-{
+uint64_t StrideOf(uint64_t width) {
     return (24 * width + 31) / 32 * 4;
 }
 
 // Fills every row of the band with the rows from first on.
-void FillBand(std::vector<uint8_t>* band, uint64_t width, uint64_t rows, uint64_t first)
-{
+void FillBand(std::vector<uint8_t>* band, uint64_t width, uint64_t rows, uint64_t first) {
     for (uint64_t i = 0; i < rows; ++i)
         for (uint64_t x = 0; x < width; ++x)
             for (int c = 0; c < 3; ++c)
@@ -45,8 +42,7 @@ void FillBand(std::vector<uint8_t>* band, uint64_t width, uint64_t rows, uint64_
 
 class PngStreamWriterTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         h = ILCreateHandle("Vx sheet");
         ASSERT_NE(h, nullptr);
         KeepMessages(h);
@@ -55,8 +51,7 @@ protected:
         wide = ILUtf8ToPath(path);
     }
 
-    void TearDown() override
-    {
+    void TearDown() override {
         ILDestroyHandle(h);
         fs::remove_all(dir);
     }
@@ -69,8 +64,7 @@ protected:
 
 // Height 1000 in bands of 300: 300, 300, 300 and 100 rows, then nothing.
 // An odd width shows that rows are taken at the padded stride.
-TEST_F(PngStreamWriterTest, BandsOfATallPictureReadBack)
-{
+TEST_F(PngStreamWriterTest, BandsOfATallPictureReadBack) {
     constexpr uint64_t kWidth = 37, kHeight = 1000, kBand = 300;
     std::vector<uint8_t> band(kBand * StrideOf(kWidth));
     {
@@ -87,14 +81,14 @@ TEST_F(PngStreamWriterTest, BandsOfATallPictureReadBack)
         EXPECT_TRUE(writer.Close());
         EXPECT_FALSE(writer.Close());
         EXPECT_FALSE(writer.isOpen);
-    }  // the destructor's Close does nothing more
+    } // the destructor's Close does nothing more
 
     const std::vector<pngtest::Chunk> chunks = pngtest::Chunks(ReadBytes(path));
     ASSERT_FALSE(chunks.empty());
     EXPECT_EQ(chunks[0].data, pngtest::Ihdr(kWidth, kHeight, 8, 2).data);
     const pngtest::Chunk* idat = pngtest::Find(chunks, "IDAT");
     ASSERT_NE(idat, nullptr);
-    EXPECT_EQ(idat->data[1] >> 6, 3);  // zlib's "maximum compression" level field
+    EXPECT_EQ(idat->data[1] >> 6, 3); // zlib's "maximum compression" level field
     const pngtest::Chunk* text = pngtest::Find(chunks, "tEXt");
     ASSERT_NE(text, nullptr);
     EXPECT_EQ(std::string(text->data.begin(), text->data.end()),
@@ -140,8 +134,7 @@ TEST_F(PngStreamWriterTest, BandsOfATallPictureReadBack)
     }
 }
 
-TEST_F(PngStreamWriterTest, BandTallerThanThePictureIsOneBand)
-{
+TEST_F(PngStreamWriterTest, BandTallerThanThePictureIsOneBand) {
     std::vector<uint8_t> band(50 * StrideOf(4));
     ILPngStreamWriter writer(h, wide.c_str(), 4, 5, 50, band.data());
     ASSERT_TRUE(writer.isOpen);
@@ -154,10 +147,9 @@ TEST_F(PngStreamWriterTest, BandTallerThanThePictureIsOneBand)
 
 // An empty size opens nothing and creates no file; a writer that never
 // opened writes and closes nothing.
-TEST_F(PngStreamWriterTest, EmptySizeCreatesNoFile)
-{
+TEST_F(PngStreamWriterTest, EmptySizeCreatesNoFile) {
     std::vector<uint8_t> band(16);
-    for (auto [width, height] : {std::pair<uint64_t, uint64_t> {0, 5}, {5, 0}}) {
+    for (auto [width, height] : {std::pair<uint64_t, uint64_t>{0, 5}, {5, 0}}) {
         ILPngStreamWriter writer(h, wide.c_str(), width, height, 1, band.data());
         EXPECT_FALSE(writer.isOpen);
         EXPECT_FALSE(fs::exists(path));
@@ -168,8 +160,7 @@ TEST_F(PngStreamWriterTest, EmptySizeCreatesNoFile)
 
 // A folder that does not exist: the open failure is reported, and the
 // writer takes no band.
-TEST_F(PngStreamWriterTest, OpenFailureIsReportedAndTakesNoBand)
-{
+TEST_F(PngStreamWriterTest, OpenFailureIsReportedAndTakesNoBand) {
     std::vector<uint8_t> band(StrideOf(3));
     const std::u16string missing = ILUtf8ToPath((dir / "none" / "sheet.png").string());
     ILPngStreamWriter writer(h, missing.c_str(), 3, 3, 1, band.data());
@@ -180,10 +171,9 @@ TEST_F(PngStreamWriterTest, OpenFailureIsReportedAndTakesNoBand)
 }
 
 // libpng refuses a width beyond PNG's 31 bits while writing the header.
-TEST_F(PngStreamWriterTest, HeaderLibpngRefusesFailsTheOpen)
-{
+TEST_F(PngStreamWriterTest, HeaderLibpngRefusesFailsTheOpen) {
     std::vector<uint8_t> band(16);
-    ILPngStreamWriter writer(h, wide.c_str(), uint64_t {1} << 31, 2, 1, band.data());
+    ILPngStreamWriter writer(h, wide.c_str(), uint64_t{1} << 31, 2, 1, band.data());
     EXPECT_FALSE(writer.isOpen);
     EXPECT_EQ(writer.rowsPerBand, 0u);
     EXPECT_FALSE(writer.WriteRows());
@@ -191,8 +181,7 @@ TEST_F(PngStreamWriterTest, HeaderLibpngRefusesFailsTheOpen)
 
 // Closing before every row was written leaves an unfinished file and
 // answers false, as does a disk that fills up.
-TEST_F(PngStreamWriterTest, UnfinishedOrFailedFilesCloseWithFalse)
-{
+TEST_F(PngStreamWriterTest, UnfinishedOrFailedFilesCloseWithFalse) {
     std::vector<uint8_t> band(10 * StrideOf(8));
     {
         ILPngStreamWriter writer(h, wide.c_str(), 8, 20, 10, band.data());
@@ -207,13 +196,12 @@ TEST_F(PngStreamWriterTest, UnfinishedOrFailedFilesCloseWithFalse)
             v = static_cast<uint8_t>((state = state * 1103515245 + 12345) >> 16);
         ILPngStreamWriter writer(h, u"/dev/full", kWidth, 64 * 8, 64, noise.data());
         ASSERT_TRUE(writer.isOpen);
-        while (writer.WriteRows()) { }
+        while (writer.WriteRows()) {}
         EXPECT_FALSE(writer.Close());
     }
 }
 
-TEST_F(PngStreamWriterTest, HandleWithoutCreatorWritesNoText)
-{
+TEST_F(PngStreamWriterTest, HandleWithoutCreatorWritesNoText) {
     ILHandle* plain = ILCreateHandle(nullptr);
     std::vector<uint8_t> band(StrideOf(2) * 2);
     {
@@ -226,4 +214,4 @@ TEST_F(PngStreamWriterTest, HandleWithoutCreatorWritesNoText)
         EXPECT_TRUE(c.type != "tEXt" && c.type != "zTXt" && c.type != "iTXt") << c.type;
 }
 
-}  // namespace
+} // namespace

@@ -41,14 +41,12 @@ using Bytes = std::vector<uint8_t>;
 
 namespace {
 
-fs::path Corpus(const char* suite)
-{
+fs::path Corpus(const char* suite) {
     return fs::path(VX_CORPUS_DIR) / suite;
 }
 
 // The numbers of a flat JSON array.
-std::vector<double> JsonNumbers(const fs::path& p)
-{
+std::vector<double> JsonNumbers(const fs::path& p) {
     const Bytes text = ReadBytes(p.string());
     std::vector<double> out;
     for (size_t i = 0; i < text.size();) {
@@ -67,38 +65,36 @@ std::vector<double> JsonNumbers(const fs::path& p)
 // One pixel as red, green, blue, alpha on the image's own sample scale (the
 // 8-bit scale for a palette's colours); alpha is the scale's maximum when
 // the image has none.
-std::array<double, 4> Pixel(const ILImage& image, uint32_t x, uint32_t y)
-{
-    const uint8_t* row = image.data + int64_t {y} * image.stride;
+std::array<double, 4> Pixel(const ILImage& image, uint32_t x, uint32_t y) {
+    const uint8_t* row = image.data + int64_t{y} * image.stride;
     const uint32_t bits = image.bits;
     auto sample = [&](uint32_t i) -> double {
         if (bits == 16) {
             uint16_t v;
-            std::memcpy(&v, row + 2 * size_t {i}, 2);
+            std::memcpy(&v, row + 2 * size_t{i}, 2);
             return v;
         }
-        if (bits == 8)
-            return row[i];
+        if (bits == 8) return row[i];
         const uint32_t at = i * bits;
         return (row[at / 8] >> (8 - bits - at % 8)) & ((1u << bits) - 1);
     };
     const double maximum = bits == 16 ? 65535 : (1u << bits) - 1;
     const bool alpha = image.type & IL_EXTRA_ALPHA;
     switch (image.type & IL_MODEL_MASK) {
-    case IL_MODEL_GRAY: {
-        const uint32_t n = alpha ? 2 : 1;
-        const double g = sample(n * x);
-        return {g, g, g, alpha ? sample(n * x + 1) : maximum};
-    }
-    case IL_MODEL_INDEXED: {
-        const ILPaletteEntry e = image.palette->entries[static_cast<uint32_t>(sample(x))];
-        return {e.red / 257.0, e.green / 257.0, e.blue / 257.0, alpha ? e.alpha / 257.0 : 255};
-    }
-    default: {
-        const uint32_t n = alpha ? 4 : 3;
-        return {sample(n * x + 2), sample(n * x + 1), sample(n * x),
-                alpha ? sample(n * x + 3) : maximum};
-    }
+        case IL_MODEL_GRAY: {
+            const uint32_t n = alpha ? 2 : 1;
+            const double g = sample(n * x);
+            return {g, g, g, alpha ? sample(n * x + 1) : maximum};
+        }
+        case IL_MODEL_INDEXED: {
+            const ILPaletteEntry e = image.palette->entries[static_cast<uint32_t>(sample(x))];
+            return {e.red / 257.0, e.green / 257.0, e.blue / 257.0, alpha ? e.alpha / 257.0 : 255};
+        }
+        default: {
+            const uint32_t n = alpha ? 4 : 3;
+            return {sample(n * x + 2), sample(n * x + 1), sample(n * x),
+                    alpha ? sample(n * x + 3) : maximum};
+        }
     }
 }
 
@@ -106,37 +102,32 @@ class PngTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { ASSERT_TRUE(xmp_init()); }
 
-    void SetUp() override
-    {
+    void SetUp() override {
         h = ILCreateHandle("Vx PNG test");
         ASSERT_NE(h, nullptr);
         KeepMessages(h);
         dir = MakeTestFolder("vx_png");
     }
 
-    void TearDown() override
-    {
+    void TearDown() override {
         ILDestroyHandle(h);
         fs::remove_all(dir);
     }
 
     std::string PathOf(const std::string& name) const { return (dir / name).string(); }
 
-    ILResult Load(const std::string& path, ILImage* image, ILInfo* info)
-    {
+    ILResult Load(const std::string& path, ILImage* image, ILInfo* info) {
         return ILLoadImage(h, ILUtf8ToPath(path).c_str(), image, info);
     }
 
     // Writes the chunks as a file and loads it.
-    ILResult LoadChunks(const std::vector<Chunk>& chunks, ILImage* image, ILInfo* info)
-    {
+    ILResult LoadChunks(const std::vector<Chunk>& chunks, ILImage* image, ILInfo* info) {
         const std::string path = PathOf("built.png");
         EXPECT_TRUE(WriteBytes(path, pngtest::File(chunks)));
         return Load(path, image, info);
     }
 
-    ILResult Save(const std::string& path, const ILImage& image, const ILInfo* info = nullptr)
-    {
+    ILResult Save(const std::string& path, const ILImage& image, const ILInfo* info = nullptr) {
         return ILSaveImage(h, ILUtf8ToPath(path).c_str(), &image, info);
     }
 
@@ -151,11 +142,9 @@ protected:
 // chunk are brought to gamma 2.2, so their reference is corrected here the
 // same way: out = in^(1 / (file gamma x 2.2)), within one step of the file's
 // sample scale; the others match exactly. Alpha is never corrected.
-TEST_F(PngTest, PngSuiteDecodesToItsReferences)
-{
+TEST_F(PngTest, PngSuiteDecodesToItsReferences) {
     const fs::path suite = Corpus("pngsuite") / "png";
-    if (!fs::exists(suite))
-        GTEST_SKIP() << "corpus not found at " << suite;
+    if (!fs::exists(suite)) GTEST_SKIP() << "corpus not found at " << suite;
     std::vector<fs::path> files;
     for (const auto& entry : fs::directory_iterator(suite))
         if (entry.path().extension() == ".png" && entry.path().filename().string()[0] != 'x')
@@ -178,7 +167,7 @@ TEST_F(PngTest, PngSuiteDecodesToItsReferences)
             << (errors.empty() ? "" : errors.back());
         const std::vector<double> reference =
             JsonNumbers(fs::path(file).replace_extension(".json"));
-        ASSERT_EQ(reference.size(), size_t {image.width} * image.height * 4);
+        ASSERT_EQ(reference.size(), size_t{image.width} * image.height * 4);
 
         const double scale = colorType == 3 ? 255 : depth == 16 ? 65535 : (1 << depth) - 1;
         const double perReference = depth == 16 ? 1 : scale / 255;
@@ -188,13 +177,11 @@ TEST_F(PngTest, PngSuiteDecodesToItsReferences)
         for (uint32_t y = 0; y < image.height && failures < 3; ++y) {
             for (uint32_t x = 0; x < image.width && failures < 3; ++x) {
                 const std::array<double, 4> have = Pixel(image, x, y);
-                const double* want = &reference[(size_t {y} * image.width + x) * 4];
+                const double* want = &reference[(size_t{y} * image.width + x) * 4];
                 for (int c = 0; c < 4; ++c) {
-                    if (c == 3 && !alpha)
-                        continue;
+                    if (c == 3 && !alpha) continue;
                     double expected = want[c] * perReference;
-                    if (c < 3)
-                        expected = scale * std::pow(expected / scale, exponent);
+                    if (c < 3) expected = scale * std::pow(expected / scale, exponent);
                     if (std::fabs(have[c] - expected) > tolerance + 1e-6) {
                         ADD_FAILURE() << "pixel " << x << "," << y << " channel " << c << ": have "
                                       << have[c] << ", want " << expected;
@@ -209,25 +196,23 @@ TEST_F(PngTest, PngSuiteDecodesToItsReferences)
 
 // PngSuite's damaged files: each is refused with the code its fault calls
 // for and a message under the codec's name.
-TEST_F(PngTest, PngSuiteDamagedFilesAreRefused)
-{
+TEST_F(PngTest, PngSuiteDamagedFilesAreRefused) {
     const fs::path suite = Corpus("pngsuite") / "png";
-    if (!fs::exists(suite))
-        GTEST_SKIP() << "corpus not found at " << suite;
+    if (!fs::exists(suite)) GTEST_SKIP() << "corpus not found at " << suite;
     const struct {
         const char* name;
         ILResult result;
     } cases[] = {
-        {"xs1n0g01", IL_INVALID_HEADER},  // signature byte 1 with its top bit cleared
-        {"xs2n0g01", IL_INVALID_HEADER},  // signature byte 2 is 'Q'
-        {"xs7n0g01", IL_INVALID_HEADER},  // signature byte 7 is a blank
-        {"xlfn0g04", IL_INVALID_HEADER},  // signature mangled by line-end translation
-        {"xc1n0g08", IL_FAILED},          // colour type 1
-        {"xc9n2c08", IL_FAILED},          // colour type 9
-        {"xd0n2c08", IL_FAILED},          // bit depth 0
-        {"xd9n2c08", IL_FAILED},          // bit depth 99
-        {"xdtn0g01", IL_FAILED},          // no IDAT chunk
-        {"xcsn0g01", IL_PARTIAL},         // IDAT checksum wrong, seen after the rows
+        {"xs1n0g01", IL_INVALID_HEADER}, // signature byte 1 with its top bit cleared
+        {"xs2n0g01", IL_INVALID_HEADER}, // signature byte 2 is 'Q'
+        {"xs7n0g01", IL_INVALID_HEADER}, // signature byte 7 is a blank
+        {"xlfn0g04", IL_INVALID_HEADER}, // signature mangled by line-end translation
+        {"xc1n0g08", IL_FAILED},         // colour type 1
+        {"xc9n2c08", IL_FAILED},         // colour type 9
+        {"xd0n2c08", IL_FAILED},         // bit depth 0
+        {"xd9n2c08", IL_FAILED},         // bit depth 99
+        {"xdtn0g01", IL_FAILED},         // no IDAT chunk
+        {"xcsn0g01", IL_PARTIAL},        // IDAT checksum wrong, seen after the rows
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -243,16 +228,13 @@ TEST_F(PngTest, PngSuiteDamagedFilesAreRefused)
 }
 
 // The PNG files of the other suites decode, or fail with a message.
-TEST_F(PngTest, OtherSuitesDecodeWithoutCrashing)
-{
+TEST_F(PngTest, OtherSuitesDecodeWithoutCrashing) {
     const fs::path root(VX_CORPUS_DIR);
-    if (!fs::exists(root))
-        GTEST_SKIP() << "corpus not found at " << root;
+    if (!fs::exists(root)) GTEST_SKIP() << "corpus not found at " << root;
     size_t decoded = 0, seen = 0;
     for (const auto& entry : fs::recursive_directory_iterator(root)) {
         const fs::path& p = entry.path();
-        if (p.extension() != ".png" || p.string().find("/pngsuite/") != std::string::npos)
-            continue;
+        if (p.extension() != ".png" || p.string().find("/pngsuite/") != std::string::npos) continue;
         SCOPED_TRACE(p.string());
         ++seen;
         errors.clear();
@@ -275,11 +257,9 @@ TEST_F(PngTest, OtherSuitesDecodeWithoutCrashing)
 // Truncated copies of real files (cut before the image data is complete)
 // and copies with one flipped bit: an error code and a message, or for a
 // flip the codec tolerates, a valid image; never a crash.
-TEST_F(PngTest, TruncatedAndBitFlippedFilesFailCleanly)
-{
+TEST_F(PngTest, TruncatedAndBitFlippedFilesFailCleanly) {
     const fs::path suite = Corpus("pngsuite") / "png";
-    if (!fs::exists(suite))
-        GTEST_SKIP() << "corpus not found at " << suite;
+    if (!fs::exists(suite)) GTEST_SKIP() << "corpus not found at " << suite;
     std::mt19937 random(20240611);
     const std::string path = PathOf("damaged.png");
     for (const char* name :
@@ -292,8 +272,7 @@ TEST_F(PngTest, TruncatedAndBitFlippedFilesFailCleanly)
         // which may be spread over several IDAT chunks.
         size_t limit = 0, tail = 4;
         for (size_t i = chunks.size(); i-- > 0 && tail > 0;) {
-            if (chunks[i].type != "IDAT")
-                continue;
+            if (chunks[i].type != "IDAT") continue;
             const size_t take = std::min(tail, chunks[i].data.size());
             tail -= take;
             limit = ends[i] - 4 - take;
@@ -303,8 +282,7 @@ TEST_F(PngTest, TruncatedAndBitFlippedFilesFailCleanly)
         for (int i = 0; i < 12; ++i) {
             const size_t length = 12 + random() % (limit - 12);
             SCOPED_TRACE("cut at " + std::to_string(length));
-            ASSERT_TRUE(
-                WriteBytes(path, Bytes(original.begin(), original.begin() + length)));
+            ASSERT_TRUE(WriteBytes(path, Bytes(original.begin(), original.begin() + length)));
             errors.clear();
             ILImage image;
             const ILResult result = Load(path, &image, nullptr);
@@ -336,8 +314,7 @@ TEST_F(PngTest, TruncatedAndBitFlippedFilesFailCleanly)
     }
 }
 
-TEST_F(PngTest, SignatureMismatchInAnyByteIsAnInvalidHeader)
-{
+TEST_F(PngTest, SignatureMismatchInAnyByteIsAnInvalidHeader) {
     std::vector<uint8_t> file = pngtest::File({pngtest::Ihdr(1, 1, 8, 0), pngtest::Idat({{0x80}})});
     const std::string path = PathOf("sig.png");
     for (int i = 0; i < 8; ++i) {
@@ -355,8 +332,7 @@ TEST_F(PngTest, SignatureMismatchInAnyByteIsAnInvalidHeader)
 
 // A header claiming far more pixels than the data could inflate to is
 // refused before any allocation.
-TEST_F(PngTest, ClaimBeyondTheFileSizeIsRefused)
-{
+TEST_F(PngTest, ClaimBeyondTheFileSizeIsRefused) {
     ILImage image;
     ILInfo info;
     EXPECT_EQ(
@@ -374,15 +350,14 @@ TEST_F(PngTest, ClaimBeyondTheFileSizeIsRefused)
 
 // A text chunk whose length field claims 1.8 GB in a file of a few dozen
 // bytes: libpng would allocate and clear the claim before reading.
-TEST_F(PngTest, ChunkLengthBeyondTheFileCostsNoMemory)
-{
+TEST_F(PngTest, ChunkLengthBeyondTheFileCostsNoMemory) {
     Bytes file = pngtest::File({pngtest::Ihdr(8, 8, 8, 0)});
-    file.resize(file.size() - 12);  // no IEND
+    file.resize(file.size() - 12); // no IEND
     pngtest::PutBe32(&file, 0x6E67A01B);
     pngtest::PutText(&file, "iTXtTitle", true);
     const std::string path = PathOf("claim.png");
     ASSERT_TRUE(WriteBytes(path, file));
-    rusage before {}, after {};
+    rusage before{}, after{};
     getrusage(RUSAGE_SELF, &before);
     ILImage image;
     EXPECT_EQ(Load(path, &image, nullptr), IL_FAILED);
@@ -393,15 +368,14 @@ TEST_F(PngTest, ChunkLengthBeyondTheFileCostsNoMemory)
 
 // A file cut inside the image data keeps the rows that arrived, reports
 // libpng's text once and leaves the missing rows black.
-TEST_F(PngTest, TruncatedFileKeepsTheDecodedRows)
-{
+TEST_F(PngTest, TruncatedFileKeepsTheDecodedRows) {
     // Stored deflate blocks, so that the cut falls at a known row; libpng
     // reads the data in 8 KB pieces, so the cut lies well past the first.
     std::vector<std::vector<uint8_t>> rows(128, std::vector<uint8_t>(128 * 3));
     std::mt19937 random(7);
     for (auto& row : rows)
         for (uint8_t& v : row)
-            v = static_cast<uint8_t>(random() | 1);  // never 0: missing rows stand out
+            v = static_cast<uint8_t>(random() | 1); // never 0: missing rows stand out
     const Bytes whole = pngtest::File({pngtest::Ihdr(128, 128, 8, 2), pngtest::Idat(rows, 0)});
     const std::string path = PathOf("cut.png");
     ASSERT_TRUE(WriteBytes(path, Bytes(whole.begin(), whole.begin() + whole.size() / 2)));
@@ -418,10 +392,10 @@ TEST_F(PngTest, TruncatedFileKeepsTheDecodedRows)
         const uint8_t* have = image.data + y * image.stride;
         for (uint32_t x = 0; x < 128; ++x) {
             const uint8_t* want = &rows[y][3 * x];
-            const std::array<uint8_t, 3> expected = y < complete
-                ? std::array<uint8_t, 3> {want[2], want[1], want[0]}
-                : std::array<uint8_t, 3> {0, 0, 0};
-            ASSERT_EQ((std::array<uint8_t, 3> {have[3 * x], have[3 * x + 1], have[3 * x + 2]}),
+            const std::array<uint8_t, 3> expected =
+                y < complete ? std::array<uint8_t, 3>{want[2], want[1], want[0]}
+                             : std::array<uint8_t, 3>{0, 0, 0};
+            ASSERT_EQ((std::array<uint8_t, 3>{have[3 * x], have[3 * x + 1], have[3 * x + 2]}),
                       expected)
                 << x << "," << y;
         }
@@ -434,9 +408,8 @@ TEST_F(PngTest, TruncatedFileKeepsTheDecodedRows)
 
 // Samples reach the image in B, G, R order, 16-bit ones in the machine's
 // little-endian order, with the info record describing the file.
-TEST_F(PngTest, SampleOrderAndInfo)
-{
-    Chunk phys {"pHYs", {}};
+TEST_F(PngTest, SampleOrderAndInfo) {
+    Chunk phys{"pHYs", {}};
     pngtest::PutBe32(&phys.data, 2835);
     pngtest::PutBe32(&phys.data, 5906);
     phys.data.push_back(1);
@@ -447,7 +420,7 @@ TEST_F(PngTest, SampleOrderAndInfo)
                    &image, &info),
         IL_OK);
     EXPECT_EQ(image.type, IL_MODEL_RGB | IL_KIND_8);
-    EXPECT_EQ(Bytes(image.data, image.data + 6), (Bytes {30, 20, 10, 60, 50, 40}));
+    EXPECT_EQ(Bytes(image.data, image.data + 6), (Bytes{30, 20, 10, 60, 50, 40}));
     EXPECT_EQ(info.formatId, 0x40u);
     EXPECT_EQ(info.colorType, IL_CT_RGB);
     EXPECT_EQ(info.channels, 3u);
@@ -466,7 +439,7 @@ TEST_F(PngTest, SampleOrderAndInfo)
     EXPECT_EQ(image.type, IL_MODEL_RGB | IL_KIND_16 | IL_EXTRA_ALPHA);
     uint16_t samples[4];
     std::memcpy(samples, image.data, sizeof samples);
-    EXPECT_EQ(samples[0], 0x0506);  // blue
+    EXPECT_EQ(samples[0], 0x0506); // blue
     EXPECT_EQ(samples[1], 0x0304);
     EXPECT_EQ(samples[2], 0x0102);
     EXPECT_EQ(samples[3], 0x0708);
@@ -478,10 +451,9 @@ TEST_F(PngTest, SampleOrderAndInfo)
 
 // A palette file with tRNS loads as indexed with alpha; alphas are the tRNS
 // values on the 16-bit scale and entries past tRNS are opaque.
-TEST_F(PngTest, PaletteWithTransparency)
-{
-    Chunk plte {"PLTE", {255, 0, 0, 0, 255, 0, 0, 0, 255}};
-    Chunk trns {"tRNS", {0, 128}};
+TEST_F(PngTest, PaletteWithTransparency) {
+    Chunk plte{"PLTE", {255, 0, 0, 0, 255, 0, 0, 0, 255}};
+    Chunk trns{"tRNS", {0, 128}};
     ILImage image;
     ILInfo info;
     ASSERT_EQ(LoadChunks({pngtest::Ihdr(3, 1, 8, 3), plte, trns, pngtest::Idat({{0, 1, 2}})},
@@ -504,23 +476,20 @@ TEST_F(PngTest, PaletteWithTransparency)
     ILFreeImage(&image);
 }
 
-Chunk Gama(uint32_t value)
-{
-    Chunk c {"gAMA", {}};
+Chunk Gama(uint32_t value) {
+    Chunk c{"gAMA", {}};
     pngtest::PutBe32(&c.data, value);
     return c;
 }
 
-Chunk Chrm(std::array<uint32_t, 8> values)
-{
-    Chunk c {"cHRM", {}};
+Chunk Chrm(std::array<uint32_t, 8> values) {
+    Chunk c{"cHRM", {}};
     for (uint32_t v : values)
         pngtest::PutBe32(&c.data, v);
     return c;
 }
 
-Chunk Iccp(cmsHPROFILE profile)
-{
+Chunk Iccp(cmsHPROFILE profile) {
     cmsUInt32Number size = 0;
     cmsSaveProfileToMem(profile, nullptr, &size);
     Bytes bytes(size);
@@ -528,14 +497,13 @@ Chunk Iccp(cmsHPROFILE profile)
     uLongf packed = compressBound(size);
     Bytes z(packed);
     compress2(z.data(), &packed, bytes.data(), size, 9);
-    Chunk c {"iCCP", {'I', 'C', 'C', 0, 0}};
+    Chunk c{"iCCP", {'I', 'C', 'C', 0, 0}};
     c.data.insert(c.data.end(), z.begin(), z.begin() + static_cast<ptrdiff_t>(packed));
     return c;
 }
 
 // The colour chunks, first rule that applies: iCCP, sRGB, gAMA with cHRM.
-TEST_F(PngTest, ColourChunksChooseTheGammaKind)
-{
+TEST_F(PngTest, ColourChunksChooseTheGammaKind) {
     const std::array<uint32_t, 8> srgbPrimaries = {31270, 32900, 64000, 33000,
                                                    30000, 60000, 15000, 6000};
     const std::array<uint32_t, 8> widePrimaries = {34567, 35850, 73470, 26530,
@@ -545,7 +513,7 @@ TEST_F(PngTest, ColourChunksChooseTheGammaKind)
                                                   0,     60000, 15000, 6000};
     cmsCIExyY d50;
     cmsWhitePointFromTemp(&d50, 5003);
-    const cmsCIExyYTRIPLE wide {{0.7347, 0.2653, 1}, {0.1152, 0.8264, 1}, {0.1566, 0.0177, 1}};
+    const cmsCIExyYTRIPLE wide{{0.7347, 0.2653, 1}, {0.1152, 0.8264, 1}, {0.1566, 0.0177, 1}};
     cmsToneCurve* curve = cmsBuildGamma(nullptr, 1.8);
     cmsToneCurve* curves[3] = {curve, curve, curve};
     cmsHPROFILE wideProfile = cmsCreateRGBProfile(&d50, &wide, curves);
@@ -553,7 +521,7 @@ TEST_F(PngTest, ColourChunksChooseTheGammaKind)
     const Chunk wideIccp = Iccp(wideProfile);
     const Chunk srgbIccp = Iccp(ILProfileSRGB);
     cmsCloseProfile(wideProfile);
-    const Chunk srgb {"sRGB", {0}};
+    const Chunk srgb{"sRGB", {0}};
 
     const struct {
         const char* name;
@@ -596,7 +564,7 @@ TEST_F(PngTest, ColourChunksChooseTheGammaKind)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        std::vector<Chunk> chunks {pngtest::Ihdr(1, 1, 8, c.colorType)};
+        std::vector<Chunk> chunks{pngtest::Ihdr(1, 1, 8, c.colorType)};
         chunks.insert(chunks.end(), c.chunks.begin(), c.chunks.end());
         chunks.push_back(pngtest::Idat({Bytes(c.colorType == 2 ? 3 : 1, 100)}));
         warnings.clear();
@@ -617,8 +585,7 @@ TEST_F(PngTest, ColourChunksChooseTheGammaKind)
 // A wide-gamut file is converted to sRGB through its profile: its strong
 // red is outside sRGB and lands clipped at red, while its grey stays grey.
 // A palette file gets the same conversion on its palette.
-TEST_F(PngTest, ChromaticitiesConvertThePixels)
-{
+TEST_F(PngTest, ChromaticitiesConvertThePixels) {
     const std::array<uint32_t, 8> widePrimaries = {31270, 32900, 73470, 26530,
                                                    11400, 82600, 15660, 1770};
     ILImage image;
@@ -627,7 +594,7 @@ TEST_F(PngTest, ChromaticitiesConvertThePixels)
                          &image, nullptr),
               IL_OK);
     const uint8_t* p = image.data;
-    EXPECT_EQ(p[2], 255);  // red
+    EXPECT_EQ(p[2], 255); // red
     EXPECT_LT(p[1], 20);
     EXPECT_LT(p[0], 20);
     EXPECT_NEAR(p[3], 128, 2);
@@ -635,7 +602,7 @@ TEST_F(PngTest, ChromaticitiesConvertThePixels)
     EXPECT_NEAR(p[5], 128, 2);
 
     ASSERT_EQ(LoadChunks({pngtest::Ihdr(2, 1, 8, 3), Gama(45455), Chrm(widePrimaries),
-                          Chunk {"PLTE", {200, 0, 0, 128, 128, 128}}, pngtest::Idat({{0, 1}})},
+                          Chunk{"PLTE", {200, 0, 0, 128, 128, 128}}, pngtest::Idat({{0, 1}})},
                          &image, nullptr),
               IL_OK);
     ASSERT_NE(image.palette, nullptr);
@@ -650,19 +617,16 @@ TEST_F(PngTest, ChromaticitiesConvertThePixels)
 
 // Interlaced files whose rows pass through the converter (here to RGB 8)
 // decode like their non-interlaced twins.
-TEST_F(PngTest, InterlacedTwinsDecodeAlikeThroughTheConverter)
-{
+TEST_F(PngTest, InterlacedTwinsDecodeAlikeThroughTheConverter) {
     const fs::path suite = Corpus("pngsuite") / "png";
-    if (!fs::exists(suite))
-        GTEST_SKIP() << "corpus not found at " << suite;
+    if (!fs::exists(suite)) GTEST_SKIP() << "corpus not found at " << suite;
     ILSetLoadModeRGB8(h);
     int pairs = 0;
     for (const char* name :
          {"0g04", "0g08", "0g16", "3p02", "3p04", "4a08", "4a16", "6a08", "6a16"}) {
         const fs::path interlaced = suite / ("basi" + std::string(name) + ".png");
         const fs::path plain = suite / ("basn" + std::string(name) + ".png");
-        if (!fs::exists(interlaced) || !fs::exists(plain))
-            continue;
+        if (!fs::exists(interlaced) || !fs::exists(plain)) continue;
         SCOPED_TRACE(name);
         ++pairs;
         ILImage a, b;
@@ -682,11 +646,10 @@ TEST_F(PngTest, InterlacedTwinsDecodeAlikeThroughTheConverter)
 
 // bKGD becomes the image background on a 16-bit scale, corrected like the
 // pixels.
-TEST_F(PngTest, BackgroundFromBkgd)
-{
+TEST_F(PngTest, BackgroundFromBkgd) {
     uint16_t bgr[3];
     ILImage image;
-    Chunk white {"bKGD", {0, 255, 0, 255, 0, 255}};
+    Chunk white{"bKGD", {0, 255, 0, 255, 0, 255}};
     ASSERT_EQ(
         LoadChunks({pngtest::Ihdr(1, 1, 8, 2), Gama(45455), white, pngtest::Idat({{1, 2, 3}})},
                    &image, nullptr),
@@ -697,7 +660,7 @@ TEST_F(PngTest, BackgroundFromBkgd)
     EXPECT_EQ(bgr[2], 65535);
 
     // Grey level 5 of 15 without gAMA: 5 x 65535 / 15 uncorrected.
-    Chunk grey {"bKGD", {0, 5}};
+    Chunk grey{"bKGD", {0, 5}};
     ASSERT_EQ(
         LoadChunks({pngtest::Ihdr(2, 1, 4, 0), grey, pngtest::Idat({{0x12}})}, &image, nullptr),
         IL_OK);
@@ -706,8 +669,8 @@ TEST_F(PngTest, BackgroundFromBkgd)
     EXPECT_NEAR(bgr[2], 21845, 1);
 
     // A palette file's bKGD names an entry; gAMA 1.0 brightens it by 1/2.2.
-    Chunk plte {"PLTE", {0, 0, 0, 64, 128, 192}};
-    Chunk index {"bKGD", {1}};
+    Chunk plte{"PLTE", {0, 0, 0, 64, 128, 192}};
+    Chunk index{"bKGD", {1}};
     ASSERT_EQ(
         LoadChunks({pngtest::Ihdr(1, 1, 8, 3), Gama(100000), plte, index, pngtest::Idat({{0}})},
                    &image, nullptr),
@@ -719,9 +682,8 @@ TEST_F(PngTest, BackgroundFromBkgd)
     ILFreeImage(&image);
 }
 
-Chunk Text(const char* type, const std::string& key, const std::string& text)
-{
-    Chunk c {type, {}};
+Chunk Text(const char* type, const std::string& key, const std::string& text) {
+    Chunk c{type, {}};
     pngtest::PutText(&c.data, key, true);
     if (c.type == "zTXt") {
         c.data.push_back(0);
@@ -730,7 +692,7 @@ Chunk Text(const char* type, const std::string& key, const std::string& text)
         compress2(z.data(), &packed, reinterpret_cast<const Bytef*>(text.data()), text.size(), 9);
         c.data.insert(c.data.end(), z.begin(), z.begin() + static_cast<ptrdiff_t>(packed));
     } else if (c.type == "iTXt") {
-        c.data.insert(c.data.end(), {0, 0, 0, 0});  // uncompressed, no language, no translation
+        c.data.insert(c.data.end(), {0, 0, 0, 0}); // uncompressed, no language, no translation
         pngtest::PutText(&c.data, text, false);
     } else {
         pngtest::PutText(&c.data, text, false);
@@ -740,21 +702,20 @@ Chunk Text(const char* type, const std::string& key, const std::string& text)
 
 // Texts in file order; the XMP packet becomes the info's XMP; nothing is
 // read when metadata is off.
-TEST_F(PngTest, TextsAndXmp)
-{
+TEST_F(PngTest, TextsAndXmp) {
     const std::string xmp =
         "<?xpacket begin='' id='W5M0MpCehiHzreSzNTczkc9d'?><x:xmpmeta xmlns:x='adobe:ns:meta/'>"
         "<rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'><rdf:Description "
         "rdf:about='' "
         "xmlns:dc='http://purl.org/dc/elements/1.1/' dc:format='image/png'/></rdf:RDF></x:xmpmeta>"
         "<?xpacket end='w'?>";
-    const std::vector<Chunk> chunks {pngtest::Ihdr(1, 1, 8, 0),
-                                     Text("tEXt", "Title", "Sunset"),
-                                     Text("zTXt", "Author", "Ann Lee"),
-                                     Text("iTXt", "Comment", "caf\xc3\xa9"),
-                                     Text("tEXt", "Empty", ""),
-                                     Text("iTXt", "XML:com.adobe.xmp", xmp),
-                                     pngtest::Idat({{0}})};
+    const std::vector<Chunk> chunks{pngtest::Ihdr(1, 1, 8, 0),
+                                    Text("tEXt", "Title", "Sunset"),
+                                    Text("zTXt", "Author", "Ann Lee"),
+                                    Text("iTXt", "Comment", "caf\xc3\xa9"),
+                                    Text("tEXt", "Empty", ""),
+                                    Text("iTXt", "XML:com.adobe.xmp", xmp),
+                                    pngtest::Idat({{0}})};
     ILInfo info;
     ASSERT_EQ(LoadChunks(chunks, nullptr, &info), IL_OK);
     ASSERT_EQ(info.texts.count, 3);
@@ -775,8 +736,7 @@ TEST_F(PngTest, TextsAndXmp)
 // The saver.
 
 // An image of the type with varied samples (indexed ones with a palette).
-ILImage MakeImage(ILPixelType type, uint32_t width, uint32_t height, uint32_t seed)
-{
+ILImage MakeImage(ILPixelType type, uint32_t width, uint32_t height, uint32_t seed) {
     ILImage image;
     EXPECT_EQ(ILCreateImage(&image, width, height, type, nullptr), IL_OK);
     std::mt19937 random(seed);
@@ -796,14 +756,11 @@ ILImage MakeImage(ILPixelType type, uint32_t width, uint32_t height, uint32_t se
     return image;
 }
 
-bool SamePixels(const ILImage& a, const ILImage& b)
-{
-    if (a.width != b.width || a.height != b.height)
-        return false;
+bool SamePixels(const ILImage& a, const ILImage& b) {
+    if (a.width != b.width || a.height != b.height) return false;
     for (uint32_t y = 0; y < a.height; ++y)
         for (uint32_t x = 0; x < a.width; ++x)
-            if (Pixel(a, x, y) != Pixel(b, x, y))
-                return false;
+            if (Pixel(a, x, y) != Pixel(b, x, y)) return false;
     return true;
 }
 
@@ -814,19 +771,15 @@ struct Netpbm {
     std::vector<uint32_t> samples;
 };
 
-bool ReadPam(const std::string& text, Netpbm* out)
-{
-    if (text.rfind("P7\n", 0) != 0)
-        return false;
+bool ReadPam(const std::string& text, Netpbm* out) {
+    if (text.rfind("P7\n", 0) != 0) return false;
     size_t at = 3;
     while (true) {
         const size_t end = text.find('\n', at);
-        if (end == std::string::npos)
-            return false;
+        if (end == std::string::npos) return false;
         const std::string line = text.substr(at, end - at);
         at = end + 1;
-        if (line == "ENDHDR")
-            break;
+        if (line == "ENDHDR") break;
         const size_t blank = line.find(' ');
         const std::string key = line.substr(0, blank);
         const uint32_t value = static_cast<uint32_t>(std::atol(line.c_str() + key.size()));
@@ -839,10 +792,9 @@ bool ReadPam(const std::string& text, Netpbm* out)
         else if (key == "MAXVAL")
             out->maxval = value;
     }
-    const size_t n = size_t {out->width} * out->height * out->depth;
+    const size_t n = size_t{out->width} * out->height * out->depth;
     const size_t bytes = out->maxval > 255 ? 2 : 1;
-    if (text.size() < at + n * bytes)
-        return false;
+    if (text.size() < at + n * bytes) return false;
     for (size_t i = 0; i < n; ++i) {
         const auto* p = reinterpret_cast<const uint8_t*>(text.data() + at + i * bytes);
         out->samples.push_back(bytes == 2 ? (p[0] << 8 | p[1]) : p[0]);
@@ -852,8 +804,7 @@ bool ReadPam(const std::string& text, Netpbm* out)
 
 // The pixels as netpbm's pngtopnm sees them: its colour samples (and
 // alpha when the file has it) equal ours, 8-bit palettes expanded.
-void ExpectNetpbmReads(const std::string& path, const ILImage& image)
-{
+void ExpectNetpbmReads(const std::string& path, const ILImage& image) {
     const bool alpha = image.type & IL_EXTRA_ALPHA;
     Netpbm pnm;
     ASSERT_TRUE(ReadPam(RunOutput("pngtopnm " + std::string(alpha ? "-alphapam " : "") + path +
@@ -869,7 +820,7 @@ void ExpectNetpbmReads(const std::string& path, const ILImage& image)
     for (uint32_t y = 0; y < image.height; ++y) {
         for (uint32_t x = 0; x < image.width; ++x) {
             const std::array<double, 4> have = Pixel(image, x, y);
-            const uint32_t* want = &pnm.samples[(size_t {y} * image.width + x) * pnm.depth];
+            const uint32_t* want = &pnm.samples[(size_t{y} * image.width + x) * pnm.depth];
             for (uint32_t c = 0; c < pnm.depth; ++c) {
                 const double ours = (c == colours ? have[3] : have[c]) * toNetpbm;
                 ASSERT_EQ(ours, want[c]) << x << "," << y << " sample " << c;
@@ -881,8 +832,7 @@ void ExpectNetpbmReads(const std::string& path, const ILImage& image)
 // Every type PNG stores as it is round-trips through us and reads the same
 // in netpbm; pngcheck finds nothing wrong. Interlaced files too (any
 // non-zero option asks for Adam7).
-TEST_F(PngTest, SavedFilesRoundTrip)
-{
+TEST_F(PngTest, SavedFilesRoundTrip) {
     const struct {
         ILPixelType type;
         int colorType, depth;
@@ -938,8 +888,7 @@ TEST_F(PngTest, SavedFilesRoundTrip)
 // Kinds PNG cannot hold are converted: half and float samples to 16 bits,
 // premultiplied alpha to straight alpha. Colour
 // (0.25, 0.5, 1.0) at alpha 0.5 reads back at the sRGB codes of its values.
-TEST_F(PngTest, ConvertedKindsGetMatchingHeaders)
-{
+TEST_F(PngTest, ConvertedKindsGetMatchingHeaders) {
     const struct {
         ILPixelType type;
         int colorType, depth;
@@ -1001,8 +950,7 @@ TEST_F(PngTest, ConvertedKindsGetMatchingHeaders)
 }
 
 // Images the format cannot store are refused before a file exists.
-TEST_F(PngTest, UnstorableImagesLeaveNoFile)
-{
+TEST_F(PngTest, UnstorableImagesLeaveNoFile) {
     const std::u16string path = ILUtf8ToPath(PathOf("refused.png"));
     ILImage cmyk;
     ASSERT_EQ(ILCreateImage(&cmyk, 2, 2, IL_MODEL_CMYK | IL_KIND_8, nullptr), IL_OK);
@@ -1026,10 +974,8 @@ TEST_F(PngTest, UnstorableImagesLeaveNoFile)
     EXPECT_FALSE(fs::exists(PathOf("refused.png")));
 }
 
-TEST_F(PngTest, WriteFailureIsReported)
-{
-    if (!fs::exists("/dev/full"))
-        GTEST_SKIP() << "no /dev/full";
+TEST_F(PngTest, WriteFailureIsReported) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     ILImage image = MakeImage(0x43, 64, 64, 1);
     EXPECT_EQ(ILSavePNG(h, u"/dev/full", &image, nullptr), IL_WRITE_FAILED);
     EXPECT_EQ(errors.back(), "PNG: File write failed, disk full?");
@@ -1040,8 +986,7 @@ TEST_F(PngTest, WriteFailureIsReported)
 }
 
 // The filter byte of each row of a non-interlaced file.
-std::set<int> FiltersUsed(const std::vector<Chunk>& chunks, size_t rowBytes)
-{
+std::set<int> FiltersUsed(const std::vector<Chunk>& chunks, size_t rowBytes) {
     const Bytes raw = pngtest::Inflated(chunks);
     std::set<int> used;
     for (size_t at = 0; at < raw.size(); at += rowBytes + 1)
@@ -1052,8 +997,7 @@ std::set<int> FiltersUsed(const std::vector<Chunk>& chunks, size_t rowBytes)
 // compression 0..3 choose the zlib level (seen in the zlib header's level
 // field) and the row filters; palette files stay unfiltered; other values
 // keep libpng's defaults.
-TEST_F(PngTest, CompressionOptionChoosesLevelAndFilters)
-{
+TEST_F(PngTest, CompressionOptionChoosesLevelAndFilters) {
     // A smooth picture with noise, on which every filter has a chance.
     ILImage rgb;
     ASSERT_EQ(ILCreateImage(&rgb, 64, 64, IL_MODEL_RGB | IL_KIND_8, nullptr), IL_OK);
@@ -1066,7 +1010,7 @@ TEST_F(PngTest, CompressionOptionChoosesLevelAndFilters)
 
     const struct {
         uint32_t compression;
-        int zlibLevelField;  // 0 fastest .. 3 maximum
+        int zlibLevelField; // 0 fastest .. 3 maximum
         std::set<int> allowed;
     } cases[] = {
         {0, 1, {0, 1}},          {1, 2, {0, 1, 2, 3}},    {2, 3, {0, 1, 2, 3, 4}},
@@ -1089,7 +1033,7 @@ TEST_F(PngTest, CompressionOptionChoosesLevelAndFilters)
 
         ASSERT_EQ(Save(path, indexed), IL_OK);
         chunks = pngtest::Chunks(ReadBytes(path));
-        EXPECT_EQ(FiltersUsed(chunks, 64), std::set<int> {0});
+        EXPECT_EQ(FiltersUsed(chunks, 64), std::set<int>{0});
         EXPECT_EQ(pngtest::Find(chunks, "IDAT")->data[1] >> 6, c.zlibLevelField);
     }
     ILFreeImage(&rgb);
@@ -1098,8 +1042,7 @@ TEST_F(PngTest, CompressionOptionChoosesLevelAndFilters)
 
 // The PLTE holds as many entries as the pixels can use (the next power of
 // two above the largest index), tRNS as many alphas.
-TEST_F(PngTest, PaletteSizeFollowsTheLargestIndex)
-{
+TEST_F(PngTest, PaletteSizeFollowsTheLargestIndex) {
     ILImage image = MakeImage(IL_MODEL_INDEXED | IL_KIND_8 | IL_EXTRA_ALPHA, 4, 2, 9);
     for (uint32_t y = 0; y < 2; ++y)
         for (uint32_t x = 0; x < 4; ++x)
@@ -1133,8 +1076,7 @@ TEST_F(PngTest, PaletteSizeFollowsTheLargestIndex)
 }
 
 // The gamma option writes gAMA 1/2.2 and sRGB; pHYs carries the resolution.
-TEST_F(PngTest, GammaAndResolutionChunks)
-{
+TEST_F(PngTest, GammaAndResolutionChunks) {
     ILImage image = MakeImage(IL_MODEL_RGB | IL_KIND_8, 2, 2, 4);
     ILInfo info;
     info.ppiX = 72;
@@ -1145,7 +1087,7 @@ TEST_F(PngTest, GammaAndResolutionChunks)
     ASSERT_NE(pngtest::Find(chunks, "gAMA"), nullptr);
     EXPECT_EQ(pngtest::Be32(pngtest::Find(chunks, "gAMA")->data.data()), 45455u);
     ASSERT_NE(pngtest::Find(chunks, "sRGB"), nullptr);
-    EXPECT_EQ(pngtest::Find(chunks, "sRGB")->data, Bytes {0});
+    EXPECT_EQ(pngtest::Find(chunks, "sRGB")->data, Bytes{0});
     const Chunk* phys = pngtest::Find(chunks, "pHYs");
     ASSERT_NE(phys, nullptr);
     EXPECT_EQ(pngtest::Be32(&phys->data[0]), 2834u);
@@ -1170,23 +1112,21 @@ TEST_F(PngTest, GammaAndResolutionChunks)
 // Texts go out as zTXt under the key names, the creator as "Software";
 // exiftool and pngcheck read them. Without write-metadata only the creator
 // is written.
-TEST_F(PngTest, TextsAndCreatorAreWritten)
-{
+TEST_F(PngTest, TextsAndCreatorAreWritten) {
     ILImage image = MakeImage(IL_MODEL_GRAY | IL_KIND_8, 3, 3, 6);
     ILInfo info;
     ILSetText(&info.texts, IL_TEXT_TITLE, 6, "Sunset");
     ILSetText(&info.texts, IL_TEXT_AUTHOR, 7, "Ann Lee");
     ILSetText(&info.texts, IL_TEXT_COPYRIGHT, 11, "(c) Ann Lee");
-    ILSetText(&info.texts, IL_TEXT_MAKE, 5, "Canon");  // not a key PNG files carry
+    ILSetText(&info.texts, IL_TEXT_MAKE, 5, "Canon"); // not a key PNG files carry
     const std::string path = PathOf("texts.png");
     ASSERT_EQ(Save(path, image, &info), IL_OK);
 
     std::vector<Chunk> chunks = pngtest::Chunks(ReadBytes(path));
     std::vector<std::string> keys;
     for (const Chunk& c : chunks)
-        if (c.type == "zTXt")
-            keys.emplace_back(reinterpret_cast<const char*>(c.data.data()));
-    EXPECT_EQ(keys, (std::vector<std::string> {"Title", "Author", "Copyright", "Software"}));
+        if (c.type == "zTXt") keys.emplace_back(reinterpret_cast<const char*>(c.data.data()));
+    EXPECT_EQ(keys, (std::vector<std::string>{"Title", "Author", "Copyright", "Software"}));
 
     ILInfo back;
     ASSERT_EQ(Load(path, nullptr, &back), IL_OK);
@@ -1216,13 +1156,12 @@ TEST_F(PngTest, TextsAndCreatorAreWritten)
     for (const Chunk& c : chunks)
         if (c.type == "zTXt" || c.type == "tEXt")
             keys.emplace_back(reinterpret_cast<const char*>(c.data.data()));
-    EXPECT_EQ(keys, std::vector<std::string> {"Software"});
+    EXPECT_EQ(keys, std::vector<std::string>{"Software"});
     ILFreeImage(&image);
 }
 
 // Files made by ImageMagick load as netpbm reads them.
-TEST_F(PngTest, ImageMagickFilesMatchNetpbm)
-{
+TEST_F(PngTest, ImageMagickFilesMatchNetpbm) {
     if (!HaveTool("convert-im6.q16") || !HaveTool("pngtopnm"))
         GTEST_SKIP() << "convert-im6.q16 or pngtopnm missing";
     const struct {
@@ -1251,4 +1190,4 @@ TEST_F(PngTest, ImageMagickFilesMatchNetpbm)
     }
 }
 
-}  // namespace
+} // namespace

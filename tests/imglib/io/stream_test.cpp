@@ -22,14 +22,12 @@ struct Message {
 };
 std::vector<Message> errors;
 
-bool KeepError(const char* module, const char* text)
-{
+bool KeepError(const char* module, const char* text) {
     errors.push_back({module ? module : "", text});
     return true;
 }
 
-int OpenFileCount()
-{
+int OpenFileCount() {
     int n = 0;
     for ([[maybe_unused]] const auto& e : fs::directory_iterator("/proc/self/fd"))
         ++n;
@@ -38,21 +36,18 @@ int OpenFileCount()
 
 class StreamTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         dir = vxtest::MakeTestFolder("vx_stream");
         h = ILCreateHandle("test");
         ASSERT_NE(h, nullptr);
         ILSetErrorProc(h, KeepError);
         errors.clear();
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         ILDestroyHandle(h);
         fs::remove_all(dir);
     }
-    std::u16string MakeFile(const std::string& name, const std::string& bytes)
-    {
+    std::u16string MakeFile(const std::string& name, const std::string& bytes) {
         std::ofstream(dir / name, std::ios::binary) << bytes;
         return Wide(name);
     }
@@ -62,8 +57,7 @@ protected:
     ILHandle* h = nullptr;
 };
 
-TEST_F(StreamTest, OpenReadRefusesWhatIsNoImageFileAndOpensNothing)
-{
+TEST_F(StreamTest, OpenReadRefusesWhatIsNoImageFileAndOpensNothing) {
     MakeFile("empty.bin", "");
     MakeFile("eleven.bin", std::string(11, 'x'));
     fs::create_directory(dir / "folder.bin");
@@ -98,8 +92,7 @@ TEST_F(StreamTest, OpenReadRefusesWhatIsNoImageFileAndOpensNothing)
     }
 }
 
-TEST_F(StreamTest, OpenReadOfTwelveBytesClearsInfoAndStoresFileFacts)
-{
+TEST_F(StreamTest, OpenReadOfTwelveBytesClearsInfoAndStoresFileFacts) {
     const std::u16string path = MakeFile("twelve.bin", "0123456789ab");
     struct stat st {};
     ASSERT_EQ(::stat((dir / "twelve.bin").c_str(), &st), 0);
@@ -130,8 +123,7 @@ TEST_F(StreamTest, OpenReadOfTwelveBytesClearsInfoAndStoresFileFacts)
     EXPECT_TRUE(errors.empty());
 }
 
-TEST_F(StreamTest, OpenReadWithoutFileOutOnlyChecksAndFillsInfo)
-{
+TEST_F(StreamTest, OpenReadWithoutFileOutOnlyChecksAndFillsInfo) {
     const std::u16string path = MakeFile("check.bin", std::string(40, 'z'));
     ILInfo info;
     const int before = OpenFileCount();
@@ -140,8 +132,7 @@ TEST_F(StreamTest, OpenReadWithoutFileOutOnlyChecksAndFillsInfo)
     EXPECT_EQ(info.fileSize, 40);
 }
 
-TEST_F(StreamTest, WidePathsReachTheFileSystemAsUtf8)
-{
+TEST_F(StreamTest, WidePathsReachTheFileSystemAsUtf8) {
     // Latin-1, a BMP character and one outside the BMP (a surrogate pair).
     const std::string name = "Bild-\xC3\xA4-\xE2\x82\xAC-\xF0\x9F\x98\x80.bin";
     MakeFile(name, std::string(12, 'q'));
@@ -152,8 +143,7 @@ TEST_F(StreamTest, WidePathsReachTheFileSystemAsUtf8)
     EXPECT_EQ(reader.size, 12u);
 }
 
-TEST_F(StreamTest, FileReaderReadsSeeksAndTells)
-{
+TEST_F(StreamTest, FileReaderReadsSeeksAndTells) {
     const std::u16string path = MakeFile("r.bin", "abcdefghijklmnop");
     ILFileReader reader;
     ASSERT_EQ(reader.Open(h, path.c_str(), nullptr), IL_OK);
@@ -176,8 +166,7 @@ TEST_F(StreamTest, FileReaderReadsSeeksAndTells)
     EXPECT_FALSE(reader.Seek(0, 0));
 }
 
-TEST_F(StreamTest, FileWriterWritesAndReportsLostBytes)
-{
+TEST_F(StreamTest, FileWriterWritesAndReportsLostBytes) {
     const std::u16string path = Wide("w.bin");
     {
         ILFileWriter writer;
@@ -196,8 +185,7 @@ TEST_F(StreamTest, FileWriterWritesAndReportsLostBytes)
 
     // A device that takes no bytes: the loss shows at flush and close, where
     // the buffered writes already answered success.
-    if (!fs::exists("/dev/full"))
-        GTEST_SKIP() << "no /dev/full";
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     ILFileWriter full;
     ASSERT_EQ(full.Open(h, u"/dev/full"), IL_OK);
     EXPECT_EQ(full.Write("abc", 3), 3u);
@@ -206,8 +194,7 @@ TEST_F(StreamTest, FileWriterWritesAndReportsLostBytes)
     EXPECT_FALSE(full.Close());
 }
 
-TEST_F(StreamTest, OpenWriteIntoMissingFolderFails)
-{
+TEST_F(StreamTest, OpenWriteIntoMissingFolderFails) {
     FILE* file = nullptr;
     EXPECT_EQ(ILOpenWrite(h, Wide("no/such/folder.bin").c_str(), &file), IL_FILE_NOT_FOUND);
     EXPECT_EQ(file, nullptr);
@@ -215,4 +202,4 @@ TEST_F(StreamTest, OpenWriteIntoMissingFolderFails)
     EXPECT_EQ(errors[0].text, "File not found");
 }
 
-}  // namespace
+} // namespace

@@ -58,7 +58,7 @@ TEST(IccInfo, SummaryAndDumpOfTheTextsPresent) {
     ILIccInfo icc;
     ILReadIccInfo(&icc, onlyDescription.get());
     EXPECT_TRUE(icc.present);
-    EXPECT_EQ(icc.colorSpace, 0x52474220u);  // 'RGB '
+    EXPECT_EQ(icc.colorSpace, 0x52474220u); // 'RGB '
     EXPECT_STREQ(icc.description, "sRGB built-in");
     EXPECT_EQ(icc.copyright, nullptr);
     EXPECT_EQ(icc.manufacturer, nullptr);
@@ -72,7 +72,7 @@ TEST(IccInfo, SummaryAndDumpOfTheTextsPresent) {
     WriteText(gray.get(), cmsSigDeviceModelDescTag, "M1");
     WriteText(gray.get(), cmsSigCopyrightTag, "(c) us");
     Profile full = RoundTrip(gray.get());
-    ILReadIccInfo(&icc, full.get());  // replaces the previous summary
+    ILReadIccInfo(&icc, full.get()); // replaces the previous summary
     dump.clear();
     ILFormatIccInfo(&icc, &dump);
     EXPECT_EQ(dump,
@@ -153,4 +153,4 @@ TEST(IccInfo, SavesTheBuiltinProfileForThePixelType) {
     ILDestroyHandle(handle);
 }
 
-}  // namespace
+} // namespace

@@ -82,4 +82,4 @@ TEST_F(ClearInfo, ReleasesEverythingAndZeroes) {
     Fill(&info);
 }
 
-}  // namespace
+} // namespace

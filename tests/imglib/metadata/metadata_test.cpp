@@ -29,16 +29,18 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-bool RunQuiet(const std::string& command) { return Shell(command + " >/dev/null 2>&1") == 0; }
+bool RunQuiet(const std::string& command) {
+    return Shell(command + " >/dev/null 2>&1") == 0;
+}
 
 std::string TempPath(const char* name) {
     return testing::TempDir() + "vx_meta_" + std::to_string(getpid()) + "_" + name;
 }
 
 struct Segments {
-    Bytes exif;  // APP1 payload from "Exif\0\0"
-    Bytes xmp;   // APP1 payload after the XMP namespace header
-    Bytes iptc;  // the IPTC block inside APP13's Photoshop resources
+    Bytes exif; // APP1 payload from "Exif\0\0"
+    Bytes xmp;  // APP1 payload after the XMP namespace header
+    Bytes iptc; // the IPTC block inside APP13's Photoshop resources
 };
 
 // Walks the markers up to the first scan.
@@ -98,7 +100,8 @@ protected:
         std::string path = TempPath("tagged.jpg");
         bool made =
             RunQuiet("convert-im6.q16 -size 8x8 xc:red '" + path + "'") &&
-            RunQuiet("exiftool -q -overwrite_original -Make=TestCam '-Model=X 100' "
+            RunQuiet(
+                "exiftool -q -overwrite_original -Make=TestCam '-Model=X 100' "
                 "-XResolution=300 -YResolution=150 -ResolutionUnit=inches -ExposureTime=0.01 "
                 "-GPSLatitude=48.5 -GPSLatitudeRef=N -InteropIndex=R98 "
                 "-IPTC:Keywords=alpha -IPTC:Keywords=beta -IPTC:By-line=Ann "
@@ -184,7 +187,8 @@ TEST_F(Metadata, XmpDumpHasOneLinePerProperty) {
     EXPECT_TRUE(HasLine(lines, "dc:title[1]/?xml:lang: x-default"));
     EXPECT_TRUE(HasLine(lines, "dc:creator[1]: Ann"));
     EXPECT_TRUE(HasLine(lines, "dc:subject"));
-    EXPECT_EQ(LineIndex(lines, "dc:subject[2]: square"), LineIndex(lines, "dc:subject[1]: red") + 1);
+    EXPECT_EQ(LineIndex(lines, "dc:subject[2]: square"),
+              LineIndex(lines, "dc:subject[1]: red") + 1);
 }
 
 // Truncated and bit-flipped payloads: an error or a partial result, never a
@@ -328,7 +332,7 @@ Bytes SaveExif(ExifData* exif) {
 TEST(ExifResolution, TakesTheFilesResolutionWhenTheLoaderHasNone) {
     struct Case {
         const char* name;
-        bool x, y;  // which tags the file has
+        bool x, y; // which tags the file has
         uint32_t xNum, xDen, yNum, yDen;
         uint32_t loaderPpi;
         uint32_t wantX, wantY;
@@ -388,7 +392,7 @@ TEST(ExifAdders, ExiftoolReadsWhatWeWrote) {
         EXPECT_TRUE(ILExifAddAscii(exif, IL_EXIF_IFD_0, 0x131, "Vx test"));
         EXPECT_TRUE(ILExifAddUnsignedShort(exif, IL_EXIF_IFD_0, 0x112, 6));
         EXPECT_TRUE(ILExifAddUnsignedRational(exif, IL_EXIF_IFD_0, 0x11A, 600, 2));
-        EXPECT_TRUE(ILExifAddDateTime(exif, 1614834367));  // 2021-03-04 05:06:07 UTC
+        EXPECT_TRUE(ILExifAddDateTime(exif, 1614834367)); // 2021-03-04 05:06:07 UTC
         EXPECT_TRUE(ILExifAddUndefined(exif, 0x9000, version, 4));
         EXPECT_TRUE(ILExifAddSignedRational(exif, 0x9204, -1, 3));
         EXPECT_TRUE(ILExifAddUnsignedLong(exif, 0xA002, 70000));
@@ -460,4 +464,4 @@ TEST(IptcTable, AgreesWithLibiptcdata) {
     EXPECT_EQ(rows, 77);
 }
 
-}  // namespace
+} // namespace

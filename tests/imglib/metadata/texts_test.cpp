@@ -13,7 +13,8 @@ using Entries = std::vector<std::pair<std::string, std::string>>;
 
 Entries EntriesOf(const ILTextList& list) {
     Entries out;
-    for (int32_t i = 0; i < list.count; ++i) out.emplace_back(list.items[i].key, list.items[i].text);
+    for (int32_t i = 0; i < list.count; ++i)
+        out.emplace_back(list.items[i].key, list.items[i].text);
     return out;
 }
 
@@ -21,7 +22,7 @@ TEST(AddComment, RecognisesLeadingKeys) {
     struct Case {
         const char* name;
         std::string text;
-        size_t length;  // 0: the whole text
+        size_t length; // 0: the whole text
         Entries want;
     };
     const Case cases[] = {
@@ -64,11 +65,13 @@ TEST(SetText, ReplacesRemovesOrAppends) {
     ILAddComment(&list, 4, "note");
 
     ILSetText(&list, IL_TEXT_TITLE, 5, "first");
-    EXPECT_EQ(EntriesOf(list), (Entries{{"Title", "first"}, {"Author", "Ann"}, {"Title", "two"},
-                                        {"Comment", "note"}}));
+    EXPECT_EQ(
+        EntriesOf(list),
+        (Entries{{"Title", "first"}, {"Author", "Ann"}, {"Title", "two"}, {"Comment", "note"}}));
 
     ILSetText(&list, IL_TEXT_AUTHOR, 0, nullptr);
-    EXPECT_EQ(EntriesOf(list), (Entries{{"Title", "first"}, {"Title", "two"}, {"Comment", "note"}}));
+    EXPECT_EQ(EntriesOf(list),
+              (Entries{{"Title", "first"}, {"Title", "two"}, {"Comment", "note"}}));
 
     ILSetText(&list, IL_TEXT_URL, 0, "gone");
     EXPECT_EQ(list.count, 3);
@@ -84,7 +87,8 @@ TEST(SetText, MatchesTheKeyExactly) {
     list.Append("title", 3, "low");
     list.Append("Title page", 4, "long");
     ILSetText(&list, IL_TEXT_TITLE, 3, "new");
-    EXPECT_EQ(EntriesOf(list), (Entries{{"title", "low"}, {"Title page", "long"}, {"Title", "new"}}));
+    EXPECT_EQ(EntriesOf(list),
+              (Entries{{"title", "low"}, {"Title page", "long"}, {"Title", "new"}}));
 }
 
 TEST(FindText, ComparesTheKeyNamePrefixWithoutCase) {
@@ -112,4 +116,4 @@ TEST(FormatTexts, OneLinePerEntry) {
     EXPECT_EQ(list.items, nullptr);
 }
 
-}  // namespace
+} // namespace

@@ -54,7 +54,9 @@ namespace {
 // 4-byte wchar_t, and its wide string code corrupts the 2-byte one.
 using WString = std::u16string;
 
-const WCHAR* W(const WString& text) { return reinterpret_cast<const WCHAR*>(text.c_str()); }
+const WCHAR* W(const WString& text) {
+    return reinterpret_cast<const WCHAR*>(text.c_str());
+}
 
 constexpr DWORD kPollMs = 20;
 DWORD g_timeoutMs = 30000;
@@ -66,12 +68,10 @@ WString FromWide(const WCHAR* text, size_t length) {
 }
 
 std::string ToUtf8(const WString& text) {
-    if (text.empty())
-        return {};
+    if (text.empty()) return {};
     const int length = static_cast<int>(text.size());
     const int n = WideCharToMultiByte(CP_UTF8, 0, W(text), length, nullptr, 0, nullptr, nullptr);
-    if (n <= 0)
-        return {};
+    if (n <= 0) return {};
     std::string out(static_cast<size_t>(n), '\0');
     WideCharToMultiByte(CP_UTF8, 0, W(text), length, out.data(), n, nullptr, nullptr);
     return out;
@@ -84,8 +84,7 @@ bool StartsWith(const WString& text, std::u16string_view prefix) {
 // Parses decimal or 0x-prefixed hexadecimal; false for anything else.
 bool ParseNumber(const WString& text, long long* value) {
     const std::string narrow = ToUtf8(text);
-    if (narrow.empty())
-        return false;
+    if (narrow.empty()) return false;
     char* end = nullptr;
     *value = std::strtoll(narrow.c_str(), &end, 0);
     return end && *end == 0;
@@ -131,7 +130,7 @@ WString ClassName(HWND window) {
 }
 
 struct Selector {
-    HWND handle = nullptr;  // an explicit handle; the other fields are unused
+    HWND handle = nullptr; // an explicit handle; the other fields are unused
     bool hasClass = false;
     WString className;
     bool hasTitle = false;
@@ -148,8 +147,7 @@ bool ParseSelector(const WString& text, Selector* sel) {
     size_t start = 0;
     while (start <= text.size()) {
         size_t end = text.find(u',', start);
-        if (end == WString::npos)
-            end = text.size();
+        if (end == WString::npos) end = text.size();
         const WString part = text.substr(start, end - start);
         if (StartsWith(part, u"class=")) {
             sel->hasClass = true;
@@ -170,8 +168,7 @@ bool ParseSelector(const WString& text, Selector* sel) {
 }
 
 bool Matches(HWND window, const Selector& sel) {
-    if (sel.hasClass && ClassName(window) != sel.className)
-        return false;
+    if (sel.hasClass && ClassName(window) != sel.className) return false;
     if (sel.hasTitle) {
         const WString title = WindowText(window);
         if (sel.titleIsGlob ? !GlobMatch(sel.title.c_str(), title.c_str()) : title != sel.title)
@@ -188,10 +185,8 @@ struct Search {
 
 BOOL CALLBACK CollectMatch(HWND window, LPARAM param) {
     auto* search = reinterpret_cast<Search*>(param);
-    if (search->visibleOnly && !IsWindowVisible(window))
-        return TRUE;
-    if (Matches(window, *search->sel))
-        search->found.push_back(window);
+    if (search->visibleOnly && !IsWindowVisible(window)) return TRUE;
+    if (Matches(window, *search->sel)) search->found.push_back(window);
     return TRUE;
 }
 
@@ -216,10 +211,8 @@ template <typename Condition>
 bool WaitFor(Condition condition) {
     const DWORD start = GetTickCount();
     for (;;) {
-        if (condition())
-            return true;
-        if (GetTickCount() - start >= g_timeoutMs)
-            return false;
+        if (condition()) return true;
+        if (GetTickCount() - start >= g_timeoutMs) return false;
         Sleep(kPollMs);
     }
 }
@@ -236,10 +229,8 @@ std::string Describe(const Selector& sel) {
         return text;
     }
     std::string out;
-    if (sel.hasClass)
-        out += "class " + ToUtf8(sel.className) + " ";
-    if (sel.hasTitle)
-        out += "title " + ToUtf8(sel.title) + " ";
+    if (sel.hasClass) out += "class " + ToUtf8(sel.className) + " ";
+    if (sel.hasTitle) out += "title " + ToUtf8(sel.title) + " ";
     return out + "(no window)";
 }
 
@@ -260,25 +251,21 @@ BOOL CALLBACK CollectChild(HWND window, LPARAM param) {
 
 // Writes a packed DIB as a .bmp file: the file header, then the DIB as is.
 bool WriteBitmapFile(const WCHAR* path, const BYTE* dib, SIZE_T size) {
-    if (size < sizeof(BITMAPINFOHEADER))
-        return false;
+    if (size < sizeof(BITMAPINFOHEADER)) return false;
     const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(dib);
     DWORD colors = header->biClrUsed;
-    if (colors == 0 && header->biBitCount <= 8)
-        colors = 1u << header->biBitCount;
+    if (colors == 0 && header->biBitCount <= 8) colors = 1u << header->biBitCount;
     DWORD masks = header->biCompression == BI_BITFIELDS ? 12 : 0;
     BITMAPFILEHEADER file = {};
-    file.bfType = 0x4D42;  // "BM"
+    file.bfType = 0x4D42; // "BM"
     file.bfOffBits = static_cast<DWORD>(sizeof file + header->biSize + masks + colors * 4);
     file.bfSize = static_cast<DWORD>(sizeof file + size);
-    const HANDLE out = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (out == INVALID_HANDLE_VALUE)
-        return false;
+    const HANDLE out =
+        CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (out == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
     bool ok = WriteFile(out, &file, sizeof file, &written, nullptr) && written == sizeof file;
-    ok = ok && WriteFile(out, dib, static_cast<DWORD>(size), &written, nullptr) &&
-         written == size;
+    ok = ok && WriteFile(out, dib, static_cast<DWORD>(size), &written, nullptr) && written == size;
     CloseHandle(out);
     return ok;
 }
@@ -306,7 +293,8 @@ int StepClipboard(const WString& step, const std::vector<WString>& args) {
         const HANDLE data = GetClipboardData(CF_UNICODETEXT);
         const auto* text = data ? static_cast<const WCHAR*>(GlobalLock(data)) : nullptr;
         if (text) {
-            std::printf("%s\n", ToUtf8(FromWide(text, static_cast<size_t>(lstrlenW(text)))).c_str());
+            std::printf("%s\n",
+                        ToUtf8(FromWide(text, static_cast<size_t>(lstrlenW(text)))).c_str());
             GlobalUnlock(data);
         } else {
             status = kNotFound;
@@ -321,16 +309,14 @@ int StepClipboard(const WString& step, const std::vector<WString>& args) {
         }
         EmptyClipboard();
         if (!target || !SetClipboardData(CF_UNICODETEXT, memory)) {
-            if (memory)
-                GlobalFree(memory);
+            if (memory) GlobalFree(memory);
             status = kNotFound;
         }
     } else if (step == u"clip-dib" && args.size() == 1) {
         const HANDLE data = GetClipboardData(CF_DIB);
         const auto* dib = data ? static_cast<const BYTE*>(GlobalLock(data)) : nullptr;
         if (dib) {
-            if (!WriteBitmapFile(W(args[0]), dib, GlobalSize(data)))
-                status = kNotFound;
+            if (!WriteBitmapFile(W(args[0]), dib, GlobalSize(data))) status = kNotFound;
             GlobalUnlock(data);
         } else {
             status = kNotFound;
@@ -345,17 +331,14 @@ int StepClipboard(const WString& step, const std::vector<WString>& args) {
 }
 
 bool ParseArg(const WString& text, long long* value) {
-    if (ParseNumber(text, value))
-        return true;
+    if (ParseNumber(text, value)) return true;
     std::fprintf(stderr, "vxdrive: not a number: %s\n", ToUtf8(text).c_str());
     return false;
 }
 
 int RunStep(const WString& step, const std::vector<WString>& args) {
-    if (StartsWith(step, u"clip-"))
-        return StepClipboard(step, args);
-    if (args.empty())
-        return kUsage;
+    if (StartsWith(step, u"clip-")) return StepClipboard(step, args);
+    if (args.empty()) return kUsage;
     Selector sel;
     if (!ParseSelector(args[0], &sel)) {
         std::fprintf(stderr, "vxdrive: bad selector %s\n", ToUtf8(args[0]).c_str());
@@ -368,8 +351,7 @@ int RunStep(const WString& step, const std::vector<WString>& args) {
         return kDone;
     }
     if (step == u"wait-gone" && extra == 0) {
-        if (WaitFor([&] { return FindAll(sel, true).empty(); }))
-            return kDone;
+        if (WaitFor([&] { return FindAll(sel, true).empty(); })) return kDone;
         std::fprintf(stderr, "vxdrive: still there: %s\n", Describe(sel).c_str());
         return kNotFound;
     }
@@ -380,8 +362,7 @@ int RunStep(const WString& step, const std::vector<WString>& args) {
     }
 
     const HWND window = Resolve(sel);
-    if (!window)
-        return kNotFound;
+    if (!window) return kNotFound;
     long long a = 0, b = 0, c = 0;
 
     if (step == u"wait" && extra == 0) {
@@ -417,13 +398,11 @@ int RunStep(const WString& step, const std::vector<WString>& args) {
                         ToUtf8(WindowText(child)).c_str());
         }
     } else if (step == u"post" && (extra == 1 || extra == 2)) {
-        if (!ParseArg(args[1], &a) || (extra == 2 && !ParseArg(args[2], &b)))
-            return kUsage;
+        if (!ParseArg(args[1], &a) || (extra == 2 && !ParseArg(args[2], &b))) return kUsage;
         if (!PostMessageW(window, WM_COMMAND, static_cast<WPARAM>(a), static_cast<LPARAM>(b)))
             return kNotFound;
     } else if (step == u"press" && extra == 1) {
-        if (!ParseArg(args[1], &a))
-            return kUsage;
+        if (!ParseArg(args[1], &a)) return kUsage;
         const HWND control = GetDlgItem(window, static_cast<int>(a));
         if (!PostMessageW(window, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(a), BN_CLICKED),
                           reinterpret_cast<LPARAM>(control)))
@@ -436,21 +415,19 @@ int RunStep(const WString& step, const std::vector<WString>& args) {
                           static_cast<LPARAM>(c)))
             return kNotFound;
     } else if (step == u"set-text" && extra == 2) {
-        if (!ParseArg(args[1], &a))
-            return kUsage;
+        if (!ParseArg(args[1], &a)) return kUsage;
         // Sent, not posted: the text is copied across to the other process
         // while the driver waits.
         const HWND control = GetDlgItem(window, static_cast<int>(a));
         DWORD_PTR answer = 0;
-        if (!control || !SendMessageTimeoutW(control, WM_SETTEXT, 0,
-                                             reinterpret_cast<LPARAM>(W(args[2])), SMTO_NORMAL,
-                                             g_timeoutMs, &answer)) {
+        if (!control ||
+            !SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(W(args[2])),
+                                 SMTO_NORMAL, g_timeoutMs, &answer)) {
             std::fprintf(stderr, "vxdrive: cannot set the text of control %lld\n", a);
             return kNotFound;
         }
     } else if (step == u"copy-data" && extra == 2) {
-        if (!ParseArg(args[1], &a))
-            return kUsage;
+        if (!ParseArg(args[1], &a)) return kUsage;
         // No terminator, so that the receiver's own checks are what stops
         // an over-long or unterminated text.
         COPYDATASTRUCT data = {};
@@ -463,8 +440,7 @@ int RunStep(const WString& step, const std::vector<WString>& args) {
             return kNotFound;
         std::printf("%llu\n", static_cast<unsigned long long>(answer));
     } else if (step == u"key" && extra == 1) {
-        if (!ParseArg(args[1], &a))
-            return kUsage;
+        if (!ParseArg(args[1], &a)) return kUsage;
         const UINT scan = MapVirtualKeyW(static_cast<UINT>(a), MAPVK_VK_TO_VSC);
         PostMessageW(window, WM_KEYDOWN, static_cast<WPARAM>(a), 1 | (scan << 16));
         PostMessageW(window, WM_KEYUP, static_cast<WPARAM>(a), 1 | (scan << 16) | 0xC0000000u);
@@ -474,13 +450,12 @@ int RunStep(const WString& step, const std::vector<WString>& args) {
     return kDone;
 }
 
-}  // namespace
+} // namespace
 
 int main() {
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    if (!argv)
-        return kUsage;
+    if (!argv) return kUsage;
     std::vector<WString> args;
     for (int i = 1; i < argc; ++i)
         args.push_back(FromWide(argv[i], static_cast<size_t>(lstrlenW(argv[i]))));
@@ -488,8 +463,7 @@ int main() {
 
     if (args.size() >= 2 && args[0] == u"--timeout") {
         long long seconds = 0;
-        if (!ParseNumber(args[1], &seconds) || seconds < 0)
-            return kUsage;
+        if (!ParseNumber(args[1], &seconds) || seconds < 0) return kUsage;
         g_timeoutMs = static_cast<DWORD>(seconds * 1000);
         args.erase(args.begin(), args.begin() + 2);
     }

@@ -30,8 +30,8 @@ std::vector<int32_t> Indices(const ActionList& list) {
 
 TEST(ActionList, AppendDropsTheUndoneItems) {
     ActionList history = MakeList(5);
-    EXPECT_EQ(history.cursor, -1);  // appends without a cursor leave none
-    SetHistoryCursor(history, 2);   // two undone
+    EXPECT_EQ(history.cursor, -1); // appends without a cursor leave none
+    SetHistoryCursor(history, 2);  // two undone
     ASSERT_TRUE(history.Append());
     EXPECT_EQ(history.Count(), 4u);
     EXPECT_EQ(history.cursor, 3);
@@ -58,7 +58,7 @@ TEST(ActionList, RemoveAndCursors) {
     EXPECT_EQ(favourites.cursor, 2);
 
     ActionList history = MakeList(2);
-    EXPECT_EQ(GetHistoryCursor(history), 0);  // -1 reads as 0
+    EXPECT_EQ(GetHistoryCursor(history), 0); // -1 reads as 0
     SetHistoryCursor(history, 7);
     EXPECT_EQ(history.cursor, 1);
     ActionList empty;
@@ -132,4 +132,4 @@ TEST(ActionList, CopiesOwnTheirBlockAndText) {
     EXPECT_EQ(unknown.block, nullptr);
 }
 
-}  // namespace
+} // namespace

@@ -31,7 +31,8 @@ double ToLinear(int code) {
     return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
 }
 double ToCode(double linear) {
-    const double v = linear <= 0.0031308 ? linear * 12.92 : 1.055 * std::pow(linear, 1 / 2.4) - 0.055;
+    const double v =
+        linear <= 0.0031308 ? linear * 12.92 : 1.055 * std::pow(linear, 1 / 2.4) - 0.055;
     return v * 255.0;
 }
 
@@ -60,7 +61,7 @@ TEST_F(ControlGlyphsTest, DarkCheckedRadioHasFaceCornersRingAndDisc) {
     BuildGlyphs(set, kDark);
     const Glyph& g = set.glyphs[GLYPH_CIRCLE][GLYPH_CHECKED];
     EXPECT_EQ(Pixel(g, 0, 0), 0x38);
-    EXPECT_EQ(Pixel(g, 6, 0), 0xC0);  // ring on the axis
+    EXPECT_EQ(Pixel(g, 6, 0), 0xC0); // ring on the axis
     for (int dy = -2; dy <= 2; ++dy)
         for (int dx = -2; dx <= 2; ++dx) {
             if (std::abs(dx) + std::abs(dy) <= 2) {
@@ -99,8 +100,8 @@ TEST_F(ControlGlyphsTest, SquareMarksKeepTheirRings) {
         EXPECT_EQ(Pixel(g, 1, 11), c.ring5);
         EXPECT_EQ(Pixel(g, 2, 6), c.ring4);
         EXPECT_EQ(Pixel(g, 6, 6), c.centre);
-        EXPECT_EQ(Pixel(g, 3, 9), c.centre);  // mark corner, half-size 3
+        EXPECT_EQ(Pixel(g, 3, 9), c.centre); // mark corner, half-size 3
     }
 }
 
-}  // namespace
+} // namespace

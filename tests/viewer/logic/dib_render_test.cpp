@@ -113,10 +113,12 @@ TEST_F(DibRender, IndexedTablesComeFromThePalette) {
         MakeImage(image, 4, 1, type);
         image.palette = new ILPalette(4);
         for (uint32_t i = 0; i < 4; ++i)
-            image.palette->SetEntryBGR8(i, uint8_t(10 * i + 1), uint8_t(10 * i + 2), uint8_t(10 * i + 3));
+            image.palette->SetEntryBGR8(i, uint8_t(10 * i + 1), uint8_t(10 * i + 2),
+                                        uint8_t(10 * i + 3));
         // Indices 3, 2, 1, 0.
         if (type == 0x42)
-            for (int x = 0; x < 4; ++x) image.data[x] = uint8_t(3 - x);
+            for (int x = 0; x < 4; ++x)
+                image.data[x] = uint8_t(3 - x);
         else
             image.data[0] = 0b11100100;
 
@@ -126,7 +128,8 @@ TEST_F(DibRender, IndexedTablesComeFromThePalette) {
         ASSERT_EQ(dib.ColorCount(), 256u);
         EXPECT_EQ(TableEntry(dib, 2), (std::vector<uint8_t>{21, 22, 23, 0}));
         EXPECT_EQ(TableEntry(dib, 4), (std::vector<uint8_t>{0, 0, 0, 0}));
-        for (int x = 0; x < 4; ++x) EXPECT_EQ(dib.pixels[x], 3 - x) << "x " << x;
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(dib.pixels[x], 3 - x) << "x " << x;
     }
 }
 
@@ -150,16 +153,16 @@ TEST_F(DibRender, ConvertedRowsKeepTheirOrderAndColours) {
         ASSERT_TRUE(dib.Render(*image, ILColor{}, false));
         for (uint32_t y = 0; y < 2; ++y)
             for (uint32_t x = 0; x < 3; ++x)
-                EXPECT_EQ(Pixel24(dib, x, y),
-                          (std::vector<uint8_t>{uint8_t(40 * x + y), uint8_t(100 + y),
-                                                uint8_t(200 + x)}))
+                EXPECT_EQ(
+                    Pixel24(dib, x, y),
+                    (std::vector<uint8_t>{uint8_t(40 * x + y), uint8_t(100 + y), uint8_t(200 + x)}))
                     << "type " << image->type << " at " << x << "," << y;
     }
 }
 
 TEST_F(DibRender, AlphaBlendsOntoTheBackground) {
     ILColor background;
-    background.Set(1, 0, 0);  // red, B,G,R 0,0,255
+    background.Set(1, 0, 0); // red, B,G,R 0,0,255
     const std::vector<uint8_t> red{0, 0, 255};
 
     Image rgba;
@@ -190,7 +193,8 @@ TEST_F(DibRender, RowsOfAViewAreCopiedNotShared) {
     Image parent;
     MakeImage(parent, 16, 3, 0x41);
     for (uint32_t y = 0; y < 3; ++y)
-        for (uint32_t x = 0; x < 16; ++x) parent.data[y * parent.stride + x] = uint8_t(16 * y + x);
+        for (uint32_t x = 0; x < 16; ++x)
+            parent.data[y * parent.stride + x] = uint8_t(16 * y + x);
     ILImage view;
     ILInitImage(&view);
     ASSERT_EQ(ILViewImageRect(&view, &parent, 2, 1, 3, 2), IL_OK);
@@ -220,7 +224,7 @@ TEST_F(DibRender, RefusesWhatADibCannotHold) {
     Image image;
     MakeImage(image, 2, 2, 0x41);
     ASSERT_TRUE(dib.Render(image, ILColor{}, false));
-    image.type = 0x0F;  // a colour model no conversion knows
+    image.type = 0x0F; // a colour model no conversion knows
     EXPECT_FALSE(dib.Render(image, ILColor{}, false));
     EXPECT_TRUE(dib.IsEmpty());
     EXPECT_EQ(dib.pixels, nullptr);
@@ -233,7 +237,8 @@ TEST_F(DibRender, RenderingAgainReusesTheRowsOnlyWhenTheSizeAgrees) {
     MakeImage(first, 4, 2, 0x63);
     MakeImage(second, 8, 1, 0x63);
     MakeImage(shared, 8, 1, 0x43);
-    for (uint32_t x = 0; x < 8; ++x) reinterpret_cast<uint16_t*>(second.data)[3 * x] = uint16_t(x * 257);
+    for (uint32_t x = 0; x < 8; ++x)
+        reinterpret_cast<uint16_t*>(second.data)[3 * x] = uint16_t(x * 257);
 
     DibBuffer dib;
     ASSERT_TRUE(dib.Render(first, ILColor{}, false));
@@ -242,7 +247,8 @@ TEST_F(DibRender, RenderingAgainReusesTheRowsOnlyWhenTheSizeAgrees) {
     EXPECT_EQ(dib.pixels, block);
     EXPECT_EQ(dib.Width(), 8u);
     EXPECT_EQ(dib.stride, 24);
-    for (uint32_t x = 0; x < 8; ++x) EXPECT_EQ(Pixel24(dib, x, 0)[0], x) << "x " << x;
+    for (uint32_t x = 0; x < 8; ++x)
+        EXPECT_EQ(Pixel24(dib, x, 0)[0], x) << "x " << x;
     // Shared rows replace the block, which is freed (the leak checker of the
     // sanitizer build sees it otherwise).
     ASSERT_TRUE(dib.Render(shared, ILColor{}, false));
@@ -263,4 +269,4 @@ TEST_F(DibRender, CreateFillsTheHeader) {
     EXPECT_EQ(dib.header->biClrUsed, 0u);
 }
 
-}  // namespace
+} // namespace

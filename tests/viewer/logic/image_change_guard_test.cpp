@@ -36,8 +36,9 @@ TEST(ImageChangeGuard, RefusalTexts) {
     EXPECT_EQ(GuardRefusalText(2, GuardCause::Twain, u""),
               u"Cannot acquire while TWAIN transfer is active.");
     const std::u16string longCaption(40, u'x');
-    EXPECT_EQ(GuardRefusalText(0, GuardCause::ToolDialog, longCaption),
-              u"Cannot apply actions while dialog\n'" + std::u16string(31, u'x') + u"' is running.");
+    EXPECT_EQ(
+        GuardRefusalText(0, GuardCause::ToolDialog, longCaption),
+        u"Cannot apply actions while dialog\n'" + std::u16string(31, u'x') + u"' is running.");
 }
 
-}  // namespace
+} // namespace

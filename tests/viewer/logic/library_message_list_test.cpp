@@ -20,7 +20,7 @@ TEST(LibraryMessageList, KeepsEightErrorsAndDropsTheRest) {
 TEST(LibraryMessageList, WarningRepeatedInARowIsKeptOnce) {
     LibraryMessageList list;
     AddLibraryWarning(list, "TIFF", "odd tag", true);
-    AddLibraryWarning(list, "JPEG", "odd tag", true);  // module is not compared
+    AddLibraryWarning(list, "JPEG", "odd tag", true); // module is not compared
     EXPECT_EQ(list.warnings.count, 1u);
     AddLibraryWarning(list, "TIFF", "short strip", true);
     AddLibraryWarning(list, "TIFF", "odd tag", true);
@@ -62,4 +62,4 @@ TEST(LibraryMessageList, DecodesUtf8AndReplacesBrokenBytes) {
     }
 }
 
-}  // namespace
+} // namespace

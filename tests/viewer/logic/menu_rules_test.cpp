@@ -34,34 +34,63 @@ TEST(MenuRules, ItemsByImageKind) {
     } cases[] = {
         {"grey 8",
          ImageFacts(IL_MODEL_GRAY | IL_KIND_8, 8),
-         {{CMD_TONEMAPPING, true}, {CMD_GAUSS_FILTER, true}, {CMD_PALETTE, false},
-          {CMD_COLOR_FILTER, false}, {CMD_SWAP_RED_BLUE, false}, {CMD_WRITE_TEXT, true},
+         {{CMD_TONEMAPPING, true},
+          {CMD_GAUSS_FILTER, true},
+          {CMD_PALETTE, false},
+          {CMD_COLOR_FILTER, false},
+          {CMD_SWAP_RED_BLUE, false},
+          {CMD_WRITE_TEXT, true},
           {CMD_ALPHA_MENU, true}}},
         {"monochrome",
          ImageFacts(IL_MODEL_GRAY | IL_KIND_1, 1),
-         {{CMD_TONEMAPPING, false}, {CMD_GAUSS_FILTER, false}, {CMD_WRITE_TEXT, false},
-          {CMD_ALPHA_MENU, false}, {CMD_RESAMPLE, true}}},
+         {{CMD_TONEMAPPING, false},
+          {CMD_GAUSS_FILTER, false},
+          {CMD_WRITE_TEXT, false},
+          {CMD_ALPHA_MENU, false},
+          {CMD_RESAMPLE, true}}},
         {"indexed",
          ImageFacts(IL_MODEL_INDEXED | IL_KIND_8, 8),
          {{CMD_PALETTE, true}, {CMD_GAUSS_FILTER, false}, {CMD_ALPHA_MENU, false}}},
         {"rgb with alpha",
          ImageFacts(IL_MODEL_RGB | IL_KIND_8 | IL_EXTRA_ALPHA, 8),
-         {{CMD_ALPHA_ADD, false}, {CMD_ALPHA_REMOVE, true}, {CMD_ALPHA_INVERT, true},
-          {CMD_ALPHA_SAVE, true}, {CMD_ALPHA_LOAD, true}, {CMD_SWAP_RED_BLUE, true}}},
+         {{CMD_ALPHA_ADD, false},
+          {CMD_ALPHA_REMOVE, true},
+          {CMD_ALPHA_INVERT, true},
+          {CMD_ALPHA_SAVE, true},
+          {CMD_ALPHA_LOAD, true},
+          {CMD_SWAP_RED_BLUE, true}}},
         {"rgb without alpha",
          ImageFacts(IL_MODEL_RGB | IL_KIND_16, 16),
-         {{CMD_ALPHA_ADD, true}, {CMD_ALPHA_REMOVE, false}, {CMD_ALPHA_SAVE, false},
+         {{CMD_ALPHA_ADD, true},
+          {CMD_ALPHA_REMOVE, false},
+          {CMD_ALPHA_SAVE, false},
           {CMD_COLOR_FILTER, true}}},
         {"no image",
          MenuFacts{.free = true},
-         {{CMD_OPEN_IMAGE, true}, {CMD_COPY, false}, {CMD_SAVE_IMAGE, false},
-          {CMD_MODE_MENU, false}, {CMD_TRANSFORM_MENU, false}, {CMD_WRITE_TEXT, false},
+         {{CMD_OPEN_IMAGE, true},
+          {CMD_COPY, false},
+          {CMD_SAVE_IMAGE, false},
+          {CMD_MODE_MENU, false},
+          {CMD_TRANSFORM_MENU, false},
+          {CMD_WRITE_TEXT, false},
           {CMD_PASTE, false}}},
         {"tool dialog open",
-         [] { MenuFacts f = ImageFacts(IL_MODEL_RGB | IL_KIND_8, 8); f.free = false; return f; }(),
-         {{CMD_OPEN_IMAGE, false}, {CMD_COPY, true}, {CMD_TRANSFORM_MENU, false}, {CMD_GAUSS_FILTER, false}}},
+         [] {
+             MenuFacts f = ImageFacts(IL_MODEL_RGB | IL_KIND_8, 8);
+             f.free = false;
+             return f;
+         }(),
+         {{CMD_OPEN_IMAGE, false},
+          {CMD_COPY, true},
+          {CMD_TRANSFORM_MENU, false},
+          {CMD_GAUSS_FILTER, false}}},
         {"clipboard dib and fx",
-         [] { MenuFacts f{.free = true}; f.clipboardHasDib = true; f.highQualityResizing = true; return f; }(),
+         [] {
+             MenuFacts f{.free = true};
+             f.clipboardHasDib = true;
+             f.highQualityResizing = true;
+             return f;
+         }(),
          {{CMD_PASTE, true}, {CMD_EMPTY_CLIPBOARD, true}, {CMD_FX_BLEND, true}}},
     };
     for (const Case& c : cases) {
@@ -85,4 +114,4 @@ TEST(MenuRules, AnImageRegainsItemsThatAnotherGreyed) {
     }
 }
 
-}  // namespace
+} // namespace

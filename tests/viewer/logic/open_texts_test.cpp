@@ -31,11 +31,12 @@ TEST(OpenTexts, FailureReports) {
     for (const Row& row : rows)
         EXPECT_EQ(FormatOpenFailure(u"Z:\\a.xyz", row.result),
                   u"File: Z:\\a.xyz  \n\n" + std::u16string(row.reason) + u".  ");
-    const std::u16string longFailure = FormatOpenFailure(std::u16string(480, u'p'), IL_FILE_NOT_FOUND);
+    const std::u16string longFailure =
+        FormatOpenFailure(std::u16string(480, u'p'), IL_FILE_NOT_FOUND);
     EXPECT_EQ(longFailure.size(), 299u);
     // The path is cut, not the reason.
     EXPECT_TRUE(longFailure.starts_with(u"File: ppp"));
     EXPECT_TRUE(longFailure.ends_with(u"pp  \n\nFile not found.  "));
 }
 
-}  // namespace
+} // namespace

@@ -19,7 +19,9 @@ using HandlePtr = std::unique_ptr<ILHandle, HandleDeleter>;
 
 constexpr float nan = std::numeric_limits<float>::quiet_NaN();
 
-HandlePtr MakeHandle() { return HandlePtr(ILCreateHandle("test")); }
+HandlePtr MakeHandle() {
+    return HandlePtr(ILCreateHandle("test"));
+}
 
 template <typename T>
 T ReadAt(std::span<const uint8_t> bytes, size_t offset) {
@@ -53,24 +55,43 @@ TEST(Preferences, DefaultsLandAtTheirFileOffsets) {
         size_t offset;
         int32_t want;
     };
-    const int32_t allFormats = static_cast<int32_t>(
-        [] {
-            uint32_t n = 0;
-            while (ILGetNthFormatRow(n, false) < ILGetFormatCount()) ++n;
-            return n;
-        }() + 1);
+    const int32_t allFormats = static_cast<int32_t>([] {
+        uint32_t n = 0;
+        while (ILGetNthFormatRow(n, false) < ILGetFormatCount())
+            ++n;
+        return n;
+    }() + 1);
     const Int32Field ints[] = {
-        {"version", 0, 10102},       {"main x", 4, INT32_MIN},     {"main y", 8, INT32_MIN},
-        {"client width", 12, 512},   {"client height", 16, 384},   {"list x", 76, 1280 - 260},
-        {"list height", 88, 440},    {"thumbnail", 92, 64},        {"sort key", 96, 40760},
-        {"histogram x", 104, 368},   {"histogram scale", 112, 1000},
-        {"actions x", 120, 1280 - 320}, {"actions y", 124, 20},  {"sheet columns", 128, 8},
-        {"sheet spacing", 136, 24},  {"gallery columns", 208, 8},  {"font height", 440, 16},
-        {"font weight", 456, 900},   {"open filter", 544, allFormats},
-        {"reserved 548", 548, 0},    {"reserved 556", 556, -1},    {"reserved 572", 572, -1},
-        {"save filter", 576, 1},     {"reserved 584", 584, 0},     {"reserved 588", 588, -1},
-        {"reserved 616", 616, 0},    {"reserved 620", 620, -1},    {"reserved 636", 636, -1},
-        {"tiff half/float", 736, 2}, {"tiff other", 740, 2},
+        {"version", 0, 10102},
+        {"main x", 4, INT32_MIN},
+        {"main y", 8, INT32_MIN},
+        {"client width", 12, 512},
+        {"client height", 16, 384},
+        {"list x", 76, 1280 - 260},
+        {"list height", 88, 440},
+        {"thumbnail", 92, 64},
+        {"sort key", 96, 40760},
+        {"histogram x", 104, 368},
+        {"histogram scale", 112, 1000},
+        {"actions x", 120, 1280 - 320},
+        {"actions y", 124, 20},
+        {"sheet columns", 128, 8},
+        {"sheet spacing", 136, 24},
+        {"gallery columns", 208, 8},
+        {"font height", 440, 16},
+        {"font weight", 456, 900},
+        {"open filter", 544, allFormats},
+        {"reserved 548", 548, 0},
+        {"reserved 556", 556, -1},
+        {"reserved 572", 572, -1},
+        {"save filter", 576, 1},
+        {"reserved 584", 584, 0},
+        {"reserved 588", 588, -1},
+        {"reserved 616", 616, 0},
+        {"reserved 620", 620, -1},
+        {"reserved 636", 636, -1},
+        {"tiff half/float", 736, 2},
+        {"tiff other", 740, 2},
     };
     for (const auto& f : ints) {
         SCOPED_TRACE(f.name);
@@ -86,8 +107,8 @@ TEST(Preferences, DefaultsLandAtTheirFileOffsets) {
     // effect, filter, aspect, info shown.
     const uint8_t flags[20] = {4, 1, 0, 0, 1, 1, 1, 1, 1, 0, 1, 1, 1, 2, 1, 1, 0, 4, 1, 0};
     EXPECT_EQ(0, std::memcmp(file.data() + 40, flags, sizeof flags));
-    const ByteField bytes[] = {{200, 1}, {202, 1}, {203, 0}, {204, 0}, {284, 0}, {288, 1},
-                               {436, 0}, {535, 0}};
+    const ByteField bytes[] = {{200, 1}, {202, 1}, {203, 0}, {204, 0},
+                               {284, 0}, {288, 1}, {436, 0}, {535, 0}};
     for (const auto& b : bytes) {
         SCOPED_TRACE(b.offset);
         EXPECT_EQ(file[b.offset], b.want);
@@ -96,10 +117,10 @@ TEST(Preferences, DefaultsLandAtTheirFileOffsets) {
     // Colours as stored: red, green, blue, alpha floats and the index.
     EXPECT_EQ(ReadAt<float>(file, 20), 0.5f);
     EXPECT_EQ(ReadAt<int32_t>(file, 36), -1);
-    EXPECT_EQ(ReadAt<float>(file, 148), 0.5f);  // sheet background blue
-    EXPECT_EQ(ReadAt<float>(file, 188), 0.0f);  // sheet text blue (yellow)
+    EXPECT_EQ(ReadAt<float>(file, 148), 0.5f); // sheet background blue
+    EXPECT_EQ(ReadAt<float>(file, 188), 0.0f); // sheet text blue (yellow)
     EXPECT_EQ(ReadAt<float>(file, 180), 1.0f);
-    EXPECT_EQ(ReadAt<float>(file, 512), 1.0f);  // text colour alpha
+    EXPECT_EQ(ReadAt<float>(file, 512), 1.0f); // text colour alpha
     // The unaligned fill colours.
     EXPECT_EQ(ReadAt<float>(file, 289 + 12), 1.0f);
     EXPECT_EQ(ReadAt<float>(file, 289), 0.0f);
@@ -238,7 +259,8 @@ TEST(Preferences, ClampsDamagedValues) {
          }},
         {"unterminated sample text",
          [](auto& f) {
-             for (size_t i = 0; i < 61; ++i) WriteAt<char16_t>(f, 314 + 2 * i, u'x');
+             for (size_t i = 0; i < 61; ++i)
+                 WriteAt<char16_t>(f, 314 + 2 * i, u'x');
          },
          [](const Preferences& p) {
              EXPECT_EQ(p.fontSampleText[59], u'x');
@@ -262,7 +284,8 @@ TEST(Preferences, ClampsDamagedValues) {
          [](const Preferences& p) { EXPECT_EQ(p.saveFilterIndex, 1); }},
         {"unterminated paths",
          [](auto& f) {
-             for (size_t i = 0; i < 2 * 480; ++i) WriteAt<char16_t>(f, 768 + 2 * i, u'A');
+             for (size_t i = 0; i < 2 * 480; ++i)
+                 WriteAt<char16_t>(f, 768 + 2 * i, u'A');
          },
          [](const Preferences& p) {
              EXPECT_EQ(p.actionListPath[478], u'A');
@@ -315,4 +338,4 @@ TEST(Preferences, PushesStoredOptionsIntoTheHandle) {
     EXPECT_EQ(back.pcdImportOptions.resolution, 2u);
 }
 
-}  // namespace
+} // namespace

@@ -51,7 +51,7 @@ TEST(TextUtils, PaddingAndTrimming) {
 TEST(TextUtils, FixedPoint) {
     EXPECT_EQ(FormatFixedPoint(-0.5, 2), "-0.50");
     EXPECT_EQ(FormatFixedPoint(1.25, 1), " 1.2");
-    EXPECT_EQ(FormatFixedPoint(0.3, 3), " 0.300");  // 0.3 is stored as 0.29999...
+    EXPECT_EQ(FormatFixedPoint(0.3, 3), " 0.300"); // 0.3 is stored as 0.29999...
     EXPECT_EQ(FormatFixedPoint(0.0, 0), " 0.");
 }
 
@@ -68,10 +68,11 @@ TEST(ImageSummary, ModeNamesAndAlpha) {
     EXPECT_EQ(FormatModeName(IL_MODEL_INDEXED | IL_KIND_1), "Index 1 bps");
     EXPECT_EQ(FormatModeName(IL_MODEL_GRAY | IL_KIND_16), "Gray 16 bps");
     EXPECT_EQ(FormatModeName(IL_MODEL_RGB | IL_KIND_HALF | IL_EXTRA_ALPHA), "RGB half");
-    EXPECT_EQ(FormatAlphaState(IL_MODEL_RGB | IL_KIND_8 | IL_EXTRA_ALPHA, true), "\r\nAlpha enabled");
+    EXPECT_EQ(FormatAlphaState(IL_MODEL_RGB | IL_KIND_8 | IL_EXTRA_ALPHA, true),
+              "\r\nAlpha enabled");
     EXPECT_EQ(FormatAlphaState(IL_MODEL_RGB | IL_KIND_8 | IL_EXTRA_PREMULTIPLIED, false),
               "\r\nAlpha disabled");
     EXPECT_EQ(FormatAlphaState(IL_MODEL_RGB | IL_KIND_8 | IL_EXTRA_FILLER, true), "");
 }
 
-}  // namespace
+} // namespace

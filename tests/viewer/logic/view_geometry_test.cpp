@@ -15,9 +15,9 @@ TEST(ViewGeometry, ZoomLevelsGiveSizesAndRatios) {
         int32_t width, numerator, denominator;
     };
     const Row rows[] = {
-        {0, 101, 101, 1, 1},   {2, 101, 303, 3, 1},  {-1, 101, 50, 1, 2},
-        {-2, 101, 34, 1, 3},   {-15, 10, 1, 1, 16},  // never below one pixel
-        {15, 7, 112, 16, 1},   {20, 7, 112, 16, 1},  {-20, 160, 10, 1, 16},
+        {0, 101, 101, 1, 1}, {2, 101, 303, 3, 1}, {-1, 101, 50, 1, 2},
+        {-2, 101, 34, 1, 3}, {-15, 10, 1, 1, 16}, // never below one pixel
+        {15, 7, 112, 16, 1}, {20, 7, 112, 16, 1}, {-20, 160, 10, 1, 16},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.level);
@@ -135,8 +135,8 @@ TEST(ViewGeometry, RatioZoomStepsInTenthsAndHundredths) {
         double next;
     };
     const Row rows[] = {
-        {0.50, true, 0.6},  {0.50, false, 0.4},  {0.07, true, 0.08}, {0.07, false, 0.06},
-        {0.12, false, 0.1}, {0.095, true, 0.1},  {1.0, true, 1.1},   {0.01, false, 0.01},
+        {0.50, true, 0.6},  {0.50, false, 0.4}, {0.07, true, 0.08}, {0.07, false, 0.06},
+        {0.12, false, 0.1}, {0.095, true, 0.1}, {1.0, true, 1.1},   {0.01, false, 0.01},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(::testing::Message() << row.current << (row.in ? " in" : " out"));
@@ -154,13 +154,31 @@ TEST(ViewGeometry, WindowTitles) {
         std::u16string want;
     };
     const Row rows[] = {
-        {"zoom", {u"a.png", u"(time: 0.012 sec)", 1, 0, 0, 0}, 1, 1, u"a.png [1:1] (time: 0.012 sec)"},
-        {"zoom out", {u"a.png", u"(time: 0.012 sec)", 1, 0, 0, 0}, 1, 3, u"a.png [1:3] (time: 0.012 sec)"},
-        {"fit", {u"b.tif", u"(time: 1.234 sec)", 1, 0, 333, 1000}, 0, 0, u"b.tif 33% (time: 1.234 sec)"},
+        {"zoom",
+         {u"a.png", u"(time: 0.012 sec)", 1, 0, 0, 0},
+         1,
+         1,
+         u"a.png [1:1] (time: 0.012 sec)"},
+        {"zoom out",
+         {u"a.png", u"(time: 0.012 sec)", 1, 0, 0, 0},
+         1,
+         3,
+         u"a.png [1:3] (time: 0.012 sec)"},
+        {"fit",
+         {u"b.tif", u"(time: 1.234 sec)", 1, 0, 333, 1000},
+         0,
+         0,
+         u"b.tif 33% (time: 1.234 sec)"},
         {"fit rounds", {u"b.tif", u"", 1, 0, 335, 1000}, 0, 0, u"b.tif 34% "},
-        {"second of three pages at 50 %", {u"c.tif", u"(time: 0.100 sec)", 3, 1, 500, 1000}, 0, 0,
+        {"second of three pages at 50 %",
+         {u"c.tif", u"(time: 0.100 sec)", 3, 1, 500, 1000},
+         0,
+         0,
          u"c.tif (page 2 of 3) 50% (time: 0.100 sec)"},
-        {"pages with a ratio", {u"c.tif", u"(time: 0.100 sec)", 3, 0, 0, 0}, 2, 1,
+        {"pages with a ratio",
+         {u"c.tif", u"(time: 0.100 sec)", 3, 0, 0, 0},
+         2,
+         1,
          u"c.tif (page 1 of 3) [2:1] (time: 0.100 sec)"},
     };
     for (const Row& row : rows) {
@@ -179,4 +197,4 @@ TEST(ViewGeometry, WindowTitles) {
     EXPECT_EQ(cut.back(), u'x');
 }
 
-}  // namespace
+} // namespace
