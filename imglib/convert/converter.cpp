@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "imglib/convert/cms.h"
 #include "imglib/convert/converter.h"
 #include "imglib/convert/ycbcr_tables.h"
 
@@ -280,8 +281,8 @@ void ILConverterChainRow(ILConverter* c, const void* source, void* target) {
 
 ILPixelType ILGetLoadPixelType(const ILHandle* h, ILPixelType fileType, bool keepPremultiplied) {
     if (!h) return 0;
-    if (h->loadMode == 1) return IL_MODEL_RGB | IL_KIND_8;
-    if (h->loadMode == 2) return IL_MODEL_RGB | IL_KIND_8 | IL_EXTRA_ALPHA;
+    if (h->loadMode == 1) return IL_BGR8;
+    if (h->loadMode == 2) return IL_BGRA8;
     if (h->loadMode != 0) return 0;
 
     uint32_t model = fileType & IL_MODEL_MASK;
@@ -319,50 +320,51 @@ ILPixelType ILGetLoadPixelType(const ILHandle* h, ILPixelType fileType, bool kee
 }
 
 uint32_t ILPixelTypeToLcmsFormat(ILPixelType type) {
-    const bool rgbOrder = type & IL_ORDER_RGB;
+    const bool bgrOrder = !(type & IL_ORDER_RGB);
     uint32_t format;
-    switch (type & IL_MODEL_MASK) {
+    switch (ILPixelModel(type)) {
         case IL_MODEL_GRAY:
-            format = 0x30008;
+            format = COLORSPACE_SH(PT_GRAY) | CHANNELS_SH(1);
             break;
         case IL_MODEL_RGB:
-            format = rgbOrder ? 0x40018 : 0x40418;
+            format = COLORSPACE_SH(PT_RGB) | CHANNELS_SH(3) | DOSWAP_SH(bgrOrder);
             break;
         case IL_MODEL_CMYK:
-            format = 0x60020;
+            format = COLORSPACE_SH(PT_CMYK) | CHANNELS_SH(4);
             break;
         case IL_MODEL_YCBCR:
-            format = 0x70018;
+            format = COLORSPACE_SH(PT_YCbCr) | CHANNELS_SH(3);
             break;
         case IL_MODEL_LAB:
-            format = 0xA0018;
+            format = COLORSPACE_SH(PT_Lab) | CHANNELS_SH(3);
             break;
         default:
             return 0;
     }
-    switch (type & IL_KIND_MASK) {
+    // Half and 24-bit float rows go through the library's formatter plug-in.
+    switch (ILSampleKind(type)) {
         case IL_KIND_8:
-            format += 1;
+            format |= BYTES_SH(1);
             break;
         case IL_KIND_16:
-            format += 2;
+            format |= BYTES_SH(2);
             break;
         case IL_KIND_HALF:
-            format += 0x400005;
+            format |= FLOAT_SH(1) | BYTES_SH(IL_LCMS_BYTES_HALF);
             break;
         case IL_KIND_FLOAT24:
-            format += 0x400003;
+            format |= FLOAT_SH(1) | BYTES_SH(IL_LCMS_BYTES_FLOAT24);
             break;
         case IL_KIND_FLOAT:
-            format += 0x400004;
+            format |= FLOAT_SH(1) | BYTES_SH(IL_LCMS_BYTES_FLOAT);
             break;
         default:
             return 0;
     }
-    if (type & IL_EXTRA_MASK) {
-        format += 0x80;
+    if (ILExtraChannel(type)) {
+        format |= EXTRA_SH(1);
         // With do-swap, swap-first describes B, G, R, A in memory.
-        if ((type & IL_MODEL_MASK) == IL_MODEL_RGB && !rgbOrder) format += 0x4000;
+        if (ILPixelModel(type) == IL_MODEL_RGB && bgrOrder) format |= SWAPFIRST_SH(1);
     }
     return format;
 }
