@@ -91,7 +91,7 @@ void ILRowGreyMapBGR8(ILConverter* c, const void* source, void* target) {
         t[0] = t[1] = t[2] = map[s[x]];
 }
 
-void ILRowGreyMapGreyAlpha8(ILConverter* c, const void* source, void* target) {
+void ILRowGreyMapGreyA8(ILConverter* c, const void* source, void* target) {
     const uint8_t* s = static_cast<const uint8_t*>(source);
     uint8_t* t = static_cast<uint8_t*>(target);
     const uint8_t* map = c->greyMap;
@@ -112,7 +112,7 @@ inline uint8_t CompositePremul(const ILConverter* c, int k, float v, float alpha
 
 } // namespace
 
-void ILRowCompositePremulGreyAlpha8(ILConverter* c, const void* source, void* target) {
+void ILRowCompositeGreyPA8ToBGR8(ILConverter* c, const void* source, void* target) {
     const ILDitherOffsets o = ILRowDitherOffsets(c);
     const uint8_t* s = static_cast<const uint8_t*>(source);
     uint8_t* t = static_cast<uint8_t*>(target);
@@ -131,7 +131,7 @@ void ILRowCompositePremulGreyAlpha8(ILConverter* c, const void* source, void* ta
     ILAdvanceDitherRow(c);
 }
 
-void ILRowCompositePremulGreyAlpha16(ILConverter* c, const void* source, void* target) {
+void ILRowCompositeGreyPA16ToBGR8(ILConverter* c, const void* source, void* target) {
     const ILDitherOffsets o = ILRowDitherOffsets(c);
     const uint16_t* s = static_cast<const uint16_t*>(source);
     uint8_t* t = static_cast<uint8_t*>(target);
@@ -150,7 +150,7 @@ void ILRowCompositePremulGreyAlpha16(ILConverter* c, const void* source, void* t
     ILAdvanceDitherRow(c);
 }
 
-void ILRowCompositePremulBGRA16(ILConverter* c, const void* source, void* target) {
+void ILRowCompositeBGRPA16ToBGR8(ILConverter* c, const void* source, void* target) {
     const ILDitherOffsets o = ILRowDitherOffsets(c);
     const uint16_t* s = static_cast<const uint16_t*>(source);
     uint8_t* t = static_cast<uint8_t*>(target);
@@ -184,14 +184,14 @@ constexpr ILKernelVariant GREY_MAP = IL_KV_GREY_MAP;
 
 // Rearranging and widening.
 constexpr ILRowKernel kGrey8ToBGR8 = ILRowShuffle<U8, U8, 1, 3, 0, 0, 0>;
-constexpr ILRowKernel kGrey8ToGreyAlpha8 = ILRowShuffle<U8, U8, 1, 2, 0>;
+constexpr ILRowKernel kGrey8ToGreyA8 = ILRowShuffle<U8, U8, 1, 2, 0>;
 constexpr ILRowKernel kGrey8ToGrey16 = ILRowShuffle<U8, U16, 1, 1, 0>;
 constexpr ILRowKernel kGrey8ToBGR16 = ILRowShuffle<U8, U16, 1, 3, 0, 0, 0>;
-constexpr ILRowKernel kGreyAlpha8ToGreyAlpha16 = ILRowShuffle<U8, U16, 2, 2, 0, 1>;
-constexpr ILRowKernel kGreyAlpha8ToBGRA16 = ILRowShuffle<U8, U16, 2, 4, 0, 0, 0, 1>;
-constexpr ILRowKernel kGreyAlpha8ToBGRA8 = ILRowShuffle<U8, U8, 2, 4, 0, 0, 0, 1>;
-constexpr ILRowKernel kGreyAlpha8ToBGR8 = ILRowShuffle<U8, U8, 2, 3, 0, 0, 0>;
-constexpr ILRowKernel kGreyAlpha8ToGrey8 = ILRowShuffle<U8, U8, 2, 1, 0>;
+constexpr ILRowKernel kGreyA8ToGreyA16 = ILRowShuffle<U8, U16, 2, 2, 0, 1>;
+constexpr ILRowKernel kGreyA8ToBGRA16 = ILRowShuffle<U8, U16, 2, 4, 0, 0, 0, 1>;
+constexpr ILRowKernel kGreyA8ToBGRA8 = ILRowShuffle<U8, U8, 2, 4, 0, 0, 0, 1>;
+constexpr ILRowKernel kGreyA8ToBGR8 = ILRowShuffle<U8, U8, 2, 3, 0, 0, 0>;
+constexpr ILRowKernel kGreyA8ToGrey8 = ILRowShuffle<U8, U8, 2, 1, 0>;
 constexpr ILRowKernel kBGR8ToBGR16 = ILRowShuffle<U8, U16, 3, 3, 0, 1, 2>;
 constexpr ILRowKernel kBGR8ToRGB16 = ILRowShuffle<U8, U16, 3, 3, 2, 1, 0>;
 constexpr ILRowKernel kBGRX8ToBGRA16 = ILRowShuffle<U8, U16, 4, 4, 0, 1, 2, 3>;
@@ -202,10 +202,10 @@ constexpr ILRowKernel kBGRX8ToRGB8 = ILRowShuffle<U8, U8, 4, 3, 2, 1, 0>;
 constexpr ILRowKernel kBGRX8ToBGR8 = ILRowShuffle<U8, U8, 4, 3, 0, 1, 2>;
 constexpr ILRowKernel kSwapBGR8 = ILRowShuffle<U8, U8, 3, 3, 2, 1, 0>;
 constexpr ILRowKernel kGrey16ToBGR16 = ILRowShuffle<U16, U16, 1, 3, 0, 0, 0>;
-constexpr ILRowKernel kGreyAlpha16ToBGRA16 = ILRowShuffle<U16, U16, 2, 4, 0, 0, 0, 1>;
-constexpr ILRowKernel kGreyAlpha16ToGrey16 = ILRowShuffle<U16, U16, 2, 1, 0>;
+constexpr ILRowKernel kGreyA16ToBGRA16 = ILRowShuffle<U16, U16, 2, 4, 0, 0, 0, 1>;
+constexpr ILRowKernel kGreyA16ToGrey16 = ILRowShuffle<U16, U16, 2, 1, 0>;
 constexpr ILRowKernel kBGRA16ToBGR16 = ILRowShuffle<U16, U16, 4, 3, 0, 1, 2>;
-constexpr ILRowKernel kGrey16ToGreyAlpha16 = ILRowShuffle<U16, U16, 1, 2, 0>;
+constexpr ILRowKernel kGrey16ToGreyA16 = ILRowShuffle<U16, U16, 1, 2, 0>;
 constexpr ILRowKernel kBGR16ToBGRA16 = ILRowShuffle<U16, U16, 3, 4, 0, 1, 2>;
 constexpr ILRowKernel kSwapBGR16 = ILRowShuffle<U16, U16, 3, 3, 2, 1, 0>;
 constexpr ILRowKernel kSwapBGRA16 = ILRowShuffle<U16, U16, 4, 4, 2, 1, 0, 3>;
@@ -213,12 +213,12 @@ constexpr ILRowKernel kSwapBGRA16 = ILRowShuffle<U16, U16, 4, 4, 2, 1, 0, 3>;
 // Dithered narrowing.
 constexpr ILRowKernel kGrey16ToGrey8 = ILRowDitherTo8<U16, 1, 1, 0>;
 constexpr ILRowKernel kGrey16ToBGR8 = ILRowDitherTo8<U16, 1, 3, 0, 0, 0>;
-constexpr ILRowKernel kGreyAlpha16ToGrey8 = ILRowDitherTo8<U16, 2, 1, 0>;
-constexpr ILRowKernel kGreyAlpha16ToGreyAlpha8 = ILRowDitherTo8<U16, 2, 2, 0, 1>;
-constexpr ILRowKernel kGreyAlpha16ToBGR8 = ILRowDitherTo8<U16, 2, 3, 0, 0, 0>;
-constexpr ILRowKernel kGreyAlpha16ToBGRA8 = ILRowDitherTo8<U16, 2, 4, 0, 0, 0, 1>;
+constexpr ILRowKernel kGreyA16ToGrey8 = ILRowDitherTo8<U16, 2, 1, 0>;
+constexpr ILRowKernel kGreyA16ToGreyA8 = ILRowDitherTo8<U16, 2, 2, 0, 1>;
+constexpr ILRowKernel kGreyA16ToBGR8 = ILRowDitherTo8<U16, 2, 3, 0, 0, 0>;
+constexpr ILRowKernel kGreyA16ToBGRA8 = ILRowDitherTo8<U16, 2, 4, 0, 0, 0, 1>;
 constexpr ILRowKernel kGrey32ToBGR8 = ILRowDitherTo8<U32, 1, 3, 0, 0, 0>;
-constexpr ILRowKernel kGreyAlpha32ToBGR8 = ILRowDitherTo8<U32, 2, 3, 0, 0, 0>;
+constexpr ILRowKernel kGreyA32ToBGR8 = ILRowDitherTo8<U32, 2, 3, 0, 0, 0>;
 constexpr ILRowKernel kBGR16ToBGR8 = ILRowDitherTo8<U16, 3, 3, 0, 1, 2>;
 constexpr ILRowKernel kBGR16ToRGB8 = ILRowDitherTo8<U16, 3, 3, 2, 1, 0>;
 constexpr ILRowKernel kBGRA16ToBGRA8 = ILRowDitherTo8<U16, 4, 4, 0, 1, 2, 3>;
@@ -239,14 +239,14 @@ std::vector<ILKernelEntry> BuildEntries() {
     return ILExpandKernelGroups({
         // 1-bit grey, one kernel per polarity; white-set to itself is the copy.
         {{IL_GREY1}, {IL_GREY1}, ILRowInvertBytes, nullptr, BLACK},
-        {{IL_GREY1}, {IL_GREY8}, ILRowBit1ToGrey8<true>, nullptr, WHITE},
-        {{IL_GREY1}, {IL_GREY8}, ILRowBit1ToGrey8<false>, nullptr, BLACK},
-        {{IL_GREY1}, bgr8Both, ILRowBit1ToBGR8<true>, nullptr, WHITE},
-        {{IL_GREY1}, bgr8Both, ILRowBit1ToBGR8<false>, nullptr, BLACK},
-        {{IL_GREY1}, {IL_GREY16}, ILRowBit1ToGrey16<true>, nullptr, WHITE},
-        {{IL_GREY1}, {IL_GREY16}, ILRowBit1ToGrey16<false>, nullptr, BLACK},
-        {{IL_GREY1}, bgr16Both, ILRowBit1ToBGR16<true>, nullptr, WHITE},
-        {{IL_GREY1}, bgr16Both, ILRowBit1ToBGR16<false>, nullptr, BLACK},
+        {{IL_GREY1}, {IL_GREY8}, ILRowGrey1ToGrey8<true>, nullptr, WHITE},
+        {{IL_GREY1}, {IL_GREY8}, ILRowGrey1ToGrey8<false>, nullptr, BLACK},
+        {{IL_GREY1}, bgr8Both, ILRowGrey1ToBGR8<true>, nullptr, WHITE},
+        {{IL_GREY1}, bgr8Both, ILRowGrey1ToBGR8<false>, nullptr, BLACK},
+        {{IL_GREY1}, {IL_GREY16}, ILRowGrey1ToGrey16<true>, nullptr, WHITE},
+        {{IL_GREY1}, {IL_GREY16}, ILRowGrey1ToGrey16<false>, nullptr, BLACK},
+        {{IL_GREY1}, bgr16Both, ILRowGrey1ToBGR16<true>, nullptr, WHITE},
+        {{IL_GREY1}, bgr16Both, ILRowGrey1ToBGR16<false>, nullptr, BLACK},
 
         // 2- and 4-bit grey.
         {{IL_GREY2}, {IL_GREY4}, ILRowGrey2ToGrey4},
@@ -263,10 +263,10 @@ std::vector<ILKernelEntry> BuildEntries() {
         {{IL_GREY8}, bgr8Both, kGrey8ToBGR8},
         {{IL_GREY8}, {IL_GREY16}, kGrey8ToGrey16},
         {{IL_GREY8}, bgr16Both, kGrey8ToBGR16},
-        {{IL_GREY8}, {IL_GREY_A8}, kGrey8ToGreyAlpha8},
+        {{IL_GREY8}, {IL_GREY_A8}, kGrey8ToGreyA8},
         {{IL_GREY8}, {IL_GREY8}, ILRowGreyMapGrey8, nullptr, GREY_MAP},
         {{IL_GREY8}, bgr8Both, ILRowGreyMapBGR8, nullptr, GREY_MAP},
-        {{IL_GREY8}, {IL_GREY_A8}, ILRowGreyMapGreyAlpha8, nullptr, GREY_MAP},
+        {{IL_GREY8}, {IL_GREY_A8}, ILRowGreyMapGreyA8, nullptr, GREY_MAP},
 
         // B, G, R 8 and R, G, B 8.
         {{IL_BGR8}, {IL_GREY8}, ILRowBGR8ToGrey8<3, 1>},
@@ -281,7 +281,7 @@ std::vector<ILKernelEntry> BuildEntries() {
         {{IL_GREY16}, {IL_GREY8}, kGrey16ToGrey8},
         {{IL_GREY16}, bgr8Both, kGrey16ToBGR8},
         {{IL_GREY16}, bgr16Both, kGrey16ToBGR16},
-        {{IL_GREY16}, greyAlpha16, kGrey16ToGreyAlpha16},
+        {{IL_GREY16}, greyAlpha16, kGrey16ToGreyA16},
 
         // B, G, R 16 and R, G, B 16.
         {{IL_BGR16}, {IL_GREY8}, ILRowBGR16ToGrey8<3, 1>},
@@ -305,26 +305,26 @@ std::vector<ILKernelEntry> BuildEntries() {
 
         // Grey+alpha 8; the premultiplied form composites here, the straight
         // one with the other compositing kernels.
-        {greyAlpha8, {IL_GREY8}, kGreyAlpha8ToGrey8},
-        {greyAlpha8, bgr8Both, kGreyAlpha8ToBGR8},
-        {{IL_GREY_PA8}, bgr8Both, ILRowCompositePremulGreyAlpha8, nullptr, COMPOSITE},
-        {greyAlpha8, alpha8Out, kGreyAlpha8ToBGRA8},
-        {greyAlpha8, greyAlpha16, kGreyAlpha8ToGreyAlpha16},
-        {greyAlpha8, alpha16Out, kGreyAlpha8ToBGRA16},
+        {greyAlpha8, {IL_GREY8}, kGreyA8ToGrey8},
+        {greyAlpha8, bgr8Both, kGreyA8ToBGR8},
+        {{IL_GREY_PA8}, bgr8Both, ILRowCompositeGreyPA8ToBGR8, nullptr, COMPOSITE},
+        {greyAlpha8, alpha8Out, kGreyA8ToBGRA8},
+        {greyAlpha8, greyAlpha16, kGreyA8ToGreyA16},
+        {greyAlpha8, alpha16Out, kGreyA8ToBGRA16},
 
         // Grey+alpha 16.
-        {greyAlpha16, {IL_GREY8}, kGreyAlpha16ToGrey8},
-        {greyAlpha16, bgr8Both, kGreyAlpha16ToBGR8},
-        {{IL_GREY_PA16}, bgr8Both, ILRowCompositePremulGreyAlpha16, nullptr, COMPOSITE},
-        {greyAlpha16, {IL_GREY16}, kGreyAlpha16ToGrey16},
-        {greyAlpha16, greyAlpha8, kGreyAlpha16ToGreyAlpha8},
-        {greyAlpha16, alpha8Out, kGreyAlpha16ToBGRA8},
-        {greyAlpha16, alpha16Out, kGreyAlpha16ToBGRA16},
+        {greyAlpha16, {IL_GREY8}, kGreyA16ToGrey8},
+        {greyAlpha16, bgr8Both, kGreyA16ToBGR8},
+        {{IL_GREY_PA16}, bgr8Both, ILRowCompositeGreyPA16ToBGR8, nullptr, COMPOSITE},
+        {greyAlpha16, {IL_GREY16}, kGreyA16ToGrey16},
+        {greyAlpha16, greyAlpha8, kGreyA16ToGreyA8},
+        {greyAlpha16, alpha8Out, kGreyA16ToBGRA8},
+        {greyAlpha16, alpha16Out, kGreyA16ToBGRA16},
 
         // B, G, R, A 16 and R, G, B, A 16.
         {bgra16, bgr8Both, kBGRA16ToBGR8, kBGRA16ToRGB8},
         {rgba16, bgr8Both, kBGRA16ToBGR8, kBGRA16ToRGB8},
-        {{IL_BGRPA16}, {IL_BGR8}, ILRowCompositePremulBGRA16, nullptr, COMPOSITE},
+        {{IL_BGRPA16}, {IL_BGR8}, ILRowCompositeBGRPA16ToBGR8, nullptr, COMPOSITE},
         {bgra16, {IL_BGR16}, kBGRA16ToBGR16},
         {bgra16, greyAlpha8, ILRowBGR16ToGrey8<4, 2>},
         {bgra16, {IL_BGRA8, IL_BGRPA8}, kBGRA16ToBGRA8},
@@ -334,7 +334,7 @@ std::vector<ILKernelEntry> BuildEntries() {
 
         // 32-bit grey: the high half of each sample.
         {{IL_GREY32}, bgr8Both, kGrey32ToBGR8},
-        {{IL_GREY_A32, IL_GREY_PA32}, bgr8Both, kGreyAlpha32ToBGR8},
+        {{IL_GREY_A32, IL_GREY_PA32}, bgr8Both, kGreyA32ToBGR8},
 
         // Packed colour; R, G, B 8 targets of the B, G, R-only kernels are
         // chained with the swap by the selection.
@@ -342,12 +342,12 @@ std::vector<ILKernelEntry> BuildEntries() {
         {{IL_BGR_101010}, {IL_BGR16}, ILRowBGR101010ToBGR16},
         {{IL_BGR_565}, {IL_BGR8}, ILRowBGR565ToBGR8},
         {{IL_BGR_555}, {IL_BGR8}, ILRowBGR555ToBGR8},
-        {{IL_BGRX4}, {IL_BGR8}, ILRowBGRX4444ToRGB8<false>},
-        {{IL_BGRX4}, {IL_RGB8}, ILRowBGRX4444ToRGB8<true>},
-        {{IL_RGB4}, {IL_BGR8}, ILRowRGB444ToRGB8<false>},
-        {{IL_RGB4}, {IL_RGB8}, ILRowRGB444ToRGB8<true>},
-        {{IL_RGBA4, IL_RGBPA4}, {IL_BGR8}, ILRowRGBA4444ToBGR8<false>},
-        {{IL_RGBA4, IL_RGBPA4}, {IL_BGRA8, IL_BGRPA8}, ILRowRGBA4444ToBGR8<true>},
+        {{IL_BGRX4}, {IL_BGR8}, ILRowBGRX4ToBGR8<false>},
+        {{IL_BGRX4}, {IL_RGB8}, ILRowBGRX4ToBGR8<true>},
+        {{IL_RGB4}, {IL_BGR8}, ILRowRGB4ToBGR8<false>},
+        {{IL_RGB4}, {IL_RGB8}, ILRowRGB4ToBGR8<true>},
+        {{IL_RGBA4, IL_RGBPA4}, {IL_BGR8}, ILRowRGBA4ToBGR8<false>},
+        {{IL_RGBA4, IL_RGBPA4}, {IL_BGRA8, IL_BGRPA8}, ILRowRGBA4ToBGR8<true>},
 
         // YCbCr 8.
         {{IL_YCBCR8}, {IL_BGR8}, ILRowYCbCr8ToBGR8<3, 3>},
@@ -355,13 +355,13 @@ std::vector<ILKernelEntry> BuildEntries() {
         {{IL_YCBCR_A8, IL_YCBCR_PA8}, {IL_BGRA8, IL_BGRPA8}, ILRowYCbCr8ToBGR8<4, 4>},
 
         // CMYK 8 and 16.
-        {{IL_CMYK8}, {IL_BGR8}, ILRowCmykToBGR<U8, 4, U8, 3>},
-        {{IL_CMYK_A8}, {IL_BGR8}, ILRowCmykToBGR<U8, 5, U8, 3>},
-        {{IL_CMYK_A8}, {IL_BGRA8}, ILRowCmykToBGR<U8, 5, U8, 4>},
-        {{IL_CMYK16}, {IL_BGR8}, ILRowCmykToBGR<U16, 4, U8, 3>},
-        {{IL_CMYK16}, {IL_BGR16}, ILRowCmykToBGR<U16, 4, U16, 3>},
-        {{IL_CMYK_A16}, {IL_BGR8}, ILRowCmykToBGR<U16, 5, U8, 3>},
-        {{IL_CMYK_A16}, {IL_BGRA16}, ILRowCmykToBGR<U16, 5, U16, 4>},
+        {{IL_CMYK8}, {IL_BGR8}, ILRowCMYKToBGR<U8, 4, U8, 3>},
+        {{IL_CMYK_A8}, {IL_BGR8}, ILRowCMYKToBGR<U8, 5, U8, 3>},
+        {{IL_CMYK_A8}, {IL_BGRA8}, ILRowCMYKToBGR<U8, 5, U8, 4>},
+        {{IL_CMYK16}, {IL_BGR8}, ILRowCMYKToBGR<U16, 4, U8, 3>},
+        {{IL_CMYK16}, {IL_BGR16}, ILRowCMYKToBGR<U16, 4, U16, 3>},
+        {{IL_CMYK_A16}, {IL_BGR8}, ILRowCMYKToBGR<U16, 5, U8, 3>},
+        {{IL_CMYK_A16}, {IL_BGRA16}, ILRowCMYKToBGR<U16, 5, U16, 4>},
 
         // Linear float and half colour to grey.
         {{IL_BGR_FLOAT}, {IL_GREY8}, ILRowLinearToGrey8<false, 3, 1>},

@@ -98,7 +98,7 @@ void PremultiplyFloat(ILConverter* c, const void* source, void* target) {
 // --- RGBE ----------------------------------------------------------------------
 
 // Mantissas R, G, B and a shared exponent E: (m + 0.5) 2^(E - 136); E = 0 is black.
-void RgbeToBGRFloat(ILConverter* c, const void* source, void* target) {
+void RGBEToBGRFloat(ILConverter* c, const void* source, void* target) {
     const uint8_t* s = static_cast<const uint8_t*>(source);
     uint8_t* t = static_cast<uint8_t*>(target);
     const uint64_t n = c->width;
@@ -262,7 +262,7 @@ std::vector<ILKernelEntry> BuildTable() {
         {{IL_RGBA_FLOAT24, IL_RGBPA_FLOAT24},
          {IL_BGRA_FLOAT, IL_BGRPA_FLOAT},
          ToFloat<ReadFloat24, 3, ReadFloat24, 3, true, true>},
-        {{IL_BGR_RGBE}, {IL_BGR_FLOAT}, RgbeToBGRFloat},
+        {{IL_BGR_RGBE}, {IL_BGR_FLOAT}, RGBEToBGRFloat},
 
         // Colour-managed: four-colour (15 bytes), colour (12) and grey (6) with alpha.
         {{IL_CMYK_A_FLOAT24},

@@ -46,7 +46,7 @@ void Grey1ToHalf(ILConverter* c, const void* s, void* t) {
 // --- RGBE ----------------------------------------------------------------------
 
 // Mantissas R, G, B and a shared exponent E: (m + 0.5) 2^(E - 136); E = 0 is black.
-void RgbeToBGRHalf(ILConverter* c, const void* source, void* target) {
+void RGBEToBGRHalf(ILConverter* c, const void* source, void* target) {
     const uint8_t* s = static_cast<const uint8_t*>(source);
     uint8_t* t = static_cast<uint8_t*>(target);
     const uint64_t n = c->width;
@@ -63,7 +63,7 @@ void RgbeToBGRHalf(ILConverter* c, const void* source, void* target) {
 
 // B, G, R, A half to grey+alpha half: the luminance of the colour, the alpha
 // sample copied bit for bit (a round trip through float would quiet NaNs).
-void HalfBGRAToGreyAlphaHalf(ILConverter* c, const void* source, void* target) {
+void BGRAHalfToGreyAHalf(ILConverter* c, const void* source, void* target) {
     const uint8_t* s = static_cast<const uint8_t*>(source);
     uint8_t* t = static_cast<uint8_t*>(target);
     const ReadHalf read;
@@ -80,7 +80,7 @@ void HalfBGRAToGreyAlphaHalf(ILConverter* c, const void* source, void* target) {
 // the palette's count (a 1-bit row with a one-entry palette, a damaged file)
 // give 0 rather than reading past the table.
 template <int Bits>
-void IndexedToGreyHalf(ILConverter* c, const void* source, void* target) {
+void IndexToGreyHalf(ILConverter* c, const void* source, void* target) {
     uint16_t lut[256] = {};
     if (c->palette && c->paletteTable) {
         const uint32_t count = c->palette->count < 256 ? c->palette->count : 256;
@@ -121,7 +121,7 @@ bool BuildGreyHalfTable(ILConverter* c) {
     });
 }
 
-bool BuildGreyAlphaHalfTable(ILConverter* c) {
+bool BuildGreyAHalfTable(ILConverter* c) {
     return BuildTable<4>(c, [](uint8_t* out, float b, float g, float r, float a) {
         const uint16_t v[2] = {FloatToHalf(ILLuminance(r, g, b)), FloatToHalf(a)};
         std::memcpy(out, v, sizeof v);
@@ -164,7 +164,7 @@ std::vector<ILKernelEntry> BuildEntries() {
     const auto indexed = {IL_INDEX1, IL_INDEX_A1, IL_INDEX2, IL_INDEX_A2,
                           IL_INDEX4, IL_INDEX_A4, IL_INDEX8, IL_INDEX_A8};
     std::vector<ILKernelEntry> entries = ILExpandKernelGroups({
-        {{IL_BGR_RGBE}, {IL_BGR_HALF}, RgbeToBGRHalf},
+        {{IL_BGR_RGBE}, {IL_BGR_HALF}, RGBEToBGRHalf},
 
         // Fixed point and float.
         {{IL_GREY_FIXED16}, {IL_GREY_HALF}, ToHalf<ReadFixed16, 1, N, 1>},
@@ -252,12 +252,12 @@ std::vector<ILKernelEntry> BuildEntries() {
          {IL_GREY_A_HALF, IL_GREY_PA_HALF},
          ToHalf<ReadFloat, 3, ReadFloat, 1>},
         {{IL_BGR_HALF}, {IL_GREY_HALF}, ToHalf<ReadHalf, 3, N, 1>},
-        {{IL_BGRA_HALF, IL_BGRPA_HALF}, {IL_GREY_A_HALF, IL_GREY_PA_HALF}, HalfBGRAToGreyAlphaHalf},
+        {{IL_BGRA_HALF, IL_BGRPA_HALF}, {IL_GREY_A_HALF, IL_GREY_PA_HALF}, BGRAHalfToGreyAHalf},
     });
     // Indexed sources: half grey has its own lookup kernels; the other
     // tables are read by the indexed family's lookup kernels.
-    const ILRowKernel toGrey[4] = {IndexedToGreyHalf<1>, IndexedToGreyHalf<2>, IndexedToGreyHalf<4>,
-                                   IndexedToGreyHalf<8>};
+    const ILRowKernel toGrey[4] = {IndexToGreyHalf<1>, IndexToGreyHalf<2>, IndexToGreyHalf<4>,
+                                   IndexToGreyHalf<8>};
     for (ILPixelType s : indexed) {
         const ILPixelType kind = s & IL_KIND_MASK;
         const ILRowKernel grey = toGrey[kind == IL_KIND_1   ? 0
@@ -265,8 +265,8 @@ std::vector<ILKernelEntry> BuildEntries() {
                                         : kind == IL_KIND_4 ? 2
                                                             : 3];
         entries.push_back({s, IL_GREY_HALF, IL_KV_ANY, grey, BuildGreyHalfTable});
-        entries.push_back({s, IL_GREY_A_HALF, IL_KV_ANY, nullptr, BuildGreyAlphaHalfTable});
-        entries.push_back({s, IL_GREY_PA_HALF, IL_KV_ANY, nullptr, BuildGreyAlphaHalfTable});
+        entries.push_back({s, IL_GREY_A_HALF, IL_KV_ANY, nullptr, BuildGreyAHalfTable});
+        entries.push_back({s, IL_GREY_PA_HALF, IL_KV_ANY, nullptr, BuildGreyAHalfTable});
         entries.push_back({s, IL_BGR_HALF, IL_KV_ANY, nullptr, BuildBGRHalfTable});
         entries.push_back({s, IL_BGRA_HALF, IL_KV_ANY, nullptr, BuildBGRAHalfTable});
         entries.push_back({s, IL_BGRPA_HALF, IL_KV_ANY, nullptr, BuildBGRAHalfTable});

@@ -142,11 +142,11 @@ struct LookupTarget {
 
 constexpr LookupTarget kLookupTargets[] = {
     {IL_GREY8, 1, ILBuildPaletteGrey8},
-    {IL_GREY_A8, 2, ILBuildPaletteGreyAlpha8},
+    {IL_GREY_A8, 2, ILBuildPaletteGreyA8},
     {IL_GREY16, 2, ILBuildPaletteGrey16},
-    {IL_GREY_A16, 4, ILBuildPaletteGreyAlpha16},
+    {IL_GREY_A16, 4, ILBuildPaletteGreyA16},
     {IL_GREY_FLOAT, 4, ILBuildPaletteGreyFloat},
-    {IL_GREY_A_FLOAT, 8, ILBuildPaletteGreyAlphaFloat},
+    {IL_GREY_A_FLOAT, 8, ILBuildPaletteGreyAFloat},
     {IL_BGR8, 3, ILBuildPaletteColor8},
     {IL_RGB8, 3, ILBuildPaletteColor8},
     {IL_BGRX8, 4, ILBuildPaletteColor8},

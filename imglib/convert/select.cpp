@@ -78,16 +78,16 @@ constexpr ILPixelType kFromRGBHalf[] = {IL_BGR8, IL_BGR16,    IL_BGR_HALF, IL_BG
                                         IL_RGB8, IL_RGB_HALF, IL_RGB_FLOAT};
 constexpr ILPixelType kFromBGRA8[] = {IL_BGR8, IL_BGR_FLOAT, IL_BGRX8, IL_ALPHA_SET,
                                       IL_RGB8, IL_RGBX8,     IL_RGBA8, IL_RGBPA8};
-constexpr ILPixelType kFromGreyAlpha8[] = {IL_GREY1,  IL_GREY2,     IL_GREY4,      IL_GREY8,
-                                           IL_BGR8,   IL_BGR_FLOAT, IL_ALPHA_SET,  IL_RGB8,
-                                           IL_RGBA8,  IL_RGBA16,    IL_RGBA_HALF,  IL_RGBA_FLOAT,
-                                           IL_RGBPA8, IL_RGBPA16,   IL_RGBPA_HALF, IL_RGBPA_FLOAT};
-constexpr ILPixelType kFromGreyAlpha16[] = {IL_GREY8,     IL_BGR8, IL_GREY16,          IL_BGR_FLOAT,
-                                            IL_ALPHA_SET, IL_RGB8, IL_RGBA_ORDER_ALPHA};
-constexpr ILPixelType kFromGreyAlphaHalf[] = {
-    IL_GREY8, IL_BGR8, IL_GREY_HALF, IL_BGR_FLOAT, IL_ALPHA_SET, IL_RGB8, IL_RGBA_ORDER_ALPHA};
-constexpr ILPixelType kFromGreyAlphaFloat[] = {
-    IL_GREY8, IL_BGR8, IL_GREY_FLOAT, IL_BGR_FLOAT, IL_ALPHA_SET, IL_RGB8, IL_RGBA_ORDER_ALPHA};
+constexpr ILPixelType kFromGreyA8[] = {IL_GREY1,  IL_GREY2,     IL_GREY4,      IL_GREY8,
+                                       IL_BGR8,   IL_BGR_FLOAT, IL_ALPHA_SET,  IL_RGB8,
+                                       IL_RGBA8,  IL_RGBA16,    IL_RGBA_HALF,  IL_RGBA_FLOAT,
+                                       IL_RGBPA8, IL_RGBPA16,   IL_RGBPA_HALF, IL_RGBPA_FLOAT};
+constexpr ILPixelType kFromGreyA16[] = {IL_GREY8,     IL_BGR8, IL_GREY16,          IL_BGR_FLOAT,
+                                        IL_ALPHA_SET, IL_RGB8, IL_RGBA_ORDER_ALPHA};
+constexpr ILPixelType kFromGreyAHalf[] = {IL_GREY8,     IL_BGR8, IL_GREY_HALF,       IL_BGR_FLOAT,
+                                          IL_ALPHA_SET, IL_RGB8, IL_RGBA_ORDER_ALPHA};
+constexpr ILPixelType kFromGreyAFloat[] = {IL_GREY8,     IL_BGR8, IL_GREY_FLOAT,      IL_BGR_FLOAT,
+                                           IL_ALPHA_SET, IL_RGB8, IL_RGBA_ORDER_ALPHA};
 constexpr ILPixelType kFromBGRA16[] = {IL_BGR8, IL_BGR16,  IL_BGR_FLOAT, IL_ALPHA_SET,
                                        IL_RGB8, IL_RGBA16, IL_RGBPA16};
 constexpr ILPixelType kFromBGRAHalf[] = {IL_BGR8, IL_BGR_HALF,  IL_BGR_FLOAT, IL_ALPHA_SET,
@@ -141,10 +141,10 @@ const PairGroup kPairs[] = {
     {{IL_RGB16}, kFromRGB16},
     {{IL_RGB_HALF}, kFromRGBHalf},
     {{IL_BGRX8, IL_BGRA8, IL_BGRPA8}, kFromBGRA8},
-    {{IL_GREY_A8, IL_GREY_PA8}, kFromGreyAlpha8},
-    {{IL_GREY_A16, IL_GREY_PA16}, kFromGreyAlpha16},
-    {{IL_GREY_A_HALF, IL_GREY_PA_HALF}, kFromGreyAlphaHalf},
-    {{IL_GREY_A_FLOAT, IL_GREY_PA_FLOAT}, kFromGreyAlphaFloat},
+    {{IL_GREY_A8, IL_GREY_PA8}, kFromGreyA8},
+    {{IL_GREY_A16, IL_GREY_PA16}, kFromGreyA16},
+    {{IL_GREY_A_HALF, IL_GREY_PA_HALF}, kFromGreyAHalf},
+    {{IL_GREY_A_FLOAT, IL_GREY_PA_FLOAT}, kFromGreyAFloat},
     {{IL_BGRA16, IL_BGRPA16}, kFromBGRA16},
     {{IL_BGRA_HALF, IL_BGRPA_HALF}, kFromBGRAHalf},
     {{IL_BGRA_FLOAT, IL_BGRPA_FLOAT}, kFromBGRAFloat},
