@@ -69,7 +69,7 @@ void ILConverterSetModes(ILConverter* c, ILPixelType source, ILPixelType target,
     c->sourceType = source;
     c->targetType = target;
     c->width = width;
-    ILConverterSelectKernel(c);
+    c->needsSelection = 1;
 }
 
 // The width is the smaller of the two, so that no row is read or written past
@@ -88,7 +88,7 @@ void ILConverterSetImages(ILConverter* c, const ILImage* source, const ILImage* 
     ILPalette* palette = source->palette;
     if (!palette && !IsIndexed(source->type) && IsIndexed(target->type)) palette = target->palette;
     ILConverterSetPalette(c, palette);
-    ILConverterSelectKernel(c);
+    c->needsSelection = 1;
 }
 
 void ILConverterSetImageTarget(ILConverter* c, const ILImage* source, ILPixelType target) {
@@ -102,12 +102,12 @@ void ILConverterSetImageTarget(ILConverter* c, const ILImage* source, ILPixelTyp
     c->targetType = target;
     c->width = source->width;
     ILConverterSetPalette(c, source->palette);
-    ILConverterSelectKernel(c);
+    c->needsSelection = 1;
 }
 
 void ILConverterSetAlphaMode(ILConverter* c, uint8_t mode) {
     c->alphaHandling = mode;
-    ILConverterUpdate(c);
+    c->needsSelection = 1;
 }
 
 void ILConverterSetBackground(ILConverter* c, const ILColor& color) {
@@ -117,14 +117,14 @@ void ILConverterSetBackground(ILConverter* c, const ILColor& color) {
     c->backgroundGray8 = color.ToGray8();
     c->backgroundGray16 = color.ToGray16();
     c->backgroundGrayF = color.ToGrayFloat();
-    ILConverterUpdate(c);
+    c->needsSelection = 1;
 }
 
 void ILConverterSetProfile(ILConverter* c, cmsHPROFILE profile, uint32_t lcmsFormat) {
     if (lcmsFormat == 0) return;
     c->sourceProfile = profile;
     c->sourceFormat = lcmsFormat;
-    ILConverterUpdate(c);
+    c->needsSelection = 1;
 }
 
 void ILConverterSetDither(ILConverter* c, bool on) {
@@ -139,6 +139,7 @@ void ILConverterSetPalette(ILConverter* c, ILPalette* palette) {
     DeleteOwnedPalette(c);
     DropPaletteDerived(c);
     c->palette = palette;
+    c->needsSelection = 1;
 }
 
 ILPalette* ILConverterNewPalette(ILConverter* c, uint32_t count) {
@@ -159,6 +160,7 @@ ILPalette* ILConverterNewPalette(ILConverter* c, uint32_t count) {
     if (count) std::memset(palette->entries, 0, sizeof(ILPaletteEntry) * count);
     c->palette = palette;
     c->ownsPalette = 1;
+    c->needsSelection = 1;
     return palette;
 }
 
@@ -194,10 +196,6 @@ bool ILConverterIsPlainCopy(const ILConverter* c) {
     return c->rowKernel == ILConverterCopyRow;
 }
 
-void ILConverterUpdate(ILConverter* c) {
-    if (c->sourceType && c->targetType && c->width) ILConverterSelectKernel(c);
-}
-
 // At least 256 entries, zeroed, so that an 8-bit code beyond a short palette
 // reads a defined entry instead of memory past the table.
 bool ILConverterAllocPaletteTable(ILConverter* c, uint32_t bytesPerEntry) {
@@ -210,7 +208,13 @@ bool ILConverterAllocPaletteTable(ILConverter* c, uint32_t bytesPerEntry) {
     return c->paletteTable != nullptr;
 }
 
+// The kernel, its transform and its tables are chosen here, once for all the
+// settings made since the last preparation.
 bool ILConverterPrepare(ILConverter* c) {
+    if (c->needsSelection) {
+        ILConverterSelectKernel(c);
+        c->needsSelection = 0;
+    }
     if (!c->rowKernel) return false;
     // Own YCbCr tables that could not be allocated leave none at all.
     if ((c->sourceType & IL_MODEL_MASK) == IL_MODEL_YCBCR && !c->ycbcrY &&
@@ -233,8 +237,7 @@ bool ILConverterPrepare(ILConverter* c) {
         c->paletteMapper = mapper;
         return true;
     }
-    if (!c->paletteTable) ILConverterSelectKernel(c);
-    return c->paletteTable != nullptr && c->rowKernel != nullptr;
+    return c->paletteTable != nullptr;
 }
 
 // Both images must have the same size: rows are converted one to one and no

@@ -266,8 +266,8 @@ TEST_F(ConverterTest, IndexedSourceNeedsAPaletteAndTakesOneAttachedLate) {
 
     Conv c;
     ILConverterSetModes(c.get(), IL_INDEX1, IL_BGR8, 3);
-    ASSERT_NE(c->rowKernel, nullptr);
     EXPECT_FALSE(ILConverterPrepare(c.get()));
+    ASSERT_NE(c->rowKernel, nullptr);
     ILConverterSetPalette(c.get(), &palette);
     ASSERT_TRUE(ILConverterPrepare(c.get()));
     c->rowKernel(c.get(), row, out);
@@ -370,6 +370,7 @@ TEST_F(ConverterTest, ConvertImageNeedsMatchingSizes) {
     ASSERT_EQ(ILAllocImage(&narrow, 2, 3, IL_BGR8, nullptr), IL_OK);
     ILConverterSetImages(c.get(), &source, &narrow);
     EXPECT_EQ(c->width, 2u);
+    ASSERT_TRUE(ILConverterPrepare(c.get()));
     EXPECT_EQ(c->rowBytes, 6u);
     ILFreeImage(&narrow);
     ILFreeImage(&source);

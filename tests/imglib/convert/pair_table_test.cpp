@@ -1150,6 +1150,7 @@ TEST_F(PairTableTest, EveryOtherPairIsRefused) {
                 ILConverterSetPalette(&conv, &palette);
                 ILConverterSetAlphaMode(&conv, ah);
                 ILConverterSetModes(&conv, s, t, kWidth);
+                ILConverterPrepare(&conv);
                 if (conv.rowKernel) {
                     std::ostringstream m;
                     m << std::hex << "0x" << s << " -> 0x" << t;

@@ -27,6 +27,10 @@ struct Conv {
     ~Conv() { ILConverterFree(&c); }
     template <typename S, typename T>
     void Run(const S& source, T& target) {
+        if (!ILConverterPrepare(&c)) {
+            ADD_FAILURE() << "does not prepare";
+            return;
+        }
         c.rowKernel(&c, source.data(), target.data());
     }
 };
@@ -284,6 +288,7 @@ TEST_F(Rows8BitTest, SubByteGreyUnpacksAndPacks) {
         for (int x = 0; x < 10; ++x)
             EXPECT_EQ(grey[x], white ? whiteSet[x] : 255 - whiteSet[x]) << x;
         ILConverterSetModes(&c, IL_GREY1, IL_BGR16, 10);
+        ASSERT_TRUE(ILConverterPrepare(&c));
         std::vector<uint16_t> bgr16(30);
         c.rowKernel(&c, bits.data(), bgr16.data());
         EXPECT_EQ(bgr16[27], white ? 65535 : 0);

@@ -132,11 +132,13 @@ TEST_F(SelectTest, ColourManagedAlphaIsCarriedOrTheRouteFallsBack) {
 
     // Alpha handling 0 drops alpha and keeps colour management.
     ILConverterSetAlphaMode(&c_, 0);
+    ASSERT_TRUE(ILConverterPrepare(&c_));
     EXPECT_EQ(c_.rowKernel, ILConverterTransformRow);
 
     // No lcms2 format for an index target: the plain route and its mapper.
     ILConverterSetProfile(&c_, wide.p, TYPE_BGR_8);
     ILConverterSetModes(&c_, IL_BGR8, IL_INDEX8, n);
+    ILConverterPrepare(&c_);
     EXPECT_NE(c_.rowKernel, nullptr);
     EXPECT_NE(c_.rowKernel, ILConverterTransformRow);
     EXPECT_TRUE(c_.needsPaletteMapper);
@@ -258,3 +260,27 @@ TEST_F(SelectTest, SettingsAfterTheTypesReselect) {
 }
 
 } // namespace
+
+TEST_F(SelectTest, PreparingSelectsOnceForAllSettings) {
+    // The setters build nothing: the colour transform appears with the
+    // preparation, and a second preparation without new settings keeps it.
+    WideProfile wide;
+    ILConverterSetProfile(&c_, wide.p, TYPE_BGR_8);
+    ILConverterSetModes(&c_, IL_BGR8, IL_BGR8, 16);
+    ILConverterSetAlphaMode(&c_, 2);
+    ILConverterSetBackground(&c_, background_);
+    EXPECT_EQ(c_.transform, nullptr);
+    ASSERT_TRUE(ILConverterPrepare(&c_));
+    const cmsHTRANSFORM transform = c_.transform;
+    ASSERT_NE(transform, nullptr);
+    ASSERT_TRUE(ILConverterPrepare(&c_));
+    EXPECT_EQ(c_.transform, transform);
+
+    // A changed setting is taken up by the next preparation.
+    ILConverterSetModes(&c_, IL_BGR8, IL_GREY8, 16);
+    ASSERT_TRUE(ILConverterPrepare(&c_));
+    EXPECT_EQ(c_.rowKernel, ILConverterTransformRow);
+    uint8_t row[48] = {}, grey[16];
+    c_.rowKernel(&c_, row, grey);
+    EXPECT_EQ(grey[0], 0);
+}
