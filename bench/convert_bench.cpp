@@ -37,6 +37,9 @@ const Input kInputs[] = {
     {"linear_float_to_srgb8", 0x123, 0x43, 1, 12},
     {"rgba8_composite", 0x2043, 0x43, 2, 4},
     {"rgba8_composite_shapes", 0x2043, 0x43, 2, 4, true},
+    {"greya8_composite_shapes", 0x2041, 0x43, 2, 2, true},
+    {"greya16_composite_shapes", 0x2061, 0x43, 2, 4, true},
+    {"rgba16_composite_shapes", 0x2063, 0x43, 2, 8, true},
     {"ycbcr8_to_rgb8", 0x45, 0x43, 1, 3},
     {"index8_to_rgb8", 0x42, 0x43, 1, 1},
 };
@@ -58,14 +61,23 @@ std::vector<uint8_t> MakePixels(const Input& in) {
         }
     }
     // Opaque discs of radius 300 on an 800-pixel grid, transparent between
-    // them, with an edge two pixels wide: what cut-outs and icons look like.
+    // them, with an edge two pixels wide: what cut-outs and icons look like. The
+    // alpha sample is the last of the pixel.
     if (in.shapes) {
+        const uint32_t alphaBytes = ILBitsPerSample(in.source) / 8;
         for (uint32_t y = 0; y < kHeight; ++y)
             for (uint32_t x = 0; x < kWidth; ++x) {
                 const double dx = x % 800 - 400.0, dy = y % 800 - 400.0;
                 const double cover = (301.0 - std::sqrt(dx * dx + dy * dy)) / 2.0;
-                data[(size_t{y} * kWidth + x) * 4 + 3] =
-                    static_cast<uint8_t>(std::lround(255.0 * std::clamp(cover, 0.0, 1.0)));
+                const double a = std::clamp(cover, 0.0, 1.0);
+                uint8_t* alpha =
+                    data.data() + (size_t{y} * kWidth + x + 1) * in.bytesPerPixel - alphaBytes;
+                if (alphaBytes == 1) {
+                    *alpha = static_cast<uint8_t>(std::lround(255.0 * a));
+                } else {
+                    const auto a16 = static_cast<uint16_t>(std::lround(65535.0 * a));
+                    std::memcpy(alpha, &a16, 2);
+                }
             }
     }
     return data;
