@@ -86,9 +86,6 @@ uint32_t ILPixelTypeToLcmsFormat(ILPixelType type);
 uint32_t ILBitsPerSample(ILPixelType type);
 uint32_t ILChannelCount(ILPixelType type);
 
-// Shared YCbCr default tables, built with the first handle.
-bool ILInitYCbCrTables();
-
 // Arithmetic shared by the row kernels.
 uint32_t ILUnpremultiply16(uint32_t v, uint32_t a);
 uint32_t ILPremultiply16(uint32_t v, uint32_t a);

@@ -20,6 +20,7 @@
 #include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
 #include "imglib/metadata/info.h"
+#include "imglib/memory_budget.h"
 #include "imglib/memory_owner.h"
 
 namespace {
@@ -322,6 +323,8 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     if (!target) return ILReportUnsupportedDataFormat(h);
     const ILResult geometry = CheckGeometry(h, r, target);
     if (geometry != IL_OK) return geometry;
+    const ILResult budget = ILCheckImageBudget(h, ILImageBufferSize(r.width, r.height, target));
+    if (budget != IL_OK) return budget;
     if (ILReallocImage(image, r.width, r.height, target, nullptr) != IL_OK)
         return ILReportOutOfMemory(h, ILImageBufferSize(r.width, r.height, target));
     ILConverterGivePalette(c, image);

@@ -20,6 +20,7 @@
 #include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
 #include "imglib/formats/png.h"
+#include "imglib/memory_budget.h"
 #include "imglib/memory_owner.h"
 #include "imglib/io/stream.h"
 
@@ -376,6 +377,14 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     ILConverterSetBackground(c, h->background);
     const ILPixelType target = ILGetLoadPixelType(h, layout.source, false);
     if (!target) return ILReportUnsupportedDataFormat(h);
+    // An interlaced file may first be read whole in its own pixel type.
+    uint64_t bytes = ILImageBufferSize(header.width, header.height, target);
+    if (header.interlace != PNG_INTERLACE_NONE &&
+        __builtin_add_overflow(bytes, ILImageBufferSize(header.width, header.height, layout.source),
+                               &bytes))
+        bytes = UINT64_MAX;
+    const ILResult budget = ILCheckImageBudget(h, bytes);
+    if (budget != IL_OK) return budget;
     if (ILReallocImage(image, header.width, header.height, target, nullptr) != IL_OK)
         return ILReportOutOfMemory(h, ILImageBufferSize(header.width, header.height, target));
     if (indexed) ILConverterGivePalette(c, image);

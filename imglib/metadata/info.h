@@ -275,7 +275,7 @@ const ILIptcTag* ILFindIptcTag(uint32_t record, uint32_t dataset);
 // Title of a dataset from our table, else libiptcdata's; null when unknown.
 const char* ILIptcTitle(uint32_t record, uint32_t dataset);
 
-// XMP; the toolkit must be initialised (xmp_init) by the program.
+// XMP; the toolkit is set up while a handle lives (the first one initialises it).
 bool ILParseXMP(XmpPtr* holder, size_t length, const char* packet);
 bool ILHasXMP(XmpPtr xmp);
 void ILFreeXMP(XmpPtr* holder);

@@ -1,5 +1,5 @@
-// XMP metadata on the XMP toolkit (exempi); the program initialises the
-// toolkit once at start-up.
+// XMP metadata on the XMP toolkit (exempi), which the first live handle
+// initialises and the last one terminates.
 #include <exempi/xmp.h>
 
 #include "imglib/metadata/info.h"

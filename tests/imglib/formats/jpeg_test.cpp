@@ -14,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include <exempi/xmp.h>
 #include <lcms2.h>
 
 #include "imglib/format.h"
@@ -223,8 +222,6 @@ fs::path CorpusDir() {
 
 class Jpeg : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(xmp_init()); }
-
     void SetUp() override {
         dir = MakeTestFolder("vx_jpeg");
         h = ILCreateHandle("Vx test 1.0");

@@ -17,7 +17,6 @@
 #include <string>
 #include <vector>
 
-#include <exempi/xmp.h>
 #include <lcms2.h>
 
 #include "imglib/convert/cms.h"
@@ -100,8 +99,6 @@ std::array<double, 4> Pixel(const ILImage& image, uint32_t x, uint32_t y) {
 
 class PngTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(xmp_init()); }
-
     void SetUp() override {
         h = ILCreateHandle("Vx PNG test");
         ASSERT_NE(h, nullptr);

@@ -21,6 +21,7 @@
 
 #include "imglib/metadata/info.h"
 #include "support/files.h"
+#include "support/library_scope.h"
 #include "support/tools.h"
 
 using namespace vxtest;
@@ -95,7 +96,7 @@ int LineIndex(const std::vector<std::string>& lines, const std::string& line) {
 class Metadata : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        xmp_init();
+        library_ = new LibraryScope;
         if (!HaveTool("convert-im6.q16") || !HaveTool("exiftool")) return;
         std::string path = TempPath("tagged.jpg");
         bool made =
@@ -114,7 +115,7 @@ protected:
     static void TearDownTestSuite() {
         delete tagged_;
         tagged_ = nullptr;
-        xmp_terminate();
+        delete library_;
     }
     void SetUp() override {
         if (!tagged_) GTEST_SKIP() << "needs convert-im6.q16 and exiftool";
@@ -123,6 +124,7 @@ protected:
         ASSERT_FALSE(tagged_->iptc.empty());
     }
     static Segments* tagged_;
+    static inline LibraryScope* library_ = nullptr;
 };
 Segments* Metadata::tagged_ = nullptr;
 
@@ -227,15 +229,14 @@ TEST(XmpDump, EveryLineOfAValueEndsInCrLf) {
         "<rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'>"
         "<rdf:Description rdf:about='' xmlns:xmp='http://ns.adobe.com/xap/1.0/'>"
         "<xmp:Label>first\nsecond</xmp:Label></rdf:Description></rdf:RDF></x:xmpmeta>";
-    xmp_init();
     {
+        const LibraryScope library;
         ILInfo info;
         ASSERT_TRUE(ILParseXMP(&info.xmp, sizeof kPacket - 1, kPacket));
         std::string dump;
         ILFormatXMP(info.xmp, &dump);
         EXPECT_EQ(dump, "xmp:Label: first\r\nsecond\r\n");
     }
-    xmp_terminate();
 
     std::string sink = "a";
     EXPECT_EQ(ILXMPTextSink(&sink, "b\n", 2), 0);
@@ -260,7 +261,7 @@ TEST(MetadataCorpus, JpegsParseAndDumpSafely) {
         {"exif_typeerror.jpg", 500, 500},
         {"iptc.jpg", 300, 300},
     };
-    xmp_init();
+    const LibraryScope library;
     int withMetadata = 0, checked = 0;
     for (const fs::directory_entry& file : fs::recursive_directory_iterator(corpus, error)) {
         std::string ext = file.path().extension().string();
@@ -287,12 +288,12 @@ TEST(MetadataCorpus, JpegsParseAndDumpSafely) {
             EXPECT_EQ(info.ppiY, r.y);
         }
     }
-    xmp_terminate();
     if (withMetadata == 0) GTEST_SKIP() << "no JPEG with metadata in the corpus";
     EXPECT_EQ(checked, static_cast<int>(std::size(known)));
 }
 
 TEST(MetadataParse, RefusesShortOrEmptyData) {
+    const LibraryScope library;
     const uint8_t nine[] = {'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0};
     ILInfo info;
     EXPECT_FALSE(ILInfoSetEXIF(&info.exif, 8, nine));
@@ -312,11 +313,9 @@ TEST(MetadataParse, RefusesShortOrEmptyData) {
     EXPECT_FALSE(ILInfoSetIPTC(&info.iptc, sizeof noDatasets, noDatasets));
     EXPECT_EQ(info.iptc, nullptr);
 
-    xmp_init();
     const char notXml[] = "certainly not an XML packet";
     EXPECT_FALSE(ILParseXMP(&info.xmp, sizeof notXml - 1, notXml));
     EXPECT_EQ(info.xmp, nullptr);
-    xmp_terminate();
 }
 
 // EXIF data as a saver would build it, serialised by libexif and parsed back.
