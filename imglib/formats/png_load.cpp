@@ -176,7 +176,7 @@ void FillInfo(ILInfo* info, const Reader& r, const Header& header, const Layout&
 
 // The texts libpng met before the image data, in file order; the XMP packet
 // travels in an iTXt chunk of its own keyword.
-void ReadTexts(const Reader& r, ILInfo* info) {
+void ReadTexts(ILHandle* h, const Reader& r, ILInfo* info) {
     png_textp texts = nullptr;
     const int count = png_get_text(r.png, r.info, &texts, nullptr);
     for (int i = 0; i < count; ++i) {
@@ -186,7 +186,7 @@ void ReadTexts(const Reader& r, ILInfo* info) {
                                    t.compression == PNG_ITXT_COMPRESSION_zTXt;
         const size_t length = international ? t.itxt_length : t.text_length;
         if (international && std::strncmp(t.key, "XML:com.adobe.xmp", 17) == 0)
-            ILParseXMP(&info->xmp, length, t.text);
+            ILParseXMP(h, &info->xmp, length, t.text);
         else
             info->texts.Append(t.key, length, t.text);
     }
@@ -346,7 +346,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     const Layout layout = ChooseLayout(header, HasTransparency(r.png, r.info));
     if (info) {
         FillInfo(info, r, header, layout, gammaKind, gamma, profile.get());
-        if (h->readMetadata) ReadTexts(r, info);
+        if (h->readMetadata) ReadTexts(h, r, info);
     }
     if (!image) return IL_OK;
 

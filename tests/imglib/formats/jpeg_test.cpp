@@ -684,6 +684,64 @@ TEST_F(Jpeg, MetadataMarkers) {
     EXPECT_EQ(info.iptc, nullptr);
 }
 
+// An IPTC block inside Photoshop's APP13 resources.
+Bytes Ps3Iptc(const Bytes& block) {
+    const std::string head = std::string("Photoshop 3.0") + '\0' + "8BIM";
+    Bytes payload(head.begin(), head.end());
+    const size_t n = block.size();
+    payload.insert(payload.end(),
+                   {0x04, 0x04, 0, 0, static_cast<uint8_t>(n >> 24), static_cast<uint8_t>(n >> 16),
+                    static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n)});
+    payload.insert(payload.end(), block.begin(), block.end());
+    if (n & 1) payload.push_back(0);
+    return Segment(0xED, payload);
+}
+
+// Hostile metadata reaches the loader: a caption that fills the IPTC dump's
+// buffer, a dataset length in eight bytes (which crashes libiptcdata) and
+// XMP nested too deeply for the toolkit. The picture always loads; what
+// cannot be read safely is dropped with a warning.
+TEST_F(Jpeg, HostileMetadataIsDroppedOrBounded) {
+    REQUIRE_TOOLS("cjpeg");
+    const Bytes base = ReadBytes(Cjpeg("h.jpg", 16, 16, ""));
+    Bytes caption{0x1C, 2, 120, 5000 >> 8, 5000 & 0xFF};
+    caption.insert(caption.end(), 5000, 'c');
+    const Bytes eightLengthBytes{0x1C, 2, 25, 0x80, 8, 0, 0, 0, 0, 0, 0, 0, 3, 'a', 'b', 'c'};
+    std::string deep = "http://ns.adobe.com/xap/1.0/";
+    deep += '\0';
+    deep += "<x:xmpmeta xmlns:x='adobe:ns:meta/'>";
+    for (int i = 0; i < 20000; ++i)
+        deep += "<a>";
+    struct Case {
+        const char* name;
+        Bytes segment;
+        std::string dump;    // the IPTC dump
+        const char* warning; // or null
+    } cases[] = {
+        {"long caption", Ps3Iptc(caption), "Caption/Abstract: " + std::string(4000, 'c') + "\r\n",
+         nullptr},
+        {"eight length bytes", Ps3Iptc(eightLengthBytes), "",
+         "JPEG: Invalid IPTC data - block ignored"},
+        {"deep XMP", Segment(0xE1, Bytes(deep.begin(), deep.end())), "",
+         "JPEG: XMP packet nested too deeply - packet ignored"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        warnings.clear();
+        WriteBytes(Path("h2.jpg"), InsertAfterSoi(base, {c.segment}));
+        ILInfo info;
+        ASSERT_EQ(Load(Path("h2.jpg"), &image, &info), IL_OK);
+        std::string dump;
+        ILFormatIPTC(info.iptc, &dump);
+        EXPECT_EQ(dump, c.dump);
+        EXPECT_EQ(info.xmp, nullptr);
+        if (c.warning)
+            EXPECT_EQ(warnings, std::vector<std::string>{c.warning});
+        else
+            EXPECT_TRUE(warnings.empty());
+    }
+}
+
 // An embedded profile converts the pixels into sRGB, as ImageMagick's
 // conversion to our sRGB profile does (both on lcms2); a profile of another
 // colour space than the pixels' cannot, and the picture loads unmanaged.

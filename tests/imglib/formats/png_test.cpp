@@ -729,6 +729,32 @@ TEST_F(PngTest, TextsAndXmp) {
     EXPECT_FALSE(ILHasXMP(info.xmp));
 }
 
+// XMP nested 200,000 levels deep fits in a compressed iTXt chunk of under
+// 2 KB, and would overflow the stack of the XMP toolkit: the packet is
+// dropped with a warning and the picture loads.
+TEST_F(PngTest, DeeplyNestedXmpIsDropped) {
+    std::string xmp = "<x:xmpmeta xmlns:x='adobe:ns:meta/'>";
+    for (int i = 0; i < 200000; ++i)
+        xmp += "<a>";
+    Chunk itxt{"iTXt", {}};
+    pngtest::PutText(&itxt.data, "XML:com.adobe.xmp", true);
+    itxt.data.insert(itxt.data.end(), {1, 0, 0, 0}); // compressed, no language, no translation
+    uLongf packed = compressBound(xmp.size());
+    Bytes z(packed);
+    compress2(z.data(), &packed, reinterpret_cast<const Bytef*>(xmp.data()), xmp.size(), 9);
+    itxt.data.insert(itxt.data.end(), z.begin(), z.begin() + static_cast<ptrdiff_t>(packed));
+    ASSERT_LT(itxt.data.size(), 2048u);
+
+    ILImage image;
+    ILInfo info;
+    EXPECT_EQ(LoadChunks({pngtest::Ihdr(1, 1, 8, 0), itxt, pngtest::Idat({{0}})}, &image, &info),
+              IL_OK);
+    EXPECT_FALSE(ILHasXMP(info.xmp));
+    EXPECT_EQ(warnings,
+              std::vector<std::string>{"PNG: XMP packet nested too deeply - packet ignored"});
+    ILFreeImage(&image);
+}
+
 // ---------------------------------------------------------------------------
 // The saver.
 
