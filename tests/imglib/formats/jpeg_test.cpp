@@ -616,6 +616,53 @@ TEST_F(Jpeg, RefusesWhatIsNoJpeg) {
     EXPECT_EQ(info.width, 65000u);
 }
 
+// Comment markers can pad a file to any size; what backs a claimed size is
+// the scan data. A grey picture claiming 65500 x 32000 pixels, padded to
+// more than the file-size rule of old asked for, is refused before anything
+// is allocated.
+TEST_F(Jpeg, PaddingDoesNotBackAClaim) {
+    REQUIRE_TOOLS("cjpeg");
+    Bytes huge = ReadBytes(Cjpeg("g.jpg", 16, 16, "-grayscale"));
+    const size_t sof = FindMarker(huge, 0xC0);
+    ASSERT_GT(sof, 0u);
+    huge[sof + 5] = 32000 >> 8;
+    huge[sof + 6] = 32000 & 0xFF;
+    huge[sof + 7] = 65500 >> 8;
+    huge[sof + 8] = 65500 & 0xFF;
+    std::vector<Bytes> comments(20, Segment(0xFE, Bytes(65000, 'p')));
+    WriteBytes(Path("padded.jpg"), InsertAfterSoi(huge, comments));
+    ASSERT_GT(fs::file_size(Path("padded.jpg")), 65500u * 32000 / 2048);
+
+    EXPECT_EQ(Load(Path("padded.jpg"), &image, nullptr), IL_INVALID_HEADER);
+    EXPECT_EQ(image.data, nullptr);
+    EXPECT_TRUE(Contains(errors, "65500 x 32000 pixels cannot come from a file of"))
+        << (errors.empty() ? "" : errors[0]);
+}
+
+// A progressive file of a thousand scans (its second scan, the first of
+// the AC coefficients, repeated) stops at the scan limit, which no encoder
+// comes near; a few hundred scans still decode.
+TEST_F(Jpeg, ScanCountIsLimited) {
+    REQUIRE_TOOLS("cjpeg");
+    const Bytes base = ReadBytes(Cjpeg("s.jpg", 32, 32, "-progressive"));
+    const std::vector<size_t> scans = MarkerOffsets(base, 0xDA);
+    ASSERT_GT(scans.size(), 2u);
+    const Bytes scan(base.begin() + static_cast<ptrdiff_t>(scans[1]),
+                     base.begin() + static_cast<ptrdiff_t>(scans[2]));
+    for (const auto& [copies, result] : {std::pair{300, IL_OK}, {1000, IL_REFUSED_CONTENTS}}) {
+        SCOPED_TRACE(copies);
+        Bytes many(base.begin(), base.end() - 2);
+        for (int i = 0; i < copies; ++i)
+            many.insert(many.end(), scan.begin(), scan.end());
+        many.insert(many.end(), {0xFF, 0xD9});
+        WriteBytes(Path("many.jpg"), many);
+        errors.clear();
+        EXPECT_EQ(Load(Path("many.jpg"), &image, nullptr), result);
+        EXPECT_EQ(Contains(errors, "more than 500 scans"), result != IL_OK);
+        ILFreeImage(&image);
+    }
+}
+
 // Comments, EXIF, XMP and IPTC written by exiftool come back in the info
 // record, whatever state the ICC chunks are in; an inconsistent chunk set
 // gives no profile.

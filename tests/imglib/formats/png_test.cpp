@@ -345,6 +345,20 @@ TEST_F(PngTest, ClaimBeyondTheFileSizeIsRefused) {
     EXPECT_EQ(info.width, 1000000u);
 }
 
+// Padding (here one unknown chunk of 1 MB) does not make room for a claim:
+// only the image data counts, at deflate's best ratio of 1032 to 1.
+TEST_F(PngTest, PaddingDoesNotBackAClaim) {
+    const Chunk padding{"vxPd", Bytes(1 << 20, 0)};
+    ILImage image;
+    EXPECT_EQ(LoadChunks({pngtest::Ihdr(1000000, 1000, 8, 0), padding, pngtest::Idat({{0}})},
+                         &image, nullptr),
+              IL_INVALID_HEADER);
+    EXPECT_EQ(image.data, nullptr);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors[0].find("1000000 x 1000 pixels cannot come from a file of"), std::string::npos)
+        << errors[0];
+}
+
 // A text chunk whose length field claims 1.8 GB in a file of a few dozen
 // bytes: libpng would allocate and clear the claim before reading.
 TEST_F(PngTest, ChunkLengthBeyondTheFileCostsNoMemory) {
