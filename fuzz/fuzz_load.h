@@ -11,8 +11,6 @@
 #include <cstdio>
 #include <string>
 
-#include <exempi/xmp.h>
-
 #include "imglib/format.h"
 #include "imglib/image.h"
 #include "imglib/metadata/info.h"
@@ -22,7 +20,6 @@ namespace vxfuzz {
 
 inline ILHandle* Handle() {
     static ILHandle* h = [] {
-        xmp_init(); // the program's duty; loaders parse XMP packets
         ILHandle* created = ILCreateHandle("fuzz");
         ILSetErrorProc(created, nullptr);
         ILSetWarningProc(created, nullptr);

@@ -21,8 +21,6 @@
 #include <variant>
 #include <vector>
 
-#include <exempi/xmp.h>
-
 #include "imglib/convert/converter_owner.h"
 #include "imglib/io/file_owner.h"
 #include "imglib/imglib.h"
@@ -365,11 +363,6 @@ int Run(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
-    // The library parses XMP packets with the toolkit, which the program sets up.
-    if (!xmp_init()) {
-        std::fputs("iltool: cannot initialise the XMP toolkit\n", stderr);
-        return kExitFailed;
-    }
     int status;
     try {
         status = Run(argc, argv);
@@ -377,6 +370,5 @@ int main(int argc, char** argv) {
         std::fputs("iltool: out of memory\n", stderr);
         status = kExitFailed;
     }
-    xmp_terminate();
     return status;
 }
