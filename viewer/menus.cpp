@@ -10,7 +10,6 @@
 
 #include "viewer/commands.h"
 #include "viewer/style.h"
-#include "viewer/viewer_state.h"
 
 namespace {
 
@@ -200,7 +199,7 @@ PopupMenu::~PopupMenu() {
 }
 
 bool PopupMenu::Load(const WCHAR* resourceName) {
-    menu_ = LoadMenuW(g_viewer.instance, resourceName);
+    menu_ = LoadMenuW(GetModuleHandleW(nullptr), resourceName);
     if (!menu_) return false;
     trackFlags_ = TPM_RIGHTBUTTON | TPM_NOANIMATION;
     popup_ = GetSubMenu(menu_, 0);

@@ -2,6 +2,9 @@
 // written when the main window closes.
 #pragma once
 
+#include <windows.h>
+
+#include "imglib/imglib.h"
 #include "viewer/logic/preferences.h"
 
 // Reads the file into g_preferences (every default when there is no settings
@@ -9,7 +12,7 @@
 // import options into the main handle, or reads the library's defaults out
 // of it. The main window's stored client size becomes a window size. True
 // when the file was accepted.
-bool LoadPreferences();
+bool LoadPreferences(ILHandle* handle);
 // Stores the main window's normal placement and writes the file; nothing when
 // there is no settings folder, and nothing is reported when writing fails.
-void SavePreferences();
+void SavePreferences(HWND mainWindow);
