@@ -190,6 +190,11 @@ void DrawMenuItem(const DRAWITEMSTRUCT* draw) {
         }
     }
     RestoreDC(dc, saved);
+    // The system draws a submenu's arrow after this, a monochrome glyph in
+    // the context's text and background colours: the item's own, not a
+    // white box.
+    SetTextColor(dc, greyed ? g_styleColors.Shadow : g_styleColors.Text);
+    SetBkColor(dc, selected && !greyed ? g_styleColors.Highlight : g_styleColors.Field);
 }
 
 PopupMenu::~PopupMenu() {
