@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "viewer/logic/library_message_list.h"
-#include "viewer/logic/preferences.h"
+#include "viewer/preferences_file.h"
 #include "viewer/message_box.h"
 #include "viewer/wide_text.h"
 

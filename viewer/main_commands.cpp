@@ -9,7 +9,6 @@
 #include "viewer/library_messages.h"
 #include "viewer/logic/image_summary.h"
 #include "viewer/main_menu.h"
-#include "viewer/main_window.h"
 #include "viewer/option_setters.h"
 #include "viewer/open_dialog.h"
 #include "viewer/open_image.h"

@@ -6,7 +6,6 @@
 #include "viewer/library_messages.h"
 #include "viewer/logic/action_list.h"
 #include "viewer/logic/open_texts.h"
-#include "viewer/logic/preferences.h"
 #include "viewer/logic/text_utils.h"
 #include "viewer/main_menu.h"
 #include "viewer/option_setters.h"

@@ -7,6 +7,9 @@
 #include "imglib/imglib.h"
 #include "viewer/logic/preferences.h"
 
+// The one preferences record of the process.
+extern Preferences g_preferences;
+
 // Reads the file into g_preferences (every default when there is no settings
 // folder, no file, or one that is not accepted) and pushes the stored save and
 // import options into the main handle, or reads the library's defaults out

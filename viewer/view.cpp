@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <string>
 
-#include "viewer/logic/preferences.h"
+#include "viewer/preferences_file.h"
 #include "viewer/logic/view_geometry.h"
 #include "viewer/tooltips.h"
 #include "viewer/main_window_state.h"
