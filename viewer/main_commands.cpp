@@ -141,7 +141,7 @@ void ToggleOption(MainWindowState& state, UINT id, LPARAM) {
 
 void ChooseMonochromeDither(MainWindowState& state, UINT id, LPARAM) {
     if (id == CMD_MONO_DITHER_ASK)
-        SetMonochromeDither(state, (g_preferences.monochromeDither & 0xF) | 0x10);
+        SetMonochromeDither(state, (g_preferences.monochromeDither & 0xF) | kMonochromeDitherAsk);
     else
         SetMonochromeDither(state, static_cast<int>(id - CMD_MONO_DITHER_OFF));
 }

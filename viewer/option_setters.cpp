@@ -39,7 +39,7 @@ void SetDither(const MainWindowState& state, int mode) {
 
 void SetMonochromeDither(const MainWindowState& state, int mode) {
     g_preferences.monochromeDither = static_cast<uint8_t>(mode);
-    const bool ask = (mode & 0x10) != 0;
+    const bool ask = (mode & kMonochromeDitherAsk) != 0;
     CheckRange(state, CMD_MONO_DITHER_OFF, CMD_MONO_DITHER_ASK,
                ask ? CMD_MONO_DITHER_ASK : CMD_MONO_DITHER_OFF + (mode & 0xF));
     static const char* const kNames[] = {"Ordered", "Floyd-Steinberg", "Halftone"};
