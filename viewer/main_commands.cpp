@@ -7,7 +7,6 @@
 #include "viewer/display_bitmap.h"
 #include "viewer/full_screen_switch.h"
 #include "viewer/library_messages.h"
-#include "viewer/logic/image_summary.h"
 #include "viewer/main_menu.h"
 #include "viewer/option_setters.h"
 #include "viewer/open_dialog.h"
@@ -92,7 +91,7 @@ void GoToPage(MainWindowState& state, UINT, LPARAM page) {
 
 // After an option that changes how the image is drawn.
 void RenderAgainIfAlpha(MainWindowState& state) {
-    if (state.image.data && HasAlphaChannel(state.image.type)) RefreshImageView(state, false);
+    if (state.image.data && ILHasAlpha(state.image.type)) RefreshImageView(state, false);
 }
 
 void ToggleUseAlpha(MainWindowState& state, UINT, LPARAM) {
