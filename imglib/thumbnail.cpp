@@ -29,7 +29,7 @@ ILResult ILLoadThumbnail(ILHandle* h, const char16_t* path, ILImage* target) {
     tw = std::max<uint64_t>(tw, 1);
     th = std::max<uint64_t>(th, 1);
     if (ILReallocImage(target, static_cast<uint32_t>(tw), static_cast<uint32_t>(th),
-                       IL_MODEL_RGB | IL_KIND_8, nullptr) != IL_OK)
+                       IL_BGR8, nullptr) != IL_OK)
         return IL_OUT_OF_MEMORY;
     return ILResampleFast(&loaded.image, target);
 }

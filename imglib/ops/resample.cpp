@@ -34,8 +34,7 @@ bool IsIndexed(ILPixelType type) {
 // its channel order.
 bool PrepareFloatRows(ILConverterOwner* conv, const ILImage& source, uint32_t channels,
                       bool* rgbOrder) {
-    const ILPixelType model = channels <= 2 ? IL_MODEL_GRAY : IL_MODEL_RGB;
-    ILPixelType type = model | IL_KIND_FLOAT;
+    ILPixelType type = channels <= 2 ? IL_GREY_FLOAT : IL_BGR_FLOAT;
     if (channels == 2 || channels == 4) type |= source.type & IL_EXTRA_MASK;
     const ILPixelType orders[] = {type | (source.type & IL_ORDER_RGB), type};
     for (ILPixelType t : orders) {

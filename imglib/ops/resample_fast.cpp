@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr ILPixelType kBGR8 = IL_MODEL_RGB | IL_KIND_8;
-
 // Truncated toward zero and clamped to a byte.
 inline uint8_t Clamp8(float v) {
     const int32_t i = static_cast<int32_t>(v);
@@ -44,13 +42,13 @@ void Across(const uint8_t* in, uint8_t* out, const ILResampleTaps& t, uint32_t w
 } // namespace
 
 ILResult ILResampleFast(const ILImage* source, ILImage* target) {
-    if (!source || !target || !source->data || !target->data || target->type != kBGR8 ||
+    if (!source || !target || !source->data || !target->data || target->type != IL_BGR8 ||
         source->width == 0 || source->height == 0 || target->width == 0 || target->height == 0)
         return IL_FAILED;
     ILConverterOwner conv;
     ILConverterSetAlphaMode(&conv.c, 0);
     ILConverterSetPalette(&conv.c, source->palette);
-    ILConverterSetModes(&conv.c, source->type, kBGR8, source->width);
+    ILConverterSetModes(&conv.c, source->type, IL_BGR8, source->width);
     if (!ILConverterPrepare(&conv.c)) return IL_FAILED;
     if (source->width == target->width && source->height == target->height) {
         for (uint32_t y = 0; y < source->height; ++y)

@@ -13,7 +13,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using vxtest::Image;
-constexpr ILPixelType kBGR8 = IL_MODEL_RGB | IL_KIND_8;
 
 class Thumbnail : public ::testing::Test {
 protected:
@@ -44,8 +43,8 @@ protected:
         const uint32_t longer = std::max(w, h);
         EXPECT_EQ(std::max(thumb.width, thumb.height), std::min(longer, edge));
         EXPECT_GE(std::min(thumb.width, thumb.height), 1u);
-        EXPECT_EQ(thumb.type, kBGR8);
-        Image want(thumb.width, thumb.height, kBGR8);
+        EXPECT_EQ(thumb.type, IL_BGR8);
+        Image want(thumb.width, thumb.height, IL_BGR8);
         ASSERT_EQ(ILResampleFast(&full.image, &want), IL_OK);
         const vxtest::Difference d = vxtest::Compare(vxtest::Packed(thumb), vxtest::Packed(want));
         if (lossyScaling) {
@@ -75,7 +74,7 @@ TEST_F(Thumbnail, FitsTheEdgeAndKeepsAtLeastOnePixel) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height);
-        Image source(c.width, c.height, kBGR8);
+        Image source(c.width, c.height, IL_BGR8);
         vxtest::FillPhoto(&source, 2);
         const fs::path file = dir / "t.png";
         const std::u16string wide = ILUtf8ToPath(file.string().c_str());

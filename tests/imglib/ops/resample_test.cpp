@@ -16,16 +16,13 @@
 namespace {
 
 using vxtest::Image;
-constexpr ILPixelType kGrey8 = IL_MODEL_GRAY | IL_KIND_8;
-constexpr ILPixelType kBGR8 = IL_MODEL_RGB | IL_KIND_8;
-constexpr ILPixelType kBGRA8 = IL_MODEL_RGB | IL_KIND_8 | IL_EXTRA_ALPHA;
 
 class Resample : public SuiteHandleTest {};
 
 TEST_F(Resample, BoxAveragesInLinearLightFastAveragesCodes) {
-    Image source(2, 1, kBGR8);
+    Image source(2, 1, IL_BGR8);
     std::memcpy(source.data, "\0\0\0\xff\xff\xff", 6);
-    Image linear(1, 1, kBGR8), fast(1, 1, kBGR8);
+    Image linear(1, 1, IL_BGR8), fast(1, 1, IL_BGR8);
     ASSERT_EQ(ILResampleInto(handle_, &source, &linear, 0), IL_OK);
     EXPECT_EQ(linear.data[0], ILLinearToSrgb8(0.5f));
     EXPECT_NEAR(linear.data[0], 187, 1);
@@ -44,11 +41,11 @@ TEST_F(Resample, UniformStaysUniformForEveryFilterAndSize) {
         for (auto [from, to] : sizes) {
             SCOPED_TRACE(::testing::Message()
                          << ILResampleFilterNames[filter] << " " << from << " -> " << to);
-            Image source(from, 3, kBGRA8);
+            Image source(from, 3, IL_BGRA8);
             for (uint32_t y = 0; y < 3; ++y)
                 for (uint32_t x = 0; x < from; ++x)
                     std::memcpy(source.data + y * source.stride + x * 4, "\x20\x80\xe0\x90", 4);
-            Image target(to, 5, kBGRA8), fast(to, 5, kBGR8);
+            Image target(to, 5, IL_BGRA8), fast(to, 5, IL_BGR8);
             ASSERT_EQ(ILResampleInto(handle_, &source, &target, filter), IL_OK);
             ASSERT_EQ(ILResampleFast(&source, &fast), IL_OK);
             for (uint32_t y = 0; y < 5; ++y)
@@ -65,7 +62,7 @@ TEST_F(Resample, UniformStaysUniformForEveryFilterAndSize) {
 }
 
 TEST_F(Resample, BoxEnlargingByTwoCopiesBlocks) {
-    Image image(3, 2, kGrey8);
+    Image image(3, 2, IL_GREY8);
     vxtest::FillSeeded(&image, 4);
     const std::vector<uint8_t> before = vxtest::Packed(image);
     ASSERT_EQ(ILResampleImage(handle_, &image, 6, 4, 0), IL_OK);
@@ -78,11 +75,11 @@ TEST_F(Resample, BoxEnlargingByTwoCopiesBlocks) {
 // Lanczos rings on colour (clamped at 0 in 8 bits); alpha takes Gauss and
 // never dips below its surroundings.
 TEST_F(Resample, AlphaNeverRings) {
-    Image source(5, 5, kBGRA8);
+    Image source(5, 5, IL_BGRA8);
     for (uint32_t i = 0; i < 25; ++i)
         std::memcpy(source.data + (i / 5) * source.stride + (i % 5) * 4,
                     i == 12 ? "\xff\xff\xff\xff" : "\x80\x80\x80\x80", 4);
-    Image target(40, 40, kBGRA8);
+    Image target(40, 40, IL_BGRA8);
     ASSERT_EQ(ILResampleInto(handle_, &source, &target, 5), IL_OK);
     int lowestColour = 255, lowestAlpha = 255;
     for (uint32_t y = 0; y < 40; ++y)
@@ -98,7 +95,7 @@ TEST_F(Resample, AlphaNeverRings) {
 TEST_F(Resample, PackedAndPaletteTargets) {
     {
         SCOPED_TRACE("1-bit grey is ordered-dithered, not thresholded");
-        Image source(16, 16, IL_MODEL_GRAY | IL_KIND_1);
+        Image source(16, 16, IL_GREY1);
         for (uint32_t y = 0; y < 16; ++y)
             std::memset(source.data + y * source.stride, y % 2 ? 0xAA : 0x55, 2);
         ASSERT_EQ(ILResampleImage(handle_, &source, 8, 8, 1), IL_OK);
@@ -110,7 +107,7 @@ TEST_F(Resample, PackedAndPaletteTargets) {
     }
     {
         SCOPED_TRACE("a palette image scales by nearest and keeps its palette");
-        Image source(4, 4, IL_MODEL_INDEXED | IL_KIND_8);
+        Image source(4, 4, IL_INDEX8);
         source.palette = new ILPalette(4);
         for (uint32_t y = 0; y < 4; ++y)
             for (uint32_t x = 0; x < 4; ++x)
@@ -128,7 +125,7 @@ TEST_F(Resample, PackedAndPaletteTargets) {
 TEST_F(Resample, CancelInPlaceKeepsTheImage) {
     for (uint32_t stopAt : {0u, 3u, 7u}) {
         SCOPED_TRACE(stopAt);
-        Image image(20, 10, kBGR8);
+        Image image(20, 10, IL_BGR8);
         vxtest::FillSeeded(&image, 1);
         const std::vector<uint8_t> before = vxtest::Packed(image);
         static uint32_t limit;
@@ -143,7 +140,7 @@ TEST_F(Resample, CancelInPlaceKeepsTheImage) {
 }
 
 TEST_F(Resample, RefusesBadArguments) {
-    Image image(4, 4, kBGR8);
+    Image image(4, 4, IL_BGR8);
     EXPECT_EQ(ILResampleImage(handle_, &image, 0, 4, 0), IL_BAD_ARGUMENT);
     EXPECT_EQ(ILResampleImage(handle_, &image, 4, -2, 0), IL_BAD_ARGUMENT);
     EXPECT_EQ(ILResampleImage(handle_, &image, 2, 2, IL_RESAMPLE_FILTER_COUNT), IL_BAD_ARGUMENT);
@@ -156,7 +153,7 @@ TEST_F(Resample, RefusesBadArguments) {
 TEST_F(Resample, LanczosShrinkMatchesVipsInLinearLight) {
     if (!vxtest::HaveTool("vips")) GTEST_SKIP() << "vips is not installed";
     const auto dir = vxtest::MakeTestFolder("resample_vips");
-    Image source(240, 160, IL_MODEL_RGB | IL_KIND_8 | IL_ORDER_RGB);
+    Image source(240, 160, IL_RGB8);
     vxtest::FillPhoto(&source, 3);
     const std::string linear = (dir / "linear.v").string(), small = (dir / "small.v").string();
     const auto wanted =
@@ -178,7 +175,7 @@ TEST_F(Resample, LanczosShrinkMatchesVipsInLinearLight) {
 TEST_F(Resample, LanczosMatchesImageMagickInLinearLight) {
     if (!vxtest::HaveTool("convert")) GTEST_SKIP() << "ImageMagick is not installed";
     const auto dir = vxtest::MakeTestFolder("resample_magick");
-    Image source(240, 160, IL_MODEL_RGB | IL_KIND_8 | IL_ORDER_RGB);
+    Image source(240, 160, IL_RGB8);
     vxtest::FillPhoto(&source, 5);
     ASSERT_TRUE(vxtest::WriteBytes(dir / "in.raw", vxtest::Packed(source)));
     for (auto [width, height] : {std::pair{60u, 40u}, std::pair{600u, 400u}}) {
