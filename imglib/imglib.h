@@ -9,4 +9,6 @@
 #include "imglib/io/path.h"
 #include "imglib/io/stream.h"
 #include "imglib/ops/geometry.h"
+#include "imglib/ops/gauss.h"
+#include "imglib/ops/resample.h"
 #include "imglib/surface.h"
