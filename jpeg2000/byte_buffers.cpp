@@ -5,7 +5,9 @@
 
 namespace j2k {
 
-codestream_output_buffer::~codestream_output_buffer() { flush(); }
+codestream_output_buffer::~codestream_output_buffer() {
+    flush();
+}
 
 void codestream_output_buffer::put_block(const uint8_t* bytes, int count) {
     while (count > 0) {
@@ -128,8 +130,10 @@ void codestream_input_buffer::check_marker(uint8_t code_byte) {
         // Only SOP with length 4 and SOT with length 10 end packet data.
         uint8_t l[2];
         int got = 0;
-        while (got < 2 && (pos_ < end_ || refill())) l[got++] = area_[pos_++];
-        for (int i = got - 1; i >= 0; --i) put_back(l[i]);
+        while (got < 2 && (pos_ < end_ || refill()))
+            l[got++] = area_[pos_++];
+        for (int i = got - 1; i >= 0; --i)
+            put_back(l[i]);
         is_marker = got == 2 && ((l[0] << 8) | l[1]) == (code == 0xFF91 ? 4 : 10);
     }
     if (!is_marker) return;
@@ -139,7 +143,9 @@ void codestream_input_buffer::check_marker(uint8_t code_byte) {
     throw code;
 }
 
-packed_header_input::~packed_header_input() { pool_->release(head_); }
+packed_header_input::~packed_header_input() {
+    pool_->release(head_);
+}
 
 void packed_header_input::append(const uint8_t* bytes, int n) {
     if (n > 0) clear_exhausted();
@@ -226,7 +232,8 @@ void header_bit_writer::put_bit(int bit) {
 }
 
 void header_bit_writer::put_bits(uint32_t value, int n) {
-    for (int i = n - 1; i >= 0; --i) put_bit(static_cast<int>((value >> i) & 1));
+    for (int i = n - 1; i >= 0; --i)
+        put_bit(static_cast<int>((value >> i) & 1));
 }
 
 int header_bit_writer::finish() {

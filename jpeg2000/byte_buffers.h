@@ -127,7 +127,8 @@ private:
 // Packet headers kept from PPM or PPT segments, in pool blocks.
 class packed_header_input : public codestream_input_buffer {
 public:
-    explicit packed_header_input(chunk_pool* pool) : codestream_input_buffer(nullptr), pool_(pool) {}
+    explicit packed_header_input(chunk_pool* pool)
+        : codestream_input_buffer(nullptr), pool_(pool) {}
     ~packed_header_input() override;
     void append(const uint8_t* bytes, int n);
 

@@ -15,8 +15,7 @@ public:
                           bool transpose, bool vflip, bool hflip) override;
     int emit_marker_segment(codestream_output_buffer* out, const j2k_params* reference,
                             int tile_part) override;
-    bool absorb_marker_segment(int code, int length, const uint8_t* bytes,
-                               int tile_part) override;
+    bool absorb_marker_segment(int code, int length, const uint8_t* bytes, int tile_part) override;
     void complete() override;
     int segment_component(int code, int length, const uint8_t* bytes) const override;
     std::unique_ptr<j2k_params> make_new() const override { return std::make_unique<siz_params>(); }
@@ -30,8 +29,7 @@ public:
                           bool transpose, bool vflip, bool hflip) override;
     int emit_marker_segment(codestream_output_buffer* out, const j2k_params* reference,
                             int tile_part) override;
-    bool absorb_marker_segment(int code, int length, const uint8_t* bytes,
-                               int tile_part) override;
+    bool absorb_marker_segment(int code, int length, const uint8_t* bytes, int tile_part) override;
     void complete() override;
     int segment_component(int code, int length, const uint8_t* bytes) const override;
     std::unique_ptr<j2k_params> make_new() const override { return std::make_unique<cod_params>(); }
@@ -45,8 +43,7 @@ public:
                           bool transpose, bool vflip, bool hflip) override;
     int emit_marker_segment(codestream_output_buffer* out, const j2k_params* reference,
                             int tile_part) override;
-    bool absorb_marker_segment(int code, int length, const uint8_t* bytes,
-                               int tile_part) override;
+    bool absorb_marker_segment(int code, int length, const uint8_t* bytes, int tile_part) override;
     void complete() override;
     int segment_component(int code, int length, const uint8_t* bytes) const override;
     std::unique_ptr<j2k_params> make_new() const override { return std::make_unique<qcd_params>(); }
@@ -60,8 +57,7 @@ public:
                           bool transpose, bool vflip, bool hflip) override;
     int emit_marker_segment(codestream_output_buffer* out, const j2k_params* reference,
                             int tile_part) override;
-    bool absorb_marker_segment(int code, int length, const uint8_t* bytes,
-                               int tile_part) override;
+    bool absorb_marker_segment(int code, int length, const uint8_t* bytes, int tile_part) override;
     void complete() override;
     int segment_component(int code, int length, const uint8_t* bytes) const override;
     std::unique_ptr<j2k_params> make_new() const override { return std::make_unique<rgn_params>(); }
@@ -77,8 +73,7 @@ public:
                           bool transpose, bool vflip, bool hflip) override;
     int emit_marker_segment(codestream_output_buffer* out, const j2k_params* reference,
                             int tile_part) override;
-    bool absorb_marker_segment(int code, int length, const uint8_t* bytes,
-                               int tile_part) override;
+    bool absorb_marker_segment(int code, int length, const uint8_t* bytes, int tile_part) override;
     int segment_component(int code, int length, const uint8_t* bytes) const override;
     std::unique_ptr<j2k_params> make_new() const override { return std::make_unique<poc_params>(); }
 };
@@ -91,8 +86,7 @@ public:
                           bool transpose, bool vflip, bool hflip) override;
     int emit_marker_segment(codestream_output_buffer* out, const j2k_params* reference,
                             int tile_part) override;
-    bool absorb_marker_segment(int code, int length, const uint8_t* bytes,
-                               int tile_part) override;
+    bool absorb_marker_segment(int code, int length, const uint8_t* bytes, int tile_part) override;
     int segment_component(int code, int length, const uint8_t* bytes) const override;
     std::unique_ptr<j2k_params> make_new() const override { return std::make_unique<crg_params>(); }
 };

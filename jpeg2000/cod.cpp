@@ -39,8 +39,8 @@ const attribute_table& cod_attributes() {
 // The values a COD or COC carries, read with inheritance.
 struct cod_values {
     int layers = 0, order = 0, levels = 0, kernels = 0, blk[2] = {0, 0}, modes = 0;
-    bool sop = false, eph = false, align[2] = {false, false}, reversible = false,
-         precincts = false, ycc = false;
+    bool sop = false, eph = false, align[2] = {false, false}, reversible = false, precincts = false,
+         ycc = false;
     std::vector<int> precinct_sizes; // (height, width) per resolution, record order
 
     bool read(const j2k_params& p) {
@@ -52,8 +52,7 @@ struct cod_values {
                   p.read_bool("Creversible", 0, 0, reversible) &&
                   p.read_int("Ckernels", 0, 0, kernels) && p.read_int("Cblk", 0, 0, blk[0]) &&
                   p.read_int("Cblk", 0, 1, blk[1]) && p.read_int("Cmodes", 0, 0, modes) &&
-                  p.read_bool("Cuse_precincts", 0, 0, precincts) &&
-                  p.read_bool("Cycc", 0, 0, ycc);
+                  p.read_bool("Cuse_precincts", 0, 0, precincts) && p.read_bool("Cycc", 0, 0, ycc);
         if (!ok) return false;
         precinct_sizes.clear();
         if (precincts && levels >= 0 && levels <= 32)
@@ -71,9 +70,8 @@ struct cod_values {
                     blk[0] == o.blk[0] && blk[1] == o.blk[1] && modes == o.modes &&
                     precincts == o.precincts && precinct_sizes == o.precinct_sizes;
         if (main_fields)
-            same = same && layers == o.layers && sop == o.sop && eph == o.eph &&
-                   order == o.order && align[0] == o.align[0] && align[1] == o.align[1] &&
-                   ycc == o.ycc;
+            same = same && layers == o.layers && sop == o.sop && eph == o.eph && order == o.order &&
+                   align[0] == o.align[0] && align[1] == o.align[1] && ycc == o.ycc;
         return same;
     }
 };
@@ -87,7 +85,8 @@ int cod_params::segment_component(int code, int length, const uint8_t* bytes) co
     if (code != 0xFF53) return -2;
     const uint8_t* p = bytes;
     try {
-        return static_cast<int>(read_big_endian(p, bytes + length, component_count() > 256 ? 2 : 1));
+        return static_cast<int>(
+            read_big_endian(p, bytes + length, component_count() > 256 ? 2 : 1));
     } catch (segment_too_small) {
         fail("Malformed COC marker segment. Segment too small.");
     }
@@ -186,11 +185,11 @@ int cod_params::emit_marker_segment(codestream_output_buffer* out, const j2k_par
         }
     }
     for (int a = 0; a < 2; ++a)
-        if (!is_power_of_two(v.blk[a]))
-            fail("Maximum code-block dimensions must be powers of 2");
+        if (!is_power_of_two(v.blk[a])) fail("Maximum code-block dimensions must be powers of 2");
     if (v.blk[0] < 4 || v.blk[1] < 4 || v.blk[0] * v.blk[1] > 4096)
-        fail("Maximum code-block dimensions must be no less than 4, maximum code-block area "
-             "must not exceed 4096");
+        fail(
+            "Maximum code-block dimensions must be no less than 4, maximum code-block area "
+            "must not exceed 4096");
     if (v.precincts)
         for (int s : v.precinct_sizes) {
             if (s < 0) fail("No precinct dimensions supplied for COD/COC!");
@@ -219,10 +218,10 @@ int cod_params::emit_marker_segment(codestream_output_buffer* out, const j2k_par
             out->put_byte(static_cast<uint8_t>(component()));
         out->put_byte(v.precincts ? 1 : 0); // Scoc
     }
-    out->put_byte(static_cast<uint8_t>(v.levels));                  // decomposition levels
+    out->put_byte(static_cast<uint8_t>(v.levels));                 // decomposition levels
     out->put_byte(static_cast<uint8_t>(log2_exact(v.blk[1]) - 2)); // xcb - 2
     out->put_byte(static_cast<uint8_t>(log2_exact(v.blk[0]) - 2)); // ycb - 2
-    out->put_byte(static_cast<uint8_t>(v.modes));                   // code-block style
+    out->put_byte(static_cast<uint8_t>(v.modes));                  // code-block style
     out->put_byte(v.kernels == W9X7 ? 0 : (v.reversible ? 1 : 2)); // transform
     for (int r = 0; r < extra; ++r) {
         int rec = v.levels - r;
@@ -232,8 +231,7 @@ int cod_params::emit_marker_segment(codestream_output_buffer* out, const j2k_par
     return length;
 }
 
-bool cod_params::absorb_marker_segment(int code, int length, const uint8_t* bytes,
-                                       int tile_part) {
+bool cod_params::absorb_marker_segment(int code, int length, const uint8_t* bytes, int tile_part) {
     if (tile_part != 0) return false;
     const bool is_cod = code == 0xFF52;
     if ((is_cod && component() >= 0) || (code == 0xFF53 && component() < 0) ||
@@ -302,8 +300,8 @@ bool cod_params::absorb_marker_segment(int code, int length, const uint8_t* byte
     return true;
 }
 
-void cod_params::copy_transformed(const j2k_params& source, int first_component,
-                                  int discard_levels, bool transpose, bool vflip, bool hflip) {
+void cod_params::copy_transformed(const j2k_params& source, int first_component, int discard_levels,
+                                  bool transpose, bool vflip, bool hflip) {
     int i;
     bool b;
     float f;

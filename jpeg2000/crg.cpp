@@ -54,8 +54,7 @@ int crg_params::emit_marker_segment(codestream_output_buffer* out, const j2k_par
     return length;
 }
 
-bool crg_params::absorb_marker_segment(int code, int length, const uint8_t* bytes,
-                                       int tile_part) {
+bool crg_params::absorb_marker_segment(int code, int length, const uint8_t* bytes, int tile_part) {
     if (code != 0xFF63 || tile_part != 0 || tile() >= 0) return false;
     const uint8_t* p = bytes;
     const uint8_t* end = bytes + length;

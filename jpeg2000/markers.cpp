@@ -82,7 +82,8 @@ bool marker_reader::next(bool high_codes_only, bool skip_to_marker) {
             int got = in_->read(l, 2);
             length = got == 2 ? (l[0] << 8 | l[1]) : -1;
             if (length != (code == 0xFF90 ? 10 : 4)) {
-                for (int i = got - 1; i >= 0; --i) in_->put_back(l[i]);
+                for (int i = got - 1; i >= 0; --i)
+                    in_->put_back(l[i]);
                 warn(code == 0xFF90 ? "Skipping over corrupt SOT marker code"
                                     : "Skipping over corrupt SOP marker code");
                 counts = false;
@@ -116,7 +117,8 @@ bool marker_reader::next(bool high_codes_only, bool skip_to_marker) {
         }
         length -= 2;
         if (length < 0) return (code_ = 0), false;
-        if (static_cast<int>(segment_.size()) < length) segment_.resize(2 * static_cast<size_t>(length));
+        if (static_cast<int>(segment_.size()) < length)
+            segment_.resize(2 * static_cast<size_t>(length));
         if (in_->read(segment_.data(), length) != length) return (code_ = 0), false;
         length_ = length;
         return true;

@@ -23,13 +23,13 @@ enum marker_place : unsigned {
 
 // What reads a marker's segment.
 enum class marker_reader_kind {
-    none,       // no segment (SOC, SOD, EPH, EOC, 0xFF30)
-    parameters, // offered to the parameter tree
-    packed_main,   // PPM: packet headers of every tile
-    packed_tile,   // PPT: packet headers of one tile-part
-    comment,    // COM
-    ignored,    // TLM, PLM, PLT: lengths the reader does not need
-    framing,    // SOT, SOP: read by the code-stream itself
+    none,        // no segment (SOC, SOD, EPH, EOC, 0xFF30)
+    parameters,  // offered to the parameter tree
+    packed_main, // PPM: packet headers of every tile
+    packed_tile, // PPT: packet headers of one tile-part
+    comment,     // COM
+    ignored,     // TLM, PLM, PLT: lengths the reader does not need
+    framing,     // SOT, SOP: read by the code-stream itself
 };
 
 struct marker_info {

@@ -62,14 +62,16 @@ void wrapped_text::put(char c) {
     size_t first = line_.find_first_not_of(' ');
     if (first == std::string::npos) return; // blanks only: nothing to break
     size_t cut = line_.size();
-    while (cut > first && line_[cut - 1] != ' ') --cut;
+    while (cut > first && line_[cut - 1] != ' ')
+        --cut;
     size_t rest;
     if (cut <= first) {
         cut = static_cast<size_t>(width_);
         rest = cut;
     } else {
         rest = cut;
-        while (cut > first && line_[cut - 1] == ' ') --cut;
+        while (cut > first && line_[cut - 1] == ' ')
+            --cut;
     }
     emit(std::string_view(line_).substr(0, cut));
     std::string tail = line_.substr(rest);

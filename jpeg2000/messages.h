@@ -56,7 +56,8 @@ public:
     explicit wrapped_text(int width);
     void put(char c);
     void put(std::string_view text) {
-        for (char c : text) put(c);
+        for (char c : text)
+            put(c);
     }
     // Ends the current line when it holds more than indentation.
     void sync();

@@ -10,7 +10,9 @@ namespace j2k {
 
 namespace {
 
-[[noreturn]] void invalid_argument() { fail("Invalid argument"); }
+[[noreturn]] void invalid_argument() {
+    fail("Invalid argument");
+}
 
 // Options of an enumeration "(A=1,B=2)" or a flag set "[A=1|B=2]" starting
 // after the opening bracket; pos ends after the closing one.
@@ -93,8 +95,7 @@ int j2k_params::find_attribute(const char* name) const {
     return -1;
 }
 
-void j2k_params::put_value(const char* name, int record, int field, char type, int32_t i,
-                           float f) {
+void j2k_params::put_value(const char* name, int record, int field, char type, int32_t i, float f) {
     int a = find_attribute(name);
     if (a < 0 || record < 0) invalid_argument();
     const attribute_desc& desc = (*table_)[a];
@@ -110,7 +111,8 @@ void j2k_params::put_value(const char* name, int record, int field, char type, i
         if (fd.type == 'B' && i != 0 && i != 1) invalid_argument();
         if (!fd.options.empty() && !fd.is_flags) {
             bool found = false;
-            for (auto& o : fd.options) found = found || o.second == i;
+            for (auto& o : fd.options)
+                found = found || o.second == i;
             if (!found) invalid_argument();
         }
         if (fd.is_flags) {
@@ -161,9 +163,8 @@ void j2k_params::put_float(const char* name, int record, int field, float value)
     put_value(name, record, field, 'F', 0, value);
 }
 
-const j2k_params::value* j2k_params::read_value(const char* name, int record, int field,
-                                                char type, bool inherit, bool extend,
-                                                bool derived) const {
+const j2k_params::value* j2k_params::read_value(const char* name, int record, int field, char type,
+                                                bool inherit, bool extend, bool derived) const {
     int a = find_attribute(name);
     if (a < 0 || record < 0) invalid_argument();
     const attribute_desc& desc = (*table_)[a];
@@ -246,17 +247,25 @@ void j2k_params::clear_attribute(const char* name) {
     // object of the cluster, a tile head its tile, an instance 0 its instances.
     for (auto& [key, list] : cluster_->objects_) {
         bool in_scope = (tile_ == -1 && component_ == -1) ||
-                        (component_ == -1 && key.first == tile_) || key == std::pair(tile_, component_);
+                        (component_ == -1 && key.first == tile_) ||
+                        key == std::pair(tile_, component_);
         if (instance_ != 0 || !in_scope) continue;
-        for (auto& p : list) clear(p.get());
+        for (auto& p : list)
+            clear(p.get());
     }
 }
 
-int j2k_params::component_count() const { return tree_ ? tree_->component_count() : 0; }
+int j2k_params::component_count() const {
+    return tree_ ? tree_->component_count() : 0;
+}
 
-j2k_params* j2k_params::create_next_instance() { return cluster_->create(tile_, component_); }
+j2k_params* j2k_params::create_next_instance() {
+    return cluster_->create(tile_, component_);
+}
 
-const j2k_params* j2k_params::siz() const { return tree_ ? tree_->root() : nullptr; }
+const j2k_params* j2k_params::siz() const {
+    return tree_ ? tree_->root() : nullptr;
+}
 
 j2k_params* j2k_params::find_cluster(const char* name) const {
     if (!tree_) return nullptr;
@@ -280,7 +289,8 @@ void j2k_params::complete_all() {
         if (c.get() == cluster_) started = true;
         if (!started) continue;
         for (auto& [key, list] : c->objects_)
-            for (auto& p : list) p->complete();
+            for (auto& p : list)
+                p->complete();
     }
 }
 
@@ -294,8 +304,7 @@ void j2k_params::copy_all_from(const j2k_params& source, int first_component, in
         if (!started) continue;
         param_cluster* sc = source.tree_->cluster(dc->head()->name_);
         if (!sc) continue;
-        if (!sc->find(source_tile, -1) || (dest_tile >= 0 && !dc->head()->allows_tiles()))
-            continue;
+        if (!sc->find(source_tile, -1) || (dest_tile >= 0 && !dc->head()->allows_tiles())) continue;
         for (j2k_params* s : sc->tile_objects(source_tile)) {
             if (s->instance_ != 0) continue;
             if (s->component_ >= 0 && s->component_ < first_component) continue;
@@ -352,8 +361,7 @@ bool j2k_params::dispatch_marker_segment(int code, int length, const uint8_t* by
         j2k_params* head = c->head();
         int comp = head->segment_component(code, length, bytes);
         if (comp == -2) continue;
-        if ((tile >= 0 && !head->allow_tiles_) || (comp >= 0 && !head->allow_components_))
-            continue;
+        if ((tile >= 0 && !head->allow_tiles_) || (comp >= 0 && !head->allow_components_)) continue;
         if (comp >= component_count()) {
             error_report r;
             r << "Invalid marker segment " << marker_name(code) << ": component index " << comp
@@ -429,16 +437,23 @@ void j2k_params::print_tile_settings(std::ostream& out, int first_tile, int last
                                      bool skip_derived) const {
     for (auto& c : tree_->clusters())
         for (int t = first_tile; t <= last_tile; ++t)
-            for (j2k_params* p : c->tile_objects(t)) p->print_settings(out, skip_derived);
+            for (j2k_params* p : c->tile_objects(t))
+                p->print_settings(out, skip_derived);
 }
 
 void j2k_params::copy_transformed(const j2k_params&, int, int, bool, bool, bool) {}
 
-int j2k_params::emit_marker_segment(codestream_output_buffer*, const j2k_params*, int) { return 0; }
+int j2k_params::emit_marker_segment(codestream_output_buffer*, const j2k_params*, int) {
+    return 0;
+}
 
-bool j2k_params::absorb_marker_segment(int, int, const uint8_t*, int) { return false; }
+bool j2k_params::absorb_marker_segment(int, int, const uint8_t*, int) {
+    return false;
+}
 
-int j2k_params::segment_component(int, int, const uint8_t*) const { return -2; }
+int j2k_params::segment_component(int, int, const uint8_t*) const {
+    return -2;
+}
 
 // ---------------------------------------------------------------------------
 
@@ -451,10 +466,10 @@ j2k_params* param_cluster::find(int tile, int component, int instance) const {
 
 j2k_params* param_cluster::create(int tile, int component) {
     auto& list = objects_[{tile, component}];
-    std::unique_ptr<j2k_params> p = list.empty() && tile == -1 && component == -1 && prototype_
-                                        ? std::move(prototype_)
-                                        : (list.empty() ? objects_.begin()->second[0] : list[0])
-                                              ->make_new();
+    std::unique_ptr<j2k_params> p =
+        list.empty() && tile == -1 && component == -1 && prototype_
+            ? std::move(prototype_)
+            : (list.empty() ? objects_.begin()->second[0] : list[0])->make_new();
     p->tile_ = tile;
     p->component_ = component;
     p->instance_ = static_cast<int>(list.size());
@@ -472,16 +487,18 @@ const std::vector<std::unique_ptr<j2k_params>>* param_cluster::instances(int til
 
 std::vector<j2k_params*> param_cluster::tile_objects(int tile) const {
     std::vector<j2k_params*> out;
-    for (auto it = objects_.lower_bound({tile, -1}); it != objects_.end() && it->first.first == tile;
-         ++it)
-        for (auto& p : it->second) out.push_back(p.get());
+    for (auto it = objects_.lower_bound({tile, -1});
+         it != objects_.end() && it->first.first == tile; ++it)
+        for (auto& p : it->second)
+            out.push_back(p.get());
     return out;
 }
 
 void param_cluster::erase_tile(int tile) {
     if (tile < 0) return;
     auto it = objects_.lower_bound({tile, -1});
-    while (it != objects_.end() && it->first.first == tile) it = objects_.erase(it);
+    while (it != objects_.end() && it->first.first == tile)
+        it = objects_.erase(it);
 }
 
 std::vector<int> param_cluster::tiles() const {
@@ -508,7 +525,9 @@ param_cluster* param_tree::cluster(const char* name) const {
     return nullptr;
 }
 
-j2k_params* param_tree::root() const { return clusters_.empty() ? nullptr : clusters_[0]->head(); }
+j2k_params* param_tree::root() const {
+    return clusters_.empty() ? nullptr : clusters_[0]->head();
+}
 
 void param_tree::ensure(int tile, int component) {
     for (auto& c : clusters_) {
@@ -521,7 +540,8 @@ void param_tree::ensure(int tile, int component) {
 }
 
 void param_tree::erase_tile(int tile) {
-    for (auto& c : clusters_) c->erase_tile(tile);
+    for (auto& c : clusters_)
+        c->erase_tile(tile);
 }
 
 int param_tree::component_count() const {

@@ -113,15 +113,14 @@ public:
 
     // The cluster's operations.
     virtual j2k_params* add_instance() { return nullptr; }
-    virtual void copy_transformed(const j2k_params& source, int first_component,
-                                  int discard_levels, bool transpose, bool vflip, bool hflip);
+    virtual void copy_transformed(const j2k_params& source, int first_component, int discard_levels,
+                                  bool transpose, bool vflip, bool hflip);
     // Length of the segment, marker included; 0 when nothing is written. With
     // no output only counts.
     virtual int emit_marker_segment(codestream_output_buffer* out, const j2k_params* reference,
                                     int tile_part);
     // bytes: the segment after its length field.
-    virtual bool absorb_marker_segment(int code, int length, const uint8_t* bytes,
-                                       int tile_part);
+    virtual bool absorb_marker_segment(int code, int length, const uint8_t* bytes, int tile_part);
     virtual void complete() {}
     // Which component's object a segment of this code is for: -1 the object
     // for all components, a component index, or -2 when the cluster does not

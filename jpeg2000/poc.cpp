@@ -24,7 +24,9 @@ enum { first_resolution, first_component, layer_end, resolution_end, component_e
 
 poc_params::poc_params() : j2k_params("POC", poc_attributes(), true, false, true) {}
 
-j2k_params* poc_params::add_instance() { return tile() >= 0 ? create_next_instance() : nullptr; }
+j2k_params* poc_params::add_instance() {
+    return tile() >= 0 ? create_next_instance() : nullptr;
+}
 
 int poc_params::segment_component(int code, int, const uint8_t*) const {
     return code == 0xFF5F ? -1 : -2;
@@ -43,7 +45,8 @@ int poc_params::emit_marker_segment(codestream_output_buffer* out, const j2k_par
             all = all && got;
         }
         if (!any) break;
-        if (!all) fail("Information required to write POC marker segment is not currently complete!");
+        if (!all)
+            fail("Information required to write POC marker segment is not currently complete!");
         records.push_back(rec);
     }
     if (records.empty()) return 0;
@@ -54,8 +57,8 @@ int poc_params::emit_marker_segment(codestream_output_buffer* out, const j2k_par
             for (size_t r = 0; same && r < records.size(); ++r)
                 for (int f = 0; f < 6; ++f) {
                     int v;
-                    same = same && reference->read_int("Porder", static_cast<int>(r), f, v, false,
-                                                       false) &&
+                    same = same &&
+                           reference->read_int("Porder", static_cast<int>(r), f, v, false, false) &&
                            v == records[r][f];
                 }
             if (same) return 0;
@@ -110,8 +113,8 @@ int poc_params::emit_marker_segment(codestream_output_buffer* out, const j2k_par
             out->put_word(static_cast<uint32_t>(rec[first_component])); // CSpoc
         else
             out->put_byte(static_cast<uint8_t>(rec[first_component]));
-        out->put_word(static_cast<uint32_t>(rec[layer_end]));       // LYEpoc
-        out->put_byte(static_cast<uint8_t>(rec[resolution_end]));   // REpoc
+        out->put_word(static_cast<uint32_t>(rec[layer_end]));     // LYEpoc
+        out->put_byte(static_cast<uint8_t>(rec[resolution_end])); // REpoc
         if (wide)
             out->put_word(static_cast<uint32_t>(rec[component_end])); // CEpoc
         else
@@ -155,12 +158,12 @@ bool poc_params::absorb_marker_segment(int code, int length, const uint8_t* byte
     return true;
 }
 
-void poc_params::copy_transformed(const j2k_params& source, int first_kept, int, bool, bool,
-                                  bool) {
+void poc_params::copy_transformed(const j2k_params& source, int first_kept, int, bool, bool, bool) {
     for (int r = 0; r < source.own_records("Porder"); ++r) {
         int v[6];
         bool all = true;
-        for (int f = 0; f < 6; ++f) all = all && source.read_int("Porder", r, f, v[f], false, false);
+        for (int f = 0; f < 6; ++f)
+            all = all && source.read_int("Porder", r, f, v[f], false, false);
         if (!all) break;
         v[first_component] = std::max(v[first_component] - first_kept, 0);
         v[component_end] -= first_kept;
@@ -168,7 +171,8 @@ void poc_params::copy_transformed(const j2k_params& source, int first_kept, int,
             v[component_end] = 1;
             v[layer_end] = 0;
         }
-        for (int f = 0; f < 6; ++f) put_int("Porder", r, f, v[f]);
+        for (int f = 0; f < 6; ++f)
+            put_int("Porder", r, f, v[f]);
     }
 }
 

@@ -18,8 +18,8 @@ namespace {
 
 const attribute_table& qcd_attributes() {
     static const attribute_table table = {
-        {"Qguard", "I", 0},      {"Qderived", "B", 0},   {"Qstep", "F", 0},
-        {"Qabs_steps", "F", 1},  {"Qabs_ranges", "I", 1},
+        {"Qguard", "I", 0},     {"Qderived", "B", 0},    {"Qstep", "F", 0},
+        {"Qabs_steps", "F", 1}, {"Qabs_ranges", "I", 1},
     };
     return table;
 }
@@ -61,7 +61,8 @@ int qcd_params::segment_component(int code, int length, const uint8_t* bytes) co
     if (code != 0xFF5D) return -2;
     const uint8_t* p = bytes;
     try {
-        return static_cast<int>(read_big_endian(p, bytes + length, component_count() > 256 ? 2 : 1));
+        return static_cast<int>(
+            read_big_endian(p, bytes + length, component_count() > 256 ? 2 : 1));
     } catch (segment_too_small) {
         fail("Malformed QCD/QCC marker segment. Segment too small");
     }
@@ -123,9 +124,10 @@ void qcd_params::complete() {
             int depth = 0;
             const j2k_params* s = siz();
             if (!s || !s->read_int("Sprecision", std::max(component(), 0), 0, depth))
-                fail("Trying to finalize quantization parameter attributes without first "
-                     "providing any information about the image component bit-depths (i.e. "
-                     "\"Sprecision\").");
+                fail(
+                    "Trying to finalize quantization parameter attributes without first "
+                    "providing any information about the image component bit-depths (i.e. "
+                    "\"Sprecision\").");
             if (depth < 5) ++depth;
             put_int("Qabs_ranges", 0, 0, depth - guard + 3);
             for (int b = 1; b < bands; ++b)
@@ -253,10 +255,11 @@ int qcd_params::emit_marker_segment(codestream_output_buffer* out, const j2k_par
         if (range > 31) fail("Absolute ranging parameters for subbands invalid");
     }
     for (step_code s : v.steps)
-        if (s.exponent < 0) fail("Insufficient quantization step size parameters for QCD/QCC marker");
+        if (s.exponent < 0)
+            fail("Insufficient quantization step size parameters for QCD/QCC marker");
     const bool wide = component_count() > 256;
-    const int body = v.reversible ? static_cast<int>(v.ranges.size())
-                                  : 2 * static_cast<int>(v.steps.size());
+    const int body =
+        v.reversible ? static_cast<int>(v.ranges.size()) : 2 * static_cast<int>(v.steps.size());
     const int length = 5 + body + (component() >= 0 ? (wide ? 2 : 1) : 0);
     if (!out) return length;
     out->put_word(component() < 0 ? 0xFF5C : 0xFF5D);
@@ -269,13 +272,14 @@ int qcd_params::emit_marker_segment(codestream_output_buffer* out, const j2k_par
     }
     const int style = v.reversible ? 0 : (v.derived ? 1 : 2);
     out->put_byte(static_cast<uint8_t>(v.guard << 5 | style)); // Sqcd
-    for (int range : v.ranges) out->put_byte(static_cast<uint8_t>(range << 3));
-    for (step_code s : v.steps) out->put_word(static_cast<uint32_t>(s.exponent << 11 | s.mantissa));
+    for (int range : v.ranges)
+        out->put_byte(static_cast<uint8_t>(range << 3));
+    for (step_code s : v.steps)
+        out->put_word(static_cast<uint32_t>(s.exponent << 11 | s.mantissa));
     return length;
 }
 
-bool qcd_params::absorb_marker_segment(int code, int length, const uint8_t* bytes,
-                                       int tile_part) {
+bool qcd_params::absorb_marker_segment(int code, int length, const uint8_t* bytes, int tile_part) {
     if (tile_part != 0) return false;
     if (!((code == 0xFF5C && component() < 0) || (code == 0xFF5D && component() >= 0)))
         return false;
@@ -291,7 +295,8 @@ bool qcd_params::absorb_marker_segment(int code, int length, const uint8_t* byte
         int band = 0;
         if (style == 0) {
             put_bool("Qderived", 0, 0, false);
-            while (p < end) put_int("Qabs_ranges", band++, 0, static_cast<int>(*p++ >> 3));
+            while (p < end)
+                put_int("Qabs_ranges", band++, 0, static_cast<int>(*p++ >> 3));
         } else {
             put_bool("Qderived", 0, 0, style == 1);
             while (end - p >= 2) {
@@ -308,8 +313,7 @@ bool qcd_params::absorb_marker_segment(int code, int length, const uint8_t* byte
     return true;
 }
 
-void qcd_params::copy_transformed(const j2k_params& source, int, int, bool transpose, bool,
-                                  bool) {
+void qcd_params::copy_transformed(const j2k_params& source, int, int, bool transpose, bool, bool) {
     int i;
     bool b;
     float f;

@@ -22,7 +22,8 @@ int rgn_params::segment_component(int code, int length, const uint8_t* bytes) co
     if (code != 0xFF5E) return -2;
     const uint8_t* p = bytes;
     try {
-        return static_cast<int>(read_big_endian(p, bytes + length, component_count() > 256 ? 2 : 1));
+        return static_cast<int>(
+            read_big_endian(p, bytes + length, component_count() > 256 ? 2 : 1));
     } catch (segment_too_small) {
         fail("Malformed RGN marker segment. Segment too small.");
     }
@@ -64,13 +65,12 @@ int rgn_params::emit_marker_segment(codestream_output_buffer* out, const j2k_par
         out->put_word(static_cast<uint32_t>(component())); // Crgn
     else
         out->put_byte(static_cast<uint8_t>(component()));
-    out->put_byte(0);                               // Srgn
-    out->put_byte(static_cast<uint8_t>(shift));     // SPrgn
+    out->put_byte(0);                           // Srgn
+    out->put_byte(static_cast<uint8_t>(shift)); // SPrgn
     return length;
 }
 
-bool rgn_params::absorb_marker_segment(int code, int length, const uint8_t* bytes,
-                                       int tile_part) {
+bool rgn_params::absorb_marker_segment(int code, int length, const uint8_t* bytes, int tile_part) {
     if (code != 0xFF5E || tile_part != 0 || component() < 0) return false;
     const uint8_t* p = bytes;
     const uint8_t* end = bytes + length;

@@ -29,10 +29,14 @@ const attribute_table& siz_attributes() {
     return table;
 }
 
-[[noreturn]] void cannot_finalize() { fail("Cannot finalize SIZ information"); }
+[[noreturn]] void cannot_finalize() {
+    fail("Cannot finalize SIZ information");
+}
 
 // Dimension of a component with factor t along an axis from origin o to end e.
-int64_t dim(int64_t e, int64_t o, int64_t t) { return ceil_div(e, t) - ceil_div(o, t); }
+int64_t dim(int64_t e, int64_t o, int64_t t) {
+    return ceil_div(e, t) - ceil_div(o, t);
+}
 
 } // namespace
 
@@ -111,7 +115,8 @@ void siz_params::complete() {
             }
             if (!found) cannot_finalize();
         } else if (!have_size) {
-            int64_t lo = std::numeric_limits<int64_t>::min(), hi = std::numeric_limits<int64_t>::max();
+            int64_t lo = std::numeric_limits<int64_t>::min(),
+                    hi = std::numeric_limits<int64_t>::max();
             for (int c = 0; c < comps; ++c) {
                 int64_t t = factors[a][c], d = dims[a][c];
                 lo = std::max(lo, t * (ceil_div(o, t) + d) - t + 1);
@@ -131,8 +136,10 @@ void siz_params::complete() {
                 int64_t d = dims[a][c];
                 if (d <= 0) cannot_finalize();
                 int64_t t = std::max<int64_t>(1, (size[a] - origin[a]) / d);
-                while (t > 1 && dim(size[a], origin[a], t) < d) --t;
-                while (t < 0x7FFFFFFF && dim(size[a], origin[a], t) > d) ++t;
+                while (t > 1 && dim(size[a], origin[a], t) < d)
+                    --t;
+                while (t < 0x7FFFFFFF && dim(size[a], origin[a], t) > d)
+                    ++t;
                 if (dim(size[a], origin[a], t) != d) cannot_finalize();
                 put_int("Ssampling", c, a, static_cast<int>(t));
             }
@@ -195,7 +202,8 @@ int siz_params::emit_marker_segment(codestream_output_buffer* out, const j2k_par
         if (!cod) fail("Cannot write SIZ marker");
         for (int t : cod->tiles())
             for (j2k_params* p : cod->tile_objects(t))
-                for (int c = std::max(0, p->component()); c < (p->component() < 0 ? comps : p->component() + 1); ++c) {
+                for (int c = std::max(0, p->component());
+                     c < (p->component() < 0 ? comps : p->component() + 1); ++c) {
                     int levels, factor;
                     bool use_precincts;
                     if (!p->read_int("Clevels", 0, 0, levels) ||
@@ -224,9 +232,9 @@ int siz_params::emit_marker_segment(codestream_output_buffer* out, const j2k_par
             fail("Cannot write SIZ marker with illegal canvas coordinates");
     out->put_word(0xFF51);
     out->put_word(static_cast<uint32_t>(length - 2)); // Lsiz
-    out->put_word(0);                                // Rsiz
-    out->put_dword(static_cast<uint32_t>(size[1]));  // Xsiz
-    out->put_dword(static_cast<uint32_t>(size[0]));  // Ysiz
+    out->put_word(0);                                 // Rsiz
+    out->put_dword(static_cast<uint32_t>(size[1]));   // Xsiz
+    out->put_dword(static_cast<uint32_t>(size[0]));   // Ysiz
     out->put_dword(static_cast<uint32_t>(origin[1]));
     out->put_dword(static_cast<uint32_t>(origin[0]));
     out->put_dword(static_cast<uint32_t>(tiles[1]));
@@ -257,15 +265,15 @@ int siz_params::emit_marker_segment(codestream_output_buffer* out, const j2k_par
     return length;
 }
 
-bool siz_params::absorb_marker_segment(int code, int length, const uint8_t* bytes,
-                                       int tile_part) {
+bool siz_params::absorb_marker_segment(int code, int length, const uint8_t* bytes, int tile_part) {
     if (code != 0xFF51 || tile_part != 0) return false;
     const uint8_t* p = bytes;
     const uint8_t* end = bytes + length;
     try {
         read_big_endian(p, end, 2); // Rsiz
         uint32_t v[8];
-        for (uint32_t& x : v) x = read_big_endian(p, end, 4);
+        for (uint32_t& x : v)
+            x = read_big_endian(p, end, 4);
         for (uint32_t x : v)
             if (x > 0x7FFFFFFF) invalid_segment(code, "coordinates of 2^31 or more");
         const int csiz = static_cast<int>(read_big_endian(p, end, 2));
@@ -307,8 +315,8 @@ bool siz_params::absorb_marker_segment(int code, int length, const uint8_t* byte
     return true;
 }
 
-void siz_params::copy_transformed(const j2k_params& source, int first_component,
-                                  int discard_levels, bool transpose, bool vflip, bool hflip) {
+void siz_params::copy_transformed(const j2k_params& source, int first_component, int discard_levels,
+                                  bool transpose, bool vflip, bool hflip) {
     int size[2], origin[2], tiles[2], tile_origin[2];
     for (int a = 0; a < 2; ++a)
         if (!source.read_int("Ssize", 0, a, size[a]) ||
@@ -329,12 +337,14 @@ void siz_params::copy_transformed(const j2k_params& source, int first_component,
         // origin mirrored and moved back by whole tiles to before the origin.
         if (static_cast<int64_t>(tile_origin[a]) + tiles[a] >= size[a]) {
             int64_t t = 1;
-            while (t < tiles[a]) t <<= 1;
+            while (t < tiles[a])
+                t <<= 1;
             tiles[a] = static_cast<int>(std::min<int64_t>(t, 0x7FFFFFFF));
         }
         int new_origin = 1 - size[a], new_end = 1 - origin[a];
         int64_t new_tile_origin = 1 - static_cast<int64_t>(tile_origin[a]);
-        while (new_tile_origin > new_origin) new_tile_origin -= tiles[a];
+        while (new_tile_origin > new_origin)
+            new_tile_origin -= tiles[a];
         origin[a] = new_origin;
         size[a] = new_end;
         tile_origin[a] = static_cast<int>(new_tile_origin);

@@ -14,6 +14,8 @@ rect rect_intersect(const rect& a, const rect& b) {
     return r;
 }
 
-int64_t lcm(int64_t a, int64_t b) { return a / std::gcd(a, b) * b; }
+int64_t lcm(int64_t a, int64_t b) {
+    return a / std::gcd(a, b) * b;
+}
 
 } // namespace j2k

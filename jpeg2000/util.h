@@ -22,7 +22,9 @@ struct rect {
 // minus that position, at least 0.
 rect rect_intersect(const rect& a, const rect& b);
 
-inline bool is_power_of_two(int64_t v) { return v > 0 && (v & (v - 1)) == 0; }
+inline bool is_power_of_two(int64_t v) {
+    return v > 0 && (v & (v - 1)) == 0;
+}
 
 // The exponent of a power of two (the floor of the logarithm otherwise).
 inline int log2_exact(int64_t v) {
@@ -35,8 +37,12 @@ inline int log2_exact(int64_t v) {
 }
 
 // Division rounding towards minus or plus infinity; the divisor is positive.
-inline int64_t floor_div(int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
-inline int64_t ceil_div(int64_t a, int64_t b) { return a >= 0 ? (a + b - 1) / b : -((-a) / b); }
+inline int64_t floor_div(int64_t a, int64_t b) {
+    return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+inline int64_t ceil_div(int64_t a, int64_t b) {
+    return a >= 0 ? (a + b - 1) / b : -((-a) / b);
+}
 
 int64_t lcm(int64_t a, int64_t b);
 
@@ -48,7 +54,8 @@ struct segment_too_small {};
 inline uint32_t read_big_endian(const uint8_t*& cursor, const uint8_t* end, int bytes) {
     if (end - cursor < bytes) throw segment_too_small{};
     uint32_t v = 0;
-    for (int i = 0; i < bytes; ++i) v = (v << 8) | *cursor++;
+    for (int i = 0; i < bytes; ++i)
+        v = (v << 8) | *cursor++;
     return v;
 }
 

@@ -37,7 +37,8 @@ wavelet_kernel_desc::wavelet_kernel_desc(int kernel_id, bool reversible)
         const int half = branch == 0 ? n - 1 : n;
         const int centre = mid + branch;
         std::vector<float>& r = responses_[2 + branch];
-        for (int k = -half; k <= half; ++k) r.push_back(static_cast<float>(x[centre - k]));
+        for (int k = -half; k <= half; ++k)
+            r.push_back(static_cast<float>(x[centre - k]));
         half_[2 + branch] = half;
     }
     // Analysis responses from the synthesis ones.
@@ -51,16 +52,22 @@ wavelet_kernel_desc::wavelet_kernel_desc(int kernel_id, bool reversible)
     }
     if (!reversible) {
         double u = 0;
-        for (float t : responses_[0]) u += t;
+        for (float t : responses_[0])
+            u += t;
         low_norm_ = static_cast<float>(1.0 / u);
-        for (float& t : responses_[0]) t = static_cast<float>(t / u);
-        for (float& t : responses_[2]) t = static_cast<float>(t * u);
+        for (float& t : responses_[0])
+            t = static_cast<float>(t / u);
+        for (float& t : responses_[2])
+            t = static_cast<float>(t * u);
         const int h = half_[1];
         double w = responses_[1][h];
-        for (int i = 1; i <= h; ++i) w += 2.0 * (i & 1 ? -1.0 : 1.0) * responses_[1][h + i];
+        for (int i = 1; i <= h; ++i)
+            w += 2.0 * (i & 1 ? -1.0 : 1.0) * responses_[1][h + i];
         high_norm_ = static_cast<float>(1.0 / w);
-        for (float& t : responses_[1]) t = static_cast<float>(t / w);
-        for (float& t : responses_[3]) t = static_cast<float>(t * w);
+        for (float& t : responses_[1])
+            t = static_cast<float>(t / w);
+        for (float& t : responses_[3])
+            t = static_cast<float>(t * w);
     }
 }
 
@@ -88,12 +95,15 @@ double wavelet_kernel_desc::synthesis_energy_gain(int branch, int depth) const {
         // Up-sample by 2 and filter with the low-pass synthesis filter.
         std::vector<double> next(2 * h.size() - 1 + 2 * lh, 0.0);
         for (size_t k = 0; k < h.size(); ++k)
-            for (int j = -lh; j <= lh; ++j) next[2 * k + j + lh] += h[k] * low[j + lh];
+            for (int j = -lh; j <= lh; ++j)
+                next[2 * k + j + lh] += h[k] * low[j + lh];
         h.swap(next);
     }
     double gain = 0;
-    for (double v : h) gain += v * v;
-    for (int e = 0; e < extra; ++e) gain *= 2;
+    for (double v : h)
+        gain += v * v;
+    for (int e = 0; e < extra; ++e)
+        gain *= 2;
     return gain;
 }
 
@@ -105,7 +115,8 @@ std::vector<double> wavelet_kernel_desc::bibo_gains(int levels, double& low_gain
     if (levels <= 0) return step_gains;
     const int n = static_cast<int>(factors_.size());
     int support = n + 1;
-    for (int l = 1; l < level_cap; ++l) support = n + 2 * support;
+    for (int l = 1; l < level_cap; ++l)
+        support = n + 2 * support;
     const int size = 4 * support + 8, mid = size / 2;
     std::vector<double> p(size, 0.0);
     p[mid] = 1;

@@ -29,8 +29,7 @@ TEST(Messages, ErrorLinesReachTheSinkOneByOneAndThrow) {
         {"blanks only make no break", std::string(90, ' '), {" " + std::string(90, ' ')}},
         {"a tab indents its paragraph and its continuation",
          "first\n\t" + hundred,
-         {" first",
-          "     aaaaaaaaa bbbbbbbbb ccccccccc ddddddddd eeeeeeeee fffffffff ggggggggg",
+         {" first", "     aaaaaaaaa bbbbbbbbb ccccccccc ddddddddd eeeeeeeee fffffffff ggggggggg",
           "     hhhhhhhhh iiiiiiiii jjjjjjjjj"}},
         {"a tab inside a line is a blank", "a\tb", {" a b"}},
     };
@@ -61,7 +60,8 @@ TEST(Messages, WidthIsAtMost80AndScopesNest) {
     }
     warn(std::string(85, 'y'));
     EXPECT_EQ(inner.warnings.at(0), " aaaa bbbb cccc dddd\n eeee\n");
-    EXPECT_EQ(outer.warnings.at(0), " " + std::string(79, 'y') + "\n " + std::string(6, 'y') + "\n");
+    EXPECT_EQ(outer.warnings.at(0),
+              " " + std::string(79, 'y') + "\n " + std::string(6, 'y') + "\n");
 }
 
 TEST(Messages, WithoutASinkErrorsStillEndTheOperation) {

@@ -48,8 +48,8 @@ inline std::vector<segment> split_segments(const std::vector<uint8_t>& bytes) {
     for (size_t p = 0; p + 4 <= bytes.size();) {
         int code = bytes[p] << 8 | bytes[p + 1];
         int length = bytes[p + 2] << 8 | bytes[p + 3];
-        out.push_back({code, std::vector<uint8_t>(bytes.begin() + p + 4,
-                                                  bytes.begin() + p + 2 + length)});
+        out.push_back(
+            {code, std::vector<uint8_t>(bytes.begin() + p + 4, bytes.begin() + p + 2 + length)});
         p += 2 + length;
     }
     return out;
