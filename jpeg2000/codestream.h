@@ -104,6 +104,9 @@ public:
     bool uses_sop() const;
     bool uses_eph() const;
     int tile_parts_read() const;
+    // Reads the tile's further tile-part headers (to its announced count, or
+    // to the end of the data) so that all its order changes are known.
+    void read_remaining_tile_parts();
     progression_walker& walker() const;
     // Closes the tile; a read tile can no longer be fetched.
     void release();
