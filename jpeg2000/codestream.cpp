@@ -580,8 +580,15 @@ namespace j2k {
 void tile_ref::read_remaining_tile_parts() {
     codestream_state* s = t_->codestream;
     if (!s->in) return;
-    while ((t_->tnsot == 0 || t_->tile_parts_read < t_->tnsot) && s->read_tile_part_header()) {
-    }
+    while ((t_->tnsot == 0 || t_->tile_parts_read < t_->tnsot) && s->read_tile_part_header()) {}
+}
+
+} // namespace j2k
+
+namespace j2k {
+
+codestream_input_buffer* tile_ref::packed_headers() const {
+    return t_->packed_headers.get();
 }
 
 } // namespace j2k

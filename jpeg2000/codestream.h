@@ -19,6 +19,7 @@
 
 namespace j2k {
 
+class codestream_input_buffer;
 class codestream_source;
 class codestream_sink;
 class j2k_params;
@@ -108,6 +109,8 @@ public:
     // to the end of the data) so that all its order changes are known.
     void read_remaining_tile_parts();
     progression_walker& walker() const;
+    // Packet headers kept from PPM or PPT segments, or none.
+    codestream_input_buffer* packed_headers() const;
     // Closes the tile; a read tile can no longer be fetched.
     void release();
 

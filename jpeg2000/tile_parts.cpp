@@ -124,16 +124,11 @@ bool codestream_state::read_tile_part_header() {
             }
             current_left = 0;
             current_tile = -1;
-            if (!markers->next(true, false)) {
+            // The next tile-part starts where the data of this one end; the
+            // search for it skips what does not count as a marker.
+            if (!markers->next(true, true)) {
                 at_end = true;
-                if (in->exhausted()) return false;
-                uint8_t b1 = 0, b2 = 0;
-                in->get_byte(b1);
-                in->get_byte(b2);
-                error_report r;
-                r << "Invalid marker code found in code-stream!\n\tExpected SOT marker and got "
-                  << marker_name(b1 << 8 | b2) << ".";
-                r.raise();
+                return false;
             }
         }
         if (markers->code() != 0xFF90) {

@@ -44,7 +44,8 @@ read_result read_all(codestream_ref cs, bool walk) {
             tile_ref t = cs.fetch_tile(y, x);
             if (walk) {
                 packet_position p;
-                while (t.walker().next(p)) ++r.packets;
+                while (t.walker().next(p))
+                    ++r.packets;
             }
             t.release();
         }
@@ -126,7 +127,8 @@ std::vector<uint8_t> written_stream(int components, int height, int width,
     cs.write_main_header();
     coords first, count;
     cs.tile_index_range(first, count);
-    for (int t = 0; t < count.y * count.x; ++t) cs.write_tile_part_header(t, 0, 0, 1);
+    for (int t = 0; t < count.y * count.x; ++t)
+        cs.write_tile_part_header(t, 0, 0, 1);
     cs.write_eoc();
     cs.dispose();
     return sink.data;
@@ -147,7 +149,8 @@ TEST(Codestream, ConformanceStreamsAgreeWithOpjDump) {
         codestream_ref cs = codestream_ref::create_input(&source);
         expect_header_agrees(cs, entry.path().string());
         const read_result r = read_all(cs, true);
-        for (int n : r.tile_parts) EXPECT_GE(n, 1);
+        for (int n : r.tile_parts)
+            EXPECT_GE(n, 1);
         cs.dispose();
         ++streams;
     }
@@ -207,7 +210,8 @@ TEST(Codestream, PeerEncoderOptionsAgreeWithOpjDump) {
         coords first, count;
         cs.tile_index_range(first, count);
         for (int t = 0; t < count.y * count.x; ++t) {
-            tile_ref tile = cs.fetch_tile(t / static_cast<int>(count.x), t % static_cast<int>(count.x));
+            tile_ref tile =
+                cs.fetch_tile(t / static_cast<int>(count.x), t % static_cast<int>(count.x));
             tile.read_remaining_tile_parts();
             int64_t packets = 0, expected = 0;
             packet_position p;
@@ -229,4 +233,330 @@ TEST(Codestream, PeerEncoderOptionsAgreeWithOpjDump) {
         cs.dispose();
     }
     fs::remove_all(dir);
+}
+
+namespace {
+
+// The packets of tile 0 of a stream as (layer, resolution, component, precinct).
+std::vector<std::tuple<int, int, int, int64_t>> walk_tile0(const std::vector<uint8_t>& bytes) {
+    memory_codestream_source source(bytes);
+    codestream_ref cs = codestream_ref::create_input(&source);
+    std::vector<std::tuple<int, int, int, int64_t>> out;
+    std::string error = failure_of([&] {
+        tile_ref t = cs.fetch_tile(0, 0);
+        packet_position p;
+        while (t.walker().next(p))
+            out.emplace_back(p.layer, p.resolution, p.component, p.precinct);
+        t.release();
+    });
+    cs.dispose();
+    if (!error.empty()) throw failure(error);
+    return out;
+}
+
+void set_int(codestream_ref& cs, const char* cluster, const char* name, int value, int tile = -1,
+             int comp = -1) {
+    cs.access_params(cluster, tile, comp).put_int(name, 0, 0, value);
+}
+
+} // namespace
+
+TEST(Progression, LayerDrivenOrders) {
+    using P = std::tuple<int, int, int, int64_t>;
+    auto stream = [](int order) {
+        return written_stream(1, 16, 16, {}, [order](codestream_ref& cs) {
+            set_int(cs, "COD", "Clevels", 1);
+            set_int(cs, "COD", "Clayers", 2);
+            set_int(cs, "COD", "Corder", order);
+        });
+    };
+    EXPECT_EQ(walk_tile0(stream(LRCP)),
+              (std::vector<P>{{0, 0, 0, 0}, {0, 1, 0, 0}, {1, 0, 0, 0}, {1, 1, 0, 0}}));
+    EXPECT_EQ(walk_tile0(stream(RLCP)),
+              (std::vector<P>{{0, 0, 0, 0}, {1, 0, 0, 0}, {0, 1, 0, 0}, {1, 1, 0, 0}}));
+}
+
+TEST(Progression, PositionDrivenOrdersFollowTheGrid) {
+    using P = std::tuple<int, int, int, int64_t>;
+    // Two components, one level, precincts 8 x 8 at resolution 1 and 4 x 4 at
+    // resolution 0: both resolutions have 2 x 2 precincts on a 16 x 16 image.
+    auto stream = [](int order) {
+        return written_stream(2, 16, 16, {}, [order](codestream_ref& cs) {
+            j2k_params& cod = cs.access_params("COD", -1, -1);
+            cod.put_int("Clevels", 0, 0, 1);
+            cod.put_int("Corder", 0, 0, order);
+            cod.put_int("Cprecincts", 0, 0, 8);
+            cod.put_int("Cprecincts", 0, 1, 8);
+            cod.put_int("Cprecincts", 1, 0, 4);
+            cod.put_int("Cprecincts", 1, 1, 4);
+        });
+    };
+    // PCRL: position outermost, then component, then resolution.
+    const auto pcrl = walk_tile0(stream(PCRL));
+    ASSERT_EQ(pcrl.size(), 16u);
+    EXPECT_EQ(
+        std::vector<P>(pcrl.begin(), pcrl.begin() + 5),
+        (std::vector<P>{{0, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 1, 1, 0}, {0, 0, 0, 1}}));
+    // RPCL: all of resolution 0 first, position by position.
+    const auto rpcl = walk_tile0(stream(RPCL));
+    EXPECT_EQ(std::vector<P>(rpcl.begin(), rpcl.begin() + 4),
+              (std::vector<P>{{0, 0, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}, {0, 0, 1, 1}}));
+    // CPRL: component 0 whole first.
+    const auto cprl = walk_tile0(stream(CPRL));
+    EXPECT_EQ(std::vector<P>(cprl.begin(), cprl.begin() + 4),
+              (std::vector<P>{{0, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 0, 1}, {0, 1, 0, 1}}));
+    for (int k = 0; k < 8; ++k)
+        EXPECT_EQ(std::get<2>(cprl[k]), 0);
+}
+
+TEST(Progression, OrderChangesAndRefusals) {
+    using P = std::tuple<int, int, int, int64_t>;
+    // Two records: layer 0 of every precinct, then layer 1.
+    auto poc = written_stream(1, 16, 16, {}, [](codestream_ref& cs) {
+        set_int(cs, "COD", "Clevels", 1);
+        set_int(cs, "COD", "Clayers", 2);
+        j2k_params& p = cs.access_params("POC", -1, -1);
+        const int records[2][6] = {{0, 0, 1, 2, 1, RLCP}, {0, 0, 2, 2, 1, RLCP}};
+        for (int r = 0; r < 2; ++r)
+            for (int f = 0; f < 6; ++f)
+                p.put_int("Porder", r, f, records[r][f]);
+    });
+    EXPECT_EQ(walk_tile0(poc),
+              (std::vector<P>{{0, 0, 0, 0}, {0, 1, 0, 0}, {1, 0, 0, 0}, {1, 1, 0, 0}}));
+    auto thirds = written_stream(
+        1, 16, 16,
+        [](j2k_params& siz) {
+            siz.put_int("Ssampling", 0, 0, 3);
+            siz.put_int("Ssampling", 0, 1, 3);
+        },
+        [](codestream_ref& cs) { set_int(cs, "COD", "Corder", RPCL); });
+    EXPECT_EQ(failure_of([&] { walk_tile0(thirds); }), "Invalid sub-sampling factors");
+}
+
+TEST(Codestream, WrittenHeadersReadBack) {
+    const auto bytes = written_stream(
+        3, 20, 30, {}, [](codestream_ref& cs) { set_int(cs, "COD", "Clevels", 2, -1, 1); },
+        {"abc"});
+    const uint8_t comment[] = {0xFF, 0x64, 0x00, 0x07, 0x00, 0x01, 'a', 'b', 'c'};
+    EXPECT_NE(std::search(bytes.begin(), bytes.end(), comment, comment + 9), bytes.end());
+    // One tile-part: TPsot 0, TNsot 1.
+    const uint8_t sot[] = {0xFF, 0x90, 0x00, 0x0A, 0x00, 0x00};
+    auto at = std::search(bytes.begin(), bytes.end(), sot, sot + 6);
+    ASSERT_NE(at, bytes.end());
+    EXPECT_EQ(at[10], 0);
+    EXPECT_EQ(at[11], 1);
+    memory_codestream_source source(bytes);
+    codestream_ref cs = codestream_ref::create_input(&source);
+    EXPECT_EQ(cs.comments(), std::vector<std::string>{"abc"});
+    tile_ref t = cs.fetch_tile(0, 0);
+    EXPECT_EQ(t.component_at(1).levels(), 2);
+    EXPECT_EQ(t.component_at(0).levels(), 5);
+    EXPECT_EQ(failure_of([&] { cs.fetch_tile(0, 0); }),
+              "You must close a tile before you can re-open it.");
+    t.release();
+    EXPECT_EQ(failure_of([&] { cs.fetch_tile(0, 0); }),
+              "Attempting to access a tile which has already been discarded or closed!");
+    EXPECT_EQ(cs.scan_tile_parts(), std::vector<int>{1});
+    cs.dispose();
+}
+
+TEST(Codestream, Geometry) {
+    // A component sub-sampled by 2 on a canvas from (1, 1) to (6, 7).
+    auto bytes = written_stream(1, 6, 7,
+                                [](j2k_params& siz) {
+                                    siz.put_int("Sorigin", 0, 0, 1);
+                                    siz.put_int("Sorigin", 0, 1, 1);
+                                    siz.put_int("Ssampling", 0, 0, 2);
+                                    siz.put_int("Ssampling", 0, 1, 2);
+                                },
+                                {});
+    memory_codestream_source source(bytes);
+    codestream_ref cs = codestream_ref::create_input(&source);
+    EXPECT_EQ(cs.component_extent(0), (rect{{1, 1}, {2, 3}}));
+    cs.dispose();
+
+    struct row {
+        const char* name;
+        int64_t tiles_down, tiles_across;
+        std::string error;
+    } rows[] = {
+        {"255 x 257 tiles", 257, 255, ""},
+        {"256 x 257 tiles", 257, 256, "Maximum number of allowable tiles is 65535"},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.name);
+        auto tree = make_siz_tree();
+        j2k_params* siz = tree->root();
+        siz->put_int("Ssize", 0, 0, static_cast<int>(r.tiles_down));
+        siz->put_int("Ssize", 0, 1, static_cast<int>(r.tiles_across));
+        siz->put_int("Stiles", 0, 0, 1);
+        siz->put_int("Stiles", 0, 1, 1);
+        siz->put_int("Scomponents", 0, 0, 1);
+        siz->put_int("Ssampling", 0, 0, 1);
+        siz->put_int("Ssampling", 0, 1, 1);
+        siz->put_int("Sprecision", 0, 0, 8);
+        siz->put_bool("Ssigned", 0, 0, false);
+        siz->complete();
+        memory_codestream_sink sink;
+        EXPECT_EQ(failure_of([&] {
+                      codestream_ref c = codestream_ref::create_output(*siz, &sink);
+                      c.dispose();
+                  }),
+                  r.error);
+    }
+}
+
+namespace {
+
+// A minimal stream: SOC, SIZ of one 8-bit component (16 x 16, one tile), then
+// the given bytes.
+std::vector<uint8_t> stream_with(std::vector<uint8_t> tail, int tiles_across = 1) {
+    std::vector<uint8_t> s = {
+        0xFF, 0x4F, 0xFF, 0x51, 0, 41, 0, 0, 0, 0, 0, 16, 0, 0,
+        0,    16,   0,    0,    0, 0,  0, 0, 0, 0, 0, 0,  0, uint8_t(16 / tiles_across),
+        0,    0,    0,    16,   0, 0,  0, 0, 0, 0, 0, 0,  0, 1,
+        7,    1,    1};
+    const std::vector<uint8_t> cod = {0xFF, 0x52, 0, 12, 0, 0, 0, 1, 0, 1, 4, 4, 0, 1};
+    const std::vector<uint8_t> qcd = {0xFF, 0x5C, 0, 7, 0x40, 0x50, 0x58, 0x58, 0x60};
+    s.insert(s.end(), cod.begin(), cod.end());
+    s.insert(s.end(), qcd.begin(), qcd.end());
+    s.insert(s.end(), tail.begin(), tail.end());
+    return s;
+}
+
+std::vector<uint8_t> sot(int tile, uint32_t psot, int tp, int tn) {
+    return {0xFF,
+            0x90,
+            0,
+            10,
+            uint8_t(tile >> 8),
+            uint8_t(tile),
+            uint8_t(psot >> 24),
+            uint8_t(psot >> 16),
+            uint8_t(psot >> 8),
+            uint8_t(psot),
+            uint8_t(tp),
+            uint8_t(tn)};
+}
+
+std::vector<uint8_t> cat(std::initializer_list<std::vector<uint8_t>> parts) {
+    std::vector<uint8_t> out;
+    for (auto& p : parts)
+        out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+const std::vector<uint8_t> sod = {0xFF, 0x93};
+const std::vector<uint8_t> eoc = {0xFF, 0xD9};
+
+} // namespace
+
+TEST(Markers, HeadersReadToleratesAndRefuses) {
+    struct row {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        std::string error;
+        std::vector<std::string> warnings;
+    };
+    const std::vector<uint8_t> ppm = {0xFF, 0x60, 0, 8, 0, 0, 0, 0, 1, 0};
+    const row rows[] = {
+        {"plain", stream_with(cat({sot(0, 0, 0, 1), sod, eoc})), "", {}},
+        {"unknown marker",
+         stream_with(cat({{0xFF, 0x70, 0, 4, 1, 2}, sot(0, 0, 0, 1), sod})),
+         "",
+         {" Unrecognized marker 0xff70 found in code-stream\n"}},
+        {"EOC followed by more data",
+         stream_with(cat({sot(0, 16, 0, 1), sod, {0, 0}, eoc, {0xFF, 0x90, 0, 4}})),
+         "",
+         {" Disregarding non-terminal EOC marker\n", " Skipping over corrupt SOT marker code\n"}},
+        {"corrupt SOT length skipped",
+         stream_with(cat({sot(0, 14, 0, 1), sod, {0xFF, 0x90, 0, 5}, eoc})),
+         "",
+         {" Skipping over corrupt SOT marker code\n"}},
+        {"second marker not SIZ", {0xFF, 0x4F, 0xFF, 0x52, 0, 2}, "Missing SIZ marker segment", {}},
+        {"no SOC", {0xFF, 0x51}, "Missing SOC marker", {}},
+        {"tile index beyond the tiles",
+         stream_with(cat({sot(1, 0, 0, 1), sod})),
+         "Invalid marker segment <SOT>: tile index 1 not below the 1 tiles",
+         {}},
+        {"Psot below 14",
+         stream_with(cat({sot(0, 13, 0, 1), sod})),
+         "Invalid marker segment <SOT>: Psot 13 below 14",
+         {}},
+        {"out-of-sequence tile-part",
+         stream_with(cat({sot(0, 0, 1, 0), sod})),
+         "Missing or out-of-sequence tile-parts for tile number 0 in code-stream!",
+         {}},
+        {"PPM and PPT",
+         stream_with(cat({ppm, sot(0, 0, 0, 1), {0xFF, 0x61, 0, 4, 0, 0}, sod})),
+         "Use of both PPM and PPT marker segments is illegal",
+         {}},
+        {"two PPT with one index",
+         stream_with(cat({sot(0, 0, 0, 1), {0xFF, 0x61, 0, 4, 3, 0, 0xFF, 0x61, 0, 4, 3, 0}, sod})),
+         "Multiple PPM/PPT markers with identical indices",
+         {}},
+        {"COD in a later tile-part",
+         stream_with(cat({sot(0, 14, 0, 2),
+                          sod,
+                          sot(0, 0, 1, 2),
+                          {0xFF, 0x52, 0, 12, 0, 0, 0, 1, 0, 1, 4, 4, 0, 1},
+                          sod})),
+         "",
+         {" Ignoring marker segment <COD> found where it may not appear\n"}},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.name);
+        j2ktest::kept_messages sink;
+        message_scope scope(&sink);
+        EXPECT_EQ(failure_of([&] {
+                      memory_codestream_source source(r.bytes);
+                      codestream_ref cs = codestream_ref::create_input(&source);
+                      try {
+                          tile_ref t = cs.fetch_tile(0, 0);
+                          t.read_remaining_tile_parts();
+                          t.release();
+                          cs.scan_tile_parts();
+                      } catch (...) {
+                          cs.dispose();
+                          throw;
+                      }
+                      cs.dispose();
+                  }),
+                  r.error);
+        EXPECT_EQ(sink.warnings, r.warnings);
+    }
+}
+
+TEST(Markers, PacketHeadersFromPptInIndexOrder) {
+    auto bytes = stream_with(cat(
+        {sot(0, 0, 0, 1), {0xFF, 0x61, 0, 5, 1, 'c', 'd', 0xFF, 0x61, 0, 5, 0, 'a', 'b'}, sod}));
+    memory_codestream_source source(bytes);
+    codestream_ref cs = codestream_ref::create_input(&source);
+    tile_ref t = cs.fetch_tile(0, 0);
+    codestream_input_buffer* headers = t.packed_headers();
+    ASSERT_NE(headers, nullptr);
+    uint8_t got[5] = {};
+    EXPECT_EQ(headers->read(got, 5), 4);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(got), 4), "abcd");
+    t.release();
+    cs.dispose();
+}
+
+TEST(Codestream, HostileQuantisationIsRefused) {
+    // The QCD carries 1 band where 1 level needs 4; then a shift past 31.
+    const std::vector<uint8_t> short_qcd = {0xFF, 0x5C, 0, 4, 0x40, 0x50};
+    auto bytes = stream_with(cat({sot(0, 0, 0, 1), short_qcd, sod}));
+    memory_codestream_source source(bytes);
+    codestream_ref cs = codestream_ref::create_input(&source);
+    EXPECT_EQ(failure_of([&] { cs.fetch_tile(0, 0); }),
+              "Invalid marker segment <QCD>: no quantisation record for every one of the 4 bands "
+              "of tile 0 component 0");
+    cs.dispose();
+    const std::vector<uint8_t> wide_qcd = {0xFF, 0x5C, 0, 7, 0xE0, 0xF8, 0xF8, 0xF8, 0xF8};
+    bytes = stream_with(cat({sot(0, 0, 0, 1), wide_qcd, sod}));
+    memory_codestream_source source2(bytes);
+    cs = codestream_ref::create_input(&source2);
+    EXPECT_EQ(failure_of([&] { cs.fetch_tile(0, 0); }),
+              "Invalid marker segment <QCD>: 37 magnitude bit-planes, above 31");
+    cs.dispose();
 }
