@@ -16,7 +16,7 @@ packages=(
   wine64 wine64-tools libwine-dev fonts-wine xvfb x11-utils xauth
   # peers and oracles
   imagemagick netpbm libtiff-tools libjpeg-turbo-progs webp libvips-tools
-  libopenjp2-tools pngcheck libimage-exiftool-perl hyperfine time
+  libopenjp2-tools grokj2k-tools pngcheck libimage-exiftool-perl hyperfine time
 )
 
 missing=()
