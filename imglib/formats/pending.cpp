@@ -89,14 +89,6 @@ ILResult ILSavePGF(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) 
     return Unsupported(h, "PGF");
 }
 
-ILResult ILLoadWebP(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "WebP");
-}
-
-ILResult ILSaveWebP(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
-    return Unsupported(h, "WebP");
-}
-
 ILResult ILLoadRadiance(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "RADIANCE");
 }
