@@ -97,14 +97,6 @@ ILResult ILSaveRadiance(ILHandle* h, const char16_t*, const ILImage*, const ILIn
     return Unsupported(h, "RADIANCE");
 }
 
-ILResult ILLoadEXR(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "OpenEXR");
-}
-
-ILResult ILSaveEXR(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
-    return Unsupported(h, "OpenEXR");
-}
-
 ILResult ILLoadCineon(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "Cineon");
 }
