@@ -81,14 +81,6 @@ ILResult ILSaveSGI(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) 
     return Unsupported(h, "SGI");
 }
 
-ILResult ILLoadPGF(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "PGF");
-}
-
-ILResult ILSavePGF(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
-    return Unsupported(h, "PGF");
-}
-
 ILResult ILLoadRadiance(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "RADIANCE");
 }
