@@ -101,10 +101,6 @@ ILResult ILLoadPCD(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "PCD");
 }
 
-ILResult ILLoadRAW(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "DC-RAW");
-}
-
 ILResult ILLoadDDS(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "DDS");
 }
