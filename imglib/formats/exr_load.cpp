@@ -32,7 +32,7 @@
 #include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
 #include "imglib/formats/exr.h"
-#include "imglib/formats/pixel_names.h"
+#include "imglib/pixel_type.h"
 #include "imglib/io/path.h"
 #include "imglib/io/stream.h"
 #include "imglib/memory_owner.h"
@@ -231,7 +231,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
                  height, fileSize);
         return IL_INVALID_HEADER;
     }
-    const bool grey = (layout.source & IL_MODEL_MASK) == IL_MODEL_GRAY;
+    const bool grey = ILPixelModel(layout.source) == IL_MODEL_GRAY;
     const std::optional<Matrix> matrix = grey ? std::nullopt : PrimariesMatrix(file->header());
 
     const ILPixelType target = ILGetLoadPixelType(h, layout.source, true);

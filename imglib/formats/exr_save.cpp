@@ -18,7 +18,7 @@
 #include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
 #include "imglib/formats/exr.h"
-#include "imglib/formats/pixel_names.h"
+#include "imglib/pixel_type.h"
 #include "imglib/io/path.h"
 #include "imglib/io/stream.h"
 #include "imglib/memory_owner.h"
@@ -73,9 +73,8 @@ ILResult Save(ILHandle* h, const char16_t* path, const ILImage* image, const ILI
     const std::optional<std::string> name = ILPathToUtf8(path);
     if (!name) return ILReportOpenFailed(h, false);
 
-    const bool grey = (image->type & IL_MODEL_MASK) == IL_MODEL_GRAY;
-    const ILPixelType extra = image->type & IL_EXTRA_MASK;
-    const bool alpha = extra == IL_EXTRA_ALPHA || extra == IL_EXTRA_PREMULTIPLIED;
+    const bool grey = ILPixelModel(image->type) == IL_MODEL_GRAY;
+    const bool alpha = ILHasAlpha(image->type);
     const Imf::RgbaChannels mask =
         grey ? (alpha ? Imf::WRITE_YA : Imf::WRITE_Y) : (alpha ? Imf::WRITE_RGBA : Imf::WRITE_RGB);
     const ILPixelType rowType =

@@ -11,7 +11,7 @@
 #include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
 #include "imglib/formats/pgf.h"
-#include "imglib/formats/pixel_names.h"
+#include "imglib/pixel_type.h"
 #include "imglib/io/stream.h"
 #include "imglib/memory_owner.h"
 #include "imglib/metadata/info.h"
@@ -55,7 +55,8 @@ Layout ChooseLayout(const CPGFImage& pgf) {
             return {IL_CMYK8, 32, IL_CT_YUVK, 0, 0};
         case ImageModeLabColor:
             if (channels < 3) break;
-            return {alpha ? IL_LAB_A8 : IL_LAB8, 8 * channels, IL_CT_LAB, alphaKind, 1.0};
+            return {alpha ? IL_LAB8 | IL_EXTRA_ALPHA : IL_LAB8, 8 * channels, IL_CT_LAB, alphaKind,
+                    1.0};
         case ImageModeGray16:
             if (channels > 2) break;
             return {alpha ? IL_GREY_A16 : IL_GREY16, 16 * channels, IL_CT_GRAY, alphaKind, 2.2};
@@ -64,7 +65,8 @@ Layout ChooseLayout(const CPGFImage& pgf) {
             return {alpha ? IL_BGRA16 : IL_BGR16, 16 * channels, IL_CT_YUV, alphaKind, 2.2};
         case ImageModeLab48:
             if (channels < 3) break;
-            return {alpha ? IL_LAB_A16 : IL_LAB16, 16 * channels, IL_CT_LAB, alphaKind, 1.0};
+            return {alpha ? IL_LAB16 | IL_EXTRA_ALPHA : IL_LAB16, 16 * channels, IL_CT_LAB,
+                    alphaKind, 1.0};
         case ImageModeCMYK64:
             if (channels != 4) break;
             return {IL_CMYK16, 64, IL_CT_YUVK, 0, 0};
@@ -73,9 +75,9 @@ Layout ChooseLayout(const CPGFImage& pgf) {
         case ImageModeGray32:
             return {IL_GREY16, 16, IL_CT_GRAY, 0, 2.2};
         case ImageModeRGB12:
-            return {IL_MODEL_RGB | IL_KIND_4 | IL_ORDER_RGB, 12, IL_CT_YUV, 0, 2.2};
+            return {IL_RGB4, 12, IL_CT_YUV, 0, 2.2};
         case ImageModeRGB16:
-            return {IL_MODEL_RGB | IL_KIND_565, 16, IL_CT_YUV, 0, 2.2};
+            return {IL_BGR_565, 16, IL_CT_YUV, 0, 2.2};
         default:
             break;
     }
@@ -99,7 +101,7 @@ void FillInfo(ILInfo* info, const CPGFImage& pgf, const Layout& layout) {
 // The wavelet level that still gives at least the thumbnail edge.
 int ChooseLevel(const ILHandle* h, const CPGFImage& pgf, const Layout& layout) {
     const uint32_t edge = h->thumbnailEdge;
-    if (!edge || (layout.source & IL_MODEL_MASK) == IL_MODEL_INDEXED || pgf.Levels() == 0) return 0;
+    if (!edge || ILPixelModel(layout.source) == IL_MODEL_INDEXED || pgf.Levels() == 0) return 0;
     const uint32_t v = std::min(pgf.Width(), pgf.Height()) / edge;
     const int level = v <= 1 ? 0 : v <= 3 ? 1 : v <= 7 ? 2 : 3;
     return std::min(level, pgf.Levels() - 1);
@@ -154,11 +156,11 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     const uint32_t width = pgf.Width(level), height = pgf.Height(level);
     if (ILReallocImage(image, width, height, target, nullptr) != IL_OK)
         return ILReportOutOfMemory(h, ILImageBufferSize(width, height, target));
-    const bool indexed = (layout.source & IL_MODEL_MASK) == IL_MODEL_INDEXED;
+    const bool indexed = ILPixelModel(layout.source) == IL_MODEL_INDEXED;
     const uint32_t paletteBits = layout.bitsPerPixel;
     ILConverterOwner converter;
     ILConverter* c = &converter.c;
-    if (indexed && (target & IL_MODEL_MASK) == IL_MODEL_INDEXED) {
+    if (indexed && ILPixelModel(target) == IL_MODEL_INDEXED) {
         if (!LoadPalette(c, pgf, paletteBits)) return ILReportOutOfMemory(h, 0);
         ILConverterGivePalette(c, image);
     }

@@ -11,7 +11,7 @@
 #include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
 #include "imglib/formats/pgf.h"
-#include "imglib/formats/pixel_names.h"
+#include "imglib/pixel_type.h"
 #include "imglib/io/stream.h"
 #include "imglib/memory_owner.h"
 
@@ -26,9 +26,8 @@ struct Layout {
 };
 
 Layout ChooseLayout(const ILImage& image) {
-    const ILPixelType model = image.type & IL_MODEL_MASK;
-    const ILPixelType extra = image.type & IL_EXTRA_MASK;
-    const bool alpha = extra == IL_EXTRA_ALPHA || extra == IL_EXTRA_PREMULTIPLIED;
+    const ILPixelType model = ILPixelModel(image.type);
+    const bool alpha = ILHasAlpha(image.type);
     const uint32_t bits = ILBitsPerSample(image.type);
     const bool deep = bits > 8;
     switch (model) {
@@ -59,7 +58,7 @@ bool IsBlackWhite(const ILImage& image) {
 
 ILResult Save(ILHandle* h, const char16_t* path, const ILImage* image) {
     Layout layout = ChooseLayout(*image);
-    if (layout.mode == ImageModeBitmap && (image->type & IL_MODEL_MASK) == IL_MODEL_INDEXED &&
+    if (layout.mode == ImageModeBitmap && ILPixelModel(image->type) == IL_MODEL_INDEXED &&
         !IsBlackWhite(*image))
         layout = {ImageModeIndexedColor, IL_INDEX8, 1};
     const uint32_t rowBits = ILBitsPerSample(layout.rows) * ILChannelCount(layout.rows);

@@ -18,7 +18,7 @@
 #include "imglib/convert/profile_owner.h"
 #include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
-#include "imglib/formats/pixel_names.h"
+#include "imglib/pixel_type.h"
 #include "imglib/formats/raw.h"
 #include "imglib/io/path.h"
 #include "imglib/io/stream.h"
@@ -250,7 +250,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
         return ILReportOutOfMemory(h, ILImageBufferSize(width, height, type));
     const double white = WhiteLevel(*raw, width * height);
     const uint32_t samples = image->channels;
-    switch (type & IL_KIND_MASK) {
+    switch (ILSampleKind(type)) {
         case IL_KIND_8: {
             const std::vector<uint8_t> curve = SrgbCurve<uint8_t>(white, 256, 255);
             WriteRows<uint8_t>(*raw, image, samples, [&](uint16_t v) { return curve[v]; });

@@ -7,7 +7,7 @@
 
 #include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
-#include "imglib/formats/pixel_names.h"
+#include "imglib/pixel_type.h"
 #include "imglib/formats/webp.h"
 #include "imglib/io/stream.h"
 #include "imglib/memory_owner.h"

@@ -7,7 +7,7 @@
 #include "imglib/convert/converter_owner.h"
 #include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
-#include "imglib/formats/pixel_names.h"
+#include "imglib/pixel_type.h"
 #include "imglib/formats/webp.h"
 #include "imglib/io/stream.h"
 #include "imglib/memory_owner.h"
@@ -21,11 +21,6 @@ struct WebPBytesFree {
     void operator()(uint8_t* p) const { WebPFree(p); }
 };
 
-bool HasAlpha(ILPixelType type) {
-    const ILPixelType extra = type & IL_EXTRA_MASK;
-    return extra == IL_EXTRA_ALPHA || extra == IL_EXTRA_PREMULTIPLIED;
-}
-
 ILResult Save(ILHandle* h, const char16_t* path, const ILImage* image) {
     // libwebp would answer "Out of memory" for these.
     if (image->width > kWebPMaxDimension || image->height > kWebPMaxDimension) {
@@ -36,7 +31,7 @@ ILResult Save(ILHandle* h, const char16_t* path, const ILImage* image) {
     const ILImage* source = image;
     ILImageOwner converted;
     if (image->type != IL_BGR8 && image->type != IL_BGRA8) {
-        const ILPixelType target = HasAlpha(image->type) ? IL_BGRA8 : IL_BGR8;
+        const ILPixelType target = ILHasAlpha(image->type) ? IL_BGRA8 : IL_BGR8;
         ILConverterOwner converter;
         ILConverterSetImageTarget(&converter.c, image, target);
         if (!ILConverterPrepare(&converter.c)) return ILReportUnsupportedDataFormat(h);

@@ -18,7 +18,7 @@
 #include <OpenEXR/ImfVersion.h>
 
 #include "codec_fixture.h"
-#include "imglib/formats/pixel_names.h"
+#include "imglib/pixel_type.h"
 #include "imglib/memory_owner.h"
 
 namespace fs = std::filesystem;
@@ -213,11 +213,11 @@ TEST_F(Exr, SaveRoundTripsExactly) {
         ILSetEXROptions(h, &c.compression);
         ILImageOwner image;
         ASSERT_EQ(ILAllocImage(&image.image, 37, 5, c.type, nullptr), IL_OK);
-        const bool isFloat = (c.type & IL_KIND_MASK) == IL_KIND_FLOAT;
+        const bool isFloat = ILSampleKind(c.type) == IL_KIND_FLOAT;
         const uint32_t samples = image.image.channels;
         const bool alpha = c.type & IL_EXTRA_MASK;
         // The RGBA interface keeps luminance at 0 or above.
-        const float low = (c.type & IL_MODEL_MASK) == IL_MODEL_GRAY ? 0.0f : -0.3f;
+        const float low = ILPixelModel(c.type) == IL_MODEL_GRAY ? 0.0f : -0.3f;
         for (uint32_t y = 0; y < 5; ++y)
             for (uint32_t i = 0; i < 37 * samples; ++i) {
                 float v = float(half(0.01f * (i + 37 * y) + low));

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "codec_fixture.h"
-#include "imglib/formats/pixel_names.h"
+#include "imglib/pixel_type.h"
 #include "imglib/memory_owner.h"
 #include "support/files.h"
 

@@ -11,7 +11,7 @@
 
 #include "codec_fixture.h"
 #include "imglib/formats/codecs.h"
-#include "imglib/formats/pixel_names.h"
+#include "imglib/pixel_type.h"
 #include "imglib/memory_owner.h"
 #include "support/files.h"
 #include "support/tools.h"
