@@ -3,7 +3,8 @@
 // Read: bilevel, grey (2 to 64 bits, integer and floating point, with extra
 // samples), palette, RGB (4 to 64 bits), CMYK and other separations (8 and
 // 16 bits), YCbCr (8 bits, subsampled or JPEG-compressed), CIE L*a*b*
-// (through a Lab profile) and SGI LogL / LogLuv; strips or tiles, contiguous
+// (through a Lab profile) and SGI LogL / LogLuv, turned upright by the
+// Orientation tag; strips or tiles, contiguous
 // or separate planes, every compression libtiff decodes, the predictor for
 // uncompressed data too; the ICC profile or the chromaticities as a colour
 // profile, HalftoneHints as a grey table, resolution, texts, XMP, IPTC and
@@ -24,6 +25,7 @@
 #include "imglib/formats/tiff.h"
 #include "imglib/io/stream.h"
 #include "imglib/memory_owner.h"
+#include "imglib/ops/geometry.h"
 
 namespace {
 
@@ -385,7 +387,7 @@ ILResult MakePlan(ILHandle* h, TIFF* tif, const Directory& d, Plan* plan) {
                 return IL_FAILED;
             }
             if (d.bits == 1) {
-                plan->source = IL_MODEL_GRAY | IL_KIND_1;
+                plan->source = IL_GREY1;
                 plan->oneBitWhite = !white;
                 return IL_OK;
             }
@@ -446,7 +448,7 @@ ILResult MakePlan(ILHandle* h, TIFF* tif, const Directory& d, Plan* plan) {
             }
             if (d.compression == COMPRESSION_JPEG) {
                 TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
-                plan->source = IL_MODEL_RGB | IL_KIND_8 | IL_ORDER_RGB;
+                plan->source = IL_RGB8;
                 plan->colorSpace = PT_RGB;
                 return IL_OK;
             }
@@ -459,7 +461,7 @@ ILResult MakePlan(ILHandle* h, TIFF* tif, const Directory& d, Plan* plan) {
                 return ILReportUnsupportedDataFormat(h);
             if (d.planes > 1 && plan->subsampling != 0x11) return ILReportUnsupportedDataFormat(h);
             if (plan->subsampling == 0x11) plan->subsampling = 0; // already triplets
-            plan->source = IL_MODEL_YCBCR | IL_KIND_8;
+            plan->source = IL_YCBCR8;
             plan->colorSpace = PT_YCbCr;
             return IL_OK;
         }
@@ -487,8 +489,8 @@ ILResult MakePlan(ILHandle* h, TIFF* tif, const Directory& d, Plan* plan) {
             const bool wide = h->loadMode == 0;
             TIFFSetField(tif, TIFFTAG_SGILOGDATAFMT,
                          wide ? SGILOGDATAFMT_FLOAT : SGILOGDATAFMT_8BIT);
-            plan->source = (luv ? IL_MODEL_RGB | IL_ORDER_RGB : IL_MODEL_GRAY) |
-                           (wide ? IL_KIND_FLOAT : IL_KIND_8);
+            plan->source =
+                luv ? (wide ? IL_RGB_FLOAT : IL_RGB8) : (wide ? IL_GREY_FLOAT : IL_GREY8);
             return IL_OK;
         }
         default:
@@ -588,6 +590,34 @@ ILResult Decode(ILHandle* h, TIFF* tif, const Directory& d, cmsHPROFILE fileProf
     return TIFFIsTiled(tif) ? ILTiffReadTiles(src, c, image) : ILTiffReadStrips(src, c, image);
 }
 
+// Turns the delivered image upright by the Orientation tag (TIFF 6.0: where
+// the first row and column of the stored image belong on the picture).
+ILResult ApplyOrientation(ILHandle* h, uint16_t orientation, ILImage* image) {
+    constexpr int32_t kUpDown = 0, kLeftRight = 1;
+    ILResult r = IL_OK;
+    switch (orientation) {
+        case ORIENTATION_TOPRIGHT:
+            return ILMirrorImage(h, image, kLeftRight);
+        case ORIENTATION_BOTRIGHT:
+            r = ILMirrorImage(h, image, kUpDown);
+            return r == IL_OK ? ILMirrorImage(h, image, kLeftRight) : r;
+        case ORIENTATION_BOTLEFT:
+            return ILMirrorImage(h, image, kUpDown);
+        case ORIENTATION_LEFTTOP:
+            r = ILMirrorImage(h, image, kUpDown);
+            return r == IL_OK ? ILRotateImage(h, image, 90) : r;
+        case ORIENTATION_RIGHTTOP:
+            return ILRotateImage(h, image, 90);
+        case ORIENTATION_RIGHTBOT:
+            r = ILRotateImage(h, image, 90);
+            return r == IL_OK ? ILMirrorImage(h, image, kUpDown) : r;
+        case ORIENTATION_LEFTBOT:
+            return ILRotateImage(h, image, 270);
+        default:
+            return IL_OK;
+    }
+}
+
 // The EXIF entries of the page, read once its pixels are in.
 void CopyExif(TIFF* tif, uint64_t exifOffset, ILInfo* info) {
     ExifData* exif = exif_data_new();
@@ -632,6 +662,8 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     if (geometry != IL_OK) return geometry;
     const ILResult result = Decode(h, tif.get(), d, profile.get(), gammaKind, image, info);
     if (result < IL_OK) return result;
+    const ILResult upright = ApplyOrientation(h, d.orientation, image);
+    if (upright != IL_OK) return upright;
     if (info) CopyExif(tif.get(), exifOffset, info);
     return result;
 }

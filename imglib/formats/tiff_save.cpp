@@ -118,7 +118,7 @@ ILResult Save(ILHandle* h, const char16_t* path, const ILImage* image, const ILI
                                                   : PHOTOMETRIC_RGB;
     if (sgilog) {
         const bool grey = model == IL_MODEL_GRAY;
-        target = grey ? IL_MODEL_GRAY | IL_KIND_FLOAT : IL_MODEL_RGB | IL_KIND_FLOAT | IL_ORDER_RGB;
+        target = grey ? IL_GREY_FLOAT : IL_RGB_FLOAT;
         photometric = grey ? PHOTOMETRIC_LOGL : PHOTOMETRIC_LOGLUV;
     }
     const uint32_t samples = ILChannelCount(target);
@@ -163,8 +163,11 @@ ILResult Save(ILHandle* h, const char16_t* path, const ILImage* image, const ILI
         return ILReportOutOfMemory(h, uint64_t{6} << bits);
     if (compression) TIFFSetField(t, TIFFTAG_COMPRESSION, compression);
     if (sgilog) TIFFSetField(t, TIFFTAG_SGILOGDATAFMT, SGILOGDATAFMT_FLOAT);
+    // libtiff 4.5 lays floating-point predictor data out for big-endian
+    // files in an order that no reader (libtiff's own included) undoes.
     const bool predicting =
-        compression == COMPRESSION_LZW || compression == COMPRESSION_ADOBE_DEFLATE;
+        (compression == COMPRESSION_LZW || compression == COMPRESSION_ADOBE_DEFLATE) &&
+        !(floating && options.byteOrder);
     if (options.predictor && predicting && !indexed && bits >= 8)
         TIFFSetField(t, TIFFTAG_PREDICTOR,
                      floating ? PREDICTOR_FLOATINGPOINT : PREDICTOR_HORIZONTAL);
