@@ -83,6 +83,12 @@ struct ILTiffSource {
 ILResult ILTiffReadStrips(const ILTiffSource& src, ILConverter* c, ILImage* image);
 ILResult ILTiffReadTiles(const ILTiffSource& src, ILConverter* c, ILImage* image);
 
+// Decodes strip or tile `index` into `at` (size bytes of room), undoes the
+// predictor and min-is-white; false, with a message and the missing part of
+// `expected` bytes zeroed, when it does not arrive whole.
+bool ILTiffReadChunk(const ILTiffSource& src, bool tile, uint32_t index, uint8_t* at, uint64_t size,
+                     uint64_t expected, bool* anyData);
+
 // Bytes of one row of YCbCr units: ceil(width / h) units of h x v + 2 bytes.
 uint64_t ILTiffYCbCrUnitRowBytes(uint32_t width, uint16_t subsampling);
 // Writes width Y, Cb, Cr triplets for image row k of the encoded units (the

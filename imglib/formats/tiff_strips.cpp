@@ -1,46 +1,10 @@
 // The strip reader: decodes each strip (all planes of it for separate
 // planes), undoes the predictor, and hands every row to the converter.
 #include <algorithm>
-#include <cinttypes>
 #include <cstring>
 
 #include "imglib/formats/tiff.h"
 #include "imglib/memory_owner.h"
-
-namespace {
-
-// What one strip of one plane holds once decoded: the rows it was read for,
-// the rest zero. Answers false when the strip is missing or short.
-bool ReadStrip(const ILTiffSource& src, uint32_t strip, uint8_t* at, uint64_t size,
-               uint64_t expected, bool* anyData) {
-    // Uncompressed data too short for its rows fails rather than borrow
-    // the bytes that follow it in the file.
-    if (src.uncompressed) {
-        const uint64_t stored = TIFFGetStrileByteCount(src.tif, strip);
-        if (stored < expected) {
-            ILErrorF(src.h,
-                     "Not enough data for strip %u: %" PRIu64 " bytes stored, %" PRIu64 " needed",
-                     strip, stored, expected);
-            std::memset(at, 0, expected);
-            return false;
-        }
-    }
-    const tmsize_t n = TIFFReadEncodedStrip(src.tif, strip, at, static_cast<tmsize_t>(size));
-    const uint64_t got = n < 0 ? 0 : static_cast<uint64_t>(n);
-    if (got > 0) *anyData = true;
-    ILTiffUndoPredictor(src.predictor, at, got);
-    if (src.invert) ILTiffInvertRow(at, std::min(got, expected));
-    if (got >= expected) return true;
-    // libtiff has reported why; the rows that did not arrive stay black.
-    std::memset(at + got, 0, expected - got);
-    if (n < 0)
-        ILErrorF(src.h, "Strip %u could not be read", strip);
-    else
-        ILErrorF(src.h, "Unexpected end of data in strip %u", strip);
-    return false;
-}
-
-} // namespace
 
 ILResult ILTiffReadStrips(const ILTiffSource& src, ILConverter* c, ILImage* image) {
     TIFF* tif = src.tif;
@@ -75,8 +39,8 @@ ILResult ILTiffReadStrips(const ILTiffSource& src, ILConverter* c, ILImage* imag
         const uint32_t rows = std::min(rowsPerStrip, src.height - y);
         const uint64_t expected = (rows + v - 1) / v * rowBytes;
         for (uint32_t p = 0; p < src.planes; ++p)
-            if (!ReadStrip(src, s + p * perPlane, buffer.get() + p * stripSize, stripSize,
-                           std::min(expected, stripSize), &anyData))
+            if (!ILTiffReadChunk(src, false, s + p * perPlane, buffer.get() + p * stripSize,
+                                 stripSize, std::min(expected, stripSize), &anyData))
                 missing = true;
         for (uint32_t k = 0; k < rows; ++k, ++y) {
             const uint8_t* from = buffer.get() + k * rowBytes;

@@ -9,42 +9,10 @@
 //   |  tile 3    |  tile 4    | t5 :     :  the bottom ones only their
 //   +------------+------------+----+ - - +  visible rows
 #include <algorithm>
-#include <cinttypes>
 #include <cstring>
 
 #include "imglib/formats/tiff.h"
 #include "imglib/memory_owner.h"
-
-namespace {
-
-bool ReadTile(const ILTiffSource& src, uint32_t tile, uint8_t* at, uint64_t size, bool* anyData) {
-    // Uncompressed data too short for its rows fails rather than borrow
-    // the bytes that follow it in the file.
-    if (src.uncompressed) {
-        const uint64_t stored = TIFFGetStrileByteCount(src.tif, tile);
-        if (stored < size) {
-            ILErrorF(src.h,
-                     "Not enough data for tile %u: %" PRIu64 " bytes stored, %" PRIu64 " needed",
-                     tile, stored, size);
-            std::memset(at, 0, size);
-            return false;
-        }
-    }
-    const tmsize_t n = TIFFReadEncodedTile(src.tif, tile, at, static_cast<tmsize_t>(size));
-    const uint64_t got = n < 0 ? 0 : static_cast<uint64_t>(n);
-    if (got > 0) *anyData = true;
-    ILTiffUndoPredictor(src.predictor, at, got);
-    if (src.invert) ILTiffInvertRow(at, std::min(got, size));
-    if (got >= size) return true;
-    std::memset(at + got, 0, size - got);
-    if (n < 0)
-        ILErrorF(src.h, "Tile %u could not be read", tile);
-    else
-        ILErrorF(src.h, "Unexpected end of data in tile %u", tile);
-    return false;
-}
-
-} // namespace
 
 ILResult ILTiffReadTiles(const ILTiffSource& src, ILConverter* c, ILImage* image) {
     TIFF* tif = src.tif;
@@ -80,7 +48,8 @@ ILResult ILTiffReadTiles(const ILTiffSource& src, ILConverter* c, ILImage* image
         for (uint32_t x = 0; x < src.width; x += tileWidth) {
             for (uint32_t p = 0; p < src.planes; ++p) {
                 const uint32_t tile = TIFFComputeTile(tif, x, y, 0, static_cast<uint16_t>(p));
-                if (!ReadTile(src, tile, buffer.get() + p * tileSize, tileSize, &anyData))
+                if (!ILTiffReadChunk(src, true, tile, buffer.get() + p * tileSize, tileSize,
+                                     tileSize, &anyData))
                     missing = true;
             }
             // The converter's copy works by bytes of its width.
