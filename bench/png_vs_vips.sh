@@ -101,27 +101,6 @@ vips rawload "$work/in.raw" "$work/in.v" $w $h 4
 vips pngsave "$work/in.v" "$work/in.png"
 echo "input: $w x $h RGBA 8-bit, $(stat -c %s "$work/in.png") bytes as PNG (written by vips)"
 
-# name, our command, peer command, peer label, "cpu" or "wall" for the ratio,
-# and for encoding the two output files.
-compare() {
-    local name=$1 ours=$2 peer=$3 label=$4 basis=$5 ourFile=${6:-} peerFile=${7:-}
-    python3 - "$name" "$label" "$basis" "$(bench_times "$ours" mean user system)" \
-        "$(bench_times "$peer" mean user system)" "$(bench_peak "$ours")" "$(bench_peak "$peer")" \
-        "$( [ -n "$ourFile" ] && stat -c %s "$ourFile" || echo -)" \
-        "$( [ -n "$peerFile" ] && stat -c %s "$peerFile" || echo -)" <<'PY'
-import sys
-name, label, basis = sys.argv[1:4]
-ow, ou, os_ = map(float, sys.argv[4].split())
-pw, pu, ps = map(float, sys.argv[5].split())
-om, pm, osz, psz = sys.argv[6:10]
-ratio = (ou + os_) / (pu + ps) if basis == "cpu" else ow / pw
-size = f"   bytes ours {osz} peer {psz}" if osz != "-" else ""
-print(f"{name:<8} ours {1000*ow:7.1f} ms wall {1000*(ou+os_):7.1f} ms cpu {om:>4} MiB   "
-      f"{label:<9} {1000*pw:7.1f} ms wall {1000*(pu+ps):7.1f} ms cpu {pm:>4} MiB   "
-      f"ours/peer ({basis}) {ratio:.3f}{size}")
-PY
-}
-
 for threads in 1 default; do
     if [ "$threads" = 1 ]; then
         export VIPS_CONCURRENCY=1
@@ -130,12 +109,12 @@ for threads in 1 default; do
         unset VIPS_CONCURRENCY
         basis=wall
     fi
-    compare decode "$driver decode $work/in.png" "vips avg $work/in.png" "vips($threads)" $basis
-    compare encode "$driver encode $work/in.raw $w $h $work/ours.png" \
+    bench_compare decode "$driver decode $work/in.png" "vips avg $work/in.png" "vips($threads)" $basis
+    bench_compare encode "$driver encode $work/in.raw $w $h $work/ours.png" \
         "vips pngsave $work/in.v $work/peer.png" "vips($threads)" $basis "$work/ours.png" "$work/peer.png"
-    compare filtered "$driver encode $work/in.raw $w $h $work/ours.png" \
+    bench_compare filtered "$driver encode $work/in.raw $w $h $work/ours.png" \
         "vips pngsave $work/in.v $work/peer.png --filter all" "vips($threads)" $basis \
         "$work/ours.png" "$work/peer.png"
-    compare fast "$driver encode $work/in.raw $w $h $work/ours.png 0" \
+    bench_compare fast "$driver encode $work/in.raw $w $h $work/ours.png 0" \
         "vips pngsave $work/in.v $work/peer.png" "vips($threads)" $basis "$work/ours.png" "$work/peer.png"
 done

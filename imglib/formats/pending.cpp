@@ -45,14 +45,6 @@ ILResult ILSaveJXR(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) 
     return Unsupported(h, "JXR");
 }
 
-ILResult ILLoadTIFF(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "TIFF");
-}
-
-ILResult ILSaveTIFF(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
-    return Unsupported(h, "TIFF");
-}
-
 ILResult ILLoadPNM(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "PNM/PAM");
 }
