@@ -83,8 +83,6 @@ void ILConverterChainRow(ILConverter* c, const void* source, void* target);
 
 ILPixelType ILGetLoadPixelType(const ILHandle* h, ILPixelType fileType, bool keepPremultiplied);
 uint32_t ILPixelTypeToLcmsFormat(ILPixelType type);
-uint32_t ILBitsPerSample(ILPixelType type);
-uint32_t ILChannelCount(ILPixelType type);
 
 // Shared YCbCr default tables, built with the first handle.
 bool ILInitYCbCrTables();
