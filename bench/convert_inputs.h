@@ -28,25 +28,25 @@ struct Input {
 };
 
 inline const Input kInputs[] = {
-    {"rgb8_to_grey8", 0x43, 0x41, 1, 3},
-    {"rgb16_to_rgb8", 0x63, 0x43, 1, 6},
-    {"rgb16_to_rgb8_plain", 0x63, 0x43, 1, 6, false},
-    {"linear_float_to_srgb8", 0x123, 0x43, 1, 12},
-    {"rgba8_composite", 0x2043, 0x43, 2, 4},
-    {"rgba8_composite_shapes", 0x2043, 0x43, 2, 4, true, true},
-    {"ycbcr8_to_rgb8", 0x45, 0x43, 1, 3},
-    {"index8_to_rgb8", 0x42, 0x43, 1, 1},
+    {"rgb8_to_grey8", IL_BGR8, IL_GREY8, 1, 3},
+    {"rgb16_to_rgb8", IL_BGR16, IL_BGR8, 1, 6},
+    {"rgb16_to_rgb8_plain", IL_BGR16, IL_BGR8, 1, 6, false},
+    {"linear_float_to_srgb8", IL_BGR_FLOAT, IL_BGR8, 1, 12},
+    {"rgba8_composite", IL_BGRA8, IL_BGR8, 2, 4},
+    {"rgba8_composite_shapes", IL_BGRA8, IL_BGR8, 2, 4, true, true},
+    {"ycbcr8_to_rgb8", IL_YCBCR8, IL_BGR8, 1, 3},
+    {"index8_to_rgb8", IL_INDEX8, IL_BGR8, 1, 1},
 };
 
 inline uint32_t TargetBytes(const Input& in) {
-    return in.target == 0x41 ? 1 : 3;
+    return in.target == IL_GREY8 ? 1 : 3;
 }
 
 // Fixed-seed pixels: codes spread over the whole range, floats over 0..1.
 inline std::vector<uint8_t> MakePixels(const Input& in) {
     std::vector<uint8_t> data(size_t{kWidth} * kHeight * in.bytesPerPixel);
     std::mt19937 rng(12345);
-    if (in.source == 0x123) {
+    if (in.source == IL_BGR_FLOAT) {
         std::uniform_real_distribution<float> unit(0.0f, 1.0f);
         for (size_t i = 0; i < data.size(); i += 4) {
             const float v = unit(rng);
@@ -89,7 +89,7 @@ inline bool PrepareConverter(const Input& in, ILPalette* palette, ILConverter* c
     ILConverterSetBackground(c, background);
     ILConverterSetAlphaMode(c, in.alphaHandling);
     ILConverterSetDither(c, in.dither);
-    if (in.source == 0x42) ILConverterSetPalette(c, palette);
+    if (in.source == IL_INDEX8) ILConverterSetPalette(c, palette);
     ILConverterSetModes(c, in.source, in.target, kWidth);
     return ILConverterPrepare(c);
 }

@@ -109,7 +109,8 @@ const Peer kPeers[] = {
          VipsImage *centred = nullptr, *rgb = nullptr, *out = nullptr;
          VipsImage* m = vips_image_new_matrixv(3, 3, 1.0, 0.0, 1.402, 1.0, -0.344136, -0.714136,
                                                1.0, 1.772, 0.0);
-         if (!vips_linear(in, &centred, a, b, 3, nullptr) && !vips_recomb(centred, &rgb, m, nullptr))
+         if (!vips_linear(in, &centred, a, b, 3, nullptr) &&
+             !vips_recomb(centred, &rgb, m, nullptr))
              vips_cast_uchar(rgb, &out, nullptr);
          for (VipsImage* image : {centred, rgb, m})
              if (image) g_object_unref(image);
@@ -120,8 +121,8 @@ const Peer kPeers[] = {
      [](VipsImage* in, const ILConverter& c) -> VipsImage* {
          uint8_t lut[256 * 3];
          c.palette->WriteRGB8(256, lut);
-         VipsImage* table = vips_image_new_from_memory_copy(lut, sizeof lut, 256, 1, 3,
-                                                            VIPS_FORMAT_UCHAR);
+         VipsImage* table =
+             vips_image_new_from_memory_copy(lut, sizeof lut, 256, 1, 3, VIPS_FORMAT_UCHAR);
          VipsImage* out = nullptr;
          if (vips_maplut(in, &out, table, nullptr)) out = nullptr;
          g_object_unref(table);
@@ -133,9 +134,8 @@ const Peer kPeers[] = {
 // Our bytes in vips's sample order: B, G, R (and alpha) become R, G, B.
 std::vector<uint8_t> PeerOrder(const Input& in, const std::vector<uint8_t>& ours) {
     std::vector<uint8_t> out = ours;
-    const uint32_t model = in.source & 0xF;
-    if (model != 3) return out; // grey, index and YCbCr keep their order
-    const size_t sample = in.source == 0x123 ? 4 : (in.source & 0xF0) == 0x60 ? 2 : 1;
+    if (ILPixelModel(in.source) != IL_MODEL_RGB) return out; // grey, index and YCbCr keep theirs
+    const size_t sample = ILBitsPerSample(in.source) / 8;
     const size_t pixel = in.bytesPerPixel;
     for (size_t p = 0; p < out.size(); p += pixel) {
         std::memcpy(&out[p], &ours[p + 2 * sample], sample);
@@ -145,8 +145,8 @@ std::vector<uint8_t> PeerOrder(const Input& in, const std::vector<uint8_t>& ours
 }
 
 VipsBandFormat SampleFormat(const Input& in) {
-    if (in.source == 0x123) return VIPS_FORMAT_FLOAT;
-    return (in.source & 0xF0) == 0x60 ? VIPS_FORMAT_USHORT : VIPS_FORMAT_UCHAR;
+    if (in.source == IL_BGR_FLOAT) return VIPS_FORMAT_FLOAT;
+    return ILBitsPerSample(in.source) == 16 ? VIPS_FORMAT_USHORT : VIPS_FORMAT_UCHAR;
 }
 
 double Milliseconds(std::chrono::steady_clock::duration d) {
@@ -185,10 +185,10 @@ int main(int argc, char** argv) {
             for (uint32_t y = 0; y < kHeight; ++y)
                 c.rowKernel(&c, source.data() + y * inStride, target.data() + y * outStride);
         };
-        const int bands = in.source == 0x42 || in.source == 0x41 ? 1 : in.source == 0x2043 ? 4 : 3;
+        const int bands = static_cast<int>(ILChannelCount(in.source));
         auto theirs = [&]() -> uint8_t* {
-            VipsImage* image = vips_image_new_from_memory(
-                peerSource.data(), peerSource.size(), kWidth, kHeight, bands, SampleFormat(in));
+            VipsImage* image = vips_image_new_from_memory(peerSource.data(), peerSource.size(),
+                                                          kWidth, kHeight, bands, SampleFormat(in));
             VipsImage* out = peer->chain(image, c);
             g_object_unref(image);
             if (!out) return nullptr;

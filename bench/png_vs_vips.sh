@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
     if (argc == 7 && !std::strcmp(argv[1], "encode")) {
         const unsigned w = std::atoi(argv[3]), hgt = std::atoi(argv[4]);
         FILE* f = std::fopen(argv[2], "rb");
-        if (!f || ILCreateImage(&image, w, hgt, IL_MODEL_RGB | IL_KIND_8 | IL_EXTRA_ALPHA, nullptr) != IL_OK)
+        if (!f || ILCreateImage(&image, w, hgt, IL_BGRA8, nullptr) != IL_OK)
             return 2;
         for (unsigned y = 0; y < hgt; ++y) {
             unsigned char* row = image.data + y * image.stride;
