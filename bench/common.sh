@@ -81,7 +81,47 @@ bench_header() {
 # $work/NAME.ours.log and $work/NAME.peer.log; a command that fails ends the
 # script.
 bench_pair() {
-    _bench_python pair "$1" "$2" "$3"
+    _bench_launcher
+    BENCH_LAUNCHER="$work/launcher" _bench_python pair "$1" "$2" "$3"
+}
+
+# The program that runs one command and reports its wall time, processor
+# time (ms) and peak resident memory (KiB) on standard output, the command's
+# own output going to standard error. A process's peak memory counts what
+# it held before it replaced itself with the command, so the command is
+# started from this small program rather than from Python.
+_bench_launcher() {
+    [ -x "$work/launcher" ] && return
+    cat >"$work/launcher.c" <<'C'
+#include <stdio.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+int main(int argc, char** argv) {
+    struct timespec start, end;
+    struct rusage usage;
+    int status;
+    if (argc < 2) return 2;
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    pid_t child = fork();
+    if (child == 0) {
+        dup2(2, 1);
+        execvp(argv[1], argv + 1);
+        _exit(127);
+    }
+    if (child < 0 || wait4(child, &status, 0, &usage) < 0) return 2;
+    clock_gettime(CLOCK_MONOTONIC, &end);
+    printf("%.3f %.3f %ld\n",
+           (end.tv_sec - start.tv_sec) * 1e3 + (end.tv_nsec - start.tv_nsec) / 1e6,
+           (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+               (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3,
+           usage.ru_maxrss);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+}
+C
+    cc -O2 -o "$work/launcher" "$work/launcher.c"
 }
 
 # bench_summary NAME FILE: the same line for samples timed inside one
@@ -93,22 +133,21 @@ bench_summary() {
 _bench_python() {
     BENCH_WORK=${work:-/tmp} BENCH_CPUS=$bench_cpus BENCH_RUNS=$bench_runs \
         python3 - "$@" <<'PY'
-import os, shlex, statistics, subprocess, sys, time
+import os, shlex, statistics, subprocess, sys
 
 mode, name = sys.argv[1], sys.argv[2]
 runs, cpus, work = int(os.environ["BENCH_RUNS"]), os.environ["BENCH_CPUS"], os.environ["BENCH_WORK"]
+launcher = os.environ.get("BENCH_LAUNCHER", "")
 
 def run(command, log):
     """One run pinned to the processors: wall ms, processor ms, peak MiB."""
-    argv = ["taskset", "-c", cpus] + shlex.split(command)
+    argv = ["taskset", "-c", cpus, launcher] + shlex.split(command)
     with open(log, "ab") as out:
-        start = time.perf_counter()
-        p = subprocess.Popen(argv, stdout=out, stderr=out)
-        _, status, usage = os.wait4(p.pid, 0)
-        wall = time.perf_counter() - start
-    if status != 0:
-        sys.exit(f"{name}: '{command}' failed (status {status}), see {log}")
-    return 1000 * wall, 1000 * (usage.ru_utime + usage.ru_stime), usage.ru_maxrss / 1024
+        p = subprocess.run(argv, stdout=subprocess.PIPE, stderr=out)
+    if p.returncode != 0:
+        sys.exit(f"{name}: '{command}' failed (status {p.returncode}), see {log}")
+    wall, cpu, peak = map(float, p.stdout.split())
+    return wall, cpu, peak / 1024
 
 def spread(values):
     return f"{statistics.median(values):8.1f} ({min(values):.1f}-{max(values):.1f})"
