@@ -43,6 +43,15 @@ protected:
         return status;
     }
 
+    // Saves the image in dir by the name's extension, then frees it.
+    void SaveAndFree(ILImage* image, const std::string& name) {
+        ILHandle* h = ILCreateHandle("test");
+        EXPECT_EQ(ILSaveImage(h, ILUtf8ToPath((dir / name).string()).c_str(), image, nullptr),
+                  IL_OK);
+        ILDestroyHandle(h);
+        ILFreeImage(image);
+    }
+
     // A 5 x 3 indexed image whose pixel (x, y) is index x + 5 y, saved as BMP.
     void WriteInput(const fs::path& p, ILPalette* palette) {
         ILImage image;
@@ -95,7 +104,7 @@ TEST_F(IlTool, TopamWritesRgbInFileOrder) {
     for (const bool deep : {false, true}) {
         SCOPED_TRACE(deep ? "16 bits" : "8 bits");
         ILImage image;
-        ASSERT_EQ(ILCreateImage(&image, 3, 2, deep ? 0x63 : 0x43, nullptr), IL_OK);
+        ASSERT_EQ(ILCreateImage(&image, 3, 2, deep ? IL_BGR16 : IL_BGR8, nullptr), IL_OK);
         for (uint32_t y = 0; y < 2; ++y)
             for (uint32_t x = 0; x < 3; ++x)
                 for (uint32_t c = 0; c < 3; ++c) { // B, G, R
@@ -108,11 +117,7 @@ TEST_F(IlTool, TopamWritesRgbInFileOrder) {
                         p[0] = uint8_t(v);
                     }
                 }
-        ILHandle* h = ILCreateHandle("test");
-        ASSERT_EQ(ILSaveImage(h, ILUtf8ToPath((dir / "in.png").string()).c_str(), &image, nullptr),
-                  IL_OK);
-        ILDestroyHandle(h);
-        ILFreeImage(&image);
+        SaveAndFree(&image, "in.png");
 
         ASSERT_EQ(Run("topam in.png out.pam"), 0) << err;
         const std::string header = std::string("P7\nWIDTH 3\nHEIGHT 2\nDEPTH 3\nMAXVAL ") +
@@ -134,12 +139,8 @@ TEST_F(IlTool, TopamWritesRgbInFileOrder) {
 // The thumbnail edge reaches the load: a JPEG is decoded at 1/8 of its size.
 TEST_F(IlTool, TopamTakesLoadOptions) {
     ILImage image;
-    ASSERT_EQ(ILCreateImage(&image, 64, 48, 0x43, nullptr), IL_OK);
-    ILHandle* h = ILCreateHandle("test");
-    ASSERT_EQ(ILSaveImage(h, ILUtf8ToPath((dir / "in.jpg").string()).c_str(), &image, nullptr),
-              IL_OK);
-    ILDestroyHandle(h);
-    ILFreeImage(&image);
+    ASSERT_EQ(ILCreateImage(&image, 64, 48, IL_BGR8, nullptr), IL_OK);
+    SaveAndFree(&image, "in.jpg");
 
     ASSERT_EQ(Run("topam in.jpg out.pam --opt thumbnailEdge=4"), 0) << err;
     const Bytes pam = ReadBytes(dir / "out.pam");
