@@ -28,7 +28,6 @@ cat >"$work/driver.cpp" <<'CPP'
 #include <cstring>
 #include <random>
 #include <vector>
-#include <exempi/xmp.h>
 #include <tiffio.h>
 #include "imglib/format.h"
 #include "imglib/image.h"
@@ -62,7 +61,6 @@ static int Picture(unsigned w, unsigned h, const char* out) {
 int main(int argc, char** argv) {
     if (argc >= 5 && !std::strcmp(argv[1], "picture"))
         return Picture(std::atoi(argv[2]), std::atoi(argv[3]), argv[4]);
-    xmp_init();
     ILHandle* h = ILCreateHandle("bench");
     ILImage image;
     int result = 0;
