@@ -3,8 +3,6 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <exempi/xmp.h>
-
 #include <cstdint>
 
 #include "viewer/commands.h"
@@ -138,7 +136,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     ShowScrollBar(window, SB_BOTH, FALSE);
     ShowWindow(window, showCommand);
     state.accelerators = LoadAcceleratorsW(instance, L"Vx");
-    xmp_init();
 
     // The start-up path is opened as a handed-over path would be, but
     // directly: an atom could not carry a path of more than 255 characters.

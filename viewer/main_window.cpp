@@ -6,8 +6,6 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
-#include <exempi/xmp.h>
-
 #include <string>
 
 #include "viewer/busy_guard.h"
@@ -105,7 +103,6 @@ void OnDestroy(MainWindowState& state) {
     ILClearImage(&state.image);
     ILClearInfo(&state.info);
     state.history.Clear();
-    xmp_terminate();
     DeleteUndoSnapshot(state.undoSnapshotName);
     ILDestroyHandle(state.handle);
     state.handle = nullptr;
