@@ -332,6 +332,13 @@ void OnOpenQueuedPath(MainWindowState& state) {
     OpenHandedOverPath(state, path);
 }
 
+// Creation asks for the size limits before the state is attached.
+LRESULT MainWindowEarlyMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_GETMINMAXINFO) return DefWindowProcW(window, message, wParam, lParam);
+    OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam));
+    return 0;
+}
+
 LRESULT MainWindowMessage(MainWindowState& state, HWND window, UINT message, WPARAM wParam,
                           LPARAM lParam) {
     switch (message) {
@@ -432,7 +439,7 @@ bool RegisterMainWindowClass(HINSTANCE instance) {
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof wc;
     wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC;
-    wc.lpfnWndProc = WindowProcOf<MainWindowState, MainWindowMessage>;
+    wc.lpfnWndProc = WindowProcOf<MainWindowState, MainWindowMessage, MainWindowEarlyMessage>;
     wc.hInstance = instance;
     wc.hIcon = LoadIconW(instance, L"Vx");
     wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
