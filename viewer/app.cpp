@@ -122,6 +122,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     // Lives until the message loop has ended, after the window.
     MainWindowState state{};
     state.instance = instance;
+    // The start-up path is the current path until it is opened (a folder
+    // without images keeps it, and the Open dialog starts there).
+    lstrcpynW(state.currentPath, startPath, kPathUnits);
     if (!RegisterMainWindowClass(instance)) return 0;
     if (!CreateMainHandle(state)) return 0;
     LoadPreferences(state.handle);
