@@ -8,4 +8,5 @@
 #include "imglib/metadata/info.h"
 #include "imglib/io/path.h"
 #include "imglib/io/stream.h"
+#include "imglib/ops/geometry.h"
 #include "imglib/surface.h"

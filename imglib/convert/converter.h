@@ -83,8 +83,6 @@ void ILConverterChainRow(ILConverter* c, const void* source, void* target);
 
 ILPixelType ILGetLoadPixelType(const ILHandle* h, ILPixelType fileType, bool keepPremultiplied);
 uint32_t ILPixelTypeToLcmsFormat(ILPixelType type);
-uint32_t ILBitsPerSample(ILPixelType type);
-uint32_t ILChannelCount(ILPixelType type);
 
 // Arithmetic shared by the row kernels.
 uint32_t ILUnpremultiply16(uint32_t v, uint32_t a);
