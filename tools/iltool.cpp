@@ -1,7 +1,8 @@
 // iltool: ImgLib on the command line, for developers and for the benchmark
 // scripts that run it beside a peer program.
 //
-//   iltool info FILE                 load result, every info field, metadata
+//   iltool info FILE                 info-only load (as a folder scan makes):
+//                                    result, every info field, metadata
 //   iltool topam FILE OUT.pam [--opt NAME=VALUE ...]
 //                                    decoded pixels as RGB, or RGBA where the
 //                                    image may have alpha, 8 or 16 bits
@@ -186,11 +187,12 @@ void PrintSection(const char* title, const std::string& text) {
     }
 }
 
+// The pixels are not decoded: the load with no image is the one the viewer's
+// folder scan makes, so this shows what it reads and costs.
 int Info(ILHandle* h, const char* path) {
     if (!HasCodec(path, false)) return kExitFailed;
-    ILImageOwner image;
     ILInfo info;
-    const ILResult result = ILLoadImage(h, Wide(path).c_str(), &image.image, &info);
+    const ILResult result = ILLoadImage(h, Wide(path).c_str(), nullptr, &info);
     std::printf("result: %d\n", result);
     std::printf("formatId: 0x%X (%s)\n", info.formatId, ILGetFormatDescription(info.formatId));
     std::printf("colorType: %u\n", info.colorType);
