@@ -560,3 +560,57 @@ TEST(Codestream, HostileQuantisationIsRefused) {
               "Invalid marker segment <QCD>: 37 magnitude bit-planes, above 31");
     cs.dispose();
 }
+
+TEST(Progression, TwoOrderChangeInstancesMakeTwoTileParts) {
+    using P = std::tuple<int, int, int, int64_t>;
+    // Tile 0 carries one POC instance per tile-part: layer 0 in the first,
+    // layer 1 in the second.
+    auto siz_tree = make_siz_tree();
+    j2k_params* siz = siz_tree->root();
+    siz->put_int("Scomponents", 0, 0, 1);
+    siz->put_int("Sdims", 0, 0, 16);
+    siz->put_int("Sdims", 0, 1, 16);
+    siz->put_int("Sprecision", 0, 0, 8);
+    siz->put_bool("Ssigned", 0, 0, false);
+    siz->complete();
+    memory_codestream_sink sink;
+    codestream_ref out = codestream_ref::create_output(*siz, &sink);
+    set_int(out, "COD", "Clevels", 1);
+    set_int(out, "COD", "Clayers", 2);
+    j2k_params& first = out.access_params("POC", 0, -1);
+    j2k_params* second = first.add_instance();
+    ASSERT_NE(second, nullptr);
+    const int a[6] = {0, 0, 1, 2, 1, LRCP}, b[6] = {0, 0, 2, 2, 1, RLCP};
+    for (int f = 0; f < 6; ++f) {
+        first.put_int("Porder", 0, f, a[f]);
+        second->put_int("Porder", 0, f, b[f]);
+    }
+    out.root_siz().complete_all();
+    out.write_main_header();
+    out.write_tile_part_header(0, 0, 0, 0);
+    out.write_tile_part_header(0, 1, 0, 2);
+    out.write_eoc();
+    out.dispose();
+    // Each tile-part header holds one POC segment.
+    const uint8_t poc[] = {0xFF, 0x5F, 0x00, 0x09};
+    auto at = std::search(sink.data.begin(), sink.data.end(), poc, poc + 4);
+    ASSERT_NE(at, sink.data.end());
+    EXPECT_NE(std::search(at + 4, sink.data.end(), poc, poc + 4), sink.data.end());
+
+    memory_codestream_source source(sink.data);
+    codestream_ref cs = codestream_ref::create_input(&source);
+    tile_ref t = cs.fetch_tile(0, 0);
+    std::vector<P> walked;
+    packet_position p;
+    // Only the first tile-part is read: its order change ends with layer 0.
+    while (t.walker().next(p))
+        walked.emplace_back(p.layer, p.resolution, p.component, p.precinct);
+    EXPECT_EQ(walked, (std::vector<P>{{0, 0, 0, 0}, {0, 1, 0, 0}}));
+    t.read_remaining_tile_parts();
+    EXPECT_EQ(t.tile_parts_read(), 2);
+    while (t.walker().next(p))
+        walked.emplace_back(p.layer, p.resolution, p.component, p.precinct);
+    EXPECT_EQ(walked, (std::vector<P>{{0, 0, 0, 0}, {0, 1, 0, 0}, {1, 0, 0, 0}, {1, 1, 0, 0}}));
+    t.release();
+    cs.dispose();
+}
