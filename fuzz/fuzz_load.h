@@ -11,8 +11,6 @@
 #include <cstdio>
 #include <string>
 
-#include <exempi/xmp.h>
-
 #include "imglib/format.h"
 #include "imglib/image.h"
 #include "imglib/metadata/info.h"
@@ -22,7 +20,6 @@ namespace vxfuzz {
 
 inline ILHandle* Handle() {
     static ILHandle* h = [] {
-        xmp_init(); // the program's duty; loaders parse XMP packets
         ILHandle* created = ILCreateHandle("fuzz");
         ILSetErrorProc(created, nullptr);
         ILSetWarningProc(created, nullptr);
@@ -32,7 +29,8 @@ inline ILHandle* Handle() {
 }
 
 // Writes the bytes to a per-process file named with the extension and loads
-// it into an image and an info record; thumbnailEdge above 0 asks for the
+// it into an image and an info record, whose metadata is then dumped as text
+// the way the info window shows it; thumbnailEdge above 0 asks for the
 // reduced load that thumbnails use. Always answers 0 (libFuzzer's "keep").
 inline int Load(const uint8_t* data, size_t size, const char* extension,
                 uint32_t thumbnailEdge = 0) {
@@ -48,6 +46,13 @@ inline int Load(const uint8_t* data, size_t size, const char* extension,
     ILImage image;
     ILInfo info;
     ILLoadImage(h, wide.c_str(), &image, &info);
+    // The info window's dumps of whatever metadata the loader filed.
+    std::string text;
+    ILFormatTexts(&info.texts, &text);
+    ILFormatIccInfo(&info.icc, &text);
+    ILFormatExif(info.exif, &text);
+    ILFormatIPTC(info.iptc, &text);
+    ILFormatXMP(info.xmp, &text);
     ILFreeImage(&image);
     ILClearInfo(&info);
     std::remove(path.c_str());

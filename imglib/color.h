@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-using ILPixelType = uint32_t;
+#include "imglib/pixel_type.h"
 
 // A colour in linear light (1.0 = white); alpha is linear; index names the
 // palette entry the colour stands for, -1 for none.

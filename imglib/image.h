@@ -1,49 +1,12 @@
-// The image record, pixel-type codes, aligned memory, the raw image file and
-// raw pixel access.
+// The image record, aligned memory, the raw image file and raw pixel access
+// (pixel-type codes are in pixel_type.h).
 #pragma once
 
 #include <cstdint>
 
 #include "imglib/color.h"
 #include "imglib/handle.h"
-
-// ILPixelType: bits 0-3 colour model, 4-11 sample kind, 12-15 extra channel,
-// bit 16 R,G,B order (clear: B,G,R).
-enum : uint32_t {
-    IL_MODEL_MASK = 0xF,
-    IL_MODEL_GRAY = 1,
-    IL_MODEL_INDEXED = 2,
-    IL_MODEL_RGB = 3,
-    IL_MODEL_CMYK = 4,
-    IL_MODEL_YCBCR = 5,
-    IL_MODEL_LAB = 7,
-
-    IL_KIND_MASK = 0xFF0,
-    IL_KIND_1 = 0x10,
-    IL_KIND_2 = 0x20,
-    IL_KIND_4 = 0x30,
-    IL_KIND_8 = 0x40,
-    IL_KIND_12 = 0x50,
-    IL_KIND_16 = 0x60,
-    IL_KIND_32 = 0x70,
-    IL_KIND_HALF = 0x100,
-    IL_KIND_FLOAT24 = 0x110,
-    IL_KIND_FLOAT = 0x120,
-    IL_KIND_DOUBLE = 0x130,
-    IL_KIND_FIXED16 = 0x140,
-    IL_KIND_FIXED32 = 0x150,
-    IL_KIND_RGBE = 0x160,
-    IL_KIND_555 = 0x200,
-    IL_KIND_565 = 0x210,
-    IL_KIND_101010 = 0x220,
-
-    IL_EXTRA_MASK = 0xF000,
-    IL_EXTRA_FILLER = 0x1000,
-    IL_EXTRA_ALPHA = 0x2000,
-    IL_EXTRA_PREMULTIPLIED = 0x4000,
-
-    IL_ORDER_RGB = 0x10000,
-};
+#include "imglib/pixel_type.h"
 
 struct ILImage {
     uint8_t* data = nullptr;

@@ -10,25 +10,25 @@
 //   handling 2), for one polarity of a 1-bit grey source, for the grey map or
 //   for the colour-managed route (see the enum).
 // - The selection builds these itself; do not list them: copies of a type to
-//   itself, the palette mapper flags, the swap chains into 0x10043 (it looks
-//   up your B, G, R 8-bit kernel and the 0x43 -> 0x10043 exchange), and the
+//   itself, the palette mapper flags, the swap chains into IL_RGB8 (it looks
+//   up your B, G, R 8-bit kernel and the IL_BGR8 -> IL_RGB8 exchange), and the
 //   two-stage straight/premultiplied chains (it looks up your kernel for the
 //   pair with the source's alpha form, then the alpha-form kernel).
 // - A pair whose extra bits differ but whose kernel keeps the alpha form
-//   (0x2061 -> 0x2121 also serving 0x2061 -> 0x4121) may be listed under
-//   either pair: the selection tries the exact pair first, then the pair with
-//   the target's extra bits replaced by the source's.
+//   (IL_GREY_A16 -> IL_GREY_A_FLOAT also serving IL_GREY_A16 -> IL_GREY_PA_FLOAT) may be listed
+//   under either pair: the selection tries the exact pair first, then the pair with the target's
+//   extra bits replaced by the source's.
 // - Indexed sources: the entry carries the palette-table builder. When the
 //   lookup kernel and the builder live in different families (half and BGRA
 //   float tables), each family lists the pair with its own half and null for
 //   the other; the selection merges kernel and builder of equal keys.
 // - IL_KV_TRANSFORM entries are keyed by straight-alpha, B, G, R types with
-//   YCbCr and Lab counted as RGB: 24-bit float sources list (0x2111, 0x2121),
-//   (0x2113, 0x2123) and (0x2114, 0x2123).
+//   YCbCr and Lab counted as RGB: 24-bit float sources list (IL_GREY_A_FLOAT24, IL_GREY_A_FLOAT),
+//   (IL_BGRA_FLOAT24, IL_BGRA_FLOAT) and (IL_CMYK_A_FLOAT24, IL_BGRA_FLOAT).
 // - Straight <-> premultiplied kernels are listed under their exact pairs:
-//   float ones (0x2123 <-> 0x4123, 0x2121 <-> 0x4121) by the float-target
-//   family, 8-bit, 16-bit and half ones by ILKernelsAlphaForm, which also
-//   serves grey with alpha 8 into 1-, 2- and 4-bit grey.
+//   float ones (IL_BGRA_FLOAT <-> IL_BGRPA_FLOAT, IL_GREY_A_FLOAT <-> IL_GREY_PA_FLOAT) by the
+//   float-target family, 8-bit, 16-bit and half ones by ILKernelsAlphaForm, which also serves grey
+//   with alpha 8 into 1-, 2- and 4-bit grey.
 #pragma once
 
 #include <cstdint>
