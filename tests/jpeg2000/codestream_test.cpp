@@ -565,14 +565,8 @@ TEST(Progression, TwoOrderChangeInstancesMakeTwoTileParts) {
     using P = std::tuple<int, int, int, int64_t>;
     // Tile 0 carries one POC instance per tile-part: layer 0 in the first,
     // layer 1 in the second.
-    auto siz_tree = make_siz_tree();
+    auto siz_tree = j2ktest::image_siz(1, 16, 16);
     j2k_params* siz = siz_tree->root();
-    siz->put_int("Scomponents", 0, 0, 1);
-    siz->put_int("Sdims", 0, 0, 16);
-    siz->put_int("Sdims", 0, 1, 16);
-    siz->put_int("Sprecision", 0, 0, 8);
-    siz->put_bool("Ssigned", 0, 0, false);
-    siz->complete();
     memory_codestream_sink sink;
     codestream_ref out = codestream_ref::create_output(*siz, &sink);
     set_int(out, "COD", "Clevels", 1);

@@ -226,14 +226,8 @@ TEST(Jp2, HeaderValues) {
 TEST(Jp2, WrittenFilesReadBackHereAndByPeers) {
     const fs::path dir = vxtest::MakeTestFolder("j2k_jp2");
     // A placeholder code-stream: main header and one empty tile-part.
-    auto siz_tree = make_siz_tree();
+    auto siz_tree = j2ktest::image_siz(2, 24, 40);
     j2k_params* siz = siz_tree->root();
-    siz->put_int("Scomponents", 0, 0, 2);
-    siz->put_int("Sdims", 0, 0, 24);
-    siz->put_int("Sdims", 0, 1, 40);
-    siz->put_int("Sprecision", 0, 0, 8);
-    siz->put_bool("Ssigned", 0, 0, false);
-    siz->complete();
     const fs::path path = dir / "out.jp2";
     {
         boxed_file_writer writer(std::fopen(path.c_str(), "wb"));
