@@ -608,3 +608,75 @@ TEST(Progression, TwoOrderChangeInstancesMakeTwoTileParts) {
     t.release();
     cs.dispose();
 }
+
+TEST(Codestream, HostileSizeMakesNoObjectsUpFront) {
+    // 65535 tiles of one sample and 16384 components in a few hundred bytes of
+    // header: only the main header's objects exist until segments arrive.
+    std::vector<uint8_t> s = {0xFF, 0x4F, 0xFF, 0x51};
+    const int csiz = 16384, lsiz = 38 + 3 * csiz;
+    s.insert(s.end(), {uint8_t(lsiz >> 8),
+                       uint8_t(lsiz),
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       255,
+                       0,
+                       0,
+                       1,
+                       1,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       1,
+                       0,
+                       0,
+                       0,
+                       1,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       uint8_t(csiz >> 8),
+                       uint8_t(csiz)});
+    for (int c = 0; c < csiz; ++c)
+        s.insert(s.end(), {7, 1, 1});
+    const std::vector<uint8_t> coc = {0xFF, 0x53, 0, 10, 0x3F, 0xFF, 0, 2, 4, 4, 0, 1};
+    const std::vector<uint8_t> cod = {0xFF, 0x52, 0, 12, 0, 0, 0, 1, 0, 5, 4, 4, 0, 1};
+    std::vector<uint8_t> qcd = {0xFF, 0x5C, 0, 19, 0x20};
+    qcd.insert(qcd.end(), 16, 0x40);
+    for (auto part : {cod, qcd})
+        s.insert(s.end(), part.begin(), part.end());
+    for (auto part : {sot(70, 0, 0, 1), coc, sod})
+        s.insert(s.end(), part.begin(), part.end());
+    memory_codestream_source source(s);
+    codestream_ref cs = codestream_ref::create_input(&source);
+    coords first, count;
+    cs.tile_index_range(first, count);
+    EXPECT_EQ(count.y * count.x, 65535);
+    param_tree& tree = cs.root_siz().tree();
+    EXPECT_EQ(tree.cluster("COD")->tile_objects(-1).size(), 1u);
+    EXPECT_EQ(tree.cluster("COD")->tiles(), std::vector<int>{-1});
+    // Tile 70's COC for the last component makes that tile's objects only.
+    tile_ref t = cs.fetch_tile(0, 70);
+    EXPECT_EQ(tree.cluster("COD")->tiles(), (std::vector<int>{-1, 70}));
+    EXPECT_EQ(tree.cluster("COD")->tile_objects(70).size(), 2u);
+    EXPECT_EQ(t.component_at(16383).levels(), 2);
+    EXPECT_EQ(t.component_at(0).levels(), 5);
+    t.release();
+    EXPECT_EQ(tree.cluster("COD")->tiles(), std::vector<int>{-1});
+    cs.dispose();
+}
