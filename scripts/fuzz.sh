@@ -31,7 +31,7 @@ extensions() {
         jpeg) echo "jpg jpe jpeg jfif" ;;
         jpeg2000) echo "jp2 j2k j2c jpc jpf jpx" ;;
         j2k_headers) echo "jp2 j2k j2c jpc" ;;
-        jxr) echo "jxr hdp wdp" ;;
+        jxr | jxr_container) echo "jxr hdp wdp" ;;
         tiff) echo "tif tiff" ;;
         pnm) echo "pnm pam pgm pbm ppm pfm" ;;
         tga) echo "tga vst vda icb" ;;
