@@ -56,7 +56,7 @@ ILResult ILTiffReadTiles(const ILTiffSource& src, ILConverter* c, ILImage* image
             const uint32_t visible = std::min(tileWidth, src.width - x);
             if (c->width != visible) {
                 c->width = visible;
-                if (ILConverterIsPlainCopy(c)) ILConverterUpdate(c);
+                if (ILConverterIsPlainCopy(c)) ILConverterSelectKernel(c);
             }
             uint8_t* target = image->data + int64_t{y} * image->stride + pixelBits * x / 8;
             for (uint32_t k = 0; k < rows; ++k) {
