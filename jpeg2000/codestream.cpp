@@ -286,10 +286,7 @@ void codestream_state::build_tile(tile_state& t) {
     t.align = {align[0] ? 1 : 0, align[1] ? 1 : 0};
     t.components.resize(static_cast<size_t>(n));
     for (int c = 0; c < n; ++c) {
-        tree->ensure(t.index, c);
-        const j2k_params* cp = cod->find(t.index, c);
-        const j2k_params* qp = qcd->find(t.index, c);
-        const j2k_params* rp = rgn->find(t.index, c);
+        // Read through inheritance: no object is made per tile-component.
         tile_component_state& tcs = t.components[c];
         tcs.tile = &t;
         tcs.index = c;
@@ -299,13 +296,13 @@ void codestream_state::build_tile(tile_state& t) {
         tcs.region = scaled(t.region, tcs.subsampling);
         int blk[2] = {64, 64};
         bool use_precincts = false;
-        cp->read_int("Clevels", 0, 0, tcs.levels);
-        cp->read_bool("Creversible", 0, 0, tcs.reversible);
-        cp->read_int("Ckernels", 0, 0, tcs.kernels);
-        cp->read_int("Cblk", 0, 0, blk[0]);
-        cp->read_int("Cblk", 0, 1, blk[1]);
-        cp->read_int("Cmodes", 0, 0, tcs.modes);
-        cp->read_bool("Cuse_precincts", 0, 0, use_precincts);
+        cod->read_int(t.index, c, "Clevels", 0, 0, tcs.levels);
+        cod->read_bool(t.index, c, "Creversible", 0, 0, tcs.reversible);
+        cod->read_int(t.index, c, "Ckernels", 0, 0, tcs.kernels);
+        cod->read_int(t.index, c, "Cblk", 0, 0, blk[0]);
+        cod->read_int(t.index, c, "Cblk", 0, 1, blk[1]);
+        cod->read_int(t.index, c, "Cmodes", 0, 0, tcs.modes);
+        cod->read_bool(t.index, c, "Cuse_precincts", 0, 0, use_precincts);
         tcs.block = {blk[0], blk[1]};
         if (tcs.levels - discard_levels < 0)
             fail(
@@ -315,19 +312,19 @@ void codestream_state::build_tile(tile_state& t) {
         // Quantisation: every band the coding style has needs its record.
         int guard = 1, rshift = 0, rlevels = 4;
         bool derived = false;
-        qp->read_int("Qguard", 0, 0, guard);
-        qp->read_bool("Qderived", 0, 0, derived);
-        rp->read_int("Rshift", 0, 0, rshift);
-        rp->read_int("Rlevels", 0, 0, rlevels);
+        qcd->read_int(t.index, c, "Qguard", 0, 0, guard);
+        qcd->read_bool(t.index, c, "Qderived", 0, 0, derived);
+        rgn->read_int(t.index, c, "Rshift", 0, 0, rshift);
+        rgn->read_int(t.index, c, "Rlevels", 0, 0, rlevels);
         float rweight = -1;
-        const bool has_weight = rp->read_float("Rweight", 0, 0, rweight);
+        const bool has_weight = rgn->read_float(t.index, c, "Rweight", 0, 0, rweight);
         const int bands = 3 * levels + 1;
         const char* kind = tcs.reversible ? "Qabs_ranges" : "Qabs_steps";
         int dummy_i;
         float dummy_f;
         const bool have_records =
-            tcs.reversible ? qp->read_int(kind, derived ? 0 : bands - 1, 0, dummy_i, true, false)
-                           : qp->read_float(kind, derived ? 0 : bands - 1, 0, dummy_f, true, false);
+            tcs.reversible ? qcd->read_int(t.index, c, kind, derived ? 0 : bands - 1, 0, dummy_i)
+                           : qcd->read_float(t.index, c, kind, derived ? 0 : bands - 1, 0, dummy_f);
         if (!have_records)
             invalid_segment(0xFF5C, "no quantisation record for every one of the " +
                                         std::to_string(bands) + " bands of tile " +
@@ -348,8 +345,8 @@ void codestream_state::build_tile(tile_state& t) {
             res.region = reg;
             int pp[2] = {1 << 15, 1 << 15};
             if (use_precincts) {
-                cp->read_int("Cprecincts", levels - r, 0, pp[0]);
-                cp->read_int("Cprecincts", levels - r, 1, pp[1]);
+                cod->read_int(t.index, c, "Cprecincts", levels - r, 0, pp[0]);
+                cod->read_int(t.index, c, "Cprecincts", levels - r, 1, pp[1]);
             }
             if (!is_power_of_two(pp[0]) || !is_power_of_two(pp[1]))
                 fail(
@@ -371,10 +368,10 @@ void codestream_state::build_tile(tile_state& t) {
                 // Band record: LL, then per level from the coarsest HL, LH, HH.
                 const int record = r == 0 ? 0 : 3 * (r - 1) + b;
                 if (tcs.reversible) {
-                    qp->read_int("Qabs_ranges", record, 0, sb.exponent, true, false);
+                    qcd->read_int(t.index, c, "Qabs_ranges", record, 0, sb.exponent);
                 } else {
                     float step0 = 1;
-                    qp->read_float("Qabs_steps", derived ? 0 : record, 0, step0, true, false);
+                    qcd->read_float(t.index, c, "Qabs_steps", derived ? 0 : record, 0, step0);
                     step_code code = encode_step(step0);
                     if (derived) {
                         code.exponent += (r == 0 ? 0 : res.depth - levels);
@@ -391,8 +388,9 @@ void codestream_state::build_tile(tile_state& t) {
                 if (has_weight && rweight >= 0) sb.roi_weight = rweight * rweight;
                 float lw = 1, bw = 1;
                 if (b != 0) {
-                    cp->read_float("Clev_weights", levels - r, 0, lw);
-                    cp->read_float("Cband_weights", 3 * (res.depth - 1) + (3 - b), 0, bw);
+                    cod->read_float(t.index, c, "Clev_weights", levels - r, 0, lw);
+                    cod->read_float(t.index, c, "Cband_weights", 3 * (res.depth - 1) + (3 - b), 0,
+                                    bw);
                 }
                 sb.weight = lw * bw;
                 const int d = res.depth;

@@ -140,7 +140,7 @@ void qcd_params::complete() {
     const int visible = holder ? holder->own_records("Qabs_steps") : 0;
     float q;
     auto derive_from = [&](float base, bool ll_only) {
-        clear_attribute("Qabs_steps");
+        clear_own("Qabs_steps");
         std::vector<float> steps = derive_steps(base, levels, kernel, false, ll_only);
         for (size_t b = 0; b < steps.size(); ++b)
             put_float("Qabs_steps", static_cast<int>(b), 0, steps[b]);

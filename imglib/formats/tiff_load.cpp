@@ -24,6 +24,7 @@
 #include "imglib/formats/codecs.h"
 #include "imglib/formats/tiff.h"
 #include "imglib/io/stream.h"
+#include "imglib/memory_budget.h"
 #include "imglib/memory_owner.h"
 #include "imglib/ops/geometry.h"
 
@@ -565,6 +566,13 @@ ILResult Decode(ILHandle* h, TIFF* tif, const Directory& d, cmsHPROFILE fileProf
     ILConverterSetBackground(c, h->background);
     const ILPixelType target = ILGetLoadPixelType(h, plan.source, true);
     if (!target) return ILReportUnsupportedDataFormat(h);
+    // The image and one strip or tile of every plane are held at once.
+    uint64_t bytes = 0;
+    const uint64_t chunk = TIFFIsTiled(tif) ? TIFFTileSize64(tif) : TIFFStripSize64(tif);
+    if (__builtin_mul_overflow(chunk, uint64_t{d.planes}, &bytes) ||
+        __builtin_add_overflow(bytes, ILImageBufferSize(d.width, d.height, target), &bytes))
+        bytes = UINT64_MAX;
+    if (const ILResult r = ILCheckImageBudget(h, bytes); r != IL_OK) return r;
     if (ILReallocImage(image, d.width, d.height, target, nullptr) != IL_OK)
         return ILReportOutOfMemory(h, ILImageBufferSize(d.width, d.height, target));
     if ((plan.source & IL_MODEL_MASK) == IL_MODEL_INDEXED) ILConverterGivePalette(c, image);
