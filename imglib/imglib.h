@@ -8,4 +8,8 @@
 #include "imglib/metadata/info.h"
 #include "imglib/io/path.h"
 #include "imglib/io/stream.h"
+#include "imglib/ops/geometry.h"
+#include "imglib/ops/gauss.h"
+#include "imglib/ops/projection.h"
+#include "imglib/ops/resample.h"
 #include "imglib/surface.h"

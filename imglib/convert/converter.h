@@ -85,9 +85,6 @@ void ILConverterChainRow(ILConverter* c, const void* source, void* target);
 ILPixelType ILGetLoadPixelType(const ILHandle* h, ILPixelType fileType, bool keepPremultiplied);
 uint32_t ILPixelTypeToLcmsFormat(ILPixelType type);
 
-// Shared YCbCr default tables, built with the first handle.
-bool ILInitYCbCrTables();
-
 // Arithmetic shared by the row kernels.
 uint32_t ILUnpremultiply16(uint32_t v, uint32_t a);
 uint32_t ILPremultiply16(uint32_t v, uint32_t a);
