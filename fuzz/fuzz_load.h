@@ -45,7 +45,8 @@ inline void DumpInfo(const ILInfo& info) {
 }
 
 // Writes the bytes to a per-process file named with the extension and loads
-// it into an image and an info record; thumbnailEdge above 0 asks for the
+// it into an image and an info record, whose metadata is then dumped as text
+// the way the info window shows it; thumbnailEdge above 0 asks for the
 // reduced load that thumbnails use. Always answers 0 (libFuzzer's "keep").
 inline int Load(const uint8_t* data, size_t size, const char* extension,
                 uint32_t thumbnailEdge = 0) {

@@ -105,7 +105,7 @@ bool ReadHeader(Decoder* d, FILE* file, bool metadata) {
             jpeg_save_markers(&d->cinfo, JPEG_APP0 + 13, 0xFFFF);
         }
         jpeg_save_markers(&d->cinfo, JPEG_APP0 + 2, 0xFFFF);
-        jpeg_stdio_src(&d->cinfo, file);
+        ILJpegFileSource(&d->cinfo, file);
         jpeg_read_header(&d->cinfo, TRUE);
         d->multiScan = jpeg_has_multiple_scans(&d->cinfo);
     });

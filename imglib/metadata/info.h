@@ -226,6 +226,9 @@ enum : uint32_t {
 };
 // Parses an APP1 EXIF payload into an empty holder; answers whether EXIF is held.
 bool ILInfoSetEXIF(ExifData** holder, size_t length, const uint8_t* bytes);
+// Puts empty EXIF data (Intel byte order) into an empty holder, for loaders
+// that build the entries themselves; answers whether the holder has data.
+bool ILInfoNewEXIF(ExifData** holder);
 bool ILHasExif(const ExifData* exif);
 void ILFreeExif(ExifData** holder);
 // Adders: one entry of one component in the data's byte order. False when

@@ -361,6 +361,30 @@ TEST_F(Jpeg, CmykFollowsTheAdobeConvention) {
 // as djpeg does) and says so; the library's own warning reaches the handle,
 // not standard error. Cut inside a marker between progressive scans, the
 // decoding cannot even start.
+// Files that span several of the loader's read blocks (256 KiB): unsaved
+// markers larger than a block are skipped across refills, and a cut far into
+// the data still gives the rows djpeg gives.
+TEST_F(Jpeg, FilesLargerThanAReadBlock) {
+    REQUIRE_TOOLS("cjpeg", "djpeg");
+    const Bytes filler(65533, 0x5A);
+    const std::vector<Bytes> skipped(6, Segment(0xE5, filler)); // APP5, never saved
+    const Bytes whole =
+        InsertAfterSoi(ReadBytes(Cjpeg("whole.jpg", 640, 480, "-quality 100")), skipped);
+    ASSERT_GT(whole.size(), 2u * 256 * 1024);
+    for (const size_t keep : {whole.size(), whole.size() - 40000}) {
+        SCOPED_TRACE(keep);
+        const fs::path p = Path("big.jpg");
+        WriteBytes(p, Bytes(whole.begin(), whole.begin() + static_cast<ptrdiff_t>(keep)));
+        ::testing::internal::CaptureStderr();
+        const ILResult r = Load(p, &image, nullptr);
+        ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(r, keep == whole.size() ? IL_OK : IL_PARTIAL);
+        Pixels reference;
+        ASSERT_TRUE(Djpeg(p, "", &reference));
+        EXPECT_TRUE(SamePixels(FromImage(image), reference));
+    }
+}
+
 TEST_F(Jpeg, TruncatedFile) {
     REQUIRE_TOOLS("cjpeg", "djpeg");
     struct Case {
