@@ -41,19 +41,33 @@ struct Neighbours {
     float w[4];
 };
 
+// ILFloorF and the fraction x - floor(x) at once. Outside the i32 range and
+// for NaN the floor is INT32_MIN (outside every image) and the fraction NaN.
+inline int32_t Floor(float x, float* fraction) {
+    if (!(x >= -2147483648.0f && x < 2147483648.0f)) {
+        *fraction = NAN;
+        return INT32_MIN;
+    }
+    int32_t t = static_cast<int32_t>(x);
+    t -= static_cast<float>(t) > x;
+    *fraction = x - static_cast<float>(t); // exact: below 2^24 t is a float, above x is whole
+    return t;
+}
+
 inline Neighbours Around(float x, float y) {
     const CosineTable& table = GetCosineTable();
     x -= 0.5f;
     y -= 0.5f;
     Neighbours n;
-    n.x0 = ILFloorF(x);
-    n.y0 = ILFloorF(y);
+    float fx, fy;
+    n.x0 = Floor(x, &fx);
+    n.y0 = Floor(y, &fy);
     // ceil: x0 for an integral x, x0 + 1 otherwise (also for NaN, where x0
     // already lies outside).
-    n.x1 = static_cast<float>(n.x0) == x ? n.x0 : n.x0 + (n.x0 != INT32_MAX);
-    n.y1 = static_cast<float>(n.y0) == y ? n.y0 : n.y0 + (n.y0 != INT32_MAX);
-    const float wx = CosineWeight(table, x - std::floor(x));
-    const float wy = CosineWeight(table, y - std::floor(y));
+    n.x1 = fx == 0.0f ? n.x0 : n.x0 + 1;
+    n.y1 = fy == 0.0f ? n.y0 : n.y0 + 1;
+    const float wx = CosineWeight(table, fx);
+    const float wy = CosineWeight(table, fy);
     n.w[0] = wx * wy;
     n.w[1] = (1.0f - wx) * wy;
     n.w[2] = wx * (1.0f - wy);
@@ -113,12 +127,12 @@ inline void Sample8(const ILImage* s, float x, float y, const uint8_t* backgroun
         p[3] = right && bottom ? r1 + n.x1 * C : background;
     }
     const float* table = ILSrgbTable8;
+    static const ILSrgb8Encoder& encoder = ILGetSrgb8Encoder();
     constexpr uint32_t colour = Extra ? C - 1 : C;
     for (uint32_t ch = 0; ch < colour; ++ch) {
         const float sum = n.w[0] * table[p[0][ch]] + n.w[1] * table[p[1][ch]] +
                           n.w[2] * table[p[2][ch]] + n.w[3] * table[p[3][ch]];
         if (raw) {
-            static const ILSrgb8Encoder& encoder = ILGetSrgb8Encoder();
             raw[ch] = encoder(sum);
         } else {
             linear[ch] = sum;
