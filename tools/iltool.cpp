@@ -1,12 +1,15 @@
 // iltool: ImgLib on the command line, for developers and for the benchmark
 // scripts that run it beside a peer program.
 //
-//   iltool info FILE                 load result, every info field, metadata
-//   iltool topam FILE OUT.pam        decoded pixels as RGBA, 8 or 16 bits
+//   iltool info FILE                 info-only load (as a folder scan makes):
+//                                    result, every info field, metadata
+//   iltool topam FILE OUT.pam [--opt NAME=VALUE ...]
+//                                    decoded pixels as RGB, or RGBA where the
+//                                    image may have alpha, 8 or 16 bits
 //   iltool convert IN OUT [--opt NAME=VALUE ...]
-//                                    load and save by extension; NAME is a
-//                                    save or import option: jpeg.quality,
-//                                    png.compression, bmp.os2, ...
+//                                    load and save by extension
+// NAME is a load, save or import option: thumbnailEdge (a reduced load, as
+// for thumbnails), jpeg.quality, png.compression, bmp.os2, ...
 //   iltool resize IN OUT WIDTH HEIGHT [FILTER]
 //                                    resample (Box, Cosine, Gauss, Mitchell,
 //                                    Cubic, Lanczos (default), Blackman, or
@@ -28,6 +31,7 @@
 // procedures; the exit status is 0 only when every load and save answered 1.
 #include <strings.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <functional>
@@ -40,8 +44,6 @@
 #include <utility>
 #include <variant>
 #include <vector>
-
-#include <exempi/xmp.h>
 
 #include "imglib/convert/converter_owner.h"
 #include "imglib/io/file_owner.h"
@@ -56,7 +58,7 @@ constexpr int kExitUsage = 2;
 void Usage() {
     std::fputs(
         "usage: iltool info FILE\n"
-        "       iltool topam FILE OUT.pam\n"
+        "       iltool topam FILE OUT.pam [--opt NAME=VALUE ...]\n"
         "       iltool convert IN OUT [--opt NAME=VALUE ...]\n"
         "       iltool resize IN OUT WIDTH HEIGHT [FILTER]\n"
         "       iltool rotate IN OUT DEGREES [OVERSAMPLING]\n"
@@ -80,6 +82,7 @@ struct Option {
 };
 
 const Option kOptions[] = {
+    {"thumbnailEdge", [](ILHandle& h) -> Field { return &h.thumbnailEdge; }},
     {"bmp.os2", [](ILHandle& h) -> Field { return &h.bmpOS2; }},
     {"pcx.rle", [](ILHandle& h) -> Field { return &h.pcxRLE; }},
     {"gif.interlaced", [](ILHandle& h) -> Field { return &h.gifInterlaced; }},
@@ -170,6 +173,18 @@ bool ApplyOption(ILHandle* h, const char* assignment) {
     return false;
 }
 
+// "--opt NAME=VALUE" pairs; false after the usage or a message.
+bool ApplyOptions(ILHandle* h, int count, char** arguments) {
+    for (int i = 0; i < count; ++i) {
+        if (std::strcmp(arguments[i], "--opt") != 0 || i + 1 == count) {
+            Usage();
+            return false;
+        }
+        if (!ApplyOption(h, arguments[++i])) return false;
+    }
+    return true;
+}
+
 // ---------------------------------------------------------------------------
 // The handle, freed with its owner.
 struct Handle {
@@ -201,11 +216,12 @@ void PrintSection(const char* title, const std::string& text) {
     }
 }
 
+// The pixels are not decoded: the load with no image is the one the viewer's
+// folder scan makes, so this shows what it reads and costs.
 int Info(ILHandle* h, const char* path) {
     if (!HasCodec(path, false)) return kExitFailed;
-    ILImageOwner image;
     ILInfo info;
-    const ILResult result = ILLoadImage(h, Wide(path).c_str(), &image.image, &info);
+    const ILResult result = ILLoadImage(h, Wide(path).c_str(), nullptr, &info);
     std::printf("result: %d\n", result);
     std::printf("formatId: 0x%X (%s)\n", info.formatId, ILGetFormatDescription(info.formatId));
     std::printf("colorType: %u\n", info.colorType);
@@ -280,9 +296,23 @@ bool PrepareRgba(ILConverterOwner* conv, const ILImage& image, bool deep, ILPixe
     return false;
 }
 
-void PutSample(std::vector<uint8_t>* out, uint32_t v, bool deep) {
-    if (deep) out->push_back(static_cast<uint8_t>(v >> 8));
-    out->push_back(static_cast<uint8_t>(v));
+// The converted row in the file's order: R, G, B (and alpha), samples
+// big-endian when 16 bits deep.
+void ToFileOrder(uint8_t* row, uint32_t width, size_t channels, bool deep, bool bgr) {
+    if (!deep) {
+        if (!bgr) return;
+        for (uint32_t x = 0; x < width; ++x, row += channels)
+            std::swap(row[0], row[2]);
+        return;
+    }
+    for (uint32_t x = 0; x < width; ++x, row += 2 * channels) {
+        uint16_t s[4];
+        std::memcpy(s, row, 2 * channels);
+        if (bgr) std::swap(s[0], s[2]);
+        for (size_t i = 0; i < channels; ++i)
+            s[i] = static_cast<uint16_t>(s[i] << 8 | s[i] >> 8);
+        std::memcpy(row, s, 2 * channels);
+    }
 }
 
 bool WritePam(const ILImage& image, const char* path) {
@@ -290,47 +320,33 @@ bool WritePam(const ILImage& image, const char* path) {
     ILConverterOwner conv;
     ILPixelType type = 0;
     if (!PrepareRgba(&conv, image, deep, &type)) {
-        std::fprintf(stderr, "iltool: pixel type 0x%X does not convert to RGBA\n", image.type);
+        std::fprintf(stderr, "iltool: pixel type 0x%X does not convert to RGB\n", image.type);
         return false;
     }
     const bool alpha = HasAlpha(type);
     const bool bgr = !(type & IL_ORDER_RGB);
     const size_t channels = alpha ? 4 : 3;
-    const size_t bytes = deep ? 2 : 1;
-    std::vector<uint8_t> converted(image.width * channels * bytes);
-    std::vector<uint8_t> out;
-    out.reserve(size_t{image.width} * 4 * bytes);
+    const size_t rowBytes = size_t{image.width} * channels * (deep ? 2 : 1);
+    // Rows go out a block of about 1 MiB at a time: fewer, larger writes.
+    const size_t blockRows = std::max<size_t>(1, (size_t{1} << 20) / rowBytes);
+    std::vector<uint8_t> block(blockRows * rowBytes);
 
     ILFilePtr file(std::fopen(path, "wb"));
     if (!file) {
         std::fprintf(stderr, "iltool: cannot create %s: %s\n", path, std::strerror(errno));
         return false;
     }
-    std::fprintf(file.get(),
-                 "P7\nWIDTH %u\nHEIGHT %u\nDEPTH 4\nMAXVAL %u\nTUPLTYPE RGB_ALPHA\nENDHDR\n",
-                 image.width, image.height, deep ? 65535u : 255u);
-    const uint32_t opaque = deep ? 65535 : 255;
-    for (uint32_t y = 0; y < image.height; ++y) {
-        conv.c.rowKernel(&conv.c, image.data + static_cast<int64_t>(y) * image.stride,
-                         converted.data());
-        out.clear();
-        for (uint32_t x = 0; x < image.width; ++x) {
-            uint32_t s[4] = {0, 0, 0, opaque};
-            for (size_t i = 0; i < channels; ++i) {
-                const size_t at = (x * channels + i) * bytes;
-                if (deep) {
-                    uint16_t v;
-                    std::memcpy(&v, &converted[at], 2);
-                    s[i] = v;
-                } else {
-                    s[i] = converted[at];
-                }
-            }
-            if (bgr) std::swap(s[0], s[2]);
-            for (uint32_t v : s)
-                PutSample(&out, v, deep);
+    std::fprintf(file.get(), "P7\nWIDTH %u\nHEIGHT %u\nDEPTH %zu\nMAXVAL %u\nTUPLTYPE %s\nENDHDR\n",
+                 image.width, image.height, channels, deep ? 65535u : 255u,
+                 alpha ? "RGB_ALPHA" : "RGB");
+    for (uint32_t y = 0; y < image.height;) {
+        const size_t rows = std::min<size_t>(blockRows, image.height - y);
+        for (size_t k = 0; k < rows; ++k, ++y) {
+            uint8_t* row = block.data() + k * rowBytes;
+            conv.c.rowKernel(&conv.c, image.data + static_cast<int64_t>(y) * image.stride, row);
+            ToFileOrder(row, image.width, channels, deep, bgr);
         }
-        if (std::fwrite(out.data(), 1, out.size(), file.get()) != out.size()) {
+        if (std::fwrite(block.data(), 1, rows * rowBytes, file.get()) != rows * rowBytes) {
             std::fprintf(stderr, "iltool: cannot write %s\n", path);
             return false;
         }
@@ -344,7 +360,8 @@ bool WritePam(const ILImage& image, const char* path) {
 
 // A partial image (result 2) is still written, so that it can be compared;
 // the exit status then tells that the load was not whole.
-int ToPam(ILHandle* h, const char* path, const char* outPath) {
+int ToPam(ILHandle* h, const char* path, const char* outPath, int optionCount, char** options) {
+    if (!ApplyOptions(h, optionCount, options)) return kExitUsage;
     if (!HasCodec(path, false)) return kExitFailed;
     ILImageOwner image;
     const ILResult result = ILLoadImage(h, Wide(path).c_str(), &image.image, nullptr);
@@ -357,13 +374,7 @@ int ToPam(ILHandle* h, const char* path, const char* outPath) {
 // convert
 
 int Convert(ILHandle* h, const char* in, const char* out, int optionCount, char** options) {
-    for (int i = 0; i < optionCount; ++i) {
-        if (std::strcmp(options[i], "--opt") != 0 || i + 1 == optionCount) {
-            Usage();
-            return kExitUsage;
-        }
-        if (!ApplyOption(h, options[++i])) return kExitUsage;
-    }
+    if (!ApplyOptions(h, optionCount, options)) return kExitUsage;
     if (!HasCodec(in, false) || !HasCodec(out, true)) return kExitFailed;
     ILImageOwner image;
     ILInfo info;
@@ -533,7 +544,8 @@ int Run(int argc, char** argv) {
         return kExitFailed;
     }
     if (command == "info" && argc == 3) return Info(handle.h, argv[2]);
-    if (command == "topam" && argc == 4) return ToPam(handle.h, argv[2], argv[3]);
+    if (command == "topam" && argc >= 4)
+        return ToPam(handle.h, argv[2], argv[3], argc - 4, argv + 4);
     if (command == "convert" && argc >= 4)
         return Convert(handle.h, argv[2], argv[3], argc - 4, argv + 4);
     if (argc >= 4) return Operate(handle.h, command, argc - 2, argv + 2);
@@ -544,11 +556,6 @@ int Run(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
-    // The library parses XMP packets with the toolkit, which the program sets up.
-    if (!xmp_init()) {
-        std::fputs("iltool: cannot initialise the XMP toolkit\n", stderr);
-        return kExitFailed;
-    }
     int status;
     try {
         status = Run(argc, argv);
@@ -556,6 +563,5 @@ int main(int argc, char** argv) {
         std::fputs("iltool: out of memory\n", stderr);
         status = kExitFailed;
     }
-    xmp_terminate();
     return status;
 }

@@ -37,22 +37,6 @@ ILResult ILSaveJPEG2000(ILHandle* h, const char16_t*, const ILImage*, const ILIn
     return Unsupported(h, "JPEG2000");
 }
 
-ILResult ILLoadJXR(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "JXR");
-}
-
-ILResult ILSaveJXR(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
-    return Unsupported(h, "JXR");
-}
-
-ILResult ILLoadTIFF(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "TIFF");
-}
-
-ILResult ILSaveTIFF(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
-    return Unsupported(h, "TIFF");
-}
-
 ILResult ILLoadPNM(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "PNM/PAM");
 }
@@ -81,36 +65,12 @@ ILResult ILSaveSGI(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) 
     return Unsupported(h, "SGI");
 }
 
-ILResult ILLoadPGF(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "PGF");
-}
-
-ILResult ILSavePGF(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
-    return Unsupported(h, "PGF");
-}
-
-ILResult ILLoadWebP(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "WebP");
-}
-
-ILResult ILSaveWebP(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
-    return Unsupported(h, "WebP");
-}
-
 ILResult ILLoadRadiance(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "RADIANCE");
 }
 
 ILResult ILSaveRadiance(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
     return Unsupported(h, "RADIANCE");
-}
-
-ILResult ILLoadEXR(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "OpenEXR");
-}
-
-ILResult ILSaveEXR(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
-    return Unsupported(h, "OpenEXR");
 }
 
 ILResult ILLoadCineon(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
@@ -123,10 +83,6 @@ ILResult ILSaveCineon(ILHandle* h, const char16_t*, const ILImage*, const ILInfo
 
 ILResult ILLoadPCD(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "PCD");
-}
-
-ILResult ILLoadRAW(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "DC-RAW");
 }
 
 ILResult ILLoadDDS(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {

@@ -71,6 +71,17 @@ bool ILInfoSetEXIF(ExifData** holder, size_t length, const uint8_t* bytes) {
     return true;
 }
 
+bool ILInfoNewEXIF(ExifData** holder) {
+    if (!holder) return false;
+    if (*holder) return true;
+    ExifData* exif = exif_data_new();
+    if (!exif) return false;
+    exif_data_unset_option(exif, EXIF_DATA_OPTION_FOLLOW_SPECIFICATION);
+    exif_data_set_byte_order(exif, EXIF_BYTE_ORDER_INTEL);
+    *holder = exif;
+    return true;
+}
+
 bool ILHasExif(const ExifData* exif) {
     if (!exif) return false;
     for (ExifIfd ifd : {EXIF_IFD_0, EXIF_IFD_EXIF, EXIF_IFD_GPS}) {

@@ -1,0 +1,225 @@
+// PGF reading through libpgf 7: every image mode of the codec's table
+// (bitmap, grey 8/16/32, indexed, RGB 8/12/16/48, RGBA, CMYK 8/16, Lab 8/16)
+// at level 0, or at a coarser wavelet level for thumbnails.
+// Not handled: user data (metadata), regions of interest, progress.
+#include <algorithm>
+#include <cinttypes>
+#include <memory>
+
+#include "imglib/convert/converter_owner.h"
+#include "imglib/convert/profile_owner.h"
+#include "imglib/formats/codec_guard.h"
+#include "imglib/formats/codecs.h"
+#include "imglib/formats/pgf.h"
+#include "imglib/pixel_type.h"
+#include "imglib/io/stream.h"
+#include "imglib/memory_owner.h"
+#include "imglib/metadata/info.h"
+
+namespace {
+
+// Image sizes up to this need no backing; beyond it a file must hold at
+// least one byte per 4096 pixels, so that a header of a few bytes cannot
+// make libpgf allocate gigabytes.
+constexpr uint64_t kPixelsAlwaysAllowed = uint64_t{1} << 24;
+constexpr uint64_t kPixelsPerFileByte = 4096;
+
+// The result libpgf's unexpected failures give.
+constexpr ILResult kInternalPgfError = -1000;
+
+struct Layout {
+    ILPixelType source;    // 0 for a mode this loader does not read
+    uint32_t bitsPerPixel; // of the rows GetBitmap delivers
+    uint32_t colorType;
+    uint8_t alphaKind;
+    double gamma;
+};
+
+Layout ChooseLayout(const CPGFImage& pgf) {
+    const uint32_t channels = pgf.Channels();
+    const bool alpha = channels == 2 || channels == 4;
+    const uint8_t alphaKind = alpha ? IL_ALPHA_STRAIGHT : IL_ALPHA_NONE;
+    switch (pgf.Mode()) {
+        case ImageModeBitmap:
+            return {IL_GREY1, 1, IL_CT_MONOCHROME, 0, 0};
+        case ImageModeGrayScale:
+            if (channels > 2) break;
+            return {alpha ? IL_GREY_A8 : IL_GREY8, 8 * channels, IL_CT_GRAY, alphaKind, 2.2};
+        case ImageModeIndexedColor:
+            if (pgf.BPP() == 8) return {IL_INDEX8, 8, IL_CT_INDEXED, 0, 2.2};
+            if (pgf.BPP() == 4) return {IL_INDEX4, 4, IL_CT_INDEXED, 0, 2.2};
+            break;
+        case ImageModeRGBColor:
+            return {IL_BGR8, 24, IL_CT_YUV, 0, 2.2};
+        case ImageModeCMYKColor:
+            return {IL_CMYK8, 32, IL_CT_YUVK, 0, 0};
+        case ImageModeLabColor:
+            if (channels < 3) break;
+            return {alpha ? IL_LAB8 | IL_EXTRA_ALPHA : IL_LAB8, 8 * channels, IL_CT_LAB, alphaKind,
+                    1.0};
+        case ImageModeGray16:
+            if (channels > 2) break;
+            return {alpha ? IL_GREY_A16 : IL_GREY16, 16 * channels, IL_CT_GRAY, alphaKind, 2.2};
+        case ImageModeRGB48:
+            if (channels < 3) break;
+            return {alpha ? IL_BGRA16 : IL_BGR16, 16 * channels, IL_CT_YUV, alphaKind, 2.2};
+        case ImageModeLab48:
+            if (channels < 3) break;
+            return {alpha ? IL_LAB16 | IL_EXTRA_ALPHA : IL_LAB16, 16 * channels, IL_CT_LAB,
+                    alphaKind, 1.0};
+        case ImageModeCMYK64:
+            if (channels != 4) break;
+            return {IL_CMYK16, 64, IL_CT_YUVK, 0, 0};
+        case ImageModeRGBA:
+            return {IL_BGRA8, 32, IL_CT_YUV, IL_ALPHA_STRAIGHT, 2.2};
+        case ImageModeGray32:
+            return {IL_GREY16, 16, IL_CT_GRAY, 0, 2.2};
+        case ImageModeRGB12:
+            return {IL_RGB4, 12, IL_CT_YUV, 0, 2.2};
+        case ImageModeRGB16:
+            return {IL_BGR_565, 16, IL_CT_YUV, 0, 2.2};
+        default:
+            break;
+    }
+    return {};
+}
+
+void FillInfo(ILInfo* info, const CPGFImage& pgf, const Layout& layout) {
+    info->formatId = 0x130;
+    info->width = pgf.Width();
+    info->height = pgf.Height();
+    info->bitsPerPixel = pgf.BPP();
+    info->channels = pgf.Channels();
+    info->compression = IL_COMP_WAVELET_53;
+    info->gamma = layout.gamma;
+    info->gammaKind = IL_GAMMA_ASSUMED;
+    info->colorType = layout.colorType;
+    info->alphaKind = layout.alphaKind;
+    info->pages = 1;
+}
+
+// The wavelet level that still gives at least the thumbnail edge.
+int ChooseLevel(const ILHandle* h, const CPGFImage& pgf, const Layout& layout) {
+    const uint32_t edge = h->thumbnailEdge;
+    if (!edge || ILPixelModel(layout.source) == IL_MODEL_INDEXED || pgf.Levels() == 0) return 0;
+    const uint32_t v = std::min(pgf.Width(), pgf.Height()) / edge;
+    const int level = v <= 1 ? 0 : v <= 3 ? 1 : v <= 7 ? 2 : 3;
+    return std::min(level, pgf.Levels() - 1);
+}
+
+// The colour table as a palette of 2^bits entries, its fourth byte as alpha.
+ILPalette* LoadPalette(ILConverter* c, const CPGFImage& pgf, uint32_t bits) {
+    const uint32_t count = 1u << bits;
+    ILPalette* palette = ILConverterNewPalette(c, count);
+    if (!palette) return nullptr;
+    const RGBQUAD* table = pgf.GetColorTable();
+    for (uint32_t i = 0; i < count; ++i)
+        palette->entries[i] = {static_cast<uint16_t>(table[i].rgbBlue * 257),
+                               static_cast<uint16_t>(table[i].rgbGreen * 257),
+                               static_cast<uint16_t>(table[i].rgbRed * 257),
+                               static_cast<uint16_t>(table[i].rgbReserved * 257)};
+    return palette;
+}
+
+ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
+    ILFilePtr file;
+    uint64_t fileSize = 0;
+    const ILResult opened = ILOpenReadOwned(h, path, &file, info, &fileSize);
+    if (opened != IL_OK) return opened;
+    ILPgfFileStream stream(file.get());
+    CPGFImage pgf;
+    // No user data is read (it is metadata this loader does not report), and
+    // libpgf starts no threads of its own.
+    pgf.ConfigureDecoder(false, UP_Skip, 0);
+    pgf.Open(&stream);
+
+    const Layout layout = ChooseLayout(pgf);
+    if (!layout.source) {
+        ILError(h, "Unsupported PGF format");
+        return IL_UNSUPPORTED_FORMAT;
+    }
+    if (info) FillInfo(info, pgf, layout);
+    if (!image) return IL_OK;
+
+    ILClearImage(image);
+    const uint64_t pixels = uint64_t{pgf.Width()} * pgf.Height();
+    if (pixels > kPixelsAlwaysAllowed && pixels / kPixelsPerFileByte > fileSize) {
+        ILErrorF(h, "Image of %u x %u pixels cannot come from a file of %" PRIu64 " bytes",
+                 pgf.Width(), pgf.Height(), fileSize);
+        return IL_INVALID_HEADER;
+    }
+    const int level = ChooseLevel(h, pgf, layout);
+    pgf.Read(level);
+
+    const ILPixelType target = ILGetLoadPixelType(h, layout.source, true);
+    if (!target) return ILReportUnsupportedDataFormat(h);
+    const uint32_t width = pgf.Width(level), height = pgf.Height(level);
+    if (ILReallocImage(image, width, height, target, nullptr) != IL_OK)
+        return ILReportOutOfMemory(h, ILImageBufferSize(width, height, target));
+    const bool indexed = ILPixelModel(layout.source) == IL_MODEL_INDEXED;
+    const uint32_t paletteBits = layout.bitsPerPixel;
+    ILConverterOwner converter;
+    ILConverter* c = &converter.c;
+    if (indexed && ILPixelModel(target) == IL_MODEL_INDEXED) {
+        if (!LoadPalette(c, pgf, paletteBits)) return ILReportOutOfMemory(h, 0);
+        ILConverterGivePalette(c, image);
+    }
+    const int bpp = static_cast<int>(layout.bitsPerPixel);
+    if (target == layout.source) {
+        pgf.GetBitmap(static_cast<int>(image->stride), image->data, static_cast<BYTE>(bpp));
+        return IL_OK;
+    }
+
+    if (indexed && !LoadPalette(c, pgf, paletteBits)) return ILReportOutOfMemory(h, 0);
+    ILProfilePtr lab;
+    if (layout.source == IL_LAB8 || layout.source == IL_LAB16) {
+        lab.reset(cmsCreateLab4Profile(nullptr));
+        if (lab)
+            ILConverterSetProfile(c, lab.get(),
+                                  layout.source == IL_LAB8 ? TYPE_Lab_8 : TYPE_Lab_16);
+    }
+    ILConverterSetModes(c, layout.source, target, width);
+    if (!ILConverterPrepare(c)) return ILReportUnsupportedDataFormat(h);
+    const uint64_t rowBytes = (uint64_t{width} * layout.bitsPerPixel + 31) / 8 & ~uint64_t{3};
+    ILBuffer<uint8_t> rows(static_cast<uint8_t*>(ILAlloc(h, rowBytes * height)));
+    if (!rows) return IL_OUT_OF_MEMORY;
+    pgf.GetBitmap(static_cast<int>(rowBytes), rows.get(), static_cast<BYTE>(bpp));
+    for (uint32_t y = 0; y < height; ++y)
+        c->rowKernel(c, rows.get() + rowBytes * y, image->data + int64_t{y} * image->stride);
+    return IL_OK;
+}
+
+// libpgf's exceptions as the library's results.
+ILResult Report(ILHandle* h, const ILImage* image, OSError error) {
+    switch (error) {
+        case NoError:
+            return IL_OK;
+        case InsufficientMemory:
+            return ILReportOutOfMemory(h, 0);
+        case WrongVersion:
+            return ILReportInvalidHeader(h);
+        case FormatCannotRead:
+            return ILReportUnsupportedDataFormat(h);
+        case ImageTooSmall:
+            // Partial only when rows were decoded into the image.
+            ILReportUnexpectedEnd(h);
+            return image && image->data ? IL_PARTIAL : IL_FAILED;
+        case ZlibError:
+            return ILReportDecompressionFailed(h);
+        default:
+            ILError(h, "Internal PGF Error");
+            return kInternalPgfError;
+    }
+}
+
+} // namespace
+
+ILResult ILLoadPGF(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
+    return ILGuardLoad(h, kPgfModule, image, [&] {
+        try {
+            return Load(h, path, image, info);
+        } catch (const IOException& e) {
+            return Report(h, image, e.error);
+        }
+    });
+}
