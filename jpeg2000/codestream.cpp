@@ -330,7 +330,8 @@ void codestream_state::build_tile(tile_state& t) {
                                         std::to_string(bands) + " bands of tile " +
                                         std::to_string(t.index) + " component " +
                                         std::to_string(c));
-        wavelet_kernel_desc kernel(tcs.kernels, tcs.reversible && tcs.kernels == W5X3);
+        const wavelet_kernel_desc& kernel =
+            wavelet_kernel_desc::standard(tcs.kernels, tcs.reversible && tcs.kernels == W5X3);
         tcs.resolutions.resize(static_cast<size_t>(levels + 1));
         const coords align_c = t.align;
         for (int r = 0; r <= levels; ++r) {
