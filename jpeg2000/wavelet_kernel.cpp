@@ -70,7 +70,8 @@ wavelet_kernel_desc::wavelet_kernel_desc(int kernel_id, bool reversible)
             t = static_cast<float>(t * w);
     }
     for (int b = 0; b < 2; ++b)
-        for (int d = 0; d <= level_cap; ++d) gains_[b][d] = energy_gain(2 + b, d);
+        for (int d = 0; d <= level_cap; ++d)
+            gains_[b][d] = energy_gain(2 + b, d);
 }
 
 const std::vector<float>& wavelet_kernel_desc::lifting_steps(int& count, float& low_norm,
