@@ -527,6 +527,14 @@ TEST(Markers, HeadersReadToleratesAndRefuses) {
     }
 }
 
+TEST(Codestream, CanvasOriginOutsideTheFirstTileIsRefused) {
+    std::vector<uint8_t> bytes = stream_with(cat({sot(0, 0, 0, 1), sod}));
+    bytes[35] = 5; // XTOsiz beyond XOsiz
+    memory_codestream_source source(bytes);
+    EXPECT_EQ(failure_of([&] { codestream_ref::create_input(&source); }),
+              "Illegal canvas coordinates");
+}
+
 TEST(Markers, PacketHeadersFromPptInIndexOrder) {
     auto bytes = stream_with(cat(
         {sot(0, 0, 0, 1), {0xFF, 0x61, 0, 5, 1, 'c', 'd', 0xFF, 0x61, 0, 5, 0, 'a', 'b'}, sod}));
