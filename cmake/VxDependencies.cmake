@@ -5,4 +5,4 @@ find_package(PkgConfig REQUIRED)
 find_package(Threads REQUIRED)
 pkg_check_modules(DEPS REQUIRED IMPORTED_TARGET
   lcms2 libexif libiptcdata exempi-2.0 libpng libjpeg zlib OpenEXR Imath
-  freetype2 fontconfig libwebp libpgf libraw_r libjxr)
+  libtiff-4 freetype2 fontconfig libwebp libpgf libraw_r libjxr)

@@ -74,3 +74,8 @@ ILResult ILLoadImage(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* 
 // target only on result 1: a failed save leaves an existing file untouched
 // and no new file behind. Clears the handle's module afterwards.
 ILResult ILSaveImage(ILHandle* h, const char16_t* path, const ILImage* image, const ILInfo* info);
+// Loads the file and scales it with ILResampleFast into target, 8-bit
+// B, G, R, fitted into a square of the handle's thumbnail edge (never
+// enlarged, at least one pixel on each side). -2 while the edge is 0; a load
+// result other than 1 is answered as it is.
+ILResult ILLoadThumbnail(ILHandle* h, const char16_t* path, ILImage* target);

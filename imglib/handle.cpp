@@ -5,12 +5,14 @@
 #include <new>
 
 #include <OpenEXR/ImfHeader.h>
+#include <exempi/xmp.h>
 
 #include "imglib/convert/cms.h"
 #include "imglib/convert/converter.h"
 #include "imglib/convert/srgb.h"
 #include "imglib/format.h"
 #include "imglib/handle.h"
+#include "imglib/memory_budget.h"
 #include "imglib/metadata/info.h"
 
 namespace {
@@ -24,6 +26,7 @@ cmsHPROFILE* const kProfileSlots[] = {&ILProfileSRGB, &ILProfileSGray, &ILProfil
                                       &ILProfileScGray};
 
 void FreeSharedState() {
+    xmp_terminate();
     // Slots are emptied so that nobody reads a closed profile between the last
     // handle and the next first one.
     for (cmsHPROFILE* slot : kProfileSlots) {
@@ -42,13 +45,16 @@ bool BuildSharedState() {
     } catch (...) {
         return false;
     }
+    // The XMP toolkit is the library's own business: loaders parse packets
+    // and the info dumps read them, whoever the client is.
+    if (!xmp_init()) return false;
     ILProfileSRGB = ILCreateSRgbProfile();
     ILProfileSGray = ILCreateSGrayProfile();
     ILProfileScRGB = ILCreateScRgbProfile();
     ILProfileScGray = ILCreateScGrayProfile();
     bool ok = ILProfileSRGB && ILProfileSGray && ILProfileScRGB && ILProfileScGray;
     ok = ILRegisterLcmsPlugin() && ok;
-    ok = ok && ILInitYCbCrTables() && ILBuildSrgbTable8() && ILBuildSrgbTable16();
+    ok = ok && ILBuildSrgbTable8() && ILBuildSrgbTable16();
     if (!ok) {
         FreeSharedState();
         return false;
@@ -116,6 +122,7 @@ ILHandle* ILCreateHandle(const char* creator) {
     h->exrKeepPremultiplied = 1;
     h->raw = {.sampleKind = 0x60, .interpolation = 1, .waveletThreshold = 0};
     h->pcd = {.sampleKind = 0x60, .resolution = 4};
+    h->imageBudget = ILDefaultImageBudget();
 
     std::lock_guard lock(g_lifeLock);
     if (g_liveHandles == 0 && !BuildSharedState()) {
@@ -247,6 +254,13 @@ bool ILGetReservedOption(const ILHandle* h, uint32_t* o) {
 }
 bool ILGetAlphaMode(const ILHandle* h, uint8_t* o) {
     return GetOption(h, &ILHandle::alphaMode, o);
+}
+
+bool ILGetImageMemoryBudget(const ILHandle* h, uint64_t* o) {
+    return GetOption(h, &ILHandle::imageBudget, o);
+}
+bool ILSetImageMemoryBudget(ILHandle* h, const uint64_t* o) {
+    return SetOption(h, &ILHandle::imageBudget, o);
 }
 
 bool ILSetAlphaMode(ILHandle* h, uint8_t mode) {

@@ -127,6 +127,8 @@ struct ILHandle {
     uint32_t reserved;
     ILPGFOptions pgf;
     uint32_t webpQuality;
+    // Bytes one image may take while it is loaded (imglib/memory_budget.h).
+    uint64_t imageBudget;
 };
 
 // Handle life.
@@ -171,6 +173,8 @@ bool ILGetPCDImportOptions(const ILHandle* h, ILPCDImportOptions* o);
 bool ILSetPCDImportOptions(ILHandle* h, const ILPCDImportOptions* o);
 bool ILGetReservedOption(const ILHandle* h, uint32_t* value);
 bool ILGetAlphaMode(const ILHandle* h, uint8_t* mode);
+bool ILGetImageMemoryBudget(const ILHandle* h, uint64_t* bytes);
+bool ILSetImageMemoryBudget(ILHandle* h, const uint64_t* bytes);
 
 bool ILSetAlphaMode(ILHandle* h, uint8_t mode);
 bool ILSetBackgroundColor(ILHandle* h, const ILColor* color);

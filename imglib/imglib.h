@@ -9,4 +9,7 @@
 #include "imglib/io/path.h"
 #include "imglib/io/stream.h"
 #include "imglib/ops/geometry.h"
+#include "imglib/ops/gauss.h"
+#include "imglib/ops/projection.h"
+#include "imglib/ops/resample.h"
 #include "imglib/surface.h"

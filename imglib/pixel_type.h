@@ -54,143 +54,143 @@ enum : uint32_t {
 };
 
 // The types images are built in, and the row types loaders hand to the
-// converter.
-enum : ILPixelType {
-    // Grey.
-    IL_GREY1 = 0x11,
-    IL_GREY2 = 0x21,
-    IL_GREY4 = 0x31,
-    IL_GREY8 = 0x41,
-    IL_GREY12 = 0x51,
-    IL_GREY16 = 0x61,
-    IL_GREY32 = 0x71,
-    IL_GREY_HALF = 0x101,
-    IL_GREY_FLOAT24 = 0x111,
-    IL_GREY_FLOAT = 0x121,
-    IL_GREY_DOUBLE = 0x131,
-    IL_GREY_FIXED16 = 0x141,
-    IL_GREY_FIXED32 = 0x151,
-    IL_GREY_X8 = 0x1041,
-    IL_GREY_A1 = 0x2011,
-    IL_GREY_A8 = 0x2041,
-    IL_GREY_A12 = 0x2051,
-    IL_GREY_A16 = 0x2061,
-    IL_GREY_A32 = 0x2071,
-    IL_GREY_A_HALF = 0x2101,
-    IL_GREY_A_FLOAT24 = 0x2111,
-    IL_GREY_A_FLOAT = 0x2121,
-    IL_GREY_A_DOUBLE = 0x2131,
-    IL_GREY_PA8 = 0x4041,
-    IL_GREY_PA12 = 0x4051,
-    IL_GREY_PA16 = 0x4061,
-    IL_GREY_PA32 = 0x4071,
-    IL_GREY_PA_HALF = 0x4101,
-    IL_GREY_PA_FLOAT24 = 0x4111,
-    IL_GREY_PA_FLOAT = 0x4121,
-    IL_GREY_PA_DOUBLE = 0x4131,
+// converter (constants of ILPixelType itself, so that they mix with codes in
+// lists and arithmetic).
 
-    // Indexed (the palette carries the colours).
-    IL_INDEX1 = 0x12,
-    IL_INDEX2 = 0x22,
-    IL_INDEX4 = 0x32,
-    IL_INDEX8 = 0x42,
-    IL_INDEX_A1 = 0x2012,
-    IL_INDEX_A2 = 0x2022,
-    IL_INDEX_A4 = 0x2032,
-    IL_INDEX_A8 = 0x2042,
+// Grey.
+constexpr ILPixelType IL_GREY1 = 0x11;
+constexpr ILPixelType IL_GREY2 = 0x21;
+constexpr ILPixelType IL_GREY4 = 0x31;
+constexpr ILPixelType IL_GREY8 = 0x41;
+constexpr ILPixelType IL_GREY12 = 0x51;
+constexpr ILPixelType IL_GREY16 = 0x61;
+constexpr ILPixelType IL_GREY32 = 0x71;
+constexpr ILPixelType IL_GREY_HALF = 0x101;
+constexpr ILPixelType IL_GREY_FLOAT24 = 0x111;
+constexpr ILPixelType IL_GREY_FLOAT = 0x121;
+constexpr ILPixelType IL_GREY_DOUBLE = 0x131;
+constexpr ILPixelType IL_GREY_FIXED16 = 0x141;
+constexpr ILPixelType IL_GREY_FIXED32 = 0x151;
+constexpr ILPixelType IL_GREY_X8 = 0x1041;
+constexpr ILPixelType IL_GREY_A1 = 0x2011;
+constexpr ILPixelType IL_GREY_A8 = 0x2041;
+constexpr ILPixelType IL_GREY_A12 = 0x2051;
+constexpr ILPixelType IL_GREY_A16 = 0x2061;
+constexpr ILPixelType IL_GREY_A32 = 0x2071;
+constexpr ILPixelType IL_GREY_A_HALF = 0x2101;
+constexpr ILPixelType IL_GREY_A_FLOAT24 = 0x2111;
+constexpr ILPixelType IL_GREY_A_FLOAT = 0x2121;
+constexpr ILPixelType IL_GREY_A_DOUBLE = 0x2131;
+constexpr ILPixelType IL_GREY_PA8 = 0x4041;
+constexpr ILPixelType IL_GREY_PA12 = 0x4051;
+constexpr ILPixelType IL_GREY_PA16 = 0x4061;
+constexpr ILPixelType IL_GREY_PA32 = 0x4071;
+constexpr ILPixelType IL_GREY_PA_HALF = 0x4101;
+constexpr ILPixelType IL_GREY_PA_FLOAT24 = 0x4111;
+constexpr ILPixelType IL_GREY_PA_FLOAT = 0x4121;
+constexpr ILPixelType IL_GREY_PA_DOUBLE = 0x4131;
 
-    // RGB, stored B, G, R.
-    IL_BGR1 = 0x13,
-    IL_BGR4 = 0x33,
-    IL_BGR8 = 0x43,
-    IL_BGR12 = 0x53,
-    IL_BGR16 = 0x63,
-    IL_BGR_HALF = 0x103,
-    IL_BGR_FLOAT24 = 0x113,
-    IL_BGR_FLOAT = 0x123,
-    IL_BGR_FIXED16 = 0x143,
-    IL_BGR_FIXED32 = 0x153,
-    IL_BGR_RGBE = 0x163,
-    IL_BGR_555 = 0x203,
-    IL_BGR_565 = 0x213,
-    IL_BGR_101010 = 0x223,
-    IL_BGRX4 = 0x1033,
-    IL_BGRX8 = 0x1043,
-    IL_BGRX16 = 0x1063,
-    IL_BGRA8 = 0x2043,
-    IL_BGRA12 = 0x2053,
-    IL_BGRA16 = 0x2063,
-    IL_BGRA_HALF = 0x2103,
-    IL_BGRA_FLOAT24 = 0x2113,
-    IL_BGRA_FLOAT = 0x2123,
-    IL_BGRA_FIXED16 = 0x2143,
-    IL_BGRA_FIXED32 = 0x2153,
-    IL_BGRPA8 = 0x4043,
-    IL_BGRPA12 = 0x4053,
-    IL_BGRPA16 = 0x4063,
-    IL_BGRPA_HALF = 0x4103,
-    IL_BGRPA_FLOAT = 0x4123,
-    IL_BGRPA_FIXED16 = 0x4143,
-    IL_BGRPA_FIXED32 = 0x4153,
+// Indexed (the palette carries the colours).
+constexpr ILPixelType IL_INDEX1 = 0x12;
+constexpr ILPixelType IL_INDEX2 = 0x22;
+constexpr ILPixelType IL_INDEX4 = 0x32;
+constexpr ILPixelType IL_INDEX8 = 0x42;
+constexpr ILPixelType IL_INDEX_A1 = 0x2012;
+constexpr ILPixelType IL_INDEX_A2 = 0x2022;
+constexpr ILPixelType IL_INDEX_A4 = 0x2032;
+constexpr ILPixelType IL_INDEX_A8 = 0x2042;
 
-    // RGB, stored R, G, B.
-    IL_RGB4 = 0x10033,
-    IL_RGB8 = 0x10043,
-    IL_RGB12 = 0x10053,
-    IL_RGB16 = 0x10063,
-    IL_RGB_HALF = 0x10103,
-    IL_RGB_FLOAT24 = 0x10113,
-    IL_RGB_FLOAT = 0x10123,
-    IL_RGB_DOUBLE = 0x10133,
-    IL_RGB_FIXED16 = 0x10143,
-    IL_RGB_FIXED32 = 0x10153,
-    IL_RGBX8 = 0x11043,
-    IL_RGBA4 = 0x12033,
-    IL_RGBA8 = 0x12043,
-    IL_RGBA12 = 0x12053,
-    IL_RGBA16 = 0x12063,
-    IL_RGBA_HALF = 0x12103,
-    IL_RGBA_FLOAT24 = 0x12113,
-    IL_RGBA_FLOAT = 0x12123,
-    IL_RGBA_DOUBLE = 0x12133,
-    IL_RGBA_FIXED16 = 0x12143,
-    IL_RGBA_FIXED32 = 0x12153,
-    IL_RGBPA4 = 0x14033,
-    IL_RGBPA8 = 0x14043,
-    IL_RGBPA12 = 0x14053,
-    IL_RGBPA16 = 0x14063,
-    IL_RGBPA_HALF = 0x14103,
-    IL_RGBPA_FLOAT24 = 0x14113,
-    IL_RGBPA_FLOAT = 0x14123,
-    IL_RGBPA_DOUBLE = 0x14133,
-    IL_RGBPA_FIXED16 = 0x14143,
-    IL_RGBPA_FIXED32 = 0x14153,
+// RGB, stored B, G, R.
+constexpr ILPixelType IL_BGR1 = 0x13;
+constexpr ILPixelType IL_BGR4 = 0x33;
+constexpr ILPixelType IL_BGR8 = 0x43;
+constexpr ILPixelType IL_BGR12 = 0x53;
+constexpr ILPixelType IL_BGR16 = 0x63;
+constexpr ILPixelType IL_BGR_HALF = 0x103;
+constexpr ILPixelType IL_BGR_FLOAT24 = 0x113;
+constexpr ILPixelType IL_BGR_FLOAT = 0x123;
+constexpr ILPixelType IL_BGR_FIXED16 = 0x143;
+constexpr ILPixelType IL_BGR_FIXED32 = 0x153;
+constexpr ILPixelType IL_BGR_RGBE = 0x163;
+constexpr ILPixelType IL_BGR_555 = 0x203;
+constexpr ILPixelType IL_BGR_565 = 0x213;
+constexpr ILPixelType IL_BGR_101010 = 0x223;
+constexpr ILPixelType IL_BGRX4 = 0x1033;
+constexpr ILPixelType IL_BGRX8 = 0x1043;
+constexpr ILPixelType IL_BGRX16 = 0x1063;
+constexpr ILPixelType IL_BGRA8 = 0x2043;
+constexpr ILPixelType IL_BGRA12 = 0x2053;
+constexpr ILPixelType IL_BGRA16 = 0x2063;
+constexpr ILPixelType IL_BGRA_HALF = 0x2103;
+constexpr ILPixelType IL_BGRA_FLOAT24 = 0x2113;
+constexpr ILPixelType IL_BGRA_FLOAT = 0x2123;
+constexpr ILPixelType IL_BGRA_FIXED16 = 0x2143;
+constexpr ILPixelType IL_BGRA_FIXED32 = 0x2153;
+constexpr ILPixelType IL_BGRPA8 = 0x4043;
+constexpr ILPixelType IL_BGRPA12 = 0x4053;
+constexpr ILPixelType IL_BGRPA16 = 0x4063;
+constexpr ILPixelType IL_BGRPA_HALF = 0x4103;
+constexpr ILPixelType IL_BGRPA_FLOAT = 0x4123;
+constexpr ILPixelType IL_BGRPA_FIXED16 = 0x4143;
+constexpr ILPixelType IL_BGRPA_FIXED32 = 0x4153;
 
-    // CMYK.
-    IL_CMYK4 = 0x34,
-    IL_CMYK8 = 0x44,
-    IL_CMYK16 = 0x64,
-    IL_CMYK_HALF = 0x104,
-    IL_CMYK_FLOAT24 = 0x114,
-    IL_CMYK_FLOAT = 0x124,
-    IL_CMYK_X8 = 0x1044,
-    IL_CMYK_X16 = 0x1064,
-    IL_CMYK_A8 = 0x2044,
-    IL_CMYK_A16 = 0x2064,
-    IL_CMYK_A_HALF = 0x2104,
-    IL_CMYK_A_FLOAT24 = 0x2114,
-    IL_CMYK_A_FLOAT = 0x2124,
+// RGB, stored R, G, B.
+constexpr ILPixelType IL_RGB4 = 0x10033;
+constexpr ILPixelType IL_RGB8 = 0x10043;
+constexpr ILPixelType IL_RGB12 = 0x10053;
+constexpr ILPixelType IL_RGB16 = 0x10063;
+constexpr ILPixelType IL_RGB_HALF = 0x10103;
+constexpr ILPixelType IL_RGB_FLOAT24 = 0x10113;
+constexpr ILPixelType IL_RGB_FLOAT = 0x10123;
+constexpr ILPixelType IL_RGB_DOUBLE = 0x10133;
+constexpr ILPixelType IL_RGB_FIXED16 = 0x10143;
+constexpr ILPixelType IL_RGB_FIXED32 = 0x10153;
+constexpr ILPixelType IL_RGBX8 = 0x11043;
+constexpr ILPixelType IL_RGBA4 = 0x12033;
+constexpr ILPixelType IL_RGBA8 = 0x12043;
+constexpr ILPixelType IL_RGBA12 = 0x12053;
+constexpr ILPixelType IL_RGBA16 = 0x12063;
+constexpr ILPixelType IL_RGBA_HALF = 0x12103;
+constexpr ILPixelType IL_RGBA_FLOAT24 = 0x12113;
+constexpr ILPixelType IL_RGBA_FLOAT = 0x12123;
+constexpr ILPixelType IL_RGBA_DOUBLE = 0x12133;
+constexpr ILPixelType IL_RGBA_FIXED16 = 0x12143;
+constexpr ILPixelType IL_RGBA_FIXED32 = 0x12153;
+constexpr ILPixelType IL_RGBPA4 = 0x14033;
+constexpr ILPixelType IL_RGBPA8 = 0x14043;
+constexpr ILPixelType IL_RGBPA12 = 0x14053;
+constexpr ILPixelType IL_RGBPA16 = 0x14063;
+constexpr ILPixelType IL_RGBPA_HALF = 0x14103;
+constexpr ILPixelType IL_RGBPA_FLOAT24 = 0x14113;
+constexpr ILPixelType IL_RGBPA_FLOAT = 0x14123;
+constexpr ILPixelType IL_RGBPA_DOUBLE = 0x14133;
+constexpr ILPixelType IL_RGBPA_FIXED16 = 0x14143;
+constexpr ILPixelType IL_RGBPA_FIXED32 = 0x14153;
 
-    // YCbCr.
-    IL_YCBCR8 = 0x45,
-    IL_YCBCR16 = 0x65,
-    IL_YCBCR_A8 = 0x2045,
-    IL_YCBCR_PA8 = 0x4045,
+// CMYK.
+constexpr ILPixelType IL_CMYK4 = 0x34;
+constexpr ILPixelType IL_CMYK8 = 0x44;
+constexpr ILPixelType IL_CMYK16 = 0x64;
+constexpr ILPixelType IL_CMYK_HALF = 0x104;
+constexpr ILPixelType IL_CMYK_FLOAT24 = 0x114;
+constexpr ILPixelType IL_CMYK_FLOAT = 0x124;
+constexpr ILPixelType IL_CMYK_X8 = 0x1044;
+constexpr ILPixelType IL_CMYK_X16 = 0x1064;
+constexpr ILPixelType IL_CMYK_A8 = 0x2044;
+constexpr ILPixelType IL_CMYK_A16 = 0x2064;
+constexpr ILPixelType IL_CMYK_A_HALF = 0x2104;
+constexpr ILPixelType IL_CMYK_A_FLOAT24 = 0x2114;
+constexpr ILPixelType IL_CMYK_A_FLOAT = 0x2124;
 
-    // Lab.
-    IL_LAB8 = 0x47,
-    IL_LAB16 = 0x67,
-};
+// YCbCr.
+constexpr ILPixelType IL_YCBCR8 = 0x45;
+constexpr ILPixelType IL_YCBCR16 = 0x65;
+constexpr ILPixelType IL_YCBCR_A8 = 0x2045;
+constexpr ILPixelType IL_YCBCR_PA8 = 0x4045;
+
+// Lab.
+constexpr ILPixelType IL_LAB8 = 0x47;
+constexpr ILPixelType IL_LAB16 = 0x67;
 
 constexpr uint32_t ILPixelModel(ILPixelType type) {
     return type & IL_MODEL_MASK;

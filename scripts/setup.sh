@@ -16,17 +16,31 @@ packages=(
   wine64 wine64-tools libwine-dev fonts-wine xvfb x11-utils xauth
   # peers and oracles
   imagemagick netpbm libtiff-tools libjpeg-turbo-progs webp libvips-tools
-  libopenjp2-tools pngcheck libimage-exiftool-perl hyperfine time
+  libopenjp2-tools grokj2k-tools pngcheck libimage-exiftool-perl hyperfine time
+  # the in-process converter benchmark links vips
+  libvips-dev
 )
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# Debian's Wine looks for its own fonts in "/usr/share/wine/../fonts", a path
+# its file layer does not resolve, so the caption buttons and the submenu
+# arrows miss Marlett and show "0 1 r" and boxes. Fontconfig's folders are
+# read: Marlett (and only Marlett, so the interface fonts stay as they are)
+# is linked into one.
+marlett=/usr/share/fonts/truetype/wine-marlett/marlett.ttf
+if [ ! -e "$marlett" ]; then
+  $sudo mkdir -p "$(dirname "$marlett")"
+  $sudo ln -sf /usr/share/wine/fonts/marlett.ttf "$marlett"
+  $sudo fc-cache -f >/dev/null 2>&1 || true
+fi

@@ -1,16 +1,40 @@
 // iltool: ImgLib on the command line, for developers and for the benchmark
 // scripts that run it beside a peer program.
 //
-//   iltool info FILE                 load result, every info field, metadata
-//   iltool topam FILE OUT.pam        decoded pixels as RGBA, 8 or 16 bits
+//   iltool info FILE                 info-only load (as a folder scan makes):
+//                                    result, every info field, metadata
+//   iltool topam FILE OUT.pam [--opt NAME=VALUE ...]
+//                                    decoded pixels as RGB, or RGBA where the
+//                                    image may have alpha, 8 or 16 bits
 //   iltool convert IN OUT [--opt NAME=VALUE ...]
-//                                    load and save by extension; NAME is a
-//                                    save or import option: jpeg.quality,
-//                                    png.compression, bmp.os2, ...
+//                                    load and save by extension
+// NAME is a load, save or import option: thumbnailEdge (a reduced load, as
+// for thumbnails), jpeg.quality, png.compression, bmp.os2, ...
+//   iltool resize IN OUT WIDTH HEIGHT [FILTER]
+//                                    resample (Box, Cosine, Gauss, Mitchell,
+//                                    Cubic, Lanczos (default), Blackman, or
+//                                    fast: the 8-bit thumbnail resampler)
+//   iltool rotate IN OUT DEGREES [OVERSAMPLING]
+//   iltool mirror IN OUT lr|ud
+//   iltool crop IN OUT X Y WIDTH HEIGHT   (negative X, Y and a larger size expand)
+//   iltool shift IN OUT DX DY
+//   iltool blur IN OUT RADIUS [blur|sharpen|bloom [AMOUNT [GAIN]]]
+//   iltool project IN OUT WIDTH HEIGHT FROM TO [AX AY AZ [OVERSAMPLING]]
+//                                    panorama projection; FROM and TO are
+//                                    latlong, cylindrical, angular, mirrorball
+//   iltool thumbnail IN OUT EDGE
+//
+// The operations print the time the operation itself took (load and save
+// apart) to the standard error stream as "op SECONDS".
 //
 // The library's messages go to the standard error stream through its default
 // procedures; the exit status is 0 only when every load and save answered 1.
+#include <strings.h>
+
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <functional>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -20,8 +44,6 @@
 #include <utility>
 #include <variant>
 #include <vector>
-
-#include <exempi/xmp.h>
 
 #include "imglib/convert/converter_owner.h"
 #include "imglib/io/file_owner.h"
@@ -36,8 +58,16 @@ constexpr int kExitUsage = 2;
 void Usage() {
     std::fputs(
         "usage: iltool info FILE\n"
-        "       iltool topam FILE OUT.pam\n"
-        "       iltool convert IN OUT [--opt NAME=VALUE ...]\n",
+        "       iltool topam FILE OUT.pam [--opt NAME=VALUE ...]\n"
+        "       iltool convert IN OUT [--opt NAME=VALUE ...]\n"
+        "       iltool resize IN OUT WIDTH HEIGHT [FILTER]\n"
+        "       iltool rotate IN OUT DEGREES [OVERSAMPLING]\n"
+        "       iltool mirror IN OUT lr|ud\n"
+        "       iltool crop IN OUT X Y WIDTH HEIGHT\n"
+        "       iltool shift IN OUT DX DY\n"
+        "       iltool blur IN OUT RADIUS [blur|sharpen|bloom [AMOUNT [GAIN]]]\n"
+        "       iltool project IN OUT WIDTH HEIGHT FROM TO [AX AY AZ [OVERSAMPLING]]\n"
+        "       iltool thumbnail IN OUT EDGE\n",
         stderr);
 }
 
@@ -52,6 +82,7 @@ struct Option {
 };
 
 const Option kOptions[] = {
+    {"thumbnailEdge", [](ILHandle& h) -> Field { return &h.thumbnailEdge; }},
     {"bmp.os2", [](ILHandle& h) -> Field { return &h.bmpOS2; }},
     {"pcx.rle", [](ILHandle& h) -> Field { return &h.pcxRLE; }},
     {"gif.interlaced", [](ILHandle& h) -> Field { return &h.gifInterlaced; }},
@@ -142,6 +173,18 @@ bool ApplyOption(ILHandle* h, const char* assignment) {
     return false;
 }
 
+// "--opt NAME=VALUE" pairs; false after the usage or a message.
+bool ApplyOptions(ILHandle* h, int count, char** arguments) {
+    for (int i = 0; i < count; ++i) {
+        if (std::strcmp(arguments[i], "--opt") != 0 || i + 1 == count) {
+            Usage();
+            return false;
+        }
+        if (!ApplyOption(h, arguments[++i])) return false;
+    }
+    return true;
+}
+
 // ---------------------------------------------------------------------------
 // The handle, freed with its owner.
 struct Handle {
@@ -173,11 +216,12 @@ void PrintSection(const char* title, const std::string& text) {
     }
 }
 
+// The pixels are not decoded: the load with no image is the one the viewer's
+// folder scan makes, so this shows what it reads and costs.
 int Info(ILHandle* h, const char* path) {
     if (!HasCodec(path, false)) return kExitFailed;
-    ILImageOwner image;
     ILInfo info;
-    const ILResult result = ILLoadImage(h, Wide(path).c_str(), &image.image, &info);
+    const ILResult result = ILLoadImage(h, Wide(path).c_str(), nullptr, &info);
     std::printf("result: %d\n", result);
     std::printf("formatId: 0x%X (%s)\n", info.formatId, ILGetFormatDescription(info.formatId));
     std::printf("colorType: %u\n", info.colorType);
@@ -252,9 +296,23 @@ bool PrepareRgba(ILConverterOwner* conv, const ILImage& image, bool deep, ILPixe
     return false;
 }
 
-void PutSample(std::vector<uint8_t>* out, uint32_t v, bool deep) {
-    if (deep) out->push_back(static_cast<uint8_t>(v >> 8));
-    out->push_back(static_cast<uint8_t>(v));
+// The converted row in the file's order: R, G, B (and alpha), samples
+// big-endian when 16 bits deep.
+void ToFileOrder(uint8_t* row, uint32_t width, size_t channels, bool deep, bool bgr) {
+    if (!deep) {
+        if (!bgr) return;
+        for (uint32_t x = 0; x < width; ++x, row += channels)
+            std::swap(row[0], row[2]);
+        return;
+    }
+    for (uint32_t x = 0; x < width; ++x, row += 2 * channels) {
+        uint16_t s[4];
+        std::memcpy(s, row, 2 * channels);
+        if (bgr) std::swap(s[0], s[2]);
+        for (size_t i = 0; i < channels; ++i)
+            s[i] = static_cast<uint16_t>(s[i] << 8 | s[i] >> 8);
+        std::memcpy(row, s, 2 * channels);
+    }
 }
 
 bool WritePam(const ILImage& image, const char* path) {
@@ -262,47 +320,33 @@ bool WritePam(const ILImage& image, const char* path) {
     ILConverterOwner conv;
     ILPixelType type = 0;
     if (!PrepareRgba(&conv, image, deep, &type)) {
-        std::fprintf(stderr, "iltool: pixel type 0x%X does not convert to RGBA\n", image.type);
+        std::fprintf(stderr, "iltool: pixel type 0x%X does not convert to RGB\n", image.type);
         return false;
     }
     const bool alpha = HasAlpha(type);
     const bool bgr = !(type & IL_ORDER_RGB);
     const size_t channels = alpha ? 4 : 3;
-    const size_t bytes = deep ? 2 : 1;
-    std::vector<uint8_t> converted(image.width * channels * bytes);
-    std::vector<uint8_t> out;
-    out.reserve(size_t{image.width} * 4 * bytes);
+    const size_t rowBytes = size_t{image.width} * channels * (deep ? 2 : 1);
+    // Rows go out a block of about 1 MiB at a time: fewer, larger writes.
+    const size_t blockRows = std::max<size_t>(1, (size_t{1} << 20) / rowBytes);
+    std::vector<uint8_t> block(blockRows * rowBytes);
 
     ILFilePtr file(std::fopen(path, "wb"));
     if (!file) {
         std::fprintf(stderr, "iltool: cannot create %s: %s\n", path, std::strerror(errno));
         return false;
     }
-    std::fprintf(file.get(),
-                 "P7\nWIDTH %u\nHEIGHT %u\nDEPTH 4\nMAXVAL %u\nTUPLTYPE RGB_ALPHA\nENDHDR\n",
-                 image.width, image.height, deep ? 65535u : 255u);
-    const uint32_t opaque = deep ? 65535 : 255;
-    for (uint32_t y = 0; y < image.height; ++y) {
-        conv.c.rowKernel(&conv.c, image.data + static_cast<int64_t>(y) * image.stride,
-                         converted.data());
-        out.clear();
-        for (uint32_t x = 0; x < image.width; ++x) {
-            uint32_t s[4] = {0, 0, 0, opaque};
-            for (size_t i = 0; i < channels; ++i) {
-                const size_t at = (x * channels + i) * bytes;
-                if (deep) {
-                    uint16_t v;
-                    std::memcpy(&v, &converted[at], 2);
-                    s[i] = v;
-                } else {
-                    s[i] = converted[at];
-                }
-            }
-            if (bgr) std::swap(s[0], s[2]);
-            for (uint32_t v : s)
-                PutSample(&out, v, deep);
+    std::fprintf(file.get(), "P7\nWIDTH %u\nHEIGHT %u\nDEPTH %zu\nMAXVAL %u\nTUPLTYPE %s\nENDHDR\n",
+                 image.width, image.height, channels, deep ? 65535u : 255u,
+                 alpha ? "RGB_ALPHA" : "RGB");
+    for (uint32_t y = 0; y < image.height;) {
+        const size_t rows = std::min<size_t>(blockRows, image.height - y);
+        for (size_t k = 0; k < rows; ++k, ++y) {
+            uint8_t* row = block.data() + k * rowBytes;
+            conv.c.rowKernel(&conv.c, image.data + static_cast<int64_t>(y) * image.stride, row);
+            ToFileOrder(row, image.width, channels, deep, bgr);
         }
-        if (std::fwrite(out.data(), 1, out.size(), file.get()) != out.size()) {
+        if (std::fwrite(block.data(), 1, rows * rowBytes, file.get()) != rows * rowBytes) {
             std::fprintf(stderr, "iltool: cannot write %s\n", path);
             return false;
         }
@@ -316,7 +360,8 @@ bool WritePam(const ILImage& image, const char* path) {
 
 // A partial image (result 2) is still written, so that it can be compared;
 // the exit status then tells that the load was not whole.
-int ToPam(ILHandle* h, const char* path, const char* outPath) {
+int ToPam(ILHandle* h, const char* path, const char* outPath, int optionCount, char** options) {
+    if (!ApplyOptions(h, optionCount, options)) return kExitUsage;
     if (!HasCodec(path, false)) return kExitFailed;
     ILImageOwner image;
     const ILResult result = ILLoadImage(h, Wide(path).c_str(), &image.image, nullptr);
@@ -329,18 +374,162 @@ int ToPam(ILHandle* h, const char* path, const char* outPath) {
 // convert
 
 int Convert(ILHandle* h, const char* in, const char* out, int optionCount, char** options) {
-    for (int i = 0; i < optionCount; ++i) {
-        if (std::strcmp(options[i], "--opt") != 0 || i + 1 == optionCount) {
-            Usage();
-            return kExitUsage;
-        }
-        if (!ApplyOption(h, options[++i])) return kExitUsage;
-    }
+    if (!ApplyOptions(h, optionCount, options)) return kExitUsage;
     if (!HasCodec(in, false) || !HasCodec(out, true)) return kExitFailed;
     ILImageOwner image;
     ILInfo info;
     if (ILLoadImage(h, Wide(in).c_str(), &image.image, &info) != IL_OK) return kExitFailed;
     return ILSaveImage(h, Wide(out).c_str(), &image.image, &info) == IL_OK ? 0 : kExitFailed;
+}
+
+// ---------------------------------------------------------------------------
+// Operations: load, run one operation (timed), save.
+
+bool ParseInt(const char* text, int32_t* out) {
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(text, &end, 10);
+    if (*text == '\0' || *end != '\0' || errno != 0 || v < INT32_MIN || v > INT32_MAX) return false;
+    *out = static_cast<int32_t>(v);
+    return true;
+}
+
+bool ParseDouble(const char* text, double* out) {
+    char* end = nullptr;
+    *out = std::strtod(text, &end);
+    return *text != '\0' && *end == '\0';
+}
+
+// Index in names of the text, or -1.
+int Find(const char* text, const char* const* names, int count) {
+    for (int i = 0; i < count; ++i)
+        if (strcasecmp(text, names[i]) == 0) return i;
+    return -1;
+}
+
+using Operation = std::function<ILResult(ILHandle* h, ILImage* image)>;
+
+int RunOperation(ILHandle* h, const char* in, const char* out, const Operation& op) {
+    if (!HasCodec(in, false) || !HasCodec(out, true)) return kExitFailed;
+    ILImageOwner image;
+    ILInfo info;
+    if (ILLoadImage(h, Wide(in).c_str(), &image.image, &info) != IL_OK) return kExitFailed;
+    const auto start = std::chrono::steady_clock::now();
+    const ILResult r = op(h, &image.image);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    std::fprintf(stderr, "op %.4f\n", took.count());
+    if (r != IL_OK) {
+        std::fprintf(stderr, "iltool: the operation answered %d\n", r);
+        return kExitFailed;
+    }
+    return ILSaveImage(h, Wide(out).c_str(), &image.image, &info) == IL_OK ? 0 : kExitFailed;
+}
+
+// Replaces the image by a result built beside it.
+ILResult Replace(ILImage* image, ILImageOwner* result, ILResult r) {
+    if (r == IL_OK) ILMoveImage(image, &result->image, true, false);
+    return r;
+}
+
+int Operate(ILHandle* h, const std::string& command, int argc, char** argv) {
+    const char* in = argv[0];
+    const char* out = argv[1];
+    char** a = argv + 2;
+    const int n = argc - 2;
+    int32_t i[4] = {};
+    double d[4] = {};
+    if (command == "resize" && (n == 2 || n == 3) && ParseInt(a[0], &i[0]) &&
+        ParseInt(a[1], &i[1])) {
+        const bool fast = n == 3 && strcasecmp(a[2], "fast") == 0;
+        const int filter = n == 3 ? Find(a[2], ILResampleFilterNames, IL_RESAMPLE_FILTER_COUNT) : 5;
+        if (!fast && filter < 0) return Usage(), kExitUsage;
+        return RunOperation(h, in, out, [&](ILHandle* hh, ILImage* image) -> ILResult {
+            if (!fast) return ILResampleImage(hh, image, i[0], i[1], static_cast<uint8_t>(filter));
+            ILImageOwner result;
+            if (i[0] <= 0 || i[1] <= 0 ||
+                ILAllocImage(&result.image, i[0], i[1], IL_BGR8, nullptr) != IL_OK)
+                return IL_BAD_ARGUMENT;
+            return Replace(image, &result, ILResampleFast(image, &result.image));
+        });
+    }
+    if (command == "rotate" && (n == 1 || n == 2) && ParseDouble(a[0], &d[0]) &&
+        (n == 1 || ParseInt(a[1], &i[0])) && i[0] >= 0 && i[0] <= 255) {
+        return RunOperation(h, in, out, [&](ILHandle* hh, ILImage* image) -> ILResult {
+            if (n == 1) return ILRotateImage(hh, image, d[0]);
+            ILAffineParams p{};
+            p.angle = d[0];
+            p.scaleX = p.scaleY = 1;
+            p.background = ILColor{.r = 0, .g = 0, .b = 0, .a = 0, .index = -1};
+            p.oversampling = static_cast<uint8_t>(i[0]);
+            p.fitCanvas = 1;
+            return ILAffineTransform(hh, image, nullptr, &p);
+        });
+    }
+    if (command == "mirror" && n == 1 && (!std::strcmp(a[0], "lr") || !std::strcmp(a[0], "ud"))) {
+        const int32_t leftRight = std::strcmp(a[0], "lr") == 0;
+        return RunOperation(h, in, out, [&](ILHandle* hh, ILImage* image) -> ILResult {
+            return ILMirrorImage(hh, image, leftRight);
+        });
+    }
+    if (command == "crop" && n == 4 && ParseInt(a[0], &i[0]) && ParseInt(a[1], &i[1]) &&
+        ParseInt(a[2], &i[2]) && ParseInt(a[3], &i[3])) {
+        return RunOperation(h, in, out, [&](ILHandle*, ILImage* image) -> ILResult {
+            return ILCropImage(image, nullptr, i[0], i[1], i[2], i[3], nullptr);
+        });
+    }
+    if (command == "shift" && n == 2 && ParseInt(a[0], &i[0]) && ParseInt(a[1], &i[1])) {
+        return RunOperation(h, in, out, [&](ILHandle*, ILImage* image) -> ILResult {
+            return ILShiftImage(image, nullptr, i[0], i[1]);
+        });
+    }
+    if (command == "blur" && n >= 1 && n <= 4 && ParseInt(a[0], &i[0])) {
+        static const char* const kinds[] = {"sharpen", "blur", "bloom"};
+        const int kind = n >= 2 ? Find(a[1], kinds, 3) : 1;
+        d[0] = 1;
+        if (kind < 0 || (n >= 3 && !ParseDouble(a[2], &d[0])) ||
+            (n == 4 && !ParseDouble(a[3], &d[1])))
+            return Usage(), kExitUsage;
+        ILGaussParams p;
+        ILGaussParamsInit(&p, kind + 1, static_cast<float>(d[0]), i[0], static_cast<float>(d[1]));
+        return RunOperation(h, in, out, [&](ILHandle* hh, ILImage* image) -> ILResult {
+            return ILGaussFilterInPlace(&p, hh, image);
+        });
+    }
+    if (command == "project" && (n == 4 || n == 7 || n == 8) && ParseInt(a[0], &i[0]) &&
+        ParseInt(a[1], &i[1]) && i[0] > 0 && i[1] > 0) {
+        static const char* const codes[] = {"latlong", "cylindrical", "angular", "mirrorball"};
+        const int from = Find(a[2], codes, 4), to = Find(a[3], codes, 4);
+        ILProjectionParams p{};
+        p.background = ILColor{.r = 0, .g = 0, .b = 0, .a = 0, .index = -1};
+        p.oversampling = 1;
+        if (from < 0 || to < 0 ||
+            (n >= 7 && (!ParseDouble(a[4], &p.angleX) || !ParseDouble(a[5], &p.angleY) ||
+                        !ParseDouble(a[6], &p.angleZ))) ||
+            (n == 8 && (!ParseInt(a[7], &i[2]) || i[2] < 0 || i[2] > 255)))
+            return Usage(), kExitUsage;
+        if (n == 8) p.oversampling = static_cast<uint8_t>(i[2]);
+        p.sourceProjection = static_cast<uint8_t>(from);
+        p.targetProjection = static_cast<uint8_t>(to);
+        return RunOperation(h, in, out, [&](ILHandle* hh, ILImage* image) -> ILResult {
+            ILImageOwner result;
+            if (ILAllocImage(&result.image, i[0], i[1], image->type, nullptr) != IL_OK)
+                return IL_OUT_OF_MEMORY;
+            return Replace(image, &result, ILProjectImage(hh, image, &result.image, &p));
+        });
+    }
+    if (command == "thumbnail" && n == 1 && ParseInt(a[0], &i[0]) && i[0] > 0) {
+        if (!HasCodec(in, false) || !HasCodec(out, true)) return kExitFailed;
+        ILSetThumbnailSize(h, static_cast<uint32_t>(i[0]));
+        ILImageOwner image;
+        const auto start = std::chrono::steady_clock::now();
+        const ILResult r = ILLoadThumbnail(h, Wide(in).c_str(), &image.image);
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        std::fprintf(stderr, "op %.4f\n", took.count());
+        if (r != IL_OK) return kExitFailed;
+        return ILSaveImage(h, Wide(out).c_str(), &image.image, nullptr) == IL_OK ? 0 : kExitFailed;
+    }
+    Usage();
+    return kExitUsage;
 }
 
 int Run(int argc, char** argv) {
@@ -355,9 +544,11 @@ int Run(int argc, char** argv) {
         return kExitFailed;
     }
     if (command == "info" && argc == 3) return Info(handle.h, argv[2]);
-    if (command == "topam" && argc == 4) return ToPam(handle.h, argv[2], argv[3]);
+    if (command == "topam" && argc >= 4)
+        return ToPam(handle.h, argv[2], argv[3], argc - 4, argv + 4);
     if (command == "convert" && argc >= 4)
         return Convert(handle.h, argv[2], argv[3], argc - 4, argv + 4);
+    if (argc >= 4) return Operate(handle.h, command, argc - 2, argv + 2);
     Usage();
     return kExitUsage;
 }
@@ -365,11 +556,6 @@ int Run(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
-    // The library parses XMP packets with the toolkit, which the program sets up.
-    if (!xmp_init()) {
-        std::fputs("iltool: cannot initialise the XMP toolkit\n", stderr);
-        return kExitFailed;
-    }
     int status;
     try {
         status = Run(argc, argv);
@@ -377,6 +563,5 @@ int main(int argc, char** argv) {
         std::fputs("iltool: out of memory\n", stderr);
         status = kExitFailed;
     }
-    xmp_terminate();
     return status;
 }

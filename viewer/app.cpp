@@ -3,8 +3,6 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <exempi/xmp.h>
-
 #include <cstdint>
 
 #include "viewer/commands.h"
@@ -13,9 +11,8 @@
 #include "viewer/preferences_file.h"
 #include "viewer/shell_link.h"
 #include "viewer/style.h"
-#include "viewer/viewer_state.h"
-
-ViewerState g_viewer;
+#include "viewer/main_window_state.h"
+#include "viewer/tooltips.h"
 
 namespace {
 
@@ -23,11 +20,11 @@ constexpr char kCreator[] = "Vx 1.1.7 - lib version 0.7.13";
 // Global atoms hold at most 255 characters.
 constexpr int kAtomNameUnits = 255;
 
-BOOL CALLBACK FindRunningInstanceCallback(HWND window, LPARAM) {
+BOOL CALLBACK FindRunningInstanceCallback(HWND window, LPARAM found) {
     WCHAR name[81];
     if (GetClassNameW(window, name, 81) == 0) return TRUE;
     if (lstrcmpW(name, L"Vx") != 0) return TRUE;
-    g_viewer.mainWindow = window;
+    *reinterpret_cast<HWND*>(found) = window;
     return FALSE;
 }
 
@@ -35,8 +32,8 @@ BOOL CALLBACK FindRunningInstanceCallback(HWND window, LPARAM) {
 // the first and the last character. The path is made absolute, so that a
 // running instance with another working folder opens the same file. A path
 // that does not fit is refused (start without one).
-void TakeCommandLinePath() {
-    g_viewer.currentPath[0] = 0;
+void TakeCommandLinePath(WCHAR (&path)[kPathUnits]) {
+    path[0] = 0;
     int count = 0;
     LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
     if (!args) return;
@@ -49,30 +46,27 @@ void TakeCommandLinePath() {
         }
         WCHAR full[kPathUnits];
         const DWORD length = GetFullPathNameW(arg, kPathUnits, full, nullptr);
-        if (arg[0] != 0 && length > 0 && length < kPathUnits)
-            lstrcpynW(g_viewer.currentPath, full, kPathUnits);
+        if (arg[0] != 0 && length > 0 && length < kPathUnits) lstrcpynW(path, full, kPathUnits);
     }
     LocalFree(args);
 }
 
 // Hands the current path to a running instance: as a global atom in message
 // 1125, or, when it is too long for an atom, as WM_COPYDATA.
-bool HandPathToRunningInstance() {
-    g_viewer.mainWindow = nullptr;
-    EnumWindows(FindRunningInstanceCallback, 0);
-    const HWND running = g_viewer.mainWindow;
-    g_viewer.mainWindow = nullptr;
+bool HandPathToRunningInstance(WCHAR (&path)[kPathUnits]) {
+    HWND running = nullptr;
+    EnumWindows(FindRunningInstanceCallback, reinterpret_cast<LPARAM>(&running));
     if (!running) return false;
-    const int length = lstrlenW(g_viewer.currentPath);
+    const int length = lstrlenW(path);
     if (length <= kAtomNameUnits) {
-        const ATOM atom = GlobalAddAtomW(g_viewer.currentPath);
+        const ATOM atom = GlobalAddAtomW(path);
         if (atom && PostMessageW(running, MSG_OPEN_PATH_ATOM, atom, 0)) return true;
         if (atom) GlobalDeleteAtom(atom);
     }
     COPYDATASTRUCT data = {};
     data.dwData = kCopyDataOpenPath;
     data.cbData = static_cast<DWORD>((length + 1) * sizeof(WCHAR));
-    data.lpData = g_viewer.currentPath;
+    data.lpData = path;
     DWORD_PTR answer = 0;
     // The receiver only queues the path, so a short wait is enough; a hung
     // instance does not hang this one.
@@ -81,33 +75,14 @@ bool HandPathToRunningInstance() {
            answer == TRUE;
 }
 
-bool RegisterMainWindowClass(HINSTANCE instance) {
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC;
-    wc.lpfnWndProc = MainWindowProc;
-    wc.hInstance = instance;
-    wc.hIcon = LoadIconW(instance, L"Vx");
-    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    wc.lpszClassName = L"Vx";
-    return RegisterClassExW(&wc) != 0;
-}
-
-bool CreateMainHandle() {
-    lstrcpynA(g_viewer.creator, kCreator, sizeof g_viewer.creator);
-    g_viewer.handle = ILCreateHandle(g_viewer.creator);
-    if (!g_viewer.handle) return false;
-    ILSetErrorProc(g_viewer.handle, OnLibraryError);
-    ILSetWarningProc(g_viewer.handle, OnLibraryWarning);
-    ILSetAlphaMode(g_viewer.handle, 1); // keep alpha
+bool CreateMainHandle(MainWindowState& state) {
+    lstrcpynA(state.creator, kCreator, sizeof state.creator);
+    state.handle = ILCreateHandle(state.creator);
+    if (!state.handle) return false;
+    ILSetErrorProc(state.handle, OnLibraryError);
+    ILSetWarningProc(state.handle, OnLibraryWarning);
+    ILSetAlphaMode(state.handle, 1); // keep alpha
     return true;
-}
-
-HWND CreateMainWindow(HINSTANCE instance) {
-    return CreateWindowExW(0, L"Vx", L"Vx - Version 1.1.7",
-                           WS_OVERLAPPEDWINDOW | WS_VSCROLL | WS_HSCROLL, g_preferences.mainWindowX,
-                           g_preferences.mainWindowY, g_preferences.mainWindowWidth,
-                           g_preferences.mainWindowHeight, nullptr, nullptr, instance, nullptr);
 }
 
 // Gives a modeless dialog its keyboard navigation; true when it took the
@@ -125,12 +100,11 @@ bool ForwardDialogMessage(HWND window, MSG* msg) {
     return IsDialogMessageA(window, msg);
 }
 
-int RunMessageLoop() {
+int RunMessageLoop(const MainWindowState& state) {
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (ForwardDialogMessage(g_viewer.toolDialogWindow, &msg)) continue;
-        if (g_viewer.accelerators &&
-            TranslateAcceleratorW(g_viewer.mainWindow, g_viewer.accelerators, &msg))
+        if (ForwardDialogMessage(state.toolDialogWindow, &msg)) continue;
+        if (state.accelerators && TranslateAcceleratorW(state.window, state.accelerators, &msg))
             continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
@@ -141,33 +115,36 @@ int RunMessageLoop() {
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
-    g_viewer.instance = instance;
-    TakeCommandLinePath();
-    if (g_viewer.currentPath[0] && HandPathToRunningInstance()) return 0;
+    WCHAR startPath[kPathUnits];
+    TakeCommandLinePath(startPath);
+    if (startPath[0] && HandPathToRunningInstance(startPath)) return 0;
 
+    // Lives until the message loop has ended, after the window.
+    MainWindowState state{};
+    state.instance = instance;
+    // The start-up path is the current path until it is opened (a folder
+    // without images keeps it, and the Open dialog starts there).
+    lstrcpynW(state.currentPath, startPath, kPathUnits);
     if (!RegisterMainWindowClass(instance)) return 0;
-    if (!CreateMainHandle()) return 0;
-    LoadPreferences();
+    if (!CreateMainHandle(state)) return 0;
+    LoadPreferences(state.handle);
     SetInterfaceStyle(g_preferences.interfaceStyle);
 
-    const HWND window = CreateMainWindow(instance);
+    const HWND window = CreateMainWindow(state);
     if (!window) return 0;
-    CreateTooltips(instance, window);
+    CreateTooltips(state);
     if (!CreateShellLinkResolver()) return 0;
-    wsprintfW(g_viewer.undoSnapshotName, L"img%u.tmp",
+    wsprintfW(state.undoSnapshotName, L"img%u.tmp",
               static_cast<unsigned>(reinterpret_cast<uintptr_t>(window)));
     ShowScrollBar(window, SB_BOTH, FALSE);
     ShowWindow(window, showCommand);
-    g_viewer.accelerators = LoadAcceleratorsW(instance, L"Vx");
-    xmp_init();
+    state.accelerators = LoadAcceleratorsW(instance, L"Vx");
 
     // The start-up path is opened as a handed-over path would be, but
     // directly: an atom could not carry a path of more than 255 characters.
-    if (g_viewer.currentPath[0]) {
+    if (startPath[0]) {
         UpdateWindow(window);
-        WCHAR path[kPathUnits];
-        lstrcpynW(path, g_viewer.currentPath, kPathUnits);
-        OpenHandedOverPath(path);
+        OpenHandedOverPath(state, startPath);
     }
-    return RunMessageLoop();
+    return RunMessageLoop(state);
 }

@@ -4,97 +4,77 @@
 
 #include "viewer/commands.h"
 #include "viewer/library_messages.h"
-#include "viewer/logic/image_change_guard.h"
-#include "viewer/main_window.h"
 #include "viewer/message_box.h"
 #include "viewer/preferences_file.h"
 #include "viewer/settings_folder.h"
 #include "viewer/unix_path.h"
-#include "viewer/viewer_state.h"
 #include "viewer/wide_text.h"
+#include "viewer/window_utils.h"
 
 namespace {
 
-// Timer of the slideshow's steps.
-constexpr UINT_PTR kSlideshowTimer = 1001;
-
-GuardFacts CurrentFacts() {
+GuardFacts CurrentFacts(const MainWindowState& state) {
     GuardFacts facts;
-    facts.toolDialogOpen = g_viewer.toolDialogWindow != nullptr;
-    facts.saving = IsBusy(BUSY_SAVING);
+    facts.toolDialogOpen = state.toolDialogWindow != nullptr;
+    facts.saving = state.busy.Has(BUSY_SAVING);
     facts.twainActive = false; // no TWAIN transfers yet
-    facts.boxUp = IsBusy(BUSY_MESSAGE_BOX);
-    facts.folderScan = IsBusy(BUSY_FOLDER_SCAN);
+    facts.boxUp = state.busy.Has(BUSY_MESSAGE_BOX);
+    facts.folderScan = state.busy.Has(BUSY_FOLDER_SCAN);
     return facts;
 }
 
-// Keeps the image as it was before its first change, for undo by replay.
-void WriteUndoSnapshot() {
-    WCHAR path[kPathUnits];
-    if (!GetUndoSnapshotPath(path)) return;
-    const std::u16string libraryPath = ToLibraryPath(path);
-    if (!libraryPath.empty()) ILSaveRawImage(&g_viewer.image, libraryPath.c_str());
+void TellRefusal(MainWindowState& state, ImageChange kind, const GuardFacts& facts) {
+    WCHAR caption[32] = {};
+    if (state.toolDialogWindow) GetWindowTextW(state.toolDialogWindow, caption, 32);
+    WCHAR text[128];
+    CopyToWide(GuardRefusalText(kind, FirstGuardCause(facts), ToU16(caption)), text);
+    ShowInformation(state, text);
 }
 
-void StopSlideshow() {
-    g_viewer.slideshow = false;
-    CheckMainMenuItem(CMD_SLIDESHOW, false);
-    KillTimer(g_viewer.mainWindow, kSlideshowTimer);
+// Keeps the image as it was before its first change, for undo by replay.
+void WriteUndoSnapshot(const MainWindowState& state) {
+    WCHAR path[kPathUnits];
+    if (!GetUndoSnapshotPath(state.undoSnapshotName, path)) return;
+    const std::u16string libraryPath = ToLibraryPath(path);
+    if (!libraryPath.empty()) ILSaveRawImage(&state.image, libraryPath.c_str());
+}
+
+void StopSlideshow(MainWindowState& state) {
+    state.slideshow = false;
+    if (state.mainMenu) CheckMenuItem(state.mainMenu, CMD_SLIDESHOW, MF_BYCOMMAND | MF_UNCHECKED);
+    KillTimer(state.window, kSlideshowTimer);
 }
 
 } // namespace
 
-bool IsBusy(uint32_t bits) {
-    return (g_viewer.busyFlags & bits) == bits;
-}
-
-bool SetBusyFlag(uint32_t bit) {
-    if (g_viewer.busyFlags & bit) return false;
-    g_viewer.busyFlags |= bit;
-    return true;
-}
-
-bool ClearBusyFlag(uint32_t bit) {
-    if (!(g_viewer.busyFlags & bit)) return false;
-    g_viewer.busyFlags &= ~bit;
-    return true;
-}
-
-bool BeginImageChange(bool waitCursor, bool userInitiated, ImageChangeKind kind) {
-    const GuardFacts facts = CurrentFacts();
-    switch (DecideImageChange(facts, kind, userInitiated)) {
+bool BeginImageChange(MainWindowState& state, ImageChange kind, ChangeAsker asker) {
+    const GuardFacts facts = CurrentFacts(state);
+    switch (DecideImageChange(facts, kind, asker)) {
         case GuardVerdict::RefuseSilently:
             return false;
-        case GuardVerdict::RefuseWithText: {
-            WCHAR caption[32] = {};
-            if (g_viewer.toolDialogWindow) GetWindowTextW(g_viewer.toolDialogWindow, caption, 32);
-            const std::u16string text =
-                GuardRefusalText(kind, FirstGuardCause(facts), ToU16(caption));
-            WCHAR wide[128];
-            CopyToWide(text, wide);
-            ShowInformation(wide);
+        case GuardVerdict::RefuseWithText:
+            TellRefusal(state, kind, facts);
             return false;
-        }
         case GuardVerdict::Go:
             break;
     }
-    const bool hasImage = g_viewer.image.data != nullptr;
-    if (kind == CHANGE_OPEN) {
-        RestoreMainWindow();
-        if (!ConfirmDiscardChanges(true)) return false;
-        if (g_viewer.history.Count() > 1) DeleteUndoSnapshot();
-    } else if (userInitiated && hasImage && g_viewer.history.Count() == 1) {
-        WriteUndoSnapshot();
+    const bool user = asker == ChangeAsker::User;
+    if (kind == ImageChange::Open) {
+        RestoreIfMinimised(state.window);
+        if (!ConfirmDiscardChanges(state, DiscardFor::Open)) return false;
+        if (state.history.Count() > 1) DeleteUndoSnapshot(state.undoSnapshotName);
+    } else if (user && state.image.data && state.history.Count() == 1) {
+        WriteUndoSnapshot(state);
     }
-    if (userInitiated && g_viewer.slideshow) StopSlideshow();
-    if (waitCursor) SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    if (user && state.slideshow) StopSlideshow(state);
     return true;
 }
 
-bool ConfirmDiscardChanges(bool open) {
-    if (g_viewer.history.Count() <= 1 || !g_preferences.askIfChanged) return true;
-    if (!open) RestoreMainWindow();
+bool ConfirmDiscardChanges(MainWindowState& state, DiscardFor reason) {
+    if (state.history.Count() <= 1 || !g_preferences.askIfChanged) return true;
+    const bool open = reason == DiscardFor::Open;
+    if (!open) RestoreIfMinimised(state.window);
     const WCHAR* question =
         open ? L"Discard changes and open new image?" : L"Discard changes and exit Vx?";
-    return AskConfirmation(question, true) == 1;
+    return AskConfirmation(state, question, true) == 1;
 }

@@ -3,66 +3,66 @@
 #include <windows.h>
 
 #include "viewer/commands.h"
-#include "viewer/main_window.h"
+#include "viewer/main_menu.h"
+#include "viewer/option_setters.h"
 #include "viewer/preferences_file.h"
 #include "viewer/view.h"
-#include "viewer/viewer_state.h"
+#include "viewer/tooltips.h"
 
 namespace {
 
 constexpr LONG kFramedStyle = WS_OVERLAPPEDWINDOW | WS_VSCROLL | WS_HSCROLL;
 
-void SetStyle(LONG style) {
-    const HWND window = g_viewer.mainWindow;
+void SetStyle(HWND window, LONG style) {
     const LONG visible = GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE;
     SetWindowLongW(window, GWL_STYLE, style | visible);
     SetWindowPos(window, nullptr, 0, 0, 0, 0,
                  SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void HideScrollBars() {
-    ShowScrollBar(g_viewer.mainWindow, SB_BOTH, FALSE);
-    g_viewer.view.hBarShown = false;
-    g_viewer.view.vBarShown = false;
+void HideScrollBars(MainWindowState& state) {
+    ShowScrollBar(state.window, SB_BOTH, FALSE);
+    state.view.hBarShown = false;
+    state.view.vBarShown = false;
 }
 
 } // namespace
 
-void SetFullScreen(bool on) {
-    const HWND window = g_viewer.mainWindow;
+void SetFullScreen(MainWindowState& state, bool on) {
+    const HWND window = state.window;
     if (on) {
-        g_viewer.savedPlacement.length = sizeof(WINDOWPLACEMENT);
-        GetWindowPlacement(window, &g_viewer.savedPlacement);
-        g_viewer.savedScrollX = g_viewer.view.scrollX;
-        g_viewer.savedScrollY = g_viewer.view.scrollY;
-        g_viewer.fullScreen = true;
+        state.savedPlacement.length = sizeof(WINDOWPLACEMENT);
+        GetWindowPlacement(window, &state.savedPlacement);
+        state.savedScrollX = state.view.scrollX;
+        state.savedScrollY = state.view.scrollY;
+        state.fullScreen = true;
         if (g_preferences.windowMode != 1)
             SendMessageW(window, WM_COMMAND, CMD_FULL_SCREEN_STEP, 1);
         SendMessageW(window, WM_COMMAND, CMD_FULL_SCREEN_STEP, 2);
         SendMessageW(window, WM_COMMAND, CMD_FULL_SCREEN_STEP, 3);
     } else {
-        g_viewer.fullScreen = false;
-        SetStyle(kFramedStyle);
-        HideScrollBars();
-        SetWindowPlacement(window, &g_viewer.savedPlacement);
-        g_viewer.view.scrollX = g_viewer.savedScrollX;
-        g_viewer.view.scrollY = g_viewer.savedScrollY;
-        LayoutView(g_viewer.view.zoomLevel, false);
-        ApplyStretchMode();
+        state.fullScreen = false;
+        SetStyle(window, kFramedStyle);
+        HideScrollBars(state);
+        SetWindowPlacement(window, &state.savedPlacement);
+        state.view.scrollX = state.savedScrollX;
+        state.view.scrollY = state.savedScrollY;
+        LayoutView(state, state.view.zoomLevel, false);
+        ApplyStretchMode(state);
     }
-    PlaceCaptionTooltip();
-    CheckMainMenuItem(CMD_FULL_SCREEN, on);
+    PlaceCaptionTooltip(state);
+    CheckMainMenuItem(state, CMD_FULL_SCREEN, on);
 }
 
-void RunFullScreenStep(int step) {
-    const HWND window = g_viewer.mainWindow;
+void RunFullScreenStep(MainWindowState& state, int step) {
+    const HWND window = state.window;
     switch (step) {
         case 1:
-            SelectClipRgn(g_viewer.mainDC, nullptr);
-            HideScrollBars();
+            SelectClipRgn(state.mainDC, nullptr);
+            HideScrollBars(state);
             break;
         case 2:
-            SetStyle(WS_POPUP);
+            SetStyle(window, WS_POPUP);
             InvalidateRect(window, nullptr, TRUE);
             break;
         case 3: {

@@ -4,11 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "viewer/busy_guard.h"
 #include "viewer/logic/library_message_list.h"
-#include "viewer/logic/preferences.h"
+#include "viewer/preferences_file.h"
 #include "viewer/message_box.h"
-#include "viewer/viewer_state.h"
 #include "viewer/wide_text.h"
 
 namespace {
@@ -19,10 +17,10 @@ LibraryMessageList g_messages;
 
 // The boxes take a WCHAR text; the formatted text is char16_t. (No
 // basic_string of WCHAR: libstdc++'s wide traits expect a 4-byte wchar_t.)
-void ShowText(MessageSeverity severity, const std::u16string& text) {
+void ShowText(MainWindowState& state, MessageSeverity severity, const std::u16string& text) {
     std::vector<WCHAR> wide(text.begin(), text.end());
     wide.push_back(0);
-    ShowMessage(severity, wide.data());
+    ShowMessage(state, severity, wide.data());
 }
 
 } // namespace
@@ -41,13 +39,13 @@ void ReportTwainError(const char* text) {
     OnLibraryError("TWAIN", text);
 }
 
-bool ShowLibraryMessages(const WCHAR* path) {
+bool ShowLibraryMessages(MainWindowState& state, const WCHAR* path) {
     const std::u16string widePath = ToU16(path);
     const char16_t* shownPath = path ? widePath.c_str() : nullptr;
     if (g_messages.errors.count > 0)
-        ShowText(SHOW_ERROR, FormatLibraryMessages(shownPath, g_messages.errors));
+        ShowText(state, SHOW_ERROR, FormatLibraryMessages(shownPath, g_messages.errors));
     else if (g_messages.warnings.count > 0)
-        ShowText(SHOW_WARNING, FormatLibraryMessages(shownPath, g_messages.warnings));
+        ShowText(state, SHOW_WARNING, FormatLibraryMessages(shownPath, g_messages.warnings));
     else
         return false;
     return true;
@@ -57,41 +55,41 @@ void ClearLibraryMessages() {
     ClearLibraryMessages(g_messages);
 }
 
-void ReportOperationFailure() {
-    if (ShowLibraryMessages(nullptr))
+void ReportOperationFailure(MainWindowState& state) {
+    if (ShowLibraryMessages(state, nullptr))
         ClearLibraryMessages();
     else
-        ShowOutOfMemory();
+        ShowOutOfMemory(state);
 }
 
-void ShowMessage(MessageSeverity severity, const WCHAR* text) {
-    if (g_viewer.slideshow || !SetBusyFlag(BUSY_MESSAGE_BOX)) return;
-    ShowMessageBox(static_cast<MessageBoxKind>(severity), text);
-    ClearBusyFlag(BUSY_MESSAGE_BOX);
+// The box itself holds busy bit 1 while it runs, and shows nothing when a
+// box is up already.
+void ShowMessage(MainWindowState& state, MessageSeverity severity, const WCHAR* text) {
+    if (!state.slideshow) ShowMessageBox(state, static_cast<MessageBoxKind>(severity), text);
 }
 
-void ShowInformation(const WCHAR* text) {
-    ShowMessage(SHOW_INFORMATION, text);
+void ShowInformation(MainWindowState& state, const WCHAR* text) {
+    ShowMessage(state, SHOW_INFORMATION, text);
 }
 
-void ShowWarning(const WCHAR* text) {
-    ShowMessage(SHOW_WARNING, text);
+void ShowWarning(MainWindowState& state, const WCHAR* text) {
+    ShowMessage(state, SHOW_WARNING, text);
 }
 
-void ShowError(const WCHAR* text) {
-    ShowMessage(SHOW_ERROR, text);
+void ShowError(MainWindowState& state, const WCHAR* text) {
+    ShowMessage(state, SHOW_ERROR, text);
 }
 
-void ShowOutOfMemory() {
-    ShowError(L"Out of memory");
+void ShowOutOfMemory(MainWindowState& state) {
+    ShowError(state, L"Out of memory");
 }
 
-void ShowNoImagesInFolder(const WCHAR* path) {
+void ShowNoImagesInFolder(MainWindowState& state, const WCHAR* path) {
     WCHAR text[311];
     // wsprintfW stops at 1024 units; the path is cut to keep the text in 310.
     WCHAR shortPath[260];
     lstrcpynW(shortPath, path ? path : L"", 260);
     wsprintfW(text, L"Folder: %s\n\nNo supported image files in folder\n", shortPath);
     text[310] = 0;
-    ShowInformation(text);
+    ShowInformation(state, text);
 }

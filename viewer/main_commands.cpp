@@ -7,15 +7,15 @@
 #include "viewer/display_bitmap.h"
 #include "viewer/full_screen_switch.h"
 #include "viewer/library_messages.h"
-#include "viewer/logic/image_summary.h"
-#include "viewer/main_window.h"
+#include "viewer/main_menu.h"
+#include "viewer/option_setters.h"
 #include "viewer/open_dialog.h"
 #include "viewer/open_image.h"
 #include "viewer/preferences_file.h"
 #include "viewer/shell_services.h"
 #include "viewer/style.h"
 #include "viewer/view.h"
-#include "viewer/viewer_state.h"
+#include "viewer/tooltips.h"
 #include "viewer/wide_text.h"
 
 namespace {
@@ -29,85 +29,83 @@ enum class Guard {
 struct Command {
     UINT first;
     UINT last;
-    void (*handler)(UINT id, LPARAM lParam);
+    void (*handler)(MainWindowState& state, UINT id, LPARAM lParam);
     bool needsImage; // does nothing without a current image
     Guard guard;
 };
 
-bool PassGuard(Guard guard) {
+bool PassGuard(MainWindowState& state, Guard guard) {
     switch (guard) {
         case Guard::None:
             return true;
         case Guard::OpenUser:
-            return BeginImageChange(false, true, CHANGE_OPEN);
+            return BeginImageChange(state, ImageChange::Open, ChangeAsker::User);
     }
     return false;
 }
 
 // File
 
-void OpenImage(UINT, LPARAM) {
+void OpenImage(MainWindowState& state, UINT, LPARAM) {
     WCHAR path[kPathUnits];
-    if (g_viewer.currentPath[0])
-        lstrcpynW(path, g_viewer.currentPath, kPathUnits);
-    else if (g_viewer.lastOpenedPath[0])
-        lstrcpynW(path, g_viewer.lastOpenedPath, kPathUnits);
+    if (state.currentPath[0])
+        lstrcpynW(path, state.currentPath, kPathUnits);
     else
         CopyToWide(g_preferences.lastImagePath, path);
-    if (!ChooseImageToOpen(path, g_preferences.openFilterIndex)) return;
-    UpdateWindow(g_viewer.mainWindow);
-    OpenImageFile(path, 0);
+    if (!ChooseImageToOpen(state.window, path, g_preferences.openFilterIndex)) return;
+    UpdateWindow(state.window);
+    OpenImageFile(state, path, 0);
 }
 
-void Exit(UINT, LPARAM) {
-    PostMessageW(g_viewer.mainWindow, WM_CLOSE, 0, 0);
+void Exit(MainWindowState& state, UINT, LPARAM) {
+    PostMessageW(state.window, WM_CLOSE, 0, 0);
 }
 
-void CopyToClipboard(UINT, LPARAM) {
-    if (g_viewer.display.IsEmpty() || !OpenClipboard(g_viewer.mainWindow)) return;
+void CopyToClipboard(MainWindowState& state, UINT, LPARAM) {
+    if (state.display.IsEmpty() || !OpenClipboard(state.window)) return;
     EmptyClipboard();
-    const HGLOBAL dib = static_cast<HGLOBAL>(g_viewer.display.ToClipboard());
+    const HGLOBAL dib = static_cast<HGLOBAL>(state.display.ToClipboard());
     if (!dib || !SetClipboardData(CF_DIB, dib)) {
         if (dib) GlobalFree(dib);
         CloseClipboard();
-        ShowError(L"Copy to clipboard failed");
+        ShowError(state, L"Copy to clipboard failed");
         return;
     }
     CloseClipboard();
 }
 
-void EmptyTheClipboard(UINT, LPARAM) {
-    if (OpenClipboard(g_viewer.mainWindow)) {
+void EmptyTheClipboard(MainWindowState& state, UINT, LPARAM) {
+    if (OpenClipboard(state.window)) {
         EmptyClipboard();
         CloseClipboard();
     }
 }
 
 // The page comes from another window's message: only pages the file has.
-void GoToPage(UINT, LPARAM page) {
-    if (page >= 0 && page < g_viewer.info.pages && page != g_viewer.info.page)
-        OpenImageFile(g_viewer.currentPath, static_cast<int>(page));
+void GoToPage(MainWindowState& state, UINT, LPARAM page) {
+    if (page >= 0 && page < state.info.pages && page != state.info.page)
+        OpenImageFile(state, state.currentPath, static_cast<int>(page));
 }
 
 // Image
 
 // After an option that changes how the image is drawn.
-void RenderAgainIfAlpha() {
-    if (g_viewer.image.data && HasAlphaChannel(g_viewer.image.type)) RefreshImageView(false);
+void RenderAgainIfAlpha(MainWindowState& state) {
+    if (state.image.data && ILHasAlpha(state.image.type)) RefreshImageView(state, false);
 }
 
-void ToggleUseAlpha(UINT, LPARAM) {
-    SetUseAlpha(!g_preferences.useAlpha);
-    ShowOptionToggled("Use alpha", g_preferences.useAlpha);
-    RenderAgainIfAlpha();
+void ToggleUseAlpha(MainWindowState& state, UINT, LPARAM) {
+    SetUseAlpha(state, !g_preferences.useAlpha);
+    ShowOptionToggled(state, "Use alpha", g_preferences.useAlpha);
+    RenderAgainIfAlpha(state);
 }
 
-void ToggleUseBackground(UINT, LPARAM) {
-    SetUseBackground(!g_preferences.useBackground);
-    UpdateBackgroundBrush();
-    RenderAgainIfAlpha();
-    InvalidateRect(g_viewer.mainWindow, nullptr, FALSE);
-    ShowOptionToggled("Use background", g_preferences.useBackground);
+void ToggleUseBackground(MainWindowState& state, UINT, LPARAM) {
+    SetUseBackground(state, !g_preferences.useBackground);
+    UpdateBackgroundBrush(state);
+    RenderAgainIfAlpha(state);
+    InvalidateRect(state.window, nullptr, FALSE);
+    ShowOptionToggled(state, "Use background", g_preferences.useBackground);
 }
 
 // Options
@@ -126,123 +124,119 @@ constexpr Toggle kToggles[] = {
     {CMD_HIGH_QUALITY_RESIZING, &Preferences::highQualityResizing, nullptr},
 };
 
-void ToggleOption(UINT id, LPARAM) {
+void ToggleOption(MainWindowState& state, UINT id, LPARAM) {
     for (const Toggle& toggle : kToggles) {
         if (toggle.id != id) continue;
         uint8_t& value = g_preferences.*toggle.field;
         value = value ? 0 : 1;
-        CheckMainMenuItem(id, value);
-        if (toggle.name) ShowOptionToggled(toggle.name, value);
+        CheckMainMenuItem(state, id, value);
+        if (toggle.name) ShowOptionToggled(state, toggle.name, value);
     }
-    if (id == CMD_UPSAMPLE_SMALLER && g_viewer.fullScreen) {
-        LayoutView(g_viewer.view.zoomLevel, false);
-        InvalidateRect(g_viewer.mainWindow, nullptr, FALSE);
+    if (id == CMD_UPSAMPLE_SMALLER && state.fullScreen) {
+        LayoutView(state, state.view.zoomLevel, false);
+        InvalidateRect(state.window, nullptr, FALSE);
     }
 }
 
-void ToggleMultipageDialog(UINT, LPARAM) {
-    SetMultipageDialog(!g_preferences.multipageDialog);
-    ShowOptionToggled("Multipage dialog", g_preferences.multipageDialog);
-}
-
-void ChooseMonochromeDither(UINT id, LPARAM) {
+void ChooseMonochromeDither(MainWindowState& state, UINT id, LPARAM) {
     if (id == CMD_MONO_DITHER_ASK)
-        SetMonochromeDither((g_preferences.monochromeDither & 0xF) | 0x10);
+        SetMonochromeDither(state, (g_preferences.monochromeDither & 0xF) | kMonochromeDitherAsk);
     else
-        SetMonochromeDither(static_cast<int>(id - CMD_MONO_DITHER_OFF));
+        SetMonochromeDither(state, static_cast<int>(id - CMD_MONO_DITHER_OFF));
 }
 
-void ChooseDither(UINT id, LPARAM) {
+void ChooseDither(MainWindowState& state, UINT id, LPARAM) {
     if (id == CMD_DITHER_TOGGLE)
-        SetDither(g_preferences.dither == 1 ? 0 : 1);
+        SetDither(state, g_preferences.dither == 1 ? 0 : 1);
     else
-        SetDither(static_cast<int>(id - CMD_DITHER_OFF));
+        SetDither(state, static_cast<int>(id - CMD_DITHER_OFF));
 }
 
-void ChooseResolutionUnit(UINT id, LPARAM) {
-    SetResolutionUnit(id == CMD_UNIT_INCH ? 1 : 0);
+void ChooseResolutionUnit(MainWindowState& state, UINT id, LPARAM) {
+    SetResolutionUnit(state, id == CMD_UNIT_INCH ? 1 : 0);
 }
 
-void ChooseWheelMode(UINT id, LPARAM) {
-    SetWheelMode(id == CMD_WHEEL_ZOOM ? 1 : 0);
+void ChooseWheelMode(MainWindowState& state, UINT id, LPARAM) {
+    SetWheelMode(state, id == CMD_WHEEL_ZOOM ? 1 : 0);
 }
 
-void ChooseInterfaceStyle(UINT id, LPARAM) {
+void ChooseInterfaceStyle(MainWindowState& state, UINT id, LPARAM) {
     const int style = id == CMD_STYLE_DARK ? 1 : 0;
     g_preferences.interfaceStyle = static_cast<uint8_t>(style);
-    CheckMainMenuItem(CMD_STYLE_LIGHT, style == 0);
-    CheckMainMenuItem(CMD_STYLE_DARK, style == 1);
+    CheckMainMenuItem(state, CMD_STYLE_LIGHT, style == 0);
+    CheckMainMenuItem(state, CMD_STYLE_DARK, style == 1);
     SetInterfaceStyle(style);
 }
 
-void ToggleSmoothResizing(UINT, LPARAM) {
+void ToggleSmoothResizing(MainWindowState& state, UINT, LPARAM) {
     g_preferences.stretchMode = g_preferences.stretchMode == HALFTONE ? COLORONCOLOR : HALFTONE;
-    ApplyStretchMode();
-    InvalidateRect(g_viewer.mainWindow, nullptr, FALSE);
+    ApplyStretchMode(state);
+    InvalidateRect(state.window, nullptr, FALSE);
 }
 
-void ChooseWindowMode(UINT id, LPARAM) {
+void ChooseWindowMode(MainWindowState& state, UINT id, LPARAM) {
     const int mode = static_cast<int>(id - CMD_FIT_NOTHING);
-    SetWindowMode(mode);
-    if (g_viewer.fullScreen) return;
+    SetWindowMode(state, mode);
+    if (state.fullScreen) return;
     if (mode == 1) {
-        ShowScrollBar(g_viewer.mainWindow, SB_BOTH, FALSE);
-        g_viewer.view.hBarShown = false;
-        g_viewer.view.vBarShown = false;
-        LayoutView(g_viewer.view.zoomLevel, false);
-        InvalidateRect(g_viewer.mainWindow, nullptr, TRUE);
+        ShowScrollBar(state.window, SB_BOTH, FALSE);
+        state.view.hBarShown = false;
+        state.view.vBarShown = false;
+        LayoutView(state, state.view.zoomLevel, false);
+        InvalidateRect(state.window, nullptr, TRUE);
     } else {
-        LayoutView(g_viewer.view.zoomLevel, mode == 2);
+        LayoutView(state, state.view.zoomLevel, mode == 2);
     }
 }
 
-void ChooseTransitionEffect(UINT id, LPARAM) {
-    SetTransitionEffect(static_cast<int>(id - CMD_FX_OFF));
+void ChooseTransitionEffect(MainWindowState& state, UINT id, LPARAM) {
+    SetTransitionEffect(state, static_cast<int>(id - CMD_FX_OFF));
 }
 
-void ToggleFullScreen(UINT, LPARAM) {
-    SetFullScreen(!g_viewer.fullScreen);
+void ToggleFullScreen(MainWindowState& state, UINT, LPARAM) {
+    SetFullScreen(state, !state.fullScreen);
 }
 
-void FullScreenStep(UINT, LPARAM step) {
-    RunFullScreenStep(static_cast<int>(step));
+void FullScreenStep(MainWindowState& state, UINT, LPARAM step) {
+    RunFullScreenStep(state, static_cast<int>(step));
 }
 
 // Help
 
-void OpenHelp(UINT, LPARAM) {
-    ShowHelp(g_viewer.mainWindow);
+void OpenHelp(MainWindowState& state, UINT, LPARAM) {
+    ShowHelp(state.window);
 }
 
 // View
 
-void ContextMenuFromKeyboard(UINT id, LPARAM) {
+void ContextMenuFromKeyboard(MainWindowState& state, UINT id, LPARAM) {
     const WPARAM keys[] = {0, MK_SHIFT, MK_CONTROL};
-    ShowContextMenu(nullptr, keys[id - CMD_CONTEXT_MENU], true);
+    ShowContextMenu(state, nullptr, keys[id - CMD_CONTEXT_MENU], true);
 }
 
-void Zoom(UINT id, LPARAM) {
+void Zoom(MainWindowState& state, UINT id, LPARAM) {
     const bool ratio = id >= CMD_ZOOM_1_1_RATIO;
     const int step[] = {0, 1, -1};
-    ZoomView(step[(id - (ratio ? CMD_ZOOM_1_1_RATIO : CMD_ZOOM_1_1))], ratio);
+    ZoomView(state, step[(id - (ratio ? CMD_ZOOM_1_1_RATIO : CMD_ZOOM_1_1))], ratio);
 }
 
-void ScrollByKey(UINT id, LPARAM) {
-    ViewGeometry& view = g_viewer.view;
+void ScrollByKey(MainWindowState& state, UINT id, LPARAM) {
+    ViewGeometry& view = state.view;
     switch (id) {
         case CMD_SCROLL_UP:
         case CMD_SCROLL_DOWN:
-            if (view.vBarShown) ScrollViewVertically(view.scrollY + (id == CMD_SCROLL_UP ? -1 : 1));
+            if (view.vBarShown)
+                ScrollViewVertically(state, view.scrollY + (id == CMD_SCROLL_UP ? -1 : 1));
             break;
         default:
             if (view.hBarShown)
-                ScrollViewHorizontally(view.scrollX + (id == CMD_SCROLL_LEFT ? -1 : 1));
+                ScrollViewHorizontally(state, view.scrollX + (id == CMD_SCROLL_LEFT ? -1 : 1));
             break;
     }
 }
 
-void FitWindowToDisplay(UINT, LPARAM) {
-    FitWindowToClientSize(g_viewer.view.displayWidth, g_viewer.view.displayHeight);
+void FitWindowToDisplay(MainWindowState& state, UINT, LPARAM) {
+    FitWindowToClientSize(state, state.view.displayWidth, state.view.displayHeight);
 }
 
 constexpr Command kCommands[] = {
@@ -250,13 +244,12 @@ constexpr Command kCommands[] = {
     {CMD_EXIT, CMD_EXIT, Exit, false, Guard::None},
     {CMD_COPY, CMD_COPY, CopyToClipboard, true, Guard::None},
     {CMD_EMPTY_CLIPBOARD, CMD_EMPTY_CLIPBOARD, EmptyTheClipboard, false, Guard::None},
-    {CMD_GO_TO_PAGE, CMD_GO_TO_PAGE, GoToPage, true, Guard::None},
+    {CMD_GO_TO_PAGE, CMD_GO_TO_PAGE, GoToPage, true, Guard::OpenUser},
 
     {CMD_USE_ALPHA, CMD_USE_ALPHA, ToggleUseAlpha, false, Guard::None},
     {CMD_USE_BACKGROUND, CMD_USE_BACKGROUND, ToggleUseBackground, false, Guard::None},
 
     {CMD_WARNING_MESSAGES, CMD_ASK_IF_CHANGED, ToggleOption, false, Guard::None},
-    {CMD_MULTIPAGE_DIALOG, CMD_MULTIPAGE_DIALOG, ToggleMultipageDialog, false, Guard::None},
     {CMD_DIALOG_TIPS, CMD_AUTO_FOCUS, ToggleOption, false, Guard::None},
     {CMD_MONO_DITHER_OFF, CMD_MONO_DITHER_ASK, ChooseMonochromeDither, false, Guard::None},
     {CMD_DITHER_OFF, CMD_DITHER_TOGGLE, ChooseDither, false, Guard::None},
@@ -291,18 +284,10 @@ bool IsCommandBuilt(UINT id) {
     return FindCommand(id) != nullptr;
 }
 
-bool DispatchCommand(UINT id, LPARAM lParam) {
+bool DispatchCommand(MainWindowState& state, UINT id, LPARAM lParam) {
     const Command* command = FindCommand(id);
     if (!command) return false;
-    if (command->needsImage && !g_viewer.image.data) return true;
-    if (PassGuard(command->guard)) command->handler(id, lParam);
+    if (command->needsImage && !state.image.data) return true;
+    if (PassGuard(state, command->guard)) command->handler(state, id, lParam);
     return true;
-}
-
-bool OpenPathFromOutside(WCHAR (&path)[480]) {
-    if (FindFirstImageInFolder(path) == 0) {
-        ShowNoImagesInFolder(path);
-        return false;
-    }
-    return path[0] != 0 && OpenImageFile(path, 0);
 }

@@ -5,16 +5,9 @@
 
 #include <windows.h>
 
+#include "viewer/main_window_state.h"
+
 // Runs the command when it is in the table and its guard lets it; false for
 // commands the table does not hold (they go to the default procedure).
-bool DispatchCommand(UINT id, LPARAM lParam);
+bool DispatchCommand(MainWindowState& state, UINT id, LPARAM lParam);
 bool IsCommandBuilt(UINT id);
-
-// The road of dropped files, message 1125 and a handed-over path after the
-// guard: a folder is replaced by its first supported file, then the file is
-// opened.
-bool OpenPathFromOutside(WCHAR (&path)[480]);
-
-// Menu enabling (WM_INITMENUPOPUP): the rules for the current image, then
-// every item whose command is not built is greyed.
-void OnInitMenuPopup();

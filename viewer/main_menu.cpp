@@ -6,10 +6,10 @@
 #include "viewer/commands.h"
 #include "viewer/logic/menu_rules.h"
 #include "viewer/main_commands.h"
-#include "viewer/main_window.h"
+#include "viewer/main_menu.h"
 #include "viewer/menus.h"
 #include "viewer/preferences_file.h"
-#include "viewer/viewer_state.h"
+#include "viewer/main_window_state.h"
 
 namespace {
 
@@ -93,56 +93,58 @@ UINT ModeMenuItem(uint32_t type) {
 
 } // namespace
 
-void CheckMainMenuItem(UINT id, bool on) {
-    if (g_viewer.mainMenu)
-        CheckMenuItem(g_viewer.mainMenu, id, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
+void CheckMainMenuItem(const MainWindowState& state, UINT id, bool on) {
+    if (state.mainMenu)
+        CheckMenuItem(state.mainMenu, id, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
 }
 
-void EnableMainMenuItem(UINT id, bool greyed) {
-    if (g_viewer.mainMenu)
-        EnableMenuItem(g_viewer.mainMenu, id, MF_BYCOMMAND | (greyed ? MF_GRAYED : MF_ENABLED));
+void EnableMainMenuItem(const MainWindowState& state, UINT id, bool greyed) {
+    if (state.mainMenu)
+        EnableMenuItem(state.mainMenu, id, MF_BYCOMMAND | (greyed ? MF_GRAYED : MF_ENABLED));
 }
 
-void CheckModeMenuRadio(UINT id) {
+void CheckModeMenuRadio(const MainWindowState& state, UINT id) {
     for (UINT item = CMD_MODE_MONOCHROME; item <= CMD_MODE_RGB_FLOAT; ++item)
-        CheckMainMenuItem(item, item == id);
+        CheckMainMenuItem(state, item, item == id);
 }
 
-void GetMainMenuText(UINT id, WCHAR (&text)[17]) {
+void GetMainMenuText(const MainWindowState& state, UINT id, WCHAR (&text)[17]) {
     text[0] = 0;
-    if (g_viewer.mainMenu) GetMenuStringW(g_viewer.mainMenu, id, text, 17, MF_BYCOMMAND);
+    if (state.mainMenu) GetMenuStringW(state.mainMenu, id, text, 17, MF_BYCOMMAND);
 }
 
-void UpdateModeMenu() {
-    CheckModeMenuRadio(g_viewer.image.data ? ModeMenuItem(g_viewer.image.type) : 0);
+void UpdateModeMenu(const MainWindowState& state) {
+    CheckModeMenuRadio(state, state.image.data ? ModeMenuItem(state.image.type) : 0);
 }
 
-void OnInitMenuPopup() {
+void UpdateMainMenuStates(MainWindowState& state) {
     MenuFacts facts;
-    facts.free = BeginImageChange(false, false, CHANGE_APPLY);
-    facts.image = !g_viewer.display.IsEmpty();
-    facts.pixelType = g_viewer.image.type;
-    facts.bits = g_viewer.image.bits;
+    facts.free = BeginImageChange(state, ImageChange::Apply, ChangeAsker::Program);
+    facts.image = !state.display.IsEmpty();
+    facts.pixelType = state.image.type;
+    facts.bits = state.image.bits;
     facts.folderEntries = 0; // the folder list comes with the List window
-    facts.twainSources = g_viewer.twainSourceCount;
-    facts.acquireFree = facts.twainSources > 0 && BeginImageChange(false, false, CHANGE_ACQUIRE);
+    facts.twainSources = state.twainSourceCount;
+    facts.acquireFree = facts.twainSources > 0 &&
+                        BeginImageChange(state, ImageChange::Acquire, ChangeAsker::Program);
     facts.clipboardHasDib = IsClipboardFormatAvailable(CF_DIB);
     facts.highQualityResizing = g_preferences.highQualityResizing != 0;
     for (const MenuItemState& item : MainMenuStates(facts))
-        EnableMainMenuItem(item.id, !item.enabled);
-    GreyUnbuiltCommands(g_viewer.mainMenu);
+        EnableMainMenuItem(state, item.id, !item.enabled);
+    GreyUnbuiltCommands(state.mainMenu);
 }
 
-void ShowContextMenu(const POINT* clientPoint, WPARAM keyState, bool fromKeyboard) {
-    if (!g_viewer.mainMenu) return;
+void ShowContextMenu(const MainWindowState& state, const POINT* clientPoint, WPARAM keyState,
+                     bool fromKeyboard) {
+    if (!state.mainMenu) return;
     POINT point = clientPoint ? *clientPoint : POINT{0, 0};
-    ClientToScreen(g_viewer.mainWindow, &point);
-    HMENU menu = g_viewer.mainMenu;
+    ClientToScreen(state.window, &point);
+    HMENU menu = state.mainMenu;
     if (keyState & MK_CONTROL)
-        menu = GetSubMenu(GetSubMenu(g_viewer.mainMenu, kOptionsMenu),
-                          g_viewer.fullScreen ? kFullScreenModeMenu : kWindowModeMenu);
+        menu = GetSubMenu(GetSubMenu(state.mainMenu, kOptionsMenu),
+                          state.fullScreen ? kFullScreenModeMenu : kWindowModeMenu);
     else if (keyState & MK_SHIFT)
-        menu = GetSubMenu(g_viewer.mainMenu, kFileMenu);
+        menu = GetSubMenu(state.mainMenu, kFileMenu);
     SetMenuUnderlineMode(fromKeyboard);
-    TrackPopupMenuEx(menu, TPM_RIGHTBUTTON, point.x, point.y, g_viewer.mainWindow, nullptr);
+    TrackPopupMenuEx(menu, TPM_RIGHTBUTTON, point.x, point.y, state.window, nullptr);
 }

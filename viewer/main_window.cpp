@@ -6,115 +6,111 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
-#include <exempi/xmp.h>
-
-#include <deque>
 #include <string>
 
 #include "viewer/busy_guard.h"
 #include "viewer/commands.h"
-#include "viewer/display_bitmap.h"
 #include "viewer/library_messages.h"
+#include "viewer/logic/open_texts.h"
 #include "viewer/logic/text_utils.h"
 #include "viewer/main_commands.h"
+#include "viewer/main_menu.h"
 #include "viewer/menus.h"
 #include "viewer/open_image.h"
+#include "viewer/option_setters.h"
 #include "viewer/preferences_file.h"
 #include "viewer/settings_folder.h"
 #include "viewer/shell_link.h"
 #include "viewer/style.h"
+#include "viewer/tooltips.h"
 #include "viewer/view.h"
-#include "viewer/viewer_state.h"
 #include "viewer/wide_text.h"
+#include "viewer/window_state.h"
+#include "viewer/window_utils.h"
 
 namespace {
 
-constexpr UINT_PTR kSlideshowTimer = 1001;
-constexpr UINT_PTR kStatusTimer = 1002;
+constexpr WCHAR kClassName[] = L"Vx";
 // Posted to itself after WM_COPYDATA queued a handed-over path.
 constexpr UINT kMsgOpenQueuedPath = WM_APP + 1;
 
-// Paths handed over with WM_COPYDATA, opened once the sender has returned.
-std::deque<std::u16string> g_queuedPaths;
-
 // Creation
 
-void OnCreate(HWND window) {
-    g_viewer.mainWindow = window;
-    g_viewer.background = g_preferences.backgroundColor;
-    g_viewer.backgroundBrush = CreateSolidBrush(g_viewer.background.ToCOLORREF());
+void OnCreate(MainWindowState& state, HWND window) {
+    state.window = window;
+    state.background = g_preferences.backgroundColor;
+    state.backgroundBrush = CreateSolidBrush(state.background.ToCOLORREF());
     DragAcceptFiles(window, TRUE);
-    g_viewer.menuResource = LoadMenuW(g_viewer.instance, L"Vx");
-    g_viewer.mainMenu = g_viewer.menuResource ? GetSubMenu(g_viewer.menuResource, 0) : nullptr;
-    g_viewer.mainDC = GetDC(window);
+    state.menuResource = LoadMenuW(state.instance, L"Vx");
+    state.mainMenu = state.menuResource ? GetSubMenu(state.menuResource, 0) : nullptr;
+    state.mainDC = GetDC(window);
     // No TWAIN sources are listed yet: "Acquire" keeps no submenu.
-    if (g_viewer.mainMenu) MakeMenuOwnerDrawn(g_viewer.mainMenu);
-    ApplyStretchMode();
+    if (state.mainMenu) MakeMenuOwnerDrawn(state.mainMenu);
+    ApplyStretchMode(state);
 
-    SetUseAlpha(g_preferences.useAlpha);
-    SetUseBackground(g_preferences.useBackground);
-    SetDither(g_preferences.dither);
-    SetMonochromeDither(g_preferences.monochromeDither);
-    SetMultipageDialog(g_preferences.multipageDialog);
+    SetUseAlpha(state, g_preferences.useAlpha);
+    SetUseBackground(state, g_preferences.useBackground);
+    SetDither(state, g_preferences.dither);
+    SetMonochromeDither(state, g_preferences.monochromeDither);
+    SetMultipageDialog(state, g_preferences.multipageDialog);
 
-    CheckMainMenuItem(CMD_FULL_SCREEN, false);
-    CheckMainMenuItem(CMD_SLIDESHOW, false);
-    CheckMainMenuItem(CMD_AUTO_FOCUS, g_preferences.autoFocus);
-    CheckMainMenuItem(CMD_WARNING_MESSAGES, g_preferences.warningMessages);
-    CheckMainMenuItem(CMD_ASK_IF_CHANGED, g_preferences.askIfChanged);
-    CheckMainMenuItem(CMD_DIALOG_TIPS, g_preferences.dialogTips);
-    CheckMainMenuItem(CMD_HIGH_QUALITY_RESIZING, g_preferences.highQualityResizing);
-    CheckMainMenuItem(CMD_UPSAMPLE_SMALLER, g_preferences.upsampleSmallImages);
-    CheckMainMenuItem(CMD_STYLE_LIGHT, g_preferences.interfaceStyle == 0);
-    CheckMainMenuItem(CMD_STYLE_DARK, g_preferences.interfaceStyle == 1);
-    CheckMainMenuItem(CMD_WHEEL_ZOOM, g_preferences.wheelZoom != 0);
-    CheckMainMenuItem(CMD_WHEEL_BROWSE, g_preferences.wheelZoom == 0);
-    CheckMainMenuItem(CMD_UNIT_CM, g_preferences.resolutionUnit == 0);
-    CheckMainMenuItem(CMD_UNIT_INCH, g_preferences.resolutionUnit == 1);
+    CheckMainMenuItem(state, CMD_FULL_SCREEN, false);
+    CheckMainMenuItem(state, CMD_SLIDESHOW, false);
+    CheckMainMenuItem(state, CMD_AUTO_FOCUS, g_preferences.autoFocus);
+    CheckMainMenuItem(state, CMD_WARNING_MESSAGES, g_preferences.warningMessages);
+    CheckMainMenuItem(state, CMD_ASK_IF_CHANGED, g_preferences.askIfChanged);
+    CheckMainMenuItem(state, CMD_DIALOG_TIPS, g_preferences.dialogTips);
+    CheckMainMenuItem(state, CMD_HIGH_QUALITY_RESIZING, g_preferences.highQualityResizing);
+    CheckMainMenuItem(state, CMD_UPSAMPLE_SMALLER, g_preferences.upsampleSmallImages);
+    CheckMainMenuItem(state, CMD_STYLE_LIGHT, g_preferences.interfaceStyle == 0);
+    CheckMainMenuItem(state, CMD_STYLE_DARK, g_preferences.interfaceStyle == 1);
+    CheckMainMenuItem(state, CMD_WHEEL_ZOOM, g_preferences.wheelZoom != 0);
+    CheckMainMenuItem(state, CMD_WHEEL_BROWSE, g_preferences.wheelZoom == 0);
+    CheckMainMenuItem(state, CMD_UNIT_CM, g_preferences.resolutionUnit == 0);
+    CheckMainMenuItem(state, CMD_UNIT_INCH, g_preferences.resolutionUnit == 1);
     // The tool windows are not part of the viewer yet: their checks stay off.
     for (UINT id : {CMD_INFO_WINDOW, CMD_LIST_WINDOW, CMD_HISTOGRAM_WINDOW, CMD_ACTIONS_WINDOW})
-        CheckMainMenuItem(id, false);
-    SetTransitionEffect(g_preferences.transitionEffect);
-    UpdateModeMenu();
+        CheckMainMenuItem(state, id, false);
+    SetTransitionEffect(state, g_preferences.transitionEffect);
+    UpdateModeMenu(state);
 
     SCROLLINFO empty = {sizeof empty, SIF_RANGE | SIF_PAGE | SIF_POS, 0, 0, 1, 0, 0};
     SetScrollInfo(window, SB_HORZ, &empty, FALSE);
     SetScrollInfo(window, SB_VERT, &empty, FALSE);
-    g_viewer.view.hBarShown = false;
-    g_viewer.view.vBarShown = false;
-    SetWindowMode(g_preferences.windowMode);
+    state.view.hBarShown = false;
+    state.view.vBarShown = false;
+    SetWindowMode(state, g_preferences.windowMode);
 }
 
 // Close and destruction
 
-bool OnClose(HWND window) {
-    if (IsBusy(BUSY_SAVING)) {
+bool OnClose(MainWindowState& state, HWND window) {
+    if (state.busy.Has(BUSY_SAVING)) {
         // Completes once the save thread has posted its completion.
         PostMessageW(window, WM_CLOSE, 0, 0);
         return false;
     }
-    if (!ConfirmDiscardChanges(false)) return false;
+    if (!ConfirmDiscardChanges(state, DiscardFor::Exit)) return false;
     DragAcceptFiles(window, FALSE);
-    SavePreferences();
+    SavePreferences(window);
     return true;
 }
 
 // Static destructors do not run once a worker thread existed: everything is
 // released here.
-void OnDestroy() {
-    g_viewer.display.Free(); // may share the image's rows: goes first
-    ILClearImage(&g_viewer.image);
-    ILClearInfo(&g_viewer.info);
-    g_viewer.history.Clear();
-    xmp_terminate();
-    DeleteUndoSnapshot();
-    ILDestroyHandle(g_viewer.handle);
-    g_viewer.handle = nullptr;
-    if (g_viewer.mainMenu) FreeOwnerDrawnMenu(g_viewer.mainMenu);
-    if (g_viewer.menuResource) DestroyMenu(g_viewer.menuResource);
-    g_viewer.menuResource = g_viewer.mainMenu = nullptr;
-    if (g_viewer.backgroundBrush) DeleteObject(g_viewer.backgroundBrush);
-    g_viewer.backgroundBrush = nullptr;
+void OnDestroy(MainWindowState& state) {
+    state.display.Free(); // may share the image's rows: goes first
+    ILClearImage(&state.image);
+    ILClearInfo(&state.info);
+    state.history.Clear();
+    DeleteUndoSnapshot(state.undoSnapshotName);
+    ILDestroyHandle(state.handle);
+    state.handle = nullptr;
+    if (state.mainMenu) FreeOwnerDrawnMenu(state.mainMenu);
+    if (state.menuResource) DestroyMenu(state.menuResource);
+    state.menuResource = state.mainMenu = nullptr;
+    if (state.backgroundBrush) DeleteObject(state.backgroundBrush);
+    state.backgroundBrush = nullptr;
     DestroyInterfaceStyle();
     ReleaseShellLinkResolver();
     PostQuitMessage(0);
@@ -122,25 +118,25 @@ void OnDestroy() {
 
 // Painting
 
-void OnPaint(HWND window) {
+void OnPaint(const MainWindowState& state, HWND window) {
     PAINTSTRUCT ps;
     const HDC dc = BeginPaint(window, &ps);
-    const ViewGeometry& view = g_viewer.view;
-    if (!g_viewer.display.IsEmpty() && view.displayWidth > 0 && view.displayHeight > 0) {
-        g_viewer.display.DrawScaled(dc, view.displayLeft, view.displayTop, view.displayWidth,
-                                    view.displayHeight);
+    const ViewGeometry& view = state.view;
+    if (!state.display.IsEmpty() && view.displayWidth > 0 && view.displayHeight > 0) {
+        state.display.DrawScaled(dc, view.displayLeft, view.displayTop, view.displayWidth,
+                                 view.displayHeight);
         ExcludeClipRect(dc, view.displayLeft, view.displayTop, view.displayLeft + view.displayWidth,
                         view.displayTop + view.displayHeight);
     }
     RECT client;
     GetClientRect(window, &client);
-    FillRect(dc, &client, g_viewer.backgroundBrush);
+    FillRect(dc, &client, state.backgroundBrush);
     SelectClipRgn(dc, nullptr);
     EndPaint(window, &ps);
 }
 
 // Owner-drawn items: the main window owns only menu items.
-void OnDrawItem(DRAWITEMSTRUCT* item) {
+void OnDrawItem(const DRAWITEMSTRUCT* item) {
     if (item->CtlType == ODT_MENU) DrawMenuItem(item);
 }
 
@@ -176,54 +172,61 @@ int ThumbTrackPosition(HWND window, int bar) {
     return GetScrollInfo(window, bar, &info) ? info.nTrackPos : 0;
 }
 
-void OnHScroll(HWND window, WPARAM wParam) {
-    const ViewGeometry& view = g_viewer.view;
-    ScrollViewHorizontally(NewScrollPosition(LOWORD(wParam), view.scrollX, view.clientWidth,
-                                             ThumbTrackPosition(window, SB_HORZ)));
+void OnHScroll(MainWindowState& state, HWND window, WORD code) {
+    const ViewGeometry& view = state.view;
+    ScrollViewHorizontally(state, NewScrollPosition(code, view.scrollX, view.clientWidth,
+                                                    ThumbTrackPosition(window, SB_HORZ)));
 }
 
-void OnVScroll(HWND window, WPARAM wParam) {
-    const ViewGeometry& view = g_viewer.view;
-    ScrollViewVertically(NewScrollPosition(LOWORD(wParam), view.scrollY, view.clientHeight,
-                                           ThumbTrackPosition(window, SB_VERT)));
+void OnVScroll(MainWindowState& state, HWND window, WORD code) {
+    const ViewGeometry& view = state.view;
+    ScrollViewVertically(state, NewScrollPosition(code, view.scrollY, view.clientHeight,
+                                                  ThumbTrackPosition(window, SB_VERT)));
 }
 
-void OnMouseMove(int x, int y) {
-    if (g_viewer.panning) {
-        ScrollViewHorizontally(g_viewer.view.scrollX + (g_viewer.lastMouse.x - x));
-        ScrollViewVertically(g_viewer.view.scrollY + (g_viewer.lastMouse.y - y));
+void OnMouseMove(MainWindowState& state, int x, int y) {
+    if (state.panning) {
+        ScrollViewHorizontally(state, state.view.scrollX + (state.lastMouse.x - x));
+        ScrollViewVertically(state, state.view.scrollY + (state.lastMouse.y - y));
     }
-    g_viewer.lastMouse = {x, y};
+    state.lastMouse = {x, y};
 }
 
-void OnLButtonDown(HWND window, int x, int y, WPARAM keys) {
-    g_viewer.lastMouse = {x, y};
+void OnLButtonDown(MainWindowState& state, HWND window, int x, int y, WPARAM keys) {
+    state.lastMouse = {x, y};
     if (keys & MK_CONTROL) return; // picks a pixel into the Histogram window, which comes later
-    if (g_viewer.view.hBarShown || g_viewer.view.vBarShown) {
+    if (state.view.hBarShown || state.view.vBarShown) {
         SetCapture(window);
         SetCursor(LoadCursorA(nullptr, IDC_SIZEALL));
-        g_viewer.panning = true;
+        state.panning = true;
     }
 }
 
-void OnLButtonUp() {
-    if (!g_viewer.panning) return;
+void OnLButtonUp(MainWindowState& state) {
+    if (!state.panning) return;
     SetCursor(LoadCursorA(nullptr, IDC_ARROW));
     ReleaseCapture();
-    g_viewer.panning = false;
+    state.panning = false;
 }
 
-void OnRButtonDown(HWND window, int x, int y, WPARAM keys) {
+// Capture taken away mid-drag (a box, another window): the button-up never
+// comes, so the image must stop following the mouse here.
+void OnCaptureChanged(MainWindowState& state) {
+    state.panning = false;
+}
+
+void OnRButtonDown(const MainWindowState& state, HWND window, int x, int y, WPARAM keys) {
     RECT client;
     GetClientRect(window, &client);
     const POINT point = {x, y};
-    if (PtInRect(&client, point)) ShowContextMenu(&point, keys & (MK_SHIFT | MK_CONTROL), false);
+    if (PtInRect(&client, point))
+        ShowContextMenu(state, &point, keys & (MK_SHIFT | MK_CONTROL), false);
 }
 
-void OnSize(int width, int height) {
-    g_viewer.view.clientWidth = width;
-    g_viewer.view.clientHeight = height;
-    LayoutView(g_viewer.view.zoomLevel, false);
+void OnSize(MainWindowState& state, int width, int height) {
+    state.view.clientWidth = width;
+    state.view.clientHeight = height;
+    LayoutView(state, state.view.zoomLevel, false);
 }
 
 void OnGetMinMaxInfo(MINMAXINFO* info) {
@@ -231,44 +234,81 @@ void OnGetMinMaxInfo(MINMAXINFO* info) {
     info->ptMinTrackSize.y = 2 * GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) + 32;
 }
 
-void OnTimer(HWND window, UINT_PTR timer) {
-    if (timer == kSlideshowTimer)
-        PostMessageW(window, WM_COMMAND, CMD_NEXT_IMAGE, 0);
-    else if (timer == kStatusTimer)
-        HideStatusTooltip();
+// The slideshow keeps the screen awake.
+bool SwallowsSystemCommand(const MainWindowState& state, WPARAM command) {
+    const WPARAM kind = command & 0xFFF0;
+    return state.slideshow && (kind == SC_SCREENSAVE || kind == SC_MONITORPOWER);
+}
+
+// False for timers that are not the main window's own.
+bool OnTimer(const MainWindowState& state, HWND window, UINT_PTR timer) {
+    switch (timer) {
+        case kSlideshowTimer:
+            PostMessageW(window, WM_COMMAND, CMD_NEXT_IMAGE, 0);
+            return true;
+        case kStatusTimer:
+            HideStatusTooltip(state);
+            return true;
+        default:
+            return false;
+    }
 }
 
 // Paths from outside: dropped files and paths of a second instance
 
-void FocusAfterHandOver() {
-    if (!g_preferences.autoFocus || g_viewer.fullScreen) return;
-    if (!RestoreMainWindow()) BringMainWindowToFront();
+// The one road of every path from outside after the guard: a folder is
+// replaced by its first supported file, then the file is opened. False when
+// the guard refused.
+bool OpenPathFromOutside(MainWindowState& state, const WCHAR* path) {
+    if (!BeginImageChange(state, ImageChange::Open, ChangeAsker::User)) return false;
+    WCHAR opened[kPathUnits];
+    lstrcpynW(opened, path, kPathUnits);
+    if (FindFirstImageInFolder(opened) == 0)
+        ShowNoImagesInFolder(state, opened);
+    else if (opened[0])
+        OpenImageFile(state, opened, 0);
+    return true;
 }
 
-void OnDropFiles(HDROP drop) {
+void FocusAfterHandOver(const MainWindowState& state) {
+    if (!g_preferences.autoFocus || state.fullScreen) return;
+    if (!RestoreIfMinimised(state.window)) BringToFront(state.window);
+}
+
+// Action lists are applied through the Actions window, which comes later:
+// until then a dropped list is one that cannot be applied, and says so.
+void OnDroppedActionList(MainWindowState& state) {
+    const bool hasImage = state.image.data != nullptr;
+    if (hasImage && !BeginImageChange(state, ImageChange::Apply, ChangeAsker::Program)) return;
+    WCHAR text[64];
+    CopyToWide(DroppedActionListError(hasImage), text);
+    ShowError(state, text);
+}
+
+void OnDropFiles(MainWindowState& state, HDROP drop) {
     // A name longer than the path buffer is not cut into another file's name.
     const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
     WCHAR path[kPathUnits] = {};
     if (length > 0 && length < kPathUnits) DragQueryFileW(drop, 0, path, kPathUnits);
     DragFinish(drop);
     if (!path[0]) return;
-    // Action lists are applied through the Actions window, which comes later.
-    if (IsActionListFile(ToU16(path))) return;
-    if (BeginImageChange(false, true, CHANGE_OPEN)) OpenPathFromOutside(path);
-    if (g_preferences.autoFocus) BringMainWindowToFront();
+    if (IsActionListFile(ToU16(path))) {
+        OnDroppedActionList(state);
+        return;
+    }
+    OpenPathFromOutside(state, path);
+    if (g_preferences.autoFocus) BringToFront(state.window);
 }
 
-void OnOpenPathAtom(ATOM atom) {
-    if (BeginImageChange(false, true, CHANGE_OPEN)) {
-        WCHAR path[kPathUnits] = {};
-        if (GlobalGetAtomNameW(atom, path, kPathUnits) > 0) OpenPathFromOutside(path);
-        FocusAfterHandOver();
-    }
+void OnOpenPathAtom(MainWindowState& state, ATOM atom) {
+    WCHAR path[kPathUnits] = {};
+    GlobalGetAtomNameW(atom, path, kPathUnits);
     GlobalDeleteAtom(atom);
+    OpenHandedOverPath(state, path);
 }
 
 // A second instance's path that did not fit into an atom.
-bool OnCopyData(HWND window, const COPYDATASTRUCT* data) {
+bool OnCopyData(MainWindowState& state, HWND window, const COPYDATASTRUCT* data) {
     if (!data || data->dwData != kCopyDataOpenPath || !data->lpData) return false;
     const size_t units = data->cbData / sizeof(WCHAR);
     if (units == 0 || units > kPathUnits) return false;
@@ -279,52 +319,46 @@ bool OnCopyData(HWND window, const COPYDATASTRUCT* data) {
     // Empty, or without a terminator inside the viewer's path size: opening
     // it cut would open another file.
     if (path.empty() || path.size() >= kPathUnits) return false;
-    g_queuedPaths.push_back(std::move(path));
+    state.queuedPaths.push_back(std::move(path));
     PostMessageW(window, kMsgOpenQueuedPath, 0, 0);
     return true;
 }
 
-void OnOpenQueuedPath() {
-    if (g_queuedPaths.empty()) return;
-    const std::u16string path = std::move(g_queuedPaths.front());
-    g_queuedPaths.pop_front();
-    if (BeginImageChange(false, true, CHANGE_OPEN)) {
-        WCHAR wide[kPathUnits];
-        CopyToWide(path, wide);
-        OpenPathFromOutside(wide);
-        FocusAfterHandOver();
-    }
+void OnOpenQueuedPath(MainWindowState& state) {
+    if (state.queuedPaths.empty()) return;
+    WCHAR path[kPathUnits];
+    CopyToWide(state.queuedPaths.front(), path);
+    state.queuedPaths.pop_front();
+    OpenHandedOverPath(state, path);
 }
 
-} // namespace
-
-void OpenHandedOverPath(const WCHAR* path) {
-    if (!BeginImageChange(false, true, CHANGE_OPEN)) return;
-    WCHAR copy[kPathUnits];
-    lstrcpynW(copy, path, kPathUnits);
-    OpenPathFromOutside(copy);
-    FocusAfterHandOver();
+// Creation asks for the size limits before the state is attached.
+LRESULT MainWindowEarlyMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_GETMINMAXINFO) return DefWindowProcW(window, message, wParam, lParam);
+    OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam));
+    return 0;
 }
 
-LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT MainWindowMessage(MainWindowState& state, HWND window, UINT message, WPARAM wParam,
+                          LPARAM lParam) {
     switch (message) {
         case WM_CREATE:
-            OnCreate(window);
+            OnCreate(state, window);
             return 0;
         case WM_CLOSE:
-            if (OnClose(window)) break;
+            if (OnClose(state, window)) break;
             return 0;
         case WM_DESTROY:
-            OnDestroy();
+            OnDestroy(state);
             return 0;
         case WM_MOVE:
-            MoveStatusTooltip(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+            MoveStatusTooltip(state, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
             return 0;
         case WM_SIZE:
-            OnSize(LOWORD(lParam), HIWORD(lParam));
+            OnSize(state, LOWORD(lParam), HIWORD(lParam));
             return 0;
         case WM_PAINT:
-            OnPaint(window);
+            OnPaint(state, window);
             return 0;
         case WM_ERASEBKGND:
             return 1;
@@ -332,7 +366,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam));
             return 0;
         case WM_DRAWITEM:
-            OnDrawItem(reinterpret_cast<DRAWITEMSTRUCT*>(lParam));
+            OnDrawItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
             return 1;
         case WM_MEASUREITEM:
             OnMeasureItem(window, reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
@@ -341,63 +375,57 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             SetInterfaceStyle(g_preferences.interfaceStyle);
             break;
         case WM_SYSCOMMAND:
-            if (g_viewer.slideshow &&
-                ((wParam & 0xFFF0) == SC_SCREENSAVE || (wParam & 0xFFF0) == SC_MONITORPOWER))
-                return 0;
+            if (SwallowsSystemCommand(state, wParam)) return 0;
             break;
         case WM_TIMER:
-            if (wParam != kSlideshowTimer && wParam != kStatusTimer) break;
-            OnTimer(window, wParam);
-            return 0;
+            if (OnTimer(state, window, wParam)) return 0;
+            break;
         case WM_HSCROLL:
-            OnHScroll(window, wParam);
+            OnHScroll(state, window, LOWORD(wParam));
             return 0;
         case WM_VSCROLL:
-            OnVScroll(window, wParam);
+            OnVScroll(state, window, LOWORD(wParam));
             return 0;
         case WM_INITMENUPOPUP:
-            OnInitMenuPopup();
+            UpdateMainMenuStates(state);
             return 0;
         case WM_MOUSEMOVE:
-            OnMouseMove(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+            OnMouseMove(state, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
             return 0;
         case WM_LBUTTONDOWN:
-            OnLButtonDown(window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), wParam);
+            OnLButtonDown(state, window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), wParam);
             return 0;
         case WM_LBUTTONUP:
-            OnLButtonUp();
+            OnLButtonUp(state);
             return 0;
         case WM_CAPTURECHANGED:
-            // Capture taken away mid-drag (a box, another window): the button-up
-            // never comes, so the image must stop following the mouse here.
-            g_viewer.panning = false;
+            OnCaptureChanged(state);
             return 0;
         case WM_LBUTTONDBLCLK:
             PostMessageW(window, WM_COMMAND, CMD_FULL_SCREEN, 0);
             return 0;
         case WM_RBUTTONDOWN:
-            OnRButtonDown(window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), wParam);
+            OnRButtonDown(state, window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), wParam);
             return 0;
         case WM_MBUTTONDOWN:
-            SetWheelMode(g_preferences.wheelZoom ? 0 : 1);
+            SetWheelMode(state, g_preferences.wheelZoom ? 0 : 1);
             return 0;
         case WM_MOUSEWHEEL:
-            OnMouseWheel(wParam, false);
+            OnMouseWheel(state, wParam, false);
             return 0;
         case WM_DROPFILES:
-            OnDropFiles(reinterpret_cast<HDROP>(wParam));
+            OnDropFiles(state, reinterpret_cast<HDROP>(wParam));
             return 0;
         case WM_COMMAND:
-            if (DispatchCommand(LOWORD(wParam), lParam)) return 0;
+            if (DispatchCommand(state, LOWORD(wParam), lParam)) return 0;
             break;
         case WM_COPYDATA:
-            return OnCopyData(window, reinterpret_cast<const COPYDATASTRUCT*>(lParam)) ? TRUE
-                                                                                       : FALSE;
+            return OnCopyData(state, window, reinterpret_cast<const COPYDATASTRUCT*>(lParam));
         case MSG_OPEN_PATH_ATOM:
-            OnOpenPathAtom(static_cast<ATOM>(wParam));
+            OnOpenPathAtom(state, static_cast<ATOM>(wParam));
             return 0;
         case kMsgOpenQueuedPath:
-            OnOpenQueuedPath();
+            OnOpenQueuedPath(state);
             return 0;
         default:
             break;
@@ -405,40 +433,46 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-// Small operations on the main window
+} // namespace
 
-void EnableFileDrop() {
-    DragAcceptFiles(g_viewer.mainWindow, TRUE);
+bool RegisterMainWindowClass(HINSTANCE instance) {
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC;
+    wc.lpfnWndProc = WindowProcOf<MainWindowState, MainWindowMessage, MainWindowEarlyMessage>;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconW(instance, L"Vx");
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.lpszClassName = kClassName;
+    return RegisterClassExW(&wc) != 0;
+}
+
+HWND CreateMainWindow(MainWindowState& state) {
+    return CreateWindowExW(
+        0, kClassName, L"Vx - Version 1.1.7", WS_OVERLAPPEDWINDOW | WS_VSCROLL | WS_HSCROLL,
+        g_preferences.mainWindowX, g_preferences.mainWindowY, g_preferences.mainWindowWidth,
+        g_preferences.mainWindowHeight, nullptr, nullptr, state.instance, &state);
+}
+
+void OpenHandedOverPath(MainWindowState& state, const WCHAR* path) {
+    if (OpenPathFromOutside(state, path)) FocusAfterHandOver(state);
+}
+
+void EnableFileDrop(const MainWindowState& state) {
+    DragAcceptFiles(state.window, TRUE);
     SetCursor(LoadCursorA(nullptr, IDC_ARROW));
 }
 
-void DisableFileDrop() {
-    DragAcceptFiles(g_viewer.mainWindow, FALSE);
+void DisableFileDrop(const MainWindowState& state) {
+    DragAcceptFiles(state.window, FALSE);
 }
 
-void BringMainWindowToFront() {
-    const DWORD self = GetCurrentThreadId();
-    const DWORD front = GetWindowThreadProcessId(GetForegroundWindow(), nullptr);
-    const bool attach = front != 0 && front != self;
-    if (attach) AttachThreadInput(self, front, TRUE);
-    SetForegroundWindow(g_viewer.mainWindow);
-    SetFocus(g_viewer.mainWindow);
-    if (attach) AttachThreadInput(self, front, FALSE);
-}
-
-bool RestoreMainWindow() {
-    if (!IsIconic(g_viewer.mainWindow)) return false;
-    ShowWindow(g_viewer.mainWindow, SW_RESTORE);
-    return true;
-}
-
-void OnMouseWheel(WPARAM wParam, bool browseOnly) {
+void OnMouseWheel(MainWindowState& state, WPARAM wParam, bool browseOnly) {
     const short delta = GET_WHEEL_DELTA_WPARAM(wParam);
     if (delta == 0) return;
     if (!g_preferences.wheelZoom || browseOnly) {
-        PostMessageW(g_viewer.mainWindow, WM_COMMAND,
-                     delta < 0 ? CMD_NEXT_IMAGE : CMD_PREVIOUS_IMAGE, 0);
+        PostMessageW(state.window, WM_COMMAND, delta < 0 ? CMD_NEXT_IMAGE : CMD_PREVIOUS_IMAGE, 0);
         return;
     }
-    ZoomView(delta > 0 ? 1 : -1, (GET_KEYSTATE_WPARAM(wParam) & MK_CONTROL) != 0);
+    ZoomView(state, delta > 0 ? 1 : -1, (GET_KEYSTATE_WPARAM(wParam) & MK_CONTROL) != 0);
 }

@@ -10,7 +10,6 @@
 
 #include "viewer/commands.h"
 #include "viewer/style.h"
-#include "viewer/viewer_state.h"
 
 namespace {
 
@@ -191,6 +190,11 @@ void DrawMenuItem(const DRAWITEMSTRUCT* draw) {
         }
     }
     RestoreDC(dc, saved);
+    // The system draws a submenu's arrow after this, a monochrome glyph in
+    // the context's text and background colours: the item's own, not a
+    // white box.
+    SetTextColor(dc, greyed ? g_styleColors.Shadow : g_styleColors.Text);
+    SetBkColor(dc, selected && !greyed ? g_styleColors.Highlight : g_styleColors.Field);
 }
 
 PopupMenu::~PopupMenu() {
@@ -200,7 +204,7 @@ PopupMenu::~PopupMenu() {
 }
 
 bool PopupMenu::Load(const WCHAR* resourceName) {
-    menu_ = LoadMenuW(g_viewer.instance, resourceName);
+    menu_ = LoadMenuW(GetModuleHandleW(nullptr), resourceName);
     if (!menu_) return false;
     trackFlags_ = TPM_RIGHTBUTTON | TPM_NOANIMATION;
     popup_ = GetSubMenu(menu_, 0);

@@ -3,9 +3,8 @@
 // empty dialog template sized to its text in code.
 #include "viewer/message_box.h"
 
-#include "viewer/busy_guard.h"
 #include "viewer/style.h"
-#include "viewer/viewer_state.h"
+#include "viewer/window_state.h"
 #include "viewer/window_utils.h"
 
 namespace {
@@ -15,7 +14,9 @@ constexpr int kButtonHeight = 20;
 constexpr int kButtonYes = 6;
 constexpr int kButtonNo = 7;
 
+// The box's state object.
 struct MessageDialog {
+    HWND owner = nullptr;
     const WCHAR* text = nullptr; // not owned
     MessageBoxKind kind = BOX_INFORMATION;
     bool cancelAllowed = false;
@@ -24,9 +25,6 @@ struct MessageDialog {
     int width = 0;
     int height = 0;
 };
-
-// Only one box at a time.
-MessageDialog* g_openBox = nullptr;
 
 struct Mark {
     const WCHAR* caption;
@@ -53,17 +51,17 @@ Mark MarkOf(MessageBoxKind kind) {
 HWND MakeButton(HWND dialog, const WCHAR* label, int id, int x, int y, int width) {
     const HWND button = CreateWindowExW(
         0, L"BUTTON", label, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, x, y, width,
-        kButtonHeight, dialog, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), g_viewer.instance,
-        nullptr);
+        kButtonHeight, dialog, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+        GetModuleHandleW(nullptr), nullptr);
     if (g_interfaceFonts.normalFont)
         SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(g_interfaceFonts.normalFont), 0);
     return button;
 }
 
 // At the main window's client corner, as every simple dialog opens.
-void PlaceAtMainWindow(HWND dialog, int outerWidth, int outerHeight) {
+void PlaceAtOwner(HWND dialog, HWND ownerWindow, int outerWidth, int outerHeight) {
     RECT owner = {};
-    if (g_viewer.mainWindow) GetWindowRect(g_viewer.mainWindow, &owner);
+    if (ownerWindow) GetWindowRect(ownerWindow, &owner);
     SetWindowPos(dialog, nullptr, owner.left + WindowBorderWidth(),
                  owner.top + WindowCaptionOffset(), outerWidth, outerHeight,
                  SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
@@ -83,7 +81,7 @@ void CreateControls(HWND dialog, MessageDialog& box) {
     RECT outer = {0, 0, box.width, box.height};
     AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongW(dialog, GWL_STYLE)), FALSE,
                        static_cast<DWORD>(GetWindowLongW(dialog, GWL_EXSTYLE)));
-    PlaceAtMainWindow(dialog, outer.right - outer.left, outer.bottom - outer.top);
+    PlaceAtOwner(dialog, box.owner, outer.right - outer.left, outer.bottom - outer.top);
 
     box.textRect = measured;
     OffsetRect(&box.textRect, 28, 10);
@@ -146,74 +144,81 @@ void PassAnswerKeys(HWND dialog) {
     }
 }
 
-INT_PTR CALLBACK MessageDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* box = reinterpret_cast<MessageDialog*>(GetWindowLongPtrW(dialog, DWLP_USER));
+void OnInitDialog(MessageDialog& box, HWND dialog) {
+    SetWindowTextW(dialog, MarkOf(box.kind).caption);
+    CreateControls(dialog, box);
+    if (box.kind == BOX_CONFIRMATION) PassAnswerKeys(dialog);
+}
+
+void OnKeyDown(const MessageDialog& box, HWND dialog, WPARAM key) {
+    if (box.kind == BOX_CONFIRMATION && (key == 'Y' || key == 'N'))
+        EndDialog(dialog, key == 'Y' ? 1 : 0);
+}
+
+bool OnCommand(const MessageDialog& box, HWND dialog, UINT id) {
+    switch (id) {
+        case IDOK:
+            EndDialog(dialog, box.kind == BOX_CONFIRMATION ? 1 : 0);
+            return true;
+        case kButtonYes:
+        case kButtonNo:
+            EndDialog(dialog, id == kButtonYes ? 1 : 0);
+            return true;
+        case IDCANCEL:
+            if (box.kind != BOX_CONFIRMATION || box.cancelAllowed) EndDialog(dialog, 0);
+            return true;
+        default:
+            return false;
+    }
+}
+
+INT_PTR MessageDialogMessage(MessageDialog& box, HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
         case WM_INITDIALOG:
-            box = reinterpret_cast<MessageDialog*>(lParam);
-            SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-            SetWindowTextW(dialog, MarkOf(box->kind).caption);
-            CreateControls(dialog, *box);
-            if (box->kind == BOX_CONFIRMATION) PassAnswerKeys(dialog);
+            OnInitDialog(box, dialog);
             return TRUE;
         case WM_ERASEBKGND:
             return TRUE;
         case WM_PAINT:
-            Paint(dialog, *box);
+            Paint(dialog, box);
             return TRUE;
         case WM_KEYDOWN:
-            if (box->kind == BOX_CONFIRMATION && (wParam == 'Y' || wParam == 'N'))
-                EndDialog(dialog, wParam == 'Y' ? 1 : 0);
+            OnKeyDown(box, dialog, wParam);
             return TRUE;
         case WM_COMMAND:
-            switch (LOWORD(wParam)) {
-                case IDOK:
-                    EndDialog(dialog, box->kind == BOX_CONFIRMATION ? 1 : 0);
-                    return TRUE;
-                case kButtonYes:
-                    EndDialog(dialog, 1);
-                    return TRUE;
-                case kButtonNo:
-                    EndDialog(dialog, 0);
-                    return TRUE;
-                case IDCANCEL:
-                    if (box->kind != BOX_CONFIRMATION || box->cancelAllowed) EndDialog(dialog, 0);
-                    return TRUE;
-                default:
-                    return FALSE;
-            }
+            return OnCommand(box, dialog, LOWORD(wParam));
         default:
             return FALSE;
     }
 }
 
-// Runs the box modally over the main window with busy bit 1 set.
-int RunMessageBox(MessageDialog& box) {
-    g_openBox = &box;
-    const bool setBusy = SetBusyFlag(BUSY_MESSAGE_BOX);
+// Runs the box modally over the main window with busy bit 1 set; 0 without
+// running it when a box is up already.
+int RunMessageBox(MainWindowState& state, MessageDialog& box) {
+    if (!state.busy.Set(BUSY_MESSAGE_BOX)) return 0;
+    box.owner = state.window;
     const WCHAR* templateName = box.kind == BOX_CONFIRMATION ? L"VxASK" : L"VxDLG";
-    const INT_PTR result = DialogBoxParamW(g_viewer.instance, templateName, g_viewer.mainWindow,
-                                           MessageDialogProc, reinterpret_cast<LPARAM>(&box));
-    if (setBusy) ClearBusyFlag(BUSY_MESSAGE_BOX);
-    g_openBox = nullptr;
+    const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), templateName, state.window,
+                                           DialogProcOf<MessageDialog, MessageDialogMessage>,
+                                           reinterpret_cast<LPARAM>(&box));
+    state.busy.Clear(BUSY_MESSAGE_BOX);
     return result > 0 ? static_cast<int>(result) : 0;
 }
 
 } // namespace
 
-void ShowMessageBox(MessageBoxKind kind, const WCHAR* text) {
-    if (g_openBox || kind == BOX_CONFIRMATION) return;
+void ShowMessageBox(MainWindowState& state, MessageBoxKind kind, const WCHAR* text) {
+    if (kind == BOX_CONFIRMATION) return;
     MessageDialog box;
     box.text = text ? text : L"";
     box.kind = kind;
-    RunMessageBox(box);
+    RunMessageBox(state, box);
 }
 
-int AskConfirmation(const WCHAR* text, bool cancelAllowed) {
-    if (g_openBox) return 0;
+int AskConfirmation(MainWindowState& state, const WCHAR* text, bool cancelAllowed) {
     MessageDialog box;
     box.text = text ? text : L"";
     box.kind = BOX_CONFIRMATION;
     box.cancelAllowed = cancelAllowed;
-    return RunMessageBox(box);
+    return RunMessageBox(state, box);
 }

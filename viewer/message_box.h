@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "viewer/main_window_state.h"
+
 enum MessageBoxKind : int {
     BOX_CONFIRMATION = 0,
     BOX_INFORMATION = 1,
@@ -13,7 +15,7 @@ enum MessageBoxKind : int {
 };
 
 // Shows an information, warning or error box; nothing when a box is up.
-void ShowMessageBox(MessageBoxKind kind, const WCHAR* text);
+void ShowMessageBox(MainWindowState& state, MessageBoxKind kind, const WCHAR* text);
 // 1 for yes, 0 for no (also when a box is already up). Escape answers no only
 // when cancelAllowed is set.
-int AskConfirmation(const WCHAR* text, bool cancelAllowed);
+int AskConfirmation(MainWindowState& state, const WCHAR* text, bool cancelAllowed);

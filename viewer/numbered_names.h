@@ -3,5 +3,6 @@
 
 #include <windows.h>
 
-// Counts on and writes "<base>_<nnn>" into the current path, which it returns.
-const WCHAR* MakeNumberedName(const char16_t* base, int& counter);
+// Counts on and writes "<base>_<nnn>" into path (at most 120 characters),
+// which it returns.
+const WCHAR* MakeNumberedName(const char16_t* base, int& counter, WCHAR* path);

@@ -4,7 +4,9 @@
 
 #include <vector>
 
-bool ChooseImageToOpen(WCHAR (&path)[kPathUnits], int32_t& filterIndex) {
+#include "imglib/imglib.h"
+
+bool ChooseImageToOpen(HWND owner, WCHAR (&path)[kPathUnits], int32_t& filterIndex) {
     const uint32_t units = ILBuildFilterString(false, nullptr);
     std::vector<char16_t> filter(units + 2, u'\0');
     ILBuildFilterString(false, filter.data());
@@ -13,7 +15,7 @@ bool ChooseImageToOpen(WCHAR (&path)[kPathUnits], int32_t& filterIndex) {
 
     OPENFILENAMEW dialog = {};
     dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = g_viewer.mainWindow;
+    dialog.hwndOwner = owner;
     dialog.lpstrFilter = wideFilter.data();
     dialog.nFilterIndex = static_cast<DWORD>(filterIndex);
     dialog.lpstrFile = path;

@@ -5,9 +5,9 @@
 
 #include <cstdint>
 
-#include "viewer/viewer_state.h"
+#include "viewer/paths.h"
 
 // The buffer holds the starting path and receives the chosen one; a chosen
 // shell link comes back as the link file. The filter index is read and
 // stored back. True when a file was chosen.
-bool ChooseImageToOpen(WCHAR (&path)[kPathUnits], int32_t& filterIndex);
+bool ChooseImageToOpen(HWND owner, WCHAR (&path)[kPathUnits], int32_t& filterIndex);

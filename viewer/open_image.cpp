@@ -6,10 +6,12 @@
 #include "viewer/library_messages.h"
 #include "viewer/logic/action_list.h"
 #include "viewer/logic/open_texts.h"
-#include "viewer/logic/preferences.h"
 #include "viewer/logic/text_utils.h"
-#include "viewer/main_window.h"
+#include "viewer/main_menu.h"
+#include "viewer/option_setters.h"
+#include "viewer/preferences_file.h"
 #include "viewer/shell_link.h"
+#include "viewer/tooltips.h"
 #include "viewer/unix_path.h"
 #include "viewer/view.h"
 #include "viewer/wide_text.h"
@@ -21,10 +23,10 @@ namespace {
 constexpr uint32_t kPastedFormatId = static_cast<uint32_t>(-2);
 constexpr uint32_t kAcquiredFormatId = static_cast<uint32_t>(-3);
 
-ILResult LoadInto(const WCHAR* dosPath) {
+ILResult LoadInto(MainWindowState& state, const WCHAR* dosPath) {
     const std::u16string path = ToLibraryPath(dosPath);
     if (path.empty()) return IL_FILE_NOT_FOUND;
-    return ILLoadImage(g_viewer.handle, path.c_str(), &g_viewer.image, &g_viewer.info);
+    return ILLoadImage(state.handle, path.c_str(), &state.image, &state.info);
 }
 
 // Milliseconds of a monotonic clock; the tick count is too coarse under Wine
@@ -41,18 +43,18 @@ void SetArrowCursor() {
 }
 
 // A bitmap that cannot be made leaves the window painting its background.
-void RenderDisplay() {
-    g_viewer.display.Render(g_viewer.image, g_viewer.background, g_preferences.useAlpha != 0);
+void RenderDisplay(MainWindowState& state) {
+    state.display.Render(state.image, state.background, g_preferences.useAlpha != 0);
 }
 
-void LayOutNewImage() {
-    LayoutView(LargestFittingZoomLevel(), g_preferences.windowMode == 2);
+void LayOutNewImage(MainWindowState& state) {
+    LayoutView(state, LargestFittingZoomLevel(state), g_preferences.windowMode == 2);
 }
 
-void SetDisplayPath(const WCHAR* path) {
-    g_viewer.displayPath = path;
+void SetDisplayPath(MainWindowState& state, const WCHAR* path) {
+    state.displayPath = path;
     const std::u16string full = ToU16(path);
-    CopyToWide(DisplayNameOf(full), g_viewer.displayName);
+    CopyToWide(DisplayNameOf(full), state.displayName);
 }
 
 // Is the directory entry a file whose extension (or, for a shell link, whose
@@ -69,15 +71,15 @@ bool IsLoadableEntry(const WIN32_FIND_DATAW& entry, const std::u16string& folder
 
 } // namespace
 
-bool OpenImageFile(const WCHAR* path, int page) {
+bool OpenImageFile(MainWindowState& state, const WCHAR* path, int page) {
     const int64_t start = NowMilliseconds();
     SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     // The path may be the current path itself, which success overwrites.
     WCHAR opened[kPathUnits];
     lstrcpynW(opened, path, kPathUnits);
-    g_viewer.info.page = static_cast<uint16_t>(page);
+    state.info.page = static_cast<uint16_t>(page);
     // The load replaces the pixels that the display bitmap may share.
-    g_viewer.display.Free();
+    state.display.Free();
 
     WCHAR target[kPathUnits] = {};
     bool throughLink = false;
@@ -86,117 +88,118 @@ bool OpenImageFile(const WCHAR* path, int page) {
         WCHAR resolved[MAX_PATH];
         if (ResolveShellLink(opened, resolved)) {
             lstrcpynW(target, resolved, kPathUnits);
-            result = LoadInto(target);
+            result = LoadInto(state, target);
             throughLink = result >= IL_OK;
         } else {
             result = IL_UNSUPPORTED_FORMAT;
         }
     } else {
-        result = LoadInto(opened);
+        result = LoadInto(state, opened);
     }
 
-    if (result > 0 && g_viewer.image.data) {
-        lstrcpynW(g_viewer.currentPath, opened, kPathUnits);
-        lstrcpynW(g_viewer.lastOpenedPath, opened, kPathUnits);
-        lstrcpynW(g_viewer.linkTarget, target, kPathUnits);
-        g_viewer.openedThroughLink = throughLink;
-        SetDisplayPath(throughLink ? g_viewer.linkTarget : g_viewer.currentPath);
-        CopyToWide(FormatLoadTime(NowMilliseconds() - start), g_viewer.loadTimeText);
-        ILApplyExifResolution(&g_viewer.info);
-        ShowNewImage(IMAGE_FROM_FILE);
+    if (result > 0 && state.image.data) {
+        lstrcpynW(state.currentPath, opened, kPathUnits);
+        // Kept in the preferences: the Open dialog starts there next time.
+        CopyToU16(opened, g_preferences.lastImagePath);
+        lstrcpynW(state.linkTarget, target, kPathUnits);
+        state.openedThroughLink = throughLink;
+        SetDisplayPath(state, throughLink ? state.linkTarget : state.currentPath);
+        CopyToWide(FormatLoadTime(NowMilliseconds() - start), state.loadTimeText);
+        ILApplyExifResolution(&state.info);
+        ShowNewImage(state, IMAGE_FROM_FILE);
         SetArrowCursor();
         // A partial image's errors, or the loader's warnings.
-        if (ShowLibraryMessages(opened)) ClearLibraryMessages();
+        if (ShowLibraryMessages(state, opened)) ClearLibraryMessages();
         return true;
     }
 
-    if (g_viewer.image.data)
-        RefreshImageView(true); // the library kept the previous image
+    if (state.image.data)
+        RefreshImageView(state, true); // the library kept the previous image
     else
-        ClearImage();
+        ClearImage(state);
     SetArrowCursor();
-    if (!ShowLibraryMessages(opened)) {
+    if (!ShowLibraryMessages(state, opened)) {
         WCHAR text[300];
         CopyToWide(FormatOpenFailure(ToU16(opened), result), text);
-        ShowError(text);
+        ShowError(state, text);
     }
     ClearLibraryMessages();
     return false;
 }
 
-void ShowNewImage(ImageSource source, const char* acquiredFrom) {
+void ShowNewImage(MainWindowState& state, ImageSource source, const char* acquiredFrom) {
     OpenBlock block;
     switch (source) {
         case IMAGE_FROM_FILE:
-            block = MakeOpenBlock(OPEN_FROM_FILE, ToU16(g_viewer.displayPath), {});
+            block = MakeOpenBlock(OPEN_FROM_FILE, ToU16(state.displayPath), {});
             break;
         case IMAGE_FROM_CLIPBOARD:
             block = MakeOpenBlock(OPEN_FROM_CLIPBOARD, {}, {});
-            g_viewer.info.formatId = kPastedFormatId;
+            state.info.formatId = kPastedFormatId;
             break;
         case IMAGE_ACQUIRED: {
             const char* name = acquiredFrom ? acquiredFrom : "";
             block = MakeOpenBlock(OPEN_ACQUIRED, {}, name);
-            g_viewer.info.formatId = kAcquiredFormatId;
-            g_viewer.linkTarget[0] = 0;
-            MultiByteToWideChar(CP_ACP, 0, name, -1, g_viewer.linkTarget, kPathUnits);
-            g_viewer.linkTarget[kPathUnits - 1] = 0;
+            state.info.formatId = kAcquiredFormatId;
+            state.linkTarget[0] = 0;
+            MultiByteToWideChar(CP_ACP, 0, name, -1, state.linkTarget, kPathUnits);
+            state.linkTarget[kPathUnits - 1] = 0;
             break;
         }
     }
-    UpdateBackgroundBrush();
+    UpdateBackgroundBrush(state);
 
-    g_viewer.history.Clear();
-    PushHistoryOpen(g_viewer.history, block);
-    SetHistoryCursor(g_viewer.history, 0);
-    UpdateModeMenu();
+    state.history.Clear();
+    PushHistoryOpen(state.history, block);
+    SetHistoryCursor(state.history, 0);
+    UpdateModeMenu(state);
 
-    RenderDisplay();
+    RenderDisplay(state);
 
-    if (g_viewer.info.ppiX != 0) {
-        g_viewer.viewResolutionX = static_cast<int>(g_viewer.info.ppiX);
-        g_viewer.viewResolutionY = static_cast<int>(g_viewer.info.ppiY);
+    if (state.info.ppiX != 0) {
+        state.viewResolutionX = static_cast<int>(state.info.ppiX);
+        state.viewResolutionY = static_cast<int>(state.info.ppiY);
     } else {
-        g_viewer.viewResolutionX = GetDeviceCaps(g_viewer.mainDC, LOGPIXELSX);
-        g_viewer.viewResolutionY = GetDeviceCaps(g_viewer.mainDC, LOGPIXELSY);
+        state.viewResolutionX = GetDeviceCaps(state.mainDC, LOGPIXELSX);
+        state.viewResolutionY = GetDeviceCaps(state.mainDC, LOGPIXELSY);
     }
-    LayOutNewImage();
-    if (g_viewer.fullScreen) InvalidateRect(g_viewer.mainWindow, nullptr, FALSE);
+    LayOutNewImage(state);
+    if (state.fullScreen) InvalidateRect(state.window, nullptr, FALSE);
 }
 
-void ClearImage() {
-    g_viewer.displayPath = L"NONE";
-    lstrcpynW(g_viewer.displayName, L"NONE", kPathUnits);
-    g_viewer.loadTimeText[0] = 0;
+void ClearImage(MainWindowState& state) {
+    state.displayPath = L"NONE";
+    lstrcpynW(state.displayName, L"NONE", kPathUnits);
+    state.loadTimeText[0] = 0;
 
-    ILInitImage(&g_viewer.image);
-    g_viewer.display.Free();
-    ILClearInfo(&g_viewer.info);
+    ILInitImage(&state.image);
+    state.display.Free();
+    ILClearInfo(&state.info);
 
-    ViewGeometry& view = g_viewer.view;
+    ViewGeometry& view = state.view;
     view.displayWidth = view.displayHeight = 0;
     view.displayLeft = view.displayTop = 0;
     view.scale = 0;
-    g_viewer.viewResolutionX = g_viewer.viewResolutionY = 0;
+    state.viewResolutionX = state.viewResolutionY = 0;
 
-    g_viewer.history.Clear();
-    UpdateTitleAndTooltip();
-    InvalidateRect(g_viewer.mainWindow, nullptr, FALSE);
-    g_viewer.currentPath[0] = 0;
+    state.history.Clear();
+    UpdateTitleAndTooltip(state);
+    InvalidateRect(state.window, nullptr, FALSE);
+    state.currentPath[0] = 0;
 }
 
-void RefreshImageView(bool relayout) {
-    if (g_viewer.image.data) {
-        RenderDisplay();
-        if (relayout) LayOutNewImage();
-        RefreshImageTexts();
+void RefreshImageView(MainWindowState& state, bool relayout) {
+    if (state.image.data) {
+        RenderDisplay(state);
+        if (relayout) LayOutNewImage(state);
+        RefreshImageTexts(state);
     }
     SetArrowCursor();
 }
 
-void RefreshImageTexts() {
-    InvalidateRect(g_viewer.mainWindow, nullptr, FALSE);
-    UpdateTitleAndTooltip();
+void RefreshImageTexts(MainWindowState& state) {
+    InvalidateRect(state.window, nullptr, FALSE);
+    UpdateTitleAndTooltip(state);
 }
 
 int FindFirstImageInFolder(WCHAR (&path)[kPathUnits]) {

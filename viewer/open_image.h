@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "viewer/viewer_state.h"
+#include "viewer/main_window_state.h"
 
 enum ImageSource : int {
     IMAGE_FROM_FILE = 1,
@@ -16,19 +16,19 @@ enum ImageSource : int {
 // Loads a page of the file (a shell link: its target) into the current
 // image and shows it; on failure reports why and shows no image. True when
 // the image is shown.
-bool OpenImageFile(const WCHAR* path, int page);
+bool OpenImageFile(MainWindowState& state, const WCHAR* path, int page);
 // Called once the current image and its source info are filled: records the
 // "Open" action, renders and lays out the image. An acquired image names
 // the TWAIN source it came from.
-void ShowNewImage(ImageSource source, const char* acquiredFrom = nullptr);
+void ShowNewImage(MainWindowState& state, ImageSource source, const char* acquiredFrom = nullptr);
 // Forgets the current image; the caller frees its pixels first when it owns
 // them.
-void ClearImage();
+void ClearImage(MainWindowState& state);
 // Renders the current image again after an operation changed it; with
 // relayout the view is laid out anew at the starting zoom level.
-void RefreshImageView(bool relayout);
+void RefreshImageView(MainWindowState& state, bool relayout);
 // Repaint, title and caption tooltip of the current image.
-void RefreshImageTexts();
+void RefreshImageTexts(MainWindowState& state);
 // For a folder: -1 when the path is no folder, 0 when it holds no file the
 // library can load, 1 when it does, and then the path is extended by a
 // backslash and the name of the first such file (by name, ignoring case).

@@ -6,7 +6,7 @@
 #include <array>
 
 #include "viewer/settings_folder.h"
-#include "viewer/viewer_state.h"
+#include "viewer/paths.h"
 #include "viewer/window_utils.h"
 
 Preferences g_preferences;
@@ -56,20 +56,20 @@ bool ReadPreferencesFile(const WCHAR* path) {
 
 } // namespace
 
-bool LoadPreferences() {
+bool LoadPreferences(ILHandle* handle) {
     WCHAR path[kPathUnits];
     const bool accepted = GetPreferencesPath(path) && ReadPreferencesFile(path);
     if (accepted)
-        PushPreferenceOptions(g_preferences, g_viewer.handle);
+        PushPreferenceOptions(g_preferences, handle);
     else
-        SetDefaultPreferences(g_preferences, g_viewer.handle, GetSystemMetrics(SM_CXSCREEN));
+        SetDefaultPreferences(g_preferences, handle, GetSystemMetrics(SM_CXSCREEN));
     // The window is created with the remembered client area.
     g_preferences.mainWindowWidth += WindowFrameWidth();
     g_preferences.mainWindowHeight += WindowFrameHeight();
     return accepted;
 }
 
-void SavePreferences() {
+void SavePreferences(HWND mainWindow) {
     WCHAR path[kPathUnits];
     if (!GetPreferencesPath(path)) return;
     FileHandle file(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -79,7 +79,7 @@ void SavePreferences() {
     // comes back at its restored size.
     WINDOWPLACEMENT placement = {};
     placement.length = sizeof placement;
-    if (g_viewer.mainWindow && GetWindowPlacement(g_viewer.mainWindow, &placement)) {
+    if (mainWindow && GetWindowPlacement(mainWindow, &placement)) {
         const RECT& r = placement.rcNormalPosition;
         g_preferences.mainWindowX = r.left;
         g_preferences.mainWindowY = r.top;

@@ -2,7 +2,6 @@
 #include <shlobj.h>
 
 #include "viewer/settings_folder.h"
-#include "viewer/viewer_state.h"
 
 bool FolderExists(const WCHAR* path) {
     // Asking for the attributes answers the same question as making the folder
@@ -23,15 +22,14 @@ bool GetSettingsFolder(WCHAR (&path)[kPathUnits]) {
     return true;
 }
 
-bool GetUndoSnapshotPath(WCHAR (&path)[kPathUnits]) {
+bool GetUndoSnapshotPath(const WCHAR* name, WCHAR (&path)[kPathUnits]) {
     if (!GetSettingsFolder(path)) return false;
-    if (lstrlenW(path) + lstrlenW(g_viewer.undoSnapshotName) >= static_cast<int>(kPathUnits))
-        return false;
-    lstrcatW(path, g_viewer.undoSnapshotName);
+    if (lstrlenW(path) + lstrlenW(name) >= static_cast<int>(kPathUnits)) return false;
+    lstrcatW(path, name);
     return true;
 }
 
-void DeleteUndoSnapshot() {
+void DeleteUndoSnapshot(const WCHAR* name) {
     WCHAR path[kPathUnits];
-    if (GetUndoSnapshotPath(path)) DeleteFileW(path);
+    if (GetUndoSnapshotPath(name, path)) DeleteFileW(path);
 }

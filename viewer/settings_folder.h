@@ -10,6 +10,7 @@
 // is no application-data folder or "Vx" cannot be made: callers then skip
 // their file silently.
 bool GetSettingsFolder(WCHAR (&path)[kPathUnits]);
-bool GetUndoSnapshotPath(WCHAR (&path)[kPathUnits]);
-void DeleteUndoSnapshot();
+// name: the snapshot's file name in the settings folder.
+bool GetUndoSnapshotPath(const WCHAR* name, WCHAR (&path)[kPathUnits]);
+void DeleteUndoSnapshot(const WCHAR* name);
 bool FolderExists(const WCHAR* path);

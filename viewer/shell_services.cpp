@@ -4,7 +4,6 @@
 #include <shlobj.h>
 
 #include "viewer/shell_services.h"
-#include "viewer/viewer_state.h"
 
 namespace {
 
@@ -42,9 +41,9 @@ bool RecycleFile(const WCHAR* path) {
     return DeleteToRecycleBin(list);
 }
 
-bool ChooseFolder(const WCHAR* title, WCHAR (&path)[kPathUnits]) {
+bool ChooseFolder(HWND owner, const WCHAR* title, WCHAR (&path)[kPathUnits]) {
     BROWSEINFOW info = {};
-    info.hwndOwner = g_viewer.listWindow;
+    info.hwndOwner = owner;
     info.lpszTitle = title;
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX | BIF_VALIDATE | BIF_NEWDIALOGSTYLE;
     info.lpfn = BrowseFolderCallback;

@@ -10,7 +10,7 @@
 // shell's own confirmation, no progress.
 bool DeleteToRecycleBin(const WCHAR* paths);
 bool RecycleFile(const WCHAR* path);
-// The folder chooser, owned by the List window; false when cancelled.
-bool ChooseFolder(const WCHAR* title, WCHAR (&path)[kPathUnits]);
+// The folder chooser (the List window owns it); false when cancelled.
+bool ChooseFolder(HWND owner, const WCHAR* title, WCHAR (&path)[kPathUnits]);
 // Opens "Doc\Vx.htm" beside the program file.
 bool ShowHelp(HWND owner);

@@ -5,126 +5,127 @@
 #include <algorithm>
 #include <string>
 
-#include "viewer/logic/preferences.h"
+#include "viewer/preferences_file.h"
 #include "viewer/logic/view_geometry.h"
-#include "viewer/main_window.h"
-#include "viewer/viewer_state.h"
+#include "viewer/tooltips.h"
+#include "viewer/main_window_state.h"
 #include "viewer/wide_text.h"
 
 namespace {
 
 // Window modes 0 (fit nothing) and 2 (fit window to image) zoom by levels;
 // mode 1 and full screen fit the image into the client area.
-bool ZoomsByLevel() {
-    return (g_preferences.windowMode == 0 || g_preferences.windowMode == 2) && !g_viewer.fullScreen;
+bool ZoomsByLevel(const MainWindowState& state) {
+    return (g_preferences.windowMode == 0 || g_preferences.windowMode == 2) && !state.fullScreen;
 }
 
-void SetWindowTitle(int numerator, int denominator) {
-    const std::u16string name = ToU16(g_viewer.displayName);
-    const std::u16string loadTime = ToU16(g_viewer.loadTimeText);
+void SetWindowTitle(MainWindowState& state, int numerator, int denominator) {
+    const std::u16string name = ToU16(state.displayName);
+    const std::u16string loadTime = ToU16(state.loadTimeText);
     TitleParts parts;
     parts.displayName = name;
     parts.loadTime = loadTime;
-    parts.pageCount = g_viewer.info.pages;
-    parts.pageIndex = g_viewer.info.page;
-    parts.displayWidth = g_viewer.view.displayWidth;
-    parts.imageWidth = g_viewer.image.width;
-    CopyToWide(FormatWindowTitle(parts, numerator, denominator), g_viewer.windowTitle);
+    parts.pageCount = state.info.pages;
+    parts.pageIndex = state.info.page;
+    parts.displayWidth = state.view.displayWidth;
+    parts.imageWidth = state.image.width;
+    CopyToWide(FormatWindowTitle(parts, numerator, denominator), state.windowTitle);
 }
 
-void ApplyScrollBar(int bar, SCROLLINFO& info, int display, int client, int position, bool shown) {
+void ApplyScrollBar(MainWindowState& state, int bar, SCROLLINFO& info, int display, int client,
+                    int position, bool shown) {
     info.cbSize = sizeof info;
     info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
     info.nMin = 0;
     info.nMax = std::max(display - 1, 0);
     info.nPage = static_cast<UINT>(std::max(client, 0));
     info.nPos = position;
-    SetScrollInfo(g_viewer.mainWindow, bar, &info, TRUE);
-    ShowScrollBar(g_viewer.mainWindow, bar, shown);
+    SetScrollInfo(state.window, bar, &info, TRUE);
+    ShowScrollBar(state.window, bar, shown);
 }
 
-void SetScrollPosition(int bar, SCROLLINFO& info, int position) {
+void SetScrollPosition(MainWindowState& state, int bar, SCROLLINFO& info, int position) {
     info.cbSize = sizeof info;
     info.fMask = SIF_POS;
     info.nPos = position;
-    SetScrollInfo(g_viewer.mainWindow, bar, &info, TRUE);
+    SetScrollInfo(state.window, bar, &info, TRUE);
 }
 
 } // namespace
 
-void LayoutView(int level, bool resizeWindow) {
-    ViewGeometry& view = g_viewer.view;
-    const ILImage& image = g_viewer.image;
+void LayoutView(MainWindowState& state, int level, bool resizeWindow) {
+    ViewGeometry& view = state.view;
+    const ILImage& image = state.image;
     if (view.layoutRunning || image.width == 0 || image.height == 0) return;
     view.zoomLevel = std::clamp(level, kMinZoomLevel, kMaxZoomLevel);
     view.layoutRunning = true;
 
     int numerator = 0, denominator = 0;
-    if (ZoomsByLevel()) {
+    if (ZoomsByLevel(state)) {
         const ZoomedSize size = ZoomedDisplaySize(image.width, image.height, view.zoomLevel);
         view.displayWidth = size.width;
         view.displayHeight = size.height;
         numerator = size.numerator;
         denominator = size.denominator;
         if (resizeWindow) {
-            ShowScrollBar(g_viewer.mainWindow, SB_BOTH, FALSE);
+            ShowScrollBar(state.window, SB_BOTH, FALSE);
             view.hBarShown = view.vBarShown = false;
-            FitWindowToClientSize(size.width, size.height);
+            FitWindowToClientSize(state, size.width, size.height);
         }
         LayoutScrolledView(view, GetSystemMetrics(SM_CYHSCROLL), GetSystemMetrics(SM_CXVSCROLL));
         // Showing a bar resizes the client area; the WM_SIZE it sends finds
         // the layout flag set.
-        ApplyScrollBar(SB_HORZ, g_viewer.hScrollInfo, view.displayWidth, view.clientWidth,
+        ApplyScrollBar(state, SB_HORZ, state.hScrollInfo, view.displayWidth, view.clientWidth,
                        view.scrollX, view.hBarShown);
-        ApplyScrollBar(SB_VERT, g_viewer.vScrollInfo, view.displayHeight, view.clientHeight,
+        ApplyScrollBar(state, SB_VERT, state.vScrollInfo, view.displayHeight, view.clientHeight,
                        view.scrollY, view.vBarShown);
     } else {
-        LayoutFittedView(view, image.width, image.height, g_viewer.fullScreen,
+        LayoutFittedView(view, image.width, image.height, state.fullScreen,
                          g_preferences.upsampleSmallImages != 0);
     }
-    SetWindowTitle(numerator, denominator);
-    UpdateTitleAndTooltip();
+    SetWindowTitle(state, numerator, denominator);
+    UpdateTitleAndTooltip(state);
     view.scale = ViewScale(view, image.width);
-    if (!g_viewer.fullScreen) InvalidateRect(g_viewer.mainWindow, nullptr, FALSE);
+    if (!state.fullScreen) InvalidateRect(state.window, nullptr, FALSE);
     view.layoutRunning = false;
 }
 
-void ZoomView(int step, bool ratio) {
-    if (g_viewer.fullScreen) return;
-    const ViewGeometry& view = g_viewer.view;
-    const ILImage& image = g_viewer.image;
+void ZoomView(MainWindowState& state, int step, bool ratio) {
+    if (state.fullScreen) return;
+    const ViewGeometry& view = state.view;
+    const ILImage& image = state.image;
     if (g_preferences.windowMode != 1) {
         const int level =
             step == 0 ? 0 : std::clamp(view.zoomLevel + step, kMinZoomLevel, kMaxZoomLevel);
-        LayoutView(level, ratio);
+        LayoutView(state, level, ratio);
         return;
     }
     // Window mode 1: the image follows the window, so the window is resized
     // and WM_SIZE lays the view out.
     if (image.width == 0 || image.height == 0) return;
     if (step == 0) {
-        FitWindowToClientSize(static_cast<int>(image.width), static_cast<int>(image.height));
+        FitWindowToClientSize(state, static_cast<int>(image.width), static_cast<int>(image.height));
     } else if (ratio) {
         const double d = NextRatioZoomFactor(double(view.displayWidth) / image.width, step > 0);
-        FitWindowToClientSize(static_cast<int>(image.width * d + 0.5),
+        FitWindowToClientSize(state, static_cast<int>(image.width * d + 0.5),
                               static_cast<int>(image.height * d + 0.5));
     } else {
-        FitWindowToClientSize(NextPlainZoomSide(view.clientWidth, step > 0),
+        FitWindowToClientSize(state, NextPlainZoomSide(view.clientWidth, step > 0),
                               NextPlainZoomSide(view.clientHeight, step > 0));
     }
 }
 
-int LargestFittingZoomLevel() {
+int LargestFittingZoomLevel(const MainWindowState& state) {
     if (g_preferences.windowMode != 2) return 0;
     RECT desktop = {}, window = {};
     GetClientRect(GetDesktopWindow(), &desktop);
-    GetWindowRect(g_viewer.mainWindow, &window);
-    return LargestFittingZoomLevel(g_viewer.image.width, g_viewer.image.height, desktop.right,
+    GetWindowRect(state.window, &window);
+    return LargestFittingZoomLevel(state.image.width, state.image.height, desktop.right,
                                    desktop.bottom, window.left, window.top);
 }
 
-bool FitWindowToClientSize(int width, int height) {
-    const HWND window = g_viewer.mainWindow;
+bool FitWindowToClientSize(MainWindowState& state, int width, int height) {
+    const HWND window = state.window;
     if (IsZoomed(window) || IsIconic(window)) return false;
     RECT before = {};
     GetClientRect(window, &before);
@@ -138,41 +139,41 @@ bool FitWindowToClientSize(int width, int height) {
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     RECT after = {};
     GetClientRect(window, &after);
-    g_viewer.view.clientWidth = after.right;
-    g_viewer.view.clientHeight = after.bottom;
+    state.view.clientWidth = after.right;
+    state.view.clientHeight = after.bottom;
     return after.right != before.right || after.bottom != before.bottom;
 }
 
-bool ScrollViewHorizontally(int position) {
-    ViewGeometry& view = g_viewer.view;
+bool ScrollViewHorizontally(MainWindowState& state, int position) {
+    ViewGeometry& view = state.view;
     const int next = ClampScrollPosition(position, view.limitX);
     if (next == view.scrollX) return false;
     const int previous = view.scrollX;
     view.scrollX = next;
     view.displayLeft = DisplayOrigin(view.clientWidth, view.displayWidth, next);
-    ScrollWindowEx(g_viewer.mainWindow, previous - next, 0, nullptr, nullptr, nullptr, nullptr,
+    ScrollWindowEx(state.window, previous - next, 0, nullptr, nullptr, nullptr, nullptr,
                    SW_INVALIDATE);
-    UpdateWindow(g_viewer.mainWindow);
-    SetScrollPosition(SB_HORZ, g_viewer.hScrollInfo, next);
+    UpdateWindow(state.window);
+    SetScrollPosition(state, SB_HORZ, state.hScrollInfo, next);
     return true;
 }
 
-bool ScrollViewVertically(int position) {
-    ViewGeometry& view = g_viewer.view;
+bool ScrollViewVertically(MainWindowState& state, int position) {
+    ViewGeometry& view = state.view;
     const int next = ClampScrollPosition(position, view.limitY);
     if (next == view.scrollY) return false;
     const int previous = view.scrollY;
     view.scrollY = next;
     view.displayTop = DisplayOrigin(view.clientHeight, view.displayHeight, next);
-    ScrollWindowEx(g_viewer.mainWindow, 0, previous - next, nullptr, nullptr, nullptr, nullptr,
+    ScrollWindowEx(state.window, 0, previous - next, nullptr, nullptr, nullptr, nullptr,
                    SW_INVALIDATE);
-    UpdateWindow(g_viewer.mainWindow);
-    SetScrollPosition(SB_VERT, g_viewer.vScrollInfo, next);
+    UpdateWindow(state.window);
+    SetScrollPosition(state, SB_VERT, state.vScrollInfo, next);
     return true;
 }
 
-void ViewToImagePoint(int* x, int* y) {
-    const ViewGeometry& view = g_viewer.view;
-    *x = static_cast<int>((g_viewer.lastMouse.x - view.displayLeft) * view.scale);
-    *y = static_cast<int>((g_viewer.lastMouse.y - view.displayTop) * view.scale);
+void ViewToImagePoint(const MainWindowState& state, int* x, int* y) {
+    const ViewGeometry& view = state.view;
+    *x = static_cast<int>((state.lastMouse.x - view.displayLeft) * view.scale);
+    *y = static_cast<int>((state.lastMouse.y - view.displayTop) * view.scale);
 }

@@ -32,3 +32,14 @@ template <size_t N>
 void CopyToWide(std::u16string_view text, WCHAR (&out)[N]) {
     CopyToWide(text, out, N);
 }
+
+// Copies a WCHAR text into a char16_t array: at most N - 1 units, the rest
+// zero (stored records keep no bytes of an earlier, longer text).
+template <size_t N>
+void CopyToU16(const WCHAR* text, char16_t (&out)[N]) {
+    size_t n = 0;
+    for (; text && text[n] && n < N - 1; ++n)
+        out[n] = static_cast<char16_t>(text[n]);
+    for (; n < N; ++n)
+        out[n] = 0;
+}

@@ -19,6 +19,22 @@ int WindowCaptionOffset() {
     return GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION);
 }
 
+bool RestoreIfMinimised(HWND window) {
+    if (!IsIconic(window)) return false;
+    ShowWindow(window, SW_RESTORE);
+    return true;
+}
+
+void BringToFront(HWND window) {
+    const DWORD self = GetCurrentThreadId();
+    const DWORD front = GetWindowThreadProcessId(GetForegroundWindow(), nullptr);
+    const bool attach = front != 0 && front != self;
+    if (attach) AttachThreadInput(self, front, TRUE);
+    SetForegroundWindow(window);
+    SetFocus(window);
+    if (attach) AttachThreadInput(self, front, FALSE);
+}
+
 int ToolWindowFrameWidth() {
     return 2 * GetSystemMetrics(SM_CXDLGFRAME);
 }

@@ -15,6 +15,12 @@ int WindowCaptionOffset();
 int ToolWindowFrameWidth();
 int ToolWindowFrameHeight();
 
+// Restores a minimised window; true when it was minimised.
+bool RestoreIfMinimised(HWND window);
+// Makes the window the foreground window with the focus, also when another
+// thread's window is in front.
+void BringToFront(HWND window);
+
 // Invalidates the window (with erase) and all its children.
 void InvalidateWindowTree(HWND window);
 int PixelsToPoints(int height, HDC context);

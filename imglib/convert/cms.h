@@ -6,6 +6,15 @@
 #include <lcms2.h>
 #include <lcms2_plugin.h>
 
+// Byte codes of the float rows in lcms2 formats (BYTES_SH) that the
+// formatter plug-in reads and writes: 24-bit float and half are the
+// library's own, float is lcms2's.
+enum : uint32_t {
+    IL_LCMS_BYTES_FLOAT24 = 3,
+    IL_LCMS_BYTES_FLOAT = 4,
+    IL_LCMS_BYTES_HALF = 5,
+};
+
 // The built-in profiles; present while a handle lives.
 extern cmsHPROFILE ILProfileSRGB;
 extern cmsHPROFILE ILProfileSGray;

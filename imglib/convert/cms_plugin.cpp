@@ -110,11 +110,8 @@ cmsUInt8Number* UnpackSignedLab16(_cmstransform_struct*, cmsUInt16Number values[
 
 constexpr uint32_t kMaxInputSamples = 5;
 constexpr uint32_t kMaxOutputSamples = 4;
-constexpr uint32_t kByteCodeFloat24 = 3;
-constexpr uint32_t kByteCodeFloat = 4;
-constexpr uint32_t kByteCodeHalf = 5;
-constexpr uint32_t kSignedLab8 = 0x1E0019;  // Lab V2, 3 channels, 1 byte
-constexpr uint32_t kSignedLab16 = 0x1E001A; // Lab V2, 3 channels, 2 bytes
+constexpr uint32_t kSignedLab8 = COLORSPACE_SH(PT_LabV2) | CHANNELS_SH(3) | BYTES_SH(1);
+constexpr uint32_t kSignedLab16 = COLORSPACE_SH(PT_LabV2) | CHANNELS_SH(3) | BYTES_SH(2);
 
 // Tables of instantiations indexed by sample count - 1 (and colour count - 1).
 template <class S, bool Swap, size_t... I>
@@ -175,11 +172,11 @@ cmsFormatter ILLcmsFormatterFactory(cmsUInt32Number format, cmsFormatterDirectio
 
     if (direction == cmsFormatterInput) {
         if (samples >= 1 && samples <= kMaxInputSamples) {
-            if (byteCode == kByteCodeFloat24)
+            if (byteCode == IL_LCMS_BYTES_FLOAT24)
                 return InputFormatter<Float24Sample>(samples, swap, isFloat);
-            if (byteCode == kByteCodeHalf)
+            if (byteCode == IL_LCMS_BYTES_HALF)
                 return InputFormatter<HalfSample>(samples, swap, isFloat);
-            if (byteCode == kByteCodeFloat && isFloat)
+            if (byteCode == IL_LCMS_BYTES_FLOAT && isFloat)
                 return InputFormatter<FloatSample>(samples, swap, true);
         }
         if (!isFloat && format == kSignedLab8) {
@@ -196,8 +193,9 @@ cmsFormatter ILLcmsFormatterFactory(cmsUInt32Number format, cmsFormatterDirectio
     }
 
     if (!isFloat || channels < 1 || samples > kMaxOutputSamples) return none;
-    if (byteCode == kByteCodeFloat) return OutputFormatter<FloatSample>(channels, samples, swap);
-    if (byteCode == kByteCodeHalf) return OutputFormatter<HalfSample>(channels, samples, swap);
+    if (byteCode == IL_LCMS_BYTES_FLOAT)
+        return OutputFormatter<FloatSample>(channels, samples, swap);
+    if (byteCode == IL_LCMS_BYTES_HALF) return OutputFormatter<HalfSample>(channels, samples, swap);
     return none;
 }
 

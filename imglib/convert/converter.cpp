@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "imglib/convert/cms.h"
 #include "imglib/convert/converter.h"
 #include "imglib/convert/ycbcr_tables.h"
 
@@ -68,7 +69,7 @@ void ILConverterSetModes(ILConverter* c, ILPixelType source, ILPixelType target,
     c->sourceType = source;
     c->targetType = target;
     c->width = width;
-    ILConverterSelectKernel(c);
+    c->needsSelection = 1;
 }
 
 // The width is the smaller of the two, so that no row is read or written past
@@ -87,7 +88,7 @@ void ILConverterSetImages(ILConverter* c, const ILImage* source, const ILImage* 
     ILPalette* palette = source->palette;
     if (!palette && !IsIndexed(source->type) && IsIndexed(target->type)) palette = target->palette;
     ILConverterSetPalette(c, palette);
-    ILConverterSelectKernel(c);
+    c->needsSelection = 1;
 }
 
 void ILConverterSetImageTarget(ILConverter* c, const ILImage* source, ILPixelType target) {
@@ -101,12 +102,12 @@ void ILConverterSetImageTarget(ILConverter* c, const ILImage* source, ILPixelTyp
     c->targetType = target;
     c->width = source->width;
     ILConverterSetPalette(c, source->palette);
-    ILConverterSelectKernel(c);
+    c->needsSelection = 1;
 }
 
 void ILConverterSetAlphaMode(ILConverter* c, uint8_t mode) {
     c->alphaHandling = mode;
-    ILConverterUpdate(c);
+    c->needsSelection = 1;
 }
 
 void ILConverterSetBackground(ILConverter* c, const ILColor& color) {
@@ -116,14 +117,14 @@ void ILConverterSetBackground(ILConverter* c, const ILColor& color) {
     c->backgroundGray8 = color.ToGray8();
     c->backgroundGray16 = color.ToGray16();
     c->backgroundGrayF = color.ToGrayFloat();
-    ILConverterUpdate(c);
+    c->needsSelection = 1;
 }
 
 void ILConverterSetProfile(ILConverter* c, cmsHPROFILE profile, uint32_t lcmsFormat) {
     if (lcmsFormat == 0) return;
     c->sourceProfile = profile;
     c->sourceFormat = lcmsFormat;
-    ILConverterUpdate(c);
+    c->needsSelection = 1;
 }
 
 void ILConverterSetDither(ILConverter* c, bool on) {
@@ -138,6 +139,7 @@ void ILConverterSetPalette(ILConverter* c, ILPalette* palette) {
     DeleteOwnedPalette(c);
     DropPaletteDerived(c);
     c->palette = palette;
+    c->needsSelection = 1;
 }
 
 ILPalette* ILConverterNewPalette(ILConverter* c, uint32_t count) {
@@ -158,6 +160,7 @@ ILPalette* ILConverterNewPalette(ILConverter* c, uint32_t count) {
     if (count) std::memset(palette->entries, 0, sizeof(ILPaletteEntry) * count);
     c->palette = palette;
     c->ownsPalette = 1;
+    c->needsSelection = 1;
     return palette;
 }
 
@@ -193,10 +196,6 @@ bool ILConverterIsPlainCopy(const ILConverter* c) {
     return c->rowKernel == ILConverterCopyRow;
 }
 
-void ILConverterUpdate(ILConverter* c) {
-    if (c->sourceType && c->targetType && c->width) ILConverterSelectKernel(c);
-}
-
 // At least 256 entries, zeroed, so that an 8-bit code beyond a short palette
 // reads a defined entry instead of memory past the table.
 bool ILConverterAllocPaletteTable(ILConverter* c, uint32_t bytesPerEntry) {
@@ -209,7 +208,13 @@ bool ILConverterAllocPaletteTable(ILConverter* c, uint32_t bytesPerEntry) {
     return c->paletteTable != nullptr;
 }
 
+// The kernel, its transform and its tables are chosen here, once for all the
+// settings made since the last preparation.
 bool ILConverterPrepare(ILConverter* c) {
+    if (c->needsSelection) {
+        ILConverterSelectKernel(c);
+        c->needsSelection = 0;
+    }
     if (!c->rowKernel) return false;
     // Own YCbCr tables that could not be allocated leave none at all.
     if ((c->sourceType & IL_MODEL_MASK) == IL_MODEL_YCBCR && !c->ycbcrY &&
@@ -232,8 +237,7 @@ bool ILConverterPrepare(ILConverter* c) {
         c->paletteMapper = mapper;
         return true;
     }
-    if (!c->paletteTable) ILConverterSelectKernel(c);
-    return c->paletteTable != nullptr && c->rowKernel != nullptr;
+    return c->paletteTable != nullptr;
 }
 
 // Both images must have the same size: rows are converted one to one and no
@@ -280,8 +284,8 @@ void ILConverterChainRow(ILConverter* c, const void* source, void* target) {
 
 ILPixelType ILGetLoadPixelType(const ILHandle* h, ILPixelType fileType, bool keepPremultiplied) {
     if (!h) return 0;
-    if (h->loadMode == 1) return IL_MODEL_RGB | IL_KIND_8;
-    if (h->loadMode == 2) return IL_MODEL_RGB | IL_KIND_8 | IL_EXTRA_ALPHA;
+    if (h->loadMode == 1) return IL_BGR8;
+    if (h->loadMode == 2) return IL_BGRA8;
     if (h->loadMode != 0) return 0;
 
     uint32_t model = fileType & IL_MODEL_MASK;
@@ -319,50 +323,51 @@ ILPixelType ILGetLoadPixelType(const ILHandle* h, ILPixelType fileType, bool kee
 }
 
 uint32_t ILPixelTypeToLcmsFormat(ILPixelType type) {
-    const bool rgbOrder = type & IL_ORDER_RGB;
+    const bool bgrOrder = !(type & IL_ORDER_RGB);
     uint32_t format;
-    switch (type & IL_MODEL_MASK) {
+    switch (ILPixelModel(type)) {
         case IL_MODEL_GRAY:
-            format = 0x30008;
+            format = COLORSPACE_SH(PT_GRAY) | CHANNELS_SH(1);
             break;
         case IL_MODEL_RGB:
-            format = rgbOrder ? 0x40018 : 0x40418;
+            format = COLORSPACE_SH(PT_RGB) | CHANNELS_SH(3) | DOSWAP_SH(bgrOrder);
             break;
         case IL_MODEL_CMYK:
-            format = 0x60020;
+            format = COLORSPACE_SH(PT_CMYK) | CHANNELS_SH(4);
             break;
         case IL_MODEL_YCBCR:
-            format = 0x70018;
+            format = COLORSPACE_SH(PT_YCbCr) | CHANNELS_SH(3);
             break;
         case IL_MODEL_LAB:
-            format = 0xA0018;
+            format = COLORSPACE_SH(PT_Lab) | CHANNELS_SH(3);
             break;
         default:
             return 0;
     }
-    switch (type & IL_KIND_MASK) {
+    // Half and 24-bit float rows go through the library's formatter plug-in.
+    switch (ILSampleKind(type)) {
         case IL_KIND_8:
-            format += 1;
+            format |= BYTES_SH(1);
             break;
         case IL_KIND_16:
-            format += 2;
+            format |= BYTES_SH(2);
             break;
         case IL_KIND_HALF:
-            format += 0x400005;
+            format |= FLOAT_SH(1) | BYTES_SH(IL_LCMS_BYTES_HALF);
             break;
         case IL_KIND_FLOAT24:
-            format += 0x400003;
+            format |= FLOAT_SH(1) | BYTES_SH(IL_LCMS_BYTES_FLOAT24);
             break;
         case IL_KIND_FLOAT:
-            format += 0x400004;
+            format |= FLOAT_SH(1) | BYTES_SH(IL_LCMS_BYTES_FLOAT);
             break;
         default:
             return 0;
     }
-    if (type & IL_EXTRA_MASK) {
-        format += 0x80;
+    if (ILExtraChannel(type)) {
+        format |= EXTRA_SH(1);
         // With do-swap, swap-first describes B, G, R, A in memory.
-        if ((type & IL_MODEL_MASK) == IL_MODEL_RGB && !rgbOrder) format += 0x4000;
+        if (ILPixelModel(type) == IL_MODEL_RGB && bgrOrder) format |= SWAPFIRST_SH(1);
     }
     return format;
 }

@@ -1,5 +1,6 @@
-// The pixel-type converter: a plain record set up once per conversion; the
-// kernel selection stores one row kernel in it, called once per row.
+// The pixel-type converter: a plain record set up once per conversion. The
+// setters only record what they are given; ILConverterPrepare then selects
+// one row kernel (with its transform and tables), called once per row.
 #pragma once
 
 #include <cstdint>
@@ -52,6 +53,7 @@ struct ILConverter {
     ILRowKernel chainSecond;
     ILPixelType sourceType;
     ILPixelType targetType;
+    uint8_t needsSelection; // a setting changed: ILConverterPrepare selects the kernel
 };
 
 ILConverter* ILConverterInit(ILConverter* c);
@@ -70,7 +72,6 @@ ILPalette* ILConverterNewPalette(ILConverter* c, uint32_t count);
 void ILConverterGivePalette(ILConverter* c, ILImage* target);
 bool ILConverterHasPalette(const ILConverter* c);
 bool ILConverterIsPlainCopy(const ILConverter* c);
-void ILConverterUpdate(ILConverter* c);
 void ILConverterSelectKernel(ILConverter* c);
 bool ILConverterAllocPaletteTable(ILConverter* c, uint32_t bytesPerEntry);
 bool ILConverterPrepare(ILConverter* c);
@@ -83,9 +84,6 @@ void ILConverterChainRow(ILConverter* c, const void* source, void* target);
 
 ILPixelType ILGetLoadPixelType(const ILHandle* h, ILPixelType fileType, bool keepPremultiplied);
 uint32_t ILPixelTypeToLcmsFormat(ILPixelType type);
-
-// Shared YCbCr default tables, built with the first handle.
-bool ILInitYCbCrTables();
 
 // Arithmetic shared by the row kernels.
 uint32_t ILUnpremultiply16(uint32_t v, uint32_t a);

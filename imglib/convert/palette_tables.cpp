@@ -39,7 +39,7 @@ bool ILBuildPaletteGrey8(ILConverter* c) {
 }
 
 // Alpha is rounded to 8 bits here, unlike the truncated colour forms.
-bool ILBuildPaletteGreyAlpha8(ILConverter* c) {
+bool ILBuildPaletteGreyA8(ILConverter* c) {
     return Build(c, 2, [](const ILPaletteEntry& e, uint8_t* out) {
         out[0] = ILGray8FromRGB16(e.red, e.green, e.blue);
         out[1] = static_cast<uint8_t>((e.alpha + 128u) / 257u);
@@ -52,7 +52,7 @@ bool ILBuildPaletteGrey16(ILConverter* c) {
     });
 }
 
-bool ILBuildPaletteGreyAlpha16(ILConverter* c) {
+bool ILBuildPaletteGreyA16(ILConverter* c) {
     return Build(c, 4, [](const ILPaletteEntry& e, uint8_t* out) {
         Store<uint16_t>(out, 0, ILGray16FromRGB16(e.red, e.green, e.blue));
         Store<uint16_t>(out, 1, e.alpha);
@@ -64,7 +64,7 @@ bool ILBuildPaletteGreyFloat(ILConverter* c) {
         c, 4, [](const ILPaletteEntry& e, uint8_t* out) { Store<float>(out, 0, Luminance16(e)); });
 }
 
-bool ILBuildPaletteGreyAlphaFloat(ILConverter* c) {
+bool ILBuildPaletteGreyAFloat(ILConverter* c) {
     return Build(c, 8, [](const ILPaletteEntry& e, uint8_t* out) {
         Store<float>(out, 0, Luminance16(e));
         Store<float>(out, 1, e.alpha / 65535.0f);

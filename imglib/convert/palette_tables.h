@@ -7,12 +7,12 @@
 
 #include "imglib/convert/converter.h"
 
-bool ILBuildPaletteGrey8(ILConverter* c);          // 1 byte: grey
-bool ILBuildPaletteGreyAlpha8(ILConverter* c);     // 2 bytes: grey, alpha
-bool ILBuildPaletteGrey16(ILConverter* c);         // 2 bytes
-bool ILBuildPaletteGreyAlpha16(ILConverter* c);    // 4 bytes
-bool ILBuildPaletteGreyFloat(ILConverter* c);      // 4 bytes: linear luminance
-bool ILBuildPaletteGreyAlphaFloat(ILConverter* c); // 8 bytes
+bool ILBuildPaletteGrey8(ILConverter* c);      // 1 byte: grey
+bool ILBuildPaletteGreyA8(ILConverter* c);     // 2 bytes: grey, alpha
+bool ILBuildPaletteGrey16(ILConverter* c);     // 2 bytes
+bool ILBuildPaletteGreyA16(ILConverter* c);    // 4 bytes
+bool ILBuildPaletteGreyFloat(ILConverter* c);  // 4 bytes: linear luminance
+bool ILBuildPaletteGreyAFloat(ILConverter* c); // 8 bytes
 // 8-bit colour: 3 or 4 bytes by the target type, in its order; with alpha
 // handling 2 each entry is laid over the background.
 bool ILBuildPaletteColor8(ILConverter* c);

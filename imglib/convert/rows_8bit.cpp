@@ -91,7 +91,7 @@ void ILRowGreyMapBGR8(ILConverter* c, const void* source, void* target) {
         t[0] = t[1] = t[2] = map[s[x]];
 }
 
-void ILRowGreyMapGreyAlpha8(ILConverter* c, const void* source, void* target) {
+void ILRowGreyMapGreyA8(ILConverter* c, const void* source, void* target) {
     const uint8_t* s = static_cast<const uint8_t*>(source);
     uint8_t* t = static_cast<uint8_t*>(target);
     const uint8_t* map = c->greyMap;
@@ -112,7 +112,7 @@ inline uint8_t CompositePremul(const ILConverter* c, int k, float v, float alpha
 
 } // namespace
 
-void ILRowCompositePremulGreyAlpha8(ILConverter* c, const void* source, void* target) {
+void ILRowCompositeGreyPA8ToBGR8(ILConverter* c, const void* source, void* target) {
     const ILDitherOffsets o = ILRowDitherOffsets(c);
     const uint8_t* s = static_cast<const uint8_t*>(source);
     uint8_t* t = static_cast<uint8_t*>(target);
@@ -131,7 +131,7 @@ void ILRowCompositePremulGreyAlpha8(ILConverter* c, const void* source, void* ta
     ILAdvanceDitherRow(c);
 }
 
-void ILRowCompositePremulGreyAlpha16(ILConverter* c, const void* source, void* target) {
+void ILRowCompositeGreyPA16ToBGR8(ILConverter* c, const void* source, void* target) {
     const ILDitherOffsets o = ILRowDitherOffsets(c);
     const uint16_t* s = static_cast<const uint16_t*>(source);
     uint8_t* t = static_cast<uint8_t*>(target);
@@ -150,7 +150,7 @@ void ILRowCompositePremulGreyAlpha16(ILConverter* c, const void* source, void* t
     ILAdvanceDitherRow(c);
 }
 
-void ILRowCompositePremulBGRA16(ILConverter* c, const void* source, void* target) {
+void ILRowCompositeBGRPA16ToBGR8(ILConverter* c, const void* source, void* target) {
     const ILDitherOffsets o = ILRowDitherOffsets(c);
     const uint16_t* s = static_cast<const uint16_t*>(source);
     uint8_t* t = static_cast<uint8_t*>(target);
@@ -184,14 +184,14 @@ constexpr ILKernelVariant GREY_MAP = IL_KV_GREY_MAP;
 
 // Rearranging and widening.
 constexpr ILRowKernel kGrey8ToBGR8 = ILRowShuffle<U8, U8, 1, 3, 0, 0, 0>;
-constexpr ILRowKernel kGrey8ToGreyAlpha8 = ILRowShuffle<U8, U8, 1, 2, 0>;
+constexpr ILRowKernel kGrey8ToGreyA8 = ILRowShuffle<U8, U8, 1, 2, 0>;
 constexpr ILRowKernel kGrey8ToGrey16 = ILRowShuffle<U8, U16, 1, 1, 0>;
 constexpr ILRowKernel kGrey8ToBGR16 = ILRowShuffle<U8, U16, 1, 3, 0, 0, 0>;
-constexpr ILRowKernel kGreyAlpha8ToGreyAlpha16 = ILRowShuffle<U8, U16, 2, 2, 0, 1>;
-constexpr ILRowKernel kGreyAlpha8ToBGRA16 = ILRowShuffle<U8, U16, 2, 4, 0, 0, 0, 1>;
-constexpr ILRowKernel kGreyAlpha8ToBGRA8 = ILRowShuffle<U8, U8, 2, 4, 0, 0, 0, 1>;
-constexpr ILRowKernel kGreyAlpha8ToBGR8 = ILRowShuffle<U8, U8, 2, 3, 0, 0, 0>;
-constexpr ILRowKernel kGreyAlpha8ToGrey8 = ILRowShuffle<U8, U8, 2, 1, 0>;
+constexpr ILRowKernel kGreyA8ToGreyA16 = ILRowShuffle<U8, U16, 2, 2, 0, 1>;
+constexpr ILRowKernel kGreyA8ToBGRA16 = ILRowShuffle<U8, U16, 2, 4, 0, 0, 0, 1>;
+constexpr ILRowKernel kGreyA8ToBGRA8 = ILRowShuffle<U8, U8, 2, 4, 0, 0, 0, 1>;
+constexpr ILRowKernel kGreyA8ToBGR8 = ILRowShuffle<U8, U8, 2, 3, 0, 0, 0>;
+constexpr ILRowKernel kGreyA8ToGrey8 = ILRowShuffle<U8, U8, 2, 1, 0>;
 constexpr ILRowKernel kBGR8ToBGR16 = ILRowShuffle<U8, U16, 3, 3, 0, 1, 2>;
 constexpr ILRowKernel kBGR8ToRGB16 = ILRowShuffle<U8, U16, 3, 3, 2, 1, 0>;
 constexpr ILRowKernel kBGRX8ToBGRA16 = ILRowShuffle<U8, U16, 4, 4, 0, 1, 2, 3>;
@@ -200,188 +200,191 @@ constexpr ILRowKernel kBGR8ToBGRX8 = ILRowShuffle<U8, U8, 3, 4, 0, 1, 2>;
 constexpr ILRowKernel kSwapBGRX8 = ILRowShuffle<U8, U8, 4, 4, 2, 1, 0, 3>;
 constexpr ILRowKernel kBGRX8ToRGB8 = ILRowShuffle<U8, U8, 4, 3, 2, 1, 0>;
 constexpr ILRowKernel kBGRX8ToBGR8 = ILRowShuffle<U8, U8, 4, 3, 0, 1, 2>;
-constexpr ILRowKernel kSwapBGR8 = ILRowShuffle<U8, U8, 3, 3, 2, 1, 0>;
+constexpr ILRowKernel kSwapBGR8 = ILRowSwapBGR8;
 constexpr ILRowKernel kGrey16ToBGR16 = ILRowShuffle<U16, U16, 1, 3, 0, 0, 0>;
-constexpr ILRowKernel kGreyAlpha16ToBGRA16 = ILRowShuffle<U16, U16, 2, 4, 0, 0, 0, 1>;
-constexpr ILRowKernel kGreyAlpha16ToGrey16 = ILRowShuffle<U16, U16, 2, 1, 0>;
+constexpr ILRowKernel kGreyA16ToBGRA16 = ILRowShuffle<U16, U16, 2, 4, 0, 0, 0, 1>;
+constexpr ILRowKernel kGreyA16ToGrey16 = ILRowShuffle<U16, U16, 2, 1, 0>;
 constexpr ILRowKernel kBGRA16ToBGR16 = ILRowShuffle<U16, U16, 4, 3, 0, 1, 2>;
-constexpr ILRowKernel kGrey16ToGreyAlpha16 = ILRowShuffle<U16, U16, 1, 2, 0>;
+constexpr ILRowKernel kGrey16ToGreyA16 = ILRowShuffle<U16, U16, 1, 2, 0>;
 constexpr ILRowKernel kBGR16ToBGRA16 = ILRowShuffle<U16, U16, 3, 4, 0, 1, 2>;
 constexpr ILRowKernel kSwapBGR16 = ILRowShuffle<U16, U16, 3, 3, 2, 1, 0>;
 constexpr ILRowKernel kSwapBGRA16 = ILRowShuffle<U16, U16, 4, 4, 2, 1, 0, 3>;
 
 // Dithered narrowing.
-constexpr ILRowKernel kGrey16ToGrey8 = ILRowDitherTo8<U16, 1, 1, 0>;
+constexpr ILRowKernel kGrey16ToGrey8 = ILRowNarrow16To8<1>;
 constexpr ILRowKernel kGrey16ToBGR8 = ILRowDitherTo8<U16, 1, 3, 0, 0, 0>;
-constexpr ILRowKernel kGreyAlpha16ToGrey8 = ILRowDitherTo8<U16, 2, 1, 0>;
-constexpr ILRowKernel kGreyAlpha16ToGreyAlpha8 = ILRowDitherTo8<U16, 2, 2, 0, 1>;
-constexpr ILRowKernel kGreyAlpha16ToBGR8 = ILRowDitherTo8<U16, 2, 3, 0, 0, 0>;
-constexpr ILRowKernel kGreyAlpha16ToBGRA8 = ILRowDitherTo8<U16, 2, 4, 0, 0, 0, 1>;
+constexpr ILRowKernel kGreyA16ToGrey8 = ILRowDitherTo8<U16, 2, 1, 0>;
+constexpr ILRowKernel kGreyA16ToGreyA8 = ILRowNarrow16To8<2>;
+constexpr ILRowKernel kGreyA16ToBGR8 = ILRowDitherTo8<U16, 2, 3, 0, 0, 0>;
+constexpr ILRowKernel kGreyA16ToBGRA8 = ILRowDitherTo8<U16, 2, 4, 0, 0, 0, 1>;
 constexpr ILRowKernel kGrey32ToBGR8 = ILRowDitherTo8<U32, 1, 3, 0, 0, 0>;
-constexpr ILRowKernel kGreyAlpha32ToBGR8 = ILRowDitherTo8<U32, 2, 3, 0, 0, 0>;
-constexpr ILRowKernel kBGR16ToBGR8 = ILRowDitherTo8<U16, 3, 3, 0, 1, 2>;
+constexpr ILRowKernel kGreyA32ToBGR8 = ILRowDitherTo8<U32, 2, 3, 0, 0, 0>;
+constexpr ILRowKernel kBGR16ToBGR8 = ILRowNarrow16To8<3>;
 constexpr ILRowKernel kBGR16ToRGB8 = ILRowDitherTo8<U16, 3, 3, 2, 1, 0>;
-constexpr ILRowKernel kBGRA16ToBGRA8 = ILRowDitherTo8<U16, 4, 4, 0, 1, 2, 3>;
+constexpr ILRowKernel kBGRA16ToBGRA8 = ILRowNarrow16To8<4>;
 constexpr ILRowKernel kBGRA16ToBGR8 = ILRowDitherTo8<U16, 4, 3, 0, 1, 2>;
 constexpr ILRowKernel kBGRA16ToRGB8 = ILRowDitherTo8<U16, 4, 3, 2, 1, 0>;
 
 std::vector<ILKernelEntry> BuildEntries() {
-    const auto bgra8 = {0x1043u, 0x2043u, 0x4043u};
-    const auto rgba8 = {0x11043u, 0x12043u, 0x14043u};
-    const auto greyAlpha8 = {0x2041u, 0x4041u};
-    const auto greyAlpha16 = {0x2061u, 0x4061u};
-    const auto bgra16 = {0x2063u, 0x4063u};
-    const auto rgba16 = {0x12063u, 0x14063u};
-    const auto bgr8Both = {0x43u, 0x10043u};
-    const auto bgr16Both = {0x63u, 0x10063u};
-    const auto alpha8Out = {0x2043u, 0x4043u, 0x12043u, 0x14043u};
-    const auto alpha16Out = {0x2063u, 0x4063u, 0x12063u, 0x14063u};
+    const auto bgra8 = {IL_BGRX8, IL_BGRA8, IL_BGRPA8};
+    const auto rgba8 = {IL_RGBX8, IL_RGBA8, IL_RGBPA8};
+    const auto greyAlpha8 = {IL_GREY_A8, IL_GREY_PA8};
+    const auto greyAlpha16 = {IL_GREY_A16, IL_GREY_PA16};
+    const auto bgra16 = {IL_BGRA16, IL_BGRPA16};
+    const auto rgba16 = {IL_RGBA16, IL_RGBPA16};
+    const auto bgr8Both = {IL_BGR8, IL_RGB8};
+    const auto bgr16Both = {IL_BGR16, IL_RGB16};
+    const auto alpha8Out = {IL_BGRA8, IL_BGRPA8, IL_RGBA8, IL_RGBPA8};
+    const auto alpha16Out = {IL_BGRA16, IL_BGRPA16, IL_RGBA16, IL_RGBPA16};
     return ILExpandKernelGroups({
         // 1-bit grey, one kernel per polarity; white-set to itself is the copy.
-        {{0x11}, {0x11}, ILRowInvertBytes, nullptr, BLACK},
-        {{0x11}, {0x41}, ILRowBit1ToGrey8<true>, nullptr, WHITE},
-        {{0x11}, {0x41}, ILRowBit1ToGrey8<false>, nullptr, BLACK},
-        {{0x11}, bgr8Both, ILRowBit1ToBGR8<true>, nullptr, WHITE},
-        {{0x11}, bgr8Both, ILRowBit1ToBGR8<false>, nullptr, BLACK},
-        {{0x11}, {0x61}, ILRowBit1ToGrey16<true>, nullptr, WHITE},
-        {{0x11}, {0x61}, ILRowBit1ToGrey16<false>, nullptr, BLACK},
-        {{0x11}, bgr16Both, ILRowBit1ToBGR16<true>, nullptr, WHITE},
-        {{0x11}, bgr16Both, ILRowBit1ToBGR16<false>, nullptr, BLACK},
+        {{IL_GREY1}, {IL_GREY1}, ILRowInvertBytes, nullptr, BLACK},
+        {{IL_GREY1}, {IL_GREY8}, ILRowGrey1ToGrey8<true>, nullptr, WHITE},
+        {{IL_GREY1}, {IL_GREY8}, ILRowGrey1ToGrey8<false>, nullptr, BLACK},
+        {{IL_GREY1}, bgr8Both, ILRowGrey1ToBGR8<true>, nullptr, WHITE},
+        {{IL_GREY1}, bgr8Both, ILRowGrey1ToBGR8<false>, nullptr, BLACK},
+        {{IL_GREY1}, {IL_GREY16}, ILRowGrey1ToGrey16<true>, nullptr, WHITE},
+        {{IL_GREY1}, {IL_GREY16}, ILRowGrey1ToGrey16<false>, nullptr, BLACK},
+        {{IL_GREY1}, bgr16Both, ILRowGrey1ToBGR16<true>, nullptr, WHITE},
+        {{IL_GREY1}, bgr16Both, ILRowGrey1ToBGR16<false>, nullptr, BLACK},
 
         // 2- and 4-bit grey.
-        {{0x21}, {0x31}, ILRowGrey2ToGrey4},
-        {{0x21}, {0x41}, ILRowGreyNToGrey8<2>},
-        {{0x21}, bgr8Both, ILRowGreyNToBGR8<2>},
-        {{0x21}, {0x61}, ILRowGreyNToGrey16<2>},
-        {{0x21}, bgr16Both, ILRowGreyNToBGR16<2>},
-        {{0x31}, {0x41}, ILRowGreyNToGrey8<4>},
-        {{0x31}, bgr8Both, ILRowGreyNToBGR8<4>},
-        {{0x31}, {0x61}, ILRowGreyNToGrey16<4>},
-        {{0x31}, bgr16Both, ILRowGreyNToBGR16<4>},
+        {{IL_GREY2}, {IL_GREY4}, ILRowGrey2ToGrey4},
+        {{IL_GREY2}, {IL_GREY8}, ILRowGreyNToGrey8<2>},
+        {{IL_GREY2}, bgr8Both, ILRowGreyNToBGR8<2>},
+        {{IL_GREY2}, {IL_GREY16}, ILRowGreyNToGrey16<2>},
+        {{IL_GREY2}, bgr16Both, ILRowGreyNToBGR16<2>},
+        {{IL_GREY4}, {IL_GREY8}, ILRowGreyNToGrey8<4>},
+        {{IL_GREY4}, bgr8Both, ILRowGreyNToBGR8<4>},
+        {{IL_GREY4}, {IL_GREY16}, ILRowGreyNToGrey16<4>},
+        {{IL_GREY4}, bgr16Both, ILRowGreyNToBGR16<4>},
 
         // Grey 8, and through the grey map.
-        {{0x41}, bgr8Both, kGrey8ToBGR8},
-        {{0x41}, {0x61}, kGrey8ToGrey16},
-        {{0x41}, bgr16Both, kGrey8ToBGR16},
-        {{0x41}, {0x2041}, kGrey8ToGreyAlpha8},
-        {{0x41}, {0x41}, ILRowGreyMapGrey8, nullptr, GREY_MAP},
-        {{0x41}, bgr8Both, ILRowGreyMapBGR8, nullptr, GREY_MAP},
-        {{0x41}, {0x2041}, ILRowGreyMapGreyAlpha8, nullptr, GREY_MAP},
+        {{IL_GREY8}, bgr8Both, kGrey8ToBGR8},
+        {{IL_GREY8}, {IL_GREY16}, kGrey8ToGrey16},
+        {{IL_GREY8}, bgr16Both, kGrey8ToBGR16},
+        {{IL_GREY8}, {IL_GREY_A8}, kGrey8ToGreyA8},
+        {{IL_GREY8}, {IL_GREY8}, ILRowGreyMapGrey8, nullptr, GREY_MAP},
+        {{IL_GREY8}, bgr8Both, ILRowGreyMapBGR8, nullptr, GREY_MAP},
+        {{IL_GREY8}, {IL_GREY_A8}, ILRowGreyMapGreyA8, nullptr, GREY_MAP},
 
         // B, G, R 8 and R, G, B 8.
-        {{0x43}, {0x41}, ILRowBGR8ToGrey8<3, 1>},
-        {{0x43}, {0x61}, ILRowBGR8ToGrey16<3, 1>},
+        {{IL_BGR8}, {IL_GREY8}, ILRowBGR8ToGrey8<3, 1>},
+        {{IL_BGR8}, {IL_GREY16}, ILRowBGR8ToGrey16<3, 1>},
         {bgr8Both, bgr16Both, kBGR8ToBGR16, kBGR8ToRGB16},
-        {{0x43}, {0x1043, 0x2043, 0x4043}, kBGR8ToBGRX8},
-        {{0x10043}, rgba8, kBGR8ToBGRX8},
-        {{0x43}, {0x10043}, kSwapBGR8},
-        {{0x10043}, {0x43}, kSwapBGR8},
+        {{IL_BGR8}, {IL_BGRX8, IL_BGRA8, IL_BGRPA8}, kBGR8ToBGRX8},
+        {{IL_RGB8}, rgba8, kBGR8ToBGRX8},
+        {{IL_BGR8}, {IL_RGB8}, kSwapBGR8},
+        {{IL_RGB8}, {IL_BGR8}, kSwapBGR8},
 
         // Grey 16.
-        {{0x61}, {0x41}, kGrey16ToGrey8},
-        {{0x61}, bgr8Both, kGrey16ToBGR8},
-        {{0x61}, bgr16Both, kGrey16ToBGR16},
-        {{0x61}, greyAlpha16, kGrey16ToGreyAlpha16},
+        {{IL_GREY16}, {IL_GREY8}, kGrey16ToGrey8},
+        {{IL_GREY16}, bgr8Both, kGrey16ToBGR8},
+        {{IL_GREY16}, bgr16Both, kGrey16ToBGR16},
+        {{IL_GREY16}, greyAlpha16, kGrey16ToGreyA16},
 
         // B, G, R 16 and R, G, B 16.
-        {{0x63}, {0x41}, ILRowBGR16ToGrey8<3, 1>},
-        {{0x63}, {0x61}, ILRowBGR16ToGrey16<3, 1>},
+        {{IL_BGR16}, {IL_GREY8}, ILRowBGR16ToGrey8<3, 1>},
+        {{IL_BGR16}, {IL_GREY16}, ILRowBGR16ToGrey16<3, 1>},
         {bgr16Both, bgr8Both, kBGR16ToBGR8, kBGR16ToRGB8},
-        {{0x63}, {0x2063}, kBGR16ToBGRA16},
-        {{0x63}, {0x10063}, kSwapBGR16},
-        {{0x10063}, {0x63}, kSwapBGR16},
+        {{IL_BGR16}, {IL_BGRA16}, kBGR16ToBGRA16},
+        {{IL_BGR16}, {IL_RGB16}, kSwapBGR16},
+        {{IL_RGB16}, {IL_BGR16}, kSwapBGR16},
 
         // B, G, R plus a filler or alpha byte, and its R, G, B twin.
-        {bgra8, {0x43}, kBGRX8ToBGR8},
-        {bgra8, {0x10043}, kBGRX8ToRGB8},
-        {bgra8, {0x2041, 0x4041}, ILRowBGR8ToGrey8<4, 2>},
-        {bgra8, {0x2061, 0x4061}, ILRowBGR8ToGrey16<4, 2>},
-        {bgra8, {0x2063, 0x4063}, kBGRX8ToBGRA16},
+        {bgra8, {IL_BGR8}, kBGRX8ToBGR8},
+        {bgra8, {IL_RGB8}, kBGRX8ToRGB8},
+        {bgra8, {IL_GREY_A8, IL_GREY_PA8}, ILRowBGR8ToGrey8<4, 2>},
+        {bgra8, {IL_GREY_A16, IL_GREY_PA16}, ILRowBGR8ToGrey16<4, 2>},
+        {bgra8, {IL_BGRA16, IL_BGRPA16}, kBGRX8ToBGRA16},
         {bgra8, rgba8, kSwapBGRX8},
-        {rgba8, {0x43}, kBGRX8ToRGB8},
-        {rgba8, {0x10043}, kBGRX8ToBGR8},
+        {rgba8, {IL_BGR8}, kBGRX8ToRGB8},
+        {rgba8, {IL_RGB8}, kBGRX8ToBGR8},
         {rgba8, bgra8, kSwapBGRX8},
-        {rgba8, {0x2063}, kRGBX8ToBGRA16},
+        {rgba8, {IL_BGRA16}, kRGBX8ToBGRA16},
 
         // Grey+alpha 8; the premultiplied form composites here, the straight
         // one with the other compositing kernels.
-        {greyAlpha8, {0x41}, kGreyAlpha8ToGrey8},
-        {greyAlpha8, bgr8Both, kGreyAlpha8ToBGR8},
-        {{0x4041}, bgr8Both, ILRowCompositePremulGreyAlpha8, nullptr, COMPOSITE},
-        {greyAlpha8, alpha8Out, kGreyAlpha8ToBGRA8},
-        {greyAlpha8, greyAlpha16, kGreyAlpha8ToGreyAlpha16},
-        {greyAlpha8, alpha16Out, kGreyAlpha8ToBGRA16},
+        {greyAlpha8, {IL_GREY8}, kGreyA8ToGrey8},
+        {greyAlpha8, bgr8Both, kGreyA8ToBGR8},
+        {{IL_GREY_PA8}, bgr8Both, ILRowCompositeGreyPA8ToBGR8, nullptr, COMPOSITE},
+        {greyAlpha8, alpha8Out, kGreyA8ToBGRA8},
+        {greyAlpha8, greyAlpha16, kGreyA8ToGreyA16},
+        {greyAlpha8, alpha16Out, kGreyA8ToBGRA16},
 
         // Grey+alpha 16.
-        {greyAlpha16, {0x41}, kGreyAlpha16ToGrey8},
-        {greyAlpha16, bgr8Both, kGreyAlpha16ToBGR8},
-        {{0x4061}, bgr8Both, ILRowCompositePremulGreyAlpha16, nullptr, COMPOSITE},
-        {greyAlpha16, {0x61}, kGreyAlpha16ToGrey16},
-        {greyAlpha16, greyAlpha8, kGreyAlpha16ToGreyAlpha8},
-        {greyAlpha16, alpha8Out, kGreyAlpha16ToBGRA8},
-        {greyAlpha16, alpha16Out, kGreyAlpha16ToBGRA16},
+        {greyAlpha16, {IL_GREY8}, kGreyA16ToGrey8},
+        {greyAlpha16, bgr8Both, kGreyA16ToBGR8},
+        {{IL_GREY_PA16}, bgr8Both, ILRowCompositeGreyPA16ToBGR8, nullptr, COMPOSITE},
+        {greyAlpha16, {IL_GREY16}, kGreyA16ToGrey16},
+        {greyAlpha16, greyAlpha8, kGreyA16ToGreyA8},
+        {greyAlpha16, alpha8Out, kGreyA16ToBGRA8},
+        {greyAlpha16, alpha16Out, kGreyA16ToBGRA16},
 
         // B, G, R, A 16 and R, G, B, A 16.
         {bgra16, bgr8Both, kBGRA16ToBGR8, kBGRA16ToRGB8},
         {rgba16, bgr8Both, kBGRA16ToBGR8, kBGRA16ToRGB8},
-        {{0x4063}, {0x43}, ILRowCompositePremulBGRA16, nullptr, COMPOSITE},
-        {bgra16, {0x63}, kBGRA16ToBGR16},
+        {{IL_BGRPA16}, {IL_BGR8}, ILRowCompositeBGRPA16ToBGR8, nullptr, COMPOSITE},
+        {bgra16, {IL_BGR16}, kBGRA16ToBGR16},
         {bgra16, greyAlpha8, ILRowBGR16ToGrey8<4, 2>},
-        {bgra16, {0x2043, 0x4043}, kBGRA16ToBGRA8},
+        {bgra16, {IL_BGRA8, IL_BGRPA8}, kBGRA16ToBGRA8},
         {bgra16, greyAlpha16, ILRowBGR16ToGrey16<4, 2>},
         {bgra16, rgba16, kSwapBGRA16},
         {rgba16, bgra16, kSwapBGRA16},
 
         // 32-bit grey: the high half of each sample.
-        {{0x71}, bgr8Both, kGrey32ToBGR8},
-        {{0x2071, 0x4071}, bgr8Both, kGreyAlpha32ToBGR8},
+        {{IL_GREY32}, bgr8Both, kGrey32ToBGR8},
+        {{IL_GREY_A32, IL_GREY_PA32}, bgr8Both, kGreyA32ToBGR8},
 
         // Packed colour; R, G, B 8 targets of the B, G, R-only kernels are
         // chained with the swap by the selection.
-        {{0x223}, {0x43}, ILRowBGR101010ToBGR8},
-        {{0x223}, {0x63}, ILRowBGR101010ToBGR16},
-        {{0x213}, {0x43}, ILRowBGR565ToBGR8},
-        {{0x203}, {0x43}, ILRowBGR555ToBGR8},
-        {{0x1033}, {0x43}, ILRowBGRX4444ToRGB8<false>},
-        {{0x1033}, {0x10043}, ILRowBGRX4444ToRGB8<true>},
-        {{0x10033}, {0x43}, ILRowRGB444ToRGB8<false>},
-        {{0x10033}, {0x10043}, ILRowRGB444ToRGB8<true>},
-        {{0x12033, 0x14033}, {0x43}, ILRowRGBA4444ToBGR8<false>},
-        {{0x12033, 0x14033}, {0x2043, 0x4043}, ILRowRGBA4444ToBGR8<true>},
+        {{IL_BGR_101010}, {IL_BGR8}, ILRowBGR101010ToBGR8},
+        {{IL_BGR_101010}, {IL_BGR16}, ILRowBGR101010ToBGR16},
+        {{IL_BGR_565}, {IL_BGR8}, ILRowBGR565ToBGR8},
+        {{IL_BGR_555}, {IL_BGR8}, ILRowBGR555ToBGR8},
+        {{IL_BGRX4}, {IL_BGR8}, ILRowBGRX4ToBGR8<false>},
+        {{IL_BGRX4}, {IL_RGB8}, ILRowBGRX4ToBGR8<true>},
+        {{IL_RGB4}, {IL_BGR8}, ILRowRGB4ToBGR8<false>},
+        {{IL_RGB4}, {IL_RGB8}, ILRowRGB4ToBGR8<true>},
+        {{IL_RGBA4, IL_RGBPA4}, {IL_BGR8}, ILRowRGBA4ToBGR8<false>},
+        {{IL_RGBA4, IL_RGBPA4}, {IL_BGRA8, IL_BGRPA8}, ILRowRGBA4ToBGR8<true>},
 
         // YCbCr 8.
-        {{0x45}, {0x43}, ILRowYCbCr8ToBGR8<3, 3>},
-        {{0x2045, 0x4045}, {0x43}, ILRowYCbCr8ToBGR8<4, 3>},
-        {{0x2045, 0x4045}, {0x2043, 0x4043}, ILRowYCbCr8ToBGR8<4, 4>},
+        {{IL_YCBCR8}, {IL_BGR8}, ILRowYCbCr8ToBGR8<3, 3>},
+        {{IL_YCBCR_A8, IL_YCBCR_PA8}, {IL_BGR8}, ILRowYCbCr8ToBGR8<4, 3>},
+        {{IL_YCBCR_A8, IL_YCBCR_PA8}, {IL_BGRA8, IL_BGRPA8}, ILRowYCbCr8ToBGR8<4, 4>},
 
         // CMYK 8 and 16.
-        {{0x44}, {0x43}, ILRowCmykToBGR<U8, 4, U8, 3>},
-        {{0x2044}, {0x43}, ILRowCmykToBGR<U8, 5, U8, 3>},
-        {{0x2044}, {0x2043}, ILRowCmykToBGR<U8, 5, U8, 4>},
-        {{0x64}, {0x43}, ILRowCmykToBGR<U16, 4, U8, 3>},
-        {{0x64}, {0x63}, ILRowCmykToBGR<U16, 4, U16, 3>},
-        {{0x2064}, {0x43}, ILRowCmykToBGR<U16, 5, U8, 3>},
-        {{0x2064}, {0x2063}, ILRowCmykToBGR<U16, 5, U16, 4>},
+        {{IL_CMYK8}, {IL_BGR8}, ILRowCMYKToBGR<U8, 4, U8, 3>},
+        {{IL_CMYK_A8}, {IL_BGR8}, ILRowCMYKToBGR<U8, 5, U8, 3>},
+        {{IL_CMYK_A8}, {IL_BGRA8}, ILRowCMYKToBGR<U8, 5, U8, 4>},
+        {{IL_CMYK16}, {IL_BGR8}, ILRowCMYKToBGR<U16, 4, U8, 3>},
+        {{IL_CMYK16}, {IL_BGR16}, ILRowCMYKToBGR<U16, 4, U16, 3>},
+        {{IL_CMYK_A16}, {IL_BGR8}, ILRowCMYKToBGR<U16, 5, U8, 3>},
+        {{IL_CMYK_A16}, {IL_BGRA16}, ILRowCMYKToBGR<U16, 5, U16, 4>},
 
         // Linear float and half colour to grey.
-        {{0x123}, {0x41}, ILRowLinearToGrey8<false, 3, 1>},
-        {{0x123}, {0x61}, ILRowLinearToGrey16<false, 3, 1>},
-        {{0x2123, 0x4123}, greyAlpha8, ILRowLinearToGrey8<false, 4, 2>},
-        {{0x2123, 0x4123}, greyAlpha16, ILRowLinearToGrey16<false, 4, 2>},
-        {{0x103}, {0x41}, ILRowLinearToGrey8<true, 3, 1>},
-        {{0x103}, {0x61}, ILRowLinearToGrey16<true, 3, 1>},
-        {{0x2103, 0x4103}, greyAlpha8, ILRowLinearToGrey8<true, 4, 2>},
-        {{0x2103, 0x4103}, greyAlpha16, ILRowLinearToGrey16<true, 4, 2>},
+        {{IL_BGR_FLOAT}, {IL_GREY8}, ILRowLinearToGrey8<false, 3, 1>},
+        {{IL_BGR_FLOAT}, {IL_GREY16}, ILRowLinearToGrey16<false, 3, 1>},
+        {{IL_BGRA_FLOAT, IL_BGRPA_FLOAT}, greyAlpha8, ILRowLinearToGrey8<false, 4, 2>},
+        {{IL_BGRA_FLOAT, IL_BGRPA_FLOAT}, greyAlpha16, ILRowLinearToGrey16<false, 4, 2>},
+        {{IL_BGR_HALF}, {IL_GREY8}, ILRowLinearToGrey8<true, 3, 1>},
+        {{IL_BGR_HALF}, {IL_GREY16}, ILRowLinearToGrey16<true, 3, 1>},
+        {{IL_BGRA_HALF, IL_BGRPA_HALF}, greyAlpha8, ILRowLinearToGrey8<true, 4, 2>},
+        {{IL_BGRA_HALF, IL_BGRPA_HALF}, greyAlpha16, ILRowLinearToGrey16<true, 4, 2>},
 
         // Grey float to 1 bit.
-        {{0x121}, {0x11}, ILRowGreyFloatTo1},
+        {{IL_GREY_FLOAT}, {IL_GREY1}, ILRowGreyFloatTo1},
 
         // 24-bit float and RGBE to 8-bit colour.
-        {{0x111}, bgr8Both, ILRowGreyFloat24ToBGR8<1>},
-        {{0x2111, 0x4111}, bgr8Both, ILRowGreyFloat24ToBGR8<2>},
-        {{0x10113}, bgr8Both, ILRowRGBFloat24ToRGB8<3, false>, ILRowRGBFloat24ToRGB8<3, true>},
-        {{0x12113, 0x14113}, {0x43}, ILRowRGBFloat24ToRGB8<4, true>},
-        {{0x163}, {0x43}, ILRowRGBEToBGR8},
+        {{IL_GREY_FLOAT24}, bgr8Both, ILRowGreyFloat24ToBGR8<1>},
+        {{IL_GREY_A_FLOAT24, IL_GREY_PA_FLOAT24}, bgr8Both, ILRowGreyFloat24ToBGR8<2>},
+        {{IL_RGB_FLOAT24},
+         bgr8Both,
+         ILRowRGBFloat24ToRGB8<3, false>,
+         ILRowRGBFloat24ToRGB8<3, true>},
+        {{IL_RGBA_FLOAT24, IL_RGBPA_FLOAT24}, {IL_BGR8}, ILRowRGBFloat24ToRGB8<4, true>},
+        {{IL_BGR_RGBE}, {IL_BGR8}, ILRowRGBEToBGR8},
     });
 }
 

@@ -43,24 +43,31 @@ inline uint8_t ILTruncDither8(float v, float d) {
 void ILRowInvertBytes(ILConverter* c, const void* source, void* target);
 void ILRowGreyMapGrey8(ILConverter* c, const void* source, void* target);
 void ILRowGreyMapBGR8(ILConverter* c, const void* source, void* target);
-void ILRowGreyMapGreyAlpha8(ILConverter* c, const void* source, void* target);
+void ILRowGreyMapGreyA8(ILConverter* c, const void* source, void* target);
+
+// --- SSE2 members (rows_8bit_sse2.cpp) ----------------------------------------
+// N 16-bit samples a pixel to N 8-bit samples in the same order, dithered
+// as ILRowDitherTo8; B, G, R 8 to R, G, B 8 (either way round).
+template <int N>
+void ILRowNarrow16To8(ILConverter* c, const void* source, void* target);
+void ILRowSwapBGR8(ILConverter* c, const void* source, void* target);
 
 // Premultiplied grey+alpha 8, grey+alpha 16 and BGRA 16 over the background,
 // into BGR 8.
-void ILRowCompositePremulGreyAlpha8(ILConverter* c, const void* source, void* target);
-void ILRowCompositePremulGreyAlpha16(ILConverter* c, const void* source, void* target);
-void ILRowCompositePremulBGRA16(ILConverter* c, const void* source, void* target);
+void ILRowCompositeGreyPA8ToBGR8(ILConverter* c, const void* source, void* target);
+void ILRowCompositeGreyPA16ToBGR8(ILConverter* c, const void* source, void* target);
+void ILRowCompositeBGRPA16ToBGR8(ILConverter* c, const void* source, void* target);
 
 // --- 1-, 2- and 4-bit data (rows_8bit_bilevel.cpp) ----------------------------
 // 1-bit grey to grey 8 / BGR 8 / grey 16 / BGR 16, White: a set bit is white.
 template <bool White>
-void ILRowBit1ToGrey8(ILConverter* c, const void* source, void* target);
+void ILRowGrey1ToGrey8(ILConverter* c, const void* source, void* target);
 template <bool White>
-void ILRowBit1ToBGR8(ILConverter* c, const void* source, void* target);
+void ILRowGrey1ToBGR8(ILConverter* c, const void* source, void* target);
 template <bool White>
-void ILRowBit1ToGrey16(ILConverter* c, const void* source, void* target);
+void ILRowGrey1ToGrey16(ILConverter* c, const void* source, void* target);
 template <bool White>
-void ILRowBit1ToBGR16(ILConverter* c, const void* source, void* target);
+void ILRowGrey1ToBGR16(ILConverter* c, const void* source, void* target);
 // 2- and 4-bit grey (Bits) to grey 8 / BGR 8 / grey 16 / BGR 16.
 template <int Bits>
 void ILRowGreyNToGrey8(ILConverter* c, const void* source, void* target);
@@ -83,11 +90,11 @@ void ILRowBGR101010ToBGR16(ILConverter* c, const void* source, void* target);
 void ILRowBGR565ToBGR8(ILConverter* c, const void* source, void* target);
 void ILRowBGR555ToBGR8(ILConverter* c, const void* source, void* target);
 template <bool RgbOut>
-void ILRowBGRX4444ToRGB8(ILConverter* c, const void* source, void* target);
+void ILRowBGRX4ToBGR8(ILConverter* c, const void* source, void* target);
 template <bool RgbOut>
-void ILRowRGB444ToRGB8(ILConverter* c, const void* source, void* target);
+void ILRowRGB4ToBGR8(ILConverter* c, const void* source, void* target);
 template <bool Alpha>
-void ILRowRGBA4444ToBGR8(ILConverter* c, const void* source, void* target);
+void ILRowRGBA4ToBGR8(ILConverter* c, const void* source, void* target);
 
 // --- YCbCr and CMYK (rows_8bit_ycbcr_cmyk.cpp) --------------------------------
 // YCbCr 8 (SN = 3, or 4 with alpha) to BGR 8 (TN = 3) or BGRA 8 (TN = 4).
@@ -95,7 +102,7 @@ template <int SN, int TN>
 void ILRowYCbCr8ToBGR8(ILConverter* c, const void* source, void* target);
 // CMYK with SN samples of type S into BGR (TN = 3) or BGRA (TN = 4) of type T.
 template <typename S, int SN, typename T, int TN>
-void ILRowCmykToBGR(ILConverter* c, const void* source, void* target);
+void ILRowCMYKToBGR(ILConverter* c, const void* source, void* target);
 
 // --- Colour to grey (rows_8bit_grey.cpp) --------------------------------------
 // BGR 8 (SN = 3) / BGRX 8 (SN = 4, fourth byte kept as alpha when TN = 2).

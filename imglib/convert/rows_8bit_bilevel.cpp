@@ -36,14 +36,14 @@ constexpr uint32_t kTo16 = Bits == 4 ? 4369 : 21845;
 } // namespace
 
 template <bool White>
-void ILRowBit1ToGrey8(ILConverter* c, const void* source, void* target) {
+void ILRowGrey1ToGrey8(ILConverter* c, const void* source, void* target) {
     uint8_t* t = static_cast<uint8_t*>(target);
     ForEachBit(static_cast<const uint8_t*>(source), c->width,
                [t](uint64_t x, uint32_t bit) { t[x] = (bit != 0) == White ? 255 : 0; });
 }
 
 template <bool White>
-void ILRowBit1ToBGR8(ILConverter* c, const void* source, void* target) {
+void ILRowGrey1ToBGR8(ILConverter* c, const void* source, void* target) {
     uint8_t* t = static_cast<uint8_t*>(target);
     ForEachBit(static_cast<const uint8_t*>(source), c->width, [t](uint64_t x, uint32_t bit) {
         const uint8_t v = (bit != 0) == White ? 255 : 0;
@@ -52,14 +52,14 @@ void ILRowBit1ToBGR8(ILConverter* c, const void* source, void* target) {
 }
 
 template <bool White>
-void ILRowBit1ToGrey16(ILConverter* c, const void* source, void* target) {
+void ILRowGrey1ToGrey16(ILConverter* c, const void* source, void* target) {
     uint16_t* t = static_cast<uint16_t*>(target);
     ForEachBit(static_cast<const uint8_t*>(source), c->width,
                [t](uint64_t x, uint32_t bit) { t[x] = (bit != 0) == White ? 65535 : 0; });
 }
 
 template <bool White>
-void ILRowBit1ToBGR16(ILConverter* c, const void* source, void* target) {
+void ILRowGrey1ToBGR16(ILConverter* c, const void* source, void* target) {
     uint16_t* t = static_cast<uint16_t*>(target);
     ForEachBit(static_cast<const uint8_t*>(source), c->width, [t](uint64_t x, uint32_t bit) {
         const uint16_t v = (bit != 0) == White ? 65535 : 0;
@@ -168,14 +168,14 @@ void ILRowGreyFloatTo1(ILConverter* c, const void* source, void* target) {
     ILAdvanceDitherRow(c);
 }
 
-template void ILRowBit1ToGrey8<true>(ILConverter*, const void*, void*);
-template void ILRowBit1ToGrey8<false>(ILConverter*, const void*, void*);
-template void ILRowBit1ToBGR8<true>(ILConverter*, const void*, void*);
-template void ILRowBit1ToBGR8<false>(ILConverter*, const void*, void*);
-template void ILRowBit1ToGrey16<true>(ILConverter*, const void*, void*);
-template void ILRowBit1ToGrey16<false>(ILConverter*, const void*, void*);
-template void ILRowBit1ToBGR16<true>(ILConverter*, const void*, void*);
-template void ILRowBit1ToBGR16<false>(ILConverter*, const void*, void*);
+template void ILRowGrey1ToGrey8<true>(ILConverter*, const void*, void*);
+template void ILRowGrey1ToGrey8<false>(ILConverter*, const void*, void*);
+template void ILRowGrey1ToBGR8<true>(ILConverter*, const void*, void*);
+template void ILRowGrey1ToBGR8<false>(ILConverter*, const void*, void*);
+template void ILRowGrey1ToGrey16<true>(ILConverter*, const void*, void*);
+template void ILRowGrey1ToGrey16<false>(ILConverter*, const void*, void*);
+template void ILRowGrey1ToBGR16<true>(ILConverter*, const void*, void*);
+template void ILRowGrey1ToBGR16<false>(ILConverter*, const void*, void*);
 template void ILRowGreyNToGrey8<2>(ILConverter*, const void*, void*);
 template void ILRowGreyNToGrey8<4>(ILConverter*, const void*, void*);
 template void ILRowGreyNToBGR8<2>(ILConverter*, const void*, void*);

@@ -80,7 +80,7 @@ void ILRowBGR555ToBGR8(ILConverter* c, const void* source, void* target) {
 
 // Byte 0: B low nibble, G high nibble; byte 1: R low nibble, filler high.
 template <bool RgbOut>
-void ILRowBGRX4444ToRGB8(ILConverter* c, const void* source, void* target) {
+void ILRowBGRX4ToBGR8(ILConverter* c, const void* source, void* target) {
     const uint8_t* s = static_cast<const uint8_t*>(source);
     uint8_t* t = static_cast<uint8_t*>(target);
     constexpr int b = RgbOut ? 2 : 0, r = RgbOut ? 0 : 2;
@@ -94,7 +94,7 @@ void ILRowBGRX4444ToRGB8(ILConverter* c, const void* source, void* target) {
 // Nibbles R, G, B, high nibble first: two pixels in three bytes, so a pixel
 // starts on a whole byte (even x) or on the low nibble of a byte (odd x).
 template <bool RgbOut>
-void ILRowRGB444ToRGB8(ILConverter* c, const void* source, void* target) {
+void ILRowRGB4ToBGR8(ILConverter* c, const void* source, void* target) {
     const uint8_t* s = static_cast<const uint8_t*>(source);
     uint8_t* t = static_cast<uint8_t*>(target);
     constexpr int b = RgbOut ? 2 : 0, r = RgbOut ? 0 : 2;
@@ -115,7 +115,7 @@ void ILRowRGB444ToRGB8(ILConverter* c, const void* source, void* target) {
 
 // Byte 0: R high nibble, G low; byte 1: B high nibble, A low.
 template <bool Alpha>
-void ILRowRGBA4444ToBGR8(ILConverter* c, const void* source, void* target) {
+void ILRowRGBA4ToBGR8(ILConverter* c, const void* source, void* target) {
     const uint8_t* s = static_cast<const uint8_t*>(source);
     uint8_t* t = static_cast<uint8_t*>(target);
     constexpr int tn = Alpha ? 4 : 3;
@@ -127,9 +127,9 @@ void ILRowRGBA4444ToBGR8(ILConverter* c, const void* source, void* target) {
     }
 }
 
-template void ILRowBGRX4444ToRGB8<false>(ILConverter*, const void*, void*);
-template void ILRowBGRX4444ToRGB8<true>(ILConverter*, const void*, void*);
-template void ILRowRGB444ToRGB8<false>(ILConverter*, const void*, void*);
-template void ILRowRGB444ToRGB8<true>(ILConverter*, const void*, void*);
-template void ILRowRGBA4444ToBGR8<false>(ILConverter*, const void*, void*);
-template void ILRowRGBA4444ToBGR8<true>(ILConverter*, const void*, void*);
+template void ILRowBGRX4ToBGR8<false>(ILConverter*, const void*, void*);
+template void ILRowBGRX4ToBGR8<true>(ILConverter*, const void*, void*);
+template void ILRowRGB4ToBGR8<false>(ILConverter*, const void*, void*);
+template void ILRowRGB4ToBGR8<true>(ILConverter*, const void*, void*);
+template void ILRowRGBA4ToBGR8<false>(ILConverter*, const void*, void*);
+template void ILRowRGBA4ToBGR8<true>(ILConverter*, const void*, void*);

@@ -37,7 +37,7 @@ void ILRowYCbCr8ToBGR8(ILConverter* c, const void* source, void* target) {
 // codes are inverted to fractions, and the encoded result is truncated
 // without a dither offset.
 template <typename S, int SN, typename T, int TN>
-void ILRowCmykToBGR(ILConverter* c, const void* source, void* target) {
+void ILRowCMYKToBGR(ILConverter* c, const void* source, void* target) {
     constexpr uint32_t full = sizeof(S) == 1 ? 255u : 65535u;
     constexpr float fullF = static_cast<float>(full);
     const S* s = static_cast<const S*>(source);
@@ -64,10 +64,10 @@ void ILRowCmykToBGR(ILConverter* c, const void* source, void* target) {
 template void ILRowYCbCr8ToBGR8<3, 3>(ILConverter*, const void*, void*);
 template void ILRowYCbCr8ToBGR8<4, 3>(ILConverter*, const void*, void*);
 template void ILRowYCbCr8ToBGR8<4, 4>(ILConverter*, const void*, void*);
-template void ILRowCmykToBGR<uint8_t, 4, uint8_t, 3>(ILConverter*, const void*, void*);
-template void ILRowCmykToBGR<uint8_t, 5, uint8_t, 3>(ILConverter*, const void*, void*);
-template void ILRowCmykToBGR<uint8_t, 5, uint8_t, 4>(ILConverter*, const void*, void*);
-template void ILRowCmykToBGR<uint16_t, 4, uint8_t, 3>(ILConverter*, const void*, void*);
-template void ILRowCmykToBGR<uint16_t, 4, uint16_t, 3>(ILConverter*, const void*, void*);
-template void ILRowCmykToBGR<uint16_t, 5, uint8_t, 3>(ILConverter*, const void*, void*);
-template void ILRowCmykToBGR<uint16_t, 5, uint16_t, 4>(ILConverter*, const void*, void*);
+template void ILRowCMYKToBGR<uint8_t, 4, uint8_t, 3>(ILConverter*, const void*, void*);
+template void ILRowCMYKToBGR<uint8_t, 5, uint8_t, 3>(ILConverter*, const void*, void*);
+template void ILRowCMYKToBGR<uint8_t, 5, uint8_t, 4>(ILConverter*, const void*, void*);
+template void ILRowCMYKToBGR<uint16_t, 4, uint8_t, 3>(ILConverter*, const void*, void*);
+template void ILRowCMYKToBGR<uint16_t, 4, uint16_t, 3>(ILConverter*, const void*, void*);
+template void ILRowCMYKToBGR<uint16_t, 5, uint8_t, 3>(ILConverter*, const void*, void*);
+template void ILRowCMYKToBGR<uint16_t, 5, uint16_t, 4>(ILConverter*, const void*, void*);

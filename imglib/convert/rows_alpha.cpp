@@ -131,7 +131,7 @@ void CompositeGreyTo8(ILConverter* c, const void* source, void* target) {
 // background code; the others encode alpha x linear + (1 - alpha) x
 // background, through the step entries of the dithered 8-bit encoder where
 // the dither offsets and the background allow, else through the encoder.
-void Composite2043To43Slow(ILConverter* c, const void* source, void* target) {
+void CompositeBGRA8ToBGR8Slow(ILConverter* c, const void* source, void* target) {
     const auto* in = static_cast<const uint8_t*>(source);
     auto* out = static_cast<uint8_t*>(target);
     for (uint64_t x = 0; x < c->width; ++x, in += 4, out += 3) {
@@ -153,8 +153,8 @@ void Composite2043To43Slow(ILConverter* c, const void* source, void* target) {
 }
 
 // Pixels x..width - 1, one at a time; steps[j] serves pixels with x % 4 == j.
-void Composite2043Pixels(const ILConverter* c, const uint32_t* const steps[4], uint64_t x,
-                         const uint8_t* in, uint8_t* out) {
+void CompositeBGRA8Pixels(const ILConverter* c, const uint32_t* const steps[4], uint64_t x,
+                          const uint8_t* in, uint8_t* out) {
     const float* lin = ILSrgbTable8;
     const float* bg = c->backgroundBGRF;
     for (; x < c->width; ++x, in += 4, out += 3) {
@@ -207,8 +207,8 @@ int CommonAlpha(const uint8_t* in, uint64_t quads) {
 // through two loops: the blended values and their buckets, then the step
 // entries (plain loads, many of them in flight at once) and the codes.
 // Returns the number of pixels done.
-uint64_t Composite2043Blocks(const ILConverter* c, const uint32_t* const steps[4],
-                             const uint8_t* in, uint8_t* out) {
+uint64_t CompositeBGRA8Blocks(const ILConverter* c, const uint32_t* const steps[4],
+                              const uint8_t* in, uint8_t* out) {
     constexpr uint64_t kChunk = 32;
     using T = ILSrgb8DitherTables;
     const float* lin = ILSrgbTable8;
@@ -275,7 +275,7 @@ uint64_t Composite2043Blocks(const ILConverter* c, const uint32_t* const steps[4
 }
 #endif
 
-void Composite2043To43(ILConverter* c, const void* source, void* target) {
+void CompositeBGRA8ToBGR8(ILConverter* c, const void* source, void* target) {
     const ILSrgb8DitherTables* tables = ILSrgb8DitherTablesGet();
     const uint32_t* steps[4] = {};
     bool fast = tables != nullptr;
@@ -286,20 +286,20 @@ void Composite2043To43(ILConverter* c, const void* source, void* target) {
     // Steps answer NaN unlike the encoder; only a NaN background makes one.
     for (int k = 0; k < 3; ++k)
         fast = fast && !std::isnan(c->backgroundBGRF[k]);
-    if (!fast) return Composite2043To43Slow(c, source, target);
+    if (!fast) return CompositeBGRA8ToBGR8Slow(c, source, target);
 
     const auto* in = static_cast<const uint8_t*>(source);
     auto* out = static_cast<uint8_t*>(target);
     uint64_t done = 0;
 #if defined(__SSE2__)
-    done = Composite2043Blocks(c, steps, in, out);
+    done = CompositeBGRA8Blocks(c, steps, in, out);
 #endif
-    Composite2043Pixels(c, steps, done, in + 4 * done, out + 3 * done);
+    CompositeBGRA8Pixels(c, steps, done, in + 4 * done, out + 3 * done);
     NextDitherRow(c);
 }
 
 // Grey 8 or 16 with straight alpha into 8-bit B, G, R, with both shortcuts.
-void Composite2041To43(ILConverter* c, const void* source, void* target) {
+void CompositeGreyA8ToBGR8(ILConverter* c, const void* source, void* target) {
     const auto* in = static_cast<const uint8_t*>(source);
     auto* out = static_cast<uint8_t*>(target);
     for (uint64_t x = 0; x < c->width; ++x, in += 2, out += 3) {
@@ -319,7 +319,7 @@ void Composite2041To43(ILConverter* c, const void* source, void* target) {
     NextDitherRow(c);
 }
 
-void Composite2061To43(ILConverter* c, const void* source, void* target) {
+void CompositeGreyA16ToBGR8(ILConverter* c, const void* source, void* target) {
     const auto* in = static_cast<const uint16_t*>(source);
     auto* out = static_cast<uint8_t*>(target);
     for (uint64_t x = 0; x < c->width; ++x, in += 2, out += 3) {
@@ -339,7 +339,7 @@ void Composite2061To43(ILConverter* c, const void* source, void* target) {
     NextDitherRow(c);
 }
 
-void Composite2063To43(ILConverter* c, const void* source, void* target) {
+void CompositeBGRA16ToBGR8(ILConverter* c, const void* source, void* target) {
     const auto* in = static_cast<const uint16_t*>(source);
     auto* out = static_cast<uint8_t*>(target);
     for (uint64_t x = 0; x < c->width; ++x, in += 4, out += 3) {
@@ -396,7 +396,7 @@ void CompositeColorTo8Encoded(ILConverter* c, const void* source, void* target) 
 
 // Premultiplied 8-bit B, G, R, A into B, G, R against the encoded linear
 // background, with both shortcuts.
-void Composite4043To43(ILConverter* c, const void* source, void* target) {
+void CompositeBGRPA8ToBGR8(ILConverter* c, const void* source, void* target) {
     const auto* in = static_cast<const uint8_t*>(source);
     auto* out = static_cast<uint8_t*>(target);
     float bgE[3];
@@ -454,7 +454,7 @@ void CompositeLinearGreyToGrey8(ILConverter* c, const void* source, void* target
 
 // 16-bit B, G, R, A into 16-bit B, G, R or float B, G, R.
 template <bool FloatTarget>
-void Composite2063To16OrFloat(ILConverter* c, const void* source, void* target) {
+void CompositeBGRA16ToBGR16OrFloat(ILConverter* c, const void* source, void* target) {
     const auto* in = static_cast<const uint16_t*>(source);
     const bool prem = c->premultipliedSource;
     for (uint64_t x = 0; x < c->width; ++x, in += 4) {
@@ -478,7 +478,7 @@ void Composite2063To16OrFloat(ILConverter* c, const void* source, void* target) 
     }
 }
 
-void Composite2061To61(ILConverter* c, const void* source, void* target) {
+void CompositeGreyA16ToGrey16(ILConverter* c, const void* source, void* target) {
     const auto* in = static_cast<const uint16_t*>(source);
     auto* out = static_cast<uint16_t*>(target);
     const bool prem = c->premultipliedSource;
@@ -493,7 +493,7 @@ void Composite2061To61(ILConverter* c, const void* source, void* target) {
 
 // Half B, G, R, A into float B, G, R or half B, G, R.
 template <bool HalfTarget>
-void CompositeHalfColor(ILConverter* c, const void* source, void* target) {
+void CompositeBGRAHalfToBGRHalfOrFloat(ILConverter* c, const void* source, void* target) {
     const auto* in = static_cast<const uint16_t*>(source);
     const bool prem = c->premultipliedSource;
     for (uint64_t x = 0; x < c->width; ++x, in += 4) {
@@ -510,7 +510,7 @@ void CompositeHalfColor(ILConverter* c, const void* source, void* target) {
 
 // Half grey with alpha into float B, G, R: each channel over its own
 // background channel, like every other grey source bound for colour.
-void CompositeHalfGreyToFloatColor(ILConverter* c, const void* source, void* target) {
+void CompositeGreyAHalfToBGRFloat(ILConverter* c, const void* source, void* target) {
     const auto* in = static_cast<const uint16_t*>(source);
     auto* out = static_cast<float*>(target);
     const bool prem = c->premultipliedSource;
@@ -521,7 +521,7 @@ void CompositeHalfGreyToFloatColor(ILConverter* c, const void* source, void* tar
     }
 }
 
-void CompositeHalfGreyToHalf(ILConverter* c, const void* source, void* target) {
+void CompositeGreyAHalfToGreyHalf(ILConverter* c, const void* source, void* target) {
     const auto* in = static_cast<const uint16_t*>(source);
     auto* out = static_cast<uint16_t*>(target);
     const bool prem = c->premultipliedSource;
@@ -618,7 +618,7 @@ void TransformCarryAlpha(ILConverter* c, const void* source, void* target) {
 // ---------------------------------------------------------------------------
 // Grey with alpha 8 into 1, 2 and 4-bit grey: the grey sample's top bits.
 
-void GreyAlphaTo1(ILConverter* c, const void* source, void* target) {
+void GreyA8ToGrey1(ILConverter* c, const void* source, void* target) {
     const auto* in = static_cast<const uint8_t*>(source);
     auto* out = static_cast<uint8_t*>(target);
     for (uint64_t x = 0; x < c->width; ++x) {
@@ -630,7 +630,7 @@ void GreyAlphaTo1(ILConverter* c, const void* source, void* target) {
     }
 }
 
-void GreyAlphaTo2(ILConverter* c, const void* source, void* target) {
+void GreyA8ToGrey2(ILConverter* c, const void* source, void* target) {
     const auto* in = static_cast<const uint8_t*>(source);
     auto* out = static_cast<uint8_t*>(target);
     for (uint64_t x = 0; x < c->width; ++x) {
@@ -643,7 +643,7 @@ void GreyAlphaTo2(ILConverter* c, const void* source, void* target) {
     }
 }
 
-void GreyAlphaTo4(ILConverter* c, const void* source, void* target) {
+void GreyA8ToGrey4(ILConverter* c, const void* source, void* target) {
     const auto* in = static_cast<const uint8_t*>(source);
     auto* out = static_cast<uint8_t*>(target);
     for (uint64_t x = 0; x < c->width; ++x) {
@@ -661,82 +661,82 @@ constexpr ILKernelVariant T = IL_KV_TRANSFORM;
 
 constexpr ILKernelEntry kEntries[] = {
     // Compositing into 8-bit B, G, R.
-    {0x2043, 0x43, C, Composite2043To43, nullptr},
-    {0x4043, 0x43, C, Composite4043To43, nullptr},
-    {0x12043, 0x43, C, CompositeColorTo8Encoded<Src8, true>, nullptr},
-    {0x14043, 0x43, C, CompositeColorTo8Encoded<Src8, true>, nullptr},
-    {0x2041, 0x43, C, Composite2041To43, nullptr},
-    {0x2061, 0x43, C, Composite2061To43, nullptr},
-    {0x2063, 0x43, C, Composite2063To43, nullptr},
-    {0x12063, 0x43, C, CompositeColorTo8Encoded<Src16, true>, nullptr},
-    {0x14063, 0x43, C, CompositeColorTo8Encoded<Src16, true>, nullptr},
-    {0x2103, 0x43, C, CompositeColorTo8<SrcHalf, false, 0, true>, nullptr},
-    {0x4103, 0x43, C, CompositeColorTo8<SrcHalf, false, 1, true>, nullptr},
-    {0x12103, 0x43, C, CompositeColorTo8<SrcHalf, true, 2, false>, nullptr},
-    {0x14103, 0x43, C, CompositeColorTo8<SrcHalf, true, 2, false>, nullptr},
-    {0x2123, 0x43, C, CompositeColorTo8<SrcFloat, false, 0, true>, nullptr},
-    {0x4123, 0x43, C, CompositeColorTo8<SrcFloat, false, 1, true>, nullptr},
-    {0x2101, 0x43, C, CompositeGreyTo8<SrcHalf, 0, true>, nullptr},
-    {0x4101, 0x43, C, CompositeGreyTo8<SrcHalf, 1, true>, nullptr},
-    {0x2121, 0x43, C, CompositeGreyTo8<SrcFloat, 0, true>, nullptr},
-    {0x4121, 0x43, C, CompositeGreyTo8<SrcFloat, 1, true>, nullptr},
+    {IL_BGRA8, IL_BGR8, C, CompositeBGRA8ToBGR8, nullptr},
+    {IL_BGRPA8, IL_BGR8, C, CompositeBGRPA8ToBGR8, nullptr},
+    {IL_RGBA8, IL_BGR8, C, CompositeColorTo8Encoded<Src8, true>, nullptr},
+    {IL_RGBPA8, IL_BGR8, C, CompositeColorTo8Encoded<Src8, true>, nullptr},
+    {IL_GREY_A8, IL_BGR8, C, CompositeGreyA8ToBGR8, nullptr},
+    {IL_GREY_A16, IL_BGR8, C, CompositeGreyA16ToBGR8, nullptr},
+    {IL_BGRA16, IL_BGR8, C, CompositeBGRA16ToBGR8, nullptr},
+    {IL_RGBA16, IL_BGR8, C, CompositeColorTo8Encoded<Src16, true>, nullptr},
+    {IL_RGBPA16, IL_BGR8, C, CompositeColorTo8Encoded<Src16, true>, nullptr},
+    {IL_BGRA_HALF, IL_BGR8, C, CompositeColorTo8<SrcHalf, false, 0, true>, nullptr},
+    {IL_BGRPA_HALF, IL_BGR8, C, CompositeColorTo8<SrcHalf, false, 1, true>, nullptr},
+    {IL_RGBA_HALF, IL_BGR8, C, CompositeColorTo8<SrcHalf, true, 2, false>, nullptr},
+    {IL_RGBPA_HALF, IL_BGR8, C, CompositeColorTo8<SrcHalf, true, 2, false>, nullptr},
+    {IL_BGRA_FLOAT, IL_BGR8, C, CompositeColorTo8<SrcFloat, false, 0, true>, nullptr},
+    {IL_BGRPA_FLOAT, IL_BGR8, C, CompositeColorTo8<SrcFloat, false, 1, true>, nullptr},
+    {IL_GREY_A_HALF, IL_BGR8, C, CompositeGreyTo8<SrcHalf, 0, true>, nullptr},
+    {IL_GREY_PA_HALF, IL_BGR8, C, CompositeGreyTo8<SrcHalf, 1, true>, nullptr},
+    {IL_GREY_A_FLOAT, IL_BGR8, C, CompositeGreyTo8<SrcFloat, 0, true>, nullptr},
+    {IL_GREY_PA_FLOAT, IL_BGR8, C, CompositeGreyTo8<SrcFloat, 1, true>, nullptr},
     // Compositing into grey 8.
-    {0x2041, 0x41, C, CompositeGreyToGrey8<Src8>, nullptr},
-    {0x4041, 0x41, C, CompositeGreyToGrey8<Src8>, nullptr},
-    {0x2061, 0x41, C, CompositeGreyToGrey8<Src16>, nullptr},
-    {0x4061, 0x41, C, CompositeGreyToGrey8<Src16>, nullptr},
-    {0x2101, 0x41, C, CompositeLinearGreyToGrey8<SrcHalf>, nullptr},
-    {0x4101, 0x41, C, CompositeLinearGreyToGrey8<SrcHalf>, nullptr},
-    {0x2121, 0x41, C, CompositeLinearGreyToGrey8<SrcFloat>, nullptr},
-    {0x4121, 0x41, C, CompositeLinearGreyToGrey8<SrcFloat>, nullptr},
+    {IL_GREY_A8, IL_GREY8, C, CompositeGreyToGrey8<Src8>, nullptr},
+    {IL_GREY_PA8, IL_GREY8, C, CompositeGreyToGrey8<Src8>, nullptr},
+    {IL_GREY_A16, IL_GREY8, C, CompositeGreyToGrey8<Src16>, nullptr},
+    {IL_GREY_PA16, IL_GREY8, C, CompositeGreyToGrey8<Src16>, nullptr},
+    {IL_GREY_A_HALF, IL_GREY8, C, CompositeLinearGreyToGrey8<SrcHalf>, nullptr},
+    {IL_GREY_PA_HALF, IL_GREY8, C, CompositeLinearGreyToGrey8<SrcHalf>, nullptr},
+    {IL_GREY_A_FLOAT, IL_GREY8, C, CompositeLinearGreyToGrey8<SrcFloat>, nullptr},
+    {IL_GREY_PA_FLOAT, IL_GREY8, C, CompositeLinearGreyToGrey8<SrcFloat>, nullptr},
     // Compositing into 16-bit, float and half.
-    {0x2063, 0x63, C, Composite2063To16OrFloat<false>, nullptr},
-    {0x4063, 0x63, C, Composite2063To16OrFloat<false>, nullptr},
-    {0x2063, 0x123, C, Composite2063To16OrFloat<true>, nullptr},
-    {0x4063, 0x123, C, Composite2063To16OrFloat<true>, nullptr},
-    {0x2061, 0x61, C, Composite2061To61, nullptr},
-    {0x4061, 0x61, C, Composite2061To61, nullptr},
-    {0x2103, 0x123, C, CompositeHalfColor<false>, nullptr},
-    {0x4103, 0x123, C, CompositeHalfColor<false>, nullptr},
-    {0x2103, 0x103, C, CompositeHalfColor<true>, nullptr},
-    {0x4103, 0x103, C, CompositeHalfColor<true>, nullptr},
-    {0x2101, 0x123, C, CompositeHalfGreyToFloatColor, nullptr},
-    {0x4101, 0x123, C, CompositeHalfGreyToFloatColor, nullptr},
-    {0x2101, 0x101, C, CompositeHalfGreyToHalf, nullptr},
-    {0x4101, 0x101, C, CompositeHalfGreyToHalf, nullptr},
+    {IL_BGRA16, IL_BGR16, C, CompositeBGRA16ToBGR16OrFloat<false>, nullptr},
+    {IL_BGRPA16, IL_BGR16, C, CompositeBGRA16ToBGR16OrFloat<false>, nullptr},
+    {IL_BGRA16, IL_BGR_FLOAT, C, CompositeBGRA16ToBGR16OrFloat<true>, nullptr},
+    {IL_BGRPA16, IL_BGR_FLOAT, C, CompositeBGRA16ToBGR16OrFloat<true>, nullptr},
+    {IL_GREY_A16, IL_GREY16, C, CompositeGreyA16ToGrey16, nullptr},
+    {IL_GREY_PA16, IL_GREY16, C, CompositeGreyA16ToGrey16, nullptr},
+    {IL_BGRA_HALF, IL_BGR_FLOAT, C, CompositeBGRAHalfToBGRHalfOrFloat<false>, nullptr},
+    {IL_BGRPA_HALF, IL_BGR_FLOAT, C, CompositeBGRAHalfToBGRHalfOrFloat<false>, nullptr},
+    {IL_BGRA_HALF, IL_BGR_HALF, C, CompositeBGRAHalfToBGRHalfOrFloat<true>, nullptr},
+    {IL_BGRPA_HALF, IL_BGR_HALF, C, CompositeBGRAHalfToBGRHalfOrFloat<true>, nullptr},
+    {IL_GREY_A_HALF, IL_BGR_FLOAT, C, CompositeGreyAHalfToBGRFloat, nullptr},
+    {IL_GREY_PA_HALF, IL_BGR_FLOAT, C, CompositeGreyAHalfToBGRFloat, nullptr},
+    {IL_GREY_A_HALF, IL_GREY_HALF, C, CompositeGreyAHalfToGreyHalf, nullptr},
+    {IL_GREY_PA_HALF, IL_GREY_HALF, C, CompositeGreyAHalfToGreyHalf, nullptr},
     // Straight <-> premultiplied.
-    {0x2041, 0x4041, A, AlphaForm8<2>, nullptr},
-    {0x4041, 0x2041, A, AlphaForm8<2>, nullptr},
-    {0x2043, 0x4043, A, AlphaForm8<4>, nullptr},
-    {0x4043, 0x2043, A, AlphaForm8<4>, nullptr},
-    {0x2061, 0x4061, A, AlphaForm16<2>, nullptr},
-    {0x4061, 0x2061, A, AlphaForm16<2>, nullptr},
-    {0x2063, 0x4063, A, AlphaForm16<4>, nullptr},
-    {0x4063, 0x2063, A, AlphaForm16<4>, nullptr},
-    {0x2101, 0x4101, A, AlphaFormHalf<2>, nullptr},
-    {0x4101, 0x2101, A, AlphaFormHalf<2>, nullptr},
-    {0x2103, 0x4103, A, AlphaFormHalf<4>, nullptr},
-    {0x4103, 0x2103, A, AlphaFormHalf<4>, nullptr},
+    {IL_GREY_A8, IL_GREY_PA8, A, AlphaForm8<2>, nullptr},
+    {IL_GREY_PA8, IL_GREY_A8, A, AlphaForm8<2>, nullptr},
+    {IL_BGRA8, IL_BGRPA8, A, AlphaForm8<4>, nullptr},
+    {IL_BGRPA8, IL_BGRA8, A, AlphaForm8<4>, nullptr},
+    {IL_GREY_A16, IL_GREY_PA16, A, AlphaForm16<2>, nullptr},
+    {IL_GREY_PA16, IL_GREY_A16, A, AlphaForm16<2>, nullptr},
+    {IL_BGRA16, IL_BGRPA16, A, AlphaForm16<4>, nullptr},
+    {IL_BGRPA16, IL_BGRA16, A, AlphaForm16<4>, nullptr},
+    {IL_GREY_A_HALF, IL_GREY_PA_HALF, A, AlphaFormHalf<2>, nullptr},
+    {IL_GREY_PA_HALF, IL_GREY_A_HALF, A, AlphaFormHalf<2>, nullptr},
+    {IL_BGRA_HALF, IL_BGRPA_HALF, A, AlphaFormHalf<4>, nullptr},
+    {IL_BGRPA_HALF, IL_BGRA_HALF, A, AlphaFormHalf<4>, nullptr},
     // Grey with alpha 8 into packed grey.
-    {0x2041, 0x11, A, GreyAlphaTo1, nullptr},
-    {0x4041, 0x11, A, GreyAlphaTo1, nullptr},
-    {0x2041, 0x21, A, GreyAlphaTo2, nullptr},
-    {0x4041, 0x21, A, GreyAlphaTo2, nullptr},
-    {0x2041, 0x31, A, GreyAlphaTo4, nullptr},
-    {0x4041, 0x31, A, GreyAlphaTo4, nullptr},
+    {IL_GREY_A8, IL_GREY1, A, GreyA8ToGrey1, nullptr},
+    {IL_GREY_PA8, IL_GREY1, A, GreyA8ToGrey1, nullptr},
+    {IL_GREY_A8, IL_GREY2, A, GreyA8ToGrey2, nullptr},
+    {IL_GREY_PA8, IL_GREY2, A, GreyA8ToGrey2, nullptr},
+    {IL_GREY_A8, IL_GREY4, A, GreyA8ToGrey4, nullptr},
+    {IL_GREY_PA8, IL_GREY4, A, GreyA8ToGrey4, nullptr},
     // lcms2 transform, alpha carried over.
-    {0x2041, 0x2041, T, TransformCarryAlpha<1, 2, 2>, nullptr},
-    {0x2043, 0x2043, T, TransformCarryAlpha<1, 4, 4>, nullptr},
-    {0x2044, 0x2043, T, TransformCarryAlpha<1, 5, 4>, nullptr},
-    {0x2061, 0x2061, T, TransformCarryAlpha<2, 2, 2>, nullptr},
-    {0x2063, 0x2063, T, TransformCarryAlpha<2, 4, 4>, nullptr},
-    {0x2064, 0x2063, T, TransformCarryAlpha<2, 5, 4>, nullptr},
-    {0x2101, 0x2101, T, TransformCarryAlpha<2, 2, 2>, nullptr},
-    {0x2103, 0x2103, T, TransformCarryAlpha<2, 4, 4>, nullptr},
-    {0x2104, 0x2103, T, TransformCarryAlpha<2, 5, 4>, nullptr},
-    {0x2121, 0x2121, T, TransformCarryAlpha<4, 2, 2>, nullptr},
-    {0x2123, 0x2123, T, TransformCarryAlpha<4, 4, 4>, nullptr},
-    {0x2124, 0x2123, T, TransformCarryAlpha<4, 5, 4>, nullptr},
+    {IL_GREY_A8, IL_GREY_A8, T, TransformCarryAlpha<1, 2, 2>, nullptr},
+    {IL_BGRA8, IL_BGRA8, T, TransformCarryAlpha<1, 4, 4>, nullptr},
+    {IL_CMYK_A8, IL_BGRA8, T, TransformCarryAlpha<1, 5, 4>, nullptr},
+    {IL_GREY_A16, IL_GREY_A16, T, TransformCarryAlpha<2, 2, 2>, nullptr},
+    {IL_BGRA16, IL_BGRA16, T, TransformCarryAlpha<2, 4, 4>, nullptr},
+    {IL_CMYK_A16, IL_BGRA16, T, TransformCarryAlpha<2, 5, 4>, nullptr},
+    {IL_GREY_A_HALF, IL_GREY_A_HALF, T, TransformCarryAlpha<2, 2, 2>, nullptr},
+    {IL_BGRA_HALF, IL_BGRA_HALF, T, TransformCarryAlpha<2, 4, 4>, nullptr},
+    {IL_CMYK_A_HALF, IL_BGRA_HALF, T, TransformCarryAlpha<2, 5, 4>, nullptr},
+    {IL_GREY_A_FLOAT, IL_GREY_A_FLOAT, T, TransformCarryAlpha<4, 2, 2>, nullptr},
+    {IL_BGRA_FLOAT, IL_BGRA_FLOAT, T, TransformCarryAlpha<4, 4, 4>, nullptr},
+    {IL_CMYK_A_FLOAT, IL_BGRA_FLOAT, T, TransformCarryAlpha<4, 5, 4>, nullptr},
 };
 
 } // namespace

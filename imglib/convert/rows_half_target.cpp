@@ -46,7 +46,7 @@ void Grey1ToHalf(ILConverter* c, const void* s, void* t) {
 // --- RGBE ----------------------------------------------------------------------
 
 // Mantissas R, G, B and a shared exponent E: (m + 0.5) 2^(E - 136); E = 0 is black.
-void RgbeToBGRHalf(ILConverter* c, const void* source, void* target) {
+void RGBEToBGRHalf(ILConverter* c, const void* source, void* target) {
     const uint8_t* s = static_cast<const uint8_t*>(source);
     uint8_t* t = static_cast<uint8_t*>(target);
     const uint64_t n = c->width;
@@ -63,7 +63,7 @@ void RgbeToBGRHalf(ILConverter* c, const void* source, void* target) {
 
 // B, G, R, A half to grey+alpha half: the luminance of the colour, the alpha
 // sample copied bit for bit (a round trip through float would quiet NaNs).
-void HalfBGRAToGreyAlphaHalf(ILConverter* c, const void* source, void* target) {
+void BGRAHalfToGreyAHalf(ILConverter* c, const void* source, void* target) {
     const uint8_t* s = static_cast<const uint8_t*>(source);
     uint8_t* t = static_cast<uint8_t*>(target);
     const ReadHalf read;
@@ -80,7 +80,7 @@ void HalfBGRAToGreyAlphaHalf(ILConverter* c, const void* source, void* target) {
 // the palette's count (a 1-bit row with a one-entry palette, a damaged file)
 // give 0 rather than reading past the table.
 template <int Bits>
-void IndexedToGreyHalf(ILConverter* c, const void* source, void* target) {
+void IndexToGreyHalf(ILConverter* c, const void* source, void* target) {
     uint16_t lut[256] = {};
     if (c->palette && c->paletteTable) {
         const uint32_t count = c->palette->count < 256 ? c->palette->count : 256;
@@ -121,7 +121,7 @@ bool BuildGreyHalfTable(ILConverter* c) {
     });
 }
 
-bool BuildGreyAlphaHalfTable(ILConverter* c) {
+bool BuildGreyAHalfTable(ILConverter* c) {
     return BuildTable<4>(c, [](uint8_t* out, float b, float g, float r, float a) {
         const uint16_t v[2] = {FloatToHalf(ILLuminance(r, g, b)), FloatToHalf(a)};
         std::memcpy(out, v, sizeof v);
@@ -161,80 +161,116 @@ using N = NoAlpha;
 
 std::vector<ILKernelEntry> BuildEntries() {
     // Index widths with and without the palette-alpha flag.
-    const auto indexed = {0x12u, 0x2012u, 0x22u, 0x2022u, 0x32u, 0x2032u, 0x42u, 0x2042u};
+    const auto indexed = {IL_INDEX1, IL_INDEX_A1, IL_INDEX2, IL_INDEX_A2,
+                          IL_INDEX4, IL_INDEX_A4, IL_INDEX8, IL_INDEX_A8};
     std::vector<ILKernelEntry> entries = ILExpandKernelGroups({
-        {{0x163}, {0x103}, RgbeToBGRHalf},
+        {{IL_BGR_RGBE}, {IL_BGR_HALF}, RGBEToBGRHalf},
 
         // Fixed point and float.
-        {{0x141}, {0x101}, ToHalf<ReadFixed16, 1, N, 1>},
-        {{0x143, 0x10143},
-         {0x103},
+        {{IL_GREY_FIXED16}, {IL_GREY_HALF}, ToHalf<ReadFixed16, 1, N, 1>},
+        {{IL_BGR_FIXED16, IL_RGB_FIXED16},
+         {IL_BGR_HALF},
          ToHalf<ReadFixed16, 3, N, 3>,
          ToHalf<ReadFixed16, 3, N, 3, true>},
-        {{0x2143, 0x4143, 0x12143, 0x14143},
-         {0x2103, 0x4103},
+        {{IL_BGRA_FIXED16, IL_BGRPA_FIXED16, IL_RGBA_FIXED16, IL_RGBPA_FIXED16},
+         {IL_BGRA_HALF, IL_BGRPA_HALF},
          ToHalf<ReadFixed16, 3, ReadFixed16, 3>,
          ToHalf<ReadFixed16, 3, ReadFixed16, 3, true>},
-        {{0x123}, {0x103}, ToHalf<ReadFloat, 3, N, 3>},
-        {{0x2123, 0x4123}, {0x2103, 0x4103}, ToHalf<ReadFloat, 3, ReadFloat, 3>},
-        {{0x121}, {0x101}, ToHalf<ReadFloat, 1, N, 1>},
-        {{0x121}, {0x103, 0x10103}, ToHalf<ReadFloat, 1, N, 3>},
-        {{0x2121, 0x4121}, {0x2101, 0x4101}, ToHalf<ReadFloat, 1, ReadFloat, 1>},
-        {{0x2121, 0x4121}, {0x2103, 0x4103, 0x12103, 0x14103}, ToHalf<ReadFloat, 1, ReadFloat, 3>},
+        {{IL_BGR_FLOAT}, {IL_BGR_HALF}, ToHalf<ReadFloat, 3, N, 3>},
+        {{IL_BGRA_FLOAT, IL_BGRPA_FLOAT},
+         {IL_BGRA_HALF, IL_BGRPA_HALF},
+         ToHalf<ReadFloat, 3, ReadFloat, 3>},
+        {{IL_GREY_FLOAT}, {IL_GREY_HALF}, ToHalf<ReadFloat, 1, N, 1>},
+        {{IL_GREY_FLOAT}, {IL_BGR_HALF, IL_RGB_HALF}, ToHalf<ReadFloat, 1, N, 3>},
+        {{IL_GREY_A_FLOAT, IL_GREY_PA_FLOAT},
+         {IL_GREY_A_HALF, IL_GREY_PA_HALF},
+         ToHalf<ReadFloat, 1, ReadFloat, 1>},
+        {{IL_GREY_A_FLOAT, IL_GREY_PA_FLOAT},
+         {IL_BGRA_HALF, IL_BGRPA_HALF, IL_RGBA_HALF, IL_RGBPA_HALF},
+         ToHalf<ReadFloat, 1, ReadFloat, 3>},
 
         // 16-bit.
-        {{0x63}, {0x103}, ToHalf<ReadS16, 3, N, 3>},
-        {{0x2063, 0x4063}, {0x2103, 0x4103}, ToHalf<ReadS16, 3, ReadAlpha16, 3>},
-        {{0x61}, {0x101}, ToHalf<ReadS16, 1, N, 1>},
-        {{0x61}, {0x103, 0x10103}, ToHalf<ReadS16, 1, N, 3>},
-        {{0x2061, 0x4061}, {0x2101, 0x4101}, ToHalf<ReadS16, 1, ReadAlpha16, 1>},
-        {{0x2061, 0x4061}, {0x2103, 0x4103, 0x12103, 0x14103}, ToHalf<ReadS16, 1, ReadAlpha16, 3>},
+        {{IL_BGR16}, {IL_BGR_HALF}, ToHalf<ReadS16, 3, N, 3>},
+        {{IL_BGRA16, IL_BGRPA16},
+         {IL_BGRA_HALF, IL_BGRPA_HALF},
+         ToHalf<ReadS16, 3, ReadAlpha16, 3>},
+        {{IL_GREY16}, {IL_GREY_HALF}, ToHalf<ReadS16, 1, N, 1>},
+        {{IL_GREY16}, {IL_BGR_HALF, IL_RGB_HALF}, ToHalf<ReadS16, 1, N, 3>},
+        {{IL_GREY_A16, IL_GREY_PA16},
+         {IL_GREY_A_HALF, IL_GREY_PA_HALF},
+         ToHalf<ReadS16, 1, ReadAlpha16, 1>},
+        {{IL_GREY_A16, IL_GREY_PA16},
+         {IL_BGRA_HALF, IL_BGRPA_HALF, IL_RGBA_HALF, IL_RGBPA_HALF},
+         ToHalf<ReadS16, 1, ReadAlpha16, 3>},
 
         // 8-bit; a filler byte counts as alpha where the selection routes it here.
-        {{0x43, 0x10043}, {0x103, 0x10103}, ToHalf<ReadS8, 3, N, 3>, ToHalf<ReadS8, 3, N, 3, true>},
-        {{0x1043, 0x2043, 0x4043}, {0x2103, 0x4103}, ToHalf<ReadS8, 3, ReadAlpha8, 3>},
-        {{0x41}, {0x101}, ToHalf<ReadS8, 1, N, 1>},
-        {{0x41}, {0x103, 0x10103}, ToHalf<ReadS8, 1, N, 3>},
-        {{0x2041, 0x4041}, {0x2101, 0x4101}, ToHalf<ReadS8, 1, ReadAlpha8, 1>},
-        {{0x2041, 0x4041}, {0x2103, 0x4103, 0x12103, 0x14103}, ToHalf<ReadS8, 1, ReadAlpha8, 3>},
+        {{IL_BGR8, IL_RGB8},
+         {IL_BGR_HALF, IL_RGB_HALF},
+         ToHalf<ReadS8, 3, N, 3>,
+         ToHalf<ReadS8, 3, N, 3, true>},
+        {{IL_BGRX8, IL_BGRA8, IL_BGRPA8},
+         {IL_BGRA_HALF, IL_BGRPA_HALF},
+         ToHalf<ReadS8, 3, ReadAlpha8, 3>},
+        {{IL_GREY8}, {IL_GREY_HALF}, ToHalf<ReadS8, 1, N, 1>},
+        {{IL_GREY8}, {IL_BGR_HALF, IL_RGB_HALF}, ToHalf<ReadS8, 1, N, 3>},
+        {{IL_GREY_A8, IL_GREY_PA8},
+         {IL_GREY_A_HALF, IL_GREY_PA_HALF},
+         ToHalf<ReadS8, 1, ReadAlpha8, 1>},
+        {{IL_GREY_A8, IL_GREY_PA8},
+         {IL_BGRA_HALF, IL_BGRPA_HALF, IL_RGBA_HALF, IL_RGBPA_HALF},
+         ToHalf<ReadS8, 1, ReadAlpha8, 3>},
 
         // 1-, 2- and 4-bit grey.
-        {{0x31}, {0x101}, Grey4ToHalf<1>},
-        {{0x31}, {0x103, 0x10103}, Grey4ToHalf<3>},
-        {{0x21}, {0x101}, Grey2ToHalf<1>},
-        {{0x21}, {0x103, 0x10103}, Grey2ToHalf<3>},
-        {{0x11}, {0x101}, Grey1ToHalf<true, 1>, nullptr, IL_KV_ONE_BIT_WHITE},
-        {{0x11}, {0x101}, Grey1ToHalf<false, 1>, nullptr, IL_KV_ONE_BIT_BLACK},
-        {{0x11}, {0x103, 0x10103}, Grey1ToHalf<true, 3>, nullptr, IL_KV_ONE_BIT_WHITE},
-        {{0x11}, {0x103, 0x10103}, Grey1ToHalf<false, 3>, nullptr, IL_KV_ONE_BIT_BLACK},
+        {{IL_GREY4}, {IL_GREY_HALF}, Grey4ToHalf<1>},
+        {{IL_GREY4}, {IL_BGR_HALF, IL_RGB_HALF}, Grey4ToHalf<3>},
+        {{IL_GREY2}, {IL_GREY_HALF}, Grey2ToHalf<1>},
+        {{IL_GREY2}, {IL_BGR_HALF, IL_RGB_HALF}, Grey2ToHalf<3>},
+        {{IL_GREY1}, {IL_GREY_HALF}, Grey1ToHalf<true, 1>, nullptr, IL_KV_ONE_BIT_WHITE},
+        {{IL_GREY1}, {IL_GREY_HALF}, Grey1ToHalf<false, 1>, nullptr, IL_KV_ONE_BIT_BLACK},
+        {{IL_GREY1},
+         {IL_BGR_HALF, IL_RGB_HALF},
+         Grey1ToHalf<true, 3>,
+         nullptr,
+         IL_KV_ONE_BIT_WHITE},
+        {{IL_GREY1},
+         {IL_BGR_HALF, IL_RGB_HALF},
+         Grey1ToHalf<false, 3>,
+         nullptr,
+         IL_KV_ONE_BIT_BLACK},
 
         // Luminance into half grey.
-        {{0x63}, {0x101}, ToHalf<ReadS16, 3, N, 1>},
-        {{0x2063, 0x4063}, {0x2101, 0x4101}, ToHalf<ReadS16, 3, ReadAlpha16, 1>},
-        {{0x43}, {0x101}, ToHalf<ReadS8, 3, N, 1>},
-        {{0x1043, 0x2043, 0x4043}, {0x2101, 0x4101}, ToHalf<ReadS8, 3, ReadAlpha8, 1>},
-        {{0x123}, {0x101}, ToHalf<ReadFloat, 3, N, 1>},
-        {{0x2123, 0x4123}, {0x2101, 0x4101}, ToHalf<ReadFloat, 3, ReadFloat, 1>},
-        {{0x103}, {0x101}, ToHalf<ReadHalf, 3, N, 1>},
-        {{0x2103, 0x4103}, {0x2101, 0x4101}, HalfBGRAToGreyAlphaHalf},
+        {{IL_BGR16}, {IL_GREY_HALF}, ToHalf<ReadS16, 3, N, 1>},
+        {{IL_BGRA16, IL_BGRPA16},
+         {IL_GREY_A_HALF, IL_GREY_PA_HALF},
+         ToHalf<ReadS16, 3, ReadAlpha16, 1>},
+        {{IL_BGR8}, {IL_GREY_HALF}, ToHalf<ReadS8, 3, N, 1>},
+        {{IL_BGRX8, IL_BGRA8, IL_BGRPA8},
+         {IL_GREY_A_HALF, IL_GREY_PA_HALF},
+         ToHalf<ReadS8, 3, ReadAlpha8, 1>},
+        {{IL_BGR_FLOAT}, {IL_GREY_HALF}, ToHalf<ReadFloat, 3, N, 1>},
+        {{IL_BGRA_FLOAT, IL_BGRPA_FLOAT},
+         {IL_GREY_A_HALF, IL_GREY_PA_HALF},
+         ToHalf<ReadFloat, 3, ReadFloat, 1>},
+        {{IL_BGR_HALF}, {IL_GREY_HALF}, ToHalf<ReadHalf, 3, N, 1>},
+        {{IL_BGRA_HALF, IL_BGRPA_HALF}, {IL_GREY_A_HALF, IL_GREY_PA_HALF}, BGRAHalfToGreyAHalf},
     });
     // Indexed sources: half grey has its own lookup kernels; the other
     // tables are read by the indexed family's lookup kernels.
-    const ILRowKernel toGrey[4] = {IndexedToGreyHalf<1>, IndexedToGreyHalf<2>, IndexedToGreyHalf<4>,
-                                   IndexedToGreyHalf<8>};
+    const ILRowKernel toGrey[4] = {IndexToGreyHalf<1>, IndexToGreyHalf<2>, IndexToGreyHalf<4>,
+                                   IndexToGreyHalf<8>};
     for (ILPixelType s : indexed) {
         const ILPixelType kind = s & IL_KIND_MASK;
         const ILRowKernel grey = toGrey[kind == IL_KIND_1   ? 0
                                         : kind == IL_KIND_2 ? 1
                                         : kind == IL_KIND_4 ? 2
                                                             : 3];
-        entries.push_back({s, 0x101, IL_KV_ANY, grey, BuildGreyHalfTable});
-        entries.push_back({s, 0x2101, IL_KV_ANY, nullptr, BuildGreyAlphaHalfTable});
-        entries.push_back({s, 0x4101, IL_KV_ANY, nullptr, BuildGreyAlphaHalfTable});
-        entries.push_back({s, 0x103, IL_KV_ANY, nullptr, BuildBGRHalfTable});
-        entries.push_back({s, 0x2103, IL_KV_ANY, nullptr, BuildBGRAHalfTable});
-        entries.push_back({s, 0x4103, IL_KV_ANY, nullptr, BuildBGRAHalfTable});
-        entries.push_back({s, 0x2123, IL_KV_ANY, nullptr, BuildBGRAFloatTable});
+        entries.push_back({s, IL_GREY_HALF, IL_KV_ANY, grey, BuildGreyHalfTable});
+        entries.push_back({s, IL_GREY_A_HALF, IL_KV_ANY, nullptr, BuildGreyAHalfTable});
+        entries.push_back({s, IL_GREY_PA_HALF, IL_KV_ANY, nullptr, BuildGreyAHalfTable});
+        entries.push_back({s, IL_BGR_HALF, IL_KV_ANY, nullptr, BuildBGRHalfTable});
+        entries.push_back({s, IL_BGRA_HALF, IL_KV_ANY, nullptr, BuildBGRAHalfTable});
+        entries.push_back({s, IL_BGRPA_HALF, IL_KV_ANY, nullptr, BuildBGRAHalfTable});
+        entries.push_back({s, IL_BGRA_FLOAT, IL_KV_ANY, nullptr, BuildBGRAFloatTable});
     }
     return entries;
 }

@@ -15,84 +15,107 @@ namespace {
 using Types = std::initializer_list<ILPixelType>;
 
 // ---------------------------------------------------------------------------
-// The plain route's pairs: each group converts every source to every target.
+// The pairs the plain route converts, and no others (the families may list
+// more kernels): each group converts every source to every target.
 
-constexpr ILPixelType kFromOneBit[] = {0x11,  0x41,  0x43,    0x61,    0x63,    0x101,  0x103,
-                                       0x121, 0x123, 0x10043, 0x10063, 0x10103, 0x10123};
-constexpr ILPixelType kFromTwoBit[] = {0x21,  0x31,  0x41,  0x43,    0x61,    0x63,    0x101,
-                                       0x103, 0x121, 0x123, 0x10043, 0x10063, 0x10103, 0x10123};
-constexpr ILPixelType kFromFourBit[] = {0x31,  0x41,  0x43,    0x61,    0x63,    0x101,  0x103,
-                                        0x121, 0x123, 0x10043, 0x10063, 0x10103, 0x10123};
-constexpr ILPixelType kFromGrey8[] = {0x41,  0x43,   0x61,    0x63,    0x101,   0x103,  0x121,
-                                      0x123, 0x2041, 0x10043, 0x10063, 0x10103, 0x10123};
-#define IL_INDEXED_SET                                                                        \
-    0x41, 0x42, 0x43, 0x61, 0x63, 0x101, 0x103, 0x121, 0x123, 0x1043, 0x2041, 0x2042, 0x2043, \
-        0x2061, 0x2063, 0x2101, 0x2103, 0x2121, 0x2123, 0x4101, 0x4103, 0x10043, 0x11043, 0x12043
-#define IL_ALPHA_SET                                                                        \
-    0x2041, 0x2043, 0x2061, 0x2063, 0x2101, 0x2103, 0x2121, 0x2123, 0x4041, 0x4043, 0x4061, \
-        0x4063, 0x4101, 0x4103, 0x4121, 0x4123
-#define IL_RGBA_ORDER_ALPHA 0x12043, 0x12063, 0x12103, 0x12123, 0x14043, 0x14063, 0x14103, 0x14123
-constexpr ILPixelType kFromIndex1[] = {0x12, 0x2012, IL_INDEXED_SET};
-constexpr ILPixelType kFromIndex2[] = {0x22, 0x32, 0x2022, 0x2032, IL_INDEXED_SET};
-constexpr ILPixelType kFromIndex4[] = {0x32, 0x2032, IL_INDEXED_SET};
-constexpr ILPixelType kFromIndex8[] = {0x12, 0x22, 0x32, IL_INDEXED_SET};
-constexpr ILPixelType kFromBGR8[] = {0x41,    0x42,    0x43,    0x61,   0x63,   0x101,
-                                     0x103,   0x121,   0x123,   0x1043, 0x2043, 0x4043,
-                                     0x10043, 0x10063, 0x10103, 0x10123};
-constexpr ILPixelType kFromGrey16[] = {0x41,  0x43,   0x61,   0x63,    0x101,   0x103,   0x121,
-                                       0x123, 0x2061, 0x4061, 0x10043, 0x10063, 0x10103, 0x10123};
-constexpr ILPixelType kFromBGR16[] = {0x41,  0x42,  0x43,  0x61,   0x63,    0x101,
-                                      0x103, 0x121, 0x123, 0x2063, 0x10043, 0x10063};
-constexpr ILPixelType kFromGreyHalf[] = {0x11,   0x21,    0x31,    0x41,    0x43,   0x61,
-                                         0x63,   0x101,   0x103,   0x121,   0x123,  0x2101,
-                                         0x4101, 0x10043, 0x10063, 0x10103, 0x10123};
-constexpr ILPixelType kFromGreyFloat[] = {0x11,   0x21,    0x31,    0x41,    0x43,   0x61,
-                                          0x63,   0x101,   0x103,   0x121,   0x123,  0x2121,
-                                          0x4121, 0x10043, 0x10063, 0x10103, 0x10123};
-constexpr ILPixelType kFromBGRHalf[] = {0x41,  0x42,  0x43,   0x61,    0x63,    0x101,   0x103,
-                                        0x121, 0x123, 0x2103, 0x10043, 0x10063, 0x10103, 0x10123};
-constexpr ILPixelType kFromBGRFloat[] = {0x41,  0x42,  0x43,  0x61,   0x63,    0x101,
-                                         0x103, 0x121, 0x123, 0x2123, 0x10043, 0x10123};
-constexpr ILPixelType kFromRGB8[] = {0x43,    0x63,    0x103,   0x123,   0x10043, 0x10063,
-                                     0x10103, 0x10123, 0x11043, 0x12043, 0x14043};
-constexpr ILPixelType kFromRGB16[] = {0x43, 0x63, 0x10043, 0x10063};
-constexpr ILPixelType kFromRGBHalf[] = {0x43, 0x63, 0x103, 0x123, 0x10043, 0x10103, 0x10123};
-constexpr ILPixelType kFromBGRA8[] = {0x43,    0x123,   0x1043,  IL_ALPHA_SET,
-                                      0x10043, 0x11043, 0x12043, 0x14043};
-constexpr ILPixelType kFromGreyAlpha8[] = {
-    0x11,    0x21,    0x31,    0x41,    0x43,    0x123,   IL_ALPHA_SET, 0x10043,
-    0x12043, 0x12063, 0x12103, 0x12123, 0x14043, 0x14063, 0x14103,      0x14123};
-constexpr ILPixelType kFromGreyAlpha16[] = {
-    0x41, 0x43, 0x61, 0x123, IL_ALPHA_SET, 0x10043, IL_RGBA_ORDER_ALPHA};
-constexpr ILPixelType kFromGreyAlphaHalf[] = {
-    0x41, 0x43, 0x101, 0x123, IL_ALPHA_SET, 0x10043, IL_RGBA_ORDER_ALPHA};
-constexpr ILPixelType kFromGreyAlphaFloat[] = {
-    0x41, 0x43, 0x121, 0x123, IL_ALPHA_SET, 0x10043, IL_RGBA_ORDER_ALPHA};
-constexpr ILPixelType kFromBGRA16[] = {0x43, 0x63, 0x123, IL_ALPHA_SET, 0x10043, 0x12063, 0x14063};
-constexpr ILPixelType kFromBGRAHalf[] = {0x43,    0x103,   0x123,  IL_ALPHA_SET,
-                                         0x10043, 0x12103, 0x14103};
-constexpr ILPixelType kFromBGRAFloat[] = {0x43, 0x123, IL_ALPHA_SET, 0x10043, 0x12123, 0x14123};
-constexpr ILPixelType kFromRGBX8[] = {0x43, 0x1043, 0x2043, 0x2063, 0x4043, 0x10043};
-constexpr ILPixelType kToBGR8Both[] = {0x43, 0x10043};
-constexpr ILPixelType kToBGR8[] = {0x43};
-constexpr ILPixelType kFrom12BitGrey[] = {0x43, 0x61, 0x10043};
-constexpr ILPixelType kToBGR8Or16[] = {0x43, 0x63, 0x10043};
-constexpr ILPixelType kToBGR8OrGreyFloat[] = {0x43, 0x121, 0x10043};
-constexpr ILPixelType kToBGR8OrGreyHalf[] = {0x43, 0x101, 0x10043};
-constexpr ILPixelType kToBGR8OrHalf[] = {0x43, 0x103, 0x10043};
-constexpr ILPixelType kToBGR8OrFloat[] = {0x43, 0x123, 0x10043};
-constexpr ILPixelType kFromRGBE[] = {0x43, 0x103, 0x123, 0x10043};
-constexpr ILPixelType kFromRGBDouble[] = {0x43, 0x123};
-constexpr ILPixelType kFromCMYKA8[] = {0x43, 0x2043, 0x10043};
-constexpr ILPixelType kFromYCbCrA8[] = {0x43, 0x2043, 0x4043};
-constexpr ILPixelType kFrom12BitGreyAlpha[] = {0x43, 0x2061, 0x4061, 0x10043};
-constexpr ILPixelType kToBGRA16[] = {0x43, 0x2063, 0x4063, 0x10043};
-constexpr ILPixelType kFromCMYKA16[] = {0x43, 0x2063, 0x10043};
-constexpr ILPixelType kToGreyAlphaFloat[] = {0x43, 0x2121, 0x4121, 0x10043};
-constexpr ILPixelType kToBGRAHalf[] = {0x43, 0x2103, 0x4103, 0x10043};
-constexpr ILPixelType kToBGRAFloat[] = {0x43, 0x2123, 0x4123, 0x10043};
-constexpr ILPixelType kToBGRA8[] = {0x43, 0x2043, 0x4043, 0x10043};
-constexpr ILPixelType kToBGRAFloatOnly[] = {0x43, 0x2123, 0x4123};
+constexpr ILPixelType kFromGrey1[] = {
+    IL_GREY1,      IL_GREY8,     IL_BGR8, IL_GREY16, IL_BGR16,    IL_GREY_HALF, IL_BGR_HALF,
+    IL_GREY_FLOAT, IL_BGR_FLOAT, IL_RGB8, IL_RGB16,  IL_RGB_HALF, IL_RGB_FLOAT};
+constexpr ILPixelType kFromGrey2[] = {
+    IL_GREY2,    IL_GREY4,      IL_GREY8,     IL_BGR8, IL_GREY16, IL_BGR16,    IL_GREY_HALF,
+    IL_BGR_HALF, IL_GREY_FLOAT, IL_BGR_FLOAT, IL_RGB8, IL_RGB16,  IL_RGB_HALF, IL_RGB_FLOAT};
+constexpr ILPixelType kFromGrey4[] = {
+    IL_GREY4,      IL_GREY8,     IL_BGR8, IL_GREY16, IL_BGR16,    IL_GREY_HALF, IL_BGR_HALF,
+    IL_GREY_FLOAT, IL_BGR_FLOAT, IL_RGB8, IL_RGB16,  IL_RGB_HALF, IL_RGB_FLOAT};
+constexpr ILPixelType kFromGrey8[] = {
+    IL_GREY8,     IL_BGR8,    IL_GREY16, IL_BGR16, IL_GREY_HALF, IL_BGR_HALF, IL_GREY_FLOAT,
+    IL_BGR_FLOAT, IL_GREY_A8, IL_RGB8,   IL_RGB16, IL_RGB_HALF,  IL_RGB_FLOAT};
+#define IL_INDEXED_SET                                                                           \
+    IL_GREY8, IL_INDEX8, IL_BGR8, IL_GREY16, IL_BGR16, IL_GREY_HALF, IL_BGR_HALF, IL_GREY_FLOAT, \
+        IL_BGR_FLOAT, IL_BGRX8, IL_GREY_A8, IL_INDEX_A8, IL_BGRA8, IL_GREY_A16, IL_BGRA16,       \
+        IL_GREY_A_HALF, IL_BGRA_HALF, IL_GREY_A_FLOAT, IL_BGRA_FLOAT, IL_GREY_PA_HALF,           \
+        IL_BGRPA_HALF, IL_RGB8, IL_RGBX8, IL_RGBA8
+#define IL_ALPHA_SET                                                                             \
+    IL_GREY_A8, IL_BGRA8, IL_GREY_A16, IL_BGRA16, IL_GREY_A_HALF, IL_BGRA_HALF, IL_GREY_A_FLOAT, \
+        IL_BGRA_FLOAT, IL_GREY_PA8, IL_BGRPA8, IL_GREY_PA16, IL_BGRPA16, IL_GREY_PA_HALF,        \
+        IL_BGRPA_HALF, IL_GREY_PA_FLOAT, IL_BGRPA_FLOAT
+#define IL_RGBA_ORDER_ALPHA                                                                 \
+    IL_RGBA8, IL_RGBA16, IL_RGBA_HALF, IL_RGBA_FLOAT, IL_RGBPA8, IL_RGBPA16, IL_RGBPA_HALF, \
+        IL_RGBPA_FLOAT
+constexpr ILPixelType kFromIndex1[] = {IL_INDEX1, IL_INDEX_A1, IL_INDEXED_SET};
+constexpr ILPixelType kFromIndex2[] = {IL_INDEX2, IL_INDEX4, IL_INDEX_A2, IL_INDEX_A4,
+                                       IL_INDEXED_SET};
+constexpr ILPixelType kFromIndex4[] = {IL_INDEX4, IL_INDEX_A4, IL_INDEXED_SET};
+constexpr ILPixelType kFromIndex8[] = {IL_INDEX1, IL_INDEX2, IL_INDEX4, IL_INDEXED_SET};
+constexpr ILPixelType kFromBGR8[] = {IL_GREY8,     IL_INDEX8,    IL_BGR8,     IL_GREY16,
+                                     IL_BGR16,     IL_GREY_HALF, IL_BGR_HALF, IL_GREY_FLOAT,
+                                     IL_BGR_FLOAT, IL_BGRX8,     IL_BGRA8,    IL_BGRPA8,
+                                     IL_RGB8,      IL_RGB16,     IL_RGB_HALF, IL_RGB_FLOAT};
+constexpr ILPixelType kFromGrey16[] = {
+    IL_GREY8,     IL_BGR8,     IL_GREY16,    IL_BGR16, IL_GREY_HALF, IL_BGR_HALF, IL_GREY_FLOAT,
+    IL_BGR_FLOAT, IL_GREY_A16, IL_GREY_PA16, IL_RGB8,  IL_RGB16,     IL_RGB_HALF, IL_RGB_FLOAT};
+constexpr ILPixelType kFromBGR16[] = {IL_GREY8,     IL_INDEX8,    IL_BGR8,     IL_GREY16,
+                                      IL_BGR16,     IL_GREY_HALF, IL_BGR_HALF, IL_GREY_FLOAT,
+                                      IL_BGR_FLOAT, IL_BGRA16,    IL_RGB8,     IL_RGB16};
+constexpr ILPixelType kFromGreyHalf[] = {
+    IL_GREY1,        IL_GREY2,     IL_GREY4,    IL_GREY8,      IL_BGR8,      IL_GREY16,
+    IL_BGR16,        IL_GREY_HALF, IL_BGR_HALF, IL_GREY_FLOAT, IL_BGR_FLOAT, IL_GREY_A_HALF,
+    IL_GREY_PA_HALF, IL_RGB8,      IL_RGB16,    IL_RGB_HALF,   IL_RGB_FLOAT};
+constexpr ILPixelType kFromGreyFloat[] = {
+    IL_GREY1,         IL_GREY2,     IL_GREY4,    IL_GREY8,      IL_BGR8,      IL_GREY16,
+    IL_BGR16,         IL_GREY_HALF, IL_BGR_HALF, IL_GREY_FLOAT, IL_BGR_FLOAT, IL_GREY_A_FLOAT,
+    IL_GREY_PA_FLOAT, IL_RGB8,      IL_RGB16,    IL_RGB_HALF,   IL_RGB_FLOAT};
+constexpr ILPixelType kFromBGRHalf[] = {
+    IL_GREY8,      IL_INDEX8,    IL_BGR8,      IL_GREY16, IL_BGR16, IL_GREY_HALF, IL_BGR_HALF,
+    IL_GREY_FLOAT, IL_BGR_FLOAT, IL_BGRA_HALF, IL_RGB8,   IL_RGB16, IL_RGB_HALF,  IL_RGB_FLOAT};
+constexpr ILPixelType kFromBGRFloat[] = {IL_GREY8,     IL_INDEX8,     IL_BGR8,     IL_GREY16,
+                                         IL_BGR16,     IL_GREY_HALF,  IL_BGR_HALF, IL_GREY_FLOAT,
+                                         IL_BGR_FLOAT, IL_BGRA_FLOAT, IL_RGB8,     IL_RGB_FLOAT};
+constexpr ILPixelType kFromRGB8[] = {IL_BGR8,  IL_BGR16, IL_BGR_HALF, IL_BGR_FLOAT,
+                                     IL_RGB8,  IL_RGB16, IL_RGB_HALF, IL_RGB_FLOAT,
+                                     IL_RGBX8, IL_RGBA8, IL_RGBPA8};
+constexpr ILPixelType kFromRGB16[] = {IL_BGR8, IL_BGR16, IL_RGB8, IL_RGB16};
+constexpr ILPixelType kFromRGBHalf[] = {IL_BGR8, IL_BGR16,    IL_BGR_HALF, IL_BGR_FLOAT,
+                                        IL_RGB8, IL_RGB_HALF, IL_RGB_FLOAT};
+constexpr ILPixelType kFromBGRA8[] = {IL_BGR8, IL_BGR_FLOAT, IL_BGRX8, IL_ALPHA_SET,
+                                      IL_RGB8, IL_RGBX8,     IL_RGBA8, IL_RGBPA8};
+constexpr ILPixelType kFromGreyA8[] = {IL_GREY1,  IL_GREY2,     IL_GREY4,      IL_GREY8,
+                                       IL_BGR8,   IL_BGR_FLOAT, IL_ALPHA_SET,  IL_RGB8,
+                                       IL_RGBA8,  IL_RGBA16,    IL_RGBA_HALF,  IL_RGBA_FLOAT,
+                                       IL_RGBPA8, IL_RGBPA16,   IL_RGBPA_HALF, IL_RGBPA_FLOAT};
+constexpr ILPixelType kFromGreyA16[] = {IL_GREY8,     IL_BGR8, IL_GREY16,          IL_BGR_FLOAT,
+                                        IL_ALPHA_SET, IL_RGB8, IL_RGBA_ORDER_ALPHA};
+constexpr ILPixelType kFromGreyAHalf[] = {IL_GREY8,     IL_BGR8, IL_GREY_HALF,       IL_BGR_FLOAT,
+                                          IL_ALPHA_SET, IL_RGB8, IL_RGBA_ORDER_ALPHA};
+constexpr ILPixelType kFromGreyAFloat[] = {IL_GREY8,     IL_BGR8, IL_GREY_FLOAT,      IL_BGR_FLOAT,
+                                           IL_ALPHA_SET, IL_RGB8, IL_RGBA_ORDER_ALPHA};
+constexpr ILPixelType kFromBGRA16[] = {IL_BGR8, IL_BGR16,  IL_BGR_FLOAT, IL_ALPHA_SET,
+                                       IL_RGB8, IL_RGBA16, IL_RGBPA16};
+constexpr ILPixelType kFromBGRAHalf[] = {IL_BGR8, IL_BGR_HALF,  IL_BGR_FLOAT, IL_ALPHA_SET,
+                                         IL_RGB8, IL_RGBA_HALF, IL_RGBPA_HALF};
+constexpr ILPixelType kFromBGRAFloat[] = {IL_BGR8, IL_BGR_FLOAT,  IL_ALPHA_SET,
+                                          IL_RGB8, IL_RGBA_FLOAT, IL_RGBPA_FLOAT};
+constexpr ILPixelType kFromRGBX8[] = {IL_BGR8, IL_BGRX8, IL_BGRA8, IL_BGRA16, IL_BGRPA8, IL_RGB8};
+constexpr ILPixelType kToBGR8Both[] = {IL_BGR8, IL_RGB8};
+constexpr ILPixelType kToBGR8[] = {IL_BGR8};
+constexpr ILPixelType kFromGrey12[] = {IL_BGR8, IL_GREY16, IL_RGB8};
+constexpr ILPixelType kToBGR8Or16[] = {IL_BGR8, IL_BGR16, IL_RGB8};
+constexpr ILPixelType kToBGR8OrGreyFloat[] = {IL_BGR8, IL_GREY_FLOAT, IL_RGB8};
+constexpr ILPixelType kToBGR8OrGreyHalf[] = {IL_BGR8, IL_GREY_HALF, IL_RGB8};
+constexpr ILPixelType kToBGR8OrHalf[] = {IL_BGR8, IL_BGR_HALF, IL_RGB8};
+constexpr ILPixelType kToBGR8OrFloat[] = {IL_BGR8, IL_BGR_FLOAT, IL_RGB8};
+constexpr ILPixelType kFromRGBE[] = {IL_BGR8, IL_BGR_HALF, IL_BGR_FLOAT, IL_RGB8};
+constexpr ILPixelType kFromRGBDouble[] = {IL_BGR8, IL_BGR_FLOAT};
+constexpr ILPixelType kFromCMYKA8[] = {IL_BGR8, IL_BGRA8, IL_RGB8};
+constexpr ILPixelType kFromYCbCrA8[] = {IL_BGR8, IL_BGRA8, IL_BGRPA8};
+constexpr ILPixelType kFromGreyA12[] = {IL_BGR8, IL_GREY_A16, IL_GREY_PA16, IL_RGB8};
+constexpr ILPixelType kToBGRA16[] = {IL_BGR8, IL_BGRA16, IL_BGRPA16, IL_RGB8};
+constexpr ILPixelType kFromCMYKA16[] = {IL_BGR8, IL_BGRA16, IL_RGB8};
+constexpr ILPixelType kToGreyAlphaFloat[] = {IL_BGR8, IL_GREY_A_FLOAT, IL_GREY_PA_FLOAT, IL_RGB8};
+constexpr ILPixelType kToBGRAHalf[] = {IL_BGR8, IL_BGRA_HALF, IL_BGRPA_HALF, IL_RGB8};
+constexpr ILPixelType kToBGRAFloat[] = {IL_BGR8, IL_BGRA_FLOAT, IL_BGRPA_FLOAT, IL_RGB8};
+constexpr ILPixelType kToBGRA8[] = {IL_BGR8, IL_BGRA8, IL_BGRPA8, IL_RGB8};
+constexpr ILPixelType kToBGRAFloatOnly[] = {IL_BGR8, IL_BGRA_FLOAT, IL_BGRPA_FLOAT};
 
 struct PairGroup {
     Types sources;
@@ -100,53 +123,59 @@ struct PairGroup {
 };
 
 const PairGroup kPairs[] = {
-    {{0x11}, kFromOneBit},
-    {{0x21}, kFromTwoBit},
-    {{0x31}, kFromFourBit},
-    {{0x41}, kFromGrey8},
-    {{0x12, 0x2012}, kFromIndex1},
-    {{0x22, 0x2022}, kFromIndex2},
-    {{0x32, 0x2032}, kFromIndex4},
-    {{0x42, 0x2042}, kFromIndex8},
-    {{0x43}, kFromBGR8},
-    {{0x61}, kFromGrey16},
-    {{0x63}, kFromBGR16},
-    {{0x101}, kFromGreyHalf},
-    {{0x121}, kFromGreyFloat},
-    {{0x103}, kFromBGRHalf},
-    {{0x123}, kFromBGRFloat},
-    {{0x10043}, kFromRGB8},
-    {{0x10063}, kFromRGB16},
-    {{0x10103}, kFromRGBHalf},
-    {{0x1043, 0x2043, 0x4043}, kFromBGRA8},
-    {{0x2041, 0x4041}, kFromGreyAlpha8},
-    {{0x2061, 0x4061}, kFromGreyAlpha16},
-    {{0x2101, 0x4101}, kFromGreyAlphaHalf},
-    {{0x2121, 0x4121}, kFromGreyAlphaFloat},
-    {{0x2063, 0x4063}, kFromBGRA16},
-    {{0x2103, 0x4103}, kFromBGRAHalf},
-    {{0x2123, 0x4123}, kFromBGRAFloat},
-    {{0x11043, 0x12043, 0x14043}, kFromRGBX8},
-    {{0x44, 0x203, 0x213, 0x1033, 0x10033}, kToBGR8Both},
-    {{0x45}, kToBGR8},
-    {{0x51}, kFrom12BitGrey},
-    {{0x53, 0x64, 0x223, 0x10053}, kToBGR8Or16},
-    {{0x71, 0x111, 0x131, 0x151}, kToBGR8OrGreyFloat},
-    {{0x141}, kToBGR8OrGreyHalf},
-    {{0x143, 0x10143}, kToBGR8OrHalf},
-    {{0x153, 0x10113, 0x10123, 0x10153}, kToBGR8OrFloat},
-    {{0x163}, kFromRGBE},
-    {{0x10133}, kFromRGBDouble},
-    {{0x2044}, kFromCMYKA8},
-    {{0x2045, 0x4045}, kFromYCbCrA8},
-    {{0x2051, 0x4051}, kFrom12BitGreyAlpha},
-    {{0x2053, 0x4053, 0x12053, 0x12063, 0x14053, 0x14063}, kToBGRA16},
-    {{0x2064}, kFromCMYKA16},
-    {{0x2071, 0x2111, 0x2131, 0x4071, 0x4111, 0x4131}, kToGreyAlphaFloat},
-    {{0x2143, 0x4143, 0x12103, 0x12143, 0x14103, 0x14143}, kToBGRAHalf},
-    {{0x2153, 0x4153, 0x12123, 0x12153, 0x14123, 0x14153}, kToBGRAFloat},
-    {{0x12033, 0x14033}, kToBGRA8},
-    {{0x12113, 0x12133, 0x14113, 0x14133}, kToBGRAFloatOnly},
+    {{IL_GREY1}, kFromGrey1},
+    {{IL_GREY2}, kFromGrey2},
+    {{IL_GREY4}, kFromGrey4},
+    {{IL_GREY8}, kFromGrey8},
+    {{IL_INDEX1, IL_INDEX_A1}, kFromIndex1},
+    {{IL_INDEX2, IL_INDEX_A2}, kFromIndex2},
+    {{IL_INDEX4, IL_INDEX_A4}, kFromIndex4},
+    {{IL_INDEX8, IL_INDEX_A8}, kFromIndex8},
+    {{IL_BGR8}, kFromBGR8},
+    {{IL_GREY16}, kFromGrey16},
+    {{IL_BGR16}, kFromBGR16},
+    {{IL_GREY_HALF}, kFromGreyHalf},
+    {{IL_GREY_FLOAT}, kFromGreyFloat},
+    {{IL_BGR_HALF}, kFromBGRHalf},
+    {{IL_BGR_FLOAT}, kFromBGRFloat},
+    {{IL_RGB8}, kFromRGB8},
+    {{IL_RGB16}, kFromRGB16},
+    {{IL_RGB_HALF}, kFromRGBHalf},
+    {{IL_BGRX8, IL_BGRA8, IL_BGRPA8}, kFromBGRA8},
+    {{IL_GREY_A8, IL_GREY_PA8}, kFromGreyA8},
+    {{IL_GREY_A16, IL_GREY_PA16}, kFromGreyA16},
+    {{IL_GREY_A_HALF, IL_GREY_PA_HALF}, kFromGreyAHalf},
+    {{IL_GREY_A_FLOAT, IL_GREY_PA_FLOAT}, kFromGreyAFloat},
+    {{IL_BGRA16, IL_BGRPA16}, kFromBGRA16},
+    {{IL_BGRA_HALF, IL_BGRPA_HALF}, kFromBGRAHalf},
+    {{IL_BGRA_FLOAT, IL_BGRPA_FLOAT}, kFromBGRAFloat},
+    {{IL_RGBX8, IL_RGBA8, IL_RGBPA8}, kFromRGBX8},
+    {{IL_CMYK8, IL_BGR_555, IL_BGR_565, IL_BGRX4, IL_RGB4}, kToBGR8Both},
+    {{IL_YCBCR8}, kToBGR8},
+    {{IL_GREY12}, kFromGrey12},
+    {{IL_BGR12, IL_CMYK16, IL_BGR_101010, IL_RGB12}, kToBGR8Or16},
+    {{IL_GREY32, IL_GREY_FLOAT24, IL_GREY_DOUBLE, IL_GREY_FIXED32}, kToBGR8OrGreyFloat},
+    {{IL_GREY_FIXED16}, kToBGR8OrGreyHalf},
+    {{IL_BGR_FIXED16, IL_RGB_FIXED16}, kToBGR8OrHalf},
+    {{IL_BGR_FIXED32, IL_RGB_FLOAT24, IL_RGB_FLOAT, IL_RGB_FIXED32}, kToBGR8OrFloat},
+    {{IL_BGR_RGBE}, kFromRGBE},
+    {{IL_RGB_DOUBLE}, kFromRGBDouble},
+    {{IL_CMYK_A8}, kFromCMYKA8},
+    {{IL_YCBCR_A8, IL_YCBCR_PA8}, kFromYCbCrA8},
+    {{IL_GREY_A12, IL_GREY_PA12}, kFromGreyA12},
+    {{IL_BGRA12, IL_BGRPA12, IL_RGBA12, IL_RGBA16, IL_RGBPA12, IL_RGBPA16}, kToBGRA16},
+    {{IL_CMYK_A16}, kFromCMYKA16},
+    {{IL_GREY_A32, IL_GREY_A_FLOAT24, IL_GREY_A_DOUBLE, IL_GREY_PA32, IL_GREY_PA_FLOAT24,
+      IL_GREY_PA_DOUBLE},
+     kToGreyAlphaFloat},
+    {{IL_BGRA_FIXED16, IL_BGRPA_FIXED16, IL_RGBA_HALF, IL_RGBA_FIXED16, IL_RGBPA_HALF,
+      IL_RGBPA_FIXED16},
+     kToBGRAHalf},
+    {{IL_BGRA_FIXED32, IL_BGRPA_FIXED32, IL_RGBA_FLOAT, IL_RGBA_FIXED32, IL_RGBPA_FLOAT,
+      IL_RGBPA_FIXED32},
+     kToBGRAFloat},
+    {{IL_RGBA4, IL_RGBPA4}, kToBGRA8},
+    {{IL_RGBA_FLOAT24, IL_RGBA_DOUBLE, IL_RGBPA_FLOAT24, IL_RGBPA_DOUBLE}, kToBGRAFloatOnly},
 };
 
 bool Contains(std::span<const ILPixelType> set, ILPixelType t) {
@@ -167,43 +196,6 @@ bool IsPlainPair(ILPixelType s, ILPixelType t) {
 }
 
 // ---------------------------------------------------------------------------
-// Kinds of plain-route kernel that the selection settles itself.
-
-constexpr ILPixelType kCopyTypes[] = {
-    0x12,   0x21,   0x22,   0x31,   0x32,   0x41,    0x42,    0x43,   0x61,   0x63,
-    0x101,  0x103,  0x121,  0x123,  0x1043, 0x2012,  0x2022,  0x2032, 0x2041, 0x2042,
-    0x2043, 0x2061, 0x2063, 0x2101, 0x2103, 0x2121,  0x2123,  0x4041, 0x4043, 0x4061,
-    0x4063, 0x4101, 0x4103, 0x4121, 0x4123, 0x10043, 0x10063, 0x10103};
-
-// Alpha handling 2 composites these sources into these targets. Filler
-// sources are not among them: a filler byte is no coverage, and laying a
-// picture with zero fillers over the background would lose it.
-struct CompositeGroup {
-    Types sources;
-    Types targets;
-};
-const CompositeGroup kComposite[] = {
-    {{0x2043, 0x4043, 0x2123, 0x4123}, {0x43, 0x123, 0x10043}},
-    {{0x2041, 0x4041}, {0x41, 0x43, 0x123, 0x10043}},
-    {{0x2061, 0x4061}, {0x41, 0x43, 0x61, 0x123, 0x10043}},
-    {{0x2101, 0x4101}, {0x41, 0x43, 0x101, 0x123, 0x10043}},
-    {{0x2121, 0x4121}, {0x41, 0x43, 0x121, 0x123, 0x10043}},
-    {{0x2063, 0x4063}, {0x43, 0x63, 0x123, 0x10043}},
-    {{0x2103, 0x4103}, {0x43, 0x103, 0x123, 0x10043}},
-    {{0x12043, 0x12063, 0x12103, 0x14043, 0x14063, 0x14103}, {0x43, 0x10043}},
-};
-
-bool IsCompositePair(ILPixelType s, ILPixelType t) {
-    for (const CompositeGroup& g : kComposite)
-        if (Contains(g.sources, s)) return Contains(g.targets, t);
-    return false;
-}
-
-// Sources whose R, G, B 8-bit target is their B, G, R kernel and a swap.
-constexpr ILPixelType kSwapChainSources[] = {0x44,  0x64,   0x163,  0x203,   0x213,
-                                             0x223, 0x2044, 0x2064, 0x12033, 0x14033};
-
-// ---------------------------------------------------------------------------
 // Colour-managed route: pairs whose alpha survives the transform, keyed by
 // the types without their extra bits.
 
@@ -212,21 +204,21 @@ struct AlphaPair {
     Types targets;
 };
 const AlphaPair kAlphaPairs[] = {
-    {{0x41}, {0x41}},
-    {{0x61}, {0x61}},
-    {{0x101}, {0x101}},
-    {{0x111}, {0x121}},
-    {{0x121}, {0x121}},
-    {{0x43, 0x10043, 0x45, 0x47}, {0x43}},
-    {{0x63, 0x10063, 0x65, 0x67}, {0x63}},
-    {{0x103, 0x10103}, {0x103}},
-    {{0x113, 0x10113}, {0x123}},
-    {{0x123, 0x10123}, {0x123}},
-    {{0x44}, {0x43, 0x10043}},
-    {{0x64}, {0x63, 0x10063}},
-    {{0x104}, {0x103, 0x10103}},
-    {{0x114}, {0x123, 0x10123}},
-    {{0x124}, {0x123, 0x10123}},
+    {{IL_GREY8}, {IL_GREY8}},
+    {{IL_GREY16}, {IL_GREY16}},
+    {{IL_GREY_HALF}, {IL_GREY_HALF}},
+    {{IL_GREY_FLOAT24}, {IL_GREY_FLOAT}},
+    {{IL_GREY_FLOAT}, {IL_GREY_FLOAT}},
+    {{IL_BGR8, IL_RGB8, IL_YCBCR8, IL_LAB8}, {IL_BGR8}},
+    {{IL_BGR16, IL_RGB16, IL_YCBCR16, IL_LAB16}, {IL_BGR16}},
+    {{IL_BGR_HALF, IL_RGB_HALF}, {IL_BGR_HALF}},
+    {{IL_BGR_FLOAT24, IL_RGB_FLOAT24}, {IL_BGR_FLOAT}},
+    {{IL_BGR_FLOAT, IL_RGB_FLOAT}, {IL_BGR_FLOAT}},
+    {{IL_CMYK8}, {IL_BGR8, IL_RGB8}},
+    {{IL_CMYK16}, {IL_BGR16, IL_RGB16}},
+    {{IL_CMYK_HALF}, {IL_BGR_HALF, IL_RGB_HALF}},
+    {{IL_CMYK_FLOAT24}, {IL_BGR_FLOAT, IL_RGB_FLOAT}},
+    {{IL_CMYK_FLOAT}, {IL_BGR_FLOAT, IL_RGB_FLOAT}},
 };
 
 bool IsAlphaPair(ILPixelType s, ILPixelType t) {
@@ -385,15 +377,15 @@ Plan PlanIndexedSource(ILConverter* c, ILPixelType s, ILPixelType t) {
 Plan PlanPlain(ILConverter* c) {
     const ILPixelType s = c->sourceType, t = c->targetType;
     Plan p;
-    if (c->greyMap && s == 0x41) {
-        if (t == 0x41 || t == 0x43 || t == 0x10043 || t == 0x2041)
+    if (c->greyMap && s == IL_GREY8) {
+        if (t == IL_GREY8 || t == IL_BGR8 || t == IL_RGB8 || t == IL_GREY_A8)
             p.first = FindKeeping(s, t, IL_KV_GREY_MAP).kernel;
         return p;
     }
     if (!IsPlainPair(s, t)) return p;
 
-    if (s == 0x11) {
-        if (t == 0x11 && c->oneBitWhite) {
+    if (s == IL_GREY1) {
+        if (t == IL_GREY1 && c->oneBitWhite) {
             p.copy = true;
             return p;
         }
@@ -402,36 +394,36 @@ Plan PlanPlain(ILConverter* c) {
         if (!p.first) p.first = Find(s, t, IL_KV_ANY).kernel;
         return p;
     }
-    if ((s == t && Contains(kCopyTypes, s)) ||
-        (IsIndexed(s) && IsIndexed(t) && (s | IL_EXTRA_ALPHA) == (t | IL_EXTRA_ALPHA))) {
+    if (s == t || (IsIndexed(s) && IsIndexed(t) && (s | IL_EXTRA_ALPHA) == (t | IL_EXTRA_ALPHA))) {
         p.copy = true;
         return p;
     }
     if (IsIndexed(s)) return PlanIndexedSource(c, s, t);
-    if (t == 0x42) {
+    if (t == IL_INDEX8) {
         p.first = Find(s, t, IL_KV_ANY).kernel;
         c->needsPaletteMapper = 1;
         c->needsPaletteTable = 1;
         return p;
     }
 
-    const ILRowKernel swap = Find(0x43, 0x10043, IL_KV_ANY).kernel;
-    if (c->alphaHandling == 2 && IsCompositePair(s, t)) {
-        if (t == 0x10043) {
-            p.first = Find(s, 0x43, IL_KV_COMPOSITE).kernel;
-            p.second = swap;
-            p.chainBytesPerPixel = 3;
-        } else {
-            p.first = Find(s, t, IL_KV_COMPOSITE).kernel;
-        }
-        return p;
-    }
-    if (t == 0x10043 && Contains(kSwapChainSources, s)) {
-        p.first = FindKeeping(s, 0x43).kernel;
+    // 8-bit R, G, B targets without a kernel of their own take the B, G, R
+    // kernel and a swap.
+    const ILRowKernel swap = Find(IL_BGR8, IL_RGB8, IL_KV_ANY).kernel;
+    auto viaBGR8 = [&](ILRowKernel first) {
+        p.first = first;
         p.second = swap;
         p.chainBytesPerPixel = 3;
         return p;
+    };
+    if (c->alphaHandling == 2 && ILHasAlpha(s)) {
+        if (t == IL_RGB8) {
+            if (ILRowKernel k = Find(s, IL_BGR8, IL_KV_COMPOSITE).kernel) return viaBGR8(k);
+        } else if (ILRowKernel k = Find(s, t, IL_KV_COMPOSITE).kernel) {
+            p.first = k;
+            return p;
+        }
     }
+    if (t == IL_RGB8 && !FindKeeping(s, t).kernel) return viaBGR8(FindKeeping(s, IL_BGR8).kernel);
 
     const uint32_t fs = Form(s), ft = Form(t);
     if (fs && ft) {

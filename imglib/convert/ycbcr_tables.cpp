@@ -11,7 +11,27 @@
 
 namespace {
 
-int32_t gCrR[256], gCbB[256], gCrG[256], gCbG[256], gY[256];
+// The full-range BT.601 defaults, computed by the compiler: no thread ever
+// writes them, so converters on any thread share them safely.
+struct DefaultTables {
+    int32_t crR[256], cbB[256], crG[256], cbG[256], y[256];
+};
+
+constexpr DefaultTables BuildDefaults() {
+    DefaultTables t{};
+    for (int32_t i = 0; i < 256; ++i) {
+        t.crR[i] = (91881 * i - 11728000) >> 16;
+        t.cbB[i] = (116130 * i - 14831872) >> 16;
+        t.crG[i] = -46802 * (i - 128);
+        t.cbG[i] = -22554 * (i - 128) + 32768;
+        t.y[i] = i;
+    }
+    return t;
+}
+
+// Not const only because converters point at them through the same fields
+// as at their own tables; nothing writes them.
+constinit DefaultTables gDefaults = BuildDefaults();
 
 // Table values are summed with a luma value and each other by the kernels in
 // 32-bit arithmetic; keeping them far from the int range keeps every sum
@@ -46,23 +66,12 @@ bool Sane(float v) {
 
 } // namespace
 
-bool ILInitYCbCrTables() {
-    for (int32_t i = 0; i < 256; ++i) {
-        gCrR[i] = (91881 * i - 11728000) >> 16;
-        gCbB[i] = (116130 * i - 14831872) >> 16;
-        gCrG[i] = -46802 * (i - 128);
-        gCbG[i] = -22554 * (i - 128) + 32768;
-        gY[i] = i;
-    }
-    return true;
-}
-
 void ILConverterUseDefaultYCbCr(ILConverter* c) {
-    c->ycbcrCrR = gCrR;
-    c->ycbcrCbB = gCbB;
-    c->ycbcrCrG = gCrG;
-    c->ycbcrCbG = gCbG;
-    c->ycbcrY = gY;
+    c->ycbcrCrR = gDefaults.crR;
+    c->ycbcrCbB = gDefaults.cbB;
+    c->ycbcrCrG = gDefaults.crG;
+    c->ycbcrCbG = gDefaults.cbG;
+    c->ycbcrY = gDefaults.y;
     c->ownsYCbCr = 0;
 }
 

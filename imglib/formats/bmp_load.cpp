@@ -20,6 +20,7 @@
 #include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
 #include "imglib/metadata/info.h"
+#include "imglib/memory_budget.h"
 #include "imglib/memory_owner.h"
 
 namespace {
@@ -33,8 +34,10 @@ constexpr size_t kFileHeaderBytes = 14;
 constexpr size_t kDataOffsetField = 10;
 
 // The information header at offset 14 starts with its u32 size.
-// OS/2 core (12 to 39 bytes), read as 8 bytes after the size:
+// OS/2 core (12 bytes), read as 8 bytes after the size:
 //   u16 width, u16 height, u16 planes, u16 bits per pixel.
+// OS/2 2.x headers of 16 to 39 bytes (32-bit fields, codings of their own)
+// are refused; from 40 bytes on they share the Windows layout.
 // Windows (40 bytes and more), read as 36 bytes after the size:
 //   i32 width, i32 height (negative: top-down), u16 planes, u16 bits per
 //   pixel, u32 compression, u32 image size, i32 and i32 pixels per metre,
@@ -43,6 +46,7 @@ constexpr size_t kDataOffsetField = 10;
 //   header from 52 bytes on, else right after it) and from 56 bytes on a u32
 //   alpha mask.
 constexpr uint32_t kCoreHeaderMin = 12;
+constexpr uint32_t kOs2v2HeaderMin = 16;
 constexpr uint32_t kWindowsHeaderMin = 40;
 constexpr uint32_t kMasksInHeaderMin = 52;
 constexpr uint32_t kAlphaMaskInHeaderMin = 56;
@@ -301,7 +305,13 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     const ILResult opened = r.Open(h, path, info);
     if (opened != IL_OK) return opened;
     if (image) ILClearImage(image);
-    if (!ILBmpReadHeader(&r)) return ILReportInvalidHeader(h);
+    if (!ILBmpReadHeader(&r)) {
+        if (r.headerSize >= kOs2v2HeaderMin && r.headerSize < kWindowsHeaderMin) {
+            ILErrorF(h, "OS/2 2.x bitmap headers of %u bytes are not supported", r.headerSize);
+            return IL_UNSUPPORTED_FORMAT;
+        }
+        return ILReportInvalidHeader(h);
+    }
     // Run-length codes exist for 4 and 8-bit data only, bit fields for 16 and
     // 32-bit data only; elsewhere these values name OS/2 codings (Huffman,
     // RLE24) that are not read.
@@ -322,6 +332,8 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     if (!target) return ILReportUnsupportedDataFormat(h);
     const ILResult geometry = CheckGeometry(h, r, target);
     if (geometry != IL_OK) return geometry;
+    const ILResult budget = ILCheckImageBudget(h, ILImageBufferSize(r.width, r.height, target));
+    if (budget != IL_OK) return budget;
     if (ILReallocImage(image, r.width, r.height, target, nullptr) != IL_OK)
         return ILReportOutOfMemory(h, ILImageBufferSize(r.width, r.height, target));
     ILConverterGivePalette(c, image);
@@ -343,10 +355,10 @@ bool ILBmpReadHeader(ILBmpReader* r) {
     if (head[0] != 'B' || head[1] != 'M') return false;
     r->dataOffset = ILGetLe32(head + kDataOffsetField);
     r->headerSize = ILGetLe32(head + kFileHeaderBytes);
-    if (r->headerSize < kCoreHeaderMin) return false;
+    if (r->headerSize != kCoreHeaderMin && r->headerSize < kWindowsHeaderMin) return false;
 
     int64_t width = 0, height = 0;
-    if (r->headerSize < kWindowsHeaderMin) {
+    if (r->headerSize == kCoreHeaderMin) {
         uint8_t f[8];
         if (r->Read(f, sizeof f) != sizeof f) return false;
         r->kind = 1;

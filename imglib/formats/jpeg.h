@@ -45,6 +45,10 @@ template <typename Step>
     return true;
 }
 
+// Reads the file through libjpeg in large blocks (in place of the stdio
+// source); the source lives in the decompressor's permanent pool.
+void ILJpegFileSource(j_decompress_ptr cinfo, FILE* file);
+
 // Markers (the payload is the bytes after the two-byte length field).
 bool ILJpegIsIccMarker(const jpeg_saved_marker_ptr marker);
 // Walks the saved markers: assembles the ICC profile (answered, or null) and,

@@ -8,6 +8,8 @@
 // refuses them), heights given by a DNL marker, further images of a file.
 #include <algorithm>
 #include <cinttypes>
+#include <csetjmp>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -17,24 +19,35 @@
 #include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
 #include "imglib/formats/jpeg.h"
+#include "imglib/io/file_scanner.h"
+#include "imglib/memory_budget.h"
 #include "imglib/memory_owner.h"
 #include "imglib/io/stream.h"
 
 namespace {
 
-// libjpeg pads a file that ends early with an end-of-image marker, so a few
-// bytes can claim a picture of 65500 x 65500. The densest Huffman coding
-// spends at least one bit per 8 x 8 block of each component, under 2048
-// samples per byte even with the coarsest chroma subsampling; larger claims
-// are refused before anything is allocated, unless the picture is of a size
-// any file may have.
-constexpr uint64_t kSamplesPerFileByte = 2048;
+// libjpeg pads a file that ends early with an end-of-image marker, and
+// comments or unknown markers can pad a file to any size, so neither the
+// header nor the file's size says how large a picture the file can hold.
+// What can is the entropy-coded data of the scans that code DC first (the
+// sequential scans and the first DC scans of a progressive file): each
+// block they cover costs at least one bit with Huffman coding; arithmetic
+// coding at best halves its interval once in some 32768 decisions, at least
+// one per block. Larger claims are refused before anything is allocated,
+// unless the picture is of a size any file may have (a cut-off photograph
+// still shows its upper part).
+constexpr uint64_t kHuffmanBlocksPerByte = 8;
+constexpr uint64_t kArithmeticBlocksPerByte = uint64_t{1} << 18;
 constexpr uint64_t kSamplesAlwaysAllowed = uint64_t{1} << 27;
+// No encoder writes anywhere near this many scans; each costs a pass over
+// the coefficients, so a file of many tiny scans would take minutes.
+constexpr int kMaxScans = 500;
 
 // The decompressor with its error manager, destroyed with the object.
 struct Decoder {
     ILJpegErrors errors;
     jpeg_decompress_struct cinfo;
+    jpeg_progress_mgr progress{};
     bool created = false;
     bool multiScan = false;
 
@@ -83,13 +96,14 @@ bool ReadHeader(Decoder* d, FILE* file, bool metadata) {
     return ILJpegGuard(&d->errors, [&] {
         jpeg_create_decompress(&d->cinfo);
         d->created = true;
+        d->cinfo.progress = &d->progress;
         if (metadata) {
             jpeg_save_markers(&d->cinfo, JPEG_COM, 0xFFFF);
             jpeg_save_markers(&d->cinfo, JPEG_APP0 + 1, 0xFFFF);
             jpeg_save_markers(&d->cinfo, JPEG_APP0 + 13, 0xFFFF);
         }
         jpeg_save_markers(&d->cinfo, JPEG_APP0 + 2, 0xFFFF);
-        jpeg_stdio_src(&d->cinfo, file);
+        ILJpegFileSource(&d->cinfo, file);
         jpeg_read_header(&d->cinfo, TRUE);
         d->multiScan = jpeg_has_multiple_scans(&d->cinfo);
     });
@@ -130,11 +144,74 @@ void FillInfo(ILInfo* info, const Decoder& d, const Layout& layout, cmsHPROFILE 
     if (profile) ILReadIccInfo(&info->icc, profile);
 }
 
-ILResult CheckGeometry(ILHandle* h, const jpeg_decompress_struct& c, uint64_t fileSize) {
+constexpr int kMarkerSos = 0xDA;
+constexpr int kMarkerRst7 = 0xD7;
+constexpr int kMarkerTem = 0x01;
+
+// Bytes of entropy-coded data in the scans that code DC first, from the
+// data of the first scan (where the reader stands after the header) to the
+// end-of-image marker. Marker segments between scans are skipped by their
+// lengths; stray bytes between them are not scan data.
+uint64_t DcScanBytes(FILE* file, uint64_t firstScanData, bool firstCodesDc) {
+    ILFileScanner in(file, firstScanData);
+    uint64_t bytes = 0;
+    bool inScan = true, counting = firstCodesDc;
+    for (int b = in.Get(); b >= 0; b = in.Get()) {
+        if (b != 0xFF) {
+            bytes += inScan && counting;
+            continue;
+        }
+        int marker = in.Get();
+        while (marker == 0xFF) // fill bytes
+            marker = in.Get();
+        if (marker < 0 || marker == JPEG_EOI) break;
+        if (marker == 0) { // a stuffed data byte
+            bytes += inScan && counting;
+            continue;
+        }
+        if (marker == kMarkerTem || (marker >= JPEG_RST0 && marker <= kMarkerRst7)) continue;
+        uint32_t length = 0;
+        if (!in.GetBe16(&length) || length < 2) break;
+        inScan = marker == kMarkerSos;
+        if (!inScan) {
+            if (!in.Skip(length - 2)) break;
+            continue;
+        }
+        // SOS: component count, a selector and table pair per component,
+        // then the spectral start and end and the approximation bits.
+        const int components = in.Get();
+        if (components < 0 || !in.Skip(2 * static_cast<uint64_t>(components))) break;
+        const int spectralStart = in.Get();
+        const int spectralEnd = in.Get();
+        const int approximation = in.Get();
+        if (spectralEnd < 0 || approximation < 0) break;
+        counting = spectralStart == 0 && (approximation >> 4) == 0;
+        const uint64_t read = 1 + 2 * static_cast<uint64_t>(components) + 3;
+        if (length - 2 < read || !in.Skip(length - 2 - read)) break;
+    }
+    return bytes;
+}
+
+// A claim beyond what the scan data can carry comes from a damaged or
+// hostile header.
+ILResult CheckGeometry(ILHandle* h, const jpeg_decompress_struct& c, FILE* file,
+                       uint64_t fileSize) {
     const uint64_t samples = uint64_t{c.image_width} * c.image_height * c.num_components;
-    if (samples <= kSamplesAlwaysAllowed || samples / kSamplesPerFileByte <= fileSize) return IL_OK;
-    ILErrorF(h, "Image of %u x %u pixels cannot come from a file of %" PRIu64 " bytes",
-             c.image_width, c.image_height, fileSize);
+    if (samples <= kSamplesAlwaysAllowed) return IL_OK;
+    uint64_t blocks = 0;
+    for (int i = 0; i < c.num_components; ++i)
+        blocks += uint64_t{c.comp_info[i].width_in_blocks} * c.comp_info[i].height_in_blocks;
+    const int64_t position = ftello(file);
+    const uint64_t dataStart =
+        position < 0 ? 0 : static_cast<uint64_t>(position) - c.src->bytes_in_buffer;
+    const bool firstCodesDc = c.Ss == 0 && c.Ah == 0;
+    const uint64_t bytes = DcScanBytes(file, dataStart, firstCodesDc);
+    const uint64_t perByte = c.arith_code ? kArithmeticBlocksPerByte : kHuffmanBlocksPerByte;
+    if (blocks / perByte <= bytes) return IL_OK;
+    ILErrorF(h,
+             "Image of %u x %u pixels cannot come from a file of %" PRIu64 " bytes with %" PRIu64
+             " bytes of scan data",
+             c.image_width, c.image_height, fileSize, bytes);
     return IL_INVALID_HEADER;
 }
 
@@ -154,6 +231,38 @@ void SetDecodingParameters(jpeg_decompress_struct* c, uint32_t thumbnailEdge) {
     c->dct_method = JDCT_IFAST;
     c->do_fancy_upsampling = FALSE;
     c->do_block_smoothing = FALSE;
+}
+
+bool CalcOutputDimensions(Decoder* d) {
+    return ILJpegGuard(&d->errors, [&] { jpeg_calc_output_dimensions(&d->cinfo); });
+}
+
+// What a load holds at once: the image, and for a file of several scans
+// libjpeg's coefficients of the whole picture, 64 of 16 bits per block.
+uint64_t WorkingBytes(const Decoder& d, ILPixelType target) {
+    const jpeg_decompress_struct& c = d.cinfo;
+    uint64_t bytes = ILImageBufferSize(c.output_width, c.output_height, target);
+    if (d.multiScan) {
+        for (int i = 0; i < c.num_components; ++i) {
+            const jpeg_component_info& k = c.comp_info[i];
+            const uint64_t coefficients = uint64_t{k.width_in_blocks + k.h_samp_factor} *
+                                          (k.height_in_blocks + k.v_samp_factor) * DCTSIZE2 *
+                                          sizeof(JCOEF);
+            if (__builtin_add_overflow(bytes, coefficients, &bytes)) return UINT64_MAX;
+        }
+    }
+    return bytes;
+}
+
+// The progress monitor stops a file with more scans than any encoder writes;
+// it runs inside a library step, so it leaves through the step's guard.
+void LimitScans(j_common_ptr cinfo) {
+    const int scan = reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number;
+    if (scan <= kMaxScans) return;
+    auto* errors = reinterpret_cast<ILJpegErrors*>(cinfo->err);
+    std::snprintf(errors->message, sizeof errors->message,
+                  "The file has more than %d scans, more than any JPEG encoder writes", kMaxScans);
+    std::longjmp(errors->jump, 1);
 }
 
 bool StartDecompress(Decoder* d) {
@@ -212,6 +321,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     Decoder* d = decoder.get();
     jpeg_decompress_struct& c = d->cinfo;
     c.err = ILJpegInitErrors(&d->errors, h);
+    d->progress.progress_monitor = LimitScans;
     if (!ReadHeader(d, file.get(), info && h->readMetadata)) {
         ILError(h, d->errors.message);
         return IL_INVALID_HEADER;
@@ -226,10 +336,16 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     if (!layout.source) return ILReportUnsupportedColorFormat(h);
     const ILPixelType target = ILGetLoadPixelType(h, layout.source, false);
     if (!target) return ILReportUnsupportedDataFormat(h);
-    const ILResult geometry = CheckGeometry(h, c, fileSize);
+    const ILResult geometry = CheckGeometry(h, c, file.get(), fileSize);
     if (geometry != IL_OK) return geometry;
 
     SetDecodingParameters(&c, h->thumbnailEdge);
+    if (!CalcOutputDimensions(d)) {
+        ILError(h, d->errors.message);
+        return IL_REFUSED_CONTENTS;
+    }
+    const ILResult budget = ILCheckImageBudget(h, WorkingBytes(*d, target));
+    if (budget != IL_OK) return budget;
     if (!StartDecompress(d)) {
         // Multi-scan files are read whole here: a cut between two scans
         // leaves nothing the library can still deliver.

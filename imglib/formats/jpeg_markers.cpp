@@ -104,7 +104,7 @@ cmsHPROFILE ILJpegReadMarkers(ILHandle* h, j_decompress_ptr cinfo, ILInfo* info)
             ILAddComment(&info->texts, m->data_length, reinterpret_cast<const char*>(m->data));
         } else if (m->marker == JPEG_APP0 + 1) {
             if (m->data_length > 36 && StartsWith(m, kXmpSignature, kXmpSignatureSize)) {
-                ILParseXMP(&info->xmp, m->data_length - kXmpSignatureSize,
+                ILParseXMP(h, &info->xmp, m->data_length - kXmpSignatureSize,
                            reinterpret_cast<const char*>(m->data + kXmpSignatureSize));
             } else if (!StartsWith(m, kXmpExtensionSignature, sizeof kXmpExtensionSignature)) {
                 exif.insert(exif.end(), m->data, m->data + m->data_length);
@@ -114,7 +114,7 @@ cmsHPROFILE ILJpegReadMarkers(ILHandle* h, j_decompress_ptr cinfo, ILInfo* info)
         }
     }
     if (metadata) {
-        if (!iptc.empty()) ILInfoSetIPTC(&info->iptc, iptc.size(), iptc.data());
+        if (!iptc.empty()) ILInfoSetIPTC(h, &info->iptc, iptc.size(), iptc.data());
         if (!exif.empty()) ILInfoSetEXIF(&info->exif, exif.size(), exif.data());
     }
     return icc.Assemble();

@@ -37,14 +37,6 @@ ILResult ILSaveJPEG2000(ILHandle* h, const char16_t*, const ILImage*, const ILIn
     return Unsupported(h, "JPEG2000");
 }
 
-ILResult ILLoadTIFF(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "TIFF");
-}
-
-ILResult ILSaveTIFF(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
-    return Unsupported(h, "TIFF");
-}
-
 ILResult ILLoadPNM(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "PNM/PAM");
 }

@@ -17,9 +17,11 @@
 #include "imglib/convert/converter_owner.h"
 #include "imglib/convert/profile_owner.h"
 #include "imglib/io/file_owner.h"
+#include "imglib/io/file_scanner.h"
 #include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
 #include "imglib/formats/png.h"
+#include "imglib/memory_budget.h"
 #include "imglib/memory_owner.h"
 #include "imglib/io/stream.h"
 
@@ -28,7 +30,7 @@ namespace {
 constexpr uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 
 // Deflate spends at least two bits on a 258-byte match, so the image data
-// inflates to at most 1032 times the file's size.
+// inflates to at most 1032 times its size.
 constexpr uint64_t kMaxDeflateRatio = 1032;
 
 // libpng allocates (and clears) what a chunk's length field claims before
@@ -175,7 +177,7 @@ void FillInfo(ILInfo* info, const Reader& r, const Header& header, const Layout&
 
 // The texts libpng met before the image data, in file order; the XMP packet
 // travels in an iTXt chunk of its own keyword.
-void ReadTexts(const Reader& r, ILInfo* info) {
+void ReadTexts(ILHandle* h, const Reader& r, ILInfo* info) {
     png_textp texts = nullptr;
     const int count = png_get_text(r.png, r.info, &texts, nullptr);
     for (int i = 0; i < count; ++i) {
@@ -185,25 +187,45 @@ void ReadTexts(const Reader& r, ILInfo* info) {
                                    t.compression == PNG_ITXT_COMPRESSION_zTXt;
         const size_t length = international ? t.itxt_length : t.text_length;
         if (international && std::strncmp(t.key, "XML:com.adobe.xmp", 17) == 0)
-            ILParseXMP(&info->xmp, length, t.text);
+            ILParseXMP(h, &info->xmp, length, t.text);
         else
             info->texts.Append(t.key, length, t.text);
     }
+}
+
+// Bytes of image data: the lengths of the IDAT chunks, walked from the
+// signature to IEND. Other chunks (texts, unknown ones) can pad a file to any
+// size and carry no pixels.
+uint64_t IdatBytes(FILE* file) {
+    constexpr uint32_t kIdat = 0x49444154, kIend = 0x49454E44;
+    ILFileScanner in(file, sizeof kSignature);
+    uint64_t bytes = 0;
+    uint32_t length = 0, type = 0;
+    while (in.GetBe32(&length) && in.GetBe32(&type) && type != kIend) {
+        if (type == kIdat) bytes += length;
+        if (!in.Skip(uint64_t{length} + 4)) break; // data and CRC
+    }
+    return bytes;
 }
 
 // A decoded image cannot hold more bytes than its compressed data inflates
 // to; larger claims come from damaged or hostile headers and are refused
 // before anything is allocated. libpng has already held each side to its
 // limit of 1,000,000 pixels.
-ILResult CheckGeometry(ILHandle* h, const Header& header, uint32_t channels, uint64_t fileSize) {
-    uint64_t pixels = 0, bits = 0;
+ILResult CheckGeometry(ILHandle* h, const Header& header, uint32_t channels, FILE* file,
+                       uint64_t fileSize) {
     const uint64_t bitsPerPixel = uint64_t{channels} * static_cast<uint32_t>(header.bitDepth);
-    if (!__builtin_mul_overflow(uint64_t{header.width}, uint64_t{header.height}, &pixels) &&
-        !__builtin_mul_overflow(pixels, bitsPerPixel, &bits) &&
-        bits / 8 / kMaxDeflateRatio <= fileSize)
+    // Each row starts with its filter byte.
+    const uint64_t rowBytes = (bitsPerPixel * header.width + 7) / 8 + 1;
+    uint64_t bytes = 0;
+    const uint64_t idat = IdatBytes(file);
+    if (!__builtin_mul_overflow(rowBytes, uint64_t{header.height}, &bytes) &&
+        bytes / kMaxDeflateRatio <= idat)
         return IL_OK;
-    ILErrorF(h, "Image of %u x %u pixels cannot come from a file of %" PRIu64 " bytes",
-             header.width, header.height, fileSize);
+    ILErrorF(h,
+             "Image of %u x %u pixels cannot come from a file of %" PRIu64 " bytes with %" PRIu64
+             " bytes of image data",
+             header.width, header.height, fileSize, idat);
     return IL_INVALID_HEADER;
 }
 
@@ -345,7 +367,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     const Layout layout = ChooseLayout(header, HasTransparency(r.png, r.info));
     if (info) {
         FillInfo(info, r, header, layout, gammaKind, gamma, profile.get());
-        if (h->readMetadata) ReadTexts(r, info);
+        if (h->readMetadata) ReadTexts(h, r, info);
     }
     if (!image) return IL_OK;
 
@@ -353,7 +375,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
         ILError(h, "Unknown color type");
         return IL_FAILED;
     }
-    const ILResult geometry = CheckGeometry(h, header, layout.channels, fileSize);
+    const ILResult geometry = CheckGeometry(h, header, layout.channels, file.get(), fileSize);
     if (geometry != IL_OK) return geometry;
 
     // The pixels of a file with its own profile reach sRGB through it, not
@@ -376,6 +398,14 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     ILConverterSetBackground(c, h->background);
     const ILPixelType target = ILGetLoadPixelType(h, layout.source, false);
     if (!target) return ILReportUnsupportedDataFormat(h);
+    // An interlaced file may first be read whole in its own pixel type.
+    uint64_t bytes = ILImageBufferSize(header.width, header.height, target);
+    if (header.interlace != PNG_INTERLACE_NONE &&
+        __builtin_add_overflow(bytes, ILImageBufferSize(header.width, header.height, layout.source),
+                               &bytes))
+        bytes = UINT64_MAX;
+    const ILResult budget = ILCheckImageBudget(h, bytes);
+    if (budget != IL_OK) return budget;
     if (ILReallocImage(image, header.width, header.height, target, nullptr) != IL_OK)
         return ILReportOutOfMemory(h, ILImageBufferSize(header.width, header.height, target));
     if (indexed) ILConverterGivePalette(c, image);

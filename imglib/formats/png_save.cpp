@@ -36,6 +36,24 @@ struct Writer {
     ~Writer() { png_destroy_write_struct(&png, info ? &info : nullptr); }
 };
 
+// libpng's errors while saving are kept, not reported: the saver reports
+// the failure once, when the encoding step returns (a failed write as
+// "File write failed, disk full?", anything else in libpng's words).
+struct SaveErrors {
+    ILHandle* handle;
+    char text[IL_MESSAGE_MAX + 1];
+};
+
+[[noreturn]] void KeepSaveError(png_structp png, png_const_charp text) {
+    auto* errors = static_cast<SaveErrors*>(png_get_error_ptr(png));
+    std::snprintf(errors->text, sizeof errors->text, "%s", text ? text : "");
+    png_longjmp(png, 1);
+}
+
+void PassSaveWarning(png_structp png, png_const_charp text) {
+    ILWarning(static_cast<SaveErrors*>(png_get_error_ptr(png))->handle, text);
+}
+
 // What the file stores and how the image's rows get there.
 struct Plan {
     int colorType;
@@ -283,8 +301,8 @@ ILResult Save(ILHandle* h, const char16_t* path, const ILImage* image, const ILI
     Writer w;
     // libpng's own handlers would print to standard error, which a program
     // with a window never shows: its texts go to the handle instead.
-    w.png =
-        png_create_write_struct(PNG_LIBPNG_VER_STRING, h, ILPngErrorHandler, ILPngWarningHandler);
+    SaveErrors errors{h, ""};
+    w.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &errors, KeepSaveError, PassSaveWarning);
     if (w.png) w.info = png_create_info_struct(w.png);
     if (!w.png || !w.info) return ILReportOutOfMemory(h, 512);
 
@@ -299,7 +317,11 @@ ILResult Save(ILHandle* h, const char16_t* path, const ILImage* image, const ILI
     job.writeTexts = ILShouldWriteTexts(h, info);
     job.creator = h->creator;
     job.palette = &palette;
-    if (!Encode(w.png, w.info, file.get(), job)) return ILReportWriteFailed(h);
+    if (!Encode(w.png, w.info, file.get(), job)) {
+        if (std::ferror(file.get()) || errors.text[0] == '\0') return ILReportWriteFailed(h);
+        ILError(h, errors.text);
+        return IL_FAILED;
+    }
     // The last buffered bytes reach the disk only now.
     if (std::fclose(file.release()) != 0) return ILReportWriteFailed(h);
     return IL_OK;

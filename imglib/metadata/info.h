@@ -18,6 +18,8 @@ typedef struct _ExifData ExifData;
 typedef struct _IptcData IptcData;
 typedef struct _Xmp* XmpPtr;
 
+struct ILHandle;
+
 // Index into ILTextKeyNames.
 enum ILTextKey : uint32_t {
     IL_TEXT_COPYRIGHT = 0,
@@ -260,6 +262,9 @@ const char* ILExifTitle(uint16_t tag, uint32_t ifd);
 extern const char* const ILExifIfdNames[IL_EXIF_IFD_COUNT];
 
 // IPTC.
+// A block whose datasets overrun it or give a length in more than four
+// bytes is dropped, with a warning through the handle when one is given.
+bool ILInfoSetIPTC(ILHandle* h, IptcData** holder, size_t length, const uint8_t* bytes);
 bool ILInfoSetIPTC(IptcData** holder, size_t length, const uint8_t* bytes);
 bool ILHasIPTC(const IptcData* iptc);
 void ILFreeIPTC(IptcData** holder);
@@ -278,7 +283,10 @@ const ILIptcTag* ILFindIptcTag(uint32_t record, uint32_t dataset);
 // Title of a dataset from our table, else libiptcdata's; null when unknown.
 const char* ILIptcTitle(uint32_t record, uint32_t dataset);
 
-// XMP; the toolkit must be initialised (xmp_init) by the program.
+// XMP; the toolkit is set up while a handle lives (the first one initialises it).
+// A packet nested deeper than the toolkit's recursion can take is dropped,
+// with a warning through the handle when one is given.
+bool ILParseXMP(ILHandle* h, XmpPtr* holder, size_t length, const char* packet);
 bool ILParseXMP(XmpPtr* holder, size_t length, const char* packet);
 bool ILHasXMP(XmpPtr xmp);
 void ILFreeXMP(XmpPtr* holder);

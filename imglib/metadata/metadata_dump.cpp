@@ -120,8 +120,12 @@ void ILFormatIPTC(IptcData* iptc, std::string* out) {
                 out->append(label);
             }
             value[0] = 0;
+            // A value that fills the buffer comes back without a terminating
+            // zero: the text ends at the buffer's end.
             const char* text = iptc_dataset_get_as_str(dataset, value.get(), kValueBuffer);
-            AppendLabelled(out, ": ", text ? text : "");
+            out->append(": ");
+            if (text) out->append(text, strnlen(text, kValueBuffer));
+            out->append(kCrLf);
         }
     } catch (const std::bad_alloc&) {}
 }

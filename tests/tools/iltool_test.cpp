@@ -43,6 +43,15 @@ protected:
         return status;
     }
 
+    // Saves the image in dir by the name's extension, then frees it.
+    void SaveAndFree(ILImage* image, const std::string& name) {
+        ILHandle* h = ILCreateHandle("test");
+        EXPECT_EQ(ILSaveImage(h, ILUtf8ToPath((dir / name).string()).c_str(), image, nullptr),
+                  IL_OK);
+        ILDestroyHandle(h);
+        ILFreeImage(image);
+    }
+
     // A 5 x 3 indexed image whose pixel (x, y) is index x + 5 y, saved as BMP.
     void WriteInput(const fs::path& p, ILPalette* palette) {
         ILImage image;
@@ -87,6 +96,74 @@ TEST_F(IlTool, InfoConvertAndTopam) {
         const uint8_t* p = &pam[header.size() + 4 * i];
         EXPECT_EQ(Bytes(p, p + 4), (Bytes{rgb[0], rgb[1], rgb[2], 255})) << "pixel " << i;
     }
+}
+
+// Images without alpha come out as RGB rows, samples in R, G, B order and
+// big-endian at 16 bits, whatever order the library holds them in.
+TEST_F(IlTool, TopamWritesRgbInFileOrder) {
+    for (const bool deep : {false, true}) {
+        SCOPED_TRACE(deep ? "16 bits" : "8 bits");
+        ILImage image;
+        ASSERT_EQ(ILCreateImage(&image, 3, 2, deep ? IL_BGR16 : IL_BGR8, nullptr), IL_OK);
+        for (uint32_t y = 0; y < 2; ++y)
+            for (uint32_t x = 0; x < 3; ++x)
+                for (uint32_t c = 0; c < 3; ++c) { // B, G, R
+                    const uint32_t v = 40 * c + 10 * y + x;
+                    uint8_t* p = image.data + y * image.stride + (3 * x + c) * (deep ? 2 : 1);
+                    if (deep) {
+                        p[0] = uint8_t(v); // little-endian: high byte 0xA0
+                        p[1] = 0xA0;
+                    } else {
+                        p[0] = uint8_t(v);
+                    }
+                }
+        SaveAndFree(&image, "in.png");
+
+        ASSERT_EQ(Run("topam in.png out.pam"), 0) << err;
+        const std::string header = std::string("P7\nWIDTH 3\nHEIGHT 2\nDEPTH 3\nMAXVAL ") +
+                                   (deep ? "65535" : "255") + "\nTUPLTYPE RGB\nENDHDR\n";
+        const Bytes pam = ReadBytes(dir / "out.pam");
+        ASSERT_EQ(pam.size(), header.size() + 3 * 2 * 3 * (deep ? 2 : 1));
+        EXPECT_EQ(std::string(pam.begin(), pam.begin() + header.size()), header);
+        Bytes want;
+        for (uint32_t y = 0; y < 2; ++y)
+            for (uint32_t x = 0; x < 3; ++x)
+                for (uint32_t c : {2, 1, 0}) {
+                    if (deep) want.push_back(0xA0);
+                    want.push_back(uint8_t(40 * c + 10 * y + x));
+                }
+        EXPECT_EQ(Bytes(pam.begin() + header.size(), pam.end()), want);
+    }
+}
+
+// The thumbnail edge reaches the load: a JPEG is decoded at 1/8 of its size.
+TEST_F(IlTool, TopamTakesLoadOptions) {
+    ILImage image;
+    ASSERT_EQ(ILCreateImage(&image, 64, 48, IL_BGR8, nullptr), IL_OK);
+    SaveAndFree(&image, "in.jpg");
+
+    ASSERT_EQ(Run("topam in.jpg out.pam --opt thumbnailEdge=4"), 0) << err;
+    const Bytes pam = ReadBytes(dir / "out.pam");
+    const std::string text(pam.begin(), pam.end());
+    EXPECT_EQ(text.rfind("P7\nWIDTH 8\nHEIGHT 6\nDEPTH 3\n", 0), 0u) << text.substr(0, 40);
+    EXPECT_EQ(Run("topam in.jpg out.pam --opt"), 2);
+}
+
+// info makes the info-only load of a folder scan: a header claiming far
+// more pixels than its 70-byte file holds, which a full load refuses, is
+// described without a word.
+TEST_F(IlTool, InfoReadsTheHeaderOnly) {
+    Bytes bmp{'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0};
+    const uint32_t header[] = {40, 60000, 60000, 1 | 24u << 16, 0, 0, 0, 0, 0, 0};
+    for (uint32_t field : header)
+        for (int shift = 0; shift < 32; shift += 8)
+            bmp.push_back(static_cast<uint8_t>(field >> shift));
+    bmp.resize(70, 0);
+    WriteBytes(dir / "claim.bmp", bmp);
+    ASSERT_EQ(Run("info claim.bmp"), 0) << err;
+    EXPECT_NE(out.find("result: 1\nformatId: 0x12"), std::string::npos) << out;
+    EXPECT_NE(out.find("width: 60000\n"), std::string::npos) << out;
+    EXPECT_EQ(err, "");
 }
 
 TEST_F(IlTool, FailuresPrintAMessageAndExitNonZero) {

@@ -163,8 +163,8 @@ bool DibBuffer::Render(const ILImage& image, const ILColor& background, bool use
         return true;
     }
 
-    ILPixelType target = 0x43; // B,G,R 8
-    if (bits == 8) target = (image.type & IL_MODEL_MASK) == IL_MODEL_GRAY ? 0x41 : 0x42;
+    ILPixelType target = IL_BGR8;
+    if (bits == 8) target = ILPixelModel(image.type) == IL_MODEL_GRAY ? IL_GREY8 : IL_INDEX8;
     ILConverterOwner converter;
     ILConverter* c = &converter.c;
     ILConverterSetImageTarget(c, &image, target);

@@ -1,11 +1,13 @@
 #include "viewer/logic/image_change_guard.h"
 
-GuardVerdict DecideImageChange(const GuardFacts& facts, int kind, bool userInitiated) {
+GuardVerdict DecideImageChange(const GuardFacts& facts, ImageChange kind, ChangeAsker asker) {
     const bool free = !facts.toolDialogOpen && !facts.saving && !facts.twainActive;
-    if (!free) return userInitiated ? GuardVerdict::RefuseWithText : GuardVerdict::RefuseSilently;
+    if (!free)
+        return asker == ChangeAsker::User ? GuardVerdict::RefuseWithText
+                                          : GuardVerdict::RefuseSilently;
     if (facts.boxUp) return GuardVerdict::RefuseSilently;
     // The folder scan writes the folder list; opening would move through it.
-    if (kind == 1 && facts.folderScan) return GuardVerdict::RefuseSilently;
+    if (kind == ImageChange::Open && facts.folderScan) return GuardVerdict::RefuseSilently;
     return GuardVerdict::Go;
 }
 
@@ -15,16 +17,17 @@ GuardCause FirstGuardCause(const GuardFacts& facts) {
     return GuardCause::Twain;
 }
 
-std::u16string GuardRefusalText(int kind, GuardCause cause, std::u16string_view dialogCaption) {
+std::u16string GuardRefusalText(ImageChange kind, GuardCause cause,
+                                std::u16string_view dialogCaption) {
     std::u16string text;
     switch (kind) {
-        case 1:
+        case ImageChange::Open:
             text = u"Cannot open new image while";
             break;
-        case 2:
+        case ImageChange::Acquire:
             text = u"Cannot acquire while";
             break;
-        default:
+        case ImageChange::Apply:
             text = u"Cannot apply actions while";
             break;
     }

@@ -5,6 +5,21 @@
 #include <string>
 #include <string_view>
 
+// What a command is about to do to the current image.
+enum class ImageChange {
+    Apply,   // changes the current image
+    Open,    // replaces it by another file, the clipboard or a page
+    Acquire, // a TWAIN transfer will replace it
+};
+
+// Who asks: the user's own command is told why it is refused and stops the
+// slideshow; the program's own steps (menu enabling, the slideshow's next
+// image) are refused silently.
+enum class ChangeAsker {
+    User,
+    Program,
+};
+
 // What else holds the image when the command arrives.
 struct GuardFacts {
     bool toolDialogOpen = false;
@@ -26,9 +41,9 @@ enum class GuardCause {
     Twain,
 };
 
-// kind: 0 apply, 1 open, 2 acquire.
-GuardVerdict DecideImageChange(const GuardFacts& facts, int kind, bool userInitiated);
+GuardVerdict DecideImageChange(const GuardFacts& facts, ImageChange kind, ChangeAsker asker);
 // The first cause that holds, in the order tool dialog, saving, TWAIN.
 GuardCause FirstGuardCause(const GuardFacts& facts);
 // The dialog caption is cut to 31 characters.
-std::u16string GuardRefusalText(int kind, GuardCause cause, std::u16string_view dialogCaption);
+std::u16string GuardRefusalText(ImageChange kind, GuardCause cause,
+                                std::u16string_view dialogCaption);

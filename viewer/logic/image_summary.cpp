@@ -38,11 +38,7 @@ std::string FormatModeName(uint32_t type) {
     }
 }
 
-bool HasAlphaChannel(uint32_t type) {
-    return (type & IL_EXTRA_MASK) > IL_EXTRA_FILLER;
-}
-
 std::string FormatAlphaState(uint32_t type, bool useAlpha) {
-    if (!HasAlphaChannel(type)) return "";
+    if (!ILHasAlpha(type)) return "";
     return useAlpha ? "\r\nAlpha enabled" : "\r\nAlpha disabled";
 }

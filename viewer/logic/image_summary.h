@@ -9,5 +9,3 @@
 std::string FormatModeName(uint32_t pixelType);
 // "\r\nAlpha enabled" / "\r\nAlpha disabled" for a type with alpha, else "".
 std::string FormatAlphaState(uint32_t pixelType, bool useAlpha);
-// True when the type carries alpha (extra-channel bits above the filler).
-bool HasAlphaChannel(uint32_t pixelType);

@@ -2,7 +2,6 @@
 
 #include "imglib/image.h"
 #include "viewer/commands.h"
-#include "viewer/logic/image_summary.h"
 
 std::vector<MenuItemState> MainMenuStates(const MenuFacts& facts) {
     std::vector<MenuItemState> out;
@@ -48,7 +47,7 @@ std::vector<MenuItemState> MainMenuStates(const MenuFacts& facts) {
                 set(CMD_COLOR_FILTER, true);
                 set(CMD_ALPHA_LOAD, true);
                 // Likewise each alpha item comes back when the image fits it.
-                const bool alpha = HasAlphaChannel(facts.pixelType);
+                const bool alpha = ILHasAlpha(facts.pixelType);
                 set(CMD_ALPHA_ADD, !alpha);
                 set(CMD_ALPHA_REMOVE, alpha);
                 set(CMD_ALPHA_INVERT, alpha);

@@ -58,3 +58,7 @@ std::u16string FormatOpenFailure(std::u16string_view path, int32_t result) {
     text.append(path.substr(0, room));
     return text + tail;
 }
+
+std::u16string_view DroppedActionListError(bool hasImage) {
+    return hasImage ? u"Invalid action list" : u"No image file to apply actions";
+}

@@ -16,3 +16,7 @@ std::u16string_view DisplayNameOf(std::u16string_view path);
 // left no library messages; at most 299 units, a long path cut so that the
 // reason stays.
 std::u16string FormatOpenFailure(std::u16string_view path, int32_t result);
+
+// The error that a dropped action-list file gives while action lists cannot
+// be applied: one text without a current image, another with one.
+std::u16string_view DroppedActionListError(bool hasImage);

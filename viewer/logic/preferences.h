@@ -241,9 +241,6 @@ static_assert(offsetof(Preferences, pcdImportOptions) == 760);
 static_assert(offsetof(Preferences, actionListPath) == 768);
 static_assert(offsetof(Preferences, lastImagePath) == 1728);
 
-// The one record of the process, defined by the viewer (preferences_file.cpp).
-extern Preferences g_preferences;
-
 // Zeroes the record and sets every default. The save and import options come
 // from the handle's getters (a fresh main handle holds the library's
 // defaults); screenWidth places the list and actions windows.

@@ -69,7 +69,7 @@ TEST_F(AlphaRowsTest, SixteenBitCompositingShortcuts) {
     const uint16_t row[8] = {1000, 30000, 65535, 0, // transparent
                              1000, 30000, 65535, 65535};
     uint8_t out[6];
-    Convert(0x2063, 0x43, 2, row, out, 2);
+    Convert(IL_BGRA16, IL_BGR8, 2, row, out, 2);
     EXPECT_EQ(std::memcmp(out, c_.backgroundBGR8, 3), 0);
     EXPECT_EQ(out[3], (1000 + 120) / 257);
     EXPECT_EQ(out[4], (30000 + 120) / 257);
@@ -115,7 +115,7 @@ TEST_F(AlphaRowsTest, EightBitCompositingIsTheDitheredEncoderForEveryCodeAndAlph
         Background(t.r, t.g, t.b);
         ILConverterSetDither(&c_, t.dither);
         ILConverterSetAlphaMode(&c_, 2);
-        ILConverterSetModes(&c_, 0x2043, 0x43, t.width);
+        ILConverterSetModes(&c_, IL_BGRA8, IL_BGR8, t.width);
         ASSERT_TRUE(ILConverterPrepare(&c_));
         std::vector<uint8_t> row(t.width * 4), out(t.width * 3);
         int wrong = 0;
@@ -222,17 +222,17 @@ TEST_F(AlphaRowsTest, PremultipliedGreyCompositesInEncodedValues) {
     ILConverterSetDither(&c_, false);
     const uint8_t row[2] = {200, 100};
     uint8_t out[1];
-    Convert(0x4041, 0x41, 2, row, out, 1);
+    Convert(IL_GREY_PA8, IL_GREY8, 2, row, out, 1);
     EXPECT_EQ(out[0], 100);
 }
 
 TEST_F(AlphaRowsTest, EightBitStraightAndPremultipliedRoundTrip) {
     const uint8_t straight[8] = {200, 100, 50, 128, 10, 20, 30, 0};
     uint8_t prem[8], back[8];
-    Convert(0x2043, 0x4043, 1, straight, prem, 2);
+    Convert(IL_BGRA8, IL_BGRPA8, 1, straight, prem, 2);
     const uint8_t wantPrem[8] = {100, 50, 25, 128, 0, 0, 0, 0};
     EXPECT_EQ(std::memcmp(prem, wantPrem, 8), 0);
-    Convert(0x4043, 0x2043, 1, prem, back, 2);
+    Convert(IL_BGRPA8, IL_BGRA8, 1, prem, back, 2);
     EXPECT_EQ(back[0], 199); // 100 / (128 / 255), truncated
     EXPECT_EQ(back[3], 128);
     const uint8_t transparent[4] = {255, 255, 255, 0};
@@ -240,9 +240,9 @@ TEST_F(AlphaRowsTest, EightBitStraightAndPremultipliedRoundTrip) {
 
     const uint16_t grey16[4] = {40000, 32768, 1234, 0};
     uint16_t p16[4], s16[4];
-    Convert(0x2061, 0x4061, 1, grey16, p16, 2);
+    Convert(IL_GREY_A16, IL_GREY_PA16, 1, grey16, p16, 2);
     EXPECT_EQ(p16[0], uint16_t(40000u * 32768u / 65535u));
-    Convert(0x4061, 0x2061, 1, p16, s16, 2);
+    Convert(IL_GREY_PA16, IL_GREY_A16, 1, p16, s16, 2);
     EXPECT_NEAR(s16[0], 40000, 2);
     EXPECT_EQ(s16[2], 65535); // transparent: full scale
     EXPECT_EQ(s16[3], 0);
@@ -252,7 +252,7 @@ TEST_F(AlphaRowsTest, HalfAlphaForms) {
     // Premultiplying never clamps.
     const uint16_t straight[8] = {H(2.0f), H(4.0f), H(0.25f), H(0.5f), H(1), H(1), H(1), H(0)};
     uint16_t prem[8];
-    Convert(0x2103, 0x4103, 1, straight, prem, 2);
+    Convert(IL_BGRA_HALF, IL_BGRPA_HALF, 1, straight, prem, 2);
     EXPECT_EQ(F(prem[0]), 1.0f);
     EXPECT_EQ(F(prem[1]), 2.0f);
     EXPECT_EQ(F(prem[2]), 0.125f);
@@ -263,17 +263,17 @@ TEST_F(AlphaRowsTest, HalfAlphaForms) {
     const uint16_t premRow[8] = {H(0.25f), H(0.25f), H(0.25f), H(0.5f),
                                  H(0.3f),  H(0.3f),  H(0.3f),  H(0)};
     uint16_t back[8], again[8];
-    Convert(0x4103, 0x2103, 1, premRow, back, 2);
+    Convert(IL_BGRPA_HALF, IL_BGRA_HALF, 1, premRow, back, 2);
     EXPECT_EQ(F(back[0]), 0.5f);
     EXPECT_EQ(F(back[4]), 65504.0f);
     EXPECT_EQ(back[7], H(0));
-    Convert(0x2103, 0x4103, 1, back, again, 2);
+    Convert(IL_BGRA_HALF, IL_BGRPA_HALF, 1, back, again, 2);
     for (int k = 4; k < 7; ++k)
         EXPECT_EQ(F(again[k]), 0.0f);
 
     const uint16_t grey[4] = {H(0.2f), H(0.5f), H(0.7f), H(0)};
     uint16_t greyBack[4];
-    Convert(0x4101, 0x2101, 1, grey, greyBack, 2);
+    Convert(IL_GREY_PA_HALF, IL_GREY_A_HALF, 1, grey, greyBack, 2);
     EXPECT_EQ(F(greyBack[0]), F(H(0.2f)) / F(H(0.5f)));
     EXPECT_TRUE(std::isfinite(F(greyBack[2])));
 }
@@ -282,7 +282,7 @@ TEST_F(AlphaRowsTest, HalfCompositingOfATransparentPixelIsTheBackground) {
     Background(0.3f, 0.6f, 0.05f);
     const uint16_t white[4] = {H(1), H(1), H(1), H(0)};
     uint16_t out[3];
-    Convert(0x2103, 0x103, 2, white, out, 1);
+    Convert(IL_BGRA_HALF, IL_BGR_HALF, 2, white, out, 1);
     EXPECT_EQ(out[0], H(0.05f));
     EXPECT_EQ(out[1], H(0.6f));
     EXPECT_EQ(out[2], H(0.3f));
@@ -292,12 +292,12 @@ TEST_F(AlphaRowsTest, GreyWithAlphaPacksItsGreySample) {
     // Alphas are the opposite of the greys: only the grey may decide.
     const uint8_t row[10] = {0, 255, 64, 191, 128, 127, 192, 63, 255, 0};
     uint8_t one[1] = {0xFF}, two[2] = {0xFF, 0xFF}, four[3] = {0xFF, 0xFF, 0xFF};
-    Convert(0x2041, 0x11, 1, row, one, 5);
+    Convert(IL_GREY_A8, IL_GREY1, 1, row, one, 5);
     EXPECT_EQ(one[0], 0b00111111); // bits past the row keep their value
-    Convert(0x4041, 0x21, 1, row, two, 5);
+    Convert(IL_GREY_PA8, IL_GREY2, 1, row, two, 5);
     EXPECT_EQ(two[0], 0b00011011);
     EXPECT_EQ(two[1] >> 6, 3);
-    Convert(0x2041, 0x31, 1, row, four, 5);
+    Convert(IL_GREY_A8, IL_GREY4, 1, row, four, 5);
     EXPECT_EQ(four[0], 0x04);
     EXPECT_EQ(four[1], 0x8C);
     EXPECT_EQ(four[2] >> 4, 0xF);
@@ -308,9 +308,9 @@ TEST_F(AlphaRowsTest, FillerIsNotCoverage) {
     Background(1, 0, 0);
     const uint8_t bgrx[8] = {10, 20, 30, 0, 40, 50, 60, 0};
     uint8_t out[6];
-    for (ILPixelType s : {0x1043u, 0x11043u}) {
-        Convert(s, 0x43, 2, bgrx, out, 2);
-        const bool reversed = s == 0x11043u;
+    for (ILPixelType s : {IL_BGRX8, IL_RGBX8}) {
+        Convert(s, IL_BGR8, 2, bgrx, out, 2);
+        const bool reversed = s == IL_RGBX8;
         EXPECT_EQ(out[0], reversed ? 30 : 10);
         EXPECT_EQ(out[4], 50);
     }
@@ -322,14 +322,14 @@ TEST_F(AlphaRowsTest, GreyOverColouredBackgroundKeepsTheChannelOrder) {
     const uint16_t grey16[2] = {500, 0};
     const uint16_t greyHalf[2] = {H(0.5f), H(0)};
     uint8_t rgb[3];
-    Convert(0x2041, 0x10043, 2, grey8, rgb, 1);
+    Convert(IL_GREY_A8, IL_RGB8, 2, grey8, rgb, 1);
     EXPECT_EQ(rgb[0], 255);
     EXPECT_EQ(rgb[2], 0);
-    Convert(0x4061, 0x10043, 2, grey16, rgb, 1);
+    Convert(IL_GREY_PA16, IL_RGB8, 2, grey16, rgb, 1);
     EXPECT_EQ(rgb[0], 255);
     EXPECT_EQ(rgb[2], 0);
     float bgr[3];
-    Convert(0x2101, 0x123, 2, greyHalf, bgr, 1);
+    Convert(IL_GREY_A_HALF, IL_BGR_FLOAT, 2, greyHalf, bgr, 1);
     EXPECT_EQ(bgr[2], 1.0f);
     EXPECT_EQ(bgr[0], 0.0f);
 }

@@ -119,7 +119,7 @@ TEST_F(ConverterTest, DefaultYCbCrTablesDecodeLikeLibjpeg) {
     const JpegDecode jpeg = DecodeBothWays(pixels, width, height);
 
     Conv c;
-    ILConverterSetModes(c.get(), 0x45, 0x43, width * height);
+    ILConverterSetModes(c.get(), IL_YCBCR8, IL_BGR8, width * height);
     ASSERT_TRUE(ILConverterPrepare(c.get()));
     std::vector<uint8_t> ours(jpeg.bgr.size());
     c->rowKernel(c.get(), jpeg.ycbcr.data(), ours.data());
@@ -150,7 +150,7 @@ TEST_F(ConverterTest, OwnYCbCrTablesFromCoefficients) {
     const float flat[6] = {16, 16, 128, 128, 3e5f, 3e5f};
     ILConverterSetYCbCr(c.get(), luma, flat);
     EXPECT_EQ(c->ycbcrY[17], 255);
-    ILConverterSetModes(c.get(), 0x45, 0x43, 256);
+    ILConverterSetModes(c.get(), IL_YCBCR8, IL_BGR8, 256);
     ASSERT_TRUE(ILConverterPrepare(c.get()));
     std::vector<uint8_t> in(256 * 3), out(256 * 3);
     for (int i = 0; i < 256 * 3; ++i)
@@ -174,16 +174,26 @@ TEST_F(ConverterTest, LoadPixelTypes) {
         bool keepPremultiplied;
         ILPixelType want;
     } rows[] = {
-        {1, 1, 0x2063, false, 0x43},    {2, 1, 0x61, false, 0x2043},
-        {3, 1, 0x43, false, 0},         {0, 1, 0x34, false, 0x43}, // 4-bit CMYK
-        {0, 1, 0x2045, false, 0x2043},  {0, 0, 0x2045, false, 0x43},
-        {0, 2, 0x2063, false, 0x63},    {0, 1, 0x4063, false, 0x2063},
-        {0, 1, 0x4063, true, 0x4063},   {0, 1, 0x11043, false, 0x43},
-        {0, 1, 0x10053, false, 0x63},   {0, 1, 0x223, false, 0x63},
-        {0, 1, 0x213, false, 0x43},     {0, 1, 0x163, false, 0x103},
-        {0, 1, 0x14113, false, 0x2123}, {0, 1, 0x131, false, 0x121},
-        {0, 1, 0x31, false, 0x31},      {0, 1, 0x12, false, 0x12},
-        {0, 1, 0x2042, false, 0x2042},  {0, 1, 0x10043, false, 0x43},
+        {1, 1, IL_BGRA16, false, IL_BGR8},
+        {2, 1, IL_GREY16, false, IL_BGRA8},
+        {3, 1, IL_BGR8, false, 0},
+        {0, 1, IL_CMYK4, false, IL_BGR8}, // 4-bit CMYK
+        {0, 1, IL_YCBCR_A8, false, IL_BGRA8},
+        {0, 0, IL_YCBCR_A8, false, IL_BGR8},
+        {0, 2, IL_BGRA16, false, IL_BGR16},
+        {0, 1, IL_BGRPA16, false, IL_BGRA16},
+        {0, 1, IL_BGRPA16, true, IL_BGRPA16},
+        {0, 1, IL_RGBX8, false, IL_BGR8},
+        {0, 1, IL_RGB12, false, IL_BGR16},
+        {0, 1, IL_BGR_101010, false, IL_BGR16},
+        {0, 1, IL_BGR_565, false, IL_BGR8},
+        {0, 1, IL_BGR_RGBE, false, IL_BGR_HALF},
+        {0, 1, IL_RGBPA_FLOAT24, false, IL_BGRA_FLOAT},
+        {0, 1, IL_GREY_DOUBLE, false, IL_GREY_FLOAT},
+        {0, 1, IL_GREY4, false, IL_GREY4},
+        {0, 1, IL_INDEX1, false, IL_INDEX1},
+        {0, 1, IL_INDEX_A8, false, IL_INDEX_A8},
+        {0, 1, IL_RGB8, false, IL_BGR8},
     };
     ILHandle h = *handle_;
     for (const Row& r : rows) {
@@ -200,27 +210,27 @@ TEST_F(ConverterTest, LcmsFormatsMatchLcmsOwnDescriptions) {
         ILPixelType type;
         uint32_t want;
     } rows[] = {
-        {0x41, TYPE_GRAY_8},
-        {0x61, TYPE_GRAY_16},
-        {0x121, TYPE_GRAY_FLT},
-        {0x43, TYPE_BGR_8},
-        {0x10043, TYPE_RGB_8},
-        {0x2043, TYPE_BGRA_8},
-        {0x12043, TYPE_RGBA_8},
-        {0x63, TYPE_BGR_16},
-        {0x14063, TYPE_RGBA_16},
-        {0x123, TYPE_BGR_FLT},
-        {0x10123, TYPE_RGB_FLT},
-        {0x44, TYPE_CMYK_8},
-        {0x64, TYPE_CMYK_16},
-        {0x45, TYPE_YCbCr_8},
-        {0x47, TYPE_Lab_8},
-        {0x2041, TYPE_GRAYA_8},
-        {0x2101, 0x43008D},
-        {0x113, 0x44041B},
-        {0x42, 0},
-        {0x11, 0},
-        {0x163, 0},
+        {IL_GREY8, TYPE_GRAY_8},
+        {IL_GREY16, TYPE_GRAY_16},
+        {IL_GREY_FLOAT, TYPE_GRAY_FLT},
+        {IL_BGR8, TYPE_BGR_8},
+        {IL_RGB8, TYPE_RGB_8},
+        {IL_BGRA8, TYPE_BGRA_8},
+        {IL_RGBA8, TYPE_RGBA_8},
+        {IL_BGR16, TYPE_BGR_16},
+        {IL_RGBPA16, TYPE_RGBA_16},
+        {IL_BGR_FLOAT, TYPE_BGR_FLT},
+        {IL_RGB_FLOAT, TYPE_RGB_FLT},
+        {IL_CMYK8, TYPE_CMYK_8},
+        {IL_CMYK16, TYPE_CMYK_16},
+        {IL_YCBCR8, TYPE_YCbCr_8},
+        {IL_LAB8, TYPE_Lab_8},
+        {IL_GREY_A8, TYPE_GRAYA_8},
+        {IL_GREY_A_HALF, 0x43008D},
+        {IL_BGR_FLOAT24, 0x44041B},
+        {IL_INDEX8, 0},
+        {IL_GREY1, 0},
+        {IL_BGR_RGBE, 0},
     };
     for (const Row& r : rows)
         EXPECT_EQ(ILPixelTypeToLcmsFormat(r.type), r.want) << std::hex << r.type;
@@ -255,9 +265,9 @@ TEST_F(ConverterTest, IndexedSourceNeedsAPaletteAndTakesOneAttachedLate) {
     uint8_t out[9] = {};
 
     Conv c;
-    ILConverterSetModes(c.get(), 0x12, 0x43, 3);
-    ASSERT_NE(c->rowKernel, nullptr);
+    ILConverterSetModes(c.get(), IL_INDEX1, IL_BGR8, 3);
     EXPECT_FALSE(ILConverterPrepare(c.get()));
+    ASSERT_NE(c->rowKernel, nullptr);
     ILConverterSetPalette(c.get(), &palette);
     ASSERT_TRUE(ILConverterPrepare(c.get()));
     c->rowKernel(c.get(), row, out);
@@ -270,7 +280,7 @@ TEST_F(ConverterTest, IndexedSourceNeedsAPaletteAndTakesOneAttachedLate) {
     for (uint32_t i = 0; i < 256; ++i)
         longer.SetEntryBGR8(i, uint8_t(i), 0, 0);
     ILConverterSetPalette(c.get(), &longer);
-    ILConverterSetModes(c.get(), 0x42, 0x43, 3);
+    ILConverterSetModes(c.get(), IL_INDEX8, IL_BGR8, 3);
     ASSERT_TRUE(ILConverterPrepare(c.get()));
     const uint8_t codes[] = {255, 7, 128};
     c->rowKernel(c.get(), codes, out);
@@ -279,7 +289,7 @@ TEST_F(ConverterTest, IndexedSourceNeedsAPaletteAndTakesOneAttachedLate) {
 
     // Codes beyond a short palette read a zeroed entry, never past the table.
     ILConverterSetPalette(c.get(), &palette);
-    ILConverterSetModes(c.get(), 0x42, 0x43, 3);
+    ILConverterSetModes(c.get(), IL_INDEX8, IL_BGR8, 3);
     ASSERT_TRUE(ILConverterPrepare(c.get()));
     c->rowKernel(c.get(), codes, out);
     EXPECT_EQ(out[0], 0);
@@ -290,7 +300,7 @@ TEST_F(ConverterTest, PaletteOwnershipEndsWithExactlyOneOwner) {
     // A palette the converter made goes to an indexed image.
     {
         ILImage image;
-        ASSERT_EQ(ILAllocImage(&image, 4, 1, 0x42, nullptr), IL_OK);
+        ASSERT_EQ(ILAllocImage(&image, 4, 1, IL_INDEX8, nullptr), IL_OK);
         Conv c;
         ILPalette* made = ILConverterNewPalette(c.get(), 16);
         ASSERT_NE(made, nullptr);
@@ -304,7 +314,7 @@ TEST_F(ConverterTest, PaletteOwnershipEndsWithExactlyOneOwner) {
     // A borrowed palette is copied, so that its owner can still free it.
     {
         ILImage image;
-        ASSERT_EQ(ILAllocImage(&image, 4, 1, 0x42, nullptr), IL_OK);
+        ASSERT_EQ(ILAllocImage(&image, 4, 1, IL_INDEX8, nullptr), IL_OK);
         ILPalette lent(3);
         lent.SetEntryBGR8(2, 1, 2, 3);
         Conv c;
@@ -318,7 +328,7 @@ TEST_F(ConverterTest, PaletteOwnershipEndsWithExactlyOneOwner) {
     // A non-indexed image takes nothing; the converter frees its own.
     {
         ILImage image;
-        ASSERT_EQ(ILAllocImage(&image, 4, 1, 0x43, nullptr), IL_OK);
+        ASSERT_EQ(ILAllocImage(&image, 4, 1, IL_BGR8, nullptr), IL_OK);
         Conv c;
         ILConverterNewPalette(c.get(), 4);
         ILConverterGivePalette(c.get(), &image);
@@ -330,8 +340,8 @@ TEST_F(ConverterTest, PaletteOwnershipEndsWithExactlyOneOwner) {
 
 TEST_F(ConverterTest, ConvertImageNeedsMatchingSizes) {
     ILImage source, target;
-    ASSERT_EQ(ILAllocImage(&source, 5, 3, 0x43, nullptr), IL_OK);
-    ASSERT_EQ(ILAllocImage(&target, 5, 3, 0x10043, nullptr), IL_OK);
+    ASSERT_EQ(ILAllocImage(&source, 5, 3, IL_BGR8, nullptr), IL_OK);
+    ASSERT_EQ(ILAllocImage(&target, 5, 3, IL_RGB8, nullptr), IL_OK);
     for (uint32_t y = 0; y < 3; ++y)
         for (uint32_t x = 0; x < 15; ++x)
             source.data[y * source.stride + x] = uint8_t(y * 15 + x);
@@ -346,7 +356,7 @@ TEST_F(ConverterTest, ConvertImageNeedsMatchingSizes) {
 
     for (auto [w, h] : {std::pair{4u, 3u}, std::pair{5u, 2u}}) {
         ILImage other;
-        ASSERT_EQ(ILAllocImage(&other, w, h, 0x10043, nullptr), IL_OK);
+        ASSERT_EQ(ILAllocImage(&other, w, h, IL_RGB8, nullptr), IL_OK);
         std::memset(other.data, 0x5A, other.stride * h);
         EXPECT_FALSE(ILConverterConvertImage(c.get(), handle_, &source, &other));
         for (int64_t i = 0; i < other.stride * h; ++i)
@@ -357,9 +367,10 @@ TEST_F(ConverterTest, ConvertImageNeedsMatchingSizes) {
 
     // Setting mismatched images directly takes the narrower width.
     ILImage narrow;
-    ASSERT_EQ(ILAllocImage(&narrow, 2, 3, 0x43, nullptr), IL_OK);
+    ASSERT_EQ(ILAllocImage(&narrow, 2, 3, IL_BGR8, nullptr), IL_OK);
     ILConverterSetImages(c.get(), &source, &narrow);
     EXPECT_EQ(c->width, 2u);
+    ASSERT_TRUE(ILConverterPrepare(c.get()));
     EXPECT_EQ(c->rowBytes, 6u);
     ILFreeImage(&narrow);
     ILFreeImage(&source);
@@ -371,7 +382,7 @@ TEST_F(ConverterTest, DitherPhaseAdvancesEveryRowWhetherOrNotDithering) {
     // elsewhere; with dithering off always (v + 120) / 257 = 128.
     const uint16_t row[4] = {32796, 32796, 32796, 32796};
     Conv c;
-    ILConverterSetModes(c.get(), 0x61, 0x41, 4);
+    ILConverterSetModes(c.get(), IL_GREY16, IL_GREY8, 4);
     ASSERT_TRUE(ILConverterPrepare(c.get()));
     int bright = 0;
     for (int r = 0; r < 4; ++r) {
@@ -403,12 +414,12 @@ TEST_F(ConverterTest, EightBitRoundTripsThroughSixteenBitsAndFloatAreIdentities)
     for (size_t i = 0; i < codes.size(); ++i)
         codes[i] = static_cast<uint8_t>(i / 3 + i);
     const uint64_t width = codes.size() / 3;
-    for (ILPixelType middle : {0x63u, 0x123u, 0x10063u, 0x10123u}) {
+    for (ILPixelType middle : {IL_BGR16, IL_BGR_FLOAT, IL_RGB16, IL_RGB_FLOAT}) {
         SCOPED_TRACE(middle);
         std::vector<uint8_t> wide(width * (middle & 0x100 ? 12 : 6));
         Conv up, down;
-        ILConverterSetModes(up.get(), 0x43, middle, width);
-        ILConverterSetModes(down.get(), middle, 0x43, width);
+        ILConverterSetModes(up.get(), IL_BGR8, middle, width);
+        ILConverterSetModes(down.get(), middle, IL_BGR8, width);
         ASSERT_TRUE(ILConverterPrepare(up.get()) && ILConverterPrepare(down.get()));
         for (int row = 0; row < 4; ++row) {
             up->rowKernel(up.get(), codes.data(), wide.data());
@@ -423,9 +434,10 @@ TEST_F(ConverterTest, RowsTooWideToAllocateFailToPrepare) {
     GTEST_SKIP() << "the sanitizer aborts on impossible allocations instead of failing them";
 #else
     Conv c;
-    ILConverterSetModes(c.get(), 0x2043, 0x4063, uint64_t{1} << 46); // chain row of 2^49 bytes
+    ILConverterSetModes(c.get(), IL_BGRA8, IL_BGRPA16,
+                        uint64_t{1} << 46); // chain row of 2^49 bytes
     EXPECT_FALSE(ILConverterPrepare(c.get()));
-    ILConverterSetModes(c.get(), 0x43, 0x43, uint64_t{1} << 60);
+    ILConverterSetModes(c.get(), IL_BGR8, IL_BGR8, uint64_t{1} << 60);
     EXPECT_FALSE(ILConverterPrepare(c.get()));
 #endif
 }

@@ -21,6 +21,7 @@
 #include "imglib/convert/converter.h"
 #include "imglib/handle.h"
 #include "imglib/image.h"
+#include "imglib/pixel_type_spelling.h"
 #include "suite_handle.h"
 
 namespace {
@@ -32,82 +33,102 @@ using Imath::half;
 // the library and this list are two independent transcriptions).
 
 const char* kPairText = R"(
-0x11 | 0x11, 0x41, 0x43, 0x61, 0x63, 0x101, 0x103, 0x121, 0x123, 0x10043, 0x10063, 0x10103, 0x10123
-0x21 | 0x21, 0x31, ONEBIT
-0x31 | 0x31, ONEBIT
-0x41 | 0x41, 0x43, 0x61, 0x63, 0x101, 0x103, 0x121, 0x123, 0x2041, 0x10043, 0x10063, 0x10103, 0x10123
-0x12, 0x2012 | 0x12, 0x2012, INDEXED
-0x22, 0x2022 | 0x22, 0x32, 0x2022, 0x2032, INDEXED
-0x32, 0x2032 | 0x32, 0x2032, INDEXED
-0x42, 0x2042 | 0x12, 0x22, 0x32, INDEXED
-0x43 | 0x41, 0x42, 0x43, 0x61, 0x63, 0x101, 0x103, 0x121, 0x123, 0x1043, 0x2043, 0x4043, 0x10043, 0x10063, 0x10103, 0x10123
-0x61 | 0x41, 0x43, 0x61, 0x63, 0x101, 0x103, 0x121, 0x123, 0x2061, 0x4061, 0x10043, 0x10063, 0x10103, 0x10123
-0x63 | 0x41, 0x42, 0x43, 0x61, 0x63, 0x101, 0x103, 0x121, 0x123, 0x2063, 0x10043, 0x10063
-0x101, 0x121 | 0x11, 0x21, 0x31, 0x41, 0x43, 0x61, 0x63, 0x101, 0x103, 0x121, 0x123, PLUS2000, PLUS4000, 0x10043, 0x10063, 0x10103, 0x10123
-0x103 | 0x41, 0x42, 0x43, 0x61, 0x63, 0x101, 0x103, 0x121, 0x123, 0x2103, 0x10043, 0x10063, 0x10103, 0x10123
-0x123 | 0x41, 0x42, 0x43, 0x61, 0x63, 0x101, 0x103, 0x121, 0x123, 0x2123, 0x10043, 0x10123
-0x10043 | 0x43, 0x63, 0x103, 0x123, 0x10043, 0x10063, 0x10103, 0x10123, 0x11043, 0x12043, 0x14043
-0x10063 | 0x43, 0x63, 0x10043, 0x10063
-0x10103 | 0x43, 0x63, 0x103, 0x123, 0x10043, 0x10103, 0x10123
-0x1043, 0x2043, 0x4043 | 0x43, 0x123, 0x1043, 0x2041, 0x2043, 0x2061, 0x2063, 0x2101, 0x2103, 0x2121, 0x2123, 0x4041, 0x4043, 0x4061, 0x4063, 0x4101, 0x4103, 0x4121, 0x4123, 0x10043, 0x11043, 0x12043, 0x14043
-0x2041, 0x4041 | 0x11, 0x21, 0x31, 0x41, 0x43, 0x123, ALPHA, 0x10043, 0x12043, 0x12063, 0x12103, 0x12123, 0x14043, 0x14063, 0x14103, 0x14123
-0x2061, 0x4061 | 0x41, 0x43, 0x61, 0x123, ALPHA, 0x10043, RGBA
-0x2101, 0x4101 | 0x41, 0x43, 0x101, 0x123, ALPHA, 0x10043, RGBA
-0x2121, 0x4121 | 0x41, 0x43, 0x121, 0x123, ALPHA, 0x10043, RGBA
-0x2063, 0x4063 | 0x43, 0x63, 0x123, ALPHA, 0x10043, 0x12063, 0x14063
-0x2103, 0x4103 | 0x43, 0x103, 0x123, ALPHA, 0x10043, 0x12103, 0x14103
-0x2123, 0x4123 | 0x43, 0x123, ALPHA, 0x10043, 0x12123, 0x14123
-0x11043, 0x12043, 0x14043 | 0x43, 0x1043, 0x2043, 0x2063, 0x4043, 0x10043
-0x44, 0x203, 0x213, 0x1033, 0x10033 | 0x43, 0x10043
-0x45 | 0x43
-0x51 | 0x43, 0x61, 0x10043
-0x53, 0x64, 0x223, 0x10053 | 0x43, 0x63, 0x10043
-0x71, 0x111, 0x131, 0x151 | 0x43, 0x121, 0x10043
-0x141 | 0x43, 0x101, 0x10043
-0x143, 0x10143 | 0x43, 0x103, 0x10043
-0x153, 0x10113, 0x10123, 0x10153 | 0x43, 0x123, 0x10043
-0x163 | 0x43, 0x103, 0x123, 0x10043
-0x10133 | 0x43, 0x123
-0x2044 | 0x43, 0x2043, 0x10043
-0x2045, 0x4045 | 0x43, 0x2043, 0x4043
-0x2051, 0x4051 | 0x43, 0x2061, 0x4061, 0x10043
-0x2053, 0x4053, 0x12053, 0x12063, 0x14053, 0x14063 | 0x43, 0x2063, 0x4063, 0x10043
-0x2064 | 0x43, 0x2063, 0x10043
-0x2071, 0x2111, 0x2131, 0x4071, 0x4111, 0x4131 | 0x43, 0x2121, 0x4121, 0x10043
-0x2143, 0x4143, 0x12103, 0x12143, 0x14103, 0x14143 | 0x43, 0x2103, 0x4103, 0x10043
-0x2153, 0x4153, 0x12123, 0x12153, 0x14123, 0x14153 | 0x43, 0x2123, 0x4123, 0x10043
-0x12033, 0x14033 | 0x43, 0x2043, 0x4043, 0x10043
-0x12113, 0x12133, 0x14113, 0x14133 | 0x43, 0x2123, 0x4123
+IL_GREY1 | IL_GREY1, IL_GREY8, IL_BGR8, IL_GREY16, IL_BGR16, IL_GREY_HALF, IL_BGR_HALF, IL_GREY_FLOAT, IL_BGR_FLOAT, IL_RGB8, IL_RGB16, IL_RGB_HALF, IL_RGB_FLOAT
+IL_GREY2 | IL_GREY2, IL_GREY4, ONEBIT
+IL_GREY4 | IL_GREY4, ONEBIT
+IL_GREY8 | IL_GREY8, IL_BGR8, IL_GREY16, IL_BGR16, IL_GREY_HALF, IL_BGR_HALF, IL_GREY_FLOAT, IL_BGR_FLOAT, IL_GREY_A8, IL_RGB8, IL_RGB16, IL_RGB_HALF, IL_RGB_FLOAT
+IL_INDEX1, IL_INDEX_A1 | IL_INDEX1, IL_INDEX_A1, INDEXED
+IL_INDEX2, IL_INDEX_A2 | IL_INDEX2, IL_INDEX4, IL_INDEX_A2, IL_INDEX_A4, INDEXED
+IL_INDEX4, IL_INDEX_A4 | IL_INDEX4, IL_INDEX_A4, INDEXED
+IL_INDEX8, IL_INDEX_A8 | IL_INDEX1, IL_INDEX2, IL_INDEX4, INDEXED
+IL_BGR8 | IL_GREY8, IL_INDEX8, IL_BGR8, IL_GREY16, IL_BGR16, IL_GREY_HALF, IL_BGR_HALF, IL_GREY_FLOAT, IL_BGR_FLOAT, IL_BGRX8, IL_BGRA8, IL_BGRPA8, IL_RGB8, IL_RGB16, IL_RGB_HALF, IL_RGB_FLOAT
+IL_GREY16 | IL_GREY8, IL_BGR8, IL_GREY16, IL_BGR16, IL_GREY_HALF, IL_BGR_HALF, IL_GREY_FLOAT, IL_BGR_FLOAT, IL_GREY_A16, IL_GREY_PA16, IL_RGB8, IL_RGB16, IL_RGB_HALF, IL_RGB_FLOAT
+IL_BGR16 | IL_GREY8, IL_INDEX8, IL_BGR8, IL_GREY16, IL_BGR16, IL_GREY_HALF, IL_BGR_HALF, IL_GREY_FLOAT, IL_BGR_FLOAT, IL_BGRA16, IL_RGB8, IL_RGB16
+IL_GREY_HALF, IL_GREY_FLOAT | IL_GREY1, IL_GREY2, IL_GREY4, IL_GREY8, IL_BGR8, IL_GREY16, IL_BGR16, IL_GREY_HALF, IL_BGR_HALF, IL_GREY_FLOAT, IL_BGR_FLOAT, PLUS2000, PLUS4000, IL_RGB8, IL_RGB16, IL_RGB_HALF, IL_RGB_FLOAT
+IL_BGR_HALF | IL_GREY8, IL_INDEX8, IL_BGR8, IL_GREY16, IL_BGR16, IL_GREY_HALF, IL_BGR_HALF, IL_GREY_FLOAT, IL_BGR_FLOAT, IL_BGRA_HALF, IL_RGB8, IL_RGB16, IL_RGB_HALF, IL_RGB_FLOAT
+IL_BGR_FLOAT | IL_GREY8, IL_INDEX8, IL_BGR8, IL_GREY16, IL_BGR16, IL_GREY_HALF, IL_BGR_HALF, IL_GREY_FLOAT, IL_BGR_FLOAT, IL_BGRA_FLOAT, IL_RGB8, IL_RGB_FLOAT
+IL_RGB8 | IL_BGR8, IL_BGR16, IL_BGR_HALF, IL_BGR_FLOAT, IL_RGB8, IL_RGB16, IL_RGB_HALF, IL_RGB_FLOAT, IL_RGBX8, IL_RGBA8, IL_RGBPA8
+IL_RGB16 | IL_BGR8, IL_BGR16, IL_RGB8, IL_RGB16
+IL_RGB_HALF | IL_BGR8, IL_BGR16, IL_BGR_HALF, IL_BGR_FLOAT, IL_RGB8, IL_RGB_HALF, IL_RGB_FLOAT
+IL_BGRX8, IL_BGRA8, IL_BGRPA8 | IL_BGR8, IL_BGR_FLOAT, IL_BGRX8, IL_GREY_A8, IL_BGRA8, IL_GREY_A16, IL_BGRA16, IL_GREY_A_HALF, IL_BGRA_HALF, IL_GREY_A_FLOAT, IL_BGRA_FLOAT, IL_GREY_PA8, IL_BGRPA8, IL_GREY_PA16, IL_BGRPA16, IL_GREY_PA_HALF, IL_BGRPA_HALF, IL_GREY_PA_FLOAT, IL_BGRPA_FLOAT, IL_RGB8, IL_RGBX8, IL_RGBA8, IL_RGBPA8
+IL_GREY_A8, IL_GREY_PA8 | IL_GREY1, IL_GREY2, IL_GREY4, IL_GREY8, IL_BGR8, IL_BGR_FLOAT, ALPHA, IL_RGB8, IL_RGBA8, IL_RGBA16, IL_RGBA_HALF, IL_RGBA_FLOAT, IL_RGBPA8, IL_RGBPA16, IL_RGBPA_HALF, IL_RGBPA_FLOAT
+IL_GREY_A16, IL_GREY_PA16 | IL_GREY8, IL_BGR8, IL_GREY16, IL_BGR_FLOAT, ALPHA, IL_RGB8, RGBA
+IL_GREY_A_HALF, IL_GREY_PA_HALF | IL_GREY8, IL_BGR8, IL_GREY_HALF, IL_BGR_FLOAT, ALPHA, IL_RGB8, RGBA
+IL_GREY_A_FLOAT, IL_GREY_PA_FLOAT | IL_GREY8, IL_BGR8, IL_GREY_FLOAT, IL_BGR_FLOAT, ALPHA, IL_RGB8, RGBA
+IL_BGRA16, IL_BGRPA16 | IL_BGR8, IL_BGR16, IL_BGR_FLOAT, ALPHA, IL_RGB8, IL_RGBA16, IL_RGBPA16
+IL_BGRA_HALF, IL_BGRPA_HALF | IL_BGR8, IL_BGR_HALF, IL_BGR_FLOAT, ALPHA, IL_RGB8, IL_RGBA_HALF, IL_RGBPA_HALF
+IL_BGRA_FLOAT, IL_BGRPA_FLOAT | IL_BGR8, IL_BGR_FLOAT, ALPHA, IL_RGB8, IL_RGBA_FLOAT, IL_RGBPA_FLOAT
+IL_RGBX8, IL_RGBA8, IL_RGBPA8 | IL_BGR8, IL_BGRX8, IL_BGRA8, IL_BGRA16, IL_BGRPA8, IL_RGB8
+IL_CMYK8, IL_BGR_555, IL_BGR_565, IL_BGRX4, IL_RGB4 | IL_BGR8, IL_RGB8
+IL_YCBCR8 | IL_BGR8
+IL_GREY12 | IL_BGR8, IL_GREY16, IL_RGB8
+IL_BGR12, IL_CMYK16, IL_BGR_101010, IL_RGB12 | IL_BGR8, IL_BGR16, IL_RGB8
+IL_GREY32, IL_GREY_FLOAT24, IL_GREY_DOUBLE, IL_GREY_FIXED32 | IL_BGR8, IL_GREY_FLOAT, IL_RGB8
+IL_GREY_FIXED16 | IL_BGR8, IL_GREY_HALF, IL_RGB8
+IL_BGR_FIXED16, IL_RGB_FIXED16 | IL_BGR8, IL_BGR_HALF, IL_RGB8
+IL_BGR_FIXED32, IL_RGB_FLOAT24, IL_RGB_FLOAT, IL_RGB_FIXED32 | IL_BGR8, IL_BGR_FLOAT, IL_RGB8
+IL_BGR_RGBE | IL_BGR8, IL_BGR_HALF, IL_BGR_FLOAT, IL_RGB8
+IL_RGB_DOUBLE | IL_BGR8, IL_BGR_FLOAT
+IL_CMYK_A8 | IL_BGR8, IL_BGRA8, IL_RGB8
+IL_YCBCR_A8, IL_YCBCR_PA8 | IL_BGR8, IL_BGRA8, IL_BGRPA8
+IL_GREY_A12, IL_GREY_PA12 | IL_BGR8, IL_GREY_A16, IL_GREY_PA16, IL_RGB8
+IL_BGRA12, IL_BGRPA12, IL_RGBA12, IL_RGBA16, IL_RGBPA12, IL_RGBPA16 | IL_BGR8, IL_BGRA16, IL_BGRPA16, IL_RGB8
+IL_CMYK_A16 | IL_BGR8, IL_BGRA16, IL_RGB8
+IL_GREY_A32, IL_GREY_A_FLOAT24, IL_GREY_A_DOUBLE, IL_GREY_PA32, IL_GREY_PA_FLOAT24, IL_GREY_PA_DOUBLE | IL_BGR8, IL_GREY_A_FLOAT, IL_GREY_PA_FLOAT, IL_RGB8
+IL_BGRA_FIXED16, IL_BGRPA_FIXED16, IL_RGBA_HALF, IL_RGBA_FIXED16, IL_RGBPA_HALF, IL_RGBPA_FIXED16 | IL_BGR8, IL_BGRA_HALF, IL_BGRPA_HALF, IL_RGB8
+IL_BGRA_FIXED32, IL_BGRPA_FIXED32, IL_RGBA_FLOAT, IL_RGBA_FIXED32, IL_RGBPA_FLOAT, IL_RGBPA_FIXED32 | IL_BGR8, IL_BGRA_FLOAT, IL_BGRPA_FLOAT, IL_RGB8
+IL_RGBA4, IL_RGBPA4 | IL_BGR8, IL_BGRA8, IL_BGRPA8, IL_RGB8
+IL_RGBA_FLOAT24, IL_RGBA_DOUBLE, IL_RGBPA_FLOAT24, IL_RGBPA_DOUBLE | IL_BGR8, IL_BGRA_FLOAT, IL_BGRPA_FLOAT
 )";
 
 const char* kIndexedSet =
-    "0x41, 0x42, 0x43, 0x61, 0x63, 0x101, 0x103, 0x121, 0x123, 0x1043, 0x2041, 0x2042, 0x2043, "
-    "0x2061, 0x2063, 0x2101, 0x2103, 0x2121, 0x2123, 0x4101, 0x4103, 0x10043, 0x11043, 0x12043";
+    "IL_GREY8, IL_INDEX8, IL_BGR8, IL_GREY16, IL_BGR16, IL_GREY_HALF, IL_BGR_HALF, IL_GREY_FLOAT, "
+    "IL_BGR_FLOAT, IL_BGRX8, IL_GREY_A8, IL_INDEX_A8, IL_BGRA8, "
+    "IL_GREY_A16, IL_BGRA16, IL_GREY_A_HALF, IL_BGRA_HALF, IL_GREY_A_FLOAT, IL_BGRA_FLOAT, "
+    "IL_GREY_PA_HALF, IL_BGRPA_HALF, IL_RGB8, IL_RGBX8, IL_RGBA8";
 const char* kAlphaSet =
-    "0x2041, 0x2043, 0x2061, 0x2063, 0x2101, 0x2103, 0x2121, 0x2123, 0x4041, 0x4043, 0x4061, "
-    "0x4063, 0x4101, 0x4103, 0x4121, 0x4123";
-const char* kRgbaSet = "0x12043, 0x12063, 0x12103, 0x12123, 0x14043, 0x14063, 0x14103, 0x14123";
+    "IL_GREY_A8, IL_BGRA8, IL_GREY_A16, IL_BGRA16, IL_GREY_A_HALF, IL_BGRA_HALF, IL_GREY_A_FLOAT, "
+    "IL_BGRA_FLOAT, IL_GREY_PA8, IL_BGRPA8, IL_GREY_PA16, "
+    "IL_BGRPA16, IL_GREY_PA_HALF, IL_BGRPA_HALF, IL_GREY_PA_FLOAT, IL_BGRPA_FLOAT";
+const char* kRgbaSet =
+    "IL_RGBA8, IL_RGBA16, IL_RGBA_HALF, IL_RGBA_FLOAT, IL_RGBPA8, IL_RGBPA16, IL_RGBPA_HALF, "
+    "IL_RGBPA_FLOAT";
 const char* kOneBitSet =
-    "0x41, 0x43, 0x61, 0x63, 0x101, 0x103, 0x121, 0x123, 0x10043, 0x10063, 0x10103, 0x10123";
+    "IL_GREY8, IL_BGR8, IL_GREY16, IL_BGR16, IL_GREY_HALF, IL_BGR_HALF, IL_GREY_FLOAT, "
+    "IL_BGR_FLOAT, IL_RGB8, IL_RGB16, IL_RGB_HALF, IL_RGB_FLOAT";
 
 const std::vector<uint32_t> kSources = {
-    0x11,    0x12,    0x21,    0x22,    0x31,    0x32,    0x41,    0x42,    0x43,    0x44,
-    0x45,    0x51,    0x53,    0x61,    0x63,    0x64,    0x71,    0x101,   0x103,   0x111,
-    0x121,   0x123,   0x131,   0x141,   0x143,   0x151,   0x153,   0x163,   0x203,   0x213,
-    0x223,   0x1033,  0x1043,  0x2012,  0x2022,  0x2032,  0x2041,  0x2042,  0x2043,  0x2044,
-    0x2045,  0x2051,  0x2053,  0x2061,  0x2063,  0x2064,  0x2071,  0x2101,  0x2103,  0x2111,
-    0x2121,  0x2123,  0x2131,  0x2143,  0x2153,  0x4041,  0x4043,  0x4045,  0x4051,  0x4053,
-    0x4061,  0x4063,  0x4071,  0x4101,  0x4103,  0x4111,  0x4121,  0x4123,  0x4131,  0x4143,
-    0x4153,  0x10033, 0x10043, 0x10053, 0x10063, 0x10103, 0x10113, 0x10123, 0x10133, 0x10143,
-    0x10153, 0x11043, 0x12033, 0x12043, 0x12053, 0x12063, 0x12103, 0x12113, 0x12123, 0x12133,
-    0x12143, 0x12153, 0x14033, 0x14043, 0x14053, 0x14063, 0x14103, 0x14113, 0x14123, 0x14133,
-    0x14143, 0x14153};
+    IL_GREY1,           IL_INDEX1,        IL_GREY2,         IL_INDEX2,         IL_GREY4,
+    IL_INDEX4,          IL_GREY8,         IL_INDEX8,        IL_BGR8,           IL_CMYK8,
+    IL_YCBCR8,          IL_GREY12,        IL_BGR12,         IL_GREY16,         IL_BGR16,
+    IL_CMYK16,          IL_GREY32,        IL_GREY_HALF,     IL_BGR_HALF,       IL_GREY_FLOAT24,
+    IL_GREY_FLOAT,      IL_BGR_FLOAT,     IL_GREY_DOUBLE,   IL_GREY_FIXED16,   IL_BGR_FIXED16,
+    IL_GREY_FIXED32,    IL_BGR_FIXED32,   IL_BGR_RGBE,      IL_BGR_555,        IL_BGR_565,
+    IL_BGR_101010,      IL_BGRX4,         IL_BGRX8,         IL_INDEX_A1,       IL_INDEX_A2,
+    IL_INDEX_A4,        IL_GREY_A8,       IL_INDEX_A8,      IL_BGRA8,          IL_CMYK_A8,
+    IL_YCBCR_A8,        IL_GREY_A12,      IL_BGRA12,        IL_GREY_A16,       IL_BGRA16,
+    IL_CMYK_A16,        IL_GREY_A32,      IL_GREY_A_HALF,   IL_BGRA_HALF,      IL_GREY_A_FLOAT24,
+    IL_GREY_A_FLOAT,    IL_BGRA_FLOAT,    IL_GREY_A_DOUBLE, IL_BGRA_FIXED16,   IL_BGRA_FIXED32,
+    IL_GREY_PA8,        IL_BGRPA8,        IL_YCBCR_PA8,     IL_GREY_PA12,      IL_BGRPA12,
+    IL_GREY_PA16,       IL_BGRPA16,       IL_GREY_PA32,     IL_GREY_PA_HALF,   IL_BGRPA_HALF,
+    IL_GREY_PA_FLOAT24, IL_GREY_PA_FLOAT, IL_BGRPA_FLOAT,   IL_GREY_PA_DOUBLE, IL_BGRPA_FIXED16,
+    IL_BGRPA_FIXED32,   IL_RGB4,          IL_RGB8,          IL_RGB12,          IL_RGB16,
+    IL_RGB_HALF,        IL_RGB_FLOAT24,   IL_RGB_FLOAT,     IL_RGB_DOUBLE,     IL_RGB_FIXED16,
+    IL_RGB_FIXED32,     IL_RGBX8,         IL_RGBA4,         IL_RGBA8,          IL_RGBA12,
+    IL_RGBA16,          IL_RGBA_HALF,     IL_RGBA_FLOAT24,  IL_RGBA_FLOAT,     IL_RGBA_DOUBLE,
+    IL_RGBA_FIXED16,    IL_RGBA_FIXED32,  IL_RGBPA4,        IL_RGBPA8,         IL_RGBPA12,
+    IL_RGBPA16,         IL_RGBPA_HALF,    IL_RGBPA_FLOAT24, IL_RGBPA_FLOAT,    IL_RGBPA_DOUBLE,
+    IL_RGBPA_FIXED16,   IL_RGBPA_FIXED32};
 const std::vector<uint32_t> kTargets = {
-    0x11,    0x12,    0x21,    0x22,    0x31,    0x32,    0x41,    0x42,    0x43,    0x61,
-    0x63,    0x101,   0x103,   0x121,   0x123,   0x1043,  0x2012,  0x2022,  0x2032,  0x2041,
-    0x2042,  0x2043,  0x2061,  0x2063,  0x2101,  0x2103,  0x2121,  0x2123,  0x4041,  0x4043,
-    0x4061,  0x4063,  0x4101,  0x4103,  0x4121,  0x4123,  0x10043, 0x10063, 0x10103, 0x10123,
-    0x11043, 0x12043, 0x12063, 0x12103, 0x12123, 0x14043, 0x14063, 0x14103, 0x14123};
+    IL_GREY1,       IL_INDEX1,     IL_GREY2,        IL_INDEX2,     IL_GREY4,         IL_INDEX4,
+    IL_GREY8,       IL_INDEX8,     IL_BGR8,         IL_GREY16,     IL_BGR16,         IL_GREY_HALF,
+    IL_BGR_HALF,    IL_GREY_FLOAT, IL_BGR_FLOAT,    IL_BGRX8,      IL_INDEX_A1,      IL_INDEX_A2,
+    IL_INDEX_A4,    IL_GREY_A8,    IL_INDEX_A8,     IL_BGRA8,      IL_GREY_A16,      IL_BGRA16,
+    IL_GREY_A_HALF, IL_BGRA_HALF,  IL_GREY_A_FLOAT, IL_BGRA_FLOAT, IL_GREY_PA8,      IL_BGRPA8,
+    IL_GREY_PA16,   IL_BGRPA16,    IL_GREY_PA_HALF, IL_BGRPA_HALF, IL_GREY_PA_FLOAT, IL_BGRPA_FLOAT,
+    IL_RGB8,        IL_RGB16,      IL_RGB_HALF,     IL_RGB_FLOAT,  IL_RGBX8,         IL_RGBA8,
+    IL_RGBA16,      IL_RGBA_HALF,  IL_RGBA_FLOAT,   IL_RGBPA8,     IL_RGBPA16,       IL_RGBPA_HALF,
+    IL_RGBPA_FLOAT};
 
 std::vector<uint32_t> ParseCodes(const std::string& list, uint32_t source) {
     std::vector<uint32_t> codes;
@@ -134,7 +155,7 @@ std::vector<uint32_t> ParseCodes(const std::string& list, uint32_t source) {
         } else if (item == "PLUS4000") {
             codes.push_back(source + 0x4000);
         } else {
-            codes.push_back(static_cast<uint32_t>(std::stoul(item, nullptr, 16)));
+            codes.push_back(CodeFromName(item));
         }
     }
     return codes;
@@ -490,10 +511,10 @@ SourceRow MakeSource(uint32_t type, Generator& g, bool oneBitWhite) {
         for (uint32_t x = 0; x < kWidth; ++x) {
             Px& p = row.pixels[x];
             uint32_t n[4] = {g.Int(15), g.Int(15), g.Int(15), g.Int(15)};
-            if (type == 0x1033) { // byte 0: B low, G high; byte 1: R low, filler high
+            if (type == IL_BGRX4) { // byte 0: B low, G high; byte 1: R low, filler high
                 b.push_back(static_cast<uint8_t>(n[2] | (n[1] << 4)));
                 b.push_back(static_cast<uint8_t>(n[0] | (n[3] << 4)));
-            } else if (type == 0x10033) {
+            } else if (type == IL_RGB4) {
                 w.Put(n[0], 4), w.Put(n[1], 4), w.Put(n[2], 4);
             } else { // RGBA: byte 0 R high, G low; byte 1 B high, A low
                 n[3] = static_cast<uint32_t>(std::lround(p.alpha * 15));
@@ -503,7 +524,7 @@ SourceRow MakeSource(uint32_t type, Generator& g, bool oneBitWhite) {
             }
             for (int k = 0; k < 3; ++k)
                 SetEnc(p, k, n[k] / 15.0);
-            if (type == 0x1033) p.hasAlpha = false;
+            if (type == IL_BGRX4) p.hasAlpha = false;
         }
         return row;
     }
@@ -705,14 +726,18 @@ bool IsComposite(uint32_t s, uint32_t t) {
     static const std::map<uint32_t, std::vector<uint32_t>> kList = [] {
         std::map<uint32_t, std::vector<uint32_t>> m;
         auto add = std::initializer_list<std::pair<std::vector<uint32_t>, std::vector<uint32_t>>>{
-            {{0x2043, 0x4043, 0x2123, 0x4123}, {0x43, 0x123, 0x10043}},
-            {{0x2041, 0x4041}, {0x41, 0x43, 0x123, 0x10043}},
-            {{0x2061, 0x4061}, {0x41, 0x43, 0x61, 0x123, 0x10043}},
-            {{0x2101, 0x4101}, {0x41, 0x43, 0x101, 0x123, 0x10043}},
-            {{0x2121, 0x4121}, {0x41, 0x43, 0x121, 0x123, 0x10043}},
-            {{0x2063, 0x4063}, {0x43, 0x63, 0x123, 0x10043}},
-            {{0x2103, 0x4103}, {0x43, 0x103, 0x123, 0x10043}},
-            {{0x12043, 0x12063, 0x12103, 0x14043, 0x14063, 0x14103}, {0x43, 0x10043}}};
+            {{IL_BGRA8, IL_BGRPA8, IL_BGRA_FLOAT, IL_BGRPA_FLOAT},
+             {IL_BGR8, IL_BGR_FLOAT, IL_RGB8}},
+            {{IL_GREY_A8, IL_GREY_PA8}, {IL_GREY8, IL_BGR8, IL_BGR_FLOAT, IL_RGB8}},
+            {{IL_GREY_A16, IL_GREY_PA16}, {IL_GREY8, IL_BGR8, IL_GREY16, IL_BGR_FLOAT, IL_RGB8}},
+            {{IL_GREY_A_HALF, IL_GREY_PA_HALF},
+             {IL_GREY8, IL_BGR8, IL_GREY_HALF, IL_BGR_FLOAT, IL_RGB8}},
+            {{IL_GREY_A_FLOAT, IL_GREY_PA_FLOAT},
+             {IL_GREY8, IL_BGR8, IL_GREY_FLOAT, IL_BGR_FLOAT, IL_RGB8}},
+            {{IL_BGRA16, IL_BGRPA16}, {IL_BGR8, IL_BGR16, IL_BGR_FLOAT, IL_RGB8}},
+            {{IL_BGRA_HALF, IL_BGRPA_HALF}, {IL_BGR8, IL_BGR_HALF, IL_BGR_FLOAT, IL_RGB8}},
+            {{IL_RGBA8, IL_RGBA16, IL_RGBA_HALF, IL_RGBPA8, IL_RGBPA16, IL_RGBPA_HALF},
+             {IL_BGR8, IL_RGB8}}};
         for (auto& [ss, ts] : add)
             for (uint32_t x : ss)
                 m[x] = ts;
@@ -730,7 +755,7 @@ void Composite(Px& p, uint32_t s, uint32_t t, const Background& bg) {
     const bool greyTarget = Model(t) == 1;
     const double a = p.alpha;
     const bool encoded =
-        prem && (Kind(s) == 0x40 || Kind(s) == 0x60) && (t != 0x123 || s == 0x4063);
+        prem && (Kind(s) == 0x40 || Kind(s) == 0x60) && (t != IL_BGR_FLOAT || s == IL_BGRPA16);
     for (int k = 0; k < 3; ++k) {
         const double bgLin = greyTarget ? bg.greyLin() : bg.lin[k];
         if (encoded) {
@@ -943,10 +968,11 @@ class PairTableTest : public SuiteHandleTest {};
 std::string RunCase(const Case& c, Generator& g, const Background& bg) {
     std::ostringstream why;
     why << std::hex << "0x" << c.s << " -> 0x" << c.t << std::dec << " alpha handling "
-        << c.alphaHandling << (c.s == 0x11 ? (c.oneBitWhite ? " white" : " black") : "") << ": ";
+        << c.alphaHandling << (c.s == IL_GREY1 ? (c.oneBitWhite ? " white" : " black") : "")
+        << ": ";
 
     // Colour to index maps exact palette colours back to their entries.
-    const bool toIndex = c.t == 0x42 && !IsIndexed(c.s);
+    const bool toIndex = c.t == IL_INDEX8 && !IsIndexed(c.s);
     SourceRow src = MakeSource(c.s, g, c.oneBitWhite);
     ILPalette palette;
     std::vector<ILPaletteEntry> entries;
@@ -1028,7 +1054,7 @@ std::string RunCase(const Case& c, Generator& g, const Background& bg) {
                                : Kind(c.s) == 0x30 ? 4
                                                    : 8;
                 want = sb == 8 && tb < 8 ? src.pixels[x].index >> (8 - tb) : src.pixels[x].index;
-            } else if (c.s == 0x11) {
+            } else if (c.s == IL_GREY1) {
                 want = static_cast<int>(src.pixels[x].enc[0]);
             } else {
                 continue; // compared bytewise below
@@ -1037,7 +1063,7 @@ std::string RunCase(const Case& c, Generator& g, const Background& bg) {
                 return why.str() + "pixel " + std::to_string(x) + ": have " + std::to_string(have) +
                        ", want " + std::to_string(want);
         }
-        if (!IsIndexed(c.s) && c.s != 0x11 &&
+        if (!IsIndexed(c.s) && c.s != IL_GREY1 &&
             std::memcmp(target.data(), src.bytes.data(), RowBytes(c.t)) != 0)
             return why.str() + "copy differs";
         return {};
@@ -1097,7 +1123,7 @@ TEST_F(PairTableTest, EveryListedPairConvertsLikeTheModel) {
     for (const auto& [s, t] : pairs) {
         for (int ah : {1, 2}) {
             for (bool white : {true, false}) {
-                if (!white && s != 0x11) continue;
+                if (!white && s != IL_GREY1) continue;
                 ++cases;
                 const std::string f = RunCase({s, t, ah, white}, g, bg);
                 if (!f.empty()) failures.push_back(f);
@@ -1124,6 +1150,7 @@ TEST_F(PairTableTest, EveryOtherPairIsRefused) {
                 ILConverterSetPalette(&conv, &palette);
                 ILConverterSetAlphaMode(&conv, ah);
                 ILConverterSetModes(&conv, s, t, kWidth);
+                ILConverterPrepare(&conv);
                 if (conv.rowKernel) {
                     std::ostringstream m;
                     m << std::hex << "0x" << s << " -> 0x" << t;

@@ -54,13 +54,13 @@ TEST_F(RowsTest, FloatToSrgb8EqualsTheEncoder) {
     const std::vector<float> values = HardValues();
     const uint64_t width = 4 * values.size() + 3;
     const Pair pairs[] = {
-        {0x123, 0x43, 3, 0, 3, false},    {0x123, 0x10043, 3, 0, 3, true},
-        {0x10123, 0x43, 3, 0, 3, true},   {0x10123, 0x10043, 3, 0, 3, false},
-        {0x2123, 0x43, 3, 1, 3, false},   {0x4123, 0x10043, 3, 1, 3, true},
-        {0x12123, 0x43, 3, 1, 3, true},   {0x14123, 0x10043, 3, 1, 3, false},
-        {0x121, 0x41, 1, 0, 1, false},    {0x121, 0x43, 1, 0, 3, false},
-        {0x121, 0x10043, 1, 0, 3, false}, {0x2121, 0x41, 1, 1, 1, false},
-        {0x4121, 0x43, 1, 1, 3, false},
+        {IL_BGR_FLOAT, IL_BGR8, 3, 0, 3, false},     {IL_BGR_FLOAT, IL_RGB8, 3, 0, 3, true},
+        {IL_RGB_FLOAT, IL_BGR8, 3, 0, 3, true},      {IL_RGB_FLOAT, IL_RGB8, 3, 0, 3, false},
+        {IL_BGRA_FLOAT, IL_BGR8, 3, 1, 3, false},    {IL_BGRPA_FLOAT, IL_RGB8, 3, 1, 3, true},
+        {IL_RGBA_FLOAT, IL_BGR8, 3, 1, 3, true},     {IL_RGBPA_FLOAT, IL_RGB8, 3, 1, 3, false},
+        {IL_GREY_FLOAT, IL_GREY8, 1, 0, 1, false},   {IL_GREY_FLOAT, IL_BGR8, 1, 0, 3, false},
+        {IL_GREY_FLOAT, IL_RGB8, 1, 0, 3, false},    {IL_GREY_A_FLOAT, IL_GREY8, 1, 1, 1, false},
+        {IL_GREY_PA_FLOAT, IL_BGR8, 1, 1, 3, false},
     };
     const float junk[] = {std::nanf(""), -1.0f, 0.5f, 1e30f};
     for (const Pair& p : pairs) {
@@ -107,7 +107,7 @@ TEST_F(RowsTest, FloatToSrgb8WithOtherOffsets) {
         std::vector<float> source(3 * width);
         for (float& v : source)
             v = unit(rng);
-        KernelRun run(0x123, 0x43, width);
+        KernelRun run(IL_BGR_FLOAT, IL_BGR8, width);
         run.c.ditherMatrixF = kMatrix;
         for (uint32_t phase = 0; phase < 4; ++phase) {
             const auto out = run(source, std::vector<uint8_t>(3 * width));

@@ -19,7 +19,7 @@ TEST_F(FloatTarget, IntegerCodesDecodeToLinearLight) {
     std::vector<uint8_t> codes8(256);
     for (int v = 0; v < 256; ++v)
         codes8[v] = static_cast<uint8_t>(v);
-    KernelRun grey8(0x41, 0x121, 256);
+    KernelRun grey8(IL_GREY8, IL_GREY_FLOAT, 256);
     const auto out8 = grey8(codes8, std::vector<float>(256));
     for (int v = 0; v < 256; ++v)
         EXPECT_NEAR(out8[v], Decode(v / 255.0), 2e-7 + 1e-6 * out8[v]) << v;
@@ -29,21 +29,22 @@ TEST_F(FloatTarget, IntegerCodesDecodeToLinearLight) {
     std::vector<uint16_t> codes16(65536);
     for (int v = 0; v < 65536; ++v)
         codes16[v] = static_cast<uint16_t>(v);
-    KernelRun grey16(0x61, 0x121, 65536);
+    KernelRun grey16(IL_GREY16, IL_GREY_FLOAT, 65536);
     const auto out16 = grey16(codes16, std::vector<float>(65536));
     for (int v = 0; v < 65536; ++v)
         ASSERT_NEAR(out16[v], Decode(v / 65535.0), 2e-7 + 1e-6 * out16[v]) << v;
     EXPECT_EQ(out16[65535], 1.0f);
 
     const float lin50 = ILSrgbTable8[50], lin100 = ILSrgbTable8[100], lin200 = ILSrgbTable8[200];
-    KernelRun same(0x43, 0x123, 1), reversed(0x10043, 0x123, 1), bgra(0x2043, 0x2123, 1);
+    KernelRun same(IL_BGR8, IL_BGR_FLOAT, 1), reversed(IL_RGB8, IL_BGR_FLOAT, 1),
+        bgra(IL_BGRA8, IL_BGRA_FLOAT, 1);
     EXPECT_EQ(same(std::vector<uint8_t>{50, 100, 200}, std::vector<float>(3)),
               (std::vector<float>{lin50, lin100, lin200}));
     EXPECT_EQ(reversed(std::vector<uint8_t>{50, 100, 200}, std::vector<float>(3)),
               (std::vector<float>{lin200, lin100, lin50}));
     EXPECT_EQ(bgra(std::vector<uint8_t>{50, 100, 200, 51}, std::vector<float>(4)),
               (std::vector<float>{lin50, lin100, lin200, 51.0f / 255.0f}));
-    KernelRun bgra16(0x2063, 0x2123, 1);
+    KernelRun bgra16(IL_BGRA16, IL_BGRA_FLOAT, 1);
     EXPECT_EQ(bgra16(std::vector<uint16_t>{0, 65535, 0, 32768}, std::vector<float>(4)),
               (std::vector<float>{0.0f, 1.0f, 0.0f, 32768.0f / 65535.0f}));
 }
@@ -53,21 +54,21 @@ TEST_F(FloatTarget, IntegerCodesDecodeToLinearLight) {
 // follows the polarity. Nine pixels run into a second source byte.
 TEST_F(FloatTarget, SubByteGreyLevels) {
     const float* lin8 = ILSrgbTable8;
-    KernelRun grey4(0x31, 0x121, 9);
+    KernelRun grey4(IL_GREY4, IL_GREY_FLOAT, 9);
     const auto g4 =
         grey4(std::vector<uint8_t>{0x0F, 0x1E, 0x2D, 0x3C, 0x50}, std::vector<float>(9));
     EXPECT_EQ(g4, (std::vector<float>{lin8[0], lin8[255], lin8[17], lin8[238], lin8[34], lin8[221],
                                       lin8[51], lin8[204], lin8[85]}));
 
-    KernelRun grey2(0x21, 0x123, 5);
+    KernelRun grey2(IL_GREY2, IL_BGR_FLOAT, 5);
     const auto g2 = grey2(std::vector<uint8_t>{0x1B, 0x80}, std::vector<float>(15));
     const float levels[5] = {0.0f, 0.0892f, 0.40983f, 1.0f, 0.40983f};
     for (int x = 0; x < 5; ++x)
         for (int k = 0; k < 3; ++k)
             EXPECT_EQ(g2[3 * x + k], levels[x]) << x;
 
-    KernelRun white(0x11, 0x121, 9, IL_KV_ONE_BIT_WHITE),
-        black(0x11, 0x121, 9, IL_KV_ONE_BIT_BLACK);
+    KernelRun white(IL_GREY1, IL_GREY_FLOAT, 9, IL_KV_ONE_BIT_WHITE),
+        black(IL_GREY1, IL_GREY_FLOAT, 9, IL_KV_ONE_BIT_BLACK);
     const std::vector<uint8_t> bits = {0xA0, 0x80};
     EXPECT_EQ(white(bits, std::vector<float>(9)), (std::vector<float>{1, 0, 1, 0, 0, 0, 0, 0, 1}));
     EXPECT_EQ(black(bits, std::vector<float>(9)), (std::vector<float>{0, 1, 0, 1, 1, 1, 1, 1, 0}));
@@ -92,28 +93,48 @@ TEST_F(FloatTarget, CompositesOntoTheBackground) {
     };
     const double lin200 = Decode(200 / 255.0), lin40000 = Decode(40000 / 65535.0);
     const Case cases[] = {
-        {"transparent grey 8", 0x2041, 0x123, {200, 0}, {lin200}, 0.0},
-        {"straight grey 8", 0x2041, 0x123, {200, 128}, {lin200}, 128 / 255.0},
-        {"premultiplied grey 8", 0x4041, 0x123, {200, 128}, {lin200}, 128 / 255.0},
-        {"straight grey 16", 0x2061, 0x123, Bytes({40000, 30000}, 2), {lin40000}, 30000 / 65535.0},
+        {"transparent grey 8", IL_GREY_A8, IL_BGR_FLOAT, {200, 0}, {lin200}, 0.0},
+        {"straight grey 8", IL_GREY_A8, IL_BGR_FLOAT, {200, 128}, {lin200}, 128 / 255.0},
+        {"premultiplied grey 8", IL_GREY_PA8, IL_BGR_FLOAT, {200, 128}, {lin200}, 128 / 255.0},
+        {"straight grey 16",
+         IL_GREY_A16,
+         IL_BGR_FLOAT,
+         Bytes({40000, 30000}, 2),
+         {lin40000},
+         30000 / 65535.0},
         {"filler taken as alpha",
-         0x1043,
-         0x123,
+         IL_BGRX8,
+         IL_BGR_FLOAT,
          {200, 200, 200, 64},
          {lin200, lin200, lin200},
          64 / 255.0},
-        {"premultiplied BGRA 8", 0x4043, 0x123, {0, 200, 200, 255}, {0, lin200, lin200}, 1.0},
-        {"straight grey float to grey", 0x2121, 0x121, cat(f(0.3f), f(0.25f)), {0.3}, 0.25},
-        {"premultiplied grey float", 0x4121, 0x123, cat(f(0.3f), f(0.5f)), {0.3}, 0.5},
+        {"premultiplied BGRA 8",
+         IL_BGRPA8,
+         IL_BGR_FLOAT,
+         {0, 200, 200, 255},
+         {0, lin200, lin200},
+         1.0},
+        {"straight grey float to grey",
+         IL_GREY_A_FLOAT,
+         IL_GREY_FLOAT,
+         cat(f(0.3f), f(0.25f)),
+         {0.3},
+         0.25},
+        {"premultiplied grey float",
+         IL_GREY_PA_FLOAT,
+         IL_BGR_FLOAT,
+         cat(f(0.3f), f(0.5f)),
+         {0.3},
+         0.5},
         {"straight BGRA float",
-         0x2123,
-         0x123,
+         IL_BGRA_FLOAT,
+         IL_BGR_FLOAT,
          cat(cat(f(0.1f), f(0.2f)), cat(f(0.4f), f(0.75f))),
          {0.1, 0.2, 0.4},
          0.75},
         {"premultiplied BGRA float",
-         0x4123,
-         0x123,
+         IL_BGRPA_FLOAT,
+         IL_BGR_FLOAT,
          cat(cat(f(0.1f), f(0.2f)), cat(f(0.4f), f(0.75f))),
          {0.1, 0.2, 0.4},
          0.75},
@@ -123,7 +144,7 @@ TEST_F(FloatTarget, CompositesOntoTheBackground) {
         KernelRun run(k.source, k.target, 1, IL_KV_COMPOSITE);
         std::copy(bg, bg + 3, run.c.backgroundBGRF);
         run.c.backgroundGrayF = bgY;
-        const int n = k.target == 0x121 ? 1 : 3;
+        const int n = k.target == IL_GREY_FLOAT ? 1 : 3;
         const auto out = run(k.pixel, std::vector<float>(n));
         const bool premultiplied = (k.source & IL_EXTRA_PREMULTIPLIED) != 0;
         for (int i = 0; i < n; ++i) {
@@ -137,7 +158,8 @@ TEST_F(FloatTarget, CompositesOntoTheBackground) {
 // Between straight and premultiplied float; a pixel without coverage
 // unpremultiplies to 1e8 and premultiplies back to 0, never NaN.
 TEST_F(FloatTarget, PremultipliesAndUnpremultiplies) {
-    KernelRun toStraight(0x4123, 0x2123, 3), toPremultiplied(0x2123, 0x4123, 3);
+    KernelRun toStraight(IL_BGRPA_FLOAT, IL_BGRA_FLOAT, 3),
+        toPremultiplied(IL_BGRA_FLOAT, IL_BGRPA_FLOAT, 3);
     const std::vector<float> premultiplied = {0.25f, 0.1f, 0.5f, 0.5f, 0.2f, 0.2f,
                                               0.2f,  0.0f, 0.3f, 0.0f, 0.7f, -0.0f};
     const auto straight = toStraight(premultiplied, std::vector<float>(12));
@@ -146,7 +168,8 @@ TEST_F(FloatTarget, PremultipliesAndUnpremultiplies) {
     const auto again = toPremultiplied(straight, std::vector<float>(12));
     EXPECT_EQ(again, (std::vector<float>{0.25f, 0.1f, 0.5f, 0.5f, 0, 0, 0, 0, 0, 0, 0, 0}));
 
-    KernelRun greyStraight(0x4121, 0x2121, 2), greyPremultiplied(0x2121, 0x4121, 1);
+    KernelRun greyStraight(IL_GREY_PA_FLOAT, IL_GREY_A_FLOAT, 2),
+        greyPremultiplied(IL_GREY_A_FLOAT, IL_GREY_PA_FLOAT, 1);
     EXPECT_EQ(greyStraight(std::vector<float>{0.25f, 0.5f, 0.3f, 0.0f}, std::vector<float>(4)),
               (std::vector<float>{0.5f, 0.5f, 1e8f, 0.0f}));
     EXPECT_EQ(greyPremultiplied(std::vector<float>{2.0f, 0.5f}, std::vector<float>(2)),
@@ -159,8 +182,8 @@ TEST_F(FloatTarget, PremultipliesAndUnpremultiplies) {
 TEST_F(FloatTarget, TransparentPixelsSurviveAHalfRoundTrip) {
     const std::vector<float> pixels = {0.25f, 0.1f, 0.5f, 0.5f, 0.3f, 0.3f, 0.3f, 0.0f};
     ILConverter toHalf, back;
-    ILConverterInitModes(&toHalf, 0x4123, 0x2103, 2);
-    ILConverterInitModes(&back, 0x2103, 0x4103, 2);
+    ILConverterInitModes(&toHalf, IL_BGRPA_FLOAT, IL_BGRA_HALF, 2);
+    ILConverterInitModes(&back, IL_BGRA_HALF, IL_BGRPA_HALF, 2);
     ASSERT_TRUE(ILConverterPrepare(&toHalf));
     ASSERT_TRUE(ILConverterPrepare(&back));
     std::vector<uint16_t> straight(8), premultiplied(8);
@@ -184,17 +207,17 @@ TEST_F(FloatTarget, MovesSamplesBetweenLayouts) {
         std::vector<float> in, before, want;
     };
     const Case cases[] = {
-        {0x121, 0x10123, {0.5f}, {0, 0, 0}, {0.5f, 0.5f, 0.5f}},
-        {0x121, 0x2121, {0.5f}, {0, keep}, {0.5f, keep}},
-        {0x123, 0x2123, {1, 2, 3}, {0, 0, 0, keep}, {1, 2, 3, keep}},
-        {0x123, 0x10123, {1, 2, 3}, {0, 0, 0}, {3, 2, 1}},
-        {0x10123, 0x123, {1, 2, 3}, {0, 0, 0}, {3, 2, 1}},
-        {0x4121, 0x121, {0.5f, 0.25f}, {0}, {0.5f}},
-        {0x2121, 0x123, {0.5f, 0.25f}, {0, 0, 0}, {0.5f, 0.5f, 0.5f}},
-        {0x2121, 0x14123, {0.5f, 0.25f}, {0, 0, 0, 0}, {0.5f, 0.5f, 0.5f, 0.25f}},
-        {0x4123, 0x123, {1, 2, 3, 0.5f}, {0, 0, 0}, {1, 2, 3}},
-        {0x2123, 0x12123, {1, 2, 3, 0.5f}, {0, 0, 0, 0}, {3, 2, 1, 0.5f}},
-        {0x14123, 0x4123, {1, 2, 3, 0.5f}, {0, 0, 0, 0}, {3, 2, 1, 0.5f}},
+        {IL_GREY_FLOAT, IL_RGB_FLOAT, {0.5f}, {0, 0, 0}, {0.5f, 0.5f, 0.5f}},
+        {IL_GREY_FLOAT, IL_GREY_A_FLOAT, {0.5f}, {0, keep}, {0.5f, keep}},
+        {IL_BGR_FLOAT, IL_BGRA_FLOAT, {1, 2, 3}, {0, 0, 0, keep}, {1, 2, 3, keep}},
+        {IL_BGR_FLOAT, IL_RGB_FLOAT, {1, 2, 3}, {0, 0, 0}, {3, 2, 1}},
+        {IL_RGB_FLOAT, IL_BGR_FLOAT, {1, 2, 3}, {0, 0, 0}, {3, 2, 1}},
+        {IL_GREY_PA_FLOAT, IL_GREY_FLOAT, {0.5f, 0.25f}, {0}, {0.5f}},
+        {IL_GREY_A_FLOAT, IL_BGR_FLOAT, {0.5f, 0.25f}, {0, 0, 0}, {0.5f, 0.5f, 0.5f}},
+        {IL_GREY_A_FLOAT, IL_RGBPA_FLOAT, {0.5f, 0.25f}, {0, 0, 0, 0}, {0.5f, 0.5f, 0.5f, 0.25f}},
+        {IL_BGRPA_FLOAT, IL_BGR_FLOAT, {1, 2, 3, 0.5f}, {0, 0, 0}, {1, 2, 3}},
+        {IL_BGRA_FLOAT, IL_RGBA_FLOAT, {1, 2, 3, 0.5f}, {0, 0, 0, 0}, {3, 2, 1, 0.5f}},
+        {IL_RGBPA_FLOAT, IL_BGRPA_FLOAT, {1, 2, 3, 0.5f}, {0, 0, 0, 0}, {3, 2, 1, 0.5f}},
     };
     for (const Case& k : cases) {
         KernelRun run(k.source, k.target, 1);
@@ -205,24 +228,24 @@ TEST_F(FloatTarget, MovesSamplesBetweenLayouts) {
 // 64-bit floats round to float, 24-bit floats widen exactly, and R, G, B
 // sources come out B, G, R with alpha last; RGBE scales its mantissas.
 TEST_F(FloatTarget, WiderNarrowerAndSharedExponentSources) {
-    KernelRun rgbDouble(0x12133, 0x2123, 1);
+    KernelRun rgbDouble(IL_RGBA_DOUBLE, IL_BGRA_FLOAT, 1);
     EXPECT_EQ(rgbDouble(std::vector<double>{0.1, 1e300, -2.5, 0.75}, std::vector<float>(4)),
               (std::vector<float>{-2.5f, INFINITY, 0.1f, 0.75f}));
-    KernelRun greyDouble(0x2131, 0x2121, 1);
+    KernelRun greyDouble(IL_GREY_A_DOUBLE, IL_GREY_A_FLOAT, 1);
     EXPECT_EQ(greyDouble(std::vector<double>{1.0 / 3, 0.5}, std::vector<float>(2)),
               (std::vector<float>{1.0f / 3, 0.5f}));
 
     // 24-bit floats: 0x3F0000 is 1.0, 0x3E8000 is 0.75, 0xBF0000 is -1.0, 0x800000 is -0.
-    KernelRun rgb24(0x14113, 0x4123, 1);
+    KernelRun rgb24(IL_RGBPA_FLOAT24, IL_BGRPA_FLOAT, 1);
     EXPECT_EQ(rgb24(Bytes({0x3F0000, 0x3E8000, 0xBF0000, 0x3E0000}, 3), std::vector<float>(4)),
               (std::vector<float>{-1.0f, 0.75f, 1.0f, 0.5f}));
-    KernelRun grey24(0x111, 0x121, 2);
+    KernelRun grey24(IL_GREY_FLOAT24, IL_GREY_FLOAT, 2);
     const auto g24 = grey24(Bytes({0x800000, 0x3F0000}, 3), std::vector<float>(2));
     EXPECT_TRUE(g24[0] == 0.0f && std::signbit(g24[0]));
     EXPECT_EQ(g24[1], 1.0f);
 
     // RGBE: (m + 0.5) 2^(E - 136), B from the third mantissa; E = 0 is black.
-    KernelRun rgbe(0x163, 0x123, 2);
+    KernelRun rgbe(IL_BGR_RGBE, IL_BGR_FLOAT, 2);
     EXPECT_EQ(
         rgbe(std::vector<uint8_t>{128, 64, 32, 128, 200, 200, 200, 0}, std::vector<float>(6, 1)),
         (std::vector<float>{32.5f / 256, 64.5f / 256, 128.5f / 256, 0, 0, 0}));
@@ -239,10 +262,15 @@ TEST_F(FloatTarget, ColourManagedFloat24CarriesAlpha) {
         std::vector<float> want;
     };
     const Case cases[] = {
-        {0x2111, 0x2121, 0x2111, ILProfileScGray, {0x3E8000, 0x3E0000}, {0.75f, 0.5f}},
-        {0x12113,
-         0x2123,
-         0x2113,
+        {IL_GREY_A_FLOAT24,
+         IL_GREY_A_FLOAT,
+         IL_GREY_A_FLOAT24,
+         ILProfileScGray,
+         {0x3E8000, 0x3E0000},
+         {0.75f, 0.5f}},
+        {IL_RGBA_FLOAT24,
+         IL_BGRA_FLOAT,
+         IL_BGRA_FLOAT24,
          ILProfileScRGB,
          {0x3E8000, 0x3E0000, 0x3F0000, 0x3D0000},
          {1.0f, 0.5f, 0.75f, 0.25f}},

@@ -23,7 +23,7 @@ TEST_F(HalfTarget, FloatRoundsToNearestEvenHalf) {
                                    -1e9f};
     const std::vector<uint16_t> want = {0x3C00, 0x3C02, 0x7BFF, 0x7BFF, 0x7C00,
                                         0x0001, 0x0000, 0x8000, 0xFC00};
-    KernelRun grey(0x121, 0x101, in.size());
+    KernelRun grey(IL_GREY_FLOAT, IL_GREY_HALF, in.size());
     EXPECT_EQ(grey(in, std::vector<uint16_t>(in.size())), want);
 }
 
@@ -36,12 +36,13 @@ TEST_F(HalfTarget, IntegerSourcesDecodeBeforeRounding) {
     std::vector<uint16_t> codes16(65536);
     for (int v = 0; v < 65536; ++v)
         codes16[v] = static_cast<uint16_t>(v);
-    KernelRun grey16(0x61, 0x101, 65536);
+    KernelRun grey16(IL_GREY16, IL_GREY_HALF, 65536);
     const auto out16 = grey16(codes16, std::vector<uint16_t>(65536));
     for (int v = 0; v < 65536; ++v)
         ASSERT_TRUE(close(out16[v], Decode(v / 65535.0))) << v;
 
-    KernelRun same(0x43, 0x103, 1), reversed(0x43, 0x10103, 1), alpha(0x2041, 0x12103, 1);
+    KernelRun same(IL_BGR8, IL_BGR_HALF, 1), reversed(IL_BGR8, IL_RGB_HALF, 1),
+        alpha(IL_GREY_A8, IL_RGBA_HALF, 1);
     const double b = Decode(10 / 255.0), g = Decode(128 / 255.0), r = Decode(250 / 255.0);
     const auto s = same(std::vector<uint8_t>{10, 128, 250}, std::vector<uint16_t>(3));
     EXPECT_TRUE(close(s[0], b) && close(s[1], g) && close(s[2], r));
@@ -49,7 +50,7 @@ TEST_F(HalfTarget, IntegerSourcesDecodeBeforeRounding) {
               (std::vector<uint16_t>{s[2], s[1], s[0]}));
     EXPECT_EQ(alpha(std::vector<uint8_t>{128, 51}, std::vector<uint16_t>(4)),
               (std::vector<uint16_t>{s[1], s[1], s[1], H(0.2f)}));
-    KernelRun alpha16(0x4063, 0x4103, 1);
+    KernelRun alpha16(IL_BGRPA16, IL_BGRPA_HALF, 1);
     EXPECT_EQ(alpha16(std::vector<uint16_t>{0, 65535, 0, 13107}, std::vector<uint16_t>(4)),
               (std::vector<uint16_t>{0, H(1.0f), 0, H(0.2f)}));
 }
@@ -57,7 +58,7 @@ TEST_F(HalfTarget, IntegerSourcesDecodeBeforeRounding) {
 // RGBE (128, 64, 32, 129): f = 2^-7, so red 128.5 / 128, green 64.5 / 128,
 // blue 32.5 / 128, all exact in half; E = 0 is black whatever the mantissas.
 TEST_F(HalfTarget, RgbeScalesItsMantissas) {
-    KernelRun rgbe(0x163, 0x103, 2);
+    KernelRun rgbe(IL_BGR_RGBE, IL_BGR_HALF, 2);
     EXPECT_EQ(rgbe(std::vector<uint8_t>{128, 64, 32, 129, 255, 255, 255, 0},
                    std::vector<uint16_t>(6, 0xFFFF)),
               (std::vector<uint16_t>{0x3410, 0x3808, 0x3C04, 0, 0, 0}));
@@ -66,13 +67,13 @@ TEST_F(HalfTarget, RgbeScalesItsMantissas) {
 // 2-bit level 2 is the half nearest 0.40983, not the sRGB value of code 170;
 // 4-bit 15 is 1; 1-bit follows the polarity, grey fills all three samples.
 TEST_F(HalfTarget, SubByteGreyLevels) {
-    KernelRun grey2(0x21, 0x101, 4), grey4(0x31, 0x10103, 2);
+    KernelRun grey2(IL_GREY2, IL_GREY_HALF, 4), grey4(IL_GREY4, IL_RGB_HALF, 2);
     EXPECT_EQ(grey2(std::vector<uint8_t>{0x1B}, std::vector<uint16_t>(4)),
               (std::vector<uint16_t>{0, H(0.0892f), H(0.40983f), H(1.0f)}));
     EXPECT_EQ(grey4(std::vector<uint8_t>{0xF0}, std::vector<uint16_t>(6)),
               (std::vector<uint16_t>{H(1.0f), H(1.0f), H(1.0f), 0, 0, 0}));
-    KernelRun white(0x11, 0x101, 3, IL_KV_ONE_BIT_WHITE),
-        black(0x11, 0x103, 3, IL_KV_ONE_BIT_BLACK);
+    KernelRun white(IL_GREY1, IL_GREY_HALF, 3, IL_KV_ONE_BIT_WHITE),
+        black(IL_GREY1, IL_BGR_HALF, 3, IL_KV_ONE_BIT_BLACK);
     const uint16_t one = H(1.0f);
     EXPECT_EQ(white(std::vector<uint8_t>{0xA0}, std::vector<uint16_t>(3)),
               (std::vector<uint16_t>{one, 0, one}));
@@ -83,7 +84,7 @@ TEST_F(HalfTarget, SubByteGreyLevels) {
 // Luminance of B, G, R, A half into grey+alpha half: the alpha sample moves
 // bit for bit, even a signalling NaN.
 TEST_F(HalfTarget, LuminanceKeepsTheHalfAlphaBits) {
-    KernelRun run(0x2103, 0x2101, 2);
+    KernelRun run(IL_BGRA_HALF, IL_GREY_A_HALF, 2);
     const auto out = run(std::vector<uint16_t>{H(0.1f), H(0.3f), H(0.8f), 0x7C01, 0, 0, 0, H(0.5f)},
                          std::vector<uint16_t>(4));
     const double want = 0.212656 * F(H(0.8f)) + 0.715158 * F(H(0.3f)) + 0.072186 * F(H(0.1f));
@@ -121,7 +122,7 @@ TEST_F(PaletteTables, EntriesHoldDecodedColourAndLinearAlpha) {
     const double y = 0.212656 * r + 0.715158 * g + 0.072186 * b;
 
     ILConverter c;
-    const auto* bgraFloat = static_cast<const float*>(Build(&c, 0x42, 0x2123));
+    const auto* bgraFloat = static_cast<const float*>(Build(&c, IL_INDEX8, IL_BGRA_FLOAT));
     ASSERT_NE(bgraFloat, nullptr);
     EXPECT_NEAR(bgraFloat[4 * 255 + 0], b, 1e-6);
     EXPECT_NEAR(bgraFloat[4 * 255 + 1], g, 1e-6);
@@ -134,10 +135,10 @@ TEST_F(PaletteTables, EntriesHoldDecodedColourAndLinearAlpha) {
         ILPixelType target;
         std::vector<double> want;
     };
-    for (const Case& k : {Case{0x101, {y}}, Case{0x4101, {y, a}}, Case{0x103, {b, g, r}},
-                          Case{0x2103, {b, g, r, a}}}) {
+    for (const Case& k : {Case{IL_GREY_HALF, {y}}, Case{IL_GREY_PA_HALF, {y, a}},
+                          Case{IL_BGR_HALF, {b, g, r}}, Case{IL_BGRA_HALF, {b, g, r, a}}}) {
         SCOPED_TRACE(testing::Message() << std::hex << k.target);
-        const auto* table = static_cast<const uint16_t*>(Build(&c, 0x2032, k.target));
+        const auto* table = static_cast<const uint16_t*>(Build(&c, IL_INDEX_A4, k.target));
         ASSERT_NE(table, nullptr);
         const size_t n = k.want.size();
         for (size_t i = 0; i < n; ++i)
@@ -147,7 +148,7 @@ TEST_F(PaletteTables, EntriesHoldDecodedColourAndLinearAlpha) {
     }
 
     ILConverterInit(&c); // no palette: no table
-    EXPECT_FALSE(FindEntry(0x42, 0x101)->paletteBuilder(&c));
+    EXPECT_FALSE(FindEntry(IL_INDEX8, IL_GREY_HALF)->paletteBuilder(&c));
     EXPECT_EQ(c.paletteTable, nullptr);
     ILConverterFree(&c);
 }
@@ -166,10 +167,10 @@ TEST_F(PaletteTables, IndexedRowsIntoHalfGrey) {
         std::vector<uint16_t> want;
     };
     const Case cases[] = {
-        {0x42, {2, 1, 0, 3, 255}, {green, white, 0, 0, 0}},
-        {0x2032, {0x21, 0x0F, 0x20}, {green, white, 0, 0, green}},
-        {0x22, {0x9C, 0x40}, {green, white, 0, 0, white}},
-        {0x12, {0xA0}, {white, 0, white, 0, 0}},
+        {IL_INDEX8, {2, 1, 0, 3, 255}, {green, white, 0, 0, 0}},
+        {IL_INDEX_A4, {0x21, 0x0F, 0x20}, {green, white, 0, 0, green}},
+        {IL_INDEX2, {0x9C, 0x40}, {green, white, 0, 0, white}},
+        {IL_INDEX1, {0xA0}, {white, 0, white, 0, 0}},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(testing::Message() << std::hex << k.source);
@@ -177,7 +178,7 @@ TEST_F(PaletteTables, IndexedRowsIntoHalfGrey) {
         ILConverterInit(&c);
         c.width = k.want.size();
         ILConverterSetPalette(&c, &small);
-        const ILKernelEntry* e = FindEntry(k.source, 0x101);
+        const ILKernelEntry* e = FindEntry(k.source, IL_GREY_HALF);
         ASSERT_TRUE(e && e->kernel && e->paletteBuilder);
         ASSERT_TRUE(e->paletteBuilder(&c));
         std::vector<uint16_t> out(k.want.size(), 0xAAAA);

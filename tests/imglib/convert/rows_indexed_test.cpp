@@ -53,21 +53,21 @@ std::vector<uint8_t> Expected(const ILPalette& p, ILPixelType target, uint32_t c
     };
     const ILPaletteEntry e = code < p.count ? p.entries[code] : ILPaletteEntry{};
     switch (target) {
-        case 0x43:
+        case IL_BGR8:
             px.resize(3);
             if (code < p.count) p.ReadBGR8(code, px.data());
             break;
-        case 0x12043:
+        case IL_RGBA8:
             px.resize(4);
             if (code < p.count) p.ReadRGBA8(code, px.data());
             break;
-        case 0x41:
+        case IL_GREY8:
             px.push_back(code < p.count ? ILGray8FromRGB16(e.red, e.green, e.blue) : 0);
             break;
-        case 0x63:
+        case IL_BGR16:
             put16(e.blue), put16(e.green), put16(e.red);
             break;
-        case 0x123:
+        case IL_BGR_FLOAT:
             for (uint16_t v : {e.blue, e.green, e.red})
                 putF(code < p.count ? ILSrgbTable16[v] : 0.0f);
             break;
@@ -85,8 +85,11 @@ TEST_F(RowsIndexedTest, LookupsCopyTheEntryOfEveryCode) {
             code = rng() % (1u << bits);
         codes[0] = (1u << bits) - 1; // past the palette unless 1-bit
         const std::vector<uint8_t> row = PackCodes(codes, bits);
-        const ILPixelType source = bits == 1 ? 0x12 : bits == 2 ? 0x22 : bits == 4 ? 0x32 : 0x42;
-        for (ILPixelType target : {0x43, 0x12043, 0x41, 0x63, 0x123}) {
+        const ILPixelType source = bits == 1   ? IL_INDEX1
+                                   : bits == 2 ? IL_INDEX2
+                                   : bits == 4 ? IL_INDEX4
+                                               : IL_INDEX8;
+        for (ILPixelType target : {IL_BGR8, IL_RGBA8, IL_GREY8, IL_BGR16, IL_BGR_FLOAT}) {
             for (ILPixelType from : {source, source | IL_EXTRA_ALPHA}) {
                 SCOPED_TRACE(::testing::Message() << std::hex << from << " -> " << target);
                 ILConverter c;
@@ -120,7 +123,7 @@ TEST_F(RowsIndexedTest, CompositedEntriesTakeTheBackground) {
     struct Case {
         ILPixelType target;
         int size, b, r; // bytes per pixel, positions of blue and red
-    } cases[] = {{0x43, 3, 0, 2}, {0x10043, 3, 2, 0}, {0x2043, 4, 0, 2}, {0x12043, 4, 2, 0}};
+    } cases[] = {{IL_BGR8, 3, 0, 2}, {IL_RGB8, 3, 2, 0}, {IL_BGRA8, 4, 0, 2}, {IL_RGBA8, 4, 2, 0}};
     for (const Case& k : cases) {
         SCOPED_TRACE(k.target);
         ILConverter c;
@@ -128,7 +131,7 @@ TEST_F(RowsIndexedTest, CompositedEntriesTakeTheBackground) {
         ILConverterSetPalette(&c, const_cast<ILPalette*>(&palette));
         ILConverterSetBackground(&c, background);
         ILConverterSetAlphaMode(&c, 2);
-        ILConverterSetModes(&c, 0x42, k.target, codes.size());
+        ILConverterSetModes(&c, IL_INDEX8, k.target, codes.size());
         ASSERT_TRUE(ILConverterPrepare(&c));
         std::vector<uint8_t> out(codes.size() * k.size, 0xEE);
         c.rowKernel(&c, codes.data(), out.data());
@@ -163,7 +166,7 @@ TEST_F(RowsIndexedTest, CompositedEntriesTakeTheBackground) {
     ILConverterSetPalette(&c, const_cast<ILPalette*>(&palette));
     ILConverterSetBackground(&c, background);
     ILConverterSetAlphaMode(&c, 2);
-    ILConverterSetModes(&c, 0x42, 0x41, 1);
+    ILConverterSetModes(&c, IL_INDEX8, IL_GREY8, 1);
     ASSERT_TRUE(ILConverterPrepare(&c));
     uint8_t code = 4, grey = 0;
     c.rowKernel(&c, &code, &grey);
@@ -181,7 +184,7 @@ TEST_F(RowsIndexedTest, GreyAlphaEntriesRoundTheirAlpha) {
     ILConverter c;
     ILConverterInit(&c);
     ILConverterSetPalette(&c, &palette);
-    ILConverterSetModes(&c, 0x2032, 0x2041, 3);
+    ILConverterSetModes(&c, IL_INDEX_A4, IL_GREY_A8, 3);
     ASSERT_TRUE(ILConverterPrepare(&c));
     const uint8_t row[2] = {0x01, 0x20};
     std::array<uint8_t, 6> out{};
@@ -198,11 +201,11 @@ TEST_F(RowsIndexedTest, CodesRepackBetweenWidths) {
         uint64_t width;
         std::vector<uint8_t> in, want;
     } cases[] = {
-        {"4 to 8", 0x32, 0x42, 3, {0xAB, 0x70}, {10, 11, 7}},
-        {"2 to 8", 0x2022, 0x42, 5, {0x1B, 0x80}, {0, 1, 2, 3, 2}},
-        {"1 to 8", 0x12, 0x2042, 9, {0xA5, 0x80}, {1, 0, 1, 0, 0, 1, 0, 1, 1}},
-        {"2 to 4", 0x22, 0x32, 4, {0x1B}, {0x01, 0x23}},
-        {"2 to 4, odd width", 0x22, 0x2032, 3, {0x1B}, {0x01, 0x20}},
+        {"4 to 8", IL_INDEX4, IL_INDEX8, 3, {0xAB, 0x70}, {10, 11, 7}},
+        {"2 to 8", IL_INDEX_A2, IL_INDEX8, 5, {0x1B, 0x80}, {0, 1, 2, 3, 2}},
+        {"1 to 8", IL_INDEX1, IL_INDEX_A8, 9, {0xA5, 0x80}, {1, 0, 1, 0, 0, 1, 0, 1, 1}},
+        {"2 to 4", IL_INDEX2, IL_INDEX4, 4, {0x1B}, {0x01, 0x23}},
+        {"2 to 4, odd width", IL_INDEX2, IL_INDEX_A4, 3, {0x1B}, {0x01, 0x20}},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
@@ -241,14 +244,16 @@ TEST_F(RowsIndexedTest, PaletteColoursMapToTheirIndex) {
     struct Case {
         ILPixelType source;
         const void* row;
-    } cases[] = {
-        {0x43, row8.data()}, {0x63, row16.data()}, {0x123, rowF.data()}, {0x103, rowHalf.data()}};
+    } cases[] = {{IL_BGR8, row8.data()},
+                 {IL_BGR16, row16.data()},
+                 {IL_BGR_FLOAT, rowF.data()},
+                 {IL_BGR_HALF, rowHalf.data()}};
     for (const Case& k : cases) {
         SCOPED_TRACE(k.source);
         ILConverter c;
         ILConverterInit(&c);
         ILConverterSetPalette(&c, &palette);
-        ILConverterSetModes(&c, k.source, 0x42, want.size());
+        ILConverterSetModes(&c, k.source, IL_INDEX8, want.size());
         ASSERT_TRUE(ILConverterPrepare(&c));
         std::vector<uint8_t> out(want.size(), 0xEE);
         c.rowKernel(&c, k.row, out.data());

@@ -79,7 +79,7 @@ TEST_F(WideSource, HalfToSrgb8MatchesTheCurve) {
     std::vector<uint16_t> row;
     for (uint16_t bits = 0; bits <= H(1.0f); ++bits)
         row.push_back(bits);
-    KernelRun run(0x101, 0x41, row.size());
+    KernelRun run(IL_GREY_HALF, IL_GREY8, row.size());
     for (uint32_t phase = 0; phase < 4; ++phase) {
         ASSERT_EQ(run.c.ditherRow, phase);
         const std::vector<uint8_t> out = run(row, std::vector<uint8_t>(row.size()));
@@ -95,7 +95,7 @@ TEST_F(WideSource, HalfToSrgb8MatchesTheCurve) {
         }
     }
     // 255 enc(0.5) is about 187.52: 188 where the offset is at least 0.53125.
-    KernelRun grey(0x101, 0x43, 4);
+    KernelRun grey(IL_GREY_HALF, IL_BGR8, 4);
     for (uint32_t phase = 0; phase < 4; ++phase) {
         const auto out = grey(std::vector<uint16_t>(4, H(0.5f)), std::vector<uint8_t>(12));
         for (int x = 0; x < 4; ++x) {
@@ -116,10 +116,10 @@ TEST_F(WideSource, FloatColourToSrgb8KeepsOrderAndMatchesTheCurve) {
     std::vector<float> row(3 * kWidth);
     for (float& v : row)
         v = unit(rng) * unit(rng); // denser near black
-    for (auto [s, t, reversed] : {std::tuple{0x123u, 0x43u, false},
-                                  {0x123u, 0x10043u, true},
-                                  {0x10123u, 0x43u, true},
-                                  {0x10123u, 0x10043u, false}}) {
+    for (auto [s, t, reversed] : {std::tuple{IL_BGR_FLOAT, IL_BGR8, false},
+                                  {IL_BGR_FLOAT, IL_RGB8, true},
+                                  {IL_RGB_FLOAT, IL_BGR8, true},
+                                  {IL_RGB_FLOAT, IL_RGB8, false}}) {
         SCOPED_TRACE(testing::Message() << std::hex << s << " -> " << t);
         KernelRun run(s, t, kWidth);
         const auto out = run(row, std::vector<uint8_t>(3 * kWidth));
@@ -141,13 +141,13 @@ TEST_F(WideSource, EightBitCodesSurviveFloatAndHalf) {
     for (int v = 0; v < 256; ++v)
         codes[3 * v] = codes[3 * v + 1] = codes[3 * v + 2] = static_cast<uint8_t>(v);
     for (bool dither : {true, false}) {
-        KernelRun toFloat(0x43, 0x123, 256), back(0x123, 0x43, 256);
+        KernelRun toFloat(IL_BGR8, IL_BGR_FLOAT, 256), back(IL_BGR_FLOAT, IL_BGR8, 256);
         ILConverterSetDither(&back.c, dither);
         const auto floats = toFloat(codes, std::vector<float>(3 * 256));
         for (int phase = 0; phase < 4; ++phase)
             EXPECT_EQ(back(floats, std::vector<uint8_t>(3 * 256)), codes) << "phase " << phase;
     }
-    KernelRun toHalf(0x43, 0x103, 256), back(0x103, 0x43, 256);
+    KernelRun toHalf(IL_BGR8, IL_BGR_HALF, 256), back(IL_BGR_HALF, IL_BGR8, 256);
     ILConverterSetDither(&back.c, false);
     EXPECT_EQ(back(toHalf(codes, std::vector<uint16_t>(3 * 256)), std::vector<uint8_t>(3 * 256)),
               codes);
@@ -177,8 +177,8 @@ TEST_F(WideSource, SixteenBitWritersMatchTheirFormulas) {
         halfGreyAlpha.push_back(h);
     }
 
-    KernelRun rounded(0x101, 0x61, n), dithered(0x121, 0x61, n), alpha(0x2101, 0x2061, n),
-        alphaDithered(0x2121, 0x2061, n);
+    KernelRun rounded(IL_GREY_HALF, IL_GREY16, n), dithered(IL_GREY_FLOAT, IL_GREY16, n),
+        alpha(IL_GREY_A_HALF, IL_GREY_A16, n), alphaDithered(IL_GREY_A_FLOAT, IL_GREY_A16, n);
     const auto w16 = rounded(halves, std::vector<uint16_t>(n));
     const auto w16d = dithered(values, std::vector<uint16_t>(n));
     const auto a16 = alpha(halfGreyAlpha, std::vector<uint16_t>(2 * n));
@@ -211,18 +211,19 @@ TEST_F(WideSource, NonFiniteSamplesGiveDefinedResults) {
     for (float v : f)
         fa.insert(fa.end(), {0.5f, v});
 
-    KernelRun toGrey8(0x121, 0x41, 5), halfToGrey8(0x101, 0x41, 5), toRgb8(0x123, 0x43, 1);
+    KernelRun toGrey8(IL_GREY_FLOAT, IL_GREY8, 5), halfToGrey8(IL_GREY_HALF, IL_GREY8, 5),
+        toRgb8(IL_BGR_FLOAT, IL_BGR8, 1);
     EXPECT_EQ(toGrey8(f, std::vector<uint8_t>(5)), want8);
     EXPECT_EQ(halfToGrey8(h, std::vector<uint8_t>(5)), want8);
     EXPECT_EQ(toRgb8(std::vector<float>{nan, inf, -inf}, std::vector<uint8_t>(3)),
               (std::vector<uint8_t>{0, 255, 0}));
 
-    KernelRun toGrey16(0x121, 0x61, 5), halfToGrey16(0x101, 0x61, 5);
+    KernelRun toGrey16(IL_GREY_FLOAT, IL_GREY16, 5), halfToGrey16(IL_GREY_HALF, IL_GREY16, 5);
     const std::vector<uint16_t> want16 = {0, 65535, 0, 0, 65535};
     EXPECT_EQ(toGrey16(f, std::vector<uint16_t>(5)), want16);
     EXPECT_EQ(halfToGrey16(h, std::vector<uint16_t>(5)), want16);
 
-    KernelRun alpha8(0x2121, 0x2041, 5), alpha16(0x2121, 0x2061, 5);
+    KernelRun alpha8(IL_GREY_A_FLOAT, IL_GREY_A8, 5), alpha16(IL_GREY_A_FLOAT, IL_GREY_A16, 5);
     const auto a8 = alpha8(fa, std::vector<uint8_t>(10));
     const auto a16 = alpha16(fa, std::vector<uint16_t>(10));
     for (int x = 0; x < 5; ++x) {
@@ -230,12 +231,13 @@ TEST_F(WideSource, NonFiniteSamplesGiveDefinedResults) {
         EXPECT_EQ(a16[2 * x + 1], want16[x]) << x;
     }
 
-    KernelRun to4(0x121, 0x31, 5), to2(0x101, 0x21, 5), to1(0x101, 0x11, 5);
+    KernelRun to4(IL_GREY_FLOAT, IL_GREY4, 5), to2(IL_GREY_HALF, IL_GREY2, 5),
+        to1(IL_GREY_HALF, IL_GREY1, 5);
     EXPECT_EQ(to4(f, std::vector<uint8_t>(3)), (std::vector<uint8_t>{0x0F, 0x00, 0xF0}));
     EXPECT_EQ(to2(h, std::vector<uint8_t>(2)), (std::vector<uint8_t>{0x30, 0xC0}));
     EXPECT_EQ(to1(h, std::vector<uint8_t>{0x00}), std::vector<uint8_t>{0x48});
 
-    KernelRun toFloat(0x101, 0x121, 5);
+    KernelRun toFloat(IL_GREY_HALF, IL_GREY_FLOAT, 5);
     const auto passed = toFloat(h, std::vector<float>(5));
     EXPECT_TRUE(std::isnan(passed[0]));
     EXPECT_EQ(passed[1], inf);
@@ -247,13 +249,13 @@ TEST_F(WideSource, NonFiniteSamplesGiveDefinedResults) {
 // nibbles; 1-bit pixels change only their own bits.
 TEST_F(WideSource, GreyPacksIntoSubByteTargets) {
     const std::vector<uint16_t> ones(5, H(1.0f));
-    KernelRun to2(0x101, 0x21, 5);
+    KernelRun to2(IL_GREY_HALF, IL_GREY2, 5);
     EXPECT_EQ(to2(ones, std::vector<uint8_t>{0x00, 0x3F}), (std::vector<uint8_t>{0xFF, 0xC0}));
-    KernelRun to4(0x121, 0x31, 3);
+    KernelRun to4(IL_GREY_FLOAT, IL_GREY4, 3);
     EXPECT_EQ(to4(std::vector<float>{1.0f, 0.0f, 1.0f}, std::vector<uint8_t>{0x00, 0x0F}),
               (std::vector<uint8_t>{0xF0, 0xF0}));
     // 0.5 is white only where the offset reaches 0.5.
-    KernelRun to1(0x101, 0x11, 12);
+    KernelRun to1(IL_GREY_HALF, IL_GREY1, 12);
     const auto bits = to1(std::vector<uint16_t>(12, H(0.5f)), std::vector<uint8_t>{0x00, 0x0F});
     uint32_t want = 0;
     for (int x = 0; x < 12; ++x)
@@ -269,7 +271,8 @@ TEST_F(WideSource, TwelveBitRows) {
     const std::vector<uint8_t> rgb = {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xF0, 0x00};
     const std::vector<uint8_t> rgbFull = {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xFF, 0xFF};
     auto widen = [](uint16_t v) { return static_cast<uint16_t>(v << 4 | v >> 8); };
-    KernelRun same(0x53, 0x63, 2), reversed(0x10053, 0x63, 2), narrow(0x53, 0x10043, 2);
+    KernelRun same(IL_BGR12, IL_BGR16, 2), reversed(IL_RGB12, IL_BGR16, 2),
+        narrow(IL_BGR12, IL_RGB8, 2);
     EXPECT_EQ(same(rgbFull, std::vector<uint16_t>(6)),
               (std::vector<uint16_t>{widen(0x123), widen(0x456), widen(0x789), widen(0xABC),
                                      widen(0xDEF), 0xFFFF}));
@@ -279,11 +282,11 @@ TEST_F(WideSource, TwelveBitRows) {
     EXPECT_EQ(narrow(rgb, std::vector<uint8_t>(6)),
               (std::vector<uint8_t>{0x78, 0x45, 0x12, 0x00, 0xDE, 0xAB}));
     // Grey with alpha to 8-bit colour reads the alpha and drops it.
-    KernelRun greyAlpha(0x2051, 0x43, 2);
+    KernelRun greyAlpha(IL_GREY_A12, IL_BGR8, 2);
     EXPECT_EQ(greyAlpha(rgb, std::vector<uint8_t>(6)),
               (std::vector<uint8_t>{0x12, 0x12, 0x12, 0x78, 0x78, 0x78}));
     // An odd grey row ends on a high-phase sample whose second byte is the row's last.
-    KernelRun grey(0x51, 0x61, 3);
+    KernelRun grey(IL_GREY12, IL_GREY16, 3);
     EXPECT_EQ(grey(std::vector<uint8_t>{0x12, 0x34, 0x56, 0x78, 0x90}, std::vector<uint16_t>(3)),
               (std::vector<uint16_t>{widen(0x123), widen(0x456), widen(0x789)}));
 }
@@ -294,10 +297,10 @@ TEST_F(WideSource, FixedPointSamples) {
     EXPECT_EQ(ILFixed16ToFloat(0x8000), -32768.0f * (1.0f / 8191.0f));
     EXPECT_EQ(ILFixed32ToFloat(0xFFFFFFFF), -1.0f * (1.0f / 16777215.0f));
     EXPECT_EQ(ILFixed32ToFloat(16777215), 1.0f);
-    KernelRun grey(0x141, 0x43, 2);
+    KernelRun grey(IL_GREY_FIXED16, IL_BGR8, 2);
     EXPECT_EQ(grey(std::vector<uint16_t>{0xE000, 0x2000}, std::vector<uint8_t>(6)),
               (std::vector<uint8_t>{0, 0, 0, 255, 255, 255}));
-    KernelRun colour(0x10153, 0x123, 1);
+    KernelRun colour(IL_RGB_FIXED32, IL_BGR_FLOAT, 1);
     EXPECT_EQ(colour(std::vector<uint32_t>{16777215, 0, 0xFF000001}, std::vector<float>(3)),
               (std::vector<float>{ILFixed32ToFloat(0xFF000001), 0.0f, 1.0f}));
 }
@@ -306,7 +309,8 @@ TEST_F(WideSource, FixedPointSamples) {
 TEST_F(WideSource, LuminanceOfEachSourceKind) {
     const double r = 0.8, g = 0.3, b = 0.1;
     const double want = 0.212656 * r + 0.715158 * g + 0.072186 * b;
-    KernelRun f(0x123, 0x121, 1), h(0x103, 0x121, 1), fa(0x2123, 0x2121, 1);
+    KernelRun f(IL_BGR_FLOAT, IL_GREY_FLOAT, 1), h(IL_BGR_HALF, IL_GREY_FLOAT, 1),
+        fa(IL_BGRA_FLOAT, IL_GREY_A_FLOAT, 1);
     EXPECT_NEAR(f(std::vector<float>{0.1f, 0.3f, 0.8f}, std::vector<float>(1))[0], want, 1e-6);
     EXPECT_NEAR(h(std::vector<uint16_t>{H(0.1f), H(0.3f), H(0.8f)}, std::vector<float>(1))[0], want,
                 1e-3);
@@ -314,13 +318,14 @@ TEST_F(WideSource, LuminanceOfEachSourceKind) {
     // Codes: 8-bit (200, 100, 50) and 16-bit (51400, 25700, 12850) are the same colour.
     const double codeWant = 0.212656 * Decode(50 / 255.0) + 0.715158 * Decode(100 / 255.0) +
                             0.072186 * Decode(200 / 255.0);
-    KernelRun c8(0x43, 0x121, 1), c16(0x63, 0x121, 1), c16a(0x2063, 0x2121, 1);
+    KernelRun c8(IL_BGR8, IL_GREY_FLOAT, 1), c16(IL_BGR16, IL_GREY_FLOAT, 1),
+        c16a(IL_BGRA16, IL_GREY_A_FLOAT, 1);
     EXPECT_NEAR(c8(std::vector<uint8_t>{200, 100, 50}, std::vector<float>(1))[0], codeWant, 1e-6);
     EXPECT_NEAR(c16(std::vector<uint16_t>{51400, 25700, 12850}, std::vector<float>(1))[0], codeWant,
                 1e-6);
     EXPECT_EQ(c16a(std::vector<uint16_t>{51400, 25700, 12850, 65535}, std::vector<float>(2))[1],
               1.0f);
-    KernelRun s32(0x2071, 0x2121, 1);
+    KernelRun s32(IL_GREY_A32, IL_GREY_A_FLOAT, 1);
     const auto grey32 = s32(std::vector<uint32_t>{0xFFFFFFFF, 0x80000000}, std::vector<float>(2));
     EXPECT_FLOAT_EQ(grey32[0], 1.0f);
     EXPECT_EQ(grey32[1], 0.5f);
@@ -330,7 +335,8 @@ TEST_F(WideSource, LuminanceOfEachSourceKind) {
 // half copies move samples bit for bit.
 TEST_F(WideSource, HalfSamplesMoveUnchanged) {
     const uint16_t nan = 0x7C01; // a signalling NaN half keeps its payload
-    KernelRun grey(0x101, 0x2101, 2), colour(0x103, 0x2103, 1), swap(0x2103, 0x12103, 1);
+    KernelRun grey(IL_GREY_HALF, IL_GREY_A_HALF, 2), colour(IL_BGR_HALF, IL_BGRA_HALF, 1),
+        swap(IL_BGRA_HALF, IL_RGBA_HALF, 1);
     EXPECT_EQ(grey(std::vector<uint16_t>{nan, H(2.0f)}, std::vector<uint16_t>(4, 0xAAAA)),
               (std::vector<uint16_t>{nan, 0xAAAA, H(2.0f), 0xAAAA}));
     EXPECT_EQ(colour(std::vector<uint16_t>{1, 2, 3}, std::vector<uint16_t>(4, 0xAAAA)),

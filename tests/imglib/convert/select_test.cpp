@@ -72,7 +72,7 @@ TEST_F(SelectTest, ColourManagedRowsMatchLcms) {
 
     // Integer target: "sRGB".
     ILConverterSetProfile(&c_, wide.p, TYPE_BGR_8);
-    ILConverterSetModes(&c_, 0x43, 0x43, n);
+    ILConverterSetModes(&c_, IL_BGR8, IL_BGR8, n);
     ASSERT_TRUE(ILConverterPrepare(&c_));
     EXPECT_EQ(c_.rowKernel, ILConverterTransformRow);
     std::vector<uint8_t> out(n * 3);
@@ -81,7 +81,7 @@ TEST_F(SelectTest, ColourManagedRowsMatchLcms) {
               LcmsReference(wide.p, TYPE_BGR_8, ILProfileSRGB, TYPE_BGR_8, bgr.data(), n, n * 3));
 
     // Half grey target: "scGRAY", linear light rounded to half.
-    ILConverterSetModes(&c_, 0x43, 0x101, n);
+    ILConverterSetModes(&c_, IL_BGR8, IL_GREY_HALF, n);
     ASSERT_TRUE(ILConverterPrepare(&c_));
     std::vector<uint16_t> halves(n);
     c_.rowKernel(&c_, bgr.data(), halves.data());
@@ -102,7 +102,7 @@ TEST_F(SelectTest, ColourManagedAlphaIsCarriedOrTheRouteFallsBack) {
     // Alpha handling 1, alpha target: lcms2 converts the colour, the kernel
     // copies each alpha.
     ILConverterSetProfile(&c_, wide.p, TYPE_BGRA_8);
-    ILConverterSetModes(&c_, 0x2043, 0x2043, n);
+    ILConverterSetModes(&c_, IL_BGRA8, IL_BGRA8, n);
     ASSERT_TRUE(ILConverterPrepare(&c_));
     std::vector<uint8_t> out(n * 4, 0);
     c_.rowKernel(&c_, bgra.data(), out.data());
@@ -116,7 +116,7 @@ TEST_F(SelectTest, ColourManagedAlphaIsCarriedOrTheRouteFallsBack) {
     // Alpha handling 2 into a target without alpha composites without colour
     // management: the same row as with no profile at all.
     ILConverterSetAlphaMode(&c_, 2);
-    ILConverterSetModes(&c_, 0x2043, 0x43, n);
+    ILConverterSetModes(&c_, IL_BGRA8, IL_BGR8, n);
     ASSERT_TRUE(ILConverterPrepare(&c_));
     std::vector<uint8_t> managed(n * 3), plain(n * 3);
     c_.rowKernel(&c_, bgra.data(), managed.data());
@@ -124,7 +124,7 @@ TEST_F(SelectTest, ColourManagedAlphaIsCarriedOrTheRouteFallsBack) {
     ILConverterInit(&unmanaged);
     ILConverterSetBackground(&unmanaged, background_);
     ILConverterSetAlphaMode(&unmanaged, 2);
-    ILConverterSetModes(&unmanaged, 0x2043, 0x43, n);
+    ILConverterSetModes(&unmanaged, IL_BGRA8, IL_BGR8, n);
     ASSERT_TRUE(ILConverterPrepare(&unmanaged));
     unmanaged.rowKernel(&unmanaged, bgra.data(), plain.data());
     ILConverterFree(&unmanaged);
@@ -132,11 +132,13 @@ TEST_F(SelectTest, ColourManagedAlphaIsCarriedOrTheRouteFallsBack) {
 
     // Alpha handling 0 drops alpha and keeps colour management.
     ILConverterSetAlphaMode(&c_, 0);
+    ASSERT_TRUE(ILConverterPrepare(&c_));
     EXPECT_EQ(c_.rowKernel, ILConverterTransformRow);
 
     // No lcms2 format for an index target: the plain route and its mapper.
     ILConverterSetProfile(&c_, wide.p, TYPE_BGR_8);
-    ILConverterSetModes(&c_, 0x43, 0x42, n);
+    ILConverterSetModes(&c_, IL_BGR8, IL_INDEX8, n);
+    ILConverterPrepare(&c_);
     EXPECT_NE(c_.rowKernel, nullptr);
     EXPECT_NE(c_.rowKernel, ILConverterTransformRow);
     EXPECT_TRUE(c_.needsPaletteMapper);
@@ -149,22 +151,22 @@ TEST_F(SelectTest, PlainRouteKernelKinds) {
         enum { kCopy, kSingle, kChain } kind;
         uint64_t rowBytesAtWidth8; // rowBytes for a width of 8
     } rows[] = {
-        {0x43, 0x43, 1, Row::kCopy, 24},
-        {0x11, 0x11, 1, Row::kCopy, 1},
-        {0x21, 0x21, 1, Row::kCopy, 2},
-        {0x2012, 0x12, 1, Row::kCopy, 1},
-        {0x1043, 0x2043, 1, Row::kCopy, 32}, // filler and straight alpha: same bytes
-        {0x2043, 0x43, 1, Row::kSingle, 0},
-        {0x2043, 0x43, 2, Row::kSingle, 0},
-        {0x2043, 0x10043, 2, Row::kChain, 24},
-        {0x2041, 0x10043, 2, Row::kChain, 24}, // background channels keep their order
-        {0x44, 0x10043, 1, Row::kChain, 24},
-        {0x2043, 0x4063, 1, Row::kChain, 64},
-        {0x2043, 0x2063, 1, Row::kSingle, 0},
-        {0x4103, 0x2043, 1, Row::kChain, 64}, // unpremultiplied in half first
-        {0x2123, 0x14123, 1, Row::kChain, 128},
-        {0x2043, 0x4043, 1, Row::kSingle, 0},
-        {0x42, 0x4103, 1, Row::kChain, 64}, // palette colours premultiplied
+        {IL_BGR8, IL_BGR8, 1, Row::kCopy, 24},
+        {IL_GREY1, IL_GREY1, 1, Row::kCopy, 1},
+        {IL_GREY2, IL_GREY2, 1, Row::kCopy, 2},
+        {IL_INDEX_A1, IL_INDEX1, 1, Row::kCopy, 1},
+        {IL_BGRX8, IL_BGRA8, 1, Row::kCopy, 32}, // filler and straight alpha: same bytes
+        {IL_BGRA8, IL_BGR8, 1, Row::kSingle, 0},
+        {IL_BGRA8, IL_BGR8, 2, Row::kSingle, 0},
+        {IL_BGRA8, IL_RGB8, 2, Row::kChain, 24},
+        {IL_GREY_A8, IL_RGB8, 2, Row::kChain, 24}, // background channels keep their order
+        {IL_CMYK8, IL_RGB8, 1, Row::kChain, 24},
+        {IL_BGRA8, IL_BGRPA16, 1, Row::kChain, 64},
+        {IL_BGRA8, IL_BGRA16, 1, Row::kSingle, 0},
+        {IL_BGRPA_HALF, IL_BGRA8, 1, Row::kChain, 64}, // unpremultiplied in half first
+        {IL_BGRA_FLOAT, IL_RGBPA_FLOAT, 1, Row::kChain, 128},
+        {IL_BGRA8, IL_BGRPA8, 1, Row::kSingle, 0},
+        {IL_INDEX8, IL_BGRPA_HALF, 1, Row::kChain, 64}, // palette colours premultiplied
     };
     ILPalette palette(4);
     for (const Row& r : rows) {
@@ -197,12 +199,12 @@ TEST_F(SelectTest, OneBitPolarity) {
     const uint8_t row[2] = {0b10110000, 0b01000000};
     uint8_t copy[2] = {}, grey[10] = {};
     c_.oneBitWhite = 0;
-    ILConverterSetModes(&c_, 0x11, 0x11, 10);
+    ILConverterSetModes(&c_, IL_GREY1, IL_GREY1, 10);
     ASSERT_TRUE(ILConverterPrepare(&c_));
     c_.rowKernel(&c_, row, copy);
     EXPECT_EQ(copy[0], 0b01001111);
     EXPECT_EQ(copy[1], 0b10111111); // whole bytes, past the width too
-    ILConverterSetModes(&c_, 0x11, 0x41, 10);
+    ILConverterSetModes(&c_, IL_GREY1, IL_GREY8, 10);
     ASSERT_TRUE(ILConverterPrepare(&c_));
     c_.rowKernel(&c_, row, grey);
     const uint8_t want[10] = {0, 255, 0, 0, 255, 255, 255, 255, 255, 0};
@@ -215,17 +217,17 @@ TEST_F(SelectTest, GreyMapServesThreeTargetsOnly) {
         map[i] = static_cast<uint8_t>(255 - i);
     c_.greyMap = map;
     const uint8_t row[2] = {0, 200};
-    for (ILPixelType t : {0x41u, 0x43u, 0x10043u, 0x2041u}) {
+    for (ILPixelType t : {IL_GREY8, IL_BGR8, IL_RGB8, IL_GREY_A8}) {
         SCOPED_TRACE(t);
-        ILConverterSetModes(&c_, 0x41, t, 2);
+        ILConverterSetModes(&c_, IL_GREY8, t, 2);
         ASSERT_TRUE(ILConverterPrepare(&c_));
         uint8_t out[6] = {};
         c_.rowKernel(&c_, row, out);
-        const int step = t == 0x41 ? 1 : t == 0x2041 ? 2 : 3;
+        const int step = t == IL_GREY8 ? 1 : t == IL_GREY_A8 ? 2 : 3;
         EXPECT_EQ(out[0], 255);
         EXPECT_EQ(out[step], 55);
     }
-    ILConverterSetModes(&c_, 0x41, 0x61, 2);
+    ILConverterSetModes(&c_, IL_GREY8, IL_GREY16, 2);
     EXPECT_FALSE(ILConverterPrepare(&c_));
 }
 
@@ -236,7 +238,7 @@ TEST_F(SelectTest, SettingsAfterTheTypesReselect) {
     palette.SetEntry16(0, 0, 0, 65535, 0); // transparent red
     palette.SetEntry16(1, 0, 65535, 0, 65535);
     ILConverterSetPalette(&c_, &palette);
-    ILConverterSetModes(&c_, 0x42, 0x43, 2);
+    ILConverterSetModes(&c_, IL_INDEX8, IL_BGR8, 2);
     ASSERT_TRUE(ILConverterPrepare(&c_));
     const uint8_t codes[2] = {0, 1};
     uint8_t out[6];
@@ -258,3 +260,27 @@ TEST_F(SelectTest, SettingsAfterTheTypesReselect) {
 }
 
 } // namespace
+
+TEST_F(SelectTest, PreparingSelectsOnceForAllSettings) {
+    // The setters build nothing: the colour transform appears with the
+    // preparation, and a second preparation without new settings keeps it.
+    WideProfile wide;
+    ILConverterSetProfile(&c_, wide.p, TYPE_BGR_8);
+    ILConverterSetModes(&c_, IL_BGR8, IL_BGR8, 16);
+    ILConverterSetAlphaMode(&c_, 2);
+    ILConverterSetBackground(&c_, background_);
+    EXPECT_EQ(c_.transform, nullptr);
+    ASSERT_TRUE(ILConverterPrepare(&c_));
+    const cmsHTRANSFORM transform = c_.transform;
+    ASSERT_NE(transform, nullptr);
+    ASSERT_TRUE(ILConverterPrepare(&c_));
+    EXPECT_EQ(c_.transform, transform);
+
+    // A changed setting is taken up by the next preparation.
+    ILConverterSetModes(&c_, IL_BGR8, IL_GREY8, 16);
+    ASSERT_TRUE(ILConverterPrepare(&c_));
+    EXPECT_EQ(c_.rowKernel, ILConverterTransformRow);
+    uint8_t row[48] = {}, grey[16];
+    c_.rowKernel(&c_, row, grey);
+    EXPECT_EQ(grey[0], 0);
+}

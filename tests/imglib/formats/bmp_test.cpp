@@ -545,6 +545,34 @@ TEST_F(Bmp, RefusesHeadersItCannotRead) {
     }
 }
 
+// OS/2 2.x headers (16 to 39 bytes) used to be read with the 12-byte
+// layout by accident; they are refused by name. Shorter odd sizes are no
+// known header at all.
+TEST_F(Bmp, Os2v2HeadersAreRefusedByName) {
+    const struct {
+        uint32_t headerSize;
+        ILResult result;
+        const char* message;
+    } cases[] = {
+        {13, IL_INVALID_HEADER, "BMP: Invalid image file header"},
+        {16, IL_UNSUPPORTED_FORMAT, "BMP: OS/2 2.x bitmap headers of 16 bytes are not supported"},
+        {39, IL_UNSUPPORTED_FORMAT, "BMP: OS/2 2.x bitmap headers of 39 bytes are not supported"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.headerSize);
+        errors.clear();
+        ILImage image;
+        EXPECT_EQ(LoadBytes(MakeBmp({.headerSize = c.headerSize,
+                                     .bits = 8,
+                                     .palette = Bytes(1024),
+                                     .pixels = Bytes(16, 0)}),
+                            &image),
+                  c.result);
+        EXPECT_EQ(errors, std::vector<std::string>{c.message});
+        EXPECT_EQ(image.data, nullptr);
+    }
+}
+
 // Rows are padded to 4 bytes and stored bottom-up unless the height is
 // negative.
 TEST_F(Bmp, RowOrderAndPadding) {

@@ -14,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include <exempi/xmp.h>
 #include <lcms2.h>
 
 #include "imglib/format.h"
@@ -223,8 +222,6 @@ fs::path CorpusDir() {
 
 class Jpeg : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(xmp_init()); }
-
     void SetUp() override {
         dir = MakeTestFolder("vx_jpeg");
         h = ILCreateHandle("Vx test 1.0");
@@ -364,6 +361,30 @@ TEST_F(Jpeg, CmykFollowsTheAdobeConvention) {
 // as djpeg does) and says so; the library's own warning reaches the handle,
 // not standard error. Cut inside a marker between progressive scans, the
 // decoding cannot even start.
+// Files that span several of the loader's read blocks (256 KiB): unsaved
+// markers larger than a block are skipped across refills, and a cut far into
+// the data still gives the rows djpeg gives.
+TEST_F(Jpeg, FilesLargerThanAReadBlock) {
+    REQUIRE_TOOLS("cjpeg", "djpeg");
+    const Bytes filler(65533, 0x5A);
+    const std::vector<Bytes> skipped(6, Segment(0xE5, filler)); // APP5, never saved
+    const Bytes whole =
+        InsertAfterSoi(ReadBytes(Cjpeg("whole.jpg", 640, 480, "-quality 100")), skipped);
+    ASSERT_GT(whole.size(), 2u * 256 * 1024);
+    for (const size_t keep : {whole.size(), whole.size() - 40000}) {
+        SCOPED_TRACE(keep);
+        const fs::path p = Path("big.jpg");
+        WriteBytes(p, Bytes(whole.begin(), whole.begin() + static_cast<ptrdiff_t>(keep)));
+        ::testing::internal::CaptureStderr();
+        const ILResult r = Load(p, &image, nullptr);
+        ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(r, keep == whole.size() ? IL_OK : IL_PARTIAL);
+        Pixels reference;
+        ASSERT_TRUE(Djpeg(p, "", &reference));
+        EXPECT_TRUE(SamePixels(FromImage(image), reference));
+    }
+}
+
 TEST_F(Jpeg, TruncatedFile) {
     REQUIRE_TOOLS("cjpeg", "djpeg");
     struct Case {
@@ -619,6 +640,53 @@ TEST_F(Jpeg, RefusesWhatIsNoJpeg) {
     EXPECT_EQ(info.width, 65000u);
 }
 
+// Comment markers can pad a file to any size; what backs a claimed size is
+// the scan data. A grey picture claiming 65500 x 32000 pixels, padded to
+// more than the file-size rule of old asked for, is refused before anything
+// is allocated.
+TEST_F(Jpeg, PaddingDoesNotBackAClaim) {
+    REQUIRE_TOOLS("cjpeg");
+    Bytes huge = ReadBytes(Cjpeg("g.jpg", 16, 16, "-grayscale"));
+    const size_t sof = FindMarker(huge, 0xC0);
+    ASSERT_GT(sof, 0u);
+    huge[sof + 5] = 32000 >> 8;
+    huge[sof + 6] = 32000 & 0xFF;
+    huge[sof + 7] = 65500 >> 8;
+    huge[sof + 8] = 65500 & 0xFF;
+    std::vector<Bytes> comments(20, Segment(0xFE, Bytes(65000, 'p')));
+    WriteBytes(Path("padded.jpg"), InsertAfterSoi(huge, comments));
+    ASSERT_GT(fs::file_size(Path("padded.jpg")), 65500u * 32000 / 2048);
+
+    EXPECT_EQ(Load(Path("padded.jpg"), &image, nullptr), IL_INVALID_HEADER);
+    EXPECT_EQ(image.data, nullptr);
+    EXPECT_TRUE(Contains(errors, "65500 x 32000 pixels cannot come from a file of"))
+        << (errors.empty() ? "" : errors[0]);
+}
+
+// A progressive file of a thousand scans (its second scan, the first of
+// the AC coefficients, repeated) stops at the scan limit, which no encoder
+// comes near; a few hundred scans still decode.
+TEST_F(Jpeg, ScanCountIsLimited) {
+    REQUIRE_TOOLS("cjpeg");
+    const Bytes base = ReadBytes(Cjpeg("s.jpg", 32, 32, "-progressive"));
+    const std::vector<size_t> scans = MarkerOffsets(base, 0xDA);
+    ASSERT_GT(scans.size(), 2u);
+    const Bytes scan(base.begin() + static_cast<ptrdiff_t>(scans[1]),
+                     base.begin() + static_cast<ptrdiff_t>(scans[2]));
+    for (const auto& [copies, result] : {std::pair{300, IL_OK}, {1000, IL_REFUSED_CONTENTS}}) {
+        SCOPED_TRACE(copies);
+        Bytes many(base.begin(), base.end() - 2);
+        for (int i = 0; i < copies; ++i)
+            many.insert(many.end(), scan.begin(), scan.end());
+        many.insert(many.end(), {0xFF, 0xD9});
+        WriteBytes(Path("many.jpg"), many);
+        errors.clear();
+        EXPECT_EQ(Load(Path("many.jpg"), &image, nullptr), result);
+        EXPECT_EQ(Contains(errors, "more than 500 scans"), result != IL_OK);
+        ILFreeImage(&image);
+    }
+}
+
 // Comments, EXIF, XMP and IPTC written by exiftool come back in the info
 // record, whatever state the ICC chunks are in; an inconsistent chunk set
 // gives no profile.
@@ -685,6 +753,62 @@ TEST_F(Jpeg, MetadataMarkers) {
     EXPECT_EQ(info.exif, nullptr);
     EXPECT_EQ(info.xmp, nullptr);
     EXPECT_EQ(info.iptc, nullptr);
+}
+
+// An IPTC block inside Photoshop's APP13 resources.
+Bytes Ps3Iptc(const Bytes& block) {
+    const std::string head = std::string("Photoshop 3.0") + '\0' + "8BIM";
+    Bytes payload(head.begin(), head.end());
+    const size_t n = block.size();
+    payload.insert(payload.end(),
+                   {0x04, 0x04, 0, 0, static_cast<uint8_t>(n >> 24), static_cast<uint8_t>(n >> 16),
+                    static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n)});
+    payload.insert(payload.end(), block.begin(), block.end());
+    if (n & 1) payload.push_back(0);
+    return Segment(0xED, payload);
+}
+
+// Hostile metadata reaches the loader: a caption that fills the IPTC dump's
+// buffer, a dataset length in eight bytes (which crashes libiptcdata) and
+// XMP nested too deeply for the toolkit. The picture always loads; what
+// cannot be read safely is dropped with a warning.
+TEST_F(Jpeg, HostileMetadataIsDroppedOrBounded) {
+    REQUIRE_TOOLS("cjpeg");
+    const Bytes base = ReadBytes(Cjpeg("h.jpg", 16, 16, ""));
+    Bytes caption{0x1C, 2, 120, 5000 >> 8, 5000 & 0xFF};
+    caption.insert(caption.end(), 5000, 'c');
+    const Bytes eightLengthBytes{0x1C, 2, 25, 0x80, 8, 0, 0, 0, 0, 0, 0, 0, 3, 'a', 'b', 'c'};
+    std::string deep = "http://ns.adobe.com/xap/1.0/";
+    deep += '\0';
+    deep += "<x:xmpmeta xmlns:x='adobe:ns:meta/'>";
+    for (int i = 0; i < 20000; ++i)
+        deep += "<a>";
+    struct Case {
+        const char* name;
+        Bytes segment;
+        std::string dump;    // the IPTC dump
+        const char* warning; // or null
+    } cases[] = {
+        {"long caption", Ps3Iptc(caption), "Caption/Abstract: " + std::string(4000, 'c') + "\r\n",
+         nullptr},
+        {"eight length bytes", Ps3Iptc(eightLengthBytes), "",
+         "JPEG: Invalid IPTC data - block ignored"},
+        {"deep XMP", Segment(0xE1, Bytes(deep.begin(), deep.end())), "",
+         "JPEG: XMP packet nested too deeply - packet ignored"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        warnings.clear();
+        WriteBytes(Path("h2.jpg"), InsertAfterSoi(base, {c.segment}));
+        ILInfo info;
+        ASSERT_EQ(Load(Path("h2.jpg"), &image, &info), IL_OK);
+        std::string dump;
+        ILFormatIPTC(info.iptc, &dump);
+        EXPECT_EQ(dump, c.dump);
+        EXPECT_EQ(info.xmp, nullptr);
+        EXPECT_EQ(warnings,
+                  c.warning ? std::vector<std::string>{c.warning} : std::vector<std::string>{});
+    }
 }
 
 // An embedded profile converts the pixels into sRGB, as ImageMagick's

@@ -8,6 +8,7 @@
 #include <libiptcdata/iptc-data.h>
 
 #include "imglib/metadata/info.h"
+#include "support/library_scope.h"
 
 namespace {
 
@@ -49,8 +50,9 @@ void Fill(ILInfo* info) {
 
 class ClearInfo : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(xmp_init()); }
-    static void TearDownTestSuite() { xmp_terminate(); }
+    static void SetUpTestSuite() { library_ = new vxtest::LibraryScope; }
+    static void TearDownTestSuite() { delete library_; }
+    static inline vxtest::LibraryScope* library_ = nullptr;
 };
 
 TEST_F(ClearInfo, ReleasesEverythingAndZeroes) {

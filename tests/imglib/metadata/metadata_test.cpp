@@ -21,6 +21,8 @@
 
 #include "imglib/metadata/info.h"
 #include "support/files.h"
+#include "support/library_scope.h"
+#include "support/messages.h"
 #include "support/tools.h"
 
 using namespace vxtest;
@@ -95,7 +97,7 @@ int LineIndex(const std::vector<std::string>& lines, const std::string& line) {
 class Metadata : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        xmp_init();
+        library_ = new LibraryScope;
         if (!HaveTool("convert-im6.q16") || !HaveTool("exiftool")) return;
         std::string path = TempPath("tagged.jpg");
         bool made =
@@ -114,7 +116,7 @@ protected:
     static void TearDownTestSuite() {
         delete tagged_;
         tagged_ = nullptr;
-        xmp_terminate();
+        delete library_;
     }
     void SetUp() override {
         if (!tagged_) GTEST_SKIP() << "needs convert-im6.q16 and exiftool";
@@ -123,6 +125,7 @@ protected:
         ASSERT_FALSE(tagged_->iptc.empty());
     }
     static Segments* tagged_;
+    static inline LibraryScope* library_ = nullptr;
 };
 Segments* Metadata::tagged_ = nullptr;
 
@@ -227,15 +230,14 @@ TEST(XmpDump, EveryLineOfAValueEndsInCrLf) {
         "<rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'>"
         "<rdf:Description rdf:about='' xmlns:xmp='http://ns.adobe.com/xap/1.0/'>"
         "<xmp:Label>first\nsecond</xmp:Label></rdf:Description></rdf:RDF></x:xmpmeta>";
-    xmp_init();
     {
+        const LibraryScope library;
         ILInfo info;
         ASSERT_TRUE(ILParseXMP(&info.xmp, sizeof kPacket - 1, kPacket));
         std::string dump;
         ILFormatXMP(info.xmp, &dump);
         EXPECT_EQ(dump, "xmp:Label: first\r\nsecond\r\n");
     }
-    xmp_terminate();
 
     std::string sink = "a";
     EXPECT_EQ(ILXMPTextSink(&sink, "b\n", 2), 0);
@@ -260,7 +262,7 @@ TEST(MetadataCorpus, JpegsParseAndDumpSafely) {
         {"exif_typeerror.jpg", 500, 500},
         {"iptc.jpg", 300, 300},
     };
-    xmp_init();
+    const LibraryScope library;
     int withMetadata = 0, checked = 0;
     for (const fs::directory_entry& file : fs::recursive_directory_iterator(corpus, error)) {
         std::string ext = file.path().extension().string();
@@ -287,12 +289,12 @@ TEST(MetadataCorpus, JpegsParseAndDumpSafely) {
             EXPECT_EQ(info.ppiY, r.y);
         }
     }
-    xmp_terminate();
     if (withMetadata == 0) GTEST_SKIP() << "no JPEG with metadata in the corpus";
     EXPECT_EQ(checked, static_cast<int>(std::size(known)));
 }
 
 TEST(MetadataParse, RefusesShortOrEmptyData) {
+    const LibraryScope library;
     const uint8_t nine[] = {'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0};
     ILInfo info;
     EXPECT_FALSE(ILInfoSetEXIF(&info.exif, 8, nine));
@@ -312,11 +314,9 @@ TEST(MetadataParse, RefusesShortOrEmptyData) {
     EXPECT_FALSE(ILInfoSetIPTC(&info.iptc, sizeof noDatasets, noDatasets));
     EXPECT_EQ(info.iptc, nullptr);
 
-    xmp_init();
     const char notXml[] = "certainly not an XML packet";
     EXPECT_FALSE(ILParseXMP(&info.xmp, sizeof notXml - 1, notXml));
     EXPECT_EQ(info.xmp, nullptr);
-    xmp_terminate();
 }
 
 // EXIF data as a saver would build it, serialised by libexif and parsed back.
@@ -462,6 +462,106 @@ TEST(IptcTable, AgreesWithLibiptcdata) {
         }
     }
     EXPECT_EQ(rows, 77);
+}
+
+// One IPTC dataset: tag marker, record 2, the dataset number, the length
+// (standard, or extended with its bytes) and the value.
+Bytes IptcDataset(uint8_t number, const Bytes& length, size_t valueBytes) {
+    Bytes b = length;
+    b.insert(b.begin(), {0x1C, 2, number});
+    b.resize(b.size() + valueBytes, 'a');
+    return b;
+}
+
+// libiptcdata trusts the lengths inside a block; a block whose datasets do
+// not fit it, or that gives a length in more than four bytes (which crashes
+// the library), is dropped with a warning before the library sees it.
+TEST(HostileMetadata, IptcBlockStructureIsCheckedFirst) {
+    const LibraryScope library;
+    KeepMessages(library.h);
+    Bytes withPadding = IptcDataset(25, {0, 6}, 6);
+    withPadding.insert(withPadding.end(), 2, 0);
+    struct Case {
+        const char* name;
+        Bytes block;
+        bool kept;
+    } cases[] = {
+        {"standard length", IptcDataset(25, {0, 6}, 6), true},
+        {"extended length in four bytes", IptcDataset(25, {0x80, 4, 0, 0, 0, 6}, 6), true},
+        {"zero padding after the datasets", withPadding, true},
+        {"value beyond the block", IptcDataset(25, {0, 30}, 6), false},
+        {"extended length in eight bytes", IptcDataset(25, {0x80, 8, 0, 0, 0, 0, 0, 0, 0, 6}, 6),
+         false},
+        {"extended length beyond the block", IptcDataset(25, {0x80, 4, 0, 1, 0, 0}, 6), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        warnings.clear();
+        ILInfo info;
+        EXPECT_EQ(ILInfoSetIPTC(library.h, &info.iptc, c.block.size(), c.block.data()), c.kept);
+        EXPECT_EQ(warnings.empty(), c.kept);
+        if (!c.kept) {
+            EXPECT_EQ(warnings[0], "ImgLib: Invalid IPTC data - block ignored");
+        }
+    }
+}
+
+// A caption that fills libiptcdata's text buffer comes back without a
+// terminating zero: the dump stops at the buffer's end.
+TEST(HostileMetadata, IptcDumpOfAValueFillingTheBuffer) {
+    const LibraryScope library;
+    for (size_t size : {3999u, 4000u, 6000u}) {
+        SCOPED_TRACE(size);
+        const Bytes block = IptcDataset(
+            120, {static_cast<uint8_t>(size >> 8), static_cast<uint8_t>(size & 0xFF)}, size);
+        ILInfo info;
+        ASSERT_TRUE(ILInfoSetIPTC(&info.iptc, block.size(), block.data()));
+        std::string dump;
+        ILFormatIPTC(info.iptc, &dump);
+        const std::string value(std::min<size_t>(size, 4000), 'a');
+        EXPECT_EQ(dump, "Caption/Abstract: " + value + "\r\n");
+    }
+}
+
+// The XMP toolkit parses nested elements by recursion: a packet nested far
+// deeper than any real one is dropped with a warning. Comments and
+// self-closed elements do not nest.
+TEST(HostileMetadata, DeeplyNestedXmpIsDropped) {
+    const LibraryScope library;
+    KeepMessages(library.h);
+    auto packet = [](const std::string& inner) {
+        return "<x:xmpmeta xmlns:x='adobe:ns:meta/'>"
+               "<rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'>"
+               "<rdf:Description rdf:about='' xmlns:xmp='http://ns.adobe.com/xap/1.0/'>"
+               "<xmp:Label>x</xmp:Label>" +
+               inner + "</rdf:Description></rdf:RDF></x:xmpmeta>";
+    };
+    auto repeat = [](const std::string& s, int n) {
+        std::string out;
+        for (int i = 0; i < n; ++i)
+            out += s;
+        return out;
+    };
+    struct Case {
+        const char* name;
+        std::string xmp;
+        bool kept;
+    } cases[] = {
+        {"flat", packet(""), true},
+        {"comments and empty elements",
+         packet(repeat("<!-- <a> -->", 5000) + "<xmp:Nick rdf:parseType='Resource'/>"), true},
+        {"200,000 levels", packet(repeat("<a>", 200000) + repeat("</a>", 200000)), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        warnings.clear();
+        ILInfo info;
+        EXPECT_EQ(ILParseXMP(library.h, &info.xmp, c.xmp.size(), c.xmp.c_str()), c.kept);
+        EXPECT_EQ(warnings.empty(), c.kept);
+        if (!c.kept) {
+            EXPECT_EQ(warnings[0], "ImgLib: XMP packet nested too deeply - packet ignored");
+        }
+    }
 }
 
 } // namespace

@@ -17,16 +17,8 @@ using vxtest::Image;
 // Every family of whole-byte pixels, in both orders where there are two.
 // Every pixel size from 1 to 16 bytes, each family once.
 const ILPixelType kOracleTypes[] = {
-    IL_MODEL_INDEXED | IL_KIND_8,
-    IL_MODEL_GRAY | IL_KIND_8 | IL_EXTRA_ALPHA,
-    IL_MODEL_RGB | IL_KIND_8 | IL_ORDER_RGB,
-    IL_MODEL_RGB | IL_KIND_8 | IL_EXTRA_ALPHA,
-    IL_MODEL_GRAY | IL_KIND_FLOAT,
-    IL_MODEL_RGB | IL_KIND_16,
-    IL_MODEL_RGB | IL_KIND_HALF,
-    IL_MODEL_RGB | IL_KIND_16 | IL_EXTRA_ALPHA | IL_ORDER_RGB,
-    IL_MODEL_RGB | IL_KIND_FLOAT,
-    IL_MODEL_RGB | IL_KIND_FLOAT | IL_EXTRA_ALPHA,
+    IL_INDEX8, IL_GREY_A8,  IL_RGB8,   IL_BGRA8,     IL_GREY_FLOAT,
+    IL_BGR16,  IL_BGR_HALF, IL_RGBA16, IL_BGR_FLOAT, IL_BGRA_FLOAT,
 };
 
 void Seed(Image* image, ILPixelType type, uint32_t width, uint32_t height, uint32_t seed) {
@@ -92,8 +84,7 @@ TEST(Geometry, MatchesVipsByteForByteOnEveryPixelFamily) {
 // Packed pixels (1, 2 and 4 bits) move as pixels: each operation gives the
 // same values as on an 8-bit twin of the image.
 TEST(Geometry, PackedPixelsMoveLikeTheirByteTwins) {
-    const ILPixelType packed[] = {IL_MODEL_GRAY | IL_KIND_1, IL_MODEL_GRAY | IL_KIND_2,
-                                  IL_MODEL_GRAY | IL_KIND_4, IL_MODEL_INDEXED | IL_KIND_4};
+    const ILPixelType packed[] = {IL_GREY1, IL_GREY2, IL_GREY4, IL_INDEX4};
     using Op = ILResult (*)(ILImage * image, ILImage * target);
     const std::pair<const char*, Op> ops[] = {
         {"rotate 90", [](ILImage* i, ILImage*) { return ILRotateImage(nullptr, i, 90); }},
@@ -111,7 +102,7 @@ TEST(Geometry, PackedPixelsMoveLikeTheirByteTwins) {
             SCOPED_TRACE(::testing::Message() << name << " type 0x" << std::hex << type);
             Image image, twin, target, twinTarget;
             Seed(&image, type, 19, 5, 7);
-            Seed(&twin, IL_MODEL_GRAY | IL_KIND_8, 19, 5, 1);
+            Seed(&twin, IL_GREY8, 19, 5, 1);
             ILSetPixelProc set;
             ILGetPixelProc get;
             ASSERT_TRUE(ILGetPixelAccessors(&image, &set, &get));
@@ -138,8 +129,8 @@ TEST(Geometry, PackedPixelsMoveLikeTheirByteTwins) {
 
 TEST(Geometry, AnglesAreNormalisedWithoutLooping) {
     Image a, b;
-    Seed(&a, IL_MODEL_RGB | IL_KIND_8, 7, 3, 3);
-    Seed(&b, IL_MODEL_RGB | IL_KIND_8, 7, 3, 3);
+    Seed(&a, IL_BGR8, 7, 3, 3);
+    Seed(&b, IL_BGR8, 7, 3, 3);
     ASSERT_EQ(ILRotateImage(nullptr, &a, 450), IL_OK);
     ASSERT_EQ(ILRotateImage(nullptr, &b, -270), IL_OK);
     EXPECT_EQ(a.width, 3u);
@@ -154,7 +145,7 @@ TEST(Geometry, AnglesAreNormalisedWithoutLooping) {
 
 TEST(Geometry, RotateByQuarterTurnPlacesTheCorners) {
     Image image;
-    Seed(&image, IL_MODEL_GRAY | IL_KIND_8, 3, 2, 1);
+    Seed(&image, IL_GREY8, 3, 2, 1);
     const uint8_t topLeft = image.data[0];
     ASSERT_EQ(ILRotateImage(nullptr, &image, 90), IL_OK);
     ASSERT_EQ(image.width, 2u);
@@ -164,7 +155,7 @@ TEST(Geometry, RotateByQuarterTurnPlacesTheCorners) {
 
 TEST(Geometry, CropAndExpandRectangles) {
     Image source;
-    Seed(&source, IL_MODEL_RGB | IL_KIND_8, 60, 40, 5);
+    Seed(&source, IL_BGR8, 60, 40, 5);
     const ILColor red{.r = 1, .g = 0, .b = 0, .a = 1, .index = -1};
 
     {
@@ -216,7 +207,7 @@ TEST(Geometry, CropAndExpandRectangles) {
 
 TEST(Geometry, ShiftWrapsByTheImageSize) {
     Image a, b, c;
-    Seed(&a, IL_MODEL_GRAY | IL_KIND_8, 10, 4, 9);
+    Seed(&a, IL_GREY8, 10, 4, 9);
     ASSERT_EQ(ILShiftImage(&a, &b, 13, 0), IL_OK);
     ASSERT_EQ(ILShiftImage(&a, &c, 3, 4), IL_OK);
     EXPECT_TRUE(vxtest::Packed(b) == vxtest::Packed(c));

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -81,14 +83,16 @@ inline void ReplaceAll(std::string* text, const std::string& from, const std::st
 // the packed results, all empty when vips failed.
 inline std::vector<std::vector<uint8_t>> VipsRun(const ILImage& image,
                                                  const std::filesystem::path& dir,
-                                                 const std::vector<std::string>& operations) {
+                                                 const std::vector<std::string>& operations,
+                                                 const std::string& loadOptions = "") {
     std::vector<std::vector<uint8_t>> results(operations.size());
     const auto in = dir / "in.raw";
     if (!WriteBytes(in, Packed(image))) return results;
     const std::string v = (dir / "in.v").string();
     std::string command = "vips rawload " + in.string() + " " + v + " " +
                           std::to_string(image.width) + " " + std::to_string(image.height) + " " +
-                          std::to_string(image.channels) + " --format " + VipsFormat(image);
+                          std::to_string(image.channels) + " --format " + VipsFormat(image) + " " +
+                          loadOptions;
     for (size_t i = 0; i < operations.size(); ++i) {
         std::string operation = operations[i];
         ReplaceAll(&operation, "{in}", v);
@@ -99,6 +103,49 @@ inline std::vector<std::vector<uint8_t>> VipsRun(const ILImage& image,
     for (size_t i = 0; i < operations.size(); ++i)
         results[i] = ReadBytes(dir / ("out" + std::to_string(i) + ".raw"));
     return results;
+}
+
+// A photo-like 8-bit image: smooth gradients, a few hard edges and a little
+// seeded noise, in any channel count the tests need (B, G, R order).
+inline void FillPhoto(ILImage* image, uint32_t seed) {
+    uint32_t s = seed * 2654435761u + 7;
+    const uint32_t c = image->channels;
+    for (uint32_t y = 0; y < image->height; ++y) {
+        uint8_t* row = image->data + y * image->stride;
+        for (uint32_t x = 0; x < image->width; ++x) {
+            s = s * 1664525u + 1013904223u;
+            const int noise = static_cast<int>(s >> 28) - 8;
+            const bool block = ((x / 37) + (y / 23)) % 5 == 0;
+            for (uint32_t ch = 0; ch < c; ++ch) {
+                int v = static_cast<int>((x * (ch + 1) * 255) / image->width +
+                                         (y * 180) / image->height) /
+                        2;
+                if (block) v = 255 - v;
+                v += noise;
+                row[x * c + ch] = static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
+            }
+        }
+    }
+}
+
+// Mean and largest absolute difference of two byte vectors of one size.
+struct Difference {
+    double mean = 0;
+    int largest = 0;
+    double farShare = 0; // share of samples more than 6 codes apart
+};
+inline Difference Compare(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+    Difference d;
+    if (a.size() != b.size() || a.empty()) return {1e9, 256, 1};
+    for (size_t i = 0; i < a.size(); ++i) {
+        const int e = std::abs(int{a[i]} - int{b[i]});
+        d.mean += e;
+        d.largest = std::max(d.largest, e);
+        d.farShare += e > 6;
+    }
+    d.mean /= static_cast<double>(a.size());
+    d.farShare /= static_cast<double>(a.size());
+    return d;
 }
 
 } // namespace vxtest

@@ -22,6 +22,8 @@
 //   press SEL ID             posts WM_COMMAND (ID, BN_CLICKED) with the control
 //   message SEL MSG [WPARAM [LPARAM]]  posts any message
 //   set-text SEL ID TEXT     sets the text of the window's control ID
+//   get-text SEL ID          the text of the window's control ID (WM_GETTEXT,
+//                            which reads an edit's contents)
 //   copy-data SEL TAG TEXT   sends WM_COPYDATA (dwData TAG) with TEXT's UTF-16
 //                            units and no terminator; prints the answer
 //   key SEL VK               posts WM_KEYDOWN and WM_KEYUP of a virtual key
@@ -426,6 +428,16 @@ int RunStep(const WString& step, const std::vector<WString>& args) {
             std::fprintf(stderr, "vxdrive: cannot set the text of control %lld\n", a);
             return kNotFound;
         }
+    } else if (step == u"get-text" && extra == 1) {
+        if (!ParseArg(args[1], &a)) return kUsage;
+        const HWND control = GetDlgItem(window, static_cast<int>(a));
+        WCHAR text[1024] = {};
+        DWORD_PTR units = 0;
+        if (!control ||
+            !SendMessageTimeoutW(control, WM_GETTEXT, ARRAYSIZE(text),
+                                 reinterpret_cast<LPARAM>(text), SMTO_NORMAL, g_timeoutMs, &units))
+            return kNotFound;
+        std::printf("%s\n", ToUtf8(FromWide(text, units < ARRAYSIZE(text) ? units : 0)).c_str());
     } else if (step == u"copy-data" && extra == 2) {
         if (!ParseArg(args[1], &a)) return kUsage;
         // No terminator, so that the receiver's own checks are what stops

@@ -49,23 +49,23 @@ TEST_F(DibRender, ChoosesBitsSharingAndTableByPixelType) {
         uint32_t entries;
     };
     const Row rows[] = {
-        {"grey 1", 0x11, false, 1, true, 2},
-        {"grey 2 widens", 0x21, false, 8, false, 256},
-        {"grey 4", 0x31, false, 4, true, 16},
-        {"grey 8", 0x41, false, 8, true, 256},
-        {"grey 16", 0x61, false, 8, false, 256},
-        {"grey float", 0x121, false, 8, false, 256},
-        {"grey alpha, alpha off", 0x2041, false, 8, false, 256},
+        {"grey 1", IL_GREY1, false, 1, true, 2},
+        {"grey 2 widens", IL_GREY2, false, 8, false, 256},
+        {"grey 4", IL_GREY4, false, 4, true, 16},
+        {"grey 8", IL_GREY8, false, 8, true, 256},
+        {"grey 16", IL_GREY16, false, 8, false, 256},
+        {"grey float", IL_GREY_FLOAT, false, 8, false, 256},
+        {"grey alpha, alpha off", IL_GREY_A8, false, 8, false, 256},
         // Blended grey goes to a 24-bit bitmap like every blended image.
-        {"grey alpha, alpha on", 0x2041, true, 24, false, 0},
-        {"rgb 8", 0x43, false, 24, true, 0},
-        {"rgb 8 in R,G,B order", 0x10043, false, 24, false, 0},
-        {"rgb 16", 0x63, false, 24, false, 0},
-        {"rgb float", 0x123, false, 24, false, 0},
-        {"rgba 8, alpha off", 0x2043, false, 32, true, 0},
-        {"rgba 8, alpha on", 0x2043, true, 24, false, 0},
-        {"rgba 16, alpha off", 0x2063, false, 24, false, 0},
-        {"rgb 8 with filler, alpha on", 0x1043, true, 32, true, 0},
+        {"grey alpha, alpha on", IL_GREY_A8, true, 24, false, 0},
+        {"rgb 8", IL_BGR8, false, 24, true, 0},
+        {"rgb 8 in R,G,B order", IL_RGB8, false, 24, false, 0},
+        {"rgb 16", IL_BGR16, false, 24, false, 0},
+        {"rgb float", IL_BGR_FLOAT, false, 24, false, 0},
+        {"rgba 8, alpha off", IL_BGRA8, false, 32, true, 0},
+        {"rgba 8, alpha on", IL_BGRA8, true, 24, false, 0},
+        {"rgba 16, alpha off", IL_BGRA16, false, 24, false, 0},
+        {"rgb 8 with filler, alpha on", IL_BGRX8, true, 32, true, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -89,7 +89,7 @@ TEST_F(DibRender, ChoosesBitsSharingAndTableByPixelType) {
 }
 
 TEST_F(DibRender, GreyTablesAreEvenRamps) {
-    for (ILPixelType type : {0x11u, 0x31u, 0x61u}) {
+    for (ILPixelType type : {IL_GREY1, IL_GREY4, IL_GREY16}) {
         SCOPED_TRACE(type);
         Image image;
         MakeImage(image, 2, 2, type);
@@ -107,7 +107,7 @@ TEST_F(DibRender, GreyTablesAreEvenRamps) {
 TEST_F(DibRender, IndexedTablesComeFromThePalette) {
     // An 8-bit image shares its indices; a 2-bit one is widened to 8 bits and
     // keeps its four colours first in a table whose other entries are black.
-    for (ILPixelType type : {0x42u, 0x22u}) {
+    for (ILPixelType type : {IL_INDEX8, IL_INDEX2}) {
         SCOPED_TRACE(type);
         Image image;
         MakeImage(image, 4, 1, type);
@@ -116,7 +116,7 @@ TEST_F(DibRender, IndexedTablesComeFromThePalette) {
             image.palette->SetEntryBGR8(i, uint8_t(10 * i + 1), uint8_t(10 * i + 2),
                                         uint8_t(10 * i + 3));
         // Indices 3, 2, 1, 0.
-        if (type == 0x42)
+        if (type == IL_INDEX8)
             for (int x = 0; x < 4; ++x)
                 image.data[x] = uint8_t(3 - x);
         else
@@ -137,9 +137,9 @@ TEST_F(DibRender, ConvertedRowsKeepTheirOrderAndColours) {
     // RGB 16 with codes v * 257 narrows to exactly v; R,G,B order is turned
     // into the B,G,R order of a DIB.
     Image wide;
-    MakeImage(wide, 3, 2, 0x63);
+    MakeImage(wide, 3, 2, IL_BGR16);
     Image swapped;
-    MakeImage(swapped, 3, 2, 0x10043);
+    MakeImage(swapped, 3, 2, IL_RGB8);
     for (uint32_t y = 0; y < 2; ++y)
         for (uint32_t x = 0; x < 3; ++x) {
             const uint8_t b = uint8_t(40 * x + y), g = uint8_t(100 + y), r = uint8_t(200 + x);
@@ -166,11 +166,11 @@ TEST_F(DibRender, AlphaBlendsOntoTheBackground) {
     const std::vector<uint8_t> red{0, 0, 255};
 
     Image rgba;
-    MakeImage(rgba, 2, 1, 0x2043);
+    MakeImage(rgba, 2, 1, IL_BGRA8);
     const uint8_t pixels[] = {10, 20, 30, 0, 10, 20, 30, 255};
     std::memcpy(rgba.data, pixels, sizeof pixels);
     Image greyAlpha;
-    MakeImage(greyAlpha, 2, 1, 0x2041);
+    MakeImage(greyAlpha, 2, 1, IL_GREY_A8);
     const uint8_t greys[] = {77, 0, 77, 255};
     std::memcpy(greyAlpha.data, greys, sizeof greys);
 
@@ -191,7 +191,7 @@ TEST_F(DibRender, RowsOfAViewAreCopiedNotShared) {
     // A view into a wider image keeps the parent's stride, which a DIB of the
     // view's width cannot use.
     Image parent;
-    MakeImage(parent, 16, 3, 0x41);
+    MakeImage(parent, 16, 3, IL_GREY8);
     for (uint32_t y = 0; y < 3; ++y)
         for (uint32_t x = 0; x < 16; ++x)
             parent.data[y * parent.stride + x] = uint8_t(16 * y + x);
@@ -222,7 +222,7 @@ TEST_F(DibRender, RefusesWhatADibCannotHold) {
 
     // A failed render leaves an earlier bitmap freed, not half-replaced.
     Image image;
-    MakeImage(image, 2, 2, 0x41);
+    MakeImage(image, 2, 2, IL_GREY8);
     ASSERT_TRUE(dib.Render(image, ILColor{}, false));
     image.type = 0x0F; // a colour model no conversion knows
     EXPECT_FALSE(dib.Render(image, ILColor{}, false));
@@ -234,9 +234,9 @@ TEST_F(DibRender, RenderingAgainReusesTheRowsOnlyWhenTheSizeAgrees) {
     // 4 x 2 and 8 x 1 pixels of B,G,R 8 take 24 bytes each: the second render
     // keeps the block but must lay out its own rows and header.
     Image first, second, shared;
-    MakeImage(first, 4, 2, 0x63);
-    MakeImage(second, 8, 1, 0x63);
-    MakeImage(shared, 8, 1, 0x43);
+    MakeImage(first, 4, 2, IL_BGR16);
+    MakeImage(second, 8, 1, IL_BGR16);
+    MakeImage(shared, 8, 1, IL_BGR8);
     for (uint32_t x = 0; x < 8; ++x)
         reinterpret_cast<uint16_t*>(second.data)[3 * x] = uint16_t(x * 257);
 

@@ -39,4 +39,11 @@ TEST(OpenTexts, FailureReports) {
     EXPECT_TRUE(longFailure.ends_with(u"pp  \n\nFile not found.  "));
 }
 
+// A dropped action list cannot be applied yet: it is reported, never
+// opened as an image nor ignored.
+TEST(OpenTexts, DroppedActionListErrors) {
+    EXPECT_EQ(DroppedActionListError(false), u"No image file to apply actions");
+    EXPECT_EQ(DroppedActionListError(true), u"Invalid action list");
+}
+
 } // namespace

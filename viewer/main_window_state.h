@@ -1,12 +1,15 @@
-// The viewer's global state: one object per process (g_viewer, defined in
-// app.cpp). Each part of the viewer keeps its members here; add yours in the
-// section of your part.
+// The main window's state object: everything the main window and the code
+// it calls keep between messages. WinMain makes the one object and hands it
+// to CreateWindowExW; the window procedure reaches it through window_state.h
+// and passes it on to the handlers, which take it as their first parameter.
 #pragma once
 
 #include <windows.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <string>
 
 #include "imglib/imglib.h"
 #include "viewer/logic/action_list.h"
@@ -14,15 +17,41 @@
 #include "viewer/logic/view_geometry.h"
 #include "viewer/paths.h"
 
-// BusyFlags bits.
-enum : uint32_t {
+// What holds the current image besides the user interface thread's commands.
+enum BusyBit : uint32_t {
     BUSY_MESSAGE_BOX = 1,   // a message or question box is up
     BUSY_OPTION_DIALOG = 2, // a modal option dialog is up
     BUSY_FOLDER_SCAN = 4,   // the folder scan runs
     BUSY_SAVING = 8,        // the save thread runs
 };
 
-struct ViewerState {
+class BusyFlags {
+public:
+    bool Has(uint32_t bits) const { return (bits_ & bits) == bits; } // all bits set
+    // False when the bit was set already.
+    bool Set(uint32_t bit) {
+        if (bits_ & bit) return false;
+        bits_ |= bit;
+        return true;
+    }
+    // False when the bit was clear.
+    bool Clear(uint32_t bit) {
+        if (!(bits_ & bit)) return false;
+        bits_ &= ~bit;
+        return true;
+    }
+
+private:
+    uint32_t bits_ = 0;
+};
+
+// The main window's timers.
+enum MainWindowTimer : UINT_PTR {
+    kSlideshowTimer = 1001, // each tick shows the next image
+    kStatusTimer = 1002,    // hides the status tooltip
+};
+
+struct MainWindowState {
     // Library and image.
     ILHandle* handle = nullptr; // main handle, start-up until WM_DESTROY
     ILImage image;              // current image
@@ -30,12 +59,11 @@ struct ViewerState {
     ILColor background;         // effective background colour
     char creator[64] = {};      // "Software" text of saved files
     WCHAR currentPath[kPathUnits] = {};
-    WCHAR lastOpenedPath[kPathUnits] = {};
     WCHAR undoSnapshotName[18] = {}; // "img", up to 10 digits, ".tmp"
 
     // Windows and interface objects.
     HINSTANCE instance = nullptr;
-    HWND mainWindow = nullptr;
+    HWND window = nullptr;        // the main window itself
     HMENU menuResource = nullptr; // "Vx" as loaded
     HMENU mainMenu = nullptr;     // its first submenu, shown as the context menu
     HDC mainDC = nullptr;         // the main window's own device context
@@ -49,7 +77,7 @@ struct ViewerState {
     HWND listWindow = nullptr;
 
     // Main-window state.
-    uint32_t busyFlags = 0;
+    BusyFlags busy;
     bool slideshow = false;
     bool fullScreen = false;
     bool panning = false;
@@ -60,6 +88,7 @@ struct ViewerState {
     int twainSourceCount = 0;
     int pastedImageCounter = 0; // numbered names of images without a file
     int acquiredImageCounter = 0;
+    std::deque<std::u16string> queuedPaths; // handed over by WM_COPYDATA, not opened yet
 
     // Opening and showing images (display).
     DibBuffer display;           // the current image as Windows draws it
@@ -74,8 +103,4 @@ struct ViewerState {
     WCHAR loadTimeText[30] = {};        // "(time: ...)" of the last load
     int viewResolutionX = 0;            // pixels per inch, 0 when none
     int viewResolutionY = 0;
-
-    // Preferences and style.
 };
-
-extern ViewerState g_viewer;

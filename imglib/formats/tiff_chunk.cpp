@@ -1,0 +1,39 @@
+// One strip or tile of one plane, decoded by libtiff into the caller's
+// buffer with the library's own stages after it: the predictor undone and
+// min-is-white samples turned over. What does not arrive is zero.
+#include <algorithm>
+#include <cinttypes>
+#include <cstring>
+
+#include "imglib/formats/tiff.h"
+
+bool ILTiffReadChunk(const ILTiffSource& src, bool tile, uint32_t index, uint8_t* at, uint64_t size,
+                     uint64_t expected, bool* anyData) {
+    const char* what = tile ? "tile" : "strip";
+    // Uncompressed data too short for its rows fails rather than borrow the
+    // bytes that follow it in the file.
+    if (src.uncompressed) {
+        const uint64_t stored = TIFFGetStrileByteCount(src.tif, index);
+        if (stored < expected) {
+            ILErrorF(src.h,
+                     "Not enough data for %s %u: %" PRIu64 " bytes stored, %" PRIu64 " needed",
+                     what, index, stored, expected);
+            std::memset(at, 0, expected);
+            return false;
+        }
+    }
+    const tmsize_t n = tile ? TIFFReadEncodedTile(src.tif, index, at, static_cast<tmsize_t>(size))
+                            : TIFFReadEncodedStrip(src.tif, index, at, static_cast<tmsize_t>(size));
+    const uint64_t got = n < 0 ? 0 : static_cast<uint64_t>(n);
+    if (got > 0) *anyData = true;
+    ILTiffUndoPredictor(src.predictor, at, got);
+    if (src.invert) ILTiffInvertRow(at, std::min(got, expected));
+    if (got >= expected) return true;
+    // libtiff has reported why; the rows that did not arrive stay black.
+    std::memset(at + got, 0, expected - got);
+    if (n < 0)
+        ILErrorF(src.h, "%s %u could not be read", tile ? "Tile" : "Strip", index);
+    else
+        ILErrorF(src.h, "Unexpected end of data in %s %u", what, index);
+    return false;
+}

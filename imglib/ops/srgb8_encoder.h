@@ -1,0 +1,29 @@
+// ILLinearToSrgb8 without a power function per sample. The encoder is a
+// non-decreasing step function of x, so the smallest float at which each
+// code starts describes it fully; the thresholds are found from the encoder
+// itself (by bisection over the float bit patterns), so the lookup gives its
+// codes bit for bit. The top 16 bits of x pick a bucket whose base is the
+// code at the bucket's lowest float; the curve climbs less than one code per
+// bucket, so two compares finish.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+struct ILSrgb8Encoder {
+    static constexpr uint32_t kBuckets = 0x3F80; // floats below 1.0, by their top 16 bits
+    uint8_t base[kBuckets];
+    float thresholds[258]; // smallest float of code k; 256 and 257 are +infinity
+
+    uint8_t operator()(float x) const {
+        if (!(x > 0.0f)) return 0;
+        if (x >= 1.0f) return 255;
+        uint32_t bits;
+        std::memcpy(&bits, &x, sizeof bits);
+        const uint32_t k = base[bits >> 16];
+        return static_cast<uint8_t>(k + (x >= thresholds[k + 1]) + (x >= thresholds[k + 2]));
+    }
+};
+
+// Built on first use (thread-safe), constant afterwards.
+const ILSrgb8Encoder& ILGetSrgb8Encoder();

@@ -1,0 +1,114 @@
+// The transformer engine. Supersampling maps d x d points per target pixel,
+// samples each in linear light and encodes their mean by the sample kind.
+#include <cstring>
+#include <new>
+
+#include "imglib/convert/rows_samples.h"
+#include "imglib/convert/srgb.h"
+#include "imglib/ops/srgb8_encoder.h"
+#include "imglib/ops/transformer.h"
+
+namespace {
+
+// The mean of the samples, encoded into one raw pixel.
+void EncodeMean(const ILImage* image, const float* mean, uint8_t* out) {
+    const uint32_t c = image->channels;
+    for (uint32_t ch = 0; ch < c; ++ch) {
+        const bool alpha = ch == 3 || (c == 2 && ch == 1);
+        const float v = mean[ch];
+        switch (image->type & IL_KIND_MASK) {
+            case IL_KIND_8:
+                out[ch] = alpha ? ILClampToU8(v) : ILGetSrgb8Encoder()(v);
+                break;
+            case IL_KIND_16:
+                ilrows::Store<uint16_t>(out + ch * 2,
+                                        alpha ? ILClampToU16(v) : ILLinearToSrgb16(v));
+                break;
+            case IL_KIND_HALF:
+                ilrows::Store<uint16_t>(out + ch * 2, ilrows::FloatToHalf(v));
+                break;
+            case IL_KIND_FLOAT:
+                ilrows::Store<float>(out + ch * 4, v);
+                break;
+            default:
+                break;
+        }
+    }
+}
+
+} // namespace
+
+ILResult ILTransformerInit(ILTransformer* t, ILHandle* h, const ILImage* source, ILImage* target,
+                           bool wrap, uint8_t oversampling, const ILColor* background) {
+    t->handle = h;
+    t->source = source;
+    t->target = target;
+    t->setup = IL_BAD_ARGUMENT;
+    if (!ILIsValidImage(source) || !ILGetPixelAccessors(source, &t->set, &t->get)) return t->setup;
+    int32_t d = oversampling;
+    if (source->bits < 8 || (source->type & IL_MODEL_MASK) == IL_MODEL_INDEXED ||
+        !ILSamplerKnowsKind(source->type))
+        d = 0;
+    t->oversampling = d;
+    if (d == 0)
+        t->sampler = wrap ? ILSampleNearestWrap : ILSampleNearest;
+    else if (d == 1)
+        t->sampler = wrap ? ILSampleCosineWrap : ILSampleCosine;
+    else
+        t->sampler = wrap ? ILSampleCosineWrapLinear : ILSampleCosineLinear;
+    std::memset(t->background, 0, sizeof t->background);
+    if (background && !background->ToPixel(target->type, t->background))
+        std::memset(t->background, 0, sizeof t->background);
+    t->discMask = false;
+    return t->setup = IL_OK;
+}
+
+ILResult ILTransformerRun(ILTransformer* t) {
+    if (t->setup != IL_OK) return t->setup;
+    const ILImage* source = t->source;
+    ILImage* target = t->target;
+    const int32_t d = t->oversampling;
+    const uint32_t w = target->width, h = target->height;
+    const uint32_t c = source->channels;
+    const double step = 1.0 / d, first = 0.5 / d;
+    const float scale = d >= 2 ? 1.0f / static_cast<float>(d * d) : 1.0f;
+    alignas(16) uint8_t pixel[16];
+    float samples[4], sum[4];
+    for (uint32_t y = 0; y < h; ++y) {
+        if (!ILProgress(t->handle, y, h)) return IL_CANCELLED;
+        const double dy = (y + 0.5) / h - 0.5;
+        for (uint32_t x = 0; x < w; ++x) {
+            const int32_t ix = static_cast<int32_t>(x), iy = static_cast<int32_t>(y);
+            if (t->discMask) {
+                const double dx = (x + 0.5) / w - 0.5;
+                if (dy * dy + dx * dx > 0.25) {
+                    t->set(target, ix, iy, t->background);
+                    continue;
+                }
+            }
+            double sx, sy;
+            if (d <= 1) {
+                t->Map(x + 0.5, y + 0.5, &sx, &sy);
+                t->sampler(static_cast<float>(sx), static_cast<float>(sy), source, t->get, pixel,
+                           t->background);
+                t->set(target, ix, iy, pixel);
+                continue;
+            }
+            sum[0] = sum[1] = sum[2] = sum[3] = 0;
+            for (int32_t m = 0; m < d; ++m) {
+                for (int32_t n = 0; n < d; ++n) {
+                    t->Map(x + first + n * step, y + first + m * step, &sx, &sy);
+                    t->sampler(static_cast<float>(sx), static_cast<float>(sy), source, t->get,
+                               samples, t->background);
+                    for (uint32_t ch = 0; ch < c; ++ch)
+                        sum[ch] += samples[ch];
+                }
+            }
+            for (uint32_t ch = 0; ch < c; ++ch)
+                sum[ch] *= scale;
+            EncodeMean(source, sum, pixel);
+            t->set(target, ix, iy, pixel);
+        }
+    }
+    return IL_OK;
+}
