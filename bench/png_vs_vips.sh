@@ -39,7 +39,6 @@ cat >"$work/driver.cpp" <<'EOF'
 #include <string>
 #include <utility>
 #include <vector>
-#include <exempi/xmp.h>
 #include "imglib/format.h"
 #include "imglib/image.h"
 #include "imglib/io/path.h"
@@ -65,7 +64,6 @@ static int Picture(unsigned w, unsigned h, const char* out) {
 int main(int argc, char** argv) {
     if (argc >= 5 && !std::strcmp(argv[1], "picture"))
         return Picture(std::atoi(argv[2]), std::atoi(argv[3]), argv[4]);
-    xmp_init();
     ILHandle* h = ILCreateHandle("bench");
     ILImage image;
     int result = IL_OK;
