@@ -421,6 +421,11 @@ ILResult MakePlan(ILHandle* h, TIFF* tif, const Directory& d, Plan* plan) {
                 ILErrorF(h, "Unsupported BPS (%d) for palette", d.bits);
                 return IL_FAILED;
             }
+            // Indexes carry no per-pixel alpha in the library's images.
+            if (d.samples != 1) {
+                ILError(h, "Unsupported alphachannel for palette color format");
+                return IL_FAILED;
+            }
             plan->source = IL_MODEL_INDEXED | kind;
             return IL_OK;
         case PHOTOMETRIC_SEPARATED:
