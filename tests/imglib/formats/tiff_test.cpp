@@ -511,17 +511,37 @@ TEST_F(TiffTest, MissingOrOddTagsAreRepairedWithWarnings) {
     }
 }
 
-TEST_F(TiffTest, HalftoneHintsStretchGrey) {
-    auto file = tifftest::Basic(4, 1, 8, 1, PHOTOMETRIC_MINISBLACK);
-    file.Set(321, tifftest::SHORT, {20, 230});
-    file.strips = {Bytes{10, 20, 125, 240}};
-    Loaded l;
-    Load(Write("hints.tif", file.Build()), &l, true);
-    ASSERT_EQ(l.result, IL_OK);
-    EXPECT_EQ(l.image.data[0], 0);
-    EXPECT_EQ(l.image.data[1], 0);
-    EXPECT_EQ(l.image.data[2], 128); // trunc(105 x 255 / 210 + 0.5)
-    EXPECT_EQ(l.image.data[3], 255);
+// The grey table of 8-bit files, for every load mode's target.
+TEST_F(TiffTest, GreyTableStretchesAndTurnsGrey) {
+    struct Case {
+        const char* name;
+        uint16_t photometric;
+        bool hints;   // HalftoneHints 20, 230
+        uint8_t mode; // loadMode
+        uint8_t want[4];
+    };
+    const Case cases[] = {
+        // 125 -> trunc(105 x 255 / 210 + 0.5)
+        {"hints", PHOTOMETRIC_MINISBLACK, true, 0, {0, 0, 128, 255}},
+        {"hints, 8-bit RGB", PHOTOMETRIC_MINISBLACK, true, 1, {0, 0, 128, 255}},
+        {"min-is-white", PHOTOMETRIC_MINISWHITE, false, 0, {245, 235, 130, 15}},
+        {"min-is-white, 8-bit RGB", PHOTOMETRIC_MINISWHITE, false, 1, {245, 235, 130, 15}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto file = tifftest::Basic(4, 1, 8, 1, c.photometric);
+        if (c.hints) file.Set(321, tifftest::SHORT, {20, 230});
+        file.strips = {Bytes{10, 20, 125, 240}};
+        Loaded l;
+        h->loadMode = c.mode;
+        l.info.page = 0;
+        l.result = ILLoadImage(h, ILUtf8ToPath(Write("grey.tif", file.Build()).string()).c_str(),
+                               &l.image, &l.info);
+        ASSERT_EQ(l.result, IL_OK) << (errors.empty() ? "" : errors.back());
+        const uint32_t step = ILChannelCount(l.image.type);
+        for (uint32_t x = 0; x < 4; ++x)
+            EXPECT_EQ(l.image.data[x * step], c.want[x]) << "pixel " << x;
+    }
 }
 
 TEST_F(TiffTest, InfoDescribesTheFile) {
