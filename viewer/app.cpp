@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "viewer/commands.h"
+#include "viewer/controls/control_base.h"
 #include "viewer/library_messages.h"
 #include "viewer/main_window.h"
 #include "viewer/preferences_file.h"
@@ -125,7 +126,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     // The start-up path is the current path until it is opened (a folder
     // without images keeps it, and the Open dialog starts there).
     lstrcpynW(state.currentPath, startPath, kPathUnits);
-    if (!RegisterMainWindowClass(instance)) return 0;
+    if (!RegisterMainWindowClass(instance) || !RegisterControlClasses(instance)) return 0;
     if (!CreateMainHandle(state)) return 0;
     LoadPreferences(state.handle);
     SetInterfaceStyle(g_preferences.interfaceStyle);

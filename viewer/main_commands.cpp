@@ -4,6 +4,7 @@
 
 #include "viewer/busy_guard.h"
 #include "viewer/commands.h"
+#include "viewer/dialogs/resolution_dialog.h"
 #include "viewer/display_bitmap.h"
 #include "viewer/full_screen_switch.h"
 #include "viewer/library_messages.h"
@@ -201,6 +202,12 @@ void FullScreenStep(MainWindowState& state, UINT, LPARAM step) {
     RunFullScreenStep(state, static_cast<int>(step));
 }
 
+// Image
+
+void ChooseResolution(MainWindowState& state, UINT, LPARAM) {
+    ShowResolutionDialog(state);
+}
+
 // Help
 
 void OpenHelp(MainWindowState& state, UINT, LPARAM) {
@@ -248,6 +255,7 @@ constexpr Command kCommands[] = {
 
     {CMD_USE_ALPHA, CMD_USE_ALPHA, ToggleUseAlpha, false, Guard::None},
     {CMD_USE_BACKGROUND, CMD_USE_BACKGROUND, ToggleUseBackground, false, Guard::None},
+    {CMD_RESOLUTION, CMD_RESOLUTION, ChooseResolution, true, Guard::None},
 
     {CMD_WARNING_MESSAGES, CMD_ASK_IF_CHANGED, ToggleOption, false, Guard::None},
     {CMD_DIALOG_TIPS, CMD_AUTO_FOCUS, ToggleOption, false, Guard::None},

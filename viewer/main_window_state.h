@@ -49,6 +49,7 @@ private:
 enum MainWindowTimer : UINT_PTR {
     kSlideshowTimer = 1001, // each tick shows the next image
     kStatusTimer = 1002,    // hides the status tooltip
+    kSpinRepeatTimer = 777, // a spin field's arrow repeats (a timer of the spin field)
 };
 
 struct MainWindowState {

@@ -24,6 +24,8 @@
 //   set-text SEL ID TEXT     sets the text of the window's control ID
 //   get-text SEL ID          the text of the window's control ID (WM_GETTEXT,
 //                            which reads an edit's contents)
+//   (for set-text and get-text, ID may be a path A/B: control B inside
+//   control A, as the edit inside a spin field)
 //   copy-data SEL TAG TEXT   sends WM_COPYDATA (dwData TAG) with TEXT's UTF-16
 //                            units and no terminator; prints the answer
 //   key SEL VK               posts WM_KEYDOWN and WM_KEYUP of a virtual key
@@ -45,6 +47,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -342,6 +345,21 @@ bool ParseArg(const WString& text, long long* value) {
     return false;
 }
 
+// A control by id, or by a path of ids "A/B" down through nested controls;
+// false for a malformed path. A missing control leaves *control null.
+bool FindControl(HWND window, const WString& path, HWND* control) {
+    *control = window;
+    size_t start = 0;
+    while (start <= path.size()) {
+        const size_t slash = std::min(path.find(u'/', start), path.size());
+        long long id = 0;
+        if (!ParseArg(path.substr(start, slash - start), &id)) return false;
+        *control = *control ? GetDlgItem(*control, static_cast<int>(id)) : nullptr;
+        start = slash + 1;
+    }
+    return true;
+}
+
 int RunStep(const WString& step, const std::vector<WString>& args) {
     if (StartsWith(step, u"clip-")) return StepClipboard(step, args);
     if (args.empty()) return kUsage;
@@ -421,20 +439,21 @@ int RunStep(const WString& step, const std::vector<WString>& args) {
                           static_cast<LPARAM>(c)))
             return kNotFound;
     } else if (step == u"set-text" && extra == 2) {
-        if (!ParseArg(args[1], &a)) return kUsage;
+        HWND control = nullptr;
+        if (!FindControl(window, args[1], &control)) return kUsage;
         // Sent, not posted: the text is copied across to the other process
         // while the driver waits.
-        const HWND control = GetDlgItem(window, static_cast<int>(a));
         DWORD_PTR answer = 0;
         if (!control ||
             !SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(W(args[2])),
                                  SMTO_NORMAL, g_timeoutMs, &answer)) {
-            std::fprintf(stderr, "vxdrive: cannot set the text of control %lld\n", a);
+            std::fprintf(stderr, "vxdrive: cannot set the text of control %s\n",
+                         ToUtf8(args[1]).c_str());
             return kNotFound;
         }
     } else if (step == u"get-text" && extra == 1) {
-        if (!ParseArg(args[1], &a)) return kUsage;
-        const HWND control = GetDlgItem(window, static_cast<int>(a));
+        HWND control = nullptr;
+        if (!FindControl(window, args[1], &control)) return kUsage;
         WCHAR text[1024] = {};
         DWORD_PTR units = 0;
         if (!control ||
