@@ -22,7 +22,7 @@ type_into() {  # ID TEXT: the text typed into a spin field's edit (id + 10)
 open_dialog
 vx_expect_eq "$(field 1201)x$(field 1202)" 300x200 "ppi at opening"
 vx_expect_eq "$(field 1220)" "20.32 x 20.32 cm" "print size"
-vx_shot "$dialog" "$VX_OUT/resolution-light.png"
+vx_shot "$dialog" "$VX_OUT/resolution-dark.png"  # the default style
 
 type_into 1201 600
 vx_expect_eq "$(field 1201)x$(field 1202)" 600x400 "ppi kept in aspect"
@@ -51,13 +51,12 @@ vx_drive wait-gone "$dialog" || vx_fail "Cancel left the dialog open"
 open_dialog
 vx_expect_eq "$(field 1201)" 450 "view resolution after Cancel"
 
-# The dark style: the same dialog photographed for a look.
-vx_drive press "$dialog" 2 >/dev/null
-vx_drive wait-gone "$dialog" >/dev/null
-vx_command 40037
-open_dialog
-vx_shot "$dialog" "$VX_OUT/resolution-dark.png"
+# The light style: the same dialog photographed for a look.
 vx_drive press "$dialog" 2 >/dev/null
 vx_drive wait-gone "$dialog" >/dev/null
 vx_command 40036
+open_dialog
+vx_shot "$dialog" "$VX_OUT/resolution-light.png"
+vx_drive press "$dialog" 2 >/dev/null
+vx_drive wait-gone "$dialog" >/dev/null
 vx_viewer_close
