@@ -4,6 +4,7 @@
 
 #include "viewer/busy_guard.h"
 #include "viewer/commands.h"
+#include "viewer/dialogs/color_chooser.h"
 #include "viewer/dialogs/resolution_dialog.h"
 #include "viewer/display_bitmap.h"
 #include "viewer/full_screen_switch.h"
@@ -107,6 +108,15 @@ void ToggleUseBackground(MainWindowState& state, UINT, LPARAM) {
     RenderAgainIfAlpha(state);
     InvalidateRect(state.window, nullptr, FALSE);
     ShowOptionToggled(state, "Use background", g_preferences.useBackground);
+}
+
+void ChooseBackgroundColor(MainWindowState& state, UINT, LPARAM) {
+    if (!ShowColorChooser(state, state.window, L"Vx Background Color", IL_RGB8,
+                          g_preferences.backgroundColor, nullptr))
+        return;
+    UpdateBackgroundBrush(state);
+    RenderAgainIfAlpha(state);
+    InvalidateRect(state.window, nullptr, FALSE);
 }
 
 // Options
@@ -264,6 +274,7 @@ constexpr Command kCommands[] = {
     {CMD_UNIT_CM, CMD_UNIT_INCH, ChooseResolutionUnit, false, Guard::None},
     {CMD_WHEEL_ZOOM, CMD_WHEEL_BROWSE, ChooseWheelMode, false, Guard::None},
     {CMD_STYLE_LIGHT, CMD_STYLE_DARK, ChooseInterfaceStyle, false, Guard::None},
+    {CMD_BACKGROUND_COLOR, CMD_BACKGROUND_COLOR, ChooseBackgroundColor, false, Guard::None},
     {CMD_SMOOTH_RESIZING, CMD_SMOOTH_RESIZING, ToggleSmoothResizing, false, Guard::None},
     {CMD_FIT_NOTHING, CMD_FIT_WINDOW_TO_IMAGE, ChooseWindowMode, false, Guard::None},
     {CMD_HIGH_QUALITY_RESIZING, CMD_UPSAMPLE_SMALLER, ToggleOption, false, Guard::None},

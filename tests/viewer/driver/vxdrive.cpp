@@ -5,7 +5,9 @@
 //   vxdrive [--timeout SECONDS] STEP ARGS...
 //
 // Windows are named by a selector: a handle (0x1234), or class=NAME,
-// title=TEXT (exact) and title~=GLOB (* and ?), joined by commas. Only
+// title=TEXT (exact) and title~=GLOB (* and ?), joined by commas; a
+// control=ID or control=A/B part then names a control of the window found
+// (B inside A), for the steps that act on one window. Only
 // top-level windows are searched (message boxes and popup menus are
 // top-level too), and only visible ones unless a step says otherwise.
 //
@@ -145,6 +147,7 @@ struct Selector {
     bool hasTitle = false;
     WString title;
     bool titleIsGlob = false;
+    WString controlPath; // control=A/B: a control inside the window found
 };
 
 bool ParseSelector(const WString& text, Selector* sel) {
@@ -168,6 +171,8 @@ bool ParseSelector(const WString& text, Selector* sel) {
         } else if (StartsWith(part, u"title=")) {
             sel->hasTitle = true;
             sel->title = part.substr(6);
+        } else if (StartsWith(part, u"control=")) {
+            sel->controlPath = part.substr(8);
         } else {
             return false;
         }
@@ -385,7 +390,12 @@ int RunStep(const WString& step, const std::vector<WString>& args) {
         return kDone;
     }
 
-    const HWND window = Resolve(sel);
+    HWND window = Resolve(sel);
+    if (window && !sel.controlPath.empty()) {
+        if (!FindControl(window, sel.controlPath, &window)) return kUsage;
+        if (!window)
+            std::fprintf(stderr, "vxdrive: no control %s\n", ToUtf8(sel.controlPath).c_str());
+    }
     if (!window) return kNotFound;
     long long a = 0, b = 0, c = 0;
 
