@@ -2,6 +2,7 @@
 // one table with the guard each passes, so that the guard sits in one place.
 #include "viewer/main_commands.h"
 
+#include "viewer/about_box.h"
 #include "viewer/busy_guard.h"
 #include "viewer/commands.h"
 #include "viewer/dialogs/color_chooser.h"
@@ -177,6 +178,7 @@ void ChooseInterfaceStyle(MainWindowState& state, UINT id, LPARAM) {
     CheckMainMenuItem(state, CMD_STYLE_LIGHT, style == 0);
     CheckMainMenuItem(state, CMD_STYLE_DARK, style == 1);
     SetInterfaceStyle(style);
+    RefreshAboutBox(state);
 }
 
 void ToggleSmoothResizing(MainWindowState& state, UINT, LPARAM) {
@@ -222,6 +224,10 @@ void ChooseResolution(MainWindowState& state, UINT, LPARAM) {
 
 void OpenHelp(MainWindowState& state, UINT, LPARAM) {
     ShowHelp(state.window);
+}
+
+void ToggleAboutBox(MainWindowState& state, UINT, LPARAM) {
+    ShowAboutBox(state);
 }
 
 // View
@@ -283,6 +289,7 @@ constexpr Command kCommands[] = {
     {CMD_FULL_SCREEN_STEP, CMD_FULL_SCREEN_STEP, FullScreenStep, false, Guard::None},
 
     {CMD_HELP, CMD_HELP, OpenHelp, false, Guard::None},
+    {CMD_ABOUT, CMD_ABOUT, ToggleAboutBox, false, Guard::None},
 
     {CMD_CONTEXT_MENU, CMD_CONTEXT_MENU_CONTROL, ContextMenuFromKeyboard, false, Guard::None},
     {CMD_ZOOM_1_1, CMD_ZOOM_OUT, Zoom, false, Guard::None},

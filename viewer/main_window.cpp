@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "viewer/about_box.h"
 #include "viewer/busy_guard.h"
 #include "viewer/commands.h"
 #include "viewer/library_messages.h"
@@ -99,6 +100,7 @@ bool OnClose(MainWindowState& state, HWND window) {
 // Static destructors do not run once a worker thread existed: everything is
 // released here.
 void OnDestroy(MainWindowState& state) {
+    CloseAboutBox(state, false);
     state.display.Free(); // may share the image's rows: goes first
     ILClearImage(&state.image);
     ILClearInfo(&state.info);
@@ -372,6 +374,7 @@ LRESULT MainWindowMessage(MainWindowState& state, HWND window, UINT message, WPA
             OnMeasureItem(window, reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
             return 1;
         case WM_DISPLAYCHANGE:
+            CloseAboutBox(state, false);
             SetInterfaceStyle(g_preferences.interfaceStyle);
             break;
         case WM_SYSCOMMAND:
