@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "viewer/commands.h"
+#include "viewer/info_window.h"
 #include "viewer/controls/control_base.h"
 #include "viewer/library_messages.h"
 #include "viewer/main_window.h"
@@ -105,7 +106,8 @@ int RunMessageLoop(const MainWindowState& state) {
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         if (ForwardDialogMessage(state.toolDialogWindow, &msg)) continue;
-        if (state.accelerators && TranslateAcceleratorW(state.window, state.accelerators, &msg))
+        if (state.infoWindow.editFocusCount <= 0 && state.accelerators &&
+            TranslateAcceleratorW(state.window, state.accelerators, &msg))
             continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
@@ -139,6 +141,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
               static_cast<unsigned>(reinterpret_cast<uintptr_t>(window)));
     ShowScrollBar(window, SB_BOTH, FALSE);
     ShowWindow(window, showCommand);
+    if (g_preferences.infoWindowShown) CreateInfoWindow(state);
     state.accelerators = LoadAcceleratorsW(instance, L"Vx");
 
     // The start-up path is opened as a handed-over path would be, but

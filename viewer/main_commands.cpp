@@ -9,6 +9,7 @@
 #include "viewer/dialogs/resolution_dialog.h"
 #include "viewer/display_bitmap.h"
 #include "viewer/full_screen_switch.h"
+#include "viewer/info_window.h"
 #include "viewer/library_messages.h"
 #include "viewer/main_menu.h"
 #include "viewer/option_setters.h"
@@ -179,6 +180,7 @@ void ChooseInterfaceStyle(MainWindowState& state, UINT id, LPARAM) {
     CheckMainMenuItem(state, CMD_STYLE_DARK, style == 1);
     SetInterfaceStyle(style);
     RefreshAboutBox(state);
+    RefreshInfoStyle(state);
 }
 
 void ToggleSmoothResizing(MainWindowState& state, UINT, LPARAM) {
@@ -224,6 +226,13 @@ void ChooseResolution(MainWindowState& state, UINT, LPARAM) {
 
 void OpenHelp(MainWindowState& state, UINT, LPARAM) {
     ShowHelp(state.window);
+}
+
+void ToggleInfoWindow(MainWindowState& state, UINT, LPARAM) {
+    if (state.infoWindow.tool.window)
+        CloseInfoWindow(state);
+    else
+        CreateInfoWindow(state);
 }
 
 void ToggleAboutBox(MainWindowState& state, UINT, LPARAM) {
@@ -290,6 +299,7 @@ constexpr Command kCommands[] = {
 
     {CMD_HELP, CMD_HELP, OpenHelp, false, Guard::None},
     {CMD_ABOUT, CMD_ABOUT, ToggleAboutBox, false, Guard::None},
+    {CMD_INFO_WINDOW, CMD_INFO_WINDOW, ToggleInfoWindow, false, Guard::None},
 
     {CMD_CONTEXT_MENU, CMD_CONTEXT_MENU_CONTROL, ContextMenuFromKeyboard, false, Guard::None},
     {CMD_ZOOM_1_1, CMD_ZOOM_OUT, Zoom, false, Guard::None},

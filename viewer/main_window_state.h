@@ -12,6 +12,7 @@
 #include <string>
 
 #include "imglib/imglib.h"
+#include "viewer/info_window.h"
 #include "viewer/logic/action_list.h"
 #include "viewer/logic/dib_render.h"
 #include "viewer/logic/view_geometry.h"
@@ -80,6 +81,7 @@ struct MainWindowState {
     HWND toolDialogWindow = nullptr; // the one open tool dialog, null when none
     HWND listWindow = nullptr;
     AboutBox* aboutBox = nullptr; // the open About box, null when none (about_box.cpp)
+    InfoWindowState infoWindow;
 
     // Main-window state.
     BusyFlags busy;

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "viewer/info_window.h"
 #include "viewer/library_messages.h"
 #include "viewer/logic/action_list.h"
 #include "viewer/logic/open_texts.h"
@@ -164,6 +165,7 @@ void ShowNewImage(MainWindowState& state, ImageSource source, const char* acquir
         state.viewResolutionY = GetDeviceCaps(state.mainDC, LOGPIXELSY);
     }
     LayOutNewImage(state);
+    UpdateInfoTexts(state);
     if (state.fullScreen) InvalidateRect(state.window, nullptr, FALSE);
 }
 
@@ -186,6 +188,7 @@ void ClearImage(MainWindowState& state) {
     UpdateTitleAndTooltip(state);
     InvalidateRect(state.window, nullptr, FALSE);
     state.currentPath[0] = 0;
+    UpdateInfoTexts(state);
 }
 
 void RefreshImageView(MainWindowState& state, bool relayout) {
@@ -200,6 +203,7 @@ void RefreshImageView(MainWindowState& state, bool relayout) {
 void RefreshImageTexts(MainWindowState& state) {
     InvalidateRect(state.window, nullptr, FALSE);
     UpdateTitleAndTooltip(state);
+    UpdateInfoTexts(state);
 }
 
 int FindFirstImageInFolder(WCHAR (&path)[kPathUnits]) {
