@@ -1,7 +1,5 @@
 #include "viewer/logic/histogram.h"
 
-#include <Imath/half.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -75,10 +73,31 @@ T Load(const uint8_t* p) {
     return v;
 }
 
+// Exact half to float. Imath's half is not used here: under winelib its
+// header wants the Windows compiler's intrinsics.
 float HalfValue(const uint8_t* p) {
-    Imath::half h;
-    h.setBits(Load<uint16_t>(p));
-    return h;
+    const uint32_t bits = Load<uint16_t>(p);
+    const uint32_t sign = (bits & 0x8000u) << 16;
+    const uint32_t exponent = (bits >> 10) & 0x1F;
+    uint32_t mantissa = bits & 0x3FF;
+    uint32_t out;
+    if (exponent == 0x1F) {
+        out = sign | 0x7F800000u | (mantissa << 13); // infinity, NaN
+    } else if (exponent != 0) {
+        out = sign | ((exponent + 112) << 23) | (mantissa << 13);
+    } else if (mantissa == 0) {
+        out = sign;
+    } else { // subnormal: normalise
+        int shift = 0;
+        while (!(mantissa & 0x400)) {
+            mantissa <<= 1;
+            ++shift;
+        }
+        out = sign | ((113 - shift) << 23) | ((mantissa & 0x3FF) << 13);
+    }
+    float value;
+    std::memcpy(&value, &out, sizeof value);
+    return value;
 }
 
 // Rows of 8-bit samples, the common case, without a switch per sample.

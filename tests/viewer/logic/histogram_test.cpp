@@ -1,7 +1,10 @@
 #include <cstring>
 #include <string>
 
+#include <Imath/half.h>
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 #include "imglib/convert/srgb.h"
 #include "viewer/logic/histogram.h"
@@ -74,6 +77,23 @@ TEST(Histogram, FloatValuesAboveOnePileIntoTheLastBin) {
     EXPECT_EQ(counts.bins[HIST_RED][255], 2u);
     EXPECT_EQ(counts.bins[HIST_BLUE][0], 1u);
     EXPECT_EQ(counts.bins[HIST_GREEN][127], 1u);
+}
+
+// Half samples agree with Imath's conversion over every code.
+TEST(Histogram, HalfSamplesReadExactly) {
+    Image image(1, 1, IL_GREY_HALF);
+    for (uint32_t code = 0; code < 65536; ++code) {
+        const uint16_t bits = static_cast<uint16_t>(code);
+        std::memcpy(image.Row(0), &bits, 2);
+        Imath::half h;
+        h.setBits(bits);
+        const PixelProbe probe = ProbePixel(image.image, 0, 0);
+        const float want = h;
+        if (std::isnan(want))
+            EXPECT_TRUE(std::isnan(probe.linear[HIST_GREEN])) << code;
+        else
+            EXPECT_EQ(probe.linear[HIST_GREEN], want) << code;
+    }
 }
 
 TEST(Histogram, BarsAreCappedAtTheirHeight) {
