@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "viewer/commands.h"
+#include "viewer/histogram_window.h"
 #include "viewer/info_window.h"
 #include "viewer/controls/control_base.h"
 #include "viewer/library_messages.h"
@@ -142,6 +143,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     ShowScrollBar(window, SB_BOTH, FALSE);
     ShowWindow(window, showCommand);
     if (g_preferences.infoWindowShown) CreateInfoWindow(state);
+    if (g_preferences.histogramWindowShown) CreateHistogramWindow(state);
     state.accelerators = LoadAcceleratorsW(instance, L"Vx");
 
     // The start-up path is opened as a handed-over path would be, but

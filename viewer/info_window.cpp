@@ -254,7 +254,7 @@ void UpdateInfoTexts(MainWindowState& state) {
 void RefreshInfoStyle(MainWindowState& state) {
     InfoWindowState& info = state.infoWindow;
     if (!info.tool.window) return;
-    InvalidateWindowTree(info.tool.window);
+    RedrawToolWindow(info.tool);
     SendMessageW(PageEdit(info), WM_SETFONT, reinterpret_cast<WPARAM>(g_interfaceFonts.normalFont),
                  TRUE);
 }

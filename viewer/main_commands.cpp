@@ -9,6 +9,7 @@
 #include "viewer/dialogs/resolution_dialog.h"
 #include "viewer/display_bitmap.h"
 #include "viewer/full_screen_switch.h"
+#include "viewer/histogram_window.h"
 #include "viewer/info_window.h"
 #include "viewer/library_messages.h"
 #include "viewer/main_menu.h"
@@ -19,6 +20,7 @@
 #include "viewer/shell_services.h"
 #include "viewer/style.h"
 #include "viewer/view.h"
+#include "viewer/tool_window.h"
 #include "viewer/tooltips.h"
 #include "viewer/wide_text.h"
 
@@ -66,6 +68,8 @@ void Exit(MainWindowState& state, UINT, LPARAM) {
 }
 
 void CopyToClipboard(MainWindowState& state, UINT, LPARAM) {
+    // With the Histogram window in front, its probe's values are copied.
+    if (CopyPixelValueText(state)) return;
     if (state.display.IsEmpty() || !OpenClipboard(state.window)) return;
     EmptyClipboard();
     const HGLOBAL dib = static_cast<HGLOBAL>(state.display.ToClipboard());
@@ -181,6 +185,7 @@ void ChooseInterfaceStyle(MainWindowState& state, UINT id, LPARAM) {
     SetInterfaceStyle(style);
     RefreshAboutBox(state);
     RefreshInfoStyle(state);
+    RedrawToolWindow(state.histogramWindow.tool);
 }
 
 void ToggleSmoothResizing(MainWindowState& state, UINT, LPARAM) {
@@ -233,6 +238,13 @@ void ToggleInfoWindow(MainWindowState& state, UINT, LPARAM) {
         CloseInfoWindow(state);
     else
         CreateInfoWindow(state);
+}
+
+void ToggleHistogramWindow(MainWindowState& state, UINT, LPARAM) {
+    if (state.histogramWindow.tool.window)
+        CloseHistogramWindow(state);
+    else
+        CreateHistogramWindow(state);
 }
 
 void ToggleAboutBox(MainWindowState& state, UINT, LPARAM) {
@@ -300,6 +312,7 @@ constexpr Command kCommands[] = {
     {CMD_HELP, CMD_HELP, OpenHelp, false, Guard::None},
     {CMD_ABOUT, CMD_ABOUT, ToggleAboutBox, false, Guard::None},
     {CMD_INFO_WINDOW, CMD_INFO_WINDOW, ToggleInfoWindow, false, Guard::None},
+    {CMD_HISTOGRAM_WINDOW, CMD_HISTOGRAM_WINDOW, ToggleHistogramWindow, false, Guard::None},
 
     {CMD_CONTEXT_MENU, CMD_CONTEXT_MENU_CONTROL, ContextMenuFromKeyboard, false, Guard::None},
     {CMD_ZOOM_1_1, CMD_ZOOM_OUT, Zoom, false, Guard::None},

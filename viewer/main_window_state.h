@@ -12,6 +12,7 @@
 #include <string>
 
 #include "imglib/imglib.h"
+#include "viewer/histogram_window.h"
 #include "viewer/info_window.h"
 #include "viewer/logic/action_list.h"
 #include "viewer/logic/dib_render.h"
@@ -82,6 +83,7 @@ struct MainWindowState {
     HWND listWindow = nullptr;
     AboutBox* aboutBox = nullptr; // the open About box, null when none (about_box.cpp)
     InfoWindowState infoWindow;
+    HistogramWindowState histogramWindow;
 
     // Main-window state.
     BusyFlags busy;

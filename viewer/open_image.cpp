@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "viewer/histogram_window.h"
 #include "viewer/info_window.h"
 #include "viewer/library_messages.h"
 #include "viewer/logic/action_list.h"
@@ -166,6 +167,7 @@ void ShowNewImage(MainWindowState& state, ImageSource source, const char* acquir
     }
     LayOutNewImage(state);
     UpdateInfoTexts(state);
+    UpdateHistogram(state);
     if (state.fullScreen) InvalidateRect(state.window, nullptr, FALSE);
 }
 
@@ -189,6 +191,7 @@ void ClearImage(MainWindowState& state) {
     InvalidateRect(state.window, nullptr, FALSE);
     state.currentPath[0] = 0;
     UpdateInfoTexts(state);
+    UpdateHistogram(state);
 }
 
 void RefreshImageView(MainWindowState& state, bool relayout) {
@@ -196,6 +199,7 @@ void RefreshImageView(MainWindowState& state, bool relayout) {
         RenderDisplay(state);
         if (relayout) LayOutNewImage(state);
         RefreshImageTexts(state);
+        UpdateHistogram(state);
     }
     SetArrowCursor();
 }

@@ -68,6 +68,10 @@ void ResizeToolWindow(const ToolWindow& tool, int clientHeight) {
                  rect.bottom - rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void RedrawToolWindow(const ToolWindow& tool) {
+    if (tool.window) InvalidateWindowTree(tool.window);
+}
+
 HDC BeginToolWindowPaint(const ToolWindow& tool, PAINTSTRUCT& ps) {
     const HDC dc = BeginPaint(tool.window, &ps);
     RECT client;

@@ -34,6 +34,8 @@ void DestroyToolWindow(ToolWindow& tool);
 // Moves and sizes the window for a client area of the given height, at the
 // stored position kept on the screen.
 void ResizeToolWindow(const ToolWindow& tool, int clientHeight);
+// Repaints the window and its controls (after a change of style).
+void RedrawToolWindow(const ToolWindow& tool);
 // BeginPaint and the Face fill; EndToolWindowPaint ends it.
 HDC BeginToolWindowPaint(const ToolWindow& tool, PAINTSTRUCT& ps);
 void EndToolWindowPaint(const ToolWindow& tool, PAINTSTRUCT& ps);

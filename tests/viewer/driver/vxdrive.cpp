@@ -31,6 +31,7 @@
 //   copy-data SEL TAG TEXT   sends WM_COPYDATA (dwData TAG) with TEXT's UTF-16
 //                            units and no terminator; prints the answer
 //   key SEL VK               posts WM_KEYDOWN and WM_KEYUP of a virtual key
+//   activate SEL             makes the window the foreground window
 //   drop SEL PATH            drops the file (a Unix path) on the middle of the
 //                            window's client area through X (XDND)
 //   clip-text                waits for a Unicode text on the clipboard; prints it
@@ -497,6 +498,9 @@ int RunStep(const WString& step, const std::vector<WString>& args) {
             std::fprintf(stderr, "vxdrive: the window took no drop\n");
             return kNotFound;
         }
+    } else if (step == u"activate" && extra == 0) {
+        if (!SetForegroundWindow(window)) return kNotFound;
+        if (!WaitFor([&] { return GetForegroundWindow() == window; })) return kNotFound;
     } else if (step == u"key" && extra == 1) {
         if (!ParseArg(args[1], &a)) return kUsage;
         const UINT scan = MapVirtualKeyW(static_cast<UINT>(a), MAPVK_VK_TO_VSC);
