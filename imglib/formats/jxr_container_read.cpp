@@ -90,6 +90,7 @@ public:
         const uint64_t size = uint64_t{TypeSize(e.type)} * e.count;
         if (size > s_->fileSize) return false;
         out->resize(size);
+        if (size == 0) return true;
         if (size <= 4) {
             std::memcpy(out->data(), e.field, size);
             return true;
@@ -171,7 +172,7 @@ uint32_t Reader::Resolution(const Entry& e) {
     if (e.type == kRATIONAL && Value(e, &bytes)) {
         const uint32_t d = ILGetLe32(bytes.data() + 4);
         if (d == 0) return 0;
-        v = double{ILGetLe32(bytes.data())} / d;
+        v = static_cast<double>(ILGetLe32(bytes.data())) / d;
     } else if (e.type == kFLOAT) {
         float f;
         std::memcpy(&f, e.field, 4);
@@ -260,7 +261,7 @@ bool Reader::Tag(const Entry& e) {
             IccProfile(e);
             return true;
         case 0xBC01:
-            if (e.count != 16 || !Value(e, &bytes)) return false;
+            if (e.count != 16 || !Value(e, &bytes) || bytes.size() != 16) return false;
             std::memcpy(s_->pixelFormat, bytes.data(), 16);
             return ILJxrLookupPixelFormat(s_->pixelFormat, &s_->alpha);
         case 0xBC80:
