@@ -16,7 +16,6 @@
 #include <string>
 #include <vector>
 
-#include <exempi/xmp.h>
 #include <libexif/exif-data.h>
 
 #include "imglib/convert/converter.h"
@@ -133,7 +132,6 @@ struct Loaded {
 
 class TiffTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(xmp_init()); }
     void SetUp() override {
         dir = MakeTestFolder("tiff");
         h = ILCreateHandle("Vx test");
