@@ -594,6 +594,7 @@ ILResult Decode(ILHandle* h, TIFF* tif, const Directory& d, cmsHPROFILE fileProf
     src.height = d.height;
     TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &src.bitsPerSample); // SGILog may change it
     src.samplesPerPixel = d.samples;
+    src.keptSamples = static_cast<uint16_t>(ILChannelCount(plan.source));
     src.planes = d.planes;
     src.subsampling = plan.subsampling;
     src.invert = plan.invertSamples;

@@ -485,28 +485,58 @@ TEST_F(TiffTest, MissingOrOddTagsAreRepairedWithWarnings) {
     struct Case {
         const char* name;
         uint16_t samples;
-        bool photometric;
+        uint16_t photometric; // 0xFFFF: no tag
         const char* warning;
         ILPixelType type;
+        Bytes pixel; // the last one, as delivered
     };
     const Case cases[] = {
-        {"RGB without photometric", 3, false,
-         "Missing photometric tag with 3 color channels, RGB assumed", IL_BGR8},
-        {"grey without photometric", 1, false, nullptr, IL_GREY8},
-        {"grey with an undeclared extra sample", 2, true, "1 undefined extra channel(s) found",
-         IL_GREY_A8},
+        {"RGB without photometric",
+         3,
+         0xFFFF,
+         "Missing photometric tag with 3 color channels, RGB assumed",
+         IL_BGR8,
+         {30, 20, 10}},
+        {"grey without photometric", 1, 0xFFFF, nullptr, IL_GREY8, {10}},
+        {"grey with an undeclared extra sample",
+         2,
+         PHOTOMETRIC_MINISBLACK,
+         "1 undefined extra channel(s) found",
+         IL_GREY_A8,
+         {10, 20}},
+        {"grey with two undeclared extra samples",
+         3,
+         PHOTOMETRIC_MINISBLACK,
+         "2 undefined extra channel(s) found",
+         IL_GREY_A8,
+         {10, 20}},
+        {"RGB with two undeclared extra samples",
+         5,
+         PHOTOMETRIC_RGB,
+         "2 undefined extra channel(s) in RGB image found",
+         IL_BGRA8,
+         {30, 20, 10, 40}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        auto file = tifftest::Basic(3, 2, 8, c.samples, PHOTOMETRIC_MINISBLACK);
-        if (!c.photometric) file.tags.erase(262);
-        file.strips = {Bytes(size_t{3} * 2 * c.samples, 90)};
+        auto file = tifftest::Basic(3, 2, 8, c.samples, c.photometric);
+        if (c.photometric == 0xFFFF) file.tags.erase(262);
+        // Sample s of every pixel holds 10 x (s + 1).
+        Bytes strip;
+        for (int i = 0; i < 3 * 2; ++i)
+            for (uint16_t sample = 0; sample < c.samples; ++sample)
+                strip.push_back(uint8_t(10 * (sample + 1)));
+        file.strips = {strip};
         warnings.clear();
         Loaded l;
         h->alphaMode = 1;
         Load(Write("tags.tif", file.Build()), &l, true);
         ASSERT_EQ(l.result, IL_OK);
         EXPECT_EQ(l.image.type, c.type);
+        const uint32_t last = (l.image.width - 1) * uint32_t(c.pixel.size());
+        EXPECT_EQ(Bytes(l.image.data + l.image.stride + last,
+                        l.image.data + l.image.stride + last + c.pixel.size()),
+                  c.pixel);
         if (c.warning)
             EXPECT_NE(
                 std::find(warnings.begin(), warnings.end(), std::string("TIFF: ") + c.warning),
