@@ -594,7 +594,11 @@ ILResult Decode(ILHandle* h, TIFF* tif, const Directory& d, cmsHPROFILE fileProf
     src.height = d.height;
     TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &src.bitsPerSample); // SGILog may change it
     src.samplesPerPixel = d.samples;
-    src.keptSamples = static_cast<uint16_t>(ILChannelCount(plan.source));
+    // A colour transform reads whole pixels; the row kernels read the
+    // source type's samples, which must be there.
+    const uint32_t taken = ILChannelCount(plan.source);
+    if (!c->transform && taken > d.samples) return ILReportUnsupportedDataFormat(h);
+    src.keptSamples = static_cast<uint16_t>(c->transform ? d.samples : taken);
     src.planes = d.planes;
     src.subsampling = plan.subsampling;
     src.invert = plan.invertSamples;
