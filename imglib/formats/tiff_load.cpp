@@ -4,13 +4,13 @@
 // samples), palette, RGB (4 to 64 bits), CMYK and other separations (8 and
 // 16 bits), YCbCr (8 bits, subsampled or JPEG-compressed), CIE L*a*b*
 // (through a Lab profile) and SGI LogL / LogLuv, turned upright by the
-// Orientation tag; strips or tiles, contiguous
-// or separate planes, every compression libtiff decodes, the predictor for
-// uncompressed data too; the ICC profile or the chromaticities as a colour
-// profile, HalftoneHints as a grey table, resolution, texts, XMP, IPTC and
-// EXIF entries.
-// Not handled: YCbCr with extra samples or subsampling 4, Lab with extra
-// samples at other depths, palette images deeper than 8 bits, sub-IFDs.
+// Orientation tag; strips or tiles, contiguous or separate planes, every
+// compression libtiff decodes, the predictor for uncompressed data too; the
+// ICC profile or the chromaticities as a colour profile, HalftoneHints as a
+// grey table, resolution, texts, XMP, IPTC and EXIF entries.
+// Not handled: integer samples of 6, 10, 14 or 24 bits, YCbCr with extra
+// samples or subsampling 4, palettes deeper than 8 bits or with extra
+// samples, three-ink separations without a profile, sub-IFDs.
 #include <algorithm>
 #include <cinttypes>
 #include <cstring>
