@@ -200,7 +200,7 @@ constexpr ILRowKernel kBGR8ToBGRX8 = ILRowShuffle<U8, U8, 3, 4, 0, 1, 2>;
 constexpr ILRowKernel kSwapBGRX8 = ILRowShuffle<U8, U8, 4, 4, 2, 1, 0, 3>;
 constexpr ILRowKernel kBGRX8ToRGB8 = ILRowShuffle<U8, U8, 4, 3, 2, 1, 0>;
 constexpr ILRowKernel kBGRX8ToBGR8 = ILRowShuffle<U8, U8, 4, 3, 0, 1, 2>;
-constexpr ILRowKernel kSwapBGR8 = ILRowShuffle<U8, U8, 3, 3, 2, 1, 0>;
+constexpr ILRowKernel kSwapBGR8 = ILRowSwapBGR8;
 constexpr ILRowKernel kGrey16ToBGR16 = ILRowShuffle<U16, U16, 1, 3, 0, 0, 0>;
 constexpr ILRowKernel kGreyA16ToBGRA16 = ILRowShuffle<U16, U16, 2, 4, 0, 0, 0, 1>;
 constexpr ILRowKernel kGreyA16ToGrey16 = ILRowShuffle<U16, U16, 2, 1, 0>;
@@ -211,17 +211,17 @@ constexpr ILRowKernel kSwapBGR16 = ILRowShuffle<U16, U16, 3, 3, 2, 1, 0>;
 constexpr ILRowKernel kSwapBGRA16 = ILRowShuffle<U16, U16, 4, 4, 2, 1, 0, 3>;
 
 // Dithered narrowing.
-constexpr ILRowKernel kGrey16ToGrey8 = ILRowDitherTo8<U16, 1, 1, 0>;
+constexpr ILRowKernel kGrey16ToGrey8 = ILRowNarrow16To8<1>;
 constexpr ILRowKernel kGrey16ToBGR8 = ILRowDitherTo8<U16, 1, 3, 0, 0, 0>;
 constexpr ILRowKernel kGreyA16ToGrey8 = ILRowDitherTo8<U16, 2, 1, 0>;
-constexpr ILRowKernel kGreyA16ToGreyA8 = ILRowDitherTo8<U16, 2, 2, 0, 1>;
+constexpr ILRowKernel kGreyA16ToGreyA8 = ILRowNarrow16To8<2>;
 constexpr ILRowKernel kGreyA16ToBGR8 = ILRowDitherTo8<U16, 2, 3, 0, 0, 0>;
 constexpr ILRowKernel kGreyA16ToBGRA8 = ILRowDitherTo8<U16, 2, 4, 0, 0, 0, 1>;
 constexpr ILRowKernel kGrey32ToBGR8 = ILRowDitherTo8<U32, 1, 3, 0, 0, 0>;
 constexpr ILRowKernel kGreyA32ToBGR8 = ILRowDitherTo8<U32, 2, 3, 0, 0, 0>;
-constexpr ILRowKernel kBGR16ToBGR8 = ILRowDitherTo8<U16, 3, 3, 0, 1, 2>;
+constexpr ILRowKernel kBGR16ToBGR8 = ILRowNarrow16To8<3>;
 constexpr ILRowKernel kBGR16ToRGB8 = ILRowDitherTo8<U16, 3, 3, 2, 1, 0>;
-constexpr ILRowKernel kBGRA16ToBGRA8 = ILRowDitherTo8<U16, 4, 4, 0, 1, 2, 3>;
+constexpr ILRowKernel kBGRA16ToBGRA8 = ILRowNarrow16To8<4>;
 constexpr ILRowKernel kBGRA16ToBGR8 = ILRowDitherTo8<U16, 4, 3, 0, 1, 2>;
 constexpr ILRowKernel kBGRA16ToRGB8 = ILRowDitherTo8<U16, 4, 3, 2, 1, 0>;
 

@@ -45,6 +45,13 @@ void ILRowGreyMapGrey8(ILConverter* c, const void* source, void* target);
 void ILRowGreyMapBGR8(ILConverter* c, const void* source, void* target);
 void ILRowGreyMapGreyA8(ILConverter* c, const void* source, void* target);
 
+// --- SSE2 members (rows_8bit_sse2.cpp) ----------------------------------------
+// N 16-bit samples a pixel to N 8-bit samples in the same order, dithered
+// as ILRowDitherTo8; B, G, R 8 to R, G, B 8 (either way round).
+template <int N>
+void ILRowNarrow16To8(ILConverter* c, const void* source, void* target);
+void ILRowSwapBGR8(ILConverter* c, const void* source, void* target);
+
 // Premultiplied grey+alpha 8, grey+alpha 16 and BGRA 16 over the background,
 // into BGR 8.
 void ILRowCompositeGreyPA8ToBGR8(ILConverter* c, const void* source, void* target);

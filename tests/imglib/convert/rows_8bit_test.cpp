@@ -220,6 +220,57 @@ TEST_F(Rows8BitTest, SixteenToEightBitFollowsTheDitherMatrix) {
     EXPECT_EQ(conv.c.ditherRow, (phase + 1) % 4);
 }
 
+// Rows long enough for the vector steps (sixteen pixels for narrowing, five
+// for the exchange) and every tail length give what one pixel at a time
+// gives: (v + d) div 257 at the pixel's column and row, v up to 65535 with
+// offsets up to 256, and R and B exchanged.
+TEST_F(Rows8BitTest, LongRowsConvertLikeOnePixelAtATime) {
+    std::mt19937 rng(5);
+    const struct {
+        ILPixelType source, target;
+        int channels;
+        bool swapped;
+    } pairs[] = {
+        {IL_GREY16, IL_GREY8, 1, false}, {IL_GREY_A16, IL_GREY_A8, 2, false},
+        {IL_BGR16, IL_BGR8, 3, false},   {IL_RGB16, IL_RGB8, 3, false},
+        {IL_BGRA16, IL_BGRA8, 4, false}, {IL_BGR8, IL_RGB8, 3, true},
+    };
+    for (const auto& p : pairs) {
+        for (const bool dither : {true, false}) {
+            for (const uint64_t width : {1, 5, 6, 15, 16, 17, 31, 47, 100}) {
+                SCOPED_TRACE(::testing::Message()
+                             << std::hex << p.source << " -> " << p.target << std::dec << ", width "
+                             << width << (dither ? ", dithered" : ""));
+                Conv conv(p.source, p.target, width);
+                ILConverterSetDither(&conv.c, dither);
+                const size_t samples = width * p.channels;
+                for (int row = 0; row < 4; ++row) {
+                    std::vector<uint8_t> out(samples);
+                    if (p.swapped) {
+                        std::vector<uint8_t> in(samples);
+                        for (uint8_t& v : in)
+                            v = uint8_t(rng());
+                        conv.Run(in, out);
+                        for (size_t i = 0; i < samples; ++i)
+                            ASSERT_EQ(out[i], in[i - i % 3 + 2 - i % 3]) << "sample " << i;
+                        continue;
+                    }
+                    std::vector<uint16_t> in(samples);
+                    for (uint16_t& v : in)
+                        v = rng() % 4 ? uint16_t(rng()) : uint16_t(65535 - rng() % 300);
+                    const int phase = int(conv.c.ditherRow);
+                    conv.Run(in, out);
+                    for (size_t i = 0; i < samples; ++i) {
+                        const int x = int(i / p.channels);
+                        const int d = dither ? DitherOffset(x, phase) : 120;
+                        ASSERT_EQ(out[i], (in[i] + d) / 257) << "sample " << i;
+                    }
+                }
+            }
+        }
+    }
+}
+
 // Channel orders of the plain rearranging and widening members: each row
 // is one pixel whose samples are distinct, so a misplaced sample shows.
 TEST_F(Rows8BitTest, SamplesLandInTheTargetOrder) {
@@ -590,7 +641,7 @@ TEST_F(Rows8BitTest, KernelsStayInsideTheirRows) {
         map[i] = uint8_t(i);
     for (const ILKernelEntry& e : ILKernels8Bit()) {
         SCOPED_TRACE(::testing::Message() << std::hex << e.source << " -> " << e.target);
-        for (uint64_t width = 1; width <= 9; ++width) {
+        for (const uint64_t width : {1, 2, 3, 4, 5, 6, 7, 8, 9, 15, 16, 17, 33}) {
             ILConverter c;
             ILConverterInit(&c);
             c.width = width;
