@@ -10,5 +10,6 @@
 #include "imglib/io/stream.h"
 #include "imglib/ops/geometry.h"
 #include "imglib/ops/gauss.h"
+#include "imglib/ops/projection.h"
 #include "imglib/ops/resample.h"
 #include "imglib/surface.h"

@@ -48,6 +48,15 @@ rect scaled(const rect& r, coords factor) {
 // ---------------------------------------------------------------------------
 // Creation and geometry
 
+// v[axis]: canvas end, origin, tile size, tile origin. The canvas must not be
+// empty and its origin must lie in the first tile.
+void codestream_state::check_canvas(const int v[2][4]) {
+    for (int a = 0; a < 2; ++a)
+        if (v[a][0] <= v[a][1] || v[a][2] <= 0 || v[a][3] > v[a][1] ||
+            static_cast<int64_t>(v[a][3]) + v[a][2] <= v[a][1])
+            fail("Illegal canvas coordinates");
+}
+
 codestream_ref codestream_ref::create_input(codestream_source* source) {
     auto s = std::make_unique<codestream_state>();
     s->in = std::make_unique<codestream_input_buffer>(source);
@@ -77,23 +86,28 @@ codestream_ref codestream_ref::create_output(const j2k_params& siz, codestream_s
 
 void codestream_state::build_geometry() {
     j2k_params* siz = tree->root();
-    siz->complete();
-    int v[2][4];
-    for (int a = 0; a < 2; ++a) {
-        siz->read_int("Ssize", 0, a, v[a][0]);
-        siz->read_int("Sorigin", 0, a, v[a][1]);
-        siz->read_int("Stiles", 0, a, v[a][2]);
-        siz->read_int("Stile_origin", 0, a, v[a][3]);
+    int v[2][4] = {};
+    auto read_canvas = [&] {
+        for (int a = 0; a < 2; ++a) {
+            siz->read_int("Ssize", 0, a, v[a][0]);
+            siz->read_int("Sorigin", 0, a, v[a][1]);
+            siz->read_int("Stiles", 0, a, v[a][2]);
+            siz->read_int("Stile_origin", 0, a, v[a][3]);
+        }
+    };
+    // A read SIZ holds every value: its canvas is checked before completion.
+    if (in) {
+        read_canvas();
+        check_canvas(v);
     }
+    siz->complete();
+    read_canvas();
+    check_canvas(v);
     canvas.pos = {v[0][1], v[1][1]};
     canvas.size = {static_cast<int64_t>(v[0][0]) - v[0][1],
                    static_cast<int64_t>(v[1][0]) - v[1][1]};
     tile_size = {v[0][2], v[1][2]};
     tile_origin = {v[0][3], v[1][3]};
-    if (canvas.empty() || tile_size.y <= 0 || tile_size.x <= 0 || tile_origin.y > canvas.pos.y ||
-        tile_origin.x > canvas.pos.x || tile_origin.y + tile_size.y <= canvas.pos.y ||
-        tile_origin.x + tile_size.x <= canvas.pos.x)
-        fail("Illegal canvas coordinates");
     int count = 0;
     siz->read_int("Scomponents", 0, 0, count);
     components.resize(static_cast<size_t>(count));
@@ -286,10 +300,7 @@ void codestream_state::build_tile(tile_state& t) {
     t.align = {align[0] ? 1 : 0, align[1] ? 1 : 0};
     t.components.resize(static_cast<size_t>(n));
     for (int c = 0; c < n; ++c) {
-        tree->ensure(t.index, c);
-        const j2k_params* cp = cod->find(t.index, c);
-        const j2k_params* qp = qcd->find(t.index, c);
-        const j2k_params* rp = rgn->find(t.index, c);
+        // Read through inheritance: no object is made per tile-component.
         tile_component_state& tcs = t.components[c];
         tcs.tile = &t;
         tcs.index = c;
@@ -299,13 +310,13 @@ void codestream_state::build_tile(tile_state& t) {
         tcs.region = scaled(t.region, tcs.subsampling);
         int blk[2] = {64, 64};
         bool use_precincts = false;
-        cp->read_int("Clevels", 0, 0, tcs.levels);
-        cp->read_bool("Creversible", 0, 0, tcs.reversible);
-        cp->read_int("Ckernels", 0, 0, tcs.kernels);
-        cp->read_int("Cblk", 0, 0, blk[0]);
-        cp->read_int("Cblk", 0, 1, blk[1]);
-        cp->read_int("Cmodes", 0, 0, tcs.modes);
-        cp->read_bool("Cuse_precincts", 0, 0, use_precincts);
+        cod->read_int(t.index, c, "Clevels", 0, 0, tcs.levels);
+        cod->read_bool(t.index, c, "Creversible", 0, 0, tcs.reversible);
+        cod->read_int(t.index, c, "Ckernels", 0, 0, tcs.kernels);
+        cod->read_int(t.index, c, "Cblk", 0, 0, blk[0]);
+        cod->read_int(t.index, c, "Cblk", 0, 1, blk[1]);
+        cod->read_int(t.index, c, "Cmodes", 0, 0, tcs.modes);
+        cod->read_bool(t.index, c, "Cuse_precincts", 0, 0, use_precincts);
         tcs.block = {blk[0], blk[1]};
         if (tcs.levels - discard_levels < 0)
             fail(
@@ -315,25 +326,26 @@ void codestream_state::build_tile(tile_state& t) {
         // Quantisation: every band the coding style has needs its record.
         int guard = 1, rshift = 0, rlevels = 4;
         bool derived = false;
-        qp->read_int("Qguard", 0, 0, guard);
-        qp->read_bool("Qderived", 0, 0, derived);
-        rp->read_int("Rshift", 0, 0, rshift);
-        rp->read_int("Rlevels", 0, 0, rlevels);
+        qcd->read_int(t.index, c, "Qguard", 0, 0, guard);
+        qcd->read_bool(t.index, c, "Qderived", 0, 0, derived);
+        rgn->read_int(t.index, c, "Rshift", 0, 0, rshift);
+        rgn->read_int(t.index, c, "Rlevels", 0, 0, rlevels);
         float rweight = -1;
-        const bool has_weight = rp->read_float("Rweight", 0, 0, rweight);
+        const bool has_weight = rgn->read_float(t.index, c, "Rweight", 0, 0, rweight);
         const int bands = 3 * levels + 1;
         const char* kind = tcs.reversible ? "Qabs_ranges" : "Qabs_steps";
         int dummy_i;
         float dummy_f;
         const bool have_records =
-            tcs.reversible ? qp->read_int(kind, derived ? 0 : bands - 1, 0, dummy_i, true, false)
-                           : qp->read_float(kind, derived ? 0 : bands - 1, 0, dummy_f, true, false);
+            tcs.reversible ? qcd->read_int(t.index, c, kind, derived ? 0 : bands - 1, 0, dummy_i)
+                           : qcd->read_float(t.index, c, kind, derived ? 0 : bands - 1, 0, dummy_f);
         if (!have_records)
             invalid_segment(0xFF5C, "no quantisation record for every one of the " +
                                         std::to_string(bands) + " bands of tile " +
                                         std::to_string(t.index) + " component " +
                                         std::to_string(c));
-        wavelet_kernel_desc kernel(tcs.kernels, tcs.reversible && tcs.kernels == W5X3);
+        const wavelet_kernel_desc& kernel =
+            wavelet_kernel_desc::standard(tcs.kernels, tcs.reversible && tcs.kernels == W5X3);
         tcs.resolutions.resize(static_cast<size_t>(levels + 1));
         const coords align_c = t.align;
         for (int r = 0; r <= levels; ++r) {
@@ -348,8 +360,8 @@ void codestream_state::build_tile(tile_state& t) {
             res.region = reg;
             int pp[2] = {1 << 15, 1 << 15};
             if (use_precincts) {
-                cp->read_int("Cprecincts", levels - r, 0, pp[0]);
-                cp->read_int("Cprecincts", levels - r, 1, pp[1]);
+                cod->read_int(t.index, c, "Cprecincts", levels - r, 0, pp[0]);
+                cod->read_int(t.index, c, "Cprecincts", levels - r, 1, pp[1]);
             }
             if (!is_power_of_two(pp[0]) || !is_power_of_two(pp[1]))
                 fail(
@@ -371,10 +383,10 @@ void codestream_state::build_tile(tile_state& t) {
                 // Band record: LL, then per level from the coarsest HL, LH, HH.
                 const int record = r == 0 ? 0 : 3 * (r - 1) + b;
                 if (tcs.reversible) {
-                    qp->read_int("Qabs_ranges", record, 0, sb.exponent, true, false);
+                    qcd->read_int(t.index, c, "Qabs_ranges", record, 0, sb.exponent);
                 } else {
                     float step0 = 1;
-                    qp->read_float("Qabs_steps", derived ? 0 : record, 0, step0, true, false);
+                    qcd->read_float(t.index, c, "Qabs_steps", derived ? 0 : record, 0, step0);
                     step_code code = encode_step(step0);
                     if (derived) {
                         code.exponent += (r == 0 ? 0 : res.depth - levels);
@@ -391,8 +403,9 @@ void codestream_state::build_tile(tile_state& t) {
                 if (has_weight && rweight >= 0) sb.roi_weight = rweight * rweight;
                 float lw = 1, bw = 1;
                 if (b != 0) {
-                    cp->read_float("Clev_weights", levels - r, 0, lw);
-                    cp->read_float("Cband_weights", 3 * (res.depth - 1) + (3 - b), 0, bw);
+                    cod->read_float(t.index, c, "Clev_weights", levels - r, 0, lw);
+                    cod->read_float(t.index, c, "Cband_weights", 3 * (res.depth - 1) + (3 - b), 0,
+                                    bw);
                 }
                 sb.weight = lw * bw;
                 const int d = res.depth;

@@ -112,6 +112,7 @@ struct codestream_state {
     int tile_count() const { return static_cast<int>(tiles.y * tiles.x); }
     void read_main_header();
     void build_geometry();
+    static void check_canvas(const int v[2][4]);
     bool read_tile_part_header();
     void handle_header_segment(unsigned place, int tile, int tile_part,
                                std::vector<pp_segment>* ppt);

@@ -370,7 +370,10 @@ void resolution_info::read_sub_box(box_reader& box, bool capture) {
     };
     const float vr = value(vn, vd, ve), hr = value(hn, hd, he);
     // Values the arithmetic cannot hold are ignored.
-    if (!std::isfinite(vr) || !std::isfinite(hr) || vr <= 0 || hr <= 0) return;
+    if (!std::isfinite(vr) || !std::isfinite(hr) || vr <= 0 || hr <= 0 || !std::isfinite(hr / vr)) {
+        ignored_ = true;
+        return;
+    }
     const float aspect = hr / vr;
     if (capture) {
         capture_aspect_ = aspect;
@@ -393,7 +396,8 @@ void resolution_info::read_box(box_reader& box) {
         if (!sub.length_known()) break;
         sub.close();
     }
-    if ((capture_res_ <= 0 && display_res_ <= 0) || (box.length_known() && box.bytes_left() != 0))
+    if ((capture_res_ <= 0 && display_res_ <= 0 && !ignored_) ||
+        (box.length_known() && box.bytes_left() != 0))
         fail("Malformed resolution box");
 }
 

@@ -123,7 +123,7 @@ private:
     friend class boxed_file_writer;
     void read_box(box_reader& box);
     void read_sub_box(box_reader& box, bool capture);
-    bool set_ = false;
+    bool set_ = false, ignored_ = false;
     float display_aspect_ = 1, capture_aspect_ = 1, display_res_ = 0, capture_res_ = 0;
 };
 

@@ -90,6 +90,9 @@ j2k_params::j2k_params(const char* cluster_name, const attribute_table& table, b
       attributes_(table.size()) {}
 
 int j2k_params::find_attribute(const char* name) const {
+    // Names are mostly the same literals as the table's: try the pointers first.
+    for (size_t i = 0; i < table_->size(); ++i)
+        if ((*table_)[i].name == name) return static_cast<int>(i);
     for (size_t i = 0; i < table_->size(); ++i)
         if (std::strcmp((*table_)[i].name, name) == 0) return static_cast<int>(i);
     return -1;
@@ -165,23 +168,30 @@ void j2k_params::put_float(const char* name, int record, int field, float value)
 
 const j2k_params::value* j2k_params::read_value(const char* name, int record, int field, char type,
                                                 bool inherit, bool extend, bool derived) const {
-    int a = find_attribute(name);
+    // The search order (t, c), (t, -1), (-1, c), (-1, -1); instances other
+    // than the first never inherit.
+    const j2k_params* chain[4] = {this, nullptr, nullptr, nullptr};
+    if (inherit && instance_ == 0 && cluster_) cluster_->inheritance(tile_, component_, chain);
+    return lookup(chain, name, record, field, type, extend, derived);
+}
+
+const j2k_params::value* j2k_params::lookup(const j2k_params* const chain[4], const char* name,
+                                            int record, int field, char type, bool extend,
+                                            bool derived) {
+    const j2k_params* first = nullptr;
+    for (int i = 0; i < 4 && !first; ++i)
+        first = chain[i];
+    if (!first) return nullptr;
+    int a = first->find_attribute(name);
     if (a < 0 || record < 0) invalid_argument();
-    const attribute_desc& desc = (*table_)[a];
+    const attribute_desc& desc = (*first->table_)[a];
     if (field < 0 || field >= static_cast<int>(desc.fields.size())) invalid_argument();
     char ft = desc.fields[field].type;
     if ((type == 'I' && ft == 'F') || (type == 'F' && ft != 'F') || (type == 'B' && ft != 'B'))
         invalid_argument();
-    // The search order (t, c), (t, -1), (-1, c), (-1, -1); instances other
-    // than the first never inherit.
-    const j2k_params* chain[4] = {this, nullptr, nullptr, nullptr};
-    if (inherit && instance_ == 0 && cluster_) {
-        if (component_ >= 0 && tile_ >= 0) chain[1] = cluster_->find(tile_, -1);
-        if (tile_ >= 0 && component_ >= 0) chain[2] = cluster_->find(-1, component_);
-        if (tile_ >= 0 || component_ >= 0) chain[3] = cluster_->find(-1, -1);
-    }
     const int nf = static_cast<int>(desc.fields.size());
-    for (const j2k_params* p : chain) {
+    for (int i = 0; i < 4; ++i) {
+        const j2k_params* p = chain[i];
         if (!p) continue;
         const attribute_state& st = p->attributes_[a];
         if (st.records == 0 || (st.derived && !derived)) continue;
@@ -234,24 +244,26 @@ int j2k_params::own_records(const char* name, bool skip_derived) const {
     return skip_derived && st.derived ? 0 : st.records;
 }
 
-void j2k_params::clear_attribute(const char* name) {
+void j2k_params::clear_own(const char* name) {
     int a = find_attribute(name);
     if (a < 0) invalid_argument();
-    auto clear = [a](j2k_params* p) {
-        p->attributes_[a].records = 0;
-        p->attributes_[a].values.clear();
-    };
-    clear(this);
-    if (!cluster_) return;
-    // A list head clears its whole list: the main header object clears every
-    // object of the cluster, a tile head its tile, an instance 0 its instances.
+    attributes_[a].records = 0;
+    attributes_[a].values.clear();
+}
+
+void j2k_params::clear_attribute(const char* name) {
+    clear_own(name);
+    if (!cluster_ || instance_ != 0) return;
+    // A list head clears its lists: its instances; the main header object
+    // also its components and the tile heads, a tile head its components.
     for (auto& [key, list] : cluster_->objects_) {
-        bool in_scope = (tile_ == -1 && component_ == -1) ||
-                        (component_ == -1 && key.first == tile_) ||
-                        key == std::pair(tile_, component_);
-        if (instance_ != 0 || !in_scope) continue;
+        const bool mine = key == std::pair(tile_, component_);
+        const bool listed =
+            component_ == -1 && ((tile_ == -1 && (key.first == -1 || key.second == -1)) ||
+                                 (tile_ >= 0 && key.first == tile_));
+        if (!mine && !listed) continue;
         for (auto& p : list)
-            clear(p.get());
+            if (p.get() != this) p->clear_own(name);
     }
 }
 
@@ -477,6 +489,41 @@ j2k_params* param_cluster::create(int tile, int component) {
     p->cluster_ = this;
     list.push_back(std::move(p));
     return list.back().get();
+}
+
+void param_cluster::inheritance(int tile, int component, const j2k_params* chain[4]) const {
+    if (tile >= 0 && component >= 0) {
+        chain[1] = find(tile, -1);
+        chain[2] = find(-1, component);
+    }
+    if (tile >= 0 || component >= 0) chain[3] = find(-1, -1);
+}
+
+bool param_cluster::read_int(int tile, int component, const char* name, int record, int field,
+                             int& out) const {
+    const j2k_params* chain[4] = {find(tile, component), nullptr, nullptr, nullptr};
+    inheritance(tile, component, chain);
+    const j2k_params::value* v = j2k_params::lookup(chain, name, record, field, 'I', true, true);
+    if (v) out = v->i;
+    return v != nullptr;
+}
+
+bool param_cluster::read_bool(int tile, int component, const char* name, int record, int field,
+                              bool& out) const {
+    const j2k_params* chain[4] = {find(tile, component), nullptr, nullptr, nullptr};
+    inheritance(tile, component, chain);
+    const j2k_params::value* v = j2k_params::lookup(chain, name, record, field, 'B', true, true);
+    if (v) out = v->i != 0;
+    return v != nullptr;
+}
+
+bool param_cluster::read_float(int tile, int component, const char* name, int record, int field,
+                               float& out) const {
+    const j2k_params* chain[4] = {find(tile, component), nullptr, nullptr, nullptr};
+    inheritance(tile, component, chain);
+    const j2k_params::value* v = j2k_params::lookup(chain, name, record, field, 'F', true, true);
+    if (v) out = v->f;
+    return v != nullptr;
 }
 
 const std::vector<std::unique_ptr<j2k_params>>* param_cluster::instances(int tile,

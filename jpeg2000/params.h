@@ -89,6 +89,8 @@ public:
     bool read_float(const char* name, int record, int field, float& value, bool inherit = true,
                     bool extend = true, bool derived = true) const;
     void set_derived(const char* name);
+    // Empties the attribute of this object alone.
+    void clear_own(const char* name);
     bool is_derived(const char* name) const;
     void clear_attribute(const char* name);
     // Records in use of the object's own attribute (no inheritance); with
@@ -155,6 +157,9 @@ private:
     void put_value(const char* name, int record, int field, char type, int32_t i, float f);
     const value* read_value(const char* name, int record, int field, char type, bool inherit,
                             bool extend, bool derived) const;
+    // The first value found along a chain of up to four objects.
+    static const value* lookup(const j2k_params* const chain[4], const char* name, int record,
+                               int field, char type, bool extend, bool derived);
     void print_value(std::ostream& out, int attr, int record, int field) const;
 
     const char* name_;
@@ -174,6 +179,15 @@ public:
     j2k_params* head() const { return find(-1, -1, 0); }
     j2k_params* find(int tile, int component, int instance = 0) const;
     j2k_params* create(int tile, int component); // a further instance when present
+    // Reads for (tile, component) through the usual inheritance, whether or
+    // not that pair has an object of its own (nothing is created).
+    bool read_int(int tile, int component, const char* name, int record, int field, int& out) const;
+    bool read_bool(int tile, int component, const char* name, int record, int field,
+                   bool& out) const;
+    bool read_float(int tile, int component, const char* name, int record, int field,
+                    float& out) const;
+    // Fills chain[1..3] with the objects (tile, component) inherits from.
+    void inheritance(int tile, int component, const j2k_params* chain[4]) const;
     const std::vector<std::unique_ptr<j2k_params>>* instances(int tile, int component) const;
     // The (component, instances) of one tile in ascending component order.
     std::vector<j2k_params*> tile_objects(int tile) const;

@@ -85,7 +85,8 @@ const j2k_params* visible_holder(const j2k_params& p, const char* name) {
 // derived_only.
 std::vector<float> derive_steps(float q, int levels, int kernel, bool reversible,
                                 bool derived_only) {
-    wavelet_kernel_desc k(kernel, reversible && kernel == W5X3);
+    const wavelet_kernel_desc& k =
+        wavelet_kernel_desc::standard(kernel, reversible && kernel == W5X3);
     std::vector<float> steps;
     steps.push_back(static_cast<float>(q / k.synthesis_energy_gain(2, levels)));
     if (derived_only) return steps;
@@ -140,7 +141,7 @@ void qcd_params::complete() {
     const int visible = holder ? holder->own_records("Qabs_steps") : 0;
     float q;
     auto derive_from = [&](float base, bool ll_only) {
-        clear_attribute("Qabs_steps");
+        clear_own("Qabs_steps");
         std::vector<float> steps = derive_steps(base, levels, kernel, false, ll_only);
         for (size_t b = 0; b < steps.size(); ++b)
             put_float("Qabs_steps", static_cast<int>(b), 0, steps[b]);

@@ -30,7 +30,8 @@ extensions() {
     case "$1" in
         jpeg) echo "jpg jpe jpeg jfif" ;;
         jpeg2000) echo "jp2 j2k j2c jpc jpf jpx" ;;
-        jxr) echo "jxr hdp wdp" ;;
+        j2k_headers) echo "jp2 j2k j2c jpc" ;;
+        jxr | jxr_container) echo "jxr hdp wdp" ;;
         tiff) echo "tif tiff" ;;
         pnm) echo "pnm pam pgm pbm ppm pfm" ;;
         tga) echo "tga vst vda icb" ;;
@@ -40,7 +41,7 @@ extensions() {
         exr) echo "exr" ;;
         cineon) echo "cin" ;;
         raw) echo "arw cr2 crw dcr dng eff erf kdc mef mos mrw nef orf pef raf raw rw2 srf sr2 x3f 3fr" ;;
-        wmf) echo "wmf emf" ;;
+        wmf | wmf_header) echo "wmf emf" ;;
         *) echo "$1" ;;
     esac
 }

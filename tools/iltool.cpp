@@ -1,7 +1,8 @@
 // iltool: ImgLib on the command line, for developers and for the benchmark
 // scripts that run it beside a peer program.
 //
-//   iltool info FILE                 load result, every info field, metadata
+//   iltool info FILE                 info-only load (as a folder scan makes):
+//                                    result, every info field, metadata
 //   iltool topam FILE OUT.pam [--opt NAME=VALUE ...]
 //                                    decoded pixels as RGB, or RGBA where the
 //                                    image may have alpha, 8 or 16 bits
@@ -9,11 +10,31 @@
 //                                    load and save by extension
 // NAME is a load, save or import option: thumbnailEdge (a reduced load, as
 // for thumbnails), jpeg.quality, png.compression, bmp.os2, ...
+//   iltool resize IN OUT WIDTH HEIGHT [FILTER]
+//                                    resample (Box, Cosine, Gauss, Mitchell,
+//                                    Cubic, Lanczos (default), Blackman, or
+//                                    fast: the 8-bit thumbnail resampler)
+//   iltool rotate IN OUT DEGREES [OVERSAMPLING]
+//   iltool mirror IN OUT lr|ud
+//   iltool crop IN OUT X Y WIDTH HEIGHT   (negative X, Y and a larger size expand)
+//   iltool shift IN OUT DX DY
+//   iltool blur IN OUT RADIUS [blur|sharpen|bloom [AMOUNT [GAIN]]]
+//   iltool project IN OUT WIDTH HEIGHT FROM TO [AX AY AZ [OVERSAMPLING]]
+//                                    panorama projection; FROM and TO are
+//                                    latlong, cylindrical, angular, mirrorball
+//   iltool thumbnail IN OUT EDGE
+//
+// The operations print the time the operation itself took (load and save
+// apart) to the standard error stream as "op SECONDS".
 //
 // The library's messages go to the standard error stream through its default
 // procedures; the exit status is 0 only when every load and save answered 1.
+#include <strings.h>
+
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <functional>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -38,7 +59,15 @@ void Usage() {
     std::fputs(
         "usage: iltool info FILE\n"
         "       iltool topam FILE OUT.pam [--opt NAME=VALUE ...]\n"
-        "       iltool convert IN OUT [--opt NAME=VALUE ...]\n",
+        "       iltool convert IN OUT [--opt NAME=VALUE ...]\n"
+        "       iltool resize IN OUT WIDTH HEIGHT [FILTER]\n"
+        "       iltool rotate IN OUT DEGREES [OVERSAMPLING]\n"
+        "       iltool mirror IN OUT lr|ud\n"
+        "       iltool crop IN OUT X Y WIDTH HEIGHT\n"
+        "       iltool shift IN OUT DX DY\n"
+        "       iltool blur IN OUT RADIUS [blur|sharpen|bloom [AMOUNT [GAIN]]]\n"
+        "       iltool project IN OUT WIDTH HEIGHT FROM TO [AX AY AZ [OVERSAMPLING]]\n"
+        "       iltool thumbnail IN OUT EDGE\n",
         stderr);
 }
 
@@ -187,11 +216,12 @@ void PrintSection(const char* title, const std::string& text) {
     }
 }
 
+// The pixels are not decoded: the load with no image is the one the viewer's
+// folder scan makes, so this shows what it reads and costs.
 int Info(ILHandle* h, const char* path) {
     if (!HasCodec(path, false)) return kExitFailed;
-    ILImageOwner image;
     ILInfo info;
-    const ILResult result = ILLoadImage(h, Wide(path).c_str(), &image.image, &info);
+    const ILResult result = ILLoadImage(h, Wide(path).c_str(), nullptr, &info);
     std::printf("result: %d\n", result);
     std::printf("formatId: 0x%X (%s)\n", info.formatId, ILGetFormatDescription(info.formatId));
     std::printf("colorType: %u\n", info.colorType);
@@ -352,6 +382,156 @@ int Convert(ILHandle* h, const char* in, const char* out, int optionCount, char*
     return ILSaveImage(h, Wide(out).c_str(), &image.image, &info) == IL_OK ? 0 : kExitFailed;
 }
 
+// ---------------------------------------------------------------------------
+// Operations: load, run one operation (timed), save.
+
+bool ParseInt(const char* text, int32_t* out) {
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(text, &end, 10);
+    if (*text == '\0' || *end != '\0' || errno != 0 || v < INT32_MIN || v > INT32_MAX) return false;
+    *out = static_cast<int32_t>(v);
+    return true;
+}
+
+bool ParseDouble(const char* text, double* out) {
+    char* end = nullptr;
+    *out = std::strtod(text, &end);
+    return *text != '\0' && *end == '\0';
+}
+
+// Index in names of the text, or -1.
+int Find(const char* text, const char* const* names, int count) {
+    for (int i = 0; i < count; ++i)
+        if (strcasecmp(text, names[i]) == 0) return i;
+    return -1;
+}
+
+using Operation = std::function<ILResult(ILHandle* h, ILImage* image)>;
+
+int RunOperation(ILHandle* h, const char* in, const char* out, const Operation& op) {
+    if (!HasCodec(in, false) || !HasCodec(out, true)) return kExitFailed;
+    ILImageOwner image;
+    ILInfo info;
+    if (ILLoadImage(h, Wide(in).c_str(), &image.image, &info) != IL_OK) return kExitFailed;
+    const auto start = std::chrono::steady_clock::now();
+    const ILResult r = op(h, &image.image);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    std::fprintf(stderr, "op %.4f\n", took.count());
+    if (r != IL_OK) {
+        std::fprintf(stderr, "iltool: the operation answered %d\n", r);
+        return kExitFailed;
+    }
+    return ILSaveImage(h, Wide(out).c_str(), &image.image, &info) == IL_OK ? 0 : kExitFailed;
+}
+
+// Replaces the image by a result built beside it.
+ILResult Replace(ILImage* image, ILImageOwner* result, ILResult r) {
+    if (r == IL_OK) ILMoveImage(image, &result->image, true, false);
+    return r;
+}
+
+int Operate(ILHandle* h, const std::string& command, int argc, char** argv) {
+    const char* in = argv[0];
+    const char* out = argv[1];
+    char** a = argv + 2;
+    const int n = argc - 2;
+    int32_t i[4] = {};
+    double d[4] = {};
+    if (command == "resize" && (n == 2 || n == 3) && ParseInt(a[0], &i[0]) &&
+        ParseInt(a[1], &i[1])) {
+        const bool fast = n == 3 && strcasecmp(a[2], "fast") == 0;
+        const int filter = n == 3 ? Find(a[2], ILResampleFilterNames, IL_RESAMPLE_FILTER_COUNT) : 5;
+        if (!fast && filter < 0) return Usage(), kExitUsage;
+        return RunOperation(h, in, out, [&](ILHandle* hh, ILImage* image) -> ILResult {
+            if (!fast) return ILResampleImage(hh, image, i[0], i[1], static_cast<uint8_t>(filter));
+            ILImageOwner result;
+            if (i[0] <= 0 || i[1] <= 0 ||
+                ILAllocImage(&result.image, i[0], i[1], IL_BGR8, nullptr) != IL_OK)
+                return IL_BAD_ARGUMENT;
+            return Replace(image, &result, ILResampleFast(image, &result.image));
+        });
+    }
+    if (command == "rotate" && (n == 1 || n == 2) && ParseDouble(a[0], &d[0]) &&
+        (n == 1 || ParseInt(a[1], &i[0])) && i[0] >= 0 && i[0] <= 255) {
+        return RunOperation(h, in, out, [&](ILHandle* hh, ILImage* image) -> ILResult {
+            if (n == 1) return ILRotateImage(hh, image, d[0]);
+            ILAffineParams p{};
+            p.angle = d[0];
+            p.scaleX = p.scaleY = 1;
+            p.background = ILColor{.r = 0, .g = 0, .b = 0, .a = 0, .index = -1};
+            p.oversampling = static_cast<uint8_t>(i[0]);
+            p.fitCanvas = 1;
+            return ILAffineTransform(hh, image, nullptr, &p);
+        });
+    }
+    if (command == "mirror" && n == 1 && (!std::strcmp(a[0], "lr") || !std::strcmp(a[0], "ud"))) {
+        const int32_t leftRight = std::strcmp(a[0], "lr") == 0;
+        return RunOperation(h, in, out, [&](ILHandle* hh, ILImage* image) -> ILResult {
+            return ILMirrorImage(hh, image, leftRight);
+        });
+    }
+    if (command == "crop" && n == 4 && ParseInt(a[0], &i[0]) && ParseInt(a[1], &i[1]) &&
+        ParseInt(a[2], &i[2]) && ParseInt(a[3], &i[3])) {
+        return RunOperation(h, in, out, [&](ILHandle*, ILImage* image) -> ILResult {
+            return ILCropImage(image, nullptr, i[0], i[1], i[2], i[3], nullptr);
+        });
+    }
+    if (command == "shift" && n == 2 && ParseInt(a[0], &i[0]) && ParseInt(a[1], &i[1])) {
+        return RunOperation(h, in, out, [&](ILHandle*, ILImage* image) -> ILResult {
+            return ILShiftImage(image, nullptr, i[0], i[1]);
+        });
+    }
+    if (command == "blur" && n >= 1 && n <= 4 && ParseInt(a[0], &i[0])) {
+        static const char* const kinds[] = {"sharpen", "blur", "bloom"};
+        const int kind = n >= 2 ? Find(a[1], kinds, 3) : 1;
+        d[0] = 1;
+        if (kind < 0 || (n >= 3 && !ParseDouble(a[2], &d[0])) ||
+            (n == 4 && !ParseDouble(a[3], &d[1])))
+            return Usage(), kExitUsage;
+        ILGaussParams p;
+        ILGaussParamsInit(&p, kind + 1, static_cast<float>(d[0]), i[0], static_cast<float>(d[1]));
+        return RunOperation(h, in, out, [&](ILHandle* hh, ILImage* image) -> ILResult {
+            return ILGaussFilterInPlace(&p, hh, image);
+        });
+    }
+    if (command == "project" && (n == 4 || n == 7 || n == 8) && ParseInt(a[0], &i[0]) &&
+        ParseInt(a[1], &i[1]) && i[0] > 0 && i[1] > 0) {
+        static const char* const codes[] = {"latlong", "cylindrical", "angular", "mirrorball"};
+        const int from = Find(a[2], codes, 4), to = Find(a[3], codes, 4);
+        ILProjectionParams p{};
+        p.background = ILColor{.r = 0, .g = 0, .b = 0, .a = 0, .index = -1};
+        p.oversampling = 1;
+        if (from < 0 || to < 0 ||
+            (n >= 7 && (!ParseDouble(a[4], &p.angleX) || !ParseDouble(a[5], &p.angleY) ||
+                        !ParseDouble(a[6], &p.angleZ))) ||
+            (n == 8 && (!ParseInt(a[7], &i[2]) || i[2] < 0 || i[2] > 255)))
+            return Usage(), kExitUsage;
+        if (n == 8) p.oversampling = static_cast<uint8_t>(i[2]);
+        p.sourceProjection = static_cast<uint8_t>(from);
+        p.targetProjection = static_cast<uint8_t>(to);
+        return RunOperation(h, in, out, [&](ILHandle* hh, ILImage* image) -> ILResult {
+            ILImageOwner result;
+            if (ILAllocImage(&result.image, i[0], i[1], image->type, nullptr) != IL_OK)
+                return IL_OUT_OF_MEMORY;
+            return Replace(image, &result, ILProjectImage(hh, image, &result.image, &p));
+        });
+    }
+    if (command == "thumbnail" && n == 1 && ParseInt(a[0], &i[0]) && i[0] > 0) {
+        if (!HasCodec(in, false) || !HasCodec(out, true)) return kExitFailed;
+        ILSetThumbnailSize(h, static_cast<uint32_t>(i[0]));
+        ILImageOwner image;
+        const auto start = std::chrono::steady_clock::now();
+        const ILResult r = ILLoadThumbnail(h, Wide(in).c_str(), &image.image);
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        std::fprintf(stderr, "op %.4f\n", took.count());
+        if (r != IL_OK) return kExitFailed;
+        return ILSaveImage(h, Wide(out).c_str(), &image.image, nullptr) == IL_OK ? 0 : kExitFailed;
+    }
+    Usage();
+    return kExitUsage;
+}
+
 int Run(int argc, char** argv) {
     if (argc < 3) {
         Usage();
@@ -368,6 +548,7 @@ int Run(int argc, char** argv) {
         return ToPam(handle.h, argv[2], argv[3], argc - 4, argv + 4);
     if (command == "convert" && argc >= 4)
         return Convert(handle.h, argv[2], argv[3], argc - 4, argv + 4);
+    if (argc >= 4) return Operate(handle.h, command, argc - 2, argv + 2);
     Usage();
     return kExitUsage;
 }

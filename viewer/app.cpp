@@ -3,8 +3,6 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <exempi/xmp.h>
-
 #include <cstdint>
 
 #include "viewer/commands.h"
@@ -124,6 +122,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     // Lives until the message loop has ended, after the window.
     MainWindowState state{};
     state.instance = instance;
+    // The start-up path is the current path until it is opened (a folder
+    // without images keeps it, and the Open dialog starts there).
+    lstrcpynW(state.currentPath, startPath, kPathUnits);
     if (!RegisterMainWindowClass(instance)) return 0;
     if (!CreateMainHandle(state)) return 0;
     LoadPreferences(state.handle);
@@ -138,7 +139,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     ShowScrollBar(window, SB_BOTH, FALSE);
     ShowWindow(window, showCommand);
     state.accelerators = LoadAcceleratorsW(instance, L"Vx");
-    xmp_init();
 
     // The start-up path is opened as a handed-over path would be, but
     // directly: an atom could not carry a path of more than 255 characters.

@@ -6,8 +6,6 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
-#include <exempi/xmp.h>
-
 #include <string>
 
 #include "viewer/busy_guard.h"
@@ -105,7 +103,6 @@ void OnDestroy(MainWindowState& state) {
     ILClearImage(&state.image);
     ILClearInfo(&state.info);
     state.history.Clear();
-    xmp_terminate();
     DeleteUndoSnapshot(state.undoSnapshotName);
     ILDestroyHandle(state.handle);
     state.handle = nullptr;
@@ -335,6 +332,13 @@ void OnOpenQueuedPath(MainWindowState& state) {
     OpenHandedOverPath(state, path);
 }
 
+// Creation asks for the size limits before the state is attached.
+LRESULT MainWindowEarlyMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_GETMINMAXINFO) return DefWindowProcW(window, message, wParam, lParam);
+    OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam));
+    return 0;
+}
+
 LRESULT MainWindowMessage(MainWindowState& state, HWND window, UINT message, WPARAM wParam,
                           LPARAM lParam) {
     switch (message) {
@@ -435,7 +439,7 @@ bool RegisterMainWindowClass(HINSTANCE instance) {
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof wc;
     wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC;
-    wc.lpfnWndProc = WindowProcOf<MainWindowState, MainWindowMessage>;
+    wc.lpfnWndProc = WindowProcOf<MainWindowState, MainWindowMessage, MainWindowEarlyMessage>;
     wc.hInstance = instance;
     wc.hIcon = LoadIconW(instance, L"Vx");
     wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);

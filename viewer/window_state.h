@@ -17,9 +17,15 @@ State* WindowStateOf(HWND window) {
     return reinterpret_cast<State*>(GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
-// The procedure of a window class whose windows carry a State. Messages that
-// arrive before WM_NCCREATE (WM_GETMINMAXINFO) go to the default procedure.
-template <class State, LRESULT (*Handle)(State&, HWND, UINT, WPARAM, LPARAM)>
+// Messages that a window gets before WM_NCCREATE (WM_GETMINMAXINFO) find no
+// state yet: they go to Early, by default the default procedure.
+inline LRESULT DefaultWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// The procedure of a window class whose windows carry a State.
+template <class State, LRESULT (*Handle)(State&, HWND, UINT, WPARAM, LPARAM),
+          LRESULT (*Early)(HWND, UINT, WPARAM, LPARAM) = DefaultWindowMessage>
 LRESULT CALLBACK WindowProcOf(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
         const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
@@ -27,7 +33,7 @@ LRESULT CALLBACK WindowProcOf(HWND window, UINT message, WPARAM wParam, LPARAM l
                           reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     }
     State* state = WindowStateOf<State>(window);
-    if (!state) return DefWindowProcW(window, message, wParam, lParam);
+    if (!state) return Early(window, message, wParam, lParam);
     return Handle(*state, window, message, wParam, lParam);
 }
 

@@ -15,15 +15,16 @@ namespace {
 using Types = std::initializer_list<ILPixelType>;
 
 // ---------------------------------------------------------------------------
-// The plain route's pairs: each group converts every source to every target.
+// The pairs the plain route converts, and no others (the families may list
+// more kernels): each group converts every source to every target.
 
-constexpr ILPixelType kFromOneBit[] = {
+constexpr ILPixelType kFromGrey1[] = {
     IL_GREY1,      IL_GREY8,     IL_BGR8, IL_GREY16, IL_BGR16,    IL_GREY_HALF, IL_BGR_HALF,
     IL_GREY_FLOAT, IL_BGR_FLOAT, IL_RGB8, IL_RGB16,  IL_RGB_HALF, IL_RGB_FLOAT};
-constexpr ILPixelType kFromTwoBit[] = {
+constexpr ILPixelType kFromGrey2[] = {
     IL_GREY2,    IL_GREY4,      IL_GREY8,     IL_BGR8, IL_GREY16, IL_BGR16,    IL_GREY_HALF,
     IL_BGR_HALF, IL_GREY_FLOAT, IL_BGR_FLOAT, IL_RGB8, IL_RGB16,  IL_RGB_HALF, IL_RGB_FLOAT};
-constexpr ILPixelType kFromFourBit[] = {
+constexpr ILPixelType kFromGrey4[] = {
     IL_GREY4,      IL_GREY8,     IL_BGR8, IL_GREY16, IL_BGR16,    IL_GREY_HALF, IL_BGR_HALF,
     IL_GREY_FLOAT, IL_BGR_FLOAT, IL_RGB8, IL_RGB16,  IL_RGB_HALF, IL_RGB_FLOAT};
 constexpr ILPixelType kFromGrey8[] = {
@@ -97,7 +98,7 @@ constexpr ILPixelType kFromBGRAFloat[] = {IL_BGR8, IL_BGR_FLOAT,  IL_ALPHA_SET,
 constexpr ILPixelType kFromRGBX8[] = {IL_BGR8, IL_BGRX8, IL_BGRA8, IL_BGRA16, IL_BGRPA8, IL_RGB8};
 constexpr ILPixelType kToBGR8Both[] = {IL_BGR8, IL_RGB8};
 constexpr ILPixelType kToBGR8[] = {IL_BGR8};
-constexpr ILPixelType kFrom12BitGrey[] = {IL_BGR8, IL_GREY16, IL_RGB8};
+constexpr ILPixelType kFromGrey12[] = {IL_BGR8, IL_GREY16, IL_RGB8};
 constexpr ILPixelType kToBGR8Or16[] = {IL_BGR8, IL_BGR16, IL_RGB8};
 constexpr ILPixelType kToBGR8OrGreyFloat[] = {IL_BGR8, IL_GREY_FLOAT, IL_RGB8};
 constexpr ILPixelType kToBGR8OrGreyHalf[] = {IL_BGR8, IL_GREY_HALF, IL_RGB8};
@@ -107,7 +108,7 @@ constexpr ILPixelType kFromRGBE[] = {IL_BGR8, IL_BGR_HALF, IL_BGR_FLOAT, IL_RGB8
 constexpr ILPixelType kFromRGBDouble[] = {IL_BGR8, IL_BGR_FLOAT};
 constexpr ILPixelType kFromCMYKA8[] = {IL_BGR8, IL_BGRA8, IL_RGB8};
 constexpr ILPixelType kFromYCbCrA8[] = {IL_BGR8, IL_BGRA8, IL_BGRPA8};
-constexpr ILPixelType kFrom12BitGreyAlpha[] = {IL_BGR8, IL_GREY_A16, IL_GREY_PA16, IL_RGB8};
+constexpr ILPixelType kFromGreyA12[] = {IL_BGR8, IL_GREY_A16, IL_GREY_PA16, IL_RGB8};
 constexpr ILPixelType kToBGRA16[] = {IL_BGR8, IL_BGRA16, IL_BGRPA16, IL_RGB8};
 constexpr ILPixelType kFromCMYKA16[] = {IL_BGR8, IL_BGRA16, IL_RGB8};
 constexpr ILPixelType kToGreyAlphaFloat[] = {IL_BGR8, IL_GREY_A_FLOAT, IL_GREY_PA_FLOAT, IL_RGB8};
@@ -122,9 +123,9 @@ struct PairGroup {
 };
 
 const PairGroup kPairs[] = {
-    {{IL_GREY1}, kFromOneBit},
-    {{IL_GREY2}, kFromTwoBit},
-    {{IL_GREY4}, kFromFourBit},
+    {{IL_GREY1}, kFromGrey1},
+    {{IL_GREY2}, kFromGrey2},
+    {{IL_GREY4}, kFromGrey4},
     {{IL_GREY8}, kFromGrey8},
     {{IL_INDEX1, IL_INDEX_A1}, kFromIndex1},
     {{IL_INDEX2, IL_INDEX_A2}, kFromIndex2},
@@ -151,7 +152,7 @@ const PairGroup kPairs[] = {
     {{IL_RGBX8, IL_RGBA8, IL_RGBPA8}, kFromRGBX8},
     {{IL_CMYK8, IL_BGR_555, IL_BGR_565, IL_BGRX4, IL_RGB4}, kToBGR8Both},
     {{IL_YCBCR8}, kToBGR8},
-    {{IL_GREY12}, kFrom12BitGrey},
+    {{IL_GREY12}, kFromGrey12},
     {{IL_BGR12, IL_CMYK16, IL_BGR_101010, IL_RGB12}, kToBGR8Or16},
     {{IL_GREY32, IL_GREY_FLOAT24, IL_GREY_DOUBLE, IL_GREY_FIXED32}, kToBGR8OrGreyFloat},
     {{IL_GREY_FIXED16}, kToBGR8OrGreyHalf},
@@ -161,7 +162,7 @@ const PairGroup kPairs[] = {
     {{IL_RGB_DOUBLE}, kFromRGBDouble},
     {{IL_CMYK_A8}, kFromCMYKA8},
     {{IL_YCBCR_A8, IL_YCBCR_PA8}, kFromYCbCrA8},
-    {{IL_GREY_A12, IL_GREY_PA12}, kFrom12BitGreyAlpha},
+    {{IL_GREY_A12, IL_GREY_PA12}, kFromGreyA12},
     {{IL_BGRA12, IL_BGRPA12, IL_RGBA12, IL_RGBA16, IL_RGBPA12, IL_RGBPA16}, kToBGRA16},
     {{IL_CMYK_A16}, kFromCMYKA16},
     {{IL_GREY_A32, IL_GREY_A_FLOAT24, IL_GREY_A_DOUBLE, IL_GREY_PA32, IL_GREY_PA_FLOAT24,
@@ -193,48 +194,6 @@ bool IsPlainPair(ILPixelType s, ILPixelType t) {
         if (Contains(g.sources, s)) return Contains(g.targets, t);
     return false;
 }
-
-// ---------------------------------------------------------------------------
-// Kinds of plain-route kernel that the selection settles itself.
-
-constexpr ILPixelType kCopyTypes[] = {
-    IL_INDEX1,     IL_GREY2,        IL_INDEX2,     IL_GREY4,         IL_INDEX4,      IL_GREY8,
-    IL_INDEX8,     IL_BGR8,         IL_GREY16,     IL_BGR16,         IL_GREY_HALF,   IL_BGR_HALF,
-    IL_GREY_FLOAT, IL_BGR_FLOAT,    IL_BGRX8,      IL_INDEX_A1,      IL_INDEX_A2,    IL_INDEX_A4,
-    IL_GREY_A8,    IL_INDEX_A8,     IL_BGRA8,      IL_GREY_A16,      IL_BGRA16,      IL_GREY_A_HALF,
-    IL_BGRA_HALF,  IL_GREY_A_FLOAT, IL_BGRA_FLOAT, IL_GREY_PA8,      IL_BGRPA8,      IL_GREY_PA16,
-    IL_BGRPA16,    IL_GREY_PA_HALF, IL_BGRPA_HALF, IL_GREY_PA_FLOAT, IL_BGRPA_FLOAT, IL_RGB8,
-    IL_RGB16,      IL_RGB_HALF};
-
-// Alpha handling 2 composites these sources into these targets. Filler
-// sources are not among them: a filler byte is no coverage, and laying a
-// picture with zero fillers over the background would lose it.
-struct CompositeGroup {
-    Types sources;
-    Types targets;
-};
-const CompositeGroup kComposite[] = {
-    {{IL_BGRA8, IL_BGRPA8, IL_BGRA_FLOAT, IL_BGRPA_FLOAT}, {IL_BGR8, IL_BGR_FLOAT, IL_RGB8}},
-    {{IL_GREY_A8, IL_GREY_PA8}, {IL_GREY8, IL_BGR8, IL_BGR_FLOAT, IL_RGB8}},
-    {{IL_GREY_A16, IL_GREY_PA16}, {IL_GREY8, IL_BGR8, IL_GREY16, IL_BGR_FLOAT, IL_RGB8}},
-    {{IL_GREY_A_HALF, IL_GREY_PA_HALF}, {IL_GREY8, IL_BGR8, IL_GREY_HALF, IL_BGR_FLOAT, IL_RGB8}},
-    {{IL_GREY_A_FLOAT, IL_GREY_PA_FLOAT},
-     {IL_GREY8, IL_BGR8, IL_GREY_FLOAT, IL_BGR_FLOAT, IL_RGB8}},
-    {{IL_BGRA16, IL_BGRPA16}, {IL_BGR8, IL_BGR16, IL_BGR_FLOAT, IL_RGB8}},
-    {{IL_BGRA_HALF, IL_BGRPA_HALF}, {IL_BGR8, IL_BGR_HALF, IL_BGR_FLOAT, IL_RGB8}},
-    {{IL_RGBA8, IL_RGBA16, IL_RGBA_HALF, IL_RGBPA8, IL_RGBPA16, IL_RGBPA_HALF}, {IL_BGR8, IL_RGB8}},
-};
-
-bool IsCompositePair(ILPixelType s, ILPixelType t) {
-    for (const CompositeGroup& g : kComposite)
-        if (Contains(g.sources, s)) return Contains(g.targets, t);
-    return false;
-}
-
-// Sources whose R, G, B 8-bit target is their B, G, R kernel and a swap.
-constexpr ILPixelType kSwapChainSources[] = {IL_CMYK8,   IL_CMYK16,     IL_BGR_RGBE, IL_BGR_555,
-                                             IL_BGR_565, IL_BGR_101010, IL_CMYK_A8,  IL_CMYK_A16,
-                                             IL_RGBA4,   IL_RGBPA4};
 
 // ---------------------------------------------------------------------------
 // Colour-managed route: pairs whose alpha survives the transform, keyed by
@@ -435,8 +394,7 @@ Plan PlanPlain(ILConverter* c) {
         if (!p.first) p.first = Find(s, t, IL_KV_ANY).kernel;
         return p;
     }
-    if ((s == t && Contains(kCopyTypes, s)) ||
-        (IsIndexed(s) && IsIndexed(t) && (s | IL_EXTRA_ALPHA) == (t | IL_EXTRA_ALPHA))) {
+    if (s == t || (IsIndexed(s) && IsIndexed(t) && (s | IL_EXTRA_ALPHA) == (t | IL_EXTRA_ALPHA))) {
         p.copy = true;
         return p;
     }
@@ -448,23 +406,24 @@ Plan PlanPlain(ILConverter* c) {
         return p;
     }
 
+    // 8-bit R, G, B targets without a kernel of their own take the B, G, R
+    // kernel and a swap.
     const ILRowKernel swap = Find(IL_BGR8, IL_RGB8, IL_KV_ANY).kernel;
-    if (c->alphaHandling == 2 && IsCompositePair(s, t)) {
-        if (t == IL_RGB8) {
-            p.first = Find(s, IL_BGR8, IL_KV_COMPOSITE).kernel;
-            p.second = swap;
-            p.chainBytesPerPixel = 3;
-        } else {
-            p.first = Find(s, t, IL_KV_COMPOSITE).kernel;
-        }
-        return p;
-    }
-    if (t == IL_RGB8 && Contains(kSwapChainSources, s)) {
-        p.first = FindKeeping(s, IL_BGR8).kernel;
+    auto viaBGR8 = [&](ILRowKernel first) {
+        p.first = first;
         p.second = swap;
         p.chainBytesPerPixel = 3;
         return p;
+    };
+    if (c->alphaHandling == 2 && ILHasAlpha(s)) {
+        if (t == IL_RGB8) {
+            if (ILRowKernel k = Find(s, IL_BGR8, IL_KV_COMPOSITE).kernel) return viaBGR8(k);
+        } else if (ILRowKernel k = Find(s, t, IL_KV_COMPOSITE).kernel) {
+            p.first = k;
+            return p;
+        }
     }
+    if (t == IL_RGB8 && !FindKeeping(s, t).kernel) return viaBGR8(FindKeeping(s, IL_BGR8).kernel);
 
     const uint32_t fs = Form(s), ft = Form(t);
     if (fs && ft) {

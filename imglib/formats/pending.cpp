@@ -37,14 +37,6 @@ ILResult ILSaveJPEG2000(ILHandle* h, const char16_t*, const ILImage*, const ILIn
     return Unsupported(h, "JPEG2000");
 }
 
-ILResult ILLoadJXR(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "JXR");
-}
-
-ILResult ILSaveJXR(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
-    return Unsupported(h, "JXR");
-}
-
 ILResult ILLoadPNM(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "PNM/PAM");
 }
@@ -95,8 +87,4 @@ ILResult ILLoadPCD(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
 
 ILResult ILLoadDDS(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "DDS");
-}
-
-ILResult ILLoadWMF(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "WMF/EMF");
 }

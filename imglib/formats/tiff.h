@@ -74,6 +74,7 @@ struct ILTiffSource {
     uint16_t subsampling; // YCbCr unit: horizontal x 16 + vertical; 0 otherwise
     bool invert;          // integer samples stored min-is-white, not 1 or 8 bits
     bool uncompressed;
+    const uint8_t* greyTable; // for the first sample of 8-bit grey, or null
     ILTiffPredictor predictor;
 };
 
@@ -83,11 +84,12 @@ struct ILTiffSource {
 ILResult ILTiffReadStrips(const ILTiffSource& src, ILConverter* c, ILImage* image);
 ILResult ILTiffReadTiles(const ILTiffSource& src, ILConverter* c, ILImage* image);
 
-// Decodes strip or tile `index` into `at` (size bytes of room), undoes the
-// predictor and min-is-white; false, with a message and the missing part of
-// `expected` bytes zeroed, when it does not arrive whole.
-bool ILTiffReadChunk(const ILTiffSource& src, bool tile, uint32_t index, uint8_t* at, uint64_t size,
-                     uint64_t expected, bool* anyData);
+// Decodes strip or tile `index` of `plane` into `at` (size bytes of room)
+// and applies the predictor, min-is-white and the grey table; false, with a
+// message and the missing part of `expected` bytes zeroed, when it does not
+// arrive whole.
+bool ILTiffReadChunk(const ILTiffSource& src, bool tile, uint32_t index, uint32_t plane,
+                     uint8_t* at, uint64_t size, uint64_t expected, bool* anyData);
 
 // Bytes of one row of YCbCr units: ceil(width / h) units of h x v + 2 bytes.
 uint64_t ILTiffYCbCrUnitRowBytes(uint32_t width, uint16_t subsampling);

@@ -24,6 +24,7 @@
 #include "imglib/formats/codecs.h"
 #include "imglib/formats/tiff.h"
 #include "imglib/io/stream.h"
+#include "imglib/memory_budget.h"
 #include "imglib/memory_owner.h"
 #include "imglib/ops/geometry.h"
 
@@ -420,6 +421,11 @@ ILResult MakePlan(ILHandle* h, TIFF* tif, const Directory& d, Plan* plan) {
                 ILErrorF(h, "Unsupported BPS (%d) for palette", d.bits);
                 return IL_FAILED;
             }
+            // Indexes carry no per-pixel alpha in the library's images.
+            if (d.samples != 1) {
+                ILError(h, "Unsupported alphachannel for palette color format");
+                return IL_FAILED;
+            }
             plan->source = IL_MODEL_INDEXED | kind;
             return IL_OK;
         case PHOTOMETRIC_SEPARATED:
@@ -535,7 +541,6 @@ ILResult Decode(ILHandle* h, TIFF* tif, const Directory& d, cmsHPROFILE fileProf
     if (plan.greyTable) {
         greyTable.reset(GreyTable(h, tif, plan.invertTable));
         if (!greyTable) return IL_FAILED;
-        c->greyMap = greyTable.get();
     }
     c->oneBitWhite = plan.oneBitWhite;
     if ((plan.source & IL_MODEL_MASK) == IL_MODEL_INDEXED) {
@@ -565,14 +570,21 @@ ILResult Decode(ILHandle* h, TIFF* tif, const Directory& d, cmsHPROFILE fileProf
     ILConverterSetBackground(c, h->background);
     const ILPixelType target = ILGetLoadPixelType(h, plan.source, true);
     if (!target) return ILReportUnsupportedDataFormat(h);
+    // The image and one strip or tile of every plane are held at once.
+    uint64_t bytes = 0;
+    const uint64_t chunk = TIFFIsTiled(tif) ? TIFFTileSize64(tif) : TIFFStripSize64(tif);
+    if (__builtin_mul_overflow(chunk, uint64_t{d.planes}, &bytes) ||
+        __builtin_add_overflow(bytes, ILImageBufferSize(d.width, d.height, target), &bytes))
+        bytes = UINT64_MAX;
+    if (const ILResult r = ILCheckImageBudget(h, bytes); r != IL_OK) return r;
     if (ILReallocImage(image, d.width, d.height, target, nullptr) != IL_OK)
         return ILReportOutOfMemory(h, ILImageBufferSize(d.width, d.height, target));
     if ((plan.source & IL_MODEL_MASK) == IL_MODEL_INDEXED) ILConverterGivePalette(c, image);
 
     ILConverterSetModes(c, plan.source, target, d.width);
     const bool rgbFamily = (plan.source & IL_MODEL_MASK) == IL_MODEL_RGB;
-    if (profile && plan.colorSpace && (!rgbFamily || gammaKind < IL_GAMMA_SRGB))
-        ILConverterSetProfile(c, profile, LcmsFormat(d, plan));
+    const bool managed = profile && plan.colorSpace && (!rgbFamily || gammaKind < IL_GAMMA_SRGB);
+    if (managed) ILConverterSetProfile(c, profile, LcmsFormat(d, plan));
     if (!ILConverterPrepare(c)) return ILReportUnsupportedDataFormat(h);
 
     ILTiffSource src{};
@@ -585,6 +597,12 @@ ILResult Decode(ILHandle* h, TIFF* tif, const Directory& d, cmsHPROFILE fileProf
     src.planes = d.planes;
     src.subsampling = plan.subsampling;
     src.invert = plan.invertSamples;
+    // The grey table goes over the samples before conversion, so that every
+    // target takes them; a profile's transform turns min-is-white over itself.
+    bool identity = true;
+    for (int v = 0; greyTable && v < 256; ++v)
+        identity = identity && greyTable.get()[v] == v;
+    if (!managed && !identity) src.greyTable = greyTable.get();
     src.uncompressed = d.compression == COMPRESSION_NONE;
     if (!ILTiffSetupPredictor(h, tif, &src.predictor)) return IL_FAILED;
     return TIFFIsTiled(tif) ? ILTiffReadTiles(src, c, image) : ILTiffReadStrips(src, c, image);

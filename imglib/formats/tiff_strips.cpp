@@ -39,7 +39,7 @@ ILResult ILTiffReadStrips(const ILTiffSource& src, ILConverter* c, ILImage* imag
         const uint32_t rows = std::min(rowsPerStrip, src.height - y);
         const uint64_t expected = (rows + v - 1) / v * rowBytes;
         for (uint32_t p = 0; p < src.planes; ++p)
-            if (!ILTiffReadChunk(src, false, s + p * perPlane, buffer.get() + p * stripSize,
+            if (!ILTiffReadChunk(src, false, s + p * perPlane, p, buffer.get() + p * stripSize,
                                  stripSize, std::min(expected, stripSize), &anyData))
                 missing = true;
         for (uint32_t k = 0; k < rows; ++k, ++y) {

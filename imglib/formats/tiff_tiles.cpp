@@ -48,7 +48,7 @@ ILResult ILTiffReadTiles(const ILTiffSource& src, ILConverter* c, ILImage* image
         for (uint32_t x = 0; x < src.width; x += tileWidth) {
             for (uint32_t p = 0; p < src.planes; ++p) {
                 const uint32_t tile = TIFFComputeTile(tif, x, y, 0, static_cast<uint16_t>(p));
-                if (!ILTiffReadChunk(src, true, tile, buffer.get() + p * tileSize, tileSize,
+                if (!ILTiffReadChunk(src, true, tile, p, buffer.get() + p * tileSize, tileSize,
                                      tileSize, &anyData))
                     missing = true;
             }

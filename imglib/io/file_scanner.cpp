@@ -6,6 +6,9 @@
 
 namespace {
 constexpr size_t kBufferBytes = 64 * 1024;
+// After a jump the next bytes are usually a few header fields (a chunk
+// list walked by lengths): a small read, not a full buffer, serves them.
+constexpr size_t kAfterJumpBytes = 512;
 } // namespace
 
 ILFileScanner::ILFileScanner(FILE* file, uint64_t offset)
@@ -19,7 +22,9 @@ bool ILFileScanner::Fill() {
     start_ += length_;
     at_ = length_ = 0;
     if (fd_ < 0 || start_ >= end_) return false;
-    const ssize_t got = pread(fd_, buffer_.data(), buffer_.size(), static_cast<off_t>(start_));
+    const size_t want = jumped_ ? kAfterJumpBytes : buffer_.size();
+    jumped_ = false;
+    const ssize_t got = pread(fd_, buffer_.data(), want, static_cast<off_t>(start_));
     if (got <= 0) return false;
     length_ = static_cast<size_t>(got);
     return true;
@@ -34,6 +39,7 @@ bool ILFileScanner::Skip(uint64_t n) {
     if (target < n || target > end_) return false;
     start_ = target;
     at_ = length_ = 0;
+    jumped_ = true;
     return true;
 }
 

@@ -32,6 +32,7 @@ private:
     uint64_t start_; // file offset of buffer_[0]
     size_t length_ = 0;
     size_t at_ = 0;
-    uint64_t end_; // the file's size
+    uint64_t end_;        // the file's size
+    bool jumped_ = false; // the last move skipped past the buffer
     std::vector<uint8_t> buffer_;
 };

@@ -73,9 +73,9 @@ TEST_F(MemoryBudget, CheckAnswersOutOfMemoryWithTheSize) {
 // budget that fits loads it.
 TEST_F(MemoryBudget, LoadersRefuseImagesBeyondIt) {
     ILImage source;
-    ASSERT_EQ(ILCreateImage(&source, 64, 48, IL_MODEL_RGB | IL_KIND_8, nullptr), IL_OK);
+    ASSERT_EQ(ILCreateImage(&source, 64, 48, IL_BGR8, nullptr), IL_OK);
     ASSERT_EQ(ILFillImage(&source, ILColor{0.2f, 0.5f, 0.8f, 1.0f, -1}), IL_OK);
-    const uint64_t imageBytes = ILImageBufferSize(64, 48, IL_MODEL_RGB | IL_KIND_8);
+    const uint64_t imageBytes = ILImageBufferSize(64, 48, IL_BGR8);
     for (const char* name : {"b.bmp", "p.png", "j.jpg"}) {
         SCOPED_TRACE(name);
         const std::u16string path = ILUtf8ToPath((dir / name).string());

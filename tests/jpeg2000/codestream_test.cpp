@@ -527,6 +527,14 @@ TEST(Markers, HeadersReadToleratesAndRefuses) {
     }
 }
 
+TEST(Codestream, CanvasOriginOutsideTheFirstTileIsRefused) {
+    std::vector<uint8_t> bytes = stream_with(cat({sot(0, 0, 0, 1), sod}));
+    bytes[35] = 5; // XTOsiz beyond XOsiz
+    memory_codestream_source source(bytes);
+    EXPECT_EQ(failure_of([&] { codestream_ref::create_input(&source); }),
+              "Illegal canvas coordinates");
+}
+
 TEST(Markers, PacketHeadersFromPptInIndexOrder) {
     auto bytes = stream_with(cat(
         {sot(0, 0, 0, 1), {0xFF, 0x61, 0, 5, 1, 'c', 'd', 0xFF, 0x61, 0, 5, 0, 'a', 'b'}, sod}));
@@ -559,4 +567,142 @@ TEST(Codestream, HostileQuantisationIsRefused) {
     EXPECT_EQ(failure_of([&] { cs.fetch_tile(0, 0); }),
               "Invalid marker segment <QCD>: 37 magnitude bit-planes, above 31");
     cs.dispose();
+}
+
+TEST(Progression, TwoOrderChangeInstancesMakeTwoTileParts) {
+    using P = std::tuple<int, int, int, int64_t>;
+    // Tile 0 carries one POC instance per tile-part: layer 0 in the first,
+    // layer 1 in the second.
+    auto siz_tree = j2ktest::image_siz(1, 16, 16);
+    j2k_params* siz = siz_tree->root();
+    memory_codestream_sink sink;
+    codestream_ref out = codestream_ref::create_output(*siz, &sink);
+    set_int(out, "COD", "Clevels", 1);
+    set_int(out, "COD", "Clayers", 2);
+    j2k_params& first = out.access_params("POC", 0, -1);
+    j2k_params* second = first.add_instance();
+    ASSERT_NE(second, nullptr);
+    const int a[6] = {0, 0, 1, 2, 1, LRCP}, b[6] = {0, 0, 2, 2, 1, RLCP};
+    for (int f = 0; f < 6; ++f) {
+        first.put_int("Porder", 0, f, a[f]);
+        second->put_int("Porder", 0, f, b[f]);
+    }
+    out.root_siz().complete_all();
+    out.write_main_header();
+    out.write_tile_part_header(0, 0, 0, 0);
+    out.write_tile_part_header(0, 1, 0, 2);
+    out.write_eoc();
+    out.dispose();
+    // Each tile-part header holds one POC segment.
+    const uint8_t poc[] = {0xFF, 0x5F, 0x00, 0x09};
+    auto at = std::search(sink.data.begin(), sink.data.end(), poc, poc + 4);
+    ASSERT_NE(at, sink.data.end());
+    EXPECT_NE(std::search(at + 4, sink.data.end(), poc, poc + 4), sink.data.end());
+
+    memory_codestream_source source(sink.data);
+    codestream_ref cs = codestream_ref::create_input(&source);
+    tile_ref t = cs.fetch_tile(0, 0);
+    std::vector<P> walked;
+    packet_position p;
+    // Only the first tile-part is read: its order change ends with layer 0.
+    while (t.walker().next(p))
+        walked.emplace_back(p.layer, p.resolution, p.component, p.precinct);
+    EXPECT_EQ(walked, (std::vector<P>{{0, 0, 0, 0}, {0, 1, 0, 0}}));
+    t.read_remaining_tile_parts();
+    EXPECT_EQ(t.tile_parts_read(), 2);
+    while (t.walker().next(p))
+        walked.emplace_back(p.layer, p.resolution, p.component, p.precinct);
+    EXPECT_EQ(walked, (std::vector<P>{{0, 0, 0, 0}, {0, 1, 0, 0}, {1, 0, 0, 0}, {1, 1, 0, 0}}));
+    t.release();
+    cs.dispose();
+}
+
+TEST(Codestream, HostileSizeMakesNoObjectsUpFront) {
+    // 65535 tiles of one sample and 16384 components in a few hundred bytes of
+    // header: only the main header's objects exist until segments arrive.
+    std::vector<uint8_t> s = {0xFF, 0x4F, 0xFF, 0x51};
+    const int csiz = 16384, lsiz = 38 + 3 * csiz;
+    s.insert(s.end(), {uint8_t(lsiz >> 8),
+                       uint8_t(lsiz),
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       255,
+                       0,
+                       0,
+                       1,
+                       1,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       1,
+                       0,
+                       0,
+                       0,
+                       1,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       uint8_t(csiz >> 8),
+                       uint8_t(csiz)});
+    for (int c = 0; c < csiz; ++c)
+        s.insert(s.end(), {7, 1, 1});
+    const std::vector<uint8_t> coc = {0xFF, 0x53, 0, 10, 0x3F, 0xFF, 0, 2, 4, 4, 0, 1};
+    const std::vector<uint8_t> cod = {0xFF, 0x52, 0, 12, 0, 0, 0, 1, 0, 5, 4, 4, 0, 1};
+    std::vector<uint8_t> qcd = {0xFF, 0x5C, 0, 19, 0x20};
+    qcd.insert(qcd.end(), 16, 0x40);
+    for (auto part : {cod, qcd})
+        s.insert(s.end(), part.begin(), part.end());
+    for (auto part : {sot(70, 0, 0, 1), coc, sod})
+        s.insert(s.end(), part.begin(), part.end());
+    memory_codestream_source source(s);
+    codestream_ref cs = codestream_ref::create_input(&source);
+    coords first, count;
+    cs.tile_index_range(first, count);
+    EXPECT_EQ(count.y * count.x, 65535);
+    param_tree& tree = cs.root_siz().tree();
+    EXPECT_EQ(tree.cluster("COD")->tile_objects(-1).size(), 1u);
+    EXPECT_EQ(tree.cluster("COD")->tiles(), std::vector<int>{-1});
+    // Tile 70's COC for the last component makes that tile's objects only.
+    tile_ref t = cs.fetch_tile(0, 70);
+    EXPECT_EQ(tree.cluster("COD")->tiles(), (std::vector<int>{-1, 70}));
+    EXPECT_EQ(tree.cluster("COD")->tile_objects(70).size(), 2u);
+    EXPECT_EQ(t.component_at(16383).levels(), 2);
+    EXPECT_EQ(t.component_at(0).levels(), 5);
+    t.release();
+    EXPECT_EQ(tree.cluster("COD")->tiles(), std::vector<int>{-1});
+    cs.dispose();
+}
+
+TEST(Progression, EndlessPositionWalksAreRefused) {
+    // Component 0 has 4000 x 4000 precincts of one sample, nine more
+    // components 33 resolutions each: PCRL would visit every position for
+    // every (component, resolution) pair, some 4.8e9 visits.
+    auto bytes = written_stream(10, 4000, 4000, {}, [](codestream_ref& cs) {
+        j2k_params& main = cs.access_params("COD", -1, -1);
+        main.put_int("Clevels", 0, 0, 32);
+        main.put_bool("Creversible", 0, 0, true);
+        main.put_int("Corder", 0, 0, PCRL);
+        j2k_params& fine = cs.access_params("COD", -1, 0);
+        fine.put_int("Clevels", 0, 0, 0);
+        fine.put_int("Cprecincts", 0, 0, 1);
+        fine.put_int("Cprecincts", 0, 1, 1);
+    });
+    EXPECT_EQ(failure_of([&] { walk_tile0(bytes); }),
+              "The progression of tile 0 visits more precinct positions than the engine walks");
 }

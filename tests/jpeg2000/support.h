@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "jpeg2000/byte_buffers.h"
+#include "jpeg2000/clusters.h"
 #include "jpeg2000/messages.h"
 #include "jpeg2000/params.h"
 
@@ -36,6 +37,19 @@ inline std::vector<uint8_t> header_bytes(j2k::j2k_params& root, int tile, int ti
         root.count_marker_bytes(&out, tile, tile_part);
     }
     return sink.data;
+}
+
+// A completed siz_params tree: unsigned 8-bit components of one size.
+inline std::unique_ptr<j2k::param_tree> image_siz(int components, int height, int width) {
+    auto tree = j2k::make_siz_tree();
+    j2k::j2k_params* siz = tree->root();
+    siz->put_int("Scomponents", 0, 0, components);
+    siz->put_int("Sdims", 0, 0, height);
+    siz->put_int("Sdims", 0, 1, width);
+    siz->put_int("Sprecision", 0, 0, 8);
+    siz->put_bool("Ssigned", 0, 0, false);
+    siz->complete();
+    return tree;
 }
 
 // Splits written segments into (code, body after the length field).

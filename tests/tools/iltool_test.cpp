@@ -149,6 +149,23 @@ TEST_F(IlTool, TopamTakesLoadOptions) {
     EXPECT_EQ(Run("topam in.jpg out.pam --opt"), 2);
 }
 
+// info makes the info-only load of a folder scan: a header claiming far
+// more pixels than its 70-byte file holds, which a full load refuses, is
+// described without a word.
+TEST_F(IlTool, InfoReadsTheHeaderOnly) {
+    Bytes bmp{'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0};
+    const uint32_t header[] = {40, 60000, 60000, 1 | 24u << 16, 0, 0, 0, 0, 0, 0};
+    for (uint32_t field : header)
+        for (int shift = 0; shift < 32; shift += 8)
+            bmp.push_back(static_cast<uint8_t>(field >> shift));
+    bmp.resize(70, 0);
+    WriteBytes(dir / "claim.bmp", bmp);
+    ASSERT_EQ(Run("info claim.bmp"), 0) << err;
+    EXPECT_NE(out.find("result: 1\nformatId: 0x12"), std::string::npos) << out;
+    EXPECT_NE(out.find("width: 60000\n"), std::string::npos) << out;
+    EXPECT_EQ(err, "");
+}
+
 TEST_F(IlTool, FailuresPrintAMessageAndExitNonZero) {
     ILPalette palette;
     WriteInput(dir / "in.bmp", &palette);

@@ -806,10 +806,8 @@ TEST_F(Jpeg, HostileMetadataIsDroppedOrBounded) {
         ILFormatIPTC(info.iptc, &dump);
         EXPECT_EQ(dump, c.dump);
         EXPECT_EQ(info.xmp, nullptr);
-        if (c.warning)
-            EXPECT_EQ(warnings, std::vector<std::string>{c.warning});
-        else
-            EXPECT_TRUE(warnings.empty());
+        EXPECT_EQ(warnings,
+                  c.warning ? std::vector<std::string>{c.warning} : std::vector<std::string>{});
     }
 }
 

@@ -511,17 +511,37 @@ TEST_F(TiffTest, MissingOrOddTagsAreRepairedWithWarnings) {
     }
 }
 
-TEST_F(TiffTest, HalftoneHintsStretchGrey) {
-    auto file = tifftest::Basic(4, 1, 8, 1, PHOTOMETRIC_MINISBLACK);
-    file.Set(321, tifftest::SHORT, {20, 230});
-    file.strips = {Bytes{10, 20, 125, 240}};
-    Loaded l;
-    Load(Write("hints.tif", file.Build()), &l, true);
-    ASSERT_EQ(l.result, IL_OK);
-    EXPECT_EQ(l.image.data[0], 0);
-    EXPECT_EQ(l.image.data[1], 0);
-    EXPECT_EQ(l.image.data[2], 128); // trunc(105 x 255 / 210 + 0.5)
-    EXPECT_EQ(l.image.data[3], 255);
+// The grey table of 8-bit files, for every load mode's target.
+TEST_F(TiffTest, GreyTableStretchesAndTurnsGrey) {
+    struct Case {
+        const char* name;
+        uint16_t photometric;
+        bool hints;   // HalftoneHints 20, 230
+        uint8_t mode; // loadMode
+        uint8_t want[4];
+    };
+    const Case cases[] = {
+        // 125 -> trunc(105 x 255 / 210 + 0.5)
+        {"hints", PHOTOMETRIC_MINISBLACK, true, 0, {0, 0, 128, 255}},
+        {"hints, 8-bit RGB", PHOTOMETRIC_MINISBLACK, true, 1, {0, 0, 128, 255}},
+        {"min-is-white", PHOTOMETRIC_MINISWHITE, false, 0, {245, 235, 130, 15}},
+        {"min-is-white, 8-bit RGB", PHOTOMETRIC_MINISWHITE, false, 1, {245, 235, 130, 15}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto file = tifftest::Basic(4, 1, 8, 1, c.photometric);
+        if (c.hints) file.Set(321, tifftest::SHORT, {20, 230});
+        file.strips = {Bytes{10, 20, 125, 240}};
+        Loaded l;
+        h->loadMode = c.mode;
+        l.info.page = 0;
+        l.result = ILLoadImage(h, ILUtf8ToPath(Write("grey.tif", file.Build()).string()).c_str(),
+                               &l.image, &l.info);
+        ASSERT_EQ(l.result, IL_OK) << (errors.empty() ? "" : errors.back());
+        const uint32_t step = ILChannelCount(l.image.type);
+        for (uint32_t x = 0; x < 4; ++x)
+            EXPECT_EQ(l.image.data[x * step], c.want[x]) << "pixel " << x;
+    }
 }
 
 TEST_F(TiffTest, InfoDescribesTheFile) {
@@ -804,6 +824,143 @@ TEST_F(TiffTest, CorpusDecodesOrFailsCleanly) {
         }
     }
     EXPECT_GT(decoded, int(files.size()) * 3 / 4);
+}
+
+// A binary PBM, PGM or PPM as 8-bit B, G, R rows (16-bit samples keep their
+// high byte, as libtiff's tools write them).
+bool ReadPnm(const fs::path& path, std::vector<uint8_t>* bgr, uint32_t* w, uint32_t* ht) {
+    const Bytes data = ReadBytes(path);
+    size_t at = 2;
+    auto number = [&]() {
+        while (at < data.size() && (std::isspace(data[at]) || data[at] == '#')) {
+            if (data[at] == '#')
+                while (at < data.size() && data[at] != '\n')
+                    ++at;
+            else
+                ++at;
+        }
+        uint32_t v = 0;
+        while (at < data.size() && std::isdigit(data[at]))
+            v = v * 10 + (data[at++] - '0');
+        return v;
+    };
+    if (data.size() < 2 || data[0] != 'P') return false;
+    const char kind = char(data[1]);
+    *w = number();
+    *ht = number();
+    const uint32_t maximum = kind == '4' ? 1 : number();
+    ++at;
+    const uint32_t channels = kind == '6' ? 3 : 1, bytes = maximum > 255 ? 2 : 1;
+    bgr->assign(size_t{*w} * *ht * 3, 0);
+    const size_t pbmRow = (*w + 7) / 8;
+    for (uint32_t y = 0; y < *ht; ++y)
+        for (uint32_t x = 0; x < *w; ++x)
+            for (uint32_t c = 0; c < 3; ++c) {
+                uint8_t v;
+                if (kind == '4') {
+                    const size_t i = at + y * pbmRow + x / 8;
+                    if (i >= data.size()) return false;
+                    v = (data[i] >> (7 - x % 8)) & 1 ? 0 : 255;
+                } else {
+                    const size_t i =
+                        at + ((size_t{y} * *w + x) * channels + (channels == 3 ? c : 0)) * bytes;
+                    if (i >= data.size()) return false;
+                    v = data[i];
+                }
+                (*bgr)[(size_t{y} * *w + x) * 3 + (2 - c)] = v;
+            }
+    return true;
+}
+
+// Files with a reference decoding beside them in the corpus.
+TEST_F(TiffTest, CorpusFilesMatchTheirReferences) {
+    const fs::path root(VX_CORPUS_DIR);
+    if (!fs::is_directory(root)) GTEST_SKIP() << "corpus missing";
+    struct Case {
+        const char* file;
+        const char* reference;
+        int tolerance;
+    };
+    const Case cases[] = {
+        {"libtiff-tests/tiff/rgb-3c-16b.tiff", "libtiff-tests/tiff/rgb-3c-16b.ppm", 1},
+        {"libtiff-tests/tiff/miniswhite-1c-1b.tiff", "libtiff-tests/tiff/miniswhite-1c-1b.pbm", 0},
+        {"pillow-tests/tiff/hopper.tif", "pillow-tests/tiff/hopper.png", 0},
+        {"pillow-tests/tiff/copyleft.tiff", "pillow-tests/tiff/copyleft.png", 0},
+        {"pillow-tests/tiff/pil168.tif", "pillow-tests/tiff/pil168.png", 0},
+        {"pillow-tests/tiff/g4-fillorder-test.tif", "pillow-tests/tiff/g4-fillorder-test.png", 0},
+        {"pillow-tests/tiff/tiff_adobe_deflate.tif", "pillow-tests/tiff/tiff_adobe_deflate.png", 0},
+        {"pillow-tests/tiff/old-style-jpeg-compression.tif",
+         "pillow-tests/tiff/old-style-jpeg-compression.png", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        Loaded l;
+        Load(root / c.file, &l);
+        ASSERT_EQ(l.result, IL_OK) << (errors.empty() ? "" : errors.back());
+        std::vector<uint8_t> want;
+        uint32_t w = 0, ht = 0;
+        const std::string reference = c.reference;
+        if (reference.ends_with(".png")) {
+            Loaded png;
+            Load(root / c.reference, &png);
+            ASSERT_EQ(png.result, IL_OK);
+            w = png.image.width;
+            ht = png.image.height;
+            for (uint32_t y = 0; y < ht; ++y)
+                want.insert(want.end(), png.image.data + int64_t{y} * png.image.stride,
+                            png.image.data + int64_t{y} * png.image.stride + size_t{w} * 3);
+        } else {
+            ASSERT_TRUE(ReadPnm(root / c.reference, &want, &w, &ht));
+        }
+        ASSERT_EQ(l.image.width, w);
+        ASSERT_EQ(l.image.height, ht);
+        int worst = 0;
+        for (uint32_t y = 0; y < ht; ++y)
+            for (uint32_t i = 0; i < w * 3; ++i)
+                worst =
+                    std::max(worst, std::abs(int(l.image.data[int64_t{y} * l.image.stride + i]) -
+                                             int(want[size_t{y} * w * 3 + i])));
+        EXPECT_LE(worst, c.tolerance);
+    }
+}
+
+// Files of the corpus that hold one picture in several encodings decode to
+// the same pixels.
+TEST_F(TiffTest, CorpusTwinsDecodeAlike) {
+    const fs::path root(VX_CORPUS_DIR);
+    if (!fs::is_directory(root)) GTEST_SKIP() << "corpus missing";
+    const std::vector<std::vector<const char*>> groups = {
+        {"zigimg-test-suite/tiff/sample-rgb24-deflate.tiff",
+         "zigimg-test-suite/tiff/sample-rgb24-lzw.tiff",
+         "zigimg-test-suite/tiff/sample-rgb24-packbits.tiff",
+         "zigimg-test-suite/tiff/big-endian/sample-rgb24-raw.tiff"},
+        {"zigimg-test-suite/tiff/sample-grayscale8-deflate.tiff",
+         "zigimg-test-suite/tiff/sample-grayscale8-lzw.tiff",
+         "zigimg-test-suite/tiff/sample-grayscale8-packbits.tiff",
+         "zigimg-test-suite/tiff/sample-grayscale8-raw.tiff"},
+        {"zigimg-test-suite/tiff/sample-pal8-lzw.tiff",
+         "zigimg-test-suite/tiff/sample-pal8-packbits.tiff",
+         "zigimg-test-suite/tiff/sample-pal8-raw.tiff"},
+        {"oiio-images/tiff/cramps.tif", "oiio-images/tiff/cramps-tile.tif"},
+        {"oiio-images/tiff/depth/flower-rgb-contig-04.tif",
+         "oiio-images/tiff/depth/flower-rgb-planar-04.tif"},
+        {"oiio-images/tiff/depth/flower-separated-contig-08.tif",
+         "oiio-images/tiff/depth/flower-separated-planar-08.tif"},
+        {"oiio-images/tiff/depth/flower-separated-contig-16.tif",
+         "oiio-images/tiff/depth/flower-separated-planar-16.tif"},
+    };
+    for (const auto& group : groups) {
+        Loaded first;
+        Load(root / group[0], &first, true);
+        ASSERT_EQ(first.result, IL_OK) << group[0];
+        for (size_t i = 1; i < group.size(); ++i) {
+            SCOPED_TRACE(group[i]);
+            Loaded l;
+            Load(root / group[i], &l, true);
+            ASSERT_EQ(l.result, IL_OK);
+            EXPECT_TRUE(SameFloatImages(l.image, first.image));
+        }
+    }
 }
 
 // Truncated and bit-flipped copies of every corpus file end with a result,

@@ -467,9 +467,9 @@ TEST(IptcTable, AgreesWithLibiptcdata) {
 // One IPTC dataset: tag marker, record 2, the dataset number, the length
 // (standard, or extended with its bytes) and the value.
 Bytes IptcDataset(uint8_t number, const Bytes& length, size_t valueBytes) {
-    Bytes b{0x1C, 2, number};
-    b.insert(b.end(), length.begin(), length.end());
-    b.insert(b.end(), valueBytes, 'a');
+    Bytes b = length;
+    b.insert(b.begin(), {0x1C, 2, number});
+    b.resize(b.size() + valueBytes, 'a');
     return b;
 }
 
@@ -500,7 +500,9 @@ TEST(HostileMetadata, IptcBlockStructureIsCheckedFirst) {
         ILInfo info;
         EXPECT_EQ(ILInfoSetIPTC(library.h, &info.iptc, c.block.size(), c.block.data()), c.kept);
         EXPECT_EQ(warnings.empty(), c.kept);
-        if (!c.kept) EXPECT_EQ(warnings[0], "ImgLib: Invalid IPTC data - block ignored");
+        if (!c.kept) {
+            EXPECT_EQ(warnings[0], "ImgLib: Invalid IPTC data - block ignored");
+        }
     }
 }
 
@@ -556,8 +558,9 @@ TEST(HostileMetadata, DeeplyNestedXmpIsDropped) {
         ILInfo info;
         EXPECT_EQ(ILParseXMP(library.h, &info.xmp, c.xmp.size(), c.xmp.c_str()), c.kept);
         EXPECT_EQ(warnings.empty(), c.kept);
-        if (!c.kept)
+        if (!c.kept) {
             EXPECT_EQ(warnings[0], "ImgLib: XMP packet nested too deeply - packet ignored");
+        }
     }
 }
 

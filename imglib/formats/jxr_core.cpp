@@ -1,0 +1,148 @@
+// The narrow interface to jxrlib's code-stream core (ImageStrDec* and
+// ImageStrEnc*, its file stream). jxrlib's Windows-style type names stay in
+// this file.
+#include <windowsmediaphoto.h>
+
+#include <new>
+
+#include "imglib/formats/jxr.h"
+
+static_assert(int{IL_JXR_BD_16F} == int{BD_16F} && int{IL_JXR_BD_565} == int{BD_565} &&
+              int{IL_JXR_BD_1ALT} == int{BD_1alt});
+static_assert(int{IL_JXR_Y_ONLY} == int{Y_ONLY} && int{IL_JXR_YUV_444} == int{YUV_444} &&
+              int{IL_JXR_CMYK} == int{CMYK} && int{IL_JXR_CF_RGB} == int{CF_RGB} &&
+              int{IL_JXR_CF_RGBE} == int{CF_RGBE});
+
+struct ILJxrStream {
+    WMPStream* ws = nullptr;
+};
+
+struct ILJxrEncoder {
+    CTXSTRCODEC ctx = nullptr;
+};
+
+namespace {
+
+// Header of the code-stream at offset into the two records.
+bool ReadHeader(WMPStream* ws, uint64_t offset, CWMImageInfo* ii, CWMIStrCodecParam* scp) {
+    *ii = {};
+    *scp = {};
+    scp->pWStream = ws;
+    if (Failed(ws->SetPos(ws, static_cast<size_t>(offset)))) return false;
+    if (ImageStrDecGetInfo(ii, scp) != ICERR_OK) return false;
+    return !Failed(ws->SetPos(ws, static_cast<size_t>(offset)));
+}
+
+} // namespace
+
+ILJxrStream* ILJxrOpenStream(const char* path, bool write) {
+    auto* stream = new (std::nothrow) ILJxrStream;
+    if (!stream) return nullptr;
+    if (Failed(CreateWS_File(&stream->ws, path, write ? "wb" : "rb"))) {
+        delete stream;
+        return nullptr;
+    }
+    return stream;
+}
+
+void ILJxrCloseStream(ILJxrStream* stream) {
+    if (!stream) return;
+    if (stream->ws) CloseWS_File(&stream->ws);
+    delete stream;
+}
+
+FILE* ILJxrStreamFile(ILJxrStream* stream) {
+    return stream->ws->state.file.pFile;
+}
+
+bool ILJxrGetInfo(ILJxrStream* stream, uint64_t offset, ILJxrCodeStreamInfo* info) {
+    CWMImageInfo ii;
+    CWMIStrCodecParam scp;
+    if (!ReadHeader(stream->ws, offset, &ii, &scp)) return false;
+    if (!ii.cWidth || !ii.cHeight || ii.cWidth > UINT32_MAX || ii.cHeight > UINT32_MAX)
+        return false;
+    info->width = static_cast<uint32_t>(ii.cWidth);
+    info->height = static_cast<uint32_t>(ii.cHeight);
+    info->colorFormat = ii.cfColorFormat;
+    info->bitDepth = ii.bdBitDepth;
+    info->rgb = ii.bRGB != 0;
+    info->tilesX = scp.cNumOfSliceMinus1V + 1;
+    info->tilesY = scp.cNumOfSliceMinus1H + 1;
+    info->alphaMode = scp.uAlphaMode;
+    return true;
+}
+
+bool ILJxrDecode(ILJxrStream* stream, const ILJxrCodeStreamInfo&, const ILJxrDecodeJob& job) {
+    CWMImageInfo ii;
+    CWMIStrCodecParam scp;
+    if (!ReadHeader(stream->ws, job.offset, &ii, &scp)) return false;
+    ii.cBitsPerUnit = job.bitsPerUnit;
+    ii.cROILeftX = ii.cROITopY = 0;
+    ii.cROIWidth = ii.cWidth;
+    ii.cROIHeight = ii.cHeight;
+    ii.cThumbnailWidth = job.outWidth;
+    ii.cThumbnailHeight = job.outHeight;
+    ii.oOrientation = O_NONE;
+    ii.fPaddedUserBuffer = FALSE;
+    scp.uAlphaMode = job.alphaMode;
+    if (job.alphaOnly) {
+        // The alpha plane lands in the last sample of each pixel.
+        ii.cfColorFormat = Y_ONLY;
+        ii.cLeadingPadding = 3;
+        scp.uAlphaMode = 0;
+    }
+    CTXSTRCODEC ctx = nullptr;
+    if (ImageStrDecInit(&ii, &scp, &ctx) != ICERR_OK) return false;
+    CWMImageBufferInfo bi = {};
+    bi.pv = job.out;
+    bi.cLine = job.outHeight;
+    bi.cbStride = job.stride;
+    bi.uiFirstMBRow = 0;
+    bi.uiLastMBRow = static_cast<unsigned>((ii.cHeight + 15) / 16);
+    size_t decoded = 0;
+    const bool ok = ImageStrDecDecode(ctx, &bi, &decoded) == ICERR_OK;
+    ImageStrDecTerm(ctx);
+    return ok;
+}
+
+ILJxrEncoder* ILJxrEncodeStart(ILJxrStream* stream, const ILJxrEncodeParams& p) {
+    CWMImageInfo ii = {};
+    ii.cWidth = p.width;
+    ii.cHeight = p.height;
+    ii.cfColorFormat = static_cast<COLORFORMAT>(p.colorFormat);
+    ii.bdBitDepth = static_cast<BITDEPTH_BITS>(p.bitDepth);
+    ii.cBitsPerUnit = p.bitsPerUnit;
+    ii.bRGB = p.rgb;
+    ii.cROIWidth = p.width;
+    ii.cROIHeight = p.height;
+    CWMIStrCodecParam scp = {};
+    scp.uiDefaultQPIndex = p.quantiser;
+    scp.cfColorFormat = static_cast<COLORFORMAT>(p.internalFormat);
+    scp.bdBitDepth = BD_LONG;
+    scp.olOverlap = static_cast<OVERLAP>(p.overlap);
+    scp.bfBitstreamFormat = FREQUENCY;
+    scp.cChannel = p.channels;
+    scp.uAlphaMode = p.alphaMode;
+    scp.pWStream = stream->ws;
+    auto* e = new (std::nothrow) ILJxrEncoder;
+    if (!e) return nullptr;
+    if (ImageStrEncInit(&ii, &scp, &e->ctx) != ICERR_OK) {
+        delete e;
+        return nullptr;
+    }
+    return e;
+}
+
+bool ILJxrEncodeRows(ILJxrEncoder* e, const uint8_t* rows, size_t count, size_t stride) {
+    CWMImageBufferInfo bi = {};
+    bi.pv = const_cast<uint8_t*>(rows);
+    bi.cLine = count;
+    bi.cbStride = stride;
+    return ImageStrEncEncode(e->ctx, &bi) == ICERR_OK;
+}
+
+bool ILJxrEncodeEnd(ILJxrEncoder* e) {
+    const bool ok = ImageStrEncTerm(e->ctx) == ICERR_OK;
+    delete e;
+    return ok;
+}
