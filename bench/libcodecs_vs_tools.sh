@@ -36,7 +36,6 @@ cat >"$work/driver.cpp" <<'CPP'
 #include <random>
 #include <string>
 #include <vector>
-#include <exempi/xmp.h>
 #include <OpenEXR/ImfRgbaFile.h>
 #include "imglib/format.h"
 #include "imglib/image.h"
@@ -89,7 +88,6 @@ int main(int argc, char** argv) {
         file.readPixels(w.min.y, w.max.y);
         return 0;
     }
-    xmp_init();
     ILHandle* h = ILCreateHandle("bench");
     ILImage image;
     int result = IL_OK;

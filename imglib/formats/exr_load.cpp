@@ -235,7 +235,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     // A target without alpha drops it here, never composited.
     ILPixelType source = layout.source;
     uint32_t samples = layout.channels;
-    const bool keepAlpha = alpha && (target & (IL_EXTRA_ALPHA | IL_EXTRA_PREMULTIPLIED));
+    const bool keepAlpha = alpha && ILHasAlpha(target);
     if (alpha && !keepAlpha) {
         source &= ~IL_EXTRA_MASK;
         --samples;

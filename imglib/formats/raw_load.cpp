@@ -165,7 +165,7 @@ std::vector<Sample> SrgbCurve(double white, double scale, double top) {
 }
 
 // Rows in the orientation of the flip code, each pixel stored B, G, R (and
-// a zero filler for 0x1043).
+// a zero filler for IL_BGRX8).
 template <typename Sample, typename Put>
 void WriteRows(const LibRaw& raw, ILImage* image, uint32_t samples, Put put) {
     const libraw_image_sizes_t& s = raw.imgdata.sizes;

@@ -10,11 +10,14 @@
 #include "imglib/convert/rows_samples.h"
 #include "imglib/convert/srgb.h"
 #include "imglib/ops/geometry.h"
+#include "imglib/ops/sampler_core.h"
 #include "imglib/ops/srgb8_encoder.h"
 
-namespace {
+using ilsample::Neighbours;
+using ilsample::RoundCode;
+using ilsample::WrapIndex;
 
-constexpr float kPi = 3.1415927f;
+namespace {
 
 uint32_t ExtraCount(const ILImage* image) {
     return (image->type & IL_EXTRA_MASK) != 0 ? 1 : 0;
@@ -30,14 +33,6 @@ T Load(const uint8_t* p, uint32_t i) {
 template <class T>
 void Store(uint8_t* p, uint32_t i, T v) {
     std::memcpy(p + i * sizeof(T), &v, sizeof v);
-}
-
-// A weighted sum of codes rounded to nearest and clamped; NaN gives 0.
-template <class T>
-T RoundCode(float v, float max) {
-    if (!(v > 0.0f)) return 0;
-    if (v >= max) return static_cast<T>(max);
-    return static_cast<T>(v + 0.5f);
 }
 
 const float* DecodeTable(uint32_t kind) {
@@ -60,6 +55,7 @@ void IntegerMix(const ILImage* image, const ILSampleQuad* q, float* linear, uint
                 float full) {
     const uint32_t c = image->channels, colour = c - ExtraCount(image);
     const float* table = DecodeTable(image->type & IL_KIND_MASK);
+    static const ILSrgb8Encoder& encoder = ILGetSrgb8Encoder();
     for (uint32_t ch = 0; ch < c; ++ch) {
         float sum = 0;
         if (ch < colour) {
@@ -73,7 +69,7 @@ void IntegerMix(const ILImage* image, const ILSampleQuad* q, float* linear, uint
             linear[ch] = ch < colour ? sum : sum / full;
         } else if (ch < colour) {
             if constexpr (sizeof(T) == 1)
-                Store<T>(raw, ch, ILGetSrgb8Encoder()(sum));
+                Store<T>(raw, ch, encoder(sum));
             else
                 Store<T>(raw, ch, ILLinearToSrgb16(sum));
         } else {
@@ -116,27 +112,32 @@ void Mix(const ILImage* image, const ILSampleQuad* q, float* linear, uint8_t* ra
     }
 }
 
-int32_t WrapIndex(int32_t i, int32_t n) {
-    if (i < 0) i = n - 1;
-    if (i > n - 1) i = 0;
-    return i;
+// The neighbours' weights into the quad.
+Neighbours Around(float x, float y, ILSampleQuad* q) {
+    const Neighbours n = ilsample::Around(x, y);
+    std::memcpy(q->weights, n.w, sizeof n.w);
+    return n;
 }
 
-// The four neighbours of (x, y) after the shift to pixel centres.
-struct Neighbours {
-    int32_t x0, x1, y0, y1;
-};
+// The 8-bit sampler of the image's channel layout; null for other kinds.
+using Sample8Proc = void (*)(const ILImage*, float, float, const uint8_t*, float*, uint8_t*);
 
-Neighbours Around(float x, float y, ILSampleQuad* q) {
-    x -= 0.5f;
-    y -= 0.5f;
-    ILCosineWeights(x, y, q);
-    const int32_t x0 = ILFloorF(x), y0 = ILFloorF(y);
-    // ceil: x0 for an integral x, x0 + 1 otherwise (also for NaN, where x0
-    // already lies outside).
-    const int32_t x1 = static_cast<float>(x0) == x ? x0 : x0 + (x0 != INT32_MAX);
-    const int32_t y1 = static_cast<float>(y0) == y ? y0 : y0 + (y0 != INT32_MAX);
-    return {x0, x1, y0, y1};
+template <bool Wrap>
+Sample8Proc Sample8For(const ILImage* image) {
+    if ((image->type & IL_KIND_MASK) != IL_KIND_8) return nullptr;
+    const bool extra = (image->type & IL_EXTRA_MASK) != 0;
+    switch (image->channels) {
+        case 1:
+            return ilsample::Sample8<1, false, Wrap>;
+        case 2:
+            return extra ? ilsample::Sample8<2, true, Wrap> : ilsample::Sample8<2, false, Wrap>;
+        case 3:
+            return ilsample::Sample8<3, false, Wrap>;
+        case 4:
+            return extra ? ilsample::Sample8<4, true, Wrap> : ilsample::Sample8<4, false, Wrap>;
+        default:
+            return nullptr;
+    }
 }
 
 void GatherWrap(float x, float y, const ILImage* s, ILGetPixelProc get, ILSampleQuad* q) {
@@ -181,10 +182,20 @@ bool ILSamplerKnowsKind(ILPixelType type) {
     }
 }
 
+const ilsample::CosineTable& ilsample::GetCosineTable() {
+    static const CosineTable table = [] {
+        CosineTable t;
+        for (int i = 0; i <= CosineTable::kSteps + 1; ++i)
+            t.w[i] = (1.0f + std::cos(kPi * (static_cast<float>(i) / CosineTable::kSteps))) / 2.0f;
+        return t;
+    }();
+    return table;
+}
+
 void ILCosineWeights(float x, float y, ILSampleQuad* q) {
-    const float fx = x - std::floor(x), fy = y - std::floor(y);
-    const float wx = (1.0f + std::cos(kPi * fx)) / 2.0f;
-    const float wy = (1.0f + std::cos(kPi * fy)) / 2.0f;
+    const ilsample::CosineTable& table = ilsample::GetCosineTable();
+    const float wx = ilsample::CosineWeight(table, x - std::floor(x));
+    const float wy = ilsample::CosineWeight(table, y - std::floor(y));
     q->weights[0] = wx * wy;
     q->weights[1] = (1.0f - wx) * wy;
     q->weights[2] = wx * (1.0f - wy);
@@ -236,6 +247,9 @@ void ILSampleNearestWrap(float x, float y, const ILImage* source, ILGetPixelProc
 
 void ILSampleCosine(float x, float y, const ILImage* source, ILGetPixelProc get, void* out,
                     const void* background) {
+    if (Sample8Proc fast = Sample8For<false>(source))
+        return fast(source, x, y, static_cast<const uint8_t*>(background), nullptr,
+                    static_cast<uint8_t*>(out));
     ILSampleQuad q;
     if (GatherBackground(x, y, source, get, &q, background))
         ILMixToPixel(source, &q, out);
@@ -245,6 +259,8 @@ void ILSampleCosine(float x, float y, const ILImage* source, ILGetPixelProc get,
 
 void ILSampleCosineWrap(float x, float y, const ILImage* source, ILGetPixelProc get, void* out,
                         const void*) {
+    if (Sample8Proc fast = Sample8For<true>(source))
+        return fast(source, x, y, nullptr, nullptr, static_cast<uint8_t*>(out));
     ILSampleQuad q;
     GatherWrap(x, y, source, get, &q);
     ILMixToPixel(source, &q, out);
@@ -252,6 +268,9 @@ void ILSampleCosineWrap(float x, float y, const ILImage* source, ILGetPixelProc 
 
 void ILSampleCosineLinear(float x, float y, const ILImage* source, ILGetPixelProc get, void* out,
                           const void* background) {
+    if (Sample8Proc fast = Sample8For<false>(source))
+        return fast(source, x, y, static_cast<const uint8_t*>(background), static_cast<float*>(out),
+                    nullptr);
     ILSampleQuad q;
     if (GatherBackground(x, y, source, get, &q, background))
         ILMixToLinear(source, &q, static_cast<float*>(out));
@@ -261,6 +280,8 @@ void ILSampleCosineLinear(float x, float y, const ILImage* source, ILGetPixelPro
 
 void ILSampleCosineWrapLinear(float x, float y, const ILImage* source, ILGetPixelProc get,
                               void* out, const void*) {
+    if (Sample8Proc fast = Sample8For<true>(source))
+        return fast(source, x, y, nullptr, static_cast<float*>(out), nullptr);
     ILSampleQuad q;
     GatherWrap(x, y, source, get, &q);
     ILMixToLinear(source, &q, static_cast<float*>(out));

@@ -26,6 +26,7 @@ public:
     alignas(16) uint8_t background[16] = {};
     ILResult setup = IL_BAD_ARGUMENT;
     bool discMask = false; // pixels outside the target's inscribed ellipse get the background
+    ILResult (*run8)(ILTransformer*) = nullptr; // the loop for interpolated 8-bit sources
 
 protected:
     ~ILTransformer() = default;

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Geometry, resampling, the Gauss filter, the panorama projection and
+# thumbnails against vips, both single-threaded.
+#
+# The operations run in one process on the same generated photo-like pixels
+# (bench/ops_vs_vips.cpp, compiled here against the built ImgLib and
+# libvips): ours and vips's alternately, up to RUNS times each (default 9;
+# the slow cases fewer), medians and their ratio printed by bench/common.sh.
+# Where ours works in linear light vips goes through scRGB, and where both
+# compute the same thing their outputs are compared first.
+#
+# The thumbnail row times two whole programs on the same 4000 x 3000 JPEG:
+# iltool thumbnail (DCT scaling, then the fast resampler) against
+# vipsthumbnail, both to an edge of 192.
+#
+#   bench/ops_vs_vips.sh [build dir]      (default build/default)
+set -euo pipefail
+
+# shellcheck source-path=SCRIPTDIR source=common.sh
+. "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+bench_use_build "${1:-}"
+bench_require_files "$lib" "$iltool"
+bench_require_tools g++ pkg-config python3 taskset vips vipsthumbnail
+pkg-config --exists vips || { echo "missing libvips-dev" >&2; exit 1; }
+bench_make_work vx_ops_bench
+export VIPS_CONCURRENCY=1
+
+bench_compile_driver "$root/bench/ops_vs_vips.cpp" "$work/driver" vips
+echo "peer: libvips $(pkg-config --modversion vips), single-threaded; processor(s) $bench_cpus"
+status=0
+taskset -c "$bench_cpus" "$work/driver" "$bench_runs" "$work" || status=$?
+[ "$status" -le 1 ] || exit "$status"
+
+vips black "$work/black.v" 4000 3000 --bands 3
+vips gaussnoise "$work/noise.v" 4000 3000 --mean 128 --sigma 40
+vips bandjoin "$work/noise.v $work/noise.v $work/noise.v" "$work/photo.v"
+vips gaussblur "$work/photo.v" "$work/smooth.v" 2
+vips cast "$work/smooth.v" "$work/photo.jpg[Q=90]" uchar
+bench_header
+for samples in "$work"/*.samples; do
+    bench_summary "$(basename "$samples" .samples)" "$samples"
+done
+bench_pair thumbnail_4000x3000_192 "$iltool thumbnail $work/photo.jpg $work/ours.bmp 192" \
+    "vipsthumbnail $work/photo.jpg -s 192 -o $work/peer.jpg"
+[ "$status" -eq 0 ] || { echo "outputs differ beyond the tolerance" >&2; exit 1; }
