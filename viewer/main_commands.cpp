@@ -6,6 +6,9 @@
 #include "viewer/busy_guard.h"
 #include "viewer/commands.h"
 #include "viewer/dialogs/color_chooser.h"
+#include "viewer/dialogs/exr_import_dialog.h"
+#include "viewer/dialogs/pcd_import_dialog.h"
+#include "viewer/dialogs/raw_import_dialog.h"
 #include "viewer/dialogs/resolution_dialog.h"
 #include "viewer/display_bitmap.h"
 #include "viewer/full_screen_switch.h"
@@ -114,6 +117,20 @@ void ToggleUseBackground(MainWindowState& state, UINT, LPARAM) {
     RenderAgainIfAlpha(state);
     InvalidateRect(state.window, nullptr, FALSE);
     ShowOptionToggled(state, "Use background", g_preferences.useBackground);
+}
+
+void ChooseImportOptions(MainWindowState& state, UINT id, LPARAM) {
+    switch (id) {
+        case CMD_IMPORT_EXR:
+            ShowOpenExrImportDialog(state);
+            break;
+        case CMD_IMPORT_RAW:
+            ShowRawImportDialog(state);
+            break;
+        default:
+            ShowPhotoCdImportDialog(state);
+            break;
+    }
 }
 
 void ChooseBackgroundColor(MainWindowState& state, UINT, LPARAM) {
@@ -302,6 +319,7 @@ constexpr Command kCommands[] = {
     {CMD_WHEEL_ZOOM, CMD_WHEEL_BROWSE, ChooseWheelMode, false, Guard::None},
     {CMD_STYLE_LIGHT, CMD_STYLE_DARK, ChooseInterfaceStyle, false, Guard::None},
     {CMD_BACKGROUND_COLOR, CMD_BACKGROUND_COLOR, ChooseBackgroundColor, false, Guard::None},
+    {CMD_IMPORT_EXR, CMD_IMPORT_PCD, ChooseImportOptions, false, Guard::None},
     {CMD_SMOOTH_RESIZING, CMD_SMOOTH_RESIZING, ToggleSmoothResizing, false, Guard::None},
     {CMD_FIT_NOTHING, CMD_FIT_WINDOW_TO_IMAGE, ChooseWindowMode, false, Guard::None},
     {CMD_HIGH_QUALITY_RESIZING, CMD_UPSAMPLE_SMALLER, ToggleOption, false, Guard::None},
