@@ -1,5 +1,7 @@
 #include "viewer/dialogs/raw_import_dialog.h"
 
+#include <algorithm>
+
 #include "viewer/controls/control_base.h"
 #include "viewer/controls/control_drawing.h"
 #include "viewer/controls/owner_button.h"
@@ -23,11 +25,17 @@ struct RawImportDialog {
     MainWindowState* state = nullptr;
 };
 
+constexpr WCHAR kThresholdLabel[] = L"Wavelet threshold:";
+
+// At x 105, or after the label where the font draws it wider.
 void DrawThresholdValue(HDC dc, int32_t value) {
     SelectSmallTextStyle(dc);
+    SIZE label = {};
+    GetTextExtentPoint32W(dc, kThresholdLabel, lstrlenW(kThresholdLabel), &label);
     SetBkMode(dc, OPAQUE);
     const std::string text = ThresholdText(value);
-    TextOutA(dc, 105, 224, text.c_str(), static_cast<int>(text.size()));
+    TextOutA(dc, std::max<int>(105, 10 + label.cx + 4), 224, text.c_str(),
+             static_cast<int>(text.size()));
 }
 
 // 26 ticks under the slider, one for every 100 of the threshold.
@@ -84,7 +92,7 @@ void Paint(const RawImportDialog& box, HDC dc) {
     DrawSectionHeader(dc, kWidth, 200, L"Noise Reduction");
     SelectSmallTextStyle(dc);
     SetBkMode(dc, TRANSPARENT);
-    TextOutW(dc, 10, 224, L"Wavelet threshold:", 18);
+    TextOutW(dc, 10, 224, kThresholdLabel, lstrlenW(kThresholdLabel));
     DrawThresholdValue(dc, GetSliderValue(GetDlgItem(box.dialog.window, kThresholdSlider)));
     DrawThresholdTicks(dc);
     RestoreSimpleDialogPen(dc, pen);
