@@ -2,9 +2,8 @@
 // and the title, around the arithmetic of viewer/logic/view_geometry.
 #include "viewer/view.h"
 
-#include <cmath>
-
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "viewer/preferences_file.h"
