@@ -171,7 +171,7 @@ uint32_t Reader::Resolution(const Entry& e) {
     if (e.type == kRATIONAL && Value(e, &bytes)) {
         const uint32_t d = ILGetLe32(bytes.data() + 4);
         if (d == 0) return 0;
-        v = double{ILGetLe32(bytes.data())} / d;
+        v = static_cast<double>(ILGetLe32(bytes.data())) / d;
     } else if (e.type == kFLOAT) {
         float f;
         std::memcpy(&f, e.field, 4);
