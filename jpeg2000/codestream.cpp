@@ -48,6 +48,15 @@ rect scaled(const rect& r, coords factor) {
 // ---------------------------------------------------------------------------
 // Creation and geometry
 
+// v[axis]: canvas end, origin, tile size, tile origin. The canvas must not be
+// empty and its origin must lie in the first tile.
+void codestream_state::check_canvas(const int v[2][4]) {
+    for (int a = 0; a < 2; ++a)
+        if (v[a][0] <= v[a][1] || v[a][2] <= 0 || v[a][3] > v[a][1] ||
+            static_cast<int64_t>(v[a][3]) + v[a][2] <= v[a][1])
+            fail("Illegal canvas coordinates");
+}
+
 codestream_ref codestream_ref::create_input(codestream_source* source) {
     auto s = std::make_unique<codestream_state>();
     s->in = std::make_unique<codestream_input_buffer>(source);
@@ -77,23 +86,28 @@ codestream_ref codestream_ref::create_output(const j2k_params& siz, codestream_s
 
 void codestream_state::build_geometry() {
     j2k_params* siz = tree->root();
-    siz->complete();
-    int v[2][4];
-    for (int a = 0; a < 2; ++a) {
-        siz->read_int("Ssize", 0, a, v[a][0]);
-        siz->read_int("Sorigin", 0, a, v[a][1]);
-        siz->read_int("Stiles", 0, a, v[a][2]);
-        siz->read_int("Stile_origin", 0, a, v[a][3]);
+    int v[2][4] = {};
+    auto read_canvas = [&] {
+        for (int a = 0; a < 2; ++a) {
+            siz->read_int("Ssize", 0, a, v[a][0]);
+            siz->read_int("Sorigin", 0, a, v[a][1]);
+            siz->read_int("Stiles", 0, a, v[a][2]);
+            siz->read_int("Stile_origin", 0, a, v[a][3]);
+        }
+    };
+    // A read SIZ holds every value: its canvas is checked before completion.
+    if (in) {
+        read_canvas();
+        check_canvas(v);
     }
+    siz->complete();
+    read_canvas();
+    check_canvas(v);
     canvas.pos = {v[0][1], v[1][1]};
     canvas.size = {static_cast<int64_t>(v[0][0]) - v[0][1],
                    static_cast<int64_t>(v[1][0]) - v[1][1]};
     tile_size = {v[0][2], v[1][2]};
     tile_origin = {v[0][3], v[1][3]};
-    if (canvas.empty() || tile_size.y <= 0 || tile_size.x <= 0 || tile_origin.y > canvas.pos.y ||
-        tile_origin.x > canvas.pos.x || tile_origin.y + tile_size.y <= canvas.pos.y ||
-        tile_origin.x + tile_size.x <= canvas.pos.x)
-        fail("Illegal canvas coordinates");
     int count = 0;
     siz->read_int("Scomponents", 0, 0, count);
     components.resize(static_cast<size_t>(count));
@@ -123,12 +137,9 @@ void codestream_state::build_geometry() {
 
 void codestream_ref::dispose() {
     if (!s_) return;
-    {
-        message_scope quiet(nullptr); // the pool's warning has no reader here
-        s_->out.reset();
-    }
     s_->tiles_live.clear();
-    delete s_;
+    if (s_->pool.in_use() > 0) warn("Data buffer destroyed");
+    delete s_; // the output buffer flushes what it still holds
     s_ = nullptr;
 }
 
@@ -330,7 +341,8 @@ void codestream_state::build_tile(tile_state& t) {
                                         std::to_string(bands) + " bands of tile " +
                                         std::to_string(t.index) + " component " +
                                         std::to_string(c));
-        wavelet_kernel_desc kernel(tcs.kernels, tcs.reversible && tcs.kernels == W5X3);
+        const wavelet_kernel_desc& kernel =
+            wavelet_kernel_desc::standard(tcs.kernels, tcs.reversible && tcs.kernels == W5X3);
         tcs.resolutions.resize(static_cast<size_t>(levels + 1));
         const coords align_c = t.align;
         for (int r = 0; r <= levels; ++r) {

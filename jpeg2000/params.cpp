@@ -90,6 +90,9 @@ j2k_params::j2k_params(const char* cluster_name, const attribute_table& table, b
       attributes_(table.size()) {}
 
 int j2k_params::find_attribute(const char* name) const {
+    // Names are mostly the same literals as the table's: try the pointers first.
+    for (size_t i = 0; i < table_->size(); ++i)
+        if ((*table_)[i].name == name) return static_cast<int>(i);
     for (size_t i = 0; i < table_->size(); ++i)
         if (std::strcmp((*table_)[i].name, name) == 0) return static_cast<int>(i);
     return -1;

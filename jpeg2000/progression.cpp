@@ -152,8 +152,40 @@ bool progression_walker::setup() {
                 for (resolution_state& rs : tc.resolutions)
                     rs.cursor = {0, 0};
         pos_ = grid_start_;
+        check_walk_size();
     }
     return true;
+}
+
+// The position-driven orders visit every grid position for every
+// (component, resolution) pair of the progression; a hostile mix of one fine
+// precinct grid and many components could make that endless.
+void progression_walker::check_walk_size() const {
+    constexpr double limit = 4294967296.0; // 2^32 visits
+    double visits = 0;
+    for (int c = first_comp_; c < comp_end_; ++c) {
+        const tile_component_state& tc = tile_.components[c];
+        coords step = grid_step_, start = grid_start_;
+        if (order_ == CPRL) {
+            step = {int64_t{1} << 62, int64_t{1} << 62};
+            for (const resolution_state& rs : tc.resolutions) {
+                const int shift = tc.levels - rs.level;
+                step.y = std::min(step.y, tc.subsampling.y << (rs.precinct_exponent.y + shift));
+                step.x = std::min(step.x, tc.subsampling.x << (rs.precinct_exponent.x + shift));
+            }
+            start = {tile_.region.pos.y - step.y, tile_.region.pos.x - step.x};
+        }
+        const double positions = static_cast<double>(ceil_div(tile_end_.y - start.y, step.y)) *
+                                 static_cast<double>(ceil_div(tile_end_.x - start.x, step.x));
+        const int pairs = std::max(0, std::min(tc.levels + 1, res_end_) - first_res_);
+        visits += positions * pairs;
+    }
+    if (visits > limit) {
+        error_report e;
+        e << "The progression of tile " << tile_.index
+          << " visits more precinct positions than the engine walks";
+        e.raise();
+    }
 }
 
 void progression_walker::take(int c, int r, int64_t p, packet_position& out) {

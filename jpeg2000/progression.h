@@ -36,6 +36,7 @@ private:
     bool next_layer_driven(packet_position& out);
     bool next_position_driven(packet_position& out);
     bool offer(int c, int r, packet_position& out);
+    void check_walk_size() const;
     void take(int c, int r, int64_t p, packet_position& out);
     coords precinct_position(int c, int r, coords cell) const;
 

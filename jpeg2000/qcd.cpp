@@ -85,7 +85,8 @@ const j2k_params* visible_holder(const j2k_params& p, const char* name) {
 // derived_only.
 std::vector<float> derive_steps(float q, int levels, int kernel, bool reversible,
                                 bool derived_only) {
-    wavelet_kernel_desc k(kernel, reversible && kernel == W5X3);
+    const wavelet_kernel_desc& k =
+        wavelet_kernel_desc::standard(kernel, reversible && kernel == W5X3);
     std::vector<float> steps;
     steps.push_back(static_cast<float>(q / k.synthesis_energy_gain(2, levels)));
     if (derived_only) return steps;

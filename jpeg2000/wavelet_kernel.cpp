@@ -69,6 +69,9 @@ wavelet_kernel_desc::wavelet_kernel_desc(int kernel_id, bool reversible)
         for (float& t : responses_[3])
             t = static_cast<float>(t * w);
     }
+    for (int b = 0; b < 2; ++b)
+        for (int d = 0; d <= level_cap; ++d)
+            gains_[b][d] = energy_gain(2 + b, d);
 }
 
 const std::vector<float>& wavelet_kernel_desc::lifting_steps(int& count, float& low_norm,
@@ -84,7 +87,22 @@ const std::vector<float>& wavelet_kernel_desc::impulse_response(int kind, int& h
     return responses_[kind];
 }
 
+const wavelet_kernel_desc& wavelet_kernel_desc::standard(int kernel_id, bool reversible) {
+    static const wavelet_kernel_desc k97(0, false), k53r(1, true), k53i(1, false);
+    if (kernel_id == 0 && !reversible) return k97;
+    if (kernel_id == 1) return reversible ? k53r : k53i;
+    fail("Illegal DWT kernel");
+}
+
 double wavelet_kernel_desc::synthesis_energy_gain(int branch, int depth) const {
+    if (depth <= level_cap) return gains_[branch - 2][std::max(depth, 0)];
+    double gain = gains_[branch - 2][level_cap];
+    for (int e = level_cap; e < depth; ++e)
+        gain *= 2;
+    return gain;
+}
+
+double wavelet_kernel_desc::energy_gain(int branch, int depth) const {
     if (depth == 0) return branch == 2 ? 1.0 : 0.0;
     const int extra = std::max(0, depth - level_cap);
     const int d = depth - extra;

@@ -13,6 +13,9 @@ class wavelet_kernel_desc {
 public:
     // kernel 0: 9/7 (irreversible only), 1: 5/3; "Illegal DWT kernel" else.
     wavelet_kernel_desc(int kernel_id, bool reversible);
+    // The three kernels the engine uses (9/7, reversible and irreversible
+    // 5/3), built once and read-only afterwards.
+    static const wavelet_kernel_desc& standard(int kernel_id, bool reversible);
 
     int kernel_id() const { return id_; }
     // The lifting factors; low and high normalisers out.
@@ -35,8 +38,10 @@ private:
     std::vector<float> factors_;
     std::vector<int> shifts_;
     float low_norm_ = 1, high_norm_ = 1;
+    double energy_gain(int branch, int depth) const;
     std::vector<float> responses_[4];
     int half_[4] = {0, 0, 0, 0};
+    double gains_[2][5]; // synthesis energy gains, low and high, depths 0 to 4
 };
 
 } // namespace j2k

@@ -41,7 +41,7 @@ extensions() {
         exr) echo "exr" ;;
         cineon) echo "cin" ;;
         raw) echo "arw cr2 crw dcr dng eff erf kdc mef mos mrw nef orf pef raf raw rw2 srf sr2 x3f 3fr" ;;
-        wmf) echo "wmf emf" ;;
+        wmf | wmf_header) echo "wmf emf" ;;
         *) echo "$1" ;;
     esac
 }

@@ -12,8 +12,9 @@ packages=(
   libopenexr-dev libimath-dev liblcms2-dev liblcms2-utils libwebp-dev libjxr-dev
   libpgf-dev libraw-dev libexempi-dev libexif-dev libiptcdata0-dev
   libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-liberation
-  # the Win32 build (winelib headers come with libwine-dev) and its test display
-  wine64 wine64-tools libwine-dev fonts-wine xvfb x11-utils xauth
+  # the Win32 build (winelib headers come with libwine-dev), its test display
+  # and Xlib, through which the tests drop files
+  wine64 wine64-tools libwine-dev fonts-wine xvfb x11-utils xauth libx11-dev
   # peers and oracles
   imagemagick netpbm libtiff-tools libjpeg-turbo-progs webp libvips-tools
   libopenjp2-tools grokj2k-tools pngcheck libimage-exiftool-perl hyperfine time

@@ -1,6 +1,7 @@
 // j2kinfo: lists the settings of a JPEG 2000 code-stream (raw, or inside a
 // JP2 file): image and tile geometry, the main header's and every tile's
-// coding parameters, tile-parts and comments, and the JP2 header boxes.
+// coding parameters, the packets of each tile, tile-parts and comments, and
+// the JP2 header boxes.
 //   usage: j2kinfo FILE...
 #include <cstdio>
 #include <fstream>
@@ -12,6 +13,7 @@
 #include "jpeg2000/jp2_file.h"
 #include "jpeg2000/messages.h"
 #include "jpeg2000/params.h"
+#include "jpeg2000/progression.h"
 #include "jpeg2000/sources.h"
 
 namespace {
@@ -50,7 +52,14 @@ void list_codestream(j2k::codestream_source& source) {
     for (int ty = 0; ty < count.y; ++ty)
         for (int tx = 0; tx < count.x; ++tx) {
             j2k::tile_ref tile = cs.fetch_tile(ty, tx);
-            std::cout << "tile " << tile.index() << ":\n";
+            tile.read_remaining_tile_parts();
+            // Every packet of the tile in code-stream order.
+            int64_t packets = 0;
+            j2k::packet_position p;
+            while (tile.walker().next(p))
+                ++packets;
+            std::cout << "tile " << tile.index() << ": " << tile.layers() << " layers, " << packets
+                      << " packets\n";
             cs.root_siz().print_tile_settings(std::cout, tile.index(), tile.index(), false);
             tile.release();
         }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <span>
+#include <type_traits>
 
 #include "imglib/convert/converter.h"
 #include "imglib/convert/kernel_table.h"
@@ -44,28 +45,25 @@ inline uint16_t ToHalf(float v) {
     return half(v).bits();
 }
 
-template <typename T>
-inline T Load(const uint8_t* p) {
-    T v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-template <typename T>
-inline void Store(uint8_t* p, T v) {
-    std::memcpy(p, &v, sizeof v);
-}
-
 // Samples of the supported source kinds as linear values; 8- and 16-bit
 // alpha as a fraction.
+// Opaque integer pixels keep their codes: 8-bit as they are, 16-bit rounded
+// with the dither offset.
 struct Src8 {
     using Sample = uint8_t;
+    static constexpr Sample kOpaque = 255;
     static float Linear(uint8_t v) { return ILSrgbTable8[v]; }
     static float Alpha(uint8_t a) { return a / 255.0f; }
+    static uint8_t Code8(uint8_t v, int32_t) { return v; }
 };
 struct Src16 {
     using Sample = uint16_t;
+    static constexpr Sample kOpaque = 65535;
     static float Linear(uint16_t v) { return ILSrgbTable16[v]; }
     static float Alpha(uint16_t a) { return a / 65535.0f; }
+    static uint8_t Code8(uint16_t v, int32_t dither) {
+        return static_cast<uint8_t>((v + dither) / 257);
+    }
 };
 struct SrcHalf {
     using Sample = uint16_t;
@@ -83,92 +81,87 @@ inline float Blend(bool premultiplied, float c, float alpha, float bg) {
 }
 
 // ---------------------------------------------------------------------------
-// Linear compositing of colour sources (B, G, R, A or R, G, B, A) into 8-bit
-// B, G, R. Prem: 0 straight, 1 premultiplied, 2 as premultipliedSource says.
-
-template <typename S, bool Reversed, int Prem, bool TransparentShortcut>
-void CompositeColorTo8(ILConverter* c, const void* source, void* target) {
+// Linear compositing of grey with alpha (N = 2, laid over each background
+// channel) or colour (N = 4: B, G, R, A, or R, G, B, A when Reversed) into
+// 8-bit B, G, R. Prem: 0 straight, 1 premultiplied, 2 as premultipliedSource
+// says.
+template <typename S, int N, bool Reversed, int Prem, bool TransparentShortcut>
+void CompositeLinearTo8(ILConverter* c, const void* source, void* target) {
     const auto* in = static_cast<const typename S::Sample*>(source);
     auto* out = static_cast<uint8_t*>(target);
     const bool prem = Prem == 2 ? c->premultipliedSource : Prem == 1;
-    for (uint64_t x = 0; x < c->width; ++x, in += 4, out += 3) {
-        const float alpha = S::Alpha(in[3]);
+    for (uint64_t x = 0; x < c->width; ++x, in += N, out += 3) {
+        const float alpha = S::Alpha(in[N - 1]);
         if (TransparentShortcut && alpha == 0.0f) {
             std::memcpy(out, c->backgroundBGR8, 3);
             continue;
         }
         const float d = DitherF(c, x);
-        for (int k = 0; k < 3; ++k) {
-            const float v = S::Linear(in[Reversed ? 2 - k : k]);
-            out[k] = ILLinearToSrgb8Dither(Blend(prem, v, alpha, c->backgroundBGRF[k]), d);
-        }
-    }
-    NextDitherRow(c);
-}
-
-// Grey with alpha laid over each background channel, into 8-bit B, G, R.
-template <typename S, int Prem, bool TransparentShortcut>
-void CompositeGreyTo8(ILConverter* c, const void* source, void* target) {
-    const auto* in = static_cast<const typename S::Sample*>(source);
-    auto* out = static_cast<uint8_t*>(target);
-    const bool prem = Prem == 2 ? c->premultipliedSource : Prem == 1;
-    for (uint64_t x = 0; x < c->width; ++x, in += 2, out += 3) {
-        const float alpha = S::Alpha(in[1]);
-        if (TransparentShortcut && alpha == 0.0f) {
-            std::memcpy(out, c->backgroundBGR8, 3);
-            continue;
-        }
-        const float d = DitherF(c, x);
-        const float v = S::Linear(in[0]);
+        float v[3];
         for (int k = 0; k < 3; ++k)
-            out[k] = ILLinearToSrgb8Dither(Blend(prem, v, alpha, c->backgroundBGRF[k]), d);
+            v[k] = S::Linear(in[N == 2 ? 0 : Reversed ? 2 - k : k]);
+        for (int k = 0; k < 3; ++k)
+            out[k] = ILLinearToSrgb8Dither(Blend(prem, v[k], alpha, c->backgroundBGRF[k]), d);
     }
     NextDitherRow(c);
 }
 
-// Straight 8-bit B, G, R, A into B, G, R: the hot path of showing images
-// with alpha. Opaque and transparent pixels take the source or the
-// background code; the others encode alpha x linear + (1 - alpha) x
-// background, through the step entries of the dithered 8-bit encoder where
-// the dither offsets and the background allow, else through the encoder.
-void CompositeBGRA8ToBGR8Slow(ILConverter* c, const void* source, void* target) {
-    const auto* in = static_cast<const uint8_t*>(source);
-    auto* out = static_cast<uint8_t*>(target);
-    for (uint64_t x = 0; x < c->width; ++x, in += 4, out += 3) {
-        const uint8_t a = in[3];
-        if (a == 255) {
-            out[0] = in[0], out[1] = in[1], out[2] = in[2];
+// Straight grey or B, G, R with alpha (N = 2 or 4 samples, alpha last), 8 or
+// 16-bit, into 8-bit B, G, R, from pixel x on. Opaque and transparent pixels
+// take the source or the background code; the others encode alpha x linear +
+// (1 - alpha) x background through Encoder: At(x) gives what a pixel's three
+// samples share, Code(that, value) the code.
+template <typename S, int N, typename Encoder>
+void CompositeStraightPixels(const ILConverter* c, Encoder encoder, uint64_t x,
+                             const typename S::Sample* in, uint8_t* out) {
+    const float* bg = c->backgroundBGRF;
+    for (; x < c->width; ++x, in += N, out += 3) {
+        const auto a = in[N - 1];
+        if (a == S::kOpaque) {
+            const int32_t dither = std::is_same_v<S, Src16> ? DitherI(c, x) : 0;
+            if constexpr (N == 2) {
+                out[0] = out[1] = out[2] = S::Code8(in[0], dither);
+            } else {
+                for (int k = 0; k < 3; ++k)
+                    out[k] = S::Code8(in[k], dither);
+            }
             continue;
         }
         if (a == 0) {
             std::memcpy(out, c->backgroundBGR8, 3);
             continue;
         }
-        const float alpha = a / 255.0f, d = DitherF(c, x);
+        const float alpha = S::Alpha(a), rest = 1.0f - alpha;
+        const auto shared = encoder.At(x);
+        float v[3];
         for (int k = 0; k < 3; ++k)
-            out[k] = ILLinearToSrgb8Dither(
-                alpha * ILSrgbTable8[in[k]] + (1.0f - alpha) * c->backgroundBGRF[k], d);
+            v[k] = alpha * S::Linear(in[N == 2 ? 0 : k]) + rest * bg[k];
+        for (int k = 0; k < 3; ++k)
+            out[k] = Encoder::Code(shared, v[k]);
     }
-    NextDitherRow(c);
 }
 
-// Pixels x..width - 1, one at a time; steps[j] serves pixels with x % 4 == j.
-void CompositeBGRA8Pixels(const ILConverter* c, const uint32_t* const steps[4], uint64_t x,
-                          const uint8_t* in, uint8_t* out) {
-    const float* lin = ILSrgbTable8;
-    const float* bg = c->backgroundBGRF;
-    for (; x < c->width; ++x, in += 4, out += 3) {
-        const uint8_t a = in[3];
-        if (a == 255) {
-            out[0] = in[0], out[1] = in[1], out[2] = in[2];
-        } else if (a == 0) {
-            std::memcpy(out, c->backgroundBGR8, 3);
-        } else {
-            const float alpha = a / 255.0f, rest = 1.0f - alpha;
-            for (int k = 0; k < 3; ++k)
-                out[k] = ILSrgb8DitherStep(steps[x & 3], alpha * lin[in[k]] + rest * bg[k]);
-        }
-    }
+// The dithered 8-bit encoder, and its step entries (faster, for the dither
+// offsets and backgrounds they cover).
+struct EncodeDithered {
+    const ILConverter* c;
+    float At(uint64_t x) const { return DitherF(c, x); }
+    static uint8_t Code(float d, float v) { return ILLinearToSrgb8Dither(v, d); }
+};
+struct EncodeSteps {
+    const uint32_t* const* steps; // steps[j] serves pixels with x % 4 == j
+    const uint32_t* At(uint64_t x) const { return steps[x & 3]; }
+    static uint8_t Code(const uint32_t* step, float v) { return ILSrgb8DitherStep(step, v); }
+};
+
+// Grey with alpha and 16-bit B, G, R, A into 8-bit B, G, R, with both
+// shortcuts.
+template <typename S, int N>
+void CompositeStraightTo8(ILConverter* c, const void* source, void* target) {
+    CompositeStraightPixels<S, N>(c, EncodeDithered{c}, 0,
+                                  static_cast<const typename S::Sample*>(source),
+                                  static_cast<uint8_t*>(target));
+    NextDitherRow(c);
 }
 
 #if defined(__SSE2__)
@@ -275,6 +268,10 @@ uint64_t CompositeBGRA8Blocks(const ILConverter* c, const uint32_t* const steps[
 }
 #endif
 
+// Straight 8-bit B, G, R, A into B, G, R: the hot path of showing images
+// with alpha. Through the step entries of the dithered encoder where the
+// dither offsets and the background allow (whole groups of four pixels with
+// SSE2, the rest one by one), else through the encoder.
 void CompositeBGRA8ToBGR8(ILConverter* c, const void* source, void* target) {
     const ILSrgb8DitherTables* tables = ILSrgb8DitherTablesGet();
     const uint32_t* steps[4] = {};
@@ -286,7 +283,7 @@ void CompositeBGRA8ToBGR8(ILConverter* c, const void* source, void* target) {
     // Steps answer NaN unlike the encoder; only a NaN background makes one.
     for (int k = 0; k < 3; ++k)
         fast = fast && !std::isnan(c->backgroundBGRF[k]);
-    if (!fast) return CompositeBGRA8ToBGR8Slow(c, source, target);
+    if (!fast) return CompositeStraightTo8<Src8, 4>(c, source, target);
 
     const auto* in = static_cast<const uint8_t*>(source);
     auto* out = static_cast<uint8_t*>(target);
@@ -294,71 +291,7 @@ void CompositeBGRA8ToBGR8(ILConverter* c, const void* source, void* target) {
 #if defined(__SSE2__)
     done = CompositeBGRA8Blocks(c, steps, in, out);
 #endif
-    CompositeBGRA8Pixels(c, steps, done, in + 4 * done, out + 3 * done);
-    NextDitherRow(c);
-}
-
-// Grey 8 or 16 with straight alpha into 8-bit B, G, R, with both shortcuts.
-void CompositeGreyA8ToBGR8(ILConverter* c, const void* source, void* target) {
-    const auto* in = static_cast<const uint8_t*>(source);
-    auto* out = static_cast<uint8_t*>(target);
-    for (uint64_t x = 0; x < c->width; ++x, in += 2, out += 3) {
-        const uint8_t v = in[0], a = in[1];
-        if (a == 255) {
-            out[0] = out[1] = out[2] = v;
-            continue;
-        }
-        if (a == 0) {
-            std::memcpy(out, c->backgroundBGR8, 3);
-            continue;
-        }
-        const float alpha = a / 255.0f, d = DitherF(c, x), lin = ILSrgbTable8[v];
-        for (int k = 0; k < 3; ++k)
-            out[k] = ILLinearToSrgb8Dither(alpha * lin + (1.0f - alpha) * c->backgroundBGRF[k], d);
-    }
-    NextDitherRow(c);
-}
-
-void CompositeGreyA16ToBGR8(ILConverter* c, const void* source, void* target) {
-    const auto* in = static_cast<const uint16_t*>(source);
-    auto* out = static_cast<uint8_t*>(target);
-    for (uint64_t x = 0; x < c->width; ++x, in += 2, out += 3) {
-        const uint16_t v = in[0], a = in[1];
-        if (a == 65535) {
-            out[0] = out[1] = out[2] = static_cast<uint8_t>((v + DitherI(c, x)) / 257);
-            continue;
-        }
-        if (a == 0) {
-            std::memcpy(out, c->backgroundBGR8, 3);
-            continue;
-        }
-        const float alpha = a / 65535.0f, d = DitherF(c, x), lin = ILSrgbTable16[v];
-        for (int k = 0; k < 3; ++k)
-            out[k] = ILLinearToSrgb8Dither(alpha * lin + (1.0f - alpha) * c->backgroundBGRF[k], d);
-    }
-    NextDitherRow(c);
-}
-
-void CompositeBGRA16ToBGR8(ILConverter* c, const void* source, void* target) {
-    const auto* in = static_cast<const uint16_t*>(source);
-    auto* out = static_cast<uint8_t*>(target);
-    for (uint64_t x = 0; x < c->width; ++x, in += 4, out += 3) {
-        const uint16_t a = in[3];
-        if (a == 65535) {
-            const int32_t dd = DitherI(c, x);
-            for (int k = 0; k < 3; ++k)
-                out[k] = static_cast<uint8_t>((in[k] + dd) / 257);
-            continue;
-        }
-        if (a == 0) {
-            std::memcpy(out, c->backgroundBGR8, 3);
-            continue;
-        }
-        const float alpha = a / 65535.0f, d = DitherF(c, x);
-        for (int k = 0; k < 3; ++k)
-            out[k] = ILLinearToSrgb8Dither(
-                alpha * ILSrgbTable16[in[k]] + (1.0f - alpha) * c->backgroundBGRF[k], d);
-    }
+    CompositeStraightPixels<Src8, 4>(c, EncodeSteps{steps}, done, in + 4 * done, out + 3 * done);
     NextDitherRow(c);
 }
 
@@ -665,21 +598,21 @@ constexpr ILKernelEntry kEntries[] = {
     {IL_BGRPA8, IL_BGR8, C, CompositeBGRPA8ToBGR8, nullptr},
     {IL_RGBA8, IL_BGR8, C, CompositeColorTo8Encoded<Src8, true>, nullptr},
     {IL_RGBPA8, IL_BGR8, C, CompositeColorTo8Encoded<Src8, true>, nullptr},
-    {IL_GREY_A8, IL_BGR8, C, CompositeGreyA8ToBGR8, nullptr},
-    {IL_GREY_A16, IL_BGR8, C, CompositeGreyA16ToBGR8, nullptr},
-    {IL_BGRA16, IL_BGR8, C, CompositeBGRA16ToBGR8, nullptr},
+    {IL_GREY_A8, IL_BGR8, C, CompositeStraightTo8<Src8, 2>, nullptr},
+    {IL_GREY_A16, IL_BGR8, C, CompositeStraightTo8<Src16, 2>, nullptr},
+    {IL_BGRA16, IL_BGR8, C, CompositeStraightTo8<Src16, 4>, nullptr},
     {IL_RGBA16, IL_BGR8, C, CompositeColorTo8Encoded<Src16, true>, nullptr},
     {IL_RGBPA16, IL_BGR8, C, CompositeColorTo8Encoded<Src16, true>, nullptr},
-    {IL_BGRA_HALF, IL_BGR8, C, CompositeColorTo8<SrcHalf, false, 0, true>, nullptr},
-    {IL_BGRPA_HALF, IL_BGR8, C, CompositeColorTo8<SrcHalf, false, 1, true>, nullptr},
-    {IL_RGBA_HALF, IL_BGR8, C, CompositeColorTo8<SrcHalf, true, 2, false>, nullptr},
-    {IL_RGBPA_HALF, IL_BGR8, C, CompositeColorTo8<SrcHalf, true, 2, false>, nullptr},
-    {IL_BGRA_FLOAT, IL_BGR8, C, CompositeColorTo8<SrcFloat, false, 0, true>, nullptr},
-    {IL_BGRPA_FLOAT, IL_BGR8, C, CompositeColorTo8<SrcFloat, false, 1, true>, nullptr},
-    {IL_GREY_A_HALF, IL_BGR8, C, CompositeGreyTo8<SrcHalf, 0, true>, nullptr},
-    {IL_GREY_PA_HALF, IL_BGR8, C, CompositeGreyTo8<SrcHalf, 1, true>, nullptr},
-    {IL_GREY_A_FLOAT, IL_BGR8, C, CompositeGreyTo8<SrcFloat, 0, true>, nullptr},
-    {IL_GREY_PA_FLOAT, IL_BGR8, C, CompositeGreyTo8<SrcFloat, 1, true>, nullptr},
+    {IL_BGRA_HALF, IL_BGR8, C, CompositeLinearTo8<SrcHalf, 4, false, 0, true>, nullptr},
+    {IL_BGRPA_HALF, IL_BGR8, C, CompositeLinearTo8<SrcHalf, 4, false, 1, true>, nullptr},
+    {IL_RGBA_HALF, IL_BGR8, C, CompositeLinearTo8<SrcHalf, 4, true, 2, false>, nullptr},
+    {IL_RGBPA_HALF, IL_BGR8, C, CompositeLinearTo8<SrcHalf, 4, true, 2, false>, nullptr},
+    {IL_BGRA_FLOAT, IL_BGR8, C, CompositeLinearTo8<SrcFloat, 4, false, 0, true>, nullptr},
+    {IL_BGRPA_FLOAT, IL_BGR8, C, CompositeLinearTo8<SrcFloat, 4, false, 1, true>, nullptr},
+    {IL_GREY_A_HALF, IL_BGR8, C, CompositeLinearTo8<SrcHalf, 2, false, 0, true>, nullptr},
+    {IL_GREY_PA_HALF, IL_BGR8, C, CompositeLinearTo8<SrcHalf, 2, false, 1, true>, nullptr},
+    {IL_GREY_A_FLOAT, IL_BGR8, C, CompositeLinearTo8<SrcFloat, 2, false, 0, true>, nullptr},
+    {IL_GREY_PA_FLOAT, IL_BGR8, C, CompositeLinearTo8<SrcFloat, 2, false, 1, true>, nullptr},
     // Compositing into grey 8.
     {IL_GREY_A8, IL_GREY8, C, CompositeGreyToGrey8<Src8>, nullptr},
     {IL_GREY_PA8, IL_GREY8, C, CompositeGreyToGrey8<Src8>, nullptr},

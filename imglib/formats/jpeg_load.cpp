@@ -31,11 +31,13 @@ namespace {
 // header nor the file's size says how large a picture the file can hold.
 // What can is the entropy-coded data of the scans that code DC first (the
 // sequential scans and the first DC scans of a progressive file): each
-// block they cover costs at least one bit with Huffman coding; arithmetic
-// coding at best halves its interval once in some 32768 decisions, at least
-// one per block. Larger claims are refused before anything is allocated,
+// block they cover costs at least one bit with Huffman coding. Arithmetic
+// coding has no such floor (cjpeg codes a flat 12000 x 12000 picture in 3
+// bytes, the decoder reading zeros past the end), so its ratio is a limit
+// of ours, far above any real photograph's and far above the file-size
+// rule it replaces. Larger claims are refused before anything is allocated,
 // unless the picture is of a size any file may have (a cut-off photograph
-// still shows its upper part).
+// still shows its upper part); the memory budget bounds the rest.
 constexpr uint64_t kHuffmanBlocksPerByte = 8;
 constexpr uint64_t kArithmeticBlocksPerByte = uint64_t{1} << 18;
 constexpr uint64_t kSamplesAlwaysAllowed = uint64_t{1} << 27;
@@ -356,7 +358,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     if (ILReallocImage(image, c.output_width, c.output_height, target, nullptr) != IL_OK)
         return ILReportOutOfMemory(h, ILImageBufferSize(c.output_width, c.output_height, target));
     // The converter leaves an alpha sample the file lacks alone: opaque.
-    if (target & (IL_EXTRA_ALPHA | IL_EXTRA_PREMULTIPLIED))
+    if (ILHasAlpha(target))
         std::memset(image->data, 0xFF, static_cast<size_t>(image->stride) * image->height);
 
     ILConverterOwner converter;

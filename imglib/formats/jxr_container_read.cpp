@@ -90,6 +90,7 @@ public:
         const uint64_t size = uint64_t{TypeSize(e.type)} * e.count;
         if (size > s_->fileSize) return false;
         out->resize(size);
+        if (size == 0) return true;
         if (size <= 4) {
             std::memcpy(out->data(), e.field, size);
             return true;
@@ -260,7 +261,7 @@ bool Reader::Tag(const Entry& e) {
             IccProfile(e);
             return true;
         case 0xBC01:
-            if (e.count != 16 || !Value(e, &bytes)) return false;
+            if (e.count != 16 || !Value(e, &bytes) || bytes.size() != 16) return false;
             std::memcpy(s_->pixelFormat, bytes.data(), 16);
             return ILJxrLookupPixelFormat(s_->pixelFormat, &s_->alpha);
         case 0xBC80:

@@ -88,7 +88,3 @@ ILResult ILLoadPCD(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
 ILResult ILLoadDDS(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "DDS");
 }
-
-ILResult ILLoadWMF(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "WMF/EMF");
-}

@@ -4,25 +4,23 @@
 // Not handled: user data (metadata), regions of interest, progress.
 #include <algorithm>
 #include <cinttypes>
+#include <cstring>
 #include <memory>
 
+#include "imglib/byte_order.h"
 #include "imglib/convert/converter_owner.h"
 #include "imglib/convert/profile_owner.h"
+#include "imglib/formats/claimed_size.h"
 #include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
 #include "imglib/formats/pgf.h"
 #include "imglib/pixel_type.h"
 #include "imglib/io/stream.h"
+#include "imglib/memory_budget.h"
 #include "imglib/memory_owner.h"
 #include "imglib/metadata/info.h"
 
 namespace {
-
-// Image sizes up to this need no backing; beyond it a file must hold at
-// least one byte per 4096 pixels, so that a header of a few bytes cannot
-// make libpgf allocate gigabytes.
-constexpr uint64_t kPixelsAlwaysAllowed = uint64_t{1} << 24;
-constexpr uint64_t kPixelsPerFileByte = 4096;
 
 // The result libpgf's unexpected failures give.
 constexpr ILResult kInternalPgfError = -1000;
@@ -55,8 +53,8 @@ Layout ChooseLayout(const CPGFImage& pgf) {
             return {IL_CMYK8, 32, IL_CT_YUVK, 0, 0};
         case ImageModeLabColor:
             if (channels < 3) break;
-            return {alpha ? IL_LAB8 | IL_EXTRA_ALPHA : IL_LAB8, 8 * channels, IL_CT_LAB, alphaKind,
-                    1.0};
+            return {alpha ? ILPixelType{IL_LAB8} | IL_EXTRA_ALPHA : ILPixelType{IL_LAB8},
+                    8 * channels, IL_CT_LAB, alphaKind, 1.0};
         case ImageModeGray16:
             if (channels > 2) break;
             return {alpha ? IL_GREY_A16 : IL_GREY16, 16 * channels, IL_CT_GRAY, alphaKind, 2.2};
@@ -65,8 +63,8 @@ Layout ChooseLayout(const CPGFImage& pgf) {
             return {alpha ? IL_BGRA16 : IL_BGR16, 16 * channels, IL_CT_YUV, alphaKind, 2.2};
         case ImageModeLab48:
             if (channels < 3) break;
-            return {alpha ? IL_LAB16 | IL_EXTRA_ALPHA : IL_LAB16, 16 * channels, IL_CT_LAB,
-                    alphaKind, 1.0};
+            return {alpha ? ILPixelType{IL_LAB16} | IL_EXTRA_ALPHA : ILPixelType{IL_LAB16},
+                    16 * channels, IL_CT_LAB, alphaKind, 1.0};
         case ImageModeCMYK64:
             if (channels != 4) break;
             return {IL_CMYK16, 64, IL_CT_YUVK, 0, 0};
@@ -121,11 +119,30 @@ ILPalette* LoadPalette(ILConverter* c, const CPGFImage& pgf, uint32_t bits) {
     return palette;
 }
 
+// libpgf sizes its per-channel and per-level tables by the header's counts
+// without checking them, and allocates the channels when it opens the file:
+// counts beyond its limits, and sizes the file cannot back, are refused
+// here before it reads them. The pre-header is "PGF", the version and the
+// header size; the header then holds width, height, levels, quality, bits
+// per pixel and channels.
+bool HeaderCountsFit(FILE* file, uint64_t fileSize) {
+    uint8_t head[20];
+    const bool read = std::fread(head, 1, sizeof head, file) == sizeof head;
+    std::rewind(file);
+    if (!read || std::memcmp(head, "PGF", 3) != 0) return read;
+    const uint32_t levels = head[16], channels = head[19];
+    const uint32_t width = ILGetLe32(head + 8), height = ILGetLe32(head + 12);
+    const bool backed = ILClaimIsBacked(width, height, fileSize);
+    return width && height && levels <= MaxLevel && channels >= 1 && channels <= MaxChannels &&
+           backed;
+}
+
 ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     ILFilePtr file;
     uint64_t fileSize = 0;
     const ILResult opened = ILOpenReadOwned(h, path, &file, info, &fileSize);
     if (opened != IL_OK) return opened;
+    if (!HeaderCountsFit(file.get(), fileSize)) return ILReportInvalidHeader(h);
     ILPgfFileStream stream(file.get());
     CPGFImage pgf;
     // No user data is read (it is metadata this loader does not report), and
@@ -142,18 +159,18 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     if (!image) return IL_OK;
 
     ILClearImage(image);
-    const uint64_t pixels = uint64_t{pgf.Width()} * pgf.Height();
-    if (pixels > kPixelsAlwaysAllowed && pixels / kPixelsPerFileByte > fileSize) {
-        ILErrorF(h, "Image of %u x %u pixels cannot come from a file of %" PRIu64 " bytes",
-                 pgf.Width(), pgf.Height(), fileSize);
-        return IL_INVALID_HEADER;
-    }
     const int level = ChooseLevel(h, pgf, layout);
-    pgf.Read(level);
-
     const ILPixelType target = ILGetLoadPixelType(h, layout.source, true);
     if (!target) return ILReportUnsupportedDataFormat(h);
     const uint32_t width = pgf.Width(level), height = pgf.Height(level);
+    // libpgf's channels (32-bit samples at full size), the image, and the
+    // rows GetBitmap fills when they are converted.
+    const uint64_t channelBytes = uint64_t{pgf.Width()} * pgf.Height() * pgf.Channels() * 4;
+    const uint64_t rowsBytes = uint64_t{width} * height * layout.bitsPerPixel / 8;
+    const uint64_t bytes = channelBytes + ILImageBufferSize(width, height, target) +
+                           (target == layout.source ? 0 : rowsBytes);
+    if (const ILResult r = ILCheckImageBudget(h, bytes); r != IL_OK) return r;
+    pgf.Read(level);
     if (ILReallocImage(image, width, height, target, nullptr) != IL_OK)
         return ILReportOutOfMemory(h, ILImageBufferSize(width, height, target));
     const bool indexed = ILPixelModel(layout.source) == IL_MODEL_INDEXED;

@@ -22,6 +22,7 @@
 #include "imglib/formats/raw.h"
 #include "imglib/io/path.h"
 #include "imglib/io/stream.h"
+#include "imglib/memory_budget.h"
 #include "imglib/metadata/info.h"
 
 namespace {
@@ -164,7 +165,7 @@ std::vector<Sample> SrgbCurve(double white, double scale, double top) {
 }
 
 // Rows in the orientation of the flip code, each pixel stored B, G, R (and
-// a zero filler for 0x1043).
+// a zero filler for IL_BGRX8).
 template <typename Sample, typename Put>
 void WriteRows(const LibRaw& raw, ILImage* image, uint32_t samples, Put put) {
     const libraw_image_sizes_t& s = raw.imgdata.sizes;
@@ -238,6 +239,14 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     }
     if (!image) return IL_OK;
 
+    // The raw data (16 bits a photosite), LibRaw's working image (four 16-bit
+    // samples a pixel) and ours.
+    const libraw_image_sizes_t& claimed = raw->imgdata.sizes;
+    const uint64_t rawBytes = uint64_t{claimed.raw_width} * claimed.raw_height * 2;
+    const uint64_t workBytes = uint64_t{claimed.width} * claimed.height * 8;
+    const uint64_t bytes =
+        rawBytes + workBytes + ILImageBufferSize(claimed.width, claimed.height, OutputType(h));
+    if (const ILResult r = ILCheckImageBudget(h, bytes); r != IL_OK) return r;
     result = Check(errors, raw->unpack());
     if (result == IL_OK) result = Check(errors, raw->dcraw_process());
     if (result != IL_OK) return result;

@@ -1,5 +1,6 @@
 #include <atomic>
 #include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -249,12 +250,12 @@ TEST(Handle, ShouldWriteTextsNeedsTextsAndTheFlag) {
 }
 
 bool SharedStatePresent() {
-    return ILSrgbTable8 && ILSrgbTable16 && ILProfileSRGB && ILProfileSGray && ILProfileScRGB &&
+    return ILSrgbTable8 && ILProfileSRGB && ILProfileSGray && ILProfileScRGB &&
            ILProfileScGray;
 }
 
 bool SharedStateAbsent() {
-    return !ILSrgbTable8 && !ILSrgbTable16 && !ILProfileSRGB && !ILProfileSGray &&
+    return !ILSrgbTable8 && !ILProfileSRGB && !ILProfileSGray &&
            !ILProfileScRGB && !ILProfileScGray;
 }
 
@@ -287,6 +288,26 @@ TEST(Handle, FirstHandleBuildsSharedStateAndLastFreesIt) {
     EXPECT_FLOAT_EQ(ILSrgbTable8[255], 1.0f);
     again.reset();
     EXPECT_TRUE(SharedStateAbsent());
+}
+
+// The XMP toolkit is the library's to set up: a client that only creates a
+// handle parses packets, also after the last handle went and a new one came.
+TEST(Handle, XmpToolkitLivesWithTheHandles) {
+    static const char kPacket[] =
+        "<x:xmpmeta xmlns:x='adobe:ns:meta/'>"
+        "<rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'>"
+        "<rdf:Description rdf:about='' xmlns:xmp='http://ns.adobe.com/xap/1.0/' "
+        "xmp:Label='ok'/></rdf:RDF></x:xmpmeta>";
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        HandlePtr h = NewHandle();
+        ILInfo info;
+        ASSERT_TRUE(ILParseXMP(h.get(), &info.xmp, sizeof kPacket - 1, kPacket));
+        std::string dump;
+        ILFormatXMP(info.xmp, &dump);
+        EXPECT_EQ(dump, "xmp:Label: ok\r\n");
+        ILClearInfo(&info);
+    }
 }
 
 // Worker threads create and destroy handles while others live: every thread

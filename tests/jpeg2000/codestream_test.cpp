@@ -527,6 +527,14 @@ TEST(Markers, HeadersReadToleratesAndRefuses) {
     }
 }
 
+TEST(Codestream, CanvasOriginOutsideTheFirstTileIsRefused) {
+    std::vector<uint8_t> bytes = stream_with(cat({sot(0, 0, 0, 1), sod}));
+    bytes[35] = 5; // XTOsiz beyond XOsiz
+    memory_codestream_source source(bytes);
+    EXPECT_EQ(failure_of([&] { codestream_ref::create_input(&source); }),
+              "Illegal canvas coordinates");
+}
+
 TEST(Markers, PacketHeadersFromPptInIndexOrder) {
     auto bytes = stream_with(cat(
         {sot(0, 0, 0, 1), {0xFF, 0x61, 0, 5, 1, 'c', 'd', 0xFF, 0x61, 0, 5, 0, 'a', 'b'}, sod}));
@@ -679,4 +687,22 @@ TEST(Codestream, HostileSizeMakesNoObjectsUpFront) {
     t.release();
     EXPECT_EQ(tree.cluster("COD")->tiles(), std::vector<int>{-1});
     cs.dispose();
+}
+
+TEST(Progression, EndlessPositionWalksAreRefused) {
+    // Component 0 has 4000 x 4000 precincts of one sample, nine more
+    // components 33 resolutions each: PCRL would visit every position for
+    // every (component, resolution) pair, some 4.8e9 visits.
+    auto bytes = written_stream(10, 4000, 4000, {}, [](codestream_ref& cs) {
+        j2k_params& main = cs.access_params("COD", -1, -1);
+        main.put_int("Clevels", 0, 0, 32);
+        main.put_bool("Creversible", 0, 0, true);
+        main.put_int("Corder", 0, 0, PCRL);
+        j2k_params& fine = cs.access_params("COD", -1, 0);
+        fine.put_int("Clevels", 0, 0, 0);
+        fine.put_int("Cprecincts", 0, 0, 1);
+        fine.put_int("Cprecincts", 0, 1, 1);
+    });
+    EXPECT_EQ(failure_of([&] { walk_tile0(bytes); }),
+              "The progression of tile 0 visits more precinct positions than the engine walks");
 }

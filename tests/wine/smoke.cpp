@@ -1,8 +1,8 @@
 // Win32 smoke test: the path a Win32 program holds (a DOS path such as
-// Z:\tmp\a.png) reaches ImgLib the way the viewer hands it over: DOS path ->
-// Unix path (wine_get_unix_file_name, UTF-8) -> UTF-16 char16_t path. Each
-// command-line argument is opened with ILOpenRead and loaded with ILLoadImage;
-// one line per call goes to stdout for the harness (run_smoke.sh) to check:
+// Z:\tmp\a.png) reaches ImgLib the way the viewer hands it over
+// (wine_paths.h). Each command-line argument is opened with ILOpenRead and
+// loaded with ILLoadImage; one line per call goes to stdout for the harness
+// (run_smoke.sh) to check:
 //
 //   open <arg> <result> [<module>: <message>]
 //   load <arg> <result> [<module>: <message>] [<width>x<height>]
@@ -20,6 +20,7 @@
 #include "imglib/handle.h"
 #include "imglib/image.h"
 #include "imglib/io/stream.h"
+#include "wine_paths.h"
 
 namespace {
 
@@ -32,42 +33,18 @@ bool RecordError(const char* module, const char* text) {
     return false;
 }
 
-std::string ToUtf8(const WCHAR* text) {
-    int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 1) return {};
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), n, nullptr, nullptr);
-    out.resize(static_cast<size_t>(n - 1));
-    return out;
-}
-
-// The library's wide paths are UTF-16 like WCHAR here, but the types stay
-// apart: convert through UTF-8 as the viewer's path helper will.
-std::u16string ToLibraryPath(const char* unixPath) {
-    int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, unixPath, -1, nullptr, 0);
-    if (n <= 1) return {};
-    auto wide = std::make_unique<WCHAR[]>(static_cast<size_t>(n));
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, unixPath, -1, wide.get(), n);
-    return std::u16string(wide.get(), wide.get() + (n - 1));
-}
-
-struct UnixNameDeleter {
-    void operator()(char* p) const { HeapFree(GetProcessHeap(), 0, p); }
-};
-
 void PrintResult(const char* call, const std::string& arg, ILResult result) {
     std::printf("%s %s %d", call, arg.c_str(), static_cast<int>(result));
     if (!g_lastError.empty()) std::printf(" [%s]", g_lastError.c_str());
 }
 
 void Check(ILHandle* h, const WCHAR* dosPath) {
-    const std::string arg = ToUtf8(dosPath);
-    std::unique_ptr<char, UnixNameDeleter> unixPath(wine_get_unix_file_name(dosPath));
-    if (!unixPath) {
+    const std::string arg = vxwine::ToUtf8(dosPath);
+    const std::u16string path = vxwine::LibraryPathOf(dosPath);
+    if (path.empty()) {
         std::printf("path %s has no Unix name\n", arg.c_str());
         return;
     }
-    const std::u16string path = ToLibraryPath(unixPath.get());
 
     g_lastError.clear();
     FILE* file = nullptr;

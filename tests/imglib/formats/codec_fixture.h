@@ -9,8 +9,6 @@
 #include <filesystem>
 #include <string>
 
-#include <exempi/xmp.h>
-
 #include "imglib/format.h"
 #include "imglib/image.h"
 #include "imglib/io/path.h"
@@ -26,8 +24,6 @@ inline std::filesystem::path Corpus(const std::string& suite) {
 
 class CodecTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(xmp_init()); }
-
     void SetUp() override {
         h = ILCreateHandle("Vx codec test");
         ASSERT_NE(h, nullptr);

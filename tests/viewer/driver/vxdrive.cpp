@@ -27,6 +27,8 @@
 //   copy-data SEL TAG TEXT   sends WM_COPYDATA (dwData TAG) with TEXT's UTF-16
 //                            units and no terminator; prints the answer
 //   key SEL VK               posts WM_KEYDOWN and WM_KEYUP of a virtual key
+//   drop SEL PATH            drops the file (a Unix path) on the middle of the
+//                            window's client area through X (XDND)
 //   clip-text                waits for a Unicode text on the clipboard; prints it
 //   clip-set-text TEXT       puts a Unicode text on the clipboard
 //   clip-dib FILE            waits for a CF_DIB on the clipboard; writes it as a
@@ -49,6 +51,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "xdnd_drop.h"
 
 namespace {
 
@@ -451,6 +455,19 @@ int RunStep(const WString& step, const std::vector<WString>& args) {
                                  SMTO_NORMAL, g_timeoutMs, &answer))
             return kNotFound;
         std::printf("%llu\n", static_cast<unsigned long long>(answer));
+    } else if (step == u"drop" && extra == 1) {
+        // Wine names the X window of a top-level window in this property.
+        const auto xWindow =
+            reinterpret_cast<UINT_PTR>(GetPropW(window, L"__wine_x11_whole_window"));
+        RECT client = {};
+        GetClientRect(window, &client);
+        POINT middle = {client.right / 2, client.bottom / 2};
+        ClientToScreen(window, &middle);
+        if (!xWindow || !XdndDropFile(xWindow, middle.x, middle.y, ToUtf8(args[1]).c_str(),
+                                      static_cast<int>(g_timeoutMs))) {
+            std::fprintf(stderr, "vxdrive: the window took no drop\n");
+            return kNotFound;
+        }
     } else if (step == u"key" && extra == 1) {
         if (!ParseArg(args[1], &a)) return kUsage;
         const UINT scan = MapVirtualKeyW(static_cast<UINT>(a), MAPVK_VK_TO_VSC);

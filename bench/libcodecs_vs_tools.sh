@@ -1,0 +1,167 @@
+#!/usr/bin/env bash
+# The codecs over libraries against each library's own command-line tool, in
+# one run, on generated pictures (3000 x 2000, a pattern with noise) and the
+# corpus DNG:
+#   webp decode   load of a quality-75 file               vs  dwebp -ppm
+#   webp encode   save at quality 75                      vs  cwebp -q 75
+#   jxr decode    load of a lossless 24-bit file          vs  JxrDecApp (to BMP)
+#   jxr encode    lossless save, no overlap, 4:4:4        vs  JxrEncApp -q 1.0 -l 0 -d 3
+#   exr decode    load of a ZIP half RGBA file            vs  the library's RGBA interface
+#                                                             reading the whole file at once
+#   raw decode    8-bit load, PPG, sRGB curve             vs  dcraw_emu -w -a -q 2 -o 1
+#                                                             -g 2.4 12.92 (to a PPM)
+# Our side is a driver compiled here against a built ImgLib that loads into
+# memory; the tools also write their output (to /dev/null where they can).
+# Prints processor time (user + system, hyperfine's mean) for both sides and
+# ours/peer; "startup" is our driver doing nothing (process start and the
+# handle's shared tables), paid once per process and part of every row.
+#
+# Usage: bench/libcodecs_vs_tools.sh [build-dir]     (default: build/default)
+set -euo pipefail
+
+# shellcheck source-path=SCRIPTDIR source=common.sh
+. "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+bench_use_build "${1:-}"
+bench_require_files "$lib"
+bench_require_tools dwebp cwebp JxrDecApp JxrEncApp dcraw_emu hyperfine g++ pkg-config python3
+bench_make_work vx_libcodecs_bench
+corpus=${VX_CORPUS_DIR:-"$root/../shared/corpus"}
+dng="$corpus/raw-samples/raw/colorchart.dng"
+bench_require_files "$dng"
+
+cat >"$work/driver.cpp" <<'CPP'
+// picture W H OUT.ppm | startup | decode IN | encode IN.ppm OUT [webp-quality] |
+// exrpeer IN.exr | makeexr IN.ppm OUT.exr
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+#include <OpenEXR/ImfRgbaFile.h>
+#include "imglib/format.h"
+#include "imglib/image.h"
+#include "imglib/io/path.h"
+#include "imglib/pixel_type.h"
+
+static int Picture(unsigned w, unsigned h, const char* out) {
+    std::mt19937 noise(42);
+    std::vector<unsigned char> row(size_t{w} * 3);
+    FILE* f = std::fopen(out, "wb");
+    if (!f) return 1;
+    std::fprintf(f, "P6\n%u %u\n255\n", w, h);
+    for (unsigned y = 0; y < h; ++y) {
+        for (unsigned x = 0; x < w; ++x) {
+            int n = static_cast<int>(noise() % 41) - 20;
+            int v[3] = {static_cast<int>(x * 255 / w) + n, ((x / 64 + y / 64) % 2) ? 190 : 60,
+                        static_cast<int>(y * 255 / h) - n};
+            for (int c = 0; c < 3; ++c)
+                row[3 * x + c] = static_cast<unsigned char>(v[c] < 0 ? 0 : v[c] > 255 ? 255 : v[c]);
+        }
+        std::fwrite(row.data(), 1, row.size(), f);
+    }
+    return std::fclose(f) == 0 ? 0 : 1;
+}
+
+static bool ReadPpm(const char* path, ILImage* image) {
+    FILE* f = std::fopen(path, "rb");
+    unsigned w = 0, h = 0, max = 0;
+    if (!f || std::fscanf(f, "P6 %u %u %u", &w, &h, &max) != 3) return false;
+    std::fgetc(f);
+    if (ILCreateImage(image, w, h, IL_BGR8, nullptr) != IL_OK) return false;
+    for (unsigned y = 0; y < h; ++y) {
+        unsigned char* row = image->data + y * image->stride;
+        if (std::fread(row, 3, w, f) != w) return false;
+        for (unsigned x = 0; x < w; ++x) std::swap(row[3 * x], row[3 * x + 2]);
+    }
+    std::fclose(f);
+    return true;
+}
+
+int main(int argc, char** argv) {
+    if (argc >= 5 && !std::strcmp(argv[1], "picture"))
+        return Picture(std::atoi(argv[2]), std::atoi(argv[3]), argv[4]);
+    if (argc >= 3 && !std::strcmp(argv[1], "exrpeer")) {
+        Imf::RgbaInputFile file(argv[2], 0);
+        const Imath::Box2i w = file.dataWindow();
+        const long width = w.max.x - w.min.x + 1, height = w.max.y - w.min.y + 1;
+        std::vector<Imf::Rgba> pixels(size_t(width) * height);
+        file.setFrameBuffer(pixels.data() - w.min.x - w.min.y * width, 1, width);
+        file.readPixels(w.min.y, w.max.y);
+        return 0;
+    }
+    ILHandle* h = ILCreateHandle("bench");
+    ILImage image;
+    int result = IL_OK;
+    if (argc >= 2 && !std::strcmp(argv[1], "startup")) {
+        // the handle alone: process start and the library's shared tables
+    } else if (argc >= 3 && !std::strcmp(argv[1], "decode")) {
+        ILRAWImportOptions raw;
+        ILGetRAWImportOptions(h, &raw);
+        raw.sampleKind = IL_KIND_8;
+        ILSetRAWImportOptions(h, &raw);
+        result = ILLoadImage(h, ILUtf8ToPath(argv[2]).c_str(), &image, nullptr);
+    } else if (argc >= 4 && !std::strcmp(argv[1], "encode")) {
+        if (!ReadPpm(argv[2], &image)) return 2;
+        const uint32_t quality = argc >= 5 ? std::atoi(argv[4]) : 75;
+        ILSetWebPOptions(h, &quality);
+        const ILJPEGXROptions jxr{90, 0, 0, 1};
+        ILSetJPEGXROptions(h, &jxr);
+        if (std::strstr(argv[3], ".exr")) {
+            ILImage half;
+            ILAllocImage(&half, image.width, image.height, IL_BGRA_HALF, nullptr);
+            // opaque half RGBA of the picture
+            for (unsigned y = 0; y < image.height; ++y)
+                for (unsigned x = 0; x < image.width; ++x) {
+                    auto* out = reinterpret_cast<uint16_t*>(half.data + y * half.stride) + 4 * x;
+                    const unsigned char* in = image.data + y * image.stride + 3 * x;
+                    for (int c = 0; c < 3; ++c) out[c] = static_cast<uint16_t>(0x3000 + in[c] * 16);
+                    out[3] = 0x3C00;
+                }
+            result = ILSaveImage(h, ILUtf8ToPath(argv[3]).c_str(), &half, nullptr);
+            ILFreeImage(&half);
+        } else {
+            result = ILSaveImage(h, ILUtf8ToPath(argv[3]).c_str(), &image, nullptr);
+        }
+    } else {
+        return 2;
+    }
+    ILFreeImage(&image);
+    ILDestroyHandle(h);
+    return result == IL_OK ? 0 : 1;
+}
+CPP
+
+bench_compile_driver "$work/driver.cpp" "$work/driver"
+driver="$work/driver"
+"$driver" picture 3000 2000 "$work/in.ppm"
+convert-im6.q16 "$work/in.ppm" "$work/in.bmp" 2>/dev/null || convert "$work/in.ppm" "$work/in.bmp"
+cwebp -quiet -q 75 "$work/in.ppm" -o "$work/in.webp"
+"$driver" encode "$work/in.ppm" "$work/in.jxr"
+"$driver" encode "$work/in.ppm" "$work/in.exr"
+cp "$dng" "$work/raw.dng"
+
+compare() {
+    local name=$1 ours=$2 peer=$3
+    local o p
+    o=$(bench_times "$ours" user system)
+    p=$(bench_times "$peer" user system)
+    python3 - "$name" "$o" "$p" <<'PY'
+import sys
+name, (ou, os_), (pu, ps) = sys.argv[1], map(float, sys.argv[2].split()), map(float, sys.argv[3].split())
+print(f"{name:<12} ours {1000*(ou+os_):8.1f} ms   peer {1000*(pu+ps):8.1f} ms   ours/peer {(ou+os_)/(pu+ps):.3f}")
+PY
+}
+
+echo "input: 3000 x 2000 generated picture; $(basename "$dng")"
+read -r su ss <<<"$(bench_times "$driver startup" user system)"
+python3 -c "print(f'startup      ours {1000*($su+$ss):8.1f} ms (included in every row of ours)')"
+compare "webp decode" "$driver decode $work/in.webp" "dwebp -quiet -ppm $work/in.webp -o /dev/null"
+compare "webp encode" "$driver encode $work/in.ppm $work/ours.webp 75" \
+    "cwebp -quiet -q 75 $work/in.ppm -o $work/peer.webp"
+compare "jxr decode" "$driver decode $work/in.jxr" "JxrDecApp -i $work/in.jxr -o $work/peer.bmp"
+compare "jxr encode" "$driver encode $work/in.ppm $work/ours.jxr" \
+    "JxrEncApp -i $work/in.bmp -o $work/peer.jxr -q 1.0 -l 0 -d 3"
+compare "exr decode" "$driver decode $work/in.exr" "$driver exrpeer $work/in.exr"
+compare "raw decode" "$driver decode $work/raw.dng" \
+    "dcraw_emu -w -a -q 2 -o 1 -g 2.4 12.92 -Z /dev/null $work/raw.dng"
