@@ -270,7 +270,7 @@ constexpr TextTag kTextTags[] = {
     {TIFFTAG_COPYRIGHT, IL_TEXT_COPYRIGHT},    {TIFFTAG_SOFTWARE, IL_TEXT_SOFTWARE},
 };
 
-void ReadMetadata(TIFF* tif, ILInfo* info) {
+void ReadMetadata(ILHandle* h, TIFF* tif, ILInfo* info) {
     for (const TextTag& t : kTextTags) {
         const char* text = nullptr;
         if (TIFFGetField(tif, t.tag, &text) && text)
@@ -279,11 +279,11 @@ void ReadMetadata(TIFF* tif, ILInfo* info) {
     uint32_t count = 0;
     const void* data = nullptr;
     if (ILTiffGetArray(tif, TIFFTAG_XMLPACKET, &count, &data))
-        ILParseXMP(&info->xmp, count, static_cast<const char*>(data));
+        ILParseXMP(h, &info->xmp, count, static_cast<const char*>(data));
     const TIFFField* iptc = TIFFFindField(tif, TIFFTAG_RICHTIFFIPTC, TIFF_ANY);
     if (iptc && ILTiffGetArray(tif, TIFFTAG_RICHTIFFIPTC, &count, &data)) {
         const uint64_t bytes = uint64_t{count} * std::max(1, TIFFFieldSetGetSize(iptc));
-        ILInfoSetIPTC(&info->iptc, bytes, static_cast<const uint8_t*>(data));
+        ILInfoSetIPTC(h, &info->iptc, bytes, static_cast<const uint8_t*>(data));
     }
 }
 
@@ -660,7 +660,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     if (info) {
         FillInfo(tif.get(), d, profile.get(), gammaKind, info);
         if (h->readMetadata) {
-            ReadMetadata(tif.get(), info);
+            ReadMetadata(h, tif.get(), info);
             TIFFGetField(tif.get(), TIFFTAG_EXIFIFD, &exifOffset);
         }
     }
