@@ -208,26 +208,3 @@ else:
 sys.stdout.buffer.write(data[start:])
 PY
 }
-
-# bench_compare NAME OURS PEER LABEL BASIS [OUR_FILE PEER_FILE]: one line
-# with both sides' wall and processor times, peak memory and ours/peer on
-# processor time (BASIS cpu) or wall time (wall); with the two output files,
-# their sizes too.
-bench_compare() {
-    local name=$1 ours=$2 peer=$3 label=$4 basis=$5 ourFile=${6:-} peerFile=${7:-}
-    python3 - "$name" "$label" "$basis" "$(bench_times "$ours" mean user system)" \
-        "$(bench_times "$peer" mean user system)" "$(bench_peak "$ours")" "$(bench_peak "$peer")" \
-        "$( [ -n "$ourFile" ] && stat -c %s "$ourFile" || echo -)" \
-        "$( [ -n "$peerFile" ] && stat -c %s "$peerFile" || echo -)" <<'PY'
-import sys
-name, label, basis = sys.argv[1:4]
-ow, ou, os_ = map(float, sys.argv[4].split())
-pw, pu, ps = map(float, sys.argv[5].split())
-om, pm, osz, psz = sys.argv[6:10]
-ratio = (ou + os_) / (pu + ps) if basis == "cpu" else ow / pw
-size = f"   bytes ours {osz} peer {psz}" if osz != "-" else ""
-print(f"{name:<12} ours {1000*ow:7.1f} ms wall {1000*(ou+os_):7.1f} ms cpu {om:>4} MiB   "
-      f"{label:<9} {1000*pw:7.1f} ms wall {1000*(pu+ps):7.1f} ms cpu {pm:>4} MiB   "
-      f"ours/peer ({basis}) {ratio:.3f}{size}")
-PY
-}

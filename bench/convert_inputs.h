@@ -34,6 +34,9 @@ inline const Input kInputs[] = {
     {"linear_float_to_srgb8", IL_BGR_FLOAT, IL_BGR8, 1, 12},
     {"rgba8_composite", IL_BGRA8, IL_BGR8, 2, 4},
     {"rgba8_composite_shapes", IL_BGRA8, IL_BGR8, 2, 4, true, true},
+    {"greya8_composite_shapes", IL_GREY_A8, IL_BGR8, 2, 2, true, true},
+    {"greya16_composite_shapes", IL_GREY_A16, IL_BGR8, 2, 4, true, true},
+    {"rgba16_composite_shapes", IL_BGRA16, IL_BGR8, 2, 8, true, true},
     {"ycbcr8_to_rgb8", IL_YCBCR8, IL_BGR8, 1, 3},
     {"index8_to_rgb8", IL_INDEX8, IL_BGR8, 1, 1},
 };
@@ -60,13 +63,22 @@ inline std::vector<uint8_t> MakePixels(const Input& in) {
     }
     // Opaque discs of radius 300 on an 800-pixel grid, transparent between
     // them, with an edge two pixels wide: what cut-outs and icons look like.
+    // The alpha sample is the last of the pixel.
     if (in.shapes) {
+        const uint32_t alphaBytes = ILBitsPerSample(in.source) / 8;
         for (uint32_t y = 0; y < kHeight; ++y)
             for (uint32_t x = 0; x < kWidth; ++x) {
                 const double dx = x % 800 - 400.0, dy = y % 800 - 400.0;
-                const double cover = (301.0 - std::sqrt(dx * dx + dy * dy)) / 2.0;
-                data[(size_t{y} * kWidth + x) * 4 + 3] =
-                    static_cast<uint8_t>(std::lround(255.0 * std::clamp(cover, 0.0, 1.0)));
+                const double cover =
+                    std::clamp((301.0 - std::sqrt(dx * dx + dy * dy)) / 2.0, 0.0, 1.0);
+                uint8_t* alpha =
+                    data.data() + (size_t{y} * kWidth + x + 1) * in.bytesPerPixel - alphaBytes;
+                if (alphaBytes == 1) {
+                    *alpha = static_cast<uint8_t>(std::lround(255.0 * cover));
+                } else {
+                    const auto a16 = static_cast<uint16_t>(std::lround(65535.0 * cover));
+                    std::memcpy(alpha, &a16, 2);
+                }
             }
     }
     return data;

@@ -66,16 +66,17 @@ void BM_Render(benchmark::State& state, ILPixelType type, bool useAlpha, bool fr
     ILDestroyHandle(handle);
 }
 
-BENCHMARK_CAPTURE(BM_Render, rgb8_shared, 0x43, false, false)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Render, rgb16_converted, 0x63, false, false)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Render, rgb_float_converted, 0x123, false, false)
+BENCHMARK_CAPTURE(BM_Render, rgb8_shared, IL_BGR8, false, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Render, rgb16_converted, IL_BGR16, false, false)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Render, rgba8_blended, 0x2043, true, false)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Render, rgb16_converted_fresh, 0x63, false, true)
+BENCHMARK_CAPTURE(BM_Render, rgb_float_converted, IL_BGR_FLOAT, false, false)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Render, rgb_float_converted_fresh, 0x123, false, true)
+BENCHMARK_CAPTURE(BM_Render, rgba8_blended, IL_BGRA8, true, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Render, rgb16_converted_fresh, IL_BGR16, false, true)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Render, rgba8_blended_fresh, 0x2043, true, true)
+BENCHMARK_CAPTURE(BM_Render, rgb_float_converted_fresh, IL_BGR_FLOAT, false, true)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Render, rgba8_blended_fresh, IL_BGRA8, true, true)
     ->Unit(benchmark::kMillisecond);
 
 } // namespace

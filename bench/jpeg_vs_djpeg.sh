@@ -9,6 +9,9 @@
 #              (the reduced load thumbnails use: 750 x 500 pixels)
 #   encode     iltool convert IN.bmp OUT.jpg         vs  cjpeg -quality 90 -progressive
 #              (the default options: quality 90, progressive, 4:2:0)
+#   start-up   iltool topam on a 64 x 48 file        vs  djpeg -ppm on it: what starting
+#              the process costs each side (the libraries it loads), which
+#              every line above includes once
 # Both sides read the same file and write the same pixels: the decoded
 # pixel bytes are checked equal (PAM and PPM differ only in their headers),
 # and the two encoded files are checked to decode to equal pixels.
@@ -27,6 +30,8 @@ bench_make_work vx_jpeg_bench
 convert-im6.q16 -size 6000x4000 gradient:navy-orange -seed 42 -attenuate 1 +noise Gaussian \
     -type TrueColor "BMP3:$work/in.bmp"
 cjpeg -quality 90 -outfile "$work/in.jpg" "$work/in.bmp"
+convert-im6.q16 -size 64x48 gradient:navy-orange "BMP3:$work/tiny.bmp"
+cjpeg -outfile "$work/tiny.jpg" "$work/tiny.bmp"
 echo "input: 6000 x 4000, 4:2:0, quality 90, $(stat -c %s "$work/in.jpg") bytes"
 echo "peer: $(djpeg -version 2>&1 | head -1); processor(s) $bench_cpus"
 
@@ -47,6 +52,8 @@ bench_header
 bench_pair decode "$decode_ours" "$decode_peer"
 bench_pair thumbnail "$thumb_ours" "$thumb_peer"
 bench_pair encode "$encode_ours" "$encode_peer"
+bench_pair start-up "$iltool topam $work/tiny.jpg $work/ours_tiny.pam" \
+    "djpeg -ppm -outfile $work/peer_tiny.ppm $work/tiny.jpg"
 
 same_pixels "$work/ours.pam" "$work/peer.ppm" decode
 same_pixels "$work/ours_thumb.pam" "$work/peer_thumb.ppm" thumbnail

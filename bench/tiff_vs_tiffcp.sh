@@ -10,7 +10,8 @@
 #   save      the default options (LZW     vs  tiffcp -c lzw:2 from the
 #             with predictor) from memory      uncompressed file
 # Our side is a small driver compiled here against a built ImgLib. Every
-# figure is single-threaded; the ratio is on processor time.
+# figure is single-threaded; timing, interleaving and the report:
+# bench/common.sh.
 #
 # Usage: bench/tiff_vs_tiffcp.sh [build-dir]     (default: build/default)
 set -euo pipefail
@@ -19,7 +20,7 @@ set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 bench_use_build "${1:-}"
 bench_require_files "$lib"
-bench_require_tools tiffcp vips hyperfine /usr/bin/time g++ pkg-config python3
+bench_require_tools tiffcp vips g++ pkg-config python3 taskset
 bench_make_work vx_tiff_bench
 
 cat >"$work/driver.cpp" <<'CPP'
@@ -91,12 +92,14 @@ echo "input: $w x $h RGB 8-bit; LZW + predictor: $(stat -c %s "$work/strips.tif"
      "$(stat -c %s "$work/tiles.tif") bytes tiled"
 
 export VIPS_CONCURRENCY=1
+bench_header
 for layout in strips tiles; do
-    bench_compare "load $layout" "$driver decode $work/$layout.tif" \
-        "tiffcp -c none $work/$layout.tif $work/peer.tif" "tiffcp" cpu
-    bench_compare "load $layout" "$driver decode $work/$layout.tif" \
-        "vips copy $work/$layout.tif $work/peer.v" "vips" cpu
+    bench_pair "load $layout tiffcp" "$driver decode $work/$layout.tif" \
+        "tiffcp -c none $work/$layout.tif $work/peer.tif"
+    bench_pair "load $layout vips" "$driver decode $work/$layout.tif" \
+        "vips copy $work/$layout.tif $work/peer.v"
 done
 # Saving: both sides read the uncompressed file first.
-bench_compare save "$driver encode $work/raw.tif $work/ours.tif" \
-    "tiffcp -c lzw:2 $work/raw.tif $work/peer.tif" "tiffcp" cpu "$work/ours.tif" "$work/peer.tif"
+bench_pair save "$driver encode $work/raw.tif $work/ours.tif" \
+    "tiffcp -c lzw:2 $work/raw.tif $work/peer.tif"
+echo "save: $(stat -c %s "$work/ours.tif") bytes ours, $(stat -c %s "$work/peer.tif") peer"

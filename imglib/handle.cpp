@@ -35,7 +35,6 @@ void FreeSharedState() {
     }
     ILUnregisterLcmsPlugin();
     ILFreeSrgbTable8();
-    ILFreeSrgbTable16();
 }
 
 // False when memory for a table or profile ran out; what was built is freed.
@@ -54,7 +53,7 @@ bool BuildSharedState() {
     ILProfileScGray = ILCreateScGrayProfile();
     bool ok = ILProfileSRGB && ILProfileSGray && ILProfileScRGB && ILProfileScGray;
     ok = ILRegisterLcmsPlugin() && ok;
-    ok = ok && ILBuildSrgbTable8() && ILBuildSrgbTable16();
+    ok = ok && ILBuildSrgbTable8();
     if (!ok) {
         FreeSharedState();
         return false;

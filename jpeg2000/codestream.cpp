@@ -137,12 +137,9 @@ void codestream_state::build_geometry() {
 
 void codestream_ref::dispose() {
     if (!s_) return;
-    {
-        message_scope quiet(nullptr); // the pool's warning has no reader here
-        s_->out.reset();
-    }
     s_->tiles_live.clear();
-    delete s_;
+    if (s_->pool.in_use() > 0) warn("Data buffer destroyed");
+    delete s_; // the output buffer flushes what it still holds
     s_ = nullptr;
 }
 

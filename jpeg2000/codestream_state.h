@@ -95,11 +95,12 @@ struct codestream_state {
     int first_component = 0, visible_components = 0, discard_levels = 0, max_layers = 0xFFFF;
     rect region;
     bool resilient = false, expect_sop = false, strict = false;
+    // Declared before the tiles, whose packed headers return blocks to it.
+    chunk_pool pool;
     // The tile table: live tiles, and the released ones.
     std::vector<std::unique_ptr<tile_state>> tiles_live;
     std::vector<uint8_t> released;
     std::vector<uint16_t> tile_parts_seen;
-    chunk_pool pool;
     std::vector<pp_segment> ppm;
     bool had_ppm = false;
     std::vector<std::string> comments;

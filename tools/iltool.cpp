@@ -265,10 +265,6 @@ int Info(ILHandle* h, const char* path) {
 // ---------------------------------------------------------------------------
 // topam
 
-bool HasAlpha(ILPixelType type) {
-    return (type & (IL_EXTRA_ALPHA | IL_EXTRA_PREMULTIPLIED)) != 0;
-}
-
 // Prepares a conversion of the image to 8 or 16-bit R, G, B (and alpha where
 // the source has one or may have one through its palette); the converter
 // serves some pairs only in B, G, R order, which the caller then swaps.
@@ -278,7 +274,7 @@ bool PrepareRgba(ILConverterOwner* conv, const ILImage& image, bool deep, ILPixe
     std::vector<ILPixelType> candidates;
     // A conversion never writes an alpha sample its source lacks: only sources
     // with alpha, or palettes that may carry it, ask for one.
-    if (HasAlpha(image.type) || indexed) {
+    if (ILHasAlpha(image.type) || indexed) {
         candidates.push_back(IL_ORDER_RGB | IL_MODEL_RGB | kind | IL_EXTRA_ALPHA);
         candidates.push_back(IL_MODEL_RGB | kind | IL_EXTRA_ALPHA);
     }
@@ -323,7 +319,7 @@ bool WritePam(const ILImage& image, const char* path) {
         std::fprintf(stderr, "iltool: pixel type 0x%X does not convert to RGB\n", image.type);
         return false;
     }
-    const bool alpha = HasAlpha(type);
+    const bool alpha = ILHasAlpha(type);
     const bool bgr = !(type & IL_ORDER_RGB);
     const size_t channels = alpha ? 4 : 3;
     const size_t rowBytes = size_t{image.width} * channels * (deep ? 2 : 1);

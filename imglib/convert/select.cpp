@@ -460,7 +460,7 @@ void SelectManaged(ILConverter* c) {
         c->rowKernel = ILConverterTransformRow;
         return;
     }
-    if ((t & (IL_EXTRA_ALPHA | IL_EXTRA_PREMULTIPLIED)) && IsAlphaPair(s, t))
+    if (ILHasAlpha(t) && IsAlphaPair(s, t))
         c->rowKernel = Find(TransformKey(s), TransformKey(t), IL_KV_TRANSFORM).kernel;
 }
 

@@ -5,7 +5,6 @@
 #include <new>
 
 float* ILSrgbTable8 = nullptr;
-float* ILSrgbTable16 = nullptr;
 
 namespace {
 
@@ -48,16 +47,11 @@ constexpr Matrix3 kXyzD65ToSrgb = {{{3.24071f, -0.969258f, 0.0556352f},
 constexpr Matrix3 kRgbToXyz50 = Product(kSrgbToXyzD65, kD65ToD50);
 constexpr Matrix3 kXyz50ToRgb = Product(kD50ToD65, kXyzD65ToSrgb);
 
-// Builds a decode table of `codes` entries: codes below `split` lie on the
-// linear segment (code / slope), the rest on the power segment.
 float* BuildTable(int codes, int split, float slope) {
     float* table = new (std::nothrow) float[codes];
     if (!table) return nullptr;
-    const float full = static_cast<float>(codes - 1);
-    for (int i = 0; i < codes; ++i) {
-        const float v = static_cast<float>(i);
-        table[i] = i < split ? v / slope : std::pow((v / full + 0.055f) / 1.055f, 2.4f);
-    }
+    for (int i = 0; i < codes; ++i)
+        table[i] = ILSrgbDecodeCode(i, codes, split, slope);
     return table;
 }
 
@@ -83,17 +77,7 @@ bool ILBuildSrgbTable8() {
     return ILSrgbTable8 != nullptr;
 }
 
-bool ILBuildSrgbTable16() {
-    if (!ILSrgbTable16) ILSrgbTable16 = BuildTable(65536, 2651, 846712.2f);
-    return ILSrgbTable16 != nullptr;
-}
-
 void ILFreeSrgbTable8() {
     delete[] ILSrgbTable8;
     ILSrgbTable8 = nullptr;
-}
-
-void ILFreeSrgbTable16() {
-    delete[] ILSrgbTable16;
-    ILSrgbTable16 = nullptr;
 }

@@ -5,19 +5,26 @@
 #include <cmath>
 #include <cstdint>
 
-// Linear value of each 8-bit / 16-bit sRGB code; present while a handle lives.
+// Linear value of each 8-bit sRGB code; present while a handle lives.
 extern float* ILSrgbTable8;
-extern float* ILSrgbTable16;
+// Linear value of each 16-bit sRGB code, computed when the library is built.
+extern const float ILSrgbTable16[65536];
 
 // Row-vector matrices ([X Y Z] = [r g b] x M), fixed before any handle exists.
 extern float ILMatrixRgbToXyz50[3][3];
 extern float ILMatrixXyz50ToRgb[3][3];
 
-// Both do nothing while their table exists; false when out of memory.
+// Does nothing while the table exists; false when out of memory.
 bool ILBuildSrgbTable8();
-bool ILBuildSrgbTable16();
 void ILFreeSrgbTable8();
-void ILFreeSrgbTable16();
+
+// Entry `code` of a decode table of `codes` entries: codes below `split` lie
+// on the linear segment (code / slope), the rest on the power segment.
+inline float ILSrgbDecodeCode(int code, int codes, int split, float slope) {
+    const float v = static_cast<float>(code);
+    const float full = static_cast<float>(codes - 1);
+    return code < split ? v / slope : std::pow((v / full + 0.055f) / 1.055f, 2.4f);
+}
 
 // The encoders below run once per sample in the row kernels, so they are
 // inline. Every test is written so that NaN takes the "not above 0" branch:

@@ -29,22 +29,18 @@
 #include "imglib/convert/cms.h"
 #include "imglib/convert/converter_owner.h"
 #include "imglib/convert/profile_owner.h"
+#include "imglib/formats/claimed_size.h"
 #include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
 #include "imglib/formats/exr.h"
 #include "imglib/pixel_type.h"
 #include "imglib/io/path.h"
 #include "imglib/io/stream.h"
+#include "imglib/memory_budget.h"
 #include "imglib/memory_owner.h"
 #include "imglib/metadata/info.h"
 
 namespace {
-
-// Image sizes up to this need no backing; beyond it a file must hold at
-// least one byte per 4096 pixels (the densest of OpenEXR's codings, a run of
-// one value under PIZ or RLE, stays well below that).
-constexpr uint64_t kPixelsAlwaysAllowed = uint64_t{1} << 24;
-constexpr uint64_t kPixelsPerFileByte = 4096;
 
 // The colour matrix of a file, applied to (R, G, B) as a row vector.
 using Matrix = std::array<std::array<double, 3>, 3>;
@@ -225,23 +221,21 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     if (!image) return IL_OK;
 
     ILClearImage(image);
-    const uint64_t pixels = uint64_t{width} * height;
-    if (pixels > kPixelsAlwaysAllowed && pixels / kPixelsPerFileByte > fileSize) {
-        ILErrorF(h, "Image of %u x %u pixels cannot come from a file of %" PRIu64 " bytes", width,
-                 height, fileSize);
-        return IL_INVALID_HEADER;
-    }
+    if (!ILClaimIsBacked(width, height, fileSize))
+        return ILReportUnbackedClaim(h, width, height, fileSize);
     const bool grey = ILPixelModel(layout.source) == IL_MODEL_GRAY;
     const std::optional<Matrix> matrix = grey ? std::nullopt : PrimariesMatrix(file->header());
 
     const ILPixelType target = ILGetLoadPixelType(h, layout.source, true);
     if (!target) return ILReportUnsupportedDataFormat(h);
+    const uint64_t bytes = ILImageBufferSize(width, height, target);
+    if (const ILResult r = ILCheckImageBudget(h, bytes); r != IL_OK) return r;
     if (ILReallocImage(image, width, height, target, nullptr) != IL_OK)
         return ILReportOutOfMemory(h, ILImageBufferSize(width, height, target));
     // A target without alpha drops it here, never composited.
     ILPixelType source = layout.source;
     uint32_t samples = layout.channels;
-    const bool keepAlpha = alpha && (target & (IL_EXTRA_ALPHA | IL_EXTRA_PREMULTIPLIED));
+    const bool keepAlpha = alpha && ILHasAlpha(target);
     if (alpha && !keepAlpha) {
         source &= ~IL_EXTRA_MASK;
         --samples;

@@ -358,7 +358,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     if (ILReallocImage(image, c.output_width, c.output_height, target, nullptr) != IL_OK)
         return ILReportOutOfMemory(h, ILImageBufferSize(c.output_width, c.output_height, target));
     // The converter leaves an alpha sample the file lacks alone: opaque.
-    if (target & (IL_EXTRA_ALPHA | IL_EXTRA_PREMULTIPLIED))
+    if (ILHasAlpha(target))
         std::memset(image->data, 0xFF, static_cast<size_t>(image->stride) * image->height);
 
     ILConverterOwner converter;

@@ -14,22 +14,18 @@
 
 #include "imglib/convert/converter.h"
 #include "imglib/convert/converter_owner.h"
+#include "imglib/formats/claimed_size.h"
 #include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
 #include "imglib/formats/jxr.h"
 #include "imglib/io/path.h"
 #include "imglib/io/stream.h"
+#include "imglib/memory_budget.h"
 #include "imglib/memory_owner.h"
 #include "imglib/metadata/info.h"
 #include "imglib/pixel_type.h"
 
 namespace {
-
-// A code-stream compresses at most this many pixels into one byte (a flat
-// image at the coarsest quantiser); larger claims are refused before any
-// allocation.
-constexpr uint64_t kPixelsAlwaysAllowed = uint64_t{1} << 24;
-constexpr uint64_t kPixelsPerFileByte = 4096;
 
 struct StreamCloser {
     void operator()(ILJxrStream* s) const { ILJxrCloseStream(s); }
@@ -89,7 +85,7 @@ struct Layout {
 // The source type by colour format; 0 for one the loader does not read.
 Layout ChooseLayout(const ILJxrCodeStreamInfo& cs, const Depth& d) {
     Layout l{0, 0, 0, d.bits, d.gamma};
-    const ILPixelType order = cs.rgb || d.bits >= 16 ? IL_ORDER_RGB : 0;
+    const ILPixelType order = cs.rgb || d.bits >= 16 ? ILPixelType{IL_ORDER_RGB} : 0u;
     switch (cs.colorFormat) {
         case IL_JXR_Y_ONLY:
             l.source = IL_MODEL_GRAY | d.kind;
@@ -205,12 +201,8 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     if (!image) return IL_OK;
 
     ILClearImage(image);
-    const uint64_t pixels = uint64_t{cs.width} * cs.height;
-    if (pixels > kPixelsAlwaysAllowed && pixels / kPixelsPerFileByte > fileSize) {
-        ILErrorF(h, "Image of %u x %u pixels cannot come from a file of %" PRIu64 " bytes",
-                 cs.width, cs.height, fileSize);
-        return IL_INVALID_HEADER;
-    }
+    if (!ILClaimIsBacked(cs.width, cs.height, fileSize))
+        return ILReportUnbackedClaim(h, cs.width, cs.height, fileSize);
     const ILPixelType target = ILGetLoadPixelType(h, layout.source, true);
     if (!target) return ILReportUnsupportedDataFormat(h);
     const uint32_t scale = ThumbnailScale(h->thumbnailEdge, cs);
@@ -222,6 +214,12 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     job.outWidth = width;
     job.outHeight = height;
     job.alphaMode = alphaMode;
+    // The image, and a decode buffer of its size when the rows are converted.
+    const bool direct = target == layout.source && !s.profile;
+    const uint64_t rowBytes = (uint64_t{width} * job.bitsPerUnit + 31) / 32 * 4;
+    const uint64_t bytes =
+        ILImageBufferSize(width, height, target) + (direct ? 0 : rowBytes * height);
+    if (const ILResult r = ILCheckImageBudget(h, bytes); r != IL_OK) return r;
     if (ILReallocImage(image, width, height, target, nullptr) != IL_OK)
         return ILReportOutOfMemory(h, ILImageBufferSize(width, height, target));
 
@@ -233,7 +231,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
         alpha.stride = stride;
         if (!ILJxrDecode(stream.get(), cs, alpha)) ILWarning(h, "Corrupt alpha channel");
     };
-    if (target == layout.source && !s.profile) {
+    if (direct) {
         job.out = image->data;
         job.stride = static_cast<size_t>(image->stride);
         if (!ILJxrDecode(stream.get(), cs, job)) return ILReportDecompressionFailed(h);
@@ -249,10 +247,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
         ILConverterSetProfile(c, s.profile, ILPixelTypeToLcmsFormat(layout.source));
     ILConverterSetModes(c, layout.source, target, width);
     if (!ILConverterPrepare(c)) return ILReportUnsupportedDataFormat(h);
-    const uint32_t bits = job.bitsPerUnit;
-    const uint64_t rowBytes = (uint64_t{width} * bits + 31) / 32 * 4;
-    const uint64_t bytes = rowBytes * height;
-    ILBuffer<uint8_t> rows(static_cast<uint8_t*>(ILAlloc(h, bytes)));
+    ILBuffer<uint8_t> rows(static_cast<uint8_t*>(ILAlloc(h, rowBytes * height)));
     if (!rows) return IL_OUT_OF_MEMORY;
     job.out = rows.get();
     job.stride = rowBytes;

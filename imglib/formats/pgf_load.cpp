@@ -10,21 +10,17 @@
 #include "imglib/byte_order.h"
 #include "imglib/convert/converter_owner.h"
 #include "imglib/convert/profile_owner.h"
+#include "imglib/formats/claimed_size.h"
 #include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
 #include "imglib/formats/pgf.h"
 #include "imglib/pixel_type.h"
 #include "imglib/io/stream.h"
+#include "imglib/memory_budget.h"
 #include "imglib/memory_owner.h"
 #include "imglib/metadata/info.h"
 
 namespace {
-
-// Image sizes up to this need no backing; beyond it a file must hold at
-// least one byte per 4096 pixels, so that a header of a few bytes cannot
-// make libpgf allocate gigabytes.
-constexpr uint64_t kPixelsAlwaysAllowed = uint64_t{1} << 24;
-constexpr uint64_t kPixelsPerFileByte = 4096;
 
 // The result libpgf's unexpected failures give.
 constexpr ILResult kInternalPgfError = -1000;
@@ -135,9 +131,10 @@ bool HeaderCountsFit(FILE* file, uint64_t fileSize) {
     std::rewind(file);
     if (!read || std::memcmp(head, "PGF", 3) != 0) return read;
     const uint32_t levels = head[16], channels = head[19];
-    const uint64_t pixels = uint64_t{ILGetLe32(head + 8)} * ILGetLe32(head + 12);
-    const bool backed = pixels <= kPixelsAlwaysAllowed || pixels / kPixelsPerFileByte <= fileSize;
-    return pixels != 0 && levels <= MaxLevel && channels >= 1 && channels <= MaxChannels && backed;
+    const uint32_t width = ILGetLe32(head + 8), height = ILGetLe32(head + 12);
+    const bool backed = ILClaimIsBacked(width, height, fileSize);
+    return width && height && levels <= MaxLevel && channels >= 1 && channels <= MaxChannels &&
+           backed;
 }
 
 ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
@@ -163,11 +160,17 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
 
     ILClearImage(image);
     const int level = ChooseLevel(h, pgf, layout);
-    pgf.Read(level);
-
     const ILPixelType target = ILGetLoadPixelType(h, layout.source, true);
     if (!target) return ILReportUnsupportedDataFormat(h);
     const uint32_t width = pgf.Width(level), height = pgf.Height(level);
+    // libpgf's channels (32-bit samples at full size), the image, and the
+    // rows GetBitmap fills when they are converted.
+    const uint64_t channelBytes = uint64_t{pgf.Width()} * pgf.Height() * pgf.Channels() * 4;
+    const uint64_t rowsBytes = uint64_t{width} * height * layout.bitsPerPixel / 8;
+    const uint64_t bytes = channelBytes + ILImageBufferSize(width, height, target) +
+                           (target == layout.source ? 0 : rowsBytes);
+    if (const ILResult r = ILCheckImageBudget(h, bytes); r != IL_OK) return r;
+    pgf.Read(level);
     if (ILReallocImage(image, width, height, target, nullptr) != IL_OK)
         return ILReportOutOfMemory(h, ILImageBufferSize(width, height, target));
     const bool indexed = ILPixelModel(layout.source) == IL_MODEL_INDEXED;

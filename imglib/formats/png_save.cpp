@@ -63,10 +63,6 @@ struct Plan {
     bool filler;         // a fourth byte per RGB pixel to leave out
 };
 
-bool HasAlpha(ILPixelType type) {
-    return (type & (IL_EXTRA_ALPHA | IL_EXTRA_PREMULTIPLIED)) != 0;
-}
-
 // Rows that libpng can take as they are: PNG's own bit depths for the
 // colour type, straight alpha or (for RGB) a filler byte.
 bool IsDirect(ILPixelType type) {
@@ -92,7 +88,7 @@ ILResult MakePlan(ILHandle* h, const ILImage& image, Plan* plan) {
     const uint32_t model = type & IL_MODEL_MASK;
     if (model != IL_MODEL_GRAY && model != IL_MODEL_INDEXED && model != IL_MODEL_RGB)
         return ILReportUnsupportedColorFormat(h);
-    const bool alpha = HasAlpha(type);
+    const bool alpha = ILHasAlpha(type);
     plan->convert = !IsDirect(type);
     // Indexes of another depth or alpha form have no PNG counterpart.
     if (plan->convert && model == IL_MODEL_INDEXED) return ILReportUnsupportedDataFormat(h);
@@ -133,8 +129,8 @@ struct PaletteArrays {
 bool MakePaletteArrays(const ILImage& image, int bitDepth, PaletteArrays* out) {
     const uint32_t n = std::min(image.UsedPaletteSize(), 1u << bitDepth);
     out->colours.reset(new (std::nothrow) png_color[n]);
-    if (HasAlpha(image.type)) out->alphas.reset(new (std::nothrow) png_byte[n]);
-    if (!out->colours || (HasAlpha(image.type) && !out->alphas)) return false;
+    if (ILHasAlpha(image.type)) out->alphas.reset(new (std::nothrow) png_byte[n]);
+    if (!out->colours || (ILHasAlpha(image.type) && !out->alphas)) return false;
     for (uint32_t i = 0; i < n; ++i) {
         uint8_t bgra[4] = {0, 0, 0, 255};
         if (image.palette && i < image.palette->count) image.palette->ReadBGRA8(i, bgra);

@@ -22,6 +22,7 @@
 #include "imglib/formats/raw.h"
 #include "imglib/io/path.h"
 #include "imglib/io/stream.h"
+#include "imglib/memory_budget.h"
 #include "imglib/metadata/info.h"
 
 namespace {
@@ -67,9 +68,6 @@ void Configure(const ILHandle* h, LibRaw* raw) {
     p.gamm[0] = 0.45;
     p.gamm[1] = 4.5;
     p.aber[0] = p.aber[2] = 1.0;
-    // An embedded profile takes the camera's colours to the output space.
-    static char embed[] = "embed";
-    p.camera_profile = embed;
     if (h->thumbnailEdge) {
         p.half_size = 1;
     } else {
@@ -102,11 +100,13 @@ void FillInfo(ILInfo* info, LibRaw* raw) {
     info->bitsPerPixel = 6 * colors;
     info->gamma = 1.0;
     info->gammaKind = IL_GAMMA_STORED;
-    if (raw->imgdata.color.profile && raw->imgdata.color.profile_length) {
+    if (raw->imgdata.color.profile_length) {
         info->gammaKind = IL_GAMMA_ICC;
-        ILProfilePtr profile(
-            cmsOpenProfileFromMem(raw->imgdata.color.profile, raw->imgdata.color.profile_length));
-        if (profile) info->gamma = ILIccGamma(profile.get());
+        if (raw->imgdata.color.profile) {
+            ILProfilePtr profile(cmsOpenProfileFromMem(raw->imgdata.color.profile,
+                                                       raw->imgdata.color.profile_length));
+            if (profile) info->gamma = ILIccGamma(profile.get());
+        }
     }
     info->colorType = raw->imgdata.idata.is_foveon ? IL_CT_THREE_LAYER : IL_CT_BAYER;
     info->pages = 1;
@@ -164,7 +164,7 @@ std::vector<Sample> SrgbCurve(double white, double scale, double top) {
 }
 
 // Rows in the orientation of the flip code, each pixel stored B, G, R (and
-// a zero filler for 0x1043).
+// a zero filler for IL_BGRX8).
 template <typename Sample, typename Put>
 void WriteRows(const LibRaw& raw, ILImage* image, uint32_t samples, Put put) {
     const libraw_image_sizes_t& s = raw.imgdata.sizes;
@@ -228,6 +228,13 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     ILResult result = Check(errors, raw->open_file(name->c_str()));
     if (result != IL_OK) return result;
     if (!raw->imgdata.idata.raw_count) return ILReportInvalidHeader(h);
+    // An embedded profile takes the camera's colours to the output space.
+    // Only then: asking for it costs LibRaw a colour transform even for
+    // files without one.
+    if (raw->imgdata.color.profile_length) {
+        static char embed[] = "embed";
+        raw->imgdata.params.camera_profile = embed;
+    }
 
     if (info) {
         FillInfo(info, raw.get());
@@ -238,6 +245,14 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     }
     if (!image) return IL_OK;
 
+    // The raw data (16 bits a photosite), LibRaw's working image (four 16-bit
+    // samples a pixel) and ours.
+    const libraw_image_sizes_t& claimed = raw->imgdata.sizes;
+    const uint64_t rawBytes = uint64_t{claimed.raw_width} * claimed.raw_height * 2;
+    const uint64_t workBytes = uint64_t{claimed.width} * claimed.height * 8;
+    const uint64_t bytes =
+        rawBytes + workBytes + ILImageBufferSize(claimed.width, claimed.height, OutputType(h));
+    if (const ILResult r = ILCheckImageBudget(h, bytes); r != IL_OK) return r;
     result = Check(errors, raw->unpack());
     if (result == IL_OK) result = Check(errors, raw->dcraw_process());
     if (result != IL_OK) return result;

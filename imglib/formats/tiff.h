@@ -70,10 +70,12 @@ struct ILTiffSource {
     uint32_t height;
     uint16_t bitsPerSample;
     uint16_t samplesPerPixel;
+    uint16_t keptSamples; // the first samples of a pixel, those the converter takes
     uint16_t planes;      // 1 contiguous, samples per pixel for separate planes
     uint16_t subsampling; // YCbCr unit: horizontal x 16 + vertical; 0 otherwise
     bool invert;          // integer samples stored min-is-white, not 1 or 8 bits
     bool uncompressed;
+    const uint8_t* greyTable; // for the first sample of 8-bit grey, or null
     ILTiffPredictor predictor;
 };
 
@@ -83,11 +85,12 @@ struct ILTiffSource {
 ILResult ILTiffReadStrips(const ILTiffSource& src, ILConverter* c, ILImage* image);
 ILResult ILTiffReadTiles(const ILTiffSource& src, ILConverter* c, ILImage* image);
 
-// Decodes strip or tile `index` into `at` (size bytes of room), undoes the
-// predictor and min-is-white; false, with a message and the missing part of
-// `expected` bytes zeroed, when it does not arrive whole.
-bool ILTiffReadChunk(const ILTiffSource& src, bool tile, uint32_t index, uint8_t* at, uint64_t size,
-                     uint64_t expected, bool* anyData);
+// Decodes strip or tile `index` of `plane` into `at` (size bytes of room)
+// and applies the predictor, min-is-white and the grey table; false, with a
+// message and the missing part of `expected` bytes zeroed, when it does not
+// arrive whole.
+bool ILTiffReadChunk(const ILTiffSource& src, bool tile, uint32_t index, uint32_t plane,
+                     uint8_t* at, uint64_t size, uint64_t expected, bool* anyData);
 
 // Bytes of one row of YCbCr units: ceil(width / h) units of h x v + 2 bytes.
 uint64_t ILTiffYCbCrUnitRowBytes(uint32_t width, uint16_t subsampling);
@@ -101,6 +104,9 @@ bool ILTiffUnpackYCbCr(uint32_t k, const uint8_t* data, uint8_t* out, uint32_t w
 // 64 bits; other depths write nothing.
 void ILTiffInterleavePlanes(uint8_t* out, const uint8_t* planes, uint64_t offset, uint32_t width,
                             uint32_t count, uint64_t planeBytes, uint32_t bitsPerSample);
+// Copies the first `kept` of each pixel's `samples` samples (whole bytes).
+void ILTiffKeepSamples(uint8_t* out, const uint8_t* in, uint32_t width, uint32_t samples,
+                       uint32_t kept, uint32_t sampleBytes);
 // Min-is-white integer samples to min-is-black, in place.
 void ILTiffInvertRow(uint8_t* row, uint64_t bytes);
 

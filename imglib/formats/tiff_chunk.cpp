@@ -1,14 +1,15 @@
 // One strip or tile of one plane, decoded by libtiff into the caller's
-// buffer with the library's own stages after it: the predictor undone and
-// min-is-white samples turned over. What does not arrive is zero.
+// buffer with the library's own stages after it: the predictor undone,
+// min-is-white samples turned over and the grey table applied. What does
+// not arrive is zero.
 #include <algorithm>
 #include <cinttypes>
 #include <cstring>
 
 #include "imglib/formats/tiff.h"
 
-bool ILTiffReadChunk(const ILTiffSource& src, bool tile, uint32_t index, uint8_t* at, uint64_t size,
-                     uint64_t expected, bool* anyData) {
+bool ILTiffReadChunk(const ILTiffSource& src, bool tile, uint32_t index, uint32_t plane,
+                     uint8_t* at, uint64_t size, uint64_t expected, bool* anyData) {
     const char* what = tile ? "tile" : "strip";
     // Uncompressed data too short for its rows fails rather than borrow the
     // bytes that follow it in the file.
@@ -28,6 +29,12 @@ bool ILTiffReadChunk(const ILTiffSource& src, bool tile, uint32_t index, uint8_t
     if (got > 0) *anyData = true;
     ILTiffUndoPredictor(src.predictor, at, got);
     if (src.invert) ILTiffInvertRow(at, std::min(got, expected));
+    if (src.greyTable && plane == 0) {
+        // The grey sample leads each pixel; extra samples keep their values.
+        const uint64_t step = src.planes > 1 ? 1 : src.samplesPerPixel;
+        for (uint64_t i = 0, n = std::min(got, expected); i < n; i += step)
+            at[i] = src.greyTable[at[i]];
+    }
     if (got >= expected) return true;
     // libtiff has reported why; the rows that did not arrive stay black.
     std::memset(at + got, 0, expected - got);

@@ -4,13 +4,13 @@
 // samples), palette, RGB (4 to 64 bits), CMYK and other separations (8 and
 // 16 bits), YCbCr (8 bits, subsampled or JPEG-compressed), CIE L*a*b*
 // (through a Lab profile) and SGI LogL / LogLuv, turned upright by the
-// Orientation tag; strips or tiles, contiguous
-// or separate planes, every compression libtiff decodes, the predictor for
-// uncompressed data too; the ICC profile or the chromaticities as a colour
-// profile, HalftoneHints as a grey table, resolution, texts, XMP, IPTC and
-// EXIF entries.
-// Not handled: YCbCr with extra samples or subsampling 4, Lab with extra
-// samples at other depths, palette images deeper than 8 bits, sub-IFDs.
+// Orientation tag; strips or tiles, contiguous or separate planes, every
+// compression libtiff decodes, the predictor for uncompressed data too; the
+// ICC profile or the chromaticities as a colour profile, HalftoneHints as a
+// grey table, resolution, texts, XMP, IPTC and EXIF entries.
+// Not handled: integer samples of 6, 10, 14 or 24 bits, YCbCr with extra
+// samples or subsampling 4, palettes deeper than 8 bits or with extra
+// samples, three-ink separations without a profile, sub-IFDs.
 #include <algorithm>
 #include <cinttypes>
 #include <cstring>
@@ -421,6 +421,11 @@ ILResult MakePlan(ILHandle* h, TIFF* tif, const Directory& d, Plan* plan) {
                 ILErrorF(h, "Unsupported BPS (%d) for palette", d.bits);
                 return IL_FAILED;
             }
+            // Indexes carry no per-pixel alpha in the library's images.
+            if (d.samples != 1) {
+                ILError(h, "Unsupported alphachannel for palette color format");
+                return IL_FAILED;
+            }
             plan->source = IL_MODEL_INDEXED | kind;
             return IL_OK;
         case PHOTOMETRIC_SEPARATED:
@@ -536,7 +541,6 @@ ILResult Decode(ILHandle* h, TIFF* tif, const Directory& d, cmsHPROFILE fileProf
     if (plan.greyTable) {
         greyTable.reset(GreyTable(h, tif, plan.invertTable));
         if (!greyTable) return IL_FAILED;
-        c->greyMap = greyTable.get();
     }
     c->oneBitWhite = plan.oneBitWhite;
     if ((plan.source & IL_MODEL_MASK) == IL_MODEL_INDEXED) {
@@ -579,8 +583,8 @@ ILResult Decode(ILHandle* h, TIFF* tif, const Directory& d, cmsHPROFILE fileProf
 
     ILConverterSetModes(c, plan.source, target, d.width);
     const bool rgbFamily = (plan.source & IL_MODEL_MASK) == IL_MODEL_RGB;
-    if (profile && plan.colorSpace && (!rgbFamily || gammaKind < IL_GAMMA_SRGB))
-        ILConverterSetProfile(c, profile, LcmsFormat(d, plan));
+    const bool managed = profile && plan.colorSpace && (!rgbFamily || gammaKind < IL_GAMMA_SRGB);
+    if (managed) ILConverterSetProfile(c, profile, LcmsFormat(d, plan));
     if (!ILConverterPrepare(c)) return ILReportUnsupportedDataFormat(h);
 
     ILTiffSource src{};
@@ -590,9 +594,20 @@ ILResult Decode(ILHandle* h, TIFF* tif, const Directory& d, cmsHPROFILE fileProf
     src.height = d.height;
     TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &src.bitsPerSample); // SGILog may change it
     src.samplesPerPixel = d.samples;
+    // A colour transform reads whole pixels; the row kernels read the
+    // source type's samples, which must be there.
+    const uint32_t taken = ILChannelCount(plan.source);
+    if (!c->transform && taken > d.samples) return ILReportUnsupportedDataFormat(h);
+    src.keptSamples = static_cast<uint16_t>(c->transform ? d.samples : taken);
     src.planes = d.planes;
     src.subsampling = plan.subsampling;
     src.invert = plan.invertSamples;
+    // The grey table goes over the samples before conversion, so that every
+    // target takes them; a profile's transform turns min-is-white over itself.
+    bool identity = true;
+    for (int v = 0; greyTable && v < 256; ++v)
+        identity = identity && greyTable.get()[v] == v;
+    if (!managed && !identity) src.greyTable = greyTable.get();
     src.uncompressed = d.compression == COMPRESSION_NONE;
     if (!ILTiffSetupPredictor(h, tif, &src.predictor)) return IL_FAILED;
     return TIFFIsTiled(tif) ? ILTiffReadTiles(src, c, image) : ILTiffReadStrips(src, c, image);

@@ -23,10 +23,38 @@ using U16 [[gnu::may_alias]] = uint16_t;
 using U32 [[gnu::may_alias]] = uint32_t;
 using U64 [[gnu::may_alias]] = uint64_t;
 
+// Running sums kept in registers, one per sample of a pixel, so that no
+// sample waits for the store of the one before it.
+template <int N, typename T>
+void AccumulatePixels(T* s, int64_t count) {
+    T sum[N];
+    for (int k = 0; k < N; ++k)
+        sum[k] = s[k];
+    int64_t i = N;
+    for (; i + N <= count; i += N)
+#pragma GCC unroll 4
+        for (int k = 0; k < N; ++k)
+            s[i + k] = sum[k] = static_cast<T>(sum[k] + s[i + k]);
+    for (; i < count; ++i)
+        s[i] = static_cast<T>(s[i] + s[i - N]);
+}
+
 template <typename T>
 void Accumulate(T* s, int64_t count, int64_t stride) {
-    for (int64_t i = stride; i < count; ++i)
-        s[i] = static_cast<T>(s[i] + s[i - stride]);
+    if (count <= stride) return;
+    switch (stride) {
+        case 1:
+            return AccumulatePixels<1>(s, count);
+        case 2:
+            return AccumulatePixels<2>(s, count);
+        case 3:
+            return AccumulatePixels<3>(s, count);
+        case 4:
+            return AccumulatePixels<4>(s, count);
+        default:
+            for (int64_t i = stride; i < count; ++i)
+                s[i] = static_cast<T>(s[i] + s[i - stride]);
+    }
 }
 
 // The Predictor entry of the current directory, read from the file itself:

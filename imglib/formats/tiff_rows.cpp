@@ -1,5 +1,6 @@
 // Row operations of the TIFF readers: subsampled YCbCr units to Y, Cb, Cr
-// triplets, separate planes to interleaved samples, min-is-white samples to
+// triplets, separate planes to interleaved samples, extra samples dropped,
+// min-is-white samples to
 // min-is-black.
 #include <cstring>
 
@@ -85,6 +86,14 @@ void ILTiffInterleavePlanes(uint8_t* out, const uint8_t* planes, uint64_t offset
                 std::memcpy(o + i * step, plane + uint64_t{i} * size, size);
         }
     }
+}
+
+void ILTiffKeepSamples(uint8_t* out, const uint8_t* in, uint32_t width, uint32_t samples,
+                       uint32_t kept, uint32_t sampleBytes) {
+    const uint64_t pixelIn = uint64_t{samples} * sampleBytes,
+                   pixelOut = uint64_t{kept} * sampleBytes;
+    for (uint64_t i = 0; i < width; ++i)
+        std::memcpy(out + i * pixelOut, in + i * pixelIn, pixelOut);
 }
 
 void ILTiffInvertRow(uint8_t* row, uint64_t bytes) {

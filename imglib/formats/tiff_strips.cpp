@@ -25,7 +25,9 @@ ILResult ILTiffReadStrips(const ILTiffSource& src, ILConverter* c, ILImage* imag
     if (!buffer) return IL_FAILED;
     // Unpacked YCbCr or interleaved planes; 8 bytes spare for the packers.
     ILBuffer<uint8_t> row;
-    if (src.subsampling || src.planes > 1) {
+    // Samples beyond those the converter takes are left out of each row.
+    const bool dropping = src.keptSamples < src.samplesPerPixel;
+    if (src.subsampling || src.planes > 1 || dropping) {
         const uint64_t bytes = src.subsampling ? uint64_t{src.width} * 3 : rowBytes * src.planes;
         row.reset(static_cast<uint8_t*>(ILAlloc(src.h, bytes + 8)));
         if (!row) return IL_FAILED;
@@ -39,7 +41,7 @@ ILResult ILTiffReadStrips(const ILTiffSource& src, ILConverter* c, ILImage* imag
         const uint32_t rows = std::min(rowsPerStrip, src.height - y);
         const uint64_t expected = (rows + v - 1) / v * rowBytes;
         for (uint32_t p = 0; p < src.planes; ++p)
-            if (!ILTiffReadChunk(src, false, s + p * perPlane, buffer.get() + p * stripSize,
+            if (!ILTiffReadChunk(src, false, s + p * perPlane, p, buffer.get() + p * stripSize,
                                  stripSize, std::min(expected, stripSize), &anyData))
                 missing = true;
         for (uint32_t k = 0; k < rows; ++k, ++y) {
@@ -49,8 +51,12 @@ ILResult ILTiffReadStrips(const ILTiffSource& src, ILConverter* c, ILImage* imag
                                   positioning);
                 from = row.get();
             } else if (src.planes > 1) {
-                ILTiffInterleavePlanes(row.get(), buffer.get(), k * rowBytes, src.width, src.planes,
-                                       stripSize, src.bitsPerSample);
+                ILTiffInterleavePlanes(row.get(), buffer.get(), k * rowBytes, src.width,
+                                       src.keptSamples, stripSize, src.bitsPerSample);
+                from = row.get();
+            } else if (dropping) {
+                ILTiffKeepSamples(row.get(), from, src.width, src.samplesPerPixel, src.keptSamples,
+                                  src.bitsPerSample / 8);
                 from = row.get();
             }
             c->rowKernel(c, from, image->data + int64_t{y} * image->stride);

@@ -34,7 +34,9 @@ ILResult ILTiffReadTiles(const ILTiffSource& src, ILConverter* c, ILImage* image
     ILBuffer<uint8_t> buffer(static_cast<uint8_t*>(ILAlloc(src.h, src.planes * tileSize)));
     if (!buffer) return IL_FAILED;
     ILBuffer<uint8_t> row;
-    if (src.subsampling || src.planes > 1) {
+    // Samples beyond those the converter takes are left out of each row.
+    const bool dropping = src.keptSamples < src.samplesPerPixel;
+    if (src.subsampling || src.planes > 1 || dropping) {
         const uint64_t bytes = src.subsampling ? uint64_t{tileWidth} * 3 : rowBytes * src.planes;
         row.reset(static_cast<uint8_t*>(ILAlloc(src.h, bytes + 8)));
         if (!row) return IL_FAILED;
@@ -48,7 +50,7 @@ ILResult ILTiffReadTiles(const ILTiffSource& src, ILConverter* c, ILImage* image
         for (uint32_t x = 0; x < src.width; x += tileWidth) {
             for (uint32_t p = 0; p < src.planes; ++p) {
                 const uint32_t tile = TIFFComputeTile(tif, x, y, 0, static_cast<uint16_t>(p));
-                if (!ILTiffReadChunk(src, true, tile, buffer.get() + p * tileSize, tileSize,
+                if (!ILTiffReadChunk(src, true, tile, p, buffer.get() + p * tileSize, tileSize,
                                      tileSize, &anyData))
                     missing = true;
             }
@@ -67,7 +69,11 @@ ILResult ILTiffReadTiles(const ILTiffSource& src, ILConverter* c, ILImage* image
                     from = row.get();
                 } else if (src.planes > 1) {
                     ILTiffInterleavePlanes(row.get(), buffer.get(), k * rowBytes, visible,
-                                           src.planes, tileSize, src.bitsPerSample);
+                                           src.keptSamples, tileSize, src.bitsPerSample);
+                    from = row.get();
+                } else if (dropping) {
+                    ILTiffKeepSamples(row.get(), from, visible, src.samplesPerPixel,
+                                      src.keptSamples, src.bitsPerSample / 8);
                     from = row.get();
                 }
                 c->rowKernel(c, from, target + int64_t{k} * image->stride);

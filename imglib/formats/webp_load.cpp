@@ -5,23 +5,17 @@
 // EXIF and XMP chunks.
 #include <webp/decode.h>
 
-#include <cinttypes>
-
+#include "imglib/formats/claimed_size.h"
 #include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
 #include "imglib/pixel_type.h"
 #include "imglib/formats/webp.h"
 #include "imglib/io/stream.h"
+#include "imglib/memory_budget.h"
 #include "imglib/memory_owner.h"
 #include "imglib/metadata/info.h"
 
 namespace {
-
-// Image sizes up to this need no backing; beyond it a file must hold at
-// least one byte per 4096 pixels, so that a few bytes cannot make libwebp
-// and the image ask for gigabytes (libwebp allows 16383 x 16383).
-constexpr uint64_t kPixelsAlwaysAllowed = uint64_t{1} << 24;
-constexpr uint64_t kPixelsPerFileByte = 4096;
 
 void FillInfo(ILInfo* info, const WebPBitstreamFeatures& f) {
     info->formatId = 0x140;
@@ -57,20 +51,18 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     ILClearImage(image);
     const uint32_t width = static_cast<uint32_t>(features.width);
     const uint32_t height = static_cast<uint32_t>(features.height);
-    const uint64_t pixels = uint64_t{width} * height;
-    if (pixels > kPixelsAlwaysAllowed && pixels / kPixelsPerFileByte > file.size) {
-        ILErrorF(h, "Image of %u x %u pixels cannot come from a file of %" PRIu64 " bytes", width,
-                 height, file.size);
-        return IL_INVALID_HEADER;
-    }
     const ILPixelType type = features.has_alpha ? IL_BGRA8 : IL_BGR8;
+    if (!ILClaimIsBacked(width, height, file.size))
+        return ILReportUnbackedClaim(h, width, height, file.size);
+    const uint64_t bytes = ILImageBufferSize(width, height, type);
+    if (const ILResult r = ILCheckImageBudget(h, bytes); r != IL_OK) return r;
     if (ILReallocImage(image, width, height, type, nullptr) != IL_OK)
         return ILReportOutOfMemory(h, ILImageBufferSize(width, height, type));
-    const size_t bytes = static_cast<size_t>(image->stride) * height;
+    const size_t size = static_cast<size_t>(image->stride) * height;
     const int stride = static_cast<int>(image->stride);
     const uint8_t* decoded =
-        features.has_alpha ? WebPDecodeBGRAInto(data.get(), file.size, image->data, bytes, stride)
-                           : WebPDecodeBGRInto(data.get(), file.size, image->data, bytes, stride);
+        features.has_alpha ? WebPDecodeBGRAInto(data.get(), file.size, image->data, size, stride)
+                           : WebPDecodeBGRInto(data.get(), file.size, image->data, size, stride);
     return decoded ? IL_OK : ILReportDecompressionFailed(h);
 }
 

@@ -15,6 +15,7 @@
 #include "imglib/io/file_owner.h"
 #include "imglib/io/stream.h"
 #include "imglib/memory_owner.h"
+#include "imglib/memory_budget.h"
 #include "imglib/metadata/info.h"
 #include "imglib/pixel_type.h"
 
@@ -58,6 +59,9 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
 
     const ILMetafileRenderer renderer = g_renderer.load();
     if (!renderer) return ILReportUnsupportedDataFormat(h);
+    // The surface and the image it becomes.
+    const uint64_t surfaceBytes = 2 * ILImageBufferSize(width, height, IL_BGR8);
+    if (const ILResult r = ILCheckImageBudget(h, surfaceBytes); r != IL_OK) return r;
     ILImageOwner surface;
     if (ILAllocImage(&surface.image, width, height, IL_BGR8, nullptr) != IL_OK)
         return ILReportOutOfMemory(h, ILImageBufferSize(width, height, IL_BGR8));

@@ -14,6 +14,7 @@
 #include "imglib/memory_owner.h"
 #include "imglib/ops/gauss.h"
 #include "imglib/ops/pixel_rows.h"
+#include "imglib/ops/simd.h"
 
 namespace {
 
@@ -76,13 +77,8 @@ void SymmetricSum(const float* in, float* out, size_t count, const std::vector<f
     const float w0 = w[0];
     for (size_t k = 0; k < count; ++k)
         out[k] = w0 * in[k];
-    for (size_t i = 1; i < w.size(); ++i) {
-        const float wi = w[i];
-        const float* left = in - i * step;
-        const float* right = in + i * step;
-        for (size_t k = 0; k < count; ++k)
-            out[k] += wi * (left[k] + right[k]);
-    }
+    for (size_t i = 1; i < w.size(); ++i)
+        ILAddScaledPair(out, in - i * step, in + i * step, w[i], count);
 }
 
 class Ring {
@@ -126,13 +122,8 @@ public:
         const float w0 = weights_[0];
         for (size_t k = 0; k < width_; ++k)
             output_[k] *= w0;
-        for (int32_t i = 1; i <= r_; ++i) {
-            const float wi = weights_[i];
-            const float* up = rows_[r_ - i];
-            const float* down = rows_[r_ + i];
-            for (size_t k = 0; k < width_; ++k)
-                output_[k] += wi * (up[k] + down[k]);
-        }
+        for (int32_t i = 1; i <= r_; ++i)
+            ILAddScaledPair(output_.data(), rows_[r_ - i], rows_[r_ + i], weights_[i], width_);
         ++produced_;
         std::rotate(rows_.begin(), rows_.begin() + 1, rows_.end());
         if (produced_ < static_cast<int64_t>(image_.height) - r_)

@@ -21,6 +21,7 @@
 #include "imglib/ops/pixel_rows.h"
 #include "imglib/ops/resample.h"
 #include "imglib/ops/resample_taps.h"
+#include "imglib/ops/simd.h"
 #include "imglib/ops/srgb8_encoder.h"
 
 namespace {
@@ -69,8 +70,29 @@ void FilterRow(const float* in, float* out, const ILResampleTaps& t, uint32_t wi
     }
 }
 
+// Three and four channels, all channels of a tap at once: in holds four
+// floats per pixel (three-channel rows are padded first).
+template <int C>
+void FilterRow4(const float* in, float* out, const ILResampleTaps& t, uint32_t width, int alpha) {
+    for (uint32_t j = 0; j < width; ++j) {
+        ILFloat4 acc = ILSplat4(0.0f);
+        float accA = 0;
+        for (uint32_t k = t.first[j]; k < t.first[j + 1]; ++k) {
+            const ILResampleTap& tap = t.taps[k];
+            const float* p = in + static_cast<size_t>(tap.index) * 4;
+            acc += ILSplat4(tap.weight) * ILLoad4(p);
+            if (alpha >= 0) accA += tap.alphaWeight * p[alpha];
+        }
+        acc *= ILSplat4(t.inverseWeight[j]);
+        float* o = out + static_cast<size_t>(j) * C;
+        for (int ch = 0; ch < C; ++ch)
+            o[ch] = acc[ch];
+        if (alpha >= 0) o[alpha] = accA * t.inverseAlpha[j];
+    }
+}
+
 using FilterRowProc = void (*)(const float*, float*, const ILResampleTaps&, uint32_t, int);
-constexpr FilterRowProc kFilterRow[4] = {FilterRow<1>, FilterRow<2>, FilterRow<3>, FilterRow<4>};
+constexpr FilterRowProc kFilterRow[4] = {FilterRow<1>, FilterRow<2>, FilterRow4<3>, FilterRow4<4>};
 
 // Writes one target row from its float samples by the target's kind.
 struct RowEncoder {
@@ -205,6 +227,8 @@ ILResult Filtered(ILHandle* h, const ILImage& source, ILImage* out, const ILResa
     const size_t targetRow = static_cast<size_t>(out->width) * channels;
     const uint32_t slots = std::max(down.widestSpan, 1u);
     std::vector<float> converted(sourceRow), ring(targetRow * slots), sum(targetRow);
+    // Three-channel rows are spread to four floats a pixel for FilterRow4.
+    std::vector<float> padded(channels == 3 ? size_t{source.width} * 4 : 0);
 
     ILConverter plain;
     ILConverterInit(&plain); // for its ordered-dither matrix
@@ -225,19 +249,20 @@ ILResult Filtered(ILHandle* h, const ILImage& source, ILImage* out, const ILResa
         for (; loaded <= needed; ++loaded) {
             conv.c.rowKernel(&conv.c, ILRowOf(&source, static_cast<uint64_t>(loaded)),
                              converted.data());
-            filterRow(converted.data(), ring.data() + (loaded % slots) * targetRow, across,
-                      out->width, separateAlpha);
+            const float* in = converted.data();
+            if (channels == 3) {
+                for (size_t x = 0; x < source.width; ++x)
+                    std::memcpy(&padded[x * 4], &converted[x * 3], 3 * sizeof(float));
+                in = padded.data();
+            }
+            filterRow(in, ring.data() + (loaded % slots) * targetRow, across, out->width,
+                      separateAlpha);
         }
         std::fill(sum.begin(), sum.end(), 0.0f);
-        for (uint32_t k = begin; k < end; ++k) {
-            const float w = down.taps[k].weight;
-            const float* r = ring.data() + (down.taps[k].index % slots) * targetRow;
-            for (size_t n = 0; n < targetRow; ++n)
-                sum[n] += w * r[n];
-        }
-        const float inverse = down.inverseWeight[i];
-        for (size_t n = 0; n < targetRow; ++n)
-            sum[n] *= inverse;
+        for (uint32_t k = begin; k < end; ++k)
+            ILAddScaled(sum.data(), ring.data() + (down.taps[k].index % slots) * targetRow,
+                        down.taps[k].weight, targetRow);
+        ILScale(sum.data(), down.inverseWeight[i], targetRow);
         if (separateAlpha >= 0) {
             for (size_t n = separateAlpha; n < targetRow; n += channels) {
                 float a = 0;

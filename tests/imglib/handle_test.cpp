@@ -250,12 +250,12 @@ TEST(Handle, ShouldWriteTextsNeedsTextsAndTheFlag) {
 }
 
 bool SharedStatePresent() {
-    return ILSrgbTable8 && ILSrgbTable16 && ILProfileSRGB && ILProfileSGray && ILProfileScRGB &&
+    return ILSrgbTable8 && ILProfileSRGB && ILProfileSGray && ILProfileScRGB &&
            ILProfileScGray;
 }
 
 bool SharedStateAbsent() {
-    return !ILSrgbTable8 && !ILSrgbTable16 && !ILProfileSRGB && !ILProfileSGray &&
+    return !ILSrgbTable8 && !ILProfileSRGB && !ILProfileSGray &&
            !ILProfileScRGB && !ILProfileScGray;
 }
 

@@ -39,20 +39,20 @@ TEST(ImageAlloc, StridesChannelsAndStoredTypes) {
         ILPixelType storedType;
     };
     const Row rows[] = {
-        {3, 0x41, 4, 1, 8, 0x41},
-        {3, 0x43, 12, 3, 8, 0x43},
-        {33, 0x11, 8, 1, 1, 0x11},
-        {5, 0x21, 4, 1, 2, 0x21},
-        {9, 0x32, 8, 1, 4, 0x32},
-        {3, 0x2041, 8, 2, 8, 0x2041},
-        {3, 0x2043, 12, 4, 8, 0x2043},
-        {3, 0x63, 20, 3, 16, 0x63},
-        {1, 0x2123, 16, 4, 32, 0x2123},
-        {3, 0x103, 20, 3, 16, 0x103},
-        {2, 0x2042, 4, 1, 8, 0x2042}, // indexed never counts an extra channel
+        {3, IL_GREY8, 4, 1, 8, IL_GREY8},
+        {3, IL_BGR8, 12, 3, 8, IL_BGR8},
+        {33, IL_GREY1, 8, 1, 1, IL_GREY1},
+        {5, IL_GREY2, 4, 1, 2, IL_GREY2},
+        {9, IL_INDEX4, 8, 1, 4, IL_INDEX4},
+        {3, IL_GREY_A8, 8, 2, 8, IL_GREY_A8},
+        {3, IL_BGRA8, 12, 4, 8, IL_BGRA8},
+        {3, IL_BGR16, 20, 3, 16, IL_BGR16},
+        {1, IL_BGRA_FLOAT, 16, 4, 32, IL_BGRA_FLOAT},
+        {3, IL_BGR_HALF, 20, 3, 16, IL_BGR_HALF},
+        {2, IL_INDEX_A8, 4, 1, 8, IL_INDEX_A8}, // indexed never counts an extra channel
         // An even count without an extra flag gains the filler flag.
-        {3, 0x44, 12, 4, 8, 0x1044},
-        {1, 0x64, 8, 4, 16, 0x1064},
+        {3, IL_CMYK8, 12, 4, 8, IL_CMYK_X8},
+        {1, IL_CMYK16, 8, 4, 16, IL_CMYK_X16},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(::testing::Message() << std::hex << "type 0x" << row.type);
@@ -75,15 +75,15 @@ TEST(ImageAlloc, EmptyAndOversizedImagesAreRefused) {
         ILPixelType type;
     };
     const Row rows[] = {
-        {"zero width", 0, 5, 0x41},
-        {"zero height", 5, 0, 0x41},
+        {"zero width", 0, 5, IL_GREY8},
+        {"zero height", 5, 0, IL_GREY8},
         {"no model or kind", 5, 5, 0x0},
         {"unknown kind", 5, 5, 0x81},
         // 2^31 pixels of 24 bits: the row's bit count passes 32 bits, where a
         // 32-bit product would wrap to a short stride.
-        {"row wraps 32 bits", 0x80000000u, 1, 0x43},
-        {"row of 2^32 - 24 bits", 536870909u, 1, 0x41},
-        {"float RGBA row", 0x08000000u, 1, 0x2123},
+        {"row wraps 32 bits", 0x80000000u, 1, IL_BGR8},
+        {"row of 2^32 - 24 bits", 536870909u, 1, IL_GREY8},
+        {"float RGBA row", 0x08000000u, 1, IL_BGRA_FLOAT},
     };
     uint8_t buffer[16];
     for (const Row& row : rows) {
@@ -102,24 +102,24 @@ TEST(ImageAlloc, EmptyAndOversizedImagesAreRefused) {
     // The largest row that fits: 2^32 - 32 bits.
     EXPECT_EQ(ILRowStride(536870908u, 8, 1), 536870908u);
     Image borrowed;
-    EXPECT_EQ(ILAllocImage(&borrowed, 536870908u, 1, 0x41, buffer), IL_OK);
+    EXPECT_EQ(ILAllocImage(&borrowed, 536870908u, 1, IL_GREY8, buffer), IL_OK);
     EXPECT_FALSE(borrowed.ownsData);
     EXPECT_EQ(borrowed.data, buffer);
     borrowed.data = nullptr;
 }
 
 TEST(ImageAlloc, BufferSizeIsTakenIn64Bits) {
-    EXPECT_EQ(ILImageBufferSize(3, 2, 0x43), 24u);
-    EXPECT_EQ(ILImageBufferSize(33, 1, 0x11), 8u);
-    EXPECT_EQ(ILImageBufferSize(100000, 100000, 0x2123), 160000000000ull);
-    EXPECT_EQ(ILImageBufferSize(UINT32_MAX, UINT32_MAX, 0x2123), UINT64_MAX);
+    EXPECT_EQ(ILImageBufferSize(3, 2, IL_BGR8), 24u);
+    EXPECT_EQ(ILImageBufferSize(33, 1, IL_GREY1), 8u);
+    EXPECT_EQ(ILImageBufferSize(100000, 100000, IL_BGRA_FLOAT), 160000000000ull);
+    EXPECT_EQ(ILImageBufferSize(UINT32_MAX, UINT32_MAX, IL_BGRA_FLOAT), UINT64_MAX);
 }
 
 TEST(ImageLife, ClearFreesAndZeroes) {
     Image image;
     EXPECT_EQ(image.background.a, 1.0f);
     EXPECT_EQ(image.background.index, -1);
-    ASSERT_EQ(ILCreateImage(&image, 4, 4, 0x42, nullptr), IL_OK);
+    ASSERT_EQ(ILCreateImage(&image, 4, 4, IL_INDEX8, nullptr), IL_OK);
     image.palette = new ILPalette(4);
     ILClearImage(&image);
     EXPECT_TRUE(IsZeroed(image));
@@ -131,8 +131,8 @@ TEST(ImageLife, MoveKeepsOrTakesThePalette) {
     for (bool keep : {false, true}) {
         SCOPED_TRACE(keep ? "keep target palette" : "take source palette");
         Image target, source;
-        ASSERT_EQ(ILCreateImage(&target, 2, 2, 0x42, nullptr), IL_OK);
-        ASSERT_EQ(ILCreateImage(&source, 3, 3, 0x42, nullptr), IL_OK);
+        ASSERT_EQ(ILCreateImage(&target, 2, 2, IL_INDEX8, nullptr), IL_OK);
+        ASSERT_EQ(ILCreateImage(&source, 3, 3, IL_INDEX8, nullptr), IL_OK);
         ILPalette* targetPalette = target.palette = new ILPalette(2);
         ILPalette* sourcePalette = source.palette = new ILPalette(3);
         uint8_t* pixels = source.data;
@@ -152,7 +152,7 @@ TEST(ImageLife, MoveKeepsOrTakesThePalette) {
 
 TEST(ImageLife, AliasSharesWithoutOwning) {
     Image source, alias;
-    ASSERT_EQ(ILCreateImage(&source, 4, 4, 0x42, nullptr), IL_OK);
+    ASSERT_EQ(ILCreateImage(&source, 4, 4, IL_INDEX8, nullptr), IL_OK);
     source.palette = new ILPalette(4);
     ILAliasImage(&alias, &source);
     EXPECT_EQ(alias.data, source.data);
@@ -165,8 +165,8 @@ TEST(ImageLife, AliasSharesWithoutOwning) {
 
 TEST(ImageAssign, EqualSizeKeepsTheTargetBuffer) {
     Image source, target;
-    ASSERT_EQ(ILCreateImage(&source, 4, 3, 0x43, nullptr), IL_OK);  // 12 x 3 bytes
-    ASSERT_EQ(ILCreateImage(&target, 12, 3, 0x41, nullptr), IL_OK); // 12 x 3 bytes
+    ASSERT_EQ(ILCreateImage(&source, 4, 3, IL_BGR8, nullptr), IL_OK);   // 12 x 3 bytes
+    ASSERT_EQ(ILCreateImage(&target, 12, 3, IL_GREY8, nullptr), IL_OK); // 12 x 3 bytes
     Pattern(&source);
     target.palette = new ILPalette(2);
     uint8_t* kept = target.data;
@@ -176,7 +176,7 @@ TEST(ImageAssign, EqualSizeKeepsTheTargetBuffer) {
     EXPECT_TRUE(target.ownsData);
     EXPECT_EQ(target.palette, nullptr);
     EXPECT_EQ(target.width, 4u);
-    EXPECT_EQ(target.type, 0x43u);
+    EXPECT_EQ(target.type, IL_BGR8);
     EXPECT_EQ(target.channels, 3u);
     EXPECT_EQ(target.stride, 12);
     EXPECT_EQ(std::memcmp(target.data, source.data, 36), 0);
@@ -184,12 +184,12 @@ TEST(ImageAssign, EqualSizeKeepsTheTargetBuffer) {
 
 TEST(ImageAssign, DifferentSizeGetsItsOwnBufferAndPalette) {
     Image source, target;
-    ASSERT_EQ(ILCreateImage(&source, 5, 2, 0x42, nullptr), IL_OK);
+    ASSERT_EQ(ILCreateImage(&source, 5, 2, IL_INDEX8, nullptr), IL_OK);
     Pattern(&source);
     source.palette = new ILPalette(3);
     source.palette->entries[2] = {1, 2, 3, 4};
     uint8_t borrowedPixels[64];
-    ASSERT_EQ(ILCreateImage(&target, 1, 1, 0x43, borrowedPixels), IL_OK);
+    ASSERT_EQ(ILCreateImage(&target, 1, 1, IL_BGR8, borrowedPixels), IL_OK);
 
     ASSERT_EQ(ILAssignImage(&target, &source), IL_OK);
     EXPECT_NE(target.data, borrowedPixels);
@@ -207,7 +207,7 @@ TEST(ImageAssign, DifferentSizeGetsItsOwnBufferAndPalette) {
 TEST(ImageAssign, ViewIsCopiedRowByRow) {
     Image parent, copy;
     ILImage view;
-    ASSERT_EQ(ILCreateImage(&parent, 10, 10, 0x41, nullptr), IL_OK);
+    ASSERT_EQ(ILCreateImage(&parent, 10, 10, IL_GREY8, nullptr), IL_OK);
     Pattern(&parent);
     ASSERT_EQ(ILViewImageRect(&view, &parent, 5, 6, 5, 4), IL_OK);
 
@@ -223,10 +223,10 @@ TEST(ImageAssign, ViewIsCopiedRowByRow) {
 // being written over the image it looks into.
 TEST(ImageAssign, ViewTargetIsNotWrittenThrough) {
     Image parent, source, target;
-    ASSERT_EQ(ILCreateImage(&parent, 8, 4, 0x41, nullptr), IL_OK);
+    ASSERT_EQ(ILCreateImage(&parent, 8, 4, IL_GREY8, nullptr), IL_OK);
     std::memset(parent.data, 0x11, 32);
     ASSERT_EQ(ILViewImageRect(&target, &parent, 2, 0, 4, 4), IL_OK); // stride 8, 4 x 4
-    ASSERT_EQ(ILCreateImage(&source, 8, 4, 0x41, nullptr), IL_OK);
+    ASSERT_EQ(ILCreateImage(&source, 8, 4, IL_GREY8, nullptr), IL_OK);
     std::memset(source.data, 0x22, 32);
 
     ASSERT_EQ(ILAssignImage(&target, &source), IL_OK);
@@ -240,7 +240,7 @@ TEST(ImageAssign, ViewTargetIsNotWrittenThrough) {
 // that palette before the alias lets go of it.
 TEST(ImageAssign, IntoAnAliasOfTheSource) {
     Image source;
-    ASSERT_EQ(ILCreateImage(&source, 4, 4, 0x42, nullptr), IL_OK);
+    ASSERT_EQ(ILCreateImage(&source, 4, 4, IL_INDEX8, nullptr), IL_OK);
     Pattern(&source);
     source.palette = new ILPalette(4);
     source.palette->entries[3] = {9, 8, 7, 6};
@@ -261,14 +261,14 @@ TEST(ImageAssign, IntoAnAliasOfTheSource) {
 
 TEST(ImageAssign, EmptySourceEmptiesTheTarget) {
     Image empty, target;
-    ASSERT_EQ(ILCreateImage(&target, 4, 4, 0x41, nullptr), IL_OK);
+    ASSERT_EQ(ILCreateImage(&target, 4, 4, IL_GREY8, nullptr), IL_OK);
     EXPECT_EQ(ILAssignImage(&target, &empty), IL_BAD_ARGUMENT);
     EXPECT_TRUE(IsZeroed(target));
 }
 
 TEST(ImageView, RectanglesAreClippedToTheSource) {
     Image source;
-    ASSERT_EQ(ILCreateImage(&source, 100, 50, 0x43, nullptr), IL_OK);
+    ASSERT_EQ(ILCreateImage(&source, 100, 50, IL_BGR8, nullptr), IL_OK);
     struct Row {
         int32_t x, y, w, h;
         ILResult result;
@@ -308,7 +308,7 @@ TEST(ImageView, RectanglesAreClippedToTheSource) {
 
 TEST(ImageView, SubBytePixelsStartAtTheirByte) {
     Image source;
-    ASSERT_EQ(ILCreateImage(&source, 64, 4, 0x11, nullptr), IL_OK);
+    ASSERT_EQ(ILCreateImage(&source, 64, 4, IL_GREY1, nullptr), IL_OK);
     ILImage view;
     ILInitImage(&view);
     ASSERT_EQ(ILViewImageRect(&view, &source, 13, 2, 8, 2), IL_OK);
@@ -323,21 +323,21 @@ TEST(ImageValidity, BitsPerPixelAndChannels) {
         bool palette, valid;
     };
     const Row rows[] = {
-        {"grey 1", 0x11, 1, 1, false, true},
-        {"grey 8", 0x41, 1, 8, false, true},
-        {"indexed 8 with palette", 0x42, 1, 8, true, true},
-        {"indexed 8 without palette", 0x42, 1, 8, false, false},
-        {"RGB 1-bit", 0x13, 3, 1, false, false},
-        {"grey alpha 8", 0x2041, 2, 8, false, true},
-        {"RGB 8", 0x43, 3, 8, false, true},
-        {"RGB 8 in 1 channel of 24 bits", 0x43, 1, 24, false, false},
-        {"RGBA 8", 0x2043, 4, 8, false, true},
-        {"RGB 16", 0x63, 3, 16, false, true},
-        {"grey alpha 32", 0x2121, 2, 32, false, true},
-        {"RGBA float", 0x2123, 4, 32, false, true},
-        {"RGB float", 0x123, 3, 32, false, true},
-        {"12 bits", 0x33, 3, 4, false, false},
-        {"128 bits in 2", 0x2121, 2, 64, false, false},
+        {"grey 1", IL_GREY1, 1, 1, false, true},
+        {"grey 8", IL_GREY8, 1, 8, false, true},
+        {"indexed 8 with palette", IL_INDEX8, 1, 8, true, true},
+        {"indexed 8 without palette", IL_INDEX8, 1, 8, false, false},
+        {"RGB 1-bit", IL_BGR1, 3, 1, false, false},
+        {"grey alpha 8", IL_GREY_A8, 2, 8, false, true},
+        {"RGB 8", IL_BGR8, 3, 8, false, true},
+        {"RGB 8 in 1 channel of 24 bits", IL_BGR8, 1, 24, false, false},
+        {"RGBA 8", IL_BGRA8, 4, 8, false, true},
+        {"RGB 16", IL_BGR16, 3, 16, false, true},
+        {"grey alpha 32", IL_GREY_A_FLOAT, 2, 32, false, true},
+        {"RGBA float", IL_BGRA_FLOAT, 4, 32, false, true},
+        {"RGB float", IL_BGR_FLOAT, 3, 32, false, true},
+        {"12 bits", IL_BGR4, 3, 4, false, false},
+        {"128 bits in 2", IL_GREY_A_FLOAT, 2, 64, false, false},
     };
     uint8_t pixels[64] = {};
     ILPalette palette(2);
@@ -363,9 +363,9 @@ TEST(ImageSetters, ExtraChannelBitsAndBackground) {
     // Colours decode through the sRGB tables, which live with a handle.
     std::unique_ptr<ILHandle, bool (*)(ILHandle*)> handle(ILCreateHandle("test"), ILDestroyHandle);
     Image image;
-    ASSERT_EQ(ILCreateImage(&image, 2, 2, 0x1043, nullptr), IL_OK);
+    ASSERT_EQ(ILCreateImage(&image, 2, 2, IL_BGRX8, nullptr), IL_OK);
     image.SetExtraChannelBits(0x12000);
-    EXPECT_EQ(image.type, 0x2043u);
+    EXPECT_EQ(image.type, IL_BGRA8);
     EXPECT_EQ(image.channels, 4u);
 
     image.SetBackgroundBGR8(0, 0, 255, 7);
@@ -410,11 +410,11 @@ TEST(ImageFromBuffer, RowsAreCopiedAndTurnedOver) {
     for (bool bottomUp : {false, true}) {
         SCOPED_TRACE(bottomUp ? "bottom-up" : "top-down");
         Image image;
-        static_cast<ILImage&>(image) = BufferRecord(buffer.data(), 3, 2, 0x43, 16);
+        static_cast<ILImage&>(image) = BufferRecord(buffer.data(), 3, 2, IL_BGR8, 16);
         ASSERT_EQ(ILImageFromBuffer(h.get(), &image, bottomUp), IL_OK);
         EXPECT_TRUE(image.ownsData);
         EXPECT_NE(image.data, buffer.data());
-        EXPECT_EQ(image.type, 0x43u);
+        EXPECT_EQ(image.type, IL_BGR8);
         ASSERT_EQ(image.stride, 12);
         const int top = bottomUp ? 16 : 0, bottom = bottomUp ? 0 : 16;
         EXPECT_EQ(std::memcmp(image.data, buffer.data() + top, 9), 0);
@@ -426,10 +426,10 @@ TEST(ImageFromBuffer, IndexedImagesKeepTheirPalette) {
     HandlePtr h = NewHandle();
     uint8_t buffer[8] = {0, 1, 2, 3, 3, 2, 1, 0};
     Image image;
-    static_cast<ILImage&>(image) = BufferRecord(buffer, 4, 2, 0x42, 0); // 0: packed rows
+    static_cast<ILImage&>(image) = BufferRecord(buffer, 4, 2, IL_INDEX8, 0); // 0: packed rows
     ILPalette* palette = image.palette = new ILPalette(4);
     ASSERT_EQ(ILImageFromBuffer(h.get(), &image, false), IL_OK);
-    EXPECT_EQ(image.type, 0x42u);
+    EXPECT_EQ(image.type, IL_INDEX8);
     EXPECT_EQ(image.palette, palette);
     EXPECT_EQ(std::memcmp(image.data, buffer, 8), 0);
 }
@@ -441,12 +441,12 @@ TEST(ImageFromBuffer, ConvertedIndexedImageDropsThePalette) {
     ILSetLoadModeRGB8(h.get());
     uint8_t buffer[4] = {0, 1, 1, 0};
     Image image;
-    static_cast<ILImage&>(image) = BufferRecord(buffer, 2, 2, 0x42, 2);
+    static_cast<ILImage&>(image) = BufferRecord(buffer, 2, 2, IL_INDEX8, 2);
     image.palette = new ILPalette(2);
     image.palette->entries[0] = {0, 0, 0, 65535};
     image.palette->entries[1] = {0xFFFF, 0x8080, 0, 65535};
     ASSERT_EQ(ILImageFromBuffer(h.get(), &image, false), IL_OK);
-    EXPECT_EQ(image.type, 0x43u);
+    EXPECT_EQ(image.type, IL_BGR8);
     EXPECT_EQ(image.palette, nullptr);
     EXPECT_EQ(std::vector<uint8_t>(image.data, image.data + 6),
               (std::vector<uint8_t>{0, 0, 0, 255, 128, 0}));
@@ -460,12 +460,12 @@ TEST(ImageFromBuffer, BadRecordsAreRefused) {
         ILImage record;
     };
     const Row rows[] = {
-        {"no buffer", BufferRecord(nullptr, 2, 2, 0x43, 0)},
-        {"no width", BufferRecord(buffer, 0, 2, 0x43, 0)},
-        {"no height", BufferRecord(buffer, 2, 0, 0x43, 0)},
+        {"no buffer", BufferRecord(nullptr, 2, 2, IL_BGR8, 0)},
+        {"no width", BufferRecord(buffer, 0, 2, IL_BGR8, 0)},
+        {"no height", BufferRecord(buffer, 2, 0, IL_BGR8, 0)},
         {"no pixel type", BufferRecord(buffer, 2, 2, 0, 0)},
         // Rows shorter than their pixels would run the last row off the buffer.
-        {"stride below the row size", BufferRecord(buffer, 4, 4, 0x43, 8)},
+        {"stride below the row size", BufferRecord(buffer, 4, 4, IL_BGR8, 8)},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -473,7 +473,7 @@ TEST(ImageFromBuffer, BadRecordsAreRefused) {
         EXPECT_EQ(ILImageFromBuffer(h.get(), &record, false), IL_BAD_ARGUMENT);
         EXPECT_EQ(record.data, nullptr);
     }
-    ILImage record = BufferRecord(buffer, 2, 2, 0x43, 0);
+    ILImage record = BufferRecord(buffer, 2, 2, IL_BGR8, 0);
     EXPECT_EQ(ILImageFromBuffer(nullptr, &record, false), IL_BAD_ARGUMENT);
 }
 

@@ -18,7 +18,7 @@ struct Image : ILImage {
 // Sub-byte pixels: setting pixel x to all ones in a cleared row, and to zero
 // in a row of ones, touches exactly the bits from the top of byte x*bpp/8.
 TEST(PixelAccess, SubBytePixelsArePackedFromTheTop) {
-    for (ILPixelType type : {0x11u, 0x21u, 0x31u}) {
+    for (ILPixelType type : {IL_GREY1, IL_GREY2, IL_GREY4}) {
         Image image;
         ASSERT_EQ(ILCreateImage(&image, 16, 1, type, nullptr), IL_OK);
         const uint32_t bpp = image.bits;
@@ -51,7 +51,7 @@ TEST(PixelAccess, SubBytePixelsArePackedFromTheTop) {
 
 TEST(PixelAccess, KnownPositions) {
     Image image;
-    ASSERT_EQ(ILCreateImage(&image, 8, 2, 0x21, nullptr), IL_OK);
+    ASSERT_EQ(ILCreateImage(&image, 8, 2, IL_GREY2, nullptr), IL_OK);
     image.data[4 + 1] = 0b00100000; // row 1, byte 1: pixel 5 holds bits 5..4 = 2
     uint8_t value = 0;
     ILGetPixel2(&image, 5, 1, &value);
@@ -60,7 +60,7 @@ TEST(PixelAccess, KnownPositions) {
     EXPECT_EQ(value, 0);
 
     Image nibbles;
-    ASSERT_EQ(ILCreateImage(&nibbles, 8, 1, 0x32, nullptr), IL_OK);
+    ASSERT_EQ(ILCreateImage(&nibbles, 8, 1, IL_INDEX4, nullptr), IL_OK);
     std::memset(nibbles.data, 0xAB, 4);
     const uint8_t v = 0x15; // only the low nibble counts
     ILSetPixel4(&nibbles, 3, 0, &v);
@@ -69,7 +69,7 @@ TEST(PixelAccess, KnownPositions) {
     EXPECT_EQ(nibbles.data[2], 0xAB);
 
     Image bits;
-    ASSERT_EQ(ILCreateImage(&bits, 16, 1, 0x11, nullptr), IL_OK);
+    ASSERT_EQ(ILCreateImage(&bits, 16, 1, IL_GREY1, nullptr), IL_OK);
     std::memset(bits.data, 0, 4);
     const uint8_t odd = 3; // bit 0 decides
     ILSetPixel1(&bits, 9, 0, &odd);
@@ -79,7 +79,8 @@ TEST(PixelAccess, KnownPositions) {
 // Wide pixels: every pixel of every row gets its own value, read back
 // through the getter and found at x * bytes in its row.
 TEST(PixelAccess, WidePixelsRoundTrip) {
-    const ILPixelType types[] = {0x41, 0x2041, 0x43, 0x2043, 0x63, 0x2063, 0x2123, 0x123, 0x103};
+    const ILPixelType types[] = {IL_GREY8,  IL_GREY_A8,    IL_BGR8,      IL_BGRA8,   IL_BGR16,
+                                 IL_BGRA16, IL_BGRA_FLOAT, IL_BGR_FLOAT, IL_BGR_HALF};
     for (ILPixelType type : types) {
         SCOPED_TRACE(::testing::Message() << std::hex << "type 0x" << type);
         Image image;
@@ -137,8 +138,9 @@ TEST(PixelAccess, TestBitCountsFromTheTopOfEachByte) {
 }
 
 TEST(Fill, EveryPixelGetsTheValue) {
-    const ILPixelType types[] = {0x11,   0x21, 0x31,   0x41,  0x61,   0x2041, 0x43,
-                                 0x2043, 0x63, 0x2063, 0x123, 0x2123, 0x2103};
+    const ILPixelType types[] = {IL_GREY1,     IL_GREY2,      IL_GREY4,    IL_GREY8, IL_GREY16,
+                                 IL_GREY_A8,   IL_BGR8,       IL_BGRA8,    IL_BGR16, IL_BGRA16,
+                                 IL_BGR_FLOAT, IL_BGRA_FLOAT, IL_BGRA_HALF};
     for (ILPixelType type : types) {
         SCOPED_TRACE(::testing::Message() << std::hex << "type 0x" << type);
         Image image;
@@ -167,7 +169,8 @@ TEST(Fill, SubByteValuesFillWholeBytes) {
         ILPixelType type;
         uint8_t value, byte;
     };
-    const Row rows[] = {{0x11, 1, 0xFF}, {0x11, 0, 0x00}, {0x21, 2, 0xAA}, {0x31, 6, 0x66}};
+    const Row rows[] = {
+        {IL_GREY1, 1, 0xFF}, {IL_GREY1, 0, 0x00}, {IL_GREY2, 2, 0xAA}, {IL_GREY4, 6, 0x66}};
     for (const Row& row : rows) {
         Image image;
         ASSERT_EQ(ILCreateImage(&image, 32, 2, row.type, nullptr), IL_OK);
@@ -181,7 +184,7 @@ TEST(Fill, SubByteValuesFillWholeBytes) {
 // even where a row's stride reaches beyond the view.
 TEST(Fill, ViewLeavesItsParentAlone) {
     Image parent;
-    ASSERT_EQ(ILCreateImage(&parent, 10, 6, 0x43, nullptr), IL_OK); // stride 32
+    ASSERT_EQ(ILCreateImage(&parent, 10, 6, IL_BGR8, nullptr), IL_OK); // stride 32
     std::memset(parent.data, 0, 32 * 6);
     ILImage view;
     ASSERT_EQ(ILViewImageRect(&view, &parent, 7, 3, 3, 3), IL_OK);
@@ -198,7 +201,7 @@ TEST(Fill, ViewLeavesItsParentAlone) {
 
 TEST(Fill, InvalidImagesAreRefused) {
     Image indexedWithoutPalette;
-    ASSERT_EQ(ILCreateImage(&indexedWithoutPalette, 2, 2, 0x42, nullptr), IL_OK);
+    ASSERT_EQ(ILCreateImage(&indexedWithoutPalette, 2, 2, IL_INDEX8, nullptr), IL_OK);
     const uint8_t value[16] = {};
     EXPECT_EQ(ILFillImagePixel(&indexedWithoutPalette, value), IL_BAD_ARGUMENT);
     Image empty;
@@ -210,7 +213,7 @@ TEST(Fill, ColoursArePackedForTheImageType) {
     // Colours encode through the sRGB tables, which live with a handle.
     std::unique_ptr<ILHandle, bool (*)(ILHandle*)> handle(ILCreateHandle("test"), ILDestroyHandle);
     Image indexed;
-    ASSERT_EQ(ILCreateImage(&indexed, 3, 2, 0x42, nullptr), IL_OK);
+    ASSERT_EQ(ILCreateImage(&indexed, 3, 2, IL_INDEX8, nullptr), IL_OK);
     indexed.palette = new ILPalette(8);
     std::memset(indexed.data, 9, 8);
     ILColor colour;
@@ -224,7 +227,7 @@ TEST(Fill, ColoursArePackedForTheImageType) {
     EXPECT_EQ(indexed.data[0], 9);
 
     Image bits;
-    ASSERT_EQ(ILCreateImage(&bits, 32, 3, 0x11, nullptr), IL_OK);
+    ASSERT_EQ(ILCreateImage(&bits, 32, 3, IL_GREY1, nullptr), IL_OK);
     std::memset(bits.data, 0, 12);
     ILColor white;
     white.SetWhite();
@@ -233,7 +236,7 @@ TEST(Fill, ColoursArePackedForTheImageType) {
         EXPECT_EQ(bits.data[i], 0xFF) << i;
 
     Image rgba;
-    ASSERT_EQ(ILCreateImage(&rgba, 2, 1, 0x2043, nullptr), IL_OK);
+    ASSERT_EQ(ILCreateImage(&rgba, 2, 1, IL_BGRA8, nullptr), IL_OK);
     ILColor red;
     red.Set(1, 0, 0);
     ASSERT_EQ(ILFillImage(&rgba, red), IL_OK);
@@ -249,14 +252,14 @@ TEST(UsedPaletteSize, ByTypeAndLargestIndex) {
         uint32_t size;
     };
     const Row rows[] = {
-        {"grey 1", 0x11, false, 2},
-        {"grey 4", 0x31, false, 16},
-        {"grey 8", 0x41, false, 256},
-        {"grey 16", 0x61, false, 65536},
-        {"indexed 2", 0x22, true, 4},
-        {"indexed 4", 0x32, true, 16},
-        {"indexed 8 without palette", 0x42, false, 0},
-        {"RGB 8", 0x43, false, 0},
+        {"grey 1", IL_GREY1, false, 2},
+        {"grey 4", IL_GREY4, false, 16},
+        {"grey 8", IL_GREY8, false, 256},
+        {"grey 16", IL_GREY16, false, 65536},
+        {"indexed 2", IL_INDEX2, true, 4},
+        {"indexed 4", IL_INDEX4, true, 16},
+        {"indexed 8 without palette", IL_INDEX8, false, 0},
+        {"RGB 8", IL_BGR8, false, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -268,7 +271,7 @@ TEST(UsedPaletteSize, ByTypeAndLargestIndex) {
 
     // The padding of each row (here 0xFF) is not a pixel.
     Image indexed;
-    ASSERT_EQ(ILCreateImage(&indexed, 301, 2, 0x42, nullptr), IL_OK);
+    ASSERT_EQ(ILCreateImage(&indexed, 301, 2, IL_INDEX8, nullptr), IL_OK);
     ASSERT_EQ(indexed.stride, 304);
     indexed.palette = new ILPalette(256);
     std::memset(indexed.data, 0xFF, 608);

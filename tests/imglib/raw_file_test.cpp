@@ -52,7 +52,7 @@ void Pattern(ILImage* image, uint8_t seed) {
 // A loaded image starts from a record that holds something, so that a
 // failed load must visibly clear it.
 void MakeNonEmpty(ILImage* image) {
-    ASSERT_EQ(ILReallocImage(image, 3, 3, 0x42, nullptr), IL_OK);
+    ASSERT_EQ(ILReallocImage(image, 3, 3, IL_INDEX8, nullptr), IL_OK);
     image->palette = new ILPalette(2);
 }
 
@@ -63,9 +63,11 @@ bool IsEmpty(const ILImage& image) {
 
 TEST_F(RawFile, EveryImageTypeRoundTrips) {
     const ILPixelType types[] = {
-        0x11,   0x21,   0x31,   0x41,   0x61,   0x101,  0x121,  0x2041, 0x2061, 0x2101,
-        0x2121, 0x12,   0x22,   0x32,   0x42,   0x43,   0x63,   0x103,  0x123,  0x2043,
-        0x2063, 0x2103, 0x2123, 0x4043, 0x4063, 0x1043, 0x1063, 0x4123,
+        IL_GREY1,      IL_GREY2,   IL_GREY4,    IL_GREY8,       IL_GREY16,       IL_GREY_HALF,
+        IL_GREY_FLOAT, IL_GREY_A8, IL_GREY_A16, IL_GREY_A_HALF, IL_GREY_A_FLOAT, IL_INDEX1,
+        IL_INDEX2,     IL_INDEX4,  IL_INDEX8,   IL_BGR8,        IL_BGR16,        IL_BGR_HALF,
+        IL_BGR_FLOAT,  IL_BGRA8,   IL_BGRA16,   IL_BGRA_HALF,   IL_BGRA_FLOAT,   IL_BGRPA8,
+        IL_BGRPA16,    IL_BGRX8,   IL_BGRX16,   IL_BGRPA_FLOAT,
     };
     for (ILPixelType type : types) {
         SCOPED_TRACE(::testing::Message() << std::hex << "type 0x" << type);
@@ -109,7 +111,7 @@ TEST_F(RawFile, EveryImageTypeRoundTrips) {
 
 TEST_F(RawFile, IndexedTwoByTwoIsEightyBytes) {
     Image image;
-    ASSERT_EQ(ILCreateImage(&image, 2, 2, 0x42, nullptr), IL_OK);
+    ASSERT_EQ(ILCreateImage(&image, 2, 2, IL_INDEX8, nullptr), IL_OK);
     std::memset(image.data, 3, 8);
     image.palette = new ILPalette(4);
     image.palette->entries[3] = {0x0102, 0x0304, 0x0506, 0x0708};
@@ -131,7 +133,7 @@ TEST_F(RawFile, IndexedTwoByTwoIsEightyBytes) {
 // row size and reads back as an ordinary image.
 TEST_F(RawFile, ViewIsWrittenWithoutItsSurroundings) {
     Image parent, loaded;
-    ASSERT_EQ(ILCreateImage(&parent, 7, 5, 0x43, nullptr), IL_OK);
+    ASSERT_EQ(ILCreateImage(&parent, 7, 5, IL_BGR8, nullptr), IL_OK);
     Pattern(&parent, 5);
     ILImage view;
     ASSERT_EQ(ILViewImageRect(&view, &parent, 4, 3, 3, 2), IL_OK);
@@ -147,7 +149,7 @@ TEST_F(RawFile, ViewIsWrittenWithoutItsSurroundings) {
 
 TEST_F(RawFile, DamagedFilesAreRefusedAndLeaveAnEmptyImage) {
     Image image;
-    ASSERT_EQ(ILCreateImage(&image, 3, 2, 0x42, nullptr), IL_OK);
+    ASSERT_EQ(ILCreateImage(&image, 3, 2, IL_INDEX8, nullptr), IL_OK);
     std::memset(image.data, 1, 8);
     image.palette = new ILPalette(2);
     ASSERT_TRUE(ILSaveRawImage(&image, wide.c_str()));
@@ -204,7 +206,7 @@ TEST_F(RawFile, SaveRefusesWhatItCannotWrite) {
     Image empty, image;
     EXPECT_FALSE(ILSaveRawImage(&empty, wide.c_str()));
     EXPECT_FALSE(fs::exists(path));
-    ASSERT_EQ(ILCreateImage(&image, 2, 2, 0x41, nullptr), IL_OK);
+    ASSERT_EQ(ILCreateImage(&image, 2, 2, IL_GREY8, nullptr), IL_OK);
     const std::u16string noFolder =
         ILUtf8ToPath((path.parent_path() / "no such folder" / "x.raw").string());
     EXPECT_FALSE(ILSaveRawImage(&image, noFolder.c_str()));
@@ -217,7 +219,7 @@ TEST_F(RawFile, FailedWriteOrFlushDeletesTheFile) {
     for (uint32_t width : {8000u, 20u}) {
         SCOPED_TRACE(width);
         Image image;
-        ASSERT_EQ(ILCreateImage(&image, width, 10, 0x43, nullptr), IL_OK);
+        ASSERT_EQ(ILCreateImage(&image, width, 10, IL_BGR8, nullptr), IL_OK);
         Pattern(&image, 1);
         auto saveUnderLimit = [&] {
             std::signal(SIGXFSZ, SIG_IGN);

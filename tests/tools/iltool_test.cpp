@@ -55,7 +55,7 @@ protected:
     // A 5 x 3 indexed image whose pixel (x, y) is index x + 5 y, saved as BMP.
     void WriteInput(const fs::path& p, ILPalette* palette) {
         ILImage image;
-        ASSERT_EQ(ILCreateImage(&image, 5, 3, 0x42, nullptr), IL_OK);
+        ASSERT_EQ(ILCreateImage(&image, 5, 3, IL_INDEX8, nullptr), IL_OK);
         image.palette = new ILPalette(256);
         for (uint32_t i = 0; i < 256; ++i)
             image.palette->SetEntryBGR8(i, uint8_t(i), uint8_t(i * 3), uint8_t(255 - i));

@@ -13,7 +13,7 @@ namespace {
 
 class SrgbTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(ILBuildSrgbTable8() && ILBuildSrgbTable16()); }
+    void SetUp() override { ASSERT_TRUE(ILBuildSrgbTable8()); }
 };
 
 double DecodeReference(double v) {
@@ -38,6 +38,9 @@ TEST_F(SrgbTest, DecodeTablesFollowTheCurveAcrossTheirSegmentSplit) {
         EXPECT_EQ(t.values[t.split - 1], float(t.split - 1) / t.slope);
         EXPECT_EQ(t.values[t.split], std::pow((float(t.split) / full + 0.055f) / 1.055f, 2.4f));
         for (int i = 1; i < t.codes; ++i) {
+            // The 16-bit table is written at build time: what this process
+            // computes must be what the build wrote.
+            ASSERT_EQ(t.values[i], ILSrgbDecodeCode(i, t.codes, t.split, t.slope)) << i;
             ASSERT_GT(t.values[i], t.values[i - 1]) << i;
             ASSERT_NEAR(t.values[i], DecodeReference(i / double(full)), 2e-6 * t.values[i] + 1e-9)
                 << i;

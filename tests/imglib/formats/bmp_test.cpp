@@ -301,14 +301,14 @@ TEST_F(Bmp, SuiteInfoDescribesTheFile) {
         uint32_t formatId, colorType, bitsPerPixel, compression, channels;
         ILPixelType imageType;
     } cases[] = {
-        {"pal1", 0x12, IL_CT_MONOCHROME, 1, 0, 1, 0x11}, // black, white: grey
-        {"pal1wb", 0x12, IL_CT_INDEXED, 1, 0, 1, 0x12},  // white, black: stays indexed
-        {"pal4rle", 0x12, IL_CT_INDEXED, 4, IL_COMP_RLE, 1, 0x32},
-        {"pal8os2", 0x11, IL_CT_INDEXED, 8, 0, 1, 0x42},
-        {"pal8v5", 0x15, IL_CT_INDEXED, 8, 0, 1, 0x42},
-        {"rgb16bfdef", 0x12, IL_CT_RGB, 15, 0, 3, 0x43},
-        {"rgb16-565", 0x12, IL_CT_RGB, 16, 0, 3, 0x43},
-        {"rgb32bf", 0x12, IL_CT_RGB, 32, 0, 4, 0x43},
+        {"pal1", 0x12, IL_CT_MONOCHROME, 1, 0, 1, IL_GREY1}, // black, white: grey
+        {"pal1wb", 0x12, IL_CT_INDEXED, 1, 0, 1, IL_INDEX1}, // white, black: stays indexed
+        {"pal4rle", 0x12, IL_CT_INDEXED, 4, IL_COMP_RLE, 1, IL_INDEX4},
+        {"pal8os2", 0x11, IL_CT_INDEXED, 8, 0, 1, IL_INDEX8},
+        {"pal8v5", 0x15, IL_CT_INDEXED, 8, 0, 1, IL_INDEX8},
+        {"rgb16bfdef", 0x12, IL_CT_RGB, 15, 0, 3, IL_BGR8},
+        {"rgb16-565", 0x12, IL_CT_RGB, 16, 0, 3, IL_BGR8},
+        {"rgb32bf", 0x12, IL_CT_RGB, 32, 0, 4, IL_BGR8},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
@@ -583,7 +583,7 @@ TEST_F(Bmp, RowOrderAndPadding) {
         SCOPED_TRACE(height);
         ILImage image;
         ASSERT_EQ(LoadBytes(MakeBmp({.height = height, .pixels = stored}), &image), IL_OK);
-        ASSERT_EQ(image.type, 0x43u);
+        ASSERT_EQ(image.type, IL_BGR8);
         const uint8_t* top = image.data;
         const uint8_t* bottom = image.data + image.stride;
         const uint8_t* first = height > 0 ? bottom : top;
@@ -602,11 +602,11 @@ TEST_F(Bmp, EvenGreyRampPalettesLoadAsGrey) {
         ILPixelType type;
         uint32_t colorType;
     } cases[] = {
-        {"1 bit black, white", 1, GreyRampPalette(2), 0x11, IL_CT_MONOCHROME},
-        {"1 bit white, black", 1, {255, 255, 255, 0, 0, 0, 0, 0}, 0x12, IL_CT_INDEXED},
-        {"4 bits ramp", 4, GreyRampPalette(16), 0x31, IL_CT_GRAY},
-        {"8 bits ramp", 8, GreyRampPalette(256), 0x41, IL_CT_GRAY},
-        {"8 bits colours", 8, Bytes(1024, 7), 0x42, IL_CT_INDEXED},
+        {"1 bit black, white", 1, GreyRampPalette(2), IL_GREY1, IL_CT_MONOCHROME},
+        {"1 bit white, black", 1, {255, 255, 255, 0, 0, 0, 0, 0}, IL_INDEX1, IL_CT_INDEXED},
+        {"4 bits ramp", 4, GreyRampPalette(16), IL_GREY4, IL_CT_GRAY},
+        {"8 bits ramp", 8, GreyRampPalette(256), IL_GREY8, IL_CT_GRAY},
+        {"8 bits colours", 8, Bytes(1024, 7), IL_INDEX8, IL_CT_INDEXED},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -861,14 +861,14 @@ TEST_F(Bmp, SaveRoundTripsThroughUsAndBmptopnm) {
         uint16_t fileBits;
         ILPixelType loaded;
     } cases[] = {
-        {"indexed 1", 0x12, 1, 0x12},   {"indexed 2", 0x22, 4, 0x32},
-        {"indexed 4", 0x32, 4, 0x32},   {"indexed 8", 0x42, 8, 0x42},
-        {"grey 1", 0x11, 1, 0x11},      {"grey 2", 0x21, 4, 0x31},
-        {"grey 4", 0x31, 4, 0x31},      {"grey 8", 0x41, 8, 0x41},
-        {"grey 16", 0x61, 8, 0x41},     {"grey alpha 8", 0x2041, 8, 0x41},
-        {"BGR 8", 0x43, 24, 0x43},      {"RGB 8", 0x10043, 24, 0x43},
-        {"BGRA 8", 0x2043, 24, 0x43},   {"BGR 16", 0x63, 24, 0x43},
-        {"BGR float", 0x123, 24, 0x43},
+        {"indexed 1", IL_INDEX1, 1, IL_INDEX1},   {"indexed 2", IL_INDEX2, 4, IL_INDEX4},
+        {"indexed 4", IL_INDEX4, 4, IL_INDEX4},   {"indexed 8", IL_INDEX8, 8, IL_INDEX8},
+        {"grey 1", IL_GREY1, 1, IL_GREY1},        {"grey 2", IL_GREY2, 4, IL_GREY4},
+        {"grey 4", IL_GREY4, 4, IL_GREY4},        {"grey 8", IL_GREY8, 8, IL_GREY8},
+        {"grey 16", IL_GREY16, 8, IL_GREY8},      {"grey alpha 8", IL_GREY_A8, 8, IL_GREY8},
+        {"BGR 8", IL_BGR8, 24, IL_BGR8},          {"RGB 8", IL_RGB8, 24, IL_BGR8},
+        {"BGRA 8", IL_BGRA8, 24, IL_BGR8},        {"BGR 16", IL_BGR16, 24, IL_BGR8},
+        {"BGR float", IL_BGR_FLOAT, 24, IL_BGR8},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -904,7 +904,7 @@ TEST_F(Bmp, SaveRoundTripsThroughUsAndBmptopnm) {
 // zero; the OS/2 header has 3-byte entries.
 TEST_F(Bmp, SavePaletteLayout) {
     ILImage source;
-    MakeImage(&source, 0x22, 8, 2);
+    MakeImage(&source, IL_INDEX2, 8, 2);
     for (uint8_t os2 : {uint8_t{0}, uint8_t{1}}) {
         SCOPED_TRACE(os2 ? "OS/2" : "Windows");
         ILSetBMPOptions(h, &os2);
@@ -932,7 +932,7 @@ TEST_F(Bmp, SavePaletteLayout) {
 
 TEST_F(Bmp, SaveOs2EightBitOffsetAndNetpbm) {
     ILImage source;
-    MakeImage(&source, 0x42, 13, 3);
+    MakeImage(&source, IL_INDEX8, 13, 3);
     const uint8_t os2 = 1;
     ILSetBMPOptions(h, &os2);
     const fs::path file = dir / "os2.bmp";
@@ -952,7 +952,7 @@ TEST_F(Bmp, SaveOs2EightBitOffsetAndNetpbm) {
 // their colour.
 TEST_F(Bmp, SaveCompositesAlphaOntoTheBackground) {
     ILImage source;
-    ASSERT_EQ(ILCreateImage(&source, 2, 1, 0x2043, nullptr), IL_OK);
+    ASSERT_EQ(ILCreateImage(&source, 2, 1, IL_BGRA8, nullptr), IL_OK);
     const uint8_t pixels[8] = {10, 20, 30, 0, 40, 50, 60, 255};
     std::memcpy(source.data, pixels, sizeof pixels);
     ILSetAlphaMode(h, 2);
@@ -969,7 +969,7 @@ TEST_F(Bmp, SaveCompositesAlphaOntoTheBackground) {
 
 TEST_F(Bmp, SaveWritesTheResolution) {
     ILImage source;
-    MakeImage(&source, 0x43, 4, 4);
+    MakeImage(&source, IL_BGR8, 4, 4);
     ILInfo info;
     info.ppiX = 72;
     info.ppiY = 300;
@@ -1002,7 +1002,7 @@ TEST_F(Bmp, SaveRefusesSizesTheFormatCannotHold) {
         errors.clear();
         ILSetBMPOptions(h, &c.os2);
         ILImage image;
-        ASSERT_EQ(ILCreateImage(&image, c.width, c.height, 0x43, buffer), IL_OK);
+        ASSERT_EQ(ILCreateImage(&image, c.width, c.height, IL_BGR8, buffer), IL_OK);
         const fs::path file = dir / "big.bmp";
         EXPECT_EQ(Save(file, image), IL_BAD_ARGUMENT);
         EXPECT_EQ(errors.size(), 1u);

@@ -563,7 +563,7 @@ TEST_F(Jpeg, InfoDescribesTheFile) {
         EXPECT_EQ(info.gammaKind, IL_GAMMA_ASSUMED);
         EXPECT_DOUBLE_EQ(info.gamma, 2.2);
         EXPECT_EQ(info.fileSize, static_cast<int64_t>(fs::file_size(jpeg)));
-        EXPECT_EQ(image.type, c.channels == 1 ? 0x41u : 0x43u);
+        EXPECT_EQ(image.type, c.channels == 1 ? IL_GREY8 : IL_BGR8);
     }
 }
 
@@ -575,7 +575,7 @@ TEST_F(Jpeg, LoadModes) {
         const char* options;
         uint8_t mode;
         ILPixelType type;
-    } cases[] = {{"-grayscale", 1, 0x43}, {"", 1, 0x43}, {"", 2, 0x2043}};
+    } cases[] = {{"-grayscale", 1, IL_BGR8}, {"", 1, IL_BGR8}, {"", 2, IL_BGRA8}};
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.options) + " mode " + std::to_string(c.mode));
         const fs::path jpeg = Cjpeg("m.jpg", 20, 10, c.options);
@@ -584,7 +584,7 @@ TEST_F(Jpeg, LoadModes) {
         h->loadMode = c.mode;
         ASSERT_EQ(Load(jpeg, &image, nullptr), IL_OK);
         ASSERT_EQ(image.type, c.type);
-        const uint32_t size = c.type == 0x2043 ? 4 : 3;
+        const uint32_t size = c.type == IL_BGRA8 ? 4 : 3;
         for (uint32_t i = 0; i < 200; ++i) {
             const uint8_t* pixel = image.data + (i / 20) * image.stride + (i % 20) * size;
             const uint8_t* want = &reference.data[i * reference.channels];
@@ -911,13 +911,13 @@ TEST_F(Jpeg, SaveConvertsPixelTypes) {
         uint8_t alphaMode;
         Bytes want; // R, G, B or grey as djpeg gives it
     } cases[] = {
-        {"grey", 0x41, {90}, 0, {90}},
-        {"grey 16", 0x61, {0x00, 0x80}, 0, {128}},
-        {"grey alpha, dropped", 0x2041, {90, 0}, 0, {90}},
-        {"grey alpha, composited", 0x2041, {0, 0}, 2, {255}},
-        {"BGR", 0x43, {10, 120, 240}, 0, {240, 120, 10}},
-        {"BGRA, dropped", 0x2043, {10, 120, 240, 0}, 0, {240, 120, 10}},
-        {"indexed", 0x42, {1}, 0, {200, 30, 60}},
+        {"grey", IL_GREY8, {90}, 0, {90}},
+        {"grey 16", IL_GREY16, {0x00, 0x80}, 0, {128}},
+        {"grey alpha, dropped", IL_GREY_A8, {90, 0}, 0, {90}},
+        {"grey alpha, composited", IL_GREY_A8, {0, 0}, 2, {255}},
+        {"BGR", IL_BGR8, {10, 120, 240}, 0, {240, 120, 10}},
+        {"BGRA, dropped", IL_BGRA8, {10, 120, 240, 0}, 0, {240, 120, 10}},
+        {"indexed", IL_INDEX8, {1}, 0, {200, 30, 60}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -928,7 +928,7 @@ TEST_F(Jpeg, SaveConvertsPixelTypes) {
             for (uint32_t x = 0; x < 16; ++x)
                 std::memcpy(source.data + y * source.stride + x * c.pixel.size(), c.pixel.data(),
                             c.pixel.size());
-        if (c.type == 0x42) {
+        if (c.type == IL_INDEX8) {
             source.palette = new ILPalette(2);
             source.palette->SetEntryBGR8(0, 0, 0, 0);
             source.palette->SetEntryBGR8(1, 60, 30, 200);
@@ -983,7 +983,7 @@ TEST_F(Jpeg, SaveEmbedsBuiltinProfile) {
     struct Case {
         ILPixelType type;
         uint32_t colorSpace;
-    } cases[] = {{0x43, cmsSigRgbData}, {0x41, cmsSigGrayData}};
+    } cases[] = {{IL_BGR8, cmsSigRgbData}, {IL_GREY8, cmsSigGrayData}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.type);
         ILImage source;
@@ -997,8 +997,8 @@ TEST_F(Jpeg, SaveEmbedsBuiltinProfile) {
         EXPECT_EQ(info.icc.colorSpace, c.colorSpace);
         const std::string shown =
             RunOutput("exiftool -s3 -ICC_Profile:ColorSpaceData '" + Path("p.jpg").string() + "'");
-        EXPECT_EQ(shown, c.type == 0x43 ? "RGB\n" : "GRAY\n");
-        if (c.type == 0x43) {
+        EXPECT_EQ(shown, c.type == IL_BGR8 ? "RGB\n" : "GRAY\n");
+        if (c.type == IL_BGR8) {
             EXPECT_EQ(info.gammaKind, IL_GAMMA_ICC_SRGB);
         }
     }
@@ -1091,7 +1091,7 @@ TEST_F(Jpeg, SaveResolution) {
 // is a write failure with the library's message.
 TEST_F(Jpeg, SaveFailures) {
     ILImage wide;
-    ASSERT_EQ(ILCreateImage(&wide, 65501, 1, 0x41, nullptr), IL_OK);
+    ASSERT_EQ(ILCreateImage(&wide, 65501, 1, IL_GREY8, nullptr), IL_OK);
     EXPECT_EQ(Save(Path("wide.jpg"), wide), IL_BAD_ARGUMENT);
     ILFreeImage(&wide);
     EXPECT_TRUE(Contains(errors, "JPEG: JPEG stores at most 65500 x 65500 pixels"));

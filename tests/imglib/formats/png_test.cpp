@@ -874,10 +874,11 @@ TEST_F(PngTest, SavedFilesRoundTrip) {
         ILPixelType type;
         int colorType, depth;
     } cases[] = {
-        {0x11, 0, 1},    {0x21, 0, 2},    {0x31, 0, 4},  {0x41, 0, 8},   {0x61, 0, 16},
-        {0x2041, 4, 8},  {0x2061, 4, 16}, {0x12, 3, 1},  {0x32, 3, 4},   {0x42, 3, 8},
-        {0x2042, 3, 8},  {0x43, 2, 8},    {0x63, 2, 16}, {0x2043, 6, 8}, {0x2063, 6, 16},
-        {0x10043, 2, 8}, {0x12043, 6, 8},
+        {IL_GREY1, 0, 1},   {IL_GREY2, 0, 2},   {IL_GREY4, 0, 4},     {IL_GREY8, 0, 8},
+        {IL_GREY16, 0, 16}, {IL_GREY_A8, 4, 8}, {IL_GREY_A16, 4, 16}, {IL_INDEX1, 3, 1},
+        {IL_INDEX4, 3, 4},  {IL_INDEX8, 3, 8},  {IL_INDEX_A8, 3, 8},  {IL_BGR8, 2, 8},
+        {IL_BGR16, 2, 16},  {IL_BGRA8, 6, 8},   {IL_BGRA16, 6, 16},   {IL_RGB8, 2, 8},
+        {IL_RGBA8, 6, 8},
     };
     const bool tools = HaveTool("pngtopnm") && HaveTool("pngcheck");
     for (uint32_t interlaced : {0u, 2u}) {
@@ -1013,7 +1014,7 @@ TEST_F(PngTest, UnstorableImagesLeaveNoFile) {
 
 TEST_F(PngTest, WriteFailureIsReported) {
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-    ILImage image = MakeImage(0x43, 64, 64, 1);
+    ILImage image = MakeImage(IL_BGR8, 64, 64, 1);
     // The noise overflows the stdio buffer, so libpng's own write fails
     // first; the failure is reported once, and nothing reaches standard error.
     ::testing::internal::CaptureStderr();

@@ -13,7 +13,7 @@ namespace tifftest {
 
 using Bytes = std::vector<uint8_t>;
 
-enum Type : uint16_t { ASCII = 2, SHORT = 3, LONG = 4, RATIONAL = 5 };
+enum Type : uint16_t { BYTE = 1, ASCII = 2, SHORT = 3, LONG = 4, RATIONAL = 5, UNDEFINED = 7 };
 
 struct Entry {
     Type type;
@@ -34,6 +34,9 @@ struct File {
         tags[tag] = Entry{type, std::move(values), {}};
     }
     void Text(uint16_t tag, const std::string& text) { tags[tag] = Entry{ASCII, {}, text}; }
+    void Data(uint16_t tag, Type type, const std::string& bytes) {
+        tags[tag] = Entry{type, std::vector<uint32_t>(bytes.begin(), bytes.end()), {}};
+    }
 
     Bytes Build() const {
         Bytes out;
@@ -87,12 +90,14 @@ struct File {
                 data.push_back(0);
                 count = uint32_t(data.size());
             } else {
-                const size_t size = e.type == SHORT ? 2 : 4;
+                const size_t size = e.type == SHORT                         ? 2
+                                    : e.type == BYTE || e.type == UNDEFINED ? 1
+                                                                            : 4;
                 count = uint32_t(e.type == RATIONAL ? e.values.size() / 2 : e.values.size());
                 Bytes saved;
                 saved.swap(out);
                 for (uint32_t v : e.values)
-                    size == 2 ? put16(v) : put32(v);
+                    size == 1 ? out.push_back(uint8_t(v)) : size == 2 ? put16(v) : put32(v);
                 data.swap(out);
                 out.swap(saved);
             }

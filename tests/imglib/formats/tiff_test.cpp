@@ -12,14 +12,17 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <libexif/exif-data.h>
 
 #include "imglib/convert/converter.h"
 #include "imglib/format.h"
+#include "imglib/formats/tiff.h"
 #include "imglib/image.h"
 #include "imglib/io/path.h"
 #include "imglib/memory_owner.h"
@@ -480,28 +483,58 @@ TEST_F(TiffTest, MissingOrOddTagsAreRepairedWithWarnings) {
     struct Case {
         const char* name;
         uint16_t samples;
-        bool photometric;
+        uint16_t photometric; // 0xFFFF: no tag
         const char* warning;
         ILPixelType type;
+        Bytes pixel; // the last one, as delivered
     };
     const Case cases[] = {
-        {"RGB without photometric", 3, false,
-         "Missing photometric tag with 3 color channels, RGB assumed", IL_BGR8},
-        {"grey without photometric", 1, false, nullptr, IL_GREY8},
-        {"grey with an undeclared extra sample", 2, true, "1 undefined extra channel(s) found",
-         IL_GREY_A8},
+        {"RGB without photometric",
+         3,
+         0xFFFF,
+         "Missing photometric tag with 3 color channels, RGB assumed",
+         IL_BGR8,
+         {30, 20, 10}},
+        {"grey without photometric", 1, 0xFFFF, nullptr, IL_GREY8, {10}},
+        {"grey with an undeclared extra sample",
+         2,
+         PHOTOMETRIC_MINISBLACK,
+         "1 undefined extra channel(s) found",
+         IL_GREY_A8,
+         {10, 20}},
+        {"grey with two undeclared extra samples",
+         3,
+         PHOTOMETRIC_MINISBLACK,
+         "2 undefined extra channel(s) found",
+         IL_GREY_A8,
+         {10, 20}},
+        {"RGB with two undeclared extra samples",
+         5,
+         PHOTOMETRIC_RGB,
+         "2 undefined extra channel(s) in RGB image found",
+         IL_BGRA8,
+         {30, 20, 10, 40}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        auto file = tifftest::Basic(3, 2, 8, c.samples, PHOTOMETRIC_MINISBLACK);
-        if (!c.photometric) file.tags.erase(262);
-        file.strips = {Bytes(size_t{3} * 2 * c.samples, 90)};
+        auto file = tifftest::Basic(3, 2, 8, c.samples, c.photometric);
+        if (c.photometric == 0xFFFF) file.tags.erase(262);
+        // Sample s of every pixel holds 10 x (s + 1).
+        Bytes strip;
+        for (int i = 0; i < 3 * 2; ++i)
+            for (uint16_t sample = 0; sample < c.samples; ++sample)
+                strip.push_back(uint8_t(10 * (sample + 1)));
+        file.strips = {strip};
         warnings.clear();
         Loaded l;
         h->alphaMode = 1;
         Load(Write("tags.tif", file.Build()), &l, true);
         ASSERT_EQ(l.result, IL_OK);
         EXPECT_EQ(l.image.type, c.type);
+        const uint32_t last = (l.image.width - 1) * uint32_t(c.pixel.size());
+        EXPECT_EQ(Bytes(l.image.data + l.image.stride + last,
+                        l.image.data + l.image.stride + last + c.pixel.size()),
+                  c.pixel);
         if (c.warning)
             EXPECT_NE(
                 std::find(warnings.begin(), warnings.end(), std::string("TIFF: ") + c.warning),
@@ -509,17 +542,37 @@ TEST_F(TiffTest, MissingOrOddTagsAreRepairedWithWarnings) {
     }
 }
 
-TEST_F(TiffTest, HalftoneHintsStretchGrey) {
-    auto file = tifftest::Basic(4, 1, 8, 1, PHOTOMETRIC_MINISBLACK);
-    file.Set(321, tifftest::SHORT, {20, 230});
-    file.strips = {Bytes{10, 20, 125, 240}};
-    Loaded l;
-    Load(Write("hints.tif", file.Build()), &l, true);
-    ASSERT_EQ(l.result, IL_OK);
-    EXPECT_EQ(l.image.data[0], 0);
-    EXPECT_EQ(l.image.data[1], 0);
-    EXPECT_EQ(l.image.data[2], 128); // trunc(105 x 255 / 210 + 0.5)
-    EXPECT_EQ(l.image.data[3], 255);
+// The grey table of 8-bit files, for every load mode's target.
+TEST_F(TiffTest, GreyTableStretchesAndTurnsGrey) {
+    struct Case {
+        const char* name;
+        uint16_t photometric;
+        bool hints;   // HalftoneHints 20, 230
+        uint8_t mode; // loadMode
+        uint8_t want[4];
+    };
+    const Case cases[] = {
+        // 125 -> trunc(105 x 255 / 210 + 0.5)
+        {"hints", PHOTOMETRIC_MINISBLACK, true, 0, {0, 0, 128, 255}},
+        {"hints, 8-bit RGB", PHOTOMETRIC_MINISBLACK, true, 1, {0, 0, 128, 255}},
+        {"min-is-white", PHOTOMETRIC_MINISWHITE, false, 0, {245, 235, 130, 15}},
+        {"min-is-white, 8-bit RGB", PHOTOMETRIC_MINISWHITE, false, 1, {245, 235, 130, 15}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto file = tifftest::Basic(4, 1, 8, 1, c.photometric);
+        if (c.hints) file.Set(321, tifftest::SHORT, {20, 230});
+        file.strips = {Bytes{10, 20, 125, 240}};
+        Loaded l;
+        h->loadMode = c.mode;
+        l.info.page = 0;
+        l.result = ILLoadImage(h, ILUtf8ToPath(Write("grey.tif", file.Build()).string()).c_str(),
+                               &l.image, &l.info);
+        ASSERT_EQ(l.result, IL_OK) << (errors.empty() ? "" : errors.back());
+        const uint32_t step = ILChannelCount(l.image.type);
+        for (uint32_t x = 0; x < 4; ++x)
+            EXPECT_EQ(l.image.data[x * step], c.want[x]) << "pixel " << x;
+    }
 }
 
 TEST_F(TiffTest, InfoDescribesTheFile) {
@@ -530,6 +583,16 @@ TEST_F(TiffTest, InfoDescribesTheFile) {
     file.Set(296, tifftest::SHORT, {3});
     file.Text(315, "Ann Example");
     file.Text(270, "A small test");
+    file.Data(700, tifftest::BYTE,
+              "<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:RDF "
+              "xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'><rdf:Description "
+              "xmlns:dc='http://purl.org/dc/elements/1.1/' dc:format='image/tiff'/>"
+              "</rdf:RDF></x:xmpmeta>");
+    // IPTC record 2, dataset 5 (object name) "Dock".
+    file.Data(33723, tifftest::UNDEFINED,
+              std::string("\x1c\x02\x05\x00\x04"
+                          "Dock",
+                          9));
     file.strips = {Bytes(18, 7)};
     Loaded l;
     Load(Write("info.tif", file.Build()), &l);
@@ -546,6 +609,31 @@ TEST_F(TiffTest, InfoDescribesTheFile) {
     ExifEntry* artist = exif_content_get_entry(l.info.exif->ifd[EXIF_IFD_0], ExifTag(315));
     ASSERT_NE(artist, nullptr);
     EXPECT_STREQ(reinterpret_cast<const char*>(artist->data), "Ann Example");
+    EXPECT_TRUE(ILHasXMP(l.info.xmp));
+    EXPECT_TRUE(ILHasIPTC(l.info.iptc));
+}
+
+// The EXIF directory's entries, with each rational's own denominator.
+TEST_F(TiffTest, ExifDirectoryIsCopied) {
+    const fs::path file = fs::path(VX_CORPUS_DIR) / "libtiff-tests/tiff/custom_dir_EXIF_GPS.tiff";
+    if (!fs::exists(file)) GTEST_SKIP() << "corpus missing";
+    Loaded l;
+    Load(file, &l);
+    ASSERT_EQ(l.result, IL_OK);
+    ASSERT_NE(l.info.exif, nullptr);
+    ExifContent* ifd = l.info.exif->ifd[EXIF_IFD_EXIF];
+    const ExifByteOrder order = exif_data_get_byte_order(l.info.exif);
+    ExifEntry* exposure = exif_content_get_entry(ifd, EXIF_TAG_EXPOSURE_TIME);
+    ASSERT_NE(exposure, nullptr);
+    const ExifRational r = exif_get_rational(exposure->data, order);
+    EXPECT_EQ(r.denominator, 10000u);
+    EXPECT_EQ(r.numerator, 8072739u); // 807.2739...
+    ExifEntry* width = exif_content_get_entry(ifd, EXIF_TAG_PIXEL_X_DIMENSION);
+    ASSERT_NE(width, nullptr);
+    EXPECT_EQ(exif_get_long(width->data, order), 5985u);
+    ExifEntry* version = exif_content_get_entry(ifd, EXIF_TAG_EXIF_VERSION);
+    ASSERT_NE(version, nullptr);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(version->data), 4), "0231");
 }
 
 TEST_F(TiffTest, PagesLoadOneByOne) {
@@ -767,6 +855,103 @@ TEST_F(TiffTest, FailedSaveLeavesTheFileAlone) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 }
 
+// Two threads, each with its own handle, load files that raise different
+// messages; each message reaches the handle of the load that raised it.
+std::mutex gMessagesLock;
+std::vector<std::string> gFirst, gSecond;
+bool KeepFirst(const char*, const char* text) {
+    std::lock_guard<std::mutex> lock(gMessagesLock);
+    gFirst.push_back(text);
+    return true;
+}
+bool KeepSecond(const char*, const char* text) {
+    std::lock_guard<std::mutex> lock(gMessagesLock);
+    gSecond.push_back(text);
+    return true;
+}
+
+TEST_F(TiffTest, MessagesReachTheirOwnHandleFromAnyThread) {
+    auto four = tifftest::Basic(4, 2, 4, 1, PHOTOMETRIC_MINISBLACK);
+    four.Set(317, tifftest::SHORT, {2});
+    four.strips = {Bytes(4, 1)};
+    auto five = tifftest::Basic(4, 2, 8, 1, PHOTOMETRIC_MINISBLACK);
+    five.Set(317, tifftest::SHORT, {5});
+    five.strips = {Bytes(8, 1)};
+    const std::string paths[2] = {Write("four.tif", four.Build()).string(),
+                                  Write("five.tif", five.Build()).string()};
+    gFirst.clear();
+    gSecond.clear();
+    auto run = [&](int which) {
+        ILHandle* own = ILCreateHandle("thread");
+        ILSetErrorProc(own, which == 0 ? KeepFirst : KeepSecond);
+        ILSetWarningProc(own, which == 0 ? KeepFirst : KeepSecond);
+        for (int i = 0; i < 200; ++i) {
+            ILImage image;
+            ILLoadImage(own, ILUtf8ToPath(paths[which]).c_str(), &image, nullptr);
+            ILFreeImage(&image);
+        }
+        ILDestroyHandle(own);
+    };
+    std::thread first(run, 0), second(run, 1);
+    first.join();
+    second.join();
+    auto count = [](const std::vector<std::string>& list, const char* text) {
+        return std::count_if(list.begin(), list.end(), [&](const std::string& m) {
+            return m.find(text) != std::string::npos;
+        });
+    };
+    EXPECT_EQ(count(gFirst, "4-bit samples"), 200);
+    EXPECT_EQ(count(gFirst, "value 5"), 0);
+    EXPECT_EQ(count(gSecond, "value 5"), 200);
+    EXPECT_EQ(count(gSecond, "4-bit samples"), 0);
+}
+
+// Subsampled YCbCr units to triplets: TIFF 6.0's unit layout and the two
+// chroma positions of 2 x 1 units.
+TEST(TiffRows, YCbCrUnitsUnpack) {
+    struct Case {
+        const char* name;
+        uint16_t subsampling;
+        uint16_t positioning;
+        uint32_t row;
+        Bytes units;
+        Bytes want; // Y, Cb, Cr per pixel
+    };
+    const Case cases[] = {
+        {"2x1 co-sited: odd pixels take the mean of two units",
+         0x21,
+         2,
+         0,
+         {1, 2, 100, 200, 3, 4, 50, 10},
+         {1, 100, 200, 2, 75, 105, 3, 50, 10, 4, 50, 10}},
+        {"2x1 centred: a quarter of the neighbour",
+         0x21,
+         1,
+         0,
+         {1, 2, 100, 200, 3, 4, 50, 10},
+         {1, 100, 200, 2, 87, 152, 3, 62, 57, 4, 50, 10}},
+        {"1x2, second row", 0x12, 1, 1, {1, 2, 9, 8, 3, 4, 7, 6}, {2, 9, 8, 4, 7, 6}},
+        {"2x2, second row, odd width",
+         0x22,
+         1,
+         1,
+         {1, 2, 3, 4, 9, 8, 5, 6, 7, 0, 20, 30},
+         {3, 9, 8, 4, 9, 8, 7, 20, 30}},
+        {"4x1 is not unpacked", 0x41, 1, 0, {1, 2, 3, 4, 5, 6}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const uint32_t width = c.subsampling == 0x22   ? 3
+                               : c.subsampling == 0x41 ? 4
+                                                       : uint32_t(c.want.size() / 3);
+        Bytes out(size_t{width} * 3, 0xEE);
+        const bool done = ILTiffUnpackYCbCr(c.row, c.units.data(), out.data(), width, c.subsampling,
+                                            c.positioning);
+        EXPECT_EQ(done, !c.want.empty());
+        if (done) EXPECT_EQ(out, c.want);
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Corpus
 
@@ -802,6 +987,143 @@ TEST_F(TiffTest, CorpusDecodesOrFailsCleanly) {
         }
     }
     EXPECT_GT(decoded, int(files.size()) * 3 / 4);
+}
+
+// A binary PBM, PGM or PPM as 8-bit B, G, R rows (16-bit samples keep their
+// high byte, as libtiff's tools write them).
+bool ReadPnm(const fs::path& path, std::vector<uint8_t>* bgr, uint32_t* w, uint32_t* ht) {
+    const Bytes data = ReadBytes(path);
+    size_t at = 2;
+    auto number = [&]() {
+        while (at < data.size() && (std::isspace(data[at]) || data[at] == '#')) {
+            if (data[at] == '#')
+                while (at < data.size() && data[at] != '\n')
+                    ++at;
+            else
+                ++at;
+        }
+        uint32_t v = 0;
+        while (at < data.size() && std::isdigit(data[at]))
+            v = v * 10 + (data[at++] - '0');
+        return v;
+    };
+    if (data.size() < 2 || data[0] != 'P') return false;
+    const char kind = char(data[1]);
+    *w = number();
+    *ht = number();
+    const uint32_t maximum = kind == '4' ? 1 : number();
+    ++at;
+    const uint32_t channels = kind == '6' ? 3 : 1, bytes = maximum > 255 ? 2 : 1;
+    bgr->assign(size_t{*w} * *ht * 3, 0);
+    const size_t pbmRow = (*w + 7) / 8;
+    for (uint32_t y = 0; y < *ht; ++y)
+        for (uint32_t x = 0; x < *w; ++x)
+            for (uint32_t c = 0; c < 3; ++c) {
+                uint8_t v;
+                if (kind == '4') {
+                    const size_t i = at + y * pbmRow + x / 8;
+                    if (i >= data.size()) return false;
+                    v = (data[i] >> (7 - x % 8)) & 1 ? 0 : 255;
+                } else {
+                    const size_t i =
+                        at + ((size_t{y} * *w + x) * channels + (channels == 3 ? c : 0)) * bytes;
+                    if (i >= data.size()) return false;
+                    v = data[i];
+                }
+                (*bgr)[(size_t{y} * *w + x) * 3 + (2 - c)] = v;
+            }
+    return true;
+}
+
+// Files with a reference decoding beside them in the corpus.
+TEST_F(TiffTest, CorpusFilesMatchTheirReferences) {
+    const fs::path root(VX_CORPUS_DIR);
+    if (!fs::is_directory(root)) GTEST_SKIP() << "corpus missing";
+    struct Case {
+        const char* file;
+        const char* reference;
+        int tolerance;
+    };
+    const Case cases[] = {
+        {"libtiff-tests/tiff/rgb-3c-16b.tiff", "libtiff-tests/tiff/rgb-3c-16b.ppm", 1},
+        {"libtiff-tests/tiff/miniswhite-1c-1b.tiff", "libtiff-tests/tiff/miniswhite-1c-1b.pbm", 0},
+        {"pillow-tests/tiff/hopper.tif", "pillow-tests/tiff/hopper.png", 0},
+        {"pillow-tests/tiff/copyleft.tiff", "pillow-tests/tiff/copyleft.png", 0},
+        {"pillow-tests/tiff/pil168.tif", "pillow-tests/tiff/pil168.png", 0},
+        {"pillow-tests/tiff/g4-fillorder-test.tif", "pillow-tests/tiff/g4-fillorder-test.png", 0},
+        {"pillow-tests/tiff/tiff_adobe_deflate.tif", "pillow-tests/tiff/tiff_adobe_deflate.png", 0},
+        {"pillow-tests/tiff/old-style-jpeg-compression.tif",
+         "pillow-tests/tiff/old-style-jpeg-compression.png", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        Loaded l;
+        Load(root / c.file, &l);
+        ASSERT_EQ(l.result, IL_OK) << (errors.empty() ? "" : errors.back());
+        std::vector<uint8_t> want;
+        uint32_t w = 0, ht = 0;
+        const std::string reference = c.reference;
+        if (reference.ends_with(".png")) {
+            Loaded png;
+            Load(root / c.reference, &png);
+            ASSERT_EQ(png.result, IL_OK);
+            w = png.image.width;
+            ht = png.image.height;
+            for (uint32_t y = 0; y < ht; ++y)
+                want.insert(want.end(), png.image.data + int64_t{y} * png.image.stride,
+                            png.image.data + int64_t{y} * png.image.stride + size_t{w} * 3);
+        } else {
+            ASSERT_TRUE(ReadPnm(root / c.reference, &want, &w, &ht));
+        }
+        ASSERT_EQ(l.image.width, w);
+        ASSERT_EQ(l.image.height, ht);
+        int worst = 0;
+        for (uint32_t y = 0; y < ht; ++y)
+            for (uint32_t i = 0; i < w * 3; ++i)
+                worst =
+                    std::max(worst, std::abs(int(l.image.data[int64_t{y} * l.image.stride + i]) -
+                                             int(want[size_t{y} * w * 3 + i])));
+        EXPECT_LE(worst, c.tolerance);
+    }
+}
+
+// Files of the corpus that hold one picture in several encodings decode to
+// the same pixels.
+TEST_F(TiffTest, CorpusTwinsDecodeAlike) {
+    const fs::path root(VX_CORPUS_DIR);
+    if (!fs::is_directory(root)) GTEST_SKIP() << "corpus missing";
+    const std::vector<std::vector<const char*>> groups = {
+        {"zigimg-test-suite/tiff/sample-rgb24-deflate.tiff",
+         "zigimg-test-suite/tiff/sample-rgb24-lzw.tiff",
+         "zigimg-test-suite/tiff/sample-rgb24-packbits.tiff",
+         "zigimg-test-suite/tiff/big-endian/sample-rgb24-raw.tiff"},
+        {"zigimg-test-suite/tiff/sample-grayscale8-deflate.tiff",
+         "zigimg-test-suite/tiff/sample-grayscale8-lzw.tiff",
+         "zigimg-test-suite/tiff/sample-grayscale8-packbits.tiff",
+         "zigimg-test-suite/tiff/sample-grayscale8-raw.tiff"},
+        {"zigimg-test-suite/tiff/sample-pal8-lzw.tiff",
+         "zigimg-test-suite/tiff/sample-pal8-packbits.tiff",
+         "zigimg-test-suite/tiff/sample-pal8-raw.tiff"},
+        {"oiio-images/tiff/cramps.tif", "oiio-images/tiff/cramps-tile.tif"},
+        {"oiio-images/tiff/depth/flower-rgb-contig-04.tif",
+         "oiio-images/tiff/depth/flower-rgb-planar-04.tif"},
+        {"oiio-images/tiff/depth/flower-separated-contig-08.tif",
+         "oiio-images/tiff/depth/flower-separated-planar-08.tif"},
+        {"oiio-images/tiff/depth/flower-separated-contig-16.tif",
+         "oiio-images/tiff/depth/flower-separated-planar-16.tif"},
+    };
+    for (const auto& group : groups) {
+        Loaded first;
+        Load(root / group[0], &first, true);
+        ASSERT_EQ(first.result, IL_OK) << group[0];
+        for (size_t i = 1; i < group.size(); ++i) {
+            SCOPED_TRACE(group[i]);
+            Loaded l;
+            Load(root / group[i], &l, true);
+            ASSERT_EQ(l.result, IL_OK);
+            EXPECT_TRUE(SameFloatImages(l.image, first.image));
+        }
+    }
 }
 
 // Truncated and bit-flipped copies of every corpus file end with a result,
