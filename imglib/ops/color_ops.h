@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include <Imath/ImathMatrix.h>
+
 #include "imglib/handle.h"
 #include "imglib/image.h"
 
@@ -58,3 +60,44 @@ void ILColorFilterPixel(const ILColorFilterParams* p, float* r, float* g, float*
 // stay filtered).
 ILResult ILColorFilter(const ILColorFilterParams* p, ILHandle* h, ILImage* source, ILImage* target);
 ILResult ILColorFilterInPlace(const ILColorFilterParams* p, ILHandle* h, ILImage* image);
+
+// --- Tone mapping ---------------------------------------------------------------
+
+// Tone curve, then (r, g, b, 1) x result, then black; matrices act on row
+// vectors. Initialise with ILToneMapInit before anything else.
+struct ILToneMap {
+    float exposure;
+    float exponent; // 1: identity curve
+    float toeOffset, toeSlope, toeThreshold;
+    float black;
+    float chroma;
+    float hue;          // degrees
+    int32_t whitePoint; // kelvin
+    bool changed;       // result is stale
+    Imath::M44f hueFrame, hueFrameInverse;
+    Imath::M44f exposureMatrix, saturationMatrix, hueMatrix, whitePointMatrix;
+    Imath::M44f result; // exposure x saturation x hue x white point
+};
+
+ILToneMap* ILToneMapInit(ILToneMap* t);
+void ILToneMapReset(ILToneMap* t);
+// Each setter stores its value, rebuilds its matrix, then composes now
+// (recompose) or marks the map stale.
+void ILToneMapSetExposure(ILToneMap* t, float exposure, bool recompose);
+// False, and nothing changed, for an exponent that is not above 0.
+bool ILToneMapSetExponent(ILToneMap* t, float exponent, bool recompose);
+void ILToneMapSetBlack(ILToneMap* t, float black, bool recompose);
+void ILToneMapSetChroma(ILToneMap* t, float chroma, bool recompose);
+void ILToneMapSetHue(ILToneMap* t, float degrees, bool recompose);
+// Kelvin, clamped to 3500..9500 (the range whose white points exist).
+void ILToneMapSetWhitePoint(ILToneMap* t, int32_t kelvin, bool recompose);
+void ILToneMapChanged(ILToneMap* t, bool recompose);
+void ILToneMapUpdate(ILToneMap* t);
+void ILToneMapCompose(ILToneMap* t);
+float ILToneMapCurve(const ILToneMap* t, float x);
+// Applies the map to an image, or in place for a null target (which must
+// match the source's type and size, else -2); extra samples are not
+// written. 1 done (unsupported kinds unchanged), -1 cancelled, -100 out of
+// memory.
+ILResult ILToneMapApply(const ILToneMap* t, ILHandle* h, ILImage* source, ILImage* target);
+ILResult ILToneMapApplyInPlace(const ILToneMap* t, ILHandle* h, ILImage* image);
