@@ -55,13 +55,16 @@ inline Pam ParsePam(const std::string& text) {
 
 // What a netpbm pipeline that prints any PNM or PAM reads, at maxval 65535.
 inline Pam NetpbmPam(const std::string& command) {
-    return ParsePam(RunOutput(command + " 2>/dev/null | pamtopam | pamdepth 65535 2>/dev/null"));
+    return ParsePam(RunOutput(command + " 2>/dev/null | pamtopam 2>/dev/null | pamdepth 65535 2>/dev/null"));
 }
 
 // Our image as a 16-bit PAM of the given depth (1 grey, 2 grey and alpha,
-// 3 R, G, B, 4 R, G, B, A).
+// 3 R, G, B, 4 R, G, B, A): through the converter to the 16-bit type of
+// that depth, or where it has no such path to B, G, R, A bytes, widened.
 inline Pam OurPam(const ILImage& image, uint32_t depth) {
     static constexpr ILPixelType kTypes[] = {IL_GREY16, IL_GREY_A16, IL_RGB16, IL_RGBA16};
+    // Where each sample of the depth lies in a B, G, R, A pixel.
+    static constexpr int kPicks[4][4] = {{1}, {1, 3}, {2, 1, 0}, {2, 1, 0, 3}};
     Pam pam{image.width, image.height, depth, 65535, {}};
     if (depth < 1 || depth > 4) {
         ADD_FAILURE() << "no PAM of depth " << depth;
@@ -70,15 +73,32 @@ inline Pam OurPam(const ILImage& image, uint32_t depth) {
     ILConverter c;
     ILConverterInit(&c);
     ILConverterSetImageTarget(&c, &image, kTypes[depth - 1]);
-    if (!ILConverterPrepare(&c)) {
+    const bool wide = ILConverterPrepare(&c);
+    if (!wide) {
         ILConverterFree(&c);
-        ADD_FAILURE() << "no conversion from 0x" << std::hex << image.type;
-        return pam;
+        ILConverterInit(&c);
+        ILConverterSetImageTarget(&c, &image, IL_BGRA8);
+        if (!ILConverterPrepare(&c)) {
+            ILConverterFree(&c);
+            ADD_FAILURE() << "no conversion from 0x" << std::hex << image.type;
+            return pam;
+        }
     }
-    std::vector<uint16_t> row(size_t{image.width} * depth);
+    std::vector<uint16_t> row(size_t{image.width} * 4);
+    std::vector<uint8_t> bytes(size_t{image.width} * 4);
     for (uint32_t y = 0; y < image.height; ++y) {
-        c.rowKernel(&c, image.data + int64_t{y} * image.stride, row.data());
-        pam.samples.insert(pam.samples.end(), row.begin(), row.end());
+        const uint8_t* source = image.data + int64_t{y} * image.stride;
+        if (wide) {
+            c.rowKernel(&c, source, row.data());
+            pam.samples.insert(pam.samples.end(), row.begin(),
+                               row.begin() + size_t{image.width} * depth);
+            continue;
+        }
+        c.rowKernel(&c, source, bytes.data());
+        for (uint32_t x = 0; x < image.width; ++x)
+            for (uint32_t k = 0; k < depth; ++k)
+                pam.samples.push_back(
+                    static_cast<uint16_t>(bytes[x * 4 + kPicks[depth - 1][k]] * 257));
     }
     ILConverterFree(&c);
     return pam;
