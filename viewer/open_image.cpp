@@ -4,7 +4,7 @@
 #include <string>
 
 #include "viewer/library_messages.h"
-#include "viewer/logic/action_list.h"
+#include "viewer/actions/action_list.h"
 #include "viewer/logic/open_texts.h"
 #include "viewer/logic/text_utils.h"
 #include "viewer/main_menu.h"
