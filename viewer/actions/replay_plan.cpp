@@ -38,3 +38,21 @@ ReplayPlan PlanJump(const ActionList& history, uint32_t target) {
     }
     return plan;
 }
+
+bool CarryOutReplay(const ReplayPlan& plan, ActionList& history, ILImage* image,
+                    const char16_t* snapshotPath, const std::function<bool(const Action&)>& apply) {
+    if (!plan.run) return false;
+    if (plan.reloadSnapshot) {
+        ILImage snapshot;
+        ILInitImage(&snapshot);
+        if (!snapshotPath || !ILLoadRawImage(&snapshot, snapshotPath)) {
+            ILClearImage(&snapshot);
+            return false;
+        }
+        ILMoveImage(image, &snapshot, true, false);
+    }
+    SetHistoryCursor(history, plan.cursor);
+    for (uint32_t i = plan.first; i <= plan.last; ++i)
+        if (const Action* action = history.At(i)) apply(*action);
+    return true;
+}

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
+#include "imglib/image.h"
 #include "viewer/actions/action_list.h"
 
 struct ReplayPlan {
@@ -21,3 +23,10 @@ ReplayPlan PlanRedo(const ActionList& history);
 // To entry `target`: forwards by applying the entries in between, backwards
 // by reloading and applying 1 ... target.
 ReplayPlan PlanJump(const ActionList& history, uint32_t target);
+
+// Carries a plan out on the current image. The snapshot is loaded into an
+// image of its own and moved in only once it loaded, so that a missing or
+// broken snapshot leaves the image and the cursor as they were (false).
+// A failing entry does not stop the replay.
+bool CarryOutReplay(const ReplayPlan& plan, ActionList& history, ILImage* image,
+                    const char16_t* snapshotPath, const std::function<bool(const Action&)>& apply);
