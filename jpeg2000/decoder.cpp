@@ -260,10 +260,13 @@ void tile_decoder::read_packet(const packet_position& pos) {
     bit_reader br = packed
                         ? bit_reader(packed_.data() + packed_at_, packed_.data() + packed_.size())
                         : bit_reader(base + at_, base + size);
+    // What the header gives each included block, applied once the header
+    // has been read whole.
     struct piece {
         code_block* block;
-        size_t segment;
+        int passes;
         int64_t length;
+        bool new_segment;
     };
     std::vector<piece> pieces;
     if (br.bit()) {
@@ -295,24 +298,28 @@ void tile_decoder::read_packet(const packet_position& pos) {
                         fail(
                             "Corrupt packet header: more coding passes than the code-block's "
                             "bit-planes allow");
+                    // Split the new passes at the codeword segment boundaries.
+                    int done = cb.passes;
+                    int seg_start = -1, seg_passes = 0;
+                    if (!cb.segments.empty()) {
+                        seg_passes = cb.segments.back().passes;
+                        seg_start = cb.passes - seg_passes;
+                    }
                     for (int left = n; left > 0;) {
-                        int room = 0;
-                        if (!cb.segments.empty()) {
-                            const block_segment& last = cb.segments.back();
-                            room = segment_pass_limit(modes, cb.passes - last.passes) - last.passes;
-                        }
-                        if (room <= 0) {
-                            cb.segments.push_back({});
-                            room = segment_pass_limit(modes, cb.passes);
+                        int room =
+                            seg_start < 0 ? 0 : segment_pass_limit(modes, seg_start) - seg_passes;
+                        const bool fresh = room <= 0;
+                        if (fresh) {
+                            seg_start = done;
+                            seg_passes = 0;
+                            room = segment_pass_limit(modes, done);
                         }
                         const int k = std::min(room, left);
                         const int64_t length = br.bits(cb.lblock + floor_log2(k));
-                        block_segment& seg = cb.segments.back();
-                        seg.passes += k;
-                        seg.length += length;
-                        cb.passes += k;
+                        pieces.push_back({&cb, k, length, fresh});
+                        seg_passes += k;
+                        done += k;
                         left -= k;
-                        pieces.push_back({&cb, cb.segments.size() - 1, length});
                     }
                 }
         }
@@ -325,14 +332,16 @@ void tile_decoder::read_packet(const packet_position& pos) {
     else
         at_ = static_cast<size_t>(end - base);
     bool short_data = false;
-    for (piece& p : pieces) {
+    for (const piece& p : pieces) {
+        code_block& cb = *p.block;
         const int64_t take = std::min<int64_t>(p.length, static_cast<int64_t>(size - at_));
-        p.block->data.insert(p.block->data.end(), base + at_, base + at_ + take);
+        if (p.new_segment) cb.segments.push_back({});
+        cb.segments.back().passes += p.passes;
+        cb.segments.back().length += take;
+        cb.passes += p.passes;
+        cb.data.insert(cb.data.end(), base + at_, base + at_ + take);
         at_ += static_cast<size_t>(take);
-        if (take < p.length) {
-            p.block->segments[p.segment].length -= p.length - take;
-            short_data = true;
-        }
+        if (take < p.length) short_data = true;
     }
     if (short_data) throw truncated{};
 }
@@ -378,8 +387,10 @@ void synthesis(T* line, int64_t stride, int64_t n, int64_t i0, bool reversible, 
     };
     if constexpr (std::is_integral_v<T>) {
         (void)reversible;
-        step(0, [](T& t, T a, T b) { t -= (a + b + 2) >> 2; });
-        step(1, [](T& t, T a, T b) { t += (a + b) >> 1; });
+        // 64-bit sums: damaged data may hold any 32-bit values.
+        step(0,
+             [](T& t, T a, T b) { t = static_cast<T>(int64_t{t} - ((int64_t{a} + b + 2) >> 2)); });
+        step(1, [](T& t, T a, T b) { t = static_cast<T>(int64_t{t} + ((int64_t{a} + b) >> 1)); });
     } else {
         constexpr float alpha = -1.586134342059924f, beta = -0.052980118572961f,
                         gamma = 0.882911075530934f, delta = 0.443506852043971f,
@@ -502,6 +513,19 @@ void read_all_tile_parts(codestream_state& s, std::vector<std::vector<uint8_t>>&
 std::vector<component_image> codestream_decoder::decode(codestream_ref cs) {
     codestream_state& s = *cs.s_;
     const int n = cs.component_count();
+    std::vector<std::vector<uint8_t>> data(static_cast<size_t>(s.tile_count()));
+    read_all_tile_parts(s, data);
+    // A few bytes can declare a vast image of nothing: the samples are
+    // bounded by the coded data before anything is allocated.
+    int64_t bytes = 0, samples = 0;
+    for (const std::vector<uint8_t>& d : data)
+        bytes += static_cast<int64_t>(d.size());
+    for (int c = 0; c < n; ++c) {
+        const rect e = cs.component_extent(c);
+        samples += e.size.y * e.size.x;
+    }
+    if (samples > std::max<int64_t>(int64_t{1} << 24, 8192 * bytes) || samples > (int64_t{1} << 32))
+        fail("The code-stream holds too little data for the image size it declares");
     std::vector<component_image> images(static_cast<size_t>(n));
     for (int c = 0; c < n; ++c) {
         const rect e = cs.component_extent(c);
@@ -512,8 +536,6 @@ std::vector<component_image> codestream_decoder::decode(codestream_ref cs) {
         im.is_signed = cs.sample_signed(c);
         im.samples.assign(static_cast<size_t>(im.width * im.height), 0);
     }
-    std::vector<std::vector<uint8_t>> data(static_cast<size_t>(s.tile_count()));
-    read_all_tile_parts(s, data);
     coords first, count;
     cs.tile_index_range(first, count);
     for (int64_t ty = first.y; ty < first.y + count.y; ++ty)
@@ -531,11 +553,11 @@ std::vector<component_image> codestream_decoder::decode(codestream_ref cs) {
                 const size_t count0 = planes[0].size();
                 if (tc0.reversible) {
                     for (size_t i = 0; i < count0; ++i) {
-                        const int32_t y = planes[0][i], cb = planes[1][i], cr = planes[2][i];
-                        const int32_t g = y - ((cb + cr) >> 2);
-                        planes[0][i] = cr + g;
-                        planes[1][i] = g;
-                        planes[2][i] = cb + g;
+                        const int64_t y = planes[0][i], cb = planes[1][i], cr = planes[2][i];
+                        const int64_t g = y - ((cb + cr) >> 2);
+                        planes[0][i] = static_cast<int32_t>(cr + g);
+                        planes[1][i] = static_cast<int32_t>(g);
+                        planes[2][i] = static_cast<int32_t>(cb + g);
                     }
                 } else {
                     float* p0 = reinterpret_cast<float*>(planes[0].data());
@@ -570,7 +592,11 @@ std::vector<component_image> codestream_decoder::decode(codestream_ref cs) {
                         } else {
                             float f;
                             std::memcpy(&f, &src[x], 4);
-                            v = static_cast<int64_t>(std::floor(f + 0.5f)) + shift;
+                            f = std::floor(f + 0.5f);
+                            v = !(f > -1e9f) ? lo - int64_t{shift}
+                                : f > 1e9f   ? hi
+                                             : static_cast<int64_t>(f);
+                            v += shift;
                         }
                         dst[x] = static_cast<int32_t>(std::clamp<int64_t>(v, lo, hi));
                     }

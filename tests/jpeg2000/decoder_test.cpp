@@ -237,3 +237,70 @@ TEST(Decoder, MatchesOpenJpegOnPeerEncoderOptions) {
 }
 
 } // namespace
+
+namespace {
+
+// The outcome of decoding damaged bytes: "" or the first error line.
+std::string damaged_outcome(const std::vector<uint8_t>& bytes, j2ktest::kept_messages& sink) {
+    j2k::message_scope scope(&sink);
+    try {
+        decode_bytes(bytes);
+    } catch (const j2k::failure&) {
+        return sink.errors.empty() ? "failure without a message" : sink.errors.front();
+    }
+    return "";
+}
+
+std::vector<std::vector<uint8_t>> damaged_streams() {
+    std::vector<std::vector<uint8_t>> out;
+    for (const char* name : {"p0_01", "p0_09", "p0_11", "p1_01", "p1_05", "p1_06"}) {
+        const std::vector<uint8_t> bytes =
+            vxtest::ReadBytes(conformance / name / (std::string(name) + ".j2k"));
+        if (bytes.empty()) continue;
+        for (int k = 1; k <= 16; ++k)
+            out.emplace_back(bytes.begin(),
+                             bytes.begin() + static_cast<long>(bytes.size() * k / 17));
+        std::mt19937 rng(static_cast<unsigned>(bytes.size()));
+        for (int k = 0; k < 16; ++k) {
+            std::vector<uint8_t> flipped = bytes;
+            for (int f = 0; f < 1 + k % 4; ++f)
+                flipped[rng() % flipped.size()] ^= static_cast<uint8_t>(1u << (rng() % 8));
+            out.push_back(std::move(flipped));
+        }
+    }
+    return out;
+}
+
+TEST(Decoder, DamagedStreamsEndCleanly) {
+    if (!fs::exists(conformance)) GTEST_SKIP() << "no conformance corpus";
+    for (const std::vector<uint8_t>& bytes : damaged_streams()) {
+        j2ktest::kept_messages sink;
+        const std::string outcome = damaged_outcome(bytes, sink);
+        EXPECT_NE(outcome, "failure without a message");
+    }
+}
+
+TEST(Decoder, ThreadsKeepTheirOwnMessages) {
+    if (!fs::exists(conformance)) GTEST_SKIP() << "no conformance corpus";
+    std::vector<std::vector<uint8_t>> streams = damaged_streams();
+    // Alone first: what each stream says.
+    std::vector<j2ktest::kept_messages> alone(8);
+    std::vector<size_t> picked;
+    for (size_t i = 0; i < streams.size() && picked.size() < 8; i += 5) {
+        const size_t k = picked.size();
+        damaged_outcome(streams[i], alone[k]);
+        picked.push_back(i);
+    }
+    std::vector<j2ktest::kept_messages> together(picked.size());
+    std::vector<std::thread> threads;
+    for (size_t k = 0; k < picked.size(); ++k)
+        threads.emplace_back([&, k] { damaged_outcome(streams[picked[k]], together[k]); });
+    for (std::thread& t : threads)
+        t.join();
+    for (size_t k = 0; k < picked.size(); ++k) {
+        EXPECT_EQ(together[k].errors, alone[k].errors);
+        EXPECT_EQ(together[k].warnings, alone[k].warnings);
+    }
+}
+
+} // namespace
