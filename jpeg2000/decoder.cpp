@@ -574,6 +574,8 @@ std::vector<component_image> codestream_decoder::decode(codestream_ref cs) {
             for (int c = 0; c < n; ++c) {
                 const tile_component_state& tc = ts.components[c + s.first_component];
                 component_image& im = images[c];
+                im.reversible = tc.reversible;
+                im.colour_transform = ycc && c < 3;
                 const rect ce = cs.component_extent(c);
                 const int p = im.precision;
                 const int32_t shift = im.is_signed ? 0 : int32_t{1} << (p - 1);

@@ -15,6 +15,8 @@ struct component_image {
     int64_t width = 0, height = 0;
     int precision = 0;
     bool is_signed = false;
+    // As coded in the last tile: reversibly, and through the colour transform.
+    bool reversible = true, colour_transform = false;
     std::vector<int32_t> samples; // rows one after another
 };
 
