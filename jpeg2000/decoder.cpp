@@ -170,7 +170,8 @@ int floor_log2(int v) {
 class tile_decoder {
 public:
     tile_decoder(tile_state& t, const std::vector<uint8_t>& data) : tile_(t), data_(data) {}
-    void read_packets();
+    // False when the data ended before the last packet.
+    bool read_packets();
     // The component's samples after the inverse transform (before the DC
     // level shift): integers, or floats in the same storage.
     void reconstruct(int c, std::vector<int32_t>& out);
@@ -217,7 +218,7 @@ precinct& tile_decoder::precinct_at(int c, int r, int64_t p) {
     return pr;
 }
 
-void tile_decoder::read_packets() {
+bool tile_decoder::read_packets() {
     comps_.resize(tile_.components.size());
     for (size_t c = 0; c < tile_.components.size(); ++c) {
         const tile_component_state& tc = tile_.components[c];
@@ -246,7 +247,9 @@ void tile_decoder::read_packets() {
     } catch (truncated&) {
         warning_report w;
         w << "Code-stream data of tile " << tile_.index << " end before its last packet";
+        return false;
     }
+    return true;
 }
 
 void tile_decoder::read_packet(const packet_position& pos) {
@@ -510,7 +513,8 @@ void read_all_tile_parts(codestream_state& s, std::vector<std::vector<uint8_t>>&
 
 } // namespace
 
-std::vector<component_image> codestream_decoder::decode(codestream_ref cs) {
+std::vector<component_image> codestream_decoder::decode(codestream_ref cs, bool* complete) {
+    if (complete) *complete = true;
     codestream_state& s = *cs.s_;
     const int n = cs.component_count();
     std::vector<std::vector<uint8_t>> data(static_cast<size_t>(s.tile_count()));
@@ -543,7 +547,7 @@ std::vector<component_image> codestream_decoder::decode(codestream_ref cs) {
             tile_ref t = cs.fetch_tile(static_cast<int>(ty), static_cast<int>(tx));
             tile_state& ts = *t.t_;
             tile_decoder td(ts, data[static_cast<size_t>(ts.index)]);
-            td.read_packets();
+            if (!td.read_packets() && complete) *complete = false;
             std::vector<std::vector<int32_t>> planes(static_cast<size_t>(n));
             for (int c = 0; c < n; ++c)
                 td.reconstruct(c + s.first_component, planes[c]);

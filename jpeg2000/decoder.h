@@ -23,8 +23,9 @@ struct component_image {
 class codestream_decoder {
 public:
     // Decodes every tile of an input code-stream at full resolution. Errors
-    // throw j2k::failure; data that ends early leaves the missing passes out.
-    static std::vector<component_image> decode(codestream_ref cs);
+    // throw j2k::failure; data that ends early leaves the missing passes out
+    // and clears `complete` (with a warning).
+    static std::vector<component_image> decode(codestream_ref cs, bool* complete = nullptr);
 };
 
 } // namespace j2k

@@ -252,7 +252,8 @@ ILResult Decode(ILHandle* h, int kind, j2k::codestream_source& source,
     const uint64_t bytes = ILImageBufferSize(width, height, target);
     if (const ILResult r = ILCheckImageBudget(h, bytes); r != IL_OK) return r;
 
-    std::vector<j2k::component_image> comps = j2k::codestream_decoder::decode(cs);
+    bool complete = true;
+    std::vector<j2k::component_image> comps = j2k::codestream_decoder::decode(cs, &complete);
 
     if (ILReallocImage(image, width, height, target, nullptr) != IL_OK)
         return ILReportOutOfMemory(h, bytes);
@@ -338,7 +339,7 @@ ILResult Decode(ILHandle* h, int kind, j2k::codestream_source& source,
         info->compression = comps[0].reversible ? 0x61 : 0x62;
         if (info->colorType == IL_CT_RGB && comps[0].colour_transform) info->colorType = IL_CT_YUV;
     }
-    return IL_OK;
+    return complete ? IL_OK : ILReportUnexpectedEnd(h);
 }
 
 ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
