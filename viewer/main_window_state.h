@@ -12,10 +12,10 @@
 #include <string>
 
 #include "imglib/imglib.h"
+#include "viewer/actions/action_list.h"
 #include "viewer/dialogs/page_navigator.h"
 #include "viewer/histogram_window.h"
 #include "viewer/info_window.h"
-#include "viewer/logic/action_list.h"
 #include "viewer/logic/dib_render.h"
 #include "viewer/logic/view_geometry.h"
 #include "viewer/paths.h"

@@ -7,7 +7,7 @@
 #include "viewer/histogram_window.h"
 #include "viewer/info_window.h"
 #include "viewer/library_messages.h"
-#include "viewer/logic/action_list.h"
+#include "viewer/actions/action_list.h"
 #include "viewer/logic/open_texts.h"
 #include "viewer/logic/text_utils.h"
 #include "viewer/main_menu.h"
