@@ -121,6 +121,20 @@ expect_note "111 5894 1020"
 read -r hx hy _ <<<"$(vx_drive rect "$g,control=1020")"
 vx_expect_eq "$((hx - cx)),$((hy - cy))" "117,142" "handle at the right edge of its bounds"
 
+# The small button sets the others from the program's side: the handle
+# moves (reported), the slider returns to its default 5, and the new defaults
+# are clamped to the ranges (Space: slider 10, spin field 0).
+mark_log
+post 1002 0x201 1 "$(at 5 5)"
+post 1002 0x202 0 "$(at 5 5)"
+expect_note "111 5892 1020"
+expect_note "1020 0 $(((130 << 16) | 40))"
+expect_note "1060 0 5"
+vx_drive key "$g,control=1060" 0x20 >/dev/null
+expect_note "1060 5892 10"
+post 1050 0x100 0x20
+vx_expect_eq "$(text_of 1050)" 0 "spin text after Space with the new default"
+
 # Pressed and focused, with focus cues on after a key: photographed.
 post 1001 0x201 1 "$(at 5 5)"
 vx_drive key "$g,control=1001" 0x41 >/dev/null
