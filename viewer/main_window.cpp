@@ -10,6 +10,7 @@
 
 #include "viewer/busy_guard.h"
 #include "viewer/commands.h"
+#include "viewer/history_commands.h"
 #include "viewer/library_messages.h"
 #include "viewer/logic/open_texts.h"
 #include "viewer/logic/text_utils.h"
@@ -23,6 +24,7 @@
 #include "viewer/shell_link.h"
 #include "viewer/style.h"
 #include "viewer/tooltips.h"
+#include "viewer/unix_path.h"
 #include "viewer/view.h"
 #include "viewer/wide_text.h"
 #include "viewer/window_state.h"
@@ -275,14 +277,15 @@ void FocusAfterHandOver(const MainWindowState& state) {
     if (!RestoreIfMinimised(state.window)) BringToFront(state.window);
 }
 
-// Action lists are applied through the Actions window, which comes later:
-// until then a dropped list is one that cannot be applied, and says so.
-void OnDroppedActionList(MainWindowState& state) {
-    const bool hasImage = state.image.data != nullptr;
-    if (hasImage && !BeginImageChange(state, ImageChange::Apply, ChangeAsker::Program)) return;
-    WCHAR text[64];
-    CopyToWide(DroppedActionListError(hasImage), text);
-    ShowError(state, text);
+// A dropped action-list file is applied to the current image.
+void OnDroppedActionList(MainWindowState& state, const WCHAR* path) {
+    if (!state.image.data) {
+        WCHAR text[64];
+        CopyToWide(DroppedActionListError(false), text);
+        ShowError(state, text);
+        return;
+    }
+    ApplyActionListFile(state, ToLibraryPath(path).c_str());
 }
 
 void OnDropFiles(MainWindowState& state, HDROP drop) {
@@ -293,7 +296,7 @@ void OnDropFiles(MainWindowState& state, HDROP drop) {
     DragFinish(drop);
     if (!path[0]) return;
     if (IsActionListFile(ToU16(path))) {
-        OnDroppedActionList(state);
+        OnDroppedActionList(state, path);
         return;
     }
     OpenPathFromOutside(state, path);

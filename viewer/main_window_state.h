@@ -60,6 +60,7 @@ struct MainWindowState {
     char creator[64] = {};      // "Software" text of saved files
     WCHAR currentPath[kPathUnits] = {};
     WCHAR undoSnapshotName[18] = {}; // "img", up to 10 digits, ".tmp"
+    bool undoUnavailable = false;    // the snapshot of this image could not be written
 
     // Windows and interface objects.
     HINSTANCE instance = nullptr;
