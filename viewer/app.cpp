@@ -7,6 +7,7 @@
 
 #include "viewer/commands.h"
 #include "viewer/library_messages.h"
+#include "viewer/favorites_file.h"
 #include "viewer/main_window.h"
 #include "viewer/preferences_file.h"
 #include "viewer/shell_link.h"
@@ -128,6 +129,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     if (!RegisterMainWindowClass(instance)) return 0;
     if (!CreateMainHandle(state)) return 0;
     LoadPreferences(state.handle);
+    LoadFavorites(state);
     SetInterfaceStyle(g_preferences.interfaceStyle);
 
     const HWND window = CreateMainWindow(state);

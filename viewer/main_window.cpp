@@ -10,6 +10,7 @@
 
 #include "viewer/busy_guard.h"
 #include "viewer/commands.h"
+#include "viewer/favorites_file.h"
 #include "viewer/history_commands.h"
 #include "viewer/library_messages.h"
 #include "viewer/logic/open_texts.h"
@@ -95,6 +96,7 @@ bool OnClose(MainWindowState& state, HWND window) {
     if (!ConfirmDiscardChanges(state, DiscardFor::Exit)) return false;
     DragAcceptFiles(window, FALSE);
     SavePreferences(window);
+    SaveFavorites(state);
     return true;
 }
 
@@ -105,6 +107,7 @@ void OnDestroy(MainWindowState& state) {
     ILClearImage(&state.image);
     ILClearInfo(&state.info);
     state.history.Clear();
+    state.favorites.Clear();
     DeleteUndoSnapshot(state.undoSnapshotName);
     ILDestroyHandle(state.handle);
     state.handle = nullptr;

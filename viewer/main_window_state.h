@@ -97,6 +97,7 @@ struct MainWindowState {
     SCROLLINFO hScrollInfo = {}; // last values given to the scroll bars
     SCROLLINFO vScrollInfo = {};
     ActionList history;                // actions of the current image, "Open" first
+    ActionList favorites;              // the user's list, kept in "fa.up"
     WCHAR linkTarget[kPathUnits] = {}; // target of an opened shell link
     bool openedThroughLink = false;
     const WCHAR* displayPath = L"NONE"; // link target or current path
