@@ -1,5 +1,6 @@
 #include "viewer/history_commands.h"
 
+#include <new>
 #include <string>
 
 #include "viewer/actions/action_apply.h"
@@ -54,6 +55,19 @@ void Replay(MainWindowState& state, const ReplayPlan& plan) {
 }
 
 } // namespace
+
+bool PostHistoryEntry(HWND mainWindow, const Action& action) {
+    auto* copy = new (std::nothrow) Action(action);
+    if (!copy) return false;
+    if (PostMessageW(mainWindow, kMsgHistoryEntry, 0, reinterpret_cast<LPARAM>(copy))) return true;
+    delete copy;
+    return false;
+}
+
+void OnHistoryEntry(MainWindowState& state, Action* action) {
+    if (!state.history.AppendCopy(*action)) ShowOutOfMemory(state);
+    delete action;
+}
 
 bool ApplyToCurrentImage(MainWindowState& state, const Action& action) {
     ViewerActionHost host;

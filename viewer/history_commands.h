@@ -8,6 +8,15 @@
 #include "viewer/actions/action_list.h"
 #include "viewer/main_window_state.h"
 
+// The history changes only on the user-interface thread, so that painting it
+// never reads a list being reallocated: a worker that applied an edit posts
+// its action with this message (lParam: an Action from new, taken over).
+constexpr UINT kMsgHistoryEntry = WM_APP + 2;
+// From any thread; false (the action not recorded) when it cannot be posted.
+bool PostHistoryEntry(HWND mainWindow, const Action& action);
+// The posted entry arrives: appended to the history, then freed.
+void OnHistoryEntry(MainWindowState& state, Action* action);
+
 // Repeats one action on the current image with the main handle.
 bool ApplyToCurrentImage(MainWindowState& state, const Action& action);
 

@@ -433,6 +433,9 @@ LRESULT MainWindowMessage(MainWindowState& state, HWND window, UINT message, WPA
         case kMsgOpenQueuedPath:
             OnOpenQueuedPath(state);
             return 0;
+        case kMsgHistoryEntry:
+            OnHistoryEntry(state, reinterpret_cast<Action*>(lParam));
+            return 0;
         default:
             break;
     }
