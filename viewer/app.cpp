@@ -107,6 +107,9 @@ int RunMessageLoop(const MainWindowState& state) {
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         if (ForwardDialogMessage(state.toolDialogWindow, &msg)) continue;
+        if (state.pageNavigator.dialog.window &&
+            IsDialogMessageW(state.pageNavigator.dialog.window, &msg))
+            continue;
         if (state.infoWindow.editFocusCount <= 0 && state.accelerators &&
             TranslateAcceleratorW(state.window, state.accelerators, &msg))
             continue;

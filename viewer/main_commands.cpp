@@ -7,6 +7,7 @@
 #include "viewer/commands.h"
 #include "viewer/dialogs/color_chooser.h"
 #include "viewer/dialogs/exr_import_dialog.h"
+#include "viewer/dialogs/page_navigator.h"
 #include "viewer/dialogs/pcd_import_dialog.h"
 #include "viewer/dialogs/raw_import_dialog.h"
 #include "viewer/dialogs/resolution_dialog.h"
@@ -117,6 +118,14 @@ void ToggleUseBackground(MainWindowState& state, UINT, LPARAM) {
     RenderAgainIfAlpha(state);
     InvalidateRect(state.window, nullptr, FALSE);
     ShowOptionToggled(state, "Use background", g_preferences.useBackground);
+}
+
+void ToggleMultipageDialog(MainWindowState& state, UINT, LPARAM) {
+    SetMultipageDialog(state, !g_preferences.multipageDialog);
+    if (g_preferences.multipageDialog)
+        ShowMultipageDialog(state, state.info.pages, state.info.page);
+    else
+        CloseMultipageDialog(state);
 }
 
 void ChooseImportOptions(MainWindowState& state, UINT id, LPARAM) {
@@ -320,6 +329,7 @@ constexpr Command kCommands[] = {
     {CMD_STYLE_LIGHT, CMD_STYLE_DARK, ChooseInterfaceStyle, false, Guard::None},
     {CMD_BACKGROUND_COLOR, CMD_BACKGROUND_COLOR, ChooseBackgroundColor, false, Guard::None},
     {CMD_IMPORT_EXR, CMD_IMPORT_PCD, ChooseImportOptions, false, Guard::None},
+    {CMD_MULTIPAGE_DIALOG, CMD_MULTIPAGE_DIALOG, ToggleMultipageDialog, false, Guard::None},
     {CMD_SMOOTH_RESIZING, CMD_SMOOTH_RESIZING, ToggleSmoothResizing, false, Guard::None},
     {CMD_FIT_NOTHING, CMD_FIT_WINDOW_TO_IMAGE, ChooseWindowMode, false, Guard::None},
     {CMD_HIGH_QUALITY_RESIZING, CMD_UPSAMPLE_SMALLER, ToggleOption, false, Guard::None},

@@ -13,6 +13,7 @@
 
 #include "imglib/imglib.h"
 #include "viewer/actions/action_list.h"
+#include "viewer/dialogs/page_navigator.h"
 #include "viewer/histogram_window.h"
 #include "viewer/info_window.h"
 #include "viewer/logic/dib_render.h"
@@ -84,6 +85,7 @@ struct MainWindowState {
     AboutBox* aboutBox = nullptr; // the open About box, null when none (about_box.cpp)
     InfoWindowState infoWindow;
     HistogramWindowState histogramWindow;
+    PageNavigatorState pageNavigator;
 
     // Main-window state.
     BusyFlags busy;
