@@ -59,12 +59,16 @@ public:
                 cx = static_cast<mq_context>(e.next_mps);
             }
         }
-        do {
+        // Renormalise: as many doublings at once as the bits in hand allow.
+        for (int shift = __builtin_clz(a_) - 16;;) {
             if (ct_ == 0) byte_in();
-            a_ <<= 1;
-            c_ <<= 1;
-            --ct_;
-        } while (!(a_ & 0x8000));
+            const int k = shift < ct_ ? shift : ct_;
+            a_ <<= k;
+            c_ <<= k;
+            ct_ -= k;
+            shift -= k;
+            if (!shift) break;
+        }
         return d;
     }
 
