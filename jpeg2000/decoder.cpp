@@ -355,12 +355,15 @@ void tile_decoder::read_packet(const packet_position& pos) {
 // the signal on return.
 constexpr int lifting_pad = 4;
 
-template <typename T> void lift(T* x, int64_t n, int64_t i0, int64_t lanes) {
+template <typename T>
+void lift(T* x, int64_t n, int64_t i0, int64_t lanes) {
     if (n == 1) {
         if (i0 & 1)
             for (int64_t l = 0; l < lanes; ++l) {
-                if constexpr (std::is_integral_v<T>) x[l] >>= 1;
-                else x[l] /= 2;
+                if constexpr (std::is_integral_v<T>)
+                    x[l] >>= 1;
+                else
+                    x[l] /= 2;
             }
         return;
     }
@@ -389,7 +392,9 @@ template <typename T> void lift(T* x, int64_t n, int64_t i0, int64_t lanes) {
     };
     if constexpr (std::is_integral_v<T>) {
         // 64-bit sums: damaged data may hold any 32-bit values.
-        step(0, [](T t, T a, T b) { return static_cast<T>(int64_t{t} - ((int64_t{a} + b + 2) >> 2)); });
+        step(0, [](T t, T a, T b) {
+            return static_cast<T>(int64_t{t} - ((int64_t{a} + b + 2) >> 2));
+        });
         step(1, [](T t, T a, T b) { return static_cast<T>(int64_t{t} + ((int64_t{a} + b) >> 1)); });
     } else {
         constexpr float alpha = -1.586134342059924f, beta = -0.052980118572961f,
@@ -638,6 +643,15 @@ std::vector<component_image> codestream_decoder::decode(codestream_ref cs, bool*
             t.release();
         }
     return images;
+}
+
+std::vector<component_image> codestream_decoder::decode(codestream_source& source, bool* complete) {
+    codestream_ref cs = codestream_ref::create_input(&source);
+    struct disposer {
+        codestream_ref& cs;
+        ~disposer() { cs.dispose(); }
+    } guard{cs};
+    return decode(cs, complete);
 }
 
 } // namespace j2k
