@@ -580,14 +580,55 @@ std::vector<component_image> codestream_decoder::decode(codestream_ref cs, bool*
             tile_state& ts = *t.t_;
             tile_decoder td(ts, data[static_cast<size_t>(ts.index)]);
             if (!td.read_packets() && complete) *complete = false;
-            std::vector<std::vector<int32_t>> planes(static_cast<size_t>(n));
-            for (int c = 0; c < n; ++c)
-                td.reconstruct(c + s.first_component, planes[c]);
+            std::vector<uint8_t>().swap(data[static_cast<size_t>(ts.index)]);
             const bool ycc = t.uses_colour_transform();
+            // Each component's plane is written out and dropped as soon as it
+            // is complete; the colour transform needs the first three at once.
+            auto emit = [&](int c, std::vector<int32_t>& plane) {
+                const tile_component_state& tc = ts.components[c + s.first_component];
+                component_image& im = images[c];
+                im.reversible = tc.reversible;
+                im.colour_transform = ycc && c < 3;
+                const rect ce = cs.component_extent(c);
+                const int p = im.precision;
+                const int32_t shift = im.is_signed ? 0 : int32_t{1} << (p - 1);
+                const int32_t lo = im.is_signed ? -(int32_t{1} << (p - 1)) : 0;
+                const int32_t hi = im.is_signed ? (int32_t{1} << (p - 1)) - 1
+                                                : static_cast<int32_t>((int64_t{1} << p) - 1);
+                const int64_t w = tc.region.size.x;
+                for (int64_t y = 0; y < tc.region.size.y; ++y) {
+                    int32_t* dst = im.samples.data() + (tc.region.pos.y - ce.pos.y + y) * im.width +
+                                   tc.region.pos.x - ce.pos.x;
+                    const int32_t* src = plane.data() + y * w;
+                    if (tc.reversible) {
+                        for (int64_t x = 0; x < w; ++x)
+                            dst[x] = static_cast<int32_t>(
+                                std::clamp<int64_t>(int64_t{src[x]} + shift, lo, hi));
+                        continue;
+                    }
+                    // Round to nearest in the float domain, clamped first so
+                    // that damaged data (even NaN) converts safely.
+                    const float flo = static_cast<float>(lo - shift),
+                                fhi = static_cast<float>(hi - shift);
+                    for (int64_t x = 0; x < w; ++x) {
+                        float f;
+                        std::memcpy(&f, &src[x], 4);
+                        f = f + 0.5f;
+                        f = f >= flo ? (f <= fhi + 0.5f ? f : fhi) : flo;
+                        int32_t v = static_cast<int32_t>(f);
+                        if (static_cast<float>(v) > f) --v;
+                        dst[x] = std::clamp(v + shift, lo, hi);
+                    }
+                }
+                std::vector<int32_t>().swap(plane);
+            };
+            std::vector<int32_t> planes[3];
+            int c = 0;
             if (ycc) {
-                const tile_component_state& tc0 = ts.components[0];
+                for (; c < 3; ++c)
+                    td.reconstruct(c + s.first_component, planes[c]);
                 const size_t count0 = planes[0].size();
-                if (tc0.reversible) {
+                if (ts.components[0].reversible) {
                     for (size_t i = 0; i < count0; ++i) {
                         const int64_t y = planes[0][i], cb = planes[1][i], cr = planes[2][i];
                         const int64_t g = y - ((cb + cr) >> 2);
@@ -606,39 +647,12 @@ std::vector<component_image> codestream_decoder::decode(codestream_ref cs, bool*
                         p2[i] = y + 1.772f * cb;
                     }
                 }
+                for (int k = 0; k < 3; ++k)
+                    emit(k, planes[k]);
             }
-            for (int c = 0; c < n; ++c) {
-                const tile_component_state& tc = ts.components[c + s.first_component];
-                component_image& im = images[c];
-                im.reversible = tc.reversible;
-                im.colour_transform = ycc && c < 3;
-                const rect ce = cs.component_extent(c);
-                const int p = im.precision;
-                const int32_t shift = im.is_signed ? 0 : int32_t{1} << (p - 1);
-                const int32_t lo = im.is_signed ? -(int32_t{1} << (p - 1)) : 0;
-                const int32_t hi = im.is_signed ? (int32_t{1} << (p - 1)) - 1
-                                                : static_cast<int32_t>((int64_t{1} << p) - 1);
-                const int64_t w = tc.region.size.x;
-                for (int64_t y = 0; y < tc.region.size.y; ++y) {
-                    int32_t* dst = im.samples.data() + (tc.region.pos.y - ce.pos.y + y) * im.width +
-                                   tc.region.pos.x - ce.pos.x;
-                    const int32_t* src = planes[c].data() + y * w;
-                    for (int64_t x = 0; x < w; ++x) {
-                        int64_t v;
-                        if (tc.reversible) {
-                            v = int64_t{src[x]} + shift;
-                        } else {
-                            float f;
-                            std::memcpy(&f, &src[x], 4);
-                            f = std::floor(f + 0.5f);
-                            v = !(f > -1e9f) ? lo - int64_t{shift}
-                                : f > 1e9f   ? hi
-                                             : static_cast<int64_t>(f);
-                            v += shift;
-                        }
-                        dst[x] = static_cast<int32_t>(std::clamp<int64_t>(v, lo, hi));
-                    }
-                }
+            for (; c < n; ++c) {
+                td.reconstruct(c + s.first_component, planes[0]);
+                emit(c, planes[0]);
             }
             t.release();
         }
