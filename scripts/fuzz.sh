@@ -56,6 +56,9 @@ else
     done
 fi
 
+# Leaks of system libraries the project cannot mend (see the file).
+export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+
 failed=()
 for codec in "${targets[@]}"; do
     program="$build/${codec}_fuzz"
