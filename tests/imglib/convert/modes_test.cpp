@@ -15,15 +15,6 @@ using vxtest::Image;
 
 class Modes : public SuiteHandleTest {};
 
-uint8_t At(const ILImage& image, uint32_t x, uint32_t y) {
-    uint8_t v = 0;
-    ILGetPixelProc get;
-    ILSetPixelProc set;
-    ILGetPixelAccessors(&image, &set, &get);
-    get(&image, static_cast<int32_t>(x), static_cast<int32_t>(y), &v);
-    return v;
-}
-
 // Grey v in column v of a 256 x 8 ramp.
 void Ramp(Image* image) {
     ASSERT_EQ(ILAllocImage(image, 256, 8, IL_GREY8, nullptr), IL_OK);
@@ -66,7 +57,7 @@ TEST_F(Modes, LowBitGreyBoundaries) {
         ASSERT_EQ(image.type, c.type);
         for (auto [v, want] : c.grey)
             for (uint32_t y = 0; y < 8; ++y)
-                ASSERT_EQ(At(image, v, y), want) << v << "," << y;
+                ASSERT_EQ(vxtest::SmallPixelAt(image, v, y), want) << v << "," << y;
     }
 }
 
@@ -81,7 +72,7 @@ TEST_F(Modes, MonochromeDitherKeepsTheLightLevel) {
         uint32_t white = 0;
         for (uint32_t y = 0; y < 64; ++y)
             for (uint32_t x = 0; x < 64; ++x)
-                white += At(image, x, y);
+                white += vxtest::SmallPixelAt(image, x, y);
         if (kind == 2)
             EXPECT_NEAR(white / 4096.0, std::pow(128 / 255.0, 1.8), 0.01);
         else
@@ -95,7 +86,7 @@ TEST_F(Modes, MonochromeDitherKeepsTheLightLevel) {
     ASSERT_EQ(ILConvertToMonochrome(handle_, &column, 2), IL_OK);
     uint32_t white = 0;
     for (uint32_t y = 0; y < 40; ++y)
-        white += At(column, 0, y);
+        white += vxtest::SmallPixelAt(column, 0, y);
     EXPECT_EQ(white, 0u);
 }
 
