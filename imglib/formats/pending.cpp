@@ -29,28 +29,8 @@ ILResult ILSaveGIF(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) 
     return Unsupported(h, "GIF");
 }
 
-ILResult ILLoadJPEG2000(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "JPEG2000");
-}
-
 ILResult ILSaveJPEG2000(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
     return Unsupported(h, "JPEG2000");
-}
-
-ILResult ILLoadPNM(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "PNM/PAM");
-}
-
-ILResult ILSavePNM(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
-    return Unsupported(h, "PNM/PAM");
-}
-
-ILResult ILLoadTGA(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "TGA");
-}
-
-ILResult ILSaveTGA(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
-    return Unsupported(h, "TGA");
 }
 
 ILResult ILLoadRAS(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {

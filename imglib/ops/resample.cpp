@@ -296,6 +296,9 @@ ILResult ILResample(ILHandle* h, ILImage* source, ILImage* target, uint8_t filte
                 return IL_OUT_OF_MEMORY;
         } else {
             if (!target->data) return IL_BAD_ARGUMENT;
+            // Pixels are copied raw into a palette target: only from its own type.
+            if (!equal && IsIndexed(target->type) && target->type != source->type)
+                return IL_BAD_ARGUMENT;
             if (equal || IsIndexed(target->type)) {
                 ILPalette* copy = source->palette ? new ILPalette(*source->palette) : nullptr;
                 delete target->palette;
