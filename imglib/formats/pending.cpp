@@ -13,14 +13,6 @@ ILResult Unsupported(ILHandle* h, const char* module) {
 
 } // namespace
 
-ILResult ILLoadPCX(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "PCX");
-}
-
-ILResult ILSavePCX(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
-    return Unsupported(h, "PCX");
-}
-
 ILResult ILLoadGIF(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "GIF");
 }
