@@ -29,10 +29,6 @@ ILResult ILSaveJPEG2000(ILHandle* h, const char16_t*, const ILImage*, const ILIn
     return Unsupported(h, "JPEG2000");
 }
 
-ILResult ILLoadRAS(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "RAS");
-}
-
 ILResult ILLoadSGI(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "SGI");
 }
