@@ -12,7 +12,8 @@
 # Method, the same for every script:
 #   - ours and the peer run interleaved, A B A B, RUNS times each (default
 #     9) after one warm-up run each, pinned to the same processor(s)
-#     (BENCH_CPUS, default 2, a taskset list);
+#     (BENCH_CPUS, a taskset list; by default the idlest processor when the
+#     script starts);
 #   - each side's figure is the median, printed with its range;
 #   - ours/peer is the ratio of the medians, printed with the range of the
 #     ratios of the runs paired in time (run i of ours against run i of the
@@ -23,7 +24,23 @@
 #     runs (the kernel's maximum resident set size of the process).
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-bench_cpus=${BENCH_CPUS:-2}
+# The idlest processor over a third of a second, unless BENCH_CPUS names
+# some: scripts that others run at the same time then rarely share one.
+_bench_idlest_cpu() {
+    python3 - <<'PY'
+import time
+def idle():
+    out = {}
+    for line in open("/proc/stat"):
+        f = line.split()
+        if f[0].startswith("cpu") and f[0] != "cpu":
+            out[f[0][3:]] = int(f[4]) + int(f[5])
+    return out
+a = idle(); time.sleep(0.3); b = idle()
+print(max(b, key=lambda c: b[c] - a[c]))
+PY
+}
+bench_cpus=${BENCH_CPUS:-$(_bench_idlest_cpu)}
 bench_runs=${RUNS:-9}
 
 # The build folder (default build/default) as an absolute path in build, the

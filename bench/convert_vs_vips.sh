@@ -33,7 +33,8 @@ status=0
 taskset -c "$bench_cpus" "$work/driver" "$bench_runs" "$work" || status=$?
 [ "$status" -le 1 ] || exit "$status"
 bench_header
-for samples in "$work"/*.samples; do
+# In the order the driver ran them.
+while read -r samples; do
     bench_summary "$(basename "$samples" .samples)" "$samples"
-done
+done < <(ls -tr "$work"/*.samples)
 [ "$status" -eq 0 ] || { echo "outputs differ beyond the tolerance" >&2; exit 1; }

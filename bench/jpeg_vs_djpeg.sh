@@ -12,6 +12,10 @@
 #   start-up   iltool topam on a 64 x 48 file        vs  djpeg -ppm on it: what starting
 #              the process costs each side (the libraries it loads), which
 #              every line above includes once
+# and, as the viewer pays for decoding (its process started once), both in
+# one process (bench/jpeg_in_process.cpp): ImgLib's load against
+# libjpeg-turbo driven as djpeg drives it, into a new image each run:
+#   decode (1 process), thumbnail (1 process)
 # Both sides read the same file and write the same pixels: the decoded
 # pixel bytes are checked equal (PAM and PPM differ only in their headers),
 # and the two encoded files are checked to decode to equal pixels.
@@ -24,7 +28,8 @@ set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 bench_use_build "${1:-}"
 bench_require_files "$iltool"
-bench_require_tools djpeg cjpeg convert-im6.q16 python3 taskset
+bench_require_files "$lib"
+bench_require_tools djpeg cjpeg convert-im6.q16 g++ pkg-config python3 taskset
 bench_make_work vx_jpeg_bench
 
 convert-im6.q16 -size 6000x4000 gradient:navy-orange -seed 42 -attenuate 1 +noise Gaussian \
@@ -54,6 +59,14 @@ bench_pair thumbnail "$thumb_ours" "$thumb_peer"
 bench_pair encode "$encode_ours" "$encode_peer"
 bench_pair start-up "$iltool topam $work/tiny.jpg $work/ours_tiny.pam" \
     "djpeg -ppm -outfile $work/peer_tiny.ppm $work/tiny.jpg"
+
+bench_compile_driver "$root/bench/jpeg_in_process.cpp" "$work/in_process"
+for edge in 0 256; do
+    taskset -c "$bench_cpus" "$work/in_process" "$work/in.jpg" $edge "$bench_runs" \
+        "$work/in_process_$edge.samples"
+done
+bench_summary "decode (1 process)" "$work/in_process_0.samples"
+bench_summary "thumbnail (1 process)" "$work/in_process_256.samples"
 
 same_pixels "$work/ours.pam" "$work/peer.ppm" decode
 same_pixels "$work/ours_thumb.pam" "$work/peer_thumb.ppm" thumbnail

@@ -12,9 +12,10 @@
 #                                                             -g 2.4 12.92 (to a PPM)
 # Our side is a driver compiled here against a built ImgLib that loads into
 # memory; the tools also write their output (to /dev/null where they can).
-# Prints processor time (user + system, hyperfine's mean) for both sides and
-# ours/peer; "startup" is our driver doing nothing (process start and the
-# handle's shared tables), paid once per process and part of every row.
+# Timed by bench/common.sh (interleaved runs, medians, processor time).
+# "startup" is our driver creating a handle and doing nothing (process start,
+# the library's shared tables and colour profiles) against `true`: that
+# fixed cost is part of every row of ours.
 #
 # Usage: bench/libcodecs_vs_tools.sh [build-dir]     (default: build/default)
 set -euo pipefail
@@ -23,7 +24,7 @@ set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 bench_use_build "${1:-}"
 bench_require_files "$lib"
-bench_require_tools dwebp cwebp JxrDecApp JxrEncApp dcraw_emu hyperfine g++ pkg-config python3
+bench_require_tools dwebp cwebp JxrDecApp JxrEncApp dcraw_emu g++ pkg-config python3
 bench_make_work vx_libcodecs_bench
 corpus=${VX_CORPUS_DIR:-"$root/../shared/corpus"}
 dng="$corpus/raw-samples/raw/colorchart.dng"
@@ -94,7 +95,7 @@ int main(int argc, char** argv) {
     ILImage image;
     int result = IL_OK;
     if (argc >= 2 && !std::strcmp(argv[1], "startup")) {
-        // the handle alone: process start and the library's shared tables
+        // the handle alone
     } else if (argc >= 3 && !std::strcmp(argv[1], "decode")) {
         ILRAWImportOptions raw;
         ILGetRAWImportOptions(h, &raw);
@@ -141,27 +142,15 @@ cwebp -quiet -q 75 "$work/in.ppm" -o "$work/in.webp"
 "$driver" encode "$work/in.ppm" "$work/in.exr"
 cp "$dng" "$work/raw.dng"
 
-compare() {
-    local name=$1 ours=$2 peer=$3
-    local o p
-    o=$(bench_times "$ours" user system)
-    p=$(bench_times "$peer" user system)
-    python3 - "$name" "$o" "$p" <<'PY'
-import sys
-name, (ou, os_), (pu, ps) = sys.argv[1], map(float, sys.argv[2].split()), map(float, sys.argv[3].split())
-print(f"{name:<12} ours {1000*(ou+os_):8.1f} ms   peer {1000*(pu+ps):8.1f} ms   ours/peer {(ou+os_)/(pu+ps):.3f}")
-PY
-}
-
 echo "input: 3000 x 2000 generated picture; $(basename "$dng")"
-read -r su ss <<<"$(bench_times "$driver startup" user system)"
-python3 -c "print(f'startup      ours {1000*($su+$ss):8.1f} ms (included in every row of ours)')"
-compare "webp decode" "$driver decode $work/in.webp" "dwebp -quiet -ppm $work/in.webp -o /dev/null"
-compare "webp encode" "$driver encode $work/in.ppm $work/ours.webp 75" \
+bench_header
+bench_pair "startup" "$driver startup" "true"
+bench_pair "webp decode" "$driver decode $work/in.webp" "dwebp -quiet -ppm $work/in.webp -o /dev/null"
+bench_pair "webp encode" "$driver encode $work/in.ppm $work/ours.webp 75" \
     "cwebp -quiet -q 75 $work/in.ppm -o $work/peer.webp"
-compare "jxr decode" "$driver decode $work/in.jxr" "JxrDecApp -i $work/in.jxr -o $work/peer.bmp"
-compare "jxr encode" "$driver encode $work/in.ppm $work/ours.jxr" \
+bench_pair "jxr decode" "$driver decode $work/in.jxr" "JxrDecApp -i $work/in.jxr -o $work/peer.bmp"
+bench_pair "jxr encode" "$driver encode $work/in.ppm $work/ours.jxr" \
     "JxrEncApp -i $work/in.bmp -o $work/peer.jxr -q 1.0 -l 0 -d 3"
-compare "exr decode" "$driver decode $work/in.exr" "$driver exrpeer $work/in.exr"
-compare "raw decode" "$driver decode $work/raw.dng" \
+bench_pair "exr decode" "$driver decode $work/in.exr" "$driver exrpeer $work/in.exr"
+bench_pair "raw decode" "$driver decode $work/raw.dng" \
     "dcraw_emu -w -a -q 2 -o 1 -g 2.4 12.92 -Z /dev/null $work/raw.dng"

@@ -3,8 +3,10 @@
 
 #include <string>
 
+#include "viewer/histogram_window.h"
+#include "viewer/info_window.h"
 #include "viewer/library_messages.h"
-#include "viewer/logic/action_list.h"
+#include "viewer/actions/action_list.h"
 #include "viewer/logic/open_texts.h"
 #include "viewer/logic/text_utils.h"
 #include "viewer/main_menu.h"
@@ -164,6 +166,8 @@ void ShowNewImage(MainWindowState& state, ImageSource source, const char* acquir
         state.viewResolutionY = GetDeviceCaps(state.mainDC, LOGPIXELSY);
     }
     LayOutNewImage(state);
+    UpdateInfoTexts(state);
+    UpdateHistogram(state);
     if (state.fullScreen) InvalidateRect(state.window, nullptr, FALSE);
 }
 
@@ -186,6 +190,8 @@ void ClearImage(MainWindowState& state) {
     UpdateTitleAndTooltip(state);
     InvalidateRect(state.window, nullptr, FALSE);
     state.currentPath[0] = 0;
+    UpdateInfoTexts(state);
+    UpdateHistogram(state);
 }
 
 void RefreshImageView(MainWindowState& state, bool relayout) {
@@ -193,6 +199,7 @@ void RefreshImageView(MainWindowState& state, bool relayout) {
         RenderDisplay(state);
         if (relayout) LayOutNewImage(state);
         RefreshImageTexts(state);
+        UpdateHistogram(state);
     }
     SetArrowCursor();
 }
@@ -200,6 +207,7 @@ void RefreshImageView(MainWindowState& state, bool relayout) {
 void RefreshImageTexts(MainWindowState& state) {
     InvalidateRect(state.window, nullptr, FALSE);
     UpdateTitleAndTooltip(state);
+    UpdateInfoTexts(state);
 }
 
 int FindFirstImageInFolder(WCHAR (&path)[kPathUnits]) {

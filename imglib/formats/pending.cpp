@@ -21,10 +21,6 @@ ILResult ILSaveGIF(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) 
     return Unsupported(h, "GIF");
 }
 
-ILResult ILLoadJPEG2000(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "JPEG2000");
-}
-
 ILResult ILSaveJPEG2000(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
     return Unsupported(h, "JPEG2000");
 }

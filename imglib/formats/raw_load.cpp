@@ -68,9 +68,6 @@ void Configure(const ILHandle* h, LibRaw* raw) {
     p.gamm[0] = 0.45;
     p.gamm[1] = 4.5;
     p.aber[0] = p.aber[2] = 1.0;
-    // An embedded profile takes the camera's colours to the output space.
-    static char embed[] = "embed";
-    p.camera_profile = embed;
     if (h->thumbnailEdge) {
         p.half_size = 1;
     } else {
@@ -103,11 +100,13 @@ void FillInfo(ILInfo* info, LibRaw* raw) {
     info->bitsPerPixel = 6 * colors;
     info->gamma = 1.0;
     info->gammaKind = IL_GAMMA_STORED;
-    if (raw->imgdata.color.profile && raw->imgdata.color.profile_length) {
+    if (raw->imgdata.color.profile_length) {
         info->gammaKind = IL_GAMMA_ICC;
-        ILProfilePtr profile(
-            cmsOpenProfileFromMem(raw->imgdata.color.profile, raw->imgdata.color.profile_length));
-        if (profile) info->gamma = ILIccGamma(profile.get());
+        if (raw->imgdata.color.profile) {
+            ILProfilePtr profile(cmsOpenProfileFromMem(raw->imgdata.color.profile,
+                                                       raw->imgdata.color.profile_length));
+            if (profile) info->gamma = ILIccGamma(profile.get());
+        }
     }
     info->colorType = raw->imgdata.idata.is_foveon ? IL_CT_THREE_LAYER : IL_CT_BAYER;
     info->pages = 1;
@@ -229,12 +228,19 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     ILResult result = Check(errors, raw->open_file(name->c_str()));
     if (result != IL_OK) return result;
     if (!raw->imgdata.idata.raw_count) return ILReportInvalidHeader(h);
+    // An embedded profile takes the camera's colours to the output space.
+    // Only then: asking for it costs LibRaw a colour transform even for
+    // files without one.
+    if (raw->imgdata.color.profile_length) {
+        static char embed[] = "embed";
+        raw->imgdata.params.camera_profile = embed;
+    }
 
     if (info) {
         FillInfo(info, raw.get());
         if (h->readMetadata && ILInfoNewEXIF(&info->exif)) {
             ILRawAddExif(info->exif, *raw);
-            ILRawReadSidecar(path, info);
+            ILRawReadSidecar(h, path, info);
         }
     }
     if (!image) return IL_OK;

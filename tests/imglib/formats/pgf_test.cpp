@@ -112,10 +112,11 @@ TEST_F(Pgf, EveryModeRoundTripsLossless) {
         ASSERT_EQ(Load(path, &back.image), IL_OK) << LastError();
         ASSERT_EQ(back.image.type, c.type) << LastError();
         EXPECT_TRUE(SameRows(image.image, back.image));
-        if (c.type == IL_INDEX8)
+        if (c.type == IL_INDEX8) {
             EXPECT_EQ(std::memcmp(back.image.palette->entries, image.image.palette->entries,
                                   256 * sizeof(ILPaletteEntry)),
                       0);
+        }
     }
 }
 

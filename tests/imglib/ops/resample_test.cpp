@@ -146,6 +146,10 @@ TEST_F(Resample, RefusesBadArguments) {
     EXPECT_EQ(ILResampleImage(handle_, &image, 2, 2, IL_RESAMPLE_FILTER_COUNT), IL_BAD_ARGUMENT);
     EXPECT_EQ(ILResampleImage(handle_, nullptr, 2, 2, 0), IL_BAD_ARGUMENT);
     EXPECT_EQ(image.width, 4u);
+    // Raw copies into a palette target of another type would overrun its rows.
+    Image palette(9, 9, IL_INDEX8);
+    palette.palette = new ILPalette(256);
+    EXPECT_EQ(ILResampleInto(handle_, &image, &palette, 0), IL_BAD_ARGUMENT);
 }
 
 // Linear-light peers. vips shrinks in scRGB with the same Lanczos (it
