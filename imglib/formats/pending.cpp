@@ -25,14 +25,6 @@ ILResult ILSaveJPEG2000(ILHandle* h, const char16_t*, const ILImage*, const ILIn
     return Unsupported(h, "JPEG2000");
 }
 
-ILResult ILLoadSGI(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "SGI");
-}
-
-ILResult ILSaveSGI(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
-    return Unsupported(h, "SGI");
-}
-
 ILResult ILLoadRadiance(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "RADIANCE");
 }
