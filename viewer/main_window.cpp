@@ -8,9 +8,11 @@
 
 #include <string>
 
+#include "viewer/about_box.h"
 #include "viewer/busy_guard.h"
 #include "viewer/commands.h"
 #include "viewer/favorites_file.h"
+#include "viewer/histogram_window.h"
 #include "viewer/history_commands.h"
 #include "viewer/library_messages.h"
 #include "viewer/logic/open_texts.h"
@@ -103,6 +105,7 @@ bool OnClose(MainWindowState& state, HWND window) {
 // Static destructors do not run once a worker thread existed: everything is
 // released here.
 void OnDestroy(MainWindowState& state) {
+    CloseAboutBox(state, false);
     state.display.Free(); // may share the image's rows: goes first
     ILClearImage(&state.image);
     ILClearInfo(&state.info);
@@ -195,11 +198,15 @@ void OnMouseMove(MainWindowState& state, int x, int y) {
         ScrollViewVertically(state, state.view.scrollY + (state.lastMouse.y - y));
     }
     state.lastMouse = {x, y};
+    ProbeMouseMove(state);
 }
 
 void OnLButtonDown(MainWindowState& state, HWND window, int x, int y, WPARAM keys) {
     state.lastMouse = {x, y};
-    if (keys & MK_CONTROL) return; // picks a pixel into the Histogram window, which comes later
+    if (keys & MK_CONTROL) {
+        LockProbeAtMouse(state); // picks the pixel into the Histogram window
+        return;
+    }
     if (state.view.hBarShown || state.view.vBarShown) {
         SetCapture(window);
         SetCursor(LoadCursorA(nullptr, IDC_SIZEALL));
@@ -378,6 +385,7 @@ LRESULT MainWindowMessage(MainWindowState& state, HWND window, UINT message, WPA
             OnMeasureItem(window, reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
             return 1;
         case WM_DISPLAYCHANGE:
+            CloseAboutBox(state, false);
             SetInterfaceStyle(g_preferences.interfaceStyle);
             break;
         case WM_SYSCOMMAND:
@@ -415,6 +423,9 @@ LRESULT MainWindowMessage(MainWindowState& state, HWND window, UINT message, WPA
             return 0;
         case WM_MBUTTONDOWN:
             SetWheelMode(state, g_preferences.wheelZoom ? 0 : 1);
+            return 0;
+        case WM_MOUSELEAVE:
+            ProbeMouseLeave(state);
             return 0;
         case WM_MOUSEWHEEL:
             OnMouseWheel(state, wParam, false);
