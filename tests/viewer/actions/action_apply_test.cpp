@@ -47,6 +47,12 @@ Action Make(int32_t type, const Block& b) {
     return a;
 }
 
+AlphaBlock OfKind(int32_t kind) {
+    AlphaBlock b;
+    b.kind = kind;
+    return b;
+}
+
 Action MakeInt(int32_t type, int32_t v) {
     uint8_t bytes[4];
     EncodeInt(v, bytes);
@@ -134,8 +140,8 @@ TEST(ActionApply, RefusalsLeaveTheImageAndReachNothing) {
     const OpenBlock ob = MakeOpenBlock(OPEN_FROM_CLIPBOARD, u"", "");
     ASSERT_TRUE(open.Set(ACTION_OPEN, ob.bytes));
     EXPECT_TRUE(ApplyAction(open, nullptr, &image, host));
-    EXPECT_TRUE(ApplyAction(Make(ACTION_ALPHA_CHANNEL, AlphaBlock{ALPHA_SAVE_FILE}), nullptr,
-                            &image, host));
+    EXPECT_TRUE(
+        ApplyAction(Make(ACTION_ALPHA_CHANNEL, OfKind(ALPHA_SAVE_FILE)), nullptr, &image, host));
     EXPECT_EQ(vxtest::Packed(image), before);
     EXPECT_TRUE(host.calls.empty());
 
@@ -151,7 +157,7 @@ TEST(ActionApply, HostOperationsGetTheirBlocks) {
     host.result = true;
     EXPECT_TRUE(ApplyAction(Make(ACTION_MODE, ModeBlock{40913, 1, 2}), nullptr, &image, host));
     EXPECT_TRUE(
-        ApplyAction(Make(ACTION_ALPHA_CHANNEL, AlphaBlock{ALPHA_INVERT}), nullptr, &image, host));
+        ApplyAction(Make(ACTION_ALPHA_CHANNEL, OfKind(ALPHA_INVERT)), nullptr, &image, host));
     EXPECT_TRUE(ApplyAction(Make(ACTION_WRITE_TEXT, WriteTextBlock{}), nullptr, &image, host));
     EXPECT_EQ(host.calls, (std::vector<std::string>{"invert", "mode", "alpha", "no text"}));
 }
