@@ -10,6 +10,7 @@
 #include "viewer/info_window.h"
 #include "viewer/controls/control_base.h"
 #include "viewer/library_messages.h"
+#include "viewer/favorites_file.h"
 #include "viewer/main_window.h"
 #include "viewer/preferences_file.h"
 #include "viewer/shell_link.h"
@@ -135,6 +136,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     if (!RegisterMainWindowClass(instance) || !RegisterControlClasses(instance)) return 0;
     if (!CreateMainHandle(state)) return 0;
     LoadPreferences(state.handle);
+    LoadFavorites(state);
     SetInterfaceStyle(g_preferences.interfaceStyle);
 
     const HWND window = CreateMainWindow(state);

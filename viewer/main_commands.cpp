@@ -14,6 +14,7 @@
 #include "viewer/display_bitmap.h"
 #include "viewer/full_screen_switch.h"
 #include "viewer/histogram_window.h"
+#include "viewer/history_commands.h"
 #include "viewer/info_window.h"
 #include "viewer/library_messages.h"
 #include "viewer/main_menu.h"
@@ -97,6 +98,18 @@ void EmptyTheClipboard(MainWindowState& state, UINT, LPARAM) {
 void GoToPage(MainWindowState& state, UINT, LPARAM page) {
     if (page >= 0 && page < state.info.pages && page != state.info.page)
         OpenImageFile(state, state.currentPath, static_cast<int>(page));
+}
+
+// Edit
+
+// Undo and redo pass the guard themselves, once they know there is
+// something to replay.
+void Undo(MainWindowState& state, UINT, LPARAM) {
+    UndoAction(state);
+}
+
+void Redo(MainWindowState& state, UINT, LPARAM) {
+    RedoAction(state);
 }
 
 // Image
@@ -315,6 +328,9 @@ constexpr Command kCommands[] = {
     {CMD_COPY, CMD_COPY, CopyToClipboard, true, Guard::None},
     {CMD_EMPTY_CLIPBOARD, CMD_EMPTY_CLIPBOARD, EmptyTheClipboard, false, Guard::None},
     {CMD_GO_TO_PAGE, CMD_GO_TO_PAGE, GoToPage, true, Guard::OpenUser},
+
+    {CMD_UNDO, CMD_UNDO, Undo, true, Guard::None},
+    {CMD_REDO, CMD_REDO, Redo, true, Guard::None},
 
     {CMD_USE_ALPHA, CMD_USE_ALPHA, ToggleUseAlpha, false, Guard::None},
     {CMD_USE_BACKGROUND, CMD_USE_BACKGROUND, ToggleUseBackground, false, Guard::None},

@@ -155,6 +155,7 @@ void ShowNewImage(MainWindowState& state, ImageSource source, const char* acquir
     UpdateBackgroundBrush(state);
 
     state.history.Clear();
+    state.undoUnavailable = false;
     PushHistoryOpen(state.history, block);
     SetHistoryCursor(state.history, 0);
     UpdateModeMenu(state);

@@ -13,36 +13,12 @@ ILResult Unsupported(ILHandle* h, const char* module) {
 
 } // namespace
 
-ILResult ILLoadPCX(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "PCX");
-}
-
-ILResult ILSavePCX(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
-    return Unsupported(h, "PCX");
-}
-
-ILResult ILLoadGIF(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "GIF");
-}
-
 ILResult ILSaveGIF(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
     return Unsupported(h, "GIF");
 }
 
 ILResult ILSaveJPEG2000(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
     return Unsupported(h, "JPEG2000");
-}
-
-ILResult ILLoadRAS(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "RAS");
-}
-
-ILResult ILLoadSGI(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "SGI");
-}
-
-ILResult ILSaveSGI(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
-    return Unsupported(h, "SGI");
 }
 
 ILResult ILLoadRadiance(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
