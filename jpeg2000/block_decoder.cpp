@@ -123,16 +123,21 @@ inline void make_significant(uint32_t* f, int stride, int negative) {
 
 template <bool causal, bool raw>
 void block_decoder::significance_pass(int bit_position) {
+    // Locals: stores to the (unsigned) sample and flag words could
+    // otherwise alias these int members and force reloads.
+    const int width = width_, height = height_, stride = stride_;
+    uint32_t* const flags = flags_.data();
+    uint32_t* const samples = samples_;
     // The coders in locals: kept in registers across the loop.
     mq_decoder mq = mq_;
     raw_decoder rawd = raw_;
     const uint32_t one = 1u << bit_position, half = one >> 1;
-    for (int y0 = 0; y0 < height_; y0 += 4) {
-        const int rows = std::min(4, height_ - y0);
-        for (int x = 0; x < width_; ++x) {
-            uint32_t* f = flags_.data() + (y0 + 1) * stride_ + x + 1;
-            uint32_t* s = samples_ + y0 * width_ + x;
-            for (int r = 0; r < rows; ++r, f += stride_, s += width_) {
+    for (int y0 = 0; y0 < height; y0 += 4) {
+        const int rows = std::min(4, height - y0);
+        for (int x = 0; x < width; ++x) {
+            uint32_t* f = flags + (y0 + 1) * stride + x + 1;
+            uint32_t* s = samples + y0 * width + x;
+            for (int r = 0; r < rows; ++r, f += stride, s += width) {
                 uint32_t fl = *f;
                 if (causal && r == 3) fl &= causal_mask;
                 if ((fl & (significant | visited)) || !(fl & neighbours)) continue;
@@ -140,7 +145,7 @@ void block_decoder::significance_pass(int bit_position) {
                 if (bit) {
                     const int neg = sign_bit<raw>(mq, rawd, fl);
                     *s = one | half | (static_cast<uint32_t>(neg) << 31);
-                    make_significant(f, stride_, neg);
+                    make_significant(f, stride, neg);
                 }
                 *f |= visited;
             }
@@ -152,16 +157,21 @@ void block_decoder::significance_pass(int bit_position) {
 
 template <bool causal, bool raw>
 void block_decoder::refinement_pass(int bit_position) {
+    // Locals: stores to the (unsigned) sample and flag words could
+    // otherwise alias these int members and force reloads.
+    const int width = width_, height = height_, stride = stride_;
+    uint32_t* const flags = flags_.data();
+    uint32_t* const samples = samples_;
     // The coders in locals: kept in registers across the loop.
     mq_decoder mq = mq_;
     raw_decoder rawd = raw_;
     const uint32_t one = 1u << bit_position, half = one >> 1;
-    for (int y0 = 0; y0 < height_; y0 += 4) {
-        const int rows = std::min(4, height_ - y0);
-        for (int x = 0; x < width_; ++x) {
-            uint32_t* f = flags_.data() + (y0 + 1) * stride_ + x + 1;
-            uint32_t* s = samples_ + y0 * width_ + x;
-            for (int r = 0; r < rows; ++r, f += stride_, s += width_) {
+    for (int y0 = 0; y0 < height; y0 += 4) {
+        const int rows = std::min(4, height - y0);
+        for (int x = 0; x < width; ++x) {
+            uint32_t* f = flags + (y0 + 1) * stride + x + 1;
+            uint32_t* s = samples + y0 * width + x;
+            for (int r = 0; r < rows; ++r, f += stride, s += width) {
                 uint32_t fl = *f;
                 if ((fl & (significant | visited)) != significant) continue;
                 if (causal && r == 3) fl &= causal_mask;
@@ -185,46 +195,51 @@ void block_decoder::refinement_pass(int bit_position) {
 
 template <bool causal>
 void block_decoder::cleanup_pass(int bit_position) {
+    // Locals: stores to the (unsigned) sample and flag words could
+    // otherwise alias these int members and force reloads.
+    const int width = width_, height = height_, stride = stride_;
+    uint32_t* const flags = flags_.data();
+    uint32_t* const samples = samples_;
     // The coder in a local: kept in registers across the loop.
     mq_decoder mq = mq_;
     raw_decoder unused;
     const uint32_t one = 1u << bit_position, half = one >> 1;
-    for (int y0 = 0; y0 < height_; y0 += 4) {
-        const int rows = std::min(4, height_ - y0);
-        for (int x = 0; x < width_; ++x) {
-            uint32_t* const f0 = flags_.data() + (y0 + 1) * stride_ + x + 1;
-            uint32_t* const s0 = samples_ + y0 * width_ + x;
+    for (int y0 = 0; y0 < height; y0 += 4) {
+        const int rows = std::min(4, height - y0);
+        for (int x = 0; x < width; ++x) {
+            uint32_t* const f0 = flags + (y0 + 1) * stride + x + 1;
+            uint32_t* const s0 = samples + y0 * width + x;
             int r = 0;
             if (rows == 4) {
                 const uint32_t busy = significant | visited | neighbours;
-                uint32_t last = f0[3 * stride_];
+                uint32_t last = f0[3 * stride];
                 if (causal) last &= causal_mask;
-                if (!((f0[0] | f0[stride_] | f0[2 * stride_]) & busy) && !(last & busy)) {
+                if (!((f0[0] | f0[stride] | f0[2 * stride]) & busy) && !(last & busy)) {
                     if (!mq.decode(contexts_[ctx_run])) continue;
                     r = mq.decode(contexts_[ctx_uniform]) << 1;
                     r |= mq.decode(contexts_[ctx_uniform]);
-                    uint32_t* f = f0 + r * stride_;
+                    uint32_t* f = f0 + r * stride;
                     uint32_t fl = *f;
                     if (causal && r == 3) fl &= causal_mask;
                     const int neg = sign_bit<false>(mq, unused, fl);
-                    s0[r * width_] = one | half | (static_cast<uint32_t>(neg) << 31);
-                    make_significant(f, stride_, neg);
+                    s0[r * width] = one | half | (static_cast<uint32_t>(neg) << 31);
+                    make_significant(f, stride, neg);
                     ++r;
                 }
             }
             for (; r < rows; ++r) {
-                uint32_t* f = f0 + r * stride_;
+                uint32_t* f = f0 + r * stride;
                 uint32_t fl = *f;
                 if (fl & (significant | visited)) continue;
                 if (causal && r == 3) fl &= causal_mask;
                 if (mq.decode(contexts_[zc_[fl & neighbours]])) {
                     const int neg = sign_bit<false>(mq, unused, fl);
-                    s0[r * width_] = one | half | (static_cast<uint32_t>(neg) << 31);
-                    make_significant(f, stride_, neg);
+                    s0[r * width] = one | half | (static_cast<uint32_t>(neg) << 31);
+                    make_significant(f, stride, neg);
                 }
             }
             for (r = 0; r < rows; ++r)
-                f0[r * stride_] &= ~visited;
+                f0[r * stride] &= ~visited;
         }
     }
     mq_ = mq;
