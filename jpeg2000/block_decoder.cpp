@@ -90,6 +90,10 @@ int segment_pass_limit(int modes, int first) {
     return INT_MAX;
 }
 
+block_decoder::block_view block_decoder::view() {
+    return {width_, height_, stride_, flags_.data(), samples_};
+}
+
 void block_decoder::reset_contexts() {
     for (mq_context& c : contexts_)
         c = mq_reset_context(0);
@@ -123,11 +127,7 @@ inline void make_significant(uint32_t* f, int stride, int negative) {
 
 template <bool causal, bool raw>
 void block_decoder::significance_pass(int bit_position) {
-    // Locals: stores to the (unsigned) sample and flag words could
-    // otherwise alias these int members and force reloads.
-    const int width = width_, height = height_, stride = stride_;
-    uint32_t* const flags = flags_.data();
-    uint32_t* const samples = samples_;
+    const auto [width, height, stride, flags, samples] = view();
     // The coders in locals: kept in registers across the loop.
     mq_decoder mq = mq_;
     raw_decoder rawd = raw_;
@@ -157,11 +157,7 @@ void block_decoder::significance_pass(int bit_position) {
 
 template <bool causal, bool raw>
 void block_decoder::refinement_pass(int bit_position) {
-    // Locals: stores to the (unsigned) sample and flag words could
-    // otherwise alias these int members and force reloads.
-    const int width = width_, height = height_, stride = stride_;
-    uint32_t* const flags = flags_.data();
-    uint32_t* const samples = samples_;
+    const auto [width, height, stride, flags, samples] = view();
     // The coders in locals: kept in registers across the loop.
     mq_decoder mq = mq_;
     raw_decoder rawd = raw_;
@@ -195,11 +191,7 @@ void block_decoder::refinement_pass(int bit_position) {
 
 template <bool causal>
 void block_decoder::cleanup_pass(int bit_position) {
-    // Locals: stores to the (unsigned) sample and flag words could
-    // otherwise alias these int members and force reloads.
-    const int width = width_, height = height_, stride = stride_;
-    uint32_t* const flags = flags_.data();
-    uint32_t* const samples = samples_;
+    const auto [width, height, stride, flags, samples] = view();
     // The coder in a local: kept in registers across the loop.
     mq_decoder mq = mq_;
     raw_decoder unused;
