@@ -33,6 +33,3 @@ ILResult ILLoadPCD(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "PCD");
 }
 
-ILResult ILLoadDDS(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "DDS");
-}
