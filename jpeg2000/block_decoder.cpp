@@ -99,10 +99,10 @@ void block_decoder::reset_contexts() {
 }
 
 template <bool raw>
-inline int block_decoder::sign_bit(uint32_t f) {
-    if constexpr (raw) return raw_.bit();
+inline int block_decoder::sign_bit(mq_decoder& mq, raw_decoder& rd, uint32_t f) {
+    if constexpr (raw) return rd.bit();
     const int sc = tables.sc[(f & 0xF) | ((f >> 4) & 0xF0)];
-    return mq_.decode(contexts_[ctx_sign + (sc >> 1)]) ^ (sc & 1);
+    return mq.decode(contexts_[ctx_sign + (sc >> 1)]) ^ (sc & 1);
 }
 
 namespace {
@@ -123,6 +123,9 @@ inline void make_significant(uint32_t* f, int stride, int negative) {
 
 template <bool causal, bool raw>
 void block_decoder::significance_pass(int bit_position) {
+    // The coders in locals: kept in registers across the loop.
+    mq_decoder mq = mq_;
+    raw_decoder rawd = raw_;
     const uint32_t one = 1u << bit_position, half = one >> 1;
     for (int y0 = 0; y0 < height_; y0 += 4) {
         const int rows = std::min(4, height_ - y0);
@@ -133,9 +136,9 @@ void block_decoder::significance_pass(int bit_position) {
                 uint32_t fl = *f;
                 if (causal && r == 3) fl &= causal_mask;
                 if ((fl & (significant | visited)) || !(fl & neighbours)) continue;
-                const int bit = raw ? raw_.bit() : mq_.decode(contexts_[zc_[fl & neighbours]]);
+                const int bit = raw ? rawd.bit() : mq.decode(contexts_[zc_[fl & neighbours]]);
                 if (bit) {
-                    const int neg = sign_bit<raw>(fl);
+                    const int neg = sign_bit<raw>(mq, rawd, fl);
                     *s = one | half | (static_cast<uint32_t>(neg) << 31);
                     make_significant(f, stride_, neg);
                 }
@@ -143,10 +146,15 @@ void block_decoder::significance_pass(int bit_position) {
             }
         }
     }
+    mq_ = mq;
+    raw_ = rawd;
 }
 
 template <bool causal, bool raw>
 void block_decoder::refinement_pass(int bit_position) {
+    // The coders in locals: kept in registers across the loop.
+    mq_decoder mq = mq_;
+    raw_decoder rawd = raw_;
     const uint32_t one = 1u << bit_position, half = one >> 1;
     for (int y0 = 0; y0 < height_; y0 += 4) {
         const int rows = std::min(4, height_ - y0);
@@ -159,10 +167,10 @@ void block_decoder::refinement_pass(int bit_position) {
                 if (causal && r == 3) fl &= causal_mask;
                 int bit;
                 if constexpr (raw) {
-                    bit = raw_.bit();
+                    bit = rawd.bit();
                 } else {
                     const int ctx = (fl & refined) ? 2 : (fl & neighbours) ? 1 : 0;
-                    bit = mq_.decode(contexts_[ctx_refine + ctx]);
+                    bit = mq.decode(contexts_[ctx_refine + ctx]);
                 }
                 // The half step set below the previous plane becomes this
                 // plane's bit; a new half step goes below it.
@@ -171,10 +179,15 @@ void block_decoder::refinement_pass(int bit_position) {
             }
         }
     }
+    mq_ = mq;
+    raw_ = rawd;
 }
 
 template <bool causal>
 void block_decoder::cleanup_pass(int bit_position) {
+    // The coder in a local: kept in registers across the loop.
+    mq_decoder mq = mq_;
+    raw_decoder unused;
     const uint32_t one = 1u << bit_position, half = one >> 1;
     for (int y0 = 0; y0 < height_; y0 += 4) {
         const int rows = std::min(4, height_ - y0);
@@ -187,13 +200,13 @@ void block_decoder::cleanup_pass(int bit_position) {
                 uint32_t last = f0[3 * stride_];
                 if (causal) last &= causal_mask;
                 if (!((f0[0] | f0[stride_] | f0[2 * stride_]) & busy) && !(last & busy)) {
-                    if (!mq_.decode(contexts_[ctx_run])) continue;
-                    r = mq_.decode(contexts_[ctx_uniform]) << 1;
-                    r |= mq_.decode(contexts_[ctx_uniform]);
+                    if (!mq.decode(contexts_[ctx_run])) continue;
+                    r = mq.decode(contexts_[ctx_uniform]) << 1;
+                    r |= mq.decode(contexts_[ctx_uniform]);
                     uint32_t* f = f0 + r * stride_;
                     uint32_t fl = *f;
                     if (causal && r == 3) fl &= causal_mask;
-                    const int neg = sign_bit<false>(fl);
+                    const int neg = sign_bit<false>(mq, unused, fl);
                     s0[r * width_] = one | half | (static_cast<uint32_t>(neg) << 31);
                     make_significant(f, stride_, neg);
                     ++r;
@@ -204,8 +217,8 @@ void block_decoder::cleanup_pass(int bit_position) {
                 uint32_t fl = *f;
                 if (fl & (significant | visited)) continue;
                 if (causal && r == 3) fl &= causal_mask;
-                if (mq_.decode(contexts_[zc_[fl & neighbours]])) {
-                    const int neg = sign_bit<false>(fl);
+                if (mq.decode(contexts_[zc_[fl & neighbours]])) {
+                    const int neg = sign_bit<false>(mq, unused, fl);
                     s0[r * width_] = one | half | (static_cast<uint32_t>(neg) << 31);
                     make_significant(f, stride_, neg);
                 }
@@ -214,6 +227,7 @@ void block_decoder::cleanup_pass(int bit_position) {
                 f0[r * stride_] &= ~visited;
         }
     }
+    mq_ = mq;
 }
 
 void block_decoder::decode(const block_coding& b, uint32_t* samples) {

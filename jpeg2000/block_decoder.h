@@ -59,7 +59,7 @@ private:
     template <bool causal>
     void cleanup_pass(int plane);
     template <bool raw>
-    int sign_bit(uint32_t neighbours);
+    int sign_bit(mq_decoder& mq, raw_decoder& rd, uint32_t neighbours);
 
     std::vector<uint32_t> flags_;
     std::vector<uint8_t> segment_;

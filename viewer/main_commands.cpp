@@ -7,12 +7,14 @@
 #include "viewer/commands.h"
 #include "viewer/dialogs/color_chooser.h"
 #include "viewer/dialogs/exr_import_dialog.h"
+#include "viewer/dialogs/page_navigator.h"
 #include "viewer/dialogs/pcd_import_dialog.h"
 #include "viewer/dialogs/raw_import_dialog.h"
 #include "viewer/dialogs/resolution_dialog.h"
 #include "viewer/display_bitmap.h"
 #include "viewer/full_screen_switch.h"
 #include "viewer/histogram_window.h"
+#include "viewer/history_commands.h"
 #include "viewer/info_window.h"
 #include "viewer/library_messages.h"
 #include "viewer/main_menu.h"
@@ -98,6 +100,18 @@ void GoToPage(MainWindowState& state, UINT, LPARAM page) {
         OpenImageFile(state, state.currentPath, static_cast<int>(page));
 }
 
+// Edit
+
+// Undo and redo pass the guard themselves, once they know there is
+// something to replay.
+void Undo(MainWindowState& state, UINT, LPARAM) {
+    UndoAction(state);
+}
+
+void Redo(MainWindowState& state, UINT, LPARAM) {
+    RedoAction(state);
+}
+
 // Image
 
 // After an option that changes how the image is drawn.
@@ -117,6 +131,14 @@ void ToggleUseBackground(MainWindowState& state, UINT, LPARAM) {
     RenderAgainIfAlpha(state);
     InvalidateRect(state.window, nullptr, FALSE);
     ShowOptionToggled(state, "Use background", g_preferences.useBackground);
+}
+
+void ToggleMultipageDialog(MainWindowState& state, UINT, LPARAM) {
+    SetMultipageDialog(state, !g_preferences.multipageDialog);
+    if (g_preferences.multipageDialog)
+        ShowMultipageDialog(state, state.info.pages, state.info.page);
+    else
+        CloseMultipageDialog(state);
 }
 
 void ChooseImportOptions(MainWindowState& state, UINT id, LPARAM) {
@@ -307,6 +329,9 @@ constexpr Command kCommands[] = {
     {CMD_EMPTY_CLIPBOARD, CMD_EMPTY_CLIPBOARD, EmptyTheClipboard, false, Guard::None},
     {CMD_GO_TO_PAGE, CMD_GO_TO_PAGE, GoToPage, true, Guard::OpenUser},
 
+    {CMD_UNDO, CMD_UNDO, Undo, true, Guard::None},
+    {CMD_REDO, CMD_REDO, Redo, true, Guard::None},
+
     {CMD_USE_ALPHA, CMD_USE_ALPHA, ToggleUseAlpha, false, Guard::None},
     {CMD_USE_BACKGROUND, CMD_USE_BACKGROUND, ToggleUseBackground, false, Guard::None},
     {CMD_RESOLUTION, CMD_RESOLUTION, ChooseResolution, true, Guard::None},
@@ -320,6 +345,7 @@ constexpr Command kCommands[] = {
     {CMD_STYLE_LIGHT, CMD_STYLE_DARK, ChooseInterfaceStyle, false, Guard::None},
     {CMD_BACKGROUND_COLOR, CMD_BACKGROUND_COLOR, ChooseBackgroundColor, false, Guard::None},
     {CMD_IMPORT_EXR, CMD_IMPORT_PCD, ChooseImportOptions, false, Guard::None},
+    {CMD_MULTIPAGE_DIALOG, CMD_MULTIPAGE_DIALOG, ToggleMultipageDialog, false, Guard::None},
     {CMD_SMOOTH_RESIZING, CMD_SMOOTH_RESIZING, ToggleSmoothResizing, false, Guard::None},
     {CMD_FIT_NOTHING, CMD_FIT_WINDOW_TO_IMAGE, ChooseWindowMode, false, Guard::None},
     {CMD_HIGH_QUALITY_RESIZING, CMD_UPSAMPLE_SMALLER, ToggleOption, false, Guard::None},

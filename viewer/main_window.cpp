@@ -11,7 +11,9 @@
 #include "viewer/about_box.h"
 #include "viewer/busy_guard.h"
 #include "viewer/commands.h"
+#include "viewer/favorites_file.h"
 #include "viewer/histogram_window.h"
+#include "viewer/history_commands.h"
 #include "viewer/library_messages.h"
 #include "viewer/logic/open_texts.h"
 #include "viewer/logic/text_utils.h"
@@ -25,6 +27,7 @@
 #include "viewer/shell_link.h"
 #include "viewer/style.h"
 #include "viewer/tooltips.h"
+#include "viewer/unix_path.h"
 #include "viewer/view.h"
 #include "viewer/wide_text.h"
 #include "viewer/window_state.h"
@@ -95,6 +98,7 @@ bool OnClose(MainWindowState& state, HWND window) {
     if (!ConfirmDiscardChanges(state, DiscardFor::Exit)) return false;
     DragAcceptFiles(window, FALSE);
     SavePreferences(window);
+    SaveFavorites(state);
     return true;
 }
 
@@ -106,6 +110,7 @@ void OnDestroy(MainWindowState& state) {
     ILClearImage(&state.image);
     ILClearInfo(&state.info);
     state.history.Clear();
+    state.favorites.Clear();
     DeleteUndoSnapshot(state.undoSnapshotName);
     ILDestroyHandle(state.handle);
     state.handle = nullptr;
@@ -282,14 +287,15 @@ void FocusAfterHandOver(const MainWindowState& state) {
     if (!RestoreIfMinimised(state.window)) BringToFront(state.window);
 }
 
-// Action lists are applied through the Actions window, which comes later:
-// until then a dropped list is one that cannot be applied, and says so.
-void OnDroppedActionList(MainWindowState& state) {
-    const bool hasImage = state.image.data != nullptr;
-    if (hasImage && !BeginImageChange(state, ImageChange::Apply, ChangeAsker::Program)) return;
-    WCHAR text[64];
-    CopyToWide(DroppedActionListError(hasImage), text);
-    ShowError(state, text);
+// A dropped action-list file is applied to the current image.
+void OnDroppedActionList(MainWindowState& state, const WCHAR* path) {
+    if (!state.image.data) {
+        WCHAR text[64];
+        CopyToWide(DroppedActionListError(false), text);
+        ShowError(state, text);
+        return;
+    }
+    ApplyActionListFile(state, ToLibraryPath(path).c_str());
 }
 
 void OnDropFiles(MainWindowState& state, HDROP drop) {
@@ -300,7 +306,7 @@ void OnDropFiles(MainWindowState& state, HDROP drop) {
     DragFinish(drop);
     if (!path[0]) return;
     if (IsActionListFile(ToU16(path))) {
-        OnDroppedActionList(state);
+        OnDroppedActionList(state, path);
         return;
     }
     OpenPathFromOutside(state, path);
@@ -437,6 +443,9 @@ LRESULT MainWindowMessage(MainWindowState& state, HWND window, UINT message, WPA
             return 0;
         case kMsgOpenQueuedPath:
             OnOpenQueuedPath(state);
+            return 0;
+        case kMsgHistoryEntry:
+            OnHistoryEntry(state, reinterpret_cast<Action*>(lParam));
             return 0;
         default:
             break;

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "viewer/dialogs/page_navigator.h"
 #include "viewer/histogram_window.h"
 #include "viewer/info_window.h"
 #include "viewer/library_messages.h"
@@ -109,6 +110,8 @@ bool OpenImageFile(MainWindowState& state, const WCHAR* path, int page) {
         CopyToWide(FormatLoadTime(NowMilliseconds() - start), state.loadTimeText);
         ILApplyExifResolution(&state.info);
         ShowNewImage(state, IMAGE_FROM_FILE);
+        if (g_preferences.multipageDialog)
+            ShowMultipageDialog(state, state.info.pages, state.info.page);
         SetArrowCursor();
         // A partial image's errors, or the loader's warnings.
         if (ShowLibraryMessages(state, opened)) ClearLibraryMessages();
@@ -152,6 +155,7 @@ void ShowNewImage(MainWindowState& state, ImageSource source, const char* acquir
     UpdateBackgroundBrush(state);
 
     state.history.Clear();
+    state.undoUnavailable = false;
     PushHistoryOpen(state.history, block);
     SetHistoryCursor(state.history, 0);
     UpdateModeMenu(state);
