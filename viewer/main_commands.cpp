@@ -5,6 +5,7 @@
 #include "viewer/busy_guard.h"
 #include "viewer/commands.h"
 #include "viewer/display_bitmap.h"
+#include "viewer/folder_list_view.h"
 #include "viewer/full_screen_switch.h"
 #include "viewer/library_messages.h"
 #include "viewer/main_menu.h"
@@ -23,7 +24,9 @@ namespace {
 // What a command does to the current image, and so which guard it passes.
 enum class Guard {
     None,
-    OpenUser, // replaces the image; the user is told why when refused
+    OpenUser,     // replaces the image; the user is told why when refused
+    OpenProgram,  // replaces the image; refused silently (paging, slideshow)
+    ApplyProgram, // changes the image or its file; refused silently
 };
 
 struct Command {
@@ -40,6 +43,10 @@ bool PassGuard(MainWindowState& state, Guard guard) {
             return true;
         case Guard::OpenUser:
             return BeginImageChange(state, ImageChange::Open, ChangeAsker::User);
+        case Guard::OpenProgram:
+            return BeginImageChange(state, ImageChange::Open, ChangeAsker::Program);
+        case Guard::ApplyProgram:
+            return BeginImageChange(state, ImageChange::Apply, ChangeAsker::Program);
     }
     return false;
 }
@@ -54,7 +61,7 @@ void OpenImage(MainWindowState& state, UINT, LPARAM) {
         CopyToWide(g_preferences.lastImagePath, path);
     if (!ChooseImageToOpen(state.window, path, g_preferences.openFilterIndex)) return;
     UpdateWindow(state.window);
-    OpenImageFile(state, path, 0);
+    if (OpenImageFile(state, path, 0)) ScanFolder(state, state.currentPath, false);
 }
 
 void Exit(MainWindowState& state, UINT, LPARAM) {
@@ -85,6 +92,37 @@ void EmptyTheClipboard(MainWindowState& state, UINT, LPARAM) {
 void GoToPage(MainWindowState& state, UINT, LPARAM page) {
     if (page >= 0 && page < state.info.pages && page != state.info.page)
         OpenImageFile(state, state.currentPath, static_cast<int>(page));
+}
+
+// Folder list
+
+void GoToImage(MainWindowState& state, UINT, LPARAM index) {
+    GoToListIndex(state, static_cast<int32_t>(index));
+}
+
+void PageThroughFolder(MainWindowState& state, UINT id, LPARAM) {
+    const PageStep steps[] = {PageStep::Next, PageStep::Previous, PageStep::First, PageStep::Last};
+    GoToListEntry(state, steps[id - CMD_NEXT_IMAGE]);
+}
+
+void ReopenImage(MainWindowState& state, UINT, LPARAM) {
+    ReopenCurrentEntry(state);
+}
+
+void ShellFolder(MainWindowState& state, UINT, LPARAM) {
+    OpenFolderInShell(state);
+}
+
+void RereadFolder(MainWindowState& state, UINT, LPARAM) {
+    RescanFolder(state);
+}
+
+void DeleteFile(MainWindowState& state, UINT, LPARAM) {
+    RecycleCurrentFile(state);
+}
+
+void FolderScanFinished(MainWindowState& state, UINT, LPARAM) {
+    OnFolderScanFinished(state);
 }
 
 // Image
@@ -245,6 +283,13 @@ constexpr Command kCommands[] = {
     {CMD_COPY, CMD_COPY, CopyToClipboard, true, Guard::None},
     {CMD_EMPTY_CLIPBOARD, CMD_EMPTY_CLIPBOARD, EmptyTheClipboard, false, Guard::None},
     {CMD_GO_TO_PAGE, CMD_GO_TO_PAGE, GoToPage, true, Guard::OpenUser},
+    {CMD_GO_TO_IMAGE, CMD_GO_TO_IMAGE, GoToImage, false, Guard::OpenProgram},
+    {CMD_NEXT_IMAGE, CMD_LAST_IMAGE, PageThroughFolder, false, Guard::OpenProgram},
+    {CMD_REOPEN_IMAGE, CMD_REOPEN_IMAGE, ReopenImage, false, Guard::OpenProgram},
+    {CMD_SHELL_FOLDER, CMD_SHELL_FOLDER, ShellFolder, false, Guard::None},
+    {CMD_REREAD_FOLDER, CMD_REREAD_FOLDER, RereadFolder, false, Guard::ApplyProgram},
+    {CMD_DELETE_FILE, CMD_DELETE_FILE, DeleteFile, false, Guard::ApplyProgram},
+    {CMD_FOLDER_SCAN_FINISHED, CMD_FOLDER_SCAN_FINISHED, FolderScanFinished, false, Guard::None},
 
     {CMD_USE_ALPHA, CMD_USE_ALPHA, ToggleUseAlpha, false, Guard::None},
     {CMD_USE_BACKGROUND, CMD_USE_BACKGROUND, ToggleUseBackground, false, Guard::None},

@@ -10,6 +10,7 @@
 
 #include "viewer/busy_guard.h"
 #include "viewer/commands.h"
+#include "viewer/folder_list_view.h"
 #include "viewer/library_messages.h"
 #include "viewer/logic/open_texts.h"
 #include "viewer/logic/text_utils.h"
@@ -99,6 +100,8 @@ bool OnClose(MainWindowState& state, HWND window) {
 // Static destructors do not run once a worker thread existed: everything is
 // released here.
 void OnDestroy(MainWindowState& state) {
+    StopFolderScan();
+    EmptyFolderList(state);
     state.display.Free(); // may share the image's rows: goes first
     ILClearImage(&state.image);
     ILClearInfo(&state.info);
@@ -265,8 +268,8 @@ bool OpenPathFromOutside(MainWindowState& state, const WCHAR* path) {
     lstrcpynW(opened, path, kPathUnits);
     if (FindFirstImageInFolder(opened) == 0)
         ShowNoImagesInFolder(state, opened);
-    else if (opened[0])
-        OpenImageFile(state, opened, 0);
+    else if (opened[0] && OpenImageFile(state, opened, 0))
+        ScanFolder(state, state.currentPath, false);
     return true;
 }
 
