@@ -1,9 +1,10 @@
 // The memory budget of one image.
 //
 // A file's header can claim any size, and padding (comments, unknown chunks)
-// makes a file as large as its claim needs. Every loader
-// therefore asks, before it allocates the image and any whole-image working
-// buffer, whether the bytes fit the handle's budget:
+// makes a file as large as its claim needs. Every loader first bounds the
+// claim by the bytes that can carry pixels, then asks, before it allocates
+// the image and any whole-image working buffer, whether the bytes fit the
+// handle's budget:
 //
 //     const uint64_t bytes = ILImageBufferSize(width, height, target);
 //     if (const ILResult r = ILCheckImageBudget(h, bytes); r != IL_OK) return r;
@@ -15,8 +16,8 @@
 // budget admits.
 //
 // The budget starts as a share of the physical memory (ILDefaultImageBudget)
-// and is changed with ILSetImageMemoryBudget; fuzzers and thumbnail loaders
-// set a small one.
+// and is changed with ILSetImageMemoryBudget (handle.h); a fuzzer, or a
+// caller that only wants thumbnails, sets a small one.
 #pragma once
 
 #include <cstdint>

@@ -115,6 +115,7 @@ public:
     void release();
 
 private:
+    friend class codestream_decoder;
     tile_state* t_;
 };
 
@@ -164,6 +165,7 @@ public:
     int64_t bytes_written() const;
 
 private:
+    friend class codestream_decoder;
     explicit codestream_ref(codestream_state* s) : s_(s) {}
     codestream_state* s_ = nullptr;
 };

@@ -30,7 +30,7 @@ extensions() {
     case "$1" in
         jpeg) echo "jpg jpe jpeg jfif" ;;
         jpeg2000) echo "jp2 j2k j2c jpc jpf jpx" ;;
-        j2k_headers) echo "jp2 j2k j2c jpc" ;;
+        j2k_headers | j2k_decode) echo "jp2 j2k j2c jpc" ;;
         jxr | jxr_container) echo "jxr hdp wdp" ;;
         tiff) echo "tif tiff" ;;
         pnm) echo "pnm pam pgm pbm ppm pfm" ;;
@@ -42,6 +42,7 @@ extensions() {
         cineon) echo "cin" ;;
         raw) echo "arw cr2 crw dcr dng eff erf kdc mef mos mrw nef orf pef raf raw rw2 srf sr2 x3f 3fr" ;;
         wmf | wmf_header) echo "wmf emf" ;;
+        actions) echo "vxa adb up" ;;
         *) echo "$1" ;;
     esac
 }

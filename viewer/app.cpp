@@ -6,7 +6,11 @@
 #include <cstdint>
 
 #include "viewer/commands.h"
+#include "viewer/histogram_window.h"
+#include "viewer/info_window.h"
+#include "viewer/controls/control_base.h"
 #include "viewer/library_messages.h"
+#include "viewer/favorites_file.h"
 #include "viewer/main_window.h"
 #include "viewer/preferences_file.h"
 #include "viewer/shell_link.h"
@@ -104,7 +108,11 @@ int RunMessageLoop(const MainWindowState& state) {
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         if (ForwardDialogMessage(state.toolDialogWindow, &msg)) continue;
-        if (state.accelerators && TranslateAcceleratorW(state.window, state.accelerators, &msg))
+        if (state.pageNavigator.dialog.window &&
+            IsDialogMessageW(state.pageNavigator.dialog.window, &msg))
+            continue;
+        if (state.infoWindow.editFocusCount <= 0 && state.accelerators &&
+            TranslateAcceleratorW(state.window, state.accelerators, &msg))
             continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
@@ -125,9 +133,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     // The start-up path is the current path until it is opened (a folder
     // without images keeps it, and the Open dialog starts there).
     lstrcpynW(state.currentPath, startPath, kPathUnits);
-    if (!RegisterMainWindowClass(instance)) return 0;
+    if (!RegisterMainWindowClass(instance) || !RegisterControlClasses(instance)) return 0;
     if (!CreateMainHandle(state)) return 0;
     LoadPreferences(state.handle);
+    LoadFavorites(state);
     SetInterfaceStyle(g_preferences.interfaceStyle);
 
     const HWND window = CreateMainWindow(state);
@@ -138,6 +147,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
               static_cast<unsigned>(reinterpret_cast<uintptr_t>(window)));
     ShowScrollBar(window, SB_BOTH, FALSE);
     ShowWindow(window, showCommand);
+    if (g_preferences.infoWindowShown) CreateInfoWindow(state);
+    if (g_preferences.histogramWindowShown) CreateHistogramWindow(state);
     state.accelerators = LoadAcceleratorsW(instance, L"Vx");
 
     // The start-up path is opened as a handed-over path would be, but

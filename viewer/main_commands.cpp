@@ -2,11 +2,21 @@
 // one table with the guard each passes, so that the guard sits in one place.
 #include "viewer/main_commands.h"
 
+#include "viewer/about_box.h"
 #include "viewer/busy_guard.h"
 #include "viewer/commands.h"
+#include "viewer/dialogs/color_chooser.h"
+#include "viewer/dialogs/exr_import_dialog.h"
+#include "viewer/dialogs/page_navigator.h"
+#include "viewer/dialogs/pcd_import_dialog.h"
+#include "viewer/dialogs/raw_import_dialog.h"
+#include "viewer/dialogs/resolution_dialog.h"
 #include "viewer/display_bitmap.h"
 #include "viewer/folder_list_view.h"
 #include "viewer/full_screen_switch.h"
+#include "viewer/histogram_window.h"
+#include "viewer/history_commands.h"
+#include "viewer/info_window.h"
 #include "viewer/library_messages.h"
 #include "viewer/main_menu.h"
 #include "viewer/option_setters.h"
@@ -16,6 +26,7 @@
 #include "viewer/shell_services.h"
 #include "viewer/style.h"
 #include "viewer/view.h"
+#include "viewer/tool_window.h"
 #include "viewer/tooltips.h"
 #include "viewer/wide_text.h"
 
@@ -69,6 +80,8 @@ void Exit(MainWindowState& state, UINT, LPARAM) {
 }
 
 void CopyToClipboard(MainWindowState& state, UINT, LPARAM) {
+    // With the Histogram window in front, its probe's values are copied.
+    if (CopyPixelValueText(state)) return;
     if (state.display.IsEmpty() || !OpenClipboard(state.window)) return;
     EmptyClipboard();
     const HGLOBAL dib = static_cast<HGLOBAL>(state.display.ToClipboard());
@@ -125,6 +138,18 @@ void FolderScanFinished(MainWindowState& state, UINT, LPARAM) {
     OnFolderScanFinished(state);
 }
 
+// Edit
+
+// Undo and redo pass the guard themselves, once they know there is
+// something to replay.
+void Undo(MainWindowState& state, UINT, LPARAM) {
+    UndoAction(state);
+}
+
+void Redo(MainWindowState& state, UINT, LPARAM) {
+    RedoAction(state);
+}
+
 // Image
 
 // After an option that changes how the image is drawn.
@@ -144,6 +169,37 @@ void ToggleUseBackground(MainWindowState& state, UINT, LPARAM) {
     RenderAgainIfAlpha(state);
     InvalidateRect(state.window, nullptr, FALSE);
     ShowOptionToggled(state, "Use background", g_preferences.useBackground);
+}
+
+void ToggleMultipageDialog(MainWindowState& state, UINT, LPARAM) {
+    SetMultipageDialog(state, !g_preferences.multipageDialog);
+    if (g_preferences.multipageDialog)
+        ShowMultipageDialog(state, state.info.pages, state.info.page);
+    else
+        CloseMultipageDialog(state);
+}
+
+void ChooseImportOptions(MainWindowState& state, UINT id, LPARAM) {
+    switch (id) {
+        case CMD_IMPORT_EXR:
+            ShowOpenExrImportDialog(state);
+            break;
+        case CMD_IMPORT_RAW:
+            ShowRawImportDialog(state);
+            break;
+        default:
+            ShowPhotoCdImportDialog(state);
+            break;
+    }
+}
+
+void ChooseBackgroundColor(MainWindowState& state, UINT, LPARAM) {
+    if (!ShowColorChooser(state, state.window, L"Vx Background Color", IL_RGB8,
+                          g_preferences.backgroundColor, nullptr))
+        return;
+    UpdateBackgroundBrush(state);
+    RenderAgainIfAlpha(state);
+    InvalidateRect(state.window, nullptr, FALSE);
 }
 
 // Options
@@ -204,6 +260,9 @@ void ChooseInterfaceStyle(MainWindowState& state, UINT id, LPARAM) {
     CheckMainMenuItem(state, CMD_STYLE_LIGHT, style == 0);
     CheckMainMenuItem(state, CMD_STYLE_DARK, style == 1);
     SetInterfaceStyle(style);
+    RefreshAboutBox(state);
+    RefreshInfoStyle(state);
+    RedrawToolWindow(state.histogramWindow.tool);
 }
 
 void ToggleSmoothResizing(MainWindowState& state, UINT, LPARAM) {
@@ -239,10 +298,34 @@ void FullScreenStep(MainWindowState& state, UINT, LPARAM step) {
     RunFullScreenStep(state, static_cast<int>(step));
 }
 
+// Image
+
+void ChooseResolution(MainWindowState& state, UINT, LPARAM) {
+    ShowResolutionDialog(state);
+}
+
 // Help
 
 void OpenHelp(MainWindowState& state, UINT, LPARAM) {
     ShowHelp(state.window);
+}
+
+void ToggleInfoWindow(MainWindowState& state, UINT, LPARAM) {
+    if (state.infoWindow.tool.window)
+        CloseInfoWindow(state);
+    else
+        CreateInfoWindow(state);
+}
+
+void ToggleHistogramWindow(MainWindowState& state, UINT, LPARAM) {
+    if (state.histogramWindow.tool.window)
+        CloseHistogramWindow(state);
+    else
+        CreateHistogramWindow(state);
+}
+
+void ToggleAboutBox(MainWindowState& state, UINT, LPARAM) {
+    ShowAboutBox(state);
 }
 
 // View
@@ -291,8 +374,12 @@ constexpr Command kCommands[] = {
     {CMD_DELETE_FILE, CMD_DELETE_FILE, DeleteFile, false, Guard::ApplyProgram},
     {CMD_FOLDER_SCAN_FINISHED, CMD_FOLDER_SCAN_FINISHED, FolderScanFinished, false, Guard::None},
 
+    {CMD_UNDO, CMD_UNDO, Undo, true, Guard::None},
+    {CMD_REDO, CMD_REDO, Redo, true, Guard::None},
+
     {CMD_USE_ALPHA, CMD_USE_ALPHA, ToggleUseAlpha, false, Guard::None},
     {CMD_USE_BACKGROUND, CMD_USE_BACKGROUND, ToggleUseBackground, false, Guard::None},
+    {CMD_RESOLUTION, CMD_RESOLUTION, ChooseResolution, true, Guard::None},
 
     {CMD_WARNING_MESSAGES, CMD_ASK_IF_CHANGED, ToggleOption, false, Guard::None},
     {CMD_DIALOG_TIPS, CMD_AUTO_FOCUS, ToggleOption, false, Guard::None},
@@ -301,6 +388,9 @@ constexpr Command kCommands[] = {
     {CMD_UNIT_CM, CMD_UNIT_INCH, ChooseResolutionUnit, false, Guard::None},
     {CMD_WHEEL_ZOOM, CMD_WHEEL_BROWSE, ChooseWheelMode, false, Guard::None},
     {CMD_STYLE_LIGHT, CMD_STYLE_DARK, ChooseInterfaceStyle, false, Guard::None},
+    {CMD_BACKGROUND_COLOR, CMD_BACKGROUND_COLOR, ChooseBackgroundColor, false, Guard::None},
+    {CMD_IMPORT_EXR, CMD_IMPORT_PCD, ChooseImportOptions, false, Guard::None},
+    {CMD_MULTIPAGE_DIALOG, CMD_MULTIPAGE_DIALOG, ToggleMultipageDialog, false, Guard::None},
     {CMD_SMOOTH_RESIZING, CMD_SMOOTH_RESIZING, ToggleSmoothResizing, false, Guard::None},
     {CMD_FIT_NOTHING, CMD_FIT_WINDOW_TO_IMAGE, ChooseWindowMode, false, Guard::None},
     {CMD_HIGH_QUALITY_RESIZING, CMD_UPSAMPLE_SMALLER, ToggleOption, false, Guard::None},
@@ -309,6 +399,9 @@ constexpr Command kCommands[] = {
     {CMD_FULL_SCREEN_STEP, CMD_FULL_SCREEN_STEP, FullScreenStep, false, Guard::None},
 
     {CMD_HELP, CMD_HELP, OpenHelp, false, Guard::None},
+    {CMD_ABOUT, CMD_ABOUT, ToggleAboutBox, false, Guard::None},
+    {CMD_INFO_WINDOW, CMD_INFO_WINDOW, ToggleInfoWindow, false, Guard::None},
+    {CMD_HISTOGRAM_WINDOW, CMD_HISTOGRAM_WINDOW, ToggleHistogramWindow, false, Guard::None},
 
     {CMD_CONTEXT_MENU, CMD_CONTEXT_MENU_CONTROL, ContextMenuFromKeyboard, false, Guard::None},
     {CMD_ZOOM_1_1, CMD_ZOOM_OUT, Zoom, false, Guard::None},

@@ -8,9 +8,13 @@
 
 #include <string>
 
+#include "viewer/about_box.h"
 #include "viewer/busy_guard.h"
 #include "viewer/commands.h"
+#include "viewer/favorites_file.h"
 #include "viewer/folder_list_view.h"
+#include "viewer/histogram_window.h"
+#include "viewer/history_commands.h"
 #include "viewer/library_messages.h"
 #include "viewer/logic/open_texts.h"
 #include "viewer/logic/text_utils.h"
@@ -24,6 +28,7 @@
 #include "viewer/shell_link.h"
 #include "viewer/style.h"
 #include "viewer/tooltips.h"
+#include "viewer/unix_path.h"
 #include "viewer/view.h"
 #include "viewer/wide_text.h"
 #include "viewer/window_state.h"
@@ -94,6 +99,7 @@ bool OnClose(MainWindowState& state, HWND window) {
     if (!ConfirmDiscardChanges(state, DiscardFor::Exit)) return false;
     DragAcceptFiles(window, FALSE);
     SavePreferences(window);
+    SaveFavorites(state);
     return true;
 }
 
@@ -102,10 +108,12 @@ bool OnClose(MainWindowState& state, HWND window) {
 void OnDestroy(MainWindowState& state) {
     StopFolderScan();
     EmptyFolderList(state);
+    CloseAboutBox(state, false);
     state.display.Free(); // may share the image's rows: goes first
     ILClearImage(&state.image);
     ILClearInfo(&state.info);
     state.history.Clear();
+    state.favorites.Clear();
     DeleteUndoSnapshot(state.undoSnapshotName);
     ILDestroyHandle(state.handle);
     state.handle = nullptr;
@@ -193,11 +201,15 @@ void OnMouseMove(MainWindowState& state, int x, int y) {
         ScrollViewVertically(state, state.view.scrollY + (state.lastMouse.y - y));
     }
     state.lastMouse = {x, y};
+    ProbeMouseMove(state);
 }
 
 void OnLButtonDown(MainWindowState& state, HWND window, int x, int y, WPARAM keys) {
     state.lastMouse = {x, y};
-    if (keys & MK_CONTROL) return; // picks a pixel into the Histogram window, which comes later
+    if (keys & MK_CONTROL) {
+        LockProbeAtMouse(state); // picks the pixel into the Histogram window
+        return;
+    }
     if (state.view.hBarShown || state.view.vBarShown) {
         SetCapture(window);
         SetCursor(LoadCursorA(nullptr, IDC_SIZEALL));
@@ -278,14 +290,15 @@ void FocusAfterHandOver(const MainWindowState& state) {
     if (!RestoreIfMinimised(state.window)) BringToFront(state.window);
 }
 
-// Action lists are applied through the Actions window, which comes later:
-// until then a dropped list is one that cannot be applied, and says so.
-void OnDroppedActionList(MainWindowState& state) {
-    const bool hasImage = state.image.data != nullptr;
-    if (hasImage && !BeginImageChange(state, ImageChange::Apply, ChangeAsker::Program)) return;
-    WCHAR text[64];
-    CopyToWide(DroppedActionListError(hasImage), text);
-    ShowError(state, text);
+// A dropped action-list file is applied to the current image.
+void OnDroppedActionList(MainWindowState& state, const WCHAR* path) {
+    if (!state.image.data) {
+        WCHAR text[64];
+        CopyToWide(DroppedActionListError(false), text);
+        ShowError(state, text);
+        return;
+    }
+    ApplyActionListFile(state, ToLibraryPath(path).c_str());
 }
 
 void OnDropFiles(MainWindowState& state, HDROP drop) {
@@ -296,7 +309,7 @@ void OnDropFiles(MainWindowState& state, HDROP drop) {
     DragFinish(drop);
     if (!path[0]) return;
     if (IsActionListFile(ToU16(path))) {
-        OnDroppedActionList(state);
+        OnDroppedActionList(state, path);
         return;
     }
     OpenPathFromOutside(state, path);
@@ -328,7 +341,9 @@ bool OnCopyData(MainWindowState& state, HWND window, const COPYDATASTRUCT* data)
 }
 
 void OnOpenQueuedPath(MainWindowState& state) {
-    if (state.queuedPaths.empty()) return;
+    // Opening waits while the folder of the last image is listed: the path
+    // stays queued until the scan has finished, instead of being dropped.
+    if (state.queuedPaths.empty() || state.busy.Has(BUSY_FOLDER_SCAN)) return;
     WCHAR path[kPathUnits];
     CopyToWide(state.queuedPaths.front(), path);
     state.queuedPaths.pop_front();
@@ -375,6 +390,7 @@ LRESULT MainWindowMessage(MainWindowState& state, HWND window, UINT message, WPA
             OnMeasureItem(window, reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
             return 1;
         case WM_DISPLAYCHANGE:
+            CloseAboutBox(state, false);
             SetInterfaceStyle(g_preferences.interfaceStyle);
             break;
         case WM_SYSCOMMAND:
@@ -413,6 +429,9 @@ LRESULT MainWindowMessage(MainWindowState& state, HWND window, UINT message, WPA
         case WM_MBUTTONDOWN:
             SetWheelMode(state, g_preferences.wheelZoom ? 0 : 1);
             return 0;
+        case WM_MOUSELEAVE:
+            ProbeMouseLeave(state);
+            return 0;
         case WM_MOUSEWHEEL:
             OnMouseWheel(state, wParam, false);
             return 0;
@@ -420,8 +439,10 @@ LRESULT MainWindowMessage(MainWindowState& state, HWND window, UINT message, WPA
             OnDropFiles(state, reinterpret_cast<HDROP>(wParam));
             return 0;
         case WM_COMMAND:
-            if (DispatchCommand(state, LOWORD(wParam), lParam)) return 0;
-            break;
+            if (!DispatchCommand(state, LOWORD(wParam), lParam)) break;
+            if (LOWORD(wParam) == CMD_FOLDER_SCAN_FINISHED && !state.queuedPaths.empty())
+                PostMessageW(window, kMsgOpenQueuedPath, 0, 0);
+            return 0;
         case WM_COPYDATA:
             return OnCopyData(state, window, reinterpret_cast<const COPYDATASTRUCT*>(lParam));
         case MSG_OPEN_PATH_ATOM:
@@ -429,6 +450,9 @@ LRESULT MainWindowMessage(MainWindowState& state, HWND window, UINT message, WPA
             return 0;
         case kMsgOpenQueuedPath:
             OnOpenQueuedPath(state);
+            return 0;
+        case kMsgHistoryEntry:
+            OnHistoryEntry(state, reinterpret_cast<Action*>(lParam));
             return 0;
         default:
             break;

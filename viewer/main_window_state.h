@@ -12,7 +12,10 @@
 #include <string>
 
 #include "imglib/imglib.h"
-#include "viewer/logic/action_list.h"
+#include "viewer/actions/action_list.h"
+#include "viewer/dialogs/page_navigator.h"
+#include "viewer/histogram_window.h"
+#include "viewer/info_window.h"
 #include "viewer/logic/dib_render.h"
 #include "viewer/logic/view_geometry.h"
 #include "viewer/paths.h"
@@ -49,7 +52,11 @@ private:
 enum MainWindowTimer : UINT_PTR {
     kSlideshowTimer = 1001, // each tick shows the next image
     kStatusTimer = 1002,    // hides the status tooltip
+    kSpinRepeatTimer = 777, // a spin field's arrow repeats (a timer of the spin field)
+    kAboutLogoTimer = 6666, // turns the About box's logo (a timer of the box)
 };
+
+struct AboutBox;
 
 struct MainWindowState {
     // Library and image.
@@ -60,6 +67,7 @@ struct MainWindowState {
     char creator[64] = {};      // "Software" text of saved files
     WCHAR currentPath[kPathUnits] = {};
     WCHAR undoSnapshotName[18] = {}; // "img", up to 10 digits, ".tmp"
+    bool undoUnavailable = false;    // the snapshot of this image could not be written
 
     // Windows and interface objects.
     HINSTANCE instance = nullptr;
@@ -75,6 +83,10 @@ struct MainWindowState {
     WCHAR windowTitle[164] = {};     // title of the shown image (view layout)
     HWND toolDialogWindow = nullptr; // the one open tool dialog, null when none
     HWND listWindow = nullptr;
+    AboutBox* aboutBox = nullptr; // the open About box, null when none (about_box.cpp)
+    InfoWindowState infoWindow;
+    HistogramWindowState histogramWindow;
+    PageNavigatorState pageNavigator;
 
     // Main-window state.
     BusyFlags busy;
@@ -96,6 +108,7 @@ struct MainWindowState {
     SCROLLINFO hScrollInfo = {}; // last values given to the scroll bars
     SCROLLINFO vScrollInfo = {};
     ActionList history;                // actions of the current image, "Open" first
+    ActionList favorites;              // the user's list, kept in "fa.up"
     WCHAR linkTarget[kPathUnits] = {}; // target of an opened shell link
     bool openedThroughLink = false;
     const WCHAR* displayPath = L"NONE"; // link target or current path

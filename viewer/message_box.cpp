@@ -1,29 +1,27 @@
 // The viewer's message boxes: a mark (?, i, !, x) in the kind's colour beside
-// the text, one "OK" button, or "Yes" and "No" for a question. Each box is an
-// empty dialog template sized to its text in code.
+// the text, one "OK" button, or "Yes" and "No" for a question. Each box is a
+// simple dialog sized to its text, its buttons the custom push buttons.
 #include "viewer/message_box.h"
 
+#include "viewer/controls/control_drawing.h"
+#include "viewer/controls/owner_button.h"
+#include "viewer/dialogs/simple_dialog.h"
 #include "viewer/style.h"
 #include "viewer/window_state.h"
-#include "viewer/window_utils.h"
 
 namespace {
 
-constexpr int kButtonBar = 32;
-constexpr int kButtonHeight = 20;
 constexpr int kButtonYes = 6;
 constexpr int kButtonNo = 7;
 
 // The box's state object.
 struct MessageDialog {
-    HWND owner = nullptr;
+    SimpleDialog dialog;
     const WCHAR* text = nullptr; // not owned
     MessageBoxKind kind = BOX_INFORMATION;
     bool cancelAllowed = false;
     RECT textRect = {};
     RECT markRect = {};
-    int width = 0;
-    int height = 0;
 };
 
 struct Mark {
@@ -48,63 +46,39 @@ Mark MarkOf(MessageBoxKind kind) {
     }
 }
 
-HWND MakeButton(HWND dialog, const WCHAR* label, int id, int x, int y, int width) {
-    const HWND button = CreateWindowExW(
-        0, L"BUTTON", label, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, x, y, width,
-        kButtonHeight, dialog, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-        GetModuleHandleW(nullptr), nullptr);
-    if (g_interfaceFonts.normalFont)
-        SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(g_interfaceFonts.normalFont), 0);
-    return button;
-}
-
-// At the main window's client corner, as every simple dialog opens.
-void PlaceAtOwner(HWND dialog, HWND ownerWindow, int outerWidth, int outerHeight) {
-    RECT owner = {};
-    if (ownerWindow) GetWindowRect(ownerWindow, &owner);
-    SetWindowPos(dialog, nullptr, owner.left + WindowBorderWidth(),
-                 owner.top + WindowCaptionOffset(), outerWidth, outerHeight,
-                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
-}
-
-void CreateControls(HWND dialog, MessageDialog& box) {
-    const HDC dc = GetDC(dialog);
+// Sizes the box to its text: 44 pixels wider (at least 160), 52 higher.
+void MeasureText(MessageDialog& box, HWND window) {
+    const HDC dc = GetDC(window);
     const HGDIOBJ oldFont = SelectObject(dc, g_interfaceFonts.normalFont);
     RECT measured = {0, 0, 0, 0};
     DrawTextW(dc, box.text, -1, &measured, DT_CALCRECT | DT_NOPREFIX);
     SelectObject(dc, oldFont);
-    ReleaseDC(dialog, dc);
-
+    ReleaseDC(window, dc);
     const int textWidth = measured.right - measured.left;
-    box.width = textWidth < 116 ? 160 : textWidth + 44;
-    box.height = (measured.bottom - measured.top) + 52;
-    RECT outer = {0, 0, box.width, box.height};
-    AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongW(dialog, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(GetWindowLongW(dialog, GWL_EXSTYLE)));
-    PlaceAtOwner(dialog, box.owner, outer.right - outer.left, outer.bottom - outer.top);
-
+    box.dialog.width = textWidth < 116 ? 160 : textWidth + 44;
+    box.dialog.height = (measured.bottom - measured.top) + 52;
     box.textRect = measured;
     OffsetRect(&box.textRect, 28, 10);
     box.markRect = {10, 10, 21, box.textRect.bottom + 1};
-
-    if (box.kind == BOX_CONFIRMATION) {
-        MakeButton(dialog, L"Yes", kButtonYes, box.width / 2 - 42, box.height - 26, 36);
-        MakeButton(dialog, L"No", kButtonNo, box.width / 2 + 6, box.height - 26, 36);
-    } else {
-        MakeButton(dialog, L"OK", IDOK, box.width - 70, box.height - 26, 64);
-    }
 }
 
-void Paint(HWND dialog, const MessageDialog& box) {
-    PAINTSTRUCT ps;
-    const HDC dc = BeginPaint(dialog, &ps);
-    const RECT content = {0, 0, box.width, box.height - kButtonBar};
-    const RECT line = {0, content.bottom - 1, box.width, content.bottom};
-    const RECT bar = {0, box.height - kButtonBar, box.width, box.height};
-    FillRect(dc, &content, g_styleBrushes.Face);
-    FillRect(dc, &line, g_styleBrushes.Highlight);
-    FillRect(dc, &bar, g_styleBrushes.Window);
+void OnInitDialog(MessageDialog& box, HWND window) {
+    MeasureText(box, window);
+    BeginSimpleDialog(box.dialog, window);
+    const int width = box.dialog.width;
+    const int height = box.dialog.height;
+    if (box.kind == BOX_CONFIRMATION) {
+        CreatePushButton(window, kButtonYes, L"Yes", width / 2 - 42, height - 26, 36);
+        CreatePushButton(window, kButtonNo, L"No", width / 2 + 6, height - 26, 36);
+    } else {
+        SetWindowPos(GetDlgItem(window, IDOK), nullptr, width - 70, height - 26, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    EndSimpleDialogSetup(box.dialog);
+}
 
+void Paint(const MessageDialog& box, HDC dc) {
+    const HGDIOBJ pen = PaintSimpleDialogBackground(box.dialog, dc, true);
     const Mark mark = MarkOf(box.kind);
     const HBRUSH fill = CreateSolidBrush(mark.fill);
     FillRect(dc, &box.markRect, fill);
@@ -114,61 +88,35 @@ void Paint(HWND dialog, const MessageDialog& box) {
     const HGDIOBJ oldFont = SelectObject(dc, g_interfaceFonts.boldFont);
     SetTextColor(dc, mark.ink);
     TextOutW(dc, box.markRect.left + mark.offset, box.markRect.top + 1, &mark.letter, 1);
-
-    SelectObject(dc, g_interfaceFonts.normalFont);
-    SetTextColor(dc, g_styleColors.Text);
+    SelectTextStyle(dc);
     RECT text = box.textRect;
     DrawTextW(dc, box.text, -1, &text, DT_NOCLIP | DT_NOPREFIX);
     SelectObject(dc, oldFont);
-    EndPaint(dialog, &ps);
+    RestoreSimpleDialogPen(dc, pen);
 }
 
-// Y and N answer a question wherever the focus is: the buttons pass them on.
-LRESULT CALLBACK QuestionButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam) {
-    const auto original = reinterpret_cast<WNDPROC>(GetPropW(button, L"VxOriginalProc"));
-    if (message == WM_KEYDOWN && (wParam == 'Y' || wParam == 'N'))
-        return SendMessageW(GetParent(button), message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
-        RemovePropW(button, L"VxOriginalProc");
-    }
-    return CallWindowProcW(original, button, message, wParam, lParam);
-}
-
-void PassAnswerKeys(HWND dialog) {
-    for (int id : {kButtonYes, kButtonNo}) {
-        const HWND button = GetDlgItem(dialog, id);
-        const auto original = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
-            button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(QuestionButtonProc)));
-        SetPropW(button, L"VxOriginalProc", reinterpret_cast<HANDLE>(original));
-    }
-}
-
-void OnInitDialog(MessageDialog& box, HWND dialog) {
-    SetWindowTextW(dialog, MarkOf(box.kind).caption);
-    CreateControls(dialog, box);
-    if (box.kind == BOX_CONFIRMATION) PassAnswerKeys(dialog);
-}
-
-void OnKeyDown(const MessageDialog& box, HWND dialog, WPARAM key) {
+// Y and N answer a question wherever the focus is: the custom buttons pass
+// their keys on to the box.
+void OnKeyDown(const MessageDialog& box, WPARAM key) {
     if (box.kind == BOX_CONFIRMATION && (key == 'Y' || key == 'N'))
-        EndDialog(dialog, key == 'Y' ? 1 : 0);
+        CloseSimpleDialog(box.dialog, key == 'Y' ? 1 : 0);
 }
 
-bool OnCommand(const MessageDialog& box, HWND dialog, UINT id) {
+void OnCommand(const MessageDialog& box, UINT id) {
+    const bool question = box.kind == BOX_CONFIRMATION;
     switch (id) {
         case IDOK:
-            EndDialog(dialog, box.kind == BOX_CONFIRMATION ? 1 : 0);
-            return true;
+            CloseSimpleDialog(box.dialog, question ? 1 : 0);
+            break;
         case kButtonYes:
         case kButtonNo:
-            EndDialog(dialog, id == kButtonYes ? 1 : 0);
-            return true;
+            CloseSimpleDialog(box.dialog, id == kButtonYes ? 1 : 0);
+            break;
         case IDCANCEL:
-            if (box.kind != BOX_CONFIRMATION || box.cancelAllowed) EndDialog(dialog, 0);
-            return true;
+            if (!question || box.cancelAllowed) CloseSimpleDialog(box.dialog, 0);
+            break;
         default:
-            return false;
+            break;
     }
 }
 
@@ -178,15 +126,14 @@ INT_PTR MessageDialogMessage(MessageDialog& box, HWND dialog, UINT message, WPAR
             OnInitDialog(box, dialog);
             return TRUE;
         case WM_ERASEBKGND:
-            return TRUE;
-        case WM_PAINT:
-            Paint(dialog, box);
+            Paint(box, reinterpret_cast<HDC>(wParam));
             return TRUE;
         case WM_KEYDOWN:
-            OnKeyDown(box, dialog, wParam);
+            OnKeyDown(box, wParam);
             return TRUE;
         case WM_COMMAND:
-            return OnCommand(box, dialog, LOWORD(wParam));
+            OnCommand(box, LOWORD(wParam));
+            return TRUE;
         default:
             return FALSE;
     }
@@ -196,11 +143,11 @@ INT_PTR MessageDialogMessage(MessageDialog& box, HWND dialog, UINT message, WPAR
 // running it when a box is up already.
 int RunMessageBox(MainWindowState& state, MessageDialog& box) {
     if (!state.busy.Set(BUSY_MESSAGE_BOX)) return 0;
-    box.owner = state.window;
-    const WCHAR* templateName = box.kind == BOX_CONFIRMATION ? L"VxASK" : L"VxDLG";
-    const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), templateName, state.window,
-                                           DialogProcOf<MessageDialog, MessageDialogMessage>,
-                                           reinterpret_cast<LPARAM>(&box));
+    const bool question = box.kind == BOX_CONFIRMATION;
+    SetupSimpleDialog(box.dialog, MarkOf(box.kind).caption, 100, 100, question ? -1 : 1, true,
+                      state.window);
+    const INT_PTR result = ShowSimpleDialogModal(
+        box.dialog, state.window, DialogProcOf<MessageDialog, MessageDialogMessage>, &box);
     state.busy.Clear(BUSY_MESSAGE_BOX);
     return result > 0 ? static_cast<int>(result) : 0;
 }

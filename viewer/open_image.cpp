@@ -3,9 +3,12 @@
 
 #include <string>
 
+#include "viewer/dialogs/page_navigator.h"
 #include "viewer/folder_list_view.h"
+#include "viewer/histogram_window.h"
+#include "viewer/info_window.h"
 #include "viewer/library_messages.h"
-#include "viewer/logic/action_list.h"
+#include "viewer/actions/action_list.h"
 #include "viewer/logic/open_texts.h"
 #include "viewer/logic/text_utils.h"
 #include "viewer/main_menu.h"
@@ -96,6 +99,8 @@ bool OpenImageFile(MainWindowState& state, const WCHAR* path, int page) {
         CopyToWide(FormatLoadTime(NowMilliseconds() - start), state.loadTimeText);
         ILApplyExifResolution(&state.info);
         ShowNewImage(state, IMAGE_FROM_FILE);
+        if (g_preferences.multipageDialog)
+            ShowMultipageDialog(state, state.info.pages, state.info.page);
         SetArrowCursor();
         // A partial image's errors, or the loader's warnings.
         if (ShowLibraryMessages(state, opened)) ClearLibraryMessages();
@@ -139,6 +144,7 @@ void ShowNewImage(MainWindowState& state, ImageSource source, const char* acquir
     UpdateBackgroundBrush(state);
 
     state.history.Clear();
+    state.undoUnavailable = false;
     PushHistoryOpen(state.history, block);
     SetHistoryCursor(state.history, 0);
     UpdateModeMenu(state);
@@ -153,6 +159,8 @@ void ShowNewImage(MainWindowState& state, ImageSource source, const char* acquir
         state.viewResolutionY = GetDeviceCaps(state.mainDC, LOGPIXELSY);
     }
     LayOutNewImage(state);
+    UpdateInfoTexts(state);
+    UpdateHistogram(state);
     if (state.fullScreen) InvalidateRect(state.window, nullptr, FALSE);
 }
 
@@ -175,6 +183,8 @@ void ClearImage(MainWindowState& state) {
     UpdateTitleAndTooltip(state);
     InvalidateRect(state.window, nullptr, FALSE);
     state.currentPath[0] = 0;
+    UpdateInfoTexts(state);
+    UpdateHistogram(state);
 }
 
 void RefreshImageView(MainWindowState& state, bool relayout) {
@@ -182,6 +192,7 @@ void RefreshImageView(MainWindowState& state, bool relayout) {
         RenderDisplay(state);
         if (relayout) LayOutNewImage(state);
         RefreshImageTexts(state);
+        UpdateHistogram(state);
     }
     SetArrowCursor();
 }
@@ -189,6 +200,7 @@ void RefreshImageView(MainWindowState& state, bool relayout) {
 void RefreshImageTexts(MainWindowState& state) {
     InvalidateRect(state.window, nullptr, FALSE);
     UpdateTitleAndTooltip(state);
+    UpdateInfoTexts(state);
 }
 
 int FindFirstImageInFolder(WCHAR (&path)[kPathUnits]) {

@@ -10,15 +10,17 @@
 #include "imglib/convert/converter.h"
 #include "imglib/convert/ycbcr_tables.h"
 
+const float ILOrderedDitherF[16] = {0.03125f, 0.53125f, 0.15625f, 0.65625f, 0.78125f, 0.28125f,
+                                    0.90625f, 0.40625f, 0.21875f, 0.71875f, 0.09375f, 0.59375f,
+                                    0.96875f, 0.46875f, 0.84375f, 0.34375f};
+
 namespace {
 
 // 17 x the 4x4 Bayer value + 1, and (Bayer value + 0.5) / 16, indexed by
 // 4 x (x mod 4) + row phase.
 constexpr int32_t kDitherOn[16] = {1,  137, 35, 171, 205, 69,  239, 103,
                                    52, 188, 18, 154, 256, 120, 222, 86};
-constexpr float kDitherOnF[16] = {0.03125f, 0.53125f, 0.15625f, 0.65625f, 0.78125f, 0.28125f,
-                                  0.90625f, 0.40625f, 0.21875f, 0.71875f, 0.09375f, 0.59375f,
-                                  0.96875f, 0.46875f, 0.84375f, 0.34375f};
+constexpr const float* kDitherOnF = ILOrderedDitherF;
 constexpr int32_t kDitherOff[16] = {120, 120, 120, 120, 120, 120, 120, 120,
                                     120, 120, 120, 120, 120, 120, 120, 120};
 constexpr float kDitherOffF[16] = {0.46875f, 0.46875f, 0.46875f, 0.46875f, 0.46875f, 0.46875f,

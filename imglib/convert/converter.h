@@ -10,6 +10,11 @@
 #include "imglib/handle.h"
 #include "imglib/image.h"
 
+// (4x4 Bayer value + 0.5) / 16, indexed by 4 x (x mod 4) + (y mod 4): the
+// dither the converter adds before truncating, also used by the operations
+// that encode 8-bit samples.
+extern const float ILOrderedDitherF[16];
+
 struct ILConverter;
 
 // Converts `width` pixels of one row.

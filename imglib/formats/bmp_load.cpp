@@ -332,7 +332,10 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     if (!target) return ILReportUnsupportedDataFormat(h);
     const ILResult geometry = CheckGeometry(h, r, target);
     if (geometry != IL_OK) return geometry;
-    const ILResult budget = ILCheckImageBudget(h, ILImageBufferSize(r.width, r.height, target));
+    // Run-length data is read whole beside the image.
+    uint64_t bytes = ILImageBufferSize(r.width, r.height, target);
+    if (IsRle(r) && __builtin_add_overflow(bytes, r.dataSize, &bytes)) bytes = UINT64_MAX;
+    const ILResult budget = ILCheckImageBudget(h, bytes);
     if (budget != IL_OK) return budget;
     if (ILReallocImage(image, r.width, r.height, target, nullptr) != IL_OK)
         return ILReportOutOfMemory(h, ILImageBufferSize(r.width, r.height, target));

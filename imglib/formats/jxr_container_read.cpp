@@ -247,12 +247,12 @@ bool Reader::Tag(const Entry& e) {
             return true;
         case 700:
             if (MetadataOn() && e.count >= 7 && Value(e, &bytes))
-                ILParseXMP(&s_->info->xmp, bytes.size(),
+                ILParseXMP(h_, &s_->info->xmp, bytes.size(),
                            reinterpret_cast<const char*>(bytes.data()));
             return true;
         case 33723:
             if (MetadataOn() && e.count >= 7 && Value(e, &bytes))
-                ILInfoSetIPTC(&s_->info->iptc, bytes.size(), bytes.data());
+                ILInfoSetIPTC(h_, &s_->info->iptc, bytes.size(), bytes.data());
             return true;
         case 34665:
             if (MetadataOn() && e.count == 1) s_->exifOffset = e.value;

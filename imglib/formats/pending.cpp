@@ -13,14 +13,6 @@ ILResult Unsupported(ILHandle* h, const char* module) {
 
 } // namespace
 
-ILResult ILLoadPCX(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "PCX");
-}
-
-ILResult ILSavePCX(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
-    return Unsupported(h, "PCX");
-}
-
 ILResult ILLoadGIF(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "GIF");
 }
@@ -29,40 +21,8 @@ ILResult ILSaveGIF(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) 
     return Unsupported(h, "GIF");
 }
 
-ILResult ILLoadJPEG2000(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "JPEG2000");
-}
-
 ILResult ILSaveJPEG2000(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
     return Unsupported(h, "JPEG2000");
-}
-
-ILResult ILLoadPNM(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "PNM/PAM");
-}
-
-ILResult ILSavePNM(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
-    return Unsupported(h, "PNM/PAM");
-}
-
-ILResult ILLoadTGA(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "TGA");
-}
-
-ILResult ILSaveTGA(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
-    return Unsupported(h, "TGA");
-}
-
-ILResult ILLoadRAS(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "RAS");
-}
-
-ILResult ILLoadSGI(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "SGI");
-}
-
-ILResult ILSaveSGI(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
-    return Unsupported(h, "SGI");
 }
 
 ILResult ILLoadRadiance(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {

@@ -14,4 +14,4 @@ void ILRawAddExif(ExifData* exif, const LibRaw& raw);
 // The XMP sidecar of a raw file: the same path with the extension replaced by
 // "XMP" (or "xmp"), read whole when longer than 16 bytes. Nothing for a path
 // whose file name has no extension.
-void ILRawReadSidecar(const char16_t* path, ILInfo* info);
+void ILRawReadSidecar(ILHandle* h, const char16_t* path, ILInfo* info);

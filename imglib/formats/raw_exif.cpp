@@ -79,7 +79,7 @@ void ILRawAddExif(ExifData* exif, const LibRaw& raw) {
                            static_cast<uint16_t>(raw.imgdata.color.flash_used));
 }
 
-void ILRawReadSidecar(const char16_t* path, ILInfo* info) {
+void ILRawReadSidecar(ILHandle* h, const char16_t* path, ILInfo* info) {
     std::u16string sidecar(path);
     const size_t dot = sidecar.rfind(u'.');
     const size_t slash = sidecar.rfind(u'/');
@@ -94,7 +94,7 @@ void ILRawReadSidecar(const char16_t* path, ILInfo* info) {
         if (!file) return;
         std::string packet(stat.size, '\0');
         if (std::fread(packet.data(), 1, packet.size(), file.get()) != packet.size()) return;
-        ILParseXMP(&info->xmp, packet.size(), packet.data());
+        ILParseXMP(h, &info->xmp, packet.size(), packet.data());
         return;
     }
 }

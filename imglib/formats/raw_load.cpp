@@ -240,7 +240,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
         FillInfo(info, raw.get());
         if (h->readMetadata && ILInfoNewEXIF(&info->exif)) {
             ILRawAddExif(info->exif, *raw);
-            ILRawReadSidecar(path, info);
+            ILRawReadSidecar(h, path, info);
         }
     }
     if (!image) return IL_OK;

@@ -230,14 +230,12 @@ ILResult Filtered(ILHandle* h, const ILImage& source, ILImage* out, const ILResa
     // Three-channel rows are spread to four floats a pixel for FilterRow4.
     std::vector<float> padded(channels == 3 ? size_t{source.width} * 4 : 0);
 
-    ILConverter plain;
-    ILConverterInit(&plain); // for its ordered-dither matrix
     const RowEncoder encode{out->type & IL_KIND_MASK,
                             out->width,
                             channels,
                             alpha,
                             channels >= 3 && floatRGBOrder != ((out->type & IL_ORDER_RGB) != 0),
-                            plain.ditherMatrixF,
+                            ILOrderedDitherF,
                             &ILGetSrgb8Encoder()};
     const FilterRowProc filterRow = kFilterRow[channels - 1];
 
@@ -298,6 +296,9 @@ ILResult ILResample(ILHandle* h, ILImage* source, ILImage* target, uint8_t filte
                 return IL_OUT_OF_MEMORY;
         } else {
             if (!target->data) return IL_BAD_ARGUMENT;
+            // Pixels are copied raw into a palette target: only from its own type.
+            if (!equal && IsIndexed(target->type) && target->type != source->type)
+                return IL_BAD_ARGUMENT;
             if (equal || IsIndexed(target->type)) {
                 ILPalette* copy = source->palette ? new ILPalette(*source->palette) : nullptr;
                 delete target->palette;

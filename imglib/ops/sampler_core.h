@@ -25,7 +25,7 @@ struct CosineTable {
     static constexpr int kSteps = 4096;
     float w[kSteps + 2];
 };
-const CosineTable& GetCosineTable();
+extern const CosineTable kCosineTable;
 
 inline float CosineWeight(const CosineTable& t, float f) {
     const float at = f * CosineTable::kSteps;
@@ -55,7 +55,7 @@ inline int32_t Floor(float x, float* fraction) {
 }
 
 inline Neighbours Around(float x, float y) {
-    const CosineTable& table = GetCosineTable();
+    const CosineTable& table = kCosineTable;
     x -= 0.5f;
     y -= 0.5f;
     Neighbours n;

@@ -182,18 +182,16 @@ bool ILSamplerKnowsKind(ILPixelType type) {
     }
 }
 
-const ilsample::CosineTable& ilsample::GetCosineTable() {
-    static const CosineTable table = [] {
-        CosineTable t;
-        for (int i = 0; i <= CosineTable::kSteps + 1; ++i)
-            t.w[i] = (1.0f + std::cos(kPi * (static_cast<float>(i) / CosineTable::kSteps))) / 2.0f;
-        return t;
-    }();
-    return table;
-}
+// Built before main (from cosf, so not at compile time); read-only after.
+const ilsample::CosineTable ilsample::kCosineTable = [] {
+    CosineTable t;
+    for (int i = 0; i <= CosineTable::kSteps + 1; ++i)
+        t.w[i] = (1.0f + std::cos(kPi * (static_cast<float>(i) / CosineTable::kSteps))) / 2.0f;
+    return t;
+}();
 
 void ILCosineWeights(float x, float y, ILSampleQuad* q) {
-    const ilsample::CosineTable& table = ilsample::GetCosineTable();
+    const ilsample::CosineTable& table = ilsample::kCosineTable;
     const float wx = ilsample::CosineWeight(table, x - std::floor(x));
     const float wy = ilsample::CosineWeight(table, y - std::floor(y));
     q->weights[0] = wx * wy;

@@ -81,10 +81,10 @@ TEST_F(DispatchTest, UnknownExtensionIsUnsupportedWithoutMessage) {
 TEST_F(DispatchTest, FailedLoadClearsImageAndModule) {
     std::ofstream(dir / "a.JP2") << std::string(64, 'J');
     const std::u16string path = Wide("a.JP2");
-    EXPECT_EQ(ILLoadImage(h, path.c_str(), &image, nullptr), IL_UNSUPPORTED_FORMAT);
+    EXPECT_EQ(ILLoadImage(h, path.c_str(), &image, nullptr), IL_INVALID_HEADER);
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].module, "JPEG2000");
-    EXPECT_EQ(errors[0].text, "Unsupported data format");
+    EXPECT_EQ(errors[0].text, "Invalid image file header");
     EXPECT_EQ(h->module, nullptr);
     EXPECT_EQ(image.data, nullptr);
     EXPECT_EQ(image.width, 0u);

@@ -4,39 +4,23 @@
 
 #include <unistd.h>
 
-#include <filesystem>
 #include <string>
 
-#include "imglib/format.h"
-#include "imglib/image.h"
-#include "imglib/io/path.h"
+#include "imglib/formats/codec_fixture.h"
 #include "imglib/memory_budget.h"
-#include "imglib/metadata/info.h"
-#include "support/messages.h"
-#include "support/test_folder.h"
 
-namespace fs = std::filesystem;
 using namespace vxtest;
 
 namespace {
 
-class MemoryBudget : public ::testing::Test {
+class MemoryBudget : public vxtest::CodecTest {
 protected:
-    void SetUp() override {
-        h = ILCreateHandle("Vx test");
-        ASSERT_NE(h, nullptr);
-        KeepMessages(h);
-        dir = MakeTestFolder("vx_budget");
-    }
     void TearDown() override {
         ILFreeImage(&image);
-        ILDestroyHandle(h);
-        fs::remove_all(dir);
+        CodecTest::TearDown();
     }
 
-    ILHandle* h = nullptr;
     ILImage image;
-    fs::path dir;
 };
 
 TEST_F(MemoryBudget, DefaultsToAQuarterOfMemoryAndIsSettable) {
@@ -78,22 +62,21 @@ TEST_F(MemoryBudget, LoadersRefuseImagesBeyondIt) {
     const uint64_t imageBytes = ILImageBufferSize(64, 48, IL_BGR8);
     for (const char* name : {"b.bmp", "p.png", "j.jpg"}) {
         SCOPED_TRACE(name);
-        const std::u16string path = ILUtf8ToPath((dir / name).string());
-        ASSERT_EQ(ILSaveImage(h, path.c_str(), &source, nullptr), IL_OK);
+        ASSERT_EQ(Save(dir / name, source), IL_OK);
 
         const uint64_t tooSmall = imageBytes - 1, enough = 16 * imageBytes;
         ASSERT_TRUE(ILSetImageMemoryBudget(h, &tooSmall));
         errors.clear();
-        EXPECT_EQ(ILLoadImage(h, path.c_str(), &image, nullptr), IL_OUT_OF_MEMORY);
+        EXPECT_EQ(Load(dir / name, &image), IL_OUT_OF_MEMORY);
         EXPECT_EQ(image.data, nullptr);
         ASSERT_EQ(errors.size(), 1u);
         EXPECT_NE(errors[0].find("Out of memory on allocating"), std::string::npos) << errors[0];
         ILInfo info;
-        EXPECT_EQ(ILLoadImage(h, path.c_str(), nullptr, &info), IL_OK);
+        EXPECT_EQ(Load(dir / name, nullptr, &info), IL_OK);
         EXPECT_EQ(info.width, 64u);
 
         ASSERT_TRUE(ILSetImageMemoryBudget(h, &enough));
-        EXPECT_EQ(ILLoadImage(h, path.c_str(), &image, nullptr), IL_OK);
+        EXPECT_EQ(Load(dir / name, &image), IL_OK);
         ILFreeImage(&image);
     }
     ILFreeImage(&source);

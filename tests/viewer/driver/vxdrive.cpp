@@ -5,7 +5,9 @@
 //   vxdrive [--timeout SECONDS] STEP ARGS...
 //
 // Windows are named by a selector: a handle (0x1234), or class=NAME,
-// title=TEXT (exact) and title~=GLOB (* and ?), joined by commas. Only
+// title=TEXT (exact) and title~=GLOB (* and ?), joined by commas; a
+// control=ID or control=A/B part then names a control of the window found
+// (B inside A), for the steps that act on one window. Only
 // top-level windows are searched (message boxes and popup menus are
 // top-level too), and only visible ones unless a step says otherwise.
 //
@@ -24,9 +26,12 @@
 //   set-text SEL ID TEXT     sets the text of the window's control ID
 //   get-text SEL ID          the text of the window's control ID (WM_GETTEXT,
 //                            which reads an edit's contents)
+//   (for set-text and get-text, ID may be a path A/B: control B inside
+//   control A, as the edit inside a spin field)
 //   copy-data SEL TAG TEXT   sends WM_COPYDATA (dwData TAG) with TEXT's UTF-16
 //                            units and no terminator; prints the answer
 //   key SEL VK               posts WM_KEYDOWN and WM_KEYUP of a virtual key
+//   activate SEL             makes the window the foreground window
 //   drop SEL PATH            drops the file (a Unix path) on the middle of the
 //                            window's client area through X (XDND)
 //   clip-text                waits for a Unicode text on the clipboard; prints it
@@ -45,6 +50,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -142,6 +148,7 @@ struct Selector {
     bool hasTitle = false;
     WString title;
     bool titleIsGlob = false;
+    WString controlPath; // control=A/B: a control inside the window found
 };
 
 bool ParseSelector(const WString& text, Selector* sel) {
@@ -165,6 +172,8 @@ bool ParseSelector(const WString& text, Selector* sel) {
         } else if (StartsWith(part, u"title=")) {
             sel->hasTitle = true;
             sel->title = part.substr(6);
+        } else if (StartsWith(part, u"control=")) {
+            sel->controlPath = part.substr(8);
         } else {
             return false;
         }
@@ -342,6 +351,21 @@ bool ParseArg(const WString& text, long long* value) {
     return false;
 }
 
+// A control by id, or by a path of ids "A/B" down through nested controls;
+// false for a malformed path. A missing control leaves *control null.
+bool FindControl(HWND window, const WString& path, HWND* control) {
+    *control = window;
+    size_t start = 0;
+    while (start <= path.size()) {
+        const size_t slash = std::min(path.find(u'/', start), path.size());
+        long long id = 0;
+        if (!ParseArg(path.substr(start, slash - start), &id)) return false;
+        *control = *control ? GetDlgItem(*control, static_cast<int>(id)) : nullptr;
+        start = slash + 1;
+    }
+    return true;
+}
+
 int RunStep(const WString& step, const std::vector<WString>& args) {
     if (StartsWith(step, u"clip-")) return StepClipboard(step, args);
     if (args.empty()) return kUsage;
@@ -367,7 +391,12 @@ int RunStep(const WString& step, const std::vector<WString>& args) {
         return kDone;
     }
 
-    const HWND window = Resolve(sel);
+    HWND window = Resolve(sel);
+    if (window && !sel.controlPath.empty()) {
+        if (!FindControl(window, sel.controlPath, &window)) return kUsage;
+        if (!window)
+            std::fprintf(stderr, "vxdrive: no control %s\n", ToUtf8(sel.controlPath).c_str());
+    }
     if (!window) return kNotFound;
     long long a = 0, b = 0, c = 0;
 
@@ -421,20 +450,21 @@ int RunStep(const WString& step, const std::vector<WString>& args) {
                           static_cast<LPARAM>(c)))
             return kNotFound;
     } else if (step == u"set-text" && extra == 2) {
-        if (!ParseArg(args[1], &a)) return kUsage;
+        HWND control = nullptr;
+        if (!FindControl(window, args[1], &control)) return kUsage;
         // Sent, not posted: the text is copied across to the other process
         // while the driver waits.
-        const HWND control = GetDlgItem(window, static_cast<int>(a));
         DWORD_PTR answer = 0;
         if (!control ||
             !SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(W(args[2])),
                                  SMTO_NORMAL, g_timeoutMs, &answer)) {
-            std::fprintf(stderr, "vxdrive: cannot set the text of control %lld\n", a);
+            std::fprintf(stderr, "vxdrive: cannot set the text of control %s\n",
+                         ToUtf8(args[1]).c_str());
             return kNotFound;
         }
     } else if (step == u"get-text" && extra == 1) {
-        if (!ParseArg(args[1], &a)) return kUsage;
-        const HWND control = GetDlgItem(window, static_cast<int>(a));
+        HWND control = nullptr;
+        if (!FindControl(window, args[1], &control)) return kUsage;
         WCHAR text[1024] = {};
         DWORD_PTR units = 0;
         if (!control ||
@@ -468,6 +498,9 @@ int RunStep(const WString& step, const std::vector<WString>& args) {
             std::fprintf(stderr, "vxdrive: the window took no drop\n");
             return kNotFound;
         }
+    } else if (step == u"activate" && extra == 0) {
+        if (!SetForegroundWindow(window)) return kNotFound;
+        if (!WaitFor([&] { return GetForegroundWindow() == window; })) return kNotFound;
     } else if (step == u"key" && extra == 1) {
         if (!ParseArg(args[1], &a)) return kUsage;
         const UINT scan = MapVirtualKeyW(static_cast<UINT>(a), MAPVK_VK_TO_VSC);

@@ -1,10 +1,13 @@
-#include "viewer/logic/action_list.h"
+#include "viewer/actions/action_list.h"
 
 #include <algorithm>
 #include <cstring>
 #include <iterator>
 #include <new>
 #include <utility>
+
+#include "viewer/actions/action_blocks.h"
+#include "viewer/actions/le_bytes.h"
 
 namespace {
 
@@ -22,27 +25,31 @@ void WriteTextPointer(uint8_t* block, char16_t* text) {
     std::memcpy(block + kWriteTextPointerOffset, &text, sizeof text);
 }
 
-// Own copy of a NUL-terminated text; null for none or an empty one, and
-// `failed` set when memory ran out.
-char16_t* DuplicateText(const char16_t* text, bool& failed) {
-    failed = false;
-    if (!text || !*text) return nullptr;
-    const size_t n = std::char_traits<char16_t>::length(text) + 1;
-    auto* copy = new (std::nothrow) char16_t[n];
-    if (!copy) {
-        failed = true;
-        return nullptr;
-    }
-    std::memcpy(copy, text, n * sizeof(char16_t));
-    return copy;
-}
-
-void PutLE32(uint8_t* out, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        out[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
 } // namespace
+
+bool DuplicateWideString(char16_t** copy, const char16_t* text) {
+    *copy = nullptr;
+    if (!text || !*text) return false;
+    const size_t n = std::char_traits<char16_t>::length(text) + 1;
+    *copy = new (std::nothrow) char16_t[n];
+    if (!*copy) return false;
+    std::memcpy(*copy, text, n * sizeof(char16_t));
+    return true;
+}
+
+const char16_t* ActionText(const Action& action) {
+    if (action.type != ACTION_WRITE_TEXT || !action.block) return nullptr;
+    return ReadTextPointer(action.block);
+}
+
+void SetActionText(Action& action, char16_t* text) {
+    if (action.type != ACTION_WRITE_TEXT || !action.block) {
+        delete[] text;
+        return;
+    }
+    delete[] ReadTextPointer(action.block);
+    WriteTextPointer(action.block, text);
+}
 
 uint32_t ActionParamSize(int32_t type) {
     if (type < 0 || type >= static_cast<int32_t>(std::size(kParamSizes))) return 0;
@@ -96,9 +103,9 @@ bool Action::Set(int32_t newType, const void* source) {
     if (!own) return false;
     std::memcpy(own, source, size);
     if (type == ACTION_WRITE_TEXT) {
-        bool failed;
-        char16_t* text = DuplicateText(ReadTextPointer(own), failed);
-        if (failed) {
+        const char16_t* given = ReadTextPointer(own);
+        char16_t* text = nullptr;
+        if (!DuplicateWideString(&text, given) && given && *given) {
             delete[] own;
             return false;
         }
@@ -177,15 +184,11 @@ void SetHistoryCursor(ActionList& history, int32_t index) {
 
 OpenBlock MakeOpenBlock(OpenSource source, std::u16string_view path, std::string_view sourceName) {
     OpenBlock block;
-    PutLE32(block.bytes, static_cast<uint32_t>(source));
+    PutI32(block.bytes, source);
     uint8_t* field = block.bytes + 4;
     constexpr size_t kFieldBytes = kOpenBlockBytes - 4;
     if (source == OPEN_FROM_FILE) {
-        const size_t n = std::min(path.size(), kFieldBytes / 2 - 1);
-        for (size_t i = 0; i < n; ++i) {
-            field[2 * i] = static_cast<uint8_t>(path[i]);
-            field[2 * i + 1] = static_cast<uint8_t>(path[i] >> 8);
-        }
+        EncodePathField(path, field);
     } else if (source == OPEN_ACQUIRED) {
         const size_t n = std::min(sourceName.size(), kFieldBytes - 1);
         std::memcpy(field, sourceName.data(), n);

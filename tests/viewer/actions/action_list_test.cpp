@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "viewer/logic/action_list.h"
+#include "viewer/actions/action_list.h"
 
 namespace {
 

@@ -59,6 +59,15 @@ struct Action {
 // Offset of the text pointer inside a Write Text block.
 inline constexpr size_t kWriteTextPointerOffset = 104;
 
+// Own copy of a NUL-terminated text: null (and false) for a null or empty
+// text, or when memory runs out.
+bool DuplicateWideString(char16_t** copy, const char16_t* text);
+// A Write Text action's text (null for none or another type).
+const char16_t* ActionText(const Action& action);
+// Hands the text (from new[], or null) to a Write Text action's block,
+// freeing the one it had; other actions free it.
+void SetActionText(Action& action, char16_t* text);
+
 struct ActionList {
     std::vector<Action> items;
     std::u16string name; // only from and for action-list files

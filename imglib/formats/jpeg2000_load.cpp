@@ -1,0 +1,384 @@
+// JPEG 2000 reading through the engine in jpeg2000/: raw code-streams and JP2
+// files. The code-stream is decoded whole into component images, which are
+// then mapped to the image's channels (JP2 channel definitions and palettes
+// applied as the file format defines them), scaled to 8 or 16 bits and
+// converted row by row.
+// Not handled: the Lab and Luv colour spaces, and up-sampling other than
+// nearest neighbour for sub-sampled components.
+#include <lcms2.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "imglib/convert/converter.h"
+#include "imglib/convert/converter_owner.h"
+#include "imglib/convert/profile_owner.h"
+#include "imglib/formats/codec_guard.h"
+#include "imglib/formats/codecs.h"
+#include "imglib/formats/jpeg2000.h"
+#include "imglib/io/stream.h"
+#include "imglib/memory_budget.h"
+#include "imglib/memory_owner.h"
+#include "imglib/metadata/info.h"
+#include "imglib/pixel_type.h"
+#include "jpeg2000/codestream.h"
+#include "jpeg2000/decoder.h"
+#include "jpeg2000/jp2_file.h"
+#include "jpeg2000/messages.h"
+#include "jpeg2000/sources.h"
+
+namespace {
+
+// Engine messages go to the handle: each error whole, as one text.
+class handle_sink : public j2k::message_sink {
+public:
+    explicit handle_sink(ILHandle* h) : h_(h) {}
+    void error_line(std::string_view line) override {
+        if (!error_.empty()) error_ += '\n';
+        error_.append(line);
+    }
+    void warning(std::string_view text) override {
+        std::string t(text);
+        while (!t.empty() && t.back() == '\n')
+            t.pop_back();
+        ILWarning(h_, t.c_str());
+    }
+    // Reports the error collected so far.
+    void report() {
+        ILError(h_, error_.empty() ? "JPEG 2000 decoding failed" : error_.c_str());
+        error_.clear();
+    }
+
+private:
+    ILHandle* h_;
+    std::string error_;
+};
+
+// How the image's channels come from the code-stream's components.
+struct channel_plan {
+    uint32_t colorType = IL_CT_NONE;
+    int channels = 0; // colour channels, plus one for alpha
+    bool alpha = false;
+    int component[5] = {0, 1, 2, 3, 4};
+    int table[5] = {-1, -1, -1, -1, -1};
+    int paletteEntries = 0; // an indexed image
+};
+
+uint32_t ColourType(int space, int n) {
+    switch (space) {
+        case 1:
+            return n < 3 ? IL_CT_GRAY : IL_CT_RGB;
+        case 2:
+            return IL_CT_RGB;
+        case 3:
+            return IL_CT_YCC;
+        case 5:
+            return IL_CT_CMYK;
+        case 7:
+            return IL_CT_LAB;
+        case 8:
+            return IL_CT_LOGL;
+        default:
+            return IL_CT_NONE;
+    }
+}
+
+channel_plan PlanRaw(int n) {
+    channel_plan p;
+    p.colorType = n >= 3 ? IL_CT_RGB : IL_CT_GRAY;
+    p.channels = n >= 3 ? 3 : 1;
+    return p;
+}
+
+channel_plan PlanJp2(const j2k::boxed_file_reader& jp2, int n, ILHandle* h) {
+    channel_plan p;
+    const j2k::colour_info& colour = jp2.colour();
+    p.colorType = colour.is_set() ? ColourType(colour.space(), n) : IL_CT_NONE;
+    const j2k::channel_info& ch = jp2.channels();
+    int colours = std::clamp(ch.count(), 1, 4);
+    if (!colour.is_set()) colours = std::min(n, 3);
+    for (int k = 0; k < colours && k < 3; ++k) {
+        int comp, table;
+        if (ch.mapping(k, comp, table)) {
+            p.component[k] = comp;
+            p.table[k] = table;
+        }
+    }
+    if (colours == 4) p.component[3] = 3;
+    // Opacity: the first channel of either opacity type.
+    int comp, table;
+    for (int pair : {3, 6})
+        if (ch.mapping(pair, comp, table)) {
+            p.alpha = true;
+            p.component[colours] = comp;
+            p.table[colours] = table;
+            break;
+        }
+    if (!p.alpha && ch.count() == 0 && (n == 2 || (n == 4 && p.colorType != IL_CT_CMYK))) {
+        p.alpha = true;
+        p.component[n - 1] = n - 1;
+    }
+    // A palette whose three tables give the colours is kept as an image
+    // palette: the image holds the indices.
+    const j2k::palette_info& pal = jp2.palette();
+    if (pal.table_count() >= 1 && colours == 3 && !p.alpha && p.table[0] >= 0 && p.table[1] >= 0 &&
+        p.table[2] >= 0 && p.component[0] == p.component[1] && p.component[1] == p.component[2]) {
+        p.paletteEntries = pal.entry_count();
+        if (p.paletteEntries > 256) {
+            ILWarning(h, "Only the first 256 palette entries are used");
+            p.paletteEntries = 256;
+        }
+        p.colorType = IL_CT_INDEXED;
+        colours = 1;
+    }
+    p.channels = colours + (p.alpha ? 1 : 0);
+    return p;
+}
+
+ILPixelType SourceType(const channel_plan& p, bool deep) {
+    const bool a = p.alpha;
+    switch (p.colorType) {
+        case IL_CT_INDEXED:
+            return IL_INDEX8;
+        case IL_CT_GRAY:
+            return deep ? (a ? IL_GREY_A16 : IL_GREY16) : (a ? IL_GREY_A8 : IL_GREY8);
+        case IL_CT_RGB:
+        case IL_CT_YCC:
+            return deep ? (a ? IL_RGBA16 : IL_RGB16) : (a ? IL_RGBA8 : IL_RGB8);
+        case IL_CT_CMYK:
+            return deep ? IL_CMYK16 : IL_CMYK8;
+        default:
+            return 0;
+    }
+}
+
+// A component's samples scaled to 0..2^bits - 1.
+uint32_t Scale(int32_t v, const j2k::component_image& c, int bits) {
+    const int p = c.precision;
+    int64_t u = int64_t{v} + (c.is_signed ? int64_t{1} << (p - 1) : 0);
+    const int64_t top = (int64_t{1} << p) - 1, out = (int64_t{1} << bits) - 1;
+    u = std::clamp<int64_t>(u, 0, top);
+    if (p == bits) return static_cast<uint32_t>(u);
+    if (p > bits)
+        return static_cast<uint32_t>(
+            std::min(out, (u + (int64_t{1} << (p - bits - 1))) >> (p - bits)));
+    return static_cast<uint32_t>((u * out + top / 2) / top);
+}
+
+void FillInfo(ILInfo* info, int kind, const channel_plan& plan, j2k::codestream_ref cs,
+              uint32_t width, uint32_t height) {
+    info->formatId = static_cast<uint32_t>(kind);
+    info->colorType = plan.colorType;
+    info->compression = 0x60;
+    info->width = width;
+    info->height = height;
+    info->channels = static_cast<uint32_t>(plan.channels);
+    uint32_t bits = 0;
+    for (int k = 0; k < plan.channels; ++k)
+        if (plan.component[k] < cs.component_count())
+            bits += static_cast<uint32_t>(cs.sample_precision(plan.component[k]));
+    info->bitsPerPixel = bits;
+    info->pages = 1;
+    info->alphaKind = plan.alpha ? 1 : 0;
+    j2k::coords first, count;
+    cs.tile_index_range(first, count);
+    if (count.x > 1 || count.y > 1) {
+        info->tiled = 1;
+        info->tilesX = static_cast<uint32_t>(count.x);
+        info->tilesY = static_cast<uint32_t>(count.y);
+    }
+    for (const std::string& text : cs.comments())
+        ILAddComment(&info->texts, text.size(), text.c_str());
+}
+
+ILResult Decode(ILHandle* h, int kind, j2k::codestream_source& source,
+                const j2k::boxed_file_reader* jp2, ILImage* image, ILInfo* info) {
+    j2k::codestream_ref cs = j2k::codestream_ref::create_input(&source);
+    struct disposer {
+        j2k::codestream_ref& cs;
+        ~disposer() { cs.dispose(); }
+    } guard{cs};
+    const int n = std::max(1, cs.component_count());
+    channel_plan plan = jp2 ? PlanJp2(*jp2, n, h) : PlanRaw(n);
+    const j2k::rect canvas = cs.canvas();
+    const uint32_t width = static_cast<uint32_t>(canvas.size.x);
+    const uint32_t height = static_cast<uint32_t>(canvas.size.y);
+    ILProfilePtr profile;
+    if (jp2) {
+        int length = 0;
+        const uint8_t* icc = jp2->colour().icc_bytes(length);
+        if (icc && length > 0)
+            profile.reset(cmsOpenProfileFromMem(icc, static_cast<uint32_t>(length)));
+    }
+    if (info) {
+        FillInfo(info, kind, plan, cs, width, height);
+        info->gamma = 2.2;
+        info->gammaKind = profile ? IL_GAMMA_ICC : IL_GAMMA_ASSUMED;
+        ILReadIccInfo(&info->icc, profile.get());
+        if (jp2) {
+            const j2k::resolution_info& res = jp2->resolution();
+            const double r = res.capture_resolution();
+            if (r > 0) {
+                info->ppiX = static_cast<uint32_t>(
+                    std::floor(r * res.display_aspect() / 39.37008 + 0.49999));
+                info->ppiY = static_cast<uint32_t>(std::floor(r / 39.37008 + 0.49999));
+            }
+        }
+    }
+    if (!image) return IL_OK;
+
+    ILClearImage(image);
+    for (int k = 0; k < plan.channels; ++k)
+        if (plan.component[k] < 0 || plan.component[k] >= cs.component_count()) {
+            // A channel without its component would show as a blank image.
+            ILReportUnsupportedDataFormat(h);
+            return IL_FAILED;
+        }
+    bool deep = false;
+    for (int k = 0; k < plan.channels; ++k)
+        deep = deep || cs.sample_precision(plan.component[k]) > 8;
+    const ILPixelType source_type = SourceType(plan, deep && !plan.paletteEntries);
+    if (!source_type) {
+        ILError(h, "Unsupported color format");
+        return IL_FAILED;
+    }
+    ILConverterOwner converter;
+    ILConverter* c = &converter.c;
+    ILConverterSetAlphaMode(c, h->alphaMode);
+    const ILPixelType target = ILGetLoadPixelType(h, source_type, true);
+    if (!target) return ILReportUnsupportedDataFormat(h);
+    const uint64_t bytes = ILImageBufferSize(width, height, target);
+    if (const ILResult r = ILCheckImageBudget(h, bytes); r != IL_OK) return r;
+
+    bool complete = true;
+    std::vector<j2k::component_image> comps = j2k::codestream_decoder::decode(cs, &complete);
+
+    if (ILReallocImage(image, width, height, target, nullptr) != IL_OK)
+        return ILReportOutOfMemory(h, bytes);
+    if (plan.paletteEntries) {
+        ILPalette* palette = ILConverterNewPalette(c, static_cast<uint32_t>(plan.paletteEntries));
+        if (!palette) return ILReportOutOfMemory(h, 0);
+        const j2k::palette_info& pal = jp2->palette();
+        std::vector<float> t[3];
+        for (int k = 0; k < 3; ++k) {
+            t[k].resize(static_cast<size_t>(pal.entry_count()));
+            pal.table_as_floats(plan.table[k], t[k].data());
+        }
+        auto to16 = [](float v) {
+            return static_cast<uint16_t>(std::clamp((v + 0.5f) * 65536.0f, 0.0f, 65535.0f));
+        };
+        // Colour channels 0, 1, 2 are red, green and blue.
+        for (int e = 0; e < plan.paletteEntries; ++e)
+            palette->entries[e] = {to16(t[2][e]), to16(t[1][e]), to16(t[0][e]), 0xFFFF};
+        if (ILPixelModel(target) == IL_MODEL_INDEXED) ILConverterGivePalette(c, image);
+    }
+    if (profile && !plan.paletteEntries)
+        ILConverterSetProfile(c, profile.get(), ILPixelTypeToLcmsFormat(source_type));
+    ILConverterSetModes(c, source_type, target, width);
+    if (!ILConverterPrepare(c)) return ILReportUnsupportedDataFormat(h);
+
+    const int bits = ILBitsPerSample(source_type);
+    const int channels = plan.channels;
+    std::vector<uint16_t> row16(static_cast<size_t>(width) * channels);
+    std::vector<uint8_t> row8(static_cast<size_t>(width) * channels);
+    std::vector<int64_t> columns[5];
+    for (int k = 0; k < channels; ++k) {
+        const j2k::coords sub = cs.component_subsampling(plan.component[k]);
+        const j2k::rect e = cs.component_extent(plan.component[k]);
+        columns[k].resize(width);
+        for (uint32_t x = 0; x < width; ++x)
+            columns[k][x] = std::clamp<int64_t>(j2k::floor_div(canvas.pos.x + x, sub.x) - e.pos.x,
+                                                0, std::max<int64_t>(e.size.x - 1, 0));
+    }
+    const bool ycc = plan.colorType == IL_CT_YCC && channels >= 3;
+    for (uint32_t y = 0; y < height; ++y) {
+        const int32_t* lines[5];
+        for (int k = 0; k < channels; ++k) {
+            const j2k::component_image& ci = comps[static_cast<size_t>(plan.component[k])];
+            const j2k::coords sub = cs.component_subsampling(plan.component[k]);
+            const j2k::rect e = cs.component_extent(plan.component[k]);
+            const int64_t cy =
+                std::clamp<int64_t>(j2k::floor_div(canvas.pos.y + y, sub.y) - e.pos.y, 0,
+                                    std::max<int64_t>(ci.height - 1, 0));
+            lines[k] = ci.samples.data() + cy * ci.width;
+        }
+        for (uint32_t x = 0; x < width; ++x) {
+            uint32_t v[5];
+            for (int k = 0; k < channels; ++k) {
+                const j2k::component_image& ci = comps[static_cast<size_t>(plan.component[k])];
+                int32_t s = lines[k][columns[k][x]];
+                if (plan.paletteEntries && k == 0) {
+                    v[k] =
+                        static_cast<uint32_t>(std::clamp<int64_t>(s, 0, plan.paletteEntries - 1));
+                    continue;
+                }
+                v[k] = Scale(s, ci, bits);
+            }
+            if (ycc) {
+                // sYCC: full-range Y, Cb, Cr around half the range.
+                const double mid = (1 << (bits - 1)), top = (1 << bits) - 1;
+                const double yy = v[0], cb = v[1] - mid, cr = v[2] - mid;
+                const double rgb[3] = {yy + 1.402 * cr, yy - 0.344136 * cb - 0.714136 * cr,
+                                       yy + 1.772 * cb};
+                for (int k = 0; k < 3; ++k)
+                    v[k] = static_cast<uint32_t>(std::clamp(std::floor(rgb[k] + 0.5), 0.0, top));
+            }
+            for (int k = 0; k < channels; ++k) {
+                if (bits > 8)
+                    row16[static_cast<size_t>(x) * channels + k] = static_cast<uint16_t>(v[k]);
+                else
+                    row8[static_cast<size_t>(x) * channels + k] = static_cast<uint8_t>(v[k]);
+            }
+        }
+        uint8_t* dst = image->data + int64_t{y} * image->stride;
+        c->rowKernel(c, bits > 8 ? static_cast<const void*>(row16.data()) : row8.data(), dst);
+    }
+    if (info) {
+        info->compression = comps[0].reversible ? 0x61 : 0x62;
+        if (info->colorType == IL_CT_RGB && comps[0].colour_transform) info->colorType = IL_CT_YUV;
+    }
+    return complete ? IL_OK : ILReportUnexpectedEnd(h);
+}
+
+ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
+    ILFilePtr file;
+    uint64_t fileSize = 0;
+    const ILResult opened = ILOpenReadOwned(h, path, &file, info, &fileSize);
+    if (opened != IL_OK) return opened;
+    const int kind = ILJPEG2000DetectKind(file.get());
+    if (kind < 0) return ILReportInvalidHeader(h);
+    handle_sink sink(h);
+    j2k::message_scope scope(&sink);
+    try {
+        if (kind == IL_J2K_JP2) {
+            j2k::boxed_file_reader jp2(file.release());
+            return Decode(h, kind, jp2, &jp2, image, info);
+        }
+        j2k::file_codestream_source source(file.release());
+        return Decode(h, kind, source, nullptr, image, info);
+    } catch (const j2k::failure&) {
+        sink.report();
+        if (image) ILClearImage(image);
+        return IL_FAILED;
+    }
+}
+
+} // namespace
+
+int ILJPEG2000DetectKind(FILE* file) {
+    uint8_t b[2];
+    if (std::fread(b, 1, 2, file) != 2) return -1;
+    if (b[0] == 0xFF && b[1] == 0x4F) {
+        std::rewind(file);
+        return IL_J2K_RAW;
+    }
+    if (std::fseek(file, 4, SEEK_SET) != 0 || std::fread(b, 1, 2, file) != 2) return -1;
+    std::rewind(file);
+    return b[0] == 0x6A && b[1] == 0x50 ? IL_J2K_JP2 : -1;
+}
+
+ILResult ILLoadJPEG2000(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
+    return ILGuardLoad(h, kJpeg2000Module, image, [&] { return Load(h, path, image, info); });
+}

@@ -1,0 +1,390 @@
+// Tone mapping: a power curve with a linear toe, then one 3x3 colour matrix
+// folded from exposure, saturation, hue rotation and white point.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+#include <Imath/half.h>
+#include <lcms2.h>
+
+#include "imglib/convert/converter.h"
+#include "imglib/convert/srgb.h"
+#include "imglib/ops/color_ops.h"
+#include "imglib/ops/pixel_rows.h"
+#include "imglib/ops/srgb8_encoder.h"
+
+namespace {
+
+constexpr float kLr = 0.212656f, kLg = 0.715158f, kLb = 0.072186f;
+
+Imath::M44f RotateX(float sn, float cs) {
+    return Imath::M44f(1, 0, 0, 0, 0, cs, sn, 0, 0, -sn, cs, 0, 0, 0, 0, 1);
+}
+Imath::M44f RotateY(float sn, float cs) {
+    return Imath::M44f(cs, 0, -sn, 0, 0, 1, 0, 0, sn, 0, cs, 0, 0, 0, 0, 1);
+}
+Imath::M44f RotateZ(float sn, float cs) {
+    return Imath::M44f(cs, sn, 0, 0, -sn, cs, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
+}
+Imath::M44f ShearZ(float p, float q) {
+    Imath::M44f m;
+    m[0][2] = p;
+    m[1][2] = q;
+    return m;
+}
+
+// RGB-to-XYZ (column vectors) of the sRGB primaries with white w.
+void PrimariesToXyz(const cmsCIExyY& w, double m[3][3]) {
+    const double xy[3][2] = {{0.64, 0.33}, {0.30, 0.60}, {0.15, 0.06}};
+    double p[3][3];
+    for (int j = 0; j < 3; ++j) {
+        p[0][j] = xy[j][0];
+        p[1][j] = xy[j][1];
+        p[2][j] = 1 - xy[j][0] - xy[j][1];
+    }
+    const double det = p[0][0] * (p[1][1] * p[2][2] - p[1][2] * p[2][1]) -
+                       p[0][1] * (p[1][0] * p[2][2] - p[1][2] * p[2][0]) +
+                       p[0][2] * (p[1][0] * p[2][1] - p[1][1] * p[2][0]);
+    double inv[3][3];
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) {
+            // Cofactor of p[j][i], over the determinant.
+            const int r0 = (j + 1) % 3, r1 = (j + 2) % 3, c0 = (i + 1) % 3, c1 = (i + 2) % 3;
+            inv[i][j] = (p[r0][c0] * p[r1][c1] - p[r0][c1] * p[r1][c0]) / det;
+        }
+    const double white[3] = {w.x / w.y, 1.0, (1 - w.x - w.y) / w.y};
+    for (int j = 0; j < 3; ++j) {
+        const double s = inv[j][0] * white[0] + inv[j][1] * white[1] + inv[j][2] * white[2];
+        for (int i = 0; i < 3; ++i)
+            m[i][j] = p[i][j] * s;
+    }
+}
+
+Imath::M44f TransposedXyz(int32_t kelvin) {
+    cmsCIExyY w;
+    cmsWhitePointFromTemp(&w, kelvin);
+    double m[3][3];
+    PrimariesToXyz(w, m);
+    Imath::M44f out;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            out[i][j] = static_cast<float>(m[j][i]);
+    return out;
+}
+
+} // namespace
+
+ILToneMap* ILToneMapInit(ILToneMap* t) {
+    t->toeOffset = t->toeSlope = t->toeThreshold = 0;
+    t->hueFrame.makeIdentity();
+    t->hueFrameInverse.makeIdentity();
+    ILToneMapReset(t);
+    const float r2 = 1 / std::sqrt(2.0f), r3 = 1 / std::sqrt(3.0f),
+                r23 = std::sqrt(2.0f) / std::sqrt(3.0f);
+    // The grey axis onto z, then the luminance plane horizontal.
+    Imath::M44f f;
+    f = f * RotateX(r2, r2);
+    f = f * RotateY(-r3, r23);
+    const float lx = kLr * f[0][0] + kLg * f[1][0] + kLb * f[2][0] + f[3][0];
+    const float ly = kLr * f[0][1] + kLg * f[1][1] + kLb * f[2][1] + f[3][1];
+    const float lz = kLr * f[0][2] + kLg * f[1][2] + kLb * f[2][2] + f[3][2];
+    t->hueFrame = f * ShearZ(lx / lz, ly / lz);
+    Imath::M44f g;
+    g = g * ShearZ(-lx / lz, -ly / lz);
+    g = g * RotateY(r3, r23);
+    g = g * RotateX(-r2, r2);
+    t->hueFrameInverse = g;
+    return t;
+}
+
+void ILToneMapReset(ILToneMap* t) {
+    t->exposure = 1;
+    t->exponent = 1;
+    t->black = 0;
+    t->chroma = 1;
+    t->hue = 0;
+    t->whitePoint = 6500;
+    t->exposureMatrix.makeIdentity();
+    t->saturationMatrix.makeIdentity();
+    t->hueMatrix.makeIdentity();
+    t->whitePointMatrix.makeIdentity();
+    t->result.makeIdentity();
+    t->changed = false;
+}
+
+void ILToneMapSetExposure(ILToneMap* t, float exposure, bool recompose) {
+    t->exposure = exposure;
+    for (int i = 0; i < 3; ++i)
+        t->exposureMatrix[i][i] = exposure;
+    ILToneMapChanged(t, recompose);
+}
+
+bool ILToneMapSetExponent(ILToneMap* t, float e, bool recompose) {
+    if (!(e > 0) || !std::isfinite(e)) return false;
+    t->exponent = e;
+    if (e != 1) {
+        // The toe is the line from the origin that touches ((x + a)/(1 + a))^g.
+        const float g = e < 1 ? 1 / e : e;
+        const float a = (g - 0.8f) / 1.6f * 0.055f;
+        const float th = a / (g - 1);
+        const float k =
+            std::pow(a, g - 1) * std::pow(g, g) / (std::pow(a + 1, g) * std::pow(g - 1, g - 1));
+        t->toeOffset = a;
+        t->toeThreshold = e < 1 ? k * th : th;
+        t->toeSlope = e < 1 ? 1 / k : k;
+    }
+    ILToneMapChanged(t, recompose);
+    return true;
+}
+
+void ILToneMapSetBlack(ILToneMap* t, float black, bool recompose) {
+    t->black = black;
+    ILToneMapChanged(t, recompose);
+}
+
+void ILToneMapSetChroma(ILToneMap* t, float s, bool recompose) {
+    t->chroma = s;
+    const float w[3] = {kLr, kLg, kLb};
+    Imath::M44f& m = t->saturationMatrix;
+    m.makeIdentity();
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            m[i][j] = w[i] * (1 - s) + (i == j ? s : 0);
+    ILToneMapChanged(t, recompose);
+}
+
+void ILToneMapSetHue(ILToneMap* t, float degrees, bool recompose) {
+    t->hue = degrees;
+    const float theta = degrees * 3.1415927f / 180;
+    t->hueMatrix = t->hueFrame * RotateZ(std::sin(theta), std::cos(theta)) * t->hueFrameInverse;
+    ILToneMapChanged(t, recompose);
+}
+
+void ILToneMapSetWhitePoint(ILToneMap* t, int32_t kelvin, bool recompose) {
+    // Outside this range one of 5500 -+ d falls beyond the temperatures that
+    // have a white point.
+    kelvin = std::clamp(kelvin, 3500, 9500);
+    t->whitePoint = kelvin;
+    const int32_t d = (6500 - kelvin) / 2;
+    Imath::M44f x = TransposedXyz(5500 + d);
+    const Imath::M44f y = TransposedXyz(5500 - d);
+    x.gjInvert();
+    t->whitePointMatrix = y * x;
+    ILToneMapChanged(t, recompose);
+}
+
+void ILToneMapChanged(ILToneMap* t, bool recompose) {
+    if (recompose)
+        ILToneMapCompose(t);
+    else
+        t->changed = true;
+}
+
+void ILToneMapUpdate(ILToneMap* t) {
+    if (t->changed) ILToneMapCompose(t);
+}
+
+void ILToneMapCompose(ILToneMap* t) {
+    t->result = t->exposureMatrix * t->saturationMatrix * t->hueMatrix * t->whitePointMatrix;
+    t->changed = false;
+}
+
+float ILToneMapCurve(const ILToneMap* t, float x) {
+    const float g = t->exponent, a = t->toeOffset;
+    if (g == 1) return x;
+    if (x <= t->toeThreshold) return x * t->toeSlope;
+    if (g > 1) return std::pow((x + a) / (a + 1), g);
+    return std::pow(x, g) * (a + 1) - a;
+}
+
+namespace {
+
+struct Context {
+    const ILToneMap* t;
+    const float* table; // curve of each code's linear value, for 8 and 16 bits
+    float m[3][3];
+};
+
+uint32_t Phase(uint32_t x, uint32_t y) {
+    return 4 * (x & 3) + (y & 3);
+}
+
+// Per-kind linear input and output of the colour path.
+struct Kind8 {
+    using T = uint8_t;
+    static float In(const Context& c, T v) { return c.table[v]; }
+    static T Out(float v, const ILSrgb8Encoder& e) { return e(v); }
+};
+struct Kind16 {
+    using T = uint16_t;
+    static float In(const Context& c, T v) { return c.table[v]; }
+    static T Out(float v, const ILSrgb8Encoder&) { return ILLinearToSrgb16(v); }
+};
+struct KindHalf {
+    using T = uint16_t;
+    static float In(const Context& c, T v) { return ILToneMapCurve(c.t, imath_half_to_float(v)); }
+    static T Out(float v, const ILSrgb8Encoder&) { return half(v).bits(); }
+};
+struct KindFloat {
+    using T = float;
+    static float In(const Context& c, T v) { return ILToneMapCurve(c.t, v); }
+    static T Out(float v, const ILSrgb8Encoder&) { return v; }
+};
+
+template <typename K>
+void ColourRow(const Context& c, const uint8_t* in, uint8_t* out, uint32_t width, uint32_t channels,
+               bool rgbOrder, uint32_t y) {
+    using T = typename K::T;
+    const int ri = rgbOrder ? 0 : 2, bi = rgbOrder ? 2 : 0;
+    const float black = c.t->black;
+    for (uint32_t x = 0; x < width; ++x) {
+        T s[3];
+        std::memcpy(s, in + uint64_t{x} * channels * sizeof(T), sizeof s);
+        const float r = K::In(c, s[ri]), g = K::In(c, s[1]), b = K::In(c, s[bi]);
+        const ILSrgb8Encoder& d = ILGetDitheredSrgb8Encoder(Phase(x, y));
+        s[ri] = K::Out(r * c.m[0][0] + g * c.m[1][0] + b * c.m[2][0] + black, d);
+        s[1] = K::Out(r * c.m[0][1] + g * c.m[1][1] + b * c.m[2][1] + black, d);
+        s[bi] = K::Out(r * c.m[0][2] + g * c.m[1][2] + b * c.m[2][2] + black, d);
+        std::memcpy(out + uint64_t{x} * channels * sizeof(T), s, sizeof s);
+    }
+}
+
+template <typename K>
+void GreyRow(const Context& c, const uint8_t* in, uint8_t* out, uint32_t width, uint32_t channels,
+             uint32_t y) {
+    using T = typename K::T;
+    const float exposure = c.t->exposure, black = c.t->black;
+    for (uint32_t x = 0; x < width; ++x) {
+        T s;
+        std::memcpy(&s, in + uint64_t{x} * channels * sizeof(T), sizeof s);
+        s = K::Out(K::In(c, s) * exposure + black, ILGetDitheredSrgb8Encoder(Phase(x, y)));
+        std::memcpy(out + uint64_t{x} * channels * sizeof(T), &s, sizeof s);
+    }
+}
+
+// 2- and 4-bit grey through the 8-bit table at the codes' 8-bit spacing.
+template <uint32_t Bits>
+void PackedGreyRow(const Context& c, const ILImage* source, ILImage* target, uint32_t y) {
+    constexpr uint32_t step = Bits == 2 ? 85 : 17;
+    const auto get = Bits == 2 ? ILGetPixel2 : ILGetPixel4;
+    const auto set = Bits == 2 ? ILSetPixel2 : ILSetPixel4;
+    const float exposure = c.t->exposure, black = c.t->black;
+    for (uint32_t x = 0; x < source->width; ++x) {
+        uint8_t v = 0;
+        get(source, static_cast<int32_t>(x), static_cast<int32_t>(y), &v);
+        const uint32_t code = ILLinearToSrgb8(c.table[step * v] * exposure + black);
+        v = static_cast<uint8_t>((code + step / 2) / step);
+        set(target, static_cast<int32_t>(x), static_cast<int32_t>(y), &v);
+    }
+}
+
+using RowProc = void (*)(const Context&, const ILImage*, ILImage*, uint32_t y);
+
+template <typename K>
+void ColourRowOf(const Context& c, const ILImage* s, ILImage* t, uint32_t y) {
+    ColourRow<K>(c, ILRowOf(s, y), ILRowOf(t, y), s->width, s->channels,
+                 (s->type & IL_ORDER_RGB) != 0, y);
+}
+template <typename K>
+void GreyRowOf(const Context& c, const ILImage* s, ILImage* t, uint32_t y) {
+    GreyRow<K>(c, ILRowOf(s, y), ILRowOf(t, y), s->width, s->channels, y);
+}
+
+RowProc RowProcFor(const ILImage& image) {
+    const uint32_t kind = image.type & IL_KIND_MASK;
+    const uint32_t model = image.type & IL_MODEL_MASK;
+    if (model == IL_MODEL_GRAY) {
+        switch (kind) {
+            case IL_KIND_2:
+                return image.channels == 1 ? PackedGreyRow<2> : nullptr;
+            case IL_KIND_4:
+                return image.channels == 1 ? PackedGreyRow<4> : nullptr;
+            case IL_KIND_8:
+                return GreyRowOf<Kind8>;
+            case IL_KIND_16:
+                return GreyRowOf<Kind16>;
+            case IL_KIND_HALF:
+                return GreyRowOf<KindHalf>;
+            case IL_KIND_FLOAT:
+                return GreyRowOf<KindFloat>;
+            default:
+                return nullptr;
+        }
+    }
+    // The matrix speaks of R, G, B: other models are left as they are.
+    if (model != IL_MODEL_RGB || image.channels < 3) return nullptr;
+    switch (kind) {
+        case IL_KIND_8:
+            return ColourRowOf<Kind8>;
+        case IL_KIND_16:
+            return ColourRowOf<Kind16>;
+        case IL_KIND_HALF:
+            return ColourRowOf<KindHalf>;
+        case IL_KIND_FLOAT:
+            return ColourRowOf<KindFloat>;
+        default:
+            return nullptr;
+    }
+}
+
+} // namespace
+
+ILResult ILToneMapApply(const ILToneMap* t, ILHandle* h, ILImage* source, ILImage* target) {
+    if (!t || !ILIsValidImage(source)) return IL_BAD_ARGUMENT;
+    ILImage* image = target ? target : source;
+    if (image->type != source->type || image->width != source->width ||
+        image->height != source->height || image->channels != source->channels ||
+        !ILIsValidImage(image))
+        return IL_BAD_ARGUMENT;
+    Context c{t, nullptr, {}};
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            c.m[i][j] = t->result[i][j];
+
+    const uint32_t kind = image->type & IL_KIND_MASK;
+    std::unique_ptr<float[]> table;
+    const uint32_t entries = kind == IL_KIND_16                                          ? 65536
+                             : kind >= IL_KIND_1 && kind <= IL_KIND_8 && !image->palette ? 256
+                                                                                         : 0;
+    if (entries) {
+        table.reset(new (std::nothrow) float[entries]);
+        if (!table) return IL_OUT_OF_MEMORY;
+        for (uint32_t i = 0; i < entries; ++i)
+            table[i] = ILToneMapCurve(t, entries == 256 ? ILSrgbTable8[i] : ILSrgbTable16[i]);
+        c.table = table.get();
+    }
+
+    if (image->palette) {
+        ILPalette& out = *image->palette;
+        for (uint32_t i = 0; i < out.count; ++i) {
+            const ILPaletteEntry e = source->palette && i < source->palette->count
+                                         ? source->palette->GetEntry(i)
+                                         : ILPaletteEntry{0, 0, 0, 0};
+            const uint16_t bgra[4] = {e.blue, e.green, e.red, e.alpha};
+            ILColor color;
+            color.FromBGRA16(bgra);
+            const float r = ILToneMapCurve(t, color.r), g = ILToneMapCurve(t, color.g),
+                        b = ILToneMapCurve(t, color.b);
+            color.r = r * c.m[0][0] + g * c.m[1][0] + b * c.m[2][0] + t->black;
+            color.g = r * c.m[0][1] + g * c.m[1][1] + b * c.m[2][1] + t->black;
+            color.b = r * c.m[0][2] + g * c.m[1][2] + b * c.m[2][2] + t->black;
+            uint16_t encoded[4];
+            color.ToBGRA16(encoded);
+            out.SetEntry16(i, encoded[0], encoded[1], encoded[2], encoded[3]);
+        }
+        return IL_OK;
+    }
+
+    const RowProc row = RowProcFor(*image);
+    if (!row) return IL_OK;
+    for (uint32_t y = 0; y < image->height; ++y) {
+        row(c, source, image, y);
+        if (!ILProgress(h, y, image->height)) return IL_CANCELLED;
+    }
+    return IL_OK;
+}
+
+ILResult ILToneMapApplyInPlace(const ILToneMap* t, ILHandle* h, ILImage* image) {
+    return ILToneMapApply(t, h, image, nullptr);
+}

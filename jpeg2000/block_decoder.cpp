@@ -1,0 +1,301 @@
+#include "jpeg2000/block_decoder.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+#include "jpeg2000/messages.h"
+
+namespace j2k {
+
+namespace {
+
+// Per-sample state, in a grid with a border of one sample all round: the
+// significance of the eight neighbours, the signs of the four direct ones,
+// and the sample's own flags.
+constexpr uint32_t sig_n = 1, sig_s = 2, sig_w = 4, sig_e = 8;
+constexpr uint32_t sig_nw = 16, sig_ne = 32, sig_sw = 64, sig_se = 128;
+constexpr uint32_t neg_n = 1 << 8, neg_s = 1 << 9, neg_w = 1 << 10, neg_e = 1 << 11;
+constexpr uint32_t significant = 1 << 12, visited = 1 << 13, refined = 1 << 14;
+constexpr uint32_t neighbours = 0xFF;
+// In causal mode the stripe below counts as insignificant.
+constexpr uint32_t causal_mask = ~(sig_s | sig_sw | sig_se | neg_s);
+
+// Context indices.
+constexpr int ctx_run = 9, ctx_sign = 10, ctx_refine = 15, ctx_uniform = 18;
+
+struct context_tables {
+    uint8_t zc[3][256]; // significance labels: H main (LL, LH), V main (HL), D main (HH)
+    uint8_t sc[256];    // sign: label << 1 | predicted sign, by sig N S W E, neg N S W E
+
+    context_tables() {
+        for (int i = 0; i < 256; ++i) {
+            const int v = !!(i & sig_n) + !!(i & sig_s), h = !!(i & sig_w) + !!(i & sig_e);
+            const int d = !!(i & sig_nw) + !!(i & sig_ne) + !!(i & sig_sw) + !!(i & sig_se);
+            auto main_key = [](int h, int v, int d) {
+                if (h == 2) return 8;
+                if (h == 1) return v >= 1 ? 7 : d >= 1 ? 6 : 5;
+                if (v == 2) return 4;
+                if (v == 1) return 3;
+                return d >= 2 ? 2 : d;
+            };
+            zc[0][i] = static_cast<uint8_t>(main_key(h, v, d));
+            zc[1][i] = static_cast<uint8_t>(main_key(v, h, d));
+            const int hv = h + v;
+            int l;
+            if (d >= 3)
+                l = 8;
+            else if (d == 2)
+                l = hv >= 1 ? 7 : 6;
+            else if (d == 1)
+                l = hv >= 2 ? 5 : hv == 1 ? 4 : 3;
+            else
+                l = hv >= 2 ? 2 : hv;
+            zc[2][i] = static_cast<uint8_t>(l);
+
+            // sig bits 0-3 and neg bits 4-7 in the order N S W E
+            auto contribution = [i](int k) {
+                return (i >> k & 1) ? ((i >> (k + 4) & 1) ? -1 : 1) : 0;
+            };
+            int hc = std::clamp(contribution(2) + contribution(3), -1, 1);
+            int vc = std::clamp(contribution(0) + contribution(1), -1, 1);
+            int x = 0;
+            if (hc < 0) {
+                hc = -hc;
+                vc = -vc;
+                x = 1;
+            }
+            int label;
+            if (hc != 0) {
+                label = vc + 3;
+            } else {
+                label = vc < 0 ? -vc : vc;
+                if (vc < 0) x = 1;
+            }
+            sc[i] = static_cast<uint8_t>(label << 1 | x);
+        }
+    }
+};
+
+const context_tables tables;
+
+} // namespace
+
+int segment_pass_limit(int modes, int first) {
+    if (modes & mode_restart) return 1;
+    if (modes & mode_bypass) {
+        if (first < 10) return 10 - first;
+        return first % 3 == 1 ? 2 : 1;
+    }
+    return INT_MAX;
+}
+
+void block_decoder::reset_contexts() {
+    for (mq_context& c : contexts_)
+        c = mq_reset_context(0);
+    contexts_[0] = mq_reset_context(4);
+    contexts_[ctx_run] = mq_reset_context(3);
+    contexts_[ctx_uniform] = mq_reset_context(46);
+}
+
+template <bool raw>
+inline int block_decoder::sign_bit(mq_decoder& mq, raw_decoder& rd, uint32_t f) {
+    if constexpr (raw) return rd.bit();
+    const int sc = tables.sc[(f & 0xF) | ((f >> 4) & 0xF0)];
+    return mq.decode(contexts_[ctx_sign + (sc >> 1)]) ^ (sc & 1);
+}
+
+namespace {
+
+inline void make_significant(uint32_t* f, int stride, int negative) {
+    f[0] |= significant;
+    f[-stride] |= sig_s | (negative ? neg_s : 0);
+    f[stride] |= sig_n | (negative ? neg_n : 0);
+    f[-1] |= sig_e | (negative ? neg_e : 0);
+    f[1] |= sig_w | (negative ? neg_w : 0);
+    f[-stride - 1] |= sig_se;
+    f[-stride + 1] |= sig_sw;
+    f[stride - 1] |= sig_ne;
+    f[stride + 1] |= sig_nw;
+}
+
+} // namespace
+
+template <bool causal, bool raw>
+void block_decoder::significance_pass(int bit_position) {
+    // The coders in locals: kept in registers across the loop.
+    mq_decoder mq = mq_;
+    raw_decoder rawd = raw_;
+    const uint32_t one = 1u << bit_position, half = one >> 1;
+    for (int y0 = 0; y0 < height_; y0 += 4) {
+        const int rows = std::min(4, height_ - y0);
+        for (int x = 0; x < width_; ++x) {
+            uint32_t* f = flags_.data() + (y0 + 1) * stride_ + x + 1;
+            uint32_t* s = samples_ + y0 * width_ + x;
+            for (int r = 0; r < rows; ++r, f += stride_, s += width_) {
+                uint32_t fl = *f;
+                if (causal && r == 3) fl &= causal_mask;
+                if ((fl & (significant | visited)) || !(fl & neighbours)) continue;
+                const int bit = raw ? rawd.bit() : mq.decode(contexts_[zc_[fl & neighbours]]);
+                if (bit) {
+                    const int neg = sign_bit<raw>(mq, rawd, fl);
+                    *s = one | half | (static_cast<uint32_t>(neg) << 31);
+                    make_significant(f, stride_, neg);
+                }
+                *f |= visited;
+            }
+        }
+    }
+    mq_ = mq;
+    raw_ = rawd;
+}
+
+template <bool causal, bool raw>
+void block_decoder::refinement_pass(int bit_position) {
+    // The coders in locals: kept in registers across the loop.
+    mq_decoder mq = mq_;
+    raw_decoder rawd = raw_;
+    const uint32_t one = 1u << bit_position, half = one >> 1;
+    for (int y0 = 0; y0 < height_; y0 += 4) {
+        const int rows = std::min(4, height_ - y0);
+        for (int x = 0; x < width_; ++x) {
+            uint32_t* f = flags_.data() + (y0 + 1) * stride_ + x + 1;
+            uint32_t* s = samples_ + y0 * width_ + x;
+            for (int r = 0; r < rows; ++r, f += stride_, s += width_) {
+                uint32_t fl = *f;
+                if ((fl & (significant | visited)) != significant) continue;
+                if (causal && r == 3) fl &= causal_mask;
+                int bit;
+                if constexpr (raw) {
+                    bit = rawd.bit();
+                } else {
+                    const int ctx = (fl & refined) ? 2 : (fl & neighbours) ? 1 : 0;
+                    bit = mq.decode(contexts_[ctx_refine + ctx]);
+                }
+                // The half step set below the previous plane becomes this
+                // plane's bit; a new half step goes below it.
+                *s = (*s ^ (bit ? 0 : one)) | half;
+                *f |= refined;
+            }
+        }
+    }
+    mq_ = mq;
+    raw_ = rawd;
+}
+
+template <bool causal>
+void block_decoder::cleanup_pass(int bit_position) {
+    // The coder in a local: kept in registers across the loop.
+    mq_decoder mq = mq_;
+    raw_decoder unused;
+    const uint32_t one = 1u << bit_position, half = one >> 1;
+    for (int y0 = 0; y0 < height_; y0 += 4) {
+        const int rows = std::min(4, height_ - y0);
+        for (int x = 0; x < width_; ++x) {
+            uint32_t* const f0 = flags_.data() + (y0 + 1) * stride_ + x + 1;
+            uint32_t* const s0 = samples_ + y0 * width_ + x;
+            int r = 0;
+            if (rows == 4) {
+                const uint32_t busy = significant | visited | neighbours;
+                uint32_t last = f0[3 * stride_];
+                if (causal) last &= causal_mask;
+                if (!((f0[0] | f0[stride_] | f0[2 * stride_]) & busy) && !(last & busy)) {
+                    if (!mq.decode(contexts_[ctx_run])) continue;
+                    r = mq.decode(contexts_[ctx_uniform]) << 1;
+                    r |= mq.decode(contexts_[ctx_uniform]);
+                    uint32_t* f = f0 + r * stride_;
+                    uint32_t fl = *f;
+                    if (causal && r == 3) fl &= causal_mask;
+                    const int neg = sign_bit<false>(mq, unused, fl);
+                    s0[r * width_] = one | half | (static_cast<uint32_t>(neg) << 31);
+                    make_significant(f, stride_, neg);
+                    ++r;
+                }
+            }
+            for (; r < rows; ++r) {
+                uint32_t* f = f0 + r * stride_;
+                uint32_t fl = *f;
+                if (fl & (significant | visited)) continue;
+                if (causal && r == 3) fl &= causal_mask;
+                if (mq.decode(contexts_[zc_[fl & neighbours]])) {
+                    const int neg = sign_bit<false>(mq, unused, fl);
+                    s0[r * width_] = one | half | (static_cast<uint32_t>(neg) << 31);
+                    make_significant(f, stride_, neg);
+                }
+            }
+            for (r = 0; r < rows; ++r)
+                f0[r * stride_] &= ~visited;
+        }
+    }
+    mq_ = mq;
+}
+
+void block_decoder::decode(const block_coding& b, uint32_t* samples) {
+    const int64_t n = int64_t{b.width} * b.height;
+    std::fill(samples, samples + n, 0u);
+    int passes = 0;
+    for (const block_segment& s : b.segments)
+        passes += s.passes;
+    if (passes == 0 || n == 0) return;
+    const int k = b.planes;
+    if (b.missing_msbs > k || k > 31 || passes > 3 * (k - b.missing_msbs) - 2)
+        fail("Code-block holds more coding passes than its bit-planes allow");
+    width_ = b.width;
+    height_ = b.height;
+    stride_ = width_ + 2;
+    samples_ = samples;
+    flags_.assign(static_cast<size_t>(stride_) * (height_ + 2), 0u);
+    zc_ = tables.zc[b.orientation == 1 ? 1 : b.orientation == 3 ? 2 : 0];
+    reset_contexts();
+    const bool causal = b.modes & mode_causal;
+    // Bit position of the first pass's plane: the most significant of the k
+    // planes is bit 30.
+    const int top = 30 - b.missing_msbs;
+    const uint8_t* data = b.data;
+    int pass = 0;
+    for (const block_segment& seg : b.segments) {
+        segment_.resize(static_cast<size_t>(seg.length) + 2);
+        if (seg.length) std::memcpy(segment_.data(), data, static_cast<size_t>(seg.length));
+        segment_[seg.length] = 0xFF;
+        segment_[seg.length + 1] = 0xFF;
+        data += seg.length;
+        const bool raw = (b.modes & mode_bypass) && pass >= 10 && pass % 3 != 0;
+        if (raw)
+            raw_.start(segment_.data());
+        else
+            mq_.start(segment_.data());
+        for (int i = 0; i < seg.passes; ++i, ++pass) {
+            const int plane = top - (pass + 2) / 3;
+            switch (pass % 3) {
+                case 0:
+                    if (causal)
+                        cleanup_pass<true>(plane);
+                    else
+                        cleanup_pass<false>(plane);
+                    if (b.modes & mode_segmark)
+                        for (int m = 0; m < 4; ++m)
+                            mq_.decode(contexts_[ctx_uniform]);
+                    break;
+                case 1:
+                    if (raw)
+                        causal ? significance_pass<true, true>(plane)
+                               : significance_pass<false, true>(plane);
+                    else
+                        causal ? significance_pass<true, false>(plane)
+                               : significance_pass<false, false>(plane);
+                    break;
+                default:
+                    if (raw)
+                        causal ? refinement_pass<true, true>(plane)
+                               : refinement_pass<false, true>(plane);
+                    else
+                        causal ? refinement_pass<true, false>(plane)
+                               : refinement_pass<false, false>(plane);
+                    break;
+            }
+            if (b.modes & mode_reset) reset_contexts();
+        }
+    }
+}
+
+} // namespace j2k

@@ -1,0 +1,205 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include <Imath/half.h>
+#include <lcms2.h>
+
+#include "imglib/convert/profile_owner.h"
+#include "imglib/convert/srgb.h"
+#include "imglib/convert/suite_handle.h"
+#include "imglib/ops/color_ops.h"
+#include "imglib/ops/ops_support.h"
+
+namespace {
+
+using vxtest::Image;
+
+class ToneMap : public SuiteHandleTest {
+protected:
+    void SetUp() override {
+        SuiteHandleTest::SetUp();
+        ILToneMapInit(&map_);
+    }
+    ILToneMap map_;
+};
+
+TEST_F(ToneMap, DefaultsGiveEveryImageBack) {
+    for (ILPixelType type : {IL_BGR_FLOAT, IL_BGRA_HALF, IL_GREY_FLOAT, IL_BGRA8, IL_GREY8,
+                             IL_BGR16, IL_GREY_A16, IL_GREY4, IL_GREY2}) {
+        SCOPED_TRACE(type);
+        Image image(23, 9, type);
+        vxtest::FillSeeded(&image, type);
+        const std::vector<uint8_t> before = vxtest::Packed(image);
+        ASSERT_EQ(ILToneMapApplyInPlace(&map_, handle_, &image), IL_OK);
+        const std::vector<uint8_t> after = vxtest::Packed(image);
+        if (image.bits == 16 && (type & IL_KIND_MASK) == IL_KIND_16) {
+            const uint16_t* a = reinterpret_cast<const uint16_t*>(before.data());
+            const uint16_t* b = reinterpret_cast<const uint16_t*>(after.data());
+            for (size_t i = 0; i < before.size() / 2; ++i)
+                ASSERT_LE(std::abs(a[i] - b[i]), 1) << i;
+        } else if (type == IL_BGRA8 || type == IL_GREY8) {
+            for (size_t i = 0; i < before.size(); ++i)
+                ASSERT_LE(std::abs(after[i] - before[i]), 1) << i;
+        } else {
+            EXPECT_EQ(after, before);
+        }
+    }
+}
+
+// The toe derivation reproduces the sRGB curves at 2.4 and 1 / 2.4.
+TEST_F(ToneMap, ExponentCurvesAreTheSrgbCurves) {
+    ASSERT_TRUE(ILToneMapSetExponent(&map_, 2.4f, true));
+    EXPECT_NEAR(map_.toeOffset, 0.055f, 1e-6);
+    EXPECT_NEAR(map_.toeSlope, 1 / 12.92f, 2e-4);
+    for (float x = -0.1f; x < 1.3f; x += 0.01f)
+        EXPECT_NEAR(ILToneMapCurve(&map_, x), ILSrgbToLinear(x), 2e-4) << x;
+    ASSERT_TRUE(ILToneMapSetExponent(&map_, 1 / 2.4f, true));
+    EXPECT_NEAR(map_.toeSlope, 12.92f, 0.03);
+    for (float x = 0.0f; x < 1.3f; x += 0.01f)
+        EXPECT_NEAR(ILToneMapCurve(&map_, x), ILLinearToSrgb(x), 2e-4) << x;
+    // Exponent 1 ignores the toe; non-positive exponents are refused.
+    ASSERT_TRUE(ILToneMapSetExponent(&map_, 1, true));
+    EXPECT_EQ(ILToneMapCurve(&map_, 0.001f), 0.001f);
+    EXPECT_FALSE(ILToneMapSetExponent(&map_, 0, true));
+    EXPECT_FALSE(ILToneMapSetExponent(&map_, -2, true));
+    EXPECT_FALSE(ILToneMapSetExponent(&map_, NAN, true));
+    EXPECT_EQ(map_.exponent, 1);
+}
+
+float Luminance(const float* bgr) {
+    return 0.212656f * bgr[2] + 0.715158f * bgr[1] + 0.072186f * bgr[0];
+}
+
+TEST_F(ToneMap, ChromaHueAndExposureOnFloatPixels) {
+    Image image(64, 1, IL_BGR_FLOAT);
+    vxtest::FillSeeded(&image, 11);
+    const std::vector<uint8_t> before = vxtest::Packed(image);
+    const float* in = reinterpret_cast<const float*>(before.data());
+
+    // Chroma 0 then any hue: every channel becomes the luminance.
+    ILToneMapSetChroma(&map_, 0, false);
+    ILToneMapSetHue(&map_, 77, false);
+    EXPECT_TRUE(map_.changed);
+    ILToneMapUpdate(&map_);
+    ASSERT_EQ(ILToneMapApplyInPlace(&map_, handle_, &image), IL_OK);
+    const float* out = reinterpret_cast<const float*>(image.data);
+    for (int i = 0; i < 64; ++i)
+        for (int ch = 0; ch < 3; ++ch)
+            ASSERT_NEAR(out[3 * i + ch], Luminance(in + 3 * i), 1e-5);
+
+    // A hue rotation keeps luminance and, at 360, every colour.
+    ILToneMapReset(&map_);
+    ILToneMapSetHue(&map_, 140, true);
+    std::memcpy(image.data, before.data(), before.size());
+    ILToneMapApplyInPlace(&map_, handle_, &image);
+    bool moved = false;
+    for (int i = 0; i < 64; ++i) {
+        ASSERT_NEAR(Luminance(out + 3 * i), Luminance(in + 3 * i), 1e-5);
+        moved |= std::fabs(out[3 * i] - in[3 * i]) > 0.05f;
+    }
+    EXPECT_TRUE(moved);
+    ILToneMapSetHue(&map_, 360, true);
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            EXPECT_NEAR(map_.result[i][j], i == j ? 1.0f : 0.0f, 1e-5);
+
+    // Exposure, then black.
+    ILToneMapReset(&map_);
+    ILToneMapSetExposure(&map_, 2, true);
+    ILToneMapSetBlack(&map_, 0.25f, true);
+    std::memcpy(image.data, before.data(), before.size());
+    ILToneMapApplyInPlace(&map_, handle_, &image);
+    for (int i = 0; i < 192; ++i)
+        ASSERT_FLOAT_EQ(out[i], in[i] * 2 + 0.25f);
+}
+
+// lcms2 profiles of the sRGB primaries with white points A and B, linked
+// without adaptation, carry colours relative to A into B's terms as the
+// white-point matrix does.
+TEST_F(ToneMap, WhitePointMatchesLcms2) {
+    cmsSetAdaptationState(0);
+    cmsCIExyYTRIPLE primaries = {{0.64, 0.33, 1.0}, {0.30, 0.60, 1.0}, {0.15, 0.06, 1.0}};
+    cmsToneCurve* linear = cmsBuildGamma(nullptr, 1.0);
+    cmsToneCurve* curves[3] = {linear, linear, linear};
+    for (int32_t kelvin : {3500, 5000, 6499, 8200, 9500}) {
+        SCOPED_TRACE(kelvin);
+        const int32_t d = (6500 - kelvin) / 2;
+        cmsCIExyY wA, wB;
+        ASSERT_TRUE(cmsWhitePointFromTemp(&wA, 5500 - d));
+        ASSERT_TRUE(cmsWhitePointFromTemp(&wB, 5500 + d));
+        ILProfilePtr a(cmsCreateRGBProfile(&wA, &primaries, curves));
+        ILProfilePtr b(cmsCreateRGBProfile(&wB, &primaries, curves));
+        cmsHTRANSFORM link = cmsCreateTransform(a.get(), TYPE_RGB_DBL, b.get(), TYPE_RGB_DBL,
+                                                INTENT_ABSOLUTE_COLORIMETRIC, cmsFLAGS_NOOPTIMIZE);
+        ASSERT_NE(link, nullptr);
+        ILToneMapReset(&map_);
+        ILToneMapSetWhitePoint(&map_, kelvin, true);
+        const double colours[][3] = {{1, 1, 1}, {0.8, 0.2, 0.1}, {0.05, 0.5, 0.9}, {0.3, 0.3, 0.3}};
+        for (const auto& c : colours) {
+            double want[3];
+            cmsDoTransform(link, c, want, 1);
+            const float r = static_cast<float>(c[0]), g = static_cast<float>(c[1]),
+                        bl = static_cast<float>(c[2]);
+            const Imath::M44f& m = map_.result;
+            EXPECT_NEAR(r * m[0][0] + g * m[1][0] + bl * m[2][0], want[0], 2e-3);
+            EXPECT_NEAR(r * m[0][1] + g * m[1][1] + bl * m[2][1], want[1], 2e-3);
+            EXPECT_NEAR(r * m[0][2] + g * m[1][2] + bl * m[2][2], want[2], 2e-3);
+        }
+        cmsDeleteTransform(link);
+        // Below 6500 K white turns warm, above it cool.
+        const float red = map_.result[0][0] + map_.result[1][0] + map_.result[2][0];
+        const float blue = map_.result[0][2] + map_.result[1][2] + map_.result[2][2];
+        if (kelvin < 6000) EXPECT_GT(red, blue + 0.1f);
+        if (kelvin > 7000) EXPECT_LT(red, blue - 0.1f);
+    }
+    cmsFreeToneCurve(linear);
+    cmsSetAdaptationState(1);
+    // Out-of-range temperatures are clamped, never left to lcms2's error path.
+    ILToneMapSetWhitePoint(&map_, 20000, true);
+    EXPECT_EQ(map_.whitePoint, 9500);
+    ILToneMapSetWhitePoint(&map_, 1000, true);
+    EXPECT_EQ(map_.whitePoint, 3500);
+}
+
+TEST_F(ToneMap, PalettesTargetsAndCancelling) {
+    ILToneMapSetExposure(&map_, 0.5f, true);
+    Image indexed(4, 4, IL_INDEX8);
+    vxtest::FillSeeded(&indexed, 1);
+    indexed.palette = new ILPalette(2);
+    indexed.palette->SetEntry16(0, 65535, 65535, 65535, 777);
+    const std::vector<uint8_t> indices = vxtest::Packed(indexed);
+    ASSERT_EQ(ILToneMapApplyInPlace(&map_, handle_, &indexed), IL_OK);
+    EXPECT_EQ(vxtest::Packed(indexed), indices);
+    EXPECT_EQ(indexed.palette->GetEntry(0).alpha, 777);
+    EXPECT_NEAR(indexed.palette->GetEntry(0).red, ILLinearToSrgb16(0.5f), 1);
+
+    // A separate target keeps its own alpha; sizes must match.
+    Image source(8, 3, IL_BGRA8), target(8, 3, IL_BGRA8), wide(9, 3, IL_BGRA8);
+    vxtest::FillSeeded(&source, 2);
+    std::memset(target.data, 0x5A, target.stride * target.height);
+    ASSERT_EQ(ILToneMapApply(&map_, handle_, &source, &target), IL_OK);
+    for (uint32_t x = 0; x < 8; ++x)
+        EXPECT_EQ(target.data[4 * x + 3], 0x5A);
+    EXPECT_EQ(ILToneMapApply(&map_, handle_, &source, &wide), IL_BAD_ARGUMENT);
+
+    // Unsupported kinds stay; cancelling keeps row 0 changed only.
+    Image bilevel(8, 2, IL_GREY1);
+    vxtest::FillSeeded(&bilevel, 3);
+    const auto bits = vxtest::Packed(bilevel);
+    EXPECT_EQ(ILToneMapApplyInPlace(&map_, handle_, &bilevel), IL_OK);
+    EXPECT_EQ(vxtest::Packed(bilevel), bits);
+
+    Image grey(8, 3, IL_GREY8);
+    std::memset(grey.data, 200, grey.stride * 3);
+    ILSetProgressProc(
+        handle_, [](uint32_t, uint32_t, void*) { return false; }, nullptr);
+    EXPECT_EQ(ILToneMapApplyInPlace(&map_, handle_, &grey), IL_CANCELLED);
+    ILSetProgressProc(handle_, nullptr, nullptr);
+    EXPECT_LT(grey.data[0], 200);
+    EXPECT_EQ(grey.data[grey.stride], 200);
+}
+
+} // namespace

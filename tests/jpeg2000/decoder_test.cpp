@@ -1,0 +1,297 @@
+// Decoding against the conformance references, against opj_decompress on
+// streams made by the peers' encoders with many options, and on damaged data.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <regex>
+#include <thread>
+
+#include "jpeg2000/codestream.h"
+#include "jpeg2000/decoder.h"
+#include "jpeg2000/jp2_file.h"
+#include "jpeg2000/sources.h"
+#include "jpeg2000/support.h"
+#include "support/files.h"
+#include "support/test_folder.h"
+#include "support/tools.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path conformance = fs::path(VX_CORPUS_DIR) / "jpeg2000-conformance" / "jp2";
+
+// Decodes bytes (a raw code-stream); throws j2k::failure.
+std::vector<j2k::component_image> decode_bytes(const std::vector<uint8_t>& bytes) {
+    j2k::memory_codestream_source source(bytes);
+    return j2k::codestream_decoder::decode(source);
+}
+
+std::vector<j2k::component_image> decode_file(const fs::path& path) {
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return {};
+    if (path.extension() == ".jp2") {
+        j2k::boxed_file_reader jp2(f);
+        return j2k::codestream_decoder::decode(jp2);
+    }
+    j2k::file_codestream_source source(f);
+    return j2k::codestream_decoder::decode(source);
+}
+
+j2k::component_image read_pgx(const fs::path& path) {
+    const std::vector<uint8_t> bytes = vxtest::ReadBytes(path);
+    j2k::component_image im;
+    const auto nl = std::find(bytes.begin(), bytes.end(), '\n');
+    std::smatch m;
+    const std::string head(bytes.begin(), nl);
+    if (!std::regex_match(head, m,
+                          std::regex(R"(PG\s+(ML|LM)\s*([+-]?)\s*(\d+)\s+(\d+)\s+(\d+)\s*)")))
+        return im;
+    const bool big = m[1] == "ML";
+    im.is_signed = m[2] == "-";
+    im.precision = std::stoi(m[3]);
+    im.width = std::stoll(m[4]);
+    im.height = std::stoll(m[5]);
+    const int n = im.precision <= 8 ? 1 : im.precision <= 16 ? 2 : 4;
+    const uint8_t* p = &*nl + 1;
+    if (bytes.end() - (nl + 1) < im.width * im.height * n) return {};
+    for (int64_t i = 0; i < im.width * im.height; ++i, p += n) {
+        uint32_t v = 0;
+        for (int k = 0; k < n; ++k)
+            v |= static_cast<uint32_t>(p[big ? k : n - 1 - k]) << (8 * (n - 1 - k));
+        int64_t s = v;
+        if (im.is_signed && (v >> (8 * n - 1))) s -= int64_t{1} << (8 * n);
+        im.samples.push_back(static_cast<int32_t>(s));
+    }
+    return im;
+}
+
+struct difference {
+    int64_t peak = 0;
+    double mse = 0;
+};
+
+difference compare(const j2k::component_image& a, const j2k::component_image& b) {
+    difference d;
+    EXPECT_EQ(a.width, b.width);
+    EXPECT_EQ(a.height, b.height);
+    if (a.samples.size() != b.samples.size() || a.samples.empty()) return {1 << 30, 1e30};
+    for (size_t i = 0; i < a.samples.size(); ++i) {
+        const int64_t e = std::abs(int64_t{a.samples[i]} - b.samples[i]);
+        d.peak = std::max(d.peak, e);
+        d.mse += static_cast<double>(e * e);
+    }
+    d.mse /= static_cast<double>(a.samples.size());
+    return d;
+}
+
+struct conformance_case {
+    const char* name;
+    std::vector<difference> tolerance; // per component; empty: exact
+    bool reference_reduced = false;    // compare with opj_decompress instead
+};
+
+TEST(Decoder, MatchesConformanceReferences) {
+    if (!fs::exists(conformance)) GTEST_SKIP() << "no conformance corpus";
+    const std::vector<conformance_case> cases = {
+        {"p0_01", {}},
+        {"p0_02", {}},
+        {"p0_04", {{5, 0.776}, {4, 0.626}, {6, 1.070}}},
+        {"p0_05", {{2, 0.302}, {2, 0.307}, {2, 0.269}, {0, 0}}},
+        {"p0_06", {{635, 11287}, {403, 6124}, {378, 3968}, {0, 0}}},
+        {"p0_07", {}},
+        {"p0_08", {}, true},
+        {"p0_09", {}},
+        {"p0_10", {}},
+        {"p0_11", {}},
+        {"p0_14", {}},
+        {"p1_01", {}},
+        {"p1_02", {{5, 0.765}, {4, 0.616}, {6, 1.051}}},
+        {"p1_04", {{624, 3080}}},
+        {"p1_05", {{40, 8.458}, {40, 9.716}, {40, 10.154}}},
+        {"p1_06", {{2, 0.6}, {2, 0.6}, {2, 0.6}}},
+    };
+    const fs::path dir = vxtest::MakeTestFolder("j2kconf");
+    for (const conformance_case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path stream = conformance / c.name / (std::string(c.name) + ".j2k");
+        if (!fs::exists(stream)) continue;
+        const std::vector<j2k::component_image> out = decode_file(stream);
+        for (size_t k = 0; k < out.size(); ++k) {
+            SCOPED_TRACE(k);
+            fs::path ref = conformance / c.name /
+                           ("c1" + std::string(c.name) + "_" + std::to_string(k) + ".pgx");
+            if (c.reference_reduced) {
+                if (!vxtest::HaveTool("opj_decompress")) continue;
+                if (k == 0)
+                    vxtest::Shell("opj_decompress -threads 1 -i '" + stream.string() + "' -o '" +
+                                  (dir / "opj.pgx").string() + "' >/dev/null 2>&1");
+                ref = dir / ("opj_" + std::to_string(k) + ".pgx");
+            }
+            const difference d = compare(out[k], read_pgx(ref));
+            const difference t = c.tolerance.empty() ? difference{} : c.tolerance[k];
+            EXPECT_LE(d.peak, t.peak);
+            EXPECT_LE(d.mse, t.mse);
+        }
+    }
+    fs::remove_all(dir);
+}
+
+} // namespace
+
+namespace {
+
+// A noisy photo-like RGB image, 8 bits: smooth gradients plus noise.
+void write_test_ppm(const fs::path& path, int width, int height) {
+    std::mt19937 rng(7);
+    std::vector<uint8_t> bytes;
+    const std::string head =
+        "P6\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
+    bytes.assign(head.begin(), head.end());
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            for (int c = 0; c < 3; ++c) {
+                const double v = 128 + 90 * std::sin((x * (c + 1) + y * 2) / 23.0) +
+                                 static_cast<int>(rng() % 21) - 10;
+                bytes.push_back(static_cast<uint8_t>(std::clamp(v, 0.0, 255.0)));
+            }
+    ASSERT_TRUE(vxtest::WriteBytes(path, bytes));
+}
+
+struct encoder_case {
+    const char* tool;
+    const char* options;
+    bool lossy;
+};
+
+TEST(Decoder, MatchesOpenJpegOnPeerEncoderOptions) {
+    if (!vxtest::HaveTool("opj_compress") || !vxtest::HaveTool("opj_decompress"))
+        GTEST_SKIP() << "no opj tools";
+    const fs::path dir = vxtest::MakeTestFolder("j2kopts");
+    write_test_ppm(dir / "in.ppm", 97, 83);
+    const std::vector<encoder_case> cases = {
+        {"opj_compress", "", false},
+        {"opj_compress", "-n 1", false},
+        {"opj_compress", "-n 6 -b 4,64", false},
+        {"opj_compress", "-b 16,16 -c [32,32],[16,16]", false},
+        {"opj_compress", "-p RPCL -c [64,64],[32,32],[16,16] -SOP -EPH", false},
+        {"opj_compress", "-p PCRL -r 40,20,10", false},
+        {"opj_compress", "-p CPRL -t 32,32 -TP R", false},
+        {"opj_compress", "-p RLCP -d 5,3 -T 3,2 -t 40,24 -n 3", false},
+        {"opj_compress", "-s 2,2", false},
+        {"opj_compress", "-mct 0", false},
+        {"opj_compress", "-M 1", false},
+        {"opj_compress", "-M 2", false},
+        {"opj_compress", "-M 4", false},
+        {"opj_compress", "-M 8", false},
+        {"opj_compress", "-M 16", false},
+        {"opj_compress", "-M 32", false},
+        {"opj_compress", "-M 63 -r 30,10,1", false},
+        {"opj_compress", "-ROI c=0,U=3", false},
+        {"opj_compress", "-POC T0=0,0,1,3,2,CPRL/T0=0,0,6,3,3,LRCP", false},
+        {"opj_compress", "-I -r 12", true},
+        {"opj_compress", "-I -q 40", true},
+        {"opj_compress", "-I -M 63 -r 20,8 -b 32,16", true},
+        {"opj_compress", "-I -t 33,45 -n 3 -p RPCL -SOP -EPH", true},
+        {"grk_compress", "-M 63 -p RPCL", false},
+        {"grk_compress", "-I -r 12 -c [64,64],[32,32]", true},
+    };
+    for (const encoder_case& c : cases) {
+        SCOPED_TRACE(std::string(c.tool) + " " + c.options);
+        if (!vxtest::HaveTool(c.tool)) continue;
+        const fs::path j2k = dir / "t.j2k";
+        fs::remove(j2k);
+        const int made =
+            vxtest::Shell(std::string(c.tool) + " -i '" + (dir / "in.ppm").string() + "' -o '" +
+                          j2k.string() + "' " + c.options + " >/dev/null 2>&1");
+        EXPECT_EQ(made, 0);
+        if (made != 0) continue;
+        for (int k = 0; k < 3; ++k)
+            fs::remove(dir / ("opj_" + std::to_string(k) + ".pgx"));
+        EXPECT_EQ(vxtest::Shell("opj_decompress -threads 1 -i '" + j2k.string() + "' -o '" +
+                                (dir / "opj.pgx").string() + "' >/dev/null 2>&1"),
+                  0);
+        const std::vector<j2k::component_image> out = decode_file(j2k);
+        EXPECT_EQ(out.size(), 3u);
+        if (out.size() != 3) continue;
+        for (int k = 0; k < 3; ++k) {
+            const difference d =
+                compare(out[k], read_pgx(dir / ("opj_" + std::to_string(k) + ".pgx")));
+            EXPECT_LE(d.peak, c.lossy ? 2 : 0) << "component " << k;
+            EXPECT_LE(d.mse, c.lossy ? 0.5 : 0) << "component " << k;
+        }
+    }
+    fs::remove_all(dir);
+}
+
+} // namespace
+
+namespace {
+
+// The outcome of decoding damaged bytes: "" or the first error line.
+std::string damaged_outcome(const std::vector<uint8_t>& bytes, j2ktest::kept_messages& sink) {
+    j2k::message_scope scope(&sink);
+    try {
+        decode_bytes(bytes);
+    } catch (const j2k::failure&) {
+        return sink.errors.empty() ? "failure without a message" : sink.errors.front();
+    }
+    return "";
+}
+
+std::vector<std::vector<uint8_t>> damaged_streams() {
+    std::vector<std::vector<uint8_t>> out;
+    for (const char* name : {"p0_01", "p0_09", "p0_11", "p1_01", "p1_05", "p1_06"}) {
+        const std::vector<uint8_t> bytes =
+            vxtest::ReadBytes(conformance / name / (std::string(name) + ".j2k"));
+        if (bytes.empty()) continue;
+        for (int k = 1; k <= 16; ++k)
+            out.emplace_back(bytes.begin(),
+                             bytes.begin() + static_cast<long>(bytes.size() * k / 17));
+        std::mt19937 rng(static_cast<unsigned>(bytes.size()));
+        for (int k = 0; k < 16; ++k) {
+            std::vector<uint8_t> flipped = bytes;
+            for (int f = 0; f < 1 + k % 4; ++f)
+                flipped[rng() % flipped.size()] ^= static_cast<uint8_t>(1u << (rng() % 8));
+            out.push_back(std::move(flipped));
+        }
+    }
+    return out;
+}
+
+TEST(Decoder, DamagedStreamsEndCleanly) {
+    if (!fs::exists(conformance)) GTEST_SKIP() << "no conformance corpus";
+    for (const std::vector<uint8_t>& bytes : damaged_streams()) {
+        j2ktest::kept_messages sink;
+        const std::string outcome = damaged_outcome(bytes, sink);
+        EXPECT_NE(outcome, "failure without a message");
+    }
+}
+
+TEST(Decoder, ThreadsKeepTheirOwnMessages) {
+    if (!fs::exists(conformance)) GTEST_SKIP() << "no conformance corpus";
+    std::vector<std::vector<uint8_t>> streams = damaged_streams();
+    // Alone first: what each stream says.
+    std::vector<j2ktest::kept_messages> alone(8);
+    std::vector<size_t> picked;
+    for (size_t i = 0; i < streams.size() && picked.size() < 8; i += 5) {
+        const size_t k = picked.size();
+        damaged_outcome(streams[i], alone[k]);
+        picked.push_back(i);
+    }
+    std::vector<j2ktest::kept_messages> together(picked.size());
+    std::vector<std::thread> threads;
+    for (size_t k = 0; k < picked.size(); ++k)
+        threads.emplace_back([&, k] { damaged_outcome(streams[picked[k]], together[k]); });
+    for (std::thread& t : threads)
+        t.join();
+    for (size_t k = 0; k < picked.size(); ++k) {
+        EXPECT_EQ(together[k].errors, alone[k].errors);
+        EXPECT_EQ(together[k].warnings, alone[k].warnings);
+    }
+}
+
+} // namespace

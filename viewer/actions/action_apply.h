@@ -1,0 +1,44 @@
+// Repeating a recorded action on the current image. The geometry, resampling,
+// Gauss and projection operations are called here directly; the mode
+// change, the alpha-channel operations, the colour operations and Write Text
+// are reached through ActionHost, which the viewer provides.
+#pragma once
+
+#include <cstdint>
+
+#include "imglib/handle.h"
+#include "imglib/image.h"
+#include "viewer/actions/action_blocks.h"
+#include "viewer/actions/action_list.h"
+
+class ActionHost {
+public:
+    virtual ~ActionHost() = default;
+    // Converts without asking and without recording a Mode action.
+    virtual bool ChangeMode(const ModeBlock& mode) = 0;
+    // Alpha Channel kinds 0-3 (the block's path for kind 3).
+    virtual bool ApplyAlpha(const AlphaBlock& alpha) = 0;
+    virtual bool ToneMap(const ToneMapBlock& settings) = 0;
+    virtual bool ColorFilter(const ColorFilterBlock& filter) = 0;
+    virtual bool Invert() = 0;
+    virtual bool SwapRedBlue() = 0;
+    virtual bool WriteText(const WriteTextBlock& params, const char16_t* text) = 0;
+};
+
+// True exactly when the operation succeeded; false without touching the
+// image for an image without pixels, an empty, unknown or block-less action
+// and a block whose fields are out of range.
+bool ApplyAction(const Action& action, ILHandle* h, ILImage* image, ActionHost& host);
+
+// The rectangle a Crop block keeps of a width x height image: margins that
+// would leave no pixel give way, the right (bottom) one first, until one
+// column (row) remains. False when the rectangle does not fit 32 bits.
+struct CropRect {
+    int32_t x, y, width, height;
+};
+bool CropRectOf(const MarginsBlock& m, uint32_t width, uint32_t height, CropRect* rect);
+// The grown canvas of an Expand block; false when it does not fit.
+bool ExpandRectOf(const MarginsBlock& m, uint32_t width, uint32_t height, CropRect* rect);
+// The size a 3D projection produces from a width x height image.
+bool ProjectionOutputSize(const ILProjectionParams& p, uint32_t width, uint32_t height,
+                          int32_t* outWidth, int32_t* outHeight);

@@ -1,0 +1,126 @@
+#include "viewer/dialogs/raw_import_dialog.h"
+
+#include <algorithm>
+
+#include "viewer/controls/control_base.h"
+#include "viewer/controls/control_drawing.h"
+#include "viewer/controls/owner_button.h"
+#include "viewer/controls/slider.h"
+#include "viewer/dialogs/option_dialog.h"
+#include "viewer/logic/import_options.h"
+#include "viewer/preferences_file.h"
+#include "viewer/window_state.h"
+
+namespace {
+
+constexpr int kFirstMode = 1210; // 8 bit, 16 bit, half, float
+constexpr int kLastMode = 1213;
+constexpr int kFirstInterpolation = 1220; // bilinear, PPG, AHD
+constexpr int kLastInterpolation = 1222;
+constexpr int kThresholdSlider = 1230;
+constexpr int kWidth = 218;
+
+struct RawImportDialog {
+    SimpleDialog dialog;
+    MainWindowState* state = nullptr;
+};
+
+constexpr WCHAR kThresholdLabel[] = L"Wavelet threshold:";
+
+// At x 105, or after the label where the font draws it wider.
+void DrawThresholdValue(HDC dc, int32_t value) {
+    SelectSmallTextStyle(dc);
+    SIZE label = {};
+    GetTextExtentPoint32W(dc, kThresholdLabel, lstrlenW(kThresholdLabel), &label);
+    SetBkMode(dc, OPAQUE);
+    const std::string text = ThresholdText(value);
+    TextOutA(dc, std::max<int>(105, 10 + label.cx + 4), 224, text.c_str(),
+             static_cast<int>(text.size()));
+}
+
+// 26 ticks under the slider, one for every 100 of the threshold.
+void DrawThresholdTicks(HDC dc) {
+    for (int i = 0; i <= 25; ++i) {
+        const int x = 16 + MulDiv(i, 189, 25);
+        MoveToEx(dc, x, 242, nullptr);
+        LineTo(dc, x, 246);
+    }
+}
+
+void OnInitDialog(RawImportDialog& box, HWND window) {
+    BeginSimpleDialog(box.dialog, window);
+    const ILRAWImportOptions& options = g_preferences.rawImportOptions;
+    const WCHAR* modes[] = {L"8 bit", L"16 bit", L"half  (recoverd highlights)",
+                            L"float (recoverd highlights)"};
+    CreateRadioGroup(window, kFirstMode, modes, 4, 10, 25, 190,
+                     SampleKindIndex(options.sampleKind));
+    const WCHAR* filters[] = {L"Bilinear", L"PPG Filter", L"AHD Filter"};
+    CreateRadioGroup(window, kFirstInterpolation, filters, 3, 10, 135, 190,
+                     InterpolationIndex(options.interpolation));
+    CreateSlider(window, kThresholdSlider, 10, 250, 200, 0, 250,
+                 ThresholdSliderValue(options.waveletThreshold), false);
+    EndSimpleDialogSetup(box.dialog);
+}
+
+void OnCommand(RawImportDialog& box, WPARAM wParam, LPARAM lParam) {
+    const HWND window = box.dialog.window;
+    const int id = LOWORD(wParam);
+    if (id == kThresholdSlider && HIWORD(wParam) == ControlChanged) {
+        const HDC dc = GetDC(window);
+        DrawThresholdValue(dc, static_cast<int32_t>(lParam));
+        ReleaseDC(window, dc);
+        return;
+    }
+    if (SelectInGroup(window, id, kFirstMode, kLastMode) ||
+        SelectInGroup(window, id, kFirstInterpolation, kLastInterpolation))
+        return;
+    if (id == IDOK) {
+        ILRAWImportOptions& options = g_preferences.rawImportOptions;
+        options.sampleKind = SampleKindOfIndex(GetCheckedRadio(window, kFirstMode, kLastMode));
+        options.interpolation =
+            static_cast<uint32_t>(GetCheckedRadio(window, kFirstInterpolation, kLastInterpolation));
+        options.waveletThreshold =
+            static_cast<float>(GetSliderValue(GetDlgItem(window, kThresholdSlider)) * 10);
+        ILSetRAWImportOptions(box.state->handle, &options);
+    }
+    if (id == IDOK || id == IDCANCEL) CloseSimpleDialog(box.dialog, 0);
+}
+
+void Paint(const RawImportDialog& box, HDC dc) {
+    const HGDIOBJ pen = PaintSimpleDialogBackground(box.dialog, dc, true);
+    DrawSectionHeader(dc, kWidth, 0, L"Image Mode");
+    DrawSectionHeader(dc, kWidth, 110, L"Interpolation");
+    DrawSectionHeader(dc, kWidth, 200, L"Noise Reduction");
+    SelectSmallTextStyle(dc);
+    SetBkMode(dc, TRANSPARENT);
+    TextOutW(dc, 10, 224, kThresholdLabel, lstrlenW(kThresholdLabel));
+    DrawThresholdValue(dc, GetSliderValue(GetDlgItem(box.dialog.window, kThresholdSlider)));
+    DrawThresholdTicks(dc);
+    RestoreSimpleDialogPen(dc, pen);
+}
+
+INT_PTR RawImportMessage(RawImportDialog& box, HWND window, UINT message, WPARAM wParam,
+                         LPARAM lParam) {
+    switch (message) {
+        case WM_INITDIALOG:
+            OnInitDialog(box, window);
+            return TRUE;
+        case WM_ERASEBKGND:
+            Paint(box, reinterpret_cast<HDC>(wParam));
+            return TRUE;
+        case WM_COMMAND:
+            OnCommand(box, wParam, lParam);
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}
+
+} // namespace
+
+void ShowRawImportDialog(MainWindowState& state) {
+    RawImportDialog box;
+    box.state = &state;
+    SetupSimpleDialog(box.dialog, L"Digital Camera RAW Import", kWidth, 306, 2, true, state.window);
+    RunOptionDialog(state, box.dialog, DialogProcOf<RawImportDialog, RawImportMessage>, &box);
+}

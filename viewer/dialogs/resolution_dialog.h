@@ -1,0 +1,10 @@
+// "Resolution": the pixels per inch with which the viewer measures the
+// current image, horizontal and vertical, optionally bound to each other,
+// with the print size shown as they change.
+#pragma once
+
+#include "viewer/main_window_state.h"
+
+// Runs modally over the main window; OK makes the values the view
+// resolution.
+void ShowResolutionDialog(MainWindowState& state);
