@@ -109,6 +109,12 @@ void GoToPage(MainWindowState& state, UINT, LPARAM page) {
 
 // Folder list
 
+// A command whose handler needs neither its id nor its parameter.
+template <void (*Handler)(MainWindowState&)>
+void StateOnly(MainWindowState& state, UINT, LPARAM) {
+    Handler(state);
+}
+
 void GoToImage(MainWindowState& state, UINT, LPARAM index) {
     GoToListIndex(state, static_cast<int32_t>(index));
 }
@@ -116,26 +122,6 @@ void GoToImage(MainWindowState& state, UINT, LPARAM index) {
 void PageThroughFolder(MainWindowState& state, UINT id, LPARAM) {
     const PageStep steps[] = {PageStep::Next, PageStep::Previous, PageStep::First, PageStep::Last};
     GoToListEntry(state, steps[id - CMD_NEXT_IMAGE]);
-}
-
-void ReopenImage(MainWindowState& state, UINT, LPARAM) {
-    ReopenCurrentEntry(state);
-}
-
-void ShellFolder(MainWindowState& state, UINT, LPARAM) {
-    OpenFolderInShell(state);
-}
-
-void RereadFolder(MainWindowState& state, UINT, LPARAM) {
-    RescanFolder(state);
-}
-
-void DeleteFile(MainWindowState& state, UINT, LPARAM) {
-    RecycleCurrentFile(state);
-}
-
-void FolderScanFinished(MainWindowState& state, UINT, LPARAM) {
-    OnFolderScanFinished(state);
 }
 
 // Edit
@@ -368,11 +354,12 @@ constexpr Command kCommands[] = {
     {CMD_GO_TO_PAGE, CMD_GO_TO_PAGE, GoToPage, true, Guard::OpenUser},
     {CMD_GO_TO_IMAGE, CMD_GO_TO_IMAGE, GoToImage, false, Guard::OpenProgram},
     {CMD_NEXT_IMAGE, CMD_LAST_IMAGE, PageThroughFolder, false, Guard::OpenProgram},
-    {CMD_REOPEN_IMAGE, CMD_REOPEN_IMAGE, ReopenImage, false, Guard::OpenProgram},
-    {CMD_SHELL_FOLDER, CMD_SHELL_FOLDER, ShellFolder, false, Guard::None},
-    {CMD_REREAD_FOLDER, CMD_REREAD_FOLDER, RereadFolder, false, Guard::ApplyProgram},
-    {CMD_DELETE_FILE, CMD_DELETE_FILE, DeleteFile, false, Guard::ApplyProgram},
-    {CMD_FOLDER_SCAN_FINISHED, CMD_FOLDER_SCAN_FINISHED, FolderScanFinished, false, Guard::None},
+    {CMD_REOPEN_IMAGE, CMD_REOPEN_IMAGE, StateOnly<ReopenCurrentEntry>, false, Guard::OpenProgram},
+    {CMD_SHELL_FOLDER, CMD_SHELL_FOLDER, StateOnly<OpenFolderInShell>, false, Guard::None},
+    {CMD_REREAD_FOLDER, CMD_REREAD_FOLDER, StateOnly<RescanFolder>, false, Guard::ApplyProgram},
+    {CMD_DELETE_FILE, CMD_DELETE_FILE, StateOnly<RecycleCurrentFile>, false, Guard::ApplyProgram},
+    {CMD_FOLDER_SCAN_FINISHED, CMD_FOLDER_SCAN_FINISHED, StateOnly<OnFolderScanFinished>, false,
+     Guard::None},
 
     {CMD_UNDO, CMD_UNDO, Undo, true, Guard::None},
     {CMD_REDO, CMD_REDO, Redo, true, Guard::None},
