@@ -15,18 +15,17 @@
 
 namespace {
 
-// The operations that the viewer provides to actions. The mode change, the
-// alpha-channel, colour and text operations are not part of the viewer yet:
-// until they are, their actions fail as actions of an unknown kind do.
+// What the viewer provides to actions. The mode change and Write Text are
+// not part of the viewer yet: until they are, their actions fail as actions
+// of an unknown kind do.
 class ViewerActionHost : public ActionHost {
 public:
     bool ChangeMode(const ModeBlock&) override { return false; }
-    bool ApplyAlpha(const AlphaBlock&) override { return false; }
-    bool ToneMap(const ToneMapBlock&) override { return false; }
-    bool ColorFilter(const ColorFilterBlock&) override { return false; }
-    bool Invert() override { return false; }
-    bool SwapRedBlue() override { return false; }
     bool WriteText(const WriteTextBlock&, const char16_t*) override { return false; }
+    // Recorded paths are the viewer's DOS paths.
+    std::u16string LibraryPath(const std::u16string& recorded) override {
+        return ToLibraryPath(reinterpret_cast<const WCHAR*>(recorded.c_str()));
+    }
 };
 
 void ShowAndClearLibraryMessages(MainWindowState& state) {

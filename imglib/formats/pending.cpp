@@ -13,24 +13,12 @@ ILResult Unsupported(ILHandle* h, const char* module) {
 
 } // namespace
 
-ILResult ILLoadGIF(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "GIF");
-}
-
 ILResult ILSaveGIF(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
     return Unsupported(h, "GIF");
 }
 
 ILResult ILSaveJPEG2000(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
     return Unsupported(h, "JPEG2000");
-}
-
-ILResult ILLoadRadiance(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "RADIANCE");
-}
-
-ILResult ILSaveRadiance(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
-    return Unsupported(h, "RADIANCE");
 }
 
 ILResult ILLoadCineon(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
@@ -45,6 +33,3 @@ ILResult ILLoadPCD(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "PCD");
 }
 
-ILResult ILLoadDDS(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "DDS");
-}
