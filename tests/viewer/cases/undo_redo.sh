@@ -38,7 +38,7 @@ expect_image() {  # REFERENCE WHAT
 }
 
 drop() {  # FILE
-    vx_drive drop class=Vx "$VX_DATA/$1" >/dev/null || vx_fail "the viewer took no drop of $1"
+    vx_drop "$VX_DATA/$1"
 }
 
 vx_viewer_start "$(vx_dos_path "$VX_DATA/a.png")"
