@@ -71,12 +71,16 @@ TEST(MqEncoder, RoundTripsAndEveryTruncationPointDecodes) {
                 const coded c = encode_random(count, erterm, seed);
                 const size_t length = c.bytes.size() - 1;
                 EXPECT_EQ(decode_prefix(c, length, count), c.decisions);
-                if (length) EXPECT_NE(c.bytes.back(), 0xFF) << "a trailing 0xFF is dropped";
+                if (length) {
+                    EXPECT_NE(c.bytes.back(), 0xFF) << "a trailing 0xFF is dropped";
+                }
                 for (size_t i = 0; i < c.cuts.size(); ++i) {
                     const size_t n = c.checkpoints[i];
                     const std::vector<int> want(c.decisions.begin(), c.decisions.begin() + n);
                     ASSERT_EQ(decode_prefix(c, c.cuts[i], n), want) << "checkpoint " << n;
-                    if (i) EXPECT_LE(c.cuts[i - 1], c.cuts[i]);
+                    if (i) {
+                        EXPECT_LE(c.cuts[i - 1], c.cuts[i]);
+                    }
                 }
             }
         }
