@@ -170,3 +170,72 @@ TEST(Encoder, LosslessStreamsDecodeExactlyHereAndInThePeers) {
 }
 
 } // namespace
+
+namespace {
+
+double psnr(const std::vector<j2k::component_image>& a,
+            const std::vector<j2k::component_image>& b) {
+    if (a.size() != b.size()) return 0;
+    double mse = 0;
+    for (size_t c = 0; c < a.size(); ++c)
+        mse += j2ktest::compare(a[c], b[c]).mse / static_cast<double>(a.size());
+    const double top = std::ldexp(1.0, a[0].precision) - 1;
+    return 10 * std::log10(top * top / std::max(mse, 1e-12));
+}
+
+void write_pnm(const fs::path& path, const std::vector<j2k::component_image>& images) {
+    const std::string head = (images.size() == 3 ? "P6\n" : "P5\n") +
+                             std::to_string(images[0].width) + " " +
+                             std::to_string(images[0].height) + "\n255\n";
+    std::vector<uint8_t> bytes(head.begin(), head.end());
+    for (size_t i = 0; i < images[0].samples.size(); ++i)
+        for (const auto& im : images)
+            bytes.push_back(static_cast<uint8_t>(im.samples[i]));
+    vxtest::WriteBytes(path, bytes);
+}
+
+TEST(Encoder, LossyLayersKeepToTheirTargetsAndMatchOpenJpegQuality) {
+    if (!vxtest::HaveTool("opj_decompress") || !vxtest::HaveTool("opj_compress"))
+        GTEST_SKIP() << "no opj tools";
+    const fs::path dir = vxtest::MakeTestFolder("j2kenc-lossy");
+    const auto images = make_images(3, 128, 160, 8, false, 9);
+    const int64_t raw = 128 * 160 * 3;
+    const std::vector<int64_t> targets = {raw / 96, raw / 48, raw / 24, raw / 12};
+    const std::vector<uint8_t> bytes = encode(
+        images, [](j2k::codestream_ref& cs) { set_int(cs, "COD", "Clayers", 4); }, targets);
+    EXPECT_LE(static_cast<int64_t>(bytes.size()), targets.back());
+    EXPECT_GE(static_cast<double>(bytes.size()), 0.95 * static_cast<double>(targets.back()));
+    // Each layer adds quality, in our decoder's reading and the peer's.
+    const fs::path stream = dir / "s.j2k";
+    vxtest::WriteBytes(stream, bytes);
+    double last = 0;
+    for (int layers = 1; layers <= 4; ++layers) {
+        SCOPED_TRACE(layers);
+        ASSERT_EQ(vxtest::Shell("opj_decompress -threads 1 -l " + std::to_string(layers) + " -i '" +
+                                stream.string() + "' -o '" + (dir / "o.pgx").string() +
+                                "' >/dev/null 2>&1"),
+                  0);
+        std::vector<j2k::component_image> theirs;
+        for (int c = 0; c < 3; ++c)
+            theirs.push_back(j2ktest::read_pgx(dir / ("o_" + std::to_string(c) + ".pgx")));
+        const double q = psnr(images, theirs);
+        EXPECT_GT(q, last + 0.5);
+        last = q;
+    }
+    EXPECT_NEAR(psnr(images, decode(bytes)), last, 0.1);
+    // At the same size, within 0.5 dB of OpenJPEG's own encoder.
+    write_pnm(dir / "in.ppm", images);
+    ASSERT_EQ(
+        vxtest::Shell("opj_compress -i '" + (dir / "in.ppm").string() + "' -o '" +
+                      (dir / "p.j2k").string() + "' -r " +
+                      std::to_string(static_cast<double>(raw) / static_cast<double>(bytes.size())) +
+                      " >/dev/null 2>&1"),
+        0);
+    const std::vector<uint8_t> peer = vxtest::ReadBytes(dir / "p.j2k");
+    EXPECT_LE(peer.size(), bytes.size() + 16);
+    EXPECT_GE(psnr(images, decode(bytes)), psnr(images, decode(peer)) - 0.5)
+        << "ours " << bytes.size() << " bytes, OpenJPEG's " << peer.size();
+    fs::remove_all(dir);
+}
+
+} // namespace
