@@ -29,10 +29,6 @@ ILResult ILSaveGIF(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) 
     return Unsupported(h, "GIF");
 }
 
-ILResult ILSaveJPEG2000(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
-    return Unsupported(h, "JPEG2000");
-}
-
 ILResult ILLoadRAS(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "RAS");
 }
