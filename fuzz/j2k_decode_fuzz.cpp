@@ -17,15 +17,6 @@ struct null_sink : j2k::message_sink {
     void warning(std::string_view) override {}
 };
 
-void decode(j2k::codestream_source& source) {
-    j2k::codestream_ref cs = j2k::codestream_ref::create_input(&source);
-    struct disposer {
-        j2k::codestream_ref& cs;
-        ~disposer() { cs.dispose(); }
-    } guard{cs};
-    j2k::codestream_decoder::decode(cs);
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -35,10 +26,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::span<const uint8_t> bytes(data, size);
         if (size >= 6 && data[4] == 0x6A && data[5] == 0x50) {
             j2k::boxed_file_reader jp2(bytes);
-            decode(jp2);
+            j2k::codestream_decoder::decode(jp2);
         } else {
             j2k::memory_codestream_source source(bytes);
-            decode(source);
+            j2k::codestream_decoder::decode(source);
         }
     } catch (const j2k::failure&) {
     } catch (const std::bad_alloc&) {}

@@ -349,78 +349,110 @@ void tile_decoder::read_packet(const packet_position& pos) {
     if (short_data) throw truncated{};
 }
 
-// One-dimensional synthesis of n samples starting at coordinate i0: the low
-// half (even coordinates) then the high half in `line`, which gets the
-// interleaved result. `work` has room for n + 8 samples.
+// One-dimensional synthesis on `lanes` signals side by side: sample j of
+// lane l at x[j * lanes + l], j from -pad to n + pad - 1, coordinate i0 + j;
+// the samples 0..n-1 hold the interleaved low and high halves on entry and
+// the signal on return.
+constexpr int lifting_pad = 4;
+
 template <typename T>
-void synthesis(T* line, int64_t stride, int64_t n, int64_t i0, bool reversible, T* work) {
-    constexpr int pad = 4;
-    const int64_t k0 = i0 & 1;
-    const int64_t low = (n + 1 - k0) / 2;
+void lift(T* x, int64_t n, int64_t i0, int64_t lanes) {
     if (n == 1) {
-        if (k0) {
-            if constexpr (std::is_integral_v<T>)
-                line[0] >>= 1;
-            else
-                line[0] /= 2;
-        }
+        if (i0 & 1)
+            for (int64_t l = 0; l < lanes; ++l) {
+                if constexpr (std::is_integral_v<T>)
+                    x[l] >>= 1;
+                else
+                    x[l] /= 2;
+            }
         return;
     }
-    T* x = work + pad;
-    for (int64_t j = 0; j < low; ++j)
-        x[k0 + 2 * j] = line[j * stride];
-    for (int64_t j = 0; j < n - low; ++j)
-        x[1 - k0 + 2 * j] = line[(low + j) * stride];
+    // Whole-sample symmetric extension.
     const int64_t period = 2 * (n - 1);
-    for (int64_t k = 1; k <= pad; ++k) {
+    for (int64_t k = 1; k <= lifting_pad; ++k) {
         int64_t m = k % period;
         if (m >= n) m = period - m;
-        x[-k] = x[m];
+        std::memcpy(x - k * lanes, x + m * lanes, static_cast<size_t>(lanes) * sizeof(T));
         int64_t e = (n - 1 + k) % period;
         if (e >= n) e = period - e;
-        x[n - 1 + k] = x[e];
+        std::memcpy(x + (n - 1 + k) * lanes, x + e * lanes, static_cast<size_t>(lanes) * sizeof(T));
     }
-    // Positions -pad..n+pad-1; a step on parity q updates the positions
-    // whose coordinate has parity q, with both neighbours in range.
+    // A step on parity q updates the positions whose coordinate has parity q
+    // and both neighbours in range.
     auto step = [&](int parity, auto&& update) {
-        int64_t j = -pad + 1;
+        int64_t j = -lifting_pad + 1;
         if (((i0 + j) & 1) != parity) ++j;
-        for (; j < n + pad - 1; j += 2)
-            update(x[j], x[j - 1], x[j + 1]);
+        for (; j < n + lifting_pad - 1; j += 2) {
+            T* t = x + j * lanes;
+            const T* a = t - lanes;
+            const T* b = t + lanes;
+            for (int64_t l = 0; l < lanes; ++l)
+                t[l] = update(t[l], a[l], b[l]);
+        }
     };
     if constexpr (std::is_integral_v<T>) {
-        (void)reversible;
         // 64-bit sums: damaged data may hold any 32-bit values.
-        step(0,
-             [](T& t, T a, T b) { t = static_cast<T>(int64_t{t} - ((int64_t{a} + b + 2) >> 2)); });
-        step(1, [](T& t, T a, T b) { t = static_cast<T>(int64_t{t} + ((int64_t{a} + b) >> 1)); });
+        step(0, [](T t, T a, T b) {
+            return static_cast<T>(int64_t{t} - ((int64_t{a} + b + 2) >> 2));
+        });
+        step(1, [](T t, T a, T b) { return static_cast<T>(int64_t{t} + ((int64_t{a} + b) >> 1)); });
     } else {
         constexpr float alpha = -1.586134342059924f, beta = -0.052980118572961f,
                         gamma = 0.882911075530934f, delta = 0.443506852043971f,
                         kappa = 1.230174104914001f;
-        for (int64_t j = -pad; j < n + pad; ++j)
-            x[j] *= ((i0 + j) & 1) ? 1 / kappa : kappa;
-        step(0, [=](T& t, T a, T b) { t -= delta * (a + b); });
-        step(1, [=](T& t, T a, T b) { t -= gamma * (a + b); });
-        step(0, [=](T& t, T a, T b) { t -= beta * (a + b); });
-        step(1, [=](T& t, T a, T b) { t -= alpha * (a + b); });
+        for (int64_t j = -lifting_pad; j < n + lifting_pad; ++j) {
+            const float f = ((i0 + j) & 1) ? 1 / kappa : kappa;
+            T* t = x + j * lanes;
+            for (int64_t l = 0; l < lanes; ++l)
+                t[l] *= f;
+        }
+        step(0, [](T t, T a, T b) { return t - delta * (a + b); });
+        step(1, [](T t, T a, T b) { return t - gamma * (a + b); });
+        step(0, [](T t, T a, T b) { return t - beta * (a + b); });
+        step(1, [](T t, T a, T b) { return t - alpha * (a + b); });
     }
-    for (int64_t j = 0; j < n; ++j)
-        line[j * stride] = x[j];
 }
 
 template <typename T>
 void tile_decoder::inverse_transform(const tile_component_state& tc, T* buf) {
+    constexpr int64_t strip = 16; // columns lifted together
     const int64_t width = tc.region.size.x;
     std::vector<T> work;
     for (int r = 1; r <= tc.levels; ++r) {
         const rect reg = tc.resolutions[r].region;
-        work.resize(static_cast<size_t>(std::max(reg.size.x, reg.size.y) + 8));
         if (reg.empty()) continue;
-        for (int64_t y = 0; y < reg.size.y; ++y)
-            synthesis<T>(buf + y * width, 1, reg.size.x, reg.pos.x, tc.reversible, work.data());
-        for (int64_t x = 0; x < reg.size.x; ++x)
-            synthesis<T>(buf + x, width, reg.size.y, reg.pos.y, tc.reversible, work.data());
+        const int64_t n_max = std::max(reg.size.x, reg.size.y) + 2 * lifting_pad;
+        work.resize(static_cast<size_t>(n_max * strip));
+        // Rows: the low half then the high half, interleaved by coordinate.
+        {
+            const int64_t n = reg.size.x, k0 = reg.pos.x & 1, low = (n + 1 - k0) / 2;
+            T* x = work.data() + lifting_pad;
+            for (int64_t y = 0; y < reg.size.y; ++y) {
+                T* line = buf + y * width;
+                for (int64_t j = 0; j < low; ++j)
+                    x[k0 + 2 * j] = line[j];
+                for (int64_t j = 0; j < n - low; ++j)
+                    x[1 - k0 + 2 * j] = line[low + j];
+                lift<T>(x, n, reg.pos.x, 1);
+                std::memcpy(line, x, static_cast<size_t>(n) * sizeof(T));
+            }
+        }
+        // Columns, a strip at a time.
+        {
+            const int64_t n = reg.size.y, k0 = reg.pos.y & 1, low = (n + 1 - k0) / 2;
+            for (int64_t x0 = 0; x0 < reg.size.x; x0 += strip) {
+                const int64_t lanes = std::min(strip, reg.size.x - x0);
+                const size_t bytes = static_cast<size_t>(lanes) * sizeof(T);
+                T* x = work.data() + lifting_pad * lanes;
+                for (int64_t j = 0; j < low; ++j)
+                    std::memcpy(x + (k0 + 2 * j) * lanes, buf + j * width + x0, bytes);
+                for (int64_t j = 0; j < n - low; ++j)
+                    std::memcpy(x + (1 - k0 + 2 * j) * lanes, buf + (low + j) * width + x0, bytes);
+                lift<T>(x, n, reg.pos.y, lanes);
+                for (int64_t j = 0; j < n; ++j)
+                    std::memcpy(buf + j * width + x0, x + j * lanes, bytes);
+            }
+        }
     }
 }
 
@@ -472,16 +504,24 @@ void tile_decoder::reconstruct(int c, std::vector<int32_t>& out) {
                                        (offset.y + blk.pos.y - sb.region.pos.y + y) * width +
                                        offset.x + blk.pos.x - sb.region.pos.x;
                         const uint32_t* src = samples.data() + y * blk.size.x;
-                        for (int64_t x = 0; x < blk.size.x; ++x) {
-                            const uint32_t w = src[x];
-                            const uint32_t m = w & 0x7FFFFFFF;
-                            if (tc.reversible) {
-                                const int32_t v = static_cast<int32_t>(m >> shift);
+                        if (tc.reversible) {
+                            for (int64_t x = 0; x < blk.size.x; ++x) {
+                                const uint32_t w = src[x];
+                                const int32_t v = static_cast<int32_t>((w & 0x7FFFFFFF) >> shift);
                                 dst[x] = (w >> 31) ? -v : v;
-                            } else {
-                                const float v = static_cast<float>(m) * step;
-                                float f = (w >> 31) ? -v : v;
-                                std::memcpy(&dst[x], &f, 4);
+                            }
+                        } else {
+                            // The sign bit moves over as the float's sign bit.
+                            float* fdst = reinterpret_cast<float*>(dst);
+                            for (int64_t x = 0; x < blk.size.x; ++x) {
+                                const uint32_t w = src[x];
+                                float f =
+                                    static_cast<float>(static_cast<int32_t>(w & 0x7FFFFFFF)) * step;
+                                uint32_t bits;
+                                std::memcpy(&bits, &f, 4);
+                                bits |= w & 0x80000000u;
+                                std::memcpy(&f, &bits, 4);
+                                fdst[x] = f;
                             }
                         }
                     }
@@ -548,14 +588,55 @@ std::vector<component_image> codestream_decoder::decode(codestream_ref cs, bool*
             tile_state& ts = *t.t_;
             tile_decoder td(ts, data[static_cast<size_t>(ts.index)]);
             if (!td.read_packets() && complete) *complete = false;
-            std::vector<std::vector<int32_t>> planes(static_cast<size_t>(n));
-            for (int c = 0; c < n; ++c)
-                td.reconstruct(c + s.first_component, planes[c]);
+            std::vector<uint8_t>().swap(data[static_cast<size_t>(ts.index)]);
             const bool ycc = t.uses_colour_transform();
+            // Each component's plane is written out and dropped as soon as it
+            // is complete; the colour transform needs the first three at once.
+            auto emit = [&](int c, std::vector<int32_t>& plane) {
+                const tile_component_state& tc = ts.components[c + s.first_component];
+                component_image& im = images[c];
+                im.reversible = tc.reversible;
+                im.colour_transform = ycc && c < 3;
+                const rect ce = cs.component_extent(c);
+                const int p = im.precision;
+                const int32_t shift = im.is_signed ? 0 : int32_t{1} << (p - 1);
+                const int32_t lo = im.is_signed ? -(int32_t{1} << (p - 1)) : 0;
+                const int32_t hi = im.is_signed ? (int32_t{1} << (p - 1)) - 1
+                                                : static_cast<int32_t>((int64_t{1} << p) - 1);
+                const int64_t w = tc.region.size.x;
+                for (int64_t y = 0; y < tc.region.size.y; ++y) {
+                    int32_t* dst = im.samples.data() + (tc.region.pos.y - ce.pos.y + y) * im.width +
+                                   tc.region.pos.x - ce.pos.x;
+                    const int32_t* src = plane.data() + y * w;
+                    if (tc.reversible) {
+                        for (int64_t x = 0; x < w; ++x)
+                            dst[x] = static_cast<int32_t>(
+                                std::clamp<int64_t>(int64_t{src[x]} + shift, lo, hi));
+                        continue;
+                    }
+                    // Round to nearest in the float domain, clamped first so
+                    // that damaged data (even NaN) converts safely.
+                    const float flo = static_cast<float>(lo - shift),
+                                fhi = static_cast<float>(hi - shift);
+                    for (int64_t x = 0; x < w; ++x) {
+                        float f;
+                        std::memcpy(&f, &src[x], 4);
+                        f = f + 0.5f;
+                        f = f >= flo ? (f <= fhi + 0.5f ? f : fhi) : flo;
+                        int32_t v = static_cast<int32_t>(f);
+                        if (static_cast<float>(v) > f) --v;
+                        dst[x] = std::clamp(v + shift, lo, hi);
+                    }
+                }
+                std::vector<int32_t>().swap(plane);
+            };
+            std::vector<int32_t> planes[3];
+            int c = 0;
             if (ycc) {
-                const tile_component_state& tc0 = ts.components[0];
+                for (; c < 3; ++c)
+                    td.reconstruct(c + s.first_component, planes[c]);
                 const size_t count0 = planes[0].size();
-                if (tc0.reversible) {
+                if (ts.components[0].reversible) {
                     for (size_t i = 0; i < count0; ++i) {
                         const int64_t y = planes[0][i], cb = planes[1][i], cr = planes[2][i];
                         const int64_t g = y - ((cb + cr) >> 2);
@@ -574,43 +655,25 @@ std::vector<component_image> codestream_decoder::decode(codestream_ref cs, bool*
                         p2[i] = y + 1.772f * cb;
                     }
                 }
+                for (int k = 0; k < 3; ++k)
+                    emit(k, planes[k]);
             }
-            for (int c = 0; c < n; ++c) {
-                const tile_component_state& tc = ts.components[c + s.first_component];
-                component_image& im = images[c];
-                im.reversible = tc.reversible;
-                im.colour_transform = ycc && c < 3;
-                const rect ce = cs.component_extent(c);
-                const int p = im.precision;
-                const int32_t shift = im.is_signed ? 0 : int32_t{1} << (p - 1);
-                const int32_t lo = im.is_signed ? -(int32_t{1} << (p - 1)) : 0;
-                const int32_t hi = im.is_signed ? (int32_t{1} << (p - 1)) - 1
-                                                : static_cast<int32_t>((int64_t{1} << p) - 1);
-                const int64_t w = tc.region.size.x;
-                for (int64_t y = 0; y < tc.region.size.y; ++y) {
-                    int32_t* dst = im.samples.data() + (tc.region.pos.y - ce.pos.y + y) * im.width +
-                                   tc.region.pos.x - ce.pos.x;
-                    const int32_t* src = planes[c].data() + y * w;
-                    for (int64_t x = 0; x < w; ++x) {
-                        int64_t v;
-                        if (tc.reversible) {
-                            v = int64_t{src[x]} + shift;
-                        } else {
-                            float f;
-                            std::memcpy(&f, &src[x], 4);
-                            f = std::floor(f + 0.5f);
-                            v = !(f > -1e9f) ? lo - int64_t{shift}
-                                : f > 1e9f   ? hi
-                                             : static_cast<int64_t>(f);
-                            v += shift;
-                        }
-                        dst[x] = static_cast<int32_t>(std::clamp<int64_t>(v, lo, hi));
-                    }
-                }
+            for (; c < n; ++c) {
+                td.reconstruct(c + s.first_component, planes[0]);
+                emit(c, planes[0]);
             }
             t.release();
         }
     return images;
+}
+
+std::vector<component_image> codestream_decoder::decode(codestream_source& source, bool* complete) {
+    codestream_ref cs = codestream_ref::create_input(&source);
+    struct disposer {
+        codestream_ref& cs;
+        ~disposer() { cs.dispose(); }
+    } guard{cs};
+    return decode(cs, complete);
 }
 
 } // namespace j2k

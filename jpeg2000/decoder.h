@@ -26,6 +26,8 @@ public:
     // throw j2k::failure; data that ends early leaves the missing passes out
     // and clears `complete` (with a warning).
     static std::vector<component_image> decode(codestream_ref cs, bool* complete = nullptr);
+    // The same over a code-stream of its own, opened on the source.
+    static std::vector<component_image> decode(codestream_source& source, bool* complete = nullptr);
 };
 
 } // namespace j2k

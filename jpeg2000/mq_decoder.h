@@ -16,8 +16,10 @@ struct mq_state_entry {
 };
 extern const std::array<mq_state_entry, 94> mq_states;
 
-// A context is the index of its entry: state 2 s + MPS.
-using mq_context = uint8_t;
+// A context is the index of its entry: state 2 s + MPS. An enumeration, not
+// a character type, so that storing one does not make the compiler assume
+// every other object may have changed.
+enum class mq_context : uint8_t {};
 inline mq_context mq_reset_context(int state) {
     return static_cast<mq_context>(2 * state);
 }
@@ -35,16 +37,16 @@ public:
     }
 
     int decode(mq_context& cx) {
-        const mq_state_entry& e = mq_states[cx];
+        const mq_state_entry& e = mq_states[static_cast<uint8_t>(cx)];
         const uint32_t qe = e.qe;
-        int d = cx & 1;
+        int d = static_cast<uint8_t>(cx) & 1;
         a_ -= qe;
         if ((c_ >> 16) < qe) {
             if (a_ < qe) {
-                cx = e.next_mps;
+                cx = static_cast<mq_context>(e.next_mps);
             } else {
                 d ^= 1;
-                cx = e.next_lps;
+                cx = static_cast<mq_context>(e.next_lps);
             }
             a_ = qe;
         } else {
@@ -52,17 +54,21 @@ public:
             if (a_ & 0x8000) return d;
             if (a_ < qe) {
                 d ^= 1;
-                cx = e.next_lps;
+                cx = static_cast<mq_context>(e.next_lps);
             } else {
-                cx = e.next_mps;
+                cx = static_cast<mq_context>(e.next_mps);
             }
         }
-        do {
+        // Renormalise: as many doublings at once as the bits in hand allow.
+        for (int shift = __builtin_clz(a_) - 16;;) {
             if (ct_ == 0) byte_in();
-            a_ <<= 1;
-            c_ <<= 1;
-            --ct_;
-        } while (!(a_ & 0x8000));
+            const int k = shift < ct_ ? shift : ct_;
+            a_ <<= k;
+            c_ <<= k;
+            ct_ -= k;
+            shift -= k;
+            if (!shift) break;
+        }
         return d;
     }
 

@@ -30,15 +30,15 @@ public:
     void start(std::vector<uint8_t>& out);
 
     void encode(int d, mq_context& cx) {
-        const mq_state_entry& e = mq_states[cx];
+        const mq_state_entry& e = mq_states[static_cast<uint8_t>(cx)];
         const uint32_t qe = e.qe;
         a_ -= qe;
-        if (d != (cx & 1)) {
+        if (d != (static_cast<uint8_t>(cx) & 1)) {
             if (a_ < qe)
                 c_ += qe;
             else
                 a_ = qe;
-            cx = e.next_lps;
+            cx = static_cast<mq_context>(e.next_lps);
         } else {
             if (a_ & 0x8000) {
                 c_ += qe;
@@ -48,7 +48,7 @@ public:
                 a_ = qe;
             else
                 c_ += qe;
-            cx = e.next_mps;
+            cx = static_cast<mq_context>(e.next_mps);
         }
         do {
             a_ <<= 1;

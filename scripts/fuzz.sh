@@ -42,6 +42,7 @@ extensions() {
         cineon) echo "cin" ;;
         raw) echo "arw cr2 crw dcr dng eff erf kdc mef mos mrw nef orf pef raf raw rw2 srf sr2 x3f 3fr" ;;
         wmf | wmf_header) echo "wmf emf" ;;
+        actions) echo "vxa adb up" ;;
         *) echo "$1" ;;
     esac
 }

@@ -23,6 +23,14 @@
 //                                    panorama projection; FROM and TO are
 //                                    latlong, cylindrical, angular, mirrorball
 //   iltool thumbnail IN OUT EDGE
+//   iltool invert IN OUT             colour samples complemented, alpha kept
+//   iltool swaprb IN OUT             red and blue samples exchanged
+//   iltool colorfilter IN OUT HUE_LIGHTS STRENGTH_LIGHTS HUE_SHADOWS STRENGTH_SHADOWS
+//   iltool tonemap IN OUT EXPOSURE EXPONENT [BLACK CHROMA HUE KELVIN]
+//   iltool quantize IN OUT COUNT [HISTOGRAM_BITS [dither|plain]]
+//   iltool mode IN OUT MODE [DITHER] MODE: grey8 grey16 greyhalf greyfloat
+//                                    rgb8 rgb16 rgbhalf rgbfloat grey4 grey2
+//                                    mono (DITHER: the monochrome kind 0..3)
 //
 // The operations print the time the operation itself took (load and save
 // apart) to the standard error stream as "op SECONDS".
@@ -67,7 +75,15 @@ void Usage() {
         "       iltool shift IN OUT DX DY\n"
         "       iltool blur IN OUT RADIUS [blur|sharpen|bloom [AMOUNT [GAIN]]]\n"
         "       iltool project IN OUT WIDTH HEIGHT FROM TO [AX AY AZ [OVERSAMPLING]]\n"
-        "       iltool thumbnail IN OUT EDGE\n",
+        "       iltool thumbnail IN OUT EDGE\n"
+        "       iltool invert IN OUT\n"
+        "       iltool swaprb IN OUT\n"
+        "       iltool colorfilter IN OUT HUE_LIGHTS STRENGTH_LIGHTS HUE_SHADOWS "
+        "STRENGTH_SHADOWS\n"
+        "       iltool tonemap IN OUT EXPOSURE EXPONENT [BLACK CHROMA HUE KELVIN]\n"
+        "       iltool quantize IN OUT COUNT [HISTOGRAM_BITS [dither|plain]]\n"
+        "       iltool mode IN OUT grey8|grey16|greyhalf|greyfloat|rgb8|rgb16|rgbhalf|"
+        "rgbfloat|grey4|grey2|mono [DITHER]\n",
         stderr);
 }
 
@@ -511,6 +527,74 @@ int Operate(ILHandle* h, const std::string& command, int argc, char** argv) {
             if (ILAllocImage(&result.image, i[0], i[1], image->type, nullptr) != IL_OK)
                 return IL_OUT_OF_MEMORY;
             return Replace(image, &result, ILProjectImage(hh, image, &result.image, &p));
+        });
+    }
+    if (command == "invert" && n == 0)
+        return RunOperation(
+            h, in, out, [](ILHandle*, ILImage* image) -> ILResult { return ILInvertImage(image); });
+    if (command == "swaprb" && n == 0)
+        return RunOperation(h, in, out, [](ILHandle*, ILImage* image) -> ILResult {
+            return ILSwapRedBlue(image) == 1 ? IL_OK : IL_UNSUPPORTED_PIXEL_TYPE;
+        });
+    if (command == "colorfilter" && n == 4 && ParseDouble(a[0], &d[0]) &&
+        ParseDouble(a[1], &d[1]) && ParseDouble(a[2], &d[2]) && ParseDouble(a[3], &d[3])) {
+        ILColorFilterParams p;
+        ILColorFilterInit(&p, static_cast<float>(d[0]), static_cast<float>(d[1]),
+                          static_cast<float>(d[2]), static_cast<float>(d[3]));
+        return RunOperation(h, in, out, [&](ILHandle* hh, ILImage* image) -> ILResult {
+            return ILColorFilterInPlace(&p, hh, image);
+        });
+    }
+    if (command == "tonemap" && (n == 2 || n == 6)) {
+        double v[6] = {1, 1, 0, 1, 0, 6500};
+        for (int k = 0; k < n; ++k)
+            if (!ParseDouble(a[k], &v[k])) return Usage(), kExitUsage;
+        ILToneMap map;
+        ILToneMapInit(&map);
+        ILToneMapSetExposure(&map, static_cast<float>(v[0]), false);
+        if (!ILToneMapSetExponent(&map, static_cast<float>(v[1]), false))
+            return Usage(), kExitUsage;
+        ILToneMapSetBlack(&map, static_cast<float>(v[2]), false);
+        ILToneMapSetChroma(&map, static_cast<float>(v[3]), false);
+        ILToneMapSetHue(&map, static_cast<float>(v[4]), false);
+        ILToneMapSetWhitePoint(&map, static_cast<int32_t>(v[5]), false);
+        ILToneMapUpdate(&map);
+        return RunOperation(h, in, out, [&](ILHandle* hh, ILImage* image) -> ILResult {
+            return ILToneMapApplyInPlace(&map, hh, image);
+        });
+    }
+    if (command == "quantize" && n >= 1 && n <= 3 && ParseInt(a[0], &i[0])) {
+        i[1] = 6;
+        i[2] = 1;
+        if ((n >= 2 && !ParseInt(a[1], &i[1])) ||
+            (n == 3 && std::strcmp(a[2], "dither") != 0 && std::strcmp(a[2], "plain") != 0))
+            return Usage(), kExitUsage;
+        if (n == 3) i[2] = std::strcmp(a[2], "dither") == 0;
+        return RunOperation(h, in, out, [&](ILHandle* hh, ILImage* image) -> ILResult {
+            return ILQuantizeImage(hh, image, nullptr, i[0], i[1], i[2]);
+        });
+    }
+    if (command == "mode" && (n == 1 || n == 2) && (n == 1 || ParseInt(a[1], &i[0]))) {
+        using Mode = ILResult (*)(ILHandle*, ILImage*, int32_t);
+        static const char* const names[] = {"grey8", "grey16", "greyhalf", "greyfloat",
+                                            "rgb8",  "rgb16",  "rgbhalf",  "rgbfloat",
+                                            "grey4", "grey2",  "mono"};
+        static const Mode modes[] = {
+            ILConvertToGray8,
+            [](ILHandle* hh, ILImage* im, int32_t) { return ILConvertToGray16(hh, im); },
+            [](ILHandle* hh, ILImage* im, int32_t) { return ILConvertToGrayHalf(hh, im); },
+            [](ILHandle* hh, ILImage* im, int32_t) { return ILConvertToGrayFloat(hh, im); },
+            ILConvertToRgb8,
+            [](ILHandle* hh, ILImage* im, int32_t) { return ILConvertToRgb16(hh, im); },
+            [](ILHandle* hh, ILImage* im, int32_t) { return ILConvertToRgbHalf(hh, im); },
+            [](ILHandle* hh, ILImage* im, int32_t) { return ILConvertToRgbFloat(hh, im); },
+            ILConvertToGray4,
+            ILConvertToGray2,
+            ILConvertToMonochrome};
+        const int mode = Find(a[0], names, 11);
+        if (mode < 0) return Usage(), kExitUsage;
+        return RunOperation(h, in, out, [&](ILHandle* hh, ILImage* image) -> ILResult {
+            return modes[mode](hh, image, i[0]);
         });
     }
     if (command == "thumbnail" && n == 1 && ParseInt(a[0], &i[0]) && i[0] > 0) {

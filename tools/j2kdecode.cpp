@@ -32,15 +32,6 @@ bool write_pgx(const std::string& path, const j2k::component_image& im) {
     return std::fclose(f) == 0 && ok;
 }
 
-std::vector<j2k::component_image> decode(j2k::codestream_source& source) {
-    j2k::codestream_ref cs = j2k::codestream_ref::create_input(&source);
-    struct disposer {
-        j2k::codestream_ref& cs;
-        ~disposer() { cs.dispose(); }
-    } guard{cs};
-    return j2k::codestream_decoder::decode(cs);
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -62,10 +53,10 @@ int main(int argc, char** argv) {
         std::vector<j2k::component_image> images;
         if (n >= 6 && head[4] == 0x6A && head[5] == 0x50) {
             j2k::boxed_file_reader jp2(f);
-            images = decode(jp2);
+            images = j2k::codestream_decoder::decode(jp2);
         } else {
             j2k::file_codestream_source source(f);
-            images = decode(source);
+            images = j2k::codestream_decoder::decode(source);
         }
         for (size_t c = 0; c < images.size(); ++c)
             if (!write_pgx(std::string(argv[2]) + "_" + std::to_string(c) + ".pgx", images[c])) {

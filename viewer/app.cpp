@@ -10,6 +10,7 @@
 #include "viewer/info_window.h"
 #include "viewer/controls/control_base.h"
 #include "viewer/library_messages.h"
+#include "viewer/favorites_file.h"
 #include "viewer/main_window.h"
 #include "viewer/preferences_file.h"
 #include "viewer/shell_link.h"
@@ -107,6 +108,9 @@ int RunMessageLoop(const MainWindowState& state) {
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         if (ForwardDialogMessage(state.toolDialogWindow, &msg)) continue;
+        if (state.pageNavigator.dialog.window &&
+            IsDialogMessageW(state.pageNavigator.dialog.window, &msg))
+            continue;
         if (state.infoWindow.editFocusCount <= 0 && state.accelerators &&
             TranslateAcceleratorW(state.window, state.accelerators, &msg))
             continue;
@@ -132,6 +136,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     if (!RegisterMainWindowClass(instance) || !RegisterControlClasses(instance)) return 0;
     if (!CreateMainHandle(state)) return 0;
     LoadPreferences(state.handle);
+    LoadFavorites(state);
     SetInterfaceStyle(g_preferences.interfaceStyle);
 
     const HWND window = CreateMainWindow(state);

@@ -32,11 +32,15 @@ void TellRefusal(MainWindowState& state, ImageChange kind, const GuardFacts& fac
 }
 
 // Keeps the image as it was before its first change, for undo by replay.
-void WriteUndoSnapshot(const MainWindowState& state) {
+// Without it undo cannot work for this image: the user is told once.
+void WriteUndoSnapshot(MainWindowState& state) {
     WCHAR path[kPathUnits];
-    if (!GetUndoSnapshotPath(state.undoSnapshotName, path)) return;
-    const std::u16string libraryPath = ToLibraryPath(path);
-    if (!libraryPath.empty()) ILSaveRawImage(&state.image, libraryPath.c_str());
+    std::u16string libraryPath;
+    if (GetUndoSnapshotPath(state.undoSnapshotName, path)) libraryPath = ToLibraryPath(path);
+    const bool written = !libraryPath.empty() && ILSaveRawImage(&state.image, libraryPath.c_str());
+    if (written || state.undoUnavailable) return;
+    state.undoUnavailable = true;
+    ShowError(state, L"The undo file could not be written: undo is not available for this image");
 }
 
 void StopSlideshow(MainWindowState& state) {

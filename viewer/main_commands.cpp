@@ -7,12 +7,15 @@
 #include "viewer/commands.h"
 #include "viewer/dialogs/color_chooser.h"
 #include "viewer/dialogs/exr_import_dialog.h"
+#include "viewer/dialogs/page_navigator.h"
 #include "viewer/dialogs/pcd_import_dialog.h"
 #include "viewer/dialogs/raw_import_dialog.h"
 #include "viewer/dialogs/resolution_dialog.h"
 #include "viewer/display_bitmap.h"
+#include "viewer/folder_list_view.h"
 #include "viewer/full_screen_switch.h"
 #include "viewer/histogram_window.h"
+#include "viewer/history_commands.h"
 #include "viewer/info_window.h"
 #include "viewer/library_messages.h"
 #include "viewer/main_menu.h"
@@ -32,7 +35,9 @@ namespace {
 // What a command does to the current image, and so which guard it passes.
 enum class Guard {
     None,
-    OpenUser, // replaces the image; the user is told why when refused
+    OpenUser,     // replaces the image; the user is told why when refused
+    OpenProgram,  // replaces the image; refused silently (paging, slideshow)
+    ApplyProgram, // changes the image or its file; refused silently
 };
 
 struct Command {
@@ -49,6 +54,10 @@ bool PassGuard(MainWindowState& state, Guard guard) {
             return true;
         case Guard::OpenUser:
             return BeginImageChange(state, ImageChange::Open, ChangeAsker::User);
+        case Guard::OpenProgram:
+            return BeginImageChange(state, ImageChange::Open, ChangeAsker::Program);
+        case Guard::ApplyProgram:
+            return BeginImageChange(state, ImageChange::Apply, ChangeAsker::Program);
     }
     return false;
 }
@@ -63,7 +72,7 @@ void OpenImage(MainWindowState& state, UINT, LPARAM) {
         CopyToWide(g_preferences.lastImagePath, path);
     if (!ChooseImageToOpen(state.window, path, g_preferences.openFilterIndex)) return;
     UpdateWindow(state.window);
-    OpenImageFile(state, path, 0);
+    if (OpenImageFile(state, path, 0)) ScanFolder(state, state.currentPath, false);
 }
 
 void Exit(MainWindowState& state, UINT, LPARAM) {
@@ -98,6 +107,35 @@ void GoToPage(MainWindowState& state, UINT, LPARAM page) {
         OpenImageFile(state, state.currentPath, static_cast<int>(page));
 }
 
+// Folder list
+
+// A command whose handler needs neither its id nor its parameter.
+template <void (*Handler)(MainWindowState&)>
+void StateOnly(MainWindowState& state, UINT, LPARAM) {
+    Handler(state);
+}
+
+void GoToImage(MainWindowState& state, UINT, LPARAM index) {
+    GoToListIndex(state, static_cast<int32_t>(index));
+}
+
+void PageThroughFolder(MainWindowState& state, UINT id, LPARAM) {
+    const PageStep steps[] = {PageStep::Next, PageStep::Previous, PageStep::First, PageStep::Last};
+    GoToListEntry(state, steps[id - CMD_NEXT_IMAGE]);
+}
+
+// Edit
+
+// Undo and redo pass the guard themselves, once they know there is
+// something to replay.
+void Undo(MainWindowState& state, UINT, LPARAM) {
+    UndoAction(state);
+}
+
+void Redo(MainWindowState& state, UINT, LPARAM) {
+    RedoAction(state);
+}
+
 // Image
 
 // After an option that changes how the image is drawn.
@@ -117,6 +155,14 @@ void ToggleUseBackground(MainWindowState& state, UINT, LPARAM) {
     RenderAgainIfAlpha(state);
     InvalidateRect(state.window, nullptr, FALSE);
     ShowOptionToggled(state, "Use background", g_preferences.useBackground);
+}
+
+void ToggleMultipageDialog(MainWindowState& state, UINT, LPARAM) {
+    SetMultipageDialog(state, !g_preferences.multipageDialog);
+    if (g_preferences.multipageDialog)
+        ShowMultipageDialog(state, state.info.pages, state.info.page);
+    else
+        CloseMultipageDialog(state);
 }
 
 void ChooseImportOptions(MainWindowState& state, UINT id, LPARAM) {
@@ -306,6 +352,17 @@ constexpr Command kCommands[] = {
     {CMD_COPY, CMD_COPY, CopyToClipboard, true, Guard::None},
     {CMD_EMPTY_CLIPBOARD, CMD_EMPTY_CLIPBOARD, EmptyTheClipboard, false, Guard::None},
     {CMD_GO_TO_PAGE, CMD_GO_TO_PAGE, GoToPage, true, Guard::OpenUser},
+    {CMD_GO_TO_IMAGE, CMD_GO_TO_IMAGE, GoToImage, false, Guard::OpenProgram},
+    {CMD_NEXT_IMAGE, CMD_LAST_IMAGE, PageThroughFolder, false, Guard::OpenProgram},
+    {CMD_REOPEN_IMAGE, CMD_REOPEN_IMAGE, StateOnly<ReopenCurrentEntry>, false, Guard::OpenProgram},
+    {CMD_SHELL_FOLDER, CMD_SHELL_FOLDER, StateOnly<OpenFolderInShell>, false, Guard::None},
+    {CMD_REREAD_FOLDER, CMD_REREAD_FOLDER, StateOnly<RescanFolder>, false, Guard::ApplyProgram},
+    {CMD_DELETE_FILE, CMD_DELETE_FILE, StateOnly<RecycleCurrentFile>, false, Guard::ApplyProgram},
+    {CMD_FOLDER_SCAN_FINISHED, CMD_FOLDER_SCAN_FINISHED, StateOnly<OnFolderScanFinished>, false,
+     Guard::None},
+
+    {CMD_UNDO, CMD_UNDO, Undo, true, Guard::None},
+    {CMD_REDO, CMD_REDO, Redo, true, Guard::None},
 
     {CMD_USE_ALPHA, CMD_USE_ALPHA, ToggleUseAlpha, false, Guard::None},
     {CMD_USE_BACKGROUND, CMD_USE_BACKGROUND, ToggleUseBackground, false, Guard::None},
@@ -320,6 +377,7 @@ constexpr Command kCommands[] = {
     {CMD_STYLE_LIGHT, CMD_STYLE_DARK, ChooseInterfaceStyle, false, Guard::None},
     {CMD_BACKGROUND_COLOR, CMD_BACKGROUND_COLOR, ChooseBackgroundColor, false, Guard::None},
     {CMD_IMPORT_EXR, CMD_IMPORT_PCD, ChooseImportOptions, false, Guard::None},
+    {CMD_MULTIPAGE_DIALOG, CMD_MULTIPAGE_DIALOG, ToggleMultipageDialog, false, Guard::None},
     {CMD_SMOOTH_RESIZING, CMD_SMOOTH_RESIZING, ToggleSmoothResizing, false, Guard::None},
     {CMD_FIT_NOTHING, CMD_FIT_WINDOW_TO_IMAGE, ChooseWindowMode, false, Guard::None},
     {CMD_HIGH_QUALITY_RESIZING, CMD_UPSAMPLE_SMALLER, ToggleOption, false, Guard::None},

@@ -11,7 +11,10 @@
 #include "viewer/about_box.h"
 #include "viewer/busy_guard.h"
 #include "viewer/commands.h"
+#include "viewer/favorites_file.h"
+#include "viewer/folder_list_view.h"
 #include "viewer/histogram_window.h"
+#include "viewer/history_commands.h"
 #include "viewer/library_messages.h"
 #include "viewer/logic/open_texts.h"
 #include "viewer/logic/text_utils.h"
@@ -25,6 +28,7 @@
 #include "viewer/shell_link.h"
 #include "viewer/style.h"
 #include "viewer/tooltips.h"
+#include "viewer/unix_path.h"
 #include "viewer/view.h"
 #include "viewer/wide_text.h"
 #include "viewer/window_state.h"
@@ -95,17 +99,21 @@ bool OnClose(MainWindowState& state, HWND window) {
     if (!ConfirmDiscardChanges(state, DiscardFor::Exit)) return false;
     DragAcceptFiles(window, FALSE);
     SavePreferences(window);
+    SaveFavorites(state);
     return true;
 }
 
 // Static destructors do not run once a worker thread existed: everything is
 // released here.
 void OnDestroy(MainWindowState& state) {
+    StopFolderScan();
+    EmptyFolderList(state);
     CloseAboutBox(state, false);
     state.display.Free(); // may share the image's rows: goes first
     ILClearImage(&state.image);
     ILClearInfo(&state.info);
     state.history.Clear();
+    state.favorites.Clear();
     DeleteUndoSnapshot(state.undoSnapshotName);
     ILDestroyHandle(state.handle);
     state.handle = nullptr;
@@ -272,8 +280,8 @@ bool OpenPathFromOutside(MainWindowState& state, const WCHAR* path) {
     lstrcpynW(opened, path, kPathUnits);
     if (FindFirstImageInFolder(opened) == 0)
         ShowNoImagesInFolder(state, opened);
-    else if (opened[0])
-        OpenImageFile(state, opened, 0);
+    else if (opened[0] && OpenImageFile(state, opened, 0))
+        ScanFolder(state, state.currentPath, false);
     return true;
 }
 
@@ -282,14 +290,15 @@ void FocusAfterHandOver(const MainWindowState& state) {
     if (!RestoreIfMinimised(state.window)) BringToFront(state.window);
 }
 
-// Action lists are applied through the Actions window, which comes later:
-// until then a dropped list is one that cannot be applied, and says so.
-void OnDroppedActionList(MainWindowState& state) {
-    const bool hasImage = state.image.data != nullptr;
-    if (hasImage && !BeginImageChange(state, ImageChange::Apply, ChangeAsker::Program)) return;
-    WCHAR text[64];
-    CopyToWide(DroppedActionListError(hasImage), text);
-    ShowError(state, text);
+// A dropped action-list file is applied to the current image.
+void OnDroppedActionList(MainWindowState& state, const WCHAR* path) {
+    if (!state.image.data) {
+        WCHAR text[64];
+        CopyToWide(DroppedActionListError(false), text);
+        ShowError(state, text);
+        return;
+    }
+    ApplyActionListFile(state, ToLibraryPath(path).c_str());
 }
 
 void OnDropFiles(MainWindowState& state, HDROP drop) {
@@ -300,7 +309,7 @@ void OnDropFiles(MainWindowState& state, HDROP drop) {
     DragFinish(drop);
     if (!path[0]) return;
     if (IsActionListFile(ToU16(path))) {
-        OnDroppedActionList(state);
+        OnDroppedActionList(state, path);
         return;
     }
     OpenPathFromOutside(state, path);
@@ -332,7 +341,9 @@ bool OnCopyData(MainWindowState& state, HWND window, const COPYDATASTRUCT* data)
 }
 
 void OnOpenQueuedPath(MainWindowState& state) {
-    if (state.queuedPaths.empty()) return;
+    // Opening waits while the folder of the last image is listed: the path
+    // stays queued until the scan has finished, instead of being dropped.
+    if (state.queuedPaths.empty() || state.busy.Has(BUSY_FOLDER_SCAN)) return;
     WCHAR path[kPathUnits];
     CopyToWide(state.queuedPaths.front(), path);
     state.queuedPaths.pop_front();
@@ -428,8 +439,10 @@ LRESULT MainWindowMessage(MainWindowState& state, HWND window, UINT message, WPA
             OnDropFiles(state, reinterpret_cast<HDROP>(wParam));
             return 0;
         case WM_COMMAND:
-            if (DispatchCommand(state, LOWORD(wParam), lParam)) return 0;
-            break;
+            if (!DispatchCommand(state, LOWORD(wParam), lParam)) break;
+            if (LOWORD(wParam) == CMD_FOLDER_SCAN_FINISHED && !state.queuedPaths.empty())
+                PostMessageW(window, kMsgOpenQueuedPath, 0, 0);
+            return 0;
         case WM_COPYDATA:
             return OnCopyData(state, window, reinterpret_cast<const COPYDATASTRUCT*>(lParam));
         case MSG_OPEN_PATH_ATOM:
@@ -437,6 +450,9 @@ LRESULT MainWindowMessage(MainWindowState& state, HWND window, UINT message, WPA
             return 0;
         case kMsgOpenQueuedPath:
             OnOpenQueuedPath(state);
+            return 0;
+        case kMsgHistoryEntry:
+            OnHistoryEntry(state, reinterpret_cast<Action*>(lParam));
             return 0;
         default:
             break;

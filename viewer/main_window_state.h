@@ -13,6 +13,7 @@
 
 #include "imglib/imglib.h"
 #include "viewer/actions/action_list.h"
+#include "viewer/dialogs/page_navigator.h"
 #include "viewer/histogram_window.h"
 #include "viewer/info_window.h"
 #include "viewer/logic/dib_render.h"
@@ -66,6 +67,7 @@ struct MainWindowState {
     char creator[64] = {};      // "Software" text of saved files
     WCHAR currentPath[kPathUnits] = {};
     WCHAR undoSnapshotName[18] = {}; // "img", up to 10 digits, ".tmp"
+    bool undoUnavailable = false;    // the snapshot of this image could not be written
 
     // Windows and interface objects.
     HINSTANCE instance = nullptr;
@@ -84,6 +86,7 @@ struct MainWindowState {
     AboutBox* aboutBox = nullptr; // the open About box, null when none (about_box.cpp)
     InfoWindowState infoWindow;
     HistogramWindowState histogramWindow;
+    PageNavigatorState pageNavigator;
 
     // Main-window state.
     BusyFlags busy;
@@ -105,6 +108,7 @@ struct MainWindowState {
     SCROLLINFO hScrollInfo = {}; // last values given to the scroll bars
     SCROLLINFO vScrollInfo = {};
     ActionList history;                // actions of the current image, "Open" first
+    ActionList favorites;              // the user's list, kept in "fa.up"
     WCHAR linkTarget[kPathUnits] = {}; // target of an opened shell link
     bool openedThroughLink = false;
     const WCHAR* displayPath = L"NONE"; // link target or current path

@@ -120,8 +120,7 @@ void OnCommand(const MessageDialog& box, UINT id) {
     }
 }
 
-INT_PTR MessageDialogMessage(MessageDialog& box, HWND dialog, UINT message, WPARAM wParam,
-                             LPARAM) {
+INT_PTR MessageDialogMessage(MessageDialog& box, HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
         case WM_INITDIALOG:
             OnInitDialog(box, dialog);

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "viewer/dialogs/page_navigator.h"
+#include "viewer/folder_list_view.h"
 #include "viewer/histogram_window.h"
 #include "viewer/info_window.h"
 #include "viewer/library_messages.h"
@@ -59,18 +61,6 @@ void SetDisplayPath(MainWindowState& state, const WCHAR* path) {
     CopyToWide(DisplayNameOf(full), state.displayName);
 }
 
-// Is the directory entry a file whose extension (or, for a shell link, whose
-// target's extension) the library loads?
-bool IsLoadableEntry(const WIN32_FIND_DATAW& entry, const std::u16string& folder) {
-    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
-    const std::u16string name = ToU16(entry.cFileName);
-    if (!IsShellLinkFile(name)) return ILGetFormatIdOfPath(name.c_str()) > 0;
-    WCHAR link[kPathUnits];
-    CopyToWide(folder + name, link);
-    WCHAR target[MAX_PATH];
-    return ResolveShellLink(link, target) && ILGetFormatIdOfPath(ToU16(target).c_str()) > 0;
-}
-
 } // namespace
 
 bool OpenImageFile(MainWindowState& state, const WCHAR* path, int page) {
@@ -109,6 +99,8 @@ bool OpenImageFile(MainWindowState& state, const WCHAR* path, int page) {
         CopyToWide(FormatLoadTime(NowMilliseconds() - start), state.loadTimeText);
         ILApplyExifResolution(&state.info);
         ShowNewImage(state, IMAGE_FROM_FILE);
+        if (g_preferences.multipageDialog)
+            ShowMultipageDialog(state, state.info.pages, state.info.page);
         SetArrowCursor();
         // A partial image's errors, or the loader's warnings.
         if (ShowLibraryMessages(state, opened)) ClearLibraryMessages();
@@ -152,6 +144,7 @@ void ShowNewImage(MainWindowState& state, ImageSource source, const char* acquir
     UpdateBackgroundBrush(state);
 
     state.history.Clear();
+    state.undoUnavailable = false;
     PushHistoryOpen(state.history, block);
     SetHistoryCursor(state.history, 0);
     UpdateModeMenu(state);
@@ -230,7 +223,8 @@ int FindFirstImageInFolder(WCHAR (&path)[kPathUnits]) {
         if (folder.size() + lstrlenW(entry.cFileName) >= kPathUnits) continue;
         if (best[0] && CompareStringOrdinal(entry.cFileName, -1, best, -1, TRUE) != CSTR_LESS_THAN)
             continue;
-        if (IsLoadableEntry(entry, folder)) lstrcpynW(best, entry.cFileName, MAX_PATH);
+        std::u16string target;
+        if (IsListableFile(entry, folder, target)) lstrcpynW(best, entry.cFileName, MAX_PATH);
     } while (FindNextFileW(search, &entry));
     FindClose(search);
     if (!best[0]) return 0;

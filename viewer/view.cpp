@@ -3,6 +3,7 @@
 #include "viewer/view.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "viewer/preferences_file.h"
@@ -174,6 +175,8 @@ bool ScrollViewVertically(MainWindowState& state, int position) {
 
 void ViewToImagePoint(const MainWindowState& state, int* x, int* y) {
     const ViewGeometry& view = state.view;
-    *x = static_cast<int>((state.lastMouse.x - view.displayLeft) * view.scale);
-    *y = static_cast<int>((state.lastMouse.y - view.displayTop) * view.scale);
+    // Floored: truncation would take the screen pixels just left of and
+    // above the image (up to a zoom step) for its first column and row.
+    *x = static_cast<int>(std::floor((state.lastMouse.x - view.displayLeft) * view.scale));
+    *y = static_cast<int>(std::floor((state.lastMouse.y - view.displayTop) * view.scale));
 }

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "imglib/convert/converter_owner.h"
+#include "imglib/convert/diffusion.h"
 #include "imglib/memory_owner.h"
 #include "imglib/ops/pixel_rows.h"
 
@@ -144,14 +145,6 @@ int32_t ILMedianCut(ILMedianCutContext* m, int32_t count) {
         ++m->boxCount;
     }
     return m->boxCount;
-}
-
-void ILSplitDiffusionError(int32_t e, int32_t* p7, int32_t* p3, int32_t* p5, int32_t* p1) {
-    const int32_t a = e < 0 ? -e : e, sign = e < 0 ? -1 : 1;
-    *p7 = sign * ((7 * a + 7) / 16);
-    *p3 = sign * ((3 * a + 7) / 16);
-    *p5 = sign * ((5 * a + 7) / 16);
-    *p1 = sign * ((a + 7) / 16);
 }
 
 // Errors -255..255 limited: full below 16, half slope to 48, then 32.

@@ -13,40 +13,8 @@ ILResult Unsupported(ILHandle* h, const char* module) {
 
 } // namespace
 
-ILResult ILLoadPCX(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "PCX");
-}
-
-ILResult ILSavePCX(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
-    return Unsupported(h, "PCX");
-}
-
-ILResult ILLoadGIF(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "GIF");
-}
-
 ILResult ILSaveGIF(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
     return Unsupported(h, "GIF");
-}
-
-ILResult ILLoadRAS(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "RAS");
-}
-
-ILResult ILLoadSGI(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "SGI");
-}
-
-ILResult ILSaveSGI(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
-    return Unsupported(h, "SGI");
-}
-
-ILResult ILLoadRadiance(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "RADIANCE");
-}
-
-ILResult ILSaveRadiance(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
-    return Unsupported(h, "RADIANCE");
 }
 
 ILResult ILLoadCineon(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
@@ -61,6 +29,3 @@ ILResult ILLoadPCD(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "PCD");
 }
 
-ILResult ILLoadDDS(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "DDS");
-}

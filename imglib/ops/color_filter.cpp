@@ -9,6 +9,7 @@
 #include "imglib/convert/srgb.h"
 #include "imglib/ops/color_ops.h"
 #include "imglib/ops/pixel_rows.h"
+#include "imglib/ops/srgb8_encoder.h"
 
 ILColorFilterParams* ILColorFilterInit(ILColorFilterParams* p, float hueLights,
                                        float strengthLights, float hueShadows,
@@ -83,7 +84,7 @@ struct Codec8 {
     using T = uint8_t;
     float Decode(T v) const { return ILSrgbTable8[v]; }
     T Encode(float v, uint32_t x, uint32_t y) const {
-        return static_cast<T>(ILLinearToSrgb8F(v) + ILOrderedDitherF[4 * (x & 3) + (y & 3)]);
+        return ILGetDitheredSrgb8Encoder(4 * (x & 3) + (y & 3))(v);
     }
 };
 struct Codec16 {

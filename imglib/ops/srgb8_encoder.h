@@ -27,3 +27,7 @@ struct ILSrgb8Encoder {
 
 // Built on first use (thread-safe), constant afterwards.
 const ILSrgb8Encoder& ILGetSrgb8Encoder();
+// The same for the dithered encoding truncate(ILLinearToSrgb8F(x) + d), d
+// the ordered-dither value ILOrderedDitherF[phase], phase 4 (x mod 4) +
+// (y mod 4).
+const ILSrgb8Encoder& ILGetDitheredSrgb8Encoder(uint32_t phase);

@@ -12,6 +12,7 @@
 #include "imglib/convert/srgb.h"
 #include "imglib/ops/color_ops.h"
 #include "imglib/ops/pixel_rows.h"
+#include "imglib/ops/srgb8_encoder.h"
 
 namespace {
 
@@ -205,30 +206,30 @@ struct Context {
     float m[3][3];
 };
 
-float Dither(uint32_t x, uint32_t y) {
-    return ILOrderedDitherF[4 * (x & 3) + (y & 3)];
+uint32_t Phase(uint32_t x, uint32_t y) {
+    return 4 * (x & 3) + (y & 3);
 }
 
 // Per-kind linear input and output of the colour path.
 struct Kind8 {
     using T = uint8_t;
     static float In(const Context& c, T v) { return c.table[v]; }
-    static T Out(float v, float d) { return static_cast<T>(ILLinearToSrgb8F(v) + d); }
+    static T Out(float v, const ILSrgb8Encoder& e) { return e(v); }
 };
 struct Kind16 {
     using T = uint16_t;
     static float In(const Context& c, T v) { return c.table[v]; }
-    static T Out(float v, float) { return ILLinearToSrgb16(v); }
+    static T Out(float v, const ILSrgb8Encoder&) { return ILLinearToSrgb16(v); }
 };
 struct KindHalf {
     using T = uint16_t;
     static float In(const Context& c, T v) { return ILToneMapCurve(c.t, imath_half_to_float(v)); }
-    static T Out(float v, float) { return half(v).bits(); }
+    static T Out(float v, const ILSrgb8Encoder&) { return half(v).bits(); }
 };
 struct KindFloat {
     using T = float;
     static float In(const Context& c, T v) { return ILToneMapCurve(c.t, v); }
-    static T Out(float v, float) { return v; }
+    static T Out(float v, const ILSrgb8Encoder&) { return v; }
 };
 
 template <typename K>
@@ -241,7 +242,7 @@ void ColourRow(const Context& c, const uint8_t* in, uint8_t* out, uint32_t width
         T s[3];
         std::memcpy(s, in + uint64_t{x} * channels * sizeof(T), sizeof s);
         const float r = K::In(c, s[ri]), g = K::In(c, s[1]), b = K::In(c, s[bi]);
-        const float d = Dither(x, y);
+        const ILSrgb8Encoder& d = ILGetDitheredSrgb8Encoder(Phase(x, y));
         s[ri] = K::Out(r * c.m[0][0] + g * c.m[1][0] + b * c.m[2][0] + black, d);
         s[1] = K::Out(r * c.m[0][1] + g * c.m[1][1] + b * c.m[2][1] + black, d);
         s[bi] = K::Out(r * c.m[0][2] + g * c.m[1][2] + b * c.m[2][2] + black, d);
@@ -257,7 +258,7 @@ void GreyRow(const Context& c, const uint8_t* in, uint8_t* out, uint32_t width, 
     for (uint32_t x = 0; x < width; ++x) {
         T s;
         std::memcpy(&s, in + uint64_t{x} * channels * sizeof(T), sizeof s);
-        s = K::Out(K::In(c, s) * exposure + black, Dither(x, y));
+        s = K::Out(K::In(c, s) * exposure + black, ILGetDitheredSrgb8Encoder(Phase(x, y)));
         std::memcpy(out + uint64_t{x} * channels * sizeof(T), &s, sizeof s);
     }
 }

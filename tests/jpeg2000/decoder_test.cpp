@@ -25,19 +25,10 @@ namespace {
 
 const fs::path conformance = fs::path(VX_CORPUS_DIR) / "jpeg2000-conformance" / "jp2";
 
-std::vector<j2k::component_image> decode_stream(j2k::codestream_source& source) {
-    j2k::codestream_ref cs = j2k::codestream_ref::create_input(&source);
-    struct disposer {
-        j2k::codestream_ref& cs;
-        ~disposer() { cs.dispose(); }
-    } guard{cs};
-    return j2k::codestream_decoder::decode(cs);
-}
-
 // Decodes bytes (a raw code-stream); throws j2k::failure.
 std::vector<j2k::component_image> decode_bytes(const std::vector<uint8_t>& bytes) {
     j2k::memory_codestream_source source(bytes);
-    return decode_stream(source);
+    return j2k::codestream_decoder::decode(source);
 }
 
 std::vector<j2k::component_image> decode_file(const fs::path& path) {
@@ -45,10 +36,10 @@ std::vector<j2k::component_image> decode_file(const fs::path& path) {
     if (!f) return {};
     if (path.extension() == ".jp2") {
         j2k::boxed_file_reader jp2(f);
-        return decode_stream(jp2);
+        return j2k::codestream_decoder::decode(jp2);
     }
     j2k::file_codestream_source source(f);
-    return decode_stream(source);
+    return j2k::codestream_decoder::decode(source);
 }
 
 using j2ktest::compare;

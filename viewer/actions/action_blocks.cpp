@@ -13,14 +13,6 @@ namespace {
 constexpr size_t kPathOffset = 4;
 constexpr size_t kPathUnits = 480;
 
-void PutPath(const std::u16string& path, uint8_t* out) {
-    const size_t n = std::min(path.size(), kPathUnits - 1);
-    for (size_t i = 0; i < n; ++i) {
-        out[2 * i] = static_cast<uint8_t>(path[i]);
-        out[2 * i + 1] = static_cast<uint8_t>(path[i] >> 8);
-    }
-}
-
 // The text up to its zero; false when the field holds none.
 bool GetPath(const uint8_t* in, std::u16string* path) {
     path->clear();
@@ -45,6 +37,14 @@ MarginsBlock GetMargins(const uint8_t* in) {
 }
 
 } // namespace
+
+void EncodePathField(std::u16string_view path, uint8_t* field) {
+    const size_t n = std::min(path.size(), kPathUnits - 1);
+    for (size_t i = 0; i < n; ++i) {
+        field[2 * i] = static_cast<uint8_t>(path[i]);
+        field[2 * i + 1] = static_cast<uint8_t>(path[i] >> 8);
+    }
+}
 
 void EncodeColor(const ILColor& c, uint8_t* out) {
     PutF32(out, c.r);
@@ -96,7 +96,7 @@ void EncodeBlock(const AlphaBlock& b, uint8_t* out) {
             out[4] = b.removeAlphaMode;
             break;
         case ALPHA_LOAD_FILE:
-            PutPath(b.path, out + kPathOffset);
+            EncodePathField(b.path, out + kPathOffset);
             break;
         default:
             break;

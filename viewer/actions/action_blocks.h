@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "imglib/color.h"
 #include "imglib/ops/geometry.h"
@@ -136,6 +137,9 @@ bool DecodeBlock(const uint8_t* in, ILPerspectiveParams* b);
 bool DecodeBlock(const uint8_t* in, ILProjectionParams* b);
 
 void EncodeColor(const ILColor& c, uint8_t* out);
+// The 960-byte path field of Open and Alpha Channel blocks: at most 479
+// UTF-16 units, the rest left as it is (zero).
+void EncodePathField(std::u16string_view path, uint8_t* field);
 ILColor DecodeColor(const uint8_t* in);
 
 // Whether a block of the type decodes with every enumerated field in range

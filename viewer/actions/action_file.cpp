@@ -81,9 +81,16 @@ bool WriteWideString(const char16_t* text, std::vector<uint8_t>& out) {
 }
 
 bool ReadWideString(ByteReader& in, std::u16string* text) {
+    bool empty;
+    return ReadWideString(in, text, &empty);
+}
+
+bool ReadWideString(ByteReader& in, std::u16string* text, bool* empty) {
     text->clear();
-    uint32_t n;
-    if (!in.ReadU32(&n) || n == 0) return false;
+    uint32_t n = 0;
+    const bool counted = in.ReadU32(&n);
+    *empty = counted && n == 0;
+    if (!counted || n == 0) return false;
     // n + 1 units must be there: checked without n + 1 wrapping.
     if (n >= in.Left() / 2) return false;
     text->resize(n + size_t(1));
@@ -125,7 +132,13 @@ bool ReadAction(Action* action, ByteReader& in) {
     TerminateTextFields(*action);
     if (t != ACTION_WRITE_TEXT) return true;
     std::u16string text;
-    if (!ReadWideString(in, &text)) return false; // no text; the block stays
+    bool empty;
+    if (!ReadWideString(in, &text, &empty)) {
+        // Stored without text, the action stays (as the database keeps it);
+        // a text that breaks off leaves nothing.
+        if (!empty) action->Clear();
+        return false;
+    }
     char16_t* owned = nullptr;
     if (!DuplicateWideString(&owned, text.c_str())) {
         // Memory ran out, or the text held a zero at its start.

@@ -30,6 +30,8 @@ private:
 // or empty text is written as n = 0 and answers false, as reading n = 0 does.
 bool WriteWideString(const char16_t* text, std::vector<uint8_t>& out);
 bool ReadWideString(ByteReader& in, std::u16string* text);
+// Also tells whether the failure was a count of 0 (an empty text as written).
+bool ReadWideString(ByteReader& in, std::u16string* text, bool* empty);
 
 // The type, then the block; Write Text without its pointer (104 bytes) and
 // with its text encoded after it. False for a Write Text action without text
@@ -38,7 +40,8 @@ bool ReadWideString(ByteReader& in, std::u16string* text);
 bool WriteAction(const Action& action, std::vector<uint8_t>& out);
 // Unknown types are refused; fixed text fields of the block are terminated.
 // On failure the action is empty, except for a Write Text action whose
-// text count is 0: it keeps its block without text and the answer is false.
+// text count is 0: it keeps its block without text and the answer is false
+// (a database entry stored so); a text that breaks off leaves it empty.
 bool ReadAction(Action* action, ByteReader& in);
 
 // Whole files. Paths are the Unix paths ImgLib opens (UTF-16).

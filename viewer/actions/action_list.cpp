@@ -6,6 +6,9 @@
 #include <new>
 #include <utility>
 
+#include "viewer/actions/action_blocks.h"
+#include "viewer/actions/le_bytes.h"
+
 namespace {
 
 // Block bytes by type, 0 "NONE" to 19 "3D Projection".
@@ -20,11 +23,6 @@ char16_t* ReadTextPointer(const uint8_t* block) {
 
 void WriteTextPointer(uint8_t* block, char16_t* text) {
     std::memcpy(block + kWriteTextPointerOffset, &text, sizeof text);
-}
-
-void PutLE32(uint8_t* out, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        out[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 } // namespace
@@ -186,15 +184,11 @@ void SetHistoryCursor(ActionList& history, int32_t index) {
 
 OpenBlock MakeOpenBlock(OpenSource source, std::u16string_view path, std::string_view sourceName) {
     OpenBlock block;
-    PutLE32(block.bytes, static_cast<uint32_t>(source));
+    PutI32(block.bytes, source);
     uint8_t* field = block.bytes + 4;
     constexpr size_t kFieldBytes = kOpenBlockBytes - 4;
     if (source == OPEN_FROM_FILE) {
-        const size_t n = std::min(path.size(), kFieldBytes / 2 - 1);
-        for (size_t i = 0; i < n; ++i) {
-            field[2 * i] = static_cast<uint8_t>(path[i]);
-            field[2 * i + 1] = static_cast<uint8_t>(path[i] >> 8);
-        }
+        EncodePathField(path, field);
     } else if (source == OPEN_ACQUIRED) {
         const size_t n = std::min(sourceName.size(), kFieldBytes - 1);
         std::memcpy(field, sourceName.data(), n);

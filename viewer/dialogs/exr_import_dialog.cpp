@@ -27,7 +27,8 @@ void OnCommand(ExrImportDialog& box, int id) {
     const HWND window = box.dialog.window;
     if (SelectInGroup(window, id, kPremultiplied, kPremultiplied + 1)) return;
     if (id == IDOK) {
-        g_preferences.exrImportOptions = GetCheckedRadio(window, kPremultiplied, kPremultiplied + 1) == 0;
+        g_preferences.exrImportOptions =
+            GetCheckedRadio(window, kPremultiplied, kPremultiplied + 1) == 0;
         ILSetEXRImportOptions(box.state->handle, &g_preferences.exrImportOptions);
     }
     if (id == IDOK || id == IDCANCEL) CloseSimpleDialog(box.dialog, 0);

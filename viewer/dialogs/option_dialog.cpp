@@ -20,8 +20,8 @@ void DrawSectionHeader(HDC context, int width, int y, const WCHAR* title) {
     TextOutW(context, 10, y + 1, title, lstrlenW(title));
 }
 
-void CreateRadioGroup(HWND window, int firstId, const WCHAR* const* texts, int count, int x,
-                      int y, int width, int checked) {
+void CreateRadioGroup(HWND window, int firstId, const WCHAR* const* texts, int count, int x, int y,
+                      int width, int checked) {
     for (int i = 0; i < count; ++i)
         CreateRadioButton(window, firstId + i, texts[i], x, y + 20 * i, width, i == checked);
 }

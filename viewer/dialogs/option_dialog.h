@@ -14,8 +14,8 @@ bool RunOptionDialog(MainWindowState& state, SimpleDialog& dialog, DLGPROC proce
 // A band across the dialog with its title in the header style.
 void DrawSectionHeader(HDC context, int width, int y, const WCHAR* title);
 // Radio buttons firstId.. at (x, y + 20 i); `checked` is the index checked.
-void CreateRadioGroup(HWND window, int firstId, const WCHAR* const* texts, int count, int x,
-                      int y, int width, int checked);
+void CreateRadioGroup(HWND window, int firstId, const WCHAR* const* texts, int count, int x, int y,
+                      int width, int checked);
 // A click on a radio of the group firstId..lastId selects it; false for ids
 // outside the group.
 bool SelectInGroup(HWND window, int id, int firstId, int lastId);

@@ -24,7 +24,8 @@ void OnInitDialog(PcdImportDialog& box, HWND window) {
     const ILPCDImportOptions& options = g_preferences.pcdImportOptions;
     const WCHAR* modes[] = {L"8 bit", L"16 bit", L"half  (recoverd highlights)",
                             L"float (recoverd highlights)"};
-    CreateRadioGroup(window, kFirstMode, modes, 4, 10, 25, 190, SampleKindIndex(options.sampleKind));
+    CreateRadioGroup(window, kFirstMode, modes, 4, 10, 25, 190,
+                     SampleKindIndex(options.sampleKind));
     const WCHAR* sizes[] = {L"768 x 512", L"1536 x 1024 intepolated (default)",
                             L"3072 x 2048 interpolated"};
     CreateRadioGroup(window, kFirstResolution, sizes, 3, 10, 135, 190,

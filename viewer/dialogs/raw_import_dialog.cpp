@@ -52,7 +52,8 @@ void OnInitDialog(RawImportDialog& box, HWND window) {
     const ILRAWImportOptions& options = g_preferences.rawImportOptions;
     const WCHAR* modes[] = {L"8 bit", L"16 bit", L"half  (recoverd highlights)",
                             L"float (recoverd highlights)"};
-    CreateRadioGroup(window, kFirstMode, modes, 4, 10, 25, 190, SampleKindIndex(options.sampleKind));
+    CreateRadioGroup(window, kFirstMode, modes, 4, 10, 25, 190,
+                     SampleKindIndex(options.sampleKind));
     const WCHAR* filters[] = {L"Bilinear", L"PPG Filter", L"AHD Filter"};
     CreateRadioGroup(window, kFirstInterpolation, filters, 3, 10, 135, 190,
                      InterpolationIndex(options.interpolation));
@@ -120,7 +121,6 @@ INT_PTR RawImportMessage(RawImportDialog& box, HWND window, UINT message, WPARAM
 void ShowRawImportDialog(MainWindowState& state) {
     RawImportDialog box;
     box.state = &state;
-    SetupSimpleDialog(box.dialog, L"Digital Camera RAW Import", kWidth, 306, 2, true,
-                      state.window);
+    SetupSimpleDialog(box.dialog, L"Digital Camera RAW Import", kWidth, 306, 2, true, state.window);
     RunOptionDialog(state, box.dialog, DialogProcOf<RawImportDialog, RawImportMessage>, &box);
 }

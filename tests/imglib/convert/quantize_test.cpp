@@ -17,19 +17,10 @@ using vxtest::Image;
 
 class Quantize : public SuiteHandleTest {};
 
-uint32_t IndexAt(const ILImage& image, uint32_t x, uint32_t y) {
-    uint8_t v = 0;
-    ILGetPixelProc get;
-    ILSetPixelProc set;
-    EXPECT_TRUE(ILGetPixelAccessors(&image, &set, &get));
-    get(&image, static_cast<int32_t>(x), static_cast<int32_t>(y), &v);
-    return v;
-}
-
 // B, G, R of the palette colour at (x, y).
 std::array<uint8_t, 3> ColourAt(const ILImage& image, uint32_t x, uint32_t y) {
     std::array<uint8_t, 3> c;
-    image.palette->ReadBGR8(IndexAt(image, x, y), c.data());
+    image.palette->ReadBGR8(vxtest::SmallPixelAt(image, x, y), c.data());
     return c;
 }
 
@@ -116,7 +107,7 @@ TEST_F(Quantize, MedianCutWithAndWithoutDiffusionOnAPhoto) {
         std::set<uint32_t> used;
         for (uint32_t y = 0; y < 120; ++y)
             for (uint32_t x = 0; x < 160; ++x)
-                used.insert(IndexAt(plain, x, y));
+                used.insert(vxtest::SmallPixelAt(plain, x, y));
         EXPECT_LE(used.size(), static_cast<size_t>(count));
         EXPECT_GT(used.size(), static_cast<size_t>(count) * 3 / 4);
         const double plainError = BlockError(photo, plain);

@@ -115,4 +115,23 @@ TEST_F(Jpeg2000, DamagedFilesEndWithAMessage) {
     EXPECT_EQ(Load(PathOf("not.jp2"), &image.image), IL_INVALID_HEADER);
 }
 
+// A JP2 channel mapped to a component the code-stream lacks is refused, not
+// shown as a blank image: file9's header claims two components and maps the
+// first colour channel to the second.
+TEST_F(Jpeg2000, ChannelWithoutItsComponentIsRefused) {
+    std::vector<uint8_t> bytes = ReadBytes(Conformance() / "file9" / "file9.jp2");
+    if (bytes.empty()) GTEST_SKIP() << "no conformance files";
+    auto find = [&](const char* type) {
+        return std::search(bytes.begin(), bytes.end(), type, type + 4) - bytes.begin();
+    };
+    const auto ihdr = find("ihdr"), cmap = find("cmap");
+    ASSERT_LT(cmap, static_cast<long>(bytes.size()));
+    bytes[ihdr + 13] = 2; // NC
+    bytes[cmap + 5] = 1;  // CMP of the first channel
+    ASSERT_TRUE(WriteBytes(PathOf("badmap.jp2"), bytes));
+    ILImageOwner image;
+    EXPECT_EQ(Load(PathOf("badmap.jp2"), &image.image), IL_FAILED);
+    EXPECT_NE(LastError().find("Unsupported data format"), std::string::npos) << LastError();
+}
+
 } // namespace

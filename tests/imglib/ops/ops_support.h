@@ -58,6 +58,16 @@ inline void FillSeeded(ILImage* image, uint32_t seed) {
     }
 }
 
+// The sample of a one-byte-or-narrower pixel at (x, y): an index or a grey.
+inline uint8_t SmallPixelAt(const ILImage& image, uint32_t x, uint32_t y) {
+    uint8_t v = 0;
+    ILGetPixelProc get;
+    ILSetPixelProc set;
+    EXPECT_TRUE(ILGetPixelAccessors(&image, &set, &get));
+    get(&image, static_cast<int32_t>(x), static_cast<int32_t>(y), &v);
+    return v;
+}
+
 // The pixels without row padding.
 inline std::vector<uint8_t> Packed(const ILImage& image) {
     const uint64_t rowBytes = (uint64_t{image.bits} * image.channels * image.width + 7) / 8;

@@ -9,6 +9,7 @@
 #include "imglib/imglib.h"
 #include "imglib/ops/resample.h"
 #include "imglib/ops/srgb8_encoder.h"
+#include "imglib/convert/converter.h"
 #include "imglib/convert/suite_handle.h"
 #include "imglib/ops/ops_support.h"
 #include "support/test_folder.h"
@@ -209,6 +210,23 @@ TEST(Srgb8Encoder, GivesTheEncodersCodes) {
     }
     for (float x : {-1.0f, 1.0f, 2.0f, NAN, INFINITY})
         EXPECT_EQ(e(x), ILLinearToSrgb8(x)) << x;
+}
+
+TEST(Srgb8Encoder, DitheredEncodersGiveTheTruncatedCodes) {
+    for (uint32_t phase = 0; phase < 16; ++phase) {
+        SCOPED_TRACE(phase);
+        const ILSrgb8Encoder& e = ILGetDitheredSrgb8Encoder(phase);
+        auto want = [phase](float x) {
+            return static_cast<uint8_t>(ILLinearToSrgb8F(x) + ILOrderedDitherF[phase]);
+        };
+        for (uint32_t bits = phase; bits <= 0x3F800000; bits += 251) {
+            float x;
+            std::memcpy(&x, &bits, 4);
+            ASSERT_EQ(e(x), want(x)) << x;
+        }
+        for (float x : {-1.0f, 1.0f, 2.0f, NAN, INFINITY})
+            EXPECT_EQ(e(x), want(x)) << x;
+    }
 }
 
 } // namespace

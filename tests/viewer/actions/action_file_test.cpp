@@ -285,6 +285,16 @@ TEST(ActionStoreBytes, ForeignOrBrokenDatabases) {
     EXPECT_EQ(store.Count(ACTION_NONE), 1);
     store.Load(Bytes(good.begin(), good.end() - 1));
     EXPECT_EQ(store.Count(ACTION_NONE), 1);
+    // A Write Text entry whose text breaks off ends the store there.
+    ActionStore texts;
+    texts.Put(MakeWriteText(u"first"), u"one");
+    texts.Put(MakeWriteText(u"second"), u"two");
+    Bytes cut = texts.Encode();
+    const size_t secondCount = 12 + (4 + 104 + 4 + 12 + 224) + 4 + 104;
+    cut[secondCount] = 200; // 200 units announced, 7 there
+    texts.Load(cut);
+    EXPECT_EQ(texts.Count(ACTION_NONE), 1);
+
     // Names are terminated even when the file's are not.
     Bytes unterminated = good;
     std::memset(unterminated.data() + 12 + 12, 'A', 224);

@@ -31,6 +31,17 @@ mouse 0x200 0 "$middle"
 vx_expect_eq "$(copied_text)" "$want" "copied probe"
 vx_shot "$histogram" "$VX_OUT/histogram-dark.png"
 
+# Just above the image (fitted, 2:1, centred vertically): no probe, so the
+# copy takes the image.
+above=$((((ch - cw / 2) / 2 - 2) << 16 | (cw / 2)))
+mouse 0x200 0 "$above"
+vx_drive clip-empty >/dev/null
+vx_drive activate "$histogram" >/dev/null
+vx_command 40421
+vx_drive --timeout 10 clip-dib "$VX_OUT/above.bmp" >/dev/null ||
+    vx_fail "a point above the image was probed"
+mouse 0x200 0 "$middle"
+
 mouse 0x201 0x0009 "$middle" # Ctrl+click: locked
 mouse 0x202 0x0008 "$middle"
 mouse 0x200 0 "$corner"

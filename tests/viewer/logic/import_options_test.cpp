@@ -10,7 +10,8 @@ namespace {
 TEST(ImportOptions, StoredSettingsMapToTheirRadios) {
     EXPECT_EQ(SampleKindIndex(IL_KIND_HALF), 2);
     EXPECT_EQ(SampleKindIndex(0x12345), 0);
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(SampleKindIndex(SampleKindOfIndex(i)), i);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(SampleKindIndex(SampleKindOfIndex(i)), i);
     EXPECT_EQ(SampleKindOfIndex(3), uint32_t{IL_KIND_FLOAT});
     EXPECT_EQ(PcdResolutionIndex(5), 2);
     EXPECT_EQ(PcdResolutionIndex(9), 1);

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# The colour operations against their peers on 24 megapixels (6000 x 4000
+# photo-like pixels), all single-threaded:
+#   invert, colour filter and tone map on 8-bit and float R, G, B against
+#   vips operations of comparable per-pixel work, in one process
+#   (bench/colour_vs_vips.cpp): vips invert, vips recomb (a 3x3 matrix, less
+#   work a pixel than the Lab round trip), vips linear;
+#   quantising to 256 colours, plain and with Floyd-Steinberg, as whole
+#   processes: iltool quantize against ImageMagick -colors 256 with +dither
+#   and -dither FloydSteinberg, both reading and writing uncompressed TIFF.
+#
+#   bench/colour_vs_peers.sh [build dir]      (default build/default)
+set -euo pipefail
+
+# shellcheck source-path=SCRIPTDIR source=common.sh
+. "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+bench_use_build "${1:-}"
+bench_require_files "$lib" "$iltool"
+bench_require_tools g++ pkg-config vips convert python3 taskset
+bench_make_work vx_colour_bench
+export VIPS_CONCURRENCY=1 MAGICK_THREAD_LIMIT=1 OMP_NUM_THREADS=1
+
+vips gaussnoise "$work/noise.v" 6000 4000 --mean 128 --sigma 50
+vips gaussblur "$work/noise.v" "$work/smooth.v" 3
+vips bandjoin "$work/smooth.v $work/noise.v $work/smooth.v" "$work/joined.v"
+vips cast "$work/joined.v" "$work/photo.tif" uchar
+
+echo "peers: libvips $(vips --version | head -1), $(convert -version | head -1); processor(s) $bench_cpus"
+bench_header
+bench_compile_driver "$root/bench/colour_vs_vips.cpp" "$work/driver" vips
+taskset -c "$bench_cpus" "$work/driver" "$bench_runs" "$work"
+for samples in "$work"/*.samples; do
+    bench_summary "$(basename "$samples" .samples)" "$samples"
+done
+bench_pair quantize_256_plain "$iltool quantize $work/photo.tif $work/ours.tif 256 6 plain" \
+    "convert $work/photo.tif +dither -colors 256 $work/peer.tif"
+bench_pair quantize_256_dither "$iltool quantize $work/photo.tif $work/ours.tif 256 6 dither" \
+    "convert $work/photo.tif -dither FloydSteinberg -colors 256 $work/peer.tif"

@@ -1,0 +1,108 @@
+#include "viewer/history_commands.h"
+
+#include <new>
+#include <string>
+
+#include "viewer/actions/action_apply.h"
+#include "viewer/actions/action_file.h"
+#include "viewer/actions/replay_plan.h"
+#include "viewer/busy_guard.h"
+#include "viewer/library_messages.h"
+#include "viewer/main_menu.h"
+#include "viewer/open_image.h"
+#include "viewer/settings_folder.h"
+#include "viewer/unix_path.h"
+
+namespace {
+
+// What the viewer provides to actions. The mode change and Write Text are
+// not part of the viewer yet: until they are, their actions fail as actions
+// of an unknown kind do.
+class ViewerActionHost : public ActionHost {
+public:
+    bool ChangeMode(const ModeBlock&) override { return false; }
+    bool WriteText(const WriteTextBlock&, const char16_t*) override { return false; }
+    // Recorded paths are the viewer's DOS paths.
+    std::u16string LibraryPath(const std::u16string& recorded) override {
+        return ToLibraryPath(reinterpret_cast<const WCHAR*>(recorded.c_str()));
+    }
+};
+
+void ShowAndClearLibraryMessages(MainWindowState& state) {
+    ShowLibraryMessages(state, nullptr);
+    ClearLibraryMessages();
+}
+
+void Replay(MainWindowState& state, const ReplayPlan& plan) {
+    if (!plan.run) return;
+    if (plan.reloadSnapshot && state.undoUnavailable) return;
+    if (!BeginImageChange(state, ImageChange::Apply, ChangeAsker::User)) return;
+    SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    std::u16string snapshot;
+    WCHAR path[kPathUnits];
+    if (plan.reloadSnapshot && GetUndoSnapshotPath(state.undoSnapshotName, path))
+        snapshot = ToLibraryPath(path);
+    const bool done = CarryOutReplay(
+        plan, state.history, &state.image, snapshot.empty() ? nullptr : snapshot.c_str(),
+        [&state](const Action& action) { return ApplyToCurrentImage(state, action); });
+    if (done) {
+        if (plan.reloadSnapshot) UpdateModeMenu(state);
+        RefreshImageView(state, true);
+    }
+    ShowAndClearLibraryMessages(state);
+    SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+}
+
+} // namespace
+
+bool PostHistoryEntry(HWND mainWindow, const Action& action) {
+    auto* copy = new (std::nothrow) Action(action);
+    if (!copy) return false;
+    if (PostMessageW(mainWindow, kMsgHistoryEntry, 0, reinterpret_cast<LPARAM>(copy))) return true;
+    delete copy;
+    return false;
+}
+
+void OnHistoryEntry(MainWindowState& state, Action* action) {
+    if (!state.history.AppendCopy(*action)) ShowOutOfMemory(state);
+    delete action;
+}
+
+bool ApplyToCurrentImage(MainWindowState& state, const Action& action) {
+    ViewerActionHost host;
+    return ApplyAction(action, state.handle, &state.image, host);
+}
+
+void UndoAction(MainWindowState& state) {
+    Replay(state, PlanUndo(state.history));
+}
+
+void RedoAction(MainWindowState& state) {
+    Replay(state, PlanRedo(state.history));
+}
+
+void ApplyActionList(MainWindowState& state, const ActionList& list, bool refresh) {
+    if (!BeginImageChange(state, ImageChange::Apply, ChangeAsker::User)) return;
+    if (refresh) SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    for (const Action& action : list.items) {
+        if (!state.history.AppendCopy(action)) {
+            ShowOutOfMemory(state);
+            break;
+        }
+        if (!ApplyToCurrentImage(state, action)) state.history.Remove(state.history.Count() - 1);
+    }
+    if (refresh) {
+        RefreshImageView(state, true);
+        SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+    }
+    ShowAndClearLibraryMessages(state);
+}
+
+void ApplyActionListFile(MainWindowState& state, const char16_t* libraryPath) {
+    ActionList list;
+    if (!LoadActionListFile(libraryPath, &list)) {
+        ShowError(state, L"Invalid action list");
+        return;
+    }
+    ApplyActionList(state, list, true);
+}
