@@ -24,23 +24,23 @@ raw=$((4096 * 4096 * 3))
 echo "input: 4096 x 4096 RGB 8-bit, $raw bytes (and 16-bit)"
 
 bench_header
-bench_pair "lossless/opj" "$iltool convert $work/in.ppm $work/ll.jp2 --opt jpeg2000.lossless=1" \
+bench_pair "lossless-opj" "$iltool convert $work/in.ppm $work/ll.jp2 --opt jpeg2000.lossless=1" \
     "opj_compress -threads 1 -i $work/in.ppm -o $work/ll_opj.jp2"
-bench_pair "lossless/grk" "$iltool convert $work/in.ppm $work/ll.jp2 --opt jpeg2000.lossless=1" \
+bench_pair "lossless-grk" "$iltool convert $work/in.ppm $work/ll.jp2 --opt jpeg2000.lossless=1" \
     "grk_compress -H 1 -i $work/in.ppm -o $work/ll_grk.jp2"
 lossy="$iltool convert $work/in.ppm $work/97.jp2 --opt jpeg2000.reversible=0 --opt jpeg2000.rate=50"
-bench_pair "9/7x4/opj" "$lossy" \
+bench_pair "9-7x4-opj" "$lossy" \
     "opj_compress -threads 1 -I -r 96,48,24,12 -i $work/in.ppm -o $work/97_opj.jp2"
-bench_pair "9/7x4/grk" "$lossy" \
+bench_pair "9-7x4-grk" "$lossy" \
     "grk_compress -H 1 -I -r 96,48,24,12 -i $work/in.ppm -o $work/97_grk.jp2"
-bench_pair "default/opj" "$iltool convert $work/in.ppm $work/def.jp2" \
+bench_pair "default-opj" "$iltool convert $work/in.ppm $work/def.jp2" \
     "opj_compress -threads 1 -r 29.63,14.81,7.41,3.70 -i $work/in.ppm -o $work/def_opj.jp2"
-bench_pair "default/grk" "$iltool convert $work/in.ppm $work/def.jp2" \
+bench_pair "default-grk" "$iltool convert $work/in.ppm $work/def.jp2" \
     "grk_compress -H 1 -r 29.63,14.81,7.41,3.70 -i $work/in.ppm -o $work/def_grk.jp2"
-bench_pair "16-bit lossless/opj" \
+bench_pair "16bit-lossless-opj" \
     "$iltool convert $work/in16.ppm $work/ll16.jp2 --opt jpeg2000.lossless=1" \
     "opj_compress -threads 1 -i $work/in16.ppm -o $work/ll16_opj.jp2"
-bench_pair "16-bit lossless/grk" \
+bench_pair "16bit-lossless-grk" \
     "$iltool convert $work/in16.ppm $work/ll16.jp2 --opt jpeg2000.lossless=1" \
     "grk_compress -H 1 -i $work/in16.ppm -o $work/ll16_grk.jp2"
 
