@@ -11,86 +11,11 @@
 #include "jpeg2000/forward_wavelet.h"
 #include "jpeg2000/messages.h"
 #include "jpeg2000/progression.h"
+#include "jpeg2000/tag_tree.h"
 
 namespace j2k {
 
 namespace {
-
-// A tag tree (T.800 B.10.2) on the writing side: the leaves' values are
-// known up front; encode() writes what a reader needs to learn whether a
-// leaf's value is below the threshold.
-class tag_tree_encoder {
-public:
-    void init(int64_t h, int64_t w, const std::vector<int>& leaves) {
-        nodes_.clear();
-        std::vector<std::pair<int64_t, int64_t>> levels;
-        do {
-            levels.emplace_back(h, w);
-            h = (h + 1) / 2;
-            w = (w + 1) / 2;
-        } while (levels.back().first * levels.back().second > 1);
-        int64_t total = 0;
-        for (auto& l : levels)
-            total += l.first * l.second;
-        nodes_.resize(static_cast<size_t>(total));
-        int64_t offset = 0;
-        for (size_t k = 0; k < levels.size(); ++k) {
-            const auto [lh, lw] = levels[k];
-            const int64_t next = offset + lh * lw;
-            for (int64_t y = 0; y < lh; ++y)
-                for (int64_t x = 0; x < lw; ++x) {
-                    node& nd = nodes_[offset + y * lw + x];
-                    nd.parent =
-                        k + 1 < levels.size() ? next + (y / 2) * levels[k + 1].second + x / 2 : -1;
-                    if (k == 0) nd.value = leaves[y * lw + x];
-                }
-            offset = next;
-        }
-        for (node& nd : nodes_)
-            if (nd.parent >= 0)
-                nodes_[nd.parent].value = std::min(nodes_[nd.parent].value, nd.value);
-    }
-    void encode(header_bit_writer& w, int64_t leaf, int threshold) {
-        int64_t path[64];
-        int n = 0;
-        for (int64_t i = leaf; i >= 0 && n < 64; i = nodes_[i].parent)
-            path[n++] = i;
-        int low = 0;
-        while (n--) {
-            node& nd = nodes_[path[n]];
-            if (low > nd.low)
-                nd.low = low;
-            else
-                low = nd.low;
-            while (low < threshold) {
-                if (low >= nd.value) {
-                    if (!nd.known) {
-                        w.put_bit(1);
-                        nd.known = true;
-                    }
-                    break;
-                }
-                w.put_bit(0);
-                ++low;
-            }
-            nd.low = low;
-        }
-    }
-    void reset() {
-        for (node& nd : nodes_) {
-            nd.low = 0;
-            nd.known = false;
-        }
-    }
-
-private:
-    struct node {
-        int value = 0x7FFFFFFF, low = 0;
-        bool known = false;
-        int64_t parent = -1;
-    };
-    std::vector<node> nodes_;
-};
 
 struct block_record {
     encoded_block coded;
@@ -102,7 +27,7 @@ struct block_record {
 struct precinct_band {
     int64_t band_first_x = 0, stride = 0; // block index of the first block, row pitch
     coords count;
-    tag_tree_encoder inclusion, zero_planes;
+    tag_tree inclusion, zero_planes;
 };
 
 struct resolution_record {
@@ -321,6 +246,10 @@ void tile_encoder::build_precincts(int c) {
                 pb.stride = sb.block_count.x;
                 pb.band_first_x =
                     (first.y - sb.first_block.y) * sb.block_count.x + first.x - sb.first_block.x;
+                if (pb.count.y > 0 && pb.count.x > 0) {
+                    pb.inclusion.init(pb.count.y, pb.count.x);
+                    pb.zero_planes.init(pb.count.y, pb.count.x);
+                }
                 rec.precincts[p].push_back(std::move(pb));
             }
         }
@@ -369,8 +298,8 @@ void tile_encoder::reset_packet_state() {
                             first_layer.push_back(l);
                             missing.push_back(b.coded.missing_msbs);
                         }
-                    pb.inclusion.init(pb.count.y, pb.count.x, first_layer);
-                    pb.zero_planes.init(pb.count.y, pb.count.x, missing);
+                    pb.inclusion.set_values(first_layer);
+                    pb.zero_planes.set_values(missing);
                 }
         }
 }
