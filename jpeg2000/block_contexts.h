@@ -59,4 +59,21 @@ inline void make_significant(uint32_t* f, int stride, int negative) {
     f[stride + 1] |= sig_nw;
 }
 
+// Visits every sample in the coding order, stripe by stripe and column by
+// column: visit(flag word, sample, row within the stripe). v holds the
+// block's width, height, flag-word stride, flags and samples (row pitch
+// the width).
+template <typename Visit>
+inline void scan_stripes(const auto& v, Visit&& visit) {
+    for (int y0 = 0; y0 < v.height; y0 += 4) {
+        const int rows = std::min(4, v.height - y0);
+        for (int x = 0; x < v.width; ++x) {
+            uint32_t* f = v.flags + (y0 + 1) * v.stride + x + 1;
+            auto* s = v.samples + y0 * v.width + x;
+            for (int r = 0; r < rows; ++r, f += v.stride, s += v.width)
+                visit(f, s, r);
+        }
+    }
+}
+
 } // namespace j2k

@@ -33,25 +33,6 @@ inline int block_decoder::sign_bit(mq_decoder& mq, raw_decoder& rd, uint32_t f) 
     return mq.decode(contexts_[ctx_sign + (sc >> 1)]) ^ (sc & 1);
 }
 
-namespace {
-
-// Visits every sample in the coding order, stripe by stripe and column by
-// column: visit(flag word, sample, row within the stripe).
-template <typename Visit>
-inline void scan_stripes(const auto& v, Visit&& visit) {
-    for (int y0 = 0; y0 < v.height; y0 += 4) {
-        const int rows = std::min(4, v.height - y0);
-        for (int x = 0; x < v.width; ++x) {
-            uint32_t* f = v.flags + (y0 + 1) * v.stride + x + 1;
-            uint32_t* s = v.samples + y0 * v.width + x;
-            for (int r = 0; r < rows; ++r, f += v.stride, s += v.width)
-                visit(f, s, r);
-        }
-    }
-}
-
-} // namespace
-
 template <bool causal, bool raw>
 void block_decoder::significance_pass(int bit_position) {
     const int stride = stride_;

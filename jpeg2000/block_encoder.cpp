@@ -77,27 +77,20 @@ template <bool causal, bool raw>
 int64_t block_encoder::significance_pass(int p, bool lossless) {
     const int32_t* table = distortion.significance[lossless];
     int64_t gain = 0;
-    for (int y0 = 0; y0 < height_; y0 += 4) {
-        const int rows = std::min(4, height_ - y0);
-        for (int x = 0; x < width_; ++x) {
-            uint32_t* f = flags_.data() + (y0 + 1) * stride_ + x + 1;
-            const uint32_t* s = samples_ + y0 * sample_stride_ + x;
-            for (int r = 0; r < rows; ++r, f += stride_, s += sample_stride_) {
-                uint32_t fl = *f;
-                if (causal && r == 3) fl &= causal_mask;
-                if ((fl & (significant | visited)) || !(fl & neighbours)) continue;
-                const uint32_t m = *s & 0x7FFFFFFF;
-                const int bit = (m >> p) & 1;
-                code<raw>(bit, zc_[fl & neighbours]);
-                if (bit) {
-                    code_sign<raw>(*s, fl);
-                    make_significant(f, stride_, static_cast<int>(*s >> 31));
-                    gain += table[bits_below(m, p, 31)];
-                }
-                *f |= visited;
-            }
+    scan_stripes(view(), [&](uint32_t* f, const uint32_t* s, int r) {
+        uint32_t fl = *f;
+        if (causal && r == 3) fl &= causal_mask;
+        if ((fl & (significant | visited)) || !(fl & neighbours)) return;
+        const uint32_t m = *s & 0x7FFFFFFF;
+        const int bit = (m >> p) & 1;
+        code<raw>(bit, zc_[fl & neighbours]);
+        if (bit) {
+            code_sign<raw>(*s, fl);
+            make_significant(f, stride_, static_cast<int>(*s >> 31));
+            gain += table[bits_below(m, p, 31)];
         }
-    }
+        *f |= visited;
+    });
     return gain;
 }
 
@@ -105,23 +98,16 @@ template <bool causal, bool raw>
 int64_t block_encoder::refinement_pass(int p, bool lossless) {
     const int32_t* table = distortion.refinement[lossless];
     int64_t gain = 0;
-    for (int y0 = 0; y0 < height_; y0 += 4) {
-        const int rows = std::min(4, height_ - y0);
-        for (int x = 0; x < width_; ++x) {
-            uint32_t* f = flags_.data() + (y0 + 1) * stride_ + x + 1;
-            const uint32_t* s = samples_ + y0 * sample_stride_ + x;
-            for (int r = 0; r < rows; ++r, f += stride_, s += sample_stride_) {
-                uint32_t fl = *f;
-                if ((fl & (significant | visited)) != significant) continue;
-                if (causal && r == 3) fl &= causal_mask;
-                const uint32_t m = *s & 0x7FFFFFFF;
-                const int ctx = (fl & refined) ? 2 : (fl & neighbours) ? 1 : 0;
-                code<raw>((m >> p) & 1, ctx_refine + ctx);
-                gain += table[bits_below(m, p, 63)];
-                *f |= refined;
-            }
-        }
-    }
+    scan_stripes(view(), [&](uint32_t* f, const uint32_t* s, int r) {
+        uint32_t fl = *f;
+        if ((fl & (significant | visited)) != significant) return;
+        if (causal && r == 3) fl &= causal_mask;
+        const uint32_t m = *s & 0x7FFFFFFF;
+        const int ctx = (fl & refined) ? 2 : (fl & neighbours) ? 1 : 0;
+        code<raw>((m >> p) & 1, ctx_refine + ctx);
+        gain += table[bits_below(m, p, 63)];
+        *f |= refined;
+    });
     return gain;
 }
 
@@ -133,9 +119,9 @@ int64_t block_encoder::cleanup_pass(int p, bool lossless) {
         const int rows = std::min(4, height_ - y0);
         for (int x = 0; x < width_; ++x) {
             uint32_t* const f0 = flags_.data() + (y0 + 1) * stride_ + x + 1;
-            const uint32_t* const s0 = samples_ + y0 * sample_stride_ + x;
+            const uint32_t* const s0 = samples_ + y0 * width_ + x;
             auto become_significant = [&](int r, uint32_t fl) {
-                const uint32_t s = s0[r * sample_stride_];
+                const uint32_t s = s0[r * width_];
                 code_sign<false>(s, fl);
                 make_significant(f0 + r * stride_, stride_, static_cast<int>(s >> 31));
                 gain += table[bits_below(s & 0x7FFFFFFF, p, 31)];
@@ -146,7 +132,7 @@ int64_t block_encoder::cleanup_pass(int p, bool lossless) {
                 uint32_t last = f0[3 * stride_];
                 if (causal) last &= causal_mask;
                 if (!((f0[0] | f0[stride_] | f0[2 * stride_]) & busy) && !(last & busy)) {
-                    while (r < 4 && !((s0[r * sample_stride_] >> p) & 1))
+                    while (r < 4 && !((s0[r * width_] >> p) & 1))
                         ++r;
                     mq_.encode(r < 4, contexts_[ctx_run]);
                     if (r == 4) continue;
@@ -162,7 +148,7 @@ int64_t block_encoder::cleanup_pass(int p, bool lossless) {
                 uint32_t fl = f0[r * stride_];
                 if (fl & (significant | visited)) continue;
                 if (causal && r == 3) fl &= causal_mask;
-                const int bit = (s0[r * sample_stride_] >> p) & 1;
+                const int bit = (s0[r * width_] >> p) & 1;
                 mq_.encode(bit, contexts_[zc_[fl & neighbours]]);
                 if (bit) become_significant(r, fl);
             }
@@ -180,7 +166,7 @@ void block_encoder::encode(const block_source& b, encoded_block& out) {
     uint32_t all = 0;
     for (int y = 0; y < b.height; ++y)
         for (int x = 0; x < b.width; ++x)
-            all |= b.samples[int64_t{y} * b.stride + x];
+            all |= b.samples[int64_t{y} * b.width + x];
     all &= 0x7FFFFFFF;
     const int k = b.planes;
     // Planes above the block's largest magnitude are not coded.
@@ -193,7 +179,6 @@ void block_encoder::encode(const block_source& b, encoded_block& out) {
     height_ = b.height;
     stride_ = width_ + 2;
     samples_ = b.samples;
-    sample_stride_ = b.stride;
     flags_.assign(static_cast<size_t>(stride_) * (height_ + 2), 0u);
     zc_ = block_tables.zc[b.orientation == 1 ? 1 : b.orientation == 3 ? 2 : 0];
     reset_block_contexts(contexts_);

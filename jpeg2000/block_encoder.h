@@ -20,9 +20,8 @@ struct block_source {
     int orientation = 0; // 0 LL, 1 HL, 2 LH, 3 HH
     int modes = 0;
     int planes = 0; // magnitude bit-planes (at most 31); the top one is bit 30
-    // Sign-magnitude samples, bit 31 the sign, row pitch `stride`.
+    // Sign-magnitude samples, bit 31 the sign, rows one after another.
     const uint32_t* samples = nullptr;
-    int stride = 0;
     bool reversible = false;
     // Squared-error weight of magnitude bit 30; 0 or less: no slopes.
     double weight = 0;
@@ -53,6 +52,12 @@ public:
     void encode(const block_source& block, encoded_block& out);
 
 private:
+    struct block_view {
+        int width, height, stride;
+        uint32_t* flags;
+        const uint32_t* samples;
+    };
+    block_view view() { return {width_, height_, stride_, flags_.data(), samples_}; }
     template <bool causal, bool raw>
     int64_t significance_pass(int plane, bool lossless);
     template <bool causal, bool raw>
@@ -80,7 +85,7 @@ private:
     std::vector<uint32_t> flags_;
     std::vector<uint8_t> bytes_; // a guard byte, then the segments
     const uint32_t* samples_ = nullptr;
-    int width_ = 0, height_ = 0, stride_ = 0, sample_stride_ = 0;
+    int width_ = 0, height_ = 0, stride_ = 0;
     const uint8_t* zc_ = nullptr;
     mq_context contexts_[block_context_count] = {};
     mq_encoder mq_;

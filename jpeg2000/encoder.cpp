@@ -204,7 +204,6 @@ void tile_encoder::code_component(int c, std::vector<int32_t>& plane) {
                     src.modes = tc.modes;
                     src.planes = k;
                     src.samples = samples.data();
-                    src.stride = src.width;
                     src.reversible = tc.reversible;
                     src.weight = weight;
                     encoder_.encode(src, blocks[by * sb.block_count.x + bx].coded);

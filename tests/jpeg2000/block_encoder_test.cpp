@@ -75,7 +75,7 @@ TEST(BlockEncoder, RoundTripsThroughTheDecoderAtEveryTruncationPoint) {
         SCOPED_TRACE(testing::Message()
                      << r.w << "x" << r.h << " planes " << r.planes << " modes " << r.modes);
         const std::vector<uint32_t> s = make_block(r.w, r.h, r.planes, r.w * 131 + r.modes);
-        block_source src{r.w, r.h, r.orientation, r.modes, r.planes, s.data(), r.w, true, 1.0};
+        block_source src{r.w, r.h, r.orientation, r.modes, r.planes, s.data(), true, 1.0};
         encoded_block e;
         enc.encode(src, e);
         ASSERT_GT(e.passes(), 0);
@@ -102,7 +102,7 @@ TEST(BlockEncoder, RoundTripsThroughTheDecoderAtEveryTruncationPoint) {
 
 TEST(BlockEncoder, ZeroBlockCodesNothing) {
     const std::vector<uint32_t> s(16 * 16, 0x80000000u);
-    block_source src{16, 16, 0, 0, 8, s.data(), 16, false, 1.0};
+    block_source src{16, 16, 0, 0, 8, s.data(), false, 1.0};
     encoded_block e;
     block_encoder().encode(src, e);
     EXPECT_EQ(e.missing_msbs, 8);
@@ -113,7 +113,7 @@ TEST(BlockEncoder, ZeroBlockCodesNothing) {
 TEST(BlockEncoder, SlopesDecreaseOnTheHullAndLosslessEndsOnOne) {
     const std::vector<uint32_t> s = make_block(32, 32, 14, 5);
     for (bool reversible : {false, true}) {
-        block_source src{32, 32, 3, 0, 14, s.data(), 32, reversible, 1e6};
+        block_source src{32, 32, 3, 0, 14, s.data(), reversible, 1e6};
         encoded_block e;
         block_encoder().encode(src, e);
         int last = 0x10000, kept = 0;
