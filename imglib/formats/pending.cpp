@@ -28,4 +28,3 @@ ILResult ILSaveCineon(ILHandle* h, const char16_t*, const ILImage*, const ILInfo
 ILResult ILLoadPCD(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "PCD");
 }
-
