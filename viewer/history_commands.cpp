@@ -6,7 +6,9 @@
 #include "viewer/actions/action_apply.h"
 #include "viewer/actions/action_file.h"
 #include "viewer/actions/replay_plan.h"
+#include "imglib/ops/color_ops.h"
 #include "viewer/busy_guard.h"
+#include "viewer/image_commands.h"
 #include "viewer/library_messages.h"
 #include "viewer/main_menu.h"
 #include "viewer/open_image.h"
@@ -15,18 +17,25 @@
 
 namespace {
 
-// The operations that the viewer provides to actions. The mode change, the
-// alpha-channel, colour and text operations are not part of the viewer yet:
-// until they are, their actions fail as actions of an unknown kind do.
+// The operations that the viewer provides to actions. The alpha-channel,
+// colour and text operations are not part of the viewer yet: until they are,
+// their actions fail as actions of an unknown kind do.
 class ViewerActionHost : public ActionHost {
 public:
-    bool ChangeMode(const ModeBlock&) override { return false; }
+    explicit ViewerActionHost(MainWindowState& state) : state_(state) {}
+    bool ChangeMode(const ModeBlock& block) override {
+        return ChangeImageMode(state_, static_cast<uint32_t>(block.command), block.dither,
+                               block.alphaMode, false);
+    }
     bool ApplyAlpha(const AlphaBlock&) override { return false; }
     bool ToneMap(const ToneMapBlock&) override { return false; }
     bool ColorFilter(const ColorFilterBlock&) override { return false; }
-    bool Invert() override { return false; }
-    bool SwapRedBlue() override { return false; }
+    bool Invert() override { return ILInvertImage(&state_.image) == 1; }
+    bool SwapRedBlue() override { return ILSwapRedBlue(&state_.image) == 1; }
     bool WriteText(const WriteTextBlock&, const char16_t*) override { return false; }
+
+private:
+    MainWindowState& state_;
 };
 
 void ShowAndClearLibraryMessages(MainWindowState& state) {
@@ -70,7 +79,7 @@ void OnHistoryEntry(MainWindowState& state, Action* action) {
 }
 
 bool ApplyToCurrentImage(MainWindowState& state, const Action& action) {
-    ViewerActionHost host;
+    ViewerActionHost host(state);
     return ApplyAction(action, state.handle, &state.image, host);
 }
 

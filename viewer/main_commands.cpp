@@ -14,6 +14,7 @@
 #include "viewer/display_bitmap.h"
 #include "viewer/full_screen_switch.h"
 #include "viewer/histogram_window.h"
+#include "viewer/image_commands.h"
 #include "viewer/history_commands.h"
 #include "viewer/info_window.h"
 #include "viewer/library_messages.h"
@@ -34,7 +35,8 @@ namespace {
 // What a command does to the current image, and so which guard it passes.
 enum class Guard {
     None,
-    OpenUser, // replaces the image; the user is told why when refused
+    OpenUser,  // replaces the image; the user is told why when refused
+    ApplyUser, // changes the image; the user is told why when refused
 };
 
 struct Command {
@@ -51,6 +53,8 @@ bool PassGuard(MainWindowState& state, Guard guard) {
             return true;
         case Guard::OpenUser:
             return BeginImageChange(state, ImageChange::Open, ChangeAsker::User);
+        case Guard::ApplyUser:
+            return BeginImageChange(state, ImageChange::Apply, ChangeAsker::User);
     }
     return false;
 }
@@ -290,6 +294,30 @@ void ToggleAboutBox(MainWindowState& state, UINT, LPARAM) {
     ShowAboutBox(state);
 }
 
+// Image
+
+void ChangeMode(MainWindowState& state, UINT id, LPARAM) {
+    SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    ChangeImageMode(state, id, 0, 0, true);
+    SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+}
+
+void Mirror(MainWindowState& state, UINT id, LPARAM) {
+    MirrorImage(state, id == CMD_MIRROR_LEFT_RIGHT);
+}
+
+void Rotate(MainWindowState& state, UINT id, LPARAM) {
+    RotateImage(state, 90 * static_cast<int32_t>(id - CMD_ROTATE_90 + 1));
+}
+
+void Invert(MainWindowState& state, UINT, LPARAM) {
+    InvertImage(state);
+}
+
+void SwapRedBlue(MainWindowState& state, UINT, LPARAM) {
+    SwapRedAndBlue(state);
+}
+
 // View
 
 void ContextMenuFromKeyboard(MainWindowState& state, UINT id, LPARAM) {
@@ -331,6 +359,12 @@ constexpr Command kCommands[] = {
 
     {CMD_UNDO, CMD_UNDO, Undo, true, Guard::None},
     {CMD_REDO, CMD_REDO, Redo, true, Guard::None},
+
+    {CMD_MODE_MONOCHROME, CMD_MODE_RGB_FLOAT, ChangeMode, true, Guard::ApplyUser},
+    {CMD_MIRROR_LEFT_RIGHT, CMD_MIRROR_UP_DOWN, Mirror, true, Guard::ApplyUser},
+    {CMD_ROTATE_90, CMD_ROTATE_270, Rotate, true, Guard::ApplyUser},
+    {CMD_INVERT, CMD_INVERT, Invert, true, Guard::ApplyUser},
+    {CMD_SWAP_RED_BLUE, CMD_SWAP_RED_BLUE, SwapRedBlue, true, Guard::ApplyUser},
 
     {CMD_USE_ALPHA, CMD_USE_ALPHA, ToggleUseAlpha, false, Guard::None},
     {CMD_USE_BACKGROUND, CMD_USE_BACKGROUND, ToggleUseBackground, false, Guard::None},
