@@ -4,6 +4,7 @@
 
 #include "viewer/about_box.h"
 #include "viewer/busy_guard.h"
+#include "viewer/clipboard_paste.h"
 #include "viewer/commands.h"
 #include "viewer/dialogs/color_chooser.h"
 #include "viewer/dialogs/exr_import_dialog.h"
@@ -89,6 +90,13 @@ void CopyToClipboard(MainWindowState& state, UINT, LPARAM) {
         return;
     }
     CloseClipboard();
+}
+
+void Paste(MainWindowState& state, UINT, LPARAM) {
+    if (!IsClipboardFormatAvailable(CF_DIB) || !OpenClipboard(state.window)) return;
+    const bool pasted = PasteImage(state, GetClipboardData(CF_DIB));
+    CloseClipboard();
+    if (!pasted) ShowError(state, L"Paste from clipboard failed");
 }
 
 void EmptyTheClipboard(MainWindowState& state, UINT, LPARAM) {
@@ -354,6 +362,7 @@ constexpr Command kCommands[] = {
     {CMD_OPEN_IMAGE, CMD_OPEN_IMAGE, OpenImage, false, Guard::OpenUser},
     {CMD_EXIT, CMD_EXIT, Exit, false, Guard::None},
     {CMD_COPY, CMD_COPY, CopyToClipboard, true, Guard::None},
+    {CMD_PASTE, CMD_PASTE, Paste, false, Guard::OpenUser},
     {CMD_EMPTY_CLIPBOARD, CMD_EMPTY_CLIPBOARD, EmptyTheClipboard, false, Guard::None},
     {CMD_GO_TO_PAGE, CMD_GO_TO_PAGE, GoToPage, true, Guard::OpenUser},
 

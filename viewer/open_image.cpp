@@ -54,12 +54,6 @@ void LayOutNewImage(MainWindowState& state) {
     LayoutView(state, LargestFittingZoomLevel(state), g_preferences.windowMode == 2);
 }
 
-void SetDisplayPath(MainWindowState& state, const WCHAR* path) {
-    state.displayPath = path;
-    const std::u16string full = ToU16(path);
-    CopyToWide(DisplayNameOf(full), state.displayName);
-}
-
 // Is the directory entry a file whose extension (or, for a shell link, whose
 // target's extension) the library loads?
 bool IsLoadableEntry(const WIN32_FIND_DATAW& entry, const std::u16string& folder) {
@@ -130,6 +124,12 @@ bool OpenImageFile(MainWindowState& state, const WCHAR* path, int page) {
     }
     ClearLibraryMessages();
     return false;
+}
+
+void SetDisplayPath(MainWindowState& state, const WCHAR* path) {
+    state.displayPath = path;
+    const std::u16string full = ToU16(path);
+    CopyToWide(DisplayNameOf(full), state.displayName);
 }
 
 void ShowNewImage(MainWindowState& state, ImageSource source, const char* acquiredFrom) {
