@@ -82,7 +82,8 @@ bench_compile_driver() {
     modules=$(sed -n '/IMPORTED_TARGET/,/)/p' "$root/cmake/VxDependencies.cmake" |
               sed -e 's/.*IMPORTED_TARGET//' -e 's/)//')
     # shellcheck disable=SC2046,SC2086
-    g++ -std=c++20 -O2 -I"$root" "$source" "$lib" \
+    # ImgLib's JPEG 2000 loader needs the codec library after it.
+    g++ -std=c++20 -O2 -I"$root" "$source" "$lib" "$build/jpeg2000/libj2k.a" \
         $(pkg-config --cflags --libs $modules "$@") -pthread -o "$output"
 }
 

@@ -504,16 +504,24 @@ void tile_decoder::reconstruct(int c, std::vector<int32_t>& out) {
                                        (offset.y + blk.pos.y - sb.region.pos.y + y) * width +
                                        offset.x + blk.pos.x - sb.region.pos.x;
                         const uint32_t* src = samples.data() + y * blk.size.x;
-                        for (int64_t x = 0; x < blk.size.x; ++x) {
-                            const uint32_t w = src[x];
-                            const uint32_t m = w & 0x7FFFFFFF;
-                            if (tc.reversible) {
-                                const int32_t v = static_cast<int32_t>(m >> shift);
+                        if (tc.reversible) {
+                            for (int64_t x = 0; x < blk.size.x; ++x) {
+                                const uint32_t w = src[x];
+                                const int32_t v = static_cast<int32_t>((w & 0x7FFFFFFF) >> shift);
                                 dst[x] = (w >> 31) ? -v : v;
-                            } else {
-                                const float v = static_cast<float>(m) * step;
-                                float f = (w >> 31) ? -v : v;
-                                std::memcpy(&dst[x], &f, 4);
+                            }
+                        } else {
+                            // The sign bit moves over as the float's sign bit.
+                            float* fdst = reinterpret_cast<float*>(dst);
+                            for (int64_t x = 0; x < blk.size.x; ++x) {
+                                const uint32_t w = src[x];
+                                float f =
+                                    static_cast<float>(static_cast<int32_t>(w & 0x7FFFFFFF)) * step;
+                                uint32_t bits;
+                                std::memcpy(&bits, &f, 4);
+                                bits |= w & 0x80000000u;
+                                std::memcpy(&f, &bits, 4);
+                                fdst[x] = f;
                             }
                         }
                     }

@@ -6,7 +6,6 @@
 #include "viewer/actions/action_apply.h"
 #include "viewer/actions/action_file.h"
 #include "viewer/actions/replay_plan.h"
-#include "imglib/ops/color_ops.h"
 #include "viewer/busy_guard.h"
 #include "viewer/image_commands.h"
 #include "viewer/library_messages.h"
@@ -17,9 +16,8 @@
 
 namespace {
 
-// The operations that the viewer provides to actions. The alpha-channel,
-// colour and text operations are not part of the viewer yet: until they are,
-// their actions fail as actions of an unknown kind do.
+// What the viewer provides to actions. Write Text is not part of the viewer
+// yet: until it is, its actions fail as actions of an unknown kind do.
 class ViewerActionHost : public ActionHost {
 public:
     explicit ViewerActionHost(MainWindowState& state) : state_(state) {}
@@ -27,12 +25,11 @@ public:
         return ChangeImageMode(state_, static_cast<uint32_t>(block.command), block.dither,
                                block.alphaMode, false);
     }
-    bool ApplyAlpha(const AlphaBlock&) override { return false; }
-    bool ToneMap(const ToneMapBlock&) override { return false; }
-    bool ColorFilter(const ColorFilterBlock&) override { return false; }
-    bool Invert() override { return ILInvertImage(&state_.image) == 1; }
-    bool SwapRedBlue() override { return ILSwapRedBlue(&state_.image) == 1; }
     bool WriteText(const WriteTextBlock&, const char16_t*) override { return false; }
+    // Recorded paths are the viewer's DOS paths.
+    std::u16string LibraryPath(const std::u16string& recorded) override {
+        return ToLibraryPath(reinterpret_cast<const WCHAR*>(recorded.c_str()));
+    }
 
 private:
     MainWindowState& state_;

@@ -1,5 +1,7 @@
 // Linear sRGB <-> CIE L*a*b* relative to the D50 white.
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 #include "imglib/convert/srgb.h"
 
@@ -12,8 +14,22 @@ constexpr float kEpsilon = 0.008856452f;
 constexpr float kSlope = 7.787f;
 constexpr float kOffset = 0.13793103f; // 4/29
 
+// Cube root of t > 0 without a transcendental call: a guess from the
+// exponent bits, then Newton steps to float precision.
+float CubeRoot(float t) {
+    uint32_t bits;
+    std::memcpy(&bits, &t, sizeof bits);
+    bits = bits / 3 + 0x2A5137A0;
+    float y;
+    std::memcpy(&y, &bits, sizeof y);
+    for (int i = 0; i < 2; ++i)
+        y = (2.0f * y + t / (y * y)) * (1.0f / 3.0f);
+    const double d = y; // a last step in double settles the final bit
+    return static_cast<float>((2.0 * d + t / (d * d)) * (1.0 / 3.0));
+}
+
 float LabF(float t) {
-    return t > kEpsilon ? std::exp(std::log(t) / 3.0f) : kSlope * t + kOffset;
+    return t > kEpsilon ? CubeRoot(t) : kSlope * t + kOffset;
 }
 
 float LabFInverse(float f) {

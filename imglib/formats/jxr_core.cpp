@@ -3,7 +3,17 @@
 // this file.
 #include <windowsmediaphoto.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <csignal>
+#include <cstring>
 #include <new>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include "imglib/formats/jxr.h"
 
@@ -72,10 +82,12 @@ bool ILJxrGetInfo(ILJxrStream* stream, uint64_t offset, ILJxrCodeStreamInfo* inf
     return true;
 }
 
-bool ILJxrDecode(ILJxrStream* stream, const ILJxrCodeStreamInfo&, const ILJxrDecodeJob& job) {
+namespace {
+
+bool DecodeHere(WMPStream* ws, const ILJxrDecodeJob& job) {
     CWMImageInfo ii;
     CWMIStrCodecParam scp;
-    if (!ReadHeader(stream->ws, job.offset, &ii, &scp)) return false;
+    if (!ReadHeader(ws, job.offset, &ii, &scp)) return false;
     ii.cBitsPerUnit = job.bitsPerUnit;
     ii.cROILeftX = ii.cROITopY = 0;
     ii.cROIWidth = ii.cWidth;
@@ -103,6 +115,56 @@ bool ILJxrDecode(ILJxrStream* stream, const ILJxrCodeStreamInfo&, const ILJxrDec
     const bool ok = ImageStrDecDecode(ctx, &bi, &decoded) == ICERR_OK;
     ImageStrDecTerm(ctx);
     return ok;
+}
+
+#ifdef __linux__
+// jxrlib's macroblock decoder indexes its tables with values read from the
+// stream unchecked, so a damaged code-stream can make it read far outside
+// them, and nothing short of decoding tells such a stream apart. The decode
+// therefore runs in a child process that writes its rows into shared memory:
+// a crash there ends the child, and the load answers a decoding failure. The
+// child only computes (jxrlib, malloc) and leaves by _exit.
+bool DecodeIsolated(WMPStream* ws, const ILJxrDecodeJob& job) {
+    const size_t bytes = job.stride * job.outHeight;
+    void* shared = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (shared == MAP_FAILED) return false;
+    // A separate alpha plane lands beside samples already decoded.
+    std::memcpy(shared, job.out, bytes);
+    FILE* file = ws->state.file.pFile;
+    std::fflush(file);
+    const pid_t child = fork();
+    if (child == 0) {
+        for (const int sig : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT})
+            std::signal(sig, SIG_DFL);
+        ILJxrDecodeJob here = job;
+        here.out = static_cast<uint8_t*>(shared);
+        _exit(DecodeHere(ws, here) ? 0 : 1);
+    }
+    bool ok = false;
+    if (child > 0) {
+        int status = 0;
+        pid_t waited;
+        do {
+            waited = waitpid(child, &status, 0);
+        } while (waited < 0 && errno == EINTR);
+        ok = waited == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        if (ok) std::memcpy(job.out, shared, bytes);
+    }
+    munmap(shared, bytes);
+    // The child moved the file offset it shares with this process.
+    std::fseek(file, 0, SEEK_SET);
+    return ok;
+}
+#endif
+
+} // namespace
+
+bool ILJxrDecode(ILJxrStream* stream, const ILJxrCodeStreamInfo&, const ILJxrDecodeJob& job) {
+#ifdef __linux__
+    return DecodeIsolated(stream->ws, job);
+#else
+    return DecodeHere(stream->ws, job);
+#endif
 }
 
 ILJxrEncoder* ILJxrEncodeStart(ILJxrStream* stream, const ILJxrEncodeParams& p) {

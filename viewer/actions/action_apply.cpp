@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <limits>
 
+#include "imglib/format.h"
+#include "imglib/ops/alpha.h"
+#include "imglib/ops/color_ops.h"
 #include "imglib/ops/gauss.h"
 #include "imglib/ops/geometry.h"
 #include "imglib/ops/projection.h"
@@ -38,6 +41,51 @@ bool ApplyProjection(const ILProjectionParams& p, ILHandle* h, ILImage* image) {
     if (ok) ILMoveImage(image, &target, true, true);
     ILFreeImage(&target);
     return ok;
+}
+
+bool ApplyAlpha(const AlphaBlock& b, ILHandle* h, ILImage* image, ActionHost& host) {
+    switch (b.kind) {
+        case ALPHA_ADD_MASK:
+            return ILAddAlpha(h, image, b.opacity, b.border, b.shape) == 1;
+        case ALPHA_REMOVE: {
+            // The block's choice, not the user's current one, for this removal.
+            uint8_t kept = 0;
+            ILGetAlphaMode(h, &kept);
+            ILSetAlphaMode(h, b.removeAlphaMode);
+            const bool done = ILRemoveAlpha(h, image) == 1;
+            ILSetAlphaMode(h, kept);
+            return done;
+        }
+        case ALPHA_INVERT:
+            return ILInvertAlpha(h, image) == 1;
+        case ALPHA_LOAD_FILE: {
+            const std::u16string path = host.LibraryPath(b.path);
+            if (path.empty()) return false;
+            ILImage mask;
+            ILInitImage(&mask);
+            const bool done = ILLoadImage(h, path.c_str(), &mask, nullptr) >= 1 &&
+                              ILLoadAlpha(h, image, &mask) == 1;
+            ILClearImage(&mask);
+            return done;
+        }
+        case ALPHA_SAVE_FILE:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool ApplyToneMap(const ToneMapBlock& b, ILHandle* h, ILImage* image) {
+    ILToneMap t;
+    ILToneMapInit(&t);
+    ILToneMapSetExposure(&t, b.exposure, false);
+    ILToneMapSetBlack(&t, b.black, false);
+    if (!ILToneMapSetExponent(&t, b.exponent, false)) return false;
+    ILToneMapSetChroma(&t, b.chroma, false);
+    ILToneMapSetHue(&t, b.hue, false);
+    ILToneMapSetWhitePoint(&t, b.whitePoint, false);
+    ILToneMapUpdate(&t);
+    return ILToneMapApplyInPlace(&t, h, image) == 1;
 }
 
 template <typename Block>
@@ -103,16 +151,18 @@ bool ApplyAction(const Action& action, ILHandle* h, ILImage* image, ActionHost& 
         }
         case ACTION_ALPHA_CHANNEL: {
             AlphaBlock b;
-            if (!Decode(action, &b)) return false;
-            return b.kind == ALPHA_SAVE_FILE || host.ApplyAlpha(b);
+            return Decode(action, &b) && ApplyAlpha(b, h, image, host);
         }
         case ACTION_TONEMAPPING: {
             ToneMapBlock b;
-            return Decode(action, &b) && host.ToneMap(b);
+            return Decode(action, &b) && ApplyToneMap(b, h, image);
         }
         case ACTION_COLOR_FILTER: {
             ColorFilterBlock b;
-            return Decode(action, &b) && host.ColorFilter(b);
+            if (!Decode(action, &b)) return false;
+            ILColorFilterParams p;
+            ILColorFilterInit(&p, b.lightHue, b.lightStrength, b.shadowHue, b.shadowStrength);
+            return ILColorFilterInPlace(&p, h, image) == 1;
         }
         case ACTION_GAUSS_FILTER: {
             GaussBlock b;
@@ -152,9 +202,9 @@ bool ApplyAction(const Action& action, ILHandle* h, ILImage* image, ActionHost& 
                    ILResampleImage(h, image, b.width, b.height, b.filter) == 1;
         }
         case ACTION_INVERT:
-            return host.Invert();
+            return ILInvertImage(image) == 1;
         case ACTION_SWAP_RED_BLUE:
-            return host.SwapRedBlue();
+            return ILSwapRedBlue(image) == 1;
         case ACTION_WRITE_TEXT: {
             WriteTextBlock b;
             return Decode(action, &b) && host.WriteText(b, ActionText(action));

@@ -1,10 +1,11 @@
-// Repeating a recorded action on the current image. The geometry, resampling,
-// Gauss and projection operations are called here directly; the mode
-// change, the alpha-channel operations, the colour operations and Write Text
-// are reached through ActionHost, which the viewer provides.
+// Repeating a recorded action on the current image. The library's
+// operations are called here directly; the mode change, Write Text and the
+// paths the viewer records are reached through ActionHost, which the viewer
+// provides.
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "imglib/handle.h"
 #include "imglib/image.h"
@@ -16,13 +17,10 @@ public:
     virtual ~ActionHost() = default;
     // Converts without asking and without recording a Mode action.
     virtual bool ChangeMode(const ModeBlock& mode) = 0;
-    // Alpha Channel kinds 0-3 (the block's path for kind 3).
-    virtual bool ApplyAlpha(const AlphaBlock& alpha) = 0;
-    virtual bool ToneMap(const ToneMapBlock& settings) = 0;
-    virtual bool ColorFilter(const ColorFilterBlock& filter) = 0;
-    virtual bool Invert() = 0;
-    virtual bool SwapRedBlue() = 0;
     virtual bool WriteText(const WriteTextBlock& params, const char16_t* text) = 0;
+    // The path ImgLib opens for a path as the viewer recorded it; empty when
+    // there is none.
+    virtual std::u16string LibraryPath(const std::u16string& recorded) = 0;
 };
 
 // True exactly when the operation succeeded; false without touching the

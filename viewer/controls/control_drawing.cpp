@@ -49,14 +49,6 @@ void PlaceAtMainWindow(HWND window, HWND mainWindow, int clientWidth, int client
                  SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
 }
 
-void FrameControl(HWND control, HDC context, int y) {
-    RECT window = {};
-    GetWindowRect(control, &window);
-    RECT frame = {11, y, 11 + window.right - window.left, y + window.bottom - window.top};
-    InflateRect(&frame, 1, 1);
-    FrameRect(context, &frame, g_styleBrushes.Text);
-}
-
 void DrawScaleTicks(HDC context, int x, int y, int extent, int count) {
     for (int i = 0; i < count; ++i) {
         const int tickY = y + extent - (count > 1 ? MulDivRound(i, extent, count - 1) : 0);

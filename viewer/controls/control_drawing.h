@@ -19,7 +19,5 @@ int FitToScreenY(int y, int height);
 // Moves the window over the main window's client corner, sized for a client
 // area of width x height under a small caption.
 void PlaceAtMainWindow(HWND window, HWND mainWindow, int clientWidth, int clientHeight);
-// One-pixel Text frame around a control placed at x 11 and y.
-void FrameControl(HWND control, HDC context, int y);
 // count 5-pixel ticks from y + extent up to y with the selected pen.
 void DrawScaleTicks(HDC context, int x, int y, int extent, int count);

@@ -106,7 +106,3 @@ HGDIOBJ PaintSimpleDialogBackground(const SimpleDialog& dialog, HDC context, boo
 void RestoreSimpleDialogPen(HDC context, HGDIOBJ previousPen) {
     DeleteObject(SelectObject(context, previousPen));
 }
-
-void RedrawSimpleDialog(const SimpleDialog& dialog) {
-    InvalidateWindowTree(dialog.window);
-}

@@ -49,5 +49,3 @@ void EndSimpleDialogSetup(const SimpleDialog& dialog);
 // style and a one-pixel Text pen, which RestoreSimpleDialogPen puts back.
 HGDIOBJ PaintSimpleDialogBackground(const SimpleDialog& dialog, HDC context, bool erase);
 void RestoreSimpleDialogPen(HDC context, HGDIOBJ previousPen);
-// Repaints the dialog and all its controls (after a change of style).
-void RedrawSimpleDialog(const SimpleDialog& dialog);

@@ -199,6 +199,26 @@ TEST_F(Jxr, SavedFormatsRoundTripAndDecodeInJxrDecApp) {
 
 // Options the codec cannot honour together fall back to full chroma
 // instead of failing at the encoder; quality is kept inside 1..100.
+// Two bytes changed in a microscope tile's macroblock data once made jxrlib's
+// run decoder read far outside its tables and end the process; the load now
+// fails with a message instead.
+TEST_F(Jxr, DamagedMacroblockDataFailsWithoutEndingTheProcess) {
+    const fs::path tile =
+        Fixtures() / "first-tiles" / "FL_3channel_2scenes_Zstack_compression85pct.jxr";
+    if (!fs::is_regular_file(tile)) GTEST_SKIP() << "no " << tile;
+    Bytes bytes = ReadBytes(tile);
+    ASSERT_EQ(bytes.size(), 279773u);
+    bytes[30873] = 0x32;
+    bytes[38542] = 0xB6;
+    const std::string path = PathOf("damaged.jxr");
+    ASSERT_TRUE(WriteBytes(path, bytes));
+    ILImageOwner image;
+    EXPECT_LE(Load(path, &image.image), IL_FAILED);
+    EXPECT_FALSE(LastError().empty());
+    // The stream stays usable: the undamaged tile still loads afterwards.
+    EXPECT_EQ(Load(tile, &image.image), IL_OK) << LastError();
+}
+
 TEST_F(Jxr, ImpossibleOptionPairsFallBack) {
     struct Case {
         ILPixelType type;

@@ -49,6 +49,16 @@ TEST_F(Alpha, EnsureAndAddWithShapes) {
     static_assert(ILTypeWithAlpha(IL_INDEX4) == IL_INDEX_A8 &&
                   ILTypeWithAlpha(IL_GREY1) == IL_GREY_A8);
 
+    // A conversion without a route leaves the image as it was.
+    Image bilevel(8, 8, IL_GREY1);
+    const uint8_t* data = bilevel.data;
+    if (ILEnsureAlpha(handle_, &bilevel) == IL_OK) {
+        EXPECT_EQ(bilevel.type, IL_GREY_A8);
+    } else {
+        EXPECT_EQ(bilevel.type, IL_GREY1);
+        EXPECT_EQ(bilevel.data, data);
+    }
+
     // Rectangle: opaque inside the border, fading towards the edges.
     Image image(40, 30, IL_BGR8);
     vxtest::FillPhoto(&image, 2);

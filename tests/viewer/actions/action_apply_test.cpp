@@ -8,6 +8,8 @@
 
 #include "imglib/format.h"
 #include "imglib/io/path.h"
+#include "imglib/ops/alpha.h"
+#include "imglib/ops/color_ops.h"
 #include "imglib/ops/gauss.h"
 #include "imglib/ops/geometry.h"
 #include "imglib/ops/resample.h"
@@ -24,13 +26,12 @@ struct FakeHost : ActionHost {
     std::vector<std::string> calls;
     bool result = true;
     bool ChangeMode(const ModeBlock&) override { return Call("mode"); }
-    bool ApplyAlpha(const AlphaBlock&) override { return Call("alpha"); }
-    bool ToneMap(const ToneMapBlock&) override { return Call("tonemap"); }
-    bool ColorFilter(const ColorFilterBlock&) override { return Call("filter"); }
-    bool Invert() override { return Call("invert"); }
-    bool SwapRedBlue() override { return Call("swap"); }
     bool WriteText(const WriteTextBlock&, const char16_t* text) override {
         return Call(text ? "text" : "no text");
+    }
+    std::u16string LibraryPath(const std::u16string&) override {
+        Call("path");
+        return {}; // no such file
     }
     bool Call(const char* what) {
         calls.push_back(what);
@@ -152,14 +153,16 @@ TEST(ActionApply, RefusalsLeaveTheImageAndReachNothing) {
 TEST(ActionApply, HostOperationsGetTheirBlocks) {
     Image image(4, 4, IL_BGR8);
     FakeHost host;
+    const Action mode = Make(ACTION_MODE, ModeBlock{40913, 1, 2});
     host.result = false;
-    EXPECT_FALSE(ApplyAction(MakeInt(ACTION_INVERT, 0), nullptr, &image, host));
+    EXPECT_FALSE(ApplyAction(mode, nullptr, &image, host));
     host.result = true;
-    EXPECT_TRUE(ApplyAction(Make(ACTION_MODE, ModeBlock{40913, 1, 2}), nullptr, &image, host));
-    EXPECT_TRUE(
-        ApplyAction(Make(ACTION_ALPHA_CHANNEL, OfKind(ALPHA_INVERT)), nullptr, &image, host));
+    EXPECT_TRUE(ApplyAction(mode, nullptr, &image, host));
     EXPECT_TRUE(ApplyAction(Make(ACTION_WRITE_TEXT, WriteTextBlock{}), nullptr, &image, host));
-    EXPECT_EQ(host.calls, (std::vector<std::string>{"invert", "mode", "alpha", "no text"}));
+    AlphaBlock load = OfKind(ALPHA_LOAD_FILE);
+    load.path = u"C:\\mask.png";
+    EXPECT_FALSE(ApplyAction(Make(ACTION_ALPHA_CHANNEL, load), nullptr, &image, host));
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"mode", "mode", "no text", "path"}));
 }
 
 TEST(ActionApply, ExpandOnIndexedUsesTheNearestEntry) {
@@ -178,8 +181,7 @@ TEST(ActionApply, ExpandOnIndexedUsesTheNearestEntry) {
 }
 
 std::u16string CorpusPicture() {
-    const std::string path =
-        std::string(VX_CORPUS_DIR) + "/libjpeg-turbo-testimages/jpeg/testorig.png";
+    const std::string path = std::string(VX_CORPUS_DIR) + "/pillow-tests/png/hopper.png";
     return std::filesystem::exists(path) ? ILUtf8ToPath(path) : std::u16string();
 }
 
@@ -192,13 +194,16 @@ std::vector<Action> Edits() {
             MakeInt(ACTION_MIRROR, 1),
             Make(ACTION_AFFINE, affine),
             Make(ACTION_RESAMPLE, ResampleBlock{80, 60, 5}),
-            Make(ACTION_GAUSS_FILTER, GaussBlock{1, 1.0f, 2, 0, {1, 1, 1, 1}})};
+            Make(ACTION_GAUSS_FILTER, GaussBlock{1, 1.0f, 2, 0, {1, 1, 1, 1}}),
+            MakeInt(ACTION_INVERT, 0),
+            Make(ACTION_COLOR_FILTER, ColorFilterBlock{200, 40, 30, 60}),
+            Make(ACTION_ALPHA_CHANNEL, AlphaBlock{ALPHA_ADD_MASK, 5, 0.75f, 2, 0, {}})};
 }
 
-void ApplyDirectly(const Action& a, ILImage* image) {
+void ApplyDirectly(const Action& a, ILHandle* h, ILImage* image) {
     switch (a.type) {
         case ACTION_ROTATE:
-            ASSERT_EQ(ILRotateImage(nullptr, image, 90), 1);
+            ASSERT_EQ(ILRotateImage(h, image, 90), 1);
             break;
         case ACTION_CROP:
             ASSERT_EQ(
@@ -208,23 +213,35 @@ void ApplyDirectly(const Action& a, ILImage* image) {
             ASSERT_EQ(ILShiftImage(image, nullptr, 11, -4), 1);
             break;
         case ACTION_MIRROR:
-            ASSERT_EQ(ILMirrorImage(nullptr, image, 1), 1);
+            ASSERT_EQ(ILMirrorImage(h, image, 1), 1);
             break;
         case ACTION_AFFINE: {
             ILAffineParams p{15, 0.9, 0.9, 0.05, 0, {}, 1, 0, {0, 0}};
-            ASSERT_EQ(ILAffineTransform(nullptr, image, nullptr, &p), 1);
+            ASSERT_EQ(ILAffineTransform(h, image, nullptr, &p), 1);
             break;
         }
         case ACTION_RESAMPLE:
-            ASSERT_EQ(ILResampleImage(nullptr, image, 80, 60, 5), 1);
+            ASSERT_EQ(ILResampleImage(h, image, 80, 60, 5), 1);
             break;
         case ACTION_GAUSS_FILTER: {
             ILGaussParams p;
             ILGaussParamsInit(&p, 1, 1.0f, 2, 0);
             ILGaussParamsSetChannels(&p, 1, 1, 1, 1);
-            ASSERT_EQ(ILGaussFilterInPlace(&p, nullptr, image), 1);
+            ASSERT_EQ(ILGaussFilterInPlace(&p, h, image), 1);
             break;
         }
+        case ACTION_INVERT:
+            ASSERT_EQ(ILInvertImage(image), 1);
+            break;
+        case ACTION_COLOR_FILTER: {
+            ILColorFilterParams p;
+            ILColorFilterInit(&p, 40, 60, 200, 30);
+            ASSERT_EQ(ILColorFilterInPlace(&p, h, image), 1);
+            break;
+        }
+        case ACTION_ALPHA_CHANNEL:
+            ASSERT_EQ(ILAddAlpha(h, image, 0.75f, 5, 2), 1);
+            break;
         default:
             FAIL();
     }
@@ -253,12 +270,12 @@ TEST(ActionReplay, UndoRedoAndJumpsMatchDirectEdits) {
     SetHistoryCursor(history, 0);
     FakeHost host;
     for (const Action& a : edits) {
-        ApplyDirectly(a, &image);
+        ApplyDirectly(a, h.get(), &image);
         states.push_back(vxtest::Packed(image));
         sizes.emplace_back(image.width, image.height);
         ASSERT_TRUE(history.AppendCopy(a));
     }
-    const auto apply = [&](const Action& a) { return ApplyAction(a, nullptr, &image, host); };
+    const auto apply = [&](const Action& a) { return ApplyAction(a, h.get(), &image, host); };
     auto expectState = [&](size_t n, const char* what) {
         EXPECT_EQ(history.cursor, static_cast<int32_t>(n)) << what;
         EXPECT_EQ(std::make_pair(image.width, image.height), sizes[n]) << what;

@@ -32,6 +32,15 @@ expect_note() {  # LINE: waits for the line in the log
     done
     vx_fail "no notification '$1' (log: $(tr '\n' ';' <"$log"))"
 }
+expect_count() {  # LINE N WHAT: waits until the line stands N times in the log
+    local i have=0
+    for ((i = 0; i < 250; i++)); do
+        have=$(grep -cxF -- "$1" "$log" || true)
+        [ "$have" = "$2" ] && return 0
+        sleep 0.02
+    done
+    vx_fail "$3: have $have, want $2"
+}
 mark_log() { : >"$log"; }
 text_of() { vx_drive get-text "$g" "$1"; }
 
@@ -43,8 +52,7 @@ vx_shot "$g" "$VX_OUT/gallery-light.png"
 mark_log
 vx_drive set-text "$g" 1050/1060 500 >/dev/null
 vx_expect_eq "$(text_of 1050)" 200 "spin text after typing 500"
-expect_note "1050 768 200"
-vx_expect_eq "$(grep -c '^1050 768 200$' "$log")" 2 "EN_CHANGE notifications of the typed 500"
+expect_count "1050 768 200" 2 "EN_CHANGE notifications of the typed 500"
 # The upper arrow at the maximum does nothing; the lower one steps down.
 post 1050 0x201 1 "$(at 65 5)"
 post 1050 0x202 0 "$(at 65 5)"
@@ -67,7 +75,7 @@ post 1060 0x201 1 "$(at 3 7)"
 post 1060 0x202 0 "$(at 3 7)"
 vx_drive key "$g,control=1060" 0x21 >/dev/null # Page Up: 10
 expect_note "1060 5892 10"
-vx_expect_eq "$(grep -c '^1060 5892 0$' "$log")" 2 "slider back at 0 by the click"
+expect_count "1060 5892 0" 2 "slider back at 0 by the click"
 
 # A press released outside the button sends nothing; inside, one click.
 mark_log
@@ -105,7 +113,7 @@ post 1030 0x100 0x20
 expect_note "1030 110 0"
 post 1030 0x101 0x11 # Ctrl up
 post 1030 0x203 0x0009 "$(at 10 5)" # Ctrl+double-click
-vx_expect_eq "$(grep -c '^1030 110 0$' "$log")" 2 "Ctrl+Space and Ctrl+double-click"
+expect_count "1030 110 0" 2 "Ctrl+Space and Ctrl+double-click"
 
 # A point handle dragged past its bounding rectangle stops at the edge and
 # reports each move.
@@ -120,6 +128,20 @@ post 1020 0x202 0 "$(at 3 3)"
 expect_note "111 5894 1020"
 read -r hx hy _ <<<"$(vx_drive rect "$g,control=1020")"
 vx_expect_eq "$((hx - cx)),$((hy - cy))" "117,142" "handle at the right edge of its bounds"
+
+# The small button sets the others from the program's side: the handle
+# moves (reported), the slider returns to its default 5, and the new defaults
+# are clamped to the ranges (Space: slider 10, spin field 0).
+mark_log
+post 1002 0x201 1 "$(at 5 5)"
+post 1002 0x202 0 "$(at 5 5)"
+expect_note "111 5892 1020"
+expect_note "1020 0 $(((130 << 16) | 40))"
+expect_note "1060 0 5"
+vx_drive key "$g,control=1060" 0x20 >/dev/null
+expect_note "1060 5892 10"
+post 1050 0x100 0x20
+vx_expect_eq "$(text_of 1050)" 0 "spin text after Space with the new default"
 
 # Pressed and focused, with focus cues on after a key: photographed.
 post 1001 0x201 1 "$(at 5 5)"

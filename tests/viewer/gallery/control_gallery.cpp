@@ -82,9 +82,24 @@ void Log(HWND window, WPARAM wParam, LPARAM lParam) {
     std::fflush(g_log);
 }
 
+// The small button sets the other controls from the program's side: the
+// handle moves (and reports it), the slider goes back to its default, the
+// spin field and slider take new defaults, the swatch and square change.
+void SetControls(HWND window) {
+    SetPointHandlePosition(GetDlgItem(window, kHandle), 40, 130);
+    const POINT at = GetPointHandlePosition(GetDlgItem(window, kHandle));
+    Log(window, MAKEWPARAM(kHandle, 0), MAKELPARAM(at.x, at.y));
+    Log(window, MAKEWPARAM(kSlider, 0), ResetSlider(GetDlgItem(window, kSlider)));
+    SetSliderDefault(GetDlgItem(window, kSlider), 99); // clamped to 10
+    SetSpinDefault(GetDlgItem(window, kSpin), -7);     // clamped to 0
+    SetColorButtonColor(GetDlgItem(window, kColor), 0x40C040);
+    SetButtonChecked(GetDlgItem(window, kSquare), !IsButtonChecked(GetDlgItem(window, kSquare)));
+}
+
 void OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
     Log(window, wParam, lParam);
     const int id = LOWORD(wParam);
+    if (id == kSmall) SetControls(window);
     if (id >= kFirstRadio && id < kFirstRadio + 3 && HIWORD(wParam) == ControlChanged)
         SelectRadio(window, kFirstRadio, kFirstRadio + 2, id);
 }
