@@ -24,6 +24,7 @@
 #include "viewer/open_dialog.h"
 #include "viewer/open_image.h"
 #include "viewer/preferences_file.h"
+#include "viewer/save_thread.h"
 #include "viewer/shell_services.h"
 #include "viewer/style.h"
 #include "viewer/view.h"
@@ -36,8 +37,9 @@ namespace {
 // What a command does to the current image, and so which guard it passes.
 enum class Guard {
     None,
-    OpenUser,  // replaces the image; the user is told why when refused
-    ApplyUser, // changes the image; the user is told why when refused
+    OpenUser,    // replaces the image; the user is told why when refused
+    ApplyUser,   // changes the image; the user is told why when refused
+    ApplySilent, // needs the image unchanged meanwhile; refused silently
 };
 
 struct Command {
@@ -56,6 +58,8 @@ bool PassGuard(MainWindowState& state, Guard guard) {
             return BeginImageChange(state, ImageChange::Open, ChangeAsker::User);
         case Guard::ApplyUser:
             return BeginImageChange(state, ImageChange::Apply, ChangeAsker::User);
+        case Guard::ApplySilent:
+            return BeginImageChange(state, ImageChange::Apply, ChangeAsker::Program);
     }
     return false;
 }
@@ -71,6 +75,14 @@ void OpenImage(MainWindowState& state, UINT, LPARAM) {
     if (!ChooseImageToOpen(state.window, path, g_preferences.openFilterIndex)) return;
     UpdateWindow(state.window);
     OpenImageFile(state, path, 0);
+}
+
+void SaveImage(MainWindowState& state, UINT, LPARAM) {
+    SaveImageInBackground(state, &state.image);
+}
+
+void SaveFinished(MainWindowState& state, UINT, LPARAM) {
+    OnSaveFinished(state);
 }
 
 void Exit(MainWindowState& state, UINT, LPARAM) {
@@ -360,6 +372,8 @@ void FitWindowToDisplay(MainWindowState& state, UINT, LPARAM) {
 
 constexpr Command kCommands[] = {
     {CMD_OPEN_IMAGE, CMD_OPEN_IMAGE, OpenImage, false, Guard::OpenUser},
+    {CMD_SAVE_IMAGE, CMD_SAVE_IMAGE, SaveImage, true, Guard::ApplySilent},
+    {CMD_SAVE_FINISHED, CMD_SAVE_FINISHED, SaveFinished, false, Guard::None},
     {CMD_EXIT, CMD_EXIT, Exit, false, Guard::None},
     {CMD_COPY, CMD_COPY, CopyToClipboard, true, Guard::None},
     {CMD_PASTE, CMD_PASTE, Paste, false, Guard::OpenUser},
