@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "imglib/imglib.h"
+#include "viewer/dialogs/save_option_dialogs.h"
+#include "viewer/logic/format_limits.h"
 #include "viewer/logic/save_names.h"
 #include "viewer/message_box.h"
 #include "viewer/wide_text.h"
@@ -23,6 +25,49 @@ std::u16string ForcedName(const MainWindowState& state, const WCHAR* chosen, DWO
     if (!ILGetSaveFormatExtension(row, extension)) return ToU16(chosen);
     return ForceExtension(ToU16(chosen),
                           SaveExtension(ILGetFormatId(row, true), state.image.type, extension));
+}
+
+// The panel's controls.
+constexpr int kFormatOptionButton = 10101;
+constexpr int kLimitsText = 10103;
+
+uint32_t SaveFormatId(DWORD filterIndex) {
+    return ILGetFormatId(filterIndex > 0 ? filterIndex - 1 : 0, true);
+}
+
+void ShowFormatLimits(HWND panel, const MainWindowState& state, DWORD filterIndex) {
+    const uint32_t format = SaveFormatId(filterIndex);
+    const std::string text = state.image.data ? FormatLimitsText(format, state.image.type) : "";
+    SetDlgItemTextA(panel, kLimitsText, text.c_str());
+    EnableWindow(GetDlgItem(panel, kFormatOptionButton), HasFormatOptions(format));
+}
+
+// The panel's window keeps the dialog's record, whose custom data is the
+// main window's state.
+UINT_PTR CALLBACK SaveDialogHookProc(HWND panel, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* record = reinterpret_cast<OPENFILENAMEW*>(GetWindowLongPtrW(panel, GWLP_USERDATA));
+    switch (message) {
+        case WM_INITDIALOG:
+            record = reinterpret_cast<OPENFILENAMEW*>(lParam);
+            SetWindowLongPtrW(panel, GWLP_USERDATA, lParam);
+            ShowFormatLimits(panel, *reinterpret_cast<MainWindowState*>(record->lCustData),
+                             record->nFilterIndex);
+            return TRUE;
+        case WM_NOTIFY: {
+            const auto* notice = reinterpret_cast<const OFNOTIFYW*>(lParam);
+            if (record && notice->hdr.code == CDN_TYPECHANGE)
+                ShowFormatLimits(panel, *reinterpret_cast<MainWindowState*>(record->lCustData),
+                                 notice->lpOFN->nFilterIndex);
+            return 0;
+        }
+        case WM_COMMAND:
+            if (record && LOWORD(wParam) == kFormatOptionButton)
+                ShowSaveOptionDialog(*reinterpret_cast<MainWindowState*>(record->lCustData),
+                                     SaveFormatId(record->nFilterIndex), GetParent(panel));
+            return 0;
+        default:
+            return 0;
+    }
 }
 
 } // namespace
@@ -43,7 +88,11 @@ bool ChooseImageToSave(MainWindowState& state, WCHAR (&path)[kPathUnits], int32_
         dialog.lpstrFile = path;
         dialog.nMaxFile = kPathUnits;
         dialog.lpstrTitle = L"Save image file";
-        dialog.Flags = OFN_OVERWRITEPROMPT | OFN_EXPLORER | OFN_ENABLESIZING;
+        dialog.lpfnHook = SaveDialogHookProc;
+        dialog.lpTemplateName = L"FILESAVEOPT";
+        dialog.lCustData = reinterpret_cast<LPARAM>(&state);
+        dialog.Flags = OFN_OVERWRITEPROMPT | OFN_ENABLEHOOK | OFN_ENABLETEMPLATE | OFN_EXPLORER |
+                       OFN_ENABLESIZING;
         if (!GetSaveFileNameW(&dialog)) return false;
         filterIndex = static_cast<int32_t>(dialog.nFilterIndex);
 
