@@ -1,5 +1,6 @@
 #include "viewer/dialogs/save_option_dialogs.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "viewer/controls/control_base.h"
@@ -14,10 +15,13 @@ namespace {
 
 constexpr int kWidth = 230;
 
+struct ChoiceFormat;
+
 struct SaveOptionDialog {
     SimpleDialog dialog;
     MainWindowState* state = nullptr;
     uint32_t format = 0;
+    const ChoiceFormat* choice = nullptr; // the one-option formats
 };
 
 bool Checked(HWND window, int id) {
@@ -117,6 +121,112 @@ void StoreTiff(HWND window, MainWindowState& state) {
     ILSetTIFFOptions(state.handle, &o);
 }
 
+// The formats whose one option is a choice among radios (GIF: one check
+// box), kept in one preferences field each.
+struct ChoiceFormat {
+    uint32_t format;
+    const WCHAR* caption;
+    int firstId;
+    const WCHAR* texts[6];
+    int count; // 0: a check box with texts[0]
+    uint32_t (*get)();
+    void (*store)(uint32_t value, ILHandle* handle);
+};
+
+template <uint8_t Preferences::*Field, bool (*Setter)(ILHandle*, const uint8_t*)>
+void StoreByte(uint32_t value, ILHandle* handle) {
+    g_preferences.*Field = static_cast<uint8_t>(value);
+    Setter(handle, &(g_preferences.*Field));
+}
+template <uint8_t Preferences::*Field>
+uint32_t GetByte() {
+    return g_preferences.*Field;
+}
+
+const ChoiceFormat kChoiceFormats[] = {
+    {0x10,
+     L"Save BMP Options",
+     1001,
+     {L"Windows Bitmap", L"OS/2 Bitmap"},
+     2,
+     GetByte<&Preferences::bmpOptions>,
+     StoreByte<&Preferences::bmpOptions, ILSetBMPOptions>},
+    {0x30,
+     L"Save PCX Options",
+     1101,
+     {L"None", L"RLE"},
+     2,
+     GetByte<&Preferences::pcxOptions>,
+     StoreByte<&Preferences::pcxOptions, ILSetPCXOptions>},
+    {0x80,
+     L"Save TGA Options",
+     1801,
+     {L"None", L"RLE"},
+     2,
+     GetByte<&Preferences::tgaOptions>,
+     StoreByte<&Preferences::tgaOptions, ILSetTGAOptions>},
+    {0x90,
+     L"Save PNM Options",
+     1701,
+     {L"Binary", L"Ascii"},
+     2,
+     GetByte<&Preferences::pnmOptions>,
+     StoreByte<&Preferences::pnmOptions, ILSetPNMOptions>},
+    {0x100,
+     L"Save RAD Options",
+     1911,
+     {L"RGB(e)", L"XYZ(e)"},
+     2,
+     GetByte<&Preferences::radianceOptions>,
+     StoreByte<&Preferences::radianceOptions, ILSetRadianceOptions>},
+    {0x20,
+     L"Save GIF Options",
+     1301,
+     {L"Interlaced"},
+     0,
+     GetByte<&Preferences::gifOptions>,
+     StoreByte<&Preferences::gifOptions, ILSetGIFOptions>},
+    {0x110,
+     L"Save EXR Options",
+     1921,
+     {L"None", L"RLE", L"ZIP/scanline", L"ZIP/block", L"Wavelet", L"ZIP/Pixar 24"},
+     6,
+     [] { return g_preferences.exrOptions; },
+     [](uint32_t value, ILHandle* handle) {
+         g_preferences.exrOptions = value;
+         ILSetEXROptions(handle, &g_preferences.exrOptions);
+     }},
+};
+
+const ChoiceFormat* FindChoiceFormat(uint32_t format) {
+    for (const ChoiceFormat& choice : kChoiceFormats)
+        if (choice.format == format) return &choice;
+    return nullptr;
+}
+
+void InitChoice(HWND window, const ChoiceFormat& choice) {
+    const uint32_t value = choice.get();
+    if (choice.count == 0)
+        CreateCheckBox(window, choice.firstId, choice.texts[0], 10, 28, 200, value != 0);
+    else
+        CreateRadioGroup(window, choice.firstId, choice.texts, choice.count, 10, 28, 200,
+                         value < static_cast<uint32_t>(choice.count) ? static_cast<int>(value) : 0);
+}
+
+// Whether the command was a click on one of the choice's radios.
+bool SelectChoice(HWND window, const ChoiceFormat& choice, int id) {
+    return choice.count > 0 &&
+           SelectInGroup(window, id, choice.firstId, choice.firstId + choice.count - 1);
+}
+
+void StoreChoice(HWND window, const ChoiceFormat& choice, ILHandle* handle) {
+    const uint32_t value = choice.count == 0
+                               ? Checked(window, choice.firstId)
+                               : static_cast<uint32_t>(GetCheckedRadio(
+                                     window, choice.firstId, choice.firstId + choice.count - 1));
+    choice.store(value, handle);
+}
+
 void OnInitDialog(SaveOptionDialog& box, HWND window) {
     BeginSimpleDialog(box.dialog, window);
     switch (box.format) {
@@ -129,6 +239,9 @@ void OnInitDialog(SaveOptionDialog& box, HWND window) {
         case kTiff:
             InitTiff(window, box.state->image);
             break;
+        default:
+            InitChoice(window, *box.choice);
+            break;
     }
     EndSimpleDialogSetup(box.dialog);
 }
@@ -138,6 +251,7 @@ void OnCommand(SaveOptionDialog& box, WPARAM wParam, LPARAM lParam) {
     const int id = LOWORD(wParam);
     if (box.format == kJpeg && id == 1402 && HIWORD(wParam) == ControlChanged)
         ShowRate(window, 1401, static_cast<int32_t>(lParam));
+    if (box.choice && SelectChoice(window, *box.choice, id)) return;
     if (SelectInGroup(window, id, 1201, 1204) || SelectInGroup(window, id, 1601, 1602)) return;
     if (SelectInGroup(window, id, 1603, 1607)) {
         ApplyTiffRules(window, box.state->image);
@@ -147,6 +261,7 @@ void OnCommand(SaveOptionDialog& box, WPARAM wParam, LPARAM lParam) {
         if (box.format == kJpeg) StoreJpeg(window, box.state->handle);
         if (box.format == kPng) StorePng(window, box.state->handle);
         if (box.format == kTiff) StoreTiff(window, *box.state);
+        if (box.choice) StoreChoice(window, *box.choice, box.state->handle);
     }
     if (id == IDOK || id == IDCANCEL) CloseSimpleDialog(box.dialog, id);
 }
@@ -195,7 +310,11 @@ bool ShowSaveOptionDialog(MainWindowState& state, uint32_t formatId, HWND owner)
             height = 200;
             break;
         default:
-            return false;
+            box.choice = FindChoiceFormat(box.format);
+            if (!box.choice) return false;
+            caption = box.choice->caption;
+            height = 40 + 20 * std::max(box.choice->count, 1);
+            break;
     }
     SetupSimpleDialog(box.dialog, caption, kWidth, height + kButtonBarHeight, 2, true, owner);
     return RunOptionDialog(state, box.dialog, DialogProcOf<SaveOptionDialog, SaveOptionMessage>,

@@ -94,3 +94,24 @@ vx_expect_eq "$(vx_drive get-text "$(panel)" 10103)" \
     "Selected format supports only indexed 8 bps colors" "GIF limits"
 vx_drive press "$dialog" 2 >/dev/null
 vx_drive wait-gone "$dialog" >/dev/null
+
+# Each option dialog built so far opens from the panel and closes with Cancel.
+for entry in "0 BMP" "1 PCX" "2 PNG" "3 GIF" "4 JPEG" "7 TIFF" "8 PNM" "9 TGA" "13 RAD" \
+    "14 EXR"; do
+    read -r row name <<<"$entry"
+    open_save "$row"
+    options=$(open_options "Save $name Options")
+    vx_drive press "$options" 2 >/dev/null
+    vx_drive wait-gone "$options" >/dev/null || vx_fail "the $name options stay"
+    vx_drive press "$dialog" 2 >/dev/null
+    vx_drive wait-gone "$dialog" >/dev/null || vx_fail "the save dialog stays"
+done
+
+# A radio choice reaches the file: TGA with RLE.
+open_save 9
+options=$(open_options "Save TGA Options")
+vx_drive press "$options" 1802 >/dev/null # RLE
+vx_drive press "$options" 1 >/dev/null
+vx_drive wait-gone "$options" >/dev/null
+finish_save r.tga
+identify-im6.q16 -verbose "$VX_DATA/r.tga" | grep -q "Compression: RLE" || vx_fail "r.tga is not RLE"
