@@ -60,6 +60,20 @@ void StoreJpeg(HWND window, ILHandle* handle) {
     ILSetJPEGOptions(handle, &o);
 }
 
+// WebP: quality slider 2113 with its text 2112.
+constexpr uint32_t kWebp = 0x140;
+void InitWebp(HWND window) {
+    CreateLabel(window, 2111, L"Rate:", 10, 28, 40, 1);
+    CreateSlider(window, 2113, 50, 28, 120, 10, 100,
+                 static_cast<int32_t>(g_preferences.webpOptions), false);
+    CreateLabel(window, 2112, L"", 180, 28, 40, 1);
+    ShowRate(window, 2112, GetSliderValue(GetDlgItem(window, 2113)));
+}
+void StoreWebp(HWND window, ILHandle* handle) {
+    g_preferences.webpOptions = static_cast<uint32_t>(GetSliderValue(GetDlgItem(window, 2113)));
+    ILSetWebPOptions(handle, &g_preferences.webpOptions);
+}
+
 // PNG: compression radios 1201-1204, check boxes 1205 and 1206.
 constexpr uint32_t kPng = 0x40;
 void InitPng(HWND window) {
@@ -236,6 +250,9 @@ void OnInitDialog(SaveOptionDialog& box, HWND window) {
         case kPng:
             InitPng(window);
             break;
+        case kWebp:
+            InitWebp(window);
+            break;
         case kTiff:
             InitTiff(window, box.state->image);
             break;
@@ -251,6 +268,8 @@ void OnCommand(SaveOptionDialog& box, WPARAM wParam, LPARAM lParam) {
     const int id = LOWORD(wParam);
     if (box.format == kJpeg && id == 1402 && HIWORD(wParam) == ControlChanged)
         ShowRate(window, 1401, static_cast<int32_t>(lParam));
+    if (box.format == kWebp && id == 2113 && HIWORD(wParam) == ControlChanged)
+        ShowRate(window, 2112, static_cast<int32_t>(lParam));
     if (box.choice && SelectChoice(window, *box.choice, id)) return;
     if (SelectInGroup(window, id, 1201, 1204) || SelectInGroup(window, id, 1601, 1602)) return;
     if (SelectInGroup(window, id, 1603, 1607)) {
@@ -260,6 +279,7 @@ void OnCommand(SaveOptionDialog& box, WPARAM wParam, LPARAM lParam) {
     if (id == IDOK) {
         if (box.format == kJpeg) StoreJpeg(window, box.state->handle);
         if (box.format == kPng) StorePng(window, box.state->handle);
+        if (box.format == kWebp) StoreWebp(window, box.state->handle);
         if (box.format == kTiff) StoreTiff(window, *box.state);
         if (box.choice) StoreChoice(window, *box.choice, box.state->handle);
     }
@@ -304,6 +324,10 @@ bool ShowSaveOptionDialog(MainWindowState& state, uint32_t formatId, HWND owner)
         case kPng:
             caption = L"Save PNG Options";
             height = 160;
+            break;
+        case kWebp:
+            caption = L"Save WebP Options";
+            height = 70;
             break;
         case kTiff:
             caption = L"Save TIFF Options";
