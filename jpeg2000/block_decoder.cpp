@@ -90,6 +90,10 @@ int segment_pass_limit(int modes, int first) {
     return INT_MAX;
 }
 
+block_decoder::block_view block_decoder::view() {
+    return {width_, height_, stride_, flags_.data(), samples_};
+}
+
 void block_decoder::reset_contexts() {
     for (mq_context& c : contexts_)
         c = mq_reset_context(0);
@@ -107,6 +111,21 @@ inline int block_decoder::sign_bit(mq_decoder& mq, raw_decoder& rd, uint32_t f) 
 
 namespace {
 
+// Visits every sample in the coding order, stripe by stripe and column by
+// column: visit(flag word, sample, row within the stripe).
+template <typename Visit>
+inline void scan_stripes(const auto& v, Visit&& visit) {
+    for (int y0 = 0; y0 < v.height; y0 += 4) {
+        const int rows = std::min(4, v.height - y0);
+        for (int x = 0; x < v.width; ++x) {
+            uint32_t* f = v.flags + (y0 + 1) * v.stride + x + 1;
+            uint32_t* s = v.samples + y0 * v.width + x;
+            for (int r = 0; r < rows; ++r, f += v.stride, s += v.width)
+                visit(f, s, r);
+        }
+    }
+}
+
 inline void make_significant(uint32_t* f, int stride, int negative) {
     f[0] |= significant;
     f[-stride] |= sig_s | (negative ? neg_s : 0);
@@ -123,29 +142,23 @@ inline void make_significant(uint32_t* f, int stride, int negative) {
 
 template <bool causal, bool raw>
 void block_decoder::significance_pass(int bit_position) {
+    const int stride = stride_;
     // The coders in locals: kept in registers across the loop.
     mq_decoder mq = mq_;
     raw_decoder rawd = raw_;
     const uint32_t one = 1u << bit_position, half = one >> 1;
-    for (int y0 = 0; y0 < height_; y0 += 4) {
-        const int rows = std::min(4, height_ - y0);
-        for (int x = 0; x < width_; ++x) {
-            uint32_t* f = flags_.data() + (y0 + 1) * stride_ + x + 1;
-            uint32_t* s = samples_ + y0 * width_ + x;
-            for (int r = 0; r < rows; ++r, f += stride_, s += width_) {
-                uint32_t fl = *f;
-                if (causal && r == 3) fl &= causal_mask;
-                if ((fl & (significant | visited)) || !(fl & neighbours)) continue;
-                const int bit = raw ? rawd.bit() : mq.decode(contexts_[zc_[fl & neighbours]]);
-                if (bit) {
-                    const int neg = sign_bit<raw>(mq, rawd, fl);
-                    *s = one | half | (static_cast<uint32_t>(neg) << 31);
-                    make_significant(f, stride_, neg);
-                }
-                *f |= visited;
-            }
+    scan_stripes(view(), [&](uint32_t* f, uint32_t* s, int r) {
+        uint32_t fl = *f;
+        if (causal && r == 3) fl &= causal_mask;
+        if ((fl & (significant | visited)) || !(fl & neighbours)) return;
+        const int bit = raw ? rawd.bit() : mq.decode(contexts_[zc_[fl & neighbours]]);
+        if (bit) {
+            const int neg = sign_bit<raw>(mq, rawd, fl);
+            *s = one | half | (static_cast<uint32_t>(neg) << 31);
+            make_significant(f, stride, neg);
         }
-    }
+        *f |= visited;
+    });
     mq_ = mq;
     raw_ = rawd;
 }
@@ -156,75 +169,69 @@ void block_decoder::refinement_pass(int bit_position) {
     mq_decoder mq = mq_;
     raw_decoder rawd = raw_;
     const uint32_t one = 1u << bit_position, half = one >> 1;
-    for (int y0 = 0; y0 < height_; y0 += 4) {
-        const int rows = std::min(4, height_ - y0);
-        for (int x = 0; x < width_; ++x) {
-            uint32_t* f = flags_.data() + (y0 + 1) * stride_ + x + 1;
-            uint32_t* s = samples_ + y0 * width_ + x;
-            for (int r = 0; r < rows; ++r, f += stride_, s += width_) {
-                uint32_t fl = *f;
-                if ((fl & (significant | visited)) != significant) continue;
-                if (causal && r == 3) fl &= causal_mask;
-                int bit;
-                if constexpr (raw) {
-                    bit = rawd.bit();
-                } else {
-                    const int ctx = (fl & refined) ? 2 : (fl & neighbours) ? 1 : 0;
-                    bit = mq.decode(contexts_[ctx_refine + ctx]);
-                }
-                // The half step set below the previous plane becomes this
-                // plane's bit; a new half step goes below it.
-                *s = (*s ^ (bit ? 0 : one)) | half;
-                *f |= refined;
-            }
+    scan_stripes(view(), [&](uint32_t* f, uint32_t* s, int r) {
+        uint32_t fl = *f;
+        if ((fl & (significant | visited)) != significant) return;
+        if (causal && r == 3) fl &= causal_mask;
+        int bit;
+        if constexpr (raw) {
+            bit = rawd.bit();
+        } else {
+            const int ctx = (fl & refined) ? 2 : (fl & neighbours) ? 1 : 0;
+            bit = mq.decode(contexts_[ctx_refine + ctx]);
         }
-    }
+        // The half step set below the previous plane becomes this
+        // plane's bit; a new half step goes below it.
+        *s = (*s ^ (bit ? 0 : one)) | half;
+        *f |= refined;
+    });
     mq_ = mq;
     raw_ = rawd;
 }
 
 template <bool causal>
 void block_decoder::cleanup_pass(int bit_position) {
+    const auto [width, height, stride, flags, samples] = view();
     // The coder in a local: kept in registers across the loop.
     mq_decoder mq = mq_;
     raw_decoder unused;
     const uint32_t one = 1u << bit_position, half = one >> 1;
-    for (int y0 = 0; y0 < height_; y0 += 4) {
-        const int rows = std::min(4, height_ - y0);
-        for (int x = 0; x < width_; ++x) {
-            uint32_t* const f0 = flags_.data() + (y0 + 1) * stride_ + x + 1;
-            uint32_t* const s0 = samples_ + y0 * width_ + x;
+    for (int y0 = 0; y0 < height; y0 += 4) {
+        const int rows = std::min(4, height - y0);
+        for (int x = 0; x < width; ++x) {
+            uint32_t* const f0 = flags + (y0 + 1) * stride + x + 1;
+            uint32_t* const s0 = samples + y0 * width + x;
             int r = 0;
             if (rows == 4) {
                 const uint32_t busy = significant | visited | neighbours;
-                uint32_t last = f0[3 * stride_];
+                uint32_t last = f0[3 * stride];
                 if (causal) last &= causal_mask;
-                if (!((f0[0] | f0[stride_] | f0[2 * stride_]) & busy) && !(last & busy)) {
+                if (!((f0[0] | f0[stride] | f0[2 * stride]) & busy) && !(last & busy)) {
                     if (!mq.decode(contexts_[ctx_run])) continue;
                     r = mq.decode(contexts_[ctx_uniform]) << 1;
                     r |= mq.decode(contexts_[ctx_uniform]);
-                    uint32_t* f = f0 + r * stride_;
+                    uint32_t* f = f0 + r * stride;
                     uint32_t fl = *f;
                     if (causal && r == 3) fl &= causal_mask;
                     const int neg = sign_bit<false>(mq, unused, fl);
-                    s0[r * width_] = one | half | (static_cast<uint32_t>(neg) << 31);
-                    make_significant(f, stride_, neg);
+                    s0[r * width] = one | half | (static_cast<uint32_t>(neg) << 31);
+                    make_significant(f, stride, neg);
                     ++r;
                 }
             }
             for (; r < rows; ++r) {
-                uint32_t* f = f0 + r * stride_;
+                uint32_t* f = f0 + r * stride;
                 uint32_t fl = *f;
                 if (fl & (significant | visited)) continue;
                 if (causal && r == 3) fl &= causal_mask;
                 if (mq.decode(contexts_[zc_[fl & neighbours]])) {
                     const int neg = sign_bit<false>(mq, unused, fl);
-                    s0[r * width_] = one | half | (static_cast<uint32_t>(neg) << 31);
-                    make_significant(f, stride_, neg);
+                    s0[r * width] = one | half | (static_cast<uint32_t>(neg) << 31);
+                    make_significant(f, stride, neg);
                 }
             }
             for (r = 0; r < rows; ++r)
-                f0[r * stride_] &= ~visited;
+                f0[r * stride] &= ~visited;
         }
     }
     mq_ = mq;

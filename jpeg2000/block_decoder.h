@@ -51,6 +51,15 @@ public:
     void decode(const block_coding& block, uint32_t* samples);
 
 private:
+    // The block's geometry and arrays for a pass to keep in locals: stores to
+    // the (unsigned) sample and flag words could otherwise alias the int
+    // members and force reloads.
+    struct block_view {
+        int width, height, stride;
+        uint32_t* flags;
+        uint32_t* samples;
+    };
+    block_view view();
     void reset_contexts();
     template <bool causal, bool raw>
     void significance_pass(int plane);

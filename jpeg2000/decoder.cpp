@@ -130,6 +130,13 @@ struct precinct {
     std::vector<precinct_band> bands;
 };
 
+// A tile-component's coefficients: integers on the reversible path, floats
+// on the irreversible one.
+struct coefficient_plane {
+    std::vector<int32_t> ints;
+    std::vector<float> floats;
+};
+
 struct resolution_blocks {
     const resolution_state* resolution;
     std::vector<band_blocks> bands;
@@ -174,7 +181,7 @@ public:
     bool read_packets();
     // The component's samples after the inverse transform (before the DC
     // level shift): integers, or floats in the same storage.
-    void reconstruct(int c, std::vector<int32_t>& out);
+    void reconstruct(int c, coefficient_plane& out);
 
 private:
     precinct& precinct_at(int c, int r, int64_t p);
@@ -456,10 +463,14 @@ void tile_decoder::inverse_transform(const tile_component_state& tc, T* buf) {
     }
 }
 
-void tile_decoder::reconstruct(int c, std::vector<int32_t>& out) {
+void tile_decoder::reconstruct(int c, coefficient_plane& out) {
     const tile_component_state& tc = tile_.components[c];
     const int64_t width = tc.region.size.x;
-    out.assign(static_cast<size_t>(tc.region.size.y * width), 0);
+    const size_t count = static_cast<size_t>(tc.region.size.y * width);
+    if (tc.reversible)
+        out.ints.assign(count, 0);
+    else
+        out.floats.assign(count, 0.0f);
     std::vector<uint32_t> samples;
     for (int r = 0; r <= tc.levels; ++r) {
         const resolution_blocks& rb = comps_[c][r];
@@ -500,11 +511,11 @@ void tile_decoder::reconstruct(int c, std::vector<int32_t>& out) {
                                 w = (w & 0x80000000u) | ((w & 0x7FFFFFFF) << (kr - k));
                     }
                     for (int64_t y = 0; y < blk.size.y; ++y) {
-                        int32_t* dst = out.data() +
-                                       (offset.y + blk.pos.y - sb.region.pos.y + y) * width +
-                                       offset.x + blk.pos.x - sb.region.pos.x;
+                        const int64_t at = (offset.y + blk.pos.y - sb.region.pos.y + y) * width +
+                                           offset.x + blk.pos.x - sb.region.pos.x;
                         const uint32_t* src = samples.data() + y * blk.size.x;
                         if (tc.reversible) {
+                            int32_t* dst = out.ints.data() + at;
                             for (int64_t x = 0; x < blk.size.x; ++x) {
                                 const uint32_t w = src[x];
                                 const int32_t v = static_cast<int32_t>((w & 0x7FFFFFFF) >> shift);
@@ -512,7 +523,7 @@ void tile_decoder::reconstruct(int c, std::vector<int32_t>& out) {
                             }
                         } else {
                             // The sign bit moves over as the float's sign bit.
-                            float* fdst = reinterpret_cast<float*>(dst);
+                            float* fdst = out.floats.data() + at;
                             for (int64_t x = 0; x < blk.size.x; ++x) {
                                 const uint32_t w = src[x];
                                 float f =
@@ -529,9 +540,9 @@ void tile_decoder::reconstruct(int c, std::vector<int32_t>& out) {
         }
     }
     if (tc.reversible)
-        inverse_transform<int32_t>(tc, out.data());
+        inverse_transform<int32_t>(tc, out.ints.data());
     else
-        inverse_transform<float>(tc, reinterpret_cast<float*>(out.data()));
+        inverse_transform<float>(tc, out.floats.data());
 }
 
 void read_all_tile_parts(codestream_state& s, std::vector<std::vector<uint8_t>>& data) {
@@ -592,7 +603,7 @@ std::vector<component_image> codestream_decoder::decode(codestream_ref cs, bool*
             const bool ycc = t.uses_colour_transform();
             // Each component's plane is written out and dropped as soon as it
             // is complete; the colour transform needs the first three at once.
-            auto emit = [&](int c, std::vector<int32_t>& plane) {
+            auto emit = [&](int c, coefficient_plane& plane) {
                 const tile_component_state& tc = ts.components[c + s.first_component];
                 component_image& im = images[c];
                 im.reversible = tc.reversible;
@@ -607,8 +618,8 @@ std::vector<component_image> codestream_decoder::decode(codestream_ref cs, bool*
                 for (int64_t y = 0; y < tc.region.size.y; ++y) {
                     int32_t* dst = im.samples.data() + (tc.region.pos.y - ce.pos.y + y) * im.width +
                                    tc.region.pos.x - ce.pos.x;
-                    const int32_t* src = plane.data() + y * w;
                     if (tc.reversible) {
+                        const int32_t* src = plane.ints.data() + y * w;
                         for (int64_t x = 0; x < w; ++x)
                             dst[x] = static_cast<int32_t>(
                                 std::clamp<int64_t>(int64_t{src[x]} + shift, lo, hi));
@@ -618,37 +629,38 @@ std::vector<component_image> codestream_decoder::decode(codestream_ref cs, bool*
                     // that damaged data (even NaN) converts safely.
                     const float flo = static_cast<float>(lo - shift),
                                 fhi = static_cast<float>(hi - shift);
+                    const float* src = plane.floats.data() + y * w;
                     for (int64_t x = 0; x < w; ++x) {
-                        float f;
-                        std::memcpy(&f, &src[x], 4);
-                        f = f + 0.5f;
+                        float f = src[x] + 0.5f;
                         f = f >= flo ? (f <= fhi + 0.5f ? f : fhi) : flo;
                         int32_t v = static_cast<int32_t>(f);
                         if (static_cast<float>(v) > f) --v;
                         dst[x] = std::clamp(v + shift, lo, hi);
                     }
                 }
-                std::vector<int32_t>().swap(plane);
+                plane = {};
             };
-            std::vector<int32_t> planes[3];
+            coefficient_plane planes[3];
             int c = 0;
             if (ycc) {
                 for (; c < 3; ++c)
                     td.reconstruct(c + s.first_component, planes[c]);
-                const size_t count0 = planes[0].size();
                 if (ts.components[0].reversible) {
-                    for (size_t i = 0; i < count0; ++i) {
-                        const int64_t y = planes[0][i], cb = planes[1][i], cr = planes[2][i];
+                    int32_t* p0 = planes[0].ints.data();
+                    int32_t* p1 = planes[1].ints.data();
+                    int32_t* p2 = planes[2].ints.data();
+                    for (size_t i = 0; i < planes[0].ints.size(); ++i) {
+                        const int64_t y = p0[i], cb = p1[i], cr = p2[i];
                         const int64_t g = y - ((cb + cr) >> 2);
-                        planes[0][i] = static_cast<int32_t>(cr + g);
-                        planes[1][i] = static_cast<int32_t>(g);
-                        planes[2][i] = static_cast<int32_t>(cb + g);
+                        p0[i] = static_cast<int32_t>(cr + g);
+                        p1[i] = static_cast<int32_t>(g);
+                        p2[i] = static_cast<int32_t>(cb + g);
                     }
                 } else {
-                    float* p0 = reinterpret_cast<float*>(planes[0].data());
-                    float* p1 = reinterpret_cast<float*>(planes[1].data());
-                    float* p2 = reinterpret_cast<float*>(planes[2].data());
-                    for (size_t i = 0; i < count0; ++i) {
+                    float* p0 = planes[0].floats.data();
+                    float* p1 = planes[1].floats.data();
+                    float* p2 = planes[2].floats.data();
+                    for (size_t i = 0; i < planes[0].floats.size(); ++i) {
                         const float y = p0[i], cb = p1[i], cr = p2[i];
                         p0[i] = y + 1.402f * cr;
                         p1[i] = y - 0.3441362862010222f * cb - 0.7141362862010222f * cr;

@@ -17,7 +17,7 @@ packages=(
   wine64 wine64-tools libwine-dev fonts-wine xvfb x11-utils xauth libx11-dev
   # peers and oracles
   imagemagick netpbm libtiff-tools libjpeg-turbo-progs webp libvips-tools
-  libopenjp2-tools grokj2k-tools pngcheck libimage-exiftool-perl hyperfine time
+  libopenjp2-tools grokj2k-tools pngcheck libimage-exiftool-perl hyperfine time giflib-tools
   # the in-process converter benchmark links vips
   libvips-dev
 )

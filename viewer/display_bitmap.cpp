@@ -19,6 +19,17 @@ void DibBuffer::Draw(HDC context, int x, int y) const {
 
 void DibBuffer::DrawScaled(HDC context, int x, int y, int width, int height) const {
     if (!header) return;
+    // Wine's HALFTONE stretch picks pixels instead of averaging them, which
+    // turns fine patterns into bands: reductions come from the averaged copy.
+    const bool reducing = width > 0 && height > 0 && uint32_t(width) <= Width() &&
+                          uint32_t(height) <= Height() &&
+                          (uint32_t(width) < Width() || uint32_t(height) < Height());
+    if (reducing && GetStretchBltMode(context) == HALFTONE) {
+        if (const DibBuffer* reduced = Reduced(uint32_t(width), uint32_t(height))) {
+            reduced->Draw(context, x, y);
+            return;
+        }
+    }
     StretchDIBits(context, x, y, width, height, 0, 0, static_cast<int>(Width()),
                   static_cast<int>(Height()), pixels, Info(header), DIB_RGB_COLORS, SRCCOPY);
 }

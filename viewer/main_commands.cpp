@@ -13,6 +13,7 @@
 #include "viewer/dialogs/raw_import_dialog.h"
 #include "viewer/dialogs/resolution_dialog.h"
 #include "viewer/display_bitmap.h"
+#include "viewer/folder_list_view.h"
 #include "viewer/full_screen_switch.h"
 #include "viewer/histogram_window.h"
 #include "viewer/image_commands.h"
@@ -37,9 +38,10 @@ namespace {
 // What a command does to the current image, and so which guard it passes.
 enum class Guard {
     None,
-    OpenUser,    // replaces the image; the user is told why when refused
-    ApplyUser,   // changes the image; the user is told why when refused
-    ApplySilent, // needs the image unchanged meanwhile; refused silently
+    OpenUser,     // replaces the image; the user is told why when refused
+    OpenProgram,  // replaces the image; refused silently (paging, slideshow)
+    ApplyUser,    // changes the image; the user is told why when refused
+    ApplyProgram, // changes the image or its file; refused silently
 };
 
 struct Command {
@@ -56,9 +58,11 @@ bool PassGuard(MainWindowState& state, Guard guard) {
             return true;
         case Guard::OpenUser:
             return BeginImageChange(state, ImageChange::Open, ChangeAsker::User);
+        case Guard::OpenProgram:
+            return BeginImageChange(state, ImageChange::Open, ChangeAsker::Program);
         case Guard::ApplyUser:
             return BeginImageChange(state, ImageChange::Apply, ChangeAsker::User);
-        case Guard::ApplySilent:
+        case Guard::ApplyProgram:
             return BeginImageChange(state, ImageChange::Apply, ChangeAsker::Program);
     }
     return false;
@@ -74,7 +78,7 @@ void OpenImage(MainWindowState& state, UINT, LPARAM) {
         CopyToWide(g_preferences.lastImagePath, path);
     if (!ChooseImageToOpen(state.window, path, g_preferences.openFilterIndex)) return;
     UpdateWindow(state.window);
-    OpenImageFile(state, path, 0);
+    if (OpenImageFile(state, path, 0)) ScanFolder(state, state.currentPath, false);
 }
 
 void SaveImage(MainWindowState& state, UINT, LPARAM) {
@@ -122,6 +126,23 @@ void EmptyTheClipboard(MainWindowState& state, UINT, LPARAM) {
 void GoToPage(MainWindowState& state, UINT, LPARAM page) {
     if (page >= 0 && page < state.info.pages && page != state.info.page)
         OpenImageFile(state, state.currentPath, static_cast<int>(page));
+}
+
+// Folder list
+
+// A command whose handler needs neither its id nor its parameter.
+template <void (*Handler)(MainWindowState&)>
+void StateOnly(MainWindowState& state, UINT, LPARAM) {
+    Handler(state);
+}
+
+void GoToImage(MainWindowState& state, UINT, LPARAM index) {
+    GoToListIndex(state, static_cast<int32_t>(index));
+}
+
+void PageThroughFolder(MainWindowState& state, UINT id, LPARAM) {
+    const PageStep steps[] = {PageStep::Next, PageStep::Previous, PageStep::First, PageStep::Last};
+    GoToListEntry(state, steps[id - CMD_NEXT_IMAGE]);
 }
 
 // Edit
@@ -372,13 +393,21 @@ void FitWindowToDisplay(MainWindowState& state, UINT, LPARAM) {
 
 constexpr Command kCommands[] = {
     {CMD_OPEN_IMAGE, CMD_OPEN_IMAGE, OpenImage, false, Guard::OpenUser},
-    {CMD_SAVE_IMAGE, CMD_SAVE_IMAGE, SaveImage, true, Guard::ApplySilent},
+    {CMD_SAVE_IMAGE, CMD_SAVE_IMAGE, SaveImage, true, Guard::ApplyProgram},
     {CMD_SAVE_FINISHED, CMD_SAVE_FINISHED, SaveFinished, false, Guard::None},
     {CMD_EXIT, CMD_EXIT, Exit, false, Guard::None},
     {CMD_COPY, CMD_COPY, CopyToClipboard, true, Guard::None},
     {CMD_PASTE, CMD_PASTE, Paste, false, Guard::OpenUser},
     {CMD_EMPTY_CLIPBOARD, CMD_EMPTY_CLIPBOARD, EmptyTheClipboard, false, Guard::None},
     {CMD_GO_TO_PAGE, CMD_GO_TO_PAGE, GoToPage, true, Guard::OpenUser},
+    {CMD_GO_TO_IMAGE, CMD_GO_TO_IMAGE, GoToImage, false, Guard::OpenProgram},
+    {CMD_NEXT_IMAGE, CMD_LAST_IMAGE, PageThroughFolder, false, Guard::OpenProgram},
+    {CMD_REOPEN_IMAGE, CMD_REOPEN_IMAGE, StateOnly<ReopenCurrentEntry>, false, Guard::OpenProgram},
+    {CMD_SHELL_FOLDER, CMD_SHELL_FOLDER, StateOnly<OpenFolderInShell>, false, Guard::None},
+    {CMD_REREAD_FOLDER, CMD_REREAD_FOLDER, StateOnly<RescanFolder>, false, Guard::ApplyProgram},
+    {CMD_DELETE_FILE, CMD_DELETE_FILE, StateOnly<RecycleCurrentFile>, false, Guard::ApplyProgram},
+    {CMD_FOLDER_SCAN_FINISHED, CMD_FOLDER_SCAN_FINISHED, StateOnly<OnFolderScanFinished>, false,
+     Guard::None},
 
     {CMD_UNDO, CMD_UNDO, Undo, true, Guard::None},
     {CMD_REDO, CMD_REDO, Redo, true, Guard::None},

@@ -4,6 +4,7 @@
 
 #include "viewer/busy_guard.h"
 #include "viewer/commands.h"
+#include "viewer/folder_list_view.h"
 #include "viewer/logic/menu_rules.h"
 #include "viewer/main_commands.h"
 #include "viewer/main_menu.h"
@@ -123,7 +124,7 @@ void UpdateMainMenuStates(MainWindowState& state) {
     facts.image = !state.display.IsEmpty();
     facts.pixelType = state.image.type;
     facts.bits = state.image.bits;
-    facts.folderEntries = 0; // the folder list comes with the List window
+    facts.folderEntries = static_cast<uint32_t>(g_folderList.entries.size());
     facts.twainSources = state.twainSourceCount;
     facts.acquireFree = facts.twainSources > 0 &&
                         BeginImageChange(state, ImageChange::Acquire, ChangeAsker::Program);

@@ -12,6 +12,7 @@
 #include "viewer/busy_guard.h"
 #include "viewer/commands.h"
 #include "viewer/favorites_file.h"
+#include "viewer/folder_list_view.h"
 #include "viewer/histogram_window.h"
 #include "viewer/history_commands.h"
 #include "viewer/library_messages.h"
@@ -105,6 +106,8 @@ bool OnClose(MainWindowState& state, HWND window) {
 // Static destructors do not run once a worker thread existed: everything is
 // released here.
 void OnDestroy(MainWindowState& state) {
+    StopFolderScan();
+    EmptyFolderList(state);
     CloseAboutBox(state, false);
     state.display.Free(); // may share the image's rows: goes first
     ILClearImage(&state.image);
@@ -277,8 +280,8 @@ bool OpenPathFromOutside(MainWindowState& state, const WCHAR* path) {
     lstrcpynW(opened, path, kPathUnits);
     if (FindFirstImageInFolder(opened) == 0)
         ShowNoImagesInFolder(state, opened);
-    else if (opened[0])
-        OpenImageFile(state, opened, 0);
+    else if (opened[0] && OpenImageFile(state, opened, 0))
+        ScanFolder(state, state.currentPath, false);
     return true;
 }
 
@@ -338,7 +341,9 @@ bool OnCopyData(MainWindowState& state, HWND window, const COPYDATASTRUCT* data)
 }
 
 void OnOpenQueuedPath(MainWindowState& state) {
-    if (state.queuedPaths.empty()) return;
+    // Opening waits while the folder of the last image is listed: the path
+    // stays queued until the scan has finished, instead of being dropped.
+    if (state.queuedPaths.empty() || state.busy.Has(BUSY_FOLDER_SCAN)) return;
     WCHAR path[kPathUnits];
     CopyToWide(state.queuedPaths.front(), path);
     state.queuedPaths.pop_front();
@@ -434,8 +439,10 @@ LRESULT MainWindowMessage(MainWindowState& state, HWND window, UINT message, WPA
             OnDropFiles(state, reinterpret_cast<HDROP>(wParam));
             return 0;
         case WM_COMMAND:
-            if (DispatchCommand(state, LOWORD(wParam), lParam)) return 0;
-            break;
+            if (!DispatchCommand(state, LOWORD(wParam), lParam)) break;
+            if (LOWORD(wParam) == CMD_FOLDER_SCAN_FINISHED && !state.queuedPaths.empty())
+                PostMessageW(window, kMsgOpenQueuedPath, 0, 0);
+            return 0;
         case WM_COPYDATA:
             return OnCopyData(state, window, reinterpret_cast<const COPYDATASTRUCT*>(lParam));
         case MSG_OPEN_PATH_ATOM:

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "viewer/dialogs/page_navigator.h"
+#include "viewer/folder_list_view.h"
 #include "viewer/histogram_window.h"
 #include "viewer/info_window.h"
 #include "viewer/library_messages.h"
@@ -52,18 +53,6 @@ void RenderDisplay(MainWindowState& state) {
 
 void LayOutNewImage(MainWindowState& state) {
     LayoutView(state, LargestFittingZoomLevel(state), g_preferences.windowMode == 2);
-}
-
-// Is the directory entry a file whose extension (or, for a shell link, whose
-// target's extension) the library loads?
-bool IsLoadableEntry(const WIN32_FIND_DATAW& entry, const std::u16string& folder) {
-    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
-    const std::u16string name = ToU16(entry.cFileName);
-    if (!IsShellLinkFile(name)) return ILGetFormatIdOfPath(name.c_str()) > 0;
-    WCHAR link[kPathUnits];
-    CopyToWide(folder + name, link);
-    WCHAR target[MAX_PATH];
-    return ResolveShellLink(link, target) && ILGetFormatIdOfPath(ToU16(target).c_str()) > 0;
 }
 
 } // namespace
@@ -234,7 +223,8 @@ int FindFirstImageInFolder(WCHAR (&path)[kPathUnits]) {
         if (folder.size() + lstrlenW(entry.cFileName) >= kPathUnits) continue;
         if (best[0] && CompareStringOrdinal(entry.cFileName, -1, best, -1, TRUE) != CSTR_LESS_THAN)
             continue;
-        if (IsLoadableEntry(entry, folder)) lstrcpynW(best, entry.cFileName, MAX_PATH);
+        std::u16string target;
+        if (IsListableFile(entry, folder, target)) lstrcpynW(best, entry.cFileName, MAX_PATH);
     } while (FindNextFileW(search, &entry));
     FindClose(search);
     if (!best[0]) return 0;

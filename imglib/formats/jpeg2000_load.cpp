@@ -225,6 +225,8 @@ ILResult Decode(ILHandle* h, int kind, j2k::codestream_source& source,
                     std::floor(r * res.display_aspect() / 39.37008 + 0.49999));
                 info->ppiY = static_cast<uint32_t>(std::floor(r / 39.37008 + 0.49999));
             }
+            const std::string& xml = jp2->xml();
+            if (xml.size() > 8) ILParseXMP(h, &info->xmp, xml.size(), xml.c_str());
         }
     }
     if (!image) return IL_OK;

@@ -21,14 +21,6 @@ ILResult ILSaveJPEG2000(ILHandle* h, const char16_t*, const ILImage*, const ILIn
     return Unsupported(h, "JPEG2000");
 }
 
-ILResult ILLoadRadiance(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "RADIANCE");
-}
-
-ILResult ILSaveRadiance(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
-    return Unsupported(h, "RADIANCE");
-}
-
 ILResult ILLoadCineon(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "Cineon");
 }
@@ -41,6 +33,3 @@ ILResult ILLoadPCD(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "PCD");
 }
 
-ILResult ILLoadDDS(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "DDS");
-}

@@ -1,9 +1,11 @@
 #include "viewer/logic/dib_render.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <utility>
+#include <vector>
 
 #include "imglib/convert/converter_owner.h"
 #include "imglib/image.h"
@@ -66,6 +68,7 @@ int64_t DibStride(uint32_t width, uint32_t bits) {
 }
 
 void DibBuffer::Free() {
+    reduced_.reset();
     if (ownsPixels) ILFree(pixels);
     ILFree(header);
     pixels = nullptr;
@@ -197,4 +200,104 @@ uint32_t DibBuffer::ColorCount() const {
 
 uint8_t* DibBuffer::ColorTable() const {
     return header ? reinterpret_cast<uint8_t*>(header) + sizeof(DibHeader) : nullptr;
+}
+
+namespace {
+
+// Source pixels covering target pixel j, each with the share of it that
+// falls into j (fixed point, the shares of one target summing to 1 << 16).
+struct Coverage {
+    uint32_t first = 0;
+    std::vector<uint32_t> weights;
+};
+
+std::vector<Coverage> AreaCoverage(uint32_t sourceSize, uint32_t targetSize) {
+    std::vector<Coverage> out(targetSize);
+    // Target j spans source positions [j S / T, (j + 1) S / T); in units of
+    // 1 / T of a source pixel that is [j S, (j + 1) S).
+    const uint64_t S = sourceSize, T = targetSize;
+    for (uint64_t j = 0; j < T; ++j) {
+        const uint64_t begin = j * S, end = (j + 1) * S;
+        Coverage& c = out[j];
+        c.first = static_cast<uint32_t>(begin / T);
+        uint32_t sum = 0;
+        for (uint64_t i = begin / T; i * T < end; ++i) {
+            const uint64_t from = std::max(begin, i * T), to = std::min(end, (i + 1) * T);
+            const uint32_t w = static_cast<uint32_t>(((to - from) << 16) / S);
+            c.weights.push_back(w);
+            sum += w;
+        }
+        c.weights.back() += (1u << 16) - sum; // rounding goes to the last share
+    }
+    return out;
+}
+
+// One row of the bitmap as B,G,R bytes.
+void RowToBGR(const DibBuffer& dib, uint32_t y, uint8_t* out) {
+    const uint8_t* row = dib.pixels + int64_t(y) * dib.stride;
+    const uint32_t width = dib.Width(), bits = dib.Bits();
+    const uint8_t* table = dib.ColorTable();
+    for (uint32_t x = 0; x < width; ++x, out += 3) {
+        const uint8_t* p;
+        if (bits == 24 || bits == 32) {
+            p = row + x * (bits / 8);
+        } else {
+            const uint32_t bit = x * bits;
+            const uint32_t index = (row[bit / 8] >> (8 - bits - bit % 8)) & ((1u << bits) - 1);
+            p = table + 4 * index;
+        }
+        out[0] = p[0];
+        out[1] = p[1];
+        out[2] = p[2];
+    }
+}
+
+} // namespace
+
+const DibBuffer* DibBuffer::Reduced(uint32_t width, uint32_t height) const {
+    if (!header || width == 0 || height == 0 || width > Width() || height > Height())
+        return nullptr;
+    if (reduced_ && reduced_->Width() == width && reduced_->Height() == height)
+        return reduced_.get();
+    reduced_.reset();
+    const uint32_t bits = Bits();
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) return nullptr;
+    auto reduced = std::make_unique<DibBuffer>();
+    if (!reduced->Create(width, height, 24, nullptr)) return nullptr;
+
+    // Each target pixel is the average of the area it covers, on the 8-bit
+    // codes, as Windows' halftone stretching averages them.
+    const std::vector<Coverage> across = AreaCoverage(Width(), width);
+    const std::vector<Coverage> down = AreaCoverage(Height(), height);
+    std::vector<uint8_t> source(size_t(Width()) * 3);
+    std::vector<uint32_t> narrowed(size_t(width) * 3);
+    std::vector<uint64_t> sum(size_t(width) * 3);
+    for (uint32_t ty = 0; ty < height; ++ty) {
+        std::fill(sum.begin(), sum.end(), 0);
+        const Coverage& rows = down[ty];
+        for (size_t k = 0; k < rows.weights.size(); ++k) {
+            RowToBGR(*this, rows.first + uint32_t(k), source.data());
+            for (uint32_t tx = 0; tx < width; ++tx) {
+                const Coverage& columns = across[tx];
+                uint32_t b = 0, g = 0, r = 0;
+                const uint8_t* p = source.data() + size_t(columns.first) * 3;
+                for (uint32_t w : columns.weights) {
+                    b += p[0] * w;
+                    g += p[1] * w;
+                    r += p[2] * w;
+                    p += 3;
+                }
+                narrowed[3 * tx] = b;
+                narrowed[3 * tx + 1] = g;
+                narrowed[3 * tx + 2] = r;
+            }
+            for (size_t i = 0; i < sum.size(); ++i)
+                sum[i] += uint64_t(narrowed[i]) * rows.weights[k];
+        }
+        uint8_t* out = reduced->pixels + int64_t(ty) * reduced->stride;
+        for (size_t i = 0; i < sum.size(); ++i)
+            out[i] = static_cast<uint8_t>((sum[i] + (1ull << 31)) >> 32);
+    }
+    reduced_ = std::move(reduced);
+    return reduced_.get();
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "imglib/color.h"
 #include "imglib/image.h"
@@ -65,7 +66,14 @@ public:
     uint32_t ColorCount() const; // colour-table entries
     uint8_t* ColorTable() const;
 
-    // Win32 side. DrawScaled uses the context's own stretching mode.
+    // The bitmap reduced to width x height (B,G,R 24-bit), each pixel the
+    // average of the area it covers: kept until the size or the bitmap
+    // changes. Null when it would not be smaller or memory runs out.
+    const DibBuffer* Reduced(uint32_t width, uint32_t height) const;
+
+    // Win32 side. DrawScaled uses the context's own stretching mode; with
+    // HALFTONE a reduction is drawn from the area-averaged copy 1:1, as
+    // Windows' halftone stretching shows it.
     void Draw(HDC__* context, int x, int y) const;
     void DrawScaled(HDC__* context, int x, int y, int width, int height) const;
     void DrawRect(HDC__* context, int originX, int originY, int x, int y, int width,
@@ -73,4 +81,7 @@ public:
     // A packed bottom-up DIB in movable global memory (an HGLOBAL), or null
     // when the buffer is empty or memory runs out.
     void* ToClipboard() const;
+
+private:
+    mutable std::unique_ptr<DibBuffer> reduced_;
 };

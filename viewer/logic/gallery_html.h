@@ -5,10 +5,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
+#include "imglib/handle.h"
 #include "viewer/logic/export_layout.h"
+#include "viewer/logic/folder_list.h"
 
 std::string EscapeHtmlText(std::u16string_view text);
 std::string EscapeHtmlLink(std::u16string_view text);
@@ -40,3 +43,16 @@ std::string GalleryCellHtml(const GalleryPage& page, const GalleryCell& cell, ui
 std::string GalleryRowEnd();
 // The table's end and the footer with the date (MM/DD/YY) and time.
 std::string GalleryPageFoot(std::string_view date, std::string_view time);
+
+// Writes the gallery of the selected entries: the folders "Thumbnails" and
+// "Images" inside galleryFolder (a library path; made when missing), one PNG
+// per entry's thumbnail and the page "Thumbnails.html". formatTime gives
+// the created and modified texts; progress the cells written so far.
+enum class GalleryResult { Written, NoFolders, NoPage, NoThumbnail };
+GalleryResult WriteGallery(ILHandle* handle, const std::u16string& galleryFolder,
+                           const GalleryPage& page, const FolderList& list,
+                           const std::function<std::string(int64_t)>& formatTime,
+                           const std::function<void(uint32_t done)>& progress,
+                           std::string_view date, std::string_view time);
+// The error box text of a failed gallery.
+const char16_t* GalleryFailureText(GalleryResult result);

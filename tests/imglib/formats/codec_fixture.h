@@ -53,6 +53,14 @@ protected:
     std::filesystem::path dir;
 };
 
+// An image that frees its pixels and palette when it goes.
+struct OwnedImage : ILImage {
+    OwnedImage() { ILInitImage(this); }
+    ~OwnedImage() { ILClearImage(this); }
+    OwnedImage(const OwnedImage&) = delete;
+    OwnedImage& operator=(const OwnedImage&) = delete;
+};
+
 // Row y of the image as bytes.
 inline const uint8_t* Row(const ILImage& image, uint32_t y) {
     return image.data + int64_t{y} * image.stride;

@@ -22,11 +22,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-struct OwnedImage : ILImage {
-    OwnedImage() { ILInitImage(this); }
-    ~OwnedImage() { ILClearImage(this); }
-};
-
 // "section.key" -> value of a test's .conf file.
 std::map<std::string, std::string> ReadConf(const fs::path& p) {
     std::map<std::string, std::string> out;

@@ -55,7 +55,8 @@ inline Pam ParsePam(const std::string& text) {
 
 // What a netpbm pipeline that prints any PNM or PAM reads, at maxval 65535.
 inline Pam NetpbmPam(const std::string& command) {
-    return ParsePam(RunOutput(command + " 2>/dev/null | pamtopam 2>/dev/null | pamdepth 65535 2>/dev/null"));
+    return ParsePam(
+        RunOutput(command + " 2>/dev/null | pamtopam 2>/dev/null | pamdepth 65535 2>/dev/null"));
 }
 
 // Our image as a 16-bit PAM of the given depth (1 grey, 2 grey and alpha,
@@ -95,6 +96,10 @@ inline Pam OurPam(const ILImage& image, uint32_t depth) {
             continue;
         }
         c.rowKernel(&c, source, bytes.data());
+        // An image without alpha is opaque.
+        if (!ILHasAlpha(image.type))
+            for (uint32_t x = 0; x < image.width; ++x)
+                bytes[x * 4 + 3] = 255;
         for (uint32_t x = 0; x < image.width; ++x)
             for (uint32_t k = 0; k < depth; ++k)
                 pam.samples.push_back(

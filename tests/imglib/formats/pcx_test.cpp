@@ -20,11 +20,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-struct OwnedImage : ILImage {
-    OwnedImage() { ILInitImage(this); }
-    ~OwnedImage() { ILClearImage(this); }
-};
-
 struct PcxSpec {
     uint8_t encoding = 0;
     uint8_t bits = 8;

@@ -18,11 +18,6 @@ using namespace std::string_literals;
 
 namespace {
 
-struct OwnedImage : ILImage {
-    OwnedImage() { ILInitImage(this); }
-    ~OwnedImage() { ILClearImage(this); }
-};
-
 uint32_t Depth(const ILImage& image) {
     return ILPixelModel(image.type) == IL_MODEL_GRAY ? 1 : 3;
 }

@@ -19,11 +19,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-struct OwnedImage : ILImage {
-    OwnedImage() { ILInitImage(this); }
-    ~OwnedImage() { ILClearImage(this); }
-};
-
 struct RasSpec {
     uint32_t width = 2, height = 2, depth = 8, type = 1;
     Bytes map; // R plane, G plane, B plane

@@ -20,11 +20,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-struct OwnedImage : ILImage {
-    OwnedImage() { ILInitImage(this); }
-    ~OwnedImage() { ILClearImage(this); }
-};
-
 struct SgiSpec {
     uint8_t storage = 0, bytes = 1;
     uint16_t dimension = 3, width = 2, height = 2, channels = 1;

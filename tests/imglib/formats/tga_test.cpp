@@ -20,11 +20,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-struct OwnedImage : ILImage {
-    OwnedImage() { ILInitImage(this); }
-    ~OwnedImage() { ILClearImage(this); }
-};
-
 struct TgaSpec {
     uint8_t mapType = 0;
     uint8_t imageType = 2;

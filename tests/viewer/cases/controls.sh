@@ -58,7 +58,10 @@ post 1050 0x201 1 "$(at 65 5)"
 post 1050 0x202 0 "$(at 65 5)"
 post 1050 0x201 1 "$(at 65 15)"
 post 1050 0x202 0 "$(at 65 15)"
-vx_expect_eq "$(text_of 1050)" 199 "spin text after the arrows"
+# One step down, more when a slow machine lets the 310 ms repeat fire
+# between the press and the release.
+spin=$(text_of 1050)
+((spin >= 190 && spin <= 199)) || vx_fail "spin text after the arrows: have $spin, want 199"
 # Keys: Page Down the minimum, Space the default.
 post 1050 0x100 0x22
 vx_expect_eq "$(text_of 1050)" 0 "spin text after Page Down"

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -267,6 +268,55 @@ TEST_F(DibRender, CreateFillsTheHeader) {
     ASSERT_TRUE(dib.Create(5, 1, 24, nullptr));
     EXPECT_EQ(dib.stride, 16);
     EXPECT_EQ(dib.header->biClrUsed, 0u);
+}
+
+} // namespace
+
+namespace {
+
+// A one-pixel line pattern shrunk to 13 %: every pixel of the reduction is
+// an even mid grey, for indexed bitmaps (through the colour table) and a
+// B,G,R one, and the copy is kept until the size changes.
+TEST_F(DibRender, ReductionsAverageFineLinePatterns) {
+    for (uint32_t bits : {1u, 8u, 24u}) {
+        DibBuffer dib;
+        ASSERT_TRUE(dib.Create(400, 300, bits, nullptr));
+        if (bits <= 8) {
+            uint8_t* table = dib.ColorTable();
+            std::memset(table, 0, 4 * size_t(dib.ColorCount()));
+            std::memset(table + 4, 255, 3); // entry 1 white
+        }
+        for (uint32_t y = 0; y < 300; ++y) {
+            uint8_t* row = dib.pixels + y * dib.stride;
+            for (uint32_t x = 0; x < 400; ++x) {
+                const bool white = x % 2 == 1;
+                if (bits == 1) {
+                    if (white) row[x / 8] |= uint8_t(0x80 >> (x % 8));
+                } else if (bits == 8) {
+                    row[x] = white;
+                } else {
+                    std::memset(row + 3 * x, white ? 255 : 0, 3);
+                }
+            }
+        }
+        const DibBuffer* small = dib.Reduced(52, 39);
+        ASSERT_NE(small, nullptr) << bits;
+        EXPECT_EQ(small->Width(), 52u);
+        EXPECT_EQ(small->Bits(), 24u);
+        int low = 255, high = 0;
+        for (uint32_t y = 0; y < 39; ++y)
+            for (uint32_t x = 0; x < 52 * 3; ++x) {
+                low = std::min<int>(low, small->pixels[y * small->stride + x]);
+                high = std::max<int>(high, small->pixels[y * small->stride + x]);
+            }
+        // A target covers 7.7 source columns: the white share varies by at
+        // most half a column either way, under 17 levels; picking pixels
+        // instead gives black and white bands.
+        EXPECT_LE(high - low, 16) << bits;
+        EXPECT_NEAR((low + high) / 2, 128, 4) << bits;
+        EXPECT_EQ(dib.Reduced(52, 39), small);
+        EXPECT_EQ(dib.Reduced(40, 30)->Width(), 40u);
+    }
 }
 
 } // namespace
