@@ -11,18 +11,6 @@ printf '\350\003\000\000' | dd of="$VX_DATA/tall.dib" bs=1 seek=8 conv=notrunc s
 cp "$VX_DATA/small.dib" "$VX_DATA/16bit.dib"
 printf '\020' | dd of="$VX_DATA/16bit.dib" bs=1 seek=14 conv=notrunc status=none
 
-expect_image() {  # REFERENCE WHAT
-    local i
-    for ((i = 0; i < 50; i++)); do
-        vx_drive clip-empty
-        vx_command 40421
-        vx_drive clip-dib "$(vx_dos_path "$VX_OUT/clip.bmp")" >/dev/null ||
-            vx_fail "$2: Copy left no bitmap"
-        vx_check_same "$VX_OUT/clip.bmp" "$VX_DATA/$1" && return 0
-        sleep 0.1
-    done
-    vx_fail "$2: $VX_WHY"
-}
 
 put_dib() {  # FILE
     vx_drive clip-set-dib "$(vx_dos_path "$VX_DATA/$1")" >/dev/null ||
@@ -31,13 +19,13 @@ put_dib() {  # FILE
 
 vx_viewer_start "$(vx_dos_path "$VX_DATA/a.png")"
 vx_wait_title 'a.png *' >/dev/null
-expect_image a.png "opened" # leaves the image on the clipboard
+vx_expect_copy a.png "opened" # leaves the image on the clipboard
 vx_command 40422 'Clipboard_001*'
-expect_image a.png "pasted copy"
+vx_expect_copy a.png "pasted copy"
 
 put_dib small.dib
 vx_command 40422 'Clipboard_002*'
-expect_image small.png "pasted bottom-up bitmap"
+vx_expect_copy small.png "pasted bottom-up bitmap"
 
 for bad in tall.dib 16bit.dib; do
     put_dib "$bad"
@@ -45,6 +33,6 @@ for bad in tall.dib 16bit.dib; do
     vx_command 40422
     vx_expect_box Error "Paste from clipboard failed"
     vx_wait_title 'Clipboard_002*' >/dev/null
-    # expect_image copies, which replaces the bad bitmap on the clipboard.
-    expect_image small.png "after refusing $bad"
+    # vx_expect_copy copies, which replaces the bad bitmap on the clipboard.
+    vx_expect_copy small.png "after refusing $bad"
 done

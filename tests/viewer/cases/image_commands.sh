@@ -14,19 +14,6 @@ il() {  # OPERATION IN OUT ARGS...
         vx_fail "iltool $op $in"
 }
 
-# Copies the shown image until it equals the reference.
-expect_image() {  # REFERENCE WHAT
-    local i
-    for ((i = 0; i < 50; i++)); do
-        vx_drive clip-empty
-        vx_command 40421
-        vx_drive clip-dib "$(vx_dos_path "$VX_OUT/clip.bmp")" >/dev/null ||
-            vx_fail "$2: Copy left no bitmap"
-        vx_check_same "$VX_OUT/clip.bmp" "$VX_DATA/$1" && return 0
-        sleep 0.1
-    done
-    vx_fail "$2: $VX_WHY"
-}
 
 # Answers "Use Dithering?" with Yes (6) or No (7).
 answer_dither() {  # BUTTON
@@ -38,29 +25,29 @@ answer_dither() {  # BUTTON
 
 vx_viewer_start "$(vx_dos_path "$VX_DATA/a.png")"
 vx_wait_title 'a.png *' >/dev/null
-expect_image a.png "opened"
+vx_expect_copy a.png "opened"
 
 il rotate a.png e1.png 90
 vx_command 40903
-expect_image e1.png "rotate 90"
+vx_expect_copy e1.png "rotate 90"
 il mirror e1.png e2.png ud
 vx_command 40902
-expect_image e2.png "mirror up/down"
+vx_expect_copy e2.png "mirror up/down"
 il invert e2.png e3.png
 vx_command 40906
-expect_image e3.png "invert"
+vx_expect_copy e3.png "invert"
 il swaprb e3.png e4.png
 vx_command 40907
-expect_image e4.png "swap red/blue"
+vx_expect_copy e4.png "swap red/blue"
 
 vx_command 40512 # dithering: ask
 # Each mode change from e4, then undone (the snapshot and the four edits).
 mode() {  # COMMAND ANSWER REFERENCE WHAT
     vx_command "$1"
     [ "$2" = - ] || answer_dither "$2"
-    expect_image "$3" "$4"
+    vx_expect_copy "$3" "$4"
     vx_command 40530
-    expect_image e4.png "undo of $4"
+    vx_expect_copy e4.png "undo of $4"
 }
 il mode e4.png g4d.png grey4 1
 mode 40913 6 g4d.png "Gray 4 bps, dithered"

@@ -11,15 +11,9 @@ TIFF=7 # the save list's rows: BMP, PCX, PNG, GIF, JPEG, JPEG 2000, JPEG XR, TIF
 
 # Fills the save dialog: the type's row and the typed name, then OK.
 save_as() {  # ROW NAME
-    local dialog combo
-    vx_command 40012
-    dialog=$(vx_drive wait "title=Save image file") || vx_fail "no save dialog"
-    combo=$(vx_drive children "$dialog" | awk '$2 == 1136 && $3 == "ComboBox" { print $1; exit }')
-    [ -n "$combo" ] || vx_fail "no type list"
-    vx_drive message "$combo" 0x14E "$1" >/dev/null # CB_SETCURSEL
-    vx_drive post "$dialog" $((1136 + (9 << 16))) "$combo" >/dev/null # CBN_SELENDOK
-    vx_drive set-text "$dialog" 1148 "$(vx_dos_path "$VX_DATA/$2")" >/dev/null
-    vx_drive press "$dialog" 1 >/dev/null
+    vx_open_save_dialog "$1"
+    vx_drive set-text "$VX_SAVE_DIALOG" 1148 "$(vx_dos_path "$VX_DATA/$2")" >/dev/null
+    vx_drive press "$VX_SAVE_DIALOG" 1 >/dev/null
 }
 
 answer() {  # BUTTON (6 yes, 7 no)

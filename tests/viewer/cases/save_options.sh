@@ -8,15 +8,9 @@ cp "$photo" "$VX_DATA/a.png"
 PNG=2 JPEG=4 TIFF=7 GIF=3 # rows of the save list
 
 dialog=""
-# Opens the save dialog with the type's row selected.
 open_save() {  # ROW
-    local combo
-    vx_command 40012
-    dialog=$(vx_drive wait "title=Save image file") || vx_fail "no save dialog"
-    combo=$(vx_drive children "$dialog" | awk '$2 == 1136 && $3 == "ComboBox" { print $1; exit }')
-    [ -n "$combo" ] || vx_fail "no type list"
-    vx_drive message "$combo" 0x14E "$1" >/dev/null                 # CB_SETCURSEL
-    vx_drive post "$dialog" $((1136 + (9 << 16))) "$combo" >/dev/null # CBN_SELENDOK
+    vx_open_save_dialog "$1"
+    dialog=$VX_SAVE_DIALOG
 }
 panel() {
     vx_drive children "$dialog" | awk '$3 == "#32770" { print $1; exit }'
