@@ -74,6 +74,36 @@ void StoreWebp(HWND window, ILHandle* handle) {
     ILSetWebPOptions(handle, &g_preferences.webpOptions);
 }
 
+// PGF: level slider 2103 (positions 0..9 for levels 10..1) with its text
+// 2102, check box 2105 lossless. Indexed images are always saved lossless.
+constexpr uint32_t kPgf = 0x130;
+void ShowPgfRate(HWND window) {
+    const bool lossless = Checked(window, 2105);
+    EnableWindow(GetDlgItem(window, 2103), !lossless);
+    if (lossless)
+        SetLabelText(GetDlgItem(window, 2102), L"auto");
+    else
+        ShowRate(window, 2102, GetSliderValue(GetDlgItem(window, 2103)) * 10 + 10);
+}
+void InitPgf(HWND window, const ILImage& image) {
+    const ILPGFOptions& o = g_preferences.pgfOptions;
+    const bool indexed = ILPixelModel(image.type) == IL_MODEL_INDEXED;
+    CreateLabel(window, 2101, L"Rate:", 10, 28, 40, 1);
+    CreateSlider(window, 2103, 50, 28, 120, 0, 9, 10 - static_cast<int32_t>(o.level), false);
+    CreateLabel(window, 2102, L"", 180, 28, 40, 1);
+    CreateCheckBox(window, 2105, L"Lossless", 10, 60, 200, indexed || o.lossless);
+    if (indexed) EnableWindow(GetDlgItem(window, 2105), FALSE);
+    ShowPgfRate(window);
+}
+void StorePgf(HWND window, MainWindowState& state) {
+    ILPGFOptions& o = g_preferences.pgfOptions;
+    if (ILPixelModel(state.image.type) != IL_MODEL_INDEXED) {
+        o.level = static_cast<uint32_t>(10 - GetSliderValue(GetDlgItem(window, 2103)));
+        o.lossless = Checked(window, 2105);
+    }
+    ILSetPGFOptions(state.handle, &o);
+}
+
 // PNG: compression radios 1201-1204, check boxes 1205 and 1206.
 constexpr uint32_t kPng = 0x40;
 void InitPng(HWND window) {
@@ -253,6 +283,9 @@ void OnInitDialog(SaveOptionDialog& box, HWND window) {
         case kWebp:
             InitWebp(window);
             break;
+        case kPgf:
+            InitPgf(window, box.state->image);
+            break;
         case kTiff:
             InitTiff(window, box.state->image);
             break;
@@ -268,6 +301,8 @@ void OnCommand(SaveOptionDialog& box, WPARAM wParam, LPARAM lParam) {
     const int id = LOWORD(wParam);
     if (box.format == kJpeg && id == 1402 && HIWORD(wParam) == ControlChanged)
         ShowRate(window, 1401, static_cast<int32_t>(lParam));
+    if (box.format == kPgf && (id == 2103 || id == 2105) && HIWORD(wParam) == ControlChanged)
+        ShowPgfRate(window);
     if (box.format == kWebp && id == 2113 && HIWORD(wParam) == ControlChanged)
         ShowRate(window, 2112, static_cast<int32_t>(lParam));
     if (box.choice && SelectChoice(window, *box.choice, id)) return;
@@ -280,6 +315,7 @@ void OnCommand(SaveOptionDialog& box, WPARAM wParam, LPARAM lParam) {
         if (box.format == kJpeg) StoreJpeg(window, box.state->handle);
         if (box.format == kPng) StorePng(window, box.state->handle);
         if (box.format == kWebp) StoreWebp(window, box.state->handle);
+        if (box.format == kPgf) StorePgf(window, *box.state);
         if (box.format == kTiff) StoreTiff(window, *box.state);
         if (box.choice) StoreChoice(window, *box.choice, box.state->handle);
     }
@@ -324,6 +360,10 @@ bool ShowSaveOptionDialog(MainWindowState& state, uint32_t formatId, HWND owner)
         case kPng:
             caption = L"Save PNG Options";
             height = 160;
+            break;
+        case kPgf:
+            caption = L"Save PGF Options";
+            height = 90;
             break;
         case kWebp:
             caption = L"Save WebP Options";

@@ -91,7 +91,7 @@ vx_drive wait-gone "$dialog" >/dev/null
 
 # Each option dialog built so far opens from the panel and closes with Cancel.
 for entry in "0 BMP" "1 PCX" "2 PNG" "3 GIF" "4 JPEG" "7 TIFF" "8 PNM" "9 TGA" "13 RAD" \
-    "14 EXR" "12 WebP"; do
+    "14 EXR" "12 WebP" "11 PGF"; do
     read -r row name <<<"$entry"
     open_save "$row"
     options=$(open_options "Save $name Options")
