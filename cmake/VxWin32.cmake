@@ -36,6 +36,13 @@ set(_vx_targets_file "${CMAKE_BINARY_DIR}/vx-native-targets.cmake")
 export(TARGETS ${_vx_native_targets} FILE "${_vx_targets_file}")
 
 set(_vx_win32_dir "${CMAKE_BINARY_DIR}/win32")
+# The viewer's cases check its edits against the library's own tool.
+set(_vx_iltool "")
+set(_vx_win32_depends ${_vx_native_targets})
+if(TARGET iltool)
+  set(_vx_iltool "$<TARGET_FILE:iltool>")
+  list(APPEND _vx_win32_depends iltool)
+endif()
 ExternalProject_Add(vx_win32
   SOURCE_DIR "${CMAKE_SOURCE_DIR}/cmake/win32"
   BINARY_DIR "${_vx_win32_dir}"
@@ -46,7 +53,8 @@ ExternalProject_Add(vx_win32
     "-DVX_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
     "-DVX_NATIVE_TARGETS=${_vx_targets_file}"
     "-DVX_CORPUS_DIR=${VX_CORPUS_DIR}"
-  DEPENDS ${_vx_native_targets}
+    "-DVX_ILTOOL=${_vx_iltool}"
+  DEPENDS ${_vx_win32_depends}
   # Let the sub-build's own dependency scan decide what is out of date.
   BUILD_ALWAYS ON
   INSTALL_COMMAND ""

@@ -7,6 +7,7 @@
 #include "viewer/actions/action_file.h"
 #include "viewer/actions/replay_plan.h"
 #include "viewer/busy_guard.h"
+#include "viewer/image_commands.h"
 #include "viewer/library_messages.h"
 #include "viewer/main_menu.h"
 #include "viewer/open_image.h"
@@ -15,17 +16,23 @@
 
 namespace {
 
-// What the viewer provides to actions. The mode change and Write Text are
-// not part of the viewer yet: until they are, their actions fail as actions
-// of an unknown kind do.
+// What the viewer provides to actions. Write Text is not part of the viewer
+// yet: until it is, its actions fail as actions of an unknown kind do.
 class ViewerActionHost : public ActionHost {
 public:
-    bool ChangeMode(const ModeBlock&) override { return false; }
+    explicit ViewerActionHost(MainWindowState& state) : state_(state) {}
+    bool ChangeMode(const ModeBlock& block) override {
+        return ChangeImageMode(state_, static_cast<uint32_t>(block.command), block.dither,
+                               block.alphaMode, false);
+    }
     bool WriteText(const WriteTextBlock&, const char16_t*) override { return false; }
     // Recorded paths are the viewer's DOS paths.
     std::u16string LibraryPath(const std::u16string& recorded) override {
         return ToLibraryPath(reinterpret_cast<const WCHAR*>(recorded.c_str()));
     }
+
+private:
+    MainWindowState& state_;
 };
 
 void ShowAndClearLibraryMessages(MainWindowState& state) {
@@ -69,7 +76,7 @@ void OnHistoryEntry(MainWindowState& state, Action* action) {
 }
 
 bool ApplyToCurrentImage(MainWindowState& state, const Action& action) {
-    ViewerActionHost host;
+    ViewerActionHost host(state);
     return ApplyAction(action, state.handle, &state.image, host);
 }
 

@@ -4,6 +4,7 @@
 
 #include "viewer/about_box.h"
 #include "viewer/busy_guard.h"
+#include "viewer/clipboard_paste.h"
 #include "viewer/commands.h"
 #include "viewer/dialogs/color_chooser.h"
 #include "viewer/dialogs/exr_import_dialog.h"
@@ -15,6 +16,7 @@
 #include "viewer/folder_list_view.h"
 #include "viewer/full_screen_switch.h"
 #include "viewer/histogram_window.h"
+#include "viewer/image_commands.h"
 #include "viewer/history_commands.h"
 #include "viewer/info_window.h"
 #include "viewer/library_messages.h"
@@ -23,6 +25,7 @@
 #include "viewer/open_dialog.h"
 #include "viewer/open_image.h"
 #include "viewer/preferences_file.h"
+#include "viewer/save_thread.h"
 #include "viewer/shell_services.h"
 #include "viewer/style.h"
 #include "viewer/view.h"
@@ -37,6 +40,7 @@ enum class Guard {
     None,
     OpenUser,     // replaces the image; the user is told why when refused
     OpenProgram,  // replaces the image; refused silently (paging, slideshow)
+    ApplyUser,    // changes the image; the user is told why when refused
     ApplyProgram, // changes the image or its file; refused silently
 };
 
@@ -56,6 +60,8 @@ bool PassGuard(MainWindowState& state, Guard guard) {
             return BeginImageChange(state, ImageChange::Open, ChangeAsker::User);
         case Guard::OpenProgram:
             return BeginImageChange(state, ImageChange::Open, ChangeAsker::Program);
+        case Guard::ApplyUser:
+            return BeginImageChange(state, ImageChange::Apply, ChangeAsker::User);
         case Guard::ApplyProgram:
             return BeginImageChange(state, ImageChange::Apply, ChangeAsker::Program);
     }
@@ -75,6 +81,14 @@ void OpenImage(MainWindowState& state, UINT, LPARAM) {
     if (OpenImageFile(state, path, 0)) ScanFolder(state, state.currentPath, false);
 }
 
+void SaveImage(MainWindowState& state, UINT, LPARAM) {
+    SaveImageInBackground(state, &state.image);
+}
+
+void SaveFinished(MainWindowState& state, UINT, LPARAM) {
+    OnSaveFinished(state);
+}
+
 void Exit(MainWindowState& state, UINT, LPARAM) {
     PostMessageW(state.window, WM_CLOSE, 0, 0);
 }
@@ -92,6 +106,13 @@ void CopyToClipboard(MainWindowState& state, UINT, LPARAM) {
         return;
     }
     CloseClipboard();
+}
+
+void Paste(MainWindowState& state, UINT, LPARAM) {
+    if (!IsClipboardFormatAvailable(CF_DIB) || !OpenClipboard(state.window)) return;
+    const bool pasted = PasteImage(state, GetClipboardData(CF_DIB));
+    CloseClipboard();
+    if (!pasted) ShowError(state, L"Paste from clipboard failed");
 }
 
 void EmptyTheClipboard(MainWindowState& state, UINT, LPARAM) {
@@ -324,6 +345,30 @@ void ToggleAboutBox(MainWindowState& state, UINT, LPARAM) {
     ShowAboutBox(state);
 }
 
+// Image
+
+void ChangeMode(MainWindowState& state, UINT id, LPARAM) {
+    SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    ChangeImageMode(state, id, 0, 0, true);
+    SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+}
+
+void Mirror(MainWindowState& state, UINT id, LPARAM) {
+    MirrorImage(state, id == CMD_MIRROR_LEFT_RIGHT);
+}
+
+void Rotate(MainWindowState& state, UINT id, LPARAM) {
+    RotateImage(state, 90 * static_cast<int32_t>(id - CMD_ROTATE_90 + 1));
+}
+
+void Invert(MainWindowState& state, UINT, LPARAM) {
+    InvertImage(state);
+}
+
+void SwapRedBlue(MainWindowState& state, UINT, LPARAM) {
+    SwapRedAndBlue(state);
+}
+
 // View
 
 void ContextMenuFromKeyboard(MainWindowState& state, UINT id, LPARAM) {
@@ -358,8 +403,11 @@ void FitWindowToDisplay(MainWindowState& state, UINT, LPARAM) {
 
 constexpr Command kCommands[] = {
     {CMD_OPEN_IMAGE, CMD_OPEN_IMAGE, OpenImage, false, Guard::OpenUser},
+    {CMD_SAVE_IMAGE, CMD_SAVE_IMAGE, SaveImage, true, Guard::ApplyProgram},
+    {CMD_SAVE_FINISHED, CMD_SAVE_FINISHED, SaveFinished, false, Guard::None},
     {CMD_EXIT, CMD_EXIT, Exit, false, Guard::None},
     {CMD_COPY, CMD_COPY, CopyToClipboard, true, Guard::None},
+    {CMD_PASTE, CMD_PASTE, Paste, false, Guard::OpenUser},
     {CMD_EMPTY_CLIPBOARD, CMD_EMPTY_CLIPBOARD, EmptyTheClipboard, false, Guard::None},
     {CMD_GO_TO_PAGE, CMD_GO_TO_PAGE, GoToPage, true, Guard::OpenUser},
     {CMD_GO_TO_IMAGE, CMD_GO_TO_IMAGE, GoToImage, false, Guard::OpenProgram},
@@ -374,6 +422,12 @@ constexpr Command kCommands[] = {
 
     {CMD_UNDO, CMD_UNDO, Undo, true, Guard::None},
     {CMD_REDO, CMD_REDO, Redo, true, Guard::None},
+
+    {CMD_MODE_MONOCHROME, CMD_MODE_RGB_FLOAT, ChangeMode, true, Guard::ApplyUser},
+    {CMD_MIRROR_LEFT_RIGHT, CMD_MIRROR_UP_DOWN, Mirror, true, Guard::ApplyUser},
+    {CMD_ROTATE_90, CMD_ROTATE_270, Rotate, true, Guard::ApplyUser},
+    {CMD_INVERT, CMD_INVERT, Invert, true, Guard::ApplyUser},
+    {CMD_SWAP_RED_BLUE, CMD_SWAP_RED_BLUE, SwapRedBlue, true, Guard::ApplyUser},
 
     {CMD_USE_ALPHA, CMD_USE_ALPHA, ToggleUseAlpha, false, Guard::None},
     {CMD_USE_BACKGROUND, CMD_USE_BACKGROUND, ToggleUseBackground, false, Guard::None},

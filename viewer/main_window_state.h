@@ -57,6 +57,7 @@ enum MainWindowTimer : UINT_PTR {
 };
 
 struct AboutBox;
+class SaveThread;
 
 struct MainWindowState {
     // Library and image.
@@ -116,4 +117,7 @@ struct MainWindowState {
     WCHAR loadTimeText[30] = {};        // "(time: ...)" of the last load
     int viewResolutionX = 0;            // pixels per inch, 0 when none
     int viewResolutionY = 0;
+
+    // Saving (save_thread.cpp): the running save, null when none.
+    SaveThread* saveThread = nullptr;
 };

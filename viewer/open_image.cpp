@@ -55,12 +55,6 @@ void LayOutNewImage(MainWindowState& state) {
     LayoutView(state, LargestFittingZoomLevel(state), g_preferences.windowMode == 2);
 }
 
-void SetDisplayPath(MainWindowState& state, const WCHAR* path) {
-    state.displayPath = path;
-    const std::u16string full = ToU16(path);
-    CopyToWide(DisplayNameOf(full), state.displayName);
-}
-
 } // namespace
 
 bool OpenImageFile(MainWindowState& state, const WCHAR* path, int page) {
@@ -119,6 +113,12 @@ bool OpenImageFile(MainWindowState& state, const WCHAR* path, int page) {
     }
     ClearLibraryMessages();
     return false;
+}
+
+void SetDisplayPath(MainWindowState& state, const WCHAR* path) {
+    state.displayPath = path;
+    const std::u16string full = ToU16(path);
+    CopyToWide(DisplayNameOf(full), state.displayName);
 }
 
 void ShowNewImage(MainWindowState& state, ImageSource source, const char* acquiredFrom) {

@@ -17,6 +17,8 @@ enum ImageSource : int {
 // image and shows it; on failure reports why and shows no image. True when
 // the image is shown.
 bool OpenImageFile(MainWindowState& state, const WCHAR* path, int page);
+// The path shown for the current image (kept, not copied) and its name.
+void SetDisplayPath(MainWindowState& state, const WCHAR* path);
 // Called once the current image and its source info are filled: records the
 // "Open" action, renders and lays out the image. An acquired image names
 // the TWAIN source it came from.

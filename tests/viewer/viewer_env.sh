@@ -328,3 +328,34 @@ vx_expect_box() {
     vx_box_texts | tr '\0' '\n' | sed 's/^/  | /' >&2
     vx_fail "'Vx $kind' box: want a text starting with '$prefix'${*:+ and holding: $*}"
 }
+
+# vx_expect_copy REFERENCE WHAT: copies the shown image until it equals
+# $VX_DATA/REFERENCE (the commands before it are handled some time after they
+# were sent).
+vx_expect_copy() {
+    local i
+    for ((i = 0; i < 50; i++)); do
+        vx_drive clip-empty
+        vx_command 40421
+        vx_drive clip-dib "$(vx_dos_path "$VX_OUT/clip.bmp")" >/dev/null ||
+            vx_fail "$2: Copy left no bitmap"
+        vx_check_same "$VX_OUT/clip.bmp" "$VX_DATA/$1" && return 0
+        sleep 0.1
+    done
+    vx_fail "$2: $VX_WHY"
+}
+
+# vx_open_save_dialog ROW: the Save command's dialog, with the type of that
+# row of the save list chosen; the dialog's handle in VX_SAVE_DIALOG.
+VX_SAVE_DIALOG=""
+vx_open_save_dialog() {
+    local combo
+    vx_command 40012
+    VX_SAVE_DIALOG=$(vx_drive wait "title=Save image file") || vx_fail "no save dialog"
+    combo=$(vx_drive children "$VX_SAVE_DIALOG" |
+        awk '$2 == 1136 && $3 == "ComboBox" { print $1; exit }')
+    [ -n "$combo" ] || vx_fail "no type list"
+    vx_drive message "$combo" 0x14E "$1" >/dev/null # CB_SETCURSEL
+    # Wine's dialog takes the type on CBN_SELENDOK.
+    vx_drive post "$VX_SAVE_DIALOG" $((1136 + (9 << 16))) "$combo" >/dev/null
+}

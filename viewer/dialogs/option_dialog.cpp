@@ -5,9 +5,9 @@
 #include "viewer/style.h"
 
 bool RunOptionDialog(MainWindowState& state, SimpleDialog& dialog, DLGPROC procedure,
-                     void* dialogState) {
+                     void* dialogState, HWND owner) {
     if (!state.busy.Set(BUSY_OPTION_DIALOG)) return false;
-    ShowSimpleDialogModal(dialog, state.window, procedure, dialogState);
+    ShowSimpleDialogModal(dialog, owner ? owner : state.window, procedure, dialogState);
     state.busy.Clear(BUSY_OPTION_DIALOG);
     return true;
 }

@@ -7,10 +7,10 @@
 #include "viewer/dialogs/simple_dialog.h"
 #include "viewer/main_window_state.h"
 
-// Runs the prepared dialog modally over the main window; false without
-// running it when an option dialog is up already.
+// Runs the prepared dialog modally over the owner (the main window when
+// null); false without running it when an option dialog is up already.
 bool RunOptionDialog(MainWindowState& state, SimpleDialog& dialog, DLGPROC procedure,
-                     void* dialogState);
+                     void* dialogState, HWND owner = nullptr);
 // A band across the dialog with its title in the header style.
 void DrawSectionHeader(HDC context, int width, int y, const WCHAR* title);
 // Radio buttons firstId.. at (x, y + 20 i); `checked` is the index checked.

@@ -22,20 +22,6 @@ convert-im6.q16 "$VX_DATA/e1.png" -flop "PNG24:$VX_DATA/e2.png"
 # The rotated image is 40 x 60: 40 - 3 - 5 by 60 - 2 - 4 at (3, 2).
 convert-im6.q16 "$VX_DATA/e2.png" -crop 32x54+3+2 +repage "PNG24:$VX_DATA/e3.png"
 
-# Copies the shown image until it equals the reference (the drop and the
-# commands are handled some time after they were sent).
-expect_image() {  # REFERENCE WHAT
-    local i
-    for ((i = 0; i < 50; i++)); do
-        vx_drive clip-empty
-        vx_command 40421
-        vx_drive clip-dib "$(vx_dos_path "$VX_OUT/clip.bmp")" >/dev/null ||
-            vx_fail "$2: Copy left no bitmap"
-        vx_check_same "$VX_OUT/clip.bmp" "$VX_DATA/$1" && return 0
-        sleep 0.1
-    done
-    vx_fail "$2: $VX_WHY"
-}
 
 drop() {  # FILE
     vx_drop "$VX_DATA/$1"
@@ -43,41 +29,41 @@ drop() {  # FILE
 
 vx_viewer_start "$(vx_dos_path "$VX_DATA/a.png")"
 vx_wait_title 'a.png *' >/dev/null
-expect_image a.png "opened"
+vx_expect_copy a.png "opened"
 
 vx_command 40530 # undo right after opening changes nothing
-expect_image a.png "undo after opening"
+vx_expect_copy a.png "undo after opening"
 
 drop rotate.vxa
-expect_image e1.png "rotate"
+vx_expect_copy e1.png "rotate"
 drop mirror.vxa
-expect_image e2.png "mirror"
+vx_expect_copy e2.png "mirror"
 drop crop.vxa
-expect_image e3.png "crop"
+vx_expect_copy e3.png "crop"
 
 vx_command 40530
-expect_image e2.png "undo of the crop"
+vx_expect_copy e2.png "undo of the crop"
 vx_command 40530
-expect_image e1.png "second undo"
+vx_expect_copy e1.png "second undo"
 vx_command 40531
-expect_image e2.png "redo of the mirror"
+vx_expect_copy e2.png "redo of the mirror"
 vx_command 40531
-expect_image e3.png "redo of the crop"
+vx_expect_copy e3.png "redo of the crop"
 vx_command 40531 # nothing left to redo
-expect_image e3.png "redo at the end"
+vx_expect_copy e3.png "redo at the end"
 
 # An edit after an undo drops the undone entry: redo has nothing to bring.
 vx_command 40530
-expect_image e2.png "undo before a new edit"
+vx_expect_copy e2.png "undo before a new edit"
 drop rotate.vxa
 convert-im6.q16 "$VX_DATA/e2.png" -rotate 90 "PNG24:$VX_DATA/e4.png"
-expect_image e4.png "edit after undo"
+vx_expect_copy e4.png "edit after undo"
 vx_command 40531
-expect_image e4.png "redo after a new edit"
+vx_expect_copy e4.png "redo after a new edit"
 vx_command 40530
-expect_image e2.png "undo of the new edit"
+vx_expect_copy e2.png "undo of the new edit"
 
 vx_mark
 drop broken.vxa
 vx_expect_box Error "Invalid action list"
-expect_image e2.png "after a broken list"
+vx_expect_copy e2.png "after a broken list"

@@ -38,6 +38,8 @@
 //   clip-set-text TEXT       puts a Unicode text on the clipboard
 //   clip-dib FILE            waits for a CF_DIB on the clipboard; writes it as a
 //                            .bmp file
+//   clip-set-dib FILE        puts the file's bytes on the clipboard as a CF_DIB,
+//                            checked by nothing (a malformed bitmap stays one)
 //   clip-empty               empties the clipboard
 //
 // Exit status: 0 done, 1 not found or timed out, 2 bad usage. Every wait
@@ -285,6 +287,34 @@ bool WriteBitmapFile(const WCHAR* path, const BYTE* dib, SIZE_T size) {
     return ok;
 }
 
+// Puts a copy of the bytes on the open clipboard.
+bool SetClipboardBytes(UINT format, const void* bytes, SIZE_T size) {
+    const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size ? size : 1);
+    void* target = memory ? GlobalLock(memory) : nullptr;
+    if (target) {
+        std::memcpy(target, bytes, size);
+        GlobalUnlock(memory);
+    }
+    EmptyClipboard();
+    if (target && SetClipboardData(format, memory)) return true;
+    if (memory) GlobalFree(memory);
+    return false;
+}
+
+bool ReadWholeFile(const WCHAR* path, std::vector<BYTE>& bytes) {
+    const HANDLE in =
+        CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (in == INVALID_HANDLE_VALUE) return false;
+    const DWORD size = GetFileSize(in, nullptr);
+    bytes.resize(size);
+    DWORD read = 0;
+    const bool ok = size == INVALID_FILE_SIZE
+                        ? false
+                        : ReadFile(in, bytes.data(), size, &read, nullptr) && read == size;
+    CloseHandle(in);
+    return ok;
+}
+
 // The clipboard belongs to whoever opened it last: retry while another
 // process holds it.
 bool OpenClipboardPatiently() {
@@ -315,18 +345,13 @@ int StepClipboard(const WString& step, const std::vector<WString>& args) {
             status = kNotFound;
         }
     } else if (step == u"clip-set-text" && args.size() == 1) {
-        const SIZE_T bytes = (args[0].size() + 1) * sizeof(WCHAR);
-        const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
-        void* target = memory ? GlobalLock(memory) : nullptr;
-        if (target) {
-            std::memcpy(target, W(args[0]), bytes);
-            GlobalUnlock(memory);
-        }
-        EmptyClipboard();
-        if (!target || !SetClipboardData(CF_UNICODETEXT, memory)) {
-            if (memory) GlobalFree(memory);
+        if (!SetClipboardBytes(CF_UNICODETEXT, W(args[0]), (args[0].size() + 1) * sizeof(WCHAR)))
             status = kNotFound;
-        }
+    } else if (step == u"clip-set-dib" && args.size() == 1) {
+        std::vector<BYTE> bytes;
+        if (!ReadWholeFile(W(args[0]), bytes) ||
+            !SetClipboardBytes(CF_DIB, bytes.data(), bytes.size()))
+            status = kNotFound;
     } else if (step == u"clip-dib" && args.size() == 1) {
         const HANDLE data = GetClipboardData(CF_DIB);
         const auto* dib = data ? static_cast<const BYTE*>(GlobalLock(data)) : nullptr;

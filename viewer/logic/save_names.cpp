@@ -1,0 +1,28 @@
+#include "viewer/logic/save_names.h"
+
+#include "viewer/logic/text_utils.h"
+
+namespace {
+
+constexpr uint32_t kPnmFormatId = 0x90;
+
+} // namespace
+
+std::u16string ProposedSaveName(std::u16string_view currentPath) {
+    std::u16string name(currentPath);
+    StripExtension(name);
+    return name;
+}
+
+std::u16string SaveExtension(uint32_t formatId, ILPixelType type, std::string_view firstExtension) {
+    if ((formatId & ~0xFu) == kPnmFormatId) return (type & 0xFF0) > 0x60 ? u"pfm" : u"pnm";
+    return std::u16string(firstExtension.begin(), firstExtension.end());
+}
+
+std::u16string ForceExtension(std::u16string_view chosen, std::u16string_view extension) {
+    std::u16string name(chosen);
+    StripExtension(name);
+    name += u'.';
+    name += extension;
+    return name;
+}
