@@ -4,82 +4,10 @@
 #include <climits>
 #include <cstring>
 
+#include "jpeg2000/block_contexts.h"
 #include "jpeg2000/messages.h"
 
 namespace j2k {
-
-namespace {
-
-// Per-sample state, in a grid with a border of one sample all round: the
-// significance of the eight neighbours, the signs of the four direct ones,
-// and the sample's own flags.
-constexpr uint32_t sig_n = 1, sig_s = 2, sig_w = 4, sig_e = 8;
-constexpr uint32_t sig_nw = 16, sig_ne = 32, sig_sw = 64, sig_se = 128;
-constexpr uint32_t neg_n = 1 << 8, neg_s = 1 << 9, neg_w = 1 << 10, neg_e = 1 << 11;
-constexpr uint32_t significant = 1 << 12, visited = 1 << 13, refined = 1 << 14;
-constexpr uint32_t neighbours = 0xFF;
-// In causal mode the stripe below counts as insignificant.
-constexpr uint32_t causal_mask = ~(sig_s | sig_sw | sig_se | neg_s);
-
-// Context indices.
-constexpr int ctx_run = 9, ctx_sign = 10, ctx_refine = 15, ctx_uniform = 18;
-
-struct context_tables {
-    uint8_t zc[3][256]; // significance labels: H main (LL, LH), V main (HL), D main (HH)
-    uint8_t sc[256];    // sign: label << 1 | predicted sign, by sig N S W E, neg N S W E
-
-    context_tables() {
-        for (int i = 0; i < 256; ++i) {
-            const int v = !!(i & sig_n) + !!(i & sig_s), h = !!(i & sig_w) + !!(i & sig_e);
-            const int d = !!(i & sig_nw) + !!(i & sig_ne) + !!(i & sig_sw) + !!(i & sig_se);
-            auto main_key = [](int h, int v, int d) {
-                if (h == 2) return 8;
-                if (h == 1) return v >= 1 ? 7 : d >= 1 ? 6 : 5;
-                if (v == 2) return 4;
-                if (v == 1) return 3;
-                return d >= 2 ? 2 : d;
-            };
-            zc[0][i] = static_cast<uint8_t>(main_key(h, v, d));
-            zc[1][i] = static_cast<uint8_t>(main_key(v, h, d));
-            const int hv = h + v;
-            int l;
-            if (d >= 3)
-                l = 8;
-            else if (d == 2)
-                l = hv >= 1 ? 7 : 6;
-            else if (d == 1)
-                l = hv >= 2 ? 5 : hv == 1 ? 4 : 3;
-            else
-                l = hv >= 2 ? 2 : hv;
-            zc[2][i] = static_cast<uint8_t>(l);
-
-            // sig bits 0-3 and neg bits 4-7 in the order N S W E
-            auto contribution = [i](int k) {
-                return (i >> k & 1) ? ((i >> (k + 4) & 1) ? -1 : 1) : 0;
-            };
-            int hc = std::clamp(contribution(2) + contribution(3), -1, 1);
-            int vc = std::clamp(contribution(0) + contribution(1), -1, 1);
-            int x = 0;
-            if (hc < 0) {
-                hc = -hc;
-                vc = -vc;
-                x = 1;
-            }
-            int label;
-            if (hc != 0) {
-                label = vc + 3;
-            } else {
-                label = vc < 0 ? -vc : vc;
-                if (vc < 0) x = 1;
-            }
-            sc[i] = static_cast<uint8_t>(label << 1 | x);
-        }
-    }
-};
-
-const context_tables tables;
-
-} // namespace
 
 int segment_pass_limit(int modes, int first) {
     if (modes & mode_restart) return 1;
@@ -95,50 +23,15 @@ block_decoder::block_view block_decoder::view() {
 }
 
 void block_decoder::reset_contexts() {
-    for (mq_context& c : contexts_)
-        c = mq_reset_context(0);
-    contexts_[0] = mq_reset_context(4);
-    contexts_[ctx_run] = mq_reset_context(3);
-    contexts_[ctx_uniform] = mq_reset_context(46);
+    reset_block_contexts(contexts_);
 }
 
 template <bool raw>
 inline int block_decoder::sign_bit(mq_decoder& mq, raw_decoder& rd, uint32_t f) {
     if constexpr (raw) return rd.bit();
-    const int sc = tables.sc[(f & 0xF) | ((f >> 4) & 0xF0)];
+    const int sc = sign_context(f);
     return mq.decode(contexts_[ctx_sign + (sc >> 1)]) ^ (sc & 1);
 }
-
-namespace {
-
-// Visits every sample in the coding order, stripe by stripe and column by
-// column: visit(flag word, sample, row within the stripe).
-template <typename Visit>
-inline void scan_stripes(const auto& v, Visit&& visit) {
-    for (int y0 = 0; y0 < v.height; y0 += 4) {
-        const int rows = std::min(4, v.height - y0);
-        for (int x = 0; x < v.width; ++x) {
-            uint32_t* f = v.flags + (y0 + 1) * v.stride + x + 1;
-            uint32_t* s = v.samples + y0 * v.width + x;
-            for (int r = 0; r < rows; ++r, f += v.stride, s += v.width)
-                visit(f, s, r);
-        }
-    }
-}
-
-inline void make_significant(uint32_t* f, int stride, int negative) {
-    f[0] |= significant;
-    f[-stride] |= sig_s | (negative ? neg_s : 0);
-    f[stride] |= sig_n | (negative ? neg_n : 0);
-    f[-1] |= sig_e | (negative ? neg_e : 0);
-    f[1] |= sig_w | (negative ? neg_w : 0);
-    f[-stride - 1] |= sig_se;
-    f[-stride + 1] |= sig_sw;
-    f[stride - 1] |= sig_ne;
-    f[stride + 1] |= sig_nw;
-}
-
-} // namespace
 
 template <bool causal, bool raw>
 void block_decoder::significance_pass(int bit_position) {
@@ -252,7 +145,7 @@ void block_decoder::decode(const block_coding& b, uint32_t* samples) {
     stride_ = width_ + 2;
     samples_ = samples;
     flags_.assign(static_cast<size_t>(stride_) * (height_ + 2), 0u);
-    zc_ = tables.zc[b.orientation == 1 ? 1 : b.orientation == 3 ? 2 : 0];
+    zc_ = block_tables.zc[b.orientation == 1 ? 1 : b.orientation == 3 ? 2 : 0];
     reset_contexts();
     const bool causal = b.modes & mode_causal;
     // Bit position of the first pass's plane: the most significant of the k

@@ -10,7 +10,7 @@
 #include <span>
 #include <vector>
 
-#include "jpeg2000/mq_decoder.h"
+#include "jpeg2000/block_contexts.h"
 
 namespace j2k {
 
@@ -75,7 +75,7 @@ private:
     uint32_t* samples_ = nullptr;
     int width_ = 0, height_ = 0, stride_ = 0;
     const uint8_t* zc_ = nullptr;
-    mq_context contexts_[19] = {};
+    mq_context contexts_[block_context_count] = {};
     mq_decoder mq_;
     raw_decoder raw_;
 };

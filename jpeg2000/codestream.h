@@ -116,6 +116,7 @@ public:
 
 private:
     friend class codestream_decoder;
+    friend class codestream_encoder;
     tile_state* t_;
 };
 
@@ -161,11 +162,14 @@ public:
     // Writing: one tile-part header (SOT with Psot, the tile-part's segments,
     // SOD) for a body of body_length bytes; 0 for tnsot when not final.
     void write_tile_part_header(int tile, int tile_part, int64_t body_length, int tnsot);
+    // Writing: the body of the tile-part whose header was written last.
+    void write_body(const uint8_t* bytes, int64_t count);
     void write_eoc();
     int64_t bytes_written() const;
 
 private:
     friend class codestream_decoder;
+    friend class codestream_encoder;
     explicit codestream_ref(codestream_state* s) : s_(s) {}
     codestream_state* s_ = nullptr;
 };

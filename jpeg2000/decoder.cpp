@@ -5,6 +5,7 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "jpeg2000/tag_tree.h"
 #include "jpeg2000/block_decoder.h"
 #include "jpeg2000/codestream_state.h"
 #include "jpeg2000/messages.h"
@@ -49,64 +50,6 @@ private:
     const uint8_t* end_;
     uint8_t last_ = 0;
     int n_ = 0;
-};
-
-class tag_tree {
-public:
-    void init(int64_t h, int64_t w) {
-        nodes_.clear();
-        std::vector<std::pair<int64_t, int64_t>> levels;
-        do {
-            levels.emplace_back(h, w);
-            h = (h + 1) / 2;
-            w = (w + 1) / 2;
-        } while (levels.back().first * levels.back().second > 1);
-        int64_t total = 0;
-        for (auto& l : levels)
-            total += l.first * l.second;
-        nodes_.resize(static_cast<size_t>(total));
-        int64_t offset = 0;
-        for (size_t k = 0; k < levels.size(); ++k) {
-            const auto [lh, lw] = levels[k];
-            const int64_t next = offset + lh * lw;
-            for (int64_t y = 0; y < lh; ++y)
-                for (int64_t x = 0; x < lw; ++x)
-                    nodes_[offset + y * lw + x].parent =
-                        k + 1 < levels.size() ? next + (y / 2) * levels[k + 1].second + x / 2 : -1;
-            offset = next;
-        }
-    }
-    // Whether the leaf's value is below the threshold, reading what is needed.
-    bool decode(bit_reader& br, int64_t leaf, int threshold) {
-        int64_t path[64];
-        int n = 0;
-        for (int64_t i = leaf; i >= 0 && n < 64; i = nodes_[i].parent)
-            path[n++] = i;
-        int low = 0;
-        while (n--) {
-            node& nd = nodes_[path[n]];
-            if (low > nd.low)
-                nd.low = low;
-            else
-                low = nd.low;
-            while (low < threshold && low < nd.value) {
-                if (br.bit())
-                    nd.value = low;
-                else
-                    ++low;
-            }
-            nd.low = low;
-        }
-        return nodes_[leaf].value < threshold;
-    }
-    int value(int64_t leaf) const { return nodes_[leaf].value; }
-
-private:
-    struct node {
-        int value = 0x7FFFFFFF, low = 0;
-        int64_t parent = -1;
-    };
-    std::vector<node> nodes_;
 };
 
 struct code_block {

@@ -263,6 +263,16 @@ void codestream_ref::write_tile_part_header(int tile, int tile_part, int64_t bod
     out.put_word(0xFF93); // SOD
 }
 
+void codestream_ref::write_body(const uint8_t* bytes, int64_t count) {
+    codestream_output_buffer& out = *s_->out;
+    while (count > 0) {
+        const int n = static_cast<int>(std::min<int64_t>(count, 1 << 20));
+        out.put_block(bytes, n);
+        bytes += n;
+        count -= n;
+    }
+}
+
 void codestream_ref::write_eoc() {
     s_->out->put_word(0xFFD9);
     s_->out->flush();

@@ -145,6 +145,16 @@ void PageThroughFolder(MainWindowState& state, UINT id, LPARAM) {
     GoToListEntry(state, steps[id - CMD_NEXT_IMAGE]);
 }
 
+// Each tick of the slideshow's timer shows the next image of the folder.
+void ToggleSlideshow(MainWindowState& state, UINT, LPARAM) {
+    state.slideshow = !state.slideshow;
+    if (state.slideshow)
+        SetTimer(state.window, kSlideshowTimer, 5000, nullptr);
+    else
+        KillTimer(state.window, kSlideshowTimer);
+    CheckMainMenuItem(state, CMD_SLIDESHOW, state.slideshow);
+}
+
 // Edit
 
 // Undo and redo pass the guard themselves, once they know there is
@@ -406,6 +416,7 @@ constexpr Command kCommands[] = {
     {CMD_SHELL_FOLDER, CMD_SHELL_FOLDER, StateOnly<OpenFolderInShell>, false, Guard::None},
     {CMD_REREAD_FOLDER, CMD_REREAD_FOLDER, StateOnly<RescanFolder>, false, Guard::ApplyProgram},
     {CMD_DELETE_FILE, CMD_DELETE_FILE, StateOnly<RecycleCurrentFile>, false, Guard::ApplyProgram},
+    {CMD_SLIDESHOW, CMD_SLIDESHOW, ToggleSlideshow, false, Guard::None},
     {CMD_FOLDER_SCAN_FINISHED, CMD_FOLDER_SCAN_FINISHED, StateOnly<OnFolderScanFinished>, false,
      Guard::None},
 

@@ -17,10 +17,6 @@ ILResult ILSaveGIF(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) 
     return Unsupported(h, "GIF");
 }
 
-ILResult ILSaveJPEG2000(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
-    return Unsupported(h, "JPEG2000");
-}
-
 ILResult ILLoadCineon(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "Cineon");
 }
@@ -32,4 +28,3 @@ ILResult ILSaveCineon(ILHandle* h, const char16_t*, const ILImage*, const ILInfo
 ILResult ILLoadPCD(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "PCD");
 }
-

@@ -136,13 +136,16 @@ Layout ChooseLayout(const Header& header, bool transparent) {
 
 // A profile replaces libpng's gamma handling; without one libpng brings a
 // file with a gAMA chunk to gamma 2.2 and leaves other files as they are.
-// The transforms go in before the first row is read.
-bool SetTransforms(png_structp png, bool managed, int bitDepth) {
+// libpng corrects 2- and 4-bit grey within their own few levels, which
+// folds neighbouring levels together, so such rows are widened to 8 bits
+// first. The transforms go in before the first row is read.
+bool SetTransforms(png_structp png, bool managed, bool widenGrey, int bitDepth) {
     if (setjmp(png_jmpbuf(png))) return false;
     if (managed)
         png_set_gamma(png, 1.0, 1.0);
     else
         png_set_alpha_mode(png, PNG_ALPHA_PNG, PNG_DEFAULT_sRGB);
+    if (widenGrey) png_set_expand_gray_1_2_4_to_8(png);
     png_set_bgr(png);
     if (bitDepth == 16) png_set_swap(png);
     return true;
@@ -362,9 +365,14 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     // Chromaticities equal to sRGB's still come with the file's own gAMA
     // curve, which libpng corrects as for a file without cHRM.
     const bool managed = profile && gammaKind != IL_GAMMA_CHROMATICITIES_SRGB;
-    if (!SetTransforms(r.png, managed, header.bitDepth)) return IL_FAILED;
+    const bool widenGrey = header.colorType == PNG_COLOR_TYPE_GRAY && !managed &&
+                           (header.bitDepth == 2 || header.bitDepth == 4) &&
+                           png_get_valid(r.png, r.info, PNG_INFO_gAMA);
+    if (!SetTransforms(r.png, managed, widenGrey, header.bitDepth)) return IL_FAILED;
+    Header decoded = header;
+    if (widenGrey) decoded.bitDepth = 8;
 
-    const Layout layout = ChooseLayout(header, HasTransparency(r.png, r.info));
+    const Layout layout = ChooseLayout(decoded, HasTransparency(r.png, r.info));
     if (info) {
         FillInfo(info, r, header, layout, gammaKind, gamma, profile.get());
         if (h->readMetadata) ReadTexts(h, r, info);
@@ -426,7 +434,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     if (header.interlace != PNG_INTERLACE_NONE)
         return ReadInterlaced(h, r.png, image, c, layout.source);
     const uint64_t rowBytes =
-        (uint64_t{ILChannelCount(layout.source)} * header.width * header.bitDepth + 7) / 8;
+        (uint64_t{ILChannelCount(layout.source)} * header.width * decoded.bitDepth + 7) / 8;
     return ReadProgressive(h, r.png, image, c, rowBytes);
 }
 

@@ -109,17 +109,17 @@ TEST_F(DispatchTest, FailedSaveLeavesExistingFileUntouchedAndNoTemporary) {
     std::string old(3000, '\0');
     for (size_t i = 0; i < old.size(); ++i)
         old[i] = static_cast<char>(i * 7);
-    std::ofstream(dir / "x.jp2", std::ios::binary) << old;
-    EXPECT_EQ(ILSaveImage(h, Wide("x.jp2").c_str(), &image, nullptr), IL_UNSUPPORTED_FORMAT);
+    std::ofstream(dir / "x.gif", std::ios::binary) << old;
+    EXPECT_EQ(ILSaveImage(h, Wide("x.gif").c_str(), &image, nullptr), IL_UNSUPPORTED_FORMAT);
     ASSERT_EQ(errors.size(), 1u);
-    EXPECT_EQ(errors[0].module, "JPEG2000");
+    EXPECT_EQ(errors[0].module, "GIF");
     EXPECT_EQ(h->module, nullptr);
-    EXPECT_EQ(vxtest::ReadText(dir / "x.jp2"), old);
-    EXPECT_EQ(Listing(), std::vector<std::string>{"x.jp2"});
+    EXPECT_EQ(vxtest::ReadText(dir / "x.gif"), old);
+    EXPECT_EQ(Listing(), std::vector<std::string>{"x.gif"});
 
     // Nor does a failed save to a new name leave a file.
-    EXPECT_EQ(ILSaveImage(h, Wide("new.j2k").c_str(), &image, nullptr), IL_UNSUPPORTED_FORMAT);
-    EXPECT_EQ(Listing(), std::vector<std::string>{"x.jp2"});
+    EXPECT_EQ(ILSaveImage(h, Wide("new.gif").c_str(), &image, nullptr), IL_UNSUPPORTED_FORMAT);
+    EXPECT_EQ(Listing(), std::vector<std::string>{"x.gif"});
 }
 
 // Saving replaces the file through a new one: the old file's permissions

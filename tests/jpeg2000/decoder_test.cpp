@@ -12,6 +12,7 @@
 #include "jpeg2000/codestream.h"
 #include "jpeg2000/decoder.h"
 #include "jpeg2000/jp2_file.h"
+#include "jpeg2000/oracle.h"
 #include "jpeg2000/sources.h"
 #include "jpeg2000/support.h"
 #include "support/files.h"
@@ -41,52 +42,9 @@ std::vector<j2k::component_image> decode_file(const fs::path& path) {
     return j2k::codestream_decoder::decode(source);
 }
 
-j2k::component_image read_pgx(const fs::path& path) {
-    const std::vector<uint8_t> bytes = vxtest::ReadBytes(path);
-    j2k::component_image im;
-    const auto nl = std::find(bytes.begin(), bytes.end(), '\n');
-    std::smatch m;
-    const std::string head(bytes.begin(), nl);
-    if (!std::regex_match(head, m,
-                          std::regex(R"(PG\s+(ML|LM)\s*([+-]?)\s*(\d+)\s+(\d+)\s+(\d+)\s*)")))
-        return im;
-    const bool big = m[1] == "ML";
-    im.is_signed = m[2] == "-";
-    im.precision = std::stoi(m[3]);
-    im.width = std::stoll(m[4]);
-    im.height = std::stoll(m[5]);
-    const int n = im.precision <= 8 ? 1 : im.precision <= 16 ? 2 : 4;
-    const uint8_t* p = &*nl + 1;
-    if (bytes.end() - (nl + 1) < im.width * im.height * n) return {};
-    for (int64_t i = 0; i < im.width * im.height; ++i, p += n) {
-        uint32_t v = 0;
-        for (int k = 0; k < n; ++k)
-            v |= static_cast<uint32_t>(p[big ? k : n - 1 - k]) << (8 * (n - 1 - k));
-        int64_t s = v;
-        if (im.is_signed && (v >> (8 * n - 1))) s -= int64_t{1} << (8 * n);
-        im.samples.push_back(static_cast<int32_t>(s));
-    }
-    return im;
-}
-
-struct difference {
-    int64_t peak = 0;
-    double mse = 0;
-};
-
-difference compare(const j2k::component_image& a, const j2k::component_image& b) {
-    difference d;
-    EXPECT_EQ(a.width, b.width);
-    EXPECT_EQ(a.height, b.height);
-    if (a.samples.size() != b.samples.size() || a.samples.empty()) return {1 << 30, 1e30};
-    for (size_t i = 0; i < a.samples.size(); ++i) {
-        const int64_t e = std::abs(int64_t{a.samples[i]} - b.samples[i]);
-        d.peak = std::max(d.peak, e);
-        d.mse += static_cast<double>(e * e);
-    }
-    d.mse /= static_cast<double>(a.samples.size());
-    return d;
-}
+using j2ktest::compare;
+using j2ktest::difference;
+using j2ktest::read_pgx;
 
 struct conformance_case {
     const char* name;

@@ -267,6 +267,18 @@ vx_expect_screen() {
     vx_fail "$VX_WHY"
 }
 
+# vx_drop PATH: drops the file (a Unix path) on the main window. The viewer
+# takes no drops while it lists the folder of the image it has just opened:
+# a refused drop is tried again for a few seconds.
+vx_drop() {
+    local i
+    for ((i = 0; i < 10; i++)); do
+        vx_drive drop class=Vx "$1" >/dev/null 2>&1 && return 0
+        sleep 0.5
+    done
+    vx_fail "the viewer took no drop of $1"
+}
+
 # Remembers where the viewer's trace stands: vx_expect_box looks only at the
 # texts drawn after the last mark.
 vx_mark() {

@@ -35,3 +35,10 @@ vx_wait_title 'D.png *' >/dev/null
 vx_command 40016 'A.png *'
 vx_command 40016 'b.jpg *'
 vx_command 40016 'D.png *'      # c.png left the list
+
+# The slideshow pages on by itself every five seconds and stops when asked.
+vx_command 40109
+vx_drive --timeout 8 wait-title class=Vx 'A.png *' >/dev/null || vx_fail "the slideshow did not move on"
+vx_command 40109
+sleep 6
+vx_wait_title 'A.png *' >/dev/null

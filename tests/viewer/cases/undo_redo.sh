@@ -24,7 +24,7 @@ convert-im6.q16 "$VX_DATA/e2.png" -crop 32x54+3+2 +repage "PNG24:$VX_DATA/e3.png
 
 
 drop() {  # FILE
-    vx_drive drop class=Vx "$VX_DATA/$1" >/dev/null || vx_fail "the viewer took no drop of $1"
+    vx_drop "$VX_DATA/$1"
 }
 
 vx_viewer_start "$(vx_dos_path "$VX_DATA/a.png")"

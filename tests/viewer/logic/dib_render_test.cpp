@@ -281,6 +281,7 @@ TEST_F(DibRender, ReductionsAverageFineLinePatterns) {
     for (uint32_t bits : {1u, 8u, 24u}) {
         DibBuffer dib;
         ASSERT_TRUE(dib.Create(400, 300, bits, nullptr));
+        std::memset(dib.pixels, 0, size_t(dib.stride) * 300);
         if (bits <= 8) {
             uint8_t* table = dib.ColorTable();
             std::memset(table, 0, 4 * size_t(dib.ColorCount()));

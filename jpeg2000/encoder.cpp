@@ -1,0 +1,491 @@
+#include "jpeg2000/encoder.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+
+#include "jpeg2000/block_encoder.h"
+#include "jpeg2000/byte_buffers.h"
+#include "jpeg2000/codestream_state.h"
+#include "jpeg2000/forward_wavelet.h"
+#include "jpeg2000/messages.h"
+#include "jpeg2000/progression.h"
+#include "jpeg2000/tag_tree.h"
+
+namespace j2k {
+
+namespace {
+
+struct block_record {
+    encoded_block coded;
+    std::vector<int> layer_passes; // cumulative passes after each layer
+    // Packet-writing state.
+    int sent = 0, lblock = 3;
+};
+
+struct precinct_band {
+    int64_t band_first_x = 0, stride = 0; // block index of the first block, row pitch
+    coords count;
+    tag_tree inclusion, zero_planes;
+};
+
+struct resolution_record {
+    const resolution_state* rs;
+    std::vector<std::vector<block_record>> bands;      // per band, blocks in raster order
+    std::vector<std::vector<precinct_band>> precincts; // per precinct, per band
+};
+
+int floor_log2(int64_t v) {
+    return 63 - std::countl_zero(static_cast<uint64_t>(v | 1));
+}
+
+void put_pass_count(header_bit_writer& w, int n) {
+    if (n == 1) {
+        w.put_bit(0);
+    } else if (n == 2) {
+        w.put_bits(2, 2);
+    } else if (n <= 5) {
+        w.put_bits(3, 2);
+        w.put_bits(static_cast<uint32_t>(n - 3), 2);
+    } else if (n <= 36) {
+        w.put_bits(15, 4);
+        w.put_bits(static_cast<uint32_t>(n - 6), 5);
+    } else {
+        w.put_bits(0x1FF, 9);
+        w.put_bits(static_cast<uint32_t>(n - 37), 7);
+    }
+}
+
+class tile_encoder {
+public:
+    tile_encoder(tile_state& t) : tile_(t) {}
+    // Transforms, quantises and codes every code-block.
+    void code(codestream_ref cs, const std::vector<component_image>& images);
+    // Chooses each layer's passes to keep the tile within its byte budgets
+    // (cumulative, 0: everything).
+    void allocate(const std::vector<int64_t>& budgets);
+    // The packets in progression order.
+    std::vector<uint8_t> packets();
+
+private:
+    void code_component(int c, std::vector<int32_t>& plane);
+    void build_precincts(int c);
+    // Passes with slopes of at least the threshold; 0: all, 0x10000: none.
+    void choose_passes(int layer, int threshold);
+    void reset_packet_state();
+    // Writes (or, with out null, counts) one packet; its bytes.
+    int64_t packet(int c, int r, int64_t p, int layer, codestream_output_buffer* out);
+    int64_t size_through(int layer);
+
+    tile_state& tile_;
+    std::vector<std::vector<resolution_record>> comps_;
+    block_encoder encoder_;
+};
+
+void tile_encoder::code(codestream_ref cs, const std::vector<component_image>& images) {
+    const int n = static_cast<int>(tile_.components.size());
+    std::vector<std::vector<int32_t>> planes(static_cast<size_t>(n));
+    for (int c = 0; c < n; ++c) {
+        const tile_component_state& tc = tile_.components[c];
+        const component_image& im = images[c];
+        const rect ce = cs.component_extent(c);
+        const int64_t w = tc.region.size.x, h = tc.region.size.y;
+        planes[c].resize(static_cast<size_t>(w * h));
+        const int32_t shift = im.is_signed ? 0 : int32_t{1} << (im.precision - 1);
+        for (int64_t y = 0; y < h; ++y) {
+            const int32_t* src = im.samples.data() + (tc.region.pos.y - ce.pos.y + y) * im.width +
+                                 tc.region.pos.x - ce.pos.x;
+            int32_t* dst = planes[c].data() + y * w;
+            for (int64_t x = 0; x < w; ++x)
+                dst[x] = src[x] - shift;
+        }
+        // The irreversible path works on floats in the same storage.
+        if (!tc.reversible) {
+            for (int32_t& v : planes[c]) {
+                const float f = static_cast<float>(v);
+                std::memcpy(&v, &f, 4);
+            }
+        }
+    }
+    if (tile_.ycc && n >= 3) {
+        const size_t count = planes[0].size();
+        if (tile_.components[0].reversible) {
+            for (size_t i = 0; i < count; ++i) {
+                const int64_t r = planes[0][i], g = planes[1][i], b = planes[2][i];
+                planes[0][i] = static_cast<int32_t>((r + 2 * g + b) >> 2);
+                planes[1][i] = static_cast<int32_t>(b - g);
+                planes[2][i] = static_cast<int32_t>(r - g);
+            }
+        } else {
+            float* p0 = reinterpret_cast<float*>(planes[0].data());
+            float* p1 = reinterpret_cast<float*>(planes[1].data());
+            float* p2 = reinterpret_cast<float*>(planes[2].data());
+            for (size_t i = 0; i < count; ++i) {
+                const float r = p0[i], g = p1[i], b = p2[i];
+                p0[i] = 0.299f * r + 0.587f * g + 0.114f * b;
+                p1[i] = -0.168736f * r - 0.331264f * g + 0.5f * b;
+                p2[i] = 0.5f * r - 0.418688f * g - 0.081312f * b;
+            }
+        }
+    }
+    comps_.resize(static_cast<size_t>(n));
+    for (int c = 0; c < n; ++c) {
+        code_component(c, planes[c]);
+        std::vector<int32_t>().swap(planes[c]);
+        build_precincts(c);
+    }
+}
+
+void tile_encoder::code_component(int c, std::vector<int32_t>& plane) {
+    const tile_component_state& tc = tile_.components[c];
+    if (tc.reversible)
+        forward_transform(tc, plane.data());
+    else
+        forward_transform(tc, reinterpret_cast<float*>(plane.data()));
+    const int64_t width = tc.region.size.x;
+    std::vector<uint32_t> samples;
+    for (int r = 0; r <= tc.levels; ++r) {
+        const resolution_state& rs = tc.resolutions[r];
+        resolution_record rec;
+        rec.rs = &rs;
+        const coords lower = r == 0 ? coords{0, 0} : tc.resolutions[r - 1].region.size;
+        for (const subband_state& sb : rs.bands) {
+            const coords offset = {sb.orientation >= 2 ? lower.y : 0,
+                                   (sb.orientation & 1) ? lower.x : 0};
+            const int k = sb.magnitude_bits;
+            if (k > 31) fail("Too many magnitude bit-planes for the code-block encoder");
+            const int shift = 31 - k;
+            const uint32_t limit = k >= 31 ? 0x7FFFFFFFu : (1u << k) - 1;
+            const int gain = sb.orientation == 0 ? 0 : sb.orientation == 3 ? 2 : 1;
+            // Absolute step, and the squared error of magnitude bit 30
+            // relative to the nominal range, through the synthesis gain.
+            const double step =
+                tc.reversible ? 1.0 : sb.step * std::ldexp(1.0, tc.precision + gain);
+            const double inv_step = 1 / step;
+            const double top = std::ldexp(step, k - 1 - tc.precision);
+            const double weight = sb.energy_gain * top * top * std::ldexp(1.0, 16);
+            std::vector<block_record> blocks(
+                static_cast<size_t>(sb.block_count.y * sb.block_count.x));
+            for (int64_t by = 0; by < sb.block_count.y; ++by)
+                for (int64_t bx = 0; bx < sb.block_count.x; ++bx) {
+                    const coords cell = {sb.first_block.y + by, sb.first_block.x + bx};
+                    const rect area = {{sb.block_origin.y + cell.y * sb.block_size.y,
+                                        sb.block_origin.x + cell.x * sb.block_size.x},
+                                       sb.block_size};
+                    const rect blk = rect_intersect(area, sb.region);
+                    if (blk.empty()) continue;
+                    samples.resize(static_cast<size_t>(blk.size.y * blk.size.x));
+                    for (int64_t y = 0; y < blk.size.y; ++y) {
+                        const int32_t* src = plane.data() +
+                                             (offset.y + blk.pos.y - sb.region.pos.y + y) * width +
+                                             offset.x + blk.pos.x - sb.region.pos.x;
+                        uint32_t* dst = samples.data() + y * blk.size.x;
+                        for (int64_t x = 0; x < blk.size.x; ++x) {
+                            uint32_t m, neg;
+                            if (tc.reversible) {
+                                const int64_t v = src[x];
+                                neg = v < 0;
+                                m = static_cast<uint32_t>(std::min<int64_t>(v < 0 ? -v : v, limit));
+                            } else {
+                                float f;
+                                std::memcpy(&f, &src[x], 4);
+                                neg = f < 0;
+                                const double q = std::floor(std::fabs(f) * inv_step);
+                                m = q >= limit ? limit : static_cast<uint32_t>(q);
+                            }
+                            dst[x] = m ? (m << shift) | (neg << 31) : 0;
+                        }
+                    }
+                    block_source src;
+                    src.width = static_cast<int>(blk.size.x);
+                    src.height = static_cast<int>(blk.size.y);
+                    src.orientation = sb.orientation;
+                    src.modes = tc.modes;
+                    src.planes = k;
+                    src.samples = samples.data();
+                    src.reversible = tc.reversible;
+                    src.weight = weight;
+                    encoder_.encode(src, blocks[by * sb.block_count.x + bx].coded);
+                }
+            rec.bands.push_back(std::move(blocks));
+        }
+        comps_[c].push_back(std::move(rec));
+    }
+}
+
+void tile_encoder::build_precincts(int c) {
+    const tile_component_state& tc = tile_.components[c];
+    for (int r = 0; r <= tc.levels; ++r) {
+        resolution_record& rec = comps_[c][r];
+        const resolution_state& rs = *rec.rs;
+        const int64_t count = rs.precinct_count.y * rs.precinct_count.x;
+        rec.precincts.resize(static_cast<size_t>(count));
+        const int shrink = r == 0 ? 0 : 1;
+        const coords e = {rs.precinct_exponent.y - shrink, rs.precinct_exponent.x - shrink};
+        for (int64_t p = 0; p < count; ++p) {
+            const coords cell = {rs.first_precinct.y + p / rs.precinct_count.x,
+                                 rs.first_precinct.x + p % rs.precinct_count.x};
+            for (size_t b = 0; b < rs.bands.size(); ++b) {
+                const subband_state& sb = rs.bands[b];
+                precinct_band pb;
+                const rect area = {{cell.y << e.y, cell.x << e.x},
+                                   {int64_t{1} << e.y, int64_t{1} << e.x}};
+                const rect clip = rect_intersect(area, sb.region);
+                coords first{0, 0};
+                pb.count = {0, 0};
+                if (!clip.empty()) {
+                    const coords be = {log2_exact(sb.block_size.y), log2_exact(sb.block_size.x)};
+                    first = {floor_div(clip.pos.y - sb.block_origin.y, int64_t{1} << be.y),
+                             floor_div(clip.pos.x - sb.block_origin.x, int64_t{1} << be.x)};
+                    pb.count = {
+                        ceil_div(clip.end().y - sb.block_origin.y, int64_t{1} << be.y) - first.y,
+                        ceil_div(clip.end().x - sb.block_origin.x, int64_t{1} << be.x) - first.x};
+                }
+                pb.stride = sb.block_count.x;
+                pb.band_first_x =
+                    (first.y - sb.first_block.y) * sb.block_count.x + first.x - sb.first_block.x;
+                if (pb.count.y > 0 && pb.count.x > 0) {
+                    pb.inclusion.init(pb.count.y, pb.count.x);
+                    pb.zero_planes.init(pb.count.y, pb.count.x);
+                }
+                rec.precincts[p].push_back(std::move(pb));
+            }
+        }
+    }
+}
+
+void tile_encoder::choose_passes(int layer, int threshold) {
+    const int layers = tile_.layers;
+    for (auto& comp : comps_)
+        for (resolution_record& rec : comp)
+            for (auto& band : rec.bands)
+                for (block_record& b : band) {
+                    b.layer_passes.resize(static_cast<size_t>(layers));
+                    int n = 0;
+                    for (int i = b.coded.passes() - 1; i >= 0; --i)
+                        if (b.coded.slopes[i] && b.coded.slopes[i] >= threshold) {
+                            n = i + 1;
+                            break;
+                        }
+                    if (threshold == 0) n = b.coded.passes();
+                    const int before = layer ? b.layer_passes[layer - 1] : 0;
+                    b.layer_passes[layer] = std::max(n, before);
+                }
+}
+
+void tile_encoder::reset_packet_state() {
+    for (auto& comp : comps_)
+        for (resolution_record& rec : comp) {
+            for (auto& band : rec.bands)
+                for (block_record& b : band) {
+                    b.sent = 0;
+                    b.lblock = 3;
+                }
+            for (auto& precinct : rec.precincts)
+                for (size_t bi = 0; bi < precinct.size(); ++bi) {
+                    precinct_band& pb = precinct[bi];
+                    if (pb.count.y * pb.count.x == 0) continue;
+                    std::vector<int> first_layer, missing;
+                    for (int64_t y = 0; y < pb.count.y; ++y)
+                        for (int64_t x = 0; x < pb.count.x; ++x) {
+                            const block_record& b =
+                                rec.bands[bi][pb.band_first_x + y * pb.stride + x];
+                            int l = 0;
+                            while (l < tile_.layers && b.layer_passes[l] == 0)
+                                ++l;
+                            first_layer.push_back(l);
+                            missing.push_back(b.coded.missing_msbs);
+                        }
+                    pb.inclusion.set_values(first_layer);
+                    pb.zero_planes.set_values(missing);
+                }
+        }
+}
+
+int64_t tile_encoder::packet(int c, int r, int64_t p, int layer, codestream_output_buffer* out) {
+    resolution_record& rec = comps_[c][r];
+    std::vector<precinct_band>& precinct = rec.precincts[p];
+    const int modes = tile_.components[c].modes;
+    bool any = false;
+    for (size_t bi = 0; bi < precinct.size() && !any; ++bi) {
+        const precinct_band& pb = precinct[bi];
+        for (int64_t y = 0; y < pb.count.y && !any; ++y)
+            for (int64_t x = 0; x < pb.count.x && !any; ++x) {
+                const block_record& b = rec.bands[bi][pb.band_first_x + y * pb.stride + x];
+                any = b.layer_passes[layer] > b.sent;
+            }
+    }
+    if (!any) {
+        // An empty packet; tag trees of blocks not yet included still learn
+        // nothing, as a reader of the empty packet does.
+        if (out) out->put_byte(0);
+        return 1;
+    }
+    header_bit_writer w(out);
+    struct piece {
+        const block_record* block;
+        int64_t from, to;
+    };
+    std::vector<piece> bodies;
+    for (size_t bi = 0; bi < precinct.size(); ++bi) {
+        precinct_band& pb = precinct[bi];
+        for (int64_t y = 0; y < pb.count.y; ++y)
+            for (int64_t x = 0; x < pb.count.x; ++x) {
+                const int64_t leaf = y * pb.count.x + x;
+                block_record& b = rec.bands[bi][pb.band_first_x + y * pb.stride + x];
+                const int n = b.layer_passes[layer] - b.sent;
+                if (b.sent == 0)
+                    pb.inclusion.encode(w, leaf, layer + 1);
+                else
+                    w.put_bit(n > 0);
+                if (n <= 0) continue;
+                if (b.sent == 0) pb.zero_planes.encode(w, leaf, b.coded.missing_msbs + 1);
+                put_pass_count(w, n);
+                // Split the new passes at the codeword segment boundaries.
+                struct cut {
+                    int passes;
+                    int64_t length;
+                };
+                std::vector<cut> cuts;
+                int seg_first = 0;
+                while (seg_first + segment_pass_limit(modes, seg_first) <= b.sent)
+                    seg_first += segment_pass_limit(modes, seg_first);
+                for (int done = b.sent; done < b.sent + n;) {
+                    const int seg_end = std::min<int64_t>(
+                        int64_t{seg_first} + segment_pass_limit(modes, seg_first), b.sent + n);
+                    const int last = seg_end - 1;
+                    const int64_t from = done ? b.coded.ends[done - 1] : 0;
+                    cuts.push_back({seg_end - done, b.coded.ends[last] - from});
+                    done = seg_end;
+                    seg_first = seg_end;
+                }
+                int grow = 0;
+                for (const cut& k : cuts) {
+                    const int need = floor_log2(k.length) + 1 - floor_log2(k.passes);
+                    grow = std::max(grow, need - b.lblock);
+                }
+                for (int i = 0; i < grow; ++i)
+                    w.put_bit(1);
+                w.put_bit(0);
+                b.lblock += grow;
+                for (const cut& k : cuts)
+                    w.put_bits(static_cast<uint32_t>(k.length), b.lblock + floor_log2(k.passes));
+                bodies.push_back(
+                    {&b, b.sent ? b.coded.ends[b.sent - 1] : 0, b.coded.ends[b.sent + n - 1]});
+                b.sent += n;
+            }
+    }
+    int64_t bytes = w.finish();
+    for (const piece& pc : bodies) {
+        if (out && pc.to > pc.from)
+            out->put_block(pc.block->coded.data.data() + pc.from,
+                           static_cast<int>(pc.to - pc.from));
+        bytes += pc.to - pc.from;
+    }
+    return bytes;
+}
+
+int64_t tile_encoder::size_through(int layer) {
+    reset_packet_state();
+    int64_t total = 0;
+    for (size_t c = 0; c < comps_.size(); ++c)
+        for (size_t r = 0; r < comps_[c].size(); ++r)
+            for (size_t p = 0; p < comps_[c][r].precincts.size(); ++p)
+                for (int l = 0; l <= layer; ++l)
+                    total += packet(static_cast<int>(c), static_cast<int>(r),
+                                    static_cast<int64_t>(p), l, nullptr);
+    return total;
+}
+
+void tile_encoder::allocate(const std::vector<int64_t>& budgets) {
+    const int layers = tile_.layers;
+    for (int l = 0; l < layers; ++l) {
+        const int64_t budget = l < static_cast<int>(budgets.size()) ? budgets[l] : 0;
+        if (budget <= 0) {
+            choose_passes(l, 0);
+            continue;
+        }
+        // The lowest slope threshold (the most data) that fits.
+        int lo = 1, hi = 0xFFFF;
+        choose_passes(l, 0xFFFF);
+        if (size_through(l) > budget) {
+            choose_passes(l, 0x10000); // nothing more fits
+            continue;
+        }
+        while (lo < hi) {
+            const int mid = (lo + hi) / 2;
+            choose_passes(l, mid);
+            if (size_through(l) <= budget)
+                hi = mid;
+            else
+                lo = mid + 1;
+        }
+        choose_passes(l, hi);
+    }
+    reset_packet_state();
+}
+
+std::vector<uint8_t> tile_encoder::packets() {
+    memory_codestream_sink sink;
+    {
+        codestream_output_buffer out(&sink);
+        progression_walker& walker = tile_ref(&tile_).walker();
+        packet_position pos;
+        while (walker.next(pos))
+            packet(pos.component, pos.resolution, pos.precinct, pos.layer, &out);
+        out.flush();
+    }
+    return std::move(sink.data);
+}
+
+} // namespace
+
+void codestream_encoder::encode(codestream_ref cs, const std::vector<component_image>& images,
+                                const std::vector<int64_t>& layer_bytes) {
+    codestream_state& s = *cs.s_;
+    const int n = cs.component_count();
+    if (static_cast<int>(images.size()) != n) fail("One image per component is needed");
+    for (int c = 0; c < n; ++c) {
+        const rect e = cs.component_extent(c);
+        if (images[c].width != e.size.x || images[c].height != e.size.y ||
+            static_cast<int64_t>(images[c].samples.size()) != e.size.x * e.size.y)
+            fail("An image does not match its component's size");
+    }
+    cs.write_main_header();
+    const int64_t main_header = cs.bytes_written();
+    coords first, count;
+    cs.tile_index_range(first, count);
+    const rect canvas = cs.canvas();
+    const double area = static_cast<double>(canvas.size.y) * static_cast<double>(canvas.size.x);
+    for (int64_t ty = first.y; ty < first.y + count.y; ++ty)
+        for (int64_t tx = first.x; tx < first.x + count.x; ++tx) {
+            tile_ref t = cs.fetch_tile(static_cast<int>(ty), static_cast<int>(tx));
+            tile_state& ts = *t.t_;
+            tile_encoder te(ts);
+            te.code(cs, images);
+            // The code-stream's budgets shared by area, less the headers.
+            const double share = static_cast<double>(ts.region.size.y) *
+                                 static_cast<double>(ts.region.size.x) / area;
+            const int64_t tile_header =
+                s.tree->root()->count_marker_bytes(nullptr, ts.index, 0) + 14;
+            std::vector<int64_t> budgets;
+            for (int64_t b : layer_bytes)
+                budgets.push_back(
+                    b <= 0 ? 0
+                           : std::max<int64_t>(
+                                 1, static_cast<int64_t>(static_cast<double>(b - main_header - 2) *
+                                                         share) -
+                                        tile_header));
+            te.allocate(budgets);
+            const std::vector<uint8_t> body = te.packets();
+            if (static_cast<int64_t>(body.size()) + tile_header > 0xFFFFFFFFll)
+                fail("A tile's code-stream data exceed the 4 GB a tile-part can hold");
+            cs.write_tile_part_header(ts.index, 0, static_cast<int64_t>(body.size()), 1);
+            cs.write_body(body.data(), static_cast<int64_t>(body.size()));
+            t.release();
+        }
+    cs.write_eoc();
+}
+
+} // namespace j2k
