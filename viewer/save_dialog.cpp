@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "imglib/imglib.h"
+#include "viewer/dialogs/metadata_dialog.h"
 #include "viewer/dialogs/save_option_dialogs.h"
 #include "viewer/logic/format_limits.h"
 #include "viewer/logic/save_names.h"
@@ -29,6 +30,7 @@ std::u16string ForcedName(const MainWindowState& state, const WCHAR* chosen, DWO
 
 // The panel's controls.
 constexpr int kFormatOptionButton = 10101;
+constexpr int kMetadataButton = 10102;
 constexpr int kLimitsText = 10103;
 
 uint32_t SaveFormatId(DWORD filterIndex) {
@@ -64,6 +66,9 @@ UINT_PTR CALLBACK SaveDialogHookProc(HWND panel, UINT message, WPARAM wParam, LP
             if (record && LOWORD(wParam) == kFormatOptionButton)
                 ShowSaveOptionDialog(*reinterpret_cast<MainWindowState*>(record->lCustData),
                                      SaveFormatId(record->nFilterIndex), GetParent(panel));
+            if (record && LOWORD(wParam) == kMetadataButton)
+                ShowMetadataDialog(*reinterpret_cast<MainWindowState*>(record->lCustData),
+                                   GetParent(panel));
             return 0;
         default:
             return 0;

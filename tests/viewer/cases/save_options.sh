@@ -109,3 +109,15 @@ vx_drive press "$options" 1 >/dev/null
 vx_drive wait-gone "$options" >/dev/null
 finish_save r.tga
 identify-im6.q16 -verbose "$VX_DATA/r.tga" | grep -q "Compression: RLE" || vx_fail "r.tga is not RLE"
+
+# The Metadata dialog's title is saved with the image.
+open_save $PNG
+vx_drive press "$(panel)" 10102 >/dev/null
+meta=$(vx_drive wait "title=Metadata") || vx_fail "no Metadata dialog"
+vx_drive set-text "$meta" 10205 "  Hopper  " >/dev/null
+vx_shot "$meta" "$VX_OUT/metadata.png"
+vx_drive press "$meta" 1 >/dev/null
+vx_drive wait-gone "$meta" >/dev/null || vx_fail "the Metadata dialog stays"
+finish_save t.png
+vx_expect_eq "$(identify-im6.q16 -format '%[Title]' "$VX_DATA/t.png")" "Hopper" \
+    "title saved, without its blanks"
