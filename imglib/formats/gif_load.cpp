@@ -411,6 +411,13 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
                                     ? UINT64_MAX
                                     : ILImageBufferSize(static_cast<uint32_t>(canvasWidth),
                                                         static_cast<uint32_t>(canvasHeight), type);
+    // Frames placed far off the screen stretch the canvas: a few bytes may
+    // not claim gigabytes that way either.
+    const uint32_t claimWidth = static_cast<uint32_t>(std::min<uint64_t>(canvasWidth, UINT32_MAX));
+    const uint32_t claimHeight =
+        static_cast<uint32_t>(std::min<uint64_t>(canvasHeight, UINT32_MAX));
+    if (!ILClaimIsBacked(claimWidth, claimHeight, d.size))
+        return ILReportUnbackedClaim(h, claimWidth, claimHeight, d.size);
     if (const ILResult budget = ILCheckImageBudget(h, imageBytes + d.pixelBytes); budget != IL_OK)
         return budget;
     if (ILReallocImage(image, static_cast<uint32_t>(canvasWidth),
