@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "imglib/byte_order.h"
+#include "imglib/formats/claimed_size.h"
 #include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
 #include "imglib/io/stream.h"
@@ -54,7 +55,8 @@ struct Decoder {
     bool hasGlobal = false;
     ColorMap global;
     std::vector<Frame> frames;
-    uint64_t pixelBytes = 0; // of every frame so far, against the budget
+    uint64_t pixelBytes = 0;  // of every frame so far, against the budget
+    ILResult refusal = IL_OK; // why a frame could not be made
 
     bool Take(size_t n, const uint8_t** out) {
         if (size - pos < n) return false;
@@ -173,8 +175,14 @@ bool DecodeLzw(Decoder* d, uint8_t* out, uint64_t count) {
     return terminated;
 }
 
-// A new frame with its pixels allocated (zero) against the budget.
+// A new frame with its pixels allocated (zero) against the budget. Its size
+// must be one the file could carry: a few bytes may not claim gigabytes.
 Frame* NewFrame(Decoder* d, uint32_t left, uint32_t top, uint32_t width, uint32_t height) {
+    if (!ILClaimIsBacked(width, height, d->size)) {
+        d->refusal = ILReportUnbackedClaim(d->h, width, height, d->size);
+        return nullptr;
+    }
+    d->refusal = IL_OUT_OF_MEMORY;
     const uint64_t bytes = uint64_t{width} * height;
     d->pixelBytes += bytes;
     if (ILCheckImageBudget(d->h, d->pixelBytes) != IL_OK) return nullptr;
@@ -189,10 +197,11 @@ Frame* NewFrame(Decoder* d, uint32_t left, uint32_t top, uint32_t width, uint32_
         return nullptr;
     }
     std::memset(f.pixels.get(), 0, bytes);
+    d->refusal = IL_OK;
     return &f;
 }
 
-int ReadRecords(Decoder* d, bool* outOfMemory) {
+int ReadRecords(Decoder* d) {
     uint32_t delay = 0, disposal = 0;
     int32_t transparent = -1;
     bool image = false;
@@ -208,10 +217,7 @@ int ReadRecords(Decoder* d, bool* outOfMemory) {
             if (hasLocal && !ReadColorMap(d, b[8], &local)) return image ? kNoTrailer : kFailed;
             Frame* f =
                 NewFrame(d, ILGetLe16(b), ILGetLe16(b + 2), ILGetLe16(b + 4), ILGetLe16(b + 6));
-            if (!f) {
-                *outOfMemory = true;
-                return kFailed;
-            }
+            if (!f) return kFailed;
             f->interlaced = (b[8] & 0x40) != 0;
             f->hasLocal = hasLocal;
             if (hasLocal) f->local = local;
@@ -237,10 +243,7 @@ int ReadRecords(Decoder* d, bool* outOfMemory) {
                 // The text itself is not drawn: the frame keeps its background.
                 Frame* f =
                     NewFrame(d, ILGetLe16(b), ILGetLe16(b + 2), ILGetLe16(b + 4), ILGetLe16(b + 6));
-                if (!f) {
-                    *outOfMemory = true;
-                    return kFailed;
-                }
+                if (!f) return kFailed;
                 std::memset(f->pixels.get(), b[11], uint64_t{f->width} * f->height);
                 f->delay = delay;
                 f->disposal = disposal;
@@ -331,9 +334,8 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     d.background = head[11];
     d.hasGlobal = (head[10] & 0x80) != 0;
     if (d.hasGlobal && !ReadColorMap(&d, head[10], &d.global)) return ILReportInvalidHeader(h);
-    bool outOfMemory = false;
-    const int records = ReadRecords(&d, &outOfMemory);
-    if (records == kFailed) return outOfMemory ? IL_OUT_OF_MEMORY : ILReportInvalidHeader(h);
+    const int records = ReadRecords(&d);
+    if (records == kFailed) return d.refusal != IL_OK ? d.refusal : ILReportInvalidHeader(h);
     ILResult result = IL_OK;
     if (records == kDamaged) {
         ILReportUnexpectedEnd(h);
@@ -409,6 +411,13 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
                                     ? UINT64_MAX
                                     : ILImageBufferSize(static_cast<uint32_t>(canvasWidth),
                                                         static_cast<uint32_t>(canvasHeight), type);
+    // Frames placed far off the screen stretch the canvas: a few bytes may
+    // not claim gigabytes that way either.
+    const uint32_t claimWidth = static_cast<uint32_t>(std::min<uint64_t>(canvasWidth, UINT32_MAX));
+    const uint32_t claimHeight =
+        static_cast<uint32_t>(std::min<uint64_t>(canvasHeight, UINT32_MAX));
+    if (!ILClaimIsBacked(claimWidth, claimHeight, d.size))
+        return ILReportUnbackedClaim(h, claimWidth, claimHeight, d.size);
     if (const ILResult budget = ILCheckImageBudget(h, imageBytes + d.pixelBytes); budget != IL_OK)
         return budget;
     if (ILReallocImage(image, static_cast<uint32_t>(canvasWidth),

@@ -215,10 +215,18 @@ TEST_F(GifTest, RefusesBadHeadersAndHugeFrames) {
     const Bytes extension = {0x21, 0xF9, 5, 0, 0, 0, 0, 0, 0};
     control.insert(control.begin() + 19, extension.begin(), extension.end());
     EXPECT_EQ(LoadBytes(control, &image), IL_INVALID_HEADER);
-    // Frames of 65535 x 65535 under a small budget: refused before allocating.
-    const uint64_t budget = 64 << 20;
+    // A frame of 65535 x 65535 from a few bytes cannot be real: refused
+    // before allocating, whatever the budget.
+    EXPECT_EQ(LoadBytes(MakeGif(65535, 65535, 0, Pack3({4, 0, 0, 5})), &image), IL_INVALID_HEADER);
+    // So is a small frame placed far off the screen, which would stretch the
+    // canvas to 65537 x 65537.
+    Bytes far = MakeGif(2, 2, 0, Pack3({4, 1, 1, 1, 1, 5}));
+    far[0x13 + 1] = far[0x13 + 2] = far[0x13 + 3] = far[0x13 + 4] = 0xFF;
+    EXPECT_EQ(LoadBytes(far, &image), IL_INVALID_HEADER);
+    // A frame the file may carry, under a smaller budget.
+    const uint64_t budget = 8 << 20;
     ILSetImageMemoryBudget(h, &budget);
-    EXPECT_EQ(LoadBytes(MakeGif(65535, 65535, 0, Pack3({4, 0, 0, 5})), &image), IL_OUT_OF_MEMORY);
+    EXPECT_EQ(LoadBytes(MakeGif(4096, 4096, 0, Pack3({4, 0, 0, 5})), &image), IL_OUT_OF_MEMORY);
 }
 
 } // namespace
