@@ -141,7 +141,12 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     const uint64_t rows = uint64_t{r.height} * r.channels;
     const uint64_t data = r.size > kHeaderBytes ? r.size - kHeaderBytes : 0;
     const bool rle = r.compression == IL_COMP_RLE;
-    if (rle && rows * 8 > data) return ILReportUnexpectedEnd(h); // the two row tables
+    // Without the two row tables not one row can be read: a failure, not a
+    // partial image.
+    if (rle && rows * 8 > data) {
+        ILReportUnexpectedEnd(h);
+        return IL_FAILED;
+    }
     if (planeRow * rows > (rle ? data * kRleExpansion : data) &&
         imageBytes > kImageBytesAlwaysAllowed) {
         ILErrorF(h, "Image of %u x %u pixels cannot come from a file of %" PRIu64 " bytes", r.width,
@@ -159,8 +164,10 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     std::vector<uint32_t> offsets(rows), lengths;
     if (rle) {
         std::vector<uint8_t> tables(rows * 8);
-        if (!r.Seek(kHeaderBytes, 0) || r.Read(tables.data(), tables.size()) != tables.size())
-            return ILReportUnexpectedEnd(h);
+        if (!r.Seek(kHeaderBytes, 0) || r.Read(tables.data(), tables.size()) != tables.size()) {
+            ILReportUnexpectedEnd(h);
+            return IL_FAILED;
+        }
         lengths.resize(rows);
         for (uint64_t i = 0; i < rows; ++i) {
             offsets[i] = Be32(tables.data() + 4 * i);

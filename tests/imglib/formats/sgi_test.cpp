@@ -121,6 +121,8 @@ TEST_F(SgiTest, HeaderRefusalsAndRuns) {
           .data = {0, 0, 2, 16, 0, 0, 2, 19, 0, 0, 0, 3, 0, 0, 0, 3, 0x83, 1, 0, 0x02, 7, 0}},
          IL_FAILED},
         {"short data", {.data = {1, 2, 3}}, IL_PARTIAL},
+        // Run-length rows without their tables: nothing to show.
+        {"tables cut short", {.storage = 1, .data = Bytes(4)}, IL_FAILED},
     };
     for (const Case& c : cases) {
         OwnedImage image;
