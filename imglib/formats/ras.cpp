@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "imglib/byte_order.h"
 #include "imglib/convert/converter_owner.h"
 #include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
@@ -32,10 +33,6 @@ constexpr uint64_t kRleExpansion = 86;
 // partial image); larger claims must be backed by the file.
 constexpr uint64_t kImageBytesAlwaysAllowed = uint64_t{64} << 20;
 
-uint32_t Be32(const uint8_t* p) {
-    return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
-}
-
 struct RasReader : ILFileReader {
     uint32_t width = 0, height = 0;
     uint64_t rowBytes = 0;
@@ -48,16 +45,16 @@ struct RasReader : ILFileReader {
 ILResult ReadHeader(RasReader* r) {
     uint8_t b[kHeaderBytes];
     if (r->Read(b, sizeof b) != sizeof b) return IL_READ_FAILED;
-    if (Be32(b) != kMagic) return IL_INVALID_HEADER;
-    r->width = Be32(b + 4);
-    r->height = Be32(b + 8);
-    r->depth = Be32(b + 12);
-    const uint32_t type = Be32(b + 20);
+    if (ILGetBe32(b) != kMagic) return IL_INVALID_HEADER;
+    r->width = ILGetBe32(b + 4);
+    r->height = ILGetBe32(b + 8);
+    r->depth = ILGetBe32(b + 12);
+    const uint32_t type = ILGetBe32(b + 20);
     if (type > kTypeByteEncoded) return IL_INVALID_COMPRESSION;
     if (r->width == 0 || r->height == 0 || r->width > (1u << 24) || r->height > (1u << 24))
         return IL_INVALID_HEADER;
     r->compression = type == kTypeByteEncoded ? IL_COMP_RLE : IL_COMP_NONE;
-    r->mapEntries = Be32(b + 28) / 3;
+    r->mapEntries = ILGetBe32(b + 28) / 3;
     const bool mapped = r->mapEntries > 0;
     const uint64_t w = r->width;
     switch (r->depth) {

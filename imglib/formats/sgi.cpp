@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "imglib/byte_order.h"
 #include "imglib/convert/converter_owner.h"
 #include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
@@ -34,17 +35,6 @@ constexpr uint32_t kMaxSide = 65535;
 constexpr uint64_t kRleExpansion = 64;
 constexpr uint64_t kImageBytesAlwaysAllowed = uint64_t{64} << 20;
 
-uint32_t Be16(const uint8_t* p) {
-    return uint32_t{p[0]} << 8 | p[1];
-}
-uint32_t Be32(const uint8_t* p) {
-    return Be16(p) << 16 | Be16(p + 2);
-}
-void PutBe16(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v >> 8);
-    p[1] = static_cast<uint8_t>(v);
-}
-
 struct SgiReader : ILFileReader {
     uint32_t width = 0, height = 0, channels = 0, bytesPerChannel = 0;
     ILPixelType sourceType = 0;
@@ -59,18 +49,18 @@ constexpr ILPixelType kTypes16[] = {IL_GREY16, IL_GREY_A16, IL_BGR16, IL_BGRA16}
 ILResult ReadHeader(SgiReader* r) {
     uint8_t b[kHeaderReadBytes];
     if (r->Read(b, sizeof b) != sizeof b) return IL_READ_FAILED;
-    if (Be16(b) != kMagic) return IL_INVALID_HEADER;
+    if (ILGetBe16(b) != kMagic) return IL_INVALID_HEADER;
     if (b[2] > 1) return IL_REFUSED_CONTENTS;
     r->compression = b[2] == 1 ? IL_COMP_RLE : IL_COMP_NONE;
     r->bytesPerChannel = b[3];
-    const uint32_t dimension = Be16(b + 4);
-    r->width = Be16(b + 6);
-    r->height = dimension == 1 ? 1 : Be16(b + 8);
-    r->channels = dimension == 3 ? Be16(b + 10) : 1;
+    const uint32_t dimension = ILGetBe16(b + 4);
+    r->width = ILGetBe16(b + 6);
+    r->height = dimension == 1 ? 1 : ILGetBe16(b + 8);
+    r->channels = dimension == 3 ? ILGetBe16(b + 10) : 1;
     if (dimension < 1 || dimension > 3 || r->width == 0 || r->height == 0) return IL_INVALID_HEADER;
     if (r->channels < 1 || r->channels > 4) return IL_INVALID_HEADER;
     if (r->bytesPerChannel != 1 && r->bytesPerChannel != 2) return IL_INVALID_HEADER;
-    if (Be32(b + 104) != 0) return IL_FAILED;
+    if (ILGetBe32(b + 104) != 0) return IL_FAILED;
     r->sourceType = (r->bytesPerChannel == 1 ? kTypes8 : kTypes16)[r->channels - 1];
     r->colorType = r->channels <= 2 ? IL_CT_GRAY : IL_CT_RGB;
     return IL_OK;
@@ -170,8 +160,8 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
         }
         lengths.resize(rows);
         for (uint64_t i = 0; i < rows; ++i) {
-            offsets[i] = Be32(tables.data() + 4 * i);
-            lengths[i] = Be32(tables.data() + 4 * (rows + i));
+            offsets[i] = ILGetBe32(tables.data() + 4 * i);
+            lengths[i] = ILGetBe32(tables.data() + 4 * (rows + i));
         }
     }
     const uint32_t n = r.bytesPerChannel;
@@ -246,13 +236,13 @@ ILResult Save(ILHandle* h, const char16_t* path, const ILImage* image) {
     std::vector<uint8_t> row(size_t{w} * n * channels), plane(size_t{w} * n);
 
     uint8_t header[kHeaderBytes] = {};
-    PutBe16(header, kMagic);
+    ILPutBe16(header, kMagic);
     header[3] = static_cast<uint8_t>(n);
-    PutBe16(header + 4, 3);
-    PutBe16(header + 6, w);
-    PutBe16(header + 8, image->height);
-    PutBe16(header + 10, channels);
-    PutBe16(header + 18, n == 1 ? 0xFF : 0xFFFF); // maximum pixel value, low half
+    ILPutBe16(header + 4, 3);
+    ILPutBe16(header + 6, w);
+    ILPutBe16(header + 8, image->height);
+    ILPutBe16(header + 10, channels);
+    ILPutBe16(header + 18, n == 1 ? 0xFF : 0xFFFF); // maximum pixel value, low half
 
     ILFileWriter out;
     if (const ILResult opened = out.Open(h, path); opened != IL_OK) return opened;
