@@ -73,7 +73,9 @@ const WCHAR* W(const WString& text) {
 }
 
 constexpr DWORD kPollMs = 20;
-DWORD g_timeoutMs = 30000;
+// Polls end as soon as their condition holds; the limit only matters when a
+// loaded machine starts Wine slowly, where 30 s was seen to run out.
+DWORD g_timeoutMs = 60000;
 
 enum Status { kDone = 0, kNotFound = 1, kUsage = 2 };
 
