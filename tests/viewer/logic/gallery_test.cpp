@@ -9,6 +9,7 @@
 #include "imglib/image.h"
 #include "imglib/memory_owner.h"
 #include "viewer/logic/gallery_html.h"
+#include "support/test_folder.h"
 
 namespace {
 
@@ -16,9 +17,7 @@ class Gallery : public ::testing::Test {
 protected:
     void SetUp() override {
         handle_ = ILCreateHandle(nullptr);
-        dir_ = std::filesystem::temp_directory_path() /
-               ("vx_gallery_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
-        std::filesystem::create_directories(dir_);
+        dir_ = vxtest::MakeTestFolder("vx_gallery");
         const std::string folder = (dir_ / "Vx HTML Gallery").string();
         folder_ = std::u16string(folder.begin(), folder.end());
         page_.layout = ComputeSheetLayout(ExportSettings{}, 64, 2);

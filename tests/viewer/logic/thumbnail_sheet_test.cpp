@@ -9,6 +9,7 @@
 #include "imglib/format.h"
 #include "imglib/image.h"
 #include "imglib/memory_owner.h"
+#include "support/test_folder.h"
 
 namespace {
 
@@ -29,9 +30,7 @@ class ThumbnailSheet : public ::testing::Test {
 protected:
     void SetUp() override {
         handle_ = ILCreateHandle("sheet test");
-        dir_ = std::filesystem::temp_directory_path() /
-               ("vx_sheet_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
-        std::filesystem::create_directories(dir_);
+        dir_ = vxtest::MakeTestFolder("vx_sheet");
     }
     void TearDown() override {
         FreeThumbnails(list_);
