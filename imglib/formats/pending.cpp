@@ -13,14 +13,6 @@ ILResult Unsupported(ILHandle* h, const char* module) {
 
 } // namespace
 
-ILResult ILLoadCineon(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
-    return Unsupported(h, "Cineon");
-}
-
-ILResult ILSaveCineon(ILHandle* h, const char16_t*, const ILImage*, const ILInfo*) {
-    return Unsupported(h, "Cineon");
-}
-
 ILResult ILLoadPCD(ILHandle* h, const char16_t*, ILImage*, ILInfo*) {
     return Unsupported(h, "PCD");
 }
