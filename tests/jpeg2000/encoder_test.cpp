@@ -142,6 +142,18 @@ TEST(Encoder, LosslessStreamsDecodeExactlyHereAndInThePeers) {
              siz.put_int("Stiles", 0, 0, 64);
              siz.put_int("Stiles", 0, 1, 48);
          }},
+        {"odd origin: resolutions of 1 to 3 rows starting at odd rows and columns", 3, 37, 23,
+         8, false,
+         [](j2k::codestream_ref& cs) {
+             set_int(cs, "COD", "Cycc", 1);
+             set_int(cs, "COD", "Clevels", 4);
+         },
+         [](j2k::j2k_params& siz) {
+             siz.put_int("Sorigin", 0, 0, 13);
+             siz.put_int("Sorigin", 0, 1, 7);
+             siz.put_int("Stiles", 0, 0, 19);
+             siz.put_int("Stiles", 0, 1, 11);
+         }},
     };
     for (const lossless_case& k : cases) {
         SCOPED_TRACE(k.name);
