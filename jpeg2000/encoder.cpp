@@ -95,18 +95,22 @@ public:
         const int k = sb.magnitude_bits;
         if (k > 31) fail("Too many magnitude bit-planes for the code-block encoder");
         const int gain = sb.orientation == 0 ? 0 : sb.orientation == 3 ? 2 : 1;
-        // Absolute step, and the squared error of magnitude bit 30 relative
-        // to the nominal range, through the synthesis gain.
-        const double step = tc.reversible ? 1.0 : sb.step * std::ldexp(1.0, tc.precision + gain);
-        inv_step_ = 1 / step;
-        const double top = std::ldexp(step, k - 1 - tc.precision);
+        // The absolute step: 9/7 steps are relative to the nominal range of
+        // the normalised bands, whose high-pass coefficients are half the
+        // transform's.
+        inv_step_ = tc.reversible ? 1.0 : 1 / (sb.step * std::ldexp(1.0, tc.precision + gain));
         shift_ = 31 - k;
         limit_ = k >= 31 ? 0x7FFFFFFFu : (1u << k) - 1;
         block_.orientation = sb.orientation;
         block_.modes = tc.modes;
         block_.planes = k;
         block_.reversible = tc.reversible;
-        block_.weight = sb.energy_gain * top * top * std::ldexp(1.0, 16);
+        // The squared error of magnitude bit 30 relative to the nominal
+        // range, through the synthesis energy gain of the band's
+        // normalisation (the 5/3 bands are their own) and the band's weight.
+        const double msb =
+            std::ldexp(tc.reversible ? std::ldexp(1.0, -tc.precision) : sb.step, k - 1);
+        block_.weight = msb * msb * sb.energy_gain * sb.weight * sb.weight * std::ldexp(1.0, 16);
         buffer_.resize(static_cast<size_t>(sb.block_size.y * sb.region.size.x));
         start_row();
     }

@@ -235,7 +235,7 @@ TEST(Encoder, LossyLayersKeepToTheirTargetsAndMatchOpenJpegQuality) {
         last = q;
     }
     EXPECT_NEAR(psnr(images, decode(bytes)), last, 0.1);
-    // At the same size, within 0.5 dB of OpenJPEG's own encoder.
+    // At the same size, at least as good as OpenJPEG's own encoder.
     write_pnm(dir / "in.ppm", images);
     ASSERT_EQ(
         vxtest::Shell("opj_compress -i '" + (dir / "in.ppm").string() + "' -o '" +
@@ -245,7 +245,7 @@ TEST(Encoder, LossyLayersKeepToTheirTargetsAndMatchOpenJpegQuality) {
         0);
     const std::vector<uint8_t> peer = vxtest::ReadBytes(dir / "p.j2k");
     EXPECT_LE(peer.size(), bytes.size() + 16);
-    EXPECT_GE(psnr(images, decode(bytes)), psnr(images, decode(peer)) - 0.5)
+    EXPECT_GE(psnr(images, decode(bytes)), psnr(images, decode(peer)))
         << "ours " << bytes.size() << " bytes, OpenJPEG's " << peer.size();
     fs::remove_all(dir);
 }
