@@ -8,21 +8,11 @@ convert-im6.q16 "$VX_DATA/a.png" -alpha extract "$VX_DATA/other/alpha-ref.png"
 convert-im6.q16 -size 8x8 xc:khaki "$VX_DATA/other/rgb.png"
 PNG=2 # the save list's row
 
-# The save dialog of COMMAND with the PNG type; saves under NAME.
 save_as() {  # COMMAND NAME
-    local dialog combo i
-    vx_command "$1"
-    dialog=$(vx_drive wait "title=Save image file") || vx_fail "no save dialog for $1"
-    combo=$(vx_drive children "$dialog" | awk '$2 == 1136 && $3 == "ComboBox" { print $1; exit }')
-    vx_drive message "$combo" 0x14E $PNG >/dev/null
-    vx_drive post "$dialog" $((1136 + (9 << 16))) "$combo" >/dev/null
-    vx_drive set-text "$dialog" 1148 "$(vx_dos_path "$VX_DATA/$2")" >/dev/null
-    vx_drive press "$dialog" 1 >/dev/null
-    for ((i = 0; i < 100; i++)); do
-        [ -s "$VX_DATA/$2" ] && sleep 0.3 && return 0
-        sleep 0.1
-    done
-    vx_fail "no file $2"
+    vx_open_save_dialog $PNG "$1"
+    vx_drive set-text "$VX_SAVE_DIALOG" 1148 "$(vx_dos_path "$VX_DATA/$2")" >/dev/null
+    vx_drive press "$VX_SAVE_DIALOG" 1 >/dev/null
+    vx_wait_file "$VX_DATA/$2"
 }
 
 vx_viewer_start "$(vx_dos_path "$VX_DATA/a.png")"
