@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <random>
+#include <vector>
 
 #include "imglib/imglib.h"
 #include "viewer/busy_guard.h"
@@ -132,6 +133,21 @@ private:
 };
 
 std::unique_ptr<FolderScanThread> g_scan;
+// Files saved while a scan ran: added when it has ended.
+std::vector<std::u16string> g_savedDuringScan;
+
+void AddSavedFile(const std::u16string& path) {
+    if (g_folderList.folder.empty() ||
+        CompareNamesNoCase(FolderPart(path), g_folderList.folder) != 0)
+        return;
+    bool added = false;
+    const int32_t index = TakeSavedEntry(g_folderList, NamePart(path), added);
+    if (index < 0) return;
+    ILHandle* handle = CreateListLibrary();
+    ReadEntryInfo(handle, g_folderList.entries[index], path);
+    if (handle) ILDestroyHandle(handle);
+    if (added) SortEntries(g_folderList, g_preferences.SortKey, DrawRandom);
+}
 
 // Opens the current entry when its header was read (an entry the library
 // cannot read is landed on without opening).
@@ -194,6 +210,9 @@ void OnFolderScanFinished(MainWindowState& state) {
     g_scan.reset();
     state.busy.Clear(BUSY_FOLDER_SCAN);
     DragAcceptFiles(state.window, TRUE);
+    for (const std::u16string& saved : g_savedDuringScan)
+        AddSavedFile(saved);
+    g_savedDuringScan.clear();
     // A shown file that is not in the new list stays shown with no entry
     // current; another file is opened only through the guard, so edits are
     // never dropped without the question.
@@ -203,6 +222,13 @@ void OnFolderScanFinished(MainWindowState& state) {
     CopyToWide(EntryPath(g_folderList, c), path);
     if (CompareNamesNoCase(ToU16(path), ToU16(state.currentPath)) == 0) return;
     if (BeginImageChange(state, ImageChange::Open, ChangeAsker::Program)) OpenCurrentEntry(state);
+}
+
+void AddSavedFileToList(MainWindowState&, const WCHAR* path) {
+    if (g_scan)
+        g_savedDuringScan.push_back(ToU16(path));
+    else
+        AddSavedFile(ToU16(path));
 }
 
 void StopFolderScan() {

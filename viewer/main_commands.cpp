@@ -6,6 +6,7 @@
 #include "viewer/busy_guard.h"
 #include "viewer/clipboard_paste.h"
 #include "viewer/commands.h"
+#include "viewer/dialogs/font_dialog.h"
 #include "viewer/dialogs/color_chooser.h"
 #include "viewer/dialogs/exr_import_dialog.h"
 #include "viewer/dialogs/page_navigator.h"
@@ -83,6 +84,10 @@ void OpenImage(MainWindowState& state, UINT, LPARAM) {
 
 void SaveImage(MainWindowState& state, UINT, LPARAM) {
     SaveImageInBackground(state, &state.image);
+}
+
+void SaveAlpha(MainWindowState& state, UINT, LPARAM) {
+    SaveAlphaChannel(state);
 }
 
 void SaveFinished(MainWindowState& state, UINT, LPARAM) {
@@ -279,6 +284,7 @@ void ChooseInterfaceStyle(MainWindowState& state, UINT id, LPARAM) {
     SetInterfaceStyle(style);
     RefreshAboutBox(state);
     RefreshInfoStyle(state);
+    RedrawFontDialog();
     RedrawToolWindow(state.histogramWindow.tool);
 }
 
@@ -405,6 +411,7 @@ constexpr Command kCommands[] = {
     {CMD_OPEN_IMAGE, CMD_OPEN_IMAGE, OpenImage, false, Guard::OpenUser},
     {CMD_SAVE_IMAGE, CMD_SAVE_IMAGE, SaveImage, true, Guard::ApplyProgram},
     {CMD_SAVE_FINISHED, CMD_SAVE_FINISHED, SaveFinished, false, Guard::None},
+    {CMD_ALPHA_SAVE, CMD_ALPHA_SAVE, SaveAlpha, true, Guard::ApplyUser},
     {CMD_EXIT, CMD_EXIT, Exit, false, Guard::None},
     {CMD_COPY, CMD_COPY, CopyToClipboard, true, Guard::None},
     {CMD_PASTE, CMD_PASTE, Paste, false, Guard::OpenUser},
