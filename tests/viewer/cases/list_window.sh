@@ -123,3 +123,24 @@ for name in B.png c.png; do
     [ ! -e "$dir/$name" ] || vx_fail "$name is still in the folder"
     [ -e "$HOME/.local/share/Trash/files/$name" ] || vx_fail "$name is not in the recycle bin"
 done
+
+# Copy d.png, then move e.png, to the folder the chooser offers first (the
+# desktop, which is $HOME here); moving takes the entry off the list.
+choose_first_folder() {
+    vx_drive wait 'title=Select folder' >/dev/null || vx_fail "no folder chooser"
+    vx_drive press 'title=Select folder' 1 >/dev/null
+}
+click 1 8
+vx_drive post "$list" 40722 >/dev/null
+choose_first_folder
+for ((t = 0; t < 100; t++)); do [ -e "$HOME/d.png" ] && break; sleep 0.1; done
+[ -e "$HOME/d.png" ] && [ -e "$dir/d.png" ] || vx_fail "d.png was not copied"
+vx_drive post "$list" 40731 >/dev/null
+click 2 8
+vx_drive post "$list" 40723 >/dev/null
+choose_first_folder
+vx_drive wait-title "$list" 'Image 1/3 in *' >/dev/null || vx_fail "list after move"
+[ -e "$HOME/e.png" ] && [ ! -e "$dir/e.png" ] || vx_fail "e.png was not moved"
+vx_command 40016 'd.png *'
+vx_command 40016 'f.png *'
+vx_command 40016 'a.png *'
