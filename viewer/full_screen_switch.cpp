@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "viewer/commands.h"
+#include "viewer/list_window.h"
 #include "viewer/main_menu.h"
 #include "viewer/option_setters.h"
 #include "viewer/preferences_file.h"
@@ -51,6 +52,7 @@ void SetFullScreen(MainWindowState& state, bool on) {
         ApplyStretchMode(state);
     }
     PlaceCaptionTooltip(state);
+    ApplyListWindowAlpha();
     CheckMainMenuItem(state, CMD_FULL_SCREEN, on);
 }
 

@@ -21,6 +21,7 @@
 #include "viewer/history_commands.h"
 #include "viewer/info_window.h"
 #include "viewer/library_messages.h"
+#include "viewer/list_window.h"
 #include "viewer/main_menu.h"
 #include "viewer/option_setters.h"
 #include "viewer/open_dialog.h"
@@ -139,6 +140,15 @@ void GoToPage(MainWindowState& state, UINT, LPARAM page) {
 template <void (*Handler)(MainWindowState&)>
 void StateOnly(MainWindowState& state, UINT, LPARAM) {
     Handler(state);
+}
+
+// 40026-40028 from the List window; the shown file may go with the
+// selection, so they ask about edits themselves.
+void ChangeSelectedFiles(MainWindowState& state, UINT id, LPARAM) {
+    if (id == CMD_DELETE_SELECTED)
+        DeleteSelectedFiles(state);
+    else
+        CopyOrMoveSelectedFiles(state, id == CMD_MOVE_SELECTED);
 }
 
 void GoToImage(MainWindowState& state, UINT, LPARAM index) {
@@ -286,6 +296,7 @@ void ChooseInterfaceStyle(MainWindowState& state, UINT id, LPARAM) {
     RefreshInfoStyle(state);
     RedrawFontDialog();
     RedrawToolWindow(state.histogramWindow.tool);
+    ApplyStyleToListWindow();
 }
 
 void ToggleSmoothResizing(MainWindowState& state, UINT, LPARAM) {
@@ -338,6 +349,10 @@ void ToggleInfoWindow(MainWindowState& state, UINT, LPARAM) {
         CloseInfoWindow(state);
     else
         CreateInfoWindow(state);
+}
+
+void ToggleListWindow(MainWindowState& state, UINT, LPARAM) {
+    ShowListWindow(state, ListWindowHandle() == nullptr);
 }
 
 void ToggleHistogramWindow(MainWindowState& state, UINT, LPARAM) {
@@ -423,6 +438,7 @@ constexpr Command kCommands[] = {
     {CMD_SHELL_FOLDER, CMD_SHELL_FOLDER, StateOnly<OpenFolderInShell>, false, Guard::None},
     {CMD_REREAD_FOLDER, CMD_REREAD_FOLDER, StateOnly<RescanFolder>, false, Guard::ApplyProgram},
     {CMD_DELETE_FILE, CMD_DELETE_FILE, StateOnly<RecycleCurrentFile>, false, Guard::ApplyProgram},
+    {CMD_DELETE_SELECTED, CMD_MOVE_SELECTED, ChangeSelectedFiles, false, Guard::None},
     {CMD_SLIDESHOW, CMD_SLIDESHOW, ToggleSlideshow, false, Guard::None},
     {CMD_FOLDER_SCAN_FINISHED, CMD_FOLDER_SCAN_FINISHED, StateOnly<OnFolderScanFinished>, false,
      Guard::None},
@@ -461,6 +477,7 @@ constexpr Command kCommands[] = {
     {CMD_ABOUT, CMD_ABOUT, ToggleAboutBox, false, Guard::None},
     {CMD_INFO_WINDOW, CMD_INFO_WINDOW, ToggleInfoWindow, false, Guard::None},
     {CMD_HISTOGRAM_WINDOW, CMD_HISTOGRAM_WINDOW, ToggleHistogramWindow, false, Guard::None},
+    {CMD_LIST_WINDOW, CMD_LIST_WINDOW, ToggleListWindow, false, Guard::None},
 
     {CMD_CONTEXT_MENU, CMD_CONTEXT_MENU_CONTROL, ContextMenuFromKeyboard, false, Guard::None},
     {CMD_ZOOM_1_1, CMD_ZOOM_OUT, Zoom, false, Guard::None},
