@@ -6,6 +6,7 @@
 #include "imglib/imglib.h"
 #include "viewer/busy_guard.h"
 #include "viewer/commands.h"
+#include "viewer/export_dialogs.h"
 #include "viewer/logic/text_utils.h"
 #include "viewer/open_image.h"
 #include "viewer/preferences_file.h"
@@ -178,6 +179,7 @@ void ScanFolder(MainWindowState& state, const WCHAR* path, bool force) {
     g_scan = std::make_unique<FolderScanThread>(state.window, folder, name);
     state.busy.Set(BUSY_FOLDER_SCAN);
     DragAcceptFiles(state.window, FALSE);
+    CloseExportDialogs(); // their workers read the list
     ClearFolderList(g_folderList);
     if (!g_scan->Start()) {
         g_scan.reset();
@@ -189,6 +191,7 @@ void ScanFolder(MainWindowState& state, const WCHAR* path, bool force) {
 void OnFolderScanFinished(MainWindowState& state) {
     if (!g_scan) return;
     g_scan->Join();
+    CloseExportDialogs();
     ClearFolderList(g_folderList);
     g_folderList = std::move(g_scan->list);
     g_scan.reset();
@@ -212,6 +215,7 @@ void StopFolderScan() {
 }
 
 void EmptyFolderList(MainWindowState&) {
+    CloseExportDialogs();
     ClearFolderList(g_folderList);
 }
 
@@ -240,6 +244,7 @@ void RescanFolder(MainWindowState& state) {
 void RecycleCurrentFile(MainWindowState& state) {
     if (g_folderList.entries.empty() || g_folderList.current < 0 || !state.currentPath[0]) return;
     if (!RecycleFile(state.currentPath)) return;
+    CloseExportDialogs();
     if (!RemoveCurrentEntry(g_folderList)) {
         ILClearImage(&state.image);
         ClearImage(state);

@@ -20,6 +20,17 @@ void WorkerThread::Join() {
     thread_ = nullptr;
 }
 
+void WorkerThread::JoinServingMessages() {
+    if (!thread_) return;
+    while (MsgWaitForMultipleObjects(1, &thread_, FALSE, INFINITE, QS_SENDMESSAGE) ==
+           WAIT_OBJECT_0 + 1) {
+        MSG message;
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    CloseHandle(thread_);
+    thread_ = nullptr;
+}
+
 bool WorkerThread::IsRunning() const {
     return thread_ && WaitForSingleObject(thread_, 0) == WAIT_TIMEOUT;
 }

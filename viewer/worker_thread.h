@@ -17,6 +17,10 @@ public:
     bool Start();
     // Waits for the thread to end and releases it; nothing when none exists.
     void Join();
+    // Join for the user-interface thread: messages that other threads send
+    // to its windows are served meanwhile (posted ones stay queued), so that
+    // a thread that sends to it cannot deadlock with the wait.
+    void JoinServingMessages();
     bool IsRunning() const;
 
 protected:
