@@ -8,6 +8,7 @@
 #include "viewer/busy_guard.h"
 #include "viewer/commands.h"
 #include "viewer/list_window.h"
+#include "viewer/export_dialogs.h"
 #include "viewer/logic/text_utils.h"
 #include "viewer/open_image.h"
 #include "viewer/preferences_file.h"
@@ -197,6 +198,7 @@ void ScanFolder(MainWindowState& state, const WCHAR* path, bool force) {
     state.busy.Set(BUSY_FOLDER_SCAN);
     DragAcceptFiles(state.window, FALSE);
     ResetListWindow();
+    CloseExportDialogs(); // their workers read the list
     ClearFolderList(g_folderList);
     if (!g_scan->Start()) {
         g_scan.reset();
@@ -209,6 +211,7 @@ void ScanFolder(MainWindowState& state, const WCHAR* path, bool force) {
 void OnFolderScanFinished(MainWindowState& state) {
     if (!g_scan) return;
     g_scan->Join();
+    CloseExportDialogs();
     ClearFolderList(g_folderList);
     g_folderList = std::move(g_scan->list);
     g_scan.reset();
@@ -246,6 +249,7 @@ void StopFolderScan() {
 
 void EmptyFolderList(MainWindowState&) {
     ResetListWindow();
+    CloseExportDialogs();
     ClearFolderList(g_folderList);
     RefreshList(true);
 }
@@ -277,6 +281,7 @@ void RescanFolder(MainWindowState& state) {
 void RecycleCurrentFile(MainWindowState& state) {
     if (g_folderList.entries.empty() || g_folderList.current < 0 || !state.currentPath[0]) return;
     if (!RecycleFile(state.currentPath)) return;
+    CloseExportDialogs();
     PauseThumbnails();
     const bool left = RemoveCurrentEntry(g_folderList);
     ResumeThumbnails();
@@ -294,6 +299,7 @@ namespace {
 // After the selected entries' files went away: the shown image follows the
 // current entry, or goes when no entry is left.
 void RemoveSelectedFromList(MainWindowState& state) {
+    CloseExportDialogs();
     PauseThumbnails();
     const int result = RemoveSelectedEntries(g_folderList);
     ResumeThumbnails();
