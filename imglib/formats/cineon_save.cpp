@@ -47,16 +47,18 @@ ILResult Save(ILHandle* h, const char16_t* path, const ILImage* image) {
                 for (uint32_t j = 0; j < 3; ++j) {
                     const uint64_t x = 3 * k + j;
                     if (x < w)
-                        word |= uint32_t{cineon::LinearToLog(floats[x]) >> 6} << (22 - 10 * j);
+                        word |= static_cast<uint32_t>(cineon::LinearToLog(floats[x]) >> 6)
+                                << (22 - 10 * j);
                 }
                 ILPutLe32(packed.data() + 4 * k, word);
             }
         } else {
             for (uint32_t x = 0; x < w; ++x) {
                 const float* bgr = floats.data() + 3 * size_t{x};
-                const uint32_t word = uint32_t{cineon::LinearToLog(bgr[2]) >> 6} << 22 |
-                                      uint32_t{cineon::LinearToLog(bgr[1]) >> 6} << 12 |
-                                      uint32_t{cineon::LinearToLog(bgr[0]) >> 6} << 2;
+                const uint32_t word =
+                    static_cast<uint32_t>(cineon::LinearToLog(bgr[2]) >> 6) << 22 |
+                    static_cast<uint32_t>(cineon::LinearToLog(bgr[1]) >> 6) << 12 |
+                    static_cast<uint32_t>(cineon::LinearToLog(bgr[0]) >> 6) << 2;
                 ILPutLe32(packed.data() + 4 * size_t{x}, word);
             }
         }
