@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <type_traits>
 
 #include "jpeg2000/block_contexts.h"
 #include "jpeg2000/messages.h"
@@ -88,39 +89,46 @@ void block_decoder::significance_pass(int bit_position) {
     const uint8_t* const zc = zc_;
     const uint32_t one = 1u << bit_position, half = one >> 1;
     for (int y0 = 0; y0 < height; y0 += 4) {
-        const int rows = std::min(4, height - y0);
         const bool above = y0 > 0, below = y0 + 4 < height;
         uint32_t* col = columns_.data() + (y0 / 4) * stride + 1;
         uint32_t* s0 = samples_ + y0 * width;
-        uint32_t left = col[-1], own = col[0];
-        for (int x = 0; x < width; ++x, ++col, ++s0) {
-            const uint32_t right = col[1];
-            // Nothing to code where no row has a significant neighbour, or
-            // every row is significant already.
-            if (((left | own | right) & 0x3F) && (own & col_sig_rows) != col_sig_rows) {
-                for (int r = 0; r < rows; ++r) {
-                    if (own & (1u << (r + 1))) continue;
-                    const uint32_t n = neighbourhood(left, own, right, r);
-                    if (!n) continue;
-                    const int bit = raw ? rawd.bit() : mq.decode(cx[zc[n]]);
-                    own |= col_visited << r;
-                    if (!bit) continue;
-                    int neg;
-                    if constexpr (raw) {
-                        neg = rawd.bit();
-                    } else {
-                        const int sc = sign_context(left, own, right, r);
-                        neg = mq.decode(cx[ctx_sign + (sc >> 1)]) ^ (sc & 1);
+        // Full stripes with the row count a constant: the rows unrolled,
+        // every shift by a constant.
+        auto stripe = [&](auto rows) {
+            uint32_t left = col[-1], own = col[0];
+            for (int x = 0; x < width; ++x, ++col, ++s0) {
+                const uint32_t right = col[1];
+                // Nothing to code where no row has a significant neighbour, or
+                // every row is significant already.
+                if (((left | own | right) & 0x3F) && (own & col_sig_rows) != col_sig_rows) {
+                    for (int r = 0; r < rows; ++r) {
+                        if (own & (1u << (r + 1))) continue;
+                        const uint32_t n = neighbourhood(left, own, right, r);
+                        if (!n) continue;
+                        const int bit = raw ? rawd.bit() : mq.decode(cx[zc[n]]);
+                        own |= col_visited << r;
+                        if (!bit) continue;
+                        int neg;
+                        if constexpr (raw) {
+                            neg = rawd.bit();
+                        } else {
+                            const int sc = sign_context(left, own, right, r);
+                            neg = mq.decode(cx[ctx_sign + (sc >> 1)]) ^ (sc & 1);
+                        }
+                        s0[r * width] = one | half | (static_cast<uint32_t>(neg) << 31);
+                        mark_significant<causal>(own, col, stride, r, static_cast<uint32_t>(neg),
+                                                 above, below);
                     }
-                    s0[r * width] = one | half | (static_cast<uint32_t>(neg) << 31);
-                    mark_significant<causal>(own, col, stride, r, static_cast<uint32_t>(neg), above,
-                                             below);
+                    *col = own;
                 }
-                *col = own;
+                left = own;
+                own = right;
             }
-            left = own;
-            own = right;
-        }
+        };
+        if (height - y0 >= 4)
+            stripe(std::integral_constant<int, 4>{});
+        else
+            stripe(height - y0);
     }
     mq_ = mq;
     raw_ = rawd;
@@ -178,45 +186,50 @@ void block_decoder::cleanup_pass(int bit_position) {
     const uint8_t* const zc = zc_;
     const uint32_t one = 1u << bit_position, half = one >> 1;
     for (int y0 = 0; y0 < height; y0 += 4) {
-        const int rows = std::min(4, height - y0);
         const bool above = y0 > 0, below = y0 + 4 < height;
         uint32_t* col = columns_.data() + (y0 / 4) * stride + 1;
         uint32_t* s0 = samples_ + y0 * width;
-        uint32_t left = col[-1], own = col[0];
-        for (int x = 0; x < width; ++x, ++col, ++s0) {
-            const uint32_t right = col[1];
-            int r = 0;
-            if (rows == 4 && !((left | own | right) & 0x3F) && !(own & (0xFu << 16))) {
-                // Run mode: four insignificant rows without a significant
-                // neighbour.
-                if (!mq.decode(cx[ctx_run])) {
-                    left = own;
-                    own = right;
-                    continue;
+        auto stripe = [&](auto rows) {
+            uint32_t left = col[-1], own = col[0];
+            for (int x = 0; x < width; ++x, ++col, ++s0) {
+                const uint32_t right = col[1];
+                int r = 0;
+                if (rows == 4 && !((left | own | right) & 0x3F) && !(own & (0xFu << 16))) {
+                    // Run mode: four insignificant rows without a significant
+                    // neighbour.
+                    if (!mq.decode(cx[ctx_run])) {
+                        left = own;
+                        own = right;
+                        continue;
+                    }
+                    r = mq.decode(cx[ctx_uniform]) << 1;
+                    r |= mq.decode(cx[ctx_uniform]);
+                    const int sc = sign_context(left, own, right, r);
+                    const int neg = mq.decode(cx[ctx_sign + (sc >> 1)]) ^ (sc & 1);
+                    s0[r * width] = one | half | (static_cast<uint32_t>(neg) << 31);
+                    mark_significant<causal>(own, col, stride, r, static_cast<uint32_t>(neg), above,
+                                             below);
+                    ++r;
                 }
-                r = mq.decode(cx[ctx_uniform]) << 1;
-                r |= mq.decode(cx[ctx_uniform]);
-                const int sc = sign_context(left, own, right, r);
-                const int neg = mq.decode(cx[ctx_sign + (sc >> 1)]) ^ (sc & 1);
-                s0[r * width] = one | half | (static_cast<uint32_t>(neg) << 31);
-                mark_significant<causal>(own, col, stride, r, static_cast<uint32_t>(neg), above,
-                                         below);
-                ++r;
+                for (; r < rows; ++r) {
+                    if ((own & (1u << (r + 1))) || (own & (col_visited << r))) continue;
+                    if (!mq.decode(cx[zc[neighbourhood(left, own, right, r)]])) continue;
+                    const int sc = sign_context(left, own, right, r);
+                    const int neg = mq.decode(cx[ctx_sign + (sc >> 1)]) ^ (sc & 1);
+                    s0[r * width] = one | half | (static_cast<uint32_t>(neg) << 31);
+                    mark_significant<causal>(own, col, stride, r, static_cast<uint32_t>(neg), above,
+                                             below);
+                }
+                own &= ~(0xFu << 16);
+                *col = own;
+                left = own;
+                own = right;
             }
-            for (; r < rows; ++r) {
-                if ((own & (1u << (r + 1))) || (own & (col_visited << r))) continue;
-                if (!mq.decode(cx[zc[neighbourhood(left, own, right, r)]])) continue;
-                const int sc = sign_context(left, own, right, r);
-                const int neg = mq.decode(cx[ctx_sign + (sc >> 1)]) ^ (sc & 1);
-                s0[r * width] = one | half | (static_cast<uint32_t>(neg) << 31);
-                mark_significant<causal>(own, col, stride, r, static_cast<uint32_t>(neg), above,
-                                         below);
-            }
-            own &= ~(0xFu << 16);
-            *col = own;
-            left = own;
-            own = right;
-        }
+        };
+        if (height - y0 >= 4)
+            stripe(std::integral_constant<int, 4>{});
+        else
+            stripe(height - y0);
     }
     mq_ = mq;
 }
