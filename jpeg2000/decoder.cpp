@@ -1,6 +1,7 @@
 #include "jpeg2000/decoder.h"
 
 #include <algorithm>
+#include <cmath>
 #include <deque>
 #include <map>
 
@@ -44,12 +45,14 @@ struct open_tile {
 
 // A row of the top stage to the component's samples: the DC level shift,
 // rounding on the irreversible path, and clamping to the precision.
-void emit_row(const sample_line& line, int precision, bool is_signed, int32_t* dst) {
+__attribute__((target_clones("avx2", "default"))) void emit_row(const sample_line& line,
+                                                               int precision, bool is_signed,
+                                                               int32_t* dst) {
     const int p = precision;
     const int32_t shift = is_signed ? 0 : int32_t{1} << (p - 1);
     const int32_t lo = is_signed ? -(int32_t{1} << (p - 1)) : 0;
-    const int32_t hi =
-        is_signed ? (int32_t{1} << (p - 1)) - 1 : static_cast<int32_t>((int64_t{1} << p) - 1);
+    const int32_t hi = is_signed ? (int32_t{1} << (p - 1)) - 1
+                                 : static_cast<int32_t>((int64_t{1} << p) - 1);
     const int64_t w = line.width;
     if (line.absolute) {
         const int32_t* src = line.samples<int32_t>();
@@ -57,16 +60,13 @@ void emit_row(const sample_line& line, int precision, bool is_signed, int32_t* d
             dst[x] = static_cast<int32_t>(std::clamp<int64_t>(int64_t{src[x]} + shift, lo, hi));
         return;
     }
-    // Round to nearest in the float domain, clamped first so that damaged
-    // data (even NaN) converts safely.
+    // Round half up in the float domain, clamped first so that damaged data
+    // (even NaN: the comparisons pick the bound) converts safely.
     const float flo = static_cast<float>(lo - shift), fhi = static_cast<float>(hi - shift);
     const float* src = line.samples<float>();
     for (int64_t x = 0; x < w; ++x) {
-        float f = src[x] + 0.5f;
-        f = f >= flo ? (f <= fhi + 0.5f ? f : fhi) : flo;
-        int32_t v = static_cast<int32_t>(f);
-        if (static_cast<float>(v) > f) --v;
-        dst[x] = std::clamp(v + shift, lo, hi);
+        const float f = std::min(fhi, std::max(flo, src[x] + 0.5f));
+        dst[x] = static_cast<int32_t>(std::floor(f)) + shift;
     }
 }
 
