@@ -7,7 +7,7 @@
 #include <memory>
 #include <type_traits>
 
-#include "jpeg2000/block_encoder.h"
+#include "jpeg2000/block_pool.h"
 #include "jpeg2000/byte_buffers.h"
 #include "jpeg2000/codestream_state.h"
 #include "jpeg2000/messages.h"
@@ -61,7 +61,7 @@ void put_pass_count(header_bit_writer& w, int n) {
 
 class tile_encoder {
 public:
-    tile_encoder(tile_state& t) : tile_(t) {}
+    tile_encoder(tile_state& t, block_pool& pool) : tile_(t), pool_(pool) {}
     // Transforms, quantises and codes every code-block.
     void code(codestream_ref cs, sample_source& source);
     // Chooses each layer's passes to keep the tile within its byte budgets
@@ -81,7 +81,7 @@ private:
 
     tile_state& tile_;
     std::vector<std::vector<resolution_record>> comps_;
-    block_encoder encoder_;
+    block_pool& pool_;
 };
 
 // Quantises the rows of one subband and codes its code-blocks a row of
@@ -90,8 +90,8 @@ template <typename T>
 class band_coder final : public row_sink<T> {
 public:
     band_coder(const tile_component_state& tc, const subband_state& sb,
-               std::vector<block_record>& blocks, block_encoder& encoder)
-        : sb_(sb), blocks_(blocks), encoder_(encoder) {
+               std::vector<block_record>& blocks, block_pool& pool)
+        : sb_(sb), blocks_(blocks), pool_(pool) {
         const int k = sb.magnitude_bits;
         if (k > 31) fail("Too many magnitude bit-planes for the code-block encoder");
         const int gain = sb.orientation == 0 ? 0 : sb.orientation == 3 ? 2 : 1;
@@ -143,17 +143,18 @@ private:
             const int64_t x1 = std::min(left + sb_.block_size.x, sb_.region.end().x);
             if (x1 <= x0) continue;
             const int64_t bw = x1 - x0;
-            samples_.resize(static_cast<size_t>(bw * rows_));
+            std::vector<uint32_t> samples = pool_.buffer();
+            samples.resize(static_cast<size_t>(bw * rows_));
             for (int64_t y = 0; y < rows_; ++y) {
                 const T* src = buffer_.data() + y * w + x0 - sb_.region.pos.x;
-                uint32_t* dst = samples_.data() + y * bw;
+                uint32_t* dst = samples.data() + y * bw;
                 for (int64_t x = 0; x < bw; ++x)
                     dst[x] = quantise(src[x]);
             }
             block_.width = static_cast<int>(bw);
             block_.height = static_cast<int>(rows_);
-            block_.samples = samples_.data();
-            encoder_.encode(block_, blocks_[block_row_ * sb_.block_count.x + bx].coded);
+            pool_.submit(block_, std::move(samples),
+                         &blocks_[block_row_ * sb_.block_count.x + bx].coded);
         }
     }
 
@@ -174,27 +175,35 @@ private:
 
     const subband_state& sb_;
     std::vector<block_record>& blocks_;
-    block_encoder& encoder_;
+    block_pool& pool_;
     block_source block_;
     double inv_step_ = 1;
     int shift_ = 0;
     uint32_t limit_ = 0;
     std::vector<T> buffer_; // the rows of the current row of blocks
-    std::vector<uint32_t> samples_;
     int64_t block_row_ = 0, rows_ = 0, filled_ = 0;
 };
 
 template <typename T>
 std::unique_ptr<row_sink<T>> make_component_stages(const tile_component_state& tc,
                                                    std::vector<resolution_record>& records,
-                                                   block_encoder& encoder) {
+                                                   block_pool& pool) {
     return make_split_stages(tc, tc.levels, band_sink_maker<T>([&](int r, int b) {
                                  return std::unique_ptr<row_sink<T>>(new band_coder<T>(
-                                     tc, tc.resolutions[r].bands[b], records[r].bands[b], encoder));
+                                     tc, tc.resolutions[r].bands[b], records[r].bands[b], pool));
                              }));
 }
 
 void tile_encoder::code(codestream_ref cs, sample_source& source) {
+    // Should the tile fail, blocks still being coded write into its records:
+    // those are dropped or waited for first.
+    struct cancel_guard {
+        block_pool& pool;
+        bool done = false;
+        ~cancel_guard() {
+            if (!done) pool.cancel();
+        }
+    } guard{pool_};
     const int n = static_cast<int>(tile_.components.size());
     comps_.resize(static_cast<size_t>(n));
     std::vector<std::unique_ptr<row_sink<int32_t>>> int_stages(static_cast<size_t>(n));
@@ -212,9 +221,9 @@ void tile_encoder::code(codestream_ref cs, sample_source& source) {
         }
         build_precincts(c);
         if (tc.reversible)
-            int_stages[c] = make_component_stages<int32_t>(tc, comps_[c], encoder_);
+            int_stages[c] = make_component_stages<int32_t>(tc, comps_[c], pool_);
         else
-            float_stages[c] = make_component_stages<float>(tc, comps_[c], encoder_);
+            float_stages[c] = make_component_stages<float>(tc, comps_[c], pool_);
         height = std::max(height, tc.region.size.y);
     }
     std::vector<std::vector<int32_t>> ints(static_cast<size_t>(n));
@@ -266,6 +275,8 @@ void tile_encoder::code(codestream_ref cs, sample_source& source) {
                 float_stages[c]->accept(floats[c].data());
         }
     }
+    pool_.finish();
+    guard.done = true;
 }
 
 void tile_encoder::build_precincts(int c) {
@@ -519,6 +530,7 @@ void codestream_encoder::encode(codestream_ref cs, const std::vector<component_i
 void codestream_encoder::encode(codestream_ref cs, sample_source& source,
                                 const std::vector<int64_t>& layer_bytes) {
     codestream_state& s = *cs.s_;
+    block_pool pool(block_pool::default_workers());
     cs.write_main_header();
     const int64_t main_header = cs.bytes_written();
     coords first, count;
@@ -529,7 +541,7 @@ void codestream_encoder::encode(codestream_ref cs, sample_source& source,
         for (int64_t tx = first.x; tx < first.x + count.x; ++tx) {
             tile_ref t = cs.fetch_tile(static_cast<int>(ty), static_cast<int>(tx));
             tile_state& ts = *t.t_;
-            tile_encoder te(ts);
+            tile_encoder te(ts, pool);
             te.code(cs, source);
             // The code-stream's budgets shared by area, less the headers.
             const double share = static_cast<double>(ts.region.size.y) *
