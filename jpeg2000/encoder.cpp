@@ -90,10 +90,12 @@ template <typename T>
 class band_coder final : public row_sink<T> {
 public:
     band_coder(const tile_component_state& tc, const subband_state& sb,
-               std::vector<block_record>& blocks, block_pool& pool)
-        : sb_(sb), blocks_(blocks), pool_(pool) {
+               std::vector<block_record>& blocks, block_pool& pool, roi_node* mask)
+        : sb_(sb), blocks_(blocks), pool_(pool), mask_(mask) {
         const int k = sb.magnitude_bits;
         if (k > 31) fail("Too many magnitude bit-planes for the code-block encoder");
+        up_shift_ = sb.roi_magnitude_bits - k;
+        if (mask_ && up_shift_ > 0 && up_shift_ < k) fail("Value for ROI up-shift too small");
         const int gain = sb.orientation == 0 ? 0 : sb.orientation == 3 ? 2 : 1;
         // The absolute step: 9/7 steps are relative to the nominal range of
         // the normalised bands, whose high-pass coefficients are half the
@@ -110,14 +112,16 @@ public:
         // normalisation (the 5/3 bands are their own) and the band's weight.
         const double msb =
             std::ldexp(tc.reversible ? std::ldexp(1.0, -tc.precision) : sb.step, k - 1);
-        block_.weight = msb * msb * sb.energy_gain * sb.weight * sb.weight * std::ldexp(1.0, 16);
+        weight_ = msb * msb * sb.energy_gain * sb.weight * sb.weight * std::ldexp(1.0, 16);
         buffer_.resize(static_cast<size_t>(sb.block_size.y * sb.region.size.x));
+        if (mask_) masks_.resize(buffer_.size());
         start_row();
     }
 
     void accept(T* row) override {
         const int64_t w = sb_.region.size.x;
         std::copy(row, row + w, buffer_.data() + filled_ * w);
+        if (mask_) mask_->pull(masks_.data() + filled_ * w, w);
         if (++filled_ == rows_) {
             code_row();
             ++block_row_;
@@ -153,9 +157,37 @@ private:
             }
             block_.width = static_cast<int>(bw);
             block_.height = static_cast<int>(rows_);
+            block_.planes = sb_.magnitude_bits;
+            block_.weight = weight_;
+            if (mask_) apply_region(samples, x0 - sb_.region.pos.x, bw);
             pool_.submit(block_, std::move(samples),
                          &blocks_[block_row_ * sb_.block_count.x + bx].coded);
         }
+    }
+
+    // The max-shift method: samples outside the region go down by the
+    // up-shift, below every sample inside it, and the block is coded over
+    // the extra planes when it has any; a block touching the region takes
+    // the region's weight.
+    void apply_region(std::vector<uint32_t>& samples, int64_t x0, int64_t bw) {
+        const int64_t w = sb_.region.size.x;
+        bool inside = false, outside = false;
+        for (int64_t y = 0; y < rows_; ++y) {
+            const uint8_t* m = masks_.data() + y * w + x0;
+            uint32_t* v = samples.data() + y * bw;
+            for (int64_t x = 0; x < bw; ++x) {
+                if (m[x]) {
+                    inside = true;
+                    continue;
+                }
+                if (up_shift_ <= 0) continue;
+                outside = true;
+                const uint32_t magnitude = (v[x] & 0x7FFFFFFF) >> up_shift_;
+                v[x] = magnitude ? (v[x] & 0x80000000u) | magnitude : 0;
+            }
+        }
+        if (outside) block_.planes = std::min(sb_.roi_magnitude_bits, 31);
+        if (inside && sb_.roi_weight >= 0) block_.weight = weight_ * sb_.roi_weight;
     }
 
     // Sign-magnitude with the subband's top magnitude bit at bit 30.
@@ -176,6 +208,10 @@ private:
     const subband_state& sb_;
     std::vector<block_record>& blocks_;
     block_pool& pool_;
+    roi_node* mask_; // region-of-interest mask rows, or null
+    int up_shift_ = 0;
+    double weight_ = 0;
+    std::vector<uint8_t> masks_; // the mask rows of the current row of blocks
     block_source block_;
     double inv_step_ = 1;
     int shift_ = 0;
@@ -184,14 +220,31 @@ private:
     int64_t block_row_ = 0, rows_ = 0, filled_ = 0;
 };
 
+// The region-of-interest rows of one tile-component, from the source.
+class source_mask final : public roi_node {
+public:
+    source_mask(sample_source& source, int c, int64_t y, int64_t x0)
+        : source_(source), c_(c), y_(y), x0_(x0) {}
+    void pull(uint8_t* line, int64_t width) override {
+        source_.region_row(c_, y_++, x0_, width, line);
+    }
+
+private:
+    sample_source& source_;
+    int c_;
+    int64_t y_, x0_;
+};
+
 template <typename T>
 std::unique_ptr<row_sink<T>> make_component_stages(const tile_component_state& tc,
                                                    std::vector<resolution_record>& records,
-                                                   block_pool& pool) {
-    return make_split_stages(tc, tc.levels, band_sink_maker<T>([&](int r, int b) {
-                                 return std::unique_ptr<row_sink<T>>(new band_coder<T>(
-                                     tc, tc.resolutions[r].bands[b], records[r].bands[b], pool));
-                             }));
+                                                   block_pool& pool, roi_node* mask) {
+    return make_split_stages(
+        tc, tc.levels, band_sink_maker<T>([&](int r, int b, roi_node* band_mask) {
+            return std::unique_ptr<row_sink<T>>(new band_coder<T>(
+                tc, tc.resolutions[r].bands[b], records[r].bands[b], pool, band_mask));
+        }),
+        mask);
 }
 
 void tile_encoder::code(codestream_ref cs, sample_source& source) {
@@ -206,6 +259,8 @@ void tile_encoder::code(codestream_ref cs, sample_source& source) {
     } guard{pool_};
     const int n = static_cast<int>(tile_.components.size());
     comps_.resize(static_cast<size_t>(n));
+    // The masks before the stages, which pull their rows.
+    std::vector<std::unique_ptr<source_mask>> masks(static_cast<size_t>(n));
     std::vector<std::unique_ptr<row_sink<int32_t>>> int_stages(static_cast<size_t>(n));
     std::vector<std::unique_ptr<row_sink<float>>> float_stages(static_cast<size_t>(n));
     int64_t height = 0;
@@ -220,10 +275,17 @@ void tile_encoder::code(codestream_ref cs, sample_source& source) {
             comps_[c].push_back(std::move(rec));
         }
         build_precincts(c);
+        const rect ce = cs.component_extent(c);
+        masks[c] = std::make_unique<source_mask>(source, c, tc.region.pos.y - ce.pos.y,
+                                                 tc.region.pos.x - ce.pos.x);
+        const bool masked =
+            source.has_region() && (tc.levels == 0 ? band_uses_mask(tc.resolutions[0].bands[0])
+                                                   : tc.resolutions[tc.levels].roi);
+        roi_node* mask = masked ? masks[c].get() : nullptr;
         if (tc.reversible)
-            int_stages[c] = make_component_stages<int32_t>(tc, comps_[c], pool_);
+            int_stages[c] = make_component_stages<int32_t>(tc, comps_[c], pool_, mask);
         else
-            float_stages[c] = make_component_stages<float>(tc, comps_[c], pool_);
+            float_stages[c] = make_component_stages<float>(tc, comps_[c], pool_, mask);
         height = std::max(height, tc.region.size.y);
     }
     std::vector<std::vector<int32_t>> ints(static_cast<size_t>(n));
