@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <type_traits>
 
 #include "jpeg2000/block_pool.h"
@@ -68,7 +69,9 @@ public:
     // (cumulative, 0: everything).
     void allocate(const std::vector<int64_t>& budgets);
     // The packets in progression order.
-    std::vector<uint8_t> packets();
+    // The packets in progression order, one tile-part per progression:
+    // the tile's order, or each instance of its order changes.
+    std::vector<std::vector<uint8_t>> tile_parts();
 
 private:
     void build_precincts(int c);
@@ -553,17 +556,46 @@ void tile_encoder::allocate(const std::vector<int64_t>& budgets) {
     reset_packet_state();
 }
 
-std::vector<uint8_t> tile_encoder::packets() {
-    memory_codestream_sink sink;
-    {
-        codestream_output_buffer out(&sink);
-        progression_walker& walker = tile_ref(&tile_).walker();
-        packet_position pos;
-        while (walker.next(pos))
-            packet(pos.component, pos.resolution, pos.precinct, pos.layer, &out);
-        out.flush();
+std::vector<std::vector<uint8_t>> tile_encoder::tile_parts() {
+    progression_walker& walker = tile_ref(&tile_).walker();
+    std::vector<std::vector<uint8_t>> parts;
+    while (tile_.packets_done < tile_.packets) {
+        if (parts.size() == 255)
+            fail("Too many tile-parts for tile " + std::to_string(tile_.index));
+        // The walker moves to the next order-change instance only once the
+        // tile-part before it is complete.
+        tile_.tile_parts_read = static_cast<int>(parts.size()) + 1;
+        const int64_t before = tile_.packets_done;
+        memory_codestream_sink sink;
+        {
+            codestream_output_buffer out(&sink);
+            packet_position pos;
+            while (walker.next(pos))
+                packet(pos.component, pos.resolution, pos.precinct, pos.layer, &out);
+            out.flush();
+        }
+        if (tile_.packets_done == before) {
+            if (!parts.empty()) break;
+            fail("The progression of tile " + std::to_string(tile_.index) + " holds no packet");
+        }
+        parts.push_back(std::move(sink.data));
     }
-    return std::move(sink.data);
+    if (tile_.packets_done < tile_.packets)
+        fail("The progression order changes of tile " + std::to_string(tile_.index) +
+             " leave packets out");
+    return parts;
+}
+
+// Tile-parts a tile is written in: one per instance of its own order
+// changes, at least one.
+int tile_part_count(codestream_state& s, int tile) {
+    param_cluster* poc = s.tree->cluster("POC");
+    int n = 1;
+    while (const j2k_params* p = poc->find(tile, -1, n)) {
+        if (p->own_records("Porder") == 0) break;
+        ++n;
+    }
+    return n;
 }
 
 } // namespace
@@ -608,8 +640,10 @@ void codestream_encoder::encode(codestream_ref cs, sample_source& source,
             // The code-stream's budgets shared by area, less the headers.
             const double share = static_cast<double>(ts.region.size.y) *
                                  static_cast<double>(ts.region.size.x) / area;
-            const int64_t tile_header =
-                s.tree->root()->count_marker_bytes(nullptr, ts.index, 0) + 14;
+            const int parts = tile_part_count(s, ts.index);
+            int64_t tile_header = 0;
+            for (int k = 0; k < parts; ++k)
+                tile_header += s.tree->root()->count_marker_bytes(nullptr, ts.index, k) + 14;
             std::vector<int64_t> budgets;
             for (int64_t b : layer_bytes)
                 budgets.push_back(
@@ -619,11 +653,18 @@ void codestream_encoder::encode(codestream_ref cs, sample_source& source,
                                                          share) -
                                         tile_header));
             te.allocate(budgets);
-            const std::vector<uint8_t> body = te.packets();
-            if (static_cast<int64_t>(body.size()) + tile_header > 0xFFFFFFFFll)
-                fail("A tile's code-stream data exceed the 4 GB a tile-part can hold");
-            cs.write_tile_part_header(ts.index, 0, static_cast<int64_t>(body.size()), 1);
-            cs.write_body(body.data(), static_cast<int64_t>(body.size()));
+            const std::vector<std::vector<uint8_t>> bodies = te.tile_parts();
+            for (size_t k = 0; k < bodies.size(); ++k) {
+                const int64_t length = static_cast<int64_t>(bodies[k].size());
+                if (length +
+                        s.tree->root()->count_marker_bytes(nullptr, ts.index, static_cast<int>(k)) +
+                        14 >
+                    0xFFFFFFFFll)
+                    fail("A tile's code-stream data exceed the 4 GB a tile-part can hold");
+                cs.write_tile_part_header(ts.index, static_cast<int>(k), length,
+                                          static_cast<int>(bodies.size()));
+                cs.write_body(bodies[k].data(), length);
+            }
             t.release();
         }
     cs.write_eoc();

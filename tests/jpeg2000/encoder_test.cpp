@@ -315,3 +315,45 @@ TEST(Encoder, RegionOfInterestIsCodedFirstByMaxShift) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(Encoder, EachOrderChangeInstanceIsATilePart) {
+    const auto images = make_images(3, 40, 56, 8, false, 11);
+    // Tile 1 of two: layer 0 resolution-first, then layer 1 component-first.
+    const std::vector<uint8_t> bytes = encode(
+        images,
+        [](j2k::codestream_ref& cs) {
+            j2k::j2k_params& cod = cs.access_params("COD", -1, -1);
+            cod.put_bool("Creversible", 0, 0, true);
+            cod.put_int("Clayers", 0, 0, 2);
+            j2k::j2k_params& poc = cs.access_params("POC", 1, -1);
+            const int first[6] = {0, 0, 1, 33, 3, 1}, second[6] = {0, 0, 2, 33, 3, 4};
+            for (int f = 0; f < 6; ++f)
+                poc.put_int("Porder", 0, f, first[f]);
+            j2k::j2k_params* next = poc.add_instance();
+            ASSERT_NE(next, nullptr);
+            for (int f = 0; f < 6; ++f)
+                next->put_int("Porder", 0, f, second[f]);
+        },
+        {}, [](j2k::j2k_params& siz) { siz.put_int("Stiles", 0, 1, 32); });
+    // SOT segments: tile index and tile-part index, in order.
+    std::vector<std::pair<int, int>> parts;
+    for (size_t i = 0; i + 10 < bytes.size(); ++i)
+        if (bytes[i] == 0xFF && bytes[i + 1] == 0x90)
+            parts.emplace_back(bytes[i + 4] << 8 | bytes[i + 5], bytes[i + 10]);
+    EXPECT_EQ(parts, (std::vector<std::pair<int, int>>{{0, 0}, {1, 0}, {1, 1}}));
+    const auto ours = decode(bytes);
+    for (size_t c = 0; c < images.size(); ++c)
+        EXPECT_EQ(ours[c].samples, images[c].samples) << "component " << c;
+    if (vxtest::HaveTool("opj_decompress")) {
+        const fs::path dir = vxtest::MakeTestFolder("j2kenc-poc");
+        const auto theirs = peer_decode("opj_decompress -threads 1", bytes, dir, images.size());
+        ASSERT_EQ(theirs.size(), images.size());
+        for (size_t c = 0; c < images.size(); ++c)
+            EXPECT_EQ(theirs[c].samples, images[c].samples) << "component " << c;
+        fs::remove_all(dir);
+    }
+}
+
+} // namespace
