@@ -41,3 +41,8 @@ void ReopenCurrentEntry(MainWindowState& state);
 void RescanFolder(MainWindowState& state);
 void RecycleCurrentFile(MainWindowState& state);
 void OpenFolderInShell(MainWindowState& state);
+// The List window's file commands on the selected entries: to the recycle
+// bin, or copied or moved to a folder the user chooses. The shell asks its
+// own questions; the list changes only when the shell succeeded.
+void DeleteSelectedFiles(MainWindowState& state);
+void CopyOrMoveSelectedFiles(MainWindowState& state, bool move);

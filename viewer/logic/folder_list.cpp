@@ -103,6 +103,27 @@ std::u16string EntryPath(const FolderList& list, int32_t index) {
     return list.folder + std::u16string(EntryName(list.entries[index]));
 }
 
+std::u16string SelectedPathList(const FolderList& list) {
+    std::u16string paths;
+    for (size_t i = 0; i < list.entries.size(); ++i) {
+        if (!list.entries[i].isSelected) continue;
+        paths += EntryPath(list, static_cast<int32_t>(i));
+        paths.push_back(u'\0');
+    }
+    if (!paths.empty()) paths.push_back(u'\0');
+    return paths;
+}
+
+void ChangeSelection(FolderList& list, Selection change) {
+    for (FileEntry& e : list.entries)
+        e.isSelected = change == Selection::All ? 1 : change == Selection::None ? 0 : !e.isSelected;
+}
+
+void SelectFormat(FolderList& list, int32_t formatId) {
+    for (FileEntry& e : list.entries)
+        e.isSelected = e.formatId == (formatId & 0xFFF0);
+}
+
 void SetCurrentEntry(FolderList& list, int32_t index) {
     const int32_t count = static_cast<int32_t>(list.entries.size());
     if (list.current >= 0 && list.current < count) list.entries[list.current].isCurrent = 0;

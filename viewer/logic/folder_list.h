@@ -85,6 +85,16 @@ int32_t NextSelectedEntry(const FolderList& list, int32_t from);
 bool IsCurrentEntrySelected(const FolderList& list);
 // Folder plus the entry's name.
 std::u16string EntryPath(const FolderList& list, int32_t index);
+// The paths of the selected entries, each ended by a NUL and the whole by a
+// second one, as the shell's file operations take them; empty when nothing
+// is selected.
+std::u16string SelectedPathList(const FolderList& list);
+
+// The List window's Select menu.
+enum class Selection { All, None, Invert };
+void ChangeSelection(FolderList& list, Selection change);
+// Selects exactly the entries of the format (variant bits cleared).
+void SelectFormat(FolderList& list, int32_t formatId);
 
 // Moves the current flag to index (-1 only clears it).
 void SetCurrentEntry(FolderList& list, int32_t index);

@@ -21,6 +21,8 @@
 //                            the screen
 //   children SEL             one line per descendant: handle, id, class, text
 //   post SEL ID [LPARAM]     posts WM_COMMAND ID
+//   post-rounds SEL ROUNDS PAUSE ID...  posts the commands ID... in turn,
+//                            ROUNDS times, pausing PAUSE ms after each
 //   press SEL ID             posts WM_COMMAND (ID, BN_CLICKED) with the control
 //   message SEL MSG [WPARAM [LPARAM]]  posts any message
 //   set-text SEL ID TEXT     sets the text of the window's control ID
@@ -464,6 +466,16 @@ int RunStep(const WString& step, const std::vector<WString>& args) {
         if (!ParseArg(args[1], &a) || (extra == 2 && !ParseArg(args[2], &b))) return kUsage;
         if (!PostMessageW(window, WM_COMMAND, static_cast<WPARAM>(a), static_cast<LPARAM>(b)))
             return kNotFound;
+    } else if (step == u"post-rounds" && extra >= 3) {
+        // Rounds of commands with a pause after each, in one driver run.
+        long long pause = 0;
+        if (!ParseArg(args[1], &a) || !ParseArg(args[2], &pause)) return kUsage;
+        for (long long round = 0; round < a; ++round)
+            for (size_t i = 3; i < args.size(); ++i) {
+                if (!ParseArg(args[i], &b)) return kUsage;
+                if (!PostMessageW(window, WM_COMMAND, static_cast<WPARAM>(b), 0)) return kNotFound;
+                Sleep(static_cast<DWORD>(pause));
+            }
     } else if (step == u"press" && extra == 1) {
         if (!ParseArg(args[1], &a)) return kUsage;
         const HWND control = GetDlgItem(window, static_cast<int>(a));

@@ -151,6 +151,28 @@ TEST(FolderList, SelectionQueries) {
     EXPECT_EQ(FindEntry(list, u"C"), -1);
 }
 
+TEST(FolderList, SelectMenuAndPathListForTheShell) {
+    Spec png{u"a.png"}, jpeg{u"b.jpg"}, png2{u"c.png"};
+    png.format = png2.format = 0x120;
+    jpeg.format = 0x30;
+    FolderList list = MakeList({png, jpeg, png2, {u"d.tif"}});
+    EXPECT_TRUE(SelectedPathList(list).empty());
+
+    list.entries[1].isSelected = 1;
+    SelectFormat(list, 0x123); // variant bits do not count; b.jpg is deselected
+    const auto paths = [](std::u16string a, std::u16string b) {
+        return u"C:\\Pictures\\" + a + u'\0' + u"C:\\Pictures\\" + b + u'\0' + u'\0';
+    };
+    EXPECT_EQ(SelectedPathList(list), paths(u"a.png", u"c.png"));
+
+    ChangeSelection(list, Selection::Invert);
+    EXPECT_EQ(SelectedPathList(list), paths(u"b.jpg", u"d.tif"));
+    ChangeSelection(list, Selection::All);
+    EXPECT_EQ(CountSelectedEntries(list), 4);
+    ChangeSelection(list, Selection::None);
+    EXPECT_EQ(CountSelectedEntries(list), 0);
+}
+
 TEST(FolderList, RemovingSelectedEntriesMovesTheCurrentEntry) {
     struct Case {
         std::vector<int> selected;
