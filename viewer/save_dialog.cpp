@@ -56,7 +56,7 @@ const SaveContext& ContextOf(const OPENFILENAMEW& record) {
 }
 
 // The panel's window keeps the dialog's record, whose custom data is the
-// main window's state.
+// SaveContext.
 UINT_PTR CALLBACK SaveDialogHookProc(HWND panel, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* record = reinterpret_cast<OPENFILENAMEW*>(GetWindowLongPtrW(panel, GWLP_USERDATA));
     switch (message) {
