@@ -486,6 +486,7 @@ LRESULT CALLBACK ListWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return 0;
         case kMsgExportRunning:
             EnableListMenu(wParam == 0);
+            if (wParam == 0) AddFilesSavedMeanwhile();
             return 0;
         case WM_DESTROY:
             OnDestroy();
