@@ -2,11 +2,13 @@
 
 #include <memory>
 #include <random>
+#include <vector>
 
 #include "imglib/imglib.h"
 #include "viewer/busy_guard.h"
 #include "viewer/commands.h"
 #include "viewer/list_window.h"
+#include "viewer/export_dialogs.h"
 #include "viewer/logic/text_utils.h"
 #include "viewer/open_image.h"
 #include "viewer/preferences_file.h"
@@ -133,6 +135,21 @@ private:
 };
 
 std::unique_ptr<FolderScanThread> g_scan;
+// Files saved while a scan ran: added when it has ended.
+std::vector<std::u16string> g_savedDuringScan;
+
+void AddSavedFile(const std::u16string& path) {
+    if (g_folderList.folder.empty() ||
+        CompareNamesNoCase(FolderPart(path), g_folderList.folder) != 0)
+        return;
+    bool added = false;
+    const int32_t index = TakeSavedEntry(g_folderList, NamePart(path), added);
+    if (index < 0) return;
+    ILHandle* handle = CreateListLibrary();
+    ReadEntryInfo(handle, g_folderList.entries[index], path);
+    if (handle) ILDestroyHandle(handle);
+    if (added) SortEntries(g_folderList, g_preferences.SortKey, DrawRandom);
+}
 
 // Opens the current entry when its header was read (an entry the library
 // cannot read is landed on without opening).
@@ -181,6 +198,7 @@ void ScanFolder(MainWindowState& state, const WCHAR* path, bool force) {
     state.busy.Set(BUSY_FOLDER_SCAN);
     DragAcceptFiles(state.window, FALSE);
     ResetListWindow();
+    CloseExportDialogs(); // their workers read the list
     ClearFolderList(g_folderList);
     if (!g_scan->Start()) {
         g_scan.reset();
@@ -193,11 +211,15 @@ void ScanFolder(MainWindowState& state, const WCHAR* path, bool force) {
 void OnFolderScanFinished(MainWindowState& state) {
     if (!g_scan) return;
     g_scan->Join();
+    CloseExportDialogs();
     ClearFolderList(g_folderList);
     g_folderList = std::move(g_scan->list);
     g_scan.reset();
     state.busy.Clear(BUSY_FOLDER_SCAN);
     DragAcceptFiles(state.window, TRUE);
+    for (const std::u16string& saved : g_savedDuringScan)
+        AddSavedFile(saved);
+    g_savedDuringScan.clear();
     RefreshList(true);
     // A shown file that is not in the new list stays shown with no entry
     // current; another file is opened only through the guard, so edits are
@@ -210,6 +232,15 @@ void OnFolderScanFinished(MainWindowState& state) {
     if (BeginImageChange(state, ImageChange::Open, ChangeAsker::Program)) OpenCurrentEntry(state);
 }
 
+void AddSavedFileToList(MainWindowState&, const WCHAR* path) {
+    if (g_scan)
+        g_savedDuringScan.push_back(ToU16(path));
+    else {
+        AddSavedFile(ToU16(path));
+        RefreshList(true);
+    }
+}
+
 void StopFolderScan() {
     if (!g_scan) return;
     InterlockedExchange(&g_scan->cancel, 1);
@@ -218,6 +249,7 @@ void StopFolderScan() {
 
 void EmptyFolderList(MainWindowState&) {
     ResetListWindow();
+    CloseExportDialogs();
     ClearFolderList(g_folderList);
     RefreshList(true);
 }
@@ -249,6 +281,7 @@ void RescanFolder(MainWindowState& state) {
 void RecycleCurrentFile(MainWindowState& state) {
     if (g_folderList.entries.empty() || g_folderList.current < 0 || !state.currentPath[0]) return;
     if (!RecycleFile(state.currentPath)) return;
+    CloseExportDialogs();
     PauseThumbnails();
     const bool left = RemoveCurrentEntry(g_folderList);
     ResumeThumbnails();
@@ -266,6 +299,7 @@ namespace {
 // After the selected entries' files went away: the shown image follows the
 // current entry, or goes when no entry is left.
 void RemoveSelectedFromList(MainWindowState& state) {
+    CloseExportDialogs();
     PauseThumbnails();
     const int result = RemoveSelectedEntries(g_folderList);
     ResumeThumbnails();

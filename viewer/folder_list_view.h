@@ -25,6 +25,10 @@ void ScanFolder(MainWindowState& state, const WCHAR* path, bool force);
 // Takes over the finished scan's list and, when the shown file has another
 // entry now, opens it (through the busy guard).
 void OnFolderScanFinished(MainWindowState& state);
+// After a save: a file saved into the listed folder joins the list (a new
+// entry sorted into place) or has its entry read again. While a scan runs
+// the change waits for the scan's end and then applies to the new list.
+void AddSavedFileToList(MainWindowState& state, const WCHAR* path);
 // Cancels a running scan and waits for it (at destruction).
 void StopFolderScan();
 // Empties the list (the image no longer comes from a folder).

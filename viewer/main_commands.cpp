@@ -6,6 +6,7 @@
 #include "viewer/busy_guard.h"
 #include "viewer/clipboard_paste.h"
 #include "viewer/commands.h"
+#include "viewer/dialogs/font_dialog.h"
 #include "viewer/dialogs/color_chooser.h"
 #include "viewer/dialogs/exr_import_dialog.h"
 #include "viewer/dialogs/page_navigator.h"
@@ -13,7 +14,9 @@
 #include "viewer/dialogs/raw_import_dialog.h"
 #include "viewer/dialogs/resolution_dialog.h"
 #include "viewer/display_bitmap.h"
+#include "viewer/export_dialogs.h"
 #include "viewer/folder_list_view.h"
+#include "viewer/full_screen_frame.h"
 #include "viewer/full_screen_switch.h"
 #include "viewer/histogram_window.h"
 #include "viewer/image_commands.h"
@@ -86,6 +89,10 @@ void SaveImage(MainWindowState& state, UINT, LPARAM) {
     SaveImageInBackground(state, &state.image);
 }
 
+void SaveAlpha(MainWindowState& state, UINT, LPARAM) {
+    SaveAlphaChannel(state);
+}
+
 void SaveFinished(MainWindowState& state, UINT, LPARAM) {
     OnSaveFinished(state);
 }
@@ -152,6 +159,7 @@ void GoToImage(MainWindowState& state, UINT, LPARAM index) {
 
 void PageThroughFolder(MainWindowState& state, UINT id, LPARAM) {
     const PageStep steps[] = {PageStep::Next, PageStep::Previous, PageStep::First, PageStep::Last};
+    if (id == CMD_PREVIOUS_IMAGE || id == CMD_FIRST_IMAGE) MarkBackwardTransition();
     GoToListEntry(state, steps[id - CMD_NEXT_IMAGE]);
 }
 
@@ -181,7 +189,10 @@ void Redo(MainWindowState& state, UINT, LPARAM) {
 
 // After an option that changes how the image is drawn.
 void RenderAgainIfAlpha(MainWindowState& state) {
-    if (state.image.data && ILHasAlpha(state.image.type)) RefreshImageView(state, false);
+    if (state.image.data && ILHasAlpha(state.image.type))
+        RefreshImageView(state, false);
+    else
+        ShowFullScreenImage(state, false); // the frame's background
 }
 
 void ToggleUseAlpha(MainWindowState& state, UINT, LPARAM) {
@@ -253,8 +264,18 @@ void ToggleOption(MainWindowState& state, UINT id, LPARAM) {
         CheckMainMenuItem(state, id, value);
         if (toggle.name) ShowOptionToggled(state, toggle.name, value);
     }
-    if (id == CMD_UPSAMPLE_SMALLER && state.fullScreen) {
-        LayoutView(state, state.view.zoomLevel, false);
+    if (id == CMD_UPSAMPLE_SMALLER) {
+        ShowFullScreenImage(state, false);
+        if (state.fullScreen) {
+            LayoutView(state, state.view.zoomLevel, false);
+            InvalidateRect(state.window, nullptr, FALSE);
+        }
+    }
+    if (id == CMD_HIGH_QUALITY_RESIZING && state.fullScreen) {
+        if (g_preferences.highQualityResizing)
+            EnterFullScreenFrame(state);
+        else
+            LeaveFullScreenFrame(state);
         InvalidateRect(state.window, nullptr, FALSE);
     }
 }
@@ -289,6 +310,7 @@ void ChooseInterfaceStyle(MainWindowState& state, UINT id, LPARAM) {
     SetInterfaceStyle(style);
     RefreshAboutBox(state);
     RefreshInfoStyle(state);
+    RedrawFontDialog();
     RedrawToolWindow(state.histogramWindow.tool);
     ApplyStyleToListWindow();
 }
@@ -412,14 +434,33 @@ void ScrollByKey(MainWindowState& state, UINT id, LPARAM) {
     }
 }
 
+// The exports of the folder list, owned by the List window when it is open.
+void OpenExportDialog(MainWindowState& state, UINT id, LPARAM) {
+    const HWND owner = state.listWindow ? state.listWindow : state.window;
+    if (id == CMD_SHEET_EXPORT)
+        ShowSheetExportDialog(state, owner);
+    else
+        ShowGalleryExportDialog(state, owner);
+}
+
+void SelectAllEntries(MainWindowState&, UINT, LPARAM) {
+    if (IsExportRunning()) return; // the worker reads the selection
+    for (FileEntry& entry : g_folderList.entries)
+        entry.isSelected = 1;
+    UpdateExportSelection(CountSelectedEntries(g_folderList));
+}
+
 void FitWindowToDisplay(MainWindowState& state, UINT, LPARAM) {
     FitWindowToClientSize(state, state.view.displayWidth, state.view.displayHeight);
 }
 
 constexpr Command kCommands[] = {
+    {CMD_SHEET_EXPORT, CMD_GALLERY_EXPORT, OpenExportDialog, false, Guard::None},
+    {CMD_SELECT_ALL, CMD_SELECT_ALL, SelectAllEntries, false, Guard::None},
     {CMD_OPEN_IMAGE, CMD_OPEN_IMAGE, OpenImage, false, Guard::OpenUser},
     {CMD_SAVE_IMAGE, CMD_SAVE_IMAGE, SaveImage, true, Guard::ApplyProgram},
     {CMD_SAVE_FINISHED, CMD_SAVE_FINISHED, SaveFinished, false, Guard::None},
+    {CMD_ALPHA_SAVE, CMD_ALPHA_SAVE, SaveAlpha, true, Guard::ApplyUser},
     {CMD_EXIT, CMD_EXIT, Exit, false, Guard::None},
     {CMD_COPY, CMD_COPY, CopyToClipboard, true, Guard::None},
     {CMD_PASTE, CMD_PASTE, Paste, false, Guard::OpenUser},

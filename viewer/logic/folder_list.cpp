@@ -230,6 +230,30 @@ int32_t FindEntry(const FolderList& list, std::u16string_view name) {
     return -1;
 }
 
+int32_t TakeSavedEntry(FolderList& list, std::u16string_view name, bool& added) {
+    added = false;
+    // Windows names ignore letter case: a save over E.PNG rewrites e.png.
+    int32_t index = -1;
+    if (list.current >= 0 && CompareNamesNoCase(EntryName(list.entries[list.current]), name) == 0)
+        index = list.current;
+    for (size_t i = 0; index < 0 && i < list.entries.size(); ++i)
+        if (CompareNamesNoCase(EntryName(list.entries[i]), name) == 0)
+            index = static_cast<int32_t>(i);
+    if (index < 0) {
+        FileEntry entry;
+        if (!SetEntryName(entry, name)) return -1;
+        list.entries.push_back(entry);
+        index = static_cast<int32_t>(list.entries.size() - 1);
+        added = true;
+    }
+    FileEntry& e = list.entries[index];
+    ILFree(e.thumbPixels);
+    e.thumbPixels = nullptr;
+    e.thumbState = 0;
+    e.isLink = 0;
+    return index;
+}
+
 int RemoveSelectedEntries(FolderList& list) {
     std::vector<FileEntry> kept;
     int32_t removedBefore = 0;

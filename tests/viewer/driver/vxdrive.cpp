@@ -33,6 +33,7 @@
 //   copy-data SEL TAG TEXT   sends WM_COPYDATA (dwData TAG) with TEXT's UTF-16
 //                            units and no terminator; prints the answer
 //   key SEL VK               posts WM_KEYDOWN and WM_KEYUP of a virtual key
+//   hover SEL X Y            moves the X pointer to the client point (X, Y)
 //   activate SEL             makes the window the foreground window
 //   drop SEL PATH            drops the file (a Unix path) on the middle of the
 //                            window's client area through X (XDND)
@@ -537,6 +538,11 @@ int RunStep(const WString& step, const std::vector<WString>& args) {
             std::fprintf(stderr, "vxdrive: the window took no drop\n");
             return kNotFound;
         }
+    } else if (step == u"hover" && extra == 2) {
+        if (!ParseArg(args[1], &a) || !ParseArg(args[2], &b)) return kUsage;
+        POINT at = {static_cast<LONG>(a), static_cast<LONG>(b)};
+        ClientToScreen(window, &at);
+        if (!XMovePointer(at.x, at.y)) return kNotFound;
     } else if (step == u"activate" && extra == 0) {
         if (!SetForegroundWindow(window)) return kNotFound;
         if (!WaitFor([&] { return GetForegroundWindow() == window; })) return kNotFound;

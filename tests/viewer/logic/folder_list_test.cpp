@@ -215,6 +215,34 @@ TEST(FolderList, RemovingTheCurrentEntry) {
     EXPECT_EQ(list.current, -1);
 }
 
+TEST(FolderList, SavedFileRefreshesItsEntryOrJoinsSortedByName) {
+    FolderList list = MakeList({{u"a.png"}, {u"c.png"}, {u"e.png"}}, 1);
+    bool added = true;
+    // Saving over the shown file refreshes it: its thumbnail goes, it stays
+    // current.
+    list.entries[1].thumbPixels = static_cast<uint8_t*>(ILAlloc(nullptr, 16));
+    list.entries[1].thumbState = PackThumbState(2, 2, 8);
+    list.entries[1].isLink = 1;
+    EXPECT_EQ(TakeSavedEntry(list, u"c.png", added), 1);
+    EXPECT_FALSE(added);
+    EXPECT_EQ(list.entries[1].thumbPixels, nullptr);
+    EXPECT_EQ(list.entries[1].thumbState, 0u);
+    EXPECT_EQ(list.entries[1].isLink, 0);
+    // Another letter case names the same file.
+    EXPECT_EQ(TakeSavedEntry(list, u"E.PNG", added), 2);
+    EXPECT_FALSE(added);
+    // A new name joins at the end, then sorts into place; the current entry
+    // stays the shown file.
+    EXPECT_EQ(TakeSavedEntry(list, u"b.png", added), 3);
+    EXPECT_TRUE(added);
+    SortEntries(list, kSortName, NoDraw);
+    EXPECT_EQ(Names(list), u"a.png b.png c.png e.png ");
+    EXPECT_EQ(list.current, 2);
+    // A name too long for an entry is not listed.
+    EXPECT_EQ(TakeSavedEntry(list, std::u16string(kEntryNameUnits, u'x'), added), -1);
+    EXPECT_EQ(list.entries.size(), 4u);
+}
+
 TEST(FolderList, NamesAndThumbStates) {
     FileEntry e;
     EXPECT_TRUE(SetEntryName(e, std::u16string(219, u'x')));
