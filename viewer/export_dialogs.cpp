@@ -38,6 +38,10 @@ enum ControlId : int {
     kFirstShowBox = 1030, // 1030-1034: name, size, image size, created, modified
 };
 
+constexpr int kSummaryHeight = 55;
+// Wide enough for "show time modified" in the interface font.
+constexpr int kShowBoxWidth = 140;
+
 // Posted by the worker: cells done (wParam), then its result (wParam).
 constexpr UINT kMsgProgress = WM_APP + 41;
 constexpr UINT kMsgFinished = WM_APP + 42;
@@ -341,16 +345,23 @@ void ExportWorker::Run() {
 
 // Dialog side
 
+// The texts above the controls: counts, rows and hints. Only they change;
+// erasing the whole dialog would paint over its controls.
+void RepaintSummary(const ExportDialog& d) {
+    const RECT top = {0, 0, d.dialog.width, kSummaryHeight};
+    if (d.dialog.window) InvalidateRect(d.dialog.window, &top, TRUE);
+}
+
 void UpdateLayout(ExportDialog& d) {
     d.layout = ComputeSheetLayout(d.settings, g_preferences.thumbnailSize, d.selectedCount);
-    if (d.dialog.window) InvalidateRect(d.dialog.window, nullptr, TRUE);
+    RepaintSummary(d);
 }
 
 void UpdateOkButton(ExportDialog& d) {
     if (!d.dialog.window) return;
     const bool ready = !d.running && d.thumbnailsUpdating == 0 && d.selectedCount != 0;
     EnableWindow(GetDlgItem(d.dialog.window, IDOK), ready);
-    InvalidateRect(d.dialog.window, nullptr, TRUE);
+    RepaintSummary(d);
 }
 
 void SetControlsEnabled(const ExportDialog& d, bool on) {
@@ -397,7 +408,7 @@ void StartExport(ExportDialog& d) {
     ShowWindow(GetDlgItem(d.dialog.window, IDCANCEL), SW_HIDE);
     SetControlsEnabled(d, false);
     SetCursor(LoadCursorA(nullptr, IDC_WAIT));
-    InvalidateRect(d.dialog.window, nullptr, TRUE);
+    RepaintSummary(d);
     if (!d.worker.Start()) PostMessageW(d.dialog.window, kMsgFinished, kNoHandle, 0);
 }
 
@@ -461,8 +472,8 @@ void CreateControls(ExportDialog& d) {
                                                         L"show image size", L"show time created",
                                                         L"show time modified"};
     for (int line = 0; line < kLineCount; ++line)
-        CreateCheckBox(w, kFirstShowBox + line, kShowTexts[line], 10, 145 + 20 * line, 120,
-                       s.show[line]);
+        CreateCheckBox(w, kFirstShowBox + line, kShowTexts[line], 10, 145 + 20 * line,
+                       kShowBoxWidth, s.show[line]);
     CreateColorButton(w, kBackgroundButton, L"Background ...", 10, 252, 112,
                       d.background.ToCOLORREF());
     CreateColorButton(w, kFrameColorButton, L"Frame ...", 10, 276, 112, d.frameColor.ToCOLORREF());
@@ -475,7 +486,7 @@ void Text(HDC dc, int x, int y, const WCHAR* text) {
 
 void Paint(const ExportDialog& d, HDC dc) {
     const HGDIOBJ pen = PaintSimpleDialogBackground(d.dialog, dc, true);
-    const RECT top = {0, 0, d.dialog.width, 55};
+    const RECT top = {0, 0, d.dialog.width, kSummaryHeight};
     FillRect(dc, &top, g_styleBrushes.Face);
     SetBkMode(dc, TRANSPARENT);
     if (d.selectedCount == 0) {

@@ -296,6 +296,7 @@ void ChooseInterfaceStyle(MainWindowState& state, UINT id, LPARAM) {
     RefreshAboutBox(state);
     RefreshInfoStyle(state);
     RedrawToolWindow(state.histogramWindow.tool);
+    RedrawExportDialogs();
 }
 
 void ToggleSmoothResizing(MainWindowState& state, UINT, LPARAM) {
