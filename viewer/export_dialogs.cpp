@@ -377,7 +377,7 @@ void SetControlsEnabled(const ExportDialog& d, bool on) {
 void StopWorker(ExportDialog& d, bool cancel) {
     if (!d.running) return;
     if (cancel) d.cancel.store(true, std::memory_order_relaxed);
-    d.worker.JoinServingMessages();
+    d.worker.JoinAnswering();
     d.running = false;
     if (IsWindow(d.owner)) SendMessageW(d.owner, kMsgExportRunning, 0, 0);
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "viewer/commands.h"
+#include "viewer/list_window.h"
 #include "viewer/full_screen_frame.h"
 #include "viewer/main_menu.h"
 #include "viewer/option_setters.h"
@@ -53,6 +54,7 @@ void SetFullScreen(MainWindowState& state, bool on) {
         LeaveFullScreenFrame(state); // and the stretching mode again
     }
     PlaceCaptionTooltip(state);
+    ApplyListWindowAlpha();
     CheckMainMenuItem(state, CMD_FULL_SCREEN, on);
 }
 

@@ -6,6 +6,7 @@
 #include "viewer/busy_guard.h"
 #include "viewer/clipboard_paste.h"
 #include "viewer/commands.h"
+#include "viewer/dialogs/font_dialog.h"
 #include "viewer/dialogs/color_chooser.h"
 #include "viewer/dialogs/exr_import_dialog.h"
 #include "viewer/dialogs/page_navigator.h"
@@ -22,6 +23,7 @@
 #include "viewer/history_commands.h"
 #include "viewer/info_window.h"
 #include "viewer/library_messages.h"
+#include "viewer/list_window.h"
 #include "viewer/main_menu.h"
 #include "viewer/option_setters.h"
 #include "viewer/open_dialog.h"
@@ -87,6 +89,10 @@ void SaveImage(MainWindowState& state, UINT, LPARAM) {
     SaveImageInBackground(state, &state.image);
 }
 
+void SaveAlpha(MainWindowState& state, UINT, LPARAM) {
+    SaveAlphaChannel(state);
+}
+
 void SaveFinished(MainWindowState& state, UINT, LPARAM) {
     OnSaveFinished(state);
 }
@@ -136,6 +142,15 @@ void GoToPage(MainWindowState& state, UINT, LPARAM page) {
 template <void (*Handler)(MainWindowState&)>
 void StateOnly(MainWindowState& state, UINT, LPARAM) {
     Handler(state);
+}
+
+// 40026-40028 from the List window; the shown file may go with the
+// selection, so they ask about edits themselves.
+void ChangeSelectedFiles(MainWindowState& state, UINT id, LPARAM) {
+    if (id == CMD_DELETE_SELECTED)
+        DeleteSelectedFiles(state);
+    else
+        CopyOrMoveSelectedFiles(state, id == CMD_MOVE_SELECTED);
 }
 
 void GoToImage(MainWindowState& state, UINT, LPARAM index) {
@@ -295,8 +310,10 @@ void ChooseInterfaceStyle(MainWindowState& state, UINT id, LPARAM) {
     SetInterfaceStyle(style);
     RefreshAboutBox(state);
     RefreshInfoStyle(state);
+    RedrawFontDialog();
     RedrawToolWindow(state.histogramWindow.tool);
-    RedrawExportDialogs();
+    ApplyStyleToListWindow();
+    RedrawExportDialogs(); // also those opened before a List window was
 }
 
 void ToggleSmoothResizing(MainWindowState& state, UINT, LPARAM) {
@@ -349,6 +366,10 @@ void ToggleInfoWindow(MainWindowState& state, UINT, LPARAM) {
         CloseInfoWindow(state);
     else
         CreateInfoWindow(state);
+}
+
+void ToggleListWindow(MainWindowState& state, UINT, LPARAM) {
+    ShowListWindow(state, ListWindowHandle() == nullptr);
 }
 
 void ToggleHistogramWindow(MainWindowState& state, UINT, LPARAM) {
@@ -440,6 +461,7 @@ constexpr Command kCommands[] = {
     {CMD_OPEN_IMAGE, CMD_OPEN_IMAGE, OpenImage, false, Guard::OpenUser},
     {CMD_SAVE_IMAGE, CMD_SAVE_IMAGE, SaveImage, true, Guard::ApplyProgram},
     {CMD_SAVE_FINISHED, CMD_SAVE_FINISHED, SaveFinished, false, Guard::None},
+    {CMD_ALPHA_SAVE, CMD_ALPHA_SAVE, SaveAlpha, true, Guard::ApplyUser},
     {CMD_EXIT, CMD_EXIT, Exit, false, Guard::None},
     {CMD_COPY, CMD_COPY, CopyToClipboard, true, Guard::None},
     {CMD_PASTE, CMD_PASTE, Paste, false, Guard::OpenUser},
@@ -451,6 +473,7 @@ constexpr Command kCommands[] = {
     {CMD_SHELL_FOLDER, CMD_SHELL_FOLDER, StateOnly<OpenFolderInShell>, false, Guard::None},
     {CMD_REREAD_FOLDER, CMD_REREAD_FOLDER, StateOnly<RescanFolder>, false, Guard::ApplyProgram},
     {CMD_DELETE_FILE, CMD_DELETE_FILE, StateOnly<RecycleCurrentFile>, false, Guard::ApplyProgram},
+    {CMD_DELETE_SELECTED, CMD_MOVE_SELECTED, ChangeSelectedFiles, false, Guard::None},
     {CMD_SLIDESHOW, CMD_SLIDESHOW, ToggleSlideshow, false, Guard::None},
     {CMD_FOLDER_SCAN_FINISHED, CMD_FOLDER_SCAN_FINISHED, StateOnly<OnFolderScanFinished>, false,
      Guard::None},
@@ -489,6 +512,7 @@ constexpr Command kCommands[] = {
     {CMD_ABOUT, CMD_ABOUT, ToggleAboutBox, false, Guard::None},
     {CMD_INFO_WINDOW, CMD_INFO_WINDOW, ToggleInfoWindow, false, Guard::None},
     {CMD_HISTOGRAM_WINDOW, CMD_HISTOGRAM_WINDOW, ToggleHistogramWindow, false, Guard::None},
+    {CMD_LIST_WINDOW, CMD_LIST_WINDOW, ToggleListWindow, false, Guard::None},
 
     {CMD_CONTEXT_MENU, CMD_CONTEXT_MENU_CONTROL, ContextMenuFromKeyboard, false, Guard::None},
     {CMD_ZOOM_1_1, CMD_ZOOM_OUT, Zoom, false, Guard::None},

@@ -17,6 +17,7 @@
 #include "viewer/histogram_window.h"
 #include "viewer/history_commands.h"
 #include "viewer/library_messages.h"
+#include "viewer/list_window.h"
 #include "viewer/logic/open_texts.h"
 #include "viewer/logic/text_utils.h"
 #include "viewer/main_commands.h"
@@ -99,6 +100,7 @@ bool OnClose(MainWindowState& state, HWND window) {
     }
     if (!ConfirmDiscardChanges(state, DiscardFor::Exit)) return false;
     DragAcceptFiles(window, FALSE);
+    SaveListWindowPlacement();
     SavePreferences(window);
     SaveFavorites(state);
     return true;

@@ -20,12 +20,13 @@ void WorkerThread::Join() {
     thread_ = nullptr;
 }
 
-void WorkerThread::JoinServingMessages() {
+void WorkerThread::JoinAnswering() {
     if (!thread_) return;
     while (MsgWaitForMultipleObjects(1, &thread_, FALSE, INFINITE, QS_SENDMESSAGE) ==
            WAIT_OBJECT_0 + 1) {
-        MSG message;
-        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        MSG msg;
+        // Peeking dispatches the sent messages; nothing is removed.
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
     CloseHandle(thread_);
     thread_ = nullptr;

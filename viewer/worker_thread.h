@@ -18,9 +18,10 @@ public:
     // Waits for the thread to end and releases it; nothing when none exists.
     void Join();
     // Join for the user-interface thread: messages that other threads send
-    // to its windows are served meanwhile (posted ones stay queued), so that
-    // a thread that sends to it cannot deadlock with the wait.
-    void JoinServingMessages();
+    // to its windows are answered while it waits, so a thread that sends
+    // one before it ends cannot deadlock with the wait. Posted messages and
+    // input wait in the queue.
+    void JoinAnswering();
     bool IsRunning() const;
 
 protected:
