@@ -258,7 +258,9 @@ void DrawSheetTexts(HDC dc, const ExportDialog& d, int64_t x, const FileEntry& e
     GdiFlush(); // the writer reads the rows next
 }
 
-WPARAM RunSheet(ExportDialog& d, ILHandle* handle, const ExportCallbacks& callbacks) {
+using Progress = std::function<bool(uint32_t done)>;
+
+WPARAM RunSheet(ExportDialog& d, ILHandle* handle, const Progress& progress) {
     SheetBandSurface surface(d.layout, d.textColor);
     if (!surface.Pixels()) return kNoSheetBand;
     SheetColors colors;
@@ -271,7 +273,7 @@ WPARAM RunSheet(ExportDialog& d, ILHandle* handle, const ExportCallbacks& callba
         [&](const SheetBand&, int64_t x, const FileEntry& entry) {
             DrawSheetTexts(dc, d, x, entry);
         },
-        callbacks, surface.Pixels());
+        progress, surface.Pixels());
     switch (result) {
         case SheetResult::Written:
             return kExportDone;
@@ -287,7 +289,7 @@ WPARAM RunSheet(ExportDialog& d, ILHandle* handle, const ExportCallbacks& callba
     return kSheetWriteFailed;
 }
 
-WPARAM RunGallery(ExportDialog& d, ILHandle* handle, const ExportCallbacks& callbacks) {
+WPARAM RunGallery(ExportDialog& d, ILHandle* handle, const Progress& progress) {
     GalleryPage page;
     page.layout = d.layout;
     for (int line = 0; line < kLineCount; ++line)
@@ -308,7 +310,7 @@ WPARAM RunGallery(ExportDialog& d, ILHandle* handle, const ExportCallbacks& call
             FormatFileTime(seconds, text, false);
             return ToUtf8(text);
         },
-        callbacks, date, time);
+        progress, date, time);
     switch (result) {
         case GalleryResult::Written:
             return kExportDone;
@@ -329,15 +331,12 @@ void ExportWorker::Run() {
     const HWND window = d.dialog.window;
     WPARAM failure = kNoHandle;
     if (ILHandle* handle = ILCreateHandle(d.main->creator)) {
-        ExportCallbacks callbacks;
-        callbacks.progress = [&](uint32_t done) {
+        const Progress progress = [&](uint32_t done) {
             PostMessageW(window, kMsgProgress, done, 0);
             return !d.cancel.load(std::memory_order_relaxed);
         };
-        callbacks.loadEdge = d.layout.thumbnailSize;
-        callbacks.loadPath = [](int32_t i) { return LibraryPathOf(EntryPath(g_folderList, i)); };
-        failure = d.kind == ExportKind::Sheet ? RunSheet(d, handle, callbacks)
-                                              : RunGallery(d, handle, callbacks);
+        failure = d.kind == ExportKind::Sheet ? RunSheet(d, handle, progress)
+                                              : RunGallery(d, handle, progress);
         ILDestroyHandle(handle);
     }
     PostMessageW(window, kMsgFinished, failure, 0);
@@ -620,10 +619,4 @@ void RedrawExportDialogs() {
         RedrawWindow(d.dialog.window, nullptr, nullptr,
                      RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
     });
-}
-
-bool IsExportRunning() {
-    bool running = false;
-    ForEachDialog([&](ExportDialog& d) { running = running || d.running; });
-    return running;
 }
