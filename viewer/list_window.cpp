@@ -338,6 +338,9 @@ void InvalidateThumbnailCell(int32_t index) {
 
 void OnCommand(UINT id) {
     MainWindowState& main = *g_list.main;
+    // While an export reads the list its menus are grey; a command that still
+    // arrives (posted, or from a key) must not change the list under it.
+    if (!g_list.menuEnabled && id != kClose) return;
     switch (id) {
         case kReread:
         case kDeleteSelected:

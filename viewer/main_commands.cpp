@@ -14,7 +14,6 @@
 #include "viewer/dialogs/raw_import_dialog.h"
 #include "viewer/dialogs/resolution_dialog.h"
 #include "viewer/display_bitmap.h"
-#include "viewer/export_dialogs.h"
 #include "viewer/folder_list_view.h"
 #include "viewer/full_screen_frame.h"
 #include "viewer/full_screen_switch.h"
@@ -434,29 +433,11 @@ void ScrollByKey(MainWindowState& state, UINT id, LPARAM) {
     }
 }
 
-// The exports of the folder list, owned by the List window when it is open.
-void OpenExportDialog(MainWindowState& state, UINT id, LPARAM) {
-    const HWND owner = state.listWindow ? state.listWindow : state.window;
-    if (id == CMD_SHEET_EXPORT)
-        ShowSheetExportDialog(state, owner);
-    else
-        ShowGalleryExportDialog(state, owner);
-}
-
-void SelectAllEntries(MainWindowState&, UINT, LPARAM) {
-    if (IsExportRunning()) return; // the worker reads the selection
-    for (FileEntry& entry : g_folderList.entries)
-        entry.isSelected = 1;
-    UpdateExportSelection(CountSelectedEntries(g_folderList));
-}
-
 void FitWindowToDisplay(MainWindowState& state, UINT, LPARAM) {
     FitWindowToClientSize(state, state.view.displayWidth, state.view.displayHeight);
 }
 
 constexpr Command kCommands[] = {
-    {CMD_SHEET_EXPORT, CMD_GALLERY_EXPORT, OpenExportDialog, false, Guard::None},
-    {CMD_SELECT_ALL, CMD_SELECT_ALL, SelectAllEntries, false, Guard::None},
     {CMD_OPEN_IMAGE, CMD_OPEN_IMAGE, OpenImage, false, Guard::OpenUser},
     {CMD_SAVE_IMAGE, CMD_SAVE_IMAGE, SaveImage, true, Guard::ApplyProgram},
     {CMD_SAVE_FINISHED, CMD_SAVE_FINISHED, SaveFinished, false, Guard::None},
