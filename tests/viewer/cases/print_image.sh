@@ -3,7 +3,8 @@
 # printer, chosen in the print dialog. Three copies of a landscape picture
 # (red left, blue right) give a three-page PDF, each page with the picture
 # as wide as the page and centred vertically; a portrait picture (red top,
-# blue bottom) is as high as the page and centred horizontally.
+# blue bottom) is as high as the page and centred horizontally. A queue that
+# refuses jobs makes the spooler fail: one error box, no PDF.
 [ "$(id -u)" = 0 ] || vx_skip "the PDF printer's backend runs as root: run as root"
 for tool in cupsd lpadmin pdfinfo pdftoppm; do
     command -v "$tool" >/dev/null || vx_skip "$tool is missing (scripts/setup.sh installs it)"
@@ -149,4 +150,12 @@ pdf=$(print_copies 1)
 vx_expect_eq "$(pages "$pdf")" 1 "pages of one copy"
 pdftoppm -r 30 -png "$pdf" "$VX_OUT/tall"
 check_page "$VX_OUT/tall-1.png" portrait
+
+cupsreject VxPDF || vx_fail "cannot make the printer refuse jobs"
+vx_mark
+vx_command 40014
+dialog=$(vx_drive wait "title=Print") || vx_fail "no print dialog"
+vx_drive press "$dialog" 1 >/dev/null
+vx_expect_box Error "Print spooler reported an error."
+vx_expect_eq "$(ls "$VX_CUPS_DIR/pdf" | wc -l)" 2 "PDF files after the refused job"
 vx_viewer_close
