@@ -1,5 +1,7 @@
 #include "viewer/acquired_image.h"
 
+#include <algorithm>
+
 #include "viewer/commands.h"
 #include "viewer/folder_list_view.h"
 #include "viewer/library_messages.h"
@@ -45,7 +47,9 @@ void ShowTwainError(MainWindowState& state, const char* text) {
 } // namespace
 
 void BuildAcquireMenu(MainWindowState& state) {
-    state.twainSourceCount = TwainSourceCount();
+    // The commands of the submenu's items cover the first 16 sources.
+    constexpr int kMaxListed = CMD_TWAIN_SOURCE_LAST - CMD_TWAIN_SOURCE_FIRST + 1;
+    state.twainSourceCount = std::min(TwainSourceCount(), kMaxListed);
     if (!state.mainMenu || state.twainSourceCount == 0) return;
     HMENU sources = CreatePopupMenu();
     if (!sources) return;

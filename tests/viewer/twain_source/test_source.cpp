@@ -5,12 +5,14 @@
 // that closes after one scan does.
 //
 // The file named by VX_TWAIN_SOURCE_MODE holds one word, read each time the
-// source is enabled:
+// source is opened or enabled:
 //   rgb8     8-bit RGB                    rgb16   16-bit RGB
 //   bw       1-bit, pixel flavour vanilla (0 is white: the viewer inverts)
 //   grey4    4-bit grey (the viewer cannot take it)
 //   cancel   8-bit RGB, cancelled after the first half of the rows
 //   fail     8-bit RGB, failing after the first strip
+//   keepcount  8-bit RGB from a source that answers TWRC_CHECKSTATUS to a
+//            signed transfer count and takes only its own count (-1) back
 // Every kind but grey4 shows the pattern of PatternSample, 40 x 30 pixels,
 // sent in strips of four rows. The source writes its state ("open",
 // "enabled", "closed") into the file of that name with ".state" added, so
@@ -28,7 +30,7 @@ constexpr TW_UINT32 kWidth = 40;
 constexpr TW_UINT32 kHeight = 30;
 constexpr TW_UINT32 kStripRows = 4;
 
-enum class Mode { Rgb8, Rgb16, BlackWhite, Grey4, Cancel, Fail };
+enum class Mode { Rgb8, Rgb16, BlackWhite, Grey4, Cancel, Fail, KeepCount };
 
 struct Source {
     Mode mode = Mode::Rgb8;
@@ -50,11 +52,9 @@ Mode ReadMode() {
     const struct {
         const char* name;
         Mode mode;
-    } modes[] = {{"rgb16", Mode::Rgb16},
-                 {"bw", Mode::BlackWhite},
-                 {"grey4", Mode::Grey4},
-                 {"cancel", Mode::Cancel},
-                 {"fail", Mode::Fail}};
+    } modes[] = {{"rgb16", Mode::Rgb16}, {"bw", Mode::BlackWhite},
+                 {"grey4", Mode::Grey4}, {"cancel", Mode::Cancel},
+                 {"fail", Mode::Fail},   {"keepcount", Mode::KeepCount}};
     for (const auto& m : modes)
         if (std::strcmp(word, m.name) == 0) return m.mode;
     return Mode::Rgb8;
@@ -142,8 +142,19 @@ TW_UINT16 OneValue(TW_CAPABILITY* cap, TW_UINT16 type, TW_UINT32 value) {
     return TWRC_SUCCESS;
 }
 
+// The source that keeps its count takes only an unsigned 0xFFFF (-1).
+TW_UINT16 SetTransferCount(const TW_CAPABILITY* cap) {
+    if (g_source.mode != Mode::KeepCount) return TWRC_SUCCESS;
+    const auto* one = static_cast<const TW_ONEVALUE*>(GlobalLock(cap->hContainer));
+    if (!one) return Fail(TWCC_BADVALUE);
+    const bool own = one->ItemType == TWTY_UINT16 && (one->Item & 0xFFFF) == 0xFFFF;
+    GlobalUnlock(cap->hContainer);
+    return own ? TWRC_SUCCESS : TWRC_CHECKSTATUS;
+}
+
 TW_UINT16 Capability(TW_UINT16 msg, TW_CAPABILITY* cap) {
-    if (msg == MSG_SET && cap->Cap == CAP_XFERCOUNT) return TWRC_SUCCESS;
+    if (msg == MSG_SET && cap->Cap == CAP_XFERCOUNT) return SetTransferCount(cap);
+    if (msg == MSG_GET && cap->Cap == CAP_XFERCOUNT) return OneValue(cap, TWTY_INT16, 0xFFFF);
     if (msg == MSG_GET && cap->Cap == ICAP_PIXELFLAVOR)
         return OneValue(cap, TWTY_UINT16,
                         g_source.mode == Mode::BlackWhite ? TWPF_VANILLA : TWPF_CHOCOLATE);
@@ -282,7 +293,10 @@ TW_UINT16 Control(TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) {
     switch (dat) {
         case DAT_IDENTITY:
             if (msg == MSG_GET) FillIdentity(static_cast<TW_IDENTITY*>(data));
-            if (msg == MSG_OPENDS) WriteState("open");
+            if (msg == MSG_OPENDS) {
+                g_source.mode = ReadMode(); // the transfer count comes before enabling
+                WriteState("open");
+            }
             if (msg == MSG_CLOSEDS) WriteState("closed");
             return TWRC_SUCCESS;
         case DAT_CAPABILITY:
