@@ -16,4 +16,5 @@
 #include "imglib/ops/gauss.h"
 #include "imglib/ops/projection.h"
 #include "imglib/ops/resample.h"
+#include "imglib/ops/write_text.h"
 #include "imglib/surface.h"

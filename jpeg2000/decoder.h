@@ -1,10 +1,14 @@
-// Decoding a whole code-stream into component images: the packet reader
-// (packet headers with their tag trees, bodies appended to each code-block),
-// the code-block decoder, dequantisation, the inverse wavelet transform, the
-// inverse colour transform and the DC level shift.
+// Decoding a code-stream row by row: each tile's packets are read when its
+// first row is wanted, then its components' rows are pulled through the line
+// stages (code-blocks decoded a row of code-blocks at a time, the inverse
+// wavelet transform, the inverse colour transform and the DC level shift).
+// Only the tiles of the rows being pulled are held, with their coded data
+// and a working set that grows with the tile width.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <vector>
 
 #include "jpeg2000/codestream.h"
@@ -22,12 +26,42 @@ struct component_image {
 
 class codestream_decoder {
 public:
-    // Decodes every tile of an input code-stream at full resolution. Errors
+    // Decodes the tiles of an input code-stream at full resolution. Errors
     // throw j2k::failure; data that ends early leaves the missing passes out
-    // and clears `complete` (with a warning).
+    // and clears complete() (with a warning).
+    explicit codestream_decoder(codestream_ref cs);
+    ~codestream_decoder();
+    codestream_decoder(const codestream_decoder&) = delete;
+    codestream_decoder& operator=(const codestream_decoder&) = delete;
+
+    // Fills the next row of component c: component_extent(c).size.x samples,
+    // DC level shifted and clamped to the component's precision. Each
+    // component's rows come top to bottom; rows of the first three
+    // components of a tile coded through the colour transform are best
+    // pulled together (the others wait in the tile until taken).
+    void next_row(int c, int32_t* out);
+    // Calls due(c, k) for every component row in canvas order (each
+    // component's row k when the canvas reaches its first line), so that
+    // all components move through the tile rows together; due pulls it with
+    // next_row.
+    void for_each_row(const std::function<void(int c, int64_t k)>& due);
+    // Brings every component to the row that canvas row y shows (the
+    // nearest, clamped to the component's rows); row(c) then holds it.
+    void seek_canvas_row(int64_t y);
+    const int32_t* row(int c) const;
+    bool complete() const;
+    // As coded in the last tile opened.
+    bool reversible() const;
+    bool colour_transform() const;
+
+    // Every component decoded whole.
     static std::vector<component_image> decode(codestream_ref cs, bool* complete = nullptr);
     // The same over a code-stream of its own, opened on the source.
     static std::vector<component_image> decode(codestream_source& source, bool* complete = nullptr);
+
+private:
+    struct state;
+    std::unique_ptr<state> s_;
 };
 
 } // namespace j2k

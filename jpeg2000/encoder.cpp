@@ -4,13 +4,15 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <type_traits>
 
 #include "jpeg2000/block_encoder.h"
 #include "jpeg2000/byte_buffers.h"
 #include "jpeg2000/codestream_state.h"
-#include "jpeg2000/forward_wavelet.h"
 #include "jpeg2000/messages.h"
 #include "jpeg2000/progression.h"
+#include "jpeg2000/split_stages.h"
 #include "jpeg2000/tag_tree.h"
 
 namespace j2k {
@@ -61,7 +63,7 @@ class tile_encoder {
 public:
     tile_encoder(tile_state& t) : tile_(t) {}
     // Transforms, quantises and codes every code-block.
-    void code(codestream_ref cs, const std::vector<component_image>& images);
+    void code(codestream_ref cs, sample_source& source);
     // Chooses each layer's passes to keep the tile within its byte budgets
     // (cumulative, 0: everything).
     void allocate(const std::vector<int64_t>& budgets);
@@ -69,7 +71,6 @@ public:
     std::vector<uint8_t> packets();
 
 private:
-    void code_component(int c, std::vector<int32_t>& plane);
     void build_precincts(int c);
     // Passes with slopes of at least the threshold; 0: all, 0x10000: none.
     void choose_passes(int layer, int threshold);
@@ -83,134 +84,187 @@ private:
     block_encoder encoder_;
 };
 
-void tile_encoder::code(codestream_ref cs, const std::vector<component_image>& images) {
-    const int n = static_cast<int>(tile_.components.size());
-    std::vector<std::vector<int32_t>> planes(static_cast<size_t>(n));
-    for (int c = 0; c < n; ++c) {
-        const tile_component_state& tc = tile_.components[c];
-        const component_image& im = images[c];
-        const rect ce = cs.component_extent(c);
-        const int64_t w = tc.region.size.x, h = tc.region.size.y;
-        planes[c].resize(static_cast<size_t>(w * h));
-        const int32_t shift = im.is_signed ? 0 : int32_t{1} << (im.precision - 1);
-        for (int64_t y = 0; y < h; ++y) {
-            const int32_t* src = im.samples.data() + (tc.region.pos.y - ce.pos.y + y) * im.width +
-                                 tc.region.pos.x - ce.pos.x;
-            int32_t* dst = planes[c].data() + y * w;
-            for (int64_t x = 0; x < w; ++x)
-                dst[x] = src[x] - shift;
-        }
-        // The irreversible path works on floats in the same storage.
-        if (!tc.reversible) {
-            for (int32_t& v : planes[c]) {
-                const float f = static_cast<float>(v);
-                std::memcpy(&v, &f, 4);
-            }
+// Quantises the rows of one subband and codes its code-blocks a row of
+// blocks at a time, as soon as the row is complete.
+template <typename T>
+class band_coder final : public row_sink<T> {
+public:
+    band_coder(const tile_component_state& tc, const subband_state& sb,
+               std::vector<block_record>& blocks, block_encoder& encoder)
+        : sb_(sb), blocks_(blocks), encoder_(encoder) {
+        const int k = sb.magnitude_bits;
+        if (k > 31) fail("Too many magnitude bit-planes for the code-block encoder");
+        const int gain = sb.orientation == 0 ? 0 : sb.orientation == 3 ? 2 : 1;
+        // The absolute step: 9/7 steps are relative to the nominal range of
+        // the normalised bands, whose high-pass coefficients are half the
+        // transform's.
+        inv_step_ = tc.reversible ? 1.0 : 1 / (sb.step * std::ldexp(1.0, tc.precision + gain));
+        shift_ = 31 - k;
+        limit_ = k >= 31 ? 0x7FFFFFFFu : (1u << k) - 1;
+        block_.orientation = sb.orientation;
+        block_.modes = tc.modes;
+        block_.planes = k;
+        block_.reversible = tc.reversible;
+        // The squared error of magnitude bit 30 relative to the nominal
+        // range, through the synthesis energy gain of the band's
+        // normalisation (the 5/3 bands are their own) and the band's weight.
+        const double msb =
+            std::ldexp(tc.reversible ? std::ldexp(1.0, -tc.precision) : sb.step, k - 1);
+        block_.weight = msb * msb * sb.energy_gain * sb.weight * sb.weight * std::ldexp(1.0, 16);
+        buffer_.resize(static_cast<size_t>(sb.block_size.y * sb.region.size.x));
+        start_row();
+    }
+
+    void accept(T* row) override {
+        const int64_t w = sb_.region.size.x;
+        std::copy(row, row + w, buffer_.data() + filled_ * w);
+        if (++filled_ == rows_) {
+            code_row();
+            ++block_row_;
+            start_row();
         }
     }
-    if (tile_.ycc && n >= 3) {
-        const size_t count = planes[0].size();
-        if (tile_.components[0].reversible) {
-            for (size_t i = 0; i < count; ++i) {
-                const int64_t r = planes[0][i], g = planes[1][i], b = planes[2][i];
-                planes[0][i] = static_cast<int32_t>((r + 2 * g + b) >> 2);
-                planes[1][i] = static_cast<int32_t>(b - g);
-                planes[2][i] = static_cast<int32_t>(r - g);
+
+private:
+    // The rows of the next row of blocks.
+    void start_row() {
+        filled_ = 0;
+        const int64_t top =
+            sb_.block_origin.y + (sb_.first_block.y + block_row_) * sb_.block_size.y;
+        rows_ =
+            std::min(top + sb_.block_size.y, sb_.region.end().y) - std::max(top, sb_.region.pos.y);
+    }
+
+    void code_row() {
+        const int64_t w = sb_.region.size.x;
+        for (int64_t bx = 0; bx < sb_.block_count.x; ++bx) {
+            const int64_t left = sb_.block_origin.x + (sb_.first_block.x + bx) * sb_.block_size.x;
+            const int64_t x0 = std::max(left, sb_.region.pos.x);
+            const int64_t x1 = std::min(left + sb_.block_size.x, sb_.region.end().x);
+            if (x1 <= x0) continue;
+            const int64_t bw = x1 - x0;
+            samples_.resize(static_cast<size_t>(bw * rows_));
+            for (int64_t y = 0; y < rows_; ++y) {
+                const T* src = buffer_.data() + y * w + x0 - sb_.region.pos.x;
+                uint32_t* dst = samples_.data() + y * bw;
+                for (int64_t x = 0; x < bw; ++x)
+                    dst[x] = quantise(src[x]);
             }
+            block_.width = static_cast<int>(bw);
+            block_.height = static_cast<int>(rows_);
+            block_.samples = samples_.data();
+            encoder_.encode(block_, blocks_[block_row_ * sb_.block_count.x + bx].coded);
+        }
+    }
+
+    // Sign-magnitude with the subband's top magnitude bit at bit 30.
+    uint32_t quantise(T v) const {
+        uint32_t m, neg;
+        if constexpr (std::is_integral_v<T>) {
+            neg = v < 0;
+            const int64_t a = v < 0 ? -int64_t{v} : v;
+            m = static_cast<uint32_t>(std::min<int64_t>(a, limit_));
         } else {
-            float* p0 = reinterpret_cast<float*>(planes[0].data());
-            float* p1 = reinterpret_cast<float*>(planes[1].data());
-            float* p2 = reinterpret_cast<float*>(planes[2].data());
-            for (size_t i = 0; i < count; ++i) {
-                const float r = p0[i], g = p1[i], b = p2[i];
-                p0[i] = 0.299f * r + 0.587f * g + 0.114f * b;
-                p1[i] = -0.168736f * r - 0.331264f * g + 0.5f * b;
-                p2[i] = 0.5f * r - 0.418688f * g - 0.081312f * b;
-            }
+            neg = v < 0;
+            const double q = std::floor(std::fabs(v) * inv_step_);
+            m = q >= limit_ ? limit_ : static_cast<uint32_t>(q);
         }
+        return m ? (m << shift_) | (neg << 31) : 0;
     }
-    comps_.resize(static_cast<size_t>(n));
-    for (int c = 0; c < n; ++c) {
-        code_component(c, planes[c]);
-        std::vector<int32_t>().swap(planes[c]);
-        build_precincts(c);
-    }
+
+    const subband_state& sb_;
+    std::vector<block_record>& blocks_;
+    block_encoder& encoder_;
+    block_source block_;
+    double inv_step_ = 1;
+    int shift_ = 0;
+    uint32_t limit_ = 0;
+    std::vector<T> buffer_; // the rows of the current row of blocks
+    std::vector<uint32_t> samples_;
+    int64_t block_row_ = 0, rows_ = 0, filled_ = 0;
+};
+
+template <typename T>
+std::unique_ptr<row_sink<T>> make_component_stages(const tile_component_state& tc,
+                                                   std::vector<resolution_record>& records,
+                                                   block_encoder& encoder) {
+    return make_split_stages(tc, tc.levels, band_sink_maker<T>([&](int r, int b) {
+                                 return std::unique_ptr<row_sink<T>>(new band_coder<T>(
+                                     tc, tc.resolutions[r].bands[b], records[r].bands[b], encoder));
+                             }));
 }
 
-void tile_encoder::code_component(int c, std::vector<int32_t>& plane) {
-    const tile_component_state& tc = tile_.components[c];
-    if (tc.reversible)
-        forward_transform(tc, plane.data());
-    else
-        forward_transform(tc, reinterpret_cast<float*>(plane.data()));
-    const int64_t width = tc.region.size.x;
-    std::vector<uint32_t> samples;
-    for (int r = 0; r <= tc.levels; ++r) {
-        const resolution_state& rs = tc.resolutions[r];
-        resolution_record rec;
-        rec.rs = &rs;
-        const coords lower = r == 0 ? coords{0, 0} : tc.resolutions[r - 1].region.size;
-        for (const subband_state& sb : rs.bands) {
-            const coords offset = {sb.orientation >= 2 ? lower.y : 0,
-                                   (sb.orientation & 1) ? lower.x : 0};
-            const int k = sb.magnitude_bits;
-            if (k > 31) fail("Too many magnitude bit-planes for the code-block encoder");
-            const int shift = 31 - k;
-            const uint32_t limit = k >= 31 ? 0x7FFFFFFFu : (1u << k) - 1;
-            const int gain = sb.orientation == 0 ? 0 : sb.orientation == 3 ? 2 : 1;
-            // Absolute step, and the squared error of magnitude bit 30
-            // relative to the nominal range, through the synthesis gain.
-            const double step =
-                tc.reversible ? 1.0 : sb.step * std::ldexp(1.0, tc.precision + gain);
-            const double inv_step = 1 / step;
-            const double top = std::ldexp(step, k - 1 - tc.precision);
-            const double weight = sb.energy_gain * top * top * std::ldexp(1.0, 16);
-            std::vector<block_record> blocks(
-                static_cast<size_t>(sb.block_count.y * sb.block_count.x));
-            for (int64_t by = 0; by < sb.block_count.y; ++by)
-                for (int64_t bx = 0; bx < sb.block_count.x; ++bx) {
-                    const coords cell = {sb.first_block.y + by, sb.first_block.x + bx};
-                    const rect area = {{sb.block_origin.y + cell.y * sb.block_size.y,
-                                        sb.block_origin.x + cell.x * sb.block_size.x},
-                                       sb.block_size};
-                    const rect blk = rect_intersect(area, sb.region);
-                    if (blk.empty()) continue;
-                    samples.resize(static_cast<size_t>(blk.size.y * blk.size.x));
-                    for (int64_t y = 0; y < blk.size.y; ++y) {
-                        const int32_t* src = plane.data() +
-                                             (offset.y + blk.pos.y - sb.region.pos.y + y) * width +
-                                             offset.x + blk.pos.x - sb.region.pos.x;
-                        uint32_t* dst = samples.data() + y * blk.size.x;
-                        for (int64_t x = 0; x < blk.size.x; ++x) {
-                            uint32_t m, neg;
-                            if (tc.reversible) {
-                                const int64_t v = src[x];
-                                neg = v < 0;
-                                m = static_cast<uint32_t>(std::min<int64_t>(v < 0 ? -v : v, limit));
-                            } else {
-                                float f;
-                                std::memcpy(&f, &src[x], 4);
-                                neg = f < 0;
-                                const double q = std::floor(std::fabs(f) * inv_step);
-                                m = q >= limit ? limit : static_cast<uint32_t>(q);
-                            }
-                            dst[x] = m ? (m << shift) | (neg << 31) : 0;
-                        }
-                    }
-                    block_source src;
-                    src.width = static_cast<int>(blk.size.x);
-                    src.height = static_cast<int>(blk.size.y);
-                    src.orientation = sb.orientation;
-                    src.modes = tc.modes;
-                    src.planes = k;
-                    src.samples = samples.data();
-                    src.reversible = tc.reversible;
-                    src.weight = weight;
-                    encoder_.encode(src, blocks[by * sb.block_count.x + bx].coded);
-                }
-            rec.bands.push_back(std::move(blocks));
+void tile_encoder::code(codestream_ref cs, sample_source& source) {
+    const int n = static_cast<int>(tile_.components.size());
+    comps_.resize(static_cast<size_t>(n));
+    std::vector<std::unique_ptr<row_sink<int32_t>>> int_stages(static_cast<size_t>(n));
+    std::vector<std::unique_ptr<row_sink<float>>> float_stages(static_cast<size_t>(n));
+    int64_t height = 0;
+    for (int c = 0; c < n; ++c) {
+        const tile_component_state& tc = tile_.components[c];
+        for (int r = 0; r <= tc.levels; ++r) {
+            const resolution_state& rs = tc.resolutions[r];
+            resolution_record rec;
+            rec.rs = &rs;
+            for (const subband_state& sb : rs.bands)
+                rec.bands.emplace_back(static_cast<size_t>(sb.block_count.y * sb.block_count.x));
+            comps_[c].push_back(std::move(rec));
         }
-        comps_[c].push_back(std::move(rec));
+        build_precincts(c);
+        if (tc.reversible)
+            int_stages[c] = make_component_stages<int32_t>(tc, comps_[c], encoder_);
+        else
+            float_stages[c] = make_component_stages<float>(tc, comps_[c], encoder_);
+        height = std::max(height, tc.region.size.y);
+    }
+    std::vector<std::vector<int32_t>> ints(static_cast<size_t>(n));
+    std::vector<std::vector<float>> floats(static_cast<size_t>(n));
+    for (int c = 0; c < n; ++c) {
+        ints[c].resize(static_cast<size_t>(tile_.components[c].region.size.x));
+        floats[c].resize(ints[c].size());
+    }
+    const bool ycc = tile_.ycc && n >= 3;
+    for (int64_t y = 0; y < height; ++y) {
+        for (int c = 0; c < n; ++c) {
+            const tile_component_state& tc = tile_.components[c];
+            if (y >= tc.region.size.y) continue;
+            const rect ce = cs.component_extent(c);
+            const int64_t w = tc.region.size.x;
+            int32_t* row = ints[c].data();
+            source.row(c, tc.region.pos.y - ce.pos.y + y, tc.region.pos.x - ce.pos.x, w, row);
+            const int32_t shift = tc.is_signed ? 0 : int32_t{1} << (tc.precision - 1);
+            for (int64_t x = 0; x < w; ++x)
+                row[x] -= shift;
+            // The irreversible path works on floats.
+            if (!tc.reversible) std::copy(row, row + w, floats[c].data());
+        }
+        if (ycc) {
+            const int64_t w = std::min({ints[0].size(), ints[1].size(), ints[2].size()});
+            if (tile_.components[0].reversible) {
+                int32_t *p0 = ints[0].data(), *p1 = ints[1].data(), *p2 = ints[2].data();
+                for (int64_t i = 0; i < w; ++i) {
+                    const int64_t r = p0[i], g = p1[i], b = p2[i];
+                    p0[i] = static_cast<int32_t>((r + 2 * g + b) >> 2);
+                    p1[i] = static_cast<int32_t>(b - g);
+                    p2[i] = static_cast<int32_t>(r - g);
+                }
+            } else {
+                float *p0 = floats[0].data(), *p1 = floats[1].data(), *p2 = floats[2].data();
+                for (int64_t i = 0; i < w; ++i) {
+                    const float r = p0[i], g = p1[i], b = p2[i];
+                    p0[i] = 0.299f * r + 0.587f * g + 0.114f * b;
+                    p1[i] = -0.168736f * r - 0.331264f * g + 0.5f * b;
+                    p2[i] = 0.5f * r - 0.418688f * g - 0.081312f * b;
+                }
+            }
+        }
+        for (int c = 0; c < n; ++c) {
+            if (y >= tile_.components[c].region.size.y) continue;
+            if (int_stages[c])
+                int_stages[c]->accept(ints[c].data());
+            else
+                float_stages[c]->accept(floats[c].data());
+        }
     }
 }
 
@@ -443,7 +497,6 @@ std::vector<uint8_t> tile_encoder::packets() {
 
 void codestream_encoder::encode(codestream_ref cs, const std::vector<component_image>& images,
                                 const std::vector<int64_t>& layer_bytes) {
-    codestream_state& s = *cs.s_;
     const int n = cs.component_count();
     if (static_cast<int>(images.size()) != n) fail("One image per component is needed");
     for (int c = 0; c < n; ++c) {
@@ -452,6 +505,20 @@ void codestream_encoder::encode(codestream_ref cs, const std::vector<component_i
             static_cast<int64_t>(images[c].samples.size()) != e.size.x * e.size.y)
             fail("An image does not match its component's size");
     }
+    struct image_source : sample_source {
+        const std::vector<component_image>& images;
+        explicit image_source(const std::vector<component_image>& i) : images(i) {}
+        void row(int c, int64_t y, int64_t x0, int64_t n, int32_t* out) override {
+            const int32_t* src = images[c].samples.data() + y * images[c].width + x0;
+            std::copy(src, src + n, out);
+        }
+    } source(images);
+    encode(cs, source, layer_bytes);
+}
+
+void codestream_encoder::encode(codestream_ref cs, sample_source& source,
+                                const std::vector<int64_t>& layer_bytes) {
+    codestream_state& s = *cs.s_;
     cs.write_main_header();
     const int64_t main_header = cs.bytes_written();
     coords first, count;
@@ -463,7 +530,7 @@ void codestream_encoder::encode(codestream_ref cs, const std::vector<component_i
             tile_ref t = cs.fetch_tile(static_cast<int>(ty), static_cast<int>(tx));
             tile_state& ts = *t.t_;
             tile_encoder te(ts);
-            te.code(cs, images);
+            te.code(cs, source);
             // The code-stream's budgets shared by area, less the headers.
             const double share = static_cast<double>(ts.region.size.y) *
                                  static_cast<double>(ts.region.size.x) / area;

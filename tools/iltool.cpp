@@ -31,6 +31,13 @@
 //   iltool mode IN OUT MODE [DITHER] MODE: grey8 grey16 greyhalf greyfloat
 //                                    rgb8 rgb16 rgbhalf rgbfloat grey4 grey2
 //                                    mono (DITHER: the monochrome kind 0..3)
+//   iltool text IN OUT TEXT [NAME=VALUE ...]
+//                                    Write Text; "\n" in TEXT breaks the line.
+//                                    NAME: face height weight italic underline
+//                                    strike quality color (RRGGBB) alpha
+//                                    align (0 1 2) rtl anchor (0..8) x y
+//                                    orientation (0..3) effect blur ex ey
+//                                    alphawrite
 //
 // The operations print the time the operation itself took (load and save
 // apart) to the standard error stream as "op SECONDS".
@@ -83,7 +90,8 @@ void Usage() {
         "       iltool tonemap IN OUT EXPOSURE EXPONENT [BLACK CHROMA HUE KELVIN]\n"
         "       iltool quantize IN OUT COUNT [HISTOGRAM_BITS [dither|plain]]\n"
         "       iltool mode IN OUT grey8|grey16|greyhalf|greyfloat|rgb8|rgb16|rgbhalf|"
-        "rgbfloat|grey4|grey2|mono [DITHER]\n",
+        "rgbfloat|grey4|grey2|mono [DITHER]\n"
+        "       iltool text IN OUT TEXT [NAME=VALUE ...]\n",
         stderr);
 }
 
@@ -412,6 +420,94 @@ bool ParseDouble(const char* text, double* out) {
     return *text != '\0' && *end == '\0';
 }
 
+// Write Text's settings from NAME=VALUE words, over 48-pixel white Liberation
+// Sans in the top-left corner.
+bool ParseTextParams(const char* utf8, int n, char** words, WriteTextParams* p,
+                     std::u16string* text) {
+    *p = WriteTextParams{};
+    p->font.height = -48;
+    p->font.weight = 400;
+    std::strcpy(p->font.faceName, "Liberation Sans");
+    p->color.SetWhite();
+    std::string escaped;
+    for (const char* c = utf8; *c; ++c) {
+        if (c[0] == '\\' && c[1] == 'n') {
+            escaped += '\n';
+            ++c;
+        } else {
+            escaped += *c;
+        }
+    }
+    *text = ILUtf8ToPath(escaped.c_str());
+    struct IntField {
+        const char* name;
+        int32_t* field;
+        int32_t low, high;
+    };
+    int32_t italic = 0, underline = 0, strike = 0, quality = 0, anchor = 0, orientation = 0,
+            blur = 0, ex = 0, ey = 0, alphaWrite = 0, rtl = 0;
+    const IntField ints[] = {{"height", &p->font.height, -4096, 4096},
+                             {"weight", &p->font.weight, 0, 1000},
+                             {"italic", &italic, 0, 1},
+                             {"underline", &underline, 0, 1},
+                             {"strike", &strike, 0, 1},
+                             {"quality", &quality, 0, 6},
+                             {"align", &p->lineAlign, 0, 2},
+                             {"rtl", &rtl, 0, 1},
+                             {"anchor", &anchor, 0, 255},
+                             {"x", &p->offsetX, INT32_MIN, INT32_MAX},
+                             {"y", &p->offsetY, INT32_MIN, INT32_MAX},
+                             {"orientation", &orientation, 0, 255},
+                             {"blur", &blur, 0, 255},
+                             {"ex", &ex, -128, 127},
+                             {"ey", &ey, -128, 127},
+                             {"alphawrite", &alphaWrite, 0, 2}};
+    for (int k = 0; k < n; ++k) {
+        const char* eq = std::strchr(words[k], '=');
+        if (!eq) return false;
+        const std::string name(words[k], static_cast<size_t>(eq - words[k]));
+        const char* value = eq + 1;
+        bool known = false;
+        for (const IntField& f : ints) {
+            if (name != f.name) continue;
+            int32_t v = 0;
+            if (!ParseInt(value, &v) || v < f.low || v > f.high) return false;
+            *f.field = v;
+            known = true;
+        }
+        double d = 0;
+        if (name == "face") {
+            if (std::strlen(value) > 31) return false;
+            std::strcpy(p->font.faceName, value);
+        } else if (name == "color") {
+            char* end = nullptr;
+            const unsigned long rgb = std::strtoul(value, &end, 16);
+            if (*end || std::strlen(value) != 6) return false;
+            const uint8_t bgr[3] = {static_cast<uint8_t>(rgb), static_cast<uint8_t>(rgb >> 8),
+                                    static_cast<uint8_t>(rgb >> 16)};
+            p->color.FromBGR8(bgr);
+        } else if (name == "alpha" && ParseDouble(value, &d)) {
+            p->color.a = static_cast<float>(d);
+        } else if (name == "effect" && ParseDouble(value, &d)) {
+            p->effect = static_cast<float>(d);
+        } else if (!known) {
+            return false;
+        }
+    }
+    p->font.italic = static_cast<uint8_t>(italic);
+    p->font.underline = static_cast<uint8_t>(underline);
+    p->font.strikeOut = static_cast<uint8_t>(strike);
+    p->font.quality = static_cast<uint8_t>(quality);
+    if (rtl) p->lineAlign |= IL_DT_RTLREADING;
+    p->anchor = static_cast<uint8_t>(anchor);
+    p->orientation = static_cast<uint8_t>(orientation);
+    p->blur = static_cast<uint8_t>(blur);
+    p->effectX = static_cast<int8_t>(ex);
+    p->effectY = static_cast<int8_t>(ey);
+    p->alphaWrite = static_cast<uint8_t>(alphaWrite);
+    return true;
+}
+
 // Index in names of the text, or -1.
 int Find(const char* text, const char* const* names, int count) {
     for (int i = 0; i < count; ++i)
@@ -595,6 +691,14 @@ int Operate(ILHandle* h, const std::string& command, int argc, char** argv) {
         if (mode < 0) return Usage(), kExitUsage;
         return RunOperation(h, in, out, [&](ILHandle* hh, ILImage* image) -> ILResult {
             return modes[mode](hh, image, i[0]);
+        });
+    }
+    if (command == "text" && n >= 1) {
+        WriteTextParams p;
+        std::u16string text;
+        if (!ParseTextParams(a[0], n - 1, a + 1, &p, &text)) return Usage(), kExitUsage;
+        return RunOperation(h, in, out, [&](ILHandle* hh, ILImage* image) -> ILResult {
+            return ILWriteText(hh, image, &p, text.c_str());
         });
     }
     if (command == "thumbnail" && n == 1 && ParseInt(a[0], &i[0]) && i[0] > 0) {

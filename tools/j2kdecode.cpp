@@ -18,18 +18,49 @@ struct stderr_sink : j2k::message_sink {
     void warning(std::string_view text) override { std::cerr << "warning:" << text; }
 };
 
-bool write_pgx(const std::string& path, const j2k::component_image& im) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    std::fprintf(f, "PG ML %c %d %lld %lld\n", im.is_signed ? '-' : '+', im.precision,
-                 static_cast<long long>(im.width), static_cast<long long>(im.height));
-    const int bytes = im.precision <= 8 ? 1 : im.precision <= 16 ? 2 : 4;
-    std::vector<uint8_t> row;
-    for (int32_t v : im.samples)
-        for (int k = bytes - 1; k >= 0; --k)
-            row.push_back(static_cast<uint8_t>(static_cast<uint32_t>(v) >> (8 * k)));
-    const bool ok = std::fwrite(row.data(), 1, row.size(), f) == row.size();
-    return std::fclose(f) == 0 && ok;
+// Writes every component row by row as the decoder hands the rows out.
+bool write_pgx(j2k::codestream_ref cs, const std::string& prefix) {
+    const int n = cs.component_count();
+    std::vector<FILE*> files(static_cast<size_t>(n), nullptr);
+    struct closer {
+        std::vector<FILE*>& files;
+        ~closer() {
+            for (FILE* f : files)
+                if (f) std::fclose(f);
+        }
+    } guard{files};
+    std::vector<j2k::rect> extents;
+    for (int c = 0; c < n; ++c) {
+        FILE*& f = files[static_cast<size_t>(c)];
+        f = std::fopen((prefix + "_" + std::to_string(c) + ".pgx").c_str(), "wb");
+        if (!f) return false;
+        const j2k::rect e = cs.component_extent(c);
+        extents.push_back(e);
+        std::fprintf(f, "PG ML %c %d %lld %lld\n", cs.sample_signed(c) ? '-' : '+',
+                     cs.sample_precision(c), static_cast<long long>(e.size.x),
+                     static_cast<long long>(e.size.y));
+    }
+    j2k::codestream_decoder decoder(cs);
+    std::vector<int32_t> row;
+    std::vector<uint8_t> bytes;
+    bool ok = true;
+    decoder.for_each_row([&](int c, int64_t) {
+        row.resize(static_cast<size_t>(extents[static_cast<size_t>(c)].size.x));
+        decoder.next_row(c, row.data());
+        const int precision = cs.sample_precision(c);
+        const int width = precision <= 8 ? 1 : precision <= 16 ? 2 : 4;
+        bytes.clear();
+        for (int32_t v : row)
+            for (int b = width - 1; b >= 0; --b)
+                bytes.push_back(static_cast<uint8_t>(static_cast<uint32_t>(v) >> (8 * b)));
+        ok = ok && std::fwrite(bytes.data(), 1, bytes.size(), files[static_cast<size_t>(c)]) ==
+                       bytes.size();
+    });
+    for (FILE*& f : files) {
+        ok = std::fclose(f) == 0 && ok;
+        f = nullptr;
+    }
+    return ok;
 }
 
 } // namespace
@@ -50,19 +81,26 @@ int main(int argc, char** argv) {
         unsigned char head[6] = {};
         const size_t n = std::fread(head, 1, sizeof head, f);
         std::rewind(f);
-        std::vector<j2k::component_image> images;
+        auto decode = [&](j2k::codestream_source& source) {
+            j2k::codestream_ref cs = j2k::codestream_ref::create_input(&source);
+            struct disposer {
+                j2k::codestream_ref& cs;
+                ~disposer() { cs.dispose(); }
+            } guard{cs};
+            return write_pgx(cs, argv[2]);
+        };
+        bool written;
         if (n >= 6 && head[4] == 0x6A && head[5] == 0x50) {
             j2k::boxed_file_reader jp2(f);
-            images = j2k::codestream_decoder::decode(jp2);
+            written = decode(jp2);
         } else {
             j2k::file_codestream_source source(f);
-            images = j2k::codestream_decoder::decode(source);
+            written = decode(source);
         }
-        for (size_t c = 0; c < images.size(); ++c)
-            if (!write_pgx(std::string(argv[2]) + "_" + std::to_string(c) + ".pgx", images[c])) {
-                std::cerr << argv[2] << ": cannot write\n";
-                return 1;
-            }
+        if (!written) {
+            std::cerr << argv[2] << ": cannot write\n";
+            return 1;
+        }
     } catch (const j2k::failure&) {
         return 1; // the sink has shown the text
     } catch (const std::bad_alloc&) {

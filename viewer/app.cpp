@@ -8,6 +8,7 @@
 #include "viewer/commands.h"
 #include "viewer/histogram_window.h"
 #include "viewer/info_window.h"
+#include "viewer/list_window.h"
 #include "viewer/controls/control_base.h"
 #include "viewer/library_messages.h"
 #include "viewer/favorites_file.h"
@@ -152,6 +153,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     ShowWindow(window, showCommand);
     if (g_preferences.infoWindowShown) CreateInfoWindow(state);
     if (g_preferences.histogramWindowShown) CreateHistogramWindow(state);
+    if (g_preferences.listWindowShown) ShowListWindow(state, true);
     state.accelerators = LoadAcceleratorsW(instance, L"Vx");
 
     // The start-up path is opened as a handed-over path would be, but

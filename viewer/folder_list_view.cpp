@@ -2,10 +2,13 @@
 
 #include <memory>
 #include <random>
+#include <vector>
 
 #include "imglib/imglib.h"
 #include "viewer/busy_guard.h"
 #include "viewer/commands.h"
+#include "viewer/list_window.h"
+#include "viewer/export_dialogs.h"
 #include "viewer/logic/text_utils.h"
 #include "viewer/open_image.h"
 #include "viewer/preferences_file.h"
@@ -132,6 +135,21 @@ private:
 };
 
 std::unique_ptr<FolderScanThread> g_scan;
+// Files saved while a scan ran: added when it has ended.
+std::vector<std::u16string> g_savedDuringScan;
+
+void AddSavedFile(const std::u16string& path) {
+    if (g_folderList.folder.empty() ||
+        CompareNamesNoCase(FolderPart(path), g_folderList.folder) != 0)
+        return;
+    bool added = false;
+    const int32_t index = TakeSavedEntry(g_folderList, NamePart(path), added);
+    if (index < 0) return;
+    ILHandle* handle = CreateListLibrary();
+    ReadEntryInfo(handle, g_folderList.entries[index], path);
+    if (handle) ILDestroyHandle(handle);
+    if (added) SortEntries(g_folderList, g_preferences.SortKey, DrawRandom);
+}
 
 // Opens the current entry when its header was read (an entry the library
 // cannot read is landed on without opening).
@@ -172,28 +190,37 @@ void ScanFolder(MainWindowState& state, const WCHAR* path, bool force) {
         for (size_t i = 0; i < g_folderList.entries.size(); ++i) {
             if (CompareNamesNoCase(EntryName(g_folderList.entries[i]), name) != 0) continue;
             SetCurrentEntry(g_folderList, static_cast<int32_t>(i));
+            RefreshList(false);
             return;
         }
     }
     g_scan = std::make_unique<FolderScanThread>(state.window, folder, name);
     state.busy.Set(BUSY_FOLDER_SCAN);
     DragAcceptFiles(state.window, FALSE);
+    ResetListWindow();
+    CloseExportDialogs(); // their workers read the list
     ClearFolderList(g_folderList);
     if (!g_scan->Start()) {
         g_scan.reset();
         state.busy.Clear(BUSY_FOLDER_SCAN);
         DragAcceptFiles(state.window, TRUE);
+        RefreshList(true);
     }
 }
 
 void OnFolderScanFinished(MainWindowState& state) {
     if (!g_scan) return;
     g_scan->Join();
+    CloseExportDialogs();
     ClearFolderList(g_folderList);
     g_folderList = std::move(g_scan->list);
     g_scan.reset();
     state.busy.Clear(BUSY_FOLDER_SCAN);
     DragAcceptFiles(state.window, TRUE);
+    for (const std::u16string& saved : g_savedDuringScan)
+        AddSavedFile(saved);
+    g_savedDuringScan.clear();
+    RefreshList(true);
     // A shown file that is not in the new list stays shown with no entry
     // current; another file is opened only through the guard, so edits are
     // never dropped without the question.
@@ -205,6 +232,15 @@ void OnFolderScanFinished(MainWindowState& state) {
     if (BeginImageChange(state, ImageChange::Open, ChangeAsker::Program)) OpenCurrentEntry(state);
 }
 
+void AddSavedFileToList(MainWindowState&, const WCHAR* path) {
+    if (g_scan)
+        g_savedDuringScan.push_back(ToU16(path));
+    else {
+        AddSavedFile(ToU16(path));
+        RefreshList(true);
+    }
+}
+
 void StopFolderScan() {
     if (!g_scan) return;
     InterlockedExchange(&g_scan->cancel, 1);
@@ -212,13 +248,17 @@ void StopFolderScan() {
 }
 
 void EmptyFolderList(MainWindowState&) {
+    ResetListWindow();
+    CloseExportDialogs();
     ClearFolderList(g_folderList);
+    RefreshList(true);
 }
 
 void GoToListEntry(MainWindowState& state, PageStep step) {
     const int32_t target = PageTarget(g_folderList, step);
     if (target < 0) return;
     SetCurrentEntry(g_folderList, target);
+    RefreshList(false);
     OpenCurrentEntry(state);
 }
 
@@ -226,6 +266,7 @@ void GoToListIndex(MainWindowState& state, int32_t index) {
     const int32_t target = GoToTarget(g_folderList, index);
     if (target < 0) return;
     SetCurrentEntry(g_folderList, target);
+    RefreshList(false);
     OpenCurrentEntry(state);
 }
 
@@ -240,12 +281,62 @@ void RescanFolder(MainWindowState& state) {
 void RecycleCurrentFile(MainWindowState& state) {
     if (g_folderList.entries.empty() || g_folderList.current < 0 || !state.currentPath[0]) return;
     if (!RecycleFile(state.currentPath)) return;
-    if (!RemoveCurrentEntry(g_folderList)) {
+    CloseExportDialogs();
+    PauseThumbnails();
+    const bool left = RemoveCurrentEntry(g_folderList);
+    ResumeThumbnails();
+    RefreshList(false);
+    if (!left) {
         ILClearImage(&state.image);
         ClearImage(state);
         return;
     }
     OpenCurrentEntry(state);
+}
+
+namespace {
+
+// After the selected entries' files went away: the shown image follows the
+// current entry, or goes when no entry is left.
+void RemoveSelectedFromList(MainWindowState& state) {
+    CloseExportDialogs();
+    PauseThumbnails();
+    const int result = RemoveSelectedEntries(g_folderList);
+    ResumeThumbnails();
+    RefreshList(false);
+    if (result == 0) {
+        ILClearImage(&state.image);
+        ClearImage(state);
+    } else if (result < 0) {
+        OpenCurrentEntry(state);
+    }
+}
+
+// The shown file goes away with the selection: its edits are asked about.
+bool MayRemoveSelection(MainWindowState& state) {
+    return !IsCurrentEntrySelected(g_folderList) ||
+           BeginImageChange(state, ImageChange::Open, ChangeAsker::User);
+}
+
+} // namespace
+
+void DeleteSelectedFiles(MainWindowState& state) {
+    const std::u16string paths = SelectedPathList(g_folderList);
+    if (paths.empty() || !MayRemoveSelection(state)) return;
+    if (!DeleteToRecycleBin(reinterpret_cast<const WCHAR*>(paths.c_str()))) return;
+    RemoveSelectedFromList(state);
+}
+
+void CopyOrMoveSelectedFiles(MainWindowState& state, bool move) {
+    const std::u16string paths = SelectedPathList(g_folderList);
+    if (paths.empty()) return;
+    WCHAR folder[kPathUnits] = {};
+    if (!ChooseFolder(ListWindowHandle(),
+                      move ? L"Move selected items to..." : L"Copy selected items to...", folder))
+        return;
+    if (move && !MayRemoveSelection(state)) return;
+    if (!CopyOrMoveFiles(reinterpret_cast<const WCHAR*>(paths.c_str()), folder, move)) return;
+    if (move) RemoveSelectedFromList(state);
 }
 
 void OpenFolderInShell(MainWindowState& state) {

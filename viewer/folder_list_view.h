@@ -25,6 +25,10 @@ void ScanFolder(MainWindowState& state, const WCHAR* path, bool force);
 // Takes over the finished scan's list and, when the shown file has another
 // entry now, opens it (through the busy guard).
 void OnFolderScanFinished(MainWindowState& state);
+// After a save: a file saved into the listed folder joins the list (a new
+// entry sorted into place) or has its entry read again. While a scan runs
+// the change waits for the scan's end and then applies to the new list.
+void AddSavedFileToList(MainWindowState& state, const WCHAR* path);
 // Cancels a running scan and waits for it (at destruction).
 void StopFolderScan();
 // Empties the list (the image no longer comes from a folder).
@@ -37,3 +41,8 @@ void ReopenCurrentEntry(MainWindowState& state);
 void RescanFolder(MainWindowState& state);
 void RecycleCurrentFile(MainWindowState& state);
 void OpenFolderInShell(MainWindowState& state);
+// The List window's file commands on the selected entries: to the recycle
+// bin, or copied or moved to a folder the user chooses. The shell asks its
+// own questions; the list changes only when the shell succeeded.
+void DeleteSelectedFiles(MainWindowState& state);
+void CopyOrMoveSelectedFiles(MainWindowState& state, bool move);

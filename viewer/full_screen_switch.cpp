@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include "viewer/commands.h"
+#include "viewer/list_window.h"
+#include "viewer/full_screen_frame.h"
 #include "viewer/main_menu.h"
 #include "viewer/option_setters.h"
 #include "viewer/preferences_file.h"
@@ -39,6 +41,7 @@ void SetFullScreen(MainWindowState& state, bool on) {
         if (g_preferences.windowMode != 1)
             SendMessageW(window, WM_COMMAND, CMD_FULL_SCREEN_STEP, 1);
         SendMessageW(window, WM_COMMAND, CMD_FULL_SCREEN_STEP, 2);
+        if (g_preferences.highQualityResizing) EnterFullScreenFrame(state);
         SendMessageW(window, WM_COMMAND, CMD_FULL_SCREEN_STEP, 3);
     } else {
         state.fullScreen = false;
@@ -48,9 +51,10 @@ void SetFullScreen(MainWindowState& state, bool on) {
         state.view.scrollX = state.savedScrollX;
         state.view.scrollY = state.savedScrollY;
         LayoutView(state, state.view.zoomLevel, false);
-        ApplyStretchMode(state);
+        LeaveFullScreenFrame(state); // and the stretching mode again
     }
     PlaceCaptionTooltip(state);
+    ApplyListWindowAlpha();
     CheckMainMenuItem(state, CMD_FULL_SCREEN, on);
 }
 

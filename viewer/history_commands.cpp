@@ -16,8 +16,7 @@
 
 namespace {
 
-// What the viewer provides to actions. Write Text is not part of the viewer
-// yet: until it is, its actions fail as actions of an unknown kind do.
+// What the viewer provides to actions.
 class ViewerActionHost : public ActionHost {
 public:
     explicit ViewerActionHost(MainWindowState& state) : state_(state) {}
@@ -25,7 +24,9 @@ public:
         return ChangeImageMode(state_, static_cast<uint32_t>(block.command), block.dither,
                                block.alphaMode, false);
     }
-    bool WriteText(const WriteTextBlock&, const char16_t*) override { return false; }
+    bool WriteText(const WriteTextBlock& block, const char16_t* text) override {
+        return ApplyWriteText(block, text, state_.handle, &state_.image);
+    }
     // Recorded paths are the viewer's DOS paths.
     std::u16string LibraryPath(const std::u16string& recorded) override {
         return ToLibraryPath(reinterpret_cast<const WCHAR*>(recorded.c_str()));

@@ -7,6 +7,7 @@
 #include "imglib/ops/color_ops.h"
 #include "imglib/ops/geometry.h"
 #include "viewer/commands.h"
+#include "viewer/dialogs/dither_dialog.h"
 #include "viewer/actions/history_push.h"
 #include "viewer/library_messages.h"
 #include "viewer/logic/mode_rules.h"
@@ -19,10 +20,9 @@
 
 namespace {
 
-int32_t AskMonochromeDither() {
+int32_t AskMonochromeDither(MainWindowState& state) {
     const int kind = MonochromeDitherKind(g_preferences.monochromeDither);
-    // Until the "Dither to monochrome" dialog exists the kept choice holds.
-    return kind >= 0 ? kind : g_preferences.monochromeDither & 3;
+    return kind >= 0 ? kind : ShowDitherDialog(state);
 }
 
 int32_t AskDither(MainWindowState& state, uint32_t command) {
@@ -108,7 +108,7 @@ bool ChangeImageMode(MainWindowState& state, uint32_t command, uint8_t dither, u
                      bool interactive) {
     uint8_t keptAlphaMode = 0;
     if (interactive) {
-        dither = static_cast<uint8_t>(command == CMD_MODE_MONOCHROME ? AskMonochromeDither()
+        dither = static_cast<uint8_t>(command == CMD_MODE_MONOCHROME ? AskMonochromeDither(state)
                                                                      : AskDither(state, command));
     } else {
         keptAlphaMode = ApplyAlphaOption(state);

@@ -7,6 +7,7 @@
 #include "viewer/busy_guard.h"
 #include "viewer/clipboard_paste.h"
 #include "viewer/commands.h"
+#include "viewer/dialogs/font_dialog.h"
 #include "viewer/dialogs/color_chooser.h"
 #include "viewer/dialogs/exr_import_dialog.h"
 #include "viewer/dialogs/page_navigator.h"
@@ -14,13 +15,16 @@
 #include "viewer/dialogs/raw_import_dialog.h"
 #include "viewer/dialogs/resolution_dialog.h"
 #include "viewer/display_bitmap.h"
+#include "viewer/export_dialogs.h"
 #include "viewer/folder_list_view.h"
+#include "viewer/full_screen_frame.h"
 #include "viewer/full_screen_switch.h"
 #include "viewer/histogram_window.h"
 #include "viewer/image_commands.h"
 #include "viewer/history_commands.h"
 #include "viewer/info_window.h"
 #include "viewer/library_messages.h"
+#include "viewer/list_window.h"
 #include "viewer/main_menu.h"
 #include "viewer/option_setters.h"
 #include "viewer/open_dialog.h"
@@ -87,6 +91,10 @@ void SaveImage(MainWindowState& state, UINT, LPARAM) {
     SaveImageInBackground(state, &state.image);
 }
 
+void SaveAlpha(MainWindowState& state, UINT, LPARAM) {
+    SaveAlphaChannel(state);
+}
+
 void SaveFinished(MainWindowState& state, UINT, LPARAM) {
     OnSaveFinished(state);
 }
@@ -150,12 +158,22 @@ void StateOnly(MainWindowState& state, UINT, LPARAM) {
     Handler(state);
 }
 
+// 40026-40028 from the List window; the shown file may go with the
+// selection, so they ask about edits themselves.
+void ChangeSelectedFiles(MainWindowState& state, UINT id, LPARAM) {
+    if (id == CMD_DELETE_SELECTED)
+        DeleteSelectedFiles(state);
+    else
+        CopyOrMoveSelectedFiles(state, id == CMD_MOVE_SELECTED);
+}
+
 void GoToImage(MainWindowState& state, UINT, LPARAM index) {
     GoToListIndex(state, static_cast<int32_t>(index));
 }
 
 void PageThroughFolder(MainWindowState& state, UINT id, LPARAM) {
     const PageStep steps[] = {PageStep::Next, PageStep::Previous, PageStep::First, PageStep::Last};
+    if (id == CMD_PREVIOUS_IMAGE || id == CMD_FIRST_IMAGE) MarkBackwardTransition();
     GoToListEntry(state, steps[id - CMD_NEXT_IMAGE]);
 }
 
@@ -185,7 +203,10 @@ void Redo(MainWindowState& state, UINT, LPARAM) {
 
 // After an option that changes how the image is drawn.
 void RenderAgainIfAlpha(MainWindowState& state) {
-    if (state.image.data && ILHasAlpha(state.image.type)) RefreshImageView(state, false);
+    if (state.image.data && ILHasAlpha(state.image.type))
+        RefreshImageView(state, false);
+    else
+        ShowFullScreenImage(state, false); // the frame's background
 }
 
 void ToggleUseAlpha(MainWindowState& state, UINT, LPARAM) {
@@ -257,8 +278,18 @@ void ToggleOption(MainWindowState& state, UINT id, LPARAM) {
         CheckMainMenuItem(state, id, value);
         if (toggle.name) ShowOptionToggled(state, toggle.name, value);
     }
-    if (id == CMD_UPSAMPLE_SMALLER && state.fullScreen) {
-        LayoutView(state, state.view.zoomLevel, false);
+    if (id == CMD_UPSAMPLE_SMALLER) {
+        ShowFullScreenImage(state, false);
+        if (state.fullScreen) {
+            LayoutView(state, state.view.zoomLevel, false);
+            InvalidateRect(state.window, nullptr, FALSE);
+        }
+    }
+    if (id == CMD_HIGH_QUALITY_RESIZING && state.fullScreen) {
+        if (g_preferences.highQualityResizing)
+            EnterFullScreenFrame(state);
+        else
+            LeaveFullScreenFrame(state);
         InvalidateRect(state.window, nullptr, FALSE);
     }
 }
@@ -293,7 +324,9 @@ void ChooseInterfaceStyle(MainWindowState& state, UINT id, LPARAM) {
     SetInterfaceStyle(style);
     RefreshAboutBox(state);
     RefreshInfoStyle(state);
+    RedrawFontDialog();
     RedrawToolWindow(state.histogramWindow.tool);
+    ApplyStyleToListWindow();
 }
 
 void ToggleSmoothResizing(MainWindowState& state, UINT, LPARAM) {
@@ -346,6 +379,10 @@ void ToggleInfoWindow(MainWindowState& state, UINT, LPARAM) {
         CloseInfoWindow(state);
     else
         CreateInfoWindow(state);
+}
+
+void ToggleListWindow(MainWindowState& state, UINT, LPARAM) {
+    ShowListWindow(state, ListWindowHandle() == nullptr);
 }
 
 void ToggleHistogramWindow(MainWindowState& state, UINT, LPARAM) {
@@ -411,14 +448,33 @@ void ScrollByKey(MainWindowState& state, UINT id, LPARAM) {
     }
 }
 
+// The exports of the folder list, owned by the List window when it is open.
+void OpenExportDialog(MainWindowState& state, UINT id, LPARAM) {
+    const HWND owner = state.listWindow ? state.listWindow : state.window;
+    if (id == CMD_SHEET_EXPORT)
+        ShowSheetExportDialog(state, owner);
+    else
+        ShowGalleryExportDialog(state, owner);
+}
+
+void SelectAllEntries(MainWindowState&, UINT, LPARAM) {
+    if (IsExportRunning()) return; // the worker reads the selection
+    for (FileEntry& entry : g_folderList.entries)
+        entry.isSelected = 1;
+    UpdateExportSelection(CountSelectedEntries(g_folderList));
+}
+
 void FitWindowToDisplay(MainWindowState& state, UINT, LPARAM) {
     FitWindowToClientSize(state, state.view.displayWidth, state.view.displayHeight);
 }
 
 constexpr Command kCommands[] = {
+    {CMD_SHEET_EXPORT, CMD_GALLERY_EXPORT, OpenExportDialog, false, Guard::None},
+    {CMD_SELECT_ALL, CMD_SELECT_ALL, SelectAllEntries, false, Guard::None},
     {CMD_OPEN_IMAGE, CMD_OPEN_IMAGE, OpenImage, false, Guard::OpenUser},
     {CMD_SAVE_IMAGE, CMD_SAVE_IMAGE, SaveImage, true, Guard::ApplyProgram},
     {CMD_SAVE_FINISHED, CMD_SAVE_FINISHED, SaveFinished, false, Guard::None},
+    {CMD_ALPHA_SAVE, CMD_ALPHA_SAVE, SaveAlpha, true, Guard::ApplyUser},
     {CMD_EXIT, CMD_EXIT, Exit, false, Guard::None},
     {CMD_PRINT, CMD_PRINT, Print, true, Guard::ApplyProgram},
     {CMD_COPY, CMD_COPY, CopyToClipboard, true, Guard::None},
@@ -434,6 +490,7 @@ constexpr Command kCommands[] = {
     {CMD_SHELL_FOLDER, CMD_SHELL_FOLDER, StateOnly<OpenFolderInShell>, false, Guard::None},
     {CMD_REREAD_FOLDER, CMD_REREAD_FOLDER, StateOnly<RescanFolder>, false, Guard::ApplyProgram},
     {CMD_DELETE_FILE, CMD_DELETE_FILE, StateOnly<RecycleCurrentFile>, false, Guard::ApplyProgram},
+    {CMD_DELETE_SELECTED, CMD_MOVE_SELECTED, ChangeSelectedFiles, false, Guard::None},
     {CMD_SLIDESHOW, CMD_SLIDESHOW, ToggleSlideshow, false, Guard::None},
     {CMD_FOLDER_SCAN_FINISHED, CMD_FOLDER_SCAN_FINISHED, StateOnly<OnFolderScanFinished>, false,
      Guard::None},
@@ -472,6 +529,7 @@ constexpr Command kCommands[] = {
     {CMD_ABOUT, CMD_ABOUT, ToggleAboutBox, false, Guard::None},
     {CMD_INFO_WINDOW, CMD_INFO_WINDOW, ToggleInfoWindow, false, Guard::None},
     {CMD_HISTOGRAM_WINDOW, CMD_HISTOGRAM_WINDOW, ToggleHistogramWindow, false, Guard::None},
+    {CMD_LIST_WINDOW, CMD_LIST_WINDOW, ToggleListWindow, false, Guard::None},
 
     {CMD_CONTEXT_MENU, CMD_CONTEXT_MENU_CONTROL, ContextMenuFromKeyboard, false, Guard::None},
     {CMD_ZOOM_1_1, CMD_ZOOM_OUT, Zoom, false, Guard::None},

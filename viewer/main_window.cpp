@@ -14,9 +14,11 @@
 #include "viewer/commands.h"
 #include "viewer/favorites_file.h"
 #include "viewer/folder_list_view.h"
+#include "viewer/full_screen_frame.h"
 #include "viewer/histogram_window.h"
 #include "viewer/history_commands.h"
 #include "viewer/library_messages.h"
+#include "viewer/list_window.h"
 #include "viewer/logic/open_texts.h"
 #include "viewer/logic/text_utils.h"
 #include "viewer/main_commands.h"
@@ -101,6 +103,7 @@ bool OnClose(MainWindowState& state, HWND window) {
     }
     if (!ConfirmDiscardChanges(state, DiscardFor::Exit)) return false;
     DragAcceptFiles(window, FALSE);
+    SaveListWindowPlacement();
     SavePreferences(window);
     SaveFavorites(state);
     return true;
@@ -112,6 +115,7 @@ void OnDestroy(MainWindowState& state) {
     StopFolderScan();
     EmptyFolderList(state);
     CloseAboutBox(state, false);
+    LeaveFullScreenFrame(state);
     state.display.Free(); // may share the image's rows: goes first
     ILClearImage(&state.image);
     ILClearInfo(&state.info);
@@ -136,6 +140,11 @@ void OnDestroy(MainWindowState& state) {
 void OnPaint(const MainWindowState& state, HWND window) {
     PAINTSTRUCT ps;
     const HDC dc = BeginPaint(window, &ps);
+    if (IsFullScreenFrameShown()) {
+        PaintFullScreenFrame(dc);
+        EndPaint(window, &ps);
+        return;
+    }
     const ViewGeometry& view = state.view;
     if (!state.display.IsEmpty() && view.displayWidth > 0 && view.displayHeight > 0) {
         state.display.DrawScaled(dc, view.displayLeft, view.displayTop, view.displayWidth,
@@ -396,6 +405,7 @@ LRESULT MainWindowMessage(MainWindowState& state, HWND window, UINT message, WPA
         case WM_DISPLAYCHANGE:
             CloseAboutBox(state, false);
             SetInterfaceStyle(g_preferences.interfaceStyle);
+            RefitFullScreenFrame(state);
             break;
         case WM_SYSCOMMAND:
             if (SwallowsSystemCommand(state, wParam)) return 0;

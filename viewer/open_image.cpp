@@ -5,6 +5,7 @@
 
 #include "viewer/dialogs/page_navigator.h"
 #include "viewer/folder_list_view.h"
+#include "viewer/full_screen_frame.h"
 #include "viewer/histogram_window.h"
 #include "viewer/info_window.h"
 #include "viewer/library_messages.h"
@@ -161,6 +162,7 @@ void ShowNewImage(MainWindowState& state, ImageSource source, const char* acquir
     LayOutNewImage(state);
     UpdateInfoTexts(state);
     UpdateHistogram(state);
+    ShowFullScreenImage(state, true);
     if (state.fullScreen) InvalidateRect(state.window, nullptr, FALSE);
 }
 
@@ -185,12 +187,14 @@ void ClearImage(MainWindowState& state) {
     state.currentPath[0] = 0;
     UpdateInfoTexts(state);
     UpdateHistogram(state);
+    ShowFullScreenImage(state, false);
 }
 
 void RefreshImageView(MainWindowState& state, bool relayout) {
     if (state.image.data) {
         RenderDisplay(state);
         if (relayout) LayOutNewImage(state);
+        ShowFullScreenImage(state, false);
         RefreshImageTexts(state);
         UpdateHistogram(state);
     }

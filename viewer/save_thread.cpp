@@ -4,6 +4,7 @@
 #include <string>
 
 #include "viewer/commands.h"
+#include "viewer/folder_list_view.h"
 #include "viewer/image_commands.h"
 #include "viewer/library_messages.h"
 #include "viewer/logic/save_names.h"
@@ -17,7 +18,11 @@
 
 class SaveThread : public WorkerThread {
 public:
-    ~SaveThread() override { Join(); }
+    SaveThread() { ILInitImage(&extraImage); }
+    ~SaveThread() override {
+        Join();
+        ILFreeImage(&extraImage);
+    }
 
     HWND mainWindow = nullptr;
     ILHandle* handle = nullptr;
@@ -29,6 +34,7 @@ public:
     uint32_t savedPpiY = 0;
     WCHAR path[kPathUnits] = {};
     std::u16string libraryPath;
+    ILImage extraImage; // the extracted alpha channel of an alpha export
 
 protected:
     void Run() override {
@@ -38,9 +44,9 @@ protected:
     }
 };
 
-bool SaveImageInBackground(MainWindowState& state, ILImage* image) {
-    auto* thread = new (std::nothrow) SaveThread;
-    if (!thread) return false;
+namespace {
+
+bool StartSave(MainWindowState& state, SaveThread* thread, ILImage* image) {
     thread->mainWindow = state.window;
     thread->handle = state.handle;
     thread->info = &state.info;
@@ -70,6 +76,25 @@ bool SaveImageInBackground(MainWindowState& state, ILImage* image) {
     return false;
 }
 
+} // namespace
+
+bool SaveImageInBackground(MainWindowState& state, ILImage* image) {
+    auto* thread = new (std::nothrow) SaveThread;
+    return thread && StartSave(state, thread, image);
+}
+
+void SaveAlphaChannel(MainWindowState& state) {
+    auto* thread = new (std::nothrow) SaveThread;
+    if (!thread) return;
+    if (ILExtractAlpha(state.handle, &state.image, &thread->extraImage) != IL_OK) {
+        delete thread;
+        ClearLibraryMessages();
+        ShowError(state, L"Failed to extract alpha channel");
+        return;
+    }
+    StartSave(state, thread, &thread->extraImage);
+}
+
 void OnSaveFinished(MainWindowState& state) {
     SaveThread* thread = state.saveThread;
     if (!thread) return;
@@ -80,7 +105,10 @@ void OnSaveFinished(MainWindowState& state) {
     state.info.ppiY = thread->savedPpiY;
     ILSetAlphaMode(state.handle, thread->previousAlphaMode);
     SetCursor(LoadCursorA(nullptr, IDC_ARROW));
-    if (thread->result == IL_OK) ClearLibraryMessages(); // warnings of a good save
+    if (thread->result == IL_OK) {
+        ClearLibraryMessages(); // warnings of a good save
+        AddSavedFileToList(state, thread->path);
+    }
     EnableFileDrop(state);
     if (thread->result != IL_OK) {
         if (!ShowLibraryMessages(state, thread->path))

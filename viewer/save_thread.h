@@ -9,5 +9,8 @@
 
 // Asks for the name and format, then starts the save; true when it started.
 bool SaveImageInBackground(MainWindowState& state, ILImage* image);
+// Command 40984: the current image's alpha channel, as a grey image, saved
+// like an image; "Failed to extract alpha channel" when it has none.
+void SaveAlphaChannel(MainWindowState& state);
 // Command 40301, posted by the save thread when it is done.
 void OnSaveFinished(MainWindowState& state);

@@ -8,5 +8,5 @@ bool CreateShellLinkResolver();
 // Releases the object and ends COM for the thread.
 void ReleaseShellLinkResolver();
 // The link's target path (at most MAX_PATH units); false when the link
-// cannot be read.
+// cannot be read. Other threads than the resolver's need COM of their own.
 bool ResolveShellLink(const WCHAR* linkPath, WCHAR (&target)[MAX_PATH]);

@@ -34,6 +34,19 @@ bool DeleteToRecycleBin(const WCHAR* paths) {
     return SHFileOperationW(&op) == 0 && !op.fAnyOperationsAborted;
 }
 
+bool CopyOrMoveFiles(const WCHAR* paths, const WCHAR* folder, bool move) {
+    if (!paths || !folder[0]) return false;
+    // The target is a list of one: it needs a second terminator too.
+    WCHAR target[kPathUnits + 1] = {};
+    lstrcpynW(target, folder, kPathUnits);
+    SHFILEOPSTRUCTW op = {};
+    op.wFunc = move ? FO_MOVE : FO_COPY;
+    op.pFrom = paths;
+    op.pTo = target;
+    op.fFlags = FOF_ALLOWUNDO;
+    return SHFileOperationW(&op) == 0 && !op.fAnyOperationsAborted;
+}
+
 bool RecycleFile(const WCHAR* path) {
     // The list form needs a second terminator after the one path.
     WCHAR list[kPathUnits + 1] = {};

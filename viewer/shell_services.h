@@ -10,6 +10,9 @@
 // shell's own confirmation, no progress.
 bool DeleteToRecycleBin(const WCHAR* paths);
 bool RecycleFile(const WCHAR* path);
+// paths as above, into the folder; the shell shows its own confirmations and
+// progress. False when it failed or the user aborted.
+bool CopyOrMoveFiles(const WCHAR* paths, const WCHAR* folder, bool move);
 // The folder chooser (the List window owns it); false when cancelled.
 bool ChooseFolder(HWND owner, const WCHAR* title, WCHAR (&path)[kPathUnits]);
 // Opens "Doc\Vx.htm" beside the program file.

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <string>
 
+#include "viewer/full_screen_frame.h"
 #include "viewer/preferences_file.h"
 #include "viewer/logic/view_geometry.h"
 #include "viewer/tooltips.h"
@@ -174,6 +175,10 @@ bool ScrollViewVertically(MainWindowState& state, int position) {
 }
 
 void ViewToImagePoint(const MainWindowState& state, int* x, int* y) {
+    if (IsFullScreenFrameShown()) {
+        FrameToImagePoint(state.lastMouse.x, state.lastMouse.y, x, y);
+        return;
+    }
     const ViewGeometry& view = state.view;
     // Floored: truncation would take the screen pixels just left of and
     // above the image (up to a zoom step) for its first column and row.

@@ -20,6 +20,18 @@ void WorkerThread::Join() {
     thread_ = nullptr;
 }
 
+void WorkerThread::JoinAnswering() {
+    if (!thread_) return;
+    while (MsgWaitForMultipleObjects(1, &thread_, FALSE, INFINITE, QS_SENDMESSAGE) ==
+           WAIT_OBJECT_0 + 1) {
+        MSG msg;
+        // Peeking dispatches the sent messages; nothing is removed.
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    CloseHandle(thread_);
+    thread_ = nullptr;
+}
+
 bool WorkerThread::IsRunning() const {
     return thread_ && WaitForSingleObject(thread_, 0) == WAIT_TIMEOUT;
 }

@@ -17,6 +17,11 @@ public:
     bool Start();
     // Waits for the thread to end and releases it; nothing when none exists.
     void Join();
+    // Join for the user-interface thread: messages that other threads send
+    // to its windows are answered while it waits, so a thread that sends
+    // one before it ends cannot deadlock with the wait. Posted messages and
+    // input wait in the queue.
+    void JoinAnswering();
     bool IsRunning() const;
 
 protected:

@@ -1,6 +1,6 @@
 // JPEG 2000 reading through the engine in jpeg2000/: raw code-streams and JP2
-// files. The code-stream is decoded whole into component images, which are
-// then mapped to the image's channels (JP2 channel definitions and palettes
+// files. The code-stream is decoded row by row into the image: its components'
+// rows are mapped to the image's channels (JP2 channel definitions and palettes
 // applied as the file format defines them), scaled to 8 or 16 bits and
 // converted row by row.
 // Not handled: the Lab and Luv colour spaces, and up-sampling other than
@@ -155,9 +155,9 @@ ILPixelType SourceType(const channel_plan& p, bool deep) {
 }
 
 // A component's samples scaled to 0..2^bits - 1.
-uint32_t Scale(int32_t v, const j2k::component_image& c, int bits) {
-    const int p = c.precision;
-    int64_t u = int64_t{v} + (c.is_signed ? int64_t{1} << (p - 1) : 0);
+uint32_t Scale(int32_t v, int precision, bool is_signed, int bits) {
+    const int p = precision;
+    int64_t u = int64_t{v} + (is_signed ? int64_t{1} << (p - 1) : 0);
     const int64_t top = (int64_t{1} << p) - 1, out = (int64_t{1} << bits) - 1;
     u = std::clamp<int64_t>(u, 0, top);
     if (p == bits) return static_cast<uint32_t>(u);
@@ -254,8 +254,7 @@ ILResult Decode(ILHandle* h, int kind, j2k::codestream_source& source,
     const uint64_t bytes = ILImageBufferSize(width, height, target);
     if (const ILResult r = ILCheckImageBudget(h, bytes); r != IL_OK) return r;
 
-    bool complete = true;
-    std::vector<j2k::component_image> comps = j2k::codestream_decoder::decode(cs, &complete);
+    j2k::codestream_decoder decoder(cs);
 
     if (ILReallocImage(image, width, height, target, nullptr) != IL_OK)
         return ILReportOutOfMemory(h, bytes);
@@ -295,28 +294,27 @@ ILResult Decode(ILHandle* h, int kind, j2k::codestream_source& source,
                                                 0, std::max<int64_t>(e.size.x - 1, 0));
     }
     const bool ycc = plan.colorType == IL_CT_YCC && channels >= 3;
+    int precision[5];
+    bool is_signed[5];
+    for (int k = 0; k < channels; ++k) {
+        precision[k] = cs.sample_precision(plan.component[k]);
+        is_signed[k] = cs.sample_signed(plan.component[k]);
+    }
     for (uint32_t y = 0; y < height; ++y) {
+        decoder.seek_canvas_row(canvas.pos.y + y);
         const int32_t* lines[5];
-        for (int k = 0; k < channels; ++k) {
-            const j2k::component_image& ci = comps[static_cast<size_t>(plan.component[k])];
-            const j2k::coords sub = cs.component_subsampling(plan.component[k]);
-            const j2k::rect e = cs.component_extent(plan.component[k]);
-            const int64_t cy =
-                std::clamp<int64_t>(j2k::floor_div(canvas.pos.y + y, sub.y) - e.pos.y, 0,
-                                    std::max<int64_t>(ci.height - 1, 0));
-            lines[k] = ci.samples.data() + cy * ci.width;
-        }
+        for (int k = 0; k < channels; ++k)
+            lines[k] = decoder.row(plan.component[k]);
         for (uint32_t x = 0; x < width; ++x) {
             uint32_t v[5];
             for (int k = 0; k < channels; ++k) {
-                const j2k::component_image& ci = comps[static_cast<size_t>(plan.component[k])];
                 int32_t s = lines[k][columns[k][x]];
                 if (plan.paletteEntries && k == 0) {
                     v[k] =
                         static_cast<uint32_t>(std::clamp<int64_t>(s, 0, plan.paletteEntries - 1));
                     continue;
                 }
-                v[k] = Scale(s, ci, bits);
+                v[k] = Scale(s, precision[k], is_signed[k], bits);
             }
             if (ycc) {
                 // sYCC: full-range Y, Cb, Cr around half the range.
@@ -338,10 +336,10 @@ ILResult Decode(ILHandle* h, int kind, j2k::codestream_source& source,
         c->rowKernel(c, bits > 8 ? static_cast<const void*>(row16.data()) : row8.data(), dst);
     }
     if (info) {
-        info->compression = comps[0].reversible ? 0x61 : 0x62;
-        if (info->colorType == IL_CT_RGB && comps[0].colour_transform) info->colorType = IL_CT_YUV;
+        info->compression = decoder.reversible() ? 0x61 : 0x62;
+        if (info->colorType == IL_CT_RGB && decoder.colour_transform()) info->colorType = IL_CT_YUV;
     }
-    return complete ? IL_OK : ILReportUnexpectedEnd(h);
+    return decoder.complete() ? IL_OK : ILReportUnexpectedEnd(h);
 }
 
 ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {

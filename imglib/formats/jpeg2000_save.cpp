@@ -76,61 +76,72 @@ plan Plan(const ILImage* image, const ILJPEG2000Options& o) {
     return p;
 }
 
-// The image as component planes, in the code-stream's sample values.
-ILResult Components(ILHandle* h, const ILImage* image, const plan& p,
-                    std::vector<j2k::component_image>& out) {
-    const uint32_t w = image->width, hgt = image->height;
-    out.assign(static_cast<size_t>(p.components), {});
-    for (j2k::component_image& c : out) {
-        c.width = w;
-        c.height = hgt;
-        c.precision = p.precision;
-        c.samples.resize(static_cast<size_t>(w) * hgt);
+// The image's rows in the code-stream's sample values, converted one row at
+// a time as the encoder asks for them (all components of a row together).
+class image_rows final : public j2k::sample_source {
+public:
+    image_rows(const ILImage* image, const plan& p) : image_(image), p_(p) {
+        const size_t n = static_cast<size_t>(p.components);
+        values_.resize(n * image->width);
+        if (!p.convert_to) return;
+        ILConverterSetImageTarget(&converter_.c, image, p.convert_to);
+        ready_ = ILConverterPrepare(&converter_.c);
+        row_.resize(static_cast<size_t>(image->width) * n * (p.precision > 8 ? 2 : 1));
     }
-    if (!p.convert_to) {
-        // Packed samples, the first column in the most significant bits.
-        const int bits = p.precision;
-        const int per_byte = 8 / bits;
-        for (uint32_t y = 0; y < hgt; ++y) {
-            const uint8_t* row = image->data + int64_t{y} * image->stride;
-            int32_t* dst = out[0].samples.data() + static_cast<size_t>(y) * w;
+    // The image's type converts to what the plan asks.
+    bool ready() const { return ready_; }
+
+    void row(int c, int64_t y, int64_t x0, int64_t n, int32_t* out) override {
+        if (y != cached_) {
+            convert(static_cast<uint32_t>(y));
+            cached_ = y;
+        }
+        const size_t stride = static_cast<size_t>(p_.components);
+        const int32_t* src = values_.data() + static_cast<size_t>(x0) * stride + c;
+        for (int64_t x = 0; x < n; ++x)
+            out[x] = src[static_cast<size_t>(x) * stride];
+    }
+
+private:
+    void convert(uint32_t y) {
+        const uint32_t w = image_->width;
+        const uint8_t* in = image_->data + int64_t{y} * image_->stride;
+        if (!p_.convert_to) {
+            // Packed samples, the first column in the most significant bits.
+            const int bits = p_.precision;
+            const int per_byte = 8 / bits;
             for (uint32_t x = 0; x < w; ++x)
-                dst[x] = bits == 8 ? row[x]
-                                   : (row[x / per_byte] >> (8 - bits * (1 + x % per_byte))) &
-                                         ((1 << bits) - 1);
+                values_[x] = bits == 8 ? in[x]
+                                       : (in[x / per_byte] >> (8 - bits * (1 + x % per_byte))) &
+                                             ((1 << bits) - 1);
+            return;
         }
-        return IL_OK;
-    }
-    ILConverterOwner converter;
-    ILConverterSetImageTarget(&converter.c, image, p.convert_to);
-    if (!ILConverterPrepare(&converter.c)) return ILReportUnsupportedDataFormat(h);
-    const bool deep = p.precision > 8;
-    const size_t n = static_cast<size_t>(p.components);
-    std::vector<uint8_t> row(static_cast<size_t>(w) * n * (deep ? 2 : 1));
-    for (uint32_t y = 0; y < hgt; ++y) {
-        converter.c.rowKernel(&converter.c, image->data + int64_t{y} * image->stride, row.data());
-        const uint16_t* r16 = reinterpret_cast<const uint16_t*>(row.data());
-        const size_t base = static_cast<size_t>(y) * w;
+        converter_.c.rowKernel(&converter_.c, in, row_.data());
+        const bool deep = p_.precision > 8;
+        const size_t n = static_cast<size_t>(p_.components);
+        const uint16_t* r16 = reinterpret_cast<const uint16_t*>(row_.data());
+        for (size_t i = 0; i < w * n; ++i)
+            values_[i] = deep ? r16[i] : row_[i];
+        if (!p_.ycc_glue) return;
         for (uint32_t x = 0; x < w; ++x) {
-            int32_t v[4];
-            for (size_t k = 0; k < n; ++k)
-                v[k] = deep ? r16[x * n + k] : row[x * n + k];
-            if (p.ycc_glue) {
-                // sYCC: full-range Y, Cb and Cr around 128.
-                const double r = v[0], g = v[1], b = v[2];
-                auto clamp = [](double t) {
-                    return static_cast<int32_t>(std::clamp(t, 0.0, 255.0));
-                };
-                v[0] = clamp(0.299 * r + 0.587 * g + 0.114 * b + 0.5);
-                v[1] = clamp(0.5 * b - 0.33126 * g - 0.16874 * r + 128.5);
-                v[2] = clamp(0.5 * r - 0.41869 * g - 0.08131 * b + 128.5);
-            }
-            for (size_t k = 0; k < n; ++k)
-                out[k].samples[base + x] = v[k];
+            // sYCC: full-range Y, Cb and Cr around 128.
+            int32_t* v = values_.data() + x * n;
+            const double r = v[0], g = v[1], b = v[2];
+            auto clamp = [](double t) { return static_cast<int32_t>(std::clamp(t, 0.0, 255.0)); };
+            v[0] = clamp(0.299 * r + 0.587 * g + 0.114 * b + 0.5);
+            v[1] = clamp(0.5 * b - 0.33126 * g - 0.16874 * r + 128.5);
+            v[2] = clamp(0.5 * r - 0.41869 * g - 0.08131 * b + 128.5);
         }
     }
-    return IL_OK;
-}
+
+    const ILImage* image_;
+    const plan& p_;
+    ILConverterOwner converter_;
+    bool ready_ = true;
+    std::vector<uint8_t> row_;
+    std::vector<int32_t> values_; // the cached row, components interleaved
+    int64_t cached_ = -1;
+};
 
 std::vector<std::string> Comments(const ILHandle* h, const ILInfo* info) {
     std::vector<std::string> out;
@@ -150,8 +161,8 @@ ILResult Save(ILHandle* h, const char16_t* path, const ILImage* image, const ILI
         ILError(h, "The indexed image has no palette");
         return IL_BAD_ARGUMENT;
     }
-    std::vector<j2k::component_image> comps;
-    if (const ILResult r = Components(h, image, p, comps); r != IL_OK) return r;
+    image_rows rows(image, p);
+    if (!rows.ready()) return ILReportUnsupportedDataFormat(h);
 
     const int layers = p.indexed ? 1 : std::clamp<int>(static_cast<int>(o.layers), 1, kMaxLayers);
     const bool reversible = o.reversible || p.indexed;
@@ -224,7 +235,7 @@ ILResult Save(ILHandle* h, const char16_t* path, const ILImage* image, const ILI
         cod.put_bool("Creversible", 0, 0, reversible);
         cod.put_bool("Cycc", 0, 0, ycc);
         cs.root_siz().complete_all();
-        j2k::codestream_encoder::encode(cs, comps, targets);
+        j2k::codestream_encoder::encode(cs, rows, targets);
         cs.dispose();
         cs = {};
     } catch (const j2k::failure&) {

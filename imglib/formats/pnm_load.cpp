@@ -1,13 +1,15 @@
 // PNM reading: the portable bitmaps (P1 ASCII, P4 binary), graymaps (P2, P5)
-// and pixmaps (P3, P6) with any maximum value up to 65535, and colour
-// floatmaps (PF) in either byte order. Header and raster comments become
-// texts of the info record.
-// Not handled: arbitrary maps (P7) and grey floatmaps (Pf), several images
-// in one file.
+// and pixmaps (P3, P6) with any maximum value up to 65535, colour and grey
+// floatmaps (PF, Pf) in either byte order, and arbitrary maps (P7) of the
+// black-and-white, grey and RGB tuple types with or without alpha. Header
+// and raster comments become texts of the info record.
+// Not handled: tuple types of other names, several images in one file.
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <string>
 #include <vector>
 
 #include "imglib/convert/converter_owner.h"
@@ -89,14 +91,20 @@ ILPixelType SourceType(const ILPnmReader& r) {
             return r.maxValue < 16 ? IL_GREY4 : r.maxValue < 256 ? IL_GREY8 : IL_GREY16;
         case 3:
             return r.maxValue < 256 ? IL_RGB8 : IL_RGB16;
-        default:
-            return IL_RGB_FLOAT;
+        case 4:
+            return r.channels == 1 ? IL_GREY_FLOAT : IL_RGB_FLOAT;
+        default: {
+            static constexpr ILPixelType k8[] = {IL_GREY8, IL_GREY_A8, IL_RGB8, IL_RGBA8};
+            static constexpr ILPixelType k16[] = {IL_GREY16, IL_GREY_A16, IL_RGB16, IL_RGBA16};
+            return (r.maxValue < 256 ? k8 : k16)[r.channels - 1];
+        }
     }
 }
 
 // Bytes of one row in the source type.
 uint64_t RowBytes(const ILPnmReader& r) {
     const uint64_t w = r.width;
+    if (r.type == 5) return w * r.channels * (r.maxValue < 256 ? 1 : 2);
     switch (SourceType(r)) {
         case IL_GREY1:
             return (w + 7) / 8;
@@ -110,6 +118,8 @@ uint64_t RowBytes(const ILPnmReader& r) {
             return w * 3;
         case IL_RGB16:
             return w * 6;
+        case IL_GREY_FLOAT:
+            return w * 4;
         default:
             return w * 12;
     }
@@ -118,7 +128,7 @@ uint64_t RowBytes(const ILPnmReader& r) {
 // Bytes the file must hold for the raster: binary rows as stored, one
 // byte per sample at least in ASCII.
 uint64_t RasterBytesNeeded(const ILPnmReader& r) {
-    const uint64_t samples = uint64_t{r.width} * r.height * (r.type == 3 || r.type == 4 ? 3 : 1);
+    const uint64_t samples = uint64_t{r.width} * r.height * r.channels;
     if (r.ascii) return samples;
     if (r.type == 1) return (uint64_t{r.width} + 7) / 8 * r.height;
     return samples * (r.type == 4 ? 4 : r.maxValue < 256 ? 1 : 2);
@@ -134,6 +144,7 @@ void FillInfo(ILInfo* info, const ILPnmReader& r) {
     info->compression = r.ascii ? IL_COMP_ASCII : IL_COMP_NONE;
     info->gamma = r.gamma;
     info->gammaKind = IL_GAMMA_ASSUMED;
+    info->alphaKind = r.channels == 2 || r.channels == 4 ? IL_ALPHA_STRAIGHT : IL_ALPHA_NONE;
     info->pages = 1;
 }
 
@@ -195,14 +206,18 @@ bool ReadBinaryRow(ILPnmReader* r, uint8_t* row, uint8_t* fileRow, uint64_t file
                           : scale[std::min<uint32_t>(fileRow[x], r->maxValue)] << 4);
             break;
         case IL_GREY8:
+        case IL_GREY_A8:
         case IL_RGB8:
+        case IL_RGBA8:
             if (r->maxValue != 255)
                 for (uint64_t i = 0; i < fileRowBytes; ++i)
                     row[i] =
                         static_cast<uint8_t>(scale[std::min<uint32_t>(fileRow[i], r->maxValue)]);
             break;
         case IL_GREY16:
-        case IL_RGB16: {
+        case IL_GREY_A16:
+        case IL_RGB16:
+        case IL_RGBA16: {
             auto* out = reinterpret_cast<uint16_t*>(row);
             for (uint64_t i = 0; i < fileRowBytes / 2; ++i) {
                 const uint32_t v = fileRow[2 * i] << 8 | fileRow[2 * i + 1];
@@ -261,8 +276,8 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     const uint64_t fileRowBytes = r.ascii              ? 0
                                   : source == IL_GREY4 ? r.width
                                                        : RasterBytesNeeded(r) / r.height;
-    const bool inPlace = !r.ascii && source != IL_GREY4 && source != IL_GREY16 &&
-                         source != IL_RGB16 && source != IL_RGB_FLOAT && fileRowBytes == rowBytes;
+    const bool inPlace = !r.ascii && r.maxValue < 256 && source != IL_GREY4 && r.type != 4 &&
+                         fileRowBytes == rowBytes;
     ILBuffer<uint8_t> row(static_cast<uint8_t*>(ILAlloc(h, rowBytes)));
     ILBuffer<uint8_t> fileRow;
     if (!row) return IL_OUT_OF_MEMORY;
@@ -270,9 +285,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
         fileRow.reset(static_cast<uint8_t*>(ILAlloc(h, fileRowBytes)));
         if (!fileRow) return IL_OUT_OF_MEMORY;
     }
-    const uint32_t full = source == IL_GREY4                        ? 15
-                          : source == IL_GREY8 || source == IL_RGB8 ? 255
-                                                                    : kMaxValue;
+    const uint32_t full = (1u << ILBitsPerSample(source)) - 1;
     const std::vector<uint16_t> scale =
         r.type == 4 ? std::vector<uint16_t>{} : ScaleTable(r.maxValue, r.type == 1 ? 1 : full);
 
@@ -341,6 +354,94 @@ bool ILPnmReadNumber(ILPnmReader* r, uint32_t* value) {
     return true;
 }
 
+namespace {
+
+// One line of an arbitrary map's header without its line end; false at the
+// end of the data or for a line too long to be a header item.
+bool ReadPamLine(ILPnmReader* r, std::string* line) {
+    line->clear();
+    for (int c = r->Byte(); c != '\n'; c = r->Byte()) {
+        if (c < 0 || line->size() > kMaxComment) return false;
+        line->push_back(static_cast<char>(c));
+    }
+    return true;
+}
+
+// The items of an arbitrary map's header after "P7", up to the line
+// "ENDHDR" after which the raster starts. The tuple type names the
+// channels; without one the depth does.
+bool ReadPamHeader(ILPnmReader* r) {
+    struct Tuple {
+        const char* name;
+        uint32_t depth;
+    };
+    static constexpr Tuple kTuples[] = {
+        {"BLACKANDWHITE", 1},       {"GRAYSCALE", 1},       {"RGB", 3},
+        {"BLACKANDWHITE_ALPHA", 2}, {"GRAYSCALE_ALPHA", 2}, {"RGB_ALPHA", 4}};
+    std::string line, tuple;
+    uint32_t depth = 0;
+    bool haveWidth = false, haveHeight = false, haveDepth = false, haveMax = false;
+    if (!ReadPamLine(r, &line) || line.find_first_not_of(" \t\r") != std::string::npos)
+        return false;
+    for (;;) {
+        if (!ReadPamLine(r, &line)) return false;
+        const size_t start = line.find_first_not_of(" \t\r");
+        if (start == std::string::npos) continue;
+        if (line[start] == '#') {
+            if (r->comments && start + 1 < line.size())
+                ILAddComment(&r->comments->texts, line.size() - start - 1,
+                             line.c_str() + start + 1);
+            continue;
+        }
+        const size_t keyEnd = line.find_first_of(" \t\r", start);
+        const std::string key = line.substr(start, keyEnd - start);
+        const size_t valueStart =
+            keyEnd == std::string::npos ? keyEnd : line.find_first_not_of(" \t\r", keyEnd);
+        std::string value = valueStart == std::string::npos ? "" : line.substr(valueStart);
+        while (!value.empty() && IsBlank(static_cast<unsigned char>(value.back())))
+            value.pop_back();
+        if (key == "ENDHDR") break;
+        if (key == "TUPLTYPE") {
+            tuple = value;
+            continue;
+        }
+        uint32_t* field = key == "WIDTH"    ? &r->width
+                          : key == "HEIGHT" ? &r->height
+                          : key == "DEPTH"  ? &depth
+                          : key == "MAXVAL" ? &r->maxValue
+                                            : nullptr;
+        if (!field || value.empty() || value.size() > 10 ||
+            value.find_first_not_of("0123456789") != std::string::npos)
+            return false;
+        const uint64_t number = std::strtoull(value.c_str(), nullptr, 10);
+        if (number > UINT32_MAX) return false;
+        *field = static_cast<uint32_t>(number);
+        haveWidth |= field == &r->width;
+        haveHeight |= field == &r->height;
+        haveDepth |= field == &depth;
+        haveMax |= field == &r->maxValue;
+    }
+    if (!haveWidth || !haveHeight || !haveDepth || !haveMax) return false;
+    if (r->width == 0 || r->height == 0 || r->maxValue == 0 || r->maxValue > kMaxValue ||
+        depth == 0 || depth > 4)
+        return false;
+    if (!tuple.empty()) {
+        const Tuple* known = std::find_if(std::begin(kTuples), std::end(kTuples),
+                                          [&](const Tuple& t) { return tuple == t.name; });
+        if (known == std::end(kTuples) || known->depth != depth) return false;
+    }
+    const uint32_t bits = r->maxValue < 256 ? 8 : 16;
+    r->type = 5;
+    r->channels = depth;
+    r->bitsPerPixel = (r->maxValue == 1 ? 1 : bits) * depth;
+    r->formatId = 0x95;
+    r->colorType = depth <= 2 ? IL_CT_GRAY : IL_CT_RGB;
+    r->gamma = 2.2f;
+    return true;
+}
+
+} // namespace
+
 bool ILPnmReadHeader(ILPnmReader* r) {
     int c = r->Byte();
     while (c == ' ' || c == '\r' || c == '\n')
@@ -367,7 +468,14 @@ bool ILPnmReadHeader(ILPnmReader* r) {
             break;
         case 'F':
             r->type = 4;
+            r->channels = 3;
             break;
+        case 'f':
+            r->type = 4;
+            r->channels = 1;
+            break;
+        case '7':
+            return ReadPamHeader(r);
         default:
             return false;
     }
@@ -388,10 +496,9 @@ bool ILPnmReadHeader(ILPnmReader* r) {
         case 4:
             if (!ReadScale(r, &r->scale)) return false;
             r->maxValue = 256;
-            r->channels = 3;
-            r->bitsPerPixel = 96;
+            r->bitsPerPixel = 32 * r->channels;
             r->formatId = 0x94;
-            r->colorType = IL_CT_RGB;
+            r->colorType = r->channels == 1 ? IL_CT_GRAY : IL_CT_RGB;
             r->gamma = 1.0f;
             return true;
         default: {

@@ -1,8 +1,8 @@
 // Sun raster reading: uncompressed and byte-encoded files of depth 1, 4, 8,
 // 24 and 32, with or without an R, G, B colour map (grey when the map is an
-// even grey ramp). 32-bit pixels are a pad byte, then blue, green, red.
-// Not handled: the R, G, B pixel order of type 3 and the TIFF and IFF
-// wrapped types, raw colour maps; no writer.
+// even grey ramp). 32-bit pixels are a pad byte, then blue, green, red; files
+// of type 3 hold uncompressed pixels in R, G, B order (pad first at 32 bits).
+// Not handled: the TIFF and IFF wrapped types, raw colour maps; no writer.
 #include <algorithm>
 #include <cinttypes>
 #include <cstring>
@@ -26,6 +26,7 @@ constexpr char kModule[] = "RAS";
 constexpr size_t kHeaderBytes = 32;
 constexpr uint32_t kMagic = 0x59A66A95;
 constexpr uint32_t kTypeByteEncoded = 2;
+constexpr uint32_t kTypeRgb = 3;
 constexpr uint8_t kEscape = 0x80;
 // An escape of three bytes gives at most 256.
 constexpr uint64_t kRleExpansion = 86;
@@ -50,7 +51,7 @@ ILResult ReadHeader(RasReader* r) {
     r->height = ILGetBe32(b + 8);
     r->depth = ILGetBe32(b + 12);
     const uint32_t type = ILGetBe32(b + 20);
-    if (type > kTypeByteEncoded) return IL_INVALID_COMPRESSION;
+    if (type > kTypeRgb) return IL_INVALID_COMPRESSION;
     if (r->width == 0 || r->height == 0 || r->width > (1u << 24) || r->height > (1u << 24))
         return IL_INVALID_HEADER;
     r->compression = type == kTypeByteEncoded ? IL_COMP_RLE : IL_COMP_NONE;
@@ -73,14 +74,14 @@ ILResult ReadHeader(RasReader* r) {
             break;
         case 24:
             r->rowBytes = 3 * w;
-            r->sourceType = IL_BGR8;
+            r->sourceType = type == kTypeRgb ? IL_RGB8 : IL_BGR8;
             r->colorType = IL_CT_RGB;
             r->channels = 3;
             break;
         case 32:
-            // Pad, blue, green, red: reordered to B, G, R before conversion.
+            // Pad, then the three colours: the pad is dropped before conversion.
             r->rowBytes = 4 * w;
-            r->sourceType = IL_BGR8;
+            r->sourceType = type == kTypeRgb ? IL_RGB8 : IL_BGR8;
             r->colorType = IL_CT_RGB;
             r->channels = 3;
             break;

@@ -110,7 +110,11 @@ TEST_F(DispatchTest, FailedSaveLeavesExistingFileUntouchedAndNoTemporary) {
     for (size_t i = 0; i < old.size(); ++i)
         old[i] = static_cast<char>(i * 7);
     std::ofstream(dir / "x.gif", std::ios::binary) << old;
-    EXPECT_EQ(ILSaveImage(h, Wide("x.gif").c_str(), &image, nullptr), IL_UNSUPPORTED_FORMAT);
+    // Wider than a GIF can be.
+    ILImage wide;
+    ILInitImage(&wide);
+    ASSERT_EQ(ILReallocImage(&wide, 65536, 1, IL_GREY8, nullptr), IL_OK);
+    EXPECT_EQ(ILSaveImage(h, Wide("x.gif").c_str(), &wide, nullptr), IL_BAD_ARGUMENT);
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].module, "GIF");
     EXPECT_EQ(h->module, nullptr);
@@ -118,8 +122,9 @@ TEST_F(DispatchTest, FailedSaveLeavesExistingFileUntouchedAndNoTemporary) {
     EXPECT_EQ(Listing(), std::vector<std::string>{"x.gif"});
 
     // Nor does a failed save to a new name leave a file.
-    EXPECT_EQ(ILSaveImage(h, Wide("new.gif").c_str(), &image, nullptr), IL_UNSUPPORTED_FORMAT);
+    EXPECT_EQ(ILSaveImage(h, Wide("new.gif").c_str(), &wide, nullptr), IL_BAD_ARGUMENT);
     EXPECT_EQ(Listing(), std::vector<std::string>{"x.gif"});
+    ILClearImage(&wide);
 }
 
 // Saving replaces the file through a new one: the old file's permissions

@@ -142,6 +142,18 @@ TEST(Encoder, LosslessStreamsDecodeExactlyHereAndInThePeers) {
              siz.put_int("Stiles", 0, 0, 64);
              siz.put_int("Stiles", 0, 1, 48);
          }},
+        {"odd origin: resolutions of 1 to 3 rows starting at odd rows and columns", 3, 37, 23,
+         8, false,
+         [](j2k::codestream_ref& cs) {
+             set_int(cs, "COD", "Cycc", 1);
+             set_int(cs, "COD", "Clevels", 4);
+         },
+         [](j2k::j2k_params& siz) {
+             siz.put_int("Sorigin", 0, 0, 13);
+             siz.put_int("Sorigin", 0, 1, 7);
+             siz.put_int("Stiles", 0, 0, 19);
+             siz.put_int("Stiles", 0, 1, 11);
+         }},
     };
     for (const lossless_case& k : cases) {
         SCOPED_TRACE(k.name);
@@ -223,7 +235,7 @@ TEST(Encoder, LossyLayersKeepToTheirTargetsAndMatchOpenJpegQuality) {
         last = q;
     }
     EXPECT_NEAR(psnr(images, decode(bytes)), last, 0.1);
-    // At the same size, within 0.5 dB of OpenJPEG's own encoder.
+    // At the same size, at least as good as OpenJPEG's own encoder.
     write_pnm(dir / "in.ppm", images);
     ASSERT_EQ(
         vxtest::Shell("opj_compress -i '" + (dir / "in.ppm").string() + "' -o '" +
@@ -233,7 +245,7 @@ TEST(Encoder, LossyLayersKeepToTheirTargetsAndMatchOpenJpegQuality) {
         0);
     const std::vector<uint8_t> peer = vxtest::ReadBytes(dir / "p.j2k");
     EXPECT_LE(peer.size(), bytes.size() + 16);
-    EXPECT_GE(psnr(images, decode(bytes)), psnr(images, decode(peer)) - 0.5)
+    EXPECT_GE(psnr(images, decode(bytes)), psnr(images, decode(peer)))
         << "ours " << bytes.size() << " bytes, OpenJPEG's " << peer.size();
     fs::remove_all(dir);
 }

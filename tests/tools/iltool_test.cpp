@@ -182,6 +182,8 @@ TEST_F(IlTool, FailuresPrintAMessageAndExitNonZero) {
         {"convert in.bmp out.bmp --opt bmp.os2=256", 2, "bad value"},
         {"convert in.bmp out.bmp --opt jpeg.quality=high", 2, "bad value"},
         {"convert in.bmp out.bmp --opt", 2, "usage"},
+        {"text in.bmp out.bmp Hi size=3", 2, "usage"},
+        {"text in.bmp out.bmp Hi anchor=x", 2, "usage"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments);

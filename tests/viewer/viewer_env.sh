@@ -346,12 +346,13 @@ vx_expect_copy() {
     vx_fail "$2: $VX_WHY"
 }
 
-# vx_open_save_dialog ROW: the Save command's dialog, with the type of that
-# row of the save list chosen; the dialog's handle in VX_SAVE_DIALOG.
+# vx_open_save_dialog ROW [COMMAND]: the save dialog of the Save command (or
+# of COMMAND), with the type of that row of the save list chosen; the
+# dialog's handle in VX_SAVE_DIALOG.
 VX_SAVE_DIALOG=""
 vx_open_save_dialog() {
     local combo
-    vx_command 40012
+    vx_command "${2:-40012}"
     VX_SAVE_DIALOG=$(vx_drive wait "title=Save image file") || vx_fail "no save dialog"
     combo=$(vx_drive children "$VX_SAVE_DIALOG" |
         awk '$2 == 1136 && $3 == "ComboBox" { print $1; exit }')
@@ -359,4 +360,15 @@ vx_open_save_dialog() {
     vx_drive message "$combo" 0x14E "$1" >/dev/null # CB_SETCURSEL
     # Wine's dialog takes the type on CBN_SELENDOK.
     vx_drive post "$VX_SAVE_DIALOG" $((1136 + (9 << 16))) "$combo" >/dev/null
+}
+
+# vx_wait_file FILE: waits until the save thread has written the file.
+vx_wait_file() {
+    local i
+    for ((i = 0; i < 100; i++)); do
+        # A moment more: the file appears before its last rows are written.
+        [ -s "$1" ] && sleep 0.3 && return 0
+        sleep 0.1
+    done
+    vx_fail "no file $(basename "$1")"
 }

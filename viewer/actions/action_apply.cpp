@@ -1,6 +1,7 @@
 #include "viewer/actions/action_apply.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 #include "imglib/format.h"
@@ -94,6 +95,34 @@ bool Decode(const Action& a, Block* b) {
 }
 
 } // namespace
+
+WriteTextParams WriteTextParamsOf(const WriteTextBlock& b) {
+    WriteTextParams p = {};
+    const ActionLogFont& f = b.font;
+    p.font = {
+        f.height,         f.width,     f.escapement, f.orientation,  f.weight,        f.italic,
+        f.underline,      f.strikeOut, f.charSet,    f.outPrecision, f.clipPrecision, f.quality,
+        f.pitchAndFamily, {}};
+    std::memcpy(p.font.faceName, f.faceName, sizeof p.font.faceName);
+    p.color = b.color;
+    p.lineAlign = b.alignment;
+    p.offsetX = b.anchorX;
+    p.offsetY = b.anchorY;
+    p.anchor = b.anchor;
+    p.orientation = b.orientation;
+    p.alphaWrite = b.dialogSetting;
+    p.effect = b.effect;
+    p.blur = b.effectBlur;
+    p.effectX = b.effectX;
+    p.effectY = b.effectY;
+    return p;
+}
+
+bool ApplyWriteText(const WriteTextBlock& b, const char16_t* text, ILHandle* h, ILImage* image) {
+    if (!text || !*text) return false;
+    const WriteTextParams p = WriteTextParamsOf(b);
+    return ILWriteText(h, image, &p, text) == 1;
+}
 
 bool CropRectOf(const MarginsBlock& m, uint32_t width, uint32_t height, CropRect* rect) {
     int64_t left = m.left, right = m.right, top = m.top, bottom = m.bottom;

@@ -9,6 +9,7 @@
 
 #include "imglib/handle.h"
 #include "imglib/image.h"
+#include "imglib/ops/write_text.h"
 #include "viewer/actions/action_blocks.h"
 #include "viewer/actions/action_list.h"
 
@@ -27,6 +28,14 @@ public:
 // image for an image without pixels, an empty, unknown or block-less action
 // and a block whose fields are out of range.
 bool ApplyAction(const Action& action, ILHandle* h, ILImage* image, ActionHost& host);
+
+// The library's parameters for a Write Text block (the byte the dialog
+// keeps at offset 94 is the alpha choice); the text pointer stays null.
+WriteTextParams WriteTextParamsOf(const WriteTextBlock& b);
+// Writes a recorded text into the image, as the viewer's host does for a
+// Write Text action; false for a missing or empty text and when the library
+// answers anything but 1.
+bool ApplyWriteText(const WriteTextBlock& b, const char16_t* text, ILHandle* h, ILImage* image);
 
 // The rectangle a Crop block keeps of a width x height image: margins that
 // would leave no pixel give way, the right (bottom) one first, until one

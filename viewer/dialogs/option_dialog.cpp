@@ -4,12 +4,49 @@
 #include "viewer/controls/owner_button.h"
 #include "viewer/style.h"
 
-bool RunOptionDialog(MainWindowState& state, SimpleDialog& dialog, DLGPROC procedure,
-                     void* dialogState, HWND owner) {
-    if (!state.busy.Set(BUSY_OPTION_DIALOG)) return false;
-    ShowSimpleDialogModal(dialog, owner ? owner : state.window, procedure, dialogState);
-    state.busy.Clear(BUSY_OPTION_DIALOG);
-    return true;
+INT_PTR OptionDialog::Run(MainWindowState& main, const WCHAR* caption, int width, int height,
+                          int8_t buttons, HWND owner, INT_PTR notRun) {
+    state = &main;
+    if (!main.busy.Set(BUSY_OPTION_DIALOG)) return notRun;
+    // A dialog over the save dialog is placed at it as others are at the
+    // main window.
+    const HWND over = owner ? owner : main.window;
+    SetupSimpleDialog(dialog, caption, width, height, buttons, true, over);
+    const INT_PTR result = ShowSimpleDialogModal(dialog, over, Procedure, this);
+    main.busy.Clear(BUSY_OPTION_DIALOG);
+    return result;
+}
+
+INT_PTR CALLBACK OptionDialog::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) SetWindowLongPtrW(window, DWLP_USER, lParam);
+    auto* box = reinterpret_cast<OptionDialog*>(GetWindowLongPtrW(window, DWLP_USER));
+    if (!box) return FALSE;
+    switch (message) {
+        case WM_INITDIALOG:
+            BeginSimpleDialog(box->dialog, window);
+            box->CreateControls(window);
+            EndSimpleDialogSetup(box->dialog);
+            return TRUE;
+        case WM_ERASEBKGND: {
+            const HDC dc = reinterpret_cast<HDC>(wParam);
+            const HGDIOBJ pen = PaintSimpleDialogBackground(box->dialog, dc, true);
+            box->Paint(dc);
+            RestoreSimpleDialogPen(dc, pen);
+            return TRUE;
+        }
+        case WM_COMMAND: {
+            const int id = LOWORD(wParam);
+            if (id == IDOK)
+                CloseSimpleDialog(box->dialog, box->Accept());
+            else if (id == IDCANCEL)
+                CloseSimpleDialog(box->dialog, box->CancelResult());
+            else
+                box->OnCommand(id, HIWORD(wParam), lParam);
+            return TRUE;
+        }
+        default:
+            return FALSE;
+    }
 }
 
 void DrawSectionHeader(HDC context, int width, int y, const WCHAR* title) {
@@ -31,3 +68,10 @@ bool SelectInGroup(HWND window, int id, int firstId, int lastId) {
     SelectRadio(window, firstId, lastId, id);
     return true;
 }
+
+bool IsChecked(HWND window, int id) {
+    return IsButtonChecked(GetDlgItem(window, id));
+}
+
+const WCHAR* const kSampleKindTexts[4] = {L"8 bit", L"16 bit", L"half  (recoverd highlights)",
+                                          L"float (recoverd highlights)"};

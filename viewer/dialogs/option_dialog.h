@@ -1,5 +1,7 @@
 // What the option dialogs share: one at a time (busy bit 2 while it runs),
-// section headers, and groups of radio buttons 20 pixels apart.
+// one window procedure that hands the dialog's three steps (controls,
+// painting, commands) to the derived dialog, section headers, and groups of
+// radio buttons 20 pixels apart.
 #pragma once
 
 #include <windows.h>
@@ -7,10 +9,34 @@
 #include "viewer/dialogs/simple_dialog.h"
 #include "viewer/main_window_state.h"
 
-// Runs the prepared dialog modally over the owner (the main window when
-// null); false without running it when an option dialog is up already.
-bool RunOptionDialog(MainWindowState& state, SimpleDialog& dialog, DLGPROC procedure,
-                     void* dialogState, HWND owner = nullptr);
+class OptionDialog {
+public:
+    virtual ~OptionDialog() = default;
+
+    // Runs the dialog modally over the owner (the main window when null) and
+    // answers its result; `notRun` without running it when an option dialog
+    // is up already.
+    INT_PTR Run(MainWindowState& state, const WCHAR* caption, int width, int height, int8_t buttons,
+                HWND owner = nullptr, INT_PTR notRun = 0);
+
+    SimpleDialog dialog;
+    MainWindowState* state = nullptr;
+
+protected:
+    virtual void CreateControls(HWND window) = 0;
+    // Over the face and the button bar, which are painted already.
+    virtual void Paint(HDC) {}
+    // A command other than OK and Cancel (radio clicks, slider changes).
+    virtual void OnCommand(int, int, LPARAM) {}
+    // OK: stores the controls' state and answers the dialog's result.
+    virtual INT_PTR Accept() = 0;
+    // Cancel, Escape and the close box.
+    virtual INT_PTR CancelResult() { return 0; }
+
+private:
+    static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+};
+
 // A band across the dialog with its title in the header style.
 void DrawSectionHeader(HDC context, int width, int y, const WCHAR* title);
 // Radio buttons firstId.. at (x, y + 20 i); `checked` is the index checked.
@@ -19,3 +45,8 @@ void CreateRadioGroup(HWND window, int firstId, const WCHAR* const* texts, int c
 // A click on a radio of the group firstId..lastId selects it; false for ids
 // outside the group.
 bool SelectInGroup(HWND window, int id, int firstId, int lastId);
+bool IsChecked(HWND window, int id);
+
+// The "Image Mode" radios of the Photo CD and RAW import dialogs: 8 bit,
+// 16 bit, half and float.
+extern const WCHAR* const kSampleKindTexts[4];

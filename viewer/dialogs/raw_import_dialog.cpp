@@ -9,7 +9,6 @@
 #include "viewer/dialogs/option_dialog.h"
 #include "viewer/logic/import_options.h"
 #include "viewer/preferences_file.h"
-#include "viewer/window_state.h"
 
 namespace {
 
@@ -19,11 +18,6 @@ constexpr int kFirstInterpolation = 1220; // bilinear, PPG, AHD
 constexpr int kLastInterpolation = 1222;
 constexpr int kThresholdSlider = 1230;
 constexpr int kWidth = 218;
-
-struct RawImportDialog {
-    SimpleDialog dialog;
-    MainWindowState* state = nullptr;
-};
 
 constexpr WCHAR kThresholdLabel[] = L"Wavelet threshold:";
 
@@ -47,80 +41,53 @@ void DrawThresholdTicks(HDC dc) {
     }
 }
 
-void OnInitDialog(RawImportDialog& box, HWND window) {
-    BeginSimpleDialog(box.dialog, window);
-    const ILRAWImportOptions& options = g_preferences.rawImportOptions;
-    const WCHAR* modes[] = {L"8 bit", L"16 bit", L"half  (recoverd highlights)",
-                            L"float (recoverd highlights)"};
-    CreateRadioGroup(window, kFirstMode, modes, 4, 10, 25, 190,
-                     SampleKindIndex(options.sampleKind));
-    const WCHAR* filters[] = {L"Bilinear", L"PPG Filter", L"AHD Filter"};
-    CreateRadioGroup(window, kFirstInterpolation, filters, 3, 10, 135, 190,
-                     InterpolationIndex(options.interpolation));
-    CreateSlider(window, kThresholdSlider, 10, 250, 200, 0, 250,
-                 ThresholdSliderValue(options.waveletThreshold), false);
-    EndSimpleDialogSetup(box.dialog);
-}
-
-void OnCommand(RawImportDialog& box, WPARAM wParam, LPARAM lParam) {
-    const HWND window = box.dialog.window;
-    const int id = LOWORD(wParam);
-    if (id == kThresholdSlider && HIWORD(wParam) == ControlChanged) {
-        const HDC dc = GetDC(window);
-        DrawThresholdValue(dc, static_cast<int32_t>(lParam));
-        ReleaseDC(window, dc);
-        return;
+class RawImportDialog : public OptionDialog {
+    void CreateControls(HWND window) override {
+        const ILRAWImportOptions& options = g_preferences.rawImportOptions;
+        CreateRadioGroup(window, kFirstMode, kSampleKindTexts, 4, 10, 25, 190,
+                         SampleKindIndex(options.sampleKind));
+        const WCHAR* filters[] = {L"Bilinear", L"PPG Filter", L"AHD Filter"};
+        CreateRadioGroup(window, kFirstInterpolation, filters, 3, 10, 135, 190,
+                         InterpolationIndex(options.interpolation));
+        CreateSlider(window, kThresholdSlider, 10, 250, 200, 0, 250,
+                     ThresholdSliderValue(options.waveletThreshold), false);
     }
-    if (SelectInGroup(window, id, kFirstMode, kLastMode) ||
-        SelectInGroup(window, id, kFirstInterpolation, kLastInterpolation))
-        return;
-    if (id == IDOK) {
+    void Paint(HDC dc) override {
+        DrawSectionHeader(dc, kWidth, 0, L"Image Mode");
+        DrawSectionHeader(dc, kWidth, 110, L"Interpolation");
+        DrawSectionHeader(dc, kWidth, 200, L"Noise Reduction");
+        SelectSmallTextStyle(dc);
+        SetBkMode(dc, TRANSPARENT);
+        TextOutW(dc, 10, 224, kThresholdLabel, lstrlenW(kThresholdLabel));
+        DrawThresholdValue(dc, GetSliderValue(GetDlgItem(dialog.window, kThresholdSlider)));
+        DrawThresholdTicks(dc);
+    }
+    void OnCommand(int id, int code, LPARAM lParam) override {
+        const HWND window = dialog.window;
+        if (id == kThresholdSlider && code == ControlChanged) {
+            const HDC dc = GetDC(window);
+            DrawThresholdValue(dc, static_cast<int32_t>(lParam));
+            ReleaseDC(window, dc);
+            return;
+        }
+        SelectInGroup(window, id, kFirstMode, kLastMode) ||
+            SelectInGroup(window, id, kFirstInterpolation, kLastInterpolation);
+    }
+    INT_PTR Accept() override {
+        const HWND window = dialog.window;
         ILRAWImportOptions& options = g_preferences.rawImportOptions;
         options.sampleKind = SampleKindOfIndex(GetCheckedRadio(window, kFirstMode, kLastMode));
         options.interpolation =
             static_cast<uint32_t>(GetCheckedRadio(window, kFirstInterpolation, kLastInterpolation));
         options.waveletThreshold =
             static_cast<float>(GetSliderValue(GetDlgItem(window, kThresholdSlider)) * 10);
-        ILSetRAWImportOptions(box.state->handle, &options);
+        ILSetRAWImportOptions(state->handle, &options);
+        return 0;
     }
-    if (id == IDOK || id == IDCANCEL) CloseSimpleDialog(box.dialog, 0);
-}
-
-void Paint(const RawImportDialog& box, HDC dc) {
-    const HGDIOBJ pen = PaintSimpleDialogBackground(box.dialog, dc, true);
-    DrawSectionHeader(dc, kWidth, 0, L"Image Mode");
-    DrawSectionHeader(dc, kWidth, 110, L"Interpolation");
-    DrawSectionHeader(dc, kWidth, 200, L"Noise Reduction");
-    SelectSmallTextStyle(dc);
-    SetBkMode(dc, TRANSPARENT);
-    TextOutW(dc, 10, 224, kThresholdLabel, lstrlenW(kThresholdLabel));
-    DrawThresholdValue(dc, GetSliderValue(GetDlgItem(box.dialog.window, kThresholdSlider)));
-    DrawThresholdTicks(dc);
-    RestoreSimpleDialogPen(dc, pen);
-}
-
-INT_PTR RawImportMessage(RawImportDialog& box, HWND window, UINT message, WPARAM wParam,
-                         LPARAM lParam) {
-    switch (message) {
-        case WM_INITDIALOG:
-            OnInitDialog(box, window);
-            return TRUE;
-        case WM_ERASEBKGND:
-            Paint(box, reinterpret_cast<HDC>(wParam));
-            return TRUE;
-        case WM_COMMAND:
-            OnCommand(box, wParam, lParam);
-            return TRUE;
-        default:
-            return FALSE;
-    }
-}
+};
 
 } // namespace
 
 void ShowRawImportDialog(MainWindowState& state) {
-    RawImportDialog box;
-    box.state = &state;
-    SetupSimpleDialog(box.dialog, L"Digital Camera RAW Import", kWidth, 306, 2, true, state.window);
-    RunOptionDialog(state, box.dialog, DialogProcOf<RawImportDialog, RawImportMessage>, &box);
+    RawImportDialog().Run(state, L"Digital Camera RAW Import", kWidth, 306, 2);
 }

@@ -1,131 +1,186 @@
 #include "viewer/dialogs/save_option_dialogs.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <memory>
 
 #include "viewer/controls/control_base.h"
 #include "viewer/controls/label.h"
 #include "viewer/controls/owner_button.h"
 #include "viewer/controls/slider.h"
 #include "viewer/dialogs/option_dialog.h"
+#include "viewer/logic/save_option_rules.h"
 #include "viewer/preferences_file.h"
-#include "viewer/window_state.h"
 
 namespace {
 
 constexpr int kWidth = 230;
 
-struct ChoiceFormat;
-
-struct SaveOptionDialog {
-    SimpleDialog dialog;
-    MainWindowState* state = nullptr;
-    uint32_t format = 0;
-    const ChoiceFormat* choice = nullptr; // the one-option formats
-};
-
-bool Checked(HWND window, int id) {
-    return IsButtonChecked(GetDlgItem(window, id));
+void Enable(HWND window, int id, bool on) {
+    EnableWindow(GetDlgItem(window, id), on ? TRUE : FALSE);
 }
 
-// A rate from 10 to 100 percent shown beside its slider.
-void ShowRate(HWND window, int labelId, int32_t value) {
+int32_t SliderValue(HWND window, int id) {
+    return GetSliderValue(GetDlgItem(window, id));
+}
+
+// A value shown beside its slider: a percentage, a count, or "auto" where
+// lossless coding makes the rate meaningless.
+void ShowRate(HWND window, int textId, int32_t value) {
     WCHAR text[16];
     wsprintfW(text, L"%d%%", value);
-    SetLabelText(GetDlgItem(window, labelId), text);
+    SetLabelText(GetDlgItem(window, textId), text);
+}
+void ShowCount(HWND window, int textId, int32_t value) {
+    WCHAR text[16];
+    wsprintfW(text, L"%d", value);
+    SetLabelText(GetDlgItem(window, textId), text);
+}
+void ShowAuto(HWND window, int textId) {
+    SetLabelText(GetDlgItem(window, textId), L"auto");
+}
+
+// A captioned slider at y with its value text after it.
+void CreateValueSlider(HWND window, const WCHAR* caption, int sliderId, int textId, int y,
+                       int32_t minimum, int32_t maximum, int32_t value) {
+    CreateLabel(window, 0, caption, 10, y, 40, 1);
+    CreateSlider(window, sliderId, 50, y, 120, minimum, maximum, value, false);
+    CreateLabel(window, textId, L"", 180, y, 40, 1);
+}
+
+// Radio buttons firstId.. side by side on one row.
+void CreateRadioRow(HWND window, int firstId, const WCHAR* const* texts, int count, int y,
+                    int width, int checked) {
+    for (int i = 0; i < count; ++i)
+        CreateRadioButton(window, firstId + i, texts[i], 10 + i * (width + 5), y, width,
+                          i == checked);
+}
+
+// Checks the radio of the group at `index` without a click.
+void ShowRadio(HWND window, int firstId, int count, int index) {
+    SelectRadio(window, firstId, firstId + count - 1, firstId + index);
+}
+
+void EnableGroup(HWND window, int firstId, int count, bool on) {
+    for (int i = 0; i < count; ++i)
+        Enable(window, firstId + i, on);
+}
+
+uint32_t Index(int checked) {
+    return static_cast<uint32_t>(checked);
 }
 
 // JPEG: quality slider 1402 with its text 1401, check boxes 1403-1406.
-constexpr uint32_t kJpeg = 0x50;
-void InitJpeg(HWND window, const MainWindowState& state) {
-    const ILJPEGOptions& o = g_preferences.jpegOptions;
-    CreateLabel(window, 1400, L"Rate:", 10, 28, 40, 1);
-    CreateSlider(window, 1402, 50, 28, 120, 10, 100, static_cast<int32_t>(o.quality), false);
-    CreateLabel(window, 1401, L"", 180, 28, 40, 1);
-    ShowRate(window, 1401, GetSliderValue(GetDlgItem(window, 1402)));
-    CreateCheckBox(window, 1403, L"Progressive", 10, 60, 200, o.progressive);
-    CreateCheckBox(window, 1404, L"Arithmetic", 10, 80, 200, o.arithmetic);
-    CreateCheckBox(window, 1405, L"Chroma subsampling", 10, 100, 200, o.subsampling);
-    CreateCheckBox(window, 1406, L"ICC Profile", 10, 120, 200, o.embedProfile);
-    if (ILPixelModel(state.image.type) == IL_MODEL_GRAY)
-        EnableWindow(GetDlgItem(window, 1405), FALSE);
-}
-void StoreJpeg(HWND window, ILHandle* handle) {
-    ILJPEGOptions& o = g_preferences.jpegOptions;
-    o.quality = static_cast<uint32_t>(GetSliderValue(GetDlgItem(window, 1402)));
-    o.progressive = Checked(window, 1403);
-    o.arithmetic = Checked(window, 1404);
-    o.subsampling = Checked(window, 1405);
-    o.embedProfile = Checked(window, 1406);
-    ILSetJPEGOptions(handle, &o);
-}
+class JpegDialog : public OptionDialog {
+    void CreateControls(HWND window) override {
+        const ILJPEGOptions& o = g_preferences.jpegOptions;
+        CreateValueSlider(window, L"Rate:", 1402, 1401, 28, 10, 100,
+                          static_cast<int32_t>(o.quality));
+        ShowRate(window, 1401, SliderValue(window, 1402));
+        CreateCheckBox(window, 1403, L"Progressive", 10, 60, 200, o.progressive);
+        CreateCheckBox(window, 1404, L"Arithmetic", 10, 80, 200, o.arithmetic);
+        CreateCheckBox(window, 1405, L"Chroma subsampling", 10, 100, 200, o.subsampling);
+        CreateCheckBox(window, 1406, L"ICC Profile", 10, 120, 200, o.embedProfile);
+        if (ILPixelModel(state->image.type) == IL_MODEL_GRAY) Enable(window, 1405, false);
+    }
+    void Paint(HDC dc) override { DrawSectionHeader(dc, kWidth, 0, L"Options"); }
+    void OnCommand(int id, int code, LPARAM lParam) override {
+        if (id == 1402 && code == ControlChanged)
+            ShowRate(dialog.window, 1401, static_cast<int32_t>(lParam));
+    }
+    INT_PTR Accept() override {
+        const HWND window = dialog.window;
+        ILJPEGOptions& o = g_preferences.jpegOptions;
+        o.quality = static_cast<uint32_t>(SliderValue(window, 1402));
+        o.progressive = IsChecked(window, 1403);
+        o.arithmetic = IsChecked(window, 1404);
+        o.subsampling = IsChecked(window, 1405);
+        o.embedProfile = IsChecked(window, 1406);
+        ILSetJPEGOptions(state->handle, &o);
+        return IDOK;
+    }
+};
 
 // WebP: quality slider 2113 with its text 2112.
-constexpr uint32_t kWebp = 0x140;
-void InitWebp(HWND window) {
-    CreateLabel(window, 2111, L"Rate:", 10, 28, 40, 1);
-    CreateSlider(window, 2113, 50, 28, 120, 10, 100,
-                 static_cast<int32_t>(g_preferences.webpOptions), false);
-    CreateLabel(window, 2112, L"", 180, 28, 40, 1);
-    ShowRate(window, 2112, GetSliderValue(GetDlgItem(window, 2113)));
-}
-void StoreWebp(HWND window, ILHandle* handle) {
-    g_preferences.webpOptions = static_cast<uint32_t>(GetSliderValue(GetDlgItem(window, 2113)));
-    ILSetWebPOptions(handle, &g_preferences.webpOptions);
-}
+class WebpDialog : public OptionDialog {
+    void CreateControls(HWND window) override {
+        CreateValueSlider(window, L"Rate:", 2113, 2112, 28, 10, 100,
+                          static_cast<int32_t>(g_preferences.webpOptions));
+        ShowRate(window, 2112, SliderValue(window, 2113));
+    }
+    void Paint(HDC dc) override { DrawSectionHeader(dc, kWidth, 0, L"Options"); }
+    void OnCommand(int id, int code, LPARAM lParam) override {
+        if (id == 2113 && code == ControlChanged)
+            ShowRate(dialog.window, 2112, static_cast<int32_t>(lParam));
+    }
+    INT_PTR Accept() override {
+        g_preferences.webpOptions = static_cast<uint32_t>(SliderValue(dialog.window, 2113));
+        ILSetWebPOptions(state->handle, &g_preferences.webpOptions);
+        return IDOK;
+    }
+};
 
 // PGF: level slider 2103 (positions 0..9 for levels 10..1) with its text
 // 2102, check box 2105 lossless. Indexed images are always saved lossless.
-constexpr uint32_t kPgf = 0x130;
-void ShowPgfRate(HWND window) {
-    const bool lossless = Checked(window, 2105);
-    EnableWindow(GetDlgItem(window, 2103), !lossless);
-    if (lossless)
-        SetLabelText(GetDlgItem(window, 2102), L"auto");
-    else
-        ShowRate(window, 2102, GetSliderValue(GetDlgItem(window, 2103)) * 10 + 10);
-}
-void InitPgf(HWND window, const ILImage& image) {
-    const ILPGFOptions& o = g_preferences.pgfOptions;
-    const bool indexed = ILPixelModel(image.type) == IL_MODEL_INDEXED;
-    CreateLabel(window, 2101, L"Rate:", 10, 28, 40, 1);
-    CreateSlider(window, 2103, 50, 28, 120, 0, 9, 10 - static_cast<int32_t>(o.level), false);
-    CreateLabel(window, 2102, L"", 180, 28, 40, 1);
-    CreateCheckBox(window, 2105, L"Lossless", 10, 60, 200, indexed || o.lossless);
-    if (indexed) EnableWindow(GetDlgItem(window, 2105), FALSE);
-    ShowPgfRate(window);
-}
-void StorePgf(HWND window, MainWindowState& state) {
-    ILPGFOptions& o = g_preferences.pgfOptions;
-    if (ILPixelModel(state.image.type) != IL_MODEL_INDEXED) {
-        o.level = static_cast<uint32_t>(10 - GetSliderValue(GetDlgItem(window, 2103)));
-        o.lossless = Checked(window, 2105);
+class PgfDialog : public OptionDialog {
+    void ShowLevel() {
+        const HWND window = dialog.window;
+        const bool lossless = IsChecked(window, 2105);
+        Enable(window, 2103, !lossless);
+        if (lossless)
+            ShowAuto(window, 2102);
+        else
+            ShowRate(window, 2102, SliderValue(window, 2103) * 10 + 10);
     }
-    ILSetPGFOptions(state.handle, &o);
-}
+    bool Indexed() const { return ILPixelModel(state->image.type) == IL_MODEL_INDEXED; }
+    void CreateControls(HWND window) override {
+        const ILPGFOptions& o = g_preferences.pgfOptions;
+        CreateValueSlider(window, L"Rate:", 2103, 2102, 28, 0, 9,
+                          10 - static_cast<int32_t>(o.level));
+        CreateCheckBox(window, 2105, L"Lossless", 10, 60, 200, Indexed() || o.lossless);
+        if (Indexed()) Enable(window, 2105, false);
+        ShowLevel();
+    }
+    void Paint(HDC dc) override { DrawSectionHeader(dc, kWidth, 0, L"Options"); }
+    void OnCommand(int id, int code, LPARAM) override {
+        if ((id == 2103 || id == 2105) && code == ControlChanged) ShowLevel();
+    }
+    INT_PTR Accept() override {
+        ILPGFOptions& o = g_preferences.pgfOptions;
+        if (!Indexed()) {
+            o.level = static_cast<uint32_t>(10 - SliderValue(dialog.window, 2103));
+            o.lossless = IsChecked(dialog.window, 2105);
+        }
+        ILSetPGFOptions(state->handle, &o);
+        return IDOK;
+    }
+};
 
 // PNG: compression radios 1201-1204, check boxes 1205 and 1206.
-constexpr uint32_t kPng = 0x40;
-void InitPng(HWND window) {
-    const ILPNGOptions& o = g_preferences.pngOptions;
-    const WCHAR* levels[] = {L"Favour speed over filesize", L"Default",
-                             L"Favour filesize over speed", L"Maximal crunching"};
-    CreateRadioGroup(window, 1201, levels, 4, 10, 28, 210, static_cast<int>(o.compression & 3));
-    CreateCheckBox(window, 1205, L"Interlaced", 10, 118, 200, o.interlaced != 0);
-    CreateCheckBox(window, 1206, L"Gamma chunk", 10, 138, 200, o.gamma != 0);
-}
-void StorePng(HWND window, ILHandle* handle) {
-    ILPNGOptions& o = g_preferences.pngOptions;
-    o.compression = static_cast<uint32_t>(GetCheckedRadio(window, 1201, 1204));
-    o.interlaced = Checked(window, 1205);
-    o.gamma = Checked(window, 1206);
-    ILSetPNGOptions(handle, &o);
-}
+class PngDialog : public OptionDialog {
+    void CreateControls(HWND window) override {
+        const ILPNGOptions& o = g_preferences.pngOptions;
+        const WCHAR* levels[] = {L"Favour speed over filesize", L"Default",
+                                 L"Favour filesize over speed", L"Maximal crunching"};
+        CreateRadioGroup(window, 1201, levels, 4, 10, 28, 210, static_cast<int>(o.compression & 3));
+        CreateCheckBox(window, 1205, L"Interlaced", 10, 118, 200, o.interlaced != 0);
+        CreateCheckBox(window, 1206, L"Gamma chunk", 10, 138, 200, o.gamma != 0);
+    }
+    void Paint(HDC dc) override { DrawSectionHeader(dc, kWidth, 0, L"Options"); }
+    void OnCommand(int id, int, LPARAM) override { SelectInGroup(dialog.window, id, 1201, 1204); }
+    INT_PTR Accept() override {
+        const HWND window = dialog.window;
+        ILPNGOptions& o = g_preferences.pngOptions;
+        o.compression = Index(GetCheckedRadio(window, 1201, 1204));
+        o.interlaced = IsChecked(window, 1205);
+        o.gamma = IsChecked(window, 1206);
+        ILSetPNGOptions(state->handle, &o);
+        return IDOK;
+    }
+};
 
 // TIFF: byte order 1601-1602, compression 1603-1607 (none, RLE, LZW, ZIP,
 // LogLUV), check boxes 1608 (filtered) and 1610 (ICC profile). Half and
 // float images remember their own compression.
-constexpr uint32_t kTiff = 0x70;
 constexpr int kLogLuv = 4;
 bool IsHalfOrFloat(ILPixelType t) {
     return (t & 0xFF0) >= 0x100;
@@ -134,36 +189,196 @@ int32_t& RememberedTiffCompression(ILPixelType t) {
     return IsHalfOrFloat(t) ? g_preferences.tiffHalfFloatCompression
                             : g_preferences.tiffOtherCompression;
 }
-void ApplyTiffRules(HWND window, const ILImage& image) {
-    const int compression = GetCheckedRadio(window, 1603, 1607);
-    EnableWindow(GetDlgItem(window, 1608), compression == 2 || compression == 3);
-    EnableWindow(GetDlgItem(window, 1610), image.bits >= 8 && compression != kLogLuv);
-}
-void InitTiff(HWND window, const ILImage& image) {
-    const ILTIFFOptions& o = g_preferences.tiffOptions;
-    const WCHAR* orders[] = {L"PC", L"Mac"};
-    CreateRadioGroup(window, 1601, orders, 2, 10, 28, 100, o.byteOrder ? 1 : 0);
-    const bool logLuv = IsHalfOrFloat(image.type) && !ILHasAlpha(image.type);
-    int compression = RememberedTiffCompression(image.type);
-    if (compression == kLogLuv && !logLuv) compression = g_preferences.tiffOtherCompression;
-    if (compression < 0 || compression > kLogLuv || (compression == kLogLuv && !logLuv))
-        compression = 0;
-    const WCHAR* kinds[] = {L"None", L"RLE", L"LZW", L"ZIP", L"LogLUV"};
-    CreateRadioGroup(window, 1603, kinds, 5, 10, 90, 100, compression);
-    EnableWindow(GetDlgItem(window, 1607), logLuv);
-    CreateCheckBox(window, 1608, L"Filtered", 120, 90, 100, o.predictor != 0);
-    CreateCheckBox(window, 1610, L"ICC Profile", 120, 110, 100, o.embedProfile != 0);
-    ApplyTiffRules(window, image);
-}
-void StoreTiff(HWND window, MainWindowState& state) {
-    ILTIFFOptions& o = g_preferences.tiffOptions;
-    o.byteOrder = static_cast<uint8_t>(GetCheckedRadio(window, 1601, 1602));
-    o.compression = static_cast<uint32_t>(GetCheckedRadio(window, 1603, 1607));
-    o.predictor = Checked(window, 1608);
-    o.embedProfile = Checked(window, 1610);
-    RememberedTiffCompression(state.image.type) = static_cast<int32_t>(o.compression);
-    ILSetTIFFOptions(state.handle, &o);
-}
+
+class TiffDialog : public OptionDialog {
+    void ApplyRules() {
+        const HWND window = dialog.window;
+        const int compression = GetCheckedRadio(window, 1603, 1607);
+        Enable(window, 1608, compression == 2 || compression == 3);
+        Enable(window, 1610, state->image.bits >= 8 && compression != kLogLuv);
+    }
+    void CreateControls(HWND window) override {
+        const ILImage& image = state->image;
+        const ILTIFFOptions& o = g_preferences.tiffOptions;
+        const WCHAR* orders[] = {L"PC", L"Mac"};
+        CreateRadioGroup(window, 1601, orders, 2, 10, 28, 100, o.byteOrder ? 1 : 0);
+        const bool logLuv = IsHalfOrFloat(image.type) && !ILHasAlpha(image.type);
+        int compression = RememberedTiffCompression(image.type);
+        if (compression == kLogLuv && !logLuv) compression = g_preferences.tiffOtherCompression;
+        if (compression < 0 || compression > kLogLuv || (compression == kLogLuv && !logLuv))
+            compression = 0;
+        const WCHAR* kinds[] = {L"None", L"RLE", L"LZW", L"ZIP", L"LogLUV"};
+        CreateRadioGroup(window, 1603, kinds, 5, 10, 90, 100, compression);
+        Enable(window, 1607, logLuv);
+        CreateCheckBox(window, 1608, L"Filtered", 120, 90, 100, o.predictor != 0);
+        CreateCheckBox(window, 1610, L"ICC Profile", 120, 110, 100, o.embedProfile != 0);
+        ApplyRules();
+    }
+    void Paint(HDC dc) override {
+        DrawSectionHeader(dc, kWidth, 0, L"Byte order");
+        DrawSectionHeader(dc, kWidth, 64, L"Compression");
+    }
+    void OnCommand(int id, int, LPARAM) override {
+        if (SelectInGroup(dialog.window, id, 1601, 1602)) return;
+        if (SelectInGroup(dialog.window, id, 1603, 1607)) ApplyRules();
+    }
+    INT_PTR Accept() override {
+        const HWND window = dialog.window;
+        ILTIFFOptions& o = g_preferences.tiffOptions;
+        o.byteOrder = static_cast<uint8_t>(GetCheckedRadio(window, 1601, 1602));
+        o.compression = Index(GetCheckedRadio(window, 1603, 1607));
+        o.predictor = IsChecked(window, 1608);
+        o.embedProfile = IsChecked(window, 1610);
+        RememberedTiffCompression(state->image.type) = static_cast<int32_t>(o.compression);
+        ILSetTIFFOptions(state->handle, &o);
+        return IDOK;
+    }
+};
+
+// JPEG XR: quality slider 2003 with its text 2002, check box 2005 lossless,
+// chroma subsampling radios 2010-2012 (off, 4-2-2, 4-2-0) and block overlap
+// radios 2020-2022 (none, one, two pixels). Lossless shows "off" and "none"
+// and closes the lossy controls; unchecking it brings the last choices back.
+class JpegXrDialog : public OptionDialog {
+    JpegXrRules rules;
+    uint32_t subsampling = 0; // the last lossy choices
+    uint32_t overlap = 0;
+
+    void ShowLossless() {
+        const HWND window = dialog.window;
+        const bool lossless = IsChecked(window, 2005);
+        if (!lossless) {
+            subsampling = rules.subsampling ? subsampling : 0;
+            ShowRate(window, 2002, SliderValue(window, 2003));
+        } else {
+            ShowAuto(window, 2002);
+        }
+        ShowRadio(window, 2010, 3, lossless ? 0 : static_cast<int>(subsampling));
+        ShowRadio(window, 2020, 3, lossless ? 0 : static_cast<int>(overlap));
+        Enable(window, 2003, !lossless);
+        EnableGroup(window, 2010, 3, !lossless && rules.subsampling);
+        EnableGroup(window, 2020, 3, !lossless);
+    }
+    void CreateControls(HWND window) override {
+        const ILJPEGXROptions& o = g_preferences.jpegXrOptions;
+        rules = JpegXrRulesFor(state->image.type);
+        subsampling = std::min<uint32_t>(o.subsampling, 2);
+        overlap = std::min<uint32_t>(o.overlap, 2);
+        CreateValueSlider(window, L"Rate:", 2003, 2002, 28, 10, 100,
+                          static_cast<int32_t>(o.quality));
+        CreateCheckBox(window, 2005, L"Lossless", 10, 56, 200, o.lossless != 0);
+        Enable(window, 2005, rules.losslessChoice);
+        const WCHAR* chroma[] = {L"off", L"4-2-2", L"4-2-0"};
+        CreateRadioRow(window, 2010, chroma, 3, 104, 65, 0);
+        const WCHAR* overlaps[] = {L"none", L"1 pixel", L"2 pixel"};
+        CreateRadioRow(window, 2020, overlaps, 3, 150, 65, 0);
+        ShowLossless();
+    }
+    void Paint(HDC dc) override {
+        DrawSectionHeader(dc, kWidth, 0, L"Options");
+        DrawSectionHeader(dc, kWidth, 80, L"Chroma subsampling");
+        DrawSectionHeader(dc, kWidth, 126, L"Block overlap");
+    }
+    void OnCommand(int id, int code, LPARAM lParam) override {
+        const HWND window = dialog.window;
+        if (id == 2003 && code == ControlChanged)
+            ShowRate(window, 2002, static_cast<int32_t>(lParam));
+        if (id == 2005 && code == ControlChanged) ShowLossless();
+        if (SelectInGroup(window, id, 2010, 2012)) subsampling = Index(id - 2010);
+        if (SelectInGroup(window, id, 2020, 2022)) overlap = Index(id - 2020);
+    }
+    INT_PTR Accept() override {
+        const HWND window = dialog.window;
+        ILJPEGXROptions& o = g_preferences.jpegXrOptions;
+        if (rules.losslessChoice) o.lossless = IsChecked(window, 2005);
+        if (!o.lossless) {
+            o.quality = static_cast<uint32_t>(SliderValue(window, 2003));
+            o.subsampling = subsampling;
+            o.overlap = overlap;
+        }
+        ILSetJPEGXROptions(state->handle, &o);
+        return IDOK;
+    }
+};
+
+// JPEG 2000: rate slider 1503 with its text 1502, check box 1505 lossless,
+// kernel radios 1510 (5x3, reversible) and 1511 (9x7), quality-layer slider
+// 1522 with its text 1521, colour format radios 1530-1532 (RGB, YUV, YCC)
+// and check box 1533 chroma subsampling (YCC only).
+class Jpeg2000Dialog : public OptionDialog {
+    Jpeg2000Rules rules;
+
+    void ShowLossless() {
+        const HWND window = dialog.window;
+        const bool lossless = IsChecked(window, 1505);
+        Enable(window, 1503, !lossless);
+        if (lossless)
+            ShowAuto(window, 1502);
+        else
+            ShowRate(window, 1502, SliderValue(window, 1503));
+    }
+    void ShowSubsampling() {
+        const HWND window = dialog.window;
+        Enable(window, 1533,
+               Jpeg2000SubsamplingAllowed(rules, Index(GetCheckedRadio(window, 1530, 1532))));
+    }
+    void CreateControls(HWND window) override {
+        const ILJPEG2000Options& o = g_preferences.jpeg2000Options;
+        rules = Jpeg2000RulesFor(state->image.type, state->image.bits);
+        const bool fixed = rules.fixedLossless;
+        CreateValueSlider(window, L"Rate:", 1503, 1502, 28, 10, 100, static_cast<int32_t>(o.rate));
+        CreateCheckBox(window, 1505, L"Lossless", 10, 56, 200, fixed || o.lossless);
+        const WCHAR* kernels[] = {L"5x3 (reversible)", L"9x7 (irreverible)"};
+        CreateRadioRow(window, 1510, kernels, 2, 102, 105, fixed || o.reversible ? 0 : 1);
+        CreateValueSlider(window, L"Count:", 1522, 1521, 148, 1, 12,
+                          fixed ? 1 : static_cast<int32_t>(o.layers));
+        ShowCount(window, 1521, SliderValue(window, 1522));
+        const WCHAR* colors[] = {L"RGB", L"YUV", L"YCC"};
+        CreateRadioRow(window, 1530, colors, 3, 196, 65,
+                       static_cast<int>(Jpeg2000ShownColorFormat(rules, o.colorFormat)));
+        CreateCheckBox(window, 1533, L"Chroma subs.", 10, 218, 200, o.subsampling != 0);
+        if (fixed) {
+            Enable(window, 1505, false);
+            EnableGroup(window, 1510, 2, false);
+            Enable(window, 1522, false);
+        }
+        Enable(window, 1530, rules.rgbYuv);
+        Enable(window, 1531, rules.rgbYuv);
+        Enable(window, 1532, rules.ycc);
+        ShowLossless();
+        ShowSubsampling();
+    }
+    void Paint(HDC dc) override {
+        DrawSectionHeader(dc, kWidth, 0, L"Options");
+        DrawSectionHeader(dc, kWidth, 78, L"Wavelet kernel");
+        DrawSectionHeader(dc, kWidth, 124, L"Quality layers");
+        DrawSectionHeader(dc, kWidth, 172, L"Color format");
+    }
+    void OnCommand(int id, int code, LPARAM lParam) override {
+        const HWND window = dialog.window;
+        if (id == 1503 && code == ControlChanged)
+            ShowRate(window, 1502, static_cast<int32_t>(lParam));
+        if (id == 1522 && code == ControlChanged)
+            ShowCount(window, 1521, static_cast<int32_t>(lParam));
+        if (id == 1505 && code == ControlChanged) ShowLossless();
+        SelectInGroup(window, id, 1510, 1511);
+        if (SelectInGroup(window, id, 1530, 1532)) ShowSubsampling();
+    }
+    INT_PTR Accept() override {
+        const HWND window = dialog.window;
+        ILJPEG2000Options& o = g_preferences.jpeg2000Options;
+        if (!rules.fixedLossless) {
+            o.rate = static_cast<uint32_t>(SliderValue(window, 1503));
+            o.lossless = IsChecked(window, 1505);
+            o.reversible = IsChecked(window, 1510);
+            o.layers = static_cast<uint32_t>(SliderValue(window, 1522));
+            o.colorFormat = Index(GetCheckedRadio(window, 1530, 1532));
+            o.subsampling = IsChecked(window, 1533);
+        }
+        ILSetJPEG2000Options(state->handle, &o);
+        return IDOK;
+    }
+};
 
 // The formats whose one option is a choice among radios (GIF: one check
 // box), kept in one preferences field each.
@@ -248,139 +463,76 @@ const ChoiceFormat* FindChoiceFormat(uint32_t format) {
     return nullptr;
 }
 
-void InitChoice(HWND window, const ChoiceFormat& choice) {
-    const uint32_t value = choice.get();
-    if (choice.count == 0)
-        CreateCheckBox(window, choice.firstId, choice.texts[0], 10, 28, 200, value != 0);
-    else
-        CreateRadioGroup(window, choice.firstId, choice.texts, choice.count, 10, 28, 200,
-                         value < static_cast<uint32_t>(choice.count) ? static_cast<int>(value) : 0);
-}
+class ChoiceDialog : public OptionDialog {
+public:
+    explicit ChoiceDialog(const ChoiceFormat& choice) : choice_(choice) {}
 
-// Whether the command was a click on one of the choice's radios.
-bool SelectChoice(HWND window, const ChoiceFormat& choice, int id) {
-    return choice.count > 0 &&
-           SelectInGroup(window, id, choice.firstId, choice.firstId + choice.count - 1);
-}
-
-void StoreChoice(HWND window, const ChoiceFormat& choice, ILHandle* handle) {
-    const uint32_t value = choice.count == 0
-                               ? Checked(window, choice.firstId)
-                               : static_cast<uint32_t>(GetCheckedRadio(
-                                     window, choice.firstId, choice.firstId + choice.count - 1));
-    choice.store(value, handle);
-}
-
-void OnInitDialog(SaveOptionDialog& box, HWND window) {
-    BeginSimpleDialog(box.dialog, window);
-    switch (box.format) {
-        case kJpeg:
-            InitJpeg(window, *box.state);
-            break;
-        case kPng:
-            InitPng(window);
-            break;
-        case kWebp:
-            InitWebp(window);
-            break;
-        case kPgf:
-            InitPgf(window, box.state->image);
-            break;
-        case kTiff:
-            InitTiff(window, box.state->image);
-            break;
-        default:
-            InitChoice(window, *box.choice);
-            break;
+private:
+    int LastId() const { return choice_.firstId + choice_.count - 1; }
+    void CreateControls(HWND window) override {
+        const uint32_t value = choice_.get();
+        if (choice_.count == 0)
+            CreateCheckBox(window, choice_.firstId, choice_.texts[0], 10, 28, 200, value != 0);
+        else
+            CreateRadioGroup(
+                window, choice_.firstId, choice_.texts, choice_.count, 10, 28, 200,
+                value < static_cast<uint32_t>(choice_.count) ? static_cast<int>(value) : 0);
     }
-    EndSimpleDialogSetup(box.dialog);
+    void Paint(HDC dc) override { DrawSectionHeader(dc, kWidth, 0, L"Options"); }
+    void OnCommand(int id, int, LPARAM) override {
+        if (choice_.count > 0) SelectInGroup(dialog.window, id, choice_.firstId, LastId());
+    }
+    INT_PTR Accept() override {
+        const HWND window = dialog.window;
+        choice_.store(choice_.count == 0
+                          ? IsChecked(window, choice_.firstId)
+                          : Index(GetCheckedRadio(window, choice_.firstId, LastId())),
+                      state->handle);
+        return IDOK;
+    }
+    const ChoiceFormat& choice_;
+};
+
+struct DialogKind {
+    uint32_t format;
+    const WCHAR* caption;
+    int height; // above the button bar
+    std::unique_ptr<OptionDialog> (*make)();
+};
+
+template <class Dialog>
+std::unique_ptr<OptionDialog> Make() {
+    return std::make_unique<Dialog>();
 }
 
-void OnCommand(SaveOptionDialog& box, WPARAM wParam, LPARAM lParam) {
-    const HWND window = box.dialog.window;
-    const int id = LOWORD(wParam);
-    if (box.format == kJpeg && id == 1402 && HIWORD(wParam) == ControlChanged)
-        ShowRate(window, 1401, static_cast<int32_t>(lParam));
-    if (box.format == kPgf && (id == 2103 || id == 2105) && HIWORD(wParam) == ControlChanged)
-        ShowPgfRate(window);
-    if (box.format == kWebp && id == 2113 && HIWORD(wParam) == ControlChanged)
-        ShowRate(window, 2112, static_cast<int32_t>(lParam));
-    if (box.choice && SelectChoice(window, *box.choice, id)) return;
-    if (SelectInGroup(window, id, 1201, 1204) || SelectInGroup(window, id, 1601, 1602)) return;
-    if (SelectInGroup(window, id, 1603, 1607)) {
-        ApplyTiffRules(window, box.state->image);
-        return;
-    }
-    if (id == IDOK) {
-        if (box.format == kJpeg) StoreJpeg(window, box.state->handle);
-        if (box.format == kPng) StorePng(window, box.state->handle);
-        if (box.format == kWebp) StoreWebp(window, box.state->handle);
-        if (box.format == kPgf) StorePgf(window, *box.state);
-        if (box.format == kTiff) StoreTiff(window, *box.state);
-        if (box.choice) StoreChoice(window, *box.choice, box.state->handle);
-    }
-    if (id == IDOK || id == IDCANCEL) CloseSimpleDialog(box.dialog, id);
-}
-
-INT_PTR SaveOptionMessage(SaveOptionDialog& box, HWND window, UINT message, WPARAM wParam,
-                          LPARAM lParam) {
-    switch (message) {
-        case WM_INITDIALOG:
-            OnInitDialog(box, window);
-            return TRUE;
-        case WM_ERASEBKGND: {
-            const HDC dc = reinterpret_cast<HDC>(wParam);
-            const HGDIOBJ pen = PaintSimpleDialogBackground(box.dialog, dc, true);
-            DrawSectionHeader(dc, kWidth, 0, box.format == kTiff ? L"Byte order" : L"Options");
-            if (box.format == kTiff) DrawSectionHeader(dc, kWidth, 64, L"Compression");
-            RestoreSimpleDialogPen(dc, pen);
-            return TRUE;
-        }
-        case WM_COMMAND:
-            OnCommand(box, wParam, lParam);
-            return TRUE;
-        default:
-            return FALSE;
-    }
-}
+const DialogKind kDialogKinds[] = {
+    {0x50, L"Save JPEG Options", 150, Make<JpegDialog>},
+    {0x40, L"Save PNG Options", 160, Make<PngDialog>},
+    {0x130, L"Save PGF Options", 90, Make<PgfDialog>},
+    {0x140, L"Save WebP Options", 70, Make<WebpDialog>},
+    {0x70, L"Save TIFF Options", 200, Make<TiffDialog>},
+    {0xE0, L"Save JPEG XR / HD Photo Options", 180, Make<JpegXrDialog>},
+    {0x60, L"Save JPEG2000 Options", 246, Make<Jpeg2000Dialog>},
+};
 
 } // namespace
 
 bool ShowSaveOptionDialog(MainWindowState& state, uint32_t formatId, HWND owner) {
-    SaveOptionDialog box;
-    box.state = &state;
-    box.format = formatId & ~0xFu;
+    const uint32_t format = formatId & ~0xFu;
+    std::unique_ptr<OptionDialog> box;
     const WCHAR* caption = nullptr;
     int height = 0;
-    switch (box.format) {
-        case kJpeg:
-            caption = L"Save JPEG Options";
-            height = 150;
-            break;
-        case kPng:
-            caption = L"Save PNG Options";
-            height = 160;
-            break;
-        case kPgf:
-            caption = L"Save PGF Options";
-            height = 90;
-            break;
-        case kWebp:
-            caption = L"Save WebP Options";
-            height = 70;
-            break;
-        case kTiff:
-            caption = L"Save TIFF Options";
-            height = 200;
-            break;
-        default:
-            box.choice = FindChoiceFormat(box.format);
-            if (!box.choice) return false;
-            caption = box.choice->caption;
-            height = 40 + 20 * std::max(box.choice->count, 1);
-            break;
+    for (const DialogKind& kind : kDialogKinds) {
+        if (kind.format != format) continue;
+        box = kind.make();
+        caption = kind.caption;
+        height = kind.height;
     }
-    SetupSimpleDialog(box.dialog, caption, kWidth, height + kButtonBarHeight, 2, true, owner);
-    return RunOptionDialog(state, box.dialog, DialogProcOf<SaveOptionDialog, SaveOptionMessage>,
-                           &box, owner);
+    if (const ChoiceFormat* choice = FindChoiceFormat(format)) {
+        box = std::make_unique<ChoiceDialog>(*choice);
+        caption = choice->caption;
+        height = 40 + 20 * std::max(choice->count, 1);
+    }
+    if (!box) return false;
+    return box->Run(state, caption, kWidth, height + kButtonBarHeight, 2, owner, -1) != -1;
 }

@@ -4,12 +4,21 @@
 
 #include "viewer/logic/list_layout.h"
 
+ExportSettings ClampExportSettings(const ExportSettings& settings) {
+    ExportSettings s = settings;
+    s.columns = std::clamp(s.columns, 1, 100);
+    s.spacing = std::clamp(s.spacing, 1, 100);
+    s.frame = std::clamp(s.frame, 0, 10);
+    return s;
+}
+
 SheetLayout ComputeSheetLayout(const ExportSettings& settings, int32_t thumbnailSize,
                                uint32_t selectedCount) {
+    const ExportSettings s = ClampExportSettings(settings);
     SheetLayout l;
-    l.columns = static_cast<uint32_t>(std::clamp(settings.columns, 1, 100));
-    l.spacing = static_cast<uint32_t>(std::clamp(settings.spacing, 1, 100));
-    l.frame = static_cast<uint32_t>(std::clamp(settings.frame, 0, 10));
+    l.columns = static_cast<uint32_t>(s.columns);
+    l.spacing = static_cast<uint32_t>(s.spacing);
+    l.frame = static_cast<uint32_t>(s.frame);
     l.thumbnailSize = static_cast<uint32_t>(ClampThumbnailSize(thumbnailSize));
     l.rows = static_cast<uint32_t>((uint64_t(selectedCount) + l.columns - 1) / l.columns);
     l.cellWidth = l.spacing + 2 * l.frame + l.thumbnailSize;

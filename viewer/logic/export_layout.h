@@ -27,8 +27,11 @@ struct SheetLayout {
     uint64_t sheetHeight = 0;
 };
 
-// The settings and the thumbnail size are clamped to their ranges first, so
-// that values from a damaged preferences file cannot reach the drawing.
+// Columns, spacing and frame brought into their ranges: values from a
+// damaged preferences file must not reach the controls or the drawing.
+ExportSettings ClampExportSettings(const ExportSettings& settings);
+
+// The settings and the thumbnail size are clamped to their ranges first.
 SheetLayout ComputeSheetLayout(const ExportSettings& settings, int32_t thumbnailSize,
                                uint32_t selectedCount);
 

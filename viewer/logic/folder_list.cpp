@@ -103,6 +103,27 @@ std::u16string EntryPath(const FolderList& list, int32_t index) {
     return list.folder + std::u16string(EntryName(list.entries[index]));
 }
 
+std::u16string SelectedPathList(const FolderList& list) {
+    std::u16string paths;
+    for (size_t i = 0; i < list.entries.size(); ++i) {
+        if (!list.entries[i].isSelected) continue;
+        paths += EntryPath(list, static_cast<int32_t>(i));
+        paths.push_back(u'\0');
+    }
+    if (!paths.empty()) paths.push_back(u'\0');
+    return paths;
+}
+
+void ChangeSelection(FolderList& list, Selection change) {
+    for (FileEntry& e : list.entries)
+        e.isSelected = change == Selection::All ? 1 : change == Selection::None ? 0 : !e.isSelected;
+}
+
+void SelectFormat(FolderList& list, int32_t formatId) {
+    for (FileEntry& e : list.entries)
+        e.isSelected = e.formatId == (formatId & 0xFFF0);
+}
+
 void SetCurrentEntry(FolderList& list, int32_t index) {
     const int32_t count = static_cast<int32_t>(list.entries.size());
     if (list.current >= 0 && list.current < count) list.entries[list.current].isCurrent = 0;
@@ -207,6 +228,30 @@ int32_t FindEntry(const FolderList& list, std::u16string_view name) {
     for (size_t i = 0; i < list.entries.size(); ++i)
         if (EntryName(list.entries[i]) == name) return static_cast<int32_t>(i);
     return -1;
+}
+
+int32_t TakeSavedEntry(FolderList& list, std::u16string_view name, bool& added) {
+    added = false;
+    // Windows names ignore letter case: a save over E.PNG rewrites e.png.
+    int32_t index = -1;
+    if (list.current >= 0 && CompareNamesNoCase(EntryName(list.entries[list.current]), name) == 0)
+        index = list.current;
+    for (size_t i = 0; index < 0 && i < list.entries.size(); ++i)
+        if (CompareNamesNoCase(EntryName(list.entries[i]), name) == 0)
+            index = static_cast<int32_t>(i);
+    if (index < 0) {
+        FileEntry entry;
+        if (!SetEntryName(entry, name)) return -1;
+        list.entries.push_back(entry);
+        index = static_cast<int32_t>(list.entries.size() - 1);
+        added = true;
+    }
+    FileEntry& e = list.entries[index];
+    ILFree(e.thumbPixels);
+    e.thumbPixels = nullptr;
+    e.thumbState = 0;
+    e.isLink = 0;
+    return index;
 }
 
 int RemoveSelectedEntries(FolderList& list) {

@@ -85,6 +85,16 @@ int32_t NextSelectedEntry(const FolderList& list, int32_t from);
 bool IsCurrentEntrySelected(const FolderList& list);
 // Folder plus the entry's name.
 std::u16string EntryPath(const FolderList& list, int32_t index);
+// The paths of the selected entries, each ended by a NUL and the whole by a
+// second one, as the shell's file operations take them; empty when nothing
+// is selected.
+std::u16string SelectedPathList(const FolderList& list);
+
+// The List window's Select menu.
+enum class Selection { All, None, Invert };
+void ChangeSelection(FolderList& list, Selection change);
+// Selects exactly the entries of the format (variant bits cleared).
+void SelectFormat(FolderList& list, int32_t formatId);
 
 // Moves the current flag to index (-1 only clears it).
 void SetCurrentEntry(FolderList& list, int32_t index);
@@ -102,6 +112,15 @@ void SortEntries(FolderList& list, int32_t key, const std::function<bool(uint32_
 
 // The index of the first entry named exactly name, -1 when none.
 int32_t FindEntry(const FolderList& list, std::u16string_view name);
+
+// The entry that a file saved into the listed folder takes: the current
+// entry or another of that name (letter case ignored, as Windows names
+// are), its thumbnail freed and
+// no longer a link; else a new unselected entry at the end, not current.
+// Answers the index, -1 when the name does not fit an entry; `added` tells
+// whether the entry is new. The caller reads its header, then sorts a new
+// one into place.
+int32_t TakeSavedEntry(FolderList& list, std::u16string_view name, bool& added);
 
 // Removes the selected entries and frees their thumbnails: 0 when none is
 // left (the list is cleared), -1 when the current entry was removed (the

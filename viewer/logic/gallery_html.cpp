@@ -1,8 +1,9 @@
 #include "viewer/logic/gallery_html.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <memory>
+
+#include <sys/stat.h>
 
 #include "imglib/format.h"
 #include "imglib/image.h"
@@ -193,13 +194,15 @@ std::string GalleryPageFoot(std::string_view date, std::string_view time) {
 
 namespace {
 
-// A folder that exists already counts as made.
+// A folder that exists already counts as made. POSIX calls, not
+// std::filesystem: the viewer's build of this file has a 2-byte wchar_t,
+// which the library's filesystem code was not built for.
 bool MakeFolder(const std::u16string& path) {
     const auto utf8 = ILPathToUtf8(path.c_str());
     if (!utf8) return false;
-    std::error_code error;
-    std::filesystem::create_directory(*utf8, error);
-    return std::filesystem::is_directory(*utf8, error);
+    mkdir(utf8->c_str(), 0777);
+    struct stat status;
+    return stat(utf8->c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 struct FileCloser {
@@ -226,8 +229,8 @@ bool WriteGalleryThumbnail(ILHandle* handle, const std::u16string& path, const F
 GalleryResult WriteGallery(ILHandle* handle, const std::u16string& galleryFolder,
                            const GalleryPage& page, const FolderList& list,
                            const std::function<std::string(int64_t)>& formatTime,
-                           const std::function<void(uint32_t done)>& progress,
-                           std::string_view date, std::string_view time) {
+                           const ExportCallbacks& callbacks, std::string_view date,
+                           std::string_view time) {
     const std::u16string thumbnails = galleryFolder + u"/Thumbnails/";
     if (!MakeFolder(galleryFolder) || !MakeFolder(galleryFolder + u"/Thumbnails") ||
         !MakeFolder(galleryFolder + u"/Images"))
@@ -240,19 +243,25 @@ GalleryResult WriteGallery(ILHandle* handle, const std::u16string& galleryFolder
     auto put = [&](const std::string& text) {
         std::fwrite(text.data(), 1, text.size(), file.get());
     };
+    auto fail = [&](GalleryResult result) {
+        file.reset();
+        std::remove(pageUtf8->c_str());
+        return result;
+    };
 
     put(GalleryPageHead(page));
     int32_t i = 0;
     uint32_t done = 0;
+    CellEntry cellEntry;
     for (uint64_t row = 1; row <= page.layout.rows; ++row) {
         put(GalleryRowStart(row));
         for (uint64_t column = 1; column <= page.layout.columns; ++column) {
             i = NextSelectedEntry(list, i);
             if (i < 0) break;
-            const FileEntry& entry = list.entries[i];
+            const FileEntry& entry = cellEntry.For(handle, list, i, callbacks);
             const std::u16string_view name = EntryName(entry);
             if (!WriteGalleryThumbnail(handle, thumbnails + GalleryThumbnailName(name), entry))
-                return GalleryResult::NoThumbnail;
+                return fail(GalleryResult::NoThumbnail);
             GalleryCell cell;
             cell.name = name;
             cell.size = entry.size;
@@ -267,13 +276,15 @@ GalleryResult WriteGallery(ILHandle* handle, const std::u16string& galleryFolder
             }
             put(GalleryCellHtml(page, cell, column));
             ++i;
-            if (progress) progress(++done);
+            if (callbacks.progress && !callbacks.progress(++done))
+                return fail(GalleryResult::Cancelled);
         }
         put(GalleryRowEnd());
         if (i < 0) i = int32_t(list.entries.size());
     }
     put(GalleryPageFoot(date, time));
-    if (std::fflush(file.get()) != 0 || std::ferror(file.get())) return GalleryResult::NoPage;
+    const bool written = std::fflush(file.get()) == 0 && !std::ferror(file.get());
+    if (std::fclose(file.release()) != 0 || !written) return fail(GalleryResult::NoPage);
     return GalleryResult::Written;
 }
 
@@ -286,6 +297,7 @@ const char16_t* GalleryFailureText(GalleryResult result) {
         case GalleryResult::NoThumbnail:
             return u"Failed to create thumbnail";
         case GalleryResult::Written:
+        case GalleryResult::Cancelled:
             break;
     }
     return u"";

@@ -40,7 +40,12 @@ DitherDecision DecideDither(uint32_t command, uint32_t bitsPerChannel, uint8_t p
 
 int MonochromeDitherKind(uint8_t preference) {
     if (preference & kMonochromeDitherAsk) return -1;
-    return preference & 3;
+    return LastMonochromeDither(preference);
+}
+
+int LastMonochromeDither(uint8_t preference) {
+    const int kind = preference & 0xF;
+    return kind <= 3 ? kind : 0;
 }
 
 uint32_t IndexedTargetBits(uint32_t command) {

@@ -16,6 +16,9 @@ DitherDecision DecideDither(uint32_t command, uint32_t bitsPerChannel, uint8_t p
 
 // The monochrome preference's dither kind, or -1 when the dialog decides.
 int MonochromeDitherKind(uint8_t preference);
+// The last choice kept in the monochrome preference (its low four bits), 0
+// for a value no choice gives.
+int LastMonochromeDither(uint8_t preference);
 
 // Index bits (1, 2, 4, 8) of an indexed target, 0 for the other commands.
 uint32_t IndexedTargetBits(uint32_t command);

@@ -58,40 +58,49 @@ SheetResult WriteThumbnailSheet(
     ILHandle* handle, const char16_t* path, const SheetLayout& layout, const SheetColors& colors,
     const FolderList& list,
     const std::function<void(const SheetBand&, int64_t x, const FileEntry&)>& drawTexts,
-    const std::function<void(uint32_t done)>& progress) {
+    const ExportCallbacks& callbacks, uint8_t* bandPixels) {
     const int64_t stride = (int64_t(layout.sheetWidth) * 3 + 3) & ~int64_t(3);
     const uint64_t bytes = uint64_t(stride) * uint64_t(layout.cellHeight);
-    std::unique_ptr<uint8_t, ILBufferFree> memory(static_cast<uint8_t*>(ILAlloc(handle, bytes)));
-    if (!memory) return SheetResult::OutOfMemory;
-    const SheetBand band{memory.get(), stride};
+    std::unique_ptr<uint8_t, ILBufferFree> memory;
+    if (!bandPixels) {
+        memory.reset(static_cast<uint8_t*>(ILAlloc(handle, bytes)));
+        if (!memory) return SheetResult::OutOfMemory;
+        bandPixels = memory.get();
+    }
+    const SheetBand band{bandPixels, stride};
 
     ILPngStreamWriter writer(handle, path, layout.sheetWidth, layout.sheetHeight,
                              uint64_t(layout.cellHeight), band.pixels);
     if (!writer.isOpen) return SheetResult::CannotOpen;
-    bool ok = true;
+    bool ok = true, cancelled = false;
     int32_t i = 0;
     uint32_t done = 0;
-    for (uint32_t row = 0; row < layout.rows && ok; ++row) {
+    CellEntry cell;
+    for (uint32_t row = 0; row < layout.rows && ok && !cancelled; ++row) {
         FillSheetBand(band, layout, colors.background);
         for (uint32_t c = 0; c < layout.columns; ++c) {
             i = NextSelectedEntry(list, i);
             if (i < 0) break;
             const int64_t x = int64_t(c) * layout.cellWidth + layout.spacing;
-            DrawSheetCell(band, layout, colors, x, list.entries[i]);
-            if (drawTexts) drawTexts(band, x, list.entries[i]);
+            const FileEntry& entry = cell.For(handle, list, i, callbacks);
+            DrawSheetCell(band, layout, colors, x, entry);
+            if (drawTexts) drawTexts(band, x, entry);
             ++i;
-            if (progress) progress(++done);
+            if (callbacks.progress && !callbacks.progress(++done)) {
+                cancelled = true;
+                break;
+            }
         }
-        ok = writer.WriteRows();
+        if (!cancelled) ok = writer.WriteRows();
         if (i < 0) i = int32_t(list.entries.size());
     }
     // The bottom margin: the writer takes only the rows still missing.
-    if (ok) {
+    if (ok && !cancelled) {
         FillSheetBand(band, layout, colors.background);
         ok = writer.WriteRows();
     }
-    ok = writer.Close() && ok;
+    ok = writer.Close() && ok && !cancelled;
     if (ok) return SheetResult::Written;
     if (const auto utf8 = ILPathToUtf8(path)) std::remove(utf8->c_str());
-    return SheetResult::WriteFailed;
+    return cancelled ? SheetResult::Cancelled : SheetResult::WriteFailed;
 }

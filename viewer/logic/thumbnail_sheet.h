@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "imglib/handle.h"
+#include "viewer/logic/export_cells.h"
 #include "viewer/logic/export_layout.h"
 #include "viewer/logic/folder_list.h"
 
@@ -28,14 +29,16 @@ void FillSheetBand(const SheetBand& band, const SheetLayout& layout, const uint8
 void DrawSheetCell(const SheetBand& band, const SheetLayout& layout, const SheetColors& colors,
                    int64_t x, const FileEntry& entry);
 
-enum class SheetResult { Written, CannotOpen, WriteFailed, OutOfMemory };
+enum class SheetResult { Written, CannotOpen, WriteFailed, OutOfMemory, Cancelled };
 
 // Writes the sheet of the selected entries to path. drawTexts draws the
-// text lines of a cell into the band (x: the cell's box); done reports the
-// cells drawn so far. Every band written is checked; on a failure the
-// partial file is removed.
+// text lines of a cell into the band (x: the cell's box); callbacks report
+// the cells drawn so far (and may cancel) and give entries without a loaded
+// thumbnail one of their own. band is the caller's buffer of one band (rows
+// padded to 4 bytes), null to have one allocated. Every band written is
+// checked; on a failure or a cancel the partial file is removed.
 SheetResult WriteThumbnailSheet(
     ILHandle* handle, const char16_t* path, const SheetLayout& layout, const SheetColors& colors,
     const FolderList& list,
     const std::function<void(const SheetBand&, int64_t x, const FileEntry&)>& drawTexts,
-    const std::function<void(uint32_t done)>& progress);
+    const ExportCallbacks& callbacks, uint8_t* band = nullptr);

@@ -3,6 +3,7 @@
 // the header rules, the sample scaling and the floatmap's byte order.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -68,6 +69,78 @@ TEST_F(PnmTest, CorpusMapsDecodeAsNetpbmDoes) {
 }
 
 // Header and raster rules that differ from a naive reading.
+// Arbitrary maps of every tuple type, with comments between the items, and
+// grey and colour floatmaps of either byte order.
+TEST_F(PnmTest, CorpusArbitraryMapsAndFloatmapsDecodeAsNetpbmDoes) {
+    const struct {
+        const char* name;
+        const char* tool;
+        int tolerance;
+    } files[] = {
+        {"zigimg-test-suite/pnm/simple_blackandwhite.pam", "pamtopam", 0},
+        {"zigimg-test-suite/pnm/simple_blackandwhite_comments.pam", "pamtopam", 0},
+        {"zigimg-test-suite/pnm/simple_grayscale_alpha_maxval_255.pam", "pamtopam", 0},
+        {"zigimg-test-suite/pnm/simple_rgba_maxval_255.pam", "pamtopam", 0},
+        {"zigimg-test-suite/pnm/simple_rgba_maxval_65535.pam", "pamtopam", 0},
+        {"libwebp-test-data/pnm/peak.pam", "pamtopam", 0},
+        // Floats of 0 to 1 as netpbm's samples.
+        {"oiio-images/pnm/test-1.pfm", "pfmtopam -maxval 65535", 1},
+    };
+    int seen = 0;
+    for (const auto& f : files) {
+        const fs::path p = fs::path(VX_CORPUS_DIR) / f.name;
+        if (!fs::exists(p)) continue;
+        ++seen;
+        OwnedImage image;
+        ILInfo info;
+        ASSERT_EQ(Load(p, &image, &info), IL_OK) << f.name << ": " << LastError();
+        const Pam want = NetpbmPam(std::string(f.tool) + " <'" + p.string() + "'");
+        ASSERT_GT(want.depth, 0u) << f.name;
+        EXPECT_EQ(info.channels, want.depth) << f.name;
+        EXPECT_EQ(info.alphaKind, uint32_t{want.depth % 2 == 0 ? IL_ALPHA_STRAIGHT : IL_ALPHA_NONE})
+            << f.name;
+        if (ILSampleKind(image.type) != IL_KIND_FLOAT) {
+            EXPECT_TRUE(SamePam(OurPam(image, want.depth), want, f.tolerance)) << f.name;
+            continue;
+        }
+        const uint32_t channels = ILChannelCount(image.type);
+        for (uint32_t y = 0; y < image.height; ++y) {
+            const auto* row = reinterpret_cast<const float*>(Row(image, y));
+            for (uint32_t x = 0; x < image.width; ++x)
+                for (uint32_t k = 0; k < channels; ++k)
+                    ASSERT_NEAR(want.samples[(size_t{y} * image.width + x) * channels + k],
+                                std::clamp(row[x * channels + 2 - k], 0.0f, 1.0f) * 65535,
+                                f.tolerance)
+                        << f.name << " at " << x << ", " << y;
+        }
+    }
+    // Pillow's grey floatmaps of hopper.pnm hold its rounded 601 luma from 0
+    // to 255, once little-endian, once big-endian with the scale 2.5.
+    const fs::path png = Corpus("pillow-tests") / "pnm" / "hopper.pnm";
+    if (fs::exists(png)) {
+        ++seen;
+        OwnedImage colour;
+        ASSERT_EQ(Load(png, &colour), IL_OK);
+        const Pam rgb = OurPam(colour, 3);
+        for (const auto& [name, scale] : {std::pair{"hopper.pfm", 1.0f}, {"hopper_be.pfm", 2.5f}}) {
+            OwnedImage grey;
+            ASSERT_EQ(Load(Corpus("pillow-tests") / "pnm" / name, &grey), IL_OK) << name;
+            ASSERT_EQ(grey.type, IL_GREY_FLOAT);
+            ASSERT_EQ(grey.width * grey.height * 3, rgb.samples.size());
+            for (uint32_t y = 0; y < grey.height; ++y)
+                for (uint32_t x = 0; x < grey.width; ++x) {
+                    const uint16_t* p = &rgb.samples[(size_t{y} * grey.width + x) * 3];
+                    const uint32_t luma =
+                        (p[0] / 257 * 19595 + p[1] / 257 * 38470 + p[2] / 257 * 7471 + 0x8000) >>
+                        16;
+                    ASSERT_FLOAT_EQ(reinterpret_cast<const float*>(Row(grey, y))[x] / scale, luma)
+                        << name << " at " << x << ", " << y;
+                }
+        }
+    }
+    if (!seen) GTEST_SKIP() << "corpus missing";
+}
+
 TEST_F(PnmTest, RasterRules) {
     struct Case {
         const char* name;
@@ -84,6 +157,10 @@ TEST_F(PnmTest, RasterRules) {
         {"maximum value 15, odd width", "P2 3 1 15 15 0 15", {65535, 0, 65535}},
         {"maximum value 1 loads as 0 and 15", "P2 2 1 1 1 0", {65535, 0}},
         {"sample above the maximum is clamped", "P2 2 1 100 200 50", {65535, 32896}},
+        // vips writes a dated comment line right after the magic.
+        {"comment with digits after the magic",
+         "P5\n#vips2ppm - 2026-12-10T20:41:33Z\n2 1\n255\n\x01\x02"s,
+         {257, 514}},
         {"comments in an ASCII raster", "P2 2 1 255 # note\n 255 #x\n 0", {65535, 0}},
     };
     for (const Case& c : cases) {
@@ -142,9 +219,23 @@ TEST_F(PnmTest, RefusesBadHeaders) {
         std::string text;
         ILResult want;
     } cases[] = {
-        {"arbitrary map", "P7\nWIDTH 1\nHEIGHT 1\nDEPTH 1\nMAXVAL 255\nENDHDR\n\x01",
+        {"arbitrary map with an unknown item",
+         "P7\nWIDTH 1\nHEIGHT 1\nDEPTH 1\nMAXVAL 255\nCOLOUR 2\nENDHDR\n\x01", IL_INVALID_HEADER},
+        {"arbitrary map with an unknown tuple type",
+         "P7\nWIDTH 1\nHEIGHT 1\nDEPTH 1\nMAXVAL 255\nTUPLTYPE CMYK\nENDHDR\n\x01",
          IL_INVALID_HEADER},
-        {"grey floatmap", "Pf\n1 1\n-1.0\n\0\0\0\0"s, IL_INVALID_HEADER},
+        {"arbitrary map whose depth is not its tuple type's",
+         "P7\nWIDTH 1\nHEIGHT 1\nDEPTH 1\nMAXVAL 255\nTUPLTYPE RGB\nENDHDR\n\x01",
+         IL_INVALID_HEADER},
+        {"arbitrary map of depth 5",
+         "P7\nWIDTH 1\nHEIGHT 1\nDEPTH 5\nMAXVAL 255\nENDHDR\n\x01\x01\x01\x01\x01",
+         IL_INVALID_HEADER},
+        {"arbitrary map without a height", "P7\nWIDTH 1\nDEPTH 1\nMAXVAL 255\nENDHDR\n\x01 pad",
+         IL_INVALID_HEADER},
+        {"arbitrary map with maximum value 65536",
+         "P7\nWIDTH 1\nHEIGHT 1\nDEPTH 1\nMAXVAL 65536\nENDHDR\n\x01\x01", IL_INVALID_HEADER},
+        {"arbitrary map without its end", "P7\nWIDTH 1\nHEIGHT 1\nDEPTH 1\nMAXVAL 255\n",
+         IL_INVALID_HEADER},
         {"maximum value 0", "P5 1 1 0 \x01 padding", IL_INVALID_HEADER},
         {"maximum value above 65535", "P5 1 1 65536 \x01\x01 pad", IL_INVALID_HEADER},
         {"width 0", "P5 0 1 255 \x01 padding", IL_INVALID_HEADER},

@@ -82,18 +82,27 @@ TEST_F(RasTest, DecodesAsNetpbmDoes) {
         ASSERT_EQ(Shell("(" + m.command + ") >'" + p.string() + "' 2>/dev/null"), 0) << m.name;
         ExpectAsNetpbm(p, m.name);
     }
-    // (The corpus's RGB and XRGB samples are of type 3, which is refused.)
-    for (const char* name : {"zigimg-test-suite/ras/sample-8bit.ras",
-                             "zigimg-test-suite/ras/sample-8bit-grayscale.ras",
-                             "zigimg-test-suite/ras/sample-blackwhite.ras"}) {
+    // The RGB and XRGB samples are of type 3: R, G, B order.
+    for (const char* name :
+         {"zigimg-test-suite/ras/sample-8bit.ras",
+          "zigimg-test-suite/ras/sample-8bit-grayscale.ras",
+          "zigimg-test-suite/ras/sample-blackwhite.ras", "zigimg-test-suite/ras/sample-rgb24.ras",
+          "zigimg-test-suite/ras/sample-xrgb32.ras"}) {
         const fs::path p = fs::path(VX_CORPUS_DIR) / name;
         if (fs::exists(p)) ExpectAsNetpbm(p, name);
     }
-    // 32-bit pixels: pad, blue, green, red.
+    // 32-bit pixels: pad, blue, green, red; pad, red, green, blue in type 3.
+    for (const uint32_t type : {1u, 3u})
+        ExpectAsNetpbm(WriteRas(MakeRas({.width = 2,
+                                         .height = 1,
+                                         .depth = 32,
+                                         .type = type,
+                                         .data = {0, 10, 20, 30, 0, 40, 50, 60}})),
+                       "32-bit of type " + std::to_string(type));
     ExpectAsNetpbm(
         WriteRas(MakeRas(
-            {.width = 2, .height = 1, .depth = 32, .data = {0, 10, 20, 30, 0, 40, 50, 60}})),
-        "32-bit");
+            {.width = 2, .height = 1, .depth = 24, .type = 3, .data = {10, 20, 30, 40, 50, 60}})),
+        "24-bit of type 3");
 }
 
 TEST_F(RasTest, PixelRules) {
@@ -157,7 +166,7 @@ TEST_F(RasTest, PixelRules) {
 
 TEST_F(RasTest, RefusalsAndShortData) {
     OwnedImage image;
-    EXPECT_EQ(Load(WriteRas(MakeRas({.type = 3, .data = {1, 2, 3, 4}})), &image),
+    EXPECT_EQ(Load(WriteRas(MakeRas({.type = 4, .data = {1, 2, 3, 4}})), &image),
               IL_INVALID_COMPRESSION);
     EXPECT_EQ(Load(WriteRas(MakeRas({.depth = 16, .data = {1, 2, 3, 4}})), &image),
               IL_INVALID_HEADER);

@@ -15,6 +15,7 @@
 #include "imglib/ops/resample.h"
 #include "imglib/ops/ops_support.h"
 #include "viewer/actions/action_apply.h"
+#include "viewer/actions/history_push.h"
 #include "viewer/actions/replay_plan.h"
 
 namespace {
@@ -163,6 +164,81 @@ TEST(ActionApply, HostOperationsGetTheirBlocks) {
     load.path = u"C:\\mask.png";
     EXPECT_FALSE(ApplyAction(Make(ACTION_ALPHA_CHANNEL, load), nullptr, &image, host));
     EXPECT_EQ(host.calls, (std::vector<std::string>{"mode", "mode", "no text", "path"}));
+}
+
+// The viewer's host: Write Text goes to the library.
+struct TextHost : FakeHost {
+    ILHandle* h = nullptr;
+    ILImage* image = nullptr;
+    bool WriteText(const WriteTextBlock& b, const char16_t* text) override {
+        return ApplyWriteText(b, text, h, image);
+    }
+};
+
+TEST(ActionApply, RecordedWriteTextReplaysAsTheLibraryWritesIt) {
+    WriteTextBlock b;
+    b.font.height = -26;
+    b.font.weight = 700;
+    b.font.italic = 1;
+    std::strcpy(b.font.faceName, "Liberation Serif");
+    b.color.Set(1.0f, 0.5f, 0.1f);
+    b.color.a = 0.8f;
+    b.alignment = 2 | kRightToLeftReading;
+    b.anchorX = -6;
+    b.anchorY = 4;
+    b.anchor = 5;
+    b.orientation = 3;
+    b.dialogSetting = 2;
+    b.effect = -0.6f;
+    b.effectBlur = 2;
+    b.effectX = 3;
+    b.effectY = -2;
+    b.text = u"Replayed\ntext \u05D0";
+    ActionList history;
+    ASSERT_TRUE(PushHistoryWriteText(history, b));
+
+    // The same settings written out by hand for the library.
+    WriteTextParams p = {};
+    p.font.height = -26;
+    p.font.weight = 700;
+    p.font.italic = 1;
+    std::strcpy(p.font.faceName, "Liberation Serif");
+    p.color = b.color;
+    p.lineAlign = 2 | IL_DT_RTLREADING;
+    p.offsetX = -6;
+    p.offsetY = 4;
+    p.anchor = 5;
+    p.orientation = 3;
+    p.alphaWrite = 2;
+    p.effect = -0.6f;
+    p.blur = 2;
+    p.effectX = 3;
+    p.effectY = -2;
+
+    ILHandle* h = ILCreateHandle("write text replay");
+    Image replayed(90, 160, IL_BGRA8), direct(90, 160, IL_BGRA8);
+    vxtest::FillSeeded(&replayed, 7);
+    vxtest::FillSeeded(&direct, 7);
+    const std::vector<uint8_t> before = vxtest::Packed(direct);
+    TextHost host;
+    host.h = h;
+    host.image = &replayed;
+    ASSERT_TRUE(ApplyAction(*history.At(0), h, &replayed, host));
+    ASSERT_EQ(ILWriteText(h, &direct, &p, u"Replayed\ntext \u05D0"), IL_OK);
+    EXPECT_NE(vxtest::Packed(direct), before);
+    EXPECT_EQ(vxtest::Packed(replayed), vxtest::Packed(direct));
+
+    // Without its text, or with an anchor no dialog makes, nothing is drawn.
+    Image untouched(90, 160, IL_BGRA8);
+    vxtest::FillSeeded(&untouched, 7);
+    host.image = &untouched;
+    b.text.clear();
+    ASSERT_TRUE(PushHistoryWriteText(history, b));
+    EXPECT_FALSE(ApplyAction(*history.At(1), h, &untouched, host));
+    b.anchor = 9;
+    EXPECT_FALSE(ApplyWriteText(b, u"x", h, &untouched));
+    EXPECT_EQ(vxtest::Packed(untouched), before);
+    ILDestroyHandle(h);
 }
 
 TEST(ActionApply, ExpandOnIndexedUsesTheNearestEntry) {

@@ -23,20 +23,11 @@ answer() {  # BUTTON (6 yes, 7 no)
     vx_drive wait-gone "$box" >/dev/null || vx_fail "the question stays"
 }
 
-wait_file() {  # FILE
-    local i
-    for ((i = 0; i < 100; i++)); do
-        [ -s "$1" ] && return 0
-        sleep 0.1
-    done
-    vx_fail "no file $(basename "$1")"
-}
-
 vx_viewer_start "$(vx_dos_path "$VX_DATA/a.png")"
 vx_wait_title 'a.png *' >/dev/null
 
 save_as $TIFF out.png
-wait_file "$VX_DATA/out.tif"
+vx_wait_file "$VX_DATA/out.tif"
 [ ! -e "$VX_DATA/out.png" ] || vx_fail "out.png written under the typed extension"
 sleep 0.5
 vx_check_same "$VX_DATA/out.tif" "$VX_DATA/a.png" || vx_fail "saved TIFF: $VX_WHY"

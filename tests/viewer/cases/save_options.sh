@@ -26,12 +26,7 @@ open_options() {  # CAPTION
 finish_save() {  # NAME
     vx_drive set-text "$dialog" 1148 "$(vx_dos_path "$VX_DATA/$1")" >/dev/null
     vx_drive press "$dialog" 1 >/dev/null
-    local i
-    for ((i = 0; i < 100; i++)); do
-        [ -s "$VX_DATA/$1" ] && sleep 0.3 && return 0
-        sleep 0.1
-    done
-    vx_fail "no file $1"
+    vx_wait_file "$VX_DATA/$1"
 }
 jpeg_at() {  # PAGE_DOWNS NAME
     local options i

@@ -21,6 +21,8 @@
 //                            the screen
 //   children SEL             one line per descendant: handle, id, class, text
 //   post SEL ID [LPARAM]     posts WM_COMMAND ID
+//   post-rounds SEL ROUNDS PAUSE ID...  posts the commands ID... in turn,
+//                            ROUNDS times, pausing PAUSE ms after each
 //   press SEL ID             posts WM_COMMAND (ID, BN_CLICKED) with the control
 //   message SEL MSG [WPARAM [LPARAM]]  posts any message
 //   set-text SEL ID TEXT     sets the text of the window's control ID
@@ -31,6 +33,7 @@
 //   copy-data SEL TAG TEXT   sends WM_COPYDATA (dwData TAG) with TEXT's UTF-16
 //                            units and no terminator; prints the answer
 //   key SEL VK               posts WM_KEYDOWN and WM_KEYUP of a virtual key
+//   hover SEL X Y            moves the X pointer to the client point (X, Y)
 //   activate SEL             makes the window the foreground window
 //   drop SEL PATH            drops the file (a Unix path) on the middle of the
 //                            window's client area through X (XDND)
@@ -463,6 +466,16 @@ int RunStep(const WString& step, const std::vector<WString>& args) {
         if (!ParseArg(args[1], &a) || (extra == 2 && !ParseArg(args[2], &b))) return kUsage;
         if (!PostMessageW(window, WM_COMMAND, static_cast<WPARAM>(a), static_cast<LPARAM>(b)))
             return kNotFound;
+    } else if (step == u"post-rounds" && extra >= 3) {
+        // Rounds of commands with a pause after each, in one driver run.
+        long long pause = 0;
+        if (!ParseArg(args[1], &a) || !ParseArg(args[2], &pause)) return kUsage;
+        for (long long round = 0; round < a; ++round)
+            for (size_t i = 3; i < args.size(); ++i) {
+                if (!ParseArg(args[i], &b)) return kUsage;
+                if (!PostMessageW(window, WM_COMMAND, static_cast<WPARAM>(b), 0)) return kNotFound;
+                Sleep(static_cast<DWORD>(pause));
+            }
     } else if (step == u"press" && extra == 1) {
         if (!ParseArg(args[1], &a)) return kUsage;
         const HWND control = GetDlgItem(window, static_cast<int>(a));
@@ -525,6 +538,11 @@ int RunStep(const WString& step, const std::vector<WString>& args) {
             std::fprintf(stderr, "vxdrive: the window took no drop\n");
             return kNotFound;
         }
+    } else if (step == u"hover" && extra == 2) {
+        if (!ParseArg(args[1], &a) || !ParseArg(args[2], &b)) return kUsage;
+        POINT at = {static_cast<LONG>(a), static_cast<LONG>(b)};
+        ClientToScreen(window, &at);
+        if (!XMovePointer(at.x, at.y)) return kNotFound;
     } else if (step == u"activate" && extra == 0) {
         if (!SetForegroundWindow(window)) return kNotFound;
         if (!WaitFor([&] { return GetForegroundWindow() == window; })) return kNotFound;

@@ -132,3 +132,12 @@ bool XdndDropFile(unsigned long window, int x, int y, const char* path, int time
     XCloseDisplay(display);
     return accepted && finished;
 }
+
+bool XMovePointer(int x, int y) {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) return false;
+    XWarpPointer(display, None, DefaultRootWindow(display), 0, 0, 0, 0, x, y);
+    XSync(display, False);
+    XCloseDisplay(display);
+    return true;
+}

@@ -8,3 +8,7 @@
 // drop point on the root window; path: a Unix path, UTF-8. True when the
 // target accepted the drop and said it has finished with it.
 bool XdndDropFile(unsigned long window, int x, int y, const char* path, int timeoutMs);
+
+// Moves the X pointer to (x, y) on the root window, as a mouse would: Wine
+// sees the motion and sends WM_MOUSEMOVE to the window under it.
+bool XMovePointer(int x, int y);

@@ -14,6 +14,7 @@
 #include "imglib/handle.h"
 #include "viewer/controls/control_base.h"
 #include "viewer/controls/control_drawing.h"
+#include "viewer/controls/dialog_tips.h"
 #include "viewer/controls/label.h"
 #include "viewer/controls/list_box.h"
 #include "viewer/controls/owner_button.h"
@@ -25,6 +26,7 @@
 namespace {
 
 FILE* g_log = nullptr;
+HWND g_tips = nullptr; // a dialog tip over the free bottom-right corner
 
 enum GalleryControl : int {
     kPush = 1001,
@@ -70,6 +72,8 @@ void CreateGallery(HWND window) {
     CreateSlider(window, kSlider, 10, 290, 100, 0, 10, 5, false);
     CreateSlider(window, kVerticalSlider, 350, 10, 150, 0, 100, 30, true);
     EnableWindow(CreatePushButton(window, 1090, L"Disabled", 200, 290, 80), FALSE);
+    g_tips = CreateToolTipWindow();
+    AddToolTip(g_tips, window, {340, 180, 410, 280}, "A free corner of the gallery.");
 }
 
 // A spin field's EN_CHANGE carries its edit's handle: the value the parent
@@ -143,6 +147,7 @@ LRESULT CALLBACK GalleryProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             return reinterpret_cast<LRESULT>(
                 OnControlColor(reinterpret_cast<HDC>(wParam), message != WM_CTLCOLORSTATIC));
         case WM_DESTROY:
+            DestroyWindow(g_tips);
             PostQuitMessage(0);
             return 0;
         default:

@@ -151,6 +151,28 @@ TEST(FolderList, SelectionQueries) {
     EXPECT_EQ(FindEntry(list, u"C"), -1);
 }
 
+TEST(FolderList, SelectMenuAndPathListForTheShell) {
+    Spec png{u"a.png"}, jpeg{u"b.jpg"}, png2{u"c.png"};
+    png.format = png2.format = 0x120;
+    jpeg.format = 0x30;
+    FolderList list = MakeList({png, jpeg, png2, {u"d.tif"}});
+    EXPECT_TRUE(SelectedPathList(list).empty());
+
+    list.entries[1].isSelected = 1;
+    SelectFormat(list, 0x123); // variant bits do not count; b.jpg is deselected
+    const auto paths = [](std::u16string a, std::u16string b) {
+        return u"C:\\Pictures\\" + a + u'\0' + u"C:\\Pictures\\" + b + u'\0' + u'\0';
+    };
+    EXPECT_EQ(SelectedPathList(list), paths(u"a.png", u"c.png"));
+
+    ChangeSelection(list, Selection::Invert);
+    EXPECT_EQ(SelectedPathList(list), paths(u"b.jpg", u"d.tif"));
+    ChangeSelection(list, Selection::All);
+    EXPECT_EQ(CountSelectedEntries(list), 4);
+    ChangeSelection(list, Selection::None);
+    EXPECT_EQ(CountSelectedEntries(list), 0);
+}
+
 TEST(FolderList, RemovingSelectedEntriesMovesTheCurrentEntry) {
     struct Case {
         std::vector<int> selected;
@@ -191,6 +213,34 @@ TEST(FolderList, RemovingTheCurrentEntry) {
     EXPECT_FALSE(RemoveCurrentEntry(list));
     EXPECT_TRUE(list.entries.empty());
     EXPECT_EQ(list.current, -1);
+}
+
+TEST(FolderList, SavedFileRefreshesItsEntryOrJoinsSortedByName) {
+    FolderList list = MakeList({{u"a.png"}, {u"c.png"}, {u"e.png"}}, 1);
+    bool added = true;
+    // Saving over the shown file refreshes it: its thumbnail goes, it stays
+    // current.
+    list.entries[1].thumbPixels = static_cast<uint8_t*>(ILAlloc(nullptr, 16));
+    list.entries[1].thumbState = PackThumbState(2, 2, 8);
+    list.entries[1].isLink = 1;
+    EXPECT_EQ(TakeSavedEntry(list, u"c.png", added), 1);
+    EXPECT_FALSE(added);
+    EXPECT_EQ(list.entries[1].thumbPixels, nullptr);
+    EXPECT_EQ(list.entries[1].thumbState, 0u);
+    EXPECT_EQ(list.entries[1].isLink, 0);
+    // Another letter case names the same file.
+    EXPECT_EQ(TakeSavedEntry(list, u"E.PNG", added), 2);
+    EXPECT_FALSE(added);
+    // A new name joins at the end, then sorts into place; the current entry
+    // stays the shown file.
+    EXPECT_EQ(TakeSavedEntry(list, u"b.png", added), 3);
+    EXPECT_TRUE(added);
+    SortEntries(list, kSortName, NoDraw);
+    EXPECT_EQ(Names(list), u"a.png b.png c.png e.png ");
+    EXPECT_EQ(list.current, 2);
+    // A name too long for an entry is not listed.
+    EXPECT_EQ(TakeSavedEntry(list, std::u16string(kEntryNameUnits, u'x'), added), -1);
+    EXPECT_EQ(list.entries.size(), 4u);
 }
 
 TEST(FolderList, NamesAndThumbStates) {

@@ -49,7 +49,11 @@ protected:
     GalleryResult Write() {
         return WriteGallery(
             handle_, folder_, page_, list_, [](int64_t t) { return "day " + std::to_string(t); },
-            [&](uint32_t done) { done_ = done; }, "12/10/26", "19:30:00");
+            {[&](uint32_t done) {
+                done_ = done;
+                return done < stopAfter_;
+            }},
+            "12/10/26", "19:30:00");
     }
     ILHandle* handle_ = nullptr;
     std::filesystem::path dir_;
@@ -57,6 +61,7 @@ protected:
     GalleryPage page_;
     FolderList list_;
     uint32_t done_ = 0;
+    uint32_t stopAfter_ = 1000;
 };
 
 TEST_F(Gallery, WritesFoldersThumbnailsAndPage) {
@@ -87,14 +92,23 @@ TEST_F(Gallery, WritesFoldersThumbnailsAndPage) {
     EXPECT_EQ(Page().find("a%231"), std::string::npos);
 }
 
-TEST_F(Gallery, AnEntryWithoutThumbnailStopsThePage) {
+// A page that cannot be completed is removed; whole thumbnails stay.
+TEST_F(Gallery, AnUnfinishedPageIsRemoved) {
     AddEntry(u"a.jpg", true);
     AddEntry(u"b.jpg", false);
     EXPECT_EQ(Write(), GalleryResult::NoThumbnail);
     EXPECT_EQ(done_, 1u);
     EXPECT_EQ(std::u16string(GalleryFailureText(GalleryResult::NoThumbnail)),
               u"Failed to create thumbnail");
-    EXPECT_NE(Page().find("a.jpg<br />"), std::string::npos);
+    const auto gallery = dir_ / "Vx HTML Gallery";
+    EXPECT_FALSE(std::filesystem::exists(gallery / "Thumbnails.html"));
+    EXPECT_TRUE(std::filesystem::exists(gallery / "Thumbnails" / "a.png"));
+
+    list_.entries[1].isSelected = 0;
+    AddEntry(u"c.jpg", true);
+    stopAfter_ = 1;
+    EXPECT_EQ(Write(), GalleryResult::Cancelled);
+    EXPECT_FALSE(std::filesystem::exists(gallery / "Thumbnails.html"));
 }
 
 } // namespace

@@ -38,6 +38,10 @@ TEST(ModeRules, DitherDecisionByTargetBitsAndPreference) {
 TEST(ModeRules, MonochromeKindAndQuantizerSettings) {
     EXPECT_EQ(MonochromeDitherKind(2), 2);
     EXPECT_EQ(MonochromeDitherKind(0x13), -1);
+    // A damaged file's kind never reaches the library.
+    EXPECT_EQ(MonochromeDitherKind(7), 0);
+    EXPECT_EQ(LastMonochromeDither(0x13), 3);
+    EXPECT_EQ(LastMonochromeDither(0x1C), 0);
     EXPECT_EQ(IndexedTargetBits(CMD_MODE_INDEX2), 2u);
     EXPECT_EQ(IndexedTargetBits(CMD_MODE_RGB8), 0u);
     const uint32_t bits[] = {1, 2, 4, 8};

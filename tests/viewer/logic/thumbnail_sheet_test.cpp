@@ -71,10 +71,12 @@ TEST_F(ThumbnailSheet, WritesFramedThumbnailsInAGrid) {
     const SheetColors colors{{128, 0, 0}, {255, 255, 255}};
     const std::u16string path = Path("sheet.png");
     uint32_t cells = 0, texts = 0;
-    ASSERT_EQ(WriteThumbnailSheet(
-                  handle_, path.c_str(), layout, colors, list_,
-                  [&](const SheetBand&, int64_t, const FileEntry&) { ++texts; },
-                  [&](uint32_t done) { cells = done; }),
+    ASSERT_EQ(WriteThumbnailSheet(handle_, path.c_str(), layout, colors, list_,
+                                  [&](const SheetBand&, int64_t, const FileEntry&) { ++texts; },
+                                  {[&](uint32_t done) {
+                                      cells = done;
+                                      return true;
+                                  }}),
               SheetResult::Written);
     EXPECT_EQ(cells, 3u);
     EXPECT_EQ(texts, 3u);
@@ -113,7 +115,7 @@ TEST_F(ThumbnailSheet, WideFramesStayInsideTheSheet) {
     const SheetLayout layout = ComputeSheetLayout(settings, 64, 1);
     const std::u16string path = Path("wide.png");
     ASSERT_EQ(WriteThumbnailSheet(handle_, path.c_str(), layout, {{0, 0, 0}, {255, 255, 255}},
-                                  list_, nullptr, nullptr),
+                                  list_, nullptr, {}),
               SheetResult::Written);
     ILImageOwner sheet;
     ASSERT_GE(ILLoadImage(handle_, path.c_str(), &sheet.image, nullptr), IL_OK);
@@ -125,9 +127,57 @@ TEST_F(ThumbnailSheet, AFileThatCannotBeWrittenLeavesNothing) {
     list_.entries[0].isSelected = 1;
     const SheetLayout layout = ComputeSheetLayout(ExportSettings{}, 64, 1);
     const std::u16string path = Path("missing/folder/sheet.png");
-    EXPECT_EQ(WriteThumbnailSheet(handle_, path.c_str(), layout, {}, list_, nullptr, nullptr),
+    EXPECT_EQ(WriteThumbnailSheet(handle_, path.c_str(), layout, {}, list_, nullptr, {}),
               SheetResult::CannotOpen);
     EXPECT_FALSE(std::filesystem::exists(dir_ / "missing"));
+}
+
+TEST_F(ThumbnailSheet, ACancelledSheetLeavesNoFile) {
+    list_.entries.resize(20);
+    for (FileEntry& e : list_.entries)
+        e.isSelected = 1;
+    ExportSettings settings;
+    settings.columns = 2;
+    const SheetLayout layout = ComputeSheetLayout(settings, 64, 20);
+    const std::u16string path = Path("cancelled.png");
+    ExportCallbacks callbacks;
+    callbacks.progress = [](uint32_t done) { return done < 5; };
+    EXPECT_EQ(WriteThumbnailSheet(handle_, path.c_str(), layout, {}, list_, nullptr, callbacks),
+              SheetResult::Cancelled);
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "cancelled.png"));
+}
+
+// An entry whose thumbnail the List window never loaded gets one from its
+// file; one whose load was tried and failed (claimed) stays empty.
+TEST_F(ThumbnailSheet, LoadsThumbnailsThatWereNeverLoaded) {
+    ILImageOwner source;
+    ASSERT_EQ(ILReallocImage(&source.image, 200, 100, IL_BGR8, nullptr), IL_OK);
+    ASSERT_EQ(ILFillImage(&source.image, ILColor{0, 1, 0, 1}), IL_OK);
+    const std::u16string file = Path("green.png");
+    ASSERT_EQ(ILSaveImage(handle_, file.c_str(), &source.image, nullptr), IL_OK);
+
+    list_.folder = Path("");
+    list_.entries.resize(2);
+    for (FileEntry& e : list_.entries) {
+        SetEntryName(e, u"green.png");
+        e.isSelected = 1;
+    }
+    list_.entries[1].thumbState = kThumbClaimed;
+    const SheetLayout layout = ComputeSheetLayout(ExportSettings{}, 64, 2);
+    ExportCallbacks callbacks;
+    callbacks.loadEdge = 64;
+    callbacks.loadPath = [&](int32_t i) { return EntryPath(list_, i); };
+    const std::u16string path = Path("loaded.png");
+    ASSERT_EQ(WriteThumbnailSheet(handle_, path.c_str(), layout, {{0, 0, 0}, {255, 255, 255}},
+                                  list_, nullptr, callbacks),
+              SheetResult::Written);
+    ILImageOwner sheet;
+    ASSERT_GE(ILLoadImage(handle_, path.c_str(), &sheet.image, nullptr), IL_OK);
+    // 64 x 32 centred in the box of the first cell; the second cell is empty.
+    EXPECT_EQ(PixelAt(sheet.image, 24 + 32, 24 + 32), 0x00FF00u);
+    EXPECT_EQ(PixelAt(sheet.image, 24 + 32, 24 + 10), 0u);
+    EXPECT_EQ(PixelAt(sheet.image, 24 + 90 + 32, 24 + 20), 0u);
+    EXPECT_EQ(list_.entries[0].thumbPixels, nullptr); // the list keeps its own state
 }
 
 } // namespace

@@ -1,0 +1,242 @@
+#include "jpeg2000/packets.h"
+
+#include <algorithm>
+
+#include "jpeg2000/messages.h"
+
+namespace j2k {
+
+namespace {
+
+// Packet data ran out.
+struct truncated {};
+
+// Packet-header bits: most significant first, 7 bits in a byte after 0xFF.
+class bit_reader {
+public:
+    bit_reader(const uint8_t* p, const uint8_t* end) : p_(p), end_(end) {}
+    int bit() {
+        if (n_ == 0) {
+            if (p_ == end_) throw truncated{};
+            n_ = last_ == 0xFF ? 7 : 8;
+            last_ = *p_++;
+        }
+        --n_;
+        return last_ >> n_ & 1;
+    }
+    uint32_t bits(int n) {
+        uint32_t v = 0;
+        while (n--)
+            v = v << 1 | static_cast<uint32_t>(bit());
+        return v;
+    }
+    // The end of the header: a final 0xFF is followed by a stuffed byte.
+    const uint8_t* finish() {
+        if (last_ == 0xFF) {
+            if (p_ == end_) throw truncated{};
+            ++p_;
+        }
+        return p_;
+    }
+
+private:
+    const uint8_t* p_;
+    const uint8_t* end_;
+    uint8_t last_ = 0;
+    int n_ = 0;
+};
+
+void cells(const rect& r, coords origin, coords exponent, coords& first, coords& count) {
+    if (r.empty()) {
+        first = count = {0, 0};
+        return;
+    }
+    const int64_t ny = int64_t{1} << exponent.y, nx = int64_t{1} << exponent.x;
+    first = {floor_div(r.pos.y - origin.y, ny), floor_div(r.pos.x - origin.x, nx)};
+    count = {ceil_div(r.end().y - origin.y, ny) - first.y,
+             ceil_div(r.end().x - origin.x, nx) - first.x};
+}
+
+int pass_count(bit_reader& br) {
+    if (!br.bit()) return 1;
+    if (!br.bit()) return 2;
+    uint32_t v = br.bits(2);
+    if (v != 3) return 3 + static_cast<int>(v);
+    v = br.bits(5);
+    if (v != 31) return 6 + static_cast<int>(v);
+    return 37 + static_cast<int>(br.bits(7));
+}
+
+int floor_log2(int v) {
+    int n = 0;
+    while (v > 1) {
+        v >>= 1;
+        ++n;
+    }
+    return n;
+}
+
+} // namespace
+
+tile_packets::tile_packets(tile_state& tile, std::vector<uint8_t> data)
+    : tile_(tile), data_(std::move(data)) {}
+
+tile_packets::precinct& tile_packets::precinct_at(int c, int r, int64_t p) {
+    resolution_blocks& rb = comps_[c][r];
+    auto found = rb.precincts.find(p);
+    if (found != rb.precincts.end()) return found->second;
+    precinct& pr = rb.precincts[p];
+    const resolution_state& rs = *rb.resolution;
+    const coords cell = {rs.first_precinct.y + p / rs.precinct_count.x,
+                         rs.first_precinct.x + p % rs.precinct_count.x};
+    const int shrink = r == 0 ? 0 : 1;
+    const coords e = {rs.precinct_exponent.y - shrink, rs.precinct_exponent.x - shrink};
+    for (band_blocks& bb : rb.bands) {
+        const subband_state& sb = *bb.band;
+        precinct_band pb;
+        const rect area = {{cell.y << e.y, cell.x << e.x}, {int64_t{1} << e.y, int64_t{1} << e.x}};
+        const rect clip = rect_intersect(area, sb.region);
+        cells(clip, sb.block_origin, {log2_exact(sb.block_size.y), log2_exact(sb.block_size.x)},
+              pb.first, pb.count);
+        pb.first = {pb.first.y - sb.first_block.y, pb.first.x - sb.first_block.x};
+        if (pb.count.y > 0 && pb.count.x > 0) {
+            pb.inclusion.init(pb.count.y, pb.count.x);
+            pb.zero_planes.init(pb.count.y, pb.count.x);
+        }
+        pr.bands.push_back(std::move(pb));
+    }
+    return pr;
+}
+
+bool tile_packets::read_packets() {
+    comps_.resize(tile_.components.size());
+    for (size_t c = 0; c < tile_.components.size(); ++c) {
+        const tile_component_state& tc = tile_.components[c];
+        for (const resolution_state& rs : tc.resolutions) {
+            resolution_blocks rb;
+            rb.resolution = &rs;
+            for (const subband_state& sb : rs.bands) {
+                band_blocks bb;
+                bb.band = &sb;
+                bb.blocks.resize(static_cast<size_t>(sb.block_count.y * sb.block_count.x));
+                rb.bands.push_back(std::move(bb));
+            }
+            comps_[c].push_back(std::move(rb));
+        }
+    }
+    if (tile_.packed_headers) {
+        uint8_t b;
+        while (tile_.packed_headers->get_byte(b))
+            packed_.push_back(b);
+    }
+    packet_position pos;
+    try {
+        progression_walker& walker = tile_ref(&tile_).walker();
+        while (walker.next(pos))
+            read_packet(pos);
+    } catch (truncated&) {
+        warning_report w;
+        w << "Code-stream data of tile " << tile_.index << " end before its last packet";
+        return false;
+    }
+    return true;
+}
+
+void tile_packets::read_packet(const packet_position& pos) {
+    resolution_blocks& rb = comps_[pos.component][pos.resolution];
+    precinct& pr = precinct_at(pos.component, pos.resolution, pos.precinct);
+    const int modes = tile_.components[pos.component].modes;
+    const uint8_t* const base = data_.data();
+    const size_t size = data_.size();
+    if (tile_.sop && at_ + 6 <= size && base[at_] == 0xFF && base[at_ + 1] == 0x91) at_ += 6;
+    const bool packed = tile_.packed_headers != nullptr;
+    bit_reader br = packed
+                        ? bit_reader(packed_.data() + packed_at_, packed_.data() + packed_.size())
+                        : bit_reader(base + at_, base + size);
+    // What the header gives each included block, applied once the header
+    // has been read whole.
+    struct piece {
+        code_block* block;
+        int passes;
+        int64_t length;
+        bool new_segment;
+    };
+    std::vector<piece> pieces;
+    if (br.bit()) {
+        for (size_t b = 0; b < rb.bands.size(); ++b) {
+            band_blocks& bb = rb.bands[b];
+            precinct_band& pb = pr.bands[b];
+            const int planes = bb.band->roi_magnitude_bits;
+            for (int64_t y = 0; y < pb.count.y; ++y)
+                for (int64_t x = 0; x < pb.count.x; ++x) {
+                    const int64_t leaf = y * pb.count.x + x;
+                    code_block& cb =
+                        bb.blocks[(pb.first.y + y) * bb.band->block_count.x + pb.first.x + x];
+                    const bool in =
+                        cb.included ? br.bit() != 0 : pb.inclusion.decode(br, leaf, pos.layer + 1);
+                    if (!in) continue;
+                    if (!cb.included) {
+                        int threshold = 1;
+                        while (!pb.zero_planes.decode(br, leaf, threshold))
+                            if (++threshold > 64)
+                                fail("Corrupt packet header: too many missing bit-planes");
+                        cb.missing = pb.zero_planes.value(leaf);
+                        cb.included = true;
+                    }
+                    const int n = pass_count(br);
+                    while (br.bit())
+                        if (++cb.lblock > 32)
+                            fail("Corrupt packet header: code-block length bits beyond 32");
+                    if (cb.missing > planes || cb.passes + n > 3 * (planes - cb.missing) - 2)
+                        fail(
+                            "Corrupt packet header: more coding passes than the code-block's "
+                            "bit-planes allow");
+                    // Split the new passes at the codeword segment boundaries.
+                    int done = cb.passes;
+                    int seg_start = -1, seg_passes = 0;
+                    if (!cb.segments.empty()) {
+                        seg_passes = cb.segments.back().passes;
+                        seg_start = cb.passes - seg_passes;
+                    }
+                    for (int left = n; left > 0;) {
+                        int room =
+                            seg_start < 0 ? 0 : segment_pass_limit(modes, seg_start) - seg_passes;
+                        const bool fresh = room <= 0;
+                        if (fresh) {
+                            seg_start = done;
+                            seg_passes = 0;
+                            room = segment_pass_limit(modes, done);
+                        }
+                        const int k = std::min(room, left);
+                        const int64_t length = br.bits(cb.lblock + floor_log2(k));
+                        pieces.push_back({&cb, k, length, fresh});
+                        seg_passes += k;
+                        done += k;
+                        left -= k;
+                    }
+                }
+        }
+    }
+    const uint8_t* end = br.finish();
+    const uint8_t* limit = packed ? packed_.data() + packed_.size() : base + size;
+    if (tile_.eph && end + 2 <= limit && end[0] == 0xFF && end[1] == 0x92) end += 2;
+    if (packed)
+        packed_at_ = static_cast<size_t>(end - packed_.data());
+    else
+        at_ = static_cast<size_t>(end - base);
+    bool short_data = false;
+    for (const piece& p : pieces) {
+        code_block& cb = *p.block;
+        const int64_t take = std::min<int64_t>(p.length, static_cast<int64_t>(size - at_));
+        if (p.new_segment) cb.segments.push_back({});
+        cb.segments.back().passes += p.passes;
+        cb.segments.back().length += take;
+        cb.passes += p.passes;
+        if (take > 0) cb.chunks.push_back({static_cast<int64_t>(at_), take});
+        at_ += static_cast<size_t>(take);
+        if (take < p.length) short_data = true;
+    }
+    if (short_data) throw truncated{};
+}
+
+} // namespace j2k
