@@ -37,7 +37,7 @@ void PrintPage(const MainWindowState& state, HDC printer) {
 // of zero or less, 1 when every call succeeded.
 int SpoolDocument(const MainWindowState& state, HDC printer, int copies) {
     WCHAR name[240];
-    wsprintfW(name, L"Vx print job [%.225s]", state.displayName);
+    wsprintfW(name, L"Vx print job [%.224s]", state.displayName);
     DOCINFOW doc = {};
     doc.cbSize = sizeof doc;
     doc.lpszDocName = name;
