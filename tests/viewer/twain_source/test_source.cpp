@@ -11,6 +11,7 @@
 //   grey4    4-bit grey (the viewer cannot take it)
 //   cancel   8-bit RGB, cancelled after the first half of the rows
 //   fail     8-bit RGB, failing after the first strip
+//   nomemory 8-bit RGB without memory transfers
 //   keepcount  8-bit RGB from a source that answers TWRC_CHECKSTATUS to a
 //            signed transfer count and takes only its own count (-1) back
 // Every kind but grey4 shows the pattern of PatternSample, 40 x 30 pixels,
@@ -30,7 +31,7 @@ constexpr TW_UINT32 kWidth = 40;
 constexpr TW_UINT32 kHeight = 30;
 constexpr TW_UINT32 kStripRows = 4;
 
-enum class Mode { Rgb8, Rgb16, BlackWhite, Grey4, Cancel, Fail, KeepCount };
+enum class Mode { Rgb8, Rgb16, BlackWhite, Grey4, Cancel, Fail, NoMemory, KeepCount };
 
 struct Source {
     Mode mode = Mode::Rgb8;
@@ -52,9 +53,10 @@ Mode ReadMode() {
     const struct {
         const char* name;
         Mode mode;
-    } modes[] = {{"rgb16", Mode::Rgb16}, {"bw", Mode::BlackWhite},
-                 {"grey4", Mode::Grey4}, {"cancel", Mode::Cancel},
-                 {"fail", Mode::Fail},   {"keepcount", Mode::KeepCount}};
+    } modes[] = {{"rgb16", Mode::Rgb16},        {"bw", Mode::BlackWhite},
+                 {"grey4", Mode::Grey4},        {"cancel", Mode::Cancel},
+                 {"fail", Mode::Fail},          {"nomemory", Mode::NoMemory},
+                 {"keepcount", Mode::KeepCount}};
     for (const auto& m : modes)
         if (std::strcmp(word, m.name) == 0) return m.mode;
     return Mode::Rgb8;
@@ -245,6 +247,7 @@ TW_UINT16 MemoryTransfer(TW_IMAGEMEMXFER* transfer) {
 }
 
 TW_UINT16 SetupMemory(TW_SETUPMEMXFER* setup) {
+    if (g_source.mode == Mode::NoMemory) return Fail(TWCC_BADPROTOCOL);
     const TW_UINT32 stripBytes = kStripRows * kWidth * 6;
     setup->MinBufSize = kWidth * 6;
     setup->MaxBufSize = stripBytes;
