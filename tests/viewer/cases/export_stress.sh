@@ -52,5 +52,10 @@ done
 
 vx_drive --timeout 60 wait-title "$list" 'Image */4? in *' >/dev/null || vx_fail "list title"
 vx_drive post "$list" 40760 >/dev/null
-vx_command 40018 'p00.jpg *'
+# The first image: refused silently while a reread still lists the folder.
+for ((i = 0; i < 100; i++)); do
+    vx_drive post class=Vx 40018 >/dev/null
+    vx_drive --timeout 1 wait-title class=Vx 'p00.jpg *' >/dev/null && break
+done
+vx_wait_title 'p00.jpg *' >/dev/null
 vx_viewer_close
