@@ -42,6 +42,8 @@ struct FaceFile {
 
 // Font lookups through fontconfig are slow and the same few faces are asked
 // for again and again: they are remembered, under one lock for fontconfig.
+// Names come from stored records too, so the memory is bounded.
+constexpr size_t kMaxRememberedFaces = 256;
 std::mutex g_fontconfigLock;
 std::map<std::tuple<std::string, int, bool>, FaceFile> g_faceFiles;
 
@@ -78,6 +80,7 @@ bool FindFace(const std::string& family, int weight, bool italic, FaceFile* out)
     FcPatternDestroy(match);
     if (!found) return false;
     try {
+        if (g_faceFiles.size() >= kMaxRememberedFaces) g_faceFiles.clear();
         g_faceFiles.emplace(key, face);
     } catch (const std::bad_alloc&) {}
     *out = face;
@@ -136,7 +139,7 @@ bool FreeTypeFont::Open(const ILLogFont& font) {
     if (cellAscent + cellDescent <= 0) return false;
     double em = 0;
     if (font.height < 0)
-        em = -double{font.height};
+        em = -static_cast<double>(font.height);
     else
         em = (font.height == 0 ? kDefaultCellHeight : font.height) * upem /
              (cellAscent + cellDescent);
@@ -144,7 +147,7 @@ bool FreeTypeFont::Open(const ILLogFont& font) {
     double emWidth = em;
     if (font.width != 0) {
         const double average = os2 && os2->xAvgCharWidth > 0 ? os2->xAvgCharWidth : upem / 2;
-        emWidth = std::abs(double{font.width}) * upem / average;
+        emWidth = std::abs(static_cast<double>(font.width)) * upem / average;
         if (emWidth > kMaxEmPixels) return false;
     }
     FT_Size_RequestRec request = {};
