@@ -10,7 +10,6 @@
 #include "imglib/convert/srgb.h"
 #include "imglib/ops/simd.h"
 
-typedef uint32_t ILUint4 __attribute__((vector_size(16)));
 typedef double ILDouble4 __attribute__((vector_size(32)));
 
 namespace illab {

@@ -225,8 +225,14 @@ ILResult FilterRows(const ILColorFilterParams* p, ILHandle* h, const ILImage* so
         }
         codec.StartRow(y);
         for (uint32_t x = 0; x < source->width; ++x) {
-            const T s[3] = {codec.Encode(bs[x], x), codec.Encode(gs[x], x), codec.Encode(rs[x], x)};
-            std::memcpy(out + uint64_t{x} * c * sizeof(T), s, sizeof s);
+            // One store per sample: a small array copied out whole would be
+            // read back across its separate stores, which stalls.
+            uint8_t* const o = out + uint64_t{x} * c * sizeof(T);
+            const T b = codec.Encode(bs[x], x), g = codec.Encode(gs[x], x),
+                    r = codec.Encode(rs[x], x);
+            std::memcpy(o, &b, sizeof b);
+            std::memcpy(o + sizeof(T), &g, sizeof g);
+            std::memcpy(o + 2 * sizeof(T), &r, sizeof r);
         }
         if (!ILProgress(h, y, source->height)) return IL_CANCELLED;
     }
