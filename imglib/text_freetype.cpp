@@ -136,7 +136,7 @@ bool FreeTypeFont::Open(const ILLogFont& font) {
     if (cellAscent + cellDescent <= 0) return false;
     double em = 0;
     if (font.height < 0)
-        em = -double{font.height};
+        em = -static_cast<double>(font.height);
     else
         em = (font.height == 0 ? kDefaultCellHeight : font.height) * upem /
              (cellAscent + cellDescent);
@@ -144,7 +144,7 @@ bool FreeTypeFont::Open(const ILLogFont& font) {
     double emWidth = em;
     if (font.width != 0) {
         const double average = os2 && os2->xAvgCharWidth > 0 ? os2->xAvgCharWidth : upem / 2;
-        emWidth = std::abs(double{font.width}) * upem / average;
+        emWidth = std::abs(static_cast<double>(font.width)) * upem / average;
         if (emWidth > kMaxEmPixels) return false;
     }
     FT_Size_RequestRec request = {};
