@@ -42,6 +42,8 @@ struct FaceFile {
 
 // Font lookups through fontconfig are slow and the same few faces are asked
 // for again and again: they are remembered, under one lock for fontconfig.
+// Names come from stored records too, so the memory is bounded.
+constexpr size_t kMaxRememberedFaces = 256;
 std::mutex g_fontconfigLock;
 std::map<std::tuple<std::string, int, bool>, FaceFile> g_faceFiles;
 
@@ -78,6 +80,7 @@ bool FindFace(const std::string& family, int weight, bool italic, FaceFile* out)
     FcPatternDestroy(match);
     if (!found) return false;
     try {
+        if (g_faceFiles.size() >= kMaxRememberedFaces) g_faceFiles.clear();
         g_faceFiles.emplace(key, face);
     } catch (const std::bad_alloc&) {}
     *out = face;

@@ -32,4 +32,3 @@ void UpdateExportThumbnails(int32_t thumbnailsUpdating);
 void CloseExportDialogs();
 // Repaints the open dialogs after a change of the interface style.
 void RedrawExportDialogs();
-bool IsExportRunning();

@@ -13,7 +13,8 @@
 # cases can run in parallel and start with no preferences.
 #
 # Failures read "have X, want Y". VX_KEEP_WINE_TEMP=1 keeps the case folder
-# (screenshots in out/, the viewer's output, the prefix) for a look.
+# (screenshots in out/, the viewer's output, the prefix) for a look;
+# VX_EXTRA_DEBUG adds Wine debug channels to the viewer's log (+psdrv).
 
 # shellcheck source=../wine/env.sh
 . "$(dirname "${BASH_SOURCE[0]}")/../wine/env.sh"
@@ -152,7 +153,7 @@ vx_viewer_start() {
     VX_RUNS=$((VX_RUNS + 1))
     VX_VIEWER_LOG="$VX_OUT/vx.$VX_RUNS.err"
     VX_TRACE_MARK=0
-    WINEDEBUG="-all,trace+text" timeout --kill-after=5 "$VX_WINE_TIMEOUT" \
+    WINEDEBUG="-all,trace+text${VX_EXTRA_DEBUG:+,$VX_EXTRA_DEBUG}" timeout --kill-after=5 "$VX_WINE_TIMEOUT" \
         "$VX_WINE_LOADER" "$VX_VIEWER" "$@" \
         </dev/null >"$VX_OUT/vx.$VX_RUNS.out" 2>"$VX_VIEWER_LOG" &
     VX_VIEWER_PID=$!
