@@ -304,6 +304,10 @@ void codestream_decoder::state::tile_row_from_stages(open_tile& t, int c, int32_
 
 codestream_decoder::codestream_decoder(codestream_ref cs) : s_(std::make_unique<state>(cs)) {
     s_->n = cs.component_count();
+    // Rows carry 32-bit integers: deeper samples would overflow the level
+    // shift.
+    for (int c = 0; c < s_->n; ++c)
+        if (cs.sample_precision(c) > 31) fail("Sample precision above 31 bits is not supported");
     cs.tile_index_range(s_->first, s_->count);
     s_->tile_row.assign(static_cast<size_t>(s_->n), s_->first.y - 1);
     s_->left.assign(static_cast<size_t>(s_->n), 0);

@@ -125,6 +125,19 @@ TEST(Decoder, SequentialSourcesDecodeAsRandomAccessOnes) {
     }
 }
 
+// Samples deeper than 31 bits (the standard allows 38) would overflow the
+// rows' 32-bit integers: such streams are refused, not decoded wrongly.
+TEST(Decoder, SamplesDeeperThan31BitsAreRefused) {
+    std::vector<uint8_t> bytes = vxtest::ReadBytes(conformance / "p0_01" / "p0_01.j2k");
+    if (bytes.empty()) GTEST_SKIP() << "no conformance corpus";
+    ASSERT_EQ(bytes[2] << 8 | bytes[3], 0xFF51);
+    bytes[4 + 38] = 31; // Ssiz of component 0: unsigned, 32 bits
+    j2ktest::kept_messages sink;
+    j2k::message_scope scope(&sink);
+    EXPECT_NE(j2ktest::failure_of([&] { decode_bytes(bytes); }).find("above 31 bits"),
+              std::string::npos);
+}
+
 } // namespace
 
 namespace {
