@@ -43,13 +43,6 @@ scan() {  # MODE [TITLE_GLOB]
     vx_command 40428 "${@:2}"
 }
 
-answer() {  # BUTTON (6 yes, 7 no)
-    local box
-    box=$(vx_drive wait "title=Vx Confirmation") || vx_fail "no question before acquiring"
-    vx_drive press "$box" "$1" >/dev/null
-    vx_drive wait-gone "$box" >/dev/null || vx_fail "the question stays"
-}
-
 vx_viewer_start "$(vx_dos_path "$VX_DATA/a.png")"
 vx_wait_title 'a.png *' >/dev/null
 
@@ -99,10 +92,10 @@ for ((i = 0; i < 100; i++)); do
 done
 vx_expect_eq "$(snapshots)" 1 "undo snapshots after an edit"
 scan rgb8
-answer 7
+vx_answer 7 "question before acquiring"
 vx_wait_title 'Acquired_004*' >/dev/null
 scan rgb8
-answer 6
+vx_answer 6 "question before acquiring"
 vx_wait_title 'Acquired_005*' >/dev/null
 vx_expect_copy rgb.png "scan over an edited image"
 vx_expect_eq "$(snapshots)" 0 "undo snapshots after acquiring over the edit"
