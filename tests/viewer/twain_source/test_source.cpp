@@ -8,6 +8,7 @@
 // source is opened or enabled:
 //   rgb8     8-bit RGB                    rgb16   16-bit RGB
 //   bw       1-bit, pixel flavour vanilla (0 is white: the viewer inverts)
+//   bwchocolate  1-bit, pixel flavour chocolate (0 is black: taken as sent)
 //   grey4    4-bit grey (the viewer cannot take it)
 //   cancel   8-bit RGB, cancelled after the first half of the rows
 //   fail     8-bit RGB, failing after the first strip
@@ -31,7 +32,7 @@ constexpr TW_UINT32 kWidth = 40;
 constexpr TW_UINT32 kHeight = 30;
 constexpr TW_UINT32 kStripRows = 4;
 
-enum class Mode { Rgb8, Rgb16, BlackWhite, Grey4, Cancel, Fail, NoMemory, KeepCount };
+enum class Mode { Rgb8, Rgb16, BlackWhite, Chocolate, Grey4, Cancel, Fail, NoMemory, KeepCount };
 
 struct Source {
     Mode mode = Mode::Rgb8;
@@ -53,10 +54,10 @@ Mode ReadMode() {
     const struct {
         const char* name;
         Mode mode;
-    } modes[] = {{"rgb16", Mode::Rgb16},        {"bw", Mode::BlackWhite},
-                 {"grey4", Mode::Grey4},        {"cancel", Mode::Cancel},
-                 {"fail", Mode::Fail},          {"nomemory", Mode::NoMemory},
-                 {"keepcount", Mode::KeepCount}};
+    } modes[] = {{"rgb16", Mode::Rgb16},           {"bw", Mode::BlackWhite},
+                 {"bwchocolate", Mode::Chocolate}, {"grey4", Mode::Grey4},
+                 {"cancel", Mode::Cancel},         {"fail", Mode::Fail},
+                 {"nomemory", Mode::NoMemory},     {"keepcount", Mode::KeepCount}};
     for (const auto& m : modes)
         if (std::strcmp(word, m.name) == 0) return m.mode;
     return Mode::Rgb8;
@@ -168,6 +169,7 @@ int BitsPerSample() {
         case Mode::Rgb16:
             return 16;
         case Mode::BlackWhite:
+        case Mode::Chocolate:
             return 1;
         case Mode::Grey4:
             return 4;
@@ -198,8 +200,10 @@ void WriteRow(BYTE* row, TW_UINT32 y) {
     const int bits = BitsPerSample();
     for (TW_UINT32 x = 0; x < kWidth; ++x) {
         if (bits == 1) {
-            // Vanilla: 0 is white.
-            if (!PatternWhite(x, y)) row[x / 8] |= static_cast<BYTE>(0x80 >> (x % 8));
+            // Vanilla: 0 is white; chocolate: 0 is black.
+            const bool one =
+                g_source.mode == Mode::Chocolate ? PatternWhite(x, y) : !PatternWhite(x, y);
+            if (one) row[x / 8] |= static_cast<BYTE>(0x80 >> (x % 8));
             continue;
         }
         if (bits == 4) {
