@@ -2,8 +2,9 @@
 # loaded by Wine's source manager as "sane.ds"): the Acquire submenu lists
 # it; 8-bit RGB, 16-bit RGB and black-and-white scans (of either pixel
 # flavour) arrive as "Acquired_00N" with the source's pattern (through Copy);
-# a scan the source cancels halfway keeps the rows it sent; a failing source, a kind the viewer
-# cannot take and a source without memory transfers show their boxes and
+# a scan the source cancels halfway keeps the rows it sent; a failing
+# source, a kind the viewer cannot take, a source without memory transfers
+# and one answering a code the transfer does not know show their boxes and
 # keep the shown image; acquiring over edits asks first, and once allowed
 # drops the undo snapshot; a source that answers TWRC_CHECKSTATUS to the
 # transfer count still scans.
@@ -77,7 +78,8 @@ scan cancel 'Acquired_005*'
 vx_expect_copy cancelled.png "cancelled scan"
 
 for failure in "fail:Failed to acquire image" "grey4:Unsupported image format" \
-    "nomemory:Data source does not support memory transfer"; do
+    "nomemory:Data source does not support memory transfer" \
+    "oddcode:Failed to acquire image"; do
     vx_mark
     scan "${failure%%:*}"
     vx_expect_box Error "" "${failure#*:}"

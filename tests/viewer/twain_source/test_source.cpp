@@ -13,6 +13,8 @@
 //   cancel   8-bit RGB, cancelled after the first half of the rows
 //   fail     8-bit RGB, failing after the first strip
 //   nomemory 8-bit RGB without memory transfers
+//   oddcode  8-bit RGB whose memory transfers answer TWRC_CHECKSTATUS and
+//            write nothing, for ever
 //   keepcount  8-bit RGB from a source that answers TWRC_CHECKSTATUS to a
 //            signed transfer count and takes only its own count (-1) back
 // Every kind but grey4 shows the pattern of PatternSample, 40 x 30 pixels,
@@ -32,7 +34,18 @@ constexpr TW_UINT32 kWidth = 40;
 constexpr TW_UINT32 kHeight = 30;
 constexpr TW_UINT32 kStripRows = 4;
 
-enum class Mode { Rgb8, Rgb16, BlackWhite, Chocolate, Grey4, Cancel, Fail, NoMemory, KeepCount };
+enum class Mode {
+    Rgb8,
+    Rgb16,
+    BlackWhite,
+    Chocolate,
+    Grey4,
+    Cancel,
+    Fail,
+    NoMemory,
+    OddCode,
+    KeepCount
+};
 
 struct Source {
     Mode mode = Mode::Rgb8;
@@ -54,10 +67,10 @@ Mode ReadMode() {
     const struct {
         const char* name;
         Mode mode;
-    } modes[] = {{"rgb16", Mode::Rgb16},           {"bw", Mode::BlackWhite},
-                 {"bwchocolate", Mode::Chocolate}, {"grey4", Mode::Grey4},
-                 {"cancel", Mode::Cancel},         {"fail", Mode::Fail},
-                 {"nomemory", Mode::NoMemory},     {"keepcount", Mode::KeepCount}};
+    } modes[] = {
+        {"rgb16", Mode::Rgb16},       {"bw", Mode::BlackWhite},   {"bwchocolate", Mode::Chocolate},
+        {"grey4", Mode::Grey4},       {"cancel", Mode::Cancel},   {"fail", Mode::Fail},
+        {"nomemory", Mode::NoMemory}, {"oddcode", Mode::OddCode}, {"keepcount", Mode::KeepCount}};
     for (const auto& m : modes)
         if (std::strcmp(word, m.name) == 0) return m.mode;
     return Mode::Rgb8;
@@ -231,6 +244,10 @@ TW_UINT16 MemoryTransfer(TW_IMAGEMEMXFER* transfer) {
     const TW_UINT32 stride = transfer->BytesPerRow;
     if (stride < rowBytes || !transfer->Memory.TheMem) return Fail(TWCC_BADVALUE);
     if (g_source.mode == Mode::Fail && g_source.nextRow > 0) return Fail(TWCC_OPERATIONERROR);
+    if (g_source.mode == Mode::OddCode) {
+        transfer->BytesWritten = 0;
+        return TWRC_CHECKSTATUS;
+    }
     if (g_source.mode == Mode::Cancel && g_source.nextRow >= kHeight / 2) return TWRC_CANCEL;
     TW_UINT32 rows = transfer->Memory.Length / stride;
     if (rows > kStripRows) rows = kStripRows;
