@@ -1,6 +1,7 @@
 #include "jpeg2000/decoder.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <deque>
 #include <map>
@@ -46,13 +47,13 @@ struct open_tile {
 // A row of the top stage to the component's samples: the DC level shift,
 // rounding on the irreversible path, and clamping to the precision.
 __attribute__((target_clones("avx2", "default"))) void emit_row(const sample_line& line,
-                                                               int precision, bool is_signed,
-                                                               int32_t* dst) {
+                                                                int precision, bool is_signed,
+                                                                int32_t* dst) {
     const int p = precision;
     const int32_t shift = is_signed ? 0 : int32_t{1} << (p - 1);
     const int32_t lo = is_signed ? -(int32_t{1} << (p - 1)) : 0;
-    const int32_t hi = is_signed ? (int32_t{1} << (p - 1)) - 1
-                                 : static_cast<int32_t>((int64_t{1} << p) - 1);
+    const int32_t hi =
+        is_signed ? (int32_t{1} << (p - 1)) - 1 : static_cast<int32_t>((int64_t{1} << p) - 1);
     const int64_t w = line.width;
     if (line.absolute) {
         const int32_t* src = line.samples<int32_t>();
@@ -106,8 +107,8 @@ struct codestream_decoder::state {
     int n = 0;
     coords first, count; // tiles meeting the region
     block_work work;
-    // Bodies of tile-parts read ahead of their tile.
-    std::map<int, std::vector<uint8_t>> data;
+    // Bodies of tile-parts met ahead of their tile.
+    std::map<int, tile_data> data;
     // Open tiles by tile row; per component its tile row and rows left there.
     std::map<int64_t, std::vector<std::unique_ptr<open_tile>>> rows;
     int64_t rows_opened = 0;
@@ -122,7 +123,7 @@ struct codestream_decoder::state {
 
     explicit state(codestream_ref c) : cs(c), s(*c.s_) {}
     bool read_tile_part();
-    std::vector<uint8_t> take_tile_data(int index);
+    tile_data take_tile_data(int index);
     rect tile_component_region(int64_t ty, int64_t tx, int c) const;
     void start_tile(open_tile& t, int64_t ty, int64_t tx);
     void open_tile_row(int64_t ty);
@@ -133,7 +134,17 @@ struct codestream_decoder::state {
 
 bool codestream_decoder::state::read_tile_part() {
     if (!s.read_tile_part_header()) return false;
-    std::vector<uint8_t>& d = data[s.current_tile];
+    tile_data& d = data[s.current_tile];
+    // A source that reads at any position keeps the body: only its place
+    // is noted.
+    codestream_source* source = s.in->source();
+    if (source->capabilities() & source_random_access) {
+        const int64_t at = s.in->consumed();
+        const int64_t length = s.in->skip(s.current_left < 0 ? INT64_MAX : s.current_left);
+        d.add_part(source, at, length);
+        if (s.current_left > 0) s.current_left = 0;
+        return true;
+    }
     uint8_t chunk[4096];
     int64_t left_bytes = s.current_left;
     while (left_bytes != 0) {
@@ -142,7 +153,7 @@ bool codestream_decoder::state::read_tile_part() {
                              : static_cast<int>(std::min<int64_t>(left_bytes, sizeof chunk));
         const int got = s.in->read(chunk, want);
         if (got <= 0) break;
-        d.insert(d.end(), chunk, chunk + got);
+        d.append(chunk, got);
         if (left_bytes > 0) left_bytes -= got;
     }
     if (s.current_left > 0) s.current_left = 0;
@@ -151,13 +162,13 @@ bool codestream_decoder::state::read_tile_part() {
 
 // The tile's tile-parts are read up to the last it announces (or to the end
 // of the data), keeping the bodies of other tiles met on the way.
-std::vector<uint8_t> codestream_decoder::state::take_tile_data(int index) {
+tile_data codestream_decoder::state::take_tile_data(int index) {
     for (;;) {
         const tile_state* t = s.tiles_live[static_cast<size_t>(index)].get();
         if (t && t->tnsot != 0 && t->tile_parts_read >= t->tnsot) break;
         if (!read_tile_part()) break;
     }
-    std::vector<uint8_t> d;
+    tile_data d;
     auto found = data.find(index);
     if (found != data.end()) {
         d = std::move(found->second);
@@ -198,12 +209,12 @@ void codestream_decoder::state::open_tile_row(int64_t ty) {
 
 void codestream_decoder::state::start_tile(open_tile& t, int64_t ty, int64_t tx) {
     const int index = static_cast<int>(ty * s.tiles.x + tx);
-    std::vector<uint8_t> d = take_tile_data(index);
+    tile_data d = take_tile_data(index);
     t.ref = cs.fetch_tile(static_cast<int>(ty), static_cast<int>(tx));
     tile_state& ts = *t.ref.t_;
     // A few bytes can declare a vast image of nothing: the samples are
     // bounded by the coded data before any work is done.
-    bytes += static_cast<int64_t>(d.size());
+    bytes += d.size();
     for (const rect& r : t.regions)
         samples += std::max<int64_t>(r.size.y, 0) * std::max<int64_t>(r.size.x, 0);
     if (samples > std::max<int64_t>(int64_t{1} << 24, 8192 * bytes) || samples > (int64_t{1} << 32))
@@ -293,6 +304,10 @@ void codestream_decoder::state::tile_row_from_stages(open_tile& t, int c, int32_
 
 codestream_decoder::codestream_decoder(codestream_ref cs) : s_(std::make_unique<state>(cs)) {
     s_->n = cs.component_count();
+    // Rows carry 32-bit integers: deeper samples would overflow the level
+    // shift.
+    for (int c = 0; c < s_->n; ++c)
+        if (cs.sample_precision(c) > 31) fail("Sample precision above 31 bits is not supported");
     cs.tile_index_range(s_->first, s_->count);
     s_->tile_row.assign(static_cast<size_t>(s_->n), s_->first.y - 1);
     s_->left.assign(static_cast<size_t>(s_->n), 0);

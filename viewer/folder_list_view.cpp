@@ -220,7 +220,7 @@ void OnFolderScanFinished(MainWindowState& state) {
     DragAcceptFiles(state.window, TRUE);
     // The loader was reset for the scan: the list may grow before the
     // refresh starts it again.
-    if (!IsExportRunning()) {
+    if (!IsListReadByExport()) {
         for (const std::u16string& saved : g_savedMeanwhile)
             AddSavedFile(saved);
         g_savedMeanwhile.clear();
@@ -243,7 +243,7 @@ void AddSavedFileToList(MainWindowState&, const WCHAR* path) {
 }
 
 void AddFilesSavedMeanwhile() {
-    if (g_scan || IsExportRunning() || g_savedMeanwhile.empty()) return;
+    if (g_scan || IsListReadByExport() || g_savedMeanwhile.empty()) return;
     // The thumbnail workers write the entries they claimed: the array
     // grows only while they are stopped.
     PauseThumbnails();

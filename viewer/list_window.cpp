@@ -651,6 +651,10 @@ void ResumeThumbnails() {
     if (g_list.loader) g_list.loader->Resume();
 }
 
+bool IsListReadByExport() {
+    return !g_list.menuEnabled;
+}
+
 void EnableListMenu(bool on) {
     g_list.menuEnabled = on;
     if (!g_list.window) return;

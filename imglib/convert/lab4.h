@@ -10,7 +10,6 @@
 #include "imglib/convert/srgb.h"
 #include "imglib/ops/simd.h"
 
-typedef uint32_t ILUint4 __attribute__((vector_size(16)));
 typedef double ILDouble4 __attribute__((vector_size(32)));
 
 namespace illab {
@@ -44,7 +43,10 @@ inline ILFloat4 F(ILFloat4 t) {
 
 inline ILFloat4 FInverse(ILFloat4 f) {
     const ILFloat4 cube = f * f * f;
-    return cube > kEpsilon ? cube : (f - kOffset) / kSlope;
+    const ILInt4 curve = cube > kEpsilon;
+    // Most groups lie wholly on the curve: the division is then not needed.
+    if (curve[0] & curve[1] & curve[2] & curve[3]) return cube;
+    return curve ? cube : (f - kOffset) / kSlope;
 }
 
 } // namespace illab

@@ -3,8 +3,9 @@
 // rows are mapped to the image's channels (JP2 channel definitions and palettes
 // applied as the file format defines them), scaled to 8 or 16 bits and
 // converted row by row.
-// Not handled: the Lab and Luv colour spaces, and up-sampling other than
-// nearest neighbour for sub-sampled components.
+// Sub-sampled components are widened by repeating their samples, each at the
+// canvas position it is coded for, as the standard's reference decodings are.
+// Not handled: the Lab and Luv colour spaces.
 #include <lcms2.h>
 
 #include <algorithm>

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <type_traits>
 #include <vector>
 
 #include <Imath/half.h>
@@ -121,8 +122,64 @@ struct CodecFloat {
     T Encode(float v, uint32_t) const { return v; }
 };
 
+// 8-bit colours recur from pixel to pixel and row to row: each result is
+// remembered under its colour in a direct-mapped table, and only the
+// colours not found there are filtered, four at a time.
+class ColourMemo {
+public:
+    bool Init() try {
+        entries_.assign(kEntries, Entry{kEmpty, 0, 0, 0});
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+
+    // keys[x] is pixel x's colour (B | G << 8 | R << 16); its decoded values
+    // in the planes become the filtered ones.
+    void FilterRow(const ILColorFilterParams* p, const uint32_t* keys, uint32_t width, float* rs,
+                   float* gs, float* bs) {
+        uint32_t misses[4];
+        uint32_t n = 0;
+        for (uint32_t x = 0; x < width; ++x) {
+            const Entry& e = entries_[Slot(keys[x])];
+            if (e.key == keys[x]) {
+                rs[x] = e.r, gs[x] = e.g, bs[x] = e.b;
+                continue;
+            }
+            misses[n++] = x;
+            if (n == 4) {
+                Filter(p, misses, n, keys, rs, gs, bs);
+                n = 0;
+            }
+        }
+        if (n) Filter(p, misses, n, keys, rs, gs, bs);
+    }
+
+private:
+    struct Entry {
+        uint32_t key;
+        float r, g, b;
+    };
+    static constexpr uint32_t kBits = 16, kEntries = 1u << kBits, kEmpty = 0xFFFFFFFFu;
+    static uint32_t Slot(uint32_t key) { return key * 2654435761u >> (32 - kBits); }
+
+    void Filter(const ILColorFilterParams* p, const uint32_t* xs, uint32_t n, const uint32_t* keys,
+                float* rs, float* gs, float* bs) {
+        ILFloat4 r = {}, g = {}, b = {};
+        for (uint32_t i = 0; i < n; ++i)
+            r[i] = rs[xs[i]], g[i] = gs[xs[i]], b[i] = bs[xs[i]];
+        FilterPixels4(p, &r, &g, &b);
+        for (uint32_t i = 0; i < n; ++i) {
+            rs[xs[i]] = r[i], gs[xs[i]] = g[i], bs[xs[i]] = b[i];
+            entries_[Slot(keys[xs[i]])] = Entry{keys[xs[i]], r[i], g[i], b[i]};
+        }
+    }
+
+    std::vector<Entry> entries_;
+};
+
 // Rows are decoded into planes of red, green and blue, filtered four pixels
-// at a time, and encoded back.
+// at a time (8-bit ones through the memo), and encoded back.
 template <typename Codec>
 ILResult FilterRows(const ILColorFilterParams* p, ILHandle* h, const ILImage* source,
                     ILImage* target) {
@@ -130,12 +187,17 @@ ILResult FilterRows(const ILColorFilterParams* p, ILHandle* h, const ILImage* so
     Codec codec;
     const uint32_t c = source->channels;
     const size_t padded = (size_t{source->width} + 3) & ~size_t{3};
+    constexpr bool kMemo = std::is_same_v<Codec, Codec8>;
     std::vector<float> planes;
+    std::vector<uint32_t> keys;
+    ColourMemo memo;
     try {
         planes.resize(3 * padded);
+        if (kMemo) keys.resize(padded);
     } catch (const std::bad_alloc&) {
         return ILReportOutOfMemory(h, 3 * padded * sizeof(float));
     }
+    if (kMemo && !memo.Init()) return ILReportOutOfMemory(h, uint64_t{16} << 16);
     float* const rs = planes.data();
     float* const gs = rs + padded;
     float* const bs = gs + padded;
@@ -148,18 +210,29 @@ ILResult FilterRows(const ILColorFilterParams* p, ILHandle* h, const ILImage* so
             bs[x] = codec.Decode(s[0]);
             gs[x] = codec.Decode(s[1]);
             rs[x] = codec.Decode(s[2]);
+            if constexpr (kMemo) keys[x] = s[0] | s[1] << 8 | uint32_t{s[2]} << 16;
         }
-        for (size_t x = 0; x < padded; x += 4) {
-            ILFloat4 r = ILLoad4(rs + x), g = ILLoad4(gs + x), b = ILLoad4(bs + x);
-            FilterPixels4(p, &r, &g, &b);
-            ILStore4(rs + x, r);
-            ILStore4(gs + x, g);
-            ILStore4(bs + x, b);
+        if constexpr (kMemo) {
+            memo.FilterRow(p, keys.data(), source->width, rs, gs, bs);
+        } else {
+            for (size_t x = 0; x < padded; x += 4) {
+                ILFloat4 r = ILLoad4(rs + x), g = ILLoad4(gs + x), b = ILLoad4(bs + x);
+                FilterPixels4(p, &r, &g, &b);
+                ILStore4(rs + x, r);
+                ILStore4(gs + x, g);
+                ILStore4(bs + x, b);
+            }
         }
         codec.StartRow(y);
         for (uint32_t x = 0; x < source->width; ++x) {
-            const T s[3] = {codec.Encode(bs[x], x), codec.Encode(gs[x], x), codec.Encode(rs[x], x)};
-            std::memcpy(out + uint64_t{x} * c * sizeof(T), s, sizeof s);
+            // One store per sample: a small array copied out whole would be
+            // read back across its separate stores, which stalls.
+            uint8_t* const o = out + uint64_t{x} * c * sizeof(T);
+            const T b = codec.Encode(bs[x], x), g = codec.Encode(gs[x], x),
+                    r = codec.Encode(rs[x], x);
+            std::memcpy(o, &b, sizeof b);
+            std::memcpy(o + sizeof(T), &g, sizeof g);
+            std::memcpy(o + 2 * sizeof(T), &r, sizeof r);
         }
         if (!ILProgress(h, y, source->height)) return IL_CANCELLED;
     }

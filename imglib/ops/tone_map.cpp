@@ -244,6 +244,33 @@ public:
         return c[0] + u * (c[1] + u * c[2]);
     }
 
+    // The curve over count values (a multiple of four) in place, four at a
+    // time; a group with a value the table does not cover goes one by one.
+    void Apply(float* v, size_t count) const {
+        if (t_->exponent == 1) return;
+        const ILFloat4 threshold = ILSplat4(t_->toeThreshold);
+        const auto first = static_cast<int32_t>(first_), end = static_cast<int32_t>(kBuckets);
+        for (size_t i = 0; i < count; i += 4) {
+            const ILFloat4 x = ILLoad4(v + i);
+            ILInt4 bits;
+            std::memcpy(&bits, &x, sizeof bits);
+            const ILInt4 bucket = bits >> 16; // negative for negative x
+            const ILInt4 table = (x > threshold) & (bucket >= first) & (bucket < end);
+            if (!(table[0] & table[1] & table[2] & table[3])) {
+                for (size_t k = 0; k < 4; ++k)
+                    v[i + k] = (*this)(v[i + k]);
+                continue;
+            }
+            const ILInt4 at = (bucket - first) * 3;
+            const float* c = coefficients_.get();
+            const ILFloat4 c0 = {c[at[0]], c[at[1]], c[at[2]], c[at[3]]};
+            const ILFloat4 c1 = {c[at[0] + 1], c[at[1] + 1], c[at[2] + 1], c[at[3] + 1]};
+            const ILFloat4 c2 = {c[at[0] + 2], c[at[1] + 2], c[at[2] + 2], c[at[3] + 2]};
+            const ILFloat4 u = __builtin_convertvector(bits & 0xFFFF, ILFloat4) * (1.0f / 65536);
+            ILStore4(v + i, c0 + u * (c1 + u * c2));
+        }
+    }
+
 private:
     static constexpr uint32_t kBuckets = 0x7F80; // every positive finite float
     double Curve(uint32_t bits) const {
@@ -269,25 +296,30 @@ struct Context {
     size_t padded; // the width rounded up to whole groups of four
 };
 
-// Per-kind linear input, already curved, and output of the colour path.
+// Per-kind linear input, curved by a table or (float) over the row's planes
+// afterwards, and output.
 struct Kind8 {
+    static constexpr bool kPlaneCurve = false;
     using T = uint8_t;
     static float In(const Context& c, T v) { return c.table[v]; }
     static T Out(float v, const ILSrgb8Encoder& e) { return e(v); }
 };
 struct Kind16 {
+    static constexpr bool kPlaneCurve = false;
     using T = uint16_t;
     static float In(const Context& c, T v) { return c.table[v]; }
     static T Out(float v, const ILSrgb8Encoder&) { return ILLinearToSrgb16(v); }
 };
 struct KindHalf {
+    static constexpr bool kPlaneCurve = false;
     using T = uint16_t;
     static float In(const Context& c, T v) { return c.table[v]; }
     static T Out(float v, const ILSrgb8Encoder&) { return half(v).bits(); }
 };
 struct KindFloat {
     using T = float;
-    static float In(const Context& c, T v) { return (*c.curve)(v); }
+    static constexpr bool kPlaneCurve = true; // In gives the sample, the curve follows
+    static float In(const Context&, T v) { return v; }
     static T Out(float v, const ILSrgb8Encoder&) { return v; }
 };
 
@@ -318,6 +350,11 @@ void ColourRow(const Context& c, const uint8_t* in, uint8_t* out, uint32_t width
         gs[x] = K::In(c, s[1]);
         bs[x] = K::In(c, s[bi]);
     }
+    if constexpr (K::kPlaneCurve) {
+        c.curve->Apply(rs, c.padded);
+        c.curve->Apply(gs, c.padded);
+        c.curve->Apply(bs, c.padded);
+    }
     const float black = c.t->black;
     const auto& m = c.m;
     for (size_t x = 0; x < c.padded; x += 4) {
@@ -328,11 +365,13 @@ void ColourRow(const Context& c, const uint8_t* in, uint8_t* out, uint32_t width
     }
     const RowEncoders d(y);
     for (uint32_t x = 0; x < width; ++x) {
-        T s[3];
-        s[ri] = K::Out(rs[x], d[x]);
-        s[1] = K::Out(gs[x], d[x]);
-        s[bi] = K::Out(bs[x], d[x]);
-        std::memcpy(out + uint64_t{x} * channels * sizeof(T), s, sizeof s);
+        // One store per sample: a small array copied out whole would be
+        // read back across its separate stores, which stalls.
+        uint8_t* const o = out + uint64_t{x} * channels * sizeof(T);
+        const T r = K::Out(rs[x], d[x]), g = K::Out(gs[x], d[x]), b = K::Out(bs[x], d[x]);
+        std::memcpy(o + ri * sizeof(T), &r, sizeof r);
+        std::memcpy(o + sizeof(T), &g, sizeof g);
+        std::memcpy(o + bi * sizeof(T), &b, sizeof b);
     }
 }
 
@@ -346,6 +385,7 @@ void GreyRow(const Context& c, const uint8_t* in, uint8_t* out, uint32_t width, 
         std::memcpy(&s, in + uint64_t{x} * channels * sizeof(T), sizeof s);
         vs[x] = K::In(c, s);
     }
+    if constexpr (K::kPlaneCurve) c.curve->Apply(vs, c.padded);
     const float exposure = c.t->exposure, black = c.t->black;
     for (size_t x = 0; x < c.padded; x += 4) {
         ILStore4(vs + x, ILLoad4(vs + x) * exposure + black);
