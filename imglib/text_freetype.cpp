@@ -31,6 +31,7 @@ namespace {
 // megabytes, and a stored action may ask for any height.
 constexpr double kMaxEmPixels = 2048;
 constexpr int32_t kDefaultCellHeight = 16;
+constexpr size_t kGlyphCacheBytes = size_t{32} << 20;
 // Synthesised italic: the platform slants by about 1 in 5.
 constexpr FT_Fixed kObliqueShear = 0x3333;
 
@@ -103,6 +104,7 @@ public:
     }
 
     bool Open(const ILLogFont& font);
+    // Valid until the next call.
     const Glyph& GlyphOf(char32_t c);
     int32_t Advance(char32_t c) { return GlyphOf(c).advance; }
 
@@ -118,6 +120,8 @@ private:
     bool oblique_ = false;
     FT_Pos embolden_ = 0; // 26.6 pixels
     Glyph missing_;       // when a glyph cannot be loaded
+    Glyph scratch_;       // the last glyph rendered past the cache's budget
+    size_t cachedBytes_ = 0;
     std::unordered_map<char32_t, Glyph> glyphs_;
 };
 
@@ -217,6 +221,14 @@ const Glyph& FreeTypeFont::GlyphOf(char32_t c) {
                              : row[x];
         }
     }
+    // Past the budget a glyph is rendered for this use only: very large
+    // fonts would otherwise keep hundreds of megabytes of glyphs.
+    const size_t bytes = glyph.coverage.size() + sizeof glyph;
+    if (cachedBytes_ + bytes > kGlyphCacheBytes) {
+        scratch_ = std::move(glyph);
+        return scratch_;
+    }
+    cachedBytes_ += bytes;
     return glyphs_.emplace(c, std::move(glyph)).first->second;
 }
 
