@@ -143,11 +143,16 @@ bool FreeTypeFont::Open(const ILLogFont& font) {
     }
     if (cellAscent + cellDescent <= 0) return false;
     double em = 0;
-    if (font.height < 0)
+    // Both heights give a whole number of pixels to the em. For a cell the
+    // platform rounds slightly down: measured against its drawing, the em is
+    // floor(cell x em units / cell units + 0.44), and the line height that
+    // follows may then be a pixel off the cell asked for.
+    if (font.height < 0) {
         em = -static_cast<double>(font.height);
-    else
-        em = (font.height == 0 ? kDefaultCellHeight : font.height) * upem /
-             (cellAscent + cellDescent);
+    } else {
+        const double cell = font.height == 0 ? kDefaultCellHeight : font.height;
+        em = std::max(1.0, std::floor(cell * upem / (cellAscent + cellDescent) + 0.44));
+    }
     if (em > kMaxEmPixels) return false;
     double emWidth = em;
     if (font.width != 0) {
@@ -194,6 +199,14 @@ const Glyph& FreeTypeFont::GlyphOf(char32_t c) {
     if (const auto found = glyphs_.find(c); found != glyphs_.end()) return found->second;
     Glyph glyph;
     const FT_UInt index = FT_Get_Char_Index(face_, c);
+    // Glyphs advance as in grey rendering even when drawn in black and
+    // white, as the platform places them; the monochrome hinting would move
+    // the pen by other whole pixels.
+    FT_Pos greyAdvance = 0;
+    if (mono_) {
+        if (FT_Load_Glyph(face_, index, FT_LOAD_TARGET_NORMAL) != 0) return missing_;
+        greyAdvance = face_->glyph->advance.x;
+    }
     const FT_Int32 load = mono_ ? FT_LOAD_TARGET_MONO : FT_LOAD_TARGET_NORMAL;
     if (FT_Load_Glyph(face_, index, load) != 0) return missing_;
     FT_GlyphSlot slot = face_->glyph;
@@ -204,7 +217,8 @@ const Glyph& FreeTypeFont::GlyphOf(char32_t c) {
             FT_Outline_Transform(&slot->outline, &shear);
         }
     }
-    glyph.advance = static_cast<int32_t>((slot->advance.x + embolden_ + 32) >> 6);
+    glyph.advance =
+        static_cast<int32_t>(((mono_ ? greyAdvance : slot->advance.x) + embolden_ + 32) >> 6);
     if (FT_Render_Glyph(slot, mono_ ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) == 0) {
         const FT_Bitmap& bitmap = slot->bitmap;
         glyph.left = slot->bitmap_left;
