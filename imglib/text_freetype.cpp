@@ -92,7 +92,8 @@ bool FindFace(const std::string& family, int weight, bool italic, FaceFile* out)
 struct Glyph {
     int32_t left = 0, top = 0; // of the bitmap from the pen on the baseline
     int32_t width = 0, rows = 0;
-    int32_t advance = 0;
+    int32_t advance = 0;           // for measuring and placing lines
+    int32_t drawAdvance = 0;       // the pen's step while drawing
     std::vector<uint8_t> coverage; // 0..255, width x rows
 };
 
@@ -219,6 +220,7 @@ const Glyph& FreeTypeFont::GlyphOf(char32_t c) {
     }
     glyph.advance =
         static_cast<int32_t>(((mono_ ? greyAdvance : slot->advance.x) + embolden_ + 32) >> 6);
+    glyph.drawAdvance = static_cast<int32_t>((slot->advance.x + embolden_ + 32) >> 6);
     if (FT_Render_Glyph(slot, mono_ ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) == 0) {
         const FT_Bitmap& bitmap = slot->bitmap;
         glyph.left = slot->bitmap_left;
@@ -353,9 +355,9 @@ bool DrawFreeTypeText(ILGdiSurface& s, ILRect* rect, std::u16string_view text,
             const Glyph& g = font->GlyphOf(cell.c);
             DrawGlyph(s, g, pen, baseline, clip, color);
             if (cell.underline)
-                FillBar(s, pen, pen + g.advance, baseline + font->underlineOffset,
+                FillBar(s, pen, pen + g.drawAdvance, baseline + font->underlineOffset,
                         baseline + font->underlineOffset + font->underlineThickness, clip, color);
-            pen += g.advance;
+            pen += g.drawAdvance;
         }
         if (font->underline)
             FillBar(s, line.x, pen, baseline + font->underlineOffset,

@@ -54,6 +54,8 @@ const Case kCases[] = {
     {"bold", "Liberation Sans", -24, 700, 0, 0, 0, kPlain, u"Bold words here"},
     {"italic", "Liberation Serif", -24, 400, 1, 0, 0, kPlain, u"Italic serif line"},
     {"mono", "Liberation Mono", -20, 400, 0, 0, 3, kPlain, u"Monochrome mono face", 0, true},
+    {"monosans", "Liberation Sans", -18, 400, 0, 0, 3, kPlain,
+     u"Sphinx of black quartz, judge my vow", 0, true},
     {"lines", "Liberation Sans", -20, 400, 0, 0, 0, kPlain, u"one\r\ntwo longer\rthree\nfour"},
     {"centre", "Liberation Sans", -20, 400, 0, 0, 0, kPlain | IL_DT_CENTER, u"short\nmuch longer"},
     {"right", "Liberation Sans", -20, 400, 0, 0, 0, kPlain | IL_DT_RIGHT, u"short\nmuch longer"},
