@@ -31,6 +31,7 @@ namespace {
 // megabytes, and a stored action may ask for any height.
 constexpr double kMaxEmPixels = 2048;
 constexpr int32_t kDefaultCellHeight = 16;
+constexpr size_t kGlyphCacheBytes = size_t{32} << 20;
 // Synthesised italic: the platform slants by about 1 in 5.
 constexpr FT_Fixed kObliqueShear = 0x3333;
 
@@ -91,7 +92,8 @@ bool FindFace(const std::string& family, int weight, bool italic, FaceFile* out)
 struct Glyph {
     int32_t left = 0, top = 0; // of the bitmap from the pen on the baseline
     int32_t width = 0, rows = 0;
-    int32_t advance = 0;
+    int32_t advance = 0;           // for measuring and placing lines
+    int32_t drawAdvance = 0;       // the pen's step while drawing
     std::vector<uint8_t> coverage; // 0..255, width x rows
 };
 
@@ -103,6 +105,7 @@ public:
     }
 
     bool Open(const ILLogFont& font);
+    // Valid until the next call.
     const Glyph& GlyphOf(char32_t c);
     int32_t Advance(char32_t c) { return GlyphOf(c).advance; }
 
@@ -118,6 +121,8 @@ private:
     bool oblique_ = false;
     FT_Pos embolden_ = 0; // 26.6 pixels
     Glyph missing_;       // when a glyph cannot be loaded
+    Glyph scratch_;       // the last glyph rendered past the cache's budget
+    size_t cachedBytes_ = 0;
     std::unordered_map<char32_t, Glyph> glyphs_;
 };
 
@@ -139,11 +144,16 @@ bool FreeTypeFont::Open(const ILLogFont& font) {
     }
     if (cellAscent + cellDescent <= 0) return false;
     double em = 0;
-    if (font.height < 0)
+    // Both heights give a whole number of pixels to the em. For a cell the
+    // platform rounds slightly down: measured against its drawing, the em is
+    // floor(cell x em units / cell units + 0.44), and the line height that
+    // follows may then be a pixel off the cell asked for.
+    if (font.height < 0) {
         em = -static_cast<double>(font.height);
-    else
-        em = (font.height == 0 ? kDefaultCellHeight : font.height) * upem /
-             (cellAscent + cellDescent);
+    } else {
+        const double cell = font.height == 0 ? kDefaultCellHeight : font.height;
+        em = std::max(1.0, std::floor(cell * upem / (cellAscent + cellDescent) + 0.44));
+    }
     if (em > kMaxEmPixels) return false;
     double emWidth = em;
     if (font.width != 0) {
@@ -190,6 +200,14 @@ const Glyph& FreeTypeFont::GlyphOf(char32_t c) {
     if (const auto found = glyphs_.find(c); found != glyphs_.end()) return found->second;
     Glyph glyph;
     const FT_UInt index = FT_Get_Char_Index(face_, c);
+    // Glyphs advance as in grey rendering even when drawn in black and
+    // white, as the platform places them; the monochrome hinting would move
+    // the pen by other whole pixels.
+    FT_Pos greyAdvance = 0;
+    if (mono_) {
+        if (FT_Load_Glyph(face_, index, FT_LOAD_TARGET_NORMAL) != 0) return missing_;
+        greyAdvance = face_->glyph->advance.x;
+    }
     const FT_Int32 load = mono_ ? FT_LOAD_TARGET_MONO : FT_LOAD_TARGET_NORMAL;
     if (FT_Load_Glyph(face_, index, load) != 0) return missing_;
     FT_GlyphSlot slot = face_->glyph;
@@ -200,7 +218,9 @@ const Glyph& FreeTypeFont::GlyphOf(char32_t c) {
             FT_Outline_Transform(&slot->outline, &shear);
         }
     }
-    glyph.advance = static_cast<int32_t>((slot->advance.x + embolden_ + 32) >> 6);
+    glyph.advance =
+        static_cast<int32_t>(((mono_ ? greyAdvance : slot->advance.x) + embolden_ + 32) >> 6);
+    glyph.drawAdvance = static_cast<int32_t>((slot->advance.x + embolden_ + 32) >> 6);
     if (FT_Render_Glyph(slot, mono_ ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) == 0) {
         const FT_Bitmap& bitmap = slot->bitmap;
         glyph.left = slot->bitmap_left;
@@ -217,6 +237,14 @@ const Glyph& FreeTypeFont::GlyphOf(char32_t c) {
                              : row[x];
         }
     }
+    // Past the budget a glyph is rendered for this use only: very large
+    // fonts would otherwise keep hundreds of megabytes of glyphs.
+    const size_t bytes = glyph.coverage.size() + sizeof glyph;
+    if (cachedBytes_ + bytes > kGlyphCacheBytes) {
+        scratch_ = std::move(glyph);
+        return scratch_;
+    }
+    cachedBytes_ += bytes;
     return glyphs_.emplace(c, std::move(glyph)).first->second;
 }
 
@@ -327,9 +355,9 @@ bool DrawFreeTypeText(ILGdiSurface& s, ILRect* rect, std::u16string_view text,
             const Glyph& g = font->GlyphOf(cell.c);
             DrawGlyph(s, g, pen, baseline, clip, color);
             if (cell.underline)
-                FillBar(s, pen, pen + g.advance, baseline + font->underlineOffset,
+                FillBar(s, pen, pen + g.drawAdvance, baseline + font->underlineOffset,
                         baseline + font->underlineOffset + font->underlineThickness, clip, color);
-            pen += g.advance;
+            pen += g.drawAdvance;
         }
         if (font->underline)
             FillBar(s, line.x, pen, baseline + font->underlineOffset,

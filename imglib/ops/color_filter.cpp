@@ -127,8 +127,13 @@ struct CodecFloat {
 // colours not found there are filtered, four at a time.
 class ColourMemo {
 public:
-    bool Init() try {
-        entries_.assign(kEntries, Entry{kEmpty, 0, 0, 0});
+    // A table of up to 2^18 entries (4 MB, which still fits a processor's
+    // caches; larger ones measured slower), no larger than the image needs.
+    bool Init(uint64_t pixels) try {
+        bits_ = 10;
+        while (bits_ < kMaxBits && (uint64_t{1} << bits_) < pixels)
+            ++bits_;
+        entries_.assign(size_t{1} << bits_, Entry{kEmpty, 0, 0, 0});
         return true;
     } catch (const std::bad_alloc&) {
         return false;
@@ -160,8 +165,8 @@ private:
         uint32_t key;
         float r, g, b;
     };
-    static constexpr uint32_t kBits = 16, kEntries = 1u << kBits, kEmpty = 0xFFFFFFFFu;
-    static uint32_t Slot(uint32_t key) { return key * 2654435761u >> (32 - kBits); }
+    static constexpr uint32_t kMaxBits = 18, kEmpty = 0xFFFFFFFFu;
+    uint32_t Slot(uint32_t key) const { return key * 2654435761u >> (32 - bits_); }
 
     void Filter(const ILColorFilterParams* p, const uint32_t* xs, uint32_t n, const uint32_t* keys,
                 float* rs, float* gs, float* bs) {
@@ -175,6 +180,7 @@ private:
         }
     }
 
+    uint32_t bits_ = 10;
     std::vector<Entry> entries_;
 };
 
@@ -197,7 +203,8 @@ ILResult FilterRows(const ILColorFilterParams* p, ILHandle* h, const ILImage* so
     } catch (const std::bad_alloc&) {
         return ILReportOutOfMemory(h, 3 * padded * sizeof(float));
     }
-    if (kMemo && !memo.Init()) return ILReportOutOfMemory(h, uint64_t{16} << 16);
+    if (kMemo && !memo.Init(uint64_t{source->width} * source->height))
+        return ILReportOutOfMemory(h, uint64_t{16} << 18);
     float* const rs = planes.data();
     float* const gs = rs + padded;
     float* const bs = gs + padded;

@@ -41,27 +41,57 @@ void PlaceBlock(const WriteTextParams& p, int64_t W, int64_t H, int64_t bw, int6
     *y = (row == 0 ? 0 : row == 1 ? (H - bh) / 2 : H - bh) - p.offsetY;
 }
 
-// The surface pixel under box pixel (c, r), for the orientation.
-inline const uint8_t* SurfacePixel(const ILGdiSurface& s, uint8_t orientation, int64_t column,
-                                   int64_t row) {
-    int64_t sx = column, sy = row;
+// The part of the whole surface (the block and its margin, full width x
+// full height) that a surface holds: what the box reads, and for a blurred
+// effect the blur's reach around it. Text far larger than the image then
+// costs no more than the box, and the pixels read are those the whole
+// surface would give (glyphs sit on whole pixels; the blur's window stays
+// inside).
+struct Window {
+    int64_t fullWidth, fullHeight;
+    int64_t left, top, width, height;
+};
+
+// Whole-surface coordinates of box pixel (c, r), for the orientation.
+inline void ToSurface(const Window& w, uint8_t orientation, int64_t c, int64_t r, int64_t* sx,
+                      int64_t* sy) {
     switch (orientation) {
         case 1:
-            sx = row;
-            sy = int64_t{s.height} - 1 - column;
+            *sx = r, *sy = w.fullHeight - 1 - c;
             break;
         case 2:
-            sx = int64_t{s.width} - 1 - column;
-            sy = int64_t{s.height} - 1 - row;
+            *sx = w.fullWidth - 1 - c, *sy = w.fullHeight - 1 - r;
             break;
         case 3:
-            sx = int64_t{s.width} - 1 - row;
-            sy = column;
+            *sx = w.fullWidth - 1 - r, *sy = c;
             break;
         default:
+            *sx = c, *sy = r;
             break;
     }
-    return s.bits + sy * s.stride + sx * 3;
+}
+
+// The window over box columns [c0, c0 + width) and rows [r0, r0 + height),
+// grown by reach and clipped to the whole surface.
+Window WindowOf(int64_t fullWidth, int64_t fullHeight, uint8_t orientation, int64_t c0, int64_t r0,
+                int64_t width, int64_t height, int64_t reach) {
+    Window w = {fullWidth, fullHeight, 0, 0, 0, 0};
+    int64_t x0, y0, x1, y1;
+    ToSurface(w, orientation, c0, r0, &x0, &y0);
+    ToSurface(w, orientation, c0 + width - 1, r0 + height - 1, &x1, &y1);
+    w.left = std::max<int64_t>(std::min(x0, x1) - reach, 0);
+    w.top = std::max<int64_t>(std::min(y0, y1) - reach, 0);
+    w.width = std::min(std::max(x0, x1) + reach + 1, fullWidth) - w.left;
+    w.height = std::min(std::max(y0, y1) + reach + 1, fullHeight) - w.top;
+    return w;
+}
+
+// The surface pixel under box pixel (c, r).
+inline const uint8_t* SurfacePixel(const ILGdiSurface& s, const Window& w, uint8_t orientation,
+                                   int64_t c, int64_t r) {
+    int64_t sx, sy;
+    ToSurface(w, orientation, c, r, &sx, &sy);
+    return s.bits + (sy - w.top) * s.stride + (sx - w.left) * 3;
 }
 
 // The effect offset on the surface, for the orientation.
@@ -83,13 +113,15 @@ void EffectOffset(const WriteTextParams& p, int32_t* ex, int32_t* ey) {
     }
 }
 
-bool DrawBlock(ILGdiSurface& s, int64_t tw, int64_t th, int64_t m, int32_t dx, int32_t dy,
-               std::u16string_view text, uint32_t align) {
-    if (!s.Resize(static_cast<uint32_t>(tw + 2 * m), static_cast<uint32_t>(th + 2 * m)))
-        return false;
+// Draws the block into the rectangle (m, m, tw + m, th + m) of the whole
+// surface moved by (dx, dy), on the window's part of it.
+bool DrawBlock(ILGdiSurface& s, const Window& w, int64_t tw, int64_t th, int64_t m, int32_t dx,
+               int32_t dy, std::u16string_view text, uint32_t align) {
+    if (!s.Resize(static_cast<uint32_t>(w.width), static_cast<uint32_t>(w.height))) return false;
     s.Clear();
-    ILRect rect = {static_cast<int32_t>(m + dx), static_cast<int32_t>(m + dy),
-                   static_cast<int32_t>(tw + m + dx), static_cast<int32_t>(th + m + dy)};
+    const int64_t x = m + dx - w.left, y = m + dy - w.top;
+    ILRect rect = {static_cast<int32_t>(x), static_cast<int32_t>(y), static_cast<int32_t>(x + tw),
+                   static_cast<int32_t>(y + th)};
     // A text that draws nothing (only line breaks) leaves the surface black.
     s.DrawText(&rect, text, align | kDrawFlags);
     return true;
@@ -140,14 +172,20 @@ ILResult ILWriteText(ILHandle* h, ILImage* image, const WriteTextParams* params,
     const Box box = {left, top, right - left, bottom - top};
     const int64_t clipLeft = left - (x - m), clipTop = top - (y - m);
 
-    // The surfaces are a 32-bit section each.
-    if (tw + 2 * m > UINT32_MAX || th + 2 * m > UINT32_MAX) return IL_OUT_OF_MEMORY;
-    if (!DrawBlock(textSurface.s, tw, th, m, 0, 0, chars, align)) return IL_OUT_OF_MEMORY;
+    // Rectangles on the surfaces are 32-bit.
+    if (tw + 2 * m > INT32_MAX || th + 2 * m > INT32_MAX) return IL_OUT_OF_MEMORY;
+    const Window textWindow = WindowOf(tw + 2 * m, th + 2 * m, p.orientation, clipLeft, clipTop,
+                                       box.width, box.height, 0);
+    const Window effectWindow = WindowOf(tw + 2 * m, th + 2 * m, p.orientation, clipLeft, clipTop,
+                                         box.width, box.height, p.blur);
+    if (!DrawBlock(textSurface.s, textWindow, tw, th, m, 0, 0, chars, align))
+        return IL_OUT_OF_MEMORY;
     if (e != 0) {
         if (!effectSurface.s.CreateWithFont(p.font)) return IL_FAILED;
         int32_t ex = 0, ey = 0;
         EffectOffset(p, &ex, &ey);
-        if (!DrawBlock(effectSurface.s, tw, th, m, ex, ey, chars, align)) return IL_OUT_OF_MEMORY;
+        if (!DrawBlock(effectSurface.s, effectWindow, tw, th, m, ex, ey, chars, align))
+            return IL_OUT_OF_MEMORY;
         if (p.blur != 0) {
             ILImage view;
             ILInitImage(&view);
@@ -188,16 +226,16 @@ ILResult ILWriteText(ILHandle* h, ILImage* image, const WriteTextParams* params,
         float* px = row.get();
         for (int64_t col = 0; col < box.width; ++col, px += c) {
             if (e != 0) {
-                const float s = Coverage(
-                    SurfacePixel(effectSurface.s, p.orientation, clipLeft + col, clipTop + r));
+                const float s = Coverage(SurfacePixel(effectSurface.s, effectWindow, p.orientation,
+                                                      clipLeft + col, clipTop + r));
                 if (s != 0) {
                     const float w = std::pow(s, 1.4f) * e;
                     for (int k = 0; k < 3; ++k)
                         px[k] = e > 0 ? (1 - w) * px[k] + w : (1 + w) * px[k];
                 }
             }
-            const float k =
-                Coverage(SurfacePixel(textSurface.s, p.orientation, clipLeft + col, clipTop + r));
+            const float k = Coverage(SurfacePixel(textSurface.s, textWindow, p.orientation,
+                                                  clipLeft + col, clipTop + r));
             if (k == 0) continue;
             const float a = std::pow(k, 2.2f) * color.a;
             px[0] = a * color.b + (1 - a) * px[0];

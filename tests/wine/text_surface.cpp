@@ -54,6 +54,8 @@ const Case kCases[] = {
     {"bold", "Liberation Sans", -24, 700, 0, 0, 0, kPlain, u"Bold words here"},
     {"italic", "Liberation Serif", -24, 400, 1, 0, 0, kPlain, u"Italic serif line"},
     {"mono", "Liberation Mono", -20, 400, 0, 0, 3, kPlain, u"Monochrome mono face", 0, true},
+    {"monosans", "Liberation Sans", -18, 400, 0, 0, 3, kPlain,
+     u"Sphinx of black quartz, judge my vow", 0, true},
     {"lines", "Liberation Sans", -20, 400, 0, 0, 0, kPlain, u"one\r\ntwo longer\rthree\nfour"},
     {"centre", "Liberation Sans", -20, 400, 0, 0, 0, kPlain | IL_DT_CENTER, u"short\nmuch longer"},
     {"right", "Liberation Sans", -20, 400, 0, 0, 0, kPlain | IL_DT_RIGHT, u"short\nmuch longer"},
@@ -181,6 +183,32 @@ int main() {
                     alike ? "alike" : "DIFFERENT");
         if (!alike) status = 1;
     }
+    // Every size from 6 to 72 pixels, as em and as cell, regular and bold,
+    // in the three faces: the extents within a pixel.
+    int sizes = 0, different = 0;
+    for (const char* face : {"Liberation Sans", "Liberation Serif", "Liberation Mono"})
+        for (int32_t px = 6; px <= 72; ++px)
+            for (const int32_t height : {-px, px})
+                for (const int32_t weight : {400, 700}) {
+                    const Case c = {"sweep", face,   height,
+                                    weight,  0,      0,
+                                    0,       kPlain, u"Sphinx of black quartz, judge my vow"};
+                    ILRect byGdi, byBuiltin;
+                    ILSetTextRasterizer(gdi);
+                    const bool gdiOk = Measure(c, &byGdi);
+                    ILSetTextRasterizer(nullptr);
+                    const bool builtinOk = Measure(c, &byBuiltin);
+                    ++sizes;
+                    if (gdiOk && builtinOk && std::abs(byGdi.right - byBuiltin.right) <= 1 &&
+                        std::abs(byGdi.bottom - byBuiltin.bottom) <= 1)
+                        continue;
+                    ++different;
+                    std::printf("sweep %s %d %d gdi %s builtin %s DIFFERENT\n", face, height,
+                                weight, gdiOk ? Edges(byGdi).c_str() : "failed",
+                                builtinOk ? Edges(byBuiltin).c_str() : "failed");
+                }
+    std::printf("sweep %d sizes, %d different\n", sizes, different);
+    if (different) status = 1;
     ILSetTextRasterizer(gdi);
     std::fflush(stdout);
     ILDestroyHandle(h);

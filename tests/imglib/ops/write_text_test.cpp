@@ -120,6 +120,20 @@ TEST_F(WriteTextTest, TextOutsideTheImageChangesNothing) {
     EXPECT_EQ(ILWriteText(h(), &image, &p, nullptr), IL_OK);
 }
 
+// The surfaces hold only what the image shows: a block whose whole surface
+// would pass the 4 GB a section can have still writes its visible part.
+TEST_F(WriteTextTest, TextFarLargerThanTheImageWritesItsVisiblePart) {
+    Image image(200, 100, IL_BGR8);
+    Fill(image, 0);
+    WriteTextParams p = Params(-2000);
+    p.offsetY = 800; // rows 800 to 900 of the block: the first M's left stem
+    p.effect = 1;
+    p.blur = 2;
+    const std::u16string text(600, u'M'); // about 1,000,000 x 2,300 pixels
+    ASSERT_EQ(ILWriteText(h(), &image, &p, text.c_str()), IL_OK);
+    EXPECT_FALSE(InkOf(image).Empty());
+}
+
 TEST_F(WriteTextTest, AnchorsPlaceTheBlockAndOffsetsMoveItRightAndUp) {
     const char16_t* text = u"Anchor\nText";
     const uint32_t W = 301, H = 201;
