@@ -78,25 +78,18 @@ void AcquireFromSource(MainWindowState& state, int index) {
 // A failed transfer leaves the current image as it was: the scan went into
 // an image of its own.
 void OnTwainResult(MainWindowState& state, int code) {
-    switch (code) {
-        case TWAIN_IMAGE_DONE:
-        case TWAIN_IMAGE_CANCELLED:
-            OnTwainImageAcquired(state);
-            return;
-        case TWAIN_FAILED:
-            ShowTwainError(state, "Failed to acquire image");
-            break;
-        case TWAIN_UNSUPPORTED:
-            ShowTwainError(state, "Unsupported image format");
-            break;
-        case TWAIN_OUT_OF_MEMORY:
-            ShowTwainError(state, "Out of memory");
-            break;
-        case TWAIN_NO_MEMORY_TRANSFER:
-            ShowTwainError(state, "Data source does not support memory transfer");
-            break;
-        default:
-            return;
+    if (code == TWAIN_IMAGE_DONE || code == TWAIN_IMAGE_CANCELLED) {
+        OnTwainImageAcquired(state);
+        return;
     }
+    // The texts of codes 3 to 6.
+    constexpr const char* kFailures[] = {
+        "Failed to acquire image",
+        "Unsupported image format",
+        "Out of memory",
+        "Data source does not support memory transfer",
+    };
+    if (code < TWAIN_FAILED || code > TWAIN_NO_MEMORY_TRANSFER) return;
+    ShowTwainError(state, kFailures[code - TWAIN_FAILED]);
     CloseTwainSourceUnlessUI();
 }

@@ -620,3 +620,9 @@ void RedrawExportDialogs() {
                      RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
     });
 }
+
+bool IsExportRunning() {
+    bool running = false;
+    ForEachDialog([&](const ExportDialog& d) { running = running || d.running; });
+    return running;
+}

@@ -226,7 +226,8 @@ void FillAcquiredFacts(const TW_IMAGEINFO& info, uint32_t colorType) {
 // Memory transfers into the image until the source ends the image. Answers
 // the source's last code: TWRC_XFERDONE, TWRC_CANCEL, or TWRC_FAILURE for
 // every other end (a failure, an unknown code, a source that writes more
-// than it was given or stops making progress).
+// than it was given or stops making progress). A cancelled image keeps the
+// rows received, and the rest is made black.
 TW_UINT16 ReceiveRows(ILImage& image, TW_UINT32 preferredSize) {
     const uint64_t total = static_cast<uint64_t>(image.stride) * image.height;
     uint64_t received = 0;
@@ -244,7 +245,10 @@ TW_UINT16 ReceiveRows(ILImage& image, TW_UINT32 preferredSize) {
         const TW_UINT16 result = g_twain.lastResult;
         if (result != TWRC_SUCCESS && result != TWRC_XFERDONE && result != TWRC_CANCEL)
             return TWRC_FAILURE;
-        if (result == TWRC_CANCEL) return result;
+        if (result == TWRC_CANCEL) {
+            std::memset(image.data + received, 0, static_cast<size_t>(total - received));
+            return result;
+        }
         if (transfer.BytesWritten > transfer.Memory.Length) return TWRC_FAILURE;
         received += transfer.BytesWritten;
         if (result == TWRC_XFERDONE) return result;
@@ -281,8 +285,6 @@ bool TransferTwainImage(MainWindowState& state, const TW_IMAGEINFO& info) {
         FailTransfer(state, TWAIN_OUT_OF_MEMORY);
         return false;
     }
-    // Rows a cancelled scan never sent stay black.
-    std::memset(image.data, 0, static_cast<size_t>(image.stride) * image.height);
     const TW_UINT32 preferred = setup.Preferred > 0 ? setup.Preferred : setup.MaxBufSize;
     const TW_UINT16 end = ReceiveRows(image, preferred > 0 ? preferred : 65536);
     if (end == TWRC_FAILURE) {

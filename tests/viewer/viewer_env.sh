@@ -330,6 +330,16 @@ vx_expect_box() {
     vx_fail "'Vx $kind' box: want a text starting with '$prefix'${*:+ and holding: $*}"
 }
 
+# vx_answer BUTTON WHAT: waits for the "Vx Confirmation" box and answers it
+# with its button (6 yes, 7 no, 2 cancel); WHAT names the question in the
+# failures.
+vx_answer() {
+    local box
+    box=$(vx_drive wait "title=Vx Confirmation") || vx_fail "no $2"
+    vx_drive press "$box" "$1" >/dev/null || vx_fail "cannot answer the $2"
+    vx_drive wait-gone "$box" >/dev/null || vx_fail "the $2 stays"
+}
+
 # vx_expect_copy REFERENCE WHAT: copies the shown image until it equals
 # $VX_DATA/REFERENCE (the commands before it are handled some time after they
 # were sent).

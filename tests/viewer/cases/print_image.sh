@@ -69,6 +69,13 @@ chmod 1777 "$VX_CUPS_DIR/spool/tmp"
 cupsd -f -c "$VX_CUPS_DIR/root/cupsd.conf" -s "$VX_CUPS_DIR/root/cups-files.conf" \
     </dev/null >"$VX_OUT/cupsd.out" 2>&1 &
 VX_CUPS_PID=$!
+# A case killed before its trap runs would leave the server behind: a
+# watchdog ends it once this shell is gone.
+(
+    while kill -0 $$ 2>/dev/null; do sleep 1; done
+    kill "$VX_CUPS_PID" 2>/dev/null
+    rm -f "/etc/cups/cups-pdf-$VX_CUPS_INSTANCE.conf"
+) </dev/null >/dev/null 2>&1 &
 export CUPS_SERVER="$VX_CUPS_DIR/cups.sock"
 for ((i = 0; i < 100; i++)); do
     [ -S "$CUPS_SERVER" ] && lpstat -r >/dev/null 2>&1 && break

@@ -17,10 +17,7 @@ save_as() {  # ROW NAME
 }
 
 answer() {  # BUTTON (6 yes, 7 no)
-    local box
-    box=$(vx_drive wait "title=Vx Confirmation") || vx_fail "no question"
-    vx_drive press "$box" "$1" >/dev/null
-    vx_drive wait-gone "$box" >/dev/null || vx_fail "the question stays"
+    vx_answer "$1" question
 }
 
 vx_viewer_start "$(vx_dos_path "$VX_DATA/a.png")"

@@ -1,9 +1,10 @@
 # Acquiring from the project's test data source (tests/viewer/twain_source,
 # loaded by Wine's source manager as "sane.ds"): the Acquire submenu lists
-# it; 8-bit RGB, 16-bit RGB and black-and-white scans arrive as
-# "Acquired_00N" with the source's pattern (through Copy); a scan the source
-# cancels halfway keeps the rows it sent; a failing source, a kind the viewer
-# cannot take and a source without memory transfers show their boxes and
+# it; 8-bit RGB, 16-bit RGB and black-and-white scans (of either pixel
+# flavour) arrive as "Acquired_00N" with the source's pattern (through Copy);
+# a scan the source cancels halfway keeps the rows it sent; a failing
+# source, a kind the viewer cannot take, a source without memory transfers
+# and one answering a code the transfer does not know show their boxes and
 # keep the shown image; acquiring over edits asks first, and once allowed
 # drops the undo snapshot; a source that answers TWRC_CHECKSTATUS to the
 # transfer count still scans.
@@ -43,13 +44,6 @@ scan() {  # MODE [TITLE_GLOB]
     vx_command 40428 "${@:2}"
 }
 
-answer() {  # BUTTON (6 yes, 7 no)
-    local box
-    box=$(vx_drive wait "title=Vx Confirmation") || vx_fail "no question before acquiring"
-    vx_drive press "$box" "$1" >/dev/null
-    vx_drive wait-gone "$box" >/dev/null || vx_fail "the question stays"
-}
-
 vx_viewer_start "$(vx_dos_path "$VX_DATA/a.png")"
 vx_wait_title 'a.png *' >/dev/null
 
@@ -78,16 +72,19 @@ scan rgb16 'Acquired_002*'
 vx_expect_copy rgb.png "16-bit RGB scan"
 scan bw 'Acquired_003*'
 vx_expect_copy checks.png "black-and-white scan of vanilla flavour"
-scan cancel 'Acquired_004*'
+scan bwchocolate 'Acquired_004*'
+vx_expect_copy checks.png "black-and-white scan of chocolate flavour"
+scan cancel 'Acquired_005*'
 vx_expect_copy cancelled.png "cancelled scan"
 
 for failure in "fail:Failed to acquire image" "grey4:Unsupported image format" \
-    "nomemory:Data source does not support memory transfer"; do
+    "nomemory:Data source does not support memory transfer" \
+    "oddcode:Failed to acquire image"; do
     vx_mark
     scan "${failure%%:*}"
     vx_expect_box Error "" "${failure#*:}"
 done
-vx_wait_title 'Acquired_004*' >/dev/null
+vx_wait_title 'Acquired_005*' >/dev/null
 vx_expect_copy cancelled.png "after the failed scans"
 
 # An edit writes the undo snapshot; acquiring over it asks first.
@@ -99,14 +96,14 @@ for ((i = 0; i < 100; i++)); do
 done
 vx_expect_eq "$(snapshots)" 1 "undo snapshots after an edit"
 scan rgb8
-answer 7
-vx_wait_title 'Acquired_004*' >/dev/null
-scan rgb8
-answer 6
+vx_answer 7 "question before acquiring"
 vx_wait_title 'Acquired_005*' >/dev/null
+scan rgb8
+vx_answer 6 "question before acquiring"
+vx_wait_title 'Acquired_006*' >/dev/null
 vx_expect_copy rgb.png "scan over an edited image"
 vx_expect_eq "$(snapshots)" 0 "undo snapshots after acquiring over the edit"
 # A source that keeps its own transfer count gets it set back.
-scan keepcount 'Acquired_006*'
+scan keepcount 'Acquired_007*'
 vx_expect_copy rgb.png "scan from a source that keeps its count"
 vx_viewer_close

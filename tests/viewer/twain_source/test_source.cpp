@@ -8,10 +8,13 @@
 // source is opened or enabled:
 //   rgb8     8-bit RGB                    rgb16   16-bit RGB
 //   bw       1-bit, pixel flavour vanilla (0 is white: the viewer inverts)
+//   bwchocolate  1-bit, pixel flavour chocolate (0 is black: taken as sent)
 //   grey4    4-bit grey (the viewer cannot take it)
 //   cancel   8-bit RGB, cancelled after the first half of the rows
 //   fail     8-bit RGB, failing after the first strip
 //   nomemory 8-bit RGB without memory transfers
+//   oddcode  8-bit RGB whose memory transfers answer TWRC_CHECKSTATUS and
+//            write nothing, for ever
 //   keepcount  8-bit RGB from a source that answers TWRC_CHECKSTATUS to a
 //            signed transfer count and takes only its own count (-1) back
 // Every kind but grey4 shows the pattern of PatternSample, 40 x 30 pixels,
@@ -31,7 +34,18 @@ constexpr TW_UINT32 kWidth = 40;
 constexpr TW_UINT32 kHeight = 30;
 constexpr TW_UINT32 kStripRows = 4;
 
-enum class Mode { Rgb8, Rgb16, BlackWhite, Grey4, Cancel, Fail, NoMemory, KeepCount };
+enum class Mode {
+    Rgb8,
+    Rgb16,
+    BlackWhite,
+    Chocolate,
+    Grey4,
+    Cancel,
+    Fail,
+    NoMemory,
+    OddCode,
+    KeepCount
+};
 
 struct Source {
     Mode mode = Mode::Rgb8;
@@ -53,10 +67,10 @@ Mode ReadMode() {
     const struct {
         const char* name;
         Mode mode;
-    } modes[] = {{"rgb16", Mode::Rgb16},        {"bw", Mode::BlackWhite},
-                 {"grey4", Mode::Grey4},        {"cancel", Mode::Cancel},
-                 {"fail", Mode::Fail},          {"nomemory", Mode::NoMemory},
-                 {"keepcount", Mode::KeepCount}};
+    } modes[] = {
+        {"rgb16", Mode::Rgb16},       {"bw", Mode::BlackWhite},   {"bwchocolate", Mode::Chocolate},
+        {"grey4", Mode::Grey4},       {"cancel", Mode::Cancel},   {"fail", Mode::Fail},
+        {"nomemory", Mode::NoMemory}, {"oddcode", Mode::OddCode}, {"keepcount", Mode::KeepCount}};
     for (const auto& m : modes)
         if (std::strcmp(word, m.name) == 0) return m.mode;
     return Mode::Rgb8;
@@ -168,6 +182,7 @@ int BitsPerSample() {
         case Mode::Rgb16:
             return 16;
         case Mode::BlackWhite:
+        case Mode::Chocolate:
             return 1;
         case Mode::Grey4:
             return 4;
@@ -198,8 +213,10 @@ void WriteRow(BYTE* row, TW_UINT32 y) {
     const int bits = BitsPerSample();
     for (TW_UINT32 x = 0; x < kWidth; ++x) {
         if (bits == 1) {
-            // Vanilla: 0 is white.
-            if (!PatternWhite(x, y)) row[x / 8] |= static_cast<BYTE>(0x80 >> (x % 8));
+            // Vanilla: 0 is white; chocolate: 0 is black.
+            const bool one =
+                g_source.mode == Mode::Chocolate ? PatternWhite(x, y) : !PatternWhite(x, y);
+            if (one) row[x / 8] |= static_cast<BYTE>(0x80 >> (x % 8));
             continue;
         }
         if (bits == 4) {
@@ -227,6 +244,10 @@ TW_UINT16 MemoryTransfer(TW_IMAGEMEMXFER* transfer) {
     const TW_UINT32 stride = transfer->BytesPerRow;
     if (stride < rowBytes || !transfer->Memory.TheMem) return Fail(TWCC_BADVALUE);
     if (g_source.mode == Mode::Fail && g_source.nextRow > 0) return Fail(TWCC_OPERATIONERROR);
+    if (g_source.mode == Mode::OddCode) {
+        transfer->BytesWritten = 0;
+        return TWRC_CHECKSTATUS;
+    }
     if (g_source.mode == Mode::Cancel && g_source.nextRow >= kHeight / 2) return TWRC_CANCEL;
     TW_UINT32 rows = transfer->Memory.Length / stride;
     if (rows > kStripRows) rows = kStripRows;
