@@ -366,6 +366,8 @@ void ConvertLine(const Planes& p, const Lut& lut, uint32_t i, uint8_t* first, in
 ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     ILFileReader file;
     if (const ILResult opened = file.Open(h, path, info); opened != IL_OK) return opened;
+    // The whole file is held while it is decoded.
+    if (const ILResult budget = ILCheckImageBudget(h, file.size); budget != IL_OK) return budget;
     std::vector<uint8_t> bytes(file.size);
     if (file.Read(bytes.data(), bytes.size()) != bytes.size()) return ILReportReadFailed(h);
     file.Close();
