@@ -127,7 +127,7 @@ struct codestream_decoder::state {
     rect tile_component_region(int64_t ty, int64_t tx, int c) const;
     void start_tile(open_tile& t, int64_t ty, int64_t tx);
     void open_tile_row(int64_t ty);
-    void done_with(int64_t ty, int c);
+    void done_with(int64_t ty);
     void tile_row_of(open_tile& t, int c, int32_t* out);
     void tile_row_from_stages(open_tile& t, int c, int32_t* dst);
 };
@@ -243,8 +243,7 @@ void codestream_decoder::state::start_tile(open_tile& t, int64_t ty, int64_t tx)
 
 // Component c has taken its last row of tile row ty: tiles no component
 // needs any more go.
-void codestream_decoder::state::done_with(int64_t ty, int c) {
-    (void)c;
+void codestream_decoder::state::done_with(int64_t ty) {
     auto found = rows.find(ty);
     if (found == rows.end()) return;
     bool any = false;
@@ -334,7 +333,7 @@ void codestream_decoder::next_row(int c, int32_t* out) {
     }
     for (std::unique_ptr<open_tile>& t : st.rows[ty])
         if (t) st.tile_row_of(*t, c, out);
-    if (--left == 0) st.done_with(ty, c);
+    if (--left == 0) st.done_with(ty);
 }
 
 void codestream_decoder::for_each_row(const std::function<void(int c, int64_t k)>& due) {
