@@ -24,6 +24,7 @@
 #include "imglib/memory_owner.h"
 #include "imglib/metadata/info.h"
 #include "imglib/pixel_type.h"
+#include "jpeg2000/block_pool.h"
 #include "jpeg2000/codestream.h"
 #include "jpeg2000/decoder.h"
 #include "jpeg2000/jp2_file.h"
@@ -258,6 +259,8 @@ ILResult Decode(ILHandle* h, handle_sink& sink, int kind, j2k::codestream_source
     j2k::codestream_decoder decoder(cs);
     // A damaged tile is reported and left out; the others load.
     decoder.skip_damaged_tiles();
+    // The caller's thread decodes its share of each row of code-blocks.
+    decoder.set_workers(j2k::block_pool::default_workers() - 1);
 
     if (ILReallocImage(image, width, height, target, nullptr) != IL_OK)
         return ILReportOutOfMemory(h, bytes);
