@@ -1,6 +1,7 @@
 // The JPEG 2000 decoder under libFuzzer: a JP2 file or a raw code-stream,
-// decoded whole (packets, code-blocks, transforms). Messages go to a sink
-// that drops them.
+// decoded whole (packets, code-blocks, transforms), then again row by row as
+// the loader pulls it, damaged tiles skipped. Messages go to a sink that
+// drops them.
 #include <cstddef>
 #include <cstdint>
 
@@ -17,21 +18,42 @@ struct null_sink : j2k::message_sink {
     void warning(std::string_view) override {}
 };
 
+void decode_rows(j2k::codestream_source& source) {
+    j2k::codestream_ref cs = j2k::codestream_ref::create_input(&source);
+    struct disposer {
+        j2k::codestream_ref& cs;
+        ~disposer() { cs.dispose(); }
+    } guard{cs};
+    j2k::codestream_decoder decoder(cs);
+    decoder.skip_damaged_tiles();
+    const j2k::rect canvas = cs.canvas();
+    for (int64_t y = canvas.pos.y; y < canvas.end().y; ++y)
+        decoder.seek_canvas_row(y);
+}
+
+template <typename Source>
+void decode_both(std::span<const uint8_t> bytes) {
+    try {
+        Source whole(bytes);
+        j2k::codestream_decoder::decode(whole);
+    } catch (const j2k::failure&) {
+    } catch (const std::bad_alloc&) {}
+    try {
+        Source rows(bytes);
+        decode_rows(rows);
+    } catch (const j2k::failure&) {
+    } catch (const std::bad_alloc&) {}
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     null_sink sink;
     j2k::message_scope scope(&sink);
-    try {
-        std::span<const uint8_t> bytes(data, size);
-        if (size >= 6 && data[4] == 0x6A && data[5] == 0x50) {
-            j2k::boxed_file_reader jp2(bytes);
-            j2k::codestream_decoder::decode(jp2);
-        } else {
-            j2k::memory_codestream_source source(bytes);
-            j2k::codestream_decoder::decode(source);
-        }
-    } catch (const j2k::failure&) {
-    } catch (const std::bad_alloc&) {}
+    const std::span<const uint8_t> bytes(data, size);
+    if (size >= 6 && data[4] == 0x6A && data[5] == 0x50)
+        decode_both<j2k::boxed_file_reader>(bytes);
+    else
+        decode_both<j2k::memory_codestream_source>(bytes);
     return 0;
 }

@@ -22,7 +22,6 @@ int segment_pass_limit(int modes, int first) {
 namespace {
 
 constexpr uint32_t col_visited = 1u << 16, col_refined = 1u << 20;
-constexpr uint32_t col_sig_rows = 0x1E; // bits 1 to 4: the stripe's own rows
 
 // The significance context labels by a 9-bit neighbourhood: bits 0 to 2 the
 // column on the left (rows r - 1, r, r + 1), 3 to 5 the sample's own column,
@@ -95,19 +94,26 @@ void block_decoder::significance_pass(int bit_position) {
         // Full stripes with the row count a constant: the rows unrolled,
         // every shift by a constant.
         auto stripe = [&](auto rows) {
+            const uint32_t row_mask = (1u << rows) - 1;
             uint32_t left = col[-1], own = col[0];
             for (int x = 0; x < width; ++x, ++col, ++s0) {
                 const uint32_t right = col[1];
-                // Nothing to code where no row has a significant neighbour, or
-                // every row is significant already.
-                if (((left | own | right) & 0x3F) && (own & col_sig_rows) != col_sig_rows) {
-                    for (int r = 0; r < rows; ++r) {
-                        if (own & (1u << (r + 1))) continue;
+                // The rows to code: insignificant with a significant
+                // neighbour, walked as a mask (a row turning significant
+                // gives the next one a neighbour).
+                const uint32_t beside = left | right;
+                const uint32_t near_rows = (beside | (beside >> 1) | (beside >> 2)) & row_mask;
+                uint32_t todo = (near_rows | own | (own >> 2)) & ~(own >> 1) & row_mask;
+                if (todo) {
+                    do {
+                        const int r = __builtin_ctz(todo);
                         const uint32_t n = neighbourhood(left, own, right, r);
-                        if (!n) continue;
                         const int bit = raw ? rawd.bit() : mq.decode(cx[zc[n]]);
                         own |= col_visited << r;
-                        if (!bit) continue;
+                        if (!bit) {
+                            todo &= todo - 1;
+                            continue;
+                        }
                         int neg;
                         if constexpr (raw) {
                             neg = rawd.bit();
@@ -118,7 +124,9 @@ void block_decoder::significance_pass(int bit_position) {
                         s0[r * width] = one | half | (static_cast<uint32_t>(neg) << 31);
                         mark_significant<causal>(own, col, stride, r, static_cast<uint32_t>(neg),
                                                  above, below);
-                    }
+                        todo = (near_rows | own | (own >> 2)) & ~(own >> 1) & row_mask &
+                               (~0u << (r + 1));
+                    } while (todo);
                     *col = own;
                 }
                 left = own;
@@ -211,8 +219,10 @@ void block_decoder::cleanup_pass(int bit_position) {
                                              below);
                     ++r;
                 }
-                for (; r < rows; ++r) {
-                    if ((own & (1u << (r + 1))) || (own & (col_visited << r))) continue;
+                // The rows from r on that are neither significant nor visited.
+                uint32_t todo = ~((own >> 1) | (own >> 16)) & ((1u << rows) - 1) & (~0u << r);
+                for (; todo; todo &= todo - 1) {
+                    r = __builtin_ctz(todo);
                     if (!mq.decode(cx[zc[neighbourhood(left, own, right, r)]])) continue;
                     const int sc = sign_context(left, own, right, r);
                     const int neg = mq.decode(cx[ctx_sign + (sc >> 1)]) ^ (sc & 1);

@@ -6,6 +6,7 @@
 #include <deque>
 #include <map>
 
+#include "jpeg2000/block_row_workers.h"
 #include "jpeg2000/codestream_state.h"
 #include "jpeg2000/line_stages.h"
 #include "jpeg2000/messages.h"
@@ -107,6 +108,7 @@ struct codestream_decoder::state {
     int n = 0;
     coords first, count; // tiles meeting the region
     block_work work;
+    std::unique_ptr<block_row_workers> workers;
     // Bodies of tile-parts met ahead of their tile.
     std::map<int, tile_data> data;
     // Open tiles by tile row; per component its tile row and rows left there.
@@ -127,7 +129,7 @@ struct codestream_decoder::state {
     rect tile_component_region(int64_t ty, int64_t tx, int c) const;
     void start_tile(open_tile& t, int64_t ty, int64_t tx);
     void open_tile_row(int64_t ty);
-    void done_with(int64_t ty, int c);
+    void done_with(int64_t ty);
     void tile_row_of(open_tile& t, int c, int32_t* out);
     void tile_row_from_stages(open_tile& t, int c, int32_t* dst);
 };
@@ -226,7 +228,7 @@ void codestream_decoder::state::start_tile(open_tile& t, int64_t ty, int64_t tx)
     if (t.ycc && (n < 3 || tc[1].region != tc[0].region || tc[2].region != tc[0].region ||
                   tc[1].reversible != tc[0].reversible || tc[2].reversible != tc[0].reversible))
         fail("The colour transform joins components of different sizes or paths");
-    const tile_sources from{*t.packets, work, t.pool};
+    const tile_sources from{*t.packets, work, t.pool, workers.get()};
     t.lines.resize(static_cast<size_t>(n));
     t.waiting.resize(static_cast<size_t>(n));
     for (int c = 0; c < n; ++c) {
@@ -243,8 +245,7 @@ void codestream_decoder::state::start_tile(open_tile& t, int64_t ty, int64_t tx)
 
 // Component c has taken its last row of tile row ty: tiles no component
 // needs any more go.
-void codestream_decoder::state::done_with(int64_t ty, int c) {
-    (void)c;
+void codestream_decoder::state::done_with(int64_t ty) {
     auto found = rows.find(ty);
     if (found == rows.end()) return;
     bool any = false;
@@ -334,7 +335,7 @@ void codestream_decoder::next_row(int c, int32_t* out) {
     }
     for (std::unique_ptr<open_tile>& t : st.rows[ty])
         if (t) st.tile_row_of(*t, c, out);
-    if (--left == 0) st.done_with(ty, c);
+    if (--left == 0) st.done_with(ty);
 }
 
 void codestream_decoder::for_each_row(const std::function<void(int c, int64_t k)>& due) {
@@ -373,6 +374,10 @@ void codestream_decoder::seek_canvas_row(int64_t y) {
 
 const int32_t* codestream_decoder::row(int c) const {
     return s_->current[static_cast<size_t>(c)].data();
+}
+
+void codestream_decoder::set_workers(int workers) {
+    s_->workers = workers > 0 ? std::make_unique<block_row_workers>(workers) : nullptr;
 }
 
 void codestream_decoder::skip_damaged_tiles() {

@@ -50,6 +50,9 @@ public:
     void seek_canvas_row(int64_t y);
     const int32_t* row(int c) const;
     bool complete() const;
+    // Code-blocks decode on this many worker threads besides the caller's
+    // (none by default); the samples are the same.
+    void set_workers(int workers);
     // From now on a tile whose data fail to decode is reported (its error
     // goes to the message sink) and shows as zero samples, and the other
     // tiles go on; damaged() then answers true.

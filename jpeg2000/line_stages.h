@@ -24,19 +24,23 @@ public:
     virtual void produce_line(sample_line& line) = 0;
 };
 
-// What the subband stages of a tile share: the block decoder and its
-// scratch arrays (one stage decodes at a time).
+// A block decoder and its scratch arrays: the caller's, shared by the
+// subband stages of a tile (one stage decodes at a time), and one per worker.
 struct block_work {
     block_decoder decoder;
     std::vector<uint32_t> samples;
-    std::vector<uint8_t> bytes;
+    // The caller's only: the bytes of each block of the row being decoded.
+    std::vector<std::vector<uint8_t>> block_bytes;
 };
+
+class block_row_workers;
 
 // The stages' view of a tile's coded data.
 struct tile_sources {
     const tile_packets& packets;
     block_work& work;
     sample_pool& pool;
+    block_row_workers* workers; // none: every block on the caller's thread
 };
 
 std::unique_ptr<line_stage> create_subband_decoding_stage(const subband_state& band,

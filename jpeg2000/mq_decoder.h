@@ -36,40 +36,35 @@ public:
         a_ = 0x8000;
     }
 
+    // The interval choice and the conditional exchange are data the branch
+    // predictor cannot learn (near-even contexts dominate lossless data):
+    // both are selected without branches, only the renormalisation loops.
     int decode(mq_context& cx) {
         const mq_state_entry& e = mq_states[static_cast<uint8_t>(cx)];
         const uint32_t qe = e.qe;
-        int d = static_cast<uint8_t>(cx) & 1;
+        const int mps = static_cast<uint8_t>(cx) & 1;
         a_ -= qe;
-        if ((c_ >> 16) < qe) {
-            if (a_ < qe) {
-                cx = static_cast<mq_context>(e.next_mps);
-            } else {
-                d ^= 1;
-                cx = static_cast<mq_context>(e.next_lps);
-            }
-            a_ = qe;
-        } else {
-            c_ -= qe << 16;
-            if (a_ & 0x8000) return d;
-            if (a_ < qe) {
-                d ^= 1;
-                cx = static_cast<mq_context>(e.next_lps);
-            } else {
-                cx = static_cast<mq_context>(e.next_mps);
+        const bool lps_interval = (c_ >> 16) < qe;
+        const bool renormalise = lps_interval || !(a_ & 0x8000);
+        // The conditional exchange: the smaller subinterval is the MPS's.
+        const bool take_lps = lps_interval != (a_ < qe);
+        const uint8_t next = take_lps ? e.next_lps : e.next_mps;
+        cx = static_cast<mq_context>(renormalise ? next : static_cast<uint8_t>(cx));
+        c_ = lps_interval ? c_ : c_ - (qe << 16);
+        a_ = lps_interval ? qe : a_;
+        if (renormalise) {
+            // As many doublings at once as the bits in hand allow.
+            for (int shift = __builtin_clz(a_) - 16;;) {
+                if (ct_ == 0) byte_in();
+                const int k = shift < ct_ ? shift : ct_;
+                a_ <<= k;
+                c_ <<= k;
+                ct_ -= k;
+                shift -= k;
+                if (!shift) break;
             }
         }
-        // Renormalise: as many doublings at once as the bits in hand allow.
-        for (int shift = __builtin_clz(a_) - 16;;) {
-            if (ct_ == 0) byte_in();
-            const int k = shift < ct_ ? shift : ct_;
-            a_ <<= k;
-            c_ <<= k;
-            ct_ -= k;
-            shift -= k;
-            if (!shift) break;
-        }
-        return d;
+        return mps ^ static_cast<int>(take_lps);
     }
 
 private:

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "jpeg2000/block_row_workers.h"
 #include "jpeg2000/line_stages.h"
 #include "jpeg2000/messages.h"
 
@@ -23,12 +24,14 @@ public:
 
 private:
     void decode_row();
-    void decode_block(const code_block& cb, const rect& blk, int64_t column);
+    rect block_rect(int64_t bx) const;
+    void decode_block(int64_t bx, block_work& work);
 
     const subband_state& band_;
     const band_blocks& blocks_;
     const tile_packets& packets_;
     block_work& work_;
+    block_row_workers* workers_;
     int shift_;  // of the sign-magnitude samples down to integers
     float step_; // irreversible: the value of one unit of the shifted magnitude
     int64_t block_row_ = 0, row_height_ = 0, handed_ = 0;
@@ -39,7 +42,11 @@ template <typename T>
 subband_decoding_stage<T>::subband_decoding_stage(const subband_state& band,
                                                   const band_blocks& blocks,
                                                   const tile_sources& from)
-    : band_(band), blocks_(blocks), packets_(from.packets), work_(from.work) {
+    : band_(band),
+      blocks_(blocks),
+      packets_(from.packets),
+      work_(from.work),
+      workers_(from.workers) {
     const tile_component_state& tc = *band.resolution->component;
     const int k = band.magnitude_bits;
     // At most 31 once a block decodes (the block decoder checks the planes).
@@ -62,41 +69,63 @@ void subband_decoding_stage<T>::produce_line(sample_line& line) {
 }
 
 template <typename T>
+rect subband_decoding_stage<T>::block_rect(int64_t bx) const {
+    const subband_state& sb = band_;
+    const rect area = {{sb.block_origin.y + (sb.first_block.y + block_row_) * sb.block_size.y,
+                        sb.block_origin.x + (sb.first_block.x + bx) * sb.block_size.x},
+                       sb.block_size};
+    return rect_intersect(area, sb.region);
+}
+
+template <typename T>
 void subband_decoding_stage<T>::decode_row() {
     const subband_state& sb = band_;
     const int64_t y0 = sb.block_origin.y + (sb.first_block.y + block_row_) * sb.block_size.y;
     const int64_t top = std::max(y0, sb.region.pos.y);
     row_height_ = std::min(y0 + sb.block_size.y, sb.region.end().y) - top;
     handed_ = 0;
-    for (int64_t bx = 0; bx < sb.block_count.x; ++bx) {
-        const code_block& cb =
-            blocks_.blocks[static_cast<size_t>(block_row_ * sb.block_count.x + bx)];
-        const rect area = {{y0, sb.block_origin.x + (sb.first_block.x + bx) * sb.block_size.x},
-                           sb.block_size};
-        const rect blk = rect_intersect(area, sb.region);
-        decode_block(cb, blk, blk.pos.x - sb.region.pos.x);
+    // The blocks' bytes, gathered here from the packets that brought them
+    // (the source is read by one thread); then the blocks decode on any.
+    const int64_t n = sb.block_count.x;
+    std::vector<std::vector<uint8_t>>& bytes = work_.block_bytes;
+    if (static_cast<int64_t>(bytes.size()) < n) bytes.resize(static_cast<size_t>(n));
+    for (int64_t bx = 0; bx < n; ++bx) {
+        const code_block& cb = blocks_.blocks[static_cast<size_t>(block_row_ * n + bx)];
+        std::vector<uint8_t>& b = bytes[static_cast<size_t>(bx)];
+        b.clear();
+        if (!cb.passes) continue;
+        if (sb.roi_magnitude_bits > 31)
+            fail("Code-block holds more coding passes than its bit-planes allow");
+        for (const block_chunk& c : cb.chunks) {
+            const size_t at = b.size();
+            b.resize(at + static_cast<size_t>(c.length));
+            packets_.data().read(c.offset, b.data() + at, c.length);
+        }
     }
+    const std::function<void(int, block_work&)> job = [this](int bx, block_work& work) {
+        decode_block(bx, work);
+    };
+    if (workers_)
+        workers_->run(static_cast<int>(n), work_, job);
+    else
+        for (int64_t bx = 0; bx < n; ++bx)
+            decode_block(bx, work_);
     ++block_row_;
 }
 
 template <typename T>
-void subband_decoding_stage<T>::decode_block(const code_block& cb, const rect& blk,
-                                             int64_t column) {
+void subband_decoding_stage<T>::decode_block(int64_t bx, block_work& work) {
+    const code_block& cb =
+        blocks_.blocks[static_cast<size_t>(block_row_ * band_.block_count.x + bx)];
+    const rect blk = block_rect(bx);
+    const int64_t column = blk.pos.x - band_.region.pos.x;
     const size_t width = static_cast<size_t>(blk.size.x);
     if (!cb.passes) {
         for (int64_t y = 0; y < blk.size.y; ++y)
             std::fill_n(rows_[static_cast<size_t>(y)].samples<T>() + column, width, T{});
         return;
     }
-    // The block's bytes, gathered from the packets that brought them.
-    std::vector<uint8_t>& bytes = work_.bytes;
-    bytes.clear();
-    for (const block_chunk& c : cb.chunks) {
-        const size_t at = bytes.size();
-        bytes.resize(at + static_cast<size_t>(c.length));
-        packets_.data().read(c.offset, bytes.data() + at, c.length);
-    }
-    std::vector<uint32_t>& samples = work_.samples;
+    std::vector<uint32_t>& samples = work.samples;
     samples.resize(width * static_cast<size_t>(blk.size.y));
     const tile_component_state& tc = *band_.resolution->component;
     block_coding coding;
@@ -107,8 +136,8 @@ void subband_decoding_stage<T>::decode_block(const code_block& cb, const rect& b
     coding.planes = band_.roi_magnitude_bits;
     coding.missing_msbs = cb.missing;
     coding.segments = cb.segments;
-    coding.data = bytes.data();
-    work_.decoder.decode(coding, samples.data());
+    coding.data = work_.block_bytes[static_cast<size_t>(bx)].data();
+    work.decoder.decode(coding, samples.data());
     const int k = band_.magnitude_bits, kr = band_.roi_magnitude_bits;
     if (kr > k) {
         // Samples with no magnitude bit among the top k were shifted down.

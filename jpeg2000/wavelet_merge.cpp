@@ -1,10 +1,10 @@
 // The wavelet merge stage: synthesis of one resolution level, one row at a
-// time. A row is built from its low and high halves (pulled from the next
-// lower resolution and the LH band for odd rows, the HL and HH bands for
-// even ones... by row parity) by undoing the horizontal lifting steps on the
-// halves, then the vertical steps are undone across a ring of rows, each row
-// advanced step by step as the rows it depends on arrive. The ring holds the
-// few rows the lifting steps reach, never a whole subband.
+// time. A row is built from its low and high halves (an even row from the
+// next lower resolution and the HL band, an odd row from the LH and HH bands)
+// by undoing the horizontal lifting steps on the halves; then the vertical
+// steps are undone across a ring of rows, each row advanced step by step as
+// the rows it depends on arrive. The ring holds the few rows the lifting
+// steps reach, never a whole subband.
 #include <algorithm>
 #include <cstring>
 

@@ -5,10 +5,11 @@
 // converted row by row.
 // Sub-sampled components are widened by repeating their samples, each at the
 // canvas position it is coded for, as the standard's reference decodings are.
-// Not handled: the Lab and Luv colour spaces.
+// Not handled: the Luv colour space.
 #include <lcms2.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -24,6 +25,7 @@
 #include "imglib/memory_owner.h"
 #include "imglib/metadata/info.h"
 #include "imglib/pixel_type.h"
+#include "jpeg2000/block_pool.h"
 #include "jpeg2000/codestream.h"
 #include "jpeg2000/decoder.h"
 #include "jpeg2000/jp2_file.h"
@@ -150,10 +152,50 @@ ILPixelType SourceType(const channel_plan& p, bool deep) {
             return deep ? (a ? IL_RGBA16 : IL_RGB16) : (a ? IL_RGBA8 : IL_RGB8);
         case IL_CT_CMYK:
             return deep ? IL_CMYK16 : IL_CMYK8;
+        case IL_CT_LAB:
+            return a ? 0 : deep ? IL_LAB16 : IL_LAB8;
         default:
             return 0;
     }
 }
+
+// The white point a CIE Lab colour specification names by its illuminant
+// value (letters in the low bytes; "CT" and a temperature in kelvin).
+cmsCIExyY LabWhitePoint(uint32_t illuminant) {
+    struct named {
+        uint32_t value;
+        double x, y;
+    };
+    static constexpr named points[] = {
+        {0x00443530, 0.34566, 0.3585},  {0x00443635, 0.31271, 0.32902},
+        {0x00443735, 0.29903, 0.31487}, {0x00005341, 0.44753, 0.40744},
+        {0x00005343, 0.31006, 0.31616}, {0x00004632, 0.37207, 0.37512},
+        {0x00004637, 0.31285, 0.32917}, {0x00463131, 0.38054, 0.37692},
+    };
+    if ((illuminant >> 16) == 0x4354) {
+        cmsCIExyY white;
+        if (cmsWhitePointFromTemp(&white, illuminant & 0xFFFF)) return white;
+    }
+    for (const named& p : points)
+        if (p.value == illuminant) return {p.x, p.y, 1.0};
+    return {0.34566, 0.3585, 1.0};
+}
+
+// CIE Lab samples in the encoding of the converter's Lab rows: the file's
+// range and offset of each channel (L = R (v - O) / (2^p - 1)) turned into
+// L 0..100 over the full row range, a and b offset by 128 (0x80 in 8 bits,
+// 0x8080 in 16).
+struct lab_scaling {
+    double range[3], offset[3];
+
+    uint32_t Encode(int k, int32_t v, int precision, int bits) const {
+        const double top = std::ldexp(1.0, precision) - 1;
+        const double value = range[k] * (v - offset[k]) / top;
+        const double full = std::ldexp(1.0, bits) - 1;
+        const double coded = k == 0 ? value * full / 100 : (value + 128) * full / 255;
+        return static_cast<uint32_t>(std::clamp(std::floor(coded + 0.5), 0.0, full));
+    }
+};
 
 // A component's samples scaled to 0..2^bits - 1.
 uint32_t Scale(int32_t v, int precision, bool is_signed, int bits) {
@@ -258,6 +300,8 @@ ILResult Decode(ILHandle* h, handle_sink& sink, int kind, j2k::codestream_source
     j2k::codestream_decoder decoder(cs);
     // A damaged tile is reported and left out; the others load.
     decoder.skip_damaged_tiles();
+    // The caller's thread decodes its share of each row of code-blocks.
+    decoder.set_workers(j2k::block_pool::default_workers() - 1);
 
     if (ILReallocImage(image, width, height, target, nullptr) != IL_OK)
         return ILReportOutOfMemory(h, bytes);
@@ -277,6 +321,20 @@ ILResult Decode(ILHandle* h, handle_sink& sink, int kind, j2k::codestream_source
         for (int e = 0; e < plan.paletteEntries; ++e)
             palette->entries[e] = {to16(t[2][e]), to16(t[1][e]), to16(t[0][e]), 0xFFFF};
         if (ILPixelModel(target) == IL_MODEL_INDEXED) ILConverterGivePalette(c, image);
+    }
+    // Lab without a profile of its own: the Lab identity on its white point.
+    lab_scaling lab{};
+    const bool is_lab = plan.colorType == IL_CT_LAB;
+    if (is_lab) {
+        const std::array<uint32_t, 7>& values = jp2->colour().lab_values();
+        for (int k = 0; k < 3; ++k) {
+            lab.range[k] = values[2 * k];
+            lab.offset[k] = values[2 * k + 1];
+        }
+        if (!profile) {
+            const cmsCIExyY white = LabWhitePoint(values[6]);
+            profile.reset(cmsCreateLab4Profile(&white));
+        }
     }
     if (profile && !plan.paletteEntries)
         ILConverterSetProfile(c, profile.get(), ILPixelTypeToLcmsFormat(source_type));
@@ -317,7 +375,8 @@ ILResult Decode(ILHandle* h, handle_sink& sink, int kind, j2k::codestream_source
                         static_cast<uint32_t>(std::clamp<int64_t>(s, 0, plan.paletteEntries - 1));
                     continue;
                 }
-                v[k] = Scale(s, precision[k], is_signed[k], bits);
+                v[k] = is_lab ? lab.Encode(k, s, precision[k], bits)
+                              : Scale(s, precision[k], is_signed[k], bits);
             }
             if (ycc) {
                 // sYCC: full-range Y, Cb, Cr around half the range.

@@ -125,6 +125,35 @@ TEST(Decoder, SequentialSourcesDecodeAsRandomAccessOnes) {
     }
 }
 
+// Code-blocks decoded on worker threads give the samples one thread gives.
+TEST(Decoder, WorkersDecodeAsOneThread) {
+    if (!fs::exists(conformance)) GTEST_SKIP() << "no conformance corpus";
+    for (const char* name : {"p0_04", "p0_10", "p1_02", "p1_05"}) {
+        SCOPED_TRACE(name);
+        const std::vector<uint8_t> bytes =
+            vxtest::ReadBytes(conformance / name / (std::string(name) + ".j2k"));
+        if (bytes.empty()) continue;
+        j2k::memory_codestream_source source(bytes);
+        j2k::codestream_ref cs = j2k::codestream_ref::create_input(&source);
+        std::vector<std::vector<int32_t>> rows(static_cast<size_t>(cs.component_count()));
+        {
+            j2k::codestream_decoder decoder(cs);
+            decoder.set_workers(3);
+            decoder.for_each_row([&](int c, int64_t) {
+                std::vector<int32_t>& r = rows[static_cast<size_t>(c)];
+                const size_t at = r.size();
+                r.resize(at + static_cast<size_t>(cs.component_extent(c).size.x));
+                decoder.next_row(c, r.data() + at);
+            });
+        }
+        cs.dispose();
+        const std::vector<j2k::component_image> one = decode_bytes(bytes);
+        ASSERT_EQ(one.size(), rows.size());
+        for (size_t k = 0; k < rows.size(); ++k)
+            EXPECT_EQ(rows[k], one[k].samples);
+    }
+}
+
 // Samples deeper than 31 bits (the standard allows 38) would overflow the
 // rows' 32-bit integers: such streams are refused, not decoded wrongly.
 TEST(Decoder, SamplesDeeperThan31BitsAreRefused) {

@@ -1,6 +1,7 @@
 // JPEG 2000 loading: the conformance JP2 files against their references,
 // the info record, and damaged files.
 #include <gtest/gtest.h>
+#include <lcms2.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -164,6 +165,56 @@ TEST_F(Jpeg2000, DamagedTileIsReportedAndTheOthersLoad) {
             }
         }
     EXPECT_EQ(differing, 0);
+}
+
+// A CIE Lab JP2 file loads through the Lab identity on its white point (D50
+// by default). Without ranges in the file, 8-bit samples are already L*
+// scaled to 255 and a*, b* offset by 128: lcms2 turning those same values
+// into sRGB gives the expected pixels.
+TEST_F(Jpeg2000, LabFilesConvertFromTheirWhitePoint) {
+    if (!HaveTool("opj_compress")) GTEST_SKIP() << "no opj_compress";
+    std::vector<uint8_t> lab;
+    for (int i = 0; i < 256; ++i) {
+        lab.push_back(static_cast<uint8_t>(i * 7));
+        lab.push_back(static_cast<uint8_t>(78 + i * 13 % 101));
+        lab.push_back(static_cast<uint8_t>(68 + i * 29 % 121));
+    }
+    const std::string head = "P6\n16 16\n255\n";
+    std::vector<uint8_t> ppm(head.begin(), head.end());
+    ppm.insert(ppm.end(), lab.begin(), lab.end());
+    ASSERT_TRUE(WriteBytes(PathOf("lab.ppm"), ppm));
+    ASSERT_EQ(Shell("opj_compress -n 3 -i '" + PathOf("lab.ppm") + "' -o '" + PathOf("lab.jp2") +
+                    "' >/dev/null 2>&1"),
+              0);
+    std::vector<uint8_t> bytes = ReadBytes(PathOf("lab.jp2"));
+    const char colr[] = "colr";
+    const auto at = std::search(bytes.begin(), bytes.end(), colr, colr + 4) - bytes.begin();
+    ASSERT_LT(at + 11, static_cast<long>(bytes.size()));
+    ASSERT_EQ(bytes[at + 4], 1); // an enumerated colour space...
+    bytes[at + 10] = 14;         // ...now CIE Lab, without ranges
+    ASSERT_TRUE(WriteBytes(PathOf("lab14.jp2"), bytes));
+
+    ILInfo header;
+    ASSERT_EQ(Load(PathOf("lab14.jp2"), nullptr, &header), IL_OK) << LastError();
+    EXPECT_EQ(header.colorType, IL_CT_LAB);
+    h->loadMode = 1;
+    ILImageOwner image;
+    ASSERT_EQ(Load(PathOf("lab14.jp2"), &image.image), IL_OK) << LastError();
+
+    cmsHPROFILE from = cmsCreateLab4Profile(cmsD50_xyY());
+    cmsHPROFILE to = cmsCreate_sRGBProfile();
+    cmsHTRANSFORM t = cmsCreateTransform(from, TYPE_Lab_8, to, TYPE_BGR_8, INTENT_PERCEPTUAL,
+                                         cmsFLAGS_BLACKPOINTCOMPENSATION | cmsFLAGS_HIGHRESPRECALC);
+    std::vector<uint8_t> expected(lab.size());
+    cmsDoTransform(t, lab.data(), expected.data(), 256);
+    cmsDeleteTransform(t);
+    cmsCloseProfile(from);
+    cmsCloseProfile(to);
+    int peak = 0;
+    for (uint32_t y = 0; y < 16; ++y)
+        for (uint32_t i = 0; i < 48; ++i)
+            peak = std::max(peak, std::abs(Row(image.image, y)[i] - expected[y * 48 + i]));
+    EXPECT_LE(peak, 2);
 }
 
 // A JP2 channel mapped to a component the code-stream lacks is refused, not

@@ -1,0 +1,48 @@
+// Decodes the code-blocks of one row of code-blocks on worker threads: the
+// blocks of a row are independent, each worker has its own block decoder and
+// scratch arrays, and the caller takes a share too. The samples come out the
+// same whatever the number of workers.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "jpeg2000/line_stages.h"
+
+namespace j2k {
+
+class block_row_workers {
+public:
+    explicit block_row_workers(int workers);
+    ~block_row_workers();
+    block_row_workers(const block_row_workers&) = delete;
+    block_row_workers& operator=(const block_row_workers&) = delete;
+
+    // Runs job(i, work) for every i below n, on the workers and on the caller
+    // (with `own`), and returns when all are done; a job's failure is thrown
+    // here.
+    void run(int n, block_work& own, const std::function<void(int, block_work&)>& job);
+
+private:
+    void work(block_work& mine);
+    void take_jobs(block_work& mine);
+
+    std::vector<std::thread> threads_;
+    std::vector<std::unique_ptr<block_work>> works_;
+    std::mutex lock_;
+    std::condition_variable start_, done_;
+    const std::function<void(int, block_work&)>* job_ = nullptr;
+    std::atomic<int> next_{0};
+    int count_ = 0, running_ = 0;
+    unsigned generation_ = 0;
+    bool stopping_ = false;
+    std::exception_ptr error_;
+};
+
+} // namespace j2k
