@@ -33,6 +33,26 @@ struct distortion_tables {
 
 const distortion_tables distortion;
 
+// The coding order of scan_stripes, passing over at one test each column
+// of a full stripe where no sample is due: skip(flag word) tells a sample
+// that is not.
+template <bool causal, typename Skip, typename Visit>
+inline void scan_busy_columns(const auto& v, Skip&& skip, Visit&& visit) {
+    for (int y0 = 0; y0 < v.height; y0 += 4) {
+        const int rows = std::min(4, v.height - y0);
+        for (int x = 0; x < v.width; ++x) {
+            uint32_t* f = v.flags + (y0 + 1) * v.stride + x + 1;
+            auto* s = v.samples + y0 * v.width + x;
+            if (rows == 4) {
+                const uint32_t last = causal ? f[3 * v.stride] & causal_mask : f[3 * v.stride];
+                if (skip(f[0]) & skip(f[v.stride]) & skip(f[2 * v.stride]) & skip(last)) continue;
+            }
+            for (int r = 0; r < rows; ++r, f += v.stride, s += v.width)
+                visit(f, s, r);
+        }
+    }
+}
+
 // The magnitude bits p-1..p-5 (significance) or p..p-5 (refinement).
 inline int bits_below(uint32_t magnitude, int p, int mask) {
     return static_cast<int>((uint64_t{magnitude} << 5 >> p) & mask);
@@ -79,10 +99,13 @@ int64_t block_encoder::significance_pass(int p, bool lossless) {
     int64_t gain = 0;
     // Locals captured by value: flag stores could alias the members.
     const int stride = stride_;
-    scan_stripes(view(), [&, p, stride](uint32_t* f, const uint32_t* s, int r) {
+    auto skip = [](uint32_t fl) {
+        return ((fl & (significant | visited)) != 0) | ((fl & neighbours) == 0);
+    };
+    scan_busy_columns<causal>(view(), skip, [&, p, stride](uint32_t* f, const uint32_t* s, int r) {
         uint32_t fl = *f;
         if (causal && r == 3) fl &= causal_mask;
-        if ((fl & (significant | visited)) || !(fl & neighbours)) return;
+        if (skip(fl)) return;
         const uint32_t m = *s & 0x7FFFFFFF;
         const int bit = (m >> p) & 1;
         code<raw>(bit, zc_[fl & neighbours]);
@@ -100,9 +123,10 @@ template <bool causal, bool raw>
 int64_t block_encoder::refinement_pass(int p, bool lossless) {
     const int32_t* table = distortion.refinement[lossless];
     int64_t gain = 0;
-    scan_stripes(view(), [&, p](uint32_t* f, const uint32_t* s, int r) {
+    auto skip = [](uint32_t fl) { return (fl & (significant | visited)) != significant; };
+    scan_busy_columns<false>(view(), skip, [&, p](uint32_t* f, const uint32_t* s, int r) {
         uint32_t fl = *f;
-        if ((fl & (significant | visited)) != significant) return;
+        if (skip(fl)) return;
         if (causal && r == 3) fl &= causal_mask;
         const uint32_t m = *s & 0x7FFFFFFF;
         const int ctx = (fl & refined) ? 2 : (fl & neighbours) ? 1 : 0;

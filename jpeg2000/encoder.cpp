@@ -207,7 +207,8 @@ private:
             m = static_cast<uint32_t>(std::min<int64_t>(a, limit_));
         } else {
             neg = v < 0;
-            const double q = std::floor(std::fabs(v) * inv_step_);
+            // Truncation is the floor here: the value is not negative.
+            const double q = std::fabs(v) * inv_step_;
             m = q >= limit_ ? limit_ : static_cast<uint32_t>(q);
         }
         return m ? (m << shift_) | (neg << 31) : 0;
