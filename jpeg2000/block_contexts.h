@@ -47,6 +47,16 @@ inline int sign_context(uint32_t f) {
     return block_tables.sc[(f & 0xF) | ((f >> 4) & 0xF0)];
 }
 
+// Whether the cleanup pass codes a full stripe column in run mode: none of
+// its samples is significant or visited or has a significant neighbour (in
+// causal mode the stripe below does not count). f0: the column's top flag
+// word.
+inline bool starts_run(const uint32_t* f0, int stride, bool causal) {
+    const uint32_t busy = significant | visited | neighbours;
+    const uint32_t last = causal ? f0[3 * stride] & causal_mask : f0[3 * stride];
+    return !((f0[0] | f0[stride] | f0[2 * stride] | last) & busy);
+}
+
 inline void make_significant(uint32_t* f, int stride, int negative) {
     f[0] |= significant;
     f[-stride] |= sig_s | (negative ? neg_s : 0);

@@ -96,10 +96,7 @@ void block_decoder::cleanup_pass(int bit_position) {
             uint32_t* const s0 = samples + y0 * width + x;
             int r = 0;
             if (rows == 4) {
-                const uint32_t busy = significant | visited | neighbours;
-                uint32_t last = f0[3 * stride];
-                if (causal) last &= causal_mask;
-                if (!((f0[0] | f0[stride] | f0[2 * stride]) & busy) && !(last & busy)) {
+                if (starts_run(f0, stride, causal)) {
                     if (!mq.decode(contexts_[ctx_run])) continue;
                     r = mq.decode(contexts_[ctx_uniform]) << 1;
                     r |= mq.decode(contexts_[ctx_uniform]);

@@ -158,10 +158,7 @@ int64_t block_encoder::cleanup_pass(int p, bool lossless) {
             };
             int r = 0;
             if (rows == 4) {
-                const uint32_t busy = significant | visited | neighbours;
-                uint32_t last = f0[3 * stride];
-                if (causal) last &= causal_mask;
-                if (!((f0[0] | f0[stride] | f0[2 * stride]) & busy) && !(last & busy)) {
+                if (starts_run(f0, stride, causal)) {
                     while (r < 4 && !((s0[r * width] >> p) & 1))
                         ++r;
                     mq_.encode(r < 4, contexts_[ctx_run]);
