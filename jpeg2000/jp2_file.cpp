@@ -419,6 +419,13 @@ void boxed_file_reader::close() {
     file_ = nullptr;
 }
 
+int64_t boxed_file_reader::read_at(int64_t position, uint8_t* bytes, int64_t n) {
+    if (!input_ || position < 0) return 0;
+    if (codestream_length_ >= 0) n = std::min(n, codestream_length_ - position);
+    if (n <= 0) return 0;
+    return input_->read_at(codestream_start_ + position, bytes, n);
+}
+
 int boxed_file_reader::read(uint8_t* bytes, int n) {
     if (!codestream_box_.is_open()) return 0;
     return static_cast<int>(codestream_box_.read(bytes, n));
@@ -446,6 +453,8 @@ void boxed_file_reader::read_header() {
             read_jp2h(box);
         } else if (box.type() == box_type("jp2c")) {
             codestream_box_ = box;
+            codestream_start_ = input_->position();
+            codestream_length_ = box.length_known() ? box.bytes_left() : -1;
             return;
         }
         if (!box.length_known()) fail("File contains no contiguous code-stream box");

@@ -82,12 +82,16 @@ bool TimingOn() {
 
 void ReportTimingWhenAllShown() {
     if (!g_timing.scanStart || !g_timing.scanEnd) return;
-    for (const FileEntry& entry : g_folderList.entries)
+    size_t loaded = 0;
+    for (const FileEntry& entry : g_folderList.entries) {
         if (entry.thumbState == 0) return;
+        loaded += entry.thumbState != kThumbClaimed;
+    }
     UpdateWindow(g_list.window);
     const ULONGLONG now = GetTickCount64();
-    std::fprintf(stderr, "list: %zu thumbnails shown %llu ms after the scan began (scan %llu ms)\n",
-                 g_folderList.entries.size(), now - g_timing.scanStart,
+    std::fprintf(stderr,
+                 "list: %zu of %zu thumbnails shown %llu ms after the scan began (scan %llu ms)\n",
+                 loaded, g_folderList.entries.size(), now - g_timing.scanStart,
                  g_timing.scanEnd - g_timing.scanStart);
     std::fflush(stderr);
     g_timing.scanStart = g_timing.scanEnd = 0;
@@ -334,6 +338,9 @@ void InvalidateThumbnailCell(int32_t index) {
 
 void OnCommand(UINT id) {
     MainWindowState& main = *g_list.main;
+    // While an export reads the list its menus are grey; a command that still
+    // arrives (posted, or from a key) must not change the list under it.
+    if (!g_list.menuEnabled && id != kClose) return;
     switch (id) {
         case kReread:
         case kDeleteSelected:
@@ -486,6 +493,7 @@ LRESULT CALLBACK ListWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return 0;
         case kMsgExportRunning:
             EnableListMenu(wParam == 0);
+            if (wParam == 0) AddFilesSavedMeanwhile();
             return 0;
         case WM_DESTROY:
             OnDestroy();
@@ -641,6 +649,10 @@ void PauseThumbnails() {
 
 void ResumeThumbnails() {
     if (g_list.loader) g_list.loader->Resume();
+}
+
+bool IsListReadByExport() {
+    return !g_list.menuEnabled;
 }
 
 void EnableListMenu(bool on) {
