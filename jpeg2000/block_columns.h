@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 #include "jpeg2000/block_contexts.h"
 
@@ -66,6 +67,51 @@ inline void mark_significant(uint32_t& own, uint32_t* column, int stride, int r,
     own |= (1u << (r + 1)) | (negative << (r + 9));
     if (r == 0 && !causal && has_above) column[-stride] |= (1u << 5) | (negative << 13);
     if (r == 3 && has_below) column[stride] |= 1u | (negative << 8);
+}
+
+// The rows of a stripe column that a significance pass codes, in order:
+// those not yet significant with a significant neighbour; visit(r, the
+// row's neighbourhood). The visits may change own.
+template <typename Rows, typename Visit>
+inline void significance_rows(Rows rows, uint32_t left, uint32_t& own, uint32_t right,
+                              Visit&& visit) {
+    // Nothing where no row has a significant neighbour, or every row is
+    // significant already.
+    if (!((left | own | right) & 0x3F) || (own & col_sig_rows) == col_sig_rows) return;
+    for (int r = 0; r < rows; ++r) {
+        if (own & (1u << (r + 1))) continue;
+        const uint32_t n = neighbourhood(left, own, right, r);
+        if (n) visit(r, n);
+    }
+}
+
+// Visits the columns of every stripe in the coding order:
+// visit(rows, left, own, right, col, s0, above, below), with own the
+// column's word, which visit stores back (*col) when it changes it, left and
+// right the words beside it (left as this pass has left it), s0 the
+// column's top sample and above and below whether stripes lie there. rows
+// is a constant for full stripes, so that their loops unroll.
+template <typename Sample, typename Visit>
+inline void scan_columns(uint32_t* columns, Sample* samples, int width, int height, Visit&& visit) {
+    const int stride = width + 2;
+    for (int y0 = 0; y0 < height; y0 += 4) {
+        const bool above = y0 > 0, below = y0 + 4 < height;
+        uint32_t* col = columns + (y0 / 4) * stride + 1;
+        Sample* s0 = samples + y0 * width;
+        auto stripe = [&](auto rows) {
+            uint32_t left = col[-1], own = col[0];
+            for (int x = 0; x < width; ++x, ++col, ++s0) {
+                const uint32_t right = col[1];
+                visit(rows, left, own, right, col, s0, above, below);
+                left = own;
+                own = right;
+            }
+        };
+        if (height - y0 >= 4)
+            stripe(std::integral_constant<int, 4>{});
+        else
+            stripe(height - y0);
+    }
 }
 
 } // namespace j2k

@@ -21,156 +21,109 @@ int segment_pass_limit(int modes, int first) {
 
 template <bool causal, bool raw>
 void block_decoder::significance_pass(int bit_position) {
-    const int width = width_, height = height_, stride = stride_;
+    const int width = width_, stride = stride_;
     // The coders in locals: kept in registers across the loop.
     mq_decoder mq = mq_;
     raw_decoder rawd = raw_;
     mq_context* const cx = contexts_;
     const uint8_t* const zc = zc_;
     const uint32_t one = 1u << bit_position, half = one >> 1;
-    for (int y0 = 0; y0 < height; y0 += 4) {
-        const bool above = y0 > 0, below = y0 + 4 < height;
-        uint32_t* col = columns_.data() + (y0 / 4) * stride + 1;
-        uint32_t* s0 = samples_ + y0 * width;
-        // Full stripes with the row count a constant: the rows unrolled,
-        // every shift by a constant.
-        auto stripe = [&](auto rows) {
-            uint32_t left = col[-1], own = col[0];
-            for (int x = 0; x < width; ++x, ++col, ++s0) {
-                const uint32_t right = col[1];
-                // Nothing to code where no row has a significant neighbour, or
-                // every row is significant already.
-                if (((left | own | right) & 0x3F) && (own & col_sig_rows) != col_sig_rows) {
-                    for (int r = 0; r < rows; ++r) {
-                        if (own & (1u << (r + 1))) continue;
-                        const uint32_t n = neighbourhood(left, own, right, r);
-                        if (!n) continue;
-                        const int bit = raw ? rawd.bit() : mq.decode(cx[zc[n]]);
-                        own |= col_visited << r;
-                        if (!bit) continue;
-                        int neg;
-                        if constexpr (raw) {
-                            neg = rawd.bit();
-                        } else {
-                            const int sc = sign_context(left, own, right, r);
-                            neg = mq.decode(cx[ctx_sign + (sc >> 1)]) ^ (sc & 1);
-                        }
-                        s0[r * width] = one | half | (static_cast<uint32_t>(neg) << 31);
-                        mark_significant<causal>(own, col, stride, r, static_cast<uint32_t>(neg),
-                                                 above, below);
-                    }
-                    *col = own;
-                }
-                left = own;
-                own = right;
-            }
-        };
-        if (height - y0 >= 4)
-            stripe(std::integral_constant<int, 4>{});
-        else
-            stripe(height - y0);
-    }
+    scan_columns(columns_.data(), samples_, width_, height_,
+                 [&](auto rows, uint32_t left, uint32_t& own, uint32_t right, uint32_t* col,
+                     uint32_t* s0, bool above, bool below) {
+                     significance_rows(rows, left, own, right, [&](int r, uint32_t n) {
+                         const int bit = raw ? rawd.bit() : mq.decode(cx[zc[n]]);
+                         own |= col_visited << r;
+                         if (!bit) return;
+                         int neg;
+                         if constexpr (raw) {
+                             neg = rawd.bit();
+                         } else {
+                             const int sc = sign_context(left, own, right, r);
+                             neg = mq.decode(cx[ctx_sign + (sc >> 1)]) ^ (sc & 1);
+                         }
+                         s0[r * width] = one | half | (static_cast<uint32_t>(neg) << 31);
+                         mark_significant<causal>(own, col, stride, r, static_cast<uint32_t>(neg),
+                                                  above, below);
+                     });
+                     *col = own;
+                 });
     mq_ = mq;
     raw_ = rawd;
 }
 
 template <bool raw>
 void block_decoder::refinement_pass(int bit_position) {
-    const int width = width_, height = height_, stride = stride_;
+    const int width = width_;
     mq_decoder mq = mq_;
     raw_decoder rawd = raw_;
     mq_context* const cx = contexts_;
     const uint32_t one = 1u << bit_position, half = one >> 1;
-    for (int y0 = 0; y0 < height; y0 += 4) {
-        uint32_t* col = columns_.data() + (y0 / 4) * stride + 1;
-        uint32_t* s0 = samples_ + y0 * width;
-        uint32_t left = col[-1], own = col[0];
-        for (int x = 0; x < width; ++x, ++col, ++s0) {
-            const uint32_t right = col[1];
-            // Rows significant before this plane's significance pass.
-            uint32_t todo = ((own >> 1) & 0xF) & ~(own >> 16);
-            if (todo) {
-                do {
-                    const int r = __builtin_ctz(todo);
-                    todo &= todo - 1;
-                    int bit;
-                    if constexpr (raw) {
-                        bit = rawd.bit();
-                    } else {
-                        const int ctx = (own & (col_refined << r))                     ? 2
-                                        : (neighbourhood(left, own, right, r) & 0x1EF) ? 1
-                                                                                       : 0;
-                        bit = mq.decode(cx[ctx_refine + ctx]);
-                    }
-                    // The half step set below the previous plane becomes this
-                    // plane's bit; a new half step goes below it.
-                    uint32_t& v = s0[r * width];
-                    v = (v ^ (bit ? 0 : one)) | half;
-                    own |= col_refined << r;
-                } while (todo);
-                *col = own;
-            }
-            left = own;
-            own = right;
-        }
-    }
+    scan_columns(columns_.data(), samples_, width_, height_,
+                 [&](auto, uint32_t left, uint32_t& own, uint32_t right, uint32_t* col,
+                     uint32_t* s0, bool, bool) {
+                     // Rows significant before this plane's significance pass.
+                     uint32_t todo = ((own >> 1) & 0xF) & ~(own >> 16);
+                     if (!todo) return;
+                     do {
+                         const int r = __builtin_ctz(todo);
+                         todo &= todo - 1;
+                         int bit;
+                         if constexpr (raw) {
+                             bit = rawd.bit();
+                         } else {
+                             const int ctx = (own & (col_refined << r))                     ? 2
+                                             : (neighbourhood(left, own, right, r) & 0x1EF) ? 1
+                                                                                            : 0;
+                             bit = mq.decode(cx[ctx_refine + ctx]);
+                         }
+                         // The half step set below the previous plane becomes
+                         // this plane's bit; a new half step goes below it.
+                         uint32_t& v = s0[r * width];
+                         v = (v ^ (bit ? 0 : one)) | half;
+                         own |= col_refined << r;
+                     } while (todo);
+                     *col = own;
+                 });
     mq_ = mq;
     raw_ = rawd;
 }
 
 template <bool causal>
 void block_decoder::cleanup_pass(int bit_position) {
-    const int width = width_, height = height_, stride = stride_;
+    const int width = width_, stride = stride_;
     mq_decoder mq = mq_;
     mq_context* const cx = contexts_;
     const uint8_t* const zc = zc_;
     const uint32_t one = 1u << bit_position, half = one >> 1;
-    for (int y0 = 0; y0 < height; y0 += 4) {
-        const bool above = y0 > 0, below = y0 + 4 < height;
-        uint32_t* col = columns_.data() + (y0 / 4) * stride + 1;
-        uint32_t* s0 = samples_ + y0 * width;
-        auto stripe = [&](auto rows) {
-            uint32_t left = col[-1], own = col[0];
-            for (int x = 0; x < width; ++x, ++col, ++s0) {
-                const uint32_t right = col[1];
-                int r = 0;
-                if (rows == 4 && !((left | own | right) & 0x3F) && !(own & (0xFu << 16))) {
-                    // Run mode: four insignificant rows without a significant
-                    // neighbour.
-                    if (!mq.decode(cx[ctx_run])) {
-                        left = own;
-                        own = right;
-                        continue;
-                    }
-                    r = mq.decode(cx[ctx_uniform]) << 1;
-                    r |= mq.decode(cx[ctx_uniform]);
-                    const int sc = sign_context(left, own, right, r);
-                    const int neg = mq.decode(cx[ctx_sign + (sc >> 1)]) ^ (sc & 1);
-                    s0[r * width] = one | half | (static_cast<uint32_t>(neg) << 31);
-                    mark_significant<causal>(own, col, stride, r, static_cast<uint32_t>(neg), above,
-                                             below);
-                    ++r;
-                }
-                for (; r < rows; ++r) {
-                    if ((own & (1u << (r + 1))) || (own & (col_visited << r))) continue;
-                    if (!mq.decode(cx[zc[neighbourhood(left, own, right, r)]])) continue;
-                    const int sc = sign_context(left, own, right, r);
-                    const int neg = mq.decode(cx[ctx_sign + (sc >> 1)]) ^ (sc & 1);
-                    s0[r * width] = one | half | (static_cast<uint32_t>(neg) << 31);
-                    mark_significant<causal>(own, col, stride, r, static_cast<uint32_t>(neg), above,
-                                             below);
-                }
-                own &= ~(0xFu << 16);
-                *col = own;
-                left = own;
-                own = right;
-            }
-        };
-        if (height - y0 >= 4)
-            stripe(std::integral_constant<int, 4>{});
-        else
-            stripe(height - y0);
-    }
+    scan_columns(columns_.data(), samples_, width_, height_,
+                 [&](auto rows, uint32_t left, uint32_t& own, uint32_t right, uint32_t* col,
+                     uint32_t* s0, bool above, bool below) {
+                     auto become_significant = [&](int r) {
+                         const int sc = sign_context(left, own, right, r);
+                         const int neg = mq.decode(cx[ctx_sign + (sc >> 1)]) ^ (sc & 1);
+                         s0[r * width] = one | half | (static_cast<uint32_t>(neg) << 31);
+                         mark_significant<causal>(own, col, stride, r, static_cast<uint32_t>(neg),
+                                                  above, below);
+                     };
+                     int r = 0;
+                     if (rows == 4 && !((left | own | right) & 0x3F) && !(own & (0xFu << 16))) {
+                         // Run mode: four insignificant rows without a significant
+                         // neighbour.
+                         if (!mq.decode(cx[ctx_run])) return;
+                         r = mq.decode(cx[ctx_uniform]) << 1;
+                         r |= mq.decode(cx[ctx_uniform]);
+                         become_significant(r);
+                         ++r;
+                     }
+                     for (; r < rows; ++r) {
+                         if ((own & (1u << (r + 1))) || (own & (col_visited << r))) continue;
+                         if (mq.decode(cx[zc[neighbourhood(left, own, right, r)]]))
+                             become_significant(r);
+                     }
+                     own &= ~(0xFu << 16);
+                     *col = own;
+                 });
     mq_ = mq;
 }
 

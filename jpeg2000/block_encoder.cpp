@@ -80,139 +80,91 @@ template <bool causal, bool raw>
 int64_t block_encoder::significance_pass(int p, bool lossless) {
     const int32_t* table = distortion.significance[lossless];
     // Locals: the compiler keeps them in registers across the coding.
-    const int width = width_, height = height_, stride = stride_;
-    const uint32_t* const samples = samples_;
+    const int width = width_, stride = stride_;
     const uint8_t* const zc = zc_;
     int64_t gain = 0;
-    for (int y0 = 0; y0 < height; y0 += 4) {
-        const bool above = y0 > 0, below = y0 + 4 < height;
-        uint32_t* col = columns_.data() + (y0 / 4) * stride + 1;
-        const uint32_t* s0 = samples + y0 * width;
-        // Full stripes with the row count a constant.
-        auto stripe = [&](auto rows) {
-            uint32_t left = col[-1], own = col[0];
-            for (int x = 0; x < width; ++x, ++col, ++s0) {
-                const uint32_t right = col[1];
-                // Nothing to code where no row has a significant neighbour, or
-                // every row is significant already.
-                if (((left | own | right) & 0x3F) && (own & col_sig_rows) != col_sig_rows) {
-                    for (int r = 0; r < rows; ++r) {
-                        if (own & (1u << (r + 1))) continue;
-                        const uint32_t n = neighbourhood(left, own, right, r);
-                        if (!n) continue;
-                        const uint32_t v = s0[r * width], m = v & 0x7FFFFFFF;
-                        const int bit = (m >> p) & 1;
-                        code<raw>(bit, zc[n]);
-                        own |= col_visited << r;
-                        if (!bit) continue;
-                        code_sign<raw>(v, left, own, right, r);
-                        mark_significant<causal>(own, col, stride, r, v >> 31, above, below);
-                        gain += table[bits_below(m, p, 31)];
-                    }
-                    *col = own;
-                }
-                left = own;
-                own = right;
-            }
-        };
-        if (height - y0 >= 4)
-            stripe(std::integral_constant<int, 4>{});
-        else
-            stripe(height - y0);
-    }
+    scan_columns(columns_.data(), samples_, width_, height_,
+                 [&](auto rows, uint32_t left, uint32_t& own, uint32_t right, uint32_t* col,
+                     const uint32_t* s0, bool above, bool below) {
+                     significance_rows(rows, left, own, right, [&](int r, uint32_t n) {
+                         const uint32_t v = s0[r * width], m = v & 0x7FFFFFFF;
+                         const int bit = (m >> p) & 1;
+                         code<raw>(bit, zc[n]);
+                         own |= col_visited << r;
+                         if (!bit) return;
+                         code_sign<raw>(v, left, own, right, r);
+                         mark_significant<causal>(own, col, stride, r, v >> 31, above, below);
+                         gain += table[bits_below(m, p, 31)];
+                     });
+                     *col = own;
+                 });
     return gain;
 }
 
 template <bool raw>
 int64_t block_encoder::refinement_pass(int p, bool lossless) {
     const int32_t* table = distortion.refinement[lossless];
-    const int width = width_, height = height_, stride = stride_;
-    const uint32_t* const samples = samples_;
+    const int width = width_;
     int64_t gain = 0;
-    for (int y0 = 0; y0 < height; y0 += 4) {
-        uint32_t* col = columns_.data() + (y0 / 4) * stride + 1;
-        const uint32_t* s0 = samples + y0 * width;
-        uint32_t left = col[-1], own = col[0];
-        for (int x = 0; x < width; ++x, ++col, ++s0) {
-            const uint32_t right = col[1];
-            // Rows significant before this plane's significance pass.
-            uint32_t todo = ((own >> 1) & 0xF) & ~(own >> 16);
-            if (todo) {
-                do {
-                    const int r = std::countr_zero(todo);
-                    todo &= todo - 1;
-                    const uint32_t m = s0[r * width] & 0x7FFFFFFF;
-                    const int ctx = (own & (col_refined << r))                     ? 2
-                                    : (neighbourhood(left, own, right, r) & 0x1EF) ? 1
-                                                                                   : 0;
-                    code<raw>((m >> p) & 1, ctx_refine + ctx);
-                    gain += table[bits_below(m, p, 63)];
-                    own |= col_refined << r;
-                } while (todo);
-                *col = own;
-            }
-            left = own;
-            own = right;
-        }
-    }
+    scan_columns(columns_.data(), samples_, width_, height_,
+                 [&](auto, uint32_t left, uint32_t& own, uint32_t right, uint32_t* col,
+                     const uint32_t* s0, bool, bool) {
+                     // Rows significant before this plane's significance pass.
+                     uint32_t todo = ((own >> 1) & 0xF) & ~(own >> 16);
+                     if (!todo) return;
+                     do {
+                         const int r = std::countr_zero(todo);
+                         todo &= todo - 1;
+                         const uint32_t m = s0[r * width] & 0x7FFFFFFF;
+                         const int ctx = (own & (col_refined << r))                     ? 2
+                                         : (neighbourhood(left, own, right, r) & 0x1EF) ? 1
+                                                                                        : 0;
+                         code<raw>((m >> p) & 1, ctx_refine + ctx);
+                         gain += table[bits_below(m, p, 63)];
+                         own |= col_refined << r;
+                     } while (todo);
+                     *col = own;
+                 });
     return gain;
 }
 
 template <bool causal>
 int64_t block_encoder::cleanup_pass(int p, bool lossless) {
     const int32_t* table = distortion.significance[lossless];
-    const int width = width_, height = height_, stride = stride_;
-    const uint32_t* const samples = samples_;
+    const int width = width_, stride = stride_;
     const uint8_t* const zc = zc_;
     int64_t gain = 0;
-    for (int y0 = 0; y0 < height; y0 += 4) {
-        const bool above = y0 > 0, below = y0 + 4 < height;
-        uint32_t* col = columns_.data() + (y0 / 4) * stride + 1;
-        const uint32_t* s0 = samples + y0 * width;
-        auto stripe = [&](auto rows) {
-            uint32_t left = col[-1], own = col[0];
-            for (int x = 0; x < width; ++x, ++col, ++s0) {
-                const uint32_t right = col[1];
-                auto become_significant = [&](int r, uint32_t v) {
-                    code_sign<false>(v, left, own, right, r);
-                    mark_significant<causal>(own, col, stride, r, v >> 31, above, below);
-                    gain += table[bits_below(v & 0x7FFFFFFF, p, 31)];
-                };
-                int r = 0;
-                if (rows == 4 && !((left | own | right) & 0x3F) && !(own & (0xFu << 16))) {
-                    // Run mode: four insignificant rows without a significant
-                    // neighbour.
-                    while (r < 4 && !((s0[r * width] >> p) & 1))
-                        ++r;
-                    mq_.encode(r < 4, contexts_[ctx_run]);
-                    if (r == 4) {
-                        left = own;
-                        own = right;
-                        continue;
-                    }
-                    mq_.encode(r >> 1, contexts_[ctx_uniform]);
-                    mq_.encode(r & 1, contexts_[ctx_uniform]);
-                    become_significant(r, s0[r * width]);
-                    ++r;
-                }
-                for (; r < rows; ++r) {
-                    if ((own & (1u << (r + 1))) || (own & (col_visited << r))) continue;
-                    const uint32_t v = s0[r * width];
-                    const int bit = (v >> p) & 1;
-                    mq_.encode(bit, contexts_[zc[neighbourhood(left, own, right, r)]]);
-                    if (bit) become_significant(r, v);
-                }
-                own &= ~(0xFu << 16);
-                *col = own;
-                left = own;
-                own = right;
-            }
-        };
-        if (height - y0 >= 4)
-            stripe(std::integral_constant<int, 4>{});
-        else
-            stripe(height - y0);
-    }
+    scan_columns(columns_.data(), samples_, width_, height_,
+                 [&](auto rows, uint32_t left, uint32_t& own, uint32_t right, uint32_t* col,
+                     const uint32_t* s0, bool above, bool below) {
+                     auto become_significant = [&](int r, uint32_t v) {
+                         code_sign<false>(v, left, own, right, r);
+                         mark_significant<causal>(own, col, stride, r, v >> 31, above, below);
+                         gain += table[bits_below(v & 0x7FFFFFFF, p, 31)];
+                     };
+                     int r = 0;
+                     if (rows == 4 && !((left | own | right) & 0x3F) && !(own & (0xFu << 16))) {
+                         // Run mode: four insignificant rows without a significant
+                         // neighbour.
+                         while (r < 4 && !((s0[r * width] >> p) & 1))
+                             ++r;
+                         mq_.encode(r < 4, contexts_[ctx_run]);
+                         if (r == 4) return;
+                         mq_.encode(r >> 1, contexts_[ctx_uniform]);
+                         mq_.encode(r & 1, contexts_[ctx_uniform]);
+                         become_significant(r, s0[r * width]);
+                         ++r;
+                     }
+                     for (; r < rows; ++r) {
+                         if ((own & (1u << (r + 1))) || (own & (col_visited << r))) continue;
+                         const uint32_t v = s0[r * width];
+                         const int bit = (v >> p) & 1;
+                         mq_.encode(bit, contexts_[zc[neighbourhood(left, own, right, r)]]);
+                         if (bit) become_significant(r, v);
+                     }
+                     own &= ~(0xFu << 16);
+                     *col = own;
+                 });
     return gain;
 }
 
