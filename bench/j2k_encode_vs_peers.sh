@@ -5,7 +5,9 @@
 # 1/96, 1/48, 1/24 and 1/12 of the raw size, the viewer's default options
 # (reversible, colour transform, four layers, the top one at 81% of the
 # pixel count in bytes) and 16-bit lossless. Each line gives processor time
-# and peak memory; the sizes and the PSNR of the 9/7 files follow.
+# and peak memory; the sizes and the PSNR of the 9/7 files follow. Pinned to
+# one processor by bench_pair, our encoder codes its blocks without worker
+# threads, so every side runs single-threaded.
 #
 # Usage: bench/j2k_encode_vs_peers.sh [build-dir]     (default: build/default)
 set -euo pipefail

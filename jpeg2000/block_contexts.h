@@ -1,5 +1,6 @@
-// The state both block coders keep per sample and the context look-up
-// tables of T.800 Tables D.1 and D.3 that they share.
+// The context look-up tables of T.800 Tables D.1 and D.3 that both block
+// coders share, indexed by a sample's neighbourhood, and their contexts'
+// initial states.
 #pragma once
 
 #include <algorithm>
@@ -9,16 +10,10 @@
 
 namespace j2k {
 
-// Per-sample state, in a grid with a border of one sample all round: the
-// significance of the eight neighbours, the signs of the four direct ones,
-// and the sample's own flags.
+// A neighbourhood: the significance of the eight neighbours (the table
+// index), and for the sign table the signs of the four direct ones.
 constexpr uint32_t sig_n = 1, sig_s = 2, sig_w = 4, sig_e = 8;
 constexpr uint32_t sig_nw = 16, sig_ne = 32, sig_sw = 64, sig_se = 128;
-constexpr uint32_t neg_n = 1 << 8, neg_s = 1 << 9, neg_w = 1 << 10, neg_e = 1 << 11;
-constexpr uint32_t significant = 1 << 12, visited = 1 << 13, refined = 1 << 14;
-constexpr uint32_t neighbours = 0xFF;
-// In causal mode the stripe below counts as insignificant.
-constexpr uint32_t causal_mask = ~(sig_s | sig_sw | sig_se | neg_s);
 
 // Context indices.
 constexpr int ctx_run = 9, ctx_sign = 10, ctx_refine = 15, ctx_uniform = 18;
@@ -40,40 +35,6 @@ inline void reset_block_contexts(mq_context* c) {
     c[0] = mq_reset_context(4);
     c[ctx_run] = mq_reset_context(3);
     c[ctx_uniform] = mq_reset_context(46);
-}
-
-// The sign context entry of a sample's neighbourhood.
-inline int sign_context(uint32_t f) {
-    return block_tables.sc[(f & 0xF) | ((f >> 4) & 0xF0)];
-}
-
-inline void make_significant(uint32_t* f, int stride, int negative) {
-    f[0] |= significant;
-    f[-stride] |= sig_s | (negative ? neg_s : 0);
-    f[stride] |= sig_n | (negative ? neg_n : 0);
-    f[-1] |= sig_e | (negative ? neg_e : 0);
-    f[1] |= sig_w | (negative ? neg_w : 0);
-    f[-stride - 1] |= sig_se;
-    f[-stride + 1] |= sig_sw;
-    f[stride - 1] |= sig_ne;
-    f[stride + 1] |= sig_nw;
-}
-
-// Visits every sample in the coding order, stripe by stripe and column by
-// column: visit(flag word, sample, row within the stripe). v holds the
-// block's width, height, flag-word stride, flags and samples (row pitch
-// the width).
-template <typename Visit>
-inline void scan_stripes(const auto& v, Visit&& visit) {
-    for (int y0 = 0; y0 < v.height; y0 += 4) {
-        const int rows = std::min(4, v.height - y0);
-        for (int x = 0; x < v.width; ++x) {
-            uint32_t* f = v.flags + (y0 + 1) * v.stride + x + 1;
-            auto* s = v.samples + y0 * v.width + x;
-            for (int r = 0; r < rows; ++r, f += v.stride, s += v.width)
-                visit(f, s, r);
-        }
-    }
 }
 
 } // namespace j2k

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <type_traits>
+
+#include "jpeg2000/block_columns.h"
 
 namespace j2k {
 
@@ -76,92 +79,92 @@ void convex_hull_slopes(const int64_t* lengths, const double* reductions, uint16
 template <bool causal, bool raw>
 int64_t block_encoder::significance_pass(int p, bool lossless) {
     const int32_t* table = distortion.significance[lossless];
+    // Locals: the compiler keeps them in registers across the coding.
+    const int width = width_, stride = stride_;
+    const uint8_t* const zc = zc_;
     int64_t gain = 0;
-    // Locals captured by value: flag stores could alias the members.
-    const int stride = stride_;
-    scan_stripes(view(), [&, p, stride](uint32_t* f, const uint32_t* s, int r) {
-        uint32_t fl = *f;
-        if (causal && r == 3) fl &= causal_mask;
-        if ((fl & (significant | visited)) || !(fl & neighbours)) return;
-        const uint32_t m = *s & 0x7FFFFFFF;
-        const int bit = (m >> p) & 1;
-        code<raw>(bit, zc_[fl & neighbours]);
-        if (bit) {
-            code_sign<raw>(*s, fl);
-            make_significant(f, stride, static_cast<int>(*s >> 31));
-            gain += table[bits_below(m, p, 31)];
-        }
-        *f |= visited;
-    });
+    scan_columns(columns_.data(), samples_, width_, height_,
+                 [&](auto rows, uint32_t left, uint32_t& own, uint32_t right, uint32_t* col,
+                     const uint32_t* s0, bool above, bool below) {
+                     significance_rows(rows, left, own, right, [&](int r, uint32_t n) {
+                         const uint32_t v = s0[r * width], m = v & 0x7FFFFFFF;
+                         const int bit = (m >> p) & 1;
+                         code<raw>(bit, zc[n]);
+                         own |= col_visited << r;
+                         if (!bit) return;
+                         code_sign<raw>(v, left, own, right, r);
+                         mark_significant<causal>(own, col, stride, r, v >> 31, above, below);
+                         gain += table[bits_below(m, p, 31)];
+                     });
+                     *col = own;
+                 });
     return gain;
 }
 
-template <bool causal, bool raw>
+template <bool raw>
 int64_t block_encoder::refinement_pass(int p, bool lossless) {
     const int32_t* table = distortion.refinement[lossless];
+    const int width = width_;
     int64_t gain = 0;
-    scan_stripes(view(), [&, p](uint32_t* f, const uint32_t* s, int r) {
-        uint32_t fl = *f;
-        if ((fl & (significant | visited)) != significant) return;
-        if (causal && r == 3) fl &= causal_mask;
-        const uint32_t m = *s & 0x7FFFFFFF;
-        const int ctx = (fl & refined) ? 2 : (fl & neighbours) ? 1 : 0;
-        code<raw>((m >> p) & 1, ctx_refine + ctx);
-        gain += table[bits_below(m, p, 63)];
-        *f |= refined;
-    });
+    scan_columns(columns_.data(), samples_, width_, height_,
+                 [&](auto, uint32_t left, uint32_t& own, uint32_t right, uint32_t* col,
+                     const uint32_t* s0, bool, bool) {
+                     // Rows significant before this plane's significance pass.
+                     uint32_t todo = ((own >> 1) & 0xF) & ~(own >> 16);
+                     if (!todo) return;
+                     do {
+                         const int r = std::countr_zero(todo);
+                         todo &= todo - 1;
+                         const uint32_t m = s0[r * width] & 0x7FFFFFFF;
+                         const int ctx = (own & (col_refined << r))                     ? 2
+                                         : (neighbourhood(left, own, right, r) & 0x1EF) ? 1
+                                                                                        : 0;
+                         code<raw>((m >> p) & 1, ctx_refine + ctx);
+                         gain += table[bits_below(m, p, 63)];
+                         own |= col_refined << r;
+                     } while (todo);
+                     *col = own;
+                 });
     return gain;
 }
 
 template <bool causal>
 int64_t block_encoder::cleanup_pass(int p, bool lossless) {
     const int32_t* table = distortion.significance[lossless];
+    const int width = width_, stride = stride_;
+    const uint8_t* const zc = zc_;
     int64_t gain = 0;
-    // Locals: flag stores could alias the members.
-    const int width = width_, height = height_, stride = stride_;
-    uint32_t* const flags = flags_.data();
-    const uint32_t* const samples = samples_;
-    for (int y0 = 0; y0 < height; y0 += 4) {
-        const int rows = std::min(4, height - y0);
-        for (int x = 0; x < width; ++x) {
-            uint32_t* const f0 = flags + (y0 + 1) * stride + x + 1;
-            const uint32_t* const s0 = samples + y0 * width + x;
-            auto become_significant = [&](int r, uint32_t fl) {
-                const uint32_t s = s0[r * width];
-                code_sign<false>(s, fl);
-                make_significant(f0 + r * stride, stride, static_cast<int>(s >> 31));
-                gain += table[bits_below(s & 0x7FFFFFFF, p, 31)];
-            };
-            int r = 0;
-            if (rows == 4) {
-                const uint32_t busy = significant | visited | neighbours;
-                uint32_t last = f0[3 * stride];
-                if (causal) last &= causal_mask;
-                if (!((f0[0] | f0[stride] | f0[2 * stride]) & busy) && !(last & busy)) {
-                    while (r < 4 && !((s0[r * width] >> p) & 1))
-                        ++r;
-                    mq_.encode(r < 4, contexts_[ctx_run]);
-                    if (r == 4) continue;
-                    mq_.encode(r >> 1, contexts_[ctx_uniform]);
-                    mq_.encode(r & 1, contexts_[ctx_uniform]);
-                    uint32_t fl = f0[r * stride];
-                    if (causal && r == 3) fl &= causal_mask;
-                    become_significant(r, fl);
-                    ++r;
-                }
-            }
-            for (; r < rows; ++r) {
-                uint32_t fl = f0[r * stride];
-                if (fl & (significant | visited)) continue;
-                if (causal && r == 3) fl &= causal_mask;
-                const int bit = (s0[r * width] >> p) & 1;
-                mq_.encode(bit, contexts_[zc_[fl & neighbours]]);
-                if (bit) become_significant(r, fl);
-            }
-            for (r = 0; r < rows; ++r)
-                f0[r * stride] &= ~visited;
-        }
-    }
+    scan_columns(columns_.data(), samples_, width_, height_,
+                 [&](auto rows, uint32_t left, uint32_t& own, uint32_t right, uint32_t* col,
+                     const uint32_t* s0, bool above, bool below) {
+                     auto become_significant = [&](int r, uint32_t v) {
+                         code_sign<false>(v, left, own, right, r);
+                         mark_significant<causal>(own, col, stride, r, v >> 31, above, below);
+                         gain += table[bits_below(v & 0x7FFFFFFF, p, 31)];
+                     };
+                     int r = 0;
+                     if (rows == 4 && !((left | own | right) & 0x3F) && !(own & (0xFu << 16))) {
+                         // Run mode: four insignificant rows without a significant
+                         // neighbour.
+                         while (r < 4 && !((s0[r * width] >> p) & 1))
+                             ++r;
+                         mq_.encode(r < 4, contexts_[ctx_run]);
+                         if (r == 4) return;
+                         mq_.encode(r >> 1, contexts_[ctx_uniform]);
+                         mq_.encode(r & 1, contexts_[ctx_uniform]);
+                         become_significant(r, s0[r * width]);
+                         ++r;
+                     }
+                     for (; r < rows; ++r) {
+                         if ((own & (1u << (r + 1))) || (own & (col_visited << r))) continue;
+                         const uint32_t v = s0[r * width];
+                         const int bit = (v >> p) & 1;
+                         mq_.encode(bit, contexts_[zc[neighbourhood(left, own, right, r)]]);
+                         if (bit) become_significant(r, v);
+                     }
+                     own &= ~(0xFu << 16);
+                     *col = own;
+                 });
     return gain;
 }
 
@@ -185,8 +188,8 @@ void block_encoder::encode(const block_source& b, encoded_block& out) {
     height_ = b.height;
     stride_ = width_ + 2;
     samples_ = b.samples;
-    flags_.assign(static_cast<size_t>(stride_) * (height_ + 2), 0u);
-    zc_ = block_tables.zc[b.orientation == 1 ? 1 : b.orientation == 3 ? 2 : 0];
+    columns_.assign(static_cast<size_t>(stride_) * ((height_ + 3) / 4), 0u);
+    zc_ = column_contexts().zc[b.orientation == 1 ? 1 : b.orientation == 3 ? 2 : 0];
     reset_block_contexts(contexts_);
     bytes_.assign(1, 0);
 
@@ -227,12 +230,7 @@ void block_encoder::encode(const block_source& b, encoded_block& out) {
                 gain = causal ? significance_pass<true, false>(p, lossless)
                               : significance_pass<false, false>(p, lossless);
         } else {
-            if (raw)
-                gain = causal ? refinement_pass<true, true>(p, lossless)
-                              : refinement_pass<false, true>(p, lossless);
-            else
-                gain = causal ? refinement_pass<true, false>(p, lossless)
-                              : refinement_pass<false, false>(p, lossless);
+            gain = raw ? refinement_pass<true>(p, lossless) : refinement_pass<false>(p, lossless);
         }
         reductions[n] = static_cast<double>(gain) * t;
         if (b.modes & mode_reset) reset_block_contexts(contexts_);

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "jpeg2000/block_contexts.h"
+#include "jpeg2000/block_columns.h"
 #include "jpeg2000/block_decoder.h"
 #include "jpeg2000/mq_encoder.h"
 
@@ -52,15 +52,9 @@ public:
     void encode(const block_source& block, encoded_block& out);
 
 private:
-    struct block_view {
-        int width, height, stride;
-        uint32_t* flags;
-        const uint32_t* samples;
-    };
-    block_view view() { return {width_, height_, stride_, flags_.data(), samples_}; }
     template <bool causal, bool raw>
     int64_t significance_pass(int plane, bool lossless);
-    template <bool causal, bool raw>
+    template <bool raw>
     int64_t refinement_pass(int plane, bool lossless);
     template <bool causal>
     int64_t cleanup_pass(int plane, bool lossless);
@@ -71,19 +65,20 @@ private:
         else
             mq_.encode(bit, contexts_[context]);
     }
+    // The sign of row r of a stripe column (sample v, bit 31 the sign).
     template <bool raw>
-    void code_sign(uint32_t sample, uint32_t f) {
-        const int neg = static_cast<int>(sample >> 31);
+    void code_sign(uint32_t v, uint32_t left, uint32_t own, uint32_t right, int r) {
+        const int neg = static_cast<int>(v >> 31);
         if constexpr (raw) {
             raw_.bit(neg);
         } else {
-            const int sc = sign_context(f);
+            const int sc = sign_context(left, own, right, r);
             mq_.encode(neg ^ (sc & 1), contexts_[ctx_sign + (sc >> 1)]);
         }
     }
 
-    std::vector<uint32_t> flags_;
-    std::vector<uint8_t> bytes_; // a guard byte, then the segments
+    std::vector<uint32_t> columns_; // a word per stripe column (block_columns.h)
+    std::vector<uint8_t> bytes_;    // a guard byte, then the segments
     const uint32_t* samples_ = nullptr;
     int width_ = 0, height_ = 0, stride_ = 0;
     const uint8_t* zc_ = nullptr;

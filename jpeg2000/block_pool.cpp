@@ -1,6 +1,9 @@
 #include "jpeg2000/block_pool.h"
 
 #include <algorithm>
+#ifdef __linux__
+#include <sched.h>
+#endif
 #include <utility>
 
 namespace j2k {
@@ -30,7 +33,13 @@ block_pool::~block_pool() {
 }
 
 int block_pool::default_workers() {
-    const unsigned n = std::thread::hardware_concurrency();
+    unsigned n = std::thread::hardware_concurrency();
+#ifdef __linux__
+    // The processors this process may run on: on one, workers only add
+    // switching.
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0) n = static_cast<unsigned>(CPU_COUNT(&set));
+#endif
     return n > 1 ? static_cast<int>(std::min(n, 8u)) : 0;
 }
 

@@ -37,7 +37,8 @@ public:
     // records they write to are about to go).
     void cancel();
 
-    // Workers for this machine: one per processor, up to 8.
+    // Workers for this process: one per processor it may run on, up to 8;
+    // none with a single one.
     static int default_workers();
 
 private:

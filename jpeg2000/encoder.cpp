@@ -69,9 +69,11 @@ public:
     // (cumulative, 0: everything).
     void allocate(const std::vector<int64_t>& budgets);
     // The packets in progression order.
-    // The packets in progression order, one tile-part per progression:
-    // the tile's order, or each instance of its order changes.
-    std::vector<std::vector<uint8_t>> tile_parts();
+    // Writes the tile's packets in progression order, one tile-part per
+    // progression (the tile's order, or each instance of its order
+    // changes): a dry walk measures the tile-parts, then the packets go
+    // straight to the output after their headers.
+    void write(codestream_ref cs, codestream_output_buffer& out);
 
 private:
     void build_precincts(int c);
@@ -81,6 +83,9 @@ private:
     // Writes (or, with out null, counts) one packet; its bytes.
     int64_t packet(int c, int r, int64_t p, int layer, codestream_output_buffer* out);
     int64_t size_through(int layer);
+    // The packets of tile-part k (out null: measured only); false when it
+    // holds none.
+    bool walk_part(int k, codestream_output_buffer* out, int64_t& bytes);
 
     tile_state& tile_;
     std::vector<std::vector<resolution_record>> comps_;
@@ -202,7 +207,8 @@ private:
             m = static_cast<uint32_t>(std::min<int64_t>(a, limit_));
         } else {
             neg = v < 0;
-            const double q = std::floor(std::fabs(v) * inv_step_);
+            // Truncation is the floor here: the value is not negative.
+            const double q = std::fabs(v) * inv_step_;
             m = q >= limit_ ? limit_ : static_cast<uint32_t>(q);
         }
         return m ? (m << shift_) | (neg << 31) : 0;
@@ -556,34 +562,45 @@ void tile_encoder::allocate(const std::vector<int64_t>& budgets) {
     reset_packet_state();
 }
 
-std::vector<std::vector<uint8_t>> tile_encoder::tile_parts() {
+bool tile_encoder::walk_part(int k, codestream_output_buffer* out, int64_t& bytes) {
+    // The walker moves to the next order-change instance only once the
+    // tile-part before it is complete.
+    tile_.tile_parts_read = k + 1;
     progression_walker& walker = tile_ref(&tile_).walker();
-    std::vector<std::vector<uint8_t>> parts;
-    while (tile_.packets_done < tile_.packets) {
-        if (parts.size() == 255)
+    const int64_t before = tile_.packets_done;
+    bytes = 0;
+    packet_position pos;
+    while (walker.next(pos))
+        bytes += packet(pos.component, pos.resolution, pos.precinct, pos.layer, out);
+    return tile_.packets_done > before;
+}
+
+void tile_encoder::write(codestream_ref cs, codestream_output_buffer& out) {
+    std::vector<int64_t> lengths;
+    do {
+        if (lengths.size() == 255)
             fail("Too many tile-parts for tile " + std::to_string(tile_.index));
-        // The walker moves to the next order-change instance only once the
-        // tile-part before it is complete.
-        tile_.tile_parts_read = static_cast<int>(parts.size()) + 1;
-        const int64_t before = tile_.packets_done;
-        memory_codestream_sink sink;
-        {
-            codestream_output_buffer out(&sink);
-            packet_position pos;
-            while (walker.next(pos))
-                packet(pos.component, pos.resolution, pos.precinct, pos.layer, &out);
-            out.flush();
-        }
-        if (tile_.packets_done == before) {
-            if (!parts.empty()) break;
-            fail("The progression of tile " + std::to_string(tile_.index) + " holds no packet");
-        }
-        parts.push_back(std::move(sink.data));
+        int64_t bytes;
+        if (!walk_part(static_cast<int>(lengths.size()), nullptr, bytes) &&
+            tile_.packets_done < tile_.packets)
+            fail("The progression order changes of tile " + std::to_string(tile_.index) +
+                 " leave packets out");
+        const int64_t header = tile_.codestream->tree->root()->count_marker_bytes(
+                                   nullptr, tile_.index, static_cast<int>(lengths.size())) +
+                               14;
+        if (bytes + header > 0xFFFFFFFFll)
+            fail("A tile's code-stream data exceed the 4 GB a tile-part can hold");
+        lengths.push_back(bytes);
+    } while (tile_.packets_done < tile_.packets);
+    // Again from the start, writing.
+    reset_packet_state();
+    tile_.walker.reset();
+    const int parts = static_cast<int>(lengths.size());
+    for (int k = 0; k < parts; ++k) {
+        cs.write_tile_part_header(tile_.index, k, lengths[static_cast<size_t>(k)], parts);
+        int64_t bytes;
+        walk_part(k, &out, bytes);
     }
-    if (tile_.packets_done < tile_.packets)
-        fail("The progression order changes of tile " + std::to_string(tile_.index) +
-             " leave packets out");
-    return parts;
 }
 
 // Tile-parts a tile is written in: one per instance of its own order
@@ -653,18 +670,7 @@ void codestream_encoder::encode(codestream_ref cs, sample_source& source,
                                                          share) -
                                         tile_header));
             te.allocate(budgets);
-            const std::vector<std::vector<uint8_t>> bodies = te.tile_parts();
-            for (size_t k = 0; k < bodies.size(); ++k) {
-                const int64_t length = static_cast<int64_t>(bodies[k].size());
-                if (length +
-                        s.tree->root()->count_marker_bytes(nullptr, ts.index, static_cast<int>(k)) +
-                        14 >
-                    0xFFFFFFFFll)
-                    fail("A tile's code-stream data exceed the 4 GB a tile-part can hold");
-                cs.write_tile_part_header(ts.index, static_cast<int>(k), length,
-                                          static_cast<int>(bodies.size()));
-                cs.write_body(bodies[k].data(), length);
-            }
+            te.write(cs, *s.out);
             t.release();
         }
     cs.write_eoc();
