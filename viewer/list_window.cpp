@@ -324,20 +324,20 @@ void PaintList() {
     EndPaint(g_list.window, &ps);
 }
 
-// The cell of a loaded thumbnail, when its row is in view.
-void InvalidateThumbnailCell(int32_t index) {
-    const int32_t row = index - g_list.firstVisibleRow;
-    if (row < 0) return;
-    const int top = row * g_list.rowHeight;
-    if (top >= g_list.clientHeight) return;
-    const RECT cell = {0, top, g_list.rowHeight, top + g_list.rowHeight};
-    InvalidateRect(g_list.window, &cell, FALSE);
+// The thumbnail cells of the rows in view.
+void InvalidateThumbnailColumn() {
+    if (g_list.thumbnailSize <= 0) return;
+    const RECT column = {0, 0, g_list.rowHeight, g_list.clientHeight};
+    InvalidateRect(g_list.window, &column, FALSE);
 }
 
 // Commands
 
 void OnCommand(UINT id) {
     MainWindowState& main = *g_list.main;
+    // While an export reads the list, its order and selection stay as they
+    // are, whatever posts a command.
+    if (!g_list.menuEnabled && id != kClose) return;
     switch (id) {
         case kReread:
         case kDeleteSelected:
@@ -481,11 +481,13 @@ LRESULT CALLBACK ListWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             if (draw->CtlType == ODT_MENU) DrawMenuItem(draw);
             return TRUE;
         }
-        case kThumbnailLoadedMessage:
-            InvalidateThumbnailCell(static_cast<int32_t>(wParam));
+        case kThumbnailsPublishedMessage:
+            g_list.loader->OnThumbnailsPublished();
+            InvalidateThumbnailColumn();
             return 0;
         case kThumbnailRunEndedMessage:
-            AdjustThumbnailsUpdating(-1);
+            g_list.loader->OnRunEnded(wParam);
+            InvalidateThumbnailColumn();
             ReportTimingWhenAllShown();
             return 0;
         case kMsgExportRunning:
@@ -560,7 +562,7 @@ void CreateListWindow(MainWindowState& state) {
     g_list.menuEnabled = true;
     g_list.firstVisibleRow = 0;
     g_list.loader = std::make_unique<ThumbnailLoader>(
-        g_list.window, g_folderList, GetWorkerThreadCount(), [] { AdjustThumbnailsUpdating(1); });
+        g_list.window, g_folderList, GetWorkerThreadCount(), AdjustThumbnailsUpdating);
     // The stored size may come from an edited file: only the offered sizes.
     g_list.thumbnailSize = ClampThumbnailSize(g_preferences.thumbnailSize);
     g_preferences.thumbnailSize = g_list.thumbnailSize;
