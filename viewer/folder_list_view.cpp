@@ -39,12 +39,6 @@ int64_t UnixSeconds(const FILETIME& time) {
     return (ticks - 116444736000000000LL) / 10000000;
 }
 
-bool DrawRandom(uint32_t& value) {
-    static std::random_device device;
-    value = device();
-    return true;
-}
-
 // The header reads of a scan are silent: no message procedures.
 ILHandle* CreateListLibrary() {
     ILHandle* handle = ILCreateHandle("Vx List");
@@ -127,7 +121,7 @@ private:
         } while (!cancel && FindNextFileW(find, &found));
         FindClose(find);
         if (handle) ILDestroyHandle(handle);
-        SortEntries(list, g_preferences.SortKey, DrawRandom);
+        SortEntries(list, g_preferences.SortKey, DrawShuffleNumber);
     }
 
     HWND window_;
@@ -148,7 +142,7 @@ void AddSavedFile(const std::u16string& path) {
     ILHandle* handle = CreateListLibrary();
     ReadEntryInfo(handle, g_folderList.entries[index], path);
     if (handle) ILDestroyHandle(handle);
-    if (added) SortEntries(g_folderList, g_preferences.SortKey, DrawRandom);
+    if (added) SortEntries(g_folderList, g_preferences.SortKey, DrawShuffleNumber);
 }
 
 // Opens the current entry when its header was read (an entry the library
@@ -162,6 +156,12 @@ void OpenCurrentEntry(MainWindowState& state) {
 }
 
 } // namespace
+
+bool DrawShuffleNumber(uint32_t& value) {
+    static std::random_device device;
+    value = device();
+    return true;
+}
 
 bool IsListableFile(const WIN32_FIND_DATAW& entry, const std::u16string& folder,
                     std::u16string& target) {
@@ -236,8 +236,12 @@ void AddSavedFileToList(MainWindowState&, const WCHAR* path) {
     if (g_scan)
         g_savedDuringScan.push_back(ToU16(path));
     else {
+        // The entry array may grow: no thumbnail worker may write into it
+        // meanwhile. Only the saved entry's thumbnail is loaded again.
+        PauseThumbnails();
         AddSavedFile(ToU16(path));
-        RefreshList(true);
+        RefreshList(false);
+        ResumeThumbnails();
     }
 }
 

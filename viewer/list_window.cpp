@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
-#include <random>
 #include <string>
 
 #include "imglib/imglib.h"
@@ -181,12 +180,6 @@ void CheckSortItems(int32_t key) {
     CheckItem(kDescending, !shuffle && key < 0);
 }
 
-bool DrawRandom(uint32_t& value) {
-    static std::random_device device;
-    value = device();
-    return true;
-}
-
 void SortList(int32_t key) {
     CheckSortItems(key);
     if (key != kSortShuffle) g_list.ascending = key > 0;
@@ -194,7 +187,7 @@ void SortList(int32_t key) {
     g_preferences.SortKey = key;
     AdjustThumbnailsUpdating(1);
     g_list.loader->Pause();
-    SortEntries(g_folderList, key, DrawRandom);
+    SortEntries(g_folderList, key, DrawShuffleNumber);
     g_list.loader->Resume();
     AdjustThumbnailsUpdating(-1);
     RefreshList(false);

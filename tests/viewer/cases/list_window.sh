@@ -144,3 +144,12 @@ vx_drive wait-title "$list" 'Image 1/3 in *' >/dev/null || vx_fail "list after m
 vx_command 40016 'd.png *'
 vx_command 40016 'f.png *'
 vx_command 40016 'a.png *'
+
+# Saving the shown image into the listed folder adds its row, thumbnail and
+# all, while a.png stays current.
+vx_open_save_dialog 2 40012
+vx_drive set-text "$VX_SAVE_DIALOG" 1148 "$(vx_dos_path "$dir/b2.png")" >/dev/null
+vx_drive press "$VX_SAVE_DIALOG" 1 >/dev/null
+vx_wait_file "$dir/b2.png"
+vx_drive wait-title "$list" 'Image 1/4 in *' >/dev/null || vx_fail "list after a save"
+vx_expect_screen "$list" "$VX_OUT/list-saved.png" vx_check_pixel 40 120 "255 0 0" 8
