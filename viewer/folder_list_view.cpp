@@ -238,6 +238,7 @@ void AddSavedFileToList(MainWindowState&, const WCHAR* path) {
     else {
         // The entry array may grow: no thumbnail worker may write into it
         // meanwhile. Only the saved entry's thumbnail is loaded again.
+        CloseExportDialogs();
         PauseThumbnails();
         AddSavedFile(ToU16(path));
         RefreshList(false);
