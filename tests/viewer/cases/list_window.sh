@@ -141,8 +141,13 @@ vx_drive post "$list" 40723 >/dev/null
 choose_first_folder
 vx_drive wait-title "$list" 'Image 1/3 in *' >/dev/null || vx_fail "list after move"
 [ -e "$HOME/e.png" ] && [ ! -e "$dir/e.png" ] || vx_fail "e.png was not moved"
+# Next and previous wrap around; the List window follows.
 vx_command 40016 'd.png *'
 vx_command 40016 'f.png *'
+vx_command 40016 'a.png *'
+vx_drive wait-title "$list" 'Image 1/3 in *' >/dev/null || vx_fail "list title after next"
+vx_command 40017 'f.png *'
+vx_drive wait-title "$list" 'Image 3/3 in *' >/dev/null || vx_fail "list title after previous"
 vx_command 40016 'a.png *'
 
 # Saving the shown image into the listed folder adds its row, thumbnail and
