@@ -10,6 +10,11 @@
 #   TGA  run-length 24-bit        vs  ImageMagick convert (to its own format)
 #   GIF  256 colours (pnmquant)   vs  giflib gif2rgb (LZW decoding, the goal
 #                                     is within 1.2 x of it)
+#   GIF  re-encoded (read, write) vs  ImageMagick convert (LZW encoding)
+#   Cineon 10-bit R, G, B         vs  ImageMagick convert, reading and
+#                                     writing (from the PNM)
+# and a synthetic 16Base Photo CD pack (3072 x 2048, bench/make_pcd.py) read
+# at 16Base against ImageMagick.
 # Our side is a small driver that loads the file into memory; the peers
 # decode and write their output to the work folder on the memory file
 # system, which costs them a little more. Every figure is single-threaded;
@@ -28,17 +33,21 @@ bench_require_tools pgmramp pgmnoise pamfunc pamarith rgb3toppm pamtopnm pcxtopp
 bench_make_work vx_owncodecs_bench
 
 cat >"$work/driver.cpp" <<'CPP'
-// decode IN
+// decode IN | convert IN OUT (Photo CD packs are read at 16Base)
 #include <cstring>
 #include "imglib/format.h"
 #include "imglib/image.h"
 #include "imglib/io/path.h"
 
 int main(int argc, char** argv) {
-    if (argc < 3 || std::strcmp(argv[1], "decode")) return 2;
+    const bool decode = argc == 3 && !std::strcmp(argv[1], "decode");
+    if (!decode && (argc != 4 || std::strcmp(argv[1], "convert"))) return 2;
     ILHandle* h = ILCreateHandle("bench");
+    h->pcd.resolution = 5;
     ILImage image;
-    const int result = ILLoadImage(h, ILUtf8ToPath(argv[2]).c_str(), &image, nullptr);
+    int result = ILLoadImage(h, ILUtf8ToPath(argv[2]).c_str(), &image, nullptr);
+    if (result == IL_OK && !decode)
+        result = ILSaveImage(h, ILUtf8ToPath(argv[3]).c_str(), &image, nullptr);
     ILFreeImage(&image);
     ILDestroyHandle(h);
     return result == IL_OK ? 0 : 1;
@@ -59,7 +68,9 @@ pnmtosgi -rle "$work/in.ppm" >"$work/in.sgi"
 pnmtorast -rle "$work/in.ppm" >"$work/in.ras"
 convert "$work/in.ppm" -compress RLE "$work/in.tga"
 pnmquant 256 "$work/in.ppm" 2>/dev/null | ppmtogif >"$work/in.gif" 2>/dev/null
-for f in ppm pcx sgi ras tga gif; do
+convert "$work/in.ppm" -depth 10 "$work/in.cin"
+python3 "$root/bench/make_pcd.py" "$work/in.pcd"
+for f in ppm pcx sgi ras tga gif cin pcd; do
     echo "$f: $(stat -c %s "$work/in.$f") bytes"
 done
 
@@ -70,3 +81,10 @@ bench_pair "SGI sgitopnm" "$driver decode $work/in.sgi" "sgitopnm $work/in.sgi"
 bench_pair "RAS rasttopnm" "$driver decode $work/in.ras" "rasttopnm $work/in.ras"
 bench_pair "TGA convert" "$driver decode $work/in.tga" "convert $work/in.tga $work/peer.miff"
 bench_pair "GIF gif2rgb" "$driver decode $work/in.gif" "gif2rgb -1 -o $work/peer.rgb $work/in.gif"
+bench_pair "GIF write convert" "$driver convert $work/in.gif $work/ours.gif" \
+    "convert $work/in.gif $work/peer.gif"
+bench_pair "Cineon convert" "$driver decode $work/in.cin" "convert $work/in.cin $work/peer.miff"
+bench_pair "Cineon write convert" "$driver convert $work/in.ppm $work/ours.cin" \
+    "convert $work/in.ppm -depth 10 $work/peer.cin"
+bench_pair "PCD 16Base convert" "$driver decode $work/in.pcd" \
+    "convert -size 3072x2048 $work/in.pcd $work/peer.miff"

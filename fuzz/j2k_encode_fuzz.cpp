@@ -1,7 +1,8 @@
 // The JPEG 2000 encoder under libFuzzer: the first bytes choose the image
 // (components, size, precision, signedness) and the coding options (levels,
 // blocks, modes, precincts, tiles, progression, layers and their targets,
-// the path and the colour transform); the rest are the samples. The output is
+// the path, the colour transform and a region of interest); the rest are the
+// samples. The output is
 // decoded again by our decoder, and a lossless stream must give back the
 // samples exactly.
 #include <algorithm>
@@ -35,6 +36,23 @@ struct byte_reader {
     }
 };
 
+// The images, with a rectangular region of interest when asked.
+struct fuzz_source : j2k::sample_source {
+    const std::vector<j2k::component_image>& images;
+    bool region;
+    int top, left, size;
+    fuzz_source(const std::vector<j2k::component_image>& i, bool r, int t, int l, int n)
+        : images(i), region(r), top(t), left(l), size(n) {}
+    void row(int c, int64_t y, int64_t x0, int64_t n, int32_t* out) override {
+        std::copy_n(images[c].samples.data() + y * images[c].width + x0, n, out);
+    }
+    bool has_region() const override { return region; }
+    void region_row(int, int64_t y, int64_t x0, int64_t n, uint8_t* out) override {
+        for (int64_t x = 0; x < n; ++x)
+            out[x] = y >= top && y < top + size && x0 + x >= left && x0 + x < left + size;
+    }
+};
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -52,6 +70,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int layers = 1 + in.next(5);
     const bool reversible = in.next(2), ycc = in.next(2), lossless = in.next(2);
     const int precincts = in.next(4), tile = in.next(4);
+    // A region of interest half the time: an up-shift and a rectangle.
+    const int rshift = in.next(2) ? in.next(38) : 0;
+    const int roi_top = in.next(48), roi_left = in.next(48), roi_size = in.next(48);
 
     std::vector<j2k::component_image> images(static_cast<size_t>(components));
     const int64_t top = (int64_t{1} << precision) - 1;
@@ -97,6 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         cod.put_int("Clayers", 0, 0, layers);
         cod.put_bool("Creversible", 0, 0, reversible || lossless);
         cod.put_bool("Cycc", 0, 0, ycc);
+        if (rshift) cs.access_params("RGN", -1, -1).put_int("Rshift", 0, 0, rshift);
         if (precincts) {
             cod.put_bool("Cuse_precincts", 0, 0, true);
             cod.put_int("Cprecincts", 0, 0, 8 << precincts);
@@ -104,7 +126,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         try {
             cs.root_siz().complete_all();
-            j2k::codestream_encoder::encode(cs, images, targets);
+            fuzz_source source(images, rshift > 0, roi_top, roi_left, roi_size);
+            j2k::codestream_encoder::encode(cs, source, targets);
         } catch (...) {
             cs.dispose();
             throw;

@@ -53,6 +53,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint8_t params[128];
     for (uint8_t& b : params)
         b = in.Take<uint8_t>();
+    // Write Text's text: any UTF-16 units, lone surrogates included.
+    char16_t text[65] = {};
+    const uint8_t textUnits = in.Take<uint8_t>() % 65;
+    for (uint8_t i = 0; i < textUnits; ++i)
+        text[i] = in.Take<char16_t>();
 
     ILImageOwner image, target;
     if (ILAllocImage(&image.image, width, height, type, nullptr) != IL_OK) return 0;
@@ -62,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     int32_t ints[8];
     std::memcpy(ints, params, sizeof ints);
-    switch (op % 9) {
+    switch (op % 10) {
         case 0:
             ILShiftImage(&image.image, &target.image, ints[0], ints[1]);
             break;
@@ -113,6 +118,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::memcpy(&p, params, sizeof p);
             p.radius %= 64;
             ILGaussFilterInPlace(&p, h, &image.image);
+            break;
+        }
+        case 8: {
+            WriteTextParams p;
+            std::memcpy(&p, params, sizeof p);
+            p.text = nullptr;
+            // Fonts a fuzzer can render quickly; the refusal of huge ones has
+            // its own test.
+            p.font.height = static_cast<int8_t>(p.font.height);
+            p.font.width = static_cast<int8_t>(p.font.width);
+            static const char* const faces[] = {"Liberation Sans", "Liberation Serif",
+                                                "Liberation Mono", "DejaVu Sans", "", "No Such"};
+            std::strcpy(p.font.faceName, faces[params[27] % std::size(faces)]);
+            ILWriteText(h, &image.image, &p, text);
             break;
         }
         case 7:

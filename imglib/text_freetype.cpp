@@ -7,6 +7,7 @@
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include FT_GASP_H
 #include FT_OUTLINE_H
 #include FT_TRUETYPE_TABLES_H
 
@@ -42,6 +43,8 @@ struct FaceFile {
 
 // Font lookups through fontconfig are slow and the same few faces are asked
 // for again and again: they are remembered, under one lock for fontconfig.
+// Names come from stored records too, so the memory is bounded.
+constexpr size_t kMaxRememberedFaces = 256;
 std::mutex g_fontconfigLock;
 std::map<std::tuple<std::string, int, bool>, FaceFile> g_faceFiles;
 
@@ -78,6 +81,7 @@ bool FindFace(const std::string& family, int weight, bool italic, FaceFile* out)
     FcPatternDestroy(match);
     if (!found) return false;
     try {
+        if (g_faceFiles.size() >= kMaxRememberedFaces) g_faceFiles.clear();
         g_faceFiles.emplace(key, face);
     } catch (const std::bad_alloc&) {}
     *out = face;
@@ -136,7 +140,7 @@ bool FreeTypeFont::Open(const ILLogFont& font) {
     if (cellAscent + cellDescent <= 0) return false;
     double em = 0;
     if (font.height < 0)
-        em = -double{font.height};
+        em = -static_cast<double>(font.height);
     else
         em = (font.height == 0 ? kDefaultCellHeight : font.height) * upem /
              (cellAscent + cellDescent);
@@ -144,7 +148,7 @@ bool FreeTypeFont::Open(const ILLogFont& font) {
     double emWidth = em;
     if (font.width != 0) {
         const double average = os2 && os2->xAvgCharWidth > 0 ? os2->xAvgCharWidth : upem / 2;
-        emWidth = std::abs(double{font.width}) * upem / average;
+        emWidth = std::abs(static_cast<double>(font.width)) * upem / average;
         if (emWidth > kMaxEmPixels) return false;
     }
     FT_Size_RequestRec request = {};
@@ -156,7 +160,11 @@ bool FreeTypeFont::Open(const ILLogFont& font) {
     const double scale = em / upem;
     ascent = static_cast<int32_t>(std::lround(cellAscent * scale));
     descent = static_cast<int32_t>(std::lround(cellDescent * scale));
-    mono_ = font.quality == kFontNonAntialiased;
+    // The face's own table of sizes may ask for no grey levels at this size
+    // (small text in many faces), which the platform follows.
+    const FT_Int gasp = FT_Get_Gasp(face_, face_->size->metrics.y_ppem);
+    mono_ = font.quality == kFontNonAntialiased ||
+            (gasp != FT_GASP_NO_TABLE && !(gasp & FT_GASP_DO_GRAY));
     underline = font.underline != 0;
     strikeOut = font.strikeOut != 0;
     underlineThickness =
@@ -216,12 +224,42 @@ struct Clip {
     int64_t left, top, right, bottom;
 };
 
+// Partly covered pixels are blended as light adds up, through a gamma of
+// 2.3 on the 8-bit levels, as the platform's text drawing does: white text
+// on black gives levels of coverage^(1/2.3), which Write Text turns back
+// into opacity with its own exponent.
+struct GammaTables {
+    static constexpr uint32_t kSteps = 65535;
+    float decode[256];
+    uint8_t encode[kSteps + 1];
+    GammaTables() {
+        for (int v = 0; v < 256; ++v)
+            decode[v] = static_cast<float>(std::pow(v / 255.0, 2.3));
+        for (uint32_t i = 0; i <= kSteps; ++i)
+            encode[i] =
+                static_cast<uint8_t>(std::lround(255 * std::pow(double(i) / kSteps, 1 / 2.3)));
+    }
+};
+
+const GammaTables& Gamma() {
+    static const GammaTables tables;
+    return tables;
+}
+
 void BlendSpan(uint8_t* p, const uint8_t* coverage, int64_t count, const uint8_t color[3]) {
+    const GammaTables& g = Gamma();
     for (int64_t i = 0; i < count; ++i, p += 3) {
         const uint32_t k = coverage ? coverage[i] : 255;
         if (k == 0) continue;
-        for (int ch = 0; ch < 3; ++ch)
-            p[ch] = static_cast<uint8_t>((p[ch] * (255 - k) + color[ch] * k + 127) / 255);
+        if (k == 255) {
+            p[0] = color[0], p[1] = color[1], p[2] = color[2];
+            continue;
+        }
+        const float a = k * (1.0f / 255);
+        for (int ch = 0; ch < 3; ++ch) {
+            const float light = a * g.decode[color[ch]] + (1 - a) * g.decode[p[ch]];
+            p[ch] = g.encode[static_cast<uint32_t>(light * GammaTables::kSteps + 0.5f)];
+        }
     }
 }
 

@@ -51,26 +51,19 @@ public:
     void decode(const block_coding& block, uint32_t* samples);
 
 private:
-    // The block's geometry and arrays for a pass to keep in locals: stores to
-    // the (unsigned) sample and flag words could otherwise alias the int
-    // members and force reloads.
-    struct block_view {
-        int width, height, stride;
-        uint32_t* flags;
-        uint32_t* samples;
-    };
-    block_view view();
-    void reset_contexts();
     template <bool causal, bool raw>
     void significance_pass(int plane);
-    template <bool causal, bool raw>
+    template <bool raw>
     void refinement_pass(int plane);
     template <bool causal>
     void cleanup_pass(int plane);
-    template <bool raw>
-    int sign_bit(mq_decoder& mq, raw_decoder& rd, uint32_t neighbours);
 
-    std::vector<uint32_t> flags_;
+    // One word per column of each stripe of four rows, with a border column
+    // on each side: the significance of the row above the stripe, its four
+    // rows and the row below (bits 0 to 5), their signs (bits 8 to 13), and
+    // the visited (16 to 19) and refined (20 to 23) flags of the four rows.
+    // A sample's context then comes from three words, loaded once a column.
+    std::vector<uint32_t> columns_;
     std::vector<uint8_t> segment_;
     uint32_t* samples_ = nullptr;
     int width_ = 0, height_ = 0, stride_ = 0;

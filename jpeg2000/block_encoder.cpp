@@ -77,7 +77,9 @@ template <bool causal, bool raw>
 int64_t block_encoder::significance_pass(int p, bool lossless) {
     const int32_t* table = distortion.significance[lossless];
     int64_t gain = 0;
-    scan_stripes(view(), [&](uint32_t* f, const uint32_t* s, int r) {
+    // Locals captured by value: flag stores could alias the members.
+    const int stride = stride_;
+    scan_stripes(view(), [&, p, stride](uint32_t* f, const uint32_t* s, int r) {
         uint32_t fl = *f;
         if (causal && r == 3) fl &= causal_mask;
         if ((fl & (significant | visited)) || !(fl & neighbours)) return;
@@ -86,7 +88,7 @@ int64_t block_encoder::significance_pass(int p, bool lossless) {
         code<raw>(bit, zc_[fl & neighbours]);
         if (bit) {
             code_sign<raw>(*s, fl);
-            make_significant(f, stride_, static_cast<int>(*s >> 31));
+            make_significant(f, stride, static_cast<int>(*s >> 31));
             gain += table[bits_below(m, p, 31)];
         }
         *f |= visited;
@@ -98,7 +100,7 @@ template <bool causal, bool raw>
 int64_t block_encoder::refinement_pass(int p, bool lossless) {
     const int32_t* table = distortion.refinement[lossless];
     int64_t gain = 0;
-    scan_stripes(view(), [&](uint32_t* f, const uint32_t* s, int r) {
+    scan_stripes(view(), [&, p](uint32_t* f, const uint32_t* s, int r) {
         uint32_t fl = *f;
         if ((fl & (significant | visited)) != significant) return;
         if (causal && r == 3) fl &= causal_mask;
@@ -115,45 +117,49 @@ template <bool causal>
 int64_t block_encoder::cleanup_pass(int p, bool lossless) {
     const int32_t* table = distortion.significance[lossless];
     int64_t gain = 0;
-    for (int y0 = 0; y0 < height_; y0 += 4) {
-        const int rows = std::min(4, height_ - y0);
-        for (int x = 0; x < width_; ++x) {
-            uint32_t* const f0 = flags_.data() + (y0 + 1) * stride_ + x + 1;
-            const uint32_t* const s0 = samples_ + y0 * width_ + x;
+    // Locals: flag stores could alias the members.
+    const int width = width_, height = height_, stride = stride_;
+    uint32_t* const flags = flags_.data();
+    const uint32_t* const samples = samples_;
+    for (int y0 = 0; y0 < height; y0 += 4) {
+        const int rows = std::min(4, height - y0);
+        for (int x = 0; x < width; ++x) {
+            uint32_t* const f0 = flags + (y0 + 1) * stride + x + 1;
+            const uint32_t* const s0 = samples + y0 * width + x;
             auto become_significant = [&](int r, uint32_t fl) {
-                const uint32_t s = s0[r * width_];
+                const uint32_t s = s0[r * width];
                 code_sign<false>(s, fl);
-                make_significant(f0 + r * stride_, stride_, static_cast<int>(s >> 31));
+                make_significant(f0 + r * stride, stride, static_cast<int>(s >> 31));
                 gain += table[bits_below(s & 0x7FFFFFFF, p, 31)];
             };
             int r = 0;
             if (rows == 4) {
                 const uint32_t busy = significant | visited | neighbours;
-                uint32_t last = f0[3 * stride_];
+                uint32_t last = f0[3 * stride];
                 if (causal) last &= causal_mask;
-                if (!((f0[0] | f0[stride_] | f0[2 * stride_]) & busy) && !(last & busy)) {
-                    while (r < 4 && !((s0[r * width_] >> p) & 1))
+                if (!((f0[0] | f0[stride] | f0[2 * stride]) & busy) && !(last & busy)) {
+                    while (r < 4 && !((s0[r * width] >> p) & 1))
                         ++r;
                     mq_.encode(r < 4, contexts_[ctx_run]);
                     if (r == 4) continue;
                     mq_.encode(r >> 1, contexts_[ctx_uniform]);
                     mq_.encode(r & 1, contexts_[ctx_uniform]);
-                    uint32_t fl = f0[r * stride_];
+                    uint32_t fl = f0[r * stride];
                     if (causal && r == 3) fl &= causal_mask;
                     become_significant(r, fl);
                     ++r;
                 }
             }
             for (; r < rows; ++r) {
-                uint32_t fl = f0[r * stride_];
+                uint32_t fl = f0[r * stride];
                 if (fl & (significant | visited)) continue;
                 if (causal && r == 3) fl &= causal_mask;
-                const int bit = (s0[r * width_] >> p) & 1;
+                const int bit = (s0[r * width] >> p) & 1;
                 mq_.encode(bit, contexts_[zc_[fl & neighbours]]);
                 if (bit) become_significant(r, fl);
             }
             for (r = 0; r < rows; ++r)
-                f0[r * stride_] &= ~visited;
+                f0[r * stride] &= ~visited;
         }
     }
     return gain;

@@ -99,6 +99,7 @@ public:
     bool exhausted() const { return exhausted_ && pos_ == end_; }
     void set_detection(bool on, int mode);
     int64_t consumed() const { return consumed_base_ + pos_; }
+    codestream_source* source() const { return source_; }
 
 protected:
     // Adds bytes behind the put-back room; false when none came.

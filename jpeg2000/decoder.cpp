@@ -1,6 +1,8 @@
 #include "jpeg2000/decoder.h"
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
 #include <deque>
 #include <map>
 
@@ -22,8 +24,18 @@ struct open_tile {
     std::vector<std::unique_ptr<line_stage>> tops; // per visible component
     std::vector<sample_line> lines;
     std::vector<std::deque<std::vector<int32_t>>> waiting;
+    // Per visible component: its region, from the tile grid (known even
+    // when the tile's headers fail).
+    std::vector<rect> regions;
     int components_left = 0;
-    bool ycc = false;
+    bool ycc = false, failed = false;
+
+    void fail_quietly() {
+        failed = true;
+        tops.clear();
+        packets.reset();
+        waiting.clear();
+    }
 
     ~open_tile() {
         tops.clear();
@@ -34,7 +46,9 @@ struct open_tile {
 
 // A row of the top stage to the component's samples: the DC level shift,
 // rounding on the irreversible path, and clamping to the precision.
-void emit_row(const sample_line& line, int precision, bool is_signed, int32_t* dst) {
+__attribute__((target_clones("avx2", "default"))) void emit_row(const sample_line& line,
+                                                                int precision, bool is_signed,
+                                                                int32_t* dst) {
     const int p = precision;
     const int32_t shift = is_signed ? 0 : int32_t{1} << (p - 1);
     const int32_t lo = is_signed ? -(int32_t{1} << (p - 1)) : 0;
@@ -47,16 +61,13 @@ void emit_row(const sample_line& line, int precision, bool is_signed, int32_t* d
             dst[x] = static_cast<int32_t>(std::clamp<int64_t>(int64_t{src[x]} + shift, lo, hi));
         return;
     }
-    // Round to nearest in the float domain, clamped first so that damaged
-    // data (even NaN) converts safely.
+    // Round half up in the float domain, clamped first so that damaged data
+    // (even NaN: the comparisons pick the bound) converts safely.
     const float flo = static_cast<float>(lo - shift), fhi = static_cast<float>(hi - shift);
     const float* src = line.samples<float>();
     for (int64_t x = 0; x < w; ++x) {
-        float f = src[x] + 0.5f;
-        f = f >= flo ? (f <= fhi + 0.5f ? f : fhi) : flo;
-        int32_t v = static_cast<int32_t>(f);
-        if (static_cast<float>(v) > f) --v;
-        dst[x] = std::clamp(v + shift, lo, hi);
+        const float f = std::min(fhi, std::max(flo, src[x] + 0.5f));
+        dst[x] = static_cast<int32_t>(std::floor(f)) + shift;
     }
 }
 
@@ -96,8 +107,8 @@ struct codestream_decoder::state {
     int n = 0;
     coords first, count; // tiles meeting the region
     block_work work;
-    // Bodies of tile-parts read ahead of their tile.
-    std::map<int, std::vector<uint8_t>> data;
+    // Bodies of tile-parts met ahead of their tile.
+    std::map<int, tile_data> data;
     // Open tiles by tile row; per component its tile row and rows left there.
     std::map<int64_t, std::vector<std::unique_ptr<open_tile>>> rows;
     int64_t rows_opened = 0;
@@ -108,18 +119,32 @@ struct codestream_decoder::state {
     std::vector<std::vector<int32_t>> current;
     int64_t samples = 0, bytes = 0;
     bool complete = true, reversible = true, ycc = false;
+    bool skip_damaged = false, damaged = false;
 
     explicit state(codestream_ref c) : cs(c), s(*c.s_) {}
     bool read_tile_part();
-    std::vector<uint8_t> take_tile_data(int index);
+    tile_data take_tile_data(int index);
+    rect tile_component_region(int64_t ty, int64_t tx, int c) const;
+    void start_tile(open_tile& t, int64_t ty, int64_t tx);
     void open_tile_row(int64_t ty);
     void done_with(int64_t ty, int c);
     void tile_row_of(open_tile& t, int c, int32_t* out);
+    void tile_row_from_stages(open_tile& t, int c, int32_t* dst);
 };
 
 bool codestream_decoder::state::read_tile_part() {
     if (!s.read_tile_part_header()) return false;
-    std::vector<uint8_t>& d = data[s.current_tile];
+    tile_data& d = data[s.current_tile];
+    // A source that reads at any position keeps the body: only its place
+    // is noted.
+    codestream_source* source = s.in->source();
+    if (source->capabilities() & source_random_access) {
+        const int64_t at = s.in->consumed();
+        const int64_t length = s.in->skip(s.current_left < 0 ? INT64_MAX : s.current_left);
+        d.add_part(source, at, length);
+        if (s.current_left > 0) s.current_left = 0;
+        return true;
+    }
     uint8_t chunk[4096];
     int64_t left_bytes = s.current_left;
     while (left_bytes != 0) {
@@ -128,7 +153,7 @@ bool codestream_decoder::state::read_tile_part() {
                              : static_cast<int>(std::min<int64_t>(left_bytes, sizeof chunk));
         const int got = s.in->read(chunk, want);
         if (got <= 0) break;
-        d.insert(d.end(), chunk, chunk + got);
+        d.append(chunk, got);
         if (left_bytes > 0) left_bytes -= got;
     }
     if (s.current_left > 0) s.current_left = 0;
@@ -137,13 +162,13 @@ bool codestream_decoder::state::read_tile_part() {
 
 // The tile's tile-parts are read up to the last it announces (or to the end
 // of the data), keeping the bodies of other tiles met on the way.
-std::vector<uint8_t> codestream_decoder::state::take_tile_data(int index) {
+tile_data codestream_decoder::state::take_tile_data(int index) {
     for (;;) {
         const tile_state* t = s.tiles_live[static_cast<size_t>(index)].get();
         if (t && t->tnsot != 0 && t->tile_parts_read >= t->tnsot) break;
         if (!read_tile_part()) break;
     }
-    std::vector<uint8_t> d;
+    tile_data d;
     auto found = data.find(index);
     if (found != data.end()) {
         d = std::move(found->second);
@@ -152,53 +177,68 @@ std::vector<uint8_t> codestream_decoder::state::take_tile_data(int index) {
     return d;
 }
 
+rect codestream_decoder::state::tile_component_region(int64_t ty, int64_t tx, int c) const {
+    const rect cell = {{s.tile_origin.y + ty * s.tile_size.y, s.tile_origin.x + tx * s.tile_size.x},
+                       s.tile_size};
+    const rect t = rect_intersect(cell, s.canvas);
+    const coords sub = s.components[static_cast<size_t>(c + s.first_component)].subsampling;
+    const coords p = {ceil_div(t.pos.y, sub.y), ceil_div(t.pos.x, sub.x)};
+    return {p, {ceil_div(t.end().y, sub.y) - p.y, ceil_div(t.end().x, sub.x) - p.x}};
+}
+
 void codestream_decoder::state::open_tile_row(int64_t ty) {
     std::vector<std::unique_ptr<open_tile>>& row = rows[ty];
     for (int64_t tx = first.x; tx < first.x + count.x; ++tx) {
-        const int index = static_cast<int>(ty * s.tiles.x + tx);
-        std::vector<uint8_t> d = take_tile_data(index);
         auto t = std::make_unique<open_tile>();
-        t->ref = cs.fetch_tile(static_cast<int>(ty), static_cast<int>(tx));
-        tile_state& ts = *t->ref.t_;
-        // A few bytes can declare a vast image of nothing: the samples are
-        // bounded by the coded data before any work is done.
-        bytes += static_cast<int64_t>(d.size());
         for (int c = 0; c < n; ++c) {
-            const rect& r = ts.components[static_cast<size_t>(c + s.first_component)].region;
-            samples += std::max<int64_t>(r.size.y, 0) * std::max<int64_t>(r.size.x, 0);
+            t->regions.push_back(tile_component_region(ty, tx, c));
+            // Components without rows in the tile never come for them.
+            if (!t->regions.back().empty()) ++t->components_left;
         }
-        if (samples > std::max<int64_t>(int64_t{1} << 24, 8192 * bytes) ||
-            samples > (int64_t{1} << 32))
-            fail("The code-stream holds too little data for the image size it declares");
-        t->packets = std::make_unique<tile_packets>(ts, std::move(d));
-        if (!t->packets->read_packets()) complete = false;
-        t->ycc = t->ref.uses_colour_transform();
-        if (t->ycc) {
-            const tile_component_state* tc = ts.components.data() + s.first_component;
-            if (n < 3 || tc[1].region != tc[0].region || tc[2].region != tc[0].region ||
-                tc[1].reversible != tc[0].reversible || tc[2].reversible != tc[0].reversible)
-                fail("The colour transform joins components of different sizes or paths");
+        try {
+            start_tile(*t, ty, tx);
+        } catch (const failure&) {
+            if (!skip_damaged) throw;
+            t->fail_quietly();
+            damaged = true;
         }
-        const tile_sources from{*t->packets, work, t->pool};
-        t->lines.resize(static_cast<size_t>(n));
-        t->waiting.resize(static_cast<size_t>(n));
-        for (int c = 0; c < n; ++c) {
-            const tile_component_state& tc =
-                ts.components[static_cast<size_t>(c + s.first_component)];
-            t->tops.push_back(create_tile_component_stages(tc, from));
-            t->pool.pre_create(t->lines[static_cast<size_t>(c)],
-                               std::max<int64_t>(tc.region.size.x, 0), tc.reversible);
-        }
-        t->pool.carve();
-        // Components without rows in the tile never come for them.
-        for (int c = 0; c < n; ++c)
-            if (ts.components[static_cast<size_t>(c + s.first_component)].region.size.y > 0)
-                ++t->components_left;
-        reversible = ts.components[static_cast<size_t>(s.first_component)].reversible;
-        ycc = t->ycc;
         if (t->components_left == 0) t.reset();
         row.push_back(std::move(t));
     }
+}
+
+void codestream_decoder::state::start_tile(open_tile& t, int64_t ty, int64_t tx) {
+    const int index = static_cast<int>(ty * s.tiles.x + tx);
+    tile_data d = take_tile_data(index);
+    t.ref = cs.fetch_tile(static_cast<int>(ty), static_cast<int>(tx));
+    tile_state& ts = *t.ref.t_;
+    // A few bytes can declare a vast image of nothing: the samples are
+    // bounded by the coded data before any work is done.
+    bytes += d.size();
+    for (const rect& r : t.regions)
+        samples += std::max<int64_t>(r.size.y, 0) * std::max<int64_t>(r.size.x, 0);
+    if (samples > std::max<int64_t>(int64_t{1} << 24, 8192 * bytes) || samples > (int64_t{1} << 32))
+        fail("The code-stream holds too little data for the image size it declares");
+    t.packets = std::make_unique<tile_packets>(ts, std::move(d));
+    if (!t.packets->read_packets()) complete = false;
+    t.ycc = t.ref.uses_colour_transform();
+    const tile_component_state* tc = ts.components.data() + s.first_component;
+    if (t.ycc && (n < 3 || tc[1].region != tc[0].region || tc[2].region != tc[0].region ||
+                  tc[1].reversible != tc[0].reversible || tc[2].reversible != tc[0].reversible))
+        fail("The colour transform joins components of different sizes or paths");
+    const tile_sources from{*t.packets, work, t.pool};
+    t.lines.resize(static_cast<size_t>(n));
+    t.waiting.resize(static_cast<size_t>(n));
+    for (int c = 0; c < n; ++c) {
+        if (tc[c].region != t.regions[static_cast<size_t>(c)])
+            fail("The tile's components do not lie where the tile grid puts them");
+        t.tops.push_back(create_tile_component_stages(tc[c], from));
+        t.pool.pre_create(t.lines[static_cast<size_t>(c)],
+                          std::max<int64_t>(tc[c].region.size.x, 0), tc[c].reversible);
+    }
+    t.pool.carve();
+    reversible = tc[0].reversible;
+    ycc = t.ycc;
 }
 
 // Component c has taken its last row of tile row ty: tiles no component
@@ -216,11 +256,24 @@ void codestream_decoder::state::done_with(int64_t ty, int c) {
 }
 
 void codestream_decoder::state::tile_row_of(open_tile& t, int c, int32_t* out) {
-    tile_state& ts = *t.ref.t_;
-    const tile_component_state& tc = ts.components[static_cast<size_t>(c + s.first_component)];
-    if (tc.region.size.x <= 0) return;
-    const rect ce = cs.component_extent(c);
-    int32_t* dst = out + (tc.region.pos.x - ce.pos.x);
+    const rect& region = t.regions[static_cast<size_t>(c)];
+    if (region.size.x <= 0) return;
+    int32_t* dst = out + (region.pos.x - cs.component_extent(c).pos.x);
+    if (!t.failed) {
+        try {
+            tile_row_from_stages(t, c, dst);
+            return;
+        } catch (const failure&) {
+            if (!skip_damaged) throw;
+            t.fail_quietly();
+            damaged = true;
+        }
+    }
+    std::fill_n(dst, region.size.x, 0);
+}
+
+void codestream_decoder::state::tile_row_from_stages(open_tile& t, int c, int32_t* dst) {
+    const int64_t width = t.regions[static_cast<size_t>(c)].size.x;
     const int precision = cs.sample_precision(c);
     const bool is_signed = cs.sample_signed(c);
     if (!t.ycc || c >= 3) {
@@ -242,7 +295,7 @@ void codestream_decoder::state::tile_row_of(open_tile& t, int c, int32_t* out) {
             emit_row(t.lines[static_cast<size_t>(k)], precision, is_signed, dst);
             continue;
         }
-        std::vector<int32_t> row(static_cast<size_t>(tc.region.size.x));
+        std::vector<int32_t> row(static_cast<size_t>(width));
         emit_row(t.lines[static_cast<size_t>(k)], cs.sample_precision(k), cs.sample_signed(k),
                  row.data());
         t.waiting[static_cast<size_t>(k)].push_back(std::move(row));
@@ -251,6 +304,10 @@ void codestream_decoder::state::tile_row_of(open_tile& t, int c, int32_t* out) {
 
 codestream_decoder::codestream_decoder(codestream_ref cs) : s_(std::make_unique<state>(cs)) {
     s_->n = cs.component_count();
+    // Rows carry 32-bit integers: deeper samples would overflow the level
+    // shift.
+    for (int c = 0; c < s_->n; ++c)
+        if (cs.sample_precision(c) > 31) fail("Sample precision above 31 bits is not supported");
     cs.tile_index_range(s_->first, s_->count);
     s_->tile_row.assign(static_cast<size_t>(s_->n), s_->first.y - 1);
     s_->left.assign(static_cast<size_t>(s_->n), 0);
@@ -271,9 +328,7 @@ void codestream_decoder::next_row(int c, int32_t* out) {
         left = 0;
         for (const std::unique_ptr<open_tile>& t : row)
             if (t) {
-                const tile_state& ts = *t->ref.t_;
-                left = std::max<int64_t>(
-                    ts.components[static_cast<size_t>(c + st.s.first_component)].region.size.y, 0);
+                left = std::max<int64_t>(t->regions[static_cast<size_t>(c)].size.y, 0);
                 break;
             }
     }
@@ -318,6 +373,14 @@ void codestream_decoder::seek_canvas_row(int64_t y) {
 
 const int32_t* codestream_decoder::row(int c) const {
     return s_->current[static_cast<size_t>(c)].data();
+}
+
+void codestream_decoder::skip_damaged_tiles() {
+    s_->skip_damaged = true;
+}
+
+bool codestream_decoder::damaged() const {
+    return s_->damaged;
 }
 
 bool codestream_decoder::complete() const {

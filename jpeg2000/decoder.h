@@ -50,6 +50,11 @@ public:
     void seek_canvas_row(int64_t y);
     const int32_t* row(int c) const;
     bool complete() const;
+    // From now on a tile whose data fail to decode is reported (its error
+    // goes to the message sink) and shows as zero samples, and the other
+    // tiles go on; damaged() then answers true.
+    void skip_damaged_tiles();
+    bool damaged() const;
     // As coded in the last tile opened.
     bool reversible() const;
     bool colour_transform() const;

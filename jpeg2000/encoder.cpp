@@ -5,9 +5,10 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <type_traits>
 
-#include "jpeg2000/block_encoder.h"
+#include "jpeg2000/block_pool.h"
 #include "jpeg2000/byte_buffers.h"
 #include "jpeg2000/codestream_state.h"
 #include "jpeg2000/messages.h"
@@ -61,14 +62,16 @@ void put_pass_count(header_bit_writer& w, int n) {
 
 class tile_encoder {
 public:
-    tile_encoder(tile_state& t) : tile_(t) {}
+    tile_encoder(tile_state& t, block_pool& pool) : tile_(t), pool_(pool) {}
     // Transforms, quantises and codes every code-block.
     void code(codestream_ref cs, sample_source& source);
     // Chooses each layer's passes to keep the tile within its byte budgets
     // (cumulative, 0: everything).
     void allocate(const std::vector<int64_t>& budgets);
     // The packets in progression order.
-    std::vector<uint8_t> packets();
+    // The packets in progression order, one tile-part per progression:
+    // the tile's order, or each instance of its order changes.
+    std::vector<std::vector<uint8_t>> tile_parts();
 
 private:
     void build_precincts(int c);
@@ -81,7 +84,7 @@ private:
 
     tile_state& tile_;
     std::vector<std::vector<resolution_record>> comps_;
-    block_encoder encoder_;
+    block_pool& pool_;
 };
 
 // Quantises the rows of one subband and codes its code-blocks a row of
@@ -90,10 +93,12 @@ template <typename T>
 class band_coder final : public row_sink<T> {
 public:
     band_coder(const tile_component_state& tc, const subband_state& sb,
-               std::vector<block_record>& blocks, block_encoder& encoder)
-        : sb_(sb), blocks_(blocks), encoder_(encoder) {
+               std::vector<block_record>& blocks, block_pool& pool, roi_node* mask)
+        : sb_(sb), blocks_(blocks), pool_(pool), mask_(mask) {
         const int k = sb.magnitude_bits;
         if (k > 31) fail("Too many magnitude bit-planes for the code-block encoder");
+        up_shift_ = sb.roi_magnitude_bits - k;
+        if (mask_ && up_shift_ > 0 && up_shift_ < k) fail("Value for ROI up-shift too small");
         const int gain = sb.orientation == 0 ? 0 : sb.orientation == 3 ? 2 : 1;
         // The absolute step: 9/7 steps are relative to the nominal range of
         // the normalised bands, whose high-pass coefficients are half the
@@ -110,14 +115,16 @@ public:
         // normalisation (the 5/3 bands are their own) and the band's weight.
         const double msb =
             std::ldexp(tc.reversible ? std::ldexp(1.0, -tc.precision) : sb.step, k - 1);
-        block_.weight = msb * msb * sb.energy_gain * sb.weight * sb.weight * std::ldexp(1.0, 16);
+        weight_ = msb * msb * sb.energy_gain * sb.weight * sb.weight * std::ldexp(1.0, 16);
         buffer_.resize(static_cast<size_t>(sb.block_size.y * sb.region.size.x));
+        if (mask_) masks_.resize(buffer_.size());
         start_row();
     }
 
     void accept(T* row) override {
         const int64_t w = sb_.region.size.x;
         std::copy(row, row + w, buffer_.data() + filled_ * w);
+        if (mask_) mask_->pull(masks_.data() + filled_ * w, w);
         if (++filled_ == rows_) {
             code_row();
             ++block_row_;
@@ -143,18 +150,47 @@ private:
             const int64_t x1 = std::min(left + sb_.block_size.x, sb_.region.end().x);
             if (x1 <= x0) continue;
             const int64_t bw = x1 - x0;
-            samples_.resize(static_cast<size_t>(bw * rows_));
+            std::vector<uint32_t> samples = pool_.buffer();
+            samples.resize(static_cast<size_t>(bw * rows_));
             for (int64_t y = 0; y < rows_; ++y) {
                 const T* src = buffer_.data() + y * w + x0 - sb_.region.pos.x;
-                uint32_t* dst = samples_.data() + y * bw;
+                uint32_t* dst = samples.data() + y * bw;
                 for (int64_t x = 0; x < bw; ++x)
                     dst[x] = quantise(src[x]);
             }
             block_.width = static_cast<int>(bw);
             block_.height = static_cast<int>(rows_);
-            block_.samples = samples_.data();
-            encoder_.encode(block_, blocks_[block_row_ * sb_.block_count.x + bx].coded);
+            block_.planes = sb_.magnitude_bits;
+            block_.weight = weight_;
+            if (mask_) apply_region(samples, x0 - sb_.region.pos.x, bw);
+            pool_.submit(block_, std::move(samples),
+                         &blocks_[block_row_ * sb_.block_count.x + bx].coded);
         }
+    }
+
+    // The max-shift method: samples outside the region go down by the
+    // up-shift, below every sample inside it, and the block is coded over
+    // the extra planes when it has any; a block touching the region takes
+    // the region's weight.
+    void apply_region(std::vector<uint32_t>& samples, int64_t x0, int64_t bw) {
+        const int64_t w = sb_.region.size.x;
+        bool inside = false, outside = false;
+        for (int64_t y = 0; y < rows_; ++y) {
+            const uint8_t* m = masks_.data() + y * w + x0;
+            uint32_t* v = samples.data() + y * bw;
+            for (int64_t x = 0; x < bw; ++x) {
+                if (m[x]) {
+                    inside = true;
+                    continue;
+                }
+                if (up_shift_ <= 0) continue;
+                outside = true;
+                const uint32_t magnitude = (v[x] & 0x7FFFFFFF) >> up_shift_;
+                v[x] = magnitude ? (v[x] & 0x80000000u) | magnitude : 0;
+            }
+        }
+        if (outside) block_.planes = std::min(sb_.roi_magnitude_bits, 31);
+        if (inside && sb_.roi_weight >= 0) block_.weight = weight_ * sb_.roi_weight;
     }
 
     // Sign-magnitude with the subband's top magnitude bit at bit 30.
@@ -174,29 +210,60 @@ private:
 
     const subband_state& sb_;
     std::vector<block_record>& blocks_;
-    block_encoder& encoder_;
+    block_pool& pool_;
+    roi_node* mask_; // region-of-interest mask rows, or null
+    int up_shift_ = 0;
+    double weight_ = 0;
+    std::vector<uint8_t> masks_; // the mask rows of the current row of blocks
     block_source block_;
     double inv_step_ = 1;
     int shift_ = 0;
     uint32_t limit_ = 0;
     std::vector<T> buffer_; // the rows of the current row of blocks
-    std::vector<uint32_t> samples_;
     int64_t block_row_ = 0, rows_ = 0, filled_ = 0;
+};
+
+// The region-of-interest rows of one tile-component, from the source.
+class source_mask final : public roi_node {
+public:
+    source_mask(sample_source& source, int c, int64_t y, int64_t x0)
+        : source_(source), c_(c), y_(y), x0_(x0) {}
+    void pull(uint8_t* line, int64_t width) override {
+        source_.region_row(c_, y_++, x0_, width, line);
+    }
+
+private:
+    sample_source& source_;
+    int c_;
+    int64_t y_, x0_;
 };
 
 template <typename T>
 std::unique_ptr<row_sink<T>> make_component_stages(const tile_component_state& tc,
                                                    std::vector<resolution_record>& records,
-                                                   block_encoder& encoder) {
-    return make_split_stages(tc, tc.levels, band_sink_maker<T>([&](int r, int b) {
-                                 return std::unique_ptr<row_sink<T>>(new band_coder<T>(
-                                     tc, tc.resolutions[r].bands[b], records[r].bands[b], encoder));
-                             }));
+                                                   block_pool& pool, roi_node* mask) {
+    return make_split_stages(
+        tc, tc.levels, band_sink_maker<T>([&](int r, int b, roi_node* band_mask) {
+            return std::unique_ptr<row_sink<T>>(new band_coder<T>(
+                tc, tc.resolutions[r].bands[b], records[r].bands[b], pool, band_mask));
+        }),
+        mask);
 }
 
 void tile_encoder::code(codestream_ref cs, sample_source& source) {
+    // Should the tile fail, blocks still being coded write into its records:
+    // those are dropped or waited for first.
+    struct cancel_guard {
+        block_pool& pool;
+        bool done = false;
+        ~cancel_guard() {
+            if (!done) pool.cancel();
+        }
+    } guard{pool_};
     const int n = static_cast<int>(tile_.components.size());
     comps_.resize(static_cast<size_t>(n));
+    // The masks before the stages, which pull their rows.
+    std::vector<std::unique_ptr<source_mask>> masks(static_cast<size_t>(n));
     std::vector<std::unique_ptr<row_sink<int32_t>>> int_stages(static_cast<size_t>(n));
     std::vector<std::unique_ptr<row_sink<float>>> float_stages(static_cast<size_t>(n));
     int64_t height = 0;
@@ -211,10 +278,17 @@ void tile_encoder::code(codestream_ref cs, sample_source& source) {
             comps_[c].push_back(std::move(rec));
         }
         build_precincts(c);
+        const rect ce = cs.component_extent(c);
+        masks[c] = std::make_unique<source_mask>(source, c, tc.region.pos.y - ce.pos.y,
+                                                 tc.region.pos.x - ce.pos.x);
+        const bool masked =
+            source.has_region() && (tc.levels == 0 ? band_uses_mask(tc.resolutions[0].bands[0])
+                                                   : tc.resolutions[tc.levels].roi);
+        roi_node* mask = masked ? masks[c].get() : nullptr;
         if (tc.reversible)
-            int_stages[c] = make_component_stages<int32_t>(tc, comps_[c], encoder_);
+            int_stages[c] = make_component_stages<int32_t>(tc, comps_[c], pool_, mask);
         else
-            float_stages[c] = make_component_stages<float>(tc, comps_[c], encoder_);
+            float_stages[c] = make_component_stages<float>(tc, comps_[c], pool_, mask);
         height = std::max(height, tc.region.size.y);
     }
     std::vector<std::vector<int32_t>> ints(static_cast<size_t>(n));
@@ -266,6 +340,8 @@ void tile_encoder::code(codestream_ref cs, sample_source& source) {
                 float_stages[c]->accept(floats[c].data());
         }
     }
+    pool_.finish();
+    guard.done = true;
 }
 
 void tile_encoder::build_precincts(int c) {
@@ -480,17 +556,46 @@ void tile_encoder::allocate(const std::vector<int64_t>& budgets) {
     reset_packet_state();
 }
 
-std::vector<uint8_t> tile_encoder::packets() {
-    memory_codestream_sink sink;
-    {
-        codestream_output_buffer out(&sink);
-        progression_walker& walker = tile_ref(&tile_).walker();
-        packet_position pos;
-        while (walker.next(pos))
-            packet(pos.component, pos.resolution, pos.precinct, pos.layer, &out);
-        out.flush();
+std::vector<std::vector<uint8_t>> tile_encoder::tile_parts() {
+    progression_walker& walker = tile_ref(&tile_).walker();
+    std::vector<std::vector<uint8_t>> parts;
+    while (tile_.packets_done < tile_.packets) {
+        if (parts.size() == 255)
+            fail("Too many tile-parts for tile " + std::to_string(tile_.index));
+        // The walker moves to the next order-change instance only once the
+        // tile-part before it is complete.
+        tile_.tile_parts_read = static_cast<int>(parts.size()) + 1;
+        const int64_t before = tile_.packets_done;
+        memory_codestream_sink sink;
+        {
+            codestream_output_buffer out(&sink);
+            packet_position pos;
+            while (walker.next(pos))
+                packet(pos.component, pos.resolution, pos.precinct, pos.layer, &out);
+            out.flush();
+        }
+        if (tile_.packets_done == before) {
+            if (!parts.empty()) break;
+            fail("The progression of tile " + std::to_string(tile_.index) + " holds no packet");
+        }
+        parts.push_back(std::move(sink.data));
     }
-    return std::move(sink.data);
+    if (tile_.packets_done < tile_.packets)
+        fail("The progression order changes of tile " + std::to_string(tile_.index) +
+             " leave packets out");
+    return parts;
+}
+
+// Tile-parts a tile is written in: one per instance of its own order
+// changes, at least one.
+int tile_part_count(codestream_state& s, int tile) {
+    param_cluster* poc = s.tree->cluster("POC");
+    int n = 1;
+    while (const j2k_params* p = poc->find(tile, -1, n)) {
+        if (p->own_records("Porder") == 0) break;
+        ++n;
+    }
+    return n;
 }
 
 } // namespace
@@ -519,6 +624,7 @@ void codestream_encoder::encode(codestream_ref cs, const std::vector<component_i
 void codestream_encoder::encode(codestream_ref cs, sample_source& source,
                                 const std::vector<int64_t>& layer_bytes) {
     codestream_state& s = *cs.s_;
+    block_pool pool(block_pool::default_workers());
     cs.write_main_header();
     const int64_t main_header = cs.bytes_written();
     coords first, count;
@@ -529,13 +635,15 @@ void codestream_encoder::encode(codestream_ref cs, sample_source& source,
         for (int64_t tx = first.x; tx < first.x + count.x; ++tx) {
             tile_ref t = cs.fetch_tile(static_cast<int>(ty), static_cast<int>(tx));
             tile_state& ts = *t.t_;
-            tile_encoder te(ts);
+            tile_encoder te(ts, pool);
             te.code(cs, source);
             // The code-stream's budgets shared by area, less the headers.
             const double share = static_cast<double>(ts.region.size.y) *
                                  static_cast<double>(ts.region.size.x) / area;
-            const int64_t tile_header =
-                s.tree->root()->count_marker_bytes(nullptr, ts.index, 0) + 14;
+            const int parts = tile_part_count(s, ts.index);
+            int64_t tile_header = 0;
+            for (int k = 0; k < parts; ++k)
+                tile_header += s.tree->root()->count_marker_bytes(nullptr, ts.index, k) + 14;
             std::vector<int64_t> budgets;
             for (int64_t b : layer_bytes)
                 budgets.push_back(
@@ -545,11 +653,18 @@ void codestream_encoder::encode(codestream_ref cs, sample_source& source,
                                                          share) -
                                         tile_header));
             te.allocate(budgets);
-            const std::vector<uint8_t> body = te.packets();
-            if (static_cast<int64_t>(body.size()) + tile_header > 0xFFFFFFFFll)
-                fail("A tile's code-stream data exceed the 4 GB a tile-part can hold");
-            cs.write_tile_part_header(ts.index, 0, static_cast<int64_t>(body.size()), 1);
-            cs.write_body(body.data(), static_cast<int64_t>(body.size()));
+            const std::vector<std::vector<uint8_t>> bodies = te.tile_parts();
+            for (size_t k = 0; k < bodies.size(); ++k) {
+                const int64_t length = static_cast<int64_t>(bodies[k].size());
+                if (length +
+                        s.tree->root()->count_marker_bytes(nullptr, ts.index, static_cast<int>(k)) +
+                        14 >
+                    0xFFFFFFFFll)
+                    fail("A tile's code-stream data exceed the 4 GB a tile-part can hold");
+                cs.write_tile_part_header(ts.index, static_cast<int>(k), length,
+                                          static_cast<int>(bodies.size()));
+                cs.write_body(bodies[k].data(), length);
+            }
             t.release();
         }
     cs.write_eoc();

@@ -7,6 +7,7 @@
 // resolution, never whole planes.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -24,6 +25,13 @@ public:
     // to the component's extent). Rows are asked for top to bottom within a
     // tile, all components of a row together.
     virtual void row(int c, int64_t y, int64_t x0, int64_t n, int32_t* out) = 0;
+    // A region of interest: the encoder then asks for its mask, a byte per
+    // sample, non-zero inside, in the same coordinates. Only tile-components
+    // with an up-shift (Rshift) or a weight (Rweight) use it.
+    virtual bool has_region() const { return false; }
+    virtual void region_row(int /*c*/, int64_t /*y*/, int64_t /*x0*/, int64_t n, uint8_t* out) {
+        std::fill_n(out, n, 0);
+    }
 };
 
 class codestream_encoder {

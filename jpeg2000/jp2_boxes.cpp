@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "jpeg2000/messages.h"
+#include "jpeg2000/sources.h"
 
 namespace j2k {
 
@@ -29,6 +30,18 @@ int64_t file_input::skip(int64_t n) {
     if (n <= 0) return 0;
     if (std::fseek(f_, static_cast<long>(n), SEEK_CUR) != 0) return 0;
     pos_ += n;
+    return n;
+}
+
+int64_t file_input::read_at(int64_t position, uint8_t* bytes, int64_t n) {
+    return read_file_at(f_, position, bytes, std::min(n, size_ - position));
+}
+
+int64_t memory_input::read_at(int64_t position, uint8_t* bytes, int64_t n) {
+    const int64_t size = static_cast<int64_t>(bytes_.size());
+    if (position < 0 || position >= size || n <= 0) return 0;
+    n = std::min(n, size - position);
+    std::memcpy(bytes, bytes_.data() + position, static_cast<size_t>(n));
     return n;
 }
 

@@ -24,6 +24,9 @@ public:
     virtual int64_t skip(int64_t n) = 0;
     // Bytes from the position to the end of the data.
     virtual int64_t remaining() const = 0;
+    virtual int64_t position() const = 0;
+    // Up to n bytes from an absolute position, the read position kept.
+    virtual int64_t read_at(int64_t position, uint8_t* bytes, int64_t n) = 0;
 };
 
 class file_input : public byte_input {
@@ -32,6 +35,8 @@ public:
     int64_t read(uint8_t* bytes, int64_t n) override;
     int64_t skip(int64_t n) override;
     int64_t remaining() const override { return size_ - pos_; }
+    int64_t position() const override { return pos_; }
+    int64_t read_at(int64_t position, uint8_t* bytes, int64_t n) override;
 
 private:
     FILE* f_;
@@ -44,6 +49,8 @@ public:
     int64_t read(uint8_t* bytes, int64_t n) override;
     int64_t skip(int64_t n) override;
     int64_t remaining() const override { return static_cast<int64_t>(bytes_.size() - pos_); }
+    int64_t position() const override { return static_cast<int64_t>(pos_); }
+    int64_t read_at(int64_t position, uint8_t* bytes, int64_t n) override;
 
 private:
     std::span<const uint8_t> bytes_;

@@ -419,6 +419,13 @@ void boxed_file_reader::close() {
     file_ = nullptr;
 }
 
+int64_t boxed_file_reader::read_at(int64_t position, uint8_t* bytes, int64_t n) {
+    if (!input_ || position < 0) return 0;
+    if (codestream_length_ >= 0) n = std::min(n, codestream_length_ - position);
+    if (n <= 0) return 0;
+    return input_->read_at(codestream_start_ + position, bytes, n);
+}
+
 int boxed_file_reader::read(uint8_t* bytes, int n) {
     if (!codestream_box_.is_open()) return 0;
     return static_cast<int>(codestream_box_.read(bytes, n));
@@ -446,6 +453,8 @@ void boxed_file_reader::read_header() {
             read_jp2h(box);
         } else if (box.type() == box_type("jp2c")) {
             codestream_box_ = box;
+            codestream_start_ = input_->position();
+            codestream_length_ = box.length_known() ? box.bytes_left() : -1;
             return;
         }
         if (!box.length_known()) fail("File contains no contiguous code-stream box");
@@ -632,17 +641,26 @@ void boxed_file_writer::write_channel_boxes(box_writer& jp2h) {
         if (at == channels.end()) at = channels.insert(channels.end(), p);
         pair_channel[k] = static_cast<int>(at - channels.begin());
     }
+    // An opacity channel shared by every colour channel is the whole
+    // image's (association 0), as other readers expect of an alpha channel.
+    const int colours = channels_.colour_channels_;
+    bool whole[3] = {false, false, false};
+    for (int type = 1; type < 3 && colours > 0; ++type) {
+        whole[type] = pair_channel[type * 3] >= 0;
+        for (int k = 1; k < colours; ++k)
+            whole[type] = whole[type] && pair_channel[type * 3 + k] == pair_channel[type * 3];
+    }
     box_writer cdef;
     cdef.open(box_type("cdef"), &jp2h, nullptr);
     int entries = free;
     for (int k = 0; k < channel_info::pairs; ++k)
-        entries += channels_.pairs_[k].first >= 0;
+        entries += pair_channel[k] >= 0 && !(whole[k / 3] && k % 3 > 0);
     cdef.write_u16(static_cast<uint32_t>(entries));
     for (int k = 0; k < channel_info::pairs; ++k) {
-        if (pair_channel[k] < 0) continue;
+        if (pair_channel[k] < 0 || (whole[k / 3] && k % 3 > 0)) continue;
         cdef.write_u16(static_cast<uint32_t>(pair_channel[k]));
         cdef.write_u16(static_cast<uint32_t>(k / 3));
-        cdef.write_u16(static_cast<uint32_t>(k % 3 + 1));
+        cdef.write_u16(static_cast<uint32_t>(whole[k / 3] ? 0 : k % 3 + 1));
     }
     int next = static_cast<int>(channels.size());
     for (int c = 0; c < m; ++c)

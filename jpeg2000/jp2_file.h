@@ -136,6 +136,8 @@ public:
     ~boxed_file_reader() override { close(); }
     void close() override;
     int read(uint8_t* bytes, int n) override;
+    int capabilities() const override { return 1 | source_random_access; }
+    int64_t read_at(int64_t position, uint8_t* bytes, int64_t n) override;
 
     const image_header_info& image_header() const { return header_; }
     const colour_info& colour() const { return colour_; }
@@ -150,6 +152,9 @@ private:
     FILE* file_ = nullptr;
     std::unique_ptr<byte_input> input_;
     box_reader codestream_box_;
+    // Where the code-stream box's contents start in the input, and their
+    // length (-1: to the end of the input).
+    int64_t codestream_start_ = 0, codestream_length_ = -1;
     image_header_info header_;
     colour_info colour_;
     palette_info palette_;

@@ -72,16 +72,12 @@ public:
         return d;
     }
 
-    // Reads past the end of the segment show as markers met.
-    int markers_met() const { return markers_; }
-
 private:
     void byte_in() {
         if (*p_ == 0xFF) {
             if (p_[1] > 0x8F) {
                 c_ += 0xFF00;
                 ct_ = 8;
-                ++markers_;
             } else {
                 ++p_;
                 c_ += static_cast<uint32_t>(*p_) << 9;
@@ -96,7 +92,7 @@ private:
 
     const uint8_t* p_ = nullptr;
     uint32_t a_ = 0, c_ = 0;
-    int ct_ = 0, markers_ = 0;
+    int ct_ = 0;
 };
 
 // Raw bits of a bypass segment, most significant first, with the bit stuffed

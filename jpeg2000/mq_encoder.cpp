@@ -80,7 +80,7 @@ size_t mq_encoder::terminate(bool erterm) {
     if (erterm) {
         // Annex C FLUSH: the value with the most trailing 1 bits in the
         // interval, then the register out.
-        const uint32_t top = c_ + a_;
+        const uint64_t top = c_ + a_;
         c_ |= 0xFFFF;
         if (c_ >= top) c_ -= 0x8000;
         c_ <<= ct_;
@@ -93,7 +93,7 @@ size_t mq_encoder::terminate(bool erterm) {
     } else {
         const snapshot s = save();
         c_ <<= ct_;
-        for (int left = 12 - ct_; left > 0; left -= ct_) {
+        for (int64_t left = 12 - ct_; left > 0; left -= ct_) {
             byte_out();
             c_ <<= ct_;
         }

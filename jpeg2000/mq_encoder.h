@@ -57,7 +57,10 @@ public:
         } while (!(a_ & 0x8000));
     }
 
-    snapshot save() const { return {a_, c_, ct_, t_, pos_}; }
+    snapshot save() const {
+        return {static_cast<uint32_t>(a_), static_cast<uint32_t>(c_), static_cast<int>(ct_), t_,
+                pos_};
+    }
     // Bytes written so far in the segment (not counting the pending one).
     size_t written() const { return pos_ - start_; }
 
@@ -77,8 +80,11 @@ private:
 
     std::vector<uint8_t>* out_ = nullptr;
     size_t start_ = 0, pos_ = 0;
-    uint32_t a_ = 0, c_ = 0, t_ = 0;
-    int ct_ = 0;
+    // The registers are of types the block coder's 32-bit flag words cannot
+    // alias, so they stay in processor registers while it codes.
+    uint64_t a_ = 0, c_ = 0;
+    int64_t ct_ = 0;
+    uint32_t t_ = 0;
     bool parked_valid_ = false;
     uint8_t parked_ = 0;
 };

@@ -1,6 +1,7 @@
 #include "jpeg2000/packets.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "jpeg2000/messages.h"
 
@@ -11,13 +12,20 @@ namespace {
 // Packet data ran out.
 struct truncated {};
 
-// Packet-header bits: most significant first, 7 bits in a byte after 0xFF.
+// Packet-header bits: most significant first, 7 bits in a byte after 0xFF;
+// from packed headers in memory, or from the tile's data a run at a time.
 class bit_reader {
 public:
-    bit_reader(const uint8_t* p, const uint8_t* end) : p_(p), end_(end) {}
+    bit_reader(const uint8_t* begin, size_t at, const uint8_t* end)
+        : p_(begin + at), end_(end), base_(begin) {}
+    bit_reader(tile_data& data, int64_t at) : data_(&data) {
+        if (at < data.size()) data.view(at, p_, end_);
+        base_ = p_;
+        base_position_ = at;
+    }
     int bit() {
         if (n_ == 0) {
-            if (p_ == end_) throw truncated{};
+            if (p_ == end_ && !more()) throw truncated{};
             n_ = last_ == 0xFF ? 7 : 8;
             last_ = *p_++;
         }
@@ -30,18 +38,31 @@ public:
             v = v << 1 | static_cast<uint32_t>(bit());
         return v;
     }
-    // The end of the header: a final 0xFF is followed by a stuffed byte.
-    const uint8_t* finish() {
+    // The end of the header (a final 0xFF is followed by a stuffed byte):
+    // its position.
+    int64_t finish() {
         if (last_ == 0xFF) {
-            if (p_ == end_) throw truncated{};
+            if (p_ == end_ && !more()) throw truncated{};
             ++p_;
         }
-        return p_;
+        return position();
     }
 
 private:
-    const uint8_t* p_;
-    const uint8_t* end_;
+    int64_t position() const { return base_position_ + (p_ - base_); }
+    bool more() {
+        if (!data_ || position() >= data_->size()) return false;
+        base_position_ = position();
+        data_->view(base_position_, p_, end_);
+        base_ = p_;
+        return p_ != end_;
+    }
+
+    const uint8_t* p_ = nullptr;
+    const uint8_t* end_ = nullptr;
+    const uint8_t* base_ = nullptr;
+    int64_t base_position_ = 0;
+    tile_data* data_ = nullptr;
     uint8_t last_ = 0;
     int n_ = 0;
 };
@@ -78,7 +99,49 @@ int floor_log2(int v) {
 
 } // namespace
 
-tile_packets::tile_packets(tile_state& tile, std::vector<uint8_t> data)
+void tile_data::append(const uint8_t* bytes, int64_t n) {
+    bytes_.insert(bytes_.end(), bytes, bytes + n);
+    size_ += n;
+}
+
+void tile_data::add_part(codestream_source* source, int64_t position, int64_t length) {
+    source_ = source;
+    parts_.push_back({size_, position, length});
+    size_ += length;
+}
+
+void tile_data::read(int64_t offset, uint8_t* out, int64_t n) const {
+    if (!source_) {
+        std::memcpy(out, bytes_.data() + offset, static_cast<size_t>(n));
+        return;
+    }
+    auto p = std::upper_bound(parts_.begin(), parts_.end(), offset,
+                              [](int64_t at, const part& q) { return at < q.offset; });
+    for (--p; n > 0; ++p) {
+        const int64_t skip = offset - p->offset;
+        const int64_t want = std::min(n, p->length - skip);
+        const int64_t got = std::max<int64_t>(source_->read_at(p->position + skip, out, want), 0);
+        std::fill(out + got, out + want, 0xFF);
+        out += want;
+        offset += want;
+        n -= want;
+    }
+}
+
+void tile_data::view(int64_t offset, const uint8_t*& begin, const uint8_t*& end) {
+    if (!source_) {
+        begin = bytes_.data() + offset;
+        end = bytes_.data() + size_;
+        return;
+    }
+    constexpr int64_t run = 1 << 16;
+    window_.resize(static_cast<size_t>(std::min(run, size_ - offset)));
+    read(offset, window_.data(), static_cast<int64_t>(window_.size()));
+    begin = window_.data();
+    end = begin + window_.size();
+}
+
+tile_packets::tile_packets(tile_state& tile, tile_data data)
     : tile_(tile), data_(std::move(data)) {}
 
 tile_packets::precinct& tile_packets::precinct_at(int c, int r, int64_t p) {
@@ -146,13 +209,18 @@ void tile_packets::read_packet(const packet_position& pos) {
     resolution_blocks& rb = comps_[pos.component][pos.resolution];
     precinct& pr = precinct_at(pos.component, pos.resolution, pos.precinct);
     const int modes = tile_.components[pos.component].modes;
-    const uint8_t* const base = data_.data();
-    const size_t size = data_.size();
-    if (tile_.sop && at_ + 6 <= size && base[at_] == 0xFF && base[at_ + 1] == 0x91) at_ += 6;
+    const int64_t size = data_.size();
+    // Two bytes of the data at `at`, when there.
+    auto marker_at = [&](int64_t at, uint8_t second) {
+        uint8_t b[2];
+        if (at + 2 > size) return false;
+        data_.read(at, b, 2);
+        return b[0] == 0xFF && b[1] == second;
+    };
+    if (tile_.sop && at_ + 6 <= size && marker_at(at_, 0x91)) at_ += 6;
     const bool packed = tile_.packed_headers != nullptr;
-    bit_reader br = packed
-                        ? bit_reader(packed_.data() + packed_at_, packed_.data() + packed_.size())
-                        : bit_reader(base + at_, base + size);
+    bit_reader br = packed ? bit_reader(packed_.data(), packed_at_, packed_.data() + packed_.size())
+                           : bit_reader(data_, at_);
     // What the header gives each included block, applied once the header
     // has been read whole.
     struct piece {
@@ -217,23 +285,26 @@ void tile_packets::read_packet(const packet_position& pos) {
                 }
         }
     }
-    const uint8_t* end = br.finish();
-    const uint8_t* limit = packed ? packed_.data() + packed_.size() : base + size;
-    if (tile_.eph && end + 2 <= limit && end[0] == 0xFF && end[1] == 0x92) end += 2;
+    int64_t end = br.finish();
+    const bool eph = packed ? end + 2 <= static_cast<int64_t>(packed_.size()) &&
+                                  packed_[static_cast<size_t>(end)] == 0xFF &&
+                                  packed_[static_cast<size_t>(end) + 1] == 0x92
+                            : marker_at(end, 0x92);
+    if (tile_.eph && eph) end += 2;
     if (packed)
-        packed_at_ = static_cast<size_t>(end - packed_.data());
+        packed_at_ = static_cast<size_t>(end);
     else
-        at_ = static_cast<size_t>(end - base);
+        at_ = end;
     bool short_data = false;
     for (const piece& p : pieces) {
         code_block& cb = *p.block;
-        const int64_t take = std::min<int64_t>(p.length, static_cast<int64_t>(size - at_));
+        const int64_t take = std::min<int64_t>(p.length, size - at_);
         if (p.new_segment) cb.segments.push_back({});
         cb.segments.back().passes += p.passes;
         cb.segments.back().length += take;
         cb.passes += p.passes;
-        if (take > 0) cb.chunks.push_back({static_cast<int64_t>(at_), take});
-        at_ += static_cast<size_t>(take);
+        if (take > 0) cb.chunks.push_back({at_, take});
+        at_ += take;
         if (take < p.length) short_data = true;
     }
     if (short_data) throw truncated{};

@@ -10,9 +10,38 @@
 
 #include "jpeg2000/block_decoder.h"
 #include "jpeg2000/codestream_state.h"
+#include "jpeg2000/sources.h"
 #include "jpeg2000/tag_tree.h"
 
 namespace j2k {
+
+// A tile's coded data: the bodies of its tile-parts one after another, held
+// in memory, or (from a random-access source) left in the source and read
+// when wanted, so that a tile never holds its whole coded data.
+class tile_data {
+public:
+    // Bytes kept in memory.
+    void append(const uint8_t* bytes, int64_t n);
+    // A body left at `position` of the source.
+    void add_part(codestream_source* source, int64_t position, int64_t length);
+    int64_t size() const { return size_; }
+    // Copies [offset, offset + n) out; bytes the source no longer gives
+    // read as 0xFF.
+    void read(int64_t offset, uint8_t* out, int64_t n) const;
+    // A contiguous run of the data from `offset` to `end` (at least one byte
+    // when offset is below size()), valid until the next call.
+    void view(int64_t offset, const uint8_t*& begin, const uint8_t*& end);
+
+private:
+    struct part {
+        int64_t offset, position, length;
+    };
+    std::vector<uint8_t> bytes_;
+    std::vector<part> parts_;
+    codestream_source* source_ = nullptr;
+    std::vector<uint8_t> window_;
+    int64_t size_ = 0;
+};
 
 // A run of a code-block's bytes within the tile's data.
 struct block_chunk {
@@ -33,15 +62,14 @@ struct band_blocks {
 
 class tile_packets {
 public:
-    // The tile's data: the bodies of all its tile-parts, one after another.
-    tile_packets(tile_state& tile, std::vector<uint8_t> data);
+    tile_packets(tile_state& tile, tile_data data);
     // Reads every packet; false when the data ended before the last one.
     bool read_packets();
     const band_blocks& blocks(int component, int resolution, int band) const {
         return comps_[static_cast<size_t>(component)][static_cast<size_t>(resolution)]
             .bands[static_cast<size_t>(band)];
     }
-    const std::vector<uint8_t>& data() const { return data_; }
+    const tile_data& data() const { return data_; }
 
 private:
     struct precinct_band {
@@ -61,8 +89,8 @@ private:
     void read_packet(const packet_position& pos);
 
     tile_state& tile_;
-    std::vector<uint8_t> data_;
-    size_t at_ = 0;
+    tile_data data_;
+    int64_t at_ = 0;
     std::vector<uint8_t> packed_;
     size_t packed_at_ = 0;
     std::vector<std::vector<resolution_blocks>> comps_;

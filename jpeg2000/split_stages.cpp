@@ -94,13 +94,21 @@ void lift(int s, bool wide, T* __restrict t, const T* __restrict a, const T* __r
 template <typename T>
 class split_stage final : public row_sink<T> {
 public:
-    split_stage(const tile_component_state& tc, int r, const band_sink_maker<T>& bands)
+    split_stage(const tile_component_state& tc, int r, const band_sink_maker<T>& bands,
+                roi_node* mask)
         : region_(tc.resolutions[r].region),
           // Integer sums that could pass 31 bits are formed in 64.
           wide_(tc.precision + 2 * tc.levels > 26) {
-        children_[0] = make_split_stages(tc, r - 1, bands);
+        const resolution_state& rs = tc.resolutions[r];
+        if (mask && rs.roi) roi_ = std::make_unique<roi_mask_decimator>(rs, *mask);
+        // The lower resolution takes the LL mask when it is reached too.
+        const bool lower_mask = roi_ && (r - 1 == 0 ? band_uses_mask(tc.resolutions[0].bands[0])
+                                                    : tc.resolutions[r - 1].roi);
+        children_[0] =
+            make_split_stages(tc, r - 1, bands, lower_mask ? &roi_->band_node(0) : nullptr);
         for (int b = 0; b < 3; ++b)
-            children_[b + 1] = bands(r, b);
+            children_[b + 1] = bands(
+                r, b, roi_ && band_uses_mask(rs.bands[b]) ? &roi_->band_node(b + 1) : nullptr);
         work_.resize(static_cast<size_t>(region_.size.x + 8));
     }
 
@@ -192,6 +200,8 @@ private:
 
     rect region_;
     bool wide_;
+    // Before the children, which pull its rows, so that it goes after them.
+    std::unique_ptr<roi_mask_decimator> roi_;
     std::unique_ptr<row_sink<T>> children_[4];
     std::deque<buffered> rows_;
     std::vector<std::vector<T>> spare_;
@@ -201,21 +211,27 @@ private:
 
 template <typename T>
 std::unique_ptr<row_sink<T>> make_stages(const tile_component_state& tc, int r,
-                                         const band_sink_maker<T>& bands) {
-    if (r == 0) return bands(0, 0);
-    return std::make_unique<split_stage<T>>(tc, r, bands);
+                                         const band_sink_maker<T>& bands, roi_node* mask) {
+    if (r == 0) return bands(0, 0, mask);
+    return std::make_unique<split_stage<T>>(tc, r, bands, mask);
 }
 
 } // namespace
 
+bool band_uses_mask(const subband_state& sb) {
+    return sb.roi_magnitude_bits > sb.magnitude_bits || sb.roi_weight >= 0;
+}
+
 std::unique_ptr<row_sink<int32_t>> make_split_stages(const tile_component_state& tc, int r,
-                                                     const band_sink_maker<int32_t>& bands) {
-    return make_stages(tc, r, bands);
+                                                     const band_sink_maker<int32_t>& bands,
+                                                     roi_node* mask) {
+    return make_stages(tc, r, bands, mask);
 }
 
 std::unique_ptr<row_sink<float>> make_split_stages(const tile_component_state& tc, int r,
-                                                   const band_sink_maker<float>& bands) {
-    return make_stages(tc, r, bands);
+                                                   const band_sink_maker<float>& bands,
+                                                   roi_node* mask) {
+    return make_stages(tc, r, bands, mask);
 }
 
 void analyse_line(int32_t* line, int64_t n, int64_t i0, int32_t* work) {

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "jpeg2000/codestream_state.h"
+#include "jpeg2000/roi_masks.h"
 
 namespace j2k {
 
@@ -25,16 +26,25 @@ public:
     virtual void accept(T* row) = 0;
 };
 
-// The sink of band b of resolution r (the order of resolution_state::bands).
+// The sink of band b of resolution r (the order of resolution_state::bands),
+// with the band's region-of-interest mask rows when it needs them.
 template <typename T>
-using band_sink_maker = std::function<std::unique_ptr<row_sink<T>>(int r, int b)>;
+using band_sink_maker = std::function<std::unique_ptr<row_sink<T>>(int r, int b, roi_node* mask)>;
+
+// Whether a band's coder uses a region-of-interest mask: it has an up-shift
+// or a weight.
+bool band_uses_mask(const subband_state& sb);
 
 // The stages of resolution r and below: integers through the reversible
 // 5/3, floats through the 9/7. Resolution 0 is its LL band's sink itself.
+// mask: the resolution's region-of-interest mask rows, or null; resolutions
+// that Rlevels reaches decimate it into their bands.
 std::unique_ptr<row_sink<int32_t>> make_split_stages(const tile_component_state& tc, int r,
-                                                     const band_sink_maker<int32_t>& bands);
+                                                     const band_sink_maker<int32_t>& bands,
+                                                     roi_node* mask);
 std::unique_ptr<row_sink<float>> make_split_stages(const tile_component_state& tc, int r,
-                                                   const band_sink_maker<float>& bands);
+                                                   const band_sink_maker<float>& bands,
+                                                   roi_node* mask);
 
 // One-dimensional analysis of n samples starting at coordinate i0, in place:
 // the low half (even coordinates) then the high half. `work` has room for

@@ -91,9 +91,11 @@ void subband_decoding_stage<T>::decode_block(const code_block& cb, const rect& b
     // The block's bytes, gathered from the packets that brought them.
     std::vector<uint8_t>& bytes = work_.bytes;
     bytes.clear();
-    for (const block_chunk& c : cb.chunks)
-        bytes.insert(bytes.end(), packets_.data().begin() + c.offset,
-                     packets_.data().begin() + c.offset + c.length);
+    for (const block_chunk& c : cb.chunks) {
+        const size_t at = bytes.size();
+        bytes.resize(at + static_cast<size_t>(c.length));
+        packets_.data().read(c.offset, bytes.data() + at, c.length);
+    }
     std::vector<uint32_t>& samples = work_.samples;
     samples.resize(width * static_cast<size_t>(blk.size.y));
     const tile_component_state& tc = *band_.resolution->component;

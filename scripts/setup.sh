@@ -15,6 +15,9 @@ packages=(
   # the Win32 build (winelib headers come with libwine-dev), its test display
   # and Xlib, through which the tests drop files
   wine64 wine64-tools libwine-dev fonts-wine xvfb x11-utils xauth libx11-dev
+  # the printing test: a CUPS server of its own with a PDF printer, and
+  # poppler to read the pages back
+  cups-daemon cups-client printer-driver-cups-pdf poppler-utils
   # peers and oracles
   imagemagick netpbm libtiff-tools libjpeg-turbo-progs webp libvips-tools
   libopenjp2-tools grokj2k-tools pngcheck libimage-exiftool-perl hyperfine time giflib-tools

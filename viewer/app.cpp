@@ -18,6 +18,7 @@
 #include "viewer/style.h"
 #include "viewer/main_window_state.h"
 #include "viewer/tooltips.h"
+#include "viewer/twain_acquire.h"
 
 namespace {
 
@@ -105,9 +106,11 @@ bool ForwardDialogMessage(HWND window, MSG* msg) {
     return IsDialogMessageA(window, msg);
 }
 
-int RunMessageLoop(const MainWindowState& state) {
+int RunMessageLoop(MainWindowState& state) {
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        // An enabled TWAIN source sees every message first.
+        if (TwainSourceEnabled() && ProcessTwainEvent(state, &msg)) continue;
         if (ForwardDialogMessage(state.toolDialogWindow, &msg)) continue;
         if (state.pageNavigator.dialog.window &&
             IsDialogMessageW(state.pageNavigator.dialog.window, &msg))
@@ -159,5 +162,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
         UpdateWindow(window);
         OpenHandedOverPath(state, startPath);
     }
-    return RunMessageLoop(state);
+    const int exitCode = RunMessageLoop(state);
+    UnloadTwainManager(); // a source still enabled at WM_DESTROY kept it
+    return exitCode;
 }

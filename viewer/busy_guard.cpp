@@ -7,6 +7,7 @@
 #include "viewer/message_box.h"
 #include "viewer/preferences_file.h"
 #include "viewer/settings_folder.h"
+#include "viewer/twain_acquire.h"
 #include "viewer/unix_path.h"
 #include "viewer/wide_text.h"
 #include "viewer/window_utils.h"
@@ -17,7 +18,7 @@ GuardFacts CurrentFacts(const MainWindowState& state) {
     GuardFacts facts;
     facts.toolDialogOpen = state.toolDialogWindow != nullptr;
     facts.saving = state.busy.Has(BUSY_SAVING);
-    facts.twainActive = false; // no TWAIN transfers yet
+    facts.twainActive = TwainTransferActive();
     facts.boxUp = state.busy.Has(BUSY_MESSAGE_BOX);
     facts.folderScan = state.busy.Has(BUSY_FOLDER_SCAN);
     return facts;
@@ -63,11 +64,15 @@ bool BeginImageChange(MainWindowState& state, ImageChange kind, ChangeAsker aske
             break;
     }
     const bool user = asker == ChangeAsker::User;
-    if (kind == ImageChange::Open) {
+    // An acquired image replaces the current one as an opened file does; the
+    // menu's silent question whether acquiring could go on asks nothing.
+    const bool replacing = kind == ImageChange::Open || (kind == ImageChange::Acquire && user);
+    if (replacing) {
         RestoreIfMinimised(state.window);
         if (!ConfirmDiscardChanges(state, DiscardFor::Open)) return false;
         if (state.history.Count() > 1) DeleteUndoSnapshot(state.undoSnapshotName);
-    } else if (user && state.image.data && state.history.Count() == 1) {
+    } else if (kind == ImageChange::Apply && user && state.image.data &&
+               state.history.Count() == 1) {
         WriteUndoSnapshot(state);
     }
     if (user && state.slideshow) StopSlideshow(state);

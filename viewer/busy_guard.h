@@ -8,8 +8,9 @@
 
 // True when the command may go on. A user's command that other work holds
 // up is told why in an information box; the program's own are refused
-// silently. Opening asks before unsaved edits are thrown away; a user's first
-// edit of an image writes the undo snapshot and stops the slideshow.
+// silently. Opening and a user's acquisition ask before unsaved edits are
+// thrown away (and drop the undo snapshot); a user's first edit of an image
+// writes the undo snapshot and stops the slideshow.
 bool BeginImageChange(MainWindowState& state, ImageChange kind, ChangeAsker asker);
 
 enum class DiscardFor {

@@ -148,12 +148,6 @@
 #define CMD_TWAIN_EVENT 1033       // TWAIN, lParam = code
 #define CMD_TOOL_WORKER_DONE 40517 // tool-dialog worker to its dialog
 #define CMD_ESCAPE 39999           // accelerators that reach no command
-
-// List window commands that the main window takes too, so that the exports
-// can be reached while no List window is open.
-#define CMD_SHEET_EXPORT 40725
-#define CMD_GALLERY_EXPORT 40726
-#define CMD_SELECT_ALL 40730
 #define CMD_BACKSPACE 39998
 
 // Message 1125 (WM_USER + 101): wParam is a global atom naming a path to open.

@@ -38,6 +38,10 @@ enum ControlId : int {
     kFirstShowBox = 1030, // 1030-1034: name, size, image size, created, modified
 };
 
+constexpr int kSummaryHeight = 55;
+// Wide enough for "show time modified" in the interface font.
+constexpr int kShowBoxWidth = 140;
+
 // Posted by the worker: cells done (wParam), then its result (wParam).
 constexpr UINT kMsgProgress = WM_APP + 41;
 constexpr UINT kMsgFinished = WM_APP + 42;
@@ -254,7 +258,9 @@ void DrawSheetTexts(HDC dc, const ExportDialog& d, int64_t x, const FileEntry& e
     GdiFlush(); // the writer reads the rows next
 }
 
-WPARAM RunSheet(ExportDialog& d, ILHandle* handle, const ExportCallbacks& callbacks) {
+using Progress = std::function<bool(uint32_t done)>;
+
+WPARAM RunSheet(ExportDialog& d, ILHandle* handle, const Progress& progress) {
     SheetBandSurface surface(d.layout, d.textColor);
     if (!surface.Pixels()) return kNoSheetBand;
     SheetColors colors;
@@ -267,7 +273,7 @@ WPARAM RunSheet(ExportDialog& d, ILHandle* handle, const ExportCallbacks& callba
         [&](const SheetBand&, int64_t x, const FileEntry& entry) {
             DrawSheetTexts(dc, d, x, entry);
         },
-        callbacks, surface.Pixels());
+        progress, surface.Pixels());
     switch (result) {
         case SheetResult::Written:
             return kExportDone;
@@ -283,7 +289,7 @@ WPARAM RunSheet(ExportDialog& d, ILHandle* handle, const ExportCallbacks& callba
     return kSheetWriteFailed;
 }
 
-WPARAM RunGallery(ExportDialog& d, ILHandle* handle, const ExportCallbacks& callbacks) {
+WPARAM RunGallery(ExportDialog& d, ILHandle* handle, const Progress& progress) {
     GalleryPage page;
     page.layout = d.layout;
     for (int line = 0; line < kLineCount; ++line)
@@ -304,7 +310,7 @@ WPARAM RunGallery(ExportDialog& d, ILHandle* handle, const ExportCallbacks& call
             FormatFileTime(seconds, text, false);
             return ToUtf8(text);
         },
-        callbacks, date, time);
+        progress, date, time);
     switch (result) {
         case GalleryResult::Written:
             return kExportDone;
@@ -325,15 +331,12 @@ void ExportWorker::Run() {
     const HWND window = d.dialog.window;
     WPARAM failure = kNoHandle;
     if (ILHandle* handle = ILCreateHandle(d.main->creator)) {
-        ExportCallbacks callbacks;
-        callbacks.progress = [&](uint32_t done) {
+        const Progress progress = [&](uint32_t done) {
             PostMessageW(window, kMsgProgress, done, 0);
             return !d.cancel.load(std::memory_order_relaxed);
         };
-        callbacks.loadEdge = d.layout.thumbnailSize;
-        callbacks.loadPath = [](int32_t i) { return LibraryPathOf(EntryPath(g_folderList, i)); };
-        failure = d.kind == ExportKind::Sheet ? RunSheet(d, handle, callbacks)
-                                              : RunGallery(d, handle, callbacks);
+        failure = d.kind == ExportKind::Sheet ? RunSheet(d, handle, progress)
+                                              : RunGallery(d, handle, progress);
         ILDestroyHandle(handle);
     }
     PostMessageW(window, kMsgFinished, failure, 0);
@@ -341,16 +344,23 @@ void ExportWorker::Run() {
 
 // Dialog side
 
+// The texts above the controls: counts, rows and hints. Only they change;
+// erasing the whole dialog would paint over its controls.
+void RepaintSummary(const ExportDialog& d) {
+    const RECT top = {0, 0, d.dialog.width, kSummaryHeight};
+    if (d.dialog.window) InvalidateRect(d.dialog.window, &top, TRUE);
+}
+
 void UpdateLayout(ExportDialog& d) {
     d.layout = ComputeSheetLayout(d.settings, g_preferences.thumbnailSize, d.selectedCount);
-    if (d.dialog.window) InvalidateRect(d.dialog.window, nullptr, TRUE);
+    RepaintSummary(d);
 }
 
 void UpdateOkButton(ExportDialog& d) {
     if (!d.dialog.window) return;
     const bool ready = !d.running && d.thumbnailsUpdating == 0 && d.selectedCount != 0;
     EnableWindow(GetDlgItem(d.dialog.window, IDOK), ready);
-    InvalidateRect(d.dialog.window, nullptr, TRUE);
+    RepaintSummary(d);
 }
 
 void SetControlsEnabled(const ExportDialog& d, bool on) {
@@ -397,7 +407,7 @@ void StartExport(ExportDialog& d) {
     ShowWindow(GetDlgItem(d.dialog.window, IDCANCEL), SW_HIDE);
     SetControlsEnabled(d, false);
     SetCursor(LoadCursorA(nullptr, IDC_WAIT));
-    InvalidateRect(d.dialog.window, nullptr, TRUE);
+    RepaintSummary(d);
     if (!d.worker.Start()) PostMessageW(d.dialog.window, kMsgFinished, kNoHandle, 0);
 }
 
@@ -461,8 +471,8 @@ void CreateControls(ExportDialog& d) {
                                                         L"show image size", L"show time created",
                                                         L"show time modified"};
     for (int line = 0; line < kLineCount; ++line)
-        CreateCheckBox(w, kFirstShowBox + line, kShowTexts[line], 10, 145 + 20 * line, 120,
-                       s.show[line]);
+        CreateCheckBox(w, kFirstShowBox + line, kShowTexts[line], 10, 145 + 20 * line,
+                       kShowBoxWidth, s.show[line]);
     CreateColorButton(w, kBackgroundButton, L"Background ...", 10, 252, 112,
                       d.background.ToCOLORREF());
     CreateColorButton(w, kFrameColorButton, L"Frame ...", 10, 276, 112, d.frameColor.ToCOLORREF());
@@ -475,7 +485,7 @@ void Text(HDC dc, int x, int y, const WCHAR* text) {
 
 void Paint(const ExportDialog& d, HDC dc) {
     const HGDIOBJ pen = PaintSimpleDialogBackground(d.dialog, dc, true);
-    const RECT top = {0, 0, d.dialog.width, 55};
+    const RECT top = {0, 0, d.dialog.width, kSummaryHeight};
     FillRect(dc, &top, g_styleBrushes.Face);
     SetBkMode(dc, TRANSPARENT);
     if (d.selectedCount == 0) {
@@ -613,6 +623,6 @@ void RedrawExportDialogs() {
 
 bool IsExportRunning() {
     bool running = false;
-    ForEachDialog([&](ExportDialog& d) { running = running || d.running; });
+    ForEachDialog([&](const ExportDialog& d) { running = running || d.running; });
     return running;
 }

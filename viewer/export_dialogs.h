@@ -32,4 +32,5 @@ void UpdateExportThumbnails(int32_t thumbnailsUpdating);
 void CloseExportDialogs();
 // Repaints the open dialogs after a change of the interface style.
 void RedrawExportDialogs();
+// True from OK until the worker has ended (and the owner has been told).
 bool IsExportRunning();

@@ -129,8 +129,9 @@ private:
 };
 
 std::unique_ptr<FolderScanThread> g_scan;
-// Files saved while a scan ran: added when it has ended.
-std::vector<std::u16string> g_savedDuringScan;
+// Files saved while a scan ran or an export read the list: added when the
+// list is free again.
+std::vector<std::u16string> g_savedMeanwhile;
 
 void AddSavedFile(const std::u16string& path) {
     if (g_folderList.folder.empty() ||
@@ -217,9 +218,13 @@ void OnFolderScanFinished(MainWindowState& state) {
     g_scan.reset();
     state.busy.Clear(BUSY_FOLDER_SCAN);
     DragAcceptFiles(state.window, TRUE);
-    for (const std::u16string& saved : g_savedDuringScan)
-        AddSavedFile(saved);
-    g_savedDuringScan.clear();
+    // The loader was reset for the scan: the list may grow before the
+    // refresh starts it again.
+    if (!IsListReadByExport()) {
+        for (const std::u16string& saved : g_savedMeanwhile)
+            AddSavedFile(saved);
+        g_savedMeanwhile.clear();
+    }
     RefreshList(true);
     // A shown file that is not in the new list stays shown with no entry
     // current; another file is opened only through the guard, so edits are
@@ -233,17 +238,20 @@ void OnFolderScanFinished(MainWindowState& state) {
 }
 
 void AddSavedFileToList(MainWindowState&, const WCHAR* path) {
-    if (g_scan)
-        g_savedDuringScan.push_back(ToU16(path));
-    else {
-        // The entry array may grow: no thumbnail worker may write into it
-        // meanwhile. Only the saved entry's thumbnail is loaded again.
-        CloseExportDialogs();
-        PauseThumbnails();
-        AddSavedFile(ToU16(path));
-        RefreshList(false);
-        ResumeThumbnails();
-    }
+    g_savedMeanwhile.push_back(ToU16(path));
+    AddFilesSavedMeanwhile();
+}
+
+void AddFilesSavedMeanwhile() {
+    if (g_scan || IsListReadByExport() || g_savedMeanwhile.empty()) return;
+    // The thumbnail workers write the entries they claimed: the array
+    // grows only while they are stopped.
+    PauseThumbnails();
+    for (const std::u16string& saved : g_savedMeanwhile)
+        AddSavedFile(saved);
+    g_savedMeanwhile.clear();
+    RefreshList(false);
+    ResumeThumbnails();
 }
 
 void StopFolderScan() {

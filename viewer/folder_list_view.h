@@ -30,8 +30,10 @@ void ScanFolder(MainWindowState& state, const WCHAR* path, bool force);
 void OnFolderScanFinished(MainWindowState& state);
 // After a save: a file saved into the listed folder joins the list (a new
 // entry sorted into place) or has its entry read again. While a scan runs
-// the change waits for the scan's end and then applies to the new list.
+// or an export reads the list, the change waits for their end
+// (AddFilesSavedMeanwhile) and then applies to the list of that time.
 void AddSavedFileToList(MainWindowState& state, const WCHAR* path);
+void AddFilesSavedMeanwhile();
 // Cancels a running scan and waits for it (at destruction).
 void StopFolderScan();
 // Empties the list (the image no longer comes from a folder).

@@ -328,8 +328,8 @@ void InvalidateThumbnailColumn() {
 
 void OnCommand(UINT id) {
     MainWindowState& main = *g_list.main;
-    // While an export reads the list, its order and selection stay as they
-    // are, whatever posts a command.
+    // While an export reads the list its menus are grey; a command that still
+    // arrives (posted, or from a key) must not change the list under it.
     if (!g_list.menuEnabled && id != kClose) return;
     switch (id) {
         case kReread:
@@ -485,6 +485,7 @@ LRESULT CALLBACK ListWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return 0;
         case kMsgExportRunning:
             EnableListMenu(wParam == 0);
+            if (wParam == 0) AddFilesSavedMeanwhile();
             return 0;
         case WM_DESTROY:
             OnDestroy();
@@ -640,6 +641,10 @@ void PauseThumbnails() {
 
 void ResumeThumbnails() {
     if (g_list.loader) g_list.loader->Resume();
+}
+
+bool IsListReadByExport() {
+    return !g_list.menuEnabled;
 }
 
 void EnableListMenu(bool on) {

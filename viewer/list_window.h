@@ -30,6 +30,8 @@ void ResetListWindow();
 void PauseThumbnails();
 void ResumeThumbnails();
 
+// True while an export's worker reads the folder list (its menus are grey).
+bool IsListReadByExport();
 // Greys the four menus while an export writes.
 void EnableListMenu(bool on);
 // After a change of the interface style; on entering and leaving full screen.

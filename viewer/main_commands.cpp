@@ -3,6 +3,7 @@
 #include "viewer/main_commands.h"
 
 #include "viewer/about_box.h"
+#include "viewer/acquired_image.h"
 #include "viewer/busy_guard.h"
 #include "viewer/clipboard_paste.h"
 #include "viewer/commands.h"
@@ -14,7 +15,6 @@
 #include "viewer/dialogs/raw_import_dialog.h"
 #include "viewer/dialogs/resolution_dialog.h"
 #include "viewer/display_bitmap.h"
-#include "viewer/export_dialogs.h"
 #include "viewer/folder_list_view.h"
 #include "viewer/full_screen_frame.h"
 #include "viewer/full_screen_switch.h"
@@ -29,6 +29,7 @@
 #include "viewer/open_dialog.h"
 #include "viewer/open_image.h"
 #include "viewer/preferences_file.h"
+#include "viewer/print_image.h"
 #include "viewer/save_thread.h"
 #include "viewer/shell_services.h"
 #include "viewer/style.h"
@@ -101,6 +102,10 @@ void Exit(MainWindowState& state, UINT, LPARAM) {
     PostMessageW(state.window, WM_CLOSE, 0, 0);
 }
 
+void Print(MainWindowState& state, UINT, LPARAM) {
+    PrintImage(state);
+}
+
 void CopyToClipboard(MainWindowState& state, UINT, LPARAM) {
     // With the Histogram window in front, its probe's values are copied.
     if (CopyPixelValueText(state)) return;
@@ -121,6 +126,14 @@ void Paste(MainWindowState& state, UINT, LPARAM) {
     const bool pasted = PasteImage(state, GetClipboardData(CF_DIB));
     CloseClipboard();
     if (!pasted) ShowError(state, L"Paste from clipboard failed");
+}
+
+void ChooseTwainSource(MainWindowState& state, UINT id, LPARAM) {
+    AcquireFromSource(state, static_cast<int>(id - CMD_TWAIN_SOURCE_FIRST));
+}
+
+void TwainTransferEnded(MainWindowState& state, UINT, LPARAM code) {
+    OnTwainResult(state, static_cast<int>(code));
 }
 
 void EmptyTheClipboard(MainWindowState& state, UINT, LPARAM) {
@@ -434,37 +447,23 @@ void ScrollByKey(MainWindowState& state, UINT id, LPARAM) {
     }
 }
 
-// The exports of the folder list, owned by the List window when it is open.
-void OpenExportDialog(MainWindowState& state, UINT id, LPARAM) {
-    const HWND owner = state.listWindow ? state.listWindow : state.window;
-    if (id == CMD_SHEET_EXPORT)
-        ShowSheetExportDialog(state, owner);
-    else
-        ShowGalleryExportDialog(state, owner);
-}
-
-void SelectAllEntries(MainWindowState&, UINT, LPARAM) {
-    if (IsExportRunning()) return; // the worker reads the selection
-    for (FileEntry& entry : g_folderList.entries)
-        entry.isSelected = 1;
-    UpdateExportSelection(CountSelectedEntries(g_folderList));
-}
-
 void FitWindowToDisplay(MainWindowState& state, UINT, LPARAM) {
     FitWindowToClientSize(state, state.view.displayWidth, state.view.displayHeight);
 }
 
 constexpr Command kCommands[] = {
-    {CMD_SHEET_EXPORT, CMD_GALLERY_EXPORT, OpenExportDialog, false, Guard::None},
-    {CMD_SELECT_ALL, CMD_SELECT_ALL, SelectAllEntries, false, Guard::None},
     {CMD_OPEN_IMAGE, CMD_OPEN_IMAGE, OpenImage, false, Guard::OpenUser},
     {CMD_SAVE_IMAGE, CMD_SAVE_IMAGE, SaveImage, true, Guard::ApplyProgram},
     {CMD_SAVE_FINISHED, CMD_SAVE_FINISHED, SaveFinished, false, Guard::None},
     {CMD_ALPHA_SAVE, CMD_ALPHA_SAVE, SaveAlpha, true, Guard::ApplyUser},
     {CMD_EXIT, CMD_EXIT, Exit, false, Guard::None},
+    {CMD_PRINT, CMD_PRINT, Print, true, Guard::ApplyProgram},
     {CMD_COPY, CMD_COPY, CopyToClipboard, true, Guard::None},
     {CMD_PASTE, CMD_PASTE, Paste, false, Guard::OpenUser},
     {CMD_EMPTY_CLIPBOARD, CMD_EMPTY_CLIPBOARD, EmptyTheClipboard, false, Guard::None},
+    // The transfer itself passes the acquire guard, once the image is ready.
+    {CMD_TWAIN_SOURCE_FIRST, CMD_TWAIN_SOURCE_LAST, ChooseTwainSource, false, Guard::None},
+    {CMD_TWAIN_EVENT, CMD_TWAIN_EVENT, TwainTransferEnded, false, Guard::None},
     {CMD_GO_TO_PAGE, CMD_GO_TO_PAGE, GoToPage, true, Guard::OpenUser},
     {CMD_GO_TO_IMAGE, CMD_GO_TO_IMAGE, GoToImage, false, Guard::OpenProgram},
     {CMD_NEXT_IMAGE, CMD_LAST_IMAGE, PageThroughFolder, false, Guard::OpenProgram},

@@ -20,22 +20,24 @@ constexpr int kOptionsMenu = 2;
 constexpr int kWindowModeMenu = 11;
 constexpr int kFullScreenModeMenu = 12;
 
-// Items whose command is not built stay grey whatever the rules said.
-void GreyUnbuiltCommands(HMENU menu) {
+// Items whose command is not built stay grey whatever the rules said; a
+// submenu item with an id of its own (the Acquire sources, Mode) stays grey
+// only when nothing in it is built. Answers whether the menu holds a built
+// command.
+bool GreyUnbuiltCommands(HMENU menu) {
+    bool anyBuilt = false;
     const int count = GetMenuItemCount(menu);
     for (int i = 0; i < count; ++i) {
         MENUITEMINFOW info = {};
         info.cbSize = sizeof info;
         info.fMask = MIIM_ID | MIIM_SUBMENU | MIIM_FTYPE;
         if (!GetMenuItemInfoW(menu, i, TRUE, &info) || (info.fType & MFT_SEPARATOR)) continue;
-        if (info.wID == 0 && info.hSubMenu) {
-            GreyUnbuiltCommands(info.hSubMenu);
-        } else if (!IsCommandBuilt(info.wID)) {
-            EnableMenuItem(menu, i, MF_BYPOSITION | MF_GRAYED);
-        } else if (info.hSubMenu) {
-            GreyUnbuiltCommands(info.hSubMenu);
-        }
+        const bool built =
+            info.hSubMenu ? GreyUnbuiltCommands(info.hSubMenu) : IsCommandBuilt(info.wID);
+        if (!built && info.wID != 0) EnableMenuItem(menu, i, MF_BYPOSITION | MF_GRAYED);
+        anyBuilt = anyBuilt || built;
     }
+    return anyBuilt;
 }
 
 // The radio item of the "Mode" submenu for a pixel type; 0 for none.

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "viewer/about_box.h"
+#include "viewer/acquired_image.h"
 #include "viewer/busy_guard.h"
 #include "viewer/commands.h"
 #include "viewer/favorites_file.h"
@@ -30,6 +31,7 @@
 #include "viewer/shell_link.h"
 #include "viewer/style.h"
 #include "viewer/tooltips.h"
+#include "viewer/twain_acquire.h"
 #include "viewer/unix_path.h"
 #include "viewer/view.h"
 #include "viewer/wide_text.h"
@@ -52,7 +54,8 @@ void OnCreate(MainWindowState& state, HWND window) {
     state.menuResource = LoadMenuW(state.instance, L"Vx");
     state.mainMenu = state.menuResource ? GetSubMenu(state.menuResource, 0) : nullptr;
     state.mainDC = GetDC(window);
-    // No TWAIN sources are listed yet: "Acquire" keeps no submenu.
+    // The sources join the menu before it is made owner-drawn.
+    if (LoadTwainManager(window)) BuildAcquireMenu(state);
     if (state.mainMenu) MakeMenuOwnerDrawn(state.mainMenu);
     ApplyStretchMode(state);
 
@@ -128,6 +131,7 @@ void OnDestroy(MainWindowState& state) {
     state.backgroundBrush = nullptr;
     DestroyInterfaceStyle();
     ReleaseShellLinkResolver();
+    UnloadTwainManager();
     PostQuitMessage(0);
 }
 

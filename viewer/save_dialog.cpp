@@ -19,13 +19,20 @@ bool FileExists(const WCHAR* path) {
     return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
 }
 
+// The dialog's record carries the main window's state and the image to be
+// saved (the current image, or an exported alpha channel).
+struct SaveContext {
+    MainWindowState* state;
+    const ILImage* image;
+};
+
 // The chosen name with the extension of the format at the filter index.
-std::u16string ForcedName(const MainWindowState& state, const WCHAR* chosen, DWORD filterIndex) {
+std::u16string ForcedName(const ILImage& image, const WCHAR* chosen, DWORD filterIndex) {
     char extension[IL_EXTENSION_BUFFER] = {};
     const uint32_t row = filterIndex > 0 ? filterIndex - 1 : 0;
     if (!ILGetSaveFormatExtension(row, extension)) return ToU16(chosen);
     return ForceExtension(ToU16(chosen),
-                          SaveExtension(ILGetFormatId(row, true), state.image.type, extension));
+                          SaveExtension(ILGetFormatId(row, true), image.type, extension));
 }
 
 // The panel's controls.
@@ -37,38 +44,39 @@ uint32_t SaveFormatId(DWORD filterIndex) {
     return ILGetFormatId(filterIndex > 0 ? filterIndex - 1 : 0, true);
 }
 
-void ShowFormatLimits(HWND panel, const MainWindowState& state, DWORD filterIndex) {
+void ShowFormatLimits(HWND panel, const ILImage& image, DWORD filterIndex) {
     const uint32_t format = SaveFormatId(filterIndex);
-    const std::string text = state.image.data ? FormatLimitsText(format, state.image.type) : "";
+    const std::string text = image.data ? FormatLimitsText(format, image.type) : "";
     SetDlgItemTextA(panel, kLimitsText, text.c_str());
     EnableWindow(GetDlgItem(panel, kFormatOptionButton), HasFormatOptions(format));
 }
 
+const SaveContext& ContextOf(const OPENFILENAMEW& record) {
+    return *reinterpret_cast<const SaveContext*>(record.lCustData);
+}
+
 // The panel's window keeps the dialog's record, whose custom data is the
-// main window's state.
+// SaveContext.
 UINT_PTR CALLBACK SaveDialogHookProc(HWND panel, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* record = reinterpret_cast<OPENFILENAMEW*>(GetWindowLongPtrW(panel, GWLP_USERDATA));
     switch (message) {
         case WM_INITDIALOG:
             record = reinterpret_cast<OPENFILENAMEW*>(lParam);
             SetWindowLongPtrW(panel, GWLP_USERDATA, lParam);
-            ShowFormatLimits(panel, *reinterpret_cast<MainWindowState*>(record->lCustData),
-                             record->nFilterIndex);
+            ShowFormatLimits(panel, *ContextOf(*record).image, record->nFilterIndex);
             return TRUE;
         case WM_NOTIFY: {
             const auto* notice = reinterpret_cast<const OFNOTIFYW*>(lParam);
             if (record && notice->hdr.code == CDN_TYPECHANGE)
-                ShowFormatLimits(panel, *reinterpret_cast<MainWindowState*>(record->lCustData),
-                                 notice->lpOFN->nFilterIndex);
+                ShowFormatLimits(panel, *ContextOf(*record).image, notice->lpOFN->nFilterIndex);
             return 0;
         }
         case WM_COMMAND:
             if (record && LOWORD(wParam) == kFormatOptionButton)
-                ShowSaveOptionDialog(*reinterpret_cast<MainWindowState*>(record->lCustData),
+                ShowSaveOptionDialog(*ContextOf(*record).state, *ContextOf(*record).image,
                                      SaveFormatId(record->nFilterIndex), GetParent(panel));
             if (record && LOWORD(wParam) == kMetadataButton)
-                ShowMetadataDialog(*reinterpret_cast<MainWindowState*>(record->lCustData),
-                                   GetParent(panel));
+                ShowMetadataDialog(*ContextOf(*record).state, GetParent(panel));
             return 0;
         default:
             return 0;
@@ -77,7 +85,9 @@ UINT_PTR CALLBACK SaveDialogHookProc(HWND panel, UINT message, WPARAM wParam, LP
 
 } // namespace
 
-bool ChooseImageToSave(MainWindowState& state, WCHAR (&path)[kPathUnits], int32_t& filterIndex) {
+bool ChooseImageToSave(MainWindowState& state, const ILImage& image, WCHAR (&path)[kPathUnits],
+                       int32_t& filterIndex) {
+    const SaveContext context = {&state, &image};
     const uint32_t units = ILBuildFilterString(true, nullptr);
     std::vector<char16_t> filter(units + 2, u'\0');
     ILBuildFilterString(true, filter.data());
@@ -95,7 +105,7 @@ bool ChooseImageToSave(MainWindowState& state, WCHAR (&path)[kPathUnits], int32_
         dialog.lpstrTitle = L"Save image file";
         dialog.lpfnHook = SaveDialogHookProc;
         dialog.lpTemplateName = L"FILESAVEOPT";
-        dialog.lCustData = reinterpret_cast<LPARAM>(&state);
+        dialog.lCustData = reinterpret_cast<LPARAM>(&context);
         dialog.Flags = OFN_OVERWRITEPROMPT | OFN_ENABLEHOOK | OFN_ENABLETEMPLATE | OFN_EXPLORER |
                        OFN_ENABLESIZING;
         if (!GetSaveFileNameW(&dialog)) return false;
@@ -104,7 +114,7 @@ bool ChooseImageToSave(MainWindowState& state, WCHAR (&path)[kPathUnits], int32_
         // The dialog asked about the typed name; a different forced name
         // that exists is asked about here, and No goes back to the dialog.
         const std::u16string typed = ToU16(path);
-        const std::u16string forced = ForcedName(state, path, dialog.nFilterIndex);
+        const std::u16string forced = ForcedName(image, path, dialog.nFilterIndex);
         if (forced.size() >= kPathUnits) continue;
         CopyToWide(forced, path);
         if (forced == typed || !FileExists(path)) return true;

@@ -52,7 +52,7 @@ bool StartSave(MainWindowState& state, SaveThread* thread, ILImage* image) {
     thread->info = &state.info;
     thread->image = image;
     CopyToWide(ProposedSaveName(ToU16(state.currentPath)), thread->path);
-    if (!ChooseImageToSave(state, thread->path, g_preferences.saveFilterIndex)) {
+    if (!ChooseImageToSave(state, *image, thread->path, g_preferences.saveFilterIndex)) {
         delete thread;
         return false;
     }

@@ -152,6 +152,14 @@ void FillInfo(ILHandle* h, ILInfo* info, const cineon::Header& hd, float gamma) 
     }
 }
 
+// Whether the file holds every line; in divisions, since the lines' claimed
+// sizes may overflow 64 bits.
+bool LinesFit(uint64_t fileSize, const cineon::Header& hd, uint64_t lineBytes, uint32_t height) {
+    if (hd.imageOffset > fileSize || lineBytes > fileSize - hd.imageOffset) return false;
+    const uint64_t rest = fileSize - hd.imageOffset - lineBytes;
+    return rest / (lineBytes + hd.endOfLinePadding) >= height - 1;
+}
+
 // The orientation codes 1 to 7 as mirrors and quarter turns.
 ILResult Orient(ILHandle* h, ILImage* image, uint32_t orientation) {
     ILResult r = IL_OK;
@@ -222,9 +230,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     ILConverterSetBackground(c, h->background);
     if (!ILConverterPrepare(c)) return ILReportUnsupportedDataFormat(h);
     const uint64_t imageBytes = ILImageBufferSize(width, height, target);
-    const uint64_t dataBytes =
-        hd.imageOffset + (lineBytes + hd.endOfLinePadding) * uint64_t{height - 1} + lineBytes;
-    if (dataBytes > file.size && imageBytes > kImageBytesAlwaysAllowed) {
+    if (!LinesFit(file.size, hd, lineBytes, height) && imageBytes > kImageBytesAlwaysAllowed) {
         ILErrorF(h, "Image of %u x %u pixels cannot come from a file of %" PRIu64 " bytes", width,
                  height, file.size);
         return IL_INVALID_HEADER;

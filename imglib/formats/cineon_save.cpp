@@ -15,6 +15,11 @@ namespace {
 
 constexpr char kModule[] = "Cineon";
 
+// The 10-bit code of a linear value.
+uint32_t Code(float v) {
+    return uint32_t{cineon::LinearToLog(v)} >> 6;
+}
+
 ILResult Save(ILHandle* h, const char16_t* path, const ILImage* image) {
     if (!image || !ILIsValidImage(image)) return IL_BAD_ARGUMENT;
     const bool grey = ILPixelModel(image->type) == IL_MODEL_GRAY;
@@ -46,17 +51,14 @@ ILResult Save(ILHandle* h, const char16_t* path, const ILImage* image) {
                 uint32_t word = 0;
                 for (uint32_t j = 0; j < 3; ++j) {
                     const uint64_t x = 3 * k + j;
-                    if (x < w)
-                        word |= uint32_t{cineon::LinearToLog(floats[x]) >> 6} << (22 - 10 * j);
+                    if (x < w) word |= Code(floats[x]) << (22 - 10 * j);
                 }
                 ILPutLe32(packed.data() + 4 * k, word);
             }
         } else {
             for (uint32_t x = 0; x < w; ++x) {
                 const float* bgr = floats.data() + 3 * size_t{x};
-                const uint32_t word = uint32_t{cineon::LinearToLog(bgr[2]) >> 6} << 22 |
-                                      uint32_t{cineon::LinearToLog(bgr[1]) >> 6} << 12 |
-                                      uint32_t{cineon::LinearToLog(bgr[0]) >> 6} << 2;
+                const uint32_t word = Code(bgr[2]) << 22 | Code(bgr[1]) << 12 | Code(bgr[0]) << 2;
                 ILPutLe32(packed.data() + 4 * size_t{x}, word);
             }
         }

@@ -1,10 +1,10 @@
 // DDS reading: the first surface of DirectDraw Surface files, uncompressed
-// 8, 16, 24 and 32-bit pixels described by channel masks, and the block
-// formats DXT1 to DXT5 (DXT2 and DXT4 delivered pre-multiplied). Pixels are
-// written as 8-bit B, G, R or B, G, R, A straight into the image rows.
+// 8, 16, 24 and 32-bit colour or luminance pixels described by channel
+// masks, and the block formats DXT1 to DXT5 (DXT2 and DXT4 delivered
+// pre-multiplied). Pixels are written as 8-bit B, G, R or B, G, R, A
+// straight into the image rows.
 // Not handled: mipmap levels, cube faces and volume slices after the first
-// surface, DX10 headers and the newer block formats, luminance and
-// bump-map pixel formats.
+// surface, DX10 headers and the newer block formats, bump-map pixel formats.
 #include <algorithm>
 #include <cinttypes>
 #include <cstring>
@@ -28,6 +28,7 @@ constexpr char kModule[] = "DDS";
 constexpr size_t kHeaderBytes = 128;
 constexpr uint32_t kFlagRgb = 0x40;
 constexpr uint32_t kFlagFourCC = 0x4;
+constexpr uint32_t kFlagLuminance = 0x20000;
 constexpr uint64_t kImageBytesAlwaysAllowed = uint64_t{64} << 20;
 
 enum class Kind { kRgb, kDxt1, kDxt2, kDxt3, kDxt4, kDxt5 };
@@ -65,7 +66,11 @@ uint8_t Channel(uint32_t pixel, uint32_t mask, uint32_t bits) {
                 break;
         }
     }
-    return 255;
+    // Any other run of bits (10-bit channels of 32-bit pixels, say) is
+    // scaled to 8 bits; a mask with gaps names no field.
+    const uint32_t largest = mask >> shift;
+    if (width > 24 || (largest & (largest + 1)) != 0) return 255;
+    return static_cast<uint8_t>((uint64_t{v} * 255 + largest / 2) / largest);
 }
 
 // The four colours of a block as B, G, R, 255.
@@ -122,13 +127,20 @@ void AlphaInterpolated(const uint8_t* block, uint8_t alpha[16]) {
 
 bool ReadFormat(const uint8_t* h, Format* f) {
     const uint32_t flags = ILGetLe32(h + 80);
-    if (flags & kFlagRgb) {
+    if (flags & (kFlagRgb | kFlagLuminance)) {
         f->kind = Kind::kRgb;
         f->bits = ILGetLe32(h + 88);
         if (f->bits != 8 && f->bits != 16 && f->bits != 24 && f->bits != 32) return false;
-        f->masks[0] = ILGetLe32(h + 100);
-        f->masks[1] = ILGetLe32(h + 96);
-        f->masks[2] = ILGetLe32(h + 92);
+        // Luminance surfaces have one grey field, the red mask; a mask
+        // beyond the pixel's bits (some writers give 0xFF000000 for 8-bit
+        // pixels) means the whole pixel.
+        const bool grey = !(flags & kFlagRgb);
+        uint32_t luminance = ILGetLe32(h + 92);
+        if (grey && (luminance == 0 || (f->bits < 32 && luminance >> f->bits)))
+            luminance = f->bits == 32 ? 0xFFFFFFFF : (1u << std::min(f->bits, 16u)) - 1;
+        f->masks[0] = grey ? luminance : ILGetLe32(h + 100);
+        f->masks[1] = grey ? luminance : ILGetLe32(h + 96);
+        f->masks[2] = grey ? luminance : ILGetLe32(h + 92);
         f->masks[3] = ILGetLe32(h + 104);
         f->source = f->masks[3] ? IL_BGRA8 : IL_BGR8;
         return true;

@@ -3,9 +3,9 @@
 // frames of an animation, up to the first one with a delay, are drawn over
 // each other into one still image: indexed or grey of 1, 2, 4 or 8 bits, or
 // B, G, R (with alpha for a transparent first frame) when several colour
-// tables meet or the handle's load mode asks for true colour.
-// Not handled: disposal methods (frames are drawn over each other), the
-// text of plain-text extensions (their frames keep the background index),
+// tables meet or the handle's load mode asks for true colour. Plain-text
+// extensions become frames of their own with the text drawn in.
+// Not handled: disposal methods (frames are drawn over each other),
 // comments and application data other than the loop count.
 #include <algorithm>
 #include <cinttypes>
@@ -17,6 +17,7 @@
 #include "imglib/formats/claimed_size.h"
 #include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
+#include "imglib/formats/gif_plain_text.h"
 #include "imglib/io/stream.h"
 #include "imglib/memory_budget.h"
 #include "imglib/memory_owner.h"
@@ -240,7 +241,6 @@ int ReadRecords(Decoder* d) {
                 disposal = (b[0] >> 2) & 7;
                 delay = ILGetLe16(b + 1);
             } else if (label == 0x01) {
-                // The text itself is not drawn: the frame keeps its background.
                 Frame* f =
                     NewFrame(d, ILGetLe16(b), ILGetLe16(b + 2), ILGetLe16(b + 4), ILGetLe16(b + 6));
                 if (!f) return kFailed;
@@ -248,6 +248,17 @@ int ReadRecords(Decoder* d) {
                 f->delay = delay;
                 f->disposal = disposal;
                 f->transparent = std::exchange(transparent, -1);
+                // The text sub-blocks, drawn one after the other.
+                const ILGifTextFrame text{f->pixels.get(), f->width, f->height, b[8], b[9], b[10]};
+                ILGifTextCursor cursor;
+                for (;;) {
+                    const int n = d->Byte();
+                    const uint8_t* chars;
+                    if (n < 0 || !d->Take(static_cast<size_t>(n), &chars)) return kFailed;
+                    if (n == 0) break;
+                    ILGifDrawPlainText(text, &cursor, chars, static_cast<size_t>(n));
+                }
+                continue;
             } else if (std::memcmp(b, "NETSCAPE2.0", 11) == 0 && d->pos + 4 <= d->size &&
                        d->data[d->pos] == 3) {
                 d->loopCount = ILGetLe16(d->data + d->pos + 2);

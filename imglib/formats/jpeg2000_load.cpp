@@ -3,8 +3,9 @@
 // rows are mapped to the image's channels (JP2 channel definitions and palettes
 // applied as the file format defines them), scaled to 8 or 16 bits and
 // converted row by row.
-// Not handled: the Lab and Luv colour spaces, and up-sampling other than
-// nearest neighbour for sub-sampled components.
+// Sub-sampled components are widened by repeating their samples, each at the
+// canvas position it is coded for, as the standard's reference decodings are.
+// Not handled: the Lab and Luv colour spaces.
 #include <lcms2.h>
 
 #include <algorithm>
@@ -193,7 +194,7 @@ void FillInfo(ILInfo* info, int kind, const channel_plan& plan, j2k::codestream_
         ILAddComment(&info->texts, text.size(), text.c_str());
 }
 
-ILResult Decode(ILHandle* h, int kind, j2k::codestream_source& source,
+ILResult Decode(ILHandle* h, handle_sink& sink, int kind, j2k::codestream_source& source,
                 const j2k::boxed_file_reader* jp2, ILImage* image, ILInfo* info) {
     j2k::codestream_ref cs = j2k::codestream_ref::create_input(&source);
     struct disposer {
@@ -255,6 +256,8 @@ ILResult Decode(ILHandle* h, int kind, j2k::codestream_source& source,
     if (const ILResult r = ILCheckImageBudget(h, bytes); r != IL_OK) return r;
 
     j2k::codestream_decoder decoder(cs);
+    // A damaged tile is reported and left out; the others load.
+    decoder.skip_damaged_tiles();
 
     if (ILReallocImage(image, width, height, target, nullptr) != IL_OK)
         return ILReportOutOfMemory(h, bytes);
@@ -339,6 +342,10 @@ ILResult Decode(ILHandle* h, int kind, j2k::codestream_source& source,
         info->compression = decoder.reversible() ? 0x61 : 0x62;
         if (info->colorType == IL_CT_RGB && decoder.colour_transform()) info->colorType = IL_CT_YUV;
     }
+    if (decoder.damaged()) {
+        sink.report();
+        return IL_PARTIAL;
+    }
     return decoder.complete() ? IL_OK : ILReportUnexpectedEnd(h);
 }
 
@@ -354,10 +361,10 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     try {
         if (kind == IL_J2K_JP2) {
             j2k::boxed_file_reader jp2(file.release());
-            return Decode(h, kind, jp2, &jp2, image, info);
+            return Decode(h, sink, kind, jp2, &jp2, image, info);
         }
         j2k::file_codestream_source source(file.release());
-        return Decode(h, kind, source, nullptr, image, info);
+        return Decode(h, sink, kind, source, nullptr, image, info);
     } catch (const j2k::failure&) {
         sink.report();
         if (image) ILClearImage(image);

@@ -224,9 +224,11 @@ ILResult Save(ILHandle* h, const char16_t* path, const ILImage* image, const ILI
         } else {
             writer.colour().set_space(p.ycc_glue ? j2k::cs_sycc : j2k::cs_srgb);
             channels.set_colour_channels_3();
-            for (int k = 0; k < 3; ++k)
+            for (int k = 0; k < 3; ++k) {
                 channels.set_mapping(k, k, -1);
-            if (p.alpha) channels.set_mapping(3, 3, -1);
+                // Opacity of the whole image.
+                if (p.alpha) channels.set_mapping(3 + k, 3, -1);
+            }
         }
         cs = j2k::codestream_ref::create_output(*siz, &writer);
         cs.set_comments(Comments(h, info));

@@ -285,7 +285,8 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
         fileRow.reset(static_cast<uint8_t*>(ILAlloc(h, fileRowBytes)));
         if (!fileRow) return IL_OUT_OF_MEMORY;
     }
-    const uint32_t full = (1u << ILBitsPerSample(source)) - 1;
+    // Integer samples scale to their full value (floatmaps do not scale).
+    const uint32_t full = (1u << std::min(ILBitsPerSample(source), 16u)) - 1;
     const std::vector<uint16_t> scale =
         r.type == 4 ? std::vector<uint16_t>{} : ScaleTable(r.maxValue, r.type == 1 ? 1 : full);
 

@@ -1,7 +1,8 @@
 // TGA reading and writing: Truevision Targa files.
-// Read: uncompressed and run-length encoded images of 8-bit grey or
-// colour-mapped pixels (a colour map of 15, 16, 24 or 32-bit entries; grey
-// when it is an even grey ramp) and of 15, 16, 24 and 32-bit true colour,
+// Read: uncompressed and run-length encoded images of 8-bit grey, 16-bit
+// grey and alpha, 8-bit colour-mapped pixels (a colour map of 15, 16, 24 or
+// 32-bit entries; grey when it is an even grey ramp) and of 15, 16, 24 and
+// 32-bit true colour,
 // rows top-down or bottom-up; the TGA 2.0 footer is recognised.
 // Written: 8-bit grey, 8-bit colour-mapped (256 entries of 24 bits), 24-bit
 // and 32-bit true colour, top-down, raw or run-length encoded by the
@@ -96,8 +97,16 @@ bool ReadHeader(TgaReader* r) {
                 r->colorType = IL_CT_GRAY;
             }
             break;
-        case 15:
         case 16:
+            // Grey files of 16 bits hold grey and alpha bytes.
+            if ((imageType & 3) == kTypeGrey) {
+                r->sourceType = IL_GREY_A8;
+                r->colorType = IL_CT_GRAY;
+                r->alpha = true;
+                break;
+            }
+            [[fallthrough]];
+        case 15:
             r->sourceType = IL_BGR_555;
             r->colorType = IL_CT_RGB;
             break;
@@ -170,7 +179,7 @@ void FillInfo(ILInfo* info, const TgaReader& r) {
     info->compression = r.compression;
     info->width = r.width;
     info->height = r.height;
-    info->channels = (r.depth == 8 ? 1 : 3) + (r.alpha ? 1 : 0);
+    info->channels = (r.colorType == IL_CT_RGB ? 3 : 1) + (r.alpha ? 1 : 0);
     info->bitsPerPixel = r.depth;
     info->alphaKind = r.alpha ? IL_ALPHA_STRAIGHT : IL_ALPHA_NONE;
     info->gamma = 2.2;

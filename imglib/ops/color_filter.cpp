@@ -2,10 +2,14 @@
 // weighted by lightness, with the tint terms computed once per change.
 #include <cmath>
 #include <cstring>
+#include <new>
+#include <type_traits>
+#include <vector>
 
 #include <Imath/half.h>
 
 #include "imglib/convert/converter.h"
+#include "imglib/convert/lab4.h"
 #include "imglib/convert/srgb.h"
 #include "imglib/ops/color_ops.h"
 #include "imglib/ops/pixel_rows.h"
@@ -60,67 +64,175 @@ void ILColorFilterUpdate(ILColorFilterParams* p) {
     p->shadowB = std::sin(p->hueShadows * kRadians) * sS * 95.0f;
 }
 
+namespace {
+
+// Four pixels at once; each lane gives the bits of the one-pixel form.
+void FilterPixels4(const ILColorFilterParams* p, ILFloat4* r, ILFloat4* g, ILFloat4* b) {
+    ILFloat4 L, A, B;
+    ILRgbToLab4(*r, *g, *b, &L, &A, &B);
+    const ILFloat4 a1 = p->lightScale * A + p->lightA, b1 = p->lightScale * B + p->lightB;
+    const ILFloat4 a0 = p->shadowScale * A + p->shadowA, b0 = p->shadowScale * B + p->shadowB;
+    const ILFloat4 t = L * 0.01f;
+    const ILFloat4 am = a1 * t + a0 * (1 - t), bm = b1 * t + b0 * (1 - t);
+    A = L >= 100 ? a1 : (L <= 0 ? a0 : am);
+    B = L >= 100 ? b1 : (L <= 0 ? b0 : bm);
+    ILLabToRgb4(L, A, B, r, g, b);
+}
+
+} // namespace
+
 void ILColorFilterPixel(const ILColorFilterParams* p, float* r, float* g, float* b) {
-    float L, A, B;
-    ILRgbToLab(*r, *g, *b, &L, &A, &B);
-    const float a1 = p->lightScale * A + p->lightA, b1 = p->lightScale * B + p->lightB;
-    const float a0 = p->shadowScale * A + p->shadowA, b0 = p->shadowScale * B + p->shadowB;
-    if (L >= 100) {
-        A = a1, B = b1;
-    } else if (L <= 0) {
-        A = a0, B = b0;
-    } else {
-        const float t = L * 0.01f;
-        A = a1 * t + a0 * (1 - t);
-        B = b1 * t + b0 * (1 - t);
-    }
-    ILLabToRgb(L, A, B, r, g, b);
+    ILFloat4 r4 = ILSplat4(*r), g4 = ILSplat4(*g), b4 = ILSplat4(*b);
+    FilterPixels4(p, &r4, &g4, &b4);
+    *r = r4[0];
+    *g = g4[0];
+    *b = b4[0];
 }
 
 namespace {
 
-// Sample codecs by kind: decode to linear light, encode back at (x, y).
+// Sample codecs by kind: decode to linear light, encode back at column x of
+// the row last started.
 struct Codec8 {
     using T = uint8_t;
+    const ILSrgb8Encoder* encoders[4] = {}; // by x mod 4
     float Decode(T v) const { return ILSrgbTable8[v]; }
-    T Encode(float v, uint32_t x, uint32_t y) const {
-        return ILGetDitheredSrgb8Encoder(4 * (x & 3) + (y & 3))(v);
+    void StartRow(uint32_t y) {
+        for (uint32_t x = 0; x < 4; ++x)
+            encoders[x] = &ILGetDitheredSrgb8Encoder(4 * x + (y & 3));
     }
+    T Encode(float v, uint32_t x) const { return (*encoders[x & 3])(v); }
 };
 struct Codec16 {
     using T = uint16_t;
     float Decode(T v) const { return ILSrgbTable16[v]; }
-    T Encode(float v, uint32_t, uint32_t) const { return ILLinearToSrgb16(v); }
+    void StartRow(uint32_t) {}
+    T Encode(float v, uint32_t) const { return ILLinearToSrgb16(v); }
 };
 struct CodecHalf {
     using T = uint16_t;
     float Decode(T v) const { return imath_half_to_float(v); }
-    T Encode(float v, uint32_t, uint32_t) const { return imath_float_to_half(v); }
+    void StartRow(uint32_t) {}
+    T Encode(float v, uint32_t) const { return imath_float_to_half(v); }
 };
 struct CodecFloat {
     using T = float;
     float Decode(T v) const { return v; }
-    T Encode(float v, uint32_t, uint32_t) const { return v; }
+    void StartRow(uint32_t) {}
+    T Encode(float v, uint32_t) const { return v; }
 };
 
+// 8-bit colours recur from pixel to pixel and row to row: each result is
+// remembered under its colour in a direct-mapped table, and only the
+// colours not found there are filtered, four at a time.
+class ColourMemo {
+public:
+    bool Init() try {
+        entries_.assign(kEntries, Entry{kEmpty, 0, 0, 0});
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+
+    // keys[x] is pixel x's colour (B | G << 8 | R << 16); its decoded values
+    // in the planes become the filtered ones.
+    void FilterRow(const ILColorFilterParams* p, const uint32_t* keys, uint32_t width, float* rs,
+                   float* gs, float* bs) {
+        uint32_t misses[4];
+        uint32_t n = 0;
+        for (uint32_t x = 0; x < width; ++x) {
+            const Entry& e = entries_[Slot(keys[x])];
+            if (e.key == keys[x]) {
+                rs[x] = e.r, gs[x] = e.g, bs[x] = e.b;
+                continue;
+            }
+            misses[n++] = x;
+            if (n == 4) {
+                Filter(p, misses, n, keys, rs, gs, bs);
+                n = 0;
+            }
+        }
+        if (n) Filter(p, misses, n, keys, rs, gs, bs);
+    }
+
+private:
+    struct Entry {
+        uint32_t key;
+        float r, g, b;
+    };
+    static constexpr uint32_t kBits = 16, kEntries = 1u << kBits, kEmpty = 0xFFFFFFFFu;
+    static uint32_t Slot(uint32_t key) { return key * 2654435761u >> (32 - kBits); }
+
+    void Filter(const ILColorFilterParams* p, const uint32_t* xs, uint32_t n, const uint32_t* keys,
+                float* rs, float* gs, float* bs) {
+        ILFloat4 r = {}, g = {}, b = {};
+        for (uint32_t i = 0; i < n; ++i)
+            r[i] = rs[xs[i]], g[i] = gs[xs[i]], b[i] = bs[xs[i]];
+        FilterPixels4(p, &r, &g, &b);
+        for (uint32_t i = 0; i < n; ++i) {
+            rs[xs[i]] = r[i], gs[xs[i]] = g[i], bs[xs[i]] = b[i];
+            entries_[Slot(keys[xs[i]])] = Entry{keys[xs[i]], r[i], g[i], b[i]};
+        }
+    }
+
+    std::vector<Entry> entries_;
+};
+
+// Rows are decoded into planes of red, green and blue, filtered four pixels
+// at a time (8-bit ones through the memo), and encoded back.
 template <typename Codec>
 ILResult FilterRows(const ILColorFilterParams* p, ILHandle* h, const ILImage* source,
                     ILImage* target) {
     using T = typename Codec::T;
-    const Codec codec;
+    Codec codec;
     const uint32_t c = source->channels;
+    const size_t padded = (size_t{source->width} + 3) & ~size_t{3};
+    constexpr bool kMemo = std::is_same_v<Codec, Codec8>;
+    std::vector<float> planes;
+    std::vector<uint32_t> keys;
+    ColourMemo memo;
+    try {
+        planes.resize(3 * padded);
+        if (kMemo) keys.resize(padded);
+    } catch (const std::bad_alloc&) {
+        return ILReportOutOfMemory(h, 3 * padded * sizeof(float));
+    }
+    if (kMemo && !memo.Init()) return ILReportOutOfMemory(h, uint64_t{16} << 16);
+    float* const rs = planes.data();
+    float* const gs = rs + padded;
+    float* const bs = gs + padded;
     for (uint32_t y = 0; y < source->height; ++y) {
         const uint8_t* in = ILRowOf(source, y);
         uint8_t* out = ILRowOf(target, y);
         for (uint32_t x = 0; x < source->width; ++x) {
             T s[3];
             std::memcpy(s, in + uint64_t{x} * c * sizeof(T), sizeof s);
-            float b = codec.Decode(s[0]), g = codec.Decode(s[1]), r = codec.Decode(s[2]);
-            ILColorFilterPixel(p, &r, &g, &b);
-            s[0] = codec.Encode(b, x, y);
-            s[1] = codec.Encode(g, x, y);
-            s[2] = codec.Encode(r, x, y);
-            std::memcpy(out + uint64_t{x} * c * sizeof(T), s, sizeof s);
+            bs[x] = codec.Decode(s[0]);
+            gs[x] = codec.Decode(s[1]);
+            rs[x] = codec.Decode(s[2]);
+            if constexpr (kMemo) keys[x] = s[0] | s[1] << 8 | uint32_t{s[2]} << 16;
+        }
+        if constexpr (kMemo) {
+            memo.FilterRow(p, keys.data(), source->width, rs, gs, bs);
+        } else {
+            for (size_t x = 0; x < padded; x += 4) {
+                ILFloat4 r = ILLoad4(rs + x), g = ILLoad4(gs + x), b = ILLoad4(bs + x);
+                FilterPixels4(p, &r, &g, &b);
+                ILStore4(rs + x, r);
+                ILStore4(gs + x, g);
+                ILStore4(bs + x, b);
+            }
+        }
+        codec.StartRow(y);
+        for (uint32_t x = 0; x < source->width; ++x) {
+            // One store per sample: a small array copied out whole would be
+            // read back across its separate stores, which stalls.
+            uint8_t* const o = out + uint64_t{x} * c * sizeof(T);
+            const T b = codec.Encode(bs[x], x), g = codec.Encode(gs[x], x),
+                    r = codec.Encode(rs[x], x);
+            std::memcpy(o, &b, sizeof b);
+            std::memcpy(o + sizeof(T), &g, sizeof g);
+            std::memcpy(o + 2 * sizeof(T), &r, sizeof r);
         }
         if (!ILProgress(h, y, source->height)) return IL_CANCELLED;
     }

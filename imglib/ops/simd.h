@@ -5,9 +5,13 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 
 typedef float ILFloat4 __attribute__((vector_size(16)));
+// Lane masks of comparisons, and bit patterns of floats.
+typedef int32_t ILInt4 __attribute__((vector_size(16)));
+typedef uint32_t ILUint4 __attribute__((vector_size(16)));
 
 inline ILFloat4 ILLoad4(const float* p) {
     ILFloat4 v;

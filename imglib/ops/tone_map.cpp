@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include <Imath/half.h>
 #include <lcms2.h>
@@ -12,6 +13,7 @@
 #include "imglib/convert/srgb.h"
 #include "imglib/ops/color_ops.h"
 #include "imglib/ops/pixel_rows.h"
+#include "imglib/ops/simd.h"
 #include "imglib/ops/srgb8_encoder.h"
 
 namespace {
@@ -200,53 +202,176 @@ float ILToneMapCurve(const ILToneMap* t, float x) {
 
 namespace {
 
-struct Context {
-    const ILToneMap* t;
-    const float* table; // curve of each code's linear value, for 8 and 16 bits
-    float m[3][3];
+// The curve of float samples without a power per sample: above the toe, a
+// quadratic per 2^16 float bit patterns (the top 16 bits: sign, exponent and
+// 7 bits of mantissa) through the curve at the start, middle and end of
+// that range. Within the range the low 16 bits grow with x linearly, so they
+// are the position in it; the relative width is 2^-7, which leaves the
+// quadratics within a unit or two in the last place of the curve itself.
+class FloatCurve {
+public:
+    bool Build(const ILToneMap* t) {
+        t_ = t;
+        if (t->exponent == 1) return true;
+        float start = std::max(t->toeThreshold, 0.0f);
+        uint32_t bits;
+        std::memcpy(&bits, &start, sizeof bits);
+        first_ = bits >> 16;
+        coefficients_.reset(new (std::nothrow) float[3 * size_t{kBuckets - first_}]);
+        if (!coefficients_) return false;
+        double f0 = Curve(first_ << 16);
+        for (uint32_t i = first_; i < kBuckets; ++i) {
+            const double fm = Curve(i << 16 | 0x8000), f1 = Curve((i + 1) << 16);
+            float* c = coefficients_.get() + 3 * size_t{i - first_};
+            const bool finite = std::isfinite(f0) && std::isfinite(fm) && std::isfinite(f1);
+            c[0] = static_cast<float>(f0);
+            c[1] = finite ? static_cast<float>(4 * fm - 3 * f0 - f1) : 0.0f;
+            c[2] = finite ? static_cast<float>(2 * f0 - 4 * fm + 2 * f1) : 0.0f;
+            f0 = f1;
+        }
+        return true;
+    }
+
+    float operator()(float x) const {
+        if (t_->exponent == 1) return x;
+        if (x <= t_->toeThreshold) return x * t_->toeSlope;
+        uint32_t bits;
+        std::memcpy(&bits, &x, sizeof bits);
+        // NaN, infinity and the toe's own range go the long way.
+        if (bits >= kBuckets << 16 || (bits >> 16) < first_) return ILToneMapCurve(t_, x);
+        const float* c = coefficients_.get() + 3 * size_t{(bits >> 16) - first_};
+        const float u = static_cast<float>(bits & 0xFFFF) * (1.0f / 65536);
+        return c[0] + u * (c[1] + u * c[2]);
+    }
+
+    // The curve over count values (a multiple of four) in place, four at a
+    // time; a group with a value the table does not cover goes one by one.
+    void Apply(float* v, size_t count) const {
+        if (t_->exponent == 1) return;
+        const ILFloat4 threshold = ILSplat4(t_->toeThreshold);
+        const auto first = static_cast<int32_t>(first_), end = static_cast<int32_t>(kBuckets);
+        for (size_t i = 0; i < count; i += 4) {
+            const ILFloat4 x = ILLoad4(v + i);
+            ILInt4 bits;
+            std::memcpy(&bits, &x, sizeof bits);
+            const ILInt4 bucket = bits >> 16; // negative for negative x
+            const ILInt4 table = (x > threshold) & (bucket >= first) & (bucket < end);
+            if (!(table[0] & table[1] & table[2] & table[3])) {
+                for (size_t k = 0; k < 4; ++k)
+                    v[i + k] = (*this)(v[i + k]);
+                continue;
+            }
+            const ILInt4 at = (bucket - first) * 3;
+            const float* c = coefficients_.get();
+            const ILFloat4 c0 = {c[at[0]], c[at[1]], c[at[2]], c[at[3]]};
+            const ILFloat4 c1 = {c[at[0] + 1], c[at[1] + 1], c[at[2] + 1], c[at[3] + 1]};
+            const ILFloat4 c2 = {c[at[0] + 2], c[at[1] + 2], c[at[2] + 2], c[at[3] + 2]};
+            const ILFloat4 u = __builtin_convertvector(bits & 0xFFFF, ILFloat4) * (1.0f / 65536);
+            ILStore4(v + i, c0 + u * (c1 + u * c2));
+        }
+    }
+
+private:
+    static constexpr uint32_t kBuckets = 0x7F80; // every positive finite float
+    double Curve(uint32_t bits) const {
+        float x;
+        std::memcpy(&x, &bits, sizeof x);
+        return ILToneMapCurve(t_, x);
+    }
+    const ILToneMap* t_ = nullptr;
+    uint32_t first_ = 0;
+    std::unique_ptr<float[]> coefficients_;
 };
 
-uint32_t Phase(uint32_t x, uint32_t y) {
-    return 4 * (x & 3) + (y & 3);
-}
+} // namespace
 
-// Per-kind linear input and output of the colour path.
+namespace {
+
+struct Context {
+    const ILToneMap* t;
+    const float* table; // curve of each code's linear value, for 8 and 16 bits and half
+    const FloatCurve* curve;
+    float m[3][3];
+    float* planes; // three rows of `padded` floats
+    size_t padded; // the width rounded up to whole groups of four
+};
+
+// Per-kind linear input, curved by a table or (float) over the row's planes
+// afterwards, and output.
 struct Kind8 {
+    static constexpr bool kPlaneCurve = false;
     using T = uint8_t;
     static float In(const Context& c, T v) { return c.table[v]; }
     static T Out(float v, const ILSrgb8Encoder& e) { return e(v); }
 };
 struct Kind16 {
+    static constexpr bool kPlaneCurve = false;
     using T = uint16_t;
     static float In(const Context& c, T v) { return c.table[v]; }
     static T Out(float v, const ILSrgb8Encoder&) { return ILLinearToSrgb16(v); }
 };
 struct KindHalf {
+    static constexpr bool kPlaneCurve = false;
     using T = uint16_t;
-    static float In(const Context& c, T v) { return ILToneMapCurve(c.t, imath_half_to_float(v)); }
+    static float In(const Context& c, T v) { return c.table[v]; }
     static T Out(float v, const ILSrgb8Encoder&) { return half(v).bits(); }
 };
 struct KindFloat {
     using T = float;
-    static float In(const Context& c, T v) { return ILToneMapCurve(c.t, v); }
+    static constexpr bool kPlaneCurve = true; // In gives the sample, the curve follows
+    static float In(const Context&, T v) { return v; }
     static T Out(float v, const ILSrgb8Encoder&) { return v; }
 };
 
+// The row's dithered 8-bit encoders, by x mod 4.
+struct RowEncoders {
+    const ILSrgb8Encoder* e[4];
+    explicit RowEncoders(uint32_t y) {
+        for (uint32_t x = 0; x < 4; ++x)
+            e[x] = &ILGetDitheredSrgb8Encoder(4 * x + (y & 3));
+    }
+    const ILSrgb8Encoder& operator[](uint32_t x) const { return *e[x & 3]; }
+};
+
+// A row is decoded into planes, mixed four pixels at a time, and encoded
+// back.
 template <typename K>
 void ColourRow(const Context& c, const uint8_t* in, uint8_t* out, uint32_t width, uint32_t channels,
                bool rgbOrder, uint32_t y) {
     using T = typename K::T;
     const int ri = rgbOrder ? 0 : 2, bi = rgbOrder ? 2 : 0;
-    const float black = c.t->black;
+    float* const rs = c.planes;
+    float* const gs = rs + c.padded;
+    float* const bs = gs + c.padded;
     for (uint32_t x = 0; x < width; ++x) {
         T s[3];
         std::memcpy(s, in + uint64_t{x} * channels * sizeof(T), sizeof s);
-        const float r = K::In(c, s[ri]), g = K::In(c, s[1]), b = K::In(c, s[bi]);
-        const ILSrgb8Encoder& d = ILGetDitheredSrgb8Encoder(Phase(x, y));
-        s[ri] = K::Out(r * c.m[0][0] + g * c.m[1][0] + b * c.m[2][0] + black, d);
-        s[1] = K::Out(r * c.m[0][1] + g * c.m[1][1] + b * c.m[2][1] + black, d);
-        s[bi] = K::Out(r * c.m[0][2] + g * c.m[1][2] + b * c.m[2][2] + black, d);
-        std::memcpy(out + uint64_t{x} * channels * sizeof(T), s, sizeof s);
+        rs[x] = K::In(c, s[ri]);
+        gs[x] = K::In(c, s[1]);
+        bs[x] = K::In(c, s[bi]);
+    }
+    if constexpr (K::kPlaneCurve) {
+        c.curve->Apply(rs, c.padded);
+        c.curve->Apply(gs, c.padded);
+        c.curve->Apply(bs, c.padded);
+    }
+    const float black = c.t->black;
+    const auto& m = c.m;
+    for (size_t x = 0; x < c.padded; x += 4) {
+        const ILFloat4 r = ILLoad4(rs + x), g = ILLoad4(gs + x), b = ILLoad4(bs + x);
+        ILStore4(rs + x, r * m[0][0] + g * m[1][0] + b * m[2][0] + black);
+        ILStore4(gs + x, r * m[0][1] + g * m[1][1] + b * m[2][1] + black);
+        ILStore4(bs + x, r * m[0][2] + g * m[1][2] + b * m[2][2] + black);
+    }
+    const RowEncoders d(y);
+    for (uint32_t x = 0; x < width; ++x) {
+        // One store per sample: a small array copied out whole would be
+        // read back across its separate stores, which stalls.
+        uint8_t* const o = out + uint64_t{x} * channels * sizeof(T);
+        const T r = K::Out(rs[x], d[x]), g = K::Out(gs[x], d[x]), b = K::Out(bs[x], d[x]);
+        std::memcpy(o + ri * sizeof(T), &r, sizeof r);
+        std::memcpy(o + sizeof(T), &g, sizeof g);
+        std::memcpy(o + bi * sizeof(T), &b, sizeof b);
     }
 }
 
@@ -254,11 +379,20 @@ template <typename K>
 void GreyRow(const Context& c, const uint8_t* in, uint8_t* out, uint32_t width, uint32_t channels,
              uint32_t y) {
     using T = typename K::T;
-    const float exposure = c.t->exposure, black = c.t->black;
+    float* const vs = c.planes;
     for (uint32_t x = 0; x < width; ++x) {
         T s;
         std::memcpy(&s, in + uint64_t{x} * channels * sizeof(T), sizeof s);
-        s = K::Out(K::In(c, s) * exposure + black, ILGetDitheredSrgb8Encoder(Phase(x, y)));
+        vs[x] = K::In(c, s);
+    }
+    if constexpr (K::kPlaneCurve) c.curve->Apply(vs, c.padded);
+    const float exposure = c.t->exposure, black = c.t->black;
+    for (size_t x = 0; x < c.padded; x += 4) {
+        ILStore4(vs + x, ILLoad4(vs + x) * exposure + black);
+    }
+    const RowEncoders d(y);
+    for (uint32_t x = 0; x < width; ++x) {
+        const T s = K::Out(vs[x], d[x]);
         std::memcpy(out + uint64_t{x} * channels * sizeof(T), &s, sizeof s);
     }
 }
@@ -337,21 +471,27 @@ ILResult ILToneMapApply(const ILToneMap* t, ILHandle* h, ILImage* source, ILImag
         image->height != source->height || image->channels != source->channels ||
         !ILIsValidImage(image))
         return IL_BAD_ARGUMENT;
-    Context c{t, nullptr, {}};
+    Context c{t, nullptr, nullptr, {}, nullptr, (size_t{image->width} + 3) & ~size_t{3}};
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j)
             c.m[i][j] = t->result[i][j];
 
     const uint32_t kind = image->type & IL_KIND_MASK;
     std::unique_ptr<float[]> table;
-    const uint32_t entries = kind == IL_KIND_16                                          ? 65536
+    // Every code of 8 and 16 bits and every half has its curved value here.
+    const bool half = kind == IL_KIND_HALF && !image->palette;
+    const uint32_t entries = kind == IL_KIND_16 || half                                  ? 65536
                              : kind >= IL_KIND_1 && kind <= IL_KIND_8 && !image->palette ? 256
                                                                                          : 0;
     if (entries) {
         table.reset(new (std::nothrow) float[entries]);
         if (!table) return IL_OUT_OF_MEMORY;
-        for (uint32_t i = 0; i < entries; ++i)
-            table[i] = ILToneMapCurve(t, entries == 256 ? ILSrgbTable8[i] : ILSrgbTable16[i]);
+        for (uint32_t i = 0; i < entries; ++i) {
+            const float v = half             ? imath_half_to_float(static_cast<uint16_t>(i))
+                            : entries == 256 ? ILSrgbTable8[i]
+                                             : ILSrgbTable16[i];
+            table[i] = ILToneMapCurve(t, v);
+        }
         c.table = table.get();
     }
 
@@ -378,6 +518,12 @@ ILResult ILToneMapApply(const ILToneMap* t, ILHandle* h, ILImage* source, ILImag
 
     const RowProc row = RowProcFor(*image);
     if (!row) return IL_OK;
+    FloatCurve curve;
+    if (kind == IL_KIND_FLOAT && !curve.Build(t)) return IL_OUT_OF_MEMORY;
+    c.curve = &curve;
+    std::unique_ptr<float[]> planes(new (std::nothrow) float[3 * c.padded]());
+    if (!planes) return ILReportOutOfMemory(h, 3 * c.padded * sizeof(float));
+    c.planes = planes.get();
     for (uint32_t y = 0; y < image->height; ++y) {
         row(c, source, image, y);
         if (!ILProgress(h, y, image->height)) return IL_CANCELLED;

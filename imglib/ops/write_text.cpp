@@ -106,6 +106,11 @@ ILResult ILWriteText(ILHandle* h, ILImage* image, const WriteTextParams* params,
     if (!params || !ILIsValidImage(image)) return IL_BAD_ARGUMENT;
     const WriteTextParams& p = *params;
     if (p.anchor > 8 || p.orientation > 3) return IL_BAD_ARGUMENT;
+    // Stored records can carry any float; these would blend into NaN.
+    const ILColor& color = p.color;
+    if (!std::isfinite(p.effect) || !std::isfinite(color.r) || !std::isfinite(color.g) ||
+        !std::isfinite(color.b) || !std::isfinite(color.a))
+        return IL_BAD_ARGUMENT;
     if (image->bits < 8) return IL_UNSUPPORTED_PIXEL_TYPE;
     const std::u16string_view chars = text ? std::u16string_view(text) : std::u16string_view();
     // Only the alignment and the reading order come from the stored field.
@@ -176,7 +181,6 @@ ILResult ILWriteText(ILHandle* h, ILImage* image, const WriteTextParams* params,
     if (!ILConverterPrepare(&toFloat.c) || !ILConverterPrepare(&fromFloat.c)) return IL_FAILED;
 
     const uint64_t pixelBytes = uint64_t{image->bits} * image->channels / 8;
-    const ILColor& color = p.color;
     for (int64_t r = 0; r < box.height; ++r) {
         uint8_t* segment =
             ILRowOf(image, static_cast<uint64_t>(box.top + r)) + box.left * pixelBytes;

@@ -29,7 +29,8 @@ struct WriteTextParams {
 };
 
 // 1 also when nothing of the text falls inside the image; -2 for an anchor
-// above 8 or an orientation above 3; -4 for fewer than 8 bits per sample;
+// above 8, an orientation above 3, or an effect or colour that is not a
+// finite number; -4 for fewer than 8 bits per sample;
 // 0 when the text cannot be measured or the type not converted to float
 // and back; -100 when a surface, the float row or the blur fails.
 ILResult ILWriteText(ILHandle* h, ILImage* image, const WriteTextParams* params,

@@ -98,6 +98,46 @@ TEST(Decoder, MatchesConformanceReferences) {
     fs::remove_all(dir);
 }
 
+// Sources that read anywhere leave the coded data in the source; one that
+// reads only in sequence has it kept in memory. Both decode alike, on tiled
+// streams, packed headers and progression changes among them.
+TEST(Decoder, SequentialSourcesDecodeAsRandomAccessOnes) {
+    if (!fs::exists(conformance)) GTEST_SKIP() << "no conformance corpus";
+    class sequential_source : public j2k::codestream_source {
+    public:
+        explicit sequential_source(const std::vector<uint8_t>& bytes) : inner_(bytes) {}
+        int read(uint8_t* bytes, int n) override { return inner_.read(bytes, n); }
+
+    private:
+        j2k::memory_codestream_source inner_;
+    };
+    for (const char* name : {"p0_04", "p0_07", "p0_10", "p1_04", "p1_06"}) {
+        SCOPED_TRACE(name);
+        const std::vector<uint8_t> bytes =
+            vxtest::ReadBytes(conformance / name / (std::string(name) + ".j2k"));
+        if (bytes.empty()) continue;
+        sequential_source sequential(bytes);
+        const std::vector<j2k::component_image> a = j2k::codestream_decoder::decode(sequential);
+        const std::vector<j2k::component_image> b = decode_bytes(bytes);
+        ASSERT_EQ(a.size(), b.size());
+        for (size_t k = 0; k < a.size(); ++k)
+            EXPECT_EQ(a[k].samples, b[k].samples);
+    }
+}
+
+// Samples deeper than 31 bits (the standard allows 38) would overflow the
+// rows' 32-bit integers: such streams are refused, not decoded wrongly.
+TEST(Decoder, SamplesDeeperThan31BitsAreRefused) {
+    std::vector<uint8_t> bytes = vxtest::ReadBytes(conformance / "p0_01" / "p0_01.j2k");
+    if (bytes.empty()) GTEST_SKIP() << "no conformance corpus";
+    ASSERT_EQ(bytes[2] << 8 | bytes[3], 0xFF51);
+    bytes[4 + 38] = 31; // Ssiz of component 0: unsigned, 32 bits
+    j2ktest::kept_messages sink;
+    j2k::message_scope scope(&sink);
+    EXPECT_NE(j2ktest::failure_of([&] { decode_bytes(bytes); }).find("above 31 bits"),
+              std::string::npos);
+}
+
 } // namespace
 
 namespace {

@@ -54,7 +54,8 @@ std::vector<j2k::component_image> make_images(int n, int h, int w, int precision
 
 std::vector<uint8_t> encode(const std::vector<j2k::component_image>& images, const setter& set,
                             const std::vector<int64_t>& layer_bytes = {},
-                            const std::function<void(j2k::j2k_params&)>& set_siz = nullptr) {
+                            const std::function<void(j2k::j2k_params&)>& set_siz = nullptr,
+                            j2k::sample_source* source = nullptr) {
     auto tree = j2k::make_siz_tree();
     j2k::j2k_params* siz = tree->root();
     siz->put_int("Scomponents", 0, 0, static_cast<int>(images.size()));
@@ -68,7 +69,10 @@ std::vector<uint8_t> encode(const std::vector<j2k::component_image>& images, con
     j2k::codestream_ref cs = j2k::codestream_ref::create_output(*siz, &sink);
     if (set) set(cs);
     cs.root_siz().complete_all();
-    j2k::codestream_encoder::encode(cs, images, layer_bytes);
+    if (source)
+        j2k::codestream_encoder::encode(cs, *source, layer_bytes);
+    else
+        j2k::codestream_encoder::encode(cs, images, layer_bytes);
     cs.dispose();
     return sink.data;
 }
@@ -142,8 +146,8 @@ TEST(Encoder, LosslessStreamsDecodeExactlyHereAndInThePeers) {
              siz.put_int("Stiles", 0, 0, 64);
              siz.put_int("Stiles", 0, 1, 48);
          }},
-        {"odd origin: resolutions of 1 to 3 rows starting at odd rows and columns", 3, 37, 23,
-         8, false,
+        {"odd origin: resolutions of 1 to 3 rows starting at odd rows and columns", 3, 37, 23, 8,
+         false,
          [](j2k::codestream_ref& cs) {
              set_int(cs, "COD", "Cycc", 1);
              set_int(cs, "COD", "Clevels", 4);
@@ -248,6 +252,108 @@ TEST(Encoder, LossyLayersKeepToTheirTargetsAndMatchOpenJpegQuality) {
     EXPECT_GE(psnr(images, decode(bytes)), psnr(images, decode(peer)))
         << "ours " << bytes.size() << " bytes, OpenJPEG's " << peer.size();
     fs::remove_all(dir);
+}
+
+} // namespace
+
+namespace {
+
+// One grey image with a square region of interest.
+struct region_source : j2k::sample_source {
+    const j2k::component_image& image;
+    int64_t top, left, size;
+    region_source(const j2k::component_image& i, int64_t t, int64_t l, int64_t n)
+        : image(i), top(t), left(l), size(n) {}
+    void row(int, int64_t y, int64_t x0, int64_t n, int32_t* out) override {
+        std::copy_n(image.samples.data() + y * image.width + x0, n, out);
+    }
+    bool has_region() const override { return true; }
+    void region_row(int, int64_t y, int64_t x0, int64_t n, uint8_t* out) override {
+        for (int64_t x = 0; x < n; ++x)
+            out[x] = y >= top && y < top + size && x0 + x >= left && x0 + x < left + size;
+    }
+    bool inside(int64_t y, int64_t x) const {
+        return y >= top && y < top + size && x >= left && x < left + size;
+    }
+};
+
+TEST(Encoder, RegionOfInterestIsCodedFirstByMaxShift) {
+    const auto images = make_images(1, 96, 80, 8, false, 5);
+    region_source source(images[0], 30, 20, 32);
+    auto with_region = [](bool reversible) {
+        return [reversible](j2k::codestream_ref& cs) {
+            cs.access_params("COD", -1, -1).put_bool("Creversible", 0, 0, reversible);
+            cs.access_params("RGN", -1, -1).put_int("Rshift", 0, 0, 14);
+        };
+    };
+    // Every pass kept: exact, here and in the peer.
+    const std::vector<uint8_t> lossless = encode(images, with_region(true), {}, nullptr, &source);
+    EXPECT_EQ(decode(lossless)[0].samples, images[0].samples);
+    if (vxtest::HaveTool("opj_decompress")) {
+        const fs::path dir = vxtest::MakeTestFolder("j2kenc-roi");
+        const auto theirs = peer_decode("opj_decompress -threads 1", lossless, dir, 1);
+        ASSERT_EQ(theirs.size(), 1u);
+        EXPECT_EQ(theirs[0].samples, images[0].samples);
+        fs::remove_all(dir);
+    }
+    // A tight budget goes to the region first.
+    for (bool reversible : {true, false}) {
+        SCOPED_TRACE(reversible ? "5/3" : "9/7");
+        const std::vector<uint8_t> small =
+            encode(images, with_region(reversible), {96 * 80 / 6}, nullptr, &source);
+        const j2k::component_image back = decode(small)[0];
+        double in = 0, out = 0;
+        int64_t n_in = 0, n_out = 0;
+        for (int64_t y = 0; y < 96; ++y)
+            for (int64_t x = 0; x < 80; ++x) {
+                const double d = back.samples[y * 80 + x] - images[0].samples[y * 80 + x];
+                (source.inside(y, x) ? in : out) += d * d;
+                ++(source.inside(y, x) ? n_in : n_out);
+            }
+        EXPECT_LT(in / n_in * 20, out / n_out) << in / n_in << " inside, " << out / n_out;
+    }
+}
+
+} // namespace
+
+namespace {
+
+TEST(Encoder, EachOrderChangeInstanceIsATilePart) {
+    const auto images = make_images(3, 40, 56, 8, false, 11);
+    // Tile 1 of two: layer 0 resolution-first, then layer 1 component-first.
+    const std::vector<uint8_t> bytes = encode(
+        images,
+        [](j2k::codestream_ref& cs) {
+            j2k::j2k_params& cod = cs.access_params("COD", -1, -1);
+            cod.put_bool("Creversible", 0, 0, true);
+            cod.put_int("Clayers", 0, 0, 2);
+            j2k::j2k_params& poc = cs.access_params("POC", 1, -1);
+            const int first[6] = {0, 0, 1, 33, 3, 1}, second[6] = {0, 0, 2, 33, 3, 4};
+            for (int f = 0; f < 6; ++f)
+                poc.put_int("Porder", 0, f, first[f]);
+            j2k::j2k_params* next = poc.add_instance();
+            ASSERT_NE(next, nullptr);
+            for (int f = 0; f < 6; ++f)
+                next->put_int("Porder", 0, f, second[f]);
+        },
+        {}, [](j2k::j2k_params& siz) { siz.put_int("Stiles", 0, 1, 32); });
+    // SOT segments: tile index and tile-part index, in order.
+    std::vector<std::pair<int, int>> parts;
+    for (size_t i = 0; i + 10 < bytes.size(); ++i)
+        if (bytes[i] == 0xFF && bytes[i + 1] == 0x90)
+            parts.emplace_back(bytes[i + 4] << 8 | bytes[i + 5], bytes[i + 10]);
+    EXPECT_EQ(parts, (std::vector<std::pair<int, int>>{{0, 0}, {1, 0}, {1, 1}}));
+    const auto ours = decode(bytes);
+    for (size_t c = 0; c < images.size(); ++c)
+        EXPECT_EQ(ours[c].samples, images[c].samples) << "component " << c;
+    if (vxtest::HaveTool("opj_decompress")) {
+        const fs::path dir = vxtest::MakeTestFolder("j2kenc-poc");
+        const auto theirs = peer_decode("opj_decompress -threads 1", bytes, dir, images.size());
+        ASSERT_EQ(theirs.size(), images.size());
+        for (size_t c = 0; c < images.size(); ++c)
+            EXPECT_EQ(theirs[c].samples, images[c].samples) << "component " << c;
+        fs::remove_all(dir);
+    }
 }
 
 } // namespace

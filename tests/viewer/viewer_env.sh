@@ -13,7 +13,8 @@
 # cases can run in parallel and start with no preferences.
 #
 # Failures read "have X, want Y". VX_KEEP_WINE_TEMP=1 keeps the case folder
-# (screenshots in out/, the viewer's output, the prefix) for a look.
+# (screenshots in out/, the viewer's output, the prefix) for a look;
+# VX_EXTRA_DEBUG adds Wine debug channels to the viewer's log (+psdrv).
 
 # shellcheck source=../wine/env.sh
 . "$(dirname "${BASH_SOURCE[0]}")/../wine/env.sh"
@@ -152,7 +153,7 @@ vx_viewer_start() {
     VX_RUNS=$((VX_RUNS + 1))
     VX_VIEWER_LOG="$VX_OUT/vx.$VX_RUNS.err"
     VX_TRACE_MARK=0
-    WINEDEBUG="-all,trace+text" timeout --kill-after=5 "$VX_WINE_TIMEOUT" \
+    WINEDEBUG="-all,trace+text${VX_EXTRA_DEBUG:+,$VX_EXTRA_DEBUG}" timeout --kill-after=5 "$VX_WINE_TIMEOUT" \
         "$VX_WINE_LOADER" "$VX_VIEWER" "$@" \
         </dev/null >"$VX_OUT/vx.$VX_RUNS.out" 2>"$VX_VIEWER_LOG" &
     VX_VIEWER_PID=$!
@@ -327,6 +328,16 @@ vx_expect_box() {
     echo "texts drawn since the mark:" >&2
     vx_box_texts | tr '\0' '\n' | sed 's/^/  | /' >&2
     vx_fail "'Vx $kind' box: want a text starting with '$prefix'${*:+ and holding: $*}"
+}
+
+# vx_answer BUTTON WHAT: waits for the "Vx Confirmation" box and answers it
+# with its button (6 yes, 7 no, 2 cancel); WHAT names the question in the
+# failures.
+vx_answer() {
+    local box
+    box=$(vx_drive wait "title=Vx Confirmation") || vx_fail "no $2"
+    vx_drive press "$box" "$1" >/dev/null || vx_fail "cannot answer the $2"
+    vx_drive wait-gone "$box" >/dev/null || vx_fail "the $2 stays"
 }
 
 # vx_expect_copy REFERENCE WHAT: copies the shown image until it equals

@@ -107,8 +107,10 @@ vx_dos_path() {
     printf 'Z:%s\n' "${p//\//\\}"
 }
 
+# An EXIT trap of a case that cleans up more of its own passes the case's
+# status as the argument.
 vx_wine_cleanup() {
-    local status=$?
+    local status=${1:-$?}
     if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
         "$VX_WINESERVER" -k </dev/null >/dev/null 2>&1 || true
         "$VX_WINESERVER" -w </dev/null >/dev/null 2>&1 || true

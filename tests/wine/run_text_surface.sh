@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the Win32 text program under Wine: the drawing surface must measure
 # every text of its table within a pixel of the same rectangle whether GDI
-# or the library's built-in rasteriser draws it. VX_TEXT_SHOTS=DIR keeps
+# or the library's built-in rasteriser draws it, and draw it alike. VX_TEXT_SHOTS=DIR keeps
 # both renderings of every case there as PNG.
 #
 # usage: run_text_surface.sh path/to/text_surface.exe.so
@@ -32,4 +32,4 @@ if [ "$status" -ne 0 ] || [ "$lines" -eq 0 ]; then
     cat "$out/text.err" >&2
     exit 1
 fi
-echo "wine text test passed: $lines texts measured alike"
+echo "wine text test passed: $lines texts measured and drawn alike"

@@ -5,8 +5,12 @@
 //
 //   measure <case> gdi <l>,<t>,<r>,<b> builtin <l>,<t>,<r>,<b> <same|DIFFERENT>
 //
-// "same" when every edge is within a pixel. With "-o DOS-FOLDER" each case
-// is also drawn by both into <case>.gdi.png and <case>.builtin.png there.
+//   draw <case> mean <level difference> max <level difference> <alike|DIFFERENT>
+//
+// "same" when every edge is within a pixel; "alike" when the two renderings
+// agree exactly (cases without grey levels) or differ by at most 3 levels
+// on average. With "-o DOS-FOLDER" each case is also saved from both as
+// <case>.gdi.png and <case>.builtin.png there.
 #include <windows.h>
 #include <shellapi.h>
 // windows.h makes DrawText a macro for DrawTextA or DrawTextW; here it is
@@ -17,6 +21,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
+#include <algorithm>
 
 #include "imglib/format.h"
 #include "imglib/image.h"
@@ -34,7 +40,8 @@ struct Case {
     uint8_t italic, underline, quality;
     uint32_t format;
     const char16_t* text;
-    int32_t width = 0; // of the rectangle measured in
+    int32_t width = 0;  // of the rectangle measured in
+    bool exact = false; // drawn without grey levels: the pixels must agree
 };
 
 constexpr uint32_t kPlain = IL_DT_NOPREFIX | IL_DT_NOCLIP;
@@ -42,10 +49,11 @@ constexpr uint32_t kPlain = IL_DT_NOPREFIX | IL_DT_NOCLIP;
 const Case kCases[] = {
     {"em48", "Liberation Sans", -48, 400, 0, 0, 0, kPlain, u"The quick brown fox jumps"},
     {"cell48", "Liberation Sans", 48, 400, 0, 0, 0, kPlain, u"The quick brown fox jumps"},
-    {"em13", "Liberation Sans", -13, 400, 0, 0, 0, kPlain, u"Small text, 13 px: 0123456789"},
+    {"em13", "Liberation Sans", -13, 400, 0, 0, 0, kPlain, u"Small text, 13 px: 0123456789", 0,
+     true},
     {"bold", "Liberation Sans", -24, 700, 0, 0, 0, kPlain, u"Bold words here"},
     {"italic", "Liberation Serif", -24, 400, 1, 0, 0, kPlain, u"Italic serif line"},
-    {"mono", "Liberation Mono", -20, 400, 0, 0, 3, kPlain, u"Monochrome mono face"},
+    {"mono", "Liberation Mono", -20, 400, 0, 0, 3, kPlain, u"Monochrome mono face", 0, true},
     {"lines", "Liberation Sans", -20, 400, 0, 0, 0, kPlain, u"one\r\ntwo longer\rthree\nfour"},
     {"centre", "Liberation Sans", -20, 400, 0, 0, 0, kPlain | IL_DT_CENTER, u"short\nmuch longer"},
     {"right", "Liberation Sans", -20, 400, 0, 0, 0, kPlain | IL_DT_RIGHT, u"short\nmuch longer"},
@@ -94,25 +102,33 @@ bool Measure(const Case& c, ILRect* rect) {
     return ok;
 }
 
-void Draw(ILHandle* h, const Case& c, const ILRect& rect, const std::u16string& path) {
+// The case drawn white on black into a surface the size GDI measured; the
+// pixels, also saved as PNG when a path is given.
+std::vector<uint8_t> Draw(ILHandle* h, const Case& c, const ILRect& rect,
+                          const std::u16string& path) {
     ILGdiSurface s;
+    std::vector<uint8_t> pixels;
     const int32_t w = (c.width ? c.width : rect.right - rect.left) + 8,
                   ht = rect.bottom - rect.top + 8;
     if (s.CreateWithFont(FontOf(c)) && s.Resize(w, ht)) {
         ILRect at = {4, 4, w - 4, ht - 4};
         s.DrawText(&at, c.text, c.format);
-        ILImage view;
-        ILInitImage(&view);
-        view.data = s.bits;
-        view.stride = s.stride;
-        view.width = s.width;
-        view.height = s.height;
-        view.type = IL_BGR8;
-        view.channels = 3;
-        view.bits = 8;
-        ILSaveImage(h, path.c_str(), &view, nullptr);
+        pixels.assign(s.bits, s.bits + s.stride * s.height);
+        if (!path.empty()) {
+            ILImage view;
+            ILInitImage(&view);
+            view.data = s.bits;
+            view.stride = s.stride;
+            view.width = s.width;
+            view.height = s.height;
+            view.type = IL_BGR8;
+            view.channels = 3;
+            view.bits = 8;
+            ILSaveImage(h, path.c_str(), &view, nullptr);
+        }
     }
     s.Destroy();
+    return pixels;
 }
 
 } // namespace
@@ -141,13 +157,29 @@ int main() {
                     gdiOk ? Edges(byGdi).c_str() : "failed",
                     builtinOk ? Edges(byBuiltin).c_str() : "failed", same ? "same" : "DIFFERENT");
         if (!same) status = 1;
-        if (!folder.empty() && gdiOk && builtinOk) {
-            const std::u16string base = folder + u"/" + vxwine::ToLibraryPath(c.name);
-            ILSetTextRasterizer(gdi);
-            Draw(h, c, byGdi, base + u".gdi.png");
-            ILSetTextRasterizer(nullptr);
-            Draw(h, c, byGdi, base + u".builtin.png");
+        if (!gdiOk) continue;
+        // The renderings: exactly alike without grey levels, else on average
+        // within a few levels (the two rasterisers' grey levels differ).
+        const std::u16string base =
+            folder.empty() ? u"" : folder + u"/" + vxwine::ToLibraryPath(c.name);
+        ILSetTextRasterizer(gdi);
+        const std::vector<uint8_t> a = Draw(h, c, byGdi, base.empty() ? base : base + u".gdi.png");
+        ILSetTextRasterizer(nullptr);
+        const std::vector<uint8_t> b =
+            Draw(h, c, byGdi, base.empty() ? base : base + u".builtin.png");
+        double sum = 0;
+        int most = 0;
+        for (size_t i = 0; i < a.size() && a.size() == b.size(); ++i) {
+            const int d = std::abs(a[i] - b[i]);
+            sum += d;
+            most = std::max(most, d);
         }
+        const double mean = a.empty() ? 0 : sum / static_cast<double>(a.size());
+        const bool alike =
+            !a.empty() && a.size() == b.size() && (c.exact ? most == 0 : mean <= 3.0);
+        std::printf("draw %s mean %.2f max %d %s\n", c.name, mean, most,
+                    alike ? "alike" : "DIFFERENT");
+        if (!alike) status = 1;
     }
     ILSetTextRasterizer(gdi);
     std::fflush(stdout);

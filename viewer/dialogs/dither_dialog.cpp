@@ -30,5 +30,6 @@ class DitherDialog : public OptionDialog {
 } // namespace
 
 int ShowDitherDialog(MainWindowState& state) {
-    return static_cast<int>(DitherDialog().Run(state, L"Dither to monochrome", 148, 126, 1));
+    const INT_PTR kind = DitherDialog().Run(state, L"Dither to monochrome", 148, 126, 1);
+    return kind >= 0 && kind <= 3 ? static_cast<int>(kind) : 0; // -1: no dialog could be made
 }

@@ -69,8 +69,15 @@ uint32_t Index(int checked) {
     return static_cast<uint32_t>(checked);
 }
 
+// An option dialog of a save format, enabling its controls for the image
+// about to be saved.
+class SaveOptionDialog : public OptionDialog {
+public:
+    const ILImage* image = nullptr;
+};
+
 // JPEG: quality slider 1402 with its text 1401, check boxes 1403-1406.
-class JpegDialog : public OptionDialog {
+class JpegDialog : public SaveOptionDialog {
     void CreateControls(HWND window) override {
         const ILJPEGOptions& o = g_preferences.jpegOptions;
         CreateValueSlider(window, L"Rate:", 1402, 1401, 28, 10, 100,
@@ -80,7 +87,7 @@ class JpegDialog : public OptionDialog {
         CreateCheckBox(window, 1404, L"Arithmetic", 10, 80, 200, o.arithmetic);
         CreateCheckBox(window, 1405, L"Chroma subsampling", 10, 100, 200, o.subsampling);
         CreateCheckBox(window, 1406, L"ICC Profile", 10, 120, 200, o.embedProfile);
-        if (ILPixelModel(state->image.type) == IL_MODEL_GRAY) Enable(window, 1405, false);
+        if (ILPixelModel(image->type) == IL_MODEL_GRAY) Enable(window, 1405, false);
     }
     void Paint(HDC dc) override { DrawSectionHeader(dc, kWidth, 0, L"Options"); }
     void OnCommand(int id, int code, LPARAM lParam) override {
@@ -101,7 +108,7 @@ class JpegDialog : public OptionDialog {
 };
 
 // WebP: quality slider 2113 with its text 2112.
-class WebpDialog : public OptionDialog {
+class WebpDialog : public SaveOptionDialog {
     void CreateControls(HWND window) override {
         CreateValueSlider(window, L"Rate:", 2113, 2112, 28, 10, 100,
                           static_cast<int32_t>(g_preferences.webpOptions));
@@ -121,7 +128,7 @@ class WebpDialog : public OptionDialog {
 
 // PGF: level slider 2103 (positions 0..9 for levels 10..1) with its text
 // 2102, check box 2105 lossless. Indexed images are always saved lossless.
-class PgfDialog : public OptionDialog {
+class PgfDialog : public SaveOptionDialog {
     void ShowLevel() {
         const HWND window = dialog.window;
         const bool lossless = IsChecked(window, 2105);
@@ -131,7 +138,7 @@ class PgfDialog : public OptionDialog {
         else
             ShowRate(window, 2102, SliderValue(window, 2103) * 10 + 10);
     }
-    bool Indexed() const { return ILPixelModel(state->image.type) == IL_MODEL_INDEXED; }
+    bool Indexed() const { return ILPixelModel(image->type) == IL_MODEL_INDEXED; }
     void CreateControls(HWND window) override {
         const ILPGFOptions& o = g_preferences.pgfOptions;
         CreateValueSlider(window, L"Rate:", 2103, 2102, 28, 0, 9,
@@ -156,7 +163,7 @@ class PgfDialog : public OptionDialog {
 };
 
 // PNG: compression radios 1201-1204, check boxes 1205 and 1206.
-class PngDialog : public OptionDialog {
+class PngDialog : public SaveOptionDialog {
     void CreateControls(HWND window) override {
         const ILPNGOptions& o = g_preferences.pngOptions;
         const WCHAR* levels[] = {L"Favour speed over filesize", L"Default",
@@ -190,15 +197,15 @@ int32_t& RememberedTiffCompression(ILPixelType t) {
                             : g_preferences.tiffOtherCompression;
 }
 
-class TiffDialog : public OptionDialog {
+class TiffDialog : public SaveOptionDialog {
     void ApplyRules() {
         const HWND window = dialog.window;
         const int compression = GetCheckedRadio(window, 1603, 1607);
         Enable(window, 1608, compression == 2 || compression == 3);
-        Enable(window, 1610, state->image.bits >= 8 && compression != kLogLuv);
+        Enable(window, 1610, image->bits >= 8 && compression != kLogLuv);
     }
     void CreateControls(HWND window) override {
-        const ILImage& image = state->image;
+        const ILImage& image = *this->image;
         const ILTIFFOptions& o = g_preferences.tiffOptions;
         const WCHAR* orders[] = {L"PC", L"Mac"};
         CreateRadioGroup(window, 1601, orders, 2, 10, 28, 100, o.byteOrder ? 1 : 0);
@@ -229,7 +236,7 @@ class TiffDialog : public OptionDialog {
         o.compression = Index(GetCheckedRadio(window, 1603, 1607));
         o.predictor = IsChecked(window, 1608);
         o.embedProfile = IsChecked(window, 1610);
-        RememberedTiffCompression(state->image.type) = static_cast<int32_t>(o.compression);
+        RememberedTiffCompression(image->type) = static_cast<int32_t>(o.compression);
         ILSetTIFFOptions(state->handle, &o);
         return IDOK;
     }
@@ -239,7 +246,7 @@ class TiffDialog : public OptionDialog {
 // chroma subsampling radios 2010-2012 (off, 4-2-2, 4-2-0) and block overlap
 // radios 2020-2022 (none, one, two pixels). Lossless shows "off" and "none"
 // and closes the lossy controls; unchecking it brings the last choices back.
-class JpegXrDialog : public OptionDialog {
+class JpegXrDialog : public SaveOptionDialog {
     JpegXrRules rules;
     uint32_t subsampling = 0; // the last lossy choices
     uint32_t overlap = 0;
@@ -261,7 +268,7 @@ class JpegXrDialog : public OptionDialog {
     }
     void CreateControls(HWND window) override {
         const ILJPEGXROptions& o = g_preferences.jpegXrOptions;
-        rules = JpegXrRulesFor(state->image.type);
+        rules = JpegXrRulesFor(image->type);
         subsampling = std::min<uint32_t>(o.subsampling, 2);
         overlap = std::min<uint32_t>(o.overlap, 2);
         CreateValueSlider(window, L"Rate:", 2003, 2002, 28, 10, 100,
@@ -305,7 +312,7 @@ class JpegXrDialog : public OptionDialog {
 // kernel radios 1510 (5x3, reversible) and 1511 (9x7), quality-layer slider
 // 1522 with its text 1521, colour format radios 1530-1532 (RGB, YUV, YCC)
 // and check box 1533 chroma subsampling (YCC only).
-class Jpeg2000Dialog : public OptionDialog {
+class Jpeg2000Dialog : public SaveOptionDialog {
     Jpeg2000Rules rules;
 
     void ShowLossless() {
@@ -324,7 +331,7 @@ class Jpeg2000Dialog : public OptionDialog {
     }
     void CreateControls(HWND window) override {
         const ILJPEG2000Options& o = g_preferences.jpeg2000Options;
-        rules = Jpeg2000RulesFor(state->image.type, state->image.bits);
+        rules = Jpeg2000RulesFor(image->type, image->bits);
         const bool fixed = rules.fixedLossless;
         CreateValueSlider(window, L"Rate:", 1503, 1502, 28, 10, 100, static_cast<int32_t>(o.rate));
         CreateCheckBox(window, 1505, L"Lossless", 10, 56, 200, fixed || o.lossless);
@@ -463,7 +470,7 @@ const ChoiceFormat* FindChoiceFormat(uint32_t format) {
     return nullptr;
 }
 
-class ChoiceDialog : public OptionDialog {
+class ChoiceDialog : public SaveOptionDialog {
 public:
     explicit ChoiceDialog(const ChoiceFormat& choice) : choice_(choice) {}
 
@@ -497,11 +504,11 @@ struct DialogKind {
     uint32_t format;
     const WCHAR* caption;
     int height; // above the button bar
-    std::unique_ptr<OptionDialog> (*make)();
+    std::unique_ptr<SaveOptionDialog> (*make)();
 };
 
 template <class Dialog>
-std::unique_ptr<OptionDialog> Make() {
+std::unique_ptr<SaveOptionDialog> Make() {
     return std::make_unique<Dialog>();
 }
 
@@ -517,9 +524,10 @@ const DialogKind kDialogKinds[] = {
 
 } // namespace
 
-bool ShowSaveOptionDialog(MainWindowState& state, uint32_t formatId, HWND owner) {
+bool ShowSaveOptionDialog(MainWindowState& state, const ILImage& image, uint32_t formatId,
+                          HWND owner) {
     const uint32_t format = formatId & ~0xFu;
-    std::unique_ptr<OptionDialog> box;
+    std::unique_ptr<SaveOptionDialog> box;
     const WCHAR* caption = nullptr;
     int height = 0;
     for (const DialogKind& kind : kDialogKinds) {
@@ -534,5 +542,6 @@ bool ShowSaveOptionDialog(MainWindowState& state, uint32_t formatId, HWND owner)
         height = 40 + 20 * std::max(choice->count, 1);
     }
     if (!box) return false;
+    box->image = &image;
     return box->Run(state, caption, kWidth, height + kButtonBarHeight, 2, owner, -1) != -1;
 }

@@ -229,8 +229,8 @@ bool WriteGalleryThumbnail(ILHandle* handle, const std::u16string& path, const F
 GalleryResult WriteGallery(ILHandle* handle, const std::u16string& galleryFolder,
                            const GalleryPage& page, const FolderList& list,
                            const std::function<std::string(int64_t)>& formatTime,
-                           const ExportCallbacks& callbacks, std::string_view date,
-                           std::string_view time) {
+                           const std::function<bool(uint32_t done)>& progress,
+                           std::string_view date, std::string_view time) {
     const std::u16string thumbnails = galleryFolder + u"/Thumbnails/";
     if (!MakeFolder(galleryFolder) || !MakeFolder(galleryFolder + u"/Thumbnails") ||
         !MakeFolder(galleryFolder + u"/Images"))
@@ -252,13 +252,12 @@ GalleryResult WriteGallery(ILHandle* handle, const std::u16string& galleryFolder
     put(GalleryPageHead(page));
     int32_t i = 0;
     uint32_t done = 0;
-    CellEntry cellEntry;
     for (uint64_t row = 1; row <= page.layout.rows; ++row) {
         put(GalleryRowStart(row));
         for (uint64_t column = 1; column <= page.layout.columns; ++column) {
             i = NextSelectedEntry(list, i);
             if (i < 0) break;
-            const FileEntry& entry = cellEntry.For(handle, list, i, callbacks);
+            const FileEntry& entry = list.entries[i];
             const std::u16string_view name = EntryName(entry);
             if (!WriteGalleryThumbnail(handle, thumbnails + GalleryThumbnailName(name), entry))
                 return fail(GalleryResult::NoThumbnail);
@@ -276,8 +275,7 @@ GalleryResult WriteGallery(ILHandle* handle, const std::u16string& galleryFolder
             }
             put(GalleryCellHtml(page, cell, column));
             ++i;
-            if (callbacks.progress && !callbacks.progress(++done))
-                return fail(GalleryResult::Cancelled);
+            if (progress && !progress(++done)) return fail(GalleryResult::Cancelled);
         }
         put(GalleryRowEnd());
         if (i < 0) i = int32_t(list.entries.size());

@@ -10,7 +10,6 @@
 #include <string_view>
 
 #include "imglib/handle.h"
-#include "viewer/logic/export_cells.h"
 #include "viewer/logic/export_layout.h"
 #include "viewer/logic/folder_list.h"
 
@@ -48,15 +47,14 @@ std::string GalleryPageFoot(std::string_view date, std::string_view time);
 // Writes the gallery of the selected entries: the folders "Thumbnails" and
 // "Images" inside galleryFolder (a library path; made when missing), one PNG
 // per entry's thumbnail and the page "Thumbnails.html". formatTime gives
-// the created and modified texts; callbacks report the cells written so far
-// (and may cancel) and give entries without a loaded thumbnail one of their
-// own. A page that cannot be completed is removed; the thumbnails written
-// stay (each is a whole file).
+// the created and modified texts; progress is told the cells written so far
+// and cancels by answering false. A page that cannot be completed is
+// removed; the thumbnails written stay (each is a whole file).
 enum class GalleryResult { Written, NoFolders, NoPage, NoThumbnail, Cancelled };
 GalleryResult WriteGallery(ILHandle* handle, const std::u16string& galleryFolder,
                            const GalleryPage& page, const FolderList& list,
                            const std::function<std::string(int64_t)>& formatTime,
-                           const ExportCallbacks& callbacks, std::string_view date,
-                           std::string_view time);
+                           const std::function<bool(uint32_t done)>& progress,
+                           std::string_view date, std::string_view time);
 // The error box text of a failed gallery.
 const char16_t* GalleryFailureText(GalleryResult result);

@@ -175,7 +175,7 @@ void CountWide(const ILImage& image, const Layout& layout, HistogramCounts& coun
     }
 }
 
-uint32_t IndexAt(const ILImage& image, const Layout& layout, const uint8_t* row, int64_t x) {
+uint32_t IndexAt(const Layout& layout, const uint8_t* row, int64_t x) {
     if (layout.kind == IL_KIND_8) return row[x * layout.channels];
     return SmallSample(row, x, layout.bitsPerSample);
 }
@@ -197,7 +197,7 @@ void CountIndexed(const ILImage& image, const Layout& layout, HistogramCounts& c
         const uint8_t* row = image.data + int64_t{y} * image.stride;
         for (uint32_t x = 0; x < image.width; ++x) {
             int rgb[3];
-            PaletteBytes(*image.palette, IndexAt(image, layout, row, x), rgb);
+            PaletteBytes(*image.palette, IndexAt(layout, row, x), rgb);
             for (int c = 0; c < 3; ++c)
                 ++counts.bins[c][rgb[c]];
         }
@@ -306,7 +306,7 @@ PixelProbe ProbePixel(const ILImage& image, int32_t x, int32_t y) {
     const bool wide = layout.kind > IL_KIND_16;
 
     if (probe.indexed) {
-        const uint32_t index = IndexAt(image, layout, row, x);
+        const uint32_t index = IndexAt(layout, row, x);
         PaletteBytes(*image.palette, index, probe.encoded);
         for (int c = 0; c < 3; ++c)
             probe.linear[c] = ILSrgbTable8[probe.encoded[c]];

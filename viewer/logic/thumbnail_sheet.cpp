@@ -58,7 +58,7 @@ SheetResult WriteThumbnailSheet(
     ILHandle* handle, const char16_t* path, const SheetLayout& layout, const SheetColors& colors,
     const FolderList& list,
     const std::function<void(const SheetBand&, int64_t x, const FileEntry&)>& drawTexts,
-    const ExportCallbacks& callbacks, uint8_t* bandPixels) {
+    const std::function<bool(uint32_t done)>& progress, uint8_t* bandPixels) {
     const int64_t stride = (int64_t(layout.sheetWidth) * 3 + 3) & ~int64_t(3);
     const uint64_t bytes = uint64_t(stride) * uint64_t(layout.cellHeight);
     std::unique_ptr<uint8_t, ILBufferFree> memory;
@@ -75,18 +75,17 @@ SheetResult WriteThumbnailSheet(
     bool ok = true, cancelled = false;
     int32_t i = 0;
     uint32_t done = 0;
-    CellEntry cell;
     for (uint32_t row = 0; row < layout.rows && ok && !cancelled; ++row) {
         FillSheetBand(band, layout, colors.background);
         for (uint32_t c = 0; c < layout.columns; ++c) {
             i = NextSelectedEntry(list, i);
             if (i < 0) break;
             const int64_t x = int64_t(c) * layout.cellWidth + layout.spacing;
-            const FileEntry& entry = cell.For(handle, list, i, callbacks);
+            const FileEntry& entry = list.entries[i];
             DrawSheetCell(band, layout, colors, x, entry);
             if (drawTexts) drawTexts(band, x, entry);
             ++i;
-            if (callbacks.progress && !callbacks.progress(++done)) {
+            if (progress && !progress(++done)) {
                 cancelled = true;
                 break;
             }

@@ -7,7 +7,6 @@
 #include <functional>
 
 #include "imglib/handle.h"
-#include "viewer/logic/export_cells.h"
 #include "viewer/logic/export_layout.h"
 #include "viewer/logic/folder_list.h"
 
@@ -32,13 +31,13 @@ void DrawSheetCell(const SheetBand& band, const SheetLayout& layout, const Sheet
 enum class SheetResult { Written, CannotOpen, WriteFailed, OutOfMemory, Cancelled };
 
 // Writes the sheet of the selected entries to path. drawTexts draws the
-// text lines of a cell into the band (x: the cell's box); callbacks report
-// the cells drawn so far (and may cancel) and give entries without a loaded
-// thumbnail one of their own. band is the caller's buffer of one band (rows
-// padded to 4 bytes), null to have one allocated. Every band written is
-// checked; on a failure or a cancel the partial file is removed.
+// text lines of a cell into the band (x: the cell's box); progress is told
+// the cells drawn so far and cancels by answering false. band is the
+// caller's buffer of one band (rows padded to 4 bytes), null to have one
+// allocated. Every band written is checked; on a failure or a cancel the
+// partial file is removed.
 SheetResult WriteThumbnailSheet(
     ILHandle* handle, const char16_t* path, const SheetLayout& layout, const SheetColors& colors,
     const FolderList& list,
     const std::function<void(const SheetBand&, int64_t x, const FileEntry&)>& drawTexts,
-    const ExportCallbacks& callbacks, uint8_t* band = nullptr);
+    const std::function<bool(uint32_t done)>& progress, uint8_t* band = nullptr);

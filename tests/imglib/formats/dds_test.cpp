@@ -87,7 +87,7 @@ TEST_F(DdsTest, CorpusFilesDecodeAsImageMagickDoes) {
     int seen = 0;
     for (const char* name :
          {"dds_r5g6b5.dds", "dds_bc2.dds", "dds_bc3.dds", "dds_rgb8.dds", "dds_rgba4.dds",
-          "dds_rgba8.dds", "dds_npot_bc3.dds", "sample-DXT1.dds"}) {
+          "dds_rgba8.dds", "dds_npot_bc3.dds", "sample-DXT1.dds", "dds_l8.dds"}) {
         fs::path p = Corpus("oiio-images") / "dds" / name;
         if (!fs::exists(p)) continue;
         ++seen;
@@ -96,6 +96,16 @@ TEST_F(DdsTest, CorpusFilesDecodeAsImageMagickDoes) {
         const Pam want = NetpbmPam("convert '" + p.string() + "' pam:-");
         ASSERT_GT(want.depth, 0u) << name;
         EXPECT_TRUE(SamePam(OurPam(image, want.depth), want, 257)) << name;
+    }
+    // Pillow's luminance file names its grey field 0xFF000000 in 8-bit
+    // pixels: the whole byte, as its reference shows.
+    const fs::path grey = Corpus("pillow-tests") / "dds" / "uncompressed_l.dds";
+    if (fs::exists(grey)) {
+        ++seen;
+        OwnedImage image, reference;
+        ASSERT_EQ(Load(grey, &image), IL_OK) << LastError();
+        ASSERT_EQ(Load(grey.parent_path() / "uncompressed_l.png", &reference), IL_OK);
+        EXPECT_TRUE(SamePam(OurPam(image, 3), OurPam(reference, 3)));
     }
     if (!seen) GTEST_SKIP() << "corpus missing";
 }
@@ -117,6 +127,13 @@ TEST_F(DdsTest, MasksAndBlockTables) {
               IL_OK);
     EXPECT_EQ(image.type, IL_BGR8);
     EXPECT_EQ(info.channels, 3u);
+    // 10-bit channels (and a 2-bit alpha) are scaled to 8 bits.
+    ASSERT_EQ(LoadBytes(MakeDds(1, 1, 0x41, nullptr, 32, {0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000},
+                                {0x14, 0xC0, 0x83, 0xC0}),
+                        &image),
+              IL_OK);
+    // Red 20, green 240, blue 8 of 1023; alpha 3 of 3.
+    EXPECT_EQ(Bytes(image.data, image.data + 4), (Bytes{2, 60, 5, 255}));
     // 5-6-5 white is 255, 255, 255 uncompressed and in a DXT1 block (it
     // once read 248, 252, 248 there).
     ASSERT_EQ(

@@ -97,8 +97,9 @@ TEST_F(GifTest, SuiteFilesLoadAsTheirExpectedFrames) {
         // A file without an image descriptor is refused, also where the
         // suite shows an empty frame.
         // Where this reader differs from the suite's decoders by design: a
-        // plain-text extension makes a frame, indexes beyond the colour
-        // table show black, and a frame beyond the screen widens the canvas.
+        // plain-text extension makes a frame with its text drawn in, indexes
+        // beyond the colour table show black, and a frame beyond the screen
+        // widens the canvas.
         if (name == "plain-text.gif" || name == "invalid-colors.gif" ||
             name == "image-outside-bg.gif")
             continue;
@@ -227,6 +228,71 @@ TEST_F(GifTest, RefusesBadHeadersAndHugeFrames) {
     const uint64_t budget = 8 << 20;
     ILSetImageMemoryBudget(h, &budget);
     EXPECT_EQ(LoadBytes(MakeGif(4096, 4096, 0, Pack3({4, 0, 0, 5})), &image), IL_OUT_OF_MEMORY);
+}
+
+// A screen of 40 x 40 whose first frame is a plain-text extension of the
+// given grid (at 0, 0), cell size and text sub-blocks (foreground white,
+// background black), followed by a 1 x 1 image in the far corner.
+Bytes PlainTextGif(uint16_t gridWidth, uint16_t gridHeight, uint8_t cellWidth, uint8_t cellHeight,
+                   const std::vector<std::string>& blocks) {
+    Bytes b = MakeGif(40, 40, 0, Pack3({4, 0, 5}));
+    b[0x13 + 1] = b[0x13 + 3] = 39; // the image at 39, 39
+    b[0x13 + 5] = b[0x13 + 7] = 1;  // of 1 x 1
+    Bytes text = {
+        0x21, 0x01,      12,         0, 0, 0, 0, uint8_t(gridWidth), 0, uint8_t(gridHeight),
+        0,    cellWidth, cellHeight, 1, 0};
+    for (const std::string& block : blocks) {
+        text.push_back(uint8_t(block.size()));
+        text.insert(text.end(), block.begin(), block.end());
+    }
+    text.push_back(0);
+    b.insert(b.begin() + 0x13, text.begin(), text.end());
+    return b;
+}
+
+TEST_F(GifTest, PlainTextIsDrawnIntoItsFrame) {
+    const uint8_t kA[8] = {0x38, 0x6C, 0xC6, 0xC6, 0xFE, 0xC6, 0xC6, 0x00};
+    const uint8_t kZero[8] = {0x7C, 0xC6, 0xC6, 0xC6, 0xC6, 0xC6, 0x7C, 0x00};
+    struct Glyph {
+        const uint8_t* rows;
+        uint32_t left, top; // of its cell
+    };
+    struct Case {
+        const char* name;
+        Bytes gif;
+        uint32_t scale, margin; // glyph rows repeated, rows above the glyph
+        std::vector<Glyph> glyphs;
+    } cases[] = {
+        // Cells 8 x 16: glyph rows once, 4 rows down; the second sub-block
+        // goes on where the first ended; the third character wraps.
+        {"cells of 8 x 16",
+         PlainTextGif(16, 32, 8, 16, {"A0", "A"}),
+         1,
+         4,
+         {{kA, 0, 0}, {kZero, 8, 0}, {kA, 0, 16}}},
+        // Cells of 10 x 32: rows three times, 4 rows down; a character that
+        // would fall below the grid is not drawn.
+        {"cells of 10 x 32",
+         PlainTextGif(20, 32, 10, 32, {"0A0"}),
+         3,
+         4,
+         {{kZero, 0, 0}, {kA, 10, 0}}},
+    };
+    for (const Case& c : cases) {
+        OwnedImage image;
+        ASSERT_EQ(LoadBytes(c.gif, &image), IL_OK) << c.name << ": " << LastError();
+        const Bytes rgba = ToRgba(image);
+        std::vector<bool> want(40 * 40, false);
+        for (const Glyph& g : c.glyphs)
+            for (uint32_t gy = 0; gy < 8; ++gy)
+                for (uint32_t r = 0; r < c.scale; ++r)
+                    for (uint32_t bit = 0; bit < 8; ++bit)
+                        if (g.rows[gy] & (0x80 >> bit))
+                            want[(g.top + c.margin + gy * c.scale + r) * 40 + g.left + bit] = true;
+        want[39 * 40 + 39] = false; // the image's one pixel, black
+        for (uint32_t i = 0; i < 40 * 40; ++i)
+            ASSERT_EQ(rgba[4 * i] == 255, want[i]) << c.name << " at " << i % 40 << ", " << i / 40;
+    }
 }
 
 } // namespace

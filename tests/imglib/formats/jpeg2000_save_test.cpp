@@ -3,6 +3,8 @@
 // peers' tools see, and the byte targets of the layers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <filesystem>
 #include <random>
@@ -139,6 +141,7 @@ TEST_F(Jpeg2000Save, MatrixReadsBackHereAndInThePeers) {
         {"RGB 8-bit", IL_BGR8, 0, kLossless, 0},
         {"RGB 16-bit", IL_RGB16, 0, kLossless, 0},
         {"RGBA 8-bit", IL_BGRA8, 0, kLossless, 0},
+        {"grey with alpha", IL_GREY_A8, 0, kLossless, 0},
         {"RGB without the colour transform", IL_BGR8, 0, {90, 1, 0, 1, 1, 1}, 0},
         {"indexed 1-bit", IL_INDEX1, 2, kLossless, 0},
         {"indexed 2-bit, short palette", IL_INDEX2, 3, kLossless, 0},
@@ -188,6 +191,59 @@ TEST_F(Jpeg2000Save, MatrixReadsBackHereAndInThePeers) {
                 EXPECT_EQ(Pixels(theirs.image, deep), want);
             else
                 EXPECT_GE(Psnr(Pixels(theirs.image, deep), want, top), c.min_psnr);
+        }
+    }
+}
+
+// The entries of the file's channel definition box: channel, type,
+// association.
+std::vector<std::array<int, 3>> ChannelDefinitions(const fs::path& path) {
+    const std::vector<uint8_t> bytes = ReadBytes(path);
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    std::vector<std::array<int, 3>> out;
+    const size_t at = text.find("cdef");
+    if (at == std::string_view::npos) return out;
+    auto u16 = [&](size_t i) { return bytes.at(i) << 8 | bytes.at(i + 1); };
+    for (int k = 0; k < u16(at + 4); ++k)
+        out.push_back({u16(at + 6 + 6 * k), u16(at + 8 + 6 * k), u16(at + 10 + 6 * k)});
+    return out;
+}
+
+TEST_F(Jpeg2000Save, AlphaCommentsAndResolutionReadBack) {
+    struct alpha_case {
+        ILPixelType type;
+        std::vector<std::array<int, 3>> cdef;
+    };
+    // Alpha is the whole image's opacity (type 1, association 0).
+    const alpha_case cases[] = {
+        {IL_BGRA8, {{0, 0, 1}, {1, 0, 2}, {2, 0, 3}, {3, 1, 0}}},
+        {IL_GREY_A8, {{0, 0, 1}, {1, 1, 0}}},
+    };
+    for (const alpha_case& c : cases) {
+        ILImageOwner image;
+        MakeImage(image, c.type, 31, 17, 0);
+        h->jpeg2000 = kLossless;
+        h->writeMetadata = 1;
+        ILInfo info;
+        info.ppiX = 300;
+        info.ppiY = 150;
+        const std::string title = "Harbour at dusk";
+        ILSetText(&info.texts, IL_TEXT_TITLE, title.size(), title.c_str());
+        const fs::path path = dir / "a.jp2";
+        ASSERT_EQ(Save(path, image.image, &info), IL_OK) << LastError();
+        EXPECT_EQ(ChannelDefinitions(path), c.cdef);
+
+        ILImageOwner back;
+        ILInfo read;
+        ASSERT_EQ(Load(path, &back.image, &read), IL_OK) << LastError();
+        EXPECT_EQ(read.ppiX, 300u);
+        EXPECT_EQ(read.ppiY, 150u);
+        // The comments come back as the texts they were made of.
+        const char* found = ILFindText(&read.texts, IL_TEXT_TITLE);
+        EXPECT_EQ(std::string(found ? found : ""), title);
+        if (HaveTool("opj_dump")) {
+            const std::string dump = RunOutput("opj_dump -i '" + path.string() + "' 2>&1");
+            EXPECT_EQ(dump.find("ERROR"), std::string::npos) << dump;
         }
     }
 }

@@ -11,6 +11,7 @@
 #include "imglib/memory_owner.h"
 #include "imglib/pixel_type.h"
 #include "support/files.h"
+#include "support/tools.h"
 
 namespace fs = std::filesystem;
 using namespace vxtest;
@@ -113,6 +114,56 @@ TEST_F(Jpeg2000, DamagedFilesEndWithAMessage) {
     ASSERT_TRUE(WriteBytes(PathOf("not.jp2"), std::vector<uint8_t>(16, 'x')));
     ILImageOwner image;
     EXPECT_EQ(Load(PathOf("not.jp2"), &image.image), IL_INVALID_HEADER);
+}
+
+// A tile whose packet headers cannot be read is reported and left out; the
+// other tiles of the image load as from the intact file. The damage: the
+// second tile's first packet header overwritten with a header that claims
+// more than its code-block can hold.
+TEST_F(Jpeg2000, DamagedTileIsReportedAndTheOthersLoad) {
+    if (!HaveTool("opj_compress")) GTEST_SKIP() << "no opj_compress";
+    std::vector<uint8_t> pgm;
+    const std::string head = "P5\n64 64\n255\n";
+    pgm.assign(head.begin(), head.end());
+    for (int i = 0; i < 64 * 64; ++i)
+        pgm.push_back(static_cast<uint8_t>((i * 7 + (i >> 6) * 13) ^ (i >> 3)));
+    ASSERT_TRUE(WriteBytes(PathOf("in.pgm"), pgm));
+    ASSERT_EQ(Shell("opj_compress -t 32,32 -i '" + PathOf("in.pgm") + "' -o '" +
+                    PathOf("tiles.j2k") + "' >/dev/null 2>&1"),
+              0);
+    std::vector<uint8_t> bytes = ReadBytes(PathOf("tiles.j2k"));
+    const uint8_t sot[] = {0xFF, 0x90}, sod[] = {0xFF, 0x93};
+    auto at = std::search(bytes.begin(), bytes.end(), sot, sot + 2);
+    at = std::search(at + 2, bytes.end(), sot, sot + 2);
+    ASSERT_EQ(at[4] << 8 | at[5], 1); // Isot: the second tile
+    at = std::search(at, bytes.end(), sod, sod + 2) + 2;
+    ASSERT_LT(at + 8, bytes.end());
+    at[0] = 0xC0;                 // a non-empty packet whose first block is included...
+    std::fill(at + 1, at + 8, 0); // ...with no end to its missing bit-planes
+    ASSERT_TRUE(WriteBytes(PathOf("damaged.j2k"), bytes));
+
+    h->loadMode = 1;
+    ILImageOwner intact, damaged;
+    ASSERT_EQ(Load(PathOf("tiles.j2k"), &intact.image), IL_OK) << LastError();
+    errors.clear();
+    EXPECT_EQ(Load(PathOf("damaged.j2k"), &damaged.image), IL_PARTIAL);
+    EXPECT_NE(LastError().find("Corrupt packet header"), std::string::npos) << LastError();
+    ASSERT_EQ(damaged.image.width, 64u);
+    ASSERT_EQ(damaged.image.height, 64u);
+    const int bytes_per_pixel = 3;
+    int differing = 0;
+    for (uint32_t y = 0; y < 64; ++y)
+        for (uint32_t x = 0; x < 64; ++x) {
+            const bool lost = y < 32 && x >= 32;
+            for (int k = 0; k < bytes_per_pixel; ++k) {
+                const int i = static_cast<int>(x) * bytes_per_pixel + k;
+                if (lost)
+                    EXPECT_EQ(Row(damaged.image, y)[i], 0) << x << "," << y;
+                else if (Row(damaged.image, y)[i] != Row(intact.image, y)[i])
+                    ++differing;
+            }
+        }
+    EXPECT_EQ(differing, 0);
 }
 
 // A JP2 channel mapped to a component the code-stream lacks is refused, not

@@ -155,7 +155,8 @@ protected:
         for (uint32_t y = 0; y < image.height; ++y)
             for (uint32_t x = 0; x < image.width; ++x)
                 for (uint32_t k = 0; k < 3; ++k) {
-                    const int theirs = static_cast<uint8_t>(raw[(size_t{y} * image.width + x) * 3 + k]);
+                    const int theirs =
+                        static_cast<uint8_t>(raw[(size_t{y} * image.width + x) * 3 + k]);
                     worst = std::max(worst, std::abs(Row(image, y)[3 * x + 2 - k] - theirs));
                 }
         return worst;
@@ -193,9 +194,15 @@ TEST_F(PcdTest, RotationsOverviewsThumbnailsAndSampleKinds) {
     ASSERT_EQ(LoadAt(WritePack(MakePack(s)), 1, &upright), IL_OK);
     // Where upright pixel (x, y) lands for rotation codes 1 to 3.
     const std::function<std::pair<uint32_t, uint32_t>(uint32_t, uint32_t)> moves[] = {
-        [](uint32_t x, uint32_t y) { return std::pair{y, 191 - x}; },
-        [](uint32_t x, uint32_t y) { return std::pair{191 - x, 127 - y}; },
-        [](uint32_t x, uint32_t y) { return std::pair{127 - y, x}; },
+        [](uint32_t x, uint32_t y) {
+            return std::pair{y, 191 - x};
+        },
+        [](uint32_t x, uint32_t y) {
+            return std::pair{191 - x, 127 - y};
+        },
+        [](uint32_t x, uint32_t y) {
+            return std::pair{127 - y, x};
+        },
     };
     for (uint8_t rotation = 1; rotation <= 3; ++rotation) {
         s.rotation = rotation;

@@ -98,6 +98,28 @@ TEST_F(ColorFilter, ZeroStrengthKeepsIntegerImagesAndAlpha) {
     }
 }
 
+// 8-bit results are remembered per colour: a row met again (row 4 has row
+// 0's dither phase) must come out as it did the first time, and a row of
+// the same colours in another order (row 8) likewise pixel for pixel.
+TEST_F(ColorFilter, RememberedColoursGiveTheSameResult) {
+    const uint32_t w = 3000;
+    Image image(w, 9, IL_BGR8);
+    vxtest::FillSeeded(&image, 21);
+    for (uint32_t y = 1; y < 9; ++y)
+        std::memcpy(image.data + y * image.stride, image.data, w * 3);
+    // Row 8 reversed in groups of four, which keeps each pixel's dither phase.
+    uint8_t* last = image.data + 8 * image.stride;
+    for (uint32_t x = 0; x < w; ++x)
+        std::memcpy(last + 3 * x, image.data + 3 * ((w - 4 - x / 4 * 4) + x % 4), 3);
+    ILColorFilterParams p;
+    ILColorFilterInit(&p, 30, 60, 200, 40);
+    ASSERT_EQ(ILColorFilterInPlace(&p, handle_, &image), IL_OK);
+    EXPECT_EQ(std::memcmp(image.data, image.data + 4 * image.stride, w * 3), 0);
+    for (uint32_t x = 0; x < w; ++x)
+        ASSERT_EQ(std::memcmp(last + 3 * x, image.data + 3 * ((w - 4 - x / 4 * 4) + x % 4), 3), 0)
+            << x;
+}
+
 TEST_F(ColorFilter, IndexedImagesChangeOnlyTheirPaletteWithoutProgress) {
     Image image(5, 5, IL_INDEX8);
     vxtest::FillSeeded(&image, 2);

@@ -116,6 +116,52 @@ TEST_F(ToneMap, ChromaHueAndExposureOnFloatPixels) {
         ASSERT_FLOAT_EQ(out[i], in[i] * 2 + 0.25f);
 }
 
+// Float and half images take the curve from tables; each sample must come
+// out as the curve of its value (float within the rounding noise of the
+// curve's own float arithmetic, half exactly), across the toe, huge values
+// and the special ones.
+TEST_F(ToneMap, FloatAndHalfSamplesFollowTheCurve) {
+    std::vector<float> values = {-2.0f, -0.0f, 0.0f, 1e-30f, 1e-6f,    0.5f,
+                                 1.0f,  3.0f,  1e6f, 3e38f,  INFINITY, NAN};
+    for (int i = 0; i < 2000; ++i)
+        values.push_back(std::pow(10.0f, -4 + i * 0.004f)); // to 1e4
+    for (const float exponent : {0.4f, 1 / 2.4f, 1.5f, 2.4f, 3.0f}) {
+        SCOPED_TRACE(exponent);
+        ASSERT_TRUE(ILToneMapSetExponent(&map_, exponent, true));
+        for (const float toe : {map_.toeThreshold, std::nextafter(map_.toeThreshold, 1.0f)})
+            values.push_back(toe);
+        Image floats(static_cast<uint32_t>(values.size()), 1, IL_GREY_FLOAT);
+        std::memcpy(floats.data, values.data(), values.size() * sizeof(float));
+        ASSERT_EQ(ILToneMapApplyInPlace(&map_, handle_, &floats), IL_OK);
+        const float* out = reinterpret_cast<const float*>(floats.data);
+        for (size_t i = 0; i < values.size(); ++i) {
+            const float want = ILToneMapCurve(&map_, values[i]);
+            if (std::isnan(want)) {
+                ASSERT_TRUE(std::isnan(out[i])) << values[i];
+            } else if (std::isinf(want) || want == 0) {
+                ASSERT_EQ(out[i], want) << values[i];
+            } else {
+                ASSERT_NEAR(out[i], want, std::fabs(want) * 1e-6f) << values[i];
+            }
+        }
+        Image halves(1024, 64, IL_GREY_HALF);
+        for (uint32_t i = 0; i < 65536; ++i)
+            std::memcpy(halves.data + 2 * i, &i, 2);
+        ASSERT_EQ(ILToneMapApplyInPlace(&map_, handle_, &halves), IL_OK);
+        for (uint32_t i = 0; i < 65536; ++i) {
+            uint16_t got;
+            std::memcpy(&got, halves.data + 2 * i, 2);
+            // Plus the black level 0, which makes -0 +0.
+            const half want = half(ILToneMapCurve(&map_, imath_half_to_float(uint16_t(i))) + 0.0f);
+            if (want.isNan()) {
+                ASSERT_TRUE(std::isnan(imath_half_to_float(got))) << i;
+            } else {
+                ASSERT_EQ(got, want.bits()) << i;
+            }
+        }
+    }
+}
+
 // lcms2 profiles of the sRGB primaries with white points A and B, linked
 // without adaptation, carry colours relative to A into B's terms as the
 // white-point matrix does.

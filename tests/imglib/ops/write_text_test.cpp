@@ -79,6 +79,12 @@ TEST_F(WriteTextTest, RefusesNarrowSamplesAndCodesOutOfRange) {
     p = Params();
     p.orientation = 4;
     EXPECT_EQ(ILWriteText(h(), &image, &p, u"x"), IL_BAD_ARGUMENT);
+    p = Params();
+    p.effect = std::nanf("");
+    EXPECT_EQ(ILWriteText(h(), &image, &p, u"x"), IL_BAD_ARGUMENT);
+    p = Params();
+    p.color.a = INFINITY;
+    EXPECT_EQ(ILWriteText(h(), &image, &p, u"x"), IL_BAD_ARGUMENT);
     EXPECT_TRUE(InkOf(image).Empty());
     // A font no platform makes: the text cannot be measured.
     p = Params(-100000);

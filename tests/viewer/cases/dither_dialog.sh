@@ -16,11 +16,11 @@ ask() {  # RADIO CLOSE-ID|escape
     vx_command 40911
     local dialog
     dialog=$(vx_drive wait "$title") || vx_fail "no dither question"
-    vx_drive press "$dialog" "$1" >/dev/null
+    vx_drive press "$dialog" "$1" >/dev/null || vx_fail "cannot press $1"
     if [ "$2" = escape ]; then
-        vx_drive key "$dialog" 0x1B >/dev/null
+        vx_drive key "$dialog" 0x1B >/dev/null || vx_fail "cannot press Escape"
     else
-        vx_drive press "$dialog" "$2" >/dev/null
+        vx_drive press "$dialog" "$2" >/dev/null || vx_fail "cannot press $2"
     fi
     vx_drive wait-gone "$dialog" >/dev/null || vx_fail "the dither question stays"
 }
@@ -32,8 +32,8 @@ vx_command 40911
 dialog=$(vx_drive wait "$title") || vx_fail "no dither question"
 sleep 0.3
 vx_shot "$dialog" "$VX_OUT/dither-dialog.png"
-vx_drive press "$dialog" 1211 >/dev/null # Ordered
-vx_drive press "$dialog" 1 >/dev/null
+vx_drive press "$dialog" 1211 >/dev/null || vx_fail "cannot choose Ordered"
+vx_drive press "$dialog" 1 >/dev/null || vx_fail "cannot press 1"
 vx_drive wait-gone "$dialog" >/dev/null || vx_fail "the dither question stays"
 vx_expect_copy m1.png "OK with Ordered"
 vx_command 40530
@@ -57,6 +57,6 @@ vx_viewer_start "$(vx_dos_path "$VX_DATA/a.png")"
 vx_wait_title 'a.png *' >/dev/null
 vx_command 40911
 dialog=$(vx_drive wait "$title") || vx_fail "no dither question in the next run"
-vx_drive press "$dialog" 1 >/dev/null
+vx_drive press "$dialog" 1 >/dev/null || vx_fail "cannot press 1"
 vx_drive wait-gone "$dialog" >/dev/null || vx_fail "the dither question stays"
 vx_expect_copy m2.png "the stored choice"

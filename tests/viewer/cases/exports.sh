@@ -1,33 +1,34 @@
-# The thumbnail sheet and the HTML gallery of a listed folder, reached through
-# the main window (the List window's commands 40730, 40725 and 40726 work
-# there too): the sheet has the layout's size, the background, frames,
-# pictures and texts; the gallery holds a page that names every file, one
-# thumbnail per file and an empty "Images" folder. An export that cannot
-# write reports it and leaves no file behind.
+# The thumbnail sheet and the HTML gallery of the List window's selection:
+# the sheet has the layout's size, the background, frames, pictures and
+# texts; the gallery holds a page that names every file, one thumbnail per
+# file and an empty "Images" folder. An export that cannot write reports it
+# and leaves no file behind.
 dir="$VX_DATA/album"
 mkdir -p "$dir"
 convert-im6.q16 -size 160x120 xc:red -depth 8 "$dir/a.png"         # 64 x 48
 convert-im6.q16 -size 120x160 xc:lime -depth 8 "$dir/b & c.png"    # 48 x 64
 convert-im6.q16 -size 100x100 xc:blue -depth 8 "$dir/d#1.jpg"      # 64 x 64
 
+list=class=VxDcTl
 vx_viewer_start "$(vx_dos_path "$dir/a.png")"
 vx_wait_title 'a.png *' >/dev/null
-# Paging is refused while the folder is listed: once it moves, the list is there.
-for ((i = 0; i < 100; i++)); do
-    vx_drive post class=Vx 40016 >/dev/null
-    vx_drive --timeout 1 wait-title class=Vx 'b & c.png *' >/dev/null && break
-done
-vx_wait_title 'b & c.png *' >/dev/null
+vx_command 40102
+vx_drive wait "$list" >/dev/null || vx_fail "no List window"
+vx_drive wait-title "$list" 'Image 1/3 in *album' >/dev/null || vx_fail "list title"
 
 # run_export ID TITLE: selects every entry, opens the dialog, presses OK
-# and waits until the worker has closed it.
+# (which does nothing until the thumbnails are loaded) and waits until the
+# worker has closed the dialog.
 run_export() {
-    local dialog
-    vx_command 40730
-    vx_command "$1"
+    local dialog i
+    vx_drive post "$list" 40730 >/dev/null
+    vx_drive post "$list" "$1" >/dev/null
     dialog=$(vx_drive wait "title=$2") || vx_fail "no '$2' dialog"
-    vx_drive press "$dialog" 1 >/dev/null || vx_fail "cannot press OK in '$2'"
-    vx_drive wait-gone "$dialog" >/dev/null || vx_fail "'$2' stays open"
+    for ((i = 0; i < 100; i++)); do
+        vx_drive press "$dialog" 1 >/dev/null || return 0
+        vx_drive --timeout 1 wait-gone "$dialog" >/dev/null && return 0
+    done
+    vx_fail "'$2' stays open"
 }
 
 # The sheet: 8 columns, spacing 24, frame 1, thumbnails of 64, three text

@@ -17,10 +17,7 @@ il() {  # OPERATION IN OUT ARGS...
 
 # Answers "Use Dithering?" with Yes (6) or No (7).
 answer_dither() {  # BUTTON
-    local box
-    box=$(vx_drive wait "title=Vx Confirmation") || vx_fail "no dithering question"
-    vx_drive press "$box" "$1" >/dev/null || vx_fail "cannot answer the question"
-    vx_drive wait-gone "$box" >/dev/null || vx_fail "the question stays"
+    vx_answer "$1" "dithering question"
 }
 
 vx_viewer_start "$(vx_dos_path "$VX_DATA/a.png")"

@@ -7,7 +7,7 @@ convert-im6.q16 -size 5x5 xc:khaki "$VX_DATA/b.tif"
 cp "$VX_DATA/b.tif" "$VX_DATA/b-before.tif"
 mkdir "$VX_DATA/d.tif" # a folder where the file would go
 
-TIFF=7 # the save list's rows: BMP, PCX, PNG, GIF, JPEG, JPEG 2000, JPEG XR, TIFF
+GIF=3 TIFF=7 # the save list's rows: BMP, PCX, PNG, GIF, JPEG, JPEG 2000, JPEG XR, TIFF
 
 # Fills the save dialog: the type's row and the typed name, then OK.
 save_as() {  # ROW NAME
@@ -17,10 +17,7 @@ save_as() {  # ROW NAME
 }
 
 answer() {  # BUTTON (6 yes, 7 no)
-    local box
-    box=$(vx_drive wait "title=Vx Confirmation") || vx_fail "no question"
-    vx_drive press "$box" "$1" >/dev/null
-    vx_drive wait-gone "$box" >/dev/null || vx_fail "the question stays"
+    vx_answer "$1" question
 }
 
 vx_viewer_start "$(vx_dos_path "$VX_DATA/a.png")"
@@ -31,6 +28,13 @@ vx_wait_file "$VX_DATA/out.tif"
 [ ! -e "$VX_DATA/out.png" ] || vx_fail "out.png written under the typed extension"
 sleep 0.5
 vx_check_same "$VX_DATA/out.tif" "$VX_DATA/a.png" || vx_fail "saved TIFF: $VX_WHY"
+
+# GIF: the plasma's colours quantised to one table that giflib reads.
+save_as $GIF out.png
+vx_wait_file "$VX_DATA/out.gif"
+sleep 0.5
+giftext "$VX_DATA/out.gif" >/dev/null 2>&1 || vx_fail "giftext refuses out.gif"
+vx_expect_eq "$(identify-im6.q16 -format '%w %h' "$VX_DATA/out.gif")" "60 40" "GIF size"
 
 # b.png does not exist, b.tif does: asked; No goes back to the dialog.
 save_as $TIFF b.png

@@ -1,6 +1,7 @@
 # After a save into the listed folder the file joins the folder list (paging
 # reaches it); "Save to file ..." of the alpha channel writes the alpha as a
-# grey image, and an image without alpha reports that it has none.
+# grey image, the save panel telling the limits of that grey image, and an
+# image without alpha reports that it has none.
 mkdir "$VX_DATA/other"
 convert-im6.q16 -size 48x32 -seed 3 plasma: \( -size 48x32 gradient:white-black \) \
     -alpha off -compose copy_opacity -composite "PNG32:$VX_DATA/a.png"
@@ -18,6 +19,19 @@ save_as() {  # COMMAND NAME
 vx_viewer_start "$(vx_dos_path "$VX_DATA/a.png")"
 vx_wait_title 'a.png *' >/dev/null
 sleep 1 # the folder scan lists a.png alone
+
+# BMP stores no alpha: the panel says so for the image, not for its alpha.
+limits() {  # COMMAND
+    local panel
+    vx_open_save_dialog 0 "$1"
+    panel=$(vx_drive children "$VX_SAVE_DIALOG" | awk '$3 == "#32770" { print $1; exit }')
+    sleep 0.3
+    vx_drive get-text "$panel" 10103
+    vx_drive press "$VX_SAVE_DIALOG" 2 >/dev/null
+    vx_drive wait-gone "$VX_SAVE_DIALOG" >/dev/null || vx_fail "the save dialog stays"
+}
+vx_expect_eq "$(limits 40012)" "Selected format does not support alpha channels" "BMP, image"
+vx_expect_eq "$(limits 40984)" "" "BMP, alpha channel"
 
 save_as 40984 alpha.png
 vx_check_same "$VX_DATA/alpha.png" "$VX_DATA/other/alpha-ref.png" || vx_fail "alpha export: $VX_WHY"

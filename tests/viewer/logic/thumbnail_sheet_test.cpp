@@ -140,44 +140,10 @@ TEST_F(ThumbnailSheet, ACancelledSheetLeavesNoFile) {
     settings.columns = 2;
     const SheetLayout layout = ComputeSheetLayout(settings, 64, 20);
     const std::u16string path = Path("cancelled.png");
-    ExportCallbacks callbacks;
-    callbacks.progress = [](uint32_t done) { return done < 5; };
-    EXPECT_EQ(WriteThumbnailSheet(handle_, path.c_str(), layout, {}, list_, nullptr, callbacks),
+    EXPECT_EQ(WriteThumbnailSheet(handle_, path.c_str(), layout, {}, list_, nullptr,
+                                  [](uint32_t done) { return done < 5; }),
               SheetResult::Cancelled);
     EXPECT_FALSE(std::filesystem::exists(dir_ / "cancelled.png"));
-}
-
-// An entry whose thumbnail the List window never loaded gets one from its
-// file; one whose load was tried and failed (claimed) stays empty.
-TEST_F(ThumbnailSheet, LoadsThumbnailsThatWereNeverLoaded) {
-    ILImageOwner source;
-    ASSERT_EQ(ILReallocImage(&source.image, 200, 100, IL_BGR8, nullptr), IL_OK);
-    ASSERT_EQ(ILFillImage(&source.image, ILColor{0, 1, 0, 1}), IL_OK);
-    const std::u16string file = Path("green.png");
-    ASSERT_EQ(ILSaveImage(handle_, file.c_str(), &source.image, nullptr), IL_OK);
-
-    list_.folder = Path("");
-    list_.entries.resize(2);
-    for (FileEntry& e : list_.entries) {
-        SetEntryName(e, u"green.png");
-        e.isSelected = 1;
-    }
-    list_.entries[1].thumbState = kThumbClaimed;
-    const SheetLayout layout = ComputeSheetLayout(ExportSettings{}, 64, 2);
-    ExportCallbacks callbacks;
-    callbacks.loadEdge = 64;
-    callbacks.loadPath = [&](int32_t i) { return EntryPath(list_, i); };
-    const std::u16string path = Path("loaded.png");
-    ASSERT_EQ(WriteThumbnailSheet(handle_, path.c_str(), layout, {{0, 0, 0}, {255, 255, 255}},
-                                  list_, nullptr, callbacks),
-              SheetResult::Written);
-    ILImageOwner sheet;
-    ASSERT_GE(ILLoadImage(handle_, path.c_str(), &sheet.image, nullptr), IL_OK);
-    // 64 x 32 centred in the box of the first cell; the second cell is empty.
-    EXPECT_EQ(PixelAt(sheet.image, 24 + 32, 24 + 32), 0x00FF00u);
-    EXPECT_EQ(PixelAt(sheet.image, 24 + 32, 24 + 10), 0u);
-    EXPECT_EQ(PixelAt(sheet.image, 24 + 90 + 32, 24 + 20), 0u);
-    EXPECT_EQ(list_.entries[0].thumbPixels, nullptr); // the list keeps its own state
 }
 
 } // namespace

@@ -1,0 +1,62 @@
+// Codes code-blocks on worker threads while the caller goes on pushing rows
+// through the transform. Each block is independent: the caller hands over
+// its quantised samples and the record that receives the coded block, and
+// the output is the same whatever the number of workers.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "jpeg2000/block_encoder.h"
+
+namespace j2k {
+
+class block_pool {
+public:
+    // workers: threads to code on; 0 codes every block in the caller's
+    // thread as it is handed over.
+    explicit block_pool(int workers);
+    ~block_pool();
+    block_pool(const block_pool&) = delete;
+    block_pool& operator=(const block_pool&) = delete;
+
+    // A buffer for a block's samples (recycled from coded blocks).
+    std::vector<uint32_t> buffer();
+    // Codes the block whose samples are in `samples` (block.samples is set
+    // here) into *out. Waits while many blocks are queued.
+    void submit(const block_source& block, std::vector<uint32_t> samples, encoded_block* out);
+    // Waits until every block handed over is coded; a worker's failure is
+    // thrown here.
+    void finish();
+    // Drops the blocks not yet started and waits for those being coded (the
+    // records they write to are about to go).
+    void cancel();
+
+    // Workers for this machine: one per processor, up to 8.
+    static int default_workers();
+
+private:
+    struct job {
+        block_source block;
+        std::vector<uint32_t> samples;
+        encoded_block* out;
+    };
+    void work();
+
+    std::vector<std::thread> threads_;
+    std::mutex lock_;
+    std::condition_variable wake_, room_, idle_;
+    std::deque<job> queue_;
+    std::vector<std::vector<uint32_t>> spare_;
+    int busy_ = 0;
+    bool stopping_ = false;
+    std::exception_ptr error_;
+    block_encoder encoder_; // the caller's, without workers
+};
+
+} // namespace j2k
