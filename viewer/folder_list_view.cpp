@@ -271,16 +271,20 @@ void GoToListEntry(MainWindowState& state, PageStep step) {
     const int32_t target = PageTarget(g_folderList, step);
     if (target < 0) return;
     SetCurrentEntry(g_folderList, target);
-    RefreshList(false);
     OpenCurrentEntry(state);
+    // After the open: once the List window's title names the entry, the
+    // main window shows it.
+    RefreshList(false);
 }
 
 void GoToListIndex(MainWindowState& state, int32_t index) {
     const int32_t target = GoToTarget(g_folderList, index);
     if (target < 0) return;
     SetCurrentEntry(g_folderList, target);
-    RefreshList(false);
     OpenCurrentEntry(state);
+    // After the open: once the List window's title names the entry, the
+    // main window shows it.
+    RefreshList(false);
 }
 
 void ReopenCurrentEntry(MainWindowState& state) {
