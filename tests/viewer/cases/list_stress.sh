@@ -10,6 +10,8 @@ for ((i = 1; i < 60; i++)); do
     cp "$dir/p00.jpg" "$dir/p$(printf %02d "$i").jpg"
     touch -d "2020-01-01 + $i hours" "$dir/p$(printf %02d "$i").jpg"
 done
+convert-im6.q16 -size 1600x1200 xc:blue -quality 85 "$dir/p50.jpg"
+touch -d "2020-01-01 + 50 hours" "$dir/p50.jpg"
 list=class=VxDcTl
 # Every command that reorders the list waits for the thumbnails being
 # decoded: the backlog takes minutes on a loaded machine.
@@ -65,4 +67,8 @@ vx_drive --timeout 30 wait-gone "$sheet" >/dev/null || vx_fail "the sheet was no
 for row in 0 1 2 3; do
     vx_expect_screen "$list" "$VX_OUT/stress.png" vx_check_pixel 40 $((row * 80 + 40)) "255 0 0" 16
 done
+# Scrolled to row 50, the rows show p50.jpg (blue) and the ones after it.
+vx_drive message "$list" 0x115 $(((50 << 16) | 4)) >/dev/null
+vx_expect_screen "$list" "$VX_OUT/scrolled.png" vx_check_pixel 40 40 "0 0 255" 16
+vx_check_pixel "$VX_OUT/scrolled.png" 40 120 "255 0 0" 16 || vx_fail "$VX_WHY"
 vx_viewer_close
