@@ -39,12 +39,6 @@ int64_t UnixSeconds(const FILETIME& time) {
     return (ticks - 116444736000000000LL) / 10000000;
 }
 
-bool DrawRandom(uint32_t& value) {
-    static std::random_device device;
-    value = device();
-    return true;
-}
-
 // The header reads of a scan are silent: no message procedures.
 ILHandle* CreateListLibrary() {
     ILHandle* handle = ILCreateHandle("Vx List");
@@ -127,7 +121,7 @@ private:
         } while (!cancel && FindNextFileW(find, &found));
         FindClose(find);
         if (handle) ILDestroyHandle(handle);
-        SortEntries(list, g_preferences.SortKey, DrawRandom);
+        SortEntries(list, g_preferences.SortKey, DrawShuffleNumber);
     }
 
     HWND window_;
@@ -149,7 +143,7 @@ void AddSavedFile(const std::u16string& path) {
     ILHandle* handle = CreateListLibrary();
     ReadEntryInfo(handle, g_folderList.entries[index], path);
     if (handle) ILDestroyHandle(handle);
-    if (added) SortEntries(g_folderList, g_preferences.SortKey, DrawRandom);
+    if (added) SortEntries(g_folderList, g_preferences.SortKey, DrawShuffleNumber);
 }
 
 // Opens the current entry when its header was read (an entry the library
@@ -163,6 +157,12 @@ void OpenCurrentEntry(MainWindowState& state) {
 }
 
 } // namespace
+
+bool DrawShuffleNumber(uint32_t& value) {
+    static std::random_device device;
+    value = device();
+    return true;
+}
 
 bool IsListableFile(const WIN32_FIND_DATAW& entry, const std::u16string& folder,
                     std::u16string& target) {
@@ -271,16 +271,20 @@ void GoToListEntry(MainWindowState& state, PageStep step) {
     const int32_t target = PageTarget(g_folderList, step);
     if (target < 0) return;
     SetCurrentEntry(g_folderList, target);
-    RefreshList(false);
     OpenCurrentEntry(state);
+    // After the open: once the List window's title names the entry, the
+    // main window shows it.
+    RefreshList(false);
 }
 
 void GoToListIndex(MainWindowState& state, int32_t index) {
     const int32_t target = GoToTarget(g_folderList, index);
     if (target < 0) return;
     SetCurrentEntry(g_folderList, target);
-    RefreshList(false);
     OpenCurrentEntry(state);
+    // After the open: once the List window's title names the entry, the
+    // main window shows it.
+    RefreshList(false);
 }
 
 void ReopenCurrentEntry(MainWindowState& state) {

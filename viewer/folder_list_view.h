@@ -12,6 +12,9 @@
 // hands it over with CMD_FOLDER_SCAN_FINISHED.
 extern FolderList g_folderList;
 
+// The random numbers of a shuffle (SortEntries).
+bool DrawShuffleNumber(uint32_t& value);
+
 // Is the directory entry a file whose extension (or, for a shell link, whose
 // target's extension) the library loads? A link's target goes to target
 // (empty for other files).

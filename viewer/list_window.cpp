@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
-#include <random>
 #include <string>
 
 #include "imglib/imglib.h"
@@ -181,12 +180,6 @@ void CheckSortItems(int32_t key) {
     CheckItem(kDescending, !shuffle && key < 0);
 }
 
-bool DrawRandom(uint32_t& value) {
-    static std::random_device device;
-    value = device();
-    return true;
-}
-
 void SortList(int32_t key) {
     CheckSortItems(key);
     if (key != kSortShuffle) g_list.ascending = key > 0;
@@ -194,7 +187,7 @@ void SortList(int32_t key) {
     g_preferences.SortKey = key;
     AdjustThumbnailsUpdating(1);
     g_list.loader->Pause();
-    SortEntries(g_folderList, key, DrawRandom);
+    SortEntries(g_folderList, key, DrawShuffleNumber);
     g_list.loader->Resume();
     AdjustThumbnailsUpdating(-1);
     RefreshList(false);
@@ -324,14 +317,11 @@ void PaintList() {
     EndPaint(g_list.window, &ps);
 }
 
-// The cell of a loaded thumbnail, when its row is in view.
-void InvalidateThumbnailCell(int32_t index) {
-    const int32_t row = index - g_list.firstVisibleRow;
-    if (row < 0) return;
-    const int top = row * g_list.rowHeight;
-    if (top >= g_list.clientHeight) return;
-    const RECT cell = {0, top, g_list.rowHeight, top + g_list.rowHeight};
-    InvalidateRect(g_list.window, &cell, FALSE);
+// The thumbnail cells of the rows in view.
+void InvalidateThumbnailColumn() {
+    if (g_list.thumbnailSize <= 0) return;
+    const RECT column = {0, 0, g_list.rowHeight, g_list.clientHeight};
+    InvalidateRect(g_list.window, &column, FALSE);
 }
 
 // Commands
@@ -484,11 +474,13 @@ LRESULT CALLBACK ListWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             if (draw->CtlType == ODT_MENU) DrawMenuItem(draw);
             return TRUE;
         }
-        case kThumbnailLoadedMessage:
-            InvalidateThumbnailCell(static_cast<int32_t>(wParam));
+        case kThumbnailsPublishedMessage:
+            g_list.loader->OnThumbnailsPublished();
+            InvalidateThumbnailColumn();
             return 0;
         case kThumbnailRunEndedMessage:
-            AdjustThumbnailsUpdating(-1);
+            g_list.loader->OnRunEnded(wParam);
+            InvalidateThumbnailColumn();
             ReportTimingWhenAllShown();
             return 0;
         case kMsgExportRunning:
@@ -564,7 +556,7 @@ void CreateListWindow(MainWindowState& state) {
     g_list.menuEnabled = true;
     g_list.firstVisibleRow = 0;
     g_list.loader = std::make_unique<ThumbnailLoader>(
-        g_list.window, g_folderList, GetWorkerThreadCount(), [] { AdjustThumbnailsUpdating(1); });
+        g_list.window, g_folderList, GetWorkerThreadCount(), AdjustThumbnailsUpdating);
     // The stored size may come from an edited file: only the offered sizes.
     g_list.thumbnailSize = ClampThumbnailSize(g_preferences.thumbnailSize);
     g_preferences.thumbnailSize = g_list.thumbnailSize;

@@ -59,8 +59,8 @@ private:
 // order, then tells the window.
 class ThumbnailLoader::Controller : public WorkerThread {
 public:
-    Controller(ThumbnailLoader& loader, int workers, int32_t size)
-        : loader_(loader), workers_(workers), size_(size) {}
+    Controller(ThumbnailLoader& loader, int workers, int32_t size, uint32_t number)
+        : loader_(loader), workers_(workers), size_(size), number_(number) {}
     ~Controller() override { Join(); }
 
 protected:
@@ -71,21 +71,26 @@ protected:
             if (worker->Start()) workers.push_back(std::move(worker));
         }
         workers.clear();
-        PostMessageW(loader_.window_, kThumbnailRunEndedMessage, 0, 0);
+        // A full queue refuses the note: try again until it is taken, or
+        // until Stop waits for this thread (it counts the end itself).
+        while (!PostMessageW(loader_.window_, kThumbnailRunEndedMessage, number_, 0) &&
+               !InterlockedCompareExchange(&loader_.stopping_, 0, 0) && IsWindow(loader_.window_))
+            Sleep(10);
     }
 
 private:
     ThumbnailLoader& loader_;
     int workers_;
     int32_t size_;
+    uint32_t number_;
 };
 
 ThumbnailLoader::ThumbnailLoader(HWND window, FolderList& list, int workerCount,
-                                 std::function<void()> runStarted)
+                                 std::function<void(int32_t)> adjustRunning)
     : window_(window),
       list_(list),
       workerCount_(std::clamp(workerCount, 1, 8)),
-      runStarted_(std::move(runStarted)) {
+      adjustRunning_(std::move(adjustRunning)) {
     InitializeCriticalSection(&lock_);
 }
 
@@ -124,7 +129,24 @@ void ThumbnailLoader::Load(ILHandle* handle, const ILGaussParams& sharpen, int32
     thumb.ownsData = 0; // the entry owns the rows now
     thumb.data = nullptr;
     ILClearImage(&thumb);
-    PostMessageW(window_, kThumbnailLoadedMessage, static_cast<WPARAM>(index), 0);
+    // One note at a time: a flood of them would fill the window's queue.
+    if (InterlockedExchange(&notePending_, 1) == 0 &&
+        !PostMessageW(window_, kThumbnailsPublishedMessage, 0, 0))
+        InterlockedExchange(&notePending_, 0); // the next thumbnail tries again
+}
+
+void ThumbnailLoader::OnThumbnailsPublished() {
+    InterlockedExchange(&notePending_, 0);
+}
+
+void ThumbnailLoader::OnRunEnded(WPARAM run) {
+    if (run == runNumber_) CountRunEnd();
+}
+
+void ThumbnailLoader::CountRunEnd() {
+    if (runEndCounted_) return;
+    runEndCounted_ = true;
+    if (adjustRunning_) adjustRunning_(-1);
 }
 
 void ThumbnailLoader::Start() {
@@ -132,12 +154,14 @@ void ThumbnailLoader::Start() {
         if (run_->IsRunning()) return;
         run_.reset();
     }
-    run_ = std::make_unique<Controller>(*this, workerCount_, thumbnailSize_);
+    CountRunEnd();
+    run_ = std::make_unique<Controller>(*this, workerCount_, thumbnailSize_, ++runNumber_);
     if (!run_->Start()) {
         run_.reset();
         return;
     }
-    if (runStarted_) runStarted_();
+    runEndCounted_ = false;
+    if (adjustRunning_) adjustRunning_(1);
 }
 
 void ThumbnailLoader::Stop() {
@@ -145,8 +169,11 @@ void ThumbnailLoader::Stop() {
     entryCount_ = 0;
     LeaveCriticalSection(&lock_);
     if (!run_) return;
+    InterlockedExchange(&stopping_, 1);
     run_->JoinAnswering();
+    InterlockedExchange(&stopping_, 0);
     run_.reset();
+    CountRunEnd();
 }
 
 void ThumbnailLoader::Pause() {

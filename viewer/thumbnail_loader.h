@@ -18,17 +18,20 @@
 struct ILHandle;
 struct ILGaussParams;
 
-// Posted to the window: the entry's (wParam) thumbnail is published.
-inline constexpr UINT kThumbnailLoadedMessage = WM_APP + 50;
-// Posted to the window when a run has ended (once per started run).
+// Posted to the window when thumbnails were published since the last such
+// note (at most one waits in the queue): the window repaints the thumbnail
+// cells in view and calls OnThumbnailsPublished.
+inline constexpr UINT kThumbnailsPublishedMessage = WM_APP + 50;
+// Posted to the window when a run has ended (wParam: the run's number); the
+// window calls OnRunEnded.
 inline constexpr UINT kThumbnailRunEndedMessage = WM_APP + 51;
 
 class ThumbnailLoader {
 public:
-    // runStarted is called on the user-interface thread for every run
-    // started; the run's end arrives as kThumbnailRunEndedMessage.
+    // adjustRunning(+1) when a run starts and (-1) once when it has ended,
+    // on the user-interface thread: the count of thumbnail work in progress.
     ThumbnailLoader(HWND window, FolderList& list, int workerCount,
-                    std::function<void()> runStarted);
+                    std::function<void(int32_t)> adjustRunning);
     ~ThumbnailLoader(); // Reset
     ThumbnailLoader(const ThumbnailLoader&) = delete;
     ThumbnailLoader& operator=(const ThumbnailLoader&) = delete;
@@ -48,6 +51,10 @@ public:
     void SetFirstRow(int32_t row);
     int32_t EntryCount() const { return entryCount_; }
 
+    // The window's handlers of the two notes.
+    void OnThumbnailsPublished();
+    void OnRunEnded(WPARAM run);
+
 private:
     class Worker;
     class Controller;
@@ -57,15 +64,22 @@ private:
     void Start();
     void Stop();
     void Load(ILHandle* handle, const ILGaussParams& sharpen, int32_t index);
+    // Counts the end of the latest run once, from its note or from Stop.
+    void CountRunEnd();
 
     HWND window_;
     FolderList& list_;
     int workerCount_;
-    std::function<void()> runStarted_;
+    std::function<void(int32_t)> adjustRunning_;
     CRITICAL_SECTION lock_;
     int32_t entryCount_ = 0; // 0 tells the workers to stop; written under lock_
     int32_t firstRow_ = 0;   // under lock_
     int32_t pauseCount_ = 0;
     int32_t thumbnailSize_ = 0;
     std::unique_ptr<Controller> run_;
+    uint32_t runNumber_ = 0; // of the latest run started
+    bool runEndCounted_ = true;
+    // Workers and controller read these without the lock.
+    volatile LONG notePending_ = 0; // a published-note waits in the queue
+    volatile LONG stopping_ = 0;    // Stop waits: the controller gives up posting
 };

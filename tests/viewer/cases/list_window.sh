@@ -24,23 +24,17 @@ printf 'notes\n' >"$dir/notes.txt"
 
 list=class=VxDcTl
 
-# The names of the folder list in order: first, then next until it wraps.
+# The names of the folder list in order: the first entry, then next up to
+# the sixth. The List window's title changes after the main window's, so
+# once it shows an index the main title names that entry. (Each call ends on
+# the sixth entry: the first wait cannot match a title from before.)
 folder_order() {
-    local title first names=""
-    vx_drive post class=Vx 40018 >/dev/null
-    sleep 0.3
-    title=$(vx_drive title class=Vx)
-    first=${title%% *}
-    names=$first
-    for ((i = 1; i < 6; i++)); do
-        vx_drive post class=Vx 40016 >/dev/null
-        local prev=$title
-        for ((t = 0; t < 100; t++)); do
-            title=$(vx_drive title class=Vx)
-            [ "$title" != "$prev" ] && break
-            sleep 0.05
-        done
-        names="$names ${title%% *}"
+    local title names="" k
+    for ((k = 1; k <= 6; k++)); do
+        vx_drive post class=Vx $((k == 1 ? 40018 : 40016)) >/dev/null
+        vx_drive wait-title "$list" "Image $k/6 in *" >/dev/null || vx_fail "list title at $k"
+        title=$(vx_drive title class=Vx)
+        names="$names${names:+ }${title%% *}"
     done
     printf '%s\n' "$names"
 }
@@ -141,6 +135,20 @@ vx_drive post "$list" 40723 >/dev/null
 choose_first_folder
 vx_drive wait-title "$list" 'Image 1/3 in *' >/dev/null || vx_fail "list after move"
 [ -e "$HOME/e.png" ] && [ ! -e "$dir/e.png" ] || vx_fail "e.png was not moved"
+# Next and previous wrap around; the List window follows.
 vx_command 40016 'd.png *'
 vx_command 40016 'f.png *'
 vx_command 40016 'a.png *'
+vx_drive wait-title "$list" 'Image 1/3 in *' >/dev/null || vx_fail "list title after next"
+vx_command 40017 'f.png *'
+vx_drive wait-title "$list" 'Image 3/3 in *' >/dev/null || vx_fail "list title after previous"
+vx_command 40016 'a.png *'
+
+# Saving the shown image into the listed folder adds its row, thumbnail and
+# all, while a.png stays current.
+vx_open_save_dialog 2 40012
+vx_drive set-text "$VX_SAVE_DIALOG" 1148 "$(vx_dos_path "$dir/b2.png")" >/dev/null
+vx_drive press "$VX_SAVE_DIALOG" 1 >/dev/null
+vx_wait_file "$dir/b2.png"
+vx_drive wait-title "$list" 'Image 1/4 in *' >/dev/null || vx_fail "list after a save"
+vx_expect_screen "$list" "$VX_OUT/list-saved.png" vx_check_pixel 40 120 "255 0 0" 8
