@@ -1,8 +1,11 @@
-// Write Text: the text is drawn white on black on a surface the size of the
+// Write Text: the text is drawn white on black on a surface laid over the
 // text block plus a margin; its grey levels are the coverage with which the
 // text colour is blended into the image, in linear light. A glow or shadow
 // is drawn the same way on a second surface, moved and blurred, and applied
-// first. Only the box around the block is converted and rendered.
+// first. Only the box around the block is converted, and the surfaces hold
+// only the part of the block that falls in the image (the glow's part grown
+// by the blur radius), so that a block far larger than the image costs no
+// more than the image.
 //
 //   anchor      0 1 2     orientation 1 turns the block 90 degrees
 //   grid:       3 4 5     clockwise: image column c of the box reads the
@@ -41,27 +44,51 @@ void PlaceBlock(const WriteTextParams& p, int64_t W, int64_t H, int64_t bw, int6
     *y = (row == 0 ? 0 : row == 1 ? (H - bh) / 2 : H - bh) - p.offsetY;
 }
 
+// A surface holding the part of the upright block (width x height, the
+// margin included) that starts at (left, top).
+struct Window {
+    int64_t left, top, width, height; // of the part, in block coordinates
+    int64_t blockWidth, blockHeight;
+    ILGdiSurface* s;
+};
+
+// The part of the upright block under the image box (columns c0 .. c0 + w,
+// rows r0 .. r0 + h of the turned block), for the orientation.
+Box BlockPart(uint8_t orientation, int64_t bw, int64_t bh, int64_t c0, int64_t r0, int64_t w,
+              int64_t h) {
+    switch (orientation) {
+        case 1:
+            return {r0, bh - c0 - w, h, w};
+        case 2:
+            return {bw - c0 - w, bh - r0 - h, w, h};
+        case 3:
+            return {bw - r0 - h, c0, h, w};
+        default:
+            return {c0, r0, w, h};
+    }
+}
+
 // The surface pixel under box pixel (c, r), for the orientation.
-inline const uint8_t* SurfacePixel(const ILGdiSurface& s, uint8_t orientation, int64_t column,
+inline const uint8_t* SurfacePixel(const Window& v, uint8_t orientation, int64_t column,
                                    int64_t row) {
     int64_t sx = column, sy = row;
     switch (orientation) {
         case 1:
             sx = row;
-            sy = int64_t{s.height} - 1 - column;
+            sy = v.blockHeight - 1 - column;
             break;
         case 2:
-            sx = int64_t{s.width} - 1 - column;
-            sy = int64_t{s.height} - 1 - row;
+            sx = v.blockWidth - 1 - column;
+            sy = v.blockHeight - 1 - row;
             break;
         case 3:
-            sx = int64_t{s.width} - 1 - row;
+            sx = v.blockWidth - 1 - row;
             sy = column;
             break;
         default:
             break;
     }
-    return s.bits + sy * s.stride + sx * 3;
+    return v.s->bits + (sy - v.top) * v.s->stride + (sx - v.left) * 3;
 }
 
 // The effect offset on the surface, for the orientation.
@@ -83,15 +110,17 @@ void EffectOffset(const WriteTextParams& p, int32_t* ex, int32_t* ey) {
     }
 }
 
-bool DrawBlock(ILGdiSurface& s, int64_t tw, int64_t th, int64_t m, int32_t dx, int32_t dy,
+// Draws the text, moved by (dx, dy), into the window's part of the block;
+// the rest of the text falls outside the surface and is clipped.
+bool DrawBlock(const Window& v, int64_t tw, int64_t th, int64_t m, int32_t dx, int32_t dy,
                std::u16string_view text, uint32_t align) {
-    if (!s.Resize(static_cast<uint32_t>(tw + 2 * m), static_cast<uint32_t>(th + 2 * m)))
-        return false;
-    s.Clear();
-    ILRect rect = {static_cast<int32_t>(m + dx), static_cast<int32_t>(m + dy),
-                   static_cast<int32_t>(tw + m + dx), static_cast<int32_t>(th + m + dy)};
+    if (!v.s->Resize(static_cast<uint32_t>(v.width), static_cast<uint32_t>(v.height))) return false;
+    v.s->Clear();
+    const int64_t left = m + dx - v.left, top = m + dy - v.top;
+    ILRect rect = {static_cast<int32_t>(left), static_cast<int32_t>(top),
+                   static_cast<int32_t>(left + tw), static_cast<int32_t>(top + th)};
     // A text that draws nothing (only line breaks) leaves the surface black.
-    s.DrawText(&rect, text, align | kDrawFlags);
+    v.s->DrawText(&rect, text, align | kDrawFlags);
     return true;
 }
 
@@ -140,14 +169,31 @@ ILResult ILWriteText(ILHandle* h, ILImage* image, const WriteTextParams* params,
     const Box box = {left, top, right - left, bottom - top};
     const int64_t clipLeft = left - (x - m), clipTop = top - (y - m);
 
-    // The surfaces are a 32-bit section each.
-    if (tw + 2 * m > UINT32_MAX || th + 2 * m > UINT32_MAX) return IL_OUT_OF_MEMORY;
-    if (!DrawBlock(textSurface.s, tw, th, m, 0, 0, chars, align)) return IL_OUT_OF_MEMORY;
+    // The text rectangles are placed in 32-bit coordinates.
+    if (tw + 2 * m > INT32_MAX || th + 2 * m > INT32_MAX) return IL_OUT_OF_MEMORY;
+    const int64_t blockWidth = tw + 2 * m, blockHeight = th + 2 * m;
+    const Box part =
+        BlockPart(p.orientation, blockWidth, blockHeight, clipLeft, clipTop, box.width, box.height);
+    const Window textWindow = {part.left,  part.top,    part.width,    part.height,
+                               blockWidth, blockHeight, &textSurface.s};
+    if (!DrawBlock(textWindow, tw, th, m, 0, 0, chars, align)) return IL_OUT_OF_MEMORY;
+    // The blur reads up to its radius around each pixel: the glow's part
+    // grows by that much, within the block, so the part the box shows is
+    // blurred as the whole block would be.
+    const int64_t g = p.blur;
+    const int64_t gl = std::max<int64_t>(part.left - g, 0), gt = std::max<int64_t>(part.top - g, 0);
+    const Window effectWindow = {gl,
+                                 gt,
+                                 std::min(part.left + part.width + g, blockWidth) - gl,
+                                 std::min(part.top + part.height + g, blockHeight) - gt,
+                                 blockWidth,
+                                 blockHeight,
+                                 &effectSurface.s};
     if (e != 0) {
         if (!effectSurface.s.CreateWithFont(p.font)) return IL_FAILED;
         int32_t ex = 0, ey = 0;
         EffectOffset(p, &ex, &ey);
-        if (!DrawBlock(effectSurface.s, tw, th, m, ex, ey, chars, align)) return IL_OUT_OF_MEMORY;
+        if (!DrawBlock(effectWindow, tw, th, m, ex, ey, chars, align)) return IL_OUT_OF_MEMORY;
         if (p.blur != 0) {
             ILImage view;
             ILInitImage(&view);
@@ -189,7 +235,7 @@ ILResult ILWriteText(ILHandle* h, ILImage* image, const WriteTextParams* params,
         for (int64_t col = 0; col < box.width; ++col, px += c) {
             if (e != 0) {
                 const float s = Coverage(
-                    SurfacePixel(effectSurface.s, p.orientation, clipLeft + col, clipTop + r));
+                    SurfacePixel(effectWindow, p.orientation, clipLeft + col, clipTop + r));
                 if (s != 0) {
                     const float w = std::pow(s, 1.4f) * e;
                     for (int k = 0; k < 3; ++k)
@@ -197,7 +243,7 @@ ILResult ILWriteText(ILHandle* h, ILImage* image, const WriteTextParams* params,
                 }
             }
             const float k =
-                Coverage(SurfacePixel(textSurface.s, p.orientation, clipLeft + col, clipTop + r));
+                Coverage(SurfacePixel(textWindow, p.orientation, clipLeft + col, clipTop + r));
             if (k == 0) continue;
             const float a = std::pow(k, 2.2f) * color.a;
             px[0] = a * color.b + (1 - a) * px[0];
