@@ -284,6 +284,62 @@ TEST_F(WriteTextTest, BlurredGlowReachesPastTheGlyphs) {
     EXPECT_LT(b.top, a.top - 2);
 }
 
+// The image shows part of a block: each of its pixels, glow and blur
+// included, is what the same pixel gets when the whole block is drawn.
+TEST_F(WriteTextTest, APartOfTheBlockIsDrawnAsTheWholeBlockDrawsIt) {
+    const char16_t* text = u"Part of\nthe block";
+    const uint32_t X0 = 50, Y0 = 45; // the small image's place in the large one
+    for (uint8_t orientation = 0; orientation < 4; ++orientation) {
+        SCOPED_TRACE(orientation);
+        WriteTextParams p = Params(-36);
+        p.orientation = orientation;
+        p.effect = 0.8f;
+        p.blur = 6;
+        p.effectX = 5;
+        p.effectY = -3;
+        p.color.Set(1.0f, 0.5f, 0.0f);
+        p.offsetX = 20;
+        p.offsetY = -30;
+        Image whole(400, 400, IL_BGR8);
+        Fill(whole, 40);
+        ASSERT_EQ(ILWriteText(h(), &whole, &p, text), IL_OK);
+        Image part(90, 50, IL_BGR8);
+        Fill(part, 40);
+        p.offsetX -= X0;
+        p.offsetY += Y0;
+        ASSERT_EQ(ILWriteText(h(), &part, &p, text), IL_OK);
+        int changed = 0;
+        for (uint32_t y = 0; y < part.height; ++y) {
+            const uint8_t* a = whole.data + (Y0 + y) * whole.stride + X0 * 3;
+            const uint8_t* b = part.data + y * part.stride;
+            for (uint32_t k = 0; k < part.width * 3; ++k) {
+                ASSERT_EQ(b[k], a[k]) << "pixel " << k / 3 << "," << y;
+                changed += b[k] != 40;
+            }
+        }
+        EXPECT_GT(changed, 100);
+    }
+}
+
+// A block thousands of times the image's size costs what the image costs:
+// the surfaces hold only what falls in the image.
+TEST_F(WriteTextTest, ABlockFarLargerThanTheImageIsDrawnWhereItFalls) {
+    const std::u16string text(700, u'W'); // about 1.3 million x 2300 pixels
+    Image image(200, 2400, IL_BGR8);      // the block's middle, top to bottom
+    Fill(image, 0);
+    WriteTextParams p = Params(-2000);
+    p.anchor = 4;
+    p.font.strikeOut = 1; // a line across the whole block, through the middle
+    p.effect = 1;
+    p.blur = 4;
+    ASSERT_EQ(ILWriteText(h(), &image, &p, text.c_str()), IL_OK);
+    const Ink ink = InkOf(image);
+    EXPECT_EQ(ink.left, 0);
+    EXPECT_EQ(ink.right, 199);
+    EXPECT_GT(ink.top, 0);
+    EXPECT_LT(ink.bottom, 2399);
+}
+
 TEST_F(WriteTextTest, AlphaWriteSetsCoverageOrOpacityWhereTextFalls) {
     WriteTextParams p = Params(-30);
     p.color.a = 0.5f;
