@@ -149,7 +149,10 @@ ILResult ILWriteText(ILHandle* h, ILImage* image, const WriteTextParams* params,
     const uint32_t align = static_cast<uint32_t>(p.lineAlign) & (3 | IL_DT_RTLREADING);
 
     SurfaceOwner textSurface, effectSurface;
-    if (!textSurface.s.CreateWithFont(p.font)) return IL_FAILED;
+    if (!textSurface.s.CreateWithFont(p.font)) {
+        ILError(h, "The font cannot be made at this size");
+        return IL_FAILED;
+    }
     ILRect measured = {0, 0, 0, 0};
     if (!textSurface.s.DrawText(&measured, chars, align | kMeasureFlags)) return IL_FAILED;
     const int64_t tw = int64_t{measured.right} - measured.left;

@@ -9,6 +9,7 @@
 #include "imglib/ops/write_text.h"
 #include "imglib/ops/ops_support.h"
 #include "support/library_scope.h"
+#include "support/messages.h"
 
 namespace {
 
@@ -86,9 +87,12 @@ TEST_F(WriteTextTest, RefusesNarrowSamplesAndCodesOutOfRange) {
     p.color.a = INFINITY;
     EXPECT_EQ(ILWriteText(h(), &image, &p, u"x"), IL_BAD_ARGUMENT);
     EXPECT_TRUE(InkOf(image).Empty());
-    // A font no platform makes: the text cannot be measured.
+    // A font no platform makes: the text cannot be measured, and says why.
+    vxtest::KeepMessages(h());
     p = Params(-100000);
     EXPECT_EQ(ILWriteText(h(), &image, &p, u"x"), IL_FAILED);
+    ASSERT_EQ(vxtest::errors.size(), 1u);
+    EXPECT_NE(vxtest::errors[0].find("The font cannot be made at this size"), std::string::npos);
 }
 
 TEST_F(WriteTextTest, TextOutsideTheImageChangesNothing) {
