@@ -50,7 +50,9 @@ protected:
         if (lossyScaling) {
             // Thumbnail decoding trades accuracy for speed; on tiny, noisy
             // pictures that outweighs the scaling, so only larger ones count.
-            if (std::min(w, h) >= 4 * edge) EXPECT_LT(d.mean, 10.0);
+            if (std::min(w, h) >= 4 * edge) {
+                EXPECT_LT(d.mean, 10.0);
+            }
         } else {
             EXPECT_EQ(d.largest, 0);
         }

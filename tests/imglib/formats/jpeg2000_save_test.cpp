@@ -113,7 +113,7 @@ double Psnr(const std::vector<uint16_t>& a, const std::vector<uint16_t>& b, doub
     if (a.size() != b.size() || a.empty()) return 0;
     double mse = 0;
     for (size_t i = 0; i < a.size(); ++i)
-        mse += (double{a[i]} - b[i]) * (double{a[i]} - b[i]);
+        mse += (static_cast<double>(a[i]) - b[i]) * (static_cast<double>(a[i]) - b[i]);
     mse /= static_cast<double>(a.size());
     return 10 * std::log10(top * top / std::max(mse, 1e-9));
 }

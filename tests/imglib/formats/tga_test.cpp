@@ -28,7 +28,7 @@ struct TgaSpec {
     uint16_t width = 2, height = 2;
     uint8_t depth = 24;
     uint8_t descriptor = 0x20;
-    Bytes map, pixels;
+    Bytes map = {}, pixels = {};
     bool footer = false;
 };
 
@@ -160,7 +160,9 @@ TEST_F(TgaTest, HeaderRules) {
         OwnedImage image;
         ILInfo info;
         EXPECT_EQ(LoadBytes(MakeTga(c.spec), &image, &info), c.result) << c.name;
-        if (c.result == IL_OK) EXPECT_EQ(info.formatId, c.formatId) << c.name;
+        if (c.result == IL_OK) {
+            EXPECT_EQ(info.formatId, c.formatId) << c.name;
+        }
     }
 }
 

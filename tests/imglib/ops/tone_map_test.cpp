@@ -198,8 +198,12 @@ TEST_F(ToneMap, WhitePointMatchesLcms2) {
         // Below 6500 K white turns warm, above it cool.
         const float red = map_.result[0][0] + map_.result[1][0] + map_.result[2][0];
         const float blue = map_.result[0][2] + map_.result[1][2] + map_.result[2][2];
-        if (kelvin < 6000) EXPECT_GT(red, blue + 0.1f);
-        if (kelvin > 7000) EXPECT_LT(red, blue - 0.1f);
+        if (kelvin < 6000) {
+            EXPECT_GT(red, blue + 0.1f);
+        }
+        if (kelvin > 7000) {
+            EXPECT_LT(red, blue - 0.1f);
+        }
     }
     cmsFreeToneCurve(linear);
     cmsSetAdaptationState(1);

@@ -373,7 +373,9 @@ TEST_F(WriteTextTest, AlphaWriteSetsCoverageOrOpacityWhereTextFalls) {
                     untouched += alpha == 100;
                 }
             }
-        if (mode != 0) EXPECT_GT(untouched, 2000);
+        if (mode != 0) {
+            EXPECT_GT(untouched, 2000);
+        }
     }
 }
 
