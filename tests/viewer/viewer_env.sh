@@ -26,6 +26,10 @@ VX_VIEWER_LOG=""    # its stderr, where the drawn texts are traced
 VX_TRACE_MARK=0     # byte offset into that log; see vx_mark
 VX_RUNS=0           # viewer starts so far, to name their logs
 VX_BOX_TEXT=""      # text of the last box seen by vx_expect_box
+# How long a started viewer may live: past the case's own CTest timeout, so
+# that a slow case on a loaded machine is never cut short by its viewer
+# vanishing; it only bounds a viewer the case failed to close.
+VX_VIEWER_LIFETIME=${VX_VIEWER_LIFETIME:-330}
 
 vx_fail() {
     echo "FAIL: $*" >&2
@@ -153,7 +157,7 @@ vx_viewer_start() {
     VX_RUNS=$((VX_RUNS + 1))
     VX_VIEWER_LOG="$VX_OUT/vx.$VX_RUNS.err"
     VX_TRACE_MARK=0
-    WINEDEBUG="-all,trace+text${VX_EXTRA_DEBUG:+,$VX_EXTRA_DEBUG}" timeout --kill-after=5 "$VX_WINE_TIMEOUT" \
+    WINEDEBUG="-all,trace+text${VX_EXTRA_DEBUG:+,$VX_EXTRA_DEBUG}" timeout --kill-after=5 "$VX_VIEWER_LIFETIME" \
         "$VX_WINE_LOADER" "$VX_VIEWER" "$@" \
         </dev/null >"$VX_OUT/vx.$VX_RUNS.out" 2>"$VX_VIEWER_LOG" &
     VX_VIEWER_PID=$!

@@ -16,6 +16,7 @@ list=class=VxDcTl
 # Every command that reorders the list waits for the thumbnails being
 # decoded: the backlog takes minutes on a loaded machine.
 VX_WINE_TIMEOUT=540
+VX_VIEWER_LIFETIME=630
 
 vx_viewer_start "$(vx_dos_path "$dir/p00.jpg")"
 vx_wait_title 'p00.jpg *' >/dev/null
