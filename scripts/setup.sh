@@ -21,6 +21,7 @@ packages=(
   # peers and oracles
   imagemagick netpbm libtiff-tools libjpeg-turbo-progs webp libvips-tools
   libopenjp2-tools grokj2k-tools pngcheck libimage-exiftool-perl hyperfine time giflib-tools
+  libraw-bin libjxr-tools
   # the in-process converter benchmark links vips
   libvips-dev
 )
