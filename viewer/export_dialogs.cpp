@@ -454,7 +454,7 @@ void OnCommand(ExportDialog& d, int id) {
             ChooseColor(d, id);
             return;
         default:
-            if (id < kFirstShowBox || id >= kFirstShowBox + kLineCount) return;
+            if (id < kFirstShowBox || id >= kFirstShowBox + int{kLineCount}) return;
             d.settings.show[id - kFirstShowBox] = IsButtonChecked(GetDlgItem(window, id));
             break;
     }

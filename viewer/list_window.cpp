@@ -90,8 +90,9 @@ void ReportTimingWhenAllShown() {
     const ULONGLONG now = GetTickCount64();
     std::fprintf(stderr,
                  "list: %zu of %zu thumbnails shown %llu ms after the scan began (scan %llu ms)\n",
-                 loaded, g_folderList.entries.size(), now - g_timing.scanStart,
-                 g_timing.scanEnd - g_timing.scanStart);
+                 loaded, g_folderList.entries.size(),
+                 static_cast<unsigned long long>(now - g_timing.scanStart),
+                 static_cast<unsigned long long>(g_timing.scanEnd - g_timing.scanStart));
     std::fflush(stderr);
     g_timing.scanStart = g_timing.scanEnd = 0;
 }
@@ -115,7 +116,9 @@ void SetFirstVisibleRow(int32_t row) {
 }
 
 void SetListScrollRange() {
-    SCROLLINFO info = {sizeof(info), SIF_ALL | SIF_DISABLENOSCROLL};
+    SCROLLINFO info{};
+    info.cbSize = sizeof(info);
+    info.fMask = SIF_ALL | SIF_DISABLENOSCROLL;
     info.nMin = 0;
     info.nMax = EntryCount();
     info.nPage = static_cast<UINT>(VisibleRows() + 1);
@@ -498,7 +501,8 @@ LRESULT CALLBACK ListWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 bool RegisterListWindowClass(HINSTANCE instance) {
     static bool registered = false;
     if (registered) return true;
-    WNDCLASSEXW wc = {sizeof(wc)};
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
     wc.style = CS_OWNDC;
     wc.lpfnWndProc = ListWindowProc;
     wc.hInstance = instance;
@@ -520,7 +524,8 @@ void HangTypeMenu() {
         AppendMenuW(types, MF_STRING, kFirstType + n, name);
     }
     g_list.typeCount = n;
-    MENUITEMINFOW item = {sizeof(item)};
+    MENUITEMINFOW item{};
+    item.cbSize = sizeof(item);
     item.fMask = MIIM_SUBMENU;
     item.hSubMenu = types;
     SetMenuItemInfoW(g_list.menu, kByType, FALSE, &item);

@@ -109,16 +109,22 @@ ILResult ToLowBitGrey(ILHandle* h, ILImage* image, ILPixelType type, ILSetPixelP
     ILImageOwner result;
     if (ILAllocImage(&result.image, image->width, image->height, type, nullptr) != IL_OK)
         return IL_OUT_OF_MEMORY;
-    ILRemoveAlpha(h, image);
+    // Alpha goes on a copy: the image stays whole until the result moves in.
+    ILImageOwner opaque;
+    const ILImage* source = image;
+    if (ILExtraChannel(image->type) != 0) {
+        if (const ILResult r = ILCopyWithoutAlpha(h, image, &opaque.image); r != IL_OK) return r;
+        source = &opaque.image;
+    }
     ILConverterOwner converter;
-    ILConverterSetImageTarget(&converter.c, image, IL_GREY8);
+    ILConverterSetImageTarget(&converter.c, source, IL_GREY8);
     if (!ILConverterPrepare(&converter.c)) return IL_UNSUPPORTED_PIXEL_TYPE;
     std::unique_ptr<uint8_t[]> grey(new (std::nothrow) uint8_t[image->width]);
     if (!grey) return IL_OUT_OF_MEMORY;
     Diffusion diffusion;
     if (!rule && !diffusion.Allocate(image->width)) return IL_OUT_OF_MEMORY;
     for (uint32_t y = 0; y < image->height; ++y) {
-        converter.c.rowKernel(&converter.c, ILRowOf(image, y), grey.get());
+        converter.c.rowKernel(&converter.c, ILRowOf(source, y), grey.get());
         if (!rule) {
             diffusion.Row(grey.get(), &result.image, y);
             continue;

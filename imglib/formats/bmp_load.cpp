@@ -17,6 +17,7 @@
 #include "imglib/byte_order.h"
 #include "imglib/convert/converter_owner.h"
 #include "imglib/formats/bmp.h"
+#include "imglib/formats/claimed_size.h"
 #include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
 #include "imglib/metadata/info.h"
@@ -229,9 +230,7 @@ ILResult CheckGeometry(ILHandle* h, const ILBmpReader& r, ILPixelType target) {
     const uint64_t held = IsRle(r) ? r.dataSize * kRleExpansion : r.dataSize;
     if (needed <= held || ILImageBufferSize(r.width, r.height, target) <= kImageBytesAlwaysAllowed)
         return IL_OK;
-    ILErrorF(h, "Image of %u x %u pixels cannot come from a file of %" PRIu64 " bytes", r.width,
-             r.height, r.size);
-    return IL_INVALID_HEADER;
+    return ILReportUnbackedClaim(h, r.width, r.height, r.size);
 }
 
 // Uncompressed rows: straight into the image when the converter would only

@@ -16,6 +16,7 @@
 #include "imglib/byte_order.h"
 #include "imglib/convert/converter_owner.h"
 #include "imglib/formats/cineon.h"
+#include "imglib/formats/claimed_size.h"
 #include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
 #include "imglib/memory_budget.h"
@@ -231,9 +232,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     if (!ILConverterPrepare(c)) return ILReportUnsupportedDataFormat(h);
     const uint64_t imageBytes = ILImageBufferSize(width, height, target);
     if (!LinesFit(file.size, hd, lineBytes, height) && imageBytes > kImageBytesAlwaysAllowed) {
-        ILErrorF(h, "Image of %u x %u pixels cannot come from a file of %" PRIu64 " bytes", width,
-                 height, file.size);
-        return IL_INVALID_HEADER;
+        return ILReportUnbackedClaim(h, width, height, file.size);
     }
     if (const ILResult budget = ILCheckImageBudget(h, imageBytes); budget != IL_OK) return budget;
     if (ILReallocImage(image, width, height, target, nullptr) != IL_OK)

@@ -10,6 +10,6 @@
 #include "imglib/handle.h"
 
 bool ILClaimIsBacked(uint32_t width, uint32_t height, uint64_t fileSize);
-// Reports "Image of W x H pixels cannot come from a file of N bytes" and
+// Every loader's answer to a claim its file cannot back. Reports "Image of W x H pixels cannot come from a file of N bytes" and
 // answers -10.
 ILResult ILReportUnbackedClaim(ILHandle* h, uint32_t width, uint32_t height, uint64_t fileSize);

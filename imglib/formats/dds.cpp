@@ -12,6 +12,7 @@
 
 #include "imglib/byte_order.h"
 #include "imglib/convert/converter_owner.h"
+#include "imglib/formats/claimed_size.h"
 #include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
 #include "imglib/io/stream.h"
@@ -255,9 +256,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
                                 : (uint64_t{width} + 3) / 4 * ((uint64_t{height} + 3) / 4) *
                                       (f.kind == Kind::kDxt1 ? 8 : 16);
     if (needed > r.size - kHeaderBytes && imageBytes > kImageBytesAlwaysAllowed) {
-        ILErrorF(h, "Image of %u x %u pixels cannot come from a file of %" PRIu64 " bytes", width,
-                 height, r.size);
-        return IL_INVALID_HEADER;
+        return ILReportUnbackedClaim(h, width, height, r.size);
     }
     // The decoders write the file's own type; another load type is made
     // from it afterwards, which holds both images at once.

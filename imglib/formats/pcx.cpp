@@ -17,6 +17,7 @@
 
 #include "imglib/byte_order.h"
 #include "imglib/convert/converter_owner.h"
+#include "imglib/formats/claimed_size.h"
 #include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
 #include "imglib/io/stream.h"
@@ -244,9 +245,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     const uint64_t needed = r.scanlineBytes * r.height;
     const uint64_t held = r.compression == IL_COMP_RLE ? r.dataSize * kMaxRun : r.dataSize;
     if (needed > held && imageBytes > kImageBytesAlwaysAllowed) {
-        ILErrorF(h, "Image of %u x %u pixels cannot come from a file of %" PRIu64 " bytes", r.width,
-                 r.height, r.size);
-        return IL_INVALID_HEADER;
+        return ILReportUnbackedClaim(h, r.width, r.height, r.size);
     }
     if (const ILResult budget = ILCheckImageBudget(h, imageBytes); budget != IL_OK) return budget;
     // Raw data beyond what the rows need is not read.

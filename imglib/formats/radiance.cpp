@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "imglib/convert/converter_owner.h"
+#include "imglib/formats/claimed_size.h"
 #include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
 #include "imglib/io/stream.h"
@@ -53,8 +54,8 @@ uint32_t ReadHeader(Bytes* in) {
                 start == std::string::npos ? start : line.find_first_of(" \t\r\n\v\f", start);
             const std::string value =
                 start == std::string::npos ? "" : line.substr(start, end - start);
-            colorType = value == "32-bit_rle_rgbe"   ? IL_CT_RGBE
-                        : value == "32-bit_rle_xyze" ? IL_CT_XYZE
+            colorType = value == "32-bit_rle_rgbe"   ? uint32_t{IL_CT_RGBE}
+                        : value == "32-bit_rle_xyze" ? uint32_t{IL_CT_XYZE}
                                                      : 0;
         }
         line.clear();
@@ -199,9 +200,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     // 32 pixels.
     const uint64_t needed = uint64_t{height} * std::max<uint64_t>(4, width / 32);
     if (needed > in.size - in.pos && imageBytes > kImageBytesAlwaysAllowed) {
-        ILErrorF(h, "Image of %u x %u pixels cannot come from a file of %" PRIu64 " bytes", width,
-                 height, file.size);
-        return IL_INVALID_HEADER;
+        return ILReportUnbackedClaim(h, width, height, file.size);
     }
     if (const ILResult budget = ILCheckImageBudget(h, imageBytes); budget != IL_OK) return budget;
     if (ILReallocImage(image, width, height, target, nullptr) != IL_OK)

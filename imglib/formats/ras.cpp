@@ -10,6 +10,7 @@
 
 #include "imglib/byte_order.h"
 #include "imglib/convert/converter_owner.h"
+#include "imglib/formats/claimed_size.h"
 #include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
 #include "imglib/io/stream.h"
@@ -162,9 +163,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     const uint64_t dataSize = r.size - dataStart;
     const uint64_t held = r.compression == IL_COMP_RLE ? dataSize * kRleExpansion : dataSize;
     if (r.rowBytes * r.height > held && imageBytes > kImageBytesAlwaysAllowed) {
-        ILErrorF(h, "Image of %u x %u pixels cannot come from a file of %" PRIu64 " bytes", r.width,
-                 r.height, r.size);
-        return IL_INVALID_HEADER;
+        return ILReportUnbackedClaim(h, r.width, r.height, r.size);
     }
     if (const ILResult budget = ILCheckImageBudget(h, imageBytes); budget != IL_OK) return budget;
     if (ILReallocImage(image, r.width, r.height, target, nullptr) != IL_OK)

@@ -12,6 +12,7 @@
 
 #include "imglib/byte_order.h"
 #include "imglib/convert/converter_owner.h"
+#include "imglib/formats/claimed_size.h"
 #include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
 #include "imglib/io/stream.h"
@@ -139,9 +140,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     }
     if (planeRow * rows > (rle ? data * kRleExpansion : data) &&
         imageBytes > kImageBytesAlwaysAllowed) {
-        ILErrorF(h, "Image of %u x %u pixels cannot come from a file of %" PRIu64 " bytes", r.width,
-                 r.height, r.size);
-        return IL_INVALID_HEADER;
+        return ILReportUnbackedClaim(h, r.width, r.height, r.size);
     }
     if (const ILResult budget = ILCheckImageBudget(h, imageBytes); budget != IL_OK) return budget;
     if (ILReallocImage(image, r.width, r.height, target, nullptr) != IL_OK)

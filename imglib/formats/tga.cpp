@@ -15,6 +15,7 @@
 
 #include "imglib/byte_order.h"
 #include "imglib/convert/converter_owner.h"
+#include "imglib/formats/claimed_size.h"
 #include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
 #include "imglib/io/stream.h"
@@ -289,9 +290,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
             ? (pixels + kRlePixelsPerPacket - 1) / kRlePixelsPerPacket * (1 + r.pixelBytes)
             : pixels * r.pixelBytes;
     if (needed > r.dataSize && imageBytes > kImageBytesAlwaysAllowed) {
-        ILErrorF(h, "Image of %u x %u pixels cannot come from a file of %llu bytes", r.width,
-                 r.height, static_cast<unsigned long long>(r.size));
-        return IL_INVALID_HEADER;
+        return ILReportUnbackedClaim(h, r.width, r.height, r.size);
     }
     if (const ILResult budget = ILCheckImageBudget(h, imageBytes); budget != IL_OK) return budget;
     if (ILReallocImage(image, r.width, r.height, target, nullptr) != IL_OK)

@@ -20,6 +20,7 @@
 
 #include "imglib/convert/converter_owner.h"
 #include "imglib/convert/profile_owner.h"
+#include "imglib/formats/claimed_size.h"
 #include "imglib/formats/codec_guard.h"
 #include "imglib/formats/codecs.h"
 #include "imglib/formats/tiff.h"
@@ -133,9 +134,7 @@ ILResult CheckGeometry(ILHandle* h, const Directory& d, uint64_t fileSize) {
     uint64_t limit = 0;
     if (__builtin_mul_overflow(fileSize, MaxExpansion(d.compression), &limit)) limit = UINT64_MAX;
     if (fits && bytes <= limit) return IL_OK;
-    ILErrorF(h, "Image of %u x %u pixels cannot come from a file of %" PRIu64 " bytes", d.width,
-             d.height, fileSize);
-    return IL_INVALID_HEADER;
+    return ILReportUnbackedClaim(h, d.width, d.height, fileSize);
 }
 
 ILResult ReadDirectory(ILHandle* h, TIFF* tif, Directory* d) {

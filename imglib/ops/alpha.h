@@ -9,6 +9,9 @@
 // 1 (also without an extra channel), -2 invalid image, -100 out of memory,
 // -4 when no conversion leads there; on failure the image is unchanged.
 ILResult ILRemoveAlpha(ILHandle* h, ILImage* image);
+// ILRemoveAlpha into a new image: target becomes image without its extra
+// channel (a copy when it has none); image is not written.
+ILResult ILCopyWithoutAlpha(ILHandle* h, const ILImage* image, ILImage* target);
 
 // The type an image gets when alpha is added: 1, 2 and 4-bit kinds become
 // 8-bit. The type is expected to have no extra channel.

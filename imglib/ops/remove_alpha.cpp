@@ -4,9 +4,8 @@
 #include "imglib/memory_owner.h"
 #include "imglib/ops/alpha.h"
 
-ILResult ILRemoveAlpha(ILHandle* h, ILImage* image) {
+ILResult ILCopyWithoutAlpha(ILHandle* h, const ILImage* image, ILImage* target) {
     if (!ILIsValidImage(image)) return IL_BAD_ARGUMENT;
-    if (ILExtraChannel(image->type) == 0) return IL_OK;
     const ILPixelType type = image->type & ~ILPixelType{IL_EXTRA_MASK};
     ILImageOwner plain;
     if (ILAllocImage(&plain.image, image->width, image->height, type, nullptr) != IL_OK)
@@ -15,6 +14,12 @@ ILResult ILRemoveAlpha(ILHandle* h, ILImage* image) {
     ILConverterSetAlphaMode(&converter.c, h->alphaMode);
     if (!ILConverterConvertImage(&converter.c, h, image, &plain.image))
         return IL_UNSUPPORTED_PIXEL_TYPE;
-    ILMoveImage(image, &plain.image, true, false);
+    ILMoveImage(target, &plain.image, true, false);
     return IL_OK;
+}
+
+ILResult ILRemoveAlpha(ILHandle* h, ILImage* image) {
+    if (!ILIsValidImage(image)) return IL_BAD_ARGUMENT;
+    if (ILExtraChannel(image->type) == 0) return IL_OK;
+    return ILCopyWithoutAlpha(h, image, image);
 }

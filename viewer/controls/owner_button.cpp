@@ -281,7 +281,7 @@ HWND CreateSmallButton(HWND parent, int id, const WCHAR* text, int x, int y, int
 }
 
 HWND CreateSquareButton(HWND parent, int id, int x, int y, bool checked) {
-    return CreateOwnerButton(parent, id, L"", x, y, 15, 15, checked ? BUTTON_CHECKED : 0, 0,
+    return CreateOwnerButton(parent, id, L"", x, y, 15, 15, checked ? int{BUTTON_CHECKED} : 0, 0,
                              PaintPushButton);
 }
 
@@ -292,13 +292,13 @@ HWND CreateColorButton(HWND parent, int id, const WCHAR* text, int x, int y, int
 
 HWND CreateRadioButton(HWND parent, int id, const WCHAR* text, int x, int y, int width,
                        bool checked) {
-    return CreateOwnerButton(parent, id, text, x, y, width, 16, checked ? BUTTON_CHECKED : 0, 0,
+    return CreateOwnerButton(parent, id, text, x, y, width, 16, checked ? int{BUTTON_CHECKED} : 0, 0,
                              PaintRadioButton);
 }
 
 HWND CreateCheckBox(HWND parent, int id, const WCHAR* text, int x, int y, int width, bool checked) {
     return CreateOwnerButton(parent, id, text, x, y, width, 16,
-                             BUTTON_TOGGLES | (checked ? BUTTON_CHECKED : 0), 0, PaintCheckBox);
+                             BUTTON_TOGGLES | (checked ? int{BUTTON_CHECKED} : 0), 0, PaintCheckBox);
 }
 
 bool IsButtonChecked(HWND button) {

@@ -42,8 +42,11 @@ TEST(Histogram, SmallGreyDepthsFillOnlyTheirLevels) {
     grey4.Row(0)[0] = 0x1F; // levels 1 and 15
     grey4.Row(0)[1] = 0x80;
     ASSERT_TRUE(ComputeHistogramCounts(grey4.image, counts));
-    for (int i = 0; i < 256; ++i)
-        if (counts.bins[HIST_GREEN][i]) EXPECT_EQ(i % 17, 0) << i;
+    for (int i = 0; i < 256; ++i) {
+        if (counts.bins[HIST_GREEN][i]) {
+            EXPECT_EQ(i % 17, 0) << i;
+        }
+    }
     EXPECT_EQ(counts.bins[HIST_GREEN][17], 1u);
     EXPECT_EQ(counts.bins[HIST_GREEN][255], 1u);
     EXPECT_EQ(counts.bins[HIST_GREEN][8 * 17], 1u);
