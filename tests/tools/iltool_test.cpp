@@ -166,6 +166,80 @@ TEST_F(IlTool, InfoReadsTheHeaderOnly) {
     EXPECT_EQ(err, "");
 }
 
+// Each operation command runs on a file and writes the result in the size
+// the operation gives; the exact ones are checked pixel by pixel.
+TEST_F(IlTool, OperationsWriteTheirResults) {
+    ILImage image;
+    ASSERT_EQ(ILCreateImage(&image, 40, 30, IL_BGR8, nullptr), IL_OK);
+    for (uint32_t y = 0; y < 30; ++y)
+        for (uint32_t x = 0; x < 40; ++x) {
+            uint8_t* p = image.data + y * image.stride + 3 * x;
+            p[0] = uint8_t(6 * x), p[1] = uint8_t(8 * y), p[2] = uint8_t(x + y);
+        }
+    SaveAndFree(&image, "in.png");
+    ILHandle* h = ILCreateHandle("test");
+    ILImage in;
+    ASSERT_EQ(ILLoadImage(h, ILUtf8ToPath((dir / "in.png").string()).c_str(), &in, nullptr), IL_OK);
+    // The B, G, R bytes of pixel (x, y) of a loaded 8-bit image.
+    const auto pixel = [](const ILImage& i, uint32_t x, uint32_t y) {
+        const uint8_t* p = i.data + y * i.stride + 3 * x;
+        return Bytes(p, p + 3);
+    };
+
+    const struct {
+        const char* arguments;
+        uint32_t width, height;
+    } cases[] = {
+        {"resize in.png out.png 20 15", 20, 15},
+        {"resize in.png out.png 80 60 Mitchell", 80, 60},
+        {"resize in.png out.png 10 10 fast", 10, 10},
+        {"rotate in.png out.png 90", 30, 40},
+        {"rotate in.png out.png 30 2", 50, 46},
+        {"mirror in.png out.png lr", 40, 30},
+        {"mirror in.png out.png ud", 40, 30},
+        {"crop in.png out.png 5 4 20 10", 20, 10},
+        {"shift in.png out.png 3 -2", 40, 30},
+        {"blur in.png out.png 2", 40, 30},
+        {"blur in.png out.png 2 sharpen 0.5", 40, 30},
+        {"project in.png out.png 40 20 latlong angular", 40, 20},
+        {"thumbnail in.png out.png 16", 16, 12},
+        {"invert in.png out.png", 40, 30},
+        {"swaprb in.png out.png", 40, 30},
+        {"colorfilter in.png out.png 30 50 200 20", 40, 30},
+        {"tonemap in.png out.png 1 1", 40, 30},
+        {"quantize in.png out.png 16", 40, 30},
+        {"mode in.png out.png grey8", 40, 30},
+        {"mode in.png out.png mono 1", 40, 30},
+        {"text in.png out.png Vx", 40, 30},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        fs::remove(dir / "out.png");
+        ASSERT_EQ(Run(c.arguments), 0) << err;
+        ILImage result;
+        ASSERT_EQ(ILLoadImage(h, ILUtf8ToPath((dir / "out.png").string()).c_str(), &result,
+                              nullptr),
+                  IL_OK);
+        EXPECT_EQ(result.width, c.width);
+        EXPECT_EQ(result.height, c.height);
+        const std::string command = c.arguments;
+        if (result.type == IL_BGR8 && command.rfind("mirror in.png out.png lr", 0) == 0) {
+            EXPECT_EQ(pixel(result, 0, 7), pixel(in, 39, 7));
+        } else if (result.type == IL_BGR8 && command.rfind("crop", 0) == 0) {
+            EXPECT_EQ(pixel(result, 0, 0), pixel(in, 5, 4));
+        } else if (result.type == IL_BGR8 && command.rfind("invert", 0) == 0) {
+            const Bytes a = pixel(in, 9, 9), b = pixel(result, 9, 9);
+            for (int k = 0; k < 3; ++k) EXPECT_EQ(b[k], 255 - a[k]);
+        } else if (result.type == IL_BGR8 && command.rfind("swaprb", 0) == 0) {
+            const Bytes a = pixel(in, 9, 9), b = pixel(result, 9, 9);
+            EXPECT_EQ(b, (Bytes{a[2], a[1], a[0]}));
+        }
+        ILFreeImage(&result);
+    }
+    ILFreeImage(&in);
+    ILDestroyHandle(h);
+}
+
 TEST_F(IlTool, FailuresPrintAMessageAndExitNonZero) {
     ILPalette palette;
     WriteInput(dir / "in.bmp", &palette);
