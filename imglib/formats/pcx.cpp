@@ -79,8 +79,11 @@ ILResult ReadHeader(PcxReader* r) {
     const bool grey = ILGetLe16(b + 68) == kInfoGrey;
     r->compression = b[2] != 0 ? IL_COMP_RLE : IL_COMP_NONE;
     r->dataSize = r->size - kHeaderBytes;
-    switch (r->bits * 16 + r->planes) {
-        case 0x11:
+    // Bits per plane in the high byte, planes in the low: a product that
+    // could mix them up (0 bits of 17 planes read as 1 of 1) would let the
+    // row check below pass for lines too short for the kernel.
+    switch (r->bits << 8 | r->planes) {
+        case 0x0101:
             // Black and white, unless the header map gives the two colours.
             if (std::any_of(b + kMapOffset, b + kMapOffset + 6, [](uint8_t v) { return v != 0; })) {
                 r->sourceType = IL_INDEX1;
@@ -92,8 +95,8 @@ ILResult ReadHeader(PcxReader* r) {
                 r->colorType = IL_CT_MONOCHROME;
             }
             break;
-        case 0x41:
-        case 0x14:
+        case 0x0401:
+        case 0x0104:
             if (grey && r->planes == 1) {
                 r->sourceType = IL_GREY4;
                 r->colorType = IL_CT_GRAY;
@@ -104,7 +107,7 @@ ILResult ReadHeader(PcxReader* r) {
                 r->paletteEntries = 16;
             }
             break;
-        case 0x81:
+        case 0x0801:
             if (grey) {
                 r->sourceType = IL_GREY8;
                 r->colorType = IL_CT_GRAY;
@@ -123,7 +126,7 @@ ILResult ReadHeader(PcxReader* r) {
             r->paletteOffset = kHeaderBytes + r->dataSize + 1;
             r->paletteEntries = 256;
             break;
-        case 0x83:
+        case 0x0803:
             r->sourceType = IL_BGR8;
             r->colorType = IL_CT_RGB;
             break;

@@ -4,6 +4,7 @@
 // the header checks and the run-length rules.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -47,7 +48,8 @@ Bytes MakePcx(const PcxSpec& s) {
     b[65] = s.planes;
     put16(66, s.bytesPerLine);
     put16(68, s.paletteInfo);
-    b.insert(b.end(), s.data.begin(), s.data.end());
+    b.resize(128 + s.data.size());
+    std::copy(s.data.begin(), s.data.end(), b.begin() + 128);
     return b;
 }
 
@@ -120,6 +122,12 @@ TEST_F(PcxTest, HeaderChecks) {
          IL_INVALID_HEADER,
          0},
         {"2 bits per pixel", {.bits = 2, .data = grey4}, IL_INVALID_HEADER, 0},
+        // Read as one bit of one plane, it passed the row check with lines
+        // far too short for the row kernel.
+        {"0 bits of 17 planes",
+         {.bits = 0, .xMax = 4000, .planes = 17, .bytesPerLine = 1, .data = Bytes(64, 1)},
+         IL_INVALID_HEADER,
+         0},
         // 8-bit colour: the 0x0C marker 769 bytes before the end.
         {"colour file without marker",
          {.paletteInfo = 1, .data = Bytes(4 + 769, 0)},
@@ -133,7 +141,9 @@ TEST_F(PcxTest, HeaderChecks) {
     for (const Case& c : cases) {
         OwnedImage image;
         EXPECT_EQ(LoadBytes(MakePcx(c.spec), &image), c.result) << c.name;
-        if (c.result == IL_OK) EXPECT_EQ(image.width, c.width) << c.name;
+        if (c.result == IL_OK) {
+            EXPECT_EQ(image.width, c.width) << c.name;
+        }
     }
     // Fewer than 128 bytes: the header cannot be read.
     OwnedImage image;
