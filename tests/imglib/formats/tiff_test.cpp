@@ -542,6 +542,48 @@ TEST_F(TiffTest, MissingOrOddTagsAreRepairedWithWarnings) {
     }
 }
 
+// Layouts whose samples the row kernels cannot take are refused, never read
+// with the wrong stride or past the row: indexes with an alpha sample, and
+// three inks without a profile (the CMYK rows take four).
+TEST_F(TiffTest, SamplesTheRowsCannotTakeAreRefused) {
+    struct Case {
+        const char* name;
+        uint16_t samples;
+        uint16_t photometric;
+        bool extra; // the last sample declared alpha
+        ILResult result;
+        const char* error;
+    };
+    const Case cases[] = {
+        {"palette with alpha", 2, PHOTOMETRIC_PALETTE, true, IL_FAILED,
+         "Unsupported alphachannel for palette color format"},
+        {"palette with an undeclared sample", 2, PHOTOMETRIC_PALETTE, false, IL_FAILED,
+         "Unsupported alphachannel for palette color format"},
+        {"three inks", 3, PHOTOMETRIC_SEPARATED, false, IL_UNSUPPORTED_FORMAT,
+         "Unsupported data format"},
+        {"three inks with alpha", 4, PHOTOMETRIC_SEPARATED, true, IL_UNSUPPORTED_FORMAT,
+         "Unsupported data format"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto file = tifftest::Basic(5, 3, 8, c.samples, c.photometric);
+        if (c.extra) file.Set(338, tifftest::SHORT, {EXTRASAMPLE_UNASSALPHA});
+        if (c.photometric == PHOTOMETRIC_PALETTE) {
+            std::vector<uint32_t> map(3 * 256);
+            for (size_t i = 0; i < map.size(); ++i)
+                map[i] = uint32_t(i * 257 % 65536);
+            file.Set(320, tifftest::SHORT, map);
+        }
+        file.strips = {Bytes(size_t{5} * 3 * c.samples, 7)};
+        errors.clear();
+        Loaded l;
+        Load(Write("samples.tif", file.Build()), &l);
+        EXPECT_EQ(l.result, c.result);
+        EXPECT_NE(std::find(errors.begin(), errors.end(), std::string("TIFF: ") + c.error),
+                  errors.end());
+    }
+}
+
 // The grey table of 8-bit files, for every load mode's target.
 TEST_F(TiffTest, GreyTableStretchesAndTurnsGrey) {
     struct Case {
