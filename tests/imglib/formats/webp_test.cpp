@@ -93,6 +93,26 @@ TEST_F(WebP, DamagedFilesAreRefused) {
     }
 }
 
+// A lossless header claiming 16383 x 16383 pixels over a few bytes: refused
+// before the image or libwebp asks for the gigabyte.
+TEST_F(WebP, SizesTheFileCannotBackAreRefused) {
+    const uint32_t bits = 16382 | 16382u << 14; // width - 1, height - 1; no alpha, version 0
+    std::vector<uint8_t> b = {'R', 'I', 'F', 'F', 28, 0, 0, 0, 'W', 'E', 'B', 'P',
+                              'V', 'P', '8', 'L', 16, 0, 0, 0, 0x2F};
+    for (int i = 0; i < 4; ++i)
+        b.push_back(static_cast<uint8_t>(bits >> 8 * i));
+    b.resize(36, 0);
+    const std::string path = PathOf("claim.webp");
+    ASSERT_TRUE(WriteBytes(path, b));
+    ILInfo info;
+    ASSERT_EQ(Load(path, nullptr, &info), IL_OK);
+    EXPECT_EQ(info.width, 16383u);
+    ILImageOwner image;
+    EXPECT_EQ(Load(path, &image.image), IL_INVALID_HEADER);
+    EXPECT_EQ(LastError(), "WebP: Image of 16383 x 16383 pixels cannot come from a file of 36 bytes");
+    EXPECT_EQ(image.image.data, nullptr);
+}
+
 // What we write decodes in dwebp with the quality's fidelity, and a higher
 // quality comes closer to the source.
 TEST_F(WebP, SavedFilesDecodeInDwebpAtTheirQuality) {
