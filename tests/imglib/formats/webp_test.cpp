@@ -97,8 +97,8 @@ TEST_F(WebP, DamagedFilesAreRefused) {
 // before the image or libwebp asks for the gigabyte.
 TEST_F(WebP, SizesTheFileCannotBackAreRefused) {
     const uint32_t bits = 16382 | 16382u << 14; // width - 1, height - 1; no alpha, version 0
-    std::vector<uint8_t> b = {'R', 'I', 'F', 'F', 28, 0, 0, 0, 'W', 'E', 'B', 'P',
-                              'V', 'P', '8', 'L', 16, 0, 0, 0, 0x2F};
+    const std::string head("RIFF\x1C\0\0\0WEBPVP8L\x10\0\0\0\x2F", 21); // sizes 28 and 16
+    std::vector<uint8_t> b(head.begin(), head.end());
     for (int i = 0; i < 4; ++i)
         b.push_back(static_cast<uint8_t>(bits >> 8 * i));
     b.resize(36, 0);
@@ -109,7 +109,8 @@ TEST_F(WebP, SizesTheFileCannotBackAreRefused) {
     EXPECT_EQ(info.width, 16383u);
     ILImageOwner image;
     EXPECT_EQ(Load(path, &image.image), IL_INVALID_HEADER);
-    EXPECT_EQ(LastError(), "WebP: Image of 16383 x 16383 pixels cannot come from a file of 36 bytes");
+    EXPECT_EQ(LastError(),
+              "WebP: Image of 16383 x 16383 pixels cannot come from a file of 36 bytes");
     EXPECT_EQ(image.image.data, nullptr);
 }
 
