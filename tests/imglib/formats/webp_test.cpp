@@ -30,10 +30,10 @@ double Psnr(const ILImage& a, const ILImage& b) {
     double sum = 0;
     for (uint32_t y = 0; y < a.height; ++y)
         for (uint32_t i = 0; i < a.width * 3; ++i) {
-            const double d = Row(a, y)[i] - double{Row(b, y)[i]};
+            const double d = Row(a, y)[i] - static_cast<double>(Row(b, y)[i]);
             sum += d * d;
         }
-    const double mse = sum / (double{a.width} * a.height * 3);
+    const double mse = sum / (static_cast<double>(a.width) * a.height * 3);
     return mse == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mse);
 }
 
