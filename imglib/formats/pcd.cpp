@@ -423,7 +423,11 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     const uint32_t outHeight = turned ? res.width : res.height;
     const ILPixelType type = kind | IL_MODEL_RGB;
     const uint64_t imageBytes = ILImageBufferSize(outWidth, outHeight, type);
-    if (const ILResult budget = ILCheckImageBudget(h, imageBytes); budget != IL_OK) return budget;
+    // The file's bytes and the rebuilt planes are still held beside the image.
+    uint64_t held = imageBytes;
+    if (__builtin_add_overflow(held, uint64_t{bytes.size()} + planes.buffer.size(), &held))
+        held = UINT64_MAX;
+    if (const ILResult budget = ILCheckImageBudget(h, held); budget != IL_OK) return budget;
     if (ILReallocImage(image, outWidth, outHeight, type, nullptr) != IL_OK)
         return ILReportOutOfMemory(h, imageBytes);
 

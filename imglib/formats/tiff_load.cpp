@@ -504,12 +504,13 @@ ILResult MakePlan(ILHandle* h, TIFF* tif, const Directory& d, Plan* plan) {
     }
 }
 
-// lcms2's description of the file's rows for a colour profile.
-uint32_t LcmsFormat(const Directory& d, const Plan& plan) {
+// lcms2's description of rows of the file's colour channels followed by
+// `extra` samples, for a colour profile.
+uint32_t LcmsFormat(const Directory& d, const Plan& plan, uint32_t extra) {
     uint32_t bytes = d.bits / 8u;
     if (d.floating()) bytes = d.bits == 24 ? 3 : d.bits == 16 ? 5 : 4;
     return COLORSPACE_SH(plan.colorSpace) | FLOAT_SH(d.floating() ? 1 : 0) |
-           FLAVOR_SH(d.photometric == PHOTOMETRIC_MINISWHITE ? 1 : 0) | EXTRA_SH(d.extraSamples) |
+           FLAVOR_SH(d.photometric == PHOTOMETRIC_MINISWHITE ? 1 : 0) | EXTRA_SH(extra) |
            CHANNELS_SH(d.colorChannels) | BYTES_SH(bytes);
 }
 
@@ -583,8 +584,22 @@ ILResult Decode(ILHandle* h, TIFF* tif, const Directory& d, cmsHPROFILE fileProf
     ILConverterSetModes(c, plan.source, target, d.width);
     const bool rgbFamily = (plan.source & IL_MODEL_MASK) == IL_MODEL_RGB;
     const bool managed = profile && plan.colorSpace && (!rgbFamily || gammaKind < IL_GAMMA_SRGB);
-    if (managed) ILConverterSetProfile(c, profile, LcmsFormat(d, plan));
+    if (managed) ILConverterSetProfile(c, profile, LcmsFormat(d, plan, d.extraSamples));
     if (!ILConverterPrepare(c)) return ILReportUnsupportedDataFormat(h);
+    // The plain transform kernel reads whole pixels as its format describes
+    // them. Every other kernel reads the source type's samples, which must be
+    // there; extra samples past them are dropped from the rows, and a kernel
+    // that carries alpha beside a transform needs the format to describe the
+    // shortened pixel.
+    const uint32_t taken = ILChannelCount(plan.source);
+    const bool wholePixels = c->rowKernel == ILConverterTransformRow;
+    if (!wholePixels && taken > d.samples) return ILReportUnsupportedDataFormat(h);
+    if (!wholePixels && c->transform && taken != d.samples) {
+        if (taken <= static_cast<uint32_t>(d.colorChannels))
+            return ILReportUnsupportedDataFormat(h);
+        ILConverterSetProfile(c, profile, LcmsFormat(d, plan, taken - d.colorChannels));
+        if (!ILConverterPrepare(c)) return ILReportUnsupportedDataFormat(h);
+    }
 
     ILTiffSource src{};
     src.h = h;
@@ -593,11 +608,7 @@ ILResult Decode(ILHandle* h, TIFF* tif, const Directory& d, cmsHPROFILE fileProf
     src.height = d.height;
     TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &src.bitsPerSample); // SGILog may change it
     src.samplesPerPixel = d.samples;
-    // A colour transform reads whole pixels; the row kernels read the
-    // source type's samples, which must be there.
-    const uint32_t taken = ILChannelCount(plan.source);
-    if (!c->transform && taken > d.samples) return ILReportUnsupportedDataFormat(h);
-    src.keptSamples = static_cast<uint16_t>(c->transform ? d.samples : taken);
+    src.keptSamples = static_cast<uint16_t>(wholePixels ? d.samples : taken);
     src.planes = d.planes;
     src.subsampling = plan.subsampling;
     src.invert = plan.invertSamples;

@@ -825,6 +825,28 @@ TEST_F(Bmp, RunLengthFiles) {
     }
 }
 
+// Run-length data is read whole beside the image, so it counts in the
+// budget: a small picture followed by a long tail of codes.
+TEST_F(Bmp, RunLengthDataCountsInTheBudget) {
+    Bytes codes = {4, 3, 0, 0, 4, 3, 0, 0, 4, 3, 0, 1};
+    codes.resize(200000, 0);
+    const Bytes file = MakeBmp({.width = 4,
+                                .height = 3,
+                                .bits = 8,
+                                .compression = 1,
+                                .palette = Bytes(1024, 1),
+                                .pixels = codes});
+    for (const auto& [budget, result] :
+         {std::pair<uint64_t, ILResult>{100000, IL_OUT_OF_MEMORY}, {300000, IL_OK}}) {
+        SCOPED_TRACE(budget);
+        ASSERT_TRUE(ILSetImageMemoryBudget(h, &budget));
+        ILImage image;
+        EXPECT_EQ(LoadBytes(file, &image), result);
+        EXPECT_EQ(image.data == nullptr, result != IL_OK);
+        ILFreeImage(&image);
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Saving.
 

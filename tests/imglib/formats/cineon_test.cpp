@@ -265,6 +265,15 @@ TEST_F(CineonTest, HeaderRules) {
          IL_UNSUPPORTED_FORMAT},
         // 10^10 pixels cannot come from a few bytes.
         {"unbacked size", MakeCineon(1, 100000, 100000, {1, 2}), IL_INVALID_HEADER},
+        // 2^32 - 2 lines of 9 bytes and 2^32 - 6 of padding: their end,
+        // summed in 64 bits, wraps round to inside the file.
+        {"line sizes that wrap",
+         [] {
+             Bytes b = MakeCineon(1, 9, 0xFFFFFFFE, Bytes(9, 1));
+             ILPutLe32(b.data() + 684, 0xFFFFFFFA);
+             return b;
+         }(),
+         IL_INVALID_HEADER},
     };
     for (const Refusal& r : refusals) {
         WriteBytes(p, r.bytes);

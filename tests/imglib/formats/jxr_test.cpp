@@ -349,11 +349,14 @@ TEST_F(JxrContainer, RefusedHeadersAndEntries) {
     zeroWidth[1].value = 0;
     std::vector<Entry> unknownFormat = Basic();
     unknownFormat[0].value = 40; // 16 zero bytes
+    std::vector<Entry> formatOfNoBytes = Basic();
+    formatOfNoBytes[0].type = 0; // a type of no size: 16 values, no bytes
     const Case cases[] = {{"version 2", Basic(), 0x02BC},
                           {"no entries", {}, 0x01BC},
                           {"beyond the file", beyond, 0x01BC},
                           {"width 0", zeroWidth, 0x01BC},
-                          {"unknown pixel format", unknownFormat, 0x01BC}};
+                          {"unknown pixel format", unknownFormat, 0x01BC},
+                          {"pixel format of no bytes", formatOfNoBytes, 0x01BC}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         errors.clear();
@@ -363,6 +366,14 @@ TEST_F(JxrContainer, RefusedHeadersAndEntries) {
     }
     ILImageOwner image;
     ASSERT_EQ(Load(Build(Basic()), &image.image), IL_OK) << LastError();
+    // Metadata entries of a type of no size hold no bytes: nothing is read
+    // from them and the image still loads.
+    std::vector<Entry> empty = Basic();
+    for (const uint16_t tag : {700, 33723, 34675})
+        empty.push_back({tag, 0, 100, 512});
+    ILImageOwner again;
+    ILInfo info;
+    EXPECT_EQ(Load(Build(empty), &again.image, &info), IL_OK) << LastError();
 }
 
 // Resolutions by type and rounding, and the defaults when one or both are

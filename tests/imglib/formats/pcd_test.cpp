@@ -293,4 +293,29 @@ TEST_F(PcdTest, Refusals) {
     }
 }
 
+// The whole file is read and held while the image is made, so the budget
+// takes the file, then the file and the image together.
+TEST_F(PcdTest, FileAndImageCountInTheBudget) {
+    PackSpec s = Picture();
+    s.fourBase = false;
+    const Bytes pack = MakePack(s);
+    const fs::path p = WritePack(pack);
+    const uint64_t image = 192 * 128 * 3; // Base/16, 8-bit B, G, R
+    const struct {
+        uint64_t budget;
+        ILResult want;
+    } cases[] = {
+        {pack.size() / 2, IL_OUT_OF_MEMORY},
+        {pack.size() + image / 2, IL_OUT_OF_MEMORY},
+        {pack.size() + 2 * image, IL_OK},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.budget);
+        ASSERT_TRUE(ILSetImageMemoryBudget(h, &c.budget));
+        OwnedImage loaded;
+        EXPECT_EQ(LoadAt(p, 1, &loaded), c.want);
+        EXPECT_EQ(loaded.data == nullptr, c.want != IL_OK);
+    }
+}
+
 } // namespace

@@ -6,6 +6,7 @@
 // saver's files read back through tiffdump and libtiff.
 #include <gtest/gtest.h>
 
+#include <lcms2.h>
 #include <tiffio.h>
 
 #include <algorithm>
@@ -539,6 +540,96 @@ TEST_F(TiffTest, MissingOrOddTagsAreRepairedWithWarnings) {
             EXPECT_NE(
                 std::find(warnings.begin(), warnings.end(), std::string("TIFF: ") + c.warning),
                 warnings.end());
+    }
+}
+
+// Layouts whose samples the row kernels cannot take are refused, never read
+// with the wrong stride or past the row: indexes with an alpha sample, and
+// three inks without a profile (the CMYK rows take four).
+TEST_F(TiffTest, SamplesTheRowsCannotTakeAreRefused) {
+    struct Case {
+        const char* name;
+        uint16_t samples;
+        uint16_t photometric;
+        bool extra; // the last sample declared alpha
+        ILResult result;
+        const char* error;
+    };
+    const Case cases[] = {
+        {"palette with alpha", 2, PHOTOMETRIC_PALETTE, true, IL_FAILED,
+         "Unsupported alphachannel for palette color format"},
+        {"palette with an undeclared sample", 2, PHOTOMETRIC_PALETTE, false, IL_FAILED,
+         "Unsupported alphachannel for palette color format"},
+        {"three inks", 3, PHOTOMETRIC_SEPARATED, false, IL_UNSUPPORTED_FORMAT,
+         "Unsupported data format"},
+        {"three inks with alpha", 4, PHOTOMETRIC_SEPARATED, true, IL_UNSUPPORTED_FORMAT,
+         "Unsupported data format"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto file = tifftest::Basic(5, 3, 8, c.samples, c.photometric);
+        if (c.extra) file.Set(338, tifftest::SHORT, {EXTRASAMPLE_UNASSALPHA});
+        if (c.photometric == PHOTOMETRIC_PALETTE) {
+            std::vector<uint32_t> map(3 * 256);
+            for (size_t i = 0; i < map.size(); ++i)
+                map[i] = uint32_t(i * 257 % 65536);
+            file.Set(320, tifftest::SHORT, map);
+        }
+        file.strips = {Bytes(size_t{5} * 3 * c.samples, 7)};
+        errors.clear();
+        Loaded l;
+        Load(Write("samples.tif", file.Build()), &l);
+        EXPECT_EQ(l.result, c.result);
+        EXPECT_NE(std::find(errors.begin(), errors.end(), std::string("TIFF: ") + c.error),
+                  errors.end());
+    }
+}
+
+// A file with a profile and a second extra sample decodes as its twin with
+// alpha alone, whichever kernel the profile's colours take: to 8-bit B, G,
+// R (alpha composited) and kept with its alpha.
+TEST_F(TiffTest, SecondExtraSampleWithAProfileIsDropped) {
+    const cmsCIExyY white{0.3127, 0.329, 1.0};
+    const cmsCIExyYTRIPLE primaries{{0.64, 0.33, 1.0}, {0.21, 0.71, 1.0}, {0.15, 0.06, 1.0}};
+    cmsToneCurve* curve = cmsBuildGamma(nullptr, 1.8);
+    cmsToneCurve* curves[3] = {curve, curve, curve};
+    cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
+    cmsFreeToneCurve(curve);
+    ASSERT_NE(profile, nullptr);
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(profile, nullptr, &size);
+    std::string icc(size, '\0');
+    cmsSaveProfileToMem(profile, icc.data(), &size);
+    cmsCloseProfile(profile);
+
+    const uint32_t w = 7, ht = 2;
+    fs::path files[2];
+    for (uint16_t samples : {5, 4}) {
+        Bytes strip;
+        for (uint32_t i = 0; i < w * ht; ++i)
+            for (uint16_t s = 0; s < samples; ++s)
+                strip.push_back(s < 3 ? uint8_t(i * 37 + s * 80) : s == 3 ? uint8_t(255 - i) : 9);
+        auto file = tifftest::Basic(w, ht, 8, samples, PHOTOMETRIC_RGB);
+        file.Set(338, tifftest::SHORT, std::vector<uint32_t>(samples - 3, EXTRASAMPLE_UNASSALPHA));
+        file.Data(34675, tifftest::UNDEFINED, icc);
+        file.strips = {strip};
+        files[5 - samples] = Write("extra" + std::to_string(samples) + ".tif", file.Build());
+    }
+    for (const bool native : {false, true}) {
+        SCOPED_TRACE(native ? "kept alpha" : "8-bit B, G, R");
+        h->alphaMode = 1;
+        Loaded l[2];
+        for (int k = 0; k < 2; ++k) {
+            Load(files[k], &l[k], native);
+            ASSERT_EQ(l[k].result, IL_OK) << (errors.empty() ? "" : errors.back());
+        }
+        ASSERT_EQ(l[0].image.type, l[1].image.type);
+        const size_t rowBytes = size_t{w} * ILChannelCount(l[0].image.type);
+        for (uint32_t y = 0; y < ht; ++y) {
+            const uint8_t* a = l[0].image.data + int64_t{y} * l[0].image.stride;
+            const uint8_t* b = l[1].image.data + int64_t{y} * l[1].image.stride;
+            EXPECT_EQ(Bytes(a, a + rowBytes), Bytes(b, b + rowBytes)) << "row " << y;
+        }
     }
 }
 

@@ -30,10 +30,10 @@ double Psnr(const ILImage& a, const ILImage& b) {
     double sum = 0;
     for (uint32_t y = 0; y < a.height; ++y)
         for (uint32_t i = 0; i < a.width * 3; ++i) {
-            const double d = Row(a, y)[i] - double{Row(b, y)[i]};
+            const double d = Row(a, y)[i] - static_cast<double>(Row(b, y)[i]);
             sum += d * d;
         }
-    const double mse = sum / (double{a.width} * a.height * 3);
+    const double mse = sum / (static_cast<double>(a.width) * a.height * 3);
     return mse == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mse);
 }
 
@@ -91,6 +91,27 @@ TEST_F(WebP, DamagedFilesAreRefused) {
         EXPECT_EQ(LastError(), c.message);
         EXPECT_EQ(image.image.data, nullptr);
     }
+}
+
+// A lossless header claiming 16383 x 16383 pixels over a few bytes: refused
+// before the image or libwebp asks for the gigabyte.
+TEST_F(WebP, SizesTheFileCannotBackAreRefused) {
+    const uint32_t bits = 16382 | 16382u << 14; // width - 1, height - 1; no alpha, version 0
+    const std::string head("RIFF\x1C\0\0\0WEBPVP8L\x10\0\0\0\x2F", 21); // sizes 28 and 16
+    std::vector<uint8_t> b(head.begin(), head.end());
+    for (int i = 0; i < 4; ++i)
+        b.push_back(static_cast<uint8_t>(bits >> 8 * i));
+    b.resize(36, 0);
+    const std::string path = PathOf("claim.webp");
+    ASSERT_TRUE(WriteBytes(path, b));
+    ILInfo info;
+    ASSERT_EQ(Load(path, nullptr, &info), IL_OK);
+    EXPECT_EQ(info.width, 16383u);
+    ILImageOwner image;
+    EXPECT_EQ(Load(path, &image.image), IL_INVALID_HEADER);
+    EXPECT_EQ(LastError(),
+              "WebP: Image of 16383 x 16383 pixels cannot come from a file of 36 bytes");
+    EXPECT_EQ(image.image.data, nullptr);
 }
 
 // What we write decodes in dwebp with the quality's fidelity, and a higher
