@@ -159,7 +159,9 @@ TEST_F(CineonTest, SavedFilesCarryTheCodesOfTheirValues) {
         const fs::path big = dir / "big.cin";
         WriteBytes(big, Swapped(bytes));
         const std::vector<double> codes = grey ? std::vector<double>{} : MagickCodes(big, 10);
-        if (!grey) ASSERT_EQ(codes.size(), size_t{width} * 3 * 3);
+        if (!grey) {
+            ASSERT_EQ(codes.size(), size_t{width} * 3 * 3);
+        }
         OwnedImage back, backBig;
         ASSERT_EQ(Load(p, &back), IL_OK);
         ASSERT_EQ(Load(big, &backBig), IL_OK);
@@ -310,8 +312,12 @@ TEST_F(CineonTest, OrientationTurnsAndMirrors) {
         ASSERT_EQ(Load(p, &image, &info), IL_OK);
         OwnedImage want;
         ASSERT_EQ(ILAssignImage(&want, &plain), IL_OK);
-        if (c.degrees != 0) ASSERT_EQ(ILRotateImage(h, &want, c.degrees), IL_OK);
-        if (c.mirror >= 0) ASSERT_EQ(ILMirrorImage(h, &want, c.mirror), IL_OK);
+        if (c.degrees != 0) {
+            ASSERT_EQ(ILRotateImage(h, &want, c.degrees), IL_OK);
+        }
+        if (c.mirror >= 0) {
+            ASSERT_EQ(ILMirrorImage(h, &want, c.mirror), IL_OK);
+        }
         EXPECT_EQ(info.width, want.width) << int{c.orientation};
         EXPECT_EQ(Samples(image), Samples(want)) << int{c.orientation};
     }

@@ -289,7 +289,9 @@ TEST_F(PcdTest, Refusals) {
         OwnedImage image;
         EXPECT_EQ(LoadAt(WritePack(c.bytes), c.resolution, &image), c.want) << c.name;
         EXPECT_EQ(image.data, nullptr) << c.name;
-        if (c.want == IL_FAILED) EXPECT_EQ(LastError(), "PCD: Decompression failed") << c.name;
+        if (c.want == IL_FAILED) {
+            EXPECT_EQ(LastError(), "PCD: Decompression failed") << c.name;
+        }
     }
 }
 

@@ -114,7 +114,9 @@ TEST_F(RadianceTest, SavedFilesReadBackInVipsAndHere) {
             ASSERT_EQ(Load(p, &back), IL_OK) << LastError();
             const std::vector<float> ours = Floats(back);
             // vips hands XYZE files on as X, Y, Z: compared for RGBE only.
-            if (!xyze) EXPECT_TRUE(Near(ours, VipsFloats(p))) << width;
+            if (!xyze) {
+                EXPECT_TRUE(Near(ours, VipsFloats(p))) << width;
+            }
             // Within the format's precision of the original.
             const std::vector<float> original = Floats(image);
             for (size_t i = 0; i < ours.size(); ++i)

@@ -536,10 +536,11 @@ TEST_F(TiffTest, MissingOrOddTagsAreRepairedWithWarnings) {
         EXPECT_EQ(Bytes(l.image.data + l.image.stride + last,
                         l.image.data + l.image.stride + last + c.pixel.size()),
                   c.pixel);
-        if (c.warning)
+        if (c.warning) {
             EXPECT_NE(
                 std::find(warnings.begin(), warnings.end(), std::string("TIFF: ") + c.warning),
                 warnings.end());
+        }
     }
 }
 
@@ -932,7 +933,9 @@ TEST_F(TiffTest, SavedTagsFollowTheOptions) {
             << (errors.empty() ? "" : errors.back());
         const std::string dump = RunOutput("tiffdump " + file.string());
         EXPECT_NE(dump.find(c.present), std::string::npos) << dump;
-        if (c.absent) EXPECT_EQ(dump.find(c.absent), std::string::npos) << dump;
+        if (c.absent) {
+            EXPECT_EQ(dump.find(c.absent), std::string::npos) << dump;
+        }
     }
 }
 
@@ -1039,7 +1042,9 @@ TEST(TiffRows, YCbCrUnitsUnpack) {
         const bool done = ILTiffUnpackYCbCr(c.row, c.units.data(), out.data(), width, c.subsampling,
                                             c.positioning);
         EXPECT_EQ(done, !c.want.empty());
-        if (done) EXPECT_EQ(out, c.want);
+        if (done) {
+            EXPECT_EQ(out, c.want);
+        }
     }
 }
 
