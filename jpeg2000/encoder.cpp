@@ -536,9 +536,43 @@ int64_t tile_encoder::size_through(int layer) {
 
 void tile_encoder::allocate(const std::vector<int64_t>& budgets) {
     const int layers = tile_.layers;
+    const int last = layers - 1;
+    std::vector<int64_t> targets(static_cast<size_t>(layers), 0);
+    for (int l = 0; l < layers && l < static_cast<int>(budgets.size()); ++l)
+        targets[static_cast<size_t>(l)] = std::max<int64_t>(budgets[static_cast<size_t>(l)], 0);
+    // Layers without a target of their own (all of them when lossless) are
+    // spread geometrically between their neighbours' targets, so that each
+    // adds quality instead of the first taking every pass. P: the bytes of
+    // one layer of empty packets; full: every pass in one layer.
+    int64_t per_layer = 0, full = 0;
+    if (std::any_of(targets.begin(), targets.end() - 1, [](int64_t t) { return t == 0; })) {
+        choose_passes(0, 0x10000);
+        per_layer = size_through(0);
+        choose_passes(0, 0);
+        full = size_through(0);
+    }
+    int64_t previous = 0; // the previous layer's target, net of its packets
     for (int l = 0; l < layers; ++l) {
-        const int64_t budget = l < static_cast<int>(budgets.size()) ? budgets[l] : 0;
-        if (budget <= 0) {
+        int64_t budget = targets[static_cast<size_t>(l)];
+        if (budget == 0 && l < last) {
+            int next = l + 1;
+            while (next < last && targets[static_cast<size_t>(next)] == 0)
+                ++next;
+            const int64_t far =
+                targets[static_cast<size_t>(next)] ? targets[static_cast<size_t>(next)] : full;
+            const double n = static_cast<double>(std::max<int64_t>(far - per_layer * (next + 1), 1));
+            double net;
+            if (l == 0) {
+                net = n / std::sqrt(std::ldexp(1.0, next));
+            } else {
+                const double o = static_cast<double>(std::max<int64_t>(previous, 1));
+                const double hi = std::max(n, o);
+                net = std::exp(std::log(o) + (std::log(hi) - std::log(o)) / (next - l + 1));
+            }
+            budget = std::max<int64_t>(static_cast<int64_t>(net) + per_layer * (l + 1), 1);
+        }
+        previous = budget - per_layer * (l + 1);
+        if (budget == 0) { // the last layer without a target takes the rest
             choose_passes(l, 0);
             continue;
         }

@@ -254,6 +254,40 @@ TEST(Encoder, LossyLayersKeepToTheirTargetsAndMatchOpenJpegQuality) {
     fs::remove_all(dir);
 }
 
+// Layers without byte targets (a lossless save) are spread between the
+// empty stream and the whole one: each adds quality and the last is exact.
+TEST(Encoder, LayersWithoutTargetsEachAddQuality) {
+    if (!vxtest::HaveTool("opj_decompress")) GTEST_SKIP() << "no opj_decompress";
+    const fs::path dir = vxtest::MakeTestFolder("j2kenc-untargeted");
+    const auto images = make_images(3, 128, 160, 8, false, 5);
+    const std::vector<uint8_t> bytes = encode(images, [](j2k::codestream_ref& cs) {
+        set_int(cs, "COD", "Clayers", 3);
+        cs.access_params("COD", -1, -1).put_bool("Creversible", 0, 0, true);
+    });
+    const fs::path stream = dir / "s.j2k";
+    vxtest::WriteBytes(stream, bytes);
+    double last = 0;
+    for (int layers = 1; layers <= 2; ++layers) {
+        SCOPED_TRACE(layers);
+        ASSERT_EQ(vxtest::Shell("opj_decompress -threads 1 -l " + std::to_string(layers) + " -i '" +
+                                stream.string() + "' -o '" + (dir / "o.pgx").string() +
+                                "' >/dev/null 2>&1"),
+                  0);
+        std::vector<j2k::component_image> theirs;
+        for (int c = 0; c < 3; ++c)
+            theirs.push_back(j2ktest::read_pgx(dir / ("o_" + std::to_string(c) + ".pgx")));
+        const double q = psnr(images, theirs);
+        EXPECT_GT(q, last + 3);
+        EXPECT_LT(q, 80); // not yet the whole image
+        last = q;
+    }
+    const std::vector<j2k::component_image> whole = decode(bytes);
+    ASSERT_EQ(whole.size(), 3u);
+    for (int c = 0; c < 3; ++c)
+        EXPECT_EQ(whole[c].samples, images[c].samples) << "component " << c;
+    fs::remove_all(dir);
+}
+
 } // namespace
 
 namespace {
