@@ -66,8 +66,9 @@ public:
     // Transforms, quantises and codes every code-block.
     void code(codestream_ref cs, sample_source& source);
     // Chooses each layer's passes to keep the tile within its byte budgets
-    // (cumulative, 0: everything).
-    void allocate(const std::vector<int64_t>& budgets);
+    // (cumulative, 0: none of its own). Sets missed[l] for each layer whose
+    // own budget even its fewest passes exceed.
+    void allocate(const std::vector<int64_t>& budgets, std::vector<bool>& missed);
     // The packets in progression order.
     // Writes the tile's packets in progression order, one tile-part per
     // progression (the tile's order, or each instance of its order
@@ -534,7 +535,7 @@ int64_t tile_encoder::size_through(int layer) {
     return total;
 }
 
-void tile_encoder::allocate(const std::vector<int64_t>& budgets) {
+void tile_encoder::allocate(const std::vector<int64_t>& budgets, std::vector<bool>& missed) {
     const int layers = tile_.layers;
     const int last = layers - 1;
     std::vector<int64_t> targets(static_cast<size_t>(layers), 0);
@@ -581,6 +582,7 @@ void tile_encoder::allocate(const std::vector<int64_t>& budgets) {
         choose_passes(l, 0xFFFF);
         if (size_through(l) > budget) {
             choose_passes(l, 0x10000); // nothing more fits
+            if (targets[static_cast<size_t>(l)] != 0) missed[static_cast<size_t>(l)] = true;
             continue;
         }
         while (lo < hi) {
@@ -682,6 +684,7 @@ void codestream_encoder::encode(codestream_ref cs, sample_source& source,
     cs.tile_index_range(first, count);
     const rect canvas = cs.canvas();
     const double area = static_cast<double>(canvas.size.y) * static_cast<double>(canvas.size.x);
+    std::vector<bool> missed(layer_bytes.size(), false);
     for (int64_t ty = first.y; ty < first.y + count.y; ++ty)
         for (int64_t tx = first.x; tx < first.x + count.x; ++tx) {
             tile_ref t = cs.fetch_tile(static_cast<int>(ty), static_cast<int>(tx));
@@ -703,11 +706,16 @@ void codestream_encoder::encode(codestream_ref cs, sample_source& source,
                                  1, static_cast<int64_t>(static_cast<double>(b - main_header - 2) *
                                                          share) -
                                         tile_header));
-            te.allocate(budgets);
+            missed.resize(std::max(missed.size(), static_cast<size_t>(ts.layers)), false);
+            te.allocate(budgets, missed);
             te.write(cs, *s.out);
             t.release();
         }
     cs.write_eoc();
+    for (size_t l = 0; l < missed.size(); ++l)
+        if (missed[l])
+            warn("Unable to achieve the rate target for quality layer " + std::to_string(l) +
+                 ".  Try requesting a smaller number of quality layers.");
 }
 
 } // namespace j2k

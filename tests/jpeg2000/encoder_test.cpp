@@ -13,6 +13,7 @@
 #include "jpeg2000/oracle.h"
 #include "jpeg2000/params.h"
 #include "jpeg2000/sources.h"
+#include "jpeg2000/support.h"
 #include "support/files.h"
 #include "support/test_folder.h"
 #include "support/tools.h"
@@ -286,6 +287,28 @@ TEST(Encoder, LayersWithoutTargetsEachAddQuality) {
     for (int c = 0; c < 3; ++c)
         EXPECT_EQ(whole[c].samples, images[c].samples) << "component " << c;
     fs::remove_all(dir);
+}
+
+// A layer whose target even its fewest passes exceed is reported once for
+// the whole stream; the others keep to theirs.
+TEST(Encoder, AnUnreachableLayerTargetIsReported) {
+    const auto images = make_images(3, 64, 64, 8, false, 3);
+    const int64_t raw = 64 * 64 * 3;
+    j2ktest::kept_messages sink;
+    j2k::message_scope scope(&sink);
+    const std::vector<uint8_t> bytes = encode(
+        images,
+        [](j2k::codestream_ref& cs) { set_int(cs, "COD", "Clayers", 2); }, {10, raw / 8},
+        [](j2k::j2k_params& siz) {
+            siz.put_int("Stiles", 0, 0, 32);
+            siz.put_int("Stiles", 0, 1, 32);
+        });
+    ASSERT_EQ(sink.warnings.size(), 1u);
+    EXPECT_NE(sink.warnings[0].find("Unable to achieve the rate target for quality layer 0."),
+              std::string::npos)
+        << sink.warnings[0];
+    EXPECT_LE(static_cast<int64_t>(bytes.size()), raw / 8);
+    EXPECT_GT(psnr(images, decode(bytes)), 25);
 }
 
 } // namespace
