@@ -123,18 +123,21 @@ ILPalette* LoadPalette(ILConverter* c, const CPGFImage& pgf, uint32_t bits) {
 // without checking them, and allocates the channels when it opens the file:
 // counts beyond its limits, and sizes the file cannot back, are refused
 // here before it reads them. The pre-header is "PGF", the version and the
-// header size; the header then holds width, height, levels, quality, bits
-// per pixel and channels.
+// header size (16 bits before version 6); the header then holds width,
+// height, levels, quality, bits per pixel and channels. A header size past
+// the file's end made libpgf read on into gigabytes of allocations.
 bool HeaderCountsFit(FILE* file, uint64_t fileSize) {
     uint8_t head[20];
     const bool read = std::fread(head, 1, sizeof head, file) == sizeof head;
     std::rewind(file);
     if (!read || std::memcmp(head, "PGF", 3) != 0) return read;
+    const uint32_t headerSize =
+        (head[3] & Version6) ? ILGetLe32(head + 4) : ILGetLe32(head + 4) & 0xFFFF;
     const uint32_t levels = head[16], channels = head[19];
     const uint32_t width = ILGetLe32(head + 8), height = ILGetLe32(head + 12);
     const bool backed = ILClaimIsBacked(width, height, fileSize);
     return width && height && levels <= MaxLevel && channels >= 1 && channels <= MaxChannels &&
-           backed;
+           backed && uint64_t{headerSize} + 8 <= fileSize;
 }
 
 ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {

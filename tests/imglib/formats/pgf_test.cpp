@@ -174,13 +174,18 @@ TEST_F(Pgf, DamagedFilesAreRefused) {
     std::vector<uint8_t> huge = bytes; // claims 2^30 x 2^30 pixels
     huge[8] = huge[12] = 0;
     huge[11] = huge[15] = 0x40;
+    // A header size (16 bits: no version-6 flag) past the end of a 27-byte
+    // file made libpgf ask for 11 GB (found by fuzzing).
+    const std::vector<uint8_t> longHeader = {'P',  'G',  'F',  0x9D, 0xFF, 0xFF, 0xFF, 0,    0,
+                                             0x2C, 0,    0,    0xB0, 0,    0,    0,    0x02, 0x04,
+                                             0x20, 0x04, 0x6A, 0x0E, 0x02, 0,    0x60, 0x60, 0};
     struct Case {
         const char* name;
         const std::vector<uint8_t>& bytes;
         ILResult result;
     };
-    for (const Case& c :
-         {Case{"truncated", truncated, -1000}, Case{"huge", huge, IL_INVALID_HEADER}}) {
+    for (const Case& c : {Case{"truncated", truncated, -1000}, Case{"huge", huge, IL_INVALID_HEADER},
+                          Case{"header past the end", longHeader, IL_INVALID_HEADER}}) {
         SCOPED_TRACE(c.name);
         const std::string damaged = PathOf(std::string(c.name) + ".pgf");
         ASSERT_TRUE(WriteBytes(damaged, c.bytes));
