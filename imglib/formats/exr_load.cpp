@@ -11,6 +11,7 @@
 #include <array>
 #include <cinttypes>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -26,6 +27,7 @@
 #include <OpenEXR/ImfTileDescriptionAttribute.h>
 #include <OpenEXR/ImfVersion.h>
 
+#include "imglib/byte_order.h"
 #include "imglib/convert/cms.h"
 #include "imglib/convert/converter_owner.h"
 #include "imglib/convert/profile_owner.h"
@@ -195,6 +197,35 @@ void PackRow(const Imf::Rgba* in, uint32_t width, bool grey, bool alpha,
     }
 }
 
+// OpenEXR sizes an attribute's value from its header field before reading
+// it: a 53 KB file asked for 900 MB strings. Every attribute of the first
+// header (name, type, 32-bit size, value) must lie within the file.
+bool AttributesFitTheFile(const char* name, uint64_t fileSize) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(name, "rb"), std::fclose);
+    if (!f) return true; // OpenEXR reports the open failure itself
+    uint64_t at = 8;     // magic and version
+    if (std::fseek(f.get(), 8, SEEK_SET) != 0) return true;
+    for (;;) {
+        std::string attribute, type;
+        for (std::string* text : {&attribute, &type}) {
+            int c;
+            while ((c = std::fgetc(f.get())) > 0 && text->size() < 256)
+                text->push_back(static_cast<char>(c));
+            if (c < 0) return false; // the header ends inside a name
+            at += text->size() + 1;
+            if (c > 0) return true;   // a name longer than OpenEXR takes: its own error
+            if (text == &attribute && attribute.empty()) return true; // end of the header
+        }
+        uint8_t size[4];
+        if (std::fread(size, 1, 4, f.get()) != 4) return false;
+        const int32_t bytes = static_cast<int32_t>(ILGetLe32(size));
+        at += 4;
+        if (bytes < 0 || uint64_t(bytes) > fileSize - std::min(at, fileSize)) return false;
+        at += static_cast<uint64_t>(bytes);
+        if (std::fseek(f.get(), static_cast<long>(at), SEEK_SET) != 0) return false;
+    }
+}
+
 ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     uint64_t fileSize = 0;
     const ILResult opened = ILOpenRead(h, path, nullptr, info, &fileSize);
@@ -202,6 +233,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     const std::optional<std::string> name = ILPathToUtf8(path);
     if (!name) return ILReportOpenFailed(h, true);
 
+    if (!AttributesFitTheFile(name->c_str(), fileSize)) return ILReportInvalidHeader(h);
     std::unique_ptr<Imf::RgbaInputFile> file;
     try {
         file = std::make_unique<Imf::RgbaInputFile>(name->c_str(), 0);

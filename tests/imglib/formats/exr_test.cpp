@@ -20,6 +20,7 @@
 #include "codec_fixture.h"
 #include "imglib/pixel_type.h"
 #include "imglib/memory_owner.h"
+#include "support/files.h"
 
 namespace fs = std::filesystem;
 using namespace vxtest;
@@ -244,6 +245,28 @@ TEST_F(Exr, SaveRoundTripsExactly) {
                     << i << "," << y;
             }
     }
+}
+
+// An attribute whose size field reaches past the file is refused before the
+// library reads it (a 53 KB file made it ask for 900 MB; found by fuzzing).
+TEST_F(Exr, AttributeSizesBeyondTheFileAreRefused) {
+    ILImageOwner image;
+    ASSERT_EQ(ILAllocImage(&image.image, 8, 4, IL_BGR_HALF, nullptr), IL_OK);
+    const std::string path = PathOf("whole.exr");
+    ASSERT_EQ(Save(path, image.image), IL_OK) << LastError();
+    std::vector<uint8_t> bytes = ReadBytes(path);
+    // The first attribute: its name and type after the 8-byte preamble.
+    size_t at = 8;
+    for (int text = 0; text < 2; ++text)
+        while (bytes.at(at++) != 0) {
+        }
+    for (int k = 0; k < 4; ++k)
+        bytes[at + k] = k == 3 ? 0x30 : 0; // 805 MB
+    const std::string damaged = PathOf("damaged.exr");
+    ASSERT_TRUE(WriteBytes(damaged, bytes));
+    ILImageOwner back;
+    EXPECT_EQ(Load(damaged, &back.image), IL_INVALID_HEADER) << LastError();
+    EXPECT_EQ(back.image.data, nullptr);
 }
 
 // Texts, resolution and the creator go to attributes only with an info
