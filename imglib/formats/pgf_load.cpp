@@ -33,23 +33,29 @@ struct Layout {
     double gamma;
 };
 
+// libpgf fills a bitmap from the channels its mode names, whether the
+// header declared them or not: a mode with fewer channels is refused.
 Layout ChooseLayout(const CPGFImage& pgf) {
     const uint32_t channels = pgf.Channels();
     const bool alpha = channels == 2 || channels == 4;
     const uint8_t alphaKind = alpha ? IL_ALPHA_STRAIGHT : IL_ALPHA_NONE;
     switch (pgf.Mode()) {
         case ImageModeBitmap:
+            if (channels != 1) break;
             return {IL_GREY1, 1, IL_CT_MONOCHROME, 0, 0};
         case ImageModeGrayScale:
             if (channels > 2) break;
             return {alpha ? IL_GREY_A8 : IL_GREY8, 8 * channels, IL_CT_GRAY, alphaKind, 2.2};
         case ImageModeIndexedColor:
+            if (channels != 1) break;
             if (pgf.BPP() == 8) return {IL_INDEX8, 8, IL_CT_INDEXED, 0, 2.2};
             if (pgf.BPP() == 4) return {IL_INDEX4, 4, IL_CT_INDEXED, 0, 2.2};
             break;
         case ImageModeRGBColor:
+            if (channels < 3) break;
             return {IL_BGR8, 24, IL_CT_YUV, 0, 2.2};
         case ImageModeCMYKColor:
+            if (channels != 4) break;
             return {IL_CMYK8, 32, IL_CT_YUVK, 0, 0};
         case ImageModeLabColor:
             if (channels < 3) break;
@@ -69,12 +75,16 @@ Layout ChooseLayout(const CPGFImage& pgf) {
             if (channels != 4) break;
             return {IL_CMYK16, 64, IL_CT_YUVK, 0, 0};
         case ImageModeRGBA:
+            if (channels != 4) break;
             return {IL_BGRA8, 32, IL_CT_YUV, IL_ALPHA_STRAIGHT, 2.2};
         case ImageModeGray32:
+            if (channels != 1) break;
             return {IL_GREY16, 16, IL_CT_GRAY, 0, 2.2};
         case ImageModeRGB12:
+            if (channels < 3) break;
             return {IL_RGB4, 12, IL_CT_YUV, 0, 2.2};
         case ImageModeRGB16:
+            if (channels < 3) break;
             return {IL_BGR_565, 16, IL_CT_YUV, 0, 2.2};
         default:
             break;

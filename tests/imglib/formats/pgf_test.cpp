@@ -179,13 +179,24 @@ TEST_F(Pgf, DamagedFilesAreRefused) {
     const std::vector<uint8_t> longHeader = {'P',  'G',  'F',  0x9D, 0xFF, 0xFF, 0xFF, 0,    0,
                                              0x2C, 0,    0,    0xB0, 0,    0,    0,    0x02, 0x04,
                                              0x20, 0x04, 0x6A, 0x0E, 0x02, 0,    0x60, 0x60, 0};
+    // CMYK declared with two channels: libpgf filled the bitmap from
+    // channels it never made (found by fuzzing).
+    const std::vector<uint8_t> fewChannels = {
+        0x50, 0x47, 0x46, 0x76, 0x10, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00,
+        0xAA, 0x00, 0x00, 0x00, 0x02, 0x04, 0x20, 0x02, 0x04, 0x20, 0x04, 0x11,
+        0x08, 0x37, 0x50, 0x47, 0x46, 0x76, 0x10, 0x00, 0x00, 0x00, 0xAA, 0x00,
+        0x00, 0x00, 0x08, 0x01, 0xFF, 0xFF, 0x06, 0x70, 0x40, 0x13, 0x38, 0xE0,
+        0x01, 0x29, 0x4D, 0xA2, 0x0A, 0x20, 0xF9, 0x0D, 0xAF, 0xEC, 0xDF, 0xA4,
+        0xC0, 0x39,
+    };
     struct Case {
         const char* name;
         const std::vector<uint8_t>& bytes;
         ILResult result;
     };
     for (const Case& c : {Case{"truncated", truncated, -1000}, Case{"huge", huge, IL_INVALID_HEADER},
-                          Case{"header past the end", longHeader, IL_INVALID_HEADER}}) {
+                          Case{"header past the end", longHeader, IL_INVALID_HEADER},
+                          Case{"too few channels for the mode", fewChannels, IL_UNSUPPORTED_FORMAT}}) {
         SCOPED_TRACE(c.name);
         const std::string damaged = PathOf(std::string(c.name) + ".pgf");
         ASSERT_TRUE(WriteBytes(damaged, c.bytes));
