@@ -13,9 +13,9 @@
 # Our side is a driver compiled here against a built ImgLib that loads into
 # memory; the tools also write their output (to /dev/null where they can).
 # Timed by bench/common.sh (interleaved runs, medians, processor time).
-# "startup" is our driver creating a handle and doing nothing (process start,
-# the library's shared tables and colour profiles) against `true`: that
-# fixed cost is part of every row of ours.
+# "startup" is our driver creating a handle and doing nothing (process start
+# with the libraries it loads; the library sets nothing up until it is
+# needed) against `true`: that fixed cost is part of every row of ours.
 #
 # Usage: bench/libcodecs_vs_tools.sh [build-dir]     (default: build/default)
 set -euo pipefail

@@ -34,8 +34,7 @@ inline constexpr uint32_t IL_EXTENSION_BUFFER = 8;
 // no extensions) for any index at or past it.
 const ILFormat& ILGetFormatRow(uint32_t row);
 
-// Counts the rows before the terminating one; the first live handle calls it.
-void ILInitFormatCount();
+// The number of rows before the terminating one.
 uint32_t ILGetFormatCount();
 
 // Index of the row the path's extension chooses, the terminating row's index

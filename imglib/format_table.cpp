@@ -1,6 +1,5 @@
 // The format table and its queries, including the file dialogs' filter lists.
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <new>
 #include <string>
@@ -39,9 +38,13 @@ constexpr ILFormat kFormats[] = {
     {0, nullptr, nullptr, "unknown", ""},
 };
 constexpr uint32_t kTerminator = std::size(kFormats) - 1;
+// Only the last row has id 0, so the format count is the terminator's index.
+static_assert([] {
+    for (uint32_t i = 0; i < kTerminator; ++i)
+        if (kFormats[i].id == 0) return false;
+    return kFormats[kTerminator].id == 0;
+}());
 constexpr uint32_t kRawId = 0x200;
-
-std::atomic<uint32_t> formatCount{0};
 
 bool HasCodec(const ILFormat& row, bool save) {
     return save ? row.save != nullptr : row.load != nullptr;
@@ -93,15 +96,8 @@ const ILFormat& ILGetFormatRow(uint32_t row) {
     return kFormats[std::min(row, kTerminator)];
 }
 
-void ILInitFormatCount() {
-    uint32_t n = 0;
-    while (kFormats[n].id != 0)
-        ++n;
-    formatCount.store(n, std::memory_order_relaxed);
-}
-
 uint32_t ILGetFormatCount() {
-    return formatCount.load(std::memory_order_relaxed);
+    return kTerminator;
 }
 
 uint32_t ILFindFormatRow(const char16_t* path) {

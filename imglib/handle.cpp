@@ -1,16 +1,10 @@
-// The library object: creation and destruction (with the process-wide state
-// that the first live handle builds and the last one frees) and the options.
+// The library object: creation and destruction (the last live handle undoes
+// the process-wide set-ups) and the options.
 #include <atomic>
 #include <mutex>
 #include <new>
 
-#include <OpenEXR/ImfHeader.h>
-#include <exempi/xmp.h>
-
 #include "imglib/convert/cms.h"
-#include "imglib/convert/converter.h"
-#include "imglib/convert/srgb.h"
-#include "imglib/format.h"
 #include "imglib/handle.h"
 #include "imglib/memory_budget.h"
 #include "imglib/metadata/info.h"
@@ -18,48 +12,20 @@
 namespace {
 
 // Handles are created and destroyed on several threads (folder scan, gallery
-// export); the count and the shared state it guards change under this lock.
+// export); the count changes under this lock.
 std::mutex g_lifeLock;
 int32_t g_liveHandles = 0;
 
-cmsHPROFILE* const kProfileSlots[] = {&ILProfileSRGB, &ILProfileSGray, &ILProfileScRGB,
-                                      &ILProfileScGray};
-
-void FreeSharedState() {
-    xmp_terminate();
-    // Slots are emptied so that nobody reads a closed profile between the last
-    // handle and the next first one.
-    for (cmsHPROFILE* slot : kProfileSlots) {
-        if (*slot) cmsCloseProfile(*slot);
-        *slot = nullptr;
-    }
-    ILUnregisterLcmsPlugin();
-    ILFreeSrgbTable8();
-}
-
-// False when memory for a table or profile ran out; what was built is freed.
-bool BuildSharedState() {
-    try {
-        Imf::staticInitialize();
-    } catch (...) {
-        return false;
-    }
-    // The XMP toolkit is the library's own business: loaders parse packets
-    // and the info dumps read them, whoever the client is.
-    if (!xmp_init()) return false;
-    ILProfileSRGB = ILCreateSRgbProfile();
-    ILProfileSGray = ILCreateSGrayProfile();
-    ILProfileScRGB = ILCreateScRgbProfile();
-    ILProfileScGray = ILCreateScGrayProfile();
-    bool ok = ILProfileSRGB && ILProfileSGray && ILProfileScRGB && ILProfileScGray;
-    ok = ILRegisterLcmsPlugin() && ok;
-    ok = ok && ILBuildSrgbTable8();
-    if (!ok) {
-        FreeSharedState();
-        return false;
-    }
-    ILInitFormatCount();
-    return true;
+// The process-wide set-ups are made on their first need, not here: the XMP
+// toolkit by the first parse, the colour-management profiles and plug-in by
+// the first colour-managed conversion or profile query, OpenEXR by the first
+// EXR load or save; the sRGB tables and the format count are constants. A
+// process that only decodes a JPEG pays for none of them.
+// With no handle left nobody uses them, so they go now and come back with
+// the next need. OpenEXR's static data has no undo and stays.
+void EndSharedState() {
+    ILEndXmpToolkit();
+    ILEndColorManagement();
 }
 
 template <typename T>
@@ -124,10 +90,6 @@ ILHandle* ILCreateHandle(const char* creator) {
     h->imageBudget = ILDefaultImageBudget();
 
     std::lock_guard lock(g_lifeLock);
-    if (g_liveHandles == 0 && !BuildSharedState()) {
-        delete h;
-        return nullptr;
-    }
     ++g_liveHandles;
     return h;
 }
@@ -135,7 +97,7 @@ ILHandle* ILCreateHandle(const char* creator) {
 bool ILDestroyHandle(ILHandle* h) {
     std::lock_guard lock(g_lifeLock);
     if (!ILCheckHandle(h) || g_liveHandles <= 0) return false;
-    if (--g_liveHandles == 0) FreeSharedState();
+    if (--g_liveHandles == 0) EndSharedState();
     // A stale pointer to this record then fails the check instead of passing it.
     h->magic = 0;
     delete h;

@@ -1,5 +1,5 @@
-// The library object: options, callbacks and the process-wide state that the
-// first live handle builds. Also the result codes and message reporting.
+// The library object: options, callbacks and the handle count whose end
+// undoes the process-wide set-ups. Also the result codes and message reporting.
 #pragma once
 
 #include <cstddef>

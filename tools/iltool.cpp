@@ -347,8 +347,9 @@ bool WritePam(const ILImage& image, const char* path) {
     const bool bgr = !(type & IL_ORDER_RGB);
     const size_t channels = alpha ? 4 : 3;
     const size_t rowBytes = size_t{image.width} * channels * (deep ? 2 : 1);
-    // Rows go out a block of about 1 MiB at a time: fewer, larger writes.
-    const size_t blockRows = std::max<size_t>(1, (size_t{1} << 20) / rowBytes);
+    // Rows go out a block of about 1 MiB at a time: fewer, larger writes. A
+    // small image takes a block of its own size, not a zeroed MiB.
+    const size_t blockRows = std::clamp<size_t>((size_t{1} << 20) / rowBytes, 1, image.height);
     std::vector<uint8_t> block(blockRows * rowBytes);
 
     ILFilePtr file(std::fopen(path, "wb"));

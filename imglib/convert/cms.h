@@ -15,11 +15,20 @@ enum : uint32_t {
     IL_LCMS_BYTES_HALF = 5,
 };
 
-// The built-in profiles; present while a handle lives.
+// The built-in profiles: empty until ILUseColorManagement succeeds, and
+// again once the last handle is destroyed.
 extern cmsHPROFILE ILProfileSRGB;
 extern cmsHPROFILE ILProfileSGray;
 extern cmsHPROFILE ILProfileScRGB;
 extern cmsHPROFILE ILProfileScGray;
+
+// Builds the four built-in profiles and registers the formatter plug-in
+// unless that is done; true when all are in place. Call it before reading a
+// profile slot or making a transform: several threads may call it at once.
+bool ILUseColorManagement();
+// Closes the profiles and unregisters the plug-in if they were set up; the
+// last handle calls it, when nobody can be using them.
+void ILEndColorManagement();
 
 bool ILRegisterLcmsPlugin();
 void ILUnregisterLcmsPlugin();

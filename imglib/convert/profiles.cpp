@@ -1,6 +1,7 @@
 // The four built-in ICC profiles that colour-managed conversions target and
 // savers embed, and the tone curves they are made of.
 #include "imglib/convert/cms.h"
+#include "imglib/lazy_setup.h"
 
 cmsHPROFILE ILProfileSRGB = nullptr;
 cmsHPROFILE ILProfileSGray = nullptr;
@@ -8,6 +9,21 @@ cmsHPROFILE ILProfileScRGB = nullptr;
 cmsHPROFILE ILProfileScGray = nullptr;
 
 namespace {
+
+ILLazySetUp g_colorManagement;
+cmsHPROFILE* const kProfileSlots[] = {&ILProfileSRGB, &ILProfileSGray, &ILProfileScRGB,
+                                      &ILProfileScGray};
+
+// Profiles close before the plug-in goes: lcms2 leaks memory for each
+// profile still open when plug-ins are unregistered. The slots are emptied
+// so that nobody reads a closed profile.
+void CloseProfilesAndPlugin() {
+    for (cmsHPROFILE* slot : kProfileSlots) {
+        if (*slot) cmsCloseProfile(*slot);
+        *slot = nullptr;
+    }
+    ILUnregisterLcmsPlugin();
+}
 
 constexpr cmsCIExyYTRIPLE kSrgbPrimaries = {
     {0.64, 0.33, 1.0},
@@ -81,4 +97,21 @@ cmsHPROFILE ILCreateScRgbProfile() {
 
 cmsHPROFILE ILCreateScGrayProfile() {
     return CreateGray(ILBuildLinearToneCurve(), "scGRAY (gamma 1.0)");
+}
+
+bool ILUseColorManagement() {
+    return ILEnsureSetUp(&g_colorManagement, [] {
+        ILProfileSRGB = ILCreateSRgbProfile();
+        ILProfileSGray = ILCreateSGrayProfile();
+        ILProfileScRGB = ILCreateScRgbProfile();
+        ILProfileScGray = ILCreateScGrayProfile();
+        const bool profiles = ILProfileSRGB && ILProfileSGray && ILProfileScRGB && ILProfileScGray;
+        if (ILRegisterLcmsPlugin() && profiles) return true;
+        CloseProfilesAndPlugin();
+        return false;
+    });
+}
+
+void ILEndColorManagement() {
+    ILUndoSetUp(&g_colorManagement, CloseProfilesAndPlugin);
 }

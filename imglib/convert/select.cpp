@@ -446,6 +446,7 @@ void SelectManaged(ILConverter* c) {
     const ILPixelType s = c->sourceType, t = c->targetType;
     const bool grey = (t & IL_MODEL_MASK) == IL_MODEL_GRAY;
     const bool scene = (t & IL_KIND_MASK) >= IL_KIND_HALF;
+    if (!ILUseColorManagement()) return;
     cmsHPROFILE output = grey ? (scene ? ILProfileScGray : ILProfileSGray)
                               : (scene ? ILProfileScRGB : ILProfileSRGB);
     const uint32_t format = ILPixelTypeToLcmsFormat(t);

@@ -1,10 +1,6 @@
-// sRGB decode tables and the D50 matrices behind the Lab conversion.
+// The D50 matrices behind the Lab conversion (the sRGB decode tables are
+// written by the build: generate/srgb_tables.cpp).
 #include "imglib/convert/srgb.h"
-
-#include <cmath>
-#include <new>
-
-float* ILSrgbTable8 = nullptr;
 
 namespace {
 
@@ -47,14 +43,6 @@ constexpr Matrix3 kXyzD65ToSrgb = {{{3.24071f, -0.969258f, 0.0556352f},
 constexpr Matrix3 kRgbToXyz50 = Product(kSrgbToXyzD65, kD65ToD50);
 constexpr Matrix3 kXyz50ToRgb = Product(kD50ToD65, kXyzD65ToSrgb);
 
-float* BuildTable(int codes, int split, float slope) {
-    float* table = new (std::nothrow) float[codes];
-    if (!table) return nullptr;
-    for (int i = 0; i < codes; ++i)
-        table[i] = ILSrgbDecodeCode(i, codes, split, slope);
-    return table;
-}
-
 } // namespace
 
 float ILMatrixRgbToXyz50[3][3] = {
@@ -70,14 +58,4 @@ float ILMatrixXyz50ToRgb[3][3] = {
 
 void ILMatrix3Multiply(const float a[3][3], float result[3][3], const float b[3][3]) {
     Multiply(a, result, b);
-}
-
-bool ILBuildSrgbTable8() {
-    if (!ILSrgbTable8) ILSrgbTable8 = BuildTable(256, 11, 3294.6f);
-    return ILSrgbTable8 != nullptr;
-}
-
-void ILFreeSrgbTable8() {
-    delete[] ILSrgbTable8;
-    ILSrgbTable8 = nullptr;
 }

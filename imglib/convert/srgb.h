@@ -5,18 +5,14 @@
 #include <cmath>
 #include <cstdint>
 
-// Linear value of each 8-bit sRGB code; present while a handle lives.
-extern float* ILSrgbTable8;
-// Linear value of each 16-bit sRGB code, computed when the library is built.
+// Linear value of each 8-bit and each 16-bit sRGB code, computed when the
+// library is built: present from program start, with or without a handle.
+extern const float ILSrgbTable8[256];
 extern const float ILSrgbTable16[65536];
 
 // Row-vector matrices ([X Y Z] = [r g b] x M), fixed before any handle exists.
 extern float ILMatrixRgbToXyz50[3][3];
 extern float ILMatrixXyz50ToRgb[3][3];
-
-// Does nothing while the table exists; false when out of memory.
-bool ILBuildSrgbTable8();
-void ILFreeSrgbTable8();
 
 // Entry `code` of a decode table of `codes` entries: codes below `split` lie
 // on the linear segment (code / slope), the rest on the power segment.

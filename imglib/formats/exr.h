@@ -6,6 +6,12 @@
 
 inline constexpr char kExrModule[] = "OpenEXR";
 
+// Sets up the OpenEXR library's static data once per process, before the
+// first load or save touches the library (threads that race here wait for
+// the first): programs that never meet an EXR file skip it. Throws what the
+// library throws, std::bad_alloc.
+void ILUseOpenEXR();
+
 struct ILExrTextAttribute {
     const char* name;
     ILTextKey key;

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -148,7 +149,7 @@ bool Invert(const Matrix& m, Matrix* out) {
 std::optional<Matrix> PrimariesMatrix(const Imf::Header& header) {
     const auto* attribute =
         header.findTypedAttribute<Imf::ChromaticitiesAttribute>("chromaticities");
-    if (!attribute || !ILProfileScRGB) return std::nullopt;
+    if (!attribute || !ILUseColorManagement()) return std::nullopt;
     const Imf::Chromaticities& c = attribute->value();
     if (c.white.x < 0.01f || c.white.y < 0.01f) return std::nullopt;
     const cmsCIExyY white{c.white.x, c.white.y, 1.0};
@@ -313,9 +314,15 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
 
 } // namespace
 
+void ILUseOpenEXR() {
+    static std::once_flag once;
+    std::call_once(once, Imf::staticInitialize);
+}
+
 ILResult ILLoadEXR(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     return ILGuardLoad(h, kExrModule, image, [&]() -> ILResult {
         try {
+            ILUseOpenEXR();
             return Load(h, path, image, info);
         } catch (const std::bad_alloc&) {
             throw;

@@ -125,5 +125,8 @@ ILResult Save(ILHandle* h, const char16_t* path, const ILImage* image, const ILI
 } // namespace
 
 ILResult ILSaveEXR(ILHandle* h, const char16_t* path, const ILImage* image, const ILInfo* info) {
-    return ILGuardSave(h, kExrModule, [&] { return Save(h, path, image, info); });
+    return ILGuardSave(h, kExrModule, [&] {
+        ILUseOpenEXR();
+        return Save(h, path, image, info);
+    });
 }

@@ -261,7 +261,7 @@ void ApplyBackground(const Reader& r, const Header& header, double e, ILImage* i
 // Brings a palette read in the profile's colours to sRGB, in place; a
 // transform that cannot be made leaves the palette as read.
 void ConvertPalette(ILPalette* palette, cmsHPROFILE profile) {
-    if (!palette || !palette->entries || !ILProfileSRGB) return;
+    if (!palette || !palette->entries || !ILUseColorManagement()) return;
     cmsHTRANSFORM transform = cmsCreateTransform(profile, TYPE_BGRA_16, ILProfileSRGB, TYPE_BGRA_16,
                                                  INTENT_PERCEPTUAL, 0);
     if (!transform) return;

@@ -98,6 +98,7 @@ uint32_t ILSaveBuiltinProfile(ILPixelType type, uint8_t** out) {
     *out = nullptr;
     uint32_t model = type & IL_MODEL_MASK;
     bool linear = (type & IL_KIND_MASK) >= IL_KIND_HALF;
+    if (!ILUseColorManagement()) return 0;
     cmsHPROFILE profile = model <= IL_MODEL_GRAY ? (linear ? ILProfileScGray : ILProfileSGray)
                                                  : (linear ? ILProfileScRGB : ILProfileSRGB);
     cmsUInt32Number size = 0;

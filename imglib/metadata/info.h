@@ -283,13 +283,19 @@ const ILIptcTag* ILFindIptcTag(uint32_t record, uint32_t dataset);
 // Title of a dataset from our table, else libiptcdata's; null when unknown.
 const char* ILIptcTitle(uint32_t record, uint32_t dataset);
 
-// XMP; the toolkit is set up while a handle lives (the first one initialises it).
+// XMP. The first parse sets the toolkit up, the last handle's destruction
+// terminates it and a later parse sets it up again.
 // A packet nested deeper than the toolkit's recursion can take is dropped,
 // with a warning through the handle when one is given.
 bool ILParseXMP(ILHandle* h, XmpPtr* holder, size_t length, const char* packet);
 bool ILParseXMP(XmpPtr* holder, size_t length, const char* packet);
 bool ILHasXMP(XmpPtr xmp);
 void ILFreeXMP(XmpPtr* holder);
+// Sets the toolkit up unless it is; true when it is. Several threads may call
+// it at once.
+bool ILUseXmpToolkit();
+// Terminates the toolkit if it was set up; the last handle calls it.
+void ILEndXmpToolkit();
 
 // Text dumps for the info window; each appends to out, lines end in CR LF.
 void ILFormatTexts(const ILTextList* list, std::string* out);

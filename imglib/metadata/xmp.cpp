@@ -1,14 +1,19 @@
-// XMP metadata on the XMP toolkit (exempi), which the first live handle
-// initialises and the last one terminates.
+// XMP metadata on the XMP toolkit (exempi), which the first parse sets up and
+// the last live handle terminates.
 #include <cstring>
 #include <string_view>
 
 #include <exempi/xmp.h>
 
 #include "imglib/handle.h"
+#include "imglib/lazy_setup.h"
 #include "imglib/metadata/info.h"
 
 namespace {
+
+// Set up on first need: most programs never meet an XMP packet, and the
+// toolkit's start costs about half a millisecond.
+ILLazySetUp g_toolkit;
 
 // The toolkit parses nested elements by recursion: 200,000 levels, which a
 // compressed PNG text carries in under 2 KB, overflow any stack. Real
@@ -71,6 +76,7 @@ bool ILParseXMP(ILHandle* h, XmpPtr* holder, size_t length, const char* packet) 
         ILWarning(h, "XMP packet nested too deeply - packet ignored");
         return false;
     }
+    if (!ILUseXmpToolkit()) return false;
     // exempi turns the toolkit's exceptions into a null result.
     *holder = xmp_new(packet, length);
     return *holder != nullptr;
@@ -84,4 +90,12 @@ void ILFreeXMP(XmpPtr* holder) {
     if (!holder || !*holder) return;
     xmp_free(*holder);
     *holder = nullptr;
+}
+
+bool ILUseXmpToolkit() {
+    return ILEnsureSetUp(&g_toolkit, [] { return xmp_init(); });
+}
+
+void ILEndXmpToolkit() {
+    ILUndoSetUp(&g_toolkit, xmp_terminate);
 }

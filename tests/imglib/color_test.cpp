@@ -13,11 +13,6 @@
 
 namespace {
 
-class ColorTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(ILBuildSrgbTable8()); }
-};
-
 ILColor Make(float r, float g, float b, float a = 1.0f, int32_t index = -1) {
     ILColor c;
     c.r = r;
@@ -44,7 +39,7 @@ std::vector<uint8_t> Bytes(std::initializer_list<float> floats) {
 }
 
 // Linear 0.5 encodes to 0.735357: 187 in 8 bits, 48191 in 16, 11 in 4, 2 in 2.
-TEST_F(ColorTest, ToPixelWritesEachServedTypeAndNothingMore) {
+TEST(ColorTest, ToPixelWritesEachServedTypeAndNothingMore) {
     const ILColor half = Make(0.5f, 0.5f, 0.5f, 0.5f);
     const ILColor rgba = Make(1.0f, 0.0f, 0.5f, 0.5f);
     const ILColor white = Make(1, 1, 1);
@@ -102,7 +97,7 @@ TEST_F(ColorTest, ToPixelWritesEachServedTypeAndNothingMore) {
 
 // Decoding through the tables and encoding through the encoders must give
 // back every code, in the right channel.
-TEST_F(ColorTest, EightAndSixteenBitCodesSurviveTheRoundTrip) {
+TEST(ColorTest, EightAndSixteenBitCodesSurviveTheRoundTrip) {
     for (int v = 0; v < 256; ++v) {
         const uint8_t bgr[3] = {uint8_t(v), uint8_t(255 - v), uint8_t(v * 7)};
         ILColor c;
@@ -126,7 +121,7 @@ TEST_F(ColorTest, EightAndSixteenBitCodesSurviveTheRoundTrip) {
     }
 }
 
-TEST_F(ColorTest, FloatAndHalfSourcesAreTakenAsLinear) {
+TEST(ColorTest, FloatAndHalfSourcesAreTakenAsLinear) {
     const float bgra[4] = {0.25f, 2.0f, -0.5f, 0.75f};
     ILColor c;
     c.FromBGRAFloat(bgra);
@@ -151,7 +146,7 @@ TEST_F(ColorTest, FloatAndHalfSourcesAreTakenAsLinear) {
     EXPECT_TRUE(c.r == 0.3f && c.g == 0.3f && c.b == 0.3f && c.a == 0.0f);
 }
 
-TEST_F(ColorTest, DiffersComparesColourAndAlphaOnly) {
+TEST(ColorTest, DiffersComparesColourAndAlphaOnly) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const ILColor base = Make(0.1f, 0.2f, 0.3f, 0.4f, 3);
     EXPECT_FALSE(base.Differs(Make(0.1f, 0.2f, 0.3f, 0.4f, 9)));
@@ -160,7 +155,7 @@ TEST_F(ColorTest, DiffersComparesColourAndAlphaOnly) {
     EXPECT_TRUE(Make(nan, 0, 0).Differs(Make(nan, 0, 0)));
 }
 
-TEST_F(ColorTest, GreyIsTheLuminanceOfLinearLight) {
+TEST(ColorTest, GreyIsTheLuminanceOfLinearLight) {
     ILColor c = Make(0.0f, 1.0f, 0.0f, 0.25f, 4);
     EXPECT_EQ(c.Luminance(), 0.715158f);
     c.MakeGray();

@@ -1,4 +1,5 @@
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -7,10 +8,10 @@
 #include <gtest/gtest.h>
 
 #include "imglib/convert/cms.h"
-#include "imglib/convert/srgb.h"
 #include "imglib/format.h"
 #include "imglib/handle.h"
 #include "imglib/metadata/info.h"
+#include "imglib/pixel_type.h"
 
 namespace {
 
@@ -249,55 +250,58 @@ TEST(Handle, ShouldWriteTextsNeedsTextsAndTheFlag) {
     EXPECT_FALSE(ILShouldWriteTexts(nullptr, &info));
 }
 
-bool SharedStatePresent() {
-    return ILSrgbTable8 && ILProfileSRGB && ILProfileSGray && ILProfileScRGB &&
-           ILProfileScGray;
+bool ProfilesPresent() {
+    return ILProfileSRGB && ILProfileSGray && ILProfileScRGB && ILProfileScGray;
 }
 
-bool SharedStateAbsent() {
-    return !ILSrgbTable8 && !ILProfileSRGB && !ILProfileSGray &&
-           !ILProfileScRGB && !ILProfileScGray;
+bool ProfilesAbsent() {
+    return !ILProfileSRGB && !ILProfileSGray && !ILProfileScRGB && !ILProfileScGray;
 }
 
-TEST(Handle, FirstHandleBuildsSharedStateAndLastFreesIt) {
-    if (!SharedStateAbsent()) GTEST_SKIP() << "another handle of this process is alive";
+// A handle alone sets nothing up: the first colour-managed use builds the
+// profiles and the plug-in, once for every handle alive, and the last handle
+// frees them; the next use builds them again.
+TEST(Handle, ColourManagementComesWithFirstUseAndGoesWithTheLastHandle) {
+    if (!ProfilesAbsent()) GTEST_SKIP() << "another handle of this process is alive";
 
     HandlePtr first = NewHandle();
-    ASSERT_TRUE(SharedStatePresent());
-    EXPECT_GT(ILGetFormatCount(), 0u);
+    EXPECT_TRUE(ProfilesAbsent());
+    ASSERT_TRUE(ILUseColorManagement());
+    ASSERT_TRUE(ProfilesPresent());
     // The built-in profiles really are what their names say.
     EXPECT_EQ(cmsGetColorSpace(ILProfileSRGB), cmsSigRgbData);
     EXPECT_EQ(cmsGetColorSpace(ILProfileSGray), cmsSigGrayData);
     EXPECT_EQ(cmsGetColorSpace(ILProfileScRGB), cmsSigRgbData);
     EXPECT_EQ(cmsGetColorSpace(ILProfileScGray), cmsSigGrayData);
-    const float* table = ILSrgbTable8;
-    cmsHPROFILE srgb = ILProfileSRGB;
+    const cmsHPROFILE srgb = ILProfileSRGB;
 
     HandlePtr second = NewHandle();
-    EXPECT_EQ(ILSrgbTable8, table);
+    EXPECT_TRUE(ILUseColorManagement());
     EXPECT_EQ(ILProfileSRGB, srgb);
     first.reset();
-    EXPECT_EQ(ILSrgbTable8, table);
     EXPECT_EQ(ILProfileSRGB, srgb);
-    EXPECT_FLOAT_EQ(ILSrgbTable8[255], 1.0f);
     second.reset();
-    EXPECT_TRUE(SharedStateAbsent());
+    EXPECT_TRUE(ProfilesAbsent());
 
+    // A profile query is a use too.
     HandlePtr again = NewHandle();
-    EXPECT_TRUE(SharedStatePresent());
-    EXPECT_FLOAT_EQ(ILSrgbTable8[255], 1.0f);
+    uint8_t* bytes = nullptr;
+    EXPECT_GT(ILSaveBuiltinProfile(IL_BGR8, &bytes), 0u);
+    std::free(bytes);
+    EXPECT_TRUE(ProfilesPresent());
     again.reset();
-    EXPECT_TRUE(SharedStateAbsent());
+    EXPECT_TRUE(ProfilesAbsent());
 }
+
+const char kPacket[] =
+    "<x:xmpmeta xmlns:x='adobe:ns:meta/'>"
+    "<rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'>"
+    "<rdf:Description rdf:about='' xmlns:xmp='http://ns.adobe.com/xap/1.0/' "
+    "xmp:Label='ok'/></rdf:RDF></x:xmpmeta>";
 
 // The XMP toolkit is the library's to set up: a client that only creates a
 // handle parses packets, also after the last handle went and a new one came.
 TEST(Handle, XmpToolkitLivesWithTheHandles) {
-    static const char kPacket[] =
-        "<x:xmpmeta xmlns:x='adobe:ns:meta/'>"
-        "<rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'>"
-        "<rdf:Description rdf:about='' xmlns:xmp='http://ns.adobe.com/xap/1.0/' "
-        "xmp:Label='ok'/></rdf:RDF></x:xmpmeta>";
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round);
         HandlePtr h = NewHandle();
@@ -310,8 +314,9 @@ TEST(Handle, XmpToolkitLivesWithTheHandles) {
     }
 }
 
-// Worker threads create and destroy handles while others live: every thread
-// must see the shared state whole for as long as its own handle lives.
+// Worker threads create and destroy handles while others live and reach the
+// set-ups made on first need at the same time: every thread must find them
+// whole for as long as its own handle lives.
 TEST(Handle, ConcurrentLifeCyclesKeepSharedStateWhole) {
     std::atomic<int> broken = 0;
     std::vector<std::thread> threads;
@@ -319,7 +324,10 @@ TEST(Handle, ConcurrentLifeCyclesKeepSharedStateWhole) {
         threads.emplace_back([&] {
             for (int i = 0; i < 50; ++i) {
                 HandlePtr h = NewHandle();
-                if (!h || !SharedStatePresent() || ILSrgbTable8[255] != 1.0f) ++broken;
+                if (!h || !ILUseColorManagement() || !ProfilesPresent()) ++broken;
+                ILInfo info;
+                if (!ILParseXMP(h.get(), &info.xmp, sizeof kPacket - 1, kPacket)) ++broken;
+                ILClearInfo(&info);
             }
         });
     }

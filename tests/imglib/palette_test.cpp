@@ -9,11 +9,6 @@
 
 namespace {
 
-class PaletteTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(ILBuildSrgbTable8()); }
-};
-
 ILColor Linear(float r, float g, float b, float a = 1.0f) {
     ILColor c;
     c.Set(r, g, b);
@@ -30,7 +25,7 @@ ILPalette Greys(std::initializer_list<uint8_t> codes) {
     return p;
 }
 
-TEST_F(PaletteTest, FindNearestMeasuresInLinearLightAndKeepsTheFirstOfEquals) {
+TEST(PaletteTest, FindNearestMeasuresInLinearLightAndKeepsTheFirstOfEquals) {
     struct Case {
         const char* name;
         ILPalette palette;
@@ -64,7 +59,7 @@ TEST_F(PaletteTest, FindNearestMeasuresInLinearLightAndKeepsTheFirstOfEquals) {
     }
 }
 
-TEST_F(PaletteTest, GrayRamps) {
+TEST(PaletteTest, GrayRamps) {
     for (uint32_t n : {2u, 4u, 16u, 256u}) {
         ILPalette p(n);
         ASSERT_TRUE(p.MakeGrayRamp());
@@ -92,7 +87,7 @@ TEST_F(PaletteTest, GrayRamps) {
     EXPECT_EQ(one.entries[0].red, 3 * 257);
 }
 
-TEST_F(PaletteTest, ByteTransfers) {
+TEST(PaletteTest, ByteTransfers) {
     const uint8_t rgb[3] = {10, 20, 30};
     ILPalette p;
     p.LoadRGB8(1, rgb);
@@ -122,7 +117,7 @@ TEST_F(PaletteTest, ByteTransfers) {
     EXPECT_EQ(p.entries[1].red, 252 * 257);
 }
 
-TEST_F(PaletteTest, CopiesOwnTheirEntries) {
+TEST(PaletteTest, CopiesOwnTheirEntries) {
     ILPalette a = Greys({10, 20, 30});
     ILPalette b(a);
     ILPalette c(7);
@@ -141,7 +136,7 @@ TEST_F(PaletteTest, CopiesOwnTheirEntries) {
 
 // The mapper must answer exactly what the search answers, on first sight of
 // a colour and from its cache.
-TEST_F(PaletteTest, MapperAgreesWithTheSearch) {
+TEST(PaletteTest, MapperAgreesWithTheSearch) {
     std::mt19937 rng(7);
     ILPalette p(40);
     for (uint32_t i = 0; i < p.count; ++i)
@@ -167,7 +162,7 @@ TEST_F(PaletteTest, MapperAgreesWithTheSearch) {
     }
 }
 
-TEST_F(PaletteTest, MapperAnswersEntryZeroEveryTime) {
+TEST(PaletteTest, MapperAnswersEntryZeroEveryTime) {
     ILPalette p = Greys({128, 0, 255});
     ILPaletteMapper mapper(&p);
     EXPECT_EQ(mapper.blackEntry.index, 1);
@@ -183,7 +178,7 @@ TEST_F(PaletteTest, MapperAnswersEntryZeroEveryTime) {
 
 // An index past 255 does not fit a cache byte: remembering its low byte would
 // hand a later pixel the wrong entry.
-TEST_F(PaletteTest, MapperKeepsIndicesPastTheCacheByte) {
+TEST(PaletteTest, MapperKeepsIndicesPastTheCacheByte) {
     ILPalette p(300);
     for (uint32_t i = 0; i < p.count; ++i)
         p.SetEntryBGR8(i, 255, 0, 0);
@@ -196,7 +191,7 @@ TEST_F(PaletteTest, MapperKeepsIndicesPastTheCacheByte) {
     }
 }
 
-TEST_F(PaletteTest, EmptyPaletteGivesNoIndex) {
+TEST(PaletteTest, EmptyPaletteGivesNoIndex) {
     ILPalette p;
     ILPaletteMapper mapper(&p);
     ILColor c = Linear(0.3f, 0.3f, 0.3f);

@@ -40,7 +40,7 @@ struct GlyphGreys {
 };
 
 // Builds all fourteen glyphs. The anti-aliased circles blend in linear light
-// through the library's 8-bit sRGB table, which exists while a handle lives.
+// through the library's 8-bit sRGB table.
 void BuildGlyphs(ControlGlyphs& glyphs, const GlyphGreys& greys);
 
 // Outline (every pixel whose larger distance from the centre along x or y is

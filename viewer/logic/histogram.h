@@ -51,8 +51,7 @@ struct PixelProbe {
     std::string opacityText;
 };
 // The probe at image pixel (x, y); not valid outside the image or for a
-// layout without a reader. Needs the library's 8-bit sRGB table (a live
-// handle).
+// layout without a reader.
 PixelProbe ProbePixel(const ILImage& image, int32_t x, int32_t y);
 
 // "<r, g, b>" of the linear text; a single grey value (2 to 7 characters)

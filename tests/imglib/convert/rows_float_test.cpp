@@ -255,6 +255,7 @@ TEST_F(FloatTarget, WiderNarrowerAndSharedExponentSources) {
 // between identical linear profiles, so it comes out nearly unchanged and in
 // the target's order), the kernel widens the alpha exactly.
 TEST_F(FloatTarget, ColourManagedFloat24CarriesAlpha) {
+    ASSERT_TRUE(ILUseColorManagement());
     struct Case {
         ILPixelType source, target, key;
         cmsHPROFILE profile;

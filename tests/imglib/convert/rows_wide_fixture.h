@@ -31,7 +31,7 @@ inline const ILKernelEntry* FindEntry(ILPixelType s, ILPixelType t, ILKernelVari
     return nullptr;
 }
 
-// A live handle keeps the sRGB tables, profiles and lcms2 plug-in in place.
+// A live handle keeps the profiles and lcms2 plug-in in place once used.
 class RowsTest : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -1,5 +1,5 @@
-// One handle for a whole test suite: while a handle lives, the library's
-// shared tables (sRGB, YCbCr, profiles, the lcms2 plug-in) stay in place.
+// One handle for a whole test suite: while a handle lives, what the library
+// sets up on first need (profiles, the lcms2 plug-in) stays in place.
 #pragma once
 
 #include <gtest/gtest.h>

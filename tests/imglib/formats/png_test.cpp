@@ -535,6 +535,7 @@ TEST_F(PngTest, ColourChunksChooseTheGammaKind) {
     cmsHPROFILE wideProfile = cmsCreateRGBProfile(&d50, &wide, curves);
     cmsFreeToneCurve(curve);
     const Chunk wideIccp = Iccp(wideProfile);
+    ASSERT_TRUE(ILUseColorManagement());
     const Chunk srgbIccp = Iccp(ILProfileSRGB);
     cmsCloseProfile(wideProfile);
     const Chunk srgb{"sRGB", {0}};

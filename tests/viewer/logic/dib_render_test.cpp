@@ -10,7 +10,7 @@
 
 namespace {
 
-// The converter's shared tables live while a handle does.
+// What the converter sets up on first need lives while a handle does.
 class DibRender : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { handle_ = ILCreateHandle("dib test"); }
