@@ -128,7 +128,7 @@ bool Writer::WriteHeader(uint32_t width, uint32_t height, bool grey) {
     if (localtime_r(&now, &local) &&
         std::strftime(stamp, sizeof stamp, "%Y:%m:%d:%H:%M:%S%Z", &local) > 11) {
         std::memcpy(b + 132, stamp, 10);
-        std::strncpy(reinterpret_cast<char*>(b + 144), stamp + 11, 12);
+        std::memcpy(b + 144, stamp + 11, std::min<size_t>(std::strlen(stamp + 11), 12));
     }
     const uint32_t count = grey ? 1 : 3;
     b[192] = 0;

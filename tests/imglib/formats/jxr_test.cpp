@@ -172,9 +172,9 @@ TEST_F(Jxr, SavedFormatsRoundTripAndDecodeInJxrDecApp) {
             // 1-bit rows: the padding bits after the last pixel do not count
             if (image.image.bits == 1) {
                 const uint8_t mask = static_cast<uint8_t>(0xFF00 >> (37 % 8));
-                want.back() &= mask;
                 Bytes have(Row(back.image, y), Row(back.image, y) + bytes);
-                have.back() &= mask;
+                for (Bytes* row : {&want, &have})
+                    if (!row->empty()) row->back() &= mask;
                 ASSERT_EQ(have, want) << "row " << y;
                 continue;
             }

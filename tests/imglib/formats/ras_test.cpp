@@ -21,8 +21,8 @@ using Bytes = std::vector<uint8_t>;
 
 struct RasSpec {
     uint32_t width = 2, height = 2, depth = 8, type = 1;
-    Bytes map; // R plane, G plane, B plane
-    Bytes data;
+    Bytes map{}; // R plane, G plane, B plane
+    Bytes data{};
 };
 
 Bytes MakeRas(const RasSpec& s) {
