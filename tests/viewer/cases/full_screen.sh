@@ -34,7 +34,7 @@ vx_expect_screen class=Vx "$VX_OUT/start.png" all_of blue
 # photographer takes pictures of the screen; keeps one picture from the middle
 # of it as out/NAME-mid.png and the screen afterwards as out/NAME-end.png.
 transition() {
-    local effect=$1 name=$2 command=$3 from=$4 to=$5 shots="$VX_OUT/$2" r b mid="" attempt
+    local effect=$1 name=$2 command=$3 from=$4 to=$5 shots="$VX_OUT/$2" mid="" attempt
     vx_command $((40062 + effect))
     # A loaded machine can starve the photographer for the whole transition:
     # then go back to the first image and run it again.
@@ -45,26 +45,22 @@ transition() {
         fi
         rm -rf "$shots"
         mkdir -p "$shots"
-        (
-            for ((k = 0; k < 40; k++)); do
-                import-im6.q16 -window root "$shots/$(printf %03d $k).png" 2>/dev/null
-            done
-        ) &
+        # One process takes the pictures back to back, as raw PPM: a PNG
+        # each from a new process was too slow to catch a transition on a
+        # loaded machine.
+        import-im6.q16 -window root -snaps 60 "$shots/%03d.ppm" 2>/dev/null &
         local photographer=$!
         sleep 0.3
         vx_command "$command" "$to.png *"
-        wait "$photographer"
-        for shot in "$shots"/*.png; do
-            read -r r b <<<"$(means "$shot")"
-            if [ "$r" -ge 3 ] && [ "$b" -ge 3 ]; then
-                mid=$shot
-                break
-            fi
-        done
+        wait "$photographer" || true
+        # The first picture with both colours on the screen.
+        mid=$(convert-im6.q16 "$shots"/*.ppm \
+            -format '%d/%f %[fx:int(100*mean.r+0.5)] %[fx:int(100*mean.b+0.5)]\n' info: |
+            awk '!found && $2 >= 3 && $3 >= 3 { print $1; found = 1 }')
         [ -z "$mid" ] || break
     done
     [ -n "$mid" ] || vx_fail "$name: no photograph shows the transition under way"
-    cp "$mid" "$VX_OUT/$name-mid.png"
+    convert-im6.q16 "$mid" "$VX_OUT/$name-mid.png"
     vx_expect_screen class=Vx "$VX_OUT/$name-end.png" all_of "$(colour_of "$to")"
     rm -rf "$shots"
     MID="$VX_OUT/$name-mid.png"
