@@ -187,6 +187,18 @@ vx_viewer_close() {
     VX_VIEWER_PID=""
 }
 
+# vx_cancel_dialog SEL WHAT: presses a dialog's Cancel until it goes. A
+# dialog ignores presses until it is enabled again after a child dialog or
+# box it showed, which a loaded machine can delay past one press.
+vx_cancel_dialog() {
+    local k
+    for ((k = 0; k < 6; k++)); do
+        vx_drive press "$1" 2 >/dev/null 2>&1 || true
+        vx_drive --timeout 10 wait-gone "$1" >/dev/null 2>&1 && return 0
+    done
+    vx_drive wait-gone "$1" >/dev/null || vx_fail "the $2 stays"
+}
+
 # vx_wait_title GLOB: waits until the main window's title matches; prints it.
 vx_wait_title() {
     local title

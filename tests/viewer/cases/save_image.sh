@@ -40,8 +40,7 @@ vx_expect_eq "$(identify-im6.q16 -format '%w %h' "$VX_DATA/out.gif")" "60 40" "G
 save_as $TIFF b.png
 answer 7
 dialog=$(vx_drive wait "title=Save image file") || vx_fail "No did not go back to the dialog"
-vx_drive press "$dialog" 2 >/dev/null
-vx_drive wait-gone "$dialog" >/dev/null || vx_fail "the save dialog stays"
+vx_cancel_dialog "$dialog" "save dialog"
 cmp -s "$VX_DATA/b.tif" "$VX_DATA/b-before.tif" || vx_fail "b.tif changed after No"
 save_as $TIFF b.png
 answer 6

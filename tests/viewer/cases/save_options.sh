@@ -92,8 +92,7 @@ for entry in "0 BMP" "1 PCX" "2 PNG" "3 GIF" "4 JPEG" "7 TIFF" "8 PNM" "9 TGA" "
     options=$(open_options "Save $name Options")
     vx_drive press "$options" 2 >/dev/null
     vx_drive wait-gone "$options" >/dev/null || vx_fail "the $name options stay"
-    vx_drive press "$dialog" 2 >/dev/null
-    vx_drive wait-gone "$dialog" >/dev/null || vx_fail "the save dialog stays"
+    vx_cancel_dialog "$dialog" "save dialog"
 done
 
 # A radio choice reaches the file: TGA with RLE.
