@@ -16,11 +16,16 @@ panel() {
     vx_drive children "$dialog" | awk '$3 == "#32770" { print $1; exit }'
 }
 # Opens the format's option dialog from the panel; prints it.
+# A press that comes before the freshly opened dialog takes input is lost:
+# press again until the option dialog shows.
 open_options() {  # CAPTION
-    local p
+    local p k
     p=$(panel)
     [ -n "$p" ] || vx_fail "the save dialog has no panel"
-    vx_drive press "$p" 10101 >/dev/null
+    for ((k = 0; k < 6; k++)); do
+        vx_drive press "$p" 10101 >/dev/null 2>&1 || true
+        vx_drive --timeout 10 wait "title=$1" 2>/dev/null && return 0
+    done
     vx_drive wait "title=$1" || vx_fail "no '$1' dialog"
 }
 finish_save() {  # NAME
