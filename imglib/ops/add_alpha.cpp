@@ -7,9 +7,6 @@
 
 ILResult ILAddAlpha(ILHandle* h, ILImage* image, float opacity, int32_t border, int32_t shape) {
     if (!ILIsValidImage(image)) return IL_BAD_ARGUMENT;
-    // Indexed samples are palette indices and low-bit samples no alpha kind.
-    if (ILPixelModel(image->type) == IL_MODEL_INDEXED || image->bits < 8)
-        return IL_UNSUPPORTED_PIXEL_TYPE;
     if (const ILResult r = ILEnsureAlpha(h, image); r != IL_OK) return r;
     const auto mask = shape == 2 ? ILAlphaMaskEllipse : ILAlphaMaskRect;
     const int32_t w = static_cast<int32_t>(image->width), hh = static_cast<int32_t>(image->height);

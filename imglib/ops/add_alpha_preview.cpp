@@ -6,13 +6,14 @@
 ILResult ILAddAlphaPreview(ILHandle* h, const ILImage* base, ILImage* preview, float opacity,
                            int32_t border, int32_t shape) {
     if (!ILIsValidImage(base)) return IL_BAD_ARGUMENT;
-    if (ILPixelModel(base->type) == IL_MODEL_INDEXED) return IL_UNSUPPORTED_PIXEL_TYPE;
-    const ILPixelType type = ILHasAlpha(base->type)
-                                 ? base->type
-                                 : ILTypeWithAlpha(base->type & ~ILPixelType{IL_EXTRA_MASK});
-    if (ILReallocImage(preview, base->width, base->height, type, nullptr) != IL_OK)
-        return IL_OUT_OF_MEMORY;
-    ILConverterOwner converter;
-    if (!ILConverterConvertImage(&converter.c, h, base, preview)) return IL_UNSUPPORTED_PIXEL_TYPE;
+    if (ILHasAlphaSample(base->type)) {
+        if (ILReallocImage(preview, base->width, base->height, base->type, nullptr) != IL_OK)
+            return IL_OUT_OF_MEMORY;
+        ILConverterOwner converter;
+        if (!ILConverterConvertImage(&converter.c, h, base, preview))
+            return IL_UNSUPPORTED_PIXEL_TYPE;
+    } else if (const ILResult r = ILCopyWithAlpha(h, base, preview); r != IL_OK) {
+        return r;
+    }
     return ILAddAlpha(h, preview, opacity, border, shape);
 }

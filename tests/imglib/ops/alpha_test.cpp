@@ -46,7 +46,7 @@ TEST_F(Alpha, EnsureAndAddWithShapes) {
     Image grey(8, 8, IL_GREY8);
     ASSERT_EQ(ILEnsureAlpha(handle_, &grey), IL_OK);
     EXPECT_EQ(grey.type, IL_GREY_A8);
-    static_assert(ILTypeWithAlpha(IL_INDEX4) == IL_INDEX_A8 &&
+    static_assert(ILTypeWithAlpha(IL_INDEX4) == IL_BGRA8 &&
                   ILTypeWithAlpha(IL_GREY1) == IL_GREY_A8);
 
     // A conversion without a route leaves the image as it was.
@@ -75,11 +75,59 @@ TEST_F(Alpha, EnsureAndAddWithShapes) {
     EXPECT_EQ(alpha(0, 0), 0);
     EXPECT_EQ(alpha(20, 15), 127);
 
-    Image indexed(4, 4, IL_INDEX8), packed(4, 4, IL_GREY4);
-    indexed.palette = new ILPalette(256);
-    EXPECT_EQ(ILAddAlpha(handle_, &indexed, 1, 0, 1), IL_UNSUPPORTED_PIXEL_TYPE);
-    EXPECT_EQ(indexed.type, IL_INDEX8);
-    EXPECT_EQ(ILAddAlpha(handle_, &packed, 1, 0, 1), IL_UNSUPPORTED_PIXEL_TYPE);
+}
+
+// Indexed and packed images (GIF, 8-bit PNG, fax pages) get alpha through the
+// route to their type with alpha: the same colours, the mask in the alpha.
+// Indexed ones become B, G, R, A, also when their palette has alpha: writing
+// the mask into the indices would change the colours.
+TEST_F(Alpha, AddToIndexedAndPackedTypes) {
+    for (ILPixelType type :
+         {IL_INDEX1, IL_INDEX4, IL_INDEX8, IL_INDEX_A8, IL_GREY1, IL_GREY2, IL_GREY4}) {
+        SCOPED_TRACE(type);
+        Image image(13, 5, type);
+        vxtest::FillSeeded(&image, 9);
+        const bool indexed = ILPixelModel(type) == IL_MODEL_INDEXED;
+        const uint32_t levels = 1u << ILBitsPerSample(type);
+        if (indexed) {
+            image.palette = new ILPalette(levels);
+            for (uint32_t i = 0; i < levels; ++i)
+                image.palette->entries[i] = {static_cast<uint16_t>(i * 257),
+                                             static_cast<uint16_t>((255 - i) * 257),
+                                             static_cast<uint16_t>((i * 7 % 256) * 257), 65535};
+        }
+        std::vector<uint8_t> before(13 * 5);
+        for (uint32_t y = 0; y < 5; ++y)
+            for (uint32_t x = 0; x < 13; ++x) before[y * 13 + x] = vxtest::SmallPixelAt(image, x, y);
+        Image preview, loaded(13, 5, type), mask(13, 5, IL_GREY8);
+        std::memcpy(loaded.data, image.data, image.stride * image.height);
+        if (indexed) loaded.palette = new ILPalette(*image.palette);
+        std::memset(mask.data, 127, mask.stride * mask.height);
+        ASSERT_EQ(ILAddAlphaPreview(handle_, &image, &preview, 0.5f, 0, 1), IL_OK);
+        ASSERT_EQ(ILAddAlpha(handle_, &image, 0.5f, 0, 1), IL_OK);
+        ASSERT_EQ(ILLoadAlpha(handle_, &loaded, &mask), IL_OK);
+        ASSERT_EQ(image.type, indexed ? IL_BGRA8 : IL_GREY_A8);
+        EXPECT_EQ(preview.type, image.type);
+        EXPECT_EQ(vxtest::Packed(image), vxtest::Packed(preview));
+        EXPECT_EQ(vxtest::Packed(image), vxtest::Packed(loaded));
+        for (uint32_t y = 0; y < 5; ++y)
+            for (uint32_t x = 0; x < 13; ++x) {
+                SCOPED_TRACE(testing::Message() << x << "," << y);
+                const uint32_t v = before[y * 13 + x];
+                if (indexed) {
+                    const uint8_t* px = image.data + y * image.stride + 4 * x;
+                    EXPECT_EQ(px[0], v);
+                    EXPECT_EQ(px[1], 255 - v);
+                    EXPECT_EQ(px[2], v * 7 % 256);
+                    EXPECT_EQ(px[3], 127);
+                } else {
+                    // Grey levels widen to the full 8-bit range.
+                    const uint8_t* px = image.data + y * image.stride + 2 * x;
+                    EXPECT_EQ(px[0], v * 255 / (levels - 1));
+                    EXPECT_EQ(px[1], 127);
+                }
+            }
+    }
 }
 
 // The preview is built aside: the base image, alpha included, never changes.
