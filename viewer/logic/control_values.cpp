@@ -14,6 +14,18 @@ int32_t SaturatingToInt(double value) {
     return static_cast<int32_t>(std::lround(value));
 }
 
+int32_t SaturatingTruncate(double value) {
+    return SaturatingToInt(std::trunc(value));
+}
+
+int32_t ControlValueOf(double value, int32_t minimum, int32_t maximum) {
+    return ClampToRange(SaturatingTruncate(value), minimum, maximum);
+}
+
+int32_t ControlValueRounded(double value, int32_t minimum, int32_t maximum) {
+    return ControlValueOf(std::floor(value + 0.5), minimum, maximum);
+}
+
 int32_t ClampToRange(int64_t value, int32_t minimum, int32_t maximum) {
     if (minimum > maximum) std::swap(minimum, maximum);
     return static_cast<int32_t>(std::clamp<int64_t>(value, minimum, maximum));

@@ -9,6 +9,15 @@
 // integer control value: NaN gives 0, values beyond int32 the nearest limit;
 // others are rounded to nearest.
 int32_t SaturatingToInt(double value);
+// The same, truncating towards zero instead of rounding.
+int32_t SaturatingTruncate(double value);
+// What a control shows of a stored or computed quantity (the tool dialogs'
+// "x 100, truncated" and the like): truncated, saturated, NaN as 0, then
+// clamped to the control's range. Every value a dialog takes from a stored
+// action passes through here (or ControlValueRounded) before a control sees it.
+int32_t ControlValueOf(double value, int32_t minimum, int32_t maximum);
+// The same for values the dialogs round half up: floor(value + 0.5).
+int32_t ControlValueRounded(double value, int32_t minimum, int32_t maximum);
 // value clamped to [minimum, maximum]; a range given upside down is taken as
 // [maximum, minimum] so that settings from a file can never invert it.
 int32_t ClampToRange(int64_t value, int32_t minimum, int32_t maximum);

@@ -20,6 +20,28 @@ TEST(ControlValues, StoredFloatsSaturateAndNaNIsZero) {
     EXPECT_EQ(SaturatingToInt(199.4), 199);
 }
 
+// Stored actions may carry NaN, infinities or huge floats: each reaches a
+// control as a value inside its range.
+TEST(ControlValues, StoredValuesEnterControlsInRange) {
+    struct Row {
+        double value;
+        int32_t truncated, rounded;
+    };
+    const double inf = std::numeric_limits<double>::infinity();
+    const Row rows[] = {
+        {std::nan(""), 0, 0}, {inf, 200, 200},      {-inf, -100, -100},
+        {1e300, 200, 200},    {-1e300, -100, -100}, {56.999, 56, 57},
+        {-0.7, 0, -1},        {199.5, 199, 200},    {-100.5, -100, -100},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.value);
+        EXPECT_EQ(ControlValueOf(row.value, -100, 200), row.truncated);
+        EXPECT_EQ(ControlValueRounded(row.value, -100, 200), row.rounded);
+    }
+    EXPECT_EQ(SaturatingTruncate(-2.9), -2);
+    EXPECT_EQ(SaturatingTruncate(3e9), kMax);
+}
+
 TEST(ControlValues, ClampingTakesAnInvertedRangeTheRightWayRound) {
     EXPECT_EQ(ClampToRange(500, 0, 200), 200);
     EXPECT_EQ(ClampToRange(-5, 0, 200), 0);
