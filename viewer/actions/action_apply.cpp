@@ -145,28 +145,6 @@ bool ExpandRectOf(const MarginsBlock& m, uint32_t width, uint32_t height, CropRe
     return true;
 }
 
-bool ProjectionOutputSize(const ILProjectionParams& p, uint32_t width, uint32_t height,
-                          int32_t* outWidth, int32_t* outHeight) {
-    int64_t w = p.width, hgt = p.height;
-    if (p.sizeMode != 0) {
-        const int64_t s = p.sizeMode == 2 ? std::max(width, height) : std::min(width, height);
-        const bool fromFlat = p.sourceProjection <= 1, toFlat = p.targetProjection <= 1;
-        if (fromFlat && !toFlat) {
-            w = hgt = s;
-        } else if (!fromFlat && toFlat) {
-            w = 2 * s;
-            hgt = s;
-        } else {
-            w = width;
-            hgt = height;
-        }
-    }
-    if (w < 1 || hgt < 1 || w > kInt32Max || hgt > kInt32Max) return false;
-    *outWidth = static_cast<int32_t>(w);
-    *outHeight = static_cast<int32_t>(hgt);
-    return true;
-}
-
 bool ApplyAction(const Action& action, ILHandle* h, ILImage* image, ActionHost& host) {
     if (!image->data || !BlockIsValid(action.type, action.block) || action.type == ACTION_NONE)
         return false;

@@ -12,6 +12,7 @@
 #include "imglib/ops/write_text.h"
 #include "viewer/actions/action_blocks.h"
 #include "viewer/actions/action_list.h"
+#include "viewer/logic/projection_size.h"
 
 class ActionHost {
 public:
@@ -46,6 +47,3 @@ struct CropRect {
 bool CropRectOf(const MarginsBlock& m, uint32_t width, uint32_t height, CropRect* rect);
 // The grown canvas of an Expand block; false when it does not fit.
 bool ExpandRectOf(const MarginsBlock& m, uint32_t width, uint32_t height, CropRect* rect);
-// The size a 3D projection produces from a width x height image.
-bool ProjectionOutputSize(const ILProjectionParams& p, uint32_t width, uint32_t height,
-                          int32_t* outWidth, int32_t* outHeight);
