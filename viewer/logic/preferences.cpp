@@ -85,26 +85,6 @@ void ClampExportSettings(int32_t& columns, int32_t& frame, int32_t& spacing, ILC
         ClampFlag(*flag);
 }
 
-void ClampWriteText(WriteTextSettings& w) {
-    FontRecord& font = w.font;
-    font.faceName[sizeof font.faceName - 1] = 0;
-    ClampRange(font.weight, 0, 1000);
-    // Far beyond any size the font dialog offers, small enough for any
-    // rasteriser.
-    ClampRange(font.height, -1000, 1000);
-    ClampColor(w.textColor, MakeColor(0.0f, 0.0f, 0.0f));
-    w.alignment &= 3 | kWriteTextRightToLeft;
-    if ((w.alignment & 3) == 3) w.alignment &= ~3;
-    ClampRange(w.offsetX, -99999, 99999);
-    ClampRange(w.offsetY, -99999, 99999);
-    ClampChoice<uint8_t>(w.anchor, 0, 8, 0);
-    ClampChoice<uint8_t>(w.orientation, 0, 3, 0);
-    w.effect = std::isfinite(w.effect) ? std::clamp(w.effect, -1.0f, 1.0f) : 0.0f;
-    ClampRange<uint8_t>(w.blur, 0, 9);
-    ClampRange<int8_t>(w.effectX, -9, 9);
-    ClampRange<int8_t>(w.effectY, -9, 9);
-}
-
 bool IsThumbnailSize(int32_t size) {
     for (int32_t s : {0, 64, 96, 128, 160, 192})
         if (size == s) return true;
@@ -125,6 +105,26 @@ int32_t CountFormats(bool save) {
 }
 
 } // namespace
+
+void ClampWriteText(WriteTextSettings& w) {
+    FontRecord& font = w.font;
+    font.faceName[sizeof font.faceName - 1] = 0;
+    ClampRange(font.weight, 0, 1000);
+    // Far beyond any size the font dialog offers, small enough for any
+    // rasteriser.
+    ClampRange(font.height, -1000, 1000);
+    ClampColor(w.textColor, MakeColor(0.0f, 0.0f, 0.0f));
+    w.alignment &= 3 | kWriteTextRightToLeft;
+    if ((w.alignment & 3) == 3) w.alignment &= ~3;
+    ClampRange(w.offsetX, -99999, 99999);
+    ClampRange(w.offsetY, -99999, 99999);
+    ClampChoice<uint8_t>(w.anchor, 0, 8, 0);
+    ClampChoice<uint8_t>(w.orientation, 0, 3, 0);
+    w.effect = std::isfinite(w.effect) ? std::clamp(w.effect, -1.0f, 1.0f) : 0.0f;
+    ClampRange<uint8_t>(w.blur, 0, 9);
+    ClampRange<int8_t>(w.effectX, -9, 9);
+    ClampRange<int8_t>(w.effectY, -9, 9);
+}
 
 int32_t AllFormatsFilterIndex() {
     return CountFormats(false) + 1;

@@ -58,6 +58,10 @@ struct WriteTextSettings {
 };
 
 inline constexpr int32_t kWriteTextRightToLeft = 0x20000;
+// Brings every field into the range its control offers (the font's height
+// and weight, alignment, offsets, anchor, orientation, effect, blur and
+// effect offsets); used for the preferences and for stored actions alike.
+void ClampWriteText(WriteTextSettings& w);
 
 struct Preferences {
     int32_t recordVersion;
