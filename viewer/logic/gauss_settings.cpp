@@ -20,8 +20,9 @@ int32_t GaussRadiusSlider(int32_t radius) {
     return ClampToRange(radius, 1, 100);
 }
 
+// Rounded like the amount: a gain of 29 / 100 is just below 0.29 x 100.
 int32_t GaussGainSlider(float gain) {
-    return ControlValueOf(double{gain} * 100.0, 0, 100);
+    return ControlValueRounded(double{gain} * 100.0, 0, 100);
 }
 
 GaussBlock GaussFromStored(const GaussBlock& stored, const GaussBlock& current) {

@@ -14,7 +14,8 @@ inline constexpr int32_t kGaussSharpen = 1, kGaussBlur = 2, kGaussBloom = 3;
 // Blur, 50 %, radius 10, gain 0, every channel.
 GaussBlock GaussDefaults();
 // The sliders: amount x 100 rounded half up (1 ... 100), the radius
-// (1 ... 100), gain x 100 truncated (0 ... 100).
+// (1 ... 100), gain x 100 rounded half up (0 ... 100), so that
+// a block made from the sliders opens at the same values.
 int32_t GaussAmountSlider(float amount);
 int32_t GaussRadiusSlider(int32_t radius);
 int32_t GaussGainSlider(float gain);

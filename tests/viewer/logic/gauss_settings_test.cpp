@@ -19,6 +19,8 @@ TEST(GaussSettings, StoredBlocksAreQuantisedToTheSliders) {
     const float nan = std::nanf("");
     const Row rows[] = {
         {"as stored", {1, 0.29f, 3, 0.25f, {}}, 1, 0.29f, 3, 0.25f, "29%", "3 pixel", " 0.25"},
+        // 0.29f x 100 is 28.999998: truncated, a saved gain reopened lower.
+        {"saved gain", {1, 0.5f, 3, 0.29f, {}}, 1, 0.5f, 3, 0.29f, "50%", "3 pixel", " 0.29"},
         {"beyond the sliders", {3, 5, 500, 7, {}}, 3, 1, 100, 1, "100%", "100 pixel", " 1.00"},
         {"below", {2, 0, -4, -1, {}}, 2, 0.01f, 1, 0, "1%", "1 pixel", " 0.00"},
         {"NaN", {9, nan, 1, nan, {}}, 3, 0.01f, 1, 0, "1%", "1 pixel", " 0.00"},
