@@ -53,6 +53,12 @@ struct Size {
     uint32_t width, height;
 };
 
+// Finite numbers and scales that do not collapse the image.
+bool ParamsAreUsable(const ILAffineParams* p) {
+    return p && std::isfinite(p->angle) && std::isfinite(p->scaleX) && std::isfinite(p->scaleY) &&
+           p->scaleX != 0 && p->scaleY != 0 && std::isfinite(p->shiftX) && std::isfinite(p->shiftY);
+}
+
 // The target size, or false when it is beyond what an image can hold.
 bool TargetSize(const ILImage* source, const ILAffineParams& p, double angle, Size* size) {
     if (!p.fitCanvas) {
@@ -89,13 +95,20 @@ ILResult ILRotateImage(ILHandle* h, ILImage* image, double degrees) {
     return ILAffineTransform(h, image, nullptr, &p);
 }
 
+ILResult ILAffineOutputSize(const ILImage* source, const ILAffineParams* params, int32_t* width,
+                            int32_t* height) {
+    *width = *height = 0;
+    if (!source || !ParamsAreUsable(params)) return IL_BAD_ARGUMENT;
+    Size size;
+    if (!TargetSize(source, *params, NormaliseAngle(params->angle), &size)) return IL_BAD_ARGUMENT;
+    *width = static_cast<int32_t>(size.width);
+    *height = static_cast<int32_t>(size.height);
+    return IL_OK;
+}
+
 ILResult ILAffineTransform(ILHandle* h, ILImage* source, ILImage* target,
                            const ILAffineParams* params) {
-    if (!params || !std::isfinite(params->angle) || !std::isfinite(params->scaleX) ||
-        !std::isfinite(params->scaleY) || params->scaleX == 0 || params->scaleY == 0 ||
-        !std::isfinite(params->shiftX) || !std::isfinite(params->shiftY))
-        return IL_BAD_ARGUMENT;
-    if (!ILIsValidImage(source)) return IL_BAD_ARGUMENT;
+    if (!ParamsAreUsable(params) || !ILIsValidImage(source)) return IL_BAD_ARGUMENT;
     const ILAffineParams& p = *params;
     const double angle = NormaliseAngle(p.angle);
     const bool unitScale = p.scaleX == 1 && p.scaleY == 1;

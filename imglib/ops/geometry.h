@@ -117,6 +117,11 @@ static_assert(sizeof(ILPerspectiveParams) == 104 &&
 // In place, the canvas fitted to the turned image; multiples of 90 degrees
 // move every pixel exactly, for every pixel type.
 ILResult ILRotateImage(ILHandle* h, ILImage* image, double degrees);
+// The target size ILAffineTransform gives the source: its own size, or with
+// fitCanvas the turned and scaled source's bounds rounded half up; -2 (and
+// 0 x 0) for parameters it refuses or a size an image cannot have.
+ILResult ILAffineOutputSize(const ILImage* source, const ILAffineParams* params, int32_t* width,
+                            int32_t* height);
 // A null target, or the source itself, means in place.
 ILResult ILAffineTransform(ILHandle* h, ILImage* source, ILImage* target,
                            const ILAffineParams* params);

@@ -28,6 +28,32 @@ ILAffineParams Affine(double angle, double scaleX, double scaleY, uint8_t oversa
     return p;
 }
 
+// The size the dialogs show is the size the transform makes.
+TEST_F(Transform, OutputSizeIsTheSizeTheTransformMakes) {
+    const ILAffineParams rows[] = {
+        Affine(90, 1, 1, 1, 1),        Affine(30, 1, 1, 1, 1),     Affine(-45, 2.5, 2.5, 1, 1),
+        Affine(30, 1, 1, 1, 0),        Affine(0, 0.25, 0.5, 1, 1), Affine(720, 1, 1, 1, 1),
+        Affine(179.9, 1.5, 0.3, 2, 1),
+    };
+    for (const ILAffineParams& p : rows) {
+        SCOPED_TRACE(testing::Message() << p.angle << " " << p.scaleX << " " << +p.fitCanvas);
+        Image image(37, 21, IL_BGR8);
+        std::memset(image.data, 0x40, image.stride * image.height);
+        int32_t w, h;
+        ASSERT_EQ(ILAffineOutputSize(&image, &p, &w, &h), IL_OK);
+        ASSERT_EQ(ILAffineTransform(handle_, &image, nullptr, &p), IL_OK);
+        EXPECT_EQ(image.width, static_cast<uint32_t>(w));
+        EXPECT_EQ(image.height, static_cast<uint32_t>(h));
+    }
+    Image image(37, 21, IL_BGR8);
+    int32_t w = 5, h = 5;
+    ILAffineParams bad = Affine(std::nan(""), 1, 1, 1, 1);
+    EXPECT_EQ(ILAffineOutputSize(&image, &bad, &w, &h), IL_BAD_ARGUMENT);
+    EXPECT_EQ(w, 0);
+    bad = Affine(10, 0, 1, 1, 1);
+    EXPECT_EQ(ILAffineOutputSize(&image, &bad, &w, &h), IL_BAD_ARGUMENT);
+}
+
 TEST_F(Transform, RotateByFortyFiveFitsTheCanvasWithBackgroundCorners) {
     Image image(100, 100, IL_BGRA8);
     std::memset(image.data, 0xC8, image.stride * image.height);
