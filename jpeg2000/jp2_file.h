@@ -71,6 +71,9 @@ public:
     void set_table(int table, std::span<const uint16_t> values);
     // Each value x 2^-32: the table's range maps to [-0.5, 0.5).
     void table_as_floats(int table, float* out) const;
+    // An entry's unsigned value widened to 16 bits (the table's top value
+    // becomes 65535).
+    uint16_t entry16(int table, int entry) const;
     int table_count() const { return tables_; }
     int entry_count() const { return entries_; }
     int depth(int table) const { return depths_.at(table); }

@@ -309,17 +309,10 @@ ILResult Decode(ILHandle* h, handle_sink& sink, int kind, j2k::codestream_source
         ILPalette* palette = ILConverterNewPalette(c, static_cast<uint32_t>(plan.paletteEntries));
         if (!palette) return ILReportOutOfMemory(h, 0);
         const j2k::palette_info& pal = jp2->palette();
-        std::vector<float> t[3];
-        for (int k = 0; k < 3; ++k) {
-            t[k].resize(static_cast<size_t>(pal.entry_count()));
-            pal.table_as_floats(plan.table[k], t[k].data());
-        }
-        auto to16 = [](float v) {
-            return static_cast<uint16_t>(std::clamp((v + 0.5f) * 65536.0f, 0.0f, 65535.0f));
-        };
         // Colour channels 0, 1, 2 are red, green and blue.
         for (int e = 0; e < plan.paletteEntries; ++e)
-            palette->entries[e] = {to16(t[2][e]), to16(t[1][e]), to16(t[0][e]), 0xFFFF};
+            palette->entries[e] = {pal.entry16(plan.table[2], e), pal.entry16(plan.table[1], e),
+                                   pal.entry16(plan.table[0], e), 0xFFFF};
         if (ILPixelModel(target) == IL_MODEL_INDEXED) ILConverterGivePalette(c, image);
     }
     // Lab without a profile of its own: the Lab identity on its white point.

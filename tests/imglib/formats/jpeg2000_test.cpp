@@ -10,6 +10,10 @@
 
 #include "codec_fixture.h"
 #include "imglib/memory_owner.h"
+#include "jpeg2000/codestream.h"
+#include "jpeg2000/encoder.h"
+#include "jpeg2000/params.h"
+#include "jpeg2000/sources.h"
 #include "imglib/pixel_type.h"
 #include "support/files.h"
 #include "support/tools.h"
@@ -23,6 +27,67 @@ class Jpeg2000 : public CodecTest {};
 
 fs::path Conformance() {
     return Corpus("jpeg2000-conformance") / "jp2";
+}
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes U16(uint32_t v) {
+    return {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
+}
+Bytes U32(uint32_t v) {
+    return {static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16),
+            static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
+}
+Bytes Cat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts)
+        out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+Bytes Box(const char* type, const Bytes& body) {
+    return Cat({U32(static_cast<uint32_t>(body.size() + 8)), Bytes(type, type + 4), body});
+}
+
+// A lossless code-stream of the engine: one plane of unsigned samples per
+// component, all of one size and precision.
+Bytes Codestream(uint32_t width, uint32_t height, const std::vector<std::vector<int32_t>>& planes,
+                 int precision = 8) {
+    std::vector<j2k::component_image> images(planes.size());
+    for (size_t c = 0; c < planes.size(); ++c)
+        images[c] = {width, height, precision, false, true, false, planes[c]};
+    auto tree = j2k::make_siz_tree();
+    j2k::j2k_params* siz = tree->root();
+    siz->put_int("Scomponents", 0, 0, static_cast<int>(planes.size()));
+    siz->put_int("Sdims", 0, 0, static_cast<int>(height));
+    siz->put_int("Sdims", 0, 1, static_cast<int>(width));
+    siz->put_int("Sprecision", 0, 0, precision);
+    siz->put_bool("Ssigned", 0, 0, false);
+    siz->complete();
+    j2k::memory_codestream_sink sink;
+    j2k::codestream_ref cs = j2k::codestream_ref::create_output(*siz, &sink);
+    cs.access_params("COD", -1, -1).put_bool("Creversible", 0, 0, true);
+    cs.root_siz().complete_all();
+    j2k::codestream_encoder::encode(cs, images, {});
+    cs.dispose();
+    return sink.data;
+}
+
+// A JP2 file around a code-stream: its image header, then the given boxes
+// of the header (colour, palette, channels).
+Bytes Jp2(const Bytes& codestream, uint32_t width, uint32_t height, int components, int bpc,
+          const Bytes& boxes) {
+    const Bytes ihdr = Box("ihdr", Cat({U32(height),
+                                        U32(width),
+                                        U16(static_cast<uint32_t>(components)),
+                                        {static_cast<uint8_t>(bpc - 1), 7, 0, 0}}));
+    return Cat({Box("jP  ", {0x0D, 0x0A, 0x87, 0x0A}),
+                Box("ftyp", Cat({Bytes{'j', 'p', '2', ' '}, U32(0), Bytes{'j', 'p', '2', ' '}})),
+                Box("jp2h", Cat({ihdr, boxes})), Box("jp2c", codestream)});
+}
+
+// A colour box of an enumerated space.
+Bytes Colr(uint32_t space) {
+    return Box("colr", Cat({{1, 0, 0}, U32(space)}));
 }
 
 // Every JP2 file of the suite (palette, sYCC with sub-sampled chroma, ICC
@@ -234,6 +299,39 @@ TEST_F(Jpeg2000, ChannelWithoutItsComponentIsRefused) {
     ILImageOwner image;
     EXPECT_EQ(Load(PathOf("badmap.jp2"), &image.image), IL_FAILED);
     EXPECT_NE(LastError().find("Unsupported data format"), std::string::npos) << LastError();
+}
+
+// 8-bit palette values widen to 16 bits exactly (v x 257), so white stays
+// white through an 8-bit load.
+TEST_F(Jpeg2000, PaletteColoursWidenExactly) {
+    const uint8_t colours[4][3] = {{0, 0, 0}, {255, 255, 255}, {255, 0, 0}, {10, 200, 128}};
+    Bytes pclr = Cat({U16(4), {3, 7, 7, 7}});
+    for (const auto& c : colours)
+        pclr.insert(pclr.end(), c, c + 3);
+    std::vector<int32_t> indices(8 * 4);
+    for (size_t i = 0; i < indices.size(); ++i)
+        indices[i] = static_cast<int32_t>(i % 4);
+    const Bytes file =
+        Jp2(Codestream(8, 4, {indices}), 8, 4, 1, 8,
+            Cat({Colr(16), Box("pclr", pclr),
+                 Box("cmap", Cat({U16(0), {1, 0}, U16(0), {1, 1}, U16(0), {1, 2}}))}));
+    ASSERT_TRUE(WriteBytes(PathOf("pal.jp2"), file));
+    ILImageOwner indexed;
+    ASSERT_EQ(Load(PathOf("pal.jp2"), &indexed.image), IL_OK) << LastError();
+    ASSERT_NE(indexed.image.palette, nullptr);
+    ASSERT_GE(indexed.image.palette->count, 4u);
+    for (int e = 0; e < 4; ++e) {
+        const ILPaletteEntry& got = indexed.image.palette->entries[e];
+        EXPECT_EQ(got.red, colours[e][0] * 257) << e;
+        EXPECT_EQ(got.green, colours[e][1] * 257) << e;
+        EXPECT_EQ(got.blue, colours[e][2] * 257) << e;
+    }
+    h->loadMode = 1;
+    ILImageOwner bgr;
+    ASSERT_EQ(Load(PathOf("pal.jp2"), &bgr.image), IL_OK) << LastError();
+    for (int x = 0; x < 4; ++x)
+        for (int k = 0; k < 3; ++k)
+            EXPECT_EQ(Row(bgr.image, 0)[x * 3 + k], colours[x][2 - k]) << x << "," << k;
 }
 
 } // namespace
