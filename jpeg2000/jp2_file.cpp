@@ -423,8 +423,7 @@ boxed_file_reader::boxed_file_reader(std::span<const uint8_t> bytes)
 }
 
 void boxed_file_reader::close() {
-    if (file_) std::fclose(file_);
-    file_ = nullptr;
+    file_.reset();
 }
 
 int64_t boxed_file_reader::read_at(int64_t position, uint8_t* bytes, int64_t n) {

@@ -152,7 +152,12 @@ public:
 private:
     void read_header();
     void read_jp2h(box_reader& jp2h);
-    FILE* file_ = nullptr;
+    struct file_closer {
+        void operator()(FILE* f) const { std::fclose(f); }
+    };
+    // Owned from the first moment: a header that fails to read throws out
+    // of the constructor, and the file must still close.
+    std::unique_ptr<FILE, file_closer> file_;
     std::unique_ptr<byte_input> input_;
     box_reader codestream_box_;
     // Where the code-stream box's contents start in the input, and their

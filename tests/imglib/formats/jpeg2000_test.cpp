@@ -334,4 +334,22 @@ TEST_F(Jpeg2000, PaletteColoursWidenExactly) {
             EXPECT_EQ(Row(bgr.image, 0)[x * 3 + k], colours[x][2 - k]) << x << "," << k;
 }
 
+// A JP2 header that fails to read closes its file: each broken file of a
+// folder left one open (and, on Windows, locked) before.
+TEST_F(Jpeg2000, RejectedHeaderClosesItsFile) {
+    const Bytes whole = Jp2(Codestream(4, 4, {std::vector<int32_t>(16, 9)}), 4, 4, 1, 8, Colr(17));
+    ASSERT_TRUE(WriteBytes(PathOf("cut.jp2"), {whole.begin(), whole.begin() + 50}));
+    auto open_files = [] {
+        return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+    };
+    const auto before = open_files();
+    for (int i = 0; i < 10; ++i) {
+        ILImageOwner image;
+        ILInfo header;
+        EXPECT_NE(Load(PathOf("cut.jp2"), &image.image), IL_OK);
+        EXPECT_NE(Load(PathOf("cut.jp2"), nullptr, &header), IL_OK);
+    }
+    EXPECT_EQ(open_files(), before);
+}
+
 } // namespace
