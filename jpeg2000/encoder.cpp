@@ -561,7 +561,8 @@ void tile_encoder::allocate(const std::vector<int64_t>& budgets, std::vector<boo
                 ++next;
             const int64_t far =
                 targets[static_cast<size_t>(next)] ? targets[static_cast<size_t>(next)] : full;
-            const double n = static_cast<double>(std::max<int64_t>(far - per_layer * (next + 1), 1));
+            const double n =
+                static_cast<double>(std::max<int64_t>(far - per_layer * (next + 1), 1));
             double net;
             if (l == 0) {
                 net = n / std::sqrt(std::ldexp(1.0, next));

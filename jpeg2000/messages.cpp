@@ -121,6 +121,12 @@ void error_report::raise() {
     throw failure(plain_);
 }
 
+void error_report::refuse() {
+    text_.sync();
+    add("");
+    throw refusal(plain_);
+}
+
 warning_report::warning_report() : text_(current_width) {}
 
 warning_report::~warning_report() {
@@ -135,6 +141,12 @@ void fail(std::string_view text) {
     error_report r;
     r << text;
     r.raise();
+}
+
+void refuse(std::string_view text) {
+    error_report r;
+    r << text;
+    r.refuse();
 }
 
 void warn(std::string_view text) {

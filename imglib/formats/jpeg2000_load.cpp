@@ -281,6 +281,8 @@ ILResult Decode(ILHandle* h, handle_sink& sink, int kind, j2k::codestream_source
             ILReportUnsupportedDataFormat(h);
             return IL_FAILED;
         }
+    // Only the components the channels take are decoded.
+    cs.limit_components(1 + *std::max_element(plan.component, plan.component + plan.channels));
     bool deep = false;
     for (int k = 0; k < plan.channels; ++k)
         deep = deep || cs.sample_precision(plan.component[k]) > 8;
@@ -298,10 +300,16 @@ ILResult Decode(ILHandle* h, handle_sink& sink, int kind, j2k::codestream_source
     if (const ILResult r = ILCheckImageBudget(h, bytes); r != IL_OK) return r;
 
     j2k::codestream_decoder decoder(cs);
+    // The tiles' structures share the budget with the image.
+    decoder.set_memory_limit(
+        static_cast<int64_t>(std::min<uint64_t>(h->imageBudget - bytes, INT64_MAX)));
     // A damaged tile is reported and left out; the others load.
     decoder.skip_damaged_tiles();
     // The caller's thread decodes its share of each row of code-blocks.
     decoder.set_workers(j2k::block_pool::default_workers() - 1);
+    // The first tile row is read before the image is made: a stream refused
+    // whole ends here.
+    decoder.seek_canvas_row(canvas.pos.y);
 
     if (ILReallocImage(image, width, height, target, nullptr) != IL_OK)
         return ILReportOutOfMemory(h, bytes);

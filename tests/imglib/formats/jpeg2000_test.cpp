@@ -85,6 +85,52 @@ Bytes Jp2(const Bytes& codestream, uint32_t width, uint32_t height, int componen
                 Box("jp2h", Cat({ihdr, boxes})), Box("jp2c", codestream)});
 }
 
+// Hand-made code-streams: marker segments of a main header, a tile-part.
+Bytes Segment(uint32_t code, const Bytes& body) {
+    return Cat({U16(code), U16(static_cast<uint32_t>(body.size() + 2)), body});
+}
+// One tile over the whole canvas, 8-bit unsigned components.
+Bytes Siz(uint32_t width, uint32_t height, int components = 1) {
+    Bytes body = Cat({U16(0), U32(width), U32(height), U32(0), U32(0), U32(width), U32(height),
+                      U32(0), U32(0), U16(static_cast<uint32_t>(components))});
+    for (int c = 0; c < components; ++c)
+        body.insert(body.end(), {7, 1, 1});
+    return Segment(0xFF51, body);
+}
+// Reversible 5/3, LRCP, one layer; code-blocks of 2^block, precincts of
+// 2^precinct at every level when given.
+Bytes Cod(int levels, int block = 6, int precinct = -1) {
+    Bytes body = {static_cast<uint8_t>(precinct >= 0 ? 1 : 0),
+                  0,
+                  0,
+                  1,
+                  0,
+                  static_cast<uint8_t>(levels),
+                  static_cast<uint8_t>(block - 2),
+                  static_cast<uint8_t>(block - 2),
+                  0,
+                  1};
+    if (precinct >= 0)
+        body.insert(body.end(), static_cast<size_t>(levels + 1),
+                    static_cast<uint8_t>(precinct | precinct << 4));
+    return Segment(0xFF52, body);
+}
+Bytes Qcd(int levels) {
+    Bytes body = {2 << 5};
+    body.insert(body.end(), static_cast<size_t>(3 * levels + 1), 9 << 3);
+    return Segment(0xFF5C, body);
+}
+Bytes Stream(const Bytes& main, const Bytes& packets, bool with_tile = true) {
+    const Bytes tile =
+        with_tile
+            ? Cat({Segment(0xFF90,
+                           Cat({U16(0), U32(static_cast<uint32_t>(packets.size() + 14)), {0, 1}})),
+                   {0xFF, 0x93},
+                   packets})
+            : Bytes{};
+    return Cat({{0xFF, 0x4F}, main, tile, {0xFF, 0xD9}});
+}
+
 // A colour box of an enumerated space.
 Bytes Colr(uint32_t space) {
     return Box("colr", Cat({{1, 0, 0}, U32(space)}));
@@ -350,6 +396,88 @@ TEST_F(Jpeg2000, RejectedHeaderClosesItsFile) {
         EXPECT_NE(Load(PathOf("cut.jp2"), nullptr, &header), IL_OK);
     }
     EXPECT_EQ(open_files(), before);
+}
+
+// Flat and nearly flat images code to almost nothing and still load back
+// exactly: ours and OpenJPEG's, and a stream of nothing but empty packets.
+TEST_F(Jpeg2000, FlatImagesLoadBackExactly) {
+    auto check = [&](const std::string& path, uint32_t width, uint32_t height, auto expected) {
+        SCOPED_TRACE(path);
+        ILImageOwner image;
+        ASSERT_EQ(Load(path, &image.image), IL_OK) << LastError();
+        ASSERT_EQ(image.image.width, width);
+        ASSERT_EQ(image.image.height, height);
+        ASSERT_EQ(image.image.type, IL_GREY8);
+        int64_t wrong = 0;
+        for (uint32_t y = 0; y < height; ++y)
+            for (uint32_t x = 0; x < width; ++x)
+                wrong += Row(image.image, y)[x] != expected(x, y);
+        EXPECT_EQ(wrong, 0);
+    };
+    {
+        ILImageOwner white;
+        ASSERT_EQ(ILAllocImage(&white.image, 20000, 20000, IL_GREY8, nullptr), IL_OK);
+        for (uint32_t y = 0; y < 20000; ++y)
+            std::fill_n(white.image.data + int64_t{y} * white.image.stride, 20000, 0xFF);
+        ASSERT_EQ(Save(PathOf("white.jp2"), white.image), IL_OK) << LastError();
+    }
+    check(PathOf("white.jp2"), 20000, 20000, [](uint32_t, uint32_t) { return 255; });
+
+    const Bytes empty = Stream(Cat({Siz(30000, 30000), Cod(5), Qcd(5)}), Bytes(6, 0));
+    ASSERT_TRUE(WriteBytes(PathOf("empty.j2k"), empty));
+    check(PathOf("empty.j2k"), 30000, 30000, [](uint32_t, uint32_t) { return 128; });
+
+    if (!HaveTool("opj_compress")) GTEST_SKIP() << "no opj_compress";
+    auto dots = [](uint32_t x, uint32_t y) { return x % 997 == 5 && y % 1009 == 7 ? 0 : 255; };
+    const std::string head = "P5\n6000 6000\n255\n";
+    Bytes pgm(head.begin(), head.end());
+    for (uint32_t y = 0; y < 6000; ++y)
+        for (uint32_t x = 0; x < 6000; ++x)
+            pgm.push_back(static_cast<uint8_t>(dots(x, y)));
+    ASSERT_TRUE(WriteBytes(PathOf("dots.pgm"), pgm));
+    ASSERT_EQ(Shell("opj_compress -i '" + PathOf("dots.pgm") + "' -o '" + PathOf("dots.j2k") +
+                    "' >/dev/null 2>&1"),
+              0);
+    check(PathOf("dots.j2k"), 6000, 6000, dots);
+}
+
+// Headers whose structures would explode are refused whole, before the
+// image is made: no tile data at all, precincts or components by the
+// million, code-blocks of a vast image beyond a small budget.
+TEST_F(Jpeg2000, HeadersWhoseStructuresExplodeAreRefused) {
+    const Bytes zeros(64, 0);
+    struct hostile {
+        const char* name;
+        Bytes stream;
+        uint64_t budget;
+        ILResult result;
+        const char* message;
+    };
+    // A budget that admits any of these images: the structures decide.
+    const uint64_t large = uint64_t{8} << 30;
+    const std::vector<hostile> cases = {
+        {"no tile data", Stream(Cat({Siz(60000, 60000), Cod(5), Qcd(5)}), {}, false), large,
+         IL_FAILED, "SOT"},
+        {"empty tile-part", Stream(Cat({Siz(60000, 60000), Cod(5), Qcd(5)}), {}), large, IL_FAILED,
+         "no tile data"},
+        {"1 x 1 precincts", Stream(Cat({Siz(65535, 65535), Cod(0, 6, 0), Qcd(0)}), zeros), large,
+         IL_FAILED, "precincts"},
+        {"2 x 2 precincts", Stream(Cat({Siz(8192, 8192), Cod(5, 6, 1), Qcd(5)}), zeros), large,
+         IL_FAILED, "precincts"},
+        {"16384 components", Stream(Cat({Siz(64, 64, 16384), Cod(5), Qcd(5)}), zeros), large,
+         IL_PARTIAL, "end of data"},
+        {"4 x 4 code-blocks", Stream(Cat({Siz(65535, 65535), Cod(5, 2), Qcd(5)}), zeros), 256 << 20,
+         IL_OUT_OF_MEMORY, "Out of memory"},
+    };
+    for (const hostile& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(ILSetImageMemoryBudget(h, &c.budget));
+        ASSERT_TRUE(WriteBytes(PathOf("hostile.j2k"), c.stream));
+        errors.clear();
+        ILImageOwner image;
+        EXPECT_EQ(Load(PathOf("hostile.j2k"), &image.image), c.result) << LastError();
+        EXPECT_NE(LastError().find(c.message), std::string::npos) << LastError();
+    }
 }
 
 } // namespace
