@@ -156,6 +156,9 @@ struct codestream_decoder::state {
     bool complete = true, reversible = true, ycc = false;
     bool skip_damaged = false, damaged = false;
 
+    // The operation's message sink, for the work done on other threads.
+    message_sink* sink = message_scope::bound();
+
     explicit state(codestream_ref c) : cs(c), s(*c.s_) {}
     bool read_tile_part();
     tile_data take_tile_data(int index);
@@ -428,7 +431,7 @@ const int32_t* codestream_decoder::row(int c) const {
 }
 
 void codestream_decoder::set_workers(int workers) {
-    s_->workers = workers > 0 ? std::make_unique<block_row_workers>(workers) : nullptr;
+    s_->workers = workers > 0 ? std::make_unique<block_row_workers>(workers, s_->sink) : nullptr;
 }
 
 void codestream_decoder::set_memory_limit(int64_t bytes) {

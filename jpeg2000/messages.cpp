@@ -17,6 +17,10 @@ message_scope::message_scope(message_sink* sink, int line_width)
     current_width = std::min(line_width, 80);
 }
 
+message_sink* message_scope::bound() {
+    return current_sink;
+}
+
 message_scope::~message_scope() {
     current_sink = saved_sink_;
     current_width = saved_width_;

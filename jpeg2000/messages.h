@@ -50,6 +50,9 @@ class message_scope {
 public:
     explicit message_scope(message_sink* sink, int line_width = 80);
     ~message_scope();
+    // The sink bound to the calling thread: an operation takes it once, at
+    // its start, for the work it hands to other threads.
+    static message_sink* bound();
     message_scope(const message_scope&) = delete;
     message_scope& operator=(const message_scope&) = delete;
 
