@@ -151,7 +151,7 @@ ILPixelType SourceType(const channel_plan& p, bool deep) {
         case IL_CT_YCC:
             return deep ? (a ? IL_RGBA16 : IL_RGB16) : (a ? IL_RGBA8 : IL_RGB8);
         case IL_CT_CMYK:
-            return deep ? IL_CMYK16 : IL_CMYK8;
+            return deep ? (a ? IL_CMYK_A16 : IL_CMYK16) : (a ? IL_CMYK_A8 : IL_CMYK8);
         case IL_CT_LAB:
             return a ? 0 : deep ? IL_LAB16 : IL_LAB8;
         default:

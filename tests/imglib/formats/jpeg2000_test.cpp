@@ -480,4 +480,40 @@ TEST_F(Jpeg2000, HeadersWhoseStructuresExplodeAreRefused) {
     }
 }
 
+// CMYK with opacity loads with its alpha, each sample where it belongs
+// (five components were written into four-channel rows).
+TEST_F(Jpeg2000, CmykWithAlphaKeepsItsRows) {
+    const uint32_t w = 13, hgt = 5;
+    std::vector<std::vector<int32_t>> planes(5);
+    for (int c = 0; c < 5; ++c)
+        for (uint32_t i = 0; i < w * hgt; ++i)
+            planes[c].push_back(static_cast<int32_t>((i * 7 + c * 50) % 256));
+    Bytes cdef = U16(5);
+    for (uint32_t c = 0; c < 5; ++c)
+        cdef = Cat({cdef, U16(c), U16(c == 4 ? 1 : 0), U16(c == 4 ? 0 : c + 1)});
+    ASSERT_TRUE(WriteBytes(PathOf("cmyka.jp2"), Jp2(Codestream(w, hgt, planes), w, hgt, 5, 8,
+                                                    Cat({Colr(12), Box("cdef", cdef)}))));
+    // The same colours without opacity, as the reference.
+    Bytes cdef4 = U16(4);
+    for (uint32_t c = 0; c < 4; ++c)
+        cdef4 = Cat({cdef4, U16(c), U16(0), U16(c + 1)});
+    ASSERT_TRUE(
+        WriteBytes(PathOf("cmyk.jp2"), Jp2(Codestream(w, hgt, {planes.begin(), planes.begin() + 4}),
+                                           w, hgt, 4, 8, Cat({Colr(12), Box("cdef", cdef4)}))));
+    ILImageOwner image, opaque;
+    ASSERT_EQ(Load(PathOf("cmyka.jp2"), &image.image), IL_OK) << LastError();
+    ASSERT_EQ(Load(PathOf("cmyk.jp2"), &opaque.image), IL_OK) << LastError();
+    ASSERT_TRUE(ILHasAlpha(image.image.type));
+    ASSERT_EQ(ILChannelCount(image.image.type), ILChannelCount(opaque.image.type) + 1);
+    ASSERT_EQ(ILBitsPerSample(image.image.type), 8u);
+    const uint32_t n = ILChannelCount(opaque.image.type);
+    for (uint32_t y = 0; y < hgt; ++y)
+        for (uint32_t x = 0; x < w; ++x) {
+            for (uint32_t k = 0; k < n; ++k)
+                ASSERT_EQ(Row(image.image, y)[x * (n + 1) + k], Row(opaque.image, y)[x * n + k])
+                    << x << "," << y << "," << k;
+            ASSERT_EQ(Row(image.image, y)[x * (n + 1) + n], planes[4][y * w + x]);
+        }
+}
+
 } // namespace
