@@ -159,6 +159,23 @@ ILPixelType SourceType(const channel_plan& p, bool deep) {
     }
 }
 
+// The packed type that holds low-depth grey or a short palette as it is,
+// or 0 when the samples take a byte or more.
+ILPixelType PackedType(const channel_plan& p, int precision) {
+    if (p.alpha) return 0;
+    if (p.colorType == IL_CT_INDEXED)
+        return p.paletteEntries <= 2    ? IL_INDEX1
+               : p.paletteEntries <= 4  ? IL_INDEX2
+               : p.paletteEntries <= 16 ? IL_INDEX4
+                                        : 0;
+    if (p.colorType == IL_CT_GRAY)
+        return precision == 1   ? IL_GREY1
+               : precision == 2 ? IL_GREY2
+               : precision <= 4 ? IL_GREY4
+                                : 0;
+    return 0;
+}
+
 // The white point a CIE Lab colour specification names by its illuminant
 // value (letters in the low bytes; "CT" and a temperature in kelvin).
 cmsCIExyY LabWhitePoint(uint32_t illuminant) {
@@ -294,7 +311,12 @@ ILResult Decode(ILHandle* h, handle_sink& sink, int kind, j2k::codestream_source
     ILConverterOwner converter;
     ILConverter* c = &converter.c;
     ILConverterSetAlphaMode(c, h->alphaMode);
-    const ILPixelType target = ILGetLoadPixelType(h, source_type, true);
+    // Low-depth grey and short palettes load packed, as they are, unless the
+    // handle asks for another type.
+    const ILPixelType packed = PackedType(plan, cs.sample_precision(plan.component[0]));
+    const ILPixelType natural = packed ? packed : source_type;
+    const ILPixelType target = ILGetLoadPixelType(h, natural, true);
+    const bool pack = packed && target == packed;
     if (!target) return ILReportUnsupportedDataFormat(h);
     const uint64_t bytes = ILImageBufferSize(width, height, target);
     if (const ILResult r = ILCheckImageBudget(h, bytes); r != IL_OK) return r;
@@ -340,9 +362,9 @@ ILResult Decode(ILHandle* h, handle_sink& sink, int kind, j2k::codestream_source
     if (profile && !plan.paletteEntries)
         ILConverterSetProfile(c, profile.get(), ILPixelTypeToLcmsFormat(source_type));
     ILConverterSetModes(c, source_type, target, width);
-    if (!ILConverterPrepare(c)) return ILReportUnsupportedDataFormat(h);
+    if (!pack && !ILConverterPrepare(c)) return ILReportUnsupportedDataFormat(h);
 
-    const int bits = ILBitsPerSample(source_type);
+    const int bits = ILBitsPerSample(pack ? packed : source_type);
     const int channels = plan.channels;
     std::vector<uint16_t> row16(static_cast<size_t>(width) * channels);
     std::vector<uint8_t> row8(static_cast<size_t>(width) * channels);
@@ -396,6 +418,15 @@ ILResult Decode(ILHandle* h, handle_sink& sink, int kind, j2k::codestream_source
             }
         }
         uint8_t* dst = image->data + int64_t{y} * image->stride;
+        if (pack) {
+            // The first column in the most significant bits.
+            const uint32_t per_byte = 8 / static_cast<uint32_t>(bits);
+            std::fill_n(dst, (width + per_byte - 1) / per_byte, 0);
+            for (uint32_t x = 0; x < width; ++x)
+                dst[x / per_byte] |= static_cast<uint8_t>(
+                    row8[x] << (8 - bits * static_cast<int>(1 + x % per_byte)));
+            continue;
+        }
         c->rowKernel(c, bits > 8 ? static_cast<const void*>(row16.data()) : row8.data(), dst);
     }
     if (info) {

@@ -198,6 +198,45 @@ TEST_F(Jpeg2000Save, MatrixReadsBackHereAndInThePeers) {
     }
 }
 
+// Grey of 1, 2 and 4 bits and palettes of up to 2, 4 and 16 entries load in
+// their own packed types, pixel for pixel and colour for colour (they all
+// loaded as 8-bit, and re-saved at eight times the size).
+TEST_F(Jpeg2000Save, LowDepthAndShortPalettesLoadPacked) {
+    const struct {
+        ILPixelType type;
+        uint32_t palette;
+    } cases[] = {{IL_GREY1, 0},  {IL_GREY2, 0},  {IL_GREY4, 0},
+                 {IL_INDEX1, 2}, {IL_INDEX2, 4}, {IL_INDEX4, 11}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.type));
+        ILImageOwner image;
+        MakeImage(image, c.type, 37, 9, c.palette);
+        h->jpeg2000 = kLossless;
+        ASSERT_EQ(Save(dir / "low.jp2", image.image), IL_OK) << LastError();
+        ILImageOwner back;
+        ASSERT_EQ(Load(dir / "low.jp2", &back.image), IL_OK) << LastError();
+        ASSERT_EQ(back.image.type, c.type);
+        const uint32_t bits = ILBitsPerSample(c.type);
+        const uint32_t used = (37 * bits + 7) / 8;
+        const uint8_t tail = static_cast<uint8_t>(0xFF << (used * 8 - 37 * bits));
+        for (uint32_t y = 0; y < 9; ++y) {
+            EXPECT_TRUE(
+                std::equal(Row(back.image, y), Row(back.image, y) + used - 1, Row(image.image, y)));
+            EXPECT_EQ(Row(back.image, y)[used - 1] & tail, Row(image.image, y)[used - 1] & tail);
+        }
+        if (!c.palette) continue;
+        ASSERT_NE(back.image.palette, nullptr);
+        ASSERT_EQ(back.image.palette->count, 1u << bits);
+        for (uint32_t e = 0; e < c.palette; ++e) {
+            const ILPaletteEntry a = back.image.palette->entries[e],
+                                 b = image.image.palette->entries[e];
+            EXPECT_EQ(a.red, b.red);
+            EXPECT_EQ(a.green, b.green);
+            EXPECT_EQ(a.blue, b.blue);
+        }
+    }
+}
+
 // The entries of the file's channel definition box: channel, type,
 // association.
 std::vector<std::array<int, 3>> ChannelDefinitions(const fs::path& path) {
