@@ -67,6 +67,7 @@ struct channel_plan {
     int component[5] = {0, 1, 2, 3, 4};
     int table[5] = {-1, -1, -1, -1, -1};
     int paletteEntries = 0; // an indexed image
+    int alphaTable = -1;    // the palette table of its entries' opacity
 };
 
 uint32_t ColourType(int space, int n) {
@@ -126,8 +127,16 @@ channel_plan PlanJp2(const j2k::boxed_file_reader& jp2, int n, ILHandle* h) {
     // A palette whose three tables give the colours is kept as an image
     // palette: the image holds the indices.
     const j2k::palette_info& pal = jp2.palette();
-    if (pal.table_count() >= 1 && colours == 3 && !p.alpha && p.table[0] >= 0 && p.table[1] >= 0 &&
-        p.table[2] >= 0 && p.component[0] == p.component[1] && p.component[1] == p.component[2]) {
+    // Opacity from a fourth table of the same indices goes with the colours.
+    const bool palette_alpha =
+        p.alpha && p.table[colours] >= 0 && p.component[colours] == p.component[0];
+    if (pal.table_count() >= 1 && colours == 3 && (!p.alpha || palette_alpha) && p.table[0] >= 0 &&
+        p.table[1] >= 0 && p.table[2] >= 0 && p.component[0] == p.component[1] &&
+        p.component[1] == p.component[2]) {
+        if (palette_alpha) {
+            p.alphaTable = p.table[colours];
+            p.alpha = false;
+        }
         p.paletteEntries = pal.entry_count();
         if (p.paletteEntries > 256) {
             ILWarning(h, "Only the first 256 palette entries are used");
@@ -241,7 +250,7 @@ void FillInfo(ILInfo* info, int kind, const channel_plan& plan, j2k::codestream_
             bits += static_cast<uint32_t>(cs.sample_precision(plan.component[k]));
     info->bitsPerPixel = bits;
     info->pages = 1;
-    info->alphaKind = plan.alpha ? 1 : 0;
+    info->alphaKind = plan.alpha || plan.alphaTable >= 0 ? 1 : 0;
     j2k::coords first, count;
     cs.tile_index_range(first, count);
     if (count.x > 1 || count.y > 1) {
@@ -341,8 +350,10 @@ ILResult Decode(ILHandle* h, handle_sink& sink, int kind, j2k::codestream_source
         const j2k::palette_info& pal = jp2->palette();
         // Colour channels 0, 1, 2 are red, green and blue.
         for (int e = 0; e < plan.paletteEntries; ++e)
-            palette->entries[e] = {pal.entry16(plan.table[2], e), pal.entry16(plan.table[1], e),
-                                   pal.entry16(plan.table[0], e), 0xFFFF};
+            palette->entries[e] = {
+                pal.entry16(plan.table[2], e), pal.entry16(plan.table[1], e),
+                pal.entry16(plan.table[0], e),
+                plan.alphaTable >= 0 ? pal.entry16(plan.alphaTable, e) : uint16_t{0xFFFF}};
         if (ILPixelModel(target) == IL_MODEL_INDEXED) ILConverterGivePalette(c, image);
     }
     // Lab without a profile of its own: the Lab identity on its white point.

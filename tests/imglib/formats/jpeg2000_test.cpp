@@ -516,4 +516,41 @@ TEST_F(Jpeg2000, CmykWithAlphaKeepsItsRows) {
         }
 }
 
+// A palette with a fourth table mapped as opacity loads as an indexed image
+// whose entries carry that opacity (every channel showed the raw indices).
+TEST_F(Jpeg2000, PaletteWithOpacityLoadsIndexed) {
+    const uint8_t entries[3][4] = {{255, 0, 0, 255}, {0, 128, 255, 128}, {20, 40, 60, 0}};
+    Bytes pclr = Cat({U16(3), {4, 7, 7, 7, 7}});
+    for (const auto& e : entries)
+        pclr.insert(pclr.end(), e, e + 4);
+    Bytes cmap, cdef = U16(4);
+    for (uint32_t k = 0; k < 4; ++k) {
+        cmap = Cat({cmap, U16(0), {1, static_cast<uint8_t>(k)}});
+        cdef = Cat({cdef, U16(k), U16(k == 3 ? 1 : 0), U16(k == 3 ? 0 : k + 1)});
+    }
+    std::vector<int32_t> indices(6 * 3);
+    for (size_t i = 0; i < indices.size(); ++i)
+        indices[i] = static_cast<int32_t>(i % 3);
+    ASSERT_TRUE(WriteBytes(PathOf("pala.jp2"), Jp2(Codestream(6, 3, {indices}), 6, 3, 1, 8,
+                                                   Cat({Colr(16), Box("pclr", pclr),
+                                                        Box("cmap", cmap), Box("cdef", cdef)}))));
+    ILInfo header;
+    ILImageOwner image;
+    ASSERT_EQ(Load(PathOf("pala.jp2"), &image.image, &header), IL_OK) << LastError();
+    EXPECT_EQ(header.colorType, IL_CT_INDEXED);
+    EXPECT_EQ(header.alphaKind, 1u);
+    ASSERT_EQ(ILPixelModel(image.image.type), IL_MODEL_INDEXED);
+    ASSERT_NE(image.image.palette, nullptr);
+    for (int e = 0; e < 3; ++e) {
+        const ILPaletteEntry& got = image.image.palette->entries[e];
+        EXPECT_EQ(got.red, entries[e][0] * 257) << e;
+        EXPECT_EQ(got.green, entries[e][1] * 257) << e;
+        EXPECT_EQ(got.blue, entries[e][2] * 257) << e;
+        EXPECT_EQ(got.alpha, entries[e][3] * 257) << e;
+    }
+    // Index 0, 1, 2 in the first columns (2 bits each, the most significant
+    // first).
+    EXPECT_EQ(Row(image.image, 0)[0], 0b00011000);
+}
+
 } // namespace
