@@ -2,7 +2,7 @@
 // decoded whole (packets, code-blocks, transforms), then again row by row as
 // the loader pulls it, damaged tiles skipped. Messages go to a sink that
 // drops them. Memory is held to what a small image budget allows, and only
-// canvases of about a million samples are pulled row by row: a large flat
+// canvases of a quarter million samples are pulled row by row: a large flat
 // image is valid and slow, not a finding.
 #include <cstddef>
 #include <cstdint>
@@ -15,8 +15,8 @@
 
 namespace {
 
-constexpr int64_t memory_limit = int64_t{16} << 20;
-constexpr int64_t row_pull_samples = int64_t{1} << 20;
+constexpr int64_t memory_limit = int64_t{4} << 20;
+constexpr int64_t row_pull_samples = int64_t{1} << 18;
 
 struct null_sink : j2k::message_sink {
     void error_line(std::string_view) override {}
