@@ -1,7 +1,9 @@
 // The JPEG 2000 decoder under libFuzzer: a JP2 file or a raw code-stream,
 // decoded whole (packets, code-blocks, transforms), then again row by row as
 // the loader pulls it, damaged tiles skipped. Messages go to a sink that
-// drops them.
+// drops them. Memory is held to what a small image budget allows, and only
+// canvases of a quarter million samples are pulled row by row: a large flat
+// image is valid and slow, not a finding.
 #include <cstddef>
 #include <cstdint>
 
@@ -12,6 +14,9 @@
 #include "jpeg2000/sources.h"
 
 namespace {
+
+constexpr int64_t memory_limit = int64_t{4} << 20;
+constexpr int64_t row_pull_samples = int64_t{1} << 18;
 
 struct null_sink : j2k::message_sink {
     void error_line(std::string_view) override {}
@@ -24,9 +29,11 @@ void decode_rows(j2k::codestream_source& source) {
         j2k::codestream_ref& cs;
         ~disposer() { cs.dispose(); }
     } guard{cs};
-    j2k::codestream_decoder decoder(cs);
-    decoder.skip_damaged_tiles();
     const j2k::rect canvas = cs.canvas();
+    if (canvas.size.y * canvas.size.x > row_pull_samples) return;
+    j2k::codestream_decoder decoder(cs);
+    decoder.set_memory_limit(memory_limit);
+    decoder.skip_damaged_tiles();
     for (int64_t y = canvas.pos.y; y < canvas.end().y; ++y)
         decoder.seek_canvas_row(y);
 }
@@ -35,7 +42,7 @@ template <typename Source>
 void decode_both(std::span<const uint8_t> bytes) {
     try {
         Source whole(bytes);
-        j2k::codestream_decoder::decode(whole);
+        j2k::codestream_decoder::decode(whole, nullptr, memory_limit);
     } catch (const j2k::failure&) {
     } catch (const std::bad_alloc&) {}
     try {

@@ -30,6 +30,9 @@ struct open_tile {
     std::vector<rect> regions;
     int components_left = 0;
     bool ycc = false, failed = false;
+    // What its structures hold, counted in the decoder's total while open.
+    int64_t cost = 0;
+    int64_t* held = nullptr;
 
     void fail_quietly() {
         failed = true;
@@ -42,8 +45,35 @@ struct open_tile {
         tops.clear();
         packets.reset();
         if (ref.exists()) ref.release();
+        if (held) *held -= cost;
     }
 };
+
+// What a tile's decoding holds from the start besides its coded data: the
+// layer count of every precinct of every component (the packets name them
+// all), and for the decoded components a row of code-blocks per band and a
+// few lines per level. The records of code-blocks and precincts are made as
+// packets bring them, counted by the packet reader. Counted in doubles: hostile sizes overflow 64
+// bits.
+double tile_structure_bytes(const tile_state& ts, int first, int n) {
+    double bytes = 0;
+    for (const tile_component_state& tc : ts.components) {
+        const bool decoded = tc.index >= first && tc.index < first + n;
+        for (const resolution_state& rs : tc.resolutions) {
+            bytes += static_cast<double>(rs.precinct_count.y) *
+                     static_cast<double>(rs.precinct_count.x) * 2 * sizeof(uint16_t);
+            for (const subband_state& sb : rs.bands) {
+                bytes += sizeof(band_blocks);
+                if (!decoded || sb.region.empty()) continue;
+                bytes += static_cast<double>(std::min(sb.block_size.y, sb.region.size.y)) *
+                             static_cast<double>(sb.region.size.x) * sizeof(float) +
+                         static_cast<double>(sb.block_count.x) * sizeof(std::vector<uint8_t>);
+            }
+            if (decoded) bytes += 8.0 * static_cast<double>(rs.region.size.x) * sizeof(float);
+        }
+    }
+    return bytes;
+}
 
 // A row of the top stage to the component's samples: the DC level shift,
 // rounding on the irreversible path, and clamping to the precision.
@@ -111,6 +141,10 @@ struct codestream_decoder::state {
     std::unique_ptr<block_row_workers> workers;
     // Bodies of tile-parts met ahead of their tile.
     std::map<int, tile_data> data;
+    // Bytes the open tiles' structures may take, and take now; declared
+    // before the tiles, which give theirs back as they go.
+    int64_t limit = INT64_MAX, held = 0;
+    int64_t data_bytes = 0; // of the tiles opened so far
     // Open tiles by tile row; per component its tile row and rows left there.
     std::map<int64_t, std::vector<std::unique_ptr<open_tile>>> rows;
     int64_t rows_opened = 0;
@@ -119,9 +153,11 @@ struct codestream_decoder::state {
     // (one zero sample for a component without samples).
     std::vector<int64_t> pulled;
     std::vector<std::vector<int32_t>> current;
-    int64_t samples = 0, bytes = 0;
     bool complete = true, reversible = true, ycc = false;
     bool skip_damaged = false, damaged = false;
+
+    // The operation's message sink, for the work done on other threads.
+    message_sink* sink = message_scope::bound();
 
     explicit state(codestream_ref c) : cs(c), s(*c.s_) {}
     bool read_tile_part();
@@ -199,6 +235,8 @@ void codestream_decoder::state::open_tile_row(int64_t ty) {
         }
         try {
             start_tile(*t, ty, tx);
+        } catch (const refusal&) {
+            throw;
         } catch (const failure&) {
             if (!skip_damaged) throw;
             t->fail_quietly();
@@ -214,14 +252,28 @@ void codestream_decoder::state::start_tile(open_tile& t, int64_t ty, int64_t tx)
     tile_data d = take_tile_data(index);
     t.ref = cs.fetch_tile(static_cast<int>(ty), static_cast<int>(tx));
     tile_state& ts = *t.ref.t_;
-    // A few bytes can declare a vast image of nothing: the samples are
-    // bounded by the coded data before any work is done.
-    bytes += d.size();
-    for (const rect& r : t.regions)
-        samples += std::max<int64_t>(r.size.y, 0) * std::max<int64_t>(r.size.x, 0);
-    if (samples > std::max<int64_t>(int64_t{1} << 24, 8192 * bytes) || samples > (int64_t{1} << 32))
-        fail("The code-stream holds too little data for the image size it declares");
-    t.packets = std::make_unique<tile_packets>(ts, std::move(d));
+    // A stream whose data has ended without a byte of packets is no image,
+    // however large its header says it is.
+    data_bytes += d.size();
+    if (data_bytes == 0 && !ts.packed_headers) {
+        // Look ahead for a tile-part with a body (kept for its tile).
+        while (read_tile_part())
+            if (data[s.current_tile].size() > 0) break;
+        if (s.at_end) refuse("The code-stream holds no tile data");
+    }
+    // A few bytes can declare structures of any size: they are counted
+    // against what the decoding may take before they are built.
+    const double cost = tile_structure_bytes(ts, s.first_component, n);
+    if (static_cast<double>(held) + cost > static_cast<double>(limit)) {
+        error_report e;
+        e << "Tile " << ts.index << " needs " << static_cast<int64_t>(cost / 1048576)
+          << " MB for its code-blocks, precincts and lines, more than the image may take";
+        e.refuse();
+    }
+    t.cost = static_cast<int64_t>(cost);
+    t.held = &held;
+    held += t.cost;
+    t.packets = std::make_unique<tile_packets>(ts, std::move(d), limit - held);
     if (!t.packets->read_packets()) complete = false;
     t.ycc = t.ref.uses_colour_transform();
     const tile_component_state* tc = ts.components.data() + s.first_component;
@@ -264,6 +316,8 @@ void codestream_decoder::state::tile_row_of(open_tile& t, int c, int32_t* out) {
         try {
             tile_row_from_stages(t, c, dst);
             return;
+        } catch (const refusal&) {
+            throw;
         } catch (const failure&) {
             if (!skip_damaged) throw;
             t.fail_quietly();
@@ -377,7 +431,11 @@ const int32_t* codestream_decoder::row(int c) const {
 }
 
 void codestream_decoder::set_workers(int workers) {
-    s_->workers = workers > 0 ? std::make_unique<block_row_workers>(workers) : nullptr;
+    s_->workers = workers > 0 ? std::make_unique<block_row_workers>(workers, s_->sink) : nullptr;
+}
+
+void codestream_decoder::set_memory_limit(int64_t bytes) {
+    s_->limit = bytes;
 }
 
 void codestream_decoder::skip_damaged_tiles() {
@@ -400,9 +458,17 @@ bool codestream_decoder::colour_transform() const {
     return s_->ycc;
 }
 
-std::vector<component_image> codestream_decoder::decode(codestream_ref cs, bool* complete) {
+std::vector<component_image> codestream_decoder::decode(codestream_ref cs, bool* complete,
+                                                        int64_t memory_limit) {
     const int n = cs.component_count();
     std::vector<component_image> images(static_cast<size_t>(n));
+    double planes = 0;
+    for (int c = 0; c < n; ++c) {
+        const rect e = cs.component_extent(c);
+        planes += static_cast<double>(e.size.y) * static_cast<double>(e.size.x) * sizeof(int32_t);
+    }
+    if (planes > static_cast<double>(memory_limit))
+        refuse("The image is larger than the memory allowed for it");
     for (int c = 0; c < n; ++c) {
         const rect e = cs.component_extent(c);
         component_image& im = images[static_cast<size_t>(c)];
@@ -412,7 +478,8 @@ std::vector<component_image> codestream_decoder::decode(codestream_ref cs, bool*
         im.is_signed = cs.sample_signed(c);
     }
     codestream_decoder d(cs);
-    // The planes grow as rows arrive, bounded by the coded data.
+    d.set_memory_limit(memory_limit - static_cast<int64_t>(planes));
+    // The planes grow as rows arrive.
     d.for_each_row([&](int c, int64_t k) {
         component_image& im = images[static_cast<size_t>(c)];
         im.samples.resize(static_cast<size_t>((k + 1) * im.width));
@@ -428,13 +495,14 @@ std::vector<component_image> codestream_decoder::decode(codestream_ref cs, bool*
     return images;
 }
 
-std::vector<component_image> codestream_decoder::decode(codestream_source& source, bool* complete) {
+std::vector<component_image> codestream_decoder::decode(codestream_source& source, bool* complete,
+                                                        int64_t memory_limit) {
     codestream_ref cs = codestream_ref::create_input(&source);
     struct disposer {
         codestream_ref& cs;
         ~disposer() { cs.dispose(); }
     } guard{cs};
-    return decode(cs, complete);
+    return decode(cs, complete, memory_limit);
 }
 
 } // namespace j2k

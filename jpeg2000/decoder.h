@@ -53,6 +53,11 @@ public:
     // Code-blocks decode on this many worker threads besides the caller's
     // (none by default); the samples are the same.
     void set_workers(int workers);
+    // The structures of the tiles being decoded (code-block and precinct
+    // records, the stages' lines) may take this many bytes together; a
+    // stream that needs more is refused with j2k::refusal, which no skipping
+    // of damaged tiles catches. No limit unless set.
+    void set_memory_limit(int64_t bytes);
     // From now on a tile whose data fail to decode is reported (its error
     // goes to the message sink) and shows as zero samples, and the other
     // tiles go on; damaged() then answers true.
@@ -62,10 +67,13 @@ public:
     bool reversible() const;
     bool colour_transform() const;
 
-    // Every component decoded whole.
-    static std::vector<component_image> decode(codestream_ref cs, bool* complete = nullptr);
+    // Every component decoded whole; the planes and the structures together
+    // may take memory_limit bytes.
+    static std::vector<component_image> decode(codestream_ref cs, bool* complete = nullptr,
+                                               int64_t memory_limit = INT64_MAX);
     // The same over a code-stream of its own, opened on the source.
-    static std::vector<component_image> decode(codestream_source& source, bool* complete = nullptr);
+    static std::vector<component_image> decode(codestream_source& source, bool* complete = nullptr,
+                                               int64_t memory_limit = INT64_MAX);
 
 private:
     struct state;

@@ -81,6 +81,8 @@ private:
     // Passes with slopes of at least the threshold; 0: all, 0x10000: none.
     void choose_passes(int layer, int threshold);
     void reset_packet_state();
+    // Packets of the tile so far: the SOP markers' sequence number.
+    int64_t packets_written_ = 0;
     // Writes (or, with out null, counts) one packet; its bytes.
     int64_t packet(int c, int r, int64_t p, int layer, codestream_output_buffer* out);
     int64_t size_through(int layer);
@@ -412,6 +414,7 @@ void tile_encoder::choose_passes(int layer, int threshold) {
 }
 
 void tile_encoder::reset_packet_state() {
+    packets_written_ = 0;
     for (auto& comp : comps_)
         for (resolution_record& rec : comp) {
             for (auto& band : rec.bands)
@@ -453,11 +456,32 @@ int64_t tile_encoder::packet(int c, int r, int64_t p, int layer, codestream_outp
                 any = b.layer_passes[layer] > b.sent;
             }
     }
+    // The markers the coding style asks for: SOP before the packet, with the
+    // packet's number in the tile, EPH after its header.
+    int64_t markers = 0;
+    if (tile_.sop) {
+        const int64_t number = packets_written_ & 0xFFFF;
+        if (out)
+            for (int v : {0xFF, 0x91, 0x00, 0x04, static_cast<int>(number >> 8),
+                          static_cast<int>(number & 0xFF)})
+                out->put_byte(static_cast<uint8_t>(v));
+        markers += 6;
+    }
+    ++packets_written_;
+    auto put_eph = [&] {
+        if (!tile_.eph) return;
+        if (out) {
+            out->put_byte(0xFF);
+            out->put_byte(0x92);
+        }
+        markers += 2;
+    };
     if (!any) {
         // An empty packet; tag trees of blocks not yet included still learn
         // nothing, as a reader of the empty packet does.
         if (out) out->put_byte(0);
-        return 1;
+        put_eph();
+        return 1 + markers;
     }
     header_bit_writer w(out);
     struct piece {
@@ -514,6 +538,8 @@ int64_t tile_encoder::packet(int c, int r, int64_t p, int layer, codestream_outp
             }
     }
     int64_t bytes = w.finish();
+    put_eph();
+    bytes += markers;
     for (const piece& pc : bodies) {
         if (out && pc.to > pc.from)
             out->put_block(pc.block->coded.data.data() + pc.from,
@@ -561,7 +587,8 @@ void tile_encoder::allocate(const std::vector<int64_t>& budgets, std::vector<boo
                 ++next;
             const int64_t far =
                 targets[static_cast<size_t>(next)] ? targets[static_cast<size_t>(next)] : full;
-            const double n = static_cast<double>(std::max<int64_t>(far - per_layer * (next + 1), 1));
+            const double n =
+                static_cast<double>(std::max<int64_t>(far - per_layer * (next + 1), 1));
             double net;
             if (l == 0) {
                 net = n / std::sqrt(std::ldexp(1.0, next));

@@ -209,6 +209,16 @@ void palette_info::table_as_floats(int table, float* out) const {
         *out++ = static_cast<float>(v * (1.0 / 4294967296.0));
 }
 
+uint16_t palette_info::entry16(int table, int entry) const {
+    const int bits = std::min(std::abs(depths_.at(static_cast<size_t>(table))), 32);
+    const int32_t v = values_.at(static_cast<size_t>(table)).at(static_cast<size_t>(entry));
+    const uint32_t offset = depths_[static_cast<size_t>(table)] > 0 ? 0x80000000u : 0;
+    const uint64_t u = (static_cast<uint32_t>(v) + offset) >> (32 - bits);
+    const uint64_t top = (uint64_t{1} << bits) - 1;
+    // Scaled so that the table's top value is 65535: v x 257 for 8 bits.
+    return static_cast<uint16_t>((u * 65535 + top / 2) / top);
+}
+
 void palette_info::read_box(box_reader& box) {
     if (tables_ != 0) fail("Multiple palette boxes");
     uint32_t ne, npc;
@@ -242,8 +252,6 @@ void palette_info::read_box(box_reader& box) {
             values_[t][e] =
                 depths_[t] > 0 ? static_cast<int32_t>(up - 0x80000000u) : static_cast<int32_t>(up);
         }
-    for (int& d : depths_)
-        d = d > 0 ? 32 : -32;
     if (box.length_known() && box.bytes_left() != 0) fail("Malformed palette box");
 }
 
@@ -415,8 +423,7 @@ boxed_file_reader::boxed_file_reader(std::span<const uint8_t> bytes)
 }
 
 void boxed_file_reader::close() {
-    if (file_) std::fclose(file_);
-    file_ = nullptr;
+    file_.reset();
 }
 
 int64_t boxed_file_reader::read_at(int64_t position, uint8_t* bytes, int64_t n) {

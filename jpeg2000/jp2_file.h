@@ -71,6 +71,9 @@ public:
     void set_table(int table, std::span<const uint16_t> values);
     // Each value x 2^-32: the table's range maps to [-0.5, 0.5).
     void table_as_floats(int table, float* out) const;
+    // An entry's unsigned value widened to 16 bits (the table's top value
+    // becomes 65535).
+    uint16_t entry16(int table, int entry) const;
     int table_count() const { return tables_; }
     int entry_count() const { return entries_; }
     int depth(int table) const { return depths_.at(table); }
@@ -149,7 +152,12 @@ public:
 private:
     void read_header();
     void read_jp2h(box_reader& jp2h);
-    FILE* file_ = nullptr;
+    struct file_closer {
+        void operator()(FILE* f) const { std::fclose(f); }
+    };
+    // Owned from the first moment: a header that fails to read throws out
+    // of the constructor, and the file must still close.
+    std::unique_ptr<FILE, file_closer> file_;
     std::unique_ptr<byte_input> input_;
     box_reader codestream_box_;
     // Where the code-stream box's contents start in the input, and their

@@ -17,6 +17,10 @@ message_scope::message_scope(message_sink* sink, int line_width)
     current_width = std::min(line_width, 80);
 }
 
+message_sink* message_scope::bound() {
+    return current_sink;
+}
+
 message_scope::~message_scope() {
     current_sink = saved_sink_;
     current_width = saved_width_;
@@ -121,6 +125,12 @@ void error_report::raise() {
     throw failure(plain_);
 }
 
+void error_report::refuse() {
+    text_.sync();
+    add("");
+    throw refusal(plain_);
+}
+
 warning_report::warning_report() : text_(current_width) {}
 
 warning_report::~warning_report() {
@@ -135,6 +145,12 @@ void fail(std::string_view text) {
     error_report r;
     r << text;
     r.raise();
+}
+
+void refuse(std::string_view text) {
+    error_report r;
+    r << text;
+    r.refuse();
 }
 
 void warn(std::string_view text) {

@@ -35,6 +35,14 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A failure of the whole code-stream rather than of one tile (its structures
+// would cost more than the operation allows, or it holds no data at all):
+// nothing of the image is worth decoding.
+class refusal : public failure {
+public:
+    using failure::failure;
+};
+
 // Binds a sink (and a line width, at most 80) to the calling thread until the
 // scope ends; scopes nest. Without a bound sink, texts are dropped but errors
 // still throw.
@@ -42,6 +50,9 @@ class message_scope {
 public:
     explicit message_scope(message_sink* sink, int line_width = 80);
     ~message_scope();
+    // The sink bound to the calling thread: an operation takes it once, at
+    // its start, for the work it hands to other threads.
+    static message_sink* bound();
     message_scope(const message_scope&) = delete;
     message_scope& operator=(const message_scope&) = delete;
 
@@ -91,6 +102,8 @@ public:
         return *this;
     }
     [[noreturn]] void raise();
+    // The same, throwing j2k::refusal.
+    [[noreturn]] void refuse();
 
 private:
     void add(std::string_view text);
@@ -117,6 +130,7 @@ private:
 
 // One-line forms of the two reports.
 [[noreturn]] void fail(std::string_view text);
+[[noreturn]] void refuse(std::string_view text);
 void warn(std::string_view text);
 
 } // namespace j2k

@@ -134,15 +134,20 @@ void tile_data::view(int64_t offset, const uint8_t*& begin, const uint8_t*& end)
         end = bytes_.data() + size_;
         return;
     }
-    constexpr int64_t run = 1 << 16;
-    window_.resize(static_cast<size_t>(std::min(run, size_ - offset)));
-    read(offset, window_.data(), static_cast<int64_t>(window_.size()));
-    begin = window_.data();
-    end = begin + window_.size();
+    // Packets follow one another: the run read last usually holds the next.
+    const int64_t held = static_cast<int64_t>(window_.size());
+    if (offset < window_at_ || offset >= window_at_ + held) {
+        constexpr int64_t run = 1 << 16;
+        window_.resize(static_cast<size_t>(std::min(run, size_ - offset)));
+        read(offset, window_.data(), static_cast<int64_t>(window_.size()));
+        window_at_ = offset;
+    }
+    begin = window_.data() + (offset - window_at_);
+    end = window_.data() + window_.size();
 }
 
-tile_packets::tile_packets(tile_state& tile, tile_data data)
-    : tile_(tile), data_(std::move(data)) {}
+tile_packets::tile_packets(tile_state& tile, tile_data data, int64_t room)
+    : tile_(tile), data_(std::move(data)), room_(room) {}
 
 tile_packets::precinct& tile_packets::precinct_at(int c, int r, int64_t p) {
     resolution_blocks& rb = comps_[c][r];
@@ -166,8 +171,13 @@ tile_packets::precinct& tile_packets::precinct_at(int c, int r, int64_t p) {
             pb.inclusion.init(pb.count.y, pb.count.x);
             pb.zero_planes.init(pb.count.y, pb.count.x);
         }
+        room_ -= static_cast<int64_t>(sizeof(precinct_band)) + pb.inclusion.bytes() +
+                 pb.zero_planes.bytes();
         pr.bands.push_back(std::move(pb));
     }
+    // A precinct's record, with the hash table's share.
+    room_ -= static_cast<int64_t>(sizeof(precinct)) + 64;
+    if (room_ < 0) refuse("The code-stream's precincts need more memory than the image may take");
     return pr;
 }
 
@@ -181,7 +191,6 @@ bool tile_packets::read_packets() {
             for (const subband_state& sb : rs.bands) {
                 band_blocks bb;
                 bb.band = &sb;
-                bb.blocks.resize(static_cast<size_t>(sb.block_count.y * sb.block_count.x));
                 rb.bands.push_back(std::move(bb));
             }
             comps_[c].push_back(std::move(rb));
@@ -207,14 +216,18 @@ bool tile_packets::read_packets() {
 
 void tile_packets::read_packet(const packet_position& pos) {
     resolution_blocks& rb = comps_[pos.component][pos.resolution];
-    precinct& pr = precinct_at(pos.component, pos.resolution, pos.precinct);
     const int modes = tile_.components[pos.component].modes;
     const int64_t size = data_.size();
     // Two bytes of the data at `at`, when there.
     auto marker_at = [&](int64_t at, uint8_t second) {
-        uint8_t b[2];
         if (at + 2 > size) return false;
-        data_.read(at, b, 2);
+        const uint8_t *b, *e;
+        data_.view(at, b, e);
+        if (e - b < 2) {
+            uint8_t pair[2];
+            data_.read(at, pair, 2);
+            return pair[0] == 0xFF && pair[1] == second;
+        }
         return b[0] == 0xFF && b[1] == second;
     };
     if (tile_.sop && at_ + 6 <= size && marker_at(at_, 0x91)) at_ += 6;
@@ -230,10 +243,21 @@ void tile_packets::read_packet(const packet_position& pos) {
         bool new_segment;
     };
     std::vector<piece> pieces;
+    // An empty packet leaves its precinct as it was: the record is only made
+    // for a packet that brings something.
     if (br.bit()) {
+        precinct& pr = precinct_at(pos.component, pos.resolution, pos.precinct);
         for (size_t b = 0; b < rb.bands.size(); ++b) {
             band_blocks& bb = rb.bands[b];
             precinct_band& pb = pr.bands[b];
+            if (bb.blocks.empty() && pb.count.y > 0 && pb.count.x > 0) {
+                const int64_t n = bb.band->block_count.y * bb.band->block_count.x;
+                room_ -= n * static_cast<int64_t>(sizeof(code_block));
+                if (room_ < 0)
+                    refuse(
+                        "The code-stream's code-blocks need more memory than the image may take");
+                bb.blocks.resize(static_cast<size_t>(n));
+            }
             const int planes = bb.band->roi_magnitude_bits;
             for (int64_t y = 0; y < pb.count.y; ++y)
                 for (int64_t x = 0; x < pb.count.x; ++x) {
@@ -286,11 +310,12 @@ void tile_packets::read_packet(const packet_position& pos) {
         }
     }
     int64_t end = br.finish();
-    const bool eph = packed ? end + 2 <= static_cast<int64_t>(packed_.size()) &&
-                                  packed_[static_cast<size_t>(end)] == 0xFF &&
-                                  packed_[static_cast<size_t>(end) + 1] == 0x92
-                            : marker_at(end, 0x92);
-    if (tile_.eph && eph) end += 2;
+    const bool eph = !tile_.eph ? false
+                     : packed   ? end + 2 <= static_cast<int64_t>(packed_.size()) &&
+                                    packed_[static_cast<size_t>(end)] == 0xFF &&
+                                    packed_[static_cast<size_t>(end) + 1] == 0x92
+                              : marker_at(end, 0x92);
+    if (eph) end += 2;
     if (packed)
         packed_at_ = static_cast<size_t>(end);
     else

@@ -40,6 +40,7 @@ private:
     std::vector<part> parts_;
     codestream_source* source_ = nullptr;
     std::vector<uint8_t> window_;
+    int64_t window_at_ = 0; // where the window starts in the data
     int64_t size_ = 0;
 };
 
@@ -57,12 +58,21 @@ struct code_block {
 
 struct band_blocks {
     const subband_state* band = nullptr;
-    std::vector<code_block> blocks; // rows of the band's code-blocks
+    // Rows of the band's code-blocks, made with the first packet that brings
+    // one of them: a band of empty packets holds none.
+    std::vector<code_block> blocks;
+    // Block i (raster order), empty when none came.
+    const code_block& at(int64_t i) const {
+        static const code_block none;
+        return blocks.empty() ? none : blocks[static_cast<size_t>(i)];
+    }
 };
 
 class tile_packets {
 public:
-    tile_packets(tile_state& tile, tile_data data);
+    // The precinct records made as packets arrive may take `room` bytes;
+    // beyond that the code-stream is refused.
+    tile_packets(tile_state& tile, tile_data data, int64_t room = INT64_MAX);
     // Reads every packet; false when the data ended before the last one.
     bool read_packets();
     const band_blocks& blocks(int component, int resolution, int band) const {
@@ -90,6 +100,7 @@ private:
 
     tile_state& tile_;
     tile_data data_;
+    int64_t room_;
     int64_t at_ = 0;
     std::vector<uint8_t> packed_;
     size_t packed_at_ = 0;

@@ -30,7 +30,7 @@ progression_walker::progression_walker(tile_state& tile) : tile_(tile) {
                 error_report e;
                 e << "Tile " << tile.index << " has more precincts than the engine keeps ("
                   << max_precincts << ")";
-                e.raise();
+                e.refuse();
             }
         }
     }
@@ -184,7 +184,7 @@ void progression_walker::check_walk_size() const {
         error_report e;
         e << "The progression of tile " << tile_.index
           << " visits more precinct positions than the engine walks";
-        e.raise();
+        e.refuse();
     }
 }
 

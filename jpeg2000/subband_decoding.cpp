@@ -89,11 +89,13 @@ void subband_decoding_stage<T>::decode_row() {
     const int64_t n = sb.block_count.x;
     std::vector<std::vector<uint8_t>>& bytes = work_.block_bytes;
     if (static_cast<int64_t>(bytes.size()) < n) bytes.resize(static_cast<size_t>(n));
+    int64_t coded = 0;
     for (int64_t bx = 0; bx < n; ++bx) {
-        const code_block& cb = blocks_.blocks[static_cast<size_t>(block_row_ * n + bx)];
+        const code_block& cb = blocks_.at(block_row_ * n + bx);
         std::vector<uint8_t>& b = bytes[static_cast<size_t>(bx)];
         b.clear();
         if (!cb.passes) continue;
+        ++coded;
         if (sb.roi_magnitude_bits > 31)
             fail("Code-block holds more coding passes than its bit-planes allow");
         for (const block_chunk& c : cb.chunks) {
@@ -101,6 +103,14 @@ void subband_decoding_stage<T>::decode_row() {
             b.resize(at + static_cast<size_t>(c.length));
             packets_.data().read(c.offset, b.data() + at, c.length);
         }
+    }
+    if (coded == 0) {
+        // Nothing coded in the row (flat areas, empty packets): zeros, with
+        // no work handed out.
+        for (int64_t y = 0; y < row_height_; ++y)
+            std::fill_n(rows_[static_cast<size_t>(y)].samples<T>(), band_.region.size.x, T{});
+        ++block_row_;
+        return;
     }
     const std::function<void(int, block_work&)> job = [this](int bx, block_work& work) {
         decode_block(bx, work);
@@ -115,8 +125,7 @@ void subband_decoding_stage<T>::decode_row() {
 
 template <typename T>
 void subband_decoding_stage<T>::decode_block(int64_t bx, block_work& work) {
-    const code_block& cb =
-        blocks_.blocks[static_cast<size_t>(block_row_ * band_.block_count.x + bx)];
+    const code_block& cb = blocks_.at(block_row_ * band_.block_count.x + bx);
     const rect blk = block_rect(bx);
     const int64_t column = blk.pos.x - band_.region.pos.x;
     const size_t width = static_cast<size_t>(blk.size.x);

@@ -39,6 +39,9 @@ public:
         }
     }
 
+    // Bytes its nodes take.
+    int64_t bytes() const { return static_cast<int64_t>(nodes_.capacity() * sizeof(node)); }
+
     // Writing: the leaves' values in raster order; every node gets the least
     // value below it and the coding starts afresh.
     void set_values(const std::vector<int>& leaves) {

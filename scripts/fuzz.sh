@@ -4,7 +4,9 @@
 # one briefly:
 #   1. once over every seed of its format in the shared corpus, so that a
 #      known file that crashes shows up at once;
-#   2. fuzzing from those seeds for FUZZ_SECONDS seconds.
+#   2. fuzzing from those seeds for FUZZ_SECONDS seconds. Targets whose
+#      corpus files are large (seconds each) fuzz from small seeds of their
+#      own in fuzz/seeds/ and the corpus files within their input length.
 # Any crash, leak, timeout or out-of-memory is a finding: the input is kept in
 # build/fuzz/findings/<target>/ and the script ends non-zero. Not part of the
 # test command; run it by hand or in a nightly job.
@@ -44,6 +46,27 @@ extensions() {
         wmf | wmf_header) echo "wmf emf" ;;
         actions) echo "vxa adb up" ;;
         *) echo "$1" ;;
+    esac
+}
+
+# Small seeds of the project's own, and the longest input fuzzed, for the
+# targets whose corpus files are too slow to fuzz from.
+own_seeds() {
+    case "$1" in
+        j2k_headers | j2k_decode) echo "j2k" ;;
+    esac
+}
+max_len() {
+    case "$1" in
+        j2k_headers | j2k_decode) echo 4096 ;;
+    esac
+}
+
+# Targets run on one processor: the encoder starts a coding thread per
+# processor for every input, which held it to a few hundred inputs a minute.
+runner() {
+    case "$1" in
+        j2k_encode) echo "taskset -c 0" ;;
     esac
 }
 
@@ -89,8 +112,17 @@ for codec in "${targets[@]}"; do
     if [ ${#seeds[@]} -gt 0 ]; then
         "$program" "${options[@]}" -runs=0 "$work" >"$build/$codec-seeds.log" 2>&1 || ok=0
     fi
+    own=$(own_seeds "$codec")
+    limit=$(max_len "$codec")
+    if [ -n "$own" ]; then
+        find "$work" -type f -size +"${limit}c" -delete
+        cp "$root/fuzz/seeds/$own"/* "$work/"
+    fi
+    if [ -n "$limit" ]; then
+        options+=(-max_len="$limit")
+    fi
     if [ $ok -eq 1 ]; then
-        "$program" "${options[@]}" -max_total_time="$seconds" -print_final_stats=1 \
+        $(runner "$codec") "$program" "${options[@]}" -max_total_time="$seconds" -print_final_stats=1 \
             "$work" >"$build/$codec-fuzz.log" 2>&1 || ok=0
     fi
     if [ $ok -eq 1 ]; then

@@ -67,6 +67,7 @@ struct channel_plan {
     int component[5] = {0, 1, 2, 3, 4};
     int table[5] = {-1, -1, -1, -1, -1};
     int paletteEntries = 0; // an indexed image
+    int alphaTable = -1;    // the palette table of its entries' opacity
 };
 
 uint32_t ColourType(int space, int n) {
@@ -126,8 +127,16 @@ channel_plan PlanJp2(const j2k::boxed_file_reader& jp2, int n, ILHandle* h) {
     // A palette whose three tables give the colours is kept as an image
     // palette: the image holds the indices.
     const j2k::palette_info& pal = jp2.palette();
-    if (pal.table_count() >= 1 && colours == 3 && !p.alpha && p.table[0] >= 0 && p.table[1] >= 0 &&
-        p.table[2] >= 0 && p.component[0] == p.component[1] && p.component[1] == p.component[2]) {
+    // Opacity from a fourth table of the same indices goes with the colours.
+    const bool palette_alpha =
+        p.alpha && p.table[colours] >= 0 && p.component[colours] == p.component[0];
+    if (pal.table_count() >= 1 && colours == 3 && (!p.alpha || palette_alpha) && p.table[0] >= 0 &&
+        p.table[1] >= 0 && p.table[2] >= 0 && p.component[0] == p.component[1] &&
+        p.component[1] == p.component[2]) {
+        if (palette_alpha) {
+            p.alphaTable = p.table[colours];
+            p.alpha = false;
+        }
         p.paletteEntries = pal.entry_count();
         if (p.paletteEntries > 256) {
             ILWarning(h, "Only the first 256 palette entries are used");
@@ -151,12 +160,29 @@ ILPixelType SourceType(const channel_plan& p, bool deep) {
         case IL_CT_YCC:
             return deep ? (a ? IL_RGBA16 : IL_RGB16) : (a ? IL_RGBA8 : IL_RGB8);
         case IL_CT_CMYK:
-            return deep ? IL_CMYK16 : IL_CMYK8;
+            return deep ? (a ? IL_CMYK_A16 : IL_CMYK16) : (a ? IL_CMYK_A8 : IL_CMYK8);
         case IL_CT_LAB:
             return a ? 0 : deep ? IL_LAB16 : IL_LAB8;
         default:
             return 0;
     }
+}
+
+// The packed type that holds low-depth grey or a short palette as it is,
+// or 0 when the samples take a byte or more.
+ILPixelType PackedType(const channel_plan& p, int precision) {
+    if (p.alpha) return 0;
+    if (p.colorType == IL_CT_INDEXED)
+        return p.paletteEntries <= 2    ? IL_INDEX1
+               : p.paletteEntries <= 4  ? IL_INDEX2
+               : p.paletteEntries <= 16 ? IL_INDEX4
+                                        : 0;
+    if (p.colorType == IL_CT_GRAY)
+        return precision == 1   ? IL_GREY1
+               : precision == 2 ? IL_GREY2
+               : precision <= 4 ? IL_GREY4
+                                : 0;
+    return 0;
 }
 
 // The white point a CIE Lab colour specification names by its illuminant
@@ -224,7 +250,7 @@ void FillInfo(ILInfo* info, int kind, const channel_plan& plan, j2k::codestream_
             bits += static_cast<uint32_t>(cs.sample_precision(plan.component[k]));
     info->bitsPerPixel = bits;
     info->pages = 1;
-    info->alphaKind = plan.alpha ? 1 : 0;
+    info->alphaKind = plan.alpha || plan.alphaTable >= 0 ? 1 : 0;
     j2k::coords first, count;
     cs.tile_index_range(first, count);
     if (count.x > 1 || count.y > 1) {
@@ -281,6 +307,8 @@ ILResult Decode(ILHandle* h, handle_sink& sink, int kind, j2k::codestream_source
             ILReportUnsupportedDataFormat(h);
             return IL_FAILED;
         }
+    // Only the components the channels take are decoded.
+    cs.limit_components(1 + *std::max_element(plan.component, plan.component + plan.channels));
     bool deep = false;
     for (int k = 0; k < plan.channels; ++k)
         deep = deep || cs.sample_precision(plan.component[k]) > 8;
@@ -292,16 +320,27 @@ ILResult Decode(ILHandle* h, handle_sink& sink, int kind, j2k::codestream_source
     ILConverterOwner converter;
     ILConverter* c = &converter.c;
     ILConverterSetAlphaMode(c, h->alphaMode);
-    const ILPixelType target = ILGetLoadPixelType(h, source_type, true);
+    // Low-depth grey and short palettes load packed, as they are, unless the
+    // handle asks for another type.
+    const ILPixelType packed = PackedType(plan, cs.sample_precision(plan.component[0]));
+    const ILPixelType natural = packed ? packed : source_type;
+    const ILPixelType target = ILGetLoadPixelType(h, natural, true);
+    const bool pack = packed && target == packed;
     if (!target) return ILReportUnsupportedDataFormat(h);
     const uint64_t bytes = ILImageBufferSize(width, height, target);
     if (const ILResult r = ILCheckImageBudget(h, bytes); r != IL_OK) return r;
 
     j2k::codestream_decoder decoder(cs);
+    // The tiles' structures share the budget with the image.
+    decoder.set_memory_limit(
+        static_cast<int64_t>(std::min<uint64_t>(h->imageBudget - bytes, INT64_MAX)));
     // A damaged tile is reported and left out; the others load.
     decoder.skip_damaged_tiles();
     // The caller's thread decodes its share of each row of code-blocks.
     decoder.set_workers(j2k::block_pool::default_workers() - 1);
+    // The first tile row is read before the image is made: a stream refused
+    // whole ends here.
+    decoder.seek_canvas_row(canvas.pos.y);
 
     if (ILReallocImage(image, width, height, target, nullptr) != IL_OK)
         return ILReportOutOfMemory(h, bytes);
@@ -309,17 +348,12 @@ ILResult Decode(ILHandle* h, handle_sink& sink, int kind, j2k::codestream_source
         ILPalette* palette = ILConverterNewPalette(c, static_cast<uint32_t>(plan.paletteEntries));
         if (!palette) return ILReportOutOfMemory(h, 0);
         const j2k::palette_info& pal = jp2->palette();
-        std::vector<float> t[3];
-        for (int k = 0; k < 3; ++k) {
-            t[k].resize(static_cast<size_t>(pal.entry_count()));
-            pal.table_as_floats(plan.table[k], t[k].data());
-        }
-        auto to16 = [](float v) {
-            return static_cast<uint16_t>(std::clamp((v + 0.5f) * 65536.0f, 0.0f, 65535.0f));
-        };
         // Colour channels 0, 1, 2 are red, green and blue.
         for (int e = 0; e < plan.paletteEntries; ++e)
-            palette->entries[e] = {to16(t[2][e]), to16(t[1][e]), to16(t[0][e]), 0xFFFF};
+            palette->entries[e] = {
+                pal.entry16(plan.table[2], e), pal.entry16(plan.table[1], e),
+                pal.entry16(plan.table[0], e),
+                plan.alphaTable >= 0 ? pal.entry16(plan.alphaTable, e) : uint16_t{0xFFFF}};
         if (ILPixelModel(target) == IL_MODEL_INDEXED) ILConverterGivePalette(c, image);
     }
     // Lab without a profile of its own: the Lab identity on its white point.
@@ -339,9 +373,9 @@ ILResult Decode(ILHandle* h, handle_sink& sink, int kind, j2k::codestream_source
     if (profile && !plan.paletteEntries)
         ILConverterSetProfile(c, profile.get(), ILPixelTypeToLcmsFormat(source_type));
     ILConverterSetModes(c, source_type, target, width);
-    if (!ILConverterPrepare(c)) return ILReportUnsupportedDataFormat(h);
+    if (!pack && !ILConverterPrepare(c)) return ILReportUnsupportedDataFormat(h);
 
-    const int bits = ILBitsPerSample(source_type);
+    const int bits = ILBitsPerSample(pack ? packed : source_type);
     const int channels = plan.channels;
     std::vector<uint16_t> row16(static_cast<size_t>(width) * channels);
     std::vector<uint8_t> row8(static_cast<size_t>(width) * channels);
@@ -395,6 +429,15 @@ ILResult Decode(ILHandle* h, handle_sink& sink, int kind, j2k::codestream_source
             }
         }
         uint8_t* dst = image->data + int64_t{y} * image->stride;
+        if (pack) {
+            // The first column in the most significant bits.
+            const uint32_t per_byte = 8 / static_cast<uint32_t>(bits);
+            std::fill_n(dst, (width + per_byte - 1) / per_byte, 0);
+            for (uint32_t x = 0; x < width; ++x)
+                dst[x / per_byte] |= static_cast<uint8_t>(
+                    row8[x] << (8 - bits * static_cast<int>(1 + x % per_byte)));
+            continue;
+        }
         c->rowKernel(c, bits > 8 ? static_cast<const void*>(row16.data()) : row8.data(), dst);
     }
     if (info) {

@@ -3,7 +3,8 @@
 // bits are coded at 8 bits (grey of 1, 2 and 4 bits and indexed images at
 // their own depth), deeper ones at 16; other colour models are written as
 // RGB. The handle's options choose the layers, their byte targets, the path
-// (reversible 5/3 or irreversible 9/7) and the colour coding.
+// (reversible 5/3 or irreversible 9/7) and the colour coding; Lossless takes
+// the reversible path and the reversible colour transform over the others.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -69,8 +70,9 @@ plan Plan(const ILImage* image, const ILJPEG2000Options& o) {
     } else {
         p.components = p.alpha ? 4 : 3;
         p.convert_to = deep ? (p.alpha ? IL_RGBA16 : IL_RGB16) : (p.alpha ? IL_RGBA8 : IL_RGB8);
-        // Deep images take the engine's colour transform instead.
-        p.ycc_glue = o.colorFormat >= 2 && !deep;
+        // Deep and lossless images take the engine's colour transform
+        // instead (sYCC rounds).
+        p.ycc_glue = o.colorFormat >= 2 && !deep && !o.lossless;
     }
     p.precision = deep ? 16 : 8;
     return p;
@@ -165,7 +167,8 @@ ILResult Save(ILHandle* h, const char16_t* path, const ILImage* image, const ILI
     if (!rows.ready()) return ILReportUnsupportedDataFormat(h);
 
     const int layers = p.indexed ? 1 : std::clamp<int>(static_cast<int>(o.layers), 1, kMaxLayers);
-    const bool reversible = o.reversible || p.indexed;
+    // Lossless is lossless whatever the filter asked: the reversible path.
+    const bool reversible = o.reversible || o.lossless || p.indexed;
     const bool ycc = p.components >= 3 && o.colorFormat >= 1 && !p.ycc_glue;
     // Byte targets: the top layer at area x (rate/100)^2, each lower one half
     // the one above; none for lossless or indexed images.

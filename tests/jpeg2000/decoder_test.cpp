@@ -9,6 +9,7 @@
 #include <regex>
 #include <thread>
 
+#include "jpeg2000/block_row_workers.h"
 #include "jpeg2000/codestream.h"
 #include "jpeg2000/decoder.h"
 #include "jpeg2000/jp2_file.h"
@@ -318,6 +319,70 @@ TEST(Decoder, ThreadsKeepTheirOwnMessages) {
     for (size_t k = 0; k < picked.size(); ++k) {
         EXPECT_EQ(together[k].errors, alone[k].errors);
         EXPECT_EQ(together[k].warnings, alone[k].warnings);
+    }
+}
+
+// Blocks that fail on workers report to the operation's sink, and the same
+// error as on one thread: the first failing block's, in block order.
+TEST(Decoder, WorkerMessagesAreTheOperationsOnAnyWorkerCount) {
+    auto run = [](int workers) {
+        j2ktest::kept_messages sink;
+        j2k::message_scope scope(&sink);
+        j2k::block_row_workers pool(workers, &sink);
+        j2k::block_work own;
+        std::string thrown;
+        for (int row = 0; row < 20; ++row) {
+            try {
+                pool.run(64, own, [row](int i, j2k::block_work&) {
+                    if (i % 7 == 3 + row % 3) {
+                        j2k::error_report e;
+                        e << "Code-block " << i << " of row " << row << " is damaged";
+                        e.raise();
+                    }
+                });
+            } catch (const j2k::failure& f) {
+                thrown += f.what();
+                thrown += '\n';
+            }
+        }
+        return std::make_pair(sink.errors, thrown);
+    };
+    const auto one = run(0);
+    ASSERT_EQ(one.first.size(), 20u);
+    EXPECT_EQ(one.first[0], " Code-block 3 of row 0 is damaged");
+    const auto eight = run(7);
+    EXPECT_EQ(eight.first, one.first);
+    EXPECT_EQ(eight.second, one.second);
+}
+
+// A damaged stream says the same on one thread and on eight.
+TEST(Decoder, DamagedStreamsSayTheSameOnAnyWorkerCount) {
+    if (!fs::exists(conformance)) GTEST_SKIP() << "no conformance corpus";
+    for (const std::vector<uint8_t>& bytes : damaged_streams()) {
+        std::vector<std::string> said[2];
+        for (int k = 0; k < 2; ++k) {
+            j2ktest::kept_messages sink;
+            j2k::message_scope scope(&sink);
+            try {
+                j2k::memory_codestream_source source(bytes);
+                j2k::codestream_ref cs = j2k::codestream_ref::create_input(&source);
+                struct disposer {
+                    j2k::codestream_ref& cs;
+                    ~disposer() { cs.dispose(); }
+                } guard{cs};
+                j2k::codestream_decoder decoder(cs);
+                decoder.set_workers(k == 0 ? 0 : 7);
+                std::vector<std::vector<int32_t>> rows(static_cast<size_t>(cs.component_count()));
+                decoder.for_each_row([&](int c, int64_t) {
+                    rows[static_cast<size_t>(c)].resize(
+                        static_cast<size_t>(cs.component_extent(c).size.x));
+                    decoder.next_row(c, rows[static_cast<size_t>(c)].data());
+                });
+            } catch (const j2k::failure&) {}
+            said[k] = sink.errors;
+            said[k].insert(said[k].end(), sink.warnings.begin(), sink.warnings.end());
+        }
+        EXPECT_EQ(said[1], said[0]);
     }
 }
 

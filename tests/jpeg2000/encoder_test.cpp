@@ -152,6 +152,16 @@ TEST(Encoder, LosslessStreamsDecodeExactlyHereAndInThePeers) {
              siz.put_int("Stiles", 0, 0, 64);
              siz.put_int("Stiles", 0, 1, 48);
          }},
+        {"SOP and EPH markers, precincts and layers", 3, 60, 70, 8, false,
+         [](j2k::codestream_ref& cs) {
+             j2k::j2k_params& cod = cs.access_params("COD", -1, -1);
+             cod.put_bool("Cuse_sop", 0, 0, true);
+             cod.put_bool("Cuse_eph", 0, 0, true);
+             cod.put_bool("Cuse_precincts", 0, 0, true);
+             cod.put_int("Cprecincts", 0, 0, 16);
+             cod.put_int("Cprecincts", 0, 1, 16);
+             set_int(cs, "COD", "Clayers", 3);
+         }},
         {"odd origin: resolutions of 1 to 3 rows starting at odd rows and columns", 3, 37, 23, 8,
          false,
          [](j2k::codestream_ref& cs) {

@@ -143,6 +143,9 @@ TEST_F(Jpeg2000Save, MatrixReadsBackHereAndInThePeers) {
         {"RGBA 8-bit", IL_BGRA8, 0, kLossless, 0},
         {"grey with alpha", IL_GREY_A8, 0, kLossless, 0},
         {"RGB without the colour transform", IL_BGR8, 0, {90, 1, 0, 1, 1, 1}, 0},
+        {"lossless with the 9/7 filter asked", IL_BGR8, 0, {90, 4, 1, 0, 1, 1}, 0},
+        {"lossless with sYCC asked", IL_BGR8, 0, {90, 1, 2, 1, 1, 1}, 0},
+        {"lossless 9/7 sYCC grey", IL_GREY8, 0, {90, 1, 2, 0, 1, 1}, 0},
         {"indexed 1-bit", IL_INDEX1, 2, kLossless, 0},
         {"indexed 2-bit, short palette", IL_INDEX2, 3, kLossless, 0},
         {"indexed 4-bit, short palette", IL_INDEX4, 11, kLossless, 0},
@@ -191,6 +194,45 @@ TEST_F(Jpeg2000Save, MatrixReadsBackHereAndInThePeers) {
                 EXPECT_EQ(Pixels(theirs.image, deep), want);
             else
                 EXPECT_GE(Psnr(Pixels(theirs.image, deep), want, top), c.min_psnr);
+        }
+    }
+}
+
+// Grey of 1, 2 and 4 bits and palettes of up to 2, 4 and 16 entries load in
+// their own packed types, pixel for pixel and colour for colour (they all
+// loaded as 8-bit, and re-saved at eight times the size).
+TEST_F(Jpeg2000Save, LowDepthAndShortPalettesLoadPacked) {
+    const struct {
+        ILPixelType type;
+        uint32_t palette;
+    } cases[] = {{IL_GREY1, 0},  {IL_GREY2, 0},  {IL_GREY4, 0},
+                 {IL_INDEX1, 2}, {IL_INDEX2, 4}, {IL_INDEX4, 11}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.type));
+        ILImageOwner image;
+        MakeImage(image, c.type, 37, 9, c.palette);
+        h->jpeg2000 = kLossless;
+        ASSERT_EQ(Save(dir / "low.jp2", image.image), IL_OK) << LastError();
+        ILImageOwner back;
+        ASSERT_EQ(Load(dir / "low.jp2", &back.image), IL_OK) << LastError();
+        ASSERT_EQ(back.image.type, c.type);
+        const uint32_t bits = ILBitsPerSample(c.type);
+        const uint32_t used = (37 * bits + 7) / 8;
+        const uint8_t tail = static_cast<uint8_t>(0xFF << (used * 8 - 37 * bits));
+        for (uint32_t y = 0; y < 9; ++y) {
+            EXPECT_TRUE(
+                std::equal(Row(back.image, y), Row(back.image, y) + used - 1, Row(image.image, y)));
+            EXPECT_EQ(Row(back.image, y)[used - 1] & tail, Row(image.image, y)[used - 1] & tail);
+        }
+        if (!c.palette) continue;
+        ASSERT_NE(back.image.palette, nullptr);
+        ASSERT_EQ(back.image.palette->count, 1u << bits);
+        for (uint32_t e = 0; e < c.palette; ++e) {
+            const ILPaletteEntry a = back.image.palette->entries[e],
+                                 b = image.image.palette->entries[e];
+            EXPECT_EQ(a.red, b.red);
+            EXPECT_EQ(a.green, b.green);
+            EXPECT_EQ(a.blue, b.blue);
         }
     }
 }

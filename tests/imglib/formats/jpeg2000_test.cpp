@@ -10,6 +10,10 @@
 
 #include "codec_fixture.h"
 #include "imglib/memory_owner.h"
+#include "jpeg2000/codestream.h"
+#include "jpeg2000/encoder.h"
+#include "jpeg2000/params.h"
+#include "jpeg2000/sources.h"
 #include "imglib/pixel_type.h"
 #include "support/files.h"
 #include "support/tools.h"
@@ -23,6 +27,113 @@ class Jpeg2000 : public CodecTest {};
 
 fs::path Conformance() {
     return Corpus("jpeg2000-conformance") / "jp2";
+}
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes U16(uint32_t v) {
+    return {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
+}
+Bytes U32(uint32_t v) {
+    return {static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16),
+            static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
+}
+Bytes Cat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts)
+        out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+Bytes Box(const char* type, const Bytes& body) {
+    return Cat({U32(static_cast<uint32_t>(body.size() + 8)), Bytes(type, type + 4), body});
+}
+
+// A lossless code-stream of the engine: one plane of unsigned samples per
+// component, all of one size and precision.
+Bytes Codestream(uint32_t width, uint32_t height, const std::vector<std::vector<int32_t>>& planes,
+                 int precision = 8) {
+    std::vector<j2k::component_image> images(planes.size());
+    for (size_t c = 0; c < planes.size(); ++c)
+        images[c] = {width, height, precision, false, true, false, planes[c]};
+    auto tree = j2k::make_siz_tree();
+    j2k::j2k_params* siz = tree->root();
+    siz->put_int("Scomponents", 0, 0, static_cast<int>(planes.size()));
+    siz->put_int("Sdims", 0, 0, static_cast<int>(height));
+    siz->put_int("Sdims", 0, 1, static_cast<int>(width));
+    siz->put_int("Sprecision", 0, 0, precision);
+    siz->put_bool("Ssigned", 0, 0, false);
+    siz->complete();
+    j2k::memory_codestream_sink sink;
+    j2k::codestream_ref cs = j2k::codestream_ref::create_output(*siz, &sink);
+    cs.access_params("COD", -1, -1).put_bool("Creversible", 0, 0, true);
+    cs.root_siz().complete_all();
+    j2k::codestream_encoder::encode(cs, images, {});
+    cs.dispose();
+    return sink.data;
+}
+
+// A JP2 file around a code-stream: its image header, then the given boxes
+// of the header (colour, palette, channels).
+Bytes Jp2(const Bytes& codestream, uint32_t width, uint32_t height, int components, int bpc,
+          const Bytes& boxes) {
+    const Bytes ihdr = Box("ihdr", Cat({U32(height),
+                                        U32(width),
+                                        U16(static_cast<uint32_t>(components)),
+                                        {static_cast<uint8_t>(bpc - 1), 7, 0, 0}}));
+    return Cat({Box("jP  ", {0x0D, 0x0A, 0x87, 0x0A}),
+                Box("ftyp", Cat({Bytes{'j', 'p', '2', ' '}, U32(0), Bytes{'j', 'p', '2', ' '}})),
+                Box("jp2h", Cat({ihdr, boxes})), Box("jp2c", codestream)});
+}
+
+// Hand-made code-streams: marker segments of a main header, a tile-part.
+Bytes Segment(uint32_t code, const Bytes& body) {
+    return Cat({U16(code), U16(static_cast<uint32_t>(body.size() + 2)), body});
+}
+// One tile over the whole canvas, 8-bit unsigned components.
+Bytes Siz(uint32_t width, uint32_t height, int components = 1) {
+    Bytes body = Cat({U16(0), U32(width), U32(height), U32(0), U32(0), U32(width), U32(height),
+                      U32(0), U32(0), U16(static_cast<uint32_t>(components))});
+    for (int c = 0; c < components; ++c)
+        body.insert(body.end(), {7, 1, 1});
+    return Segment(0xFF51, body);
+}
+// Reversible 5/3, LRCP, one layer; code-blocks of 2^block, precincts of
+// 2^precinct at every level when given.
+Bytes Cod(int levels, int block = 6, int precinct = -1) {
+    Bytes body = {static_cast<uint8_t>(precinct >= 0 ? 1 : 0),
+                  0,
+                  0,
+                  1,
+                  0,
+                  static_cast<uint8_t>(levels),
+                  static_cast<uint8_t>(block - 2),
+                  static_cast<uint8_t>(block - 2),
+                  0,
+                  1};
+    if (precinct >= 0)
+        body.insert(body.end(), static_cast<size_t>(levels + 1),
+                    static_cast<uint8_t>(precinct | precinct << 4));
+    return Segment(0xFF52, body);
+}
+Bytes Qcd(int levels) {
+    Bytes body = {2 << 5};
+    body.insert(body.end(), static_cast<size_t>(3 * levels + 1), 9 << 3);
+    return Segment(0xFF5C, body);
+}
+Bytes Stream(const Bytes& main, const Bytes& packets, bool with_tile = true) {
+    const Bytes tile =
+        with_tile
+            ? Cat({Segment(0xFF90,
+                           Cat({U16(0), U32(static_cast<uint32_t>(packets.size() + 14)), {0, 1}})),
+                   {0xFF, 0x93},
+                   packets})
+            : Bytes{};
+    return Cat({{0xFF, 0x4F}, main, tile, {0xFF, 0xD9}});
+}
+
+// A colour box of an enumerated space.
+Bytes Colr(uint32_t space) {
+    return Box("colr", Cat({{1, 0, 0}, U32(space)}));
 }
 
 // Every JP2 file of the suite (palette, sYCC with sub-sampled chroma, ICC
@@ -234,6 +345,212 @@ TEST_F(Jpeg2000, ChannelWithoutItsComponentIsRefused) {
     ILImageOwner image;
     EXPECT_EQ(Load(PathOf("badmap.jp2"), &image.image), IL_FAILED);
     EXPECT_NE(LastError().find("Unsupported data format"), std::string::npos) << LastError();
+}
+
+// 8-bit palette values widen to 16 bits exactly (v x 257), so white stays
+// white through an 8-bit load.
+TEST_F(Jpeg2000, PaletteColoursWidenExactly) {
+    const uint8_t colours[4][3] = {{0, 0, 0}, {255, 255, 255}, {255, 0, 0}, {10, 200, 128}};
+    Bytes pclr = Cat({U16(4), {3, 7, 7, 7}});
+    for (const auto& c : colours)
+        pclr.insert(pclr.end(), c, c + 3);
+    std::vector<int32_t> indices(8 * 4);
+    for (size_t i = 0; i < indices.size(); ++i)
+        indices[i] = static_cast<int32_t>(i % 4);
+    const Bytes file =
+        Jp2(Codestream(8, 4, {indices}), 8, 4, 1, 8,
+            Cat({Colr(16), Box("pclr", pclr),
+                 Box("cmap", Cat({U16(0), {1, 0}, U16(0), {1, 1}, U16(0), {1, 2}}))}));
+    ASSERT_TRUE(WriteBytes(PathOf("pal.jp2"), file));
+    ILImageOwner indexed;
+    ASSERT_EQ(Load(PathOf("pal.jp2"), &indexed.image), IL_OK) << LastError();
+    ASSERT_NE(indexed.image.palette, nullptr);
+    ASSERT_GE(indexed.image.palette->count, 4u);
+    for (int e = 0; e < 4; ++e) {
+        const ILPaletteEntry& got = indexed.image.palette->entries[e];
+        EXPECT_EQ(got.red, colours[e][0] * 257) << e;
+        EXPECT_EQ(got.green, colours[e][1] * 257) << e;
+        EXPECT_EQ(got.blue, colours[e][2] * 257) << e;
+    }
+    h->loadMode = 1;
+    ILImageOwner bgr;
+    ASSERT_EQ(Load(PathOf("pal.jp2"), &bgr.image), IL_OK) << LastError();
+    for (int x = 0; x < 4; ++x)
+        for (int k = 0; k < 3; ++k)
+            EXPECT_EQ(Row(bgr.image, 0)[x * 3 + k], colours[x][2 - k]) << x << "," << k;
+}
+
+// A JP2 header that fails to read closes its file: each broken file of a
+// folder left one open (and, on Windows, locked) before.
+TEST_F(Jpeg2000, RejectedHeaderClosesItsFile) {
+    const Bytes whole = Jp2(Codestream(4, 4, {std::vector<int32_t>(16, 9)}), 4, 4, 1, 8, Colr(17));
+    ASSERT_TRUE(WriteBytes(PathOf("cut.jp2"), {whole.begin(), whole.begin() + 50}));
+    auto open_files = [] {
+        return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+    };
+    const auto before = open_files();
+    for (int i = 0; i < 10; ++i) {
+        ILImageOwner image;
+        ILInfo header;
+        EXPECT_NE(Load(PathOf("cut.jp2"), &image.image), IL_OK);
+        EXPECT_NE(Load(PathOf("cut.jp2"), nullptr, &header), IL_OK);
+    }
+    EXPECT_EQ(open_files(), before);
+}
+
+// Flat and nearly flat images code to almost nothing and still load back
+// exactly: ours and OpenJPEG's, and a stream of nothing but empty packets.
+TEST_F(Jpeg2000, FlatImagesLoadBackExactly) {
+    auto check = [&](const std::string& path, uint32_t width, uint32_t height, auto expected) {
+        SCOPED_TRACE(path);
+        ILImageOwner image;
+        ASSERT_EQ(Load(path, &image.image), IL_OK) << LastError();
+        ASSERT_EQ(image.image.width, width);
+        ASSERT_EQ(image.image.height, height);
+        ASSERT_EQ(image.image.type, IL_GREY8);
+        int64_t wrong = 0;
+        for (uint32_t y = 0; y < height; ++y)
+            for (uint32_t x = 0; x < width; ++x)
+                wrong += Row(image.image, y)[x] != expected(x, y);
+        EXPECT_EQ(wrong, 0);
+    };
+    {
+        ILImageOwner white;
+        ASSERT_EQ(ILAllocImage(&white.image, 20000, 20000, IL_GREY8, nullptr), IL_OK);
+        for (uint32_t y = 0; y < 20000; ++y)
+            std::fill_n(white.image.data + int64_t{y} * white.image.stride, 20000, 0xFF);
+        ASSERT_EQ(Save(PathOf("white.jp2"), white.image), IL_OK) << LastError();
+    }
+    check(PathOf("white.jp2"), 20000, 20000, [](uint32_t, uint32_t) { return 255; });
+
+    const Bytes empty = Stream(Cat({Siz(30000, 30000), Cod(5), Qcd(5)}), Bytes(6, 0));
+    ASSERT_TRUE(WriteBytes(PathOf("empty.j2k"), empty));
+    check(PathOf("empty.j2k"), 30000, 30000, [](uint32_t, uint32_t) { return 128; });
+
+    if (!HaveTool("opj_compress")) GTEST_SKIP() << "no opj_compress";
+    auto dots = [](uint32_t x, uint32_t y) { return x % 997 == 5 && y % 1009 == 7 ? 0 : 255; };
+    const std::string head = "P5\n6000 6000\n255\n";
+    Bytes pgm(head.begin(), head.end());
+    for (uint32_t y = 0; y < 6000; ++y)
+        for (uint32_t x = 0; x < 6000; ++x)
+            pgm.push_back(static_cast<uint8_t>(dots(x, y)));
+    ASSERT_TRUE(WriteBytes(PathOf("dots.pgm"), pgm));
+    ASSERT_EQ(Shell("opj_compress -i '" + PathOf("dots.pgm") + "' -o '" + PathOf("dots.j2k") +
+                    "' >/dev/null 2>&1"),
+              0);
+    check(PathOf("dots.j2k"), 6000, 6000, dots);
+}
+
+// Headers whose structures would explode are refused whole, before the
+// image is made: no tile data at all, precincts or components by the
+// million, code-blocks of a vast image beyond a small budget.
+TEST_F(Jpeg2000, HeadersWhoseStructuresExplodeAreRefused) {
+    const Bytes zeros(64, 0);
+    struct hostile {
+        const char* name;
+        Bytes stream;
+        uint64_t budget;
+        ILResult result;
+        const char* message;
+    };
+    // A budget that admits any of these images: the structures decide.
+    const uint64_t large = uint64_t{8} << 30;
+    const std::vector<hostile> cases = {
+        {"no tile data", Stream(Cat({Siz(60000, 60000), Cod(5), Qcd(5)}), {}, false), large,
+         IL_FAILED, "SOT"},
+        {"empty tile-part", Stream(Cat({Siz(60000, 60000), Cod(5), Qcd(5)}), {}), large, IL_FAILED,
+         "no tile data"},
+        {"1 x 1 precincts", Stream(Cat({Siz(65535, 65535), Cod(0, 6, 0), Qcd(0)}), zeros), large,
+         IL_FAILED, "precincts"},
+        {"2 x 2 precincts", Stream(Cat({Siz(8192, 8192), Cod(5, 6, 1), Qcd(5)}), zeros), large,
+         IL_FAILED, "precincts"},
+        {"16384 components", Stream(Cat({Siz(64, 64, 16384), Cod(5), Qcd(5)}), zeros), large,
+         IL_PARTIAL, "end of data"},
+        {"4 x 4 code-blocks", Stream(Cat({Siz(65535, 65535), Cod(5, 2), Qcd(5)}), zeros), 256 << 20,
+         IL_OUT_OF_MEMORY, "Out of memory"},
+    };
+    for (const hostile& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(ILSetImageMemoryBudget(h, &c.budget));
+        ASSERT_TRUE(WriteBytes(PathOf("hostile.j2k"), c.stream));
+        errors.clear();
+        ILImageOwner image;
+        EXPECT_EQ(Load(PathOf("hostile.j2k"), &image.image), c.result) << LastError();
+        EXPECT_NE(LastError().find(c.message), std::string::npos) << LastError();
+    }
+}
+
+// CMYK with opacity loads with its alpha, each sample where it belongs
+// (five components were written into four-channel rows).
+TEST_F(Jpeg2000, CmykWithAlphaKeepsItsRows) {
+    const uint32_t w = 13, hgt = 5;
+    std::vector<std::vector<int32_t>> planes(5);
+    for (int c = 0; c < 5; ++c)
+        for (uint32_t i = 0; i < w * hgt; ++i)
+            planes[c].push_back(static_cast<int32_t>((i * 7 + c * 50) % 256));
+    Bytes cdef = U16(5);
+    for (uint32_t c = 0; c < 5; ++c)
+        cdef = Cat({cdef, U16(c), U16(c == 4 ? 1 : 0), U16(c == 4 ? 0 : c + 1)});
+    ASSERT_TRUE(WriteBytes(PathOf("cmyka.jp2"), Jp2(Codestream(w, hgt, planes), w, hgt, 5, 8,
+                                                    Cat({Colr(12), Box("cdef", cdef)}))));
+    // The same colours without opacity, as the reference.
+    Bytes cdef4 = U16(4);
+    for (uint32_t c = 0; c < 4; ++c)
+        cdef4 = Cat({cdef4, U16(c), U16(0), U16(c + 1)});
+    ASSERT_TRUE(
+        WriteBytes(PathOf("cmyk.jp2"), Jp2(Codestream(w, hgt, {planes.begin(), planes.begin() + 4}),
+                                           w, hgt, 4, 8, Cat({Colr(12), Box("cdef", cdef4)}))));
+    ILImageOwner image, opaque;
+    ASSERT_EQ(Load(PathOf("cmyka.jp2"), &image.image), IL_OK) << LastError();
+    ASSERT_EQ(Load(PathOf("cmyk.jp2"), &opaque.image), IL_OK) << LastError();
+    ASSERT_TRUE(ILHasAlpha(image.image.type));
+    ASSERT_EQ(ILChannelCount(image.image.type), ILChannelCount(opaque.image.type) + 1);
+    ASSERT_EQ(ILBitsPerSample(image.image.type), 8u);
+    const uint32_t n = ILChannelCount(opaque.image.type);
+    for (uint32_t y = 0; y < hgt; ++y)
+        for (uint32_t x = 0; x < w; ++x) {
+            for (uint32_t k = 0; k < n; ++k)
+                ASSERT_EQ(Row(image.image, y)[x * (n + 1) + k], Row(opaque.image, y)[x * n + k])
+                    << x << "," << y << "," << k;
+            ASSERT_EQ(Row(image.image, y)[x * (n + 1) + n], planes[4][y * w + x]);
+        }
+}
+
+// A palette with a fourth table mapped as opacity loads as an indexed image
+// whose entries carry that opacity (every channel showed the raw indices).
+TEST_F(Jpeg2000, PaletteWithOpacityLoadsIndexed) {
+    const uint8_t entries[3][4] = {{255, 0, 0, 255}, {0, 128, 255, 128}, {20, 40, 60, 0}};
+    Bytes pclr = Cat({U16(3), {4, 7, 7, 7, 7}});
+    for (const auto& e : entries)
+        pclr.insert(pclr.end(), e, e + 4);
+    Bytes cmap, cdef = U16(4);
+    for (uint32_t k = 0; k < 4; ++k) {
+        cmap = Cat({cmap, U16(0), {1, static_cast<uint8_t>(k)}});
+        cdef = Cat({cdef, U16(k), U16(k == 3 ? 1 : 0), U16(k == 3 ? 0 : k + 1)});
+    }
+    std::vector<int32_t> indices(6 * 3);
+    for (size_t i = 0; i < indices.size(); ++i)
+        indices[i] = static_cast<int32_t>(i % 3);
+    ASSERT_TRUE(WriteBytes(PathOf("pala.jp2"), Jp2(Codestream(6, 3, {indices}), 6, 3, 1, 8,
+                                                   Cat({Colr(16), Box("pclr", pclr),
+                                                        Box("cmap", cmap), Box("cdef", cdef)}))));
+    ILInfo header;
+    ILImageOwner image;
+    ASSERT_EQ(Load(PathOf("pala.jp2"), &image.image, &header), IL_OK) << LastError();
+    EXPECT_EQ(header.colorType, IL_CT_INDEXED);
+    EXPECT_EQ(header.alphaKind, 1u);
+    ASSERT_EQ(ILPixelModel(image.image.type), IL_MODEL_INDEXED);
+    ASSERT_NE(image.image.palette, nullptr);
+    for (int e = 0; e < 3; ++e) {
+        const ILPaletteEntry& got = image.image.palette->entries[e];
+        EXPECT_EQ(got.red, entries[e][0] * 257) << e;
+        EXPECT_EQ(got.green, entries[e][1] * 257) << e;
+        EXPECT_EQ(got.blue, entries[e][2] * 257) << e;
+        EXPECT_EQ(got.alpha, entries[e][3] * 257) << e;
+    }
+    // Index 0, 1, 2 in the first columns (2 bits each, the most significant
+    // first).
+    EXPECT_EQ(Row(image.image, 0)[0], 0b00011000);
 }
 
 } // namespace
