@@ -130,9 +130,9 @@ unsigned ThreadCount() {
 }
 
 bool Run(uint32_t count, uint32_t grain, const Body& body,
-         const std::function<bool(uint32_t done)>& keepGoing) {
+         const std::function<bool(uint32_t done)>& keepGoing, unsigned threads) {
     grain = std::max(grain, 1u);
-    const unsigned slots = ThreadCount();
+    const unsigned slots = threads ? std::min(threads, ThreadCount()) : ThreadCount();
     Job job;
     job.body = &body;
     job.count = count;

@@ -35,9 +35,10 @@ unsigned ThreadCount();
 // started is done. keepGoing(done), when given, is called on the caller's
 // thread before each part it takes, with the number of items finished so
 // far; when it answers false no further part starts and Run answers false.
-// A run from inside a body, or one of a single part, goes on the caller's
-// thread alone.
+// At most threads threads work on it (0: ThreadCount()), so that scratch
+// memory counted beforehand suffices. A run from inside a body, or one of a
+// single part, goes on the caller's thread alone.
 bool Run(uint32_t count, uint32_t grain, const Body& body,
-         const std::function<bool(uint32_t done)>& keepGoing = nullptr);
+         const std::function<bool(uint32_t done)>& keepGoing = nullptr, unsigned threads = 0);
 
 } // namespace workpool
