@@ -246,7 +246,8 @@ ILResult FilterRows(const ILColorFilterParams* p, ILHandle* h, const ILImage* so
     const size_t padded = (size_t{source->width} + 3) & ~size_t{3};
     constexpr bool kMemo = std::is_same_v<Codec, Codec8>;
     const uint64_t pixels = uint64_t{source->width} * source->height;
-    const unsigned slots = ILRowSlots(pixels);
+    const ILRowPlan plan = ILPlanRows(source->width, source->height);
+    const unsigned slots = plan.slots;
     std::vector<Scratch> scratch;
     try {
         scratch.resize(slots);
@@ -260,7 +261,7 @@ ILResult FilterRows(const ILColorFilterParams* p, ILHandle* h, const ILImage* so
     for (Scratch& s : scratch)
         if (kMemo && !s.memo.Init(pixels / slots))
             return ILReportOutOfMemory(h, uint64_t{16} << 18);
-    return ILSplitRows(h, source->height, slots, ILProgressAt::kRowEnd,
+    return ILSplitRows(h, source->height, plan, ILProgressAt::kRowEnd,
                        [&](unsigned slot, uint32_t y0, uint32_t y1) {
                            for (uint32_t y = y0; y < y1; ++y)
                                FilterRow<Codec>(p, source, target, y, scratch[slot]);

@@ -15,12 +15,17 @@
 // a cancel keeps the rows finished so far).
 enum class ILProgressAt { kRowStart, kRowEnd };
 
-// The threads that ILSplitRows may use for an image of this many pixels:
-// scratch memory for that many slots is what a caller prepares.
-unsigned ILRowSlots(uint64_t pixels);
+// How an image's rows are split: into bands of band rows, on up to slots
+// threads (scratch memory for that many slots is what a caller prepares).
+// Small images go row by row on the caller's thread.
+struct ILRowPlan {
+    unsigned slots;
+    uint32_t band;
+};
+ILRowPlan ILPlanRows(uint32_t width, uint32_t height);
 
-// rows(slot, first, end) computes rows [first, end) with slot < slots;
+// rows(slot, first, end) computes rows [first, end) with slot < plan.slots;
 // IL_CANCELLED when the progress procedure answered false (rows not started
 // then stay as they were).
-ILResult ILSplitRows(ILHandle* h, uint32_t height, unsigned slots, ILProgressAt at,
+ILResult ILSplitRows(ILHandle* h, uint32_t height, const ILRowPlan& plan, ILProgressAt at,
                      const workpool::Body& rows);

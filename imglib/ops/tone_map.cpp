@@ -524,13 +524,14 @@ ILResult ILToneMapApply(const ILToneMap* t, ILHandle* h, ILImage* source, ILImag
     if (kind == IL_KIND_FLOAT && !curve.Build(t)) return IL_OUT_OF_MEMORY;
     c.curve = &curve;
     // Each thread has its own planes.
-    const unsigned slots = ILRowSlots(uint64_t{image->width} * image->height);
+    const ILRowPlan plan = ILPlanRows(image->width, image->height);
+    const unsigned slots = plan.slots;
     std::unique_ptr<float[]> planes(new (std::nothrow) float[3 * c.padded * slots]());
     if (!planes) return ILReportOutOfMemory(h, 3 * c.padded * slots * sizeof(float));
     std::vector<Context> contexts(slots, c);
     for (unsigned i = 0; i < slots; ++i)
         contexts[i].planes = planes.get() + 3 * c.padded * i;
-    return ILSplitRows(h, image->height, slots, ILProgressAt::kRowEnd,
+    return ILSplitRows(h, image->height, plan, ILProgressAt::kRowEnd,
                        [&](unsigned slot, uint32_t y0, uint32_t y1) {
                            for (uint32_t y = y0; y < y1; ++y)
                                row(contexts[slot], source, image, y);

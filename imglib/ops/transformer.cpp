@@ -186,8 +186,7 @@ ILResult ILTransformerInit(ILTransformer* t, ILHandle* h, const ILImage* source,
 ILResult ILTransformerRun(ILTransformer* t) {
     if (t->setup != IL_OK) return t->setup;
     const auto rows = t->rows8 ? t->rows8 : Rows;
-    const uint64_t samples = std::max(t->oversampling * t->oversampling, 1);
-    const unsigned slots = ILRowSlots(uint64_t{t->target->width} * t->target->height * samples);
-    return ILSplitRows(t->handle, t->target->height, slots, ILProgressAt::kRowStart,
+    const ILRowPlan plan = ILPlanRows(t->target->width, t->target->height);
+    return ILSplitRows(t->handle, t->target->height, plan, ILProgressAt::kRowStart,
                        [t, rows](unsigned, uint32_t y0, uint32_t y1) { rows(t, y0, y1); });
 }

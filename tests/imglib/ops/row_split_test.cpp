@@ -112,8 +112,8 @@ TEST_F(RowSplit, ProgressRunsOnTheCallersThreadAndCancelsTheBandsNotStarted) {
         },
         &state);
     std::atomic<uint32_t> rows{0};
-    const unsigned slots = ILRowSlots(uint64_t{1} << 30);
-    EXPECT_EQ(ILSplitRows(handle_, 10000, slots, ILProgressAt::kRowEnd,
+    const ILRowPlan plan = ILPlanRows(10000, 10000);
+    EXPECT_EQ(ILSplitRows(handle_, 10000, plan, ILProgressAt::kRowEnd,
                           [&](unsigned slot, uint32_t first, uint32_t end) {
                               while (slot != 0 && !state.cancelled)
                                   std::this_thread::yield();
