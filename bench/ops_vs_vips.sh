@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Geometry, resampling, the Gauss filter, the panorama projection and
-# thumbnails against vips, both single-threaded.
+# thumbnails against vips, both on the processors of BENCH_CPUS (one by
+# default): vips with as many threads, ours with the work pool, which sizes
+# itself from the affinity.
 #
 # The operations run in one process on the same generated photo-like pixels
 # (bench/ops_vs_vips.cpp, compiled here against the built ImgLib and
@@ -28,10 +30,11 @@ bench_require_files "$lib" "$iltool"
 bench_require_tools g++ pkg-config python3 taskset vips vipsthumbnail
 pkg-config --exists vips || { echo "missing libvips-dev" >&2; exit 1; }
 bench_make_work vx_ops_bench
-export VIPS_CONCURRENCY=1
+threads=$(taskset -c "$bench_cpus" nproc)
+export VIPS_CONCURRENCY=$threads
 
 bench_compile_driver "$root/bench/ops_vs_vips.cpp" "$work/driver" vips
-echo "peer: libvips $(pkg-config --modversion vips), single-threaded; processor(s) $bench_cpus"
+echo "peer: libvips $(pkg-config --modversion vips); processor(s) $bench_cpus, $threads thread(s) each"
 status=0
 taskset -c "$bench_cpus" "$work/driver" "$bench_runs" "$work" || status=$?
 [ "$status" -le 1 ] || exit "$status"
