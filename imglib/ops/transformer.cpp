@@ -63,6 +63,23 @@ void Rows8(const ILTransformer* t, uint32_t y0, uint32_t y1) {
                 }
             }
             double sx, sy;
+            if (d == 1 && !Wrap && !t->discMask && x + 4 <= w) {
+                // Four at a time where all four lie inside the source.
+                ILFloat4 fx, fy;
+                for (uint32_t k = 0; k < 4; ++k) {
+                    t->Map(x + k + 0.5, y + 0.5, &sx, &sy);
+                    fx[k] = static_cast<float>(sx), fy[k] = static_cast<float>(sy);
+                }
+                if (ilsample::Sample8x4<C, Extra>(source, fx, fy, out)) {
+                    x += 3;
+                    continue;
+                }
+                for (uint32_t k = 0; k < 4; ++k)
+                    ilsample::Sample8<C, Extra, Wrap>(source, fx[k], fy[k], t->background, nullptr,
+                                                      out + k * C);
+                x += 3;
+                continue;
+            }
             if (d == 1) {
                 t->Map(x + 0.5, y + 0.5, &sx, &sy);
                 ilsample::Sample8<C, Extra, Wrap>(source, static_cast<float>(sx),
