@@ -83,7 +83,7 @@ bench_compile_driver() {
               sed -e 's/.*IMPORTED_TARGET//' -e 's/)//')
     # shellcheck disable=SC2046,SC2086
     # ImgLib's JPEG 2000 loader needs the codec library after it.
-    g++ -std=c++20 -O2 -I"$root" "$source" "$lib" "$build/jpeg2000/libj2k.a" \
+    g++ -std=c++20 -O2 -I"$root" "$source" "$lib" "$build/jpeg2000/libj2k.a" "$build/workpool/libworkpool.a" \
         $(pkg-config --cflags --libs $modules "$@") -pthread -o "$output"
 }
 

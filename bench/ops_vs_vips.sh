@@ -1,17 +1,24 @@
 #!/usr/bin/env bash
 # Geometry, resampling, the Gauss filter, the panorama projection and
-# thumbnails against vips, both single-threaded.
+# thumbnails against vips, both on the processors of BENCH_CPUS (one by
+# default): vips with as many threads, ours with the work pool, which sizes
+# itself from the affinity.
 #
 # The operations run in one process on the same generated photo-like pixels
 # (bench/ops_vs_vips.cpp, compiled here against the built ImgLib and
 # libvips): ours and vips's alternately, up to RUNS times each (default 9;
 # the slow cases fewer), medians and their ratio printed by bench/common.sh.
-# Where ours works in linear light vips goes through scRGB, and where both
-# compute the same thing their outputs are compared first.
+# Each case says whether vips does the same work: where ours works in linear
+# light vips goes through scRGB with our geometry and a kernel of the same
+# reach, and the outputs must agree within the case's tolerance; the
+# *_vipsdefault and *_codes cases time vips's cheaper default paths on the
+# sRGB codes, other work whose difference from ours is printed; the
+# projection's peer only samples a map computed beforehand, and nohalo is
+# not our supersampling.
 #
 # The thumbnail row times two whole programs on the same 4000 x 3000 JPEG:
 # iltool thumbnail (DCT scaling, then the fast resampler) against
-# vipsthumbnail, both to an edge of 192.
+# vipsthumbnail, both to an edge of 192 and both writing a PPM.
 #
 #   bench/ops_vs_vips.sh [build dir]      (default build/default)
 set -euo pipefail
@@ -23,10 +30,11 @@ bench_require_files "$lib" "$iltool"
 bench_require_tools g++ pkg-config python3 taskset vips vipsthumbnail
 pkg-config --exists vips || { echo "missing libvips-dev" >&2; exit 1; }
 bench_make_work vx_ops_bench
-export VIPS_CONCURRENCY=1
+threads=$(taskset -c "$bench_cpus" nproc)
+export VIPS_CONCURRENCY=$threads
 
 bench_compile_driver "$root/bench/ops_vs_vips.cpp" "$work/driver" vips
-echo "peer: libvips $(pkg-config --modversion vips), single-threaded; processor(s) $bench_cpus"
+echo "peer: libvips $(pkg-config --modversion vips); processor(s) $bench_cpus, $threads thread(s) each"
 status=0
 taskset -c "$bench_cpus" "$work/driver" "$bench_runs" "$work" || status=$?
 [ "$status" -le 1 ] || exit "$status"
@@ -40,6 +48,6 @@ bench_header
 for samples in "$work"/*.samples; do
     bench_summary "$(basename "$samples" .samples)" "$samples"
 done
-bench_pair thumbnail_4000x3000_192 "$iltool thumbnail $work/photo.jpg $work/ours.bmp 192" \
-    "vipsthumbnail $work/photo.jpg -s 192 -o $work/peer.jpg"
+bench_pair thumbnail_4000x3000_192 "$iltool thumbnail $work/photo.jpg $work/ours.ppm 192" \
+    "vipsthumbnail $work/photo.jpg -s 192 -o $work/peer.ppm"
 [ "$status" -eq 0 ] || { echo "outputs differ beyond the tolerance" >&2; exit 1; }

@@ -15,6 +15,10 @@
 //                                    Cubic, Lanczos (default), Blackman, or
 //                                    fast: the 8-bit thumbnail resampler)
 //   iltool rotate IN OUT DEGREES [OVERSAMPLING]
+//                                    without OVERSAMPLING the nearest pixel
+//                                    (no interpolation); 1 interpolates 2 x 2
+//                                    in linear light, N >= 2 supersamples
+//                                    N x N
 //   iltool mirror IN OUT lr|ud
 //   iltool crop IN OUT X Y WIDTH HEIGHT   (negative X, Y and a larger size expand)
 //   iltool shift IN OUT DX DY
@@ -76,7 +80,8 @@ void Usage() {
         "       iltool topam FILE OUT.pam [--opt NAME=VALUE ...]\n"
         "       iltool convert IN OUT [--opt NAME=VALUE ...]\n"
         "       iltool resize IN OUT WIDTH HEIGHT [FILTER]\n"
-        "       iltool rotate IN OUT DEGREES [OVERSAMPLING]\n"
+        "       iltool rotate IN OUT DEGREES [OVERSAMPLING]   (none: nearest pixel; 1: 2 x 2 "
+        "interpolated; N: N x N supersampled)\n"
         "       iltool mirror IN OUT lr|ud\n"
         "       iltool crop IN OUT X Y WIDTH HEIGHT\n"
         "       iltool shift IN OUT DX DY\n"

@@ -13,6 +13,7 @@
 #include "imglib/convert/srgb.h"
 #include "imglib/ops/color_ops.h"
 #include "imglib/ops/pixel_rows.h"
+#include "imglib/ops/row_split.h"
 #include "imglib/ops/srgb8_encoder.h"
 
 ILColorFilterParams* ILColorFilterInit(ILColorFilterParams* p, float hueLights,
@@ -184,66 +185,87 @@ private:
     std::vector<Entry> entries_;
 };
 
-// Rows are decoded into planes of red, green and blue, filtered four pixels
-// at a time (8-bit ones through the memo), and encoded back.
-template <typename Codec>
-ILResult FilterRows(const ILColorFilterParams* p, ILHandle* h, const ILImage* source,
-                    ILImage* target) {
-    using T = typename Codec::T;
-    Codec codec;
-    const uint32_t c = source->channels;
-    const size_t padded = (size_t{source->width} + 3) & ~size_t{3};
-    constexpr bool kMemo = std::is_same_v<Codec, Codec8>;
+// One thread's memory: planes of red, green and blue of a row, and for 8
+// bits the row's colour keys and the memo.
+struct Scratch {
     std::vector<float> planes;
     std::vector<uint32_t> keys;
     ColourMemo memo;
-    try {
-        planes.resize(3 * padded);
-        if (kMemo) keys.resize(padded);
-    } catch (const std::bad_alloc&) {
-        return ILReportOutOfMemory(h, 3 * padded * sizeof(float));
-    }
-    if (kMemo && !memo.Init(uint64_t{source->width} * source->height))
-        return ILReportOutOfMemory(h, uint64_t{16} << 18);
-    float* const rs = planes.data();
+};
+
+// Rows are decoded into planes of red, green and blue, filtered four pixels
+// at a time (8-bit ones through the memo), and encoded back.
+template <typename Codec>
+void FilterRow(const ILColorFilterParams* p, const ILImage* source, ILImage* target, uint32_t y,
+               Scratch& scratch) {
+    using T = typename Codec::T;
+    constexpr bool kMemo = std::is_same_v<Codec, Codec8>;
+    Codec codec;
+    const uint32_t c = source->channels;
+    const size_t padded = scratch.planes.size() / 3;
+    float* const rs = scratch.planes.data();
     float* const gs = rs + padded;
     float* const bs = gs + padded;
-    for (uint32_t y = 0; y < source->height; ++y) {
-        const uint8_t* in = ILRowOf(source, y);
-        uint8_t* out = ILRowOf(target, y);
-        for (uint32_t x = 0; x < source->width; ++x) {
-            T s[3];
-            std::memcpy(s, in + uint64_t{x} * c * sizeof(T), sizeof s);
-            bs[x] = codec.Decode(s[0]);
-            gs[x] = codec.Decode(s[1]);
-            rs[x] = codec.Decode(s[2]);
-            if constexpr (kMemo) keys[x] = s[0] | s[1] << 8 | uint32_t{s[2]} << 16;
-        }
-        if constexpr (kMemo) {
-            memo.FilterRow(p, keys.data(), source->width, rs, gs, bs);
-        } else {
-            for (size_t x = 0; x < padded; x += 4) {
-                ILFloat4 r = ILLoad4(rs + x), g = ILLoad4(gs + x), b = ILLoad4(bs + x);
-                FilterPixels4(p, &r, &g, &b);
-                ILStore4(rs + x, r);
-                ILStore4(gs + x, g);
-                ILStore4(bs + x, b);
-            }
-        }
-        codec.StartRow(y);
-        for (uint32_t x = 0; x < source->width; ++x) {
-            // One store per sample: a small array copied out whole would be
-            // read back across its separate stores, which stalls.
-            uint8_t* const o = out + uint64_t{x} * c * sizeof(T);
-            const T b = codec.Encode(bs[x], x), g = codec.Encode(gs[x], x),
-                    r = codec.Encode(rs[x], x);
-            std::memcpy(o, &b, sizeof b);
-            std::memcpy(o + sizeof(T), &g, sizeof g);
-            std::memcpy(o + 2 * sizeof(T), &r, sizeof r);
-        }
-        if (!ILProgress(h, y, source->height)) return IL_CANCELLED;
+    uint32_t* const keys = scratch.keys.data();
+    const uint8_t* in = ILRowOf(source, y);
+    uint8_t* out = ILRowOf(target, y);
+    for (uint32_t x = 0; x < source->width; ++x) {
+        T s[3];
+        std::memcpy(s, in + uint64_t{x} * c * sizeof(T), sizeof s);
+        bs[x] = codec.Decode(s[0]);
+        gs[x] = codec.Decode(s[1]);
+        rs[x] = codec.Decode(s[2]);
+        if constexpr (kMemo) keys[x] = s[0] | s[1] << 8 | uint32_t{s[2]} << 16;
     }
-    return IL_OK;
+    if constexpr (kMemo) {
+        scratch.memo.FilterRow(p, keys, source->width, rs, gs, bs);
+    } else {
+        for (size_t x = 0; x < padded; x += 4) {
+            ILFloat4 r = ILLoad4(rs + x), g = ILLoad4(gs + x), b = ILLoad4(bs + x);
+            FilterPixels4(p, &r, &g, &b);
+            ILStore4(rs + x, r);
+            ILStore4(gs + x, g);
+            ILStore4(bs + x, b);
+        }
+    }
+    codec.StartRow(y);
+    for (uint32_t x = 0; x < source->width; ++x) {
+        // One store per sample: a small array copied out whole would be
+        // read back across its separate stores, which stalls.
+        uint8_t* const o = out + uint64_t{x} * c * sizeof(T);
+        const T b = codec.Encode(bs[x], x), g = codec.Encode(gs[x], x), r = codec.Encode(rs[x], x);
+        std::memcpy(o, &b, sizeof b);
+        std::memcpy(o + sizeof(T), &g, sizeof g);
+        std::memcpy(o + 2 * sizeof(T), &r, sizeof r);
+    }
+}
+
+template <typename Codec>
+ILResult FilterRows(const ILColorFilterParams* p, ILHandle* h, const ILImage* source,
+                    ILImage* target) {
+    const size_t padded = (size_t{source->width} + 3) & ~size_t{3};
+    constexpr bool kMemo = std::is_same_v<Codec, Codec8>;
+    const uint64_t pixels = uint64_t{source->width} * source->height;
+    const ILRowPlan plan = ILPlanRows(source->width, source->height);
+    const unsigned slots = plan.slots;
+    std::vector<Scratch> scratch;
+    try {
+        scratch.resize(slots);
+        for (Scratch& s : scratch) {
+            s.planes.resize(3 * padded);
+            if (kMemo) s.keys.resize(padded);
+        }
+    } catch (const std::bad_alloc&) {
+        return ILReportOutOfMemory(h, slots * 4 * padded * sizeof(float));
+    }
+    for (Scratch& s : scratch)
+        if (kMemo && !s.memo.Init(pixels / slots))
+            return ILReportOutOfMemory(h, uint64_t{16} << 18);
+    return ILSplitRows(h, source->height, plan, ILProgressAt::kRowEnd,
+                       [&](unsigned slot, uint32_t y0, uint32_t y1) {
+                           for (uint32_t y = y0; y < y1; ++y)
+                               FilterRow<Codec>(p, source, target, y, scratch[slot]);
+                       });
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include "imglib/convert/srgb.h"
 #include "imglib/image.h"
 #include "imglib/ops/geometry.h"
+#include "imglib/ops/simd.h"
 #include "imglib/ops/srgb8_encoder.h"
 
 namespace ilsample {
@@ -148,6 +149,68 @@ inline void Sample8(const ILImage* s, float x, float y, const uint8_t* backgroun
         else
             linear[ch] = sum / 255.0f;
     }
+}
+
+// Sample8 without wrap-around, into raw pixels, at four points at once: each
+// lane does the scalar arithmetic in the same order, so the pixels are
+// Sample8's bit for bit. Only for points whose four neighbours all lie in
+// the source (false, and nothing written, otherwise), which is most of a
+// turned or scaled image.
+template <uint32_t C, bool Extra>
+inline bool Sample8x4(const ILImage* s, ILFloat4 x, ILFloat4 y, uint8_t* out) {
+    x -= 0.5f;
+    y -= 0.5f;
+    // Below 2^24 the sizes and the positions near them are exact floats.
+    if (s->width >= (1u << 24) || s->height >= (1u << 24)) return false;
+    const float w1 = static_cast<float>(s->width) - 1.0f, h1 = static_cast<float>(s->height) - 1.0f;
+    // Also false for NaN; x below w - 1 keeps x0 + 1 inside.
+    const ILInt4 inside = (x >= 0.0f) & (x < w1) & (y >= 0.0f) & (y < h1);
+    if (!(inside[0] & inside[1] & inside[2] & inside[3])) return false;
+    // Truncation is the floor here: the points are not negative.
+    const ILInt4 x0 = __builtin_convertvector(x, ILInt4), y0 = __builtin_convertvector(y, ILInt4);
+    const ILFloat4 fx = x - __builtin_convertvector(x0, ILFloat4);
+    const ILFloat4 fy = y - __builtin_convertvector(y0, ILFloat4);
+    const ILInt4 x1 = x0 + (fx != 0.0f ? 1 : 0), y1 = y0 + (fy != 0.0f ? 1 : 0);
+    const CosineTable& table = kCosineTable;
+    auto weight = [&table](ILFloat4 f) {
+        const ILFloat4 at = f * static_cast<float>(CosineTable::kSteps);
+        const ILInt4 i = __builtin_convertvector(at, ILInt4);
+        const ILFloat4 lo = {table.w[i[0]], table.w[i[1]], table.w[i[2]], table.w[i[3]]};
+        const ILFloat4 hi = {table.w[i[0] + 1], table.w[i[1] + 1], table.w[i[2] + 1],
+                             table.w[i[3] + 1]};
+        return lo + (at - __builtin_convertvector(i, ILFloat4)) * (hi - lo);
+    };
+    const ILFloat4 wx = weight(fx), wy = weight(fy);
+    const ILFloat4 w[4] = {wx * wy, (1.0f - wx) * wy, wx * (1.0f - wy), (1.0f - wx) * (1.0f - wy)};
+    const uint8_t* p[4][4]; // [neighbour][lane]
+    for (int k = 0; k < 4; ++k) {
+        const uint8_t* r0 = s->data + static_cast<int64_t>(y0[k]) * s->stride;
+        const uint8_t* r1 = s->data + static_cast<int64_t>(y1[k]) * s->stride;
+        p[0][k] = r0 + x0[k] * C, p[1][k] = r0 + x1[k] * C;
+        p[2][k] = r1 + x0[k] * C, p[3][k] = r1 + x1[k] * C;
+    }
+    const float* t = ILSrgbTable8;
+    static const ILSrgb8Encoder& encoder = ILGetSrgb8Encoder();
+    constexpr uint32_t colour = Extra ? C - 1 : C;
+    for (uint32_t ch = 0; ch < colour; ++ch) {
+        ILFloat4 v[4];
+        for (int n = 0; n < 4; ++n)
+            v[n] = ILFloat4{t[p[n][0][ch]], t[p[n][1][ch]], t[p[n][2][ch]], t[p[n][3][ch]]};
+        const ILFloat4 sum = w[0] * v[0] + w[1] * v[1] + w[2] * v[2] + w[3] * v[3];
+        for (int k = 0; k < 4; ++k)
+            out[k * C + ch] = encoder(sum[k]);
+    }
+    if constexpr (Extra) {
+        constexpr uint32_t ch = C - 1;
+        ILFloat4 v[4];
+        for (int n = 0; n < 4; ++n)
+            v[n] = ILFloat4{static_cast<float>(p[n][0][ch]), static_cast<float>(p[n][1][ch]),
+                            static_cast<float>(p[n][2][ch]), static_cast<float>(p[n][3][ch])};
+        const ILFloat4 sum = w[0] * v[0] + w[1] * v[1] + w[2] * v[2] + w[3] * v[3];
+        for (int k = 0; k < 4; ++k)
+            out[k * C + ch] = RoundCode<uint8_t>(sum[k], 255.0f);
+    }
+    return true;
 }
 
 } // namespace ilsample

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include <Imath/half.h>
 #include <lcms2.h>
@@ -13,6 +14,7 @@
 #include "imglib/convert/srgb.h"
 #include "imglib/ops/color_ops.h"
 #include "imglib/ops/pixel_rows.h"
+#include "imglib/ops/row_split.h"
 #include "imglib/ops/simd.h"
 #include "imglib/ops/srgb8_encoder.h"
 
@@ -521,14 +523,19 @@ ILResult ILToneMapApply(const ILToneMap* t, ILHandle* h, ILImage* source, ILImag
     FloatCurve curve;
     if (kind == IL_KIND_FLOAT && !curve.Build(t)) return IL_OUT_OF_MEMORY;
     c.curve = &curve;
-    std::unique_ptr<float[]> planes(new (std::nothrow) float[3 * c.padded]());
-    if (!planes) return ILReportOutOfMemory(h, 3 * c.padded * sizeof(float));
-    c.planes = planes.get();
-    for (uint32_t y = 0; y < image->height; ++y) {
-        row(c, source, image, y);
-        if (!ILProgress(h, y, image->height)) return IL_CANCELLED;
-    }
-    return IL_OK;
+    // Each thread has its own planes.
+    const ILRowPlan plan = ILPlanRows(image->width, image->height);
+    const unsigned slots = plan.slots;
+    std::unique_ptr<float[]> planes(new (std::nothrow) float[3 * c.padded * slots]());
+    if (!planes) return ILReportOutOfMemory(h, 3 * c.padded * slots * sizeof(float));
+    std::vector<Context> contexts(slots, c);
+    for (unsigned i = 0; i < slots; ++i)
+        contexts[i].planes = planes.get() + 3 * c.padded * i;
+    return ILSplitRows(h, image->height, plan, ILProgressAt::kRowEnd,
+                       [&](unsigned slot, uint32_t y0, uint32_t y1) {
+                           for (uint32_t y = y0; y < y1; ++y)
+                               row(contexts[slot], source, image, y);
+                       });
 }
 
 ILResult ILToneMapApplyInPlace(const ILToneMap* t, ILHandle* h, ILImage* image) {

@@ -1,10 +1,12 @@
 // The transformer engine. Supersampling maps d x d points per target pixel,
 // samples each in linear light and encodes their mean by the sample kind.
+#include <algorithm>
 #include <cstring>
 #include <new>
 
 #include "imglib/convert/rows_samples.h"
 #include "imglib/convert/srgb.h"
+#include "imglib/ops/row_split.h"
 #include "imglib/ops/sampler_core.h"
 #include "imglib/ops/srgb8_encoder.h"
 #include "imglib/ops/transformer.h"
@@ -37,11 +39,10 @@ void EncodeMean(const ILImage* image, const float* mean, uint8_t* out) {
     }
 }
 
-// The loop of ILTransformerRun for interpolated 8-bit sources: the sampler
-// inlined and rows read and written directly, the same values as the
-// generic loop.
+// Rows [y0, y1) for interpolated 8-bit sources: the sampler inlined and
+// rows read and written directly, the same values as the generic loop.
 template <uint32_t C, bool Extra, bool Wrap>
-ILResult Run8(ILTransformer* t) {
+void Rows8(const ILTransformer* t, uint32_t y0, uint32_t y1) {
     const ILImage* source = t->source;
     ILImage* target = t->target;
     const int32_t d = t->oversampling;
@@ -49,8 +50,7 @@ ILResult Run8(ILTransformer* t) {
     const double step = 1.0 / d, first = 0.5 / d;
     const float scale = d >= 2 ? 1.0f / static_cast<float>(d * d) : 1.0f;
     float samples[4], sum[4];
-    for (uint32_t y = 0; y < h; ++y) {
-        if (!ILProgress(t->handle, y, h)) return IL_CANCELLED;
+    for (uint32_t y = y0; y < y1; ++y) {
         uint8_t* row = target->data + static_cast<int64_t>(y) * target->stride;
         const double dy = (y + 0.5) / h - 0.5;
         for (uint32_t x = 0; x < w; ++x) {
@@ -63,6 +63,23 @@ ILResult Run8(ILTransformer* t) {
                 }
             }
             double sx, sy;
+            if (d == 1 && !Wrap && !t->discMask && x + 4 <= w) {
+                // Four at a time where all four lie inside the source.
+                ILFloat4 fx, fy;
+                for (uint32_t k = 0; k < 4; ++k) {
+                    t->Map(x + k + 0.5, y + 0.5, &sx, &sy);
+                    fx[k] = static_cast<float>(sx), fy[k] = static_cast<float>(sy);
+                }
+                if (ilsample::Sample8x4<C, Extra>(source, fx, fy, out)) {
+                    x += 3;
+                    continue;
+                }
+                for (uint32_t k = 0; k < 4; ++k)
+                    ilsample::Sample8<C, Extra, Wrap>(source, fx[k], fy[k], t->background, nullptr,
+                                                      out + k * C);
+                x += 3;
+                continue;
+            }
             if (d == 1) {
                 t->Map(x + 0.5, y + 0.5, &sx, &sy);
                 ilsample::Sample8<C, Extra, Wrap>(source, static_cast<float>(sx),
@@ -87,58 +104,28 @@ ILResult Run8(ILTransformer* t) {
             EncodeMean(source, sum, out);
         }
     }
-    return IL_OK;
 }
 
 template <bool Wrap>
-ILResult (*Run8For(const ILImage* s))(ILTransformer*) {
+void (*Rows8For(const ILImage* s))(const ILTransformer*, uint32_t, uint32_t) {
     if ((s->type & IL_KIND_MASK) != IL_KIND_8) return nullptr;
     const bool extra = (s->type & IL_EXTRA_MASK) != 0;
     switch (s->channels) {
         case 1:
-            return Run8<1, false, Wrap>;
+            return Rows8<1, false, Wrap>;
         case 2:
-            return extra ? Run8<2, true, Wrap> : Run8<2, false, Wrap>;
+            return extra ? Rows8<2, true, Wrap> : Rows8<2, false, Wrap>;
         case 3:
-            return Run8<3, false, Wrap>;
+            return Rows8<3, false, Wrap>;
         case 4:
-            return extra ? Run8<4, true, Wrap> : Run8<4, false, Wrap>;
+            return extra ? Rows8<4, true, Wrap> : Rows8<4, false, Wrap>;
         default:
             return nullptr;
     }
 }
 
-} // namespace
-
-ILResult ILTransformerInit(ILTransformer* t, ILHandle* h, const ILImage* source, ILImage* target,
-                           bool wrap, uint8_t oversampling, const ILColor* background) {
-    t->handle = h;
-    t->source = source;
-    t->target = target;
-    t->setup = IL_BAD_ARGUMENT;
-    if (!ILIsValidImage(source) || !ILGetPixelAccessors(source, &t->set, &t->get)) return t->setup;
-    int32_t d = oversampling;
-    if (source->bits < 8 || (source->type & IL_MODEL_MASK) == IL_MODEL_INDEXED ||
-        !ILSamplerKnowsKind(source->type))
-        d = 0;
-    t->oversampling = d;
-    if (d == 0)
-        t->sampler = wrap ? ILSampleNearestWrap : ILSampleNearest;
-    else if (d == 1)
-        t->sampler = wrap ? ILSampleCosineWrap : ILSampleCosine;
-    else
-        t->sampler = wrap ? ILSampleCosineWrapLinear : ILSampleCosineLinear;
-    std::memset(t->background, 0, sizeof t->background);
-    if (background && !background->ToPixel(target->type, t->background))
-        std::memset(t->background, 0, sizeof t->background);
-    t->discMask = false;
-    t->run8 = d >= 1 ? (wrap ? Run8For<true>(source) : Run8For<false>(source)) : nullptr;
-    return t->setup = IL_OK;
-}
-
-ILResult ILTransformerRun(ILTransformer* t) {
-    if (t->setup != IL_OK) return t->setup;
-    if (t->run8) return t->run8(t);
+// Rows [y0, y1) through the sampler and the pixel accessors.
+void Rows(const ILTransformer* t, uint32_t y0, uint32_t y1) {
     const ILImage* source = t->source;
     ILImage* target = t->target;
     const int32_t d = t->oversampling;
@@ -148,8 +135,7 @@ ILResult ILTransformerRun(ILTransformer* t) {
     const float scale = d >= 2 ? 1.0f / static_cast<float>(d * d) : 1.0f;
     alignas(16) uint8_t pixel[16];
     float samples[4], sum[4];
-    for (uint32_t y = 0; y < h; ++y) {
-        if (!ILProgress(t->handle, y, h)) return IL_CANCELLED;
+    for (uint32_t y = y0; y < y1; ++y) {
         const double dy = (y + 0.5) / h - 0.5;
         for (uint32_t x = 0; x < w; ++x) {
             const int32_t ix = static_cast<int32_t>(x), iy = static_cast<int32_t>(y);
@@ -184,5 +170,40 @@ ILResult ILTransformerRun(ILTransformer* t) {
             t->set(target, ix, iy, pixel);
         }
     }
-    return IL_OK;
+}
+
+} // namespace
+
+ILResult ILTransformerInit(ILTransformer* t, ILHandle* h, const ILImage* source, ILImage* target,
+                           bool wrap, uint8_t oversampling, const ILColor* background) {
+    t->handle = h;
+    t->source = source;
+    t->target = target;
+    t->setup = IL_BAD_ARGUMENT;
+    if (!ILIsValidImage(source) || !ILGetPixelAccessors(source, &t->set, &t->get)) return t->setup;
+    int32_t d = oversampling;
+    if (source->bits < 8 || (source->type & IL_MODEL_MASK) == IL_MODEL_INDEXED ||
+        !ILSamplerKnowsKind(source->type))
+        d = 0;
+    t->oversampling = d;
+    if (d == 0)
+        t->sampler = wrap ? ILSampleNearestWrap : ILSampleNearest;
+    else if (d == 1)
+        t->sampler = wrap ? ILSampleCosineWrap : ILSampleCosine;
+    else
+        t->sampler = wrap ? ILSampleCosineWrapLinear : ILSampleCosineLinear;
+    std::memset(t->background, 0, sizeof t->background);
+    if (background && !background->ToPixel(target->type, t->background))
+        std::memset(t->background, 0, sizeof t->background);
+    t->discMask = false;
+    t->rows8 = d >= 1 ? (wrap ? Rows8For<true>(source) : Rows8For<false>(source)) : nullptr;
+    return t->setup = IL_OK;
+}
+
+ILResult ILTransformerRun(ILTransformer* t) {
+    if (t->setup != IL_OK) return t->setup;
+    const auto rows = t->rows8 ? t->rows8 : Rows;
+    const ILRowPlan plan = ILPlanRows(t->target->width, t->target->height);
+    return ILSplitRows(t->handle, t->target->height, plan, ILProgressAt::kRowStart,
+                       [t, rows](unsigned, uint32_t y0, uint32_t y1) { rows(t, y0, y1); });
 }

@@ -26,7 +26,8 @@ public:
     alignas(16) uint8_t background[16] = {};
     ILResult setup = IL_BAD_ARGUMENT;
     bool discMask = false; // pixels outside the target's inscribed ellipse get the background
-    ILResult (*run8)(ILTransformer*) = nullptr; // the loop for interpolated 8-bit sources
+    // Rows [y0, y1) of interpolated 8-bit sources, or null for the generic loop.
+    void (*rows8)(const ILTransformer*, uint32_t y0, uint32_t y1) = nullptr;
 
 protected:
     ~ILTransformer() = default;
@@ -38,5 +39,7 @@ protected:
 ILResult ILTransformerInit(ILTransformer* t, ILHandle* h, const ILImage* source, ILImage* target,
                            bool wrap, uint8_t oversampling, const ILColor* background);
 // 1, the set-up's failure, or -1 when the progress procedure cancels at the
-// start of a row (the rows below stay unwritten).
+// start of a row (the rows not started stay unwritten). Large targets are
+// split into bands of rows across the work pool; Map must be safe to call
+// from several threads at once.
 ILResult ILTransformerRun(ILTransformer* t);

@@ -1,0 +1,129 @@
+// Operations that split large images into bands of rows across the work
+// pool give the same bytes on one thread as on all.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <thread>
+#include <vector>
+
+#include "imglib/convert/suite_handle.h"
+#include "imglib/ops/color_ops.h"
+#include "imglib/ops/geometry.h"
+#include "imglib/ops/ops_support.h"
+#include "imglib/ops/projection.h"
+#include "imglib/ops/row_split.h"
+#include "workpool/work_pool.h"
+
+namespace {
+
+using vxtest::Image;
+
+class RowSplit : public SuiteHandleTest {
+protected:
+    void TearDown() override { workpool::SetThreadLimit(0); }
+};
+
+ILResult Rotate(ILHandle* h, ILImage* image, uint8_t oversampling) {
+    ILAffineParams p{};
+    p.angle = 30;
+    p.scaleX = p.scaleY = 1;
+    p.background = ILColor{.r = 0.2f, .g = 0.4f, .b = 0.6f, .a = 1, .index = -1};
+    p.oversampling = oversampling;
+    p.fitCanvas = 1;
+    return ILAffineTransform(h, image, nullptr, &p);
+}
+
+ILResult Project(ILHandle* h, ILImage* image) {
+    ILProjectionParams p{};
+    p.angleX = 10, p.angleY = 20, p.angleZ = 30;
+    p.oversampling = 1;
+    p.targetProjection = 2;
+    Image target(640, 640, image->type);
+    const ILResult r = ILProjectImage(h, image, &target, &p);
+    ILClearImage(image);
+    *static_cast<ILImage*>(image) = target;
+    ILInitImage(&target);
+    return r;
+}
+
+TEST_F(RowSplit, OperationsGiveTheSameBytesOnOneThreadAsOnAll) {
+    ILColorFilterParams filter;
+    ILColorFilterInit(&filter, 90, 40, 270, 30);
+    ILToneMap map;
+    ILToneMapInit(&map);
+    ILToneMapSetExposure(&map, 1.2f, false);
+    ILToneMapSetExponent(&map, 1.5f, false);
+    ILToneMapSetHue(&map, 20, false);
+    ILToneMapUpdate(&map);
+    struct Case {
+        const char* name;
+        ILPixelType type;
+        std::function<ILResult(ILHandle*, ILImage*)> op;
+    };
+    const Case cases[] = {
+        {"rotate, interpolated", IL_BGR8, [](ILHandle* h, ILImage* i) { return Rotate(h, i, 1); }},
+        {"rotate, supersampled", IL_BGRA8, [](ILHandle* h, ILImage* i) { return Rotate(h, i, 3); }},
+        {"rotate, nearest", IL_BGR8, [](ILHandle* h, ILImage* i) { return Rotate(h, i, 0); }},
+        {"rotate, 16 bits", IL_RGB16, [](ILHandle* h, ILImage* i) { return Rotate(h, i, 1); }},
+        {"projection", IL_BGR8, Project},
+        {"colour filter", IL_BGR8,
+         [&](ILHandle* h, ILImage* i) { return ILColorFilterInPlace(&filter, h, i); }},
+        {"colour filter, float", IL_RGB_FLOAT,
+         [&](ILHandle* h, ILImage* i) { return ILColorFilterInPlace(&filter, h, i); }},
+        {"tone map", IL_BGR8,
+         [&](ILHandle* h, ILImage* i) { return ILToneMapApplyInPlace(&map, h, i); }},
+        {"tone map, float", IL_RGB_FLOAT,
+         [&](ILHandle* h, ILImage* i) { return ILToneMapApplyInPlace(&map, h, i); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<uint8_t> results[2];
+        for (unsigned limit : {1u, 0u}) {
+            workpool::SetThreadLimit(limit);
+            Image image(700, 500, c.type);
+            if (image.bits == 8)
+                vxtest::FillPhoto(&image, 7);
+            else
+                vxtest::FillSeeded(&image, 7);
+            ASSERT_EQ(c.op(handle_, &image), IL_OK);
+            results[limit == 0] = vxtest::Packed(image);
+        }
+        EXPECT_TRUE(results[0] == results[1]);
+    }
+}
+
+// Bands on pool threads wait until the progress procedure has cancelled:
+// no band starts after that, and the procedure only ever runs on the
+// caller's thread.
+TEST_F(RowSplit, ProgressRunsOnTheCallersThreadAndCancelsTheBandsNotStarted) {
+    struct State {
+        std::thread::id caller = std::this_thread::get_id();
+        std::atomic<bool> cancelled{false};
+        bool onCaller = true;
+    } state;
+    ILSetProgressProc(
+        handle_,
+        [](uint32_t, uint32_t, void* user) {
+            auto* s = static_cast<State*>(user);
+            s->onCaller = s->onCaller && std::this_thread::get_id() == s->caller;
+            s->cancelled = true;
+            return false;
+        },
+        &state);
+    std::atomic<uint32_t> rows{0};
+    const ILRowPlan plan = ILPlanRows(10000, 10000);
+    EXPECT_EQ(ILSplitRows(handle_, 10000, plan, ILProgressAt::kRowEnd,
+                          [&](unsigned slot, uint32_t first, uint32_t end) {
+                              while (slot != 0 && !state.cancelled)
+                                  std::this_thread::yield();
+                              rows += end - first;
+                          }),
+              IL_CANCELLED);
+    ILSetProgressProc(handle_, nullptr, nullptr);
+    EXPECT_TRUE(state.onCaller);
+    EXPECT_GE(rows, 1u);
+    EXPECT_LT(rows, 10000u / 2);
+}
+
+} // namespace
