@@ -19,8 +19,10 @@ ppd=/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd
 # clone in a `mktemp -d` folder): the server's folders go under /tmp.
 VX_CUPS_DIR=$(mktemp -d /tmp/vx-cups.XXXXXX) || vx_fail "cannot make the print system's folder"
 chmod 755 "$VX_CUPS_DIR"
-runuser -u lp -- test -x "$VX_CUPS_DIR" ||
-    vx_fail "lp cannot pass through $VX_CUPS_DIR: its filters could not read the jobs"
+if ! runuser -u lp -- test -x "$VX_CUPS_DIR"; then
+    rm -rf "$VX_CUPS_DIR"
+    vx_fail "lp cannot pass through $VX_CUPS_DIR: the filters could not read the jobs"
+fi
 # cups-pdf reads the settings of a queue whose device is cups-pdf:/NAME from
 # /etc/cups/cups-pdf-NAME.conf only: the case writes its own there.
 VX_CUPS_INSTANCE="vx$$$RANDOM"
@@ -29,7 +31,11 @@ VX_CUPS_PID=""
 # A kept case folder keeps the server's logs and PDFs too.
 stop_cups() {
     local status=$?
-    [ -z "$VX_CUPS_PID" ] || kill "$VX_CUPS_PID" 2>/dev/null || true
+    # The server writes its cache as it ends: its folders go once it is gone.
+    if [ -n "$VX_CUPS_PID" ]; then
+        kill "$VX_CUPS_PID" 2>/dev/null || true
+        wait "$VX_CUPS_PID" 2>/dev/null || true
+    fi
     rm -f "/etc/cups/cups-pdf-$VX_CUPS_INSTANCE.conf"
     if [ "${VX_KEEP_WINE_TEMP:-0}" = 1 ]; then
         mkdir -p "$VX_WINE_ROOT/cups"
@@ -86,7 +92,7 @@ VX_CUPS_PID=$!
     while kill -0 $$ 2>/dev/null; do sleep 1; done
     kill "$VX_CUPS_PID" 2>/dev/null
     rm -f "/etc/cups/cups-pdf-$VX_CUPS_INSTANCE.conf"
-    sleep 1
+    while kill -0 "$VX_CUPS_PID" 2>/dev/null; do sleep 0.2; done
     rm -rf "$VX_CUPS_DIR"
 ) </dev/null >/dev/null 2>&1 &
 export CUPS_SERVER="$VX_CUPS_DIR/cups.sock"
