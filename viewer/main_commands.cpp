@@ -370,7 +370,11 @@ void ChooseResolution(MainWindowState& state, UINT, LPARAM) {
 // Help
 
 void OpenHelp(MainWindowState& state, UINT, LPARAM) {
-    ShowHelp(state.window);
+    WCHAR path[kPathUnits];
+    if (ShowHelp(state.window, path)) return;
+    WCHAR text[kPathUnits + 40] = L"Cannot open the help file\n";
+    lstrcatW(text, path);
+    ShowError(state, text);
 }
 
 void ToggleInfoWindow(MainWindowState& state, UINT, LPARAM) {

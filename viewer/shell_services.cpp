@@ -69,10 +69,10 @@ bool ChooseFolder(HWND owner, const WCHAR* title, WCHAR (&path)[kPathUnits]) {
     return ok;
 }
 
-bool ShowHelp(HWND owner) {
+bool ShowHelp(HWND owner, WCHAR (&path)[kPathUnits]) {
     int count = 0;
     LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
-    WCHAR path[kPathUnits] = {};
+    path[0] = 0;
     if (args && count > 0) {
         lstrcpynW(path, args[0], kPathUnits);
         // A program path without a folder part: look beside the working folder.
