@@ -69,7 +69,7 @@ bool ChooseFolder(HWND owner, const WCHAR* title, WCHAR (&path)[kPathUnits]) {
     return ok;
 }
 
-bool ShowHelp(HWND owner, WCHAR (&path)[kPathUnits]) {
+INT_PTR ShowHelp(HWND owner, WCHAR (&path)[kPathUnits]) {
     int count = 0;
     LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
     path[0] = 0;
@@ -85,9 +85,8 @@ bool ShowHelp(HWND owner, WCHAR (&path)[kPathUnits]) {
             path[0] = 0;
     }
     if (args) LocalFree(args);
-    if (lstrlenW(path) + 11 >= static_cast<int>(kPathUnits)) return false;
+    if (lstrlenW(path) + 11 >= static_cast<int>(kPathUnits)) return SE_ERR_FNF;
     lstrcatW(path, L"Doc\\Vx.htm");
-    const auto result = reinterpret_cast<INT_PTR>(
+    return reinterpret_cast<INT_PTR>(
         ShellExecuteW(owner, L"open", path, nullptr, nullptr, SW_SHOWNORMAL));
-    return result > 32;
 }
