@@ -370,7 +370,15 @@ void ChooseResolution(MainWindowState& state, UINT, LPARAM) {
 // Help
 
 void OpenHelp(MainWindowState& state, UINT, LPARAM) {
-    ShowHelp(state.window);
+    WCHAR path[kPathUnits];
+    const INT_PTR answer = ShowHelp(state.window, path);
+    if (answer > 32) return;
+    WCHAR text[kPathUnits + 80];
+    const bool missing = GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES;
+    lstrcpyW(text, missing ? L"Cannot find the help file\n" : L"Cannot open the help file\n");
+    lstrcatW(text, path);
+    if (answer == SE_ERR_NOASSOC) lstrcatW(text, L"\nNo program is set to open HTML files.");
+    ShowError(state, text);
 }
 
 void ToggleInfoWindow(MainWindowState& state, UINT, LPARAM) {

@@ -69,10 +69,10 @@ bool ChooseFolder(HWND owner, const WCHAR* title, WCHAR (&path)[kPathUnits]) {
     return ok;
 }
 
-bool ShowHelp(HWND owner) {
+INT_PTR ShowHelp(HWND owner, WCHAR (&path)[kPathUnits]) {
     int count = 0;
     LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
-    WCHAR path[kPathUnits] = {};
+    path[0] = 0;
     if (args && count > 0) {
         lstrcpynW(path, args[0], kPathUnits);
         // A program path without a folder part: look beside the working folder.
@@ -85,9 +85,8 @@ bool ShowHelp(HWND owner) {
             path[0] = 0;
     }
     if (args) LocalFree(args);
-    if (lstrlenW(path) + 11 >= static_cast<int>(kPathUnits)) return false;
+    if (lstrlenW(path) + 11 >= static_cast<int>(kPathUnits)) return SE_ERR_FNF;
     lstrcatW(path, L"Doc\\Vx.htm");
-    const auto result = reinterpret_cast<INT_PTR>(
+    return reinterpret_cast<INT_PTR>(
         ShellExecuteW(owner, L"open", path, nullptr, nullptr, SW_SHOWNORMAL));
-    return result > 32;
 }

@@ -15,5 +15,7 @@ bool RecycleFile(const WCHAR* path);
 bool CopyOrMoveFiles(const WCHAR* paths, const WCHAR* folder, bool move);
 // The folder chooser (the List window owns it); false when cancelled.
 bool ChooseFolder(HWND owner, const WCHAR* title, WCHAR (&path)[kPathUnits]);
-// Opens "Doc\Vx.htm" beside the program file.
-bool ShowHelp(HWND owner);
+// Opens "Doc\Vx.htm" beside the program file; path receives that path (for
+// the message when the shell cannot open it). Answers the shell's answer:
+// above 32 when it opened the file, else an SE_ERR_ code.
+INT_PTR ShowHelp(HWND owner, WCHAR (&path)[kPathUnits]);

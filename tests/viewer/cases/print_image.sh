@@ -13,16 +13,35 @@ ppd=/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd
 [ -x /usr/lib/cups/backend/cups-pdf ] && [ -f "$ppd" ] ||
     vx_skip "cups-pdf is missing (scripts/setup.sh installs it)"
 
-VX_CUPS_DIR="$VX_WINE_ROOT/cups"
+# The filters run as lp (cupsd refuses to run them as root) and open the
+# spooled job and the queue's PPD by path, so every folder above the server's
+# own must let lp pass. The case's folder may lie below a private one (a
+# clone in a `mktemp -d` folder): the server's folders go under /tmp.
+VX_CUPS_DIR=$(mktemp -d /tmp/vx-cups.XXXXXX) || vx_fail "cannot make the print system's folder"
+chmod 755 "$VX_CUPS_DIR"
+if ! runuser -u lp -- test -x "$VX_CUPS_DIR"; then
+    rm -rf "$VX_CUPS_DIR"
+    vx_fail "lp cannot pass through $VX_CUPS_DIR: the filters could not read the jobs"
+fi
 # cups-pdf reads the settings of a queue whose device is cups-pdf:/NAME from
 # /etc/cups/cups-pdf-NAME.conf only: the case writes its own there.
 VX_CUPS_INSTANCE="vx$$$RANDOM"
 VX_CUPS_PID=""
 # At the end the server goes first, then the Wine clean-up.
+# A kept case folder keeps the server's logs and PDFs too.
 stop_cups() {
     local status=$?
-    [ -z "$VX_CUPS_PID" ] || kill "$VX_CUPS_PID" 2>/dev/null || true
+    # The server writes its cache as it ends: its folders go once it is gone.
+    if [ -n "$VX_CUPS_PID" ]; then
+        kill "$VX_CUPS_PID" 2>/dev/null || true
+        wait "$VX_CUPS_PID" 2>/dev/null || true
+    fi
     rm -f "/etc/cups/cups-pdf-$VX_CUPS_INSTANCE.conf"
+    if [ "${VX_KEEP_WINE_TEMP:-0}" = 1 ]; then
+        mkdir -p "$VX_WINE_ROOT/cups"
+        cp -r "$VX_CUPS_DIR/log" "$VX_CUPS_DIR/pdf" "$VX_WINE_ROOT/cups/" 2>/dev/null || true
+    fi
+    rm -rf "$VX_CUPS_DIR"
     vx_wine_cleanup "$status"
 }
 trap stop_cups EXIT
@@ -62,8 +81,6 @@ AnonDirName $VX_CUPS_DIR/pdf
 Spool $VX_CUPS_DIR/pdfspool
 Log $VX_CUPS_DIR/log
 CONF
-# The filters run as lp and read the spooled job through the case's folder.
-chmod o+x "$VX_WINE_ROOT"
 chmod -R a+rX "$VX_CUPS_DIR"
 chmod 1777 "$VX_CUPS_DIR/spool/tmp"
 cupsd -f -c "$VX_CUPS_DIR/root/cupsd.conf" -s "$VX_CUPS_DIR/root/cups-files.conf" \
@@ -75,6 +92,8 @@ VX_CUPS_PID=$!
     while kill -0 $$ 2>/dev/null; do sleep 1; done
     kill "$VX_CUPS_PID" 2>/dev/null
     rm -f "/etc/cups/cups-pdf-$VX_CUPS_INSTANCE.conf"
+    while kill -0 "$VX_CUPS_PID" 2>/dev/null; do sleep 0.2; done
+    rm -rf "$VX_CUPS_DIR"
 ) </dev/null >/dev/null 2>&1 &
 export CUPS_SERVER="$VX_CUPS_DIR/cups.sock"
 for ((i = 0; i < 100; i++)); do
@@ -85,6 +104,26 @@ lpstat -r >/dev/null 2>&1 || vx_fail "the case's CUPS server did not start"
 lpadmin -p VxPDF -E -v "cups-pdf:/$VX_CUPS_INSTANCE" -P "$ppd" 2>/dev/null ||
     vx_fail "cannot add the PDF printer"
 lpadmin -d VxPDF || vx_fail "cannot make the PDF printer the default"
+
+# Why the print system made no pages: the error lines of its log (a filter
+# that failed leaves cups-pdf an empty job, written as one blank page).
+cups_errors() {
+    local lines
+    lines=$(sed -n 's/^E \[[^]]*\] //p' "$VX_CUPS_DIR/log/error_log" 2>/dev/null |
+        grep -v 'please consult' | awk '!seen[$0]++' | paste -sd '|' | sed 's/|/; /g')
+    if [ -n "$lines" ]; then
+        printf "the print system's error log says: %s\n" "$lines"
+    else
+        printf 'the print system logged no error\n'
+    fi
+}
+
+# expect_pages PDF N WHAT
+expect_pages() {
+    local have
+    have=$(pdfinfo "$1" | awk '$1 == "Pages:" { print $2 }')
+    [ "$have" = "$2" ] || vx_fail "$3: have '$have', want '$2'; $(cups_errors)"
+}
 
 # print FILE COPIES: prints the shown image from the print dialog; prints
 # the path of the PDF that cups-pdf wrote.
@@ -101,7 +140,7 @@ print_copies() {  # COPIES
         sleep 0.1
     done
     pdf=$(ls -t "$VX_CUPS_DIR/pdf"/*.pdf 2>/dev/null | head -1)
-    [ -n "$pdf" ] && [ "$i" -lt 600 ] || vx_fail "no PDF from the printer: $(tail -3 "$VX_CUPS_DIR/log/error_log" 2>/dev/null)"
+    [ -n "$pdf" ] && [ "$i" -lt 600 ] || vx_fail "no PDF from the printer; $(cups_errors)"
     # cups-pdf writes the file in place: wait until it is whole.
     for ((i = 0; i < 100; i++)); do
         pdfinfo "$pdf" >/dev/null 2>&1 && break
@@ -136,16 +175,12 @@ check_page() {
     fi
 }
 
-pages() {  # PDF
-    pdfinfo "$1" | awk '$1 == "Pages:" { print $2 }'
-}
-
 convert-im6.q16 -size 120x60 xc:red -size 120x60 xc:blue +append "PNG24:$VX_DATA/wide.png"
 convert-im6.q16 -size 60x60 xc:red -size 60x60 xc:blue -append "PNG24:$VX_DATA/tall.png"
 vx_viewer_start "$(vx_dos_path "$VX_DATA/wide.png")"
 vx_wait_title 'wide.png *' >/dev/null
 pdf=$(print_copies 3)
-vx_expect_eq "$(pages "$pdf")" 3 "pages of three copies"
+expect_pages "$pdf" 3 "pages of three copies"
 pdftoppm -r 30 -png "$pdf" "$VX_OUT/wide"
 for page in "$VX_OUT"/wide-*.png; do
     check_page "$page" landscape
@@ -154,7 +189,7 @@ done
 vx_drop "$VX_DATA/tall.png"
 vx_wait_title 'tall.png *' >/dev/null
 pdf=$(print_copies 1)
-vx_expect_eq "$(pages "$pdf")" 1 "pages of one copy"
+expect_pages "$pdf" 1 "pages of one copy"
 pdftoppm -r 30 -png "$pdf" "$VX_OUT/tall"
 check_page "$VX_OUT/tall-1.png" portrait
 
