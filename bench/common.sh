@@ -20,8 +20,11 @@
 #     peer), which shows how much a noisy machine moved it;
 #   - processes are timed by processor time (user + system of the process
 #     and its children, which a busy machine disturbs least; the wall time
-#     is printed too), and their peak resident memory is the largest of the
-#     runs (the kernel's maximum resident set size of the process).
+#     is printed too), unless either side runs threads (bench_pair's
+#     "threads"): then the headline is the wall time a user waits, and the
+#     processor times' ratio is printed beside it; their peak resident
+#     memory is the largest of the runs (the kernel's maximum resident set
+#     size of the process).
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # The idlest processor over a third of a second, unless BENCH_CPUS names
@@ -82,9 +85,10 @@ bench_compile_driver() {
     modules=$(sed -n '/IMPORTED_TARGET/,/)/p' "$root/cmake/VxDependencies.cmake" |
               sed -e 's/.*IMPORTED_TARGET//' -e 's/)//')
     # shellcheck disable=SC2046,SC2086
-    # ImgLib's JPEG 2000 loader needs the codec library after it.
+    # ImgLib's JPEG 2000 loader needs the codec library after it. Libraries
+    # the driver does not call itself are left to ImgLib to load on first use.
     g++ -std=c++20 -O2 -I"$root" "$source" "$lib" "$build/jpeg2000/libj2k.a" "$build/workpool/libworkpool.a" \
-        $(pkg-config --cflags --libs $modules "$@") -pthread -o "$output"
+        -Wl,--as-needed $(pkg-config --cflags --libs $modules "$@") -pthread -o "$output"
 }
 
 # The header of the comparison lines.
@@ -93,14 +97,15 @@ bench_header() {
         "peer ms: median (range)" "ours/peer (paired range)" "peak MiB ours/peer"
 }
 
-# bench_pair NAME OURS PEER: times the two commands (each one string, split
-# like a shell line without a shell: no redirections or variables) as above
-# and prints one line. The commands' standard output and error go to
-# $work/NAME.ours.log and $work/NAME.peer.log; a command that fails ends the
-# script.
+# bench_pair NAME OURS PEER [threads]: times the two commands (each one
+# string, split like a shell line without a shell: no redirections or
+# variables) as above and prints one line; "threads" when either side runs
+# several, to headline wall time. The commands' standard output and error
+# go to $work/NAME.ours.log and $work/NAME.peer.log; a command that fails
+# ends the script.
 bench_pair() {
     _bench_launcher
-    BENCH_LAUNCHER="$work/launcher" _bench_python pair "$1" "$2" "$3"
+    BENCH_LAUNCHER="$work/launcher" _bench_python pair "$1" "$2" "$3" "${4:-}"
 }
 
 # The program that runs one command and reports its wall time, processor
@@ -190,8 +195,13 @@ if mode == "pair":
     cpu = [[s[1] for s in side] for side in samples]
     wall = [[s[0] for s in side] for side in samples]
     peak = [max(s[2] for s in side) for side in samples]
-    wall_ratio = statistics.median(wall[0]) / statistics.median(wall[1])
-    line(cpu[0], cpu[1], f"{peak[0]:5.0f} / {peak[1]:<5.0f} (wall ratio {wall_ratio:.3f})")
+    memory = f"{peak[0]:5.0f} / {peak[1]:<5.0f}"
+    if sys.argv[5] == "threads":
+        cpu_ratio = statistics.median(cpu[0]) / statistics.median(cpu[1])
+        line(wall[0], wall[1], f"{memory} (wall; processor ratio {cpu_ratio:.3f})")
+    else:
+        wall_ratio = statistics.median(wall[0]) / statistics.median(wall[1])
+        line(cpu[0], cpu[1], f"{memory} (wall ratio {wall_ratio:.3f})")
 else:
     ours, peer = [], []
     for text in open(sys.argv[3]):
@@ -214,7 +224,8 @@ bench_same_bytes() {
 
 # bench_pnm_pixels FILE: the pixel bytes of a PPM, PGM or PAM file, without
 # its header, on standard output (the header's end is the first line that is
-# ENDHDR for PAM, the third number's single white space otherwise).
+# ENDHDR for PAM, the third number's single white space otherwise; comment
+# lines may come between the numbers).
 bench_pnm_pixels() {
     python3 - "$1" <<'PY'
 import re, sys
@@ -222,7 +233,8 @@ data = open(sys.argv[1], "rb").read()
 if data.startswith(b"P7"):
     start = data.index(b"ENDHDR\n") + 7
 else:
-    start = re.match(rb"P[56]\s+\d+\s+\d+\s+\d+\s", data).end()
+    gap = rb"(?:\s|#[^\n]*\n)+"  # white space and comment lines
+    start = re.match(rb"P[56]" + gap + rb"\d+" + gap + rb"\d+" + gap + rb"\d+\s", data).end()
 sys.stdout.buffer.write(data[start:])
 PY
 }

@@ -2,16 +2,18 @@
 # The codecs over libraries against each library's own command-line tool, in
 # one run, on generated pictures (3000 x 2000, a pattern with noise) and the
 # corpus DNG:
-#   webp decode   load of a quality-75 file               vs  dwebp -ppm
+#   webp decode   load of a quality-75 file, to PPM       vs  dwebp -ppm
 #   webp encode   save at quality 75                      vs  cwebp -q 75
-#   jxr decode    load of a lossless 24-bit file          vs  JxrDecApp (to BMP)
+#   jxr decode    load of a lossless 24-bit file, to BMP  vs  JxrDecApp (to BMP)
 #   jxr encode    lossless save, no overlap, 4:4:4        vs  JxrEncApp -q 1.0 -l 0 -d 3
 #   exr decode    load of a ZIP half RGBA file            vs  the library's RGBA interface
 #                                                             reading the whole file at once
-#   raw decode    8-bit load, PPG, sRGB curve             vs  dcraw_emu -w -a -q 2 -o 1
+#   raw decode    8-bit load, PPG, sRGB curve, to PPM     vs  dcraw_emu -w -a -q 2 -o 1
 #                                                             -g 2.4 12.92 (to a PPM)
-# Our side is a driver compiled here against a built ImgLib that loads into
-# memory; the tools also write their output (to /dev/null where they can).
+# Our side is a driver compiled here against a built ImgLib; where the tool
+# writes a file, ours writes the same format (the decoded pixels are checked
+# equal, and the RAW ones' largest difference printed: the white level is
+# the same, the curves round apart); the EXR lines write nothing.
 # Timed by bench/common.sh (interleaved runs, medians, processor time).
 # "startup" is our driver creating a handle and doing nothing (process start
 # with the libraries it loads; the library sets nothing up until it is
@@ -31,7 +33,7 @@ dng="$corpus/raw-samples/raw/colorchart.dng"
 bench_require_files "$dng"
 
 cat >"$work/driver.cpp" <<'CPP'
-// picture W H OUT.ppm | startup | decode IN | encode IN.ppm OUT [webp-quality] |
+// picture W H OUT.ppm | startup | decode IN [OUT] | encode IN.ppm OUT [webp-quality] |
 // exrpeer IN.exr | makeexr IN.ppm OUT.exr
 #include <cstdio>
 #include <cstdlib>
@@ -102,6 +104,8 @@ int main(int argc, char** argv) {
         raw.sampleKind = IL_KIND_8;
         ILSetRAWImportOptions(h, &raw);
         result = ILLoadImage(h, ILUtf8ToPath(argv[2]).c_str(), &image, nullptr);
+        if (result == IL_OK && argc >= 4)
+            result = ILSaveImage(h, ILUtf8ToPath(argv[3]).c_str(), &image, nullptr);
     } else if (argc >= 4 && !std::strcmp(argv[1], "encode")) {
         if (!ReadPpm(argv[2], &image)) return 2;
         const uint32_t quality = argc >= 5 ? std::atoi(argv[4]) : 75;
@@ -145,12 +149,32 @@ cp "$dng" "$work/raw.dng"
 echo "input: 3000 x 2000 generated picture; $(basename "$dng")"
 bench_header
 bench_pair "startup" "$driver startup" "true"
-bench_pair "webp decode" "$driver decode $work/in.webp" "dwebp -quiet -ppm $work/in.webp -o /dev/null"
+bench_pair "webp decode" "$driver decode $work/in.webp $work/ours_webp.ppm" \
+    "dwebp -quiet -ppm $work/in.webp -o $work/peer_webp.ppm"
 bench_pair "webp encode" "$driver encode $work/in.ppm $work/ours.webp 75" \
     "cwebp -quiet -q 75 $work/in.ppm -o $work/peer.webp"
-bench_pair "jxr decode" "$driver decode $work/in.jxr" "JxrDecApp -i $work/in.jxr -o $work/peer.bmp"
+bench_pair "jxr decode" "$driver decode $work/in.jxr $work/ours_jxr.bmp" \
+    "JxrDecApp -i $work/in.jxr -o $work/peer.bmp"
 bench_pair "jxr encode" "$driver encode $work/in.ppm $work/ours.jxr" \
     "JxrEncApp -i $work/in.bmp -o $work/peer.jxr -q 1.0 -l 0 -d 3"
 bench_pair "exr decode" "$driver decode $work/in.exr" "$driver exrpeer $work/in.exr"
-bench_pair "raw decode" "$driver decode $work/raw.dng" \
-    "dcraw_emu -w -a -q 2 -o 1 -g 2.4 12.92 -Z /dev/null $work/raw.dng"
+bench_pair "raw decode" "$driver decode $work/raw.dng $work/ours_raw.ppm" \
+    "dcraw_emu -w -a -q 2 -o 1 -g 2.4 12.92 -Z $work/peer_raw.ppm $work/raw.dng"
+[ -s "$work/peer_raw.ppm" ] || { echo "dcraw_emu wrote no PPM" >&2; exit 1; }
+
+for side in ours peer; do
+    bench_pnm_pixels "$work/${side}_webp.ppm" >"$work/${side}_webp.pixels"
+    convert-im6.q16 "$work/$([ $side = ours ] && echo ours_jxr || echo peer).bmp" \
+        "ppm:$work/${side}_jxr.ppm"
+    bench_pnm_pixels "$work/${side}_jxr.ppm" >"$work/${side}_jxr.pixels"
+    bench_pnm_pixels "$work/${side}_raw.ppm" >"$work/${side}_raw.pixels"
+done
+bench_same_bytes "$work/ours_webp.pixels" "$work/peer_webp.pixels" "webp decode"
+bench_same_bytes "$work/ours_jxr.pixels" "$work/peer_jxr.pixels" "jxr decode"
+python3 - "$work/ours_raw.pixels" "$work/peer_raw.pixels" <<'PY'
+import sys
+a, b = (open(p, "rb").read() for p in sys.argv[1:3])
+if len(a) != len(b):
+    sys.exit(f"raw decode: {len(a)} pixel bytes ours, {len(b)} peer")
+print(f"raw decode: largest sample difference {max(abs(x - y) for x, y in zip(a, b))}")
+PY

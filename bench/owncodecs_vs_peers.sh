@@ -15,10 +15,12 @@
 #                                     writing (from the PNM)
 # and a synthetic 16Base Photo CD pack (3072 x 2048, bench/make_pcd.py) read
 # at 16Base against ImageMagick.
-# Our side is a small driver that loads the file into memory; the peers
-# decode and write their output to the work folder on the memory file
-# system, which costs them a little more. Every figure is single-threaded;
-# timing, interleaving and the report: bench/common.sh.
+# Both sides decode and write the pixels to the work folder on the memory
+# file system: ours a binary PPM (the driver loads and saves), the netpbm
+# tools a PPM on their standard output, gif2rgb its raw R, G, B bytes,
+# ImageMagick a PPM; the written pixels are checked equal where both sides
+# decode exactly (the netpbm formats, TGA, GIF). Every figure is
+# single-threaded; timing, interleaving and the report: bench/common.sh.
 #
 # Usage: bench/owncodecs_vs_peers.sh [build-dir]     (default: build/default)
 set -euo pipefail
@@ -27,26 +29,25 @@ set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 bench_use_build "${1:-}"
 bench_require_files "$lib"
-bench_require_tools pgmramp pgmnoise pamfunc pamarith rgb3toppm pamtopnm pcxtoppm ppmtopcx sgitopnm pnmtosgi rasttopnm pnmtorast convert \
+bench_require_tools pgmramp pgmnoise pamfunc pamarith pamflip rgb3toppm pamtopnm pcxtoppm ppmtopcx sgitopnm pnmtosgi rasttopnm pnmtorast convert \
     pnmquant ppmtogif gif2rgb \
     g++ pkg-config python3 taskset
 bench_make_work vx_owncodecs_bench
 
 cat >"$work/driver.cpp" <<'CPP'
-// decode IN | convert IN OUT (Photo CD packs are read at 16Base)
+// convert IN OUT (Photo CD packs are read at 16Base)
 #include <cstring>
 #include "imglib/format.h"
 #include "imglib/image.h"
 #include "imglib/io/path.h"
 
 int main(int argc, char** argv) {
-    const bool decode = argc == 3 && !std::strcmp(argv[1], "decode");
-    if (!decode && (argc != 4 || std::strcmp(argv[1], "convert"))) return 2;
+    if (argc != 4 || std::strcmp(argv[1], "convert")) return 2;
     ILHandle* h = ILCreateHandle("bench");
     h->pcd.resolution = 5;
     ILImage image;
     int result = ILLoadImage(h, ILUtf8ToPath(argv[2]).c_str(), &image, nullptr);
-    if (result == IL_OK && !decode)
+    if (result == IL_OK)
         result = ILSaveImage(h, ILUtf8ToPath(argv[3]).c_str(), &image, nullptr);
     ILFreeImage(&image);
     ILDestroyHandle(h);
@@ -75,16 +76,44 @@ for f in ppm pcx sgi ras tga gif cin pcd; do
 done
 
 bench_header
-bench_pair "PNM pamtopnm" "$driver decode $work/in.ppm" "pamtopnm $work/in.ppm"
-bench_pair "PCX pcxtoppm" "$driver decode $work/in.pcx" "pcxtoppm $work/in.pcx"
-bench_pair "SGI sgitopnm" "$driver decode $work/in.sgi" "sgitopnm $work/in.sgi"
-bench_pair "RAS rasttopnm" "$driver decode $work/in.ras" "rasttopnm $work/in.ras"
-bench_pair "TGA convert" "$driver decode $work/in.tga" "convert $work/in.tga $work/peer.miff"
-bench_pair "GIF gif2rgb" "$driver decode $work/in.gif" "gif2rgb -1 -o $work/peer.rgb $work/in.gif"
+# One decode into PPM a line, its written pixels checked against the peer's.
+decode_pair() {  # NAME FORMAT PEER-COMMAND PEER-OUTPUT [raw|flipped]
+    bench_pair "$1" "$driver convert $work/in.$2 $work/ours_$2.ppm" "$3"
+    bench_pnm_pixels "$work/ours_$2.ppm" >"$work/ours.pixels"
+    if [ "${5:-}" = raw ]; then
+        cp "$4" "$work/peer.pixels"
+    elif [ "${5:-}" = flipped ]; then
+        pamflip -tb "$4" >"$work/peer_flipped.ppm"
+        bench_pnm_pixels "$work/peer_flipped.ppm" >"$work/peer.pixels"
+    else
+        bench_pnm_pixels "$4" >"$work/peer.pixels"
+    fi
+    bench_same_bytes "$work/ours.pixels" "$work/peer.pixels" "$1"
+}
+# The netpbm tools write to standard output (while timed, into the pair's
+# log file in the work folder); their output is made once more to compare.
+netpbm_pair() {  # NAME FORMAT TOOL
+    bench_pair "$1" "$driver convert $work/in.$2 $work/ours_$2.ppm" "$3 $work/in.$2"
+    "$3" "$work/in.$2" >"$work/peer.ppm"
+    bench_pnm_pixels "$work/ours_$2.ppm" >"$work/ours.pixels"
+    bench_pnm_pixels "$work/peer.ppm" >"$work/peer.pixels"
+    bench_same_bytes "$work/ours.pixels" "$work/peer.pixels" "$1"
+}
+netpbm_pair "PNM pamtopnm" ppm pamtopnm
+netpbm_pair "PCX pcxtoppm" pcx pcxtoppm
+netpbm_pair "SGI sgitopnm" sgi sgitopnm
+netpbm_pair "RAS rasttopnm" ras rasttopnm
+# ImageMagick 6 writes the rows of a bottom-up TGA file top row first and
+# reads them back the same way; ours (and netpbm's tgatoppm) put the file's
+# first row at the bottom, as its origin says: its picture is compared
+# turned upside down.
+decode_pair "TGA convert" tga "convert $work/in.tga $work/peer.ppm" "$work/peer.ppm" flipped
+decode_pair "GIF gif2rgb" gif "gif2rgb -1 -o $work/peer.rgb $work/in.gif" "$work/peer.rgb" raw
 bench_pair "GIF write convert" "$driver convert $work/in.gif $work/ours.gif" \
     "convert $work/in.gif $work/peer.gif"
-bench_pair "Cineon convert" "$driver decode $work/in.cin" "convert $work/in.cin $work/peer.miff"
+bench_pair "Cineon convert" "$driver convert $work/in.cin $work/ours_cin.ppm" \
+    "convert $work/in.cin $work/peer.ppm"
 bench_pair "Cineon write convert" "$driver convert $work/in.ppm $work/ours.cin" \
     "convert $work/in.ppm -depth 10 $work/peer.cin"
-bench_pair "PCD 16Base convert" "$driver decode $work/in.pcd" \
-    "convert -size 3072x2048 $work/in.pcd $work/peer.miff"
+bench_pair "PCD 16Base convert" "$driver convert $work/in.pcd $work/ours_pcd.ppm" \
+    "convert -size 3072x2048 $work/in.pcd $work/peer.ppm"

@@ -3,14 +3,15 @@
 # one generated 8000 x 6000 RGB 8-bit picture (gradients, a checker pattern
 # and noise, fixed seed) stored with LZW and horizontal differencing
 # (tiffcp -c lzw:2), once in strips and once in 256 x 256 tiles:
-#   load      full decode into memory     vs  tiffcp -c none (decodes every
-#                                             strip or tile, writes them raw)
-#                                         and vips copy to its own format
-#                                             (VIPS_CONCURRENCY=1)
+#   load      full decode, written        vs  tiffcp -c none (decodes every
+#             uncompressed (the TIFF          strip or tile, writes them raw)
+#             saver, compression 0)       and vips copy to its own format
+#                                             (raw pixels, VIPS_CONCURRENCY=1)
 #   save      the default options (LZW     vs  tiffcp -c lzw:2 from the
 #             with predictor) from memory      uncompressed file
-# Our side is a small driver compiled here against a built ImgLib. Every
-# figure is single-threaded; timing, interleaving and the report:
+# Our side is a small driver compiled here against a built ImgLib. Both
+# sides write their whole output, and the written pixels are checked equal.
+# Every figure is single-threaded; timing, interleaving and the report:
 # bench/common.sh.
 #
 # Usage: bench/tiff_vs_tiffcp.sh [build-dir]     (default: build/default)
@@ -24,13 +25,14 @@ bench_require_tools tiffcp vips g++ pkg-config python3 taskset
 bench_make_work vx_tiff_bench
 
 cat >"$work/driver.cpp" <<'CPP'
-// picture W H OUT.tif | decode IN.tif | encode IN.tif OUT.tif
+// picture W H OUT.tif | copy IN.tif OUT.tif (uncompressed) | encode IN.tif OUT.tif
 #include <cstdio>
 #include <cstring>
 #include <random>
 #include <vector>
 #include <tiffio.h>
 #include "imglib/format.h"
+#include "imglib/handle.h"
 #include "imglib/image.h"
 #include "imglib/io/path.h"
 
@@ -65,8 +67,10 @@ int main(int argc, char** argv) {
     ILHandle* h = ILCreateHandle("bench");
     ILImage image;
     int result = 0;
-    if (argc >= 3 && !std::strcmp(argv[1], "decode")) {
+    if (argc >= 4 && !std::strcmp(argv[1], "copy")) {
+        h->tiff.compression = 0;
         result = ILLoadImage(h, ILUtf8ToPath(argv[2]).c_str(), &image, nullptr);
+        if (result == IL_OK) result = ILSaveImage(h, ILUtf8ToPath(argv[3]).c_str(), &image, nullptr);
     } else if (argc >= 4 && !std::strcmp(argv[1], "encode")) {
         // The load is not timed apart: the figure of "load" is subtracted
         // by the reader of the output.
@@ -94,10 +98,16 @@ echo "input: $w x $h RGB 8-bit; LZW + predictor: $(stat -c %s "$work/strips.tif"
 export VIPS_CONCURRENCY=1
 bench_header
 for layout in strips tiles; do
-    bench_pair "load $layout tiffcp" "$driver decode $work/$layout.tif" \
-        "tiffcp -c none $work/$layout.tif $work/peer.tif"
-    bench_pair "load $layout vips" "$driver decode $work/$layout.tif" \
+    bench_pair "load $layout tiffcp" "$driver copy $work/$layout.tif $work/ours_raw.tif" \
+        "tiffcp -c none $work/$layout.tif $work/peer_raw.tif"
+    bench_pair "load $layout vips" "$driver copy $work/$layout.tif $work/ours_raw.tif" \
         "vips copy $work/$layout.tif $work/peer.v"
+    for side in ours_raw.tif peer_raw.tif peer.v; do
+        vips copy "$work/$side" "$work/${side%.*}.ppm"
+        bench_pnm_pixels "$work/${side%.*}.ppm" >"$work/${side%.*}.pixels"
+    done
+    bench_same_bytes "$work/ours_raw.pixels" "$work/peer_raw.pixels" "load $layout (tiffcp)"
+    bench_same_bytes "$work/ours_raw.pixels" "$work/peer.pixels" "load $layout (vips)"
 done
 # Saving: both sides read the uncompressed file first.
 bench_pair save "$driver encode $work/raw.tif $work/ours.tif" \

@@ -3,6 +3,13 @@
 # static imglib resolve the same names: add new codec libraries here.
 find_package(PkgConfig REQUIRED)
 find_package(Threads REQUIRED)
+# Loaded with the process: libjpeg (the commonest file) and Imath, whose
+# half-to-float table the converter reads as data.
 pkg_check_modules(DEPS REQUIRED IMPORTED_TARGET
-  lcms2 libexif libiptcdata exempi-2.0 libpng libjpeg zlib OpenEXR Imath
+  libjpeg Imath)
+# Loaded on their first call (imglib/lazy_library.h), so that starting a
+# program does not pay for them: ImgLib takes only their headers. Programs
+# that call them themselves (tests, benchmarks) link PkgConfig::CODECS.
+pkg_check_modules(CODECS REQUIRED IMPORTED_TARGET
+  lcms2 libexif libiptcdata exempi-2.0 libpng zlib OpenEXR
   libtiff-4 freetype2 fontconfig libwebp libpgf libraw_r libjxr)

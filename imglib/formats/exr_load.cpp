@@ -85,6 +85,17 @@ uint32_t CompressionCode(Imf::Compression c) {
     }
 }
 
+// The attribute of that name when it has that type. Told by its type name:
+// OpenEXR is loaded on first use, so its classes' type information is not
+// there for the dynamic_cast of findTypedAttribute when the program links.
+template <typename Attribute>
+const Attribute* FindAttribute(const Imf::Header& header, const char* name) {
+    const Imf::Header::ConstIterator i = header.find(name);
+    if (i == header.end() || std::strcmp(i.attribute().typeName(), Attribute::staticTypeName()))
+        return nullptr;
+    return static_cast<const Attribute*>(&i.attribute());
+}
+
 void FillInfo(ILHandle* h, ILInfo* info, const Imf::RgbaInputFile& file, const Layout& layout,
               uint32_t width, uint32_t height) {
     const Imf::Header& header = file.header();
@@ -92,10 +103,10 @@ void FillInfo(ILHandle* h, ILInfo* info, const Imf::RgbaInputFile& file, const L
     info->formatId = tiled ? 0x111 : 0x110;
     if (h->readMetadata) {
         for (const ILExrTextAttribute& a : kExrTextAttributes)
-            if (const auto* s = header.findTypedAttribute<Imf::StringAttribute>(a.name))
+            if (const auto* s = FindAttribute<Imf::StringAttribute>(header, a.name))
                 ILInfoAddText(&info->texts, a.key, s->value().size(), s->value().c_str());
     }
-    if (const auto* density = header.findTypedAttribute<Imf::FloatAttribute>("xDensity")) {
+    if (const auto* density = FindAttribute<Imf::FloatAttribute>(header, "xDensity")) {
         const double x = density->value();
         info->ppiX = static_cast<uint32_t>(std::clamp(x, 0.0, 4e9));
         info->ppiY = static_cast<uint32_t>(std::clamp(header.pixelAspectRatio() * x, 0.0, 4e9));
@@ -147,8 +158,7 @@ bool Invert(const Matrix& m, Matrix* out) {
 // gives XYZ = (R, G, B) x C_file, and scRGB = XYZ x inverse(C_sc). None for
 // files without chromaticities (they are Rec. 709, scRGB's own primaries).
 std::optional<Matrix> PrimariesMatrix(const Imf::Header& header) {
-    const auto* attribute =
-        header.findTypedAttribute<Imf::ChromaticitiesAttribute>("chromaticities");
+    const auto* attribute = FindAttribute<Imf::ChromaticitiesAttribute>(header, "chromaticities");
     if (!attribute || !ILUseColorManagement()) return std::nullopt;
     const Imf::Chromaticities& c = attribute->value();
     if (c.white.x < 0.01f || c.white.y < 0.01f) return std::nullopt;
@@ -214,7 +224,7 @@ bool AttributesFitTheFile(const char* name, uint64_t fileSize) {
                 text->push_back(static_cast<char>(c));
             if (c < 0) return false; // the header ends inside a name
             at += text->size() + 1;
-            if (c > 0) return true;   // a name longer than OpenEXR takes: its own error
+            if (c > 0) return true; // a name longer than OpenEXR takes: its own error
             if (text == &attribute && attribute.empty()) return true; // end of the header
         }
         uint8_t size[4];

@@ -110,9 +110,16 @@ struct ILJxrDecodeJob {
     uint32_t outHeight = 0;
     uint8_t alphaMode = 0;
     bool alphaOnly = false; // a separate alpha plane into the alpha samples
-    uint8_t* out = nullptr;
+    uint8_t* out = nullptr; // from ILJxrAllocRows: written in place, else copied
     size_t stride = 0;
+    bool outShared = false; // out came from ILJxrAllocRows
 };
+
+// A decode buffer that an isolated decode writes in place (memory shared
+// with the decoding process), sparing it a copy in and out; freed by
+// ILJxrFreeRows. Null when none can be had.
+uint8_t* ILJxrAllocRows(size_t bytes);
+void ILJxrFreeRows(uint8_t* rows, size_t bytes);
 
 bool ILJxrGetInfo(ILJxrStream* stream, uint64_t offset, ILJxrCodeStreamInfo* info);
 bool ILJxrDecode(ILJxrStream* stream, const ILJxrCodeStreamInfo& info, const ILJxrDecodeJob& job);

@@ -126,10 +126,15 @@ bool DecodeHere(WMPStream* ws, const ILJxrDecodeJob& job) {
 // child only computes (jxrlib, malloc) and leaves by _exit.
 bool DecodeIsolated(WMPStream* ws, const ILJxrDecodeJob& job) {
     const size_t bytes = job.stride * job.outHeight;
-    void* shared = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-    if (shared == MAP_FAILED) return false;
-    // A separate alpha plane lands beside samples already decoded.
-    std::memcpy(shared, job.out, bytes);
+    uint8_t* shared = job.out;
+    if (!job.outShared) {
+        void* mapped =
+            mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+        if (mapped == MAP_FAILED) return false;
+        shared = static_cast<uint8_t*>(mapped);
+        // A separate alpha plane lands beside samples already decoded.
+        if (job.alphaOnly) std::memcpy(shared, job.out, bytes);
+    }
     FILE* file = ws->state.file.pFile;
     std::fflush(file);
     const pid_t child = fork();
@@ -137,7 +142,7 @@ bool DecodeIsolated(WMPStream* ws, const ILJxrDecodeJob& job) {
         for (const int sig : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT})
             std::signal(sig, SIG_DFL);
         ILJxrDecodeJob here = job;
-        here.out = static_cast<uint8_t*>(shared);
+        here.out = shared;
         _exit(DecodeHere(ws, here) ? 0 : 1);
     }
     bool ok = false;
@@ -148,9 +153,9 @@ bool DecodeIsolated(WMPStream* ws, const ILJxrDecodeJob& job) {
             waited = waitpid(child, &status, 0);
         } while (waited < 0 && errno == EINTR);
         ok = waited == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-        if (ok) std::memcpy(job.out, shared, bytes);
+        if (ok && shared != job.out) std::memcpy(job.out, shared, bytes);
     }
-    munmap(shared, bytes);
+    if (shared != job.out) munmap(shared, bytes);
     // The child moved the file offset it shares with this process.
     std::fseek(file, 0, SEEK_SET);
     return ok;
@@ -158,6 +163,24 @@ bool DecodeIsolated(WMPStream* ws, const ILJxrDecodeJob& job) {
 #endif
 
 } // namespace
+
+uint8_t* ILJxrAllocRows(size_t bytes) {
+#ifdef __linux__
+    void* rows = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    return rows == MAP_FAILED ? nullptr : static_cast<uint8_t*>(rows);
+#else
+    return new (std::nothrow) uint8_t[bytes];
+#endif
+}
+
+void ILJxrFreeRows(uint8_t* rows, size_t bytes) {
+#ifdef __linux__
+    if (rows) munmap(rows, bytes);
+#else
+    (void)bytes;
+    delete[] rows;
+#endif
+}
 
 bool ILJxrDecode(ILJxrStream* stream, const ILJxrCodeStreamInfo&, const ILJxrDecodeJob& job) {
 #ifdef __linux__

@@ -31,6 +31,11 @@ struct StreamCloser {
     void operator()(ILJxrStream* s) const { ILJxrCloseStream(s); }
 };
 
+struct RowsFreer {
+    size_t bytes;
+    void operator()(uint8_t* rows) const { ILJxrFreeRows(rows, bytes); }
+};
+
 struct ProfileHolder {
     cmsHPROFILE* profile;
     ~ProfileHolder() {
@@ -247,10 +252,12 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
         ILConverterSetProfile(c, s.profile, ILPixelTypeToLcmsFormat(layout.source));
     ILConverterSetModes(c, layout.source, target, width);
     if (!ILConverterPrepare(c)) return ILReportUnsupportedDataFormat(h);
-    ILBuffer<uint8_t> rows(static_cast<uint8_t*>(ILAlloc(h, rowBytes * height)));
-    if (!rows) return IL_OUT_OF_MEMORY;
+    const std::unique_ptr<uint8_t, RowsFreer> rows(ILJxrAllocRows(rowBytes * height),
+                                                   RowsFreer{rowBytes * height});
+    if (!rows) return ILReportOutOfMemory(h, rowBytes * height);
     job.out = rows.get();
     job.stride = rowBytes;
+    job.outShared = true;
     if (!ILJxrDecode(stream.get(), cs, job)) return ILReportDecompressionFailed(h);
     if (s.alphaPlane && h->alphaMode != 0) decodeAlphaPlane(rows.get(), rowBytes);
     for (uint32_t y = 0; y < height; ++y)

@@ -27,7 +27,7 @@
 
 namespace {
 
-constexpr uint32_t kHistogramBins = 0x2000; // the top 13 bits of a sample
+constexpr uint32_t kHistogramBins = LIBRAW_HISTOGRAM_SIZE; // the top 13 bits of a sample
 
 // What LibRaw's callbacks report into during one load.
 struct DataErrors {
@@ -128,24 +128,31 @@ ILPixelType OutputType(const ILHandle* h) {
 
 // White level W: per colour, the histogram summed from the top down until it
 // exceeds 1 % of the pixels (half of that for the Fuji layout); the largest
-// bin over the colours, times 8 / brightness.
-double WhiteLevel(const LibRaw& raw, uint32_t pixels) {
+// bin over the colours, times 8 / brightness. The histogram is the one
+// LibRaw's colour conversion fills as it goes (the top 13 bits of each
+// sample), counted here only when it has none.
+double WhiteLevel(LibRaw& raw, uint32_t pixels) {
     const libraw_image_sizes_t& s = raw.imgdata.sizes;
     const uint32_t colors = std::min<uint32_t>(raw.imgdata.idata.colors, 3);
-    std::vector<uint32_t> histogram(size_t{kHistogramBins} * 3);
-    const auto* image = raw.imgdata.image;
-    const size_t count = size_t{s.iwidth} * s.iheight;
-    for (size_t i = 0; i < count; ++i)
-        for (uint32_t c = 0; c < colors; ++c)
-            ++histogram[c * kHistogramBins + (image[i][c] >> 3)];
+    const int(*kept)[kHistogramBins] = raw.get_internal_data_pointer()->output_data.histogram;
+    std::vector<int> counted;
+    if (!kept) {
+        counted.assign(size_t{kHistogramBins} * 3, 0);
+        const auto* image = raw.imgdata.image;
+        const size_t count = size_t{s.iwidth} * s.iheight;
+        for (size_t i = 0; i < count; ++i)
+            for (uint32_t c = 0; c < colors; ++c)
+                ++counted[c * kHistogramBins + (image[i][c] >> 3)];
+    }
     uint64_t percent = static_cast<uint64_t>(pixels * 0.01);
-    if (const_cast<LibRaw&>(raw).is_fuji_rotated()) percent /= 2;
+    if (raw.is_fuji_rotated()) percent /= 2;
     uint32_t white = 0;
     for (uint32_t c = 0; c < colors; ++c) {
+        const int* histogram = kept ? kept[c] : counted.data() + c * kHistogramBins;
         uint64_t total = 0;
         uint32_t bin = kHistogramBins;
         while (--bin > 32)
-            if ((total += histogram[c * kHistogramBins + bin]) > percent) break;
+            if ((total += static_cast<uint32_t>(histogram[bin])) > percent) break;
         white = std::max(white, bin);
     }
     return white * 8.0 / raw.imgdata.params.bright;

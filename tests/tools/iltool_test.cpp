@@ -98,6 +98,29 @@ TEST_F(IlTool, InfoConvertAndTopam) {
     }
 }
 
+// Starting reads no codec library but libjpeg: a JPEG's info maps none of
+// the others, and a TIFF save loads libtiff when it is first called.
+TEST_F(IlTool, CodecLibrariesLoadOnFirstUse) {
+    ILImage image;
+    ASSERT_EQ(ILCreateImage(&image, 4, 3, IL_BGR8, nullptr), IL_OK);
+    SaveAndFree(&image, "in.jpg");
+    auto loaded = [&](const std::string& arguments) {
+        const int status = Shell("cd '" + dir.string() + "' && LD_DEBUG=files '" + tool.string() +
+                                 "' " + arguments + " >stdout.txt 2>stderr.txt");
+        EXPECT_EQ(status, 0) << arguments;
+        return ReadText(dir / "stderr.txt");
+    };
+    const std::string info = loaded("info in.jpg");
+    EXPECT_NE(info.find("file=libjpeg.so"), std::string::npos) << info;
+    for (const char* library : {"libtiff", "libpng", "libOpenEXR", "libraw", "libexempi",
+                                "liblcms2", "libfreetype", "libjpegxr", "libpgf", "libwebp"})
+        EXPECT_EQ(info.find(std::string("file=") + library), std::string::npos) << library;
+    const std::string convert = loaded("convert in.jpg out.tif");
+    EXPECT_NE(convert.find("file=libtiff.so"), std::string::npos) << convert;
+    ASSERT_EQ(Run("info out.tif"), 0) << err;
+    EXPECT_NE(out.find("width: 4\n"), std::string::npos) << out;
+}
+
 // Images without alpha come out as RGB rows, samples in R, G, B order and
 // big-endian at 16 bits, whatever order the library holds them in.
 TEST_F(IlTool, TopamWritesRgbInFileOrder) {
@@ -217,9 +240,9 @@ TEST_F(IlTool, OperationsWriteTheirResults) {
         fs::remove(dir / "out.png");
         ASSERT_EQ(Run(c.arguments), 0) << err;
         ILImage result;
-        ASSERT_EQ(ILLoadImage(h, ILUtf8ToPath((dir / "out.png").string()).c_str(), &result,
-                              nullptr),
-                  IL_OK);
+        ASSERT_EQ(
+            ILLoadImage(h, ILUtf8ToPath((dir / "out.png").string()).c_str(), &result, nullptr),
+            IL_OK);
         EXPECT_EQ(result.width, c.width);
         EXPECT_EQ(result.height, c.height);
         const std::string command = c.arguments;
@@ -229,7 +252,8 @@ TEST_F(IlTool, OperationsWriteTheirResults) {
             EXPECT_EQ(pixel(result, 0, 0), pixel(in, 5, 4));
         } else if (result.type == IL_BGR8 && command.rfind("invert", 0) == 0) {
             const Bytes a = pixel(in, 9, 9), b = pixel(result, 9, 9);
-            for (int k = 0; k < 3; ++k) EXPECT_EQ(b[k], 255 - a[k]);
+            for (int k = 0; k < 3; ++k)
+                EXPECT_EQ(b[k], 255 - a[k]);
         } else if (result.type == IL_BGR8 && command.rfind("swaprb", 0) == 0) {
             const Bytes a = pixel(in, 9, 9), b = pixel(result, 9, 9);
             EXPECT_EQ(b, (Bytes{a[2], a[1], a[0]}));
