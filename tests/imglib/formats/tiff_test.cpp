@@ -457,6 +457,48 @@ TEST_F(TiffTest, MissingStripsAreZeroedAndReportedAsPartial) {
     }
 }
 
+// CCITT data with bad code words decodes to whole strips of garbage, libtiff
+// only reporting the fault: such a load is partial, not a success.
+TEST_F(TiffTest, FaxStripsWithBadCodeWordsArePartial) {
+    if (!HaveTool("tiffcp")) GTEST_SKIP() << "tiffcp is not installed";
+    auto file = tifftest::Basic(64, 32, 1, 1, PHOTOMETRIC_MINISWHITE);
+    file.Set(278, tifftest::LONG, {8});
+    for (uint32_t s = 0; s < 4; ++s) {
+        Bytes strip;
+        for (uint32_t y = 0; y < 8; ++y)
+            strip.insert(strip.end(), 8, uint8_t((y + s) % 2 ? 0xF0 : 0x3C));
+        file.strips.push_back(strip);
+    }
+    const fs::path plain = Write("plain.tif", file.Build());
+    // Garbage each codec meets a bad code word in (not only a short line,
+    // which libtiff takes as a warning).
+    const std::pair<const char*, Bytes> cases[] = {{"g3", {0x00, 0x08, 0x01, 0x80}},
+                                                   {"g4", {0x55, 0xAA}}};
+    for (const auto& [codec, garbage] : cases) {
+        SCOPED_TRACE(codec);
+        const fs::path fax = dir / "fax.tif";
+        ASSERT_EQ(
+            Shell("tiffcp -c " + std::string(codec) + " " + plain.string() + " " + fax.string()),
+            0);
+        Loaded whole;
+        Load(fax, &whole, true);
+        ASSERT_EQ(whole.result, IL_OK) << (errors.empty() ? "" : errors.back());
+        Bytes bytes = ReadBytes(fax);
+        TIFF* tif = TIFFOpen(fax.c_str(), "r");
+        const uint64_t at = TIFFGetStrileOffset(tif, 1), size = TIFFGetStrileByteCount(tif, 1);
+        TIFFClose(tif);
+        for (uint64_t i = size / 4; i < size; ++i)
+            bytes[at + i] = garbage[i % garbage.size()];
+        errors.clear();
+        Loaded broken;
+        Load(Write("broken.tif", bytes), &broken, true);
+        EXPECT_EQ(broken.result, IL_PARTIAL);
+        EXPECT_TRUE(std::any_of(errors.begin(), errors.end(), [](const std::string& e) {
+            return e.find("Bad code word") != std::string::npos;
+        }));
+    }
+}
+
 TEST_F(TiffTest, ShortLastStripIsNoError) {
     auto file = tifftest::Basic(4, 5, 8, 1, PHOTOMETRIC_MINISBLACK);
     file.Set(278, tifftest::LONG, {2});
