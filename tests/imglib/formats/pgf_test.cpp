@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "codec_fixture.h"
+#include "imglib/formats/codecs.h"
 #include "imglib/pixel_type.h"
 #include "imglib/memory_owner.h"
 #include "support/files.h"
@@ -205,6 +206,16 @@ TEST_F(Pgf, DamagedFilesAreRefused) {
         EXPECT_EQ(Load(damaged, &back.image), c.result) << LastError();
         EXPECT_EQ(back.image.data, nullptr);
     }
+}
+
+// A full disk gives the savers' message, not libpgf's internal error.
+TEST_F(Pgf, SaveOnAFullDiskSaysSo) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    ILImageOwner image;
+    ASSERT_EQ(ILAllocImage(&image.image, 64, 64, IL_BGR8, nullptr), IL_OK);
+    FillNoise(&image.image, 3);
+    EXPECT_EQ(ILSavePGF(h, u"/dev/full", &image.image, nullptr), IL_WRITE_FAILED);
+    EXPECT_EQ(LastError(), "PGF: File write failed, disk full?");
 }
 
 // Headers that do not fit the data after them: a size raised far beyond
