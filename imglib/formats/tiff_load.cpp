@@ -457,10 +457,13 @@ ILResult MakePlan(ILHandle* h, TIFF* tif, const Directory& d, Plan* plan) {
                 plan->colorSpace = PT_RGB;
                 return IL_OK;
             }
+            // Old-style JPEG delivers the stream's own sub-sampling, which
+            // libtiff's codec answers for whatever the tag says.
             uint16_t horizontal = 2, vertical = 2;
-            TIFFGetFieldDefaulted(tif, TIFFTAG_YCBCRSUBSAMPLING, &horizontal, &vertical);
+            if (d.compression != COMPRESSION_OJPEG ||
+                !TIFFGetField(tif, TIFFTAG_YCBCRSUBSAMPLING, &horizontal, &vertical))
+                TIFFGetFieldDefaulted(tif, TIFFTAG_YCBCRSUBSAMPLING, &horizontal, &vertical);
             plan->subsampling = static_cast<uint16_t>(horizontal * 16 + vertical);
-            if (d.compression == COMPRESSION_OJPEG) plan->subsampling = 0x22;
             if (plan->subsampling != 0x11 && plan->subsampling != 0x12 &&
                 plan->subsampling != 0x21 && plan->subsampling != 0x22)
                 return ILReportUnsupportedDataFormat(h);
