@@ -81,6 +81,7 @@ struct ILTiffSource {
     bool invert;          // integer samples stored min-is-white, not 1 or 8 bits
     bool uncompressed;
     const uint8_t* greyTable; // for the first sample of 8-bit grey, or null
+    bool xyzToRgb;            // float X, Y, Z pixels (LogLuv) become linear R, G, B
     ILTiffPredictor predictor;
 };
 
@@ -91,7 +92,8 @@ ILResult ILTiffReadStrips(const ILTiffSource& src, ILConverter* c, ILImage* imag
 ILResult ILTiffReadTiles(const ILTiffSource& src, ILConverter* c, ILImage* image);
 
 // Decodes strip or tile `index` of `plane` into `at` (size bytes of room)
-// and applies the predictor, min-is-white and the grey table; false, with a
+// and applies the predictor, min-is-white, the grey table and the XYZ to RGB
+// conversion; false, with a
 // message and the missing part of `expected` bytes zeroed, when it does not
 // arrive whole, and false when libtiff reported an error while decoding it.
 bool ILTiffReadChunk(const ILTiffSource& src, bool tile, uint32_t index, uint32_t plane,

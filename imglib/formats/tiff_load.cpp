@@ -367,6 +367,7 @@ struct Plan {
     bool greyTable = false;
     bool invertTable = false;
     bool labProfile = false; // a Lab profile stands in for a missing one
+    bool xyz = false;        // libtiff delivers CIE XYZ floats (LogLuv)
 };
 
 // The source type and what it takes, by photometric interpretation; reports
@@ -499,6 +500,7 @@ ILResult MakePlan(ILHandle* h, TIFF* tif, const Directory& d, Plan* plan) {
                          wide ? SGILOGDATAFMT_FLOAT : SGILOGDATAFMT_8BIT);
             plan->source =
                 luv ? (wide ? IL_RGB_FLOAT : IL_RGB8) : (wide ? IL_GREY_FLOAT : IL_GREY8);
+            plan->xyz = luv && wide;
             return IL_OK;
         }
         default:
@@ -622,6 +624,7 @@ ILResult Decode(ILHandle* h, TIFF* tif, const Directory& d, cmsHPROFILE fileProf
         identity = identity && greyTable.get()[v] == v;
     if (!managed && !identity) src.greyTable = greyTable.get();
     src.uncompressed = d.compression == COMPRESSION_NONE;
+    src.xyzToRgb = plan.xyz;
     if (!ILTiffSetupPredictor(h, tif, &src.predictor)) return IL_FAILED;
     return TIFFIsTiled(tif) ? ILTiffReadTiles(src, c, image) : ILTiffReadStrips(src, c, image);
 }

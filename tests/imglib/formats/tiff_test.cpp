@@ -530,6 +530,46 @@ TEST_F(TiffTest, OldStyleJpegUsesTheStreamsSubsampling) {
     }
 }
 
+// LogLuv holds CIE XYZ: the float load is linear RGB, the same colours
+// libtiff's own 8-bit output gives (R, G, B = 256 sqrt of linear RGB), not
+// X, Y, Z taken for R, G, B.
+TEST_F(TiffTest, LogLuvFloatsAreLinearRgb) {
+    const fs::path p = dir / "luv.tif";
+    const uint32_t width = 6;
+    const float xyz[width][3] = {{0.4124f, 0.2126f, 0.0193f}, {0.3576f, 0.7152f, 0.1192f},
+                                 {0.1805f, 0.0722f, 0.9505f}, {0.9505f, 1.0f, 1.089f},
+                                 {0.2f, 0.1f, 0.05f},         {0.05f, 0.1f, 0.3f}};
+    TIFF* tif = TIFFOpen(p.c_str(), "w");
+    ASSERT_NE(tif, nullptr);
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 1);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_LOGLUV);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_SGILOG);
+    TIFFSetField(tif, TIFFTAG_SGILOGDATAFMT, SGILOGDATAFMT_FLOAT);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 32);
+    TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_IEEEFP);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 1);
+    ASSERT_EQ(TIFFWriteScanline(tif, const_cast<float*>(&xyz[0][0]), 0, 0), 1);
+    TIFFClose(tif);
+
+    Loaded wide, narrow;
+    Load(p, &wide, true);
+    ASSERT_EQ(wide.result, IL_OK) << (errors.empty() ? "" : errors.back());
+    ASSERT_EQ(wide.image.type, ILPixelType{IL_BGR_FLOAT});
+    Load(p, &narrow);
+    ASSERT_EQ(narrow.result, IL_OK) << (errors.empty() ? "" : errors.back());
+    ASSERT_EQ(narrow.image.type, ILPixelType{IL_BGR8});
+    const auto* bgr = reinterpret_cast<const float*>(wide.image.data);
+    for (uint32_t x = 0; x < width; ++x)
+        for (uint32_t c = 0; c < 3; ++c) {
+            const float v = std::clamp(bgr[3 * x + 2 - c], 0.0f, 1.0f);
+            const int expected = std::min(255, int(256 * std::sqrt(v)));
+            EXPECT_NEAR(narrow.image.data[3 * x + 2 - c], expected, 3) << x << " " << c;
+        }
+}
+
 TEST_F(TiffTest, ShortLastStripIsNoError) {
     auto file = tifftest::Basic(4, 5, 8, 1, PHOTOMETRIC_MINISBLACK);
     file.Set(278, tifftest::LONG, {2});
