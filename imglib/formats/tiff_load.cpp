@@ -54,6 +54,11 @@ struct Directory {
     int32_t extraSamples = 0;
     uint16_t planes = 1;
     bool floating() const { return sampleFormat == SAMPLEFORMAT_IEEEFP; }
+    // Extra samples are alpha unless the file declares the first one as
+    // unspecified data, which libtiff's own reader leaves out too.
+    bool HasAlpha() const {
+        return extraSamples > 0 && !(hasExtraArray && firstExtra == EXTRASAMPLE_UNSPECIFIED);
+    }
 };
 
 // Compression tag -> the info record's code.
@@ -306,7 +311,7 @@ void FillInfo(TIFF* tif, const Directory& d, cmsHPROFILE profile, uint8_t gammaK
     if (profile && (gammaKind == IL_GAMMA_ICC || gammaKind == IL_GAMMA_ICC_SRGB))
         ILReadIccInfo(&info->icc, profile);
     info->gammaKind = gammaKind;
-    if (d.extraSamples > 0)
+    if (d.HasAlpha())
         info->alphaKind =
             d.firstExtra == EXTRASAMPLE_ASSOCALPHA ? IL_ALPHA_PREMULTIPLIED : IL_ALPHA_STRAIGHT;
     if (TIFFIsTiled(tif)) {
@@ -375,7 +380,7 @@ struct Plan {
 ILResult MakePlan(ILHandle* h, TIFF* tif, const Directory& d, Plan* plan) {
     const bool floating = d.floating();
     const ILPixelType kind = KindOf(d.bits, floating);
-    const uint32_t alpha = d.extraSamples == 0                      ? 0u
+    const uint32_t alpha = !d.HasAlpha()                            ? 0u
                            : d.firstExtra == EXTRASAMPLE_ASSOCALPHA ? IL_EXTRA_PREMULTIPLIED
                                                                     : IL_EXTRA_ALPHA;
     switch (d.photometric) {

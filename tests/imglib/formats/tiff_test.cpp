@@ -570,6 +570,22 @@ TEST_F(TiffTest, LogLuvFloatsAreLinearRgb) {
         }
 }
 
+// Separate planes whose extra sample (of no declared meaning) has no data:
+// the picture lies in the colour planes, which libtiff reads; the unused
+// plane does not stop the load.
+TEST_F(TiffTest, UnusedExtraPlaneWithoutDataIsNotRead) {
+    auto file = tifftest::Basic(4, 2, 8, 4, PHOTOMETRIC_RGB);
+    file.Set(284, tifftest::SHORT, {PLANARCONFIG_SEPARATE});
+    file.Set(338, tifftest::SHORT, {EXTRASAMPLE_UNSPECIFIED});
+    file.strips = {Bytes(8, 10), Bytes(8, 20), Bytes(8, 30), Bytes(8, 0)};
+    file.lostStrip = 3;
+    Loaded l;
+    Load(Write("planes.tif", file.Build()), &l);
+    ASSERT_EQ(l.result, IL_OK) << (errors.empty() ? "" : errors.back());
+    EXPECT_EQ(Bytes(l.image.data, l.image.data + 3), (Bytes{30, 20, 10}));
+    EXPECT_EQ(DiffToLibtiff(dir / "planes.tif", l.image), 0);
+}
+
 TEST_F(TiffTest, ShortLastStripIsNoError) {
     auto file = tifftest::Basic(4, 5, 8, 1, PHOTOMETRIC_MINISBLACK);
     file.Set(278, tifftest::LONG, {2});
