@@ -68,7 +68,7 @@ public:
 
     explicit Reader(ILFileReader* stream) : stream_(stream) {}
     // The generic header and the industry header after it; false when they
-    // cannot be read or the magic is wrong.
+    // cannot be read, the magic is wrong or the pixels would start inside them.
     bool ReadHeader();
     // Line i as channels x width 16-bit samples; false for a short read.
     bool ReadLine(uint16_t* out, uint32_t i);

@@ -82,7 +82,9 @@ bool Reader::ReadHeader() {
     // The film industry header is read past but not used.
     uint8_t industry[kHeaderBytes];
     const size_t n = std::min<uint32_t>(header.industryLength, kHeaderBytes);
-    return stream_->Read(industry, n) == n;
+    if (stream_->Read(industry, n) != n) return false;
+    // Pixels that start inside the headers would be header bytes.
+    return header.imageOffset >= kHeaderBytes + n;
 }
 
 bool Reader::ReadLine(uint16_t* out, uint32_t i) {

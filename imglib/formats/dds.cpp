@@ -74,7 +74,8 @@ uint8_t Channel(uint32_t pixel, uint32_t mask, uint32_t bits) {
     return static_cast<uint8_t>((uint64_t{v} * 255 + largest / 2) / largest);
 }
 
-// The four colours of a block as B, G, R, 255.
+// The four colours of a block as B, G, R, A: opaque but for the fourth of
+// a DXT1 block in three-colour mode, which is transparent black.
 void ColorTable(const uint8_t* block, bool threeColour, uint8_t table[4][4]) {
     const uint32_t c0 = ILGetLe16(block), c1 = ILGetLe16(block + 2);
     auto unpack = [](uint32_t c, uint8_t* out) {
@@ -98,7 +99,36 @@ void ColorTable(const uint8_t* block, bool threeColour, uint8_t table[4][4]) {
             table[3][k] = static_cast<uint8_t>((a + 2 * b + 1) / 3);
         }
     }
-    table[2][3] = table[3][3] = 255;
+    table[2][3] = 255;
+    table[3][3] = threeColour && c0 < c1 ? 0 : 255;
+}
+
+// Whether a DXT1 colour block is in three-colour mode and uses its
+// transparent fourth entry.
+bool HasTransparentTexel(const uint8_t* block) {
+    if (ILGetLe16(block) >= ILGetLe16(block + 2)) return false;
+    const uint32_t indices = ILGetLe32(block + 4);
+    for (uint32_t i = 0; i < 16; ++i)
+        if (((indices >> (2 * i)) & 3) == 3) return true;
+    return false;
+}
+
+// Whether any block of a DXT1 surface has a transparent texel; the reader
+// is left at the surface's start.
+bool Dxt1HasTransparency(ILFileReader* r, uint32_t width, uint32_t height) {
+    const uint64_t blocks = (uint64_t{width} + 3) / 4 * ((uint64_t{height} + 3) / 4);
+    uint8_t chunk[8 * 512];
+    bool found = false;
+    for (uint64_t done = 0; done < blocks && !found;) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(blocks - done, 512) * 8);
+        const size_t got = r->Read(chunk, want);
+        for (size_t at = 0; at + 8 <= got && !found; at += 8)
+            found = HasTransparentTexel(chunk + at);
+        if (got < want) break;
+        done += want / 8;
+    }
+    r->Seek(kHeaderBytes, 0);
+    return found;
 }
 
 void AlphaExplicit(const uint8_t* block, uint8_t alpha[16]) {
@@ -213,7 +243,7 @@ ILResult ReadBlocks(ILHandle* h, ILFileReader* r, const Format& f, ILImage* imag
         for (uint32_t bx = 0; bx < blocksX && (bx + 1) * blockBytes <= got; ++bx) {
             const uint8_t* block = blocks.data() + bx * blockBytes;
             uint8_t alpha[16];
-            std::fill(alpha, alpha + 16, dxt1 ? 0 : 255);
+            std::fill(alpha, alpha + 16, 255);
             if (f.kind == Kind::kDxt2 || f.kind == Kind::kDxt3) AlphaExplicit(block, alpha);
             if (f.kind == Kind::kDxt4 || f.kind == Kind::kDxt5) AlphaInterpolated(block, alpha);
             uint8_t table[4][4];
@@ -224,8 +254,9 @@ ILResult ReadBlocks(ILHandle* h, ILFileReader* r, const Format& f, ILImage* imag
                 const uint32_t x = bx * 4 + i % 4, y = by * 4 + i / 4;
                 if (x >= image->width || y >= image->height) continue;
                 uint8_t* p = image->data + int64_t{y} * image->stride + size_t{x} * out;
-                std::memcpy(p, table[(indices >> (2 * i)) & 3], 3);
-                if (out == 4) p[3] = alpha[i];
+                const uint8_t* entry = table[(indices >> (2 * i)) & 3];
+                std::memcpy(p, entry, 3);
+                if (out == 4) p[3] = dxt1 ? entry[3] : alpha[i];
             }
         }
         if (got < blocks.size()) return ILReportUnexpectedEnd(h);
@@ -245,6 +276,8 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     if (width == 0 || height == 0) return ILReportInvalidHeader(h);
     Format f{};
     if (!ReadFormat(header, &f)) return ILReportUnsupportedDataFormat(h);
+    // DXT1 carries one bit of alpha in blocks of three colours.
+    if (f.kind == Kind::kDxt1 && Dxt1HasTransparency(&r, width, height)) f.source = IL_BGRA8;
     if (info) FillInfo(info, f, width, height);
     if (!image) return IL_OK;
 

@@ -1,12 +1,11 @@
-// GIF reading: GIF87a and GIF89a files. The whole file is decoded into a
-// list of frames (each with its LZW-decoded indices), then the leading
-// frames of an animation, up to the first one with a delay, are drawn over
-// each other into one still image: indexed or grey of 1, 2, 4 or 8 bits, or
-// B, G, R (with alpha for a transparent first frame) when several colour
-// tables meet or the handle's load mode asks for true colour. Plain-text
-// extensions become frames of their own with the text drawn in.
-// Not handled: disposal methods (frames are drawn over each other),
-// comments and application data other than the loop count.
+// GIF reading: GIF87a and GIF89a files. The records are read into a list of
+// frames; only the leading frames of an animation, up to the first one with
+// a delay, are kept and LZW-decoded (none for an info-only load, the rest are
+// skipped), then drawn over each other into one still image: indexed or grey of 1, 2, 4 or 8 bits,
+// or B, G, R (with alpha for a transparent first frame) when several colour tables meet or the
+// handle's load mode asks for true colour. Plain-text extensions become frames of their own with
+// the text drawn in. Not handled: disposal methods (frames are drawn over each other), comments and
+// application data other than the loop count.
 #include <algorithm>
 #include <cinttypes>
 #include <cstring>
@@ -56,8 +55,10 @@ struct Decoder {
     bool hasGlobal = false;
     ColorMap global;
     std::vector<Frame> frames;
-    uint64_t pixelBytes = 0;  // of every frame so far, against the budget
-    ILResult refusal = IL_OK; // why a frame could not be made
+    bool wantPixels = true;    // false for an info-only load
+    bool composedRead = false; // a frame with a delay ends the composed ones
+    uint64_t pixelBytes = 0;   // of every frame kept so far, against the budget
+    ILResult refusal = IL_OK;  // why a frame could not be made
 
     bool Take(size_t n, const uint8_t** out) {
         if (size - pos < n) return false;
@@ -176,8 +177,9 @@ bool DecodeLzw(Decoder* d, uint8_t* out, uint64_t count) {
     return terminated;
 }
 
-// A new frame with its pixels allocated (zero) against the budget. Its size
-// must be one the file could carry: a few bytes may not claim gigabytes.
+// A new frame, with its pixels allocated (zero) against the budget when the
+// load wants them. Its size must be one the file could carry: a few bytes
+// may not claim gigabytes.
 Frame* NewFrame(Decoder* d, uint32_t left, uint32_t top, uint32_t width, uint32_t height) {
     if (!ILClaimIsBacked(width, height, d->size)) {
         d->refusal = ILReportUnbackedClaim(d->h, width, height, d->size);
@@ -185,21 +187,30 @@ Frame* NewFrame(Decoder* d, uint32_t left, uint32_t top, uint32_t width, uint32_
     }
     d->refusal = IL_OUT_OF_MEMORY;
     const uint64_t bytes = uint64_t{width} * height;
-    d->pixelBytes += bytes;
-    if (ILCheckImageBudget(d->h, d->pixelBytes) != IL_OK) return nullptr;
+    if (d->wantPixels) {
+        d->pixelBytes += bytes;
+        if (ILCheckImageBudget(d->h, d->pixelBytes) != IL_OK) return nullptr;
+    }
     Frame& f = d->frames.emplace_back();
     f.left = left;
     f.top = top;
     f.width = width;
     f.height = height;
-    f.pixels.reset(static_cast<uint8_t*>(ILAlloc(d->h, std::max<uint64_t>(bytes, 1))));
-    if (!f.pixels) {
-        d->frames.pop_back();
-        return nullptr;
+    if (d->wantPixels) {
+        f.pixels.reset(static_cast<uint8_t*>(ILAlloc(d->h, std::max<uint64_t>(bytes, 1))));
+        if (!f.pixels) {
+            d->frames.pop_back();
+            return nullptr;
+        }
+        std::memset(f.pixels.get(), 0, bytes);
     }
-    std::memset(f.pixels.get(), 0, bytes);
     d->refusal = IL_OK;
     return &f;
+}
+
+// The LZW data of an image that is not decoded: its code size and sub-blocks.
+bool SkipLzw(Decoder* d) {
+    return d->Byte() >= 0 && d->SkipBlocks();
 }
 
 int ReadRecords(Decoder* d) {
@@ -216,6 +227,12 @@ int ReadRecords(Decoder* d) {
             ColorMap local;
             const bool hasLocal = (b[8] & 0x80) != 0;
             if (hasLocal && !ReadColorMap(d, b[8], &local)) return image ? kNoTrailer : kFailed;
+            if (d->composedRead) {
+                // Drawn after the first delay: never shown.
+                transparent = -1;
+                if (!SkipLzw(d)) return kDamaged;
+                continue;
+            }
             Frame* f =
                 NewFrame(d, ILGetLe16(b), ILGetLe16(b + 2), ILGetLe16(b + 4), ILGetLe16(b + 6));
             if (!f) return kFailed;
@@ -226,6 +243,11 @@ int ReadRecords(Decoder* d) {
             f->disposal = disposal;
             f->transparent = std::exchange(transparent, -1);
             image = true;
+            d->composedRead = delay > 0;
+            if (!f->pixels) {
+                if (!SkipLzw(d)) return kDamaged;
+                continue;
+            }
             if (!DecodeLzw(d, f->pixels.get(), uint64_t{f->width} * f->height)) return kDamaged;
             continue;
         }
@@ -240,14 +262,19 @@ int ReadRecords(Decoder* d) {
                 transparent = (b[0] & 1) ? b[3] : -1;
                 disposal = (b[0] >> 2) & 7;
                 delay = ILGetLe16(b + 1);
-            } else if (label == 0x01) {
+            } else if (label == 0x01 && !d->composedRead) {
                 Frame* f =
                     NewFrame(d, ILGetLe16(b), ILGetLe16(b + 2), ILGetLe16(b + 4), ILGetLe16(b + 6));
                 if (!f) return kFailed;
-                std::memset(f->pixels.get(), b[11], uint64_t{f->width} * f->height);
                 f->delay = delay;
                 f->disposal = disposal;
                 f->transparent = std::exchange(transparent, -1);
+                d->composedRead = delay > 0;
+                if (!f->pixels) {
+                    if (!d->SkipBlocks()) return kFailed;
+                    continue;
+                }
+                std::memset(f->pixels.get(), b[11], uint64_t{f->width} * f->height);
                 // The text sub-blocks, drawn one after the other.
                 const ILGifTextFrame text{f->pixels.get(), f->width, f->height, b[8], b[9], b[10]};
                 ILGifTextCursor cursor;
@@ -334,6 +361,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     d.h = h;
     d.data = bytes.data();
     d.size = bytes.size();
+    d.wantPixels = image != nullptr;
     const uint8_t* head;
     if (!d.Take(13, &head) || std::memcmp(head, "GIF", 3) != 0 ||
         (std::memcmp(head + 3, "87a", 3) != 0 && std::memcmp(head + 3, "89a", 3) != 0))

@@ -44,12 +44,26 @@ constexpr uint64_t kSamplesAlwaysAllowed = uint64_t{1} << 27;
 // No encoder writes anywhere near this many scans; each costs a pass over
 // the coefficients, so a file of many tiny scans would take minutes.
 constexpr int kMaxScans = 500;
+// Nor does one make its scans visit the picture's blocks more often than
+// this (a scan of one component counts that component's blocks); a few
+// thousand scans of a small picture stay below the floor, and the scan
+// limit bounds them.
+constexpr uint64_t kMaxBlockPasses = 40;
+constexpr uint64_t kBlockVisitsAlwaysAllowed = uint64_t{1} << 22;
+
+// The progress monitor with what it counts: the coefficient blocks the
+// scans read so far visit.
+struct ScanWork {
+    jpeg_progress_mgr mgr{};
+    int scan = 0;
+    uint64_t visits = 0;
+};
 
 // The decompressor with its error manager, destroyed with the object.
 struct Decoder {
     ILJpegErrors errors;
     jpeg_decompress_struct cinfo;
-    jpeg_progress_mgr progress{};
+    ScanWork progress;
     bool created = false;
     bool multiScan = false;
 
@@ -98,7 +112,7 @@ bool ReadHeader(Decoder* d, FILE* file, bool metadata) {
     return ILJpegGuard(&d->errors, [&] {
         jpeg_create_decompress(&d->cinfo);
         d->created = true;
-        d->cinfo.progress = &d->progress;
+        d->cinfo.progress = &d->progress.mgr;
         if (metadata) {
             jpeg_save_markers(&d->cinfo, JPEG_COM, 0xFFFF);
             jpeg_save_markers(&d->cinfo, JPEG_APP0 + 1, 0xFFFF);
@@ -256,14 +270,34 @@ uint64_t WorkingBytes(const Decoder& d, ILPixelType target) {
     return bytes;
 }
 
-// The progress monitor stops a file with more scans than any encoder writes;
+// The progress monitor stops a file with more scans than any encoder writes,
+// or whose scans together visit the blocks more often than any encoder's do;
 // it runs inside a library step, so it leaves through the step's guard.
-void LimitScans(j_common_ptr cinfo) {
-    const int scan = reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number;
-    if (scan <= kMaxScans) return;
+void LimitScans(j_common_ptr common) {
+    const auto* cinfo = reinterpret_cast<j_decompress_ptr>(common);
+    auto* work = reinterpret_cast<ScanWork*>(cinfo->progress);
     auto* errors = reinterpret_cast<ILJpegErrors*>(cinfo->err);
+    const int scan = cinfo->input_scan_number;
+    if (scan > kMaxScans) {
+        std::snprintf(errors->message, sizeof errors->message,
+                      "The file has more than %d scans, more than any JPEG encoder writes",
+                      kMaxScans);
+        std::longjmp(errors->jump, 1);
+    }
+    if (scan == work->scan) return;
+    work->scan = scan;
+    uint64_t blocks = 0;
+    for (int i = 0; i < cinfo->num_components; ++i)
+        blocks +=
+            uint64_t{cinfo->comp_info[i].width_in_blocks} * cinfo->comp_info[i].height_in_blocks;
+    for (int i = 0; i < cinfo->comps_in_scan; ++i)
+        work->visits += uint64_t{cinfo->cur_comp_info[i]->width_in_blocks} *
+                        cinfo->cur_comp_info[i]->height_in_blocks;
+    if (work->visits <= std::max(kMaxBlockPasses * blocks, kBlockVisitsAlwaysAllowed)) return;
     std::snprintf(errors->message, sizeof errors->message,
-                  "The file has more than %d scans, more than any JPEG encoder writes", kMaxScans);
+                  "The file's scans read its coefficients more than %d times over, more than "
+                  "any JPEG encoder writes",
+                  static_cast<int>(kMaxBlockPasses));
     std::longjmp(errors->jump, 1);
 }
 
@@ -323,7 +357,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     Decoder* d = decoder.get();
     jpeg_decompress_struct& c = d->cinfo;
     c.err = ILJpegInitErrors(&d->errors, h);
-    d->progress.progress_monitor = LimitScans;
+    d->progress.mgr.progress_monitor = LimitScans;
     if (!ReadHeader(d, file.get(), info && h->readMetadata)) {
         ILError(h, d->errors.message);
         return IL_INVALID_HEADER;

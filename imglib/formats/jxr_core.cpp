@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -49,6 +50,9 @@ ILJxrStream* ILJxrOpenStream(const char* path, bool write) {
     auto* stream = new (std::nothrow) ILJxrStream;
     if (!stream) return nullptr;
     if (Failed(CreateWS_File(&stream->ws, path, write ? "wb" : "rb"))) {
+        // jxrlib keeps the stream record it allocated (with calloc) when the
+        // file cannot be opened; there is no file to close.
+        std::free(stream->ws);
         delete stream;
         return nullptr;
     }

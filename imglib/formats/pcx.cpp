@@ -84,8 +84,12 @@ ILResult ReadHeader(PcxReader* r) {
     // row check below pass for lines too short for the kernel.
     switch (r->bits << 8 | r->planes) {
         case 0x0101:
-            // Black and white, unless the header map gives the two colours.
-            if (std::any_of(b + kMapOffset, b + kMapOffset + 6, [](uint8_t v) { return v != 0; })) {
+            // Black and white, unless the header map gives just the two
+            // colours: a full 16-colour map is a painting program's default
+            // palette, not this picture's.
+            if (std::any_of(b + kMapOffset, b + kMapOffset + 6, [](uint8_t v) { return v != 0; }) &&
+                std::all_of(b + kMapOffset + 6, b + kMapOffset + 48,
+                            [](uint8_t v) { return v == 0; })) {
                 r->sourceType = IL_INDEX1;
                 r->colorType = IL_CT_INDEXED;
                 r->paletteOffset = kMapOffset;

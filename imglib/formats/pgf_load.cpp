@@ -134,20 +134,41 @@ ILPalette* LoadPalette(ILConverter* c, const CPGFImage& pgf, uint32_t bits) {
 // counts beyond its limits, and sizes the file cannot back, are refused
 // here before it reads them. The pre-header is "PGF", the version and the
 // header size (16 bits before version 6); the header then holds width,
-// height, levels, quality, bits per pixel and channels. A header size past
-// the file's end made libpgf read on into gigabytes of allocations.
-bool HeaderCountsFit(FILE* file, uint64_t fileSize) {
-    uint8_t head[20];
+// height, levels, quality, bits per pixel, channels and mode, and after the
+// header size come the levels' byte counts. A header size past the file's
+// end made libpgf read on into gigabytes of allocations.
+//
+// libpgf also reads on past the data the levels hold, taking padding for
+// coefficients: every block of up to BufferSize coefficients costs at least
+// its 16-bit length, so the levels must hold that much for the size and
+// channels the header claims. An indexed image carries its colour table in
+// the header; without one the data is some other mode's.
+bool HeaderFits(FILE* file, uint64_t fileSize) {
+    uint8_t head[24];
     const bool read = std::fread(head, 1, sizeof head, file) == sizeof head;
-    std::rewind(file);
-    if (!read || std::memcmp(head, "PGF", 3) != 0) return read;
+    if (!read || std::memcmp(head, "PGF", 3) != 0) {
+        std::rewind(file);
+        return read;
+    }
     const uint32_t headerSize =
         (head[3] & Version6) ? ILGetLe32(head + 4) : ILGetLe32(head + 4) & 0xFFFF;
     const uint32_t levels = head[16], channels = head[19];
     const uint32_t width = ILGetLe32(head + 8), height = ILGetLe32(head + 12);
     const bool backed = ILClaimIsBacked(width, height, fileSize);
-    return width && height && levels <= MaxLevel && channels >= 1 && channels <= MaxChannels &&
-           backed && uint64_t{headerSize} + 8 <= fileSize;
+    if (!width || !height || levels > MaxLevel || channels < 1 || channels > MaxChannels ||
+        !backed || uint64_t{headerSize} + 8 > fileSize)
+        return false;
+    if (head[20] == ImageModeIndexedColor && headerSize < 16 + ColorTableLen * 4) return false;
+    uint8_t lengths[4 * MaxLevel];
+    const bool counted = std::fseek(file, long{8} + headerSize, SEEK_SET) == 0 &&
+                         std::fread(lengths, 4, levels, file) == levels;
+    std::rewind(file);
+    if (!counted) return false;
+    uint64_t data = 0;
+    for (uint32_t i = 0; i < levels; ++i)
+        data += ILGetLe32(lengths + 4 * i);
+    const uint64_t blocks = (uint64_t{width} * height * channels + BufferSize - 1) / BufferSize;
+    return levels == 0 || data >= 2 * blocks;
 }
 
 ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
@@ -155,7 +176,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     uint64_t fileSize = 0;
     const ILResult opened = ILOpenReadOwned(h, path, &file, info, &fileSize);
     if (opened != IL_OK) return opened;
-    if (!HeaderCountsFit(file.get(), fileSize)) return ILReportInvalidHeader(h);
+    if (!HeaderFits(file.get(), fileSize)) return ILReportInvalidHeader(h);
     ILPgfFileStream stream(file.get());
     CPGFImage pgf;
     // No user data is read (it is metadata this loader does not report), and

@@ -127,6 +127,8 @@ ILResult ILSavePGF(ILHandle* h, const char16_t* path, const ILImage* image, cons
             return Save(h, path, image);
         } catch (const IOException& e) {
             if (e.error == InsufficientMemory) return ILReportOutOfMemory(h, 0);
+            // Only our stream raises this: a write or seek of the file failed.
+            if (e.error == kPgfStreamError) return ILReportWriteFailed(h);
             ILError(h, "Internal PGF Error");
             return kInternalPgfError;
         }

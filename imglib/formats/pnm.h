@@ -44,7 +44,8 @@ struct ILPnmReader : ILFileReader {
 // Reads the header from the first non-blank byte up to the start of the
 // raster; false for an invalid header.
 bool ILPnmReadHeader(ILPnmReader* r);
-// The next decimal number of a header or an ASCII raster: bytes are skipped
+// The next decimal number of a header or an ASCII raster: blanks are skipped
 // up to a digit, a '#' starts a comment; the byte that ends the number is
-// consumed. False at the end of the data; *value saturates at UINT32_MAX.
+// consumed. False at the end of the data or at any other byte before the
+// digits (a sign); *value saturates at UINT32_MAX.
 bool ILPnmReadNumber(ILPnmReader* r, uint32_t* value);

@@ -345,8 +345,13 @@ size_t ILPnmReader::Bytes(uint8_t* out, size_t n) {
 
 bool ILPnmReadNumber(ILPnmReader* r, uint32_t* value) {
     int c = r->Byte();
-    for (; c >= 0 && !std::isdigit(c); c = r->Byte())
-        if (c == '#') ReadComment(r);
+    for (; c >= 0 && !std::isdigit(c); c = r->Byte()) {
+        // A sign or any other byte before the digits is no number of ours.
+        if (c == '#')
+            ReadComment(r);
+        else if (!IsBlank(c))
+            return false;
+    }
     if (c < 0) return false;
     uint64_t v = 0;
     for (; c >= 0 && std::isdigit(c); c = r->Byte())

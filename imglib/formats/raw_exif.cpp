@@ -70,10 +70,10 @@ void ILRawAddExif(ExifData* exif, const LibRaw& raw) {
         const double v = std::log(1 / shutter) / std::log(2.0);
         if (v > 0 && v < 1)
             ILExifAddSignedRational(exif, kShutterSpeedValue, 100000,
-                                    static_cast<int32_t>(100000 / v + 0.5));
-        else
-            ILExifAddSignedRational(exif, kShutterSpeedValue, static_cast<int32_t>(100 * v + 0.5),
-                                    100);
+                                    static_cast<int32_t>(std::lround(100000 / v)));
+        else // negative for exposures longer than a second: rounded to nearest
+            ILExifAddSignedRational(exif, kShutterSpeedValue,
+                                    static_cast<int32_t>(std::lround(100 * v)), 100);
     }
     ILExifAddUnsignedShort(exif, IL_EXIF_IFD_EXIF, kFlash,
                            static_cast<uint16_t>(raw.imgdata.color.flash_used));

@@ -22,6 +22,7 @@
 #include "imglib/memory_budget.h"
 #include "imglib/memory_owner.h"
 #include "imglib/metadata/info.h"
+#include "imglib/ops/geometry.h"
 
 namespace {
 
@@ -38,6 +39,7 @@ constexpr uint8_t kTypeTrueColor = 2;
 constexpr uint8_t kTypeGrey = 3;
 constexpr uint8_t kTypeRle = 8;
 constexpr uint8_t kTopDown = 0x20;
+constexpr uint8_t kRightToLeft = 0x10;
 // The TGA 2.0 footer: two u32 offsets and the signature with its zero.
 constexpr size_t kFooterBytes = 26;
 constexpr char kSignature[] = "TRUEVISION-XFILE.";
@@ -62,6 +64,7 @@ struct TgaReader : ILFileReader {
     uint64_t mapOffset = 0;
     uint64_t dataSize = 0, dataStart = 0;
     bool bottomUp = false;
+    bool rightToLeft = false; // each stored row starts at the right edge
     bool alpha = false;
 };
 
@@ -81,6 +84,7 @@ bool ReadHeader(TgaReader* r) {
     r->height = ILGetLe16(b + 14);
     r->depth = b[16];
     r->bottomUp = (b[17] & kTopDown) == 0;
+    r->rightToLeft = (b[17] & kRightToLeft) != 0;
     if (r->width == 0 || r->height == 0) return false;
     if (r->mapBits != 0 && r->mapBits != 15 && r->mapBits != 16 && r->mapBits != 24 &&
         r->mapBits != 32)
@@ -299,8 +303,13 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     ILConverterSetModes(c, r.sourceType, image->type, r.width);
     if (!ILConverterPrepare(c)) return ILReportUnsupportedDataFormat(h);
     if (!r.Seek(static_cast<int64_t>(r.dataStart), 0)) return ILReportReadFailed(h);
-    return r.compression == IL_COMP_RLE ? DecodeRleRows(h, &r, image, c)
-                                        : DecodeRows(h, &r, image, c);
+    const ILResult decoded =
+        r.compression == IL_COMP_RLE ? DecodeRleRows(h, &r, image, c) : DecodeRows(h, &r, image, c);
+    if (r.rightToLeft && (decoded == IL_OK || decoded == IL_PARTIAL)) {
+        if (const ILResult mirrored = ILMirrorImage(h, image, 1); mirrored != IL_OK)
+            return mirrored;
+    }
+    return decoded;
 }
 
 // Saving.

@@ -27,6 +27,11 @@ int ILTiffErrorHandler(TIFF* tif, void* handle, const char* module, const char* 
 int ILTiffWarningHandler(TIFF* tif, void* handle, const char* module, const char* format,
                          va_list args);
 
+// The client-info name under which a reader may lend libtiff's error
+// handler a uint32_t to count the errors raised while it decodes: codecs
+// such as CCITT fax report damaged data and still deliver whole strips.
+inline constexpr char kTiffErrorCount[] = "ILTiffErrorCount";
+
 // Opens by wide path with the handlers bound to h. mode is libtiff's ("rCm",
 // "wl", "wb"); maxAlloc bounds every single allocation libtiff makes for the
 // file (0: libtiff's own limit). Null when libtiff refuses; it has reported.
@@ -76,6 +81,7 @@ struct ILTiffSource {
     bool invert;          // integer samples stored min-is-white, not 1 or 8 bits
     bool uncompressed;
     const uint8_t* greyTable; // for the first sample of 8-bit grey, or null
+    bool xyzToRgb;            // float X, Y, Z pixels (LogLuv) become linear R, G, B
     ILTiffPredictor predictor;
 };
 
@@ -86,9 +92,10 @@ ILResult ILTiffReadStrips(const ILTiffSource& src, ILConverter* c, ILImage* imag
 ILResult ILTiffReadTiles(const ILTiffSource& src, ILConverter* c, ILImage* image);
 
 // Decodes strip or tile `index` of `plane` into `at` (size bytes of room)
-// and applies the predictor, min-is-white and the grey table; false, with a
+// and applies the predictor, min-is-white, the grey table and the XYZ to RGB
+// conversion; false, with a
 // message and the missing part of `expected` bytes zeroed, when it does not
-// arrive whole.
+// arrive whole, and false when libtiff reported an error while decoding it.
 bool ILTiffReadChunk(const ILTiffSource& src, bool tile, uint32_t index, uint32_t plane,
                      uint8_t* at, uint64_t size, uint64_t expected, bool* anyData);
 

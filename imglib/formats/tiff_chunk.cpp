@@ -1,7 +1,8 @@
 // One strip or tile of one plane, decoded by libtiff into the caller's
 // buffer with the library's own stages after it: the predictor undone,
-// min-is-white samples turned over and the grey table applied. What does
-// not arrive is zero.
+// min-is-white samples turned over, the grey table applied and LogLuv's XYZ
+// turned into RGB. What does not arrive is zero; what the codec reports
+// damaged counts as not read.
 #include <algorithm>
 #include <cinttypes>
 #include <cstring>
@@ -23,8 +24,11 @@ bool ILTiffReadChunk(const ILTiffSource& src, bool tile, uint32_t index, uint32_
             return false;
         }
     }
+    uint32_t errors = 0;
+    TIFFSetClientInfo(src.tif, &errors, kTiffErrorCount);
     const tmsize_t n = tile ? TIFFReadEncodedTile(src.tif, index, at, static_cast<tmsize_t>(size))
                             : TIFFReadEncodedStrip(src.tif, index, at, static_cast<tmsize_t>(size));
+    TIFFSetClientInfo(src.tif, nullptr, kTiffErrorCount);
     const uint64_t got = n < 0 ? 0 : static_cast<uint64_t>(n);
     if (got > 0) *anyData = true;
     ILTiffUndoPredictor(src.predictor, at, got);
@@ -35,7 +39,21 @@ bool ILTiffReadChunk(const ILTiffSource& src, bool tile, uint32_t index, uint32_
         for (uint64_t i = 0, n = std::min(got, expected); i < n; i += step)
             at[i] = src.greyTable[at[i]];
     }
-    if (got >= expected) return true;
+    if (src.xyzToRgb) {
+        // libtiff's LogLuv decoder answers CIE XYZ; the rows are linear RGB of
+        // the primaries its own 8-bit output uses (ITU-R BT.709).
+        for (uint64_t i = 0, n = std::min(got, expected) / 12; i < n; ++i) {
+            float xyz[3];
+            std::memcpy(xyz, at + 12 * i, 12);
+            const float rgb[3] = {2.690f * xyz[0] - 1.276f * xyz[1] - 0.414f * xyz[2],
+                                  -1.022f * xyz[0] + 1.978f * xyz[1] + 0.044f * xyz[2],
+                                  0.061f * xyz[0] - 0.224f * xyz[1] + 1.163f * xyz[2]};
+            std::memcpy(at + 12 * i, rgb, 12);
+        }
+    }
+    // Data the codec found damaged arrives whole but is not the picture;
+    // libtiff has said where.
+    if (got >= expected) return errors == 0;
     // libtiff has reported why; the rows that did not arrive stay black.
     std::memset(at + got, 0, expected - got);
     if (n < 0)

@@ -54,6 +54,11 @@ struct Directory {
     int32_t extraSamples = 0;
     uint16_t planes = 1;
     bool floating() const { return sampleFormat == SAMPLEFORMAT_IEEEFP; }
+    // Extra samples are alpha unless the file declares the first one as
+    // unspecified data, which libtiff's own reader leaves out too.
+    bool HasAlpha() const {
+        return extraSamples > 0 && !(hasExtraArray && firstExtra == EXTRASAMPLE_UNSPECIFIED);
+    }
 };
 
 // Compression tag -> the info record's code.
@@ -306,7 +311,7 @@ void FillInfo(TIFF* tif, const Directory& d, cmsHPROFILE profile, uint8_t gammaK
     if (profile && (gammaKind == IL_GAMMA_ICC || gammaKind == IL_GAMMA_ICC_SRGB))
         ILReadIccInfo(&info->icc, profile);
     info->gammaKind = gammaKind;
-    if (d.extraSamples > 0)
+    if (d.HasAlpha())
         info->alphaKind =
             d.firstExtra == EXTRASAMPLE_ASSOCALPHA ? IL_ALPHA_PREMULTIPLIED : IL_ALPHA_STRAIGHT;
     if (TIFFIsTiled(tif)) {
@@ -367,6 +372,7 @@ struct Plan {
     bool greyTable = false;
     bool invertTable = false;
     bool labProfile = false; // a Lab profile stands in for a missing one
+    bool xyz = false;        // libtiff delivers CIE XYZ floats (LogLuv)
 };
 
 // The source type and what it takes, by photometric interpretation; reports
@@ -374,7 +380,7 @@ struct Plan {
 ILResult MakePlan(ILHandle* h, TIFF* tif, const Directory& d, Plan* plan) {
     const bool floating = d.floating();
     const ILPixelType kind = KindOf(d.bits, floating);
-    const uint32_t alpha = d.extraSamples == 0                      ? 0u
+    const uint32_t alpha = !d.HasAlpha()                            ? 0u
                            : d.firstExtra == EXTRASAMPLE_ASSOCALPHA ? IL_EXTRA_PREMULTIPLIED
                                                                     : IL_EXTRA_ALPHA;
     switch (d.photometric) {
@@ -457,10 +463,13 @@ ILResult MakePlan(ILHandle* h, TIFF* tif, const Directory& d, Plan* plan) {
                 plan->colorSpace = PT_RGB;
                 return IL_OK;
             }
+            // Old-style JPEG delivers the stream's own sub-sampling, which
+            // libtiff's codec answers for whatever the tag says.
             uint16_t horizontal = 2, vertical = 2;
-            TIFFGetFieldDefaulted(tif, TIFFTAG_YCBCRSUBSAMPLING, &horizontal, &vertical);
+            if (d.compression != COMPRESSION_OJPEG ||
+                !TIFFGetField(tif, TIFFTAG_YCBCRSUBSAMPLING, &horizontal, &vertical))
+                TIFFGetFieldDefaulted(tif, TIFFTAG_YCBCRSUBSAMPLING, &horizontal, &vertical);
             plan->subsampling = static_cast<uint16_t>(horizontal * 16 + vertical);
-            if (d.compression == COMPRESSION_OJPEG) plan->subsampling = 0x22;
             if (plan->subsampling != 0x11 && plan->subsampling != 0x12 &&
                 plan->subsampling != 0x21 && plan->subsampling != 0x22)
                 return ILReportUnsupportedDataFormat(h);
@@ -496,6 +505,7 @@ ILResult MakePlan(ILHandle* h, TIFF* tif, const Directory& d, Plan* plan) {
                          wide ? SGILOGDATAFMT_FLOAT : SGILOGDATAFMT_8BIT);
             plan->source =
                 luv ? (wide ? IL_RGB_FLOAT : IL_RGB8) : (wide ? IL_GREY_FLOAT : IL_GREY8);
+            plan->xyz = luv && wide;
             return IL_OK;
         }
         default:
@@ -619,6 +629,7 @@ ILResult Decode(ILHandle* h, TIFF* tif, const Directory& d, cmsHPROFILE fileProf
         identity = identity && greyTable.get()[v] == v;
     if (!managed && !identity) src.greyTable = greyTable.get();
     src.uncompressed = d.compression == COMPRESSION_NONE;
+    src.xyzToRgb = plan.xyz;
     if (!ILTiffSetupPredictor(h, tif, &src.predictor)) return IL_FAILED;
     return TIFFIsTiled(tif) ? ILTiffReadTiles(src, c, image) : ILTiffReadStrips(src, c, image);
 }

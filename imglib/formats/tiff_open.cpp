@@ -21,7 +21,10 @@ struct OptionsFree {
 
 } // namespace
 
-int ILTiffErrorHandler(TIFF*, void* handle, const char*, const char* format, va_list args) {
+int ILTiffErrorHandler(TIFF* tif, void* handle, const char*, const char* format, va_list args) {
+    if (tif) {
+        if (auto* count = static_cast<uint32_t*>(TIFFGetClientInfo(tif, kTiffErrorCount))) ++*count;
+    }
     char text[512] = {};
     Format(text, format, args);
     ILError(static_cast<ILHandle*>(handle), text);

@@ -35,12 +35,15 @@ ILResult ILTiffReadStrips(const ILTiffSource& src, ILConverter* c, ILImage* imag
     uint16_t positioning = YCBCRPOSITION_CENTERED;
     if (src.subsampling) TIFFGetFieldDefaulted(tif, TIFFTAG_YCBCRPOSITIONING, &positioning);
 
+    // Planes of samples the rows leave out are never read: one that holds
+    // no data must not stop the load.
+    const uint32_t usedPlanes = src.planes > 1 ? src.keptSamples : 1;
     bool missing = false, anyData = false;
     uint32_t y = 0;
     for (uint32_t s = 0; s < perPlane && y < src.height; ++s) {
         const uint32_t rows = std::min(rowsPerStrip, src.height - y);
         const uint64_t expected = (rows + v - 1) / v * rowBytes;
-        for (uint32_t p = 0; p < src.planes; ++p)
+        for (uint32_t p = 0; p < usedPlanes; ++p)
             if (!ILTiffReadChunk(src, false, s + p * perPlane, p, buffer.get() + p * stripSize,
                                  stripSize, std::min(expected, stripSize), &anyData))
                 missing = true;

@@ -44,11 +44,14 @@ ILResult ILTiffReadTiles(const ILTiffSource& src, ILConverter* c, ILImage* image
     uint16_t positioning = YCBCRPOSITION_CENTERED;
     if (src.subsampling) TIFFGetFieldDefaulted(tif, TIFFTAG_YCBCRPOSITIONING, &positioning);
 
+    // Planes of samples the rows leave out are never read: one that holds
+    // no data must not stop the load.
+    const uint32_t usedPlanes = src.planes > 1 ? src.keptSamples : 1;
     bool missing = false, anyData = false;
     for (uint32_t y = 0; y < src.height; y += tileLength) {
         const uint32_t rows = std::min(tileLength, src.height - y);
         for (uint32_t x = 0; x < src.width; x += tileWidth) {
-            for (uint32_t p = 0; p < src.planes; ++p) {
+            for (uint32_t p = 0; p < usedPlanes; ++p) {
                 const uint32_t tile = TIFFComputeTile(tif, x, y, 0, static_cast<uint16_t>(p));
                 if (!ILTiffReadChunk(src, true, tile, p, buffer.get() + p * tileSize, tileSize,
                                      tileSize, &anyData))

@@ -265,6 +265,14 @@ TEST_F(CineonTest, HeaderRules) {
              return b;
          }(),
          IL_UNSUPPORTED_FORMAT},
+        // Pixels starting inside the header would be its own bytes.
+        {"image offset inside the header",
+         [] {
+             Bytes b = MakeCineon(1, 2, 1, {1, 2});
+             ILPutLe32(b.data() + 4, 512);
+             return b;
+         }(),
+         IL_INVALID_HEADER},
         // 10^10 pixels cannot come from a few bytes.
         {"unbacked size", MakeCineon(1, 100000, 100000, {1, 2}), IL_INVALID_HEADER},
         // 2^32 - 2 lines of 9 bytes and 2^32 - 6 of padding: their end,

@@ -141,11 +141,18 @@ TEST_F(DdsTest, MasksAndBlockTables) {
         IL_OK);
     EXPECT_EQ(Bytes(image.data, image.data + 3), (Bytes{255, 255, 255}));
     // Colour 0 below colour 1: three colours, index 2 the mean and 3
-    // black. Pixels: 1, 2, 3, 0.
+    // transparent black, so the image has alpha. Pixels: 0, 1, 2, 3.
     const Bytes block = {0x00, 0x00, 0xFF, 0xFF, 0b11100100, 0, 0, 0};
-    ASSERT_EQ(LoadBytes(MakeDds(4, 1, 0x4, "DXT1", 0, {}, block), &image), IL_OK);
-    EXPECT_EQ(Bytes(image.data, image.data + 12),
-              (Bytes{0, 0, 0, 255, 255, 255, 127, 127, 127, 0, 0, 0}));
+    ASSERT_EQ(LoadBytes(MakeDds(4, 1, 0x4, "DXT1", 0, {}, block), &image, &info), IL_OK);
+    EXPECT_EQ(image.type, IL_BGRA8);
+    EXPECT_EQ(info.alphaKind, IL_ALPHA_STRAIGHT);
+    EXPECT_EQ(Bytes(image.data, image.data + 16),
+              (Bytes{0, 0, 0, 255, 255, 255, 255, 255, 127, 127, 127, 255, 0, 0, 0, 0}));
+    // The same colours without index 3: no texel is transparent, no alpha.
+    const Bytes opaque = {0x00, 0x00, 0xFF, 0xFF, 0b10100100, 0, 0, 0};
+    ASSERT_EQ(LoadBytes(MakeDds(4, 1, 0x4, "DXT1", 0, {}, opaque), &image, &info), IL_OK);
+    EXPECT_EQ(image.type, IL_BGR8);
+    EXPECT_EQ(info.alphaKind, IL_ALPHA_NONE);
     // 6 x 6: only its 36 pixels are stored; the second block row is short.
     EXPECT_EQ(LoadBytes(MakeDds(6, 6, 0x4, "DXT1", 0, {}, Bytes(16 + 8, 0)), &image), IL_PARTIAL);
     // DXT5 alpha: a0 255, a1 0 interpolates eight values; a0 0, a1 255 six

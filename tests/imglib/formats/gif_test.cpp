@@ -5,6 +5,7 @@
 // size checks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -228,6 +229,76 @@ TEST_F(GifTest, RefusesBadHeadersAndHugeFrames) {
     const uint64_t budget = 8 << 20;
     ILSetImageMemoryBudget(h, &budget);
     EXPECT_EQ(LoadBytes(MakeGif(4096, 4096, 0, Pack3({4, 0, 0, 5})), &image), IL_OUT_OF_MEMORY);
+}
+
+// LZW codes (minimum code size 2) of the pixels, in 255-byte sub-blocks
+// ending with the zero-size one.
+Bytes EncodeLzw(const Bytes& pixels) {
+    const uint32_t clear = 4, end = 5;
+    std::map<std::pair<uint32_t, uint8_t>, uint32_t> table;
+    uint32_t next = end + 1, width = 3, buffer = 0, bits = 0;
+    Bytes packed;
+    const auto emit = [&](uint32_t code) {
+        buffer |= code << bits;
+        for (bits += width; bits >= 8; bits -= 8, buffer >>= 8)
+            packed.push_back(uint8_t(buffer));
+    };
+    emit(clear);
+    uint32_t current = pixels[0];
+    for (size_t i = 1; i < pixels.size(); ++i) {
+        const auto found = table.find({current, pixels[i]});
+        if (found != table.end()) {
+            current = found->second;
+            continue;
+        }
+        emit(current);
+        if (next < 4096) {
+            table[{current, pixels[i]}] = next++;
+            if (next > (1u << width) && width < 12) ++width;
+        }
+        current = pixels[i];
+    }
+    emit(current);
+    emit(end);
+    if (bits) packed.push_back(uint8_t(buffer));
+    Bytes out = {2};
+    for (size_t at = 0; at < packed.size(); at += 255) {
+        const size_t n = std::min<size_t>(255, packed.size() - at);
+        out.push_back(uint8_t(n));
+        out.insert(out.end(), packed.begin() + at, packed.begin() + at + n);
+    }
+    out.push_back(0);
+    return out;
+}
+
+TEST_F(GifTest, FramesAfterTheFirstDelayAreNotDecoded) {
+    // 40 black frames of 1024 x 1024, each shown for 0.1 s: the still image
+    // is the first one, so an 8 MB budget holds it and an info-only load
+    // needs none of them, whatever the later frames hold.
+    const uint16_t side = 1024;
+    Bytes gif = MakeGif(side, side, 0, {});
+    gif.resize(19); // the screen and its table
+    const Bytes data = EncodeLzw(Bytes(size_t{side} * side, 0));
+    for (int i = 0; i < 40; ++i) {
+        gif.insert(gif.end(), {0x21, 0xF9, 4, 0, 10, 0, 0, 0});
+        gif.insert(gif.end(), {0x2C, 0, 0, 0, 0, uint8_t(side), uint8_t(side >> 8), uint8_t(side),
+                               uint8_t(side >> 8), 0});
+        gif.insert(gif.end(), data.begin(), data.end());
+    }
+    // A later frame whose data is damaged is not read either.
+    gif.insert(gif.end(), {0x2C, 0, 0, 0, 0, 2, 0, 2, 0, 0, 2, 1, 7, 0, 0x3B});
+    const uint64_t budget = 8 << 20;
+    ILSetImageMemoryBudget(h, &budget);
+    OwnedImage image;
+    ILInfo info{};
+    ASSERT_EQ(LoadBytes(gif, &image), IL_OK) << LastError();
+    EXPECT_EQ(image.width, side);
+    EXPECT_EQ(ToRgba(image)[0], 0);
+    const uint64_t tiny = 1 << 16;
+    ILSetImageMemoryBudget(h, &tiny);
+    ASSERT_EQ(LoadBytes(gif, nullptr, &info), IL_OK) << LastError();
+    EXPECT_EQ(info.width, side);
+    EXPECT_EQ(info.height, side);
 }
 
 // A screen of 40 x 40 whose first frame is a plain-text extension of the

@@ -687,6 +687,37 @@ TEST_F(Jpeg, ScanCountIsLimited) {
     }
 }
 
+// A flat grey 4096 x 4096 picture whose first AC scan is repeated 100
+// times: few scans, each a few bytes that visit all 262144 blocks. The
+// scans together may visit the blocks as often as a real file's do, not
+// a hundred times over.
+TEST_F(Jpeg, ScanWorkIsLimited) {
+    REQUIRE_TOOLS("cjpeg");
+    const uint32_t side = 4096;
+    Bytes pgm = {'P', '5', ' ', '4', '0', '9', '6', ' ', '4',
+                 '0', '9', '6', ' ', '2', '5', '5', '\n'};
+    pgm.resize(pgm.size() + size_t{side} * side, 128);
+    WriteBytes(Path("flat.pgm"), pgm);
+    ASSERT_EQ(Shell("cjpeg -progressive -outfile '" + Path("flat.jpg").string() + "' '" +
+                    Path("flat.pgm").string() + "'"),
+              0);
+    const Bytes base = ReadBytes(Path("flat.jpg"));
+    const std::vector<size_t> scans = MarkerOffsets(base, 0xDA);
+    ASSERT_GT(scans.size(), 2u);
+    ASSERT_EQ(Load(Path("flat.jpg"), &image, nullptr), IL_OK);
+    ILFreeImage(&image);
+    const Bytes scan(base.begin() + static_cast<ptrdiff_t>(scans[1]),
+                     base.begin() + static_cast<ptrdiff_t>(scans[2]));
+    Bytes many(base.begin(), base.end() - 2);
+    for (int i = 0; i < 100; ++i)
+        many.insert(many.end(), scan.begin(), scan.end());
+    many.insert(many.end(), {0xFF, 0xD9});
+    WriteBytes(Path("many.jpg"), many);
+    EXPECT_EQ(Load(Path("many.jpg"), &image, nullptr), IL_REFUSED_CONTENTS);
+    EXPECT_TRUE(Contains(errors, "more than 40 times over"))
+        << (errors.empty() ? "" : errors.back());
+}
+
 // Comments, EXIF, XMP and IPTC written by exiftool come back in the info
 // record, whatever state the ICC chunks are in; an inconsistent chunk set
 // gives no profile.

@@ -242,6 +242,15 @@ TEST_F(Jxr, ImpossibleOptionPairsFallBack) {
     }
 }
 
+// A target that cannot be created fails with the system's reason and
+// leaves nothing of jxrlib's behind (the sanitizer build checks).
+TEST_F(Jxr, SaveToAFolderThatIsMissingFails) {
+    ILImageOwner image;
+    ASSERT_EQ(ILAllocImage(&image.image, 8, 8, IL_BGR8, nullptr), IL_OK);
+    EXPECT_NE(Save(PathOf("missing/x.jxr"), image.image), IL_OK);
+    EXPECT_FALSE(LastError().empty());
+}
+
 // Thumbnails decode at 1/2, 1/4 or 1/8 of the size.
 TEST_F(Jxr, ThumbnailsDecodeScaled) {
     const std::string path = SaveNoise("big.jxr", 1600, 1200);

@@ -151,6 +151,30 @@ TEST_F(PcxTest, HeaderChecks) {
               IL_READ_FAILED);
 }
 
+// One bit in one plane is black and white; a header map of just two
+// colours (as ppmtopcx and our saver write) gives them, but a full 16-colour
+// map is a painting program's palette, not the picture's.
+TEST_F(PcxTest, MonochromeFilesWithASixteenColourMapStayBlackAndWhite) {
+    Bytes file = MakePcx({.bits = 1, .xMax = 7, .yMax = 0, .bytesPerLine = 2, .data = {0xF0, 0}});
+    const uint8_t ega[16][3] = {{0, 0, 0},     {0, 0, 170},    {0, 170, 0},    {0, 170, 170},
+                                {170, 0, 0},   {170, 0, 170},  {170, 85, 0},   {170, 170, 170},
+                                {85, 85, 85},  {85, 85, 255},  {85, 255, 85},  {85, 255, 255},
+                                {255, 85, 85}, {255, 85, 255}, {255, 255, 85}, {255, 255, 255}};
+    std::copy(&ega[0][0], &ega[0][0] + 48, file.begin() + 16);
+    OwnedImage image;
+    ILInfo info;
+    ASSERT_EQ(LoadBytes(file, &image, &info), IL_OK) << LastError();
+    EXPECT_EQ(image.type, ILPixelType{IL_GREY1});
+    EXPECT_EQ(info.colorType, uint32_t{IL_CT_MONOCHROME});
+    EXPECT_EQ(Row(image, 0)[0], 0xF0);
+
+    std::fill(file.begin() + 16 + 6, file.begin() + 64, 0);
+    ASSERT_EQ(LoadBytes(file, &image, &info), IL_OK) << LastError();
+    EXPECT_EQ(image.type, ILPixelType{IL_INDEX1});
+    ASSERT_NE(image.palette, nullptr);
+    EXPECT_EQ(image.palette->entries[1].blue, 170 * 257);
+}
+
 TEST_F(PcxTest, RunLengthRules) {
     OwnedImage image;
     // A run that would pass the scanline's end.

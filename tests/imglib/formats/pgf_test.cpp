@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "codec_fixture.h"
+#include "imglib/formats/codecs.h"
 #include "imglib/pixel_type.h"
 #include "imglib/memory_owner.h"
 #include "support/files.h"
@@ -182,26 +184,69 @@ TEST_F(Pgf, DamagedFilesAreRefused) {
     // CMYK declared with two channels: libpgf filled the bitmap from
     // channels it never made (found by fuzzing).
     const std::vector<uint8_t> fewChannels = {
-        0x50, 0x47, 0x46, 0x76, 0x10, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00,
-        0xAA, 0x00, 0x00, 0x00, 0x02, 0x04, 0x20, 0x02, 0x04, 0x20, 0x04, 0x11,
-        0x08, 0x37, 0x50, 0x47, 0x46, 0x76, 0x10, 0x00, 0x00, 0x00, 0xAA, 0x00,
-        0x00, 0x00, 0x08, 0x01, 0xFF, 0xFF, 0x06, 0x70, 0x40, 0x13, 0x38, 0xE0,
-        0x01, 0x29, 0x4D, 0xA2, 0x0A, 0x20, 0xF9, 0x0D, 0xAF, 0xEC, 0xDF, 0xA4,
-        0xC0, 0x39,
+        0x50, 0x47, 0x46, 0x76, 0x10, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0xAA,
+        0x00, 0x00, 0x00, 0x02, 0x04, 0x20, 0x02, 0x04, 0x20, 0x04, 0x11, 0x08, 0x37,
+        0x50, 0x47, 0x46, 0x76, 0x10, 0x00, 0x00, 0x00, 0xAA, 0x00, 0x00, 0x00, 0x08,
+        0x01, 0xFF, 0xFF, 0x06, 0x70, 0x40, 0x13, 0x38, 0xE0, 0x01, 0x29, 0x4D, 0xA2,
+        0x0A, 0x20, 0xF9, 0x0D, 0xAF, 0xEC, 0xDF, 0xA4, 0xC0, 0x39,
     };
     struct Case {
         const char* name;
         const std::vector<uint8_t>& bytes;
         ILResult result;
     };
-    for (const Case& c : {Case{"truncated", truncated, -1000}, Case{"huge", huge, IL_INVALID_HEADER},
-                          Case{"header past the end", longHeader, IL_INVALID_HEADER},
-                          Case{"too few channels for the mode", fewChannels, IL_UNSUPPORTED_FORMAT}}) {
+    for (const Case& c :
+         {Case{"truncated", truncated, -1000}, Case{"huge", huge, IL_INVALID_HEADER},
+          Case{"header past the end", longHeader, IL_INVALID_HEADER},
+          Case{"too few channels for the mode", fewChannels, IL_UNSUPPORTED_FORMAT}}) {
         SCOPED_TRACE(c.name);
         const std::string damaged = PathOf(std::string(c.name) + ".pgf");
         ASSERT_TRUE(WriteBytes(damaged, c.bytes));
         ILImageOwner back;
         EXPECT_EQ(Load(damaged, &back.image), c.result) << LastError();
+        EXPECT_EQ(back.image.data, nullptr);
+    }
+}
+
+// A full disk gives the savers' message, not libpgf's internal error.
+TEST_F(Pgf, SaveOnAFullDiskSaysSo) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    ILImageOwner image;
+    ASSERT_EQ(ILAllocImage(&image.image, 64, 64, IL_BGR8, nullptr), IL_OK);
+    FillNoise(&image.image, 3);
+    EXPECT_EQ(ILSavePGF(h, u"/dev/full", &image.image, nullptr), IL_WRITE_FAILED);
+    EXPECT_EQ(LastError(), "PGF: File write failed, disk full?");
+}
+
+// Headers that do not fit the data after them: a size raised far beyond
+// what the levels hold (zero padding then decoded as coefficients), and an
+// RGB stream labelled indexed, which has no colour table.
+TEST_F(Pgf, HeadersThatDoNotFitTheirDataAreRefused) {
+    ILImageOwner image;
+    ASSERT_EQ(ILAllocImage(&image.image, 16, 16, IL_BGR8, nullptr), IL_OK);
+    std::memset(image.image.data, 90, size_t(image.image.stride) * 16);
+    const std::string path = PathOf("small.pgf");
+    ASSERT_EQ(Save(path, image.image), IL_OK);
+    const std::vector<uint8_t> bytes = ReadBytes(path);
+    ASSERT_EQ(bytes[20], ImageModeRGBColor);
+    {
+        ILImageOwner back;
+        ASSERT_EQ(Load(path, &back.image), IL_OK) << LastError();
+    }
+
+    std::vector<uint8_t> raised = bytes;
+    raised[9] = raised[13] = 2048 >> 8;
+    raised.resize(raised.size() + 65536, 0);
+    std::vector<uint8_t> indexed = bytes;
+    indexed[18] = 8;
+    indexed[19] = 1;
+    indexed[20] = ImageModeIndexedColor;
+    for (const auto& [name, damaged] : {std::pair{"raised", raised}, {"indexed", indexed}}) {
+        SCOPED_TRACE(name);
+        const std::string file = PathOf(std::string(name) + ".pgf");
+        ASSERT_TRUE(WriteBytes(file, damaged));
+        ILImageOwner back;
+        EXPECT_EQ(Load(file, &back.image), IL_INVALID_HEADER);
         EXPECT_EQ(back.image.data, nullptr);
     }
 }

@@ -240,6 +240,10 @@ TEST_F(PnmTest, RefusesBadHeaders) {
         {"maximum value above 65535", "P5 1 1 65536 \x01\x01 pad", IL_INVALID_HEADER},
         {"width 0", "P5 0 1 255 \x01 padding", IL_INVALID_HEADER},
         {"overflowing width", "P5 99999999999999999999 1 255 \x01", IL_INVALID_HEADER},
+        // Signs: netpbm finds junk where a number should be.
+        {"negative sizes", "P6 -1 -1 255 \x01\x02\x03 padding", IL_INVALID_HEADER},
+        {"negative floatmap width", "PF -2 2 -1.0 " + std::string(48, 'x'), IL_INVALID_HEADER},
+        {"plus sign", "P5 +1 1 255 \x01 padding", IL_INVALID_HEADER},
         {"comment before the magic", "# x\nP5 1 1 255 \x01 pad", IL_INVALID_HEADER},
         // 10^10 pixels cannot come from a few bytes.
         {"unbacked size", "P6 100000 100000 255 \x01\x02\x03", IL_INVALID_HEADER},

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 
 #include "codec_fixture.h"
 #include "imglib/formats/codecs.h"
+#include "imglib/formats/raw.h"
 #include "imglib/pixel_type.h"
 #include "imglib/memory_owner.h"
 #include "support/files.h"
@@ -132,6 +134,21 @@ TEST_F(Raw, CameraDataBecomesExif) {
     EXPECT_EQ(ExifValue(info.exif, EXIF_IFD_EXIF, 33434), "100000/1499334");
     EXPECT_EQ(ExifValue(info.exif, EXIF_IFD_EXIF, 37377), "391/100"); // log2(15)
     EXPECT_FALSE(ExifValue(info.exif, EXIF_IFD_EXIF, 33437).empty());
+}
+
+// The APEX shutter speed log2(1 / t) in hundredths, rounded to nearest on
+// both sides of one second.
+TEST(RawExif, ShutterSpeedValueRoundsToNearest) {
+    const std::pair<double, const char*> cases[] = {
+        {1 / 15.0, "391/100"}, {2.0, "-100/100"}, {1.5, "-58/100"}, {30.0, "-491/100"}};
+    for (const auto& [seconds, want] : cases) {
+        auto raw = std::make_unique<LibRaw>();
+        raw->imgdata.other.shutter = static_cast<float>(seconds);
+        ExifData* exif = exif_data_new();
+        ILRawAddExif(exif, *raw);
+        EXPECT_EQ(ExifValue(exif, EXIF_IFD_EXIF, 37377), want) << seconds;
+        exif_data_unref(exif);
+    }
 }
 
 // Raw data that cannot be decoded fails with one message and no image;
