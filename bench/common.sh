@@ -21,7 +21,10 @@
 #   - processes are timed by processor time (user + system of the process
 #     and its children, which a busy machine disturbs least; the wall time
 #     is printed too), and their peak resident memory is the largest of the
-#     runs (the kernel's maximum resident set size of the process).
+#     runs (the kernel's maximum resident set size of the process);
+#   - sides that run threads are compared by bench_pair_wall instead: on
+#     every processor the script may use (BENCH_WALL_CPUS), headlined by
+#     the wall time a user waits, the processor times printed too.
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # The idlest processor over a third of a second, unless BENCH_CPUS names
@@ -41,6 +44,7 @@ print(max(b, key=lambda c: b[c] - a[c]))
 PY
 }
 bench_cpus=${BENCH_CPUS:-$(_bench_idlest_cpu)}
+bench_wall_cpus=${BENCH_WALL_CPUS:-$(taskset -pc $$ | sed 's/.*: //')}
 bench_runs=${RUNS:-9}
 
 # The build folder (default build/default) as an absolute path in build, the
@@ -103,6 +107,15 @@ bench_pair() {
     BENCH_LAUNCHER="$work/launcher" _bench_python pair "$1" "$2" "$3"
 }
 
+# bench_pair_wall NAME OURS PEER: the same for commands that run threads,
+# on the processors of BENCH_WALL_CPUS (by default all the script may use):
+# the line gives the wall times, the processor times follow it.
+bench_pair_wall() {
+    _bench_launcher
+    BENCH_LAUNCHER="$work/launcher" BENCH_CPUS=$bench_wall_cpus _bench_python pair-wall \
+        "$1" "$2" "$3"
+}
+
 # The program that runs one command and reports its wall time, processor
 # time (ms) and peak resident memory (KiB) on standard output, the command's
 # own output going to standard error. A process's peak memory counts what
@@ -149,7 +162,7 @@ bench_summary() {
 }
 
 _bench_python() {
-    BENCH_WORK=${work:-/tmp} BENCH_CPUS=$bench_cpus BENCH_RUNS=$bench_runs \
+    BENCH_WORK=${work:-/tmp} BENCH_CPUS=${BENCH_CPUS:-$bench_cpus} BENCH_RUNS=$bench_runs \
         python3 - "$@" <<'PY'
 import os, shlex, statistics, subprocess, sys
 
@@ -176,7 +189,7 @@ def line(ours, peer, extra=""):
     print(f"{name:<22} {spread(ours):<30} {spread(peer):<30} "
           f"{ratio:6.3f} ({min(ratios):.3f}-{max(ratios):.3f}){'':9} {extra}", flush=True)
 
-if mode == "pair":
+if mode in ("pair", "pair-wall"):
     commands = sys.argv[3:5]
     logs = [f"{work}/{name}.{side}.log" for side in ("ours", "peer")]
     for log in logs:
@@ -190,8 +203,15 @@ if mode == "pair":
     cpu = [[s[1] for s in side] for side in samples]
     wall = [[s[0] for s in side] for side in samples]
     peak = [max(s[2] for s in side) for side in samples]
-    wall_ratio = statistics.median(wall[0]) / statistics.median(wall[1])
-    line(cpu[0], cpu[1], f"{peak[0]:5.0f} / {peak[1]:<5.0f} (wall ratio {wall_ratio:.3f})")
+    memory = f"{peak[0]:5.0f} / {peak[1]:<5.0f}"
+    if mode == "pair":
+        wall_ratio = statistics.median(wall[0]) / statistics.median(wall[1])
+        line(cpu[0], cpu[1], f"{memory} (wall ratio {wall_ratio:.3f})")
+    else:
+        cpu_ratio = statistics.median(cpu[0]) / statistics.median(cpu[1])
+        line(wall[0], wall[1], f"{memory} (wall ms on {cpus}; processor ms "
+             f"{statistics.median(cpu[0]):.1f} / {statistics.median(cpu[1]):.1f}, "
+             f"ratio {cpu_ratio:.3f})")
 else:
     ours, peer = [], []
     for text in open(sys.argv[3]):
@@ -214,7 +234,8 @@ bench_same_bytes() {
 
 # bench_pnm_pixels FILE: the pixel bytes of a PPM, PGM or PAM file, without
 # its header, on standard output (the header's end is the first line that is
-# ENDHDR for PAM, the third number's single white space otherwise).
+# ENDHDR for PAM, the third number's single white space otherwise; comment
+# lines may come between the numbers).
 bench_pnm_pixels() {
     python3 - "$1" <<'PY'
 import re, sys
@@ -222,7 +243,7 @@ data = open(sys.argv[1], "rb").read()
 if data.startswith(b"P7"):
     start = data.index(b"ENDHDR\n") + 7
 else:
-    start = re.match(rb"P[56]\s+\d+\s+\d+\s+\d+\s", data).end()
+    start = re.match(rb"P[56](?:(?:\s|#[^\n]*\n)+\d+){3}\s", data).end()
 sys.stdout.buffer.write(data[start:])
 PY
 }
