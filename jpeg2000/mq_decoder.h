@@ -46,28 +46,32 @@ public:
 
     // The interval choice, the conditional exchange and the renormalisation
     // are data the branch predictor cannot learn (near-even contexts
-    // dominate lossless data): all are selected without branches, only the
-    // refill every few bytes is a test.
+    // dominate lossless data): all are selected by masks, which the
+    // compiler keeps free of branches, and only the refill every few bytes
+    // is a test.
     int decode(mq_context& cx) {
-        const mq_state_entry& e = mq_states[static_cast<uint8_t>(cx)];
+        const uint32_t state = static_cast<uint8_t>(cx);
+        const mq_state_entry& e = mq_states[state];
         const uint32_t qe = e.qe;
-        const int mps = static_cast<uint8_t>(cx) & 1;
         a_ -= qe;
-        const bool lps_interval = (c_ >> 48) < qe;
-        const bool renormalise = lps_interval || !(a_ & 0x8000);
-        // The conditional exchange: the smaller subinterval is the MPS's.
-        const bool take_lps = lps_interval != (a_ < qe);
-        const uint8_t next = take_lps ? e.next_lps : e.next_mps;
-        cx = static_cast<mq_context>(renormalise ? next : static_cast<uint8_t>(cx));
-        c_ = lps_interval ? c_ : c_ - (static_cast<uint64_t>(qe) << 48);
-        a_ = lps_interval ? qe : a_;
+        // All ones when the code lies in the lower (LPS) subinterval, when
+        // the MPS subinterval is the smaller (the conditional exchange)
+        // and when the interval needs renormalising.
+        const uint32_t lower = 0u - static_cast<uint32_t>((c_ >> 48) < qe);
+        const uint32_t smaller = 0u - static_cast<uint32_t>(a_ < qe);
+        const uint32_t take_lps = lower ^ smaller;
+        const uint32_t renormalise = lower | ((a_ >> 15) - 1);
+        const uint32_t next = (e.next_lps & take_lps) | (e.next_mps & ~take_lps);
+        cx = static_cast<mq_context>((next & renormalise) | (state & ~renormalise));
+        c_ -= static_cast<uint64_t>(qe & ~lower) << 48;
+        a_ = (qe & lower) | (a_ & ~lower);
         // No shift when the interval stays at least half.
         const int shift = __builtin_clz(a_) - 16;
         a_ <<= shift;
         c_ <<= shift;
         ct_ -= shift;
         if (ct_ < 16) fill();
-        return mps ^ static_cast<int>(take_lps);
+        return static_cast<int>((state ^ take_lps) & 1);
     }
 
 private:
