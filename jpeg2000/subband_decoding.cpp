@@ -4,6 +4,7 @@
 // reversible path, floats on the irreversible one) after undoing any ROI
 // up-shift.
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -51,6 +52,7 @@ private:
     // the first is handed out.
     block_row rows_[2];
     block_row* current_ = nullptr;
+    std::vector<uint8_t> span_; // the coded bytes of a row read in one piece
 };
 
 template <typename T>
@@ -108,16 +110,38 @@ template <typename T>
 void subband_decoding_stage<T>::gather(block_row& row, int64_t index) {
     const subband_state& sb = band_;
     const int64_t n = sb.block_count.x;
+    const code_block* blocks = blocks_.blocks.data() + index * n;
     row.index = index;
     if (static_cast<int64_t>(row.bytes.size()) < n) row.bytes.resize(static_cast<size_t>(n));
+    // The row's blocks mostly lie close together in the data: read in one
+    // piece where that reads little more than the blocks themselves (each
+    // read from a file costs system calls).
+    int64_t lo = INT64_MAX, hi = 0, total = 0;
+    for (int64_t bx = 0; bx < n; ++bx)
+        if (blocks[bx].passes)
+            for (const block_chunk& c : blocks[bx].chunks) {
+                lo = std::min(lo, c.offset);
+                hi = std::max(hi, c.offset + c.length);
+                total += c.length;
+            }
+    const bool in_one = total > 0 && hi - lo <= 2 * total + 65536;
+    if (in_one) {
+        span_.resize(static_cast<size_t>(hi - lo));
+        packets_.data().read(lo, span_.data(), hi - lo);
+    }
     for (int64_t bx = 0; bx < n; ++bx) {
-        const code_block& cb = blocks_.blocks[static_cast<size_t>(index * n + bx)];
+        const code_block& cb = blocks[bx];
         std::vector<uint8_t>& b = row.bytes[static_cast<size_t>(bx)];
         b.clear();
         if (!cb.passes) continue;
         if (sb.roi_magnitude_bits > 31)
             fail("Code-block holds more coding passes than its bit-planes allow");
         for (const block_chunk& c : cb.chunks) {
+            if (in_one) {
+                const uint8_t* from = span_.data() + (c.offset - lo);
+                b.insert(b.end(), from, from + c.length);
+                continue;
+            }
             const size_t at = b.size();
             b.resize(at + static_cast<size_t>(c.length));
             packets_.data().read(c.offset, b.data() + at, c.length);
