@@ -4,6 +4,11 @@
 
 namespace j2k {
 
+namespace {
+// A worker's own scratch, for the jobs it runs while its job waits.
+thread_local block_work* worker_work = nullptr;
+} // namespace
+
 block_row_workers::block_row_workers(int workers) {
     for (int i = 0; i < workers; ++i) {
         works_.push_back(std::make_unique<block_work>());
@@ -38,6 +43,7 @@ void block_row_workers::run_next(std::unique_lock<std::mutex>& hold, block_work&
 }
 
 void block_row_workers::work(block_work& mine) {
+    worker_work = &mine;
     std::unique_lock<std::mutex> hold(lock_);
     for (;;) {
         queued_.wait(hold, [&] { return stopping_ || !queue_.empty(); });
@@ -64,10 +70,11 @@ void block_row_workers::submit(batch& b, int n, std::function<void(int, block_wo
 }
 
 void block_row_workers::wait(batch& b, block_work& own) {
+    block_work& mine = worker_work ? *worker_work : own;
     std::unique_lock<std::mutex> hold(lock_);
     while (b.left > 0) {
         if (!queue_.empty())
-            run_next(hold, own);
+            run_next(hold, mine);
         else
             finished_.wait(hold);
     }

@@ -2,8 +2,9 @@
 // are independent, so a subband stage hands a whole row over as one batch
 // and goes on while it decodes, then waits for it when its lines are
 // wanted. Each worker has its own block decoder and scratch arrays, and a
-// caller waiting for a batch decodes queued blocks (of any batch) on its
-// own. The samples come out the same whatever the number of workers.
+// caller waiting for a batch runs queued jobs (of any batch) meanwhile.
+// Tiles also pull the lines of their colour components as one batch. The
+// samples come out the same whatever the number of workers.
 #pragma once
 
 #include <condition_variable>
@@ -36,11 +37,14 @@ public:
     // Queues job(i, work) for every i below n as batch b (which stays put
     // until waited for or cancelled).
     void submit(batch& b, int n, std::function<void(int, block_work&)> job);
-    // Returns when every job of b is done, decoding queued jobs with `own`
-    // meanwhile; a job's failure is thrown here.
+    // Returns when every job of b is done, running queued jobs meanwhile
+    // (with `own`, or on a worker with the worker's own); a job's failure is
+    // thrown here. Jobs may wait for batches of their own.
     void wait(batch& b, block_work& own);
     // Drops the jobs of b not yet started and waits for those running.
     void cancel(batch& b);
+    // Held while reading the coded data, which jobs on any thread may do.
+    std::mutex& source_lock() { return source_lock_; }
 
 private:
     void work(block_work& mine);
@@ -50,7 +54,7 @@ private:
 
     std::vector<std::thread> threads_;
     std::vector<std::unique_ptr<block_work>> works_;
-    std::mutex lock_;
+    std::mutex lock_, source_lock_;
     std::condition_variable queued_, finished_;
     std::deque<batch*> queue_; // batches with jobs not yet started
     bool stopping_ = false;

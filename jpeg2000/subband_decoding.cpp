@@ -125,6 +125,8 @@ void subband_decoding_stage<T>::gather(block_row& row, int64_t index) {
                 total += c.length;
             }
     const bool in_one = total > 0 && hi - lo <= 2 * total + 65536;
+    std::unique_lock<std::mutex> hold;
+    if (workers_) hold = std::unique_lock<std::mutex>(workers_->source_lock());
     if (in_one) {
         span_.resize(static_cast<size_t>(hi - lo));
         packets_.data().read(lo, span_.data(), hi - lo);

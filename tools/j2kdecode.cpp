@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <string>
 
 #include "jpeg2000/block_pool.h"
@@ -26,7 +27,8 @@ struct stderr_sink : j2k::message_sink {
 // Writes every component row by row as the decoder hands the rows out.
 bool write_pgx(j2k::codestream_ref cs, const std::string& prefix, int threads) {
     const int n = cs.component_count();
-    std::vector<std::vector<char>> buffers(static_cast<size_t>(n));
+    constexpr size_t buffer_size = 128 << 10;
+    std::vector<std::unique_ptr<char[]>> buffers(static_cast<size_t>(n));
     std::vector<FILE*> files(static_cast<size_t>(n), nullptr);
     struct closer {
         std::vector<FILE*>& files;
@@ -40,9 +42,9 @@ bool write_pgx(j2k::codestream_ref cs, const std::string& prefix, int threads) {
         FILE*& f = files[static_cast<size_t>(c)];
         f = std::fopen((prefix + "_" + std::to_string(c) + ".pgx").c_str(), "wb");
         if (!f) return false;
-        // Rows go out in large writes rather than one system call each.
-        buffers[static_cast<size_t>(c)].resize(size_t{1} << 20);
-        std::setvbuf(f, buffers[static_cast<size_t>(c)].data(), _IOFBF, size_t{1} << 20);
+        // Rows go out in large writes rather than a system call each.
+        buffers[static_cast<size_t>(c)] = std::make_unique_for_overwrite<char[]>(buffer_size);
+        std::setvbuf(f, buffers[static_cast<size_t>(c)].get(), _IOFBF, buffer_size);
         const j2k::rect e = cs.component_extent(c);
         extents.push_back(e);
         std::fprintf(f, "PG ML %c %d %lld %lld\n", cs.sample_signed(c) ? '-' : '+',
