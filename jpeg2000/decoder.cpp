@@ -30,6 +30,16 @@ struct open_tile {
     std::vector<sample_line> batch_lines[3];
     int64_t rows_pulled = 0;
     std::vector<std::vector<int32_t>> spare; // waiting rows taken, for reuse
+
+    std::vector<int32_t> spare_row(int64_t width) {
+        std::vector<int32_t> row;
+        if (!spare.empty()) {
+            row = std::move(spare.back());
+            spare.pop_back();
+        }
+        row.resize(static_cast<size_t>(width));
+        return row;
+    }
     // Per visible component: its region, from the tile grid (known even
     // when the tile's headers fail).
     std::vector<rect> regions;
@@ -315,7 +325,7 @@ void codestream_decoder::state::tile_row_from_stages(open_tile& t, int c, int32_
             emit_row(t.lines[static_cast<size_t>(k)], precision, is_signed, dst);
             continue;
         }
-        std::vector<int32_t> row(static_cast<size_t>(width));
+        std::vector<int32_t> row = t.spare_row(width);
         emit_row(t.lines[static_cast<size_t>(k)], cs.sample_precision(k), cs.sample_signed(k),
                  row.data());
         t.waiting[static_cast<size_t>(k)].push_back(std::move(row));
@@ -342,12 +352,7 @@ void codestream_decoder::state::pull_colour_rows(open_tile& t) {
                               t.batch_lines[2][static_cast<size_t>(i)]};
         inverse_colour_transform(row);
         for (int k = 0; k < 3; ++k) {
-            std::vector<int32_t> out;
-            if (!t.spare.empty()) {
-                out = std::move(t.spare.back());
-                t.spare.pop_back();
-            }
-            out.resize(static_cast<size_t>(row[k].width));
+            std::vector<int32_t> out = t.spare_row(row[k].width);
             emit_row(row[k], cs.sample_precision(k), cs.sample_signed(k), out.data());
             t.waiting[static_cast<size_t>(k)].push_back(std::move(out));
         }
