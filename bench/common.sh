@@ -25,6 +25,8 @@
 #     processor times' ratio is printed beside it; their peak resident
 #     memory is the largest of the runs (the kernel's maximum resident set
 #     size of the process).
+#   - bench_pair_wall runs such sides on every processor the script may use
+#     (BENCH_WALL_CPUS).
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # The idlest processor over a third of a second, unless BENCH_CPUS names
@@ -44,6 +46,7 @@ print(max(b, key=lambda c: b[c] - a[c]))
 PY
 }
 bench_cpus=${BENCH_CPUS:-$(_bench_idlest_cpu)}
+bench_wall_cpus=${BENCH_WALL_CPUS:-$(taskset -pc $$ | sed 's/.*: //')}
 bench_runs=${RUNS:-9}
 
 # The build folder (default build/default) as an absolute path in build, the
@@ -108,6 +111,13 @@ bench_pair() {
     BENCH_LAUNCHER="$work/launcher" _bench_python pair "$1" "$2" "$3" "${4:-}"
 }
 
+# bench_pair_wall NAME OURS PEER: the same for commands that run threads,
+# on the processors of BENCH_WALL_CPUS (by default all the script may use):
+# the line gives the wall times, the processor times follow it.
+bench_pair_wall() {
+    BENCH_CPUS=$bench_wall_cpus bench_pair "$1" "$2" "$3" threads
+}
+
 # The program that runs one command and reports its wall time, processor
 # time (ms) and peak resident memory (KiB) on standard output, the command's
 # own output going to standard error. A process's peak memory counts what
@@ -154,7 +164,7 @@ bench_summary() {
 }
 
 _bench_python() {
-    BENCH_WORK=${work:-/tmp} BENCH_CPUS=$bench_cpus BENCH_RUNS=$bench_runs \
+    BENCH_WORK=${work:-/tmp} BENCH_CPUS=${BENCH_CPUS:-$bench_cpus} BENCH_RUNS=$bench_runs \
         python3 - "$@" <<'PY'
 import os, shlex, statistics, subprocess, sys
 
@@ -198,7 +208,9 @@ if mode == "pair":
     memory = f"{peak[0]:5.0f} / {peak[1]:<5.0f}"
     if sys.argv[5] == "threads":
         cpu_ratio = statistics.median(cpu[0]) / statistics.median(cpu[1])
-        line(wall[0], wall[1], f"{memory} (wall; processor ratio {cpu_ratio:.3f})")
+        line(wall[0], wall[1], f"{memory} (wall ms on {cpus}; processor ms "
+             f"{statistics.median(cpu[0]):.1f} / {statistics.median(cpu[1]):.1f}, "
+             f"ratio {cpu_ratio:.3f})")
     else:
         wall_ratio = statistics.median(wall[0]) / statistics.median(wall[1])
         line(cpu[0], cpu[1], f"{memory} (wall ratio {wall_ratio:.3f})")

@@ -65,24 +65,41 @@ void block_decoder::refinement_pass(int bit_position) {
                      // Rows significant before this plane's significance pass.
                      uint32_t todo = ((own >> 1) & 0xF) & ~(own >> 16);
                      if (!todo) return;
-                     do {
-                         const int r = __builtin_ctz(todo);
-                         todo &= todo - 1;
+                     // Context 2 for rows refined before, else 1 for rows
+                     // with a significant neighbour: masks of the column's
+                     // rows (significance does not change in this pass).
+                     const uint32_t refined = (own >> 20) & 0xF;
+                     const uint32_t beside = left | right;
+                     const uint32_t near =
+                         (beside | (beside >> 1) | (beside >> 2) | own | (own >> 2)) & ~refined;
+                     auto refine = [&](int r) {
                          int bit;
                          if constexpr (raw) {
                              bit = rawd.bit();
                          } else {
-                             const int ctx = (own & (col_refined << r))                     ? 2
-                                             : (neighbourhood(left, own, right, r) & 0x1EF) ? 1
-                                                                                            : 0;
+                             const int ctx = static_cast<int>(((refined >> r) & 1) << 1 |
+                                                              ((near >> r) & 1));
                              bit = mq.decode(cx[ctx_refine + ctx]);
                          }
                          // The half step set below the previous plane becomes
                          // this plane's bit; a new half step goes below it.
                          uint32_t& v = s0[r * width];
-                         v = (v ^ (bit ? 0 : one)) | half;
-                         own |= col_refined << r;
-                     } while (todo);
+                         v = (v ^ (one & (static_cast<uint32_t>(bit) - 1))) | half;
+                     };
+                     own |= todo << 20;
+                     if (todo == 0xF) {
+                         // The common case in the low planes: four rows,
+                         // without a loop whose length the predictor misses.
+                         refine(0);
+                         refine(1);
+                         refine(2);
+                         refine(3);
+                     } else {
+                         do {
+                             refine(__builtin_ctz(todo));
+                             todo &= todo - 1;
+                         } while (todo);
+                     }
                      *col = own;
                  });
     mq_ = mq;

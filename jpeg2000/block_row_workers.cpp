@@ -1,10 +1,15 @@
 #include "jpeg2000/block_row_workers.h"
 
+#include <algorithm>
+
 namespace j2k {
 
 namespace {
 
-// A job's messages: its error's lines are kept until the row is done (only
+// A worker's own scratch, for the jobs it runs while its job waits.
+thread_local block_work* worker_work = nullptr;
+
+// A job's messages: its error's lines are kept until the batch is done (only
 // the first failing job's reach the operation), its warnings pass at once.
 class job_sink final : public message_sink {
 public:
@@ -35,73 +40,89 @@ block_row_workers::~block_row_workers() {
         std::lock_guard<std::mutex> hold(lock_);
         stopping_ = true;
     }
-    start_.notify_all();
+    queued_.notify_all();
     for (std::thread& t : threads_)
         t.join();
 }
 
-void block_row_workers::take_jobs(block_work& mine) {
-    for (int i; (i = next_.fetch_add(1)) < count_;) {
-        job_sink messages(sink_, sink_lock_);
+void block_row_workers::run_next(std::unique_lock<std::mutex>& hold, block_work& work) {
+    batch& b = *queue_.front();
+    const int i = b.started++;
+    if (b.started == b.count) queue_.pop_front();
+    hold.unlock();
+    std::exception_ptr error;
+    job_sink messages(sink_, sink_lock_);
+    {
         message_scope scope(&messages);
         try {
-            (*job_)(i, mine);
+            b.job(i, work);
         } catch (...) {
-            std::lock_guard<std::mutex> hold(lock_);
-            if (!error_ || i < error_job_) {
-                error_ = std::current_exception();
-                error_job_ = i;
-                error_lines_ = std::move(messages.lines);
-            }
+            error = std::current_exception();
         }
     }
+    hold.lock();
+    if (error && (!b.error || i < b.error_job)) {
+        b.error = error;
+        b.error_job = i;
+        b.error_lines = std::move(messages.lines);
+    }
+    if (--b.left == 0) finished_.notify_all();
 }
 
 void block_row_workers::work(block_work& mine) {
-    unsigned seen = 0;
+    worker_work = &mine;
+    std::unique_lock<std::mutex> hold(lock_);
     for (;;) {
-        {
-            std::unique_lock<std::mutex> hold(lock_);
-            start_.wait(hold, [&] { return stopping_ || generation_ != seen; });
-            if (stopping_) return;
-            seen = generation_;
-        }
-        take_jobs(mine);
-        std::lock_guard<std::mutex> hold(lock_);
-        if (--running_ == 0) done_.notify_one();
+        queued_.wait(hold, [&] { return stopping_ || !queue_.empty(); });
+        if (stopping_) return;
+        run_next(hold, mine);
     }
 }
 
-void block_row_workers::run(int n, block_work& own,
-                            const std::function<void(int, block_work&)>& job) {
-    if (threads_.empty() || n < 2) {
-        for (int i = 0; i < n; ++i)
-            job(i, own);
-        return;
-    }
+void block_row_workers::submit(batch& b, int n, std::function<void(int, block_work&)> job) {
+    b.job = std::move(job);
+    b.count = n;
+    b.started = 0;
+    b.left = n;
+    b.error = nullptr;
+    b.error_lines.clear();
+    if (n == 0) return;
     {
         std::lock_guard<std::mutex> hold(lock_);
-        job_ = &job;
-        count_ = n;
-        next_ = 0;
-        running_ = static_cast<int>(threads_.size());
-        error_ = nullptr;
-        ++generation_;
+        queue_.push_back(&b);
     }
-    start_.notify_all();
-    take_jobs(own);
-    std::exception_ptr error;
-    {
-        std::unique_lock<std::mutex> hold(lock_);
-        done_.wait(hold, [&] { return running_ == 0; });
-        job_ = nullptr;
-        error = error_;
+    if (n == 1)
+        queued_.notify_one();
+    else
+        queued_.notify_all();
+}
+
+void block_row_workers::wait(batch& b, block_work& own) {
+    block_work& mine = worker_work ? *worker_work : own;
+    std::unique_lock<std::mutex> hold(lock_);
+    while (b.left > 0) {
+        if (!queue_.empty())
+            run_next(hold, mine);
+        else
+            finished_.wait(hold);
     }
-    if (!error) return;
-    if (sink_)
-        for (const std::string& line : error_lines_)
-            sink_->error_line(line);
-    std::rethrow_exception(error);
+    if (!b.error) return;
+    hold.unlock();
+    // To the waiter's route: the operation's, or the job that waits.
+    if (message_sink* to = message_scope::bound())
+        for (const std::string& line : b.error_lines)
+            to->error_line(line);
+    std::rethrow_exception(b.error);
+}
+
+void block_row_workers::cancel(batch& b) {
+    std::unique_lock<std::mutex> hold(lock_);
+    if (b.started < b.count) {
+        queue_.erase(std::find(queue_.begin(), queue_.end(), &b));
+        b.left -= b.count - b.started;
+        b.count = b.started;
+    }
+    finished_.wait(hold, [&] { return b.left == 0; });
 }
 
 } // namespace j2k

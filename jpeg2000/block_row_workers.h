@@ -1,18 +1,22 @@
-// Decodes the code-blocks of one row of code-blocks on worker threads: the
-// blocks of a row are independent, each worker has its own block decoder and
-// scratch arrays, and the caller takes a share too. The samples come out the
-// same whatever the number of workers, and so are the messages: a job's
-// messages go to the operation's sink, and when jobs fail, the error of the
-// first of them (in job order, as one thread would have met it) is the one
-// delivered and thrown.
+// Decodes code-blocks on worker threads: the blocks of a row of code-blocks
+// are independent, so a subband stage hands a whole row over as one batch
+// and goes on while it decodes, then waits for it when its lines are
+// wanted. Each worker has its own block decoder and scratch arrays, and a
+// caller waiting for a batch runs queued jobs (of any batch) meanwhile.
+// Tiles also pull the lines of their colour components as one batch. The
+// samples come out the same whatever the number of workers, and so do the
+// messages: a job's warnings go to the operation's sink, and when jobs of a
+// batch fail, the error of the first of them (in job order, as one thread
+// would have met it) is the one delivered, by the waiter, and thrown.
 #pragma once
 
-#include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -23,33 +27,45 @@ namespace j2k {
 
 class block_row_workers {
 public:
+    // The jobs of one submission and what became of them.
+    struct batch {
+        std::function<void(int, block_work&)> job;
+        int count = 0, started = 0, left = 0;
+        std::exception_ptr error;
+        int error_job = 0;
+        std::vector<std::string> error_lines; // the failing job's error text
+    };
+
     // sink: the operation's (none: texts are dropped).
     block_row_workers(int workers, message_sink* sink);
     ~block_row_workers();
     block_row_workers(const block_row_workers&) = delete;
     block_row_workers& operator=(const block_row_workers&) = delete;
 
-    // Runs job(i, work) for every i below n, on the workers and on the caller
-    // (with `own`), and returns when all are done; a job's failure is thrown
-    // here.
-    void run(int n, block_work& own, const std::function<void(int, block_work&)>& job);
+    // Queues job(i, work) for every i below n as batch b (which stays put
+    // until waited for or cancelled).
+    void submit(batch& b, int n, std::function<void(int, block_work&)> job);
+    // Returns when every job of b is done, running queued jobs meanwhile
+    // (with `own`, or on a worker with the worker's own); a job's failure is
+    // thrown here. Jobs may wait for batches of their own.
+    void wait(batch& b, block_work& own);
+    // Drops the jobs of b not yet started and waits for those running.
+    void cancel(batch& b);
+    // Held while reading the coded data, which jobs on any thread may do.
+    std::mutex& source_lock() { return source_lock_; }
 
 private:
     void work(block_work& mine);
-    void take_jobs(block_work& mine);
+    // With the lock held and a job queued: runs the next one, unlocking
+    // while it runs.
+    void run_next(std::unique_lock<std::mutex>& hold, block_work& work);
 
     std::vector<std::thread> threads_;
     std::vector<std::unique_ptr<block_work>> works_;
-    std::mutex lock_;
-    std::condition_variable start_, done_;
-    const std::function<void(int, block_work&)>* job_ = nullptr;
-    std::atomic<int> next_{0};
-    int count_ = 0, running_ = 0;
-    unsigned generation_ = 0;
+    std::mutex lock_, source_lock_;
+    std::condition_variable queued_, finished_;
+    std::deque<batch*> queue_; // batches with jobs not yet started
     bool stopping_ = false;
-    std::exception_ptr error_;
-    int error_job_ = 0;
-    std::vector<std::string> error_lines_;
     message_sink* sink_;
     std::mutex sink_lock_;
 };

@@ -25,6 +25,21 @@ struct open_tile {
     std::vector<std::unique_ptr<line_stage>> tops; // per visible component
     std::vector<sample_line> lines;
     std::vector<std::deque<std::vector<int32_t>>> waiting;
+    // With workers, the colour-transformed components pull batches of
+    // their rows on three threads: batch_rows lines each, rows_pulled so far.
+    std::vector<sample_line> batch_lines[3];
+    int64_t rows_pulled = 0;
+    std::vector<std::vector<int32_t>> spare; // waiting rows taken, for reuse
+
+    std::vector<int32_t> spare_row(int64_t width) {
+        std::vector<int32_t> row;
+        if (!spare.empty()) {
+            row = std::move(spare.back());
+            spare.pop_back();
+        }
+        row.resize(static_cast<size_t>(width));
+        return row;
+    }
     // Per visible component: its region, from the tile grid (known even
     // when the tile's headers fail).
     std::vector<rect> regions;
@@ -102,6 +117,10 @@ __attribute__((target_clones("avx2", "default"))) void emit_row(const sample_lin
     }
 }
 
+// Rows of the three colour-transformed components pulled at once when
+// workers share the lines: enough work per thread to outweigh the hand-over.
+constexpr int64_t batch_rows = 32;
+
 // The inverse colour transform of one row of the first three components:
 // RCT on integers, ICT on floats.
 void inverse_colour_transform(sample_line* lines) {
@@ -168,6 +187,7 @@ struct codestream_decoder::state {
     void done_with(int64_t ty);
     void tile_row_of(open_tile& t, int c, int32_t* out);
     void tile_row_from_stages(open_tile& t, int c, int32_t* dst);
+    void pull_colour_rows(open_tile& t);
 };
 
 bool codestream_decoder::state::read_tile_part() {
@@ -290,6 +310,13 @@ void codestream_decoder::state::start_tile(open_tile& t, int64_t ty, int64_t tx)
         t.pool.pre_create(t.lines[static_cast<size_t>(c)],
                           std::max<int64_t>(tc[c].region.size.x, 0), tc[c].reversible);
     }
+    if (t.ycc && workers)
+        for (int k = 0; k < 3; ++k) {
+            t.batch_lines[k].resize(static_cast<size_t>(batch_rows));
+            for (sample_line& line : t.batch_lines[k])
+                t.pool.pre_create(line, std::max<int64_t>(tc[k].region.size.x, 0),
+                                  tc[k].reversible);
+        }
     t.pool.carve();
     reversible = tc[0].reversible;
     ycc = t.ycc;
@@ -337,8 +364,10 @@ void codestream_decoder::state::tile_row_from_stages(open_tile& t, int c, int32_
         return;
     }
     std::deque<std::vector<int32_t>>& waiting = t.waiting[static_cast<size_t>(c)];
+    if (waiting.empty() && workers) pull_colour_rows(t);
     if (!waiting.empty()) {
         std::copy(waiting.front().begin(), waiting.front().end(), dst);
+        t.spare.push_back(std::move(waiting.front()));
         waiting.pop_front();
         return;
     }
@@ -350,10 +379,37 @@ void codestream_decoder::state::tile_row_from_stages(open_tile& t, int c, int32_
             emit_row(t.lines[static_cast<size_t>(k)], precision, is_signed, dst);
             continue;
         }
-        std::vector<int32_t> row(static_cast<size_t>(width));
+        std::vector<int32_t> row = t.spare_row(width);
         emit_row(t.lines[static_cast<size_t>(k)], cs.sample_precision(k), cs.sample_signed(k),
                  row.data());
         t.waiting[static_cast<size_t>(k)].push_back(std::move(row));
+    }
+}
+
+// The next rows of the three components, each pulled through its stages on
+// a thread of its own, then joined by the inverse colour transform and left
+// waiting to be taken.
+void codestream_decoder::state::pull_colour_rows(open_tile& t) {
+    const int64_t n = std::min(batch_rows, t.regions[0].size.y - t.rows_pulled);
+    if (n <= 0) return;
+    block_row_workers::batch lines;
+    workers->submit(lines, 3, [&](int k, block_work&) {
+        for (int64_t i = 0; i < n; ++i)
+            t.tops[static_cast<size_t>(k)]->produce_line(
+                t.batch_lines[k][static_cast<size_t>(i)]);
+    });
+    workers->wait(lines, work);
+    t.rows_pulled += n;
+    for (int64_t i = 0; i < n; ++i) {
+        sample_line row[3] = {t.batch_lines[0][static_cast<size_t>(i)],
+                              t.batch_lines[1][static_cast<size_t>(i)],
+                              t.batch_lines[2][static_cast<size_t>(i)]};
+        inverse_colour_transform(row);
+        for (int k = 0; k < 3; ++k) {
+            std::vector<int32_t> out = t.spare_row(row[k].width);
+            emit_row(row[k], cs.sample_precision(k), cs.sample_signed(k), out.data());
+            t.waiting[static_cast<size_t>(k)].push_back(std::move(out));
+        }
     }
 }
 

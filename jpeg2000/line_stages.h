@@ -29,8 +29,6 @@ public:
 struct block_work {
     block_decoder decoder;
     std::vector<uint32_t> samples;
-    // The caller's only: the bytes of each block of the row being decoded.
-    std::vector<std::vector<uint8_t>> block_bytes;
 };
 
 class block_row_workers;

@@ -1,6 +1,6 @@
 #include "jpeg2000/sample_lines.h"
 
-#include <new>
+#include <cstdlib>
 
 #include "jpeg2000/messages.h"
 
@@ -31,8 +31,10 @@ void sample_pool::pre_create(sample_line& line, int64_t width, bool absolute) {
 
 void sample_pool::carve() {
     if (pending_.empty()) return;
-    // 15 words of slack to align the first line.
-    std::unique_ptr<uint32_t[]> block(new (std::nothrow) uint32_t[requested_ + 15]());
+    // 15 words of slack to align the first line. Zeroed by calloc: a large
+    // block comes as fresh pages, touched first by whichever thread fills
+    // them, rather than all cleared here.
+    block_ptr block(static_cast<uint32_t*>(std::calloc(static_cast<size_t>(requested_ + 15), 4)));
     if (!block) fail("Out of memory for the decoder's line buffers");
     uint32_t* at = block.get();
     while (reinterpret_cast<uintptr_t>(at) & 63)

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -39,7 +40,11 @@ public:
 private:
     std::vector<sample_line*> pending_;
     int64_t requested_ = 0; // 32-bit words
-    std::vector<std::unique_ptr<uint32_t[]>> blocks_;
+    struct block_free {
+        void operator()(uint32_t* p) const { std::free(p); }
+    };
+    using block_ptr = std::unique_ptr<uint32_t, block_free>;
+    std::vector<block_ptr> blocks_;
 };
 
 } // namespace j2k
