@@ -6,9 +6,9 @@
 #include "viewer/controls/control_base.h"
 #include "viewer/controls/control_drawing.h"
 #include "viewer/logic/control_values.h"
-#include "viewer/main_window_state.h"
-#include "viewer/style.h"
-#include "viewer/window_state.h"
+#include "viewer/main_window/main_window_state.h"
+#include "viewer/style/style.h"
+#include "viewer/platform/window_state.h"
 
 namespace {
 

@@ -9,11 +9,11 @@
 #include "viewer/controls/control_drawing.h"
 #include "viewer/controls/slider.h"
 #include "viewer/dialogs/simple_dialog.h"
-#include "viewer/library_messages.h"
+#include "viewer/dialogs/library_messages.h"
 #include "viewer/logic/color_chooser_rules.h"
 #include "viewer/logic/dib_render.h"
-#include "viewer/style.h"
-#include "viewer/window_state.h"
+#include "viewer/style/style.h"
+#include "viewer/platform/window_state.h"
 
 namespace {
 

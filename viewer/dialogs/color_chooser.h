@@ -8,7 +8,7 @@
 
 #include "imglib/color.h"
 #include "imglib/pixel_type.h"
-#include "viewer/main_window_state.h"
+#include "viewer/main_window/main_window_state.h"
 
 // Runs the chooser modally over owner. True exactly when OK was chosen and
 // the colour differs from the one passed in (which it then replaces); false,

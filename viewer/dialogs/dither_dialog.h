@@ -2,7 +2,7 @@
 // monochrome dithering preference says to ask.
 #pragma once
 
-#include "viewer/main_window_state.h"
+#include "viewer/main_window/main_window_state.h"
 
 // The dither kind 0-3 (off, ordered, Floyd-Steinberg, halftone). OK keeps the
 // choice with the ask bit, so the question comes again; Escape answers the

@@ -2,7 +2,7 @@
 
 #include "viewer/controls/owner_button.h"
 #include "viewer/dialogs/option_dialog.h"
-#include "viewer/preferences_file.h"
+#include "viewer/settings/preferences_file.h"
 
 namespace {
 

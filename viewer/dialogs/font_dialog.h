@@ -7,7 +7,7 @@
 #include <windows.h>
 
 #include "viewer/logic/preferences.h"
-#include "viewer/main_window_state.h"
+#include "viewer/main_window/main_window_state.h"
 
 enum FontDialogResult : int {
     kFontDialogFailed = -1, // could not be built, or one is open already

@@ -4,7 +4,7 @@
 
 #include "viewer/controls/label.h"
 #include "viewer/dialogs/option_dialog.h"
-#include "viewer/info_window.h"
+#include "viewer/windows/info_window.h"
 #include "viewer/logic/text_utils.h"
 
 namespace {

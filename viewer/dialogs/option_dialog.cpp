@@ -2,7 +2,7 @@
 
 #include "viewer/controls/control_drawing.h"
 #include "viewer/controls/owner_button.h"
-#include "viewer/style.h"
+#include "viewer/style/style.h"
 
 INT_PTR OptionDialog::Run(MainWindowState& main, const WCHAR* caption, int width, int height,
                           int8_t buttons, HWND owner, INT_PTR notRun) {

@@ -7,7 +7,7 @@
 #include <windows.h>
 
 #include "viewer/dialogs/simple_dialog.h"
-#include "viewer/main_window_state.h"
+#include "viewer/main_window/main_window_state.h"
 
 class OptionDialog {
 public:

@@ -1,9 +1,9 @@
 #include "viewer/dialogs/page_navigator.h"
 
-#include "viewer/commands.h"
+#include "resources/commands.h"
 #include "viewer/controls/spin_field.h"
-#include "viewer/main_window_state.h"
-#include "viewer/window_state.h"
+#include "viewer/main_window/main_window_state.h"
+#include "viewer/platform/window_state.h"
 
 namespace {
 

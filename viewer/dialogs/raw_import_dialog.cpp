@@ -8,7 +8,7 @@
 #include "viewer/controls/slider.h"
 #include "viewer/dialogs/option_dialog.h"
 #include "viewer/logic/import_options.h"
-#include "viewer/preferences_file.h"
+#include "viewer/settings/preferences_file.h"
 
 namespace {
 

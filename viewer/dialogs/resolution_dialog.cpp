@@ -4,11 +4,11 @@
 #include "viewer/controls/owner_button.h"
 #include "viewer/controls/spin_field.h"
 #include "viewer/dialogs/simple_dialog.h"
-#include "viewer/preferences_file.h"
+#include "viewer/settings/preferences_file.h"
 #include "viewer/logic/resolution_rules.h"
-#include "viewer/open_image.h"
-#include "viewer/style.h"
-#include "viewer/window_state.h"
+#include "viewer/main_window/open_image.h"
+#include "viewer/style/style.h"
+#include "viewer/platform/window_state.h"
 
 namespace {
 

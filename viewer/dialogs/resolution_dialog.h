@@ -3,7 +3,7 @@
 // with the print size shown as they change.
 #pragma once
 
-#include "viewer/main_window_state.h"
+#include "viewer/main_window/main_window_state.h"
 
 // Runs modally over the main window; OK makes the values the view
 // resolution.

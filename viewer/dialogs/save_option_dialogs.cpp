@@ -9,7 +9,7 @@
 #include "viewer/controls/slider.h"
 #include "viewer/dialogs/option_dialog.h"
 #include "viewer/logic/save_option_rules.h"
-#include "viewer/preferences_file.h"
+#include "viewer/settings/preferences_file.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "viewer/main_window_state.h"
+#include "viewer/main_window/main_window_state.h"
 
 // Runs the dialog of the format (an id of the format table) modally over
 // owner, its controls enabled for the image to be saved; false when the
