@@ -4,7 +4,7 @@
 
 #include "resources/commands.h"
 #include "viewer/windows/list_window.h"
-#include "viewer/windows/full_screen_frame.h"
+#include "viewer/main_window/full_screen_frame.h"
 #include "viewer/main_window/main_menu.h"
 #include "viewer/main_window/option_setters.h"
 #include "viewer/settings/preferences_file.h"

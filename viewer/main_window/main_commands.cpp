@@ -16,7 +16,7 @@
 #include "viewer/dialogs/resolution_dialog.h"
 #include "viewer/platform/display_bitmap.h"
 #include "viewer/main_window/folder_list_view.h"
-#include "viewer/windows/full_screen_frame.h"
+#include "viewer/main_window/full_screen_frame.h"
 #include "viewer/main_window/full_screen_switch.h"
 #include "viewer/windows/histogram_window.h"
 #include "viewer/main_window/image_commands.h"

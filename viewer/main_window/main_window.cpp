@@ -14,7 +14,7 @@
 #include "resources/commands.h"
 #include "viewer/settings/favorites_file.h"
 #include "viewer/main_window/folder_list_view.h"
-#include "viewer/windows/full_screen_frame.h"
+#include "viewer/main_window/full_screen_frame.h"
 #include "viewer/windows/histogram_window.h"
 #include "viewer/main_window/history_commands.h"
 #include "viewer/dialogs/library_messages.h"

@@ -5,7 +5,7 @@
 
 #include "viewer/dialogs/page_navigator.h"
 #include "viewer/main_window/folder_list_view.h"
-#include "viewer/windows/full_screen_frame.h"
+#include "viewer/main_window/full_screen_frame.h"
 #include "viewer/windows/histogram_window.h"
 #include "viewer/windows/info_window.h"
 #include "viewer/dialogs/library_messages.h"

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <string>
 
-#include "viewer/windows/full_screen_frame.h"
+#include "viewer/main_window/full_screen_frame.h"
 #include "viewer/settings/preferences_file.h"
 #include "viewer/logic/view_geometry.h"
 #include "viewer/main_window/tooltips.h"

@@ -1,4 +1,4 @@
-#include "viewer/windows/full_screen_frame.h"
+#include "viewer/main_window/full_screen_frame.h"
 
 #include <cmath>
 #include <cstring>
