@@ -134,13 +134,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     // Lives until the message loop has ended, after the window.
     MainWindowState state{};
     state.instance = instance;
+    state.host = &state;
     // The start-up path is the current path until it is opened (a folder
     // without images keeps it, and the Open dialog starts there).
     lstrcpynW(state.currentPath, startPath, kPathUnits);
     if (!RegisterMainWindowClass(instance) || !RegisterControlClasses(instance)) return 0;
     if (!CreateMainHandle(state)) return 0;
     LoadPreferences(state.handle);
-    LoadFavorites(state);
+    LoadFavorites(state.favorites);
     SetInterfaceStyle(g_preferences.interfaceStyle);
 
     const HWND window = CreateMainWindow(state);
@@ -151,8 +152,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
               static_cast<unsigned>(reinterpret_cast<uintptr_t>(window)));
     ShowScrollBar(window, SB_BOTH, FALSE);
     ShowWindow(window, showCommand);
-    if (g_preferences.infoWindowShown) CreateInfoWindow(state);
-    if (g_preferences.histogramWindowShown) CreateHistogramWindow(state);
+    if (g_preferences.infoWindowShown) CreateInfoWindow(state.infoWindow, state);
+    if (g_preferences.histogramWindowShown) CreateHistogramWindow(state.histogramWindow, state);
     if (g_preferences.listWindowShown) ShowListWindow(state, true);
     state.accelerators = LoadAcceleratorsW(instance, L"Vx");
 

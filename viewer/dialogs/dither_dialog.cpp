@@ -29,7 +29,7 @@ class DitherDialog : public OptionDialog {
 
 } // namespace
 
-int ShowDitherDialog(MainWindowState& state) {
+int ShowDitherDialog(Document& state) {
     const INT_PTR kind = DitherDialog().Run(state, L"Dither to monochrome", 148, 126, 1);
     return kind >= 0 && kind <= 3 ? static_cast<int>(kind) : 0; // -1: no dialog could be made
 }

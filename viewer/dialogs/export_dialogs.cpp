@@ -14,7 +14,6 @@
 #include "viewer/platform/date_time.h"
 #include "viewer/dialogs/color_chooser.h"
 #include "viewer/dialogs/simple_dialog.h"
-#include "viewer/main_window/folder_list_view.h"
 #include "viewer/logic/gallery_html.h"
 #include "viewer/logic/thumbnail_sheet.h"
 #include "viewer/style/menus.h"
@@ -91,7 +90,7 @@ private:
 
 struct ExportDialog {
     SimpleDialog dialog; // first: the dialog procedure's state
-    MainWindowState* main = nullptr;
+    Document* main = nullptr;
     ExportKind kind = ExportKind::Sheet;
     HWND owner = nullptr;
     ExportSettings settings;
@@ -269,7 +268,7 @@ WPARAM RunSheet(ExportDialog& d, ILHandle* handle, const Progress& progress) {
     const std::u16string path = LibraryPathOf(d.folder + u"Vx_Thumbnails.png");
     const HDC dc = surface.Context();
     const SheetResult result = WriteThumbnailSheet(
-        handle, path.c_str(), d.layout, colors, g_folderList,
+        handle, path.c_str(), d.layout, colors, d.main->folders,
         [&](const SheetBand&, int64_t x, const FileEntry& entry) {
             DrawSheetTexts(dc, d, x, entry);
         },
@@ -304,7 +303,7 @@ WPARAM RunGallery(ExportDialog& d, ILHandle* handle, const Progress& progress) {
     wsprintfA(date, "%02u/%02u/%02u", now.wMonth, now.wDay, now.wYear % 100);
     wsprintfA(time, "%02u:%02u:%02u", now.wHour, now.wMinute, now.wSecond);
     const GalleryResult result = WriteGallery(
-        handle, LibraryPathOf(d.folder + u"Vx HTML Gallery"), page, g_folderList,
+        handle, LibraryPathOf(d.folder + u"Vx HTML Gallery"), page, d.main->folders,
         [](int64_t seconds) {
             WCHAR text[120];
             FormatFileTime(seconds, text, false);
@@ -396,10 +395,10 @@ void StoreSettings(const ExportDialog& d) {
 void StartExport(ExportDialog& d) {
     if (d.running || d.selectedCount == 0 || d.thumbnailsUpdating != 0) return;
     StoreSettings(d);
-    d.selectedCount = uint32_t(CountSelectedEntries(g_folderList)); // what the worker finds
+    d.selectedCount = uint32_t(CountSelectedEntries(d.main->folders)); // what the worker finds
     if (d.selectedCount == 0) return;
     UpdateLayout(d);
-    d.folder = g_folderList.folder;
+    d.folder = d.main->folders.folder;
     d.cancel.store(false);
     d.running = true;
     if (IsWindow(d.owner)) SendMessageW(d.owner, kMsgExportRunning, 1, 0);
@@ -415,7 +414,7 @@ void StartExport(ExportDialog& d) {
 void OnFinished(ExportDialog& d, WPARAM failure) {
     StopWorker(d, false);
     SetCursor(LoadCursorA(nullptr, IDC_ARROW));
-    MainWindowState& main = *d.main;
+    Document& main = *d.main;
     const WCHAR* text = FailureText(failure);
     CloseSimpleDialog(d.dialog, IDOK); // d is gone from here on
     if (text) ShowMessageBox(main, BOX_ERROR, text);
@@ -544,7 +543,7 @@ INT_PTR ExportDialogMessage(ExportDialog& d, HWND window, UINT message, WPARAM w
     }
 }
 
-void ShowExportDialog(MainWindowState& state, HWND owner, ExportKind kind) {
+void ShowExportDialog(Document& state, HWND owner, ExportKind kind) {
     std::unique_ptr<ExportDialog>& slot = SlotOf(kind);
     if (slot) return;
     slot = std::make_unique<ExportDialog>();
@@ -563,13 +562,13 @@ void ShowExportDialog(MainWindowState& state, HWND owner, ExportKind kind) {
     d.background = g_preferences.*f.background;
     d.frameColor = g_preferences.*f.frameColor;
     d.textColor = g_preferences.*f.textColor;
-    d.selectedCount = uint32_t(CountSelectedEntries(g_folderList));
+    d.selectedCount = uint32_t(CountSelectedEntries(d.main->folders));
     d.thumbnailsUpdating = g_thumbnailsUpdating;
     UpdateLayout(d);
     d.progress.Init(100, 338, 112);
     SetupSimpleDialog(d.dialog,
                       kind == ExportKind::Sheet ? L"Create Thumbnail Sheet" : L"Create HTML", 220,
-                      362, 2, true, state.window);
+                      362, 2, true, state.host->OwnerWindow());
     if (!ShowSimpleDialogModeless(d.dialog, owner, DialogProcOf<ExportDialog, ExportDialogMessage>,
                                   &d))
         slot.reset();
@@ -583,11 +582,11 @@ void ForEachDialog(Visit visit) {
 
 } // namespace
 
-void ShowSheetExportDialog(MainWindowState& state, HWND owner) {
+void ShowSheetExportDialog(Document& state, HWND owner) {
     ShowExportDialog(state, owner, ExportKind::Sheet);
 }
 
-void ShowGalleryExportDialog(MainWindowState& state, HWND owner) {
+void ShowGalleryExportDialog(Document& state, HWND owner) {
     ShowExportDialog(state, owner, ExportKind::Gallery);
 }
 

@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-#include "viewer/main_window/main_window_state.h"
+#include "viewer/document/document.h"
 
 // Sent (not posted) to the dialog's owner on the user-interface thread when
 // a worker starts (wParam 1) and when it has ended (wParam 0): the List
@@ -19,8 +19,8 @@
 inline constexpr UINT kMsgExportRunning = WM_APP + 40;
 
 // Commands 40725 and 40726: nothing when the dialog is open already.
-void ShowSheetExportDialog(MainWindowState& state, HWND owner);
-void ShowGalleryExportDialog(MainWindowState& state, HWND owner);
+void ShowSheetExportDialog(Document& state, HWND owner);
+void ShowGalleryExportDialog(Document& state, HWND owner);
 
 // The List window tells the open dialogs the selected count after a
 // selection change, and calls UpdateExportThumbnails when its count of

@@ -29,6 +29,6 @@ class ExrImportDialog : public OptionDialog {
 
 } // namespace
 
-void ShowOpenExrImportDialog(MainWindowState& state) {
+void ShowOpenExrImportDialog(Document& state) {
     ExrImportDialog().Run(state, L"OpenEXR Import", kWidth, 101, 2);
 }

@@ -17,7 +17,7 @@ LibraryMessageList g_messages;
 
 // The boxes take a WCHAR text; the formatted text is char16_t. (No
 // basic_string of WCHAR: libstdc++'s wide traits expect a 4-byte wchar_t.)
-void ShowText(MainWindowState& state, MessageSeverity severity, const std::u16string& text) {
+void ShowText(Document& state, MessageSeverity severity, const std::u16string& text) {
     std::vector<WCHAR> wide(text.begin(), text.end());
     wide.push_back(0);
     ShowMessage(state, severity, wide.data());
@@ -39,7 +39,7 @@ void ReportTwainError(const char* text) {
     OnLibraryError("TWAIN", text);
 }
 
-bool ShowLibraryMessages(MainWindowState& state, const WCHAR* path) {
+bool ShowLibraryMessages(Document& state, const WCHAR* path) {
     const std::u16string widePath = ToU16(path);
     const char16_t* shownPath = path ? widePath.c_str() : nullptr;
     if (g_messages.errors.count > 0)
@@ -55,7 +55,7 @@ void ClearLibraryMessages() {
     ClearLibraryMessages(g_messages);
 }
 
-void ReportOperationFailure(MainWindowState& state) {
+void ReportOperationFailure(Document& state) {
     if (ShowLibraryMessages(state, nullptr))
         ClearLibraryMessages();
     else
@@ -64,27 +64,27 @@ void ReportOperationFailure(MainWindowState& state) {
 
 // The box itself holds busy bit 1 while it runs, and shows nothing when a
 // box is up already.
-void ShowMessage(MainWindowState& state, MessageSeverity severity, const WCHAR* text) {
-    if (!state.slideshow) ShowMessageBox(state, static_cast<MessageBoxKind>(severity), text);
+void ShowMessage(Document& state, MessageSeverity severity, const WCHAR* text) {
+    if (state.host->ShowsMessages()) ShowMessageBox(state, static_cast<MessageBoxKind>(severity), text);
 }
 
-void ShowInformation(MainWindowState& state, const WCHAR* text) {
+void ShowInformation(Document& state, const WCHAR* text) {
     ShowMessage(state, SHOW_INFORMATION, text);
 }
 
-void ShowWarning(MainWindowState& state, const WCHAR* text) {
+void ShowWarning(Document& state, const WCHAR* text) {
     ShowMessage(state, SHOW_WARNING, text);
 }
 
-void ShowError(MainWindowState& state, const WCHAR* text) {
+void ShowError(Document& state, const WCHAR* text) {
     ShowMessage(state, SHOW_ERROR, text);
 }
 
-void ShowOutOfMemory(MainWindowState& state) {
+void ShowOutOfMemory(Document& state) {
     ShowError(state, L"Out of memory");
 }
 
-void ShowNoImagesInFolder(MainWindowState& state, const WCHAR* path) {
+void ShowNoImagesInFolder(Document& state, const WCHAR* path) {
     WCHAR text[311];
     // wsprintfW stops at 1024 units; the path is cut to keep the text in 310.
     WCHAR shortPath[260];

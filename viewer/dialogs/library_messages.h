@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "viewer/main_window/main_window_state.h"
+#include "viewer/document/document.h"
 
 // The main handle's message procedures (ILMessageProc).
 bool OnLibraryError(const char* module, const char* text);
@@ -14,18 +14,18 @@ void ReportTwainError(const char* text);
 
 // Shows the kept errors (or, without errors, the warnings), headed by the
 // path when one is given; false when both lists are empty. Does not clear.
-bool ShowLibraryMessages(MainWindowState& state, const WCHAR* path);
+bool ShowLibraryMessages(Document& state, const WCHAR* path);
 void ClearLibraryMessages();
 // After a failed image operation: the kept messages, or "Out of memory" when
 // the library left none.
-void ReportOperationFailure(MainWindowState& state);
+void ReportOperationFailure(Document& state);
 
 enum MessageSeverity : int { SHOW_INFORMATION = 1, SHOW_WARNING = 2, SHOW_ERROR = 3 };
 
 // Dropped (not queued) during the slideshow or while another box is up.
-void ShowMessage(MainWindowState& state, MessageSeverity severity, const WCHAR* text);
-void ShowInformation(MainWindowState& state, const WCHAR* text);
-void ShowWarning(MainWindowState& state, const WCHAR* text);
-void ShowError(MainWindowState& state, const WCHAR* text);
-void ShowOutOfMemory(MainWindowState& state);
-void ShowNoImagesInFolder(MainWindowState& state, const WCHAR* path);
+void ShowMessage(Document& state, MessageSeverity severity, const WCHAR* text);
+void ShowInformation(Document& state, const WCHAR* text);
+void ShowWarning(Document& state, const WCHAR* text);
+void ShowError(Document& state, const WCHAR* text);
+void ShowOutOfMemory(Document& state);
+void ShowNoImagesInFolder(Document& state, const WCHAR* path);

@@ -141,20 +141,20 @@ INT_PTR MessageDialogMessage(MessageDialog& box, HWND dialog, UINT message, WPAR
 
 // Runs the box modally over the main window with busy bit 1 set; 0 without
 // running it when a box is up already.
-int RunMessageBox(MainWindowState& state, MessageDialog& box) {
+int RunMessageBox(Document& state, MessageDialog& box) {
     if (!state.busy.Set(BUSY_MESSAGE_BOX)) return 0;
     const bool question = box.kind == BOX_CONFIRMATION;
     SetupSimpleDialog(box.dialog, MarkOf(box.kind).caption, 100, 100, question ? -1 : 1, true,
-                      state.window);
+                      state.host->OwnerWindow());
     const INT_PTR result = ShowSimpleDialogModal(
-        box.dialog, state.window, DialogProcOf<MessageDialog, MessageDialogMessage>, &box);
+        box.dialog, state.host->OwnerWindow(), DialogProcOf<MessageDialog, MessageDialogMessage>, &box);
     state.busy.Clear(BUSY_MESSAGE_BOX);
     return result > 0 ? static_cast<int>(result) : 0;
 }
 
 } // namespace
 
-void ShowMessageBox(MainWindowState& state, MessageBoxKind kind, const WCHAR* text) {
+void ShowMessageBox(Document& state, MessageBoxKind kind, const WCHAR* text) {
     if (kind == BOX_CONFIRMATION) return;
     MessageDialog box;
     box.text = text ? text : L"";
@@ -162,7 +162,7 @@ void ShowMessageBox(MainWindowState& state, MessageBoxKind kind, const WCHAR* te
     RunMessageBox(state, box);
 }
 
-int AskConfirmation(MainWindowState& state, const WCHAR* text, bool cancelAllowed) {
+int AskConfirmation(Document& state, const WCHAR* text, bool cancelAllowed) {
     MessageDialog box;
     box.text = text ? text : L"";
     box.kind = BOX_CONFIRMATION;

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "viewer/main_window/main_window_state.h"
+#include "viewer/document/document.h"
 
 enum MessageBoxKind : int {
     BOX_CONFIRMATION = 0,
@@ -15,7 +15,7 @@ enum MessageBoxKind : int {
 };
 
 // Shows an information, warning or error box; nothing when a box is up.
-void ShowMessageBox(MainWindowState& state, MessageBoxKind kind, const WCHAR* text);
+void ShowMessageBox(Document& state, MessageBoxKind kind, const WCHAR* text);
 // 1 for yes, 0 for no (also when a box is already up). Escape answers no only
 // when cancelAllowed is set.
-int AskConfirmation(MainWindowState& state, const WCHAR* text, bool cancelAllowed);
+int AskConfirmation(Document& state, const WCHAR* text, bool cancelAllowed);

@@ -44,6 +44,6 @@ class PcdImportDialog : public OptionDialog {
 
 } // namespace
 
-void ShowPhotoCdImportDialog(MainWindowState& state) {
+void ShowPhotoCdImportDialog(Document& state) {
     PcdImportDialog().Run(state, L"Kodak Photo CD Import", kWidth, 230, 2);
 }

@@ -88,6 +88,6 @@ class RawImportDialog : public OptionDialog {
 
 } // namespace
 
-void ShowRawImportDialog(MainWindowState& state) {
+void ShowRawImportDialog(Document& state) {
     RawImportDialog().Run(state, L"Digital Camera RAW Import", kWidth, 306, 2);
 }

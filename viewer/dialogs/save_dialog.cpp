@@ -22,7 +22,7 @@ bool FileExists(const WCHAR* path) {
 // The dialog's record carries the main window's state and the image to be
 // saved (the current image, or an exported alpha channel).
 struct SaveContext {
-    MainWindowState* state;
+    Document* state;
     const ILImage* image;
 };
 
@@ -85,7 +85,7 @@ UINT_PTR CALLBACK SaveDialogHookProc(HWND panel, UINT message, WPARAM wParam, LP
 
 } // namespace
 
-bool ChooseImageToSave(MainWindowState& state, const ILImage& image, WCHAR (&path)[kPathUnits],
+bool ChooseImageToSave(Document& state, const ILImage& image, WCHAR (&path)[kPathUnits],
                        int32_t& filterIndex) {
     const SaveContext context = {&state, &image};
     const uint32_t units = ILBuildFilterString(true, nullptr);
@@ -96,8 +96,8 @@ bool ChooseImageToSave(MainWindowState& state, const ILImage& image, WCHAR (&pat
     for (;;) {
         OPENFILENAMEW dialog = {};
         dialog.lStructSize = sizeof dialog;
-        dialog.hwndOwner = state.window;
-        dialog.hInstance = state.instance;
+        dialog.hwndOwner = state.host->OwnerWindow();
+        dialog.hInstance = state.host->Instance();
         dialog.lpstrFilter = wideFilter.data();
         dialog.nFilterIndex = static_cast<DWORD>(filterIndex);
         dialog.lpstrFile = path;

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "viewer/main_window/main_window_state.h"
+#include "viewer/document/document.h"
 
 // The buffer holds the proposed name and receives the chosen one, with the
 // chosen format's extension in place of the typed one; when that forced
@@ -13,5 +13,5 @@
 // The filter index is read and stored back. The panel's format limits and
 // option dialogs, and the extension, go by the image to be saved. True when
 // a name was chosen.
-bool ChooseImageToSave(MainWindowState& state, const ILImage& image, WCHAR (&path)[kPathUnits],
+bool ChooseImageToSave(Document& state, const ILImage& image, WCHAR (&path)[kPathUnits],
                        int32_t& filterIndex);

@@ -524,7 +524,7 @@ const DialogKind kDialogKinds[] = {
 
 } // namespace
 
-bool ShowSaveOptionDialog(MainWindowState& state, const ILImage& image, uint32_t formatId,
+bool ShowSaveOptionDialog(Document& state, const ILImage& image, uint32_t formatId,
                           HWND owner) {
     const uint32_t format = formatId & ~0xFu;
     std::unique_ptr<SaveOptionDialog> box;

@@ -4,9 +4,9 @@
 #include "viewer/dialogs/library_messages.h"
 #include "viewer/settings/preferences_file.h"
 
-bool ShowFontDialog(MainWindowState& state, LOGFONTA& font) {
-    const HWND owner = state.toolDialogWindow ? state.toolDialogWindow : state.window;
-    switch (RunFontDialog(owner, state.window, font, g_preferences)) {
+bool ShowFontDialog(Document& state, LOGFONTA& font) {
+    switch (RunFontDialog(state.host->ToolOwnerWindow(), state.host->OwnerWindow(), font,
+                          g_preferences)) {
         case kFontDialogAccepted:
             return true;
         case kFontDialogFailed:

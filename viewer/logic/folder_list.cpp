@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <random>
 
 #include "imglib/image.h"
 
@@ -296,5 +297,11 @@ bool RemoveCurrentEntry(FolderList& list) {
         return false;
     }
     SetCurrentEntry(list, std::min(c, static_cast<int32_t>(list.entries.size()) - 1));
+    return true;
+}
+
+bool DrawShuffleNumber(uint32_t& value) {
+    static std::random_device device;
+    value = device();
     return true;
 }

@@ -7,7 +7,6 @@
 #include "viewer/dialogs/message_box.h"
 #include "viewer/settings/preferences_file.h"
 #include "viewer/platform/settings_folder.h"
-#include "viewer/main_window/twain_acquire.h"
 #include "viewer/platform/unix_path.h"
 #include "viewer/platform/wide_text.h"
 #include "viewer/platform/window_utils.h"
@@ -18,7 +17,7 @@ GuardFacts CurrentFacts(const MainWindowState& state) {
     GuardFacts facts;
     facts.toolDialogOpen = state.toolDialogWindow != nullptr;
     facts.saving = state.busy.Has(BUSY_SAVING);
-    facts.twainActive = TwainTransferActive();
+    facts.twainActive = state.busy.Has(BUSY_TWAIN_TRANSFER);
     facts.boxUp = state.busy.Has(BUSY_MESSAGE_BOX);
     facts.folderScan = state.busy.Has(BUSY_FOLDER_SCAN);
     return facts;

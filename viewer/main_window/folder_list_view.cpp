@@ -1,7 +1,6 @@
 #include "viewer/main_window/folder_list_view.h"
 
 #include <memory>
-#include <random>
 #include <vector>
 
 #include "imglib/imglib.h"
@@ -9,6 +8,7 @@
 #include "resources/commands.h"
 #include "viewer/windows/list_window.h"
 #include "viewer/dialogs/export_dialogs.h"
+#include "viewer/document/listable_files.h"
 #include "viewer/logic/text_utils.h"
 #include "viewer/main_window/open_image.h"
 #include "viewer/settings/preferences_file.h"
@@ -17,8 +17,6 @@
 #include "viewer/platform/unix_path.h"
 #include "viewer/platform/wide_text.h"
 #include "viewer/platform/worker_thread.h"
-
-FolderList g_folderList;
 
 namespace {
 
@@ -133,50 +131,30 @@ std::unique_ptr<FolderScanThread> g_scan;
 // list is free again.
 std::vector<std::u16string> g_savedMeanwhile;
 
-void AddSavedFile(const std::u16string& path) {
-    if (g_folderList.folder.empty() ||
-        CompareNamesNoCase(FolderPart(path), g_folderList.folder) != 0)
+void AddSavedFile(FolderList& list, const std::u16string& path) {
+    if (list.folder.empty() ||
+        CompareNamesNoCase(FolderPart(path), list.folder) != 0)
         return;
     bool added = false;
-    const int32_t index = TakeSavedEntry(g_folderList, NamePart(path), added);
+    const int32_t index = TakeSavedEntry(list, NamePart(path), added);
     if (index < 0) return;
     ILHandle* handle = CreateListLibrary();
-    ReadEntryInfo(handle, g_folderList.entries[index], path);
+    ReadEntryInfo(handle, list.entries[index], path);
     if (handle) ILDestroyHandle(handle);
-    if (added) SortEntries(g_folderList, g_preferences.SortKey, DrawShuffleNumber);
+    if (added) SortEntries(list, g_preferences.SortKey, DrawShuffleNumber);
 }
 
 // Opens the current entry when its header was read (an entry the library
 // cannot read is landed on without opening).
 void OpenCurrentEntry(MainWindowState& state) {
-    const int32_t c = g_folderList.current;
-    if (c < 0 || !g_folderList.entries[c].infoRead) return;
+    const int32_t c = state.folders.current;
+    if (c < 0 || !state.folders.entries[c].infoRead) return;
     WCHAR path[kPathUnits];
-    CopyToWide(EntryPath(g_folderList, c), path);
+    CopyToWide(EntryPath(state.folders, c), path);
     OpenImageFile(state, path, 0);
 }
 
 } // namespace
-
-bool DrawShuffleNumber(uint32_t& value) {
-    static std::random_device device;
-    value = device();
-    return true;
-}
-
-bool IsListableFile(const WIN32_FIND_DATAW& entry, const std::u16string& folder,
-                    std::u16string& target) {
-    target.clear();
-    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
-    const std::u16string name = ToU16(entry.cFileName);
-    if (!IsShellLinkFile(name)) return ILGetFormatIdOfPath(name.c_str()) > 0;
-    WCHAR link[kPathUnits];
-    CopyToWide(folder + name, link);
-    WCHAR resolved[MAX_PATH];
-    if (!ResolveShellLink(link, resolved)) return false;
-    target = ToU16(resolved);
-    return !target.empty() && ILGetFormatIdOfPath(target.c_str()) > 0;
-}
 
 void ScanFolder(MainWindowState& state, const WCHAR* path, bool force) {
     if (g_scan) return;
@@ -186,11 +164,11 @@ void ScanFolder(MainWindowState& state, const WCHAR* path, bool force) {
     const std::u16string name = NamePart(full);
     // Windows names ignore letter case: the same folder and file in other
     // letters need no scan.
-    if (!force && !g_folderList.folder.empty() &&
-        CompareNamesNoCase(folder, g_folderList.folder) == 0) {
-        for (size_t i = 0; i < g_folderList.entries.size(); ++i) {
-            if (CompareNamesNoCase(EntryName(g_folderList.entries[i]), name) != 0) continue;
-            SetCurrentEntry(g_folderList, static_cast<int32_t>(i));
+    if (!force && !state.folders.folder.empty() &&
+        CompareNamesNoCase(folder, state.folders.folder) == 0) {
+        for (size_t i = 0; i < state.folders.entries.size(); ++i) {
+            if (CompareNamesNoCase(EntryName(state.folders.entries[i]), name) != 0) continue;
+            SetCurrentEntry(state.folders, static_cast<int32_t>(i));
             RefreshList(false);
             return;
         }
@@ -200,7 +178,7 @@ void ScanFolder(MainWindowState& state, const WCHAR* path, bool force) {
     DragAcceptFiles(state.window, FALSE);
     ResetListWindow();
     CloseExportDialogs(); // their workers read the list
-    ClearFolderList(g_folderList);
+    ClearFolderList(state.folders);
     if (!g_scan->Start()) {
         g_scan.reset();
         state.busy.Clear(BUSY_FOLDER_SCAN);
@@ -213,8 +191,8 @@ void OnFolderScanFinished(MainWindowState& state) {
     if (!g_scan) return;
     g_scan->Join();
     CloseExportDialogs();
-    ClearFolderList(g_folderList);
-    g_folderList = std::move(g_scan->list);
+    ClearFolderList(state.folders);
+    state.folders = std::move(g_scan->list);
     g_scan.reset();
     state.busy.Clear(BUSY_FOLDER_SCAN);
     DragAcceptFiles(state.window, TRUE);
@@ -222,33 +200,33 @@ void OnFolderScanFinished(MainWindowState& state) {
     // refresh starts it again.
     if (!IsListReadByExport()) {
         for (const std::u16string& saved : g_savedMeanwhile)
-            AddSavedFile(saved);
+            AddSavedFile(state.folders, saved);
         g_savedMeanwhile.clear();
     }
     RefreshList(true);
     // A shown file that is not in the new list stays shown with no entry
     // current; another file is opened only through the guard, so edits are
     // never dropped without the question.
-    const int32_t c = g_folderList.current;
+    const int32_t c = state.folders.current;
     if (c < 0) return;
     WCHAR path[kPathUnits];
-    CopyToWide(EntryPath(g_folderList, c), path);
+    CopyToWide(EntryPath(state.folders, c), path);
     if (CompareNamesNoCase(ToU16(path), ToU16(state.currentPath)) == 0) return;
     if (BeginImageChange(state, ImageChange::Open, ChangeAsker::Program)) OpenCurrentEntry(state);
 }
 
-void AddSavedFileToList(MainWindowState&, const WCHAR* path) {
+void AddSavedFileToList(MainWindowState& state, const WCHAR* path) {
     g_savedMeanwhile.push_back(ToU16(path));
-    AddFilesSavedMeanwhile();
+    AddFilesSavedMeanwhile(state);
 }
 
-void AddFilesSavedMeanwhile() {
+void AddFilesSavedMeanwhile(Document& state) {
     if (g_scan || IsListReadByExport() || g_savedMeanwhile.empty()) return;
     // The thumbnail workers write the entries they claimed: the array
     // grows only while they are stopped.
     PauseThumbnails();
     for (const std::u16string& saved : g_savedMeanwhile)
-        AddSavedFile(saved);
+        AddSavedFile(state.folders, saved);
     g_savedMeanwhile.clear();
     RefreshList(false);
     ResumeThumbnails();
@@ -260,17 +238,17 @@ void StopFolderScan() {
     g_scan.reset();
 }
 
-void EmptyFolderList(MainWindowState&) {
+void EmptyFolderList(MainWindowState& state) {
     ResetListWindow();
     CloseExportDialogs();
-    ClearFolderList(g_folderList);
+    ClearFolderList(state.folders);
     RefreshList(true);
 }
 
 void GoToListEntry(MainWindowState& state, PageStep step) {
-    const int32_t target = PageTarget(g_folderList, step);
+    const int32_t target = PageTarget(state.folders, step);
     if (target < 0) return;
-    SetCurrentEntry(g_folderList, target);
+    SetCurrentEntry(state.folders, target);
     OpenCurrentEntry(state);
     // After the open: once the List window's title names the entry, the
     // main window shows it.
@@ -278,9 +256,9 @@ void GoToListEntry(MainWindowState& state, PageStep step) {
 }
 
 void GoToListIndex(MainWindowState& state, int32_t index) {
-    const int32_t target = GoToTarget(g_folderList, index);
+    const int32_t target = GoToTarget(state.folders, index);
     if (target < 0) return;
-    SetCurrentEntry(g_folderList, target);
+    SetCurrentEntry(state.folders, target);
     OpenCurrentEntry(state);
     // After the open: once the List window's title names the entry, the
     // main window shows it.
@@ -288,7 +266,7 @@ void GoToListIndex(MainWindowState& state, int32_t index) {
 }
 
 void ReopenCurrentEntry(MainWindowState& state) {
-    if (!g_folderList.entries.empty()) OpenCurrentEntry(state);
+    if (!state.folders.entries.empty()) OpenCurrentEntry(state);
 }
 
 void RescanFolder(MainWindowState& state) {
@@ -296,11 +274,11 @@ void RescanFolder(MainWindowState& state) {
 }
 
 void RecycleCurrentFile(MainWindowState& state) {
-    if (g_folderList.entries.empty() || g_folderList.current < 0 || !state.currentPath[0]) return;
+    if (state.folders.entries.empty() || state.folders.current < 0 || !state.currentPath[0]) return;
     if (!RecycleFile(state.currentPath)) return;
     CloseExportDialogs();
     PauseThumbnails();
-    const bool left = RemoveCurrentEntry(g_folderList);
+    const bool left = RemoveCurrentEntry(state.folders);
     ResumeThumbnails();
     RefreshList(false);
     if (!left) {
@@ -318,7 +296,7 @@ namespace {
 void RemoveSelectedFromList(MainWindowState& state) {
     CloseExportDialogs();
     PauseThumbnails();
-    const int result = RemoveSelectedEntries(g_folderList);
+    const int result = RemoveSelectedEntries(state.folders);
     ResumeThumbnails();
     RefreshList(false);
     if (result == 0) {
@@ -331,21 +309,21 @@ void RemoveSelectedFromList(MainWindowState& state) {
 
 // The shown file goes away with the selection: its edits are asked about.
 bool MayRemoveSelection(MainWindowState& state) {
-    return !IsCurrentEntrySelected(g_folderList) ||
+    return !IsCurrentEntrySelected(state.folders) ||
            BeginImageChange(state, ImageChange::Open, ChangeAsker::User);
 }
 
 } // namespace
 
 void DeleteSelectedFiles(MainWindowState& state) {
-    const std::u16string paths = SelectedPathList(g_folderList);
+    const std::u16string paths = SelectedPathList(state.folders);
     if (paths.empty() || !MayRemoveSelection(state)) return;
     if (!DeleteToRecycleBin(reinterpret_cast<const WCHAR*>(paths.c_str()))) return;
     RemoveSelectedFromList(state);
 }
 
 void CopyOrMoveSelectedFiles(MainWindowState& state, bool move) {
-    const std::u16string paths = SelectedPathList(g_folderList);
+    const std::u16string paths = SelectedPathList(state.folders);
     if (paths.empty()) return;
     WCHAR folder[kPathUnits] = {};
     if (!ChooseFolder(ListWindowHandle(),
@@ -357,8 +335,8 @@ void CopyOrMoveSelectedFiles(MainWindowState& state, bool move) {
 }
 
 void OpenFolderInShell(MainWindowState& state) {
-    if (g_folderList.entries.empty()) return;
+    if (state.folders.entries.empty()) return;
     WCHAR folder[kPathUnits];
-    CopyToWide(g_folderList.folder, folder);
+    CopyToWide(state.folders.folder, folder);
     ShellExecuteW(state.window, L"open", folder, nullptr, nullptr, SW_SHOWNORMAL);
 }

@@ -1,5 +1,5 @@
-// The viewer's folder list: the one list of the process (the model is
-// viewer/logic/folder_list.h), its scan on a worker thread, paging from the
+// The document's folder list (Document::folders, the model is
+// viewer/logic/folder_list.h): its scan on a worker thread, paging from the
 // main window and the file commands on its entries.
 #pragma once
 
@@ -7,19 +7,6 @@
 
 #include "viewer/logic/folder_list.h"
 #include "viewer/main_window/main_window_state.h"
-
-// Belongs to the user-interface thread; a scan builds its own list and
-// hands it over with CMD_FOLDER_SCAN_FINISHED.
-extern FolderList g_folderList;
-
-// The random numbers of a shuffle (SortEntries).
-bool DrawShuffleNumber(uint32_t& value);
-
-// Is the directory entry a file whose extension (or, for a shell link, whose
-// target's extension) the library loads? A link's target goes to target
-// (empty for other files).
-bool IsListableFile(const WIN32_FIND_DATAW& entry, const std::u16string& folder,
-                    std::u16string& target);
 
 // Lists the folder of path (a file path), unless it is the listed folder
 // and the file is one of its entries: then that entry becomes current.
@@ -33,7 +20,7 @@ void OnFolderScanFinished(MainWindowState& state);
 // or an export reads the list, the change waits for their end
 // (AddFilesSavedMeanwhile) and then applies to the list of that time.
 void AddSavedFileToList(MainWindowState& state, const WCHAR* path);
-void AddFilesSavedMeanwhile();
+void AddFilesSavedMeanwhile(Document& state);
 // Cancels a running scan and waits for it (at destruction).
 void StopFolderScan();
 // Empties the list (the image no longer comes from a folder).

@@ -108,7 +108,7 @@ void Print(MainWindowState& state, UINT, LPARAM) {
 
 void CopyToClipboard(MainWindowState& state, UINT, LPARAM) {
     // With the Histogram window in front, its probe's values are copied.
-    if (CopyPixelValueText(state)) return;
+    if (CopyPixelValueText(state.histogramWindow)) return;
     if (state.display.IsEmpty() || !OpenClipboard(state.window)) return;
     EmptyClipboard();
     const HGLOBAL dib = static_cast<HGLOBAL>(state.display.ToClipboard());
@@ -225,9 +225,9 @@ void ToggleUseBackground(MainWindowState& state, UINT, LPARAM) {
 void ToggleMultipageDialog(MainWindowState& state, UINT, LPARAM) {
     SetMultipageDialog(state, !g_preferences.multipageDialog);
     if (g_preferences.multipageDialog)
-        ShowMultipageDialog(state, state.info.pages, state.info.page);
+        ShowMultipageDialog(state.pageNavigator, state.window, state.info.pages, state.info.page);
     else
-        CloseMultipageDialog(state);
+        CloseMultipageDialog(state.pageNavigator);
 }
 
 void ChooseImportOptions(MainWindowState& state, UINT id, LPARAM) {
@@ -321,8 +321,8 @@ void ChooseInterfaceStyle(MainWindowState& state, UINT id, LPARAM) {
     CheckMainMenuItem(state, CMD_STYLE_LIGHT, style == 0);
     CheckMainMenuItem(state, CMD_STYLE_DARK, style == 1);
     SetInterfaceStyle(style);
-    RefreshAboutBox(state);
-    RefreshInfoStyle(state);
+    RefreshAboutBox(state.aboutBox);
+    RefreshInfoStyle(state.infoWindow);
     RedrawFontDialog();
     RedrawToolWindow(state.histogramWindow.tool);
     ApplyStyleToListWindow();
@@ -375,9 +375,9 @@ void OpenHelp(MainWindowState& state, UINT, LPARAM) {
 
 void ToggleInfoWindow(MainWindowState& state, UINT, LPARAM) {
     if (state.infoWindow.tool.window)
-        CloseInfoWindow(state);
+        CloseInfoWindow(state.infoWindow);
     else
-        CreateInfoWindow(state);
+        CreateInfoWindow(state.infoWindow, state);
 }
 
 void ToggleListWindow(MainWindowState& state, UINT, LPARAM) {
@@ -386,13 +386,13 @@ void ToggleListWindow(MainWindowState& state, UINT, LPARAM) {
 
 void ToggleHistogramWindow(MainWindowState& state, UINT, LPARAM) {
     if (state.histogramWindow.tool.window)
-        CloseHistogramWindow(state);
+        CloseHistogramWindow(state.histogramWindow);
     else
-        CreateHistogramWindow(state);
+        CreateHistogramWindow(state.histogramWindow, state);
 }
 
 void ToggleAboutBox(MainWindowState& state, UINT, LPARAM) {
-    ShowAboutBox(state);
+    ShowAboutBox(state.aboutBox, state.window, state.instance);
 }
 
 // Image

@@ -4,9 +4,7 @@
 
 #include "viewer/main_window/busy_guard.h"
 #include "resources/commands.h"
-#include "viewer/main_window/folder_list_view.h"
 #include "viewer/logic/menu_rules.h"
-#include "viewer/main_window/main_commands.h"
 #include "viewer/main_window/main_menu.h"
 #include "viewer/style/menus.h"
 #include "viewer/settings/preferences_file.h"
@@ -24,7 +22,7 @@ constexpr int kFullScreenModeMenu = 12;
 // submenu item with an id of its own (the Acquire sources, Mode) stays grey
 // only when nothing in it is built. Answers whether the menu holds a built
 // command.
-bool GreyUnbuiltCommands(HMENU menu) {
+bool GreyUnbuiltCommands(HMENU menu, bool (*isBuilt)(UINT id)) {
     bool anyBuilt = false;
     const int count = GetMenuItemCount(menu);
     for (int i = 0; i < count; ++i) {
@@ -33,7 +31,7 @@ bool GreyUnbuiltCommands(HMENU menu) {
         info.fMask = MIIM_ID | MIIM_SUBMENU | MIIM_FTYPE;
         if (!GetMenuItemInfoW(menu, i, TRUE, &info) || (info.fType & MFT_SEPARATOR)) continue;
         const bool built =
-            info.hSubMenu ? GreyUnbuiltCommands(info.hSubMenu) : IsCommandBuilt(info.wID);
+            info.hSubMenu ? GreyUnbuiltCommands(info.hSubMenu, isBuilt) : isBuilt(info.wID);
         if (!built && info.wID != 0) EnableMenuItem(menu, i, MF_BYPOSITION | MF_GRAYED);
         anyBuilt = anyBuilt || built;
     }
@@ -120,13 +118,13 @@ void UpdateModeMenu(const MainWindowState& state) {
     CheckModeMenuRadio(state, state.image.data ? ModeMenuItem(state.image.type) : 0);
 }
 
-void UpdateMainMenuStates(MainWindowState& state) {
+void UpdateMainMenuStates(MainWindowState& state, bool (*isBuilt)(UINT id)) {
     MenuFacts facts;
     facts.free = BeginImageChange(state, ImageChange::Apply, ChangeAsker::Program);
     facts.image = !state.display.IsEmpty();
     facts.pixelType = state.image.type;
     facts.bits = state.image.bits;
-    facts.folderEntries = static_cast<uint32_t>(g_folderList.entries.size());
+    facts.folderEntries = static_cast<uint32_t>(state.folders.entries.size());
     facts.twainSources = state.twainSourceCount;
     facts.acquireFree = facts.twainSources > 0 &&
                         BeginImageChange(state, ImageChange::Acquire, ChangeAsker::Program);
@@ -134,7 +132,7 @@ void UpdateMainMenuStates(MainWindowState& state) {
     facts.highQualityResizing = g_preferences.highQualityResizing != 0;
     for (const MenuItemState& item : MainMenuStates(facts))
         EnableMainMenuItem(state, item.id, !item.enabled);
-    GreyUnbuiltCommands(state.mainMenu);
+    GreyUnbuiltCommands(state.mainMenu, isBuilt);
 }
 
 void ShowContextMenu(const MainWindowState& state, const POINT* clientPoint, WPARAM keyState,

@@ -15,8 +15,9 @@ void GetMainMenuText(const MainWindowState& state, UINT id, WCHAR (&text)[17]);
 void UpdateModeMenu(const MainWindowState& state);
 
 // Menu enabling (WM_INITMENUPOPUP): the rules for the current image, then
-// every item whose command is not built is greyed.
-void UpdateMainMenuStates(MainWindowState& state);
+// every item whose command is not built (isBuilt, the command table's
+// answer) is greyed.
+void UpdateMainMenuStates(MainWindowState& state, bool (*isBuilt)(UINT id));
 
 // Shows the main menu (key state 0), the File submenu (MK_SHIFT) or the
 // window-mode submenu (MK_CONTROL) at a client point, or at (0, 0) for none.

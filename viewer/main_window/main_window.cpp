@@ -105,7 +105,7 @@ bool OnClose(MainWindowState& state, HWND window) {
     DragAcceptFiles(window, FALSE);
     SaveListWindowPlacement();
     SavePreferences(window);
-    SaveFavorites(state);
+    SaveFavorites(state.favorites);
     return true;
 }
 
@@ -114,7 +114,7 @@ bool OnClose(MainWindowState& state, HWND window) {
 void OnDestroy(MainWindowState& state) {
     StopFolderScan();
     EmptyFolderList(state);
-    CloseAboutBox(state, false);
+    CloseAboutBox(state.aboutBox, false);
     LeaveFullScreenFrame(state);
     state.display.Free(); // may share the image's rows: goes first
     ILClearImage(&state.image);
@@ -214,13 +214,13 @@ void OnMouseMove(MainWindowState& state, int x, int y) {
         ScrollViewVertically(state, state.view.scrollY + (state.lastMouse.y - y));
     }
     state.lastMouse = {x, y};
-    ProbeMouseMove(state);
+    ProbeMouseMove(state.histogramWindow);
 }
 
 void OnLButtonDown(MainWindowState& state, HWND window, int x, int y, WPARAM keys) {
     state.lastMouse = {x, y};
     if (keys & MK_CONTROL) {
-        LockProbeAtMouse(state); // picks the pixel into the Histogram window
+        LockProbeAtMouse(state.histogramWindow); // picks the pixel into the Histogram window
         return;
     }
     if (state.view.hBarShown || state.view.vBarShown) {
@@ -403,7 +403,7 @@ LRESULT MainWindowMessage(MainWindowState& state, HWND window, UINT message, WPA
             OnMeasureItem(window, reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
             return 1;
         case WM_DISPLAYCHANGE:
-            CloseAboutBox(state, false);
+            CloseAboutBox(state.aboutBox, false);
             SetInterfaceStyle(g_preferences.interfaceStyle);
             RefitFullScreenFrame(state);
             break;
@@ -420,7 +420,7 @@ LRESULT MainWindowMessage(MainWindowState& state, HWND window, UINT message, WPA
             OnVScroll(state, window, LOWORD(wParam));
             return 0;
         case WM_INITMENUPOPUP:
-            UpdateMainMenuStates(state);
+            UpdateMainMenuStates(state, IsCommandBuilt);
             return 0;
         case WM_MOUSEMOVE:
             OnMouseMove(state, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
@@ -444,7 +444,7 @@ LRESULT MainWindowMessage(MainWindowState& state, HWND window, UINT message, WPA
             SetWheelMode(state, g_preferences.wheelZoom ? 0 : 1);
             return 0;
         case WM_MOUSELEAVE:
-            ProbeMouseLeave(state);
+            ProbeMouseLeave(state.histogramWindow);
             return 0;
         case WM_MOUSEWHEEL:
             OnMouseWheel(state, wParam, false);
@@ -497,15 +497,6 @@ HWND CreateMainWindow(MainWindowState& state) {
 
 void OpenHandedOverPath(MainWindowState& state, const WCHAR* path) {
     if (OpenPathFromOutside(state, path)) FocusAfterHandOver(state);
-}
-
-void EnableFileDrop(const MainWindowState& state) {
-    DragAcceptFiles(state.window, TRUE);
-    SetCursor(LoadCursorA(nullptr, IDC_ARROW));
-}
-
-void DisableFileDrop(const MainWindowState& state) {
-    DragAcceptFiles(state.window, FALSE);
 }
 
 void OnMouseWheel(MainWindowState& state, WPARAM wParam, bool browseOnly) {

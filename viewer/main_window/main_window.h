@@ -19,9 +19,5 @@ void OpenHandedOverPath(MainWindowState& state, const WCHAR* path);
 // path that is too long for a global atom (UTF-16, NUL-terminated).
 inline constexpr ULONG_PTR kCopyDataOpenPath = 0x56584F50;
 
-// Tool dialogs stop the main window from taking dropped files while they
-// are open.
-void EnableFileDrop(const MainWindowState& state);
-void DisableFileDrop(const MainWindowState& state);
 // The wheel zooms or browses (browseOnly: always browses).
 void OnMouseWheel(MainWindowState& state, WPARAM wParam, bool browseOnly);

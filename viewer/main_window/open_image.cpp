@@ -4,12 +4,12 @@
 #include <string>
 
 #include "viewer/dialogs/page_navigator.h"
-#include "viewer/main_window/folder_list_view.h"
 #include "viewer/main_window/full_screen_frame.h"
 #include "viewer/windows/histogram_window.h"
 #include "viewer/windows/info_window.h"
 #include "viewer/dialogs/library_messages.h"
 #include "viewer/actions/action_list.h"
+#include "viewer/document/listable_files.h"
 #include "viewer/logic/open_texts.h"
 #include "viewer/logic/text_utils.h"
 #include "viewer/main_window/main_menu.h"
@@ -95,7 +95,7 @@ bool OpenImageFile(MainWindowState& state, const WCHAR* path, int page) {
         ILApplyExifResolution(&state.info);
         ShowNewImage(state, IMAGE_FROM_FILE);
         if (g_preferences.multipageDialog)
-            ShowMultipageDialog(state, state.info.pages, state.info.page);
+            ShowMultipageDialog(state.pageNavigator, state.window, state.info.pages, state.info.page);
         SetArrowCursor();
         // A partial image's errors, or the loader's warnings.
         if (ShowLibraryMessages(state, opened)) ClearLibraryMessages();
@@ -160,8 +160,8 @@ void ShowNewImage(MainWindowState& state, ImageSource source, const char* acquir
         state.viewResolutionY = GetDeviceCaps(state.mainDC, LOGPIXELSY);
     }
     LayOutNewImage(state);
-    UpdateInfoTexts(state);
-    UpdateHistogram(state);
+    UpdateInfoTexts(state.infoWindow);
+    UpdateHistogram(state.histogramWindow);
     ShowFullScreenImage(state, true);
     if (state.fullScreen) InvalidateRect(state.window, nullptr, FALSE);
 }
@@ -185,8 +185,8 @@ void ClearImage(MainWindowState& state) {
     UpdateTitleAndTooltip(state);
     InvalidateRect(state.window, nullptr, FALSE);
     state.currentPath[0] = 0;
-    UpdateInfoTexts(state);
-    UpdateHistogram(state);
+    UpdateInfoTexts(state.infoWindow);
+    UpdateHistogram(state.histogramWindow);
     ShowFullScreenImage(state, false);
 }
 
@@ -196,7 +196,7 @@ void RefreshImageView(MainWindowState& state, bool relayout) {
         if (relayout) LayOutNewImage(state);
         ShowFullScreenImage(state, false);
         RefreshImageTexts(state);
-        UpdateHistogram(state);
+        UpdateHistogram(state.histogramWindow);
     }
     SetArrowCursor();
 }
@@ -204,7 +204,7 @@ void RefreshImageView(MainWindowState& state, bool relayout) {
 void RefreshImageTexts(MainWindowState& state) {
     InvalidateRect(state.window, nullptr, FALSE);
     UpdateTitleAndTooltip(state);
-    UpdateInfoTexts(state);
+    UpdateInfoTexts(state.infoWindow);
 }
 
 int FindFirstImageInFolder(WCHAR (&path)[kPathUnits]) {

@@ -8,7 +8,6 @@
 #include "viewer/main_window/image_commands.h"
 #include "viewer/dialogs/library_messages.h"
 #include "viewer/logic/save_names.h"
-#include "viewer/main_window/main_window.h"
 #include "viewer/settings/preferences_file.h"
 #include "viewer/dialogs/save_dialog.h"
 #include "viewer/main_window/tooltips.h"
@@ -67,7 +66,7 @@ bool StartSave(MainWindowState& state, SaveThread* thread, ILImage* image) {
     state.busy.Set(BUSY_SAVING);
     ClearLibraryMessages();
     ShowStatusTooltip(state, "Saving...", false);
-    DisableFileDrop(state);
+    state.AcceptFileDrops(false);
     state.saveThread = thread;
     if (thread->Start()) return true;
     // Without a thread the save ends at once, as a failed one.
@@ -109,7 +108,7 @@ void OnSaveFinished(MainWindowState& state) {
         ClearLibraryMessages(); // warnings of a good save
         AddSavedFileToList(state, thread->path);
     }
-    EnableFileDrop(state);
+    state.AcceptFileDrops(true);
     if (thread->result != IL_OK) {
         if (!ShowLibraryMessages(state, thread->path))
             ShowError(state, L"Error saving the image file");

@@ -29,7 +29,6 @@ struct TwainState {
     int transferCount = -1;
     TW_UINT16 lastResult = TWRC_SUCCESS;
     TW_STATUS status = {};
-    bool transferActive = false;
     AcquiredImage acquired;
 };
 
@@ -206,7 +205,7 @@ void ResetPendingTransfers() {
 void FailTransfer(MainWindowState& state, TwainResult result) {
     ResetPendingTransfers();
     ILClearImage(&g_twain.acquired.image);
-    g_twain.transferActive = false;
+    state.busy.Clear(BUSY_TWAIN_TRANSFER);
     SendMessageW(state.window, WM_COMMAND, CMD_TWAIN_EVENT, result);
 }
 
@@ -277,7 +276,7 @@ bool TransferTwainImage(MainWindowState& state, const TW_IMAGEINFO& info) {
         FailTransfer(state, TWAIN_UNSUPPORTED);
         return false;
     }
-    g_twain.transferActive = true;
+    state.busy.Set(BUSY_TWAIN_TRANSFER);
     ILImage& image = g_twain.acquired.image;
     if (ILReallocImage(&image, static_cast<uint32_t>(info.ImageWidth),
                        static_cast<uint32_t>(info.ImageLength), pixel.type, nullptr) != IL_OK ||
@@ -295,7 +294,7 @@ bool TransferTwainImage(MainWindowState& state, const TW_IMAGEINFO& info) {
     if (image.type == IL_GREY1 && flavor == TWPF_VANILLA) ILInvertImage(&image);
     if (image.channels >= 3) ILSwapRedBlue(&image); // R,G,B rows into B,G,R
     FillAcquiredFacts(info, pixel.colorType);
-    g_twain.transferActive = false;
+    state.busy.Clear(BUSY_TWAIN_TRANSFER);
     SendMessageW(state.window, WM_COMMAND, CMD_TWAIN_EVENT,
                  end == TWRC_XFERDONE ? TWAIN_IMAGE_DONE : TWAIN_IMAGE_CANCELLED);
     return more;
@@ -382,10 +381,6 @@ bool AcquireFromTwain() {
 
 bool TwainSourceEnabled() {
     return g_twain.sourceEnabled;
-}
-
-bool TwainTransferActive() {
-    return g_twain.transferActive;
 }
 
 bool ProcessTwainEvent(MainWindowState& state, MSG* message) {

@@ -52,8 +52,6 @@ bool SelectTwainSource(int index);
 bool AcquireFromTwain();
 
 bool TwainSourceEnabled();
-// While an image is being written; the busy guard refuses meanwhile.
-bool TwainTransferActive();
 // Gives the message to the enabled source; true when the source consumed
 // it (it goes no further). A ready image is transferred from here.
 bool ProcessTwainEvent(MainWindowState& state, MSG* message);

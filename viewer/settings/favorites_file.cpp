@@ -17,12 +17,12 @@ std::u16string FavoritesPath() {
 
 } // namespace
 
-void LoadFavorites(MainWindowState& state) {
+void LoadFavorites(ActionList& favorites) {
     const std::u16string path = FavoritesPath();
-    if (!path.empty()) LoadActionListFile(path.c_str(), &state.favorites);
+    if (!path.empty()) LoadActionListFile(path.c_str(), &favorites);
 }
 
-bool SaveFavorites(const MainWindowState& state) {
+bool SaveFavorites(const ActionList& favorites) {
     const std::u16string path = FavoritesPath();
-    return !path.empty() && SaveActionListFile(path.c_str(), state.favorites);
+    return !path.empty() && SaveActionListFile(path.c_str(), favorites);
 }

@@ -2,9 +2,9 @@
 // start-up, written whenever the preferences are.
 #pragma once
 
-#include "viewer/main_window/main_window_state.h"
+#include "viewer/actions/action_list.h"
 
 // A missing or unreadable file leaves the favourites empty.
-void LoadFavorites(MainWindowState& state);
+void LoadFavorites(ActionList& favorites);
 // False when the file could not be written whole (the old one then stays).
-bool SaveFavorites(const MainWindowState& state);
+bool SaveFavorites(const ActionList& favorites);

@@ -8,12 +8,12 @@
 #include "imglib/library_versions.h"
 #include "viewer/logic/about_logo.h"
 #include "viewer/logic/dib_render.h"
-#include "viewer/main_window/main_window.h"
 #include "viewer/style/style.h"
 #include "viewer/platform/window_state.h"
 
 struct AboutBox {
-    MainWindowState* main = nullptr;
+    AboutBox** open = nullptr; // the owner's record of the open box
+    HWND owner = nullptr;
     HWND window = nullptr;
     DibBuffer logo;                   // 48 x 48, 24 bits
     ILColor source[kLogoPixels] = {}; // the icon in linear light, straight alpha
@@ -28,6 +28,7 @@ constexpr int kWidth = 500;
 constexpr int kRowHeight = 15;
 constexpr int kFirstRowY = 153;
 constexpr UINT kTickMs = 50;
+constexpr UINT_PTR kAboutLogoTimer = 6666; // turns the logo
 
 // The licence each support library comes under, beside its version.
 const char* LicenceOf(const char* name) {
@@ -178,13 +179,14 @@ LRESULT AboutMessage(AboutBox& box, HWND window, UINT message, WPARAM wParam, LP
         case WM_CLOSE:
         case WM_LBUTTONDOWN:
         case WM_RBUTTONDOWN:
-            CloseAboutBox(*box.main, true);
+            CloseAboutBox(*box.open, true);
             return 0;
         case WM_TIMER:
             OnTimer(box, wParam);
             return 0;
         case WM_MOUSEWHEEL:
-            OnMouseWheel(*box.main, wParam, false);
+            // The main window zooms or browses.
+            SendMessageW(box.owner, message, wParam, lParam);
             return 0;
         default:
             return DefWindowProcW(window, message, wParam, lParam);
@@ -193,45 +195,46 @@ LRESULT AboutMessage(AboutBox& box, HWND window, UINT message, WPARAM wParam, LP
 
 } // namespace
 
-void ShowAboutBox(MainWindowState& state) {
-    if (state.aboutBox) {
-        CloseAboutBox(state, true);
+void ShowAboutBox(AboutBox*& open, HWND owner, HINSTANCE instance) {
+    if (open) {
+        CloseAboutBox(open, true);
         return;
     }
     auto box = std::unique_ptr<AboutBox>(new (std::nothrow) AboutBox);
     if (!box || !box->logo.Create(kLogoSize, kLogoSize, 24, nullptr) || !LoadAboutLogo(*box))
         return;
-    box->main = &state;
+    box->open = &open;
+    box->owner = owner;
     box->libraryCount = ILGetLibraryVersions(box->libraries, kILLibraryCount);
     StepAboutLogo(*box);
 
     RECT main = {};
-    GetWindowRect(state.window, &main);
+    GetWindowRect(owner, &main);
     const int height = BoxHeight(*box);
     const HWND window = CreateWindowExW(WS_EX_LAYERED, L"VxTool", L"", WS_POPUP,
                                         (main.left + main.right) / 2 - kWidth / 2,
                                         (main.top + main.bottom) / 2 - height / 2 + 14, kWidth,
-                                        height, state.window, nullptr, state.instance, nullptr);
+                                        height, owner, nullptr, instance, nullptr);
     if (!window) return;
     box->window = window;
-    state.aboutBox = box.release();
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state.aboutBox));
+    open = box.release();
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(open));
     SetWindowLongPtrW(window, GWLP_WNDPROC,
                       reinterpret_cast<LONG_PTR>(WindowProcOf<AboutBox, AboutMessage>));
     SetOpacity(window, 0);
     ShowWindow(window, SW_SHOW);
     const HDC dc = GetDC(window);
-    PaintAboutBox(*state.aboutBox, dc);
+    PaintAboutBox(*open, dc);
     ReleaseDC(window, dc);
     for (int alpha = 1; alpha <= 255; ++alpha)
         SetOpacity(window, alpha);
     SetTimer(window, kAboutLogoTimer, kTickMs, nullptr);
 }
 
-void CloseAboutBox(MainWindowState& state, bool fade) {
-    AboutBox* box = state.aboutBox;
+void CloseAboutBox(AboutBox*& open, bool fade) {
+    AboutBox* box = open;
     if (!box) return;
-    state.aboutBox = nullptr;
+    open = nullptr;
     KillTimer(box->window, kAboutLogoTimer);
     if (fade)
         for (int alpha = 255; alpha >= 1; --alpha)
@@ -241,8 +244,8 @@ void CloseAboutBox(MainWindowState& state, bool fade) {
     delete box;
 }
 
-void RefreshAboutBox(MainWindowState& state) {
-    AboutBox* box = state.aboutBox;
+void RefreshAboutBox(AboutBox* open) {
+    AboutBox* box = open;
     if (!box) return;
     KillTimer(box->window, kAboutLogoTimer);
     StepAboutLogo(*box);

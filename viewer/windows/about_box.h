@@ -3,10 +3,13 @@
 // libraries linked, and turns the hues of the program icon. A click closes it.
 #pragma once
 
-#include "viewer/main_window/main_window_state.h"
+#include <windows.h>
 
-// Opens the box, or closes it (with fade) when it is open.
-void ShowAboutBox(MainWindowState& state);
-void CloseAboutBox(MainWindowState& state, bool fade);
+struct AboutBox;
+
+// Opens the box over the owner, or closes it (with fade) when it is open;
+// `open` is the owner's record of the open box, null while none is.
+void ShowAboutBox(AboutBox*& open, HWND owner, HINSTANCE instance);
+void CloseAboutBox(AboutBox*& open, bool fade);
 // After a change of interface style: the logo on the new face colour.
-void RefreshAboutBox(MainWindowState& state);
+void RefreshAboutBox(AboutBox* open);

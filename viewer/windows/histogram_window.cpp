@@ -9,11 +9,9 @@
 #include "viewer/controls/control_base.h"
 #include "viewer/controls/control_drawing.h"
 #include "viewer/controls/slider.h"
-#include "viewer/main_window/main_menu.h"
-#include "viewer/main_window/main_window_state.h"
+#include "viewer/document/document.h"
 #include "viewer/settings/preferences_file.h"
 #include "viewer/style/style.h"
-#include "viewer/main_window/view.h"
 #include "viewer/platform/window_state.h"
 
 namespace {
@@ -201,23 +199,23 @@ void ShowProbe(HistogramWindowState& h, const PixelProbe& probe) {
     ReleaseDC(h.tool.window, dc);
 }
 
-void UpdatePixelProbe(MainWindowState& state, int x, int y) {
-    HistogramWindowState& h = state.histogramWindow;
+void UpdatePixelProbe(HistogramWindowState& h, int x, int y) {
+    Document& state = *h.tool.document;
     PixelProbe probe;
     const bool inside = h.hasImage && x >= 0 && y >= 0 && static_cast<uint32_t>(x) < h.width &&
                         static_cast<uint32_t>(y) < h.height;
     if (inside) {
         probe = ProbePixel(state.image, x, y);
         if (!h.tracking) {
-            TrackMouseLeave(state.window);
+            TrackMouseLeave(state.host->OwnerWindow());
             h.tracking = true;
         }
     }
     ShowProbe(h, probe);
 }
 
-void ComputeHistogram(MainWindowState& state, int x, int y) {
-    HistogramWindowState& h = state.histogramWindow;
+void ComputeHistogram(HistogramWindowState& h, int x, int y) {
+    Document& state = *h.tool.document;
     if (!state.image.data || !ComputeHistogramCounts(state.image, h.counts)) {
         h.counts = HistogramCounts{};
         h.hasImage = false;
@@ -246,8 +244,7 @@ void ComputeHistogram(MainWindowState& state, int x, int y) {
     InvalidateRect(h.tool.window, nullptr, TRUE);
 }
 
-void SetScale(MainWindowState& state, int value) {
-    HistogramWindowState& h = state.histogramWindow;
+void SetScale(HistogramWindowState& h, int value) {
     h.scale = value * 10.0;
     g_preferences.histogramScale = value * 10;
     if (h.hasImage) {
@@ -260,21 +257,21 @@ void SetScale(MainWindowState& state, int value) {
     }
 }
 
-LRESULT HistogramMessage(MainWindowState& state, HWND window, UINT message, WPARAM wParam,
+LRESULT HistogramMessage(HistogramWindowState& h, HWND window, UINT message, WPARAM wParam,
                          LPARAM lParam) {
     switch (message) {
         case WM_PAINT:
-            OnPaint(state.histogramWindow);
+            OnPaint(h);
             return 0;
         case WM_COMMAND:
             if (LOWORD(wParam) == kScaleSlider && HIWORD(wParam) == ControlChanged)
-                SetScale(state, static_cast<int>(lParam));
+                SetScale(h, static_cast<int>(lParam));
             return 0;
         case WM_CLOSE:
-            CloseHistogramWindow(state);
+            CloseHistogramWindow(h);
             return 0;
         default:
-            return ToolWindowMessage(state.histogramWindow.tool, window, message, wParam, lParam);
+            return ToolWindowMessage(h.tool, window, message, wParam, lParam);
     }
 }
 
@@ -284,11 +281,10 @@ int StoredSliderValue() {
 
 } // namespace
 
-void CreateHistogramWindow(MainWindowState& state) {
-    HistogramWindowState& h = state.histogramWindow;
-    if (!CreateToolWindow(h.tool, state, L"Histogram", &g_preferences.histogramWindowX,
+void CreateHistogramWindow(HistogramWindowState& h, Document& document) {
+    if (!CreateToolWindow(h.tool, document, L"Histogram", &g_preferences.histogramWindowX,
                           &g_preferences.histogramWindowY, kClientHeight,
-                          WindowProcOf<MainWindowState, HistogramMessage>, &state))
+                          WindowProcOf<HistogramWindowState, HistogramMessage>, &h))
         return;
     const int value = StoredSliderValue();
     CreateSlider(h.tool.window, kScaleSlider, 312, 45, 340, 100, 500, value, true);
@@ -298,56 +294,51 @@ void CreateHistogramWindow(MainWindowState& state) {
     h.probe = PixelProbe{};
     h.tracking = h.probeLock = false;
     g_preferences.histogramWindowShown = 1;
-    CheckMainMenuItem(state, CMD_HISTOGRAM_WINDOW, true);
-    UpdateHistogram(state);
+    document.host->CheckMenuItem(CMD_HISTOGRAM_WINDOW, true);
+    UpdateHistogram(h);
     ShowToolWindow(h.tool);
 }
 
-void CloseHistogramWindow(MainWindowState& state) {
-    HistogramWindowState& h = state.histogramWindow;
+void CloseHistogramWindow(HistogramWindowState& h) {
     if (!h.tool.window) return;
     DestroyToolWindow(h.tool);
     g_preferences.histogramWindowShown = 0;
-    CheckMainMenuItem(state, CMD_HISTOGRAM_WINDOW, false);
+    h.tool.document->host->CheckMenuItem(CMD_HISTOGRAM_WINDOW, false);
 }
 
-void UpdateHistogram(MainWindowState& state) {
-    if (!state.histogramWindow.tool.window) return;
+void UpdateHistogram(HistogramWindowState& h) {
+    if (!h.tool.window) return;
     int x = 0, y = 0;
-    ViewToImagePoint(state, &x, &y);
-    ComputeHistogram(state, x, y);
+    h.tool.document->host->MouseImagePoint(&x, &y);
+    ComputeHistogram(h, x, y);
 }
 
-void ProbeMouseMove(MainWindowState& state) {
-    HistogramWindowState& h = state.histogramWindow;
+void ProbeMouseMove(HistogramWindowState& h) {
     if (!h.tool.window || h.probeLock) return;
     int x = 0, y = 0;
-    ViewToImagePoint(state, &x, &y);
-    UpdatePixelProbe(state, x, y);
+    h.tool.document->host->MouseImagePoint(&x, &y);
+    UpdatePixelProbe(h, x, y);
 }
 
-void ProbeMouseLeave(MainWindowState& state) {
-    HistogramWindowState& h = state.histogramWindow;
+void ProbeMouseLeave(HistogramWindowState& h) {
     if (!h.tool.window) return;
     h.tracking = false;
-    if (!h.probeLock) UpdatePixelProbe(state, -1, -1);
+    if (!h.probeLock) UpdatePixelProbe(h, -1, -1);
 }
 
-void LockProbeAtMouse(MainWindowState& state) {
-    HistogramWindowState& h = state.histogramWindow;
+void LockProbeAtMouse(HistogramWindowState& h) {
     if (!h.tool.window) return;
     int x = 0, y = 0;
-    ViewToImagePoint(state, &x, &y);
+    h.tool.document->host->MouseImagePoint(&x, &y);
     const bool inside = h.hasImage && x >= 0 && y >= 0 && static_cast<uint32_t>(x) < h.width &&
                         static_cast<uint32_t>(y) < h.height;
     h.probeLock = inside && !h.probeLock;
-    UpdatePixelProbe(state, x, y);
+    UpdatePixelProbe(h, x, y);
     h.lockX = x;
     h.lockY = y;
 }
 
-bool CopyPixelValueText(MainWindowState& state) {
-    HistogramWindowState& h = state.histogramWindow;
+bool CopyPixelValueText(HistogramWindowState& h) {
     if (!h.tool.window || GetForegroundWindow() != h.tool.window) return false;
     const std::string text = ProbeClipboardText(h.probe.linearText);
     if (text.empty()) return false;
@@ -357,7 +348,7 @@ bool CopyPixelValueText(MainWindowState& state) {
     char* bytes = static_cast<char*>(GlobalLock(block));
     std::memcpy(bytes, text.c_str(), text.size() + 1);
     GlobalUnlock(block);
-    if (!OpenClipboard(state.window)) {
+    if (!OpenClipboard(h.tool.document->host->OwnerWindow())) {
         GlobalFree(block);
         return false;
     }

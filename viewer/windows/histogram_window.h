@@ -9,6 +9,8 @@
 #include "viewer/logic/histogram.h"
 #include "viewer/windows/tool_window.h"
 
+struct Document;
+
 struct HistogramWindowState {
     ToolWindow tool;
     HistogramCounts counts;
@@ -24,14 +26,14 @@ struct HistogramWindowState {
     int lockY = 0;
 };
 
-void CreateHistogramWindow(MainWindowState& state);
-void CloseHistogramWindow(MainWindowState& state);
+void CreateHistogramWindow(HistogramWindowState& h, Document& document);
+void CloseHistogramWindow(HistogramWindowState& h);
 // Recounts after the image was shown, changed or cleared.
-void UpdateHistogram(MainWindowState& state);
+void UpdateHistogram(HistogramWindowState& h);
 // Mouse events of the main window, in its client coordinates (lastMouse).
-void ProbeMouseMove(MainWindowState& state);
-void ProbeMouseLeave(MainWindowState& state);
-void LockProbeAtMouse(MainWindowState& state);
+void ProbeMouseMove(HistogramWindowState& h);
+void ProbeMouseLeave(HistogramWindowState& h);
+void LockProbeAtMouse(HistogramWindowState& h);
 // The probe's linear values on the clipboard as text, when the window is in
 // front; false when it put nothing there.
-bool CopyPixelValueText(MainWindowState& state);
+bool CopyPixelValueText(HistogramWindowState& h);

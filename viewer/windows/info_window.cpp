@@ -8,8 +8,7 @@
 #include "viewer/controls/list_box.h"
 #include "viewer/controls/owner_button.h"
 #include "viewer/platform/date_time.h"
-#include "viewer/main_window/main_menu.h"
-#include "viewer/main_window/main_window_state.h"
+#include "viewer/document/document.h"
 #include "viewer/settings/preferences_file.h"
 #include "viewer/style/style.h"
 #include "viewer/platform/window_state.h"
@@ -34,19 +33,19 @@ HWND PageEdit(const InfoWindowState& info) {
     return GetDlgItem(info.tool.window, kPageEdit);
 }
 
-void FillPage(const MainWindowState& state, int page) {
+void FillPage(const InfoWindowState& info, int page) {
+    const Document& state = *info.tool.document;
     const std::string text = InfoPageText(state.info, page);
     const int units = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
     std::u16string wide(static_cast<size_t>(units > 0 ? units : 1), u'\0');
     if (units > 0)
         MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, reinterpret_cast<WCHAR*>(wide.data()),
                             units);
-    SetWindowTextW(PageEdit(state.infoWindow), reinterpret_cast<const WCHAR*>(wide.c_str()));
+    SetWindowTextW(PageEdit(info), reinterpret_cast<const WCHAR*>(wide.c_str()));
 }
 
 // A negative page shows the stored page again; the stored page hides it.
-void ShowPage(MainWindowState& state, int page) {
-    InfoWindowState& info = state.infoWindow;
+void ShowPage(InfoWindowState& info, int page) {
     int32_t& stored = g_preferences.infoWindowPage;
     if (page < 0)
         page = stored;
@@ -55,7 +54,7 @@ void ShowPage(MainWindowState& state, int page) {
     if (page < 0 || page > kInfoPageCount) page = 0;
     stored = page;
     SetWindowTextW(PageEdit(info), L"");
-    if (page > 0) FillPage(state, page);
+    if (page > 0) FillPage(info, page);
     for (int i = 1; i <= kInfoPageCount; ++i)
         SetButtonChecked(GetDlgItem(info.tool.window, kFirstPageButton + i - 1), i == page);
     ShowWindow(PageEdit(info), page > 0 ? SW_SHOWNA : SW_HIDE);
@@ -101,12 +100,13 @@ void Clipped(HDC dc, int y, const WCHAR* text, int length, UINT ellipsis) {
 }
 
 // Name and folder (or scanner source) of the shown image.
-void PaintNameRows(const MainWindowState& state, HDC dc) {
+void PaintNameRows(const InfoWindowState& info, HDC dc) {
+    const Document& state = *info.tool.document;
     const int nameY = 2 * L() + 4;
     const int folderY = 3 * L() + 4;
-    const auto id = static_cast<int32_t>(state.info.formatId);
+    const uint32_t id = state.info.formatId;
     const WCHAR* path = state.displayPath;
-    if (id > 0) {
+    if (static_cast<int32_t>(id) > 0) {
         const WCHAR* slash = nullptr;
         for (const WCHAR* p = path; *p; ++p)
             if (*p == L'\\') slash = p;
@@ -128,8 +128,8 @@ void PaintNameRows(const MainWindowState& state, HDC dc) {
     Clipped(dc, folderY, L"-", 1, 0);
 }
 
-void OnPaint(MainWindowState& state) {
-    InfoWindowState& info = state.infoWindow;
+void OnPaint(InfoWindowState& info) {
+    const Document& state = *info.tool.document;
     PAINTSTRUCT ps;
     const HDC dc = BeginToolWindowPaint(info.tool, ps);
     const int l = L();
@@ -149,7 +149,7 @@ void OnPaint(MainWindowState& state) {
     TextOutW(dc, 10, 2 * l + 4, L"Name:", 5);
     const WCHAR* folder = acquired ? L"Source:" : L"Folder:";
     TextOutW(dc, 10, 3 * l + 4, folder, lstrlenW(folder));
-    PaintNameRows(state, dc);
+    PaintNameRows(info, dc);
     Row(dc, 4 * l + 4, L"Size:", t.fileSize);
     RowW(dc, 5 * l + 4, L"Created:", t.hasFile ? info.created : L"-");
     RowW(dc, 6 * l + 4, L"Modified:", t.hasFile ? info.modified : L"-");
@@ -165,30 +165,29 @@ void OnPaint(MainWindowState& state) {
     EndToolWindowPaint(info.tool, ps);
 }
 
-void OnCommand(MainWindowState& state, WPARAM wParam) {
-    InfoWindowState& info = state.infoWindow;
+void OnCommand(InfoWindowState& info, WPARAM wParam) {
     const int id = LOWORD(wParam);
     const int code = HIWORD(wParam);
     if (id == kPageEdit && code == EN_SETFOCUS) ++info.editFocusCount;
     if (id == kPageEdit && code == EN_KILLFOCUS) --info.editFocusCount;
     if (id >= kFirstPageButton && id < kFirstPageButton + kInfoPageCount)
-        ShowPage(state, id - kFirstPageButton + 1);
+        ShowPage(info, id - kFirstPageButton + 1);
 }
 
-LRESULT InfoMessage(MainWindowState& state, HWND window, UINT message, WPARAM wParam,
+LRESULT InfoMessage(InfoWindowState& info, HWND window, UINT message, WPARAM wParam,
                     LPARAM lParam) {
     switch (message) {
         case WM_PAINT:
-            OnPaint(state);
+            OnPaint(info);
             return 0;
         case WM_COMMAND:
-            OnCommand(state, wParam);
+            OnCommand(info, wParam);
             return 0;
         case WM_CLOSE:
-            CloseInfoWindow(state);
+            CloseInfoWindow(info);
             return 0;
         default:
-            return ToolWindowMessage(state.infoWindow.tool, window, message, wParam, lParam);
+            return ToolWindowMessage(info.tool, window, message, wParam, lParam);
     }
 }
 
@@ -205,32 +204,30 @@ void CreateControls(InfoWindowState& info) {
 
 } // namespace
 
-void CreateInfoWindow(MainWindowState& state) {
-    InfoWindowState& info = state.infoWindow;
-    if (!CreateToolWindow(info.tool, state, L"Info", &g_preferences.infoWindowX,
+void CreateInfoWindow(InfoWindowState& info, Document& document) {
+    if (!CreateToolWindow(info.tool, document, L"Info", &g_preferences.infoWindowX,
                           &g_preferences.infoWindowY, ClientHeight(false),
-                          WindowProcOf<MainWindowState, InfoMessage>, &state))
+                          WindowProcOf<InfoWindowState, InfoMessage>, &info))
         return;
     info.editFocusCount = 0;
     CreateControls(info);
     g_preferences.infoWindowShown = 1;
-    CheckMainMenuItem(state, CMD_INFO_WINDOW, true);
-    UpdateInfoTexts(state);
+    info.tool.document->host->CheckMenuItem(CMD_INFO_WINDOW, true);
+    UpdateInfoTexts(info);
     ShowToolWindow(info.tool);
 }
 
-void CloseInfoWindow(MainWindowState& state) {
-    InfoWindowState& info = state.infoWindow;
+void CloseInfoWindow(InfoWindowState& info) {
     if (!info.tool.window) return;
     DestroyToolWindow(info.tool);
     info.editFocusCount = 0;
     g_preferences.infoWindowShown = 0;
-    CheckMainMenuItem(state, CMD_INFO_WINDOW, false);
+    info.tool.document->host->CheckMenuItem(CMD_INFO_WINDOW, false);
 }
 
-void UpdateInfoTexts(MainWindowState& state) {
-    InfoWindowState& info = state.infoWindow;
+void UpdateInfoTexts(InfoWindowState& info) {
     if (!info.tool.window) return;
+    const Document& state = *info.tool.document;
     InfoViewFacts facts;
     facts.resolutionUnit = g_preferences.resolutionUnit;
     facts.useAlpha = g_preferences.useAlpha != 0;
@@ -246,13 +243,12 @@ void UpdateInfoTexts(MainWindowState& state) {
     for (int i = 1; i <= kInfoPageCount; ++i)
         SetButtonBold(GetDlgItem(info.tool.window, kFirstPageButton + i - 1),
                       InfoPageHasData(state.info, i));
-    ShowPage(state, -1);
+    ShowPage(info, -1);
     InvalidateRect(info.tool.window, nullptr, FALSE);
     UpdateWindow(info.tool.window);
 }
 
-void RefreshInfoStyle(MainWindowState& state) {
-    InfoWindowState& info = state.infoWindow;
+void RefreshInfoStyle(InfoWindowState& info) {
     if (!info.tool.window) return;
     RedrawToolWindow(info.tool);
     SendMessageW(PageEdit(info), WM_SETFONT, reinterpret_cast<WPARAM>(g_interfaceFonts.normalFont),

@@ -8,6 +8,8 @@
 #include "viewer/logic/info_texts.h"
 #include "viewer/windows/tool_window.h"
 
+struct Document;
+
 struct InfoWindowState {
     ToolWindow tool;
     InfoTexts texts;
@@ -19,11 +21,11 @@ struct InfoWindowState {
 };
 
 // Opens the window (nothing when it is open) with the stored page.
-void CreateInfoWindow(MainWindowState& state);
+void CreateInfoWindow(InfoWindowState& info, Document& document);
 // Closes it; the Preferences remember that it is closed.
-void CloseInfoWindow(MainWindowState& state);
+void CloseInfoWindow(InfoWindowState& info);
 // Rebuilds the texts after the image or its info changed; nothing while the
 // window is closed.
-void UpdateInfoTexts(MainWindowState& state);
+void UpdateInfoTexts(InfoWindowState& info);
 // After a change of interface style.
-void RefreshInfoStyle(MainWindowState& state);
+void RefreshInfoStyle(InfoWindowState& info);

@@ -10,11 +10,8 @@
 #include "viewer/controls/control_drawing.h"
 #include "viewer/platform/date_time.h"
 #include "viewer/dialogs/export_dialogs.h"
-#include "viewer/main_window/folder_list_view.h"
 #include "viewer/logic/list_layout.h"
-#include "viewer/main_window/main_menu.h"
-#include "viewer/main_window/main_window.h"
-#include "viewer/main_window/main_window_state.h"
+#include "viewer/document/document.h"
 #include "viewer/style/menus.h"
 #include "viewer/settings/preferences_file.h"
 #include "viewer/style/style.h"
@@ -48,7 +45,7 @@ enum ListCommand : UINT {
 constexpr int kTopMenus = 4; // File, Select, Sort, Thumbnail
 
 struct ListWindow {
-    MainWindowState* main = nullptr;
+    Document* document = nullptr; // the document whose folder list is shown
     HWND window = nullptr;
     HMENU menu = nullptr;
     HDC dc = nullptr; // the class's own context, kept for the window's life
@@ -82,7 +79,7 @@ bool TimingOn() {
 void ReportTimingWhenAllShown() {
     if (!g_timing.scanStart || !g_timing.scanEnd) return;
     size_t loaded = 0;
-    for (const FileEntry& entry : g_folderList.entries) {
+    for (const FileEntry& entry : g_list.document->folders.entries) {
         if (entry.thumbState == 0) return;
         loaded += entry.thumbState != kThumbClaimed;
     }
@@ -90,7 +87,7 @@ void ReportTimingWhenAllShown() {
     const ULONGLONG now = GetTickCount64();
     std::fprintf(stderr,
                  "list: %zu of %zu thumbnails shown %llu ms after the scan began (scan %llu ms)\n",
-                 loaded, g_folderList.entries.size(),
+                 loaded, g_list.document->folders.entries.size(),
                  static_cast<unsigned long long>(now - g_timing.scanStart),
                  static_cast<unsigned long long>(g_timing.scanEnd - g_timing.scanStart));
     std::fflush(stderr);
@@ -98,7 +95,7 @@ void ReportTimingWhenAllShown() {
 }
 
 int32_t EntryCount() {
-    return static_cast<int32_t>(g_folderList.entries.size());
+    return static_cast<int32_t>(g_list.document->folders.entries.size());
 }
 
 int32_t VisibleRows() {
@@ -141,9 +138,9 @@ void FitListToWindow() {
 }
 
 void UpdateListTitle() {
-    const bool scanning = g_list.main->busy.Has(BUSY_FOLDER_SCAN);
+    const bool scanning = g_list.document->busy.Has(BUSY_FOLDER_SCAN);
     WCHAR title[kPathUnits + 40];
-    CopyToWide(ListTitle(g_folderList, scanning), title);
+    CopyToWide(ListTitle(g_list.document->folders, scanning), title);
     SetWindowTextW(g_list.window, title);
 }
 
@@ -160,7 +157,7 @@ void UpdateListMenu() {
     for (UINT id : {kReread, kSheetExport, kGalleryExport, kSelectAll, kSelectNone, kSelectInvert})
         EnableItem(id, listed);
     EnableItem(kByType, listed);
-    const int32_t selected = CountSelectedEntries(g_folderList);
+    const int32_t selected = CountSelectedEntries(g_list.document->folders);
     for (UINT id : {kDeleteSelected, kCopySelected, kMoveSelected})
         EnableItem(id, selected > 0);
     UpdateExportSelection(selected);
@@ -190,7 +187,7 @@ void SortList(int32_t key) {
     g_preferences.SortKey = key;
     AdjustThumbnailsUpdating(1);
     g_list.loader->Pause();
-    SortEntries(g_folderList, key, DrawShuffleNumber);
+    SortEntries(g_list.document->folders, key, DrawShuffleNumber);
     g_list.loader->Resume();
     AdjustThumbnailsUpdating(-1);
     RefreshList(false);
@@ -211,7 +208,7 @@ void SetThumbnailSize(int32_t size) {
     g_preferences.thumbnailSize = size;
     FitListToWindow();
     g_list.loader->Restart(EntryCount(), size);
-    UpdateExportSelection(CountSelectedEntries(g_folderList));
+    UpdateExportSelection(CountSelectedEntries(g_list.document->folders));
     AdjustThumbnailsUpdating(-1);
 }
 
@@ -307,7 +304,7 @@ void PaintList() {
             SetBkColor(dc, g_styleColors.Field);
         }
         if (row >= count) continue;
-        const FileEntry& entry = g_folderList.entries[row];
+        const FileEntry& entry = g_list.document->folders.entries[row];
         PaintEntryTexts(dc, entry, b + 8, top);
         if (g_list.thumbnailSize > 0) DrawThumbnail(dc, entry, top);
         if (entry.isSelected) FillBox(dc, b, top, b + 4, top + rh, g_styleBrushes.Text);
@@ -330,7 +327,7 @@ void InvalidateThumbnailColumn() {
 // Commands
 
 void OnCommand(UINT id) {
-    MainWindowState& main = *g_list.main;
+    Document& document = *g_list.document;
     // While an export reads the list its menus are grey; a command that still
     // arrives (posted, or from a key) must not change the list under it.
     if (!g_list.menuEnabled && id != kClose) return;
@@ -343,23 +340,23 @@ void OnCommand(UINT id) {
                                  : id == kDeleteSelected ? CMD_DELETE_SELECTED
                                  : id == kCopySelected   ? CMD_COPY_SELECTED
                                                          : CMD_MOVE_SELECTED;
-            PostMessageW(main.window, WM_COMMAND, command, 0);
+            PostMessageW(document.host->OwnerWindow(), WM_COMMAND, command, 0);
             return;
         }
         case kSheetExport:
-            ShowSheetExportDialog(main, g_list.window);
+            ShowSheetExportDialog(document, g_list.window);
             return;
         case kGalleryExport:
-            ShowGalleryExportDialog(main, g_list.window);
+            ShowGalleryExportDialog(document, g_list.window);
             return;
         case kClose:
-            ShowListWindow(main, false);
+            ShowListWindow(document, false);
             return;
         case kSelectAll:
         case kSelectNone:
         case kSelectInvert: {
             const Selection change[] = {Selection::All, Selection::None, Selection::Invert};
-            ChangeSelection(g_folderList, change[id - kSelectAll]);
+            ChangeSelection(g_list.document->folders, change[id - kSelectAll]);
             RepaintListAndMenu();
             return;
         }
@@ -380,7 +377,7 @@ void OnCommand(UINT id) {
     } else if (id == kThumbnailNone || (id >= kThumbnail64 && id <= kThumbnail192)) {
         SetThumbnailSize(static_cast<int32_t>(id - kThumbnailNone) * 32);
     } else if (id >= kFirstType && id < kFirstType + g_list.typeCount) {
-        SelectFormat(g_folderList, static_cast<int32_t>(ILGetFormatId(id - kFirstType, false)));
+        SelectFormat(g_list.document->folders, static_cast<int32_t>(ILGetFormatId(id - kFirstType, false)));
         RepaintListAndMenu();
     }
 }
@@ -388,11 +385,11 @@ void OnCommand(UINT id) {
 void OnClick(WPARAM keys, int y) {
     const int32_t row = y / g_list.rowHeight + g_list.firstVisibleRow;
     if (!(keys & MK_CONTROL)) {
-        SendMessageW(g_list.main->window, WM_COMMAND, CMD_GO_TO_IMAGE, row);
+        SendMessageW(g_list.document->host->OwnerWindow(), WM_COMMAND, CMD_GO_TO_IMAGE, row);
         return;
     }
     if (!g_list.menuEnabled || row >= EntryCount()) return;
-    FileEntry& entry = g_folderList.entries[row];
+    FileEntry& entry = g_list.document->folders.entries[row];
     entry.isSelected = !entry.isSelected;
     RepaintListAndMenu();
 }
@@ -432,13 +429,12 @@ void OnDestroy() {
     g_list.menu = nullptr;
     g_list.window = nullptr;
     g_list.dc = nullptr;
-    g_list.main->listWindow = nullptr;
     g_list.thumbnailsUpdating = 0;
     UpdateExportThumbnails(0);
 }
 
 LRESULT CALLBACK ListWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (!g_list.main || window != g_list.window)
+    if (!g_list.document || window != g_list.window)
         return DefWindowProcW(window, message, wParam, lParam);
     switch (message) {
         case WM_COMMAND:
@@ -448,7 +444,7 @@ LRESULT CALLBACK ListWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             OnClick(wParam, static_cast<short>(HIWORD(lParam)));
             return 0;
         case WM_MOUSEWHEEL:
-            OnMouseWheel(*g_list.main, wParam, true);
+            g_list.document->host->BrowseByWheel(wParam);
             return 0;
         case WM_VSCROLL:
             OnVerticalScroll(LOWORD(wParam), static_cast<short>(HIWORD(wParam)));
@@ -463,7 +459,7 @@ LRESULT CALLBACK ListWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case WM_ERASEBKGND:
             return 1;
         case WM_CLOSE:
-            ShowListWindow(*g_list.main, false);
+            ShowListWindow(*g_list.document, false);
             return 0;
         case WM_CONTEXTMENU:
             return 0;
@@ -488,7 +484,7 @@ LRESULT CALLBACK ListWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return 0;
         case kMsgExportRunning:
             EnableListMenu(wParam == 0);
-            if (wParam == 0) AddFilesSavedMeanwhile();
+            if (wParam == 0) g_list.document->host->FolderListReleased();
             return 0;
         case WM_DESTROY:
             OnDestroy();
@@ -531,11 +527,12 @@ void HangTypeMenu() {
     SetMenuItemInfoW(g_list.menu, kByType, FALSE, &item);
 }
 
-void CreateListWindow(MainWindowState& state) {
-    if (g_list.window || !RegisterListWindowClass(state.instance)) return;
-    const HMENU menu = LoadMenuW(state.instance, L"LM");
+void CreateListWindow(Document& document) {
+    const HINSTANCE instance = document.host->Instance();
+    if (g_list.window || !RegisterListWindowClass(instance)) return;
+    const HMENU menu = LoadMenuW(instance, L"LM");
     if (!menu) return;
-    g_list.main = &state;
+    g_list.document = &document;
     g_list.menu = menu;
     HangTypeMenu();
     for (int i = 0; i < kTopMenus; ++i)
@@ -546,7 +543,7 @@ void CreateListWindow(MainWindowState& state) {
                                     L"List", WS_CAPTION | WS_VSCROLL | WS_SYSMENU | WS_THICKFRAME,
                                     FitToScreenX(g_preferences.listWindowX, width),
                                     FitToScreenY(g_preferences.listWindowY, height), width, height,
-                                    state.window, menu, state.instance, nullptr);
+                                    document.host->OwnerWindow(), menu, instance, nullptr);
     if (!g_list.window) {
         for (int i = 0; i < kTopMenus; ++i)
             FreeOwnerDrawnMenu(GetSubMenu(menu, i));
@@ -554,14 +551,13 @@ void CreateListWindow(MainWindowState& state) {
         g_list.menu = nullptr;
         return;
     }
-    state.listWindow = g_list.window;
     RECT client;
     GetClientRect(g_list.window, &client);
     g_list.clientHeight = client.bottom;
     g_list.menuEnabled = true;
     g_list.firstVisibleRow = 0;
     g_list.loader = std::make_unique<ThumbnailLoader>(
-        g_list.window, g_folderList, GetWorkerThreadCount(), AdjustThumbnailsUpdating);
+        g_list.window, g_list.document->folders, GetWorkerThreadCount(), AdjustThumbnailsUpdating);
     // The stored size may come from an edited file: only the offered sizes.
     g_list.thumbnailSize = ClampThumbnailSize(g_preferences.thumbnailSize);
     g_preferences.thumbnailSize = g_list.thumbnailSize;
@@ -578,15 +574,15 @@ void CreateListWindow(MainWindowState& state) {
 
 } // namespace
 
-void ShowListWindow(MainWindowState& state, bool show) {
+void ShowListWindow(Document& document, bool show) {
     if (show) {
-        CreateListWindow(state);
+        CreateListWindow(document);
         if (!g_list.window) return;
     } else if (g_list.window) {
         DestroyWindow(g_list.window);
     }
     g_preferences.listWindowShown = show ? 1 : 0;
-    CheckMainMenuItem(state, CMD_LIST_WINDOW, show);
+    document.host->CheckMenuItem(CMD_LIST_WINDOW, show);
 }
 
 HWND ListWindowHandle() {
@@ -604,7 +600,7 @@ void SaveListWindowPlacement() {
 }
 
 void RefreshList(bool reset) {
-    if (!g_list.window || g_list.main->busy.Has(BUSY_FOLDER_SCAN)) return;
+    if (!g_list.window || g_list.document->busy.Has(BUSY_FOLDER_SCAN)) return;
     UpdateListTitle();
     if (reset) g_list.loader->Reset();
     if (reset && g_timing.scanStart && !g_timing.scanEnd) g_timing.scanEnd = GetTickCount64();
@@ -613,9 +609,9 @@ void RefreshList(bool reset) {
         SetFirstVisibleRow(0);
         g_list.highlightRow = -1;
     } else {
-        g_list.highlightRow = g_folderList.current;
+        g_list.highlightRow = g_list.document->folders.current;
         SetFirstVisibleRow(
-            FirstRowShowing(g_folderList.current, g_list.firstVisibleRow, VisibleRows(), count));
+            FirstRowShowing(g_list.document->folders.current, g_list.firstVisibleRow, VisibleRows(), count));
     }
     SetListScrollRange();
     UpdateListMenu();
@@ -629,7 +625,7 @@ void ResetListWindow() {
     if (!g_list.window) return;
     CloseExportDialogs();
     g_list.loader->Reset();
-    if (TimingOn() && g_list.main->busy.Has(BUSY_FOLDER_SCAN)) {
+    if (TimingOn() && g_list.document->busy.Has(BUSY_FOLDER_SCAN)) {
         g_timing.scanStart = GetTickCount64();
         g_timing.scanEnd = 0;
     }
@@ -669,5 +665,5 @@ void ApplyStyleToListWindow() {
 
 void ApplyListWindowAlpha() {
     if (!g_list.window) return;
-    SetLayeredWindowAttributes(g_list.window, 0, g_list.main->fullScreen ? 220 : 255, LWA_ALPHA);
+    SetLayeredWindowAttributes(g_list.window, 0, g_list.document->host->InFullScreen() ? 220 : 255, LWA_ALPHA);
 }

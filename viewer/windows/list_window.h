@@ -9,11 +9,11 @@
 
 #include <cstdint>
 
-struct MainWindowState;
+struct Document;
 
 // Opens or closes the window; the Preferences remember which (command
 // 40102, and at start-up).
-void ShowListWindow(MainWindowState& state, bool show);
+void ShowListWindow(Document& document, bool show);
 HWND ListWindowHandle();
 // Writes the window's rectangle into the Preferences (also when the main
 // window closes).

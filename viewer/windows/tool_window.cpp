@@ -2,8 +2,7 @@
 
 #include "viewer/controls/control_drawing.h"
 #include "viewer/controls/list_box.h"
-#include "viewer/main_window/main_window.h"
-#include "viewer/main_window/main_window_state.h"
+#include "viewer/document/document.h"
 #include "viewer/style/style.h"
 #include "viewer/platform/window_utils.h"
 
@@ -26,17 +25,18 @@ void OnMove(const ToolWindow& tool, HWND window) {
 
 } // namespace
 
-bool CreateToolWindow(ToolWindow& tool, MainWindowState& main, const WCHAR* caption, int32_t* x,
+bool CreateToolWindow(ToolWindow& tool, Document& document, const WCHAR* caption, int32_t* x,
                       int32_t* y, int clientHeight, WNDPROC procedure, void* state) {
     if (tool.window) return false;
-    tool.main = &main;
+    tool.document = &document;
     tool.xPosition = x;
     tool.yPosition = y;
     const RECT rect = PlacedRect(tool, clientHeight);
     const HWND window =
         CreateWindowExW(WS_EX_LAYERED | WS_EX_CONTROLPARENT | WS_EX_TOOLWINDOW, L"VxTool", caption,
                         WS_POPUPWINDOW | WS_DLGFRAME, rect.left, rect.top, rect.right - rect.left,
-                        rect.bottom - rect.top, main.window, nullptr, main.instance, nullptr);
+                        rect.bottom - rect.top, document.host->OwnerWindow(), nullptr,
+                        document.host->Instance(), nullptr);
     if (!window) return false;
     tool.window = window;
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
@@ -46,7 +46,7 @@ bool CreateToolWindow(ToolWindow& tool, MainWindowState& main, const WCHAR* capt
 
 void ApplyToolWindowAlpha(const ToolWindow& tool) {
     if (!tool.window) return;
-    SetLayeredWindowAttributes(tool.window, 0, tool.main->fullScreen ? 220 : 255, LWA_ALPHA);
+    SetLayeredWindowAttributes(tool.window, 0, tool.document->host->InFullScreen() ? 220 : 255, LWA_ALPHA);
 }
 
 void ShowToolWindow(const ToolWindow& tool) {
@@ -101,7 +101,8 @@ LRESULT ToolWindowMessage(ToolWindow& tool, HWND window, UINT message, WPARAM wP
             return reinterpret_cast<LRESULT>(
                 OnControlColor(reinterpret_cast<HDC>(wParam), message != WM_CTLCOLORSTATIC));
         case WM_MOUSEWHEEL:
-            OnMouseWheel(*tool.main, wParam, false);
+            // The main window zooms or browses.
+            SendMessageW(tool.document->host->OwnerWindow(), message, wParam, lParam);
             return 0;
         default:
             return DefWindowProcW(window, message, wParam, lParam);

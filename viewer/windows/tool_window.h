@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-struct MainWindowState;
+struct Document;
 
 inline constexpr int kToolWindowWidth = 352;
 
@@ -17,13 +17,13 @@ struct ToolWindow {
     int32_t* xPosition = nullptr; // Preferences fields, kept up to date
     int32_t* yPosition = nullptr;
     HWND window = nullptr; // null while the window does not exist
-    MainWindowState* main = nullptr;
+    Document* document = nullptr; // the document shown, whose host owns the window
 };
 
 // Creates the window (hidden) at the stored position pulled onto the screen,
 // with `state` in its user data and `procedure` as its procedure. False when
 // the window exists already or cannot be made.
-bool CreateToolWindow(ToolWindow& tool, MainWindowState& main, const WCHAR* caption, int32_t* x,
+bool CreateToolWindow(ToolWindow& tool, Document& document, const WCHAR* caption, int32_t* x,
                       int32_t* y, int clientHeight, WNDPROC procedure, void* state);
 // The layered window's opacity: 220 while full screen runs, else 255; then
 // shows the window without activating it.
