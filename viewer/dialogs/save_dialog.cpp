@@ -39,6 +39,7 @@ std::u16string ForcedName(const ILImage& image, const WCHAR* chosen, DWORD filte
 constexpr int kFormatOptionButton = 10101;
 constexpr int kMetadataButton = 10102;
 constexpr int kLimitsText = 10103;
+constexpr int kLimitsIcon = 10104; // the warning, shown with a text only
 
 uint32_t SaveFormatId(DWORD filterIndex) {
     return ILGetFormatId(filterIndex > 0 ? filterIndex - 1 : 0, true);
@@ -48,7 +49,15 @@ void ShowFormatLimits(HWND panel, const ILImage& image, DWORD filterIndex) {
     const uint32_t format = SaveFormatId(filterIndex);
     const std::string text = image.data ? FormatLimitsText(format, image.type) : "";
     SetDlgItemTextA(panel, kLimitsText, text.c_str());
+    ShowWindow(GetDlgItem(panel, kLimitsIcon), text.empty() ? SW_HIDE : SW_SHOWNA);
     EnableWindow(GetDlgItem(panel, kFormatOptionButton), HasFormatOptions(format));
+}
+
+// The 16 x 16 "SAVEINFO" icon into the panel's icon control; the control
+// does not destroy it, the program's shared icon lives as long as the process.
+void SetWarningIcon(HWND panel, HINSTANCE instance) {
+    const HANDLE icon = LoadImageW(instance, L"SAVEINFO", IMAGE_ICON, 16, 16, LR_SHARED);
+    if (icon) SendDlgItemMessageW(panel, kLimitsIcon, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
 }
 
 const SaveContext& ContextOf(const OPENFILENAMEW& record) {
@@ -63,6 +72,7 @@ UINT_PTR CALLBACK SaveDialogHookProc(HWND panel, UINT message, WPARAM wParam, LP
         case WM_INITDIALOG:
             record = reinterpret_cast<OPENFILENAMEW*>(lParam);
             SetWindowLongPtrW(panel, GWLP_USERDATA, lParam);
+            SetWarningIcon(panel, record->hInstance);
             ShowFormatLimits(panel, *ContextOf(*record).image, record->nFilterIndex);
             return TRUE;
         case WM_NOTIFY: {

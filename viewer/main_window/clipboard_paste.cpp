@@ -4,6 +4,7 @@
 #include <span>
 
 #include "viewer/logic/clipboard_dib.h"
+#include "viewer/main_window/folder_list_view.h"
 #include "viewer/main_window/numbered_names.h"
 #include "viewer/main_window/open_image.h"
 
@@ -62,6 +63,8 @@ bool PasteBlock(MainWindowState& state, std::span<const uint8_t> block) {
     SetDisplayPath(state, state.currentPath);
     state.loadTimeText[0] = 0;
     ShowNewImage(state, IMAGE_FROM_CLIPBOARD);
+    // The pasted image has no folder: paging must not reach the old one.
+    EmptyFolderList(state);
     return true;
 }
 
