@@ -4,6 +4,7 @@
 #include <atomic>
 #include <random>
 
+#include "imglib/format_id.h"
 #include "imglib/image.h"
 
 uint32_t PackThumbState(uint32_t width, uint32_t height, uint32_t stride) {
@@ -122,7 +123,7 @@ void ChangeSelection(FolderList& list, Selection change) {
 
 void SelectFormat(FolderList& list, int32_t formatId) {
     for (FileEntry& e : list.entries)
-        e.isSelected = e.formatId == (formatId & 0xFFF0);
+        e.isSelected = e.formatId == (formatId & IL_FORMAT_ROW_MASK);
 }
 
 void SetCurrentEntry(FolderList& list, int32_t index) {

@@ -61,7 +61,7 @@ void ReadEntryInfo(ILHandle* handle, FileEntry& entry, const std::u16string& dos
         entry.modified = info.modified;
         entry.width = info.width;
         entry.height = info.height;
-        entry.formatId = static_cast<int32_t>(info.formatId & 0xFFF0);
+        entry.formatId = static_cast<int32_t>(info.formatId & IL_FORMAT_ROW_MASK);
         entry.infoRead = 1;
         return;
     }

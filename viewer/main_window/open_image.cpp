@@ -25,8 +25,6 @@ namespace {
 
 // ILInfo keeps the viewer's marks for images without a file in its
 // unsigned format id.
-constexpr uint32_t kPastedFormatId = static_cast<uint32_t>(-2);
-constexpr uint32_t kAcquiredFormatId = static_cast<uint32_t>(-3);
 
 ILResult LoadInto(MainWindowState& state, const WCHAR* dosPath) {
     const std::u16string path = ToLibraryPath(dosPath);
@@ -130,12 +128,12 @@ void ShowNewImage(MainWindowState& state, ImageSource source, const char* acquir
             break;
         case IMAGE_FROM_CLIPBOARD:
             block = MakeOpenBlock(OPEN_FROM_CLIPBOARD, {}, {});
-            state.info.formatId = kPastedFormatId;
+            state.info.formatId = IL_FORMAT_PASTED;
             break;
         case IMAGE_ACQUIRED: {
             const char* name = acquiredFrom ? acquiredFrom : "";
             block = MakeOpenBlock(OPEN_ACQUIRED, {}, name);
-            state.info.formatId = kAcquiredFormatId;
+            state.info.formatId = IL_FORMAT_ACQUIRED;
             state.linkTarget[0] = 0;
             MultiByteToWideChar(CP_ACP, 0, name, -1, state.linkTarget, kPathUnits);
             state.linkTarget[kPathUnits - 1] = 0;

@@ -19,7 +19,6 @@ namespace {
 constexpr int kPageEdit = 10200;
 constexpr int kFirstPageButton = 10301; // Tags, IPTC, EXIF, XMP, ICC
 constexpr int kNameRight = 347;
-constexpr int32_t kAcquiredFormatId = -3;
 
 int L() {
     return g_interfaceFonts.lineHeight;
@@ -115,9 +114,9 @@ void PaintNameRows(const InfoWindowState& info, HDC dc) {
             Clipped(dc, folderY, path, static_cast<int>(slash - path), DT_PATH_ELLIPSIS);
             return;
         }
-    } else if (id == -2 || id == kAcquiredFormatId) {
+    } else if (id == IL_FORMAT_PASTED || id == IL_FORMAT_ACQUIRED) {
         Clipped(dc, nameY, state.displayName, -1, DT_END_ELLIPSIS);
-        if (id == kAcquiredFormatId) {
+        if (id == IL_FORMAT_ACQUIRED) {
             Clipped(dc, folderY, state.linkTarget, -1, DT_PATH_ELLIPSIS);
         } else {
             Clipped(dc, folderY, L"-", 1, 0);
@@ -144,7 +143,7 @@ void OnPaint(InfoWindowState& info) {
     SelectTextStyle(dc);
     MeasureValueColumn(dc);
     const InfoTexts& t = info.texts;
-    const bool acquired = static_cast<int32_t>(state.info.formatId) == kAcquiredFormatId;
+    const bool acquired = state.info.formatId == IL_FORMAT_ACQUIRED;
     Row(dc, l + 4, L"Format:", t.format);
     TextOutW(dc, 10, 2 * l + 4, L"Name:", 5);
     const WCHAR* folder = acquired ? L"Source:" : L"Folder:";
