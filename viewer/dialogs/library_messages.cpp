@@ -65,7 +65,8 @@ void ReportOperationFailure(Document& state) {
 // The box itself holds busy bit 1 while it runs, and shows nothing when a
 // box is up already.
 void ShowMessage(Document& state, MessageSeverity severity, const WCHAR* text) {
-    if (state.host->ShowsMessages()) ShowMessageBox(state, static_cast<MessageBoxKind>(severity), text);
+    if (state.host->ShowsMessages())
+        ShowMessageBox(state, static_cast<MessageBoxKind>(severity), text);
 }
 
 void ShowInformation(Document& state, const WCHAR* text) {

@@ -146,8 +146,9 @@ int RunMessageBox(Document& state, MessageDialog& box) {
     const bool question = box.kind == BOX_CONFIRMATION;
     SetupSimpleDialog(box.dialog, MarkOf(box.kind).caption, 100, 100, question ? -1 : 1, true,
                       state.host->OwnerWindow());
-    const INT_PTR result = ShowSimpleDialogModal(
-        box.dialog, state.host->OwnerWindow(), DialogProcOf<MessageDialog, MessageDialogMessage>, &box);
+    const INT_PTR result =
+        ShowSimpleDialogModal(box.dialog, state.host->OwnerWindow(),
+                              DialogProcOf<MessageDialog, MessageDialogMessage>, &box);
     state.busy.Clear(BUSY_MESSAGE_BOX);
     return result > 0 ? static_cast<int>(result) : 0;
 }

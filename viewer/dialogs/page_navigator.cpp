@@ -44,8 +44,7 @@ INT_PTR PageNavigatorMessage(PageNavigatorState& nav, HWND window, UINT message,
             return TRUE;
         case WM_COMMAND:
             if (LOWORD(wParam) == kPageField) OnPageChanged(nav);
-            if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)
-                CloseMultipageDialog(nav);
+            if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) CloseMultipageDialog(nav);
             return TRUE;
         default:
             return FALSE;

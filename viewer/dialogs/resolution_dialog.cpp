@@ -146,7 +146,8 @@ INT_PTR ResolutionMessage(ResolutionRun& run, HWND window, UINT message, WPARAM 
 
 void ShowResolutionDialog(Document& state) {
     ResolutionRun run{{}, &state};
-    SetupSimpleDialog(run.box.dialog, L"Resolution", kWidth, kHeight, 2, true, state.host->OwnerWindow());
+    SetupSimpleDialog(run.box.dialog, L"Resolution", kWidth, kHeight, 2, true,
+                      state.host->OwnerWindow());
     run.box.pair = OpenResolution(state.viewResolutionX, state.viewResolutionY);
     run.box.imageWidth = state.image.width;
     run.box.imageHeight = state.image.height;

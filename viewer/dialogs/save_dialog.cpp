@@ -57,7 +57,8 @@ void ShowFormatLimits(HWND panel, const ILImage& image, DWORD filterIndex) {
 // does not destroy it, the program's shared icon lives as long as the process.
 void SetWarningIcon(HWND panel, HINSTANCE instance) {
     const HANDLE icon = LoadImageW(instance, L"SAVEINFO", IMAGE_ICON, 16, 16, LR_SHARED);
-    if (icon) SendDlgItemMessageW(panel, kLimitsIcon, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
+    if (icon)
+        SendDlgItemMessageW(panel, kLimitsIcon, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
 }
 
 const SaveContext& ContextOf(const OPENFILENAMEW& record) {

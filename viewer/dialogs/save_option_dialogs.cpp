@@ -524,8 +524,7 @@ const DialogKind kDialogKinds[] = {
 
 } // namespace
 
-bool ShowSaveOptionDialog(Document& state, const ILImage& image, uint32_t formatId,
-                          HWND owner) {
+bool ShowSaveOptionDialog(Document& state, const ILImage& image, uint32_t formatId, HWND owner) {
     const uint32_t format = formatId & IL_FORMAT_ROW_MASK;
     std::unique_ptr<SaveOptionDialog> box;
     const WCHAR* caption = nullptr;

@@ -16,10 +16,10 @@
 
 // What holds the current image besides the user interface thread's commands.
 enum BusyBit : uint32_t {
-    BUSY_MESSAGE_BOX = 1,   // a message or question box is up
-    BUSY_OPTION_DIALOG = 2, // a modal option dialog is up
-    BUSY_FOLDER_SCAN = 4,   // the folder scan runs
-    BUSY_SAVING = 8,        // the save thread runs
+    BUSY_MESSAGE_BOX = 1,     // a message or question box is up
+    BUSY_OPTION_DIALOG = 2,   // a modal option dialog is up
+    BUSY_FOLDER_SCAN = 4,     // the folder scan runs
+    BUSY_SAVING = 8,          // the save thread runs
     BUSY_TWAIN_TRANSFER = 16, // a TWAIN source hands over an image
 };
 

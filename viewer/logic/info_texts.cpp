@@ -6,7 +6,6 @@
 
 namespace {
 
-
 template <class... Args>
 std::string Printf(const char* format, Args... args) {
     char text[128];
@@ -81,7 +80,9 @@ const char* ResolutionUnitName(int unit) {
 std::string FormatText(int32_t formatId) {
     const auto id = static_cast<uint32_t>(formatId);
     if (formatId <= 0)
-        return id == IL_FORMAT_ACQUIRED ? "Acquired" : id == IL_FORMAT_PASTED ? "Clipboard" : "NONE";
+        return id == IL_FORMAT_ACQUIRED ? "Acquired"
+               : id == IL_FORMAT_PASTED ? "Clipboard"
+                                        : "NONE";
     switch (id) {
         case IL_FORMAT_PGM:
             return "Portable Graymap";

@@ -16,7 +16,8 @@ std::u16string ProposedSaveName(std::u16string_view currentPath) {
 }
 
 std::u16string SaveExtension(uint32_t formatId, ILPixelType type, std::string_view firstExtension) {
-    if ((formatId & IL_FORMAT_ROW_MASK) == IL_FORMAT_PNM) return (type & 0xFF0) > 0x60 ? u"pfm" : u"pnm";
+    if ((formatId & IL_FORMAT_ROW_MASK) == IL_FORMAT_PNM)
+        return (type & 0xFF0) > 0x60 ? u"pfm" : u"pnm";
     return std::u16string(firstExtension.begin(), firstExtension.end());
 }
 

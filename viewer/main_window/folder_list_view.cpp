@@ -132,9 +132,7 @@ std::unique_ptr<FolderScanThread> g_scan;
 std::vector<std::u16string> g_savedMeanwhile;
 
 void AddSavedFile(FolderList& list, const std::u16string& path) {
-    if (list.folder.empty() ||
-        CompareNamesNoCase(FolderPart(path), list.folder) != 0)
-        return;
+    if (list.folder.empty() || CompareNamesNoCase(FolderPart(path), list.folder) != 0) return;
     bool added = false;
     const int32_t index = TakeSavedEntry(list, NamePart(path), added);
     if (index < 0) return;

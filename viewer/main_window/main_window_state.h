@@ -65,7 +65,7 @@ struct MainWindowState : Document, DocumentHost {
     WCHAR captionTooltipText[200] = {};
     WCHAR windowTitle[164] = {};     // title of the shown image (view layout)
     HWND toolDialogWindow = nullptr; // the one open tool dialog, null when none
-    AboutBox* aboutBox = nullptr; // the open About box, null when none (about_box.cpp)
+    AboutBox* aboutBox = nullptr;    // the open About box, null when none (about_box.cpp)
     InfoWindowState infoWindow;
     HistogramWindowState histogramWindow;
     PageNavigatorState pageNavigator;

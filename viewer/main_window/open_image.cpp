@@ -93,7 +93,8 @@ bool OpenImageFile(MainWindowState& state, const WCHAR* path, int page) {
         ILApplyExifResolution(&state.info);
         ShowNewImage(state, IMAGE_FROM_FILE);
         if (g_preferences.multipageDialog)
-            ShowMultipageDialog(state.pageNavigator, state.window, state.info.pages, state.info.page);
+            ShowMultipageDialog(state.pageNavigator, state.window, state.info.pages,
+                                state.info.page);
         SetArrowCursor();
         // A partial image's errors, or the loader's warnings.
         if (ShowLibraryMessages(state, opened)) ClearLibraryMessages();

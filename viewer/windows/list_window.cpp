@@ -377,7 +377,8 @@ void OnCommand(UINT id) {
     } else if (id == kThumbnailNone || (id >= kThumbnail64 && id <= kThumbnail192)) {
         SetThumbnailSize(static_cast<int32_t>(id - kThumbnailNone) * 32);
     } else if (id >= kFirstType && id < kFirstType + g_list.typeCount) {
-        SelectFormat(g_list.document->folders, static_cast<int32_t>(ILGetFormatId(id - kFirstType, false)));
+        SelectFormat(g_list.document->folders,
+                     static_cast<int32_t>(ILGetFormatId(id - kFirstType, false)));
         RepaintListAndMenu();
     }
 }
@@ -610,8 +611,8 @@ void RefreshList(bool reset) {
         g_list.highlightRow = -1;
     } else {
         g_list.highlightRow = g_list.document->folders.current;
-        SetFirstVisibleRow(
-            FirstRowShowing(g_list.document->folders.current, g_list.firstVisibleRow, VisibleRows(), count));
+        SetFirstVisibleRow(FirstRowShowing(g_list.document->folders.current, g_list.firstVisibleRow,
+                                           VisibleRows(), count));
     }
     SetListScrollRange();
     UpdateListMenu();
@@ -665,5 +666,6 @@ void ApplyStyleToListWindow() {
 
 void ApplyListWindowAlpha() {
     if (!g_list.window) return;
-    SetLayeredWindowAttributes(g_list.window, 0, g_list.document->host->InFullScreen() ? 220 : 255, LWA_ALPHA);
+    SetLayeredWindowAttributes(g_list.window, 0, g_list.document->host->InFullScreen() ? 220 : 255,
+                               LWA_ALPHA);
 }

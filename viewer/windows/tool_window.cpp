@@ -46,7 +46,8 @@ bool CreateToolWindow(ToolWindow& tool, Document& document, const WCHAR* caption
 
 void ApplyToolWindowAlpha(const ToolWindow& tool) {
     if (!tool.window) return;
-    SetLayeredWindowAttributes(tool.window, 0, tool.document->host->InFullScreen() ? 220 : 255, LWA_ALPHA);
+    SetLayeredWindowAttributes(tool.window, 0, tool.document->host->InFullScreen() ? 220 : 255,
+                               LWA_ALPHA);
 }
 
 void ShowToolWindow(const ToolWindow& tool) {

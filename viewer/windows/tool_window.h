@@ -16,7 +16,7 @@ inline constexpr int kToolWindowWidth = 352;
 struct ToolWindow {
     int32_t* xPosition = nullptr; // Preferences fields, kept up to date
     int32_t* yPosition = nullptr;
-    HWND window = nullptr; // null while the window does not exist
+    HWND window = nullptr;        // null while the window does not exist
     Document* document = nullptr; // the document shown, whose host owns the window
 };
 
