@@ -42,7 +42,7 @@ uint32_t ILGetFormatCount();
 uint32_t ILFindFormatRow(const char16_t* path);
 // Id of the row the path's extension chooses, 0 when none.
 uint32_t ILGetFormatIdOfPath(const char16_t* path);
-// Description of the row whose id equals id & 0xFFF0; "unknown" when none.
+// Description of the row whose id equals id & IL_FORMAT_ROW_MASK; "unknown" when none.
 const char* ILGetFormatDescription(uint32_t id);
 bool ILFormatHasCodec(bool save, uint32_t row);
 // Index of the n-th (from 0) row with a loader, or a saver; the terminating

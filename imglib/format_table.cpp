@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "imglib/format.h"
+#include "imglib/format_id.h"
 #include "imglib/formats/codecs.h"
 
 namespace {
@@ -13,28 +14,28 @@ namespace {
 // Extension lookup takes the first row that matches and the dialogs list the
 // rows in this order: keep it.
 constexpr ILFormat kFormats[] = {
-    {0x10, ILLoadBMP, ILSaveBMP, "Windows/OS2 Bitmap", "bmp;"},
-    {0x30, ILLoadPCX, ILSavePCX, "Paintbrush Image", "pcx;"},
-    {0x40, ILLoadPNG, ILSavePNG, "Portable Network Graphics", "png;"},
-    {0x20, ILLoadGIF, ILSaveGIF, "Graphics Interchange Format", "gif;"},
-    {0x50, ILLoadJPEG, ILSaveJPEG, "JPEG", "jpg;jpe;jpeg;jfif;"},
-    {0x60, ILLoadJPEG2000, ILSaveJPEG2000, "JPEG 2000", "jp2;j2k;j2c;jpc;jpf;jpx;"},
-    {0xE0, ILLoadJXR, ILSaveJXR, "JPEG XR / HD Photo", "jxr;hdp;wdp;"},
-    {0x70, ILLoadTIFF, ILSaveTIFF, "Tagged Image File Format", "tif;tiff;"},
-    {0x90, ILLoadPNM, ILSavePNM, "Portable Map", "pnm;pam;pgm;pbm;ppm;pfm;"},
-    {0x80, ILLoadTGA, ILSaveTGA, "Targa True Vision", "tga;vst;vda;icb;"},
-    {0xA0, ILLoadRAS, nullptr, "Sun Raster Graphic", "ras;im1;im8;im24;im32;"},
-    {0xB0, ILLoadSGI, ILSaveSGI, "Silicon Graphics Image", "sgi;rgb;rgba;"},
-    {0x130, ILLoadPGF, ILSavePGF, "Progressive Graphics File", "pgf;"},
-    {0x140, ILLoadWebP, ILSaveWebP, "WebP", "webp;"},
-    {0x100, ILLoadRadiance, ILSaveRadiance, "Radiance Image", "hdr;rad;rgbe;xyze;"},
-    {0x110, ILLoadEXR, ILSaveEXR, "OpenEXR Image", "exr;"},
-    {0x120, ILLoadCineon, ILSaveCineon, "Cineon Image", "cin;"},
-    {0xC0, ILLoadPCD, nullptr, "Kodap Photo CD", "pcd;"},
-    {0x200, ILLoadRAW, nullptr, "Digital Camera RAW Formats",
+    {IL_FORMAT_BMP, ILLoadBMP, ILSaveBMP, "Windows/OS2 Bitmap", "bmp;"},
+    {IL_FORMAT_PCX, ILLoadPCX, ILSavePCX, "Paintbrush Image", "pcx;"},
+    {IL_FORMAT_PNG, ILLoadPNG, ILSavePNG, "Portable Network Graphics", "png;"},
+    {IL_FORMAT_GIF, ILLoadGIF, ILSaveGIF, "Graphics Interchange Format", "gif;"},
+    {IL_FORMAT_JPEG, ILLoadJPEG, ILSaveJPEG, "JPEG", "jpg;jpe;jpeg;jfif;"},
+    {IL_FORMAT_JPEG2000, ILLoadJPEG2000, ILSaveJPEG2000, "JPEG 2000", "jp2;j2k;j2c;jpc;jpf;jpx;"},
+    {IL_FORMAT_JXR, ILLoadJXR, ILSaveJXR, "JPEG XR / HD Photo", "jxr;hdp;wdp;"},
+    {IL_FORMAT_TIFF, ILLoadTIFF, ILSaveTIFF, "Tagged Image File Format", "tif;tiff;"},
+    {IL_FORMAT_PNM, ILLoadPNM, ILSavePNM, "Portable Map", "pnm;pam;pgm;pbm;ppm;pfm;"},
+    {IL_FORMAT_TGA, ILLoadTGA, ILSaveTGA, "Targa True Vision", "tga;vst;vda;icb;"},
+    {IL_FORMAT_RAS, ILLoadRAS, nullptr, "Sun Raster Graphic", "ras;im1;im8;im24;im32;"},
+    {IL_FORMAT_SGI, ILLoadSGI, ILSaveSGI, "Silicon Graphics Image", "sgi;rgb;rgba;"},
+    {IL_FORMAT_PGF, ILLoadPGF, ILSavePGF, "Progressive Graphics File", "pgf;"},
+    {IL_FORMAT_WEBP, ILLoadWebP, ILSaveWebP, "WebP", "webp;"},
+    {IL_FORMAT_RADIANCE, ILLoadRadiance, ILSaveRadiance, "Radiance Image", "hdr;rad;rgbe;xyze;"},
+    {IL_FORMAT_EXR, ILLoadEXR, ILSaveEXR, "OpenEXR Image", "exr;"},
+    {IL_FORMAT_CINEON, ILLoadCineon, ILSaveCineon, "Cineon Image", "cin;"},
+    {IL_FORMAT_PCD, ILLoadPCD, nullptr, "Kodap Photo CD", "pcd;"},
+    {IL_FORMAT_RAW, ILLoadRAW, nullptr, "Digital Camera RAW Formats",
      "arw;cr2;crw;dcr;dng;eff;erf;kdc;mef;mos;mrw;nef;orf;pef;raf;raw;rw2;srf;sr2;x3f;3fr;"},
-    {0xD0, ILLoadDDS, nullptr, "Direct Draw Surface", "dds;"},
-    {0x300, ILLoadWMF, nullptr, "Windows Metafile", "wmf;emf;"},
+    {IL_FORMAT_DDS, ILLoadDDS, nullptr, "Direct Draw Surface", "dds;"},
+    {IL_FORMAT_WMF, ILLoadWMF, nullptr, "Windows Metafile", "wmf;emf;"},
     {0, nullptr, nullptr, "unknown", ""},
 };
 constexpr uint32_t kTerminator = std::size(kFormats) - 1;
@@ -44,7 +45,6 @@ static_assert([] {
         if (kFormats[i].id == 0) return false;
     return kFormats[kTerminator].id == 0;
 }());
-constexpr uint32_t kRawId = 0x200;
 
 bool HasCodec(const ILFormat& row, bool save) {
     return save ? row.save != nullptr : row.load != nullptr;
@@ -75,7 +75,7 @@ void Append(std::u16string& out, std::string_view ascii) {
 void AppendEntry(std::u16string& out, const ILFormat& row, bool save) {
     const uint32_t shown = save ? 1 : ExtensionCount(row);
     Append(out, row.description);
-    if (row.id != kRawId) {
+    if (row.id != IL_FORMAT_RAW) {
         Append(out, " - ");
         for (uint32_t i = 0; i < shown; ++i) {
             if (i) Append(out, ", ");
@@ -128,7 +128,7 @@ uint32_t ILGetFormatIdOfPath(const char16_t* path) {
 }
 
 const char* ILGetFormatDescription(uint32_t id) {
-    const uint32_t wanted = id & 0xFFF0;
+    const uint32_t wanted = id & IL_FORMAT_ROW_MASK;
     uint32_t row = 0;
     while (kFormats[row].id != 0 && kFormats[row].id != wanted)
         ++row;

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # build
-  build-essential cmake ninja-build pkg-config git clang-14 libclang-rt-14-dev
+  build-essential cmake ninja-build pkg-config git clang-14 libclang-rt-14-dev python3
   libgtest-dev libgmock-dev libbenchmark-dev
   # libraries
   zlib1g-dev libpng-dev libjpeg62-turbo-dev libtiff-dev libjbig-dev

@@ -201,7 +201,7 @@ bool ReadPalette(ILHandle* h, ILBmpReader* r, ILConverter* c) {
 }
 
 void FillInfo(ILInfo* info, const ILBmpReader& r) {
-    info->formatId = 0x10 | r.kind;
+    info->formatId = IL_FORMAT_BMP | r.kind;
     info->width = r.width;
     info->height = r.height;
     info->colorType = r.colorType;

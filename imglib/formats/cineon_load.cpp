@@ -129,7 +129,7 @@ std::vector<Imath::half> LogTable(float gamma) {
 void FillInfo(ILHandle* h, ILInfo* info, const cineon::Header& hd, float gamma) {
     const uint32_t channels = hd.DefinedChannels();
     const bool turned = hd.orientation >= 4;
-    info->formatId = 0x120;
+    info->formatId = IL_FORMAT_CINEON;
     info->width = turned ? hd.Height() : hd.Width();
     info->height = turned ? hd.Width() : hd.Height();
     info->gamma = gamma;

@@ -190,7 +190,7 @@ bool ReadFormat(const uint8_t* h, Format* f) {
 }
 
 void FillInfo(ILInfo* info, const Format& f, uint32_t width, uint32_t height) {
-    info->formatId = 0xD0;
+    info->formatId = IL_FORMAT_DDS;
     info->width = width;
     info->height = height;
     info->colorType = IL_CT_RGB;

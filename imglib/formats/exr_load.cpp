@@ -100,7 +100,7 @@ void FillInfo(ILHandle* h, ILInfo* info, const Imf::RgbaInputFile& file, const L
               uint32_t width, uint32_t height) {
     const Imf::Header& header = file.header();
     const bool tiled = Imf::isTiled(file.version());
-    info->formatId = tiled ? 0x111 : 0x110;
+    info->formatId = tiled ? IL_FORMAT_EXR_TILED : IL_FORMAT_EXR;
     if (h->readMetadata) {
         for (const ILExrTextAttribute& a : kExrTextAttributes)
             if (const auto* s = FindAttribute<Imf::StringAttribute>(header, a.name))

@@ -418,7 +418,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
                       (tableCount == 2 || tableCount == 16 || tableCount == 256) &&
                       IsGreyRampTable(table, tableCount);
     if (info) {
-        info->formatId = d.version == 89 ? 0x22 : 0x21;
+        info->formatId = d.version == 89 ? IL_FORMAT_GIF89 : IL_FORMAT_GIF87;
         info->width = static_cast<uint32_t>(std::min<uint64_t>(canvasWidth, UINT32_MAX));
         info->height = static_cast<uint32_t>(std::min<uint64_t>(canvasHeight, UINT32_MAX));
         info->bitsPerPixel = depth;

@@ -134,7 +134,7 @@ uint32_t DotsPerInch(uint16_t density, uint8_t unit) {
 
 void FillInfo(ILInfo* info, const Decoder& d, const Layout& layout, cmsHPROFILE profile) {
     const jpeg_decompress_struct& c = d.cinfo;
-    info->formatId = 0x50;
+    info->formatId = IL_FORMAT_JPEG;
     info->width = c.image_width;
     info->height = c.image_height;
     info->pages = 1;

@@ -137,7 +137,7 @@ uint32_t PixelBits(const Layout& l) {
 
 void FillInfo(ILInfo* info, const ILJxrReadState& s, const ILJxrCodeStreamInfo& cs,
               const Layout& l) {
-    info->formatId = s.imageOffset ? 0xE0 : 0xE1;
+    info->formatId = s.imageOffset ? IL_FORMAT_JXR : IL_FORMAT_JXR_CODESTREAM;
     info->width = cs.width;
     info->height = cs.height;
     if (s.alpha) info->alphaKind = IL_ALPHA_STRAIGHT;

@@ -388,7 +388,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     const bool turned = rotation % 2 == 1;
     if (info) {
         const Resolution& shown = kResolutions[resolution];
-        info->formatId = 0xC0;
+        info->formatId = IL_FORMAT_PCD;
         info->width = turned ? shown.height : shown.width;
         info->height = turned ? shown.width : shown.height;
         info->channels = 3;

@@ -161,7 +161,7 @@ bool ReadPalette(ILHandle* h, PcxReader* r, ILConverter* c) {
 }
 
 void FillInfo(ILInfo* info, const PcxReader& r) {
-    info->formatId = 0x30;
+    info->formatId = IL_FORMAT_PCX;
     info->width = r.width;
     info->height = r.height;
     info->bitsPerPixel = r.bits * r.planes;

@@ -93,7 +93,7 @@ Layout ChooseLayout(const CPGFImage& pgf) {
 }
 
 void FillInfo(ILInfo* info, const CPGFImage& pgf, const Layout& layout) {
-    info->formatId = 0x130;
+    info->formatId = IL_FORMAT_PGF;
     info->width = pgf.Width();
     info->height = pgf.Height();
     info->bitsPerPixel = pgf.BPP();

@@ -157,7 +157,7 @@ uint32_t PixelsPerInch(png_uint_32 pixelsPerMetre) {
 
 void FillInfo(ILInfo* info, const Reader& r, const Header& header, const Layout& layout,
               uint8_t gammaKind, double gamma, cmsHPROFILE profile) {
-    info->formatId = 0x40;
+    info->formatId = IL_FORMAT_PNG;
     info->width = header.width;
     info->height = header.height;
     info->compression = header.interlace ? IL_COMP_DEFLATE_INTERLACED : IL_COMP_DEFLATE;

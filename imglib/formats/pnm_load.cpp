@@ -440,7 +440,7 @@ bool ReadPamHeader(ILPnmReader* r) {
     r->type = 5;
     r->channels = depth;
     r->bitsPerPixel = (r->maxValue == 1 ? 1 : bits) * depth;
-    r->formatId = 0x95;
+    r->formatId = IL_FORMAT_PAM;
     r->colorType = depth <= 2 ? IL_CT_GRAY : IL_CT_RGB;
     r->gamma = 2.2f;
     return true;
@@ -495,7 +495,7 @@ bool ILPnmReadHeader(ILPnmReader* r) {
             r->maxValue = 1;
             r->channels = 1;
             r->bitsPerPixel = 1;
-            r->formatId = 0x93;
+            r->formatId = IL_FORMAT_PBM;
             r->colorType = IL_CT_MONOCHROME;
             r->gamma = 0;
             return true;
@@ -503,7 +503,7 @@ bool ILPnmReadHeader(ILPnmReader* r) {
             if (!ReadScale(r, &r->scale)) return false;
             r->maxValue = 256;
             r->bitsPerPixel = 32 * r->channels;
-            r->formatId = 0x94;
+            r->formatId = IL_FORMAT_PFM;
             r->colorType = r->channels == 1 ? IL_CT_GRAY : IL_CT_RGB;
             r->gamma = 1.0f;
             return true;
@@ -514,7 +514,7 @@ bool ILPnmReadHeader(ILPnmReader* r) {
             const uint32_t bits = m == 1 ? 1 : m < 16 ? 4 : m < 256 ? 8 : 16;
             r->channels = r->type == 3 ? 3 : 1;
             r->bitsPerPixel = bits * r->channels;
-            r->formatId = r->type == 3 ? 0x92 : 0x91;
+            r->formatId = r->type == 3 ? IL_FORMAT_PPM : IL_FORMAT_PGM;
             r->colorType = r->type == 3 ? IL_CT_RGB : IL_CT_GRAY;
             r->gamma = 2.2f;
             return true;

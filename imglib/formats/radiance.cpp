@@ -179,7 +179,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     uint32_t width = 0, height = 0;
     if (!colorType || !ReadResolution(&in, &width, &height)) return ILReportInvalidHeader(h);
     if (info) {
-        info->formatId = 0x100;
+        info->formatId = IL_FORMAT_RADIANCE;
         info->colorType = colorType;
         info->width = width;
         info->height = height;

@@ -116,7 +116,7 @@ ILResult ReadColorMap(ILHandle* h, RasReader* r, ILConverter* c) {
 }
 
 void FillInfo(ILInfo* info, const RasReader& r) {
-    info->formatId = 0xA0;
+    info->formatId = IL_FORMAT_RAS;
     info->width = r.width;
     info->height = r.height;
     info->bitsPerPixel = r.depth;

@@ -93,7 +93,7 @@ void FillInfo(ILInfo* info, LibRaw* raw) {
     uint32_t w = static_cast<uint32_t>(width), hgt = static_cast<uint32_t>(height);
     if (FlipCode(s.flip) & 4) std::swap(w, hgt);
     const uint32_t colors = static_cast<uint32_t>(raw->imgdata.idata.colors);
-    info->formatId = 0x200;
+    info->formatId = IL_FORMAT_RAW;
     info->width = w;
     info->height = hgt;
     info->channels = colors;

@@ -68,7 +68,7 @@ ILResult ReadHeader(SgiReader* r) {
 }
 
 void FillInfo(ILInfo* info, const SgiReader& r) {
-    info->formatId = 0xB0;
+    info->formatId = IL_FORMAT_SGI;
     info->width = r.width;
     info->height = r.height;
     info->bitsPerPixel = r.bytesPerChannel * r.channels * 8;

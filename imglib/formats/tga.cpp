@@ -52,7 +52,7 @@ constexpr uint64_t kRlePixelsPerPacket = 128;
 constexpr uint64_t kImageBytesAlwaysAllowed = uint64_t{64} << 20;
 
 struct TgaReader : ILFileReader {
-    uint32_t formatId = 0x80;
+    uint32_t formatId = IL_FORMAT_TGA;
     uint32_t width = 0, height = 0;
     uint32_t colorType = 0;
     uint32_t rowBytes = 0;
@@ -139,7 +139,7 @@ bool ReadHeader(TgaReader* r) {
         if (r->Seek(-static_cast<int64_t>(kFooterBytes), 2) &&
             r->Read(footer, sizeof footer) == sizeof footer &&
             std::memcmp(footer + 8, kSignature, sizeof kSignature) == 0)
-            r->formatId = 0x82;
+            r->formatId = IL_FORMAT_TGA_FOOTER;
     }
     return true;
 }

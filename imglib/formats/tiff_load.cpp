@@ -292,7 +292,7 @@ void ReadMetadata(ILHandle* h, TIFF* tif, ILInfo* info) {
 }
 
 void FillInfo(TIFF* tif, const Directory& d, cmsHPROFILE profile, uint8_t gammaKind, ILInfo* info) {
-    info->formatId = TIFFIsBigEndian(tif) ? 0x72 : 0x71;
+    info->formatId = TIFFIsBigEndian(tif) ? IL_FORMAT_TIFF_BE : IL_FORMAT_TIFF_LE;
     info->width = d.width;
     info->height = d.height;
     info->channels = d.samples;

@@ -18,7 +18,7 @@
 namespace {
 
 void FillInfo(ILInfo* info, const WebPBitstreamFeatures& f) {
-    info->formatId = 0x140;
+    info->formatId = IL_FORMAT_WEBP;
     info->width = static_cast<uint32_t>(f.width);
     info->height = static_cast<uint32_t>(f.height);
     info->channels = f.has_alpha ? 4 : 3;

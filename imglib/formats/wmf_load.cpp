@@ -27,7 +27,7 @@ constexpr uint64_t kMaxMetafileBytes = uint64_t{256} << 20;
 std::atomic<ILMetafileRenderer> g_renderer{nullptr};
 
 void FillInfo(ILInfo* info, uint32_t width, uint32_t height) {
-    info->formatId = 0x300;
+    info->formatId = IL_FORMAT_WMF;
     info->width = width;
     info->height = height;
     info->channels = 3;

@@ -11,6 +11,7 @@
 #include <lcms2.h>
 
 #include "imglib/color.h"
+#include "imglib/format_id.h"
 
 // The metadata libraries' object types, declared here so that clients need
 // not include their headers.
@@ -157,7 +158,7 @@ enum : uint8_t {
 };
 
 struct ILInfo {
-    uint32_t formatId = 0; // format-table id, codec variant in the low 4 bits
+    uint32_t formatId = 0; // format-table id, codec variant in the low 4 bits (format_id.h)
     uint32_t colorType = 0;
     uint32_t compression = 0;
     int64_t fileSize = 0;

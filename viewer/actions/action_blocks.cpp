@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "viewer/actions/action_list.h"
+#include "viewer/actions/action_types.h"
 #include "viewer/actions/le_bytes.h"
 
 namespace {

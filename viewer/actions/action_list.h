@@ -8,28 +8,7 @@
 #include <string_view>
 #include <vector>
 
-enum ActionType : int32_t {
-    ACTION_NONE = 0,
-    ACTION_OPEN = 1,
-    ACTION_SAVE = 2,
-    ACTION_MODE = 3,
-    ACTION_ALPHA_CHANNEL = 4,
-    ACTION_TONEMAPPING = 5,
-    ACTION_COLOR_FILTER = 6,
-    ACTION_GAUSS_FILTER = 7,
-    ACTION_CROP = 8,
-    ACTION_EXPAND = 9,
-    ACTION_SHIFT = 10,
-    ACTION_ROTATE = 11,
-    ACTION_MIRROR = 12,
-    ACTION_RESAMPLE = 13,
-    ACTION_INVERT = 14,
-    ACTION_SWAP_RED_BLUE = 15,
-    ACTION_WRITE_TEXT = 16,
-    ACTION_AFFINE = 17,
-    ACTION_PERSPECTIVE = 18,
-    ACTION_PROJECTION_3D = 19,
-};
+#include "viewer/actions/action_types.h"
 
 // Block bytes of a type; 0 for "NONE" and unknown types.
 uint32_t ActionParamSize(int32_t type);
@@ -93,8 +72,7 @@ int32_t GetHistoryCursor(const ActionList& history);
 // The cursor becomes index, or the last item when index lies beyond.
 void SetHistoryCursor(ActionList& history, int32_t index);
 
-// The Open action's block: where the image came from.
-enum OpenSource : int32_t { OPEN_FROM_FILE = 1, OPEN_FROM_CLIPBOARD = 2, OPEN_ACQUIRED = 3 };
+// The Open action's block (OpenSource in action_types.h).
 inline constexpr size_t kOpenBlockBytes = 964;
 struct OpenBlock {
     uint8_t bytes[kOpenBlockBytes] = {};

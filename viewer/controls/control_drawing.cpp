@@ -1,8 +1,8 @@
 #include "viewer/controls/control_drawing.h"
 
 #include "viewer/logic/control_values.h"
-#include "viewer/style.h"
-#include "viewer/window_utils.h"
+#include "viewer/style/style.h"
+#include "viewer/platform/window_utils.h"
 
 HBRUSH OnControlColor(HDC context, bool isEdit) {
     SetTextColor(context, g_styleColors.Text);

@@ -2,7 +2,7 @@
 
 #include "viewer/controls/control_base.h"
 #include "viewer/logic/control_values.h"
-#include "viewer/style.h"
+#include "viewer/style/style.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "viewer/controls/list_box.h"
 
 #include "viewer/controls/control_base.h"
-#include "viewer/menus.h"
-#include "viewer/style.h"
+#include "viewer/style/menus.h"
+#include "viewer/style/style.h"
 
 namespace {
 

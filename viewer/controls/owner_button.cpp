@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "viewer/controls/control_base.h"
-#include "viewer/style.h"
-#include "viewer/window_state.h"
+#include "viewer/style/style.h"
+#include "viewer/platform/window_state.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "viewer/controls/control_base.h"
-#include "viewer/window_state.h"
+#include "viewer/platform/window_state.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include "viewer/controls/control_base.h"
 #include "viewer/logic/control_values.h"
-#include "viewer/style.h"
-#include "viewer/window_state.h"
+#include "viewer/style/style.h"
+#include "viewer/platform/window_state.h"
 
 namespace {
 

@@ -6,9 +6,8 @@
 #include "viewer/controls/control_base.h"
 #include "viewer/controls/control_drawing.h"
 #include "viewer/logic/control_values.h"
-#include "viewer/main_window_state.h"
-#include "viewer/style.h"
-#include "viewer/window_state.h"
+#include "viewer/style/style.h"
+#include "viewer/platform/window_state.h"
 
 namespace {
 
@@ -26,6 +25,7 @@ constexpr int kArrowZone = 20;
 constexpr int kEditIdOffset = 10;
 constexpr int kFirstRepeatMs = 310;
 constexpr int kTextUnits = 14;
+constexpr UINT_PTR kSpinRepeatTimer = 777; // an arrow repeats
 
 struct SpinFieldState {
     int32_t value = 0;

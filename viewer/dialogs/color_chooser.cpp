@@ -9,11 +9,11 @@
 #include "viewer/controls/control_drawing.h"
 #include "viewer/controls/slider.h"
 #include "viewer/dialogs/simple_dialog.h"
-#include "viewer/library_messages.h"
+#include "viewer/dialogs/library_messages.h"
 #include "viewer/logic/color_chooser_rules.h"
 #include "viewer/logic/dib_render.h"
-#include "viewer/style.h"
-#include "viewer/window_state.h"
+#include "viewer/style/style.h"
+#include "viewer/platform/window_state.h"
 
 namespace {
 
@@ -295,7 +295,7 @@ INT_PTR ColorChooserMessage(ColorChooser& chooser, HWND window, UINT message, WP
 
 } // namespace
 
-bool ShowColorChooser(MainWindowState& state, HWND owner, const WCHAR* caption, ILPixelType type,
+bool ShowColorChooser(Document& state, HWND owner, const WCHAR* caption, ILPixelType type,
                       ILColor& color, const ILPalette* palette) {
     ColorChooser chooser;
     chooser.color = color;
@@ -303,7 +303,7 @@ bool ShowColorChooser(MainWindowState& state, HWND owner, const WCHAR* caption, 
         ShowOutOfMemory(state);
         return false;
     }
-    SetupSimpleDialog(chooser.dialog, caption, kWidth, kHeight, 2, true, state.window);
+    SetupSimpleDialog(chooser.dialog, caption, kWidth, kHeight, 2, true, state.host->OwnerWindow());
     const INT_PTR result = ShowSimpleDialogModal(
         chooser.dialog, owner, DialogProcOf<ColorChooser, ColorChooserMessage>, &chooser);
     if (result != IDOK || !chooser.color.Differs(color)) return false;

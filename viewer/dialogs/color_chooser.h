@@ -8,10 +8,10 @@
 
 #include "imglib/color.h"
 #include "imglib/pixel_type.h"
-#include "viewer/main_window_state.h"
+#include "viewer/document/document.h"
 
 // Runs the chooser modally over owner. True exactly when OK was chosen and
 // the colour differs from the one passed in (which it then replaces); false,
 // with "Out of memory", when the chooser cannot be built.
-bool ShowColorChooser(MainWindowState& state, HWND owner, const WCHAR* caption, ILPixelType type,
+bool ShowColorChooser(Document& state, HWND owner, const WCHAR* caption, ILPixelType type,
                       ILColor& color, const ILPalette* palette);

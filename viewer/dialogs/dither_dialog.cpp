@@ -3,7 +3,7 @@
 #include "viewer/controls/owner_button.h"
 #include "viewer/dialogs/option_dialog.h"
 #include "viewer/logic/mode_rules.h"
-#include "viewer/preferences_file.h"
+#include "viewer/settings/preferences_file.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ class DitherDialog : public OptionDialog {
 
 } // namespace
 
-int ShowDitherDialog(MainWindowState& state) {
+int ShowDitherDialog(Document& state) {
     const INT_PTR kind = DitherDialog().Run(state, L"Dither to monochrome", 148, 126, 1);
     return kind >= 0 && kind <= 3 ? static_cast<int>(kind) : 0; // -1: no dialog could be made
 }

@@ -2,9 +2,9 @@
 // monochrome dithering preference says to ask.
 #pragma once
 
-#include "viewer/main_window_state.h"
+#include "viewer/document/document.h"
 
 // The dither kind 0-3 (off, ordered, Floyd-Steinberg, halftone). OK keeps the
 // choice with the ask bit, so the question comes again; Escape answers the
 // last choice unchanged; 0 (off) when an option dialog is up already.
-int ShowDitherDialog(MainWindowState& state);
+int ShowDitherDialog(Document& state);

@@ -2,7 +2,7 @@
 
 #include "viewer/controls/owner_button.h"
 #include "viewer/dialogs/option_dialog.h"
-#include "viewer/preferences_file.h"
+#include "viewer/settings/preferences_file.h"
 
 namespace {
 
@@ -29,6 +29,6 @@ class ExrImportDialog : public OptionDialog {
 
 } // namespace
 
-void ShowOpenExrImportDialog(MainWindowState& state) {
+void ShowOpenExrImportDialog(Document& state) {
     ExrImportDialog().Run(state, L"OpenEXR Import", kWidth, 101, 2);
 }

@@ -1,6 +1,6 @@
 // "OpenEXR Import": whether OpenEXR images keep their alpha pre-multiplied.
 #pragma once
 
-#include "viewer/main_window_state.h"
+#include "viewer/document/document.h"
 
-void ShowOpenExrImportDialog(MainWindowState& state);
+void ShowOpenExrImportDialog(Document& state);

@@ -10,7 +10,7 @@
 #include "viewer/controls/spin_field.h"
 #include "viewer/dialogs/simple_dialog.h"
 #include "viewer/logic/font_rules.h"
-#include "viewer/style.h"
+#include "viewer/style/style.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <windows.h>
 
 #include "viewer/logic/preferences.h"
-#include "viewer/main_window_state.h"
+#include "viewer/document/document.h"
 
 enum FontDialogResult : int {
     kFontDialogFailed = -1, // could not be built, or one is open already
@@ -23,7 +23,7 @@ FontDialogResult RunFontDialog(HWND owner, HWND mainWindow, LOGFONTA& font,
 
 // Over the open tool dialog (else the main window); "Out of memory" when the
 // dialog cannot be built. True for OK.
-bool ShowFontDialog(MainWindowState& state, LOGFONTA& font);
+bool ShowFontDialog(Document& state, LOGFONTA& font);
 bool FontDialogIsOpen();
 // After a style change.
 void RedrawFontDialog();

@@ -4,7 +4,6 @@
 
 #include "viewer/controls/label.h"
 #include "viewer/dialogs/option_dialog.h"
-#include "viewer/info_window.h"
 #include "viewer/logic/text_utils.h"
 
 namespace {
@@ -55,7 +54,7 @@ class MetadataDialog : public OptionDialog {
     }
     INT_PTR Accept() override {
         StoreTexts(dialog.window, state->info);
-        UpdateInfoTexts(*state);
+        state->host->InfoTextsChanged();
         return IDOK;
     }
     INT_PTR CancelResult() override { return IDCANCEL; }
@@ -63,6 +62,6 @@ class MetadataDialog : public OptionDialog {
 
 } // namespace
 
-void ShowMetadataDialog(MainWindowState& state, HWND owner) {
+void ShowMetadataDialog(Document& state, HWND owner) {
     MetadataDialog().Run(state, L"Metadata", kWidth, 214 + kButtonBarHeight, 2, owner);
 }

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "viewer/main_window_state.h"
+#include "viewer/document/document.h"
 
 // Modal over owner; OK replaces the texts of the image's info record.
-void ShowMetadataDialog(MainWindowState& state, HWND owner);
+void ShowMetadataDialog(Document& state, HWND owner);

@@ -2,15 +2,15 @@
 
 #include "viewer/controls/control_drawing.h"
 #include "viewer/controls/owner_button.h"
-#include "viewer/style.h"
+#include "viewer/style/style.h"
 
-INT_PTR OptionDialog::Run(MainWindowState& main, const WCHAR* caption, int width, int height,
+INT_PTR OptionDialog::Run(Document& main, const WCHAR* caption, int width, int height,
                           int8_t buttons, HWND owner, INT_PTR notRun) {
     state = &main;
     if (!main.busy.Set(BUSY_OPTION_DIALOG)) return notRun;
     // A dialog over the save dialog is placed at it as others are at the
     // main window.
-    const HWND over = owner ? owner : main.window;
+    const HWND over = owner ? owner : main.host->OwnerWindow();
     SetupSimpleDialog(dialog, caption, width, height, buttons, true, over);
     const INT_PTR result = ShowSimpleDialogModal(dialog, over, Procedure, this);
     main.busy.Clear(BUSY_OPTION_DIALOG);

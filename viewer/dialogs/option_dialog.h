@@ -7,7 +7,7 @@
 #include <windows.h>
 
 #include "viewer/dialogs/simple_dialog.h"
-#include "viewer/main_window_state.h"
+#include "viewer/document/document.h"
 
 class OptionDialog {
 public:
@@ -16,11 +16,11 @@ public:
     // Runs the dialog modally over the owner (the main window when null) and
     // answers its result; `notRun` without running it when an option dialog
     // is up already.
-    INT_PTR Run(MainWindowState& state, const WCHAR* caption, int width, int height, int8_t buttons,
+    INT_PTR Run(Document& state, const WCHAR* caption, int width, int height, int8_t buttons,
                 HWND owner = nullptr, INT_PTR notRun = 0);
 
     SimpleDialog dialog;
-    MainWindowState* state = nullptr;
+    Document* state = nullptr;
 
 protected:
     virtual void CreateControls(HWND window) = 0;

@@ -1,9 +1,8 @@
 #include "viewer/dialogs/page_navigator.h"
 
-#include "viewer/commands.h"
+#include "resources/commands.h"
 #include "viewer/controls/spin_field.h"
-#include "viewer/main_window_state.h"
-#include "viewer/window_state.h"
+#include "viewer/platform/window_state.h"
 
 namespace {
 
@@ -31,7 +30,7 @@ void OnPageChanged(PageNavigatorState& nav) {
     if (nav.updating) return;
     nav.page = GetSpinValue(GetDlgItem(nav.dialog.window, kPageField));
     nav.changePending = true;
-    PostMessageW(nav.main->window, WM_COMMAND, CMD_GO_TO_PAGE, nav.page - 1);
+    PostMessageW(nav.mainWindow, WM_COMMAND, CMD_GO_TO_PAGE, nav.page - 1);
 }
 
 INT_PTR PageNavigatorMessage(PageNavigatorState& nav, HWND window, UINT message, WPARAM wParam,
@@ -45,8 +44,7 @@ INT_PTR PageNavigatorMessage(PageNavigatorState& nav, HWND window, UINT message,
             return TRUE;
         case WM_COMMAND:
             if (LOWORD(wParam) == kPageField) OnPageChanged(nav);
-            if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)
-                CloseMultipageDialog(*nav.main);
+            if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) CloseMultipageDialog(nav);
             return TRUE;
         default:
             return FALSE;
@@ -71,27 +69,25 @@ void UpdateMultipageDialog(PageNavigatorState& nav, int pageCount) {
 
 } // namespace
 
-void ShowMultipageDialog(MainWindowState& state, int pageCount, int page) {
-    PageNavigatorState& nav = state.pageNavigator;
+void ShowMultipageDialog(PageNavigatorState& nav, HWND mainWindow, int pageCount, int page) {
     if (pageCount < 2) {
-        CloseMultipageDialog(state);
+        CloseMultipageDialog(nav);
         return;
     }
     if (nav.dialog.window) {
         UpdateMultipageDialog(nav, pageCount);
         return;
     }
-    nav.main = &state;
+    nav.mainWindow = mainWindow;
     nav.pageCount = pageCount;
     nav.page = page + 1;
     nav.changePending = nav.updating = false;
-    SetupSimpleDialog(nav.dialog, L"Multipage Image", 134, 36, 0, false, state.window);
-    ShowSimpleDialogModeless(nav.dialog, state.window,
+    SetupSimpleDialog(nav.dialog, L"Multipage Image", 134, 36, 0, false, mainWindow);
+    ShowSimpleDialogModeless(nav.dialog, mainWindow,
                              DialogProcOf<PageNavigatorState, PageNavigatorMessage>, &nav);
 }
 
-void CloseMultipageDialog(MainWindowState& state) {
-    PageNavigatorState& nav = state.pageNavigator;
+void CloseMultipageDialog(PageNavigatorState& nav) {
     if (!nav.dialog.window) return;
     const HWND window = nav.dialog.window;
     nav.dialog.window = nullptr;

@@ -7,11 +7,9 @@
 
 #include "viewer/dialogs/simple_dialog.h"
 
-struct MainWindowState;
-
 struct PageNavigatorState {
     SimpleDialog dialog; // dialog.window null while closed
-    MainWindowState* main = nullptr;
+    HWND mainWindow = nullptr; // takes CMD_GO_TO_PAGE
     int pageCount = 0;
     int page = 0;               // 1-based
     bool changePending = false; // a page change of ours is on its way
@@ -20,5 +18,5 @@ struct PageNavigatorState {
 
 // Closes the navigator for fewer than 2 pages, updates an open one, or opens
 // it; page is zero-based.
-void ShowMultipageDialog(MainWindowState& state, int pageCount, int page);
-void CloseMultipageDialog(MainWindowState& state);
+void ShowMultipageDialog(PageNavigatorState& nav, HWND mainWindow, int pageCount, int page);
+void CloseMultipageDialog(PageNavigatorState& nav);

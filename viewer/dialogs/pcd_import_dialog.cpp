@@ -3,7 +3,7 @@
 #include "viewer/controls/owner_button.h"
 #include "viewer/dialogs/option_dialog.h"
 #include "viewer/logic/import_options.h"
-#include "viewer/preferences_file.h"
+#include "viewer/settings/preferences_file.h"
 
 namespace {
 
@@ -44,6 +44,6 @@ class PcdImportDialog : public OptionDialog {
 
 } // namespace
 
-void ShowPhotoCdImportDialog(MainWindowState& state) {
+void ShowPhotoCdImportDialog(Document& state) {
     PcdImportDialog().Run(state, L"Kodak Photo CD Import", kWidth, 230, 2);
 }

@@ -2,6 +2,6 @@
 // are decoded in.
 #pragma once
 
-#include "viewer/main_window_state.h"
+#include "viewer/document/document.h"
 
-void ShowPhotoCdImportDialog(MainWindowState& state);
+void ShowPhotoCdImportDialog(Document& state);

@@ -8,7 +8,7 @@
 #include "viewer/controls/slider.h"
 #include "viewer/dialogs/option_dialog.h"
 #include "viewer/logic/import_options.h"
-#include "viewer/preferences_file.h"
+#include "viewer/settings/preferences_file.h"
 
 namespace {
 
@@ -88,6 +88,6 @@ class RawImportDialog : public OptionDialog {
 
 } // namespace
 
-void ShowRawImportDialog(MainWindowState& state) {
+void ShowRawImportDialog(Document& state) {
     RawImportDialog().Run(state, L"Digital Camera RAW Import", kWidth, 306, 2);
 }

@@ -2,6 +2,6 @@
 // noise-reduction threshold of camera RAW decoding.
 #pragma once
 
-#include "viewer/main_window_state.h"
+#include "viewer/document/document.h"
 
-void ShowRawImportDialog(MainWindowState& state);
+void ShowRawImportDialog(Document& state);

@@ -4,11 +4,10 @@
 #include "viewer/controls/owner_button.h"
 #include "viewer/controls/spin_field.h"
 #include "viewer/dialogs/simple_dialog.h"
-#include "viewer/preferences_file.h"
+#include "viewer/settings/preferences_file.h"
 #include "viewer/logic/resolution_rules.h"
-#include "viewer/open_image.h"
-#include "viewer/style.h"
-#include "viewer/window_state.h"
+#include "viewer/style/style.h"
+#include "viewer/platform/window_state.h"
 
 namespace {
 
@@ -102,7 +101,7 @@ void OnAspectChosen(ResolutionDialog& box, int id) {
     ShowPair(box);
 }
 
-INT_PTR OnCommand(ResolutionDialog& box, int id, MainWindowState& state) {
+INT_PTR OnCommand(ResolutionDialog& box, int id, Document& state) {
     switch (id) {
         case kHorizontalField:
         case kVerticalField:
@@ -111,7 +110,7 @@ INT_PTR OnCommand(ResolutionDialog& box, int id, MainWindowState& state) {
         case IDOK:
             state.viewResolutionX = box.pair.horizontal;
             state.viewResolutionY = box.pair.vertical;
-            RefreshImageTexts(state);
+            state.host->ResolutionChanged();
             CloseSimpleDialog(box.dialog, 0);
             return TRUE;
         case IDCANCEL:
@@ -125,7 +124,7 @@ INT_PTR OnCommand(ResolutionDialog& box, int id, MainWindowState& state) {
 
 struct ResolutionRun {
     ResolutionDialog box;
-    MainWindowState* state;
+    Document* state;
 };
 
 INT_PTR ResolutionMessage(ResolutionRun& run, HWND window, UINT message, WPARAM wParam, LPARAM) {
@@ -145,12 +144,13 @@ INT_PTR ResolutionMessage(ResolutionRun& run, HWND window, UINT message, WPARAM 
 
 } // namespace
 
-void ShowResolutionDialog(MainWindowState& state) {
+void ShowResolutionDialog(Document& state) {
     ResolutionRun run{{}, &state};
-    SetupSimpleDialog(run.box.dialog, L"Resolution", kWidth, kHeight, 2, true, state.window);
+    SetupSimpleDialog(run.box.dialog, L"Resolution", kWidth, kHeight, 2, true,
+                      state.host->OwnerWindow());
     run.box.pair = OpenResolution(state.viewResolutionX, state.viewResolutionY);
     run.box.imageWidth = state.image.width;
     run.box.imageHeight = state.image.height;
-    ShowSimpleDialogModal(run.box.dialog, state.window,
+    ShowSimpleDialogModal(run.box.dialog, state.host->OwnerWindow(),
                           DialogProcOf<ResolutionRun, ResolutionMessage>, &run);
 }

@@ -3,8 +3,8 @@
 // with the print size shown as they change.
 #pragma once
 
-#include "viewer/main_window_state.h"
+#include "viewer/document/document.h"
 
 // Runs modally over the main window; OK makes the values the view
 // resolution.
-void ShowResolutionDialog(MainWindowState& state);
+void ShowResolutionDialog(Document& state);

@@ -9,7 +9,7 @@
 #include "viewer/controls/slider.h"
 #include "viewer/dialogs/option_dialog.h"
 #include "viewer/logic/save_option_rules.h"
-#include "viewer/preferences_file.h"
+#include "viewer/settings/preferences_file.h"
 
 namespace {
 
@@ -410,49 +410,49 @@ uint32_t GetByte() {
 }
 
 const ChoiceFormat kChoiceFormats[] = {
-    {0x10,
+    {IL_FORMAT_BMP,
      L"Save BMP Options",
      1001,
      {L"Windows Bitmap", L"OS/2 Bitmap"},
      2,
      GetByte<&Preferences::bmpOptions>,
      StoreByte<&Preferences::bmpOptions, ILSetBMPOptions>},
-    {0x30,
+    {IL_FORMAT_PCX,
      L"Save PCX Options",
      1101,
      {L"None", L"RLE"},
      2,
      GetByte<&Preferences::pcxOptions>,
      StoreByte<&Preferences::pcxOptions, ILSetPCXOptions>},
-    {0x80,
+    {IL_FORMAT_TGA,
      L"Save TGA Options",
      1801,
      {L"None", L"RLE"},
      2,
      GetByte<&Preferences::tgaOptions>,
      StoreByte<&Preferences::tgaOptions, ILSetTGAOptions>},
-    {0x90,
+    {IL_FORMAT_PNM,
      L"Save PNM Options",
      1701,
      {L"Binary", L"Ascii"},
      2,
      GetByte<&Preferences::pnmOptions>,
      StoreByte<&Preferences::pnmOptions, ILSetPNMOptions>},
-    {0x100,
+    {IL_FORMAT_RADIANCE,
      L"Save RAD Options",
      1911,
      {L"RGB(e)", L"XYZ(e)"},
      2,
      GetByte<&Preferences::radianceOptions>,
      StoreByte<&Preferences::radianceOptions, ILSetRadianceOptions>},
-    {0x20,
+    {IL_FORMAT_GIF,
      L"Save GIF Options",
      1301,
      {L"Interlaced"},
      0,
      GetByte<&Preferences::gifOptions>,
      StoreByte<&Preferences::gifOptions, ILSetGIFOptions>},
-    {0x110,
+    {IL_FORMAT_EXR,
      L"Save EXR Options",
      1921,
      {L"None", L"RLE", L"ZIP/scanline", L"ZIP/block", L"Wavelet", L"ZIP/Pixar 24"},
@@ -513,20 +513,19 @@ std::unique_ptr<SaveOptionDialog> Make() {
 }
 
 const DialogKind kDialogKinds[] = {
-    {0x50, L"Save JPEG Options", 150, Make<JpegDialog>},
-    {0x40, L"Save PNG Options", 160, Make<PngDialog>},
-    {0x130, L"Save PGF Options", 90, Make<PgfDialog>},
-    {0x140, L"Save WebP Options", 70, Make<WebpDialog>},
-    {0x70, L"Save TIFF Options", 200, Make<TiffDialog>},
-    {0xE0, L"Save JPEG XR / HD Photo Options", 180, Make<JpegXrDialog>},
-    {0x60, L"Save JPEG2000 Options", 246, Make<Jpeg2000Dialog>},
+    {IL_FORMAT_JPEG, L"Save JPEG Options", 150, Make<JpegDialog>},
+    {IL_FORMAT_PNG, L"Save PNG Options", 160, Make<PngDialog>},
+    {IL_FORMAT_PGF, L"Save PGF Options", 90, Make<PgfDialog>},
+    {IL_FORMAT_WEBP, L"Save WebP Options", 70, Make<WebpDialog>},
+    {IL_FORMAT_TIFF, L"Save TIFF Options", 200, Make<TiffDialog>},
+    {IL_FORMAT_JXR, L"Save JPEG XR / HD Photo Options", 180, Make<JpegXrDialog>},
+    {IL_FORMAT_JPEG2000, L"Save JPEG2000 Options", 246, Make<Jpeg2000Dialog>},
 };
 
 } // namespace
 
-bool ShowSaveOptionDialog(MainWindowState& state, const ILImage& image, uint32_t formatId,
-                          HWND owner) {
-    const uint32_t format = formatId & ~0xFu;
+bool ShowSaveOptionDialog(Document& state, const ILImage& image, uint32_t formatId, HWND owner) {
+    const uint32_t format = formatId & IL_FORMAT_ROW_MASK;
     std::unique_ptr<SaveOptionDialog> box;
     const WCHAR* caption = nullptr;
     int height = 0;

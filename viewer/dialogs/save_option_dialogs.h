@@ -7,10 +7,9 @@
 
 #include <cstdint>
 
-#include "viewer/main_window_state.h"
+#include "viewer/document/document.h"
 
 // Runs the dialog of the format (an id of the format table) modally over
 // owner, its controls enabled for the image to be saved; false when the
 // format has none here or an option dialog is up.
-bool ShowSaveOptionDialog(MainWindowState& state, const ILImage& image, uint32_t formatId,
-                          HWND owner);
+bool ShowSaveOptionDialog(Document& state, const ILImage& image, uint32_t formatId, HWND owner);

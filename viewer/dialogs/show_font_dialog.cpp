@@ -1,12 +1,12 @@
 // The viewer's entry to the font dialog: over the open tool dialog, with
 // the preferences of the process.
 #include "viewer/dialogs/font_dialog.h"
-#include "viewer/library_messages.h"
-#include "viewer/preferences_file.h"
+#include "viewer/dialogs/library_messages.h"
+#include "viewer/settings/preferences_file.h"
 
-bool ShowFontDialog(MainWindowState& state, LOGFONTA& font) {
-    const HWND owner = state.toolDialogWindow ? state.toolDialogWindow : state.window;
-    switch (RunFontDialog(owner, state.window, font, g_preferences)) {
+bool ShowFontDialog(Document& state, LOGFONTA& font) {
+    switch (RunFontDialog(state.host->ToolOwnerWindow(), state.host->OwnerWindow(), font,
+                          g_preferences)) {
         case kFontDialogAccepted:
             return true;
         case kFontDialogFailed:

@@ -2,8 +2,8 @@
 
 #include "viewer/controls/control_drawing.h"
 #include "viewer/controls/owner_button.h"
-#include "viewer/style.h"
-#include "viewer/window_utils.h"
+#include "viewer/style/style.h"
+#include "viewer/platform/window_utils.h"
 
 void SetupSimpleDialog(SimpleDialog& dialog, const WCHAR* caption, int width, int height,
                        int8_t buttons, bool activate, HWND mainWindow) {

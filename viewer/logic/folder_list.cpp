@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <random>
 
+#include "imglib/format_id.h"
 #include "imglib/image.h"
 
 uint32_t PackThumbState(uint32_t width, uint32_t height, uint32_t stride) {
@@ -121,7 +123,7 @@ void ChangeSelection(FolderList& list, Selection change) {
 
 void SelectFormat(FolderList& list, int32_t formatId) {
     for (FileEntry& e : list.entries)
-        e.isSelected = e.formatId == (formatId & 0xFFF0);
+        e.isSelected = e.formatId == (formatId & IL_FORMAT_ROW_MASK);
 }
 
 void SetCurrentEntry(FolderList& list, int32_t index) {
@@ -296,5 +298,11 @@ bool RemoveCurrentEntry(FolderList& list) {
         return false;
     }
     SetCurrentEntry(list, std::min(c, static_cast<int32_t>(list.entries.size()) - 1));
+    return true;
+}
+
+bool DrawShuffleNumber(uint32_t& value) {
+    static std::random_device device;
+    value = device();
     return true;
 }

@@ -109,6 +109,8 @@ int32_t GoToTarget(const FolderList& list, int32_t index);
 // was had: that position stays). Any other key leaves the order. Afterwards
 // the current index is that of the entry flagged current, -1 when none is.
 void SortEntries(FolderList& list, int32_t key, const std::function<bool(uint32_t&)>& draw);
+// The random numbers of a shuffle from the system's source (a `draw` of SortEntries).
+bool DrawShuffleNumber(uint32_t& value);
 
 // The index of the first entry named exactly name, -1 when none.
 int32_t FindEntry(const FolderList& list, std::u16string_view name);

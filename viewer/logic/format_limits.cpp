@@ -1,25 +1,8 @@
 #include "viewer/logic/format_limits.h"
 
-namespace {
+#include "imglib/format_id.h"
 
-enum : uint32_t {
-    kBmp = 0x10,
-    kGif = 0x20,
-    kPcx = 0x30,
-    kPng = 0x40,
-    kJpeg = 0x50,
-    kJpeg2000 = 0x60,
-    kTiff = 0x70,
-    kTga = 0x80,
-    kPnm = 0x90,
-    kSgi = 0xB0,
-    kJpegXr = 0xE0,
-    kRadiance = 0x100,
-    kExr = 0x110,
-    kCineon = 0x120,
-    kPgf = 0x130,
-    kWebp = 0x140,
-};
+namespace {
 
 enum class Extra { None, UpToPremultiplied, NotChecked };
 
@@ -36,46 +19,46 @@ bool WiderThan16(ILPixelType t) {
 } // namespace
 
 bool HasFormatOptions(uint32_t formatId) {
-    const uint32_t f = formatId & ~0xFu;
-    return f != kSgi && f != kCineon;
+    const uint32_t f = formatId & IL_FORMAT_ROW_MASK;
+    return f != IL_FORMAT_SGI && f != IL_FORMAT_CINEON;
 }
 
 std::string FormatLimitsText(uint32_t formatId, ILPixelType t) {
     std::string text;
     Extra extra = Extra::NotChecked;
-    switch (formatId & ~0xFu) {
-        case kBmp:
-        case kPcx:
-        case kJpeg:
+    switch (formatId & IL_FORMAT_ROW_MASK) {
+        case IL_FORMAT_BMP:
+        case IL_FORMAT_PCX:
+        case IL_FORMAT_JPEG:
             if (WiderThan8(t)) text = kOnly8;
             extra = Extra::None;
             break;
-        case kGif:
+        case IL_FORMAT_GIF:
             if (WiderThan8(t) || ILChannelCount(t) > 1)
                 text = "Selected format supports only indexed 8 bps colors";
             extra = Extra::None;
             break;
-        case kPnm:
-        case kRadiance:
-        case kCineon:
+        case IL_FORMAT_PNM:
+        case IL_FORMAT_RADIANCE:
+        case IL_FORMAT_CINEON:
             extra = Extra::None;
             break;
-        case kTga:
-        case kWebp:
+        case IL_FORMAT_TGA:
+        case IL_FORMAT_WEBP:
             if (WiderThan8(t)) text = kOnly8;
             extra = Extra::UpToPremultiplied;
             break;
-        case kPgf:
+        case IL_FORMAT_PGF:
             if ((t & 0xF000) != 0 && t != IL_BGRA8)
                 return "Selected format supports alpha channels only with 8bps RGB";
             [[fallthrough]];
-        case kPng:
-        case kJpeg2000:
-        case kSgi:
+        case IL_FORMAT_PNG:
+        case IL_FORMAT_JPEG2000:
+        case IL_FORMAT_SGI:
             if (WiderThan16(t)) text = kOnly16;
             extra = Extra::UpToPremultiplied;
             break;
-        case kJpegXr:
+        case IL_FORMAT_JXR:
             if ((t & 0xF) == IL_MODEL_GRAY && (t & 0xF000) > 0x1FFF)
                 return "Selected format does not support grayscale with alpha channels";
             break;

@@ -6,9 +6,6 @@
 
 namespace {
 
-constexpr int32_t kClipboardFormatId = -2;
-constexpr int32_t kAcquiredFormatId = -3;
-
 template <class... Args>
 std::string Printf(const char* format, Args... args) {
     char text[128];
@@ -81,36 +78,37 @@ const char* ResolutionUnitName(int unit) {
 }
 
 std::string FormatText(int32_t formatId) {
+    const auto id = static_cast<uint32_t>(formatId);
     if (formatId <= 0)
-        return formatId == kAcquiredFormatId    ? "Acquired"
-               : formatId == kClipboardFormatId ? "Clipboard"
-                                                : "NONE";
-    switch (formatId) {
-        case 145:
+        return id == IL_FORMAT_ACQUIRED ? "Acquired"
+               : id == IL_FORMAT_PASTED ? "Clipboard"
+                                        : "NONE";
+    switch (id) {
+        case IL_FORMAT_PGM:
             return "Portable Graymap";
-        case 146:
+        case IL_FORMAT_PPM:
             return "Portable Pixelmap";
-        case 147:
+        case IL_FORMAT_PBM:
             return "Portable Bitmap";
-        case 148:
+        case IL_FORMAT_PFM:
             return "Portable Floatmap";
         default:
             break;
     }
-    std::string text = ILGetFormatDescription(static_cast<uint32_t>(formatId));
-    switch (formatId) {
-        case 33:
+    std::string text = ILGetFormatDescription(id);
+    switch (id) {
+        case IL_FORMAT_GIF87:
             return text + " 87a";
-        case 34:
+        case IL_FORMAT_GIF89:
             return text + " 89a";
-        case 97:
-        case 225:
+        case IL_FORMAT_J2K_CODESTREAM:
+        case IL_FORMAT_JXR_CODESTREAM:
             return text + " Codestream";
-        case 113:
+        case IL_FORMAT_TIFF_LE:
             return text + " (intel)";
-        case 114:
+        case IL_FORMAT_TIFF_BE:
             return text + " (motorola)";
-        case 130:
+        case IL_FORMAT_TGA_FOOTER:
             return text + " 2.0";
         default:
             return text;

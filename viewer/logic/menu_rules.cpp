@@ -1,7 +1,7 @@
 #include "viewer/logic/menu_rules.h"
 
 #include "imglib/image.h"
-#include "viewer/commands.h"
+#include "resources/commands.h"
 
 std::vector<MenuItemState> MainMenuStates(const MenuFacts& facts) {
     std::vector<MenuItemState> out;

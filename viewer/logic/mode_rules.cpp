@@ -1,6 +1,6 @@
 #include "viewer/logic/mode_rules.h"
 
-#include "viewer/commands.h"
+#include "resources/commands.h"
 #include "viewer/logic/preferences.h"
 
 namespace {

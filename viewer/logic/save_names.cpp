@@ -1,10 +1,11 @@
 #include "viewer/logic/save_names.h"
 
+#include "imglib/format_id.h"
+
 #include "viewer/logic/text_utils.h"
 
 namespace {
 
-constexpr uint32_t kPnmFormatId = 0x90;
 
 } // namespace
 
@@ -15,7 +16,8 @@ std::u16string ProposedSaveName(std::u16string_view currentPath) {
 }
 
 std::u16string SaveExtension(uint32_t formatId, ILPixelType type, std::string_view firstExtension) {
-    if ((formatId & ~0xFu) == kPnmFormatId) return (type & 0xFF0) > 0x60 ? u"pfm" : u"pnm";
+    if ((formatId & IL_FORMAT_ROW_MASK) == IL_FORMAT_PNM)
+        return (type & 0xFF0) > 0x60 ? u"pfm" : u"pnm";
     return std::u16string(firstExtension.begin(), firstExtension.end());
 }
 

@@ -21,7 +21,7 @@
 #include "viewer/controls/point_handle.h"
 #include "viewer/controls/slider.h"
 #include "viewer/controls/spin_field.h"
-#include "viewer/style.h"
+#include "viewer/style/style.h"
 
 namespace {
 

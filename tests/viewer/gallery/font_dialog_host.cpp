@@ -15,7 +15,7 @@
 #include "imglib/handle.h"
 #include "viewer/controls/control_base.h"
 #include "viewer/dialogs/font_dialog.h"
-#include "viewer/style.h"
+#include "viewer/style/style.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     int argc = 0;

@@ -5,7 +5,7 @@
 #include <map>
 
 #include "imglib/image.h"
-#include "viewer/commands.h"
+#include "resources/commands.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "viewer/commands.h"
+#include "resources/commands.h"
 
 TEST(ModeRules, DitherDecisionByTargetBitsAndPreference) {
     struct Case {

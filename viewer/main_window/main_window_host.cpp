@@ -1,0 +1,58 @@
+// The main window as the host of its document: what the dialogs and windows
+// below it ask of the main window (document_host.h).
+#include "viewer/main_window/folder_list_view.h"
+#include "viewer/main_window/main_menu.h"
+#include "viewer/main_window/main_window.h"
+#include "viewer/main_window/main_window_state.h"
+#include "viewer/main_window/open_image.h"
+#include "viewer/main_window/view.h"
+#include "viewer/windows/info_window.h"
+
+HWND MainWindowState::OwnerWindow() const {
+    return window;
+}
+
+HWND MainWindowState::ToolOwnerWindow() const {
+    return toolDialogWindow ? toolDialogWindow : window;
+}
+
+HINSTANCE MainWindowState::Instance() const {
+    return instance;
+}
+
+bool MainWindowState::ShowsMessages() const {
+    return !slideshow;
+}
+
+void MainWindowState::InfoTextsChanged() {
+    UpdateInfoTexts(infoWindow);
+}
+
+void MainWindowState::ResolutionChanged() {
+    RefreshImageTexts(*this);
+}
+
+void MainWindowState::CheckMenuItem(UINT id, bool on) {
+    CheckMainMenuItem(*this, id, on);
+}
+
+bool MainWindowState::InFullScreen() const {
+    return fullScreen;
+}
+
+void MainWindowState::MouseImagePoint(int* x, int* y) const {
+    ViewToImagePoint(*this, x, y);
+}
+
+void MainWindowState::BrowseByWheel(WPARAM wParam) {
+    OnMouseWheel(*this, wParam, true);
+}
+
+void MainWindowState::AcceptFileDrops(bool on) {
+    DragAcceptFiles(window, on ? TRUE : FALSE);
+    if (on) SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+}
+
+void MainWindowState::FolderListReleased() {
+    AddFilesSavedMeanwhile(*this);
+}
