@@ -1,4 +1,4 @@
-#include "viewer/logic/alpha_settings.h"
+#include "viewer/tool_settings/alpha_settings.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "viewer/logic/gauss_settings.h"
+#include "viewer/tool_settings/gauss_settings.h"
 
 #include "viewer/logic/control_values.h"
 #include "viewer/logic/text_utils.h"

@@ -1,4 +1,4 @@
-#include "viewer/logic/expand_settings.h"
+#include "viewer/tool_settings/expand_settings.h"
 
 #include "viewer/logic/control_values.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "viewer/logic/shift_settings.h"
+#include "viewer/tool_settings/shift_settings.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "viewer/logic/color_filter_settings.h"
+#include "viewer/tool_settings/color_filter_settings.h"
 
 #include <cmath>
 

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "viewer/logic/write_text_settings.h"
+#include "viewer/tool_settings/write_text_settings.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "viewer/logic/color_filter_settings.h"
+#include "viewer/tool_settings/color_filter_settings.h"
 
 namespace {
 

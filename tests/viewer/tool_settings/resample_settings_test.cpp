@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "viewer/logic/resample_settings.h"
+#include "viewer/tool_settings/resample_settings.h"
 
 namespace {
 

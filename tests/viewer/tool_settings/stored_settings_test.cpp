@@ -10,13 +10,13 @@
 
 #include "viewer/actions/action_blocks.h"
 #include "viewer/logic/affine_settings.h"
-#include "viewer/logic/alpha_settings.h"
-#include "viewer/logic/color_filter_settings.h"
-#include "viewer/logic/gauss_settings.h"
+#include "viewer/tool_settings/alpha_settings.h"
+#include "viewer/tool_settings/color_filter_settings.h"
+#include "viewer/tool_settings/gauss_settings.h"
 #include "viewer/logic/perspective_settings.h"
 #include "viewer/logic/projection_3d_settings.h"
-#include "viewer/logic/tone_map_settings.h"
-#include "viewer/logic/write_text_settings.h"
+#include "viewer/tool_settings/tone_map_settings.h"
+#include "viewer/tool_settings/write_text_settings.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "viewer/logic/crop_settings.h"
+#include "viewer/tool_settings/crop_settings.h"
 
 #include <algorithm>
 #include <cmath>

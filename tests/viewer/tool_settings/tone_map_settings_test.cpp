@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "viewer/logic/tone_map_settings.h"
+#include "viewer/tool_settings/tone_map_settings.h"
 
 namespace {
 

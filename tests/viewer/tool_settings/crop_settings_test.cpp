@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "viewer/logic/crop_settings.h"
+#include "viewer/tool_settings/crop_settings.h"
 
 namespace {
 

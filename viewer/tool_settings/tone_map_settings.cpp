@@ -1,4 +1,4 @@
-#include "viewer/logic/tone_map_settings.h"
+#include "viewer/tool_settings/tone_map_settings.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "viewer/logic/write_text_settings.h"
+#include "viewer/tool_settings/write_text_settings.h"
 
 #include <algorithm>
 #include <cstring>

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "viewer/logic/gauss_settings.h"
+#include "viewer/tool_settings/gauss_settings.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "viewer/logic/resample_settings.h"
+#include "viewer/tool_settings/resample_settings.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "viewer/logic/expand_settings.h"
+#include "viewer/tool_settings/expand_settings.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "viewer/logic/shift_settings.h"
+#include "viewer/tool_settings/shift_settings.h"
 
 #include "viewer/logic/control_values.h"
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "viewer/logic/alpha_settings.h"
+#include "viewer/tool_settings/alpha_settings.h"
 
 namespace {
 
