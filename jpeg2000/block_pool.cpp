@@ -16,7 +16,7 @@ constexpr size_t kQueuedPerWorker = 4;
 
 } // namespace
 
-block_pool::block_pool(int workers) {
+block_pool::block_pool(int workers, message_sink* sink) : sink_(sink) {
     for (int i = 0; i < workers; ++i)
         threads_.emplace_back([this] { work(); });
 }
@@ -62,7 +62,7 @@ void block_pool::submit(const block_source& block, std::vector<uint32_t> samples
     }
     std::unique_lock<std::mutex> hold(lock_);
     room_.wait(hold, [&] { return queue_.size() < kQueuedPerWorker * threads_.size(); });
-    if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
+    if (error_) rethrow(hold);
     queue_.push_back({block, std::move(samples), out});
     hold.unlock();
     wake_.notify_one();
@@ -71,7 +71,7 @@ void block_pool::submit(const block_source& block, std::vector<uint32_t> samples
 void block_pool::finish() {
     std::unique_lock<std::mutex> hold(lock_);
     idle_.wait(hold, [&] { return queue_.empty() && busy_ == 0; });
-    if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
+    if (error_) rethrow(hold);
 }
 
 void block_pool::cancel() {
@@ -80,6 +80,16 @@ void block_pool::cancel() {
     room_.notify_all();
     idle_.wait(hold, [&] { return busy_ == 0; });
     error_ = nullptr;
+    error_lines_.clear();
+}
+
+void block_pool::rethrow(std::unique_lock<std::mutex>& hold) {
+    const std::exception_ptr error = std::exchange(error_, nullptr);
+    const std::vector<std::string> lines = std::move(error_lines_);
+    error_lines_.clear();
+    hold.unlock();
+    deliver_error_lines(lines);
+    std::rethrow_exception(error);
 }
 
 void block_pool::work() {
@@ -94,14 +104,21 @@ void block_pool::work() {
         hold.unlock();
         room_.notify_one();
         std::exception_ptr failed;
-        try {
-            j.block.samples = j.samples.data();
-            encoder.encode(j.block, *j.out);
-        } catch (...) {
-            failed = std::current_exception();
+        worker_sink messages(sink_, sink_lock_);
+        {
+            message_scope scope(&messages);
+            try {
+                j.block.samples = j.samples.data();
+                encoder.encode(j.block, *j.out);
+            } catch (...) {
+                failed = std::current_exception();
+            }
         }
         hold.lock();
-        if (failed && !error_) error_ = failed;
+        if (failed && !error_) {
+            error_ = failed;
+            error_lines_ = std::move(messages.lines);
+        }
         spare_.push_back(std::move(j.samples));
         if (--busy_ == 0 && queue_.empty()) idle_.notify_all();
     }

@@ -13,14 +13,16 @@
 #include <vector>
 
 #include "jpeg2000/block_encoder.h"
+#include "jpeg2000/messages.h"
 
 namespace j2k {
 
 class block_pool {
 public:
     // workers: threads to code on; 0 codes every block in the caller's
-    // thread as it is handed over.
-    explicit block_pool(int workers);
+    // thread as it is handed over. sink: the operation's (none: texts are
+    // dropped); a worker's error reaches it when thrown in the caller.
+    block_pool(int workers, message_sink* sink);
     ~block_pool();
     block_pool(const block_pool&) = delete;
     block_pool& operator=(const block_pool&) = delete;
@@ -48,6 +50,8 @@ private:
         encoded_block* out;
     };
     void work();
+    // Delivers the first failure's lines and throws it (the lock is let go).
+    void rethrow(std::unique_lock<std::mutex>& hold);
 
     std::vector<std::thread> threads_;
     std::mutex lock_;
@@ -57,6 +61,9 @@ private:
     int busy_ = 0;
     bool stopping_ = false;
     std::exception_ptr error_;
+    std::vector<std::string> error_lines_;
+    message_sink* sink_;
+    std::mutex sink_lock_;
     block_encoder encoder_; // the caller's, without workers
 };
 

@@ -9,23 +9,6 @@ namespace {
 // A worker's own scratch, for the jobs it runs while its job waits.
 thread_local block_work* worker_work = nullptr;
 
-// A job's messages: its error's lines are kept until the batch is done (only
-// the first failing job's reach the operation), its warnings pass at once.
-class job_sink final : public message_sink {
-public:
-    job_sink(message_sink* to, std::mutex& lock) : to_(to), lock_(lock) {}
-    void error_line(std::string_view line) override { lines.emplace_back(line); }
-    void warning(std::string_view text) override {
-        std::lock_guard<std::mutex> hold(lock_);
-        if (to_) to_->warning(text);
-    }
-    std::vector<std::string> lines;
-
-private:
-    message_sink* to_;
-    std::mutex& lock_;
-};
-
 } // namespace
 
 block_row_workers::block_row_workers(int workers, message_sink* sink) : sink_(sink) {
@@ -51,7 +34,7 @@ void block_row_workers::run_next(std::unique_lock<std::mutex>& hold, block_work&
     if (b.started == b.count) queue_.pop_front();
     hold.unlock();
     std::exception_ptr error;
-    job_sink messages(sink_, sink_lock_);
+    worker_sink messages(sink_, sink_lock_);
     {
         message_scope scope(&messages);
         try {
@@ -109,9 +92,7 @@ void block_row_workers::wait(batch& b, block_work& own) {
     if (!b.error) return;
     hold.unlock();
     // To the waiter's route: the operation's, or the job that waits.
-    if (message_sink* to = message_scope::bound())
-        for (const std::string& line : b.error_lines)
-            to->error_line(line);
+    deliver_error_lines(b.error_lines);
     std::rethrow_exception(b.error);
 }
 

@@ -17,6 +17,17 @@ message_scope::message_scope(message_sink* sink, int line_width)
     current_width = std::min(line_width, 80);
 }
 
+void worker_sink::warning(std::string_view text) {
+    std::lock_guard<std::mutex> hold(lock_);
+    if (to_) to_->warning(text);
+}
+
+void deliver_error_lines(const std::vector<std::string>& lines) {
+    if (message_sink* to = message_scope::bound())
+        for (const std::string& line : lines)
+            to->error_line(line);
+}
+
 message_sink* message_scope::bound() {
     return current_sink;
 }

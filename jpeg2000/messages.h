@@ -12,10 +12,12 @@
 // one text and returns.
 #pragma once
 
+#include <mutex>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace j2k {
 
@@ -60,6 +62,25 @@ private:
     message_sink* saved_sink_;
     int saved_width_;
 };
+
+// The route of one job an operation runs on another thread: its warnings
+// pass to the operation's sink at once (one thread at a time, under `lock`),
+// its error's lines are kept for the thread that waits for the job, which
+// delivers only the error one thread would have met.
+class worker_sink final : public message_sink {
+public:
+    worker_sink(message_sink* to, std::mutex& lock) : to_(to), lock_(lock) {}
+    void error_line(std::string_view line) override { lines.emplace_back(line); }
+    void warning(std::string_view text) override;
+    std::vector<std::string> lines;
+
+private:
+    message_sink* to_;
+    std::mutex& lock_;
+};
+
+// Error lines kept from a job, to the calling thread's route.
+void deliver_error_lines(const std::vector<std::string>& lines);
 
 // Word-wrapping formatter: feed characters, collect finished lines.
 class wrapped_text {

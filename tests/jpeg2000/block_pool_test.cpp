@@ -47,7 +47,7 @@ struct block_set {
 
 TEST(BlockPool, WorkersCodeAsTheCallerDoes) {
     block_set blocks(300);
-    block_pool alone(0), four(4);
+    block_pool alone(0, nullptr), four(4, nullptr);
     const std::vector<encoded_block> want = blocks.code(alone);
     for (int round = 0; round < 2; ++round) { // the second reuses the buffers
         const std::vector<encoded_block> got = blocks.code(four);
@@ -62,14 +62,14 @@ TEST(BlockPool, WorkersCodeAsTheCallerDoes) {
 
 TEST(BlockPool, CancelDropsQueuedBlocksAndTheNextRunWorks) {
     block_set blocks(200);
-    block_pool pool(2);
+    block_pool pool(2, nullptr);
     {
         std::vector<encoded_block> out(blocks.sources.size());
         for (size_t i = 0; i < blocks.sources.size(); ++i)
             pool.submit(blocks.sources[i], blocks.samples[i], &out[i]);
         pool.cancel(); // out may go now: nothing writes to it any more
     }
-    block_pool alone(0);
+    block_pool alone(0, nullptr);
     const std::vector<encoded_block> want = blocks.code(alone), got = blocks.code(pool);
     for (size_t i = 0; i < want.size(); ++i)
         EXPECT_EQ(got[i].data, want[i].data) << i;

@@ -98,12 +98,7 @@ bool Decode(const Action& a, Block* b) {
 
 WriteTextParams WriteTextParamsOf(const WriteTextBlock& b) {
     WriteTextParams p = {};
-    const ActionLogFont& f = b.font;
-    p.font = {
-        f.height,         f.width,     f.escapement, f.orientation,  f.weight,        f.italic,
-        f.underline,      f.strikeOut, f.charSet,    f.outPrecision, f.clipPrecision, f.quality,
-        f.pitchAndFamily, {}};
-    std::memcpy(p.font.faceName, f.faceName, sizeof p.font.faceName);
+    p.font = LogFontAs<decltype(p.font)>(b.font);
     p.color = b.color;
     p.lineAlign = b.alignment;
     p.offsetX = b.anchorX;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -83,6 +84,19 @@ struct ActionLogFont {
     uint8_t outPrecision = 0, clipPrecision = 0, quality = 0, pitchAndFamily = 0;
     char faceName[32] = {}; // always terminated after decoding
 };
+
+// One logical-font record from another of LOGFONTA's fields (the block's,
+// the library's, the preferences'): field by field, the face name terminated.
+template <typename To, typename From>
+To LogFontAs(const From& f) {
+    To t = {f.height,         f.width,     f.escapement, f.orientation,  f.weight,        f.italic,
+            f.underline,      f.strikeOut, f.charSet,    f.outPrecision, f.clipPrecision, f.quality,
+            f.pitchAndFamily, {}};
+    static_assert(sizeof t.faceName == sizeof f.faceName);
+    std::memcpy(t.faceName, f.faceName, sizeof t.faceName);
+    t.faceName[sizeof t.faceName - 1] = 0;
+    return t;
+}
 
 inline constexpr int32_t kRightToLeftReading = 0x20000;
 struct WriteTextBlock {

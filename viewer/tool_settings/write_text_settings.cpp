@@ -20,13 +20,7 @@ int32_t AlongAnchor(int32_t place, int64_t room) {
 
 WriteTextSettings WriteTextSettingsOf(const WriteTextBlock& b) {
     WriteTextSettings s{};
-    const ActionLogFont& f = b.font;
-    s.font = {
-        f.height,         f.width,     f.escapement, f.orientation,  f.weight,        f.italic,
-        f.underline,      f.strikeOut, f.charSet,    f.outPrecision, f.clipPrecision, f.quality,
-        f.pitchAndFamily, {}};
-    std::memcpy(s.font.faceName, f.faceName, sizeof s.font.faceName);
-    s.font.faceName[sizeof s.font.faceName - 1] = 0;
+    s.font = LogFontAs<decltype(s.font)>(b.font);
     s.textColor = b.color;
     s.alignment = b.alignment;
     s.offsetX = b.anchorX;
@@ -43,13 +37,7 @@ WriteTextSettings WriteTextSettingsOf(const WriteTextBlock& b) {
 
 WriteTextBlock WriteTextBlockOf(const WriteTextSettings& s) {
     WriteTextBlock b;
-    const FontRecord& f = s.font;
-    b.font = {
-        f.height,         f.width,     f.escapement, f.orientation,  f.weight,        f.italic,
-        f.underline,      f.strikeOut, f.charSet,    f.outPrecision, f.clipPrecision, f.quality,
-        f.pitchAndFamily, {}};
-    std::memcpy(b.font.faceName, f.faceName, sizeof b.font.faceName);
-    b.font.faceName[sizeof b.font.faceName - 1] = 0;
+    b.font = LogFontAs<decltype(b.font)>(s.font);
     b.color = s.textColor;
     b.alignment = s.alignment;
     b.anchorX = s.offsetX;
