@@ -10,6 +10,7 @@
 #include "viewer/controls/spin_field.h"
 #include "viewer/dialogs/simple_dialog.h"
 #include "viewer/logic/font_rules.h"
+#include "viewer/platform/window_state.h"
 #include "viewer/style/style.h"
 
 namespace {
@@ -281,12 +282,6 @@ INT_PTR FontDialogMessage(FontDialog& box, HWND window, UINT message, WPARAM wPa
     }
 }
 
-INT_PTR CALLBACK FontDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) SetWindowLongPtrW(window, DWLP_USER, lParam);
-    auto* box = reinterpret_cast<FontDialog*>(GetWindowLongPtrW(window, DWLP_USER));
-    return box ? FontDialogMessage(*box, window, message, wParam, lParam) : FALSE;
-}
-
 } // namespace
 
 FontDialogResult RunFontDialog(HWND owner, HWND mainWindow, LOGFONTA& font,
@@ -309,7 +304,8 @@ FontDialogResult RunFontDialog(HWND owner, HWND mainWindow, LOGFONTA& font,
     FontDialogResult result = kFontDialogFailed;
     if (box.sampleFont && box.sampleBrush && box.screenDC) {
         g_fontDialog = &box;
-        const INT_PTR ended = ShowSimpleDialogModal(box.dialog, owner, FontDialogProc, &box);
+        const INT_PTR ended = ShowSimpleDialogModal(
+            box.dialog, owner, DialogProcOf<FontDialog, FontDialogMessage>, &box);
         g_fontDialog = nullptr;
         result = ended == kFontDialogAccepted ? kFontDialogAccepted
                  : ended < 0                  ? kFontDialogFailed

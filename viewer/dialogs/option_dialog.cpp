@@ -2,6 +2,7 @@
 
 #include "viewer/controls/control_drawing.h"
 #include "viewer/controls/owner_button.h"
+#include "viewer/platform/window_state.h"
 #include "viewer/style/style.h"
 
 INT_PTR OptionDialog::Run(Document& main, const WCHAR* caption, int width, int height,
@@ -12,36 +13,35 @@ INT_PTR OptionDialog::Run(Document& main, const WCHAR* caption, int width, int h
     // main window.
     const HWND over = owner ? owner : main.host->OwnerWindow();
     SetupSimpleDialog(dialog, caption, width, height, buttons, true, over);
-    const INT_PTR result = ShowSimpleDialogModal(dialog, over, Procedure, this);
+    const INT_PTR result = ShowSimpleDialogModal(
+        dialog, over, DialogProcOf<OptionDialog, &OptionDialog::Message>, this);
     main.busy.Clear(BUSY_OPTION_DIALOG);
     return result;
 }
 
-INT_PTR CALLBACK OptionDialog::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) SetWindowLongPtrW(window, DWLP_USER, lParam);
-    auto* box = reinterpret_cast<OptionDialog*>(GetWindowLongPtrW(window, DWLP_USER));
-    if (!box) return FALSE;
+INT_PTR OptionDialog::Message(OptionDialog& box, HWND window, UINT message, WPARAM wParam,
+                              LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
-            BeginSimpleDialog(box->dialog, window);
-            box->CreateControls(window);
-            EndSimpleDialogSetup(box->dialog);
+            BeginSimpleDialog(box.dialog, window);
+            box.CreateControls(window);
+            EndSimpleDialogSetup(box.dialog);
             return TRUE;
         case WM_ERASEBKGND: {
             const HDC dc = reinterpret_cast<HDC>(wParam);
-            const HGDIOBJ pen = PaintSimpleDialogBackground(box->dialog, dc, true);
-            box->Paint(dc);
+            const HGDIOBJ pen = PaintSimpleDialogBackground(box.dialog, dc, true);
+            box.Paint(dc);
             RestoreSimpleDialogPen(dc, pen);
             return TRUE;
         }
         case WM_COMMAND: {
             const int id = LOWORD(wParam);
             if (id == IDOK)
-                CloseSimpleDialog(box->dialog, box->Accept());
+                CloseSimpleDialog(box.dialog, box.Accept());
             else if (id == IDCANCEL)
-                CloseSimpleDialog(box->dialog, box->CancelResult());
+                CloseSimpleDialog(box.dialog, box.CancelResult());
             else
-                box->OnCommand(id, HIWORD(wParam), lParam);
+                box.OnCommand(id, HIWORD(wParam), lParam);
             return TRUE;
         }
         default:

@@ -34,7 +34,9 @@ protected:
     virtual INT_PTR CancelResult() { return 0; }
 
 private:
-    static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    // The messages of the dialog, through DialogProcOf.
+    static INT_PTR Message(OptionDialog& box, HWND window, UINT message, WPARAM wParam,
+                           LPARAM lParam);
 };
 
 // A band across the dialog with its title in the header style.
