@@ -154,7 +154,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     ShowWindow(window, showCommand);
     if (g_preferences.infoWindowShown) CreateInfoWindow(state.infoWindow, state);
     if (g_preferences.histogramWindowShown) CreateHistogramWindow(state.histogramWindow, state);
-    if (g_preferences.listWindowShown) ShowListWindow(state, true);
+    if (g_preferences.listWindowShown) ShowListWindow(state.listWindow, state, true);
     state.accelerators = LoadAcceleratorsW(instance, L"Vx");
 
     // The start-up path is opened as a handed-over path would be, but

@@ -8,7 +8,8 @@ namespace {
 
 constexpr int kItemTextUnits = 120;
 
-// The system class's own procedure, saved once for all list boxes.
+// The system class's own procedure, saved once for all list boxes: one per
+// process, as the class is.
 WNDPROC g_listBoxProc = nullptr;
 
 LRESULT PassOn(HWND listBox, UINT message, WPARAM wParam, LPARAM lParam) {

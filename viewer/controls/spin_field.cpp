@@ -39,7 +39,8 @@ struct SpinFieldState {
     uint16_t interval = 0; // ms of the running repeat timer, 0 while none runs
 };
 
-// The "Edit" class's own procedure, saved once for all spin edits.
+// The "Edit" class's own procedure, saved once for all spin edits: one per
+// process, as the class is.
 WNDPROC g_editProc = nullptr;
 
 void ShowSpinValue(const SpinFieldState& state) {

@@ -74,8 +74,6 @@ constexpr StoredSettings kGalleryFields = {
      &Preferences::galleryShowImageSize, &Preferences::galleryShowCreated,
      &Preferences::galleryShowModified}};
 
-struct ExportDialog;
-
 class ExportWorker : public WorkerThread {
 public:
     explicit ExportWorker(ExportDialog& dialog) : dialog_(dialog) {}
@@ -88,8 +86,11 @@ private:
     ExportDialog& dialog_;
 };
 
+} // namespace
+
 struct ExportDialog {
-    SimpleDialog dialog; // first: the dialog procedure's state
+    SimpleDialog dialog;            // first: the dialog procedure's state
+    ExportDialogs* slots = nullptr; // where the open dialog is held
     Document* main = nullptr;
     ExportKind kind = ExportKind::Sheet;
     HWND owner = nullptr;
@@ -110,12 +111,10 @@ struct ExportDialog {
     }
 };
 
-std::unique_ptr<ExportDialog> g_sheetDialog;
-std::unique_ptr<ExportDialog> g_galleryDialog;
-int32_t g_thumbnailsUpdating = 0;
+namespace {
 
-std::unique_ptr<ExportDialog>& SlotOf(ExportKind kind) {
-    return kind == ExportKind::Sheet ? g_sheetDialog : g_galleryDialog;
+std::unique_ptr<ExportDialog>& SlotOf(ExportDialogs& dialogs, ExportKind kind) {
+    return kind == ExportKind::Sheet ? dialogs.sheet : dialogs.gallery;
 }
 
 // Results the worker posts; 0 is success.
@@ -535,7 +534,7 @@ INT_PTR ExportDialogMessage(ExportDialog& d, HWND window, UINT message, WPARAM w
         case WM_DESTROY: {
             StopWorker(d, true);
             SetWindowLongPtrW(window, DWLP_USER, 0);
-            SlotOf(d.kind).reset(); // d is gone from here on
+            SlotOf(*d.slots, d.kind).reset(); // d is gone from here on
             return TRUE;
         }
         default:
@@ -543,11 +542,12 @@ INT_PTR ExportDialogMessage(ExportDialog& d, HWND window, UINT message, WPARAM w
     }
 }
 
-void ShowExportDialog(Document& state, HWND owner, ExportKind kind) {
-    std::unique_ptr<ExportDialog>& slot = SlotOf(kind);
+void ShowExportDialog(ExportDialogs& dialogs, Document& state, HWND owner, ExportKind kind) {
+    std::unique_ptr<ExportDialog>& slot = SlotOf(dialogs, kind);
     if (slot) return;
     slot = std::make_unique<ExportDialog>();
     ExportDialog& d = *slot;
+    d.slots = &dialogs;
     d.main = &state;
     d.kind = kind;
     d.owner = owner;
@@ -563,7 +563,7 @@ void ShowExportDialog(Document& state, HWND owner, ExportKind kind) {
     d.frameColor = g_preferences.*f.frameColor;
     d.textColor = g_preferences.*f.textColor;
     d.selectedCount = uint32_t(CountSelectedEntries(d.main->folders));
-    d.thumbnailsUpdating = g_thumbnailsUpdating;
+    d.thumbnailsUpdating = dialogs.thumbnailsUpdating;
     UpdateLayout(d);
     d.progress.Init(100, 338, 112);
     SetupSimpleDialog(d.dialog,
@@ -575,23 +575,29 @@ void ShowExportDialog(Document& state, HWND owner, ExportKind kind) {
 }
 
 template <typename Visit>
-void ForEachDialog(Visit visit) {
+void ForEachDialog(ExportDialogs& dialogs, Visit visit) {
     for (ExportKind kind : {ExportKind::Sheet, ExportKind::Gallery})
-        if (ExportDialog* d = SlotOf(kind).get()) visit(*d);
+        if (ExportDialog* d = SlotOf(dialogs, kind).get()) visit(*d);
 }
 
 } // namespace
 
-void ShowSheetExportDialog(Document& state, HWND owner) {
-    ShowExportDialog(state, owner, ExportKind::Sheet);
+ExportDialogs::ExportDialogs() = default;
+
+ExportDialogs::~ExportDialogs() {
+    CloseExportDialogs(*this);
 }
 
-void ShowGalleryExportDialog(Document& state, HWND owner) {
-    ShowExportDialog(state, owner, ExportKind::Gallery);
+void ShowSheetExportDialog(ExportDialogs& dialogs, Document& state, HWND owner) {
+    ShowExportDialog(dialogs, state, owner, ExportKind::Sheet);
 }
 
-void UpdateExportSelection(int32_t selectedCount) {
-    ForEachDialog([&](ExportDialog& d) {
+void ShowGalleryExportDialog(ExportDialogs& dialogs, Document& state, HWND owner) {
+    ShowExportDialog(dialogs, state, owner, ExportKind::Gallery);
+}
+
+void UpdateExportSelection(ExportDialogs& dialogs, int32_t selectedCount) {
+    ForEachDialog(dialogs, [&](ExportDialog& d) {
         if (d.running) return;
         d.selectedCount = uint32_t(std::max(selectedCount, 0));
         UpdateLayout(d);
@@ -599,29 +605,23 @@ void UpdateExportSelection(int32_t selectedCount) {
     });
 }
 
-void UpdateExportThumbnails(int32_t thumbnailsUpdating) {
-    g_thumbnailsUpdating = thumbnailsUpdating;
-    ForEachDialog([&](ExportDialog& d) {
+void UpdateExportThumbnails(ExportDialogs& dialogs, int32_t thumbnailsUpdating) {
+    dialogs.thumbnailsUpdating = thumbnailsUpdating;
+    ForEachDialog(dialogs, [&](ExportDialog& d) {
         d.thumbnailsUpdating = thumbnailsUpdating;
         UpdateOkButton(d);
     });
 }
 
-void CloseExportDialogs() {
+void CloseExportDialogs(ExportDialogs& dialogs) {
     for (ExportKind kind : {ExportKind::Sheet, ExportKind::Gallery})
-        if (ExportDialog* d = SlotOf(kind).get())
+        if (ExportDialog* d = SlotOf(dialogs, kind).get())
             SendMessageW(d->dialog.window, WM_COMMAND, IDCANCEL, 0);
 }
 
-void RedrawExportDialogs() {
-    ForEachDialog([](ExportDialog& d) {
+void RedrawExportDialogs(ExportDialogs& dialogs) {
+    ForEachDialog(dialogs, [](ExportDialog& d) {
         RedrawWindow(d.dialog.window, nullptr, nullptr,
                      RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
     });
-}
-
-bool IsExportRunning() {
-    bool running = false;
-    ForEachDialog([&](const ExportDialog& d) { running = running || d.running; });
-    return running;
 }

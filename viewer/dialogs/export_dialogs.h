@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 
 #include "viewer/document/document.h"
 
@@ -18,19 +19,31 @@
 // window greys its menus meanwhile.
 inline constexpr UINT kMsgExportRunning = WM_APP + 40;
 
+struct ExportDialog;
+
+// The open export dialogs of one List window, held in the window's state.
+struct ExportDialogs {
+    ExportDialogs();
+    ~ExportDialogs(); // closes the open dialogs
+    ExportDialogs(const ExportDialogs&) = delete;
+    ExportDialogs& operator=(const ExportDialogs&) = delete;
+
+    std::unique_ptr<ExportDialog> sheet; // null while closed
+    std::unique_ptr<ExportDialog> gallery;
+    int32_t thumbnailsUpdating = 0; // the List window's count, for a dialog that opens
+};
+
 // Commands 40725 and 40726: nothing when the dialog is open already.
-void ShowSheetExportDialog(Document& state, HWND owner);
-void ShowGalleryExportDialog(Document& state, HWND owner);
+void ShowSheetExportDialog(ExportDialogs& dialogs, Document& state, HWND owner);
+void ShowGalleryExportDialog(ExportDialogs& dialogs, Document& state, HWND owner);
 
 // The List window tells the open dialogs the selected count after a
 // selection change, and calls UpdateExportThumbnails when its count of
 // thumbnail work in progress changes (OK stays disabled while it is not 0).
-void UpdateExportSelection(int32_t selectedCount);
-void UpdateExportThumbnails(int32_t thumbnailsUpdating);
+void UpdateExportSelection(ExportDialogs& dialogs, int32_t selectedCount);
+void UpdateExportThumbnails(ExportDialogs& dialogs, int32_t thumbnailsUpdating);
 // Closes both dialogs (a running worker is cancelled and waited for): before
 // the folder list is emptied or rebuilt, and at exit.
-void CloseExportDialogs();
+void CloseExportDialogs(ExportDialogs& dialogs);
 // Repaints the open dialogs after a change of the interface style.
-void RedrawExportDialogs();
-// True from OK until the worker has ended (and the owner has been told).
-bool IsExportRunning();
+void RedrawExportDialogs(ExportDialogs& dialogs);

@@ -49,7 +49,9 @@ struct FontDialog {
     Preferences* preferences = nullptr;
 };
 
-FontDialog* g_fontDialog = nullptr; // the open one
+// The open one: the dialog is modal over the whole process, so there is at
+// most one per process, and a second request is refused.
+FontDialog* g_fontDialog = nullptr;
 
 const WCHAR* SampleText(const FontDialog& box) {
     return reinterpret_cast<const WCHAR*>(box.preferences->fontSampleText);

@@ -11,8 +11,10 @@
 
 namespace {
 
-// Filled by whichever thread holds the main handle (the guard lets one at a
-// time), shown and emptied on the user-interface thread: no lock.
+// The messages of the process's main handle, whose message procedures get
+// no context of their own (only the main handle reports). Filled by
+// whichever thread holds the main handle (the guard lets one at a time),
+// shown and emptied on the user-interface thread: no lock.
 LibraryMessageList g_messages;
 
 // The boxes take a WCHAR text; the formatted text is char16_t. (No

@@ -76,6 +76,8 @@ void ReadEntryInfo(ILHandle* handle, FileEntry& entry, const std::u16string& dos
     entry.infoRead = 0;
 }
 
+} // namespace
+
 class FolderScanThread : public WorkerThread {
 public:
     FolderScanThread(HWND window, std::u16string folder, std::u16string current)
@@ -126,10 +128,10 @@ private:
     std::u16string current_;
 };
 
-std::unique_ptr<FolderScanThread> g_scan;
-// Files saved while a scan ran or an export read the list: added when the
-// list is free again.
-std::vector<std::u16string> g_savedMeanwhile;
+FolderScan::FolderScan() = default;
+FolderScan::~FolderScan() = default;
+
+namespace {
 
 void AddSavedFile(FolderList& list, const std::u16string& path) {
     if (list.folder.empty() || CompareNamesNoCase(FolderPart(path), list.folder) != 0) return;
@@ -155,7 +157,7 @@ void OpenCurrentEntry(MainWindowState& state) {
 } // namespace
 
 void ScanFolder(MainWindowState& state, const WCHAR* path, bool force) {
-    if (g_scan) return;
+    if (state.folderScan.thread) return;
     const std::u16string full = ToU16(path);
     const std::u16string folder = FolderPart(full);
     if (folder.empty()) return;
@@ -167,41 +169,41 @@ void ScanFolder(MainWindowState& state, const WCHAR* path, bool force) {
         for (size_t i = 0; i < state.folders.entries.size(); ++i) {
             if (CompareNamesNoCase(EntryName(state.folders.entries[i]), name) != 0) continue;
             SetCurrentEntry(state.folders, static_cast<int32_t>(i));
-            RefreshList(false);
+            RefreshList(state.listWindow, false);
             return;
         }
     }
-    g_scan = std::make_unique<FolderScanThread>(state.window, folder, name);
+    state.folderScan.thread = std::make_unique<FolderScanThread>(state.window, folder, name);
     state.busy.Set(BUSY_FOLDER_SCAN);
     DragAcceptFiles(state.window, FALSE);
-    ResetListWindow();
-    CloseExportDialogs(); // their workers read the list
+    ResetListWindow(state.listWindow);
+    CloseExportDialogs(state.listWindow.exports); // their workers read the list
     ClearFolderList(state.folders);
-    if (!g_scan->Start()) {
-        g_scan.reset();
+    if (!state.folderScan.thread->Start()) {
+        state.folderScan.thread.reset();
         state.busy.Clear(BUSY_FOLDER_SCAN);
         DragAcceptFiles(state.window, TRUE);
-        RefreshList(true);
+        RefreshList(state.listWindow, true);
     }
 }
 
 void OnFolderScanFinished(MainWindowState& state) {
-    if (!g_scan) return;
-    g_scan->Join();
-    CloseExportDialogs();
+    if (!state.folderScan.thread) return;
+    state.folderScan.thread->Join();
+    CloseExportDialogs(state.listWindow.exports);
     ClearFolderList(state.folders);
-    state.folders = std::move(g_scan->list);
-    g_scan.reset();
+    state.folders = std::move(state.folderScan.thread->list);
+    state.folderScan.thread.reset();
     state.busy.Clear(BUSY_FOLDER_SCAN);
     DragAcceptFiles(state.window, TRUE);
     // The loader was reset for the scan: the list may grow before the
     // refresh starts it again.
-    if (!IsListReadByExport()) {
-        for (const std::u16string& saved : g_savedMeanwhile)
+    if (!IsListReadByExport(state.listWindow)) {
+        for (const std::u16string& saved : state.folderScan.savedMeanwhile)
             AddSavedFile(state.folders, saved);
-        g_savedMeanwhile.clear();
+        state.folderScan.savedMeanwhile.clear();
     }
-    RefreshList(true);
+    RefreshList(state.listWindow, true);
     // A shown file that is not in the new list stays shown with no entry
     // current; another file is opened only through the guard, so edits are
     // never dropped without the question.
@@ -214,33 +216,35 @@ void OnFolderScanFinished(MainWindowState& state) {
 }
 
 void AddSavedFileToList(MainWindowState& state, const WCHAR* path) {
-    g_savedMeanwhile.push_back(ToU16(path));
+    state.folderScan.savedMeanwhile.push_back(ToU16(path));
     AddFilesSavedMeanwhile(state);
 }
 
-void AddFilesSavedMeanwhile(Document& state) {
-    if (g_scan || IsListReadByExport() || g_savedMeanwhile.empty()) return;
+void AddFilesSavedMeanwhile(MainWindowState& state) {
+    if (state.folderScan.thread || IsListReadByExport(state.listWindow) ||
+        state.folderScan.savedMeanwhile.empty())
+        return;
     // The thumbnail workers write the entries they claimed: the array
     // grows only while they are stopped.
-    PauseThumbnails();
-    for (const std::u16string& saved : g_savedMeanwhile)
+    PauseThumbnails(state.listWindow);
+    for (const std::u16string& saved : state.folderScan.savedMeanwhile)
         AddSavedFile(state.folders, saved);
-    g_savedMeanwhile.clear();
-    RefreshList(false);
-    ResumeThumbnails();
+    state.folderScan.savedMeanwhile.clear();
+    RefreshList(state.listWindow, false);
+    ResumeThumbnails(state.listWindow);
 }
 
-void StopFolderScan() {
-    if (!g_scan) return;
-    InterlockedExchange(&g_scan->cancel, 1);
-    g_scan.reset();
+void StopFolderScan(MainWindowState& state) {
+    if (!state.folderScan.thread) return;
+    InterlockedExchange(&state.folderScan.thread->cancel, 1);
+    state.folderScan.thread.reset();
 }
 
 void EmptyFolderList(MainWindowState& state) {
-    ResetListWindow();
-    CloseExportDialogs();
+    ResetListWindow(state.listWindow);
+    CloseExportDialogs(state.listWindow.exports);
     ClearFolderList(state.folders);
-    RefreshList(true);
+    RefreshList(state.listWindow, true);
 }
 
 void GoToListEntry(MainWindowState& state, PageStep step) {
@@ -250,7 +254,7 @@ void GoToListEntry(MainWindowState& state, PageStep step) {
     OpenCurrentEntry(state);
     // After the open: once the List window's title names the entry, the
     // main window shows it.
-    RefreshList(false);
+    RefreshList(state.listWindow, false);
 }
 
 void GoToListIndex(MainWindowState& state, int32_t index) {
@@ -260,7 +264,7 @@ void GoToListIndex(MainWindowState& state, int32_t index) {
     OpenCurrentEntry(state);
     // After the open: once the List window's title names the entry, the
     // main window shows it.
-    RefreshList(false);
+    RefreshList(state.listWindow, false);
 }
 
 void ReopenCurrentEntry(MainWindowState& state) {
@@ -274,11 +278,11 @@ void RescanFolder(MainWindowState& state) {
 void RecycleCurrentFile(MainWindowState& state) {
     if (state.folders.entries.empty() || state.folders.current < 0 || !state.currentPath[0]) return;
     if (!RecycleFile(state.currentPath)) return;
-    CloseExportDialogs();
-    PauseThumbnails();
+    CloseExportDialogs(state.listWindow.exports);
+    PauseThumbnails(state.listWindow);
     const bool left = RemoveCurrentEntry(state.folders);
-    ResumeThumbnails();
-    RefreshList(false);
+    ResumeThumbnails(state.listWindow);
+    RefreshList(state.listWindow, false);
     if (!left) {
         ILClearImage(&state.image);
         ClearImage(state);
@@ -292,11 +296,11 @@ namespace {
 // After the selected entries' files went away: the shown image follows the
 // current entry, or goes when no entry is left.
 void RemoveSelectedFromList(MainWindowState& state) {
-    CloseExportDialogs();
-    PauseThumbnails();
+    CloseExportDialogs(state.listWindow.exports);
+    PauseThumbnails(state.listWindow);
     const int result = RemoveSelectedEntries(state.folders);
-    ResumeThumbnails();
-    RefreshList(false);
+    ResumeThumbnails(state.listWindow);
+    RefreshList(state.listWindow, false);
     if (result == 0) {
         ILClearImage(&state.image);
         ClearImage(state);
@@ -324,7 +328,7 @@ void CopyOrMoveSelectedFiles(MainWindowState& state, bool move) {
     const std::u16string paths = SelectedPathList(state.folders);
     if (paths.empty()) return;
     WCHAR folder[kPathUnits] = {};
-    if (!ChooseFolder(ListWindowHandle(),
+    if (!ChooseFolder(state.listWindow.window,
                       move ? L"Move selected items to..." : L"Copy selected items to...", folder))
         return;
     if (move && !MayRemoveSelection(state)) return;

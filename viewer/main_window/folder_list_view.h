@@ -20,9 +20,9 @@ void OnFolderScanFinished(MainWindowState& state);
 // or an export reads the list, the change waits for their end
 // (AddFilesSavedMeanwhile) and then applies to the list of that time.
 void AddSavedFileToList(MainWindowState& state, const WCHAR* path);
-void AddFilesSavedMeanwhile(Document& state);
+void AddFilesSavedMeanwhile(MainWindowState& state);
 // Cancels a running scan and waits for it (at destruction).
-void StopFolderScan();
+void StopFolderScan(MainWindowState& state);
 // Empties the list (the image no longer comes from a folder).
 void EmptyFolderList(MainWindowState& state);
 

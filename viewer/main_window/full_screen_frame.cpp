@@ -6,6 +6,7 @@
 
 #include "imglib/ops/resample.h"
 #include "viewer/logic/screen_transitions.h"
+#include "viewer/main_window/main_window_state.h"
 #include "viewer/main_window/option_setters.h"
 #include "viewer/settings/preferences_file.h"
 
@@ -14,18 +15,6 @@ namespace {
 // Shortest time a transition step stays on screen: without it a fast
 // machine shows a blend or a push as a flash.
 constexpr DWORD kStepMilliseconds = 10;
-
-struct FullScreenFrame {
-    ILImage image;     // B,G,R 8 of the screen's size
-    DibBuffer bitmap;  // shares the image's rows
-    int32_t width = 0; // the monitor's size
-    int32_t height = 0;
-    ScreenPlacement placement = {};
-    bool shown = false;
-    bool backwards = false;
-};
-
-FullScreenFrame g_frame;
 
 SIZE GetMonitorSize(HWND window) {
     MONITORINFO info = {};
@@ -66,8 +55,8 @@ void FrameSource(const MainWindowState& state, ILImage& source) {
     ILAliasImage(&source, &state.image);
 }
 
-void FitImageToScreen(const MainWindowState& state) {
-    FullScreenFrame& f = g_frame;
+void FitImageToScreen(MainWindowState& state) {
+    FullScreenFrame& f = state.fullScreenFrame;
     ILFillImage(&f.image, state.background);
     f.placement = {};
     if (!state.image.data) return;
@@ -88,17 +77,17 @@ FramePicture PictureOf(const DibBuffer& bitmap) {
     return {bitmap.pixels, int32_t(bitmap.Width()), int32_t(bitmap.Height()), bitmap.stride};
 }
 
-void DrawPicture(HDC context, const FramePicture& picture) {
+void DrawPicture(const FullScreenFrame& f, HDC context, const FramePicture& picture) {
     StretchDIBits(context, 0, 0, picture.width, picture.height, 0, 0, picture.width, picture.height,
-                  picture.pixels, reinterpret_cast<const BITMAPINFO*>(g_frame.bitmap.header),
+                  picture.pixels, reinterpret_cast<const BITMAPINFO*>(f.bitmap.header),
                   DIB_RGB_COLORS, SRCCOPY);
     GdiFlush();
 }
 
 // The picture on screen now is kept, the frame takes the new image, and the
 // transition runs from one to the other, step by step on the screen.
-void RunTransition(const MainWindowState& state, int effect) {
-    FullScreenFrame& f = g_frame;
+void RunTransition(MainWindowState& state, int effect) {
+    FullScreenFrame& f = state.fullScreenFrame;
     DibBuffer old;
     if (!old.Create(uint32_t(f.width), uint32_t(f.height), 24, nullptr)) {
         FitImageToScreen(state);
@@ -111,7 +100,7 @@ void RunTransition(const MainWindowState& state, int effect) {
                                 [&] { return int32_t(generator() % 32768); });
     DWORD last = GetTickCount();
     while (transition.Step()) {
-        DrawPicture(state.mainDC, transition.Shown());
+        DrawPicture(f, state.mainDC, transition.Shown());
         const DWORD spent = GetTickCount() - last;
         if (spent < kStepMilliseconds) Sleep(kStepMilliseconds - spent);
         last = GetTickCount();
@@ -121,7 +110,7 @@ void RunTransition(const MainWindowState& state, int effect) {
 } // namespace
 
 ILResult EnterFullScreenFrame(MainWindowState& state) {
-    FullScreenFrame& f = g_frame;
+    FullScreenFrame& f = state.fullScreenFrame;
     const SIZE size = GetMonitorSize(state.window);
     f.width = size.cx;
     f.height = size.cy;
@@ -143,7 +132,7 @@ ILResult EnterFullScreenFrame(MainWindowState& state) {
 }
 
 void LeaveFullScreenFrame(MainWindowState& state) {
-    FullScreenFrame& f = g_frame;
+    FullScreenFrame& f = state.fullScreenFrame;
     f.shown = false;
     f.bitmap.Free();
     ILClearImage(&f.image);
@@ -151,18 +140,19 @@ void LeaveFullScreenFrame(MainWindowState& state) {
 }
 
 void RefitFullScreenFrame(MainWindowState& state) {
-    if (!g_frame.shown || !g_frame.bitmap.pixels) return;
+    const FullScreenFrame& f = state.fullScreenFrame;
+    if (!f.shown || !f.bitmap.pixels) return;
     LeaveFullScreenFrame(state);
     EnterFullScreenFrame(state);
     InvalidateRect(state.window, nullptr, FALSE);
 }
 
-bool IsFullScreenFrameShown() {
-    return g_frame.shown;
+bool IsFullScreenFrameShown(const FullScreenFrame& frame) {
+    return frame.shown;
 }
 
 void ShowFullScreenImage(MainWindowState& state, bool animate) {
-    FullScreenFrame& f = g_frame;
+    FullScreenFrame& f = state.fullScreenFrame;
     if (!f.shown) return;
     if (f.bitmap.pixels) {
         const int effect = g_preferences.transitionEffect;
@@ -175,16 +165,16 @@ void ShowFullScreenImage(MainWindowState& state, bool animate) {
     InvalidateRect(state.window, nullptr, FALSE);
 }
 
-void MarkBackwardTransition() {
-    if (g_frame.shown) g_frame.backwards = true;
+void MarkBackwardTransition(FullScreenFrame& frame) {
+    if (frame.shown) frame.backwards = true;
 }
 
-void PaintFullScreenFrame(HDC context) {
-    if (g_frame.bitmap.pixels) DrawPicture(context, PictureOf(g_frame.bitmap));
+void PaintFullScreenFrame(const FullScreenFrame& frame, HDC context) {
+    if (frame.bitmap.pixels) DrawPicture(frame, context, PictureOf(frame.bitmap));
 }
 
-void FrameToImagePoint(int screenX, int screenY, int* x, int* y) {
-    const ScreenPlacement& p = g_frame.placement;
+void FrameToImagePoint(const FullScreenFrame& frame, int screenX, int screenY, int* x, int* y) {
+    const ScreenPlacement& p = frame.placement;
     *x = static_cast<int>(std::floor((screenX - p.left) * p.scaleX));
     *y = static_cast<int>(std::floor((screenY - p.top) * p.scaleY));
 }

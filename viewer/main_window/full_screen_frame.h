@@ -14,14 +14,14 @@ ILResult EnterFullScreenFrame(MainWindowState& state);
 void LeaveFullScreenFrame(MainWindowState& state);
 // After a change of the display: the frame is built anew at the new size.
 void RefitFullScreenFrame(MainWindowState& state);
-bool IsFullScreenFrameShown();
+bool IsFullScreenFrameShown(const FullScreenFrame& frame);
 // Puts the current image into the frame, with the chosen transition when
 // animate is set (drawn on the main window at once), then invalidates the
 // window. Nothing while the frame is not shown.
 void ShowFullScreenImage(MainWindowState& state, bool animate);
 // The next transition runs backwards (the previous and first image).
-void MarkBackwardTransition();
+void MarkBackwardTransition(FullScreenFrame& frame);
 // WM_PAINT while shown.
-void PaintFullScreenFrame(HDC context);
+void PaintFullScreenFrame(const FullScreenFrame& frame, HDC context);
 // The image pixel under a point of the screen while the frame is shown.
-void FrameToImagePoint(int screenX, int screenY, int* x, int* y);
+void FrameToImagePoint(const FullScreenFrame& frame, int screenX, int screenY, int* x, int* y);

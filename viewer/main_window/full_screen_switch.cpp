@@ -54,7 +54,7 @@ void SetFullScreen(MainWindowState& state, bool on) {
         LeaveFullScreenFrame(state); // and the stretching mode again
     }
     PlaceCaptionTooltip(state);
-    ApplyListWindowAlpha();
+    ApplyListWindowAlpha(state.listWindow);
     CheckMainMenuItem(state, CMD_FULL_SCREEN, on);
 }
 

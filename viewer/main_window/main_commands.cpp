@@ -172,7 +172,8 @@ void GoToImage(MainWindowState& state, UINT, LPARAM index) {
 
 void PageThroughFolder(MainWindowState& state, UINT id, LPARAM) {
     const PageStep steps[] = {PageStep::Next, PageStep::Previous, PageStep::First, PageStep::Last};
-    if (id == CMD_PREVIOUS_IMAGE || id == CMD_FIRST_IMAGE) MarkBackwardTransition();
+    if (id == CMD_PREVIOUS_IMAGE || id == CMD_FIRST_IMAGE)
+        MarkBackwardTransition(state.fullScreenFrame);
     GoToListEntry(state, steps[id - CMD_NEXT_IMAGE]);
 }
 
@@ -325,7 +326,7 @@ void ChooseInterfaceStyle(MainWindowState& state, UINT id, LPARAM) {
     RefreshInfoStyle(state.infoWindow);
     RedrawFontDialog();
     RedrawToolWindow(state.histogramWindow.tool);
-    ApplyStyleToListWindow();
+    ApplyStyleToListWindow(state.listWindow);
 }
 
 void ToggleSmoothResizing(MainWindowState& state, UINT, LPARAM) {
@@ -389,7 +390,7 @@ void ToggleInfoWindow(MainWindowState& state, UINT, LPARAM) {
 }
 
 void ToggleListWindow(MainWindowState& state, UINT, LPARAM) {
-    ShowListWindow(state, ListWindowHandle() == nullptr);
+    ShowListWindow(state.listWindow, state, state.listWindow.window == nullptr);
 }
 
 void ToggleHistogramWindow(MainWindowState& state, UINT, LPARAM) {

@@ -103,7 +103,7 @@ bool OnClose(MainWindowState& state, HWND window) {
     }
     if (!ConfirmDiscardChanges(state, DiscardFor::Exit)) return false;
     DragAcceptFiles(window, FALSE);
-    SaveListWindowPlacement();
+    SaveListWindowPlacement(state.listWindow);
     SavePreferences(window);
     SaveFavorites(state.favorites);
     return true;
@@ -112,7 +112,7 @@ bool OnClose(MainWindowState& state, HWND window) {
 // Static destructors do not run once a worker thread existed: everything is
 // released here.
 void OnDestroy(MainWindowState& state) {
-    StopFolderScan();
+    StopFolderScan(state);
     EmptyFolderList(state);
     CloseAboutBox(state.aboutBox, false);
     LeaveFullScreenFrame(state);
@@ -140,8 +140,8 @@ void OnDestroy(MainWindowState& state) {
 void OnPaint(const MainWindowState& state, HWND window) {
     PAINTSTRUCT ps;
     const HDC dc = BeginPaint(window, &ps);
-    if (IsFullScreenFrameShown()) {
-        PaintFullScreenFrame(dc);
+    if (IsFullScreenFrameShown(state.fullScreenFrame)) {
+        PaintFullScreenFrame(state.fullScreenFrame, dc);
         EndPaint(window, &ps);
         return;
     }

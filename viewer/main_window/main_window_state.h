@@ -11,17 +11,21 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "imglib/imglib.h"
 #include "viewer/actions/action_list.h"
 #include "viewer/dialogs/page_navigator.h"
 #include "viewer/document/document.h"
 #include "viewer/logic/dib_render.h"
+#include "viewer/logic/screen_transitions.h"
 #include "viewer/logic/view_geometry.h"
 #include "viewer/platform/paths.h"
 #include "viewer/windows/histogram_window.h"
 #include "viewer/windows/info_window.h"
+#include "viewer/windows/list_window.h"
 
 // The main window's timers.
 enum MainWindowTimer : UINT_PTR {
@@ -31,6 +35,28 @@ enum MainWindowTimer : UINT_PTR {
 
 struct AboutBox;
 class SaveThread;
+class FolderScanThread;
+
+// The full-screen frame of "High quality resizing" (full_screen_frame.cpp).
+struct FullScreenFrame {
+    ILImage image;     // B,G,R 8 of the screen's size
+    DibBuffer bitmap;  // shares the image's rows
+    int32_t width = 0; // the monitor's size
+    int32_t height = 0;
+    ScreenPlacement placement = {};
+    bool shown = false;
+    bool backwards = false;
+};
+
+// The scan of the document's folder (folder_list_view.cpp).
+struct FolderScan {
+    FolderScan();
+    ~FolderScan();
+    std::unique_ptr<FolderScanThread> thread; // the running scan, null when none
+    // Files saved while a scan ran or an export read the list: added when
+    // the list is free again.
+    std::vector<std::u16string> savedMeanwhile;
+};
 
 struct MainWindowState : Document, DocumentHost {
     // WinMain sets the document's host to the object itself.
@@ -68,6 +94,7 @@ struct MainWindowState : Document, DocumentHost {
     AboutBox* aboutBox = nullptr;    // the open About box, null when none (about_box.cpp)
     InfoWindowState infoWindow;
     HistogramWindowState histogramWindow;
+    ListWindowState listWindow;
     PageNavigatorState pageNavigator;
 
     // Main-window state.
@@ -86,7 +113,9 @@ struct MainWindowState : Document, DocumentHost {
     ViewGeometry view;           // display rectangle, zoom and scrolling
     SCROLLINFO hScrollInfo = {}; // last values given to the scroll bars
     SCROLLINFO vScrollInfo = {};
+    FullScreenFrame fullScreenFrame;
     ActionList favorites; // the user's list, kept in "fa.up"
+    FolderScan folderScan;
 
     // Saving (save_thread.cpp): the running save, null when none.
     SaveThread* saveThread = nullptr;

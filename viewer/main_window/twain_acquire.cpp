@@ -32,6 +32,8 @@ struct TwainState {
     AcquiredImage acquired;
 };
 
+// One session per process: the source manager is loaded into the process
+// once and knows it as one application (a second open is refused by it).
 TwainState g_twain;
 
 void CopyName(TW_STR32& target, const char* text) {

@@ -175,8 +175,8 @@ bool ScrollViewVertically(MainWindowState& state, int position) {
 }
 
 void ViewToImagePoint(const MainWindowState& state, int* x, int* y) {
-    if (IsFullScreenFrameShown()) {
-        FrameToImagePoint(state.lastMouse.x, state.lastMouse.y, x, y);
+    if (IsFullScreenFrameShown(state.fullScreenFrame)) {
+        FrameToImagePoint(state.fullScreenFrame, state.lastMouse.x, state.lastMouse.y, x, y);
         return;
     }
     const ViewGeometry& view = state.view;

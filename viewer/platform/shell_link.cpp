@@ -6,9 +6,15 @@
 
 namespace {
 
-IShellLinkW* g_shellLink = nullptr;
-IPersistFile* g_persistFile = nullptr;
-DWORD g_resolverThread = 0; // the objects belong to the thread that made them
+// The process's resolver: made once at start-up on the user-interface
+// thread, whose COM apartment the objects belong to; other threads make
+// objects of their own.
+struct Resolver {
+    IShellLinkW* link = nullptr;
+    IPersistFile* file = nullptr;
+    DWORD thread = 0; // the thread that made them
+};
+Resolver g_resolver;
 
 bool ReadLink(IPersistFile* file, IShellLinkW* link, const WCHAR* linkPath,
               WCHAR (&target)[MAX_PATH]) {
@@ -22,31 +28,31 @@ bool ReadLink(IPersistFile* file, IShellLinkW* link, const WCHAR* linkPath,
 
 bool CreateShellLinkResolver() {
     if (FAILED(CoInitialize(nullptr))) return false;
-    g_resolverThread = GetCurrentThreadId();
+    g_resolver.thread = GetCurrentThreadId();
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                reinterpret_cast<void**>(&g_shellLink))))
+                                reinterpret_cast<void**>(&g_resolver.link))))
         return false;
-    return SUCCEEDED(
-        g_shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&g_persistFile)));
+    return SUCCEEDED(g_resolver.link->QueryInterface(IID_IPersistFile,
+                                                     reinterpret_cast<void**>(&g_resolver.file)));
 }
 
 void ReleaseShellLinkResolver() {
-    if (g_shellLink) {
-        g_shellLink->Release();
-        g_shellLink = nullptr;
+    if (g_resolver.link) {
+        g_resolver.link->Release();
+        g_resolver.link = nullptr;
     }
-    if (g_persistFile) {
-        g_persistFile->Release();
-        g_persistFile = nullptr;
+    if (g_resolver.file) {
+        g_resolver.file->Release();
+        g_resolver.file = nullptr;
     }
     CoUninitialize();
 }
 
 bool ResolveShellLink(const WCHAR* linkPath, WCHAR (&target)[MAX_PATH]) {
     target[0] = 0;
-    if (GetCurrentThreadId() == g_resolverThread) {
-        if (!g_shellLink || !g_persistFile) return false;
-        return ReadLink(g_persistFile, g_shellLink, linkPath, target);
+    if (GetCurrentThreadId() == g_resolver.thread) {
+        if (!g_resolver.link || !g_resolver.file) return false;
+        return ReadLink(g_resolver.file, g_resolver.link, linkPath, target);
     }
     // Workers (the folder scan, the thumbnail loader) have COM of their own
     // and use objects of their own: the process's pair is not theirs to share.

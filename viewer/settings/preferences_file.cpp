@@ -9,6 +9,8 @@
 #include "viewer/platform/paths.h"
 #include "viewer/platform/window_utils.h"
 
+// One record per process: every window reads and writes the same settings,
+// and the process writes them to its settings folder at exit.
 Preferences g_preferences;
 
 namespace {

@@ -14,6 +14,7 @@
 namespace {
 
 // DrawText format of menu labels: underlines only after a keyboard opening.
+// One per process, as the keyboard cue of the menus it follows.
 UINT g_menuTextFormat = DT_NOCLIP | DT_HIDEPREFIX;
 
 MenuItemRecord* RecordOf(ULONG_PTR itemData) {

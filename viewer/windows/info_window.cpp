@@ -70,9 +70,7 @@ void Band(HDC dc, int top, int bottom, const WCHAR* title) {
 
 // The values start at x 64, or further right where a label of the font
 // would reach them ("Modified:").
-int g_valueX = 64;
-
-void MeasureValueColumn(HDC dc) {
+void MeasureValueColumn(InfoWindowState& info, HDC dc) {
     int widest = 0;
     for (const WCHAR* label : {L"Format:", L"Source:", L"Folder:", L"Created:", L"Modified:",
                                L"Compr.:", L"Gamma:", L"Color:"}) {
@@ -80,21 +78,22 @@ void MeasureValueColumn(HDC dc) {
         GetTextExtentPoint32W(dc, label, lstrlenW(label), &size);
         widest = std::max<int>(widest, size.cx);
     }
-    g_valueX = std::max(64, 10 + widest + 5);
+    info.valueX = std::max(64, 10 + widest + 5);
 }
 
-void Row(HDC dc, int y, const WCHAR* label, const std::string& value) {
+void Row(const InfoWindowState& info, HDC dc, int y, const WCHAR* label, const std::string& value) {
     TextOutW(dc, 10, y, label, lstrlenW(label));
-    TextOutA(dc, g_valueX, y, value.c_str(), static_cast<int>(value.size()));
+    TextOutA(dc, info.valueX, y, value.c_str(), static_cast<int>(value.size()));
 }
 
-void RowW(HDC dc, int y, const WCHAR* label, const WCHAR* value) {
+void RowW(const InfoWindowState& info, HDC dc, int y, const WCHAR* label, const WCHAR* value) {
     TextOutW(dc, 10, y, label, lstrlenW(label));
-    TextOutW(dc, g_valueX, y, value, lstrlenW(value));
+    TextOutW(dc, info.valueX, y, value, lstrlenW(value));
 }
 
-void Clipped(HDC dc, int y, const WCHAR* text, int length, UINT ellipsis) {
-    RECT rect = {g_valueX, y, kNameRight, y + L()};
+void Clipped(const InfoWindowState& info, HDC dc, int y, const WCHAR* text, int length,
+             UINT ellipsis) {
+    RECT rect = {info.valueX, y, kNameRight, y + L()};
     DrawTextW(dc, text, length, &rect, DT_NOPREFIX | DT_SINGLELINE | ellipsis);
 }
 
@@ -110,21 +109,21 @@ void PaintNameRows(const InfoWindowState& info, HDC dc) {
         for (const WCHAR* p = path; *p; ++p)
             if (*p == L'\\') slash = p;
         if (slash) {
-            Clipped(dc, nameY, slash + 1, -1, DT_END_ELLIPSIS);
-            Clipped(dc, folderY, path, static_cast<int>(slash - path), DT_PATH_ELLIPSIS);
+            Clipped(info, dc, nameY, slash + 1, -1, DT_END_ELLIPSIS);
+            Clipped(info, dc, folderY, path, static_cast<int>(slash - path), DT_PATH_ELLIPSIS);
             return;
         }
     } else if (id == IL_FORMAT_PASTED || id == IL_FORMAT_ACQUIRED) {
-        Clipped(dc, nameY, state.displayName, -1, DT_END_ELLIPSIS);
+        Clipped(info, dc, nameY, state.displayName, -1, DT_END_ELLIPSIS);
         if (id == IL_FORMAT_ACQUIRED) {
-            Clipped(dc, folderY, state.linkTarget, -1, DT_PATH_ELLIPSIS);
+            Clipped(info, dc, folderY, state.linkTarget, -1, DT_PATH_ELLIPSIS);
         } else {
-            Clipped(dc, folderY, L"-", 1, 0);
+            Clipped(info, dc, folderY, L"-", 1, 0);
         }
         return;
     }
-    Clipped(dc, nameY, L"-", 1, 0);
-    Clipped(dc, folderY, L"-", 1, 0);
+    Clipped(info, dc, nameY, L"-", 1, 0);
+    Clipped(info, dc, folderY, L"-", 1, 0);
 }
 
 void OnPaint(InfoWindowState& info) {
@@ -141,25 +140,25 @@ void OnPaint(InfoWindowState& info) {
     FillRect(dc, &strip, g_styleBrushes.Window);
 
     SelectTextStyle(dc);
-    MeasureValueColumn(dc);
+    MeasureValueColumn(info, dc);
     const InfoTexts& t = info.texts;
     const bool acquired = state.info.formatId == IL_FORMAT_ACQUIRED;
-    Row(dc, l + 4, L"Format:", t.format);
+    Row(info, dc, l + 4, L"Format:", t.format);
     TextOutW(dc, 10, 2 * l + 4, L"Name:", 5);
     const WCHAR* folder = acquired ? L"Source:" : L"Folder:";
     TextOutW(dc, 10, 3 * l + 4, folder, lstrlenW(folder));
     PaintNameRows(info, dc);
-    Row(dc, 4 * l + 4, L"Size:", t.fileSize);
-    RowW(dc, 5 * l + 4, L"Created:", t.hasFile ? info.created : L"-");
-    RowW(dc, 6 * l + 4, L"Modified:", t.hasFile ? info.modified : L"-");
-    Row(dc, 7 * l + 4, L"Compr.:", t.compression);
-    Row(dc, 9 * l + 11, L"Size:", t.imageSize);
-    Row(dc, 10 * l + 11, L"Color:", t.color);
-    Row(dc, 11 * l + 11, L"Gamma:", t.gamma);
-    Row(dc, 12 * l + 11, L"Res.:", t.resolution);
-    Row(dc, 14 * l + 18, L"Size:", t.currentSize);
-    Row(dc, 15 * l + 18, L"Mode:", t.mode);
-    Row(dc, 16 * l + 18, L"Res.:", t.currentResolution);
+    Row(info, dc, 4 * l + 4, L"Size:", t.fileSize);
+    RowW(info, dc, 5 * l + 4, L"Created:", t.hasFile ? info.created : L"-");
+    RowW(info, dc, 6 * l + 4, L"Modified:", t.hasFile ? info.modified : L"-");
+    Row(info, dc, 7 * l + 4, L"Compr.:", t.compression);
+    Row(info, dc, 9 * l + 11, L"Size:", t.imageSize);
+    Row(info, dc, 10 * l + 11, L"Color:", t.color);
+    Row(info, dc, 11 * l + 11, L"Gamma:", t.gamma);
+    Row(info, dc, 12 * l + 11, L"Res.:", t.resolution);
+    Row(info, dc, 14 * l + 18, L"Size:", t.currentSize);
+    Row(info, dc, 15 * l + 18, L"Mode:", t.mode);
+    Row(info, dc, 16 * l + 18, L"Res.:", t.currentResolution);
     SelectObject(dc, oldFont);
     EndToolWindowPaint(info.tool, ps);
 }

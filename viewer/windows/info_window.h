@@ -15,6 +15,7 @@ struct InfoWindowState {
     InfoTexts texts;
     WCHAR created[120] = {};
     WCHAR modified[120] = {};
+    int valueX = 64; // where the values start, measured at each paint
     // Above 0 while the page field has the focus: the main window's
     // accelerators then stay off, so that Ctrl+C copies the selected text.
     int editFocusCount = 0;

@@ -18,6 +18,7 @@
 #include "viewer/platform/system_info.h"
 #include "viewer/windows/thumbnail_loader.h"
 #include "viewer/platform/wide_text.h"
+#include "viewer/platform/window_state.h"
 #include "viewer/platform/window_utils.h"
 
 namespace {
@@ -40,176 +41,154 @@ enum ListCommand : UINT {
     kThumbnail64 = 40772,
     kThumbnail192 = 40776,
     kByType = 40780,
-    kFirstType = 40781,
+    kFirstType = 40781, // one item per format the library loads
+    kLastType = 40980,
 };
 constexpr int kTopMenus = 4; // File, Select, Sort, Thumbnail
 
-struct ListWindow {
-    Document* document = nullptr; // the document whose folder list is shown
-    HWND window = nullptr;
-    HMENU menu = nullptr;
-    HDC dc = nullptr; // the class's own context, kept for the window's life
-    int32_t rowHeight = 80;
-    int32_t firstVisibleRow = 0;
-    int32_t highlightRow = -1;
-    int32_t clientHeight = 0;
-    int32_t thumbnailSize = 0; // the size the rows are laid out for
-    uint32_t typeCount = 0;    // items of the "by type" popup
-    bool menuEnabled = true;
-    bool ascending = true;
-    int32_t thumbnailsUpdating = 0; // loader runs, size changes and sorts in progress
-    std::unique_ptr<ThumbnailLoader> loader;
-};
-
-ListWindow g_list;
-
-// With VX_LIST_TIMING set, the time from the start of a folder scan until
-// every thumbnail of the new list is painted goes to stderr (benchmarks).
-struct ListTiming {
-    ULONGLONG scanStart = 0; // 0 when nothing is being timed
-    ULONGLONG scanEnd = 0;
-};
-ListTiming g_timing;
+constexpr DWORD kListStyle = WS_CAPTION | WS_VSCROLL | WS_SYSMENU | WS_THICKFRAME;
+constexpr DWORD kListExStyle = WS_EX_LAYERED | WS_EX_WINDOWEDGE | WS_EX_TOOLWINDOW;
 
 bool TimingOn() {
     static const bool on = GetEnvironmentVariableW(L"VX_LIST_TIMING", nullptr, 0) > 0;
     return on;
 }
 
-void ReportTimingWhenAllShown() {
-    if (!g_timing.scanStart || !g_timing.scanEnd) return;
+void ReportTimingWhenAllShown(ListWindowState& list) {
+    if (!list.timing.scanStart || !list.timing.scanEnd) return;
     size_t loaded = 0;
-    for (const FileEntry& entry : g_list.document->folders.entries) {
+    for (const FileEntry& entry : list.document->folders.entries) {
         if (entry.thumbState == 0) return;
         loaded += entry.thumbState != kThumbClaimed;
     }
-    UpdateWindow(g_list.window);
+    UpdateWindow(list.window);
     const ULONGLONG now = GetTickCount64();
     std::fprintf(stderr,
                  "list: %zu of %zu thumbnails shown %llu ms after the scan began (scan %llu ms)\n",
-                 loaded, g_list.document->folders.entries.size(),
-                 static_cast<unsigned long long>(now - g_timing.scanStart),
-                 static_cast<unsigned long long>(g_timing.scanEnd - g_timing.scanStart));
+                 loaded, list.document->folders.entries.size(),
+                 static_cast<unsigned long long>(now - list.timing.scanStart),
+                 static_cast<unsigned long long>(list.timing.scanEnd - list.timing.scanStart));
     std::fflush(stderr);
-    g_timing.scanStart = g_timing.scanEnd = 0;
+    list.timing.scanStart = list.timing.scanEnd = 0;
 }
 
-int32_t EntryCount() {
-    return static_cast<int32_t>(g_list.document->folders.entries.size());
+int32_t EntryCount(const ListWindowState& list) {
+    return static_cast<int32_t>(list.document->folders.entries.size());
 }
 
-int32_t VisibleRows() {
-    return ListVisibleRows(g_list.clientHeight, g_list.rowHeight);
+int32_t VisibleRows(const ListWindowState& list) {
+    return ListVisibleRows(list.clientHeight, list.rowHeight);
 }
 
-void AdjustThumbnailsUpdating(int32_t delta) {
-    g_list.thumbnailsUpdating += delta;
-    UpdateExportThumbnails(g_list.thumbnailsUpdating);
+void AdjustThumbnailsUpdating(ListWindowState& list, int32_t delta) {
+    list.thumbnailsUpdating += delta;
+    UpdateExportThumbnails(list.exports, list.thumbnailsUpdating);
 }
 
-void SetFirstVisibleRow(int32_t row) {
-    g_list.firstVisibleRow = row;
-    if (g_list.loader) g_list.loader->SetFirstRow(row);
+void SetFirstVisibleRow(ListWindowState& list, int32_t row) {
+    list.firstVisibleRow = row;
+    if (list.loader) list.loader->SetFirstRow(row);
 }
 
-void SetListScrollRange() {
+void SetListScrollRange(ListWindowState& list) {
     SCROLLINFO info{};
     info.cbSize = sizeof(info);
     info.fMask = SIF_ALL | SIF_DISABLENOSCROLL;
     info.nMin = 0;
-    info.nMax = EntryCount();
-    info.nPage = static_cast<UINT>(VisibleRows() + 1);
-    info.nPos = g_list.firstVisibleRow;
-    SetScrollInfo(g_list.window, SB_VERT, &info, TRUE);
-    InvalidateRect(g_list.window, nullptr, FALSE);
+    info.nMax = EntryCount(list);
+    info.nPage = static_cast<UINT>(VisibleRows(list) + 1);
+    info.nPos = list.firstVisibleRow;
+    SetScrollInfo(list.window, SB_VERT, &info, TRUE);
+    InvalidateRect(list.window, nullptr, FALSE);
 }
 
-void ScrollList(int32_t row) {
-    row = ClampListScroll(row, VisibleRows(), EntryCount());
-    SetScrollPos(g_list.window, SB_VERT, row, TRUE);
-    if (row == g_list.firstVisibleRow) return;
-    SetFirstVisibleRow(row);
-    InvalidateRect(g_list.window, nullptr, FALSE);
+void ScrollList(ListWindowState& list, int32_t row) {
+    row = ClampListScroll(row, VisibleRows(list), EntryCount(list));
+    SetScrollPos(list.window, SB_VERT, row, TRUE);
+    if (row == list.firstVisibleRow) return;
+    SetFirstVisibleRow(list, row);
+    InvalidateRect(list.window, nullptr, FALSE);
 }
 
-void FitListToWindow() {
-    SetFirstVisibleRow(FitFirstRow(g_list.firstVisibleRow, VisibleRows(), EntryCount()));
-    SetListScrollRange();
+void FitListToWindow(ListWindowState& list) {
+    SetFirstVisibleRow(list,
+                       FitFirstRow(list.firstVisibleRow, VisibleRows(list), EntryCount(list)));
+    SetListScrollRange(list);
 }
 
-void UpdateListTitle() {
-    const bool scanning = g_list.document->busy.Has(BUSY_FOLDER_SCAN);
+void UpdateListTitle(ListWindowState& list) {
+    const bool scanning = list.document->busy.Has(BUSY_FOLDER_SCAN);
     WCHAR title[kPathUnits + 40];
-    CopyToWide(ListTitle(g_list.document->folders, scanning), title);
-    SetWindowTextW(g_list.window, title);
+    CopyToWide(ListTitle(list.document->folders, scanning), title);
+    SetWindowTextW(list.window, title);
 }
 
-void EnableItem(UINT id, bool on) {
-    EnableMenuItem(g_list.menu, id, MF_BYCOMMAND | (on ? MF_ENABLED : MF_GRAYED));
+void EnableItem(ListWindowState& list, UINT id, bool on) {
+    EnableMenuItem(list.menu, id, MF_BYCOMMAND | (on ? MF_ENABLED : MF_GRAYED));
 }
 
-void CheckItem(UINT id, bool on) {
-    CheckMenuItem(g_list.menu, id, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
+void CheckItem(ListWindowState& list, UINT id, bool on) {
+    CheckMenuItem(list.menu, id, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
 }
 
-void UpdateListMenu() {
-    const bool listed = EntryCount() > 0;
+void UpdateListMenu(ListWindowState& list) {
+    const bool listed = EntryCount(list) > 0;
     for (UINT id : {kReread, kSheetExport, kGalleryExport, kSelectAll, kSelectNone, kSelectInvert})
-        EnableItem(id, listed);
-    EnableItem(kByType, listed);
-    const int32_t selected = CountSelectedEntries(g_list.document->folders);
+        EnableItem(list, id, listed);
+    EnableItem(list, kByType, listed);
+    const int32_t selected = CountSelectedEntries(list.document->folders);
     for (UINT id : {kDeleteSelected, kCopySelected, kMoveSelected})
-        EnableItem(id, selected > 0);
-    UpdateExportSelection(selected);
+        EnableItem(list, id, selected > 0);
+    UpdateExportSelection(list.exports, selected);
 }
 
-void RepaintListAndMenu() {
-    InvalidateRect(g_list.window, nullptr, FALSE);
-    UpdateListMenu();
+void RepaintListAndMenu(ListWindowState& list) {
+    InvalidateRect(list.window, nullptr, FALSE);
+    UpdateListMenu(list);
 }
 
-void CheckSortItems(int32_t key) {
+void CheckSortItems(ListWindowState& list, int32_t key) {
     const int32_t id = key < 0 ? -key : key;
     for (UINT item = kSortName; item <= kSortModified; ++item)
-        CheckItem(item, static_cast<int32_t>(item) == id);
-    CheckItem(kSortShuffle, id == kSortShuffle);
+        CheckItem(list, item, static_cast<int32_t>(item) == id);
+    CheckItem(list, kSortShuffle, id == kSortShuffle);
     const bool shuffle = id == kSortShuffle;
-    EnableItem(kAscending, !shuffle);
-    EnableItem(kDescending, !shuffle);
-    CheckItem(kAscending, !shuffle && key > 0);
-    CheckItem(kDescending, !shuffle && key < 0);
+    EnableItem(list, kAscending, !shuffle);
+    EnableItem(list, kDescending, !shuffle);
+    CheckItem(list, kAscending, !shuffle && key > 0);
+    CheckItem(list, kDescending, !shuffle && key < 0);
 }
 
-void SortList(int32_t key) {
-    CheckSortItems(key);
-    if (key != kSortShuffle) g_list.ascending = key > 0;
+void SortList(ListWindowState& list, int32_t key) {
+    CheckSortItems(list, key);
+    if (key != kSortShuffle) list.ascending = key > 0;
     if (key != kSortShuffle && key == g_preferences.SortKey) return;
     g_preferences.SortKey = key;
-    AdjustThumbnailsUpdating(1);
-    g_list.loader->Pause();
-    SortEntries(g_list.document->folders, key, DrawShuffleNumber);
-    g_list.loader->Resume();
-    AdjustThumbnailsUpdating(-1);
-    RefreshList(false);
+    AdjustThumbnailsUpdating(list, 1);
+    list.loader->Pause();
+    SortEntries(list.document->folders, key, DrawShuffleNumber);
+    list.loader->Resume();
+    AdjustThumbnailsUpdating(list, -1);
+    RefreshList(list, false);
 }
 
-void SetThumbnailSize(int32_t size) {
-    const bool changed = size != g_list.thumbnailSize;
+void SetThumbnailSize(ListWindowState& list, int32_t size) {
+    const bool changed = size != list.thumbnailSize;
     if (changed) {
-        AdjustThumbnailsUpdating(1);
-        g_list.loader->Reset();
+        AdjustThumbnailsUpdating(list, 1);
+        list.loader->Reset();
     }
-    CheckItem(kThumbnailNone, size == 0);
+    CheckItem(list, kThumbnailNone, size == 0);
     for (int32_t i = 0; i <= 4; ++i)
-        CheckItem(kThumbnail64 + i, size == 64 + 32 * i);
-    g_list.rowHeight = ListRowHeight(size);
-    g_list.thumbnailSize = size;
+        CheckItem(list, kThumbnail64 + i, size == 64 + 32 * i);
+    list.rowHeight = ListRowHeight(size);
+    list.thumbnailSize = size;
     if (!changed) return;
     g_preferences.thumbnailSize = size;
-    FitListToWindow();
-    g_list.loader->Restart(EntryCount(), size);
-    UpdateExportSelection(CountSelectedEntries(g_list.document->folders));
-    AdjustThumbnailsUpdating(-1);
+    FitListToWindow(list);
+    list.loader->Restart(EntryCount(list), size);
+    UpdateExportSelection(list.exports, CountSelectedEntries(list.document->folders));
+    AdjustThumbnailsUpdating(list, -1);
 }
 
 // Painting
@@ -219,7 +198,7 @@ void FillBox(HDC dc, int left, int top, int right, int bottom, HBRUSH brush) {
     FillRect(dc, &rect, brush);
 }
 
-void DrawThumbnail(HDC dc, const FileEntry& entry, int top) {
+void DrawThumbnail(const ListWindowState& list, HDC dc, const FileEntry& entry, int top) {
     const uint8_t* pixels = LoadedThumbnail(entry);
     if (!pixels) return;
     const ThumbGeometry g = UnpackThumbState(entry.thumbState);
@@ -232,8 +211,8 @@ void DrawThumbnail(HDC dc, const FileEntry& entry, int top) {
     header.bmiHeader.biCompression = BI_RGB;
     header.bmiHeader.biSizeImage = g.stride * g.height;
     const int w = static_cast<int>(g.width), h = static_cast<int>(g.height);
-    StretchDIBits(dc, (g_list.rowHeight - w) / 2, top + (g_list.rowHeight - h) / 2, w, h, 0, 0, w,
-                  h, pixels, &header, DIB_RGB_COLORS, SRCCOPY);
+    StretchDIBits(dc, (list.rowHeight - w) / 2, top + (list.rowHeight - h) / 2, w, h, 0, 0, w, h,
+                  pixels, &header, DIB_RGB_COLORS, SRCCOPY);
 }
 
 void Text(HDC dc, int x, int y, const std::string& text) {
@@ -255,45 +234,50 @@ void TimeText(HDC dc, int x, int y, const char* label, int64_t seconds) {
     TextOutW(dc, x + TimeColumn(dc), y, text, lstrlenW(text));
 }
 
-void PaintEntryTexts(HDC dc, const FileEntry& entry, int x, int top) {
-    const ListTextOffsets at = ListTextOffsetsFor(g_list.thumbnailSize);
+std::string FileSizeText(uint64_t size) {
+    // Sizes are 64-bit: files of 4 GB and more show their real size.
+    return size < 1024 ? "file size: " + std::to_string(size) + " byte"
+                       : "file size: " + std::to_string((size + 1023) / 1024) + " kb";
+}
+
+std::string ImageSizeText(uint32_t width, uint32_t height) {
+    return "image size: " + std::to_string(width) + " x " + std::to_string(height) + " pixel";
+}
+
+void PaintEntryTexts(const ListWindowState& list, HDC dc, const FileEntry& entry, int x, int top) {
+    const ListTextOffsets at = ListTextOffsetsFor(list.thumbnailSize);
     SelectObject(
-        dc, g_list.thumbnailSize > 64 ? g_interfaceFonts.boldFont : g_interfaceFonts.smallBoldFont);
+        dc, list.thumbnailSize > 64 ? g_interfaceFonts.boldFont : g_interfaceFonts.smallBoldFont);
     WCHAR name[kEntryNameUnits];
     CopyToWide(EntryName(entry), name);
     TextOutW(dc, x, top + at.name, name, lstrlenW(name));
     SelectObject(dc, g_interfaceFonts.smallFont);
-    // Sizes are 64-bit: files of 4 GB and more show their real size.
-    Text(dc, x, top + at.fileSize,
-         entry.size < 1024 ? "file size: " + std::to_string(entry.size) + " byte"
-                           : "file size: " + std::to_string((entry.size + 1023) / 1024) + " kb");
-    Text(dc, x, top + at.imageSize,
-         "image size: " + std::to_string(entry.width) + " x " + std::to_string(entry.height) +
-             " pixel");
+    Text(dc, x, top + at.fileSize, FileSizeText(entry.size));
+    Text(dc, x, top + at.imageSize, ImageSizeText(entry.width, entry.height));
     TimeText(dc, x, top + at.created, "created:", entry.created);
     TimeText(dc, x, top + at.modified, "modified:", entry.modified);
 }
 
-void PaintList() {
+void PaintList(ListWindowState& list) {
     PAINTSTRUCT ps;
-    const HDC dc = BeginPaint(g_list.window, &ps);
+    const HDC dc = BeginPaint(list.window, &ps);
     RECT client;
-    GetClientRect(g_list.window, &client);
-    const int b = g_list.thumbnailSize > 0 ? g_list.rowHeight : 8;
+    GetClientRect(list.window, &client);
+    const int b = list.thumbnailSize > 0 ? list.rowHeight : 8;
     const int right = std::max<int>(client.right, b + 1);
-    const int32_t count = EntryCount();
+    const int32_t count = EntryCount(list);
     if (count == 0) {
         FillBox(dc, b, 0, right, client.bottom, g_styleBrushes.Field);
         FillBox(dc, 0, 0, b, client.bottom, g_styleBrushes.Highlight);
-        EndPaint(g_list.window, &ps);
+        EndPaint(list.window, &ps);
         return;
     }
     const HBRUSH imageBrush = CreateSolidBrush(g_preferences.backgroundColor.ToCOLORREF());
-    const int32_t first = g_list.firstVisibleRow;
-    const int32_t rh = g_list.rowHeight;
-    for (int32_t row = first; row <= first + VisibleRows(); ++row) {
+    const int32_t first = list.firstVisibleRow;
+    const int32_t rh = list.rowHeight;
+    for (int32_t row = first; row <= first + VisibleRows(list); ++row) {
         const int top = (row - first) * rh;
-        const bool highlighted = row == g_list.highlightRow && row < count;
+        const bool highlighted = row == list.highlightRow && row < count;
         if (highlighted) {
             FillBox(dc, b, top, right, top + rh, g_styleBrushes.Highlight);
             FillBox(dc, 0, top, b, top + rh, imageBrush);
@@ -304,9 +288,9 @@ void PaintList() {
             SetBkColor(dc, g_styleColors.Field);
         }
         if (row >= count) continue;
-        const FileEntry& entry = g_list.document->folders.entries[row];
-        PaintEntryTexts(dc, entry, b + 8, top);
-        if (g_list.thumbnailSize > 0) DrawThumbnail(dc, entry, top);
+        const FileEntry& entry = list.document->folders.entries[row];
+        PaintEntryTexts(list, dc, entry, b + 8, top);
+        if (list.thumbnailSize > 0) DrawThumbnail(list, dc, entry, top);
         if (entry.isSelected) FillBox(dc, b, top, b + 4, top + rh, g_styleBrushes.Text);
         if (highlighted) {
             const RECT frame = {b, top, right, top + rh};
@@ -314,90 +298,121 @@ void PaintList() {
         }
     }
     DeleteObject(imageBrush);
-    EndPaint(g_list.window, &ps);
+    EndPaint(list.window, &ps);
 }
 
 // The thumbnail cells of the rows in view.
-void InvalidateThumbnailColumn() {
-    if (g_list.thumbnailSize <= 0) return;
-    const RECT column = {0, 0, g_list.rowHeight, g_list.clientHeight};
-    InvalidateRect(g_list.window, &column, FALSE);
+void InvalidateThumbnailColumn(ListWindowState& list) {
+    if (list.thumbnailSize <= 0) return;
+    const RECT column = {0, 0, list.rowHeight, list.clientHeight};
+    InvalidateRect(list.window, &column, FALSE);
 }
 
 // Commands
 
-void OnCommand(UINT id) {
-    Document& document = *g_list.document;
-    // While an export reads the list its menus are grey; a command that still
-    // arrives (posted, or from a key) must not change the list under it.
-    if (!g_list.menuEnabled && id != kClose) return;
-    switch (id) {
-        case kReread:
-        case kDeleteSelected:
-        case kCopySelected:
-        case kMoveSelected: {
-            const UINT command = id == kReread           ? CMD_REREAD_FOLDER
-                                 : id == kDeleteSelected ? CMD_DELETE_SELECTED
-                                 : id == kCopySelected   ? CMD_COPY_SELECTED
-                                                         : CMD_MOVE_SELECTED;
-            PostMessageW(document.host->OwnerWindow(), WM_COMMAND, command, 0);
-            return;
-        }
-        case kSheetExport:
-            ShowSheetExportDialog(document, g_list.window);
-            return;
-        case kGalleryExport:
-            ShowGalleryExportDialog(document, g_list.window);
-            return;
-        case kClose:
-            ShowListWindow(document, false);
-            return;
-        case kSelectAll:
-        case kSelectNone:
-        case kSelectInvert: {
-            const Selection change[] = {Selection::All, Selection::None, Selection::Invert};
-            ChangeSelection(g_list.document->folders, change[id - kSelectAll]);
-            RepaintListAndMenu();
-            return;
-        }
-        case kAscending:
-            if (g_preferences.SortKey < 0) SortList(-g_preferences.SortKey);
-            return;
-        case kDescending:
-            if (g_preferences.SortKey > 0 && g_preferences.SortKey != kSortShuffle)
-                SortList(-g_preferences.SortKey);
-            return;
-        default:
-            break;
-    }
-    if (id >= kSortName && id <= kSortFormat) {
-        SortList(g_list.ascending ? static_cast<int32_t>(id) : -static_cast<int32_t>(id));
-    } else if (id == kSortShuffle) {
-        SortList(kSortShuffle);
-    } else if (id == kThumbnailNone || (id >= kThumbnail64 && id <= kThumbnail192)) {
-        SetThumbnailSize(static_cast<int32_t>(id - kThumbnailNone) * 32);
-    } else if (id >= kFirstType && id < kFirstType + g_list.typeCount) {
-        SelectFormat(g_list.document->folders,
-                     static_cast<int32_t>(ILGetFormatId(id - kFirstType, false)));
-        RepaintListAndMenu();
-    }
+// The file commands the main window carries out on the list.
+void PassToMainWindow(ListWindowState& list, UINT id) {
+    const UINT command =
+        id == kReread ? CMD_REREAD_FOLDER : CMD_DELETE_SELECTED + (id - kDeleteSelected);
+    PostMessageW(list.document->host->OwnerWindow(), WM_COMMAND, command, 0);
 }
 
-void OnClick(WPARAM keys, int y) {
-    const int32_t row = y / g_list.rowHeight + g_list.firstVisibleRow;
-    if (!(keys & MK_CONTROL)) {
-        SendMessageW(g_list.document->host->OwnerWindow(), WM_COMMAND, CMD_GO_TO_IMAGE, row);
+void ShowSheetExport(ListWindowState& list, UINT) {
+    ShowSheetExportDialog(list.exports, *list.document, list.window);
+}
+
+void ShowGalleryExport(ListWindowState& list, UINT) {
+    ShowGalleryExportDialog(list.exports, *list.document, list.window);
+}
+
+void Close(ListWindowState& list, UINT) {
+    ShowListWindow(list, *list.document, false);
+}
+
+void Select(ListWindowState& list, UINT id) {
+    const Selection change[] = {Selection::All, Selection::None, Selection::Invert};
+    ChangeSelection(list.document->folders, change[id - kSelectAll]);
+    RepaintListAndMenu(list);
+}
+
+void SelectType(ListWindowState& list, UINT id) {
+    if (id - kFirstType >= list.typeCount) return;
+    SelectFormat(list.document->folders,
+                 static_cast<int32_t>(ILGetFormatId(id - kFirstType, false)));
+    RepaintListAndMenu(list);
+}
+
+void SortAscending(ListWindowState& list, UINT) {
+    if (g_preferences.SortKey < 0) SortList(list, -g_preferences.SortKey);
+}
+
+void SortDescending(ListWindowState& list, UINT) {
+    if (g_preferences.SortKey > 0 && g_preferences.SortKey != kSortShuffle)
+        SortList(list, -g_preferences.SortKey);
+}
+
+// A sort key keeps the chosen direction.
+void SortBy(ListWindowState& list, UINT id) {
+    SortList(list, list.ascending ? static_cast<int32_t>(id) : -static_cast<int32_t>(id));
+}
+
+void Shuffle(ListWindowState& list, UINT) {
+    SortList(list, kSortShuffle);
+}
+
+void ChooseThumbnailSize(ListWindowState& list, UINT id) {
+    SetThumbnailSize(list, static_cast<int32_t>(id - kThumbnailNone) * 32);
+}
+
+struct ListCommandRow {
+    UINT first;
+    UINT last;
+    void (*handler)(ListWindowState& list, UINT id);
+    // While an export reads the list its menus are grey; a command that
+    // still arrives (posted, or from a key) must not change the list under
+    // it. Only rows marked here run meanwhile.
+    bool whileExportReads;
+};
+
+constexpr ListCommandRow kListCommands[] = {
+    {kReread, kReread, PassToMainWindow, false},
+    {kDeleteSelected, kMoveSelected, PassToMainWindow, false},
+    {kSheetExport, kSheetExport, ShowSheetExport, false},
+    {kGalleryExport, kGalleryExport, ShowGalleryExport, false},
+    {kClose, kClose, Close, true},
+    {kSelectAll, kSelectInvert, Select, false},
+    {kFirstType, kLastType, SelectType, false},
+    {kAscending, kAscending, SortAscending, false},
+    {kDescending, kDescending, SortDescending, false},
+    {kSortName, kSortFormat, SortBy, false},
+    {kSortShuffle, kSortShuffle, Shuffle, false},
+    {kThumbnailNone, kThumbnailNone, ChooseThumbnailSize, false},
+    {kThumbnail64, kThumbnail192, ChooseThumbnailSize, false},
+};
+
+void OnCommand(ListWindowState& list, UINT id) {
+    for (const ListCommandRow& row : kListCommands) {
+        if (id < row.first || id > row.last) continue;
+        if (list.menuEnabled || row.whileExportReads) row.handler(list, id);
         return;
     }
-    if (!g_list.menuEnabled || row >= EntryCount()) return;
-    FileEntry& entry = g_list.document->folders.entries[row];
-    entry.isSelected = !entry.isSelected;
-    RepaintListAndMenu();
 }
 
-void OnVerticalScroll(WORD code, int track) {
-    int32_t row = g_list.firstVisibleRow;
-    const int32_t page = std::max(VisibleRows() - 1, 1);
+void OnClick(ListWindowState& list, WPARAM keys, int y) {
+    const int32_t row = y / list.rowHeight + list.firstVisibleRow;
+    if (!(keys & MK_CONTROL)) {
+        SendMessageW(list.document->host->OwnerWindow(), WM_COMMAND, CMD_GO_TO_IMAGE, row);
+        return;
+    }
+    if (!list.menuEnabled || row >= EntryCount(list)) return;
+    FileEntry& entry = list.document->folders.entries[row];
+    entry.isSelected = !entry.isSelected;
+    RepaintListAndMenu(list);
+}
+
+void OnVerticalScroll(ListWindowState& list, WORD code, int track) {
+    int32_t row = list.firstVisibleRow;
+    const int32_t page = std::max(VisibleRows(list) - 1, 1);
     switch (code) {
         case SB_LINEUP:
             --row;
@@ -418,49 +433,51 @@ void OnVerticalScroll(WORD code, int track) {
         default:
             return;
     }
-    ScrollList(row);
+    ScrollList(list, row);
 }
 
-void OnDestroy() {
-    SaveListWindowPlacement();
-    g_list.loader.reset(); // stops the run and frees the thumbnails
+void OnDestroy(ListWindowState& list) {
+    SaveListWindowPlacement(list);
+    list.loader.reset(); // stops the run and frees the thumbnails
     for (int i = 0; i < kTopMenus; ++i)
-        FreeOwnerDrawnMenu(GetSubMenu(g_list.menu, i));
+        FreeOwnerDrawnMenu(GetSubMenu(list.menu, i));
     // The window destroys its menu bar itself.
-    g_list.menu = nullptr;
-    g_list.window = nullptr;
-    g_list.dc = nullptr;
-    g_list.thumbnailsUpdating = 0;
-    UpdateExportThumbnails(0);
+    list.menu = nullptr;
+    list.window = nullptr;
+    list.dc = nullptr;
+    list.thumbnailsUpdating = 0;
+    UpdateExportThumbnails(list.exports, 0);
 }
 
-LRESULT CALLBACK ListWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (!g_list.document || window != g_list.window)
-        return DefWindowProcW(window, message, wParam, lParam);
+LRESULT ListWindowMessage(ListWindowState& list, HWND window, UINT message, WPARAM wParam,
+                          LPARAM lParam) {
+    // The messages of the creation come before the state is filled in
+    // (CreateListWindow goes on once CreateWindowExW has returned).
+    if (window != list.window) return DefWindowProcW(window, message, wParam, lParam);
     switch (message) {
         case WM_COMMAND:
-            OnCommand(LOWORD(wParam));
+            OnCommand(list, LOWORD(wParam));
             return 0;
         case WM_LBUTTONDOWN:
-            OnClick(wParam, static_cast<short>(HIWORD(lParam)));
+            OnClick(list, wParam, static_cast<short>(HIWORD(lParam)));
             return 0;
         case WM_MOUSEWHEEL:
-            g_list.document->host->BrowseByWheel(wParam);
+            list.document->host->BrowseByWheel(wParam);
             return 0;
         case WM_VSCROLL:
-            OnVerticalScroll(LOWORD(wParam), static_cast<short>(HIWORD(wParam)));
+            OnVerticalScroll(list, LOWORD(wParam), static_cast<short>(HIWORD(wParam)));
             return 0;
         case WM_SIZE:
-            g_list.clientHeight = HIWORD(lParam);
-            FitListToWindow();
+            list.clientHeight = HIWORD(lParam);
+            FitListToWindow(list);
             return 0;
         case WM_PAINT:
-            PaintList();
+            PaintList(list);
             return 0;
         case WM_ERASEBKGND:
             return 1;
         case WM_CLOSE:
-            ShowListWindow(*g_list.document, false);
+            ShowListWindow(list, *list.document, false);
             return 0;
         case WM_CONTEXTMENU:
             return 0;
@@ -475,20 +492,20 @@ LRESULT CALLBACK ListWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return TRUE;
         }
         case kThumbnailsPublishedMessage:
-            g_list.loader->OnThumbnailsPublished();
-            InvalidateThumbnailColumn();
+            list.loader->OnThumbnailsPublished();
+            InvalidateThumbnailColumn(list);
             return 0;
         case kThumbnailRunEndedMessage:
-            g_list.loader->OnRunEnded(wParam);
-            InvalidateThumbnailColumn();
-            ReportTimingWhenAllShown();
+            list.loader->OnRunEnded(wParam);
+            InvalidateThumbnailColumn(list);
+            ReportTimingWhenAllShown(list);
             return 0;
         case kMsgExportRunning:
-            EnableListMenu(wParam == 0);
-            if (wParam == 0) g_list.document->host->FolderListReleased();
+            EnableListMenu(list, wParam == 0);
+            if (wParam == 0) list.document->host->FolderListReleased();
             return 0;
         case WM_DESTROY:
-            OnDestroy();
+            OnDestroy(list);
             return 0;
         default:
             return DefWindowProcW(window, message, wParam, lParam);
@@ -501,7 +518,7 @@ bool RegisterListWindowClass(HINSTANCE instance) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
     wc.style = CS_OWNDC;
-    wc.lpfnWndProc = ListWindowProc;
+    wc.lpfnWndProc = WindowProcOf<ListWindowState, ListWindowMessage>;
     wc.hInstance = instance;
     wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     wc.lpszClassName = L"VxDcTl";
@@ -510,162 +527,159 @@ bool RegisterListWindowClass(HINSTANCE instance) {
 }
 
 // The "by type" popup: one item per format the library loads.
-void HangTypeMenu() {
+void HangTypeMenu(ListWindowState& list) {
     const HMENU types = CreatePopupMenu();
     uint32_t n = 0;
-    for (; ILGetNthFormatRow(n, false) < ILGetFormatCount(); ++n) {
+    for (; n <= kLastType - kFirstType && ILGetNthFormatRow(n, false) < ILGetFormatCount(); ++n) {
         WCHAR name[kMenuTextUnits];
         const char* text = ILGetLoadFormatName(n);
         MultiByteToWideChar(CP_UTF8, 0, text ? text : "", -1, name, kMenuTextUnits);
         name[kMenuTextUnits - 1] = 0;
         AppendMenuW(types, MF_STRING, kFirstType + n, name);
     }
-    g_list.typeCount = n;
+    list.typeCount = n;
     MENUITEMINFOW item{};
     item.cbSize = sizeof(item);
     item.fMask = MIIM_SUBMENU;
     item.hSubMenu = types;
-    SetMenuItemInfoW(g_list.menu, kByType, FALSE, &item);
+    SetMenuItemInfoW(list.menu, kByType, FALSE, &item);
 }
 
-void CreateListWindow(Document& document) {
+void CreateListWindow(ListWindowState& list, Document& document) {
     const HINSTANCE instance = document.host->Instance();
-    if (g_list.window || !RegisterListWindowClass(instance)) return;
+    if (list.window || !RegisterListWindowClass(instance)) return;
     const HMENU menu = LoadMenuW(instance, L"LM");
     if (!menu) return;
-    g_list.document = &document;
-    g_list.menu = menu;
-    HangTypeMenu();
+    list.document = &document;
+    list.menu = menu;
+    HangTypeMenu(list);
     for (int i = 0; i < kTopMenus; ++i)
         MakeMenuOwnerDrawn(GetSubMenu(menu, i));
     const int width = g_preferences.listWindowWidth;
     const int height = g_preferences.listWindowHeight;
-    g_list.window = CreateWindowExW(WS_EX_LAYERED | WS_EX_WINDOWEDGE | WS_EX_TOOLWINDOW, L"VxDcTl",
-                                    L"List", WS_CAPTION | WS_VSCROLL | WS_SYSMENU | WS_THICKFRAME,
-                                    FitToScreenX(g_preferences.listWindowX, width),
-                                    FitToScreenY(g_preferences.listWindowY, height), width, height,
-                                    document.host->OwnerWindow(), menu, instance, nullptr);
-    if (!g_list.window) {
+    list.window = CreateWindowExW(kListExStyle, L"VxDcTl", L"List", kListStyle,
+                                  FitToScreenX(g_preferences.listWindowX, width),
+                                  FitToScreenY(g_preferences.listWindowY, height), width, height,
+                                  document.host->OwnerWindow(), menu, instance, &list);
+    if (!list.window) {
         for (int i = 0; i < kTopMenus; ++i)
             FreeOwnerDrawnMenu(GetSubMenu(menu, i));
         DestroyMenu(menu);
-        g_list.menu = nullptr;
+        list.menu = nullptr;
         return;
     }
     RECT client;
-    GetClientRect(g_list.window, &client);
-    g_list.clientHeight = client.bottom;
-    g_list.menuEnabled = true;
-    g_list.firstVisibleRow = 0;
-    g_list.loader = std::make_unique<ThumbnailLoader>(
-        g_list.window, g_list.document->folders, GetWorkerThreadCount(), AdjustThumbnailsUpdating);
+    GetClientRect(list.window, &client);
+    list.clientHeight = client.bottom;
+    list.menuEnabled = true;
+    list.firstVisibleRow = 0;
+    list.loader = std::make_unique<ThumbnailLoader>(
+        list.window, list.document->folders, GetWorkerThreadCount(),
+        [&list](int32_t delta) { AdjustThumbnailsUpdating(list, delta); });
     // The stored size may come from an edited file: only the offered sizes.
-    g_list.thumbnailSize = ClampThumbnailSize(g_preferences.thumbnailSize);
-    g_preferences.thumbnailSize = g_list.thumbnailSize;
-    SetThumbnailSize(g_list.thumbnailSize);
-    SortList(g_preferences.SortKey);
-    ApplyListWindowAlpha();
-    g_list.dc = GetDC(g_list.window);
-    SetTextColor(g_list.dc, g_styleColors.Text);
-    SelectObject(g_list.dc, g_interfaceFonts.smallFont);
-    RefreshList(true);
-    ShowWindow(g_list.window, SW_SHOWNA);
-    DrawMenuBar(g_list.window);
+    list.thumbnailSize = ClampThumbnailSize(g_preferences.thumbnailSize);
+    g_preferences.thumbnailSize = list.thumbnailSize;
+    SetThumbnailSize(list, list.thumbnailSize);
+    SortList(list, g_preferences.SortKey);
+    ApplyListWindowAlpha(list);
+    list.dc = GetDC(list.window);
+    SetTextColor(list.dc, g_styleColors.Text);
+    SelectObject(list.dc, g_interfaceFonts.smallFont);
+    RefreshList(list, true);
+    ShowWindow(list.window, SW_SHOWNA);
+    DrawMenuBar(list.window);
 }
 
 } // namespace
 
-void ShowListWindow(Document& document, bool show) {
+void ShowListWindow(ListWindowState& list, Document& document, bool show) {
     if (show) {
-        CreateListWindow(document);
-        if (!g_list.window) return;
-    } else if (g_list.window) {
-        DestroyWindow(g_list.window);
+        CreateListWindow(list, document);
+        if (!list.window) return;
+    } else if (list.window) {
+        DestroyWindow(list.window);
     }
     g_preferences.listWindowShown = show ? 1 : 0;
     document.host->CheckMenuItem(CMD_LIST_WINDOW, show);
 }
 
-HWND ListWindowHandle() {
-    return g_list.window;
-}
-
-void SaveListWindowPlacement() {
-    if (!g_list.window) return;
+void SaveListWindowPlacement(const ListWindowState& list) {
+    if (!list.window) return;
     RECT rect;
-    GetWindowRect(g_list.window, &rect);
+    GetWindowRect(list.window, &rect);
     g_preferences.listWindowX = rect.left;
     g_preferences.listWindowY = rect.top;
     g_preferences.listWindowWidth = rect.right - rect.left;
     g_preferences.listWindowHeight = rect.bottom - rect.top;
 }
 
-void RefreshList(bool reset) {
-    if (!g_list.window || g_list.document->busy.Has(BUSY_FOLDER_SCAN)) return;
-    UpdateListTitle();
-    if (reset) g_list.loader->Reset();
-    if (reset && g_timing.scanStart && !g_timing.scanEnd) g_timing.scanEnd = GetTickCount64();
-    const int32_t count = EntryCount();
+void RefreshList(ListWindowState& list, bool reset) {
+    if (!list.window || list.document->busy.Has(BUSY_FOLDER_SCAN)) return;
+    UpdateListTitle(list);
+    if (reset) list.loader->Reset();
+    if (reset && list.timing.scanStart && !list.timing.scanEnd)
+        list.timing.scanEnd = GetTickCount64();
+    const int32_t count = EntryCount(list);
     if (count == 0) {
-        SetFirstVisibleRow(0);
-        g_list.highlightRow = -1;
+        SetFirstVisibleRow(list, 0);
+        list.highlightRow = -1;
     } else {
-        g_list.highlightRow = g_list.document->folders.current;
-        SetFirstVisibleRow(FirstRowShowing(g_list.document->folders.current, g_list.firstVisibleRow,
-                                           VisibleRows(), count));
+        list.highlightRow = list.document->folders.current;
+        SetFirstVisibleRow(list, FirstRowShowing(list.document->folders.current,
+                                                 list.firstVisibleRow, VisibleRows(list), count));
     }
-    SetListScrollRange();
-    UpdateListMenu();
+    SetListScrollRange(list);
+    UpdateListMenu(list);
     if (reset)
-        g_list.loader->Restart(count, g_list.thumbnailSize);
+        list.loader->Restart(count, list.thumbnailSize);
     else
-        g_list.loader->SetEntryCount(count);
+        list.loader->SetEntryCount(count);
 }
 
-void ResetListWindow() {
-    if (!g_list.window) return;
-    CloseExportDialogs();
-    g_list.loader->Reset();
-    if (TimingOn() && g_list.document->busy.Has(BUSY_FOLDER_SCAN)) {
-        g_timing.scanStart = GetTickCount64();
-        g_timing.scanEnd = 0;
+void ResetListWindow(ListWindowState& list) {
+    if (!list.window) return;
+    CloseExportDialogs(list.exports);
+    list.loader->Reset();
+    if (TimingOn() && list.document->busy.Has(BUSY_FOLDER_SCAN)) {
+        list.timing.scanStart = GetTickCount64();
+        list.timing.scanEnd = 0;
     }
-    SetFirstVisibleRow(0);
-    g_list.highlightRow = -1;
-    UpdateListTitle();
-    SetListScrollRange();
-    UpdateListMenu();
+    SetFirstVisibleRow(list, 0);
+    list.highlightRow = -1;
+    UpdateListTitle(list);
+    SetListScrollRange(list);
+    UpdateListMenu(list);
 }
 
-void PauseThumbnails() {
-    if (g_list.loader) g_list.loader->Pause();
+void PauseThumbnails(ListWindowState& list) {
+    if (list.loader) list.loader->Pause();
 }
 
-void ResumeThumbnails() {
-    if (g_list.loader) g_list.loader->Resume();
+void ResumeThumbnails(ListWindowState& list) {
+    if (list.loader) list.loader->Resume();
 }
 
-bool IsListReadByExport() {
-    return !g_list.menuEnabled;
+bool IsListReadByExport(const ListWindowState& list) {
+    return !list.menuEnabled;
 }
 
-void EnableListMenu(bool on) {
-    g_list.menuEnabled = on;
-    if (!g_list.window) return;
+void EnableListMenu(ListWindowState& list, bool on) {
+    list.menuEnabled = on;
+    if (!list.window) return;
     for (int i = 0; i < kTopMenus; ++i)
-        EnableMenuItem(g_list.menu, i, MF_BYPOSITION | (on ? MF_ENABLED : MF_GRAYED));
-    DrawMenuBar(g_list.window);
+        EnableMenuItem(list.menu, i, MF_BYPOSITION | (on ? MF_ENABLED : MF_GRAYED));
+    DrawMenuBar(list.window);
 }
 
-void ApplyStyleToListWindow() {
-    if (!g_list.window) return;
-    SetTextColor(g_list.dc, g_styleColors.Text);
-    InvalidateWindowTree(g_list.window);
-    RedrawExportDialogs();
+void ApplyStyleToListWindow(ListWindowState& list) {
+    if (!list.window) return;
+    SetTextColor(list.dc, g_styleColors.Text);
+    InvalidateWindowTree(list.window);
+    RedrawExportDialogs(list.exports);
 }
 
-void ApplyListWindowAlpha() {
-    if (!g_list.window) return;
-    SetLayeredWindowAttributes(g_list.window, 0, g_list.document->host->InFullScreen() ? 220 : 255,
+void ApplyListWindowAlpha(const ListWindowState& list) {
+    if (!list.window) return;
+    SetLayeredWindowAttributes(list.window, 0, list.document->host->InFullScreen() ? 220 : 255,
                                LWA_ALPHA);
 }
