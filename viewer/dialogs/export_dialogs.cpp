@@ -4,6 +4,7 @@
 // progress and its result to the dialog, and is cancelled by a flag.
 #include "viewer/dialogs/export_dialogs.h"
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <string>
@@ -481,15 +482,35 @@ void Text(HDC dc, int x, int y, const WCHAR* text) {
     TextOutW(dc, x, y, text, lstrlenW(text));
 }
 
+// The hint shown without a selection, the longest lines of the summary.
+constexpr const WCHAR* kNoSelectionHint[] = {L"No thumbnails selected!",
+                                             L"Use [Ctrl] + [left mouse button] and/or",
+                                             L"the 'Select' menu within the list window."};
+
+// At least 220 pixels, wider where the summary's lines need it in the font
+// the dialog paints them with (10 pixels on either side).
+int DialogWidth() {
+    const HDC dc = GetDC(nullptr);
+    const HGDIOBJ old = SelectObject(dc, g_interfaceFonts.smallFont);
+    int width = 220;
+    for (const WCHAR* line : kNoSelectionHint) {
+        SIZE size = {};
+        GetTextExtentPoint32W(dc, line, lstrlenW(line), &size);
+        width = std::max(width, 10 + static_cast<int>(size.cx) + 10);
+    }
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    return width;
+}
+
 void Paint(const ExportDialog& d, HDC dc) {
     const HGDIOBJ pen = PaintSimpleDialogBackground(d.dialog, dc, true);
     const RECT top = {0, 0, d.dialog.width, kSummaryHeight};
     FillRect(dc, &top, g_styleBrushes.Face);
     SetBkMode(dc, TRANSPARENT);
     if (d.selectedCount == 0) {
-        Text(dc, 10, 10, L"No thumbnails selected!");
-        Text(dc, 10, 25, L"Use [Ctrl] + [left mouse button] and/or");
-        Text(dc, 10, 40, L"the 'Select' menu within the list window.");
+        for (int line = 0; line < 3; ++line)
+            Text(dc, 10, 10 + 15 * line, kNoSelectionHint[line]);
     } else if (d.thumbnailsUpdating != 0) {
         Text(dc, 10, 10, L"Updating thumbnails!");
         Text(dc, 10, 32, L"Please wait...");
@@ -567,8 +588,8 @@ void ShowExportDialog(ExportDialogs& dialogs, Document& state, HWND owner, Expor
     UpdateLayout(d);
     d.progress.Init(100, 338, 112);
     SetupSimpleDialog(d.dialog,
-                      kind == ExportKind::Sheet ? L"Create Thumbnail Sheet" : L"Create HTML", 220,
-                      362, 2, true, state.host->OwnerWindow());
+                      kind == ExportKind::Sheet ? L"Create Thumbnail Sheet" : L"Create HTML",
+                      DialogWidth(), 362, 2, true, state.host->OwnerWindow());
     if (!ShowSimpleDialogModeless(d.dialog, owner, DialogProcOf<ExportDialog, ExportDialogMessage>,
                                   &d))
         slot.reset();

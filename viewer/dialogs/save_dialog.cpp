@@ -1,6 +1,9 @@
 #include "viewer/dialogs/save_dialog.h"
 
 #include <commdlg.h>
+#include <dlgs.h>
+
+#include <algorithm>
 
 #include <string>
 #include <vector>
@@ -12,6 +15,7 @@
 #include "viewer/logic/save_names.h"
 #include "viewer/dialogs/message_box.h"
 #include "viewer/platform/wide_text.h"
+#include "viewer/platform/window_utils.h"
 
 namespace {
 
@@ -61,6 +65,25 @@ void SetWarningIcon(HWND panel, HINSTANCE instance) {
         SendDlgItemMessageW(panel, kLimitsIcon, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
 }
 
+// The type list drops down far enough to show every type at once, as far
+// as the work area below it allows (a combo box's window height sets its
+// dropped height).
+void ShowAllTypes(HWND dialog) {
+    const HWND types = GetDlgItem(dialog, cmb1);
+    if (!types) return;
+    const auto count = static_cast<int>(SendMessageW(types, CB_GETCOUNT, 0, 0));
+    const auto item = static_cast<int>(SendMessageW(types, CB_GETITEMHEIGHT, 0, 0));
+    const auto field = static_cast<int>(SendMessageW(types, CB_GETITEMHEIGHT, WPARAM(-1), 0));
+    if (count <= 0 || item <= 0) return;
+    RECT rect;
+    GetWindowRect(types, &rect);
+    const ScreenRect work = WorkArea();
+    const int below = static_cast<int>(work.bottom - rect.top);
+    const int height = std::min(field + 8 + count * item + 2, std::max(below, field + 8));
+    SetWindowPos(types, nullptr, 0, 0, rect.right - rect.left, height,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 const SaveContext& ContextOf(const OPENFILENAMEW& record) {
     return *reinterpret_cast<const SaveContext*>(record.lCustData);
 }
@@ -80,6 +103,7 @@ UINT_PTR CALLBACK SaveDialogHookProc(HWND panel, UINT message, WPARAM wParam, LP
             const auto* notice = reinterpret_cast<const OFNOTIFYW*>(lParam);
             if (record && notice->hdr.code == CDN_TYPECHANGE)
                 ShowFormatLimits(panel, *ContextOf(*record).image, notice->lpOFN->nFilterIndex);
+            if (notice->hdr.code == CDN_INITDONE) ShowAllTypes(GetParent(panel));
             return 0;
         }
         case WM_COMMAND:

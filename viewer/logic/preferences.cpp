@@ -153,9 +153,12 @@ void SetDefaultPreferences(Preferences& p, const ILHandle* handle, int32_t scree
     p.upsampleSmallImages = 1;
     p.resampleFilter = 4;
     p.resampleKeepAspect = 1;
-    p.listWindowX = screenWidth - 260;
-    p.listWindowWidth = 260;
-    p.listWindowHeight = 440;
+    // The List and Info windows are placed and sized from their content
+    // and the screen when they first open; they store where they were.
+    p.infoWindowX = kDefaultWindowPosition;
+    p.infoWindowY = kDefaultWindowPosition;
+    p.listWindowX = kDefaultWindowPosition;
+    p.listWindowY = kDefaultWindowPosition;
     p.thumbnailSize = 64;
     p.SortKey = 40760;
     p.histogramWindowX = 368;
@@ -252,7 +255,7 @@ void ClampPreferences(Preferences& p) {
     for (int32_t* position :
          {&p.infoWindowX, &p.infoWindowY, &p.listWindowX, &p.listWindowY, &p.histogramWindowX,
           &p.histogramWindowY, &p.actionsWindowX, &p.actionsWindowY})
-        ClampPosition(*position);
+        if (*position != kDefaultWindowPosition) ClampPosition(*position);
     ClampSize(p.listWindowWidth);
     ClampSize(p.listWindowHeight);
     if (!IsThumbnailSize(p.thumbnailSize)) p.thumbnailSize = 64;

@@ -15,7 +15,9 @@
 
 inline constexpr int32_t kPreferencesVersion = 10102;
 inline constexpr size_t kPreferencesFileSize = 2688;
-// Win32's CW_USEDEFAULT: the system places the main window.
+// Win32's CW_USEDEFAULT: the system places the main window. In the
+// positions of the List and Info windows: not placed yet, they open beside
+// the main window or at the screen's edge.
 inline constexpr int32_t kDefaultWindowPosition = INT32_MIN;
 // UTF-16 units of the two paths the record keeps.
 inline constexpr size_t kPreferencesPathUnits = 480;
@@ -98,7 +100,7 @@ struct Preferences {
     uint8_t padding0[3];
     int32_t listWindowX;
     int32_t listWindowY;
-    int32_t listWindowWidth;
+    int32_t listWindowWidth; // 0: sized from its content when it opens
     int32_t listWindowHeight;
     int32_t thumbnailSize; // 0, 64, 96, 128, 160 or 192
     int32_t SortKey;       // 40760-40766, negative (but not -40766) descending

@@ -19,6 +19,12 @@ int WindowCaptionOffset() {
     return GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION);
 }
 
+ScreenRect WorkArea() {
+    RECT area = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    return {area.left, area.top, area.right, area.bottom};
+}
+
 bool RestoreIfMinimised(HWND window) {
     if (!IsIconic(window)) return false;
     ShowWindow(window, SW_RESTORE);

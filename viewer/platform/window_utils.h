@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "viewer/logic/window_placement.h"
+
 // What a sizing window with caption adds to its client size, and the client
 // area's offset inside such a window.
 int WindowFrameWidth();
@@ -14,6 +16,9 @@ int WindowCaptionOffset();
 // What a tool window (dialog frame, small caption) adds to its client size.
 int ToolWindowFrameWidth();
 int ToolWindowFrameHeight();
+
+// The screen less the task bar.
+ScreenRect WorkArea();
 
 // Restores a minimised window; true when it was minimised.
 bool RestoreIfMinimised(HWND window);

@@ -11,6 +11,8 @@
 #include "viewer/platform/date_time.h"
 #include "viewer/dialogs/export_dialogs.h"
 #include "viewer/logic/list_layout.h"
+#include "viewer/logic/preferences.h"
+#include "viewer/logic/window_placement.h"
 #include "viewer/document/document.h"
 #include "viewer/style/menus.h"
 #include "viewer/settings/preferences_file.h"
@@ -48,6 +50,10 @@ constexpr int kTopMenus = 4; // File, Select, Sort, Thumbnail
 
 constexpr DWORD kListStyle = WS_CAPTION | WS_VSCROLL | WS_SYSMENU | WS_THICKFRAME;
 constexpr DWORD kListExStyle = WS_EX_LAYERED | WS_EX_WINDOWEDGE | WS_EX_TOOLWINDOW;
+// Rows a window sized from its content shows.
+constexpr int32_t kWantedRows = 8;
+// 28 December 2028, 18:58:58 UTC: a date and time of two-digit fields.
+constexpr int64_t kWidestTimeSample = 1861642738;
 
 bool TimingOn() {
     static const bool on = GetEnvironmentVariableW(L"VX_LIST_TIMING", nullptr, 0) > 0;
@@ -545,6 +551,59 @@ void HangTypeMenu(ListWindowState& list) {
     SetMenuItemInfoW(list.menu, kByType, FALSE, &item);
 }
 
+int TextWidth(HDC dc, const std::string& text) {
+    SIZE size = {};
+    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    return size.cx;
+}
+
+// The widest of the lines under an entry's name for large files and
+// images: sizes of many digits and a time of the user's date format.
+int WidestEntryText() {
+    const HDC dc = GetDC(nullptr);
+    const HGDIOBJ old = SelectObject(dc, g_interfaceFonts.smallFont);
+    WCHAR time[120];
+    FormatFileTime(kWidestTimeSample, time, false);
+    SIZE timeSize = {};
+    GetTextExtentPoint32W(dc, time, lstrlenW(time), &timeSize);
+    const int widest = std::max({TextWidth(dc, FileSizeText(999999999ull * 1024)),
+                                 TextWidth(dc, ImageSizeText(88888, 88888)),
+                                 TimeColumn(dc) + static_cast<int>(timeSize.cx)});
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    return widest;
+}
+
+// The stored rectangle kept on the screen; a window never sized yet gets
+// the size of its content (kWantedRows rows whose texts fit), a window
+// never placed yet the work area's right edge.
+RECT ListWindowRect(const ListWindowState& list) {
+    int width = g_preferences.listWindowWidth;
+    int height = g_preferences.listWindowHeight;
+    const ScreenRect work = WorkArea();
+    if (width <= 0 || height <= 0) {
+        RECT frame = {0, 0, 0, 0};
+        AdjustWindowRectEx(&frame, kListStyle, TRUE, kListExStyle);
+        const int column = list.thumbnailSize > 0 ? list.rowHeight : 8;
+        const WindowSize size =
+            ListWindowSize(column, WidestEntryText(), list.rowHeight, kWantedRows,
+                           frame.right - frame.left + GetSystemMetrics(SM_CXVSCROLL),
+                           frame.bottom - frame.top, work);
+        width = size.width;
+        height = size.height;
+    }
+    int x = g_preferences.listWindowX;
+    int y = g_preferences.listWindowY;
+    if (x == kDefaultWindowPosition || y == kDefaultWindowPosition) {
+        const ScreenRect placed = PlaceAtRightEdge(width, height, work);
+        x = placed.left;
+        y = placed.top;
+    }
+    x = FitToScreenX(x, width);
+    y = FitToScreenY(y, height);
+    return {x, y, x + width, y + height};
+}
+
 void CreateListWindow(ListWindowState& list, Document& document) {
     const HINSTANCE instance = document.host->Instance();
     if (list.window || !RegisterListWindowClass(instance)) return;
@@ -555,11 +614,13 @@ void CreateListWindow(ListWindowState& list, Document& document) {
     HangTypeMenu(list);
     for (int i = 0; i < kTopMenus; ++i)
         MakeMenuOwnerDrawn(GetSubMenu(menu, i));
-    const int width = g_preferences.listWindowWidth;
-    const int height = g_preferences.listWindowHeight;
-    list.window = CreateWindowExW(kListExStyle, L"VxDcTl", L"List", kListStyle,
-                                  FitToScreenX(g_preferences.listWindowX, width),
-                                  FitToScreenY(g_preferences.listWindowY, height), width, height,
+    // The rows are laid out for the stored thumbnail size (an edited file
+    // may hold another: only the offered sizes).
+    list.thumbnailSize = ClampThumbnailSize(g_preferences.thumbnailSize);
+    list.rowHeight = ListRowHeight(list.thumbnailSize);
+    const RECT rect = ListWindowRect(list);
+    list.window = CreateWindowExW(kListExStyle, L"VxDcTl", L"List", kListStyle, rect.left, rect.top,
+                                  rect.right - rect.left, rect.bottom - rect.top,
                                   document.host->OwnerWindow(), menu, instance, &list);
     if (!list.window) {
         for (int i = 0; i < kTopMenus; ++i)
@@ -576,8 +637,6 @@ void CreateListWindow(ListWindowState& list, Document& document) {
     list.loader = std::make_unique<ThumbnailLoader>(
         list.window, list.document->folders, GetWorkerThreadCount(),
         [&list](int32_t delta) { AdjustThumbnailsUpdating(list, delta); });
-    // The stored size may come from an edited file: only the offered sizes.
-    list.thumbnailSize = ClampThumbnailSize(g_preferences.thumbnailSize);
     g_preferences.thumbnailSize = list.thumbnailSize;
     SetThumbnailSize(list, list.thumbnailSize);
     SortList(list, g_preferences.SortKey);

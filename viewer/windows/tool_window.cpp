@@ -3,14 +3,25 @@
 #include "viewer/controls/control_drawing.h"
 #include "viewer/controls/list_box.h"
 #include "viewer/document/document.h"
+#include "viewer/logic/preferences.h"
+#include "viewer/logic/window_placement.h"
 #include "viewer/style/style.h"
 #include "viewer/platform/window_utils.h"
 
 namespace {
 
+// The stored position kept on the screen; a window never placed yet opens
+// beside the main window, not over the image.
 RECT PlacedRect(const ToolWindow& tool, int clientHeight) {
     const int width = kToolWindowWidth + ToolWindowFrameWidth();
     const int height = clientHeight + ToolWindowFrameHeight();
+    if (*tool.xPosition == kDefaultWindowPosition || *tool.yPosition == kDefaultWindowPosition) {
+        RECT owner = {};
+        GetWindowRect(tool.document->host->OwnerWindow(), &owner);
+        const ScreenRect placed = PlaceBeside({owner.left, owner.top, owner.right, owner.bottom},
+                                              width, height, WorkArea());
+        return {placed.left, placed.top, placed.right, placed.bottom};
+    }
     const int x = FitToScreenX(*tool.xPosition, width);
     const int y = FitToScreenY(*tool.yPosition, height);
     return {x, y, x + width, y + height};

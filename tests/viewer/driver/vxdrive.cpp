@@ -25,6 +25,8 @@
 //                            ROUNDS times, pausing PAUSE ms after each
 //   press SEL ID             posts WM_COMMAND (ID, BN_CLICKED) with the control
 //   message SEL MSG [WPARAM [LPARAM]]  posts any message
+//   send SEL MSG [WPARAM [LPARAM]]  sends a message whose parameters hold no
+//                            pointers; prints the answer
 //   set-text SEL ID TEXT     sets the text of the window's control ID
 //   get-text SEL ID          the text of the window's control ID (WM_GETTEXT,
 //                            which reads an edit's contents)
@@ -489,6 +491,15 @@ int RunStep(const WString& step, const std::vector<WString>& args) {
         if (!PostMessageW(window, static_cast<UINT>(a), static_cast<WPARAM>(b),
                           static_cast<LPARAM>(c)))
             return kNotFound;
+    } else if (step == u"send" && extra >= 1 && extra <= 3) {
+        if (!ParseArg(args[1], &a) || (extra >= 2 && !ParseArg(args[2], &b)) ||
+            (extra == 3 && !ParseArg(args[3], &c)))
+            return kUsage;
+        DWORD_PTR answer = 0;
+        if (!SendMessageTimeoutW(window, static_cast<UINT>(a), static_cast<WPARAM>(b),
+                                 static_cast<LPARAM>(c), SMTO_NORMAL, g_timeoutMs, &answer))
+            return kNotFound;
+        std::printf("%lld\n", static_cast<long long>(static_cast<LONG_PTR>(answer)));
     } else if (step == u"set-text" && extra == 2) {
         HWND control = nullptr;
         if (!FindControl(window, args[1], &control)) return kUsage;
