@@ -519,7 +519,7 @@ LRESULT ListWindowMessage(ListWindowState& list, HWND window, UINT message, WPAR
 }
 
 bool RegisterListWindowClass(HINSTANCE instance) {
-    static bool registered = false;
+    static bool registered = false; // a window class is one per process
     if (registered) return true;
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);

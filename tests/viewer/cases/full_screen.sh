@@ -3,6 +3,9 @@
 # image together (blended, tiled, in stripes, or pushed in from the side the
 # direction asks for), and when it has run the screen shows the new image
 # whole, also where the steps do not divide the 1280 x 1024 screen.
+# The viewer lives as long as the case may take (ten minutes, for a loaded
+# machine), not the five of the others.
+VX_VIEWER_LIFETIME=630
 dir="$VX_DATA/show"
 mkdir -p "$dir"
 # 320 x 256 has the screen's proportion: upsampled, each fills the screen.
