@@ -295,10 +295,54 @@ void codestream_state::build_tile(tile_state& t) {
     tc->read_bool("Calign_blk_last", 0, 0, align[0]);
     tc->read_bool("Calign_blk_last", 0, 1, align[1]);
     t.align = {align[0] ? 1 : 0, align[1] ? 1 : 0};
+    // Thousands of components of up to 33 resolutions each: their records
+    // are counted before they are made.
+    double records = 0;
+    std::vector<size_t> first_resolution(static_cast<size_t>(n) + 1, 0);
+    for (int c = 0; c < n; ++c) {
+        int levels = 0;
+        cod->read_int(t.index, c, "Clevels", 0, 0, levels);
+        levels = std::clamp(levels, 0, 32);
+        first_resolution[static_cast<size_t>(c) + 1] =
+            first_resolution[static_cast<size_t>(c)] + static_cast<size_t>(levels) + 1;
+        records += sizeof(tile_component_state) + (levels + 1.0) * sizeof(resolution_state);
+    }
+    if (records > static_cast<double>(structure_limit)) {
+        error_report e;
+        e << "Tile " << t.index << " needs " << static_cast<int64_t>(records / 1048576)
+          << " MB for the records of its components, more than the image may take";
+        e.refuse();
+    }
     t.components.resize(static_cast<size_t>(n));
+    t.resolution_table.assign(first_resolution.back(), resolution_state{});
+    // The last component built from the tile's and the main header's
+    // parameters alone: thousands of components alike are copies of it.
+    int like = -1;
     for (int c = 0; c < n; ++c) {
         // Read through inheritance: no object is made per tile-component.
         tile_component_state& tcs = t.components[c];
+        const bool own_params = cod->find(t.index, c) || cod->find(-1, c) ||
+                                qcd->find(t.index, c) || qcd->find(-1, c) ||
+                                rgn->find(t.index, c) || rgn->find(-1, c);
+        // The colour transform weighs the first three components' bands.
+        if (!own_params && like >= 0 && !(t.ycc && c < 3) &&
+            components[c].subsampling == components[like].subsampling &&
+            components[c].precision == components[like].precision &&
+            components[c].is_signed == components[like].is_signed) {
+            const tile_component_state& model = t.components[like];
+            tcs = model;
+            tcs.index = c;
+            tcs.resolutions.place(t.resolution_table.data() + first_resolution[c],
+                                  model.resolutions.size());
+            std::copy(model.resolutions.begin(), model.resolutions.end(), tcs.resolutions.begin());
+            for (resolution_state& res : tcs.resolutions) {
+                res.component = &tcs;
+                for (subband_state& sb : res.bands)
+                    sb.resolution = &res;
+            }
+            continue;
+        }
+        if (!own_params && !(t.ycc && c < 3)) like = c;
         tcs.tile = &t;
         tcs.index = c;
         tcs.subsampling = components[c].subsampling;
@@ -343,7 +387,11 @@ void codestream_state::build_tile(tile_state& t) {
                                         std::to_string(c));
         const wavelet_kernel_desc& kernel =
             wavelet_kernel_desc::standard(tcs.kernels, tcs.reversible && tcs.kernels == W5X3);
-        tcs.resolutions.resize(static_cast<size_t>(levels + 1));
+        // Levels beyond 32 are refused with the coding style.
+        if (first_resolution[c] + static_cast<size_t>(levels) + 1 != first_resolution[c + 1])
+            fail("Invalid number of decomposition levels");
+        tcs.resolutions.place(t.resolution_table.data() + first_resolution[c],
+                              static_cast<size_t>(levels + 1));
         const coords align_c = t.align;
         for (int r = 0; r <= levels; ++r) {
             resolution_state& res = tcs.resolutions[r];

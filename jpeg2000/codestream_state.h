@@ -3,6 +3,8 @@
 // use the handles of codestream.h.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,6 +31,25 @@ struct subband_state {
     coords first_block, block_count;
 };
 
+// The one or three bands of a resolution, kept in place: a tile of
+// thousands of components makes no allocation per resolution for them.
+class band_list {
+public:
+    subband_state* begin() { return items_.data(); }
+    subband_state* end() { return items_.data() + n_; }
+    const subband_state* begin() const { return items_.data(); }
+    const subband_state* end() const { return items_.data() + n_; }
+    size_t size() const { return n_; }
+    subband_state& operator[](size_t i) { return items_[i]; }
+    const subband_state& operator[](size_t i) const { return items_[i]; }
+    void push_back(const subband_state& sb) { items_[n_++] = sb; }
+    void resize(size_t n) { n_ = n; }
+
+private:
+    std::array<subband_state, 3> items_{};
+    size_t n_ = 0;
+};
+
 struct resolution_state {
     tile_component_state* component;
     int level; // 0 the lowest
@@ -37,11 +58,48 @@ struct resolution_state {
     rect region;
     coords precinct_exponent; // log2 of the precinct size
     coords first_precinct, precinct_count;
-    std::vector<subband_state> bands; // LL only at level 0, else HL, LH, HH
-    // Per precinct: the next layer due, and its saved copy.
-    std::vector<uint16_t> next_layer, saved_layer;
+    band_list bands; // LL only at level 0, else HL, LH, HH
+    // Per precinct: the next layer due, in the walker's table of the tile.
+    uint16_t* next_layer = nullptr;
     // Cursor of the position-driven orders.
     coords cursor, saved_cursor;
+};
+
+// A component's resolutions, lowest first: a slice of its tile's table (one
+// allocation for every component of the tile), or records of its own for a
+// component made by hand.
+class resolution_list {
+public:
+    resolution_list() = default;
+    resolution_list(const resolution_list& o) { *this = o; }
+    resolution_list& operator=(const resolution_list& o) {
+        own_ = o.own_;
+        items_ = own_.empty() ? o.items_ : own_.data();
+        n_ = o.n_;
+        return *this;
+    }
+    resolution_state* begin() { return items_; }
+    resolution_state* end() { return items_ + n_; }
+    const resolution_state* begin() const { return items_; }
+    const resolution_state* end() const { return items_ + n_; }
+    size_t size() const { return n_; }
+    resolution_state& operator[](size_t i) { return items_[i]; }
+    const resolution_state& operator[](size_t i) const { return items_[i]; }
+    void place(resolution_state* items, size_t n) {
+        own_.clear();
+        items_ = items;
+        n_ = n;
+    }
+    void resize(size_t n) {
+        own_.resize(n);
+        items_ = own_.data();
+        n_ = n;
+    }
+
+private:
+    std::vector<resolution_state> own_;
+    resolution_state* items_ = nullptr;
+    size_t n_ = 0;
 };
 
 struct tile_component_state {
@@ -52,7 +110,7 @@ struct tile_component_state {
     int levels = 0, kernels = 0, modes = 0, precision = 0;
     bool reversible = false, is_signed = false;
     coords block; // nominal code-block size
-    std::vector<resolution_state> resolutions;
+    resolution_list resolutions;
 };
 
 struct tile_state {
@@ -66,6 +124,8 @@ struct tile_state {
     int tile_parts_read = 0, tnsot = 0;
     int64_t packets = 0, packets_done = 0;
     std::vector<tile_component_state> components;
+    // The resolutions of every component, the components' in turn.
+    std::vector<resolution_state> resolution_table;
     std::unique_ptr<progression_walker> walker;
     std::unique_ptr<packed_header_input> packed_headers;
 };
@@ -93,6 +153,9 @@ struct codestream_state {
     coords tile_origin, tile_size, tiles;
     // The decoding restriction.
     int first_component = 0, visible_components = 0, discard_levels = 0, max_layers = 0xFFFF;
+    // Bytes a tile's component and resolution records may take (the
+    // decoder's share of the memory allowed).
+    int64_t structure_limit = INT64_MAX;
     rect region;
     bool resilient = false, expect_sop = false, strict = false;
     // Declared before the tiles, whose packed headers return blocks to it.

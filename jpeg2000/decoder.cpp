@@ -164,6 +164,7 @@ struct codestream_decoder::state {
     // before the tiles, which give theirs back as they go.
     int64_t limit = INT64_MAX, held = 0;
     int64_t data_bytes = 0; // of the tiles opened so far
+    int tiles_started = 0;
     // Open tiles by tile row; per component its tile row and rows left there.
     std::map<int64_t, std::vector<std::unique_ptr<open_tile>>> rows;
     int64_t rows_opened = 0;
@@ -294,7 +295,19 @@ void codestream_decoder::state::start_tile(open_tile& t, int64_t ty, int64_t tx)
     t.held = &held;
     held += t.cost;
     t.packets = std::make_unique<tile_packets>(ts, std::move(d), limit - held);
-    if (!t.packets->read_packets()) complete = false;
+    ++tiles_started;
+    if (!t.packets->read_packets()) {
+        complete = false;
+        // Data that end before the first code-block's bytes, in the only
+        // tile or with no other tile's data to come, make no image: refused
+        // whole rather than decoded as a flat picture of the size the header
+        // claims.
+        const bool others = std::any_of(data.begin(), data.end(),
+                                        [](const auto& kept) { return kept.second.size() > 0; });
+        const bool alone = count.y * count.x == 1 || (s.at_end && !others);
+        if (tiles_started == 1 && alone && !t.packets->coded())
+            refuse("The code-stream's data end before any coded data");
+    }
     t.ycc = t.ref.uses_colour_transform();
     const tile_component_state* tc = ts.components.data() + s.first_component;
     if (t.ycc && (n < 3 || tc[1].region != tc[0].region || tc[2].region != tc[0].region ||
@@ -395,8 +408,7 @@ void codestream_decoder::state::pull_colour_rows(open_tile& t) {
     block_row_workers::batch lines;
     workers->submit(lines, 3, [&](int k, block_work&) {
         for (int64_t i = 0; i < n; ++i)
-            t.tops[static_cast<size_t>(k)]->produce_line(
-                t.batch_lines[k][static_cast<size_t>(i)]);
+            t.tops[static_cast<size_t>(k)]->produce_line(t.batch_lines[k][static_cast<size_t>(i)]);
     });
     workers->wait(lines, work);
     t.rows_pulled += n;
@@ -492,6 +504,7 @@ void codestream_decoder::set_workers(int workers) {
 
 void codestream_decoder::set_memory_limit(int64_t bytes) {
     s_->limit = bytes;
+    s_->s.structure_limit = bytes;
 }
 
 void codestream_decoder::skip_damaged_tiles() {

@@ -150,7 +150,7 @@ tile_packets::tile_packets(tile_state& tile, tile_data data, int64_t room)
     : tile_(tile), data_(std::move(data)), room_(room) {}
 
 tile_packets::precinct& tile_packets::precinct_at(int c, int r, int64_t p) {
-    resolution_blocks& rb = comps_[c][r];
+    resolution_blocks& rb = component(c)[static_cast<size_t>(r)];
     auto found = rb.precincts.find(p);
     if (found != rb.precincts.end()) return found->second;
     precinct& pr = rb.precincts[p];
@@ -181,31 +181,49 @@ tile_packets::precinct& tile_packets::precinct_at(int c, int r, int64_t p) {
     return pr;
 }
 
+// A component's records are made when a packet or the decoding first
+// reaches it: a tile of thousands of components whose data ends early makes
+// only those of the few its packets name.
+std::vector<tile_packets::resolution_blocks>& tile_packets::component(int c) const {
+    std::vector<resolution_blocks>& rbs = comps_[static_cast<size_t>(c)];
+    if (!rbs.empty()) return rbs;
+    const tile_component_state& tc = tile_.components[static_cast<size_t>(c)];
+    rbs.resize(tc.resolutions.size());
+    for (size_t r = 0; r < rbs.size(); ++r) {
+        const resolution_state& rs = tc.resolutions[r];
+        rbs[r].resolution = &rs;
+        rbs[r].bands.resize(rs.bands.size());
+        for (size_t b = 0; b < rs.bands.size(); ++b)
+            rbs[r].bands[b].band = &rs.bands[b];
+    }
+    return rbs;
+}
+
 bool tile_packets::read_packets() {
     comps_.resize(tile_.components.size());
-    for (size_t c = 0; c < tile_.components.size(); ++c) {
-        const tile_component_state& tc = tile_.components[c];
-        for (const resolution_state& rs : tc.resolutions) {
-            resolution_blocks rb;
-            rb.resolution = &rs;
-            for (const subband_state& sb : rs.bands) {
-                band_blocks bb;
-                bb.band = &sb;
-                rb.bands.push_back(std::move(bb));
-            }
-            comps_[c].push_back(std::move(rb));
-        }
-    }
     if (tile_.packed_headers) {
         uint8_t b;
         while (tile_.packed_headers->get_byte(b))
             packed_.push_back(b);
     }
     packet_position pos;
+    // Without packed headers and markers, a zero byte is an empty packet
+    // whole: flat images are mostly such packets, and so is a flood of them.
+    const bool plain = !tile_.packed_headers && !tile_.sop && !tile_.eph;
+    const int64_t size = data_.size();
     try {
         progression_walker& walker = tile_ref(&tile_).walker();
-        while (walker.next(pos))
+        while (walker.next(pos)) {
+            if (plain && at_ < size) {
+                const uint8_t *b, *e;
+                data_.view(at_, b, e);
+                if (*b == 0) {
+                    ++at_;
+                    continue;
+                }
+            }
             read_packet(pos);
+        }
     } catch (truncated&) {
         warning_report w;
         w << "Code-stream data of tile " << tile_.index << " end before its last packet";
@@ -215,7 +233,7 @@ bool tile_packets::read_packets() {
 }
 
 void tile_packets::read_packet(const packet_position& pos) {
-    resolution_blocks& rb = comps_[pos.component][pos.resolution];
+    resolution_blocks& rb = component(pos.component)[static_cast<size_t>(pos.resolution)];
     const int modes = tile_.components[pos.component].modes;
     const int64_t size = data_.size();
     // Two bytes of the data at `at`, when there.
@@ -328,7 +346,10 @@ void tile_packets::read_packet(const packet_position& pos) {
         cb.segments.back().passes += p.passes;
         cb.segments.back().length += take;
         cb.passes += p.passes;
-        if (take > 0) cb.chunks.push_back({at_, take});
+        if (take > 0) {
+            cb.chunks.push_back({at_, take});
+            coded_ = true;
+        }
         at_ += take;
         if (take < p.length) short_data = true;
     }

@@ -75,11 +75,12 @@ public:
     tile_packets(tile_state& tile, tile_data data, int64_t room = INT64_MAX);
     // Reads every packet; false when the data ended before the last one.
     bool read_packets();
-    const band_blocks& blocks(int component, int resolution, int band) const {
-        return comps_[static_cast<size_t>(component)][static_cast<size_t>(resolution)]
-            .bands[static_cast<size_t>(band)];
+    const band_blocks& blocks(int c, int resolution, int band) const {
+        return component(c)[static_cast<size_t>(resolution)].bands[static_cast<size_t>(band)];
     }
     const tile_data& data() const { return data_; }
+    // Some packet brought bytes of a code-block.
+    bool coded() const { return coded_; }
 
 private:
     struct precinct_band {
@@ -95,6 +96,7 @@ private:
         std::unordered_map<int64_t, precinct> precincts;
     };
 
+    std::vector<resolution_blocks>& component(int c) const;
     precinct& precinct_at(int c, int r, int64_t p);
     void read_packet(const packet_position& pos);
 
@@ -102,9 +104,11 @@ private:
     tile_data data_;
     int64_t room_;
     int64_t at_ = 0;
+    bool coded_ = false;
     std::vector<uint8_t> packed_;
     size_t packed_at_ = 0;
-    std::vector<std::vector<resolution_blocks>> comps_;
+    // Per component, made on first use.
+    mutable std::vector<std::vector<resolution_blocks>> comps_;
 };
 
 } // namespace j2k

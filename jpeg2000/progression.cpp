@@ -34,9 +34,14 @@ progression_walker::progression_walker(tile_state& tile) : tile_(tile) {
             }
         }
     }
+    // One table for the tile: thousands of components make one allocation.
+    layers_count_ = static_cast<size_t>(total);
+    layers_.reset(new uint16_t[layers_count_]());
+    int64_t at = 0;
     for (tile_component_state& tc : tile.components)
         for (resolution_state& r : tc.resolutions) {
-            r.next_layer.assign(static_cast<size_t>(r.precinct_count.y * r.precinct_count.x), 0);
+            r.next_layer = layers_.get() + at;
+            at += r.precinct_count.y * r.precinct_count.x;
             r.cursor = {0, 0};
         }
     tile.packets = total * tile.layers;
@@ -203,7 +208,7 @@ bool progression_walker::next_layer_driven(packet_position& out) {
         tile_component_state& tc = tile_.components[comp_];
         if (res_ > tc.levels) return false;
         resolution_state& rs = tc.resolutions[res_];
-        const int64_t n = static_cast<int64_t>(rs.next_layer.size());
+        const int64_t n = rs.precinct_count.y * rs.precinct_count.x;
         for (; precinct_ < n; ++precinct_)
             if (rs.next_layer[precinct_] == layer_) {
                 take(comp_, res_, precinct_++, out);
@@ -303,21 +308,19 @@ bool progression_walker::next(packet_position& out) {
 }
 
 void progression_walker::save() {
+    saved_layers_.assign(layers_.get(), layers_.get() + layers_count_);
     for (tile_component_state& tc : tile_.components)
-        for (resolution_state& rs : tc.resolutions) {
-            rs.saved_layer = rs.next_layer;
+        for (resolution_state& rs : tc.resolutions)
             rs.saved_cursor = rs.cursor;
-        }
     saved_instance_ = poc_instance_;
     saved_done_ = tile_.packets_done;
 }
 
 void progression_walker::restore() {
+    std::copy(saved_layers_.begin(), saved_layers_.end(), layers_.get());
     for (tile_component_state& tc : tile_.components)
-        for (resolution_state& rs : tc.resolutions) {
-            rs.next_layer = rs.saved_layer;
+        for (resolution_state& rs : tc.resolutions)
             rs.cursor = rs.saved_cursor;
-        }
     tile_.packets_done = saved_done_;
     // Start again from the first record of the saved order change.
     started_ = have_changes_;

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "jpeg2000/util.h"
 
@@ -55,6 +57,11 @@ private:
     int poc_instance_ = 0, poc_record_ = 0;
     int saved_instance_ = 0;
     int64_t saved_done_ = 0;
+    // Every precinct's next layer, the resolutions' in turn, and the copy
+    // kept by save().
+    std::unique_ptr<uint16_t[]> layers_;
+    size_t layers_count_ = 0;
+    std::vector<uint16_t> saved_layers_;
 };
 
 } // namespace j2k

@@ -366,24 +366,21 @@ void ConvertLine(const Planes& p, const Lut& lut, uint32_t i, uint8_t* first, in
 ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     ILFileReader file;
     if (const ILResult opened = file.Open(h, path, info); opened != IL_OK) return opened;
-    // The whole file is held while it is decoded.
-    if (const ILResult budget = ILCheckImageBudget(h, file.size); budget != IL_OK) return budget;
-    std::vector<uint8_t> bytes(file.size);
-    if (file.Read(bytes.data(), bytes.size()) != bytes.size()) return ILReportReadFailed(h);
-    file.Close();
-    const PcdFile f{bytes.data(), bytes.size()};
-
-    const bool overview = std::memcmp(f.data, "PCD_OPA", 7) == 0;
+    // The header alone tells the kind, the sizes and the rotation: an
+    // info-only load reads no more.
+    uint8_t head[kPackSignatureAt + 7] = {};
+    if (file.Read(head, sizeof head) < 13) return ILReportInvalidHeader(h);
+    const bool overview = std::memcmp(head, "PCD_OPA", 7) == 0;
     uint32_t highest = 1;
     if (overview) {
         const uint64_t thumbnailEnd = kOverviewThumbnailAt + 192 * 128 * 3 / 2;
-        if (ILGetBe16(f.data + 10) == 0 || f.size < thumbnailEnd) return ILReportInvalidHeader(h);
+        if (ILGetBe16(head + 10) == 0 || file.size < thumbnailEnd) return ILReportInvalidHeader(h);
     } else {
-        if (f.size < kPackMinSize || std::memcmp(f.data + kPackSignatureAt, "PCD_IPI", 7) != 0)
+        if (file.size < kPackMinSize || std::memcmp(head + kPackSignatureAt, "PCD_IPI", 7) != 0)
             return ILReportInvalidHeader(h);
-        highest = f.size > k4BaseTableAt ? 5 : 3;
+        highest = file.size > k4BaseTableAt ? 5 : 3;
     }
-    const uint32_t rotation = (overview ? f.data[12] : f.data[72]) & 3;
+    const uint32_t rotation = (overview ? head[12] : head[72]) & 3;
     uint32_t resolution = std::clamp<uint32_t>(h->pcd.resolution, 1, highest);
     const bool turned = rotation % 2 == 1;
     if (info) {
@@ -401,6 +398,15 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     }
     if (!image) return IL_OK;
 
+    // The whole file is held while it is decoded.
+    if (const ILResult budget = ILCheckImageBudget(h, file.size); budget != IL_OK) return budget;
+    // Not cleared first: every byte is read.
+    const auto bytes = std::make_unique_for_overwrite<uint8_t[]>(file.size);
+    if (!file.Seek(0, 0) || file.Read(bytes.get(), file.size) != file.size)
+        return ILReportReadFailed(h);
+    file.Close();
+    const PcdFile f{bytes.get(), file.size};
+
     ILClearImage(image);
     uint32_t kind = h->pcd.sampleKind;
     if (h->thumbnailEdge) {
@@ -413,9 +419,9 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     Planes planes, base;
     if (resolution <= 3) {
         const uint64_t offset = overview ? kOverviewThumbnailAt : res.offset;
-        planes.Point(bytes.data() + offset, res.width, res.height);
+        planes.Point(bytes.get() + offset, res.width, res.height);
     } else {
-        base.Point(bytes.data() + kResolutions[3].offset, kResolutions[3].width,
+        base.Point(bytes.get() + kResolutions[3].offset, kResolutions[3].width,
                    kResolutions[3].height);
         if (!Decode(f, base, resolution, &planes)) return ILReportDecompressionFailed(h);
     }
@@ -425,7 +431,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     const uint64_t imageBytes = ILImageBufferSize(outWidth, outHeight, type);
     // The file's bytes and the rebuilt planes are still held beside the image.
     uint64_t held = imageBytes;
-    if (__builtin_add_overflow(held, uint64_t{bytes.size()} + planes.buffer.size(), &held))
+    if (__builtin_add_overflow(held, f.size + planes.buffer.size(), &held))
         held = UINT64_MAX;
     if (const ILResult budget = ILCheckImageBudget(h, held); budget != IL_OK) return budget;
     if (ILReallocImage(image, outWidth, outHeight, type, nullptr) != IL_OK)

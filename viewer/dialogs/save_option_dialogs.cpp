@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "viewer/controls/control_base.h"
+#include "viewer/controls/dialog_tips.h"
 #include "viewer/controls/label.h"
 #include "viewer/controls/owner_button.h"
 #include "viewer/controls/slider.h"
@@ -308,12 +309,15 @@ class JpegXrDialog : public SaveOptionDialog {
     }
 };
 
-// JPEG 2000: rate slider 1503 with its text 1502, check box 1505 lossless,
-// kernel radios 1510 (5x3, reversible) and 1511 (9x7), quality-layer slider
-// 1522 with its text 1521, colour format radios 1530-1532 (RGB, YUV, YCC)
-// and check box 1533 chroma subsampling (YCC only).
+// JPEG 2000: rate slider 1503 with its text 1502, check box 1505 lossless
+// with its status text 1506, kernel radios 1510 (5x3, reversible) and 1511
+// (9x7), quality-layer slider 1522 with its text 1521, colour format radios
+// 1530-1532 (RGB, YUV, YCC) and check box 1533 chroma subsampling (YCC only).
+// Lossless codes on the reversible path whatever kernel and colour format
+// are chosen: the status text and the check box's tip say so.
 class Jpeg2000Dialog : public SaveOptionDialog {
     Jpeg2000Rules rules;
+    HWND tips = nullptr;
 
     void ShowLossless() {
         const HWND window = dialog.window;
@@ -323,7 +327,26 @@ class Jpeg2000Dialog : public SaveOptionDialog {
             ShowAuto(window, 1502);
         else
             ShowRate(window, 1502, SliderValue(window, 1503));
+        SetLabelText(GetDlgItem(window, 1506), lossless ? L"5x3, reversible colors" : L"");
     }
+    void AddLosslessTip(HWND window) {
+        if (!g_preferences.dialogTips) return;
+        tips = CreateToolTipWindow();
+        const HWND box = GetDlgItem(window, 1505);
+        RECT area;
+        GetClientRect(box, &area);
+        AddToolTip(tips, box, area,
+                   "Lossless always codes with the 5x3 (reversible) kernel, and YUV or YCC with "
+                   "the reversible color transform: the 9x7 kernel and the rate apply to lossy "
+                   "files only.");
+    }
+
+public:
+    ~Jpeg2000Dialog() override {
+        if (tips) DestroyWindow(tips);
+    }
+
+private:
     void ShowSubsampling() {
         const HWND window = dialog.window;
         Enable(window, 1533,
@@ -334,7 +357,9 @@ class Jpeg2000Dialog : public SaveOptionDialog {
         rules = Jpeg2000RulesFor(image->type, image->bits);
         const bool fixed = rules.fixedLossless;
         CreateValueSlider(window, L"Rate:", 1503, 1502, 28, 10, 100, static_cast<int32_t>(o.rate));
-        CreateCheckBox(window, 1505, L"Lossless", 10, 56, 200, fixed || o.lossless);
+        CreateCheckBox(window, 1505, L"Lossless", 10, 56, 80, fixed || o.lossless);
+        CreateLabel(window, 1506, L"", 95, 56, 130, 0);
+        AddLosslessTip(window);
         const WCHAR* kernels[] = {L"5x3 (reversible)", L"9x7 (irreverible)"};
         CreateRadioRow(window, 1510, kernels, 2, 102, 105, fixed || o.reversible ? 0 : 1);
         CreateValueSlider(window, L"Count:", 1522, 1521, 148, 1, 12,

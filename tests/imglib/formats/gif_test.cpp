@@ -235,7 +235,9 @@ TEST_F(GifTest, RefusesBadHeadersAndHugeFrames) {
 // ending with the zero-size one.
 Bytes EncodeLzw(const Bytes& pixels) {
     const uint32_t clear = 4, end = 5;
-    std::map<std::pair<uint32_t, uint8_t>, uint32_t> table;
+    // The code of (prefix code, next pixel), 0 when absent: pixels are
+    // below 4, codes below 4096.
+    std::vector<uint16_t> table(4096 * 4, 0);
     uint32_t next = end + 1, width = 3, buffer = 0, bits = 0;
     Bytes packed;
     const auto emit = [&](uint32_t code) {
@@ -246,14 +248,14 @@ Bytes EncodeLzw(const Bytes& pixels) {
     emit(clear);
     uint32_t current = pixels[0];
     for (size_t i = 1; i < pixels.size(); ++i) {
-        const auto found = table.find({current, pixels[i]});
-        if (found != table.end()) {
-            current = found->second;
+        uint16_t& entry = table[current * 4 + pixels[i]];
+        if (entry) {
+            current = entry;
             continue;
         }
         emit(current);
         if (next < 4096) {
-            table[{current, pixels[i]}] = next++;
+            entry = static_cast<uint16_t>(next++);
             if (next > (1u << width) && width < 12) ++width;
         }
         current = pixels[i];

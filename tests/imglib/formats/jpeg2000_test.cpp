@@ -2,9 +2,11 @@
 // the info record, and damaged files.
 #include <gtest/gtest.h>
 #include <lcms2.h>
+#include <sched.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -464,8 +466,13 @@ TEST_F(Jpeg2000, HeadersWhoseStructuresExplodeAreRefused) {
          IL_FAILED, "precincts"},
         {"2 x 2 precincts", Stream(Cat({Siz(8192, 8192), Cod(5, 6, 1), Qcd(5)}), zeros), large,
          IL_FAILED, "precincts"},
-        {"16384 components", Stream(Cat({Siz(64, 64, 16384), Cod(5), Qcd(5)}), zeros), large,
-         IL_PARTIAL, "end of data"},
+        // Data that end in empty packets make no image: refused whole, within
+        // a small budget, before the image or its planes are made.
+        {"16384 components", Stream(Cat({Siz(64, 64, 16384), Cod(5), Qcd(5)}), zeros), 256 << 20,
+         IL_FAILED, "before any coded data"},
+        {"4 MB of empty packets, 2 x 2 precincts",
+         Stream(Cat({Siz(4096, 4096), Cod(5, 6, 1), Qcd(5)}), Bytes(4 << 20, 0)), 256 << 20,
+         IL_FAILED, "before any coded data"},
         {"4 x 4 code-blocks", Stream(Cat({Siz(65535, 65535), Cod(5, 2), Qcd(5)}), zeros), 256 << 20,
          IL_OUT_OF_MEMORY, "Out of memory"},
     };
@@ -478,6 +485,70 @@ TEST_F(Jpeg2000, HeadersWhoseStructuresExplodeAreRefused) {
         EXPECT_EQ(Load(PathOf("hostile.j2k"), &image.image), c.result) << LastError();
         EXPECT_NE(LastError().find(c.message), std::string::npos) << LastError();
     }
+}
+
+// A damaged file says the same through the library on one processor (no
+// workers) and on all of them (code-blocks and colour components decoded on
+// workers): the same result and messages, and the engine's own words, never
+// the bare "decoding failed" that a message lost on a worker left.
+TEST_F(Jpeg2000, DamagedFilesSayTheSameOnOneProcessorAndOnAll) {
+    const fs::path conformance = Conformance();
+    if (!fs::is_directory(conformance)) GTEST_SKIP() << "no conformance files";
+    cpu_set_t all;
+    ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+    if (CPU_COUNT(&all) < 2) GTEST_SKIP() << "one processor only";
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+        if (CPU_ISSET(cpu, &all)) {
+            CPU_SET(cpu, &one);
+            break;
+        }
+    struct restore {
+        cpu_set_t& set;
+        ~restore() { sched_setaffinity(0, sizeof set, &set); }
+    } guard{all};
+    int failed = 0;
+    // The loader takes its workers from the processors the thread may use.
+    auto load = [&](const cpu_set_t& cpus) {
+        EXPECT_EQ(sched_setaffinity(0, sizeof cpus, &cpus), 0);
+        errors.clear();
+        warnings.clear();
+        ILImageOwner image;
+        const ILResult result = Load(PathOf("damaged.j2k"), &image.image);
+        failed += result != IL_OK;
+        std::string said = std::to_string(result);
+        for (const std::string& e : errors)
+            said += "\nerror " + e;
+        for (const std::string& w : warnings)
+            said += "\nwarning " + w;
+        return said;
+    };
+    for (const char* name : {"p0_09", "p1_01", "p0_10", "p0_14"}) {
+        const Bytes bytes = ReadBytes(conformance / name / (std::string(name) + ".j2k"));
+        if (bytes.empty()) continue;
+        std::vector<Bytes> damaged;
+        for (int k = 1; k < 4; ++k)
+            damaged.emplace_back(bytes.begin(),
+                                 bytes.begin() + static_cast<long>(bytes.size() * k / 4));
+        std::mt19937 rng(static_cast<unsigned>(bytes.size()));
+        for (int k = 0; k < 3; ++k) {
+            Bytes flipped = bytes;
+            for (int f = 0; f < 1 + k % 3; ++f)
+                flipped[100 + rng() % (flipped.size() - 100)] ^=
+                    static_cast<uint8_t>(1u << (rng() % 8));
+            damaged.push_back(std::move(flipped));
+        }
+        for (const Bytes& d : damaged) {
+            SCOPED_TRACE(name);
+            ASSERT_TRUE(WriteBytes(PathOf("damaged.j2k"), d));
+            const std::string alone = load(one);
+            EXPECT_EQ(load(all), alone);
+            EXPECT_EQ(alone.find("JPEG 2000 decoding failed"), std::string::npos) << alone;
+        }
+    }
+    // The damage reached the decoding: some loads failed or were partial.
+    EXPECT_GT(failed, 0);
 }
 
 // CMYK with opacity loads with its alpha, each sample where it belongs
