@@ -7,6 +7,7 @@
 
 #include "imglib/convert/srgb.h"
 #include "imglib/convert/suite_handle.h"
+#include "imglib/ops/affine_transformer.h"
 #include "imglib/ops/geometry.h"
 #include "imglib/ops/ops_support.h"
 
@@ -215,6 +216,47 @@ TEST_F(Transform, SamplersAtCentresEdgesAndWrap) {
         EXPECT_EQ(out[1], 0);
         ILSampleCosine(0.5f, bad, &image, get, out, background);
         EXPECT_EQ(out[1], 0);
+    }
+}
+
+// The loops made for a layout (interpolated 8-bit samples, the nearest
+// pixel of whole bytes) give the generic loop's pixels: the same turns,
+// scales and shifts run through both, on targets wide and tall enough for
+// column strips and bands on several threads, with corners, edges and
+// points that fall exactly on pixel centres.
+TEST_F(Transform, FastRowsGiveTheGenericLoopsPixels) {
+    const ILAffineParams turns[] = {
+        Affine(30, 1, 1, 1, 1), Affine(-63.1, 1.3, 0.7, 1, 1), Affine(90, 0.5, 0.5, 1, 1),
+        Affine(0, 2, 2, 1, 1),  Affine(30, 1, 1, 0, 1),        Affine(211, 0.8, 1.9, 0, 1),
+        Affine(30, 1, 1, 2, 1), Affine(12, 1, 1, 1, 0),
+    };
+    const ILPixelType types[] = {IL_BGR8, IL_BGRA8, IL_GREY8, IL_GREY_A8, IL_RGB16, IL_RGBA_FLOAT};
+    for (ILPixelType type : types) {
+        Image source(331, 247, type);
+        vxtest::FillSeeded(&source, 9);
+        for (ILAffineParams p : turns) {
+            SCOPED_TRACE(testing::Message() << "type " << type << " angle " << p.angle
+                                            << " oversampling " << +p.oversampling);
+            p.shiftX = 0.1;
+            p.background = ILColor{.r = 0.2f, .g = 0.4f, .b = 0.6f, .a = 0.8f, .index = -1};
+            int32_t w, h;
+            ASSERT_EQ(ILAffineOutputSize(&source, &p, &w, &h), IL_OK);
+            Image fast(static_cast<uint32_t>(w), static_cast<uint32_t>(h), type),
+                plain(static_cast<uint32_t>(w), static_cast<uint32_t>(h), type);
+            ILAffineTransformer t;
+            ASSERT_EQ(ILAffineTransformerInit(&t, handle_, &source, &fast, p), IL_OK);
+            ASSERT_EQ(ILTransformerRun(&t), IL_OK);
+            ILAffineTransformer generic;
+            ASSERT_EQ(ILAffineTransformerInit(&generic, handle_, &source, &plain, p), IL_OK);
+            generic.fastRows = nullptr;
+            ASSERT_EQ(ILTransformerRun(&generic), IL_OK);
+            const uint32_t rowBytes = fast.width * fast.bits * fast.channels / 8;
+            for (uint32_t y = 0; y < fast.height; ++y)
+                ASSERT_EQ(std::memcmp(fast.data + y * fast.stride, plain.data + y * plain.stride,
+                                      rowBytes),
+                          0)
+                    << "row " << y;
+        }
     }
 }
 
