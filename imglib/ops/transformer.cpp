@@ -82,26 +82,31 @@ void Span8(const ILTransformer* t, uint32_t y, uint32_t x0, uint32_t x1) {
     float samples[4], sum[4];
     uint8_t* row = target->data + static_cast<int64_t>(y) * target->stride;
     const double dy = (y + 0.5) / h - 0.5;
+    auto inDisc = [&](uint32_t x) {
+        const double dx = (x + 0.5) / w - 0.5;
+        return !(dy * dy + dx * dx > 0.25);
+    };
     for (uint32_t x = x0; x < x1; ++x) {
         uint8_t* out = row + x * C;
         if (t->discMask) {
-            const double dx = (x + 0.5) / w - 0.5;
-            if (dy * dy + dx * dx > 0.25) {
+            if (!inDisc(x)) {
                 std::memcpy(out, t->background, C);
                 continue;
             }
         }
         double sx, sy;
-        if (d == 1 && !Wrap && !t->discMask && x + 4 <= x1) {
-            // Four at a time: where all four lie inside the source, or all
-            // four wholly outside it (the background).
+        if (d == 1 && x + 4 <= x1 &&
+            (!t->discMask || (inDisc(x + 1) && inDisc(x + 2) && inDisc(x + 3)))) {
+            // Four at a time: where all four lie inside the source (where
+            // wrap-around changes nothing), or all four wholly outside it
+            // (the background).
             ILFloat4 fx, fy;
             MapFour(t, x, y, &fx, &fy);
             if (ilsample::Sample8x4<C, Extra>(source, fx, fy, out)) {
                 x += 3;
                 continue;
             }
-            if (ilsample::Outside4(source, fx, fy)) {
+            if (!Wrap && ilsample::Outside4(source, fx, fy)) {
                 for (uint32_t k = 0; k < 4; ++k)
                     std::memcpy(out + k * C, t->background, C);
                 x += 3;

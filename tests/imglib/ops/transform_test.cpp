@@ -260,6 +260,44 @@ TEST_F(Transform, FastRowsGiveTheGenericLoopsPixels) {
     }
 }
 
+// A map of the panorama's kind: wrap-around reads, a disc-shaped target,
+// and points that leave the source on every side.
+class SwirlTransformer final : public ILTransformer {
+public:
+    void Map(double x, double y, double* sx, double* sy) const override {
+        const double a = x / target->width - 0.5, b = y / target->height - 0.5;
+        const double turn = 4 * (a * a + b * b);
+        *sx = (0.5 + 1.3 * (a * std::cos(turn) - b * std::sin(turn))) * source->width;
+        *sy = (0.5 + 1.3 * (a * std::sin(turn) + b * std::cos(turn))) * source->height;
+    }
+};
+
+TEST_F(Transform, FastRowsWrapAndMaskAsTheGenericLoop) {
+    for (ILPixelType type : {IL_BGR8, IL_BGRA8, IL_GREY8, IL_RGB16}) {
+        for (uint8_t oversampling : {0, 1, 2}) {
+            for (bool wrap : {true, false}) {
+                SCOPED_TRACE(testing::Message() << "type " << type << " oversampling "
+                                                << +oversampling << " wrap " << wrap);
+                Image source(211, 97, type), fast(403, 301, type), plain(403, 301, type);
+                vxtest::FillSeeded(&source, 4);
+                const ILColor background{.r = 1, .g = 0.5f, .b = 0, .a = 1, .index = -1};
+                SwirlTransformer t, generic;
+                ASSERT_EQ(
+                    ILTransformerInit(&t, handle_, &source, &fast, wrap, oversampling, &background),
+                    IL_OK);
+                ASSERT_EQ(ILTransformerInit(&generic, handle_, &source, &plain, wrap, oversampling,
+                                            &background),
+                          IL_OK);
+                t.discMask = generic.discMask = wrap;
+                generic.fastRows = nullptr;
+                ASSERT_EQ(ILTransformerRun(&t), IL_OK);
+                ASSERT_EQ(ILTransformerRun(&generic), IL_OK);
+                EXPECT_TRUE(vxtest::Packed(fast) == vxtest::Packed(plain));
+            }
+        }
+    }
+}
+
 TEST(QuadMap, SquareInverseAndDegenerate) {
     ILQuadMap m;
     const double square[8] = {0, 0, 1, 0, 1, 1, 0, 1};
