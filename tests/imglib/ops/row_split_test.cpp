@@ -9,6 +9,7 @@
 
 #include "imglib/convert/suite_handle.h"
 #include "imglib/ops/color_ops.h"
+#include "imglib/ops/gauss.h"
 #include "imglib/ops/geometry.h"
 #include "imglib/ops/ops_support.h"
 #include "imglib/ops/projection.h"
@@ -47,6 +48,17 @@ ILResult Project(ILHandle* h, ILImage* image) {
     return r;
 }
 
+ILResult Gauss(ILHandle* h, ILImage* image, int32_t operation, int32_t radius, float gain,
+               bool inPlace) {
+    ILGaussParams p;
+    ILGaussParamsInit(&p, operation, 0.8f, radius, gain);
+    if (inPlace) return ILGaussFilterInPlace(&p, h, image);
+    Image target(image->width, image->height, image->type);
+    const ILResult r = ILGaussFilter(&p, h, image, &target);
+    std::swap(static_cast<ILImage&>(*image), static_cast<ILImage&>(target));
+    return r;
+}
+
 TEST_F(RowSplit, OperationsGiveTheSameBytesOnOneThreadAsOnAll) {
     ILColorFilterParams filter;
     ILColorFilterInit(&filter, 90, 40, 270, 30);
@@ -75,6 +87,18 @@ TEST_F(RowSplit, OperationsGiveTheSameBytesOnOneThreadAsOnAll) {
          [&](ILHandle* h, ILImage* i) { return ILToneMapApplyInPlace(&map, h, i); }},
         {"tone map, float", IL_RGB_FLOAT,
          [&](ILHandle* h, ILImage* i) { return ILToneMapApplyInPlace(&map, h, i); }},
+        // Radii below, about and beyond a band's height; in place the bands
+        // read their neighbours' rows from a copy.
+        {"blur, in place", IL_BGR8,
+         [](ILHandle* h, ILImage* i) { return Gauss(h, i, 2, 3, 0, true); }},
+        {"blur, radius 40, in place", IL_BGR8,
+         [](ILHandle* h, ILImage* i) { return Gauss(h, i, 2, 40, 0, true); }},
+        {"blur, radius 300, in place", IL_GREY8,
+         [](ILHandle* h, ILImage* i) { return Gauss(h, i, 2, 300, 0, true); }},
+        {"sharpen with a gain, alpha", IL_BGRA8,
+         [](ILHandle* h, ILImage* i) { return Gauss(h, i, 1, 7, 0.5f, true); }},
+        {"bloom, float, to a target", IL_RGB_FLOAT,
+         [](ILHandle* h, ILImage* i) { return Gauss(h, i, 3, 12, 0.3f, false); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
