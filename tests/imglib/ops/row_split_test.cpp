@@ -13,6 +13,7 @@
 #include "imglib/ops/geometry.h"
 #include "imglib/ops/ops_support.h"
 #include "imglib/ops/projection.h"
+#include "imglib/ops/resample.h"
 #include "imglib/ops/row_split.h"
 #include "workpool/work_pool.h"
 
@@ -59,6 +60,10 @@ ILResult Gauss(ILHandle* h, ILImage* image, int32_t operation, int32_t radius, f
     return r;
 }
 
+ILResult Resize(ILHandle* h, ILImage* image, int32_t width, int32_t height, uint8_t filter) {
+    return ILResampleImage(h, image, width, height, filter);
+}
+
 TEST_F(RowSplit, OperationsGiveTheSameBytesOnOneThreadAsOnAll) {
     ILColorFilterParams filter;
     ILColorFilterInit(&filter, 90, 40, 270, 30);
@@ -99,6 +104,13 @@ TEST_F(RowSplit, OperationsGiveTheSameBytesOnOneThreadAsOnAll) {
          [](ILHandle* h, ILImage* i) { return Gauss(h, i, 1, 7, 0.5f, true); }},
         {"bloom, float, to a target", IL_RGB_FLOAT,
          [](ILHandle* h, ILImage* i) { return Gauss(h, i, 3, 12, 0.3f, false); }},
+        // Bands of target rows whose rings start at their first row's taps.
+        {"resize, lanczos, down", IL_BGR8,
+         [](ILHandle* h, ILImage* i) { return Resize(h, i, 333, 201, 5); }},
+        {"resize, cubic, up, alpha", IL_BGRA8,
+         [](ILHandle* h, ILImage* i) { return Resize(h, i, 1100, 900, 4); }},
+        {"resize, 16 bits, grey", IL_GREY16,
+         [](ILHandle* h, ILImage* i) { return Resize(h, i, 650, 1300, 3); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
