@@ -4,43 +4,12 @@
 #include <cmath>
 #include <numbers>
 
+#include "imglib/ops/affine_transformer.h"
 #include "imglib/ops/destination.h"
 #include "imglib/ops/geometry.h"
 #include "imglib/ops/rotate_exact.h"
-#include "imglib/ops/transformer.h"
 
 namespace {
-
-// source = (x m00 + y m10 + m20, x m01 + y m11 + m21)
-class ILAffineTransformer final : public ILTransformer {
-public:
-    double m00 = 1, m01 = 0, m10 = 0, m11 = 1, m20 = 0, m21 = 0;
-
-    void Map(double x, double y, double* sx, double* sy) const override {
-        *sx = x * m00 + y * m10 + m20;
-        *sy = x * m01 + y * m11 + m21;
-    }
-};
-
-// Target centre to the origin, turn by -angle, scale by the inverse scales,
-// origin to the source centre: the source centre lands at (cx, cy).
-void ILAffineTransformerInit(ILAffineTransformer* t, ILHandle* h, const ILImage* source,
-                             ILImage* target, const ILAffineParams& p, double angle) {
-    double cx = target->width / 2.0, cy = target->height / 2.0;
-    if (!p.fitCanvas) {
-        cx -= source->width * p.shiftX;
-        cy -= source->height * p.shiftY;
-    }
-    const double r = -angle * std::numbers::pi / 180.0;
-    const double c = std::cos(r), s = std::sin(r);
-    t->m00 = c / p.scaleX;
-    t->m10 = -s / p.scaleX;
-    t->m20 = (-cx * c + cy * s) / p.scaleX + source->width / 2.0;
-    t->m01 = s / p.scaleY;
-    t->m11 = c / p.scaleY;
-    t->m21 = (-cx * s - cy * c) / p.scaleY + source->height / 2.0;
-    ILTransformerInit(t, h, source, target, false, p.oversampling, &p.background);
-}
 
 // Into [0, 360). fmod, not a loop: a stored angle of 1e300 must not hang.
 double NormaliseAngle(double degrees) {
@@ -48,6 +17,37 @@ double NormaliseAngle(double degrees) {
     if (a < 0) a += 360.0;
     return a >= 360.0 ? 0.0 : a;
 }
+
+} // namespace
+
+void ILAffineTransformer::Map(double x, double y, double* sx, double* sy) const {
+    map.Map(x, y, sx, sy);
+}
+
+// Target centre to the origin, turn by -angle, scale by the inverse scales,
+// origin to the source centre: the source centre lands at (cx, cy).
+ILResult ILAffineTransformerInit(ILAffineTransformer* t, ILHandle* h, const ILImage* source,
+                                 ILImage* target, const ILAffineParams& p) {
+    const double angle = NormaliseAngle(p.angle);
+    double cx = target->width / 2.0, cy = target->height / 2.0;
+    if (!p.fitCanvas) {
+        cx -= source->width * p.shiftX;
+        cy -= source->height * p.shiftY;
+    }
+    const double r = -angle * std::numbers::pi / 180.0;
+    const double c = std::cos(r), s = std::sin(r);
+    ILAffineMap& m = t->map;
+    m.m00 = c / p.scaleX;
+    m.m10 = -s / p.scaleX;
+    m.m20 = (-cx * c + cy * s) / p.scaleX + source->width / 2.0;
+    m.m01 = s / p.scaleY;
+    m.m11 = c / p.scaleY;
+    m.m21 = (-cx * s - cy * c) / p.scaleY + source->height / 2.0;
+    t->affine = &m;
+    return ILTransformerInit(t, h, source, target, false, p.oversampling, &p.background);
+}
+
+namespace {
 
 struct Size {
     uint32_t width, height;
@@ -134,7 +134,7 @@ ILResult ILAffineTransform(ILHandle* h, ILImage* source, ILImage* target,
         return IL_OK;
     }
     ILAffineTransformer transformer;
-    ILAffineTransformerInit(&transformer, h, source, destination.Image(), p, angle);
+    ILAffineTransformerInit(&transformer, h, source, destination.Image(), p);
     const ILResult r = ILTransformerRun(&transformer);
     if (r == IL_OK) destination.Commit();
     return r;

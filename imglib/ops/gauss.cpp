@@ -8,12 +8,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "imglib/convert/converter_owner.h"
 #include "imglib/memory_owner.h"
 #include "imglib/ops/gauss.h"
 #include "imglib/ops/pixel_rows.h"
+#include "imglib/ops/row_split.h"
 #include "imglib/ops/simd.h"
 
 namespace {
@@ -81,6 +83,44 @@ void SymmetricSum(const float* in, float* out, size_t count, const std::vector<f
         ILAddScaledPair(out, in - i * step, in + i * step, w[i], count);
 }
 
+// Where a band reads the rows of the image: its own rows from the image
+// (each read before it is written, as the ring reads ahead of the rows
+// written), and the rows around it, which other bands may be writing, from a
+// copy made before any band started.
+class RowSource {
+public:
+    RowSource(const ILImage& image, uint32_t first, uint32_t end)
+        : image_(image), first_(first), end_(end) {}
+
+    // Copies the rows within reach r of [first, end) that lie outside it.
+    void KeepNeighbours(int32_t r) {
+        const uint64_t rowBytes = image_.stride;
+        const uint32_t above = first_ - std::min<uint32_t>(first_, static_cast<uint32_t>(r));
+        const uint32_t below =
+            static_cast<uint32_t>(std::min<uint64_t>(image_.height, uint64_t{end_} + r + 1));
+        keptFirst_ = above;
+        kept_.assign((first_ - above + below - end_) * rowBytes, 0);
+        uint8_t* to = kept_.data();
+        for (uint32_t y = above; y < first_; ++y, to += rowBytes)
+            std::memcpy(to, ILRowOf(&image_, y), rowBytes);
+        for (uint32_t y = end_; y < below; ++y, to += rowBytes)
+            std::memcpy(to, ILRowOf(&image_, y), rowBytes);
+        keeps_ = true;
+    }
+
+    const uint8_t* Row(uint32_t y) const {
+        if (!keeps_ || (y >= first_ && y < end_)) return ILRowOf(&image_, y);
+        const uint64_t at = y < first_ ? y - keptFirst_ : (first_ - keptFirst_) + (y - end_);
+        return kept_.data() + at * image_.stride;
+    }
+
+private:
+    const ILImage& image_;
+    uint32_t first_, end_, keptFirst_ = 0;
+    bool keeps_ = false;
+    std::vector<uint8_t> kept_;
+};
+
 class Ring {
 public:
     Ring(const ILImage& image, int32_t r, float e, uint32_t channels)
@@ -102,16 +142,24 @@ public:
             rows_.push_back(storage_.data() + i * width_);
         ILConverterSetPalette(&conv_.c, image_.palette);
         ILConverterSetModes(&conv_.c, image_.type, FloatType(c_), image_.width);
-        if (!ILConverterPrepare(&conv_.c)) return false;
-        for (int32_t i = 0; i <= r_; ++i) {
-            if (static_cast<uint32_t>(i) < image_.height)
-                Load(rows_[r_ + i]);
+        return ILConverterPrepare(&conv_.c);
+    }
+
+    // Fills the ring for the blurred rows from first on, reading rows from
+    // source: rows above the image are its first, rows below its last.
+    void Start(uint32_t first, const RowSource* source) {
+        source_ = source;
+        produced_ = first;
+        const int64_t h = image_.height;
+        for (int32_t k = 0; k <= 2 * r_; ++k) {
+            const int64_t y = int64_t{first} - r_ + k;
+            if (y >= 0 && y < h && (k == 0 || y > 0))
+                Load(rows_[k], static_cast<uint32_t>(y));
+            else if (y < 0 && k == 0)
+                Load(rows_[k], 0);
             else
-                std::memcpy(rows_[r_ + i], rows_[r_ + i - 1], width_ * sizeof(float));
+                std::memcpy(rows_[k], rows_[k - 1], width_ * sizeof(float));
         }
-        for (int32_t i = 0; i < r_; ++i)
-            std::memcpy(rows_[i], rows_[r_], width_ * sizeof(float));
-        return true;
     }
 
     // The blurred row of the next image row.
@@ -127,18 +175,18 @@ public:
         ++produced_;
         std::rotate(rows_.begin(), rows_.begin() + 1, rows_.end());
         if (produced_ < static_cast<int64_t>(image_.height) - r_)
-            Load(rows_[slots - 1]);
+            Load(rows_[slots - 1], static_cast<uint32_t>(produced_ + r_));
         else
             std::memcpy(rows_[slots - 1], rows_[slots - 2], width_ * sizeof(float));
         return output_.data();
     }
 
 private:
-    // Converts the next image row, raises it, repeats its edge pixels r times
-    // on each side and blurs it across into out.
-    void Load(float* out) {
+    // Converts image row y, raises it, repeats its edge pixels r times on
+    // each side and blurs it across into out.
+    void Load(float* out, uint32_t y) {
         float* interior = work_.data() + static_cast<size_t>(r_) * c_;
-        conv_.c.rowKernel(&conv_.c, ILRowOf(&image_, next_++), interior);
+        conv_.c.rowKernel(&conv_.c, source_->Row(y), interior);
         if (raise_) {
             const uint32_t raised = c_ == 2 ? 1 : std::min<uint32_t>(c_, 3);
             for (size_t x = 0; x < image_.width; ++x)
@@ -163,7 +211,7 @@ private:
     ILConverterOwner conv_;
     std::vector<float> storage_, work_, output_;
     std::vector<float*> rows_;
-    uint64_t next_ = 0;
+    const RowSource* source_ = nullptr;
     int64_t produced_ = 0;
 };
 
@@ -221,9 +269,9 @@ ILResult ILGaussFilter(const ILGaussParams* params, ILHandle* h, ILImage* source
 
     // The ring's (2r + 1) x width floats, checked before anything is taken:
     // a radius from a stored action may ask for more than any machine has.
-    const uint64_t slots = 2 * uint64_t(p.radius) + 1;
+    const uint64_t ringRows = 2 * uint64_t(p.radius) + 1;
     uint64_t ringBytes = 0;
-    if (__builtin_mul_overflow(slots, uint64_t{source->width} * c * sizeof(float), &ringBytes) ||
+    if (__builtin_mul_overflow(ringRows, uint64_t{source->width} * c * sizeof(float), &ringBytes) ||
         ringBytes > (uint64_t{4} << 30))
         return ILReportOutOfMemory(h, ringBytes ? ringBytes : UINT64_MAX);
 
@@ -232,35 +280,85 @@ ILResult ILGaussFilter(const ILGaussParams* params, ILHandle* h, ILImage* source
     const float threshold = p.gain;
     bool mask[4] = {};
     ChannelMask(p, c, mask);
-    try {
-        Ring ring(*source, p.radius, e, c);
-        if (!ring.Init()) return IL_UNSUPPORTED_PIXEL_TYPE;
+
+    // Bands of rows on the work pool, each with a ring of its own that starts
+    // 2r rows early: bands of at least 64 rows, two a thread, and no more
+    // threads than a gigabyte of rings allows. One band is the whole image.
+    ILRowPlan plan = ILPlanRows(source->width, source->height);
+    plan.slots =
+        static_cast<unsigned>(std::clamp<uint64_t>((uint64_t{1} << 30) / ringBytes, 1, plan.slots));
+    if (plan.slots > 1)
+        plan.band = std::max(std::min(source->height, 64u), source->height / (2 * plan.slots));
+    else
+        plan.band = source->height;
+    const uint32_t bands = (source->height + plan.band - 1) / plan.band;
+
+    // One thread's converters, ring and row.
+    struct Slot {
+        Slot(const ILImage& image, int32_t r, float e, uint32_t c) : ring(image, r, e, c) {}
+        Ring ring;
         ILConverterOwner toFloat, fromFloat;
-        ILConverterSetPalette(&toFloat.c, source->palette);
-        ILConverterSetModes(&toFloat.c, source->type, FloatType(c), source->width);
-        ILConverterSetDither(&fromFloat.c, false);
-        ILConverterSetModes(&fromFloat.c, FloatType(c), out->type, source->width);
-        if (!ILConverterPrepare(&toFloat.c) || !ILConverterPrepare(&fromFloat.c))
-            return IL_UNSUPPORTED_PIXEL_TYPE;
-        std::vector<float> row(size_t{source->width} * c);
-        for (uint32_t y = 0; y < source->height; ++y) {
-            if (!ILProgress(h, y, source->height)) return IL_CANCELLED;
-            toFloat.c.rowKernel(&toFloat.c, ILRowOf(source, y), row.data());
-            const float* blurred = ring.Advance();
-            for (size_t k = 0; k < row.size(); ++k) {
-                if (!mask[k % c]) continue;
-                const float x = row[k], b = blurred[k];
-                if (p.operation == 3) {
-                    if (b <= threshold) continue;
-                    const float u = (b - threshold) * a;
-                    row[k] = u >= 1.0f ? b : (1.0f - u) * x + u * b;
-                } else {
-                    row[k] = a * b + (1.0f - a) * x;
-                }
-            }
-            fromFloat.c.rowKernel(&fromFloat.c, row.data(), ILRowOf(out, y));
+        std::vector<float> row;
+    };
+    try {
+        std::vector<std::unique_ptr<Slot>> slots;
+        for (unsigned i = 0; i < plan.slots; ++i) {
+            auto slot = std::make_unique<Slot>(*source, p.radius, e, c);
+            if (!slot->ring.Init()) return IL_UNSUPPORTED_PIXEL_TYPE;
+            ILConverterSetPalette(&slot->toFloat.c, source->palette);
+            ILConverterSetModes(&slot->toFloat.c, source->type, FloatType(c), source->width);
+            ILConverterSetDither(&slot->fromFloat.c, false);
+            ILConverterSetModes(&slot->fromFloat.c, FloatType(c), out->type, source->width);
+            if (!ILConverterPrepare(&slot->toFloat.c) || !ILConverterPrepare(&slot->fromFloat.c))
+                return IL_UNSUPPORTED_PIXEL_TYPE;
+            slot->row.resize(size_t{source->width} * c);
+            slots.push_back(std::move(slot));
         }
-        return IL_OK;
+        // In place, a band's neighbours' rows are kept before any is written.
+        std::vector<RowSource> rowSources;
+        rowSources.reserve(bands);
+        for (uint32_t i = 0; i < bands; ++i) {
+            const uint32_t first = i * plan.band;
+            rowSources.emplace_back(*source, first, std::min(source->height, first + plan.band));
+            if (bands > 1 && out == source) rowSources.back().KeepNeighbours(p.radius);
+        }
+        // Rows [y0, y1) of a band whose ring has been started.
+        auto next = [&](Slot& slot, const RowSource& from, uint32_t y0, uint32_t y1) {
+            std::vector<float>& row = slot.row;
+            for (uint32_t y = y0; y < y1; ++y) {
+                slot.toFloat.c.rowKernel(&slot.toFloat.c, from.Row(y), row.data());
+                const float* blurred = slot.ring.Advance();
+                for (size_t k = 0; k < row.size(); ++k) {
+                    if (!mask[k % c]) continue;
+                    const float x = row[k], b = blurred[k];
+                    if (p.operation == 3) {
+                        if (b <= threshold) continue;
+                        const float u = (b - threshold) * a;
+                        row[k] = u >= 1.0f ? b : (1.0f - u) * x + u * b;
+                    } else {
+                        row[k] = a * b + (1.0f - a) * x;
+                    }
+                }
+                slot.fromFloat.c.rowKernel(&slot.fromFloat.c, row.data(), ILRowOf(out, y));
+            }
+        };
+        if (bands == 1) {
+            // Row by row, with progress at each.
+            Slot& slot = *slots[0];
+            slot.ring.Start(0, &rowSources[0]);
+            for (uint32_t y = 0; y < source->height; ++y) {
+                if (!ILProgress(h, y, source->height)) return IL_CANCELLED;
+                next(slot, rowSources[0], y, y + 1);
+            }
+            return IL_OK;
+        }
+        return ILSplitRows(h, source->height, plan, ILProgressAt::kRowStart,
+                           [&](unsigned slotIndex, uint32_t y0, uint32_t y1) {
+                               Slot& slot = *slots[slotIndex];
+                               const RowSource& from = rowSources[y0 / plan.band];
+                               slot.ring.Start(y0, &from);
+                               next(slot, from, y0, y1);
+                           });
     } catch (const std::bad_alloc&) {
         return ILReportOutOfMemory(h, ringBytes);
     }

@@ -41,7 +41,9 @@ void SphereU(const Direction& d, double theta, double* u, double* v) {
         *u = 0;
         return;
     }
-    const double f = std::clamp(-d.z / std::sin(theta), -1.0, 1.0);
+    // sin(theta) of theta = acos(d.y), without the sine.
+    const double sine = std::sqrt(std::max(0.0, 1 - d.y * d.y));
+    const double f = std::clamp(-d.z / sine, -1.0, 1.0);
     const double g = std::acos(f) / (2 * kPi);
     *u = d.x < 0 ? g : 1 - g;
     if (*u == 1) *u = 0;
@@ -75,9 +77,13 @@ public:
     }
 };
 
-Direction FromDisc(double a, double b, double r) {
-    const double phi = std::atan2(b, a);
-    return {std::cos(phi) * std::sin(r), -std::sin(phi) * std::sin(r), std::cos(r)};
+// The direction at disc point (a, b), rho = |(a, b)| from the centre, r the
+// angle from the view axis. The cosine and sine of the point's bearing are
+// a / rho and b / rho, without the angle itself (at the centre: bearing 0).
+Direction FromDisc(double a, double b, double rho, double r) {
+    const double c = rho > 0 ? a / rho : 1, s = rho > 0 ? b / rho : 0;
+    const double sr = std::sin(r), cr = std::cos(r);
+    return {c * sr, -s * sr, cr};
 }
 
 class ILAngularProjection final : public ILProjection {
@@ -86,7 +92,8 @@ public:
 
     Direction ToDirection(double u, double v) const override {
         const double a = (2 * u - 1) * fieldOfView / 360, b = (2 * v - 1) * fieldOfView / 360;
-        return FromDisc(a, b, kPi * std::sqrt(a * a + b * b));
+        const double rho = std::sqrt(a * a + b * b);
+        return FromDisc(a, b, rho, kPi * rho);
     }
     void ToImage(const Direction& d, double* u, double* v) const override {
         *u = *v = 0.5;
@@ -101,9 +108,10 @@ class ILMirrorBallProjection final : public ILProjection {
 public:
     Direction ToDirection(double u, double v) const override {
         const double a = 2 * u - 1, b = 2 * v - 1;
+        const double rho = std::sqrt(a * a + b * b);
         // Past the rim (corners of the square) the ball has no direction:
         // clamped to the rim, straight behind.
-        return FromDisc(a, b, 2 * std::asin(std::min(1.0, std::sqrt(a * a + b * b))));
+        return FromDisc(a, b, rho, 2 * std::asin(std::min(1.0, rho)));
     }
     void ToImage(const Direction& d, double* u, double* v) const override {
         *u = *v = 0.5;

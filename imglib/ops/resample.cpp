@@ -19,6 +19,7 @@
 #include "imglib/memory_owner.h"
 #include "imglib/ops/destination.h"
 #include "imglib/ops/pixel_rows.h"
+#include "imglib/ops/row_split.h"
 #include "imglib/ops/resample.h"
 #include "imglib/ops/resample_taps.h"
 #include "imglib/ops/simd.h"
@@ -225,10 +226,7 @@ ILResult Filtered(ILHandle* h, const ILImage& source, ILImage* out, const ILResa
 
     const size_t sourceRow = static_cast<size_t>(source.width) * channels;
     const size_t targetRow = static_cast<size_t>(out->width) * channels;
-    const uint32_t slots = std::max(down.widestSpan, 1u);
-    std::vector<float> converted(sourceRow), ring(targetRow * slots), sum(targetRow);
-    // Three-channel rows are spread to four floats a pixel for FilterRow4.
-    std::vector<float> padded(channels == 3 ? size_t{source.width} * 4 : 0);
+    const uint32_t ringRows = std::max(down.widestSpan, 1u);
 
     const RowEncoder encode{out->type & IL_KIND_MASK,
                             out->width,
@@ -239,40 +237,71 @@ ILResult Filtered(ILHandle* h, const ILImage& source, ILImage* out, const ILResa
                             &ILGetSrgb8Encoder()};
     const FilterRowProc filterRow = kFilterRow[channels - 1];
 
-    int64_t loaded = 0; // source rows filtered into the ring so far
-    for (uint32_t i = 0; i < out->height; ++i) {
-        if (!ILProgress(h, i, out->height)) return IL_CANCELLED;
-        const uint32_t begin = down.first[i], end = down.first[i + 1];
-        const int32_t needed = begin < end ? down.taps[end - 1].index : -1;
-        for (; loaded <= needed; ++loaded) {
-            conv.c.rowKernel(&conv.c, ILRowOf(&source, static_cast<uint64_t>(loaded)),
-                             converted.data());
-            const float* in = converted.data();
-            if (channels == 3) {
-                for (size_t x = 0; x < source.width; ++x)
-                    std::memcpy(&padded[x * 4], &converted[x * 3], 3 * sizeof(float));
-                in = padded.data();
-            }
-            filterRow(in, ring.data() + (loaded % slots) * targetRow, across, out->width,
-                      separateAlpha);
-        }
-        std::fill(sum.begin(), sum.end(), 0.0f);
-        for (uint32_t k = begin; k < end; ++k)
-            ILAddScaled(sum.data(), ring.data() + (down.taps[k].index % slots) * targetRow,
-                        down.taps[k].weight, targetRow);
-        ILScale(sum.data(), down.inverseWeight[i], targetRow);
-        if (separateAlpha >= 0) {
-            for (size_t n = separateAlpha; n < targetRow; n += channels) {
-                float a = 0;
-                for (uint32_t k = begin; k < end; ++k)
-                    a += down.taps[k].alphaWeight *
-                         ring[(down.taps[k].index % slots) * targetRow + n];
-                sum[n] = a * down.inverseAlpha[i];
-            }
-        }
-        encode(sum.data(), ILRowOf(out, i), i);
+    // One thread's converter and rows: a ring of source rows filtered
+    // across, and the sum of a target row.
+    struct Slot {
+        ILConverterOwner conv;
+        std::vector<float> converted, ring, sum;
+        std::vector<float> padded; // three-channel rows spread to four floats a pixel
+    };
+    // Bands of target rows on the work pool, each filling its ring with the
+    // rows the ring holds at its first target row; every ring row is the same
+    // filtered source row whichever band loads it.
+    const ILRowPlan plan = ILPlanRows(out->width, out->height);
+    std::vector<Slot> slots(plan.slots);
+    for (Slot& slot : slots) {
+        bool rgbOrder;
+        if (!PrepareFloatRows(&slot.conv, source, channels, &rgbOrder))
+            return IL_UNSUPPORTED_PIXEL_TYPE;
+        slot.converted.resize(sourceRow);
+        slot.ring.resize(targetRow * ringRows);
+        slot.sum.resize(targetRow);
+        slot.padded.resize(channels == 3 ? size_t{source.width} * 4 : 0);
     }
-    return IL_OK;
+
+    auto rows = [&](unsigned slotIndex, uint32_t y0, uint32_t y1) {
+        Slot& slot = slots[slotIndex];
+        std::vector<float>& ring = slot.ring;
+        std::vector<float>& sum = slot.sum;
+        // The next source row to filter into the ring: the ring then holds
+        // what it holds when every row before is loaded (a row on a source
+        // row takes that row alone, the next one reaches back before it).
+        const uint32_t firstEnd = down.first[y0 + 1];
+        const int64_t firstNeeded = down.first[y0] < firstEnd ? down.taps[firstEnd - 1].index : 0;
+        int64_t loaded = std::max<int64_t>(0, firstNeeded - ringRows + 1);
+        for (uint32_t i = y0; i < y1; ++i) {
+            const uint32_t begin = down.first[i], end = down.first[i + 1];
+            const int32_t needed = begin < end ? down.taps[end - 1].index : -1;
+            for (; loaded <= needed; ++loaded) {
+                slot.conv.c.rowKernel(&slot.conv.c, ILRowOf(&source, static_cast<uint64_t>(loaded)),
+                                      slot.converted.data());
+                const float* in = slot.converted.data();
+                if (channels == 3) {
+                    for (size_t x = 0; x < source.width; ++x)
+                        std::memcpy(&slot.padded[x * 4], &slot.converted[x * 3], 3 * sizeof(float));
+                    in = slot.padded.data();
+                }
+                filterRow(in, ring.data() + (loaded % ringRows) * targetRow, across, out->width,
+                          separateAlpha);
+            }
+            std::fill(sum.begin(), sum.end(), 0.0f);
+            for (uint32_t k = begin; k < end; ++k)
+                ILAddScaled(sum.data(), ring.data() + (down.taps[k].index % ringRows) * targetRow,
+                            down.taps[k].weight, targetRow);
+            ILScale(sum.data(), down.inverseWeight[i], targetRow);
+            if (separateAlpha >= 0) {
+                for (size_t n = separateAlpha; n < targetRow; n += channels) {
+                    float a = 0;
+                    for (uint32_t k = begin; k < end; ++k)
+                        a += down.taps[k].alphaWeight *
+                             ring[(down.taps[k].index % ringRows) * targetRow + n];
+                    sum[n] = a * down.inverseAlpha[i];
+                }
+            }
+            encode(sum.data(), ILRowOf(out, i), i);
+        }
+    };
+    return ILSplitRows(h, out->height, plan, ILProgressAt::kRowStart, rows);
 }
 
 } // namespace

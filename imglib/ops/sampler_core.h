@@ -151,6 +151,20 @@ inline void Sample8(const ILImage* s, float x, float y, const uint8_t* backgroun
     }
 }
 
+// Whether all four points lie so far outside the source that Sample8
+// without wrap-around gives the background: both neighbours of a point in
+// x or in y beyond the source (ceil(x - 0.5) < 0 or floor(x - 0.5) >= width;
+// NaN too). Sizes from 2^24 on are not exact floats: false then.
+inline bool Outside4(const ILImage* s, ILFloat4 x, ILFloat4 y) {
+    if (s->width >= (1u << 24) || s->height >= (1u << 24)) return false;
+    x -= 0.5f;
+    y -= 0.5f;
+    const ILFloat4 w = ILSplat4(static_cast<float>(s->width)),
+                   h = ILSplat4(static_cast<float>(s->height));
+    const ILInt4 outside = ~(x > -1.0f) | (x >= w) | ~(y > -1.0f) | (y >= h);
+    return outside[0] & outside[1] & outside[2] & outside[3];
+}
+
 // Sample8 without wrap-around, into raw pixels, at four points at once: each
 // lane does the scalar arithmetic in the same order, so the pixels are
 // Sample8's bit for bit. Only for points whose four neighbours all lie in
@@ -166,11 +180,13 @@ inline bool Sample8x4(const ILImage* s, ILFloat4 x, ILFloat4 y, uint8_t* out) {
     // Also false for NaN; x below w - 1 keeps x0 + 1 inside.
     const ILInt4 inside = (x >= 0.0f) & (x < w1) & (y >= 0.0f) & (y < h1);
     if (!(inside[0] & inside[1] & inside[2] & inside[3])) return false;
-    // Truncation is the floor here: the points are not negative.
+    // Truncation is the floor here: the points are not negative. The second
+    // neighbour is always x0 + 1 (inside, as x < w - 1): where the fraction
+    // is 0 the one-point form takes x0 again, but its weight is then exactly
+    // 0 and its term adds +0, so the sums are the same.
     const ILInt4 x0 = __builtin_convertvector(x, ILInt4), y0 = __builtin_convertvector(y, ILInt4);
     const ILFloat4 fx = x - __builtin_convertvector(x0, ILFloat4);
     const ILFloat4 fy = y - __builtin_convertvector(y0, ILFloat4);
-    const ILInt4 x1 = x0 + (fx != 0.0f ? 1 : 0), y1 = y0 + (fy != 0.0f ? 1 : 0);
     const CosineTable& table = kCosineTable;
     auto weight = [&table](ILFloat4 f) {
         const ILFloat4 at = f * static_cast<float>(CosineTable::kSteps);
@@ -182,31 +198,34 @@ inline bool Sample8x4(const ILImage* s, ILFloat4 x, ILFloat4 y, uint8_t* out) {
     };
     const ILFloat4 wx = weight(fx), wy = weight(fy);
     const ILFloat4 w[4] = {wx * wy, (1.0f - wx) * wy, wx * (1.0f - wy), (1.0f - wx) * (1.0f - wy)};
-    const uint8_t* p[4][4]; // [neighbour][lane]
+    const uint8_t* p0[4]; // the (x0, y0) neighbour of each lane; its row's next pixel is x1
+    const uint8_t* p2[4]; // (x0, y1)
     for (int k = 0; k < 4; ++k) {
-        const uint8_t* r0 = s->data + static_cast<int64_t>(y0[k]) * s->stride;
-        const uint8_t* r1 = s->data + static_cast<int64_t>(y1[k]) * s->stride;
-        p[0][k] = r0 + x0[k] * C, p[1][k] = r0 + x1[k] * C;
-        p[2][k] = r1 + x0[k] * C, p[3][k] = r1 + x1[k] * C;
+        p0[k] = s->data + static_cast<int64_t>(y0[k]) * s->stride + x0[k] * C;
+        p2[k] = p0[k] + s->stride;
     }
     const float* t = ILSrgbTable8;
     static const ILSrgb8Encoder& encoder = ILGetSrgb8Encoder();
     constexpr uint32_t colour = Extra ? C - 1 : C;
     for (uint32_t ch = 0; ch < colour; ++ch) {
-        ILFloat4 v[4];
-        for (int n = 0; n < 4; ++n)
-            v[n] = ILFloat4{t[p[n][0][ch]], t[p[n][1][ch]], t[p[n][2][ch]], t[p[n][3][ch]]};
-        const ILFloat4 sum = w[0] * v[0] + w[1] * v[1] + w[2] * v[2] + w[3] * v[3];
+        const ILFloat4 v0 = {t[p0[0][ch]], t[p0[1][ch]], t[p0[2][ch]], t[p0[3][ch]]};
+        const ILFloat4 v1 = {t[p0[0][C + ch]], t[p0[1][C + ch]], t[p0[2][C + ch]],
+                             t[p0[3][C + ch]]};
+        const ILFloat4 v2 = {t[p2[0][ch]], t[p2[1][ch]], t[p2[2][ch]], t[p2[3][ch]]};
+        const ILFloat4 v3 = {t[p2[0][C + ch]], t[p2[1][C + ch]], t[p2[2][C + ch]],
+                             t[p2[3][C + ch]]};
+        const ILInt4 code = encoder(w[0] * v0 + w[1] * v1 + w[2] * v2 + w[3] * v3);
         for (int k = 0; k < 4; ++k)
-            out[k * C + ch] = encoder(sum[k]);
+            out[k * C + ch] = static_cast<uint8_t>(code[k]);
     }
     if constexpr (Extra) {
         constexpr uint32_t ch = C - 1;
-        ILFloat4 v[4];
-        for (int n = 0; n < 4; ++n)
-            v[n] = ILFloat4{static_cast<float>(p[n][0][ch]), static_cast<float>(p[n][1][ch]),
-                            static_cast<float>(p[n][2][ch]), static_cast<float>(p[n][3][ch])};
-        const ILFloat4 sum = w[0] * v[0] + w[1] * v[1] + w[2] * v[2] + w[3] * v[3];
+        auto lanes = [](const uint8_t* const* p, uint32_t i) {
+            return ILFloat4{static_cast<float>(p[0][i]), static_cast<float>(p[1][i]),
+                            static_cast<float>(p[2][i]), static_cast<float>(p[3][i])};
+        };
+        const ILFloat4 sum = w[0] * lanes(p0, ch) + w[1] * lanes(p0, C + ch) +
+                             w[2] * lanes(p2, ch) + w[3] * lanes(p2, C + ch);
         for (int k = 0; k < 4; ++k)
             out[k * C + ch] = RoundCode<uint8_t>(sum[k], 255.0f);
     }

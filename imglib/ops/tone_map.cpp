@@ -219,16 +219,17 @@ public:
         uint32_t bits;
         std::memcpy(&bits, &start, sizeof bits);
         first_ = bits >> 16;
-        coefficients_.reset(new (std::nothrow) float[3 * size_t{kBuckets - first_}]);
+        coefficients_.reset(new (std::nothrow) float[4 * size_t{kBuckets - first_}]);
         if (!coefficients_) return false;
         double f0 = Curve(first_ << 16);
         for (uint32_t i = first_; i < kBuckets; ++i) {
             const double fm = Curve(i << 16 | 0x8000), f1 = Curve((i + 1) << 16);
-            float* c = coefficients_.get() + 3 * size_t{i - first_};
+            float* c = coefficients_.get() + 4 * size_t{i - first_};
             const bool finite = std::isfinite(f0) && std::isfinite(fm) && std::isfinite(f1);
             c[0] = static_cast<float>(f0);
             c[1] = finite ? static_cast<float>(4 * fm - 3 * f0 - f1) : 0.0f;
             c[2] = finite ? static_cast<float>(2 * f0 - 4 * fm + 2 * f1) : 0.0f;
+            c[3] = 0.0f;
             f0 = f1;
         }
         return true;
@@ -241,40 +242,56 @@ public:
         std::memcpy(&bits, &x, sizeof bits);
         // NaN, infinity and the toe's own range go the long way.
         if (bits >= kBuckets << 16 || (bits >> 16) < first_) return ILToneMapCurve(t_, x);
-        const float* c = coefficients_.get() + 3 * size_t{(bits >> 16) - first_};
+        const float* c = coefficients_.get() + 4 * size_t{(bits >> 16) - first_};
         const float u = static_cast<float>(bits & 0xFFFF) * (1.0f / 65536);
         return c[0] + u * (c[1] + u * c[2]);
     }
 
-    // The curve over count values (a multiple of four) in place, four at a
-    // time; a group with a value the table does not cover goes one by one.
+    // The curve of four values, each lane as operator() gives it: the toe's
+    // line or the table when every lane has one of them (one record of
+    // coefficients a lane, turned into a vector of each coefficient),
+    // otherwise one by one.
+    __attribute__((always_inline)) ILFloat4 operator()(ILFloat4 x) const {
+        if (t_->exponent == 1) return x;
+        ILInt4 bits;
+        std::memcpy(&bits, &x, sizeof bits);
+        const ILInt4 bucket = bits >> 16; // negative for negative x
+        const auto first = static_cast<int32_t>(first_), end = static_cast<int32_t>(kBuckets);
+        const ILFloat4 threshold = ILSplat4(t_->toeThreshold);
+        const ILInt4 toe = x <= threshold; // false for NaN
+        const ILInt4 table = (x > threshold) & (bucket >= first) & (bucket < end);
+        const ILInt4 known = toe | table;
+        if (!(known[0] & known[1] & known[2] & known[3])) return OneByOne(x);
+        const ILInt4 at = (table ? bucket - first : 0) * 4;
+        const float* c = coefficients_.get();
+        const ILFloat4 q0 = ILLoad4(c + at[0]), q1 = ILLoad4(c + at[1]), q2 = ILLoad4(c + at[2]),
+                       q3 = ILLoad4(c + at[3]);
+        const ILFloat4 lo01 = __builtin_shuffle(q0, q1, ILInt4{0, 4, 1, 5});
+        const ILFloat4 lo23 = __builtin_shuffle(q2, q3, ILInt4{0, 4, 1, 5});
+        const ILFloat4 hi01 = __builtin_shuffle(q0, q1, ILInt4{2, 6, 3, 7});
+        const ILFloat4 hi23 = __builtin_shuffle(q2, q3, ILInt4{2, 6, 3, 7});
+        const ILFloat4 c0 = __builtin_shuffle(lo01, lo23, ILInt4{0, 1, 4, 5});
+        const ILFloat4 c1 = __builtin_shuffle(lo01, lo23, ILInt4{2, 3, 6, 7});
+        const ILFloat4 c2 = __builtin_shuffle(hi01, hi23, ILInt4{0, 1, 4, 5});
+        const ILFloat4 u = __builtin_convertvector(bits & 0xFFFF, ILFloat4) * (1.0f / 65536);
+        return toe ? x * t_->toeSlope : c0 + u * (c1 + u * c2);
+    }
+
+    // The curve over count values (a multiple of four) in place.
     void Apply(float* v, size_t count) const {
         if (t_->exponent == 1) return;
-        const ILFloat4 threshold = ILSplat4(t_->toeThreshold);
-        const auto first = static_cast<int32_t>(first_), end = static_cast<int32_t>(kBuckets);
-        for (size_t i = 0; i < count; i += 4) {
-            const ILFloat4 x = ILLoad4(v + i);
-            ILInt4 bits;
-            std::memcpy(&bits, &x, sizeof bits);
-            const ILInt4 bucket = bits >> 16; // negative for negative x
-            const ILInt4 table = (x > threshold) & (bucket >= first) & (bucket < end);
-            if (!(table[0] & table[1] & table[2] & table[3])) {
-                for (size_t k = 0; k < 4; ++k)
-                    v[i + k] = (*this)(v[i + k]);
-                continue;
-            }
-            const ILInt4 at = (bucket - first) * 3;
-            const float* c = coefficients_.get();
-            const ILFloat4 c0 = {c[at[0]], c[at[1]], c[at[2]], c[at[3]]};
-            const ILFloat4 c1 = {c[at[0] + 1], c[at[1] + 1], c[at[2] + 1], c[at[3] + 1]};
-            const ILFloat4 c2 = {c[at[0] + 2], c[at[1] + 2], c[at[2] + 2], c[at[3] + 2]};
-            const ILFloat4 u = __builtin_convertvector(bits & 0xFFFF, ILFloat4) * (1.0f / 65536);
-            ILStore4(v + i, c0 + u * (c1 + u * c2));
-        }
+        for (size_t i = 0; i < count; i += 4)
+            ILStore4(v + i, (*this)(ILLoad4(v + i)));
     }
 
 private:
     static constexpr uint32_t kBuckets = 0x7F80; // every positive finite float
+
+    __attribute__((noinline)) ILFloat4 OneByOne(ILFloat4 x) const {
+        for (int k = 0; k < 4; ++k)
+            x[k] = (*this)(x[k]);
+        return x;
+    }
     double Curve(uint32_t bits) const {
         float x;
         std::memcpy(&x, &bits, sizeof x);
@@ -377,6 +394,44 @@ void ColourRow(const Context& c, const uint8_t* in, uint8_t* out, uint32_t width
     }
 }
 
+// Float R, G, B rows of three channels in one pass, without planes: four
+// pixels at a time are taken apart into red, green and blue lanes, curved,
+// mixed and put back together; a lane's arithmetic is ColourRow's.
+void FloatRgbRow(const Context& c, const uint8_t* in, uint8_t* out, uint32_t width, bool rgbOrder) {
+    const FloatCurve& curve = *c.curve;
+    const float black = c.t->black;
+    const auto& m = c.m;
+    const int ri = rgbOrder ? 0 : 2, bi = rgbOrder ? 2 : 0;
+    uint32_t x = 0;
+    for (; x + 4 <= width; x += 4) {
+        float v[12];
+        std::memcpy(v, in + uint64_t{x} * 12, sizeof v);
+        const ILFloat4 a = ILLoad4(v), b = ILLoad4(v + 4), d = ILLoad4(v + 8);
+        // Samples 0, 1 and 2 of the four pixels.
+        const ILFloat4 s0 = {a[0], a[3], b[2], d[1]};
+        const ILFloat4 s1 = {a[1], b[0], b[3], d[2]};
+        const ILFloat4 s2 = {a[2], b[1], d[0], d[3]};
+        const ILFloat4 r = curve(rgbOrder ? s0 : s2), g = curve(s1), bl = curve(rgbOrder ? s2 : s0);
+        const ILFloat4 nr = r * m[0][0] + g * m[1][0] + bl * m[2][0] + black;
+        const ILFloat4 ng = r * m[0][1] + g * m[1][1] + bl * m[2][1] + black;
+        const ILFloat4 nb = r * m[0][2] + g * m[1][2] + bl * m[2][2] + black;
+        const ILFloat4 o0 = rgbOrder ? nr : nb, o2 = rgbOrder ? nb : nr;
+        ILStore4(v, ILFloat4{o0[0], ng[0], o2[0], o0[1]});
+        ILStore4(v + 4, ILFloat4{ng[1], o2[1], o0[2], ng[2]});
+        ILStore4(v + 8, ILFloat4{o2[2], o0[3], ng[3], o2[3]});
+        std::memcpy(out + uint64_t{x} * 12, v, sizeof v);
+    }
+    for (; x < width; ++x) {
+        float s[3];
+        std::memcpy(s, in + uint64_t{x} * 12, sizeof s);
+        const float r = curve(s[ri]), g = curve(s[1]), b = curve(s[bi]);
+        s[ri] = r * m[0][0] + g * m[1][0] + b * m[2][0] + black;
+        s[1] = r * m[0][1] + g * m[1][1] + b * m[2][1] + black;
+        s[bi] = r * m[0][2] + g * m[1][2] + b * m[2][2] + black;
+        std::memcpy(out + uint64_t{x} * 12, s, sizeof s);
+    }
+}
+
 template <typename K>
 void GreyRow(const Context& c, const uint8_t* in, uint8_t* out, uint32_t width, uint32_t channels,
              uint32_t y) {
@@ -416,6 +471,10 @@ void PackedGreyRow(const Context& c, const ILImage* source, ILImage* target, uin
 }
 
 using RowProc = void (*)(const Context&, const ILImage*, ILImage*, uint32_t y);
+
+void FloatRgbRowOf(const Context& c, const ILImage* s, ILImage* t, uint32_t y) {
+    FloatRgbRow(c, ILRowOf(s, y), ILRowOf(t, y), s->width, (s->type & IL_ORDER_RGB) != 0);
+}
 
 template <typename K>
 void ColourRowOf(const Context& c, const ILImage* s, ILImage* t, uint32_t y) {
@@ -458,7 +517,7 @@ RowProc RowProcFor(const ILImage& image) {
         case IL_KIND_HALF:
             return ColourRowOf<KindHalf>;
         case IL_KIND_FLOAT:
-            return ColourRowOf<KindFloat>;
+            return image.channels == 3 ? FloatRgbRowOf : ColourRowOf<KindFloat>;
         default:
             return nullptr;
     }

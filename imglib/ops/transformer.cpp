@@ -39,10 +39,40 @@ void EncodeMean(const ILImage* image, const float* mean, uint8_t* out) {
     }
 }
 
-// Rows [y0, y1) for interpolated 8-bit sources: the sampler inlined and
-// rows read and written directly, the same values as the generic loop.
+// The source point of target point (x, y): the affine map inline, or the
+// kind's Map.
+inline void MapPoint(const ILTransformer* t, double x, double y, double* sx, double* sy) {
+    if (t->affine)
+        t->affine->Map(x, y, sx, sy);
+    else
+        t->Map(x, y, sx, sy);
+}
+
+// The source points of target points (x + k + 0.5, y + 0.5), k < 4, as
+// floats: an affine map's arithmetic in double lanes (the same operations in
+// the same order), another kind's Map one by one.
+inline void MapFour(const ILTransformer* t, uint32_t x, uint32_t y, ILFloat4* fx, ILFloat4* fy) {
+    const double ty = y + 0.5;
+    if (const ILAffineMap* m = t->affine) {
+        typedef double Double4 __attribute__((vector_size(32)));
+        const double x0 = x;
+        const Double4 tx = Double4{x0, x0 + 1, x0 + 2, x0 + 3} + 0.5;
+        *fx = __builtin_convertvector(tx * m->m00 + ty * m->m10 + m->m20, ILFloat4);
+        *fy = __builtin_convertvector(tx * m->m01 + ty * m->m11 + m->m21, ILFloat4);
+        return;
+    }
+    for (uint32_t k = 0; k < 4; ++k) {
+        double sx, sy;
+        t->Map(x + k + 0.5, ty, &sx, &sy);
+        (*fx)[k] = static_cast<float>(sx), (*fy)[k] = static_cast<float>(sy);
+    }
+}
+
+// Columns [x0, x1) of row y for interpolated 8-bit sources: the sampler
+// inlined and rows read and written directly, the same values as the
+// generic loop.
 template <uint32_t C, bool Extra, bool Wrap>
-void Rows8(const ILTransformer* t, uint32_t y0, uint32_t y1) {
+void Span8(const ILTransformer* t, uint32_t y, uint32_t x0, uint32_t x1) {
     const ILImage* source = t->source;
     ILImage* target = t->target;
     const int32_t d = t->oversampling;
@@ -50,59 +80,162 @@ void Rows8(const ILTransformer* t, uint32_t y0, uint32_t y1) {
     const double step = 1.0 / d, first = 0.5 / d;
     const float scale = d >= 2 ? 1.0f / static_cast<float>(d * d) : 1.0f;
     float samples[4], sum[4];
-    for (uint32_t y = y0; y < y1; ++y) {
-        uint8_t* row = target->data + static_cast<int64_t>(y) * target->stride;
-        const double dy = (y + 0.5) / h - 0.5;
-        for (uint32_t x = 0; x < w; ++x) {
-            uint8_t* out = row + x * C;
-            if (t->discMask) {
-                const double dx = (x + 0.5) / w - 0.5;
-                if (dy * dy + dx * dx > 0.25) {
-                    std::memcpy(out, t->background, C);
-                    continue;
-                }
+    uint8_t* row = target->data + static_cast<int64_t>(y) * target->stride;
+    const double dy = (y + 0.5) / h - 0.5;
+    auto inDisc = [&](uint32_t x) {
+        const double dx = (x + 0.5) / w - 0.5;
+        return !(dy * dy + dx * dx > 0.25);
+    };
+    for (uint32_t x = x0; x < x1; ++x) {
+        uint8_t* out = row + x * C;
+        if (t->discMask) {
+            if (!inDisc(x)) {
+                std::memcpy(out, t->background, C);
+                continue;
             }
-            double sx, sy;
-            if (d == 1 && !Wrap && !t->discMask && x + 4 <= w) {
-                // Four at a time where all four lie inside the source.
-                ILFloat4 fx, fy;
-                for (uint32_t k = 0; k < 4; ++k) {
-                    t->Map(x + k + 0.5, y + 0.5, &sx, &sy);
-                    fx[k] = static_cast<float>(sx), fy[k] = static_cast<float>(sy);
-                }
-                if (ilsample::Sample8x4<C, Extra>(source, fx, fy, out)) {
-                    x += 3;
-                    continue;
-                }
-                for (uint32_t k = 0; k < 4; ++k)
-                    ilsample::Sample8<C, Extra, Wrap>(source, fx[k], fy[k], t->background, nullptr,
-                                                      out + k * C);
+        }
+        double sx, sy;
+        if (d == 1 && x + 4 <= x1 &&
+            (!t->discMask || (inDisc(x + 1) && inDisc(x + 2) && inDisc(x + 3)))) {
+            // Four at a time: where all four lie inside the source (where
+            // wrap-around changes nothing), or all four wholly outside it
+            // (the background).
+            ILFloat4 fx, fy;
+            MapFour(t, x, y, &fx, &fy);
+            if (ilsample::Sample8x4<C, Extra>(source, fx, fy, out)) {
                 x += 3;
                 continue;
             }
-            if (d == 1) {
-                t->Map(x + 0.5, y + 0.5, &sx, &sy);
-                ilsample::Sample8<C, Extra, Wrap>(source, static_cast<float>(sx),
-                                                  static_cast<float>(sy), t->background, nullptr,
-                                                  out);
+            if (!Wrap && ilsample::Outside4(source, fx, fy)) {
+                for (uint32_t k = 0; k < 4; ++k)
+                    std::memcpy(out + k * C, t->background, C);
+                x += 3;
                 continue;
             }
-            for (uint32_t ch = 0; ch < C; ++ch)
-                sum[ch] = 0;
-            for (int32_t m = 0; m < d; ++m) {
-                for (int32_t n = 0; n < d; ++n) {
-                    t->Map(x + first + n * step, y + first + m * step, &sx, &sy);
-                    ilsample::Sample8<C, Extra, Wrap>(source, static_cast<float>(sx),
-                                                      static_cast<float>(sy), t->background,
-                                                      samples, nullptr);
-                    for (uint32_t ch = 0; ch < C; ++ch)
-                        sum[ch] += samples[ch];
-                }
-            }
-            for (uint32_t ch = 0; ch < C; ++ch)
-                sum[ch] *= scale;
-            EncodeMean(source, sum, out);
+            for (uint32_t k = 0; k < 4; ++k)
+                ilsample::Sample8<C, Extra, Wrap>(source, fx[k], fy[k], t->background, nullptr,
+                                                  out + k * C);
+            x += 3;
+            continue;
         }
+        if (d == 1) {
+            MapPoint(t, x + 0.5, y + 0.5, &sx, &sy);
+            ilsample::Sample8<C, Extra, Wrap>(source, static_cast<float>(sx),
+                                              static_cast<float>(sy), t->background, nullptr, out);
+            continue;
+        }
+        for (uint32_t ch = 0; ch < C; ++ch)
+            sum[ch] = 0;
+        for (int32_t m = 0; m < d; ++m) {
+            for (int32_t n = 0; n < d; ++n) {
+                MapPoint(t, x + first + n * step, y + first + m * step, &sx, &sy);
+                ilsample::Sample8<C, Extra, Wrap>(source, static_cast<float>(sx),
+                                                  static_cast<float>(sy), t->background, samples,
+                                                  nullptr);
+                for (uint32_t ch = 0; ch < C; ++ch)
+                    sum[ch] += samples[ch];
+            }
+        }
+        for (uint32_t ch = 0; ch < C; ++ch)
+            sum[ch] *= scale;
+        EncodeMean(source, sum, out);
+    }
+}
+
+// Target columns a strip at a time down the rows: a turned row walks across
+// many source rows, and a narrow strip keeps the source rows it reads in the
+// caches (and their pages in the address cache) for the rows below it.
+constexpr uint32_t kStrip = 128;
+
+template <uint32_t C, bool Extra, bool Wrap>
+void Rows8(const ILTransformer* t, uint32_t y0, uint32_t y1) {
+    const uint32_t w = t->target->width;
+    for (uint32_t x0 = 0; x0 < w; x0 += kStrip)
+        for (uint32_t y = y0; y < y1; ++y)
+            Span8<C, Extra, Wrap>(t, y, x0, std::min(w, x0 + kStrip));
+}
+
+// Columns [x0, x1) of row y by the nearest pixel of Bytes bytes, without
+// wrap-around: ILSampleNearest's pixels, four points at a time.
+template <uint32_t Bytes>
+void SpanNearest(const ILTransformer* t, uint32_t y, uint32_t x0, uint32_t x1) {
+    const ILImage* source = t->source;
+    ILImage* target = t->target;
+    const uint32_t w = target->width, h = target->height;
+    uint8_t* row = target->data + static_cast<int64_t>(y) * target->stride;
+    const double dy = (y + 0.5) / h - 0.5;
+    // Below 2^24 the sizes are exact floats; a point is inside when its
+    // floor is, which for a float below the size is its truncation.
+    const bool exact = source->width < (1u << 24) && source->height < (1u << 24);
+    const ILFloat4 sw = ILSplat4(static_cast<float>(source->width)),
+                   sh = ILSplat4(static_cast<float>(source->height));
+    auto one = [&](uint32_t x, float sx, float sy) {
+        const int32_t ix = ILFloorF(sx), iy = ILFloorF(sy);
+        const uint8_t* from = ix >= 0 && iy >= 0 && ix < static_cast<int32_t>(source->width) &&
+                                      iy < static_cast<int32_t>(source->height)
+                                  ? source->data + static_cast<int64_t>(iy) * source->stride +
+                                        static_cast<int64_t>(ix) * Bytes
+                                  : t->background;
+        std::memcpy(row + x * Bytes, from, Bytes);
+    };
+    for (uint32_t x = x0; x < x1; ++x) {
+        if (t->discMask) {
+            const double dx = (x + 0.5) / w - 0.5;
+            if (dy * dy + dx * dx > 0.25) {
+                std::memcpy(row + x * Bytes, t->background, Bytes);
+                continue;
+            }
+        }
+        if (exact && !t->discMask && x + 4 <= x1) {
+            ILFloat4 fx, fy;
+            MapFour(t, x, y, &fx, &fy);
+            const ILInt4 inside = (fx >= 0.0f) & (fx < sw) & (fy >= 0.0f) & (fy < sh);
+            const ILInt4 ix = __builtin_convertvector(fx, ILInt4),
+                         iy = __builtin_convertvector(fy, ILInt4);
+            for (uint32_t k = 0; k < 4; ++k) {
+                const uint8_t* from = inside[k] ? source->data +
+                                                      static_cast<int64_t>(iy[k]) * source->stride +
+                                                      static_cast<int64_t>(ix[k]) * Bytes
+                                                : t->background;
+                std::memcpy(row + (x + k) * Bytes, from, Bytes);
+            }
+            x += 3;
+            continue;
+        }
+        double sx, sy;
+        MapPoint(t, x + 0.5, y + 0.5, &sx, &sy);
+        one(x, static_cast<float>(sx), static_cast<float>(sy));
+    }
+}
+
+template <uint32_t Bytes>
+void RowsNearest(const ILTransformer* t, uint32_t y0, uint32_t y1) {
+    const uint32_t w = t->target->width;
+    for (uint32_t x0 = 0; x0 < w; x0 += kStrip)
+        for (uint32_t y = y0; y < y1; ++y)
+            SpanNearest<Bytes>(t, y, x0, std::min(w, x0 + kStrip));
+}
+
+void (*RowsNearestFor(const ILImage* s))(const ILTransformer*, uint32_t, uint32_t) {
+    switch (s->bits * s->channels) {
+        case 8:
+            return RowsNearest<1>;
+        case 16:
+            return RowsNearest<2>;
+        case 24:
+            return RowsNearest<3>;
+        case 32:
+            return RowsNearest<4>;
+        case 48:
+            return RowsNearest<6>;
+        case 64:
+            return RowsNearest<8>;
+        case 96:
+            return RowsNearest<12>;
+        case 128:
+            return RowsNearest<16>;
+        default:
+            return nullptr;
     }
 }
 
@@ -196,13 +329,16 @@ ILResult ILTransformerInit(ILTransformer* t, ILHandle* h, const ILImage* source,
     if (background && !background->ToPixel(target->type, t->background))
         std::memset(t->background, 0, sizeof t->background);
     t->discMask = false;
-    t->rows8 = d >= 1 ? (wrap ? Rows8For<true>(source) : Rows8For<false>(source)) : nullptr;
+    if (d >= 1)
+        t->fastRows = wrap ? Rows8For<true>(source) : Rows8For<false>(source);
+    else
+        t->fastRows = wrap ? nullptr : RowsNearestFor(source);
     return t->setup = IL_OK;
 }
 
 ILResult ILTransformerRun(ILTransformer* t) {
     if (t->setup != IL_OK) return t->setup;
-    const auto rows = t->rows8 ? t->rows8 : Rows;
+    const auto rows = t->fastRows ? t->fastRows : Rows;
     const ILRowPlan plan = ILPlanRows(t->target->width, t->target->height);
     return ILSplitRows(t->handle, t->target->height, plan, ILProgressAt::kRowStart,
                        [t, rows](unsigned, uint32_t y0, uint32_t y1) { rows(t, y0, y1); });

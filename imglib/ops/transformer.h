@@ -11,6 +11,16 @@
 #include "imglib/image.h"
 #include "imglib/ops/geometry.h"
 
+// An affine map: source = (x m00 + y m10 + m20, x m01 + y m11 + m21).
+struct ILAffineMap {
+    double m00 = 1, m01 = 0, m10 = 0, m11 = 1, m20 = 0, m21 = 0;
+
+    void Map(double x, double y, double* sx, double* sy) const {
+        *sx = x * m00 + y * m10 + m20;
+        *sy = x * m01 + y * m11 + m21;
+    }
+};
+
 class ILTransformer {
 public:
     // Source position of the target point (x, y).
@@ -26,8 +36,13 @@ public:
     alignas(16) uint8_t background[16] = {};
     ILResult setup = IL_BAD_ARGUMENT;
     bool discMask = false; // pixels outside the target's inscribed ellipse get the background
-    // Rows [y0, y1) of interpolated 8-bit sources, or null for the generic loop.
-    void (*rows8)(const ILTransformer*, uint32_t y0, uint32_t y1) = nullptr;
+    // Rows [y0, y1) through a loop made for the source's layout (interpolated
+    // 8-bit samples, or the nearest pixel of whole bytes without wrap-around),
+    // or null for the generic loop; both give the same pixels.
+    void (*fastRows)(const ILTransformer*, uint32_t y0, uint32_t y1) = nullptr;
+    // The kind's Map when it is this affine map, which the 8-bit rows then
+    // compute inline (the same arithmetic) instead of calling Map per point.
+    const ILAffineMap* affine = nullptr;
 
 protected:
     ~ILTransformer() = default;

@@ -9,9 +9,11 @@
 
 #include "imglib/convert/suite_handle.h"
 #include "imglib/ops/color_ops.h"
+#include "imglib/ops/gauss.h"
 #include "imglib/ops/geometry.h"
 #include "imglib/ops/ops_support.h"
 #include "imglib/ops/projection.h"
+#include "imglib/ops/resample.h"
 #include "imglib/ops/row_split.h"
 #include "workpool/work_pool.h"
 
@@ -47,6 +49,21 @@ ILResult Project(ILHandle* h, ILImage* image) {
     return r;
 }
 
+ILResult Gauss(ILHandle* h, ILImage* image, int32_t operation, int32_t radius, float gain,
+               bool inPlace) {
+    ILGaussParams p;
+    ILGaussParamsInit(&p, operation, 0.8f, radius, gain);
+    if (inPlace) return ILGaussFilterInPlace(&p, h, image);
+    Image target(image->width, image->height, image->type);
+    const ILResult r = ILGaussFilter(&p, h, image, &target);
+    std::swap(static_cast<ILImage&>(*image), static_cast<ILImage&>(target));
+    return r;
+}
+
+ILResult Resize(ILHandle* h, ILImage* image, int32_t width, int32_t height, uint8_t filter) {
+    return ILResampleImage(h, image, width, height, filter);
+}
+
 TEST_F(RowSplit, OperationsGiveTheSameBytesOnOneThreadAsOnAll) {
     ILColorFilterParams filter;
     ILColorFilterInit(&filter, 90, 40, 270, 30);
@@ -75,6 +92,25 @@ TEST_F(RowSplit, OperationsGiveTheSameBytesOnOneThreadAsOnAll) {
          [&](ILHandle* h, ILImage* i) { return ILToneMapApplyInPlace(&map, h, i); }},
         {"tone map, float", IL_RGB_FLOAT,
          [&](ILHandle* h, ILImage* i) { return ILToneMapApplyInPlace(&map, h, i); }},
+        // Radii below, about and beyond a band's height; in place the bands
+        // read their neighbours' rows from a copy.
+        {"blur, in place", IL_BGR8,
+         [](ILHandle* h, ILImage* i) { return Gauss(h, i, 2, 3, 0, true); }},
+        {"blur, radius 40, in place", IL_BGR8,
+         [](ILHandle* h, ILImage* i) { return Gauss(h, i, 2, 40, 0, true); }},
+        {"blur, radius 300, in place", IL_GREY8,
+         [](ILHandle* h, ILImage* i) { return Gauss(h, i, 2, 300, 0, true); }},
+        {"sharpen with a gain, alpha", IL_BGRA8,
+         [](ILHandle* h, ILImage* i) { return Gauss(h, i, 1, 7, 0.5f, true); }},
+        {"bloom, float, to a target", IL_RGB_FLOAT,
+         [](ILHandle* h, ILImage* i) { return Gauss(h, i, 3, 12, 0.3f, false); }},
+        // Bands of target rows whose rings start at their first row's taps.
+        {"resize, lanczos, down", IL_BGR8,
+         [](ILHandle* h, ILImage* i) { return Resize(h, i, 333, 201, 5); }},
+        {"resize, cubic, up, alpha", IL_BGRA8,
+         [](ILHandle* h, ILImage* i) { return Resize(h, i, 1100, 900, 4); }},
+        {"resize, 16 bits, grey", IL_GREY16,
+         [](ILHandle* h, ILImage* i) { return Resize(h, i, 650, 1300, 3); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

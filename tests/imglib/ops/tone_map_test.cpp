@@ -162,6 +162,46 @@ TEST_F(ToneMap, FloatAndHalfSamplesFollowTheCurve) {
     }
 }
 
+// Three-channel float rows go in one pass, four pixels at a time; four-
+// channel rows through planes of red, green and blue. The same colours must
+// come out of both, bit for bit, in either channel order, with every part of
+// the map in use, across the toe, the table and the values beyond it, and
+// in a row whose last pixels are not a whole group.
+TEST_F(ToneMap, ThreeChannelFloatRowsGiveTheFourChannelRowsColours) {
+    ILToneMapSetExposure(&map_, 1.3f, false);
+    ILToneMapSetChroma(&map_, 1.4f, false);
+    ILToneMapSetHue(&map_, 25, false);
+    ILToneMapSetWhitePoint(&map_, 5000, false);
+    ILToneMapSetBlack(&map_, 0.01f, false);
+    ASSERT_TRUE(ILToneMapSetExponent(&map_, 1.7f, true));
+    std::vector<float> values = {-2.0f, -0.0f,    0.0f, 1e-30f, map_.toeThreshold,
+                                 3e38f, INFINITY, NAN,  1e6f};
+    for (int i = 0; values.size() < 3 * 1001; ++i)
+        values.push_back(std::pow(10.0f, -3 + (i * 7919 % 3000) * 0.0012f));
+    const uint32_t width = static_cast<uint32_t>(values.size() / 3);
+    for (const auto& [three, four] :
+         {std::pair{IL_RGB_FLOAT, IL_RGBA_FLOAT}, std::pair{IL_BGR_FLOAT, IL_BGRA_FLOAT}}) {
+        Image rgb(width, 2, three), rgba(width, 2, four);
+        for (uint32_t y = 0; y < 2; ++y)
+            for (uint32_t x = 0; x < width; ++x) {
+                std::memcpy(rgb.data + y * rgb.stride + 12 * x, &values[3 * x], 12);
+                std::memcpy(rgba.data + y * rgba.stride + 16 * x, &values[3 * x], 12);
+            }
+        ASSERT_EQ(ILToneMapApplyInPlace(&map_, handle_, &rgb), IL_OK);
+        ASSERT_EQ(ILToneMapApplyInPlace(&map_, handle_, &rgba), IL_OK);
+        for (uint32_t y = 0; y < 2; ++y)
+            for (uint32_t x = 0; x < width; ++x) {
+                float a[3], b[3];
+                std::memcpy(a, rgb.data + y * rgb.stride + 12 * x, 12);
+                std::memcpy(b, rgba.data + y * rgba.stride + 16 * x, 12);
+                for (int ch = 0; ch < 3; ++ch)
+                    if (!std::isnan(a[ch]) || !std::isnan(b[ch]))
+                        ASSERT_EQ(std::memcmp(&a[ch], &b[ch], 4), 0)
+                            << "pixel " << x << " channel " << ch << ": " << a[ch] << " " << b[ch];
+            }
+    }
+}
+
 // lcms2 profiles of the sRGB primaries with white points A and B, linked
 // without adaptation, carry colours relative to A into B's terms as the
 // white-point matrix does.

@@ -7,6 +7,7 @@
 
 #include "imglib/convert/srgb.h"
 #include "imglib/convert/suite_handle.h"
+#include "imglib/ops/affine_transformer.h"
 #include "imglib/ops/geometry.h"
 #include "imglib/ops/ops_support.h"
 
@@ -215,6 +216,85 @@ TEST_F(Transform, SamplersAtCentresEdgesAndWrap) {
         EXPECT_EQ(out[1], 0);
         ILSampleCosine(0.5f, bad, &image, get, out, background);
         EXPECT_EQ(out[1], 0);
+    }
+}
+
+// The loops made for a layout (interpolated 8-bit samples, the nearest
+// pixel of whole bytes) give the generic loop's pixels: the same turns,
+// scales and shifts run through both, on targets wide and tall enough for
+// column strips and bands on several threads, with corners, edges and
+// points that fall exactly on pixel centres.
+TEST_F(Transform, FastRowsGiveTheGenericLoopsPixels) {
+    const ILAffineParams turns[] = {
+        Affine(30, 1, 1, 1, 1), Affine(-63.1, 1.3, 0.7, 1, 1), Affine(90, 0.5, 0.5, 1, 1),
+        Affine(0, 2, 2, 1, 1),  Affine(30, 1, 1, 0, 1),        Affine(211, 0.8, 1.9, 0, 1),
+        Affine(30, 1, 1, 2, 1), Affine(12, 1, 1, 1, 0),
+    };
+    const ILPixelType types[] = {IL_BGR8, IL_BGRA8, IL_GREY8, IL_GREY_A8, IL_RGB16, IL_RGBA_FLOAT};
+    for (ILPixelType type : types) {
+        Image source(331, 247, type);
+        vxtest::FillSeeded(&source, 9);
+        for (ILAffineParams p : turns) {
+            SCOPED_TRACE(testing::Message() << "type " << type << " angle " << p.angle
+                                            << " oversampling " << +p.oversampling);
+            p.shiftX = 0.1;
+            p.background = ILColor{.r = 0.2f, .g = 0.4f, .b = 0.6f, .a = 0.8f, .index = -1};
+            int32_t w, h;
+            ASSERT_EQ(ILAffineOutputSize(&source, &p, &w, &h), IL_OK);
+            Image fast(static_cast<uint32_t>(w), static_cast<uint32_t>(h), type),
+                plain(static_cast<uint32_t>(w), static_cast<uint32_t>(h), type);
+            ILAffineTransformer t;
+            ASSERT_EQ(ILAffineTransformerInit(&t, handle_, &source, &fast, p), IL_OK);
+            ASSERT_EQ(ILTransformerRun(&t), IL_OK);
+            ILAffineTransformer generic;
+            ASSERT_EQ(ILAffineTransformerInit(&generic, handle_, &source, &plain, p), IL_OK);
+            generic.fastRows = nullptr;
+            ASSERT_EQ(ILTransformerRun(&generic), IL_OK);
+            const uint32_t rowBytes = fast.width * fast.bits * fast.channels / 8;
+            for (uint32_t y = 0; y < fast.height; ++y)
+                ASSERT_EQ(std::memcmp(fast.data + y * fast.stride, plain.data + y * plain.stride,
+                                      rowBytes),
+                          0)
+                    << "row " << y;
+        }
+    }
+}
+
+// A map of the panorama's kind: wrap-around reads, a disc-shaped target,
+// and points that leave the source on every side.
+class SwirlTransformer final : public ILTransformer {
+public:
+    void Map(double x, double y, double* sx, double* sy) const override {
+        const double a = x / target->width - 0.5, b = y / target->height - 0.5;
+        const double turn = 4 * (a * a + b * b);
+        *sx = (0.5 + 1.3 * (a * std::cos(turn) - b * std::sin(turn))) * source->width;
+        *sy = (0.5 + 1.3 * (a * std::sin(turn) + b * std::cos(turn))) * source->height;
+    }
+};
+
+TEST_F(Transform, FastRowsWrapAndMaskAsTheGenericLoop) {
+    for (ILPixelType type : {IL_BGR8, IL_BGRA8, IL_GREY8, IL_RGB16}) {
+        for (uint8_t oversampling : {0, 1, 2}) {
+            for (bool wrap : {true, false}) {
+                SCOPED_TRACE(testing::Message() << "type " << type << " oversampling "
+                                                << +oversampling << " wrap " << wrap);
+                Image source(211, 97, type), fast(403, 301, type), plain(403, 301, type);
+                vxtest::FillSeeded(&source, 4);
+                const ILColor background{.r = 1, .g = 0.5f, .b = 0, .a = 1, .index = -1};
+                SwirlTransformer t, generic;
+                ASSERT_EQ(
+                    ILTransformerInit(&t, handle_, &source, &fast, wrap, oversampling, &background),
+                    IL_OK);
+                ASSERT_EQ(ILTransformerInit(&generic, handle_, &source, &plain, wrap, oversampling,
+                                            &background),
+                          IL_OK);
+                t.discMask = generic.discMask = wrap;
+                generic.fastRows = nullptr;
+                ASSERT_EQ(ILTransformerRun(&t), IL_OK);
+                ASSERT_EQ(ILTransformerRun(&generic), IL_OK);
+                EXPECT_TRUE(vxtest::Packed(fast) == vxtest::Packed(plain));
+            }
+        }
     }
 }
 
