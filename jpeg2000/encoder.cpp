@@ -704,7 +704,9 @@ void codestream_encoder::encode(codestream_ref cs, const std::vector<component_i
 void codestream_encoder::encode(codestream_ref cs, sample_source& source,
                                 const std::vector<int64_t>& layer_bytes) {
     codestream_state& s = *cs.s_;
-    block_pool pool(block_pool::default_workers(), message_scope::bound());
+    // The caller transforms while the workers code: one worker fewer than
+    // the processors, so that no more threads run than there are processors.
+    block_pool pool(std::max(block_pool::default_workers() - 1, 0), message_scope::bound());
     cs.write_main_header();
     const int64_t main_header = cs.bytes_written();
     coords first, count;

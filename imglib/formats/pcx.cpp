@@ -258,7 +258,14 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     // Raw data beyond what the rows need is not read.
     const uint64_t dataBytes =
         r.compression == IL_COMP_RLE ? r.dataSize : std::min(r.dataSize, needed);
-    ILBuffer<uint8_t> data(static_cast<uint8_t*>(ILAlloc(h, std::max<uint64_t>(dataBytes, 1))));
+    // The data is read a window at a time (reading the whole file first
+    // held it in memory beside the image): a window always holds a whole
+    // scanline's codes however coded (a literal from 0xC0 up takes two bytes)
+    // until the data ends.
+    const uint64_t span = 2 * r.scanlineBytes + 2;
+    const uint64_t capacity =
+        std::min(std::max<uint64_t>(dataBytes, 1), std::max<uint64_t>(uint64_t{1} << 20, 2 * span));
+    ILBuffer<uint8_t> data(static_cast<uint8_t*>(ILAlloc(h, capacity)));
     ILBuffer<uint8_t> scan(static_cast<uint8_t*>(ILAlloc(h, r.scanlineBytes)));
     ILBuffer<uint8_t> row(static_cast<uint8_t*>(ILAlloc(h, uint64_t{r.width} * 3)));
     if (!data || !scan || !row) return IL_OUT_OF_MEMORY;
@@ -268,12 +275,22 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     ILConverterSetModes(c, r.sourceType, target, r.width);
     if (!ILConverterPrepare(c)) return ILReportUnsupportedDataFormat(h);
     if (!r.Seek(kHeaderBytes, 0)) return ILReportReadFailed(h);
-    const size_t got = r.Read(data.get(), dataBytes);
-
+    uint64_t unread = dataBytes;
     const uint8_t* pos = data.get();
-    const uint8_t* end = data.get() + got;
+    const uint8_t* end = data.get();
+    auto refill = [&] {
+        const uint64_t kept = end - pos;
+        if (kept >= span || unread == 0) return;
+        std::memmove(data.get(), pos, kept);
+        const uint64_t want = std::min(capacity - kept, unread);
+        const uint64_t got = r.Read(data.get() + kept, want);
+        unread = got < want ? 0 : unread - got;
+        pos = data.get();
+        end = data.get() + kept + got;
+    };
     const bool fourPlanes = r.planes == 4;
     for (uint32_t y = 0; y < r.height; ++y) {
+        refill();
         bool ended = false;
         if (r.compression == IL_COMP_RLE) {
             const Scanline s = DecodeScanline(&pos, end, scan.get(), r.scanlineBytes);

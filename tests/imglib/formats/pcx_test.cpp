@@ -231,6 +231,41 @@ TEST_F(PcxTest, SavedFilesReadBackInNetpbmAndHere) {
     }
 }
 
+// The data is read a window of about a megabyte at a time: files of
+// several windows, run-length encoded (noise, whose codes from 0xC0 up take
+// two bytes) and raw, read back as written, and one cut short past the
+// first window keeps every row before the cut.
+TEST_F(PcxTest, FilesLargerThanTheReadingWindow) {
+    OwnedImage image;
+    ASSERT_EQ(ILReallocImage(&image, 1201, 700, IL_BGR8, nullptr), IL_OK);
+    uint32_t seed = 5;
+    for (uint32_t y = 0; y < image.height; ++y)
+        for (int64_t i = 0; i < image.stride; ++i)
+            image.data[y * image.stride + i] =
+                static_cast<uint8_t>(y % 5 ? (seed = seed * 1664525u + 1013904223u) >> 24 : i / 50);
+    for (const bool rle : {true, false}) {
+        SCOPED_TRACE(rle ? "run-length" : "raw");
+        h->pcxRLE = rle;
+        const fs::path p = dir / "large.pcx";
+        ASSERT_EQ(Save(p, image), IL_OK) << LastError();
+        ASSERT_GT(fs::file_size(p), uint64_t{1} << 21);
+        OwnedImage back;
+        ASSERT_EQ(Load(p, &back), IL_OK);
+        EXPECT_TRUE(SamePam(OurPam(back, 3), OurPam(image, 3), 0));
+        if (rle) ExpectAsNetpbm(p);
+        Bytes bytes = ReadBytes(p);
+        bytes.resize(bytes.size() * 3 / 5);
+        OwnedImage cut;
+        ASSERT_EQ(LoadBytes(bytes, &cut), IL_PARTIAL);
+        uint32_t same = 0;
+        while (same < cut.height &&
+               std::memcmp(Row(cut, same), Row(image, same), size_t{image.width} * 3) == 0)
+            ++same;
+        EXPECT_GT(same, image.height / 2);
+        EXPECT_LT(same, image.height * 3 / 4);
+    }
+}
+
 TEST_F(PcxTest, SavedScanlines) {
     // 100 equal bytes: runs of 63 and 37.
     OwnedImage grey;
