@@ -1,6 +1,7 @@
 // The main window as the host of its document: what the dialogs and windows
 // below it ask of the main window (document_host.h).
 #include "viewer/main_window/folder_list_view.h"
+#include "viewer/main_window/history_commands.h"
 #include "viewer/main_window/main_menu.h"
 #include "viewer/main_window/main_window.h"
 #include "viewer/main_window/main_window_state.h"
@@ -56,3 +57,21 @@ void MainWindowState::AcceptFileDrops(bool on) {
 void MainWindowState::FolderListReleased() {
     AddFilesSavedMeanwhile(*this);
 }
+
+void MainWindowState::ApplyActionList(const ActionList& list) {
+    ::ApplyActionList(*this, list, true);
+}
+
+void MainWindowState::ApplyFavorite(const Action& action) {
+    ApplyFavoriteAction(*this, action);
+}
+
+void MainWindowState::GoToHistoryEntry(uint32_t target) {
+    JumpInHistory(*this, target);
+}
+
+// The tool dialogs that take a stored action (Tonemapping, Color Filter,
+// Gauss Filter, Crop, Expand, Shift, Resample, Write Text and the three
+// projections) open here by the action's type, after the busy guard. None
+// of them is part of the viewer yet: every type opens nothing.
+void MainWindowState::OpenDialogForAction(const Action&) {}
