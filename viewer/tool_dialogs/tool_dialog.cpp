@@ -389,10 +389,12 @@ bool ToolDialog::FinishRun(ILResult status) {
             current = unedited;
         }
     }
-    // The view shares the new image's rows at most after this refresh: no
-    // message may be handled before it.
+    // The entry goes in before the refresh, which lists the history again.
+    // The view shares the new image's rows only after the refresh: no message
+    // may be handled before it.
+    const bool recorded = runIsPreview_ || status != 1 || RecordAction(doc.history);
     host_.RefreshImageView(relayoutOnRefresh);
-    if (!runIsPreview_ && status == 1 && !RecordAction(doc.history)) ShowOutOfMemory(doc);
+    if (!recorded) ShowOutOfMemory(doc);
     ReportRunStatus(doc, status);
     if (!runIsPreview_) {
         working = false;
