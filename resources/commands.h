@@ -121,6 +121,17 @@
 #define CMD_LIST_WINDOW 40102
 #define CMD_HISTOGRAM_WINDOW 40103
 #define CMD_ACTIONS_WINDOW 40104
+
+// The Actions window's options menu "VxAF"
+#define CMD_APPLY_FAVORITE 40131
+#define CMD_APPLY_FAVORITES 40132
+#define CMD_FAVORITE_DIALOG 40133
+#define CMD_REMOVE_FAVORITE 40134
+#define CMD_CLEAR_FAVORITES 40135
+#define CMD_ADD_NAMED_ACTION 40136
+#define CMD_COPY_HISTORY 40137
+#define CMD_IMPORT_FAVORITES 40138
+#define CMD_EXPORT_FAVORITES 40139
 #define CMD_HELP 40611
 #define CMD_ABOUT 40612
 
@@ -147,6 +158,9 @@
 #define CMD_FOLDER_SCAN_FINISHED 40302
 #define CMD_TWAIN_EVENT 1033       // TWAIN, lParam = code
 #define CMD_TOOL_WORKER_DONE 40517 // tool-dialog worker to its dialog
+#define CMD_TOOL_RESET 40110       // the tool dialogs' action menu "VxA"
+#define CMD_TOOL_OPEN_ACTION 40111
+#define CMD_TOOL_SAVE_ACTION 40112
 #define CMD_ESCAPE 39999           // accelerators that reach no command
 #define CMD_BACKSPACE 39998
 

@@ -4,6 +4,7 @@
 
 #include "viewer/windows/about_box.h"
 #include "viewer/main_window/acquired_image.h"
+#include "viewer/main_window/alpha_commands.h"
 #include "viewer/main_window/busy_guard.h"
 #include "viewer/main_window/clipboard_paste.h"
 #include "resources/commands.h"
@@ -37,6 +38,9 @@
 #include "viewer/windows/tool_window.h"
 #include "viewer/main_window/tooltips.h"
 #include "viewer/platform/wide_text.h"
+#include "viewer/platform/window_utils.h"
+#include "viewer/tool_dialogs/alpha_dialog.h"
+#include "viewer/tool_dialogs/tool_dialog.h"
 
 namespace {
 
@@ -229,6 +233,7 @@ void ToggleMultipageDialog(MainWindowState& state, UINT, LPARAM) {
         ShowMultipageDialog(state.pageNavigator, state.window, state.info.pages, state.info.page);
     else
         CloseMultipageDialog(state.pageNavigator);
+    ShowOptionToggled(state, "Multipage dialog", g_preferences.multipageDialog);
 }
 
 void ChooseImportOptions(MainWindowState& state, UINT id, LPARAM) {
@@ -326,7 +331,9 @@ void ChooseInterfaceStyle(MainWindowState& state, UINT id, LPARAM) {
     RefreshInfoStyle(state.infoWindow);
     RedrawFontDialog();
     RedrawToolWindow(state.histogramWindow.tool);
+    RedrawToolWindow(state.actionsWindow.tool);
     ApplyStyleToListWindow(state.listWindow);
+    if (state.toolDialogWindow) InvalidateWindowTree(state.toolDialogWindow);
 }
 
 void ToggleSmoothResizing(MainWindowState& state, UINT, LPARAM) {
@@ -354,7 +361,9 @@ void ChooseTransitionEffect(MainWindowState& state, UINT id, LPARAM) {
     SetTransitionEffect(state, static_cast<int>(id - CMD_FX_OFF));
 }
 
+// Not while a tool dialog's operation works on the image.
 void ToggleFullScreen(MainWindowState& state, UINT, LPARAM) {
+    if (IsToolDialogWorking()) return;
     SetFullScreen(state, !state.fullScreen);
 }
 
@@ -400,6 +409,13 @@ void ToggleHistogramWindow(MainWindowState& state, UINT, LPARAM) {
         CreateHistogramWindow(state.histogramWindow, state);
 }
 
+void ToggleActionsWindow(MainWindowState& state, UINT, LPARAM) {
+    if (state.actionsWindow.tool.window)
+        CloseActionsWindow(state.actionsWindow);
+    else
+        CreateActionsWindow(state.actionsWindow, state, state);
+}
+
 void ToggleAboutBox(MainWindowState& state, UINT, LPARAM) {
     ShowAboutBox(state.aboutBox, state.window, state.instance);
 }
@@ -426,6 +442,26 @@ void Invert(MainWindowState& state, UINT, LPARAM) {
 
 void SwapRedBlue(MainWindowState& state, UINT, LPARAM) {
     SwapRedAndBlue(state);
+}
+
+// Alpha channel
+
+void AddAlpha(MainWindowState& state, UINT, LPARAM) {
+    ShowAlphaChannelDialog(state);
+}
+
+void ChangeAlpha(MainWindowState& state, UINT id, LPARAM) {
+    switch (id) {
+        case CMD_ALPHA_REMOVE:
+            RemoveAlphaChannel(state);
+            break;
+        case CMD_ALPHA_INVERT:
+            InvertAlphaChannel(state);
+            break;
+        default:
+            LoadAlphaChannel(state);
+            break;
+    }
 }
 
 // View
@@ -493,6 +529,9 @@ constexpr Command kCommands[] = {
     {CMD_ROTATE_90, CMD_ROTATE_270, Rotate, true, Guard::ApplyUser},
     {CMD_INVERT, CMD_INVERT, Invert, true, Guard::ApplyUser},
     {CMD_SWAP_RED_BLUE, CMD_SWAP_RED_BLUE, SwapRedBlue, true, Guard::ApplyUser},
+    {CMD_ALPHA_ADD, CMD_ALPHA_ADD, AddAlpha, true, Guard::ApplyUser},
+    {CMD_ALPHA_REMOVE, CMD_ALPHA_INVERT, ChangeAlpha, true, Guard::ApplyUser},
+    {CMD_ALPHA_LOAD, CMD_ALPHA_LOAD, ChangeAlpha, true, Guard::ApplyUser},
 
     {CMD_USE_ALPHA, CMD_USE_ALPHA, ToggleUseAlpha, false, Guard::None},
     {CMD_USE_BACKGROUND, CMD_USE_BACKGROUND, ToggleUseBackground, false, Guard::None},
@@ -520,6 +559,7 @@ constexpr Command kCommands[] = {
     {CMD_INFO_WINDOW, CMD_INFO_WINDOW, ToggleInfoWindow, false, Guard::None},
     {CMD_HISTOGRAM_WINDOW, CMD_HISTOGRAM_WINDOW, ToggleHistogramWindow, false, Guard::None},
     {CMD_LIST_WINDOW, CMD_LIST_WINDOW, ToggleListWindow, false, Guard::None},
+    {CMD_ACTIONS_WINDOW, CMD_ACTIONS_WINDOW, ToggleActionsWindow, false, Guard::None},
 
     {CMD_CONTEXT_MENU, CMD_CONTEXT_MENU_CONTROL, ContextMenuFromKeyboard, false, Guard::None},
     {CMD_ZOOM_1_1, CMD_ZOOM_OUT, Zoom, false, Guard::None},

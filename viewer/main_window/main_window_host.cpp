@@ -1,10 +1,14 @@
-// The main window as the host of its document: what the dialogs and windows
-// below it ask of the main window (document_host.h).
+// The main window as the host of its document and of the tool dialog: what
+// the dialogs and windows below it ask of the main window (document_host.h,
+// tool_dialog_host.h).
+#include "viewer/dialogs/named_action_dialog.h"
 #include "viewer/main_window/folder_list_view.h"
+#include "viewer/main_window/history_commands.h"
 #include "viewer/main_window/main_menu.h"
 #include "viewer/main_window/main_window.h"
 #include "viewer/main_window/main_window_state.h"
 #include "viewer/main_window/open_image.h"
+#include "viewer/main_window/tooltips.h"
 #include "viewer/main_window/view.h"
 #include "viewer/windows/info_window.h"
 
@@ -56,3 +60,56 @@ void MainWindowState::AcceptFileDrops(bool on) {
 void MainWindowState::FolderListReleased() {
     AddFilesSavedMeanwhile(*this);
 }
+
+Document& MainWindowState::EditedDocument() {
+    return *this;
+}
+
+HWND MainWindowState::MainWindow() const {
+    return window;
+}
+
+HWND MainWindowState::ToolDialogWindow() const {
+    return toolDialogWindow;
+}
+
+void MainWindowState::SetToolDialogWindow(HWND dialog) {
+    toolDialogWindow = dialog;
+}
+
+// A tool dialog's result may have another pixel mode (alpha added to an
+// indexed image).
+void MainWindowState::RefreshImageView(bool relayout) {
+    ::RefreshImageView(*this, relayout);
+    UpdateModeMenu(*this);
+}
+
+void MainWindowState::ShowStatus(const char* text) {
+    ShowStatusTooltip(*this, text, true);
+}
+
+bool MainWindowState::OpenNamedAction(HWND owner, int32_t type, Action* chosen) {
+    return ::OpenNamedAction(*this, owner, type, chosen);
+}
+
+bool MainWindowState::SaveNamedAction(HWND owner, const Action& action) {
+    return ::SaveNamedAction(*this, owner, action);
+}
+
+void MainWindowState::ApplyActionList(const ActionList& list) {
+    ::ApplyActionList(*this, list, true);
+}
+
+void MainWindowState::ApplyFavorite(const Action& action) {
+    ApplyFavoriteAction(*this, action);
+}
+
+void MainWindowState::GoToHistoryEntry(uint32_t target) {
+    JumpInHistory(*this, target);
+}
+
+// The tool dialogs that take a stored action (Tonemapping, Color Filter,
+// Gauss Filter, Crop, Expand, Shift, Resample, Write Text and the three
+// projections) open here by the action's type, after the busy guard. None
+// of them is part of the viewer yet: every type opens nothing.
+void MainWindowState::OpenDialogForAction(const Action&) {}

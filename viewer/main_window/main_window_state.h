@@ -23,6 +23,8 @@
 #include "viewer/logic/screen_transitions.h"
 #include "viewer/logic/view_geometry.h"
 #include "viewer/platform/paths.h"
+#include "viewer/tool_dialogs/tool_dialog_host.h"
+#include "viewer/windows/actions_window.h"
 #include "viewer/windows/histogram_window.h"
 #include "viewer/windows/info_window.h"
 #include "viewer/windows/list_window.h"
@@ -58,7 +60,7 @@ struct FolderScan {
     std::vector<std::u16string> savedMeanwhile;
 };
 
-struct MainWindowState : Document, DocumentHost {
+struct MainWindowState : Document, DocumentHost, ToolDialogHost, ActionsHost {
     // WinMain sets the document's host to the object itself.
     MainWindowState() = default;
     MainWindowState(const MainWindowState&) = delete;
@@ -78,6 +80,25 @@ struct MainWindowState : Document, DocumentHost {
     void AcceptFileDrops(bool on) override;
     void FolderListReleased() override;
 
+    // ToolDialogHost (main_window_host.cpp).
+    Document& EditedDocument() override;
+    HWND MainWindow() const override;
+    HWND ToolDialogWindow() const override;
+    void SetToolDialogWindow(HWND dialog) override;
+    void RefreshImageView(bool relayout) override;
+    void ShowStatus(const char* text) override;
+    bool OpenNamedAction(HWND owner, int32_t type, Action* chosen) override;
+    bool SaveNamedAction(HWND owner, const Action& action) override;
+
+    // ActionsHost (main_window_host.cpp).
+    void ApplyActionList(const ActionList& list) override;
+    void ApplyFavorite(const Action& action) override;
+    void GoToHistoryEntry(uint32_t target) override;
+    void OpenDialogForAction(const Action& action) override;
+    // The favourites applied to an image that has just arrived, without the
+    // wait cursor and the view's refresh (history_commands.cpp).
+    void ApplyFavoritesToNewImage();
+
     // Windows and interface objects.
     HINSTANCE instance = nullptr;
     HWND window = nullptr;        // the main window itself
@@ -95,6 +116,7 @@ struct MainWindowState : Document, DocumentHost {
     InfoWindowState infoWindow;
     HistogramWindowState histogramWindow;
     ListWindowState listWindow;
+    ActionsWindowState actionsWindow;
     PageNavigatorState pageNavigator;
 
     // Main-window state.
@@ -114,7 +136,6 @@ struct MainWindowState : Document, DocumentHost {
     SCROLLINFO hScrollInfo = {}; // last values given to the scroll bars
     SCROLLINFO vScrollInfo = {};
     FullScreenFrame fullScreenFrame;
-    ActionList favorites; // the user's list, kept in "fa.up"
     FolderScan folderScan;
 
     // Saving (save_thread.cpp): the running save, null when none.
