@@ -1,11 +1,14 @@
-// The main window as the host of its document: what the dialogs and windows
-// below it ask of the main window (document_host.h).
+// The main window as the host of its document, of the tool dialog and of the
+// Actions window: what the dialogs and windows below it ask of the main
+// window (document_host.h, tool_dialog_host.h, actions_window.h).
+#include "viewer/dialogs/named_action_dialog.h"
 #include "viewer/main_window/folder_list_view.h"
 #include "viewer/main_window/history_commands.h"
 #include "viewer/main_window/main_menu.h"
 #include "viewer/main_window/main_window.h"
 #include "viewer/main_window/main_window_state.h"
 #include "viewer/main_window/open_image.h"
+#include "viewer/main_window/tooltips.h"
 #include "viewer/main_window/view.h"
 #include "viewer/windows/info_window.h"
 
@@ -56,6 +59,41 @@ void MainWindowState::AcceptFileDrops(bool on) {
 
 void MainWindowState::FolderListReleased() {
     AddFilesSavedMeanwhile(*this);
+}
+
+Document& MainWindowState::EditedDocument() {
+    return *this;
+}
+
+HWND MainWindowState::MainWindow() const {
+    return window;
+}
+
+HWND MainWindowState::ToolDialogWindow() const {
+    return toolDialogWindow;
+}
+
+void MainWindowState::SetToolDialogWindow(HWND dialog) {
+    toolDialogWindow = dialog;
+}
+
+// A tool dialog's result may have another pixel mode (alpha added to an
+// indexed image).
+void MainWindowState::RefreshImageView(bool relayout) {
+    ::RefreshImageView(*this, relayout);
+    UpdateModeMenu(*this);
+}
+
+void MainWindowState::ShowStatus(const char* text) {
+    ShowStatusTooltip(*this, text, true);
+}
+
+bool MainWindowState::OpenNamedAction(HWND owner, int32_t type, Action* chosen) {
+    return ::OpenNamedAction(*this, owner, type, chosen);
+}
+
+bool MainWindowState::SaveNamedAction(HWND owner, const Action& action) {
+    return ::SaveNamedAction(*this, owner, action);
 }
 
 void MainWindowState::ApplyActionList(const ActionList& list) {

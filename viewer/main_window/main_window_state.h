@@ -21,6 +21,7 @@
 #include "viewer/logic/view_geometry.h"
 #include "viewer/platform/paths.h"
 #include "viewer/windows/actions_window.h"
+#include "viewer/tool_dialogs/tool_dialog_host.h"
 #include "viewer/windows/histogram_window.h"
 #include "viewer/windows/info_window.h"
 
@@ -33,7 +34,7 @@ enum MainWindowTimer : UINT_PTR {
 struct AboutBox;
 class SaveThread;
 
-struct MainWindowState : Document, DocumentHost, ActionsHost {
+struct MainWindowState : Document, DocumentHost, ActionsHost, ToolDialogHost {
     // WinMain sets the document's host to the object itself.
     MainWindowState() = default;
     MainWindowState(const MainWindowState&) = delete;
@@ -61,6 +62,16 @@ struct MainWindowState : Document, DocumentHost, ActionsHost {
     // The favourites applied to an image that has just arrived, without the
     // wait cursor and the view's refresh (history_commands.cpp).
     void ApplyFavoritesToNewImage();
+
+    // ToolDialogHost (main_window_host.cpp).
+    Document& EditedDocument() override;
+    HWND MainWindow() const override;
+    HWND ToolDialogWindow() const override;
+    void SetToolDialogWindow(HWND dialog) override;
+    void RefreshImageView(bool relayout) override;
+    void ShowStatus(const char* text) override;
+    bool OpenNamedAction(HWND owner, int32_t type, Action* chosen) override;
+    bool SaveNamedAction(HWND owner, const Action& action) override;
 
     // Windows and interface objects.
     HINSTANCE instance = nullptr;
