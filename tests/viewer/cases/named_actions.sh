@@ -2,7 +2,8 @@
 # channel dialog's settings in "actions.adb" under a name (the bytes read
 # back here), saving under the same name replaces the entry, and "Open
 # action" fills the dialog from it again. While one named-action dialog
-# runs, a second one is refused with its text.
+# runs, a second one is refused with its text. The applied dialog's action
+# is listed in the Actions window's history.
 convert-im6.q16 -size 60x40 -seed 5 plasma: -depth 8 "PNG24:$VX_DATA/a.png"
 settings=$(vx_settings_dir)
 
@@ -84,6 +85,15 @@ for ((i = 0; i < 50; i++)); do
 done
 vx_expect_eq "$(vx_drive get-text "$TOOL" 1010)" 30 "opacity from the stored action"
 vx_expect_eq "$(vx_drive get-text "$TOOL" 1011)" 2 "border from the stored action"
-vx_drive key "$TOOL" 0x1B >/dev/null
-vx_drive wait-gone "$TOOL" >/dev/null || vx_fail "Escape left the tool dialog open"
+
+# Applied, the dialog's action joins the history the Actions window lists.
+vx_drive press "$TOOL" 1 >/dev/null
+vx_drive wait-gone "$TOOL" >/dev/null || vx_fail "the tool dialog stays after Apply"
+want=$(printf '%s\n' "0 Open" "0 Alpha Channel" "selected 1")
+for ((i = 0; i < 50; i++)); do
+    [ "$(vx_drive items "title=Actions,control=1011")" = "$want" ] && break
+    sleep 0.1
+done
+vx_expect_eq "$(vx_drive items "title=Actions,control=1011")" "$want" "history after Apply"
+vx_drive press "title=Actions" 1012 >/dev/null # reset: nothing to ask about at exit
 vx_viewer_close
