@@ -140,7 +140,7 @@ void Paint(const NamedActionDialog& box, HDC context) {
 void DeleteSelected(NamedActionDialog& box) {
     const int32_t selection = Selection(box);
     if (selection < 0) return;
-    if (AskConfirmation(*box.state, L"Delete selected action permanently?", false) != 1) return;
+    if (AskConfirmation(*box.state, L"Delete selected action permanently?", true) != 1) return;
     ActionStore store;
     LoadStore(store);
     if (store.Remove(box.actionType, static_cast<uint32_t>(selection))) {

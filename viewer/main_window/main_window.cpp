@@ -80,7 +80,7 @@ void OnCreate(MainWindowState& state, HWND window) {
     CheckMainMenuItem(state, CMD_WHEEL_BROWSE, g_preferences.wheelZoom == 0);
     CheckMainMenuItem(state, CMD_UNIT_CM, g_preferences.resolutionUnit == 0);
     CheckMainMenuItem(state, CMD_UNIT_INCH, g_preferences.resolutionUnit == 1);
-    // The tool windows are not part of the viewer yet: their checks stay off.
+    // Off until each tool window opens (at start-up when it was open at exit).
     for (UINT id : {CMD_INFO_WINDOW, CMD_LIST_WINDOW, CMD_HISTOGRAM_WINDOW, CMD_ACTIONS_WINDOW})
         CheckMainMenuItem(state, id, false);
     SetTransitionEffect(state, g_preferences.transitionEffect);

@@ -1,6 +1,6 @@
-// The main window as the host of its document and of the tool dialog: what
-// the dialogs and windows below it ask of the main window (document_host.h,
-// tool_dialog_host.h).
+// The main window as the host of its document, of the tool dialog and of the
+// Actions window: what the dialogs and windows below it ask of the main
+// window (document_host.h, tool_dialog_host.h, actions_window.h).
 #include "viewer/dialogs/named_action_dialog.h"
 #include "viewer/main_window/folder_list_view.h"
 #include "viewer/main_window/history_commands.h"
