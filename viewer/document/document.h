@@ -58,6 +58,10 @@ struct Document {
     bool undoUnavailable = false;    // the snapshot of this image could not be written
     BusyFlags busy;
     ActionList history; // actions of the current image, "Open" first
+    // The user's list, kept in "fa.up"; applied to every image that arrives
+    // while the Actions window's check box says so (not kept).
+    ActionList favorites;
+    bool applyFavoritesOnOpen = false;
     // The listed folder of the current image; empty for an image without a
     // folder (pasted, acquired). Belongs to the user-interface thread; a scan
     // builds its own list and hands it over with CMD_FOLDER_SCAN_FINISHED.
