@@ -30,9 +30,8 @@ vx_command 40530
 vx_expect_copy a.png "undo of the filter"
 vx_command 40531
 vx_expect_copy sharp.png "redo of the filter"
-vx_viewer_close
-
-vx_viewer_start "$(vx_dos_path "$VX_DATA/grey.png")"
+vx_drop "$VX_DATA/grey.png"
+vx_answer 6 "question before the edits are discarded"
 vx_wait_title 'grey.png *' >/dev/null
 vx_command 40036
 vx_command 40954

@@ -29,12 +29,12 @@ vx_command 40530
 vx_expect_copy a.png "undo of the resample"
 vx_command 40531
 vx_expect_copy resampled.png "redo of the resample"
-vx_viewer_close
 
 # 250 % with "Blackman" of a 6-megapixel picture: Cancel a moment after
 # Preview. The first Cancel stops the running preview; once it has stopped a
 # second Cancel closes the dialog.
-vx_viewer_start "$(vx_dos_path "$VX_DATA/big.png")"
+vx_drop "$VX_DATA/big.png"
+vx_answer 6 "question before the edits are discarded"
 vx_wait_title 'big.png *' >/dev/null
 vx_command 40036
 vx_command 40955
