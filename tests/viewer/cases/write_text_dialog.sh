@@ -38,6 +38,7 @@ PY
 # character is typed as the user would.
 type_text() {  # TEXT
     vx_drive set-text "$dialog" 1010 "$1 " >/dev/null || vx_fail "no text field"
+    vx_drive key "$dialog,control=1010" 0x23 >/dev/null # End
     vx_drive key "$dialog,control=1010" 0x08 >/dev/null # Backspace
 }
 preview_is() {  # SHOT REFERENCE: the preview window of the shot
