@@ -57,8 +57,10 @@ public:
 
 private:
     void CreateControls(HWND window) override {
-        CreateRadioButton(window, kAllSidesRadio, L"all sides", 10, 12, 64, settings_.uniform);
-        CreateRadioButton(window, kSpecifiedSidesRadio, L"specified sides", 96, 12, 98,
+        // A little wider than their texts' nominal room, which the interface
+        // font overruns.
+        CreateRadioButton(window, kAllSidesRadio, L"all sides", 10, 12, 74, settings_.uniform);
+        CreateRadioButton(window, kSpecifiedSidesRadio, L"specified sides", 96, 12, 110,
                           !settings_.uniform);
         const MarginsBlock& m = settings_.sides;
         CreateSpinField(window, kAllSidesField, 11, 88, 62, 0, kExpandBorderMaximum,
@@ -69,7 +71,7 @@ private:
         CreateSpinField(window, kBottomField, 160, 126, 62, 0, kExpandBorderMaximum, m.bottom);
         CreateColorButton(window, kBackgroundButton, L"Background", 191, 167, 97,
                           color_.ToCOLORREF());
-        CreateLabel(window, kSizeLabel, L"", 78, 169, 112, 0);
+        CreateLabel(window, kSizeLabel, L"", 86, 169, 104, 0); // after "Target image:"
         UpdateSize();
         SetMode(settings_.uniform);
     }

@@ -61,9 +61,10 @@ private:
             CreateCheckBox(window, kBlueBox, L"blue channel", 180, 68, 100, true);
         }
         if (hasAlpha_) CreateCheckBox(window, kAlphaBox, L"alpha channel", 180, 87, 100, false);
-        CreateLabel(window, kAmountLabel, L"", 39, 136, 48, 0);
-        CreateLabel(window, kRadiusLabel, L"", 153, 136, 48, 0);
-        CreateLabel(window, kGainLabel, L"", 245, 136, 48, 0);
+        // Each value right after its caption.
+        CreateLabel(window, kAmountLabel, L"", 44, 136, 48, 0);
+        CreateLabel(window, kRadiusLabel, L"", 160, 136, 56, 0);
+        CreateLabel(window, kGainLabel, L"", 250, 136, 44, 0);
         CreateSlider(window, kAmountSlider, 11, 155, 156, 1, 100, GaussAmountSlider(block_.amount),
                      true);
         CreateSlider(window, kRadiusSlider, 116, 155, 156, 1, 100,

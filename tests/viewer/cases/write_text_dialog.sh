@@ -6,8 +6,8 @@
 # the case seeds: monochrome "Liberation Sans", so that the viewer's GDI
 # text and the library's own rasteriser agree to the pixel.
 [ -x "$VX_ILTOOL" ] || vx_skip "no iltool"
-convert-im6.q16 -size 900x700 -seed 8 plasma: -depth 8 "PNG24:$VX_DATA/a.png"
-convert-im6.q16 "$VX_DATA/a.png" -crop 400x340+500+360 +repage "PNG24:$VX_DATA/window.png"
+convert-im6.q16 -size 560x420 -seed 8 plasma: -depth 8 "PNG24:$VX_DATA/a.png"
+convert-im6.q16 "$VX_DATA/a.png" -crop 400x340+160+80 +repage "PNG24:$VX_DATA/window.png"
 text_options=(face="Liberation Sans" height=-24 weight=700 quality=3 color=ffffff anchor=8 x=4
     y=3 effect=0.5 blur=2)
 "$VX_ILTOOL" text "$VX_DATA/window.png" "$VX_DATA/window-text.png" 'Vx text' "${text_options[@]}" \
