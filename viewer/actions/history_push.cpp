@@ -2,9 +2,11 @@
 
 #include <cstring>
 
+#include "viewer/logic/projection_3d_settings.h"
+
 namespace {
 
-// Encodes into a block of the type's size and appends its action.
+// Appends the action of an encoded block.
 bool PushBlock(ActionList& history, int32_t type, const uint8_t* block) {
     Action action;
     if (!action.Set(type, block)) return false;
@@ -13,9 +15,8 @@ bool PushBlock(ActionList& history, int32_t type, const uint8_t* block) {
 
 template <typename Block>
 bool Push(ActionList& history, int32_t type, const Block& block) {
-    uint8_t bytes[kAlphaBytes] = {};
-    EncodeBlock(block, bytes);
-    return PushBlock(history, type, bytes);
+    Action action;
+    return MakeAction(type, block, &action) && history.AppendCopy(action);
 }
 
 bool PushInt(ActionList& history, int32_t type, int32_t value) {
@@ -66,12 +67,16 @@ bool PushHistorySwapRedBlue(ActionList& h) {
     return PushInt(h, ACTION_SWAP_RED_BLUE, 0);
 }
 
-bool PushHistoryWriteText(ActionList& h, const WriteTextBlock& b) {
+bool MakeAction(int32_t type, const WriteTextBlock& b, Action* action) {
     uint8_t bytes[kWriteTextBytes];
     EncodeBlock(b, bytes);
     const char16_t* text = b.text.empty() ? nullptr : b.text.c_str();
     std::memcpy(bytes + kWriteTextPointerOffset, &text, sizeof text);
-    return PushBlock(h, ACTION_WRITE_TEXT, bytes); // Set copies the text
+    return action->Set(type, bytes); // Set copies the text
+}
+
+bool PushHistoryWriteText(ActionList& h, const WriteTextBlock& b) {
+    return Push(h, ACTION_WRITE_TEXT, b);
 }
 
 bool PushHistoryAffine(ActionList& h, const ILAffineParams& b) {
@@ -81,11 +86,7 @@ bool PushHistoryPerspective(ActionList& h, const ILPerspectiveParams& b) {
     return Push(h, ACTION_PERSPECTIVE, b);
 }
 
-bool PushHistory3DProjection(ActionList& h, const ILProjectionParams& b, int32_t appliedWidth,
-                             int32_t appliedHeight) {
-    ILProjectionParams applied = b;
-    applied.width = appliedWidth;
-    applied.height = appliedHeight;
-    applied.sizeMode = 0;
-    return Push(h, ACTION_PROJECTION_3D, applied);
+bool PushHistory3DProjection(ActionList& h, const ILProjectionParams& b, uint32_t sourceWidth,
+                             uint32_t sourceHeight) {
+    return Push(h, ACTION_PROJECTION_3D, Projection3DRecord(b, sourceWidth, sourceHeight));
 }

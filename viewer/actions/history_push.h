@@ -7,6 +7,17 @@
 #include "viewer/actions/action_blocks.h"
 #include "viewer/actions/action_list.h"
 
+// The action of a type from its block (a Write Text block with its own copy
+// of the text), as the history and the named actions keep it; false when
+// memory runs out.
+template <typename Block>
+bool MakeAction(int32_t type, const Block& block, Action* action) {
+    uint8_t bytes[kAlphaBytes] = {};
+    EncodeBlock(block, bytes);
+    return action->Set(type, bytes);
+}
+bool MakeAction(int32_t type, const WriteTextBlock& block, Action* action);
+
 bool PushHistoryMode(ActionList& history, const ModeBlock& block);
 bool PushHistoryAlphaChannel(ActionList& history, const AlphaBlock& block);
 bool PushHistoryToneMapping(ActionList& history, const ToneMapBlock& block);
@@ -24,7 +35,8 @@ bool PushHistorySwapRedBlue(ActionList& history);
 bool PushHistoryWriteText(ActionList& history, const WriteTextBlock& block);
 bool PushHistoryAffine(ActionList& history, const ILAffineParams& block);
 bool PushHistoryPerspective(ActionList& history, const ILPerspectiveParams& block);
-// Records the size the projection produced from the image it was applied
-// to, as a given size, so that a replay makes the same image as the dialog.
+// Records a projection applied at block.width x block.height to a source of
+// the given size: when the size rule of the block's mode gives another size,
+// the record says user size, so that a replay makes the dialog's image.
 bool PushHistory3DProjection(ActionList& history, const ILProjectionParams& block,
-                             int32_t appliedWidth, int32_t appliedHeight);
+                             uint32_t sourceWidth, uint32_t sourceHeight);

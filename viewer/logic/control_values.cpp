@@ -26,6 +26,16 @@ int32_t ControlValueRounded(double value, int32_t minimum, int32_t maximum) {
     return ControlValueOf(std::floor(value + 0.5), minimum, maximum);
 }
 
+ILColor ControlColorOf(const ILColor& stored) {
+    ILColor c = stored;
+    for (float* v : {&c.r, &c.g, &c.b, &c.a}) {
+        if (!std::isfinite(*v)) return ILColor{};
+        *v = std::clamp(*v, 0.0f, 1.0f);
+    }
+    if (c.index < -1) c.index = -1;
+    return c;
+}
+
 int32_t ClampToRange(int64_t value, int32_t minimum, int32_t maximum) {
     if (minimum > maximum) std::swap(minimum, maximum);
     return static_cast<int32_t>(std::clamp<int64_t>(value, minimum, maximum));

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "imglib/color.h"
+
 // Saturating, NaN-safe conversion of a stored or computed value to an
 // integer control value: NaN gives 0, values beyond int32 the nearest limit;
 // others are rounded to nearest.
@@ -18,6 +20,10 @@ int32_t SaturatingTruncate(double value);
 int32_t ControlValueOf(double value, int32_t minimum, int32_t maximum);
 // The same for values the dialogs round half up: floor(value + 0.5).
 int32_t ControlValueRounded(double value, int32_t minimum, int32_t maximum);
+// A stored colour as a colour button and the colour chooser take it: each
+// component in 0 ... 1, a colour with a NaN or infinite component opaque
+// black; the palette index kept (-1 for none).
+ILColor ControlColorOf(const ILColor& stored);
 // value clamped to [minimum, maximum]; a range given upside down is taken as
 // [maximum, minimum] so that settings from a file can never invert it.
 int32_t ClampToRange(int64_t value, int32_t minimum, int32_t maximum);

@@ -53,6 +53,7 @@ ILProjectionParams Projection3DFromStored(const ILProjectionParams& stored, uint
     p.sizeMode = ClampToRange(stored.sizeMode, 0, 2);
     p.width = ClampToRange(stored.width, 1, kProjectionSizeMaximum);
     p.height = ClampToRange(stored.height, 1, kProjectionSizeMaximum);
+    p.background = ControlColorOf(stored.background);
     UpdateProjection3DSize(&p, imageWidth, imageHeight);
     return p;
 }

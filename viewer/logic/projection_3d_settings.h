@@ -27,8 +27,8 @@ void UpdateProjection3DSize(ILProjectionParams* p, uint32_t imageWidth, uint32_t
 
 // A stored record as the controls take it: angles turned into 0 ... 359 and
 // truncated, the size into 1 ... 99999, oversampling into 1 ... 8,
-// projections and size mode into their ranges (NaN and huge values from
-// files included); then the size of modes 1 and 2 from the rule.
+// projections and size mode into their ranges, the background into 0 ... 1
+// (NaN and huge values from files included); then the size of modes 1 and 2 from the rule.
 ILProjectionParams Projection3DFromStored(const ILProjectionParams& stored, uint32_t imageWidth,
                                           uint32_t imageHeight);
 

@@ -40,6 +40,12 @@
 #include "viewer/platform/wide_text.h"
 #include "viewer/platform/window_utils.h"
 #include "viewer/tool_dialogs/alpha_dialog.h"
+#include "viewer/tool_dialogs/expand_dialog.h"
+#include "viewer/tool_dialogs/gauss_dialog.h"
+#include "viewer/tool_dialogs/projection_3d_dialog.h"
+#include "viewer/tool_dialogs/resample_dialog.h"
+#include "viewer/tool_dialogs/shift_dialog.h"
+#include "viewer/tool_dialogs/write_text_dialog.h"
 #include "viewer/tool_dialogs/tool_dialog.h"
 
 namespace {
@@ -464,6 +470,31 @@ void ChangeAlpha(MainWindowState& state, UINT id, LPARAM) {
     }
 }
 
+// Tool dialogs: geometry, filter and text
+
+void OpenEditDialog(MainWindowState& state, UINT id, LPARAM) {
+    switch (id) {
+        case CMD_SHIFT:
+            ShowShiftDialog(state, nullptr);
+            break;
+        case CMD_EXPAND:
+            ShowExpandDialog(state, nullptr);
+            break;
+        case CMD_RESAMPLE:
+            ShowResampleDialog(state, nullptr);
+            break;
+        case CMD_GAUSS_FILTER:
+            ShowGaussFilterDialog(state, nullptr);
+            break;
+        case CMD_PROJECTION_3D:
+            Show3DProjectionDialog(state, nullptr);
+            break;
+        default:
+            ShowWriteTextDialog(state, nullptr);
+            break;
+    }
+}
+
 // View
 
 void ContextMenuFromKeyboard(MainWindowState& state, UINT id, LPARAM) {
@@ -532,6 +563,9 @@ constexpr Command kCommands[] = {
     {CMD_ALPHA_ADD, CMD_ALPHA_ADD, AddAlpha, true, Guard::ApplyUser},
     {CMD_ALPHA_REMOVE, CMD_ALPHA_INVERT, ChangeAlpha, true, Guard::ApplyUser},
     {CMD_ALPHA_LOAD, CMD_ALPHA_LOAD, ChangeAlpha, true, Guard::ApplyUser},
+    {CMD_GAUSS_FILTER, CMD_RESAMPLE, OpenEditDialog, true, Guard::ApplyUser},
+    {CMD_EXPAND, CMD_SHIFT, OpenEditDialog, true, Guard::ApplyUser},
+    {CMD_PROJECTION_3D, CMD_WRITE_TEXT, OpenEditDialog, true, Guard::ApplyUser},
 
     {CMD_USE_ALPHA, CMD_USE_ALPHA, ToggleUseAlpha, false, Guard::None},
     {CMD_USE_BACKGROUND, CMD_USE_BACKGROUND, ToggleUseBackground, false, Guard::None},

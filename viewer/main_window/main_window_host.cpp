@@ -2,6 +2,7 @@
 // Actions window: what the dialogs and windows below it ask of the main
 // window (document_host.h, tool_dialog_host.h, actions_window.h).
 #include "viewer/dialogs/named_action_dialog.h"
+#include "viewer/main_window/busy_guard.h"
 #include "viewer/main_window/folder_list_view.h"
 #include "viewer/main_window/history_commands.h"
 #include "viewer/main_window/main_menu.h"
@@ -10,6 +11,12 @@
 #include "viewer/main_window/open_image.h"
 #include "viewer/main_window/tooltips.h"
 #include "viewer/main_window/view.h"
+#include "viewer/tool_dialogs/expand_dialog.h"
+#include "viewer/tool_dialogs/gauss_dialog.h"
+#include "viewer/tool_dialogs/projection_3d_dialog.h"
+#include "viewer/tool_dialogs/resample_dialog.h"
+#include "viewer/tool_dialogs/shift_dialog.h"
+#include "viewer/tool_dialogs/write_text_dialog.h"
 #include "viewer/windows/info_window.h"
 
 HWND MainWindowState::OwnerWindow() const {
@@ -108,8 +115,31 @@ void MainWindowState::GoToHistoryEntry(uint32_t target) {
     JumpInHistory(*this, target);
 }
 
-// The tool dialogs that take a stored action (Tonemapping, Color Filter,
-// Gauss Filter, Crop, Expand, Shift, Resample, Write Text and the three
-// projections) open here by the action's type, after the busy guard. None
-// of them is part of the viewer yet: every type opens nothing.
-void MainWindowState::OpenDialogForAction(const Action&) {}
+// The tool dialogs that take a stored action open here by the action's
+// type, after the busy guard; their Show functions do nothing without
+// current pixels.
+void MainWindowState::OpenDialogForAction(const Action& action) {
+    if (!BeginImageChange(*this, ImageChange::Apply, ChangeAsker::User)) return;
+    switch (action.type) {
+        case ACTION_SHIFT:
+            ShowShiftDialog(*this, &action);
+            break;
+        case ACTION_EXPAND:
+            ShowExpandDialog(*this, &action);
+            break;
+        case ACTION_RESAMPLE:
+            ShowResampleDialog(*this, &action);
+            break;
+        case ACTION_GAUSS_FILTER:
+            ShowGaussFilterDialog(*this, &action);
+            break;
+        case ACTION_PROJECTION_3D:
+            Show3DProjectionDialog(*this, &action);
+            break;
+        case ACTION_WRITE_TEXT:
+            ShowWriteTextDialog(*this, &action);
+            break;
+        default:
+            break;
+    }
+}

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "viewer/actions/history_push.h"
+#include "viewer/logic/projection_size.h"
 
 namespace {
 
@@ -24,19 +25,34 @@ TEST(HistoryPush, RecordsTypedBlocksAfterTheCursor) {
     EXPECT_EQ(std::u16string(ActionText(history.items[2])), u"Caption");
 }
 
-// A projection made in "upsample" mode replays at the size it produced.
-TEST(HistoryPush, ProjectionKeepsTheSizeItWasAppliedAt) {
-    ActionList history;
-    ILProjectionParams p{};
-    p.sourceProjection = 2;
-    p.sizeMode = 2;
-    ASSERT_TRUE(PushHistory3DProjection(history, p, 600, 300));
-    ILProjectionParams back;
-    ASSERT_TRUE(DecodeBlock(history.items[0].block, &back));
-    EXPECT_EQ(back.sizeMode, 0);
-    EXPECT_EQ(back.width, 600);
-    EXPECT_EQ(back.height, 300);
-    EXPECT_EQ(back.sourceProjection, 2);
+// A projection replays at the size it was applied at: its own mode while
+// that mode's rule gives the size, else as a user size.
+TEST(HistoryPush, ProjectionRecordsTheSizeItWasAppliedAt) {
+    struct Row {
+        const char* name;
+        int32_t width, height, wantMode;
+    };
+    const Row rows[] = {{"the rule's size", 600, 300, 2}, {"an edited size", 640, 300, 0}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ActionList history;
+        ILProjectionParams p{};
+        p.sourceProjection = 2;
+        p.sizeMode = 2;
+        p.width = row.width;
+        p.height = row.height;
+        ASSERT_TRUE(PushHistory3DProjection(history, p, 300, 200));
+        ILProjectionParams back;
+        ASSERT_TRUE(DecodeBlock(history.items[0].block, &back));
+        EXPECT_EQ(back.sizeMode, row.wantMode);
+        EXPECT_EQ(back.width, row.width);
+        EXPECT_EQ(back.height, row.height);
+        EXPECT_EQ(back.sourceProjection, 2);
+        int32_t w, h;
+        ASSERT_TRUE(ProjectionOutputSize(back, 300, 200, &w, &h));
+        EXPECT_EQ(w, row.width);
+        EXPECT_EQ(h, row.height);
+    }
 }
 
 } // namespace

@@ -42,6 +42,33 @@ TEST(ControlValues, StoredValuesEnterControlsInRange) {
     EXPECT_EQ(SaturatingTruncate(3e9), kMax);
 }
 
+// Stored colours reach colour buttons and the chooser in range; a colour
+// with a component that is no number at all becomes opaque black.
+TEST(ControlValues, StoredColoursEnterControlsInRange) {
+    const float nan = std::nanf(""), inf = std::numeric_limits<float>::infinity();
+    struct Row {
+        const char* name;
+        ILColor stored;
+        ILColor want;
+    };
+    const Row rows[] = {
+        {"in range", {0.25f, 0.5f, 1, 0.75f, 3}, {0.25f, 0.5f, 1, 0.75f, 3}},
+        {"clamped", {-2, 7, 0.5f, 2, -1}, {0, 1, 0.5f, 1, -1}},
+        {"bad index", {0, 0, 0, 1, -9}, {0, 0, 0, 1, -1}},
+        {"NaN", {nan, 0.5f, 0.5f, 1, 2}, {0, 0, 0, 1, -1}},
+        {"infinite alpha", {0.5f, 0.5f, 0.5f, inf, -1}, {0, 0, 0, 1, -1}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const ILColor c = ControlColorOf(row.stored);
+        EXPECT_EQ(c.r, row.want.r);
+        EXPECT_EQ(c.g, row.want.g);
+        EXPECT_EQ(c.b, row.want.b);
+        EXPECT_EQ(c.a, row.want.a);
+        EXPECT_EQ(c.index, row.want.index);
+    }
+}
+
 TEST(ControlValues, ClampingTakesAnInvertedRangeTheRightWayRound) {
     EXPECT_EQ(ClampToRange(500, 0, 200), 200);
     EXPECT_EQ(ClampToRange(-5, 0, 200), 0);
