@@ -147,6 +147,9 @@
 #define CMD_FOLDER_SCAN_FINISHED 40302
 #define CMD_TWAIN_EVENT 1033       // TWAIN, lParam = code
 #define CMD_TOOL_WORKER_DONE 40517 // tool-dialog worker to its dialog
+#define CMD_TOOL_RESET 40110       // the tool dialogs' action menu "VxA"
+#define CMD_TOOL_OPEN_ACTION 40111
+#define CMD_TOOL_SAVE_ACTION 40112
 #define CMD_ESCAPE 39999           // accelerators that reach no command
 #define CMD_BACKSPACE 39998
 

@@ -42,6 +42,10 @@
 //                                    align (0 1 2) rtl anchor (0..8) x y
 //                                    orientation (0..3) effect blur ex ey
 //                                    alphawrite
+//   iltool alpha IN OUT STEP...      the alpha operations in turn; STEP is
+//                                    add OPACITY BORDER SHAPE, remove (drop),
+//                                    blend (composite onto 50 % grey, as the
+//                                    viewer shows alpha), invert, load MASK
 //
 // The operations print the time the operation itself took (load and save
 // apart) to the standard error stream as "op SECONDS".
@@ -96,7 +100,8 @@ void Usage() {
         "       iltool quantize IN OUT COUNT [HISTOGRAM_BITS [dither|plain]]\n"
         "       iltool mode IN OUT grey8|grey16|greyhalf|greyfloat|rgb8|rgb16|rgbhalf|"
         "rgbfloat|grey4|grey2|mono [DITHER]\n"
-        "       iltool text IN OUT TEXT [NAME=VALUE ...]\n",
+        "       iltool text IN OUT TEXT [NAME=VALUE ...]\n"
+        "       iltool alpha IN OUT (add OPACITY BORDER SHAPE|remove|blend|invert|load MASK)...\n",
         stderr);
 }
 
@@ -545,6 +550,36 @@ ILResult Replace(ILImage* image, ILImageOwner* result, ILResult r) {
     return r;
 }
 
+// One step of the alpha command; argument count used, or -1 for bad usage.
+int AlphaStep(ILHandle* h, ILImage* image, int n, char** a, ILResult* r) {
+    const std::string step = a[0];
+    double d[3] = {};
+    if (step == "add" && n >= 4 && ParseDouble(a[1], &d[0]) && ParseDouble(a[2], &d[1]) &&
+        ParseDouble(a[3], &d[2])) {
+        *r = ILAddAlpha(h, image, static_cast<float>(d[0]), static_cast<int32_t>(d[1]),
+                        static_cast<int32_t>(d[2]));
+        return 4;
+    }
+    if (step == "remove" || step == "blend") {
+        const ILColor grey{0.5f, 0.5f, 0.5f, 1.0f, -1};
+        ILSetBackgroundColor(h, &grey);
+        ILSetAlphaMode(h, step == "blend" ? 2 : 0);
+        *r = ILRemoveAlpha(h, image);
+        return 1;
+    }
+    if (step == "invert") {
+        *r = ILInvertAlpha(h, image);
+        return 1;
+    }
+    if (step == "load" && n >= 2) {
+        ILImageOwner mask;
+        *r = ILLoadImage(h, Wide(a[1]).c_str(), &mask.image, nullptr);
+        if (*r >= IL_OK) *r = ILLoadAlpha(h, image, &mask.image);
+        return 2;
+    }
+    return -1;
+}
+
 int Operate(ILHandle* h, const std::string& command, int argc, char** argv) {
     const char* in = argv[0];
     const char* out = argv[1];
@@ -705,6 +740,17 @@ int Operate(ILHandle* h, const std::string& command, int argc, char** argv) {
         if (!ParseTextParams(a[0], n - 1, a + 1, &p, &text)) return Usage(), kExitUsage;
         return RunOperation(h, in, out, [&](ILHandle* hh, ILImage* image) -> ILResult {
             return ILWriteText(hh, image, &p, text.c_str());
+        });
+    }
+    if (command == "alpha" && n >= 1) {
+        return RunOperation(h, in, out, [&](ILHandle* hh, ILImage* image) -> ILResult {
+            ILResult r = IL_OK;
+            for (int k = 0; k < n && r == IL_OK;) {
+                const int used = AlphaStep(hh, image, n - k, a + k, &r);
+                if (used < 0) return IL_BAD_ARGUMENT;
+                k += used;
+            }
+            return r;
         });
     }
     if (command == "thumbnail" && n == 1 && ParseInt(a[0], &i[0]) && i[0] > 0) {

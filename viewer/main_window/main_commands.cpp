@@ -4,6 +4,7 @@
 
 #include "viewer/windows/about_box.h"
 #include "viewer/main_window/acquired_image.h"
+#include "viewer/main_window/alpha_commands.h"
 #include "viewer/main_window/busy_guard.h"
 #include "viewer/main_window/clipboard_paste.h"
 #include "resources/commands.h"
@@ -37,6 +38,9 @@
 #include "viewer/windows/tool_window.h"
 #include "viewer/main_window/tooltips.h"
 #include "viewer/platform/wide_text.h"
+#include "viewer/platform/window_utils.h"
+#include "viewer/tool_dialogs/alpha_dialog.h"
+#include "viewer/tool_dialogs/tool_dialog.h"
 
 namespace {
 
@@ -228,6 +232,7 @@ void ToggleMultipageDialog(MainWindowState& state, UINT, LPARAM) {
         ShowMultipageDialog(state.pageNavigator, state.window, state.info.pages, state.info.page);
     else
         CloseMultipageDialog(state.pageNavigator);
+    ShowOptionToggled(state, "Multipage dialog", g_preferences.multipageDialog);
 }
 
 void ChooseImportOptions(MainWindowState& state, UINT id, LPARAM) {
@@ -326,6 +331,7 @@ void ChooseInterfaceStyle(MainWindowState& state, UINT id, LPARAM) {
     RedrawFontDialog();
     RedrawToolWindow(state.histogramWindow.tool);
     ApplyStyleToListWindow();
+    if (state.toolDialogWindow) InvalidateWindowTree(state.toolDialogWindow);
 }
 
 void ToggleSmoothResizing(MainWindowState& state, UINT, LPARAM) {
@@ -353,7 +359,9 @@ void ChooseTransitionEffect(MainWindowState& state, UINT id, LPARAM) {
     SetTransitionEffect(state, static_cast<int>(id - CMD_FX_OFF));
 }
 
+// Not while a tool dialog's operation works on the image.
 void ToggleFullScreen(MainWindowState& state, UINT, LPARAM) {
+    if (IsToolDialogWorking()) return;
     SetFullScreen(state, !state.fullScreen);
 }
 
@@ -427,6 +435,26 @@ void SwapRedBlue(MainWindowState& state, UINT, LPARAM) {
     SwapRedAndBlue(state);
 }
 
+// Alpha channel
+
+void AddAlpha(MainWindowState& state, UINT, LPARAM) {
+    ShowAlphaChannelDialog(state);
+}
+
+void ChangeAlpha(MainWindowState& state, UINT id, LPARAM) {
+    switch (id) {
+        case CMD_ALPHA_REMOVE:
+            RemoveAlphaChannel(state);
+            break;
+        case CMD_ALPHA_INVERT:
+            InvertAlphaChannel(state);
+            break;
+        default:
+            LoadAlphaChannel(state);
+            break;
+    }
+}
+
 // View
 
 void ContextMenuFromKeyboard(MainWindowState& state, UINT id, LPARAM) {
@@ -492,6 +520,9 @@ constexpr Command kCommands[] = {
     {CMD_ROTATE_90, CMD_ROTATE_270, Rotate, true, Guard::ApplyUser},
     {CMD_INVERT, CMD_INVERT, Invert, true, Guard::ApplyUser},
     {CMD_SWAP_RED_BLUE, CMD_SWAP_RED_BLUE, SwapRedBlue, true, Guard::ApplyUser},
+    {CMD_ALPHA_ADD, CMD_ALPHA_ADD, AddAlpha, true, Guard::ApplyUser},
+    {CMD_ALPHA_REMOVE, CMD_ALPHA_INVERT, ChangeAlpha, true, Guard::ApplyUser},
+    {CMD_ALPHA_LOAD, CMD_ALPHA_LOAD, ChangeAlpha, true, Guard::ApplyUser},
 
     {CMD_USE_ALPHA, CMD_USE_ALPHA, ToggleUseAlpha, false, Guard::None},
     {CMD_USE_BACKGROUND, CMD_USE_BACKGROUND, ToggleUseBackground, false, Guard::None},

@@ -37,6 +37,7 @@
 #include "viewer/platform/wide_text.h"
 #include "viewer/platform/window_state.h"
 #include "viewer/platform/window_utils.h"
+#include "viewer/tool_dialogs/tool_dialog.h"
 
 namespace {
 
@@ -96,8 +97,9 @@ void OnCreate(MainWindowState& state, HWND window) {
 // Close and destruction
 
 bool OnClose(MainWindowState& state, HWND window) {
-    if (state.busy.Has(BUSY_SAVING)) {
-        // Completes once the save thread has posted its completion.
+    if (state.busy.Has(BUSY_SAVING) || IsToolDialogWorking()) {
+        // Completes once the save thread or the tool dialog's worker has
+        // posted its completion.
         PostMessageW(window, WM_CLOSE, 0, 0);
         return false;
     }
@@ -406,6 +408,7 @@ LRESULT MainWindowMessage(MainWindowState& state, HWND window, UINT message, WPA
             CloseAboutBox(state.aboutBox, false);
             SetInterfaceStyle(g_preferences.interfaceStyle);
             RefitFullScreenFrame(state);
+            if (state.toolDialogWindow) InvalidateWindowTree(state.toolDialogWindow);
             break;
         case WM_SYSCOMMAND:
             if (SwallowsSystemCommand(state, wParam)) return 0;

@@ -1,10 +1,12 @@
-// The main window as the host of its document: what the dialogs and windows
-// below it ask of the main window (document_host.h).
+// The main window as the host of its document and of the tool dialog: what
+// the dialogs and windows below it ask of the main window (document_host.h,
+// tool_dialog_host.h).
 #include "viewer/main_window/folder_list_view.h"
 #include "viewer/main_window/main_menu.h"
 #include "viewer/main_window/main_window.h"
 #include "viewer/main_window/main_window_state.h"
 #include "viewer/main_window/open_image.h"
+#include "viewer/main_window/tooltips.h"
 #include "viewer/main_window/view.h"
 #include "viewer/windows/info_window.h"
 
@@ -55,4 +57,39 @@ void MainWindowState::AcceptFileDrops(bool on) {
 
 void MainWindowState::FolderListReleased() {
     AddFilesSavedMeanwhile(*this);
+}
+
+Document& MainWindowState::EditedDocument() {
+    return *this;
+}
+
+HWND MainWindowState::MainWindow() const {
+    return window;
+}
+
+HWND MainWindowState::ToolDialogWindow() const {
+    return toolDialogWindow;
+}
+
+void MainWindowState::SetToolDialogWindow(HWND dialog) {
+    toolDialogWindow = dialog;
+}
+
+// A tool dialog's result may have another pixel mode (alpha added to an
+// indexed image).
+void MainWindowState::RefreshImageView(bool relayout) {
+    ::RefreshImageView(*this, relayout);
+    UpdateModeMenu(*this);
+}
+
+void MainWindowState::ShowStatus(const char* text) {
+    ShowStatusTooltip(*this, text, true);
+}
+
+bool MainWindowState::OpenNamedAction(HWND, int32_t, Action*) {
+    return false;
+}
+
+bool MainWindowState::SaveNamedAction(HWND, const Action&) {
+    return false;
 }

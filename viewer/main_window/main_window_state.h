@@ -20,6 +20,7 @@
 #include "viewer/logic/dib_render.h"
 #include "viewer/logic/view_geometry.h"
 #include "viewer/platform/paths.h"
+#include "viewer/tool_dialogs/tool_dialog_host.h"
 #include "viewer/windows/histogram_window.h"
 #include "viewer/windows/info_window.h"
 
@@ -32,7 +33,7 @@ enum MainWindowTimer : UINT_PTR {
 struct AboutBox;
 class SaveThread;
 
-struct MainWindowState : Document, DocumentHost {
+struct MainWindowState : Document, DocumentHost, ToolDialogHost {
     // WinMain sets the document's host to the object itself.
     MainWindowState() = default;
     MainWindowState(const MainWindowState&) = delete;
@@ -51,6 +52,16 @@ struct MainWindowState : Document, DocumentHost {
     void BrowseByWheel(WPARAM wParam) override;
     void AcceptFileDrops(bool on) override;
     void FolderListReleased() override;
+
+    // ToolDialogHost (main_window_host.cpp).
+    Document& EditedDocument() override;
+    HWND MainWindow() const override;
+    HWND ToolDialogWindow() const override;
+    void SetToolDialogWindow(HWND dialog) override;
+    void RefreshImageView(bool relayout) override;
+    void ShowStatus(const char* text) override;
+    bool OpenNamedAction(HWND owner, int32_t type, Action* chosen) override;
+    bool SaveNamedAction(HWND owner, const Action& action) override;
 
     // Windows and interface objects.
     HINSTANCE instance = nullptr;
