@@ -15,6 +15,7 @@
 #include "viewer/dialogs/pcd_import_dialog.h"
 #include "viewer/dialogs/raw_import_dialog.h"
 #include "viewer/dialogs/resolution_dialog.h"
+#include "viewer/tool_dialogs/tone_mapping_dialog.h"
 #include "viewer/platform/display_bitmap.h"
 #include "viewer/main_window/folder_list_view.h"
 #include "viewer/main_window/full_screen_frame.h"
@@ -375,6 +376,11 @@ void ChooseResolution(MainWindowState& state, UINT, LPARAM) {
     ShowResolutionDialog(state);
 }
 
+// The preview tool dialogs.
+void OpenPreviewDialog(MainWindowState& state, UINT, LPARAM) {
+    ShowToneMappingDialog(state, nullptr);
+}
+
 // Help
 
 void OpenHelp(MainWindowState& state, UINT, LPARAM) {
@@ -527,6 +533,7 @@ constexpr Command kCommands[] = {
     {CMD_USE_ALPHA, CMD_USE_ALPHA, ToggleUseAlpha, false, Guard::None},
     {CMD_USE_BACKGROUND, CMD_USE_BACKGROUND, ToggleUseBackground, false, Guard::None},
     {CMD_RESOLUTION, CMD_RESOLUTION, ChooseResolution, true, Guard::None},
+    {CMD_TONEMAPPING, CMD_TONEMAPPING, OpenPreviewDialog, true, Guard::ApplyUser},
 
     {CMD_WARNING_MESSAGES, CMD_ASK_IF_CHANGED, ToggleOption, false, Guard::None},
     {CMD_DIALOG_TIPS, CMD_AUTO_FOCUS, ToggleOption, false, Guard::None},
