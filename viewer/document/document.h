@@ -58,6 +58,9 @@ struct Document {
     bool undoUnavailable = false;    // the snapshot of this image could not be written
     BusyFlags busy;
     ActionList history; // actions of the current image, "Open" first
+    // Edits that no action records (the Palette dialog's): they count as
+    // unsaved changes all the same. Cleared when another image arrives.
+    bool unrecordedChanges = false;
     // The listed folder of the current image; empty for an image without a
     // folder (pasted, acquired). Belongs to the user-interface thread; a scan
     // builds its own list and hands it over with CMD_FOLDER_SCAN_FINISHED.

@@ -16,6 +16,7 @@
 #include "viewer/dialogs/raw_import_dialog.h"
 #include "viewer/dialogs/resolution_dialog.h"
 #include "viewer/tool_dialogs/color_filter_dialog.h"
+#include "viewer/tool_dialogs/palette_dialog.h"
 #include "viewer/tool_dialogs/tone_mapping_dialog.h"
 #include "viewer/platform/display_bitmap.h"
 #include "viewer/main_window/folder_list_view.h"
@@ -380,6 +381,9 @@ void ChooseResolution(MainWindowState& state, UINT, LPARAM) {
 // The preview tool dialogs.
 void OpenPreviewDialog(MainWindowState& state, UINT id, LPARAM) {
     switch (id) {
+        case CMD_PALETTE:
+            ShowPaletteDialog(state);
+            break;
         case CMD_TONEMAPPING:
             ShowToneMappingDialog(state, nullptr);
             break;
@@ -543,7 +547,7 @@ constexpr Command kCommands[] = {
     {CMD_USE_ALPHA, CMD_USE_ALPHA, ToggleUseAlpha, false, Guard::None},
     {CMD_USE_BACKGROUND, CMD_USE_BACKGROUND, ToggleUseBackground, false, Guard::None},
     {CMD_RESOLUTION, CMD_RESOLUTION, ChooseResolution, true, Guard::None},
-    {CMD_TONEMAPPING, CMD_COLOR_FILTER, OpenPreviewDialog, true, Guard::ApplyUser},
+    {CMD_PALETTE, CMD_COLOR_FILTER, OpenPreviewDialog, true, Guard::ApplyUser},
 
     {CMD_WARNING_MESSAGES, CMD_ASK_IF_CHANGED, ToggleOption, false, Guard::None},
     {CMD_DIALOG_TIPS, CMD_AUTO_FOCUS, ToggleOption, false, Guard::None},

@@ -144,6 +144,7 @@ void ShowNewImage(MainWindowState& state, ImageSource source, const char* acquir
     UpdateBackgroundBrush(state);
 
     state.history.Clear();
+    state.unrecordedChanges = false;
     state.undoUnavailable = false;
     PushHistoryOpen(state.history, block);
     SetHistoryCursor(state.history, 0);
@@ -181,6 +182,7 @@ void ClearImage(MainWindowState& state) {
     state.viewResolutionX = state.viewResolutionY = 0;
 
     state.history.Clear();
+    state.unrecordedChanges = false;
     UpdateTitleAndTooltip(state);
     InvalidateRect(state.window, nullptr, FALSE);
     state.currentPath[0] = 0;
