@@ -16,6 +16,7 @@
 #include "viewer/dialogs/raw_import_dialog.h"
 #include "viewer/dialogs/resolution_dialog.h"
 #include "viewer/tool_dialogs/color_filter_dialog.h"
+#include "viewer/tool_dialogs/crop_dialog.h"
 #include "viewer/tool_dialogs/palette_dialog.h"
 #include "viewer/tool_dialogs/tone_mapping_dialog.h"
 #include "viewer/platform/display_bitmap.h"
@@ -390,6 +391,9 @@ void OpenPreviewDialog(MainWindowState& state, UINT id, LPARAM) {
         case CMD_COLOR_FILTER:
             ShowColorFilterDialog(state, nullptr);
             break;
+        case CMD_CROP:
+            ShowCropDialog(state, nullptr);
+            break;
         default:
             break;
     }
@@ -548,6 +552,7 @@ constexpr Command kCommands[] = {
     {CMD_USE_BACKGROUND, CMD_USE_BACKGROUND, ToggleUseBackground, false, Guard::None},
     {CMD_RESOLUTION, CMD_RESOLUTION, ChooseResolution, true, Guard::None},
     {CMD_PALETTE, CMD_COLOR_FILTER, OpenPreviewDialog, true, Guard::ApplyUser},
+    {CMD_CROP, CMD_CROP, OpenPreviewDialog, true, Guard::ApplyUser},
 
     {CMD_WARNING_MESSAGES, CMD_ASK_IF_CHANGED, ToggleOption, false, Guard::None},
     {CMD_DIALOG_TIPS, CMD_AUTO_FOCUS, ToggleOption, false, Guard::None},
