@@ -15,6 +15,7 @@
 #include "viewer/dialogs/pcd_import_dialog.h"
 #include "viewer/dialogs/raw_import_dialog.h"
 #include "viewer/dialogs/resolution_dialog.h"
+#include "viewer/tool_dialogs/affine_dialog.h"
 #include "viewer/tool_dialogs/color_filter_dialog.h"
 #include "viewer/tool_dialogs/crop_dialog.h"
 #include "viewer/tool_dialogs/palette_dialog.h"
@@ -394,6 +395,9 @@ void OpenPreviewDialog(MainWindowState& state, UINT id, LPARAM) {
         case CMD_CROP:
             ShowCropDialog(state, nullptr);
             break;
+        case CMD_AFFINE:
+            ShowAffineDialog(state, nullptr);
+            break;
         default:
             break;
     }
@@ -553,6 +557,7 @@ constexpr Command kCommands[] = {
     {CMD_RESOLUTION, CMD_RESOLUTION, ChooseResolution, true, Guard::None},
     {CMD_PALETTE, CMD_COLOR_FILTER, OpenPreviewDialog, true, Guard::ApplyUser},
     {CMD_CROP, CMD_CROP, OpenPreviewDialog, true, Guard::ApplyUser},
+    {CMD_AFFINE, CMD_AFFINE, OpenPreviewDialog, true, Guard::ApplyUser},
 
     {CMD_WARNING_MESSAGES, CMD_ASK_IF_CHANGED, ToggleOption, false, Guard::None},
     {CMD_DIALOG_TIPS, CMD_AUTO_FOCUS, ToggleOption, false, Guard::None},
