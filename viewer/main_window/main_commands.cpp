@@ -19,6 +19,7 @@
 #include "viewer/tool_dialogs/color_filter_dialog.h"
 #include "viewer/tool_dialogs/crop_dialog.h"
 #include "viewer/tool_dialogs/palette_dialog.h"
+#include "viewer/tool_dialogs/perspective_dialog.h"
 #include "viewer/tool_dialogs/tone_mapping_dialog.h"
 #include "viewer/platform/display_bitmap.h"
 #include "viewer/main_window/folder_list_view.h"
@@ -380,7 +381,8 @@ void ChooseResolution(MainWindowState& state, UINT, LPARAM) {
     ShowResolutionDialog(state);
 }
 
-// The preview tool dialogs.
+// The preview tool dialogs: palette, tone mapping, colour filter, crop,
+// affine and perspective projection.
 void OpenPreviewDialog(MainWindowState& state, UINT id, LPARAM) {
     switch (id) {
         case CMD_PALETTE:
@@ -399,6 +401,7 @@ void OpenPreviewDialog(MainWindowState& state, UINT id, LPARAM) {
             ShowAffineDialog(state, nullptr);
             break;
         default:
+            ShowPerspectiveDialog(state, nullptr);
             break;
     }
 }
@@ -557,7 +560,7 @@ constexpr Command kCommands[] = {
     {CMD_RESOLUTION, CMD_RESOLUTION, ChooseResolution, true, Guard::None},
     {CMD_PALETTE, CMD_COLOR_FILTER, OpenPreviewDialog, true, Guard::ApplyUser},
     {CMD_CROP, CMD_CROP, OpenPreviewDialog, true, Guard::ApplyUser},
-    {CMD_AFFINE, CMD_AFFINE, OpenPreviewDialog, true, Guard::ApplyUser},
+    {CMD_AFFINE, CMD_PERSPECTIVE, OpenPreviewDialog, true, Guard::ApplyUser},
 
     {CMD_WARNING_MESSAGES, CMD_ASK_IF_CHANGED, ToggleOption, false, Guard::None},
     {CMD_DIALOG_TIPS, CMD_AUTO_FOCUS, ToggleOption, false, Guard::None},
