@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "viewer/actions/action_names.h"
+#include "viewer/logic/control_values.h"
 #include "viewer/actions/le_bytes.h"
 #include "viewer/logic/text_utils.h"
 
@@ -24,8 +25,7 @@ std::string Format(const char* format, ...) {
 
 // Truncation toward zero that stays defined for any float from a file.
 int Truncate(double v) {
-    if (!std::isfinite(v)) return 0;
-    return static_cast<int>(std::fmax(-2147483647.0, std::fmin(2147483647.0, std::trunc(v))));
+    return SaturatingTruncate(v);
 }
 
 class Lines {

@@ -171,6 +171,30 @@ bool ActionList::Remove(uint32_t index) {
     return true;
 }
 
+bool ActionList::Move(uint32_t from, uint32_t to) {
+    if (from >= Count() || to >= Count() || from == to) return false;
+    Action moved = std::move(items[from]);
+    items.erase(items.begin() + from);
+    items.insert(items.begin() + to, std::move(moved));
+    return true;
+}
+
+void ResetHistory(ActionList& history) {
+    if (history.items.empty()) return;
+    history.items.resize(1);
+    history.cursor = 0;
+}
+
+bool CopyHistoryTo(const ActionList& history, ActionList& favorites) {
+    favorites.Clear();
+    for (uint32_t i = 1; i < history.Count(); ++i)
+        if (!favorites.AppendCopy(history.items[i])) {
+            favorites.Clear();
+            return false;
+        }
+    return true;
+}
+
 int32_t GetHistoryCursor(const ActionList& history) {
     if (!history.items.empty() && static_cast<uint32_t>(history.cursor) > history.Count()) return 0;
     return history.cursor;

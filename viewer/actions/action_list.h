@@ -64,6 +64,10 @@ struct ActionList {
     // Removing the only item clears the list; a cursor past the new end
     // moves to the last item.
     bool Remove(uint32_t index);
+    // Takes item `from` out and puts it back at `to`, the items between
+    // moving one place towards the gap; false (nothing moved) when either
+    // lies beyond the list or they are equal.
+    bool Move(uint32_t from, uint32_t to);
 };
 
 // The history's cursor as callers use it: a non-empty history whose cursor
@@ -71,6 +75,13 @@ struct ActionList {
 int32_t GetHistoryCursor(const ActionList& history);
 // The cursor becomes index, or the last item when index lies beyond.
 void SetHistoryCursor(ActionList& history, int32_t index);
+
+// Keeps only the history's first entry (the Open action), cursor on it; an
+// empty history stays empty.
+void ResetHistory(ActionList& history);
+// The favourites become copies of the history's edits (entries 1 on, the
+// undone ones too); false, the favourites cleared, when memory runs out.
+bool CopyHistoryTo(const ActionList& history, ActionList& favorites);
 
 // The Open action's block (OpenSource in action_types.h).
 inline constexpr size_t kOpenBlockBytes = 964;

@@ -115,7 +115,9 @@ int RunMessageLoop(MainWindowState& state) {
         if (state.pageNavigator.dialog.window &&
             IsDialogMessageW(state.pageNavigator.dialog.window, &msg))
             continue;
-        if (state.infoWindow.editFocusCount <= 0 && state.accelerators &&
+        // The Actions window's lists take their keys themselves.
+        if (state.infoWindow.editFocusCount <= 0 && !IsActionsWindowActive(state.actionsWindow) &&
+            state.accelerators &&
             TranslateAcceleratorW(state.window, state.accelerators, &msg))
             continue;
         TranslateMessage(&msg);
@@ -154,6 +156,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     ShowWindow(window, showCommand);
     if (g_preferences.infoWindowShown) CreateInfoWindow(state.infoWindow, state);
     if (g_preferences.histogramWindowShown) CreateHistogramWindow(state.histogramWindow, state);
+    if (g_preferences.actionsWindowShown) CreateActionsWindow(state.actionsWindow, state, state);
     if (g_preferences.listWindowShown) ShowListWindow(state, true);
     state.accelerators = LoadAcceleratorsW(instance, L"Vx");
 

@@ -32,6 +32,13 @@ void SelectSmallTextStyle(HDC context) {
     SelectStyle(context, g_styleColors.Face, g_interfaceFonts.smallFont);
 }
 
+void FrameControl(HWND control, HDC context, int y) {
+    RECT size = {};
+    GetWindowRect(control, &size);
+    RECT frame = {10, y - 1, 12 + size.right - size.left, y + 1 + size.bottom - size.top};
+    FrameRect(context, &frame, g_styleBrushes.Text);
+}
+
 int FitToScreenX(int x, int width) {
     return FitToScreen(x, width, GetSystemMetrics(SM_CXSCREEN));
 }

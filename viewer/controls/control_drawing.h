@@ -13,6 +13,10 @@ void SelectHeaderStyle(HDC context);
 void SelectTextStyle(HDC context);
 void SelectSmallTextStyle(HDC context);
 
+// A one-pixel Text frame around a control placed at x 11 and y, one pixel
+// outside its window on every side.
+void FrameControl(HWND control, HDC context, int y);
+
 // A window position pulled onto the primary screen.
 int FitToScreenX(int x, int width);
 int FitToScreenY(int y, int height);

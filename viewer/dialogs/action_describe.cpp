@@ -39,9 +39,16 @@ void WideInBox(HDC context, int x, int y, const DescribeItem& item, UINT ellipsi
               static_cast<int>(item.wide.size()), &box, DT_SINGLELINE | DT_NOPREFIX | ellipsis);
 }
 
+// The menu resource, loaded once for the process: painting asks for it
+// often and it never changes.
+HMENU ModeMenuTexts() {
+    static const HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), L"Vx");
+    return menu;
+}
+
 } // namespace
 
-void DescribeActionOn(HDC context, int x, int y, const Action& action, bool withName, HMENU menu) {
+void DescribeActionOn(HDC context, int x, int y, const Action& action, bool withName) {
     for (const DescribeItem& item : DescribeAction(action, withName)) {
         const int left = x + item.x, top = y + item.y;
         switch (item.kind) {
@@ -64,7 +71,7 @@ void DescribeActionOn(HDC context, int x, int y, const Action& action, bool with
                 break;
             case DescribeKind::ModeItem: {
                 char text[64] = {};
-                if (menu)
+                if (const HMENU menu = ModeMenuTexts())
                     GetMenuStringA(menu, static_cast<UINT>(item.number), text, 64, MF_BYCOMMAND);
                 TextA(context, left, top, text);
                 break;

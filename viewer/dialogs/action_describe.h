@@ -6,5 +6,6 @@
 
 #include "viewer/actions/action_list.h"
 
-// The lines in the context's current font; the mode's text comes from `menu`.
-void DescribeActionOn(HDC context, int x, int y, const Action& action, bool withName, HMENU menu);
+// The lines in the context's current font; a mode's text comes from the Mode
+// menu of the program's menu resource.
+void DescribeActionOn(HDC context, int x, int y, const Action& action, bool withName);

@@ -61,6 +61,10 @@ struct Document {
     // Edits that no action records (the Palette dialog's): they count as
     // unsaved changes all the same. Cleared when another image arrives.
     bool unrecordedChanges = false;
+    // The user's list, kept in "fa.up"; applied to every image that arrives
+    // while the Actions window's check box says so (not kept).
+    ActionList favorites;
+    bool applyFavoritesOnOpen = false;
     // The listed folder of the current image; empty for an image without a
     // folder (pasted, acquired). Belongs to the user-interface thread; a scan
     // builds its own list and hands it over with CMD_FOLDER_SCAN_FINISHED.

@@ -57,6 +57,7 @@ void Replay(MainWindowState& state, const ReplayPlan& plan) {
         if (plan.reloadSnapshot) UpdateModeMenu(state);
         RefreshImageView(state, true);
     }
+    RefreshActionsHistory(state.actionsWindow);
     ShowAndClearLibraryMessages(state);
     SetCursor(LoadCursorA(nullptr, IDC_ARROW));
 }
@@ -74,6 +75,7 @@ bool PostHistoryEntry(HWND mainWindow, const Action& action) {
 void OnHistoryEntry(MainWindowState& state, Action* action) {
     if (!state.history.AppendCopy(*action)) ShowOutOfMemory(state);
     delete action;
+    RefreshActionsHistory(state.actionsWindow);
 }
 
 bool ApplyToCurrentImage(MainWindowState& state, const Action& action) {
@@ -89,6 +91,22 @@ void RedoAction(MainWindowState& state) {
     Replay(state, PlanRedo(state.history));
 }
 
+void JumpInHistory(MainWindowState& state, uint32_t target) {
+    Replay(state, PlanJump(state.history, target));
+}
+
+void ApplyFavoriteAction(MainWindowState& state, const Action& action) {
+    if (!BeginImageChange(state, ImageChange::Apply, ChangeAsker::User)) return;
+    SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    if (ApplyToCurrentImage(state, action)) {
+        RefreshImageView(state, true);
+        if (!state.history.AppendCopy(action)) ShowOutOfMemory(state);
+        RefreshActionsHistory(state.actionsWindow);
+    }
+    ShowAndClearLibraryMessages(state);
+    SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+}
+
 void ApplyActionList(MainWindowState& state, const ActionList& list, bool refresh) {
     if (!BeginImageChange(state, ImageChange::Apply, ChangeAsker::User)) return;
     if (refresh) SetCursor(LoadCursorA(nullptr, IDC_WAIT));
@@ -98,6 +116,7 @@ void ApplyActionList(MainWindowState& state, const ActionList& list, bool refres
             break;
         }
         if (!ApplyToCurrentImage(state, action)) state.history.Remove(state.history.Count() - 1);
+        RefreshActionsHistory(state.actionsWindow);
     }
     if (refresh) {
         RefreshImageView(state, true);
@@ -113,4 +132,10 @@ void ApplyActionListFile(MainWindowState& state, const char16_t* libraryPath) {
         return;
     }
     ApplyActionList(state, list, true);
+}
+
+void MainWindowState::ApplyFavoritesToNewImage() {
+    // A copy: a box shown meanwhile could let the list change.
+    const ActionList list = favorites;
+    if (list.Count() > 0) ::ApplyActionList(*this, list, false);
 }

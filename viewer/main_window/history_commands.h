@@ -26,6 +26,13 @@ void UndoAction(MainWindowState& state);
 // Applies the entry after the cursor.
 void RedoAction(MainWindowState& state);
 
+// To the state after history entry `target`: forwards by applying the
+// entries in between, backwards by reloading the snapshot and replaying.
+void JumpInHistory(MainWindowState& state, uint32_t target);
+// Applies the action; only when it succeeded the view follows and the
+// action joins the history.
+void ApplyFavoriteAction(MainWindowState& state, const Action& action);
+
 // Appends each action to the history and applies it; one that fails leaves
 // the history again. With refresh, the wait cursor and the view's relayout.
 void ApplyActionList(MainWindowState& state, const ActionList& list, bool refresh);

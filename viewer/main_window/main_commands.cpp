@@ -336,6 +336,7 @@ void ChooseInterfaceStyle(MainWindowState& state, UINT id, LPARAM) {
     RefreshInfoStyle(state.infoWindow);
     RedrawFontDialog();
     RedrawToolWindow(state.histogramWindow.tool);
+    RedrawToolWindow(state.actionsWindow.tool);
     ApplyStyleToListWindow();
     if (state.toolDialogWindow) InvalidateWindowTree(state.toolDialogWindow);
 }
@@ -436,6 +437,13 @@ void ToggleHistogramWindow(MainWindowState& state, UINT, LPARAM) {
         CloseHistogramWindow(state.histogramWindow);
     else
         CreateHistogramWindow(state.histogramWindow, state);
+}
+
+void ToggleActionsWindow(MainWindowState& state, UINT, LPARAM) {
+    if (state.actionsWindow.tool.window)
+        CloseActionsWindow(state.actionsWindow);
+    else
+        CreateActionsWindow(state.actionsWindow, state, state);
 }
 
 void ToggleAboutBox(MainWindowState& state, UINT, LPARAM) {
@@ -584,6 +592,7 @@ constexpr Command kCommands[] = {
     {CMD_INFO_WINDOW, CMD_INFO_WINDOW, ToggleInfoWindow, false, Guard::None},
     {CMD_HISTOGRAM_WINDOW, CMD_HISTOGRAM_WINDOW, ToggleHistogramWindow, false, Guard::None},
     {CMD_LIST_WINDOW, CMD_LIST_WINDOW, ToggleListWindow, false, Guard::None},
+    {CMD_ACTIONS_WINDOW, CMD_ACTIONS_WINDOW, ToggleActionsWindow, false, Guard::None},
 
     {CMD_CONTEXT_MENU, CMD_CONTEXT_MENU_CONTROL, ContextMenuFromKeyboard, false, Guard::None},
     {CMD_ZOOM_1_1, CMD_ZOOM_OUT, Zoom, false, Guard::None},

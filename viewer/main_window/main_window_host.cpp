@@ -1,7 +1,9 @@
 // The main window as the host of its document and of the tool dialog: what
 // the dialogs and windows below it ask of the main window (document_host.h,
 // tool_dialog_host.h).
+#include "viewer/dialogs/named_action_dialog.h"
 #include "viewer/main_window/folder_list_view.h"
+#include "viewer/main_window/history_commands.h"
 #include "viewer/main_window/main_menu.h"
 #include "viewer/main_window/main_window.h"
 #include "viewer/main_window/main_window_state.h"
@@ -86,10 +88,28 @@ void MainWindowState::ShowStatus(const char* text) {
     ShowStatusTooltip(*this, text, true);
 }
 
-bool MainWindowState::OpenNamedAction(HWND, int32_t, Action*) {
-    return false;
+bool MainWindowState::OpenNamedAction(HWND owner, int32_t type, Action* chosen) {
+    return ::OpenNamedAction(*this, owner, type, chosen);
 }
 
-bool MainWindowState::SaveNamedAction(HWND, const Action&) {
-    return false;
+bool MainWindowState::SaveNamedAction(HWND owner, const Action& action) {
+    return ::SaveNamedAction(*this, owner, action);
 }
+
+void MainWindowState::ApplyActionList(const ActionList& list) {
+    ::ApplyActionList(*this, list, true);
+}
+
+void MainWindowState::ApplyFavorite(const Action& action) {
+    ApplyFavoriteAction(*this, action);
+}
+
+void MainWindowState::GoToHistoryEntry(uint32_t target) {
+    JumpInHistory(*this, target);
+}
+
+// The tool dialogs that take a stored action (Tonemapping, Color Filter,
+// Gauss Filter, Crop, Expand, Shift, Resample, Write Text and the three
+// projections) open here by the action's type, after the busy guard. None
+// of them is part of the viewer yet: every type opens nothing.
+void MainWindowState::OpenDialogForAction(const Action&) {}

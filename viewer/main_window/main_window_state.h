@@ -21,6 +21,7 @@
 #include "viewer/logic/view_geometry.h"
 #include "viewer/platform/paths.h"
 #include "viewer/tool_dialogs/tool_dialog_host.h"
+#include "viewer/windows/actions_window.h"
 #include "viewer/windows/histogram_window.h"
 #include "viewer/windows/info_window.h"
 
@@ -33,7 +34,7 @@ enum MainWindowTimer : UINT_PTR {
 struct AboutBox;
 class SaveThread;
 
-struct MainWindowState : Document, DocumentHost, ToolDialogHost {
+struct MainWindowState : Document, DocumentHost, ToolDialogHost, ActionsHost {
     // WinMain sets the document's host to the object itself.
     MainWindowState() = default;
     MainWindowState(const MainWindowState&) = delete;
@@ -63,6 +64,15 @@ struct MainWindowState : Document, DocumentHost, ToolDialogHost {
     bool OpenNamedAction(HWND owner, int32_t type, Action* chosen) override;
     bool SaveNamedAction(HWND owner, const Action& action) override;
 
+    // ActionsHost (main_window_host.cpp).
+    void ApplyActionList(const ActionList& list) override;
+    void ApplyFavorite(const Action& action) override;
+    void GoToHistoryEntry(uint32_t target) override;
+    void OpenDialogForAction(const Action& action) override;
+    // The favourites applied to an image that has just arrived, without the
+    // wait cursor and the view's refresh (history_commands.cpp).
+    void ApplyFavoritesToNewImage();
+
     // Windows and interface objects.
     HINSTANCE instance = nullptr;
     HWND window = nullptr;        // the main window itself
@@ -79,6 +89,7 @@ struct MainWindowState : Document, DocumentHost, ToolDialogHost {
     AboutBox* aboutBox = nullptr;    // the open About box, null when none (about_box.cpp)
     InfoWindowState infoWindow;
     HistogramWindowState histogramWindow;
+    ActionsWindowState actionsWindow;
     PageNavigatorState pageNavigator;
 
     // Main-window state.
@@ -97,7 +108,6 @@ struct MainWindowState : Document, DocumentHost, ToolDialogHost {
     ViewGeometry view;           // display rectangle, zoom and scrolling
     SCROLLINFO hScrollInfo = {}; // last values given to the scroll bars
     SCROLLINFO vScrollInfo = {};
-    ActionList favorites; // the user's list, kept in "fa.up"
 
     // Saving (save_thread.cpp): the running save, null when none.
     SaveThread* saveThread = nullptr;

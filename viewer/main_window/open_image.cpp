@@ -148,7 +148,11 @@ void ShowNewImage(MainWindowState& state, ImageSource source, const char* acquir
     state.undoUnavailable = false;
     PushHistoryOpen(state.history, block);
     SetHistoryCursor(state.history, 0);
+    RefreshActionsHistory(state.actionsWindow);
     UpdateModeMenu(state);
+    // Before the display is made; the guard writes the snapshot of the image
+    // as it arrived first.
+    if (state.applyFavoritesOnOpen) state.ApplyFavoritesToNewImage();
 
     RenderDisplay(state);
 
@@ -183,6 +187,7 @@ void ClearImage(MainWindowState& state) {
 
     state.history.Clear();
     state.unrecordedChanges = false;
+    RefreshActionsHistory(state.actionsWindow);
     UpdateTitleAndTooltip(state);
     InvalidateRect(state.window, nullptr, FALSE);
     state.currentPath[0] = 0;
@@ -206,6 +211,7 @@ void RefreshImageTexts(MainWindowState& state) {
     InvalidateRect(state.window, nullptr, FALSE);
     UpdateTitleAndTooltip(state);
     UpdateInfoTexts(state.infoWindow);
+    RefreshActionsHistory(state.actionsWindow);
 }
 
 int FindFirstImageInFolder(WCHAR (&path)[kPathUnits]) {

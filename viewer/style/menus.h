@@ -45,6 +45,7 @@ public:
 
     // False, and the object left empty, when the resource does not load.
     bool Load(const WCHAR* resourceName);
+    bool Loaded() const { return popup_ != nullptr; }
     // x and y in screen coordinates; the chosen command reaches the owner as
     // WM_COMMAND. Nothing for an empty object.
     void Track(HWND owner, int x, int y, bool byKeyboard) const;

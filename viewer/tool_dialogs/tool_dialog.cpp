@@ -285,6 +285,13 @@ bool ToolDialog::Layout(const WCHAR* caption, int width, int height) {
     if (doc.handle) ILSetModuleName(doc.handle, moduleName);
     SetWindowTextW(window_, caption);
     PlaceAtMainWindow(window_, host_.MainWindow(), width, height);
+    // The frame of the dialog's own caption, so that the client area has
+    // exactly the size asked for.
+    RECT frame = {0, 0, width, height};
+    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(window_, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongPtrW(window_, GWL_EXSTYLE)));
+    SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
     if (controlsRect.right == 1) controlsRect = {0, 0, width, height - kToolButtonBarHeight};
 
     const int y = height - 26;
@@ -382,10 +389,12 @@ bool ToolDialog::FinishRun(ILResult status) {
             current = unedited;
         }
     }
-    // The view shares the new image's rows at most after this refresh: no
-    // message may be handled before it.
+    // The entry goes in before the refresh, which lists the history again.
+    // The view shares the new image's rows only after the refresh: no message
+    // may be handled before it.
+    const bool recorded = runIsPreview_ || status != 1 || RecordAction(doc.history);
     host_.RefreshImageView(relayoutOnRefresh);
-    if (!runIsPreview_ && status == 1 && !RecordAction(doc.history)) ShowOutOfMemory(doc);
+    if (!recorded) ShowOutOfMemory(doc);
     ReportRunStatus(doc, status);
     if (!runIsPreview_) {
         working = false;

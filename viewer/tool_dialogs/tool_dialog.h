@@ -29,8 +29,8 @@
 // run.result from it (a new image, a copy changed in place, or an image
 // that aliases the source's pixels with ownsData 0 and a palette of its
 // own) and returns the library result. The worker touches neither the
-// document nor any window but the percent bar; it clears its running state
-// and posts the completion. On the user-interface thread the completion
+// document nor any window but the percent bar; it removes the progress
+// procedure and, as its last step, posts the completion. On the user-interface thread the completion
 // joins the worker, puts the result into the current image (a preview
 // replaces the previous preview; an apply frees the unedited image), appends
 // RecordAction's entry to the history after a successful apply, refreshes
@@ -38,7 +38,7 @@
 // "Unknown failure"; -1 means cancelled and shows nothing). An apply closes
 // the dialog; a preview calls EndWork. "Original" and Cancel put the
 // unedited image back (RestoreOriginal) and refresh the view with
-// relayoutOnRefresh.
+// relayoutOnRefresh. alpha_dialog.cpp is the smallest complete example.
 #pragma once
 
 #include <windows.h>

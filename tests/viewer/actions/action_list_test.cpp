@@ -65,6 +65,41 @@ TEST(ActionList, RemoveAndCursors) {
     EXPECT_EQ(GetHistoryCursor(empty), -1);
 }
 
+TEST(ActionList, MoveShiftsTheItemsBetweenTowardsTheGap) {
+    ActionList list = MakeList(4);
+    ASSERT_TRUE(list.Move(0, 2)); // dragged onto the third item
+    EXPECT_EQ(Indices(list), (std::vector<int32_t>{1, 2, 0, 3}));
+    ASSERT_TRUE(list.Move(3, 0));
+    EXPECT_EQ(Indices(list), (std::vector<int32_t>{3, 1, 2, 0}));
+    // Onto itself, or to or from beyond the list: nothing moves.
+    EXPECT_FALSE(list.Move(1, 1));
+    EXPECT_FALSE(list.Move(4, 0));
+    EXPECT_FALSE(list.Move(0, static_cast<uint32_t>(-1)));
+    EXPECT_EQ(Indices(list), (std::vector<int32_t>{3, 1, 2, 0}));
+}
+
+TEST(ActionList, ResetAndCopyOfTheHistory) {
+    ActionList history = MakeList(4);
+    SetHistoryCursor(history, 1); // entries 2 and 3 undone
+
+    // The favourites get every edit, the undone ones too, never entry 0.
+    ActionList favourites = MakeList(2);
+    ASSERT_TRUE(CopyHistoryTo(history, favourites));
+    EXPECT_EQ(Indices(favourites), (std::vector<int32_t>{1, 2, 3}));
+    EXPECT_EQ(favourites.cursor, -1);
+    ActionList single = MakeList(1);
+    ASSERT_TRUE(CopyHistoryTo(single, favourites));
+    EXPECT_EQ(favourites.Count(), 0u);
+
+    ResetHistory(history);
+    EXPECT_EQ(Indices(history), (std::vector<int32_t>{0}));
+    EXPECT_EQ(history.cursor, 0);
+    ActionList empty;
+    ResetHistory(empty);
+    EXPECT_EQ(empty.Count(), 0u);
+    EXPECT_EQ(empty.cursor, -1);
+}
+
 TEST(ActionList, OpeningLeavesOneOpenActionAtTheCursor) {
     ActionList history = MakeList(4);
     history.Clear();

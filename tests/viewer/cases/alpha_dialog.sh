@@ -2,7 +2,8 @@
 # main window and Original brings the unedited pixels back exactly; Apply
 # gives the library's own add (iltool's), also on an indexed GIF; Cancel
 # during an apply is ignored until the apply has ended; a second tool
-# dialog is refused with the busy guard's text; Escape closes. The shown
+# dialog is refused with the busy guard's text; Escape closes; settings
+# stored as a named action come back through "Open action". The shown
 # image is read through Copy: "Use alpha" composites it onto the 50 % grey
 # background of the preferences ("Use background" off), which iltool's
 # "blend" does for the references.
@@ -55,6 +56,23 @@ vx_expect_copy add.png "preview"
 press 1101
 vx_expect_copy a.png "original after the preview"
 
+# "Save action" stores the settings under a name, Reset brings the defaults
+# and "Open action" the stored settings back.
+vx_drive post "$VX_TOOL" 40112 >/dev/null
+named=$(vx_drive wait "title=Save action") || vx_fail "no Save action dialog"
+vx_drive set-text "$named" 1112 "soft oval" >/dev/null
+vx_drive press "$named" 1 >/dev/null
+vx_drive wait-gone "$named" >/dev/null || vx_fail "the Save action dialog stays"
+vx_drive post "$VX_TOOL" 40110 >/dev/null
+vx_expect_eq "$(vx_drive get-text "$VX_TOOL" 1010)" 100 "opacity after Reset"
+vx_drive post "$VX_TOOL" 40111 >/dev/null
+named=$(vx_drive wait "title=Open action") || vx_fail "no Open action dialog"
+vx_expect_eq "$(vx_drive get-text "$named" 1112)" "soft oval" "the stored action's name"
+vx_drive press "$named" 1 >/dev/null
+vx_drive wait-gone "$named" >/dev/null || vx_fail "the Open action dialog stays"
+vx_expect_eq "$(vx_drive get-text "$VX_TOOL" 1010)" 57 "opacity from the stored action"
+vx_expect_eq "$(vx_drive get-text "$VX_TOOL" 1011)" 5 "border from the stored action"
+
 # A second tool dialog is refused; the open one stays.
 vx_mark
 vx_command 40981
@@ -62,6 +80,9 @@ vx_expect_box Information "Cannot apply actions while dialog" "'Add Alpha channe
 vx_expect_eq "$(vx_drive count "$DIALOG")" 1 "tool dialogs after the refusal"
 
 vx_command 40036 # the light style
+# Under Wine the main window that the closed box activated covers the
+# dialog it owns until the dialog is activated again.
+vx_drive activate "$VX_TOOL" >/dev/null
 sleep 0.5
 vx_shot "$VX_TOOL" "$VX_OUT/alpha-light.png"
 vx_command 40037

@@ -31,6 +31,8 @@
 //                            which reads an edit's contents)
 //   (for set-text and get-text, ID may be a path A/B: control B inside
 //   control A, as the edit inside a spin field)
+//   items SEL                one line per item of a list box: its item data,
+//                            a blank and its text; then "selected N"
 //   copy-data SEL TAG TEXT   sends WM_COPYDATA (dwData TAG) with TEXT's UTF-16
 //                            units and no terminator; prints the answer
 //   key SEL VK               posts WM_KEYDOWN and WM_KEYUP of a virtual key
@@ -515,6 +517,27 @@ int RunStep(const WString& step, const std::vector<WString>& args) {
                                  reinterpret_cast<LPARAM>(text), SMTO_NORMAL, g_timeoutMs, &units))
             return kNotFound;
         std::printf("%s\n", ToUtf8(FromWide(text, units < ARRAYSIZE(text) ? units : 0)).c_str());
+    } else if (step == u"items" && extra == 0) {
+        // Sent: the list box answers from its own process; the texts are
+        // copied across by the system.
+        DWORD_PTR count = 0, data = 0, selected = 0, units = 0;
+        if (!SendMessageTimeoutW(window, LB_GETCOUNT, 0, 0, SMTO_NORMAL, g_timeoutMs, &count))
+            return kNotFound;
+        for (DWORD_PTR i = 0; i < count; ++i) {
+            WCHAR text[256] = {};
+            if (!SendMessageTimeoutW(window, LB_GETTEXTLEN, i, 0, SMTO_NORMAL, g_timeoutMs,
+                                     &units) ||
+                units >= ARRAYSIZE(text) ||
+                !SendMessageTimeoutW(window, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text),
+                                     SMTO_NORMAL, g_timeoutMs, &units) ||
+                !SendMessageTimeoutW(window, LB_GETITEMDATA, i, 0, SMTO_NORMAL, g_timeoutMs,
+                                     &data))
+                return kNotFound;
+            std::printf("%llu %s\n", static_cast<unsigned long long>(data),
+                        ToUtf8(FromWide(text, static_cast<size_t>(lstrlenW(text)))).c_str());
+        }
+        SendMessageTimeoutW(window, LB_GETCURSEL, 0, 0, SMTO_NORMAL, g_timeoutMs, &selected);
+        std::printf("selected %d\n", static_cast<int>(static_cast<LRESULT>(selected)));
     } else if (step == u"copy-data" && extra == 2) {
         if (!ParseArg(args[1], &a)) return kUsage;
         // No terminator, so that the receiver's own checks are what stops
