@@ -1,7 +1,9 @@
 // The main window as the host of its document and of the tool dialog: what
 // the dialogs and windows below it ask of the main window (document_host.h,
 // tool_dialog_host.h).
+#include "viewer/actions/action_types.h"
 #include "viewer/dialogs/named_action_dialog.h"
+#include "viewer/main_window/busy_guard.h"
 #include "viewer/main_window/folder_list_view.h"
 #include "viewer/main_window/history_commands.h"
 #include "viewer/main_window/main_menu.h"
@@ -10,6 +12,11 @@
 #include "viewer/main_window/open_image.h"
 #include "viewer/main_window/tooltips.h"
 #include "viewer/main_window/view.h"
+#include "viewer/tool_dialogs/affine_dialog.h"
+#include "viewer/tool_dialogs/color_filter_dialog.h"
+#include "viewer/tool_dialogs/crop_dialog.h"
+#include "viewer/tool_dialogs/perspective_dialog.h"
+#include "viewer/tool_dialogs/tone_mapping_dialog.h"
 #include "viewer/windows/info_window.h"
 
 HWND MainWindowState::OwnerWindow() const {
@@ -110,6 +117,27 @@ void MainWindowState::GoToHistoryEntry(uint32_t target) {
 
 // The tool dialogs that take a stored action (Tonemapping, Color Filter,
 // Gauss Filter, Crop, Expand, Shift, Resample, Write Text and the three
-// projections) open here by the action's type, after the busy guard. None
-// of them is part of the viewer yet: every type opens nothing.
-void MainWindowState::OpenDialogForAction(const Action&) {}
+// projections) open here by the action's type, after the busy guard; the
+// types whose dialog is not part of the viewer yet open nothing.
+void MainWindowState::OpenDialogForAction(const Action& action) {
+    if (!image.data || !BeginImageChange(*this, ImageChange::Apply, ChangeAsker::User)) return;
+    switch (action.type) {
+        case ACTION_TONEMAPPING:
+            ShowToneMappingDialog(*this, &action);
+            break;
+        case ACTION_COLOR_FILTER:
+            ShowColorFilterDialog(*this, &action);
+            break;
+        case ACTION_CROP:
+            ShowCropDialog(*this, &action);
+            break;
+        case ACTION_AFFINE:
+            ShowAffineDialog(*this, &action);
+            break;
+        case ACTION_PERSPECTIVE:
+            ShowPerspectiveDialog(*this, &action);
+            break;
+        default:
+            break;
+    }
+}

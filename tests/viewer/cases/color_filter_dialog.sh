@@ -4,7 +4,7 @@
 # action (through Copy), and on the GIF the pixel indices stay while the
 # palette changes. A grey image opens no dialog. Screenshots in both styles.
 . "$(dirname "${BASH_SOURCE[0]}")/../tool_dialogs.sh"
-convert-im6.q16 -size 400x600 -seed 3 plasma: -depth 8 "PNG24:$VX_DATA/a.png"
+convert-im6.q16 -size 200x300 -seed 3 plasma: -depth 8 "PNG24:$VX_DATA/a.png"
 convert-im6.q16 "$VX_DATA/a.png" -colors 32 "$VX_DATA/b.gif"
 convert-im6.q16 "$VX_DATA/a.png" -colorspace gray -depth 8 "$VX_DATA/g.pgm"
 
