@@ -43,6 +43,11 @@ if(TARGET iltool)
   set(_vx_iltool "$<TARGET_FILE:iltool>")
   list(APPEND _vx_win32_depends iltool)
 endif()
+set(_vx_replay "")
+if(TARGET vxreplay)
+  set(_vx_replay "$<TARGET_FILE:vxreplay>")
+  list(APPEND _vx_win32_depends vxreplay)
+endif()
 ExternalProject_Add(vx_win32
   SOURCE_DIR "${CMAKE_SOURCE_DIR}/cmake/win32"
   BINARY_DIR "${_vx_win32_dir}"
@@ -54,6 +59,7 @@ ExternalProject_Add(vx_win32
     "-DVX_NATIVE_TARGETS=${_vx_targets_file}"
     "-DVX_CORPUS_DIR=${VX_CORPUS_DIR}"
     "-DVX_ILTOOL=${_vx_iltool}"
+    "-DVX_REPLAY=${_vx_replay}"
   DEPENDS ${_vx_win32_depends}
   # Let the sub-build's own dependency scan decide what is out of date.
   BUILD_ALWAYS ON

@@ -58,6 +58,9 @@ struct Document {
     bool undoUnavailable = false;    // the snapshot of this image could not be written
     BusyFlags busy;
     ActionList history; // actions of the current image, "Open" first
+    // Edits that no action records (the Palette dialog's): they count as
+    // unsaved changes all the same. Cleared when another image arrives.
+    bool unrecordedChanges = false;
     // The user's list, kept in "fa.up"; applied to every image that arrives
     // while the Actions window's check box says so (not kept).
     ActionList favorites;

@@ -62,12 +62,12 @@ int32_t CornerFieldY(const PerspectiveGeometry& g, double y) {
     return ControlValueRounded(g.maxY * y, 0, g.maxY);
 }
 
-double CornerFromFieldX(const PerspectiveGeometry& g, int32_t v) {
-    return Factor(v, g.maxX);
+double CornerFromFieldX(const PerspectiveGeometry& g, int32_t v, double current) {
+    return g.maxX > 0 ? Factor(v, g.maxX) : current;
 }
 
-double CornerFromFieldY(const PerspectiveGeometry& g, int32_t v) {
-    return Factor(v, g.maxY);
+double CornerFromFieldY(const PerspectiveGeometry& g, int32_t v, double current) {
+    return g.maxY > 0 ? Factor(v, g.maxY) : current;
 }
 
 ClientPoint CornerHandle(const PerspectiveGeometry& g, double x, double y) {

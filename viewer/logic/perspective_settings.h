@@ -38,9 +38,11 @@ ILPerspectiveParams PerspectiveFromStored(const ILPerspectiveParams& stored,
 // A corner's fields: pixels from the left and up from the bottom row.
 int32_t CornerFieldX(const PerspectiveGeometry& g, double x);
 int32_t CornerFieldY(const PerspectiveGeometry& g, double y);
-// A field's value as a fraction of the image (0 for a one-pixel side).
-double CornerFromFieldX(const PerspectiveGeometry& g, int32_t v);
-double CornerFromFieldY(const PerspectiveGeometry& g, int32_t v);
+// A field's value as a fraction of the image. A side of one pixel has no
+// span to divide by: its field (always 0) keeps the corner's current value,
+// so that typing or dragging along the other side never folds the corners.
+double CornerFromFieldX(const PerspectiveGeometry& g, int32_t v, double current);
+double CornerFromFieldY(const PerspectiveGeometry& g, int32_t v, double current);
 
 struct ClientPoint {
     int32_t x = 0, y = 0;

@@ -79,7 +79,8 @@ bool BeginImageChange(MainWindowState& state, ImageChange kind, ChangeAsker aske
 }
 
 bool ConfirmDiscardChanges(MainWindowState& state, DiscardFor reason) {
-    if (state.history.Count() <= 1 || !g_preferences.askIfChanged) return true;
+    const bool changed = state.history.Count() > 1 || state.unrecordedChanges;
+    if (!changed || !g_preferences.askIfChanged) return true;
     const bool open = reason == DiscardFor::Open;
     if (!open) RestoreIfMinimised(state.window);
     const WCHAR* question =

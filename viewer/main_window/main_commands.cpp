@@ -15,6 +15,12 @@
 #include "viewer/dialogs/pcd_import_dialog.h"
 #include "viewer/dialogs/raw_import_dialog.h"
 #include "viewer/dialogs/resolution_dialog.h"
+#include "viewer/tool_dialogs/affine_dialog.h"
+#include "viewer/tool_dialogs/color_filter_dialog.h"
+#include "viewer/tool_dialogs/crop_dialog.h"
+#include "viewer/tool_dialogs/palette_dialog.h"
+#include "viewer/tool_dialogs/perspective_dialog.h"
+#include "viewer/tool_dialogs/tone_mapping_dialog.h"
 #include "viewer/platform/display_bitmap.h"
 #include "viewer/main_window/folder_list_view.h"
 #include "viewer/main_window/full_screen_frame.h"
@@ -383,6 +389,31 @@ void ChooseResolution(MainWindowState& state, UINT, LPARAM) {
     ShowResolutionDialog(state);
 }
 
+// The preview tool dialogs: palette, tone mapping, colour filter, crop,
+// affine and perspective projection.
+void OpenPreviewDialog(MainWindowState& state, UINT id, LPARAM) {
+    switch (id) {
+        case CMD_PALETTE:
+            ShowPaletteDialog(state);
+            break;
+        case CMD_TONEMAPPING:
+            ShowToneMappingDialog(state, nullptr);
+            break;
+        case CMD_COLOR_FILTER:
+            ShowColorFilterDialog(state, nullptr);
+            break;
+        case CMD_CROP:
+            ShowCropDialog(state, nullptr);
+            break;
+        case CMD_AFFINE:
+            ShowAffineDialog(state, nullptr);
+            break;
+        default:
+            ShowPerspectiveDialog(state, nullptr);
+            break;
+    }
+}
+
 // Help
 
 void OpenHelp(MainWindowState& state, UINT, LPARAM) {
@@ -570,6 +601,9 @@ constexpr Command kCommands[] = {
     {CMD_USE_ALPHA, CMD_USE_ALPHA, ToggleUseAlpha, false, Guard::None},
     {CMD_USE_BACKGROUND, CMD_USE_BACKGROUND, ToggleUseBackground, false, Guard::None},
     {CMD_RESOLUTION, CMD_RESOLUTION, ChooseResolution, true, Guard::None},
+    {CMD_PALETTE, CMD_COLOR_FILTER, OpenPreviewDialog, true, Guard::ApplyUser},
+    {CMD_CROP, CMD_CROP, OpenPreviewDialog, true, Guard::ApplyUser},
+    {CMD_AFFINE, CMD_PERSPECTIVE, OpenPreviewDialog, true, Guard::ApplyUser},
 
     {CMD_WARNING_MESSAGES, CMD_ASK_IF_CHANGED, ToggleOption, false, Guard::None},
     {CMD_DIALOG_TIPS, CMD_AUTO_FOCUS, ToggleOption, false, Guard::None},

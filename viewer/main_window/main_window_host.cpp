@@ -1,6 +1,7 @@
 // The main window as the host of its document, of the tool dialog and of the
 // Actions window: what the dialogs and windows below it ask of the main
 // window (document_host.h, tool_dialog_host.h, actions_window.h).
+#include "viewer/actions/action_types.h"
 #include "viewer/dialogs/named_action_dialog.h"
 #include "viewer/main_window/busy_guard.h"
 #include "viewer/main_window/folder_list_view.h"
@@ -11,11 +12,16 @@
 #include "viewer/main_window/open_image.h"
 #include "viewer/main_window/tooltips.h"
 #include "viewer/main_window/view.h"
+#include "viewer/tool_dialogs/affine_dialog.h"
+#include "viewer/tool_dialogs/color_filter_dialog.h"
+#include "viewer/tool_dialogs/crop_dialog.h"
 #include "viewer/tool_dialogs/expand_dialog.h"
 #include "viewer/tool_dialogs/gauss_dialog.h"
+#include "viewer/tool_dialogs/perspective_dialog.h"
 #include "viewer/tool_dialogs/projection_3d_dialog.h"
 #include "viewer/tool_dialogs/resample_dialog.h"
 #include "viewer/tool_dialogs/shift_dialog.h"
+#include "viewer/tool_dialogs/tone_mapping_dialog.h"
 #include "viewer/tool_dialogs/write_text_dialog.h"
 #include "viewer/windows/info_window.h"
 
@@ -116,11 +122,25 @@ void MainWindowState::GoToHistoryEntry(uint32_t target) {
 }
 
 // The tool dialogs that take a stored action open here by the action's
-// type, after the busy guard; their Show functions do nothing without
-// current pixels.
+// type, after the busy guard; the other types open nothing.
 void MainWindowState::OpenDialogForAction(const Action& action) {
-    if (!BeginImageChange(*this, ImageChange::Apply, ChangeAsker::User)) return;
+    if (!image.data || !BeginImageChange(*this, ImageChange::Apply, ChangeAsker::User)) return;
     switch (action.type) {
+        case ACTION_TONEMAPPING:
+            ShowToneMappingDialog(*this, &action);
+            break;
+        case ACTION_COLOR_FILTER:
+            ShowColorFilterDialog(*this, &action);
+            break;
+        case ACTION_CROP:
+            ShowCropDialog(*this, &action);
+            break;
+        case ACTION_AFFINE:
+            ShowAffineDialog(*this, &action);
+            break;
+        case ACTION_PERSPECTIVE:
+            ShowPerspectiveDialog(*this, &action);
+            break;
         case ACTION_SHIFT:
             ShowShiftDialog(*this, &action);
             break;

@@ -144,6 +144,7 @@ void ShowNewImage(MainWindowState& state, ImageSource source, const char* acquir
     UpdateBackgroundBrush(state);
 
     state.history.Clear();
+    state.unrecordedChanges = false;
     state.undoUnavailable = false;
     PushHistoryOpen(state.history, block);
     SetHistoryCursor(state.history, 0);
@@ -185,6 +186,7 @@ void ClearImage(MainWindowState& state) {
     state.viewResolutionX = state.viewResolutionY = 0;
 
     state.history.Clear();
+    state.unrecordedChanges = false;
     RefreshActionsHistory(state.actionsWindow);
     UpdateTitleAndTooltip(state);
     InvalidateRect(state.window, nullptr, FALSE);

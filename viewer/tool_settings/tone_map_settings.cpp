@@ -43,6 +43,17 @@ ToneMapBlock ToneMapBlockOf(const ToneMapSliders& s) {
     return b;
 }
 
+bool ToneMapModelOf(const ToneMapBlock& b, ILToneMap* t) {
+    ILToneMapInit(t);
+    ILToneMapSetExposure(t, b.exposure, true);
+    ILToneMapSetBlack(t, b.black, true);
+    if (!ILToneMapSetExponent(t, b.exponent, true)) return false;
+    ILToneMapSetChroma(t, b.chroma, true);
+    ILToneMapSetHue(t, b.hue, true);
+    ILToneMapSetWhitePoint(t, b.whitePoint, true);
+    return true;
+}
+
 bool ToneMapIsNeutral(const ToneMapSliders& s) {
     const ToneMapSliders neutral;
     for (int i = 0; i < kToneMapSliderCount; ++i)

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "imglib/ops/color_ops.h"
 #include "viewer/actions/action_blocks.h"
 
 enum ToneMapSlider { TONE_EXPOSURE, TONE_BLACK, TONE_EXPONENT, TONE_CHROMA, TONE_HUE, TONE_WHITE };
@@ -31,6 +32,10 @@ ToneMapBlock ToneMapBlockOf(const ToneMapSliders& sliders);
 inline ToneMapBlock ToneMapFromStored(const ToneMapBlock& stored) {
     return ToneMapBlockOf(ToneMapSlidersOf(stored));
 }
+// The library's model of a block, each value set as its slider sets it
+// (recomposed at once), so that the dialog, its action and a replay map
+// alike. False for an exponent the model refuses (not above 0).
+bool ToneMapModelOf(const ToneMapBlock& block, ILToneMap* model);
 // Preview and Apply wait for a setting away from neutral.
 bool ToneMapIsNeutral(const ToneMapSliders& sliders);
 // The value label of a slider: " 1.00", " 0.000", " 1.00", "100%  ",

@@ -38,10 +38,13 @@ TEST(PerspectiveSettings, CornerFieldsAndHandles) {
         // The handle's place gives the fields back.
         EXPECT_EQ(HandleFieldX(g, handle.x), row.fieldX);
         EXPECT_EQ(HandleFieldY(g, handle.y), row.fieldY);
-        const double backX = CornerFromFieldX(g, row.fieldX);
-        const double backY = CornerFromFieldY(g, row.fieldY);
+        const double backX = CornerFromFieldX(g, row.fieldX, x);
+        const double backY = CornerFromFieldY(g, row.fieldY, y);
         EXPECT_FALSE(std::isnan(backX) || std::isnan(backY));
         EXPECT_EQ(CornerFieldX(g, backX), row.fieldX);
+        // A one-pixel side keeps the corner where it was: nothing folds.
+        if (row.h == 1) EXPECT_EQ(backY, y);
+        if (row.w == 1) EXPECT_EQ(backX, x);
     }
 }
 
@@ -53,8 +56,8 @@ TEST(PerspectiveSettings, DraggingAHandleMovesItsCorner) {
     const int32_t fx = HandleFieldX(g, 272 + 190), fy = HandleFieldY(g, 97 + 95);
     EXPECT_EQ(fx, 501); // 190 x 999 / 379
     EXPECT_EQ(fy, 248); // 94 x 499 / 189
-    p.corners[0] = CornerFromFieldX(g, fx);
-    p.corners[1] = CornerFromFieldY(g, fy);
+    p.corners[0] = CornerFromFieldX(g, fx, p.corners[0]);
+    p.corners[1] = CornerFromFieldY(g, fy, p.corners[1]);
     EXPECT_NEAR(p.corners[0], 0.5, 0.002);
     EXPECT_TRUE(CornerMoved(p, 0));
     EXPECT_FALSE(CornerMoved(p, 1));

@@ -63,3 +63,41 @@ TEST(ToneMapSettings, StoredBlocksAreQuantisedIntoRange) {
 }
 
 } // namespace
+
+namespace {
+
+// The dialog sets each value with immediate recomposition; a replayed action
+// sets them all and composes once. Both must map every colour alike.
+TEST(ToneMapSettings, ModelOfABlockMatchesTheReplayedAction) {
+    ToneMapSliders sliders;
+    sliders.v[TONE_EXPOSURE] = 141;
+    sliders.v[TONE_BLACK] = -20;
+    sliders.v[TONE_EXPONENT] = 50;
+    sliders.v[TONE_CHROMA] = 130;
+    sliders.v[TONE_HUE] = -45;
+    sliders.v[TONE_WHITE] = 420;
+    const ToneMapBlock b = ToneMapBlockOf(sliders);
+    ILToneMap model;
+    ASSERT_TRUE(ToneMapModelOf(b, &model));
+    ILToneMap replayed;
+    ILToneMapInit(&replayed);
+    ILToneMapSetExposure(&replayed, b.exposure, false);
+    ILToneMapSetBlack(&replayed, b.black, false);
+    ASSERT_TRUE(ILToneMapSetExponent(&replayed, b.exponent, false));
+    ILToneMapSetChroma(&replayed, b.chroma, false);
+    ILToneMapSetHue(&replayed, b.hue, false);
+    ILToneMapSetWhitePoint(&replayed, b.whitePoint, false);
+    ILToneMapUpdate(&replayed);
+    EXPECT_EQ(model.exponent, 2.0f);
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j)
+            EXPECT_EQ(model.result[i][j], replayed.result[i][j]) << i << ", " << j;
+    for (float x : {0.0f, 0.01f, 0.2f, 0.5f, 1.0f, 3.0f})
+        EXPECT_EQ(ILToneMapCurve(&model, x), ILToneMapCurve(&replayed, x)) << x;
+
+    ToneMapBlock refused = b;
+    refused.exponent = 0;
+    EXPECT_FALSE(ToneMapModelOf(refused, &model));
+}
+
+} // namespace
