@@ -5,29 +5,10 @@
 
 #include "viewer/actions/action_describe.h"
 #include "viewer/style/style.h"
+#include "viewer/platform/log_font.h"
 #include "viewer/platform/window_utils.h"
 
 namespace {
-
-LOGFONTA ToLogFont(const ActionLogFont& f) {
-    LOGFONTA font = {};
-    font.lfHeight = f.height;
-    font.lfWidth = f.width;
-    font.lfEscapement = f.escapement;
-    font.lfOrientation = f.orientation;
-    font.lfWeight = f.weight;
-    font.lfItalic = f.italic;
-    font.lfUnderline = f.underline;
-    font.lfStrikeOut = f.strikeOut;
-    font.lfCharSet = f.charSet;
-    font.lfOutPrecision = f.outPrecision;
-    font.lfClipPrecision = f.clipPrecision;
-    font.lfQuality = f.quality;
-    font.lfPitchAndFamily = f.pitchAndFamily;
-    std::memcpy(font.lfFaceName, f.faceName, sizeof font.lfFaceName);
-    font.lfFaceName[LF_FACESIZE - 1] = 0;
-    return font;
-}
 
 void TextA(HDC context, int x, int y, const std::string& text) {
     TextOutA(context, x, y, text.c_str(), static_cast<int>(text.size()));

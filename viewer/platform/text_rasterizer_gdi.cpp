@@ -8,6 +8,7 @@
 #include <new>
 
 #include "imglib/surface.h"
+#include "viewer/platform/log_font.h"
 
 namespace {
 
@@ -28,22 +29,7 @@ private:
 };
 
 ILGdiObject* CreateGdiFont(const ILLogFont& description) {
-    LOGFONTA font = {};
-    font.lfHeight = description.height;
-    font.lfWidth = description.width;
-    font.lfEscapement = description.escapement;
-    font.lfOrientation = description.orientation;
-    font.lfWeight = description.weight;
-    font.lfItalic = description.italic;
-    font.lfUnderline = description.underline;
-    font.lfStrikeOut = description.strikeOut;
-    font.lfCharSet = description.charSet;
-    font.lfOutPrecision = description.outPrecision;
-    font.lfClipPrecision = description.clipPrecision;
-    font.lfQuality = description.quality;
-    font.lfPitchAndFamily = description.pitchAndFamily;
-    std::memcpy(font.lfFaceName, description.faceName, sizeof font.lfFaceName);
-    font.lfFaceName[sizeof font.lfFaceName - 1] = 0;
+    const LOGFONTA font = ToLogFont(description);
     HFONT handle = CreateFontIndirectA(&font);
     if (!handle) return nullptr;
     HDC dc = CreateCompatibleDC(nullptr);

@@ -14,6 +14,7 @@
 #include "viewer/dialogs/font_dialog.h"
 #include "viewer/dialogs/library_messages.h"
 #include "viewer/platform/display_bitmap.h"
+#include "viewer/platform/log_font.h"
 #include "viewer/platform/window_utils.h"
 #include "viewer/settings/preferences_file.h"
 #include "viewer/style/style.h"
@@ -58,36 +59,6 @@ constexpr int kFontLabelWidth = 120;
 const WCHAR* const kAnchorNames[9] = {L"top-left",     L"top-center",    L"top-right",
                                       L"middle-left",  L"middle-center", L"middle-right",
                                       L"bottom-left",  L"bottom-center", L"bottom-right"};
-
-LOGFONTA ToLogFont(const FontRecord& f) {
-    LOGFONTA font = {};
-    font.lfHeight = f.height;
-    font.lfWidth = f.width;
-    font.lfEscapement = f.escapement;
-    font.lfOrientation = f.orientation;
-    font.lfWeight = f.weight;
-    font.lfItalic = f.italic;
-    font.lfUnderline = f.underline;
-    font.lfStrikeOut = f.strikeOut;
-    font.lfCharSet = f.charSet;
-    font.lfOutPrecision = f.outPrecision;
-    font.lfClipPrecision = f.clipPrecision;
-    font.lfQuality = f.quality;
-    font.lfPitchAndFamily = f.pitchAndFamily;
-    std::memcpy(font.lfFaceName, f.faceName, sizeof font.lfFaceName);
-    font.lfFaceName[LF_FACESIZE - 1] = 0;
-    return font;
-}
-
-FontRecord FromLogFont(const LOGFONTA& f) {
-    FontRecord font = {f.lfHeight,       f.lfWidth,        f.lfEscapement,   f.lfOrientation,
-                       f.lfWeight,       f.lfItalic,       f.lfUnderline,    f.lfStrikeOut,
-                       f.lfCharSet,      f.lfOutPrecision, f.lfClipPrecision, f.lfQuality,
-                       f.lfPitchAndFamily, {}};
-    std::memcpy(font.faceName, f.lfFaceName, sizeof font.faceName);
-    font.faceName[sizeof font.faceName - 1] = 0;
-    return font;
-}
 
 bool IsGrey(const ILImage& image) {
     return ILPixelModel(image.type) == IL_MODEL_GRAY;
@@ -227,7 +198,7 @@ private:
             case kFontButton: {
                 LOGFONTA font = ToLogFont(settings_.font);
                 if (ShowFontDialog(document(), font)) {
-                    settings_.font = FromLogFont(font);
+                    settings_.font = FromLogFont<FontRecord>(font);
                     ShowFontLabel();
                     RenderPreview();
                 }
