@@ -128,7 +128,7 @@ void AffineDialog::CreateControls(HWND window) {
     CreateSlider(window, kScaleSlider, 87, 34, 276, 250, 2500, s.scale, true);
     CreateSlider(window, kShiftXSlider, 172, 34, 276, -800, 800, s.shiftX, true);
     CreateSlider(window, kShiftYSlider, 212, 34, 276, -800, 800, s.shiftY, true);
-    CreateCheckBox(window, kAdaptCheck, L"Adapt image size", 10, 330, 108, params_.fitCanvas != 0);
+    CreateCheckBox(window, kAdaptCheck, L"Adapt image size", 10, 330, 150, params_.fitCanvas != 0);
     const HWND field =
         CreateSpinField(window, kOversampleField, 115, 354, 36, 1, 8, params_.oversampling);
     EnableWindow(field, oversampleAllowed_);

@@ -173,12 +173,12 @@ void PerspectiveDialog::CreateControls(HWND window) {
     CreateLabel(window, kSizeLabel, L"", 82, 328, 120, 0);
     SetLabel(Control(kScaleXLabel), PerspectiveScaleText(params_.scaleX));
     SetLabel(Control(kScaleYLabel), PerspectiveScaleText(params_.scaleY));
-    CreateRadioButton(window, kSelectionRadio, L"Selection to image", 10, 258, 112,
+    CreateRadioButton(window, kSelectionRadio, L"Selection to image", 10, 258, 136,
                       params_.mapping == 0);
-    CreateRadioButton(window, kImageRadio, L"Image to selection", 10, 278, 112,
+    CreateRadioButton(window, kImageRadio, L"Image to selection", 10, 278, 136,
                       params_.mapping != 0);
     const HWND adapt = CreateCheckBox(window, kAdaptCheck, L"adapt image size to selection", 32,
-                                      298, 166, params_.mapping == 2);
+                                      298, 220, params_.mapping == 2);
     EnableWindow(adapt, params_.mapping != 0);
     const HWND field =
         CreateSpinField(window, kOversampleField, 115, 354, 36, 1, 8, params_.oversampling);
