@@ -283,7 +283,6 @@ bool ToolDialog::Layout(const WCHAR* caption, int width, int height) {
     WideCharToMultiByte(CP_UTF8, 0, caption, -1, moduleName, sizeof moduleName, nullptr, nullptr);
     moduleName[sizeof moduleName - 1] = 0;
     if (doc.handle) ILSetModuleName(doc.handle, moduleName);
-    SetWindowTextW(window_, caption);
     PlaceAtMainWindow(window_, host_.MainWindow(), width, height);
     // The frame of the dialog's own caption, so that the client area has
     // exactly the size asked for.
@@ -306,6 +305,8 @@ bool ToolDialog::Layout(const WCHAR* caption, int width, int height) {
     OnSettingsChanged();
     if (tipsEnabled && g_preferences.dialogTips)
         AddToolTip(tipWindow, window_, controlsRect, kActionMenuTip);
+    // The caption last: whoever finds the dialog by it finds its controls.
+    SetWindowTextW(window_, caption);
     ShowWindow(window_, SW_SHOW);
     settingsLock = false;
     return ready;
