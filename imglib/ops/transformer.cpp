@@ -150,7 +150,8 @@ constexpr uint32_t kStrip = 128;
 template <uint32_t C, bool Extra, bool Wrap>
 void Rows8(const ILTransformer* t, uint32_t y0, uint32_t y1) {
     const uint32_t w = t->target->width;
-    for (uint32_t x0 = 0; x0 < w; x0 += kStrip)
+    // Oversampled strips are slow: a cancel stops the band between them.
+    for (uint32_t x0 = 0; x0 < w && workpool::KeepGoing(); x0 += kStrip)
         for (uint32_t y = y0; y < y1; ++y)
             Span8<C, Extra, Wrap>(t, y, x0, std::min(w, x0 + kStrip));
 }
@@ -268,7 +269,7 @@ void Rows(const ILTransformer* t, uint32_t y0, uint32_t y1) {
     const float scale = d >= 2 ? 1.0f / static_cast<float>(d * d) : 1.0f;
     alignas(16) uint8_t pixel[16];
     float samples[4], sum[4];
-    for (uint32_t y = y0; y < y1; ++y) {
+    for (uint32_t y = y0; y < y1 && workpool::KeepGoing(); ++y) {
         const double dy = (y + 0.5) / h - 0.5;
         for (uint32_t x = 0; x < w; ++x) {
             const int32_t ix = static_cast<int32_t>(x), iy = static_cast<int32_t>(y);
