@@ -1,8 +1,12 @@
 # The Resample dialog: with the aspect lock a typed width sets the height and
 # both percentages; an apply with the "Lanczos" filter equals iltool's
-# resize, undo and redo of the recorded action; Cancel during a long preview
+# resize and records the action the dialog's code makes natively, undo and
+# redo of it; Cancel during a long preview
 # stops it and leaves the picture as it was; shots in both styles.
+. "$(dirname "${BASH_SOURCE[0]}")/../tool_dialogs.sh"
 [ -x "$VX_ILTOOL" ] || vx_skip "no iltool"
+"$VX_REPLAY" action "$VX_DATA/resample.vxa" resample 240 160 120 5 ||
+    vx_fail "vxreplay action failed"
 convert-im6.q16 -size 240x160 -seed 10 plasma: -depth 8 "PNG24:$VX_DATA/a.png"
 "$VX_ILTOOL" resize "$VX_DATA/a.png" "$VX_DATA/resampled.png" 120 80 Lanczos 2>/dev/null ||
     vx_fail "iltool resize failed"
@@ -29,6 +33,7 @@ vx_command 40530
 vx_expect_copy a.png "undo of the resample"
 vx_command 40531
 vx_expect_copy resampled.png "redo of the resample"
+vx_expect_recorded "$VX_DATA/resample.vxa" "Resample action"
 
 # 250 % with "Blackman" of a 3-megapixel picture: Cancel a moment after
 # Preview. The first Cancel stops a running preview (once it has stopped a
