@@ -39,6 +39,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "imglib/imglib.h"
@@ -64,13 +65,14 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
 int Usage() {
-    std::fputs("usage: vxreplay apply IN LIST.vxa OUT\n"
-               "       vxreplay action LIST.vxa tonemap|colorfilter|shift|expand|resample|gauss|"
-               "project|text VALUE...\n"
-               "       vxreplay preview IN OUT tonemap EXPOSURE BLACK EXPONENT CHROMA HUE WHITE\n"
-               "       vxreplay preview IN OUT colorfilter LIGHT_HUE LIGHT_STRENGTH SHADOW_HUE "
-               "SHADOW_STRENGTH\n",
-               stderr);
+    std::fputs(
+        "usage: vxreplay apply IN LIST.vxa OUT\n"
+        "       vxreplay action LIST.vxa tonemap|colorfilter|shift|expand|resample|gauss|"
+        "project|text VALUE...\n"
+        "       vxreplay preview IN OUT tonemap EXPOSURE BLACK EXPONENT CHROMA HUE WHITE\n"
+        "       vxreplay preview IN OUT colorfilter LIGHT_HUE LIGHT_STRENGTH SHADOW_HUE "
+        "SHADOW_STRENGTH\n",
+        stderr);
     return kExitUsage;
 }
 
@@ -178,21 +180,28 @@ bool SetTextOption(const char* option, WriteTextSettings* w) {
         w->effect = std::strtof(value, &end);
         return end != value && !*end;
     }
+    using Setter = void (*)(WriteTextSettings*, int32_t);
+    static const std::pair<const char*, Setter> kInts[] = {
+        {"height", [](WriteTextSettings* s, int32_t v) { s->font.height = v; }},
+        {"weight", [](WriteTextSettings* s, int32_t v) { s->font.weight = v; }},
+        {"quality", [](WriteTextSettings* s, int32_t v) { s->font.quality = uint8_t(v); }},
+        {"align", [](WriteTextSettings* s, int32_t v) { s->alignment = v; }},
+        {"anchor", [](WriteTextSettings* s, int32_t v) { s->anchor = uint8_t(v); }},
+        {"x", [](WriteTextSettings* s, int32_t v) { s->offsetX = v; }},
+        {"y", [](WriteTextSettings* s, int32_t v) { s->offsetY = v; }},
+        {"orientation", [](WriteTextSettings* s, int32_t v) { s->orientation = uint8_t(v); }},
+        {"blur", [](WriteTextSettings* s, int32_t v) { s->blur = uint8_t(v); }},
+        {"ex", [](WriteTextSettings* s, int32_t v) { s->effectX = int8_t(v); }},
+        {"ey", [](WriteTextSettings* s, int32_t v) { s->effectY = int8_t(v); }},
+    };
     int32_t v = 0;
-    if (!ParseInt(value, &v)) return false;
-    if (name == "height") w->font.height = v;
-    else if (name == "weight") w->font.weight = v;
-    else if (name == "quality") w->font.quality = static_cast<uint8_t>(v);
-    else if (name == "align") w->alignment = v;
-    else if (name == "anchor") w->anchor = static_cast<uint8_t>(v);
-    else if (name == "x") w->offsetX = v;
-    else if (name == "y") w->offsetY = v;
-    else if (name == "orientation") w->orientation = static_cast<uint8_t>(v);
-    else if (name == "blur") w->blur = static_cast<uint8_t>(v);
-    else if (name == "ex") w->effectX = static_cast<int8_t>(v);
-    else if (name == "ey") w->effectY = static_cast<int8_t>(v);
-    else return false;
-    return true;
+    for (const auto& [known, set] : kInts)
+        if (name == known) {
+            if (!ParseInt(value, &v)) return false;
+            set(w, v);
+            return true;
+        }
+    return false;
 }
 
 // The action a dialog records for the settings of a command line, pushed
@@ -215,9 +224,9 @@ bool RecordDialogAction(ILHandle* h, const std::string& kind, int n, char** a, A
             *list, ExpandBlock{ExpandMarginsOf(s), SharedBackground(defaults, false)});
     } else if (kind == "resample" && n == 4 && ParseInts(n, a, v) && v[0] > 0 && v[1] > 0 &&
                v[3] >= 0 && v[3] <= 6) {
-        ResampleSettings s = ResampleDefaults(static_cast<uint32_t>(v[0]),
-                                              static_cast<uint32_t>(v[1]),
-                                              static_cast<uint8_t>(v[3]), true);
+        ResampleSettings s =
+            ResampleDefaults(static_cast<uint32_t>(v[0]), static_cast<uint32_t>(v[1]),
+                             static_cast<uint8_t>(v[3]), true);
         ResampleWidthTyped(&s, v[2]);
         *pushed = PushHistoryResample(*list, ResampleBlockOf(s));
     } else if (kind == "gauss" && n == 4 && ParseInts(n, a, v)) {
@@ -247,7 +256,8 @@ bool RecordDialogAction(ILHandle* h, const std::string& kind, int n, char** a, A
             if (!SetTextOption(a[i], &s)) return false;
         ClampWriteText(s);
         WriteTextBlock b = WriteTextBlockOf(s);
-        for (const char* c = a[0]; *c; ++c) b.text.push_back(static_cast<char16_t>(*c));
+        for (const char* c = a[0]; *c; ++c)
+            b.text.push_back(static_cast<char16_t>(*c));
         *pushed = PushHistoryWriteText(*list, b);
     } else {
         return false;
@@ -255,13 +265,13 @@ bool RecordDialogAction(ILHandle* h, const std::string& kind, int n, char** a, A
     return true;
 }
 
-int WriteAction(ILHandle* h, const char* path, const std::string& kind, int count,
-                char** values) {
+int WriteAction(ILHandle* h, const char* path, const std::string& kind, int count, char** values) {
     ActionList list;
     bool pushed = false;
     if (!RecordDialogAction(h, kind, count, values, &list, &pushed)) return Usage();
     std::vector<uint8_t> bytes;
-    if (!pushed || !EncodeActionList(list, bytes) || !ReplaceFile(ILUtf8ToPath(path).c_str(), bytes))
+    if (!pushed || !EncodeActionList(list, bytes) ||
+        !ReplaceFile(ILUtf8ToPath(path).c_str(), bytes))
         return kExitFailed;
     return 0;
 }

@@ -10,9 +10,9 @@ constexpr UINT kTextCodePage = 1252;
 
 // The text as UTF-16 (at most 127 units); its units, 0 for none.
 int Widen(const std::string& text, WCHAR (&wide)[128]) {
-    const int units = MultiByteToWideChar(kTextCodePage, 0, text.data(),
-                                          static_cast<int>(text.size() < 127 ? text.size() : 127),
-                                          wide, 127);
+    const int units =
+        MultiByteToWideChar(kTextCodePage, 0, text.data(),
+                            static_cast<int>(text.size() < 127 ? text.size() : 127), wide, 127);
     return units > 0 ? units : 0;
 }
 

@@ -65,8 +65,7 @@ private:
         }
         if (hasAlpha_) CreateCheckBox(window, kAlphaBox, L"alpha channel", 180, 87, 100, false);
         // Each value a gap after its caption.
-        CreateLabel(window, kAmountLabel, L"", ValueAfterName(window, 10, kAmountName), 136, 48,
-                    0);
+        CreateLabel(window, kAmountLabel, L"", ValueAfterName(window, 10, kAmountName), 136, 48, 0);
         CreateLabel(window, kRadiusLabel, L"", ValueAfterName(window, 115, kRadiusName), 136, 56,
                     0);
         CreateLabel(window, kGainLabel, L"", ValueAfterName(window, 220, kGainName), 136, 44, 0);
