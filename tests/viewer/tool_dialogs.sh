@@ -95,6 +95,29 @@ vx_expect_recorded() {
     vx_drive wait-gone "title=Actions" >/dev/null || vx_fail "the Actions window stays"
 }
 
+# vx_cancel_preview DIALOG WAIT WHAT: starts the dialog's full-size preview,
+# presses Cancel WAIT seconds after the run began, and expects the run to
+# stop well within ten seconds (the time is logged), the dialog to stay with
+# nothing previewed ("Original" disabled). A preview that had already ended
+# would have let Cancel close the dialog.
+vx_cancel_preview() {
+    local dialog=$1 start elapsed i
+    running() { [ "$(vx_drive visible "$dialog,control=2")" = 0 ]; } # the run hides the buttons
+    now_ms() { echo $(($(date +%s%N) / 1000000)); }
+    vx_drive press "$dialog" 1102 >/dev/null
+    for ((i = 0; i < 100; i++)); do running && break; sleep 0.05; done
+    running || vx_fail "$3: the preview did not start"
+    sleep "$2"
+    running || vx_fail "$3: the preview ended before Cancel"
+    start=$(now_ms)
+    vx_drive press "$dialog" 2 >/dev/null
+    while running && (($(now_ms) - start < 60000)); do sleep 0.05; done
+    elapsed=$(($(now_ms) - start))
+    echo "$3: the preview stopped $elapsed ms after Cancel"
+    ((elapsed < 10000)) || vx_fail "$3: the cancelled preview ran on for $elapsed ms"
+    vx_expect_eq "$(vx_drive enabled "$dialog,control=1101")" 0 "$3: Original after the cancel"
+}
+
 # vx_bmp_indices BMP: the pixel indices of an 8-bit (or less) bitmap, one
 # line of hex per row, top row first; nothing for other depths.
 vx_bmp_indices() {

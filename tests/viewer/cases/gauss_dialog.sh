@@ -1,8 +1,8 @@
 # The Gauss Filter dialog: the radius slider's keys and its label, sharpen
 # chosen; an apply on a real picture equals iltool's filter with the same
-# settings and records the action the dialog's code makes natively, undo
-# and redo of it give the picture and the result again; a grey picture shows its one "gray channel" box; shots in
-# both styles.
+# settings and records the action the dialog's code makes natively, undo and
+# redo of it give the picture and the result again; a grey picture shows its
+# one "gray channel" box; shots in both styles.
 . "$(dirname "${BASH_SOURCE[0]}")/../tool_dialogs.sh"
 [ -x "$VX_ILTOOL" ] || vx_skip "no iltool"
 "$VX_REPLAY" action "$VX_DATA/gauss.vxa" gauss 1 50 7 0 || vx_fail "vxreplay action failed"

@@ -1,8 +1,7 @@
 # The Shift dialog: shots in both styles; an apply on a real picture equals
-# iltool's shift of it, its recorded action is the one the dialog's code
-# makes natively, and undo and redo of it give the picture and the shifted
-# one again. A stored-looking value typed out of
-# range is clamped by the field.
+# iltool's shift of it, its recorded action is the one the dialog's code makes
+# natively, and undo and redo of it give the picture and the shifted one
+# again. A stored-looking value typed out of range is clamped by the field.
 . "$(dirname "${BASH_SOURCE[0]}")/../tool_dialogs.sh"
 [ -x "$VX_ILTOOL" ] || vx_skip "no iltool"
 "$VX_REPLAY" action "$VX_DATA/shift.vxa" shift 17 -9 || vx_fail "vxreplay action failed"

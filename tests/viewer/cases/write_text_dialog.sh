@@ -1,10 +1,11 @@
 # The Write Text dialog: its preview of a picture larger than the window is
-# the picture's bottom-right 400 x 340 pixels with the text (and its glow)
-# at their corner, as iltool draws it on that cut; Apply writes the same
-# text into the picture as iltool does and records the action the dialog's
-# code makes natively; undo and redo of it. The dialog opens with the settings the preferences remember, which
-# the case seeds: monochrome "Liberation Sans", so that the viewer's GDI
-# text and the library's own rasteriser agree to the pixel.
+# the picture's bottom-right 400 x 340 pixels with the text (and its glow) at
+# their corner, as iltool draws it on that cut; Apply writes the same text
+# into the picture as iltool does and records the action the dialog's code
+# makes natively; undo and redo of it. The dialog opens with the settings the
+# preferences remember, which the case seeds: monochrome "Liberation Sans", so
+# that the viewer's GDI text and the library's own rasteriser agree to the
+# pixel.
 . "$(dirname "${BASH_SOURCE[0]}")/../tool_dialogs.sh"
 [ -x "$VX_ILTOOL" ] || vx_skip "no iltool"
 convert-im6.q16 -size 560x420 -seed 8 plasma: -depth 8 "PNG24:$VX_DATA/a.png"
