@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <type_traits>
 #include <vector>
 
 #include <Imath/half.h>
@@ -218,15 +219,9 @@ namespace {
 
 // Sample codecs by kind: decode to linear light, encode back at column x of
 // the row last started.
-struct Codec8 {
+struct Codec8 { // encoded a plane at a time, dithered
     using T = uint8_t;
-    const ILSrgb8Encoder* encoders[4] = {}; // by x mod 4
     float Decode(T v) const { return ILSrgbTable8[v]; }
-    void StartRow(uint32_t y) {
-        for (uint32_t x = 0; x < 4; ++x)
-            encoders[x] = &ILGetDitheredSrgb8Encoder(4 * x + (y & 3));
-    }
-    T Encode(float v, uint32_t x) const { return (*encoders[x & 3])(v); }
 };
 struct Codec16 {
     using T = uint16_t;
@@ -251,7 +246,7 @@ struct CodecFloat {
 // whole groups of eight), filtered, and encoded back.
 template <typename Codec>
 void FilterRow(const ILColorFilterParams* p, ILLanes lanes, const ILImage* source, ILImage* target,
-               uint32_t y, std::vector<float>& planes) {
+               uint32_t y, std::vector<float>& planes, std::vector<uint8_t>& codes) {
     using T = typename Codec::T;
     Codec codec;
     const uint32_t c = source->channels;
@@ -269,15 +264,32 @@ void FilterRow(const ILColorFilterParams* p, ILLanes lanes, const ILImage* sourc
         rs[x] = codec.Decode(s[2]);
     }
     ILColorFilterPlanes(p, rs, gs, bs, padded, lanes);
-    codec.StartRow(y);
-    for (uint32_t x = 0; x < source->width; ++x) {
-        // One store per sample: a small array copied out whole would be
-        // read back across its separate stores, which stalls.
-        uint8_t* const o = out + uint64_t{x} * c * sizeof(T);
-        const T b = codec.Encode(bs[x], x), g = codec.Encode(gs[x], x), r = codec.Encode(rs[x], x);
-        std::memcpy(o, &b, sizeof b);
-        std::memcpy(o + sizeof(T), &g, sizeof g);
-        std::memcpy(o + 2 * sizeof(T), &r, sizeof r);
+    if constexpr (std::is_same_v<Codec, Codec8>) {
+        // Codes by plane (whole groups of eight), then put together.
+        uint8_t* const rc = codes.data();
+        uint8_t* const gc = rc + padded;
+        uint8_t* const bc = gc + padded;
+        ILEncodeDitheredSrgb8(rs, rc, padded, y, lanes);
+        ILEncodeDitheredSrgb8(gs, gc, padded, y, lanes);
+        ILEncodeDitheredSrgb8(bs, bc, padded, y, lanes);
+        for (uint32_t x = 0; x < source->width; ++x) {
+            uint8_t* const o = out + uint64_t{x} * c;
+            o[0] = bc[x];
+            o[1] = gc[x];
+            o[2] = rc[x];
+        }
+    } else {
+        codec.StartRow(y);
+        for (uint32_t x = 0; x < source->width; ++x) {
+            // One store per sample: a small array copied out whole would be
+            // read back across its separate stores, which stalls.
+            uint8_t* const o = out + uint64_t{x} * c * sizeof(T);
+            const T b = codec.Encode(bs[x], x), g = codec.Encode(gs[x], x),
+                    r = codec.Encode(rs[x], x);
+            std::memcpy(o, &b, sizeof b);
+            std::memcpy(o + sizeof(T), &g, sizeof g);
+            std::memcpy(o + 2 * sizeof(T), &r, sizeof r);
+        }
     }
 }
 
@@ -287,19 +299,25 @@ ILResult FilterRows(const ILColorFilterParams* p, ILHandle* h, const ILImage* so
     const size_t padded = (size_t{source->width} + 7) & ~size_t{7};
     const ILRowPlan plan = ILPlanRows(source->width, source->height);
     const unsigned slots = plan.slots;
+    // Each thread's planes, and for 8 bits their codes.
     std::vector<std::vector<float>> planes;
+    std::vector<std::vector<uint8_t>> codes;
     try {
         planes.resize(slots);
-        for (std::vector<float>& s : planes)
-            s.resize(3 * padded);
+        codes.resize(slots);
+        for (unsigned i = 0; i < slots; ++i) {
+            planes[i].resize(3 * padded);
+            if (std::is_same_v<Codec, Codec8>) codes[i].resize(3 * padded);
+        }
     } catch (const std::bad_alloc&) {
-        return ILReportOutOfMemory(h, slots * 3 * padded * sizeof(float));
+        return ILReportOutOfMemory(h, slots * 3 * padded * (sizeof(float) + 1));
     }
     const ILLanes lanes = ILWidestLanes();
     return ILSplitRows(h, source->height, plan, ILProgressAt::kRowEnd,
                        [&](unsigned slot, uint32_t y0, uint32_t y1) {
                            for (uint32_t y = y0; y < y1; ++y)
-                               FilterRow<Codec>(p, lanes, source, target, y, planes[slot]);
+                               FilterRow<Codec>(p, lanes, source, target, y, planes[slot],
+                                                codes[slot]);
                        });
 }
 

@@ -484,8 +484,8 @@ void FloatRgbRow(const Context& c, const uint8_t* in, uint8_t* out, uint32_t wid
 // halves of the vectors, the other four in the high halves, each half
 // taken apart and put together as FloatRgbRow does; the pixels after the
 // last whole group go to FloatRgbRow.
-__attribute__((target("avx2"))) void FloatRgbRow8(const Context& c, const uint8_t* in,
-                                                  uint8_t* out, uint32_t width, bool rgbOrder) {
+__attribute__((target("avx2"))) void FloatRgbRow8(const Context& c, const uint8_t* in, uint8_t* out,
+                                                  uint32_t width, bool rgbOrder) {
     const FloatCurve& curve = *c.curve;
     const float black = c.t->black;
     const auto& m = c.m;
@@ -495,23 +495,29 @@ __attribute__((target("avx2"))) void FloatRgbRow8(const Context& c, const uint8_
         const auto a = reinterpret_cast<ILFloat8>(_mm256_loadu2_m128(p + 12, p));
         const auto b = reinterpret_cast<ILFloat8>(_mm256_loadu2_m128(p + 16, p + 4));
         const auto d = reinterpret_cast<ILFloat8>(_mm256_loadu2_m128(p + 20, p + 8));
-        const ILFloat8 s0 = __builtin_shuffle(__builtin_shuffle(a, b, ILInt8{0, 3, 10, 0, 4, 7, 14, 4}),
-                                              d, ILInt8{0, 1, 2, 9, 4, 5, 6, 13});
-        const ILFloat8 s1 = __builtin_shuffle(__builtin_shuffle(a, b, ILInt8{1, 8, 11, 1, 5, 12, 15, 5}),
-                                              d, ILInt8{0, 1, 2, 10, 4, 5, 6, 14});
-        const ILFloat8 s2 = __builtin_shuffle(__builtin_shuffle(a, b, ILInt8{2, 9, 2, 2, 6, 13, 6, 6}),
-                                              d, ILInt8{0, 1, 8, 11, 4, 5, 12, 15});
+        const ILFloat8 s0 =
+            __builtin_shuffle(__builtin_shuffle(a, b, ILInt8{0, 3, 10, 0, 4, 7, 14, 4}), d,
+                              ILInt8{0, 1, 2, 9, 4, 5, 6, 13});
+        const ILFloat8 s1 =
+            __builtin_shuffle(__builtin_shuffle(a, b, ILInt8{1, 8, 11, 1, 5, 12, 15, 5}), d,
+                              ILInt8{0, 1, 2, 10, 4, 5, 6, 14});
+        const ILFloat8 s2 =
+            __builtin_shuffle(__builtin_shuffle(a, b, ILInt8{2, 9, 2, 2, 6, 13, 6, 6}), d,
+                              ILInt8{0, 1, 8, 11, 4, 5, 12, 15});
         const ILFloat8 r = curve(rgbOrder ? s0 : s2), g = curve(s1), bl = curve(rgbOrder ? s2 : s0);
         const ILFloat8 nr = r * m[0][0] + g * m[1][0] + bl * m[2][0] + black;
         const ILFloat8 ng = r * m[0][1] + g * m[1][1] + bl * m[2][1] + black;
         const ILFloat8 nb = r * m[0][2] + g * m[1][2] + bl * m[2][2] + black;
         const ILFloat8 o0 = rgbOrder ? nr : nb, o2 = rgbOrder ? nb : nr;
-        const ILFloat8 va = __builtin_shuffle(__builtin_shuffle(o0, ng, ILInt8{0, 8, 0, 1, 4, 12, 4, 5}),
-                                              o2, ILInt8{0, 1, 8, 3, 4, 5, 12, 7});
-        const ILFloat8 vb = __builtin_shuffle(__builtin_shuffle(ng, o2, ILInt8{1, 9, 1, 2, 5, 13, 5, 6}),
-                                              o0, ILInt8{0, 1, 10, 3, 4, 5, 14, 7});
-        const ILFloat8 vd = __builtin_shuffle(__builtin_shuffle(o2, o0, ILInt8{2, 11, 2, 3, 6, 15, 6, 7}),
-                                              ng, ILInt8{0, 1, 11, 3, 4, 5, 15, 7});
+        const ILFloat8 va =
+            __builtin_shuffle(__builtin_shuffle(o0, ng, ILInt8{0, 8, 0, 1, 4, 12, 4, 5}), o2,
+                              ILInt8{0, 1, 8, 3, 4, 5, 12, 7});
+        const ILFloat8 vb =
+            __builtin_shuffle(__builtin_shuffle(ng, o2, ILInt8{1, 9, 1, 2, 5, 13, 5, 6}), o0,
+                              ILInt8{0, 1, 10, 3, 4, 5, 14, 7});
+        const ILFloat8 vd =
+            __builtin_shuffle(__builtin_shuffle(o2, o0, ILInt8{2, 11, 2, 3, 6, 15, 6, 7}), ng,
+                              ILInt8{0, 1, 11, 3, 4, 5, 15, 7});
         float* q = reinterpret_cast<float*>(out + uint64_t{x} * 12);
         _mm256_storeu2_m128(q + 12, q, reinterpret_cast<__m256>(va));
         _mm256_storeu2_m128(q + 16, q + 4, reinterpret_cast<__m256>(vb));

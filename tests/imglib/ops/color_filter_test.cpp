@@ -78,8 +78,8 @@ TEST_F(ColorFilter, FloatImageMatchesAnLcms2Computation) {
 // Lab's linear segments, the gamut's edges and values beyond it; 8-bit
 // images must come out as the exact pixels' dithered codes, or one off.
 TEST_F(ColorFilter, FastRowsMatchTheExactPixels) {
-    std::vector<float> values = {0.0f, 1e-6f, 0.0005f, 0.008f, 0.0089f, 0.01f, 0.5f, 1.0f, 2.0f,
-                                 60.0f};
+    std::vector<float> values = {0.0f,  1e-6f, 0.0005f, 0.008f, 0.0089f,
+                                 0.01f, 0.5f,  1.0f,    2.0f,   60.0f};
     for (int i = 0; values.size() < 3 * 4096; ++i)
         values.push_back(std::pow(10.0f, -5 + (i * 7919 % 6000) * 0.001f)); // to 10
     const size_t n = values.size() / 3;
