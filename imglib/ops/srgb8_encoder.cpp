@@ -77,7 +77,7 @@ void EncodeOneByOne(const float* v, uint8_t* codes, size_t count, uint32_t y) {
 // truncated. With x = 2^e m (e from -9 to -1 there, m in [1, 2)),
 // x^(5/12) is 2^(5e/12), from a table, times m^(5/12), from a polynomial in
 // m - 1.5 within 2e-6 of it: within 0.0006 of the encoders' code value.
-// A value whose fraction lies within 0.002 of a whole number could
+// A value whose fraction lies within 0.001 of a whole number could
 // truncate to either side and is encoded one by one; the linear segment and
 // the ends are the encoders' own arithmetic.
 __attribute__((target("avx2"))) void EncodeEight(const float* v, uint8_t* codes, size_t count,
@@ -103,9 +103,11 @@ __attribute__((target("avx2"))) void EncodeEight(const float* v, uint8_t* codes,
             _mm256_and_si256(bits, _mm256_set1_epi32(0x7FFFFF)), _mm256_castps_si256(one)));
         const __m256 t = _mm256_sub_ps(m, _mm256_set1_ps(1.5f));
         __m256 p = _mm256_set1_ps(0.0051434882916510105f);
-        for (const float c : {-0.010651430115103722f, 0.022452693432569504f, -0.06386105716228485f,
-                              0.3289044499397278f, 1.1840523481369019f})
-            p = _mm256_add_ps(_mm256_mul_ps(p, t), _mm256_set1_ps(c));
+        p = _mm256_add_ps(_mm256_mul_ps(p, t), _mm256_set1_ps(-0.010651430115103722f));
+        p = _mm256_add_ps(_mm256_mul_ps(p, t), _mm256_set1_ps(0.022452693432569504f));
+        p = _mm256_add_ps(_mm256_mul_ps(p, t), _mm256_set1_ps(-0.06386105716228485f));
+        p = _mm256_add_ps(_mm256_mul_ps(p, t), _mm256_set1_ps(0.3289044499397278f));
+        p = _mm256_add_ps(_mm256_mul_ps(p, t), _mm256_set1_ps(1.1840523481369019f));
         const __m256 last = _mm256_castsi256_ps(_mm256_cmpeq_epi32(index, _mm256_set1_epi32(8)));
         const __m256 power = _mm256_mul_ps(
             p, _mm256_blendv_ps(_mm256_permutevar8x32_ps(scale, index), scaleLast, last));
@@ -121,8 +123,8 @@ __attribute__((target("avx2"))) void EncodeEight(const float* v, uint8_t* codes,
         const __m256 fraction =
             _mm256_sub_ps(curve, _mm256_round_ps(curve, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC));
         const __m256 edge = _mm256_and_ps(
-            onCurve, _mm256_or_ps(_mm256_cmp_ps(fraction, _mm256_set1_ps(0.002f), _CMP_LT_OQ),
-                                  _mm256_cmp_ps(fraction, _mm256_set1_ps(0.998f), _CMP_GT_OQ)));
+            onCurve, _mm256_or_ps(_mm256_cmp_ps(fraction, _mm256_set1_ps(0.001f), _CMP_LT_OQ),
+                                  _mm256_cmp_ps(fraction, _mm256_set1_ps(0.999f), _CMP_GT_OQ)));
         __m256 code = _mm256_blendv_ps(line, curve, onCurve);
         code =
             _mm256_blendv_ps(code, _mm256_set1_ps(255.0f), _mm256_cmp_ps(value, one, _CMP_GE_OQ));
