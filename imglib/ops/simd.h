@@ -12,6 +12,22 @@ typedef float ILFloat4 __attribute__((vector_size(16)));
 // Lane masks of comparisons, and bit patterns of floats.
 typedef int32_t ILInt4 __attribute__((vector_size(16)));
 typedef uint32_t ILUint4 __attribute__((vector_size(16)));
+// Eight floats, for kernels compiled for AVX2 alongside their four-lane form.
+typedef float ILFloat8 __attribute__((vector_size(32)));
+typedef int32_t ILInt8 __attribute__((vector_size(32)));
+
+// The lanes a kernel runs: eight where the processor has AVX2, four (SSE2,
+// which every x86-64 processor has) otherwise. A lane does the same
+// arithmetic either way, so the choice never changes a result.
+enum class ILLanes { k4, k8 };
+inline ILLanes ILWidestLanes() {
+#if defined(__x86_64__)
+    static const ILLanes lanes = __builtin_cpu_supports("avx2") ? ILLanes::k8 : ILLanes::k4;
+    return lanes;
+#else
+    return ILLanes::k4;
+#endif
+}
 
 inline ILFloat4 ILLoad4(const float* p) {
     ILFloat4 v;
