@@ -1,8 +1,9 @@
 // Row spans of the panorama projection's map. Each lane does what the
-// per-point map does, in the same order where it is cheap to; where that
-// takes a library call (acos, sin, cos) a polynomial within a few units of
-// the last place stands in, and the angles of a row or a column (the
-// latitude of a row, the longitude of a column) come from the library once.
+// per-point map does; where that takes a library call (acos, sin, cos) a
+// polynomial within a few units of the last place stands in, divisions by
+// constants become products and the two by a radius one, and the angles of
+// a row or a column (the latitude of a row, the longitude of a column) come
+// from the library once.
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -39,7 +40,7 @@ ILDouble2 Clamp1(ILDouble2 x) {
 // acos of x in [-1, 1]: pi / 2 - asin(x) for |x| <= 1/2, 2 asin(sqrt((1 - |x|) / 2))
 // (or pi less it) beyond, with asin(s) = s + s z P(z), z = s^2 <= 1/4. P
 // interpolates at Chebyshev points; the result is within 1.5e-15 of acos.
-ILDouble2 Acos(ILDouble2 x) {
+[[gnu::always_inline]] inline ILDouble2 Acos(ILDouble2 x) {
     static constexpr double kP[] = {
         0.1666666666666695,   0.07499999999726302,  0.044642857578717755, 0.030381917485400308,
         0.022373010066676288, 0.017337192543712077, 0.014140941807431192, 0.0102896411236249,
@@ -49,9 +50,11 @@ ILDouble2 Acos(ILDouble2 x) {
     const ILLong2 big = a > 0.5;
     const ILDouble2 z = Select(big, (1.0 - a) * 0.5, a * a);
     const ILDouble2 s = Select(big, ILSqrt2(z), a);
-    ILDouble2 p = Splat(kP[10]);
-    for (int i = 9; i >= 0; --i)
-        p = p * z + kP[i];
+    // Estrin's scheme: short chains of dependent operations.
+    const ILDouble2 z2 = z * z, z4 = z2 * z2, z8 = z4 * z4;
+    const ILDouble2 p = (kP[0] + kP[1] * z) + z2 * (kP[2] + kP[3] * z) +
+                        z4 * ((kP[4] + kP[5] * z) + z2 * (kP[6] + kP[7] * z)) +
+                        z8 * ((kP[8] + kP[9] * z) + z2 * kP[10]);
     const ILDouble2 asin = s + s * z * p;
     const ILDouble2 small = Select(negative, kPi / 2 + asin, kPi / 2 - asin);
     const ILDouble2 large = Select(negative, kPi - 2.0 * asin, 2.0 * asin);
@@ -60,7 +63,7 @@ ILDouble2 Acos(ILDouble2 x) {
 
 // sin and cos of t in [-pi / 2, pi / 2]: t + t^3 S(t^2) and
 // 1 - t^2 / 2 + t^4 C(t^2), within 1e-15.
-void SinCos(ILDouble2 t, ILDouble2* sine, ILDouble2* cosine) {
+[[gnu::always_inline]] inline void SinCos(ILDouble2 t, ILDouble2* sine, ILDouble2* cosine) {
     static constexpr double kS[] = {-0.1666666666666665,     0.008333333333325933,
                                     -0.00019841269836469024, 2.7557318055685783e-06,
                                     -2.505197292154555e-08,  1.6050972244135636e-10,
@@ -115,7 +118,9 @@ void Directions(const ILProjectionRows& m, const Row& row, uint32_t x, ILDouble2
         const ILDouble2 rho = ILSqrt2(a * a + b * b);
         // The bearing's cosine and sine (bearing 0 at the centre).
         const ILLong2 off = rho > 0.0;
-        const ILDouble2 c = Select(off, a / rho, Splat(1)), s = Select(off, b / rho, Splat(0));
+        const ILDouble2 inverse = 1.0 / rho;
+        const ILDouble2 c = Select(off, a * inverse, Splat(1)),
+                        s = Select(off, b * inverse, Splat(0));
         ILDouble2 sr, cr;
         if constexpr (To == 2) {
             // r = pi rho, in [0, pi] inside the disc: sin r = cos(r - pi / 2).
@@ -139,21 +144,21 @@ void Directions(const ILProjectionRows& m, const Row& row, uint32_t x, ILDouble2
 template <uint8_t From>
 void Positions(ILDouble2 dx, ILDouble2 dy, ILDouble2 dz, ILDouble2* u, ILDouble2* v) {
     if constexpr (From <= 1) {
-        *v = From == 0 ? Acos(Clamp1(dy)) / kPi : (1.0 - dy) / 2;
+        *v = From == 0 ? Acos(Clamp1(dy)) * (1 / kPi) : (1.0 - dy) / 2;
         // At a pole u is 0; elsewhere the longitude's acos, its sine
         // sqrt(1 - y^2) as the per-point map has it.
         const ILLong2 pole = (*v < 1e-7) | ((1.0 - *v < 1e-7) & (1.0 - *v > -1e-7));
         const ILDouble2 q = 1.0 - dy * dy;
         const ILDouble2 sine = ILSqrt2(Select(q > 0.0, q, Splat(0)));
-        const ILDouble2 g = Acos(Clamp1(-dz / sine)) / (2 * kPi);
+        const ILDouble2 g = Acos(Clamp1(-dz / sine)) * (0.5 / kPi);
         const ILDouble2 east = Select(dx < 0.0, g, 1.0 - g);
         *u = Select(pole | (east == 1.0), Splat(0), east);
     } else {
         // The angle from the view axis, scaled per unit of the direction's
         // distance from that axis; at the axis itself the centre.
         const ILDouble2 c = Clamp1(dz);
-        const ILDouble2 k = From == 2 ? Acos(c) / (2 * kPi) / ILSqrt2(dx * dx + dy * dy)
-                                      : 0.5 * ILSqrt2((1.0 - c) * 0.5) / ILSqrt2(dx * dx + dy * dy);
+        const ILDouble2 k = (From == 2 ? Acos(c) * (0.5 / kPi) : 0.5 * ILSqrt2((1.0 - c) * 0.5)) /
+                            ILSqrt2(dx * dx + dy * dy);
         const ILLong2 axis = (dx == 0.0) & (dy == 0.0);
         *u = Select(axis, Splat(0.5), dx * k + 0.5);
         *v = Select(axis, Splat(0.5), -dy * k + 0.5);
