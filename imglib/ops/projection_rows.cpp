@@ -42,8 +42,12 @@ class RowRunner {
 public:
     RowRunner(const ILTransformer* t, const ILProjectionRows& m, ILSpanAtProc span)
         : t_(t), m_(m), span_(span), mirrors_(MirrorsOf(m.turn)), w_(t->target->width),
-          h_(t->target->height) {
+          h_(t->target->height), bytes_((t->target->bits * t->target->channels) / 8) {
         if (t->discMask) {
+            // A row of the background, copied from in one piece.
+            background_.resize(size_t{w_} * bytes_);
+            for (uint32_t x = 0; x < w_; ++x)
+                std::memcpy(background_.data() + size_t{x} * bytes_, t->background, bytes_);
             dx2_.resize(w_);
             for (uint32_t x = 0; x < w_; ++x) {
                 const double dx = (x + 0.5) / w_ - 0.5;
@@ -125,11 +129,8 @@ private:
     template <class Position>
     void Sample(uint32_t y, uint32_t l, uint32_t r, Scratch* s, const Position& position) const {
         uint8_t* row = t_->target->data + static_cast<int64_t>(y) * t_->target->stride;
-        const uint32_t bytes = (t_->target->bits * t_->target->channels) / 8;
-        for (uint32_t x = 0; x < l; ++x)
-            std::memcpy(row + size_t{x} * bytes, t_->background, bytes);
-        for (uint32_t x = r; x < w_; ++x)
-            std::memcpy(row + size_t{x} * bytes, t_->background, bytes);
+        std::memcpy(row, background_.data(), size_t{l} * bytes_);
+        std::memcpy(row + size_t{r} * bytes_, background_.data(), size_t{w_ - r} * bytes_);
         if (l == r) return;
         for (uint32_t x = l; x < r; ++x)
             position(x, &s->fx[x], &s->fy[x]);
@@ -140,8 +141,9 @@ private:
     const ILProjectionRows& m_;
     ILSpanAtProc span_;
     Mirrors mirrors_;
-    uint32_t w_, h_;
+    uint32_t w_, h_, bytes_;
     std::vector<double> dx2_;
+    std::vector<uint8_t> background_;
     std::vector<Scratch> scratch_;
 };
 
