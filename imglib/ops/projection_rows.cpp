@@ -129,8 +129,8 @@ private:
     template <class Position>
     void Sample(uint32_t y, uint32_t l, uint32_t r, Scratch* s, const Position& position) const {
         uint8_t* row = t_->target->data + static_cast<int64_t>(y) * t_->target->stride;
-        std::memcpy(row, background_.data(), size_t{l} * bytes_);
-        std::memcpy(row + size_t{r} * bytes_, background_.data(), size_t{w_ - r} * bytes_);
+        if (l > 0) std::memcpy(row, background_.data(), size_t{l} * bytes_);
+        if (r < w_) std::memcpy(row + size_t{r} * bytes_, background_.data(), size_t{w_ - r} * bytes_);
         if (l == r) return;
         for (uint32_t x = l; x < r; ++x)
             position(x, &s->fx[x], &s->fy[x]);
