@@ -107,7 +107,7 @@ Row RowOf(const ILProjectionRows& m, uint32_t y) {
 
 // The directions of target columns x and x + 1 of a row.
 template <uint8_t To>
-void Directions(const ILProjectionRows& m, const Row& row, uint32_t x, ILDouble2* dx,
+[[gnu::always_inline]] inline void Directions(const ILProjectionRows& m, const Row& row, uint32_t x, ILDouble2* dx,
                 ILDouble2* dy, ILDouble2* dz) {
     if constexpr (To <= 1) {
         *dx = Load(m.first.data() + x) * row.first;
@@ -142,7 +142,7 @@ void Directions(const ILProjectionRows& m, const Row& row, uint32_t x, ILDouble2
 
 // u and v (0 to 1 across the source) of directions.
 template <uint8_t From>
-void Positions(ILDouble2 dx, ILDouble2 dy, ILDouble2 dz, ILDouble2* u, ILDouble2* v) {
+[[gnu::always_inline]] inline void Positions(ILDouble2 dx, ILDouble2 dy, ILDouble2 dz, ILDouble2* u, ILDouble2* v) {
     if constexpr (From <= 1) {
         *v = From == 0 ? Acos(Clamp1(dy)) * (1 / kPi) : (1.0 - dy) / 2;
         // At a pole u is 0; elsewhere the longitude's acos, its sine
@@ -169,13 +169,18 @@ template <uint8_t From, uint8_t To>
 void MapRow(const ILProjectionRows& m, uint32_t y, uint32_t x0, uint32_t x1, double* sx,
             double* sy) {
     const Row row = RowOf<To>(m, y);
-    for (uint32_t x = x0; x < x1; x += 2) {
-        ILDouble2 dx, dy, dz, u, v;
-        Directions<To>(m, row, x, &dx, &dy, &dz);
-        m.turn.Apply(&dx, &dy, &dz);
-        Positions<From>(dx, dy, dz, &u, &v);
-        Store(sx + (x - x0), u * m.sourceWidth);
-        Store(sy + (x - x0), v * m.sourceHeight);
+    for (uint32_t x = x0; x < x1; x += 4) {
+        ILDouble2 dx[2], dy[2], dz[2], u[2], v[2];
+        Directions<To>(m, row, x, &dx[0], &dy[0], &dz[0]);
+        Directions<To>(m, row, x + 2, &dx[1], &dy[1], &dz[1]);
+        m.turn.Apply(&dx[0], &dy[0], &dz[0]);
+        m.turn.Apply(&dx[1], &dy[1], &dz[1]);
+        Positions<From>(dx[0], dy[0], dz[0], &u[0], &v[0]);
+        Positions<From>(dx[1], dy[1], dz[1], &u[1], &v[1]);
+        Store(sx + (x - x0), u[0] * m.sourceWidth);
+        Store(sy + (x - x0), v[0] * m.sourceHeight);
+        Store(sx + (x - x0) + 2, u[1] * m.sourceWidth);
+        Store(sy + (x - x0) + 2, v[1] * m.sourceHeight);
     }
 }
 
@@ -216,8 +221,8 @@ void ILProjectionRowsInit(ILProjectionRows* m, uint8_t from, uint8_t to, const I
     m->turn = turn;
     m->width = width, m->height = height;
     m->sourceWidth = sourceWidth, m->sourceHeight = sourceHeight;
-    m->first.assign(size_t{width} + 2, 0);
-    m->second.assign(size_t{width} + 2, 0);
+    m->first.assign(size_t{width} + 4, 0);
+    m->second.assign(size_t{width} + 4, 0);
     for (uint32_t x = 0; x < width; ++x) {
         const double u = (x + 0.5) / width;
         if (to <= 1) {

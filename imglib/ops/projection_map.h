@@ -1,6 +1,6 @@
 // The panorama projection's mapping from target pixels to source positions:
 // the turn of the viewing sphere, which the per-point loop shares, and whole
-// spans of a target row at once, in lanes of two doubles with polynomial
+// spans of a target row at once, in lanes of doubles with polynomial
 // arc cosines and sines instead of a library call per point.
 #pragma once
 
@@ -43,7 +43,7 @@ struct ILProjectionRows {
     ILSphereTurn turn{};
     uint32_t width = 0, height = 0; // the target's
     double sourceWidth = 0, sourceHeight = 0;
-    // Per column, two further entries for the last lane pair: the disc's
+    // Per column, four further entries for the last lanes: the disc's
     // horizontal coordinate (angular and mirror-ball targets), or the cosine
     // and sine of the longitude.
     std::vector<double> first, second;
@@ -58,8 +58,8 @@ void ILProjectionRowsInit(ILProjectionRows* m, uint8_t from, uint8_t to, const I
 
 // The source positions of the pixel centres of columns [x0, x1) of target
 // row y, into sx and sy from their first entry: the per-point map's values
-// to within a few units of the last place. x1 - x0 rounded up to even
-// entries are written.
+// to within a few units of the last place. x1 - x0 rounded up to a
+// multiple of 4 entries are written.
 inline void ILMapProjectionRow(const ILProjectionRows& m, uint32_t y, uint32_t x0, uint32_t x1,
                                double* sx, double* sy) {
     m.map(m, y, x0, x1, sx, sy);

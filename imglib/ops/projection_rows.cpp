@@ -61,7 +61,7 @@ public:
     void PrepareSlots(unsigned slots) {
         scratch_.resize(slots);
         for (Scratch& s : scratch_) {
-            s.sx.resize(size_t{w_} + 2), s.sy.resize(size_t{w_} + 2);
+            s.sx.resize(size_t{w_} + 4), s.sy.resize(size_t{w_} + 4);
             s.fx.resize(w_), s.fy.resize(w_);
         }
     }
