@@ -5,8 +5,7 @@
 // position (u to 1 - u, v to 1 - v: with wrap-around, the same sample as 0
 // for 1). A turn about one axis alone keeps the negation of the other axis
 // and so that mirror of the map (about z: both at once, the point mirror);
-// without a turn the map's quarter gives the rest. The positions are
-// computed a row at a time into scratch and sampled in one pass.
+// without a turn the map's quarter gives the rest.
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -33,9 +32,21 @@ Mirrors MirrorsOf(const ILSphereTurn& turn) {
     return {false, RowMirror::kNone};
 }
 
+// Units are mapped a group at a time and then sampled in strips of columns
+// down the group's rows: a strip reads a compact part of the source, which
+// stays in the caches (and its pages in the address cache) while a whole
+// row's curve through the source would not.
+constexpr uint32_t kGroup = 16;
+constexpr uint32_t kStrip = 128;
+
 struct Scratch {
     std::vector<double> sx, sy;
-    std::vector<float> fx, fy;
+    std::vector<float> fx, fy; // 2 kGroup rows of positions
+};
+
+// A target row of a group: its number and its columns inside the disc.
+struct GroupRow {
+    uint32_t y, l, r;
 };
 
 class RowRunner {
@@ -62,13 +73,33 @@ public:
         scratch_.resize(slots);
         for (Scratch& s : scratch_) {
             s.sx.resize(size_t{w_} + 4), s.sy.resize(size_t{w_} + 4);
-            s.fx.resize(w_), s.fy.resize(w_);
+            s.fx.resize(size_t{w_} * 2 * kGroup), s.fy.resize(size_t{w_} * 2 * kGroup);
         }
     }
 
-    // Row unit y (with its mirror row, if any).
-    void Unit(unsigned slot, uint32_t y) {
+    // Row units [y0, y1) (each with its mirror row, if any).
+    void Units(unsigned slot, uint32_t y0, uint32_t y1) {
         Scratch& s = scratch_[slot];
+        GroupRow rows[2 * kGroup];
+        for (uint32_t g = y0; g < y1; g += kGroup) {
+            uint32_t n = 0;
+            for (uint32_t y = g; y < std::min(y1, g + kGroup); ++y)
+                n += Unit(y, &s, rows + n, n);
+            for (uint32_t x0 = 0; x0 < w_; x0 += kStrip) {
+                const uint32_t x1 = std::min(w_, x0 + kStrip);
+                for (uint32_t i = 0; i < n; ++i) {
+                    const uint32_t l = std::max(x0, rows[i].l), r = std::min(x1, rows[i].r);
+                    const size_t at = size_t{i} * w_ + l;
+                    if (l < r) span_(t_, rows[i].y, l, r, s.fx.data() + at, s.fy.data() + at);
+                }
+            }
+        }
+    }
+
+private:
+    // The positions of unit y's rows into group rows from first (their
+    // backgrounds written): how many rows.
+    uint32_t Unit(uint32_t y, Scratch* s, GroupRow* rows, uint32_t first) const {
         const bool paired = mirrors_.rows != RowMirror::kNone && h_ - 1 - y != y;
         const bool reversed = mirrors_.rows == RowMirror::kColumnsReversed;
         const uint32_t partner = h_ - 1 - y;
@@ -82,20 +113,22 @@ public:
             a = a < b ? std::min(a, pl) : pl;
             b = a < b ? std::max(b, pr) : pr;
         }
-        if (a < b) Map(y, a, b, &s);
-        Sample(y, l0, r0, &s, [&](uint32_t x, float* fx, float* fy) {
-            *fx = static_cast<float>(s.sx[x]);
-            *fy = static_cast<float>(s.sy[x]);
+        if (a < b) Map(y, a, b, s);
+        rows[0] = {y, l0, r0};
+        Prepare(rows[0], s, first, [&](uint32_t x, float* fx, float* fy) {
+            *fx = static_cast<float>(s->sx[x]);
+            *fy = static_cast<float>(s->sy[x]);
         });
-        if (!paired) return;
-        Sample(partner, l1, r1, &s, [&](uint32_t x, float* fx, float* fy) {
+        if (!paired) return 1;
+        rows[1] = {partner, l1, r1};
+        Prepare(rows[1], s, first + 1, [&](uint32_t x, float* fx, float* fy) {
             const uint32_t from = reversed ? w_ - 1 - x : x;
-            *fx = static_cast<float>(reversed ? m_.sourceWidth - s.sx[from] : s.sx[from]);
-            *fy = static_cast<float>(m_.sourceHeight - s.sy[from]);
+            *fx = static_cast<float>(reversed ? m_.sourceWidth - s->sx[from] : s->sx[from]);
+            *fy = static_cast<float>(m_.sourceHeight - s->sy[from]);
         });
+        return 2;
     }
 
-private:
     // Columns [*l, *r) of row y inside the disc mask (all without one; l = r
     // for none): the per-point loop's test, whose left side only grows away
     // from the centre.
@@ -124,17 +157,18 @@ private:
         }
     }
 
-    // Row y: the background outside [l, r), inside the samples at the
-    // positions position(x) gives.
+    // Row r: the background outside its disc, and inside the positions
+    // position(x) gives into group row i.
     template <class Position>
-    void Sample(uint32_t y, uint32_t l, uint32_t r, Scratch* s, const Position& position) const {
-        uint8_t* row = t_->target->data + static_cast<int64_t>(y) * t_->target->stride;
-        if (l > 0) std::memcpy(row, background_.data(), size_t{l} * bytes_);
-        if (r < w_) std::memcpy(row + size_t{r} * bytes_, background_.data(), size_t{w_ - r} * bytes_);
-        if (l == r) return;
-        for (uint32_t x = l; x < r; ++x)
-            position(x, &s->fx[x], &s->fy[x]);
-        span_(t_, y, l, r, s->fx.data() + l, s->fy.data() + l);
+    void Prepare(const GroupRow& r, Scratch* s, uint32_t i, const Position& position) const {
+        uint8_t* row = t_->target->data + static_cast<int64_t>(r.y) * t_->target->stride;
+        if (r.l > 0) std::memcpy(row, background_.data(), size_t{r.l} * bytes_);
+        if (r.r < w_)
+            std::memcpy(row + size_t{r.r} * bytes_, background_.data(), size_t{w_ - r.r} * bytes_);
+        float* fx = s->fx.data() + size_t{i} * w_;
+        float* fy = s->fy.data() + size_t{i} * w_;
+        for (uint32_t x = r.l; x < r.r; ++x)
+            position(x, fx + x, fy + x);
     }
 
     const ILTransformer* t_;
@@ -157,8 +191,7 @@ ILResult ILProjectRows(const ILTransformer* t, const ILProjectionRows& m, ILSpan
         runner.PrepareSlots(plan.slots);
         return ILSplitRows(t->handle, units, plan, ILProgressAt::kRowStart,
                            [&runner](unsigned slot, uint32_t y0, uint32_t y1) {
-                               for (uint32_t y = y0; y < y1; ++y)
-                                   runner.Unit(slot, y);
+                               runner.Units(slot, y0, y1);
                            });
     } catch (const std::bad_alloc&) {
         return ILReportOutOfMemory(t->handle, 0);
