@@ -67,7 +67,7 @@ public:
         }
     }
 
-    uint32_t Units() const { return mirrors_.rows == RowMirror::kNone ? h_ : (h_ + 1) / 2; }
+    uint32_t UnitCount() const { return mirrors_.rows == RowMirror::kNone ? h_ : (h_ + 1) / 2; }
 
     void PrepareSlots(unsigned slots) {
         scratch_.resize(slots);
@@ -77,7 +77,7 @@ public:
         }
     }
 
-    // Row units [y0, y1) (each with its mirror row, if any).
+    // Row units [y0, y1): row y with its mirror row, if any.
     void Units(unsigned slot, uint32_t y0, uint32_t y1) {
         Scratch& s = scratch_[slot];
         GroupRow rows[2 * kGroup];
@@ -186,7 +186,7 @@ private:
 ILResult ILProjectRows(const ILTransformer* t, const ILProjectionRows& m, ILSpanAtProc span) {
     try {
         RowRunner runner(t, m, span);
-        const uint32_t units = runner.Units();
+        const uint32_t units = runner.UnitCount();
         const ILRowPlan plan = ILPlanRows(t->target->width, units);
         runner.PrepareSlots(plan.slots);
         return ILSplitRows(t->handle, units, plan, ILProgressAt::kRowStart,
