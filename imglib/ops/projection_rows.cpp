@@ -81,7 +81,8 @@ public:
     void Units(unsigned slot, uint32_t y0, uint32_t y1) {
         Scratch& s = scratch_[slot];
         GroupRow rows[2 * kGroup];
-        for (uint32_t g = y0; g < y1; g += kGroup) {
+        // A cancel stops the band between groups.
+        for (uint32_t g = y0; g < y1 && workpool::KeepGoing(); g += kGroup) {
             uint32_t n = 0;
             for (uint32_t y = g; y < std::min(y1, g + kGroup); ++y)
                 n += Unit(y, &s, rows + n, n);
