@@ -169,6 +169,8 @@ template <uint8_t From, uint8_t To>
 void MapRow(const ILProjectionRows& m, uint32_t y, uint32_t x0, uint32_t x1, double* sx,
             double* sy) {
     const Row row = RowOf<To>(m, y);
+    // Two lane pairs a step: their long chains of roots, divisions and
+    // polynomials overlap.
     for (uint32_t x = x0; x < x1; x += 4) {
         ILDouble2 dx[2], dy[2], dz[2], u[2], v[2];
         Directions<To>(m, row, x, &dx[0], &dy[0], &dz[0]);
