@@ -12,9 +12,11 @@
 # light vips goes through scRGB with our geometry and a kernel of the same
 # reach, and the outputs must agree within the case's tolerance; the
 # *_vipsdefault and *_codes cases time vips's cheaper default paths on the
-# sRGB codes, other work whose difference from ours is printed; the
-# projection's peer only samples a map computed beforehand, and nohalo is
-# not our supersampling.
+# sRGB codes, other work whose difference from ours is printed; in
+# latlong_to_angular_map the peer is handed the map computed beforehand
+# (not timed) and only samples it while ours computes the mapping, in
+# latlong_to_angular_vipsmap vips computes the map too; nohalo is not our
+# supersampling.
 #
 # The thumbnail row times two whole programs on the same 4000 x 3000 JPEG:
 # iltool thumbnail (DCT scaling, then the fast resampler) against

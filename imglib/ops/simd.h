@@ -7,6 +7,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 typedef float ILFloat4 __attribute__((vector_size(16)));
 // Lane masks of comparisons, and bit patterns of floats.
@@ -26,6 +29,19 @@ inline ILLanes ILWidestLanes() {
     return lanes;
 #else
     return ILLanes::k4;
+#endif
+}
+
+// Two doubles at once (an SSE2 register), and the lane masks of their
+// comparisons.
+typedef double ILDouble2 __attribute__((vector_size(16)));
+typedef int64_t ILLong2 __attribute__((vector_size(16)));
+
+inline ILDouble2 ILSqrt2(ILDouble2 v) {
+#if defined(__SSE2__)
+    return _mm_sqrt_pd(v);
+#else
+    return ILDouble2{__builtin_sqrt(v[0]), __builtin_sqrt(v[1])};
 #endif
 }
 

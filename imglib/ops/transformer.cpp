@@ -68,6 +68,22 @@ inline void MapFour(const ILTransformer* t, uint32_t x, uint32_t y, ILFloat4* fx
     }
 }
 
+// Interpolated 8-bit samples at four points into four pixels: all four at
+// once where they lie inside the source (where wrap-around changes nothing),
+// or all wholly outside it (the background), else one by one.
+template <uint32_t C, bool Extra, bool Wrap>
+inline void SampleFour(const ILTransformer* t, ILFloat4 fx, ILFloat4 fy, uint8_t* out) {
+    if (ilsample::Sample8x4<C, Extra>(t->source, fx, fy, out)) return;
+    if (!Wrap && ilsample::Outside4(t->source, fx, fy)) {
+        for (uint32_t k = 0; k < 4; ++k)
+            std::memcpy(out + k * C, t->background, C);
+        return;
+    }
+    for (uint32_t k = 0; k < 4; ++k)
+        ilsample::Sample8<C, Extra, Wrap>(t->source, fx[k], fy[k], t->background, nullptr,
+                                          out + k * C);
+}
+
 // Columns [x0, x1) of row y for interpolated 8-bit sources: the sampler
 // inlined and rows read and written directly, the same values as the
 // generic loop.
@@ -102,19 +118,7 @@ void Span8(const ILTransformer* t, uint32_t y, uint32_t x0, uint32_t x1) {
             // (the background).
             ILFloat4 fx, fy;
             MapFour(t, x, y, &fx, &fy);
-            if (ilsample::Sample8x4<C, Extra>(source, fx, fy, out)) {
-                x += 3;
-                continue;
-            }
-            if (!Wrap && ilsample::Outside4(source, fx, fy)) {
-                for (uint32_t k = 0; k < 4; ++k)
-                    std::memcpy(out + k * C, t->background, C);
-                x += 3;
-                continue;
-            }
-            for (uint32_t k = 0; k < 4; ++k)
-                ilsample::Sample8<C, Extra, Wrap>(source, fx[k], fy[k], t->background, nullptr,
-                                                  out + k * C);
+            SampleFour<C, Extra, Wrap>(t, fx, fy, out);
             x += 3;
             continue;
         }
@@ -139,6 +143,36 @@ void Span8(const ILTransformer* t, uint32_t y, uint32_t x0, uint32_t x1) {
         for (uint32_t ch = 0; ch < C; ++ch)
             sum[ch] *= scale;
         EncodeMean(source, sum, out);
+    }
+}
+
+template <uint32_t C, bool Extra, bool Wrap>
+void SpanAt8(const ILTransformer* t, uint32_t y, uint32_t x0, uint32_t x1, const float* sx,
+             const float* sy) {
+    uint8_t* out = t->target->data + static_cast<int64_t>(y) * t->target->stride + x0 * C;
+    const uint32_t n = x1 - x0;
+    uint32_t i = 0;
+    for (; i + 4 <= n; i += 4)
+        SampleFour<C, Extra, Wrap>(t, ILLoad4(sx + i), ILLoad4(sy + i), out + i * C);
+    for (; i < n; ++i)
+        ilsample::Sample8<C, Extra, Wrap>(t->source, sx[i], sy[i], t->background, nullptr,
+                                          out + i * C);
+}
+
+template <bool Wrap>
+ILSpanAtProc SpanAt8For(const ILImage* s) {
+    const bool extra = (s->type & IL_EXTRA_MASK) != 0;
+    switch (s->channels) {
+        case 1:
+            return SpanAt8<1, false, Wrap>;
+        case 2:
+            return extra ? SpanAt8<2, true, Wrap> : SpanAt8<2, false, Wrap>;
+        case 3:
+            return SpanAt8<3, false, Wrap>;
+        case 4:
+            return extra ? SpanAt8<4, true, Wrap> : SpanAt8<4, false, Wrap>;
+        default:
+            return nullptr;
     }
 }
 
@@ -335,6 +369,13 @@ ILResult ILTransformerInit(ILTransformer* t, ILHandle* h, const ILImage* source,
     else
         t->fastRows = wrap ? nullptr : RowsNearestFor(source);
     return t->setup = IL_OK;
+}
+
+ILSpanAtProc ILSpanAt8For(const ILTransformer* t, bool wrap) {
+    if (t->setup != IL_OK || t->oversampling != 1 ||
+        (t->source->type & IL_KIND_MASK) != IL_KIND_8)
+        return nullptr;
+    return wrap ? SpanAt8For<true>(t->source) : SpanAt8For<false>(t->source);
 }
 
 ILResult ILTransformerRun(ILTransformer* t) {

@@ -39,12 +39,13 @@ ILResult Rotate(ILHandle* h, ILImage* image, uint8_t oversampling) {
     return ILAffineTransform(h, image, nullptr, &p);
 }
 
-ILResult Project(ILHandle* h, ILImage* image) {
+ILResult Project(ILHandle* h, ILImage* image, double angleX, double angleY, double angleZ,
+                 uint32_t size) {
     ILProjectionParams p{};
-    p.angleX = 10, p.angleY = 20, p.angleZ = 30;
+    p.angleX = angleX, p.angleY = angleY, p.angleZ = angleZ;
     p.oversampling = 1;
     p.targetProjection = 2;
-    Image target(640, 640, image->type);
+    Image target(size, size, image->type);
     const ILResult r = ILProjectImage(h, image, &target, &p);
     ILClearImage(image);
     *static_cast<ILImage*>(image) = target;
@@ -86,7 +87,11 @@ TEST_F(RowSplit, OperationsGiveTheSameBytesOnOneThreadAsOnAll) {
         {"rotate, supersampled", IL_BGRA8, [](ILHandle* h, ILImage* i) { return Rotate(h, i, 3); }},
         {"rotate, nearest", IL_BGR8, [](ILHandle* h, ILImage* i) { return Rotate(h, i, 0); }},
         {"rotate, 16 bits", IL_RGB16, [](ILHandle* h, ILImage* i) { return Rotate(h, i, 1); }},
-        {"projection", IL_BGR8, Project},
+        {"projection", IL_BGR8,
+         [](ILHandle* h, ILImage* i) { return Project(h, i, 10, 20, 30, 640); }},
+        // Pairs of rows of the mirrored map (large enough to be split).
+        {"projection, no turn", IL_BGRA8,
+         [](ILHandle* h, ILImage* i) { return Project(h, i, 0, 0, 0, 900); }},
         {"colour filter", IL_BGR8,
          [&](ILHandle* h, ILImage* i) { return ILColorFilterInPlace(&filter, h, i); }},
         {"colour filter, float", IL_RGB_FLOAT,
