@@ -2,8 +2,8 @@
 // vips in one process, on the same generated photo-like pixels (R, G, B
 // 8-bit): each case runs ours (the library call, into a target allocated
 // beforehand) and the vips operations (from an image over the same pixels,
-// written to memory), alternately, each run timed by the process's processor
-// time on one processor, by a steady clock on several.
+// written to memory), alternately, each run timed by the wall clock and the
+// process's processor time (bench/bench_clock.h).
 // Before the timing both outputs are compared: where vips does the same work
 // (in linear light, with the same geometry and a kernel of the same reach) a
 // difference beyond the case's tolerance ends the program with status 1;
@@ -14,20 +14,18 @@
 // map itself.
 //
 //   ops_vs_vips RUNS FOLDER [NAME...]
-//                               writes FOLDER/NAME.samples ("ours MS" and
-//                               "peer MS" lines in the order they ran) and
-//                               prints one line per case (all, or those named)
+//                               writes FOLDER/NAME.samples ("ours WALL
+//                               PROCESSOR" and "peer ..." lines, in ms, in the
+//                               order they ran) and prints one line per case
+//                               (all, or those named)
 //
 // vips runs on VIPS_CONCURRENCY threads (1 when unset) with its operation
 // cache off, ours on the processors it may run on; where ours works in
 // linear light, vips goes through scRGB (sRGB in and out, as ours).
 #include <malloc.h>
-#include <sched.h>
-#include <time.h>
 #include <vips/vips.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -38,6 +36,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_clock.h"
 #include "imglib/imglib.h"
 #include "imglib/memory_owner.h"
 
@@ -394,26 +393,6 @@ const Case kCases[] = {
      "coordinates, fed to mapim (bilinear on the sRGB codes)"},
 };
 
-// On one processor the processor time of the whole process (its threads and
-// vips's), which a busy machine disturbs least; on several the wall time a
-// user waits.
-bool OnOneProcessor() {
-    cpu_set_t set;
-    return sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) == 1;
-}
-
-double Now() {
-    static const bool processorTime = OnOneProcessor();
-    if (processorTime) {
-        timespec t;
-        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-        return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
-    }
-    return std::chrono::duration<double, std::milli>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -495,13 +474,14 @@ int main(int argc, char** argv) {
         FILE* samples = std::fopen((folder + "/" + c.name + ".samples").c_str(), "w");
         if (!samples) return 2;
         for (int r = 0; r < std::min(runs, c.runs); ++r) {
-            double start = Now();
+            BenchTimes start = BenchNow();
             ours();
-            const double ourTime = Now() - start;
-            start = Now();
+            const BenchTimes ourTime = BenchNow() - start;
+            start = BenchNow();
             g_free(theirs());
-            const double peerTime = Now() - start;
-            std::fprintf(samples, "ours %.3f\npeer %.3f\n", ourTime, peerTime);
+            const BenchTimes peerTime = BenchNow() - start;
+            BenchWriteSample(samples, "ours", ourTime);
+            BenchWriteSample(samples, "peer", peerTime);
         }
         std::fclose(samples);
     }
