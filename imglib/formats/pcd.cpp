@@ -448,8 +448,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     const uint64_t imageBytes = ILImageBufferSize(outWidth, outHeight, type);
     // The file's bytes and the rebuilt planes are still held beside the image.
     uint64_t held = imageBytes;
-    if (__builtin_add_overflow(held, f.size + planes.buffer.size(), &held))
-        held = UINT64_MAX;
+    if (__builtin_add_overflow(held, f.size + planes.buffer.size(), &held)) held = UINT64_MAX;
     if (const ILResult budget = ILCheckImageBudget(h, held); budget != IL_OK) return budget;
     if (ILReallocImage(image, outWidth, outHeight, type, nullptr) != IL_OK)
         return ILReportOutOfMemory(h, imageBytes);
