@@ -165,6 +165,10 @@ ILResult HeaderFits(FILE* file, uint64_t fileSize) {
         return IL_INVALID_HEADER;
     if (head[20] == ImageModeIndexedColor && headerSize < 16 + ColorTableLen * 4)
         return IL_INVALID_HEADER;
+    // libpgf's own writer leaves at least five rows and columns after the
+    // levels' halvings; with fewer than two its inverse transform wrote and
+    // freed outside its bands (found by fuzzing).
+    if (levels > 0 && (std::min(width, height) >> levels) < 2) return IL_INVALID_HEADER;
     uint8_t lengths[4 * MaxLevel];
     const bool counted = std::fseek(file, long{8} + headerSize, SEEK_SET) == 0 &&
                          std::fread(lengths, 4, levels, file) == levels;
