@@ -77,6 +77,18 @@ own_seeds() {
     esac
 }
 
+# Options of a target's fuzzing alone. libpgf keeps buffers it allocated
+# whenever it refuses a damaged header (suppressed in tests/lsan.supp): the
+# fuzzer then scans the whole heap for leaks after most PGF inputs, which
+# held it to 200 inputs in 20 s against 11000 without the scan. Its leaks
+# are still looked for in the pass over the corpus and in the sanitizer
+# tests.
+fuzz_options() {
+    case "$1" in
+        pgf) echo "-detect_leaks=0" ;;
+    esac
+}
+
 # Targets run on one processor: the encoder starts a coding thread per
 # processor for every input, which held it to a few hundred inputs a minute.
 runner() {
@@ -144,8 +156,10 @@ for codec in "${targets[@]}"; do
         $(runner "$codec") "$program" "${options[@]}" -runs=0 "$work" >"$build/$codec-seeds.log" 2>&1 || ok=0
     fi
     if [ $ok -eq 1 ]; then
-        $(runner "$codec") "$program" "${options[@]}" -max_len="$max_len" -max_total_time="$seconds" \
-            -print_final_stats=1 "$small" >"$build/$codec-fuzz.log" 2>&1 || ok=0
+        # shellcheck disable=SC2046
+        $(runner "$codec") "$program" "${options[@]}" $(fuzz_options "$codec") -max_len="$max_len" \
+            -max_total_time="$seconds" -print_final_stats=1 "$small" >"$build/$codec-fuzz.log" 2>&1 ||
+            ok=0
     fi
     if [ $ok -eq 1 ]; then
         tail -n 12 "$build/$codec-fuzz.log" | grep -E '^stat::(number_of_executed_units|peak_rss_mb)' || true
