@@ -273,13 +273,13 @@ public:
         const float* c = coefficients_.get();
         const ILFloat4 q0 = ILLoad4(c + at[0]), q1 = ILLoad4(c + at[1]), q2 = ILLoad4(c + at[2]),
                        q3 = ILLoad4(c + at[3]);
-        const ILFloat4 lo01 = __builtin_shuffle(q0, q1, ILInt4{0, 4, 1, 5});
-        const ILFloat4 lo23 = __builtin_shuffle(q2, q3, ILInt4{0, 4, 1, 5});
-        const ILFloat4 hi01 = __builtin_shuffle(q0, q1, ILInt4{2, 6, 3, 7});
-        const ILFloat4 hi23 = __builtin_shuffle(q2, q3, ILInt4{2, 6, 3, 7});
-        const ILFloat4 c0 = __builtin_shuffle(lo01, lo23, ILInt4{0, 1, 4, 5});
-        const ILFloat4 c1 = __builtin_shuffle(lo01, lo23, ILInt4{2, 3, 6, 7});
-        const ILFloat4 c2 = __builtin_shuffle(hi01, hi23, ILInt4{0, 1, 4, 5});
+        const ILFloat4 lo01 = __builtin_shufflevector(q0, q1, 0, 4, 1, 5);
+        const ILFloat4 lo23 = __builtin_shufflevector(q2, q3, 0, 4, 1, 5);
+        const ILFloat4 hi01 = __builtin_shufflevector(q0, q1, 2, 6, 3, 7);
+        const ILFloat4 hi23 = __builtin_shufflevector(q2, q3, 2, 6, 3, 7);
+        const ILFloat4 c0 = __builtin_shufflevector(lo01, lo23, 0, 1, 4, 5);
+        const ILFloat4 c1 = __builtin_shufflevector(lo01, lo23, 2, 3, 6, 7);
+        const ILFloat4 c2 = __builtin_shufflevector(hi01, hi23, 0, 1, 4, 5);
         const ILFloat4 u = __builtin_convertvector(bits & 0xFFFF, ILFloat4) * (1.0f / 65536);
         return toe ? x * t_->toeSlope : c0 + u * (c1 + u * c2);
     }
