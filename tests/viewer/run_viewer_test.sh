@@ -4,7 +4,10 @@
 # case fails by exiting non-zero (vx_fail); everything stops at the end.
 #
 # usage: run_viewer_test.sh cases/NAME.sh
-set -euo pipefail
+set -eEuo pipefail
+# A command that stops the case under set -e says where, so that a failure
+# that calls no vx_fail is not an empty log.
+trap 'echo "FAIL: ${BASH_SOURCE[0]##*/} line $LINENO: $BASH_COMMAND (status $?)" >&2' ERR
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=viewer_env.sh
