@@ -2,7 +2,7 @@
 
 #include <objbase.h>
 
-#include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "imglib/imglib.h"
@@ -13,6 +13,7 @@
 #include "viewer/platform/unix_path.h"
 #include "viewer/platform/wide_text.h"
 #include "viewer/platform/worker_thread.h"
+#include "workpool/work_pool.h"
 
 // The controller of one run: loads the thumbnails, then tells the window.
 class ThumbnailLoader::Controller : public WorkerThread {
@@ -39,11 +40,10 @@ private:
     uint32_t number_;
 };
 
-ThumbnailLoader::ThumbnailLoader(HWND window, FolderList& list, int workerCount,
+ThumbnailLoader::ThumbnailLoader(HWND window, FolderList& list,
                                  std::function<void(int32_t)> adjustRunning)
     : window_(window),
       list_(list),
-      workerCount_(std::clamp(workerCount, 1, 8)),
       adjustRunning_(std::move(adjustRunning)) {
     InitializeCriticalSection(&lock_);
 }
@@ -61,14 +61,16 @@ int32_t ThumbnailLoader::ClaimNext() {
 }
 
 void ThumbnailLoader::LoadRun(int32_t size) {
-    // A handle per slot, each made and used by the one thread in that slot.
-    std::vector<ILHandle*> handles(static_cast<size_t>(workerCount_), nullptr);
+    // Every processor the pool has; a handle per slot, each made and used by
+    // the one thread in that slot.
+    const unsigned threads = workpool::ThreadCount();
+    std::vector<ILHandle*> handles(threads, nullptr);
     ILGaussParams sharpen;
     ILGaussParamsInit(&sharpen, 1, 1.0f, 2, 0.0f);
     ILGaussParamsSetChannels(&sharpen, 1, 1, 1, 0);
     ThumbnailFeed feed;
     RunThumbnailLoaders(
-        feed, static_cast<unsigned>(workerCount_), [this](ThumbnailFeed& f) { Refill(f); },
+        feed, threads, [this](ThumbnailFeed& f) { Refill(f); },
         [&](unsigned slot, const ThumbnailJob& job) {
             // Library code only: this may be a pool thread.
             ILHandle*& handle = handles[slot];
@@ -86,7 +88,7 @@ void ThumbnailLoader::LoadRun(int32_t size) {
 void ThumbnailLoader::Refill(ThumbnailFeed& feed) {
     // Enough prepared entries that the pool threads never run dry while the
     // controller loads one itself.
-    const size_t depth = 2 * static_cast<size_t>(workerCount_);
+    const size_t depth = 2 * size_t{workpool::ThreadCount()};
     for (;;) {
         if (InterlockedCompareExchange(&stopping_, 0, 0)) {
             // Entries handed over but not started go back to unclaimed.
