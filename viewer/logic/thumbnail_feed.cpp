@@ -98,6 +98,13 @@ void RunThumbnailLoaders(ThumbnailFeed& feed, unsigned threads,
         nullptr, lanes);
 }
 
+std::u16string JoinLibraryPath(const std::u16string& folder, std::u16string_view name) {
+    if (folder.empty() || folder.back() != u'/' || name.empty()) return {};
+    for (const char16_t c : name)
+        if ((c >= 0xE000 && c <= 0xF8FF) || c == u'~' || c == u'/' || c == u'\\') return {};
+    return folder + std::u16string(name);
+}
+
 ILHandle* CreateThumbnailHandle(int32_t size) {
     ILHandle* handle = ILCreateHandle("Vx List");
     if (!handle) return nullptr;

@@ -15,6 +15,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "imglib/imglib.h"
@@ -61,6 +62,13 @@ private:
 void RunThumbnailLoaders(ThumbnailFeed& feed, unsigned threads,
                          const std::function<void(ThumbnailFeed&)>& refill,
                          const std::function<void(unsigned slot, const ThumbnailJob&)>& load);
+
+// The library path of a folder's file from the folder's (which ends in a
+// slash) and the name the folder listing gave, without asking Wine for each
+// file; empty when the name may be one Wine made up for a Unix name that is
+// no valid DOS name (characters of the private-use block, or a "~" of a
+// short name): only Wine can turn those back.
+std::u16string JoinLibraryPath(const std::u16string& folder, std::u16string_view name);
 
 // The library handle a loader keeps: silent, 24-bit loads without alpha or
 // metadata, fitting size.

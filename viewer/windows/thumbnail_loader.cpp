@@ -68,9 +68,14 @@ void ThumbnailLoader::LoadRun(int32_t size) {
     ILGaussParams sharpen;
     ILGaussParamsInit(&sharpen, 1, 1.0f, 2, 0.0f);
     ILGaussParamsSetChannels(&sharpen, 1, 1, 1, 0);
+    // The folder's path is asked of Wine once; its files' are joined to it.
+    WCHAR folder[kPathUnits];
+    CopyToWide(list_.folder, folder);
+    std::u16string libraryFolder = ToLibraryPath(folder);
+    if (!libraryFolder.empty() && libraryFolder.back() != u'/') libraryFolder += u'/';
     ThumbnailFeed feed;
     RunThumbnailLoaders(
-        feed, threads, [this](ThumbnailFeed& f) { Refill(f); },
+        feed, threads, [&](ThumbnailFeed& f) { Refill(f, 2 * size_t{threads}, libraryFolder); },
         [&](unsigned slot, const ThumbnailJob& job) {
             // Library code only: this may be a pool thread.
             ILHandle*& handle = handles[slot];
@@ -85,10 +90,8 @@ void ThumbnailLoader::LoadRun(int32_t size) {
         if (handle) ILDestroyHandle(handle);
 }
 
-void ThumbnailLoader::Refill(ThumbnailFeed& feed) {
-    // Enough prepared entries that the pool threads never run dry while the
-    // controller loads one itself.
-    const size_t depth = 2 * size_t{workpool::ThreadCount()};
+void ThumbnailLoader::Refill(ThumbnailFeed& feed, size_t depth,
+                             const std::u16string& libraryFolder) {
     for (;;) {
         if (InterlockedCompareExchange(&stopping_, 0, 0)) {
             // Entries handed over but not started go back to unclaimed.
@@ -108,13 +111,17 @@ void ThumbnailLoader::Refill(ThumbnailFeed& feed) {
             feed.Close();
             break;
         }
-        std::u16string path = LibraryPath(index);
+        std::u16string path = LibraryPath(index, libraryFolder);
         if (!path.empty()) feed.Push({index, std::move(path)});
     }
     if (feed.TakePublished()) PostPublishedNote();
 }
 
-std::u16string ThumbnailLoader::LibraryPath(int32_t index) {
+std::u16string ThumbnailLoader::LibraryPath(int32_t index, const std::u16string& libraryFolder) {
+    if (!list_.entries[index].isLink) {
+        std::u16string joined = JoinLibraryPath(libraryFolder, EntryName(list_.entries[index]));
+        if (!joined.empty()) return joined;
+    }
     WCHAR path[kPathUnits];
     CopyToWide(EntryPath(list_, index), path);
     if (list_.entries[index].isLink) {

@@ -64,11 +64,14 @@ private:
     // left.
     int32_t ClaimNext();
     // The controller's part of a run: claims, prepares and hands over
-    // entries until none is left or Stop waits, and posts the notes.
-    void Refill(ThumbnailFeed& feed);
+    // entries until depth of them wait (enough that the pool threads never
+    // run dry while the controller loads one itself) or none is left, drops
+    // them when Stop waits, and posts the notes.
+    void Refill(ThumbnailFeed& feed, size_t depth, const std::u16string& libraryFolder);
     // The library path of the entry (a link's target's), empty when there is
-    // none.
-    std::u16string LibraryPath(int32_t index);
+    // none; libraryFolder: the listed folder's, ending in a slash (empty:
+    // each entry's is asked of Wine).
+    std::u16string LibraryPath(int32_t index, const std::u16string& libraryFolder);
     void PostPublishedNote();
     void LoadRun(int32_t size);
     void Start();

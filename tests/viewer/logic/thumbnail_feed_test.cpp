@@ -81,4 +81,13 @@ TEST_P(ThumbnailLoaders, DropEndsTheRunAndReturnsTheJobsNotStarted) {
 // One thread (the caller alone) and every processor.
 INSTANTIATE_TEST_SUITE_P(Threads, ThumbnailLoaders, ::testing::Values(1u, 0u));
 
+TEST(ThumbnailPaths, PlainNamesJoinTheFoldersPathAndWinesOwnAreLeftToWine) {
+    EXPECT_EQ(JoinLibraryPath(u"/tmp/a b/", u"photo 1.jpg"), u"/tmp/a b/photo 1.jpg");
+    EXPECT_EQ(JoinLibraryPath(u"/tmp/", u"\u00e9t\u00e9 \u6f22.png"), u"/tmp/\u00e9t\u00e9 \u6f22.png");
+    EXPECT_EQ(JoinLibraryPath(u"/tmp/", u"a\uf03ab.png"), u"");  // the private-use block
+    EXPECT_EQ(JoinLibraryPath(u"/tmp/", u"ABCDEF~1.PNG"), u"");
+    EXPECT_EQ(JoinLibraryPath(u"", u"a.png"), u"");  // Wine could not map the folder
+    EXPECT_EQ(JoinLibraryPath(u"/tmp", u"a.png"), u"");
+}
+
 } // namespace
