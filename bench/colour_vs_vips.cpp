@@ -2,25 +2,23 @@
 // (6000 x 4000 photo-like pixels), both on the same number of threads (vips
 // by VIPS_CONCURRENCY, ours by the processors it may run on): ours in place
 // on a fresh copy of the pixels (the copy untimed), vips from an image over
-// the same pixels written to memory, each run timed by the process's
-// processor time on one processor, by a steady clock on several. Only
+// the same pixels written to memory, each run timed by the wall clock and
+// the process's processor time (bench/bench_clock.h). Only
 // invert is the same work, and its outputs are compared; elsewhere vips does
 // less per pixel, which each line says:
 //   invert       vips invert (8 bits), vips linear -1, 1 (float)
 //   colorfilter  vips recomb (3x3 matrix; ours goes to Lab and back)
 //   tonemap      vips linear (a * x + b; ours: curve, 3x3 matrix, offset)
 //
-//   colour_vs_vips RUNS FOLDER    writes FOLDER/NAME.samples ("ours MS" and
-//                                 "peer MS" lines in the order they ran);
+//   colour_vs_vips RUNS FOLDER    writes FOLDER/NAME.samples ("ours WALL
+//                                 PROCESSOR" and "peer ..." lines, in ms, in
+//                                 the order they ran);
 //                                 status 1 when the outputs of the same work
 //                                 differ
 #include <malloc.h>
-#include <sched.h>
-#include <time.h>
 #include <vips/vips.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -30,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_clock.h"
 #include "imglib/imglib.h"
 #include "imglib/memory_owner.h"
 
@@ -61,26 +60,6 @@ struct Case {
     std::function<int(VipsImage*, VipsImage**)> peer;
     const char* otherWork; // what differs, or null for the same work
 };
-
-// On one processor the processor time of the whole process (its threads and
-// vips's), which a busy machine disturbs least; on several the wall time a
-// user waits.
-bool OnOneProcessor() {
-    cpu_set_t set;
-    return sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) == 1;
-}
-
-double Now() {
-    static const bool processorTime = OnOneProcessor();
-    if (processorTime) {
-        timespec t;
-        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-        return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
-    }
-    return std::chrono::duration<double, std::milli>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 } // namespace
 
@@ -153,10 +132,10 @@ int main(int argc, char** argv) {
             for (uint32_t y = 0; y < kHeight; ++y)
                 std::memcpy(image.image.data + y * image.image.stride,
                             static_cast<const uint8_t*>(pixels) + y * row, row);
-            double start = Now();
+            BenchTimes start = BenchNow();
             if (c.ours(h, &image.image) != IL_OK) return 1;
-            const double ourTime = Now() - start;
-            start = Now();
+            const BenchTimes ourTime = BenchNow() - start;
+            start = BenchNow();
             VipsImage* in =
                 vips_image_new_from_memory(pixels, size, kWidth, kHeight, 3,
                                            c.isFloat ? VIPS_FORMAT_FLOAT : VIPS_FORMAT_UCHAR);
@@ -166,7 +145,7 @@ int main(int argc, char** argv) {
             void* result = vips_image_write_to_memory(out, &written);
             g_object_unref(out);
             g_object_unref(in);
-            const double peerTime = Now() - start;
+            const BenchTimes peerTime = BenchNow() - start;
             if (r == 0 && c.otherWork) {
                 std::printf("%-20s other work, not compared: %s\n", c.name, c.otherWork);
             } else if (r == 0) {
@@ -178,7 +157,8 @@ int main(int argc, char** argv) {
                 if (!same) status = 1;
             }
             g_free(result);
-            std::fprintf(samples, "ours %.3f\npeer %.3f\n", ourTime, peerTime);
+            BenchWriteSample(samples, "ours", ourTime);
+            BenchWriteSample(samples, "peer", peerTime);
         }
         std::fclose(samples);
     }

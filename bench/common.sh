@@ -157,10 +157,13 @@ C
     cc -O2 -o "$work/launcher" "$work/launcher.c"
 }
 
-# bench_summary NAME FILE: the same line for samples timed inside one
-# process: FILE holds lines "ours MS" and "peer MS" in the order they ran.
+# bench_summary NAME FILE [threads]: the same line for samples timed inside
+# one process: FILE holds lines "ours MS" and "peer MS" in the order they
+# ran, or "ours WALL-MS PROCESSOR-MS" (bench/bench_clock.h), headlined like
+# bench_pair's: by processor time, or with "threads" by the wall time, the
+# other figure beside it.
 bench_summary() {
-    _bench_python summary "$1" "$2"
+    _bench_python summary "$1" "$2" "${3:-}"
 }
 
 _bench_python() {
@@ -215,11 +218,24 @@ if mode == "pair":
         wall_ratio = statistics.median(wall[0]) / statistics.median(wall[1])
         line(cpu[0], cpu[1], f"{memory} (wall ratio {wall_ratio:.3f})")
 else:
-    ours, peer = [], []
+    samples = {"ours": [], "peer": []}
     for text in open(sys.argv[3]):
-        side, ms = text.split()
-        (ours if side == "ours" else peer).append(float(ms))
-    line(ours, peer)
+        side, *ms = text.split()
+        samples[side].append([float(m) for m in ms])
+    ours, peer = samples["ours"], samples["peer"]
+    if len(ours[0]) == 1:
+        line([s[0] for s in ours], [s[0] for s in peer])
+    else:
+        wall = [[s[0] for s in side] for side in (ours, peer)]
+        cpu = [[s[1] for s in side] for side in (ours, peer)]
+        if sys.argv[4] == "threads":
+            cpu_ratio = statistics.median(cpu[0]) / statistics.median(cpu[1])
+            line(wall[0], wall[1], f"{'':13} (wall ms on {cpus}; processor ms "
+                 f"{statistics.median(cpu[0]):.1f} / {statistics.median(cpu[1]):.1f}, "
+                 f"ratio {cpu_ratio:.3f})")
+        else:
+            wall_ratio = statistics.median(wall[0]) / statistics.median(wall[1])
+            line(cpu[0], cpu[1], f"{'':13} (wall ratio {wall_ratio:.3f})")
 PY
 }
 

@@ -2,30 +2,30 @@
 // vips in one process, on the same generated photo-like pixels (R, G, B
 // 8-bit): each case runs ours (the library call, into a target allocated
 // beforehand) and the vips operations (from an image over the same pixels,
-// written to memory), alternately, each run timed by the process's processor
-// time on one processor, by a steady clock on several.
+// written to memory), alternately, each run timed by the wall clock and the
+// process's processor time (bench/bench_clock.h).
 // Before the timing both outputs are compared: where vips does the same work
 // (in linear light, with the same geometry and a kernel of the same reach) a
 // difference beyond the case's tolerance ends the program with status 1;
 // where it does other work (its default paths on sRGB codes, its own
-// interpolators, a precomputed map) the line says so and prints the
-// difference for information only.
+// interpolators, a map computed beforehand) the line says so and prints the
+// difference for information only. The projection runs twice: against vips
+// handed the map (the peer's sampling alone) and against vips computing the
+// map itself.
 //
 //   ops_vs_vips RUNS FOLDER [NAME...]
-//                               writes FOLDER/NAME.samples ("ours MS" and
-//                               "peer MS" lines in the order they ran) and
-//                               prints one line per case (all, or those named)
+//                               writes FOLDER/NAME.samples ("ours WALL
+//                               PROCESSOR" and "peer ..." lines, in ms, in the
+//                               order they ran) and prints one line per case
+//                               (all, or those named)
 //
 // vips runs on VIPS_CONCURRENCY threads (1 when unset) with its operation
 // cache off, ours on the processors it may run on; where ours works in
 // linear light, vips goes through scRGB (sRGB in and out, as ours).
 #include <malloc.h>
-#include <sched.h>
-#include <time.h>
 #include <vips/vips.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -36,6 +36,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_clock.h"
 #include "imglib/imglib.h"
 #include "imglib/memory_owner.h"
 
@@ -75,7 +76,9 @@ std::vector<uint8_t> MakePhoto(Size s) {
 }
 
 // For each angular target pixel, the latitude/longitude source position that
-// ILProjectImage computes without a turn: vips's mapim then does only the
+// ILProjectImage computes without a turn (vips puts pixel centres on whole
+// coordinates, ours half a pixel on), far outside the source beyond the
+// disc (the background on both sides): vips's mapim then does only the
 // sampling.
 std::vector<float> AngularMap() {
     constexpr double pi = std::numbers::pi;
@@ -83,17 +86,58 @@ std::vector<float> AngularMap() {
     for (uint32_t y = 0; y < kDisc.height; ++y)
         for (uint32_t x = 0; x < kDisc.width; ++x) {
             const double a = 2 * (x + 0.5) / kDisc.width - 1, b = 2 * (y + 0.5) / kDisc.height - 1;
+            if (a * a + b * b > 1) { // outside the disc: the background
+                map[(size_t{y} * kDisc.width + x) * 2] = -10;
+                map[(size_t{y} * kDisc.width + x) * 2 + 1] = -10;
+                continue;
+            }
             const double phi = std::atan2(b, a), r = pi * std::sqrt(a * a + b * b);
             const double dx = std::cos(phi) * std::sin(r), dy = -std::sin(phi) * std::sin(r),
                          dz = std::cos(r);
             const double theta = std::acos(std::clamp(dy, -1.0, 1.0));
             const double g = std::acos(std::clamp(-dz / std::sin(theta), -1.0, 1.0)) / (2 * pi);
             map[(size_t{y} * kDisc.width + x) * 2] =
-                static_cast<float>((dx < 0 ? g : 1 - g) * kPano.width);
+                static_cast<float>((dx < 0 ? g : 1 - g) * kPano.width - 0.5);
             map[(size_t{y} * kDisc.width + x) * 2 + 1] =
-                static_cast<float>(theta / pi * kPano.height);
+                static_cast<float>(theta / pi * kPano.height - 0.5);
         }
     return map;
+}
+
+// The same map computed by vips from the target's coordinates (its
+// trigonometry works in degrees), evaluated as mapim reads it: the peer
+// doing the work ours does in the call. The longitude's angle comes from
+// atan2(-x, -z) here, the same angle as ours's acos with its side picked.
+VipsImage* MapimComputingItsMap(VipsImage* in) {
+    VipsImage* context = vips_image_new();
+    auto** t = reinterpret_cast<VipsImage**>(vips_object_local_array(VIPS_OBJECT(context), 30));
+    const double w = kDisc.width, h = kDisc.height;
+    const double scale[2] = {2 / w, 2 / h}, offset[2] = {1 / w - 1, 1 / h - 1};
+    VipsImage* out = nullptr;
+    const bool failed =
+        vips_xyz(&t[0], kDisc.width, kDisc.height, nullptr) ||
+        vips_linear(t[0], &t[1], scale, offset, 2, nullptr) || // a, b
+        vips_extract_band(t[1], &t[2], 0, nullptr) || vips_extract_band(t[1], &t[3], 1, nullptr) ||
+        vips_multiply(t[2], t[2], &t[4], nullptr) || vips_multiply(t[3], t[3], &t[5], nullptr) ||
+        vips_add(t[4], t[5], &t[6], nullptr) || vips_pow_const1(t[6], &t[7], 0.5, nullptr) ||
+        vips_linear1(t[7], &t[8], 180, 0, nullptr) || // r in degrees
+        vips_sin(t[8], &t[9], nullptr) || vips_cos(t[8], &t[10], nullptr) ||
+        vips_divide(t[2], t[7], &t[11], nullptr) || vips_divide(t[3], t[7], &t[12], nullptr) ||
+        vips_multiply(t[11], t[9], &t[13], nullptr) ||             // x
+        vips_multiply(t[12], t[9], &t[14], nullptr) ||             // -y
+        vips_linear1(t[14], &t[15], -1, 0, nullptr) ||             // y; z is t[10]
+        vips_acos(t[15], &t[16], nullptr) ||                       // latitude from the pole
+        vips_linear1(t[16], &t[17], kPano.height / 180.0, -0.5, nullptr) ||
+        vips_linear1(t[13], &t[18], -1, 0, nullptr) || vips_linear1(t[10], &t[19], -1, 0, nullptr) ||
+        vips_atan2(t[18], t[19], &t[20], nullptr) || vips_linear1(t[20], &t[21], 1, 360, nullptr) ||
+        vips_remainder_const1(t[21], &t[22], 360, nullptr) ||
+        vips_linear1(t[22], &t[23], kPano.width / 360.0, -0.5, nullptr) ||
+        vips_bandjoin2(t[23], t[17], &t[24], nullptr) ||
+        vips_more_const1(t[7], &t[25], 1, nullptr) || // outside the disc: far off
+        vips_linear1(t[25], &t[26], -100, 0, nullptr) || vips_add(t[24], t[26], &t[27], nullptr) ||
+        vips_mapim(in, &out, t[27], nullptr);
+    g_object_unref(context);
+    return failed ? nullptr : out;
 }
 
 VipsImage* Colourspace(VipsImage* in, VipsInterpretation from, VipsInterpretation to) {
@@ -334,29 +378,20 @@ const Case kCases[] = {
          return out;
      },
      Work::kOther, 0, 0,
-     "vips mapim over a precomputed map, bilinear on the sRGB codes (ours computes the map "
-     "per pixel and interpolates in linear light)"},
+     "the peer is handed a map computed beforehand (not timed) and only samples it (vips "
+     "mapim, bilinear on the sRGB codes); ours computes the mapping in the timed call and "
+     "interpolates in linear light"},
+    {"latlong_to_angular_vipsmap", kPano, kDisc, 5,
+     [](ILHandle* h, ILImage* s, ILImage* t) {
+         ILProjectionParams p{};
+         p.oversampling = 1;
+         p.targetProjection = 2;
+         return ILProjectImage(h, s, t, &p);
+     },
+     MapimComputingItsMap, Work::kOther, 0, 0,
+     "both compute the mapping: vips's map from its own arithmetic on the target's "
+     "coordinates, fed to mapim (bilinear on the sRGB codes)"},
 };
-
-// On one processor the processor time of the whole process (its threads and
-// vips's), which a busy machine disturbs least; on several the wall time a
-// user waits.
-bool OnOneProcessor() {
-    cpu_set_t set;
-    return sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) == 1;
-}
-
-double Now() {
-    static const bool processorTime = OnOneProcessor();
-    if (processorTime) {
-        timespec t;
-        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-        return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
-    }
-    return std::chrono::duration<double, std::milli>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 } // namespace
 
@@ -439,13 +474,14 @@ int main(int argc, char** argv) {
         FILE* samples = std::fopen((folder + "/" + c.name + ".samples").c_str(), "w");
         if (!samples) return 2;
         for (int r = 0; r < std::min(runs, c.runs); ++r) {
-            double start = Now();
+            BenchTimes start = BenchNow();
             ours();
-            const double ourTime = Now() - start;
-            start = Now();
+            const BenchTimes ourTime = BenchNow() - start;
+            start = BenchNow();
             g_free(theirs());
-            const double peerTime = Now() - start;
-            std::fprintf(samples, "ours %.3f\npeer %.3f\n", ourTime, peerTime);
+            const BenchTimes peerTime = BenchNow() - start;
+            BenchWriteSample(samples, "ours", ourTime);
+            BenchWriteSample(samples, "peer", peerTime);
         }
         std::fclose(samples);
     }

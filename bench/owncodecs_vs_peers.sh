@@ -19,7 +19,12 @@
 # file system: ours a binary PPM (the driver loads and saves), the netpbm
 # tools a PPM on their standard output, gif2rgb its raw R, G, B bytes,
 # ImageMagick a PPM; the written pixels are checked equal where both sides
-# decode exactly (the netpbm formats, TGA, GIF). Every figure is
+# decode exactly (the netpbm formats, TGA, GIF), both re-encoded GIF files
+# are checked to decode to the input's pixels, and the Photo CD pictures
+# (both 8-bit, each side's own YCC conversion) have their difference
+# printed. The Cineon lines do other work, which they print: ours turns the
+# printing-density codes into linear half floats (written as a floatmap),
+# ImageMagick writes 10-bit samples. Every figure is
 # single-threaded; timing, interleaving and the report: bench/common.sh.
 #
 # Usage: bench/owncodecs_vs_peers.sh [build-dir]     (default: build/default)
@@ -35,16 +40,18 @@ bench_require_tools pgmramp pgmnoise pamfunc pamarith pamflip rgb3toppm pamtopnm
 bench_make_work vx_owncodecs_bench
 
 cat >"$work/driver.cpp" <<'CPP'
-// convert IN OUT (Photo CD packs are read at 16Base)
+// convert IN OUT (Photo CD packs are read at 16Base, 8 bits a sample)
 #include <cstring>
 #include "imglib/format.h"
 #include "imglib/image.h"
 #include "imglib/io/path.h"
+#include "imglib/pixel_type.h"
 
 int main(int argc, char** argv) {
     if (argc != 4 || std::strcmp(argv[1], "convert")) return 2;
     ILHandle* h = ILCreateHandle("bench");
     h->pcd.resolution = 5;
+    h->pcd.sampleKind = IL_KIND_8;
     ILImage image;
     int result = ILLoadImage(h, ILUtf8ToPath(argv[2]).c_str(), &image, nullptr);
     if (result == IL_OK)
@@ -111,9 +118,28 @@ decode_pair "TGA convert" tga "convert $work/in.tga $work/peer.ppm" "$work/peer.
 decode_pair "GIF gif2rgb" gif "gif2rgb -1 -o $work/peer.rgb $work/in.gif" "$work/peer.rgb" raw
 bench_pair "GIF write convert" "$driver convert $work/in.gif $work/ours.gif" \
     "convert $work/in.gif $work/peer.gif"
+"$driver" convert "$work/in.gif" "$work/in_gif.ppm"
+bench_pnm_pixels "$work/in_gif.ppm" >"$work/in_gif.pixels"
+for side in ours peer; do
+    "$driver" convert "$work/$side.gif" "$work/${side}_gif.ppm"
+    bench_pnm_pixels "$work/${side}_gif.ppm" >"$work/${side}_gif.pixels"
+    bench_same_bytes "$work/in_gif.pixels" "$work/${side}_gif.pixels" "GIF write ($side, read back)"
+done
 bench_pair "Cineon convert" "$driver convert $work/in.cin $work/ours_cin.ppm" \
     "convert $work/in.cin $work/peer.ppm"
+echo "Cineon convert: other work (ours linear half floats written as a floatmap, the peer 10-bit samples in a PPM)"
 bench_pair "Cineon write convert" "$driver convert $work/in.ppm $work/ours.cin" \
     "convert $work/in.ppm -depth 10 $work/peer.cin"
+echo "Cineon write convert: both write 10-bit log codes, each through its own curve (ours little-endian); not compared"
 bench_pair "PCD 16Base convert" "$driver convert $work/in.pcd $work/ours_pcd.ppm" \
     "convert -size 3072x2048 $work/in.pcd $work/peer.ppm"
+bench_pnm_pixels "$work/ours_pcd.ppm" >"$work/ours.pixels"
+bench_pnm_pixels "$work/peer.ppm" >"$work/peer.pixels"
+python3 - "$work/ours.pixels" "$work/peer.pixels" <<'PY'
+import sys
+a, b = (open(p, "rb").read() for p in sys.argv[1:3])
+if len(a) != len(b):
+    sys.exit(f"PCD: {len(a)} pixel bytes ours, {len(b)} peer")
+d = [abs(x - y) for x, y in zip(a, b)]
+print(f"PCD: largest sample difference {max(d)}, mean {sum(d) / len(d):.2f} (each side's YCC conversion)")
+PY

@@ -213,15 +213,19 @@ bool tile_packets::read_packets() {
     const int64_t size = data_.size();
     try {
         progression_walker& walker = tile_ref(&tile_).walker();
+        // The bytes from at_ to the end of their run, kept while the walk
+        // reads empty packets (read_packet moves at_ and the runs).
+        const uint8_t *run = nullptr, *run_end = nullptr;
         while (walker.next(pos)) {
             if (plain && at_ < size) {
-                const uint8_t *b, *e;
-                data_.view(at_, b, e);
-                if (*b == 0) {
+                if (run == run_end) data_.view(at_, run, run_end);
+                if (*run == 0) {
                     ++at_;
+                    ++run;
                     continue;
                 }
             }
+            run = run_end = nullptr;
             read_packet(pos);
         }
     } catch (truncated&) {

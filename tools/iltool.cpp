@@ -9,7 +9,8 @@
 //   iltool convert IN OUT [--opt NAME=VALUE ...]
 //                                    load and save by extension
 // NAME is a load, save or import option: thumbnailEdge (a reduced load, as
-// for thumbnails), jpeg.quality, png.compression, bmp.os2, ...
+// for thumbnails), imageBudget (bytes), jpeg.quality, png.compression,
+// bmp.os2, ...
 //   iltool resize IN OUT WIDTH HEIGHT [FILTER]
 //                                    resample (Box, Cosine, Gauss, Mitchell,
 //                                    Cubic, Lanczos (default), Blackman, or
@@ -108,7 +109,7 @@ void Usage() {
 // ---------------------------------------------------------------------------
 // Options: the fields of the handle's option records, by format.
 
-using Field = std::variant<uint8_t*, uint32_t*, float*>;
+using Field = std::variant<uint8_t*, uint32_t*, uint64_t*, float*>;
 
 struct Option {
     const char* name;
@@ -117,6 +118,8 @@ struct Option {
 
 const Option kOptions[] = {
     {"thumbnailEdge", [](ILHandle& h) -> Field { return &h.thumbnailEdge; }},
+    // Bytes an image may take while it loads (the memory budget).
+    {"imageBudget", [](ILHandle& h) -> Field { return &h.imageBudget; }},
     {"bmp.os2", [](ILHandle& h) -> Field { return &h.bmpOS2; }},
     {"pcx.rle", [](ILHandle& h) -> Field { return &h.pcxRLE; }},
     {"gif.interlaced", [](ILHandle& h) -> Field { return &h.gifInterlaced; }},
@@ -188,6 +191,11 @@ bool ApplyOption(ILHandle* h, const char* assignment) {
         if (auto* u32 = std::get_if<uint32_t*>(&field);
             u32 && ParseUnsigned(value, UINT32_MAX, &n)) {
             **u32 = static_cast<uint32_t>(n);
+            return true;
+        }
+        if (auto* u64 = std::get_if<uint64_t*>(&field);
+            u64 && ParseUnsigned(value, UINT64_MAX, &n)) {
+            **u64 = n;
             return true;
         }
         if (auto* f32 = std::get_if<float*>(&field)) {

@@ -8,8 +8,22 @@
 //   vxreplay action LIST.vxa tonemap EXPOSURE BLACK EXPONENT CHROMA HUE WHITE
 //   vxreplay action LIST.vxa colorfilter LIGHT_HUE LIGHT_STRENGTH SHADOW_HUE
 //                  SHADOW_STRENGTH
+//   vxreplay action LIST.vxa shift DX DY
+//   vxreplay action LIST.vxa expand LEFT RIGHT TOP BOTTOM
+//   vxreplay action LIST.vxa resample IMAGE_WIDTH IMAGE_HEIGHT WIDTH FILTER
+//                  (the width typed with the aspect lock on)
+//   vxreplay action LIST.vxa gauss OPERATION AMOUNT RADIUS GAIN
+//                  (the sliders; every channel box checked, colour image)
+//   vxreplay action LIST.vxa project IMAGE_WIDTH IMAGE_HEIGHT FROM TO MODE
+//                  [WIDTH HEIGHT]  (projections 0-3, size mode 0-2; WIDTH and
+//                  HEIGHT typed into the size fields after the choice)
+//   vxreplay action LIST.vxa text TEXT [NAME=VALUE ...]
+//                  (NAME: face height weight quality color (RRGGBB) align
+//                  anchor x y orientation effect blur ex ey, over the
+//                  preferences' defaults)
 //                  an action-list file with the one action that the dialog
-//                  records for these slider values
+//                  records for these settings, built by the same code; the
+//                  background colours are the preferences' defaults
 //   vxreplay preview IN OUT tonemap EXPOSURE BLACK EXPONENT CHROMA HUE WHITE
 //   vxreplay preview IN OUT colorfilter LIGHT_HUE LIGHT_STRENGTH SHADOW_HUE
 //                  SHADOW_STRENGTH
@@ -25,16 +39,25 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "imglib/imglib.h"
 #include "imglib/io/path.h"
 #include "viewer/actions/action_apply.h"
 #include "viewer/actions/action_file.h"
+#include "viewer/actions/history_push.h"
 #include "viewer/logic/filter_preview.h"
+#include "viewer/logic/preferences.h"
 #include "viewer/logic/preview_fit.h"
+#include "viewer/logic/projection_3d_settings.h"
+#include "viewer/tool_settings/background_settings.h"
 #include "viewer/tool_settings/color_filter_settings.h"
+#include "viewer/tool_settings/expand_settings.h"
+#include "viewer/tool_settings/gauss_settings.h"
+#include "viewer/tool_settings/resample_settings.h"
 #include "viewer/tool_settings/tone_map_settings.h"
+#include "viewer/tool_settings/write_text_settings.h"
 
 namespace {
 
@@ -42,12 +65,14 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
 int Usage() {
-    std::fputs("usage: vxreplay apply IN LIST.vxa OUT\n"
-               "       vxreplay action LIST.vxa tonemap|colorfilter VALUE...\n"
-               "       vxreplay preview IN OUT tonemap EXPOSURE BLACK EXPONENT CHROMA HUE WHITE\n"
-               "       vxreplay preview IN OUT colorfilter LIGHT_HUE LIGHT_STRENGTH SHADOW_HUE "
-               "SHADOW_STRENGTH\n",
-               stderr);
+    std::fputs(
+        "usage: vxreplay apply IN LIST.vxa OUT\n"
+        "       vxreplay action LIST.vxa tonemap|colorfilter|shift|expand|resample|gauss|"
+        "project|text VALUE...\n"
+        "       vxreplay preview IN OUT tonemap EXPOSURE BLACK EXPONENT CHROMA HUE WHITE\n"
+        "       vxreplay preview IN OUT colorfilter LIGHT_HUE LIGHT_STRENGTH SHADOW_HUE "
+        "SHADOW_STRENGTH\n",
+        stderr);
     return kExitUsage;
 }
 
@@ -119,20 +144,133 @@ ColorFilterBlock ColorFilterOf(const int32_t v[6]) {
     return ColorFilterBlockOf({v[0], v[1], v[2], v[3]});
 }
 
-int WriteAction(const char* path, const std::string& kind, int count, char** values) {
-    int32_t v[6] = {};
-    if (!ParseSliders(kind, count, values, v)) return Usage();
-    uint8_t block[64] = {};
-    int32_t type = ACTION_TONEMAPPING;
-    if (kind == "tonemap") {
-        EncodeBlock(ToneMapOf(v), block);
-    } else {
-        type = ACTION_COLOR_FILTER;
-        EncodeBlock(ColorFilterOf(v), block);
+// Each numeric argument, all or nothing.
+bool ParseInts(int count, char** values, int32_t* v) {
+    for (int i = 0; i < count; ++i)
+        if (!ParseInt(values[i], &v[i])) return false;
+    return true;
+}
+
+// A Write Text option NAME=VALUE onto the settings; false for an unknown
+// name or a bad value.
+bool SetTextOption(const char* option, WriteTextSettings* w) {
+    const char* equals = std::strchr(option, '=');
+    if (!equals) return false;
+    const std::string name(option, equals);
+    const char* value = equals + 1;
+    if (name == "face") {
+        if (std::strlen(value) >= sizeof w->font.faceName) return false;
+        std::memset(w->font.faceName, 0, sizeof w->font.faceName);
+        std::memcpy(w->font.faceName, value, std::strlen(value));
+        return true;
     }
+    if (name == "color") {
+        char* end = nullptr;
+        const unsigned long rgb = std::strtoul(value, &end, 16);
+        if (end == value || *end || rgb > 0xFFFFFF) return false;
+        w->textColor.Set(static_cast<float>(rgb >> 16) / 255.0f,
+                         static_cast<float>((rgb >> 8) & 0xFF) / 255.0f,
+                         static_cast<float>(rgb & 0xFF) / 255.0f);
+        w->textColor.a = 1;
+        w->textColor.index = -1;
+        return true;
+    }
+    if (name == "effect") {
+        char* end = nullptr;
+        w->effect = std::strtof(value, &end);
+        return end != value && !*end;
+    }
+    using Setter = void (*)(WriteTextSettings*, int32_t);
+    static const std::pair<const char*, Setter> kInts[] = {
+        {"height", [](WriteTextSettings* s, int32_t v) { s->font.height = v; }},
+        {"weight", [](WriteTextSettings* s, int32_t v) { s->font.weight = v; }},
+        {"quality", [](WriteTextSettings* s, int32_t v) { s->font.quality = uint8_t(v); }},
+        {"align", [](WriteTextSettings* s, int32_t v) { s->alignment = v; }},
+        {"anchor", [](WriteTextSettings* s, int32_t v) { s->anchor = uint8_t(v); }},
+        {"x", [](WriteTextSettings* s, int32_t v) { s->offsetX = v; }},
+        {"y", [](WriteTextSettings* s, int32_t v) { s->offsetY = v; }},
+        {"orientation", [](WriteTextSettings* s, int32_t v) { s->orientation = uint8_t(v); }},
+        {"blur", [](WriteTextSettings* s, int32_t v) { s->blur = uint8_t(v); }},
+        {"ex", [](WriteTextSettings* s, int32_t v) { s->effectX = int8_t(v); }},
+        {"ey", [](WriteTextSettings* s, int32_t v) { s->effectY = int8_t(v); }},
+    };
+    int32_t v = 0;
+    for (const auto& [known, set] : kInts)
+        if (name == known) {
+            if (!ParseInt(value, &v)) return false;
+            set(w, v);
+            return true;
+        }
+    return false;
+}
+
+// The action a dialog records for the settings of a command line, pushed
+// onto `list` by the dialog's own recording function; false on bad usage.
+bool RecordDialogAction(ILHandle* h, const std::string& kind, int n, char** a, ActionList* list,
+                        bool* pushed) {
+    Preferences defaults;
+    SetDefaultPreferences(defaults, h, 1024);
+    int32_t v[7] = {};
+    if ((kind == "tonemap" || kind == "colorfilter") && ParseSliders(kind, n, a, v)) {
+        *pushed = kind == "tonemap" ? PushHistoryToneMapping(*list, ToneMapOf(v))
+                                    : PushHistoryColorFilter(*list, ColorFilterOf(v));
+    } else if (kind == "shift" && n == 2 && ParseInts(n, a, v)) {
+        *pushed = PushHistoryShift(*list, ShiftBlock{v[0], v[1]});
+    } else if (kind == "expand" && n == 4 && ParseInts(n, a, v)) {
+        ExpandSettings s;
+        s.uniform = false;
+        s.sides = {v[0], v[1], v[2], v[3]};
+        *pushed = PushHistoryExpand(
+            *list, ExpandBlock{ExpandMarginsOf(s), SharedBackground(defaults, false)});
+    } else if (kind == "resample" && n == 4 && ParseInts(n, a, v) && v[0] > 0 && v[1] > 0 &&
+               v[3] >= 0 && v[3] <= 6) {
+        ResampleSettings s =
+            ResampleDefaults(static_cast<uint32_t>(v[0]), static_cast<uint32_t>(v[1]),
+                             static_cast<uint8_t>(v[3]), true);
+        ResampleWidthTyped(&s, v[2]);
+        *pushed = PushHistoryResample(*list, ResampleBlockOf(s));
+    } else if (kind == "gauss" && n == 4 && ParseInts(n, a, v)) {
+        GaussBlock b = GaussDefaults();
+        b.operation = v[0];
+        b.amount = static_cast<float>(v[1]) / 100.0f;
+        b.radius = v[2];
+        b.gain = static_cast<float>(v[3]) / 100.0f;
+        GaussRecordChannels(GaussChannelBoxes{}, false, false, b.channels);
+        *pushed = PushHistoryGaussFilter(*list, b);
+    } else if (kind == "project" && (n == 5 || n == 7) && ParseInts(n, a, v) && v[0] > 0 &&
+               v[1] > 0) {
+        const auto w = static_cast<uint32_t>(v[0]), ht = static_cast<uint32_t>(v[1]);
+        ILProjectionParams p = DefaultProjection3D(w, ht, SharedBackground(defaults, false));
+        p.sourceProjection = static_cast<uint8_t>(v[2]);
+        p.targetProjection = static_cast<uint8_t>(v[3]);
+        p.sizeMode = v[4];
+        UpdateProjection3DSize(&p, w, ht);
+        if (n == 7) {
+            p.width = v[5];
+            p.height = v[6];
+        }
+        *pushed = PushHistory3DProjection(*list, p, w, ht);
+    } else if (kind == "text" && n >= 1) {
+        WriteTextSettings& s = defaults.writeTextSettings;
+        for (int i = 1; i < n; ++i)
+            if (!SetTextOption(a[i], &s)) return false;
+        ClampWriteText(s);
+        WriteTextBlock b = WriteTextBlockOf(s);
+        for (const char* c = a[0]; *c; ++c)
+            b.text.push_back(static_cast<char16_t>(*c));
+        *pushed = PushHistoryWriteText(*list, b);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+int WriteAction(ILHandle* h, const char* path, const std::string& kind, int count, char** values) {
     ActionList list;
+    bool pushed = false;
+    if (!RecordDialogAction(h, kind, count, values, &list, &pushed)) return Usage();
     std::vector<uint8_t> bytes;
-    if (!list.Append() || !list.items.back().Set(type, block) || !EncodeActionList(list, bytes) ||
+    if (!pushed || !EncodeActionList(list, bytes) ||
         !ReplaceFile(ILUtf8ToPath(path).c_str(), bytes))
         return kExitFailed;
     return 0;
@@ -220,7 +358,7 @@ int main(int argc, char** argv) {
     if (argc == 5 && std::strcmp(argv[1], "apply") == 0)
         return Apply(handle.h, argv[2], argv[3], argv[4]);
     if (argc >= 4 && std::strcmp(argv[1], "action") == 0)
-        return WriteAction(argv[2], argv[3], argc - 4, argv + 4);
+        return WriteAction(handle.h, argv[2], argv[3], argc - 4, argv + 4);
     if (argc >= 5 && std::strcmp(argv[1], "preview") == 0)
         return Preview(handle.h, argc - 2, argv + 2);
     return Usage();

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 #ifdef __linux__
 #include <sched.h>
@@ -27,25 +29,42 @@ struct Job {
     unsigned active = 0; // pool threads inside the job, under the pool's lock
 };
 
+using KeepGoingProc = std::function<bool(uint32_t done)>;
+
 // True on pool threads, and on a caller's thread while its run lasts.
 thread_local bool insidePool = false;
+// The job this thread works on, and on the caller's thread its keepGoing,
+// for KeepGoing() in bodies.
+thread_local Job* currentJob = nullptr;
+thread_local const KeepGoingProc* currentKeepGoing = nullptr;
+
+// Asks keepGoing (when there is one) and stops the job on a "no".
+bool Ask(Job& job, const KeepGoingProc* keepGoing) {
+    if (!keepGoing || !*keepGoing || (*keepGoing)(job.done.load(std::memory_order_relaxed)))
+        return true;
+    job.stop.store(true, std::memory_order_relaxed);
+    return false;
+}
 
 // Takes parts of the job until there are none left or it is stopped; the
 // caller's thread asks keepGoing first.
-void Work(Job& job, unsigned slot, const std::function<bool(uint32_t done)>* keepGoing) {
-    while (!job.stop.load(std::memory_order_relaxed)) {
-        if (keepGoing && *keepGoing && !(*keepGoing)(job.done.load(std::memory_order_relaxed))) {
-            job.stop.store(true, std::memory_order_relaxed);
-            return;
-        }
+void Work(Job& job, unsigned slot, const KeepGoingProc* keepGoing) {
+    Job* const outerJob = std::exchange(currentJob, &job);
+    const KeepGoingProc* const outerKeepGoing = std::exchange(currentKeepGoing, keepGoing);
+    while (!job.stop.load(std::memory_order_relaxed) && Ask(job, keepGoing)) {
         const uint32_t part = job.next.fetch_add(1, std::memory_order_relaxed);
         const uint64_t first = uint64_t{part} * job.grain;
-        if (first >= job.count) return;
+        if (first >= job.count) break;
         const auto end = static_cast<uint32_t>(std::min<uint64_t>(first + job.grain, job.count));
         (*job.body)(slot, static_cast<uint32_t>(first), end);
         job.done.fetch_add(end - static_cast<uint32_t>(first), std::memory_order_relaxed);
     }
+    currentJob = outerJob;
+    currentKeepGoing = outerKeepGoing;
 }
+
+// How often a caller waiting for the pool's threads asks keepGoing.
+constexpr auto kWaitPoll = std::chrono::milliseconds(10);
 
 class Pool {
 public:
@@ -69,11 +88,23 @@ public:
     }
 
     // Once the caller has run out of parts: no one joins any more, and the
-    // threads inside finish theirs.
-    void Finish(Job* job) {
+    // threads inside finish theirs (or stop, when keepGoing says so
+    // meanwhile and their bodies poll KeepGoing()).
+    void Finish(Job* job, const KeepGoingProc* keepGoing) {
         std::unique_lock<std::mutex> hold(lock_);
         std::erase(queue_, job);
-        done_.wait(hold, [job] { return job->active == 0; });
+        const auto finished = [job] { return job->active == 0; };
+        const bool asking = keepGoing && *keepGoing;
+        while (!finished()) {
+            if (!asking || job->stop.load(std::memory_order_relaxed)) {
+                done_.wait(hold, finished);
+                break;
+            }
+            if (done_.wait_for(hold, kWaitPoll, finished)) break;
+            hold.unlock();
+            Ask(*job, keepGoing);
+            hold.lock();
+        }
     }
 
 private:
@@ -160,7 +191,7 @@ void Helpers::Close() {
     if (!team_->open) return;
     team_->open = false;
     team_->job.stop.store(true, std::memory_order_relaxed);
-    ThePool().Finish(&team_->job);
+    ThePool().Finish(&team_->job, nullptr);
 }
 
 bool Run(uint32_t count, uint32_t grain, const Body& body,
@@ -177,9 +208,15 @@ bool Run(uint32_t count, uint32_t grain, const Body& body,
     const bool nested = insidePool;
     insidePool = true;
     Work(job, 0, &keepGoing);
+    if (pool) pool->Finish(&job, &keepGoing);
     insidePool = nested;
-    if (pool) pool->Finish(&job);
     return !job.stop.load(std::memory_order_relaxed);
+}
+
+bool KeepGoing() {
+    Job* const job = currentJob;
+    if (!job) return true;
+    return !job->stop.load(std::memory_order_relaxed) && Ask(*job, currentKeepGoing);
 }
 
 } // namespace workpool

@@ -39,8 +39,17 @@ unsigned ThreadCount();
 // At most threads threads work on it (0: ThreadCount()), so that scratch
 // memory counted beforehand suffices. A run from inside a body, or one of a
 // single part, goes on the caller's thread alone.
+// While the caller waits for the pool's threads to finish their parts it
+// keeps asking keepGoing every few milliseconds.
 bool Run(uint32_t count, uint32_t grain, const Body& body,
          const std::function<bool(uint32_t done)>& keepGoing = nullptr, unsigned threads = 0);
+
+// For a body whose parts take long (bands of many rows): false once its run
+// has been stopped, when the body should return at once. On the caller's
+// thread it asks the run's keepGoing first, so that a body polling every few
+// rows stops the run as promptly as parts of a few rows would. True outside
+// a run.
+bool KeepGoing();
 
 // Pool threads that help a caller who goes on with its own work (a codec
 // handing jobs to a queue of its own, say): up to count of them, each as it

@@ -52,11 +52,15 @@ constexpr uint64_t kMaxBlockPasses = 40;
 constexpr uint64_t kBlockVisitsAlwaysAllowed = uint64_t{1} << 22;
 
 // The progress monitor with what it counts: the coefficient blocks the
-// scans read so far visit.
+// scans read so far visit, and per component and coefficient the lowest bit
+// they sent (-1 before its first scan).
 struct ScanWork {
     jpeg_progress_mgr mgr{};
     int scan = 0;
     uint64_t visits = 0;
+    int sent[MAX_COMPONENTS][DCTSIZE2];
+
+    ScanWork() { std::fill_n(&sent[0][0], MAX_COMPONENTS * DCTSIZE2, -1); }
 };
 
 // The decompressor with its error manager, destroyed with the object.
@@ -270,9 +274,27 @@ uint64_t WorkingBytes(const Decoder& d, ILPixelType target) {
     return bytes;
 }
 
-// The progress monitor stops a file with more scans than any encoder writes,
-// or whose scans together visit the blocks more often than any encoder's do;
-// it runs inside a library step, so it leaves through the step's guard.
+// Whether the progressive scan that starts sends the bits its coefficients'
+// earlier scans lead to: a first scan of coefficients none sent yet, AC
+// after DC, a refinement of the bit below those sent. No encoder sends a
+// coefficient's bits twice; libjpeg decodes such scans again with a warning
+// at most, and one cheap scan repeated made a small file cost seconds.
+bool InOrder(const jpeg_decompress_struct& c, ScanWork* work) {
+    for (int i = 0; i < c.comps_in_scan; ++i) {
+        int* sent = work->sent[c.cur_comp_info[i]->component_index];
+        if (c.Ss > 0 && sent[0] < 0) return false;
+        for (int k = c.Ss; k <= c.Se; ++k) {
+            if (c.Ah == 0 ? sent[k] >= 0 : sent[k] != c.Ah) return false;
+            sent[k] = c.Al;
+        }
+    }
+    return true;
+}
+
+// The progress monitor stops a file whose scans send coefficient bits out
+// of order, with more scans than any encoder writes, or whose scans together
+// visit the blocks more often than any encoder's do; it runs inside a
+// library step, so it leaves through the step's guard.
 void LimitScans(j_common_ptr common) {
     const auto* cinfo = reinterpret_cast<j_decompress_ptr>(common);
     auto* work = reinterpret_cast<ScanWork*>(cinfo->progress);
@@ -286,6 +308,13 @@ void LimitScans(j_common_ptr common) {
     }
     if (scan == work->scan) return;
     work->scan = scan;
+    if (cinfo->progressive_mode && !InOrder(*cinfo, work)) {
+        std::snprintf(errors->message, sizeof errors->message,
+                      "Scan %d of the file sends coefficient bits its earlier scans sent or did "
+                      "not lead to, as no JPEG encoder writes",
+                      scan);
+        std::longjmp(errors->jump, 1);
+    }
     uint64_t blocks = 0;
     for (int i = 0; i < cinfo->num_components; ++i)
         blocks +=

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 
 #include <lcms2.h>
 
@@ -110,19 +111,19 @@ struct ILJxrDecodeJob {
     uint32_t outHeight = 0;
     uint8_t alphaMode = 0;
     bool alphaOnly = false; // a separate alpha plane into the alpha samples
-    uint8_t* out = nullptr; // from ILJxrAllocRows: written in place, else copied
-    size_t stride = 0;
-    bool outShared = false; // out came from ILJxrAllocRows
+    size_t stride = 0;      // of the decoded rows
 };
 
-// A decode buffer that an isolated decode writes in place (memory shared
-// with the decoding process), sparing it a copy in and out; freed by
-// ILJxrFreeRows. Null when none can be had.
-uint8_t* ILJxrAllocRows(size_t bytes);
-void ILJxrFreeRows(uint8_t* rows, size_t bytes);
-
 bool ILJxrGetInfo(ILJxrStream* stream, uint64_t offset, ILJxrCodeStreamInfo* info);
-bool ILJxrDecode(ILJxrStream* stream, const ILJxrCodeStreamInfo& info, const ILJxrDecodeJob& job);
+// Decodes into out (stride x outHeight bytes) in place: the samples an
+// alpha-only decode does not write stay. Rows reach out only from a decode
+// that succeeded.
+bool ILJxrDecode(ILJxrStream* stream, const ILJxrDecodeJob& job, uint8_t* out);
+// Decodes into a buffer of the decoder's and hands the rows to band, top
+// first, a few at a time (first row, count). Not for alpha-only decodes.
+bool ILJxrDecodeBands(
+    ILJxrStream* stream, const ILJxrDecodeJob& job,
+    const std::function<void(const uint8_t* rows, uint32_t first, uint32_t count)>& band);
 
 // An encoder writing at the stream's current position.
 struct ILJxrEncodeParams {

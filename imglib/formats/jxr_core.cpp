@@ -3,15 +3,18 @@
 // this file.
 #include <windowsmediaphoto.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
+#include <memory>
 #include <new>
 
 #ifdef __linux__
+#include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/uio.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -88,7 +91,7 @@ bool ILJxrGetInfo(ILJxrStream* stream, uint64_t offset, ILJxrCodeStreamInfo* inf
 
 namespace {
 
-bool DecodeHere(WMPStream* ws, const ILJxrDecodeJob& job) {
+bool DecodeHere(WMPStream* ws, const ILJxrDecodeJob& job, uint8_t* out) {
     CWMImageInfo ii;
     CWMIStrCodecParam scp;
     if (!ReadHeader(ws, job.offset, &ii, &scp)) return false;
@@ -110,7 +113,7 @@ bool DecodeHere(WMPStream* ws, const ILJxrDecodeJob& job) {
     CTXSTRCODEC ctx = nullptr;
     if (ImageStrDecInit(&ii, &scp, &ctx) != ICERR_OK) return false;
     CWMImageBufferInfo bi = {};
-    bi.pv = job.out;
+    bi.pv = out;
     bi.cLine = job.outHeight;
     bi.cbStride = job.stride;
     bi.uiFirstMBRow = 0;
@@ -121,45 +124,97 @@ bool DecodeHere(WMPStream* ws, const ILJxrDecodeJob& job) {
     return ok;
 }
 
+using Band = std::function<void(const uint8_t* rows, uint32_t first, uint32_t count)>;
+
 #ifdef __linux__
+// Hands bytes to the pipe: vmsplice lends the pages instead of copying them
+// (they are not written again), write copies where that is refused.
+bool Send(int pipe, const uint8_t* data, size_t bytes) {
+    while (bytes) {
+        iovec piece{const_cast<uint8_t*>(data), bytes};
+        ssize_t sent = vmsplice(pipe, &piece, 1, 0);
+        if (sent < 0 && errno != EINTR) sent = write(pipe, data, bytes);
+        if (sent < 0 && errno == EINTR) continue;
+        if (sent <= 0) return false;
+        data += sent;
+        bytes -= static_cast<size_t>(sent);
+    }
+    return true;
+}
+
+// False when the pipe ends first: the decoding process failed or crashed.
+bool Receive(int pipe, uint8_t* data, size_t bytes) {
+    while (bytes) {
+        const ssize_t got = read(pipe, data, bytes);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        data += got;
+        bytes -= static_cast<size_t>(got);
+    }
+    return true;
+}
+
+// Rows for a decode in the child: fresh pages, which none of this process's
+// share, so that writing them copies nothing (on huge pages where the
+// system has them, a fault each 2 MiB instead of each 4 KiB). Null when
+// none can be had.
+uint8_t* FreshRows(size_t bytes) {
+    void* rows = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (rows == MAP_FAILED) return nullptr;
+    madvise(rows, bytes, MADV_HUGEPAGE);
+    return static_cast<uint8_t*>(rows);
+}
+
 // jxrlib's macroblock decoder indexes its tables with values read from the
 // stream unchecked, so a damaged code-stream can make it read far outside
 // them, and nothing short of decoding tells such a stream apart. The decode
-// therefore runs in a child process that writes its rows into shared memory:
-// a crash there ends the child, and the load answers a decoding failure. The
-// child only computes (jxrlib, malloc) and leaves by _exit.
-bool DecodeIsolated(WMPStream* ws, const ILJxrDecodeJob& job) {
+// therefore runs in a child process: a crash there ends the child, and the
+// load answers a decoding failure. The child decodes into fresh rows (an
+// alpha plane into its copy of out, beside the samples there) and, when the
+// decode succeeded, sends them through a pipe; this process reads them into
+// out, or a band at a time for band. The child only computes (jxrlib,
+// malloc) and leaves by _exit.
+bool DecodeIsolated(WMPStream* ws, const ILJxrDecodeJob& job, uint8_t* out, const Band& band) {
     const size_t bytes = job.stride * job.outHeight;
-    uint8_t* shared = job.out;
-    if (!job.outShared) {
-        void* mapped =
-            mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-        if (mapped == MAP_FAILED) return false;
-        shared = static_cast<uint8_t*>(mapped);
-        // A separate alpha plane lands beside samples already decoded.
-        if (job.alphaOnly) std::memcpy(shared, job.out, bytes);
-    }
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0) return false;
+    // A larger pipe takes fewer turns between the processes; the default
+    // size serves too.
+    fcntl(ends[1], F_SETPIPE_SZ, 1 << 20);
     FILE* file = ws->state.file.pFile;
     std::fflush(file);
     const pid_t child = fork();
     if (child == 0) {
         for (const int sig : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT})
             std::signal(sig, SIG_DFL);
-        ILJxrDecodeJob here = job;
-        here.out = shared;
-        _exit(DecodeHere(ws, here) ? 0 : 1);
+        close(ends[0]);
+        uint8_t* rows = job.alphaOnly ? out : FreshRows(bytes);
+        _exit(rows && DecodeHere(ws, job, rows) && Send(ends[1], rows, bytes) ? 0 : 1);
     }
-    bool ok = false;
+    close(ends[1]);
+    bool ok = child > 0;
+    if (ok && out) {
+        ok = Receive(ends[0], out, bytes);
+    } else if (ok) {
+        const uint32_t perBand =
+            static_cast<uint32_t>(std::clamp<size_t>((size_t{1} << 18) / job.stride, 1, 64));
+        std::unique_ptr<uint8_t[]> rows(new (std::nothrow) uint8_t[job.stride * perBand]);
+        ok = rows != nullptr;
+        for (uint32_t first = 0; ok && first < job.outHeight; first += perBand) {
+            const uint32_t count = std::min(perBand, job.outHeight - first);
+            ok = Receive(ends[0], rows.get(), job.stride * count);
+            if (ok) band(rows.get(), first, count);
+        }
+    }
+    close(ends[0]);
     if (child > 0) {
         int status = 0;
         pid_t waited;
         do {
             waited = waitpid(child, &status, 0);
         } while (waited < 0 && errno == EINTR);
-        ok = waited == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-        if (ok && shared != job.out) std::memcpy(job.out, shared, bytes);
+        ok = ok && waited == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     }
-    if (shared != job.out) munmap(shared, bytes);
     // The child moved the file offset it shares with this process.
     std::fseek(file, 0, SEEK_SET);
     return ok;
@@ -168,29 +223,22 @@ bool DecodeIsolated(WMPStream* ws, const ILJxrDecodeJob& job) {
 
 } // namespace
 
-uint8_t* ILJxrAllocRows(size_t bytes) {
+bool ILJxrDecode(ILJxrStream* stream, const ILJxrDecodeJob& job, uint8_t* out) {
 #ifdef __linux__
-    void* rows = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-    return rows == MAP_FAILED ? nullptr : static_cast<uint8_t*>(rows);
+    return DecodeIsolated(stream->ws, job, out, nullptr);
 #else
-    return new (std::nothrow) uint8_t[bytes];
+    return DecodeHere(stream->ws, job, out);
 #endif
 }
 
-void ILJxrFreeRows(uint8_t* rows, size_t bytes) {
+bool ILJxrDecodeBands(ILJxrStream* stream, const ILJxrDecodeJob& job, const Band& band) {
 #ifdef __linux__
-    if (rows) munmap(rows, bytes);
+    return DecodeIsolated(stream->ws, job, nullptr, band);
 #else
-    (void)bytes;
-    delete[] rows;
-#endif
-}
-
-bool ILJxrDecode(ILJxrStream* stream, const ILJxrCodeStreamInfo&, const ILJxrDecodeJob& job) {
-#ifdef __linux__
-    return DecodeIsolated(stream->ws, job);
-#else
-    return DecodeHere(stream->ws, job);
+    const std::unique_ptr<uint8_t[]> rows(new (std::nothrow) uint8_t[job.stride * job.outHeight]);
+    if (!rows || !DecodeHere(stream->ws, job, rows.get())) return false;
+    band(rows.get(), 0, job.outHeight);
+    return true;
 #endif
 }
 

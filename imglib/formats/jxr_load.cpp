@@ -31,11 +31,6 @@ struct StreamCloser {
     void operator()(ILJxrStream* s) const { ILJxrCloseStream(s); }
 };
 
-struct RowsFreer {
-    size_t bytes;
-    void operator()(uint8_t* rows) const { ILJxrFreeRows(rows, bytes); }
-};
-
 struct ProfileHolder {
     cmsHPROFILE* profile;
     ~ProfileHolder() {
@@ -219,28 +214,26 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     job.outWidth = width;
     job.outHeight = height;
     job.alphaMode = alphaMode;
-    // The image, and a decode buffer of its size when the rows are converted.
+    job.stride = (size_t{width} * job.bitsPerUnit + 31) / 32 * 4;
+    // The image, and the decoder's rows of its size when they are converted.
     const bool direct = target == layout.source && !s.profile;
-    const uint64_t rowBytes = (uint64_t{width} * job.bitsPerUnit + 31) / 32 * 4;
     const uint64_t bytes =
-        ILImageBufferSize(width, height, target) + (direct ? 0 : rowBytes * height);
+        ILImageBufferSize(width, height, target) + (direct ? 0 : uint64_t{job.stride} * height);
     if (const ILResult r = ILCheckImageBudget(h, bytes); r != IL_OK) return r;
     if (ILReallocImage(image, width, height, target, nullptr) != IL_OK)
         return ILReportOutOfMemory(h, ILImageBufferSize(width, height, target));
 
-    auto decodeAlphaPlane = [&](uint8_t* out, size_t stride) {
+    auto decodeAlphaPlane = [&](uint8_t* out) {
         ILJxrDecodeJob alpha = job;
         alpha.offset = s.alphaOffset;
         alpha.alphaOnly = true;
-        alpha.out = out;
-        alpha.stride = stride;
-        if (!ILJxrDecode(stream.get(), cs, alpha)) ILWarning(h, "Corrupt alpha channel");
+        if (!ILJxrDecode(stream.get(), alpha, out)) ILWarning(h, "Corrupt alpha channel");
     };
     if (direct) {
-        job.out = image->data;
+        // Straight into the image's rows.
         job.stride = static_cast<size_t>(image->stride);
-        if (!ILJxrDecode(stream.get(), cs, job)) return ILReportDecompressionFailed(h);
-        if (s.alphaPlane) decodeAlphaPlane(image->data, job.stride);
+        if (!ILJxrDecode(stream.get(), job, image->data)) return ILReportDecompressionFailed(h);
+        if (s.alphaPlane) decodeAlphaPlane(image->data);
         return IL_OK;
     }
 
@@ -252,16 +245,22 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
         ILConverterSetProfile(c, s.profile, ILPixelTypeToLcmsFormat(layout.source));
     ILConverterSetModes(c, layout.source, target, width);
     if (!ILConverterPrepare(c)) return ILReportUnsupportedDataFormat(h);
-    const std::unique_ptr<uint8_t, RowsFreer> rows(ILJxrAllocRows(rowBytes * height),
-                                                   RowsFreer{rowBytes * height});
-    if (!rows) return ILReportOutOfMemory(h, rowBytes * height);
-    job.out = rows.get();
-    job.stride = rowBytes;
-    job.outShared = true;
-    if (!ILJxrDecode(stream.get(), cs, job)) return ILReportDecompressionFailed(h);
-    if (s.alphaPlane && h->alphaMode != 0) decodeAlphaPlane(rows.get(), rowBytes);
-    for (uint32_t y = 0; y < height; ++y)
-        c->rowKernel(c, rows.get() + rowBytes * y, image->data + int64_t{y} * image->stride);
+    auto convert = [&](const uint8_t* rows, uint32_t first, uint32_t count) {
+        for (uint32_t y = 0; y < count; ++y)
+            c->rowKernel(c, rows + job.stride * y,
+                         image->data + int64_t{first + y} * image->stride);
+    };
+    if (!s.alphaPlane || h->alphaMode == 0) {
+        // Converted band by band as they arrive: no whole decoded copy here.
+        if (!ILJxrDecodeBands(stream.get(), job, convert)) return ILReportDecompressionFailed(h);
+        return IL_OK;
+    }
+    // A separate alpha plane joins the decoded rows before they are converted.
+    const ILBuffer<uint8_t> rows(static_cast<uint8_t*>(ILAlloc(h, job.stride * height)));
+    if (!rows) return IL_OUT_OF_MEMORY;
+    if (!ILJxrDecode(stream.get(), job, rows.get())) return ILReportDecompressionFailed(h);
+    decodeAlphaPlane(rows.get());
+    convert(rows.get(), 0, height);
     return IL_OK;
 }
 

@@ -313,32 +313,29 @@ void ChromaLine(const std::vector<uint8_t*>& rows, uint32_t w, uint32_t i, uint8
     out[w - 2] = out[w - 1] = static_cast<uint8_t>((a[half - 1] + b[half - 1] + 1) >> 1);
 }
 
+// Clamped in float (the table's last entry is 255, as is every entry past
+// 200 + max): no integer comparison a pixel.
 uint8_t Lookup(const Lut& lut, float index) {
-    const int i = static_cast<int>(index);
-    return i < 0 ? 0 : i > 655 ? 255 : lut.table[i];
+    return lut.table[static_cast<int>(std::clamp(index, 0.0f, 655.0f))];
 }
 
 uint16_t Wide(float v) {
-    return static_cast<uint16_t>(std::clamp(static_cast<int64_t>(v), int64_t{0}, int64_t{65535}));
+    return static_cast<uint16_t>(std::clamp(v, 0.0f, 65535.0f));
 }
 
-// Line i as B, G, R of the sample kind, one pixel every `step` bytes from
-// `first`.
-void ConvertLine(const Planes& p, const Lut& lut, uint32_t i, uint8_t* first, int64_t step,
-                 uint32_t kind, uint8_t* c1, uint8_t* c2) {
-    const uint32_t w = p.width;
-    ChromaLine(p.c1, w, i, c1);
-    ChromaLine(p.c2, w, i, c2);
-    const uint8_t* y = p.luma[i];
-    uint8_t* out = first;
+// Pixels of one line as B, G, R of the sample kind, one every `step` bytes
+// from `out`; the kind is chosen once a line, not once a pixel.
+template <uint32_t kKind>
+void ConvertPixels(const Lut& lut, uint32_t w, const uint8_t* y, const uint8_t* c1,
+                   const uint8_t* c2, uint8_t* out, int64_t step) {
     for (uint32_t x = 0; x < w; ++x, out += step) {
-        if (kind == IL_KIND_8) {
+        if constexpr (kKind == IL_KIND_8) {
             const float l = y[x] * 1.3584f + 200.0f;
             const float a = (c1[x] - 156) * 2.2179f, b = (c2[x] - 137) * 1.8215f;
             out[0] = Lookup(lut, a + l);
             out[1] = Lookup(lut, l - 0.194f * a - 0.509f * b);
             out[2] = Lookup(lut, b + l);
-        } else if (kind == IL_KIND_16) {
+        } else if constexpr (kKind == IL_KIND_16) {
             const float l = y[x] * 1.3584f, g = lut.scale * 257.0f;
             const float a = (c1[x] - 156) * 2.2179f, b = (c2[x] - 137) * 1.8215f;
             const uint16_t bgr[3] = {Wide((a + l) * g), Wide((l - 0.194f * a - 0.509f * b) * g),
@@ -352,7 +349,7 @@ void ConvertLine(const Planes& p, const Lut& lut, uint32_t i, uint8_t* first, in
                                 (b + l) * lut.scale};
             for (int k = 0; k < 3; ++k) {
                 const float linear = v[k] > 0 ? std::pow(v[k], 2.2f) : 0.0f;
-                if (kind == IL_KIND_HALF) {
+                if constexpr (kKind == IL_KIND_HALF) {
                     const uint16_t bits = Imath::half(linear).bits();
                     std::memcpy(out + 2 * k, &bits, 2);
                 } else {
@@ -360,6 +357,26 @@ void ConvertLine(const Planes& p, const Lut& lut, uint32_t i, uint8_t* first, in
                 }
             }
         }
+    }
+}
+
+// Line i as B, G, R of the sample kind, one pixel every `step` bytes from
+// `first`.
+void ConvertLine(const Planes& p, const Lut& lut, uint32_t i, uint8_t* first, int64_t step,
+                 uint32_t kind, uint8_t* c1, uint8_t* c2) {
+    const uint32_t w = p.width;
+    ChromaLine(p.c1, w, i, c1);
+    ChromaLine(p.c2, w, i, c2);
+    const uint8_t* y = p.luma[i];
+    switch (kind) {
+        case IL_KIND_8:
+            return ConvertPixels<IL_KIND_8>(lut, w, y, c1, c2, first, step);
+        case IL_KIND_16:
+            return ConvertPixels<IL_KIND_16>(lut, w, y, c1, c2, first, step);
+        case IL_KIND_HALF:
+            return ConvertPixels<IL_KIND_HALF>(lut, w, y, c1, c2, first, step);
+        default:
+            return ConvertPixels<IL_KIND_FLOAT>(lut, w, y, c1, c2, first, step);
     }
 }
 
@@ -431,8 +448,7 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     const uint64_t imageBytes = ILImageBufferSize(outWidth, outHeight, type);
     // The file's bytes and the rebuilt planes are still held beside the image.
     uint64_t held = imageBytes;
-    if (__builtin_add_overflow(held, f.size + planes.buffer.size(), &held))
-        held = UINT64_MAX;
+    if (__builtin_add_overflow(held, f.size + planes.buffer.size(), &held)) held = UINT64_MAX;
     if (const ILResult budget = ILCheckImageBudget(h, held); budget != IL_OK) return budget;
     if (ILReallocImage(image, outWidth, outHeight, type, nullptr) != IL_OK)
         return ILReportOutOfMemory(h, imageBytes);

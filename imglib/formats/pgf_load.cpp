@@ -133,7 +133,7 @@ ILPalette* LoadPalette(ILConverter* c, const CPGFImage& pgf, uint32_t bits) {
 // without checking them, and allocates the channels when it opens the file:
 // counts beyond its limits, and sizes the file cannot back, are refused
 // here before it reads them. The pre-header is "PGF", the version and the
-// header size (16 bits before version 6); the header then holds width,
+// header size (32 bits from version 6); the header then holds width,
 // height, levels, quality, bits per pixel, channels and mode, and after the
 // header size come the levels' byte counts. A header size past the file's
 // end made libpgf read on into gigabytes of allocations.
@@ -143,32 +143,42 @@ ILPalette* LoadPalette(ILConverter* c, const CPGFImage& pgf, uint32_t bits) {
 // its 16-bit length, so the levels must hold that much for the size and
 // channels the header claims. An indexed image carries its colour table in
 // the header; without one the data is some other mode's.
-bool HeaderFits(FILE* file, uint64_t fileSize) {
+//
+// Streams of the layouts before version 6 made libpgf free pointers it never
+// set, and those coded for regions of interest crash its whole-image read:
+// both are refused as unsupported (IL_UNSUPPORTED_FORMAT), headers that do
+// not fit their file as damaged (IL_INVALID_HEADER).
+ILResult HeaderFits(FILE* file, uint64_t fileSize) {
     uint8_t head[24];
     const bool read = std::fread(head, 1, sizeof head, file) == sizeof head;
     if (!read || std::memcmp(head, "PGF", 3) != 0) {
         std::rewind(file);
-        return read;
+        return read ? IL_OK : IL_INVALID_HEADER;
     }
-    const uint32_t headerSize =
-        (head[3] & Version6) ? ILGetLe32(head + 4) : ILGetLe32(head + 4) & 0xFFFF;
+    if (!(head[3] & Version6) || (head[3] & PGFROI)) return IL_UNSUPPORTED_FORMAT;
+    const uint32_t headerSize = ILGetLe32(head + 4);
     const uint32_t levels = head[16], channels = head[19];
     const uint32_t width = ILGetLe32(head + 8), height = ILGetLe32(head + 12);
     const bool backed = ILClaimIsBacked(width, height, fileSize);
     if (!width || !height || levels > MaxLevel || channels < 1 || channels > MaxChannels ||
         !backed || uint64_t{headerSize} + 8 > fileSize)
-        return false;
-    if (head[20] == ImageModeIndexedColor && headerSize < 16 + ColorTableLen * 4) return false;
+        return IL_INVALID_HEADER;
+    if (head[20] == ImageModeIndexedColor && headerSize < 16 + ColorTableLen * 4)
+        return IL_INVALID_HEADER;
+    // libpgf's own writer leaves at least five rows and columns after the
+    // levels' halvings; with fewer than two its inverse transform wrote and
+    // freed outside its bands (found by fuzzing).
+    if (levels > 0 && (std::min(width, height) >> levels) < 2) return IL_INVALID_HEADER;
     uint8_t lengths[4 * MaxLevel];
     const bool counted = std::fseek(file, long{8} + headerSize, SEEK_SET) == 0 &&
                          std::fread(lengths, 4, levels, file) == levels;
     std::rewind(file);
-    if (!counted) return false;
+    if (!counted) return IL_INVALID_HEADER;
     uint64_t data = 0;
     for (uint32_t i = 0; i < levels; ++i)
         data += ILGetLe32(lengths + 4 * i);
     const uint64_t blocks = (uint64_t{width} * height * channels + BufferSize - 1) / BufferSize;
-    return levels == 0 || data >= 2 * blocks;
+    return levels == 0 || data >= 2 * blocks ? IL_OK : IL_INVALID_HEADER;
 }
 
 ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
@@ -176,7 +186,17 @@ ILResult Load(ILHandle* h, const char16_t* path, ILImage* image, ILInfo* info) {
     uint64_t fileSize = 0;
     const ILResult opened = ILOpenReadOwned(h, path, &file, info, &fileSize);
     if (opened != IL_OK) return opened;
-    if (!HeaderFits(file.get(), fileSize)) return ILReportInvalidHeader(h);
+    switch (HeaderFits(file.get(), fileSize)) {
+        case IL_OK:
+            break;
+        case IL_UNSUPPORTED_FORMAT:
+            ILError(h,
+                    "PGF streams before version 6 or coded for regions of interest are not "
+                    "supported");
+            return IL_UNSUPPORTED_FORMAT;
+        default:
+            return ILReportInvalidHeader(h);
+    }
     ILPgfFileStream stream(file.get());
     CPGFImage pgf;
     // No user data is read (it is metadata this loader does not report), and

@@ -14,6 +14,7 @@
 #include "imglib/ops/color_ops.h"
 #include "imglib/ops/pixel_rows.h"
 #include "imglib/ops/row_split.h"
+#include "imglib/ops/simd.h"
 #include "imglib/ops/srgb8_encoder.h"
 
 ILColorFilterParams* ILColorFilterInit(ILColorFilterParams* p, float hueLights,
@@ -90,19 +91,137 @@ void ILColorFilterPixel(const ILColorFilterParams* p, float* r, float* g, float*
     *b = b4[0];
 }
 
+// The eight-lane forms of the helpers below are always inlined into the
+// functions compiled for AVX2, so no call passes them across the ABI the
+// warning is about.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+namespace {
+
+// The filter over planes of red, green and blue without a division: the
+// cube roots from Newton steps on the inverse cube root, which need only
+// multiplications, and the linear segments by reciprocals. A lane comes
+// within a few units in the last place of FilterPixels4's, far inside the
+// filter's tolerance in Lab.
+struct FastTerms {
+    float toX[3], toY[3], toZ[3];       // RGB to X / Xn, Y, Z / Zn
+    float fromX[3], fromY[3], fromZ[3]; // X, Y, Z to R, G, B (X and Z times the white)
+    ILColorFilterParams p;
+
+    explicit FastTerms(const ILColorFilterParams& params) : p(params) {
+        using namespace illab;
+        const auto& to = ILMatrixRgbToXyz50;
+        const auto& from = ILMatrixXyz50ToRgb;
+        for (int i = 0; i < 3; ++i) {
+            toX[i] = to[i][0] / kWhiteX;
+            toY[i] = to[i][1];
+            toZ[i] = to[i][2] / kWhiteZ;
+            fromX[i] = from[0][i] * kWhiteX;
+            fromY[i] = from[1][i];
+            fromZ[i] = from[2][i] * kWhiteZ;
+        }
+    }
+};
+
+// t^(1/3) for t above Lab's linear segment: t^(-1/3) to within 4 % from the
+// exponent bits (taken through float, whose rounding the guess does not
+// mind), three Newton steps to float precision, then t (t^(-1/3))^2. The
+// products are ordered so that none leaves the float range for any finite t.
+template <typename V>
+__attribute__((always_inline)) inline V CubeRootFast(V t) {
+    using I = decltype(t < t);
+    I bits;
+    std::memcpy(&bits, &t, sizeof bits);
+    const I guess =
+        0x54A21D2A - __builtin_convertvector(__builtin_convertvector(bits, V) * (1.0f / 3), I);
+    V y;
+    std::memcpy(&y, &guess, sizeof y);
+    const V third = t * (1.0f / 3);
+    for (int i = 0; i < 3; ++i)
+        y = y * (4.0f / 3 - third * y * y * y);
+    return t * (y * y);
+}
+
+template <typename V>
+__attribute__((always_inline)) inline V FFast(V t) {
+    using namespace illab;
+    return t > kEpsilon ? CubeRootFast(t) : kSlope * t + kOffset;
+}
+
+template <typename V>
+__attribute__((always_inline)) inline V FInverseFast(V f) {
+    using namespace illab;
+    const V cube = f * f * f;
+    return cube > kEpsilon ? cube : (f - kOffset) * (1.0f / kSlope);
+}
+
+template <typename V>
+__attribute__((always_inline)) inline void FilterFast(const FastTerms& k, V* r, V* g, V* b) {
+    const V x = *r * k.toX[0] + *g * k.toX[1] + *b * k.toX[2];
+    const V y = *r * k.toY[0] + *g * k.toY[1] + *b * k.toY[2];
+    const V z = *r * k.toZ[0] + *g * k.toZ[1] + *b * k.toZ[2];
+    const V fy = FFast(y);
+    const V L = y > illab::kEpsilon ? 116.0f * fy - 16.0f : 903.2963f * y;
+    const V A = 500.0f * (FFast(x) - fy), B = 200.0f * (fy - FFast(z));
+    // The tints' weights by lightness, 0 (shadows) to 1 (lights).
+    V t = L * 0.01f;
+    t = t > 1.0f ? 1.0f : t;
+    t = t < 0.0f ? 0.0f : t;
+    const ILColorFilterParams& p = k.p;
+    const V A1 = (p.lightScale * A + p.lightA) * t + (p.shadowScale * A + p.shadowA) * (1 - t);
+    const V B1 = (p.lightScale * B + p.lightB) * t + (p.shadowScale * B + p.shadowB) * (1 - t);
+    const V fy1 = (L + 16.0f) * (1.0f / 116);
+    const V x1 = FInverseFast(fy1 + 0.002f * A1), y1 = FInverseFast(fy1),
+            z1 = FInverseFast(fy1 - 0.005f * B1);
+    *r = x1 * k.fromX[0] + y1 * k.fromY[0] + z1 * k.fromZ[0];
+    *g = x1 * k.fromX[1] + y1 * k.fromY[1] + z1 * k.fromZ[1];
+    *b = x1 * k.fromX[2] + y1 * k.fromY[2] + z1 * k.fromZ[2];
+}
+
+template <typename V>
+__attribute__((always_inline)) inline void FilterPlanes(const FastTerms& k, float* rs, float* gs,
+                                                        float* bs, size_t count) {
+    for (size_t x = 0; x < count; x += sizeof(V) / sizeof(float)) {
+        V r, g, b;
+        std::memcpy(&r, rs + x, sizeof r);
+        std::memcpy(&g, gs + x, sizeof g);
+        std::memcpy(&b, bs + x, sizeof b);
+        FilterFast(k, &r, &g, &b);
+        std::memcpy(rs + x, &r, sizeof r);
+        std::memcpy(gs + x, &g, sizeof g);
+        std::memcpy(bs + x, &b, sizeof b);
+    }
+}
+
+void FilterPlanes4(const FastTerms& k, float* rs, float* gs, float* bs, size_t count) {
+    FilterPlanes<ILFloat4>(k, rs, gs, bs, count);
+}
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) void FilterPlanes8(const FastTerms& k, float* rs, float* gs,
+                                                   float* bs, size_t count) {
+    FilterPlanes<ILFloat8>(k, rs, gs, bs, count);
+}
+#endif
+
+} // namespace
+
+void ILColorFilterPlanes(const ILColorFilterParams* p, float* rs, float* gs, float* bs,
+                         size_t count, ILLanes lanes) {
+    const FastTerms k(*p);
+#if defined(__x86_64__)
+    if (lanes == ILLanes::k8) return FilterPlanes8(k, rs, gs, bs, count);
+#endif
+    FilterPlanes4(k, rs, gs, bs, count);
+}
+
 namespace {
 
 // Sample codecs by kind: decode to linear light, encode back at column x of
 // the row last started.
-struct Codec8 {
+struct Codec8 { // encoded a plane at a time, dithered
     using T = uint8_t;
-    const ILSrgb8Encoder* encoders[4] = {}; // by x mod 4
     float Decode(T v) const { return ILSrgbTable8[v]; }
-    void StartRow(uint32_t y) {
-        for (uint32_t x = 0; x < 4; ++x)
-            encoders[x] = &ILGetDitheredSrgb8Encoder(4 * x + (y & 3));
-    }
-    T Encode(float v, uint32_t x) const { return (*encoders[x & 3])(v); }
 };
 struct Codec16 {
     using T = uint16_t;
@@ -123,90 +242,18 @@ struct CodecFloat {
     T Encode(float v, uint32_t) const { return v; }
 };
 
-// 8-bit colours recur from pixel to pixel and row to row: each result is
-// remembered under its colour in a direct-mapped table, and only the
-// colours not found there are filtered, four at a time.
-class ColourMemo {
-public:
-    // A table of up to 2^18 entries (4 MB, which still fits a processor's
-    // caches; larger ones measured slower), no larger than the image needs.
-    bool Init(uint64_t pixels) try {
-        bits_ = 10;
-        while (bits_ < kMaxBits && (uint64_t{1} << bits_) < pixels)
-            ++bits_;
-        entries_.assign(size_t{1} << bits_, Entry{kEmpty, 0, 0, 0});
-        return true;
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-
-    // keys[x] is pixel x's colour (B | G << 8 | R << 16); its decoded values
-    // in the planes become the filtered ones.
-    void FilterRow(const ILColorFilterParams* p, const uint32_t* keys, uint32_t width, float* rs,
-                   float* gs, float* bs) {
-        uint32_t misses[4];
-        uint32_t n = 0;
-        for (uint32_t x = 0; x < width; ++x) {
-            const Entry& e = entries_[Slot(keys[x])];
-            if (e.key == keys[x]) {
-                rs[x] = e.r, gs[x] = e.g, bs[x] = e.b;
-                continue;
-            }
-            misses[n++] = x;
-            if (n == 4) {
-                Filter(p, misses, n, keys, rs, gs, bs);
-                n = 0;
-            }
-        }
-        if (n) Filter(p, misses, n, keys, rs, gs, bs);
-    }
-
-private:
-    struct Entry {
-        uint32_t key;
-        float r, g, b;
-    };
-    static constexpr uint32_t kMaxBits = 18, kEmpty = 0xFFFFFFFFu;
-    uint32_t Slot(uint32_t key) const { return key * 2654435761u >> (32 - bits_); }
-
-    void Filter(const ILColorFilterParams* p, const uint32_t* xs, uint32_t n, const uint32_t* keys,
-                float* rs, float* gs, float* bs) {
-        ILFloat4 r = {}, g = {}, b = {};
-        for (uint32_t i = 0; i < n; ++i)
-            r[i] = rs[xs[i]], g[i] = gs[xs[i]], b[i] = bs[xs[i]];
-        FilterPixels4(p, &r, &g, &b);
-        for (uint32_t i = 0; i < n; ++i) {
-            rs[xs[i]] = r[i], gs[xs[i]] = g[i], bs[xs[i]] = b[i];
-            entries_[Slot(keys[xs[i]])] = Entry{keys[xs[i]], r[i], g[i], b[i]};
-        }
-    }
-
-    uint32_t bits_ = 10;
-    std::vector<Entry> entries_;
-};
-
-// One thread's memory: planes of red, green and blue of a row, and for 8
-// bits the row's colour keys and the memo.
-struct Scratch {
-    std::vector<float> planes;
-    std::vector<uint32_t> keys;
-    ColourMemo memo;
-};
-
-// Rows are decoded into planes of red, green and blue, filtered four pixels
-// at a time (8-bit ones through the memo), and encoded back.
+// Rows are decoded into planes of red, green and blue (each `padded` long:
+// whole groups of eight), filtered, and encoded back.
 template <typename Codec>
-void FilterRow(const ILColorFilterParams* p, const ILImage* source, ILImage* target, uint32_t y,
-               Scratch& scratch) {
+void FilterRow(const ILColorFilterParams* p, ILLanes lanes, const ILImage* source, ILImage* target,
+               uint32_t y, std::vector<float>& planes, std::vector<uint8_t>& codes) {
     using T = typename Codec::T;
-    constexpr bool kMemo = std::is_same_v<Codec, Codec8>;
     Codec codec;
     const uint32_t c = source->channels;
-    const size_t padded = scratch.planes.size() / 3;
-    float* const rs = scratch.planes.data();
+    const size_t padded = planes.size() / 3;
+    float* const rs = planes.data();
     float* const gs = rs + padded;
     float* const bs = gs + padded;
-    uint32_t* const keys = scratch.keys.data();
     const uint8_t* in = ILRowOf(source, y);
     uint8_t* out = ILRowOf(target, y);
     for (uint32_t x = 0; x < source->width; ++x) {
@@ -215,56 +262,62 @@ void FilterRow(const ILColorFilterParams* p, const ILImage* source, ILImage* tar
         bs[x] = codec.Decode(s[0]);
         gs[x] = codec.Decode(s[1]);
         rs[x] = codec.Decode(s[2]);
-        if constexpr (kMemo) keys[x] = s[0] | s[1] << 8 | uint32_t{s[2]} << 16;
     }
-    if constexpr (kMemo) {
-        scratch.memo.FilterRow(p, keys, source->width, rs, gs, bs);
-    } else {
-        for (size_t x = 0; x < padded; x += 4) {
-            ILFloat4 r = ILLoad4(rs + x), g = ILLoad4(gs + x), b = ILLoad4(bs + x);
-            FilterPixels4(p, &r, &g, &b);
-            ILStore4(rs + x, r);
-            ILStore4(gs + x, g);
-            ILStore4(bs + x, b);
+    ILColorFilterPlanes(p, rs, gs, bs, padded, lanes);
+    if constexpr (std::is_same_v<Codec, Codec8>) {
+        // Codes by plane (whole groups of eight), then put together.
+        uint8_t* const rc = codes.data();
+        uint8_t* const gc = rc + padded;
+        uint8_t* const bc = gc + padded;
+        ILEncodeDitheredSrgb8(rs, rc, padded, y, lanes);
+        ILEncodeDitheredSrgb8(gs, gc, padded, y, lanes);
+        ILEncodeDitheredSrgb8(bs, bc, padded, y, lanes);
+        for (uint32_t x = 0; x < source->width; ++x) {
+            uint8_t* const o = out + uint64_t{x} * c;
+            o[0] = bc[x];
+            o[1] = gc[x];
+            o[2] = rc[x];
         }
-    }
-    codec.StartRow(y);
-    for (uint32_t x = 0; x < source->width; ++x) {
-        // One store per sample: a small array copied out whole would be
-        // read back across its separate stores, which stalls.
-        uint8_t* const o = out + uint64_t{x} * c * sizeof(T);
-        const T b = codec.Encode(bs[x], x), g = codec.Encode(gs[x], x), r = codec.Encode(rs[x], x);
-        std::memcpy(o, &b, sizeof b);
-        std::memcpy(o + sizeof(T), &g, sizeof g);
-        std::memcpy(o + 2 * sizeof(T), &r, sizeof r);
+    } else {
+        codec.StartRow(y);
+        for (uint32_t x = 0; x < source->width; ++x) {
+            // One store per sample: a small array copied out whole would be
+            // read back across its separate stores, which stalls.
+            uint8_t* const o = out + uint64_t{x} * c * sizeof(T);
+            const T b = codec.Encode(bs[x], x), g = codec.Encode(gs[x], x),
+                    r = codec.Encode(rs[x], x);
+            std::memcpy(o, &b, sizeof b);
+            std::memcpy(o + sizeof(T), &g, sizeof g);
+            std::memcpy(o + 2 * sizeof(T), &r, sizeof r);
+        }
     }
 }
 
 template <typename Codec>
 ILResult FilterRows(const ILColorFilterParams* p, ILHandle* h, const ILImage* source,
                     ILImage* target) {
-    const size_t padded = (size_t{source->width} + 3) & ~size_t{3};
-    constexpr bool kMemo = std::is_same_v<Codec, Codec8>;
-    const uint64_t pixels = uint64_t{source->width} * source->height;
+    const size_t padded = (size_t{source->width} + 7) & ~size_t{7};
     const ILRowPlan plan = ILPlanRows(source->width, source->height);
     const unsigned slots = plan.slots;
-    std::vector<Scratch> scratch;
+    // Each thread's planes, and for 8 bits their codes.
+    std::vector<std::vector<float>> planes;
+    std::vector<std::vector<uint8_t>> codes;
     try {
-        scratch.resize(slots);
-        for (Scratch& s : scratch) {
-            s.planes.resize(3 * padded);
-            if (kMemo) s.keys.resize(padded);
+        planes.resize(slots);
+        codes.resize(slots);
+        for (unsigned i = 0; i < slots; ++i) {
+            planes[i].resize(3 * padded);
+            if (std::is_same_v<Codec, Codec8>) codes[i].resize(3 * padded);
         }
     } catch (const std::bad_alloc&) {
-        return ILReportOutOfMemory(h, slots * 4 * padded * sizeof(float));
+        return ILReportOutOfMemory(h, slots * 3 * padded * (sizeof(float) + 1));
     }
-    for (Scratch& s : scratch)
-        if (kMemo && !s.memo.Init(pixels / slots))
-            return ILReportOutOfMemory(h, uint64_t{16} << 18);
+    const ILLanes lanes = ILWidestLanes();
     return ILSplitRows(h, source->height, plan, ILProgressAt::kRowEnd,
                        [&](unsigned slot, uint32_t y0, uint32_t y1) {
                            for (uint32_t y = y0; y < y1; ++y)
-                               FilterRow<Codec>(p, source, target, y, scratch[slot]);
+                               FilterRow<Codec>(p, lanes, source, target, y, planes[slot],
+                                                codes[slot]);
                        });
 }
 

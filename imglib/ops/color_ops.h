@@ -8,6 +8,7 @@
 
 #include "imglib/handle.h"
 #include "imglib/image.h"
+#include "imglib/ops/simd.h"
 
 // Palette entries an edit of an indexed image changes: those its indices can
 // reach, never more than the palette holds.
@@ -53,6 +54,12 @@ void ILColorFilterSetShadowStrength(ILColorFilterParams* p, float v);
 void ILColorFilterUpdate(ILColorFilterParams* p);
 // Filters one linear-light pixel.
 void ILColorFilterPixel(const ILColorFilterParams* p, float* r, float* g, float* b);
+// Filters count linear-light pixels (count a multiple of eight) given as
+// planes of red, green and blue, in place, in lanes of four or eight (eight
+// only where ILWidestLanes allows); within a few units in the last place of
+// ILColorFilterPixel, with or without eight lanes alike.
+void ILColorFilterPlanes(const ILColorFilterParams* p, float* rs, float* gs, float* bs,
+                         size_t count, ILLanes lanes);
 // Tints an RGB image (8, 16-bit, half or float samples; extra samples are
 // neither read nor written) or an indexed image's palette. A null target
 // filters in place. -2 for grey and other non-RGB images, or a target of

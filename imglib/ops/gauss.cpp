@@ -325,7 +325,8 @@ ILResult ILGaussFilter(const ILGaussParams* params, ILHandle* h, ILImage* source
         // Rows [y0, y1) of a band whose ring has been started.
         auto next = [&](Slot& slot, const RowSource& from, uint32_t y0, uint32_t y1) {
             std::vector<float>& row = slot.row;
-            for (uint32_t y = y0; y < y1; ++y) {
+            // Bands are long: a cancel stops them between rows.
+            for (uint32_t y = y0; y < y1 && workpool::KeepGoing(); ++y) {
                 slot.toFloat.c.rowKernel(&slot.toFloat.c, from.Row(y), row.data());
                 const float* blurred = slot.ring.Advance();
                 for (size_t k = 0; k < row.size(); ++k) {

@@ -11,6 +11,7 @@
 
 #include "imglib/byte_order.h"
 #include "imglib/ops/projection.h"
+#include "imglib/ops/projection_rows.h"
 #include "imglib/ops/transformer.h"
 
 namespace {
@@ -137,57 +138,14 @@ std::unique_ptr<ILProjection> MakeProjection(uint8_t code) {
     }
 }
 
-// cos and sin of an angle in degrees; false for an angle of exactly 0 (no
-// turn) and for one that is not a number. fmod keeps huge angles exact
-// enough and cheap.
-bool ILAxisAngle(double degrees, double* c, double* s, bool* valid) {
-    *c = 1;
-    *s = 0;
-    *valid = std::isfinite(degrees);
-    if (degrees == 0 || !*valid) return false;
-    const double a = std::fmod(degrees, 360.0) * kPi / 180;
-    *c = std::cos(a);
-    *s = std::sin(a);
-    return true;
-}
-
-struct ILRotation3 {
-    bool enabled[3];
-    double c[3], s[3];
-
-    // The angles are those of the sphere's turn; the map applies the inverse.
-    bool Init(double x, double y, double z) {
-        bool valid[3];
-        const double angles[3] = {-x, -y, -z};
-        for (int i = 0; i < 3; ++i)
-            enabled[i] = ILAxisAngle(angles[i], &c[i], &s[i], &valid[i]);
-        return valid[0] && valid[1] && valid[2];
-    }
-
-    void Apply(Direction* d) const {
-        if (enabled[0]) {
-            const double z = c[0] * d->z + s[0] * d->y, y = c[0] * d->y - s[0] * d->z;
-            d->z = z, d->y = y;
-        }
-        if (enabled[1]) {
-            const double z = c[1] * d->z - s[1] * d->x, x = c[1] * d->x + s[1] * d->z;
-            d->z = z, d->x = x;
-        }
-        if (enabled[2]) {
-            const double x = c[2] * d->x - s[2] * d->y, y = s[2] * d->x + c[2] * d->y;
-            d->x = x, d->y = y;
-        }
-    }
-};
-
 class ILProjectionTransformer final : public ILTransformer {
 public:
     std::unique_ptr<ILProjection> from, to;
-    ILRotation3 rotation{};
+    ILSphereTurn rotation{};
 
     void Map(double x, double y, double* sx, double* sy) const override {
         Direction d = to->ToDirection(x / target->width, y / target->height);
-        rotation.Apply(&d);
+        rotation.Apply(&d.x, &d.y, &d.z);
         double u, v;
         from->ToImage(d, &u, &v);
         *sx = u * source->width;
@@ -259,6 +217,11 @@ void ILProjectionParamsFromBytes(const uint8_t bytes[60], ILProjectionParams* p)
 
 ILResult ILProjectImage(ILHandle* h, ILImage* source, ILImage* target,
                         const ILProjectionParams* params) {
+    return ILProjectImageBy(h, source, target, params, ILProjectionPath::kFastest);
+}
+
+ILResult ILProjectImageBy(ILHandle* h, ILImage* source, ILImage* target,
+                          const ILProjectionParams* params, ILProjectionPath path) {
     if (!params || !ILIsValidImage(source) || !target || !target->data || target->width == 0 ||
         target->height == 0 || target->type != source->type)
         return IL_BAD_ARGUMENT;
@@ -273,7 +236,14 @@ ILResult ILProjectImage(ILHandle* h, ILImage* source, ILImage* target,
                               &params->background) != IL_OK)
             return IL_BAD_ARGUMENT;
         t.discMask = params->targetProjection >= 2;
-        return ILTransformerRun(&t);
+        const ILSpanAtProc span =
+            path == ILProjectionPath::kFastest ? ILSpanAt8For(&t, true) : nullptr;
+        if (!span) return ILTransformerRun(&t);
+        ILProjectionRows rows;
+        ILProjectionRowsInit(&rows, params->sourceProjection, params->targetProjection,
+                             t.rotation, source->width, source->height, target->width,
+                             target->height);
+        return ILProjectRows(&t, rows, span);
     } catch (const std::bad_alloc&) {
         return ILReportOutOfMemory(h, 0);
     }

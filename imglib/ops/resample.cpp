@@ -269,7 +269,7 @@ ILResult Filtered(ILHandle* h, const ILImage& source, ILImage* out, const ILResa
         const uint32_t firstEnd = down.first[y0 + 1];
         const int64_t firstNeeded = down.first[y0] < firstEnd ? down.taps[firstEnd - 1].index : 0;
         int64_t loaded = std::max<int64_t>(0, firstNeeded - ringRows + 1);
-        for (uint32_t i = y0; i < y1; ++i) {
+        for (uint32_t i = y0; i < y1 && workpool::KeepGoing(); ++i) {
             const uint32_t begin = down.first[i], end = down.first[i + 1];
             const int32_t needed = begin < end ? down.taps[end - 1].index : -1;
             for (; loaded <= needed; ++loaded) {

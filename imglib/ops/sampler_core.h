@@ -207,16 +207,16 @@ inline bool Sample8x4(const ILImage* s, ILFloat4 x, ILFloat4 y, uint8_t* out) {
     const float* t = ILSrgbTable8;
     static const ILSrgb8Encoder& encoder = ILGetSrgb8Encoder();
     constexpr uint32_t colour = Extra ? C - 1 : C;
-    for (uint32_t ch = 0; ch < colour; ++ch) {
-        const ILFloat4 v0 = {t[p0[0][ch]], t[p0[1][ch]], t[p0[2][ch]], t[p0[3][ch]]};
-        const ILFloat4 v1 = {t[p0[0][C + ch]], t[p0[1][C + ch]], t[p0[2][C + ch]],
-                             t[p0[3][C + ch]]};
-        const ILFloat4 v2 = {t[p2[0][ch]], t[p2[1][ch]], t[p2[2][ch]], t[p2[3][ch]]};
-        const ILFloat4 v3 = {t[p2[0][C + ch]], t[p2[1][C + ch]], t[p2[2][C + ch]],
-                             t[p2[3][C + ch]]};
-        const ILInt4 code = encoder(w[0] * v0 + w[1] * v1 + w[2] * v2 + w[3] * v3);
-        for (int k = 0; k < 4; ++k)
-            out[k * C + ch] = static_cast<uint8_t>(code[k]);
+    // Lane by lane with scalar operations: a table value is an operand of
+    // its product, where building vectors of them took a shuffle each.
+    alignas(16) float lanes[4][4];
+    for (int j = 0; j < 4; ++j)
+        ILStore4(lanes[j], w[j]);
+    for (int k = 0; k < 4; ++k) {
+        const uint8_t *a = p0[k], *b = p2[k];
+        for (uint32_t ch = 0; ch < colour; ++ch)
+            out[k * C + ch] = encoder(lanes[0][k] * t[a[ch]] + lanes[1][k] * t[a[C + ch]] +
+                                      lanes[2][k] * t[b[ch]] + lanes[3][k] * t[b[C + ch]]);
     }
     if constexpr (Extra) {
         constexpr uint32_t ch = C - 1;

@@ -7,11 +7,43 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 typedef float ILFloat4 __attribute__((vector_size(16)));
 // Lane masks of comparisons, and bit patterns of floats.
 typedef int32_t ILInt4 __attribute__((vector_size(16)));
 typedef uint32_t ILUint4 __attribute__((vector_size(16)));
+// Eight floats, for kernels compiled for AVX2 alongside their four-lane form.
+typedef float ILFloat8 __attribute__((vector_size(32)));
+typedef int32_t ILInt8 __attribute__((vector_size(32)));
+
+// The lanes a kernel runs: eight where the processor has AVX2, four (SSE2,
+// which every x86-64 processor has) otherwise. A lane does the same
+// arithmetic either way, so the choice never changes a result.
+enum class ILLanes { k4, k8 };
+inline ILLanes ILWidestLanes() {
+#if defined(__x86_64__)
+    static const ILLanes lanes = __builtin_cpu_supports("avx2") ? ILLanes::k8 : ILLanes::k4;
+    return lanes;
+#else
+    return ILLanes::k4;
+#endif
+}
+
+// Two doubles at once (an SSE2 register), and the lane masks of their
+// comparisons.
+typedef double ILDouble2 __attribute__((vector_size(16)));
+typedef int64_t ILLong2 __attribute__((vector_size(16)));
+
+inline ILDouble2 ILSqrt2(ILDouble2 v) {
+#if defined(__SSE2__)
+    return _mm_sqrt_pd(v);
+#else
+    return ILDouble2{__builtin_sqrt(v[0]), __builtin_sqrt(v[1])};
+#endif
+}
 
 inline ILFloat4 ILLoad4(const float* p) {
     ILFloat4 v;

@@ -50,3 +50,9 @@ const ILSrgb8Encoder& ILGetSrgb8Encoder();
 // the ordered-dither value ILOrderedDitherF[phase], phase 4 (x mod 4) +
 // (y mod 4).
 const ILSrgb8Encoder& ILGetDitheredSrgb8Encoder(uint32_t phase);
+
+// The dithered codes of row y's linear values v[0, count), count a multiple
+// of eight, value x at phase 4 (x mod 4) + (y mod 4): exactly the encoders'
+// codes. With eight lanes (AVX2) the power comes from a polynomial and the
+// few values within its error of a code's edge go to the encoders.
+void ILEncodeDitheredSrgb8(const float* v, uint8_t* codes, size_t count, uint32_t y, ILLanes lanes);

@@ -68,6 +68,22 @@ inline void MapFour(const ILTransformer* t, uint32_t x, uint32_t y, ILFloat4* fx
     }
 }
 
+// Interpolated 8-bit samples at four points into four pixels: all four at
+// once where they lie inside the source (where wrap-around changes nothing),
+// or all wholly outside it (the background), else one by one.
+template <uint32_t C, bool Extra, bool Wrap>
+inline void SampleFour(const ILTransformer* t, ILFloat4 fx, ILFloat4 fy, uint8_t* out) {
+    if (ilsample::Sample8x4<C, Extra>(t->source, fx, fy, out)) return;
+    if (!Wrap && ilsample::Outside4(t->source, fx, fy)) {
+        for (uint32_t k = 0; k < 4; ++k)
+            std::memcpy(out + k * C, t->background, C);
+        return;
+    }
+    for (uint32_t k = 0; k < 4; ++k)
+        ilsample::Sample8<C, Extra, Wrap>(t->source, fx[k], fy[k], t->background, nullptr,
+                                          out + k * C);
+}
+
 // Columns [x0, x1) of row y for interpolated 8-bit sources: the sampler
 // inlined and rows read and written directly, the same values as the
 // generic loop.
@@ -102,19 +118,7 @@ void Span8(const ILTransformer* t, uint32_t y, uint32_t x0, uint32_t x1) {
             // (the background).
             ILFloat4 fx, fy;
             MapFour(t, x, y, &fx, &fy);
-            if (ilsample::Sample8x4<C, Extra>(source, fx, fy, out)) {
-                x += 3;
-                continue;
-            }
-            if (!Wrap && ilsample::Outside4(source, fx, fy)) {
-                for (uint32_t k = 0; k < 4; ++k)
-                    std::memcpy(out + k * C, t->background, C);
-                x += 3;
-                continue;
-            }
-            for (uint32_t k = 0; k < 4; ++k)
-                ilsample::Sample8<C, Extra, Wrap>(source, fx[k], fy[k], t->background, nullptr,
-                                                  out + k * C);
+            SampleFour<C, Extra, Wrap>(t, fx, fy, out);
             x += 3;
             continue;
         }
@@ -142,6 +146,36 @@ void Span8(const ILTransformer* t, uint32_t y, uint32_t x0, uint32_t x1) {
     }
 }
 
+template <uint32_t C, bool Extra, bool Wrap>
+void SpanAt8(const ILTransformer* t, uint32_t y, uint32_t x0, uint32_t x1, const float* sx,
+             const float* sy) {
+    uint8_t* out = t->target->data + static_cast<int64_t>(y) * t->target->stride + x0 * C;
+    const uint32_t n = x1 - x0;
+    uint32_t i = 0;
+    for (; i + 4 <= n; i += 4)
+        SampleFour<C, Extra, Wrap>(t, ILLoad4(sx + i), ILLoad4(sy + i), out + i * C);
+    for (; i < n; ++i)
+        ilsample::Sample8<C, Extra, Wrap>(t->source, sx[i], sy[i], t->background, nullptr,
+                                          out + i * C);
+}
+
+template <bool Wrap>
+ILSpanAtProc SpanAt8For(const ILImage* s) {
+    const bool extra = (s->type & IL_EXTRA_MASK) != 0;
+    switch (s->channels) {
+        case 1:
+            return SpanAt8<1, false, Wrap>;
+        case 2:
+            return extra ? SpanAt8<2, true, Wrap> : SpanAt8<2, false, Wrap>;
+        case 3:
+            return SpanAt8<3, false, Wrap>;
+        case 4:
+            return extra ? SpanAt8<4, true, Wrap> : SpanAt8<4, false, Wrap>;
+        default:
+            return nullptr;
+    }
+}
+
 // Target columns a strip at a time down the rows: a turned row walks across
 // many source rows, and a narrow strip keeps the source rows it reads in the
 // caches (and their pages in the address cache) for the rows below it.
@@ -150,7 +184,8 @@ constexpr uint32_t kStrip = 128;
 template <uint32_t C, bool Extra, bool Wrap>
 void Rows8(const ILTransformer* t, uint32_t y0, uint32_t y1) {
     const uint32_t w = t->target->width;
-    for (uint32_t x0 = 0; x0 < w; x0 += kStrip)
+    // Oversampled strips are slow: a cancel stops the band between them.
+    for (uint32_t x0 = 0; x0 < w && workpool::KeepGoing(); x0 += kStrip)
         for (uint32_t y = y0; y < y1; ++y)
             Span8<C, Extra, Wrap>(t, y, x0, std::min(w, x0 + kStrip));
 }
@@ -268,7 +303,7 @@ void Rows(const ILTransformer* t, uint32_t y0, uint32_t y1) {
     const float scale = d >= 2 ? 1.0f / static_cast<float>(d * d) : 1.0f;
     alignas(16) uint8_t pixel[16];
     float samples[4], sum[4];
-    for (uint32_t y = y0; y < y1; ++y) {
+    for (uint32_t y = y0; y < y1 && workpool::KeepGoing(); ++y) {
         const double dy = (y + 0.5) / h - 0.5;
         for (uint32_t x = 0; x < w; ++x) {
             const int32_t ix = static_cast<int32_t>(x), iy = static_cast<int32_t>(y);
@@ -334,6 +369,13 @@ ILResult ILTransformerInit(ILTransformer* t, ILHandle* h, const ILImage* source,
     else
         t->fastRows = wrap ? nullptr : RowsNearestFor(source);
     return t->setup = IL_OK;
+}
+
+ILSpanAtProc ILSpanAt8For(const ILTransformer* t, bool wrap) {
+    if (t->setup != IL_OK || t->oversampling != 1 ||
+        (t->source->type & IL_KIND_MASK) != IL_KIND_8)
+        return nullptr;
+    return wrap ? SpanAt8For<true>(t->source) : SpanAt8For<false>(t->source);
 }
 
 ILResult ILTransformerRun(ILTransformer* t) {

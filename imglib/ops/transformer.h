@@ -53,6 +53,14 @@ protected:
 // know. -2 for an invalid source or one without raw accessors.
 ILResult ILTransformerInit(ILTransformer* t, ILHandle* h, const ILImage* source, ILImage* target,
                            bool wrap, uint8_t oversampling, const ILColor* background);
+// Columns [x0, x1) of target row y sampled at the positions sx[i], sy[i]
+// (i from 0, one per column) without the disc mask: the pixels the generic
+// loop gives at those positions.
+using ILSpanAtProc = void (*)(const ILTransformer* t, uint32_t y, uint32_t x0, uint32_t x1,
+                              const float* sx, const float* sy);
+// For an initialised transformer interpolating (oversampling 1) an 8-bit
+// source, as set up with wrap; null otherwise.
+ILSpanAtProc ILSpanAt8For(const ILTransformer* t, bool wrap);
 // 1, the set-up's failure, or -1 when the progress procedure cancels at the
 // start of a row (the rows not started stay unwritten). Large targets are
 // split into bands of rows across the work pool; Map must be safe to call

@@ -201,7 +201,9 @@ ILResult ILWriteText(ILHandle* h, ILImage* image, const WriteTextParams* params,
             view.bits = 8;
             ILGaussParams gauss;
             ILGaussParamsInit(&gauss, 2, 1.0f, p.blur, 1.0f);
-            if (ILGaussFilterInPlace(&gauss, h, &view) != IL_OK) return IL_OUT_OF_MEMORY;
+            // A cancel from the progress procedure is no lack of memory.
+            const ILResult blurred = ILGaussFilterInPlace(&gauss, h, &view);
+            if (blurred != IL_OK) return blurred;
         }
     }
 

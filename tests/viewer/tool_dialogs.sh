@@ -73,6 +73,51 @@ open(path, "wb").write(b"VxAL" + struct.pack("<3I", 257, 1, 0) + struct.pack("<i
 PY
 }
 
+# vx_expect_recorded WANT.vxa WHAT: the image's edits as the history
+# records them equal, byte for byte, the action list WANT that vxreplay
+# built for the same settings with the dialogs' own code. The Actions window
+# copies the history to the favourites and exports them as an action list.
+vx_expect_recorded() {
+    local got="$VX_OUT/recorded.vxa" chooser i
+    rm -f "$got"
+    vx_command 40104
+    vx_drive wait "title=Actions" >/dev/null || vx_fail "no Actions window"
+    vx_drive post "title=Actions" 40137 >/dev/null # copy the history to the favourites
+    vx_drive post "title=Actions" 40139 >/dev/null # export the favourites
+    chooser=$(vx_drive wait "title=Export actions") || vx_fail "no Export actions dialog"
+    vx_drive set-text "$chooser" 1148 "$(vx_dos_path "$got")" >/dev/null
+    vx_drive press "$chooser" 1 >/dev/null
+    vx_drive wait-gone "$chooser" >/dev/null || vx_fail "the Export actions dialog stays"
+    for ((i = 0; i < 50; i++)); do [ -s "$got" ] && break; sleep 0.1; done
+    cmp -s "$got" "$1" ||
+        vx_fail "$2: recorded $(xxd -p "$got" | tr -d '\n'), native $(xxd -p "$1" | tr -d '\n')"
+    vx_command 40104
+    vx_drive wait-gone "title=Actions" >/dev/null || vx_fail "the Actions window stays"
+}
+
+# vx_cancel_preview DIALOG WAIT WHAT: starts the dialog's full-size preview,
+# presses Cancel WAIT seconds after the run began, and expects the run to
+# stop well within ten seconds (the time is logged), the dialog to stay with
+# nothing previewed ("Original" disabled). A preview that had already ended
+# would have let Cancel close the dialog.
+vx_cancel_preview() {
+    local dialog=$1 start elapsed i
+    running() { [ "$(vx_drive visible "$dialog,control=2")" = 0 ]; } # the run hides the buttons
+    now_ms() { echo $(($(date +%s%N) / 1000000)); }
+    vx_drive press "$dialog" 1102 >/dev/null
+    for ((i = 0; i < 100; i++)); do running && break; sleep 0.05; done
+    running || vx_fail "$3: the preview did not start"
+    sleep "$2"
+    running || vx_fail "$3: the preview ended before Cancel"
+    start=$(now_ms)
+    vx_drive press "$dialog" 2 >/dev/null
+    while running && (($(now_ms) - start < 60000)); do sleep 0.05; done
+    elapsed=$(($(now_ms) - start))
+    echo "$3: the preview stopped $elapsed ms after Cancel"
+    ((elapsed < 10000)) || vx_fail "$3: the cancelled preview ran on for $elapsed ms"
+    vx_expect_eq "$(vx_drive enabled "$dialog,control=1101")" 0 "$3: Original after the cancel"
+}
+
 # vx_bmp_indices BMP: the pixel indices of an 8-bit (or less) bitmap, one
 # line of hex per row, top row first; nothing for other depths.
 vx_bmp_indices() {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -84,6 +85,38 @@ TEST_F(WorkPool, ARunInsideABodyGoesOnItsThread) {
     for (uint64_t i = 0; i < 6400; ++i)
         expected += i;
     EXPECT_EQ(sum, expected);
+}
+
+// Bodies that poll KeepGoing() stop in the middle of their parts once
+// keepGoing says no: asked by a body on the caller's thread, or by the
+// caller while it waits for the pool's threads with no part of its own left.
+TEST_F(WorkPool, KeepGoingStopsBodiesInTheMiddleOfTheirParts) {
+    if (workpool::ThreadCount() < 2) GTEST_SKIP() << "one processor";
+    for (const bool callerWorks : {true, false}) {
+        SCOPED_TRACE(callerWorks ? "asked by the caller's body" : "asked by the waiting caller");
+        std::atomic<int> calls{0}, unstopped{0}, poolBodies{0};
+        EXPECT_FALSE(workpool::Run(
+            2, 1,
+            [&](unsigned slot, uint32_t, uint32_t) {
+                // Without a stop a body would run for a minute.
+                const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+                if (slot == 0 && !callerWorks) {
+                    // Once a pool thread is in, the caller has nothing to do.
+                    while (poolBodies == 0 && std::chrono::steady_clock::now() < end)
+                        std::this_thread::yield();
+                    return;
+                }
+                if (slot != 0) ++poolBodies;
+                while (workpool::KeepGoing())
+                    if (std::chrono::steady_clock::now() > end) {
+                        ++unstopped;
+                        return;
+                    }
+            },
+            [&](uint32_t) { return ++calls < 5; }));
+        EXPECT_EQ(unstopped, 0);
+        EXPECT_TRUE(workpool::KeepGoing()); // outside a run
+    }
 }
 
 } // namespace

@@ -90,5 +90,6 @@ const char* MappingName(int32_t mapping) {
 
 const char* GaussOperationName(int32_t operation) {
     static const char* const kNames[] = {"sharpen", "blur", "bloom"};
-    return Pick(kNames, operation - 1);
+    // Any 32-bit value may come from a file: the lowest has no predecessor.
+    return operation > 0 ? Pick(kNames, operation - 1) : kUnknownName;
 }

@@ -301,6 +301,18 @@ HWND CreateCheckBox(HWND parent, int id, const WCHAR* text, int x, int y, int wi
                              BUTTON_TOGGLES | (checked ? int{BUTTON_CHECKED} : 0), 0, PaintCheckBox);
 }
 
+int ChoiceWidth(HWND parent, const WCHAR* text) {
+    SIZE size = {};
+    if (const HDC dc = GetDC(parent)) {
+        const HGDIOBJ oldFont = SelectObject(dc, g_interfaceFonts.smallFont);
+        GetTextExtentPoint32W(dc, text, lstrlenW(text), &size);
+        SelectObject(dc, oldFont);
+        ReleaseDC(parent, dc);
+    }
+    // The text starts at 19, the focus frame ends 2 past it.
+    return 21 + static_cast<int>(size.cx);
+}
+
 bool IsButtonChecked(HWND button) {
     const ButtonState* state = ButtonOf(button);
     return state && (state->bits & BUTTON_CHECKED);

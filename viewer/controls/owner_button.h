@@ -39,6 +39,9 @@ HWND CreateColorButton(HWND parent, int id, const WCHAR* text, int x, int y, int
 HWND CreateRadioButton(HWND parent, int id, const WCHAR* text, int x, int y, int width,
                        bool checked);
 HWND CreateCheckBox(HWND parent, int id, const WCHAR* text, int x, int y, int width, bool checked);
+// The width a radio button or check box takes to show its whole text: the
+// glyph, the text in the small font and the room of the focus frame.
+int ChoiceWidth(HWND parent, const WCHAR* text);
 
 bool IsButtonChecked(HWND button);
 void SetButtonChecked(HWND button, bool on);

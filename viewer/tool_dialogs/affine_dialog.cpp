@@ -4,6 +4,7 @@
 // library operation on the small preview image.
 #include "viewer/tool_dialogs/affine_dialog.h"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <string>
@@ -44,6 +45,10 @@ enum AffineControl : int {
 constexpr WORD kControlChanged = 0x1704;
 constexpr uint8_t kCosineFilter = 1;
 constexpr RECT kShiftSection = {162, 10, 276, 312};
+// The painted names whose values follow them (small font, y 10 or 330).
+constexpr int kRotateX = 10, kScaleX = 86, kTransX = 162, kTargetX = 126;
+constexpr char kRotateName[] = "Rotate", kScaleName[] = "Scale", kTransName[] = "Trans.",
+               kTargetName[] = "target:";
 
 void SetLabel(HWND label, const std::string& text) {
     WCHAR wide[64];
@@ -130,14 +135,18 @@ void AffineDialog::CreateControls(HWND window) {
     CreateSlider(window, kShiftYSlider, 212, 34, 276, -800, 800, s.shiftY, true);
     CreateCheckBox(window, kAdaptCheck, L"Adapt image size", 10, 330, 150, params_.fitCanvas != 0);
     const HWND field =
-        CreateSpinField(window, kOversampleField, 115, 354, 36, 1, 8, params_.oversampling);
+        CreateSpinField(window, kOversampleField, 120, 354, 36, 1, 8, params_.oversampling);
     EnableWindow(field, oversampleAllowed_);
     CreateColorButton(window, kBackgroundButton, L"Background", 160, 354, 100,
                       params_.background.ToCOLORREF());
-    CreateLabel(window, kAngleLabel, L"", 45, 10, 41, 0);
-    CreateLabel(window, kScaleLabel, L"", 116, 10, 41, 0);
-    CreateLabel(window, kShiftLabel, L"", 196, 10, 70, 0);
-    CreateLabel(window, kSizeLabel, L"", 165, 330, 104, 0);
+    // Each value a gap after its name, short of the next name.
+    const int angleX = ValueAfterName(window, kRotateX, kRotateName);
+    const int scaleX = ValueAfterName(window, kScaleX, kScaleName);
+    CreateLabel(window, kAngleLabel, L"", angleX, 10, std::min(41, kScaleX - 2 - angleX), 0);
+    CreateLabel(window, kScaleLabel, L"", scaleX, 10, std::min(41, kTransX - 2 - scaleX), 0);
+    CreateLabel(window, kShiftLabel, L"", ValueAfterName(window, kTransX, kTransName), 10, 70, 0);
+    CreateLabel(window, kSizeLabel, L"", ValueAfterName(window, kTargetX, kTargetName), 330, 104,
+                0);
     SetLabel(Control(kAngleLabel), AffineAngleText(params_));
     SetLabel(Control(kScaleLabel), AffineScaleText(params_));
     SetLabel(Control(kShiftLabel), AffineShiftText(params_));
@@ -162,8 +171,8 @@ void AffineDialog::PaintLabels(HDC context) {
     DrawSeparator(context, 320);
     DrawScaleTicks(context, 29, 39, 265, 17);
     DrawScaleTicks(context, 105, 39, 265, 10);
-    DrawText8(context, 10, 10, "Rotate");
-    DrawText8(context, 86, 10, "Scale");
+    DrawText8(context, kRotateX, 10, kRotateName);
+    DrawText8(context, kScaleX, 10, kScaleName);
     static const char* const kAngles[] = {"180\xB0", "135\xB0", "90\xB0",   "45\xB0",  "0\xB0",
                                           "-45\xB0", "-90\xB0", "-135\xB0", "-180\xB0"};
     for (int k = 0; k < 9; ++k)
@@ -172,7 +181,7 @@ void AffineDialog::PaintLabels(HDC context) {
     DrawText8(context, 114, 91, "200%");
     DrawText8(context, 114, 209, "100%");
     DrawText8(context, 114, 297, "25%");
-    DrawText8(context, 126, 330, "target:");
+    DrawText8(context, kTargetX, 330, kTargetName);
     // The translation section greys while the canvas adapts.
     const bool off = params_.fitCanvas != 0;
     const HGDIOBJ pen = off ? SelectObject(context, CreatePen(PS_SOLID, 1, g_styleColors.Shadow))
@@ -184,7 +193,7 @@ void AffineDialog::PaintLabels(HDC context) {
                                           "-0.2", "-0.4", "-0.6", "-0.8"};
     for (int k = 0; k < 9; ++k)
         DrawText8(context, 239, 32 + 33 * k, kShifts[k]);
-    DrawText8(context, 162, 10, "Trans.");
+    DrawText8(context, kTransX, 10, kTransName);
     if (off) {
         SetTextColor(context, text);
         DeleteObject(SelectObject(context, pen));

@@ -14,6 +14,7 @@
 #include "viewer/logic/control_values.h"
 #include "viewer/settings/preferences_file.h"
 #include "viewer/style/style.h"
+#include "viewer/tool_dialogs/dialog_text.h"
 #include "viewer/tool_dialogs/paint_text.h"
 #include "viewer/tool_dialogs/tool_dialog.h"
 #include "viewer/tool_settings/background_settings.h"
@@ -32,6 +33,8 @@ enum ExpandControl : int {
     kBackgroundButton = 1029,
     kSizeLabel = 1030,
 };
+// The painted name that the target size follows, at x 9.
+const WCHAR kTargetName[] = L"Target image:";
 
 bool IsGrey(const ILImage& image) {
     return ILPixelModel(image.type) == IL_MODEL_GRAY;
@@ -71,7 +74,7 @@ private:
         CreateSpinField(window, kBottomField, 160, 126, 62, 0, kExpandBorderMaximum, m.bottom);
         CreateColorButton(window, kBackgroundButton, L"Background", 191, 167, 97,
                           color_.ToCOLORREF());
-        CreateLabel(window, kSizeLabel, L"", 86, 169, 104, 0); // after "Target image:"
+        CreateLabel(window, kSizeLabel, L"", ValueAfterName(window, 9, kTargetName), 169, 104, 0);
         UpdateSize();
         SetMode(settings_.uniform);
     }
@@ -90,7 +93,7 @@ private:
         PaintText(context, 224, 71, L"right border");
         PaintText(context, 160, 109, L"bottom border");
         SetTextColor(context, on);
-        PaintText(context, 9, 169, L"Target image:");
+        PaintText(context, 9, 169, kTargetName);
     }
     void Reset() override {
         settingsLock = true;

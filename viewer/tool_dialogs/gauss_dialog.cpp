@@ -10,6 +10,7 @@
 #include "viewer/controls/owner_button.h"
 #include "viewer/controls/slider.h"
 #include "viewer/dialogs/library_messages.h"
+#include "viewer/tool_dialogs/dialog_text.h"
 #include "viewer/tool_dialogs/paint_text.h"
 #include "viewer/tool_dialogs/tool_dialog.h"
 #include "viewer/tool_settings/gauss_settings.h"
@@ -30,6 +31,8 @@ enum GaussControl : int {
     kGreenBox = 1032, // "gray channel" on grey images
     kBlueBox = 1033,
 };
+// The sliders' captions, which their values follow.
+const WCHAR kAmountName[] = L"Filter:", kRadiusName[] = L"Radius:", kGainName[] = L"Gain:";
 
 class GaussDialog final : public ToolDialog {
 public:
@@ -61,10 +64,11 @@ private:
             CreateCheckBox(window, kBlueBox, L"blue channel", 180, 68, 100, true);
         }
         if (hasAlpha_) CreateCheckBox(window, kAlphaBox, L"alpha channel", 180, 87, 100, false);
-        // Each value right after its caption.
-        CreateLabel(window, kAmountLabel, L"", 44, 136, 48, 0);
-        CreateLabel(window, kRadiusLabel, L"", 160, 136, 56, 0);
-        CreateLabel(window, kGainLabel, L"", 250, 136, 44, 0);
+        // Each value a gap after its caption.
+        CreateLabel(window, kAmountLabel, L"", ValueAfterName(window, 10, kAmountName), 136, 48, 0);
+        CreateLabel(window, kRadiusLabel, L"", ValueAfterName(window, 115, kRadiusName), 136, 56,
+                    0);
+        CreateLabel(window, kGainLabel, L"", ValueAfterName(window, 220, kGainName), 136, 44, 0);
         CreateSlider(window, kAmountSlider, 11, 155, 156, 1, 100, GaussAmountSlider(block_.amount),
                      true);
         CreateSlider(window, kRadiusSlider, 116, 155, 156, 1, 100,
@@ -79,9 +83,9 @@ private:
     }
     void PaintLabels(HDC context) override {
         DrawSeparator(context, 107);
-        PaintText(context, 10, 136, L"Filter:");
-        PaintText(context, 115, 136, L"Radius:");
-        PaintText(context, 220, 136, L"Gain:");
+        PaintText(context, 10, 136, kAmountName);
+        PaintText(context, 115, 136, kRadiusName);
+        PaintText(context, 220, 136, kGainName);
         DrawScaleTicks(context, 29, 160, 146, 11);
         DrawScaleTicks(context, 134, 160, 146, 11);
         DrawScaleTicks(context, 239, 160, 145, 11);

@@ -45,6 +45,8 @@ enum PerspectiveControl : int {
     kOversampleField = 1028,
     kBackgroundButton = 1029,
 };
+// The painted name that the target size follows, at x 10.
+constexpr char kTargetName[] = "Target image:";
 constexpr WORD kControlChanged = 0x1704;
 constexpr WORD kHandleReleased = 0x1706;
 constexpr uint8_t kCosineFilter = 1;
@@ -170,7 +172,7 @@ void PerspectiveDialog::CreateControls(HWND window) {
                  PerspectiveScaleSlider(params_.scaleY), false);
     CreateLabel(window, kScaleXLabel, L"", 221, 156, 40, 0);
     CreateLabel(window, kScaleYLabel, L"", 221, 176, 40, 0);
-    CreateLabel(window, kSizeLabel, L"", 82, 328, 120, 0);
+    CreateLabel(window, kSizeLabel, L"", ValueAfterName(window, 10, kTargetName), 328, 120, 0);
     SetLabel(Control(kScaleXLabel), PerspectiveScaleText(params_.scaleX));
     SetLabel(Control(kScaleYLabel), PerspectiveScaleText(params_.scaleY));
     CreateRadioButton(window, kSelectionRadio, L"Selection to image", 10, 258, 136,
@@ -181,7 +183,7 @@ void PerspectiveDialog::CreateControls(HWND window) {
                                       298, 220, params_.mapping == 2);
     EnableWindow(adapt, params_.mapping != 0);
     const HWND field =
-        CreateSpinField(window, kOversampleField, 115, 354, 36, 1, 8, params_.oversampling);
+        CreateSpinField(window, kOversampleField, 120, 354, 36, 1, 8, params_.oversampling);
     EnableWindow(field, oversampleAllowed_);
     CreateColorButton(window, kBackgroundButton, L"Background", 160, 354, 100,
                       params_.background.ToCOLORREF());
@@ -262,7 +264,7 @@ void PerspectiveDialog::PaintLabels(HDC context) {
     static const Text kSmall[] = {{10, 32, "top/left (x,y)"},     {136, 32, "top/right (x,y)"},
                                   {10, 88, "bottom/left (x,y)"},  {136, 88, "bottom/right (x,y)"},
                                   {53, 196, "25%"},               {101, 196, "100%"},
-                                  {207, 196, "250%"},             {10, 328, "Target image:"}};
+                                  {207, 196, "250%"},             {10, 328, kTargetName}};
     for (const Text& t : kSmall)
         DrawText8(context, t.x, t.y, t.text);
     SelectTextStyle(context);

@@ -1,5 +1,7 @@
 #include "viewer/tool_dialogs/projection_3d_dialog.h"
 
+#include <algorithm>
+
 #include "imglib/ops/projection.h"
 #include "viewer/actions/history_push.h"
 #include "viewer/controls/control_base.h"
@@ -35,7 +37,7 @@ enum ProjectionControl : int {
 
 const WCHAR* const kProjectionNames[4] = {L"Latitude/Longitude", L"Cylindrical", L"Angular",
                                           L"Mirror Ball"};
-constexpr RECT kConnector = {126, 41, 157, 96};
+constexpr int kTargetColumn = 164;
 
 class Projection3DDialog final : public ToolDialog {
 public:
@@ -62,12 +64,17 @@ public:
 
 private:
     void CreateControls(HWND window) override {
+        // Each name whole; the connector starts right of the widest.
+        int widest = 0;
         for (int i = 0; i < 4; ++i) {
+            const int width = ChoiceWidth(window, kProjectionNames[i]);
+            widest = std::max(widest, width);
             CreateRadioButton(window, kFirstSourceRadio + i, kProjectionNames[i], 10, 33 + 18 * i,
-                              112, i == p_.sourceProjection);
-            CreateRadioButton(window, kFirstTargetRadio + i, kProjectionNames[i], 164,
-                              33 + 18 * i, 112, i == p_.targetProjection);
+                              width, i == p_.sourceProjection);
+            CreateRadioButton(window, kFirstTargetRadio + i, kProjectionNames[i], kTargetColumn,
+                              33 + 18 * i, width, i == p_.targetProjection);
         }
+        connector_ = {std::min(10 + widest + 2, kTargetColumn - 16), 41, kTargetColumn - 7, 96};
         const double angles[3] = {p_.angleX, p_.angleY, p_.angleZ};
         for (int axis = 0; axis < 3; ++axis)
             CreateSpinField(window, kAngleXField + axis, 79 + 78 * axis, 121, 50, 0,
@@ -99,9 +106,11 @@ private:
                       {64, 122, L"X\u00b0"},    {142, 122, L"Y\u00b0"},    {220, 122, L"Z\u00b0"},
                       {10, 160, L"Dimension"}, {162, 160, L"x"},          {10, 263, L"Oversample N x N"}};
         for (const auto& l : labels) PaintText(context, l.x, l.y, l.text);
-        FillRect(context, &kConnector, g_styleBrushes.Face);
+        FillRect(context, &connector_, g_styleBrushes.Face);
         const int from = 41 + 18 * p_.sourceProjection, to = 41 + 18 * p_.targetProjection;
-        const POINT line[4] = {{126, from}, {141, from}, {141, to}, {157, to}};
+        const int left = connector_.left, right = connector_.right;
+        const int middle = (left + right) / 2;
+        const POINT line[4] = {{left, from}, {middle, from}, {middle, to}, {right, to}};
         Polyline(context, line, 4);
     }
     void BeginWork() override {
@@ -207,7 +216,7 @@ private:
         settingsLock = false;
     }
     void ProjectionChanged() {
-        InvalidateRect(window(), &kConnector, FALSE);
+        InvalidateRect(window(), &connector_, FALSE);
         UpdateSize();
         EnableApplyPreview(true);
     }
@@ -236,6 +245,7 @@ private:
     }
 
     ILProjectionParams p_{};
+    RECT connector_ = {126, 41, 157, 96}; // the line from source to target
     uint32_t imageWidth_ = 0, imageHeight_ = 0;
     bool grey_ = false, oversampleAllowed_ = false;
 };

@@ -2,6 +2,7 @@
 // live preview drawn on the small preview image at every step.
 #include "viewer/tool_dialogs/tone_mapping_dialog.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -11,8 +12,9 @@
 #include "viewer/controls/slider.h"
 #include "viewer/dialogs/library_messages.h"
 #include "viewer/logic/filter_preview.h"
-#include "viewer/tool_dialogs/dialog_text.h"
 #include "viewer/logic/filter_results.h"
+#include "viewer/style/style.h"
+#include "viewer/tool_dialogs/dialog_text.h"
 #include "viewer/tool_dialogs/preview_tool_dialog.h"
 #include "viewer/tool_settings/tone_map_settings.h"
 
@@ -22,12 +24,14 @@ constexpr int kFirstSlider = 1010; // exposure, black, exponent, chroma, hue, wh
 constexpr WORD kSliderMoved = 0x1704;
 
 struct SliderPlace {
-    int x, y;           // the slider
-    int labelX, labelY; // its value label
+    int x, y;   // the slider
+    int labelY; // its name and value
 };
-constexpr SliderPlace kPlaces[kToneMapSliderCount] = {{11, 26, 57, 7},     {96, 26, 123, 7},
-                                                      {181, 26, 227, 7},   {11, 216, 51, 197},
-                                                      {96, 216, 119, 197}, {181, 216, 234, 197}};
+constexpr SliderPlace kPlaces[kToneMapSliderCount] = {{11, 26, 7},   {96, 26, 7},   {181, 26, 7},
+                                                      {11, 216, 197}, {96, 216, 197}, {181, 216, 197}};
+// The right ends of the three columns of sliders, whose names and values
+// stay inside (the last one short of the preview).
+constexpr int kColumnRights[3] = {93, 178, 268};
 
 class ToneMappingDialog : public PreviewToolDialog {
 public:
@@ -92,17 +96,23 @@ void ToneMappingDialog::OnSettingsChanged() {
     EnableApplyPreview(!ToneMapIsNeutral(sliders_));
 }
 
-// The values (all, or only one), then the names over them: a name and the
-// value beside it touch, and the name stays readable.
+// The names, each with its value a gap after it (all, or only one): a name
+// moves left where its column is too narrow for both.
 void ToneMappingDialog::DrawSliderLabels(HDC context, int only) const {
-    for (int k = 0; k < kToneMapSliderCount; ++k)
-        if (only < 0 || only == k)
-            DrawValueText(context, kPlaces[k].labelX, kPlaces[k].labelY, 36, texts_[k]);
     static const char* const kNames[kToneMapSliderCount] = {"Exposure", "Black", "Exponent",
                                                            "Chroma",   "Hue",   "Whitepoint"};
     const int mode = SetBkMode(context, TRANSPARENT);
-    for (int k = 0; k < kToneMapSliderCount; ++k)
-        DrawText8(context, kPlaces[k].x - 1, kPlaces[k].labelY, kNames[k]);
+    for (int k = 0; k < kToneMapSliderCount; ++k) {
+        if (only >= 0 && only != k) continue;
+        const int x = kPlaces[k].x - 1, y = kPlaces[k].labelY, right = kColumnRights[k % 3];
+        const int nameWidth = Text8Width(context, kNames[k]);
+        const int nameX =
+            std::min(x, right - Text8Width(context, texts_[k]) - kValueGap - nameWidth);
+        const RECT line = {std::min(nameX, x), y, right, y + g_interfaceFonts.smallLineHeight};
+        FillRect(context, &line, g_styleBrushes.Face);
+        DrawText8(context, nameX, y, kNames[k]);
+        DrawText8(context, nameX + nameWidth + kValueGap, y, texts_[k]);
+    }
     SetBkMode(context, mode);
 }
 

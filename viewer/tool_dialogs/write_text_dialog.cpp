@@ -102,7 +102,7 @@ private:
                                        L"270\u00b0 clockwise"};
         for (int i = 0; i < 4; ++i)
             CreateRadioButton(window, kFirstOrientationRadio + i, orientations[i], 132,
-                              151 + 16 * i, 100, false);
+                              151 + 16 * i, ChoiceWidth(window, orientations[i]), false);
         for (int i = 0; i < 9; ++i)
             CreateSquareButton(window, kFirstAnchorButton + i, 10 + 16 * (i % 3),
                                240 + 16 * (i / 3), false);

@@ -195,9 +195,12 @@ TEST_F(Pgf, DamagedFilesAreRefused) {
         const std::vector<uint8_t>& bytes;
         ILResult result;
     };
+    std::vector<uint8_t> longHeader6 = longHeader; // the size read as 32 bits
+    longHeader6[3] = 0x76;
     for (const Case& c :
          {Case{"truncated", truncated, -1000}, Case{"huge", huge, IL_INVALID_HEADER},
-          Case{"header past the end", longHeader, IL_INVALID_HEADER},
+          Case{"header past the end (old layout)", longHeader, IL_UNSUPPORTED_FORMAT},
+          Case{"header past the end", longHeader6, IL_INVALID_HEADER},
           Case{"too few channels for the mode", fewChannels, IL_UNSUPPORTED_FORMAT}}) {
         SCOPED_TRACE(c.name);
         const std::string damaged = PathOf(std::string(c.name) + ".pgf");
@@ -219,8 +222,9 @@ TEST_F(Pgf, SaveOnAFullDiskSaysSo) {
 }
 
 // Headers that do not fit the data after them: a size raised far beyond
-// what the levels hold (zero padding then decoded as coefficients), and an
-// RGB stream labelled indexed, which has no colour table.
+// what the levels hold (zero padding then decoded as coefficients), an RGB
+// stream labelled indexed, which has no colour table, and more levels than
+// the smaller side can be halved.
 TEST_F(Pgf, HeadersThatDoNotFitTheirDataAreRefused) {
     ILImageOwner image;
     ASSERT_EQ(ILAllocImage(&image.image, 16, 16, IL_BGR8, nullptr), IL_OK);
@@ -241,13 +245,62 @@ TEST_F(Pgf, HeadersThatDoNotFitTheirDataAreRefused) {
     indexed[18] = 8;
     indexed[19] = 1;
     indexed[20] = ImageModeIndexedColor;
-    for (const auto& [name, damaged] : {std::pair{"raised", raised}, {"indexed", indexed}}) {
+    // 18 levels of 43520 x 256 pixels: libpgf's inverse transform wrote and
+    // freed outside its bands (found by fuzzing).
+    const std::vector<uint8_t> deep = {
+        0x50, 0x47, 0x46, 0x76, 0x10, 0x00, 0x00, 0x00, 0x00, 0xAA, 0x00, 0x00, 0x00, 0x01, 0x00,
+        0x00, 0x12, 0x04, 0x20, 0x04, 0x11, 0xCD, 0x08, 0x38, 0x0D, 0x04, 0x23, 0x00, 0x00, 0x00,
+        0x00, 0x00, 0x6C, 0x22, 0xD0, 0x50, 0x47, 0x46, 0x76, 0x10, 0x00, 0x00, 0x00, 0x00, 0xAA,
+        0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x02, 0x04, 0x20, 0x04, 0x11, 0x08, 0x36, 0x0D, 0x04,
+        0x23, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x49, 0x56, 0x01, 0x00, 0x60, 0x60, 0x00, 0x00, 0x00,
+        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x42, 0x42,
+        0x42, 0x42, 0x42, 0x42, 0x18, 0xD3, 0x6C, 0x22, 0xD0, 0xD3, 0x9C, 0x00, 0x00, 0x00, 0x42,
+        0x42, 0x42, 0x43, 0x42, 0x42, 0x42, 0x42, 0x42, 0x42, 0x42, 0x42, 0x42, 0x18, 0x02, 0xEA,
+        0xA4, 0x02, 0xEA, 0xA4, 0xCD, 0xCD};
+    for (const auto& [name, damaged] :
+         {std::pair{"raised", raised}, {"indexed", indexed}, {"levels past the height", deep}}) {
         SCOPED_TRACE(name);
         const std::string file = PathOf(std::string(name) + ".pgf");
         ASSERT_TRUE(WriteBytes(file, damaged));
         ILImageOwner back;
         EXPECT_EQ(Load(file, &back.image), IL_INVALID_HEADER);
         EXPECT_EQ(back.image.data, nullptr);
+    }
+}
+
+// Layouts before version 6 and streams coded for regions of interest are
+// refused: libpgf freed pointers it never set for the first (an old 25-byte
+// header made it ask for 16 GB; found by fuzzing) and its whole-image read
+// crashes on the second. The stream Vx writes loads with its own version.
+TEST_F(Pgf, OldLayoutsAndRegionCodedStreamsAreUnsupported) {
+    ILImageOwner image;
+    ASSERT_EQ(ILAllocImage(&image.image, 8, 8, IL_GREY8, nullptr), IL_OK);
+    std::memset(image.image.data, 90, size_t(image.image.stride) * 8);
+    const std::string path = PathOf("small.pgf");
+    ASSERT_EQ(Save(path, image.image), IL_OK);
+    const std::vector<uint8_t> bytes = ReadBytes(path);
+    ASSERT_EQ(bytes[3], 0x76);
+    const std::vector<uint8_t> fuzzed = {0x50, 0x47, 0x46, 0x0A, 0x10, 0x00, 0xFF, 0xFF, 0x02,
+                                         0x00, 0x00, 0x00, 0x20, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                         0x00, 0x02, 0x0D, 0x0A, 0x00, 0x46, 0x7E};
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        ILResult result;
+    };
+    std::vector<Case> cases = {{"as written", bytes, IL_OK},
+                               {"old header", fuzzed, IL_UNSUPPORTED_FORMAT}};
+    for (const auto& [name, version] :
+         {std::pair{"without version 6", 0x56}, {"region coded", 0x7E}}) {
+        cases.push_back({name, bytes, IL_UNSUPPORTED_FORMAT});
+        cases.back().bytes[3] = static_cast<uint8_t>(version);
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(WriteBytes(PathOf("version.pgf"), c.bytes));
+        ILImageOwner back;
+        EXPECT_EQ(Load(PathOf("version.pgf"), &back.image), c.result) << LastError();
     }
 }
 

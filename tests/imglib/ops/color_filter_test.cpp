@@ -6,6 +6,7 @@
 
 #include <lcms2.h>
 
+#include "imglib/convert/converter.h"
 #include "imglib/convert/profile_owner.h"
 #include "imglib/convert/srgb.h"
 #include "imglib/convert/suite_handle.h"
@@ -71,6 +72,57 @@ TEST_F(ColorFilter, FloatImageMatchesAnLcms2Computation) {
     cmsDeleteTransform(toLab);
 }
 
+// Rows go through a division-free kernel in four or eight lanes; pixels
+// (palettes) through the exact Lab round trip. The lanes must agree bit for
+// bit, and both with the exact pixels to within float rounding, across
+// Lab's linear segments, the gamut's edges and values beyond it; 8-bit
+// images must come out as the exact pixels' dithered codes, or one off.
+TEST_F(ColorFilter, FastRowsMatchTheExactPixels) {
+    std::vector<float> values = {0.0f,  1e-6f, 0.0005f, 0.008f, 0.0089f,
+                                 0.01f, 0.5f,  1.0f,    2.0f,   60.0f};
+    for (int i = 0; values.size() < 3 * 4096; ++i)
+        values.push_back(std::pow(10.0f, -5 + (i * 7919 % 6000) * 0.001f)); // to 10
+    const size_t n = values.size() / 3;
+    ILColorFilterParams p;
+    ILColorFilterInit(&p, 30, 70, 200, 45);
+    std::vector<float> want(values.size());
+    for (size_t i = 0; i < n; ++i) {
+        float r = values[i], g = values[n + i], b = values[2 * n + i];
+        ILColorFilterPixel(&p, &r, &g, &b);
+        want[i] = r, want[n + i] = g, want[2 * n + i] = b;
+    }
+    std::vector<float> four = values, eight = values;
+    ILColorFilterPlanes(&p, four.data(), four.data() + n, four.data() + 2 * n, n, ILLanes::k4);
+    for (size_t i = 0; i < values.size(); ++i)
+        ASSERT_NEAR(four[i], want[i], 2e-6f + 1e-5f * std::fabs(want[i]))
+            << i << " from " << values[i];
+    if (ILWidestLanes() == ILLanes::k8) {
+        ILColorFilterPlanes(&p, eight.data(), eight.data() + n, eight.data() + 2 * n, n,
+                            ILLanes::k8);
+        EXPECT_EQ(eight, four);
+    }
+
+    Image image(331, 5, IL_BGR8);
+    vxtest::FillPhoto(&image, 8);
+    const std::vector<uint8_t> before = vxtest::Packed(image);
+    ASSERT_EQ(ILColorFilterInPlace(&p, handle_, &image), IL_OK);
+    int off = 0;
+    for (uint32_t y = 0; y < 5; ++y)
+        for (uint32_t x = 0; x < 331; ++x) {
+            const uint8_t* in = before.data() + (y * 331 + x) * 3;
+            const uint8_t* out = image.data + y * image.stride + 3 * x;
+            float rgb[3] = {ILSrgbTable8[in[2]], ILSrgbTable8[in[1]], ILSrgbTable8[in[0]]};
+            ILColorFilterPixel(&p, &rgb[0], &rgb[1], &rgb[2]);
+            const float d = ILOrderedDitherF[4 * (x & 3) + (y & 3)];
+            for (int c = 0; c < 3; ++c) {
+                const int code = static_cast<int>(ILLinearToSrgb8F(rgb[2 - c]) + d);
+                ASSERT_LE(std::abs(out[c] - std::min(code, 255)), 1) << x << " " << y;
+                off += out[c] != std::min(code, 255);
+            }
+        }
+    EXPECT_LT(off, 331 * 5 * 3 / 100);
+}
+
 // Strengths 0 give the input back: 8-bit through the dithered encoder, alpha
 // untouched in place.
 TEST_F(ColorFilter, ZeroStrengthKeepsIntegerImagesAndAlpha) {
@@ -98,10 +150,11 @@ TEST_F(ColorFilter, ZeroStrengthKeepsIntegerImagesAndAlpha) {
     }
 }
 
-// 8-bit results are remembered per colour: a row met again (row 4 has row
-// 0's dither phase) must come out as it did the first time, and a row of
-// the same colours in another order (row 8) likewise pixel for pixel.
-TEST_F(ColorFilter, RememberedColoursGiveTheSameResult) {
+// A colour's 8-bit result depends on the colour and its dither phase alone:
+// a row met again (row 4 has row 0's dither phase) must come out as it did
+// the first time, and a row of the same colours in another order (row 8)
+// likewise pixel for pixel.
+TEST_F(ColorFilter, SameColoursGiveTheSameResult) {
     const uint32_t w = 3000;
     Image image(w, 9, IL_BGR8);
     vxtest::FillSeeded(&image, 21);

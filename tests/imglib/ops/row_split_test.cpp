@@ -2,7 +2,9 @@
 // pool give the same bytes on one thread as on all.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <functional>
 #include <thread>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "imglib/ops/color_ops.h"
 #include "imglib/ops/gauss.h"
 #include "imglib/ops/geometry.h"
+#include "imglib/ops/pixel_rows.h"
 #include "imglib/ops/ops_support.h"
 #include "imglib/ops/projection.h"
 #include "imglib/ops/resample.h"
@@ -36,12 +39,13 @@ ILResult Rotate(ILHandle* h, ILImage* image, uint8_t oversampling) {
     return ILAffineTransform(h, image, nullptr, &p);
 }
 
-ILResult Project(ILHandle* h, ILImage* image) {
+ILResult Project(ILHandle* h, ILImage* image, double angleX, double angleY, double angleZ,
+                 uint32_t size) {
     ILProjectionParams p{};
-    p.angleX = 10, p.angleY = 20, p.angleZ = 30;
+    p.angleX = angleX, p.angleY = angleY, p.angleZ = angleZ;
     p.oversampling = 1;
     p.targetProjection = 2;
-    Image target(640, 640, image->type);
+    Image target(size, size, image->type);
     const ILResult r = ILProjectImage(h, image, &target, &p);
     ILClearImage(image);
     *static_cast<ILImage*>(image) = target;
@@ -83,7 +87,11 @@ TEST_F(RowSplit, OperationsGiveTheSameBytesOnOneThreadAsOnAll) {
         {"rotate, supersampled", IL_BGRA8, [](ILHandle* h, ILImage* i) { return Rotate(h, i, 3); }},
         {"rotate, nearest", IL_BGR8, [](ILHandle* h, ILImage* i) { return Rotate(h, i, 0); }},
         {"rotate, 16 bits", IL_RGB16, [](ILHandle* h, ILImage* i) { return Rotate(h, i, 1); }},
-        {"projection", IL_BGR8, Project},
+        {"projection", IL_BGR8,
+         [](ILHandle* h, ILImage* i) { return Project(h, i, 10, 20, 30, 640); }},
+        // Pairs of rows of the mirrored map (large enough to be split).
+        {"projection, no turn", IL_BGRA8,
+         [](ILHandle* h, ILImage* i) { return Project(h, i, 0, 0, 0, 900); }},
         {"colour filter", IL_BGR8,
          [&](ILHandle* h, ILImage* i) { return ILColorFilterInPlace(&filter, h, i); }},
         {"colour filter, float", IL_RGB_FLOAT,
@@ -160,6 +168,62 @@ TEST_F(RowSplit, ProgressRunsOnTheCallersThreadAndCancelsTheBandsNotStarted) {
     EXPECT_TRUE(state.onCaller);
     EXPECT_GE(rows, 1u);
     EXPECT_LT(rows, 10000u / 2);
+}
+
+// A cancel from the progress procedure stops the long bands of the filters
+// between rows, on every thread: a Gauss band is a quarter of the image on
+// two threads, and a target row of an oversampled projection or a large
+// resize is slow. The procedure says stop at its third call (the caller
+// then has two rows behind it); the rows written, of a constant source into
+// a zeroed target, are few.
+TEST_F(RowSplit, ACancelStopsTheBandsBetweenRows) {
+    workpool::SetThreadLimit(2);
+    if (workpool::ThreadCount() < 2) GTEST_SKIP() << "one processor";
+    int calls = 0;
+    ILSetProgressProc(
+        handle_, [](uint32_t, uint32_t, void* user) { return ++*static_cast<int*>(user) < 3; },
+        &calls);
+    struct Case {
+        const char* name;
+        uint32_t sourceWidth, sourceHeight;
+        std::function<ILResult(ILHandle*, ILImage*, ILImage*)> op;
+    };
+    const Case cases[] = {
+        {"blur, radius 60", 2000, 2000,
+         [](ILHandle* h, ILImage* source, ILImage* target) {
+             ILGaussParams p;
+             ILGaussParamsInit(&p, 2, 1.0f, 60, 0);
+             return ILGaussFilter(&p, h, source, target);
+         }},
+        {"resize, blackman, up", 500, 500,
+         [](ILHandle* h, ILImage* source, ILImage* target) {
+             return ILResampleInto(h, source, target, 6);
+         }},
+        {"projection, 8 x 8", 2000, 1000,
+         [](ILHandle* h, ILImage* source, ILImage* target) {
+             ILProjectionParams p{};
+             p.oversampling = 8;
+             p.targetProjection = 1;
+             p.width = 2000, p.height = 2000;
+             return ILProjectImage(h, source, target, &p);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        calls = 0;
+        Image source(c.sourceWidth, c.sourceHeight, IL_BGR8);
+        std::memset(source.data, 200, size_t{source.stride} * source.height);
+        Image target(2000, 2000, IL_BGR8);
+        std::memset(target.data, 0, size_t{target.stride} * target.height);
+        EXPECT_EQ(c.op(handle_, &source, &target), IL_CANCELLED);
+        uint32_t written = 0;
+        for (uint32_t y = 0; y < target.height; ++y) {
+            const uint8_t* row = ILRowOf(&target, y);
+            written += std::any_of(row, row + target.width * 3, [](uint8_t v) { return v != 0; });
+        }
+        EXPECT_LT(written, target.height / 8);
+    }
+    ILSetProgressProc(handle_, nullptr, nullptr);
 }
 
 } // namespace

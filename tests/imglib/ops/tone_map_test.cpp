@@ -162,8 +162,9 @@ TEST_F(ToneMap, FloatAndHalfSamplesFollowTheCurve) {
     }
 }
 
-// Three-channel float rows go in one pass, four pixels at a time; four-
-// channel rows through planes of red, green and blue. The same colours must
+// Three-channel float rows go in one pass, four pixels at a time (eight
+// where the processor has AVX2); four-channel rows through planes of red,
+// green and blue, four at a time. The same colours must
 // come out of both, bit for bit, in either channel order, with every part of
 // the map in use, across the toe, the table and the values beyond it, and
 // in a row whose last pixels are not a whole group.

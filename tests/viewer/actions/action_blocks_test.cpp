@@ -189,9 +189,10 @@ TEST(ActionNames, TableAndBoundedLookups) {
     EXPECT_STREQ(ProjectionName(3), "Mirror Ball");
     EXPECT_STREQ(MappingName(2), "Image to selection (adaptive)");
     EXPECT_STREQ(GaussOperationName(3), "bloom");
-    for (const char* name : {ActionTypeName(20), ActionTypeName(-1), AlignmentName(3),
-                             AnchorName(9), OrientationName(4), ResampleFilterName(7),
-                             ProjectionName(-1), MappingName(3), GaussOperationName(0)})
+    for (const char* name :
+         {ActionTypeName(20), ActionTypeName(-1), AlignmentName(3), AnchorName(9),
+          OrientationName(4), ResampleFilterName(7), ProjectionName(-1), MappingName(3),
+          GaussOperationName(0), GaussOperationName(INT32_MIN)})
         EXPECT_STREQ(name, kUnknownName);
 }
 

@@ -1,8 +1,11 @@
 # The Expand dialog: the size label follows the all-sides field; an apply
 # with specified sides on a real picture equals iltool's expanding crop
-# (black borders, the remembered background's default); undo and redo of
-# the recorded action; shots in both styles.
+# (black borders, the remembered background's default) and records the
+# action the dialog's code makes natively; undo and redo of it; shots in
+# both styles.
+. "$(dirname "${BASH_SOURCE[0]}")/../tool_dialogs.sh"
 [ -x "$VX_ILTOOL" ] || vx_skip "no iltool"
+"$VX_REPLAY" action "$VX_DATA/expand.vxa" expand 5 3 7 0 || vx_fail "vxreplay action failed"
 convert-im6.q16 -size 100x80 -seed 6 plasma: -depth 8 "PNG24:$VX_DATA/a.png"
 # Left 5, right 3, top 7, bottom 0.
 "$VX_ILTOOL" crop "$VX_DATA/a.png" "$VX_DATA/expanded.png" -5 -7 108 87 2>/dev/null ||
@@ -32,6 +35,7 @@ vx_command 40530
 vx_expect_copy a.png "undo of the expand"
 vx_command 40531
 vx_expect_copy expanded.png "redo of the expand"
+vx_expect_recorded "$VX_DATA/expand.vxa" "Expand action"
 
 vx_command 40036
 vx_command 40957

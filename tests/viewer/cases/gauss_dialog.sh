@@ -1,9 +1,11 @@
 # The Gauss Filter dialog: the radius slider's keys and its label, sharpen
 # chosen; an apply on a real picture equals iltool's filter with the same
-# settings, undo and redo of the recorded action give the picture and the
-# result again; a grey picture shows its one "gray channel" box; shots in
-# both styles.
+# settings and records the action the dialog's code makes natively, undo and
+# redo of it give the picture and the result again; a grey picture shows its
+# one "gray channel" box; shots in both styles.
+. "$(dirname "${BASH_SOURCE[0]}")/../tool_dialogs.sh"
 [ -x "$VX_ILTOOL" ] || vx_skip "no iltool"
+"$VX_REPLAY" action "$VX_DATA/gauss.vxa" gauss 1 50 7 0 || vx_fail "vxreplay action failed"
 convert-im6.q16 -size 120x80 -seed 7 plasma: -depth 8 "PNG24:$VX_DATA/a.png"
 convert-im6.q16 "$VX_DATA/a.png" -colorspace gray -type Grayscale -depth 8 "PNG:$VX_DATA/grey.png"
 "$VX_ILTOOL" blur "$VX_DATA/a.png" "$VX_DATA/sharp.png" 7 sharpen 0.5 0 2>/dev/null ||
@@ -30,6 +32,7 @@ vx_command 40530
 vx_expect_copy a.png "undo of the filter"
 vx_command 40531
 vx_expect_copy sharp.png "redo of the filter"
+vx_expect_recorded "$VX_DATA/gauss.vxa" "Gauss Filter action"
 vx_drop "$VX_DATA/grey.png"
 vx_answer 6 "question before the edits are discarded"
 vx_wait_title 'grey.png *' >/dev/null

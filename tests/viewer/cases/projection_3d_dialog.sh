@@ -2,8 +2,13 @@
 # and size mode follow the one size rule that replaying uses; an apply with
 # an edited width equals iltool's projection at that size, and undo and redo
 # of the recorded action give the same image (the action records the size
-# applied, not the mode's); shots in both styles.
+# applied, not the mode's: byte for byte the action the dialog's code makes
+# natively); shots in both styles.
+. "$(dirname "${BASH_SOURCE[0]}")/../tool_dialogs.sh"
 [ -x "$VX_ILTOOL" ] || vx_skip "no iltool"
+# Latitude/longitude to angular, upsample, the width typed as 150.
+"$VX_REPLAY" action "$VX_DATA/project.vxa" project 200 100 0 2 2 150 200 ||
+    vx_fail "vxreplay action failed"
 convert-im6.q16 -size 200x100 -seed 9 plasma: -depth 8 "PNG24:$VX_DATA/a.png"
 "$VX_ILTOOL" project "$VX_DATA/a.png" "$VX_DATA/projected.png" 150 200 latlong angular \
     2>/dev/null || vx_fail "iltool project failed"
@@ -43,6 +48,7 @@ vx_command 40530
 vx_expect_copy a.png "undo of the projection"
 vx_command 40531
 vx_expect_copy projected.png "redo of the projection"
+vx_expect_recorded "$VX_DATA/project.vxa" "3D Projection action"
 
 vx_command 40036
 vx_command 40961

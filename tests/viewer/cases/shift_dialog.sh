@@ -1,8 +1,10 @@
 # The Shift dialog: shots in both styles; an apply on a real picture equals
-# iltool's shift of it, and undo and redo of the recorded action give the
-# picture and the shifted one again. A stored-looking value typed out of
-# range is clamped by the field.
+# iltool's shift of it, its recorded action is the one the dialog's code makes
+# natively, and undo and redo of it give the picture and the shifted one
+# again. A stored-looking value typed out of range is clamped by the field.
+. "$(dirname "${BASH_SOURCE[0]}")/../tool_dialogs.sh"
 [ -x "$VX_ILTOOL" ] || vx_skip "no iltool"
+"$VX_REPLAY" action "$VX_DATA/shift.vxa" shift 17 -9 || vx_fail "vxreplay action failed"
 convert-im6.q16 -size 120x80 -seed 4 plasma: -depth 8 "PNG24:$VX_DATA/a.png"
 "$VX_ILTOOL" shift "$VX_DATA/a.png" "$VX_DATA/shifted.png" 17 -9 2>/dev/null ||
     vx_fail "iltool shift failed"
@@ -29,3 +31,4 @@ vx_command 40530
 vx_expect_copy a.png "undo of the shift"
 vx_command 40531
 vx_expect_copy shifted.png "redo of the shift"
+vx_expect_recorded "$VX_DATA/shift.vxa" "Shift action"

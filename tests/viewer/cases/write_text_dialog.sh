@@ -1,10 +1,12 @@
 # The Write Text dialog: its preview of a picture larger than the window is
-# the picture's bottom-right 400 x 340 pixels with the text (and its glow)
-# at their corner, as iltool draws it on that cut; Apply writes the same
-# text into the picture as iltool does; undo and redo of the recorded
-# action. The dialog opens with the settings the preferences remember, which
-# the case seeds: monochrome "Liberation Sans", so that the viewer's GDI
-# text and the library's own rasteriser agree to the pixel.
+# the picture's bottom-right 400 x 340 pixels with the text (and its glow) at
+# their corner, as iltool draws it on that cut; Apply writes the same text
+# into the picture as iltool does and records the action the dialog's code
+# makes natively; undo and redo of it. The dialog opens with the settings the
+# preferences remember, which the case seeds: monochrome "Liberation Sans", so
+# that the viewer's GDI text and the library's own rasteriser agree to the
+# pixel.
+. "$(dirname "${BASH_SOURCE[0]}")/../tool_dialogs.sh"
 [ -x "$VX_ILTOOL" ] || vx_skip "no iltool"
 convert-im6.q16 -size 560x420 -seed 8 plasma: -depth 8 "PNG24:$VX_DATA/a.png"
 convert-im6.q16 "$VX_DATA/a.png" -crop 400x340+160+80 +repage "PNG24:$VX_DATA/window.png"
@@ -14,6 +16,8 @@ text_options=(face="Liberation Sans" height=-24 weight=700 quality=3 color=fffff
     2>/dev/null || vx_fail "iltool text failed"
 "$VX_ILTOOL" text "$VX_DATA/a.png" "$VX_DATA/text.png" 'Vx text' "${text_options[@]}" \
     2>/dev/null || vx_fail "iltool text failed"
+"$VX_REPLAY" action "$VX_DATA/text.vxa" text 'Vx text' "${text_options[@]}" ||
+    vx_fail "vxreplay action failed"
 dialog="title=Write Text"
 
 # The remembered settings: the default font record (height 16, weight 900,
@@ -62,6 +66,7 @@ vx_command 40530
 vx_expect_copy a.png "undo of the text"
 vx_command 40531
 vx_expect_copy text.png "redo of the text"
+vx_expect_recorded "$VX_DATA/text.vxa" "Write Text action"
 
 vx_command 40036
 vx_command 40962

@@ -17,6 +17,7 @@
 //   wait-gone SEL            waits until no visible match is left
 //   title SEL                the window text
 //   enabled SEL              1 when the window (or control) takes input, else 0
+//   visible SEL              1 when the window (or control) is shown, else 0
 //   wait-title SEL GLOB      waits until the title matches; prints it
 //   rect SEL                 "X Y W H CX CY CW CH": window and client area on
 //                            the screen
@@ -439,6 +440,8 @@ int RunStep(const WString& step, const std::vector<WString>& args) {
         PrintHandle(window);
     } else if (step == u"enabled" && extra == 0) {
         std::printf("%d\n", IsWindowEnabled(window) ? 1 : 0);
+    } else if (step == u"visible" && extra == 0) {
+        std::printf("%d\n", IsWindowVisible(window) ? 1 : 0);
     } else if (step == u"title" && extra == 0) {
         std::printf("%s\n", ToUtf8(WindowText(window)).c_str());
     } else if (step == u"wait-title" && extra == 1) {
