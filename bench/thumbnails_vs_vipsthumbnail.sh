@@ -4,13 +4,13 @@
 # different places of one plasma picture with blur and noise, quality 85:
 # about 1 MB each). Both sides are one process over all the files and write
 # every thumbnail (edge 192) as a PPM file:
-#   ours   the viewer's worker count of threads with a handle each, as the
-#          List window's loader has them (24-bit load mode, alpha dropped,
-#          metadata skipped), each claiming the next file, calling
+#   ours   the library's work pool, as the List window's loader uses it: a
+#          thread per processor with a handle each (24-bit load mode, alpha
+#          dropped, metadata skipped), each taking the next file, calling
 #          ILLoadThumbnail and saving the result
 #   peer   vipsthumbnail -s 192 given all the files, with VIPS_CONCURRENCY
 #          set to the same count of threads
-# on one processor (one worker, VIPS_CONCURRENCY=1) and on all of them
+# on one processor (one thread, VIPS_CONCURRENCY=1) and on all of them
 # (BENCH_CPUS default 0-(n-1) there); on one processor timed by processor
 # time, on all by the wall time a user waits.
 # The decoding differs where each side takes its shortcuts:
@@ -44,52 +44,52 @@ bench_require_tools vipsthumbnail vips convert-im6.q16 g++ pkg-config python3 ta
 bench_make_work vx_thumbnail_bench
 
 cat >"$work/driver.cpp" <<'CPP'
-// WORKERS OUTDIR FILE... : thumbnails of the files into OUTDIR/NAME.ppm,
-// WORKERS threads with a handle each.
+// THREADS OUTDIR FILE... : thumbnails of the files into OUTDIR/NAME.ppm on
+// the library's work pool (at most THREADS threads, the caller's included),
+// a handle per thread.
 #include <atomic>
 #include <cstdio>
 #include <string>
-#include <thread>
 #include <vector>
 #include "imglib/format.h"
 #include "imglib/handle.h"
 #include "imglib/image.h"
+#include "workpool/work_pool.h"
 
 int main(int argc, char** argv) {
-    const int workers = std::atoi(argv[1]);
+    workpool::SetThreadLimit(static_cast<unsigned>(std::atoi(argv[1])));
     const std::string outDir = argv[2];
-    std::atomic<int> next{3}, failed{0}, tooLarge{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < workers; ++t)
-        threads.emplace_back([&] {
-            ILHandle* h = ILCreateHandle("Vx List");
-            ILSetLoadModeRGB8(h);
-            ILSetAlphaMode(h, 0);
-            ILSkipMetadata(h);
-            ILSetThumbnailSize(h, 192);
-            for (int i; (i = next++) < argc;) {
-                const std::string name = argv[i];
-                const std::u16string path(name.begin(), name.end());
-                std::string base = name.substr(name.rfind('/') + 1);
-                base = outDir + "/" + base.substr(0, base.rfind('.')) + ".ppm";
-                const std::u16string out(base.begin(), base.end());
-                ILImage thumb;
-                if (ILLoadThumbnail(h, path.c_str(), &thumb) != IL_OK ||
-                    ILSaveImage(h, out.c_str(), &thumb, nullptr) != IL_OK)
-                    ++failed;
-                if (thumb.width > 192 || thumb.height > 192) ++tooLarge;
-                ILClearImage(&thumb);
-            }
-            ILDestroyHandle(h);
-        });
-    for (std::thread& t : threads)
-        t.join();
+    std::atomic<int> failed{0}, tooLarge{0};
+    std::vector<ILHandle*> handles(workpool::ThreadCount());
+    for (ILHandle*& h : handles) {
+        h = ILCreateHandle("Vx List");
+        ILSetLoadModeRGB8(h);
+        ILSetAlphaMode(h, 0);
+        ILSkipMetadata(h);
+        ILSetThumbnailSize(h, 192);
+    }
+    workpool::Run(static_cast<uint32_t>(argc - 3), 1, [&](unsigned slot, uint32_t first, uint32_t) {
+        ILHandle* h = handles[slot];
+        const std::string name = argv[first + 3];
+        const std::u16string path(name.begin(), name.end());
+        std::string base = name.substr(name.rfind('/') + 1);
+        base = outDir + "/" + base.substr(0, base.rfind('.')) + ".ppm";
+        const std::u16string out(base.begin(), base.end());
+        ILImage thumb;
+        if (ILLoadThumbnail(h, path.c_str(), &thumb) != IL_OK ||
+            ILSaveImage(h, out.c_str(), &thumb, nullptr) != IL_OK)
+            ++failed;
+        if (thumb.width > 192 || thumb.height > 192) ++tooLarge;
+        ILClearImage(&thumb);
+    });
+    for (ILHandle* h : handles)
+        ILDestroyHandle(h);
     if (failed || tooLarge) std::fprintf(stderr, "%d failed, %d too large\n", failed.load(), tooLarge.load());
     return failed || tooLarge;
 }
 CPP
 bench_compile_driver "$work/driver.cpp" "$work/driver"
-workers=$(python3 -c "n=$(nproc); n=(3*n+2)//4 if n>2 else max(n,1); print(min(n,8))")
+workers=$(taskset -c "$all_cpus" nproc)
 
 echo "generating 100 different photo-like 4000 x 3000 JPEG files..."
 mkdir -p "$work/in" "$work/ours" "$work/peer"
@@ -99,9 +99,11 @@ seq 1 100 | xargs -P "$(nproc)" -I{} sh -c \
     'vips crop "$1/base.ppm" "$1/in/photo$(printf %03d {}).jpg[Q=85]" $(({} * 37 % 400)) $(({} * 53 % 300)) 4000 3000' \
     sh "$work"
 rm "$work/base.ppm"
-echo "input: $(du -sk "$work/in" | cut -f1) KiB in 100 files; $workers workers on all processors"
+echo "input: $(du -sk "$work/in" | cut -f1) KiB in 100 files; $workers threads on all processors"
 inputs=$(echo "$work"/in/*.jpg)
 
+# Other work on the machine moves the all-processor and viewer figures most.
+echo "machine load (1, 5, 15 min): $(cut -d' ' -f1-3 /proc/loadavg)"
 bench_header
 bench_cpus=$(echo "$all_cpus" | sed "s/[-,].*//")
 bench_pair "thumbnails, 1 proc" "$work/driver 1 $work/ours $inputs" \
@@ -163,6 +165,7 @@ timing_lines() {
     grep '^list: ' "$VX_VIEWER_LOG" | tail -n +"$2" | head -n $(("$count" - "$2" + 1))
 }
 
+echo "machine load (1, 5, 15 min): $(cut -d' ' -f1-3 /proc/loadavg)"
 export VX_LIST_TIMING=1
 vx_viewer_start
 vx_drive post class=Vx 40102 >/dev/null

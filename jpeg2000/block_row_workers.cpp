@@ -6,16 +6,20 @@ namespace j2k {
 
 namespace {
 
-// A worker's own scratch, for the jobs it runs while its job waits.
+// A worker's own scratch, for the jobs it runs while its job waits (null
+// outside work()).
 thread_local block_work* worker_work = nullptr;
 
 } // namespace
 
 block_row_workers::block_row_workers(int workers, message_sink* sink) : sink_(sink) {
-    for (int i = 0; i < workers; ++i) {
+    // Waiting callers run queued jobs themselves: the work gets done
+    // whether or not helpers come.
+    for (int i = 0; i < workers; ++i)
         works_.push_back(std::make_unique<block_work>());
-        threads_.emplace_back([this, w = works_.back().get()] { work(*w); });
-    }
+    if (workers > 0)
+        helpers_ = std::make_unique<workpool::Helpers>(
+            static_cast<unsigned>(workers), [this](unsigned slot) { work(*works_[slot - 1]); });
 }
 
 block_row_workers::~block_row_workers() {
@@ -24,8 +28,7 @@ block_row_workers::~block_row_workers() {
         stopping_ = true;
     }
     queued_.notify_all();
-    for (std::thread& t : threads_)
-        t.join();
+    if (helpers_) helpers_->Close();
 }
 
 void block_row_workers::run_next(std::unique_lock<std::mutex>& hold, block_work& work) {
@@ -53,13 +56,16 @@ void block_row_workers::run_next(std::unique_lock<std::mutex>& hold, block_work&
 }
 
 void block_row_workers::work(block_work& mine) {
+    // The pool thread outlives these workers: its scratch is forgotten on
+    // the way out.
     worker_work = &mine;
     std::unique_lock<std::mutex> hold(lock_);
     for (;;) {
         queued_.wait(hold, [&] { return stopping_ || !queue_.empty(); });
-        if (stopping_) return;
+        if (stopping_) break;
         run_next(hold, mine);
     }
+    worker_work = nullptr;
 }
 
 void block_row_workers::submit(batch& b, int n, std::function<void(int, block_work&)> job) {

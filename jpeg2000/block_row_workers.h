@@ -1,4 +1,5 @@
-// Decodes code-blocks on worker threads: the blocks of a row of code-blocks
+// Decodes code-blocks on worker threads (helpers from the process's work
+// pool, which may be fewer than asked or none): the blocks of a row of code-blocks
 // are independent, so a subband stage hands a whole row over as one batch
 // and goes on while it decodes, then waits for it when its lines are
 // wanted. Each worker has its own block decoder and scratch arrays, and a
@@ -17,11 +18,11 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "jpeg2000/line_stages.h"
 #include "jpeg2000/messages.h"
+#include "workpool/work_pool.h"
 
 namespace j2k {
 
@@ -36,7 +37,8 @@ public:
         std::vector<std::string> error_lines; // the failing job's error text
     };
 
-    // sink: the operation's (none: texts are dropped).
+    // workers: pool threads to ask for; sink: the operation's (none: texts
+    // are dropped).
     block_row_workers(int workers, message_sink* sink);
     ~block_row_workers();
     block_row_workers(const block_row_workers&) = delete;
@@ -60,14 +62,14 @@ private:
     // while it runs.
     void run_next(std::unique_lock<std::mutex>& hold, block_work& work);
 
-    std::vector<std::thread> threads_;
-    std::vector<std::unique_ptr<block_work>> works_;
+    std::vector<std::unique_ptr<block_work>> works_; // a helper's, by slot - 1
     std::mutex lock_, source_lock_;
     std::condition_variable queued_, finished_;
     std::deque<batch*> queue_; // batches with jobs not yet started
     bool stopping_ = false;
     message_sink* sink_;
     std::mutex sink_lock_;
+    std::unique_ptr<workpool::Helpers> helpers_; // last: closed first
 };
 
 } // namespace j2k

@@ -160,6 +160,40 @@ unsigned ThreadCount() {
     return cap ? std::min(cap, threads) : threads;
 }
 
+struct Helpers::Team {
+    std::function<void(unsigned slot)> body;
+    Body parts;
+    Job job;
+    bool open = false;
+};
+
+Helpers::Helpers(unsigned count, std::function<void(unsigned slot)> body)
+    : team_(std::make_unique<Team>()) {
+    count = std::min(count, ThreadCount() - 1);
+    if (count == 0) return;
+    Team& t = *team_;
+    t.body = std::move(body);
+    // One part per helper; slot 0 is the caller's, who takes none.
+    t.parts = [&t](unsigned slot, uint32_t, uint32_t) { t.body(slot); };
+    t.job.body = &t.parts;
+    t.job.count = count;
+    t.job.grain = 1;
+    t.job.slotLimit = count + 1;
+    t.open = true;
+    ThePool().Post(&t.job);
+}
+
+Helpers::~Helpers() {
+    Close();
+}
+
+void Helpers::Close() {
+    if (!team_->open) return;
+    team_->open = false;
+    team_->job.stop.store(true, std::memory_order_relaxed);
+    ThePool().Finish(&team_->job, nullptr);
+}
+
 bool Run(uint32_t count, uint32_t grain, const Body& body,
          const std::function<bool(uint32_t done)>& keepGoing, unsigned threads) {
     grain = std::max(grain, 1u);

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 namespace workpool {
 
@@ -49,5 +50,27 @@ bool Run(uint32_t count, uint32_t grain, const Body& body,
 // rows stops the run as promptly as parts of a few rows would. True outside
 // a run.
 bool KeepGoing();
+
+// Pool threads that help a caller who goes on with its own work (a codec
+// handing jobs to a queue of its own, say): up to count of them, each as it
+// comes free, run body(slot) once, slot from 1 to count. They may never
+// come (the pool busy, or one processor): the caller must be able to finish
+// its work alone, and body must return once the caller asks it to. A
+// caller inside a pool thread gets no helpers (the work stays on it).
+class Helpers {
+public:
+    Helpers(unsigned count, std::function<void(unsigned slot)> body);
+    ~Helpers(); // Close
+    Helpers(const Helpers&) = delete;
+    Helpers& operator=(const Helpers&) = delete;
+
+    // No helper starts any more; returns once those inside body are out. The
+    // caller has told them to return before.
+    void Close();
+
+private:
+    struct Team;
+    std::unique_ptr<Team> team_;
+};
 
 } // namespace workpool

@@ -20,23 +20,28 @@ inline uint8_t Clamp8(float v) {
     return static_cast<uint8_t>(i < 0 ? 0 : i > 255 ? 255 : i);
 }
 
-void Across(const uint8_t* in, uint8_t* out, const ILResampleTaps& t, uint32_t width) {
+// in: the row's codes as floats (each is read by several taps: converted
+// once); sums: each target sample's weight sum; acc: scratch of the target
+// row's samples (the divisions then go in one vector loop).
+void Across(const float* in, uint8_t* out, const ILResampleTaps& t, const float* sums, float* acc,
+            uint32_t width) {
     for (uint32_t j = 0; j < width; ++j) {
         float b = 0, g = 0, r = 0;
         for (uint32_t k = t.first[j]; k < t.first[j + 1]; ++k) {
             const float w = t.taps[k].weight;
-            const uint8_t* p = in + static_cast<size_t>(t.taps[k].index) * 3;
+            const float* p = in + static_cast<size_t>(t.taps[k].index) * 3;
             b += w * p[0];
             g += w * p[1];
             r += w * p[2];
         }
-        // Divided, not multiplied by the inverse: a code times weights that
-        // sum to S, divided by S, gives the code back.
-        const float sum = t.sum[j];
-        out[j * 3] = Clamp8(b / sum);
-        out[j * 3 + 1] = Clamp8(g / sum);
-        out[j * 3 + 2] = Clamp8(r / sum);
+        acc[j * 3] = b;
+        acc[j * 3 + 1] = g;
+        acc[j * 3 + 2] = r;
     }
+    // Divided, not multiplied by the inverse: a code times weights that sum
+    // to S, divided by S, gives the code back.
+    for (size_t n = 0; n < size_t{width} * 3; ++n)
+        out[n] = Clamp8(acc[n] / sums[n]);
 }
 
 } // namespace
@@ -63,7 +68,9 @@ ILResult ILResampleFast(const ILImage* source, ILImage* target) {
         const size_t rowBytes = size_t{target->width} * 3;
         const uint32_t slots = std::max(down.widestSpan, 1u);
         std::vector<uint8_t> converted(size_t{source->width} * 3), ring(rowBytes * slots);
-        std::vector<float> sum(rowBytes);
+        std::vector<float> codes(converted.size()), acc(rowBytes), sums(rowBytes), sum(rowBytes);
+        for (size_t n = 0; n < rowBytes; ++n)
+            sums[n] = across.sum[n / 3];
         int64_t loaded = 0;
         for (uint32_t i = 0; i < target->height; ++i) {
             const uint32_t begin = down.first[i], end = down.first[i + 1];
@@ -71,8 +78,9 @@ ILResult ILResampleFast(const ILImage* source, ILImage* target) {
             for (; loaded <= needed; ++loaded) {
                 conv.c.rowKernel(&conv.c, ILRowOf(source, static_cast<uint64_t>(loaded)),
                                  converted.data());
-                Across(converted.data(), ring.data() + (loaded % slots) * rowBytes, across,
-                       target->width);
+                std::copy(converted.begin(), converted.end(), codes.begin());
+                Across(codes.data(), ring.data() + (loaded % slots) * rowBytes, across,
+                       sums.data(), acc.data(), target->width);
             }
             std::fill(sum.begin(), sum.end(), 0.0f);
             for (uint32_t k = begin; k < end; ++k) {

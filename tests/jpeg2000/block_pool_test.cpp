@@ -45,19 +45,38 @@ struct block_set {
     }
 };
 
+void expect_same(const std::vector<encoded_block>& got, const std::vector<encoded_block>& want) {
+    ASSERT_EQ(got.size(), want.size());
+    for (size_t i = 0; i < want.size(); ++i) {
+        EXPECT_EQ(got[i].data, want[i].data) << i;
+        EXPECT_EQ(got[i].ends, want[i].ends) << i;
+        EXPECT_EQ(got[i].slopes, want[i].slopes) << i;
+        EXPECT_EQ(got[i].missing_msbs, want[i].missing_msbs) << i;
+    }
+}
+
 TEST(BlockPool, WorkersCodeAsTheCallerDoes) {
     block_set blocks(300);
     block_pool alone(0, nullptr), four(4, nullptr);
     const std::vector<encoded_block> want = blocks.code(alone);
-    for (int round = 0; round < 2; ++round) { // the second reuses the buffers
-        const std::vector<encoded_block> got = blocks.code(four);
-        for (size_t i = 0; i < want.size(); ++i) {
-            EXPECT_EQ(got[i].data, want[i].data) << i;
-            EXPECT_EQ(got[i].ends, want[i].ends) << i;
-            EXPECT_EQ(got[i].slopes, want[i].slopes) << i;
-            EXPECT_EQ(got[i].missing_msbs, want[i].missing_msbs) << i;
-        }
-    }
+    for (int round = 0; round < 2; ++round) // the second reuses the buffers
+        expect_same(blocks.code(four), want);
+}
+
+// Workers are helpers of the process's work pool, which may have none to
+// give (here: the coding runs on a thread of the pool itself): the caller
+// then codes the queued blocks alone, to the same result.
+TEST(BlockPool, TheCallerFinishesAloneWhenNoHelperComes) {
+    block_set blocks(300);
+    block_pool alone(0, nullptr);
+    const std::vector<encoded_block> want = blocks.code(alone);
+    std::vector<encoded_block> got;
+    workpool::Run(2, 1, [&](unsigned, uint32_t first, uint32_t) {
+        if (first != 0) return;
+        block_pool four(4, nullptr);
+        got = blocks.code(four);
+    });
+    expect_same(got, want);
 }
 
 TEST(BlockPool, CancelDropsQueuedBlocksAndTheNextRunWorks) {

@@ -2,75 +2,31 @@
 
 #include <objbase.h>
 
-#include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "imglib/imglib.h"
 #include "viewer/logic/list_layout.h"
+#include "viewer/logic/thumbnail_feed.h"
 #include "viewer/platform/paths.h"
 #include "viewer/platform/shell_link.h"
 #include "viewer/platform/unix_path.h"
 #include "viewer/platform/wide_text.h"
 #include "viewer/platform/worker_thread.h"
+#include "workpool/work_pool.h"
 
-namespace {
-
-// A worker's own handle: silent, 24-bit loads without alpha or metadata,
-// fitting the thumbnail size.
-ILHandle* CreateThumbnailHandle(int32_t size) {
-    ILHandle* handle = ILCreateHandle("Vx List");
-    if (!handle) return nullptr;
-    ILSetModuleName(handle, "List view");
-    ILSetWarningProc(handle, nullptr);
-    ILSetErrorProc(handle, nullptr);
-    ILSetLoadModeRGB8(handle);
-    ILSetAlphaMode(handle, 0);
-    ILSkipMetadata(handle);
-    ILSetThumbnailSize(handle, static_cast<uint32_t>(size));
-    return handle;
-}
-
-} // namespace
-
-class ThumbnailLoader::Worker : public WorkerThread {
-public:
-    Worker(ThumbnailLoader& loader, int32_t size) : loader_(loader), size_(size) {}
-    ~Worker() override { Join(); }
-
-protected:
-    void Run() override {
-        CoInitialize(nullptr); // shell links
-        ILHandle* handle = CreateThumbnailHandle(size_);
-        ILGaussParams sharpen;
-        ILGaussParamsInit(&sharpen, 1, 1.0f, 2, 0.0f);
-        ILGaussParamsSetChannels(&sharpen, 1, 1, 1, 0);
-        for (int32_t index; handle && (index = loader_.ClaimNext()) >= 0;)
-            loader_.Load(handle, sharpen, index);
-        if (handle) ILDestroyHandle(handle);
-        CoUninitialize();
-    }
-
-private:
-    ThumbnailLoader& loader_;
-    int32_t size_;
-};
-
-// The controller of one run: starts the workers, joins them in creation
-// order, then tells the window.
+// The controller of one run: loads the thumbnails, then tells the window.
 class ThumbnailLoader::Controller : public WorkerThread {
 public:
-    Controller(ThumbnailLoader& loader, int workers, int32_t size, uint32_t number)
-        : loader_(loader), workers_(workers), size_(size), number_(number) {}
+    Controller(ThumbnailLoader& loader, int32_t size, uint32_t number)
+        : loader_(loader), size_(size), number_(number) {}
     ~Controller() override { Join(); }
 
 protected:
     void Run() override {
-        std::vector<std::unique_ptr<Worker>> workers;
-        for (int i = 0; i < workers_; ++i) {
-            auto worker = std::make_unique<Worker>(loader_, size_);
-            if (worker->Start()) workers.push_back(std::move(worker));
-        }
-        workers.clear();
+        CoInitialize(nullptr); // shell links
+        loader_.LoadRun(size_);
+        CoUninitialize();
         // A full queue refuses the note: try again until it is taken, or
         // until Stop waits for this thread (it counts the end itself).
         while (!PostMessageW(loader_.window_, kThumbnailRunEndedMessage, number_, 0) &&
@@ -80,16 +36,14 @@ protected:
 
 private:
     ThumbnailLoader& loader_;
-    int workers_;
     int32_t size_;
     uint32_t number_;
 };
 
-ThumbnailLoader::ThumbnailLoader(HWND window, FolderList& list, int workerCount,
+ThumbnailLoader::ThumbnailLoader(HWND window, FolderList& list,
                                  std::function<void(int32_t)> adjustRunning)
     : window_(window),
       list_(list),
-      workerCount_(std::clamp(workerCount, 1, 8)),
       adjustRunning_(std::move(adjustRunning)) {
     InitializeCriticalSection(&lock_);
 }
@@ -106,33 +60,83 @@ int32_t ThumbnailLoader::ClaimNext() {
     return index;
 }
 
-void ThumbnailLoader::Load(ILHandle* handle, const ILGaussParams& sharpen, int32_t index) {
-    FileEntry& entry = list_.entries[index];
+void ThumbnailLoader::LoadRun(int32_t size) {
+    // Every processor the pool has; a handle per slot, each made and used by
+    // the one thread in that slot.
+    const unsigned threads = workpool::ThreadCount();
+    std::vector<ILHandle*> handles(threads, nullptr);
+    ILGaussParams sharpen;
+    ILGaussParamsInit(&sharpen, 1, 1.0f, 2, 0.0f);
+    ILGaussParamsSetChannels(&sharpen, 1, 1, 1, 0);
+    // The folder's path is asked of Wine once; its files' are joined to it.
+    WCHAR folder[kPathUnits];
+    CopyToWide(list_.folder, folder);
+    std::u16string libraryFolder = ToLibraryPath(folder);
+    if (!libraryFolder.empty() && libraryFolder.back() != u'/') libraryFolder += u'/';
+    ThumbnailFeed feed;
+    RunThumbnailLoaders(
+        feed, threads, [&](ThumbnailFeed& f) { Refill(f, 2 * size_t{threads}, libraryFolder); },
+        [&](unsigned slot, const ThumbnailJob& job) {
+            // Library code only: this may be a pool thread.
+            ILHandle*& handle = handles[slot];
+            if (!handle) handle = CreateThumbnailHandle(size);
+            // A file that does not load stays claimed: not tried again until
+            // a reset.
+            if (handle && LoadEntryThumbnail(handle, sharpen, list_.entries[job.index], job.path))
+                feed.NotePublished();
+        });
+    if (feed.TakePublished()) PostPublishedNote();
+    for (ILHandle* handle : handles)
+        if (handle) ILDestroyHandle(handle);
+}
+
+void ThumbnailLoader::Refill(ThumbnailFeed& feed, size_t depth,
+                             const std::u16string& libraryFolder) {
+    for (;;) {
+        if (InterlockedCompareExchange(&stopping_, 0, 0)) {
+            // Entries handed over but not started go back to unclaimed.
+            const std::vector<int32_t> dropped = feed.Drop();
+            EnterCriticalSection(&lock_);
+            for (const int32_t index : dropped)
+                if (list_.entries[index].thumbState == kThumbClaimed)
+                    list_.entries[index].thumbState = 0;
+            LeaveCriticalSection(&lock_);
+            return;
+        }
+        if (feed.Queued() >= depth) break;
+        const int32_t index = ClaimNext();
+        if (index < 0) {
+            // Stop empties the count after raising its flag: look again.
+            if (InterlockedCompareExchange(&stopping_, 0, 0)) continue;
+            feed.Close();
+            break;
+        }
+        std::u16string path = LibraryPath(index, libraryFolder);
+        if (!path.empty()) feed.Push({index, std::move(path)});
+    }
+    if (feed.TakePublished()) PostPublishedNote();
+}
+
+std::u16string ThumbnailLoader::LibraryPath(int32_t index, const std::u16string& libraryFolder) {
+    if (!list_.entries[index].isLink) {
+        std::u16string joined = JoinLibraryPath(libraryFolder, EntryName(list_.entries[index]));
+        if (!joined.empty()) return joined;
+    }
     WCHAR path[kPathUnits];
     CopyToWide(EntryPath(list_, index), path);
-    if (entry.isLink) {
+    if (list_.entries[index].isLink) {
         WCHAR target[MAX_PATH];
-        if (!ResolveShellLink(path, target)) return;
+        if (!ResolveShellLink(path, target)) return {};
         lstrcpynW(path, target, kPathUnits);
     }
-    const std::u16string file = ToLibraryPath(path);
-    if (file.empty()) return;
-    ILImage thumb;
-    if (ILLoadThumbnail(handle, file.c_str(), &thumb) <= 0 || !thumb.data || !thumb.ownsData) {
-        ILClearImage(&thumb);
-        return; // stays claimed: not tried again until a reset
-    }
-    ILGaussFilterInPlace(&sharpen, handle, &thumb);
-    const uint32_t state =
-        PackThumbState(thumb.width, thumb.height, static_cast<uint32_t>(thumb.stride));
-    PublishThumbnail(entry, thumb.data, state);
-    thumb.ownsData = 0; // the entry owns the rows now
-    thumb.data = nullptr;
-    ILClearImage(&thumb);
+    return ToLibraryPath(path);
+}
+
+void ThumbnailLoader::PostPublishedNote() {
     // One note at a time: a flood of them would fill the window's queue.
     if (InterlockedExchange(&notePending_, 1) == 0 &&
         !PostMessageW(window_, kThumbnailsPublishedMessage, 0, 0))
-        InterlockedExchange(&notePending_, 0); // the next thumbnail tries again
+        InterlockedExchange(&notePending_, 0); // the next refill tries again
 }
 
 void ThumbnailLoader::OnThumbnailsPublished() {
@@ -155,7 +159,7 @@ void ThumbnailLoader::Start() {
         run_.reset();
     }
     CountRunEnd();
-    run_ = std::make_unique<Controller>(*this, workerCount_, thumbnailSize_, ++runNumber_);
+    run_ = std::make_unique<Controller>(*this, thumbnailSize_, ++runNumber_);
     if (!run_->Start()) {
         run_.reset();
         return;
@@ -165,11 +169,16 @@ void ThumbnailLoader::Start() {
 }
 
 void ThumbnailLoader::Stop() {
+    // The flag first: the controller that finds the count emptied knows
+    // then that it is stopped rather than done.
+    InterlockedExchange(&stopping_, 1);
     EnterCriticalSection(&lock_);
     entryCount_ = 0;
     LeaveCriticalSection(&lock_);
-    if (!run_) return;
-    InterlockedExchange(&stopping_, 1);
+    if (!run_) {
+        InterlockedExchange(&stopping_, 0);
+        return;
+    }
     run_->JoinAnswering();
     InterlockedExchange(&stopping_, 0);
     run_.reset();
