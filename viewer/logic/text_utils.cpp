@@ -83,3 +83,8 @@ std::u16string FormatNumberedName(std::u16string_view base, int number) {
     return out;
 }
 
+int WorkerThreadCountFor(int processors) {
+    int n = std::max(processors, 1);
+    if (n > 2) n = (3 * n + 2) >> 2;
+    return std::min(n, 8);
+}

@@ -25,3 +25,7 @@ std::string FormatFixedPoint(double value, int decimals);
 // "%s_%.3d": the name of an image without a file (pasted, acquired).
 std::u16string FormatNumberedName(std::u16string_view base, int number);
 
+// The thumbnail loader's worker count for n logical processors: n, or
+// (3n + 2) / 4 when n > 2; at least 1, at most 8.
+int WorkerThreadCountFor(int processors);
+

@@ -17,6 +17,7 @@
 #include "viewer/style/menus.h"
 #include "viewer/settings/preferences_file.h"
 #include "viewer/style/style.h"
+#include "viewer/platform/system_info.h"
 #include "viewer/windows/thumbnail_loader.h"
 #include "viewer/platform/wide_text.h"
 #include "viewer/platform/window_state.h"
@@ -634,7 +635,7 @@ void CreateListWindow(ListWindowState& list, Document& document) {
     list.menuEnabled = true;
     list.firstVisibleRow = 0;
     list.loader = std::make_unique<ThumbnailLoader>(
-        list.window, list.document->folders,
+        list.window, list.document->folders, GetWorkerThreadCount(),
         [&list](int32_t delta) { AdjustThumbnailsUpdating(list, delta); });
     g_preferences.thumbnailSize = list.thumbnailSize;
     SetThumbnailSize(list, list.thumbnailSize);

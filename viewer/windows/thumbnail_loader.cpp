@@ -2,6 +2,7 @@
 
 #include <objbase.h>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -40,10 +41,11 @@ private:
     uint32_t number_;
 };
 
-ThumbnailLoader::ThumbnailLoader(HWND window, FolderList& list,
+ThumbnailLoader::ThumbnailLoader(HWND window, FolderList& list, int workerCount,
                                  std::function<void(int32_t)> adjustRunning)
     : window_(window),
       list_(list),
+      workerCount_(std::clamp(workerCount, 1, 8)),
       adjustRunning_(std::move(adjustRunning)) {
     InitializeCriticalSection(&lock_);
 }
@@ -61,9 +63,10 @@ int32_t ThumbnailLoader::ClaimNext() {
 }
 
 void ThumbnailLoader::LoadRun(int32_t size) {
-    // Every processor the pool has; a handle per slot, each made and used by
-    // the one thread in that slot.
-    const unsigned threads = workpool::ThreadCount();
+    // The workers and this controller, within the pool's processors; a
+    // handle per slot, each made and used by the one thread in that slot.
+    const unsigned threads =
+        std::min(static_cast<unsigned>(workerCount_) + 1, workpool::ThreadCount());
     std::vector<ILHandle*> handles(threads, nullptr);
     ILGaussParams sharpen;
     ILGaussParamsInit(&sharpen, 1, 1.0f, 2, 0.0f);

@@ -31,9 +31,12 @@ inline constexpr UINT kThumbnailRunEndedMessage = WM_APP + 51;
 
 class ThumbnailLoader {
 public:
-    // adjustRunning(+1) when a run starts and (-1) once when it has ended,
-    // on the user-interface thread: the count of thumbnail work in progress.
-    ThumbnailLoader(HWND window, FolderList& list, std::function<void(int32_t)> adjustRunning);
+    // workerCount: pool threads loading beside the run's controller, which
+    // loads too (never more threads than the pool has). adjustRunning(+1)
+    // when a run starts and (-1) once when it has ended, on the
+    // user-interface thread: the count of thumbnail work in progress.
+    ThumbnailLoader(HWND window, FolderList& list, int workerCount,
+                    std::function<void(int32_t)> adjustRunning);
     ~ThumbnailLoader(); // Reset
     ThumbnailLoader(const ThumbnailLoader&) = delete;
     ThumbnailLoader& operator=(const ThumbnailLoader&) = delete;
@@ -81,6 +84,7 @@ private:
 
     HWND window_;
     FolderList& list_;
+    int workerCount_;
     std::function<void(int32_t)> adjustRunning_;
     CRITICAL_SECTION lock_;
     int32_t entryCount_ = 0; // 0 tells the workers to stop; written under lock_

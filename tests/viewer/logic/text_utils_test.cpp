@@ -55,9 +55,12 @@ TEST(TextUtils, FixedPoint) {
     EXPECT_EQ(FormatFixedPoint(0.0, 0), " 0.");
 }
 
-TEST(TextUtils, NumberedName) {
+TEST(TextUtils, NumberedNameAndWorkerCount) {
     EXPECT_EQ(FormatNumberedName(u"Clipboard", 1), u"Clipboard_001");
     EXPECT_EQ(FormatNumberedName(u"Acquired", 1234), u"Acquired_1234");
+    const int want[][2] = {{0, 1}, {1, 1}, {2, 2}, {3, 2}, {4, 3}, {8, 6}, {12, 8}, {16, 8}};
+    for (const auto& row : want)
+        EXPECT_EQ(WorkerThreadCountFor(row[0]), row[1]) << "processors " << row[0];
 }
 
 TEST(ImageSummary, ModeNamesAndAlpha) {
