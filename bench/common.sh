@@ -194,6 +194,18 @@ def line(ours, peer, extra=""):
     print(f"{name:<22} {spread(ours):<30} {spread(peer):<30} "
           f"{ratio:6.3f} ({min(ratios):.3f}-{max(ratios):.3f}){'':9} {extra}", flush=True)
 
+def headline(wall, cpu, threads, memory):
+    """By the wall time a user waits when a side runs threads, else by
+    processor time; the other figure beside it."""
+    if threads:
+        cpu_ratio = statistics.median(cpu[0]) / statistics.median(cpu[1])
+        line(wall[0], wall[1], f"{memory} (wall ms on {cpus}; processor ms "
+             f"{statistics.median(cpu[0]):.1f} / {statistics.median(cpu[1]):.1f}, "
+             f"ratio {cpu_ratio:.3f})")
+    else:
+        wall_ratio = statistics.median(wall[0]) / statistics.median(wall[1])
+        line(cpu[0], cpu[1], f"{memory} (wall ratio {wall_ratio:.3f})")
+
 if mode == "pair":
     commands = sys.argv[3:5]
     logs = [f"{work}/{name}.{side}.log" for side in ("ours", "peer")]
@@ -208,15 +220,7 @@ if mode == "pair":
     cpu = [[s[1] for s in side] for side in samples]
     wall = [[s[0] for s in side] for side in samples]
     peak = [max(s[2] for s in side) for side in samples]
-    memory = f"{peak[0]:5.0f} / {peak[1]:<5.0f}"
-    if sys.argv[5] == "threads":
-        cpu_ratio = statistics.median(cpu[0]) / statistics.median(cpu[1])
-        line(wall[0], wall[1], f"{memory} (wall ms on {cpus}; processor ms "
-             f"{statistics.median(cpu[0]):.1f} / {statistics.median(cpu[1]):.1f}, "
-             f"ratio {cpu_ratio:.3f})")
-    else:
-        wall_ratio = statistics.median(wall[0]) / statistics.median(wall[1])
-        line(cpu[0], cpu[1], f"{memory} (wall ratio {wall_ratio:.3f})")
+    headline(wall, cpu, sys.argv[5] == "threads", f"{peak[0]:5.0f} / {peak[1]:<5.0f}")
 else:
     samples = {"ours": [], "peer": []}
     for text in open(sys.argv[3]):
@@ -228,14 +232,7 @@ else:
     else:
         wall = [[s[0] for s in side] for side in (ours, peer)]
         cpu = [[s[1] for s in side] for side in (ours, peer)]
-        if sys.argv[4] == "threads":
-            cpu_ratio = statistics.median(cpu[0]) / statistics.median(cpu[1])
-            line(wall[0], wall[1], f"{'':13} (wall ms on {cpus}; processor ms "
-                 f"{statistics.median(cpu[0]):.1f} / {statistics.median(cpu[1]):.1f}, "
-                 f"ratio {cpu_ratio:.3f})")
-        else:
-            wall_ratio = statistics.median(wall[0]) / statistics.median(wall[1])
-            line(cpu[0], cpu[1], f"{'':13} (wall ratio {wall_ratio:.3f})")
+        headline(wall, cpu, sys.argv[4] == "threads", f"{'':13}")
 PY
 }
 
