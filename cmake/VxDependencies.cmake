@@ -4,7 +4,8 @@
 find_package(PkgConfig REQUIRED)
 find_package(Threads REQUIRED)
 # Loaded with the process: libjpeg (the commonest file).
-pkg_check_modules(DEPS REQUIRED IMPORTED_TARGET libjpeg)
+pkg_check_modules(DEPS REQUIRED IMPORTED_TARGET
+  libjpeg)
 # Loaded on their first call (imglib/lazy_library.h), so that starting a
 # program does not pay for them: ImgLib takes only their headers. Programs
 # that call them themselves (tests, benchmarks) link PkgConfig::CODECS.
