@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "imglib/color.h"
+#include "imglib/convert/half_float.h"
 #include "imglib/convert/srgb.h"
 #include "imglib/image.h"
 
@@ -14,7 +15,7 @@ uint16_t ToHalf(float v) {
     return imath_float_to_half(v);
 }
 float FromHalf(uint16_t bits) {
-    return imath_half_to_float(bits);
+    return ILHalfToFloat(bits);
 }
 
 } // namespace

@@ -15,6 +15,7 @@
 
 #include "imglib/convert/cms.h"
 #include "imglib/convert/converter.h"
+#include "imglib/convert/half_float.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ struct HalfSample {
     static float Read(const uint8_t* p) {
         uint16_t bits;
         std::memcpy(&bits, p, 2);
-        return imath_half_to_float(bits);
+        return ILHalfToFloat(bits);
     }
     static void Write(uint8_t* p, float v) {
         const uint16_t bits = imath_float_to_half(v);

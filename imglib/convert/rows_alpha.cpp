@@ -12,6 +12,7 @@
 #include <type_traits>
 
 #include "imglib/convert/converter.h"
+#include "imglib/convert/half_float.h"
 #include "imglib/convert/kernel_table.h"
 #include "imglib/convert/rows_srgb8_dither.h"
 #include "imglib/convert/srgb.h"
@@ -36,7 +37,7 @@ inline void NextDitherRow(ILConverter* c) {
 }
 
 inline float HalfToFloat(uint16_t bits) {
-    return imath_half_to_float(bits);
+    return ILHalfToFloat(bits);
 }
 inline float HalfAt(const uint16_t* p) {
     return HalfToFloat(*p);

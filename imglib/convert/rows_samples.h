@@ -16,6 +16,7 @@
 #include <type_traits>
 
 #include "imglib/convert/converter.h"
+#include "imglib/convert/half_float.h"
 #include "imglib/convert/rows_srgb8_dither.h"
 #include "imglib/convert/srgb.h"
 
@@ -34,9 +35,7 @@ inline void Store(uint8_t* p, T v) {
 }
 
 inline float HalfToFloat(uint16_t bits) {
-    half h;
-    h.setBits(bits);
-    return h;
+    return ILHalfToFloat(bits);
 }
 
 inline uint16_t FloatToHalf(float v) {

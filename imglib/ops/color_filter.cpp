@@ -9,6 +9,7 @@
 #include <Imath/half.h>
 
 #include "imglib/convert/converter.h"
+#include "imglib/convert/half_float.h"
 #include "imglib/convert/lab4.h"
 #include "imglib/convert/srgb.h"
 #include "imglib/ops/color_ops.h"
@@ -231,7 +232,7 @@ struct Codec16 {
 };
 struct CodecHalf {
     using T = uint16_t;
-    float Decode(T v) const { return imath_half_to_float(v); }
+    float Decode(T v) const { return ILHalfToFloat(v); }
     void StartRow(uint32_t) {}
     T Encode(float v, uint32_t) const { return imath_float_to_half(v); }
 };

@@ -2,6 +2,7 @@
 // what it prints and the files it writes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -290,6 +291,51 @@ TEST_F(IlTool, FailuresPrintAMessageAndExitNonZero) {
         EXPECT_NE(err.find(c.message), std::string::npos) << err;
     }
     EXPECT_FALSE(fs::exists(dir / "out.bmp"));
+}
+
+// Exceptions thrown inside the C++ codec libraries (and by ImgLib's own
+// stream through libpgf's frames) end as the handle's messages, in the tool
+// whose C++ runtime is linked in while those libraries bring the shared one:
+// damaged and truncated files and a full disk fail cleanly, no abort.
+TEST_F(IlTool, CodecLibraryExceptionsEndAsMessages) {
+    const fs::path corpus = VX_CORPUS_DIR;
+    const fs::path exr = corpus / "openexr-images/exr/TestImages/GrayRampsHorizontal.exr";
+    const fs::path pgf = corpus / "pgf-samples/pgf/blob2.pgf";
+    const fs::path dng = corpus / "raw-samples/raw/colorchart.dng";
+    for (const fs::path& p : {exr, pgf, dng})
+        if (!fs::exists(p)) GTEST_SKIP() << "no corpus file " << p;
+    const auto cut = [&](const fs::path& from, size_t size, const std::string& name) {
+        Bytes bytes = ReadBytes(from);
+        bytes.resize(std::min(bytes.size(), size));
+        WriteBytes(dir / name, bytes);
+    };
+    cut(exr, 400, "header.exr");
+    cut(exr, 12197, "rows.exr");
+    cut(pgf, 5257, "cut.pgf");
+    cut(dng, fs::file_size(dng) / 2, "cut.dng");
+    fs::copy_file(exr, dir / "in.exr");
+    // Writes beyond a kilobyte fail (the signal ignored, the write reports it).
+    const std::string full = "trap '' XFSZ; ulimit -f 1; exec ";
+    const struct {
+        std::string arguments;
+        const char* message;
+    } cases[] = {
+        {"info header.exr", "Early end of file"},
+        {"topam rows.exr out.pam", "Error reading pixel data"},
+        {"topam cut.pgf out.pam", "Internal PGF Error"},
+        {"topam cut.dng out.pam", "Unexpected end of data"},
+        {"convert in.exr out.pgf", "File write failed"},
+        {"convert in.exr out.exr", "Failed to write pixel data"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const bool write = c.arguments.starts_with("convert");
+        const int status = Shell("cd '" + dir.string() + "' && (" + (write ? full : "exec ") + "'" +
+                                 tool.string() + "' " + c.arguments + ") >stdout.txt 2>stderr.txt");
+        EXPECT_EQ(status, 1);
+        const std::string message = ReadText(dir / "stderr.txt");
+        EXPECT_NE(message.find(c.message), std::string::npos) << message;
+    }
 }
 
 } // namespace
