@@ -325,11 +325,20 @@ public:
         k.exponents = _mm256_set1_epi32(exponents_);
         return k;
     }
-    __attribute__((target("avx2"), always_inline)) ILFloat8 operator()(const Lanes8& k,
-                                                                        ILFloat8 x) const {
-        if (t_->exponent == 1) return x;
+    // Which way the curve bends, for callers that pick their loop by it:
+    // the offset before the power and the one after it are each zero on one
+    // side, where adding them would change no value above the toe.
+    enum class Bend { kNone, kRising, kFalling };
+    Bend Way() const {
+        return t_->exponent == 1 ? Bend::kNone : t_->exponent > 1 ? Bend::kRising : Bend::kFalling;
+    }
+    template <Bend B>
+    __attribute__((target("avx2"), always_inline)) ILFloat8 Lanes(const Lanes8& k,
+                                                                   ILFloat8 x) const {
+        if constexpr (B == Bend::kNone) return x;
         const __m256 xs = reinterpret_cast<__m256>(x);
-        const __m256i bits = _mm256_castps_si256(_mm256_add_ps(xs, k.before));
+        const __m256i bits =
+            _mm256_castps_si256(B == Bend::kRising ? _mm256_add_ps(xs, k.before) : xs);
         const __m256i e = _mm256_sub_epi32(_mm256_srli_epi32(bits, 23), k.first);
         const __m256 toe = _mm256_cmp_ps(xs, k.threshold, _CMP_LE_OQ); // false for NaN
         const __m256 known =
@@ -357,7 +366,8 @@ public:
         const __m256 f = _mm256_blendv_ps(_mm256_permutevar8x32_ps(k.f[0], e),
                                           _mm256_permutevar8x32_ps(k.f[1], e),
                                           _mm256_castsi256_ps(_mm256_slli_epi32(e, 28)));
-        const __m256 r = _mm256_sub_ps(_mm256_mul_ps(p, f), k.after);
+        const __m256 pf = _mm256_mul_ps(p, f);
+        const __m256 r = B == Bend::kFalling ? _mm256_sub_ps(pf, k.after) : pf;
         return reinterpret_cast<ILFloat8>(_mm256_blendv_ps(r, _mm256_mul_ps(xs, k.slope), toe));
     }
 #endif
@@ -560,6 +570,7 @@ void FloatRgbRow(const Context& c, const uint8_t* in, uint8_t* out, uint32_t wid
 // halves of the vectors, the other four in the high halves, each half
 // taken apart and put together as FloatRgbRow does; the pixels after the
 // last whole group go to FloatRgbRow.
+template <FloatCurve::Bend B>
 __attribute__((target("avx2"))) void FloatRgbRow8(const Context& c, const uint8_t* in, uint8_t* out,
                                                   uint32_t width, bool rgbOrder) {
     const FloatCurve& curve = *c.curve;
@@ -585,8 +596,8 @@ __attribute__((target("avx2"))) void FloatRgbRow8(const Context& c, const uint8_
         const ILFloat8 s2 =
             __builtin_shuffle(__builtin_shuffle(a, b, ILInt8{2, 9, 2, 2, 6, 13, 6, 6}), d,
                               ILInt8{0, 1, 8, 11, 4, 5, 12, 15});
-        const ILFloat8 r = curve(k, rgbOrder ? s0 : s2), g = curve(k, s1),
-                       bl = curve(k, rgbOrder ? s2 : s0);
+        const ILFloat8 r = curve.Lanes<B>(k, rgbOrder ? s0 : s2), g = curve.Lanes<B>(k, s1),
+                       bl = curve.Lanes<B>(k, rgbOrder ? s2 : s0);
         const ILFloat8 nr = r * m[0][0] + g * m[1][0] + bl * m[2][0] + black;
         const ILFloat8 ng = r * m[0][1] + g * m[1][1] + bl * m[2][1] + black;
         const ILFloat8 nb = r * m[0][2] + g * m[1][2] + bl * m[2][2] + black;
@@ -654,7 +665,11 @@ void FloatRgbRowOf(const Context& c, const ILImage* s, ILImage* t, uint32_t y) {
 }
 #if defined(__x86_64__)
 void FloatRgbRow8Of(const Context& c, const ILImage* s, ILImage* t, uint32_t y) {
-    FloatRgbRow8(c, ILRowOf(s, y), ILRowOf(t, y), s->width, (s->type & IL_ORDER_RGB) != 0);
+    using Bend = FloatCurve::Bend;
+    const auto row = c.curve->Way() == Bend::kNone      ? FloatRgbRow8<Bend::kNone>
+                     : c.curve->Way() == Bend::kRising ? FloatRgbRow8<Bend::kRising>
+                                                        : FloatRgbRow8<Bend::kFalling>;
+    row(c, ILRowOf(s, y), ILRowOf(t, y), s->width, (s->type & IL_ORDER_RGB) != 0);
 }
 #endif
 
