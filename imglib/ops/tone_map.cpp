@@ -217,8 +217,8 @@ namespace {
 // for each of sixteen exponents upwards from the smallest above the toe.
 // The eight-lane form keeps both in registers and picks them by lane
 // permutes. Values above those exponents, NaN and infinity go the long way,
-// as does every value when the quartics would not be within a unit in the
-// last place (exponents far beyond 5).
+// as does every value when the quartics would not be within about a unit
+// in the last place (exponents above about 5.1, beyond the dialog's 5).
 class FloatCurve {
 public:
     void Build(const ILToneMap* t) {
