@@ -1,6 +1,7 @@
 // Tone mapping: a power curve with a linear toe, then one 3x3 colour matrix
 // folded from exposure, saturation, hue rotation and white point.
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -208,118 +209,166 @@ float ILToneMapCurve(const ILToneMap* t, float x) {
 
 namespace {
 
-// The curve of float samples without a power per sample: above the toe, a
-// quadratic per 2^16 float bit patterns (the top 16 bits: sign, exponent and
-// 7 bits of mantissa) through the curve at the start, middle and end of
-// that range. Within the range the low 16 bits grow with x linearly, so they
-// are the position in it; the relative width is 2^-7, which leaves the
-// quadratics within a unit or two in the last place of the curve itself.
+// The curve of float samples without a power per sample. Above the toe the
+// power's base v (x + a for exponents above 1, x below) is m * 2^E with m in
+// [1, 2), and v^g = m^g * 2^(g E): m^g from a quartic on each eighth of
+// [1, 2) (picked by the top three mantissa bits; the other twenty are the
+// position in it), 2^(g E) with the curve's constant factor from one factor
+// for each of sixteen exponents upwards from the smallest above the toe.
+// The eight-lane form keeps both in registers and picks them by lane
+// permutes. Values above those exponents, NaN and infinity go the long way,
+// as does every value when the quartics would not be within about a unit
+// in the last place (exponents above about 5.1, beyond the dialog's 5).
 class FloatCurve {
 public:
-    bool Build(const ILToneMap* t) {
+    void Build(const ILToneMap* t) {
         t_ = t;
-        if (t->exponent == 1) return true;
-        float start = std::max(t->toeThreshold, 0.0f);
+        if (t->exponent == 1) return;
+        const double g = t->exponent, a = t->toeOffset;
+        const bool rising = g > 1;
+        before_ = rising ? t->toeOffset : 0.0f;
+        after_ = rising ? 0.0f : t->toeOffset;
+        // The smallest base above the toe fixes the first exponent; it
+        // must be a positive normal float for every base above the toe to
+        // fall at or above it.
+        const float th = t->toeThreshold;
+        if (!std::isfinite(th) || !std::isfinite(t->toeOffset)) return;
+        const float lowest = std::nextafter(th, INFINITY) + before_;
+        if (!(lowest >= FLT_MIN) || !std::isfinite(lowest)) return;
+        double worst = 0;
+        for (uint32_t s = 0; s < 8; ++s)
+            worst = std::max(worst, Fit(g, s));
+        if (worst > 1e-7) return;
         uint32_t bits;
-        std::memcpy(&bits, &start, sizeof bits);
-        first_ = bits >> 16;
-        coefficients_.reset(new (std::nothrow) float[4 * size_t{kBuckets - first_}]);
-        if (!coefficients_) return false;
-        double f0 = Curve(first_ << 16);
-        for (uint32_t i = first_; i < kBuckets; ++i) {
-            const double fm = Curve(i << 16 | 0x8000), f1 = Curve((i + 1) << 16);
-            float* c = coefficients_.get() + 4 * size_t{i - first_};
-            const bool finite = std::isfinite(f0) && std::isfinite(fm) && std::isfinite(f1);
-            c[0] = static_cast<float>(f0);
-            c[1] = finite ? static_cast<float>(4 * fm - 3 * f0 - f1) : 0.0f;
-            c[2] = finite ? static_cast<float>(2 * f0 - 4 * fm + 2 * f1) : 0.0f;
-            c[3] = 0.0f;
-            f0 = f1;
+        std::memcpy(&bits, &lowest, sizeof bits);
+        first_ = static_cast<int32_t>(bits >> 23);
+        const double scale = rising ? std::pow(1 + a, -g) : 1 + a;
+        for (int32_t i = 0; i < 16 && first_ + i < 255; ++i) {
+            const double f = std::exp2(g * (first_ + i - 127)) * scale;
+            // Room for m^g and a normal result.
+            if (!(f >= 0x1p-100 && f <= 0x1p100)) break;
+            factors_[i] = static_cast<float>(f);
+            exponents_ = i + 1;
         }
-        return true;
     }
 
     float operator()(float x) const {
         if (t_->exponent == 1) return x;
         if (x <= t_->toeThreshold) return x * t_->toeSlope;
+        const float v = x + before_;
         uint32_t bits;
-        std::memcpy(&bits, &x, sizeof bits);
-        // NaN, infinity and the toe's own range go the long way.
-        if (bits >= kBuckets << 16 || (bits >> 16) < first_) return ILToneMapCurve(t_, x);
-        const float* c = coefficients_.get() + 4 * size_t{(bits >> 16) - first_};
-        const float u = static_cast<float>(bits & 0xFFFF) * (1.0f / 65536);
-        return c[0] + u * (c[1] + u * c[2]);
+        std::memcpy(&bits, &v, sizeof bits);
+        const int32_t e = static_cast<int32_t>(bits >> 23) - first_;
+        if (!(e < exponents_)) return ILToneMapCurve(t_, x);
+        const uint32_t s = bits >> 20 & 7;
+        const uint32_t mbits = (bits & 0xFFFFF) | 0x3F800000;
+        float m;
+        std::memcpy(&m, &mbits, sizeof m);
+        const float u = m - 1.0625f;
+        const float u2 = u * u;
+        const float p = (c_[0][s] + c_[1][s] * u) +
+                        u2 * ((c_[2][s] + c_[3][s] * u) + c_[4][s] * u2);
+        return p * factors_[e] - after_;
     }
 
     // The curve of four values, each lane as operator() gives it: the toe's
-    // line or the table when every lane has one of them (one record of
-    // coefficients a lane, turned into a vector of each coefficient),
-    // otherwise one by one.
+    // line or the quartic when every lane has one of them, otherwise one by
+    // one.
     __attribute__((always_inline)) ILFloat4 operator()(ILFloat4 x) const {
         if (t_->exponent == 1) return x;
-        ILInt4 bits;
-        std::memcpy(&bits, &x, sizeof bits);
-        const ILInt4 bucket = bits >> 16; // negative for negative x
-        const auto first = static_cast<int32_t>(first_), end = static_cast<int32_t>(kBuckets);
-        const ILFloat4 threshold = ILSplat4(t_->toeThreshold);
-        const ILInt4 toe = x <= threshold; // false for NaN
-        const ILInt4 table = (x > threshold) & (bucket >= first) & (bucket < end);
-        const ILInt4 known = toe | table;
+        const ILFloat4 v = x + before_;
+        ILUint4 bits;
+        std::memcpy(&bits, &v, sizeof bits);
+        const ILInt4 e = reinterpret_cast<ILInt4>(bits >> 23) - first_;
+        const ILInt4 toe = x <= t_->toeThreshold; // false for NaN
+        const ILInt4 known = toe | (e < exponents_);
         if (!(known[0] & known[1] & known[2] & known[3])) {
             OneByOne(&x);
             return x;
         }
-        const ILInt4 at = (table ? bucket - first : 0) * 4;
-        const float* c = coefficients_.get();
-        const ILFloat4 q0 = ILLoad4(c + at[0]), q1 = ILLoad4(c + at[1]), q2 = ILLoad4(c + at[2]),
-                       q3 = ILLoad4(c + at[3]);
-        const ILFloat4 lo01 = __builtin_shufflevector(q0, q1, 0, 4, 1, 5);
-        const ILFloat4 lo23 = __builtin_shufflevector(q2, q3, 0, 4, 1, 5);
-        const ILFloat4 hi01 = __builtin_shufflevector(q0, q1, 2, 6, 3, 7);
-        const ILFloat4 hi23 = __builtin_shufflevector(q2, q3, 2, 6, 3, 7);
-        const ILFloat4 c0 = __builtin_shufflevector(lo01, lo23, 0, 1, 4, 5);
-        const ILFloat4 c1 = __builtin_shufflevector(lo01, lo23, 2, 3, 6, 7);
-        const ILFloat4 c2 = __builtin_shufflevector(hi01, hi23, 0, 1, 4, 5);
-        const ILFloat4 u = __builtin_convertvector(bits & 0xFFFF, ILFloat4) * (1.0f / 65536);
-        return toe ? x * t_->toeSlope : c0 + u * (c1 + u * c2);
+        const ILUint4 s = bits >> 20 & 7;
+        const ILInt4 at = e & 15; // any place for the toe's lanes
+        const ILUint4 mbits = (bits & 0xFFFFF) | 0x3F800000;
+        ILFloat4 m;
+        std::memcpy(&m, &mbits, sizeof m);
+        const ILFloat4 u = m - 1.0625f;
+        const auto c = [&](int j) {
+            return ILFloat4{c_[j][s[0]], c_[j][s[1]], c_[j][s[2]], c_[j][s[3]]};
+        };
+        const ILFloat4 u2 = u * u;
+        const ILFloat4 p = (c(0) + c(1) * u) + u2 * ((c(2) + c(3) * u) + c(4) * u2);
+        const ILFloat4 f = {factors_[at[0]], factors_[at[1]], factors_[at[2]], factors_[at[3]]};
+        return toe ? x * t_->toeSlope : p * f - after_;
     }
 
 #if defined(__x86_64__)
     // The same for eight values, in functions compiled for AVX2, each lane
-    // as the four-lane form gives it.
-    __attribute__((target("avx2"))) ILFloat8 operator()(ILFloat8 x) const {
-        if (t_->exponent == 1) return x;
-        ILInt8 bits;
-        std::memcpy(&bits, &x, sizeof bits);
-        const ILInt8 bucket = bits >> 16;
-        const auto first = static_cast<int32_t>(first_), end = static_cast<int32_t>(kBuckets);
-        const float threshold = t_->toeThreshold;
-        const ILInt8 toe = x <= threshold;
-        const ILInt8 table = (x > threshold) & (bucket >= first) & (bucket < end);
-        const ILInt8 known = toe | table;
-        if (_mm256_movemask_ps(reinterpret_cast<__m256>(known)) != 0xFF) {
+    // as the four-lane form gives it: the coefficients of the eight quartics
+    // and the sixteen factors are picked from registers. The curve's
+    // numbers are spread over the lanes once a row (read through the curve
+    // itself they would be loaded again after every store of the row).
+    struct Lanes8 {
+        __m256 c[5], f[2], before, after, threshold, slope;
+        __m256i first, exponents;
+    };
+    __attribute__((target("avx2"))) Lanes8 Spread8() const {
+        Lanes8 k;
+        for (int j = 0; j < 5; ++j)
+            k.c[j] = _mm256_load_ps(c_[j]);
+        k.f[0] = _mm256_load_ps(factors_);
+        k.f[1] = _mm256_load_ps(factors_ + 8);
+        k.before = _mm256_set1_ps(before_);
+        k.after = _mm256_set1_ps(after_);
+        k.threshold = _mm256_set1_ps(t_->toeThreshold);
+        k.slope = _mm256_set1_ps(t_->toeSlope);
+        k.first = _mm256_set1_epi32(first_);
+        k.exponents = _mm256_set1_epi32(exponents_);
+        return k;
+    }
+    // Which way the curve bends, for callers that pick their loop by it:
+    // the offset before the power and the one after it are each zero on one
+    // side, where adding them would change no value above the toe.
+    enum class Bend { kNone, kRising, kFalling };
+    Bend Way() const {
+        return t_->exponent == 1 ? Bend::kNone : t_->exponent > 1 ? Bend::kRising : Bend::kFalling;
+    }
+    template <Bend B>
+    __attribute__((target("avx2"), always_inline)) ILFloat8 Lanes(const Lanes8& k,
+                                                                   ILFloat8 x) const {
+        if constexpr (B == Bend::kNone) return x;
+        const __m256 xs = reinterpret_cast<__m256>(x);
+        const __m256i bits =
+            _mm256_castps_si256(B == Bend::kRising ? _mm256_add_ps(xs, k.before) : xs);
+        const __m256i e = _mm256_sub_epi32(_mm256_srli_epi32(bits, 23), k.first);
+        const __m256 toe = _mm256_cmp_ps(xs, k.threshold, _CMP_LE_OQ); // false for NaN
+        const __m256 known =
+            _mm256_or_ps(toe, _mm256_castsi256_ps(_mm256_cmpgt_epi32(k.exponents, e)));
+        if (_mm256_movemask_ps(known) != 0xFF) {
             OneByOne(&x);
             return x;
         }
-        alignas(32) int32_t at[8];
-        const ILInt8 offsets = (table ? bucket - first : 0) * 4;
-        std::memcpy(at, &offsets, sizeof at);
-        // Lane k's record in the low half and lane k + 4's in the high one,
-        // then each half turned round as the four-lane form does: loading
-        // the records whole measured twice as fast as gathering each
-        // coefficient.
-        const float* c = coefficients_.get();
-        const __m256 q0 = _mm256_loadu2_m128(c + at[4], c + at[0]);
-        const __m256 q1 = _mm256_loadu2_m128(c + at[5], c + at[1]);
-        const __m256 q2 = _mm256_loadu2_m128(c + at[6], c + at[2]);
-        const __m256 q3 = _mm256_loadu2_m128(c + at[7], c + at[3]);
-        const __m256 lo01 = _mm256_unpacklo_ps(q0, q1), lo23 = _mm256_unpacklo_ps(q2, q3);
-        const __m256 hi01 = _mm256_unpackhi_ps(q0, q1), hi23 = _mm256_unpackhi_ps(q2, q3);
-        const auto c0 = reinterpret_cast<ILFloat8>(_mm256_shuffle_ps(lo01, lo23, 0x44));
-        const auto c1 = reinterpret_cast<ILFloat8>(_mm256_shuffle_ps(lo01, lo23, 0xEE));
-        const auto c2 = reinterpret_cast<ILFloat8>(_mm256_shuffle_ps(hi01, hi23, 0x44));
-        const ILFloat8 u = __builtin_convertvector(bits & 0xFFFF, ILFloat8) * (1.0f / 65536);
-        return toe ? x * t_->toeSlope : c0 + u * (c1 + u * c2);
+        // The permutes read the low three bits of each index.
+        const __m256i s = _mm256_srli_epi32(bits, 20);
+        const __m256 m = _mm256_castsi256_ps(
+            _mm256_or_si256(_mm256_and_si256(bits, _mm256_set1_epi32(0xFFFFF)),
+                            _mm256_set1_epi32(0x3F800000)));
+        const __m256 u = _mm256_sub_ps(m, _mm256_set1_ps(1.0625f));
+        // The quartic in two halves (a shorter chain than Horner's), as
+        // the four-lane form has it.
+        const __m256 u2 = _mm256_mul_ps(u, u);
+        const __m256 low = _mm256_add_ps(_mm256_permutevar8x32_ps(k.c[0], s),
+                                         _mm256_mul_ps(_mm256_permutevar8x32_ps(k.c[1], s), u));
+        const __m256 mid = _mm256_add_ps(_mm256_permutevar8x32_ps(k.c[2], s),
+                                         _mm256_mul_ps(_mm256_permutevar8x32_ps(k.c[3], s), u));
+        const __m256 high =
+            _mm256_add_ps(mid, _mm256_mul_ps(_mm256_permutevar8x32_ps(k.c[4], s), u2));
+        const __m256 p = _mm256_add_ps(low, _mm256_mul_ps(u2, high));
+        const __m256 f = _mm256_blendv_ps(_mm256_permutevar8x32_ps(k.f[0], e),
+                                          _mm256_permutevar8x32_ps(k.f[1], e),
+                                          _mm256_castsi256_ps(_mm256_slli_epi32(e, 28)));
+        const __m256 pf = _mm256_mul_ps(p, f);
+        const __m256 r = B == Bend::kFalling ? _mm256_sub_ps(pf, k.after) : pf;
+        return reinterpret_cast<ILFloat8>(_mm256_blendv_ps(r, _mm256_mul_ps(xs, k.slope), toe));
     }
 #endif
 
@@ -331,7 +380,44 @@ public:
     }
 
 private:
-    static constexpr uint32_t kBuckets = 0x7F80; // every positive finite float
+    // The quartic in u = m - (1 + (s + 0.5) / 8) through m^g at the
+    // Chebyshev points of eighth s of [1, 2), into c_[.][s]; its largest
+    // relative error with the coefficients as floats.
+    double Fit(double g, uint32_t s) {
+        constexpr int n = 5;
+        double a[n][n + 1];
+        for (int k = 0; k < n; ++k) {
+            // w in [-1/2, 1/2] is 8 u, so coefficient j is 8^j times w's.
+            const double w = 0.5 * std::cos((2 * k + 1) * M_PI / (2 * n));
+            double power = 1;
+            for (int j = 0; j < n; ++j, power *= w)
+                a[k][j] = power;
+            a[k][n] = std::pow(1 + (s + 0.5 + w) / 8, g);
+        }
+        for (int i = 0; i < n; ++i) {
+            int pivot = i;
+            for (int r = i + 1; r < n; ++r)
+                if (std::fabs(a[r][i]) > std::fabs(a[pivot][i])) pivot = r;
+            std::swap(a[i], a[pivot]);
+            for (int r = 0; r < n; ++r)
+                if (r != i) {
+                    const double q = a[r][i] / a[i][i];
+                    for (int j = i; j <= n; ++j)
+                        a[r][j] -= q * a[i][j];
+                }
+        }
+        for (int j = 0; j < n; ++j)
+            c_[j][s] = static_cast<float>(a[j][n] / a[j][j] * std::exp2(3 * j));
+        double worst = 0;
+        for (int i = 0; i <= 256; ++i) {
+            const double u = (i / 256.0 - 0.5) / 8;
+            double p = 0;
+            for (int j = n - 1; j >= 0; --j)
+                p = p * u + c_[j][s];
+            worst = std::max(worst, std::fabs(p / std::pow(1 + (s + 0.5) / 8 + u, g) - 1));
+        }
+        return worst;
+    }
 
     // By address: the eight-lane vector is called with from AVX2 code, whose
     // registers this function (compiled without AVX) would not expect.
@@ -340,14 +426,13 @@ private:
         for (size_t k = 0; k < sizeof(V) / sizeof(float); ++k)
             (*x)[k] = (*this)((*x)[k]);
     }
-    double Curve(uint32_t bits) const {
-        float x;
-        std::memcpy(&x, &bits, sizeof x);
-        return ILToneMapCurve(t_, x);
-    }
+
     const ILToneMap* t_ = nullptr;
-    uint32_t first_ = 0;
-    std::unique_ptr<float[]> coefficients_;
+    float before_ = 0, after_ = 0; // added to x before the power, taken off after
+    int32_t first_ = 0;            // the biased exponent of factors_[0]
+    int32_t exponents_ = 0;        // how many factors there are (none: every value the long way)
+    alignas(32) float c_[5][8] = {};
+    alignas(32) float factors_[16] = {};
 };
 
 } // namespace
@@ -485,11 +570,17 @@ void FloatRgbRow(const Context& c, const uint8_t* in, uint8_t* out, uint32_t wid
 // halves of the vectors, the other four in the high halves, each half
 // taken apart and put together as FloatRgbRow does; the pixels after the
 // last whole group go to FloatRgbRow.
+template <FloatCurve::Bend B>
 __attribute__((target("avx2"))) void FloatRgbRow8(const Context& c, const uint8_t* in, uint8_t* out,
                                                   uint32_t width, bool rgbOrder) {
     const FloatCurve& curve = *c.curve;
-    const float black = c.t->black;
-    const auto& m = c.m;
+    const FloatCurve::Lanes8 k = curve.Spread8();
+    // The matrix and black in registers for the whole row.
+    ILFloat8 m[3][3];
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            m[i][j] = reinterpret_cast<ILFloat8>(_mm256_set1_ps(c.m[i][j]));
+    const auto black = reinterpret_cast<ILFloat8>(_mm256_set1_ps(c.t->black));
     uint32_t x = 0;
     for (; x + 8 <= width; x += 8) {
         const float* p = reinterpret_cast<const float*>(in + uint64_t{x} * 12);
@@ -497,28 +588,29 @@ __attribute__((target("avx2"))) void FloatRgbRow8(const Context& c, const uint8_
         const auto b = reinterpret_cast<ILFloat8>(_mm256_loadu2_m128(p + 16, p + 4));
         const auto d = reinterpret_cast<ILFloat8>(_mm256_loadu2_m128(p + 20, p + 8));
         const ILFloat8 s0 =
-            __builtin_shuffle(__builtin_shuffle(a, b, ILInt8{0, 3, 10, 0, 4, 7, 14, 4}), d,
-                              ILInt8{0, 1, 2, 9, 4, 5, 6, 13});
+            __builtin_shufflevector(__builtin_shufflevector(a, b, 0, 3, 10, 0, 4, 7, 14, 4), d,
+                                    0, 1, 2, 9, 4, 5, 6, 13);
         const ILFloat8 s1 =
-            __builtin_shuffle(__builtin_shuffle(a, b, ILInt8{1, 8, 11, 1, 5, 12, 15, 5}), d,
-                              ILInt8{0, 1, 2, 10, 4, 5, 6, 14});
+            __builtin_shufflevector(__builtin_shufflevector(a, b, 1, 8, 11, 1, 5, 12, 15, 5), d,
+                                    0, 1, 2, 10, 4, 5, 6, 14);
         const ILFloat8 s2 =
-            __builtin_shuffle(__builtin_shuffle(a, b, ILInt8{2, 9, 2, 2, 6, 13, 6, 6}), d,
-                              ILInt8{0, 1, 8, 11, 4, 5, 12, 15});
-        const ILFloat8 r = curve(rgbOrder ? s0 : s2), g = curve(s1), bl = curve(rgbOrder ? s2 : s0);
+            __builtin_shufflevector(__builtin_shufflevector(a, b, 2, 9, 2, 2, 6, 13, 6, 6), d,
+                                    0, 1, 8, 11, 4, 5, 12, 15);
+        const ILFloat8 r = curve.Lanes<B>(k, rgbOrder ? s0 : s2), g = curve.Lanes<B>(k, s1),
+                       bl = curve.Lanes<B>(k, rgbOrder ? s2 : s0);
         const ILFloat8 nr = r * m[0][0] + g * m[1][0] + bl * m[2][0] + black;
         const ILFloat8 ng = r * m[0][1] + g * m[1][1] + bl * m[2][1] + black;
         const ILFloat8 nb = r * m[0][2] + g * m[1][2] + bl * m[2][2] + black;
         const ILFloat8 o0 = rgbOrder ? nr : nb, o2 = rgbOrder ? nb : nr;
         const ILFloat8 va =
-            __builtin_shuffle(__builtin_shuffle(o0, ng, ILInt8{0, 8, 0, 1, 4, 12, 4, 5}), o2,
-                              ILInt8{0, 1, 8, 3, 4, 5, 12, 7});
+            __builtin_shufflevector(__builtin_shufflevector(o0, ng, 0, 8, 0, 1, 4, 12, 4, 5), o2,
+                                    0, 1, 8, 3, 4, 5, 12, 7);
         const ILFloat8 vb =
-            __builtin_shuffle(__builtin_shuffle(ng, o2, ILInt8{1, 9, 1, 2, 5, 13, 5, 6}), o0,
-                              ILInt8{0, 1, 10, 3, 4, 5, 14, 7});
+            __builtin_shufflevector(__builtin_shufflevector(ng, o2, 1, 9, 1, 2, 5, 13, 5, 6), o0,
+                                    0, 1, 10, 3, 4, 5, 14, 7);
         const ILFloat8 vd =
-            __builtin_shuffle(__builtin_shuffle(o2, o0, ILInt8{2, 11, 2, 3, 6, 15, 6, 7}), ng,
-                              ILInt8{0, 1, 11, 3, 4, 5, 15, 7});
+            __builtin_shufflevector(__builtin_shufflevector(o2, o0, 2, 11, 2, 3, 6, 15, 6, 7), ng,
+                                    0, 1, 11, 3, 4, 5, 15, 7);
         float* q = reinterpret_cast<float*>(out + uint64_t{x} * 12);
         _mm256_storeu2_m128(q + 12, q, reinterpret_cast<__m256>(va));
         _mm256_storeu2_m128(q + 16, q + 4, reinterpret_cast<__m256>(vb));
@@ -573,7 +665,11 @@ void FloatRgbRowOf(const Context& c, const ILImage* s, ILImage* t, uint32_t y) {
 }
 #if defined(__x86_64__)
 void FloatRgbRow8Of(const Context& c, const ILImage* s, ILImage* t, uint32_t y) {
-    FloatRgbRow8(c, ILRowOf(s, y), ILRowOf(t, y), s->width, (s->type & IL_ORDER_RGB) != 0);
+    using Bend = FloatCurve::Bend;
+    const auto row = c.curve->Way() == Bend::kNone      ? FloatRgbRow8<Bend::kNone>
+                     : c.curve->Way() == Bend::kRising ? FloatRgbRow8<Bend::kRising>
+                                                        : FloatRgbRow8<Bend::kFalling>;
+    row(c, ILRowOf(s, y), ILRowOf(t, y), s->width, (s->type & IL_ORDER_RGB) != 0);
 }
 #endif
 
@@ -685,7 +781,7 @@ ILResult ILToneMapApply(const ILToneMap* t, ILHandle* h, ILImage* source, ILImag
     const RowProc row = RowProcFor(*image, ILWidestLanes());
     if (!row) return IL_OK;
     FloatCurve curve;
-    if (kind == IL_KIND_FLOAT && !curve.Build(t)) return IL_OUT_OF_MEMORY;
+    if (kind == IL_KIND_FLOAT) curve.Build(t);
     c.curve = &curve;
     // Each thread has its own planes.
     const ILRowPlan plan = ILPlanRows(image->width, image->height);
