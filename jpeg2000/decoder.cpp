@@ -102,9 +102,12 @@ __attribute__((target_clones("avx2", "default"))) void emit_row(const sample_lin
         is_signed ? (int32_t{1} << (p - 1)) - 1 : static_cast<int32_t>((int64_t{1} << p) - 1);
     const int64_t w = line.width;
     if (line.absolute) {
+        // Clamped before the shift, which then cannot overflow: 32-bit
+        // lanes throughout.
         const int32_t* src = line.samples<int32_t>();
+        const int32_t below = lo - shift, above = hi - shift;
         for (int64_t x = 0; x < w; ++x)
-            dst[x] = static_cast<int32_t>(std::clamp<int64_t>(int64_t{src[x]} + shift, lo, hi));
+            dst[x] = std::clamp(src[x], below, above) + shift;
         return;
     }
     // Round half up in the float domain, clamped first so that damaged data
