@@ -103,11 +103,14 @@ __attribute__((target_clones("avx2", "default"))) void emit_row(const sample_lin
     const int64_t w = line.width;
     if (line.absolute) {
         // Clamped before the shift, which then cannot overflow: 32-bit
-        // lanes throughout.
+        // lanes throughout (comparisons, not std::clamp: no call per sample
+        // in unoptimised builds).
         const int32_t* src = line.samples<int32_t>();
         const int32_t below = lo - shift, above = hi - shift;
-        for (int64_t x = 0; x < w; ++x)
-            dst[x] = std::clamp(src[x], below, above) + shift;
+        for (int64_t x = 0; x < w; ++x) {
+            const int32_t v = src[x] < below ? below : src[x] > above ? above : src[x];
+            dst[x] = v + shift;
+        }
         return;
     }
     // Round half up in the float domain, clamped first so that damaged data
