@@ -102,9 +102,15 @@ __attribute__((target_clones("avx2", "default"))) void emit_row(const sample_lin
         is_signed ? (int32_t{1} << (p - 1)) - 1 : static_cast<int32_t>((int64_t{1} << p) - 1);
     const int64_t w = line.width;
     if (line.absolute) {
+        // Clamped before the shift, which then cannot overflow: 32-bit
+        // lanes throughout (comparisons, not std::clamp: no call per sample
+        // in unoptimised builds).
         const int32_t* src = line.samples<int32_t>();
-        for (int64_t x = 0; x < w; ++x)
-            dst[x] = static_cast<int32_t>(std::clamp<int64_t>(int64_t{src[x]} + shift, lo, hi));
+        const int32_t below = lo - shift, above = hi - shift;
+        for (int64_t x = 0; x < w; ++x) {
+            const int32_t v = src[x] < below ? below : src[x] > above ? above : src[x];
+            dst[x] = v + shift;
+        }
         return;
     }
     // Round half up in the float domain, clamped first so that damaged data

@@ -298,6 +298,7 @@ void tile_packets::read_packet(const packet_position& pos) {
                         cb.included = true;
                     }
                     const int n = pass_count(br);
+                    bb.coded = true;
                     while (br.bit())
                         if (++cb.lblock > 32)
                             fail("Corrupt packet header: code-block length bits beyond 32");

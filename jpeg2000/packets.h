@@ -61,6 +61,8 @@ struct band_blocks {
     // Rows of the band's code-blocks, made with the first packet that brings
     // one of them: a band of empty packets holds none.
     std::vector<code_block> blocks;
+    // Some block has coding passes: without any, the band is all zeros.
+    bool coded = false;
     // Block i (raster order), empty when none came.
     const code_block& at(int64_t i) const {
         static const code_block none;

@@ -166,9 +166,9 @@ void subband_decoding_stage<T>::decode_row() {
     const int64_t top = std::max(y0, sb.region.pos.y);
     row_height_ = std::min(y0 + sb.block_size.y, sb.region.end().y) - top;
     handed_ = 0;
-    if (blocks_.blocks.empty()) {
-        // No packet brought a block of the band (flat areas, empty packets):
-        // zeros, with no work handed out.
+    if (!blocks_.coded) {
+        // No packet brought coding passes for a block of the band (flat
+        // areas, empty packets): zeros, with no work handed out.
         current_ = &rows_[0];
         for (int64_t y = 0; y < row_height_; ++y)
             std::fill_n(current_->lines[static_cast<size_t>(y)].samples<T>(), sb.region.size.x, T{});

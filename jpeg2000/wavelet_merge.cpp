@@ -204,10 +204,38 @@ void wavelet_merge_stage<T>::produce_line(sample_line& line) {
     ++next_;
 }
 
+// Resolutions no packet brought a coding pass for: every coefficient is
+// zero, and so is their synthesis on both paths (each lifting step adds a
+// multiple of a sum of zeros, and the 5/3 steps round (0 + 2) >> 2 and
+// 0 >> 1 to zero), so its lines are filled without running the wavelet.
+class zero_stage final : public line_stage {
+public:
+    explicit zero_stage(int64_t width) : width_(std::max<int64_t>(width, 0)) {}
+    void produce_line(sample_line& line) override {
+        std::memset(line.storage, 0, static_cast<size_t>(width_) * sizeof(int32_t));
+    }
+
+private:
+    int64_t width_;
+};
+
+// Some code-block of resolutions 0 to `level` has coding passes.
+bool coded_up_to(const tile_component_state& tc, int level, const tile_packets& packets) {
+    for (int r = 0; r <= level; ++r) {
+        const resolution_state& res = tc.resolutions[static_cast<size_t>(r)];
+        for (size_t b = 0; b < res.bands.size(); ++b)
+            if (packets.blocks(tc.index, r, static_cast<int>(b)).coded) return true;
+    }
+    return false;
+}
+
 } // namespace
 
 std::unique_ptr<line_stage> create_wavelet_merge_stage(const tile_component_state& tc, int level,
                                                        const tile_sources& from) {
+    if (!coded_up_to(tc, level, from.packets))
+        return std::make_unique<zero_stage>(
+            tc.resolutions[static_cast<size_t>(level)].region.size.x);
     if (tc.reversible) return std::make_unique<wavelet_merge_stage<int32_t>>(tc, level, from);
     return std::make_unique<wavelet_merge_stage<float>>(tc, level, from);
 }

@@ -236,6 +236,66 @@ uint32_t Scale(int32_t v, int precision, bool is_signed, int bits) {
     return static_cast<uint32_t>((u * out + top / 2) / top);
 }
 
+// Scale without a branch per sample, for whole rows: the sample clamped to
+// its precision's range and offset to unsigned, then rounded and shifted
+// down (when the precision is at least the row's bits) or looked up
+// (shallower samples, which Scale widens by a division).
+struct row_scaling {
+    int32_t lo = 0, hi = 0;
+    uint32_t offset = 0, add = 0, out = 0;
+    int shift = 0;
+    std::vector<uint16_t> table; // by the offset sample, when widening
+
+    row_scaling(int precision, bool is_signed, int bits) {
+        const int p = precision;
+        offset = is_signed ? uint32_t{1} << (p - 1) : 0;
+        const uint32_t top = static_cast<uint32_t>((uint64_t{1} << p) - 1);
+        lo = -static_cast<int32_t>(offset);
+        hi = static_cast<int32_t>(top - offset);
+        out = (uint32_t{1} << bits) - 1;
+        if (p < bits) {
+            table.resize(size_t{top} + 1);
+            for (uint32_t u = 0; u <= top; ++u)
+                table[u] = static_cast<uint16_t>(
+                    Scale(static_cast<int32_t>(u - offset), p, is_signed, bits));
+            return;
+        }
+        shift = p - bits;
+        add = offset + (p > bits ? uint32_t{1} << (p - bits - 1) : 0);
+    }
+
+    // `width` samples to every `stride`-th place of dst.
+    template <typename T>
+    void Row(const int32_t* src, uint32_t width, T* dst, int stride) const {
+        if (!table.empty()) {
+            for (uint32_t x = 0; x < width; ++x)
+                dst[size_t{x} * stride] =
+                    static_cast<T>(table[static_cast<uint32_t>(std::clamp(src[x], lo, hi)) + offset]);
+            return;
+        }
+        if (stride == 1)
+            ScaledRow(src, width, dst, lo, hi, add, shift, out);
+        else
+            for (uint32_t x = 0; x < width; ++x)
+                dst[size_t{x} * stride] = static_cast<T>(
+                    std::min(out, (static_cast<uint32_t>(std::clamp(src[x], lo, hi)) + add) >> shift));
+    }
+
+private:
+    // Comparisons rather than std::min and std::clamp: the same vector code,
+    // and no call per sample in unoptimised (sanitizer) builds.
+    template <typename T>
+    __attribute__((target_clones("avx2", "default"))) static void ScaledRow(
+        const int32_t* __restrict src, uint32_t width, T* __restrict dst, int32_t lo, int32_t hi,
+        uint32_t add, int shift, uint32_t out) {
+        for (uint32_t x = 0; x < width; ++x) {
+            const int32_t v = src[x] < lo ? lo : src[x] > hi ? hi : src[x];
+            const uint32_t u = (static_cast<uint32_t>(v) + add) >> shift;
+            dst[x] = static_cast<T>(u < out ? u : out);
+        }
+    }
+};
+
 void FillInfo(ILInfo* info, int kind, const channel_plan& plan, j2k::codestream_ref cs,
               uint32_t width, uint32_t height) {
     info->formatId = static_cast<uint32_t>(kind);
@@ -380,13 +440,17 @@ ILResult Decode(ILHandle* h, handle_sink& sink, int kind, j2k::codestream_source
     std::vector<uint16_t> row16(static_cast<size_t>(width) * channels);
     std::vector<uint8_t> row8(static_cast<size_t>(width) * channels);
     std::vector<int64_t> columns[5];
+    // Every channel's sample x at column x of its component's row.
+    bool aligned = true;
     for (int k = 0; k < channels; ++k) {
         const j2k::coords sub = cs.component_subsampling(plan.component[k]);
         const j2k::rect e = cs.component_extent(plan.component[k]);
         columns[k].resize(width);
-        for (uint32_t x = 0; x < width; ++x)
+        for (uint32_t x = 0; x < width; ++x) {
             columns[k][x] = std::clamp<int64_t>(j2k::floor_div(canvas.pos.x + x, sub.x) - e.pos.x,
                                                 0, std::max<int64_t>(e.size.x - 1, 0));
+            aligned = aligned && columns[k][x] == x;
+        }
     }
     const bool ycc = plan.colorType == IL_CT_YCC && channels >= 3;
     int precision[5];
@@ -395,12 +459,24 @@ ILResult Decode(ILHandle* h, handle_sink& sink, int kind, j2k::codestream_source
         precision[k] = cs.sample_precision(plan.component[k]);
         is_signed[k] = cs.sample_signed(plan.component[k]);
     }
+    // The common case scales whole rows, a component at a time.
+    const bool by_rows = aligned && !ycc && !is_lab && !plan.paletteEntries;
+    std::vector<row_scaling> scalings;
+    if (by_rows)
+        for (int k = 0; k < channels; ++k)
+            scalings.emplace_back(precision[k], is_signed[k], bits);
     for (uint32_t y = 0; y < height; ++y) {
         decoder.seek_canvas_row(canvas.pos.y + y);
         const int32_t* lines[5];
         for (int k = 0; k < channels; ++k)
             lines[k] = decoder.row(plan.component[k]);
-        for (uint32_t x = 0; x < width; ++x) {
+        for (int k = 0; k < channels && by_rows; ++k) {
+            if (bits > 8)
+                scalings[k].Row(lines[k], width, row16.data() + k, channels);
+            else
+                scalings[k].Row(lines[k], width, row8.data() + k, channels);
+        }
+        for (uint32_t x = 0; x < width && !by_rows; ++x) {
             uint32_t v[5];
             for (int k = 0; k < channels; ++k) {
                 int32_t s = lines[k][columns[k][x]];

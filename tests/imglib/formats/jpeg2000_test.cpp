@@ -443,6 +443,42 @@ TEST_F(Jpeg2000, FlatImagesLoadBackExactly) {
     check(PathOf("dots.j2k"), 6000, 6000, dots);
 }
 
+// Streams of empty packets on every path the engine takes without coded
+// data: both wavelet filters, with and without the colour transform, signed
+// and unsigned samples. All show the middle level the level shift gives.
+TEST_F(Jpeg2000, EmptyPacketsShowTheMiddleLevel) {
+    const struct {
+        int components;
+        bool colour_transform, reversible, is_signed;
+    } cases[] = {{1, false, true, false}, {1, false, false, true}, {3, true, true, false},
+                 {3, true, false, false}, {3, true, false, true},  {4, false, false, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.components * 8 + c.colour_transform * 4 + c.reversible * 2 + c.is_signed);
+        Bytes siz = Siz(97, 53, c.components);
+        if (c.is_signed)
+            for (int k = 0; k < c.components; ++k)
+                siz[siz.size() - 3 * static_cast<size_t>(k + 1)] = 0x87;
+        const Bytes cod = Segment(0xFF52, {0, 0, 0, 1, c.colour_transform, 5, 4, 4, 0,
+                                           static_cast<uint8_t>(c.reversible)});
+        // The 9/7 path's steps: scalar expounded, one per band.
+        Bytes steps = {2 << 5 | 2};
+        for (int b = 0; b < 16; ++b)
+            steps.insert(steps.end(), {0x88, 0x00});
+        const Bytes qcd = c.reversible ? Qcd(5) : Segment(0xFF5C, steps);
+        const Bytes packets(6 * static_cast<size_t>(c.components), 0);
+        ASSERT_TRUE(WriteBytes(PathOf("empty.j2k"), Stream(Cat({siz, cod, qcd}), packets)));
+        ILImageOwner image;
+        ASSERT_EQ(Load(PathOf("empty.j2k"), &image.image), IL_OK) << LastError();
+        ASSERT_EQ(image.image.width, 97u);
+        const uint32_t samples = 97 * ILChannelCount(image.image.type);
+        int64_t wrong = 0;
+        for (uint32_t y = 0; y < image.image.height; ++y)
+            for (uint32_t i = 0; i < samples; ++i)
+                wrong += Row(image.image, y)[i] != 128;
+        EXPECT_EQ(wrong, 0);
+    }
+}
+
 // Headers whose structures would explode are refused whole, before the
 // image is made: no tile data at all, precincts or components by the
 // million, code-blocks of a vast image beyond a small budget.
