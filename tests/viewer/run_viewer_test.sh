@@ -7,7 +7,7 @@
 set -eEuo pipefail
 # A command that stops the case under set -e says where, so that a failure
 # that calls no vx_fail is not an empty log.
-trap 'echo "FAIL: ${BASH_SOURCE[0]##*/} line $LINENO: $BASH_COMMAND (status $?)" >&2' ERR
+trap 'echo "FAIL: stopped at: $BASH_COMMAND (status $?)" >&2' ERR
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=viewer_env.sh

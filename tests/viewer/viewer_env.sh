@@ -147,7 +147,10 @@ vx_drive() {
     : >"$err"
     timeout --kill-after=5 "$VX_WINE_TIMEOUT" "$VX_WINE_LOADER" "$VX_DRIVER" "$@" \
         </dev/null 2>"$err" || status=$?
-    [ "$status" -eq 0 ] || cat "$err" >&2
+    if [ "$status" -ne 0 ]; then
+        cat "$err" >&2
+        echo "vxdrive $1 ${2:-} ended with status $status" >&2
+    fi
     return "$status"
 }
 

@@ -263,6 +263,14 @@ std::string Describe(const Selector& sel) {
 }
 
 // Steps that need one existing window resolve it here, waiting for it.
+// A message the window was found for but could not be posted: say why, so
+// that a case failing here under load is not a silent status 1.
+int PostFailed() {
+    std::fprintf(stderr, "vxdrive: PostMessage failed (error %lu)\n",
+                 static_cast<unsigned long>(GetLastError()));
+    return kNotFound;
+}
+
 HWND Resolve(const Selector& sel) {
     HWND window = nullptr;
     if (!WaitFor([&] { return (window = FindFirst(sel)) != nullptr; })) {
@@ -475,7 +483,7 @@ int RunStep(const WString& step, const std::vector<WString>& args) {
     } else if (step == u"post" && (extra == 1 || extra == 2)) {
         if (!ParseArg(args[1], &a) || (extra == 2 && !ParseArg(args[2], &b))) return kUsage;
         if (!PostMessageW(window, WM_COMMAND, static_cast<WPARAM>(a), static_cast<LPARAM>(b)))
-            return kNotFound;
+            return PostFailed();
     } else if (step == u"post-rounds" && extra >= 3) {
         // Rounds of commands with a pause after each, in one driver run.
         long long pause = 0;
@@ -483,7 +491,7 @@ int RunStep(const WString& step, const std::vector<WString>& args) {
         for (long long round = 0; round < a; ++round)
             for (size_t i = 3; i < args.size(); ++i) {
                 if (!ParseArg(args[i], &b)) return kUsage;
-                if (!PostMessageW(window, WM_COMMAND, static_cast<WPARAM>(b), 0)) return kNotFound;
+                if (!PostMessageW(window, WM_COMMAND, static_cast<WPARAM>(b), 0)) return PostFailed();
                 Sleep(static_cast<DWORD>(pause));
             }
     } else if (step == u"press" && extra == 1) {
@@ -491,14 +499,14 @@ int RunStep(const WString& step, const std::vector<WString>& args) {
         const HWND control = GetDlgItem(window, static_cast<int>(a));
         if (!PostMessageW(window, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(a), BN_CLICKED),
                           reinterpret_cast<LPARAM>(control)))
-            return kNotFound;
+            return PostFailed();
     } else if (step == u"message" && extra >= 1 && extra <= 3) {
         if (!ParseArg(args[1], &a) || (extra >= 2 && !ParseArg(args[2], &b)) ||
             (extra == 3 && !ParseArg(args[3], &c)))
             return kUsage;
         if (!PostMessageW(window, static_cast<UINT>(a), static_cast<WPARAM>(b),
                           static_cast<LPARAM>(c)))
-            return kNotFound;
+            return PostFailed();
     } else if (step == u"send" && extra >= 1 && extra <= 3) {
         if (!ParseArg(args[1], &a) || (extra >= 2 && !ParseArg(args[2], &b)) ||
             (extra == 3 && !ParseArg(args[3], &c)))
