@@ -65,8 +65,10 @@ void Write(FILE* out, const std::vector<Library>& libraries) {
             out,
             "};\n"
             "extern \"C\" __attribute__((visibility(\"hidden\"))) void* ILLazySlots%zu[];\n"
-            "extern \"C\" __attribute__((visibility(\"hidden\"))) ILLazyLibrary "
+            "extern \"C\" {\n"
+            "__attribute__((visibility(\"hidden\"))) ILLazyLibrary "
             "ILLazy%zu = {\"%s\", kNames%zu, ILLazySlots%zu, nullptr};\n"
+            "}\n"
             "asm(R\"(\n"
             "    .pushsection .data\n"
             "    .balign 8\n"
