@@ -331,10 +331,8 @@ void AffineDialog::OpenAction() {
 }
 
 void AffineDialog::SaveAction() {
-    uint8_t block[64] = {};
-    EncodeBlock(params_, block);
     Action action;
-    if (action.Set(ACTION_AFFINE, block)) host().SaveNamedAction(window(), action);
+    if (MakeAction(ACTION_AFFINE, params_, &action)) host().SaveNamedAction(window(), action);
 }
 
 ILResult AffineDialog::Execute(ToolRun& run) {

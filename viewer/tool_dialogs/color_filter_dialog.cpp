@@ -196,10 +196,8 @@ void ColorFilterDialog::OpenAction() {
 }
 
 void ColorFilterDialog::SaveAction() {
-    uint8_t block[64] = {};
-    EncodeBlock(ColorFilterBlockOf(sliders_), block);
     Action action;
-    if (action.Set(ACTION_COLOR_FILTER, block)) host().SaveNamedAction(window(), action);
+    if (MakeAction(ACTION_COLOR_FILTER, ColorFilterBlockOf(sliders_), &action)) host().SaveNamedAction(window(), action);
 }
 
 ILResult ColorFilterDialog::Execute(ToolRun& run) {

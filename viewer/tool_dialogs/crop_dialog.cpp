@@ -218,10 +218,8 @@ void CropDialog::OpenAction() {
 }
 
 void CropDialog::SaveAction() {
-    uint8_t block[64] = {};
-    EncodeBlock(state_.margins, block);
     Action action;
-    if (action.Set(ACTION_CROP, block)) host().SaveNamedAction(window(), action);
+    if (MakeAction(ACTION_CROP, state_.margins, &action)) host().SaveNamedAction(window(), action);
 }
 
 ILResult CropDialog::Execute(ToolRun& run) {

@@ -353,10 +353,8 @@ void PerspectiveDialog::OpenAction() {
 }
 
 void PerspectiveDialog::SaveAction() {
-    uint8_t block[128] = {};
-    EncodeBlock(params_, block);
     Action action;
-    if (action.Set(ACTION_PERSPECTIVE, block)) host().SaveNamedAction(window(), action);
+    if (MakeAction(ACTION_PERSPECTIVE, params_, &action)) host().SaveNamedAction(window(), action);
 }
 
 ILResult PerspectiveDialog::Execute(ToolRun& run) {

@@ -191,10 +191,8 @@ void ToneMappingDialog::OpenAction() {
 }
 
 void ToneMappingDialog::SaveAction() {
-    uint8_t block[64] = {};
-    EncodeBlock(ToneMapBlockOf(sliders_), block);
     Action action;
-    if (action.Set(ACTION_TONEMAPPING, block)) host().SaveNamedAction(window(), action);
+    if (MakeAction(ACTION_TONEMAPPING, ToneMapBlockOf(sliders_), &action)) host().SaveNamedAction(window(), action);
 }
 
 ILResult ToneMappingDialog::Execute(ToolRun& run) {
