@@ -14,6 +14,8 @@
 #   and -dither FloydSteinberg, both reading and writing uncompressed TIFF.
 #
 #   bench/colour_vs_peers.sh [build dir]      (default build/default)
+#   BENCH_LANES=8 (or 4) keeps our kernels to eight (four) lanes, as on a
+#   processor without AVX-512 (AVX2).
 set -euo pipefail
 
 # shellcheck source-path=SCRIPTDIR source=common.sh

@@ -31,6 +31,7 @@
 #include "bench/bench_clock.h"
 #include "imglib/imglib.h"
 #include "imglib/memory_owner.h"
+#include "imglib/ops/simd.h"
 
 namespace {
 
@@ -72,6 +73,12 @@ int main(int argc, char** argv) {
     const char* threads = std::getenv("VIPS_CONCURRENCY");
     vips_concurrency_set(threads ? std::max(1, std::atoi(threads)) : 1);
     vips_cache_set_max(0);
+    // BENCH_LANES=4 or 8 runs our kernels no wider, as on a processor
+    // without AVX-512 or AVX2.
+    if (const char* lanes = std::getenv("BENCH_LANES"))
+        ILLimitLanes(std::atoi(lanes) <= 4   ? ILLanes::k4
+                     : std::atoi(lanes) <= 8 ? ILLanes::k8
+                                             : ILLanes::k16);
     ILHandle* h = ILCreateHandle("colour vs vips");
 
     const std::vector<uint8_t> bytes = MakePhoto();

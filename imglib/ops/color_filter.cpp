@@ -211,7 +211,7 @@ void ILColorFilterPlanes(const ILColorFilterParams* p, float* rs, float* gs, flo
                          size_t count, ILLanes lanes) {
     const FastTerms k(*p);
 #if defined(__x86_64__)
-    if (lanes == ILLanes::k8) return FilterPlanes8(k, rs, gs, bs, count);
+    if (lanes >= ILLanes::k8) return FilterPlanes8(k, rs, gs, bs, count);
 #endif
     FilterPlanes4(k, rs, gs, bs, count);
 }

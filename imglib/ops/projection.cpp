@@ -37,7 +37,7 @@ public:
 
 // The u rule of latitude/longitude and cylindrical images, with the axes
 // A = (0, 1, 0), B = (0, 0, -1), C = (1, 0, 0).
-void SphereU(const Direction& d, double theta, double* u, double* v) {
+void SphereU(const Direction& d, double* u, double* v) {
     if (*v < 1e-7 || std::fabs(1 - *v) < 1e-7) { // a pole
         *u = 0;
         return;
@@ -61,9 +61,8 @@ public:
         return FromSphere(2 * kPi * (0.75 - u), kPi * v);
     }
     void ToImage(const Direction& d, double* u, double* v) const override {
-        const double theta = SafeAcos(d.y);
-        *v = theta / kPi;
-        SphereU(d, theta, u, v);
+        *v = SafeAcos(d.y) / kPi;
+        SphereU(d, u, v);
     }
 };
 
@@ -74,7 +73,7 @@ public:
     }
     void ToImage(const Direction& d, double* u, double* v) const override {
         *v = (1 - d.y) / 2;
-        SphereU(d, SafeAcos(d.y), u, v);
+        SphereU(d, u, v);
     }
 };
 
@@ -240,9 +239,8 @@ ILResult ILProjectImageBy(ILHandle* h, ILImage* source, ILImage* target,
             path == ILProjectionPath::kFastest ? ILSpanAt8For(&t, true) : nullptr;
         if (!span) return ILTransformerRun(&t);
         ILProjectionRows rows;
-        ILProjectionRowsInit(&rows, params->sourceProjection, params->targetProjection,
-                             t.rotation, source->width, source->height, target->width,
-                             target->height);
+        ILProjectionRowsInit(&rows, params->sourceProjection, params->targetProjection, t.rotation,
+                             source->width, source->height, target->width, target->height);
         return ILProjectRows(&t, rows, span);
     } catch (const std::bad_alloc&) {
         return ILReportOutOfMemory(h, 0);

@@ -19,18 +19,15 @@ typedef uint32_t ILUint4 __attribute__((vector_size(16)));
 typedef float ILFloat8 __attribute__((vector_size(32)));
 typedef int32_t ILInt8 __attribute__((vector_size(32)));
 
-// The lanes a kernel runs: eight where the processor has AVX2, four (SSE2,
-// which every x86-64 processor has) otherwise. A lane does the same
-// arithmetic either way, so the choice never changes a result.
-enum class ILLanes { k4, k8 };
-inline ILLanes ILWidestLanes() {
-#if defined(__x86_64__)
-    static const ILLanes lanes = __builtin_cpu_supports("avx2") ? ILLanes::k8 : ILLanes::k4;
-    return lanes;
-#else
-    return ILLanes::k4;
-#endif
-}
+// The lanes a kernel runs: sixteen where the processor has AVX-512, eight
+// where it has AVX2, four (SSE2, which every x86-64 processor has)
+// otherwise. A lane does the same arithmetic either way, so the choice never
+// changes a result; kernels without a sixteen-lane form run eight.
+enum class ILLanes { k4, k8, k16 };
+ILLanes ILWidestLanes();
+// Caps what ILWidestLanes answers, so that each form a kernel has can be
+// run on one machine (for tests and benchmarks).
+void ILLimitLanes(ILLanes widest);
 
 // Two doubles at once (an SSE2 register), and the lane masks of their
 // comparisons.

@@ -148,7 +148,7 @@ __attribute__((target("avx2"))) void EncodeEight(const float* v, uint8_t* codes,
 void ILEncodeDitheredSrgb8(const float* v, uint8_t* codes, size_t count, uint32_t y,
                            ILLanes lanes) {
 #if defined(__x86_64__)
-    if (lanes == ILLanes::k8) return EncodeEight(v, codes, count, y);
+    if (lanes >= ILLanes::k8) return EncodeEight(v, codes, count, y);
 #endif
     EncodeOneByOne(v, codes, count, y);
 }

@@ -11,6 +11,11 @@
 #if defined(__x86_64__)
 #include <immintrin.h>
 #endif
+#if defined(__x86_64__) && !defined(__clang__)
+// GCC 12's AVX-512 shifts start from a self-initialised "undefined" vector,
+// which its uninitialised-use analysis takes for a read.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 #include <Imath/half.h>
 #include <lcms2.h>
@@ -266,8 +271,8 @@ public:
         std::memcpy(&m, &mbits, sizeof m);
         const float u = m - 1.0625f;
         const float u2 = u * u;
-        const float p = (c_[0][s] + c_[1][s] * u) +
-                        u2 * ((c_[2][s] + c_[3][s] * u) + c_[4][s] * u2);
+        const float p =
+            (c_[0][s] + c_[1][s] * u) + u2 * ((c_[2][s] + c_[3][s] * u) + c_[4][s] * u2);
         return p * factors_[e] - after_;
     }
 
@@ -334,7 +339,7 @@ public:
     }
     template <Bend B>
     __attribute__((target("avx2"), always_inline)) ILFloat8 Lanes(const Lanes8& k,
-                                                                   ILFloat8 x) const {
+                                                                  ILFloat8 x) const {
         if constexpr (B == Bend::kNone) return x;
         const __m256 xs = reinterpret_cast<__m256>(x);
         const __m256i bits =
@@ -349,9 +354,8 @@ public:
         }
         // The permutes read the low three bits of each index.
         const __m256i s = _mm256_srli_epi32(bits, 20);
-        const __m256 m = _mm256_castsi256_ps(
-            _mm256_or_si256(_mm256_and_si256(bits, _mm256_set1_epi32(0xFFFFF)),
-                            _mm256_set1_epi32(0x3F800000)));
+        const __m256 m = _mm256_castsi256_ps(_mm256_or_si256(
+            _mm256_and_si256(bits, _mm256_set1_epi32(0xFFFFF)), _mm256_set1_epi32(0x3F800000)));
         const __m256 u = _mm256_sub_ps(m, _mm256_set1_ps(1.0625f));
         // The quartic in two halves (a shorter chain than Horner's), as
         // the four-lane form has it.
@@ -369,6 +373,63 @@ public:
         const __m256 pf = _mm256_mul_ps(p, f);
         const __m256 r = B == Bend::kFalling ? _mm256_sub_ps(pf, k.after) : pf;
         return reinterpret_cast<ILFloat8>(_mm256_blendv_ps(r, _mm256_mul_ps(xs, k.slope), toe));
+    }
+
+    // The same for sixteen values, in functions compiled for AVX-512: the
+    // eight quartics' coefficients twice over (the permutes read four bits
+    // of each index, the fourth of which is the exponent's lowest) and the
+    // sixteen factors in one register each.
+    struct Lanes16 {
+        __m512 c[5], f, before, after, threshold, slope;
+        __m512i first, exponents;
+    };
+    __attribute__((target("avx512f"))) Lanes16 Spread16() const {
+        Lanes16 k;
+        for (int j = 0; j < 5; ++j) {
+            alignas(64) float twice[16];
+            std::memcpy(twice, c_[j], sizeof c_[j]);
+            std::memcpy(twice + 8, c_[j], sizeof c_[j]);
+            k.c[j] = _mm512_load_ps(twice);
+        }
+        k.f = _mm512_loadu_ps(factors_);
+        k.before = _mm512_set1_ps(before_);
+        k.after = _mm512_set1_ps(after_);
+        k.threshold = _mm512_set1_ps(t_->toeThreshold);
+        k.slope = _mm512_set1_ps(t_->toeSlope);
+        k.first = _mm512_set1_epi32(first_);
+        k.exponents = _mm512_set1_epi32(exponents_);
+        return k;
+    }
+    template <Bend B>
+    __attribute__((target("avx512f"), always_inline)) __m512 Lanes(const Lanes16& k,
+                                                                   __m512 x) const {
+        if constexpr (B == Bend::kNone) return x;
+        const __m512i bits =
+            _mm512_castps_si512(B == Bend::kRising ? _mm512_add_ps(x, k.before) : x);
+        const __m512i e = _mm512_sub_epi32(_mm512_srli_epi32(bits, 23), k.first);
+        const __mmask16 toe = _mm512_cmp_ps_mask(x, k.threshold, _CMP_LE_OQ); // not NaN
+        const __mmask16 known = toe | _mm512_cmpgt_epi32_mask(k.exponents, e);
+        if (known != 0xFFFF) {
+            alignas(64) float v[16];
+            _mm512_store_ps(v, x);
+            for (float& value : v)
+                value = (*this)(value);
+            return _mm512_load_ps(v);
+        }
+        const __m512i s = _mm512_srli_epi32(bits, 20);
+        const __m512 m = _mm512_castsi512_ps(_mm512_or_si512(
+            _mm512_and_si512(bits, _mm512_set1_epi32(0xFFFFF)), _mm512_set1_epi32(0x3F800000)));
+        const __m512 u = _mm512_sub_ps(m, _mm512_set1_ps(1.0625f));
+        const __m512 u2 = _mm512_mul_ps(u, u);
+        const __m512 low = _mm512_add_ps(_mm512_permutexvar_ps(s, k.c[0]),
+                                         _mm512_mul_ps(_mm512_permutexvar_ps(s, k.c[1]), u));
+        const __m512 mid = _mm512_add_ps(_mm512_permutexvar_ps(s, k.c[2]),
+                                         _mm512_mul_ps(_mm512_permutexvar_ps(s, k.c[3]), u));
+        const __m512 high = _mm512_add_ps(mid, _mm512_mul_ps(_mm512_permutexvar_ps(s, k.c[4]), u2));
+        const __m512 p = _mm512_add_ps(low, _mm512_mul_ps(u2, high));
+        const __m512 pf = _mm512_mul_ps(p, _mm512_permutexvar_ps(e, k.f));
+        const __m512 r = B == Bend::kFalling ? _mm512_sub_ps(pf, k.after) : pf;
+        return _mm512_mask_blend_ps(toe, r, _mm512_mul_ps(x, k.slope));
     }
 #endif
 
@@ -587,27 +648,22 @@ __attribute__((target("avx2"))) void FloatRgbRow8(const Context& c, const uint8_
         const auto a = reinterpret_cast<ILFloat8>(_mm256_loadu2_m128(p + 12, p));
         const auto b = reinterpret_cast<ILFloat8>(_mm256_loadu2_m128(p + 16, p + 4));
         const auto d = reinterpret_cast<ILFloat8>(_mm256_loadu2_m128(p + 20, p + 8));
-        const ILFloat8 s0 =
-            __builtin_shufflevector(__builtin_shufflevector(a, b, 0, 3, 10, 0, 4, 7, 14, 4), d,
-                                    0, 1, 2, 9, 4, 5, 6, 13);
-        const ILFloat8 s1 =
-            __builtin_shufflevector(__builtin_shufflevector(a, b, 1, 8, 11, 1, 5, 12, 15, 5), d,
-                                    0, 1, 2, 10, 4, 5, 6, 14);
-        const ILFloat8 s2 =
-            __builtin_shufflevector(__builtin_shufflevector(a, b, 2, 9, 2, 2, 6, 13, 6, 6), d,
-                                    0, 1, 8, 11, 4, 5, 12, 15);
+        const ILFloat8 s0 = __builtin_shufflevector(
+            __builtin_shufflevector(a, b, 0, 3, 10, 0, 4, 7, 14, 4), d, 0, 1, 2, 9, 4, 5, 6, 13);
+        const ILFloat8 s1 = __builtin_shufflevector(
+            __builtin_shufflevector(a, b, 1, 8, 11, 1, 5, 12, 15, 5), d, 0, 1, 2, 10, 4, 5, 6, 14);
+        const ILFloat8 s2 = __builtin_shufflevector(
+            __builtin_shufflevector(a, b, 2, 9, 2, 2, 6, 13, 6, 6), d, 0, 1, 8, 11, 4, 5, 12, 15);
         const ILFloat8 r = curve.Lanes<B>(k, rgbOrder ? s0 : s2), g = curve.Lanes<B>(k, s1),
                        bl = curve.Lanes<B>(k, rgbOrder ? s2 : s0);
         const ILFloat8 nr = r * m[0][0] + g * m[1][0] + bl * m[2][0] + black;
         const ILFloat8 ng = r * m[0][1] + g * m[1][1] + bl * m[2][1] + black;
         const ILFloat8 nb = r * m[0][2] + g * m[1][2] + bl * m[2][2] + black;
         const ILFloat8 o0 = rgbOrder ? nr : nb, o2 = rgbOrder ? nb : nr;
-        const ILFloat8 va =
-            __builtin_shufflevector(__builtin_shufflevector(o0, ng, 0, 8, 0, 1, 4, 12, 4, 5), o2,
-                                    0, 1, 8, 3, 4, 5, 12, 7);
-        const ILFloat8 vb =
-            __builtin_shufflevector(__builtin_shufflevector(ng, o2, 1, 9, 1, 2, 5, 13, 5, 6), o0,
-                                    0, 1, 10, 3, 4, 5, 14, 7);
+        const ILFloat8 va = __builtin_shufflevector(
+            __builtin_shufflevector(o0, ng, 0, 8, 0, 1, 4, 12, 4, 5), o2, 0, 1, 8, 3, 4, 5, 12, 7);
+        const ILFloat8 vb = __builtin_shufflevector(
+            __builtin_shufflevector(ng, o2, 1, 9, 1, 2, 5, 13, 5, 6), o0, 0, 1, 10, 3, 4, 5, 14, 7);
         const ILFloat8 vd =
             __builtin_shufflevector(__builtin_shufflevector(o2, o0, 2, 11, 2, 3, 6, 15, 6, 7), ng,
                                     0, 1, 11, 3, 4, 5, 15, 7);
@@ -617,6 +673,82 @@ __attribute__((target("avx2"))) void FloatRgbRow8(const Context& c, const uint8_
         _mm256_storeu2_m128(q + 20, q + 8, reinterpret_cast<__m256>(vd));
     }
     FloatRgbRow(c, in + uint64_t{x} * 12, out + uint64_t{x} * 12, width - x, rgbOrder);
+}
+
+// FloatRgbRow in sixteen lanes: sixteen pixels are three vectors, taken
+// apart into red, green and blue by two-source permutes and put back the
+// same way; the pixels after the last whole group go to FloatRgbRow8.
+struct Shuffles16 {
+    // Taking apart: channel c from the first two vectors, then the third.
+    int32_t split[3][2][16];
+    // Putting together: output vector v from channels 0 and 1, then 2.
+    int32_t join[3][2][16];
+};
+constexpr Shuffles16 MakeShuffles16() {
+    Shuffles16 t{};
+    for (int c = 0; c < 3; ++c)
+        for (int i = 0; i < 16; ++i) {
+            const int at = 3 * i + c;
+            t.split[c][0][i] = at < 32 ? at : 0;
+            t.split[c][1][i] = at < 32 ? i : at - 16;
+        }
+    for (int v = 0; v < 3; ++v)
+        for (int i = 0; i < 16; ++i) {
+            const int at = 16 * v + i, channel = at % 3, lane = at / 3;
+            t.join[v][0][i] = channel == 1 ? 16 + lane : lane;
+            t.join[v][1][i] = channel == 2 ? 16 + lane : i;
+        }
+    return t;
+}
+alignas(64) constexpr Shuffles16 kShuffles16 = MakeShuffles16();
+
+// Column j of the matrix over the three channels, in ColourRow's order.
+__attribute__((target("avx512f"), always_inline)) inline __m512 Mix16(__m512 r, __m512 g, __m512 b,
+                                                                      const __m512 (&m)[3][3],
+                                                                      int j, __m512 black) {
+    return _mm512_add_ps(
+        _mm512_add_ps(_mm512_add_ps(_mm512_mul_ps(r, m[0][j]), _mm512_mul_ps(g, m[1][j])),
+                      _mm512_mul_ps(b, m[2][j])),
+        black);
+}
+
+template <FloatCurve::Bend B>
+__attribute__((target("avx512f"))) void FloatRgbRow16(const Context& c, const uint8_t* in,
+                                                      uint8_t* out, uint32_t width, bool rgbOrder) {
+    const FloatCurve& curve = *c.curve;
+    const FloatCurve::Lanes16 k = curve.Spread16();
+    __m512 m[3][3];
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            m[i][j] = _mm512_set1_ps(c.m[i][j]);
+    const __m512 black = _mm512_set1_ps(c.t->black);
+    __m512i split[3][2], join[3][2];
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 2; ++j) {
+            split[i][j] = _mm512_load_si512(kShuffles16.split[i][j]);
+            join[i][j] = _mm512_load_si512(kShuffles16.join[i][j]);
+        }
+    uint32_t x = 0;
+    for (; x + 16 <= width; x += 16) {
+        const float* p = reinterpret_cast<const float*>(in + uint64_t{x} * 12);
+        const __m512 a = _mm512_loadu_ps(p), b = _mm512_loadu_ps(p + 16),
+                     d = _mm512_loadu_ps(p + 32);
+        __m512 s[3];
+        for (int ch = 0; ch < 3; ++ch)
+            s[ch] =
+                _mm512_permutex2var_ps(_mm512_permutex2var_ps(a, split[ch][0], b), split[ch][1], d);
+        const __m512 r = curve.Lanes<B>(k, s[rgbOrder ? 0 : 2]), g = curve.Lanes<B>(k, s[1]),
+                     bl = curve.Lanes<B>(k, s[rgbOrder ? 2 : 0]);
+        const __m512 nr = Mix16(r, g, bl, m, 0, black), ng = Mix16(r, g, bl, m, 1, black),
+                     nb = Mix16(r, g, bl, m, 2, black);
+        const __m512 o0 = rgbOrder ? nr : nb, o2 = rgbOrder ? nb : nr;
+        float* q = reinterpret_cast<float*>(out + uint64_t{x} * 12);
+        for (int v = 0; v < 3; ++v)
+            _mm512_storeu_ps(
+                q + 16 * v,
+                _mm512_permutex2var_ps(_mm512_permutex2var_ps(o0, join[v][0], ng), join[v][1], o2));
+    }
+    FloatRgbRow8<B>(c, in + uint64_t{x} * 12, out + uint64_t{x} * 12, width - x, rgbOrder);
 }
 #endif
 
@@ -666,9 +798,16 @@ void FloatRgbRowOf(const Context& c, const ILImage* s, ILImage* t, uint32_t y) {
 #if defined(__x86_64__)
 void FloatRgbRow8Of(const Context& c, const ILImage* s, ILImage* t, uint32_t y) {
     using Bend = FloatCurve::Bend;
-    const auto row = c.curve->Way() == Bend::kNone      ? FloatRgbRow8<Bend::kNone>
+    const auto row = c.curve->Way() == Bend::kNone     ? FloatRgbRow8<Bend::kNone>
                      : c.curve->Way() == Bend::kRising ? FloatRgbRow8<Bend::kRising>
-                                                        : FloatRgbRow8<Bend::kFalling>;
+                                                       : FloatRgbRow8<Bend::kFalling>;
+    row(c, ILRowOf(s, y), ILRowOf(t, y), s->width, (s->type & IL_ORDER_RGB) != 0);
+}
+void FloatRgbRow16Of(const Context& c, const ILImage* s, ILImage* t, uint32_t y) {
+    using Bend = FloatCurve::Bend;
+    const auto row = c.curve->Way() == Bend::kNone     ? FloatRgbRow16<Bend::kNone>
+                     : c.curve->Way() == Bend::kRising ? FloatRgbRow16<Bend::kRising>
+                                                       : FloatRgbRow16<Bend::kFalling>;
     row(c, ILRowOf(s, y), ILRowOf(t, y), s->width, (s->type & IL_ORDER_RGB) != 0);
 }
 #endif
@@ -716,6 +855,7 @@ RowProc RowProcFor(const ILImage& image, ILLanes lanes) {
         case IL_KIND_FLOAT:
             if (image.channels != 3) return ColourRowOf<KindFloat>;
 #if defined(__x86_64__)
+            if (lanes == ILLanes::k16) return FloatRgbRow16Of;
             if (lanes == ILLanes::k8) return FloatRgbRow8Of;
 #endif
             return FloatRgbRowOf;

@@ -243,7 +243,7 @@ TEST(Srgb8Encoder, RowsGiveTheDitheredEncodersCodes) {
     values.resize((values.size() + 7) & ~size_t{7}, 0.5f);
     std::vector<uint8_t> codes(values.size());
     for (const ILLanes lanes : {ILLanes::k4, ILLanes::k8}) {
-        if (lanes == ILLanes::k8 && ILWidestLanes() != ILLanes::k8) continue;
+        if (lanes == ILLanes::k8 && ILWidestLanes() < ILLanes::k8) continue;
         for (uint32_t y = 0; y < 4; ++y) {
             SCOPED_TRACE(testing::Message() << "lanes " << int(lanes) << " row " << y);
             ILEncodeDitheredSrgb8(values.data(), codes.data(), values.size(), y, lanes);

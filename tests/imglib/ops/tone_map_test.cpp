@@ -25,6 +25,18 @@ protected:
         SuiteHandleTest::SetUp();
         ILToneMapInit(&map_);
     }
+    void TearDown() override {
+        ILLimitLanes(ILLanes::k16);
+        SuiteHandleTest::TearDown();
+    }
+    // The forms of the R, G, B float rows this processor can run, from
+    // `narrowest` up.
+    static std::vector<ILLanes> Forms(ILLanes narrowest) {
+        std::vector<ILLanes> forms;
+        for (const ILLanes lanes : {ILLanes::k4, ILLanes::k8, ILLanes::k16})
+            if (lanes >= narrowest && lanes <= ILWidestLanes()) forms.push_back(lanes);
+        return forms;
+    }
     ILToneMap map_;
 };
 
@@ -165,8 +177,9 @@ TEST_F(ToneMap, FloatAndHalfSamplesFollowTheCurve) {
 }
 
 // Every float from the toe's end to 2, through grey rows (four lanes) and
-// R, G, B rows (eight where the processor has AVX2) under an identity
-// matrix: both give each sample the same value, within 1e-6 of the curve
+// R, G, B rows (eight and sixteen lanes, as far as the processor has them)
+// under an identity matrix: all give each sample the same value, within
+// 1e-6 of the curve
 // worked out in double precision, at the exponents the dialog reaches
 // furthest (where the power bends most and, below 1, where taking off the
 // offset cancels most).
@@ -192,11 +205,15 @@ TEST_F(ToneMap, FloatCurveHoldsOverEveryFloatOfTheWorkingRange) {
                 const uint32_t b = std::min(bits + i, end - 1);
                 std::memcpy(grey.data + 4 * i, &b, 4);
             }
-            std::memcpy(rgb.data, grey.data, 4 * size_t{kChunk});
             std::memcpy(in.data(), grey.data, 4 * size_t{kChunk});
             ASSERT_EQ(ILToneMapApplyInPlace(&map_, handle_, &grey), IL_OK);
-            ASSERT_EQ(ILToneMapApplyInPlace(&map_, handle_, &rgb), IL_OK);
-            ASSERT_EQ(std::memcmp(grey.data, rgb.data, 4 * size_t{kChunk}), 0);
+            for (const ILLanes lanes : Forms(ILLanes::k8)) {
+                ILLimitLanes(lanes);
+                std::memcpy(rgb.data, in.data(), 4 * size_t{kChunk});
+                ASSERT_EQ(ILToneMapApplyInPlace(&map_, handle_, &rgb), IL_OK);
+                ASSERT_EQ(std::memcmp(grey.data, rgb.data, 4 * size_t{kChunk}), 0)
+                    << static_cast<int>(lanes);
+            }
             const float* out = reinterpret_cast<const float*>(grey.data);
             for (uint32_t i = 0; i < count; ++i) {
                 const double x = in[i];
@@ -211,10 +228,10 @@ TEST_F(ToneMap, FloatCurveHoldsOverEveryFloatOfTheWorkingRange) {
     }
 }
 
-// Three-channel float rows go in one pass, four pixels at a time (eight
-// where the processor has AVX2); four-channel rows through planes of red,
-// green and blue, four at a time. The same colours must
-// come out of both, bit for bit, in either channel order, with every part of
+// Three-channel float rows go in one pass, four, eight or sixteen pixels at
+// a time (each form the processor has is run); four-channel rows through
+// planes of red, green and blue, four at a time. The same colours must come
+// out of all, bit for bit, in either channel order, with every part of
 // the map in use, across the toe, the table and the values beyond it, and
 // in a row whose last pixels are not a whole group.
 TEST_F(ToneMap, ThreeChannelFloatRowsGiveTheFourChannelRowsColours) {
@@ -231,24 +248,31 @@ TEST_F(ToneMap, ThreeChannelFloatRowsGiveTheFourChannelRowsColours) {
     const uint32_t width = static_cast<uint32_t>(values.size() / 3);
     for (const auto& [three, four] :
          {std::pair{IL_RGB_FLOAT, IL_RGBA_FLOAT}, std::pair{IL_BGR_FLOAT, IL_BGRA_FLOAT}}) {
-        Image rgb(width, 2, three), rgba(width, 2, four);
+        Image rgba(width, 2, four);
         for (uint32_t y = 0; y < 2; ++y)
-            for (uint32_t x = 0; x < width; ++x) {
-                std::memcpy(rgb.data + y * rgb.stride + 12 * x, &values[3 * x], 12);
+            for (uint32_t x = 0; x < width; ++x)
                 std::memcpy(rgba.data + y * rgba.stride + 16 * x, &values[3 * x], 12);
-            }
-        ASSERT_EQ(ILToneMapApplyInPlace(&map_, handle_, &rgb), IL_OK);
         ASSERT_EQ(ILToneMapApplyInPlace(&map_, handle_, &rgba), IL_OK);
-        for (uint32_t y = 0; y < 2; ++y)
-            for (uint32_t x = 0; x < width; ++x) {
-                float a[3], b[3];
-                std::memcpy(a, rgb.data + y * rgb.stride + 12 * x, 12);
-                std::memcpy(b, rgba.data + y * rgba.stride + 16 * x, 12);
-                for (int ch = 0; ch < 3; ++ch)
-                    if (!std::isnan(a[ch]) || !std::isnan(b[ch]))
+        for (const ILLanes lanes : Forms(ILLanes::k4)) {
+            SCOPED_TRACE(static_cast<int>(lanes));
+            ILLimitLanes(lanes);
+            Image rgb(width, 2, three);
+            for (uint32_t y = 0; y < 2; ++y)
+                for (uint32_t x = 0; x < width; ++x)
+                    std::memcpy(rgb.data + y * rgb.stride + 12 * x, &values[3 * x], 12);
+            ASSERT_EQ(ILToneMapApplyInPlace(&map_, handle_, &rgb), IL_OK);
+            for (uint32_t y = 0; y < 2; ++y)
+                for (uint32_t x = 0; x < width; ++x) {
+                    float a[3], b[3];
+                    std::memcpy(a, rgb.data + y * rgb.stride + 12 * x, 12);
+                    std::memcpy(b, rgba.data + y * rgba.stride + 16 * x, 12);
+                    for (int ch = 0; ch < 3; ++ch) {
+                        if (std::isnan(a[ch]) && std::isnan(b[ch])) continue;
                         ASSERT_EQ(std::memcmp(&a[ch], &b[ch], 4), 0)
                             << "pixel " << x << " channel " << ch << ": " << a[ch] << " " << b[ch];
-            }
+                    }
+                }
+        }
     }
 }
 
