@@ -15,7 +15,7 @@
 #
 #   bench/colour_vs_peers.sh [build dir]      (default build/default)
 #   BENCH_LANES=8 (or 4) keeps our kernels to eight (four) lanes, as on a
-#   processor without AVX-512 (AVX2).
+#   processor without AVX-512 (or without AVX2).
 set -euo pipefail
 
 # shellcheck source-path=SCRIPTDIR source=common.sh

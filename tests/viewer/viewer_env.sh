@@ -141,11 +141,12 @@ vx_settings_dir() {
 }
 
 # vx_drive STEP ARGS...: one driver step; prints what it prints. Its
-# complaints go to the test's output only when the step fails.
+# complaints, and Wine's errors about it, go to the test's output only when
+# the step fails.
 vx_drive() {
     local err="$VX_OUT/driver.err" status=0
     : >"$err"
-    timeout --kill-after=5 "$VX_WINE_TIMEOUT" "$VX_WINE_LOADER" "$VX_DRIVER" "$@" \
+    WINEDEBUG=fixme-all timeout --kill-after=5 "$VX_WINE_TIMEOUT" "$VX_WINE_LOADER" "$VX_DRIVER" "$@" \
         </dev/null 2>"$err" || status=$?
     if [ "$status" -ne 0 ]; then
         cat "$err" >&2

@@ -123,7 +123,7 @@ void ChangeSelection(FolderList& list, Selection change) {
 
 void SelectFormat(FolderList& list, int32_t formatId) {
     for (FileEntry& e : list.entries)
-        e.isSelected = e.formatId == (formatId & IL_FORMAT_ROW_MASK);
+        e.isSelected = e.formatId == static_cast<int32_t>(formatId & IL_FORMAT_ROW_MASK);
 }
 
 void SetCurrentEntry(FolderList& list, int32_t index) {

@@ -4,6 +4,7 @@
 // pin the header refusals and the run-length checks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -28,7 +29,7 @@ struct SgiSpec {
 };
 
 Bytes MakeSgi(const SgiSpec& s) {
-    Bytes b(512, 0);
+    Bytes b(512 + s.data.size(), 0);
     auto put16 = [&](size_t at, uint32_t v) {
         b[at] = uint8_t(v >> 8);
         b[at + 1] = uint8_t(v);
@@ -42,7 +43,7 @@ Bytes MakeSgi(const SgiSpec& s) {
     put16(10, s.channels);
     put16(104, s.colorMap >> 16);
     put16(106, s.colorMap);
-    b.insert(b.end(), s.data.begin(), s.data.end());
+    std::copy(s.data.begin(), s.data.end(), b.begin() + 512);
     return b;
 }
 

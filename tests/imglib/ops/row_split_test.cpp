@@ -212,9 +212,9 @@ TEST_F(RowSplit, ACancelStopsTheBandsBetweenRows) {
         SCOPED_TRACE(c.name);
         calls = 0;
         Image source(c.sourceWidth, c.sourceHeight, IL_BGR8);
-        std::memset(source.data, 200, size_t{source.stride} * source.height);
+        std::memset(source.data, 200, static_cast<size_t>(source.stride) * source.height);
         Image target(2000, 2000, IL_BGR8);
-        std::memset(target.data, 0, size_t{target.stride} * target.height);
+        std::memset(target.data, 0, static_cast<size_t>(target.stride) * target.height);
         EXPECT_EQ(c.op(handle_, &source, &target), IL_CANCELLED);
         uint32_t written = 0;
         for (uint32_t y = 0; y < target.height; ++y) {

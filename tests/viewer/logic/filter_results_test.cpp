@@ -35,10 +35,11 @@ TEST(FilterResults, TargetsKeepWhatTheFilterDoesNotWrite) {
         EXPECT_EQ(result.image.height, 3u);
         EXPECT_NE(result.image.data, source.image.data);
         EXPECT_EQ(result.image.background.b, 0.75f);
-        if (row.copied)
+        if (row.copied) {
             EXPECT_EQ(std::memcmp(result.image.data, source.image.data,
                                   source.image.stride * source.image.height),
                       0);
+        }
     }
 }
 

@@ -43,8 +43,12 @@ TEST(PerspectiveSettings, CornerFieldsAndHandles) {
         EXPECT_FALSE(std::isnan(backX) || std::isnan(backY));
         EXPECT_EQ(CornerFieldX(g, backX), row.fieldX);
         // A one-pixel side keeps the corner where it was: nothing folds.
-        if (row.h == 1) EXPECT_EQ(backY, y);
-        if (row.w == 1) EXPECT_EQ(backX, x);
+        if (row.h == 1) {
+            EXPECT_EQ(backY, y);
+        }
+        if (row.w == 1) {
+            EXPECT_EQ(backX, x);
+        }
     }
 }
 
