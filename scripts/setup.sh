@@ -13,8 +13,11 @@ packages=(
   libpgf-dev libraw-dev libexempi-dev libexif-dev libiptcdata0-dev
   libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-liberation
   # the Win32 build (winelib headers come with libwine-dev), its test display
-  # and Xlib, through which the tests drop files
-  wine64 wine64-tools libwine-dev fonts-wine xvfb x11-utils xauth libx11-dev
+  # and Xlib, through which the tests drop files; without the preloader, a
+  # Wine process now and then fails to start ("failed to map the shared user
+  # data") when the address space layout puts a library where Wine's own
+  # fixed areas go
+  wine64 wine64-preloader wine64-tools libwine-dev fonts-wine xvfb x11-utils xauth libx11-dev
   # the printing test: a CUPS server of its own with a PDF printer, and
   # poppler to read the pages back
   cups-daemon cups-client printer-driver-cups-pdf poppler-utils

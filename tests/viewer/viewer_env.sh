@@ -150,7 +150,7 @@ vx_drive() {
         </dev/null 2>"$err" || status=$?
     if [ "$status" -ne 0 ]; then
         cat "$err" >&2
-        echo "vxdrive $1 ${2:-} ended with status $status" >&2
+        echo "vxdrive $* ended with status $status" >&2
     fi
     return "$status"
 }
