@@ -113,6 +113,29 @@ TEST_F(Exr, SampleImagesLoadLikeTheLibrarysRgbaReading) {
     }
 }
 
+// Alpha is clamped to 0..1 on the half's bits: every one of the 65536 codes
+// lands where a clamp in float puts it (NaN stays NaN).
+TEST_F(Exr, EveryAlphaCodeIsClampedAsInFloat) {
+    std::vector<Imf::Rgba> pixels(65536);
+    for (uint32_t code = 0; code < 65536; ++code) {
+        half a;
+        a.setBits(static_cast<uint16_t>(code));
+        pixels[code] = Imf::Rgba(0.25f, 0.5f, 0.75f, a);
+    }
+    const std::string path = Write("alpha.exr", Imf::Header(256, 256), Imf::WRITE_RGBA, pixels);
+    ILImageOwner image;
+    ASSERT_EQ(Load(path, &image.image), IL_OK) << LastError();
+    int failures = 0;
+    for (uint32_t code = 0; code < 65536 && failures < 5; ++code) {
+        const half want = half(std::clamp(float(pixels[code].a), 0.0f, 1.0f));
+        const half have = Sample(image.image, code % 256, code / 256, 3);
+        if (have.bits() != want.bits() && !(have.isNan() && want.isNan())) {
+            ADD_FAILURE() << "code " << std::hex << code << ": " << have << " != " << want;
+            ++failures;
+        }
+    }
+}
+
 // Colours on other primaries arrive on scRGB's (Rec. 709): a pure red of a
 // wide-gamut file becomes the colour that Rec. 709 needs for the same XYZ.
 TEST_F(Exr, ChromaticitiesConvertToTheLibrarysPrimaries) {
