@@ -410,11 +410,8 @@ public:
         const __mmask16 toe = _mm512_cmp_ps_mask(x, k.threshold, _CMP_LE_OQ); // not NaN
         const __mmask16 known = toe | _mm512_cmpgt_epi32_mask(k.exponents, e);
         if (known != 0xFFFF) {
-            alignas(64) float v[16];
-            _mm512_store_ps(v, x);
-            for (float& value : v)
-                value = (*this)(value);
-            return _mm512_load_ps(v);
+            OneByOne(&x);
+            return x;
         }
         const __m512i s = _mm512_srli_epi32(bits, 20);
         const __m512 m = _mm512_castsi512_ps(_mm512_or_si512(
@@ -480,8 +477,9 @@ private:
         return worst;
     }
 
-    // By address: the eight-lane vector is called with from AVX2 code, whose
-    // registers this function (compiled without AVX) would not expect.
+    // By address: the eight- and sixteen-lane vectors are called with from
+    // AVX2 and AVX-512 code, whose registers this function (compiled without
+    // them) would not expect.
     template <typename V>
     __attribute__((noinline)) void OneByOne(V* x) const {
         for (size_t k = 0; k < sizeof(V) / sizeof(float); ++k)

@@ -28,4 +28,3 @@ std::u16string FormatNumberedName(std::u16string_view base, int number);
 // The thumbnail loader's worker count for n logical processors: n, or
 // (3n + 2) / 4 when n > 2; at least 1, at most 8.
 int WorkerThreadCountFor(int processors);
-

@@ -74,8 +74,8 @@ bool ThumbnailFeed::TakePublished() {
 void RunThumbnailLoaders(ThumbnailFeed& feed, unsigned threads,
                          const std::function<void(ThumbnailFeed&)>& refill,
                          const std::function<void(unsigned slot, const ThumbnailJob&)>& load) {
-    const unsigned lanes = threads ? std::min(threads, workpool::ThreadCount())
-                                   : workpool::ThreadCount();
+    const unsigned lanes =
+        threads ? std::min(threads, workpool::ThreadCount()) : workpool::ThreadCount();
     // One part per thread, each a loop over the feed; slot 0 is the caller.
     workpool::Run(
         lanes, 1,
@@ -105,15 +105,21 @@ std::u16string JoinLibraryPath(const std::u16string& folder, std::u16string_view
     return folder + std::u16string(name);
 }
 
-ILHandle* CreateThumbnailHandle(int32_t size) {
+ILHandle* CreateListHandle(const char* moduleName) {
     ILHandle* handle = ILCreateHandle("Vx List");
     if (!handle) return nullptr;
-    ILSetModuleName(handle, "List view");
+    ILSetModuleName(handle, moduleName);
     ILSetWarningProc(handle, nullptr);
     ILSetErrorProc(handle, nullptr);
+    ILSkipMetadata(handle);
+    return handle;
+}
+
+ILHandle* CreateThumbnailHandle(int32_t size) {
+    ILHandle* handle = CreateListHandle("List view");
+    if (!handle) return nullptr;
     ILSetLoadModeRGB8(handle);
     ILSetAlphaMode(handle, 0);
-    ILSkipMetadata(handle);
     ILSetThumbnailSize(handle, static_cast<uint32_t>(size));
     return handle;
 }

@@ -70,8 +70,13 @@ void RunThumbnailLoaders(ThumbnailFeed& feed, unsigned threads,
 // short name): only Wine can turn those back.
 std::u16string JoinLibraryPath(const std::u16string& folder, std::u16string_view name);
 
-// The library handle a loader keeps: silent, 24-bit loads without alpha or
-// metadata, fitting size.
+// A library handle of the List window's reads (the folder scan's headers,
+// the loaders' thumbnails): silent, without metadata, its messages naming
+// moduleName.
+ILHandle* CreateListHandle(const char* moduleName);
+
+// The library handle a loader keeps: a list handle for 24-bit loads without
+// alpha, fitting size.
 ILHandle* CreateThumbnailHandle(int32_t size);
 
 // Loads, sharpens and publishes the entry's thumbnail from path; false

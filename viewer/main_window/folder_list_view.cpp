@@ -10,6 +10,7 @@
 #include "viewer/dialogs/export_dialogs.h"
 #include "viewer/document/listable_files.h"
 #include "viewer/logic/text_utils.h"
+#include "viewer/logic/thumbnail_feed.h"
 #include "viewer/main_window/open_image.h"
 #include "viewer/settings/preferences_file.h"
 #include "viewer/platform/shell_link.h"
@@ -35,17 +36,6 @@ std::u16string NamePart(const std::u16string& path) {
 int64_t UnixSeconds(const FILETIME& time) {
     const int64_t ticks = (int64_t(time.dwHighDateTime) << 32) | time.dwLowDateTime;
     return (ticks - 116444736000000000LL) / 10000000;
-}
-
-// The header reads of a scan are silent: no message procedures.
-ILHandle* CreateListLibrary() {
-    ILHandle* handle = ILCreateHandle("Vx List");
-    if (!handle) return nullptr;
-    ILSetModuleName(handle, "File List");
-    ILSetWarningProc(handle, nullptr);
-    ILSetErrorProc(handle, nullptr);
-    ILSkipMetadata(handle);
-    return handle;
 }
 
 // Fills the entry from the file's header, or, when the library cannot read
@@ -105,7 +95,7 @@ private:
         WIN32_FIND_DATAW found;
         HANDLE find = FindFirstFileW(pattern, &found);
         if (find == INVALID_HANDLE_VALUE) return;
-        ILHandle* handle = CreateListLibrary();
+        ILHandle* handle = CreateListHandle("File List");
         do {
             const std::u16string name = ToU16(found.cFileName);
             // Names that do not fit an entry or a path are not listed.
@@ -138,7 +128,7 @@ void AddSavedFile(FolderList& list, const std::u16string& path) {
     bool added = false;
     const int32_t index = TakeSavedEntry(list, NamePart(path), added);
     if (index < 0) return;
-    ILHandle* handle = CreateListLibrary();
+    ILHandle* handle = CreateListHandle("File List");
     ReadEntryInfo(handle, list.entries[index], path);
     if (handle) ILDestroyHandle(handle);
     if (added) SortEntries(list, g_preferences.SortKey, DrawShuffleNumber);

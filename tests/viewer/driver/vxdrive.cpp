@@ -262,7 +262,6 @@ std::string Describe(const Selector& sel) {
     return out + "(no window)";
 }
 
-// Steps that need one existing window resolve it here, waiting for it.
 // A message the window was found for but could not be posted: say why, so
 // that a case failing here under load is not a silent status 1.
 int PostFailed() {
@@ -271,6 +270,7 @@ int PostFailed() {
     return kNotFound;
 }
 
+// Steps that need one existing window resolve it here, waiting for it.
 HWND Resolve(const Selector& sel) {
     HWND window = nullptr;
     if (!WaitFor([&] { return (window = FindFirst(sel)) != nullptr; })) {
